@@ -1,0 +1,44 @@
+# Language level, warnings, output places and the sanitizer switch shared by every target.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE Release)
+endif()
+
+# The binaries lie beside each other at the top of the build tree: build/kivo, build/kivo-repo.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}")
+
+find_program(KIVO_CCACHE ccache)
+if(KIVO_CCACHE)
+  set(CMAKE_CXX_COMPILER_LAUNCHER "${KIVO_CCACHE}")
+  set(CMAKE_C_COMPILER_LAUNCHER "${KIVO_CCACHE}")
+endif()
+
+add_compile_options(-Wall -Wextra -Werror)
+# g++ 12 reports false -Wrestrict overlaps inside std::string at -O3 (GCC bug 105651).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+  add_compile_options(-Wno-restrict)
+endif()
+
+option(KIVO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(KIVO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Adds a static library from every source in the folder, includes rooted at the source tree.
+function(kivo_library theName)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  if(ARG_SOURCES)
+    add_library(${theName} STATIC ${ARG_SOURCES})
+    set(aScope PUBLIC)
+  else()
+    # A layer whose sources are not written yet still takes part in the link graph.
+    add_library(${theName} INTERFACE)
+    set(aScope INTERFACE)
+  endif()
+  target_include_directories(${theName} ${aScope} "${PROJECT_SOURCE_DIR}")
+  target_link_libraries(${theName} ${aScope} ${ARG_DEPENDS})
+endfunction()

@@ -1,0 +1,3 @@
+#include "front/runsequence.hpp"
+
+int main(int argc, char** argv) { return RepositoryAccess::run(argc, argv); }

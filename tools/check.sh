@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Every test: the release build, then the same tests under AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+ctest --preset release
+cmake --preset debug >/dev/null
+cmake --build --preset debug
+ctest --preset debug
