@@ -36,6 +36,7 @@ set(OLD_GLOB
   "/work/main/front/error.cpp"
   "/work/main/front/main.cpp"
   "/work/main/front/parameters.cpp"
+  "/work/main/front/perftrace.cpp"
   "/work/main/front/runsequence.cpp"
   "/work/main/front/runstatistics.cpp"
   )
@@ -62,7 +63,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# aE2eSources at tests/CMakeLists.txt:25 (file)
+# aE2eSources at tests/CMakeLists.txt:33 (file)
 file(GLOB NEW_GLOB LIST_DIRECTORIES true "/work/main/tests/e2e/*_test.cpp")
 set(OLD_GLOB
   )
@@ -71,7 +72,7 @@ if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
 endif()
 
-# aPtyTests at tests/CMakeLists.txt:34 (file)
+# aPtyTests at tests/CMakeLists.txt:42 (file)
 file(GLOB NEW_GLOB LIST_DIRECTORIES true "/work/main/tests/pty/*_test.py")
 set(OLD_GLOB
   )
@@ -84,6 +85,16 @@ endif()
 file(GLOB NEW_GLOB LIST_DIRECTORIES true "/work/main/tests/support/*.cpp")
 set(OLD_GLOB
   "/work/main/tests/support/process.cpp"
+  )
+if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
+  message("-- GLOB mismatch!")
+  file(TOUCH_NOCREATE "/work/main/build/CMakeFiles/cmake.verify_globs")
+endif()
+
+# aSources at tests/CMakeLists.txt:24 (file)
+file(GLOB NEW_GLOB LIST_DIRECTORIES true "/work/main/tests/unit/core/*_test.cpp")
+set(OLD_GLOB
+  "/work/main/tests/unit/core/error_test.cpp"
   )
 if(NOT "${NEW_GLOB}" STREQUAL "${OLD_GLOB}")
   message("-- GLOB mismatch!")
