@@ -23,12 +23,24 @@ std::ostringstream& traceBuffer() {
 
 } // namespace
 
-std::ostream& out() { return std::cout; }
-std::ostream& err() { return std::cerr; }
-std::ostream& commandLog() { return commandLogBuffer(); }
-std::ostream& trace() { return traceBuffer(); }
-std::string commandLogText() { return commandLogBuffer().str(); }
-std::string traceText() { return traceBuffer().str(); }
+std::ostream& out() {
+    return std::cout;
+}
+std::ostream& err() {
+    return std::cerr;
+}
+std::ostream& commandLog() {
+    return commandLogBuffer();
+}
+std::ostream& trace() {
+    return traceBuffer();
+}
+std::string commandLogText() {
+    return commandLogBuffer().str();
+}
+std::string traceText() {
+    return traceBuffer().str();
+}
 
 void say(std::string_view theText) {
     out() << theText;
@@ -60,9 +72,15 @@ namespace {
 int theStatus = 0;
 }
 
-int get() { return theStatus; }
-void fail() { theStatus = 1; }
-void reset() { theStatus = 0; }
+int get() {
+    return theStatus;
+}
+void fail() {
+    theStatus = 1;
+}
+void reset() {
+    theStatus = 0;
+}
 
 } // namespace exitstatus
 

@@ -44,6 +44,8 @@ std::string Error::description() const {
     return aText;
 }
 
-const char* Error::what() const noexcept { return itsEntries.front().itsText.c_str(); }
+const char* Error::what() const noexcept {
+    return itsEntries.front().itsText.c_str();
+}
 
 } // namespace RepositoryAccess

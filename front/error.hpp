@@ -45,5 +45,5 @@ private:
 #define KIVO_CHECK(theCondition, theMessage)                                                       \
     do {                                                                                           \
         if (!(theCondition))                                                                       \
-            throw ::RepositoryAccess::Error::internal(#theCondition, (theMessage));               \
+            throw ::RepositoryAccess::Error::internal(#theCondition, (theMessage));                \
     } while (0)

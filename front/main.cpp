@@ -1,3 +1,5 @@
 #include "front/runsequence.hpp"
 
-int main(int argc, char** argv) { return RepositoryAccess::run(argc, argv); }
+int main(int argc, char** argv) {
+    return RepositoryAccess::run(argc, argv);
+}

@@ -60,7 +60,9 @@ ParameterValues& parameters();
 void installParameters(ParameterValues theValues);
 
 // Shorthands for the common question "is this flag set in the run's store".
-inline bool isSet(const Parameter& theParameter) { return parameters().isSet(theParameter); }
+inline bool isSet(const Parameter& theParameter) {
+    return parameters().isSet(theParameter);
+}
 inline std::string getValue(const Parameter& theParameter) {
     return parameters().getValue(theParameter);
 }

@@ -5,6 +5,8 @@ namespace RepositoryAccess::perftrace {
 
 Scope::Scope(const char*) {}
 Scope::~Scope() {}
-std::string toXml() { return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"; }
+std::string toXml() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+}
 
 } // namespace RepositoryAccess::perftrace

@@ -1,7 +1,103 @@
 #include "front/runsequence.hpp"
 
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+
+#include "front/console.hpp"
+#include "front/dispatcher.hpp"
+#include "front/error.hpp"
+#include "front/parameterparser.hpp"
+#include "front/perftrace.hpp"
+#include "front/programhost.hpp"
+#include "front/runstatistics.hpp"
+
 namespace RepositoryAccess {
 
-int run(int, char**) { return 0; }
+namespace {
+
+// The start of the run in calendar text form, for example "Thu Dec  4 03:35:34 2026\n".
+std::string startTime() {
+    std::time_t aNow = std::time(nullptr);
+    std::tm aLocal{};
+    localtime_r(&aNow, &aLocal);
+    char aText[64];
+    std::size_t aLength = std::strftime(aText, sizeof aText, "%a %b %e %H:%M:%S %Y\n", &aLocal);
+    return std::string(aText, aLength);
+}
+
+void record(const std::string& theText, bool theEcho) {
+    console::commandLog() << theText;
+    console::trace() << theText;
+    if (theEcho)
+        console::out() << theText << std::flush;
+}
+
+void writePerformanceTrace() {
+    std::ofstream aFile("kivoPerfTrace.xml", std::ios::binary | std::ios::trunc);
+    aFile << perftrace::toXml();
+    if (!aFile.flush())
+        throw Error("Failed to open file for writing (append: false): \"kivoPerfTrace.xml\".");
+}
+
+void reportFailure(const std::vector<std::string>& theMessages, const std::string& theDescription,
+                   bool theParseDone) {
+    for (const auto& aMessage : theMessages)
+        console::err() << aMessage << '\n' << std::flush;
+    exitstatus::fail();
+    if (theParseDone && isSet(params::trace))
+        console::trace() << "An error occurred:\n" << theDescription << '\n';
+}
+
+} // namespace
+
+int run(const std::vector<std::string>& theArguments, ActionHost& theHost) {
+    bool aParseDone = false;
+    try {
+        const std::string aStart = startTime();
+        record(aStart, false);
+        const char* anEcho = std::getenv("KIVO_ARGS");
+        const std::string anEchoMode = anEcho ? anEcho : "";
+        const bool anEchoOn = anEchoMode == "1" || anEchoMode == "2";
+        record(parameterparser::recordedCommandLine(theArguments) + "\n", anEchoOn);
+
+        std::vector<std::string> anOptions(theArguments.begin() + (theArguments.empty() ? 0 : 1),
+                                           theArguments.end());
+        installParameters(parameterparser::parseCommandLine(anOptions));
+        aParseDone = true;
+        record(parameterparser::parameterDump(parameters()) + "\n", anEchoOn);
+        if (anEchoMode == "2")
+            return exitstatus::get();
+
+        parameterparser::applyEnvironment(parameters());
+        if (isSet(params::debug)) {
+            parameters().setFlag(params::verbose);
+            parameters().setFlag(params::jsonRequest);
+            parameters().setFlag(params::jsonResponse);
+        }
+        dispatcher::dispatch(theHost);
+        if (isSet(params::perfTrace))
+            writePerformanceTrace();
+        runstatistics::printEverywhere();
+        theHost.finishWorkspace(false);
+    } catch (const Error& anError) {
+        reportFailure(anError.messages(), anError.description(), aParseDone);
+        theHost.finishWorkspace(true);
+    } catch (const std::exception& anError) {
+        // A foreign failure that no layer converted: still a clean report, never a crash.
+        const std::string aMessage = std::string("Internal error: ") + anError.what();
+        reportFailure({aMessage}, aMessage, aParseDone);
+        theHost.finishWorkspace(true);
+    }
+    theHost.finishConnection();
+    return exitstatus::get();
+}
+
+int run(int theArgc, char** theArgv) {
+    std::ios::sync_with_stdio(false);
+    ProgramHost aHost;
+    return run(std::vector<std::string>(theArgv, theArgv + theArgc), aHost);
+}
 
 } // namespace RepositoryAccess

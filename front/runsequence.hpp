@@ -1,9 +1,18 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "front/actionhost.hpp"
+
 namespace RepositoryAccess {
 
-// Runs one command line from start to exit status: parse, environment, dispatch, statistics,
-// workspace exit and connection close. Never throws; returns 0 or 1.
+// Runs one command line from start to exit status: record, parse, environment, dispatch,
+// performance trace, statistics, workspace exit and connection close. Every failure is printed
+// here, message by message on standard error. Never throws; returns 0 or 1.
+int run(const std::vector<std::string>& theArguments, ActionHost& theHost);
+
+// The program entry: runs the arguments with the program's own host.
 int run(int theArgc, char** theArgv);
 
 } // namespace RepositoryAccess

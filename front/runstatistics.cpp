@@ -12,38 +12,22 @@ namespace {
 constexpr std::size_t kCount = static_cast<std::size_t>(Statistic::count);
 
 constexpr std::array<const char*, kCount> kLabels = {
-    "Tracked packages             : ",
-    "Untracked packages           : ",
-    "Created changes              : ",
-    "Created contributors         : ",
-    "Created packages             : ",
-    "Discarded files              : ",
-    "Reverted objects             : ",
-    "Taken over objects           : ",
-    "Resolved files               : ",
-    "Committed files              : ",
-    "Activated objects            : ",
-    "Deleted objects              : ",
-    "Activation conflicts         : ",
-    "Created directories          : ",
-    "Deleted files                : ",
-    "Created files                : ",
-    "Updated files                : ",
-    "Conflicted files             : ",
-    "Deleted changes              : ",
-    "Deleted contributors         : ",
-    "Deleted packages             : ",
-    "Created delivery units       : ",
-    "Deleted delivery units       : ",
-    "Updated changes              : ",
-    "Updated contributors         : ",
-    "Updated packages             : ",
-    "Updated delivery units       : ",
-    "Validated contributors       : ",
-    "Merged changes               : ",
-    "Moved objects                : ",
-    "Released changes             : ",
-    "Deleted inactive workspaces  : ",
+    "Tracked packages             : ", "Untracked packages           : ",
+    "Created changes              : ", "Created contributors         : ",
+    "Created packages             : ", "Discarded files              : ",
+    "Reverted objects             : ", "Taken over objects           : ",
+    "Resolved files               : ", "Committed files              : ",
+    "Activated objects            : ", "Deleted objects              : ",
+    "Activation conflicts         : ", "Created directories          : ",
+    "Deleted files                : ", "Created files                : ",
+    "Updated files                : ", "Conflicted files             : ",
+    "Deleted changes              : ", "Deleted contributors         : ",
+    "Deleted packages             : ", "Created delivery units       : ",
+    "Deleted delivery units       : ", "Updated changes              : ",
+    "Updated contributors         : ", "Updated packages             : ",
+    "Updated delivery units       : ", "Validated contributors       : ",
+    "Merged changes               : ", "Moved objects                : ",
+    "Released changes             : ", "Deleted inactive workspaces  : ",
 };
 
 std::array<std::int64_t, kCount> theCounters{};
@@ -58,9 +42,13 @@ std::int64_t get(Statistic theStatistic) {
     return theCounters[static_cast<std::size_t>(theStatistic)];
 }
 
-void reset() { theCounters.fill(0); }
+void reset() {
+    theCounters.fill(0);
+}
 
-const char* label(Statistic theStatistic) { return kLabels[static_cast<std::size_t>(theStatistic)]; }
+const char* label(Statistic theStatistic) {
+    return kLabels[static_cast<std::size_t>(theStatistic)];
+}
 
 void print(std::ostream& theStream) {
     for (std::size_t i = 0; i < kCount; ++i)
