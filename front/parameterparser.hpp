@@ -24,7 +24,8 @@ struct ParameterDefinition {
 
 namespace parameterparser {
 
-// Every parameter the program accepts, in canonical-name order.
+// Every parameter the program accepts, in table order (which is also the order in which the
+// environment variables are applied).
 const std::vector<ParameterDefinition>& definitions();
 
 // Every accepted name (canonical names and aliases) with its parameter, in byte order of the

@@ -1,0 +1,124 @@
+#include "front/commandsyntax.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "front/error.hpp"
+
+using namespace RepositoryAccess;
+
+namespace {
+
+// The pairs a command line yields, as "name=value" texts in match order.
+std::vector<std::string> pairsOf(std::vector<std::string> theWords, bool theAdvanced = false) {
+    auto aPairs = commandsyntax::match(commandsyntax::buildTable(theAdvanced), theWords);
+    if (!aPairs)
+        return {"no match"};
+    std::vector<std::string> aTexts;
+    for (const auto& [aName, aValue] : *aPairs)
+        aTexts.push_back(aName + "=" + aValue);
+    return aTexts;
+}
+
+using Texts = std::vector<std::string>;
+
+} // namespace
+
+TEST(CommandSyntaxTable, HasEveryEntryInOrderAndEveryMapPerToken) {
+    for (bool anAdvanced : {false, true}) {
+        auto aTable = commandsyntax::buildTable(anAdvanced);
+        ASSERT_EQ(aTable.size(), 65u);
+        EXPECT_EQ(aTable.front().itsAction, "activate");
+        EXPECT_EQ(aTable[4].itsWhatKey, "workSpace");
+        EXPECT_EQ(aTable.back().itsAction, "version");
+        for (const auto& anEntry : aTable) {
+            EXPECT_FALSE(anEntry.itsSyntaxes.empty()) << anEntry.itsAction;
+            for (const auto& aSyntax : anEntry.itsSyntaxes) {
+                EXPECT_EQ(aSyntax.usage().front(), "ACTION");
+                // Every word of a successful match must expand: a match that reaches a token
+                // without map would raise the internal error.
+                for (const auto& aToken : aSyntax.tokens())
+                    EXPECT_FALSE(aToken.itsText.empty()) << anEntry.itsAction;
+            }
+        }
+    }
+    std::size_t aPlain = 0, anAdvanced = 0;
+    for (const auto& anEntry : commandsyntax::buildTable(false))
+        aPlain += anEntry.itsSyntaxes.size();
+    for (const auto& anEntry : commandsyntax::buildTable(true))
+        anAdvanced += anEntry.itsSyntaxes.size();
+    EXPECT_GT(anAdvanced, aPlain);
+}
+
+TEST(CommandSyntaxMatch, ObjectSelectionForms) {
+    EXPECT_EQ(pairsOf({"CHECKOUT", "IOS"}), (Texts{"action=CHECKOUT", "what=inactiveObjects"}));
+    EXPECT_EQ(pairsOf({"checkout"}), (Texts{"action=checkout", "what=trackedPackages"}));
+    EXPECT_EQ(pairsOf({"checkout", "trackedpackages"}),
+              (Texts{"action=checkout", "what=trackedPackages"}));
+    EXPECT_EQ(pairsOf({"checkout", "p1/"}),
+              (Texts{"action=checkout", "what=objects", "object=p1/"}));
+    EXPECT_EQ(pairsOf({"checkout", "package"}),
+              (Texts{"action=checkout", "what=objects", "object=package"}));
+    EXPECT_EQ(pairsOf({"checkout", "package"}, true), (Texts{"action=checkout", "what=package"}));
+    EXPECT_EQ(pairsOf({"commit", "package", "a", "b"}),
+              (Texts{"action=commit", "what=package", "package=a", "package=b"}));
+    EXPECT_EQ(pairsOf({"status"}), (Texts{"action=status", "what=trackedPackages"}));
+    EXPECT_EQ(pairsOf({"status", "ws"}), (Texts{"action=status", "what=workSpace"}));
+    EXPECT_EQ(pairsOf({"status", "a", "b"}),
+              (Texts{"action=status", "what=objects", "object=a", "object=b"}));
+    EXPECT_EQ(pairsOf({"commit", "objects", "x"}),
+              (Texts{"action=commit", "what=objects", "object=x"}));
+    // Form A turns the optional keyword around in advanced mode.
+    EXPECT_EQ(pairsOf({"activate"}), (Texts{"action=activate", "what=trackedPackages"}));
+    EXPECT_EQ(pairsOf({"activate"}, true), (Texts{"action=activate", "what=inactiveObjects"}));
+    EXPECT_EQ(pairsOf({"revert", "trackedPackages"}, true),
+              (Texts{"action=revert", "what=trackedPackages"}));
+}
+
+TEST(CommandSyntaxMatch, EntriesWithTheSameActionAreTriedInOrder) {
+    EXPECT_EQ(pairsOf({"export", "la", "DU1", "acme", "out.zip", "de", "en"}),
+              (Texts{"action=export", "what=languages", "deliveryUnit=DU1", "vendor=acme",
+                     "fileName=out.zip", "language=de", "language=en"}));
+    EXPECT_EQ(
+        pairsOf({"export", "DU1", "out.zip"}),
+        (Texts{"action=export", "what=deliveryUnit", "deliveryUnit=DU1", "fileName=out.zip"}));
+    EXPECT_EQ(pairsOf({"export", "du", "DU1", "acme", "out.zip"}),
+              (Texts{"action=export", "what=deliveryUnit", "deliveryUnit=DU1", "vendor=acme",
+                     "fileName=out.zip"}));
+    EXPECT_EQ(pairsOf({"list", "changes"}), (Texts{"action=list", "what=changes"}));
+    EXPECT_EQ(pairsOf({"help", "create", "workspace"}),
+              (Texts{"action=help", "what=create", "helpWhat=workspace"}));
+    EXPECT_EQ(pairsOf({"help"}), (Texts{"action=help"}));
+    EXPECT_EQ(pairsOf({"create", "ws", "/tmp/w"}),
+              (Texts{"action=create", "what=workSpace", "workSpace=/tmp/w"}));
+    EXPECT_EQ(pairsOf({"create", "ws", "/tmp/w", "K"}),
+              (Texts{"action=create", "what=workSpace", "workSpace=/tmp/w", "key=K"}));
+    EXPECT_EQ(
+        pairsOf({"assign", "p1", "p2", "DU"}),
+        (Texts{"action=assign", "what=package", "package=p1", "package=p2", "deliveryUnit=DU"}));
+    EXPECT_EQ(pairsOf({"delete", "allIWS"}),
+              (Texts{"action=delete", "what=allInactiveWorkSpaces"}));
+    EXPECT_EQ(pairsOf({"set", "cts", "ENABLED"}),
+              (Texts{"action=set", "what=changeTrackingStatus", "changeTrackingStatus=ENABLED"}));
+    EXPECT_EQ(pairsOf({"move", "1", "2"}), (Texts{"action=move", "what=trackedPackages",
+                                                  "sourceChangeId=1", "targetChangeId=2"}));
+    EXPECT_EQ(pairsOf({"rebase"}), (Texts{"action=rebase", "what=trackedPackages"}));
+}
+
+TEST(CommandSyntaxMatch, RejectsWhatNoSyntaxAccepts) {
+    for (Texts aWords :
+         {Texts{"nosuch"}, Texts{"version", "x"}, Texts{"list"}, Texts{"set", "cts", "maybe"},
+          Texts{"create", "ws"}, Texts{"show", "object", "x"}, Texts{"merge", "chs", "1"}})
+        EXPECT_EQ(pairsOf(aWords), Texts{"no match"}) << aWords.front();
+}
+
+TEST(CommandSyntaxMatch, ATokenWithoutExpansionMapIsAnInternalError) {
+    CommandSyntax aSyntax({"ACTION", "PACKAGE"}, {{{"action", "$"}}});
+    try {
+        aSyntax.match({"x", "p"});
+        FAIL();
+    } catch (const Error& anError) {
+        EXPECT_EQ(anError.messages().front(), "Internal error. 1, 1");
+    }
+}

@@ -1,0 +1,190 @@
+#include "front/parameterparser.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
+#include "front/error.hpp"
+
+using namespace RepositoryAccess;
+
+namespace {
+
+ParameterValues parse(std::vector<std::string> theArguments) {
+    return parameterparser::parseCommandLine(theArguments);
+}
+
+std::string failureOf(std::vector<std::string> theArguments) {
+    try {
+        parse(std::move(theArguments));
+    } catch (const Error& anError) {
+        return anError.messages().front();
+    }
+    return "no failure";
+}
+
+// Sets or clears environment variables for one test and restores them afterwards.
+class ScopedEnv {
+public:
+    ScopedEnv(std::initializer_list<std::pair<const char*, const char*>> theValues) {
+        for (auto [aName, aValue] : theValues) {
+            const char* anOld = std::getenv(aName);
+            itsOld.emplace_back(aName, anOld ? std::optional<std::string>(anOld) : std::nullopt);
+            if (aValue)
+                setenv(aName, aValue, 1);
+            else
+                unsetenv(aName);
+        }
+    }
+    ~ScopedEnv() {
+        for (auto& [aName, aValue] : itsOld) {
+            if (aValue)
+                setenv(aName.c_str(), aValue->c_str(), 1);
+            else
+                unsetenv(aName.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> itsOld;
+};
+
+} // namespace
+
+TEST(ParameterTable, HoldsEveryParameterAndAliasOnce) {
+    EXPECT_EQ(parameterparser::definitions().size(), 131u);
+    const auto& aMap = parameterparser::parameterMap();
+    EXPECT_EQ(aMap.size(), 189u);
+    for (std::size_t i = 1; i < aMap.size(); ++i)
+        EXPECT_LT(aMap[i - 1].first, aMap[i].first) << "duplicate or unsorted key";
+    std::size_t aVariables = 0;
+    for (const auto& aDefinition : parameterparser::definitions())
+        if (!aDefinition.itsVariable.empty()) {
+            ++aVariables;
+            EXPECT_TRUE(aDefinition.itsVariable.starts_with("KIVO_"));
+            EXPECT_NE(aDefinition.itsEnvironmentKind, EnvironmentKind::none);
+        }
+    EXPECT_EQ(aVariables, 30u);
+}
+
+TEST(ParameterTable, LooksUpNamesWithoutRegardToCase) {
+    EXPECT_EQ(parameterparser::lookupParameter("ActivationMode"), params::activationMode);
+    EXPECT_EQ(parameterparser::lookupParameter("HO"), params::historicalObject);
+    EXPECT_EQ(parameterparser::lookupParameter("version_sp"), params::versionSP);
+    EXPECT_EQ(parameterparser::lookupParameter("V"), params::verbose);
+    try {
+        parameterparser::lookupParameter("nosuch");
+        FAIL();
+    } catch (const Error& anError) {
+        EXPECT_EQ(anError.messages().front(), "The parameter: nosuch is not supported");
+    }
+}
+
+TEST(CommandLine, AcceptsTheThreeOptionForms) {
+    auto aValues = parse({"--activationmode=4", "--with=a=b", "--key=", "-v", "--noTips", "-t"});
+    EXPECT_EQ(aValues.getValue(params::activationMode), "4");
+    EXPECT_EQ(aValues.getValue(params::with), "a=b");
+    EXPECT_TRUE(aValues.isSet(params::key));
+    EXPECT_EQ(aValues.getValue(params::key), "");
+    EXPECT_EQ(aValues.getValue(params::verbose), "X");
+    EXPECT_EQ(aValues.getValue(params::noTips), "X");
+    EXPECT_EQ(aValues.getValue(params::trace), "X");
+    EXPECT_EQ(parse({"--ActivationMode=4"}).getValue(params::activationMode), "4");
+}
+
+TEST(CommandLine, RejectsMalformedOptionsWithTheTrimmedArgument) {
+    for (std::string anArgument : {"-V", "-vv", "--v", "--no-tips", "-H", "--key2=x", "-", "--"})
+        EXPECT_EQ(failureOf({anArgument}),
+                  "kivo: Could not parse commandline argument: " + anArgument);
+    EXPECT_EQ(failureOf({"-V \r\n"}), "kivo: Could not parse commandline argument: -V");
+    EXPECT_EQ(failureOf({"--nosuch"}), "The parameter: nosuch is not supported");
+}
+
+TEST(CommandLine, TrimsTrailingBlanksOnly) {
+    auto aValues = parse({"--with= a \t\r\n", "status", "  obj \r"});
+    EXPECT_EQ(aValues.getValue(params::with), " a");
+    EXPECT_EQ(aValues.getValues(params::object), std::vector<std::string>{"  obj"});
+}
+
+TEST(CommandLine, HelpAndVersionSpellingsBecomeWords) {
+    EXPECT_EQ(parse({"--help"}).getValue(params::action), "help");
+    EXPECT_EQ(parse({"-version"}).getValue(params::action), "version");
+    auto aValues = parse({"checkout", "-h"});
+    EXPECT_EQ(aValues.getValue(params::what), "objects");
+    EXPECT_EQ(aValues.getValue(params::object), "help");
+}
+
+TEST(CommandLine, OptionsComeBeforePositionalValuesOfTheSameName) {
+    auto aValues = parse({"checkout", "--package=p1", "package", "p2"});
+    EXPECT_EQ(aValues.getValues(params::package), (std::vector<std::string>{"p1", "p2"}));
+}
+
+TEST(CommandLine, UnmatchedWordsAreListedBeforeTheFailure) {
+    std::ostringstream aCaptured;
+    auto* anOld = std::cout.rdbuf(aCaptured.rdbuf());
+    std::string aMessage = failureOf({"frobnicate", "a", "--with=x", "-v"});
+    std::cout.rdbuf(anOld);
+    EXPECT_EQ(aMessage, "kivo: Could not parse commandline arguments: See \"kivo help\".");
+    EXPECT_EQ(aCaptured.str(), "Arguments:\nfrobnicate\na\n--v=X\n--with=x\n");
+}
+
+TEST(Environment, FlagsNeedExactlyOneAndValuesFillOnlyEmptyParameters) {
+    ScopedEnv anEnv{{"KIVO_VERBOSE", "1"}, {"KIVO_TRACE", "true"},   {"KIVO_DEBUG", "11"},
+                    {"KIVO_FAST", ""},     {"KIVO_HOST", "envhost"}, {"KIVO_KEY", "envkey"},
+                    {"KIVO_USER", ""}};
+    auto aValues = parse({"--host=h:1", "--key="});
+    parameterparser::applyEnvironment(aValues);
+    EXPECT_TRUE(aValues.isSet(params::verbose));
+    EXPECT_EQ(aValues.getValue(params::verbose), "");
+    EXPECT_FALSE(aValues.isSet(params::trace));
+    EXPECT_FALSE(aValues.isSet(params::debug));
+    EXPECT_FALSE(aValues.isSet(params::fast));
+    EXPECT_EQ(aValues.getValues(params::hostName), std::vector<std::string>{"h:1"});
+    EXPECT_EQ(aValues.getValues(params::key), (std::vector<std::string>{"", "envkey"}));
+    EXPECT_EQ(aValues.getValue(params::key), "");
+    EXPECT_FALSE(aValues.isSet(params::userName));
+
+    auto aFlagged = parse({"-v"});
+    parameterparser::applyEnvironment(aFlagged);
+    EXPECT_EQ(aFlagged.getValues(params::verbose), std::vector<std::string>{"X"});
+}
+
+TEST(AdvancedMode, RewritesActionsAndPackageScope) {
+    {
+        ScopedEnv anEnv{{"KIVO_ADVANCED", "yes"}};
+        auto aRebase = parse({"reBase"});
+        EXPECT_EQ(aRebase.getValue(params::action), "checkOut");
+        EXPECT_TRUE(aRebase.isSet(params::noTrack));
+        EXPECT_FALSE(aRebase.isSet(params::inactive));
+
+        auto aCheckout = parse({"checkout", "package"});
+        EXPECT_EQ(aCheckout.getValue(params::what), "package");
+        for (const auto& aFlag :
+             {params::inactive, params::skip, params::noTrack, params::noRecursive})
+            EXPECT_TRUE(aCheckout.isSet(aFlag)) << aFlag.name();
+
+        EXPECT_TRUE(parse({"activate"}).isSet(params::noCheckOut));
+        EXPECT_FALSE(parse({"track", "package", "p"}).isSet(params::noRecursive));
+    }
+    {
+        ScopedEnv anEnv{{"KIVO_ADVANCED", "Yes"}};
+        auto aPlain = parse({"checkout", "package"});
+        EXPECT_EQ(aPlain.getValue(params::what), "objects");
+        EXPECT_EQ(aPlain.getValue(params::object), "package");
+        EXPECT_FALSE(aPlain.isSet(params::noTrack));
+        EXPECT_EQ(parse({"rebase"}).getValue(params::action), "rebase");
+    }
+}
+
+TEST(Recording, DumpAndCommandLineMaskPasswords) {
+    auto aValues = parse({"status", "-v", "--passwd=secret", "--sslKeyStorePassword=s2"});
+    EXPECT_EQ(parameterparser::parameterDump(aValues),
+              "{\"action\":status,\n\"passWord\":********,\n\"sslKeyStorePassword\":********,\n"
+              "\"verbose\":X,\n\"what\":trackedPackages}");
+    EXPECT_EQ(parameterparser::recordedCommandLine(
+                  {"kivo", "status", "--PassWord=secret", "--targetPassWd=x", "--user=u"}),
+              "kivo status --PassWord=******** --targetPassWd=******** --user=u");
+    EXPECT_EQ(parameterparser::parameterDump(ParameterValues{}), "{}");
+}
