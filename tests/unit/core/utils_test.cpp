@@ -63,6 +63,8 @@ TEST(Utils, RegexMatchesWholeTextAndExtractsGroups) {
     EXPECT_NE(errorOf([] { utils::regexTest("(a", "a"); }).find("(a"), std::string::npos);
 
     // Long texts must not exhaust the stack, and keep the greedy group meaning.
+    std::string anAtLimit = "--name=" + std::string(1024 - 7, 'x');
+    EXPECT_EQ(utils::regexGroup("--([a-z,A-Z,_][a-z,A-Z,_]+)=(.*)", anAtLimit, 1), "name");
     std::string aLong = "--name=" + std::string(200000, 'x');
     EXPECT_EQ(utils::regexGroup("--([a-z,A-Z,_][a-z,A-Z,_]+)=(.*)", aLong, 2).size(), 200000u);
     EXPECT_EQ(utils::regexGroup(aFileName, std::string(100000, 'y') + ".a.txt", 2), "txt");
