@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "actions/actionversion.hpp"
 #include "actions/command.hpp"
 #include "front/error.hpp"
 
@@ -13,8 +14,14 @@ using Factory = std::unique_ptr<Command> (*)();
 
 // The action classes this build contains; a kind without a factory fails with a message that
 // names the action.
+template <class theAction> std::unique_ptr<Command> make() {
+    return std::make_unique<theAction>();
+}
+
 Factory factoryOf(ActionKind theKind) {
     switch (theKind) {
+    case ActionKind::version:
+        return make<actionVersion>;
     default:
         return nullptr;
     }
