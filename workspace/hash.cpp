@@ -12,8 +12,11 @@
 #include "front/perftrace.hpp"
 #include "workspace/sha1blocks.hpp"
 #include "workspace/sys.hpp"
+#include "workspace/sysinternal.hpp"
 
 namespace RepositoryAccess::hash {
+
+using sys::internal::failWithErrno;
 
 namespace {
 
@@ -24,11 +27,6 @@ CompressFunction& compressFunction() {
     static CompressFunction theFunction =
         blocks::acceleratedSupported() ? &blocks::compressAccelerated : &blocks::compressPortable;
     return theFunction;
-}
-
-[[noreturn]] void failWithErrno(std::string theText) {
-    int anErrno = errno;
-    throw Error(std::move(theText) + ". System error code: " + std::to_string(anErrno));
 }
 
 } // namespace

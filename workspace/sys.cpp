@@ -96,6 +96,52 @@ void putTwo(char* theOut, unsigned theValue) {
     theOut[1] = static_cast<char>('0' + theValue % 10);
 }
 
+// The entries of a directory without `.` and `..`. With details, sizes and times of files are
+// read; without, only entries whose type readdir does not tell are examined.
+std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails) {
+    DIR* aStream = ::opendir(theDir.empty() ? "." : theDir.c_str());
+    if (!aStream)
+        throw Error("Invalid Directory: " + theDir);
+    std::unique_ptr<DIR, int (*)(DIR*)> apStream(aStream, &::closedir);
+    int theDirFd = ::dirfd(aStream);
+    std::vector<DirEntry> anEntries;
+    while (true) {
+        errno = 0;
+        const dirent* aRaw = ::readdir(aStream);
+        if (!aRaw) {
+            if (errno != 0)
+                failWithErrno("Invalid Directory: " + theDir);
+            break;
+        }
+        const char* aName = aRaw->d_name;
+        if (aName[0] == '.' && (aName[1] == 0 || (aName[1] == '.' && aName[2] == 0)))
+            continue;
+        DirEntry anEntry;
+        anEntry.itsName = aName;
+        if (aRaw->d_type == DT_DIR) {
+            anEntry.itsIsDirectory = true;
+        } else if (aRaw->d_type == DT_REG && !theWithDetails) {
+            anEntry.itsIsDirectory = false;
+        } else {
+            // Regular files need their size and time; links and unknown types their target.
+            struct stat aStat;
+            if (::fstatat(theDirFd, aName, &aStat, 0) != 0) {
+                if (errno == ENOENT && aRaw->d_type != DT_LNK)
+                    continue; // removed since the directory was read
+                if (errno != ENOENT)
+                    failWithErrno("Invalid Directory: " + theDir);
+                // A dangling link counts as a file without content.
+            } else {
+                anEntry.itsIsDirectory = S_ISDIR(aStat.st_mode);
+                anEntry.itsSize = static_cast<std::uint64_t>(aStat.st_size);
+                anEntry.itsModified = aStat.st_mtim;
+            }
+        }
+        anEntries.push_back(std::move(anEntry));
+    }
+    return anEntries;
+}
+
 } // namespace
 
 bool fileExists(std::string_view thePath) {
@@ -113,7 +159,7 @@ DirListing listDir(std::string_view theDirName) {
     KIVO_PERF_SCOPE("sys::listDir()");
     std::string aDir = toSlashes(theDirName);
     DirListing aListing;
-    for (DirEntry& anEntry : scanDir(aDir)) {
+    for (DirEntry& anEntry : readEntries(aDir, false)) {
         if (anEntry.itsIsDirectory)
             aListing.itsDirs.push_back(joinFileName(aDir, anEntry.itsName));
         else
@@ -123,46 +169,7 @@ DirListing listDir(std::string_view theDirName) {
 }
 
 std::vector<DirEntry> scanDir(std::string_view theDirName) {
-    std::string aDir = toSlashes(theDirName);
-    DIR* aStream = ::opendir(aDir.empty() ? "." : aDir.c_str());
-    if (!aStream)
-        throw Error("Invalid Directory: " + aDir);
-    std::unique_ptr<DIR, int (*)(DIR*)> apStream(aStream, &::closedir);
-    int aDirFd = ::dirfd(aStream);
-    std::vector<DirEntry> anEntries;
-    while (true) {
-        errno = 0;
-        const dirent* aRaw = ::readdir(aStream);
-        if (!aRaw) {
-            if (errno != 0)
-                failWithErrno("Invalid Directory: " + aDir);
-            break;
-        }
-        const char* aName = aRaw->d_name;
-        if (aName[0] == '.' && (aName[1] == 0 || (aName[1] == '.' && aName[2] == 0)))
-            continue;
-        DirEntry anEntry;
-        anEntry.itsName = aName;
-        if (aRaw->d_type == DT_DIR) {
-            anEntry.itsIsDirectory = true;
-        } else {
-            // Regular files need their size and time; links and unknown types their target.
-            struct stat aStat;
-            if (::fstatat(aDirFd, aName, &aStat, 0) != 0) {
-                if (errno == ENOENT && aRaw->d_type != DT_LNK)
-                    continue; // removed since the directory was read
-                if (errno != ENOENT)
-                    failWithErrno("Invalid Directory: " + aDir);
-                // A dangling link counts as a file without content.
-            } else {
-                anEntry.itsIsDirectory = S_ISDIR(aStat.st_mode);
-                anEntry.itsSize = static_cast<std::uint64_t>(aStat.st_size);
-                anEntry.itsModified = aStat.st_mtim;
-            }
-        }
-        anEntries.push_back(std::move(anEntry));
-    }
-    return anEntries;
+    return readEntries(toSlashes(theDirName), true);
 }
 
 std::uint64_t getFileSize(std::string_view thePath) {

@@ -18,8 +18,7 @@ using internal::quoted;
 
 namespace {
 
-// Closes the descriptor, retrying nothing: a failed close of a written file is reported by the
-// caller through fsync before it.
+// Closes the descriptor of a file that is being abandoned; its content no longer matters.
 void closeQuietly(int& theFd) {
     if (theFd >= 0)
         ::close(theFd);
