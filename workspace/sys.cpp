@@ -103,7 +103,7 @@ std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails
     if (!aStream)
         throw Error("Invalid Directory: " + theDir);
     std::unique_ptr<DIR, int (*)(DIR*)> apStream(aStream, &::closedir);
-    int theDirFd = ::dirfd(aStream);
+    int aDirFd = ::dirfd(aStream);
     std::vector<DirEntry> anEntries;
     while (true) {
         errno = 0;
@@ -125,7 +125,7 @@ std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails
         } else {
             // Regular files need their size and time; links and unknown types their target.
             struct stat aStat;
-            if (::fstatat(theDirFd, aName, &aStat, 0) != 0) {
+            if (::fstatat(aDirFd, aName, &aStat, 0) != 0) {
                 if (errno == ENOENT && aRaw->d_type != DT_LNK)
                     continue; // removed since the directory was read
                 if (errno != ENOENT)
