@@ -8,7 +8,8 @@ using namespace kivotest;
 
 namespace {
 
-RunOptions inDir(const TempDir& theDir, std::map<std::string, std::optional<std::string>> theEnv = {}) {
+RunOptions inDir(const TempDir& theDir,
+                 std::map<std::string, std::optional<std::string>> theEnv = {}) {
     RunOptions anOptions;
     anOptions.itsCwd = theDir.path();
     anOptions.itsEnv = std::move(theEnv);
@@ -16,7 +17,9 @@ RunOptions inDir(const TempDir& theDir, std::map<std::string, std::optional<std:
 }
 
 // The echoed command line names the program as it was started; compare from the first blank.
-std::string withoutProgram(const std::string& theOut) { return theOut.substr(theOut.find(' ')); }
+std::string withoutProgram(const std::string& theOut) {
+    return theOut.substr(theOut.find(' '));
+}
 
 } // namespace
 
@@ -69,4 +72,35 @@ TEST(RunSequence, NonAsciiArgumentsArriveUnchanged) {
     TempDir aDir;
     auto aResult = runKivo({"status", "pä/ö€.txt"}, inDir(aDir, {{"KIVO_ARGS", "2"}}));
     EXPECT_NE(aResult.itsOut.find("\"object\":pä/ö€.txt"), std::string::npos);
+}
+
+TEST(VersionAction, PrintsEachRequestedFormWithoutStatistics) {
+    TempDir aDir;
+    auto run = [&](std::vector<std::string> theArgs) {
+        return runKivo(theArgs, inDir(aDir)).itsOut;
+    };
+    EXPECT_EQ(run({"version"}), "1.1.3 Opt\n");
+    EXPECT_EQ(run({"--version"}), "1.1.3 Opt\n");
+    EXPECT_EQ(run({"-version"}), "1.1.3 Opt\n");
+    EXPECT_EQ(run({"version", "--plain"}), "1.1.3\n");
+    EXPECT_EQ(run({"version", "--client"}), "1.1.0\n");
+    EXPECT_EQ(run({"version", "--micro", "--major"}), "1\n3\n");
+    EXPECT_EQ(run({"version", "--client", "--plain", "--minor"}), "1.1.0\n1\n");
+    EXPECT_TRUE(std::filesystem::is_empty(aDir.path()));
+}
+
+TEST(PerformanceTrace, IsWrittenToTheCurrentDirectoryOnlyWhenAsked) {
+    TempDir aDir;
+    auto aResult = runKivo({"version", "--perf"}, inDir(aDir));
+    EXPECT_EQ(aResult.itsExitCode, 0);
+    std::string aTrace = readText(aDir.path() / "kivoPerfTrace.xml");
+    EXPECT_TRUE(aTrace.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")) << aTrace;
+
+    TempDir anOther;
+    runKivo({"version"}, inDir(anOther, {{"KIVO_PERFTRACE", "true"}}));
+    EXPECT_FALSE(std::filesystem::exists(anOther.path() / "kivoPerfTrace.xml"));
+    runKivo({"nosuchaction", "x"}, inDir(anOther, {{"KIVO_PERFTRACE", "1"}}));
+    EXPECT_FALSE(std::filesystem::exists(anOther.path() / "kivoPerfTrace.xml"));
+    runKivo({"version"}, inDir(anOther, {{"KIVO_PERFTRACE", "1"}, {"KIVO_SIMULATE", "1"}}));
+    EXPECT_FALSE(std::filesystem::exists(anOther.path() / "kivoPerfTrace.xml"));
 }
