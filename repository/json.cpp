@@ -472,7 +472,7 @@ public:
     }
 
 private:
-    // Reads the next token (Part 3.1, tokeniser).
+    // Reads the next token.
     void next() {
         const char* aPos = itsPos;
         const char* const anEnd = itsEnd;

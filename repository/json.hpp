@@ -1,6 +1,6 @@
 #pragma once
 
-// The JSON model and parser (Part 3.1): a tagged 16-byte value tree whose nodes live in a
+// The JSON model and parser: a tagged 16-byte value tree whose nodes live in a
 // per-document arena, the lenient parser `jsonParse`, the lookups with the program's messages,
 // the generic writer `writeJson` and the request escaping `escapeJson`.
 //
@@ -12,14 +12,14 @@
 // All node types are trivially copyable and trivially destructible views; copying a
 // `JsonObject`, `JsonList` or `JsonValue` copies a reference to the same arena data.
 //
-// Choices made here where Part 3.1 describes the original implementation:
+// Design choices:
 // - The allocator is an arena (bump allocation in large blocks, all freed together) instead of
 //   three collections of shared handles; the lifetime rule is the same.
 // - Lists and objects are built on a scratch stack while their text is read and then stored once,
 //   exactly sized, so they are read-only after the parse (no growable array). An object's members
 //   are sorted once, stably, at its closing brace; of equal keys the last one is kept.
 // - Short keys are stored once per document and shared by the members that use them.
-// - Nesting is limited to kMaxNestingDepth levels (the original recursion had no limit).
+// - Nesting is limited to kMaxNestingDepth levels, so that hostile input cannot exhaust the stack.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +43,7 @@ class JsonList;
 class JsonObject;
 
 // A string node in the allocator: its length followed by its bytes (no terminator). Strings are
-// byte strings, limited to 4 GiB - 1 bytes (the repoV2 frame of Part 3.3 has 32-bit lengths).
+// byte strings, limited to 4 GiB - 1 bytes (the repoV2 frame has 32-bit lengths).
 // Read it with view(), or let it convert to std::string_view.
 class JsonString {
 public:
@@ -224,7 +224,7 @@ inline constexpr int kMaxNestingDepth = 1000;
 bool jsonParse(const char* theText, std::size_t theSize, JsonObject& theObject,
                JsonAllocator& theAllocator);
 
-// Lookups. They raise RepositoryAccess::Error with the messages of Part 3.1 (which quote the
+// Lookups. They raise RepositoryAccess::Error with the program's messages (which quote the
 // whole object as writeJson prints it). The returned references point into the allocator.
 std::string getString(const JsonObject& theObject, std::string_view theKey);
 std::string_view getStringView(const JsonObject& theObject, std::string_view theKey);
