@@ -18,10 +18,10 @@ git status --porcelain >/dev/null
 
 kivo="$build/kivo"
 "$kivo" status --noTips >/dev/null
-runs="--warmup 2 --runs 10 -N"
-hyperfine $runs "$kivo status --veryFast" "git status --porcelain"
-hyperfine $runs "$kivo status --fast" "git status --porcelain"
-hyperfine $runs "$kivo status" "find bench -type f -print0 | xargs -0 sha1sum" --shell=bash
+runs="--warmup 2 --runs 10"
+hyperfine $runs -N "$kivo status --veryFast" "git status --porcelain"
+hyperfine $runs -N "$kivo status --fast" "git status --porcelain"
+hyperfine $runs "$kivo status" "find bench -type f -print0 | xargs -0 sha1sum"
 for mode in "" --fast --veryFast; do
   /usr/bin/time -f "peak memory of kivo status $mode: %M KiB" "$kivo" status $mode >/dev/null
 done
