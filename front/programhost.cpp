@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "actions/actionhelp.hpp"
 #include "actions/command.hpp"
 #include "front/error.hpp"
 
@@ -15,6 +16,8 @@ using Factory = std::unique_ptr<Command> (*)();
 // names the action.
 Factory factoryOf(ActionKind theKind) {
     switch (theKind) {
+    case ActionKind::help:
+        return []() -> std::unique_ptr<Command> { return std::make_unique<actionHelp>(); };
     default:
         return nullptr;
     }
