@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "actions/actionversion.hpp"
+#include "actions/actionhelp.hpp"
 #include "actions/command.hpp"
 #include "front/error.hpp"
 
@@ -22,6 +23,8 @@ Factory factoryOf(ActionKind theKind) {
     switch (theKind) {
     case ActionKind::version:
         return make<actionVersion>;
+    case ActionKind::help:
+        return make<actionHelp>;
     default:
         return nullptr;
     }
