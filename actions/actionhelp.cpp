@@ -1,10 +1,10 @@
 #include "actions/actionhelp.hpp"
 
-#include "actions/helpbrowser.hpp"
 #include "actions/helpselection.hpp"
 #include "front/console.hpp"
 #include "front/parameters.hpp"
 #include "front/textcase.hpp"
+#include "workspace/sys.hpp"
 
 namespace RepositoryAccess {
 
@@ -22,15 +22,12 @@ void actionHelp::execute() {
                                        : helpselection::select(aWhat, aHelpWhat, anAllTexts);
 
     if (isSet(params::browse)) {
-        std::string aFileName = "kivohelp.html";
-        if (aSearch)
-            aFileName = "kivohelp_" + std::to_string(helpbrowser::tickCount()) + ".html";
-        std::string aPath = helpbrowser::writePage(
-            aFileName, helpselection::pageFrame(helpselection::completeHelp()));
+        std::string aPath = sys::tempFileName("kivohelp", "html", aSearch);
+        sys::writeFile(aPath, helpselection::pageFrame(helpselection::completeHelp()));
         std::string anUrl = "file://" + aPath;
         if (!aSelection.itsAnchor.empty())
             anUrl += "#" + aSelection.itsAnchor;
-        helpbrowser::displayUrl(anUrl);
+        sys::displayURL(anUrl);
     } else if (isSet(params::html))
         console::say(helpselection::pageFrame(aSelection.itsHtml));
     else

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "actions/actionversion.hpp"
 #include "actions/actionhelp.hpp"
+#include "actions/actionversion.hpp"
 #include "actions/command.hpp"
 #include "front/error.hpp"
 
