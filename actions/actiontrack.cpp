@@ -1,0 +1,83 @@
+#include "actions/actiontrack.hpp"
+
+#include "actions/repositorylistings.hpp"
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/runstatistics.hpp"
+#include "front/textcase.hpp"
+#include "workspace/workspace.hpp"
+#include "workspace/workspacefile.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+bool whatIs(std::string_view theWhat) {
+    return textcase::equalsIgnoringCase(getValue(params::what), theWhat);
+}
+
+// The package arguments as dotted repository names, in argument order.
+std::vector<std::string> normalizedPackages() {
+    std::vector<std::string> aPackages;
+    for (const auto& anArgument : parameters().getValues(params::package))
+        aPackages.push_back(workspace::normalizePackage(anArgument));
+    return aPackages;
+}
+
+// A verbose line on standard output, and always in the trace when tracing.
+void report(const std::string& theLine) {
+    if (isSet(params::verbose))
+        console::out() << theLine << '\n';
+    console::traceOnly(theLine + "\n");
+}
+
+void trackOne(const std::string& thePackage) {
+    const std::vector<std::string> aRemoved = workspace::config().trackPackage(thePackage);
+    runstatistics::add(Statistic::trackedPackages);
+    runstatistics::add(Statistic::untrackedPackages, static_cast<std::int64_t>(aRemoved.size()));
+    report("Tracking package \"" + thePackage + "\".");
+    if (aRemoved.empty())
+        return;
+    std::string aText = "No longer tracking the following sub packages of \"" + thePackage + "\":";
+    for (const auto& aPackage : aRemoved)
+        aText += "\n\t" + aPackage;
+    report(aText);
+}
+
+void unTrackOne(const std::string& thePackage) {
+    workspace::config().unTrackPackage(thePackage);
+    runstatistics::add(Statistic::untrackedPackages);
+    report("Untracked package \"" + thePackage + "\".");
+}
+
+} // namespace
+
+void actionTrack::execute() {
+    if (isSet(params::noRecursive))
+        throw Error("Cannot track non-recursively.");
+    workspace::open(true);
+    if (whatIs("package")) {
+        for (const auto& aPackage : normalizedPackages())
+            trackOne(aPackage);
+    } else if (whatIs("allPackages")) {
+        for (const auto& aPackage : repositorylistings::rootPackages())
+            trackOne(aPackage);
+    }
+}
+
+void actionUnTrack::execute() {
+    if (isSet(params::noRecursive))
+        throw Error("Cannot un-track non-recursively.");
+    workspace::open(true);
+    if (whatIs("package")) {
+        for (const auto& aPackage : normalizedPackages())
+            unTrackOne(aPackage);
+    } else if (whatIs("allPackages")) {
+        const std::set<std::string> aTracked = workspace::config().trackedPackages();
+        for (const auto& aPackage : aTracked)
+            unTrackOne(aPackage);
+    }
+}
+
+} // namespace RepositoryAccess

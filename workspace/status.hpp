@@ -1,0 +1,90 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "workspace/objects.hpp"
+
+namespace RepositoryAccess {
+
+// A sorted set of absolute, `/`-separated paths (byte order, no duplicates).
+using PathSet = std::vector<std::string>;
+
+// What changed locally in a scope of the workspace: every file of the scope is in exactly one of
+// conflicted, modified, deleted, new, or in none (unchanged). Ignored paths are never reported.
+// How a known file counts as modified is chosen by `noCompare`, `fast` and `veryFast`: the
+// default compares content hashes, `fast` hashes only files whose timestamp changed, `veryFast`
+// trusts timestamps alone. The calculation reads the disk and the status file; it writes nothing.
+class Status {
+public:
+    // The files below the packages' directories (only directly in them without theRecursive).
+    Status(const std::vector<std::string>& thePackages, bool theRecursive, bool theConflictsOnly,
+           bool theWithObjects);
+    // Exactly the workspace files of the objects.
+    Status(const std::vector<RepositoryObject>& theObjects, bool theConflictsOnly,
+           bool theWithObjects);
+
+    const PathSet& conflicted() const { return itsConflicted; }
+    const PathSet& modified() const { return itsModified; }
+    const PathSet& deleted() const { return itsDeleted; }
+    const PathSet& newFiles() const { return itsNew; }
+    const PathSet& newDirectories() const { return itsNewDirectories; }
+    const PathSet& statusFilesInScope() const { return itsStatusFilesInScope; }
+    const PathSet& statusFilesNotIgnored() const { return itsStatusFilesNotIgnored; }
+    const PathSet& diskFilesInScope() const { return itsDiskFilesInScope; }
+    const PathSet& diskFilesKept() const { return itsDiskFilesKept; }
+    const PathSet& diskDirectories() const { return itsDiskDirectories; }
+    const PathSet& allFiles() const { return itsAllFiles; }
+    const std::vector<RepositoryObject>& objects() const { return itsObjects; }
+
+private:
+    void initPackagesShared(const std::vector<std::string>& thePackages, bool theRecursive);
+    void listDirectory(const std::string& theDirName, bool theRecursive);
+    void initShared();
+    PathSet modifiedOf(const PathSet& theKnownFiles) const;
+    std::string currentTimestamp(const std::string& theFile) const;
+    void buildObjects();
+
+    bool itsConflictsOnly;
+    bool itsWithObjects;
+    std::string itsWorkSpaceDirName;
+    std::string itsSettingsDirName;
+
+    PathSet itsConflicted;
+    PathSet itsModified;
+    PathSet itsDeleted;
+    PathSet itsNew;
+    PathSet itsNewDirectories;
+    PathSet itsStatusFilesInScope;
+    PathSet itsStatusFilesNotIgnored;
+    PathSet itsDiskFilesInScope;
+    PathSet itsDiskFilesKept;
+    PathSet itsDiskDirectories;
+    PathSet itsAllFiles;
+    std::vector<RepositoryObject> itsObjects;
+    // Last-write times of the listed disk files (same order as itsDiskFilesInScope), taken while
+    // listing so that the timestamp modes need no second look at the file.
+    std::vector<std::string> itsDiskTimestamps;
+};
+
+namespace pathset {
+
+// Sorts and removes duplicates.
+void normalize(PathSet& theSet);
+PathSet unite(const PathSet& theLeft, const PathSet& theRight);
+PathSet intersect(const PathSet& theLeft, const PathSet& theRight);
+PathSet subtract(const PathSet& theLeft, const PathSet& theRight);
+bool contains(const PathSet& theSet, const std::string& thePath);
+// The directory parts of the paths, as a set.
+PathSet directoriesOf(const PathSet& theFiles);
+
+} // namespace pathset
+
+namespace hash {
+
+// The content hashes of many files, computed on every core; the result is in the order of the
+// paths. Throws the file layer's read messages for a file that cannot be read.
+std::vector<std::string> calcFiles(const std::vector<std::string>& thePaths);
+
+} // namespace hash
+} // namespace RepositoryAccess
