@@ -315,8 +315,7 @@ std::string WorkSpace::relativeFileName(std::string_view theAbsoluteFileName) co
     return sys::absoluteToRelativeFileName(theAbsoluteFileName, itsSrcDirName);
 }
 
-std::string WorkSpace::logFileName(std::string_view theBaseName,
-                                   std::string_view theSuffix) const {
+std::string WorkSpace::logFileName(std::string_view theBaseName, std::string_view theSuffix) const {
     const std::string aDir = isOpen() ? itsLogsDirName : sys::getTempDir();
     return sys::joinFileName(aDir, std::string(theBaseName) + "." + std::string(theSuffix));
 }
@@ -443,9 +442,8 @@ std::string workspace::normalizePackage(std::string_view theArgument) {
         const bool anAbsolute = sys::isAbsolutePath(anArgument);
         if (!isOpen()) {
             if (anAbsolute)
-                throw Error(
-                    "Not in a workspace. Cannot resolve absolute file system path: " +
-                    quoted(anArgument));
+                throw Error("Not in a workspace. Cannot resolve absolute file system path: " +
+                            quoted(anArgument));
             debugStep(aName, 4, "no workspace", "");
             return {};
         }
@@ -453,8 +451,7 @@ std::string workspace::normalizePackage(std::string_view theArgument) {
         const std::string aFull = sys::resolvePath(
             anAbsolute ? anArgument : sys::joinFileName(sys::getCurrentDir(), anArgument));
         debugStep(aName, 5, "resolved directory", aFull);
-        const std::string aRelative =
-            sys::absoluteToRelativeDirName(aFull, handle()->srcDirName());
+        const std::string aRelative = sys::absoluteToRelativeDirName(aFull, handle()->srcDirName());
         debugStep(aName, 6, "relative directory", aRelative);
         if (aRelative.starts_with("../") || aRelative == ".." || sys::isAbsolutePath(aRelative))
             throw Error("Failed to normalize package: " + quoted(anArgument));
