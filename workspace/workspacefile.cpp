@@ -89,6 +89,20 @@ std::string jsonString(std::string_view theText) {
     return "\"" + json::escapeJson(theText) + "\"";
 }
 
+// A path as the status file stores it: escaped like every string, but with its slashes as they
+// are, so that the file stays readable.
+std::string pathString(std::string_view thePath) {
+    std::string aText = "\"";
+    for (std::size_t aStart = 0; aStart <= thePath.size();) {
+        const std::size_t aSlash = std::min(thePath.find('/', aStart), thePath.size());
+        aText += json::escapeJson(thePath.substr(aStart, aSlash - aStart));
+        if (aSlash < thePath.size())
+            aText += '/';
+        aStart = aSlash + 1;
+    }
+    return aText + "\"";
+}
+
 // An optional string member: its value, or "" when the member is missing.
 std::string optionalString(const json::JsonObject& theObject, std::string_view theKey) {
     return json::hasMember(theObject, theKey) ? json::getString(theObject, theKey) : "";
@@ -328,7 +342,7 @@ std::string WorkSpaceStatusFile::toText() const {
         if (!aFirst)
             aText += ",\n";
         aFirst = false;
-        aText += "{\"filename\":" + jsonString(relativeName(aFile)) +
+        aText += "{\"filename\":" + pathString(relativeName(aFile)) +
                  ",\"sha1value\":" + jsonString(aStatus.sha1value) +
                  ",\"timest\":" + jsonString(aStatus.timest) + ",\"baseversion\":\"" +
                  std::to_string(aStatus.baseversion) + "\"}";
@@ -339,7 +353,7 @@ std::string WorkSpaceStatusFile::toText() const {
         if (!aFirst)
             aText += ",\n";
         aFirst = false;
-        aText += jsonString(relativeName(aFile));
+        aText += pathString(relativeName(aFile));
     }
     aText += "]";
     appendOthers(aText, itsOtherMembers);
