@@ -290,11 +290,19 @@ void WorkSpace::remove() {
         sys::deleteFile(itsConfigFileName);
         sys::deleteFile(itsStatusFileName);
     });
+    // A directory that holds files by now (someone else's, or written meanwhile) stays.
+    auto aDeleteIfEmpty = [](const std::string& theDirName) {
+        if (sys::dirExists(theDirName)) {
+            const auto aListing = sys::listDir(theDirName);
+            if (aListing.itsFiles.empty() && aListing.itsDirs.empty())
+                sys::deleteDirectory(theDirName);
+        }
+    };
     for (const auto* aDirName : {&itsMetaDataDirName, &itsDiffDirName, &itsBaseDirName,
                                  &itsLogsDirName, &itsSettingsDirName})
-        exitStep([aDirName] { sys::deleteDirectory(*aDirName); });
+        exitStep([&] { aDeleteIfEmpty(*aDirName); });
     if (!itsExistedBefore)
-        exitStep([this] { sys::deleteDirectory(itsSrcDirName); });
+        exitStep([&] { aDeleteIfEmpty(itsSrcDirName); });
 }
 
 // ---- Accessors ----

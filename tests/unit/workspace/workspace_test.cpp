@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "front/console.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspacefile.hpp"
@@ -123,7 +124,7 @@ TEST_F(WorkSpaceLock, ForeignSameAndIgnoredLocks) {
 TEST_F(WorkSpaceLock, RacingProcessesNeverShareTheLock) {
     const fs::path aWs = makeWorkSpace("ws");
     fs::current_path(aWs);
-    constexpr int aChildren = 6;
+    constexpr int aChildren = 12;
     int aGate[2];
     ASSERT_EQ(::pipe(aGate), 0);
     std::vector<pid_t> aPids;
@@ -250,9 +251,12 @@ TEST_F(WorkSpaceCreation, CreateWritesTheLayoutAndRollbackLeavesNothing) {
     fs::create_directory(dir() / "kept");
     setParameter(params::workSpace, (dir() / "kept").string());
     workspace::create();
+    writeText(dir() / "kept/._SYS_KIVO_settings/logs/activation.log", "x");
     workspace::finish(true);
-    EXPECT_TRUE(fs::is_directory(dir() / "kept"));
-    EXPECT_TRUE(fs::is_empty(dir() / "kept"));
+    EXPECT_EQ(treeOf(dir() / "kept"),
+              (std::vector<std::string>{"._SYS_KIVO_settings/", "._SYS_KIVO_settings/logs/",
+                                        "._SYS_KIVO_settings/logs/activation.log"}));
+    EXPECT_EQ(RepositoryAccess::exitstatus::get(), 0);
 }
 
 TEST_F(WorkSpaceCreation, ExistingWorkSpaceAndMissingDirectoryAreRefused) {
