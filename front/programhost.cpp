@@ -1,11 +1,14 @@
 #include "front/programhost.hpp"
 
 #include <memory>
+#include <ostream>
 
 #include "actions/actionhelp.hpp"
 #include "actions/actionversion.hpp"
 #include "actions/command.hpp"
+#include "front/console.hpp"
 #include "front/error.hpp"
+#include "workspace/workspace.hpp"
 
 namespace RepositoryAccess {
 
@@ -55,10 +58,10 @@ void ProgramHost::runAction(ActionKind theKind) {
 }
 
 bool ProgramHost::openWorkspaceUnlocked() {
-    return false;
+    return workspace::open(false);
 }
 void ProgramHost::lockWorkspace() {
-    notAvailable("Locking the workspace");
+    workspace::lock();
 }
 int ProgramHost::repositoryApiVersion() {
     notAvailable("The repository connection");
@@ -70,7 +73,16 @@ void ProgramHost::deletePackageFiles(const std::vector<std::string>&, bool) {
 std::string ProgramHost::temporaryFileName(std::string_view, std::string_view) {
     notAvailable("The temporary directory");
 }
-void ProgramHost::finishWorkspace(bool) {}
+void ProgramHost::finishWorkspace(bool theAfterFailure) {
+    // workspace::finish() reports the failures of its own steps; this is the last guard, so that
+    // the end of the run never throws.
+    try {
+        workspace::finish(theAfterFailure);
+    } catch (const std::exception& anError) {
+        console::err() << "Error exiting workspace: " << anError.what() << '\n' << std::flush;
+        exitstatus::fail();
+    }
+}
 void ProgramHost::finishConnection() {}
 
 } // namespace RepositoryAccess

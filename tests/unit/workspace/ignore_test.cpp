@@ -78,8 +78,9 @@ TEST(Ignore, UnparsableFileStopsWithItsRelativeNameAndContent) {
         anIgnore.isIgnored(aTree.path("a/b/f.txt"));
         FAIL();
     } catch (const Error& anError) {
-        EXPECT_EQ(anError.messages().front(),
-                  "Could not parse \".kivoignore\" file \"a/b/.kivoignore\":\n{\"exclude\": [oops]}");
+        EXPECT_EQ(
+            anError.messages().front(),
+            "Could not parse \".kivoignore\" file \"a/b/.kivoignore\":\n{\"exclude\": [oops]}");
     }
 }
 
@@ -96,7 +97,8 @@ TEST(Ignore, DebugOutputShowsEveryRuleTried) {
     installParameters({});
     const std::string aWs = aTree.itsWs;
     EXPECT_NE(aCaptured.str().find("\nExclude regular expression : "), std::string::npos);
-    EXPECT_NE(aCaptured.str().find("Path                       : " + aWs + "/a.x\n"
+    EXPECT_NE(aCaptured.str().find("Path                       : " + aWs +
+                                   "/a.x\n"
                                    "Match                      : yes\n"),
               std::string::npos);
     EXPECT_NE(aCaptured.str().find("\nInclude regular expression : "), std::string::npos);

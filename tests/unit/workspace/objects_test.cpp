@@ -1,0 +1,237 @@
+#include "workspace/objects.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "repository/json.hpp"
+#include "tests/unit/workspace/workspacefixture.hpp"
+
+using kivotest::readText;
+using kivotest::writeText;
+using RepositoryAccess::ObjectMetaData;
+using RepositoryAccess::ObjectVersion;
+using RepositoryAccess::RepositoryObject;
+using wstest::messageOf;
+namespace objects = RepositoryAccess::objects;
+namespace json = RepositoryAccess::json;
+namespace workspace = RepositoryAccess::workspace;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Objects : public wstest::WorkSpaceTest {
+protected:
+    // Opens a fresh workspace "ws" and returns its directory.
+    fs::path openWorkSpace() {
+        const fs::path aWs = makeWorkSpace("ws");
+        fs::current_path(aWs);
+        EXPECT_TRUE(workspace::open(false));
+        return aWs;
+    }
+};
+
+// The object of one repository response element given as JSON text.
+RepositoryObject fromJsonText(const std::string& theText) {
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    if (!json::jsonParse(theText.data(), theText.size(), anObject, anAllocator))
+        throw std::runtime_error("test JSON does not parse");
+    return objects::fromJson(anObject);
+}
+
+ObjectMetaData inactiveMetaData() {
+    ObjectMetaData m;
+    m.itsVersionId = 42;
+    m.itsType = 2;
+    m.itsLastChangedAt = "2024-03-07 09:05:01";
+    m.itsIsDeletion = true;
+    return m;
+}
+
+ObjectVersion inactiveVersion() {
+    ObjectVersion v;
+    v.itsVersionType = 2;
+    v.itsOwner = "DEV";
+    v.itsWorkSpace = "__empty__";
+    return v;
+}
+
+} // namespace
+
+TEST_F(Objects, FileNamesSplitIntoNameAndSuffix) {
+    using Split = std::pair<std::string, std::string>;
+    EXPECT_EQ(objects::splitFileName("a", "Order.view.backup"), (Split{"Order.view", "backup"}));
+    EXPECT_EQ(objects::splitFileName("a", "README"), (Split{"README", ""}));
+    EXPECT_EQ(objects::splitFileName("a", ".kivoignore"), (Split{"", "kivoignore"}));
+    EXPECT_EQ(objects::splitFileName("a", "trailing."), (Split{"trailing.", ""}));
+    EXPECT_EQ(messageOf([] { objects::splitFileName("a/b", "a|b.txt"); }),
+              "File: \"a/b/a|b.txt\" does not represent a valid repository object.");
+    EXPECT_EQ(messageOf([] { objects::splitFileName("a", "x:y"); }),
+              "File: \"a/x:y\" does not represent a valid repository object.");
+}
+
+TEST_F(Objects, PathsOfQuotedPackagesAndWorkSpaceFiles) {
+    const fs::path aWs = openWorkSpace();
+    const std::string aSettings = (aWs / "._SYS_KIVO_settings").string();
+    RepositoryObject anObject("a.\"b.c\"", "x", "txt");
+    EXPECT_EQ(anObject.key(), "a.\"b.c\".x.txt");
+    EXPECT_EQ(anObject.workSpaceFileName(), (aWs / "a/b.c/x.txt").string());
+    EXPECT_EQ(anObject.metaDataFileName(), aSettings + "/SYS/a/b.c/x.txt.kivoMeta");
+    EXPECT_EQ(anObject.diffFileName(), aSettings + "/diff/a/b.c/x.txt");
+    EXPECT_EQ(anObject.baseFileName(), aSettings + "/base/a/b.c/x.txt");
+    EXPECT_EQ(anObject.toJson(),
+              "{\"package\":\"a.\\\"b.c\\\"\",\"name\":\"x\",\"suffix\":\"txt\"}");
+    EXPECT_EQ(RepositoryObject("p", "README", "").workSpaceFileName(), (aWs / "p/README").string());
+
+    // A workspace file with its metadata copy; one without stays at type 0.
+    anObject.setMetaData(inactiveMetaData());
+    anObject.setVersion(inactiveVersion());
+    objects::writeMetaFile(anObject);
+    const auto aRead = objects::object_name_to_object_id((aWs / "a/b.c/x.txt").string());
+    EXPECT_EQ(aRead.package(), "a.\"b.c\"");
+    EXPECT_EQ(aRead.metaData().itsVersionId, 42);
+    EXPECT_TRUE(aRead.metaData().itsIsDeletion);
+    EXPECT_EQ(aRead.version().itsOwner, "DEV");
+    EXPECT_EQ(objects::fromWorkSpaceFile((aWs / "a/y.txt").string()).metaData().itsType, 0);
+}
+
+TEST_F(Objects, HostileNamesFromTheRepositoryAreRefused) {
+    const fs::path aWs = openWorkSpace();
+    for (const char* anElement :
+         {R"({"package":"a","name":"..","suffix":""})",
+          R"({"package":"a","name":"x/y","suffix":"t"})",
+          R"({"package":"a","name":"x","suffix":"t/../../z"})",
+          R"({"package":"a","name":"x\\y","suffix":"t"})",
+          R"({"package":"a","name":"x\u0000","suffix":"t"})",
+          R"({"object":{"package":"a.\"..\".\"..\"","name":"x","suffix":"t"}})",
+          R"({"package":"\"/etc\"","name":"x","suffix":"t"})",
+          R"({"package":"..","name":"x","suffix":"t"})"}) {
+        const std::string aMessage = messageOf([&] { fromJsonText(anElement); });
+        EXPECT_TRUE(aMessage.starts_with("Invalid repository object") ||
+                    aMessage.starts_with("Invalid package name") ||
+                    aMessage.starts_with("Empty super package"))
+            << anElement << ": " << aMessage;
+    }
+    EXPECT_EQ(wstest::treeOf(aWs / "._SYS_KIVO_settings/SYS"), std::vector<std::string>{});
+    // A dotted name is a plain file name.
+    EXPECT_EQ(fromJsonText(R"({"package":"a","name":"..x","suffix":"t"})").workSpaceFileName(),
+              (aWs / "a/..x.t").string());
+}
+
+TEST_F(Objects, MetaDataAndVersionJson) {
+    ObjectMetaData anActive;
+    anActive.itsVersionId = 7;
+    anActive.itsType = 1;
+    anActive.itsActivatedAt = "2024-03-07";
+    anActive.itsActivatedBy = "A\"B";
+    anActive.itsChangeNumber = "12";
+    EXPECT_EQ(objects::metaDataToJson(anActive),
+              "{\"edit\":\"true\",\"version_id\":\"7\",\"activated_at\":\"2024-03-07\","
+              "\"activated_by\":\"A\\\"B\",\"object_status\":\"\",\"change_number\":\"12\","
+              "\"released_at\":\"\",\"type\":\"1\"}");
+    EXPECT_EQ(objects::metaDataToJson(inactiveMetaData()),
+              "{\"edit\":\"true\",\"version_id\":\"42\",\"last_changed_at\":\"2024-03-07 "
+              "09:05:01\",\"is_deletion\":\"true\",\"type\":\"2\"}");
+    ObjectMetaData aHistorical = anActive;
+    aHistorical.itsType = 3;
+    EXPECT_EQ(objects::metaDataToJson(aHistorical),
+              "{\"edit\":\"true\",\"version_id\":\"7\",\"activated_at\":\"2024-03-07\","
+              "\"activated_by\":\"A\\\"B\",\"is_deletion\":\"false\",\"object_status\":\"\","
+              "\"change_number\":\"12\",\"released_at\":\"\",\"type\":\"3\"}");
+    ObjectVersion aVersion;
+    aVersion.itsVersionType = 1;
+    EXPECT_EQ(objects::versionToJson(aVersion), "{\"versionType\":\"1\"}");
+    EXPECT_EQ(objects::versionToJson(inactiveVersion()),
+              "{\"versionType\":\"2\",\"owner\":\"DEV\",\"workspace\":\"\"}");
+    aVersion.itsVersionType = 3;
+    aVersion.itsVersionNr = 5;
+    EXPECT_EQ(objects::versionToJson(aVersion), "{\"versionType\":\"3\",\"versionNr\":\"5\"}");
+
+    aVersion.itsVersionType = 4;
+    EXPECT_EQ(messageOf([&] { objects::versionToJson(aVersion); }),
+              "Invalid version type (must be active = 1, inactive = 2 or historical = 3): 4");
+    EXPECT_EQ(messageOf([] { objects::metaDataToJson(ObjectMetaData{}); }),
+              "Invalid meta data type (must be active = 1, inactive = 2 or historical = 3): 0");
+    EXPECT_EQ(messageOf([] {
+                  fromJsonText(
+                      R"({"package":"a","name":"x","suffix":"t","version":{"versionType":"x"}})");
+              }),
+              "Invalid version type (must be active = 1, inactive = 2 or historical = 3): x");
+}
+
+TEST_F(Objects, MetaFilesAndRepositoryElements) {
+    const fs::path aWs = openWorkSpace();
+    RepositoryObject anObject = fromJsonText(
+        R"({"object":{"package":"p","name":"n","suffix":"s"},)"
+        R"("metadata":{"version_id":"9","type":"3","activated_at":"t","activated_by":"u",)"
+        R"("is_deletion":"false"},"error":{"code":"40"}})");
+    EXPECT_EQ(anObject.metaData().itsType, 3);
+    EXPECT_EQ(anObject.metaData().itsObjectStatus, "");
+    EXPECT_EQ(anObject.error(), "{\"code\":\"40\"}");
+    ObjectVersion aVersion;
+    aVersion.itsVersionType = 3;
+    aVersion.itsVersionNr = 2;
+    anObject.setVersion(aVersion);
+    const std::string aContent = *objects::metaFileContent(anObject);
+    EXPECT_TRUE(aContent.starts_with("{\"metadata\":{\"edit\":\"true\""));
+    EXPECT_TRUE(aContent.ends_with("\"type\":\"3\"}, \"version\":{\"versionType\":\"3\","
+                                   "\"versionNr\":\"2\"}}"));
+    objects::writeMetaFile(anObject);
+    EXPECT_EQ(readText(anObject.metaDataFileName()), aContent);
+    const auto [aMetaData, aReadVersion] = objects::readMetaFile(anObject.metaDataFileName());
+    EXPECT_EQ(aMetaData.itsVersionId, 9);
+    EXPECT_EQ(aReadVersion.itsVersionNr, 2);
+
+    writeText(anObject.metaDataFileName(), "{\"metadata\":");
+    EXPECT_EQ(messageOf([&] { objects::readMetaFile(anObject.metaDataFileName()); }),
+              "Failed to parse meta data file: " + anObject.metaDataFileName());
+}
+
+TEST_F(Objects, SubPackagesAndPrintOut) {
+    EXPECT_TRUE(objects::isSubPackage("acme.orders", "acme"));
+    EXPECT_FALSE(objects::isSubPackage("acme.orders", "acme.orders"));
+    EXPECT_FALSE(objects::isSubPackage("acmex.orders", "acme"));
+    EXPECT_FALSE(objects::isSubPackage("a.bc", "a.b"));
+    EXPECT_FALSE(objects::isSubPackage("acme", "acme.orders"));
+
+    RepositoryObject anObject("acme.orders", "Order", "table");
+    anObject.setMetaData(inactiveMetaData());
+    anObject.setVersion(inactiveVersion());
+    std::ostringstream aText;
+    objects::printObject(anObject, aText);
+    EXPECT_EQ(aText.str(), "Object                  : Order.table\n"
+                           "Package                 : acme.orders\n"
+                           "Meta data:\n"
+                           "Type                    : 2 (inactive version)\n"
+                           "Last changed at         : 2024-03-07 09:05:01\n"
+                           "Deletion                : true\n"
+                           "Version:\n"
+                           "Type                    : 2 (inactive)\n"
+                           "Workspace               : \n"
+                           "Owner                   : DEV\n");
+    ObjectMetaData aHistorical;
+    aHistorical.itsType = 3;
+    aHistorical.itsChangeNumber = "8";
+    ObjectVersion aVersion;
+    aVersion.itsVersionType = 3;
+    aVersion.itsVersionNr = 4;
+    RepositoryObject aReadme("p", "README", "");
+    aReadme.setMetaData(aHistorical);
+    aReadme.setVersion(aVersion);
+    std::ostringstream aSecond;
+    objects::printObject(aReadme, aSecond);
+    EXPECT_EQ(aSecond.str(), "Object                  : README\n"
+                             "Package                 : p\n"
+                             "Meta data:\n"
+                             "Type                    : 3 (historical version)\n"
+                             "Last activated at       : \n"
+                             "Last activated by       : \n"
+                             "Deletion                : false\n"
+                             "Object status           : \n"
+                             "Change number           : 8\n"
+                             "Released at             : \n"
+                             "Version:\n"
+                             "Type                    : 3 (historical)\n"
+                             "Version number          : 4\n");
+}

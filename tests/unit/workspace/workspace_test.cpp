@@ -1,0 +1,321 @@
+#include "workspace/workspace.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "front/console.hpp"
+#include "tests/unit/workspace/workspacefixture.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/workspacefile.hpp"
+
+namespace workspace = RepositoryAccess::workspace;
+namespace params = RepositoryAccess::params;
+namespace sys = RepositoryAccess::sys;
+using kivotest::readText;
+using kivotest::writeText;
+using wstest::messageOf;
+using wstest::treeOf;
+namespace fs = std::filesystem;
+
+namespace {
+
+class WorkSpaceFinding : public wstest::WorkSpaceTest {};
+class WorkSpaceLock : public wstest::WorkSpaceTest {};
+class PackageNames : public wstest::WorkSpaceTest {};
+class WorkSpaceCreation : public wstest::WorkSpaceTest {};
+
+const std::string theLockMessageTail =
+    ").\nNow, you can either:\n\t* remove the lock (delete the file .lock in the directory "
+    "._SYS_KIVO_settings of the workspace), or\n\t* set the environment variable "
+    "\"KIVO_IGNORE_LOCKFILE\" to \"1\".";
+
+} // namespace
+
+TEST_F(WorkSpaceFinding, OutermostSettingsFolderWinsAndNamesTheWorkSpace) {
+    fs::create_directories(dir() / "r/ws/._SYS_KIVO_settings");
+    fs::create_directories(dir() / "r/ws/sub/inner/._SYS_KIVO_settings");
+    const std::string anInner = (dir() / "r/ws/sub/inner").string();
+    EXPECT_EQ(workspace::determineRootDirName(anInner), (dir() / "r").string());
+    EXPECT_EQ(workspace::determineWorkSpaceName((dir() / "r").string(), anInner), "ws");
+    EXPECT_EQ(workspace::determineWorkSpaceName((dir() / "r").string(), (dir() / "r/ws").string()),
+              "ws");
+    // Outside any workspace, and a current directory beside the root's children.
+    EXPECT_EQ(workspace::determineRootDirName(dir().string()), "");
+    EXPECT_EQ(workspace::determineWorkSpaceName((dir() / "r").string(), (dir() / "rx/ws").string()),
+              "");
+    // Characters with a meaning in patterns are plain text in the root.
+    EXPECT_EQ(workspace::determineWorkSpaceName("/x/a+b(c)", "/x/a+b(c)/ws/d"), "ws");
+}
+
+TEST_F(WorkSpaceFinding, KivoRootAndWorkSpaceParameterAndOpenFailures) {
+    const fs::path aWs = makeWorkSpace("ws");
+    fs::create_directories(aWs / "a/b");
+    fs::current_path(aWs / "a/b");
+    setEnv("KIVO_ROOT", dir().string());
+    ASSERT_TRUE(workspace::open(false));
+    auto aWorkSpace = workspace::get();
+    EXPECT_EQ(aWorkSpace->workSpaceName(), "ws");
+    EXPECT_EQ(aWorkSpace->rootDirName(), dir().string());
+    EXPECT_EQ(aWorkSpace->srcDirName(), aWs.string());
+    EXPECT_EQ(aWorkSpace->logsDirName(), (aWs / "._SYS_KIVO_settings/logs").string());
+    EXPECT_EQ(workspace::config().name(), "ws");
+    EXPECT_FALSE(fs::exists(aWs / "._SYS_KIVO_settings/.lock"));
+
+    // A named workspace that does not exist, and one without settings folder: not open after.
+    workspace::reset();
+    setParameter(params::workSpace, "ghost");
+    EXPECT_EQ(messageOf([] { workspace::open(true); }),
+              "Invalid kivo workspace:\nThe workspace directory \"" + (dir() / "ghost").string() +
+                  "\" does not exist.");
+    EXPECT_FALSE(workspace::isOpen());
+    workspace::reset();
+    fs::create_directory(dir() / "plain");
+    setParameter(params::workSpace, "plain");
+    EXPECT_EQ(messageOf([] { workspace::open(true); }),
+              "Invalid kivo workspace:\nThe settings directory \"" +
+                  (dir() / "plain/._SYS_KIVO_settings").string() + "\" does not exist.");
+    EXPECT_FALSE(workspace::isOpen());
+    EXPECT_EQ(messageOf([] { workspace::config(); }), "Failed to open workspace config file.");
+}
+
+TEST_F(WorkSpaceFinding, MissingConflictFoldersAreRecreatedOnOpen) {
+    const fs::path aWs = makeWorkSpace("ws");
+    fs::remove(aWs / "._SYS_KIVO_settings/diff");
+    fs::remove(aWs / "._SYS_KIVO_settings/logs");
+    fs::current_path(aWs);
+    ASSERT_TRUE(workspace::open(false));
+    EXPECT_TRUE(fs::is_directory(aWs / "._SYS_KIVO_settings/diff"));
+    EXPECT_TRUE(fs::is_directory(aWs / "._SYS_KIVO_settings/logs"));
+}
+
+TEST_F(WorkSpaceLock, ForeignSameAndIgnoredLocks) {
+    const fs::path aWs = makeWorkSpace("ws");
+    const fs::path aLock = aWs / "._SYS_KIVO_settings/.lock";
+    fs::current_path(aWs);
+
+    // A lock of another process: refused with its content, and left in place by unlock.
+    writeText(aLock, "name: kivo, id: 1");
+    EXPECT_EQ(messageOf([] { workspace::open(true); }),
+              "Workspace already locked by other process (name: kivo, id: 1" + theLockMessageTail);
+    workspace::unlock();
+    EXPECT_EQ(readText(aLock), "name: kivo, id: 1");
+
+    // ignoreLockFile skips the check, and with no lock present also the writing.
+    setParameter(params::ignoreLockFile);
+    EXPECT_EQ(messageOf([] { workspace::lock(); }), "no error");
+    fs::remove(aLock);
+    workspace::lock();
+    EXPECT_FALSE(fs::exists(aLock));
+    unsetParameter(params::ignoreLockFile);
+
+    // Our own lock: written without line end, accepted again, removed by unlock.
+    workspace::lock();
+    EXPECT_EQ(readText(aLock), *sys::processIdentity());
+    EXPECT_EQ(messageOf([] { workspace::open(true); }), "no error");
+    workspace::unlock();
+    EXPECT_FALSE(fs::exists(aLock));
+}
+
+TEST_F(WorkSpaceLock, RacingProcessesNeverShareTheLock) {
+    const fs::path aWs = makeWorkSpace("ws");
+    fs::current_path(aWs);
+    constexpr int aChildren = 12;
+    int aGate[2];
+    ASSERT_EQ(::pipe(aGate), 0);
+    std::vector<pid_t> aPids;
+    for (int i = 0; i < aChildren; ++i) {
+        const pid_t aPid = ::fork();
+        ASSERT_GE(aPid, 0);
+        if (aPid == 0) {
+            // Waits for the gate, then tries once: 0 = locked, 1 = refused, 2 = other failure.
+            ::close(aGate[1]);
+            char aByte;
+            while (::read(aGate[0], &aByte, 1) < 0) {
+            }
+            workspace::reset();
+            int aCode = 0;
+            try {
+                workspace::open(true);
+            } catch (const RepositoryAccess::Error& anError) {
+                aCode = std::string(anError.what()).starts_with("Workspace already locked") ? 1 : 2;
+            }
+            ::_exit(aCode);
+        }
+        aPids.push_back(aPid);
+    }
+    ::close(aGate[0]);
+    ::close(aGate[1]); // opens the gate for all children at once
+    int aLocked = 0;
+    int aRefused = 0;
+    std::set<std::string> anIdentities;
+    for (pid_t aPid : aPids) {
+        int aStatus = 0;
+        ASSERT_EQ(::waitpid(aPid, &aStatus, 0), aPid);
+        ASSERT_TRUE(WIFEXITED(aStatus));
+        if (WEXITSTATUS(aStatus) == 0) {
+            ++aLocked;
+            anIdentities.insert("id: " + std::to_string(aPid));
+        } else if (WEXITSTATUS(aStatus) == 1) {
+            ++aRefused;
+        }
+    }
+    EXPECT_EQ(aLocked, 1);
+    EXPECT_EQ(aRefused, aChildren - 1);
+    const std::string aContent = readText(aWs / "._SYS_KIVO_settings/.lock");
+    ASSERT_EQ(anIdentities.size(), 1u);
+    EXPECT_TRUE(aContent.ends_with(*anIdentities.begin())) << aContent;
+}
+
+TEST_F(PackageNames, ArgumentsInsideAndOutsideTheWorkSpace) {
+    // No workspace: relative paths give the empty package, absolute ones fail.
+    EXPECT_EQ(workspace::normalizePackage("a/b"), "");
+    EXPECT_EQ(messageOf([] { workspace::normalizePackage("/x/y"); }),
+              "Not in a workspace. Cannot resolve absolute file system path: \"/x/y\"");
+    EXPECT_EQ(workspace::normalizePackage("a.b.c"), "a.b.c");
+
+    const fs::path aWs = makeWorkSpace("ws");
+    fs::create_directories(aWs / "a/b.c/d");
+    fs::current_path(aWs / "a");
+    ASSERT_TRUE(workspace::open(false));
+    EXPECT_EQ(workspace::normalizePackage((aWs / "a/b.c/d").string()), "a.\"b.c\".d");
+    EXPECT_EQ(workspace::normalizePackage("b.c/d/"), "a.\"b.c\".d");
+    EXPECT_EQ(workspace::normalizePackage("b.c\\d"), "a.\"b.c\".d");
+    EXPECT_EQ(workspace::normalizePackage("./"), "a");
+    EXPECT_EQ(workspace::normalizePackage("../"), "");
+    EXPECT_EQ(workspace::normalizePackage(".hidden/x/"), "a.\".hidden\".x");
+    EXPECT_EQ(workspace::normalizePackage("a.b.c"), "a.b.c");
+    EXPECT_EQ(workspace::normalizePackage(".a"), "\".a\"");
+    EXPECT_EQ(messageOf([] { workspace::normalizePackage("../../x"); }),
+              "Failed to normalize package: \"../../x\"");
+    EXPECT_EQ(messageOf([&] { workspace::normalizePackage((dir() / "other").string()); }),
+              "Failed to normalize package: \"" + (dir() / "other").string() + "\"");
+    EXPECT_EQ(workspace::packageOfFile((aWs / "a/b.c/d/x.txt").string()), "a.\"b.c\".d");
+    EXPECT_EQ(workspace::packageOfFile("x.txt"), "a");
+
+    // For objects and histories the `package` parameter is taken as given.
+    setParameter(params::what, "Objects");
+    setParameter(params::package, "p.q");
+    EXPECT_EQ(workspace::normalizePackage("a/b"), "p.q");
+}
+
+TEST_F(PackageNames, QuotedPackagesAndDirectories) {
+    EXPECT_EQ(workspace::packageToDirectory("a.\"b.c\".d"), "a/b.c/d");
+    EXPECT_EQ(workspace::packageToDirectory("a.b"), "a/b");
+    EXPECT_EQ(workspace::packageToDirectory(""), "");
+    EXPECT_EQ(messageOf([] { workspace::packageToDirectory("a..b"); }),
+              "Empty super package for sub package \"a..b\". Use double quotes to enclose "
+              "dot-separated package names.");
+    EXPECT_EQ(messageOf([] { workspace::packageToDirectory(".b"); }),
+              "Empty super package for sub package \".b\". Use double quotes to enclose "
+              "dot-separated package names.");
+    // Parts that would leave the workspace.
+    for (const char* aHostile : {"a.\"..\"", "\"..\".x", "a.\"b/c\"", "a.\"/etc\""})
+        EXPECT_TRUE(messageOf([&] {
+                        workspace::packageToDirectory(aHostile);
+                    }).starts_with("Invalid package name"))
+            << aHostile;
+    EXPECT_EQ(workspace::stripQuotes("\"a.b\""), "a.b");
+    EXPECT_EQ(workspace::stripQuotes("\"\""), "\"\"");
+    EXPECT_EQ(workspace::stripQuotes("\"a"), "\"a");
+}
+
+TEST_F(WorkSpaceCreation, CreateWritesTheLayoutAndRollbackLeavesNothing) {
+    setParameter(params::workSpace, "orders");
+    setParameter(params::key, "ORDERSKEY");
+    setParameter(params::hostName, "ignored:30015");
+    workspace::create();
+    const fs::path aWs = dir() / "orders";
+    EXPECT_EQ(treeOf(aWs),
+              (std::vector<std::string>{"._SYS_KIVO_settings/", "._SYS_KIVO_settings/.kivoConfig",
+                                        "._SYS_KIVO_settings/.kivoStatus",
+                                        "._SYS_KIVO_settings/SYS/", "._SYS_KIVO_settings/base/",
+                                        "._SYS_KIVO_settings/diff/", "._SYS_KIVO_settings/logs/"}));
+    EXPECT_EQ(readText(aWs / "._SYS_KIVO_settings/.kivoConfig"),
+              "{\n\"name\":\"orders\",\n\"hostname\":\"\",\n\"user\":\"\",\n\"database\":\"\",\n"
+              "\"key\":\"ORDERSKEY\",\n\"client_format_version\":\"0001.0001.0000\",\n"
+              "\"trackedPackages\":[]\n}\n");
+    EXPECT_EQ(readText(aWs / "._SYS_KIVO_settings/.kivoStatus"),
+              "{\n\"name\":\"orders\",\n\"filenames\":[],\n\"conflicts\":[]\n}\n");
+    ASSERT_TRUE(workspace::isOpen());
+    EXPECT_TRUE(workspace::get()->isBeingCreated());
+    workspace::finish(true);
+    EXPECT_FALSE(fs::exists(aWs));
+
+    // A directory that existed before stays, emptied of what the creation made.
+    workspace::reset();
+    fs::create_directory(dir() / "kept");
+    setParameter(params::workSpace, (dir() / "kept").string());
+    workspace::create();
+    writeText(dir() / "kept/._SYS_KIVO_settings/logs/activation.log", "x");
+    workspace::finish(true);
+    EXPECT_EQ(treeOf(dir() / "kept"),
+              (std::vector<std::string>{"._SYS_KIVO_settings/", "._SYS_KIVO_settings/logs/",
+                                        "._SYS_KIVO_settings/logs/activation.log"}));
+    EXPECT_EQ(RepositoryAccess::exitstatus::get(), 0);
+}
+
+TEST_F(WorkSpaceCreation, ExistingWorkSpaceAndMissingDirectoryAreRefused) {
+    const fs::path aWs = makeWorkSpace("ws");
+    const std::string aConfig = readText(aWs / "._SYS_KIVO_settings/.kivoConfig");
+    const auto aTree = treeOf(aWs);
+    setParameter(params::workSpace, aWs.string());
+    EXPECT_EQ(messageOf([] { workspace::create(); }),
+              "Workspace already exists (the settings folder \"" +
+                  (aWs / "._SYS_KIVO_settings").string() + "\" already exists).");
+    workspace::finish(true);
+    EXPECT_EQ(treeOf(aWs), aTree);
+    EXPECT_EQ(readText(aWs / "._SYS_KIVO_settings/.kivoConfig"), aConfig);
+
+    workspace::reset();
+    unsetParameter(params::workSpace);
+    EXPECT_EQ(messageOf([] { workspace::create(); }),
+              "Workspace directory not specified. Use \".\" for the current directory.");
+    // Advanced mode takes the current directory.
+    workspace::reset();
+    setEnv("KIVO_ADVANCED", "yes");
+    fs::create_directory(dir() / "here");
+    fs::current_path(dir() / "here");
+    workspace::create();
+    EXPECT_TRUE(fs::is_directory(dir() / "here/._SYS_KIVO_settings"));
+}
+
+TEST_F(WorkSpaceCreation, SimulationLeavesTheDiskUntouched) {
+    setParameter(params::simulate);
+    setParameter(params::workSpace, "sim");
+    workspace::create();
+    workspace::finish(false);
+    EXPECT_TRUE(fs::is_empty(dir()));
+    const std::string anOutput = takeOutput();
+    EXPECT_NE(anOutput.find("Simulation: File system write operation: Create directory \"" +
+                            (dir() / "sim").string() + "\""),
+              std::string::npos)
+        << anOutput;
+    EXPECT_NE(anOutput.find("Simulation: File system write operation: Write file (append: "
+                            "false) \"" +
+                            (dir() / "sim/._SYS_KIVO_settings/.kivoConfig").string() + "\""),
+              std::string::npos)
+        << anOutput;
+}
+
+TEST_F(WorkSpaceCreation, ExitWritesModifiedSettingsAndReleasesTheLock) {
+    const fs::path aWs = makeWorkSpace("ws");
+    const fs::path aSettings = aWs / "._SYS_KIVO_settings";
+    writeText(aSettings / ".kivoStatus", "{\"name\":\"ws\", \"filenames\":[], \"conflicts\":[]}");
+    fs::current_path(aWs);
+    setParameter(params::noCommandLog);
+    ASSERT_TRUE(workspace::open(true));
+    workspace::config().trackPackage("acme");
+    workspace::finish(false);
+    EXPECT_NE(readText(aSettings / ".kivoConfig").find("\"trackedPackages\":[\"acme\"]"),
+              std::string::npos);
+    // The status file was not modified: its text stays as it was.
+    EXPECT_EQ(readText(aSettings / ".kivoStatus"),
+              "{\"name\":\"ws\", \"filenames\":[], \"conflicts\":[]}");
+    EXPECT_FALSE(fs::exists(aSettings / ".lock"));
+    EXPECT_FALSE(fs::exists(aSettings / "logs/commands.log"));
+}

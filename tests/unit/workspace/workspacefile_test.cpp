@@ -1,0 +1,251 @@
+#include "workspace/workspacefile.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/unit/workspace/workspacefixture.hpp"
+#include "workspace/hash.hpp"
+
+using kivotest::readText;
+using kivotest::writeText;
+using RepositoryAccess::FileStatus;
+using RepositoryAccess::WorkSpaceConfigFile;
+using RepositoryAccess::WorkSpaceStatusFile;
+using wstest::messageOf;
+namespace params = RepositoryAccess::params;
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFiles : public wstest::WorkSpaceTest {};
+
+const std::string theAbc = "2845392438.1191608682.3124634993.2018558572.2630932637";
+const std::string theEmpty = "3661210606.1584089869.844480495.2506102928.2950170377";
+
+const std::string theConfigExample = "{\n"
+                                     "\"name\":\"orders\",\n"
+                                     "\"hostname\":\"\",\n"
+                                     "\"user\":\"\",\n"
+                                     "\"database\":\"\",\n"
+                                     "\"key\":\"ORDERSKEY\",\n"
+                                     "\"client_format_version\":\"0001.0001.0000\",\n"
+                                     "\"trackedPackages\":[\"acme.orders\",\n"
+                                     "\"acme.shared\"]\n"
+                                     "}\n";
+
+const std::string theStatusExample =
+    "{\n"
+    "\"name\":\"orders\",\n"
+    "\"filenames\":[{\"filename\":\"acme/orders/Customer.table\",\"sha1value\":\"" +
+    theEmpty +
+    "\",\"timest\":\"2024-03-07 09:05:01.050 UTC\",\"baseversion\":\"0\"},\n"
+    "{\"filename\":\"acme/orders/Order.table\",\"sha1value\":\"" +
+    theAbc +
+    "\",\"timest\":\"2024-03-07 09:05:01.042 UTC\",\"baseversion\":\"3\"}],\n"
+    "\"conflicts\":[\"acme/orders/Order.table\"]\n"
+    "}\n";
+
+std::string configWithVersion(const std::string& theVersion) {
+    return "{\"name\":\"ws\",\"client_format_version\":\"" + theVersion + "\"}";
+}
+
+} // namespace
+
+TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
+    const std::string aPath = (dir() / ".kivoConfig").string();
+    WorkSpaceConfigFile aConfig(aPath, "orders", "ORDERSKEY", "", "", "0001.0001.0000");
+    EXPECT_FALSE(aConfig.isModified());
+    EXPECT_EQ(aConfig.trackPackage("acme.orders"), std::vector<std::string>{});
+    aConfig.trackPackage("acme.shared");
+    EXPECT_TRUE(aConfig.isModified());
+    aConfig.write();
+    EXPECT_FALSE(aConfig.isModified());
+    EXPECT_EQ(readText(aPath), theConfigExample);
+
+    // The super package replaces its tracked sub packages; a sub package of it changes nothing.
+    auto aRead = WorkSpaceConfigFile::load(aPath);
+    EXPECT_EQ(aRead->key(), "ORDERSKEY");
+    EXPECT_EQ(aRead->trackPackage("acme"),
+              (std::vector<std::string>{"acme.orders", "acme.shared"}));
+    EXPECT_EQ(aRead->trackedPackages(), std::set<std::string>{"acme"});
+    takeOutput();
+    aRead->write();
+    EXPECT_TRUE(aRead->trackPackage("acme.orders.sub").empty());
+    EXPECT_TRUE(aRead->trackPackage("acme").empty());
+    aRead->unTrackPackage("acme.orders");
+    EXPECT_EQ(takeOutput(),
+              "Package \"acme.orders.sub\" is already tracked (the tracked package \"acme\" is a "
+              "super package of it).\nPackage \"acme\" is already tracked.\n"
+              "Package \"acme.orders\" is already untracked.\n");
+    EXPECT_FALSE(aRead->isModified());
+    EXPECT_EQ(aRead->trackedPackages(), std::set<std::string>{"acme"});
+    aRead->unTrackPackage("acme");
+    EXPECT_TRUE(aRead->isModified());
+    EXPECT_TRUE(aRead->trackedPackages().empty());
+}
+
+TEST_F(SettingsFiles, UnknownMembersSurviveARewriteByteForByte) {
+    const fs::path aConfigPath = dir() / ".kivoConfig";
+    writeText(aConfigPath, "{ \"name\" : \"ws\", \"zExtra\" : {\"b\" : [1, \"x\\\"y\", null]},\n"
+                           "  \"custom\":\"v\\/w\\u00e9\", \"trackedPackages\":[\"a\"] }");
+    auto aConfig = WorkSpaceConfigFile::load(aConfigPath.string());
+    aConfig->trackPackage("b");
+    aConfig->write();
+    EXPECT_EQ(readText(aConfigPath),
+              "{\n\"name\":\"ws\",\n\"hostname\":\"\",\n\"user\":\"\",\n\"database\":\"\",\n"
+              "\"key\":\"\",\n\"client_format_version\":\"0001.0001.0000\",\n"
+              "\"trackedPackages\":[\"a\",\n\"b\"],\n"
+              "\"custom\":\"v\\/w\\u00e9\",\n"
+              "\"zExtra\":{\"b\" : [1, \"x\\\"y\", null]}\n}\n");
+    // And the rewritten file reads back with the same members.
+    EXPECT_EQ(WorkSpaceConfigFile::load(aConfigPath.string())->otherMembers(),
+              aConfig->otherMembers());
+
+    const fs::path aStatusPath = dir() / ".kivoStatus";
+    writeText(aStatusPath, "{\"name\":\"ws\",\"filenames\":[],\"conflicts\":[],\"later\":[{}]}");
+    auto aStatus = WorkSpaceStatusFile::load(aStatusPath.string(), dir().string());
+    aStatus->addConflict((dir() / "x").string());
+    aStatus->write();
+    EXPECT_EQ(readText(aStatusPath), "{\n\"name\":\"ws\",\n\"filenames\":[],\n"
+                                     "\"conflicts\":[\"x\"],\n\"later\":[{}]\n}\n");
+}
+
+TEST_F(SettingsFiles, ClientFormatVersionAndMalformedFiles) {
+    const fs::path aPath = dir() / ".kivoConfig";
+    const std::string aName = aPath.string();
+    writeText(aPath, configWithVersion("0002.0000.0000"));
+    EXPECT_EQ(messageOf([&] { WorkSpaceConfigFile::load(aName); }),
+              "Outdated Kivo version (Kivo client format version: 0001.0001.0000, workspace file "
+              "client format version: 0002.0000.0000)");
+    // Same major with a higher minor, and a lower major: accepted; rewritten with our version.
+    writeText(aPath, configWithVersion("0001.0099.0007"));
+    EXPECT_EQ(messageOf([&] { WorkSpaceConfigFile::load(aName); }), "no error");
+    writeText(aPath, configWithVersion("0000.0001.0000"));
+    auto aConfig = WorkSpaceConfigFile::load(aName);
+    EXPECT_EQ(aConfig->clientFormatVersion()->itsMajor, 0);
+    aConfig->write();
+    EXPECT_NE(readText(aPath).find("\"client_format_version\":\"0001.0001.0000\""),
+              std::string::npos);
+
+    writeText(aPath, configWithVersion("1.2"));
+    EXPECT_EQ(messageOf([&] { WorkSpaceConfigFile::load(aName); }),
+              "Bad version: 1.2, expected version of the format: "
+              "[0-9][0-9][0-9][0-9].[0-9][0-9][0-9][0-9].[0-9][0-9][0-9][0-9]");
+    writeText(aPath, "{\"name\":\"ws\",");
+    EXPECT_EQ(messageOf([&] { WorkSpaceConfigFile::load(aName); }),
+              "Could not parse workspace file \"" + aName + "\"");
+    writeText(aPath, "{\"key\":\"k\"}");
+    EXPECT_TRUE(messageOf([&] {
+                    WorkSpaceConfigFile::load(aName);
+                }).starts_with("Could not find \"name\" in object: "));
+    writeText(aPath, "{\"name\":\"ws\",\"trackedPackages\":[\"a\",7]}");
+    EXPECT_EQ(messageOf([&] { WorkSpaceConfigFile::load(aName); }), "The type is wrong");
+}
+
+TEST_F(SettingsFiles, StatusLayoutAndOperations) {
+    const std::string aWs = dir().string();
+    const std::string aPath = (dir() / ".kivoStatus").string();
+    const std::string anOrder = aWs + "/acme/orders/Order.table";
+    const std::string aCustomer = aWs + "/acme/orders/Customer.table";
+    WorkSpaceStatusFile aStatus(aPath, "orders", aWs);
+    aStatus.setFileStatus(anOrder, theAbc, "2024-03-07 09:05:01.042 UTC", 3);
+    aStatus.setFileStatus(aCustomer, theEmpty, "2024-03-07 09:05:01.050 UTC", 0);
+    aStatus.addConflict(anOrder);
+    aStatus.write();
+    EXPECT_EQ(readText(aPath), theStatusExample);
+
+    auto aRead = WorkSpaceStatusFile::load(aPath, aWs);
+    EXPECT_EQ(aRead->files().size(), 2u);
+    EXPECT_EQ(aRead->getHash(anOrder), theAbc);
+    EXPECT_EQ(aRead->getBaseVersion(anOrder), 3);
+    EXPECT_TRUE(aRead->isConflicted(anOrder));
+    EXPECT_FALSE(aRead->isModified());
+
+    const std::string aNew = aWs + "/acme/New.txt";
+    EXPECT_EQ(messageOf([&] { aRead->getHash(aNew); }),
+              "Could not find hash status information for file: \"" + aNew +
+                  "\" in workspace file.");
+    EXPECT_EQ(messageOf([&] { aRead->getTimestamp(aNew); }),
+              "Could not find time stamp status information for file: \"" + aNew +
+                  "\" in workspace file.");
+    EXPECT_EQ(aRead->getBaseVersion(aNew), 0);
+    EXPECT_FALSE(aRead->isModified());
+
+    const std::string& aDummy = RepositoryAccess::workspacefile::dummyChangeHash();
+    EXPECT_EQ(aDummy, RepositoryAccess::hash::calc(
+                          "tHE_hAsH_vAlUe_oF_tHiS_sTrInG_rEpReSeNtS_a_dUmMy_cHaNgE"));
+    aRead->setBaseVersion(aNew, 5);
+    EXPECT_TRUE(aRead->isModified());
+    EXPECT_EQ(aRead->getHash(aNew), aDummy);
+    EXPECT_EQ(aRead->getTimestamp(aNew), "");
+    aRead->setBaseVersion(anOrder, 4);
+    EXPECT_EQ(aRead->getHash(anOrder), theAbc);
+    aRead->markAsDummyChange(anOrder);
+    EXPECT_EQ(aRead->getHash(anOrder), aDummy);
+    EXPECT_EQ(aRead->getBaseVersion(anOrder), 4);
+    aRead->markAsDummyChange(anOrder, 9);
+    EXPECT_EQ(aRead->getBaseVersion(anOrder), 9);
+    aRead->removeFile(aNew);
+    aRead->removeConflict(anOrder);
+    EXPECT_EQ(aRead->fileNames(), (std::set<std::string>{aCustomer, anOrder}));
+    EXPECT_TRUE(aRead->conflictedFiles().empty());
+
+    // Stored names with backslashes or a leading slash, and an entry without base version.
+    writeText(aPath, "{\"name\":\"o\",\"filenames\":[{\"filename\":\"a\\\\b.txt\",\"sha1value\":"
+                     "\"h\",\"timest\":\"t\"},{\"filename\":\"/c.txt\",\"sha1value\":\"h\","
+                     "\"timest\":\"t\",\"baseversion\":\"12x\"}],\"conflicts\":[]}");
+    aRead = WorkSpaceStatusFile::load(aPath, aWs);
+    EXPECT_EQ(aRead->getBaseVersion(aWs + "/a/b.txt"), 0);
+    EXPECT_EQ(aRead->getBaseVersion(aWs + "/c.txt"), 12);
+    writeText(aPath, "{\"name\":\"o\",\"filenames\":[]}");
+    EXPECT_TRUE(messageOf([&] {
+                    WorkSpaceStatusFile::load(aPath, aWs);
+                }).starts_with("Could not find \"conflicts\" in object: "));
+}
+
+TEST_F(SettingsFiles, SimulationAndFailedWritesLeaveTheOldFile) {
+    const fs::path aPath = dir() / ".kivoConfig";
+    writeText(aPath, theConfigExample);
+    auto aConfig = WorkSpaceConfigFile::load(aPath.string());
+    aConfig->trackPackage("other");
+
+    setParameter(params::simulate);
+    aConfig->write();
+    EXPECT_EQ(readText(aPath), theConfigExample);
+    EXPECT_EQ(takeOutput(),
+              "Simulation: File system write operation: Write file (append: false) \"" +
+                  aPath.string() + "\"\n");
+    unsetParameter(params::simulate);
+
+    // A child that may write only a few bytes fails in the middle of the new content.
+    const pid_t aPid = ::fork();
+    ASSERT_GE(aPid, 0);
+    if (aPid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit aLimit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &aLimit);
+        const std::string aMessage = messageOf([&] { aConfig->write(); });
+        ::_exit(aMessage.starts_with("Cannot write to file") || aMessage.starts_with("Failed to")
+                    ? 0
+                    : 1);
+    }
+    int aStatus = 0;
+    ASSERT_EQ(::waitpid(aPid, &aStatus, 0), aPid);
+    ASSERT_TRUE(WIFEXITED(aStatus));
+    EXPECT_EQ(WEXITSTATUS(aStatus), 0);
+    EXPECT_EQ(readText(aPath), theConfigExample);
+    EXPECT_EQ(wstest::treeOf(dir()), std::vector<std::string>{".kivoConfig"});
+
+    // A directory in the way of the rename: the error names the file, nothing else changes.
+    fs::create_directories(dir() / "blocked/.kivoConfig/inside");
+    WorkSpaceConfigFile aBlocked((dir() / "blocked/.kivoConfig").string(), "ws", "", "", "",
+                                 "0001.0001.0000");
+    EXPECT_TRUE(messageOf([&] { aBlocked.write(); }).starts_with("Failed to replace file: \""));
+    EXPECT_EQ(wstest::treeOf(dir() / "blocked"),
+              (std::vector<std::string>{".kivoConfig/", ".kivoConfig/inside/"}));
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+// Shared set-up of the workspace tests: a fresh directory that the test runs in, parameters and
+// environment variables restored afterwards, the process-wide workspace handle dropped, and
+// standard output captured.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "tests/support/process.hpp"
+#include "workspace/workspace.hpp"
+
+namespace wstest {
+
+namespace fs = std::filesystem;
+
+// The first message of the error the call raises, or "no error".
+inline std::string messageOf(const std::function<void()>& theCall) {
+    try {
+        theCall();
+    } catch (const RepositoryAccess::Error& anError) {
+        return anError.what();
+    }
+    return "no error";
+}
+
+class WorkSpaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        itsOldCwd = fs::current_path();
+        fs::current_path(itsDir.path());
+        itsOldOut = std::cout.rdbuf(itsOut.rdbuf());
+        RepositoryAccess::workspace::reset();
+    }
+
+    void TearDown() override {
+        RepositoryAccess::workspace::reset();
+        std::cout.rdbuf(itsOldOut);
+        fs::current_path(itsOldCwd);
+        for (const auto& aParameter : itsParameters)
+            RepositoryAccess::parameters().unset(aParameter);
+        for (const auto& [aName, aValue] : itsOldEnv) {
+            if (aValue)
+                ::setenv(aName.c_str(), aValue->c_str(), 1);
+            else
+                ::unsetenv(aName.c_str());
+        }
+    }
+
+    const fs::path& dir() const { return itsDir.path(); }
+
+    void setParameter(const RepositoryAccess::Parameter& theParameter, std::string theValue = "") {
+        RepositoryAccess::parameters().unset(theParameter);
+        RepositoryAccess::parameters().setValue(theParameter, std::move(theValue));
+        itsParameters.push_back(theParameter);
+    }
+    void unsetParameter(const RepositoryAccess::Parameter& theParameter) {
+        RepositoryAccess::parameters().unset(theParameter);
+    }
+
+    void setEnv(const std::string& theName, const std::string& theValue) {
+        if (!itsOldEnv.count(theName)) {
+            const char* anOld = std::getenv(theName.c_str());
+            itsOldEnv[theName] = anOld ? std::optional<std::string>(anOld) : std::nullopt;
+        }
+        ::setenv(theName.c_str(), theValue.c_str(), 1);
+    }
+
+    // Creates the workspace <dir>/<theName> with a fresh handle and drops the handle again.
+    fs::path makeWorkSpace(const std::string& theName) {
+        setParameter(RepositoryAccess::params::workSpace, (dir() / theName).string());
+        RepositoryAccess::workspace::create();
+        RepositoryAccess::workspace::reset();
+        unsetParameter(RepositoryAccess::params::workSpace);
+        return dir() / theName;
+    }
+
+    // Everything printed on standard output so far, and forgets it.
+    std::string takeOutput() {
+        std::string aText = itsOut.str();
+        itsOut.str("");
+        return aText;
+    }
+
+private:
+    kivotest::TempDir itsDir;
+    fs::path itsOldCwd;
+    std::ostringstream itsOut;
+    std::streambuf* itsOldOut = nullptr;
+    std::vector<RepositoryAccess::Parameter> itsParameters;
+    std::map<std::string, std::optional<std::string>> itsOldEnv;
+};
+
+// The names below a directory, relative to it, sorted (directories end with "/").
+inline std::vector<std::string> treeOf(const fs::path& theDir) {
+    std::vector<std::string> aNames;
+    for (const auto& anEntry : fs::recursive_directory_iterator(theDir)) {
+        std::string aName = fs::relative(anEntry.path(), theDir).string();
+        if (anEntry.is_directory())
+            aName += '/';
+        aNames.push_back(aName);
+    }
+    std::sort(aNames.begin(), aNames.end());
+    return aNames;
+}
+
+} // namespace wstest

@@ -1,0 +1,341 @@
+#include "workspace/objects.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <ostream>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/perftrace.hpp"
+#include "repository/json.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/workspace.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+std::string jsonString(std::string_view theText) {
+    return "\"" + json::escapeJson(theText) + "\"";
+}
+
+// A name or suffix that can be part of a file name without leaving its directory.
+bool isSafePart(std::string_view thePart) {
+    return thePart.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+std::int32_t decimal(std::string_view theText) {
+    std::int64_t aValue = 0;
+    std::size_t aPos = 0;
+    while (aPos < theText.size() && theText[aPos] == ' ')
+        ++aPos;
+    bool aNegative = aPos < theText.size() && theText[aPos] == '-';
+    if (aPos < theText.size() && (theText[aPos] == '-' || theText[aPos] == '+'))
+        ++aPos;
+    for (; aPos < theText.size() && theText[aPos] >= '0' && theText[aPos] <= '9'; ++aPos)
+        aValue = std::min<std::int64_t>(aValue * 10 + (theText[aPos] - '0'), 1ll << 31);
+    if (aNegative)
+        aValue = -aValue;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(aValue, INT32_MIN, INT32_MAX));
+}
+
+std::string optionalString(const json::JsonObject& theObject, std::string_view theKey) {
+    return json::hasMember(theObject, theKey) ? json::getString(theObject, theKey) : "";
+}
+
+[[noreturn]] void invalidMetaDataType(std::string_view theType) {
+    throw Error("Invalid meta data type (must be active = 1, inactive = 2 or historical = 3): " +
+                std::string(theType));
+}
+
+[[noreturn]] void invalidVersionType(std::string_view theType) {
+    throw Error("Invalid version type (must be active = 1, inactive = 2 or historical = 3): " +
+                std::string(theType));
+}
+
+// "__empty__" is the default inactive workspace, shown and sent as the empty name.
+std::string shownWorkSpace(const std::string& theWorkSpace) {
+    return theWorkSpace == "__empty__" ? "" : theWorkSpace;
+}
+
+} // namespace
+
+// ---- RepositoryObject ----
+
+RepositoryObject::RepositoryObject(std::string thePackage, std::string theName,
+                                   std::string theSuffix)
+    : itsPackage(std::move(thePackage)), itsName(std::move(theName)),
+      itsSuffix(std::move(theSuffix)) {
+    itsKey = itsPackage + "." + itsName + "." + itsSuffix;
+    const std::string aFileName = fileName();
+    if (!isSafePart(itsName) || !isSafePart(itsSuffix) || !sys::isPlainName(aFileName))
+        throw Error("Invalid repository object \"" + itsKey +
+                    "\": its name and suffix must form a plain file name (not \".\" or \"..\", "
+                    "without \"/\", \"\\\" or a NUL byte).");
+    const std::string aDirectories = workspace::packageToDirectory(itsPackage);
+    const std::string aRelative = sys::joinFileName(aDirectories, aFileName);
+    std::string aSrcDir;
+    std::string aSettingsDir;
+    if (workspace::isOpen()) {
+        aSrcDir = workspace::get()->srcDirName();
+        aSettingsDir = workspace::get()->settingsDirName();
+    }
+    itsWorkSpaceFileName = sys::joinFileName(aSrcDir, aRelative);
+    itsMetaDataFileName =
+        sys::joinFileName(sys::joinFileName(aSettingsDir, "SYS"), aRelative + ".kivoMeta");
+    itsDiffFileName = sys::joinFileName(sys::joinFileName(aSettingsDir, "diff"), aRelative);
+    itsBaseFileName = sys::joinFileName(sys::joinFileName(aSettingsDir, "base"), aRelative);
+}
+
+std::string RepositoryObject::fileName() const {
+    return itsSuffix.empty() ? itsName : itsName + "." + itsSuffix;
+}
+
+std::string RepositoryObject::toJson() const {
+    return "{\"package\":" + jsonString(itsPackage) + ",\"name\":" + jsonString(itsName) +
+           ",\"suffix\":" + jsonString(itsSuffix) + "}";
+}
+
+// ---- Object file names ----
+
+std::pair<std::string, std::string> objects::splitFileName(std::string_view thePackageDirectories,
+                                                           std::string_view theFileName) {
+    // The characters a repository object name cannot hold (the pattern's excluded class).
+    constexpr std::string_view anExcluded = ",^/:?<>|";
+    if (theFileName.empty() || theFileName.find_first_of(anExcluded) != std::string_view::npos)
+        throw Error("File: \"" + std::string(thePackageDirectories) + "/" +
+                    std::string(theFileName) + "\" does not represent a valid repository object.");
+    const std::size_t aDot = theFileName.rfind('.');
+    if (aDot == std::string_view::npos || aDot + 1 == theFileName.size())
+        return {std::string(theFileName), ""};
+    return {std::string(theFileName.substr(0, aDot)), std::string(theFileName.substr(aDot + 1))};
+}
+
+RepositoryObject objects::fromWorkSpaceFile(std::string_view theFileName) {
+    const std::string aPath = sys::toSlashes(theFileName);
+    const std::string aPackage = workspace::packageOfFile(aPath);
+    const auto [aName, aSuffix] =
+        splitFileName(workspace::packageToDirectory(aPackage), sys::getFilePart(aPath));
+    RepositoryObject anObject(aPackage, aName, aSuffix);
+    if (sys::fileExists(anObject.metaDataFileName())) {
+        auto [aMetaData, aVersion] = readMetaFile(anObject.metaDataFileName());
+        anObject.setMetaData(std::move(aMetaData));
+        anObject.setVersion(std::move(aVersion));
+    }
+    return anObject;
+}
+
+RepositoryObject objects::fromJson(const json::JsonObject& theElement) {
+    const bool aWrapped = json::hasMember(theElement, "object");
+    const json::JsonObject& aDescription =
+        aWrapped ? json::getObject(theElement, "object") : theElement;
+    RepositoryObject anObject(json::getString(aDescription, "package"),
+                              json::getString(aDescription, "name"),
+                              json::getString(aDescription, "suffix"));
+    if (json::hasMember(aDescription, "version"))
+        anObject.setVersion(versionFromJson(json::getObject(aDescription, "version")));
+    if (json::hasMember(aDescription, "metadata"))
+        anObject.setMetaData(metaDataFromJson(json::getObject(aDescription, "metadata")));
+    if (aWrapped && json::hasMember(theElement, "metadata"))
+        anObject.setMetaData(metaDataFromJson(json::getObject(theElement, "metadata")));
+    if (aWrapped)
+        if (const json::JsonValue* anError = theElement.find("error"))
+            anObject.setError(json::toJson(*anError));
+    return anObject;
+}
+
+RepositoryObject objects::object_name_to_object_id(std::string_view theArgument) {
+    KIVO_PERF_SCOPE("objects::object_name_to_object_id()");
+    return fromWorkSpaceFile(theArgument);
+}
+
+// ---- Metadata and version JSON ----
+
+std::string objects::metaDataToJson(const ObjectMetaData& theMetaData) {
+    const auto& m = theMetaData;
+    std::string aText =
+        "{\"edit\":\"true\",\"version_id\":\"" + std::to_string(m.itsVersionId) + "\",";
+    const std::string aDeletion = m.itsIsDeletion ? "\"true\"" : "\"false\"";
+    switch (m.itsType) {
+    case 1:
+        aText += "\"activated_at\":" + jsonString(m.itsActivatedAt) +
+                 ",\"activated_by\":" + jsonString(m.itsActivatedBy) +
+                 ",\"object_status\":" + jsonString(m.itsObjectStatus) +
+                 ",\"change_number\":" + jsonString(m.itsChangeNumber) +
+                 ",\"released_at\":" + jsonString(m.itsReleasedAt) + ",\"type\":\"1\"";
+        break;
+    case 2:
+        aText += "\"last_changed_at\":\"" + m.itsLastChangedAt + "\",\"is_deletion\":" + aDeletion +
+                 ",\"type\":\"2\"";
+        break;
+    case 3:
+        aText += "\"activated_at\":" + jsonString(m.itsActivatedAt) +
+                 ",\"activated_by\":" + jsonString(m.itsActivatedBy) +
+                 ",\"is_deletion\":" + aDeletion +
+                 ",\"object_status\":" + jsonString(m.itsObjectStatus) +
+                 ",\"change_number\":" + jsonString(m.itsChangeNumber) +
+                 ",\"released_at\":" + jsonString(m.itsReleasedAt) + ",\"type\":\"3\"";
+        break;
+    default:
+        invalidMetaDataType(std::to_string(m.itsType));
+    }
+    return aText + "}";
+}
+
+std::string objects::versionToJson(const ObjectVersion& theVersion) {
+    switch (theVersion.itsVersionType) {
+    case 1:
+        return "{\"versionType\":\"1\"}";
+    case 2:
+        return "{\"versionType\":\"2\",\"owner\":" + jsonString(theVersion.itsOwner) +
+               ",\"workspace\":" + jsonString(shownWorkSpace(theVersion.itsWorkSpace)) + "}";
+    case 3:
+        return "{\"versionType\":\"3\",\"versionNr\":\"" + std::to_string(theVersion.itsVersionNr) +
+               "\"}";
+    default:
+        invalidVersionType(std::to_string(theVersion.itsVersionType));
+    }
+}
+
+ObjectMetaData objects::metaDataFromJson(const json::JsonObject& theObject) {
+    ObjectMetaData m;
+    m.itsVersionId = decimal(json::getString(theObject, "version_id"));
+    const std::string aType = json::getString(theObject, "type");
+    m.itsType = aType == "1" || aType == "2" || aType == "3" ? aType[0] - '0' : -1;
+    if (m.itsType == -1)
+        invalidMetaDataType(aType);
+    if (m.itsType == 1 || m.itsType == 3) {
+        m.itsActivatedAt = json::getString(theObject, "activated_at");
+        m.itsActivatedBy = json::getString(theObject, "activated_by");
+        m.itsObjectStatus = optionalString(theObject, "object_status");
+        m.itsChangeNumber = optionalString(theObject, "change_number");
+        m.itsReleasedAt = optionalString(theObject, "released_at");
+    } else {
+        m.itsLastChangedAt = json::getString(theObject, "last_changed_at");
+    }
+    if (m.itsType == 2 || m.itsType == 3)
+        m.itsIsDeletion = json::getString(theObject, "is_deletion") == "true";
+    return m;
+}
+
+ObjectVersion objects::versionFromJson(const json::JsonObject& theObject) {
+    ObjectVersion aVersion;
+    const std::string aType = json::getString(theObject, "versionType");
+    if (aType == "1") {
+        aVersion.itsVersionType = 1;
+    } else if (aType == "2") {
+        aVersion.itsVersionType = 2;
+        aVersion.itsOwner = json::getString(theObject, "owner");
+        aVersion.itsWorkSpace = json::getString(theObject, "workspace");
+    } else if (aType == "3") {
+        aVersion.itsVersionType = 3;
+        aVersion.itsVersionNr = decimal(json::getString(theObject, "versionNr"));
+    } else {
+        invalidVersionType(aType);
+    }
+    return aVersion;
+}
+
+// ---- .kivoMeta files ----
+
+std::shared_ptr<const std::string> objects::metaFileContent(const RepositoryObject& theObject) {
+    return std::make_shared<const std::string>(
+        "{\"metadata\":" + metaDataToJson(theObject.metaData()) +
+        ", \"version\":" + versionToJson(theObject.version()) + "}");
+}
+
+std::pair<ObjectMetaData, ObjectVersion> objects::readMetaFile(std::string_view thePath) {
+    const auto aText = sys::readFile(thePath);
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    if (!json::jsonParse(aText->data(), aText->size(), anObject, anAllocator))
+        throw Error("Failed to parse meta data file: " + std::string(thePath));
+    std::pair<ObjectMetaData, ObjectVersion> aResult;
+    aResult.first = metaDataFromJson(json::getObject(anObject, "metadata"));
+    if (json::hasMember(anObject, "version"))
+        aResult.second = versionFromJson(json::getObject(anObject, "version"));
+    return aResult;
+}
+
+void objects::writeMetaFile(const RepositoryObject& theObject) {
+    const auto aContent = metaFileContent(theObject);
+    sys::createDirectories(theObject.metaDataFileName());
+    sys::writeFileAtomically(theObject.metaDataFileName(), *aContent);
+}
+
+// ---- Packages ----
+
+bool objects::isSubPackage(std::string_view thePackageName1, std::string_view thePackageName2) {
+    const bool aDebug = isSet(params::debugPaths);
+    if (aDebug) {
+        console::sayLine("isSubPackage 1 (thePackageName1): " + std::string(thePackageName1));
+        console::sayLine("isSubPackage 2 (thePackageName2): " + std::string(thePackageName2));
+    }
+    const bool aResult = thePackageName1.size() > thePackageName2.size() &&
+                         thePackageName1.starts_with(thePackageName2) &&
+                         thePackageName1[thePackageName2.size()] == '.';
+    if (aDebug)
+        console::sayLine(aResult ? "isSubPackage 3 (sub package): true"
+                                 : "isSubPackage 4 (no sub package): false");
+    return aResult;
+}
+
+// ---- Print-out ----
+
+void objects::printObject(const RepositoryObject& theObject, std::ostream& theStream) {
+    auto aLine = [&theStream](std::string_view theLabel, std::string_view theValue) {
+        std::string aLabel(theLabel);
+        aLabel.resize(24, ' ');
+        theStream << aLabel << ": " << theValue << '\n';
+    };
+    const auto& m = theObject.metaData();
+    const auto& v = theObject.version();
+    const char* aDeletion = m.itsIsDeletion ? "true" : "false";
+    aLine("Object", theObject.fileName());
+    aLine("Package", theObject.package());
+    theStream << "Meta data:\n";
+    switch (m.itsType) {
+    case 1:
+        aLine("Type", "1 (active version)");
+        break;
+    case 2:
+        aLine("Type", "2 (inactive version)");
+        aLine("Last changed at", m.itsLastChangedAt);
+        aLine("Deletion", aDeletion);
+        break;
+    case 3:
+        aLine("Type", "3 (historical version)");
+        break;
+    default:
+        invalidMetaDataType(std::to_string(m.itsType));
+    }
+    if (m.itsType != 2) {
+        aLine("Last activated at", m.itsActivatedAt);
+        aLine("Last activated by", m.itsActivatedBy);
+        if (m.itsType == 3)
+            aLine("Deletion", aDeletion);
+        aLine("Object status", m.itsObjectStatus);
+        aLine("Change number", m.itsChangeNumber);
+        aLine("Released at", m.itsReleasedAt);
+    }
+    theStream << "Version:\n";
+    switch (v.itsVersionType) {
+    case 1:
+        aLine("Type", "1 (active)");
+        break;
+    case 2:
+        aLine("Type", "2 (inactive)");
+        aLine("Workspace", shownWorkSpace(v.itsWorkSpace));
+        aLine("Owner", v.itsOwner);
+        break;
+    case 3:
+        aLine("Type", "3 (historical)");
+        aLine("Version number", std::to_string(v.itsVersionNr));
+        break;
+    default:
+        invalidVersionType(std::to_string(v.itsVersionType));
+    }
+}
+
+} // namespace RepositoryAccess

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace RepositoryAccess {
+
+class WorkSpaceConfigFile;
+class WorkSpaceStatusFile;
+
+// The local workspace: a directory that mirrors repository packages as directories, with its
+// settings folder `._SYS_KIVO_settings` (config and status files, lock, metadata, conflict copies
+// and logs). All names are UTF-8 paths with `/` separators. One object per process, held by the
+// handle functions of namespace `workspace` below.
+class WorkSpace {
+public:
+    // The name of the settings folder that marks a workspace directory.
+    static constexpr std::string_view settingsFolderName() { return "._SYS_KIVO_settings"; }
+
+    // Finds root and name (from "KIVO_ROOT", `workSpace` and the current directory) and, when
+    // both are known, checks the directories, re-creates `diff`, `base` and `logs`, locks when
+    // asked and loads the config and status files. Without root or name nothing is opened.
+    void open(bool theLock);
+
+    // Makes a new workspace in the directory named by `workSpace` (under "KIVO_ROOT" when set):
+    // directories, a new config file and an empty status file, both written at once.
+    void create();
+
+    // Takes the lock file unless `ignoreLockFile` is set; accepts a lock of this very process and
+    // fails with the lock message for any other content.
+    void lock();
+
+    // Deletes the lock file when it holds this process's identity; leaves any other in place.
+    void unlock();
+
+    // End of the run: writes the modified settings files, appends the command log (and the trace
+    // with `trace`) to the logs folder and releases the lock last. Each failing step is reported
+    // as "Error exiting workspace: <message>" with exit status 1; the other steps still run.
+    // Never throws.
+    void exit();
+
+    // Rollback of a failed creation: removes the settings files and the directories this run
+    // created (a directory that still holds files stays). Reports like exit(); never throws.
+    void remove();
+
+    // True when root and name are known, so that the workspace is the current one.
+    bool isOpen() const { return !itsWorkSpaceName.empty(); }
+    // True while this run creates the workspace.
+    bool isBeingCreated() const { return itsBeingCreated; }
+
+    const std::string& rootDirName() const { return itsRootDirName; }
+    const std::string& workSpaceName() const { return itsWorkSpaceName; }
+    const std::string& srcDirName() const { return itsSrcDirName; }
+    const std::string& settingsDirName() const { return itsSettingsDirName; }
+    const std::string& metaDataDirName() const { return itsMetaDataDirName; }
+    const std::string& diffDirName() const { return itsDiffDirName; }
+    const std::string& baseDirName() const { return itsBaseDirName; }
+    const std::string& logsDirName() const { return itsLogsDirName; }
+    const std::string& configFileName() const { return itsConfigFileName; }
+    const std::string& statusFileName() const { return itsStatusFileName; }
+    std::string lockFileName() const;
+
+    // The loaded configuration; fails with "Failed to open workspace config file." when none is.
+    WorkSpaceConfigFile& config() const;
+    // The loaded status file; fails with "Failed to open workspace status file." when none is.
+    WorkSpaceStatusFile& status() const;
+    bool hasConfig() const { return itsWorkSpaceConfigFile != nullptr; }
+    bool hasStatus() const { return itsWorkSpaceStatusFile != nullptr; }
+
+    // The absolute file's path relative to the workspace directory.
+    std::string relativeFileName(std::string_view theAbsoluteFileName) const;
+
+    // `<directory>/<base>.<suffix>`: in the logs folder while a workspace is open, otherwise in
+    // the temporary directory.
+    std::string logFileName(std::string_view theBaseName, std::string_view theSuffix) const;
+
+private:
+    void buildNames();
+
+    std::string itsRootDirName;
+    std::string itsWorkSpaceName;
+    std::string itsSrcDirName;
+    std::string itsSettingsDirName;
+    std::string itsMetaDataDirName;
+    std::string itsDiffDirName;
+    std::string itsBaseDirName;
+    std::string itsLogsDirName;
+    std::string itsConfigFileName;
+    std::string itsStatusFileName;
+    std::shared_ptr<WorkSpaceConfigFile> itsWorkSpaceConfigFile;
+    std::shared_ptr<WorkSpaceStatusFile> itsWorkSpaceStatusFile;
+    bool itsBeingCreated = false;
+    bool itsExistedBefore = false;
+    bool itsFinished = false;
+};
+
+// The process-wide workspace handle and the package-name arithmetic that depends on it.
+namespace workspace {
+
+// The root directory that contains the workspace directory, found from the current directory:
+// the outermost ancestor that holds a settings folder decides; empty when there is none.
+std::string determineRootDirName(std::string_view theCurrentDir);
+
+// The first path component of the current directory below the root; empty when the current
+// directory does not lie below the root.
+std::string determineWorkSpaceName(std::string_view theRootDirName, std::string_view theCurrentDir);
+
+// The process-wide workspace object, created on first use (not opened).
+std::shared_ptr<WorkSpace> get();
+
+// Opens the workspace on the first call (see WorkSpace::open); a later call only takes the lock
+// when asked for it. Returns whether a workspace is open.
+bool open(bool theLock);
+
+// True when the handle exists and names a workspace.
+bool isOpen();
+
+// Creates the handle when needed and makes the new workspace (see WorkSpace::create).
+void create();
+
+// Lock and unlock of the open workspace; nothing without one.
+void lock();
+void unlock();
+
+// End of the run: exits the open workspace, or after a failure removes a workspace that this run
+// was creating. Reports failures as "Error exiting workspace: <message>"; never throws.
+void finish(bool theAfterFailure);
+
+// The configuration of the open workspace; fails with "Failed to open workspace config file.".
+WorkSpaceConfigFile& config();
+
+// Drops the handle, so that the next call starts afresh. For tests.
+void reset();
+
+// Turns a package argument (dotted name, relative or absolute directory) into the dotted
+// repository package name; directory parts that contain a dot are double-quoted (a/b.c/d gives
+// a."b.c".d).
+std::string normalizePackage(std::string_view theArgument);
+
+// The package of a file: its directory normalised as a package.
+std::string packageOfFile(std::string_view theFileName);
+
+// The relative directory of a dotted package: parts split at unquoted dots, quotes removed,
+// joined with `/` (a."b.c".d gives a/b.c/d). Fails for an empty part before a dot and for a part
+// that would leave its directory (`..`, `/`, `\`, NUL).
+std::string packageToDirectory(std::string_view thePackage);
+
+// A value of at least three characters enclosed in double quotes loses them; anything else is
+// returned unchanged.
+std::string stripQuotes(std::string_view theArgument);
+
+} // namespace workspace
+
+} // namespace RepositoryAccess

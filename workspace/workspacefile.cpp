@@ -1,0 +1,441 @@
+#include "workspace/workspacefile.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "repository/json.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/objects.hpp"
+#include "workspace/sys.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+bool isBlank(char theChar) {
+    return theChar == ' ' || theChar == '\t' || theChar == '\n' || theChar == '\r';
+}
+
+// The index just behind the string that starts with the quote at thePos (or the end of the text).
+std::size_t skipString(std::string_view theText, std::size_t thePos) {
+    for (++thePos; thePos < theText.size(); ++thePos) {
+        if (theText[thePos] == '\\')
+            ++thePos;
+        else if (theText[thePos] == '"')
+            return thePos + 1;
+    }
+    return theText.size();
+}
+
+std::string_view trimmed(std::string_view theText) {
+    while (!theText.empty() && isBlank(theText.front()))
+        theText.remove_prefix(1);
+    while (!theText.empty() && isBlank(theText.back()))
+        theText.remove_suffix(1);
+    return theText;
+}
+
+// The top-level members of a text that the JSON parser accepted as an object: raw key (the bytes
+// between its quotes) → raw value text (trimmed). Of repeated keys the last one counts, as in the
+// parser. Scans defensively: it never reads beyond the text, whatever the text holds.
+std::map<std::string, std::string> rawMembers(std::string_view theText) {
+    std::map<std::string, std::string> aMembers;
+    std::size_t aPos = 0;
+    auto skipBlanks = [&] {
+        while (aPos < theText.size() && isBlank(theText[aPos]))
+            ++aPos;
+    };
+    skipBlanks();
+    if (aPos >= theText.size() || theText[aPos] != '{')
+        return aMembers;
+    ++aPos;
+    for (;;) {
+        skipBlanks();
+        if (aPos >= theText.size() || theText[aPos] != '"')
+            return aMembers;
+        const std::size_t aKeyEnd = skipString(theText, aPos);
+        const std::string aKey(theText.substr(aPos + 1, aKeyEnd - aPos - 2));
+        aPos = aKeyEnd;
+        skipBlanks();
+        if (aPos >= theText.size() || theText[aPos] != ':')
+            return aMembers;
+        const std::size_t aStart = ++aPos;
+        int aDepth = 0;
+        while (aPos < theText.size()) {
+            const char aChar = theText[aPos];
+            if (aChar == '"') {
+                aPos = skipString(theText, aPos);
+                continue;
+            }
+            if (aDepth == 0 && (aChar == ',' || aChar == '}'))
+                break;
+            if (aChar == '[' || aChar == '{')
+                ++aDepth;
+            else if ((aChar == ']' || aChar == '}') && aDepth > 0)
+                --aDepth;
+            ++aPos;
+        }
+        aMembers[aKey] = std::string(trimmed(theText.substr(aStart, aPos - aStart)));
+        if (aPos >= theText.size() || theText[aPos] != ',')
+            return aMembers;
+        ++aPos;
+    }
+}
+
+std::string jsonString(std::string_view theText) {
+    return "\"" + json::escapeJson(theText) + "\"";
+}
+
+// A path as the status file stores it: escaped like every string, but with its slashes as they
+// are, so that the file stays readable.
+std::string pathString(std::string_view thePath) {
+    std::string aText = "\"";
+    for (std::size_t aStart = 0; aStart <= thePath.size();) {
+        const std::size_t aSlash = std::min(thePath.find('/', aStart), thePath.size());
+        aText += json::escapeJson(thePath.substr(aStart, aSlash - aStart));
+        if (aSlash < thePath.size())
+            aText += '/';
+        aStart = aSlash + 1;
+    }
+    return aText + "\"";
+}
+
+// An optional string member: its value, or "" when the member is missing.
+std::string optionalString(const json::JsonObject& theObject, std::string_view theKey) {
+    return json::hasMember(theObject, theKey) ? json::getString(theObject, theKey) : "";
+}
+
+// The decimal text as a 32-bit integer: leading blanks and a sign allowed, conversion stops at the
+// first non-digit, no digits give 0, values beyond the range are clamped.
+std::int32_t decimalValue(std::string_view theText) {
+    theText = trimmed(theText);
+    bool aNegative = false;
+    if (!theText.empty() && (theText.front() == '-' || theText.front() == '+')) {
+        aNegative = theText.front() == '-';
+        theText.remove_prefix(1);
+    }
+    std::int64_t aValue = 0;
+    for (char aChar : theText) {
+        if (aChar < '0' || aChar > '9')
+            break;
+        aValue = std::min<std::int64_t>(aValue * 10 + (aChar - '0'), std::int64_t(INT_MAX) + 1);
+    }
+    if (aNegative)
+        aValue = -aValue;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(aValue, INT_MIN, INT_MAX));
+}
+
+} // namespace
+
+// ---- WorkSpaceFile ----
+
+struct WorkSpaceFile::Document {
+    std::shared_ptr<const std::string> itsText;
+    json::JsonAllocator itsAllocator;
+    json::JsonObject itsObject;
+    std::map<std::string, std::string> itsRawMembers;
+};
+
+std::unique_ptr<WorkSpaceFile::Document> WorkSpaceFile::parse() const {
+    auto aDocument = std::make_unique<Document>();
+    aDocument->itsText = sys::readFile(itsFileName);
+    const std::string& aText = *aDocument->itsText;
+    if (!json::jsonParse(aText.data(), aText.size(), aDocument->itsObject, aDocument->itsAllocator))
+        throw Error("Could not parse workspace file \"" + itsFileName + "\"");
+    aDocument->itsRawMembers = rawMembers(aText);
+    return aDocument;
+}
+
+WorkSpaceFile::OtherMembers
+WorkSpaceFile::othersOf(const Document& theDocument,
+                        std::initializer_list<std::string_view> theKnown) {
+    OtherMembers anOthers;
+    for (const auto& [aKey, aRaw] : theDocument.itsRawMembers)
+        if (std::find(theKnown.begin(), theKnown.end(), aKey) == theKnown.end())
+            anOthers[aKey] = aRaw.empty() ? "null" : aRaw;
+    return anOthers;
+}
+
+void WorkSpaceFile::appendOthers(std::string& theText, const OtherMembers& theOthers) {
+    for (const auto& [aKey, aRaw] : theOthers)
+        theText += ",\n\"" + aKey + "\":" + aRaw;
+}
+
+void WorkSpaceFile::store(const std::string& theText) {
+    sys::writeFileAtomically(itsFileName, theText);
+    itsModified = false;
+}
+
+// ---- WorkSpaceConfigFile ----
+
+WorkSpaceConfigFile::WorkSpaceConfigFile(std::string theFileName, std::string theWorkSpaceName,
+                                         std::string theKey, std::string theHostName,
+                                         std::string theUser,
+                                         std::string_view theClientFormatVersion)
+    : WorkSpaceFile(std::move(theFileName)), itsWorkSpaceName(std::move(theWorkSpaceName)),
+      itsKey(std::move(theKey)), itsHostName(std::move(theHostName)), itsUser(std::move(theUser)),
+      itsClientFormatVersion(
+          std::make_shared<const Version>(version::parseVersion(theClientFormatVersion))) {}
+
+std::shared_ptr<WorkSpaceConfigFile> WorkSpaceConfigFile::load(std::string theFileName) {
+    std::shared_ptr<WorkSpaceConfigFile> aFile(new WorkSpaceConfigFile(std::move(theFileName)));
+    aFile->read();
+    return aFile;
+}
+
+void WorkSpaceConfigFile::read() {
+    const auto aDocument = parse();
+    const json::JsonObject& anObject = aDocument->itsObject;
+    std::string aName = json::getString(anObject, "name");
+    std::shared_ptr<const Version> aVersion;
+    if (json::hasMember(anObject, "client_format_version")) {
+        const std::string aText = json::getString(anObject, "client_format_version");
+        aVersion = std::make_shared<const Version>(version::parseVersion(aText));
+        const Version anOwn = version::parseVersion(version::clientFormatVersion());
+        if (anOwn.itsMajor < aVersion->itsMajor)
+            throw Error("Outdated Kivo version (Kivo client format version: " +
+                        std::string(version::clientFormatVersion()) +
+                        ", workspace file client format version: " + aText + ")");
+    }
+    std::set<std::string> aTracked;
+    if (json::hasMember(anObject, "trackedPackages"))
+        for (const auto& aValue : json::getList(anObject, "trackedPackages"))
+            aTracked.insert(json::asString(aValue));
+    // Everything is checked: only now does the object change.
+    itsWorkSpaceName = std::move(aName);
+    itsHostName = optionalString(anObject, "hostname");
+    itsUser = optionalString(anObject, "user");
+    itsDatabase = optionalString(anObject, "database");
+    itsKey = optionalString(anObject, "key");
+    itsClientFormatVersion = std::move(aVersion);
+    itsTrackedPackages = std::move(aTracked);
+    itsOtherMembers = othersOf(*aDocument, {"name", "hostname", "user", "database", "key",
+                                            "client_format_version", "trackedPackages"});
+    itsModified = false;
+}
+
+std::string WorkSpaceConfigFile::toText() const {
+    std::string aText = "{\n";
+    aText += "\"name\":" + jsonString(itsWorkSpaceName) + ",\n";
+    aText += "\"hostname\":" + jsonString(itsHostName) + ",\n";
+    aText += "\"user\":" + jsonString(itsUser) + ",\n";
+    aText += "\"database\":" + jsonString(itsDatabase) + ",\n";
+    aText += "\"key\":" + jsonString(itsKey) + ",\n";
+    aText += "\"client_format_version\":" + jsonString(version::clientFormatVersion()) + ",\n";
+    aText += "\"trackedPackages\":[";
+    bool aFirst = true;
+    for (const auto& aPackage : itsTrackedPackages) {
+        if (!aFirst)
+            aText += ",\n";
+        aFirst = false;
+        aText += jsonString(aPackage);
+    }
+    aText += "]";
+    appendOthers(aText, itsOtherMembers);
+    aText += "\n}\n";
+    return aText;
+}
+
+void WorkSpaceConfigFile::write() {
+    store(toText());
+}
+
+std::vector<std::string> WorkSpaceConfigFile::trackPackage(const std::string& thePackage) {
+    if (itsTrackedPackages.count(thePackage)) {
+        console::sayLine("Package \"" + thePackage + "\" is already tracked.");
+        return {};
+    }
+    for (const auto& aTracked : itsTrackedPackages) {
+        if (objects::isSubPackage(thePackage, aTracked)) {
+            console::sayLine("Package \"" + thePackage +
+                             "\" is already tracked (the tracked package \"" + aTracked +
+                             "\" is a super package of it).");
+            return {};
+        }
+    }
+    std::vector<std::string> aRemoved;
+    for (auto anIt = itsTrackedPackages.begin(); anIt != itsTrackedPackages.end();) {
+        if (objects::isSubPackage(*anIt, thePackage)) {
+            aRemoved.push_back(*anIt);
+            anIt = itsTrackedPackages.erase(anIt);
+        } else {
+            ++anIt;
+        }
+    }
+    itsTrackedPackages.insert(thePackage);
+    itsModified = true;
+    return aRemoved;
+}
+
+void WorkSpaceConfigFile::unTrackPackage(const std::string& thePackage) {
+    if (itsTrackedPackages.erase(thePackage) == 0) {
+        console::sayLine("Package \"" + thePackage + "\" is already untracked.");
+        return;
+    }
+    itsModified = true;
+}
+
+// ---- WorkSpaceStatusFile ----
+
+WorkSpaceStatusFile::WorkSpaceStatusFile(std::string theFileName, std::string theWorkSpaceName,
+                                         std::string theWorkSpaceDirName)
+    : WorkSpaceFile(std::move(theFileName)), itsWorkSpaceName(std::move(theWorkSpaceName)),
+      itsWorkSpaceDirName(sys::toSlashes(theWorkSpaceDirName)) {}
+
+std::shared_ptr<WorkSpaceStatusFile> WorkSpaceStatusFile::load(std::string theFileName,
+                                                               std::string theWorkSpaceDirName) {
+    auto aFile = std::make_shared<WorkSpaceStatusFile>(std::move(theFileName), "",
+                                                       std::move(theWorkSpaceDirName));
+    aFile->read();
+    return aFile;
+}
+
+std::string WorkSpaceStatusFile::absoluteName(std::string_view theStoredName) const {
+    std::string aName = sys::toSlashes(theStoredName);
+    std::size_t aSkip = 0;
+    while (aSkip < aName.size() && aName[aSkip] == '/')
+        ++aSkip;
+    return sys::joinFileName(itsWorkSpaceDirName, std::string_view(aName).substr(aSkip));
+}
+
+std::string WorkSpaceStatusFile::relativeName(const std::string& theFile) const {
+    return sys::absoluteToRelativeFileName(theFile, itsWorkSpaceDirName);
+}
+
+void WorkSpaceStatusFile::read() {
+    const auto aDocument = parse();
+    const json::JsonObject& anObject = aDocument->itsObject;
+    std::string aName = json::getString(anObject, "name");
+    std::map<std::string, FileStatus> aFiles;
+    for (const auto& aValue : json::getList(anObject, "filenames")) {
+        const json::JsonObject& anEntry = json::asObject(aValue);
+        FileStatus aStatus;
+        aStatus.sha1value = json::getString(anEntry, "sha1value");
+        aStatus.timest = json::getString(anEntry, "timest");
+        if (const json::JsonValue* aBase = anEntry.find("baseversion")) {
+            if (aBase->t == json::JT_NUMBER)
+                aStatus.baseversion = decimalValue(json::toJson(*aBase));
+            else
+                aStatus.baseversion = decimalValue(json::asStringView(*aBase));
+        }
+        aFiles[absoluteName(json::getStringView(anEntry, "filename"))] = std::move(aStatus);
+    }
+    std::set<std::string> aConflicts;
+    for (const auto& aValue : json::getList(anObject, "conflicts"))
+        aConflicts.insert(absoluteName(json::asStringView(aValue)));
+    itsWorkSpaceName = std::move(aName);
+    itsFiles = std::move(aFiles);
+    itsConflicts = std::move(aConflicts);
+    itsOtherMembers = othersOf(*aDocument, {"name", "filenames", "conflicts"});
+    itsModified = false;
+}
+
+std::string WorkSpaceStatusFile::toText() const {
+    std::string aText = "{\n";
+    aText += "\"name\":" + jsonString(itsWorkSpaceName) + ",\n";
+    aText += "\"filenames\":[";
+    bool aFirst = true;
+    for (const auto& [aFile, aStatus] : itsFiles) {
+        if (!aFirst)
+            aText += ",\n";
+        aFirst = false;
+        aText += "{\"filename\":" + pathString(relativeName(aFile)) +
+                 ",\"sha1value\":" + jsonString(aStatus.sha1value) +
+                 ",\"timest\":" + jsonString(aStatus.timest) + ",\"baseversion\":\"" +
+                 std::to_string(aStatus.baseversion) + "\"}";
+    }
+    aText += "],\n\"conflicts\":[";
+    aFirst = true;
+    for (const auto& aFile : itsConflicts) {
+        if (!aFirst)
+            aText += ",\n";
+        aFirst = false;
+        aText += pathString(relativeName(aFile));
+    }
+    aText += "]";
+    appendOthers(aText, itsOtherMembers);
+    aText += "\n}\n";
+    return aText;
+}
+
+void WorkSpaceStatusFile::write() {
+    store(toText());
+}
+
+void WorkSpaceStatusFile::setFileStatus(const std::string& theFile, std::string theHash,
+                                        std::string theTimestamp, std::int32_t theBaseVersion) {
+    itsFiles[theFile] = FileStatus{std::move(theTimestamp), std::move(theHash), theBaseVersion};
+    itsModified = true;
+}
+
+void WorkSpaceStatusFile::setBaseVersion(const std::string& theFile, std::int32_t theBaseVersion) {
+    auto anIt = itsFiles.find(theFile);
+    if (anIt == itsFiles.end())
+        anIt = itsFiles.emplace(theFile, FileStatus{"", workspacefile::dummyChangeHash(), 0}).first;
+    anIt->second.baseversion = theBaseVersion;
+    itsModified = true;
+}
+
+void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile) {
+    markAsDummyChange(theFile, getBaseVersion(theFile));
+}
+
+void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile,
+                                            std::int32_t theBaseVersion) {
+    itsFiles[theFile] = FileStatus{"", workspacefile::dummyChangeHash(), theBaseVersion};
+    itsModified = true;
+}
+
+void WorkSpaceStatusFile::removeFile(const std::string& theFile) {
+    if (itsFiles.erase(theFile))
+        itsModified = true;
+}
+
+const std::string& WorkSpaceStatusFile::getHash(const std::string& theFile) const {
+    const auto anIt = itsFiles.find(theFile);
+    if (anIt == itsFiles.end())
+        throw Error("Could not find hash status information for file: \"" + theFile +
+                    "\" in workspace file.");
+    return anIt->second.sha1value;
+}
+
+const std::string& WorkSpaceStatusFile::getTimestamp(const std::string& theFile) const {
+    const auto anIt = itsFiles.find(theFile);
+    if (anIt == itsFiles.end())
+        throw Error("Could not find time stamp status information for file: \"" + theFile +
+                    "\" in workspace file.");
+    return anIt->second.timest;
+}
+
+std::int32_t WorkSpaceStatusFile::getBaseVersion(const std::string& theFile) const {
+    const auto anIt = itsFiles.find(theFile);
+    return anIt == itsFiles.end() ? 0 : anIt->second.baseversion;
+}
+
+std::set<std::string> WorkSpaceStatusFile::fileNames() const {
+    std::set<std::string> aNames;
+    for (const auto& anEntry : itsFiles)
+        aNames.insert(aNames.end(), anEntry.first);
+    return aNames;
+}
+
+void WorkSpaceStatusFile::addConflict(const std::string& theFile) {
+    itsConflicts.insert(theFile);
+    itsModified = true;
+}
+
+void WorkSpaceStatusFile::removeConflict(const std::string& theFile) {
+    if (itsConflicts.erase(theFile))
+        itsModified = true;
+}
+
+const std::string& workspacefile::dummyChangeHash() {
+    static const std::string theHash =
+        hash::calc("tHE_hAsH_vAlUe_oF_tHiS_sTrInG_rEpReSeNtS_a_dUmMy_cHaNgE");
+    return theHash;
+}
+
+} // namespace RepositoryAccess

@@ -1,0 +1,178 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "front/version.hpp"
+
+namespace RepositoryAccess {
+
+namespace json {
+class JsonObject;
+}
+
+// One JSON settings file of the workspace folder. Knows its path and whether it was changed
+// since it was built or read; the workspace exit writes it only when it was.
+class WorkSpaceFile {
+public:
+    // Top-level members the reader does not know: name → the value's JSON text exactly as it
+    // stood in the file, written back unchanged.
+    using OtherMembers = std::map<std::string, std::string>;
+
+    explicit WorkSpaceFile(std::string theFileName) : itsFileName(std::move(theFileName)) {}
+    virtual ~WorkSpaceFile() = default;
+
+    // Loads and parses the file; fails with "Could not parse workspace file \"<path>\"" for text
+    // that is not a JSON object. Clears the modified flag.
+    virtual void read() = 0;
+    // Replaces the file with the serialised content (temporary file renamed in place, so that a
+    // failure leaves the old file whole). Clears the modified flag.
+    virtual void write() = 0;
+
+    const std::string& fileName() const { return itsFileName; }
+    bool isModified() const { return itsModified; }
+    void setModified() { itsModified = true; }
+
+protected:
+    // The parsed document together with its raw member texts.
+    struct Document;
+    // Reads and parses the file, and collects the raw text of every top-level member.
+    std::unique_ptr<Document> parse() const;
+    // theMembers minus the known names.
+    static OtherMembers othersOf(const Document& theDocument,
+                                 std::initializer_list<std::string_view> theKnown);
+    // Appends ",\n\"<name>\":<raw value>" for each member.
+    static void appendOthers(std::string& theText, const OtherMembers& theOthers);
+    // Stores the text atomically and clears the modified flag.
+    void store(const std::string& theText);
+
+    std::string itsFileName;
+    bool itsModified = false;
+};
+
+// `.kivoConfig`: who the workspace belongs to, how to connect, which packages are tracked.
+class WorkSpaceConfigFile : public WorkSpaceFile {
+public:
+    // A new configuration of a workspace being created.
+    WorkSpaceConfigFile(std::string theFileName, std::string theWorkSpaceName, std::string theKey,
+                        std::string theHostName, std::string theUser,
+                        std::string_view theClientFormatVersion);
+    // The configuration read from the file. Fails with the parse message, with the messages of
+    // the JSON lookups for a missing `name`, with "Bad version: ..." for a malformed client format
+    // version and with "Outdated Kivo version (...)" for a file written by a newer format major.
+    static std::shared_ptr<WorkSpaceConfigFile> load(std::string theFileName);
+
+    void read() override;
+    void write() override;
+    // The file content in its fixed layout, with the running program's client format version.
+    std::string toText() const;
+
+    // Tracks the package unless it or a super package of it is tracked (then a message says so
+    // and nothing changes). Tracked sub packages of it are replaced by it; they are returned.
+    std::vector<std::string> trackPackage(const std::string& thePackage);
+    // Untracks exactly this package, or says "Package \"<p>\" is already untracked.".
+    void unTrackPackage(const std::string& thePackage);
+
+    const std::set<std::string>& trackedPackages() const { return itsTrackedPackages; }
+    const std::string& name() const { return itsWorkSpaceName; }
+    const std::string& hostName() const { return itsHostName; }
+    const std::string& user() const { return itsUser; }
+    const std::string& database() const { return itsDatabase; }
+    const std::string& key() const { return itsKey; }
+    // The client format version the file was read with (the program's own for a new one).
+    const std::shared_ptr<const Version>& clientFormatVersion() const {
+        return itsClientFormatVersion;
+    }
+    const OtherMembers& otherMembers() const { return itsOtherMembers; }
+
+private:
+    explicit WorkSpaceConfigFile(std::string theFileName) : WorkSpaceFile(std::move(theFileName)) {}
+
+    std::string itsWorkSpaceName;
+    std::string itsKey;
+    std::string itsHostName;
+    std::string itsUser;
+    std::string itsDatabase;
+    std::shared_ptr<const Version> itsClientFormatVersion;
+    std::set<std::string> itsTrackedPackages;
+    OtherMembers itsOtherMembers;
+};
+
+// What the status file remembers of one file: its last-write time and content hash when it was
+// last synchronised, and the repository version it is based on (0 when unknown).
+struct FileStatus {
+    std::string timest;
+    std::string sha1value;
+    std::int32_t baseversion = 0;
+};
+
+// `.kivoStatus`: the synchronised state of every object file (by absolute path) and the set of
+// conflicted files. Stored relative to the workspace directory.
+class WorkSpaceStatusFile : public WorkSpaceFile {
+public:
+    // A new, empty status of a workspace being created.
+    WorkSpaceStatusFile(std::string theFileName, std::string theWorkSpaceName,
+                        std::string theWorkSpaceDirName);
+    // The status read from the file; fails with the parse message or the JSON lookup messages.
+    static std::shared_ptr<WorkSpaceStatusFile> load(std::string theFileName,
+                                                     std::string theWorkSpaceDirName);
+
+    void read() override;
+    void write() override;
+    // The file content in its fixed layout.
+    std::string toText() const;
+
+    // Replaces the file's entry as a whole.
+    void setFileStatus(const std::string& theFile, std::string theHash, std::string theTimestamp,
+                       std::int32_t theBaseVersion);
+    // Sets the base version; a file without an entry gets the dummy-change hash.
+    void setBaseVersion(const std::string& theFile, std::int32_t theBaseVersion);
+    // Makes the file count as modified whatever its content; keeps its base version.
+    void markAsDummyChange(const std::string& theFile);
+    // The same with a new base version.
+    void markAsDummyChange(const std::string& theFile, std::int32_t theBaseVersion);
+    void removeFile(const std::string& theFile);
+
+    // Fail with "Could not find hash (time stamp) status information for file: ..." when the file
+    // has no entry.
+    const std::string& getHash(const std::string& theFile) const;
+    const std::string& getTimestamp(const std::string& theFile) const;
+    // 0 for a file without an entry.
+    std::int32_t getBaseVersion(const std::string& theFile) const;
+    bool hasFile(const std::string& theFile) const { return itsFiles.count(theFile) != 0; }
+    std::set<std::string> fileNames() const;
+    const std::map<std::string, FileStatus>& files() const { return itsFiles; }
+
+    void addConflict(const std::string& theFile);
+    void removeConflict(const std::string& theFile);
+    bool isConflicted(const std::string& theFile) const { return itsConflicts.count(theFile) != 0; }
+    const std::set<std::string>& conflictedFiles() const { return itsConflicts; }
+
+    const std::string& name() const { return itsWorkSpaceName; }
+    const OtherMembers& otherMembers() const { return itsOtherMembers; }
+
+private:
+    std::string absoluteName(std::string_view theStoredName) const;
+    std::string relativeName(const std::string& theFile) const;
+
+    std::string itsWorkSpaceName;
+    std::string itsWorkSpaceDirName;
+    std::map<std::string, FileStatus> itsFiles;
+    std::set<std::string> itsConflicts;
+    OtherMembers itsOtherMembers;
+};
+
+namespace workspacefile {
+
+// The hash stored for a file that must count as modified whatever its content: the content hash
+// of a fixed text that no real file is expected to hold.
+const std::string& dummyChangeHash();
+
+} // namespace workspacefile
+
+} // namespace RepositoryAccess
