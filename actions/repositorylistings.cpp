@@ -14,7 +14,9 @@ namespace {
 
 } // namespace
 
-std::vector<std::string> rootPackages() { notAvailable(); }
+std::vector<std::string> rootPackages() {
+    notAvailable();
+}
 
 std::vector<RepositoryObject> inactiveObjectsOfPackages(const std::vector<std::string>&) {
     notAvailable();
@@ -24,6 +26,8 @@ std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObje
     notAvailable();
 }
 
-void printInactiveObjects(const std::vector<RepositoryObject>&) { notAvailable(); }
+void printInactiveObjects(const std::vector<RepositoryObject>&) {
+    notAvailable();
+}
 
 } // namespace RepositoryAccess::repositorylistings

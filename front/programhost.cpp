@@ -4,6 +4,8 @@
 #include <ostream>
 
 #include "actions/actionhelp.hpp"
+#include "actions/actionstatus.hpp"
+#include "actions/actiontrack.hpp"
 #include "actions/actionversion.hpp"
 #include "actions/command.hpp"
 #include "front/console.hpp"
@@ -28,6 +30,12 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionVersion>;
     case ActionKind::help:
         return make<actionHelp>;
+    case ActionKind::status:
+        return make<actionStatus>;
+    case ActionKind::track:
+        return make<actionTrack>;
+    case ActionKind::unTrack:
+        return make<actionUnTrack>;
     default:
         return nullptr;
     }

@@ -1,11 +1,14 @@
 #include "workspace/status.hpp"
 
+#include <algorithm>
+
 #include "front/error.hpp"
 #include "front/parameters.hpp"
 #include "front/perftrace.hpp"
 #include "workspace/ignore.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
+#include "workspace/workspacefile.hpp"
 
 namespace RepositoryAccess {
 
@@ -131,9 +134,8 @@ void Status::listDirectory(const std::string& theDirName, bool theRecursive) {
                 aSubDirectories.push_back(std::move(aPath));
             continue;
         }
-        itsDiskTimestamps.push_back(aWithTimes && !aSimulated
-                                        ? sys::formatTimestamp(anEntry.itsModified)
-                                        : std::string());
+        itsDiskTimestamps.push_back(
+            aWithTimes && !aSimulated ? sys::formatTimestamp(anEntry.itsModified) : std::string());
         itsDiskFilesInScope.push_back(std::move(aPath));
     }
     for (const auto& aSubDirectory : aSubDirectories)
@@ -143,8 +145,8 @@ void Status::listDirectory(const std::string& theDirName, bool theRecursive) {
 void Status::initShared() {
     KIVO_PERF_SCOPE("Status::initShared()");
     const WorkSpaceStatusFile& aStatusFile = statusFile();
-    itsStatusFilesNotIgnored =
-        pathset::subtract(itsStatusFilesInScope, ignoredOf(itsStatusFilesInScope, itsWorkSpaceDirName));
+    itsStatusFilesNotIgnored = pathset::subtract(
+        itsStatusFilesInScope, ignoredOf(itsStatusFilesInScope, itsWorkSpaceDirName));
     {
         KIVO_PERF_SCOPE("is_file_conflicted::operator()");
         for (const auto& aFile : itsStatusFilesNotIgnored)
@@ -155,7 +157,8 @@ void Status::initShared() {
         return;
     const PathSet aKnown = pathset::subtract(itsStatusFilesNotIgnored, itsConflicted);
     itsModified = modifiedOf(aKnown);
-    const PathSet anUnknownOnDisk = pathset::subtract(itsDiskFilesInScope, itsStatusFilesNotIgnored);
+    const PathSet anUnknownOnDisk =
+        pathset::subtract(itsDiskFilesInScope, itsStatusFilesNotIgnored);
     itsDiskFilesKept =
         pathset::subtract(itsDiskFilesInScope, ignoredOf(anUnknownOnDisk, itsWorkSpaceDirName));
     const PathSet aPresent = pathset::subtract(itsDiskFilesKept, itsConflicted);
@@ -167,7 +170,8 @@ void Status::initShared() {
 
 std::string Status::currentTimestamp(const std::string& theFile) const {
     if (itsDiskTimestamps.size() == itsDiskFilesInScope.size() && !itsDiskTimestamps.empty()) {
-        auto anIt = std::lower_bound(itsDiskFilesInScope.begin(), itsDiskFilesInScope.end(), theFile);
+        auto anIt =
+            std::lower_bound(itsDiskFilesInScope.begin(), itsDiskFilesInScope.end(), theFile);
         return itsDiskTimestamps[static_cast<std::size_t>(anIt - itsDiskFilesInScope.begin())];
     }
     return sys::getts(theFile);

@@ -1,0 +1,186 @@
+// `kivo status`, `kivo track` and `kivo untrack` on workspaces written by the test.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "tests/e2e/workspacetree.hpp"
+
+using namespace kivotest;
+
+namespace {
+
+const std::string kHeader = "Workspace: ws\nHost: file:repo.db\nUser: ME\nClient format version: "
+                            "1.1.0\nTracked packages:\n\tacme\n";
+
+// Moves a file's last-write time, so that timestamp modes see a change without waiting.
+void touch(const std::string& thePath, long theSeconds) {
+    timespec aTimes[2] = {{theSeconds, 0}, {theSeconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, thePath.c_str(), aTimes, 0), 0);
+}
+
+} // namespace
+
+TEST(Status, CleanWorkspaceShowsOnlyItsConfiguration) {
+    WorkspaceTree aWs;
+    aWs.track("acme");
+    aWs.file("acme/a.txt", "alpha");
+    aWs.save();
+    auto aResult = aWs.kivo({"status"});
+    EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
+    EXPECT_EQ(aResult.itsOut, kHeader + "\n");
+    EXPECT_EQ(aResult.itsErr, "");
+
+    WorkspaceTree anEmpty;
+    anEmpty.save();
+    EXPECT_EQ(anEmpty.kivo({"status"}).itsOut,
+              "Workspace: ws\nHost: file:repo.db\nUser: ME\nClient format version: 1.1.0\n"
+              "No packages tracked.\nCall \"kivo help track\" for help.\n");
+}
+
+TEST(Status, ReportsEachKindOnceWithBaseVersionsAndTheTip) {
+    WorkspaceTree aWs;
+    aWs.track("acme");
+    aWs.file("acme/changed.txt", "old", true, 3);
+    writeText(aWs.path("acme/changed.txt"), "new");
+    aWs.known("acme/gone.txt", "x", 2);
+    aWs.file("acme/sub/conflicted.txt", "c", true, 4);
+    writeText(aWs.path("acme/sub/conflicted.txt"), "edited too");
+    aWs.conflict("acme/sub/conflicted.txt");
+    aWs.file("acme/sub/fresh.txt", "n", false);
+    aWs.file("other/outside.txt", "not tracked", false);
+    aWs.save();
+    auto aResult = aWs.kivo({"status"});
+    EXPECT_EQ(aResult.itsOut,
+              kHeader + "\nChanged files:\n\tacme/changed.txt (base #3)\n"
+                        "\nDeleted files:\n\tacme/gone.txt (base #2)\n"
+                        "\nConflicts:\n\tacme/sub/conflicted.txt (base #4)\n"
+                        "\nNew local files:\n\tacme/sub/fresh.txt\n"
+                        "\nCall:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n"
+                        "\t  (non-)interactive conflict resolution, or\n"
+                        "\t* \"kivo push --local|--base|--remote|--mergetool|-m\", or\n"
+                        "\t* \"kivo checkout --force|-f\" to overwrite your local changes.\n"
+                        "\n");
+
+    // Paths are shown relative to the current directory; the tip can be switched off.
+    auto aBelow = aWs.kivo({"status", "--noTips"}, "acme/sub");
+    EXPECT_NE(aBelow.itsOut.find("\n\t../changed.txt (base #3)\n"), std::string::npos)
+        << aBelow.itsOut;
+    EXPECT_NE(aBelow.itsOut.find("\n\tfresh.txt\n"), std::string::npos);
+    EXPECT_EQ(aBelow.itsOut.find("Call:"), std::string::npos);
+
+    // Advanced layout: every heading, no versions, no tip.
+    auto anAdvanced = aWs.kivo({"status"}, "", {{"KIVO_ADVANCED", "yes"}});
+    EXPECT_NE(anAdvanced.itsOut.find("\nChanged files:\n\tacme/changed.txt\n"), std::string::npos);
+    EXPECT_EQ(anAdvanced.itsOut.find("Call:"), std::string::npos);
+}
+
+TEST(Status, ComparisonModesOnAFileEditedAndRestored) {
+    WorkspaceTree aWs;
+    aWs.track("acme");
+    aWs.file("acme/a.txt", "same bytes");
+    aWs.save();
+    touch(aWs.path("acme/a.txt"), 1700000000);
+    const std::string aChanged = "\nChanged files:\n\tacme/a.txt (base #1)\n";
+    auto modeOutput = [&](std::vector<std::string> theArgs) {
+        theArgs.insert(theArgs.begin(), "status");
+        return aWs.kivo(theArgs).itsOut.substr(kHeader.size());
+    };
+    EXPECT_EQ(modeOutput({}), "\n");
+    EXPECT_EQ(modeOutput({"--fast"}), "\n");
+    EXPECT_EQ(modeOutput({"--veryFast"}), aChanged + "\n");
+    EXPECT_EQ(modeOutput({"--noCompare"}), aChanged + "\n");
+    // Simulation mode reads no timestamp, so every timestamp comparison fails, and the log
+    // append is only reported.
+    EXPECT_EQ(aWs.kivo({"status", "--veryFast"}, "", {{"KIVO_SIMULATE", "1"}}).itsOut,
+              kHeader + aChanged + "\nSimulation: File system write operation: Write file "
+                                   "(append: true) \"" +
+                  aWs.path("._SYS_KIVO_settings/logs/commands.log") + "\"\n");
+}
+
+TEST(Status, ObjectAndPackageArgumentsAndIgnoreRules) {
+    WorkspaceTree aWs;
+    aWs.track("p1");
+    aWs.file("p1/test.txt", "t");
+    writeText(aWs.path("p1/test.txt"), "t2");
+    aWs.file("p2/p3/x.txt", "x", false);
+    aWs.file("p2/p3/deep/y.txt", "y", false);
+    aWs.file("p2/p3/z.bak", "z", false);
+    aWs.file("p2/p3/.kivoignore", R"({"exclude":[".*\\.bak"]})", false);
+    aWs.save();
+    auto aResult = aWs.kivo({"status", "p1/test.txt", "p2/p3/"});
+    EXPECT_EQ(aResult.itsOut, "\nChanged files:\n\tp1/test.txt (base #1)\n\nNew local files:\n"
+                              "\tp2/p3/.kivoignore\n\tp2/p3/deep/y.txt\n\tp2/p3/x.txt\n\n")
+        << aResult.itsErr;
+    auto aFlat = aWs.kivo({"status", "package", "p2.p3", "--noRecursive"});
+    EXPECT_EQ(aFlat.itsOut, "\nNew local files:\n\tp2/p3/.kivoignore\n\tp2/p3/x.txt\n\n");
+    auto aBad = aWs.kivo({"status", "p1/bad,name.txt"});
+    EXPECT_EQ(aBad.itsExitCode, 1);
+}
+
+TEST(Status, RunsBesideALockAndFailsOutsideAWorkspace) {
+    WorkspaceTree aWs;
+    aWs.save();
+    writeText(aWs.settings() / ".lock", "name: kivo, id: 1");
+    EXPECT_EQ(aWs.kivo({"status"}).itsExitCode, 0);
+    auto aTrack = aWs.kivo({"track", "acme"});
+    EXPECT_EQ(aTrack.itsExitCode, 1);
+    EXPECT_TRUE(aTrack.itsErr.starts_with("Workspace already locked by other process (name: kivo, "
+                                          "id: 1).\n"))
+        << aTrack.itsErr;
+
+    TempDir aPlain;
+    RunOptions anOptions;
+    anOptions.itsCwd = aPlain.path();
+    auto anOutside = runKivo({"status"}, anOptions);
+    EXPECT_EQ(anOutside.itsExitCode, 1);
+    EXPECT_EQ(anOutside.itsErr, "Failed to open workspace config file.\n");
+}
+
+TEST(Track, KeepsTheTrackedSetMinimalAndCountsEveryArgument) {
+    WorkspaceTree aWs;
+    aWs.track("acme.orders");
+    aWs.track("acme.shared");
+    aWs.save();
+    auto aTrack = aWs.kivo({"track", "acme", "-v"});
+    EXPECT_EQ(aTrack.itsOut, "Tracking package \"acme\".\n"
+                             "No longer tracking the following sub packages of \"acme\":\n"
+                             "\tacme.orders\n\tacme.shared\n"
+                             "Tracked packages             : 1\n"
+                             "Untracked packages           : 2\n");
+    EXPECT_NE(readText(aWs.settings() / ".kivoConfig").find("\"trackedPackages\":[\"acme\"]"),
+              std::string::npos);
+
+    auto aSub = aWs.kivo({"track", "./acme/orders/sub/"});
+    EXPECT_EQ(aSub.itsOut,
+              "Package \"acme.orders.sub\" is already tracked (the tracked package "
+              "\"acme\" is a super package of it).\nTracked packages             : 1\n");
+
+    auto anUntrack = aWs.kivo({"untrack", "acme.orders"});
+    EXPECT_EQ(anUntrack.itsOut, "Package \"acme.orders\" is already untracked.\n"
+                                "Untracked packages           : 1\n");
+    EXPECT_EQ(aWs.kivo({"untrack", "allPackages"}).itsOut, "Untracked packages           : 1\n");
+    EXPECT_EQ(aWs.kivo({"untrack", "allPackages"}).itsOut, "");
+    EXPECT_EQ(aWs.kivo({"track", "x", "--noRecursive"}).itsErr, "Cannot track non-recursively.\n");
+    EXPECT_EQ(aWs.kivo({"untrack", "x", "--noRec"}).itsErr, "Cannot un-track non-recursively.\n");
+    EXPECT_EQ(aWs.kivo({"track", "../outside/"}).itsErr,
+              "Failed to normalize package: \"../outside/\"\n");
+}
+
+TEST(CommandLog, EveryRunInAWorkspaceAppendsOneBlock) {
+    WorkspaceTree aWs;
+    aWs.save();
+    aWs.kivo({"track", "a"});
+    aWs.kivo({"status", "--passwd=secret"});
+    aWs.kivo({"status", "--noCommandLog", "--trace"});
+    const std::string aLog = readText(aWs.settings() / "logs/commands.log");
+    EXPECT_NE(aLog.find(" track a\n{\"action\":track,\n\"package\":a,\n\"what\":package}\n"
+                        "Tracked packages             : 1\n\n"),
+              std::string::npos)
+        << aLog;
+    EXPECT_NE(aLog.find(" status --passwd=********\n"), std::string::npos);
+    EXPECT_EQ(aLog.find("secret"), std::string::npos);
+    EXPECT_EQ(aLog.find("noCommandLog"), std::string::npos);
+    EXPECT_NE(readText(aWs.settings() / "logs/commands.trace").find("Workspace: ws\n"),
+              std::string::npos);
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+// A workspace on disk for the end-to-end tests, written directly (settings folder, config and
+// status files), so that the local actions can be tested without a repository.
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "tests/support/process.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/sys.hpp"
+
+namespace kivotest {
+
+class WorkspaceTree {
+public:
+    explicit WorkspaceTree(const std::string& theName = "ws") : itsName(theName) {
+        itsRoot = itsDir.path() / theName;
+        for (const char* aSub : {"SYS", "diff", "base", "logs"})
+            std::filesystem::create_directories(settings() / aSub);
+    }
+
+    std::filesystem::path root() const { return itsRoot; }
+    std::filesystem::path settings() const { return itsRoot / "._SYS_KIVO_settings"; }
+    std::string path(const std::string& theRelative) const {
+        return (itsRoot / theRelative).string();
+    }
+
+    // Writes a workspace file; with theKnown it is recorded in the status file as synchronised.
+    void file(const std::string& theRelative, const std::string& theContent, bool theKnown = true,
+              int theBase = 1) {
+        std::filesystem::create_directories((itsRoot / theRelative).parent_path());
+        writeText(itsRoot / theRelative, theContent);
+        if (theKnown)
+            known(theRelative, theContent, theBase);
+    }
+    // Records a file in the status file as if it had been synchronised with this content.
+    void known(const std::string& theRelative, const std::string& theContent, int theBase = 1) {
+        const std::string aPath = path(theRelative);
+        itsEntries[theRelative] = {RepositoryAccess::hash::calc(theContent),
+                                   RepositoryAccess::sys::fileExists(aPath)
+                                       ? RepositoryAccess::sys::getts(aPath)
+                                       : "2024-01-01 00:00:00.000 UTC",
+                                   theBase};
+    }
+    void conflict(const std::string& theRelative) { itsConflicts.insert(theRelative); }
+    void track(const std::string& thePackage) { itsTracked.insert(thePackage); }
+
+    // Writes .kivoConfig and .kivoStatus from what was recorded.
+    void save() const {
+        std::string aTracked;
+        for (const auto& aPackage : itsTracked)
+            aTracked += (aTracked.empty() ? "\"" : ",\n\"") + aPackage + "\"";
+        writeText(settings() / ".kivoConfig",
+                  "{\n\"name\":\"" + itsName +
+                      "\",\n\"hostname\":\"file:repo.db\",\n\"user\":\"ME\",\n\"database\":\"\",\n"
+                      "\"key\":\"\",\n\"client_format_version\":\"0001.0001.0000\",\n"
+                      "\"trackedPackages\":[" +
+                      aTracked + "]\n}\n");
+        std::string aFiles;
+        std::map<std::string, Entry> aSorted;
+        for (const auto& [aRelative, anEntry] : itsEntries)
+            aSorted[path(aRelative)] = anEntry;
+        for (const auto& [anAbsolute, anEntry] : aSorted) {
+            aFiles += aFiles.empty() ? "" : ",\n";
+            aFiles += "{\"filename\":\"" + anAbsolute.substr(itsRoot.string().size() + 1) +
+                      "\",\"sha1value\":\"" + anEntry.itsHash + "\",\"timest\":\"" +
+                      anEntry.itsTime + "\",\"baseversion\":\"" + std::to_string(anEntry.itsBase) +
+                      "\"}";
+        }
+        std::string aConflicts;
+        for (const auto& aFile : itsConflicts)
+            aConflicts += (aConflicts.empty() ? "\"" : ",\n\"") + aFile + "\"";
+        writeText(settings() / ".kivoStatus", "{\n\"name\":\"" + itsName + "\",\n\"filenames\":[" +
+                                                  aFiles + "],\n\"conflicts\":[" + aConflicts +
+                                                  "]\n}\n");
+    }
+
+    // Runs kivo in a directory of the workspace (its top by default).
+    RunResult kivo(const std::vector<std::string>& theArgs, const std::string& theSubDir = "",
+                   std::map<std::string, std::optional<std::string>> theEnv = {}) const {
+        RunOptions anOptions;
+        anOptions.itsCwd = itsRoot / theSubDir;
+        anOptions.itsEnv = std::move(theEnv);
+        return runKivo(theArgs, anOptions);
+    }
+
+private:
+    struct Entry {
+        std::string itsHash;
+        std::string itsTime;
+        int itsBase;
+    };
+    TempDir itsDir;
+    std::string itsName;
+    std::filesystem::path itsRoot;
+    std::map<std::string, Entry> itsEntries;
+    std::set<std::string> itsConflicts;
+    std::set<std::string> itsTracked;
+};
+
+} // namespace kivotest
