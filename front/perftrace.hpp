@@ -6,6 +6,7 @@ namespace RepositoryAccess::perftrace {
 
 // Begins a timed event under the current one and makes it current; the destructor ends it, on
 // every way out. Events are recorded in every run; only writing the file depends on `perfTrace`.
+// The description must live as long as the process (the macro below passes a string literal).
 class Scope {
 public:
     explicit Scope(const char* theDescription);
@@ -14,8 +15,25 @@ public:
     Scope& operator=(const Scope&) = delete;
 };
 
-// The XML text of the whole event tree, as written to "kivoPerfTrace.xml".
+// Begins an event with the given description (a text that lives as long as the process) as the
+// last child of the current event and makes it current. The root event "Root" is created on the
+// first use of the trace.
+void begin(const char* theDescription);
+
+// Ends the current event and makes its parent current; the root stays current.
+void end() noexcept;
+
+// The XML text of the event tree from the current event down, as written to "kivoPerfTrace.xml":
+// the declaration line, then one element per event whose duration is not zero, with the count and
+// summed seconds of its direct children per description as attributes.
 std::string toXml();
+
+// Makes the trace read its milliseconds from theTestClock instead of the monotonic system clock;
+// nullptr restores the system clock. For tests.
+void setClockForTests(double (*theTestClock)());
+
+// Forgets every event, so that the next use starts a new root. For tests.
+void resetForTests();
 
 } // namespace RepositoryAccess::perftrace
 

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "actions/actionhelp.hpp"
+#include "actions/actionversion.hpp"
 #include "actions/command.hpp"
 #include "front/error.hpp"
 
@@ -13,8 +15,16 @@ using Factory = std::unique_ptr<Command> (*)();
 
 // The action classes this build contains; a kind without a factory fails with a message that
 // names the action.
+template <class theAction> std::unique_ptr<Command> make() {
+    return std::make_unique<theAction>();
+}
+
 Factory factoryOf(ActionKind theKind) {
     switch (theKind) {
+    case ActionKind::version:
+        return make<actionVersion>;
+    case ActionKind::help:
+        return make<actionHelp>;
     default:
         return nullptr;
     }

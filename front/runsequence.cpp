@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 
 #include "front/console.hpp"
@@ -12,6 +11,7 @@
 #include "front/perftrace.hpp"
 #include "front/programhost.hpp"
 #include "front/runstatistics.hpp"
+#include "workspace/sys.hpp"
 
 namespace RepositoryAccess {
 
@@ -32,13 +32,6 @@ void record(const std::string& theText, bool theEcho) {
     console::trace() << theText;
     if (theEcho)
         console::out() << theText << std::flush;
-}
-
-void writePerformanceTrace() {
-    std::ofstream aFile("kivoPerfTrace.xml", std::ios::binary | std::ios::trunc);
-    aFile << perftrace::toXml();
-    if (!aFile.flush())
-        throw Error("Failed to open file for writing (append: false): \"kivoPerfTrace.xml\".");
 }
 
 void reportFailure(const std::vector<std::string>& theMessages, const std::string& theDescription,
@@ -78,7 +71,7 @@ int run(const std::vector<std::string>& theArguments, ActionHost& theHost) {
         }
         dispatcher::dispatch(theHost);
         if (isSet(params::perfTrace))
-            writePerformanceTrace();
+            sys::writeFile("kivoPerfTrace.xml", perftrace::toXml());
         runstatistics::printEverywhere();
         theHost.finishWorkspace(false);
     } catch (const Error& anError) {

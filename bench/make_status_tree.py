@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Generates a workspace for the status benchmark: FILES files of about 1 KiB in DIRS
+directories below one tracked package, with a .kivoConfig and a matching .kivoStatus, so that
+`kivo status` finds every file unchanged. Usage: make_status_tree.py ROOT [FILES] [DIRS]"""
+import hashlib
+import os
+import struct
+import sys
+import time
+
+
+def dotted_sha1(data):
+    return ".".join(str(w) for w in struct.unpack(">5I", hashlib.sha1(data).digest()))
+
+
+def timestamp(path):
+    ns = os.stat(path).st_mtime_ns
+    seconds, rest = divmod(ns, 1_000_000_000)
+    t = time.gmtime(seconds)
+    return time.strftime("%Y-%m-%d %H:%M:%S", t) + ".%03d UTC" % (rest // 1_000_000)
+
+
+def main():
+    root = sys.argv[1]
+    files = int(sys.argv[2]) if len(sys.argv) > 2 else 100_000
+    dirs = int(sys.argv[3]) if len(sys.argv) > 3 else 1_000
+    ws = os.path.join(root, "ws")
+    settings = os.path.join(ws, "._SYS_KIVO_settings")
+    for sub in ("SYS", "diff", "base", "logs"):
+        os.makedirs(os.path.join(settings, sub), exist_ok=True)
+    entries = []
+    per_dir = files // dirs
+    for d in range(dirs):
+        rel_dir = "bench/d%04d" % d
+        os.makedirs(os.path.join(ws, rel_dir), exist_ok=True)
+        for f in range(per_dir):
+            rel = "%s/f%05d.txt" % (rel_dir, f)
+            data = (("line %d of %s\n" % (f, rel)) * 40)[:1024].encode()
+            path = os.path.join(ws, rel)
+            with open(path, "wb") as out:
+                out.write(data)
+            entries.append((path, rel, dotted_sha1(data)))
+    entries.sort()
+    lines = ['{"filename":"%s","sha1value":"%s","timest":"%s","baseversion":"1"}'
+             % (rel, sha, timestamp(path)) for path, rel, sha in entries]
+    with open(os.path.join(settings, ".kivoStatus"), "w") as out:
+        out.write('{\n"name":"ws",\n"filenames":[' + ",\n".join(lines) + '],\n"conflicts":[]\n}\n')
+    with open(os.path.join(settings, ".kivoConfig"), "w") as out:
+        out.write('{\n"name":"ws",\n"hostname":"",\n"user":"",\n"database":"",\n"key":"",\n'
+                  '"client_format_version":"0001.0001.0000",\n"trackedPackages":["bench"]\n}\n')
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""The help pages are well-formed HTML: every element is closed in order (li and p may close
+implicitly, as HTML allows), and the anchors the links point to exist."""
+import os
+import subprocess
+import sys
+import tempfile
+from html.parser import HTMLParser
+
+VOID = {"meta", "br", "hr", "img", "link", "input"}
+IMPLICIT = {"li", "p"}
+
+
+class Checker(HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.stack, self.errors, self.ids, self.links = [], [], set(), []
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        if "id" in attrs:
+            self.ids.add(attrs["id"])
+        if tag == "a" and attrs.get("href", "").startswith("#"):
+            self.links.append(attrs["href"][1:])
+        if tag in IMPLICIT:
+            # A new li or p closes an open one of its kind (and open p inside li).
+            while self.stack and self.stack[-1] in IMPLICIT and (self.stack[-1] == tag or self.stack[-1] == "p"):
+                self.stack.pop()
+        if tag not in VOID:
+            self.stack.append(tag)
+
+    def handle_endtag(self, tag):
+        while self.stack and self.stack[-1] != tag and self.stack[-1] in IMPLICIT:
+            self.stack.pop()
+        if not self.stack or self.stack[-1] != tag:
+            self.errors.append("unexpected </%s> at %s, open: %s" % (tag, self.getpos(), self.stack))
+            return
+        self.stack.pop()
+
+
+def check(name, page, need_links=False):
+    checker = Checker()
+    checker.feed(page)
+    checker.close()
+    rest = [t for t in checker.stack if t not in IMPLICIT]
+    if not page.startswith("<!DOCTYPE html>\n") or rest or checker.errors:
+        print(name, checker.errors[:5], "unclosed:", rest)
+        return False
+    missing = [l for l in checker.links if l not in checker.ids] if need_links else []
+    if missing:
+        print(name, "links without anchor:", missing)
+        return False
+    return True
+
+
+def main():
+    kivo = os.path.join(sys.argv[1], "kivo")
+    ok = True
+    for args in (["help"], ["help", "create"], ["help", "create", "ws"], ["help", "lockfile"],
+                 ["help", "resolve", "conflicts", "-s"], ["help", "checkout", "-s"]):
+        out = subprocess.run([kivo] + args + ["--html"], capture_output=True, text=True, check=True).stdout
+        ok = check(" ".join(args), out) and ok
+    with tempfile.TemporaryDirectory() as tmp:
+        script = os.path.join(tmp, "browser.sh")
+        with open(script, "w") as f:
+            f.write('#!/bin/sh\nf=${1#file://}; cp "${f%%#*}" "' + tmp + '/page.html"\n')
+        os.chmod(script, 0o755)
+        env = {k: v for k, v in os.environ.items() if not k.startswith("KIVO_") and k not in ("temp", "TEMP")}
+        env.update(BROWSER=script, TMPDIR=tmp)
+        subprocess.run([kivo, "help", "--browse"], env=env, check=True)
+        with open(os.path.join(tmp, "page.html")) as f:
+            ok = check("browse page", f.read(), need_links=True) and ok
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

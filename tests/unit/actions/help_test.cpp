@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "actions/helpentries.hpp"
+#include "actions/helpselection.hpp"
+#include "front/error.hpp"
+
+using namespace RepositoryAccess;
+
+namespace {
+
+const CommandHelp* findEntry(const CommandSyntaxEntry& theEntry) {
+    for (const CommandHelp& aCommand : helpregistry::commands())
+        if (aCommand.action() == theEntry.itsAction && aCommand.whatKey() == theEntry.itsWhatKey)
+            return &aCommand;
+    return nullptr;
+}
+
+// Words that the syntax must accept: every token present, the first keyword alternative,
+// one word per placeholder.
+std::vector<std::string> sampleWords(const CommandSyntax& theSyntax, const std::string& theAction) {
+    std::vector<std::string> aWords{theAction};
+    const auto& aTokens = theSyntax.tokens();
+    for (std::size_t i = 1; i < aTokens.size(); ++i)
+        aWords.push_back(aTokens[i].itsPlaceholder ? "x" + std::to_string(i)
+                                                   : aTokens[i].itsAlternatives.front());
+    return aWords;
+}
+
+std::size_t count(const std::string& theText, const std::string& thePart) {
+    std::size_t aCount = 0;
+    for (std::size_t aPos = theText.find(thePart); aPos != std::string::npos;
+         aPos = theText.find(thePart, aPos + 1))
+        ++aCount;
+    return aCount;
+}
+
+} // namespace
+
+// Help and parser read the same table: every entry has a help entry, its usage lines are the
+// table's tokens, and the parser accepts what the usage lines show.
+TEST(HelpEntries, EveryTableEntryHasHelpWithTheParsersUsage) {
+    const std::vector<CommandSyntaxEntry>& aTable = helpregistry::syntaxTable();
+    ASSERT_EQ(aTable.size(), helpregistry::commands().size());
+    for (const CommandSyntaxEntry& anEntry : aTable) {
+        const CommandHelp* aHelp = findEntry(anEntry);
+        ASSERT_NE(aHelp, nullptr) << anEntry.itsAction << " " << anEntry.itsWhatKey;
+        std::vector<std::string> aLines = aHelp->usageLines();
+        ASSERT_EQ(aLines.size(), anEntry.itsSyntaxes.size()) << aHelp->getTitle();
+        std::string aHtml = aHelp->toHtml();
+        for (std::size_t i = 0; i < aLines.size(); ++i) {
+            const CommandSyntax& aSyntax = anEntry.itsSyntaxes[i];
+            std::string anExpected = anEntry.itsAction;
+            for (std::size_t t = 1; t < aSyntax.usage().size(); ++t)
+                anExpected += " " + aSyntax.usage()[t];
+            EXPECT_EQ(aLines[i], anExpected);
+            EXPECT_NE(aHtml.find("  <li>" + anExpected + "\n"), std::string::npos);
+            EXPECT_TRUE(commandsyntax::match(aTable, sampleWords(aSyntax, anEntry.itsAction)))
+                << anExpected;
+        }
+        EXPECT_FALSE(aHelp->shortDescription().empty()) << aHelp->getTitle();
+        // Every related id names an entry.
+        std::size_t anIds = 0;
+        for (std::string_view aRest = aHelp->relatedIds(); !aRest.empty();) {
+            ++anIds;
+            std::size_t aBlank = aRest.find(' ');
+            aRest = aBlank == std::string_view::npos ? "" : aRest.substr(aBlank + 1);
+        }
+        EXPECT_EQ(count(aHtml, "  <li><a href=\"#"), anIds) << aHelp->getTitle();
+    }
+}
+
+TEST(HelpEntries, OverviewLinksEveryActionEntryAndTopic) {
+    std::string anOverview(helptexts::overview());
+    for (const CommandHelp& aCommand : helpregistry::commands())
+        EXPECT_NE(anOverview.find("href=\"#" + aCommand.getId() + "\""), std::string::npos)
+            << aCommand.getId();
+    for (const AdditionalHelp& aTopic : helpregistry::topics())
+        EXPECT_NE(anOverview.find("href=\"#" + aTopic.getId() + "\""), std::string::npos)
+            << aTopic.getId();
+    EXPECT_NE(anOverview.find("kivo ACTION [WHAT] [OPTION]..."), std::string::npos);
+}
+
+TEST(HelpEntries, EntryWithoutSyntaxFailsWhenShown) {
+    static constexpr CommandHelpText aText{"frobnicate", "thing", "x", "y", "  None.", "z", ""};
+    CommandHelp anEntry(aText, nullptr);
+    EXPECT_EQ(anEntry.getTitle(), "frobnicate thing");
+    EXPECT_EQ(anEntry.getId(), "frobnicate_thing");
+    try {
+        (void)anEntry.toHtml();
+        FAIL() << "no error";
+    } catch (const Error& anError) {
+        EXPECT_EQ(std::string(anError.what())
+                      .rfind("Internal error: Failed to get command syntax "
+                             "for",
+                             0),
+                  0u);
+    }
+}
+
+TEST(HelpSelection, TextConversionDropsTagsOnly) {
+    EXPECT_EQ(helpselection::htmlToText("<pre>kivo status</pre>"), "kivo status");
+    EXPECT_EQ(helpselection::htmlToText("a <b>b</b> &lt;c&gt; d<br"), "a b &lt;c&gt; d");
+    std::string aPage = helpselection::pageFrame("BODY");
+    EXPECT_EQ(aPage.rfind("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>\n"
+                          "Kivo help</title>\n",
+                          0),
+              0u);
+    std::string anEnd = "</style>\n</head>\n<body>\nBODY</body>\n</html>";
+    EXPECT_EQ(aPage.substr(aPage.size() - anEnd.size()), anEnd);
+}
+
+TEST(HelpSelection, SelectsTopicsBeforeActionsAndByWhatAlternatives) {
+    HelpSelection aList = helpselection::select("CREATE", "", false);
+    EXPECT_EQ(aList.itsHtml, "The following help texts are available:\n"
+                             "kivo help create workSpace\nkivo help create change\n"
+                             "kivo help create contributor\nkivo help create deliveryUnit\n"
+                             "kivo help create package\n");
+    HelpSelection anEntry = helpselection::select("create", "WS", false);
+    EXPECT_EQ(anEntry.itsAnchor, "create_workSpace");
+    EXPECT_EQ(anEntry.itsHtml.rfind("\n<h2 id=\"create_workSpace\">create workSpace</h2>", 0), 0u);
+
+    HelpSelection aTopic = helpselection::select("LOCKFILE", "", false);
+    EXPECT_EQ(aTopic.itsAnchor, "lockFile");
+    EXPECT_EQ(aTopic.itsHtml.rfind("\n<h2 id=\"lockFile\">lockFile</h2>\n\n", 0), 0u);
+
+    HelpSelection anAll = helpselection::select("create", "", true);
+    EXPECT_EQ(count(anAll.itsHtml, "\n<p>---\n"), 5u);
+    EXPECT_EQ(helpselection::select("", "", false).itsAnchor, "");
+    EXPECT_THROW(helpselection::select("nosuchthing", "", false), Error);
+    EXPECT_THROW(helpselection::select("create", "nosuchwhat", false), Error);
+}
+
+TEST(HelpSelection, SearchIsCaseInsensitiveOverAllTexts) {
+    // "p4merge" is written only in the merge tool topic.
+    HelpSelection aUnique = helpselection::search("P4MERGE", "", false);
+    EXPECT_EQ(aUnique.itsAnchor, "mergeToolConfig");
+    EXPECT_EQ(aUnique.itsHtml.rfind("\n<h2 id=\"mergeToolConfig\">", 0), 0u);
+
+    HelpSelection aBoth = helpselection::search("resolve", "conflicts", false);
+    EXPECT_EQ(aBoth.itsHtml.rfind("The following help texts contain your search:\nkivo help ", 0),
+              0u);
+    EXPECT_NE(aBoth.itsHtml.find("kivo help conflicts\n"), std::string::npos);
+    EXPECT_EQ(aBoth.itsHtml.find("kivo help lockFile\n"), std::string::npos);
+
+    try {
+        helpselection::search("zzqx", "", false);
+        FAIL() << "no error";
+    } catch (const Error& anError) {
+        EXPECT_STREQ(anError.what(), "No help found.");
+    }
+}

@@ -1,0 +1,32 @@
+#include "front/runstatistics.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace RepositoryAccess;
+
+TEST(RunStatistics, PrintsNonZeroCountersInTableOrderWithAlignedLabels) {
+    for (int i = 0; i < static_cast<int>(Statistic::count); ++i)
+        EXPECT_EQ(std::string(runstatistics::label(static_cast<Statistic>(i))).size(), 31u) << i;
+    EXPECT_STREQ(runstatistics::label(Statistic::trackedPackages),
+                 "Tracked packages             : ");
+    EXPECT_STREQ(runstatistics::label(Statistic::deletedInactiveWorkSpaces),
+                 "Deleted inactive workspaces  : ");
+
+    runstatistics::reset();
+    std::ostringstream anEmpty;
+    runstatistics::print(anEmpty);
+    EXPECT_EQ(anEmpty.str(), "");
+
+    runstatistics::add(Statistic::updatedFiles, 3);
+    runstatistics::add(Statistic::committedFiles);
+    runstatistics::add(Statistic::committedFiles, 4000000000LL);
+    runstatistics::add(Statistic::createdFiles, 0);
+    std::ostringstream aSummary;
+    runstatistics::print(aSummary);
+    EXPECT_EQ(aSummary.str(), "Committed files              : 4000000001\n"
+                              "Updated files                : 3\n");
+    runstatistics::reset();
+    EXPECT_EQ(runstatistics::get(Statistic::committedFiles), 0);
+}

@@ -1,0 +1,131 @@
+#include "workspace/utils.hpp"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+
+namespace utils = RepositoryAccess::utils;
+using RepositoryAccess::Error;
+
+namespace {
+
+// The messages of the error that theCall raises, or a marker when it raises none.
+template <typename Call> std::string errorOf(Call theCall) {
+    try {
+        theCall();
+    } catch (const Error& anError) {
+        return anError.what();
+    }
+    return "<no error>";
+}
+
+} // namespace
+
+TEST(Utils, SplitKeepsQuotedDelimitersAndRejectsUnclosedQuotes) {
+    EXPECT_EQ(utils::splitFirst("a.\"b.c\".d", '.'),
+              std::make_pair(std::string("a"), std::string("\"b.c\".d")));
+    EXPECT_EQ(utils::splitFirst("\"b.c\".d", '.'),
+              std::make_pair(std::string("\"b.c\""), std::string("d")));
+    EXPECT_EQ(utils::splitFirst("abc", '.'), std::make_pair(std::string("abc"), std::string()));
+    EXPECT_EQ(errorOf([] { utils::splitFirst("\"a.b", '.'); }), "Unclosed quote: \"a.b");
+
+    EXPECT_EQ(utils::splitAll("a.\"b.c\".d", '.'), (std::vector<std::string>{"a", "\"b.c\"", "d"}));
+    EXPECT_EQ(utils::splitAll("/x//y/", '/'), (std::vector<std::string>{"", "x", "", "y"}));
+    EXPECT_TRUE(utils::splitAll("", '.').empty());
+    EXPECT_EQ(errorOf([] { utils::splitAll("a.\"b", '.'); }), "Unclosed quote: \"b");
+}
+
+TEST(Utils, TrimAndEscape) {
+    EXPECT_EQ(utils::rightTrim("abc \r\n"), "abc");
+    EXPECT_EQ(utils::rightTrim("\tabc\t"), "\tabc");
+    EXPECT_EQ(utils::rightTrim(" \n"), "");
+    EXPECT_EQ(utils::rightTrim("abc\v"), "abc\v");
+    EXPECT_EQ(utils::regexEscape("C:\\a.b(1)/[x]"), "C:\\\\a\\.b\\(1\\)/[x]");
+}
+
+TEST(Utils, RegexMatchesWholeTextAndExtractsGroups) {
+    const std::string aFileName =
+        R"(([^\,^\/,^\:,^\?,^\<,^\>,^\|]*)\.([^\,^\/,^\:,^\?,^\<,^\>,^\|]+))";
+    EXPECT_TRUE(utils::regexTest(aFileName, "te.st.txt"));
+    EXPECT_FALSE(utils::regexTest(aFileName, "test"));
+    EXPECT_FALSE(utils::regexTest("ab", "abc")); // no partial match
+    EXPECT_EQ(utils::regexGroup(aFileName, "te.st.txt", 1), "te.st");
+    EXPECT_EQ(utils::regexGroup(aFileName, "te.st.txt", 2), "txt");
+    EXPECT_EQ(errorOf([&] { utils::regexGroup(aFileName, "te.st.txt", 0); }), "Invalid position");
+    EXPECT_EQ(errorOf([&] { utils::regexGroup(aFileName, "te.st.txt", 3); }), "Invalid position");
+    EXPECT_EQ(errorOf([&] { utils::regexGroup(aFileName, "a,b", 1); }),
+              "String: a,b does not match.");
+    EXPECT_NE(errorOf([] { utils::regexTest("(a", "a"); }).find("(a"), std::string::npos);
+
+    // Long texts must not exhaust the stack, and keep the greedy group meaning.
+    std::string anAtLimit = "--name=" + std::string(1024 - 7, 'x');
+    EXPECT_EQ(utils::regexGroup("--([a-z,A-Z,_][a-z,A-Z,_]+)=(.*)", anAtLimit, 1), "name");
+    std::string aLong = "--name=" + std::string(200000, 'x');
+    EXPECT_EQ(utils::regexGroup("--([a-z,A-Z,_][a-z,A-Z,_]+)=(.*)", aLong, 2).size(), 200000u);
+    EXPECT_EQ(utils::regexGroup(aFileName, std::string(100000, 'y') + ".a.txt", 2), "txt");
+}
+
+TEST(Utils, Utf8ToLatin1ConvertsTwoByteSequencesOnly) {
+    EXPECT_EQ(utils::utf8ToLatin1("a\xC3\xA9z"), "a\xE9z");
+    EXPECT_EQ(utils::utf8ToLatin1("\xC3\xBF"), "\xFF");
+    EXPECT_EQ(errorOf([] { utils::utf8ToLatin1("\xE2\x82\xAC"); }),
+              "Invalid UTF-8 start byte (\"\xE2\" 0xe2)");
+    EXPECT_EQ(errorOf([] { utils::utf8ToLatin1("x\xA9"); }),
+              "Invalid UTF-8 start byte (\"\xA9\" 0xa9)");
+    EXPECT_EQ(errorOf([] {
+                  utils::utf8ToLatin1("\xC3"
+                                      "A");
+              }),
+              "Invalid second UTF-8 byte (\"A\" 0x41)");
+    EXPECT_EQ(errorOf([] { utils::utf8ToLatin1("\xC3"); }),
+              "Invalid second UTF-8 byte (\"\" 0x00)");
+}
+
+TEST(Utils, ConfirmReadsOneAnswerPerLine) {
+    std::ostringstream aCaptured;
+    std::streambuf* anOldOut = std::cout.rdbuf(aCaptured.rdbuf());
+    std::istringstream anInput("\nY\nno thanks\nyes\n\n");
+    utils::setConfirmInputForTests(&anInput);
+    bool anEnterWithYes = utils::confirm("Delete?", true);
+    bool aYesWithNo = utils::confirm("Delete?", false);
+    bool aNo = utils::confirm("Delete?", true);
+    bool aLowerYes = utils::confirm("Delete?", false);
+    bool anEnterWithNo = utils::confirm("Delete?", false);
+    bool anEndOfInput = utils::confirm("Delete?", true);
+    RepositoryAccess::ParameterValues aTraced;
+    aTraced.setFlag(RepositoryAccess::params::trace);
+    RepositoryAccess::installParameters(aTraced);
+    std::istringstream aSecondInput("n");
+    utils::setConfirmInputForTests(&aSecondInput);
+    bool aTracedNo = utils::confirm("Traced?", true);
+    RepositoryAccess::installParameters({});
+    utils::setConfirmInputForTests(nullptr);
+    std::cout.rdbuf(anOldOut);
+
+    EXPECT_TRUE(anEnterWithYes);
+    EXPECT_TRUE(aYesWithNo);
+    EXPECT_FALSE(aNo);
+    EXPECT_TRUE(aLowerYes);
+    EXPECT_FALSE(anEnterWithNo);
+    EXPECT_FALSE(anEndOfInput);
+    EXPECT_FALSE(aTracedNo);
+    EXPECT_EQ(aCaptured.str(), "Delete? (Y/n): Delete? (y/N): Delete? (Y/n): Delete? (y/N): "
+                               "Delete? (y/N): Delete? (Y/n): Traced? (Y/n): ");
+    EXPECT_TRUE(RepositoryAccess::console::traceText().ends_with("Traced? (Y/n): "));
+    EXPECT_EQ(RepositoryAccess::console::traceText().find("Delete?"), std::string::npos);
+}
+
+TEST(Utils, HtmlPageFramesTheBodyAndDropsListNumbering) {
+    std::string aPage =
+        utils::htmlPage("T", "<ol><li>1) first<li>12)x<li>* item<li>7 a<li>)b</ol>");
+    EXPECT_EQ(aPage, "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>\nT\n"
+                     "</title>\n<style type=\"text/css\">\n<!--\nli {margin-bottom: 8px;}\n"
+                     "pre {margin-bottom: 0;}\n//-->\n</style>\n</head>\n<body>\n"
+                     "<ol><li> first<li>x<li> item<li> a<li>b</ol>\n</body>\n</html>");
+    EXPECT_NE(utils::htmlPage("", "<li>**<li>").find("<body>\n<li>*<li>\n"), std::string::npos);
+}

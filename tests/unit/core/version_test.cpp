@@ -1,0 +1,32 @@
+#include "front/version.hpp"
+
+#include <gtest/gtest.h>
+
+#include "front/error.hpp"
+
+using RepositoryAccess::Error;
+using RepositoryAccess::Version;
+namespace version = RepositoryAccess::version;
+
+TEST(Version, ParsesLeadingDigitsOfExactlyThreeParts) {
+    EXPECT_EQ(version::parseVersion("0001.0010.0000"), (Version{1, 10, 0}));
+    EXPECT_EQ(version::parseVersion(" 12x.3.-4"), (Version{12, 3, -4}));
+    EXPECT_EQ(version::parseVersion("..+7"), (Version{0, 0, 7}));
+    EXPECT_EQ(version::parseVersion("99999999999.-99999999999.1"),
+              (Version{2147483647, -2147483647 - 1, 1}));
+    EXPECT_EQ(version::formatVersion(version::parseVersion(version::programVersion())), "1.1.3");
+    EXPECT_EQ(version::formatVersion(version::parseVersion(version::clientFormatVersion())),
+              "1.1.0");
+
+    for (const char* aBad : {"1.2", "1.2.3.4", "", "1.2.3."}) {
+        try {
+            version::parseVersion(aBad);
+            ADD_FAILURE() << aBad;
+        } catch (const Error& anError) {
+            EXPECT_EQ(std::string(anError.what()),
+                      std::string("Bad version: ") + aBad +
+                          ", expected version of the format: "
+                          "[0-9][0-9][0-9][0-9].[0-9][0-9][0-9][0-9].[0-9][0-9][0-9][0-9]");
+        }
+    }
+}

@@ -1,0 +1,104 @@
+#include "front/runsequence.hpp"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/runstatistics.hpp"
+
+using namespace RepositoryAccess;
+
+namespace {
+
+// A host whose actions count or fail on demand and which records the end-of-run calls.
+class ScriptedHost : public ActionHost {
+public:
+    std::vector<std::string> itsCalls;
+    bool itsFail = false;
+
+    void runAction(ActionKind theKind) override {
+        itsCalls.push_back(std::string(actionClassName(theKind)));
+        runstatistics::add(Statistic::createdFiles, 2);
+        if (itsFail)
+            throw Error("inner").addOuter("outer");
+    }
+    bool openWorkspaceUnlocked() override { return false; }
+    void lockWorkspace() override {}
+    int repositoryApiVersion() override { return 16; }
+    void closeConnection() override {}
+    void deletePackageFiles(const std::vector<std::string>&, bool) override {}
+    std::string temporaryFileName(std::string_view, std::string_view) override { return {}; }
+    void finishWorkspace(bool theAfterFailure) override {
+        itsCalls.push_back(theAfterFailure ? "rollback or exit" : "exit");
+    }
+    void finishConnection() override { itsCalls.push_back("close"); }
+};
+
+struct Captured {
+    int itsStatus;
+    std::string itsOut;
+    std::string itsErr;
+};
+
+Captured runCaptured(ScriptedHost& theHost, std::vector<std::string> theArguments) {
+    exitstatus::reset();
+    runstatistics::reset();
+    installParameters({});
+    std::ostringstream anOut, anErr;
+    auto* anOldOut = std::cout.rdbuf(anOut.rdbuf());
+    auto* anOldErr = std::cerr.rdbuf(anErr.rdbuf());
+    int aStatus = run(theArguments, theHost);
+    std::cout.rdbuf(anOldOut);
+    std::cerr.rdbuf(anOldErr);
+    return {aStatus, anOut.str(), anErr.str()};
+}
+
+} // namespace
+
+TEST(RunSequence, SuccessPrintsStatisticsEverywhereAndFinishesInOrder) {
+    ScriptedHost aHost;
+    std::size_t aLogBefore = console::commandLogText().size();
+    auto aResult = runCaptured(aHost, {"kivo", "commit", "-t"});
+    EXPECT_EQ(aResult.itsStatus, 0);
+    EXPECT_EQ(aResult.itsOut, "Created files                : 2\n");
+    EXPECT_EQ(aHost.itsCalls, (std::vector<std::string>{"actionCommit", "exit", "close"}));
+    std::string aLog = console::commandLogText().substr(aLogBefore);
+    EXPECT_NE(
+        aLog.find("kivo commit -t\n{\"action\":commit,\n\"trace\":X,\n\"what\":trackedPackages}\n"
+                  "Created files                : 2\n"),
+        std::string::npos)
+        << aLog;
+}
+
+TEST(RunSequence, FailurePrintsEveryMessageAndTracesTheDescription) {
+    ScriptedHost aHost;
+    aHost.itsFail = true;
+    std::size_t aTraceBefore = console::traceText().size();
+    auto aResult = runCaptured(aHost, {"kivo", "commit", "--trace"});
+    EXPECT_EQ(aResult.itsStatus, 1);
+    EXPECT_EQ(aResult.itsErr, "outer\ninner\n");
+    EXPECT_EQ(aResult.itsOut, "");
+    EXPECT_EQ(aHost.itsCalls,
+              (std::vector<std::string>{"actionCommit", "rollback or exit", "close"}));
+    std::string aTrace = console::traceText().substr(aTraceBefore);
+    EXPECT_NE(aTrace.find("An error occurred:\nouter"), std::string::npos) << aTrace;
+    EXPECT_NE(aTrace.find("runsequence_test.cpp"), std::string::npos);
+}
+
+TEST(RunSequence, ParseFailureWritesNoErrorBlockAndDebugImpliesItsFlags) {
+    ScriptedHost aHost;
+    std::size_t aTraceBefore = console::traceText().size();
+    auto aResult = runCaptured(aHost, {"kivo", "commit", "-t", "--bad-option"});
+    EXPECT_EQ(aResult.itsErr, "kivo: Could not parse commandline argument: --bad-option\n");
+    EXPECT_EQ(console::traceText().substr(aTraceBefore).find("An error occurred"),
+              std::string::npos);
+    EXPECT_EQ(aHost.itsCalls, (std::vector<std::string>{"rollback or exit", "close"}));
+
+    runCaptured(aHost, {"kivo", "version", "-d"});
+    for (const auto& aFlag : {params::verbose, params::jsonRequest, params::jsonResponse})
+        EXPECT_TRUE(isSet(aFlag)) << aFlag.name();
+}

@@ -1,0 +1,103 @@
+#include "workspace/ignore.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "tests/support/process.hpp"
+
+using namespace RepositoryAccess;
+using kivotest::TempDir;
+using kivotest::writeText;
+
+namespace {
+
+// A workspace directory below a folder that has its own (ineffective) ignore file.
+struct IgnoreTree {
+    TempDir itsDir;
+    std::string itsWs;
+
+    IgnoreTree() {
+        itsWs = (itsDir.path() / "ws").string();
+        std::filesystem::create_directories(itsDir.path() / "ws/a/b");
+        std::filesystem::create_directories(itsDir.path() / "ws/a/c");
+        writeText(itsDir.path() / ".kivoignore", R"({"exclude":[".*"]})");
+    }
+    void rules(const std::string& theDir, const std::string& theJson) {
+        writeText(std::filesystem::path(itsWs) / theDir / ".kivoignore", theJson);
+    }
+    std::string path(const std::string& theRelative) const { return itsWs + "/" + theRelative; }
+};
+
+} // namespace
+
+TEST(Ignore, IncludeBelowOverridesExcludeAbove) {
+    IgnoreTree aTree;
+    aTree.rules("", R"({"exclude":[".*\\.html"]})");
+    aTree.rules("a/b", R"({"include":["index\\.html"], "other":1})");
+    Ignore anIgnore(aTree.itsWs);
+    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("a/b/index.html")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/b/other.html")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/c/index.html")));
+    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("a/b/x.txt")));
+    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("top.txt"))) << "rules above the workspace apply";
+}
+
+TEST(Ignore, PatternsAreRelativeToTheirDirectoryAndDotsInItAreLiteral) {
+    IgnoreTree aTree;
+    std::filesystem::create_directories(aTree.path("a.b"));
+    aTree.rules("a", R"({"exclude":["x.txt", "Debug/.*"]})");
+    aTree.rules("a.b", R"({"exclude":[".*\\.o"]})");
+    Ignore anIgnore(aTree.itsWs);
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/x.txt")));
+    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("a/c/x.txt")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/Debug/deep/y.bin")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a.b/m.o")));
+    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("aXb/m.o")));
+}
+
+TEST(Ignore, AnswersAreRememberedAndFilesReadOnce) {
+    IgnoreTree aTree;
+    aTree.rules("a", R"({"exclude":[".*~"]})");
+    Ignore anIgnore(aTree.itsWs);
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/f~")));
+    aTree.rules("a", "not json at all");
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/f~")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/g~")));
+}
+
+TEST(Ignore, UnparsableFileStopsWithItsRelativeNameAndContent) {
+    IgnoreTree aTree;
+    aTree.rules("a/b", "{\"exclude\": [oops]}");
+    Ignore anIgnore(aTree.itsWs);
+    try {
+        anIgnore.isIgnored(aTree.path("a/b/f.txt"));
+        FAIL();
+    } catch (const Error& anError) {
+        EXPECT_EQ(anError.messages().front(),
+                  "Could not parse \".kivoignore\" file \"a/b/.kivoignore\":\n{\"exclude\": [oops]}");
+    }
+}
+
+TEST(Ignore, DebugOutputShowsEveryRuleTried) {
+    IgnoreTree aTree;
+    aTree.rules("", R"({"exclude":["a\\.x"], "include":["b"]})");
+    ParameterValues aValues;
+    aValues.setFlag(params::debugKivoignore);
+    installParameters(std::move(aValues));
+    std::ostringstream aCaptured;
+    auto* anOld = std::cout.rdbuf(aCaptured.rdbuf());
+    Ignore(aTree.itsWs).isIgnored(aTree.path("a.x"));
+    std::cout.rdbuf(anOld);
+    installParameters({});
+    const std::string aWs = aTree.itsWs;
+    EXPECT_NE(aCaptured.str().find("\nExclude regular expression : "), std::string::npos);
+    EXPECT_NE(aCaptured.str().find("Path                       : " + aWs + "/a.x\n"
+                                   "Match                      : yes\n"),
+              std::string::npos);
+    EXPECT_NE(aCaptured.str().find("\nInclude regular expression : "), std::string::npos);
+}

@@ -1,0 +1,357 @@
+#include "workspace/sys.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "tests/support/process.hpp"
+#include "workspace/sysatomicfile.hpp"
+
+namespace sys = RepositoryAccess::sys;
+namespace params = RepositoryAccess::params;
+using RepositoryAccess::Error;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string messageOf(const std::function<void()>& theCall) {
+    try {
+        theCall();
+    } catch (const Error& anError) {
+        return anError.what();
+    }
+    return "no error";
+}
+
+// Sets parameter flags for one test and collects what goes to standard output meanwhile.
+class Console {
+public:
+    explicit Console(std::initializer_list<RepositoryAccess::Parameter> theFlags)
+        : itsFlags(theFlags), itsOld(std::cout.rdbuf(itsOut.rdbuf())) {
+        for (const auto& aFlag : itsFlags)
+            RepositoryAccess::parameters().setFlag(aFlag);
+    }
+    ~Console() {
+        std::cout.rdbuf(itsOld);
+        for (const auto& aFlag : itsFlags)
+            RepositoryAccess::parameters().unset(aFlag);
+    }
+    std::string text() const { return itsOut.str(); }
+
+private:
+    std::vector<RepositoryAccess::Parameter> itsFlags;
+    std::ostringstream itsOut;
+    std::streambuf* itsOld;
+};
+
+std::string str(const fs::path& thePath) {
+    return thePath.string();
+}
+
+void setModified(const fs::path& thePath, std::time_t theSeconds, long theNanoseconds) {
+    timespec aTimes[2] = {{theSeconds, theNanoseconds}, {theSeconds, theNanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, thePath.c_str(), aTimes, 0), 0);
+}
+
+} // namespace
+
+TEST(SysPaths, SplittingAndJoining) {
+    EXPECT_EQ(sys::getDirPart("X:\\ws\\a\\f.txt"), "X:/ws/a");
+    EXPECT_EQ(sys::getDirPart("f.txt"), "");
+    EXPECT_EQ(sys::getDirPart(""), "");
+    EXPECT_EQ(sys::getFilePart("/ws/a/f.txt"), "f.txt");
+    EXPECT_EQ(sys::getFilePart("f.txt"), "f.txt");
+    EXPECT_EQ(sys::getFilePart("/ws/a/"), "");
+    EXPECT_EQ(sys::getParentDir("/ws/a/b/"), "/ws/a");
+    EXPECT_EQ(sys::getParentDir("X:/ws/a"), "X:/ws");
+    EXPECT_EQ(sys::joinFileName("/ws", "f"), "/ws/f");
+    EXPECT_EQ(sys::joinFileName("/ws/", "f"), "/ws/f");
+    EXPECT_EQ(sys::joinFileName("", "f"), "f");
+    EXPECT_EQ(sys::joinFileName("/", "f"), "/f");
+    EXPECT_EQ(sys::joinFileName("a", "f"), "a/f");
+    EXPECT_EQ(sys::normalizeDirName("X:\\ws"), "X:/ws/");
+    EXPECT_EQ(sys::normalizeDirName(""), "");
+    EXPECT_TRUE(sys::isAbsolutePath("X:/ws"));
+    EXPECT_TRUE(sys::isAbsolutePath("/ws"));
+    EXPECT_FALSE(sys::isAbsolutePath("ws/a"));
+    EXPECT_FALSE(sys::isAbsolutePath("X:"));
+
+    EXPECT_TRUE(sys::isPlainName("test.txt"));
+    EXPECT_TRUE(sys::isPlainName("..x"));
+    for (std::string_view aBad : {"", ".", "..", "a/b", "a\\b", "C:", "/etc"})
+        EXPECT_FALSE(sys::isPlainName(aBad)) << aBad;
+    EXPECT_FALSE(sys::isPlainName(std::string_view("a\0b", 3)));
+
+    EXPECT_EQ(sys::resolvePath("a/./b/../c"), "a/c");
+    EXPECT_EQ(sys::resolvePath("/ws/a/../b/"), "/ws/b/");
+    EXPECT_EQ(sys::resolvePath("/ws/.."), "/");
+    EXPECT_EQ(messageOf([] { sys::resolvePath("a/../../b"); }),
+              "Failed to resolve path: \"a/../../b\"");
+    EXPECT_EQ(messageOf([] { sys::resolvePath("/.."); }), "Failed to resolve path: \"/..\"");
+    EXPECT_EQ(messageOf([] { sys::resolvePath("X:\\.."); }), "Failed to resolve path: \"X:/..\"");
+}
+
+TEST(SysPaths, RelativeNamesAndSubDirectories) {
+    EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws/a/b", "X:/ws"), "a/b/");
+    EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws", "X:/ws/a/b"), "../../");
+    EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws/a", "X:\\ws\\a\\"), "");
+    EXPECT_EQ(sys::absoluteToRelativeDirName("/wsa/x", "/ws"), "../wsa/x/");
+    EXPECT_EQ(sys::absoluteToRelativeDirName("/ws/a", ""), "/ws/a");
+    EXPECT_EQ(messageOf([] { sys::absoluteToRelativeDirName("X:/x", "Y:/x"); }),
+              "The absolute directory name and the base directory name are on different drives.");
+    EXPECT_EQ(sys::absoluteToRelativeFileName("/ws/p1/p2/test.txt", "/ws"), "p1/p2/test.txt");
+    EXPECT_EQ(sys::absoluteToRelativeFileName("/ws/test.txt", "/ws/"), "test.txt");
+
+    EXPECT_TRUE(sys::isSubDir("X:/ws/a", "X:/ws", true));
+    EXPECT_TRUE(sys::isSubDir("X:/ws", "X:/ws", true));
+    EXPECT_TRUE(sys::isSubDir("X:/ws/a/b", "X:/ws", true));
+    EXPECT_FALSE(sys::isSubDir("X:/ws", "X:/ws/a", true));
+    EXPECT_FALSE(sys::isSubDir("X:/wsa", "X:/ws", true));
+    EXPECT_TRUE(sys::isSubDir("X:/ws/a", "X:/ws", false));
+    EXPECT_FALSE(sys::isSubDir("X:/ws/a/b", "X:/ws", false));
+    EXPECT_FALSE(sys::isSubDir("X:/ws", "X:/ws", false));
+    EXPECT_FALSE(sys::isSubDir("X:/ws/b", "X:/ws/a", false)); // sibling, not parent
+
+    EXPECT_TRUE(sys::isFileInDir("/ws/a/f", "/ws/a", false));
+    EXPECT_TRUE(sys::isFileInDir("/ws/a/f", "/ws/a/", false));
+    EXPECT_FALSE(sys::isFileInDir("/ws/a/b/f", "/ws/a", false));
+    EXPECT_TRUE(sys::isFileInDir("/ws/a/b/f", "/ws/a", true));
+    EXPECT_FALSE(sys::isFileInDir("/ws/ab/f", "/ws/a", true));
+}
+
+TEST(SysPaths, CachesAnswerRepeatedQuestionsAndDebugLinesShowIt) {
+    Console aConsole({params::debugPaths});
+    EXPECT_TRUE(sys::isSubDir("/cache/a/b", "/cache", true));
+    std::string aFirst = aConsole.text();
+    EXPECT_NE(aFirst.find("isSubDir 1 (theSubDirName): /cache/a/b\n"), std::string::npos);
+    EXPECT_NE(aFirst.find("absoluteToRelativeDirName 16 (aRelativeDirName): ../../\n"),
+              std::string::npos);
+    EXPECT_EQ(aFirst.find("cache hit"), std::string::npos);
+    EXPECT_TRUE(sys::isSubDir("/cache/a/b/", "/cache/", true));
+    EXPECT_NE(aConsole.text().find("isSubDir 3 (cache hit): true\n"), std::string::npos);
+    EXPECT_EQ(sys::absoluteToRelativeDirName("/cache", "/cache/a/b"), "../../");
+    EXPECT_NE(aConsole.text().find("absoluteToRelativeDirName 5 (cache hit): ../../\n"),
+              std::string::npos);
+}
+
+TEST(SysFiles, ReadWriteListAndErrors) {
+    kivotest::TempDir aTemp;
+    std::string aDir = str(aTemp.path());
+    std::string aFile = sys::joinFileName(aDir, "f.bin");
+    std::string aBytes("a\0b\r\nc", 6);
+    sys::writeFile(aFile, aBytes);
+    sys::writeFile(aFile, "++", true);
+    EXPECT_EQ(*sys::readFile(aFile), aBytes + "++");
+    EXPECT_EQ(*sys::readFile(aFile, 3), std::string("a\0b", 3));
+    EXPECT_EQ(sys::getFileSize(aFile), 8u);
+    EXPECT_TRUE(sys::fileExists(aFile));
+    EXPECT_FALSE(sys::dirExists(aFile));
+    EXPECT_TRUE(sys::dirExists(aDir));
+
+    EXPECT_EQ(sys::createDirectories(sys::joinFileName(aDir, "p1/p2/p3/file")), 3);
+    EXPECT_EQ(sys::createDirectories(sys::joinFileName(aDir, "p1/p2/p3/file")), 0);
+    EXPECT_FALSE(sys::createDirectory(sys::joinFileName(aDir, "p1")));
+    fs::create_directory_symlink(aTemp.path() / "p1", aTemp.path() / "link");
+    sys::DirListing aListing = sys::listDir(aDir);
+    std::sort(aListing.itsDirs.begin(), aListing.itsDirs.end());
+    EXPECT_EQ(aListing.itsFiles, std::vector<std::string>{aFile});
+    EXPECT_EQ(aListing.itsDirs, (std::vector<std::string>{aDir + "/link", aDir + "/p1"}));
+
+    std::string aMissing = sys::joinFileName(aDir, "missing");
+    std::string aQuoted = "\"" + aMissing + "\"";
+    EXPECT_EQ(messageOf([&] { sys::readFile(aMissing); }),
+              "Failed to open file for reading (readFile): " + aQuoted + ". System error code: 2");
+    EXPECT_EQ(messageOf([&] { sys::readFile(aFile, 9); }),
+              "Cannot read from file (not all bytes read) (readFile): \"" + aFile + "\".");
+    EXPECT_EQ(messageOf([&] { sys::getFileSize(aMissing); }),
+              "Failed to open file for reading (getFileSize): " + aQuoted +
+                  ". System error code: 2");
+    EXPECT_EQ(messageOf([&] { sys::writeFile(aMissing + "/x", "", true); }),
+              "Failed to open file for writing (append: true): \"" + aMissing +
+                  "/x\". System error code: 2");
+    EXPECT_EQ(messageOf([&] { sys::createDirectory(aMissing + "/x"); }),
+              "Failed to create directory: \"" + aMissing + "/x\". System error code: 2");
+    EXPECT_EQ(messageOf([&] { sys::deleteDirectory(sys::joinFileName(aDir, "p1")); }),
+              "Failed to delete directory \"" + aDir + "/p1\". System error code: 39");
+    EXPECT_EQ(messageOf([&] { sys::listDir(aMissing); }), "Invalid Directory: " + aMissing);
+    EXPECT_EQ(messageOf([&] { sys::getts(aMissing); }),
+              "Internal error: Could not retrieve timestamp for file (CreateFile): " + aMissing);
+    EXPECT_FALSE(sys::deleteFile(aMissing));
+    EXPECT_FALSE(sys::deleteDirectory(aMissing));
+    EXPECT_TRUE(sys::deleteFile(aFile));
+    EXPECT_FALSE(sys::fileExists(aFile));
+}
+
+TEST(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
+    kivotest::TempDir aTemp;
+    fs::path aFile = aTemp.path() / "t.txt";
+    kivotest::writeText(aFile, "x");
+    // 2024-03-07 09:05:01.042999 UTC: milliseconds are truncated, not rounded.
+    setModified(aFile, 1709802301, 42999000);
+    const char* anOldZone = std::getenv("TZ");
+    std::string aSavedZone = anOldZone ? anOldZone : "";
+    for (const char* aZone : {"UTC", "Asia/Kolkata", "America/St_Johns"}) {
+        ::setenv("TZ", aZone, 1);
+        ::tzset();
+        EXPECT_EQ(sys::getts(str(aFile)), "2024-03-07 09:05:01.042 UTC") << aZone;
+    }
+    if (anOldZone)
+        ::setenv("TZ", aSavedZone.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+
+    EXPECT_EQ(sys::formatTimestamp({0, 0}), "1970-01-01 00:00:00.000 UTC");
+    EXPECT_EQ(sys::formatTimestamp({951868799, 999999999}), "2000-02-29 23:59:59.999 UTC");
+    EXPECT_EQ(sys::formatTimestamp({-1, 500000000}), "1969-12-31 23:59:59.500 UTC");
+
+    // A scan yields the same text without a second look at the file.
+    std::vector<sys::DirEntry> anEntries = sys::scanDir(str(aTemp.path()));
+    ASSERT_EQ(anEntries.size(), 1u);
+    EXPECT_EQ(anEntries[0].itsName, "t.txt");
+    EXPECT_EQ(anEntries[0].itsSize, 1u);
+    EXPECT_EQ(sys::formatTimestamp(anEntries[0].itsModified), sys::getts(str(aFile)));
+}
+
+TEST(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
+    kivotest::TempDir aTemp;
+    std::string aDir = str(aTemp.path());
+    std::string aFile = aDir + "/f.txt";
+    std::string anExisting = aDir + "/old.txt";
+    kivotest::writeText(anExisting, "old");
+    std::string aTraceBefore = RepositoryAccess::console::traceText();
+    Console aConsole({params::simulate, params::trace});
+    sys::writeFile(aFile, "x");
+    sys::writeFile(aFile, "x", true);
+    EXPECT_FALSE(sys::createDirectory(aDir + "/new"));
+    EXPECT_FALSE(sys::createDirectory(aDir)); // exists: no line
+    EXPECT_FALSE(sys::deleteFile(anExisting));
+    EXPECT_FALSE(sys::deleteDirectory(aDir));
+    sys::writeFileAtomically(anExisting, "new");
+    EXPECT_TRUE(sys::createExclusive(aDir + "/.lock", "me"));
+    EXPECT_EQ(sys::getts(anExisting), "");
+    std::string aPrefix = "Simulation: File system write operation: ";
+    std::string anExpected =
+        aPrefix + "Write file (append: false) \"" + aFile + "\"\n" + aPrefix +
+        "Write file (append: true) \"" + aFile + "\"\n" + aPrefix + "Create directory \"" + aDir +
+        "/new\"\n" + aPrefix + "Delete file \"" + anExisting + "\"\n" + aPrefix +
+        "Delete directory \"" + aDir + "\"\n" + aPrefix + "Write file (append: false) \"" +
+        anExisting + "\"\n" + aPrefix + "Write file (append: false) \"" + aDir + "/.lock\"\n";
+    EXPECT_EQ(aConsole.text(), anExpected);
+    EXPECT_EQ(RepositoryAccess::console::traceText(), aTraceBefore + anExpected);
+    EXPECT_EQ(kivotest::readText(anExisting), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 1);
+}
+
+TEST(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
+    kivotest::TempDir aTemp;
+    std::string aFile = str(aTemp.path() / ".kivoStatus");
+    sys::writeFileAtomically(aFile, "first");
+    sys::writeFileAtomically(aFile, "second");
+    EXPECT_EQ(kivotest::readText(aFile), "second");
+
+    // The target is a non-empty directory: the rename fails and nothing is left behind.
+    fs::create_directories(aTemp.path() / "busy" / "inner");
+    std::string aBusy = str(aTemp.path() / "busy");
+    EXPECT_EQ(messageOf([&] {
+                  sys::writeFileAtomically(aBusy, "x");
+              }).rfind("Failed to replace file: \"" + aBusy + "\". System error code: ", 0),
+              0u);
+    EXPECT_TRUE(fs::is_directory(aTemp.path() / "busy" / "inner"));
+
+    // An AtomicFile that is never committed leaves the target untouched.
+    {
+        sys::AtomicFile anUnfinished(aFile);
+        anUnfinished.write("torn");
+        EXPECT_TRUE(fs::exists(anUnfinished.temporaryPath()));
+    }
+    EXPECT_EQ(kivotest::readText(aFile), "second");
+    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 2);
+}
+
+TEST(SysFiles, ExclusiveCreationHasOneWinner) {
+    kivotest::TempDir aTemp;
+    std::string aLock = str(aTemp.path() / ".lock");
+    EXPECT_TRUE(sys::createExclusive(aLock, "first"));
+    EXPECT_FALSE(sys::createExclusive(aLock, "second"));
+    EXPECT_EQ(kivotest::readText(aLock), "first");
+
+    for (int aRound = 0; aRound < 20; ++aRound) {
+        fs::remove(aLock);
+        pid_t aChildren[2];
+        for (pid_t& aChild : aChildren) {
+            aChild = ::fork();
+            ASSERT_GE(aChild, 0);
+            if (aChild == 0) {
+                bool aWon = false;
+                try {
+                    aWon = sys::createExclusive(aLock, std::to_string(::getpid()));
+                } catch (...) {
+                    ::_exit(2);
+                }
+                ::_exit(aWon ? 0 : 1);
+            }
+        }
+        int aWinners = 0;
+        pid_t aWinner = 0;
+        for (pid_t aChild : aChildren) {
+            int aStatus = 0;
+            ASSERT_EQ(::waitpid(aChild, &aStatus, 0), aChild);
+            ASSERT_TRUE(WIFEXITED(aStatus));
+            ASSERT_NE(WEXITSTATUS(aStatus), 2);
+            if (WEXITSTATUS(aStatus) == 0) {
+                ++aWinners;
+                aWinner = aChild;
+            }
+        }
+        ASSERT_EQ(aWinners, 1) << "round " << aRound;
+        EXPECT_EQ(kivotest::readText(aLock), std::to_string(aWinner));
+    }
+}
+
+TEST(SysProcess, IdentityTempDirAndTempNames) {
+    EXPECT_EQ(*sys::processIdentity(), "name: unit_workspace, id: " + std::to_string(::getpid()));
+
+    kivotest::TempDir aTemp;
+    const char* aSaved[3] = {std::getenv("temp"), std::getenv("TEMP"), std::getenv("TMPDIR")};
+    std::string aSavedText[3];
+    for (int i = 0; i < 3; ++i)
+        aSavedText[i] = aSaved[i] ? aSaved[i] : "";
+    ::unsetenv("temp");
+    ::setenv("TEMP", "", 1);
+    ::setenv("TMPDIR", aTemp.path().c_str(), 1);
+    std::string aTempDir = sys::getTempDir();
+    EXPECT_EQ(aTempDir, str(aTemp.path() / "kivotmp"));
+    EXPECT_TRUE(fs::is_directory(aTempDir));
+    fs::create_directory(aTemp.path() / "lower");
+    ::setenv("temp", (aTemp.path() / "lower").c_str(), 1);
+    EXPECT_EQ(sys::tempFileName("kivohelp", "html", false),
+              str(aTemp.path() / "lower" / "kivotmp" / "kivohelp.html"));
+    std::string aTicked = sys::tempFileName("activation", "log", true);
+    EXPECT_EQ(aTicked.rfind(str(aTemp.path() / "lower" / "kivotmp" / "activation_"), 0), 0u);
+    EXPECT_EQ(aTicked.substr(aTicked.size() - 4), ".log");
+    const char* aNames[3] = {"temp", "TEMP", "TMPDIR"};
+    for (int i = 0; i < 3; ++i) {
+        if (aSaved[i])
+            ::setenv(aNames[i], aSavedText[i].c_str(), 1);
+        else
+            ::unsetenv(aNames[i]);
+    }
+
+    EXPECT_EQ(sys::getRealPath(str(aTemp.path() / "lower" / ".." / "kivotmp")),
+              str(fs::canonical(aTemp.path() / "kivotmp")));
+    EXPECT_EQ(sys::getRealPath("/no/such/../dir/"), "/no/dir");
+}

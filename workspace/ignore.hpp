@@ -1,0 +1,52 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace RepositoryAccess {
+
+// Answers whether a path of the workspace is left out of the status calculation, from the
+// `.kivoignore` files of its directory and every directory above it up to the workspace
+// directory. Each file is read once per process; answers are remembered per path.
+class Ignore {
+public:
+    // The combined rules of one directory: its own first, then those of its parents.
+    struct Rules {
+        std::vector<std::string> itsExcludes;
+        std::vector<std::string> itsIncludes;
+    };
+
+    explicit Ignore(std::string theWorkSpaceDirName);
+
+    // True when an exclude rule matches the whole absolute path and no include rule does.
+    bool isIgnored(const std::string& thePath);
+
+    // The rules that apply to files of the directory; throws when a `.kivoignore` file on the
+    // way cannot be parsed.
+    const Rules& collect(const std::string& theDirName);
+
+private:
+    Rules readRules(const std::string& theDirName) const;
+    bool matchesAny(const std::vector<std::string>& theRules, const char* theKind,
+                    const std::string& thePath) const;
+
+    std::string itsWorkSpaceDirName;
+    std::map<std::string, Rules, std::less<>> itsRulesByDirectory;
+    std::unordered_set<std::string> itsIgnored;
+    std::unordered_set<std::string> itsNotIgnored;
+};
+
+namespace ignore {
+
+// The process-wide rules of the workspace directory, created on first use.
+Ignore& forWorkSpace(const std::string& theWorkSpaceDirName);
+
+// The predicate of the status calculation: is the path ignored in the workspace.
+bool is_path_ignored(const std::string& theWorkSpaceDirName, const std::string& thePath);
+
+} // namespace ignore
+} // namespace RepositoryAccess

@@ -1,0 +1,344 @@
+#include "workspace/sys.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/perftrace.hpp"
+#include "workspace/sysinternal.hpp"
+
+namespace RepositoryAccess::sys {
+
+namespace internal {
+
+void failWithErrno(std::string theText) {
+    int anErrno = errno;
+    theText += ". System error code: ";
+    theText += std::to_string(anErrno);
+    throw Error(std::move(theText));
+}
+
+std::string quoted(std::string_view thePath) {
+    std::string aText;
+    aText.reserve(thePath.size() + 2);
+    aText += '"';
+    aText += thePath;
+    aText += '"';
+    return aText;
+}
+
+bool simulated(std::string_view theWhat) {
+    if (!isSet(params::simulate))
+        return false;
+    std::string aLine = "Simulation: File system write operation: ";
+    aLine += theWhat;
+    console::sayLine(aLine);
+    return true;
+}
+
+void debugPath(std::string_view theFunction, int theStep, std::string_view theWhat,
+               std::string_view theValue) {
+    if (!isSet(params::debugPaths))
+        return;
+    std::string aLine(theFunction);
+    aLine += ' ';
+    aLine += std::to_string(theStep);
+    aLine += " (";
+    aLine += theWhat;
+    aLine += "): ";
+    aLine += theValue;
+    console::sayLine(aLine);
+}
+
+} // namespace internal
+
+using internal::failWithErrno;
+using internal::quoted;
+using internal::simulated;
+
+namespace {
+
+// A file descriptor closed on every way out.
+class FileHandle {
+public:
+    explicit FileHandle(int theFd) : itsFd(theFd) {}
+    ~FileHandle() {
+        if (itsFd >= 0)
+            ::close(itsFd);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int get() const { return itsFd; }
+
+private:
+    int itsFd;
+};
+
+// stat() that follows links; false when the path cannot be examined.
+bool statPath(const std::string& thePath, struct stat& theStat) {
+    return ::stat(thePath.c_str(), &theStat) == 0;
+}
+
+const char* flagText(bool theFlag) {
+    return theFlag ? "true" : "false";
+}
+
+// Two decimal digits of theValue (0..99) at theOut.
+void putTwo(char* theOut, unsigned theValue) {
+    theOut[0] = static_cast<char>('0' + theValue / 10);
+    theOut[1] = static_cast<char>('0' + theValue % 10);
+}
+
+// The entries of a directory without `.` and `..`. With details, sizes and times of files are
+// read; without, only entries whose type readdir does not tell are examined.
+std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails) {
+    DIR* aStream = ::opendir(theDir.empty() ? "." : theDir.c_str());
+    if (!aStream)
+        throw Error("Invalid Directory: " + theDir);
+    std::unique_ptr<DIR, int (*)(DIR*)> apStream(aStream, &::closedir);
+    int aDirFd = ::dirfd(aStream);
+    std::vector<DirEntry> anEntries;
+    while (true) {
+        errno = 0;
+        const dirent* aRaw = ::readdir(aStream);
+        if (!aRaw) {
+            if (errno != 0)
+                failWithErrno("Invalid Directory: " + theDir);
+            break;
+        }
+        const char* aName = aRaw->d_name;
+        if (aName[0] == '.' && (aName[1] == 0 || (aName[1] == '.' && aName[2] == 0)))
+            continue;
+        DirEntry anEntry;
+        anEntry.itsName = aName;
+        if (aRaw->d_type == DT_DIR) {
+            anEntry.itsIsDirectory = true;
+        } else if (aRaw->d_type == DT_REG && !theWithDetails) {
+            anEntry.itsIsDirectory = false;
+        } else {
+            // Regular files need their size and time; links and unknown types their target.
+            struct stat aStat;
+            if (::fstatat(aDirFd, aName, &aStat, 0) != 0) {
+                if (errno == ENOENT && aRaw->d_type != DT_LNK)
+                    continue; // removed since the directory was read
+                if (errno != ENOENT)
+                    failWithErrno("Invalid Directory: " + theDir);
+                // A dangling link counts as a file without content.
+            } else {
+                anEntry.itsIsDirectory = S_ISDIR(aStat.st_mode);
+                anEntry.itsSize = static_cast<std::uint64_t>(aStat.st_size);
+                anEntry.itsModified = aStat.st_mtim;
+            }
+        }
+        anEntries.push_back(std::move(anEntry));
+    }
+    return anEntries;
+}
+
+} // namespace
+
+bool fileExists(std::string_view thePath) {
+    KIVO_PERF_SCOPE("sys::fileExists()");
+    struct stat aStat;
+    return statPath(toSlashes(thePath), aStat) && !S_ISDIR(aStat.st_mode);
+}
+
+bool dirExists(std::string_view thePath) {
+    struct stat aStat;
+    return statPath(toSlashes(thePath), aStat) && S_ISDIR(aStat.st_mode);
+}
+
+DirListing listDir(std::string_view theDirName) {
+    KIVO_PERF_SCOPE("sys::listDir()");
+    std::string aDir = toSlashes(theDirName);
+    DirListing aListing;
+    for (DirEntry& anEntry : readEntries(aDir, false)) {
+        if (anEntry.itsIsDirectory)
+            aListing.itsDirs.push_back(joinFileName(aDir, anEntry.itsName));
+        else
+            aListing.itsFiles.push_back(joinFileName(aDir, anEntry.itsName));
+    }
+    return aListing;
+}
+
+std::vector<DirEntry> scanDir(std::string_view theDirName) {
+    return readEntries(toSlashes(theDirName), true);
+}
+
+std::uint64_t getFileSize(std::string_view thePath) {
+    std::string aPath = toSlashes(thePath);
+    FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (aFile.get() < 0)
+        failWithErrno("Failed to open file for reading (getFileSize): " + quoted(aPath));
+    struct stat aStat;
+    if (::fstat(aFile.get(), &aStat) != 0)
+        failWithErrno("Failed to get file size (getFileSize): " + quoted(aPath));
+    return static_cast<std::uint64_t>(aStat.st_size);
+}
+
+std::shared_ptr<const std::string> readFile(std::string_view thePath,
+                                            std::optional<std::uint64_t> theByteCount) {
+    KIVO_PERF_SCOPE("sys::readFile()");
+    std::string aPath = toSlashes(thePath);
+    FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (aFile.get() < 0)
+        failWithErrno("Failed to open file for reading (readFile): " + quoted(aPath));
+    std::uint64_t aCount = 0;
+    if (theByteCount) {
+        aCount = *theByteCount;
+    } else {
+        struct stat aStat;
+        if (::fstat(aFile.get(), &aStat) != 0)
+            failWithErrno("Cannot read from file (no success) (readFile): " + quoted(aPath));
+        aCount = static_cast<std::uint64_t>(aStat.st_size);
+    }
+    auto apBytes = std::make_shared<std::string>();
+    apBytes->resize(aCount);
+    std::uint64_t aDone = 0;
+    while (aDone < aCount) {
+        ssize_t aRead = ::read(aFile.get(), apBytes->data() + aDone, aCount - aDone);
+        if (aRead < 0) {
+            if (errno == EINTR)
+                continue;
+            failWithErrno("Cannot read from file (no success) (readFile): " + quoted(aPath));
+        }
+        if (aRead == 0)
+            throw Error("Cannot read from file (not all bytes read) (readFile): " + quoted(aPath) +
+                        ".");
+        aDone += static_cast<std::uint64_t>(aRead);
+    }
+    return apBytes;
+}
+
+std::string formatTimestamp(const timespec& theTime) {
+    // Days since 1970-01-01 to the proleptic Gregorian calendar (the civil-from-days algorithm),
+    // so that neither the time zone nor the C library's locale takes part.
+    std::int64_t aSeconds = theTime.tv_sec;
+    std::int64_t aDays = aSeconds / 86400;
+    std::int64_t aSecondOfDay = aSeconds % 86400;
+    if (aSecondOfDay < 0) {
+        aSecondOfDay += 86400;
+        --aDays;
+    }
+    std::int64_t aShifted = aDays + 719468;
+    std::int64_t anEra = (aShifted >= 0 ? aShifted : aShifted - 146096) / 146097;
+    std::int64_t aDayOfEra = aShifted - anEra * 146097;
+    std::int64_t aYearOfEra =
+        (aDayOfEra - aDayOfEra / 1460 + aDayOfEra / 36524 - aDayOfEra / 146096) / 365;
+    std::int64_t aDayOfYear = aDayOfEra - (365 * aYearOfEra + aYearOfEra / 4 - aYearOfEra / 100);
+    std::int64_t aMonthIndex = (5 * aDayOfYear + 2) / 153;
+    unsigned aDay = static_cast<unsigned>(aDayOfYear - (153 * aMonthIndex + 2) / 5 + 1);
+    unsigned aMonth = static_cast<unsigned>(aMonthIndex < 10 ? aMonthIndex + 3 : aMonthIndex - 9);
+    std::int64_t aYear = aYearOfEra + anEra * 400 + (aMonth <= 2 ? 1 : 0);
+    unsigned aMillis = static_cast<unsigned>(theTime.tv_nsec / 1000000);
+
+    char aText[] = "0000-00-00 00:00:00.000 UTC";
+    if (aYear < 0 || aYear > 9999)
+        aYear = aYear < 0 ? 0 : 9999; // beyond the layout; never met on real files
+    unsigned aYearDigits = static_cast<unsigned>(aYear);
+    putTwo(aText, aYearDigits / 100);
+    putTwo(aText + 2, aYearDigits % 100);
+    putTwo(aText + 5, aMonth);
+    putTwo(aText + 8, aDay);
+    putTwo(aText + 11, static_cast<unsigned>(aSecondOfDay / 3600));
+    putTwo(aText + 14, static_cast<unsigned>(aSecondOfDay / 60 % 60));
+    putTwo(aText + 17, static_cast<unsigned>(aSecondOfDay % 60));
+    aText[20] = static_cast<char>('0' + aMillis / 100);
+    putTwo(aText + 21, aMillis % 100);
+    return std::string(aText, sizeof(aText) - 1);
+}
+
+std::string getts(std::string_view thePath) {
+    KIVO_PERF_SCOPE("sys::getts()");
+    if (isSet(params::simulate))
+        return {};
+    std::string aPath = toSlashes(thePath);
+    struct stat aStat;
+    if (!statPath(aPath, aStat))
+        throw Error("Internal error: Could not retrieve timestamp for file (CreateFile): " + aPath);
+    return formatTimestamp(aStat.st_mtim);
+}
+
+void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend) {
+    KIVO_PERF_SCOPE("sys::writeFile()");
+    std::string aPath = toSlashes(thePath);
+    std::string aFlag = flagText(theAppend);
+    if (simulated("Write file (append: " + aFlag + ") " + quoted(aPath)))
+        return;
+    int aMode = O_WRONLY | O_CREAT | O_CLOEXEC | (theAppend ? O_APPEND : O_TRUNC);
+    FileHandle aFile(::open(aPath.c_str(), aMode, 0666));
+    if (aFile.get() < 0)
+        failWithErrno("Failed to open file for writing (append: " + aFlag + "): " + quoted(aPath));
+    if (theAppend && ::lseek(aFile.get(), 0, SEEK_END) < 0)
+        failWithErrno("Failed to set file pointer to end of file: " + quoted(aPath));
+    std::size_t aDone = 0;
+    while (aDone < theBytes.size()) {
+        ssize_t aWritten = ::write(aFile.get(), theBytes.data() + aDone, theBytes.size() - aDone);
+        if (aWritten < 0) {
+            if (errno == EINTR)
+                continue;
+            failWithErrno("Cannot write to file (append: " + aFlag +
+                          ") (no success): " + quoted(aPath));
+        }
+        if (aWritten == 0)
+            throw Error("Cannot write to file (append: " + aFlag +
+                        ") (not all bytes written): " + quoted(aPath) + ".");
+        aDone += static_cast<std::size_t>(aWritten);
+    }
+}
+
+bool createDirectory(std::string_view thePath) {
+    std::string aPath = toSlashes(thePath);
+    if (dirExists(aPath))
+        return false;
+    if (simulated("Create directory " + quoted(aPath)))
+        return false;
+    if (::mkdir(aPath.c_str(), 0777) != 0)
+        failWithErrno("Failed to create directory: " + quoted(aPath));
+    return true;
+}
+
+int createDirectories(std::string_view thePath) {
+    std::string aPath = toSlashes(thePath);
+    int aCreated = 0;
+    // Every prefix that ends just before a `/` names an ancestor; the root itself is skipped.
+    for (std::size_t aSlash = aPath.find('/', 1); aSlash != std::string::npos;
+         aSlash = aPath.find('/', aSlash + 1)) {
+        if (aPath[aSlash - 1] == '/' || aPath[aSlash - 1] == ':')
+            continue;
+        if (createDirectory(std::string_view(aPath).substr(0, aSlash)))
+            ++aCreated;
+    }
+    return aCreated;
+}
+
+bool deleteDirectory(std::string_view thePath) {
+    std::string aPath = toSlashes(thePath);
+    if (!dirExists(aPath))
+        return false;
+    if (simulated("Delete directory " + quoted(aPath)))
+        return false;
+    if (::rmdir(aPath.c_str()) != 0)
+        failWithErrno("Failed to delete directory " + quoted(aPath));
+    return true;
+}
+
+bool deleteFile(std::string_view thePath) {
+    std::string aPath = toSlashes(thePath);
+    if (!fileExists(aPath))
+        return false;
+    if (simulated("Delete file " + quoted(aPath)))
+        return false;
+    if (::unlink(aPath.c_str()) != 0)
+        failWithErrno("Failed to delete file: " + quoted(aPath));
+    return true;
+}
+
+} // namespace RepositoryAccess::sys

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The file-system layer: every access of the program to the local disk. Paths are UTF-8 strings
+// with `/` as separator; each function first turns every `\` into `/`. With `simulate` set, no
+// write reaches the disk and a "Simulation: " line is printed instead; with `debugPaths` the path
+// arithmetic prints its steps. Failures raise RepositoryAccess::Error with the system's texts.
+namespace RepositoryAccess::sys {
+
+// ---- Path arithmetic (no disk access) ----
+
+// The path with every `\` replaced by `/`.
+std::string toSlashes(std::string_view thePath);
+
+// The path with slashes and exactly one trailing `/`; the empty string stays empty.
+std::string normalizeDirName(std::string_view theDirName);
+
+// True for `/...` and for the drive form `X:/...`.
+bool isAbsolutePath(std::string_view thePath);
+
+// Everything before the last `/`; empty when there is none.
+std::string getDirPart(std::string_view thePath);
+
+// Everything after the last `/`; the whole path when there is none.
+std::string getFilePart(std::string_view thePath);
+
+// The directory one level up; a trailing `/` is ignored.
+std::string getParentDir(std::string_view theDirName);
+
+// Directory + `/` + name; no second `/` when the directory already ends with one, and only the
+// name when the directory is empty.
+std::string joinFileName(std::string_view theDirName, std::string_view theName);
+
+// Removes `.` components and lets each `..` remove the component before it; fails with
+// "Failed to resolve path: \"<path>\"" when a `..` has nothing left to remove.
+std::string resolvePath(std::string_view thePath);
+
+// The way from the base directory to the absolute directory, as a normalised relative directory
+// name ("a/b/", "../../", or "" when both are equal). Memoised for the whole process.
+std::string absoluteToRelativeDirName(std::string_view theAbsoluteDirName,
+                                      std::string_view theBaseDirName);
+
+// The file relative to the base directory: its directory part made relative, joined with its
+// file part.
+std::string absoluteToRelativeFileName(std::string_view theAbsoluteFileName,
+                                       std::string_view theBaseDirName);
+
+// Recursive: the sub directory lies at or below the directory. Otherwise: the directory is the
+// direct parent of the sub directory. The recursive answers are memoised.
+bool isSubDir(std::string_view theSubDirName, std::string_view theDirName, bool theRecursive);
+
+// The file lies directly in the directory, or (recursive) anywhere below it.
+bool isFileInDir(std::string_view theFileName, std::string_view theDirName, bool theRecursive);
+
+// True when the name is one plain path component that stays inside its directory: not empty,
+// not "." or "..", without `/`, `\` or NUL, and not a drive ("X:"). Names that come from the
+// repository must pass before they become parts of a workspace path.
+bool isPlainName(std::string_view theName);
+
+// ---- Process and environment ----
+
+// The process's current directory.
+std::string getCurrentDir();
+
+// The full path of the directory: resolved by the system when it exists, otherwise joined to the
+// current directory (when relative) and resolved arithmetically.
+std::string getRealPath(std::string_view theDirName);
+
+// The program's temporary directory `<temp>/kivotmp`, created when missing.
+std::string getTempDir();
+
+// `<temp dir>/<base>[_<ticks>].<suffix>`.
+std::string tempFileName(std::string_view theBaseName, std::string_view theSuffix,
+                         bool theWithTicks);
+
+// Milliseconds of a monotonic clock.
+std::uint64_t getTickCount();
+
+// "name: <executable file name>, id: <process id>", the identity written into the lock file.
+std::shared_ptr<const std::string> processIdentity();
+
+// Prompts "Password: " and reads one line; the typed text is not echoed on a terminal.
+std::string readPassword();
+
+// Opens the URL with the user's browser ("BROWSER", else xdg-open).
+void displayURL(std::string_view theUrl);
+
+// ---- Reading the disk ----
+
+// The path exists and is not a directory.
+bool fileExists(std::string_view thePath);
+
+// The path exists and is a directory.
+bool dirExists(std::string_view thePath);
+
+// Full paths of the files and sub-directories of a directory, in the system's order, without
+// `.` and `..`. Fails with "Invalid Directory: <dir>".
+struct DirListing {
+    std::vector<std::string> itsFiles;
+    std::vector<std::string> itsDirs;
+};
+DirListing listDir(std::string_view theDirName);
+
+// One entry of a directory scan: the bare name, and for files their size and last-write time.
+struct DirEntry {
+    std::string itsName;
+    bool itsIsDirectory = false;
+    std::uint64_t itsSize = 0;
+    timespec itsModified{};
+};
+
+// The entries of one directory, with file sizes and times read relative to the open directory
+// (no second path resolution per file); entries that vanish during the scan are left out. Fails
+// with "Invalid Directory: <dir>".
+std::vector<DirEntry> scanDir(std::string_view theDirName);
+
+// The file's size in bytes.
+std::uint64_t getFileSize(std::string_view thePath);
+
+// The whole file, or its first theByteCount bytes (exactly that many, or a failure).
+std::shared_ptr<const std::string> readFile(std::string_view thePath,
+                                            std::optional<std::uint64_t> theByteCount = {});
+
+// The file's last-write time as "YYYY-MM-DD hh:mm:ss.mmm UTC"; empty in simulation mode.
+std::string getts(std::string_view thePath);
+
+// A file time in the getts layout, UTC, milliseconds truncated.
+std::string formatTimestamp(const timespec& theTime);
+
+// ---- Writing the disk (all honour `simulate`) ----
+
+// Writes (or appends) the bytes exactly as given.
+void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend = false);
+
+// Replaces the file by writing a temporary file beside it, syncing it and renaming it over the
+// target: afterwards the file holds either its old or its new content, never a torn one.
+void writeFileAtomically(std::string_view thePath, std::string_view theBytes);
+
+// Creates the file with the content only when no file of that name exists (one atomic step);
+// false when it exists. In simulation mode it reports the write and answers true.
+bool createExclusive(std::string_view thePath, std::string_view theContent);
+
+// Creates one directory; false when it exists already.
+bool createDirectory(std::string_view thePath);
+
+// Creates every missing ancestor directory of the path (not the path itself, so that a file path
+// can be given), top-down; the number created.
+int createDirectories(std::string_view thePath);
+
+// Removes an empty directory; false when it does not exist.
+bool deleteDirectory(std::string_view thePath);
+
+// Removes a file; false when it does not exist.
+bool deleteFile(std::string_view thePath);
+
+} // namespace RepositoryAccess::sys

@@ -1,0 +1,123 @@
+#include "workspace/sysatomicfile.hpp"
+
+#include <atomic>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "front/error.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/sysinternal.hpp"
+
+namespace RepositoryAccess::sys {
+
+using internal::failWithErrno;
+using internal::quoted;
+
+namespace {
+
+// Closes the descriptor of a file that is being abandoned; its content no longer matters.
+void closeQuietly(int& theFd) {
+    if (theFd >= 0)
+        ::close(theFd);
+    theFd = -1;
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string_view thePath) : itsPath(toSlashes(thePath)) {
+    static std::atomic<unsigned> theCounter{0};
+    // pid and a counter make the name unique among processes and within this one; O_EXCL makes
+    // sure that a leftover of a crashed process is never reused.
+    for (int anAttempt = 0; itsFd < 0; ++anAttempt) {
+        itsTemporaryPath = itsPath + ".tmp" + std::to_string(::getpid()) + "_" +
+                           std::to_string(theCounter.fetch_add(1));
+        itsFd = ::open(itsTemporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (itsFd < 0 && (errno != EEXIST || anAttempt >= 100))
+            failWithErrno("Failed to open file for writing (append: false): " + quoted(itsPath));
+    }
+}
+
+AtomicFile::~AtomicFile() {
+    closeQuietly(itsFd);
+    if (!itsCommitted)
+        ::unlink(itsTemporaryPath.c_str());
+}
+
+void AtomicFile::write(std::string_view theBytes) {
+    KIVO_CHECK(itsFd >= 0 && !itsCommitted, "Internal error: atomic file already committed");
+    std::size_t aDone = 0;
+    while (aDone < theBytes.size()) {
+        ssize_t aWritten = ::write(itsFd, theBytes.data() + aDone, theBytes.size() - aDone);
+        if (aWritten < 0) {
+            if (errno == EINTR)
+                continue;
+            failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
+        }
+        if (aWritten == 0)
+            throw Error("Cannot write to file (append: false) (not all bytes written): " +
+                        quoted(itsPath) + ".");
+        aDone += static_cast<std::size_t>(aWritten);
+    }
+}
+
+void AtomicFile::commit() {
+    KIVO_CHECK(itsFd >= 0 && !itsCommitted, "Internal error: atomic file already committed");
+    if (::fsync(itsFd) != 0)
+        failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
+    if (::close(itsFd) != 0) {
+        itsFd = -1;
+        failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
+    }
+    itsFd = -1;
+    if (::rename(itsTemporaryPath.c_str(), itsPath.c_str()) != 0)
+        failWithErrno("Failed to replace file: " + quoted(itsPath));
+    itsCommitted = true;
+}
+
+void writeFileAtomically(std::string_view thePath, std::string_view theBytes) {
+    std::string aPath = toSlashes(thePath);
+    if (internal::simulated("Write file (append: false) " + quoted(aPath)))
+        return;
+    AtomicFile aFile(aPath);
+    aFile.write(theBytes);
+    aFile.commit();
+}
+
+bool createExclusive(std::string_view thePath, std::string_view theContent) {
+    std::string aPath = toSlashes(thePath);
+    if (internal::simulated("Write file (append: false) " + quoted(aPath)))
+        return true;
+    int aFd = ::open(aPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (aFd < 0) {
+        if (errno == EEXIST)
+            return false;
+        failWithErrno("Failed to open file for writing (append: false): " + quoted(aPath));
+    }
+    std::size_t aDone = 0;
+    while (aDone < theContent.size()) {
+        ssize_t aWritten = ::write(aFd, theContent.data() + aDone, theContent.size() - aDone);
+        if (aWritten < 0 && errno == EINTR)
+            continue;
+        if (aWritten <= 0) {
+            // A half-written lock would block every later run: take it back before failing.
+            int anErrno = aWritten < 0 ? errno : EIO;
+            ::close(aFd);
+            ::unlink(aPath.c_str());
+            errno = anErrno;
+            failWithErrno("Cannot write to file (append: false) (no success): " + quoted(aPath));
+        }
+        aDone += static_cast<std::size_t>(aWritten);
+    }
+    if (::close(aFd) != 0) {
+        int anErrno = errno;
+        ::unlink(aPath.c_str());
+        errno = anErrno;
+        failWithErrno("Cannot write to file (append: false) (no success): " + quoted(aPath));
+    }
+    return true;
+}
+
+} // namespace RepositoryAccess::sys

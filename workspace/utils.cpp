@@ -1,0 +1,215 @@
+#include "workspace/utils.hpp"
+
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <unordered_map>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+
+namespace RepositoryAccess::utils {
+
+namespace {
+
+// Texts up to this length are matched by the fast backtracking matcher, whose recursion depth
+// grows with the text; longer ones go to a matcher whose stack use does not depend on the length.
+constexpr std::size_t theBacktrackingLimit = 1024;
+
+// One compiled pattern: the backtracking form, and the length-independent form built on demand.
+struct CompiledPattern {
+    std::regex itsBacktracking;
+    std::optional<std::regex> itsLinear;
+};
+
+std::regex compile(const std::string& thePattern, std::regex::flag_type theFlags) {
+    try {
+        return std::regex(thePattern, theFlags);
+    } catch (const std::regex_error& anError) {
+        throw Error("Invalid regular expression: " + thePattern + " (" + anError.what() + ")");
+    }
+}
+
+// The compiled form of a pattern, compiled on first use and kept for the rest of the process:
+// status calculation builds a few patterns and matches them against every file.
+const std::regex& patternFor(const std::string& thePattern, std::size_t theTextLength) {
+    static std::unordered_map<std::string, std::unique_ptr<CompiledPattern>> theCache;
+    auto anIt = theCache.find(thePattern);
+    if (anIt == theCache.end()) {
+        auto apCompiled = std::make_unique<CompiledPattern>(
+            CompiledPattern{compile(thePattern, std::regex::ECMAScript), std::nullopt});
+        anIt = theCache.emplace(thePattern, std::move(apCompiled)).first;
+    }
+    CompiledPattern& aCompiled = *anIt->second;
+    if (theTextLength <= theBacktrackingLimit)
+        return aCompiled.itsBacktracking;
+#if defined(__GLIBCXX__)
+    if (!aCompiled.itsLinear)
+        aCompiled.itsLinear =
+            compile(thePattern, std::regex::ECMAScript | std::regex_constants::__polynomial);
+    return *aCompiled.itsLinear;
+#else
+    return aCompiled.itsBacktracking;
+#endif
+}
+
+bool matchWhole(const std::string& thePattern, const std::string& theText, std::smatch& theMatch) {
+    const std::regex& aRegex = patternFor(thePattern, theText.size());
+    try {
+        return std::regex_match(theText, theMatch, aRegex);
+    } catch (const std::regex_error& anError) {
+        throw Error("Could not match the regular expression: " + thePattern + " (" +
+                    anError.what() + ")");
+    }
+}
+
+std::istream*& confirmInput() {
+    static std::istream* theInput = nullptr;
+    return theInput;
+}
+
+// "(\"<byte>\" 0x<hex>)"; a missing byte (text ended) is shown as an empty text with 0x00.
+std::string byteReport(std::optional<unsigned char> theByte) {
+    static constexpr char theDigits[] = "0123456789abcdef";
+    std::string aText = "(\"";
+    if (theByte)
+        aText += static_cast<char>(*theByte);
+    unsigned char aValue = theByte.value_or(0);
+    aText += "\" 0x";
+    aText += theDigits[aValue >> 4];
+    aText += theDigits[aValue & 0x0f];
+    aText += ")";
+    return aText;
+}
+
+} // namespace
+
+std::pair<std::string, std::string> splitFirst(std::string_view theText, char theDelimiter) {
+    bool anInsideQuotes = false;
+    for (std::size_t aPos = 0; aPos < theText.size(); ++aPos) {
+        char aChar = theText[aPos];
+        if (aChar == '"')
+            anInsideQuotes = !anInsideQuotes;
+        else if (aChar == theDelimiter && !anInsideQuotes)
+            return {std::string(theText.substr(0, aPos)), std::string(theText.substr(aPos + 1))};
+    }
+    if (anInsideQuotes)
+        throw Error("Unclosed quote: " + std::string(theText));
+    return {std::string(theText), std::string()};
+}
+
+std::vector<std::string> splitAll(std::string_view theText, char theDelimiter) {
+    std::vector<std::string> aParts;
+    std::string aRest(theText);
+    while (!aRest.empty()) {
+        auto [aHead, aTail] = splitFirst(aRest, theDelimiter);
+        aParts.push_back(std::move(aHead));
+        aRest = std::move(aTail);
+    }
+    return aParts;
+}
+
+std::string rightTrim(std::string_view theText) {
+    std::size_t anEnd = theText.find_last_not_of(" \n\r\t");
+    if (anEnd == std::string_view::npos)
+        return {};
+    return std::string(theText.substr(0, anEnd + 1));
+}
+
+std::string regexEscape(std::string_view theText) {
+    std::string anEscaped;
+    anEscaped.reserve(theText.size() + 8);
+    for (char aChar : theText) {
+        if (aChar == '\\' || aChar == '.' || aChar == '(' || aChar == ')')
+            anEscaped += '\\';
+        anEscaped += aChar;
+    }
+    return anEscaped;
+}
+
+bool regexTest(const std::string& thePattern, const std::string& theText) {
+    std::smatch aMatch;
+    return matchWhole(thePattern, theText, aMatch);
+}
+
+std::string regexGroup(const std::string& thePattern, const std::string& theText, int thePosition) {
+    if (thePosition < 1)
+        throw Error("Invalid position");
+    std::smatch aMatch;
+    if (!matchWhole(thePattern, theText, aMatch))
+        throw Error("String: " + theText + " does not match.");
+    if (static_cast<std::size_t>(thePosition) >= aMatch.size())
+        throw Error("Invalid position");
+    return aMatch[thePosition].str();
+}
+
+std::string utf8ToLatin1(std::string_view theBytes) {
+    std::string aResult;
+    aResult.reserve(theBytes.size());
+    for (std::size_t aPos = 0; aPos < theBytes.size(); ++aPos) {
+        auto aByte = static_cast<unsigned char>(theBytes[aPos]);
+        if (aByte < 0x80) {
+            aResult += static_cast<char>(aByte);
+        } else if ((aByte & 0xe0) == 0xc0) {
+            ++aPos;
+            if (aPos == theBytes.size())
+                throw Error("Invalid second UTF-8 byte " + byteReport(std::nullopt));
+            auto aSecond = static_cast<unsigned char>(theBytes[aPos]);
+            if ((aSecond & 0xc0) != 0x80)
+                throw Error("Invalid second UTF-8 byte " + byteReport(aSecond));
+            aResult += static_cast<char>(((aByte & 0x03) << 6) | (aSecond & 0x3f));
+        } else {
+            throw Error("Invalid UTF-8 start byte " + byteReport(aByte));
+        }
+    }
+    return aResult;
+}
+
+bool confirm(std::string_view theQuestion, bool theDefaultYes) {
+    console::say(theQuestion);
+    console::say(theDefaultYes ? " (Y/n): " : " (y/N): ");
+    console::out().flush();
+    std::istream& anInput = confirmInput() ? *confirmInput() : std::cin;
+    int aChar = anInput.get();
+    if (aChar != '\n' && aChar != std::istream::traits_type::eof())
+        anInput.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    if (aChar == '\n')
+        return theDefaultYes;
+    return aChar == 'Y' || aChar == 'y';
+}
+
+void setConfirmInputForTests(std::istream* theInput) {
+    confirmInput() = theInput;
+}
+
+std::string htmlPage(std::string_view theTitle, std::string_view theBody) {
+    std::string aPage = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>\n";
+    aPage += theTitle;
+    aPage += "\n</title>\n<style type=\"text/css\">\n<!--\nli {margin-bottom: 8px;}\npre "
+             "{margin-bottom: 0;}\n//-->\n</style>\n</head>\n<body>\n";
+    aPage += theBody;
+    aPage += "\n</body>\n</html>";
+
+    static constexpr std::string_view theItemTag = "<li>";
+    std::string aFiltered;
+    aFiltered.reserve(aPage.size());
+    std::size_t aPos = 0;
+    while (aPos < aPage.size()) {
+        std::size_t aTag = aPage.find(theItemTag, aPos);
+        if (aTag == std::string::npos) {
+            aFiltered.append(aPage, aPos, std::string::npos);
+            break;
+        }
+        aFiltered.append(aPage, aPos, aTag + theItemTag.size() - aPos);
+        aPos = aTag + theItemTag.size();
+        while (aPos < aPage.size() && aPage[aPos] >= '0' && aPage[aPos] <= '9')
+            ++aPos;
+        if (aPos < aPage.size() && (aPage[aPos] == ')' || aPage[aPos] == '*'))
+            ++aPos;
+    }
+    return aFiltered;
+}
+
+} // namespace RepositoryAccess::utils

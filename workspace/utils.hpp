@@ -1,0 +1,57 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// Small text functions shared across the program: quote-aware splitting, trimming, regular
+// expressions, UTF-8 to Latin-1, the yes/no prompt and the HTML page frame of the help output.
+namespace RepositoryAccess::utils {
+
+// Splits at the first delimiter outside double quotes into the part before and the part after it
+// (the delimiter is dropped, quotes stay). Without such a delimiter the head is the whole text and
+// the tail empty. Throws "Unclosed quote: <text>" when the scan ends inside quotes.
+std::pair<std::string, std::string> splitFirst(std::string_view theText, char theDelimiter);
+
+// Splits the text into all pieces between unquoted delimiters by repeating splitFirst() on the
+// tail until it is empty: "a..b" gives a, "", b; a trailing delimiter adds nothing; "" gives none.
+std::vector<std::string> splitAll(std::string_view theText, char theDelimiter);
+
+// Removes trailing blanks, line feeds, carriage returns and tabs; leading ones stay.
+std::string rightTrim(std::string_view theText);
+
+// Puts a backslash before each backslash, dot and parenthesis so that a directory name can be
+// embedded in a pattern.
+std::string regexEscape(std::string_view theText);
+
+// True when the pattern matches the whole text. Each distinct pattern is compiled once per
+// process. Throws when the pattern is not a valid regular expression.
+bool regexTest(const std::string& thePattern, const std::string& theText);
+
+// Matches the whole text and returns group thePosition (1 is the first group). Throws "Invalid
+// position" for a position below 1 or beyond the pattern's groups, and "String: <text> does not
+// match." when the text does not match.
+std::string regexGroup(const std::string& thePattern, const std::string& theText, int thePosition);
+
+// Converts UTF-8 bytes to Latin-1: ASCII is copied, two-byte sequences give one byte (right for
+// code points up to U+00FF). Throws "Invalid second UTF-8 byte (...)" or "Invalid UTF-8 start
+// byte (...)" naming the offending byte and its hexadecimal value; a two-byte start at the very
+// end fails as a second byte shown as "" and 0x00.
+std::string utf8ToLatin1(std::string_view theBytes);
+
+// Asks a yes/no question on the console (the question with " (Y/n): " or " (y/N): ") and reads
+// one character: Enter gives the default, "Y" or "y" yes, anything else (end of input included)
+// no. The rest of the input line is discarded.
+bool confirm(std::string_view theQuestion, bool theDefaultYes);
+
+// Makes confirm() read from theInput instead of standard input; nullptr restores standard input.
+// For tests; the stream must outlive its use.
+void setConfirmInputForTests(std::istream* theInput);
+
+// The complete HTML page around a help text: fixed frame with title and style sheet, the body, and
+// the plain-text list numbering ("1)", "*") removed behind every "<li>".
+std::string htmlPage(std::string_view theTitle, std::string_view theBody);
+
+} // namespace RepositoryAccess::utils
