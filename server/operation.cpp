@@ -62,7 +62,8 @@ ObjectKey readObjectKey(const json::JsonObject& theObject) {
     return {member(theObject, "package"), member(theObject, "name"), member(theObject, "suffix")};
 }
 
-std::vector<ObjectKey> readObjectKeyList(const json::JsonObject& theBody, std::string_view theName) {
+std::vector<ObjectKey> readObjectKeyList(const json::JsonObject& theBody,
+                                         std::string_view theName) {
     std::vector<ObjectKey> aList;
     for (const json::JsonValue& aValue : json::getList(theBody, theName))
         aList.push_back(readObjectKey(json::asObject(aValue)));

@@ -49,7 +49,7 @@ void writeObject(Operation& theOperation) {
     checkObjectName(aKey);
     MetadataRef aMetadata = readMetadata(theOperation.itsBody);
     RepositoryStore& aStore = theOperation.itsStore;
-    if (!aStore.findPackage(aKey.itsPackage))
+    if (!aStore.packageExists(aKey.itsPackage))
         throw EngineError{code::kPackageMissing, "Package does not exist", aKey.itsPackage};
 
     // The new version is based on the version the writer saw; an inactive one is itself based

@@ -76,13 +76,13 @@ void createPackage(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     std::string aName = member(aBody, "package");
     checkPackageName(aName);
-    if (aStore.findPackage(aName))
+    if (aStore.packageExists(aName))
         throw EngineError{code::kPackageExists, "Package exists already", aName};
 
     // Missing ancestors first, from the root down, as plain structural "0" packages.
     std::vector<std::string> aMissing;
     for (std::string aParent = text::parentPackage(aName);
-         !aParent.empty() && !aStore.findPackage(aParent); aParent = text::parentPackage(aParent))
+         !aParent.empty() && !aStore.packageExists(aParent); aParent = text::parentPackage(aParent))
         aMissing.push_back(aParent);
     for (auto anIt = aMissing.rbegin(); anIt != aMissing.rend(); ++anIt) {
         PackageRecord anAncestor;
@@ -115,7 +115,7 @@ void createPackage(Operation& theOperation) {
 void existsPackage(Operation& theOperation) {
     std::string aName = member(theOperation.itsBody, "package");
     theOperation.itsAnswer.setString("exists",
-                                     theOperation.itsStore.findPackage(aName) ? "true" : "false");
+                                     theOperation.itsStore.packageExists(aName) ? "true" : "false");
 }
 
 void listPackages(Operation& theOperation) {

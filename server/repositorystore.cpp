@@ -262,6 +262,12 @@ std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& the
     return readPackage(aQuery);
 }
 
+bool RepositoryStore::packageExists(const std::string& theName) {
+    auto aQuery = itsDatabase.query("SELECT 1 FROM packages WHERE name = ?");
+    aQuery.bind(1, theName);
+    return aQuery.step();
+}
+
 std::vector<PackageRecord> RepositoryStore::listPackages() {
     std::vector<PackageRecord> aList;
     auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +

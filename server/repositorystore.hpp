@@ -102,6 +102,7 @@ public:
 
     // Packages; itsContent of the results is computed.
     std::optional<PackageRecord> findPackage(const std::string& theName);
+    bool packageExists(const std::string& theName);
     std::vector<PackageRecord> listPackages();
     void insertPackage(const PackageRecord& thePackage);
     void updatePackage(const PackageRecord& thePackage);
