@@ -1,0 +1,125 @@
+#include "dbclient/embeddedconnection.hpp"
+
+#include "dbclient/embeddedstatements.hpp"
+#include "dbclient/keystore.hpp"
+#include "server/engine.hpp"
+#include "server/enginetext.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace RepositoryAccess::dbclient {
+
+namespace {
+
+constexpr std::string_view kFilePrefix = "file:";
+
+// The connect properties that ask for TLS, which a local file cannot use.
+const char* const kTlsProperties[] = {"ENCRYPT",       "sslCryptoProvider",
+                                      "sslKeyStore",   "sslKeyStorePassword",
+                                      "sslTrustStore", "sslValidateCertificate"};
+
+template <class T> void release(std::vector<std::unique_ptr<T>>& theOwned, T* theItem) {
+    auto anIt = std::find_if(theOwned.begin(), theOwned.end(),
+                             [&](const auto& theEntry) { return theEntry.get() == theItem; });
+    if (anIt != theOwned.end())
+        theOwned.erase(anIt);
+}
+
+} // namespace
+
+EmbeddedConnection::EmbeddedConnection() = default;
+EmbeddedConnection::~EmbeddedConnection() = default;
+
+ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
+                                       const std::string& theDatabase, const std::string& theUser,
+                                       const std::string& thePassword, StringEncoding,
+                                       const ConnectProperties& theProperties) {
+    itsError.clear();
+    close();
+    std::string aHost = theServerNode;
+    std::string aUser = theUser;
+    std::string aPassword = thePassword;
+    try {
+        if (const std::string* aKey = theProperties.getProperty("KEY")) {
+            KeyStore aStore = KeyStore::forCurrentUser();
+            auto anEntry = aStore.find(*aKey);
+            if (!anEntry) {
+                itsError.set(embeddedcode::kConnectFailed, "Key \"" + *aKey +
+                                                               "\" not found in the key store \"" +
+                                                               aStore.filePath() + "\"");
+                return ReturnCode::Error;
+            }
+            aHost = anEntry->itsHost;
+            aUser = anEntry->itsUser;
+            aPassword = anEntry->itsPassword;
+        }
+        if (aHost.rfind(kFilePrefix, 0) != 0 || aHost.size() == kFilePrefix.size()) {
+            itsError.set(embeddedcode::kConnectFailed,
+                         "Cannot connect to host \"" + aHost +
+                             "\": this client reaches only the embedded repository, whose host "
+                             "is written file:PATH (for example file:repo.db)");
+            return ReturnCode::Error;
+        }
+        std::filesystem::path aPath(aHost.substr(kFilePrefix.size()));
+        auto anEngine = std::make_unique<server::Engine>(std::filesystem::absolute(aPath).string());
+        aUser = server::text::upper(aUser);
+        if (!anEngine->authenticate(aUser, aPassword)) {
+            itsError.set(embeddedcode::kAuthenticationFailed,
+                         "Authentication failed: unknown user or wrong password");
+            return ReturnCode::Error;
+        }
+        std::string aDatabase = theDatabase;
+        if (const std::string* aName = theProperties.getProperty("DATABASENAME"))
+            aDatabase = *aName;
+        std::string aHeld = anEngine->setting("database_name").value_or("");
+        if (!aDatabase.empty() && aDatabase != aHeld) {
+            itsError.set(embeddedcode::kConnectFailed,
+                         "Database \"" + aDatabase + "\" not found; the repository file holds \"" +
+                             aHeld + "\"");
+            return ReturnCode::Error;
+        }
+        itsEngine = std::move(anEngine);
+        itsUser = aUser;
+    } catch (const std::exception& anError) {
+        // Storage failures (a missing or damaged file) and key-store refusals end the connect.
+        itsError.set(embeddedcode::kConnectFailed, anError.what());
+        return ReturnCode::Error;
+    }
+    for (const char* aProperty : kTlsProperties)
+        if (theProperties.getProperty(aProperty)) {
+            itsError.set(embeddedcode::kEncryptionIgnored,
+                         "Encryption does not apply to a local repository (" + aHost +
+                             "); the TLS settings are ignored");
+            return ReturnCode::SuccessWithInfo;
+        }
+    return ReturnCode::Ok;
+}
+
+ReturnCode EmbeddedConnection::close() {
+    itsStatements.clear();
+    itsPreparedStatements.clear();
+    itsEngine.reset();
+    itsUser.clear();
+    return ReturnCode::Ok;
+}
+
+Statement* EmbeddedConnection::createStatement() {
+    itsStatements.push_back(std::make_unique<EmbeddedStatement>(*this));
+    return itsStatements.back().get();
+}
+
+PreparedStatement* EmbeddedConnection::createPreparedStatement() {
+    itsPreparedStatements.push_back(std::make_unique<EmbeddedPreparedStatement>(*this));
+    return itsPreparedStatements.back().get();
+}
+
+void EmbeddedConnection::releaseStatement(Statement* theStatement) {
+    release(itsStatements, theStatement);
+}
+
+void EmbeddedConnection::releaseStatement(PreparedStatement* theStatement) {
+    release(itsPreparedStatements, theStatement);
+}
+
+} // namespace RepositoryAccess::dbclient

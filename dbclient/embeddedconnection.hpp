@@ -1,0 +1,55 @@
+#pragma once
+
+#include "dbclient/dbclient.hpp"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace RepositoryAccess::server {
+class Engine;
+}
+
+namespace RepositoryAccess::dbclient {
+
+// Error codes the embedded backend reports in its error holders.
+namespace embeddedcode {
+inline constexpr int kConnectFailed = 10;
+inline constexpr int kAuthenticationFailed = 414;
+inline constexpr int kNotConnected = 11;
+inline constexpr int kUnsupportedStatement = 257;
+inline constexpr int kInvalidParameter = 258;
+inline constexpr int kEngineFailure = 600;
+inline constexpr int kEncryptionIgnored = 1;
+} // namespace embeddedcode
+
+// The connection to the embedded repository: a host "file:PATH" names a repository file (a
+// relative PATH is taken from the current directory). It answers the three monitoring queries
+// of the client and the repository call, whose output behaves like a 1,024-byte output
+// parameter of a database server; every other SQL text is "unsupported statement".
+class EmbeddedConnection : public Connection {
+public:
+    EmbeddedConnection();
+    ~EmbeddedConnection() override;
+
+    ReturnCode connect(const std::string& theServerNode, const std::string& theDatabase,
+                       const std::string& theUser, const std::string& thePassword,
+                       StringEncoding theEncoding, const ConnectProperties& theProperties) override;
+    ReturnCode close() override;
+    Statement* createStatement() override;
+    PreparedStatement* createPreparedStatement() override;
+    void releaseStatement(Statement* theStatement) override;
+    void releaseStatement(PreparedStatement* theStatement) override;
+
+    // For the statements: the engine (nullptr while not connected) and the connected user.
+    server::Engine* engine() { return itsEngine.get(); }
+    const std::string& user() const { return itsUser; }
+
+private:
+    std::unique_ptr<server::Engine> itsEngine;
+    std::string itsUser;
+    std::vector<std::unique_ptr<Statement>> itsStatements;
+    std::vector<std::unique_ptr<PreparedStatement>> itsPreparedStatements;
+};
+
+} // namespace RepositoryAccess::dbclient

@@ -1,0 +1,217 @@
+#include "dbclient/embeddedstatements.hpp"
+
+#include "dbclient/embeddedconnection.hpp"
+#include "server/engine.hpp"
+
+#include <charconv>
+#include <cstring>
+
+namespace RepositoryAccess::dbclient {
+
+namespace {
+
+const std::string kFeatureQuery =
+    "select feature_version from \"PUBLIC\".\"M_FEATURES\" where component_name='REPOSITORY' "
+    "and feature_name='API'";
+const std::string kDatabaseQuery = "select database_name from \"PUBLIC\".\"M_DATABASE\"";
+const std::string kConnectionQuery = "select user_name from \"PUBLIC\".\"M_CONNECTIONS\" where "
+                                     "own='TRUE' and connection_status='RUNNING'";
+const std::string kRepositoryCall = "{CALL SYS.REPOSITORY_REST(?, ?)}";
+const char* const kUnsupported = "unsupported statement";
+const char* const kNotConnected = "Not connected to a repository";
+
+} // namespace
+
+std::string normaliseSql(const std::string& theSql) {
+    std::string aResult;
+    bool aBlank = false;
+    for (char aChar : theSql) {
+        if (aChar == ' ' || aChar == '\t' || aChar == '\n' || aChar == '\r') {
+            aBlank = true;
+            continue;
+        }
+        if (aBlank && !aResult.empty())
+            aResult += ' ';
+        aBlank = false;
+        aResult += aChar;
+    }
+    return aResult;
+}
+
+EmbeddedResultSet::EmbeddedResultSet(std::vector<std::vector<Value>> theRows)
+    : itsRows(std::move(theRows)) {}
+
+ReturnCode EmbeddedResultSet::next() {
+    if (itsNext >= itsRows.size())
+        return ReturnCode::NoData;
+    ++itsNext;
+    return ReturnCode::Ok;
+}
+
+ReturnCode EmbeddedResultSet::getObject(int theColumn, HostType theType, void* theBuffer,
+                                        std::int64_t* theLength, std::int64_t theBufferSize,
+                                        bool theTerminate) {
+    if (itsNext == 0 || theColumn < 1 || theBuffer == nullptr ||
+        static_cast<std::size_t>(theColumn) > itsRows[itsNext - 1].size())
+        return ReturnCode::Error;
+    const Value& aValue = itsRows[itsNext - 1][static_cast<std::size_t>(theColumn - 1)];
+    if (theType == HostType::Int64) {
+        const std::int64_t* aNumber = std::get_if<std::int64_t>(&aValue);
+        if (aNumber == nullptr || theBufferSize < 8)
+            return ReturnCode::Error;
+        std::memcpy(theBuffer, aNumber, sizeof *aNumber);
+        if (theLength)
+            *theLength = 8;
+        return ReturnCode::Ok;
+    }
+    std::string aText = std::holds_alternative<std::string>(aValue)
+                            ? std::get<std::string>(aValue)
+                            : std::to_string(std::get<std::int64_t>(aValue));
+    if (theLength)
+        *theLength = static_cast<std::int64_t>(aText.size());
+    std::int64_t aRoom = theBufferSize - (theTerminate ? 1 : 0);
+    if (aRoom < 0)
+        return ReturnCode::Error;
+    std::size_t aCopy = std::min(aText.size(), static_cast<std::size_t>(aRoom));
+    std::memcpy(theBuffer, aText.data(), aCopy);
+    if (theTerminate)
+        static_cast<char*>(theBuffer)[aCopy] = '\0';
+    return aCopy < aText.size() ? ReturnCode::DataTruncated : ReturnCode::Ok;
+}
+
+EmbeddedStatement::EmbeddedStatement(EmbeddedConnection& theConnection)
+    : itsConnection(theConnection) {}
+
+ReturnCode EmbeddedStatement::execute(const std::string& theSql) {
+    itsError.clear();
+    itsResultSet.reset();
+    server::Engine* anEngine = itsConnection.engine();
+    if (anEngine == nullptr) {
+        itsError.set(embeddedcode::kNotConnected, kNotConnected);
+        return ReturnCode::Error;
+    }
+    std::string aSql = normaliseSql(theSql);
+    std::vector<std::vector<EmbeddedResultSet::Value>> aRows;
+    try {
+        if (aSql == kFeatureQuery) {
+            std::string aVersion = anEngine->setting("api_version").value_or("none");
+            std::int64_t aNumber = 0;
+            auto [anEnd, anError] =
+                std::from_chars(aVersion.data(), aVersion.data() + aVersion.size(), aNumber);
+            if (anError == std::errc() && anEnd == aVersion.data() + aVersion.size())
+                aRows.push_back({aNumber});
+        } else if (aSql == kDatabaseQuery) {
+            aRows.push_back({anEngine->setting("database_name").value_or("")});
+        } else if (aSql == kConnectionQuery) {
+            aRows.push_back({itsConnection.user()});
+        } else {
+            itsError.set(embeddedcode::kUnsupportedStatement, kUnsupported);
+            return ReturnCode::Error;
+        }
+    } catch (const std::exception& anError) {
+        itsError.set(embeddedcode::kEngineFailure, anError.what());
+        return ReturnCode::Error;
+    }
+    itsResultSet.emplace(std::move(aRows));
+    return ReturnCode::Ok;
+}
+
+ResultSet* EmbeddedStatement::getResultSet() {
+    return itsResultSet ? &*itsResultSet : nullptr;
+}
+
+EmbeddedPreparedStatement::EmbeddedPreparedStatement(EmbeddedConnection& theConnection)
+    : itsConnection(theConnection) {}
+
+ReturnCode EmbeddedPreparedStatement::prepare(const std::string& theSql) {
+    itsError.clear();
+    itsPrepared = false;
+    if (itsConnection.engine() == nullptr) {
+        itsError.set(embeddedcode::kNotConnected, kNotConnected);
+        return ReturnCode::Error;
+    }
+    if (normaliseSql(theSql) != kRepositoryCall) {
+        itsError.set(embeddedcode::kUnsupportedStatement, kUnsupported);
+        return ReturnCode::Error;
+    }
+    itsPrepared = true;
+    return ReturnCode::Ok;
+}
+
+ParameterMetaData* EmbeddedPreparedStatement::getParameterMetaData() {
+    return itsPrepared ? static_cast<ParameterMetaData*>(this) : nullptr;
+}
+
+ParameterMode EmbeddedPreparedStatement::getParameterMode(int theIndex) const {
+    return theIndex == 1   ? ParameterMode::In
+           : theIndex == 2 ? ParameterMode::Out
+                           : ParameterMode::Unknown;
+}
+
+ReturnCode EmbeddedPreparedStatement::bindParameter(int theIndex, HostType theType, void* theBuffer,
+                                                    std::int64_t* theLength,
+                                                    std::int64_t theBufferSize, bool) {
+    itsError.clear();
+    if (!itsPrepared || (theIndex != 1 && theIndex != 2) || theType != HostType::Binary ||
+        theLength == nullptr || theBufferSize < 0 || (theBuffer == nullptr && theBufferSize > 0)) {
+        itsError.set(embeddedcode::kInvalidParameter,
+                     "Invalid binding of parameter " + std::to_string(theIndex) +
+                         ": the repository call takes two binary parameters");
+        return ReturnCode::Error;
+    }
+    (theIndex == 1 ? itsInput : itsOutput) = {theBuffer, theLength, theBufferSize};
+    return ReturnCode::Ok;
+}
+
+ReturnCode EmbeddedPreparedStatement::execute() {
+    itsError.clear();
+    itsResponse.reset();
+    server::Engine* anEngine = itsConnection.engine();
+    if (!itsPrepared || anEngine == nullptr || itsInput.itsLength == nullptr ||
+        itsOutput.itsLength == nullptr) {
+        itsError.set(embeddedcode::kInvalidParameter,
+                     "The repository call needs both parameters bound before it runs");
+        return ReturnCode::Error;
+    }
+    std::int64_t anInputSize = *itsInput.itsLength;
+    if (anInputSize < 0 || anInputSize > itsInput.itsBufferSize) {
+        itsError.set(embeddedcode::kInvalidParameter,
+                     "Invalid length of parameter 1: " + std::to_string(anInputSize));
+        return ReturnCode::Error;
+    }
+    try {
+        itsResponse = anEngine->call(itsConnection.user(),
+                                     std::string_view(static_cast<const char*>(itsInput.itsBuffer),
+                                                      static_cast<std::size_t>(anInputSize)));
+    } catch (const std::exception& anError) {
+        itsError.set(embeddedcode::kEngineFailure, anError.what());
+        return ReturnCode::Error;
+    }
+    const std::int64_t aSize = static_cast<std::int64_t>(itsResponse->size());
+    *itsOutput.itsLength = aSize;
+    std::size_t aCopy = static_cast<std::size_t>(std::min(aSize, itsOutput.itsBufferSize));
+    if (aCopy > 0)
+        std::memcpy(itsOutput.itsBuffer, itsResponse->data(), aCopy);
+    return aSize > itsOutput.itsBufferSize ? ReturnCode::DataTruncated : ReturnCode::Ok;
+}
+
+ReturnCode EmbeddedPreparedStatement::getObject(int theIndex, HostType theType, void* theBuffer,
+                                                std::int64_t* theLength, std::int64_t theBufferSize,
+                                                bool) {
+    itsError.clear();
+    if (theIndex != 2 || theType != HostType::Binary || !itsResponse || theBufferSize < 0 ||
+        (theBuffer == nullptr && theBufferSize > 0)) {
+        itsError.set(embeddedcode::kInvalidParameter,
+                     "Only the binary output parameter 2 of an executed call can be fetched");
+        return ReturnCode::Error;
+    }
+    const std::int64_t aSize = static_cast<std::int64_t>(itsResponse->size());
+    if (theLength)
+        *theLength = aSize;
+    std::size_t aCopy = static_cast<std::size_t>(std::min(aSize, theBufferSize));
+    if (aCopy > 0)
+        std::memcpy(theBuffer, itsResponse->data(), aCopy);
+    return aSize > theBufferSize ? ReturnCode::DataTruncated : ReturnCode::Ok;
+}
+
+} // namespace RepositoryAccess::dbclient

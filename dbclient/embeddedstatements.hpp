@@ -1,0 +1,74 @@
+#pragma once
+
+#include "dbclient/dbclient.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace RepositoryAccess::dbclient {
+
+class EmbeddedConnection;
+
+// The rows of one monitoring query, held in memory.
+class EmbeddedResultSet : public ResultSet {
+public:
+    using Value = std::variant<std::int64_t, std::string>;
+    explicit EmbeddedResultSet(std::vector<std::vector<Value>> theRows);
+
+    ReturnCode next() override;
+    ReturnCode getObject(int theColumn, HostType theType, void* theBuffer, std::int64_t* theLength,
+                         std::int64_t theBufferSize, bool theTerminate = true) override;
+
+private:
+    std::vector<std::vector<Value>> itsRows;
+    std::size_t itsNext = 0; // the current row is itsNext - 1
+};
+
+// A statement of the embedded repository: only the three monitoring queries.
+class EmbeddedStatement : public Statement {
+public:
+    explicit EmbeddedStatement(EmbeddedConnection& theConnection);
+    ReturnCode execute(const std::string& theSql) override;
+    ResultSet* getResultSet() override;
+
+private:
+    EmbeddedConnection& itsConnection;
+    std::optional<EmbeddedResultSet> itsResultSet;
+};
+
+// A prepared statement of the embedded repository: only the repository call, with one binary
+// input and one binary output parameter.
+class EmbeddedPreparedStatement : public PreparedStatement, private ParameterMetaData {
+public:
+    explicit EmbeddedPreparedStatement(EmbeddedConnection& theConnection);
+    ReturnCode prepare(const std::string& theSql) override;
+    ParameterMetaData* getParameterMetaData() override;
+    ReturnCode bindParameter(int theIndex, HostType theType, void* theBuffer,
+                             std::int64_t* theLength, std::int64_t theBufferSize,
+                             bool theTerminate = false) override;
+    ReturnCode execute() override;
+    ReturnCode getObject(int theIndex, HostType theType, void* theBuffer, std::int64_t* theLength,
+                         std::int64_t theBufferSize, bool theTerminate = false) override;
+
+private:
+    int getParameterCount() const override { return 2; }
+    ParameterMode getParameterMode(int theIndex) const override;
+
+    struct Binding {
+        void* itsBuffer = nullptr;
+        std::int64_t* itsLength = nullptr;
+        std::int64_t itsBufferSize = 0;
+    };
+    EmbeddedConnection& itsConnection;
+    bool itsPrepared = false;
+    Binding itsInput, itsOutput;
+    std::optional<std::string> itsResponse;
+};
+
+// SQL text with white-space runs collapsed to one blank and trimmed, for comparisons.
+std::string normaliseSql(const std::string& theSql);
+
+} // namespace RepositoryAccess::dbclient

@@ -1,0 +1,159 @@
+#include "dbclient/keystore.hpp"
+
+#include "front/error.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace RepositoryAccess::dbclient {
+
+namespace {
+
+constexpr const char* kHeader = "# zevuserstore keys 1";
+
+std::string escapeField(const std::string& theText) {
+    std::string aResult;
+    for (char aChar : theText) {
+        if (aChar == '\\')
+            aResult += "\\\\";
+        else if (aChar == '\t')
+            aResult += "\\t";
+        else if (aChar == '\n')
+            aResult += "\\n";
+        else
+            aResult += aChar;
+    }
+    return aResult;
+}
+
+std::vector<std::string> splitFields(const std::string& theLine) {
+    std::vector<std::string> aFields(1);
+    for (std::size_t i = 0; i < theLine.size(); ++i) {
+        char aChar = theLine[i];
+        if (aChar == '\t') {
+            aFields.emplace_back();
+        } else if (aChar == '\\' && i + 1 < theLine.size()) {
+            char aNext = theLine[++i];
+            aFields.back() += aNext == 't' ? '\t' : aNext == 'n' ? '\n' : aNext;
+        } else {
+            aFields.back() += aChar;
+        }
+    }
+    return aFields;
+}
+
+std::string modeText(mode_t theMode) {
+    char aBuffer[8];
+    std::snprintf(aBuffer, sizeof aBuffer, "%04o", static_cast<unsigned>(theMode & 07777));
+    return aBuffer;
+}
+
+std::string systemError(const std::string& theWhat) {
+    return theWhat + " (System error code: " + std::to_string(errno) + ")";
+}
+
+} // namespace
+
+KeyStore KeyStore::forCurrentUser() {
+    const char* aHome = std::getenv("ZEVUSERSTORE_HOME");
+    if (aHome != nullptr && *aHome != '\0')
+        return KeyStore(aHome);
+    const char* aUserHome = std::getenv("HOME");
+    return KeyStore(std::string(aUserHome ? aUserHome : ".") + "/.zevuserstore");
+}
+
+KeyStore::KeyStore(std::string theDirectory)
+    : itsDirectory(std::move(theDirectory)), itsFilePath(itsDirectory + "/keys") {}
+
+std::vector<KeyEntry> KeyStore::load() const {
+    int aFile = ::open(itsFilePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (aFile < 0) {
+        if (errno == ENOENT)
+            return {};
+        throw Error(systemError("Could not open the key store \"" + itsFilePath + "\""));
+    }
+    struct stat aStat;
+    if (::fstat(aFile, &aStat) != 0) {
+        ::close(aFile);
+        throw Error(systemError("Could not read the key store \"" + itsFilePath + "\""));
+    }
+    if ((aStat.st_mode & 077) != 0) {
+        ::close(aFile);
+        throw Error("The key store \"" + itsFilePath + "\" has mode " + modeText(aStat.st_mode) +
+                    " and can be read by other users; restrict it with: chmod 600 \"" +
+                    itsFilePath + "\"");
+    }
+    std::string aText;
+    char aBuffer[4096];
+    ssize_t aCount;
+    while ((aCount = ::read(aFile, aBuffer, sizeof aBuffer)) > 0)
+        aText.append(aBuffer, static_cast<std::size_t>(aCount));
+    int aReadErrno = errno;
+    ::close(aFile);
+    if (aCount < 0) {
+        errno = aReadErrno;
+        throw Error(systemError("Could not read the key store \"" + itsFilePath + "\""));
+    }
+
+    std::vector<KeyEntry> anEntries;
+    std::size_t aStart = 0;
+    while (aStart < aText.size()) {
+        std::size_t anEnd = aText.find('\n', aStart);
+        if (anEnd == std::string::npos)
+            anEnd = aText.size();
+        std::string aLine = aText.substr(aStart, anEnd - aStart);
+        aStart = anEnd + 1;
+        if (aLine.empty() || aLine[0] == '#')
+            continue;
+        std::vector<std::string> aFields = splitFields(aLine);
+        if (aFields.size() != 4)
+            throw Error("The key store \"" + itsFilePath + "\" is damaged: line \"" + aFields[0] +
+                        "\" does not have four fields");
+        anEntries.push_back({aFields[0], aFields[1], aFields[2], aFields[3]});
+    }
+    return anEntries;
+}
+
+std::optional<KeyEntry> KeyStore::find(const std::string& theKey) const {
+    for (KeyEntry& anEntry : load())
+        if (anEntry.itsKey == theKey)
+            return std::move(anEntry);
+    return std::nullopt;
+}
+
+void KeyStore::save(const std::vector<KeyEntry>& theEntries) const {
+    if (::mkdir(itsDirectory.c_str(), 0700) != 0 && errno != EEXIST)
+        throw Error(
+            systemError("Could not create the key store directory \"" + itsDirectory + "\""));
+    std::string aText = std::string(kHeader) + "\n";
+    for (const KeyEntry& anEntry : theEntries)
+        aText += escapeField(anEntry.itsKey) + "\t" + escapeField(anEntry.itsHost) + "\t" +
+                 escapeField(anEntry.itsUser) + "\t" + escapeField(anEntry.itsPassword) + "\n";
+
+    std::string aTemporary = itsFilePath + ".tmp." + std::to_string(::getpid());
+    int aFile = ::open(aTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (aFile < 0)
+        throw Error(systemError("Could not write the key store \"" + aTemporary + "\""));
+    std::size_t aWritten = 0;
+    bool anOk = true;
+    while (anOk && aWritten < aText.size()) {
+        ssize_t aCount = ::write(aFile, aText.data() + aWritten, aText.size() - aWritten);
+        anOk = aCount > 0;
+        if (anOk)
+            aWritten += static_cast<std::size_t>(aCount);
+    }
+    anOk = anOk && ::fsync(aFile) == 0;
+    anOk = ::close(aFile) == 0 && anOk;
+    if (!anOk || ::rename(aTemporary.c_str(), itsFilePath.c_str()) != 0) {
+        std::string aMessage = systemError("Could not write the key store \"" + itsFilePath + "\"");
+        ::unlink(aTemporary.c_str());
+        throw Error(aMessage);
+    }
+}
+
+} // namespace RepositoryAccess::dbclient

@@ -1,0 +1,128 @@
+#include "server/answer.hpp"
+
+#include "repository/json.hpp"
+
+namespace RepositoryAccess::server {
+
+Answer::Answer(std::vector<std::pair<std::string, std::string>> theDefaults)
+    : itsDefaults(std::move(theDefaults)) {}
+
+void Answer::setString(const std::string& theName, std::string_view theValue) {
+    setRaw(theName, quoted(theValue));
+}
+
+void Answer::setRaw(const std::string& theName, std::string theJson) {
+    for (auto& [aName, aValue] : itsMembers)
+        if (aName == theName) {
+            aValue = std::move(theJson);
+            return;
+        }
+    itsMembers.emplace_back(theName, std::move(theJson));
+}
+
+void Answer::setError(std::string theCode, std::string theMessage, std::string theArgument) {
+    itsCode = std::move(theCode);
+    itsMessage = std::move(theMessage);
+    itsArgument = std::move(theArgument);
+}
+
+void Answer::fail(const EngineError& theError) {
+    itsMembers.clear();
+    itsSlots.clear();
+    setError(theError.itsCode, theError.itsMessage, theError.itsArgument);
+}
+
+void Answer::addSlot(std::string theCData, std::string theBData) {
+    itsSlots.push_back({std::move(theCData), std::move(theBData)});
+}
+
+std::string Answer::json() const {
+    std::string aText = "{\"error-code\":" + quoted(itsCode) +
+                        ",\"error-msg\":" + quoted(itsMessage) +
+                        ",\"error-arg\":" + quoted(itsArgument);
+    auto anAppend = [&aText](const std::string& theName, const std::string& theValue) {
+        aText += ",\"" + theName + "\":" + theValue;
+    };
+    for (const auto& [aName, aValue] : itsMembers)
+        anAppend(aName, aValue);
+    for (const auto& [aName, aValue] : itsDefaults) {
+        bool aSet = false;
+        for (const auto& aMember : itsMembers)
+            aSet = aSet || aMember.first == aName;
+        if (!aSet)
+            anAppend(aName, aValue);
+    }
+    return aText + "}";
+}
+
+std::string quoted(std::string_view theText) {
+    return "\"" + json::escapeJson(theText) + "\"";
+}
+
+std::string jsonObject(std::initializer_list<std::pair<std::string_view, std::string>> theMembers) {
+    std::string aText = "{";
+    for (const auto& [aName, aValue] : theMembers) {
+        if (aText.size() > 1)
+            aText += ',';
+        aText += '"';
+        aText += aName;
+        aText += "\":";
+        aText += aValue;
+    }
+    return aText + "}";
+}
+
+std::string jsonList(const std::vector<std::string>& theValues) {
+    std::string aText = "[";
+    for (const auto& aValue : theValues) {
+        if (aText.size() > 1)
+            aText += ',';
+        aText += aValue;
+    }
+    return aText + "]";
+}
+
+std::string objectJson(const ObjectKey& theKey, const std::string& theVersion) {
+    std::string aText = "{\"package\":" + quoted(theKey.itsPackage) +
+                        ",\"name\":" + quoted(theKey.itsName) +
+                        ",\"suffix\":" + quoted(theKey.itsSuffix);
+    if (!theVersion.empty())
+        aText += ",\"version\":" + theVersion;
+    return aText + "}";
+}
+
+std::string historyMetadataJson(const HistoryRecord& theEntry, bool theHistorical) {
+    std::string aText = "{\"edit\":\"true\",\"version_id\":\"" +
+                        std::to_string(theEntry.itsNumber) +
+                        "\",\"activated_at\":" + quoted(theEntry.itsActivatedAt) +
+                        ",\"activated_by\":" + quoted(theEntry.itsActivatedBy);
+    if (theHistorical)
+        aText +=
+            std::string(",\"is_deletion\":\"") + (theEntry.itsIsDeletion ? "true" : "false") + "\"";
+    aText += ",\"object_status\":" + quoted(theEntry.itsObjectStatus) +
+             ",\"change_number\":" + quoted(theEntry.itsChangeNumber) +
+             ",\"released_at\":" + quoted(theEntry.itsReleasedAt) + ",\"type\":\"" +
+             (theHistorical ? "3" : "1") + "\"}";
+    return aText;
+}
+
+std::string inactiveMetadataJson(const InactiveRecord& theVersion) {
+    return "{\"edit\":\"true\",\"version_id\":\"" + std::to_string(theVersion.itsVersionId) +
+           "\",\"last_changed_at\":" + quoted(theVersion.itsLastChangedAt) + ",\"is_deletion\":\"" +
+           (theVersion.itsIsDeletion ? "true" : "false") + "\",\"type\":\"2\"}";
+}
+
+std::string activeVersionJson() {
+    return "{\"versionType\":\"1\"}";
+}
+
+std::string inactiveVersionJson(const std::string& theOwner, const std::string& theWorkspace) {
+    return "{\"versionType\":\"2\",\"owner\":" + quoted(theOwner) +
+           ",\"workspace\":" + quoted(theWorkspace) + "}";
+}
+
+std::string historicalVersionJson(std::int64_t theNumber) {
+    return "{\"versionType\":\"3\",\"versionNr\":\"" + std::to_string(theNumber) + "\"}";
+}
+
+} // namespace RepositoryAccess::server

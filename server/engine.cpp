@@ -1,0 +1,240 @@
+#include "server/engine.hpp"
+
+#include "repository/json.hpp"
+#include "repository/repomessage.hpp"
+#include "server/operation.hpp"
+#include "server/passwordhash.hpp"
+
+#include <limits>
+#include <new>
+
+namespace RepositoryAccess::server {
+
+namespace {
+
+using Defaults = std::vector<std::pair<std::string, std::string>>;
+
+// One request the engine knows: its action and what words, whether it writes, its handler
+// (none: not supported by this repository yet) and the members every answer carries.
+struct RequestRow {
+    const char* itsAction;
+    const char* itsWhat;
+    bool itsWrite;
+    void (*itsHandler)(Operation&);
+    Defaults itsDefaults;
+};
+
+const std::string kEmpty = "\"\"";
+const Defaults kObjectAnswer = {{"metadata", "{}"}, {"version", "{}"}};
+const Defaults kPackageMembers = {{"package", kEmpty},
+                                  {"src_system", kEmpty},
+                                  {"description", kEmpty},
+                                  {"responsible", kEmpty},
+                                  {"orig_lang", kEmpty},
+                                  {"structural", kEmpty},
+                                  {"delivery_unit", kEmpty},
+                                  {"du_vendor", kEmpty},
+                                  {"transportable", kEmpty},
+                                  {"content", kEmpty},
+                                  {"text_collection", kEmpty},
+                                  {"text_status", kEmpty},
+                                  {"text_terminology_domain", kEmpty},
+                                  {"hints_for_translation", kEmpty}};
+
+const std::vector<RequestRow>& requestTable() {
+    static const std::vector<RequestRow> kTable = {
+        // Objects and versions.
+        {"write", "object", true, ops::writeObject, {{"metadata", "{}"}}},
+        {"delete", "object", true, ops::deleteObject, {{"isReverted", kEmpty}}},
+        {"delete", "revertObjects", true, ops::revertObjects, {}},
+        {"pull", "inactiveObjects", true, ops::pullInactiveObjects, {}},
+        {"activate",
+         "objects",
+         true,
+         ops::activateObjects,
+         {{"activationID", kEmpty}, {"checkResults", "[]"}, {"changeID", kEmpty}}},
+        {"read", "object", false, ops::readObject, kObjectAnswer},
+        {"read", "objectMetadata", false, ops::readObjectMetadata, kObjectAnswer},
+        {"read",
+         "objects",
+         false,
+         ops::readObjects,
+         {{"successfulObjects", "[]"}, {"errorObjects", "[]"}}},
+        {"find", "objects", false, ops::findObjects, {{"objects", "[]"}}},
+        {"list", "objects", false, ops::listInactiveObjects, {{"objects", "[]"}}},
+        {"get", "history", false, ops::listHistory, {{"history", "[]"}}},
+        {"get", "numberOfLatestVersion", false, ops::numberOfLatestVersion, {{"version", kEmpty}}},
+        {"exists", "object", false, ops::existsObject, {{"exists", "\"false\""}}},
+        // Packages.
+        {"create", "package", true, ops::createPackage, {}},
+        {"exists", "package", false, ops::existsPackage, {{"exists", "\"false\""}}},
+        {"list", "packages", false, ops::listPackages, {{"packages", "[]"}}},
+        {"list", "rootPackages", false, ops::listRootPackages, {{"rootPackages", "[]"}}},
+        {"read", "package", false, ops::readPackage, kPackageMembers},
+        {"update", "package", true, ops::updatePackage, {}},
+        {"delete", "package", true, ops::deletePackage, {}},
+        // Workspaces and repository facts.
+        {"list", "inactiveWorkspaces", false, ops::listInactiveWorkspaces, {{"workspaces", "[]"}}},
+        {"delete", "inactiveWorkspace", true, ops::deleteInactiveWorkspace, {}},
+        {"get", "dbSchemaVersion", false, ops::dbSchemaVersion, {{"version", kEmpty}}},
+        {"get", "contentVendor", false, ops::contentVendor, {{"contentVendor", kEmpty}}},
+        {"get",
+         "supportedExportVersions",
+         false,
+         ops::supportedExportVersions,
+         {{"minRequiredVersion", kEmpty}, {"maxVersion", kEmpty}}},
+        {"list", "allObjectTypes", false, ops::listAllObjectTypes, {{"objectTypes", "[]"}}},
+        {"get", "changeTrackingStatus", false, ops::changeTrackingStatus, {{"status", kEmpty}}},
+        // Known requests this repository does not support yet.
+        {"create", "deliveryUnit", true, nullptr, {}},
+        {"delete", "deliveryUnit", true, nullptr, {}},
+        {"get", "deliveryUnit", false, nullptr, {{"deliveryUnit", "{}"}}},
+        {"update", "deliveryUnit", true, nullptr, {}},
+        {"exists", "deliveryUnit", false, nullptr, {{"exists", "\"false\""}}},
+        {"get", "allDeliveryUnits", false, nullptr, {{"deliveryUnits", "[]"}}},
+        {"check", "isDeliveryUnitBroken", false, nullptr, {{"exists", "\"false\""}}},
+        {"undeploy", "delivery_unit", true, nullptr, {{"undeploySummary", "{}"}}},
+        {"export", "delivery_unit", false, nullptr, {{"exportSummary", "{}"}}},
+        {"export", "delivery_unit_patch", false, nullptr, {{"exportSummary", "{}"}}},
+        {"export", "languages", false, nullptr, {}},
+        {"import",
+         "file",
+         true,
+         nullptr,
+         {{"activationID", kEmpty}, {"checkResults", "[]"}, {"importSummary", "{}"}}},
+        {"import",
+         "fileList",
+         true,
+         nullptr,
+         {{"activationID", kEmpty}, {"checkResults", "[]"}, {"importSummary", "{}"}}},
+        {"import", "languages", true, nullptr, {{"importLanguageSummary", "{}"}}},
+        {"set", "changeTracking", true, nullptr, {}},
+        {"create", "change", true, nullptr, {{"changeID", kEmpty}}},
+        {"delete", "change", true, nullptr, {}},
+        {"edit", "changeDescription", true, nullptr, {}},
+        {"edit", "contributorComment", true, nullptr, {}},
+        {"add", "changeContributor", true, nullptr, {}},
+        {"remove", "changeContributor", true, nullptr, {}},
+        {"validate", "contribution", true, nullptr, {}},
+        {"release", "change", true, nullptr, {}},
+        {"merge", "changes", true, nullptr, {}},
+        {"move", "changeEntries", true, nullptr, {}},
+        {"find", "changes", false, nullptr, {{"changes", "[]"}}},
+        {"read", "changes", false, nullptr, {{"changes", "[]"}}},
+        {"get", "affectedChanges", false, nullptr, {{"changes", "[]"}}},
+    };
+    return kTable;
+}
+
+const RequestRow* findRow(std::string_view theAction, std::string_view theWhat) {
+    for (const RequestRow& aRow : requestTable())
+        if (theAction == aRow.itsAction && theWhat == aRow.itsWhat)
+            return &aRow;
+    return nullptr;
+}
+
+std::string frameOf(const Answer& theAnswer) {
+    return RepositoryMessage::serializeSlots(theAnswer.json(), theAnswer.slots());
+}
+
+std::string invalidRequest(const std::string& theMessage) {
+    Answer anAnswer({});
+    anAnswer.setError(code::kInvalidRequest, theMessage);
+    return frameOf(anAnswer);
+}
+
+} // namespace
+
+Engine::Engine(const std::string& thePath) : itsStore(thePath) {}
+
+std::string Engine::call(const std::string& theUser, std::string_view theFrame) {
+    // Reading the request: anything wrong here is the sender's fault and answered with 40130.
+    if (theFrame.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return invalidRequest("Invalid request frame: " + std::to_string(theFrame.size()) +
+                              " bytes exceed the largest frame");
+    RepositoryMessage aMessage;
+    json::JsonObject aBody;
+    json::JsonAllocator anAllocator;
+    const RequestRow* aRow = nullptr;
+    try {
+        aMessage =
+            RepositoryMessage::parse(theFrame.data(), static_cast<std::int32_t>(theFrame.size()));
+        const std::string& aJson = *aMessage.getJson();
+        if (!json::jsonParse(aJson.data(), aJson.size(), aBody, anAllocator))
+            return invalidRequest("Invalid request: the JSON text cannot be parsed");
+        std::string anAction = json::getString(aBody, "action");
+        std::string aWhat = json::getString(aBody, "what");
+        aRow = findRow(anAction, aWhat);
+        if (aRow == nullptr)
+            return invalidRequest("Unknown request: action \"" + anAction + "\", what \"" + aWhat +
+                                  "\"");
+    } catch (const Error& anError) {
+        return invalidRequest("Invalid request: " + std::string(anError.what()));
+    }
+
+    Answer anAnswer(aRow->itsDefaults);
+    if (aRow->itsHandler == nullptr) {
+        anAnswer.setError(code::kInvalidRequest, "Request \"" + std::string(aRow->itsAction) + "/" +
+                                                     aRow->itsWhat +
+                                                     "\" is not supported by this repository");
+        return frameOf(anAnswer);
+    }
+
+    if (aRow->itsWrite)
+        itsStore.beginWrite();
+    else
+        itsStore.beginRead();
+    Operation anOperation{itsStore, aBody, aMessage, theUser, anAnswer};
+    try {
+        aRow->itsHandler(anOperation);
+    } catch (const EngineError& anError) {
+        itsStore.rollback();
+        anAnswer.fail(anError);
+        return frameOf(anAnswer);
+    } catch (const StorageError&) {
+        itsStore.rollback();
+        throw;
+    } catch (const Error& anError) {
+        // A member the request lacks or holds with the wrong type.
+        itsStore.rollback();
+        anAnswer.fail(
+            {code::kInvalidRequest, "Invalid request: " + std::string(anError.what()), {}});
+        return frameOf(anAnswer);
+    } catch (const std::exception& anError) {
+        itsStore.rollback();
+        throw StorageError("Repository engine failure: " + std::string(anError.what()));
+    }
+    if (anAnswer.wantsRollback())
+        itsStore.rollback();
+    else
+        itsStore.commit();
+    return frameOf(anAnswer);
+}
+
+bool Engine::authenticate(const std::string& theUser, std::string_view thePassword) {
+    itsStore.beginRead();
+    std::optional<UserRecord> aUser;
+    try {
+        aUser = itsStore.findUser(theUser);
+    } catch (...) {
+        itsStore.rollback();
+        throw;
+    }
+    itsStore.commit();
+    return aUser && verifyPassword(thePassword, aUser->itsPasswordHash);
+}
+
+std::optional<std::string> Engine::setting(const std::string& theName) {
+    itsStore.beginRead();
+    std::optional<std::string> aValue;
+    try {
+        aValue = itsStore.getSetting(theName);
+    } catch (...) {
+        itsStore.rollback();
+        throw;
+    }
+    itsStore.commit();
+    return aValue;
+}
+
+} // namespace RepositoryAccess::server

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "repository/json.hpp"
+#include "repository/repomessage.hpp"
+#include "server/answer.hpp"
+#include "server/repositorystore.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace RepositoryAccess::server {
+
+// Everything one operation works with: the store inside the request's transaction, the
+// request body and frame, the connected user and the answer being built.
+struct Operation {
+    RepositoryStore& itsStore;
+    const json::JsonObject& itsBody;
+    const RepositoryMessage& itsMessage;
+    const std::string& itsUser;
+    Answer& itsAnswer;
+};
+
+// The session a request works in: 1 active, 2 inactive (owner, workspace), 4 historical.
+struct Session {
+    int itsType = 1;
+    std::string itsOwner, itsWorkspace, itsTimestamp;
+};
+
+// The version a read names: 1 active, 2 inactive (owner, workspace), 3 history number.
+struct VersionRef {
+    int itsType = 1;
+    std::string itsOwner, itsWorkspace;
+    std::int64_t itsNumber = 0;
+};
+
+// The version a writer's metadata names: its type (0 when none) and version id.
+struct MetadataRef {
+    int itsType = 0;
+    std::int64_t itsVersionId = 0;
+};
+
+// Request readers. Missing or malformed members raise Error (answered as 40130), invalid
+// values raise EngineError 40130 with a message naming the member.
+std::string member(const json::JsonObject& theObject, std::string_view theName);
+std::string optionalMember(const json::JsonObject& theObject, std::string_view theName);
+bool flagMember(const json::JsonObject& theObject, std::string_view theName);
+std::int64_t numberText(std::string_view theText, std::string_view theWhat);
+Session readSession(const json::JsonObject& theBody);
+ObjectKey readObjectKey(const json::JsonObject& theObject);
+std::vector<ObjectKey> readObjectKeyList(const json::JsonObject& theBody, std::string_view theName);
+VersionRef readVersion(const json::JsonObject& theObject);
+MetadataRef readMetadata(const json::JsonObject& theBody);
+
+// Requires an inactive session that belongs to the connected user (else 40130 or 40120).
+void requireOwnWorkspace(const Operation& theOperation, const Session& theSession);
+
+// Whether content of objects with theSuffix travels as binary (BDATA).
+bool isBinarySuffix(RepositoryStore& theStore, const std::string& theSuffix);
+
+// Describes an object in messages: package/name.suffix.
+std::string describe(const ObjectKey& theKey);
+
+// Operations, one function per request; grouped by file: opsobjects.cpp, opsreads.cpp,
+// opsactivate.cpp, opspackages.cpp, opsworkspaces.cpp, opsbase.cpp.
+namespace ops {
+void writeObject(Operation& theOperation);
+void deleteObject(Operation& theOperation);
+void revertObjects(Operation& theOperation);
+void pullInactiveObjects(Operation& theOperation);
+void activateObjects(Operation& theOperation);
+void readObject(Operation& theOperation);
+void readObjectMetadata(Operation& theOperation);
+void readObjects(Operation& theOperation);
+void findObjects(Operation& theOperation);
+void listInactiveObjects(Operation& theOperation);
+void listHistory(Operation& theOperation);
+void numberOfLatestVersion(Operation& theOperation);
+void existsObject(Operation& theOperation);
+void createPackage(Operation& theOperation);
+void existsPackage(Operation& theOperation);
+void listPackages(Operation& theOperation);
+void listRootPackages(Operation& theOperation);
+void readPackage(Operation& theOperation);
+void updatePackage(Operation& theOperation);
+void deletePackage(Operation& theOperation);
+void listInactiveWorkspaces(Operation& theOperation);
+void deleteInactiveWorkspace(Operation& theOperation);
+void dbSchemaVersion(Operation& theOperation);
+void contentVendor(Operation& theOperation);
+void supportedExportVersions(Operation& theOperation);
+void listAllObjectTypes(Operation& theOperation);
+void changeTrackingStatus(Operation& theOperation);
+} // namespace ops
+
+} // namespace RepositoryAccess::server

@@ -1,0 +1,153 @@
+// Operations that change inactive versions: write, delete, revert and pull.
+#include "server/enginetext.hpp"
+#include "server/operation.hpp"
+
+namespace RepositoryAccess::server::ops {
+
+namespace {
+
+EngineError notFound(const ObjectKey& theKey, const std::string& theWhat) {
+    return {code::kNotFound, theWhat, describe(theKey)};
+}
+
+// Refuses object names that could not be a file of a workspace.
+void checkObjectName(const ObjectKey& theKey) {
+    auto aBad = [](const std::string& theText) {
+        return theText.find('/') != std::string::npos || theText.find('\0') != std::string::npos;
+    };
+    if (theKey.itsPackage.empty() || (theKey.itsName.empty() && theKey.itsSuffix.empty()) ||
+        aBad(theKey.itsPackage) || aBad(theKey.itsName) || aBad(theKey.itsSuffix) ||
+        theKey.itsName == "." || theKey.itsName == "..")
+        throw EngineError{code::kInvalidRequest, "Invalid object name", describe(theKey)};
+}
+
+// The content a write request carries in attachment slot 0: its CDATA, else its BDATA.
+std::string requestContent(const Operation& theOperation, const ObjectKey& theKey) {
+    const auto& aCData = theOperation.itsMessage.getCDataVec();
+    const auto& aBData = theOperation.itsMessage.getBDataVec();
+    if (!aCData.empty() && aCData[0] && !aCData[0]->empty())
+        return theKey.itsSuffix == "properties" ? text::latin1ToUtf8(*aCData[0]) : *aCData[0];
+    for (const auto& aData : aBData)
+        if (aData && !aData->empty())
+            return *aData;
+    return {};
+}
+
+bool hasActiveVersion(RepositoryStore& theStore, std::int64_t theObject, std::int64_t theLatest) {
+    if (theLatest == 0)
+        return false;
+    auto anEntry = theStore.historyEntry(theObject, theLatest, false);
+    return anEntry && !anEntry->itsIsDeletion;
+}
+
+} // namespace
+
+void writeObject(Operation& theOperation) {
+    Session aSession = readSession(theOperation.itsBody);
+    requireOwnWorkspace(theOperation, aSession);
+    ObjectKey aKey = readObjectKey(json::getObject(theOperation.itsBody, "object"));
+    checkObjectName(aKey);
+    MetadataRef aMetadata = readMetadata(theOperation.itsBody);
+    RepositoryStore& aStore = theOperation.itsStore;
+    if (!aStore.packageExists(aKey.itsPackage))
+        throw EngineError{code::kPackageMissing, "Package does not exist", aKey.itsPackage};
+
+    // The new version is based on the version the writer saw; an inactive one is itself based
+    // on its version id - 1.
+    std::int64_t aBase = 0;
+    if (aMetadata.itsType == 1 || aMetadata.itsType == 3)
+        aBase = aMetadata.itsVersionId;
+    else if (aMetadata.itsType == 2)
+        aBase = aMetadata.itsVersionId - 1;
+    if (aBase < 0)
+        throw EngineError{code::kInvalidRequest, "Invalid version_id in metadata", describe(aKey)};
+
+    std::int64_t anObject = aStore.findObject(aKey).value_or(0);
+    if (anObject == 0)
+        anObject = aStore.createObject(aKey);
+    InactiveRecord aVersion;
+    aVersion.itsOwner = aSession.itsOwner;
+    aVersion.itsWorkspace = aSession.itsWorkspace;
+    aVersion.itsVersionId = aBase + 1;
+    aVersion.itsLastChangedAt = text::nowTimestamp();
+    aVersion.itsContent = requestContent(theOperation, aKey);
+    aStore.putInactive(anObject, aVersion);
+    theOperation.itsAnswer.setRaw("metadata", inactiveMetadataJson(aVersion));
+}
+
+void deleteObject(Operation& theOperation) {
+    Session aSession = readSession(theOperation.itsBody);
+    requireOwnWorkspace(theOperation, aSession);
+    ObjectKey aKey = readObjectKey(json::getObject(theOperation.itsBody, "object"));
+    MetadataRef aMetadata = readMetadata(theOperation.itsBody);
+    RepositoryStore& aStore = theOperation.itsStore;
+    auto anObject = aStore.findObject(aKey);
+    if (!anObject)
+        throw notFound(aKey, "Object does not exist");
+    std::int64_t aLatest = aStore.latest(*anObject);
+    auto anInactive = aStore.inactive(*anObject, aSession.itsOwner, aSession.itsWorkspace, false);
+
+    if (hasActiveVersion(aStore, *anObject, aLatest)) {
+        std::int64_t aBase = aLatest;
+        if (aMetadata.itsType == 1)
+            aBase = aMetadata.itsVersionId;
+        else if (anInactive)
+            aBase = anInactive->itsVersionId - 1;
+        InactiveRecord aDeletion;
+        aDeletion.itsOwner = aSession.itsOwner;
+        aDeletion.itsWorkspace = aSession.itsWorkspace;
+        aDeletion.itsVersionId = aBase + 1;
+        aDeletion.itsIsDeletion = true;
+        aDeletion.itsLastChangedAt = text::nowTimestamp();
+        aStore.putInactive(*anObject, aDeletion);
+        theOperation.itsAnswer.setString("isReverted", "0");
+    } else if (anInactive) {
+        aStore.dropInactive(*anObject, aSession.itsOwner, aSession.itsWorkspace);
+        if (aLatest == 0 && aStore.countInactive(*anObject) == 0)
+            aStore.deleteObject(*anObject);
+        theOperation.itsAnswer.setString("isReverted", "1");
+    } else {
+        throw notFound(aKey, "Object has neither an active nor an inactive version");
+    }
+}
+
+void revertObjects(Operation& theOperation) {
+    Session aSession = readSession(theOperation.itsBody);
+    requireOwnWorkspace(theOperation, aSession);
+    RepositoryStore& aStore = theOperation.itsStore;
+    for (const ObjectKey& aKey : readObjectKeyList(theOperation.itsBody, "objList")) {
+        auto anObject = aStore.findObject(aKey);
+        if (!anObject)
+            continue;
+        aStore.dropInactive(*anObject, aSession.itsOwner, aSession.itsWorkspace);
+        if (aStore.latest(*anObject) == 0 && aStore.countInactive(*anObject) == 0)
+            aStore.deleteObject(*anObject);
+    }
+}
+
+void pullInactiveObjects(Operation& theOperation) {
+    Session aSession = readSession(theOperation.itsBody);
+    requireOwnWorkspace(theOperation, aSession);
+    std::string aSourceOwner = text::upper(member(theOperation.itsBody, "user"));
+    std::string aSourceWorkspace = member(theOperation.itsBody, "workspace");
+    RepositoryStore& aStore = theOperation.itsStore;
+    for (const ObjectKey& aKey : readObjectKeyList(theOperation.itsBody, "objList")) {
+        auto anObject = aStore.findObject(aKey);
+        auto aSource = anObject ? aStore.inactive(*anObject, aSourceOwner, aSourceWorkspace, true)
+                                : std::nullopt;
+        if (!aSource)
+            throw notFound(aKey, "No inactive version in the workspace \"" + aSourceWorkspace +
+                                     "\" of user " + aSourceOwner);
+        if (aStore.inactive(*anObject, aSession.itsOwner, aSession.itsWorkspace, false))
+            throw EngineError{code::kInactiveExists,
+                              "Inactive version exists already in the target workspace",
+                              describe(aKey)};
+        aStore.dropInactive(*anObject, aSourceOwner, aSourceWorkspace);
+        aSource->itsOwner = aSession.itsOwner;
+        aSource->itsWorkspace = aSession.itsWorkspace;
+        aSource->itsLastChangedAt = text::nowTimestamp();
+        aStore.putInactive(*anObject, *aSource);
+    }
+}
+
+} // namespace RepositoryAccess::server::ops

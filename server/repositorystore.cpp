@@ -1,0 +1,524 @@
+#include "server/repositorystore.hpp"
+
+namespace RepositoryAccess::server {
+
+namespace {
+
+const char* const kSchema = R"SQL(
+CREATE TABLE settings (name TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE users (name TEXT PRIMARY KEY, password_hash TEXT NOT NULL);
+CREATE TABLE object_types (
+  object_type TEXT PRIMARY KEY, description TEXT NOT NULL, file_extension TEXT NOT NULL,
+  mime_type TEXT NOT NULL, is_file_type TEXT NOT NULL, use_cdata TEXT NOT NULL,
+  use_bdata TEXT NOT NULL);
+CREATE TABLE packages (
+  name TEXT PRIMARY KEY, src_system TEXT NOT NULL, description TEXT NOT NULL,
+  responsible TEXT NOT NULL, orig_lang TEXT NOT NULL, structural TEXT NOT NULL,
+  delivery_unit TEXT NOT NULL, du_vendor TEXT NOT NULL, transportable TEXT NOT NULL,
+  text_collection TEXT NOT NULL, text_status TEXT NOT NULL,
+  text_terminology_domain TEXT NOT NULL, hints_for_translation TEXT NOT NULL);
+CREATE TABLE objects (
+  id INTEGER PRIMARY KEY, package TEXT NOT NULL, name TEXT NOT NULL, suffix TEXT NOT NULL,
+  latest INTEGER NOT NULL DEFAULT 0, UNIQUE (package, name, suffix));
+CREATE TABLE history (
+  object_id INTEGER NOT NULL REFERENCES objects (id) ON DELETE CASCADE,
+  version_nr INTEGER NOT NULL, is_deletion INTEGER NOT NULL, content BLOB,
+  activated_at TEXT NOT NULL, activated_by TEXT NOT NULL, object_status TEXT NOT NULL,
+  change_number TEXT NOT NULL, released_at TEXT NOT NULL,
+  PRIMARY KEY (object_id, version_nr));
+CREATE TABLE inactive_versions (
+  object_id INTEGER NOT NULL REFERENCES objects (id) ON DELETE CASCADE,
+  owner TEXT NOT NULL, workspace TEXT NOT NULL, version_id INTEGER NOT NULL,
+  is_deletion INTEGER NOT NULL, content BLOB, last_changed_at TEXT NOT NULL,
+  PRIMARY KEY (object_id, owner, workspace));
+CREATE INDEX inactive_by_workspace ON inactive_versions (owner, workspace);
+CREATE TABLE counters (name TEXT PRIMARY KEY, value INTEGER NOT NULL);
+)SQL";
+
+const std::vector<std::pair<std::string, std::string>> kDefaultSettings = {
+    {"api_version", "16"},      {"schema_version", "38"},   {"database_name", "ZEV"},
+    {"vendor", "example.com"},  {"change_tracking", "off"}, {"export_version_min", "1"},
+    {"export_version_max", "3"}};
+
+struct SeedType {
+    const char* itsSuffix;
+    const char* itsDescription;
+    const char* itsMimeType;
+    bool itsBinary;
+};
+
+const SeedType kSeedTypes[] = {
+    {"txt", "Text file", "text/plain", false},
+    {"json", "JSON document", "application/json", false},
+    {"xml", "XML document", "application/xml", false},
+    {"properties", "Properties file", "text/plain", false},
+    {"js", "JavaScript source", "application/javascript", false},
+    {"css", "Style sheet", "text/css", false},
+    {"html", "HTML page", "text/html", false},
+    {"md", "Markdown text", "text/markdown", false},
+    {"sql", "SQL script", "application/sql", false},
+    {"csv", "Comma-separated values", "text/csv", false},
+    {"kivoignore", "Ignore list", "text/plain", false},
+    {"png", "PNG image", "image/png", true},
+    {"jpg", "JPEG image", "image/jpeg", true},
+    {"gif", "GIF image", "image/gif", true},
+    {"pdf", "PDF document", "application/pdf", true},
+    {"zip", "ZIP archive", "application/zip", true},
+};
+
+const char* const kPackageColumns =
+    "name, src_system, description, responsible, orig_lang, structural, delivery_unit, "
+    "du_vendor, transportable, text_collection, text_status, text_terminology_domain, "
+    "hints_for_translation, EXISTS (SELECT 1 FROM objects o JOIN history h ON h.object_id = o.id "
+    "AND h.version_nr = o.latest WHERE o.package = packages.name AND h.is_deletion = 0)";
+
+PackageRecord readPackage(SqliteQuery& theQuery) {
+    PackageRecord aPackage;
+    std::string* aFields[] = {&aPackage.itsName,
+                              &aPackage.itsSrcSystem,
+                              &aPackage.itsDescription,
+                              &aPackage.itsResponsible,
+                              &aPackage.itsOrigLang,
+                              &aPackage.itsStructural,
+                              &aPackage.itsDeliveryUnit,
+                              &aPackage.itsDuVendor,
+                              &aPackage.itsTransportable,
+                              &aPackage.itsTextCollection,
+                              &aPackage.itsTextStatus,
+                              &aPackage.itsTextTerminologyDomain,
+                              &aPackage.itsHintsForTranslation};
+    int aColumn = 0;
+    for (std::string* aField : aFields)
+        *aField = theQuery.text(aColumn++);
+    aPackage.itsContent = theQuery.integer(aColumn) ? "1" : "0";
+    return aPackage;
+}
+
+// Binds the twelve stored attributes after the name, starting at parameter 2.
+void bindPackage(SqliteQuery& theQuery, const PackageRecord& thePackage) {
+    const std::string* aFields[] = {&thePackage.itsName,
+                                    &thePackage.itsSrcSystem,
+                                    &thePackage.itsDescription,
+                                    &thePackage.itsResponsible,
+                                    &thePackage.itsOrigLang,
+                                    &thePackage.itsStructural,
+                                    &thePackage.itsDeliveryUnit,
+                                    &thePackage.itsDuVendor,
+                                    &thePackage.itsTransportable,
+                                    &thePackage.itsTextCollection,
+                                    &thePackage.itsTextStatus,
+                                    &thePackage.itsTextTerminologyDomain,
+                                    &thePackage.itsHintsForTranslation};
+    int anIndex = 1;
+    for (const std::string* aField : aFields)
+        theQuery.bind(anIndex++, *aField);
+}
+
+const char* const kHistoryColumns =
+    "version_nr, is_deletion, activated_at, activated_by, object_status, change_number, "
+    "released_at";
+
+HistoryRecord readHistory(SqliteQuery& theQuery, int theFirst, bool theWithContent) {
+    HistoryRecord anEntry;
+    anEntry.itsNumber = theQuery.integer(theFirst);
+    anEntry.itsIsDeletion = theQuery.integer(theFirst + 1) != 0;
+    anEntry.itsActivatedAt = theQuery.text(theFirst + 2);
+    anEntry.itsActivatedBy = theQuery.text(theFirst + 3);
+    anEntry.itsObjectStatus = theQuery.text(theFirst + 4);
+    anEntry.itsChangeNumber = theQuery.text(theFirst + 5);
+    anEntry.itsReleasedAt = theQuery.text(theFirst + 6);
+    if (theWithContent)
+        anEntry.itsContent = theQuery.text(theFirst + 7);
+    return anEntry;
+}
+
+InactiveRecord readInactive(SqliteQuery& theQuery, int theFirst, bool theWithContent) {
+    InactiveRecord aVersion;
+    aVersion.itsOwner = theQuery.text(theFirst);
+    aVersion.itsWorkspace = theQuery.text(theFirst + 1);
+    aVersion.itsVersionId = theQuery.integer(theFirst + 2);
+    aVersion.itsIsDeletion = theQuery.integer(theFirst + 3) != 0;
+    aVersion.itsLastChangedAt = theQuery.text(theFirst + 4);
+    if (theWithContent)
+        aVersion.itsContent = theQuery.text(theFirst + 5);
+    return aVersion;
+}
+
+} // namespace
+
+void RepositoryStore::create(const std::string& thePath,
+                             const std::vector<std::pair<std::string, std::string>>& theSettings) {
+    SqliteDatabase aDatabase(thePath, true);
+    aDatabase.execute("BEGIN IMMEDIATE");
+    aDatabase.execute(kSchema);
+    for (const auto& [aName, aValue] : kDefaultSettings)
+        aDatabase.query("INSERT INTO settings (name, value) VALUES (?, ?)")
+            .bind(1, aName)
+            .bind(2, aValue)
+            .run();
+    for (const auto& [aName, aValue] : theSettings)
+        aDatabase.query("INSERT OR REPLACE INTO settings (name, value) VALUES (?, ?)")
+            .bind(1, aName)
+            .bind(2, aValue)
+            .run();
+    for (const SeedType& aType : kSeedTypes)
+        aDatabase.query("INSERT INTO object_types VALUES (?, ?, ?, ?, ?, ?, ?)")
+            .bind(1, std::string_view(aType.itsSuffix))
+            .bind(2, std::string_view(aType.itsDescription))
+            .bind(3, std::string_view(aType.itsSuffix))
+            .bind(4, std::string_view(aType.itsMimeType))
+            .bind(5, std::string_view(aType.itsBinary ? "1" : "0"))
+            .bind(6, std::string_view(aType.itsBinary ? "0" : "1"))
+            .bind(7, std::string_view(aType.itsBinary ? "1" : "0"))
+            .run();
+    aDatabase.execute("COMMIT");
+}
+
+RepositoryStore::RepositoryStore(const std::string& thePath) : itsDatabase(thePath, false) {}
+
+void RepositoryStore::beginRead() {
+    itsDatabase.execute("BEGIN");
+}
+void RepositoryStore::beginWrite() {
+    itsDatabase.execute("BEGIN IMMEDIATE");
+}
+void RepositoryStore::commit() {
+    itsDatabase.execute("COMMIT");
+}
+void RepositoryStore::rollback() {
+    itsDatabase.execute("ROLLBACK");
+}
+
+std::optional<std::string> RepositoryStore::getSetting(const std::string& theName) {
+    auto aQuery = itsDatabase.query("SELECT value FROM settings WHERE name = ?");
+    aQuery.bind(1, theName);
+    if (!aQuery.step())
+        return std::nullopt;
+    return aQuery.text(0);
+}
+
+void RepositoryStore::setSetting(const std::string& theName, const std::string& theValue) {
+    itsDatabase.query("INSERT OR REPLACE INTO settings (name, value) VALUES (?, ?)")
+        .bind(1, theName)
+        .bind(2, theValue)
+        .run();
+}
+
+std::vector<std::pair<std::string, std::string>> RepositoryStore::listSettings() {
+    std::vector<std::pair<std::string, std::string>> aList;
+    auto aQuery = itsDatabase.query("SELECT name, value FROM settings ORDER BY name");
+    while (aQuery.step())
+        aList.emplace_back(aQuery.text(0), aQuery.text(1));
+    return aList;
+}
+
+std::optional<UserRecord> RepositoryStore::findUser(const std::string& theName) {
+    auto aQuery = itsDatabase.query("SELECT name, password_hash FROM users WHERE name = ?");
+    aQuery.bind(1, theName);
+    if (!aQuery.step())
+        return std::nullopt;
+    return UserRecord{aQuery.text(0), aQuery.text(1)};
+}
+
+void RepositoryStore::putUser(const UserRecord& theUser) {
+    itsDatabase.query("INSERT OR REPLACE INTO users (name, password_hash) VALUES (?, ?)")
+        .bind(1, theUser.itsName)
+        .bind(2, theUser.itsPasswordHash)
+        .run();
+}
+
+std::vector<std::string> RepositoryStore::listUsers() {
+    std::vector<std::string> aList;
+    auto aQuery = itsDatabase.query("SELECT name FROM users ORDER BY name");
+    while (aQuery.step())
+        aList.push_back(aQuery.text(0));
+    return aList;
+}
+
+std::vector<ObjectTypeRecord> RepositoryStore::listObjectTypes() {
+    std::vector<ObjectTypeRecord> aList;
+    auto aQuery = itsDatabase.query("SELECT * FROM object_types ORDER BY object_type");
+    while (aQuery.step())
+        aList.push_back({aQuery.text(0), aQuery.text(1), aQuery.text(2), aQuery.text(3),
+                         aQuery.text(4), aQuery.text(5), aQuery.text(6)});
+    return aList;
+}
+
+std::optional<ObjectTypeRecord> RepositoryStore::findObjectType(const std::string& theSuffix) {
+    auto aQuery = itsDatabase.query("SELECT * FROM object_types WHERE file_extension = ?");
+    aQuery.bind(1, theSuffix);
+    if (!aQuery.step())
+        return std::nullopt;
+    return ObjectTypeRecord{aQuery.text(0), aQuery.text(1), aQuery.text(2), aQuery.text(3),
+                            aQuery.text(4), aQuery.text(5), aQuery.text(6)};
+}
+
+std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& theName) {
+    auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
+                                    " FROM packages WHERE name = ?");
+    aQuery.bind(1, theName);
+    if (!aQuery.step())
+        return std::nullopt;
+    return readPackage(aQuery);
+}
+
+bool RepositoryStore::packageExists(const std::string& theName) {
+    auto aQuery = itsDatabase.query("SELECT 1 FROM packages WHERE name = ?");
+    aQuery.bind(1, theName);
+    return aQuery.step();
+}
+
+std::vector<PackageRecord> RepositoryStore::listPackages() {
+    std::vector<PackageRecord> aList;
+    auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
+                                    " FROM packages ORDER BY name");
+    while (aQuery.step())
+        aList.push_back(readPackage(aQuery));
+    return aList;
+}
+
+void RepositoryStore::insertPackage(const PackageRecord& thePackage) {
+    auto aQuery =
+        itsDatabase.query("INSERT INTO packages VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    bindPackage(aQuery, thePackage);
+    aQuery.run();
+}
+
+void RepositoryStore::updatePackage(const PackageRecord& thePackage) {
+    auto aQuery = itsDatabase.query(
+        "UPDATE packages SET src_system = ?2, description = ?3, responsible = ?4, "
+        "orig_lang = ?5, structural = ?6, delivery_unit = ?7, du_vendor = ?8, "
+        "transportable = ?9, text_collection = ?10, text_status = ?11, "
+        "text_terminology_domain = ?12, hints_for_translation = ?13 WHERE name = ?1");
+    bindPackage(aQuery, thePackage);
+    aQuery.run();
+}
+
+void RepositoryStore::deletePackage(const std::string& theName) {
+    itsDatabase.query("DELETE FROM packages WHERE name = ?").bind(1, theName).run();
+}
+
+std::vector<std::string> RepositoryStore::subPackages(const std::string& theName) {
+    std::vector<std::string> aList;
+    auto aQuery =
+        itsDatabase.query("SELECT name FROM packages WHERE length(name) > length(?1) + 1 "
+                          "AND substr(name, 1, length(?1) + 1) = ?1 || '.' ORDER BY name");
+    aQuery.bind(1, theName);
+    while (aQuery.step())
+        aList.push_back(aQuery.text(0));
+    return aList;
+}
+
+std::optional<std::int64_t> RepositoryStore::findObject(const ObjectKey& theKey) {
+    auto aQuery =
+        itsDatabase.query("SELECT id FROM objects WHERE package = ? AND name = ? AND suffix = ?");
+    aQuery.bind(1, theKey.itsPackage).bind(2, theKey.itsName).bind(3, theKey.itsSuffix);
+    if (!aQuery.step())
+        return std::nullopt;
+    return aQuery.integer(0);
+}
+
+std::int64_t RepositoryStore::createObject(const ObjectKey& theKey) {
+    auto aQuery = itsDatabase.query(
+        "INSERT INTO objects (package, name, suffix) VALUES (?, ?, ?) RETURNING id");
+    aQuery.bind(1, theKey.itsPackage).bind(2, theKey.itsName).bind(3, theKey.itsSuffix);
+    if (!aQuery.step())
+        itsDatabase.fail("insert object");
+    std::int64_t anId = aQuery.integer(0);
+    aQuery.run();
+    return anId;
+}
+
+ObjectKey RepositoryStore::objectKey(std::int64_t theObject) {
+    auto aQuery = itsDatabase.query("SELECT package, name, suffix FROM objects WHERE id = ?");
+    aQuery.bind(1, theObject);
+    if (!aQuery.step())
+        itsDatabase.fail("object " + std::to_string(theObject) + " vanished");
+    return {aQuery.text(0), aQuery.text(1), aQuery.text(2)};
+}
+
+std::vector<std::int64_t> RepositoryStore::objectsInPackage(const std::string& thePackage) {
+    std::vector<std::int64_t> aList;
+    auto aQuery = itsDatabase.query("SELECT id FROM objects WHERE package = ? ORDER BY id");
+    aQuery.bind(1, thePackage);
+    while (aQuery.step())
+        aList.push_back(aQuery.integer(0));
+    return aList;
+}
+
+void RepositoryStore::deleteObject(std::int64_t theObject) {
+    itsDatabase.query("DELETE FROM objects WHERE id = ?").bind(1, theObject).run();
+}
+
+std::int64_t RepositoryStore::latest(std::int64_t theObject) {
+    auto aQuery = itsDatabase.query("SELECT latest FROM objects WHERE id = ?");
+    aQuery.bind(1, theObject);
+    return aQuery.step() ? aQuery.integer(0) : 0;
+}
+
+std::vector<ActiveObject> RepositoryStore::activeObjects() {
+    std::vector<ActiveObject> aList;
+    auto aQuery = itsDatabase.query(
+        std::string("SELECT o.id, o.package, o.name, o.suffix, ") + kHistoryColumns +
+        " FROM objects o JOIN history h ON h.object_id = o.id AND h.version_nr = o.latest "
+        "WHERE h.is_deletion = 0 ORDER BY o.package, o.name, o.suffix");
+    while (aQuery.step())
+        aList.push_back({aQuery.integer(0),
+                         {aQuery.text(1), aQuery.text(2), aQuery.text(3)},
+                         readHistory(aQuery, 4, false)});
+    return aList;
+}
+
+std::optional<HistoryRecord>
+RepositoryStore::historyEntry(std::int64_t theObject, std::int64_t theNumber, bool theWithContent) {
+    auto aQuery =
+        itsDatabase.query(std::string("SELECT ") + kHistoryColumns +
+                          ", content FROM history WHERE object_id = ? AND version_nr = ?");
+    aQuery.bind(1, theObject).bind(2, theNumber);
+    if (!aQuery.step())
+        return std::nullopt;
+    return readHistory(aQuery, 0, theWithContent);
+}
+
+std::optional<HistoryRecord> RepositoryStore::historyAt(std::int64_t theObject,
+                                                        const std::string& theTimestamp,
+                                                        bool theWithContent) {
+    auto aQuery = itsDatabase.query(std::string("SELECT ") + kHistoryColumns +
+                                    ", content FROM history WHERE object_id = ? AND "
+                                    "activated_at <= ? ORDER BY version_nr DESC LIMIT 1");
+    aQuery.bind(1, theObject).bind(2, theTimestamp);
+    if (!aQuery.step())
+        return std::nullopt;
+    return readHistory(aQuery, 0, theWithContent);
+}
+
+std::vector<HistoryRecord> RepositoryStore::history(std::int64_t theObject) {
+    std::vector<HistoryRecord> aList;
+    auto aQuery = itsDatabase.query(std::string("SELECT ") + kHistoryColumns +
+                                    " FROM history WHERE object_id = ? ORDER BY version_nr");
+    aQuery.bind(1, theObject);
+    while (aQuery.step())
+        aList.push_back(readHistory(aQuery, 0, false));
+    return aList;
+}
+
+void RepositoryStore::appendHistory(std::int64_t theObject, const HistoryRecord& theEntry) {
+    auto aQuery = itsDatabase.query(
+        "INSERT INTO history (object_id, version_nr, is_deletion, content, activated_at, "
+        "activated_by, object_status, change_number, released_at) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    aQuery.bind(1, theObject).bind(2, theEntry.itsNumber).bind(3, theEntry.itsIsDeletion ? 1 : 0);
+    if (theEntry.itsIsDeletion)
+        aQuery.bindNull(4);
+    else
+        aQuery.bindBlob(4, theEntry.itsContent);
+    aQuery.bind(5, theEntry.itsActivatedAt)
+        .bind(6, theEntry.itsActivatedBy)
+        .bind(7, theEntry.itsObjectStatus)
+        .bind(8, theEntry.itsChangeNumber)
+        .bind(9, theEntry.itsReleasedAt)
+        .run();
+    itsDatabase.query("UPDATE objects SET latest = ? WHERE id = ? AND latest < ?")
+        .bind(1, theEntry.itsNumber)
+        .bind(2, theObject)
+        .bind(3, theEntry.itsNumber)
+        .run();
+}
+
+std::optional<InactiveRecord> RepositoryStore::inactive(std::int64_t theObject,
+                                                        const std::string& theOwner,
+                                                        const std::string& theWorkspace,
+                                                        bool theWithContent) {
+    auto aQuery = itsDatabase.query(
+        "SELECT owner, workspace, version_id, is_deletion, last_changed_at, content "
+        "FROM inactive_versions WHERE object_id = ? AND owner = ? AND workspace = ?");
+    aQuery.bind(1, theObject).bind(2, theOwner).bind(3, theWorkspace);
+    if (!aQuery.step())
+        return std::nullopt;
+    return readInactive(aQuery, 0, theWithContent);
+}
+
+void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion) {
+    auto aQuery = itsDatabase.query(
+        "INSERT OR REPLACE INTO inactive_versions (object_id, owner, workspace, version_id, "
+        "is_deletion, content, last_changed_at) VALUES (?, ?, ?, ?, ?, ?, ?)");
+    aQuery.bind(1, theObject)
+        .bind(2, theVersion.itsOwner)
+        .bind(3, theVersion.itsWorkspace)
+        .bind(4, theVersion.itsVersionId)
+        .bind(5, theVersion.itsIsDeletion ? 1 : 0);
+    if (theVersion.itsIsDeletion)
+        aQuery.bindNull(6);
+    else
+        aQuery.bindBlob(6, theVersion.itsContent);
+    aQuery.bind(7, theVersion.itsLastChangedAt).run();
+}
+
+void RepositoryStore::dropInactive(std::int64_t theObject, const std::string& theOwner,
+                                   const std::string& theWorkspace) {
+    itsDatabase
+        .query("DELETE FROM inactive_versions WHERE object_id = ? AND owner = ? AND workspace = ?")
+        .bind(1, theObject)
+        .bind(2, theOwner)
+        .bind(3, theWorkspace)
+        .run();
+}
+
+std::vector<InactiveObject> RepositoryStore::inactiveInWorkspace(const std::string& theOwner,
+                                                                 const std::string& theWorkspace) {
+    std::vector<InactiveObject> aList;
+    auto aQuery = itsDatabase.query(
+        "SELECT i.object_id, o.package, o.name, o.suffix, i.owner, i.workspace, i.version_id, "
+        "i.is_deletion, "
+        "i.last_changed_at FROM inactive_versions i JOIN objects o ON o.id = i.object_id "
+        "WHERE i.owner = ? AND i.workspace = ? ORDER BY o.package, o.name, o.suffix");
+    aQuery.bind(1, theOwner).bind(2, theWorkspace);
+    while (aQuery.step())
+        aList.push_back({aQuery.integer(0),
+                         {aQuery.text(1), aQuery.text(2), aQuery.text(3)},
+                         readInactive(aQuery, 4, false)});
+    return aList;
+}
+
+std::int64_t RepositoryStore::countInactive(std::int64_t theObject) {
+    auto aQuery = itsDatabase.query("SELECT count(*) FROM inactive_versions WHERE object_id = ?");
+    aQuery.bind(1, theObject);
+    return aQuery.step() ? aQuery.integer(0) : 0;
+}
+
+std::vector<std::pair<std::string, std::string>>
+RepositoryStore::workspaces(const std::string& theOwner) {
+    std::vector<std::pair<std::string, std::string>> aList;
+    auto aQuery = itsDatabase.query("SELECT DISTINCT owner, workspace FROM inactive_versions "
+                                    "WHERE ?1 = '' OR owner = ?1 ORDER BY owner, workspace");
+    aQuery.bind(1, theOwner);
+    while (aQuery.step())
+        aList.emplace_back(aQuery.text(0), aQuery.text(1));
+    return aList;
+}
+
+void RepositoryStore::dropWorkspace(const std::string& theOwner, const std::string& theWorkspace) {
+    itsDatabase.query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ?")
+        .bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .run();
+}
+
+std::int64_t RepositoryStore::nextNumber(const std::string& theCounter) {
+    auto aQuery =
+        itsDatabase.query("INSERT INTO counters (name, value) VALUES (?, 1) "
+                          "ON CONFLICT (name) DO UPDATE SET value = value + 1 RETURNING value");
+    aQuery.bind(1, theCounter);
+    if (!aQuery.step())
+        itsDatabase.fail("counter");
+    std::int64_t aValue = aQuery.integer(0);
+    aQuery.run();
+    return aValue;
+}
+
+std::int64_t RepositoryStore::countRows(const std::string& theTable) {
+    auto aQuery = itsDatabase.query("SELECT count(*) FROM " + theTable);
+    return aQuery.step() ? aQuery.integer(0) : 0;
+}
+
+} // namespace RepositoryAccess::server

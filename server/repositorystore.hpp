@@ -1,0 +1,157 @@
+#pragma once
+
+#include "server/sqlitedb.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace RepositoryAccess::server {
+
+// A package row. `content` is derived (it holds active objects) and never stored.
+struct PackageRecord {
+    std::string itsName, itsSrcSystem, itsDescription, itsResponsible, itsOrigLang, itsStructural,
+        itsDeliveryUnit, itsDuVendor, itsTransportable, itsContent, itsTextCollection,
+        itsTextStatus, itsTextTerminologyDomain, itsHintsForTranslation;
+};
+
+// An object type: which suffix it has and whether its content travels as text or binary.
+struct ObjectTypeRecord {
+    std::string itsObjectType, itsDescription, itsFileExtension, itsMimeType, itsIsFileType,
+        itsUseCData, itsUseBData;
+};
+
+// The identity of an object.
+struct ObjectKey {
+    std::string itsPackage, itsName, itsSuffix;
+    bool operator==(const ObjectKey&) const = default;
+};
+
+// One activated version of an object (history entry `itsNumber`).
+struct HistoryRecord {
+    std::int64_t itsNumber = 0;
+    bool itsIsDeletion = false;
+    std::string itsActivatedAt, itsActivatedBy, itsObjectStatus = "0", itsChangeNumber,
+                                                itsReleasedAt;
+    std::string itsContent; // filled only when asked for
+};
+
+// The inactive version of an object in one user's workspace.
+struct InactiveRecord {
+    std::string itsOwner, itsWorkspace;
+    std::int64_t itsVersionId = 0; // its base is itsVersionId - 1
+    bool itsIsDeletion = false;
+    std::string itsLastChangedAt;
+    std::string itsContent; // filled only when asked for
+};
+
+// An object with its active (newest, non-deletion) history entry.
+struct ActiveObject {
+    std::int64_t itsId = 0;
+    ObjectKey itsKey;
+    HistoryRecord itsEntry;
+};
+
+// An object with the inactive version of one workspace.
+struct InactiveObject {
+    std::int64_t itsId = 0;
+    ObjectKey itsKey;
+    InactiveRecord itsVersion;
+};
+
+// A user of the repository with the stored password hash.
+struct UserRecord {
+    std::string itsName, itsPasswordHash;
+};
+
+// Every byte the engine keeps lives behind this class: settings, users, object types,
+// packages, objects, their history and inactive versions. It knows SQL and nothing of the
+// version rules, so another database can replace it. All methods throw StorageError on failure.
+class RepositoryStore {
+public:
+    // Creates a new repository file with its schema, the default settings and object types;
+    // fails when the file exists. theSettings override defaults by name.
+    static void create(const std::string& thePath,
+                       const std::vector<std::pair<std::string, std::string>>& theSettings);
+
+    // Opens an existing repository file; fails when it does not exist.
+    explicit RepositoryStore(const std::string& thePath);
+
+    // Transactions: one per request. A write transaction takes the write lock at once, so two
+    // writers are serialised (the second waits for the busy timeout).
+    void beginRead();
+    void beginWrite();
+    void commit();
+    void rollback();
+
+    // Settings.
+    std::optional<std::string> getSetting(const std::string& theName);
+    void setSetting(const std::string& theName, const std::string& theValue);
+    std::vector<std::pair<std::string, std::string>> listSettings();
+
+    // Users (names are upper case).
+    std::optional<UserRecord> findUser(const std::string& theName);
+    void putUser(const UserRecord& theUser);
+    std::vector<std::string> listUsers();
+
+    // Object types.
+    std::vector<ObjectTypeRecord> listObjectTypes();
+    std::optional<ObjectTypeRecord> findObjectType(const std::string& theSuffix);
+
+    // Packages; itsContent of the results is computed.
+    std::optional<PackageRecord> findPackage(const std::string& theName);
+    bool packageExists(const std::string& theName);
+    std::vector<PackageRecord> listPackages();
+    void insertPackage(const PackageRecord& thePackage);
+    void updatePackage(const PackageRecord& thePackage);
+    void deletePackage(const std::string& theName);
+    // Names of the packages below theName (at any depth).
+    std::vector<std::string> subPackages(const std::string& theName);
+
+    // Objects.
+    std::optional<std::int64_t> findObject(const ObjectKey& theKey);
+    std::int64_t createObject(const ObjectKey& theKey);
+    ObjectKey objectKey(std::int64_t theObject);
+    std::vector<std::int64_t> objectsInPackage(const std::string& thePackage);
+    // Removes the object with its history and every inactive version.
+    void deleteObject(std::int64_t theObject);
+    // Number of the newest history entry, 0 when never activated.
+    std::int64_t latest(std::int64_t theObject);
+    // Objects whose newest history entry is not a deletion, with that entry (no content).
+    std::vector<ActiveObject> activeObjects();
+
+    // History.
+    std::optional<HistoryRecord> historyEntry(std::int64_t theObject, std::int64_t theNumber,
+                                              bool theWithContent);
+    // The newest entry activated at or before theTimestamp (normalised text).
+    std::optional<HistoryRecord> historyAt(std::int64_t theObject, const std::string& theTimestamp,
+                                           bool theWithContent);
+    std::vector<HistoryRecord> history(std::int64_t theObject);
+    void appendHistory(std::int64_t theObject, const HistoryRecord& theEntry);
+
+    // Inactive versions.
+    std::optional<InactiveRecord> inactive(std::int64_t theObject, const std::string& theOwner,
+                                           const std::string& theWorkspace, bool theWithContent);
+    void putInactive(std::int64_t theObject, const InactiveRecord& theVersion);
+    void dropInactive(std::int64_t theObject, const std::string& theOwner,
+                      const std::string& theWorkspace);
+    std::vector<InactiveObject> inactiveInWorkspace(const std::string& theOwner,
+                                                    const std::string& theWorkspace);
+    std::int64_t countInactive(std::int64_t theObject);
+    // (owner, workspace) pairs that hold inactive versions; theOwner empty = all owners.
+    std::vector<std::pair<std::string, std::string>> workspaces(const std::string& theOwner);
+    void dropWorkspace(const std::string& theOwner, const std::string& theWorkspace);
+
+    // A growing number per counter name, starting at 1.
+    std::int64_t nextNumber(const std::string& theCounter);
+
+    // Totals for the administration tool: objects, history entries, inactive versions.
+    std::int64_t countRows(const std::string& theTable);
+
+private:
+    SqliteDatabase itsDatabase;
+};
+
+} // namespace RepositoryAccess::server

@@ -1,0 +1,72 @@
+#include "tests/support/process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using kivotest::runProgram;
+using kivotest::TempDir;
+
+namespace {
+
+mode_t modeOf(const std::filesystem::path& thePath) {
+    struct stat aStat;
+    return ::stat(thePath.c_str(), &aStat) == 0 ? (aStat.st_mode & 0777) : 0;
+}
+
+} // namespace
+
+TEST(KivoRepoTool, InitUserSetAndShowAdministerARepositoryFile) {
+    TempDir aDir;
+    std::string aFile = (aDir.path() / "repo.db").string();
+    auto anInit =
+        runProgram("kivo-repo", {"init", aFile, "--database", "TST", "--vendor", "acme.org"});
+    ASSERT_EQ(anInit.itsExitCode, 0) << anInit.itsErr;
+    auto aTwice = runProgram("kivo-repo", {"init", aFile});
+    EXPECT_EQ(aTwice.itsExitCode, 1);
+    EXPECT_NE(aTwice.itsErr.find("exists already"), std::string::npos) << aTwice.itsErr;
+
+    EXPECT_EQ(runProgram("kivo-repo", {"user", aFile, "alice", "pw-1"}).itsOut,
+              "Added user ALICE\n");
+    EXPECT_EQ(runProgram("kivo-repo", {"user", aFile, "ALICE", "pw-2"}).itsOut,
+              "Changed the password of user ALICE\n");
+    EXPECT_EQ(runProgram("kivo-repo", {"set", aFile, "api_version", "none"}).itsExitCode, 0);
+    auto aBad = runProgram("kivo-repo", {"set", aFile, "change_tracking", "maybe"});
+    EXPECT_EQ(aBad.itsExitCode, 1);
+    EXPECT_NE(aBad.itsErr.find("on or off"), std::string::npos);
+
+    auto aShow = runProgram("kivo-repo", {"show", aFile});
+    ASSERT_EQ(aShow.itsExitCode, 0) << aShow.itsErr;
+    for (const char* aLine : {"  api_version = none\n", "  database_name = TST\n",
+                              "  vendor = acme.org\n", "  ALICE\n", "Objects: 0\n"})
+        EXPECT_NE(aShow.itsOut.find(aLine), std::string::npos) << aLine << "\n" << aShow.itsOut;
+    EXPECT_EQ(aShow.itsOut.find("pw-"), std::string::npos) << "passwords are never shown";
+    EXPECT_EQ(runProgram("kivo-repo", {"frobnicate"}).itsExitCode, 2);
+}
+
+TEST(ZevUserStoreTool, KeysAreStoredPrivatelyListedWithoutPasswordsAndDeleted) {
+    TempDir aDir;
+    kivotest::RunOptions anOptions;
+    std::filesystem::path aHome = aDir.path() / "store";
+    anOptions.itsEnv["ZEVUSERSTORE_HOME"] = aHome.string();
+    auto aSet =
+        runProgram("zevuserstore", {"SET", "DEV", "file:repo.db", "alice", "pw-secret"}, anOptions);
+    ASSERT_EQ(aSet.itsExitCode, 0) << aSet.itsErr;
+    EXPECT_EQ(modeOf(aHome), 0700u);
+    EXPECT_EQ(modeOf(aHome / "keys"), 0600u);
+    runProgram("zevuserstore", {"SET", "QA", "file:/tmp/qa.db", "bob", "x"}, anOptions);
+
+    auto aList = runProgram("zevuserstore", {"LIST"}, anOptions);
+    EXPECT_EQ(aList.itsOut, "KEY DEV\n  HOST: file:repo.db\n  USER: ALICE\n"
+                            "KEY QA\n  HOST: file:/tmp/qa.db\n  USER: BOB\n");
+    EXPECT_EQ(runProgram("zevuserstore", {"LIST", "QA"}, anOptions).itsOut,
+              "KEY QA\n  HOST: file:/tmp/qa.db\n  USER: BOB\n");
+    EXPECT_EQ(runProgram("zevuserstore", {"DELETE", "QA"}, anOptions).itsExitCode, 0);
+    EXPECT_EQ(runProgram("zevuserstore", {"LIST", "QA"}, anOptions).itsExitCode, 1);
+
+    ::chmod((aHome / "keys").c_str(), 0644);
+    auto aRefused = runProgram("zevuserstore", {"LIST"}, anOptions);
+    EXPECT_EQ(aRefused.itsExitCode, 1);
+    EXPECT_NE(aRefused.itsErr.find((aHome / "keys").string()), std::string::npos);
+    EXPECT_NE(aRefused.itsErr.find("0644"), std::string::npos) << aRefused.itsErr;
+}

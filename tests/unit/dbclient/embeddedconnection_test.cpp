@@ -1,0 +1,171 @@
+#include "dbclient/dbclient.hpp"
+#include "dbclient/keystore.hpp"
+#include "repository/json.hpp"
+#include "repository/repomessage.hpp"
+#include "server/passwordhash.hpp"
+#include "server/repositorystore.hpp"
+#include "tests/support/process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+using namespace RepositoryAccess;
+using namespace RepositoryAccess::dbclient;
+
+namespace {
+
+// A repository file with user ALICE (password "secret") and a connection object to it.
+class EmbeddedConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        itsFile = (itsDir.path() / "repo.db").string();
+        server::RepositoryStore::create(itsFile, {});
+        server::RepositoryStore aStore(itsFile);
+        aStore.beginWrite();
+        aStore.putUser({"ALICE", server::hashPassword("secret")});
+        aStore.commit();
+        itsEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
+        itsConnection = itsEnvironment->createConnection();
+    }
+
+    ReturnCode connect(const std::string& theHost, const std::string& thePassword = "secret",
+                       const ConnectProperties& theProperties = {}) {
+        return itsConnection->connect(theHost, "", "alice", thePassword, StringEncoding::Utf8,
+                                      theProperties);
+    }
+
+    // Sends a request through the prepared repository call with a 1,024-byte output buffer.
+    ReturnCode callRepo(const std::string& theJson, std::string& theResponse) {
+        PreparedStatement* aStatement = itsConnection->createPreparedStatement();
+        EXPECT_EQ(aStatement->prepare("{CALL SYS.REPOSITORY_REST(?, ?)}"), ReturnCode::Ok);
+        EXPECT_EQ(aStatement->getParameterMetaData()->getParameterMode(2), ParameterMode::Out);
+        std::string anInput =
+            RepositoryMessage(std::make_shared<const std::string>(theJson)).serialize();
+        std::int64_t anInputLength = static_cast<std::int64_t>(anInput.size());
+        char anOutput[1024];
+        std::int64_t anOutputLength = 0;
+        aStatement->bindParameter(1, HostType::Binary, anInput.data(), &anInputLength,
+                                  anInputLength);
+        aStatement->bindParameter(2, HostType::Binary, anOutput, &anOutputLength, sizeof anOutput);
+        ReturnCode aCode = aStatement->execute();
+        if (aCode == ReturnCode::DataTruncated) {
+            std::string aWhole(static_cast<std::size_t>(anOutputLength), '\0');
+            EXPECT_EQ(aStatement->getObject(2, HostType::Binary, aWhole.data(), &anOutputLength,
+                                            anOutputLength),
+                      ReturnCode::Ok);
+            theResponse = aWhole;
+        } else {
+            theResponse.assign(anOutput, static_cast<std::size_t>(anOutputLength));
+        }
+        itsConnection->releaseStatement(aStatement);
+        return aCode;
+    }
+
+    kivotest::TempDir itsDir;
+    std::string itsFile;
+    std::unique_ptr<Environment> itsEnvironment;
+    Connection* itsConnection = nullptr;
+};
+
+std::string packageRequest(std::size_t theDescriptionSize) {
+    return R"({"action":"create","what":"package","package":"p","description":")" +
+           std::string(theDescriptionSize, 'd') + R"("})";
+}
+
+} // namespace
+
+TEST_F(EmbeddedConnectionTest, LongResponsesAreTruncatedAndFetchedAgainWhole) {
+    ASSERT_EQ(connect("file:" + itsFile), ReturnCode::Ok) << itsConnection->error().getErrorText();
+    std::string aResponse;
+    ASSERT_EQ(callRepo(packageRequest(10), aResponse), ReturnCode::Ok);
+
+    // Find the description length that makes the read-package answer exactly 1,024 bytes.
+    auto aReadSize = [&] {
+        std::string anAnswer;
+        callRepo(R"({"action":"read","what":"package","package":"p"})", anAnswer);
+        return anAnswer.size();
+    };
+    std::size_t aSmall = aReadSize();
+    ASSERT_LT(aSmall, 1024u);
+    std::string anUpdate = R"({"action":"update","what":"package","package":"p","description":")";
+    callRepo(anUpdate + std::string(10 + 1024 - aSmall, 'd') + "\"}", aResponse);
+    EXPECT_EQ(aReadSize(), 1024u);
+    EXPECT_EQ(callRepo(R"({"action":"read","what":"package","package":"p"})", aResponse),
+              ReturnCode::Ok);
+
+    callRepo(anUpdate + std::string(10 + 1025 - aSmall, 'd') + "\"}", aResponse);
+    EXPECT_EQ(callRepo(R"({"action":"read","what":"package","package":"p"})", aResponse),
+              ReturnCode::DataTruncated);
+    ASSERT_EQ(aResponse.size(), 1025u);
+    auto aMessage = RepositoryMessage::parse(aResponse.data(), 1025);
+    EXPECT_EQ(aMessage.getJson()->back(), '}');
+}
+
+TEST_F(EmbeddedConnectionTest, ConnectRefusesOtherHostsMissingFilesAndWrongPasswords) {
+    EXPECT_EQ(connect("dbhost:30015"), ReturnCode::Error);
+    EXPECT_NE(itsConnection->error().getErrorText().find("file:PATH"), std::string::npos);
+    EXPECT_EQ(connect("file:" + itsFile + ".missing"), ReturnCode::Error);
+    EXPECT_NE(itsConnection->error().getErrorText().find("does not exist"), std::string::npos);
+    EXPECT_EQ(connect("file:" + itsFile, "guess-42"), ReturnCode::Error);
+    EXPECT_NE(itsConnection->error().getErrorText().find("Authentication failed"),
+              std::string::npos);
+    EXPECT_EQ(itsConnection->error().getErrorText().find("guess-42"), std::string::npos);
+
+    ConnectProperties aTls;
+    aTls.setProperty("ENCRYPT", "TRUE");
+    EXPECT_EQ(connect("file:" + itsFile, "secret", aTls), ReturnCode::SuccessWithInfo);
+    EXPECT_NE(itsConnection->error().getErrorText().find("local repository"), std::string::npos);
+}
+
+TEST_F(EmbeddedConnectionTest, MonitoringQueriesAndNothingElse) {
+    ASSERT_EQ(connect("file:" + itsFile), ReturnCode::Ok);
+    Statement* aStatement = itsConnection->createStatement();
+    ASSERT_EQ(aStatement->execute("select feature_version from \"PUBLIC\".\"M_FEATURES\" where "
+                                  "component_name='REPOSITORY' and feature_name='API'"),
+              ReturnCode::Ok);
+    ResultSet* aRows = aStatement->getResultSet();
+    ASSERT_EQ(aRows->next(), ReturnCode::Ok);
+    std::int64_t aVersion = 0, aLength = 0;
+    aRows->getObject(1, HostType::Int64, &aVersion, &aLength, 8);
+    EXPECT_EQ(aVersion, 16);
+    EXPECT_EQ(aRows->next(), ReturnCode::NoData);
+
+    ASSERT_EQ(aStatement->execute("select user_name from \"PUBLIC\".\"M_CONNECTIONS\" where "
+                                  "own='TRUE' and connection_status='RUNNING'"),
+              ReturnCode::Ok);
+    char aUser[256];
+    aStatement->getResultSet()->next();
+    aStatement->getResultSet()->getObject(1, HostType::Utf8, aUser, &aLength, sizeof aUser);
+    EXPECT_STREQ(aUser, "ALICE");
+
+    EXPECT_EQ(aStatement->execute("select * from users"), ReturnCode::Error);
+    EXPECT_EQ(aStatement->error().getErrorText(), "unsupported statement");
+}
+
+TEST_F(EmbeddedConnectionTest, KeysResolveThroughTheKeyStore) {
+    std::string aHome = (itsDir.path() / "keys").string();
+    ::setenv("ZEVUSERSTORE_HOME", aHome.c_str(), 1);
+    KeyStore aStore = KeyStore::forCurrentUser();
+    aStore.save({{"DEV", "file:" + itsFile, "ALICE", "secret"}});
+    struct stat aStat;
+    ASSERT_EQ(::stat(aStore.filePath().c_str(), &aStat), 0);
+    EXPECT_EQ(aStat.st_mode & 0777, 0600u);
+
+    ConnectProperties aKey;
+    aKey.setProperty("KEY", "DEV");
+    EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey), ReturnCode::Ok)
+        << itsConnection->error().getErrorText();
+    aKey.setProperty("KEY", "OTHER");
+    EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey),
+              ReturnCode::Error);
+    EXPECT_NE(itsConnection->error().getErrorText().find("OTHER"), std::string::npos);
+
+    ::chmod(aStore.filePath().c_str(), 0640);
+    aKey.setProperty("KEY", "DEV");
+    EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey),
+              ReturnCode::Error);
+    EXPECT_NE(itsConnection->error().getErrorText().find("0640"), std::string::npos);
+    ::unsetenv("ZEVUSERSTORE_HOME");
+}

@@ -1,0 +1,91 @@
+#include "tests/unit/server/enginetestsupport.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace enginetest;
+using RepositoryAccess::json::asObject;
+using RepositoryAccess::json::getString;
+
+namespace {
+
+class EnginePackages : public ::testing::Test, public EngineFixture {
+protected:
+    std::unique_ptr<Reply> remove(const std::string& thePackage, const std::string& theRecursive,
+                                  const std::string& theIgnoreInactive = "0") {
+        return call("ALICE", R"({"action":"delete","what":"package","package":")" + thePackage +
+                                 R"(","ignoreInactiveObjects":")" + theIgnoreInactive +
+                                 R"(","recursively":")" + theRecursive + "\"}");
+    }
+    std::string exists(const std::string& thePackage) {
+        return call("ALICE",
+                    R"({"action":"exists","what":"package","package":")" + thePackage + "\"}")
+            ->get("exists");
+    }
+};
+
+} // namespace
+
+TEST_F(EnginePackages, CreatingAPackageCreatesItsAncestorsAndInheritsOnRequest) {
+    auto aCreate = call(
+        "ALICE",
+        R"({"action":"create","what":"package","package":"a","responsible":"ALICE","delivery_unit":"DU","du_vendor":"acme","structural":"1","inherit":"0"})");
+    ASSERT_EQ(aCreate->code(), "0");
+    createPackage(R"(a.b.\"c.d\")");
+    EXPECT_EQ(exists("a.b"), "true");
+    EXPECT_EQ(call("ALICE", R"({"action":"create","what":"package","package":"a.b"})")->code(),
+              "40113");
+    auto aRead = call("ALICE", R"({"action":"read","what":"package","package":"a.b"})");
+    EXPECT_EQ(aRead->get("structural"), "0");
+    EXPECT_EQ(aRead->get("src_system"), "ZEV");
+    EXPECT_EQ(aRead->get("responsible"), "");
+
+    call("ALICE", R"({"action":"create","what":"package","package":"a.x","inherit":"1"})");
+    auto anInherited = call("ALICE", R"({"action":"read","what":"package","package":"a.x"})");
+    EXPECT_EQ(anInherited->get("responsible"), "ALICE");
+    EXPECT_EQ(anInherited->get("du_vendor"), "acme");
+    EXPECT_EQ(anInherited->get("structural"), "0");
+
+    auto aRoots = call("ALICE", R"({"action":"list","what":"rootPackages"})");
+    ASSERT_EQ(aRoots->list("rootPackages").size(), 1u);
+    auto aGlob =
+        call("ALICE", R"({"action":"list","what":"packages","package":"a.*","du_vendor":"acme"})");
+    ASSERT_EQ(aGlob->list("packages").size(), 1u);
+    EXPECT_EQ(getString(asObject(aGlob->list("packages")[0]), "package"), "a.x");
+    EXPECT_EQ(call("ALICE", R"({"action":"read","what":"package","package":"zz"})")->code(),
+              "40111");
+}
+
+TEST_F(EnginePackages, DeletionIsRefusedForNonEmptyPackagesUnlessRecursive) {
+    createPackage("a.b.c");
+    EXPECT_EQ(remove("nope", "0")->code(), "40111");
+    EXPECT_EQ(remove("a", "0")->code(), "40114");
+    write("ALICE", object("a.b.c", "x", "txt"), "x");
+    EXPECT_EQ(remove("a.b.c", "0")->code(), "40114") << "inactive objects count";
+    EXPECT_EQ(remove("a.b.c", "0", "1")->code(), "0");
+    EXPECT_EQ(exists("a.b.c"), "false");
+
+    createPackage("a.b.c");
+    write("ALICE", object("a.b.c", "y", "txt"), "y");
+    activate("ALICE", {object("a.b.c", "y", "txt")});
+    EXPECT_EQ(remove("a.b.c", "0", "1")->code(), "40114") << "active objects always count";
+    EXPECT_EQ(remove("a", "1")->code(), "0");
+    EXPECT_EQ(exists("a.b"), "false");
+    EXPECT_EQ(activeMetadata(object("a.b.c", "y", "txt"))->code(), "40132");
+    EXPECT_EQ(call("ALICE", R"({"action":"list","what":"packages","package":""})")
+                  ->list("packages")
+                  .size(),
+              0u);
+}
+
+TEST_F(EnginePackages, ARequestRefusedHalfwayChangesNothing) {
+    createPackage("a");
+    write("ALICE", object("a", "x", "txt"), "x");
+    auto aReply =
+        call("BOB", R"({"action":"pull","what":"inactiveObjects","session":)" + session("BOB") +
+                        R"(,"objList":[)" + object("a", "x", "txt") + ",\n" +
+                        object("a", "gone", "txt") + R"(],"user":"ALICE","workspace":""})");
+    EXPECT_EQ(aReply->code(), "40132");
+    auto aList = call("ALICE", R"({"action":"list","what":"objects","session":)" +
+                                   session("ALICE") + R"(,"name":""})");
+    EXPECT_EQ(aList->list("objects").size(), 1u) << "the first pull was rolled back";
+}

@@ -1,0 +1,93 @@
+// zevuserstore: keeps named connection keys (host, user, password) for kivo.
+#include "dbclient/keystore.hpp"
+#include "front/error.hpp"
+#include "server/enginetext.hpp"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+using namespace RepositoryAccess;
+using namespace RepositoryAccess::dbclient;
+
+namespace {
+
+const char* const kUsage = "Usage:\n"
+                           "  zevuserstore SET KEY HOST USER PASSWORD\n"
+                           "  zevuserstore LIST [KEY]\n"
+                           "  zevuserstore DELETE KEY\n";
+
+struct UsageError {
+    std::string itsMessage;
+};
+
+void print(const KeyEntry& theEntry) {
+    std::cout << "KEY " << theEntry.itsKey << "\n  HOST: " << theEntry.itsHost
+              << "\n  USER: " << theEntry.itsUser << "\n";
+}
+
+int run(const std::vector<std::string>& theArgs) {
+    if (theArgs.empty())
+        throw UsageError{"no command given"};
+    std::string aCommand = server::text::upper(theArgs[0]);
+    KeyStore aStore = KeyStore::forCurrentUser();
+    if (aCommand == "SET") {
+        if (theArgs.size() != 5)
+            throw UsageError{"SET needs KEY, HOST, USER and PASSWORD"};
+        if (theArgs[1].empty())
+            throw Error("The key must not be empty");
+        std::vector<KeyEntry> anEntries = aStore.load();
+        KeyEntry aNew{theArgs[1], theArgs[2], server::text::upper(theArgs[3]), theArgs[4]};
+        bool aReplaced = false;
+        for (KeyEntry& anEntry : anEntries)
+            if (anEntry.itsKey == aNew.itsKey) {
+                anEntry = aNew;
+                aReplaced = true;
+            }
+        if (!aReplaced)
+            anEntries.push_back(aNew);
+        aStore.save(anEntries);
+        return 0;
+    }
+    if (aCommand == "LIST") {
+        if (theArgs.size() > 2)
+            throw UsageError{"LIST takes at most one KEY"};
+        bool aFound = false;
+        for (const KeyEntry& anEntry : aStore.load())
+            if (theArgs.size() == 1 || anEntry.itsKey == theArgs[1]) {
+                print(anEntry);
+                aFound = true;
+            }
+        if (theArgs.size() == 2 && !aFound)
+            throw Error("Key \"" + theArgs[1] + "\" not found in the key store \"" +
+                        aStore.filePath() + "\"");
+        return 0;
+    }
+    if (aCommand == "DELETE") {
+        if (theArgs.size() != 2)
+            throw UsageError{"DELETE needs a KEY"};
+        std::vector<KeyEntry> anEntries = aStore.load();
+        std::erase_if(anEntries,
+                      [&](const KeyEntry& theEntry) { return theEntry.itsKey == theArgs[1]; });
+        if (anEntries.size() == aStore.load().size())
+            throw Error("Key \"" + theArgs[1] + "\" not found in the key store \"" +
+                        aStore.filePath() + "\"");
+        aStore.save(anEntries);
+        return 0;
+    }
+    throw UsageError{"unknown command \"" + theArgs[0] + "\""};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& anError) {
+        std::cerr << "zevuserstore: " << anError.itsMessage << "\n" << kUsage;
+        return 2;
+    } catch (const std::exception& anError) {
+        std::cerr << "zevuserstore: " << anError.what() << "\n";
+        return 1;
+    }
+}
