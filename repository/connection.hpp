@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "repository/repomessage.hpp"
+#include "repository/reporequest.hpp"
+
+namespace RepositoryAccess {
+
+// The one connection of a run to the repository: opened on the first repository call, closed at
+// the end of the run. `callRepo` sends one request message to the repository procedure and
+// returns the response message.
+class Connection {
+public:
+    // Gathers the connection parameters (options, then the workspace configuration), connects and
+    // reads the API version, database name and user.
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Sends the request; in simulation mode a write request is only shown and answered with
+    // error code "0".
+    RepositoryMessage callRepo(const RepositoryRequest& theRequest);
+
+    std::int64_t getApiVersion() const { return itsApiVersion; }
+    const std::string& getUserName() const { return itsUserName; }
+    const std::string& getDatabaseName() const { return itsDatabaseName; }
+    const std::string& getHostName() const { return itsHostName; }
+    const std::string& getKey() const { return itsKey; }
+
+    void close();
+
+private:
+    struct Library;
+    std::unique_ptr<Library> itsLibrary;
+    std::string itsUserName;
+    std::string itsDatabaseName;
+    std::string itsHostName;
+    std::string itsKey;
+    std::int64_t itsApiVersion = 0;
+};
+
+namespace connection {
+
+// Opens the process-wide connection unless it exists.
+Connection& open();
+// True while no connection exists.
+bool isClosed();
+// Closes the connection at the end of the run; reports its own failures ("Error exiting
+// connection: ...") and never throws.
+void finish();
+// Closes the connection now (between the steps of transport); throws on failure.
+void close();
+
+} // namespace connection
+} // namespace RepositoryAccess
