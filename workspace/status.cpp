@@ -7,6 +7,7 @@
 #include "front/perftrace.hpp"
 #include "workspace/ignore.hpp"
 #include "workspace/sys.hpp"
+#include "workspace/treescan.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
 
@@ -33,11 +34,23 @@ void addStatusFilesIn(const std::map<std::string, FileStatus>& theFiles, const s
     }
 }
 
+// The ignored members of a sorted path set. Rules are looked up once per directory, and the
+// files of a directory without rules (the common case) are passed without a further test.
 PathSet ignoredOf(const PathSet& thePaths, const std::string& theWorkSpaceDirName) {
     PathSet anIgnored;
-    for (const auto& aPath : thePaths)
-        if (ignore::is_path_ignored(theWorkSpaceDirName, aPath))
+    Ignore& anIgnore = ignore::forWorkSpace(theWorkSpaceDirName);
+    std::string_view aLastDir;
+    bool aDirHasRules = false;
+    for (const auto& aPath : thePaths) {
+        const std::string_view aDir(aPath.data(), std::min(aPath.size(), aPath.rfind('/')));
+        if (aDir != aLastDir) {
+            const Ignore::Rules& aRules = anIgnore.collect(std::string(aDir));
+            aDirHasRules = !aRules.itsExcludes.empty() || !aRules.itsIncludes.empty();
+            aLastDir = aDir;
+        }
+        if (aDirHasRules && ignore::is_path_ignored(theWorkSpaceDirName, aPath))
             anIgnored.push_back(aPath);
+    }
     return anIgnored;
 }
 
@@ -82,9 +95,8 @@ void Status::initPackagesShared(const std::vector<std::string>& thePackages, boo
     KIVO_PERF_SCOPE("Status::initPackagesShared()");
     auto aWorkSpace = workspace::get();
     itsWorkSpaceDirName = aWorkSpace->srcDirName();
-    itsSettingsDirName = aWorkSpace->settingsDirName();
     const auto& aFiles = aWorkSpace->status().files();
-    std::vector<std::pair<std::string, timespec>> aListed;
+    std::vector<std::string> aRoots;
     for (const auto& aPackage : thePackages) {
         const std::string aRelative = workspace::packageToDirectory(aPackage);
         const std::string aDir = aRelative.empty()
@@ -92,54 +104,37 @@ void Status::initPackagesShared(const std::vector<std::string>& thePackages, boo
                                      : sys::joinFileName(itsWorkSpaceDirName, aRelative);
         addStatusFilesIn(aFiles, aDir, theRecursive, itsStatusFilesInScope);
         if (!itsConflictsOnly && sys::dirExists(aDir))
-            listDirectory(aDir, theRecursive);
+            aRoots.push_back(aDir);
     }
     pathset::normalize(itsStatusFilesInScope);
-    pathset::normalize(itsDiskDirectories);
-    // Sort the listed files together with their times, dropping files listed twice (a package
-    // and its sub package both named).
-    std::vector<std::size_t> anOrder(itsDiskFilesInScope.size());
-    for (std::size_t i = 0; i < anOrder.size(); ++i)
-        anOrder[i] = i;
-    std::sort(anOrder.begin(), anOrder.end(), [&](std::size_t theLeft, std::size_t theRight) {
-        return itsDiskFilesInScope[theLeft] < itsDiskFilesInScope[theRight];
-    });
-    PathSet aFilesSorted;
-    std::vector<std::string> aTimesSorted;
-    for (std::size_t anIndex : anOrder) {
-        if (!aFilesSorted.empty() && aFilesSorted.back() == itsDiskFilesInScope[anIndex])
-            continue;
-        aFilesSorted.push_back(std::move(itsDiskFilesInScope[anIndex]));
-        aTimesSorted.push_back(std::move(itsDiskTimestamps[anIndex]));
-    }
-    itsDiskFilesInScope = std::move(aFilesSorted);
-    itsDiskTimestamps = std::move(aTimesSorted);
+    if (!aRoots.empty())
+        listDirectories(aRoots, theRecursive, aWorkSpace->settingsDirName());
     itsAllFiles = pathset::unite(itsStatusFilesInScope, itsDiskFilesInScope);
 }
 
-// Lists one directory of the scope, depth first with theRecursive; the settings folder is not
-// part of any package.
-void Status::listDirectory(const std::string& theDirName, bool theRecursive) {
+// Lists the package directories of the scope (the settings folder is no package) and keeps the
+// files in path order together with their last-write times.
+void Status::listDirectories(const std::vector<std::string>& theRoots, bool theRecursive,
+                             const std::string& theSettingsDirName) {
     KIVO_PERF_SCOPE("collect_ws_files::operator()");
-    const bool aWithTimes = isSet(params::fast) || isSet(params::veryFast);
-    const bool aSimulated = isSet(params::simulate);
-    std::vector<std::string> aSubDirectories;
-    for (const auto& anEntry : sys::scanDir(theDirName)) {
-        std::string aPath = sys::joinFileName(theDirName, anEntry.itsName);
-        if (anEntry.itsIsDirectory) {
-            if (aPath == itsSettingsDirName)
-                continue;
-            itsDiskDirectories.push_back(aPath);
-            if (theRecursive)
-                aSubDirectories.push_back(std::move(aPath));
+    itsHaveDiskTimes = (isSet(params::fast) || isSet(params::veryFast)) && !isSet(params::simulate);
+    treescan::TreeScan aScan =
+        treescan::scan(theRoots, theRecursive, itsHaveDiskTimes, theSettingsDirName);
+    std::sort(aScan.itsFiles.begin(), aScan.itsFiles.end(),
+              [](const auto& theLeft, const auto& theRight) {
+                  return theLeft.itsPath < theRight.itsPath;
+              });
+    itsDiskFilesInScope.reserve(aScan.itsFiles.size());
+    itsDiskTimes.reserve(aScan.itsFiles.size());
+    for (auto& aFile : aScan.itsFiles) {
+        // A package named together with its own sub package lists those files twice.
+        if (!itsDiskFilesInScope.empty() && itsDiskFilesInScope.back() == aFile.itsPath)
             continue;
-        }
-        itsDiskTimestamps.push_back(
-            aWithTimes && !aSimulated ? sys::formatTimestamp(anEntry.itsModified) : std::string());
-        itsDiskFilesInScope.push_back(std::move(aPath));
+        itsDiskFilesInScope.push_back(std::move(aFile.itsPath));
+        itsDiskTimes.push_back(aFile.itsModified);
     }
-    for (const auto& aSubDirectory : aSubDirectories)
-        listDirectory(aSubDirectory, true);
+    itsDiskDirectories = std::move(aScan.itsDirectories);
+    pathset::normalize(itsDiskDirectories);
 }
 
 void Status::initShared() {
@@ -168,34 +163,35 @@ void Status::initShared() {
         pathset::subtract(pathset::directoriesOf(aPresent), pathset::directoriesOf(aKnown));
 }
 
-std::string Status::currentTimestamp(const std::string& theFile) const {
-    if (itsDiskTimestamps.size() == itsDiskFilesInScope.size() && !itsDiskTimestamps.empty()) {
-        auto anIt =
-            std::lower_bound(itsDiskFilesInScope.begin(), itsDiskFilesInScope.end(), theFile);
-        return itsDiskTimestamps[static_cast<std::size_t>(anIt - itsDiskFilesInScope.begin())];
-    }
-    return sys::getts(theFile);
-}
-
-// The known files that count as modified in the chosen comparison mode. Files whose content must
-// be compared are hashed together, on every core.
+// The known files that count as modified in the chosen comparison mode. The known files, the
+// disk files and the status entries are all in path order, so one walk pairs them up; files whose
+// content must be compared are then hashed together, on every core.
 PathSet Status::modifiedOf(const PathSet& theKnownFiles) const {
     KIVO_PERF_SCOPE("is_file_modified::operator()");
     const WorkSpaceStatusFile& aStatusFile = statusFile();
     const bool aNoCompare = isSet(params::noCompare);
     const bool aVeryFast = isSet(params::veryFast);
     const bool aFast = isSet(params::fast);
+    auto anEntry = aStatusFile.files().begin();
+    std::size_t aDisk = 0;
     PathSet aModified;
     PathSet aToHash;
-    for (const auto& aFile : pathset::intersect(theKnownFiles, itsDiskFilesInScope)) {
+    for (const auto& aFile : theKnownFiles) {
+        while (aDisk < itsDiskFilesInScope.size() && itsDiskFilesInScope[aDisk] < aFile)
+            ++aDisk;
+        if (aDisk == itsDiskFilesInScope.size() || itsDiskFilesInScope[aDisk] != aFile)
+            continue; // not on disk: deleted, not modified
         if (aNoCompare) {
             aModified.push_back(aFile);
             continue;
         }
         if (aFast || aVeryFast) {
+            while (anEntry->first < aFile)
+                ++anEntry;
             // No timestamp (simulation mode gives none) never matches, not even an empty one.
-            const std::string aCurrent = currentTimestamp(aFile);
-            if (!aCurrent.empty() && aCurrent == aStatusFile.getTimestamp(aFile))
+            const std::string aCurrent =
+                itsHaveDiskTimes ? sys::formatTimestamp(itsDiskTimes[aDisk]) : sys::getts(aFile);
+            if (!aCurrent.empty() && aCurrent == anEntry->second.timest)
                 continue;
         }
         if (aVeryFast)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -39,16 +40,15 @@ public:
 
 private:
     void initPackagesShared(const std::vector<std::string>& thePackages, bool theRecursive);
-    void listDirectory(const std::string& theDirName, bool theRecursive);
+    void listDirectories(const std::vector<std::string>& theRoots, bool theRecursive,
+                         const std::string& theSettingsDirName);
     void initShared();
     PathSet modifiedOf(const PathSet& theKnownFiles) const;
-    std::string currentTimestamp(const std::string& theFile) const;
     void buildObjects();
 
     bool itsConflictsOnly;
     bool itsWithObjects;
     std::string itsWorkSpaceDirName;
-    std::string itsSettingsDirName;
 
     PathSet itsConflicted;
     PathSet itsModified;
@@ -63,8 +63,9 @@ private:
     PathSet itsAllFiles;
     std::vector<RepositoryObject> itsObjects;
     // Last-write times of the listed disk files (same order as itsDiskFilesInScope), taken while
-    // listing so that the timestamp modes need no second look at the file.
-    std::vector<std::string> itsDiskTimestamps;
+    // listing in the timestamp modes so that they need no second look at the file.
+    std::vector<timespec> itsDiskTimes;
+    bool itsHaveDiskTimes = false;
 };
 
 namespace pathset {

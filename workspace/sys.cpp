@@ -168,8 +168,8 @@ DirListing listDir(std::string_view theDirName) {
     return aListing;
 }
 
-std::vector<DirEntry> scanDir(std::string_view theDirName) {
-    return readEntries(toSlashes(theDirName), true);
+std::vector<DirEntry> scanDir(std::string_view theDirName, bool theWithDetails) {
+    return readEntries(toSlashes(theDirName), theWithDetails);
 }
 
 std::uint64_t getFileSize(std::string_view thePath) {

@@ -117,9 +117,10 @@ struct DirEntry {
 };
 
 // The entries of one directory, with file sizes and times read relative to the open directory
-// (no second path resolution per file); entries that vanish during the scan are left out. Fails
-// with "Invalid Directory: <dir>".
-std::vector<DirEntry> scanDir(std::string_view theDirName);
+// (no second path resolution per file; without theWithDetails only entries whose type the
+// directory does not tell are examined); entries that vanish during the scan are left out. Fails
+// with "Invalid Directory: <dir>". Safe to call from several threads.
+std::vector<DirEntry> scanDir(std::string_view theDirName, bool theWithDetails = true);
 
 // The file's size in bytes.
 std::uint64_t getFileSize(std::string_view thePath);

@@ -321,7 +321,15 @@ void WorkSpaceStatusFile::read() {
             else
                 aStatus.baseversion = decimalValue(json::asStringView(*aBase));
         }
-        aFiles[absoluteName(json::getStringView(anEntry, "filename"))] = std::move(aStatus);
+        // The file lists entries in path order, so the hint makes each insertion constant time;
+        // a repeated name keeps its last entry, as a plain assignment would.
+        std::string aFile = absoluteName(json::getStringView(anEntry, "filename"));
+        auto aHint = aFiles.empty() || aFiles.rbegin()->first < aFile ? aFiles.end()
+                                                                      : aFiles.lower_bound(aFile);
+        if (aHint != aFiles.end() && aHint->first == aFile)
+            aHint->second = std::move(aStatus);
+        else
+            aFiles.emplace_hint(aHint, std::move(aFile), std::move(aStatus));
     }
     std::set<std::string> aConflicts;
     for (const auto& aValue : json::getList(anObject, "conflicts"))
