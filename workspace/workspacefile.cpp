@@ -41,8 +41,8 @@ std::string_view trimmed(std::string_view theText) {
 // The top-level members of a text that the JSON parser accepted as an object: raw key (the bytes
 // between its quotes) → raw value text (trimmed). Of repeated keys the last one counts, as in the
 // parser. Scans defensively: it never reads beyond the text, whatever the text holds.
-std::map<std::string, std::string> rawMembers(std::string_view theText) {
-    std::map<std::string, std::string> aMembers;
+std::map<std::string, std::string_view> rawMembers(std::string_view theText) {
+    std::map<std::string, std::string_view> aMembers;
     std::size_t aPos = 0;
     auto skipBlanks = [&] {
         while (aPos < theText.size() && isBlank(theText[aPos]))
@@ -78,7 +78,7 @@ std::map<std::string, std::string> rawMembers(std::string_view theText) {
                 --aDepth;
             ++aPos;
         }
-        aMembers[aKey] = std::string(trimmed(theText.substr(aStart, aPos - aStart)));
+        aMembers[aKey] = trimmed(theText.substr(aStart, aPos - aStart));
         if (aPos >= theText.size() || theText[aPos] != ',')
             return aMembers;
         ++aPos;
@@ -136,7 +136,6 @@ struct WorkSpaceFile::Document {
     std::shared_ptr<const std::string> itsText;
     json::JsonAllocator itsAllocator;
     json::JsonObject itsObject;
-    std::map<std::string, std::string> itsRawMembers;
 };
 
 std::unique_ptr<WorkSpaceFile::Document> WorkSpaceFile::parse() const {
@@ -145,7 +144,6 @@ std::unique_ptr<WorkSpaceFile::Document> WorkSpaceFile::parse() const {
     const std::string& aText = *aDocument->itsText;
     if (!json::jsonParse(aText.data(), aText.size(), aDocument->itsObject, aDocument->itsAllocator))
         throw Error("Could not parse workspace file \"" + itsFileName + "\"");
-    aDocument->itsRawMembers = rawMembers(aText);
     return aDocument;
 }
 
@@ -153,9 +151,17 @@ WorkSpaceFile::OtherMembers
 WorkSpaceFile::othersOf(const Document& theDocument,
                         std::initializer_list<std::string_view> theKnown) {
     OtherMembers anOthers;
-    for (const auto& [aKey, aRaw] : theDocument.itsRawMembers)
-        if (std::find(theKnown.begin(), theKnown.end(), aKey) == theKnown.end())
-            anOthers[aKey] = aRaw.empty() ? "null" : aRaw;
+    auto isKnown = [&](std::string_view theKey) {
+        return std::find(theKnown.begin(), theKnown.end(), theKey) != theKnown.end();
+    };
+    // The raw text of the members is only looked for when there is an unknown one to keep: the
+    // file list of a large workspace is long.
+    if (std::all_of(theDocument.itsObject.begin(), theDocument.itsObject.end(),
+                    [&](const json::JsonMember& theMember) { return isKnown(theMember.key); }))
+        return anOthers;
+    for (const auto& [aKey, aRaw] : rawMembers(*theDocument.itsText))
+        if (!isKnown(aKey))
+            anOthers[aKey] = aRaw.empty() ? "null" : std::string(aRaw);
     return anOthers;
 }
 
@@ -294,11 +300,20 @@ std::shared_ptr<WorkSpaceStatusFile> WorkSpaceStatusFile::load(std::string theFi
 }
 
 std::string WorkSpaceStatusFile::absoluteName(std::string_view theStoredName) const {
-    std::string aName = sys::toSlashes(theStoredName);
     std::size_t aSkip = 0;
-    while (aSkip < aName.size() && aName[aSkip] == '/')
+    while (aSkip < theStoredName.size() &&
+           (theStoredName[aSkip] == '/' || theStoredName[aSkip] == '\\'))
         ++aSkip;
-    return sys::joinFileName(itsWorkSpaceDirName, std::string_view(aName).substr(aSkip));
+    // Built in one piece: a large status file holds a hundred thousand names.
+    std::string aName;
+    aName.reserve(itsWorkSpaceDirName.size() + 1 + theStoredName.size() - aSkip);
+    aName += itsWorkSpaceDirName;
+    if (!aName.empty() && aName.back() != '/')
+        aName += '/';
+    const std::size_t aStart = aName.size();
+    aName += theStoredName.substr(aSkip);
+    std::replace(aName.begin() + static_cast<std::ptrdiff_t>(aStart), aName.end(), '\\', '/');
+    return aName;
 }
 
 std::string WorkSpaceStatusFile::relativeName(const std::string& theFile) const {

@@ -41,7 +41,7 @@ public:
 protected:
     // The parsed document together with its raw member texts.
     struct Document;
-    // Reads and parses the file, and collects the raw text of every top-level member.
+    // Reads and parses the file.
     std::unique_ptr<Document> parse() const;
     // theMembers minus the known names.
     static OtherMembers othersOf(const Document& theDocument,
