@@ -12,14 +12,6 @@ namespace {
 
 constexpr std::string_view separatorParagraph = "\n<p>---\n";
 
-std::string lowerCase(std::string_view theText) {
-    std::string aResult(theText);
-    for (char& aChar : aResult)
-        if (aChar >= 'A' && aChar <= 'Z')
-            aChar = static_cast<char>(aChar - 'A' + 'a');
-    return aResult;
-}
-
 std::string concatenated(const std::vector<const Help*>& theMatches) {
     std::string aHtml;
     for (const Help* aMatch : theMatches)
@@ -95,7 +87,7 @@ HelpSelection select(std::string_view theWhat, std::string_view theHelpWhat, boo
 
 HelpSelection search(std::string_view theFirstTerm, std::string_view theSecondTerm,
                      bool theAllTexts) {
-    const std::string aTerms[] = {lowerCase(theFirstTerm), lowerCase(theSecondTerm)};
+    const std::string aTerms[] = {textcase::lower(theFirstTerm), textcase::lower(theSecondTerm)};
     std::vector<const Help*> anEntries;
     for (const AdditionalHelp& aTopic : helpregistry::topics())
         anEntries.push_back(&aTopic);
@@ -104,7 +96,7 @@ HelpSelection search(std::string_view theFirstTerm, std::string_view theSecondTe
 
     std::vector<const Help*> aMatches;
     for (const Help* anEntry : anEntries) {
-        std::string aText = lowerCase(htmlToText(anEntry->toHtml()));
+        std::string aText = textcase::lower(htmlToText(anEntry->toHtml()));
         bool aContainsAll = true;
         for (const std::string& aTerm : aTerms)
             if (!aTerm.empty() && aText.find(aTerm) == std::string::npos)

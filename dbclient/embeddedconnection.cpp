@@ -1,4 +1,5 @@
 #include "dbclient/embeddedconnection.hpp"
+#include "front/textcase.hpp"
 
 #include "dbclient/embeddedstatements.hpp"
 #include "dbclient/keystore.hpp"
@@ -63,7 +64,7 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
         }
         std::filesystem::path aPath(aHost.substr(kFilePrefix.size()));
         auto anEngine = std::make_unique<server::Engine>(std::filesystem::absolute(aPath).string());
-        aUser = server::text::upper(aUser);
+        aUser = textcase::upper(aUser);
         if (!anEngine->authenticate(aUser, aPassword)) {
             itsError.set(embeddedcode::kAuthenticationFailed,
                          "Authentication failed: unknown user or wrong password");

@@ -22,4 +22,21 @@ inline bool equalsIgnoringCase(std::string_view theLeft, std::string_view theRig
     return true;
 }
 
+// The text with ASCII letters turned to lower (upper) case; every other byte stays.
+inline std::string lower(std::string_view theText) {
+    std::string aResult(theText);
+    for (char& aChar : aResult)
+        if (aChar >= 'A' && aChar <= 'Z')
+            aChar = static_cast<char>(aChar - 'A' + 'a');
+    return aResult;
+}
+
+inline std::string upper(std::string_view theText) {
+    std::string aResult(theText);
+    for (char& aChar : aResult)
+        if (aChar >= 'a' && aChar <= 'z')
+            aChar = static_cast<char>(aChar - 'a' + 'A');
+    return aResult;
+}
+
 } // namespace RepositoryAccess::textcase

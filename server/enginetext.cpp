@@ -101,12 +101,4 @@ std::string parentPackage(std::string_view thePackage) {
                                               : std::string(thePackage.substr(0, aLastDot));
 }
 
-std::string upper(std::string_view theText) {
-    std::string aResult(theText);
-    for (char& aChar : aResult)
-        if (aChar >= 'a' && aChar <= 'z')
-            aChar = static_cast<char>(aChar - 'a' + 'A');
-    return aResult;
-}
-
 } // namespace RepositoryAccess::server::text

@@ -27,7 +27,4 @@ std::optional<std::string> normaliseTimestamp(std::string_view theText);
 // a root package.
 std::string parentPackage(std::string_view thePackage);
 
-// ASCII letters in upper case.
-std::string upper(std::string_view theText);
-
 } // namespace RepositoryAccess::server::text

@@ -1,4 +1,5 @@
 #include "server/operation.hpp"
+#include "front/textcase.hpp"
 
 #include "server/enginetext.hpp"
 
@@ -43,7 +44,7 @@ Session readSession(const json::JsonObject& theBody) {
         aSession.itsType = 1;
     } else if (aType == "2") {
         aSession.itsType = 2;
-        aSession.itsOwner = text::upper(member(aJson, "owner"));
+        aSession.itsOwner = textcase::upper(member(aJson, "owner"));
         aSession.itsWorkspace = member(aJson, "workspace");
     } else if (aType == "4") {
         aSession.itsType = 4;
@@ -77,7 +78,7 @@ VersionRef readVersion(const json::JsonObject& theObject) {
         aVersion.itsType = 1;
     } else if (aType == "2") {
         aVersion.itsType = 2;
-        aVersion.itsOwner = text::upper(member(theObject, "owner"));
+        aVersion.itsOwner = textcase::upper(member(theObject, "owner"));
         aVersion.itsWorkspace = member(theObject, "workspace");
     } else if (aType == "3") {
         aVersion.itsType = 3;

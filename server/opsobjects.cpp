@@ -1,4 +1,5 @@
 // Operations that change inactive versions: write, delete, revert and pull.
+#include "front/textcase.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
 
@@ -128,7 +129,7 @@ void revertObjects(Operation& theOperation) {
 void pullInactiveObjects(Operation& theOperation) {
     Session aSession = readSession(theOperation.itsBody);
     requireOwnWorkspace(theOperation, aSession);
-    std::string aSourceOwner = text::upper(member(theOperation.itsBody, "user"));
+    std::string aSourceOwner = textcase::upper(member(theOperation.itsBody, "user"));
     std::string aSourceWorkspace = member(theOperation.itsBody, "workspace");
     RepositoryStore& aStore = theOperation.itsStore;
     for (const ObjectKey& aKey : readObjectKeyList(theOperation.itsBody, "objList")) {

@@ -1,5 +1,6 @@
 // Inactive workspaces and the repository's own facts (schema version, vendor, export versions,
 // object types, change-tracking status).
+#include "front/textcase.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
 
@@ -13,7 +14,7 @@ void listInactiveWorkspaces(Operation& theOperation) {
     else if (aUser == "*")
         aUser.clear();
     else
-        aUser = text::upper(aUser);
+        aUser = textcase::upper(aUser);
     std::vector<std::string> aList;
     for (const auto& [anOwner, aWorkspace] : theOperation.itsStore.workspaces(aUser))
         aList.push_back(jsonObject({{"user", quoted(anOwner)}, {"workspace", quoted(aWorkspace)}}));
@@ -22,7 +23,7 @@ void listInactiveWorkspaces(Operation& theOperation) {
 
 void deleteInactiveWorkspace(Operation& theOperation) {
     readSession(theOperation.itsBody);
-    std::string anOwner = text::upper(member(theOperation.itsBody, "user"));
+    std::string anOwner = textcase::upper(member(theOperation.itsBody, "user"));
     std::string aWorkspace = member(theOperation.itsBody, "workspace");
     if (anOwner != theOperation.itsUser)
         throw EngineError{code::kNotAuthorized, "Not authorized",

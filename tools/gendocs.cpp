@@ -4,6 +4,7 @@
 //   gendocs man         the manual page in groff
 //   gendocs completion  the bash completion script
 
+#include "front/textcase.hpp"
 #include <algorithm>
 #include <iostream>
 #include <set>
@@ -19,14 +20,6 @@
 using namespace RepositoryAccess;
 
 namespace {
-
-std::string lowerCase(std::string_view theText) {
-    std::string aResult(theText);
-    for (char& aChar : aResult)
-        if (aChar >= 'A' && aChar <= 'Z')
-            aChar = static_cast<char>(aChar - 'A' + 'a');
-    return aResult;
-}
 
 // Text for groff: backslashes and hyphens escaped, entities decoded.
 std::string groffText(std::string_view theText) {
@@ -72,7 +65,7 @@ std::string htmlToGroff(std::string_view theHtml) {
         std::size_t aTagEnd = theHtml.find('>', aTagStart);
         std::string_view aTag = theHtml.substr(aTagStart + 1, aTagEnd - aTagStart - 1);
         aPosition = aTagEnd == std::string_view::npos ? theHtml.size() : aTagEnd + 1;
-        std::string aName = lowerCase(aTag.substr(0, aTag.find(' ')));
+        std::string aName = textcase::lower(aTag.substr(0, aTag.find(' ')));
         if (aName == "h2")
             aRaw += "\n.SS ";
         else if (aName == "h3")
@@ -214,7 +207,7 @@ void printCompletion(std::ostream& theOut) {
     const std::vector<CommandSyntaxEntry>& aTable = helpregistry::syntaxTable();
     std::vector<std::string> anActions;
     for (const CommandSyntaxEntry& anEntry : aTable) {
-        std::string anAction = lowerCase(anEntry.itsAction);
+        std::string anAction = textcase::lower(anEntry.itsAction);
         if (std::find(anActions.begin(), anActions.end(), anAction) == anActions.end())
             anActions.push_back(anAction);
     }
@@ -242,7 +235,7 @@ void printCompletion(std::ostream& theOut) {
     for (const std::string& anAction : anActions) {
         std::vector<std::string> aWhats;
         for (const CommandSyntaxEntry& anEntry : aTable)
-            if (lowerCase(anEntry.itsAction) == anAction)
+            if (textcase::lower(anEntry.itsAction) == anAction)
                 addWhats(anEntry, aWhats);
         if (anAction == "help")
             theOut << "    help) echo \"$_kivo_actions $_kivo_topics\" ;;\n";

@@ -1,5 +1,6 @@
 // kivo-repo: creates and administers the file of the embedded repository.
 #include "front/error.hpp"
+#include "front/textcase.hpp"
 #include "server/enginetext.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
@@ -73,7 +74,7 @@ int init(const std::vector<std::string>& theArgs) {
 int user(const std::vector<std::string>& theArgs) {
     if (theArgs.size() != 4)
         throw UsageError{"user needs FILE, NAME and PASSWORD"};
-    std::string aName = text::upper(theArgs[2]);
+    std::string aName = textcase::upper(theArgs[2]);
     if (aName.empty())
         throw Error("The user name must not be empty");
     RepositoryStore aStore(theArgs[1]);

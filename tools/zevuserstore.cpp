@@ -1,6 +1,7 @@
 // zevuserstore: keeps named connection keys (host, user, password) for kivo.
 #include "dbclient/keystore.hpp"
 #include "front/error.hpp"
+#include "front/textcase.hpp"
 #include "server/enginetext.hpp"
 
 #include <iostream>
@@ -29,7 +30,7 @@ void print(const KeyEntry& theEntry) {
 int run(const std::vector<std::string>& theArgs) {
     if (theArgs.empty())
         throw UsageError{"no command given"};
-    std::string aCommand = server::text::upper(theArgs[0]);
+    std::string aCommand = textcase::upper(theArgs[0]);
     KeyStore aStore = KeyStore::forCurrentUser();
     if (aCommand == "SET") {
         if (theArgs.size() != 5)
@@ -37,7 +38,7 @@ int run(const std::vector<std::string>& theArgs) {
         if (theArgs[1].empty())
             throw Error("The key must not be empty");
         std::vector<KeyEntry> anEntries = aStore.load();
-        KeyEntry aNew{theArgs[1], theArgs[2], server::text::upper(theArgs[3]), theArgs[4]};
+        KeyEntry aNew{theArgs[1], theArgs[2], textcase::upper(theArgs[3]), theArgs[4]};
         bool aReplaced = false;
         for (KeyEntry& anEntry : anEntries)
             if (anEntry.itsKey == aNew.itsKey) {

@@ -1,3 +1,4 @@
+#include "tests/support/messages.hpp"
 #include "workspace/hash.hpp"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 
 #include "front/error.hpp"
 #include "tests/support/process.hpp"
+
+using kivotest::messageOf;
 
 namespace hash = RepositoryAccess::hash;
 using RepositoryAccess::Error;
@@ -30,15 +33,6 @@ template <typename Body> void forBothWays(Body theBody) {
         theBody();
     }
     hash::useAcceleration(true);
-}
-
-std::string messageOf(const std::function<void()>& theCall) {
-    try {
-        theCall();
-    } catch (const Error& anError) {
-        return anError.what();
-    }
-    return "no error";
 }
 
 } // namespace

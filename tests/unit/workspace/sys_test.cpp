@@ -1,3 +1,4 @@
+#include "tests/support/messages.hpp"
 #include "workspace/sys.hpp"
 
 #include <gtest/gtest.h>
@@ -20,21 +21,14 @@
 #include "tests/support/process.hpp"
 #include "workspace/sysatomicfile.hpp"
 
+using kivotest::messageOf;
+
 namespace sys = RepositoryAccess::sys;
 namespace params = RepositoryAccess::params;
 using RepositoryAccess::Error;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string messageOf(const std::function<void()>& theCall) {
-    try {
-        theCall();
-    } catch (const Error& anError) {
-        return anError.what();
-    }
-    return "no error";
-}
 
 // Sets parameter flags for one test and collects what goes to standard output meanwhile.
 class Console {

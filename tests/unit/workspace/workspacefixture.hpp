@@ -20,22 +20,15 @@
 
 #include "front/error.hpp"
 #include "front/parameters.hpp"
+#include "tests/support/messages.hpp"
 #include "tests/support/process.hpp"
 #include "workspace/workspace.hpp"
 
 namespace wstest {
 
-namespace fs = std::filesystem;
+using kivotest::messageOf;
 
-// The first message of the error the call raises, or "no error".
-inline std::string messageOf(const std::function<void()>& theCall) {
-    try {
-        theCall();
-    } catch (const RepositoryAccess::Error& anError) {
-        return anError.what();
-    }
-    return "no error";
-}
+namespace fs = std::filesystem;
 
 class WorkSpaceTest : public ::testing::Test {
 protected:

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "front/error.hpp"
+
+namespace kivotest {
+
+// The first message of the program error that the call raises, or "no error".
+inline std::string messageOf(const std::function<void()>& theCall) {
+    try {
+        theCall();
+    } catch (const RepositoryAccess::Error& anError) {
+        return anError.what();
+    }
+    return "no error";
+}
+
+} // namespace kivotest
