@@ -150,59 +150,111 @@ void Status::initShared() {
     }
     if (itsConflictsOnly)
         return;
-    const PathSet aKnown = pathset::subtract(itsStatusFilesNotIgnored, itsConflicted);
-    itsModified = modifiedOf(aKnown);
-    const PathSet anUnknownOnDisk =
-        pathset::subtract(itsDiskFilesInScope, itsStatusFilesNotIgnored);
-    itsDiskFilesKept =
-        pathset::subtract(itsDiskFilesInScope, ignoredOf(anUnknownOnDisk, itsWorkSpaceDirName));
-    const PathSet aPresent = pathset::subtract(itsDiskFilesKept, itsConflicted);
-    itsDeleted = pathset::subtract(aKnown, aPresent);
-    itsNew = pathset::subtract(aPresent, aKnown);
-    itsNewDirectories =
-        pathset::subtract(pathset::directoriesOf(aPresent), pathset::directoriesOf(aKnown));
+    classify();
 }
 
-// The known files that count as modified in the chosen comparison mode. The known files, the
-// disk files and the status entries are all in path order, so one walk pairs them up; files whose
-// content must be compared are then hashed together, on every core.
-PathSet Status::modifiedOf(const PathSet& theKnownFiles) const {
+// One walk over the known files (S, not ignored) and the disk files (D), both in path order:
+// a known file missing on disk is deleted, one present is compared, a disk file that the status
+// file does not know (or knows but ignores) is new unless an ignore rule takes it. Conflicted
+// files take no part. The sets are built directly, without intermediate copies.
+void Status::classify() {
+    const PathSet& aKnown = itsStatusFilesNotIgnored;
+    const PathSet& aDisk = itsDiskFilesInScope;
+    const PathSet anIgnoredUnknown =
+        ignoredOf(pathset::subtract(aDisk, aKnown), itsWorkSpaceDirName);
+    std::vector<std::size_t> aPresentKnown; // indices into aDisk
+    PathSet aKnownDirectories;
+    PathSet aPresentDirectories;
+    auto addDirectoryOf = [](PathSet& theSet, const std::string& thePath) {
+        const std::string_view aDir(thePath.data(), thePath.rfind('/'));
+        if (theSet.empty() || theSet.back() != aDir)
+            theSet.emplace_back(aDir);
+    };
+    std::size_t k = 0, d = 0, c = 0, g = 0;
+    itsDiskFilesKept.reserve(aDisk.size());
+    while (k < aKnown.size() || d < aDisk.size()) {
+        const int anOrder = k == aKnown.size()  ? 1
+                            : d == aDisk.size() ? -1
+                                                : aKnown[k].compare(aDisk[d]);
+        const std::string& aFile = anOrder <= 0 ? aKnown[k] : aDisk[d];
+        const bool aConflicted = c < itsConflicted.size() && itsConflicted[c] == aFile;
+        if (aConflicted)
+            ++c;
+        if (anOrder < 0) { // known, not on disk
+            if (!aConflicted) {
+                itsDeleted.push_back(aFile);
+                addDirectoryOf(aKnownDirectories, aFile);
+            }
+            ++k;
+            continue;
+        }
+        if (anOrder == 0) { // known and on disk
+            itsDiskFilesKept.push_back(aFile);
+            if (!aConflicted) {
+                aPresentKnown.push_back(d);
+                addDirectoryOf(aKnownDirectories, aFile);
+                addDirectoryOf(aPresentDirectories, aFile);
+            }
+            ++k;
+            ++d;
+            continue;
+        }
+        // On disk only: new, unless an ignore rule takes it.
+        while (g < anIgnoredUnknown.size() && anIgnoredUnknown[g] < aFile)
+            ++g;
+        if (g == anIgnoredUnknown.size() || anIgnoredUnknown[g] != aFile) {
+            itsDiskFilesKept.push_back(aFile);
+            itsNew.push_back(aFile);
+            addDirectoryOf(aPresentDirectories, aFile);
+        }
+        ++d;
+    }
+    itsModified = modifiedOf(aPresentKnown);
+    pathset::normalize(aKnownDirectories);
+    pathset::normalize(aPresentDirectories);
+    itsNewDirectories = pathset::subtract(aPresentDirectories, aKnownDirectories);
+}
+
+// The known files present on disk (given by their index among the disk files) that count as
+// modified in the chosen comparison mode. The status entries are walked in the same path order;
+// files whose content must be compared are hashed together, on every core.
+PathSet Status::modifiedOf(const std::vector<std::size_t>& thePresentKnown) const {
     KIVO_PERF_SCOPE("is_file_modified::operator()");
     const WorkSpaceStatusFile& aStatusFile = statusFile();
     const bool aNoCompare = isSet(params::noCompare);
     const bool aVeryFast = isSet(params::veryFast);
     const bool aFast = isSet(params::fast);
     auto anEntry = aStatusFile.files().begin();
-    std::size_t aDisk = 0;
     PathSet aModified;
-    PathSet aToHash;
-    for (const auto& aFile : theKnownFiles) {
-        while (aDisk < itsDiskFilesInScope.size() && itsDiskFilesInScope[aDisk] < aFile)
-            ++aDisk;
-        if (aDisk == itsDiskFilesInScope.size() || itsDiskFilesInScope[aDisk] != aFile)
-            continue; // not on disk: deleted, not modified
+    std::vector<const std::string*> aToHash;
+    for (std::size_t anIndex : thePresentKnown) {
+        const std::string& aFile = itsDiskFilesInScope[anIndex];
         if (aNoCompare) {
             aModified.push_back(aFile);
             continue;
         }
+        while (anEntry->first < aFile)
+            ++anEntry;
         if (aFast || aVeryFast) {
-            while (anEntry->first < aFile)
-                ++anEntry;
             // No timestamp (simulation mode gives none) never matches, not even an empty one.
             const std::string aCurrent =
-                itsHaveDiskTimes ? sys::formatTimestamp(itsDiskTimes[aDisk]) : sys::getts(aFile);
+                itsHaveDiskTimes ? sys::formatTimestamp(itsDiskTimes[anIndex]) : sys::getts(aFile);
             if (!aCurrent.empty() && aCurrent == anEntry->second.timest)
                 continue;
         }
         if (aVeryFast)
             aModified.push_back(aFile);
         else
-            aToHash.push_back(aFile);
+            aToHash.push_back(&aFile);
     }
-    const std::vector<std::string> aHashes = hash::calcFiles(aToHash);
-    for (std::size_t i = 0; i < aToHash.size(); ++i)
-        if (aHashes[i] != aStatusFile.getHash(aToHash[i]))
-            aModified.push_back(aToHash[i]);
+    std::vector<std::string> aPaths;
+    aPaths.reserve(aToHash.size());
+    for (const std::string* aFile : aToHash)
+        aPaths.push_back(*aFile);
+    const std::vector<std::string> aHashes = hash::calcFiles(aPaths);
+    for (std::size_t i = 0; i < aPaths.size(); ++i)
+        if (aHashes[i] != aStatusFile.getHash(aPaths[i]))
+            aModified.push_back(aPaths[i]);
     pathset::normalize(aModified);
     return aModified;
 }

@@ -43,7 +43,8 @@ private:
     void listDirectories(const std::vector<std::string>& theRoots, bool theRecursive,
                          const std::string& theSettingsDirName);
     void initShared();
-    PathSet modifiedOf(const PathSet& theKnownFiles) const;
+    void classify();
+    PathSet modifiedOf(const std::vector<std::size_t>& thePresentKnown) const;
     void buildObjects();
 
     bool itsConflictsOnly;
