@@ -10,8 +10,8 @@ namespace {
 
 // Writes a body whose members are all fourteen package attributes, in the repository's order.
 void writeAllAttributes(std::ostream& theStream, std::string_view theAction,
-                        const PackageAttributes& theAttributes) {
-    RequestWriter(theStream, theAction, "package")
+                        std::string_view theWhat, const PackageAttributes& theAttributes) {
+    RequestWriter(theStream, theAction, theWhat)
         .member("package", theAttributes.itsPackage)
         .member("src_system", theAttributes.itsSrcSystem)
         .member("description", theAttributes.itsDescription)
@@ -77,7 +77,7 @@ ListPackagesRequest::ListPackagesRequest(PackageAttributes theAttributes)
     : itsAttributes(std::move(theAttributes)) {}
 
 void ListPackagesRequest::writeBody(std::ostream& theStream) const {
-    writeAllAttributes(theStream, "list", itsAttributes);
+    writeAllAttributes(theStream, "list", "packages", itsAttributes);
 }
 
 void ListRootPackagesRequest::writeBody(std::ostream& theStream) const {
@@ -95,7 +95,7 @@ UpdatePackageRequest::UpdatePackageRequest(PackageAttributes theAttributes)
     : itsAttributes(std::move(theAttributes)) {}
 
 void UpdatePackageRequest::writeBody(std::ostream& theStream) const {
-    writeAllAttributes(theStream, "update", itsAttributes);
+    writeAllAttributes(theStream, "update", "package", itsAttributes);
 }
 
 } // namespace RepositoryAccess
