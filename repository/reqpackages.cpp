@@ -1,5 +1,6 @@
 #include "repository/reqpackages.hpp"
 
+#include <string_view>
 #include <utility>
 
 #include "repository/reqwriter.hpp"
