@@ -1,0 +1,163 @@
+#include "repository/reqchanges.hpp"
+
+#include <utility>
+
+#include "repository/reqwriter.hpp"
+
+namespace RepositoryAccess {
+
+AddContributorRequest::AddContributorRequest(std::string theChangeId, std::string theContributor)
+    : itsChangeId(std::move(theChangeId)), itsContributor(std::move(theContributor)) {}
+
+void AddContributorRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "add", "changeContributor")
+        .member("changeID", itsChangeId)
+        .member("contributor", itsContributor)
+        .end();
+}
+
+CreateChangeRequest::CreateChangeRequest(std::string theDescription)
+    : itsDescription(std::move(theDescription)) {}
+
+void CreateChangeRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "create", "change").member("description", itsDescription).end();
+}
+
+DeleteChangeRequest::DeleteChangeRequest(std::string theChangeId)
+    : itsChangeId(std::move(theChangeId)) {}
+
+void DeleteChangeRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "delete", "change").member("changeID", itsChangeId).end();
+}
+
+EditChangeDescriptionRequest::EditChangeDescriptionRequest(std::string theChangeId,
+                                                           std::string theDescription)
+    : itsChangeId(std::move(theChangeId)), itsDescription(std::move(theDescription)) {}
+
+void EditChangeDescriptionRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "edit", "changeDescription")
+        .member("changeID", itsChangeId)
+        .member("description", itsDescription)
+        .end();
+}
+
+EditContributorCommentRequest::EditContributorCommentRequest(std::string theChangeId,
+                                                             std::string theContributor,
+                                                             std::string theComment)
+    : itsChangeId(std::move(theChangeId)), itsContributor(std::move(theContributor)),
+      itsComment(std::move(theComment)) {}
+
+void EditContributorCommentRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "edit", "contributorComment")
+        .member("changeID", itsChangeId)
+        .member("contributor", itsContributor)
+        .member("comment", itsComment)
+        .end();
+}
+
+FindChangesRequest::FindChangesRequest(ChangeFilter theFilter) : itsFilter(std::move(theFilter)) {}
+
+void FindChangesRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter aWriter(theStream, "find", "changes");
+    aWriter.nested("filter")
+        .memberIfSet("changeID", itsFilter.itsChangeId)
+        .memberIfSet("srcSystem", itsFilter.itsSrcSystem)
+        .memberIfSet("changeNumber", itsFilter.itsChangeNumber)
+        .memberIfSet("changeStatus", itsFilter.itsChangeStatus)
+        .memberIfSet("contributor", itsFilter.itsContributor)
+        .memberIfSet("contributionStatus", itsFilter.itsContributionStatus)
+        .memberIfSet("createdBy", itsFilter.itsCreatedBy)
+        .memberIfSet("releasedFrom", itsFilter.itsReleasedFrom)
+        .memberIfSet("releasedTo", itsFilter.itsReleasedTo)
+        .end();
+    aWriter.end();
+}
+
+GetAffectedChangesRequest::GetAffectedChangesRequest(std::vector<RepositoryObject> theObjects)
+    : itsObjects(std::move(theObjects)) {}
+
+void GetAffectedChangesRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "get", "affectedChanges").objectList("objects", itsObjects).end();
+}
+
+void GetChangeTrackingStatusRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "get", "changeTrackingStatus").end();
+}
+
+MergeChangesRequest::MergeChangesRequest(std::string theSourceChangeId,
+                                         std::string theTargetChangeId)
+    : itsSourceChangeId(std::move(theSourceChangeId)),
+      itsTargetChangeId(std::move(theTargetChangeId)) {}
+
+void MergeChangesRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "merge", "changes")
+        .member("sourceChangeID", itsSourceChangeId)
+        .member("targetChangeID", itsTargetChangeId)
+        .end();
+}
+
+MoveChangeEntriesRequest::MoveChangeEntriesRequest(std::string theSourceChangeId,
+                                                   std::string theTargetChangeId,
+                                                   std::vector<RepositoryObject> theObjects)
+    : itsSourceChangeId(std::move(theSourceChangeId)),
+      itsTargetChangeId(std::move(theTargetChangeId)), itsObjects(std::move(theObjects)) {}
+
+void MoveChangeEntriesRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "move", "changeEntries")
+        .member("sourceChangeID", itsSourceChangeId)
+        .member("targetChangeID", itsTargetChangeId)
+        .objectList("objects", itsObjects)
+        .end();
+}
+
+ReadChangesRequest::ReadChangesRequest(std::vector<std::string> theChangeIds)
+    : itsChangeIds(std::move(theChangeIds)) {}
+
+void ReadChangesRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "read", "changes").stringList("changeIDs", itsChangeIds).end();
+}
+
+ReleaseChangeRequest::ReleaseChangeRequest(std::string theChangeId)
+    : itsChangeId(std::move(theChangeId)) {}
+
+void ReleaseChangeRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "release", "change").member("changeID", itsChangeId).end();
+}
+
+RemoveContributorRequest::RemoveContributorRequest(std::string theChangeId,
+                                                   std::string theContributor)
+    : itsChangeId(std::move(theChangeId)), itsContributor(std::move(theContributor)) {}
+
+void RemoveContributorRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "remove", "changeContributor")
+        .member("changeID", itsChangeId)
+        .member("contributor", itsContributor)
+        .end();
+}
+
+ToggleChangeTrackingRequest::ToggleChangeTrackingRequest(std::string theStatus,
+                                                         bool theIgnoreOpenChanges)
+    : itsStatus(std::move(theStatus)), itsIgnoreOpenChanges(theIgnoreOpenChanges) {}
+
+void ToggleChangeTrackingRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "set", "changeTracking")
+        .raw("status", itsStatus)
+        .flag("ignoreOpenChanges", itsIgnoreOpenChanges)
+        .end();
+}
+
+ValidateContributionRequest::ValidateContributionRequest(std::string theChangeId,
+                                                         std::string theUser,
+                                                         std::string theComment)
+    : itsChangeId(std::move(theChangeId)), itsUser(std::move(theUser)),
+      itsComment(std::move(theComment)) {}
+
+void ValidateContributionRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "validate", "contribution")
+        .member("changeID", itsChangeId)
+        .member("user", itsUser)
+        .member("comment", itsComment)
+        .end();
+}
+
+} // namespace RepositoryAccess

@@ -1,0 +1,197 @@
+#include "repository/reqdeliveryunits.hpp"
+
+#include <string_view>
+#include <utility>
+
+#include "repository/reqwriter.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+// Writes a body that names a delivery unit by name and vendor and nothing else.
+void writeNameAndVendor(std::ostream& theStream, std::string_view theAction,
+                        std::string_view theWhat, std::string_view theName,
+                        std::string_view theVendor) {
+    RequestWriter(theStream, theAction, theWhat)
+        .member("name", theName)
+        .member("vendor", theVendor)
+        .end();
+}
+
+// Writes the delivery-unit attributes; the last update only when theWithLastUpdate.
+void writeAttributes(std::ostream& theStream, std::string_view theAction,
+                     const DeliveryUnitAttributes& theAttributes, bool theWithLastUpdate) {
+    RequestWriter aWriter(theStream, theAction, "deliveryUnit");
+    aWriter.member("name", theAttributes.itsName)
+        .member("vendor", theAttributes.itsVendor)
+        .member("caption", theAttributes.itsCaption)
+        .member("responsible", theAttributes.itsResponsible)
+        .member("version", theAttributes.itsVersion)
+        .member("version_sp", theAttributes.itsVersionSp)
+        .member("version_patch", theAttributes.itsVersionPatch);
+    if (theWithLastUpdate)
+        aWriter.member("lastUpdate", theAttributes.itsLastUpdate);
+    aWriter.member("qrtsID", theAttributes.itsQrtsId)
+        .member("sp_QRTS_ID", theAttributes.itsSpQrtsId)
+        .member("ach", theAttributes.itsAch)
+        .end();
+}
+
+// Writes the import options and the mark that the archive travels with the request.
+void writeImportOptions(RequestWriter& theWriter, const ImportOptions& theOptions) {
+    theWriter.member("forceRemove", theOptions.itsForceRemove)
+        .member("autoActivate", theOptions.itsAutoActivate)
+        .member("activationMode", theOptions.itsActivationMode)
+        .member("onlyTestImport", theOptions.itsOnlyTestImport)
+        .member("determineXrefs", theOptions.itsDetermineXrefs)
+        .raw("contentProvided", "1");
+}
+
+} // namespace
+
+CheckIsDeliveryUnitBrokenRequest::CheckIsDeliveryUnitBrokenRequest(std::string theName,
+                                                                   std::string theVendor)
+    : itsName(std::move(theName)), itsVendor(std::move(theVendor)) {}
+
+void CheckIsDeliveryUnitBrokenRequest::writeBody(std::ostream& theStream) const {
+    writeNameAndVendor(theStream, "check", "isDeliveryUnitBroken", itsName, itsVendor);
+}
+
+CreateDeliveryUnitRequest::CreateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes)
+    : itsAttributes(std::move(theAttributes)) {}
+
+void CreateDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
+    writeAttributes(theStream, "create", itsAttributes, false);
+}
+
+DeleteDeliveryUnitRequest::DeleteDeliveryUnitRequest(std::string theName, std::string theVendor)
+    : itsName(std::move(theName)), itsVendor(std::move(theVendor)) {}
+
+void DeleteDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
+    writeNameAndVendor(theStream, "delete", "deliveryUnit", itsName, itsVendor);
+}
+
+ExistsDeliveryUnitRequest::ExistsDeliveryUnitRequest(std::string theName, std::string theVendor)
+    : itsName(std::move(theName)), itsVendor(std::move(theVendor)) {}
+
+void ExistsDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
+    writeNameAndVendor(theStream, "exists", "deliveryUnit", itsName, itsVendor);
+}
+
+GetDeliveryUnitRequest::GetDeliveryUnitRequest(std::string theName, std::string theVendor)
+    : itsName(std::move(theName)), itsVendor(std::move(theVendor)) {}
+
+void GetDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
+    writeNameAndVendor(theStream, "get", "deliveryUnit", itsName, itsVendor);
+}
+
+void ListDeliveryUnitsRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "get", "allDeliveryUnits").end();
+}
+
+UnDeployDeliveryUnitRequest::UnDeployDeliveryUnitRequest(RepositorySession theSession,
+                                                         std::string theName, std::string theVendor)
+    : itsSession(std::move(theSession)), itsName(std::move(theName)),
+      itsVendor(std::move(theVendor)) {}
+
+void UnDeployDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "undeploy", "delivery_unit")
+        .session("session", itsSession)
+        .member("delivery_unit", itsName)
+        .member("du_vendor", itsVendor)
+        .end();
+}
+
+UpdateDeliveryUnitRequest::UpdateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes)
+    : itsAttributes(std::move(theAttributes)) {}
+
+void UpdateDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
+    writeAttributes(theStream, "update", itsAttributes, true);
+}
+
+ExportDeliveryUnitRequest::ExportDeliveryUnitRequest(DeliveryUnitExport theExport)
+    : itsExport(std::move(theExport)) {}
+
+void ExportDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
+    const DeliveryUnitExport& anExport = itsExport;
+    RequestWriter(theStream, "export",
+                  anExport.itsFromTimestamp.empty() ? "delivery_unit" : "delivery_unit_patch")
+        .member("delivery_unit", anExport.itsDeliveryUnit)
+        .member("du_vendor", anExport.itsVendor)
+        .member("alias", anExport.itsAlias)
+        .raw("file", "")
+        .raw("provide_content", "1")
+        .member("export_summary", anExport.itsExportSummary)
+        .rawIfSet("tst_FROM", anExport.itsFromTimestamp)
+        .rawIfSet("tst_TO", anExport.itsToTimestamp)
+        .memberIfSet("released_only", anExport.itsReleasedOnly)
+        .memberIfSet("du_check", anExport.itsDuCheck)
+        .memberIfSet("version4Export", anExport.itsVersion4Export)
+        .end();
+}
+
+ExportLanguagesRequest::ExportLanguagesRequest(std::string theDeliveryUnit, std::string theVendor,
+                                               std::string theAlias,
+                                               std::vector<std::string> theLanguages,
+                                               std::string theDuCheck,
+                                               std::string theVersion4Export)
+    : itsDeliveryUnit(std::move(theDeliveryUnit)), itsVendor(std::move(theVendor)),
+      itsAlias(std::move(theAlias)), itsLanguages(std::move(theLanguages)),
+      itsDuCheck(std::move(theDuCheck)), itsVersion4Export(std::move(theVersion4Export)) {}
+
+void ExportLanguagesRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "export", "languages")
+        .member("delivery_unit", itsDeliveryUnit)
+        .member("du_vendor", itsVendor)
+        .member("alias", itsAlias)
+        .stringList("languages", itsLanguages)
+        .raw("file", "")
+        .raw("provide_content", "1")
+        .memberIfSet("du_check", itsDuCheck)
+        .memberIfSet("version4Export", itsVersion4Export)
+        .end();
+}
+
+ImportFileRequest::ImportFileRequest(RepositorySession theSession, std::string theFileName,
+                                     SharedString theContent, ImportOptions theOptions)
+    : itsSession(std::move(theSession)), itsFileName(std::move(theFileName)),
+      itsContent(std::move(theContent)), itsOptions(std::move(theOptions)) {}
+
+void ImportFileRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter aWriter(theStream, "import", "file");
+    aWriter.session("session", itsSession).member("filename", itsFileName);
+    writeImportOptions(aWriter, itsOptions);
+    aWriter.end();
+}
+
+ImportLanguagesRequest::ImportLanguagesRequest(RepositorySession theSession,
+                                               std::string theFileName, SharedString theContent,
+                                               std::string theOnlyTestImport)
+    : itsSession(std::move(theSession)), itsFileName(std::move(theFileName)),
+      itsContent(std::move(theContent)), itsOnlyTestImport(std::move(theOnlyTestImport)) {}
+
+void ImportLanguagesRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter(theStream, "import", "languages")
+        .session("session", itsSession)
+        .member("filename", itsFileName)
+        .member("onlyTestImport", itsOnlyTestImport)
+        .raw("contentProvided", "1")
+        .end();
+}
+
+ImportMultipleFilesRequest::ImportMultipleFilesRequest(RepositorySession theSession,
+                                                       std::vector<std::string> theFileNames,
+                                                       std::vector<SharedString> theContents,
+                                                       ImportOptions theOptions)
+    : itsSession(std::move(theSession)), itsFileNames(std::move(theFileNames)),
+      itsContents(std::move(theContents)), itsOptions(std::move(theOptions)) {}
+
+void ImportMultipleFilesRequest::writeBody(std::ostream& theStream) const {
+    RequestWriter aWriter(theStream, "import", "fileList");
+    aWriter.session("session", itsSession).stringList("fileList", itsFileNames);
+    writeImportOptions(aWriter, itsOptions);
+    aWriter.end();
+}
+
+} // namespace RepositoryAccess

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <string>
+
+#include "repository/reporequest.hpp"
+
+// The requests on repository packages: create, delete, test, list, read and update.
+namespace RepositoryAccess {
+
+// The attributes of a package as the package requests send them, each as text.
+struct PackageAttributes {
+    std::string itsPackage;
+    std::string itsSrcSystem;
+    std::string itsDescription;
+    std::string itsResponsible;
+    std::string itsOrigLang;
+    std::string itsStructural;
+    std::string itsDeliveryUnit;
+    std::string itsDuVendor;
+    std::string itsTransportable;
+    std::string itsContent;
+    std::string itsTextCollection;
+    std::string itsTextStatus;
+    std::string itsTextTerminologyDomain;
+    std::string itsHintsForTranslation;
+};
+
+// Creates a package; with theInherit the repository fills unset attributes from the parent.
+// Source system, transportable and content are not sent.
+class CreatePackageRequest : public RepositoryWriteRequest {
+public:
+    CreatePackageRequest(PackageAttributes theAttributes, bool theInherit);
+    void writeBody(std::ostream& theStream) const override;
+    std::string getName() const override { return "CreatePackageRequest"; }
+
+private:
+    PackageAttributes itsAttributes;
+    bool itsInherit;
+};
+
+// Deletes a package, optionally with its sub packages and in spite of inactive objects.
+class DeletePackageRequest : public RepositoryWriteRequest {
+public:
+    DeletePackageRequest(std::string thePackage, bool theIgnoreInactiveObjects,
+                         bool theRecursively);
+    void writeBody(std::ostream& theStream) const override;
+    std::string getName() const override { return "DeletePackageRequest"; }
+
+private:
+    std::string itsPackage;
+    bool itsIgnoreInactiveObjects;
+    bool itsRecursively;
+};
+
+// Asks whether a package exists.
+class ExistsPackageRequest : public RepositoryReadRequest {
+public:
+    explicit ExistsPackageRequest(std::string thePackage);
+    void writeBody(std::ostream& theStream) const override;
+    std::string getName() const override { return "ExistsPackageRequest"; }
+
+private:
+    std::string itsPackage;
+};
+
+// Lists the packages whose attributes match the given ones (all fourteen are sent).
+class ListPackagesRequest : public RepositoryReadRequest {
+public:
+    explicit ListPackagesRequest(PackageAttributes theAttributes);
+    void writeBody(std::ostream& theStream) const override;
+    std::string getName() const override { return "ListPackagesRequest"; }
+
+private:
+    PackageAttributes itsAttributes;
+};
+
+// Lists the packages at the top of the package tree.
+class ListRootPackagesRequest : public RepositoryReadRequest {
+public:
+    void writeBody(std::ostream& theStream) const override;
+    std::string getName() const override { return "ListRootPackagesRequest"; }
+};
+
+// Reads the attributes of one package.
+class ReadPackageRequest : public RepositoryReadRequest {
+public:
+    explicit ReadPackageRequest(std::string thePackage);
+    void writeBody(std::ostream& theStream) const override;
+    std::string getName() const override { return "ReadPackageRequest"; }
+
+private:
+    std::string itsPackage;
+};
+
+// Replaces all fourteen attributes of a package.
+class UpdatePackageRequest : public RepositoryWriteRequest {
+public:
+    explicit UpdatePackageRequest(PackageAttributes theAttributes);
+    void writeBody(std::ostream& theStream) const override;
+    std::string getName() const override { return "UpdatePackageRequest"; }
+
+private:
+    PackageAttributes itsAttributes;
+};
+
+} // namespace RepositoryAccess

@@ -1,0 +1,148 @@
+#include "repository/reqwriter.hpp"
+
+#include <ostream>
+
+#include "repository/json.hpp"
+#include "repository/reposession.hpp"
+#include "workspace/objects.hpp"
+
+namespace RepositoryAccess {
+
+std::string_view sentWorkSpace(std::string_view theWorkSpace) {
+    return theWorkSpace == "__empty__" ? std::string_view() : theWorkSpace;
+}
+
+RequestWriter::RequestWriter(std::ostream& theStream) : itsStream(theStream) {
+    itsStream << '{';
+}
+
+RequestWriter::RequestWriter(std::ostream& theStream, std::string_view theAction,
+                             std::string_view theWhat)
+    : RequestWriter(theStream) {
+    raw("action", theAction);
+    raw("what", theWhat);
+}
+
+void RequestWriter::writeKey(std::string_view theKey, std::string_view theSeparator) {
+    if (!itsFirst)
+        itsStream << theSeparator;
+    itsFirst = false;
+    itsStream << '"' << theKey << "\":";
+}
+
+void RequestWriter::writeQuoted(std::string_view theValue, bool theEscape) {
+    itsStream << '"';
+    if (theEscape)
+        json::escapeJson(itsStream, theValue);
+    else
+        itsStream << theValue;
+    itsStream << '"';
+}
+
+RequestWriter& RequestWriter::member(std::string_view theKey, std::string_view theValue) {
+    writeKey(theKey);
+    writeQuoted(theValue, true);
+    return *this;
+}
+
+RequestWriter& RequestWriter::spacedMember(std::string_view theKey, std::string_view theValue) {
+    writeKey(theKey, ", ");
+    writeQuoted(theValue, true);
+    return *this;
+}
+
+RequestWriter& RequestWriter::raw(std::string_view theKey, std::string_view theValue) {
+    writeKey(theKey);
+    writeQuoted(theValue, false);
+    return *this;
+}
+
+RequestWriter& RequestWriter::memberIfSet(std::string_view theKey, std::string_view theValue) {
+    return theValue.empty() ? *this : member(theKey, theValue);
+}
+
+RequestWriter& RequestWriter::rawIfSet(std::string_view theKey, std::string_view theValue) {
+    return theValue.empty() ? *this : raw(theKey, theValue);
+}
+
+RequestWriter& RequestWriter::flag(std::string_view theKey, bool theValue) {
+    return raw(theKey, theValue ? "1" : "0");
+}
+
+RequestWriter& RequestWriter::session(std::string_view theKey,
+                                      const RepositorySession& theSession) {
+    writeKey(theKey);
+    writeSession(itsStream, theSession);
+    return *this;
+}
+
+RequestWriter& RequestWriter::object(std::string_view theKey, const RepositoryObject& theObject) {
+    writeKey(theKey);
+    itsStream << theObject.toJson();
+    return *this;
+}
+
+RequestWriter& RequestWriter::version(std::string_view theKey, const ObjectVersion& theVersion) {
+    // Built before the key is written, so that a failure leaves no half member behind.
+    const std::string aText = objects::versionToJson(theVersion);
+    writeKey(theKey);
+    itsStream << aText;
+    return *this;
+}
+
+RequestWriter& RequestWriter::metaData(std::string_view theKey, const ObjectMetaData& theMetaData) {
+    const std::string aText = objects::metaDataToJson(theMetaData);
+    writeKey(theKey);
+    itsStream << aText;
+    return *this;
+}
+
+RequestWriter& RequestWriter::list(std::string_view theKey, std::size_t theCount,
+                                   std::string_view theSeparator,
+                                   const std::function<void(std::size_t)>& theWriteElement) {
+    writeKey(theKey);
+    itsStream << '[';
+    for (std::size_t i = 0; i < theCount; ++i) {
+        if (i > 0)
+            itsStream << theSeparator;
+        theWriteElement(i);
+    }
+    itsStream << ']';
+    return *this;
+}
+
+RequestWriter& RequestWriter::objectList(std::string_view theKey,
+                                         const std::vector<RepositoryObject>& theList) {
+    return list(theKey, theList.size(), ",\n",
+                [&](std::size_t i) { itsStream << theList[i].toJson(); });
+}
+
+RequestWriter& RequestWriter::stringList(std::string_view theKey,
+                                         const std::vector<std::string>& theList) {
+    return list(theKey, theList.size(), ",\n",
+                [&](std::size_t i) { writeQuoted(theList[i], true); });
+}
+
+RequestWriter& RequestWriter::objectEntryList(std::string_view theKey,
+                                              const std::vector<RepositoryObject>& theList) {
+    return list(theKey, theList.size(), ",", [&](std::size_t i) {
+        RequestWriter anEntry(itsStream);
+        anEntry.object("object", theList[i]);
+        anEntry.end();
+    });
+}
+
+RequestWriter& RequestWriter::emptyList(std::string_view theKey) {
+    return list(theKey, 0, "", [](std::size_t) {});
+}
+
+RequestWriter RequestWriter::nested(std::string_view theKey) {
+    writeKey(theKey);
+    return RequestWriter(itsStream);
+}
+
+void RequestWriter::end() {
+    itsStream << '}';
+}
+
+} // namespace RepositoryAccess
