@@ -1,0 +1,46 @@
+#include "repository/respdeliveryunits.hpp"
+
+namespace RepositoryAccess {
+
+GetDeliveryUnitResponse::GetDeliveryUnitResponse(RepositoryMessage theMessage)
+    : RepositoryResponse(std::move(theMessage), "GetDeliveryUnitResponse") {
+    itsDeliveryUnit = resprecords::readDeliveryUnit(
+        ResponseReader(jsonObject(), isSuccess()).member("deliveryUnit"));
+}
+
+ListDeliveryUnitsResponse::ListDeliveryUnitsResponse(RepositoryMessage theMessage)
+    : RepositoryResponse(std::move(theMessage), "ListDeliveryUnitsResponse") {
+    itsDeliveryUnits =
+        ResponseReader(jsonObject(), isSuccess())
+            .records<DeliveryUnitName>("deliveryUnits", resprecords::readDeliveryUnitName);
+}
+
+ExportDeliveryUnitResponse::ExportDeliveryUnitResponse(RepositoryMessage theMessage)
+    : RepositoryResponse(std::move(theMessage), "ExportDeliveryUnitResponse") {
+    itsExportSummary = resprecords::readExportSummary(
+        ResponseReader(jsonObject(), isSuccess()).member("exportSummary"));
+}
+
+ImportResponse::ImportResponse(RepositoryMessage theMessage, std::string theClassName,
+                               bool theSeveralFiles)
+    : RepositoryResponse(std::move(theMessage), std::move(theClassName)) {
+    const ResponseReader aReader(jsonObject(), isSuccess());
+    itsActivationId = aReader.string("activationID");
+    itsCheckResults = aReader.records<CheckResult>("checkResults", resprecords::readCheckResult);
+    itsImportSummary =
+        resprecords::readImportSummary(aReader.member("importSummary"), theSeveralFiles);
+}
+
+ImportLanguagesResponse::ImportLanguagesResponse(RepositoryMessage theMessage)
+    : RepositoryResponse(std::move(theMessage), "ImportLanguagesResponse") {
+    itsSummary = resprecords::readLanguageImportSummary(
+        ResponseReader(jsonObject(), isSuccess()).member("importLanguageSummary"));
+}
+
+UnDeployDeliveryUnitResponse::UnDeployDeliveryUnitResponse(RepositoryMessage theMessage)
+    : RepositoryResponse(std::move(theMessage), "UnDeployDeliveryUnitResponse") {
+    itsSummary = resprecords::readUndeploySummary(
+        ResponseReader(jsonObject(), isSuccess()).member("undeploySummary"));
+}
+
+} // namespace RepositoryAccess

@@ -1,0 +1,17 @@
+#include "repository/resppackages.hpp"
+
+namespace RepositoryAccess {
+
+PackageListResponse::PackageListResponse(RepositoryMessage theMessage, std::string theClassName,
+                                         std::string_view theListName)
+    : RepositoryResponse(std::move(theMessage), std::move(theClassName)) {
+    itsPackages = ResponseReader(jsonObject(), isSuccess())
+                      .records<Package>(theListName, resprecords::readPackage);
+}
+
+ReadPackageResponse::ReadPackageResponse(RepositoryMessage theMessage)
+    : RepositoryResponse(std::move(theMessage), "ReadPackageResponse") {
+    itsPackage = resprecords::readPackage(ResponseReader(jsonObject(), isSuccess()));
+}
+
+} // namespace RepositoryAccess
