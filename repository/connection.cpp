@@ -9,6 +9,7 @@
 #include "front/error.hpp"
 #include "front/parameters.hpp"
 #include "front/perftrace.hpp"
+#include "repository/reporesponse.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
@@ -262,8 +263,8 @@ RepositoryMessage Connection::callRepo(const RepositoryRequest& theRequest) {
     if (isSet(params::simulate) && theRequest.isWrite()) {
         console::sayLine("Simulation: Repository write request: " + aName + "\n" +
                          requestJson(theRequest));
-        return RepositoryMessage(std::make_shared<const std::string>(
-            R"({"error-arg":"", "error-code":"0", "error-msg":"No error"})"));
+        return RepositoryMessage(
+            std::make_shared<const std::string>(RepositoryResponse::simulatedAnswer()));
     }
 
     KIVO_CHECK(itsLibrary->itsConnection != nullptr, "The repository connection is closed");

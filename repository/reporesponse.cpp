@@ -22,6 +22,17 @@ RepositoryResponse::RepositoryResponse(RepositoryMessage theMessage, std::string
                          "\nJSON response: " + itsClassName + " ---------->");
 }
 
+const std::string& RepositoryResponse::simulatedAnswer() {
+    static const std::string anAnswer =
+        R"({"error-arg":"", "error-code":"0", "error-msg":"No error"})";
+    return anAnswer;
+}
+
+ResponseReader RepositoryResponse::reader() const {
+    const bool aSimulated = itsMessage.getJson() && *itsMessage.getJson() == simulatedAnswer();
+    return ResponseReader(itsJsonObject, isSuccess() && !aSimulated);
+}
+
 const std::vector<SharedString>& RepositoryResponse::getCData() const {
     if (itsMessage.getCDataVec().empty())
         throw Error("Empty CDATA");

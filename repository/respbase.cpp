@@ -4,37 +4,35 @@ namespace RepositoryAccess {
 
 ExistsResponse::ExistsResponse(RepositoryMessage theMessage, std::string theClassName)
     : RepositoryResponse(std::move(theMessage), std::move(theClassName)) {
-    itsExists = readExists(ResponseReader(jsonObject(), isSuccess()));
+    itsExists = readExists(reader());
 }
 
 VersionNumberResponse::VersionNumberResponse(RepositoryMessage theMessage, std::string theClassName)
     : RepositoryResponse(std::move(theMessage), std::move(theClassName)) {
-    itsVersion = ResponseReader(jsonObject(), isSuccess()).integer("version");
+    itsVersion = reader().integer("version");
 }
 
 GetSupportedExportVersionsResponse::GetSupportedExportVersionsResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "GetSupportedExportVersionsResponse") {
-    const ResponseReader aReader(jsonObject(), isSuccess());
+    const ResponseReader aReader = reader();
     itsMinRequiredVersion = aReader.string("minRequiredVersion");
     itsMaxVersion = aReader.optional("maxVersion", "n/a");
 }
 
 GetContentVendorResponse::GetContentVendorResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "GetContentVendorResponse") {
-    itsContentVendor = ResponseReader(jsonObject(), isSuccess()).string("contentVendor");
+    itsContentVendor = reader().string("contentVendor");
 }
 
 ListInactiveWorkSpacesResponse::ListInactiveWorkSpacesResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ListInactiveWorkSpacesResponse") {
     itsWorkSpaces =
-        ResponseReader(jsonObject(), isSuccess())
-            .records<InactiveWorkSpace>("workspaces", resprecords::readInactiveWorkSpace);
+        reader().records<InactiveWorkSpace>("workspaces", resprecords::readInactiveWorkSpace);
 }
 
 ListAllObjectTypesResponse::ListAllObjectTypesResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ListAllObjectTypesResponse") {
-    itsObjectTypes = ResponseReader(jsonObject(), isSuccess())
-                         .records<ObjectType>("objectTypes", resprecords::readObjectType);
+    itsObjectTypes = reader().records<ObjectType>("objectTypes", resprecords::readObjectType);
 }
 
 } // namespace RepositoryAccess

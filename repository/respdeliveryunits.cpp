@@ -4,27 +4,24 @@ namespace RepositoryAccess {
 
 GetDeliveryUnitResponse::GetDeliveryUnitResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "GetDeliveryUnitResponse") {
-    itsDeliveryUnit = resprecords::readDeliveryUnit(
-        ResponseReader(jsonObject(), isSuccess()).member("deliveryUnit"));
+    itsDeliveryUnit = resprecords::readDeliveryUnit(reader().member("deliveryUnit"));
 }
 
 ListDeliveryUnitsResponse::ListDeliveryUnitsResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ListDeliveryUnitsResponse") {
     itsDeliveryUnits =
-        ResponseReader(jsonObject(), isSuccess())
-            .records<DeliveryUnitName>("deliveryUnits", resprecords::readDeliveryUnitName);
+        reader().records<DeliveryUnitName>("deliveryUnits", resprecords::readDeliveryUnitName);
 }
 
 ExportDeliveryUnitResponse::ExportDeliveryUnitResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ExportDeliveryUnitResponse") {
-    itsExportSummary = resprecords::readExportSummary(
-        ResponseReader(jsonObject(), isSuccess()).member("exportSummary"));
+    itsExportSummary = resprecords::readExportSummary(reader().member("exportSummary"));
 }
 
 ImportResponse::ImportResponse(RepositoryMessage theMessage, std::string theClassName,
                                bool theSeveralFiles)
     : RepositoryResponse(std::move(theMessage), std::move(theClassName)) {
-    const ResponseReader aReader(jsonObject(), isSuccess());
+    const ResponseReader aReader = reader();
     itsActivationId = aReader.string("activationID");
     itsCheckResults = aReader.records<CheckResult>("checkResults", resprecords::readCheckResult);
     itsImportSummary =
@@ -33,14 +30,12 @@ ImportResponse::ImportResponse(RepositoryMessage theMessage, std::string theClas
 
 ImportLanguagesResponse::ImportLanguagesResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ImportLanguagesResponse") {
-    itsSummary = resprecords::readLanguageImportSummary(
-        ResponseReader(jsonObject(), isSuccess()).member("importLanguageSummary"));
+    itsSummary = resprecords::readLanguageImportSummary(reader().member("importLanguageSummary"));
 }
 
 UnDeployDeliveryUnitResponse::UnDeployDeliveryUnitResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "UnDeployDeliveryUnitResponse") {
-    itsSummary = resprecords::readUndeploySummary(
-        ResponseReader(jsonObject(), isSuccess()).member("undeploySummary"));
+    itsSummary = resprecords::readUndeploySummary(reader().member("undeploySummary"));
 }
 
 } // namespace RepositoryAccess

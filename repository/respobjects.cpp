@@ -4,7 +4,7 @@ namespace RepositoryAccess {
 
 ActivateObjectsResponse::ActivateObjectsResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ActivateObjectsResponse") {
-    const ResponseReader aReader(jsonObject(), isSuccess());
+    const ResponseReader aReader = reader();
     itsActivationId = aReader.string("activationID");
     itsCheckResults = aReader.records<CheckResult>("checkResults", resprecords::readCheckResult);
     itsChangeId = aReader.string("changeID");
@@ -12,37 +12,36 @@ ActivateObjectsResponse::ActivateObjectsResponse(RepositoryMessage theMessage)
 
 DeleteObjectResponse::DeleteObjectResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "DeleteObjectResponse") {
-    itsIsReverted = ResponseReader(jsonObject(), isSuccess()).optional("isReverted", "0");
+    itsIsReverted = reader().optional("isReverted", "0");
 }
 
 ListObjectsResponse::ListObjectsResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ListObjectsResponse") {
-    itsObjects = ResponseReader(jsonObject(), isSuccess()).objectList("objects");
+    itsObjects = reader().objectList("objects");
 }
 
 GetObjectResponse::GetObjectResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "GetObjectResponse") {
-    const ResponseReader aReader(jsonObject(), isSuccess());
+    const ResponseReader aReader = reader();
     itsMetaData = aReader.metaData("metadata");
     itsVersion = aReader.version("version");
 }
 
 ReadObjectsResponse::ReadObjectsResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ReadObjectsResponse") {
-    const ResponseReader aReader(jsonObject(), isSuccess());
+    const ResponseReader aReader = reader();
     itsSuccessfulObjects = aReader.objectList("successfulObjects");
     itsErrorObjects = aReader.objectList("errorObjects");
 }
 
 WriteObjectResponse::WriteObjectResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "WriteObjectResponse") {
-    itsMetaData = ResponseReader(jsonObject(), isSuccess()).metaData("metadata");
+    itsMetaData = reader().metaData("metadata");
 }
 
 ListHistoryResponse::ListHistoryResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ListHistoryResponse") {
-    itsHistory = ResponseReader(jsonObject(), isSuccess())
-                     .records<HistoryEntry>("history", resprecords::readHistoryEntry);
+    itsHistory = reader().records<HistoryEntry>("history", resprecords::readHistoryEntry);
 }
 
 } // namespace RepositoryAccess

@@ -5,13 +5,12 @@ namespace RepositoryAccess {
 PackageListResponse::PackageListResponse(RepositoryMessage theMessage, std::string theClassName,
                                          std::string_view theListName)
     : RepositoryResponse(std::move(theMessage), std::move(theClassName)) {
-    itsPackages = ResponseReader(jsonObject(), isSuccess())
-                      .records<Package>(theListName, resprecords::readPackage);
+    itsPackages = reader().records<Package>(theListName, resprecords::readPackage);
 }
 
 ReadPackageResponse::ReadPackageResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ReadPackageResponse") {
-    itsPackage = resprecords::readPackage(ResponseReader(jsonObject(), isSuccess()));
+    itsPackage = resprecords::readPackage(reader());
 }
 
 } // namespace RepositoryAccess
