@@ -1,7 +1,7 @@
 #include "repository/connection.hpp"
 
-#include <climits>
-#include <cstring>
+#include <algorithm>
+#include <cstdint>
 #include <sstream>
 
 #include "dbclient/dbclient.hpp"

@@ -115,39 +115,39 @@ void printChangeDetails(const ChangeEntry& theChange, std::ostream& theStream, b
 }
 
 void printDeliveryUnit(const DeliveryUnit& theDeliveryUnit, std::ostream& theStream) {
-    const DeliveryUnit& d = theDeliveryUnit;
-    writeLabel(theStream, "Delivery Unit", d.itsName);
-    writeLabel(theStream, "Vendor", d.itsVendor);
-    writeLabel(theStream, "Caption", d.itsCaption);
-    writeLabel(theStream, "Responsible", d.itsResponsible);
-    writeLabel(theStream, "Version", d.itsVersion);
-    writeLabel(theStream, "Version SP", d.itsVersionSp);
-    writeLabel(theStream, "Version Patch", d.itsVersionPatch);
-    writeLabel(theStream, "Last Update", d.itsLastUpdate);
-    writeLabel(theStream, "QRTS-ID", d.itsQrtsId);
-    writeLabel(theStream, "SP-QRTS-ID", d.itsSpQrtsId);
-    writeLabel(theStream, "ACH", d.itsAch);
+    const DeliveryUnit& aUnit = theDeliveryUnit;
+    writeLabel(theStream, "Delivery Unit", aUnit.itsName);
+    writeLabel(theStream, "Vendor", aUnit.itsVendor);
+    writeLabel(theStream, "Caption", aUnit.itsCaption);
+    writeLabel(theStream, "Responsible", aUnit.itsResponsible);
+    writeLabel(theStream, "Version", aUnit.itsVersion);
+    writeLabel(theStream, "Version SP", aUnit.itsVersionSp);
+    writeLabel(theStream, "Version Patch", aUnit.itsVersionPatch);
+    writeLabel(theStream, "Last Update", aUnit.itsLastUpdate);
+    writeLabel(theStream, "QRTS-ID", aUnit.itsQrtsId);
+    writeLabel(theStream, "SP-QRTS-ID", aUnit.itsSpQrtsId);
+    writeLabel(theStream, "ACH", aUnit.itsAch);
 }
 
 void printPackage(const Package& thePackage, std::ostream& theStream) {
-    const Package& p = thePackage;
-    writeLabel(theStream, "Package", p.itsPackage);
-    writeLabel(theStream, "Structural", p.itsStructural);
-    writeLabel(theStream, "Description", p.itsDescription);
-    writeLabel(theStream, "Responsible", p.itsResponsible);
+    const Package& aPackage = thePackage;
+    writeLabel(theStream, "Package", aPackage.itsPackage);
+    writeLabel(theStream, "Structural", aPackage.itsStructural);
+    writeLabel(theStream, "Description", aPackage.itsDescription);
+    writeLabel(theStream, "Responsible", aPackage.itsResponsible);
     theStream << "--\n";
-    writeLabel(theStream, "Content", p.itsContent);
-    writeLabel(theStream, "Source system", p.itsSrcSystem);
-    writeLabel(theStream, "Transportable", p.itsTransportable);
+    writeLabel(theStream, "Content", aPackage.itsContent);
+    writeLabel(theStream, "Source system", aPackage.itsSrcSystem);
+    writeLabel(theStream, "Transportable", aPackage.itsTransportable);
     theStream << "--\n";
-    writeLabel(theStream, "Original Language", p.itsOrigLang);
-    writeLabel(theStream, "Text collection", p.itsTextCollection);
-    writeLabel(theStream, "Text status", p.itsTextStatus);
-    writeLabel(theStream, "Text terminology domain", p.itsTextTerminologyDomain);
-    writeLabel(theStream, "Hints for translation", p.itsHintsForTranslation);
+    writeLabel(theStream, "Original Language", aPackage.itsOrigLang);
+    writeLabel(theStream, "Text collection", aPackage.itsTextCollection);
+    writeLabel(theStream, "Text status", aPackage.itsTextStatus);
+    writeLabel(theStream, "Text terminology domain", aPackage.itsTextTerminologyDomain);
+    writeLabel(theStream, "Hints for translation", aPackage.itsHintsForTranslation);
     theStream << "--\n";
-    writeLabel(theStream, "Delivery Unit", p.itsDeliveryUnit);
-    writeLabel(theStream, "Vendor", p.itsDuVendor);
+    writeLabel(theStream, "Delivery Unit", aPackage.itsDeliveryUnit);
+    writeLabel(theStream, "Vendor", aPackage.itsDuVendor);
 }
 
 void printExportSummary(const ExportSummary& theSummary, std::ostream& theStream) {
