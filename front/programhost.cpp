@@ -10,6 +10,7 @@
 #include "actions/command.hpp"
 #include "front/console.hpp"
 #include "front/error.hpp"
+#include "repository/connection.hpp"
 #include "workspace/workspace.hpp"
 
 namespace RepositoryAccess {
@@ -72,9 +73,11 @@ void ProgramHost::lockWorkspace() {
     workspace::lock();
 }
 int ProgramHost::repositoryApiVersion() {
-    notAvailable("The repository connection");
+    return static_cast<int>(connection::open().getApiVersion());
 }
-void ProgramHost::closeConnection() {}
+void ProgramHost::closeConnection() {
+    connection::close();
+}
 void ProgramHost::deletePackageFiles(const std::vector<std::string>&, bool) {
     notAvailable("Deleting package files");
 }
@@ -91,6 +94,8 @@ void ProgramHost::finishWorkspace(bool theAfterFailure) {
         exitstatus::fail();
     }
 }
-void ProgramHost::finishConnection() {}
+void ProgramHost::finishConnection() {
+    connection::finish();
+}
 
 } // namespace RepositoryAccess

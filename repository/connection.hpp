@@ -27,10 +27,14 @@ public:
 
     std::int64_t getApiVersion() const { return itsApiVersion; }
     const std::string& getUserName() const { return itsUserName; }
+    // The database name given for the connection (empty with a key).
     const std::string& getDatabaseName() const { return itsDatabaseName; }
+    // The database name the server reported; empty when it reported none.
+    const std::string& getServerDatabaseName() const { return itsServerDatabaseName; }
     const std::string& getHostName() const { return itsHostName; }
     const std::string& getKey() const { return itsKey; }
 
+    // Closes the library connection and releases it; throws with the library's text on failure.
     void close();
 
 private:
@@ -38,6 +42,7 @@ private:
     std::unique_ptr<Library> itsLibrary;
     std::string itsUserName;
     std::string itsDatabaseName;
+    std::string itsServerDatabaseName;
     std::string itsHostName;
     std::string itsKey;
     std::int64_t itsApiVersion = 0;

@@ -8,6 +8,8 @@
 
 namespace RepositoryAccess {
 
+class ResponseReader;
+
 // The common part of every response: the received message, its parsed JSON and the error
 // triple. Derived classes read their own members after this constructor; whether the code means
 // success is decided by the function that sent the request.
@@ -33,10 +35,16 @@ public:
     const json::JsonObject& jsonObject() const { return itsJsonObject; }
     const RepositoryMessage& message() const { return itsMessage; }
 
+    // The JSON text with which simulation mode answers a write request locally.
+    static const std::string& simulatedAnswer();
+
 protected:
     // True when the error code is "0": a response read after an error keeps missing members at
     // their defaults instead of failing, so that the caller can report the server's triple.
     bool isSuccess() const { return itsErrorCode == "0"; }
+    // A reader of the top-level members: strict for a real answer with error code "0", lenient
+    // for an answer that reports an error and for the local answer of simulation mode.
+    ResponseReader reader() const;
 
 private:
     std::string itsClassName;

@@ -1,0 +1,372 @@
+#include "repository/connection.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <sstream>
+
+#include "dbclient/dbclient.hpp"
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/perftrace.hpp"
+#include "repository/reporesponse.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/workspace.hpp"
+#include "workspace/workspacefile.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+using dbclient::ReturnCode;
+
+// Room of the output parameter: most answers fit, longer ones are fetched again in full.
+constexpr std::int64_t kOutputSize = 1024;
+constexpr std::size_t kRuntimeErrorSize = 200;
+constexpr std::size_t kQueryTextSize = 256;
+
+const char* const kRepositoryCall = "{CALL SYS.REPOSITORY_REST(?, ?)}";
+const char* const kApiVersionQuery = "select feature_version from \"PUBLIC\".\"M_FEATURES\" where "
+                                     "component_name='REPOSITORY' and feature_name='API'";
+const char* const kDatabaseQuery = "select database_name from \"PUBLIC\".\"M_DATABASE\"";
+const char* const kUserQuery = "select user_name from \"PUBLIC\".\"M_CONNECTIONS\" where "
+                               "own='TRUE' and connection_status='RUNNING'";
+
+// What a connect needs, gathered from the options and the workspace configuration.
+struct ConnectParameters {
+    std::string itsKey;
+    std::string itsUser;
+    std::string itsHost;
+    std::string itsPassword;
+    std::string itsDatabase;
+    // The TLS settings in the order in which they become connect properties.
+    std::vector<std::pair<const char*, std::string>> itsTls;
+};
+
+bool isGood(ReturnCode theCode) {
+    return theCode == ReturnCode::Ok || theCode == ReturnCode::SuccessWithInfo;
+}
+
+WorkSpaceConfigFile* workspaceConfig() {
+    if (!workspace::isOpen() || !workspace::get()->hasConfig())
+        return nullptr;
+    return &workspace::get()->config();
+}
+
+std::string upperCase(std::string theText) {
+    for (char& aChar : theText)
+        if (aChar >= 'a' && aChar <= 'z')
+            aChar = static_cast<char>(aChar - 'a' + 'A');
+    return theText;
+}
+
+// The option's value, else the configuration's value when there is a configuration.
+std::string optionOrConfig(const Parameter& theParameter, const WorkSpaceConfigFile* theConfig,
+                           const std::string& (WorkSpaceConfigFile::*theGetter)() const) {
+    std::string aValue = getValue(theParameter);
+    if (aValue.empty() && theConfig != nullptr)
+        aValue = (theConfig->*theGetter)();
+    return aValue;
+}
+
+ConnectParameters gatherParameters() {
+    ConnectParameters aParameters;
+    const WorkSpaceConfigFile* aConfig = workspaceConfig();
+    aParameters.itsKey = optionOrConfig(params::key, aConfig, &WorkSpaceConfigFile::key);
+    if (aParameters.itsKey.empty()) {
+        aParameters.itsHost =
+            optionOrConfig(params::hostName, aConfig, &WorkSpaceConfigFile::hostName);
+        aParameters.itsUser =
+            upperCase(optionOrConfig(params::userName, aConfig, &WorkSpaceConfigFile::user));
+        aParameters.itsPassword = getValue(params::passWord);
+        if (aParameters.itsPassword.empty() && isSet(params::readFromStdIn))
+            aParameters.itsPassword = sys::readPassword();
+        if (aParameters.itsUser.empty() && !aParameters.itsPassword.empty())
+            throw Error("No user specified");
+        aParameters.itsDatabase =
+            optionOrConfig(params::database, aConfig, &WorkSpaceConfigFile::database);
+    }
+    aParameters.itsTls = {{"ENCRYPT", getValue(params::sslEncrypt)},
+                          {"sslCryptoProvider", getValue(params::sslCryptoProvider)},
+                          {"sslKeyStore", getValue(params::sslKeyStore)},
+                          {"sslKeyStorePassword", getValue(params::sslKeyStorePassword)},
+                          {"sslTrustStore", getValue(params::sslTrustStore)},
+                          {"sslValidateCertificate", getValue(params::sslValidateCertificate)}};
+    return aParameters;
+}
+
+// Runs one query on a fresh statement and hands its first row to theRead; a query that fails in
+// any way is skipped, leaving the caller's default.
+template <class F>
+void readFirstRow(dbclient::Connection& theConnection, const char* theSql, F theRead) {
+    dbclient::Statement* aStatement = theConnection.createStatement();
+    if (aStatement == nullptr)
+        return;
+    if (isGood(aStatement->execute(theSql))) {
+        dbclient::ResultSet* aResult = aStatement->getResultSet();
+        if (aResult != nullptr && aResult->next() == ReturnCode::Ok)
+            theRead(*aResult);
+    }
+    theConnection.releaseStatement(aStatement);
+}
+
+// Column 1 of the current row as text of at most 255 bytes; empty when it cannot be read.
+std::string readText(dbclient::ResultSet& theResult) {
+    char aBuffer[kQueryTextSize] = {};
+    std::int64_t aLength = 0;
+    ReturnCode aCode =
+        theResult.getObject(1, dbclient::HostType::Utf8, aBuffer, &aLength, sizeof aBuffer, true);
+    if (!isGood(aCode) && aCode != ReturnCode::DataTruncated)
+        return {};
+    aBuffer[sizeof aBuffer - 1] = '\0';
+    return aBuffer;
+}
+
+std::string modeName(dbclient::ParameterMode theMode) {
+    switch (theMode) {
+    case dbclient::ParameterMode::In:
+        return "input";
+    case dbclient::ParameterMode::Out:
+        return "output";
+    case dbclient::ParameterMode::InOut:
+        return "input/output";
+    default:
+        return "unknown";
+    }
+}
+
+// Fails unless parameter theIndex has theExpected mode.
+void expectMode(const dbclient::ParameterMetaData& theMetaData, int theIndex,
+                dbclient::ParameterMode theExpected) {
+    dbclient::ParameterMode aFound = theMetaData.getParameterMode(theIndex);
+    if (aFound != theExpected)
+        throw Error("Wrong parameter mode of parameter " + std::to_string(theIndex) +
+                    ": expected " + modeName(theExpected) + ", found " + modeName(aFound));
+}
+
+// Releases a prepared statement on every way out of a call.
+class StatementGuard {
+public:
+    StatementGuard(dbclient::Connection& theConnection, dbclient::PreparedStatement* theStatement)
+        : itsConnection(theConnection), itsStatement(theStatement) {}
+    ~StatementGuard() { itsConnection.releaseStatement(itsStatement); }
+    StatementGuard(const StatementGuard&) = delete;
+    StatementGuard& operator=(const StatementGuard&) = delete;
+
+private:
+    dbclient::Connection& itsConnection;
+    dbclient::PreparedStatement* itsStatement;
+};
+
+RepositoryMessage parseResponse(const char* theData, std::int64_t theLength) {
+    if (theLength < 0 || theLength > INT32_MAX)
+        throw Error("Invalid size: " + std::to_string(theLength));
+    return RepositoryMessage::parse(theData, static_cast<std::int32_t>(theLength));
+}
+
+// The request's JSON body as text.
+std::string requestJson(const RepositoryRequest& theRequest) {
+    std::ostringstream aStream;
+    theRequest.writeBody(aStream);
+    return std::move(aStream).str();
+}
+
+std::shared_ptr<Connection>& theConnectionHandle() {
+    static std::shared_ptr<Connection> aHandle;
+    return aHandle;
+}
+
+} // namespace
+
+// The library's objects of one connection: the environment owns the connection.
+struct Connection::Library {
+    std::unique_ptr<dbclient::Environment> apEnvironment;
+    dbclient::Connection* itsConnection = nullptr;
+};
+
+Connection::Connection() : itsLibrary(std::make_unique<Library>()) {
+    const ConnectParameters aParameters = gatherParameters();
+
+    char aRuntimeError[kRuntimeErrorSize] = {};
+    dbclient::Runtime* aRuntime = dbclient::Runtime::getRuntime(aRuntimeError, kRuntimeErrorSize);
+    if (aRuntime == nullptr)
+        throw Error("Could not get runtime");
+    itsLibrary->apEnvironment = aRuntime->createEnvironment();
+    if (itsLibrary->apEnvironment)
+        itsLibrary->itsConnection = itsLibrary->apEnvironment->createConnection();
+    if (itsLibrary->itsConnection == nullptr)
+        throw Error("Invalid Connection");
+    dbclient::Connection& aConnection = *itsLibrary->itsConnection;
+
+    dbclient::ConnectProperties aProperties;
+    for (const auto& [aName, aValue] : aParameters.itsTls)
+        if (!aValue.empty())
+            aProperties.setProperty(aName, aValue);
+
+    ReturnCode aCode;
+    if (!aParameters.itsKey.empty()) {
+        aProperties.setProperty("KEY", aParameters.itsKey);
+        aCode = aConnection.connect("", "", "", "", dbclient::StringEncoding::Utf8, aProperties);
+        if (!isGood(aCode))
+            throw Error("Connecting to the database failed: " + aConnection.error().getErrorText() +
+                        "\nVerify your \"zevuserstore\" key (\"" + aParameters.itsKey + "\").");
+    } else {
+        if (!aParameters.itsDatabase.empty())
+            aProperties.setProperty("DATABASENAME", aParameters.itsDatabase);
+        aCode = aConnection.connect(aParameters.itsHost, "", aParameters.itsUser,
+                                    aParameters.itsPassword, dbclient::StringEncoding::Utf8,
+                                    aProperties);
+        if (!isGood(aCode))
+            throw Error(
+                "Connecting to the database failed: " + aConnection.error().getErrorText() +
+                "\nVerify your host (\"" + aParameters.itsHost + "\"), user (\"" +
+                aParameters.itsUser + "\"), and password (" +
+                (aParameters.itsPassword.empty() ? "<empty password>" : "<non-empty password>") +
+                ").");
+    }
+    if (aCode == ReturnCode::SuccessWithInfo)
+        console::sayLine("Connecting to the database succeeded with warnings: " +
+                         aConnection.error().getErrorText());
+
+    readFirstRow(aConnection, kApiVersionQuery, [this](dbclient::ResultSet& theResult) {
+        std::int64_t aVersion = 0;
+        std::int64_t aLength = 0;
+        if (isGood(theResult.getObject(1, dbclient::HostType::Int64, &aVersion, &aLength,
+                                       sizeof aVersion, false)))
+            itsApiVersion = aVersion;
+    });
+    readFirstRow(aConnection, kDatabaseQuery, [this](dbclient::ResultSet& theResult) {
+        itsServerDatabaseName = readText(theResult);
+    });
+    readFirstRow(aConnection, kUserQuery,
+                 [this](dbclient::ResultSet& theResult) { itsUserName = readText(theResult); });
+
+    if (aParameters.itsKey.empty()) {
+        itsUserName = aParameters.itsUser;
+        itsHostName = aParameters.itsHost;
+        itsDatabaseName = aParameters.itsDatabase;
+    } else {
+        itsKey = aParameters.itsKey;
+    }
+}
+
+Connection::~Connection() {
+    // The environment closes and frees a connection that close() did not release.
+}
+
+RepositoryMessage Connection::callRepo(const RepositoryRequest& theRequest) {
+    KIVO_PERF_SCOPE("Connection::callRepo()");
+    const std::string aName = theRequest.getName();
+    if (aName.empty())
+        throw Error("Empty request");
+
+    if (isSet(params::simulate) && theRequest.isWrite()) {
+        console::sayLine("Simulation: Repository write request: " + aName + "\n" +
+                         requestJson(theRequest));
+        return RepositoryMessage(
+            std::make_shared<const std::string>(RepositoryResponse::simulatedAnswer()));
+    }
+
+    KIVO_CHECK(itsLibrary->itsConnection != nullptr, "The repository connection is closed");
+    dbclient::Connection& aConnection = *itsLibrary->itsConnection;
+    dbclient::PreparedStatement* aStatement = aConnection.createPreparedStatement();
+    if (aStatement == nullptr)
+        throw Error("Invalid prepared statement");
+    StatementGuard aGuard(aConnection, aStatement);
+    if (!isGood(aStatement->prepare(kRepositoryCall)))
+        throw Error("Failed to call repository: " + aStatement->error().getErrorText());
+
+    const std::string aJson = requestJson(theRequest);
+    if (isSet(params::jsonRequest))
+        console::sayLine("<---------- JSON request: " + aName + "\n" + aJson + "\nJSON request " +
+                         aName + " ---------->");
+
+    std::string anInput =
+        RepositoryMessage(std::make_shared<const std::string>(aJson),
+                          theRequest.getCDataAttachments(), theRequest.getBDataAttachments())
+            .serialize();
+
+    const dbclient::ParameterMetaData* aMetaData = aStatement->getParameterMetaData();
+    if (aMetaData == nullptr)
+        throw Error("Could not retrieve meta data: " + aStatement->error().getErrorText());
+    if (aMetaData->getParameterMode(2) != dbclient::ParameterMode::Out)
+        throw Error("Wrong parameter mode");
+    expectMode(*aMetaData, 1, dbclient::ParameterMode::In);
+    expectMode(*aMetaData, 2, dbclient::ParameterMode::Out);
+
+    std::int64_t anInputLength = static_cast<std::int64_t>(anInput.size());
+    if (!isGood(aStatement->bindParameter(1, dbclient::HostType::Binary, anInput.data(),
+                                          &anInputLength, anInputLength)))
+        throw Error("Failed to bind 1st parameter: " + aStatement->error().getErrorText());
+    char anOutput[kOutputSize];
+    std::int64_t anOutputLength = 0;
+    if (!isGood(aStatement->bindParameter(2, dbclient::HostType::Binary, anOutput, &anOutputLength,
+                                          kOutputSize)))
+        throw Error("Failed to bind 2nd parameter:" + aStatement->error().getErrorText());
+
+    const ReturnCode aCode = aStatement->execute();
+    if (aCode == ReturnCode::DataTruncated) {
+        if (anOutputLength < 0 || anOutputLength > INT32_MAX)
+            throw Error("Invalid size: " + std::to_string(anOutputLength));
+        std::string aWhole(static_cast<std::size_t>(anOutputLength), '\0');
+        std::int64_t aWholeLength = anOutputLength;
+        const ReturnCode aFetch = aStatement->getObject(
+            2, dbclient::HostType::Binary, aWhole.data(), &aWholeLength, anOutputLength);
+        if (aFetch == ReturnCode::Error || aStatement->error().isSet())
+            throw Error("Failed to execute prepared statement: " +
+                        aStatement->error().getErrorText());
+        return parseResponse(aWhole.data(), static_cast<std::int64_t>(aWhole.size()));
+    }
+    if (!isGood(aCode))
+        throw Error("Failed to execute prepared statement: " + aStatement->error().getErrorText());
+    return parseResponse(anOutput, std::min(anOutputLength, kOutputSize));
+}
+
+void Connection::close() {
+    if (itsLibrary->itsConnection == nullptr)
+        return;
+    dbclient::Connection* aConnection = itsLibrary->itsConnection;
+    itsLibrary->itsConnection = nullptr;
+    const ReturnCode aCode = aConnection->close();
+    const std::string aText = aConnection->error().getErrorText();
+    itsLibrary->apEnvironment->releaseConnection(aConnection);
+    if (!isGood(aCode))
+        throw Error("Closing the database connection failed: " + aText);
+}
+
+namespace connection {
+
+Connection& open() {
+    std::shared_ptr<Connection>& aHandle = theConnectionHandle();
+    if (!aHandle)
+        aHandle = std::make_shared<Connection>();
+    return *aHandle;
+}
+
+bool isClosed() {
+    return !theConnectionHandle();
+}
+
+void close() {
+    std::shared_ptr<Connection> aConnection = std::move(theConnectionHandle());
+    theConnectionHandle().reset();
+    if (aConnection)
+        aConnection->close();
+}
+
+void finish() {
+    try {
+        close();
+    } catch (const Error& anError) {
+        console::err() << "Error exiting connection: " << anError.what() << '\n' << std::flush;
+        exitstatus::fail();
+        console::out() << anError.description() << '\n' << std::flush;
+    } catch (const std::exception& anError) {
+        console::err() << "Error exiting connection: " << anError.what() << '\n' << std::flush;
+        exitstatus::fail();
+        console::out() << anError.what() << '\n' << std::flush;
+    }
+}
+
+} // namespace connection
+} // namespace RepositoryAccess

@@ -1,0 +1,253 @@
+#include "repository/respprinters.hpp"
+
+#include <algorithm>
+#include <array>
+#include <ostream>
+#include <regex>
+#include <set>
+#include <string_view>
+
+#include "workspace/workspace.hpp"
+
+namespace RepositoryAccess::respprinters {
+
+namespace {
+
+constexpr std::size_t kLabelWidth = 24;
+
+void writeLabel(std::ostream& theStream, std::string_view theLabel, std::string_view theValue) {
+    theStream << theLabel;
+    for (std::size_t aPos = theLabel.size(); aPos < kLabelWidth; ++aPos)
+        theStream << ' ';
+    theStream << ": " << theValue << '\n';
+}
+
+// "<n> (<word>)" for a number with a word, else the number alone.
+template <std::size_t N>
+std::string numberWithWord(std::int64_t theNumber, const std::array<const char*, N>& theWords) {
+    std::string aText = std::to_string(theNumber);
+    if (theNumber >= 0 && static_cast<std::size_t>(theNumber) < N)
+        aText += std::string(" (") + theWords[static_cast<std::size_t>(theNumber)] + ")";
+    return aText;
+}
+
+constexpr std::array<const char*, 5> kChangeStatus = {"undefined", "open", "released", "abandoned",
+                                                      "eoct"};
+constexpr std::array<const char*, 3> kContributorStatus = {"undefined", "open", "validated"};
+
+std::string exportTypeText(const std::string& theType) {
+    static constexpr std::array<const char*, 4> kWords = {
+        "delivery unit", "object list", "delivery unit patch", "language transport"};
+    if (theType.size() == 1 && theType[0] >= '1' && theType[0] <= '4')
+        return theType + " (" + kWords[static_cast<std::size_t>(theType[0] - '1')] + ")";
+    return theType;
+}
+
+// The severity word of a check result; empty for an unknown severity.
+std::string_view severityWord(const std::string& theSeverity) {
+    if (theSeverity == "1")
+        return "DEBUG";
+    if (theSeverity == "2")
+        return "WARNING";
+    if (theSeverity == "3")
+        return "ERROR";
+    if (theSeverity == "4")
+        return "SUMMARY";
+    return {};
+}
+
+// The line number of a message that contains "(line N"; empty when it has none.
+std::string lineNumberOf(const std::string& theMessage) {
+    static const std::regex kLine(".*\\(line ([0-9]+).*");
+    std::smatch aMatch;
+    if (std::regex_match(theMessage, aMatch, kLine))
+        return aMatch[1].str();
+    return {};
+}
+
+std::string relativePath(const RepositoryObject& theObject) {
+    if (!workspace::isOpen())
+        return theObject.workSpaceFileName();
+    return workspace::get()->relativeFileName(theObject.workSpaceFileName());
+}
+
+} // namespace
+
+void printChange(const Change& theChange, std::ostream& theStream) {
+    writeLabel(theStream, "Change ID", theChange.itsChangeId);
+    writeLabel(theStream, "Status", numberWithWord(theChange.itsStatus, kChangeStatus));
+    writeLabel(theStream, "Description", theChange.itsDescription);
+    writeLabel(theStream, "Created at", theChange.itsCreatedAt);
+    writeLabel(theStream, "Created by", theChange.itsCreatedBy);
+    writeLabel(theStream, "Released at", theChange.itsReleasedAt);
+    writeLabel(theStream, "Released by", theChange.itsReleasedBy);
+}
+
+void printContributor(const Contributor& theContributor, std::ostream& theStream) {
+    writeLabel(theStream, "User", theContributor.itsUser);
+    writeLabel(theStream, "Status", numberWithWord(theContributor.itsStatus, kContributorStatus));
+    writeLabel(theStream, "Description", theContributor.itsDescription);
+    writeLabel(theStream, "Validated at", theContributor.itsValidatedAt);
+}
+
+void printChangeDetails(const ChangeEntry& theChange, std::ostream& theStream, bool theWithChange,
+                        bool theWithContributors, bool theWithEntries) {
+    if (theWithChange) {
+        theStream << "Change:\n";
+        printChange(theChange, theStream);
+        theStream << '\n';
+    }
+    if (theWithContributors) {
+        theStream << "Contributors:\n";
+        for (const Contributor& aContributor : theChange.itsContributors)
+            printContributor(aContributor, theStream);
+        if (theChange.itsContributors.empty())
+            theStream << "(no contributors)\n";
+        theStream << '\n';
+    }
+    if (theWithEntries) {
+        std::set<std::string> aPaths;
+        for (const RepositoryObject& anObject : theChange.itsEntries)
+            aPaths.insert(relativePath(anObject));
+        for (const std::string& aPath : aPaths)
+            theStream << aPath << '\n';
+    }
+}
+
+void printDeliveryUnit(const DeliveryUnit& theDeliveryUnit, std::ostream& theStream) {
+    const DeliveryUnit& aUnit = theDeliveryUnit;
+    writeLabel(theStream, "Delivery Unit", aUnit.itsName);
+    writeLabel(theStream, "Vendor", aUnit.itsVendor);
+    writeLabel(theStream, "Caption", aUnit.itsCaption);
+    writeLabel(theStream, "Responsible", aUnit.itsResponsible);
+    writeLabel(theStream, "Version", aUnit.itsVersion);
+    writeLabel(theStream, "Version SP", aUnit.itsVersionSp);
+    writeLabel(theStream, "Version Patch", aUnit.itsVersionPatch);
+    writeLabel(theStream, "Last Update", aUnit.itsLastUpdate);
+    writeLabel(theStream, "QRTS-ID", aUnit.itsQrtsId);
+    writeLabel(theStream, "SP-QRTS-ID", aUnit.itsSpQrtsId);
+    writeLabel(theStream, "ACH", aUnit.itsAch);
+}
+
+void printPackage(const Package& thePackage, std::ostream& theStream) {
+    const Package& aPackage = thePackage;
+    writeLabel(theStream, "Package", aPackage.itsPackage);
+    writeLabel(theStream, "Structural", aPackage.itsStructural);
+    writeLabel(theStream, "Description", aPackage.itsDescription);
+    writeLabel(theStream, "Responsible", aPackage.itsResponsible);
+    theStream << "--\n";
+    writeLabel(theStream, "Content", aPackage.itsContent);
+    writeLabel(theStream, "Source system", aPackage.itsSrcSystem);
+    writeLabel(theStream, "Transportable", aPackage.itsTransportable);
+    theStream << "--\n";
+    writeLabel(theStream, "Original Language", aPackage.itsOrigLang);
+    writeLabel(theStream, "Text collection", aPackage.itsTextCollection);
+    writeLabel(theStream, "Text status", aPackage.itsTextStatus);
+    writeLabel(theStream, "Text terminology domain", aPackage.itsTextTerminologyDomain);
+    writeLabel(theStream, "Hints for translation", aPackage.itsHintsForTranslation);
+    theStream << "--\n";
+    writeLabel(theStream, "Delivery Unit", aPackage.itsDeliveryUnit);
+    writeLabel(theStream, "Vendor", aPackage.itsDuVendor);
+}
+
+void printExportSummary(const ExportSummary& theSummary, std::ostream& theStream) {
+    theStream << "Delivery Unit:\n";
+    printDeliveryUnit(theSummary.itsDeliveryUnit, theStream);
+    theStream << '\n';
+    writeLabel(theStream, "Export version", theSummary.itsExportVersion);
+    writeLabel(theStream, "Export time", theSummary.itsExportTime);
+    writeLabel(theStream, "Source system", theSummary.itsSourceSystem);
+    theStream << '\n';
+    theStream << "Packages:\n";
+    for (const Package& aPackage : theSummary.itsPackages) {
+        printPackage(aPackage, theStream);
+        theStream << '\n';
+    }
+    theStream << "Objects:\n";
+    for (const RepositoryObject& anObject : theSummary.itsObjects) {
+        objects::printObject(anObject, theStream);
+        theStream << '\n';
+    }
+    if (!theSummary.itsDeletedObjects.empty()) {
+        theStream << "Deleted objects:\n";
+        for (const RepositoryObject& anObject : theSummary.itsDeletedObjects)
+            objects::printObject(anObject, theStream);
+        theStream << '\n';
+    }
+    if (!theSummary.itsChanges.empty()) {
+        theStream << "Changes:\n";
+        for (const std::string& aChange : theSummary.itsChanges)
+            theStream << aChange << '\n';
+        theStream << '\n';
+    }
+}
+
+void printExportHeader(const ExportHeader& theHeader, std::ostream& theStream) {
+    writeLabel(theStream, "Export type", exportTypeText(theHeader.itsExportType));
+    writeLabel(theStream, "Export version", theHeader.itsExportVersion);
+    writeLabel(theStream, "Export time", theHeader.itsExportTime);
+    writeLabel(theStream, "Source system", theHeader.itsSourceSystem);
+    writeLabel(theStream, "DU check", theHeader.itsDuCheck);
+    writeLabel(theStream, "Languages", theHeader.itsLanguages);
+    writeLabel(theStream, "From", theHeader.itsTstFrom);
+    writeLabel(theStream, "To", theHeader.itsTstTo);
+    theStream << "--\n";
+    printDeliveryUnit(theHeader.itsDeliveryUnit, theStream);
+}
+
+void printLanguageImportSummary(const LanguageImportSummary& theSummary, std::ostream& theStream) {
+    writeLabel(theStream, "Text count", theSummary.itsTextCount);
+    writeLabel(theStream, "Import count", theSummary.itsImportCount);
+    writeLabel(theStream, "Package text count", theSummary.itsPackageTextCount);
+    theStream << "--\n";
+    printExportHeader(theSummary.itsHeader, theStream);
+}
+
+void printImportSummary(const ImportSummary& theSummary, std::ostream& theStream) {
+    writeLabel(theStream, "Revert count", theSummary.itsRevertCount);
+    writeLabel(theStream, "Import count", theSummary.itsImportCount);
+    writeLabel(theStream, "Activate count", theSummary.itsActivateCount);
+    writeLabel(theStream, "Delete count", theSummary.itsDeleteCount);
+    writeLabel(theStream, "Change ID", theSummary.itsChangeId);
+    theStream << "--\n";
+    for (const ExportHeader& aHeader : theSummary.itsHeaders)
+        printExportHeader(aHeader, theStream);
+}
+
+void printHistoryEntry(const HistoryEntry& theEntry, std::ostream& theStream) {
+    theStream << '\t' << theEntry.itsVersionId << '\t' << theEntry.itsActivateAt << '\t'
+              << theEntry.itsActivatedBy;
+    if (theEntry.itsIsDeletion)
+        theStream << "\t deletion";
+    theStream << '\n';
+}
+
+void printCheckResult(const CheckResult& theResult, std::ostream& theStream) {
+    const std::string_view aWord = severityWord(theResult.itsSeverity);
+    if (aWord.empty())
+        return;
+    const bool aSummary = theResult.itsSeverity == "4";
+    theStream << "ACTIVATION " << aWord;
+    if (!aSummary) {
+        const bool aNoName = theResult.itsName.empty() && theResult.itsSuffix.empty();
+        theStream << ": object: \""
+                  << (aNoName ? std::string() : theResult.itsName + "." + theResult.itsSuffix)
+                  << "\", package: \"" << theResult.itsPackage << '"';
+    }
+    theStream << ", timestamp: " << theResult.itsTimestamp;
+    if (!theResult.itsLocation.empty())
+        theStream << ", location: " << theResult.itsLocation;
+    theStream << '\n';
+    if (aSummary) {
+        theStream << theResult.itsErrorMsg << '\n';
+        return;
+    }
+    if (theResult.itsObject)
+        theStream << theResult.itsObject->workSpaceFileName();
+    const std::string aLine = lineNumberOf(theResult.itsErrorMsg);
+    if (!aLine.empty())
+        theStream << " (" << aLine << ')';
+    theStream << ": code " << theResult.itsErrorCode << ": " << theResult.itsErrorMsg << '\n';
+}
+
+} // namespace RepositoryAccess::respprinters

@@ -1,0 +1,88 @@
+#include "repository/respreader.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+const json::JsonObject& emptyObject() {
+    static const json::JsonObject theEmpty;
+    return theEmpty;
+}
+
+const json::JsonList& emptyList() {
+    static const json::JsonList theEmpty;
+    return theEmpty;
+}
+
+// Leading decimal digits with an optional sign, as the repository writes its numbers.
+std::int64_t decimalValue(std::string_view theText) {
+    std::size_t aPos = 0;
+    while (aPos < theText.size() && theText[aPos] == ' ')
+        ++aPos;
+    const bool aNegative = aPos < theText.size() && theText[aPos] == '-';
+    if (aPos < theText.size() && (theText[aPos] == '-' || theText[aPos] == '+'))
+        ++aPos;
+    std::int64_t aValue = 0;
+    constexpr std::int64_t aLimit = INT64_MAX / 10 - 9;
+    for (; aPos < theText.size() && theText[aPos] >= '0' && theText[aPos] <= '9'; ++aPos)
+        if (aValue < aLimit)
+            aValue = aValue * 10 + (theText[aPos] - '0');
+    return aNegative ? -aValue : aValue;
+}
+
+} // namespace
+
+std::string ResponseReader::string(std::string_view theKey) const {
+    if (!itsStrict && !itsObject->contains(theKey))
+        return {};
+    return json::getString(*itsObject, theKey);
+}
+
+std::string ResponseReader::optional(std::string_view theKey, std::string_view theDefault) const {
+    if (!itsObject->contains(theKey))
+        return std::string(theDefault);
+    return json::getString(*itsObject, theKey);
+}
+
+std::int64_t ResponseReader::integer(std::string_view theKey) const {
+    return decimalValue(string(theKey));
+}
+
+ResponseReader ResponseReader::member(std::string_view theKey) const {
+    if (!itsStrict && !itsObject->contains(theKey))
+        return ResponseReader(emptyObject(), itsStrict);
+    return ResponseReader(json::getObject(*itsObject, theKey), itsStrict);
+}
+
+const json::JsonList& ResponseReader::list(std::string_view theKey) const {
+    if (!itsStrict && !itsObject->contains(theKey))
+        return emptyList();
+    return json::getList(*itsObject, theKey);
+}
+
+std::vector<RepositoryObject> ResponseReader::objectList(std::string_view theKey) const {
+    std::vector<RepositoryObject> anObjects;
+    for (const json::JsonValue& anElement : list(theKey))
+        anObjects.push_back(objects::fromJson(json::asObject(anElement)));
+    return anObjects;
+}
+
+ObjectMetaData ResponseReader::metaData(std::string_view theKey) const {
+    ResponseReader aMember = member(theKey);
+    if (!itsStrict && aMember.object().empty())
+        return {};
+    return objects::metaDataFromJson(aMember.object());
+}
+
+ObjectVersion ResponseReader::version(std::string_view theKey) const {
+    ResponseReader aMember = member(theKey);
+    if (!itsStrict && aMember.object().empty())
+        return {};
+    return objects::versionFromJson(aMember.object());
+}
+
+bool readExists(const ResponseReader& theReader) {
+    return theReader.optional("exists", "false") == "true";
+}
+
+} // namespace RepositoryAccess

@@ -1,0 +1,161 @@
+#include "repository/resprecords.hpp"
+
+namespace RepositoryAccess::resprecords {
+
+namespace {
+
+void readChangeMembers(const ResponseReader& theReader, Change& theChange) {
+    theChange.itsChangeId = theReader.string("changeID");
+    theChange.itsStatus = theReader.integer("status");
+    theChange.itsDescription = theReader.string("description");
+    theChange.itsCreatedAt = theReader.string("createdAt");
+    theChange.itsCreatedBy = theReader.string("createdBy");
+    theChange.itsReleasedAt = theReader.string("releasedAt");
+    theChange.itsReleasedBy = theReader.string("releasedBy");
+}
+
+} // namespace
+
+CheckResult readCheckResult(const ResponseReader& theReader) {
+    CheckResult aResult;
+    const ResponseReader anObject = theReader.member("object");
+    aResult.itsPackage = anObject.string("package");
+    aResult.itsName = anObject.string("name");
+    aResult.itsSuffix = anObject.string("suffix");
+    // The summary names no object: it has no workspace file.
+    if (!aResult.itsName.empty())
+        aResult.itsObject = objects::fromJson(anObject.object());
+    aResult.itsErrorCode = theReader.string("error-code");
+    aResult.itsErrorMsg = theReader.string("error-msg");
+    aResult.itsLocation = theReader.string("location");
+    aResult.itsSeverity = theReader.string("severity");
+    aResult.itsTimestamp = theReader.string("timestamp");
+    return aResult;
+}
+
+Change readChange(const ResponseReader& theReader) {
+    Change aChange;
+    readChangeMembers(theReader, aChange);
+    return aChange;
+}
+
+Contributor readContributor(const ResponseReader& theReader) {
+    return {theReader.string("user"), theReader.integer("status"), theReader.string("description"),
+            theReader.string("validatedAt")};
+}
+
+ChangeEntry readChangeEntry(const ResponseReader& theReader) {
+    ChangeEntry anEntry;
+    readChangeMembers(theReader, anEntry);
+    anEntry.itsEntries = theReader.objectList("entries");
+    anEntry.itsContributors = theReader.records<Contributor>("contributors", readContributor);
+    return anEntry;
+}
+
+DeliveryUnit readDeliveryUnit(const ResponseReader& theReader) {
+    return {theReader.string("name"),
+            theReader.string("vendor"),
+            theReader.string("caption"),
+            theReader.string("responsible"),
+            theReader.string("version"),
+            theReader.string("version_sp"),
+            theReader.string("version_patch"),
+            theReader.string("lastUpdate"),
+            theReader.string("qrtsID"),
+            theReader.string("sp_QRTS_ID"),
+            theReader.string("ach")};
+}
+
+DeliveryUnitName readDeliveryUnitName(const ResponseReader& theReader) {
+    return {theReader.string("name"), theReader.string("vendor")};
+}
+
+Package readPackage(const ResponseReader& theReader) {
+    return {theReader.string("package"),
+            theReader.string("src_system"),
+            theReader.string("description"),
+            theReader.string("responsible"),
+            theReader.string("orig_lang"),
+            theReader.string("structural"),
+            theReader.string("delivery_unit"),
+            theReader.string("du_vendor"),
+            theReader.string("transportable"),
+            theReader.string("content"),
+            theReader.string("text_collection"),
+            theReader.string("text_status"),
+            theReader.string("text_terminology_domain"),
+            theReader.string("hints_for_translation")};
+}
+
+ObjectType readObjectType(const ResponseReader& theReader) {
+    return {theReader.string("objectType"),    theReader.string("description"),
+            theReader.string("fileExtension"), theReader.string("mimeType"),
+            theReader.string("isFileType"),    theReader.string("useCData"),
+            theReader.string("useBData")};
+}
+
+HistoryEntry readHistoryEntry(const ResponseReader& theReader) {
+    return {theReader.string("activateAt"), theReader.string("activatedBy"),
+            theReader.integer("versionId"), theReader.string("isDeletion") == "true"};
+}
+
+InactiveWorkSpace readInactiveWorkSpace(const ResponseReader& theReader) {
+    return {theReader.string("user"), theReader.string("workspace")};
+}
+
+ExportSummary readExportSummary(const ResponseReader& theReader) {
+    ExportSummary aSummary;
+    aSummary.itsDeliveryUnit = readDeliveryUnit(theReader.member("deliveryUnit"));
+    aSummary.itsExportVersion = theReader.string("export_version");
+    aSummary.itsExportTime = theReader.string("export_time");
+    aSummary.itsSourceSystem = theReader.string("sourceSystem");
+    aSummary.itsPackages = theReader.records<Package>("packages", readPackage);
+    aSummary.itsObjects = theReader.objectList("objects");
+    aSummary.itsDeletedObjects = theReader.objectList("deletedObjects");
+    for (const json::JsonValue& aChange : theReader.list("changes"))
+        aSummary.itsChanges.push_back(json::asString(aChange));
+    return aSummary;
+}
+
+ExportHeader readExportHeader(const ResponseReader& theReader) {
+    ExportHeader aHeader;
+    aHeader.itsExportType = theReader.string("exportType");
+    aHeader.itsExportVersion = theReader.string("exportVersion");
+    aHeader.itsExportTime = theReader.string("exportTime");
+    aHeader.itsSourceSystem = theReader.string("sourceSystem");
+    aHeader.itsDuCheck = theReader.string("du_check");
+    aHeader.itsLanguages = theReader.string("languages");
+    aHeader.itsDeliveryUnit = readDeliveryUnit(theReader.member("deliveryUnit"));
+    aHeader.itsTstFrom = theReader.string("tst_FROM");
+    aHeader.itsTstTo = theReader.string("tst_TO");
+    return aHeader;
+}
+
+ImportSummary readImportSummary(const ResponseReader& theReader, bool theSeveralFiles) {
+    ImportSummary aSummary;
+    aSummary.itsRevertCount = theReader.string("revertCount");
+    aSummary.itsImportCount = theReader.string("importCount");
+    aSummary.itsActivateCount = theReader.string("activateCount");
+    aSummary.itsDeleteCount = theReader.string("deleteCount");
+    aSummary.itsChangeId = theReader.string("changeID");
+    if (theSeveralFiles) {
+        aSummary.itsHeaders = theReader.records<ExportHeader>("headers", readExportHeader);
+    } else {
+        const ResponseReader aHeader = theReader.member("header");
+        if (theReader.isStrict() || !aHeader.object().empty())
+            aSummary.itsHeaders.push_back(readExportHeader(aHeader));
+    }
+    return aSummary;
+}
+
+LanguageImportSummary readLanguageImportSummary(const ResponseReader& theReader) {
+    return {theReader.string("textCount"), theReader.string("importCount"),
+            theReader.string("packageTextCount"), readExportHeader(theReader.member("header"))};
+}
+
+UndeploySummary readUndeploySummary(const ResponseReader& theReader) {
+    return {theReader.string("deletedObjectsCount"), theReader.string("deletedPackagesCount"),
+            theReader.string("reassignedPackagesCount")};
+}
+
+} // namespace RepositoryAccess::resprecords

@@ -1,0 +1,250 @@
+#include "dbclient/keystore.hpp"
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "repository/connection.hpp"
+#include "repository/respbase.hpp"
+#include "repository/respobjects.hpp"
+#include "repository/resppackages.hpp"
+#include "server/engine.hpp"
+#include "server/passwordhash.hpp"
+#include "server/repositorystore.hpp"
+#include "tests/support/process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ostream>
+#include <string>
+
+using namespace RepositoryAccess;
+
+namespace {
+
+// A request with a fixed name and body, read or write after its base.
+template <class theBase> class FixedRequest : public theBase {
+public:
+    FixedRequest(std::string theName, std::string theJson)
+        : itsName(std::move(theName)), itsJson(std::move(theJson)) {}
+    void writeBody(std::ostream& theStream) const override { theStream << itsJson; }
+    std::string getName() const override { return itsName; }
+
+private:
+    std::string itsName;
+    std::string itsJson;
+};
+using ReadRequest = FixedRequest<RepositoryReadRequest>;
+using WriteRequest = FixedRequest<RepositoryWriteRequest>;
+
+std::string readPackageJson(const std::string& thePackage) {
+    return R"({"action":"read","what":"package","package":")" + thePackage + R"("})";
+}
+
+// A repository file with user ALICE (password "secret"), a key store in the test's folder and a
+// clean parameter store; the connection is closed after each test.
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        itsFile = (itsDir.path() / "repo.db").string();
+        server::RepositoryStore::create(itsFile, {});
+        server::RepositoryStore aStore(itsFile);
+        aStore.beginWrite();
+        aStore.putUser({"ALICE", server::hashPassword("secret")});
+        aStore.commit();
+        itsKeyDir = (itsDir.path() / "keys").string();
+        setenv("ZEVUSERSTORE_HOME", itsKeyDir.c_str(), 1);
+        installParameters({});
+    }
+
+    void TearDown() override {
+        connection::close();
+        installParameters({});
+        unsetenv("ZEVUSERSTORE_HOME");
+    }
+
+    void setting(const std::string& theName, const std::string& theValue) {
+        server::RepositoryStore aStore(itsFile);
+        aStore.beginWrite();
+        aStore.setSetting(theName, theValue);
+        aStore.commit();
+    }
+
+    // Sets the options for host, user and password, plus any further flags.
+    void options(const std::string& theUser, const std::string& thePassword,
+                 std::initializer_list<Parameter> theFlags = {}) {
+        ParameterValues aValues;
+        aValues.setValue(params::hostName, "file:" + itsFile);
+        if (!theUser.empty())
+            aValues.setValue(params::userName, theUser);
+        if (!thePassword.empty())
+            aValues.setValue(params::passWord, thePassword);
+        for (const Parameter& aFlag : theFlags)
+            aValues.setFlag(aFlag);
+        installParameters(aValues);
+    }
+
+    std::string openError() {
+        try {
+            connection::open();
+        } catch (const Error& anError) {
+            return anError.what();
+        }
+        ADD_FAILURE() << "the connection opened";
+        return {};
+    }
+
+    // The frame size of the engine's answer to a request, asked directly.
+    std::size_t answerSize(const std::string& theJson) {
+        server::Engine anEngine(itsFile);
+        return anEngine
+            .call("ALICE",
+                  RepositoryMessage(std::make_shared<const std::string>(theJson)).serialize())
+            .size();
+    }
+
+    kivotest::TempDir itsDir;
+    std::string itsFile;
+    std::string itsKeyDir;
+};
+
+} // namespace
+
+TEST_F(ConnectionTest, OpensOnceWithHostUserAndPasswordAndReadsTheServerFacts) {
+    options("alice", "secret");
+    EXPECT_TRUE(connection::isClosed());
+    Connection& aConnection = connection::open();
+    EXPECT_FALSE(connection::isClosed());
+    EXPECT_EQ(&connection::open(), &aConnection);
+    EXPECT_EQ(aConnection.getUserName(), "ALICE");
+    EXPECT_EQ(aConnection.getHostName(), "file:" + itsFile);
+    EXPECT_EQ(aConnection.getKey(), "");
+    EXPECT_EQ(aConnection.getApiVersion(), 16);
+    EXPECT_EQ(aConnection.getServerDatabaseName(), "ZEV");
+    connection::close();
+    EXPECT_TRUE(connection::isClosed());
+}
+
+TEST_F(ConnectionTest, FailedConnectsNameHostAndUserButNeverThePassword) {
+    options("alice", "wrong-pw");
+    const std::string aMessage = openError();
+    EXPECT_EQ(aMessage, "Connecting to the database failed: Authentication failed: unknown user "
+                        "or wrong password\nVerify your host (\"file:" +
+                            itsFile +
+                            "\"), user (\"ALICE\"), and password (<non-empty password>).");
+    EXPECT_EQ(aMessage.find("wrong-pw"), std::string::npos);
+    EXPECT_TRUE(connection::isClosed());
+
+    options("alice", "");
+    EXPECT_NE(openError().find("and password (<empty password>)."), std::string::npos);
+
+    options("", "secret");
+    EXPECT_EQ(openError(), "No user specified");
+}
+
+TEST_F(ConnectionTest, KeyWinsOverHostUserAndPassword) {
+    dbclient::KeyStore(itsKeyDir).save({{"K1", "file:" + itsFile, "ALICE", "secret"}});
+    ParameterValues aValues;
+    aValues.setValue(params::key, "K1");
+    aValues.setValue(params::hostName, "file:/nonexistent/repo.db");
+    aValues.setValue(params::userName, "bob");
+    aValues.setValue(params::passWord, "nothing");
+    installParameters(aValues);
+    Connection& aConnection = connection::open();
+    EXPECT_EQ(aConnection.getKey(), "K1");
+    EXPECT_EQ(aConnection.getUserName(), "ALICE");
+    EXPECT_EQ(aConnection.getHostName(), "");
+
+    connection::close();
+    aValues.unset(params::key);
+    aValues.setValue(params::key, "K2");
+    installParameters(aValues);
+    const std::string aMessage = openError();
+    EXPECT_EQ(aMessage.rfind("Connecting to the database failed: ", 0), 0u) << aMessage;
+    EXPECT_NE(aMessage.find("\nVerify your \"zevuserstore\" key (\"K2\")."), std::string::npos);
+}
+
+TEST_F(ConnectionTest, MissingApiVersionReadsAsZero) {
+    setting("api_version", "none");
+    options("ALICE", "secret");
+    EXPECT_EQ(connection::open().getApiVersion(), 0);
+}
+
+TEST_F(ConnectionTest, TlsSettingsOnALocalFileConnectWithAWarning) {
+    options("ALICE", "secret", {params::trace});
+    ParameterValues aValues = parameters();
+    aValues.setValue(params::sslEncrypt, "true");
+    installParameters(aValues);
+    testing::internal::CaptureStdout();
+    connection::open();
+    const std::string anOut = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(anOut.rfind("Connecting to the database succeeded with warnings: Encryption does "
+                          "not apply to a local repository",
+                          0),
+              0u)
+        << anOut;
+    EXPECT_NE(console::traceText().find(anOut), std::string::npos);
+}
+
+TEST_F(ConnectionTest, SimulationAnswersWriteRequestsLocallyButSendsReads) {
+    options("ALICE", "secret", {params::simulate});
+    Connection& aConnection = connection::open();
+    // The repository would refuse this request; in simulation it never sees it.
+    WriteRequest aWrite("BogusWriteRequest", R"({"action":"bogus","what":"write"})");
+    testing::internal::CaptureStdout();
+    RevertObjectsResponse aWritten(aConnection.callRepo(aWrite));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Simulation: Repository write request: BogusWriteRequest\n"
+              "{\"action\":\"bogus\",\"what\":\"write\"}\n");
+    EXPECT_EQ(aWritten.getErrorCode(), "0");
+    EXPECT_EQ(aWritten.getErrorMsg(), "No error");
+
+    ReadRequest aRead("BogusReadRequest", R"({"action":"bogus","what":"read"})");
+    RevertObjectsResponse aRefused(aConnection.callRepo(aRead));
+    EXPECT_EQ(aRefused.getErrorCode(), "40130");
+
+    EXPECT_THROW(aConnection.callRepo(ReadRequest("", "{}")), Error);
+}
+
+TEST_F(ConnectionTest, JsonRequestOptionEchoesTheRequestToOutputAndTrace) {
+    options("ALICE", "secret", {params::jsonRequest, params::trace});
+    Connection& aConnection = connection::open();
+    const std::string aJson = R"({"action":"get","what":"contentVendor"})";
+    const std::string aTraceBefore = console::traceText();
+    testing::internal::CaptureStdout();
+    GetContentVendorResponse aVendor(aConnection.callRepo(ReadRequest("GetVendor", aJson)));
+    const std::string anEcho =
+        "<---------- JSON request: GetVendor\n" + aJson + "\nJSON request GetVendor ---------->\n";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), anEcho);
+    EXPECT_EQ(console::traceText().substr(aTraceBefore.size()), anEcho);
+    EXPECT_EQ(aVendor.getContentVendor(), "example.com");
+}
+
+TEST_F(ConnectionTest, ResponsesAroundTheOutputBufferSizeArriveWhole) {
+    options("ALICE", "secret");
+    Connection& aConnection = connection::open();
+    // A missing package's answer names the package, so its length sets the frame size.
+    const std::size_t aBase = answerSize(readPackageJson("x")) - 1;
+    ASSERT_LT(aBase, 1000u);
+    for (std::size_t aFrameSize : {std::size_t(1023), std::size_t(1024), std::size_t(1025)}) {
+        const std::string aName(aFrameSize - aBase, 'q');
+        ASSERT_EQ(answerSize(readPackageJson(aName)), aFrameSize);
+        ReadPackageResponse aResponse(
+            aConnection.callRepo(ReadRequest("ReadPackage", readPackageJson(aName))));
+        EXPECT_EQ(aResponse.getErrorCode(), "40111");
+        EXPECT_EQ(aResponse.getErrorArg(), aName) << aFrameSize;
+    }
+
+    ListAllObjectTypesResponse aTypes(aConnection.callRepo(
+        ReadRequest("ListObjectTypes", R"({"action":"list","what":"allObjectTypes"})")));
+    EXPECT_GE(aTypes.getObjectTypes().size(), 16u);
+}
+
+TEST_F(ConnectionTest, FinishReportsNothingForAClosedConnection) {
+    testing::internal::CaptureStderr();
+    connection::finish();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    options("ALICE", "secret");
+    connection::open();
+    connection::finish();
+    EXPECT_TRUE(connection::isClosed());
+}

@@ -1,0 +1,300 @@
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "repository/respbase.hpp"
+#include "repository/respchanges.hpp"
+#include "repository/respdeliveryunits.hpp"
+#include "repository/respobjects.hpp"
+#include "repository/resppackages.hpp"
+#include "repository/respprinters.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+
+using namespace RepositoryAccess;
+
+namespace {
+
+RepositoryMessage message(const std::string& theJson) {
+    return RepositoryMessage(std::make_shared<const std::string>(theJson));
+}
+
+// The messages of the error a call raises; fails the test when it raises none.
+template <class F> std::string errorOf(F theCall) {
+    try {
+        theCall();
+    } catch (const Error& anError) {
+        return anError.what();
+    }
+    ADD_FAILURE() << "no error raised";
+    return {};
+}
+
+template <class F> std::string printed(F thePrint) {
+    std::ostringstream aStream;
+    thePrint(aStream);
+    return aStream.str();
+}
+
+std::string label(const std::string& theLabel, const std::string& theValue) {
+    return theLabel + std::string(24 - theLabel.size(), ' ') + ": " + theValue + "\n";
+}
+
+class ResponsesTest : public ::testing::Test {
+protected:
+    void SetUp() override { installParameters({}); }
+    void TearDown() override { installParameters({}); }
+};
+
+} // namespace
+
+TEST_F(ResponsesTest, BaseReadsTheErrorTripleWithDefaultsAndRefusesBadJson) {
+    RevertObjectsResponse aDefaults(message("{}"));
+    EXPECT_EQ(aDefaults.getErrorCode(), "0");
+    EXPECT_EQ(aDefaults.getErrorMsg(), "");
+    EXPECT_EQ(aDefaults.getErrorArg(), "");
+    EXPECT_EQ(aDefaults.getClassName(), "RevertObjectsResponse");
+
+    RevertObjectsResponse aTriple(
+        message(R"({"error-code":"40132","error-msg":"Not found","error-arg":"p.o.txt"})"));
+    EXPECT_EQ(aTriple.getErrorCode(), "40132");
+    EXPECT_EQ(aTriple.getErrorMsg(), "Not found");
+    EXPECT_EQ(aTriple.getErrorArg(), "p.o.txt");
+
+    EXPECT_EQ(errorOf([] { RevertObjectsResponse(message(R"({"error-code":)")); }),
+              "Could not parse response:\n{\"error-code\":\n");
+    EXPECT_NE(errorOf([] { RevertObjectsResponse(message(R"({"error-code":7})")); }), "");
+}
+
+TEST_F(ResponsesTest, AttachmentAccessorsFailWhenThereAreNone) {
+    RevertObjectsResponse aNone(message("{}"));
+    EXPECT_EQ(errorOf([&] { aNone.getCData(); }), "Empty CDATA");
+    EXPECT_EQ(errorOf([&] { aNone.getBData(); }), "Empty BDATA");
+
+    std::string aFrame = RepositoryMessage::serializeSlots("{}", {{"text", ""}});
+    RevertObjectsResponse aRead(
+        RepositoryMessage::parse(aFrame.data(), static_cast<std::int32_t>(aFrame.size())));
+    ASSERT_EQ(aRead.getCData().size(), 1u);
+    EXPECT_EQ(*aRead.getCData()[0], "text");
+    EXPECT_EQ(*aRead.getBData()[0], "");
+}
+
+TEST_F(ResponsesTest, JsonResponseOptionEchoesTheAnswerWithTheClassName) {
+    ParameterValues aValues;
+    aValues.setFlag(params::jsonResponse);
+    installParameters(aValues);
+    testing::internal::CaptureStdout();
+    ExistsPackageResponse aResponse(message(R"({"exists":"true"})"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "<---------- JSON response: ExistsPackageResponse\n{\"exists\":\"true\"}\n"
+              "JSON response: ExistsPackageResponse ---------->\n");
+}
+
+TEST_F(ResponsesTest, OptionalMembersHaveTheirOwnDefaults) {
+    EXPECT_FALSE(ExistsObjectResponse(message("{}")).exists());
+    EXPECT_FALSE(ExistsObjectResponse(message(R"({"exists":"True"})")).exists());
+    EXPECT_TRUE(ExistsDeliveryUnitResponse(message(R"({"exists":"true"})")).exists());
+    EXPECT_TRUE(CheckIsDeliveryUnitBrokenResponse(message(R"({"exists":"true"})")).isBroken());
+    EXPECT_EQ(DeleteObjectResponse(message("{}")).getIsReverted(), "0");
+    EXPECT_EQ(DeleteObjectResponse(message(R"({"isReverted":"1"})")).getIsReverted(), "1");
+    GetSupportedExportVersionsResponse aVersions(message(R"({"minRequiredVersion":"1"})"));
+    EXPECT_EQ(aVersions.getMinRequiredVersion(), "1");
+    EXPECT_EQ(aVersions.getMaxVersion(), "n/a");
+}
+
+TEST_F(ResponsesTest, SuccessReadsStrictlyAndErrorsOrSimulationKeepDefaults) {
+    EXPECT_EQ(errorOf([] { CreateChangeResponse(message(R"({"error-code":"0"})")); }),
+              "Could not find \"changeID\" in object: \"{\"error-code\":\"0\"}\"");
+    EXPECT_EQ(
+        errorOf([] { GetDeliveryUnitResponse(message(R"({"deliveryUnit":{"name":"du"}})")); }),
+        "Could not find \"vendor\" in object: \"{\"name\":\"du\"}\"");
+
+    GetDeliveryUnitResponse anError(
+        message(R"({"error-code":"40116","error-msg":"missing","deliveryUnit":{}})"));
+    EXPECT_EQ(anError.getDeliveryUnit().itsName, "");
+    ImportFileResponse anImport(message(R"({"error-code":"40150","importSummary":{}})"));
+    EXPECT_TRUE(anImport.getImportSummary().itsHeaders.empty());
+    GetObjectResponse aMissing(message(R"({"error-code":"40132","metadata":{},"version":{}})"));
+    EXPECT_EQ(aMissing.getMetaData().itsType, 0);
+
+    WriteObjectResponse aSimulated(message(RepositoryResponse::simulatedAnswer()));
+    EXPECT_EQ(aSimulated.getErrorCode(), "0");
+    EXPECT_EQ(aSimulated.getErrorMsg(), "No error");
+    EXPECT_EQ(aSimulated.getMetaData().itsType, 0);
+}
+
+TEST_F(ResponsesTest, ObjectResponsesReadMetadataVersionsAndObjectLists) {
+    GetObjectResponse aRead(message(
+        R"({"error-code":"0","metadata":{"version_id":"3","type":"2","last_changed_at":"t",)"
+        R"("is_deletion":"true"},"version":{"versionType":"3","versionNr":"7"}})"));
+    EXPECT_EQ(aRead.getMetaData().itsVersionId, 3);
+    EXPECT_TRUE(aRead.getMetaData().itsIsDeletion);
+    EXPECT_EQ(aRead.getVersion().itsVersionNr, 7);
+
+    ListObjectsResponse aList(message(
+        R"({"objects":[{"object":{"package":"a.b","name":"c","suffix":"txt"},)"
+        R"("metadata":{"version_id":"1","type":"1","activated_at":"x","activated_by":"U"}}]})"));
+    ASSERT_EQ(aList.getObjects().size(), 1u);
+    EXPECT_EQ(aList.getObjects()[0].key(), "a.b.c.txt");
+    EXPECT_EQ(aList.getObjects()[0].metaData().itsActivatedBy, "U");
+
+    ReadObjectsResponse aBulk(
+        message(R"({"error-code":"40132","successfulObjects":[],"errorObjects":[{"object":)"
+                R"({"package":"p","name":"n","suffix":"s"},"error":{"error-code":"40132"}}]})"));
+    ASSERT_EQ(aBulk.getErrorObjects().size(), 1u);
+    EXPECT_EQ(aBulk.getErrorObjects()[0].error(), R"({"error-code":"40132"})");
+
+    ListHistoryResponse aHistory(message(R"({"history":[{"activateAt":"t1","activatedBy":"U",)"
+                                         R"("versionId":"12","isDeletion":"true"}]})"));
+    ASSERT_EQ(aHistory.getHistory().size(), 1u);
+    EXPECT_EQ(aHistory.getHistory()[0].itsVersionId, 12);
+    EXPECT_EQ(printed([&](std::ostream& s) {
+                  respprinters::printHistoryEntry(aHistory.getHistory()[0], s);
+              }),
+              "\t12\tt1\tU\t deletion\n");
+    EXPECT_EQ(GetNumberOfLatestVersionResponse(message(R"({"version":"42"})")).getVersion(), 42);
+    EXPECT_EQ(GetDBSchemaVersionResponse(message(R"({"version":"38"})")).getVersion(), 38);
+}
+
+TEST_F(ResponsesTest, ChangeListsReadEntriesAndContributors) {
+    ReadChangesResponse aChanges(message(
+        R"({"changes":[{"changeID":"ZEV//7","status":"7","description":"d","createdAt":"c",)"
+        R"("createdBy":"U","releasedAt":"","releasedBy":"","entries":[{"package":"p",)"
+        R"("name":"b","suffix":"txt"},{"package":"p","name":"a","suffix":"txt"},)"
+        R"({"package":"p","name":"a","suffix":"txt"}],"contributors":[{"user":"U",)"
+        R"("status":"2","description":"","validatedAt":"v"}]}]})"));
+    ASSERT_EQ(aChanges.getChanges().size(), 1u);
+    const ChangeEntry& aChange = aChanges.getChanges()[0];
+    EXPECT_EQ(printed([&](std::ostream& s) { respprinters::printChange(aChange, s); }),
+              label("Change ID", "ZEV//7") + label("Status", "7") + label("Description", "d") +
+                  label("Created at", "c") + label("Created by", "U") + label("Released at", "") +
+                  label("Released by", ""));
+    EXPECT_EQ(printed([&](std::ostream& s) {
+                  respprinters::printChangeDetails(aChange, s, false, true, true);
+              }),
+              "Contributors:\n" + label("User", "U") + label("Status", "2 (validated)") +
+                  label("Description", "") + label("Validated at", "v") + "\np/a.txt\np/b.txt\n");
+
+    ChangeEntry anEmpty;
+    anEmpty.itsStatus = 4;
+    EXPECT_EQ(printed([&](std::ostream& s) {
+                  respprinters::printChangeDetails(anEmpty, s, true, true, false);
+              }),
+              "Change:\n" + label("Change ID", "") + label("Status", "4 (eoct)") +
+                  label("Description", "") + label("Created at", "") + label("Created by", "") +
+                  label("Released at", "") + label("Released by", "") +
+                  "\nContributors:\n(no contributors)\n\n");
+}
+
+TEST_F(ResponsesTest, CheckResultsPrintSeverityObjectAndLineNumber) {
+    ActivateObjectsResponse anActivation(
+        message(R"({"activationID":"5","changeID":"","checkResults":[)"
+                R"({"object":{"package":"a","name":"c","suffix":"txt"},"error-code":"40136",)"
+                R"x("error-msg":"Parse error (line 12, column 3)","location":"","severity":"3",)x"
+                R"("timestamp":"T"},)"
+                R"({"object":{"package":"a","name":"c","suffix":"txt"},"error-code":"0",)"
+                R"("error-msg":"ok","location":"L","severity":"1","timestamp":"T"},)"
+                R"({"object":{"package":"","name":"","suffix":""},"error-code":"40136",)"
+                R"("error-msg":"Activation failed","location":"","severity":"4","timestamp":"T"},)"
+                R"({"object":{"package":"a","name":"c","suffix":"txt"},"error-code":"1",)"
+                R"("error-msg":"x","location":"","severity":"5","timestamp":"T"}]})"));
+    const auto& aResults = anActivation.getCheckResults();
+    ASSERT_EQ(aResults.size(), 4u);
+    auto aPrint = [&](std::size_t theIndex) {
+        return printed(
+            [&](std::ostream& s) { respprinters::printCheckResult(aResults[theIndex], s); });
+    };
+    EXPECT_EQ(aPrint(0), "ACTIVATION ERROR: object: \"c.txt\", package: \"a\", timestamp: T\n"
+                         "a/c.txt (12): code 40136: Parse error (line 12, column 3)\n");
+    EXPECT_EQ(aPrint(1), "ACTIVATION DEBUG: object: \"c.txt\", package: \"a\", timestamp: T, "
+                         "location: L\na/c.txt: code 0: ok\n");
+    EXPECT_EQ(aPrint(2), "ACTIVATION SUMMARY, timestamp: T\nActivation failed\n");
+    EXPECT_EQ(aPrint(3), "");
+}
+
+TEST_F(ResponsesTest, PackageAndDeliveryUnitPrintersUseTheFixedLayout) {
+    ReadPackageResponse aPackage(
+        message(R"({"package":"p","src_system":"ZEV","description":"d","responsible":"R",)"
+                R"("orig_lang":"en","structural":"0","delivery_unit":"DU","du_vendor":"v",)"
+                R"("transportable":"1","content":"1","text_collection":"tc","text_status":"ts",)"
+                R"("text_terminology_domain":"td","hints_for_translation":"h"})"));
+    EXPECT_EQ(
+        printed([&](std::ostream& s) { respprinters::printPackage(aPackage.getPackage(), s); }),
+        label("Package", "p") + label("Structural", "0") + label("Description", "d") +
+            label("Responsible", "R") + "--\n" + label("Content", "1") +
+            label("Source system", "ZEV") + label("Transportable", "1") + "--\n" +
+            label("Original Language", "en") + label("Text collection", "tc") +
+            label("Text status", "ts") + label("Text terminology domain", "td") +
+            label("Hints for translation", "h") + "--\n" + label("Delivery Unit", "DU") +
+            label("Vendor", "v"));
+
+    const std::string aDu = R"({"name":"DU","vendor":"v","caption":"c","responsible":"r",)"
+                            R"("version":"1","version_sp":"2","version_patch":"3",)"
+                            R"("lastUpdate":"u","qrtsID":"q","sp_QRTS_ID":"s","ach":"a"})";
+    const std::string aDuText =
+        label("Delivery Unit", "DU") + label("Vendor", "v") + label("Caption", "c") +
+        label("Responsible", "r") + label("Version", "1") + label("Version SP", "2") +
+        label("Version Patch", "3") + label("Last Update", "u") + label("QRTS-ID", "q") +
+        label("SP-QRTS-ID", "s") + label("ACH", "a");
+    const std::string aHeader = R"({"exportType":"3","exportVersion":"2","exportTime":"t",)"
+                                R"("sourceSystem":"S","du_check":"1","languages":"de",)"
+                                R"("deliveryUnit":)" +
+                                aDu + R"(,"tst_FROM":"f","tst_TO":"o"})";
+    const std::string aHeaderText =
+        label("Export type", "3 (delivery unit patch)") + label("Export version", "2") +
+        label("Export time", "t") + label("Source system", "S") + label("DU check", "1") +
+        label("Languages", "de") + label("From", "f") + label("To", "o") + "--\n" + aDuText;
+
+    ImportFileResponse anImport(
+        message(R"({"activationID":"","checkResults":[],"importSummary":{"revertCount":"0",)"
+                R"("importCount":"2","activateCount":"2","deleteCount":"1","changeID":"",)"
+                R"("header":)" +
+                aHeader + "}}"));
+    EXPECT_EQ(printed([&](std::ostream& s) {
+                  respprinters::printImportSummary(anImport.getImportSummary(), s);
+              }),
+              label("Revert count", "0") + label("Import count", "2") +
+                  label("Activate count", "2") + label("Delete count", "1") +
+                  label("Change ID", "") + "--\n" + aHeaderText);
+
+    ImportLanguagesResponse aLanguages(
+        message(R"({"importLanguageSummary":{"textCount":"9","importCount":"8",)"
+                R"("packageTextCount":"7","header":)" +
+                aHeader + "}}"));
+    EXPECT_EQ(printed([&](std::ostream& s) {
+                  respprinters::printLanguageImportSummary(aLanguages.getLanguageImportSummary(),
+                                                           s);
+              }),
+              label("Text count", "9") + label("Import count", "8") +
+                  label("Package text count", "7") + "--\n" + aHeaderText);
+
+    ExportDeliveryUnitResponse anExport(
+        message(R"({"exportSummary":{"deliveryUnit":)" + aDu +
+                R"(,"export_version":"2","export_time":"t","sourceSystem":"S","packages":[],)"
+                R"("objects":[],"deletedObjects":[],"changes":["ZEV//1"]}})"));
+    EXPECT_EQ(printed([&](std::ostream& s) {
+                  respprinters::printExportSummary(anExport.getExportSummary(), s);
+              }),
+              "Delivery Unit:\n" + aDuText + "\n" + label("Export version", "2") +
+                  label("Export time", "t") + label("Source system", "S") +
+                  "\nPackages:\nObjects:\nChanges:\nZEV//1\n\n");
+}
+
+TEST_F(ResponsesTest, ListsOfPairsAndTypesAreRead) {
+    ListDeliveryUnitsResponse aUnits(message(R"({"deliveryUnits":[{"name":"DU","vendor":"v"}]})"));
+    ASSERT_EQ(aUnits.getDeliveryUnits().size(), 1u);
+    EXPECT_EQ(aUnits.getDeliveryUnits()[0].itsVendor, "v");
+    ListInactiveWorkSpacesResponse aSpaces(
+        message(R"({"workspaces":[{"user":"ALICE","workspace":""}]})"));
+    ASSERT_EQ(aSpaces.getWorkSpaces().size(), 1u);
+    EXPECT_EQ(aSpaces.getWorkSpaces()[0].itsUser, "ALICE");
+    UnDeployDeliveryUnitResponse anUndeploy(
+        message(R"({"undeploySummary":{"deletedObjectsCount":"3","deletedPackagesCount":"2",)"
+                R"("reassignedPackagesCount":"1"}})"));
+    EXPECT_EQ(anUndeploy.getUndeploySummary().itsReassignedPackagesCount, "1");
+    ImportMultipleFilesResponse aMultiple(
+        message(R"({"error-code":"40150","importSummary":{"headers":[{}, {}]}})"));
+    EXPECT_EQ(aMultiple.getImportSummary().itsHeaders.size(), 2u);
+}
