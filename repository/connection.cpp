@@ -164,13 +164,6 @@ RepositoryMessage parseResponse(const char* theData, std::int64_t theLength) {
     return RepositoryMessage::parse(theData, static_cast<std::int32_t>(theLength));
 }
 
-// The request's JSON body as text.
-std::string requestJson(const RepositoryRequest& theRequest) {
-    std::ostringstream aStream;
-    theRequest.writeBody(aStream);
-    return std::move(aStream).str();
-}
-
 std::shared_ptr<Connection>& theConnectionHandle() {
     static std::shared_ptr<Connection> aHandle;
     return aHandle;
@@ -262,7 +255,7 @@ RepositoryMessage Connection::callRepo(const RepositoryRequest& theRequest) {
 
     if (isSet(params::simulate) && theRequest.isWrite()) {
         console::sayLine("Simulation: Repository write request: " + aName + "\n" +
-                         requestJson(theRequest));
+                         theRequest.json());
         return RepositoryMessage(
             std::make_shared<const std::string>(RepositoryResponse::simulatedAnswer()));
     }
@@ -276,7 +269,7 @@ RepositoryMessage Connection::callRepo(const RepositoryRequest& theRequest) {
     if (!isGood(aStatement->prepare(kRepositoryCall)))
         throw Error("Failed to call repository: " + aStatement->error().getErrorText());
 
-    const std::string aJson = requestJson(theRequest);
+    const std::string aJson = theRequest.json();
     if (isSet(params::jsonRequest))
         console::sayLine("<---------- JSON request: " + aName + "\n" + aJson + "\nJSON request " +
                          aName + " ---------->");
