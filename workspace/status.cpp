@@ -34,23 +34,37 @@ void addStatusFilesIn(const std::map<std::string, FileStatus>& theFiles, const s
     }
 }
 
-// The ignored members of a sorted path set. Rules are looked up once per directory, and the
-// files of a directory without rules (the common case) are passed without a further test.
+// Asks the ignore rules about paths that come in path order: the rules are looked up once per
+// directory, and the files of a directory without rules (the common case) pass untested.
+class IgnoreCheck {
+public:
+    explicit IgnoreCheck(const std::string& theWorkSpaceDirName)
+        : itsWorkSpaceDirName(theWorkSpaceDirName),
+          itsIgnore(ignore::forWorkSpace(theWorkSpaceDirName)) {}
+
+    bool isIgnored(const std::string& thePath) {
+        const std::string_view aDir(thePath.data(), std::min(thePath.size(), thePath.rfind('/')));
+        if (aDir != itsLastDir) {
+            const Ignore::Rules& aRules = itsIgnore.collect(std::string(aDir));
+            itsDirHasRules = !aRules.itsExcludes.empty() || !aRules.itsIncludes.empty();
+            itsLastDir = aDir;
+        }
+        return itsDirHasRules && ignore::is_path_ignored(itsWorkSpaceDirName, thePath);
+    }
+
+private:
+    const std::string& itsWorkSpaceDirName;
+    Ignore& itsIgnore;
+    std::string itsLastDir;
+    bool itsDirHasRules = false;
+};
+
 PathSet ignoredOf(const PathSet& thePaths, const std::string& theWorkSpaceDirName) {
     PathSet anIgnored;
-    Ignore& anIgnore = ignore::forWorkSpace(theWorkSpaceDirName);
-    std::string_view aLastDir;
-    bool aDirHasRules = false;
-    for (const auto& aPath : thePaths) {
-        const std::string_view aDir(aPath.data(), std::min(aPath.size(), aPath.rfind('/')));
-        if (aDir != aLastDir) {
-            const Ignore::Rules& aRules = anIgnore.collect(std::string(aDir));
-            aDirHasRules = !aRules.itsExcludes.empty() || !aRules.itsIncludes.empty();
-            aLastDir = aDir;
-        }
-        if (aDirHasRules && ignore::is_path_ignored(theWorkSpaceDirName, aPath))
+    IgnoreCheck aCheck(theWorkSpaceDirName);
+    for (const auto& aPath : thePaths)
+        if (aCheck.isIgnored(aPath))
             anIgnored.push_back(aPath);
-    }
     return anIgnored;
 }
 
@@ -82,11 +96,10 @@ Status::Status(const std::vector<RepositoryObject>& theObjects, bool theConflict
     }
     pathset::normalize(itsStatusFilesInScope);
     pathset::normalize(itsDiskFilesInScope);
-    itsAllFiles = pathset::unite(itsStatusFilesInScope, itsDiskFilesInScope);
     initShared();
     if (itsWithObjects)
         for (const auto& anObject : theObjects)
-            if (pathset::contains(itsConflictsOnly ? itsStatusFilesInScope : itsAllFiles,
+            if (pathset::contains(itsConflictsOnly ? itsStatusFilesInScope : allFiles(),
                                   anObject.workSpaceFileName()))
                 itsObjects.push_back(anObject);
 }
@@ -109,7 +122,6 @@ void Status::initPackagesShared(const std::vector<std::string>& thePackages, boo
     pathset::normalize(itsStatusFilesInScope);
     if (!aRoots.empty())
         listDirectories(aRoots, theRecursive, aWorkSpace->settingsDirName());
-    itsAllFiles = pathset::unite(itsStatusFilesInScope, itsDiskFilesInScope);
 }
 
 // Lists the package directories of the scope (the settings folder is no package) and keeps the
@@ -140,12 +152,12 @@ void Status::listDirectories(const std::vector<std::string>& theRoots, bool theR
 void Status::initShared() {
     KIVO_PERF_SCOPE("Status::initShared()");
     const WorkSpaceStatusFile& aStatusFile = statusFile();
-    itsStatusFilesNotIgnored = pathset::subtract(
-        itsStatusFilesInScope, ignoredOf(itsStatusFilesInScope, itsWorkSpaceDirName));
+    itsIgnoredKnown = ignoredOf(itsStatusFilesInScope, itsWorkSpaceDirName);
     {
         KIVO_PERF_SCOPE("is_file_conflicted::operator()");
-        for (const auto& aFile : itsStatusFilesNotIgnored)
-            if (aStatusFile.isConflicted(aFile))
+        for (const auto& aFile : aStatusFile.conflictedFiles())
+            if (pathset::contains(itsStatusFilesInScope, aFile) &&
+                !pathset::contains(itsIgnoredKnown, aFile))
                 itsConflicted.push_back(aFile);
     }
     if (itsConflictsOnly)
@@ -158,21 +170,26 @@ void Status::initShared() {
 // file does not know (or knows but ignores) is new unless an ignore rule takes it. Conflicted
 // files take no part. The sets are built directly, without intermediate copies.
 void Status::classify() {
-    const PathSet& aKnown = itsStatusFilesNotIgnored;
+    const PathSet& aKnown = itsStatusFilesInScope; // ignored ones are skipped below
     const PathSet& aDisk = itsDiskFilesInScope;
-    const PathSet anIgnoredUnknown =
-        ignoredOf(pathset::subtract(aDisk, aKnown), itsWorkSpaceDirName);
+    IgnoreCheck anIgnoreCheck(itsWorkSpaceDirName);
     std::vector<std::size_t> aPresentKnown; // indices into aDisk
     PathSet aKnownDirectories;
     PathSet aPresentDirectories;
     auto addDirectoryOf = [](PathSet& theSet, const std::string& thePath) {
-        const std::string_view aDir(thePath.data(), thePath.rfind('/'));
+        const std::string_view aDir(thePath.data(), std::min(thePath.size(), thePath.rfind('/')));
         if (theSet.empty() || theSet.back() != aDir)
             theSet.emplace_back(aDir);
     };
-    std::size_t k = 0, d = 0, c = 0, g = 0;
-    itsDiskFilesKept.reserve(aDisk.size());
+    std::size_t k = 0, d = 0, c = 0, i = 0;
     while (k < aKnown.size() || d < aDisk.size()) {
+        // An ignored known file counts as unknown: it is on disk only, or nowhere.
+        while (k < aKnown.size() && i < itsIgnoredKnown.size() && itsIgnoredKnown[i] <= aKnown[k]) {
+            if (itsIgnoredKnown[i++] == aKnown[k])
+                ++k;
+        }
+        if (k == aKnown.size() && d == aDisk.size())
+            break;
         const int anOrder = k == aKnown.size()  ? 1
                             : d == aDisk.size() ? -1
                                                 : aKnown[k].compare(aDisk[d]);
@@ -189,7 +206,6 @@ void Status::classify() {
             continue;
         }
         if (anOrder == 0) { // known and on disk
-            itsDiskFilesKept.push_back(aFile);
             if (!aConflicted) {
                 aPresentKnown.push_back(d);
                 addDirectoryOf(aKnownDirectories, aFile);
@@ -200,10 +216,9 @@ void Status::classify() {
             continue;
         }
         // On disk only: new, unless an ignore rule takes it.
-        while (g < anIgnoredUnknown.size() && anIgnoredUnknown[g] < aFile)
-            ++g;
-        if (g == anIgnoredUnknown.size() || anIgnoredUnknown[g] != aFile) {
-            itsDiskFilesKept.push_back(aFile);
+        if (anIgnoreCheck.isIgnored(aFile)) {
+            itsIgnoredUnknown.push_back(aFile);
+        } else {
             itsNew.push_back(aFile);
             addDirectoryOf(aPresentDirectories, aFile);
         }
@@ -259,8 +274,26 @@ PathSet Status::modifiedOf(const std::vector<std::size_t>& thePresentKnown) cons
     return aModified;
 }
 
+const PathSet& Status::statusFilesNotIgnored() const {
+    if (!itsStatusFilesNotIgnored)
+        itsStatusFilesNotIgnored = pathset::subtract(itsStatusFilesInScope, itsIgnoredKnown);
+    return *itsStatusFilesNotIgnored;
+}
+
+const PathSet& Status::diskFilesKept() const {
+    if (!itsDiskFilesKept)
+        itsDiskFilesKept = pathset::subtract(itsDiskFilesInScope, itsIgnoredUnknown);
+    return *itsDiskFilesKept;
+}
+
+const PathSet& Status::allFiles() const {
+    if (!itsAllFiles)
+        itsAllFiles = pathset::unite(itsStatusFilesInScope, itsDiskFilesInScope);
+    return *itsAllFiles;
+}
+
 void Status::buildObjects() {
-    for (const auto& aFile : itsConflictsOnly ? itsStatusFilesInScope : itsAllFiles)
+    for (const auto& aFile : itsConflictsOnly ? itsStatusFilesInScope : allFiles())
         itsObjects.push_back(objects::fromWorkSpaceFile(aFile));
 }
 

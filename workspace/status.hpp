@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,11 @@ public:
     const PathSet& newFiles() const { return itsNew; }
     const PathSet& newDirectories() const { return itsNewDirectories; }
     const PathSet& statusFilesInScope() const { return itsStatusFilesInScope; }
-    const PathSet& statusFilesNotIgnored() const { return itsStatusFilesNotIgnored; }
+    const PathSet& statusFilesNotIgnored() const;
     const PathSet& diskFilesInScope() const { return itsDiskFilesInScope; }
-    const PathSet& diskFilesKept() const { return itsDiskFilesKept; }
+    const PathSet& diskFilesKept() const;
     const PathSet& diskDirectories() const { return itsDiskDirectories; }
-    const PathSet& allFiles() const { return itsAllFiles; }
+    const PathSet& allFiles() const;
     const std::vector<RepositoryObject>& objects() const { return itsObjects; }
 
 private:
@@ -57,11 +58,15 @@ private:
     PathSet itsNew;
     PathSet itsNewDirectories;
     PathSet itsStatusFilesInScope;
-    PathSet itsStatusFilesNotIgnored;
     PathSet itsDiskFilesInScope;
-    PathSet itsDiskFilesKept;
     PathSet itsDiskDirectories;
-    PathSet itsAllFiles;
+    // Ignored files are few; the large derived sets are built only when asked for, so that the
+    // status of a large tree copies no path it does not report.
+    PathSet itsIgnoredKnown;
+    PathSet itsIgnoredUnknown;
+    mutable std::optional<PathSet> itsStatusFilesNotIgnored;
+    mutable std::optional<PathSet> itsDiskFilesKept;
+    mutable std::optional<PathSet> itsAllFiles;
     std::vector<RepositoryObject> itsObjects;
     // Last-write times of the listed disk files (same order as itsDiskFilesInScope), taken while
     // listing in the timestamp modes so that they need no second look at the file.
