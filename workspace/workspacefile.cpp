@@ -9,6 +9,7 @@
 #include "repository/json.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/objects.hpp"
+#include "workspace/statusfastread.hpp"
 #include "workspace/sys.hpp"
 
 namespace RepositoryAccess {
@@ -138,9 +139,10 @@ struct WorkSpaceFile::Document {
     json::JsonObject itsObject;
 };
 
-std::unique_ptr<WorkSpaceFile::Document> WorkSpaceFile::parse() const {
+std::unique_ptr<WorkSpaceFile::Document>
+WorkSpaceFile::parse(std::shared_ptr<const std::string> theText) const {
     auto aDocument = std::make_unique<Document>();
-    aDocument->itsText = sys::readFile(itsFileName);
+    aDocument->itsText = theText ? std::move(theText) : sys::readFile(itsFileName);
     const std::string& aText = *aDocument->itsText;
     if (!json::jsonParse(aText.data(), aText.size(), aDocument->itsObject, aDocument->itsAllocator))
         throw Error("Could not parse workspace file \"" + itsFileName + "\"");
@@ -321,7 +323,43 @@ std::string WorkSpaceStatusFile::relativeName(const std::string& theFile) const 
 }
 
 void WorkSpaceStatusFile::read() {
-    const auto aDocument = parse();
+    auto aText = sys::readFile(fileName());
+    statusfastread::Content aContent;
+    if (!statusfastread::read(*aText, aContent)) {
+        readDocument(std::move(aText));
+        return;
+    }
+    std::map<std::string, FileStatus> aFiles;
+    for (const auto& anEntry : aContent.itsEntries)
+        addFile(aFiles, anEntry.itsFileName,
+                {std::string(anEntry.itsTimestamp), std::string(anEntry.itsHash),
+                 decimalValue(anEntry.itsBaseVersion)});
+    std::set<std::string> aConflicts;
+    for (const auto& aConflict : aContent.itsConflicts)
+        aConflicts.insert(absoluteName(aConflict));
+    itsWorkSpaceName = std::string(aContent.itsName);
+    itsFiles = std::move(aFiles);
+    itsConflicts = std::move(aConflicts);
+    itsOtherMembers.clear();
+    itsModified = false;
+}
+
+// Adds an entry; the file lists entries in path order, so the hint makes each insertion constant
+// time. A repeated name keeps its last entry, as a plain assignment would.
+void WorkSpaceStatusFile::addFile(std::map<std::string, FileStatus>& theFiles,
+                                  std::string_view theStoredName, FileStatus theStatus) const {
+    std::string aFile = absoluteName(theStoredName);
+    auto aHint = theFiles.empty() || theFiles.rbegin()->first < aFile ? theFiles.end()
+                                                                      : theFiles.lower_bound(aFile);
+    if (aHint != theFiles.end() && aHint->first == aFile)
+        aHint->second = std::move(theStatus);
+    else
+        theFiles.emplace_hint(aHint, std::move(aFile), std::move(theStatus));
+}
+
+// The general reading of a status file of any JSON layout.
+void WorkSpaceStatusFile::readDocument(std::shared_ptr<const std::string> theText) {
+    const auto aDocument = parse(std::move(theText));
     const json::JsonObject& anObject = aDocument->itsObject;
     std::string aName = json::getString(anObject, "name");
     std::map<std::string, FileStatus> aFiles;
@@ -336,15 +374,7 @@ void WorkSpaceStatusFile::read() {
             else
                 aStatus.baseversion = decimalValue(json::asStringView(*aBase));
         }
-        // The file lists entries in path order, so the hint makes each insertion constant time;
-        // a repeated name keeps its last entry, as a plain assignment would.
-        std::string aFile = absoluteName(json::getStringView(anEntry, "filename"));
-        auto aHint = aFiles.empty() || aFiles.rbegin()->first < aFile ? aFiles.end()
-                                                                      : aFiles.lower_bound(aFile);
-        if (aHint != aFiles.end() && aHint->first == aFile)
-            aHint->second = std::move(aStatus);
-        else
-            aFiles.emplace_hint(aHint, std::move(aFile), std::move(aStatus));
+        addFile(aFiles, json::getStringView(anEntry, "filename"), std::move(aStatus));
     }
     std::set<std::string> aConflicts;
     for (const auto& aValue : json::getList(anObject, "conflicts"))

@@ -42,7 +42,7 @@ protected:
     // The parsed document together with its raw member texts.
     struct Document;
     // Reads and parses the file.
-    std::unique_ptr<Document> parse() const;
+    std::unique_ptr<Document> parse(std::shared_ptr<const std::string> theText = nullptr) const;
     // theMembers minus the known names.
     static OtherMembers othersOf(const Document& theDocument,
                                  std::initializer_list<std::string_view> theKnown);
@@ -158,6 +158,9 @@ public:
 
 private:
     std::string absoluteName(std::string_view theStoredName) const;
+    void readDocument(std::shared_ptr<const std::string> theText);
+    void addFile(std::map<std::string, FileStatus>& theFiles, std::string_view theStoredName,
+                 FileStatus theStatus) const;
     std::string relativeName(const std::string& theFile) const;
 
     std::string itsWorkSpaceName;

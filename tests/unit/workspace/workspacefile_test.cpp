@@ -249,3 +249,29 @@ TEST_F(SettingsFiles, SimulationAndFailedWritesLeaveTheOldFile) {
     EXPECT_EQ(wstest::treeOf(dir() / "blocked"),
               (std::vector<std::string>{".kivoConfig/", ".kivoConfig/inside/"}));
 }
+
+// The status file of the program's own layout is read without the JSON parser; any other layout
+// with the same content must give the same result, and a damaged one the parse message.
+TEST_F(SettingsFiles, StatusReadTheSameInEveryLayout) {
+    const fs::path aDir = fs::current_path() / "ws";
+    fs::create_directories(aDir);
+    const std::string aFile = (fs::current_path() / "status").string();
+    auto load = [&](const std::string& theText) {
+        writeText(aFile, theText);
+        return WorkSpaceStatusFile::load(aFile, aDir.string());
+    };
+    auto aCanonical = load(theStatusExample);
+    std::string aSpaced = theStatusExample;
+    aSpaced.replace(aSpaced.find("\"filenames\":["), 13, "\"filenames\" : [ ");
+    std::string anEscaped = theStatusExample;
+    anEscaped.replace(anEscaped.find("acme/orders/Customer"), 5, "acme\\/");
+    for (const std::string& anOther : {aSpaced, anEscaped}) {
+        auto aGeneral = load(anOther);
+        EXPECT_EQ(aGeneral->toText(), aCanonical->toText());
+        EXPECT_EQ(aGeneral->conflictedFiles(), aCanonical->conflictedFiles());
+    }
+    EXPECT_EQ(aCanonical->getBaseVersion((aDir / "acme/orders/Order.table").string()), 3);
+    EXPECT_EQ(aCanonical->toText(), theStatusExample);
+    std::string aCut = theStatusExample.substr(0, theStatusExample.size() - 4);
+    EXPECT_EQ(messageOf([&] { load(aCut); }), "Could not parse workspace file \"" + aFile + "\"");
+}
