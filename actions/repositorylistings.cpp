@@ -1,33 +1,56 @@
 #include "actions/repositorylistings.hpp"
 
-#include "front/error.hpp"
+#include "front/console.hpp"
+#include "repository/repofunbase.hpp"
+#include "repository/repofunobjects.hpp"
+#include "repository/repofunpackages.hpp"
+#include "workspace/objects.hpp"
 
-// The repository calls behind these listings come with the connection layer; until then every
-// listing fails with a message that says what is missing.
+#include <sstream>
+
 namespace RepositoryAccess::repositorylistings {
 
-namespace {
-
-[[noreturn]] void notAvailable() {
-    throw Error("kivo: The repository connection is not available in this version of kivo.");
-}
-
-} // namespace
-
 std::vector<std::string> rootPackages() {
-    notAvailable();
+    std::vector<std::string> aNames;
+    for (const auto& aPackage : repofunpackages::listRootPackages())
+        aNames.push_back(aPackage.itsPackage);
+    return aNames;
 }
 
-std::vector<RepositoryObject> inactiveObjectsOfPackages(const std::vector<std::string>&) {
-    notAvailable();
+// A package scope lists the package and everything below it: the package itself and the glob
+// of its sub packages.
+std::vector<RepositoryObject> inactiveObjectsOfPackages(const std::vector<std::string>& thePackages) {
+    const RepositorySession aSession = repofunbase::defaultInactiveSession();
+    if (thePackages.empty())
+        return repofunobjects::listInactiveObjects(aSession, "", "");
+    std::vector<RepositoryObject> anObjects;
+    for (const auto& aPackage : thePackages) {
+        if (aPackage.empty())
+            return repofunobjects::listInactiveObjects(aSession, "", "");
+        for (const std::string& aPattern : {aPackage, aPackage + ".*"}) {
+            auto aFound = repofunobjects::listInactiveObjects(aSession, aPattern, "");
+            anObjects.insert(anObjects.end(), aFound.begin(), aFound.end());
+        }
+    }
+    return anObjects;
 }
 
-std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObject>&) {
-    notAvailable();
+std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObject>& theObjects) {
+    const RepositorySession aSession = repofunbase::defaultInactiveSession();
+    std::vector<RepositoryObject> anInactive;
+    for (const auto& anObject : theObjects) {
+        auto aFound = repofunobjects::listInactiveObjects(aSession, anObject.package(),
+                                                          anObject.name(), {anObject.suffix()});
+        anInactive.insert(anInactive.end(), aFound.begin(), aFound.end());
+    }
+    return anInactive;
 }
 
-void printInactiveObjects(const std::vector<RepositoryObject>&) {
-    notAvailable();
+void printInactiveObjects(const std::vector<RepositoryObject>& theObjects) {
+    std::ostringstream aText;
+    for (const auto& anObject : theObjects)
+        objects::printObject(anObject, aText);
+    console::say(aText.str());
 }
 
 } // namespace RepositoryAccess::repositorylistings

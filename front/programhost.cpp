@@ -3,6 +3,7 @@
 #include <memory>
 #include <ostream>
 
+#include "actions/actioncreate.hpp"
 #include "actions/actionhelp.hpp"
 #include "actions/actionstatus.hpp"
 #include "actions/actiontrack.hpp"
@@ -29,6 +30,8 @@ Factory factoryOf(ActionKind theKind) {
     switch (theKind) {
     case ActionKind::version:
         return make<actionVersion>;
+    case ActionKind::create:
+        return make<actionCreate>;
     case ActionKind::help:
         return make<actionHelp>;
     case ActionKind::status:

@@ -1,0 +1,46 @@
+#include "actions/actioncreate.hpp"
+
+#include "front/commandsyntax.hpp"
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/textcase.hpp"
+#include "repository/connection.hpp"
+#include "repository/repofunobjects.hpp"
+#include "workspace/workspace.hpp"
+
+namespace RepositoryAccess {
+
+void actionCreate::execute() {
+    const std::string aWhat = getValue(params::what);
+    if (aWhat.empty())
+        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
+    if (textcase::equalsIgnoringCase(aWhat, "workSpace")) {
+        createWorkSpace();
+        return;
+    }
+    throw Error("kivo: Creating a " + aWhat + " is not available in this version of kivo.");
+}
+
+// A workspace name that the repository already uses for inactive objects is refused unless
+// forced: the new workspace would silently take over somebody's unfinished work.
+void actionCreate::createWorkSpace() {
+    workspace::create();
+    Connection& aConnection = connection::open();
+    auto aWorkSpace = workspace::get();
+    const std::string& aName = aWorkSpace->workSpaceName();
+    if (!isSet(params::force) && !commandsyntax::isAdvancedMode()) {
+        const auto anInactive = repofunobjects::listInactiveObjects(
+            RepositorySession::inactive(aConnection.getUserName(), aName), "", "");
+        if (!anInactive.empty())
+            throw Error("Error: The workspace \"" + aName + "\" is not empty in the Repository (" +
+                        std::to_string(anInactive.size()) +
+                        " inactive object(s) already exist).\nCall \"kivo create workspace\" with "
+                        "the \"-f\" option to create the workspace anyway, or choose a new name "
+                        "for it.");
+    }
+    console::sayLine("Created workspace \"" + aName + "\" in directory: \"" +
+                     aWorkSpace->srcDirName() + "\".");
+}
+
+} // namespace RepositoryAccess
