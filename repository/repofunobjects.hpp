@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "repository/repofunbase.hpp"
+#include "repository/reqobjects.hpp"
+#include "workspace/objects.hpp"
+
+// The repository functions on objects: activation, deletion, searches, metadata, history,
+// reading, writing, reverting and pulling.
+namespace RepositoryAccess {
+
+// What an activation answered; the activate action judges it.
+struct ActivationResult {
+    RepositoryErrorTriple itsError;
+    std::string itsActivationId;
+    std::vector<CheckResult> itsCheckResults;
+    std::string itsChangeId;
+};
+
+// An object as read from the repository: the object (with the metadata the repository sent) and
+// its content.
+struct ObjectContent {
+    RepositoryObject itsObject;
+    std::string itsContent;
+};
+
+namespace repofunobjects {
+
+// Activates the inactive versions of theObjects in the default inactive session. The error
+// triple is handed back, not judged.
+ActivationResult activateObjects(const std::vector<RepositoryObject>& theObjects,
+                                 const std::string& theActivationMode,
+                                 const std::string& theChangeId);
+
+// Deletes an object in the default inactive session; true when the repository only dropped an
+// inactive version ("isReverted" "1").
+bool deleteObject(const RepositoryObject& theObject);
+
+// Whether the object exists in theSession; the error code is not judged.
+bool existsObject(const RepositorySession& theSession, const RepositoryObject& theObject);
+
+// The objects of theSession that match the package and name patterns, restricted by theList.
+std::vector<RepositoryObject>
+findObjects(const RepositorySession& theSession, const std::string& thePackage,
+            const std::string& theName, const std::vector<std::string>& theList = {},
+            ObjectSearchList theListKind = ObjectSearchList::suffixes);
+
+// The number of the object's latest activated version (0 when never activated).
+std::int64_t getNumberOfLatestVersion(const RepositorySession& theSession,
+                                      const RepositoryObject& theObject);
+
+// The object types the repository knows.
+std::vector<ObjectType> listAllObjectTypes(const std::string& theRestrict2DesignTimeOnly);
+
+// The activated versions of the object.
+std::vector<HistoryEntry> listHistory(const RepositoryObject& theObject);
+
+// The inactive objects of theSession that match; an empty result (code 40132) is no failure.
+std::vector<RepositoryObject>
+listInactiveObjects(const RepositorySession& theSession, const std::string& thePackage,
+                    const std::string& theName, const std::vector<std::string>& theList = {},
+                    ObjectSearchList theListKind = ObjectSearchList::suffixes);
+
+// Moves the inactive versions of theObjects from theUser's workspace theWorkSpace into the
+// default inactive session.
+void pullInactiveObjects(const std::vector<RepositoryObject>& theObjects,
+                         const std::string& theUser, const std::string& theWorkSpace);
+
+// The metadata of the object's active version.
+ObjectMetaData readActiveObjectMetaData(const RepositoryObject& theObject);
+
+// The metadata of the object's version that was active at theTimestamp; without one (40112) a
+// historical record with empty values.
+ObjectMetaData readHistoricalObjectMetaData(const std::string& theTimestamp,
+                                            const RepositoryObject& theObject);
+
+// The metadata of the object's historical version theVersionNr; a missing one (40132) gives the
+// answer's (empty) metadata.
+ObjectMetaData readHistoricalObjectMetaData(const RepositoryObject& theObject,
+                                            std::int32_t theVersionNr);
+
+// The metadata of the object's inactive version in the default inactive session; fails unless
+// exactly one inactive object of that name exists.
+ObjectMetaData readInactiveObjectMetaData(const RepositoryObject& theObject);
+
+// The content and metadata of the object's version in theSession.
+ObjectContent readObject(const RepositorySession& theSession, const RepositoryObject& theObject);
+
+// The contents of many objects, in the order of theObjects. Each object's metadata type (1, 2,
+// 3) selects the active, default inactive or historical session; active and inactive groups are
+// read in one request each when the schema version is above 37 and `noBulkRead` is not set,
+// otherwise, like the historical group always, one object at a time.
+std::vector<ObjectContent> readObjects(const std::vector<RepositoryObject>& theObjects);
+
+// Drops the inactive versions of theObjects from the default inactive session.
+void revertObjects(const std::vector<RepositoryObject>& theObjects);
+
+// Writes theContent as the object's inactive version in the default inactive session, based on
+// the object's metadata; returns the new inactive metadata.
+ObjectMetaData writeObject(const RepositoryObject& theObject, SharedString theContent,
+                           bool theIsBinary = false);
+
+// The content of one attachment slot: its CDATA when not empty, else its BDATA; a "properties"
+// object's CDATA is turned from UTF-8 into Latin-1. Fails with "Could not convert CDATA of
+// object <descriptor> from UTF-8 to Latin-1" around the conversion's message.
+std::string slotContent(const RepositoryObject& theObject, const std::string& theCData,
+                        const std::string& theBData);
+
+} // namespace repofunobjects
+} // namespace RepositoryAccess

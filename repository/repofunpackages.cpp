@@ -1,0 +1,81 @@
+#include "repository/repofunpackages.hpp"
+
+#include "repository/resppackages.hpp"
+
+namespace RepositoryAccess::repofunpackages {
+
+using repofunbase::judge;
+using repofunbase::send;
+
+void createPackage(const PackageAttributes& theAttributes, bool theInherit) {
+    auto aResponse = send<CreatePackageResponse>(CreatePackageRequest(theAttributes, theInherit));
+    judge(aResponse, "Failed to create package " + theAttributes.itsPackage);
+}
+
+void createPackage(const std::string& thePackage, bool theInherit) {
+    PackageAttributes anAttributes;
+    anAttributes.itsPackage = thePackage;
+    createPackage(anAttributes, theInherit);
+}
+
+void deletePackage(const std::string& thePackage, bool theIgnoreInactiveObjects,
+                   bool theRecursively) {
+    auto aResponse = send<DeletePackageResponse>(
+        DeletePackageRequest(thePackage, theIgnoreInactiveObjects, theRecursively));
+    judge(aResponse, "Failed to delete package (");
+}
+
+bool existsPackage(const std::string& thePackage) {
+    auto aResponse = send<ExistsPackageResponse>(ExistsPackageRequest(thePackage));
+    judge(aResponse, "Failed to check whether package \"" + thePackage + "\" exists (");
+    return aResponse.exists();
+}
+
+std::vector<Package> listPackages(const PackageAttributes& theFilter) {
+    auto aResponse = send<ListPackagesResponse>(ListPackagesRequest(theFilter));
+    judge(aResponse, "Failed to list packages with name \"" + theFilter.itsPackage + "\" (");
+    return aResponse.getPackages();
+}
+
+std::vector<Package> listPackages(const std::string& thePackage) {
+    PackageAttributes aFilter;
+    aFilter.itsPackage = thePackage;
+    return listPackages(aFilter);
+}
+
+std::vector<Package> listRootPackages() {
+    auto aResponse = send<ListRootPackagesResponse>(ListRootPackagesRequest());
+    judge(aResponse, "Failed to list root packages (");
+    return aResponse.getPackages();
+}
+
+Package readPackage(const std::string& thePackage) {
+    auto aResponse = send<ReadPackageResponse>(ReadPackageRequest(thePackage));
+    judge(aResponse, "Failed to read package \"" + thePackage + "\" (");
+    return aResponse.getPackage();
+}
+
+void updatePackage(const PackageAttributes& theAttributes) {
+    const Package aCurrent = readPackage(theAttributes.itsPackage);
+    const auto aKeep = repofunbase::unsetToCurrent;
+    const PackageAttributes& aNew = theAttributes;
+    PackageAttributes anUpdate{
+        aNew.itsPackage,
+        aKeep(aNew.itsSrcSystem, aCurrent.itsSrcSystem),
+        aKeep(aNew.itsDescription, aCurrent.itsDescription),
+        aKeep(aNew.itsResponsible, aCurrent.itsResponsible),
+        aKeep(aNew.itsOrigLang, aCurrent.itsOrigLang),
+        aKeep(aNew.itsStructural, aCurrent.itsStructural),
+        aKeep(aNew.itsDeliveryUnit, aCurrent.itsDeliveryUnit),
+        aKeep(aNew.itsDuVendor, aCurrent.itsDuVendor),
+        aKeep(aNew.itsTransportable, aCurrent.itsTransportable),
+        aKeep(aNew.itsContent, aCurrent.itsContent),
+        aKeep(aNew.itsTextCollection, aCurrent.itsTextCollection),
+        aKeep(aNew.itsTextStatus, aCurrent.itsTextStatus),
+        aKeep(aNew.itsTextTerminologyDomain, aCurrent.itsTextTerminologyDomain),
+        aKeep(aNew.itsHintsForTranslation, aCurrent.itsHintsForTranslation)};
+    auto aResponse = send<UpdatePackageResponse>(UpdatePackageRequest(std::move(anUpdate)));
+    judge(aResponse, "Failed to update package \"" + theAttributes.itsPackage + "\" (");
+}
+
+} // namespace RepositoryAccess::repofunpackages

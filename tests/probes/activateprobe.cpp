@@ -1,0 +1,84 @@
+// Writes the object p/x.txt as a new inactive version of one user, waits until every process of
+// the same barrier has written its own, and activates it; prints the activation's error code and
+// the codes of its error check results. With "create-package" as the barrier it only creates the
+// package p. So the end-to-end tests can race two users' activations on one repository file.
+//
+//   kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | create-package)
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "repository/connection.hpp"
+#include "repository/repofunobjects.hpp"
+#include "repository/repofunpackages.hpp"
+
+using namespace RepositoryAccess;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Marks this process ready and waits until theCount processes are (at most 30 seconds).
+bool meetAtBarrier(const fs::path& theDir, const std::string& theUser, long theCount) {
+    std::ofstream(theDir / ("ready-" + theUser)).put('1');
+    const auto anEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < anEnd) {
+        long aReady = 0;
+        for (const fs::directory_entry& anEntry : fs::directory_iterator(theDir))
+            aReady += anEntry.path().filename().string().starts_with("ready-") ? 1 : 0;
+        if (aReady >= theCount)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+int run(int theArgc, char** theArgv) {
+    if (theArgc != 5 && theArgc != 6) {
+        std::cerr << "usage: kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | "
+                     "create-package)\n";
+        return 2;
+    }
+    ParameterValues aValues;
+    aValues.setValue(params::hostName, std::string("file:") + theArgv[1]);
+    aValues.setValue(params::userName, theArgv[2]);
+    aValues.setValue(params::passWord, theArgv[3]);
+    installParameters(aValues);
+    if (std::string(theArgv[4]) == "create-package") {
+        repofunpackages::createPackage("p", false);
+        return 0;
+    }
+    RepositoryObject anObject("p", "x", "txt");
+    repofunobjects::writeObject(anObject,
+                                std::make_shared<const std::string>(std::string(theArgv[2])));
+    if (theArgc != 6 || !meetAtBarrier(theArgv[4], theArgv[2], std::stol(theArgv[5]))) {
+        std::cerr << "the other process did not arrive\n";
+        return 2;
+    }
+    ActivationResult aResult = repofunobjects::activateObjects({anObject}, "0", "");
+    std::cout << "activation " << aResult.itsError.itsCode << "\n";
+    for (const CheckResult& aCheck : aResult.itsCheckResults)
+        if (aCheck.itsSeverity == "3")
+            std::cout << "check " << aCheck.itsErrorCode << "\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int theArgc, char** theArgv) {
+    int aStatus = 1;
+    try {
+        aStatus = run(theArgc, theArgv);
+    } catch (const Error& anError) {
+        for (const std::string& aMessage : anError.messages())
+            std::cerr << aMessage << "\n";
+    } catch (const std::exception& anError) {
+        std::cerr << "unexpected failure: " << anError.what() << "\n";
+    }
+    connection::finish();
+    return aStatus;
+}

@@ -1,0 +1,411 @@
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "repository/connection.hpp"
+#include "repository/repofunbase.hpp"
+#include "repository/repofunchangetracking.hpp"
+#include "repository/repofundeliveryunits.hpp"
+#include "repository/repofunobjects.hpp"
+#include "repository/repofunpackages.hpp"
+#include "server/passwordhash.hpp"
+#include "server/repositorystore.hpp"
+#include "tests/support/process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace RepositoryAccess;
+
+namespace {
+
+// The messages a call fails with; fails the test when it does not fail.
+std::vector<std::string> failure(const std::function<void()>& theCall) {
+    try {
+        theCall();
+    } catch (const Error& anError) {
+        return anError.messages();
+    }
+    ADD_FAILURE() << "the call succeeded";
+    return {};
+}
+
+std::string firstFailure(const std::function<void()>& theCall) {
+    std::vector<std::string> aMessages = failure(theCall);
+    return aMessages.empty() ? std::string() : aMessages.front();
+}
+
+// Expects the call to fail with a message that begins with thePrefix (the rest is the server's).
+void expectFailureBeginning(const std::function<void()>& theCall, const std::string& thePrefix) {
+    std::string aMessage = firstFailure(theCall);
+    EXPECT_EQ(aMessage.substr(0, thePrefix.size()), thePrefix) << aMessage;
+}
+
+SharedString text(const std::string& theText) {
+    return std::make_shared<const std::string>(theText);
+}
+
+// Counts the lines of the request echo that name theRequest.
+int echoed(const std::string& theEcho, const std::string& theRequest) {
+    const std::string aLine = "<---------- JSON request: " + theRequest + "\n";
+    int aCount = 0;
+    for (std::size_t aPos = theEcho.find(aLine); aPos != std::string::npos;
+         aPos = theEcho.find(aLine, aPos + 1))
+        ++aCount;
+    return aCount;
+}
+
+// A repository file with user ALICE and package p, connected as ALICE outside any workspace.
+class RepoFunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        itsFile = (itsDir.path() / "repo.db").string();
+        server::RepositoryStore::create(itsFile, {});
+        server::RepositoryStore aStore(itsFile);
+        aStore.beginWrite();
+        aStore.putUser({"ALICE", server::hashPassword("secret")});
+        aStore.commit();
+        options({});
+        repofunpackages::createPackage("p", false);
+    }
+
+    void TearDown() override {
+        connection::close();
+        installParameters({});
+    }
+
+    // Connection options plus flags and values; the open connection is kept.
+    void options(std::initializer_list<Parameter> theFlags,
+                 std::initializer_list<std::pair<Parameter, std::string>> theValues = {}) {
+        ParameterValues aValues;
+        aValues.setValue(params::hostName, "file:" + itsFile);
+        aValues.setValue(params::userName, "ALICE");
+        aValues.setValue(params::passWord, "secret");
+        for (const Parameter& aFlag : theFlags)
+            aValues.setFlag(aFlag);
+        for (const auto& [aParameter, aValue] : theValues)
+            aValues.setValue(aParameter, aValue);
+        installParameters(aValues);
+    }
+
+    // Changes a setting as `kivo-repo set FILE NAME VALUE` does.
+    void setting(const std::string& theName, const std::string& theValue) {
+        server::RepositoryStore aStore(itsFile);
+        aStore.beginWrite();
+        aStore.setSetting(theName, theValue);
+        aStore.commit();
+    }
+
+    // Writes and activates objects of package p; returns them with their active metadata.
+    std::vector<RepositoryObject> activated(const std::vector<std::string>& theNames) {
+        std::vector<RepositoryObject> anObjects;
+        for (const std::string& aName : theNames) {
+            anObjects.emplace_back("p", aName, "txt");
+            repofunobjects::writeObject(anObjects.back(), text("content of " + aName));
+        }
+        ActivationResult aResult = repofunobjects::activateObjects(anObjects, "0", "");
+        EXPECT_EQ(aResult.itsError.itsCode, "0") << aResult.itsError.itsMessage;
+        for (RepositoryObject& anObject : anObjects)
+            anObject.setMetaData(repofunobjects::readActiveObjectMetaData(anObject));
+        return anObjects;
+    }
+
+    // Reads theObjects with the request echo on; returns the echo.
+    std::string readEchoed(const std::vector<RepositoryObject>& theObjects,
+                           std::initializer_list<Parameter> theFlags = {}) {
+        std::vector<Parameter> aFlags(theFlags);
+        aFlags.push_back(params::jsonRequest);
+        ParameterValues aValues = parameters();
+        for (const Parameter& aFlag : aFlags)
+            aValues.setFlag(aFlag);
+        installParameters(aValues);
+        testing::internal::CaptureStdout();
+        std::vector<ObjectContent> aContents = repofunobjects::readObjects(theObjects);
+        std::string anEcho = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(aContents.size(), theObjects.size());
+        for (std::size_t i = 0; i < aContents.size(); ++i)
+            EXPECT_EQ(aContents[i].itsContent, "content of " + theObjects[i].name());
+        return anEcho;
+    }
+
+    kivotest::TempDir itsDir;
+    std::string itsFile;
+};
+
+RepositoryResponse answer(const std::string& theCode) {
+    return RepositoryResponse(
+        RepositoryMessage(
+            text(R"({"error-code":")" + theCode + R"(","error-msg":"Broken","error-arg":"arg"})")),
+        "TestResponse");
+}
+
+} // namespace
+
+TEST(RepoFunJudge, AcceptsOnlyTheWholeCodeAndBuildsTheMessage) {
+    EXPECT_NO_THROW(repofunbase::judge(answer("0"), "Failed to x"));
+    EXPECT_NO_THROW(repofunbase::judge(answer("40132"), "Failed to x (", {"0", "40132"}));
+    EXPECT_EQ(firstFailure([] { repofunbase::judge(answer("00"), "Failed to x"); }),
+              "Failed to x (00): Broken: arg");
+    EXPECT_EQ(firstFailure([] { repofunbase::judge(answer("0 "), "Failed to x ("); }),
+              "Failed to x (0 ): Broken: arg");
+    EXPECT_EQ(firstFailure([] {
+                  repofunbase::judge(answer("4013"), "F", {"0", "40132"});
+              }),
+              "F (4013): Broken: arg");
+    // The workspace deletion puts the parenthesis right after the name.
+    EXPECT_EQ(repofunbase::failureMessage("Failed to delete inactive workspace ws(",
+                                          {"40120", "Not authorized", "BOB"}),
+              "Failed to delete inactive workspace ws(40120): Not authorized: BOB");
+}
+
+TEST(RepoFunContent, PropertiesCDataTurnsIntoLatin1AndOtherSuffixesStayBytes) {
+    RepositoryObject aProperties("p", "x", "properties");
+    EXPECT_EQ(repofunobjects::slotContent(aProperties, "a\xC3\xA9", "ignored"), "a\xE9");
+    EXPECT_EQ(repofunobjects::slotContent(aProperties, "", "\xE2\x82\xAC"), "\xE2\x82\xAC");
+    EXPECT_EQ(repofunobjects::slotContent(RepositoryObject("p", "x", "txt"), "\xE2\x82\xAC", ""),
+              "\xE2\x82\xAC");
+    EXPECT_EQ(
+        failure([&] { repofunobjects::slotContent(aProperties, "\xE2\x82\xAC", ""); }),
+        (std::vector<std::string>{
+            R"(Could not convert CDATA of object {"package":"p","name":"x","suffix":"properties"} from UTF-8 to Latin-1)",
+            "Invalid UTF-8 start byte (\"\xE2\" 0xe2)"}));
+}
+
+TEST_F(RepoFunTest, RepositoryFactsAndInactiveWorkspaces) {
+    EXPECT_EQ(repofunbase::getDBSchemaVersion(), 38);
+    ExportVersions aVersions = repofunbase::getSupportedExportVersions();
+    EXPECT_EQ(aVersions.itsMinRequiredVersion, "1");
+    EXPECT_EQ(aVersions.itsMaxVersion, "3");
+    EXPECT_EQ(repofunbase::getContentVendor(), "example.com");
+
+    repofunobjects::writeObject(RepositoryObject("p", "x", "txt"), text("x"));
+    auto aWorkSpaces = repofunbase::listInactiveWorkSpaces(RepositorySession::active(), "");
+    ASSERT_EQ(aWorkSpaces.size(), 1u);
+    EXPECT_EQ(aWorkSpaces[0].itsUser, "ALICE");
+    EXPECT_EQ(aWorkSpaces[0].itsWorkSpace, "");
+    repofunbase::deleteInactiveWorkSpace("ALICE", "");
+    EXPECT_TRUE(repofunbase::listInactiveWorkSpaces(RepositorySession::active(), "").empty());
+    expectFailureBeginning([] { repofunbase::deleteInactiveWorkSpace("BOB", "ws"); },
+                           "Failed to delete inactive workspace ws(40120)");
+}
+
+TEST_F(RepoFunTest, ObjectLifecycleFromWriteToHistory) {
+    RepositoryObject anObject("p", "x", "txt");
+    ObjectMetaData aWritten = repofunobjects::writeObject(anObject, text("one\ntwo"));
+    EXPECT_EQ(aWritten.itsType, 2);
+    EXPECT_EQ(aWritten.itsVersionId, 1);
+    EXPECT_EQ(repofunobjects::readInactiveObjectMetaData(anObject).itsVersionId, 1);
+    auto anInactive =
+        repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(), "p", "*");
+    ASSERT_EQ(anInactive.size(), 1u);
+    EXPECT_EQ(anInactive[0].key(), "p.x.txt");
+
+    ActivationResult aResult = repofunobjects::activateObjects({anObject}, "0", "");
+    EXPECT_EQ(aResult.itsError.itsCode, "0");
+    EXPECT_FALSE(aResult.itsActivationId.empty());
+    EXPECT_EQ(repofunobjects::readActiveObjectMetaData(anObject).itsType, 1);
+    EXPECT_TRUE(repofunobjects::existsObject(RepositorySession::active(), anObject));
+    EXPECT_EQ(repofunobjects::getNumberOfLatestVersion(RepositorySession::active(), anObject), 1);
+    EXPECT_EQ(repofunobjects::listHistory(anObject).size(), 1u);
+    EXPECT_EQ(repofunobjects::findObjects(RepositorySession::active(), "p", "x").size(), 1u);
+    EXPECT_EQ(repofunobjects::readHistoricalObjectMetaData(anObject, 1).itsType, 3);
+    EXPECT_FALSE(repofunobjects::listAllObjectTypes("0").empty());
+
+    // A time before the first activation has no version: an empty historical record.
+    ObjectMetaData aBefore = repofunobjects::readHistoricalObjectMetaData("2000-01-01", anObject);
+    EXPECT_EQ(aBefore.itsType, 3);
+    EXPECT_EQ(aBefore.itsActivatedAt, "");
+
+    // Line ends: stored content comes back unchanged unless the user asks for "WIN".
+    RepositoryObject anActive = anObject;
+    anActive.setVersion({1, {}, {}, 0});
+    EXPECT_EQ(repofunobjects::readObject(RepositorySession::active(), anActive).itsContent,
+              "one\ntwo");
+    options({}, {{params::lineEnd, "WIN"}});
+    EXPECT_EQ(repofunobjects::readObject(RepositorySession::active(), anActive).itsContent,
+              "one\r\ntwo");
+
+    EXPECT_FALSE(repofunobjects::deleteObject(anActive));
+    repofunobjects::revertObjects({anObject});
+    EXPECT_TRUE(repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(), "p", "*")
+                    .empty());
+}
+
+TEST_F(RepoFunTest, ObjectFailuresNameTheOperationAndTheServerTriple) {
+    EXPECT_EQ(firstFailure([] {
+                  repofunobjects::writeObject(RepositoryObject("nopkg", "x", "txt"), text("x"));
+              }),
+              "Failed to write object x.txt (40111): Package does not exist: nopkg");
+    RepositoryObject aMissing("p", "gone", "txt");
+    aMissing.setVersion({1, {}, {}, 0});
+    EXPECT_EQ(firstFailure([&] { repofunobjects::deleteObject(aMissing); }),
+              "Failed to delete object gone.txt (40132): Object does not exist: p/gone.txt");
+    EXPECT_EQ(
+        firstFailure([&] { repofunobjects::readObject(RepositorySession::active(), aMissing); }),
+        "Failed to read object \"gone.txt\" (40132): Object does not exist: p/gone.txt");
+    EXPECT_EQ(firstFailure([&] { repofunobjects::readActiveObjectMetaData(aMissing); }),
+              "Failed to read active object meta data (40132): Object does not exist: p/gone.txt");
+    EXPECT_EQ(firstFailure([&] { repofunobjects::readInactiveObjectMetaData(aMissing); }),
+              "Failed to read inactive object meta data. Exactly one inactive object gone.txt in "
+              "package p expected, but found 0 (possible reason: outdated Repository w/out "
+              "support for number suffixes such as \"1\").");
+    expectFailureBeginning(
+        [&] { repofunobjects::pullInactiveObjects({aMissing}, "ALICE", "other"); },
+        "Failed to pull inactive objects (40132): No");
+}
+
+TEST_F(RepoFunTest, PropertiesComeBackAsLatin1AndBadStoredContentFails) {
+    RepositoryObject anObject("p", "x", "properties");
+    repofunobjects::writeObject(anObject, text("k=caf\xE9"));
+    RepositoryObject anInactive = anObject;
+    anInactive.setVersion({2, "ALICE", "", 0});
+    EXPECT_EQ(
+        repofunobjects::readObject(repofunbase::defaultInactiveSession(), anInactive).itsContent,
+        "k=caf\xE9");
+
+    // Content that is no two-byte UTF-8 (a euro sign) cannot become Latin-1.
+    {
+        server::RepositoryStore aStore(itsFile);
+        aStore.beginWrite();
+        std::int64_t anId = *aStore.findObject({"p", "x", "properties"});
+        server::InactiveRecord aVersion =
+            *aStore.inactive(anId, "ALICE", "", /*theWithContent=*/false);
+        aVersion.itsContent = "\xE2\x82\xAC";
+        aStore.putInactive(anId, aVersion);
+        aStore.commit();
+    }
+    EXPECT_EQ(
+        firstFailure(
+            [&] { repofunobjects::readObject(repofunbase::defaultInactiveSession(), anInactive); }),
+        R"(Could not convert CDATA of object {"package":"p","name":"x","suffix":"properties"} from UTF-8 to Latin-1)");
+}
+
+TEST_F(RepoFunTest, ManyObjectsAreReadInBulkFromSchema38UnlessNoBulkRead) {
+    std::vector<RepositoryObject> anObjects = activated({"a", "b", "c"});
+    std::string anEcho = readEchoed(anObjects);
+    EXPECT_EQ(echoed(anEcho, "ReadObjectsRequest"), 1);
+    EXPECT_EQ(echoed(anEcho, "ReadObjectRequest"), 0);
+
+    anEcho = readEchoed(anObjects, {params::noBulkRead});
+    EXPECT_EQ(echoed(anEcho, "ReadObjectsRequest"), 0);
+    EXPECT_EQ(echoed(anEcho, "ReadObjectRequest"), 3);
+
+    options({});
+    setting("schema_version", "37");
+    anEcho = readEchoed(anObjects);
+    EXPECT_EQ(echoed(anEcho, "GetDBSchemaVersionRequest"), 1);
+    EXPECT_EQ(echoed(anEcho, "ReadObjectsRequest"), 0);
+    EXPECT_EQ(echoed(anEcho, "ReadObjectRequest"), 3);
+}
+
+TEST_F(RepoFunTest, GroupsKeepTheCallersOrderAndHistoricalOnesAreReadSingly) {
+    std::vector<RepositoryObject> anObjects = activated({"a", "b", "c"});
+    // b as a historical version, c also in an inactive version of its own.
+    ObjectMetaData aHistorical = anObjects[1].metaData();
+    aHistorical.itsType = 3;
+    anObjects[1].setMetaData(aHistorical);
+    anObjects.emplace_back("p", "d", "txt");
+    anObjects.back().setMetaData(
+        repofunobjects::writeObject(anObjects.back(), text("content of d")));
+    ObjectMetaData anOld = anObjects[0].metaData();
+    anOld.itsType = 3;
+    RepositoryObject aSecondHistorical = anObjects[2];
+    aSecondHistorical.setMetaData(anOld);
+    anObjects.push_back(aSecondHistorical);
+
+    std::string anEcho = readEchoed(anObjects);
+    EXPECT_EQ(echoed(anEcho, "ReadObjectsRequest"), 2); // active group and inactive group
+    EXPECT_EQ(echoed(anEcho, "ReadObjectRequest"), 2);  // the historical ones
+}
+
+TEST_F(RepoFunTest, BulkReadWithAMissingObjectListsTheErrorObjects) {
+    std::vector<RepositoryObject> anObjects = activated({"a", "b", "c"});
+    RepositoryObject aMissing("p", "gone", "txt");
+    aMissing.setMetaData(anObjects[0].metaData());
+    anObjects.insert(anObjects.begin() + 1, aMissing);
+    EXPECT_EQ(firstFailure([&] { repofunobjects::readObjects(anObjects); }),
+              "Failed to read objects (40132): Not all objects could be read: 1 of 4\n"
+              "Successfuly read 3 of 4 objects.\n"
+              "Error objects (1):\n"
+              "gone.txt (40132): Object does not exist: p/gone.txt\n");
+}
+
+TEST_F(RepoFunTest, PackagesAndTheUnsetRuleOfUpdates) {
+    PackageAttributes aPackage;
+    aPackage.itsPackage = "q";
+    aPackage.itsDescription = "first";
+    aPackage.itsResponsible = "ALICE";
+    repofunpackages::createPackage(aPackage, false);
+    EXPECT_TRUE(repofunpackages::existsPackage("q"));
+    EXPECT_FALSE(repofunpackages::existsPackage("nothere"));
+    EXPECT_EQ(repofunpackages::listRootPackages().size(), 2u);
+    EXPECT_EQ(repofunpackages::listPackages("q").size(), 1u);
+
+    Package aRead = repofunpackages::readPackage("q");
+    PackageAttributes anUpdate{"q",         "__unset__", "__unset__", "BOB",       "__unset__",
+                               "__unset__", "__unset__", "__unset__", "__unset__", "__unset__",
+                               "__unset__", "__unset__", "__unset__", "__unset__"};
+    repofunpackages::updatePackage(anUpdate);
+    Package anUpdated = repofunpackages::readPackage("q");
+    EXPECT_EQ(anUpdated.itsDescription, "first");
+    EXPECT_EQ(anUpdated.itsResponsible, "BOB");
+    EXPECT_EQ(anUpdated.itsSrcSystem, aRead.itsSrcSystem);
+    EXPECT_EQ(anUpdated.itsStructural, aRead.itsStructural);
+
+    EXPECT_EQ(firstFailure([&] { repofunpackages::createPackage(aPackage, false); }),
+              "Failed to create package q (40113): Package exists already: q");
+    EXPECT_EQ(firstFailure([] { repofunpackages::deletePackage("nothere", false, false); }),
+              "Failed to delete package (40111): Package does not exist: nothere");
+    EXPECT_EQ(firstFailure([] { repofunpackages::readPackage("nothere"); }),
+              "Failed to read package \"nothere\" (40111): Package does not exist: nothere");
+    repofunpackages::deletePackage("q", false, false);
+    EXPECT_FALSE(repofunpackages::existsPackage("q"));
+}
+
+TEST_F(RepoFunTest, DeliveryUnitFailuresCarryTheirOwnMessages) {
+    EXPECT_EQ(firstFailure([] { repofundeliveryunits::getDeliveryUnit("du", "acme"); }),
+              "Failed to get delivery unit \"du\" (vendor: \"acme\") (40130): Request "
+              "\"get/deliveryUnit\" is not supported by this repository: ");
+    // An update reads the unit first, so that read is what fails here.
+    expectFailureBeginning(
+        [] {
+            DeliveryUnitAttributes anUpdate;
+            anUpdate.itsName = "du";
+            anUpdate.itsVendor = "acme";
+            anUpdate.itsCaption = "__unset__";
+            repofundeliveryunits::updateDeliveryUnit(anUpdate);
+        },
+        "Failed to get delivery unit \"du\" (vendor: \"acme\") (4");
+    EXPECT_EQ(firstFailure([] { repofundeliveryunits::existsDeliveryUnit("du", "acme"); }),
+              "Failed to check whether delivery unit \"du\" with vendor \"acme\" exists (40130): "
+              "Request \"exists/deliveryUnit\" is not supported by this repository: ");
+    expectFailureBeginning(
+        [] { repofundeliveryunits::checkIsDeliveryUnitBroken("du", "acme"); },
+        "Failed to check whether delivery unit \"du\" with vendor \"acme\" is broken (40130");
+    expectFailureBeginning([] { repofundeliveryunits::undeployDeliveryUnit("du", "acme"); },
+                           "Failed to undeploy delivery unit \"du\" (vendor: \"acme\") (40130): ");
+    expectFailureBeginning([] { repofundeliveryunits::listDeliveryUnits(); },
+                           "Failed to list delivery units (40130): ");
+    // Imports hand their triple to the caller.
+    ImportResult anImport = repofundeliveryunits::importFile("a.tgz", text("x"), {});
+    EXPECT_EQ(anImport.itsError.itsCode, "40130");
+}
+
+TEST_F(RepoFunTest, ChangeTrackingFailuresCarryTheirOwnMessages) {
+    EXPECT_EQ(repofunchangetracking::getChangeTrackingStatus(), "disabled");
+    EXPECT_EQ(firstFailure([] { repofunchangetracking::findChanges({}); }),
+              "Failed to find changes (40130): Request \"find/changes\" is not supported by this "
+              "repository: ");
+    expectFailureBeginning(
+        [] { repofunchangetracking::addContributor("ZEV//1", "BOB"); },
+        "Failed to add contributor. Change id: ZEV//1, contributor: BOB (40130): Req");
+    expectFailureBeginning(
+        [] { repofunchangetracking::mergeChanges("ZEV//1", "ZEV//2"); },
+        "Failed to merge changes. Source change Id: ZEV//1, target change id: ZEV//2 (4013");
+    expectFailureBeginning(
+        [] { repofunchangetracking::validateContribution("ZEV//1", "BOB", "ok"); },
+        "Failed to validate contributor. Change id: ZEV//1, user: BOB, comment: ok (40130");
+    expectFailureBeginning([] { repofunchangetracking::toggleChangeTracking("on", false); },
+                           "Failed to toggle change tracking (40130): ");
+}
