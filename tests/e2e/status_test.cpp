@@ -93,8 +93,9 @@ TEST(Status, ComparisonModesOnAFileEditedAndRestored) {
     // Simulation mode reads no timestamp, so every timestamp comparison fails, and the log
     // append is only reported.
     EXPECT_EQ(aWs.kivo({"status", "--veryFast"}, "", {{"KIVO_SIMULATE", "1"}}).itsOut,
-              kHeader + aChanged + "\nSimulation: File system write operation: Write file "
-                                   "(append: true) \"" +
+              kHeader + aChanged +
+                  "\nSimulation: File system write operation: Write file "
+                  "(append: true) \"" +
                   aWs.path("._SYS_KIVO_settings/logs/commands.log") + "\"\n");
 }
 

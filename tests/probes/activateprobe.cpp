@@ -1,9 +1,10 @@
 // Writes the object p/x.txt as a new inactive version of one user, waits until every process of
 // the same barrier has written its own, and activates it; prints the activation's error code and
 // the codes of its error check results. With "create-package" as the barrier it only creates the
-// package p. So the end-to-end tests can race two users' activations on one repository file.
+// package p, with "write-only" it only writes the inactive version. So the end-to-end tests can
+// race two users' activations on one repository file, or prepare a repository for kivo.
 //
-//   kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | create-package)
+//   kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | create-package | write-only)
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -40,7 +41,7 @@ bool meetAtBarrier(const fs::path& theDir, const std::string& theUser, long theC
 int run(int theArgc, char** theArgv) {
     if (theArgc != 5 && theArgc != 6) {
         std::cerr << "usage: kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | "
-                     "create-package)\n";
+                     "create-package | write-only)\n";
         return 2;
     }
     ParameterValues aValues;
@@ -55,6 +56,8 @@ int run(int theArgc, char** theArgv) {
     RepositoryObject anObject("p", "x", "txt");
     repofunobjects::writeObject(anObject,
                                 std::make_shared<const std::string>(std::string(theArgv[2])));
+    if (std::string(theArgv[4]) == "write-only")
+        return 0;
     if (theArgc != 6 || !meetAtBarrier(theArgv[4], theArgv[2], std::stol(theArgv[5]))) {
         std::cerr << "the other process did not arrive\n";
         return 2;

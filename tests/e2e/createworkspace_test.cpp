@@ -1,0 +1,121 @@
+// Workspaces created against the embedded repository, and the actions that ask it for packages
+// and inactive objects.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/process.hpp"
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A repository file with one user and a key for it, in a fresh directory.
+class Repository {
+public:
+    Repository() {
+        itsFile = (itsDir.path() / "repo.db").string();
+        expectOk(runProgram("kivo-repo", {"init", itsFile}));
+        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
+        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"}, env()));
+    }
+    static void expectOk(const RunResult& theResult) {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
+    }
+    RunOptions env(const fs::path& theCwd = {}) const {
+        RunOptions anOptions;
+        anOptions.itsCwd = theCwd.empty() ? itsDir.path() : theCwd;
+        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
+        return anOptions;
+    }
+    RunResult kivo(const std::vector<std::string>& theArgs, const fs::path& theCwd = {}) const {
+        return runKivo(theArgs, env(theCwd));
+    }
+    RunResult probe(const std::string& theMode) const {
+        return runProgram("kivo_activate_probe", {itsFile, "dev", "pw", theMode});
+    }
+    fs::path dir() const { return itsDir.path(); }
+    const std::string& file() const { return itsFile; }
+
+private:
+    TempDir itsDir;
+    std::string itsFile;
+};
+
+} // namespace
+
+TEST(CreateWorkspace, WithAKeyOrWithHostAndUser) {
+    Repository aRepo;
+    auto aCreated = aRepo.kivo({"create", "workspace", "ws", "K1"});
+    EXPECT_EQ(aCreated.itsOut,
+              "Created workspace \"ws\" in directory: \"" + (aRepo.dir() / "ws").string() + "\".\n")
+        << aCreated.itsErr;
+    EXPECT_TRUE(fs::is_directory(aRepo.dir() / "ws/._SYS_KIVO_settings/logs"));
+    auto aStatus = aRepo.kivo({"status"}, aRepo.dir() / "ws");
+    EXPECT_TRUE(aStatus.itsOut.starts_with("Workspace: ws\nSecure store key: K1\n"))
+        << aStatus.itsOut;
+
+    auto aDirect = aRepo.kivo(
+        {"create", "ws", "w2", "--host=file:" + aRepo.file(), "--user=dev", "--passwd=pw"});
+    EXPECT_EQ(aDirect.itsExitCode, 0) << aDirect.itsErr;
+    const std::string aConfig = readText(aRepo.dir() / "w2/._SYS_KIVO_settings/.kivoConfig");
+    EXPECT_NE(aConfig.find("\"user\":\"dev\""), std::string::npos) << aConfig;
+    const std::string aLog = readText(aRepo.dir() / "w2/._SYS_KIVO_settings/logs/commands.log");
+    EXPECT_EQ(aLog.find("pw\""), std::string::npos);
+    EXPECT_NE(aLog.find("--passwd=********"), std::string::npos) << aLog;
+
+    auto anAgain = aRepo.kivo({"create", "ws", "ws", "K1"});
+    EXPECT_EQ(anAgain.itsExitCode, 1);
+    EXPECT_TRUE(anAgain.itsErr.starts_with("Workspace already exists")) << anAgain.itsErr;
+    EXPECT_TRUE(fs::exists(aRepo.dir() / "ws/._SYS_KIVO_settings/.kivoConfig"));
+}
+
+TEST(CreateWorkspace, AFailedConnectLeavesNothingBehind) {
+    Repository aRepo;
+    auto aResult = aRepo.kivo(
+        {"create", "ws", "bad", "--host=file:" + aRepo.file(), "--user=dev", "--passwd=Xyzzy42"});
+    EXPECT_EQ(aResult.itsExitCode, 1);
+    EXPECT_NE(aResult.itsErr.find("Connecting to the database failed: "), std::string::npos);
+    EXPECT_NE(aResult.itsErr.find("password (<non-empty password>)"), std::string::npos)
+        << aResult.itsErr;
+    EXPECT_EQ(aResult.itsErr.find("Xyzzy42"), std::string::npos);
+    EXPECT_FALSE(fs::exists(aRepo.dir() / "bad"));
+
+    fs::create_directories(aRepo.dir() / "kept/mine");
+    aRepo.kivo({"create", "ws", "kept", "NOSUCHKEY"});
+    EXPECT_TRUE(fs::exists(aRepo.dir() / "kept/mine"));
+    EXPECT_FALSE(fs::exists(aRepo.dir() / "kept/._SYS_KIVO_settings"));
+}
+
+TEST(CreateWorkspace, ANameWithInactiveObjectsNeedsForce) {
+    Repository aRepo;
+    Repository::expectOk(aRepo.probe("create-package"));
+    Repository::expectOk(aRepo.probe("write-only"));
+    auto aRefused = aRepo.kivo({"create", "ws", "__empty__", "K1"});
+    EXPECT_EQ(aRefused.itsErr,
+              "Error: The workspace \"__empty__\" is not empty in the Repository (1 inactive "
+              "object(s) already exist).\nCall \"kivo create workspace\" with the \"-f\" option to "
+              "create the workspace anyway, or choose a new name for it.\n");
+    EXPECT_FALSE(fs::exists(aRepo.dir() / "__empty__"));
+    EXPECT_EQ(aRepo.kivo({"create", "ws", "__empty__", "K1", "-f"}).itsExitCode, 0);
+
+    const fs::path aWs = aRepo.dir() / "__empty__";
+    auto anInactive = aRepo.kivo({"status", "inactiveObjects", "--inactiveObjects"}, aWs);
+    EXPECT_EQ(anInactive.itsExitCode, 0) << anInactive.itsErr;
+    EXPECT_NE(anInactive.itsOut.find("\nInactive Objects:\n"), std::string::npos)
+        << anInactive.itsOut;
+    EXPECT_NE(anInactive.itsOut.find("x.txt"), std::string::npos);
+}
+
+TEST(TrackAllPackages, FollowsTheRepositoryRootPackages) {
+    Repository aRepo;
+    Repository::expectOk(aRepo.probe("create-package"));
+    Repository::expectOk(aRepo.kivo({"create", "ws", "ws", "K1"}));
+    const fs::path aWs = aRepo.dir() / "ws";
+    auto aTracked = aRepo.kivo({"track", "allPackages", "-v"}, aWs);
+    EXPECT_EQ(aTracked.itsOut, "Tracking package \"p\".\nTracked packages             : 1\n")
+        << aTracked.itsErr;
+    auto anUntracked = aRepo.kivo({"untrack", "rootPackages"}, aWs);
+    EXPECT_EQ(anUntracked.itsOut, "Untracked packages           : 1\n");
+}
