@@ -311,17 +311,8 @@ void revertObjects(const std::vector<RepositoryObject>& theObjects) {
 
 ObjectMetaData writeObject(const RepositoryObject& theObject, SharedString theContent,
                            bool theIsBinary) {
-    // An object without metadata is new: it is written on top of "active version 0", which the
-    // repository takes as no base at all.
-    RepositoryObject anObject = theObject;
-    if (anObject.metaData().itsType == 0) {
-        ObjectMetaData aNew;
-        aNew.itsType = 1;
-        anObject.setMetaData(aNew);
-    }
-    auto aResponse = send<WriteObjectResponse>(
-        WriteObjectRequest(repofunbase::defaultInactiveSession(), std::move(anObject),
-                           std::move(theContent), theIsBinary));
+    auto aResponse = send<WriteObjectResponse>(WriteObjectRequest(
+        repofunbase::defaultInactiveSession(), theObject, std::move(theContent), theIsBinary));
     judge(aResponse, "Failed to write object " + dotted(theObject));
     return aResponse.getMetaData();
 }

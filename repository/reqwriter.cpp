@@ -91,7 +91,10 @@ RequestWriter& RequestWriter::version(std::string_view theKey, const ObjectVersi
 }
 
 RequestWriter& RequestWriter::metaData(std::string_view theKey, const ObjectMetaData& theMetaData) {
-    const std::string aText = objects::metaDataToJson(theMetaData);
+    // A new object has no metadata yet: it travels as an empty object, which the repository
+    // takes as "no base version".
+    const std::string aText =
+        theMetaData.itsType == 0 ? "{}" : objects::metaDataToJson(theMetaData);
     writeKey(theKey);
     itsStream << aText;
     return *this;

@@ -470,3 +470,16 @@ TEST(SessionWriter, WritesEachSessionType) {
 }
 
 } // namespace
+
+TEST(RequestBodies, WriteOfANewObjectSendsEmptyMetadata) {
+    EXPECT_EQ(
+        WriteObjectRequest(s2(), o1(), bytes("x")).json(),
+        R"({"action":"write","what":"object","session":)" +
+            [] {
+                std::ostringstream aSession;
+                writeSession(aSession, s2());
+                return aSession.str();
+            }() +
+            R"(,"object":)" + kO1 +
+            R"(,"metadata":{},"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})");
+}
