@@ -186,6 +186,7 @@ void deletePackage(Operation& theOperation) {
     }
     aSubPackages.push_back(aName);
     for (const std::string& aPackage : aSubPackages) {
+        aStore.dropInactiveOfPackage(aPackage);
         for (std::int64_t anObject : aStore.objectsInPackage(aPackage))
             aStore.deleteObject(anObject);
         aStore.deletePackage(aPackage);

@@ -19,7 +19,8 @@ CREATE TABLE packages (
   text_terminology_domain TEXT NOT NULL, hints_for_translation TEXT NOT NULL);
 CREATE TABLE objects (
   id INTEGER PRIMARY KEY, package TEXT NOT NULL, name TEXT NOT NULL, suffix TEXT NOT NULL,
-  latest INTEGER NOT NULL DEFAULT 0, UNIQUE (package, name, suffix));
+  latest INTEGER NOT NULL DEFAULT 0, inactive_count INTEGER NOT NULL DEFAULT 0,
+  UNIQUE (package, name, suffix));
 CREATE TABLE history (
   object_id INTEGER NOT NULL REFERENCES objects (id) ON DELETE CASCADE,
   version_nr INTEGER NOT NULL, is_deletion INTEGER NOT NULL, content BLOB,
@@ -27,11 +28,10 @@ CREATE TABLE history (
   change_number TEXT NOT NULL, released_at TEXT NOT NULL,
   PRIMARY KEY (object_id, version_nr));
 CREATE TABLE inactive_versions (
-  object_id INTEGER NOT NULL REFERENCES objects (id) ON DELETE CASCADE,
+  object_id INTEGER NOT NULL,
   owner TEXT NOT NULL, workspace TEXT NOT NULL, version_id INTEGER NOT NULL,
   is_deletion INTEGER NOT NULL, content BLOB, last_changed_at TEXT NOT NULL,
-  PRIMARY KEY (object_id, owner, workspace));
-CREATE INDEX inactive_by_workspace ON inactive_versions (owner, workspace);
+  PRIMARY KEY (owner, workspace, object_id));
 CREATE TABLE counters (name TEXT PRIMARY KEY, value INTEGER NOT NULL);
 )SQL";
 
@@ -349,7 +349,24 @@ std::vector<std::int64_t> RepositoryStore::objectsInPackage(const std::string& t
     return aList;
 }
 
+void RepositoryStore::dropInactiveOfPackage(const std::string& thePackage) {
+    itsDatabase
+        .query("DELETE FROM inactive_versions WHERE object_id IN "
+               "(SELECT id FROM objects WHERE package = ?1 AND inactive_count > 0)")
+        .bind(1, thePackage)
+        .run();
+    itsDatabase.query("UPDATE objects SET inactive_count = 0 WHERE package = ?")
+        .bind(1, thePackage)
+        .run();
+}
+
+// The inactive versions go first (their table is keyed by workspace, so this looks through it,
+// but only for an object that still has some); the history goes with the object.
 void RepositoryStore::deleteObject(std::int64_t theObject) {
+    if (countInactive(theObject) > 0)
+        itsDatabase.query("DELETE FROM inactive_versions WHERE object_id = ?")
+            .bind(1, theObject)
+            .run();
     itsDatabase.query("DELETE FROM objects WHERE id = ?").bind(1, theObject).run();
 }
 
@@ -441,29 +458,54 @@ std::optional<InactiveRecord> RepositoryStore::inactive(std::int64_t theObject,
     return readInactive(aQuery, 0, theWithContent);
 }
 
+// Inactive versions are keyed by workspace first, so that one index serves both the object
+// lookups and the workspace listings; objects keep the count of their inactive versions, so that
+// no question has to scan the versions of all workspaces. Every write touches as few pages as
+// possible: this is the hot path of commit.
 void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion) {
-    auto aQuery = itsDatabase.query(
-        "INSERT OR REPLACE INTO inactive_versions (object_id, owner, workspace, version_id, "
-        "is_deletion, content, last_changed_at) VALUES (?, ?, ?, ?, ?, ?, ?)");
-    aQuery.bind(1, theObject)
-        .bind(2, theVersion.itsOwner)
-        .bind(3, theVersion.itsWorkspace)
-        .bind(4, theVersion.itsVersionId)
-        .bind(5, theVersion.itsIsDeletion ? 1 : 0);
-    if (theVersion.itsIsDeletion)
-        aQuery.bindNull(6);
-    else
-        aQuery.bindBlob(6, theVersion.itsContent);
-    aQuery.bind(7, theVersion.itsLastChangedAt).run();
+    auto bindVersion = [&](SqliteQuery& theQuery) {
+        theQuery.bind(1, theVersion.itsVersionId).bind(2, theVersion.itsIsDeletion ? 1 : 0);
+        if (theVersion.itsIsDeletion)
+            theQuery.bindNull(3);
+        else
+            theQuery.bindBlob(3, theVersion.itsContent);
+        theQuery.bind(4, theVersion.itsLastChangedAt)
+            .bind(5, theVersion.itsOwner)
+            .bind(6, theVersion.itsWorkspace)
+            .bind(7, theObject)
+            .run();
+    };
+    {
+        auto anUpdate = itsDatabase.query(
+            "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
+            "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = ?7");
+        bindVersion(anUpdate);
+    }
+    if (itsDatabase.changes() > 0)
+        return;
+    {
+        auto anInsert = itsDatabase.query(
+            "INSERT INTO inactive_versions (version_id, is_deletion, content, last_changed_at, "
+            "owner, workspace, object_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        bindVersion(anInsert);
+    }
+    itsDatabase.query("UPDATE objects SET inactive_count = inactive_count + 1 WHERE id = ?")
+        .bind(1, theObject)
+        .run();
 }
 
 void RepositoryStore::dropInactive(std::int64_t theObject, const std::string& theOwner,
                                    const std::string& theWorkspace) {
     itsDatabase
-        .query("DELETE FROM inactive_versions WHERE object_id = ? AND owner = ? AND workspace = ?")
+        .query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id = ?")
+        .bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .bind(3, theObject)
+        .run();
+    if (itsDatabase.changes() == 0)
+        return;
+    itsDatabase.query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id = ?")
         .bind(1, theObject)
-        .bind(2, theOwner)
-        .bind(3, theWorkspace)
         .run();
 }
 
@@ -484,7 +526,7 @@ std::vector<InactiveObject> RepositoryStore::inactiveInWorkspace(const std::stri
 }
 
 std::int64_t RepositoryStore::countInactive(std::int64_t theObject) {
-    auto aQuery = itsDatabase.query("SELECT count(*) FROM inactive_versions WHERE object_id = ?");
+    auto aQuery = itsDatabase.query("SELECT inactive_count FROM objects WHERE id = ?");
     aQuery.bind(1, theObject);
     return aQuery.step() ? aQuery.integer(0) : 0;
 }
@@ -501,6 +543,12 @@ RepositoryStore::workspaces(const std::string& theOwner) {
 }
 
 void RepositoryStore::dropWorkspace(const std::string& theOwner, const std::string& theWorkspace) {
+    itsDatabase
+        .query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id IN "
+               "(SELECT object_id FROM inactive_versions WHERE owner = ?1 AND workspace = ?2)")
+        .bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .run();
     itsDatabase.query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ?")
         .bind(1, theOwner)
         .bind(2, theWorkspace)

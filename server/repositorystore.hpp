@@ -117,6 +117,8 @@ public:
     std::vector<std::int64_t> objectsInPackage(const std::string& thePackage);
     // Removes the object with its history and every inactive version.
     void deleteObject(std::int64_t theObject);
+    // Removes every inactive version of the objects of one package (in one pass).
+    void dropInactiveOfPackage(const std::string& thePackage);
     // Number of the newest history entry, 0 when never activated.
     std::int64_t latest(std::int64_t theObject);
     // Objects whose newest history entry is not a deletion, with that entry (no content).

@@ -101,6 +101,10 @@ SqliteDatabase::SqliteDatabase(const std::string& thePath, bool theCreate) {
     }
 }
 
+std::int64_t SqliteDatabase::changes() const {
+    return sqlite3_changes64(itsHandle);
+}
+
 SqliteDatabase::~SqliteDatabase() {
     for (auto& [aSql, aStatement] : itsStatements)
         sqlite3_finalize(aStatement);

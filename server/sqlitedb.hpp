@@ -65,6 +65,8 @@ public:
     SqliteQuery query(const std::string& theSql);
     // Runs one or more statements without parameters.
     void execute(const std::string& theSql);
+    // Rows changed by the last insert, update or delete.
+    std::int64_t changes() const;
 
     [[noreturn]] void fail(const std::string& theWhat) const;
 
