@@ -61,7 +61,8 @@ void actionStatus::execute() {
     const std::string aWhat = getValue(params::what);
     if (aWhat.empty())
         throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
-    workspace::open(false);
+    // The status file is read while the directories are listed: both take long in a large tree.
+    workspace::open(false, true);
 
     if (whatIs(aWhat, "trackedPackages")) {
         statusTrackedPackages();

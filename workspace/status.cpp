@@ -74,7 +74,8 @@ Status::Status(const std::vector<std::string>& thePackages, bool theRecursive,
                bool theConflictsOnly, bool theWithObjects)
     : itsConflictsOnly(theConflictsOnly), itsWithObjects(theWithObjects) {
     KIVO_PERF_SCOPE("Status::Status() (package vector)");
-    statusFile();
+    if (!workspace::isOpen())
+        throw Error("Failed to open workspace status file.");
     initPackagesShared(thePackages, theRecursive);
     initShared();
     if (itsWithObjects)
@@ -108,20 +109,22 @@ void Status::initPackagesShared(const std::vector<std::string>& thePackages, boo
     KIVO_PERF_SCOPE("Status::initPackagesShared()");
     auto aWorkSpace = workspace::get();
     itsWorkSpaceDirName = aWorkSpace->srcDirName();
-    const auto& aFiles = aWorkSpace->status().files();
+    std::vector<std::string> aDirs;
     std::vector<std::string> aRoots;
     for (const auto& aPackage : thePackages) {
         const std::string aRelative = workspace::packageToDirectory(aPackage);
-        const std::string aDir = aRelative.empty()
-                                     ? itsWorkSpaceDirName
-                                     : sys::joinFileName(itsWorkSpaceDirName, aRelative);
-        addStatusFilesIn(aFiles, aDir, theRecursive, itsStatusFilesInScope);
-        if (!itsConflictsOnly && sys::dirExists(aDir))
-            aRoots.push_back(aDir);
+        aDirs.push_back(aRelative.empty() ? itsWorkSpaceDirName
+                                          : sys::joinFileName(itsWorkSpaceDirName, aRelative));
+        if (!itsConflictsOnly && sys::dirExists(aDirs.back()))
+            aRoots.push_back(aDirs.back());
     }
-    pathset::normalize(itsStatusFilesInScope);
+    // The disk first: the status file may still be being read meanwhile.
     if (!aRoots.empty())
         listDirectories(aRoots, theRecursive, aWorkSpace->settingsDirName());
+    const auto& aFiles = statusFile().files();
+    for (const auto& aDir : aDirs)
+        addStatusFilesIn(aFiles, aDir, theRecursive, itsStatusFilesInScope);
+    pathset::normalize(itsStatusFilesInScope);
 }
 
 // Lists the package directories of the scope (the settings folder is no package) and keeps the

@@ -183,9 +183,10 @@ std::uint64_t getFileSize(std::string_view thePath) {
     return static_cast<std::uint64_t>(aStat.st_size);
 }
 
-std::shared_ptr<const std::string> readFile(std::string_view thePath,
-                                            std::optional<std::uint64_t> theByteCount) {
-    KIVO_PERF_SCOPE("sys::readFile()");
+namespace {
+
+std::shared_ptr<const std::string> readBytes(std::string_view thePath,
+                                             std::optional<std::uint64_t> theByteCount) {
     std::string aPath = toSlashes(thePath);
     FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (aFile.get() < 0)
@@ -215,6 +216,18 @@ std::shared_ptr<const std::string> readFile(std::string_view thePath,
         aDone += static_cast<std::uint64_t>(aRead);
     }
     return apBytes;
+}
+
+} // namespace
+
+std::shared_ptr<const std::string> readFile(std::string_view thePath,
+                                            std::optional<std::uint64_t> theByteCount) {
+    KIVO_PERF_SCOPE("sys::readFile()");
+    return readBytes(thePath, theByteCount);
+}
+
+std::shared_ptr<const std::string> readFileUntraced(std::string_view thePath) {
+    return readBytes(thePath, std::nullopt);
 }
 
 std::string formatTimestamp(const timespec& theTime) {

@@ -128,6 +128,8 @@ std::uint64_t getFileSize(std::string_view thePath);
 // The whole file, or its first theByteCount bytes (exactly that many, or a failure).
 std::shared_ptr<const std::string> readFile(std::string_view thePath,
                                             std::optional<std::uint64_t> theByteCount = {});
+// The same without a performance-trace event, for reading on a helper thread.
+std::shared_ptr<const std::string> readFileUntraced(std::string_view thePath);
 
 // The file's last-write time as "YYYY-MM-DD hh:mm:ss.mmm UTC"; empty in simulation mode.
 std::string getts(std::string_view thePath);

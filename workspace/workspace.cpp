@@ -1,5 +1,7 @@
 #include "workspace/workspace.hpp"
 
+#include <system_error>
+
 #include <cstdlib>
 #include <functional>
 #include <set>
@@ -116,7 +118,7 @@ std::string WorkSpace::lockFileName() const {
     return sys::joinFileName(itsSettingsDirName, ".lock");
 }
 
-void WorkSpace::open(bool theLock) {
+void WorkSpace::open(bool theLock, bool theStatusInBackground) {
     const std::string aCurrent = sys::getCurrentDir();
     const std::string anEnvRoot = environmentValue("KIVO_ROOT");
     itsRootDirName = anEnvRoot.empty() ? workspace::determineRootDirName(aCurrent)
@@ -146,6 +148,15 @@ void WorkSpace::open(bool theLock) {
     if (theLock)
         lock();
     itsWorkSpaceConfigFile = WorkSpaceConfigFile::load(itsConfigFileName);
+    if (theStatusInBackground) {
+        try {
+            itsPendingStatus = std::async(std::launch::async, &WorkSpaceStatusFile::loadOwnLayout,
+                                          itsStatusFileName, itsSrcDirName);
+            return;
+        } catch (const std::system_error&) {
+            // No thread to be had: read it here and now.
+        }
+    }
     itsWorkSpaceStatusFile = WorkSpaceStatusFile::load(itsStatusFileName, itsSrcDirName);
 }
 
@@ -263,6 +274,7 @@ void WorkSpace::exit() {
             itsWorkSpaceConfigFile->write();
     });
     exitStep([this] {
+        awaitStatus();
         if (itsWorkSpaceStatusFile && itsWorkSpaceStatusFile->isModified())
             itsWorkSpaceStatusFile->write();
     });
@@ -313,7 +325,18 @@ WorkSpaceConfigFile& WorkSpace::config() const {
     return *itsWorkSpaceConfigFile;
 }
 
+void WorkSpace::awaitStatus() const {
+    if (!itsPendingStatus.valid())
+        return;
+    // A failure of the helper (a missing file, say) is raised here, where the status is needed;
+    // a file of another layout is read by the general reader.
+    itsWorkSpaceStatusFile = itsPendingStatus.get();
+    if (!itsWorkSpaceStatusFile)
+        itsWorkSpaceStatusFile = WorkSpaceStatusFile::load(itsStatusFileName, itsSrcDirName);
+}
+
 WorkSpaceStatusFile& WorkSpace::status() const {
+    awaitStatus();
     if (!itsWorkSpaceStatusFile)
         throw Error("Failed to open workspace status file.");
     return *itsWorkSpaceStatusFile;
@@ -350,11 +373,11 @@ std::shared_ptr<WorkSpace> workspace::get() {
     return handle();
 }
 
-bool workspace::open(bool theLock) {
+bool workspace::open(bool theLock, bool theStatusInBackground) {
     auto aWorkSpace = get();
     if (!openCalled()) {
         openCalled() = true;
-        aWorkSpace->open(theLock);
+        aWorkSpace->open(theLock, theStatusInBackground);
     } else if (theLock) {
         aWorkSpace->lock();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,8 +21,10 @@ public:
 
     // Finds root and name (from "KIVO_ROOT", `workSpace` and the current directory) and, when
     // both are known, checks the directories, re-creates `diff`, `base` and `logs`, locks when
-    // asked and loads the config and status files. Without root or name nothing is opened.
-    void open(bool theLock);
+    // asked and loads the config and status files. Without root or name nothing is opened. With
+    // theStatusInBackground a status file of the program's own layout is read on a helper thread
+    // while the caller goes on; its first use waits for it.
+    void open(bool theLock, bool theStatusInBackground = false);
 
     // Makes a new workspace in the directory named by `workSpace` (under "KIVO_ROOT" when set):
     // directories, a new config file and an empty status file, both written at once.
@@ -66,7 +69,10 @@ public:
     // The loaded status file; fails with "Failed to open workspace status file." when none is.
     WorkSpaceStatusFile& status() const;
     bool hasConfig() const { return itsWorkSpaceConfigFile != nullptr; }
-    bool hasStatus() const { return itsWorkSpaceStatusFile != nullptr; }
+    bool hasStatus() const {
+        awaitStatus();
+        return itsWorkSpaceStatusFile != nullptr;
+    }
 
     // The absolute file's path relative to the workspace directory.
     std::string relativeFileName(std::string_view theAbsoluteFileName) const;
@@ -77,6 +83,8 @@ public:
 
 private:
     void buildNames();
+    // Takes over the status file read in the background, if one is being read.
+    void awaitStatus() const;
 
     std::string itsRootDirName;
     std::string itsWorkSpaceName;
@@ -89,7 +97,8 @@ private:
     std::string itsConfigFileName;
     std::string itsStatusFileName;
     std::shared_ptr<WorkSpaceConfigFile> itsWorkSpaceConfigFile;
-    std::shared_ptr<WorkSpaceStatusFile> itsWorkSpaceStatusFile;
+    mutable std::shared_ptr<WorkSpaceStatusFile> itsWorkSpaceStatusFile;
+    mutable std::future<std::shared_ptr<WorkSpaceStatusFile>> itsPendingStatus;
     bool itsBeingCreated = false;
     bool itsExistedBefore = false;
     bool itsFinished = false;
@@ -111,7 +120,7 @@ std::shared_ptr<WorkSpace> get();
 
 // Opens the workspace on the first call (see WorkSpace::open); a later call only takes the lock
 // when asked for it. Returns whether a workspace is open.
-bool open(bool theLock);
+bool open(bool theLock, bool theStatusInBackground = false);
 
 // True when the handle exists and names a workspace.
 bool isOpen();

@@ -324,11 +324,22 @@ std::string WorkSpaceStatusFile::relativeName(const std::string& theFile) const 
 
 void WorkSpaceStatusFile::read() {
     auto aText = sys::readFile(fileName());
-    statusfastread::Content aContent;
-    if (!statusfastread::read(*aText, aContent)) {
+    if (!readOwnLayout(*aText))
         readDocument(std::move(aText));
-        return;
-    }
+}
+
+std::shared_ptr<WorkSpaceStatusFile>
+WorkSpaceStatusFile::loadOwnLayout(std::string theFileName, std::string theWorkSpaceDirName) {
+    auto aFile = std::make_shared<WorkSpaceStatusFile>(std::move(theFileName), "",
+                                                       std::move(theWorkSpaceDirName));
+    const auto aText = sys::readFileUntraced(aFile->fileName());
+    return aFile->readOwnLayout(*aText) ? aFile : nullptr;
+}
+
+bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
+    statusfastread::Content aContent;
+    if (!statusfastread::read(theText, aContent))
+        return false;
     std::map<std::string, FileStatus> aFiles;
     for (const auto& anEntry : aContent.itsEntries)
         addFile(aFiles, anEntry.itsFileName,
@@ -342,6 +353,7 @@ void WorkSpaceStatusFile::read() {
     itsConflicts = std::move(aConflicts);
     itsOtherMembers.clear();
     itsModified = false;
+    return true;
 }
 
 // Adds an entry; the file lists entries in path order, so the hint makes each insertion constant

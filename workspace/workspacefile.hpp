@@ -121,6 +121,10 @@ public:
     // The status read from the file; fails with the parse message or the JSON lookup messages.
     static std::shared_ptr<WorkSpaceStatusFile> load(std::string theFileName,
                                                      std::string theWorkSpaceDirName);
+    // The status read without the JSON parser, the console or the performance trace, so that it
+    // may run on a helper thread; nullptr when the file is not in the program's own layout.
+    static std::shared_ptr<WorkSpaceStatusFile> loadOwnLayout(std::string theFileName,
+                                                              std::string theWorkSpaceDirName);
 
     void read() override;
     void write() override;
@@ -159,6 +163,7 @@ public:
 private:
     std::string absoluteName(std::string_view theStoredName) const;
     void readDocument(std::shared_ptr<const std::string> theText);
+    bool readOwnLayout(std::string_view theText);
     void addFile(std::map<std::string, FileStatus>& theFiles, std::string_view theStoredName,
                  FileStatus theStatus) const;
     std::string relativeName(const std::string& theFile) const;

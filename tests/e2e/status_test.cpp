@@ -185,3 +185,24 @@ TEST(CommandLog, EveryRunInAWorkspaceAppendsOneBlock) {
     EXPECT_NE(readText(aWs.settings() / "logs/commands.trace").find("Workspace: ws\n"),
               std::string::npos);
 }
+
+TEST(Status, ReadsStatusFilesOfAnyLayoutAndReportsDamagedOnes) {
+    WorkspaceTree aWs;
+    aWs.track("acme");
+    aWs.file("acme/a.txt", "alpha", true, 2);
+    writeText(aWs.path("acme/a.txt"), "changed");
+    aWs.save();
+    const std::string anExpected = aWs.kivo({"status"}).itsOut;
+    EXPECT_NE(anExpected.find("acme/a.txt (base #2)"), std::string::npos) << anExpected;
+
+    const auto aStatusFile = aWs.settings() / ".kivoStatus";
+    std::string aText = readText(aStatusFile);
+    aText.replace(aText.find("\"filenames\":["), 13, "\"filenames\" :\n [ ");
+    writeText(aStatusFile, aText);
+    EXPECT_EQ(aWs.kivo({"status"}).itsOut, anExpected);
+
+    writeText(aStatusFile, aText.substr(0, aText.size() / 2));
+    auto aDamaged = aWs.kivo({"status"});
+    EXPECT_EQ(aDamaged.itsExitCode, 1);
+    EXPECT_EQ(aDamaged.itsErr, "Could not parse workspace file \"" + aStatusFile.string() + "\"\n");
+}
