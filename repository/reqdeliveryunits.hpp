@@ -5,24 +5,14 @@
 
 #include "repository/reporequest.hpp"
 #include "repository/reposession.hpp"
+#include "repository/resprecords.hpp"
 
 // The requests on delivery units: administration, export to archives and import from them.
 namespace RepositoryAccess {
 
-// The attributes of a delivery unit as the create and update requests send them.
-struct DeliveryUnitAttributes {
-    std::string itsName;
-    std::string itsVendor;
-    std::string itsCaption;
-    std::string itsResponsible;
-    std::string itsVersion;
-    std::string itsVersionSp;
-    std::string itsVersionPatch;
-    std::string itsLastUpdate;
-    std::string itsQrtsId;
-    std::string itsSpQrtsId;
-    std::string itsAch;
-};
+// The attributes the create and update requests send are those of the delivery-unit record
+// the repository answers with.
+using DeliveryUnitAttributes = DeliveryUnit;
 
 // Asks whether a delivery unit is broken.
 class CheckIsDeliveryUnitBrokenRequest : public RepositoryReadRequest {

@@ -3,27 +3,14 @@
 #include <string>
 
 #include "repository/reporequest.hpp"
+#include "repository/resprecords.hpp"
 
 // The requests on repository packages: create, delete, test, list, read and update.
 namespace RepositoryAccess {
 
-// The attributes of a package as the package requests send them, each as text.
-struct PackageAttributes {
-    std::string itsPackage;
-    std::string itsSrcSystem;
-    std::string itsDescription;
-    std::string itsResponsible;
-    std::string itsOrigLang;
-    std::string itsStructural;
-    std::string itsDeliveryUnit;
-    std::string itsDuVendor;
-    std::string itsTransportable;
-    std::string itsContent;
-    std::string itsTextCollection;
-    std::string itsTextStatus;
-    std::string itsTextTerminologyDomain;
-    std::string itsHintsForTranslation;
-};
+// The attributes a package request sends are those of the package record the repository
+// answers with.
+using PackageAttributes = Package;
 
 // Creates a package; with theInherit the repository fills unset attributes from the parent.
 // Source system, transportable and content are not sent.

@@ -5,6 +5,7 @@
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
 #include "tests/support/process.hpp"
+#include "tests/support/repositoryfile.hpp"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,7 @@ namespace {
 class EmbeddedConnectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        itsFile = (itsDir.path() / "repo.db").string();
-        server::RepositoryStore::create(itsFile, {});
-        server::RepositoryStore aStore(itsFile);
-        aStore.beginWrite();
-        aStore.putUser({"ALICE", server::hashPassword("secret")});
-        aStore.commit();
+        itsFile = kivotest::makeRepositoryFile(itsDir.path(), "ALICE", "secret");
         itsEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
         itsConnection = itsEnvironment->createConnection();
     }

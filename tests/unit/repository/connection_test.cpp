@@ -10,6 +10,7 @@
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
 #include "tests/support/process.hpp"
+#include "tests/support/repositoryfile.hpp"
 
 #include <gtest/gtest.h>
 
@@ -45,12 +46,7 @@ std::string readPackageJson(const std::string& thePackage) {
 class ConnectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        itsFile = (itsDir.path() / "repo.db").string();
-        server::RepositoryStore::create(itsFile, {});
-        server::RepositoryStore aStore(itsFile);
-        aStore.beginWrite();
-        aStore.putUser({"ALICE", server::hashPassword("secret")});
-        aStore.commit();
+        itsFile = kivotest::makeRepositoryFile(itsDir.path(), "ALICE", "secret");
         itsKeyDir = (itsDir.path() / "keys").string();
         setenv("ZEVUSERSTORE_HOME", itsKeyDir.c_str(), 1);
         installParameters({});

@@ -9,6 +9,7 @@
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
 #include "tests/support/process.hpp"
+#include "tests/support/repositoryfile.hpp"
 
 #include <gtest/gtest.h>
 
@@ -60,12 +61,7 @@ int echoed(const std::string& theEcho, const std::string& theRequest) {
 class RepoFunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        itsFile = (itsDir.path() / "repo.db").string();
-        server::RepositoryStore::create(itsFile, {});
-        server::RepositoryStore aStore(itsFile);
-        aStore.beginWrite();
-        aStore.putUser({"ALICE", server::hashPassword("secret")});
-        aStore.commit();
+        itsFile = kivotest::makeRepositoryFile(itsDir.path(), "ALICE", "secret");
         options({});
         repofunpackages::createPackage("p", false);
     }

@@ -1,0 +1,26 @@
+#pragma once
+
+// A repository file for the tests of the layers that talk to the embedded repository. Header
+// only: the including test binary links the repository engine through its own layer.
+
+#include <filesystem>
+#include <string>
+
+#include "server/passwordhash.hpp"
+#include "server/repositorystore.hpp"
+
+namespace kivotest {
+
+// Creates "repo.db" in theDir with one user and returns its path.
+inline std::string makeRepositoryFile(const std::filesystem::path& theDir,
+                                      const std::string& theUser, const std::string& thePassword) {
+    const std::string aFile = (theDir / "repo.db").string();
+    RepositoryAccess::server::RepositoryStore::create(aFile, {});
+    RepositoryAccess::server::RepositoryStore aStore(aFile);
+    aStore.beginWrite();
+    aStore.putUser({theUser, RepositoryAccess::server::hashPassword(thePassword)});
+    aStore.commit();
+    return aFile;
+}
+
+} // namespace kivotest
