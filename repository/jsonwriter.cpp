@@ -1,0 +1,228 @@
+#include "repository/json.hpp"
+
+#include "front/error.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <ostream>
+#include <string>
+
+namespace RepositoryAccess::json {
+
+// ------------------------------------------------------------------------------------------------
+// Writer
+
+namespace {
+
+std::int32_t truncateToInt32(double theValue) {
+    if (std::isnan(theValue))
+        return 0;
+    if (theValue >= 2147483647.0)
+        return std::numeric_limits<std::int32_t>::max();
+    if (theValue <= -2147483648.0)
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(theValue);
+}
+
+void appendJson(std::string& theOut, const JsonValue& theValue);
+
+void appendJson(std::string& theOut, const JsonObject& theObject) {
+    theOut += '{';
+    bool aFirst = true;
+    for (const JsonMember& aMember : theObject) {
+        if (!aFirst)
+            theOut += ',';
+        aFirst = false;
+        theOut += '"';
+        theOut += aMember.key;
+        theOut += "\":";
+        appendJson(theOut, aMember.value);
+    }
+    theOut += '}';
+}
+
+void appendJson(std::string& theOut, const JsonValue& theValue) {
+    switch (theValue.t) {
+    case JT_BOOL:
+        theOut += theValue.u.boolValue ? "true" : "false";
+        return;
+    case JT_NUMBER: {
+        char aBuffer[16];
+        const auto aResult = std::to_chars(aBuffer, aBuffer + sizeof aBuffer,
+                                           truncateToInt32(theValue.u.numberValue));
+        theOut.append(aBuffer, aResult.ptr);
+        return;
+    }
+    case JT_STRING:
+        theOut += '"';
+        theOut += theValue.u.stringValue->view();
+        theOut += '"';
+        return;
+    case JT_LIST: {
+        theOut += '[';
+        bool aFirst = true;
+        for (const JsonValue& anElement : *theValue.u.listValue) {
+            if (!aFirst)
+                theOut += ',';
+            aFirst = false;
+            appendJson(theOut, anElement);
+        }
+        theOut += ']';
+        return;
+    }
+    case JT_OBJECT:
+        appendJson(theOut, *theValue.u.objectValue);
+        return;
+    case JT_NULL:
+    default:
+        theOut += "null";
+        return;
+    }
+}
+
+} // namespace
+
+std::string toJson(const JsonValue& theValue) {
+    std::string aText;
+    appendJson(aText, theValue);
+    return aText;
+}
+
+std::string toJson(const JsonObject& theObject) {
+    std::string aText;
+    appendJson(aText, theObject);
+    return aText;
+}
+
+void writeJson(std::ostream& theStream, const JsonValue& theValue) {
+    const std::string aText = toJson(theValue);
+    theStream.write(aText.data(), static_cast<std::streamsize>(aText.size()));
+}
+
+void writeJson(std::ostream& theStream, const JsonObject& theObject) {
+    const std::string aText = toJson(theObject);
+    theStream.write(aText.data(), static_cast<std::streamsize>(aText.size()));
+}
+
+// ------------------------------------------------------------------------------------------------
+// Request escaping
+
+namespace {
+
+// The escape for a byte, or nullptr when the byte is written unchanged.
+inline const char* escapeFor(char theByte) {
+    switch (theByte) {
+    case '\b':
+        return "\\b";
+    case '\t':
+        return "\\t";
+    case '\n':
+        return "\\n";
+    case '"':
+        return "\\\"";
+    case '/':
+        return "\\/";
+    case '\\':
+        return "\\\\";
+    default:
+        return nullptr;
+    }
+}
+
+template <typename Sink> void escapeInto(std::string_view theText, Sink&& theSink) {
+    std::size_t aRunStart = 0;
+    for (std::size_t i = 0; i < theText.size(); ++i) {
+        const char* anEscape = escapeFor(theText[i]);
+        if (anEscape == nullptr)
+            continue;
+        theSink(theText.substr(aRunStart, i - aRunStart));
+        theSink(std::string_view(anEscape, 2));
+        aRunStart = i + 1;
+    }
+    theSink(theText.substr(aRunStart));
+}
+
+} // namespace
+
+void escapeJson(std::ostream& theStream, std::string_view theText) {
+    escapeInto(theText, [&theStream](std::string_view thePiece) {
+        if (!thePiece.empty())
+            theStream.write(thePiece.data(), static_cast<std::streamsize>(thePiece.size()));
+    });
+}
+
+std::string escapeJson(std::string_view theText) {
+    std::string anOut;
+    anOut.reserve(theText.size() + 8);
+    escapeInto(theText, [&anOut](std::string_view thePiece) { anOut += thePiece; });
+    return anOut;
+}
+
+// ------------------------------------------------------------------------------------------------
+// Lookups
+
+namespace {
+
+const JsonValue& findMember(const JsonObject& theObject, std::string_view theKey) {
+    const JsonValue* aValue = theObject.find(theKey);
+    if (aValue == nullptr)
+        throw Error("Could not find \"" + std::string(theKey) + "\" in object: \"" +
+                    toJson(theObject) + "\"");
+    return *aValue;
+}
+
+[[noreturn]] void failWrongType(const JsonObject& theObject, std::string_view theKey,
+                                const char* theWhat) {
+    throw Error("The type of \"" + std::string(theKey) + "\" is not " + theWhat + " in: \"" +
+                toJson(theObject) + "\"");
+}
+
+} // namespace
+
+std::string_view getStringView(const JsonObject& theObject, std::string_view theKey) {
+    const JsonValue& aValue = findMember(theObject, theKey);
+    if (aValue.t != JT_STRING)
+        failWrongType(theObject, theKey, "a string");
+    return aValue.u.stringValue->view();
+}
+
+std::string getString(const JsonObject& theObject, std::string_view theKey) {
+    return std::string(getStringView(theObject, theKey));
+}
+
+const JsonList& getList(const JsonObject& theObject, std::string_view theKey) {
+    const JsonValue& aValue = findMember(theObject, theKey);
+    if (aValue.t != JT_LIST)
+        failWrongType(theObject, theKey, "a list");
+    return *aValue.u.listValue;
+}
+
+const JsonObject& getObject(const JsonObject& theObject, std::string_view theKey) {
+    const JsonValue& aValue = findMember(theObject, theKey);
+    if (aValue.t != JT_OBJECT)
+        failWrongType(theObject, theKey, "an object");
+    return *aValue.u.objectValue;
+}
+
+bool hasMember(const JsonObject& theObject, std::string_view theKey) {
+    return theObject.find(theKey) != nullptr;
+}
+
+const JsonObject& asObject(const JsonValue& theValue) {
+    if (theValue.t != JT_OBJECT)
+        throw Error("The type is wrong");
+    return *theValue.u.objectValue;
+}
+
+std::string_view asStringView(const JsonValue& theValue) {
+    if (theValue.t != JT_STRING)
+        throw Error("The type is wrong");
+    return theValue.u.stringValue->view();
+}
+
+std::string asString(const JsonValue& theValue) {
+    return std::string(asStringView(theValue));
+}
+
+} // namespace RepositoryAccess::json
