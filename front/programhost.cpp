@@ -11,6 +11,7 @@
 #include "actions/command.hpp"
 #include "front/console.hpp"
 #include "front/error.hpp"
+#include "workspace/sys.hpp"
 #include "repository/connection.hpp"
 #include "workspace/workspace.hpp"
 
@@ -84,8 +85,8 @@ void ProgramHost::closeConnection() {
 void ProgramHost::deletePackageFiles(const std::vector<std::string>&, bool) {
     notAvailable("Deleting package files");
 }
-std::string ProgramHost::temporaryFileName(std::string_view, std::string_view) {
-    notAvailable("The temporary directory");
+std::string ProgramHost::temporaryFileName(std::string_view theBase, std::string_view theSuffix) {
+    return sys::tempFileName(theBase, theSuffix, true);
 }
 void ProgramHost::finishWorkspace(bool theAfterFailure) {
     // workspace::finish() reports the failures of its own steps; this is the last guard, so that
