@@ -43,8 +43,8 @@ const char* const kWords[] = {"alpha", "beta",    "gamma",   "delta", "epsilon",
                               "eta",   "theta",   "iota",    "kappa", "lambda",  "omicron",
                               "sigma", "tau",     "upsilon", "omega", "core",    "ui",
                               "model", "service", "data",    "util",  "test"};
-const char* const kSuffixes[] = {"hdbtable", "txt",     "xsjs",    "hdbprocedure", "json",
-                                 "hdbcds",   "xsjslib", "hdbrole", "properties",   "hdbview"};
+const char* const kSuffixes[] = {"table", "txt", "script", "procedure",  "json",
+                                 "model", "lib", "role",   "properties", "view"};
 const char* const kUsers[] = {"SYSTEM",    "DEVELOPER_01", "ANNA.BERG",         "J_SMITH",
                               "TECH_USER", "KIVO_ADMIN",   "MARIA_GARCIA_LOPEZ"};
 
