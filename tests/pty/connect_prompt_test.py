@@ -2,45 +2,12 @@
 """kivo asks for the repository password on the terminal: prompt shown, typing hidden, and the
 password in no output, file or log. Usage: connect_prompt_test.py <build dir>"""
 import os
-import pty
-import select
 import subprocess
 import sys
 import tempfile
-import time
 
-
-def run_in_terminal(argv, cwd, answer, timeout=30.0):
-    """Runs argv on a pseudo-terminal; types the answer at the prompt; returns output, status."""
-    pid, fd = pty.fork()
-    if pid == 0:
-        os.chdir(cwd)
-        os.execv(argv[0], argv)
-    output, typed = b"", False
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        ready, _, _ = select.select([fd], [], [], 0.2)
-        if ready:
-            try:
-                chunk = os.read(fd, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            output += chunk
-        if not typed and b"Password: " in output:
-            os.write(fd, answer)
-            typed = True
-    _, status = os.waitpid(pid, 0)
-    os.close(fd)
-    return output.decode("utf-8", "replace"), status
-
-
-def check(condition, message, details):
-    if not condition:
-        print("FAILED: " + message)
-        print(details)
-        sys.exit(1)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from terminal import check, run_in_terminal  # noqa: E402
 
 
 def main():
@@ -53,7 +20,7 @@ def main():
         subprocess.run([os.path.join(build, "kivo-repo"), "user", repo, "dev", "Hidden-7"],
                        check=True, stdout=subprocess.DEVNULL)
 
-        text, status = run_in_terminal(
+        text, status, _ = run_in_terminal(
             [kivo, "create", "ws", "ws", "--host=file:" + repo, "--user=dev", "--stdIn"], work,
             b"Hidden-7\n")
         check(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "create failed", text)
@@ -65,7 +32,7 @@ def main():
                 with open(os.path.join(root, name), "rb") as handle:
                     check(b"Hidden-7" not in handle.read(), "password stored", name)
 
-        text, status = run_in_terminal(
+        text, status, _ = run_in_terminal(
             [kivo, "create", "ws", "bad", "--host=file:" + repo, "--user=dev", "--stdIn"], work,
             b"Wrong-8\n")
         check(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 1, "wrong password accepted",

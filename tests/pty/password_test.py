@@ -4,40 +4,11 @@
 Usage: password_test.py <build dir>
 """
 import os
-import pty
-import select
 import subprocess
 import sys
-import time
 
-
-def read_until_exit(fd, pid, answer, timeout=20.0):
-    """Collects the terminal output; types the answer once the prompt is shown."""
-    output = b""
-    typed = False
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        ready, _, _ = select.select([fd], [], [], 0.2)
-        if ready:
-            try:
-                chunk = os.read(fd, 4096)
-            except OSError:  # the terminal closes when the child ends
-                break
-            if not chunk:
-                break
-            output += chunk
-        if not typed and b"Password: " in output:
-            os.write(fd, answer)
-            typed = True
-    _, status = os.waitpid(pid, 0)
-    return output, status, typed
-
-
-def check(condition, message, details):
-    if not condition:
-        print("FAILED: " + message)
-        print(details)
-        sys.exit(1)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from terminal import check, run_in_terminal  # noqa: E402
 
 
 def main():
@@ -45,12 +16,7 @@ def main():
     check(os.access(probe, os.X_OK), "probe not built", probe)
 
     # On a terminal: the prompt appears, the typed text is not echoed, echo comes back on.
-    pid, fd = pty.fork()
-    if pid == 0:
-        os.execv(probe, [probe])
-    output, status, typed = read_until_exit(fd, pid, b"s3cret pass\n")
-    os.close(fd)
-    text = output.decode("utf-8", "replace")
+    text, status, typed = run_in_terminal([probe], os.getcwd(), b"s3cret pass\n")
     check(typed, "no prompt on the terminal", repr(text))
     check(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "probe failed", repr(text))
     check(text.startswith("Password: "), "prompt text", repr(text))

@@ -1,0 +1,41 @@
+"""Runs a program on a pseudo-terminal, as a person at a terminal would use it."""
+import os
+import pty
+import select
+import sys
+import time
+
+
+def run_in_terminal(argv, cwd, answer, timeout=30.0):
+    """Runs argv in cwd on a pseudo-terminal and types the answer once "Password: " is shown.
+    Returns the terminal output as text, the wait status, and whether the answer was typed."""
+    pid, fd = pty.fork()
+    if pid == 0:
+        os.chdir(cwd)
+        os.execv(argv[0], argv)
+    output, typed = b"", False
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        ready, _, _ = select.select([fd], [], [], 0.2)
+        if ready:
+            try:
+                chunk = os.read(fd, 4096)
+            except OSError:  # the terminal closes when the child ends
+                break
+            if not chunk:
+                break
+            output += chunk
+        if not typed and b"Password: " in output:
+            os.write(fd, answer)
+            typed = True
+    _, status = os.waitpid(pid, 0)
+    os.close(fd)
+    return output.decode("utf-8", "replace"), status, typed
+
+
+def check(condition, message, details):
+    """Ends the test with a failure message unless the condition holds."""
+    if not condition:
+        print("FAILED: " + message)
+        print(details)
+        sys.exit(1)
