@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 ctest --preset release
 cmake --preset debug >/dev/null
 cmake --build --preset debug

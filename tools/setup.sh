@@ -8,5 +8,7 @@ if [ -n "$missing" ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
 fi
+# Compiler results are cached by content: a clone in another folder reuses them.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake --preset release >/dev/null
 cmake --build --preset release
