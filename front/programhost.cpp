@@ -11,8 +11,8 @@
 #include "actions/command.hpp"
 #include "front/console.hpp"
 #include "front/error.hpp"
-#include "workspace/sys.hpp"
 #include "repository/connection.hpp"
+#include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 
 namespace RepositoryAccess {
@@ -21,12 +21,12 @@ namespace {
 
 using Factory = std::unique_ptr<Command> (*)();
 
-// The action classes this build contains; a kind without a factory fails with a message that
-// names the action.
 template <class theAction> std::unique_ptr<Command> make() {
     return std::make_unique<theAction>();
 }
 
+// The action classes this build contains; a kind without a factory fails with a message that
+// names the action.
 Factory factoryOf(ActionKind theKind) {
     switch (theKind) {
     case ActionKind::version:
