@@ -7,6 +7,7 @@
 #include "front/textcase.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunobjects.hpp"
+#include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 
 namespace RepositoryAccess {
@@ -22,9 +23,22 @@ void actionCreate::execute() {
     throw Error("kivo: Creating a " + aWhat + " is not available in this version of kivo.");
 }
 
+// A repository file named relative to the current directory is recorded with its absolute
+// path, so that the workspace reaches it from any of its directories.
+void actionCreate::anchorRepositoryFile() {
+    const std::string aHost = getValue(params::hostName);
+    if (!aHost.starts_with("file:") || sys::isAbsolutePath(aHost.substr(5)) || aHost.size() == 5)
+        return;
+    const std::string anAbsolute =
+        "file:" + sys::resolvePath(sys::joinFileName(sys::getCurrentDir(), aHost.substr(5)));
+    parameters().unset(params::hostName);
+    parameters().setValue(params::hostName, anAbsolute);
+}
+
 // A workspace name that the repository already uses for inactive objects is refused unless
 // forced: the new workspace would silently take over somebody's unfinished work.
 void actionCreate::createWorkSpace() {
+    anchorRepositoryFile();
     workspace::create();
     Connection& aConnection = connection::open();
     auto aWorkSpace = workspace::get();

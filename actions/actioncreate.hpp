@@ -14,6 +14,7 @@ public:
 
 private:
     void createWorkSpace();
+    void anchorRepositoryFile();
 };
 
 } // namespace RepositoryAccess
