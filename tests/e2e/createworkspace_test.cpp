@@ -56,9 +56,14 @@ TEST(CreateWorkspace, WithAKeyOrWithHostAndUser) {
     EXPECT_TRUE(aStatus.itsOut.starts_with("Workspace: ws\nSecure store key: K1\n"))
         << aStatus.itsOut;
 
-    auto aDirect = aRepo.kivo(
-        {"create", "ws", "w2", "--host=file:" + aRepo.file(), "--user=dev", "--passwd=pw"});
+    // A repository file named relative to the current directory is reached from anywhere in
+    // the workspace afterwards.
+    auto aDirect =
+        aRepo.kivo({"create", "ws", "w2", "--host=file:repo.db", "--user=dev", "--passwd=pw"});
     EXPECT_EQ(aDirect.itsExitCode, 0) << aDirect.itsErr;
+    fs::create_directories(aRepo.dir() / "w2/a/b");
+    auto aBelow = aRepo.kivo({"status", "inactiveObjects", "--passwd=pw"}, aRepo.dir() / "w2/a/b");
+    EXPECT_EQ(aBelow.itsExitCode, 0) << aBelow.itsErr;
     const std::string aConfig = readText(aRepo.dir() / "w2/._SYS_KIVO_settings/.kivoConfig");
     EXPECT_NE(aConfig.find("\"user\":\"dev\""), std::string::npos) << aConfig;
     const std::string aLog = readText(aRepo.dir() / "w2/._SYS_KIVO_settings/logs/commands.log");
