@@ -1,5 +1,6 @@
 #include "actions/actionstatus.hpp"
 
+#include "actions/actionscope.hpp"
 #include "actions/repositorylistings.hpp"
 #include "front/commandsyntax.hpp"
 #include "front/console.hpp"
@@ -73,10 +74,7 @@ void actionStatus::execute() {
     } else if (whatIs(aWhat, "objects")) {
         std::vector<std::string> aPackages;
         std::vector<std::string> aFiles;
-        for (std::string anArgument : parameters().getValues(params::object)) {
-            anArgument = sys::toSlashes(anArgument);
-            (anArgument.ends_with("/") ? aPackages : aFiles).push_back(anArgument);
-        }
+        actionscope::splitArguments(parameters().getValues(params::object), aPackages, aFiles);
         if (!aPackages.empty())
             statusPackages(aPackages);
         if (!aFiles.empty())
