@@ -1,0 +1,149 @@
+#include "actions/actioncheckout.hpp"
+
+#include <charconv>
+
+#include "actions/actionscope.hpp"
+#include "actions/checkoutengine.hpp"
+#include "actions/repositorylistings.hpp"
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "repository/repofunbase.hpp"
+#include "repository/repofunobjects.hpp"
+#include "repository/reposession.hpp"
+#include "workspace/status.hpp"
+#include "workspace/workspace.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+void addAll(ObjectMap& theMap, const std::vector<RepositoryObject>& theObjects) {
+    for (const RepositoryObject& anObject : theObjects)
+        theMap.insert_or_assign(anObject.key(), anObject);
+}
+
+// The active versions of the scope: every object of the packages (and of their sub packages when
+// recursive), and the named objects.
+ObjectMap activeObjects(const ActionScope& theScope) {
+    ObjectMap aMap;
+    const RepositorySession anActive = RepositorySession::active();
+    for (const std::string& aPackage : theScope.itsPackages) {
+        addAll(aMap, repofunobjects::findObjects(anActive, aPackage, ""));
+        if (theScope.itsRecursive && !aPackage.empty())
+            addAll(aMap, repofunobjects::findObjects(anActive, aPackage + ".*", ""));
+    }
+    for (const RepositoryObject& anObject : theScope.itsObjects)
+        for (const RepositoryObject& aFound : repofunobjects::findObjects(
+                 anActive, anObject.package(), anObject.name(), {anObject.suffix()}))
+            if (aFound.key() == anObject.key())
+                aMap.insert_or_assign(aFound.key(), aFound);
+    return aMap;
+}
+
+// The user's inactive versions of the scope.
+ObjectMap inactiveObjects(const ActionScope& theScope) {
+    ObjectMap aMap;
+    if (theScope.itsRecursive) {
+        if (!theScope.itsPackages.empty())
+            addAll(aMap, repositorylistings::inactiveObjectsOfPackages(theScope.itsPackages));
+    } else {
+        for (const std::string& aPackage : theScope.itsPackages)
+            addAll(aMap, repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(),
+                                                             aPackage, ""));
+    }
+    for (const RepositoryObject& aFound :
+         repositorylistings::inactiveObjectsOf(theScope.itsObjects))
+        if (aMap.count(aFound.key()) == 0)
+            aMap.emplace(aFound.key(), aFound);
+    return aMap;
+}
+
+// The local state of the scope's packages and objects.
+LocalFiles localFiles(const ActionScope& theScope) {
+    LocalFiles aLocal;
+    if (!theScope.itsPackages.empty())
+        aLocal.add(Status(theScope.itsPackages, theScope.itsRecursive, false, false));
+    if (!theScope.itsObjects.empty())
+        aLocal.add(Status(theScope.itsObjects, false, false));
+    return aLocal;
+}
+
+// The version number of `historicalVersion`; fails unless it is a positive integer.
+std::int32_t historicalVersionNumber() {
+    const std::string aText = getValue(params::historicalVersion);
+    std::int32_t aNumber = 0;
+    const auto [anEnd, anError] =
+        std::from_chars(aText.data(), aText.data() + aText.size(), aNumber);
+    if (aText.empty() || anError != std::errc() || anEnd != aText.data() + aText.size() ||
+        aNumber <= 0)
+        throw Error("Historical version must be a positive integer");
+    return aNumber;
+}
+
+// The timestamp of the historical version named by `historicalVersion`, of the single selected
+// object or of `historicalObject`.
+std::string historicalVersionTimestamp(const ActionScope& theScope) {
+    const std::int32_t aNumber = historicalVersionNumber();
+    std::vector<RepositoryObject> anObjects;
+    if (theScope.itsPackages.empty() && !theScope.itsInactiveObjects &&
+        theScope.itsObjects.size() == 1)
+        anObjects.push_back(theScope.itsObjects.front());
+    else if (!getValue(params::historicalObject).empty())
+        anObjects.push_back(objects::object_name_to_object_id(getValue(params::historicalObject)));
+    else
+        throw Error("Supply a historical object (--historicalObject|--histObj|--hO=).");
+    const RepositoryObject& anObject = anObjects.front();
+    const ObjectMetaData aMeta = repofunobjects::readHistoricalObjectMetaData(anObject, aNumber);
+    if (aMeta.itsActivatedAt.empty())
+        throw Error("Could not find historical timestamp for version #" + std::to_string(aNumber) +
+                    " of object \"" + anObject.key() + "\"");
+    console::progress("Historical timestamp for version #" + std::to_string(aNumber) +
+                      " of object \"" + anObject.key() + "\": " + aMeta.itsActivatedAt);
+    return aMeta.itsActivatedAt;
+}
+
+// The versions of every selected object at the timestamp.
+ObjectMap historicalObjects(const std::string& theTimestamp, const ObjectMap& theActive,
+                            const ObjectMap& theInactive, const ObjectMap& theLocal,
+                            const ActionScope& theScope) {
+    ObjectMap aSelected = theActive;
+    for (const ObjectMap* aMap : {&theInactive, &theLocal})
+        for (const auto& anEntry : *aMap)
+            aSelected.emplace(anEntry);
+    addAll(aSelected, theScope.itsObjects);
+    ObjectMap aMap;
+    for (const auto& anEntry : aSelected)
+        aMap.emplace(anEntry.first, checkoutversions::versionAt(theTimestamp, anEntry.second));
+    return aMap;
+}
+
+} // namespace
+
+void actionCheckOut::execute() {
+    workspace::open(true);
+    ActionScope aScope = actionscope::fromParameters();
+    if (aScope.itsInactiveObjects)
+        for (const RepositoryObject& anObject : repositorylistings::inactiveObjectsOfPackages({}))
+            aScope.itsObjects.emplace_back(anObject.package(), anObject.name(), anObject.suffix());
+    const LocalFiles aLocal = localFiles(aScope);
+
+    CheckOutMaps aMaps;
+    aMaps.itsActive = activeObjects(aScope);
+    aMaps.itsInactive = inactiveObjects(aScope);
+    const ObjectMap aLocalObjects = checkoutversions::localObjects(aLocal.allFiles());
+    if (isSet(params::historical) || isSet(params::historicalVersion)) {
+        const std::string aTimestamp = isSet(params::historicalVersion)
+                                           ? historicalVersionTimestamp(aScope)
+                                           : getValue(params::historical);
+        aMaps.itsHistorical = historicalObjects(aTimestamp, aMaps.itsActive, aMaps.itsInactive,
+                                                aLocalObjects, aScope);
+    } else if (isSet(params::base)) {
+        for (const auto& anEntry : aLocalObjects)
+            aMaps.itsBase.emplace(anEntry.first,
+                                  checkoutversions::baseVersionOf(anEntry.second, aMaps.itsActive));
+    }
+    checkoutengine::run(aMaps, aLocal);
+}
+
+} // namespace RepositoryAccess

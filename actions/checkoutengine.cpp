@@ -1,0 +1,375 @@
+#include "actions/checkoutengine.hpp"
+
+#include <set>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/runstatistics.hpp"
+#include "front/textcase.hpp"
+#include "repository/repofunobjects.hpp"
+#include "repository/reposession.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/workspace.hpp"
+#include "workspace/workspacefile.hpp"
+
+namespace RepositoryAccess {
+
+void LocalFiles::add(const Status& theStatus) {
+    itsStatusFiles = pathset::unite(itsStatusFiles, theStatus.statusFilesInScope());
+    itsDiskFiles = pathset::unite(itsDiskFiles, theStatus.diskFilesKept());
+    itsNew = pathset::unite(itsNew, theStatus.newFiles());
+    itsDeleted = pathset::unite(itsDeleted, theStatus.deleted());
+    itsModified = pathset::unite(itsModified, theStatus.modified());
+    itsConflicted = pathset::unite(itsConflicted, theStatus.conflicted());
+}
+
+PathSet LocalFiles::allFiles() const {
+    return pathset::unite(itsStatusFiles, itsDiskFiles);
+}
+
+namespace checkoutengine {
+
+namespace {
+
+using checkoutversions::isDeletion;
+using checkoutversions::versionNumber;
+
+constexpr std::string_view kDeleted = "__deleted__";
+
+const std::string kConflictCall =
+    "Call:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  "
+    "(non-)interactive conflict resolution, or\n\t* \"kivo push "
+    "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" to overwrite "
+    "your local changes.\n";
+
+// The counters that show that a run changed the workspace.
+constexpr Statistic kChanges[] = {Statistic::createdFiles,  Statistic::deletedFiles,
+                                  Statistic::updatedFiles,  Statistic::conflictedFiles,
+                                  Statistic::resolvedFiles, Statistic::createdDirectories};
+
+// One engine run: its maps, lists and local state.
+class CheckOutRun {
+public:
+    CheckOutRun(CheckOutMaps& theMaps, const LocalFiles& theLocal)
+        : itsMaps(theMaps), itsLocal(theLocal), itsStatus(workspace::get()->status()) {
+        for (Statistic aStatistic : kChanges)
+            itsCountsBefore.push_back(runstatistics::get(aStatistic));
+    }
+
+    void run();
+
+private:
+    void debugMap(const std::string& theHeading, const std::vector<std::string>& theNames) const;
+    void debugMap(const std::string& theHeading, const ObjectMap& theMap) const;
+    ObjectMap extendedActiveMap() const;
+    ObjectMap targetMap(const ObjectMap& theExtended) const;
+    void decide(const RepositoryObject& theRemote);
+    void recordConflict(const RepositoryObject& theRemote);
+    void write(const RepositoryObject& theObject);
+    void resolveIfConflicted(const std::string& theFile);
+    void writeConflict(const RepositoryObject& theRemote);
+    bool locallyChanged(const std::string& theFile) const;
+
+    CheckOutMaps& itsMaps;
+    const LocalFiles& itsLocal;
+    WorkSpaceStatusFile& itsStatus;
+    ObjectMap itsLocalObjects;
+    std::vector<RepositoryObject> itsToRead;
+    std::vector<RepositoryObject> itsToWrite;
+    std::vector<RepositoryObject> itsConflicts;
+    std::map<std::string, std::string> itsReadContent;
+    std::map<std::string, ObjectMetaData> itsBaseMetaData;
+    std::map<std::string, std::int32_t> itsBaseVersion;
+    std::map<std::string, std::string> itsReadBaseContent;
+    std::vector<std::int64_t> itsCountsBefore;
+};
+
+bool hasVersionOption() {
+    return isSet(params::active) || isSet(params::inactive) || isSet(params::base) ||
+           isSet(params::historical) || isSet(params::historicalVersion);
+}
+
+// Active and historical versions count alike.
+int comparableType(int theType) {
+    return theType == 3 ? 1 : theType;
+}
+
+void CheckOutRun::debugMap(const std::string& theHeading,
+                           const std::vector<std::string>& theNames) const {
+    if (!isSet(params::debug) && !isSet(params::trace))
+        return;
+    std::string aText = theHeading + "\n";
+    for (const std::string& aName : theNames)
+        aText += aName + "\n";
+    if (isSet(params::debug))
+        console::out() << aText;
+    console::traceOnly(aText);
+}
+
+void CheckOutRun::debugMap(const std::string& theHeading, const ObjectMap& theMap) const {
+    std::vector<std::string> aNames;
+    for (const auto& anEntry : theMap)
+        aNames.push_back(anEntry.first);
+    debugMap(theHeading, aNames);
+}
+
+ObjectMap CheckOutRun::extendedActiveMap() const {
+    ObjectMap aMap = itsMaps.itsActive;
+    auto anExtend = [&](const RepositoryObject& theObject) {
+        if (aMap.count(theObject.key()) != 0)
+            return;
+        const auto aLatest = static_cast<std::int32_t>(
+            repofunobjects::getNumberOfLatestVersion(RepositorySession::active(), theObject));
+        aMap.emplace(theObject.key(), checkoutversions::historicalRecord(theObject, aLatest));
+    };
+    for (const auto& anEntry : itsLocalObjects)
+        anExtend(anEntry.second);
+    for (const auto& anEntry : itsMaps.itsInactive)
+        anExtend(anEntry.second);
+    return aMap;
+}
+
+ObjectMap CheckOutRun::targetMap(const ObjectMap& theExtended) const {
+    if (isSet(params::historical) || isSet(params::historicalVersion))
+        return itsMaps.itsHistorical;
+    if (isSet(params::base))
+        return itsMaps.itsBase;
+    ObjectMap aTarget = theExtended;
+    if (isSet(params::active))
+        return aTarget;
+    for (const auto& [aKey, anInactive] : itsMaps.itsInactive) {
+        const auto aCurrent = aTarget.find(aKey);
+        if (isSet(params::inactive) || aCurrent == aTarget.end() ||
+            versionNumber(anInactive) == versionNumber(aCurrent->second) + 1)
+            aTarget.insert_or_assign(aKey, anInactive);
+    }
+    return aTarget;
+}
+
+bool CheckOutRun::locallyChanged(const std::string& theFile) const {
+    return pathset::contains(itsLocal.itsNew, theFile) ||
+           pathset::contains(itsLocal.itsDeleted, theFile) ||
+           pathset::contains(itsLocal.itsModified, theFile);
+}
+
+void CheckOutRun::decide(const RepositoryObject& theRemote) {
+    const std::string& aFile = theRemote.workSpaceFileName();
+    const auto aLocalEntry = itsLocalObjects.find(theRemote.key());
+    const ObjectMetaData* aLocal =
+        aLocalEntry == itsLocalObjects.end() ? nullptr : &aLocalEntry->second.metaData();
+    if (isSet(params::force) || aLocal == nullptr || aLocal->itsType == 0) {
+        itsToWrite.push_back(theRemote);
+        return;
+    }
+    const int aRemoteType = comparableType(theRemote.metaData().itsType);
+    const int aLocalType = comparableType(aLocal->itsType);
+    const std::int32_t aRemoteNr = versionNumber(theRemote);
+    std::int32_t aLocalNr = aLocal->itsVersionId;
+    if (aLocalType == 2 && aRemoteType == 1)
+        aLocalNr -= 1;
+    const bool aChanged = locallyChanged(aFile);
+    if (aRemoteNr == aLocalNr && aRemoteType == aLocalType && !aChanged)
+        return;
+    if (aRemoteNr <= aLocalNr && !hasVersionOption())
+        return;
+    if (!aChanged && aLocalType != 2) {
+        itsToWrite.push_back(theRemote);
+        return;
+    }
+    if (theRemote.metaData().itsType == 3 && isDeletion(theRemote) && aRemoteNr == 0)
+        return;
+    if (isSet(params::overwrite)) {
+        console::progress("Updating file: \"" + aFile + "\"");
+        itsToWrite.push_back(theRemote);
+    } else if (isSet(params::skip)) {
+        console::progress("Skipping file: \"" + aFile + "\"");
+    } else {
+        std::string aReason = "file committed";
+        if (pathset::contains(itsLocal.itsNew, aFile))
+            aReason = "file locally created";
+        else if (pathset::contains(itsLocal.itsDeleted, aFile))
+            aReason = "file locally deleted";
+        else if (pathset::contains(itsLocal.itsModified, aFile))
+            aReason = "file locally modified";
+        console::progress("Creating conflict for file: \"" + aFile + "\" (" + aReason + ")");
+        recordConflict(theRemote);
+    }
+}
+
+void CheckOutRun::recordConflict(const RepositoryObject& theRemote) {
+    const std::string& aFile = theRemote.workSpaceFileName();
+    RepositoryObject aBase = theRemote;
+    if (!isSet(params::base)) {
+        const auto aLocal = itsLocalObjects.find(theRemote.key());
+        aBase = checkoutversions::baseVersionOf(aLocal == itsLocalObjects.end()
+                                                    ? checkoutversions::noVersionRecord(theRemote)
+                                                    : aLocal->second,
+                                                itsMaps.itsActive);
+    }
+    itsBaseMetaData[aFile] = aBase.metaData();
+    itsBaseVersion[aFile] = versionNumber(aBase);
+    itsConflicts.push_back(theRemote);
+}
+
+void CheckOutRun::resolveIfConflicted(const std::string& theFile) {
+    if (!isSet(params::force) || !itsStatus.isConflicted(theFile))
+        return;
+    const RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
+    itsStatus.removeConflict(theFile);
+    sys::deleteFile(anObject.diffFileName());
+    sys::deleteFile(anObject.baseFileName());
+    console::progress("Resolved file: \"" + theFile + "\"");
+    runstatistics::add(Statistic::resolvedFiles);
+}
+
+void CheckOutRun::write(const RepositoryObject& theObject) {
+    const std::string& aFile = theObject.workSpaceFileName();
+    const ObjectMetaData& aMeta = theObject.metaData();
+    if (aMeta.itsType == 3 && aMeta.itsIsDeletion) {
+        sys::deleteFile(theObject.metaDataFileName());
+        if (versionNumber(theObject) != 0 && sys::deleteFile(aFile)) {
+            console::progress("Deleted file: \"" + aFile + "\"");
+            runstatistics::add(Statistic::deletedFiles);
+        }
+        itsStatus.removeFile(aFile);
+    } else if (aMeta.itsType == 2 && aMeta.itsIsDeletion) {
+        const bool anExisted = sys::deleteFile(aFile);
+        objects::writeMetaFile(theObject);
+        itsStatus.removeFile(aFile);
+        if (anExisted) {
+            console::progress("Deleted file: \"" + aFile + "\"");
+            runstatistics::add(Statistic::deletedFiles);
+        }
+    } else {
+        const auto aContent = itsReadContent.find(aFile);
+        if (aContent == itsReadContent.end())
+            throw Error("Failed to access read content for file \"" + aFile + "\"");
+        const int aCreated = sys::createDirectories(aFile);
+        if (aCreated > 0)
+            runstatistics::add(Statistic::createdDirectories, aCreated);
+        sys::writeFile(aFile, aContent->second);
+        objects::writeMetaFile(theObject);
+        const bool aKnown = itsStatus.hasFile(aFile);
+        const std::int32_t aBase = versionNumber(theObject) - (aMeta.itsType == 2 ? 1 : 0);
+        itsStatus.setFileStatus(aFile, hash::calc(aContent->second), sys::getts(aFile), aBase);
+        console::progress((aKnown ? "Updated file: \"" : "Created file: \"") + aFile + "\"");
+        runstatistics::add(aKnown ? Statistic::updatedFiles : Statistic::createdFiles);
+    }
+    resolveIfConflicted(aFile);
+}
+
+void CheckOutRun::writeConflict(const RepositoryObject& theRemote) {
+    const std::string& aFile = theRemote.workSpaceFileName();
+    console::progress("Adding conflicted file: \"" + aFile + "\"");
+    runstatistics::add(Statistic::conflictedFiles);
+    itsStatus.addConflict(aFile);
+    if (!sys::fileExists(aFile)) {
+        sys::createDirectories(aFile);
+        sys::writeFile(aFile, kDeleted);
+    }
+    std::string aRemoteContent(kDeleted);
+    if (!isDeletion(theRemote)) {
+        const auto aRead = itsReadContent.find(aFile);
+        if (aRead == itsReadContent.end())
+            throw Error("Failed to access read content for file \"" + aFile + "\"");
+        aRemoteContent = aRead->second;
+    }
+    sys::createDirectories(theRemote.diffFileName());
+    sys::writeFile(theRemote.diffFileName(), aRemoteContent);
+    objects::writeMetaFile(theRemote);
+
+    const auto aBaseMeta = itsBaseMetaData.find(aFile);
+    if (aBaseMeta == itsBaseMetaData.end())
+        throw Error("Failed to access base meta data for file \"" + aFile + "\"");
+    const auto aBaseVersion = itsBaseVersion.find(aFile);
+    if (aBaseVersion == itsBaseVersion.end())
+        throw Error("Failed to access base version for file \"" + aFile + "\"");
+    std::string aBaseContent(kDeleted);
+    if (aBaseVersion->second > 0 && !aBaseMeta->second.itsIsDeletion) {
+        const auto aRead = itsReadBaseContent.find(aFile);
+        if (aRead == itsReadBaseContent.end())
+            throw Error("Failed to access read base content for file \"" + aFile + "\"");
+        aBaseContent = aRead->second;
+    }
+    sys::createDirectories(theRemote.baseFileName());
+    sys::writeFile(theRemote.baseFileName(), aBaseContent);
+    if (!itsStatus.hasFile(aFile))
+        itsStatus.setBaseVersion(aFile, aBaseMeta->second.itsVersionId);
+}
+
+void CheckOutRun::run() {
+    if (!itsLocal.itsConflicted.empty() && !isSet(params::force))
+        throw Error("Checkout failed. At least one of the files to be checked out is "
+                    "conflicted.\n\n" +
+                    kConflictCall);
+
+    const PathSet aLocalFiles = itsLocal.allFiles();
+    itsLocalObjects = checkoutversions::localObjects(aLocalFiles);
+    ObjectMap anInactivelyDeleted;
+    for (const auto& anEntry : itsMaps.itsInactive)
+        if (anEntry.second.metaData().itsIsDeletion)
+            anInactivelyDeleted.emplace(anEntry);
+    debugMap("aWSFiles:", itsLocal.itsStatusFiles);
+    debugMap("aFSFiles:", itsLocal.itsDiskFiles);
+    debugMap("theInactiveObjectMap:", itsMaps.itsInactive);
+    debugMap("theActiveObjectMap 1:", itsMaps.itsActive);
+    debugMap("aInactivelyDeletedObjectMap:", anInactivelyDeleted);
+    debugMap("aLocalObjectMap:", itsLocalObjects);
+
+    const ObjectMap anExtended = extendedActiveMap();
+    debugMap("theActiveObjectMap 2:", anExtended);
+    debugMap("theHistoricalObjectMap:", itsMaps.itsHistorical);
+
+    for (const auto& anEntry : targetMap(anExtended))
+        decide(anEntry.second);
+
+    for (const RepositoryObject& anObject : itsToWrite)
+        if (!isDeletion(anObject))
+            itsToRead.push_back(anObject);
+    for (const RepositoryObject& anObject : itsConflicts)
+        if (!isDeletion(anObject))
+            itsToRead.push_back(anObject);
+    itsReadContent = checkoutversions::readContents(itsToRead);
+
+    std::vector<RepositoryObject> aBases;
+    for (const RepositoryObject& aConflict : itsConflicts) {
+        const std::string& aFile = aConflict.workSpaceFileName();
+        const ObjectMetaData& aMeta = itsBaseMetaData[aFile];
+        if (itsBaseVersion[aFile] <= 0 || aMeta.itsIsDeletion || aMeta.itsType == 0)
+            continue;
+        RepositoryObject aBase = aConflict;
+        aBase.setMetaData(aMeta);
+        aBase.setVersion(aMeta.itsType == 3 ? ObjectVersion{3, {}, {}, itsBaseVersion[aFile]}
+                                            : ObjectVersion{aMeta.itsType, {}, {}, 0});
+        aBases.push_back(std::move(aBase));
+    }
+    itsReadBaseContent = checkoutversions::readContents(aBases);
+
+    for (const RepositoryObject& anObject : itsToWrite)
+        write(anObject);
+    for (const RepositoryObject& aConflict : itsConflicts)
+        writeConflict(aConflict);
+
+    const std::string anAction = getValue(params::action);
+    const bool aQuietAction = textcase::equalsIgnoringCase(anAction, "revert") ||
+                              textcase::equalsIgnoringCase(anAction, "takeOver");
+    bool aChanged = false;
+    for (std::size_t i = 0; i < std::size(kChanges); ++i)
+        aChanged = aChanged || runstatistics::get(kChanges[i]) != itsCountsBefore[i];
+    if (!aQuietAction && !aChanged)
+        console::sayLine("Nothing to check out.");
+    if (runstatistics::get(Statistic::conflictedFiles) != itsCountsBefore[3] &&
+        !isSet(params::noTips))
+        console::say(kConflictCall + "\n");
+}
+
+} // namespace
+
+void run(CheckOutMaps& theMaps, const LocalFiles& theLocal) {
+    CheckOutRun(theMaps, theLocal).run();
+}
+
+} // namespace checkoutengine
+} // namespace RepositoryAccess
