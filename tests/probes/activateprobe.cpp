@@ -2,9 +2,13 @@
 // the same barrier has written its own, and activates it; prints the activation's error code and
 // the codes of its error check results. With "create-package" as the barrier it only creates the
 // package p, with "write-only" it only writes the inactive version. So the end-to-end tests can
-// race two users' activations on one repository file, or prepare a repository for kivo.
+// race two users' activations on one repository file, or prepare a repository for kivo. "put"
+// writes and activates the object PACKAGE/NAME.SUFFIX with CONTENT (creating the package when
+// needed); "remove" deletes the object and activates the deletion.
 //
 //   kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | create-package | write-only)
+//   kivo_activate_probe FILE USER PASSWORD put PACKAGE NAME SUFFIX CONTENT
+//   kivo_activate_probe FILE USER PASSWORD remove PACKAGE NAME SUFFIX
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +21,7 @@
 #include "repository/connection.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
+#include "repository/reposession.hpp"
 
 using namespace RepositoryAccess;
 namespace fs = std::filesystem;
@@ -38,10 +43,34 @@ bool meetAtBarrier(const fs::path& theDir, const std::string& theUser, long theC
     return false;
 }
 
+// Writes (or deletes) one object and activates the change; prints the activation's error code.
+int putOrRemove(int theArgc, char** theArgv) {
+    const std::string aMode = theArgv[4];
+    RepositoryObject anObject(theArgv[5], theArgv[6], theArgv[7]);
+    // A new version is based on the active one, when there is one.
+    if (repofunobjects::getNumberOfLatestVersion(RepositorySession::active(), anObject) > 0 &&
+        repofunobjects::existsObject(RepositorySession::active(), anObject))
+        anObject.setMetaData(repofunobjects::readActiveObjectMetaData(anObject));
+    if (aMode == "put") {
+        if (theArgc != 9)
+            return 2;
+        if (!repofunpackages::existsPackage(anObject.package()))
+            repofunpackages::createPackage(anObject.package(), false);
+        repofunobjects::writeObject(anObject, std::make_shared<const std::string>(theArgv[8]));
+    } else {
+        repofunobjects::deleteObject(anObject);
+    }
+    ActivationResult aResult = repofunobjects::activateObjects({anObject}, "0", "");
+    std::cout << "activation " << aResult.itsError.itsCode << "\n";
+    return aResult.itsError.itsCode == "0" ? 0 : 1;
+}
+
 int run(int theArgc, char** theArgv) {
-    if (theArgc != 5 && theArgc != 6) {
+    const bool aPutOrRemove =
+        theArgc >= 8 && (std::string(theArgv[4]) == "put" || std::string(theArgv[4]) == "remove");
+    if (theArgc != 5 && theArgc != 6 && !aPutOrRemove) {
         std::cerr << "usage: kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | "
-                     "create-package | write-only)\n";
+                     "create-package | write-only | put P N S CONTENT | remove P N S)\n";
         return 2;
     }
     ParameterValues aValues;
@@ -49,6 +78,8 @@ int run(int theArgc, char** theArgv) {
     aValues.setValue(params::userName, theArgv[2]);
     aValues.setValue(params::passWord, theArgv[3]);
     installParameters(aValues);
+    if (aPutOrRemove)
+        return putOrRemove(theArgc, theArgv);
     if (std::string(theArgv[4]) == "create-package") {
         repofunpackages::createPackage("p", false);
         return 0;

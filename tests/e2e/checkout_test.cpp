@@ -1,0 +1,221 @@
+// `kivo checkout` against the embedded repository: objects are activated through the function
+// layer (the activate probe) and checked out into a workspace by the real binary.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/process.hpp"
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kTip =
+    "Call:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  "
+    "(non-)interactive conflict resolution, or\n\t* \"kivo push "
+    "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" to overwrite "
+    "your local changes.\n";
+
+bool contains(const std::string& theText, const std::string& thePart) {
+    return theText.find(thePart) != std::string::npos;
+}
+
+// A repository with one user and a workspace "ws" that tracks nothing yet.
+class Checkout : public ::testing::Test {
+protected:
+    void SetUp() override {
+        itsFile = (itsDir.path() / "repo.db").string();
+        expectOk(runProgram("kivo-repo", {"init", itsFile}));
+        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
+        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"}, env()));
+        expectOk(runKivo({"create", "ws", "ws", "K1"}, env()));
+    }
+    static void expectOk(const RunResult& theResult) {
+        ASSERT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
+    }
+    RunOptions env(const fs::path& theCwd = {}) const {
+        RunOptions anOptions;
+        anOptions.itsCwd = theCwd.empty() ? itsDir.path() : theCwd;
+        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
+        return anOptions;
+    }
+    RunResult kivo(const std::vector<std::string>& theArgs) const {
+        return runKivo(theArgs, env(ws()));
+    }
+    // Writes and activates the object.
+    void put(const std::string& thePackage, const std::string& theFile,
+             const std::string& theContent) {
+        const auto aDot = theFile.rfind('.');
+        expectOk(runProgram("kivo_activate_probe",
+                            {itsFile, "dev", "pw", "put", thePackage, theFile.substr(0, aDot),
+                             theFile.substr(aDot + 1), theContent}));
+    }
+    void remove(const std::string& thePackage, const std::string& theFile) {
+        const auto aDot = theFile.rfind('.');
+        expectOk(
+            runProgram("kivo_activate_probe", {itsFile, "dev", "pw", "remove", thePackage,
+                                               theFile.substr(0, aDot), theFile.substr(aDot + 1)}));
+    }
+    fs::path ws() const { return itsDir.path() / "ws"; }
+    fs::path settings() const { return ws() / "._SYS_KIVO_settings"; }
+    std::string path(const std::string& theRelative) const { return (ws() / theRelative).string(); }
+    std::string status() const { return readText(settings() / ".kivoStatus"); }
+
+    TempDir itsDir;
+    std::string itsFile;
+};
+
+} // namespace
+
+TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
+    put("acme", "a.txt", "alpha");
+    put("acme.sub", "b.txt", "beta");
+    auto aFirst = kivo({"checkout", "package", "acme", "-v"});
+    EXPECT_EQ(aFirst.itsExitCode, 0) << aFirst.itsErr;
+    EXPECT_EQ(aFirst.itsOut, "-track\nTracking package \"acme\".\n-checkout\nCreated file: \"" +
+                                 path("acme/a.txt") + "\"\nCreated file: \"" +
+                                 path("acme/sub/b.txt") +
+                                 "\"\nTracked packages             : 1\n"
+                                 "Created directories          : 2\n"
+                                 "Created files                : 2\n");
+    EXPECT_EQ(readText(path("acme/a.txt")), "alpha");
+    EXPECT_EQ(readText(path("acme/sub/b.txt")), "beta");
+    EXPECT_TRUE(contains(readText(settings() / "SYS/acme/a.txt.kivoMeta"), "\"version_id\":\"1\""));
+    EXPECT_TRUE(contains(status(), "{\"filename\":\"acme/a.txt\""));
+
+    EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
+
+    put("acme", "a.txt", "alpha 2");
+    auto anUpdate = kivo({"checkout", "-v"});
+    EXPECT_EQ(anUpdate.itsOut, "-checkout\nUpdated file: \"" + path("acme/a.txt") +
+                                   "\"\nUpdated files                : 1\n");
+    EXPECT_EQ(readText(path("acme/a.txt")), "alpha 2");
+    EXPECT_TRUE(contains(status(), "\"baseversion\":\"2\""));
+    EXPECT_EQ(kivo({"status", "--noTips"}).itsOut.find("Changed files"), std::string::npos);
+
+    // An object deleted in the repository goes from the workspace.
+    remove("acme.sub", "b.txt");
+    auto aDeleted = kivo({"checkout", "-v"});
+    EXPECT_EQ(aDeleted.itsOut, "-checkout\nDeleted file: \"" + path("acme/sub/b.txt") +
+                                   "\"\nDeleted files                : 1\n")
+        << aDeleted.itsErr;
+    EXPECT_FALSE(fs::exists(path("acme/sub/b.txt")));
+    EXPECT_FALSE(fs::exists(settings() / "SYS/acme/sub/b.txt.kivoMeta"));
+    EXPECT_FALSE(contains(status(), "acme/sub/b.txt"));
+}
+
+TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrOverwritten) {
+    put("acme", "a.txt", "base");
+    put("acme", "d.txt", "to delete");
+    expectOk(kivo({"checkout", "package", "acme"}));
+    writeText(path("acme/a.txt"), "mine");
+    fs::remove(path("acme/d.txt"));
+    put("acme", "a.txt", "theirs");
+    put("acme", "d.txt", "theirs too");
+
+    auto aSkipped = kivo({"checkout", "--skip", "-v"});
+    EXPECT_EQ(aSkipped.itsOut, "-checkout\nSkipping file: \"" + path("acme/a.txt") +
+                                   "\"\nSkipping file: \"" + path("acme/d.txt") +
+                                   "\"\nNothing to check out.\n");
+    EXPECT_EQ(readText(path("acme/a.txt")), "mine");
+
+    auto aConflict = kivo({"checkout", "-v"});
+    EXPECT_EQ(aConflict.itsExitCode, 0) << aConflict.itsErr;
+    EXPECT_EQ(aConflict.itsOut,
+              "-checkout\nCreating conflict for file: \"" + path("acme/a.txt") +
+                  "\" (file locally modified)\nCreating conflict for file: \"" +
+                  path("acme/d.txt") + "\" (file locally deleted)\nAdding conflicted file: \"" +
+                  path("acme/a.txt") + "\"\nAdding conflicted file: \"" + path("acme/d.txt") +
+                  "\"\n" + kTip + "\nConflicted files             : 2\n");
+    EXPECT_EQ(readText(path("acme/a.txt")), "mine");
+    EXPECT_EQ(readText(settings() / "diff/acme/a.txt"), "theirs");
+    EXPECT_EQ(readText(settings() / "base/acme/a.txt"), "base");
+    EXPECT_EQ(readText(path("acme/d.txt")), "__deleted__");
+    EXPECT_EQ(readText(settings() / "diff/acme/d.txt"), "theirs too");
+    EXPECT_TRUE(contains(status(), "\"conflicts\":[\"acme/a.txt\",\n\"acme/d.txt\"]")) << status();
+
+    // A conflicted scope is refused; nothing changes.
+    auto aRefused = kivo({"checkout"});
+    EXPECT_EQ(aRefused.itsExitCode, 1);
+    EXPECT_EQ(aRefused.itsErr, "Checkout failed. At least one of the files to be checked out is "
+                               "conflicted.\n\n" +
+                                   kTip + "\n");
+    EXPECT_EQ(readText(path("acme/a.txt")), "mine");
+
+    // --force overwrites the local side and resolves the conflicts.
+    auto aForced = kivo({"checkout", "--force", "-v"});
+    EXPECT_TRUE(contains(aForced.itsOut, "Updated file: \"" + path("acme/a.txt") +
+                                             "\"\nResolved file: \"" + path("acme/a.txt") + "\"\n"))
+        << aForced.itsOut << aForced.itsErr;
+    EXPECT_TRUE(contains(aForced.itsOut, "Resolved files               : 2\n")) << aForced.itsOut;
+    EXPECT_EQ(readText(path("acme/a.txt")), "theirs");
+    EXPECT_EQ(readText(path("acme/d.txt")), "theirs too");
+    EXPECT_FALSE(fs::exists(settings() / "diff/acme/a.txt"));
+    EXPECT_TRUE(contains(status(), "\"conflicts\":[]"));
+
+    // --overwrite replaces a modified file without a conflict; --noTips drops the hint.
+    writeText(path("acme/a.txt"), "mine again");
+    put("acme", "a.txt", "third");
+    auto anOverwritten = kivo({"checkout", "--overwrite", "-v"});
+    EXPECT_EQ(anOverwritten.itsOut, "-checkout\nUpdating file: \"" + path("acme/a.txt") +
+                                        "\"\nUpdated file: \"" + path("acme/a.txt") +
+                                        "\"\nUpdated files                : 1\n");
+    EXPECT_EQ(readText(path("acme/a.txt")), "third");
+    writeText(path("acme/a.txt"), "mine once more");
+    put("acme", "a.txt", "fourth");
+    auto aQuiet = kivo({"checkout", "--noTips"});
+    EXPECT_EQ(aQuiet.itsOut, "Conflicted files             : 1\n");
+}
+
+TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
+    put("acme", "a.txt", "one");
+    put("acme", "a.txt", "two");
+    put("acme", "b.txt", "bee");
+    expectOk(kivo({"checkout", "package", "acme"}));
+
+    auto anOld = kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=1", "-v"});
+    EXPECT_EQ(anOld.itsExitCode, 0) << anOld.itsErr;
+    EXPECT_TRUE(anOld.itsOut.starts_with(
+        "-checkout\nHistorical timestamp for version #1 of object \"acme.a.txt\": "))
+        << anOld.itsOut;
+    EXPECT_TRUE(contains(anOld.itsOut, "Updated file: \"" + path("acme/a.txt") + "\"\n"));
+    EXPECT_EQ(readText(path("acme/a.txt")), "one");
+    EXPECT_TRUE(contains(status(), "\"baseversion\":\"1\""));
+
+    // Back to the active version with --active.
+    expectOk(kivo({"checkout", "--active"}));
+    EXPECT_EQ(readText(path("acme/a.txt")), "two");
+
+    EXPECT_EQ(kivo({"checkout", "package", "acme", "--historicalVersion=1"}).itsErr,
+              "Supply a historical object (--historicalObject|--histObj|--hO=).\n");
+    EXPECT_EQ(kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=0"}).itsErr,
+              "Historical version must be a positive integer\n");
+    EXPECT_EQ(kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=x1"}).itsErr,
+              "Historical version must be a positive integer\n");
+    EXPECT_EQ(kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=7"}).itsErr,
+              "Could not find historical timestamp for version #7 of object \"acme.a.txt\"\n");
+
+    // --historical with a timestamp before everything: the objects did not exist yet, so the
+    // files stay as local files without metadata.
+    auto anEarly = kivo({"checkout", "--historical=2000-01-01"});
+    EXPECT_EQ(anEarly.itsExitCode, 0) << anEarly.itsErr;
+    EXPECT_EQ(readText(path("acme/a.txt")), "two");
+    EXPECT_FALSE(fs::exists(settings() / "SYS/acme/a.txt.kivoMeta"));
+    EXPECT_FALSE(contains(status(), "acme/a.txt"));
+}
+
+TEST_F(Checkout, HostileObjectNamesFromTheRepositoryAreRefused) {
+    put("acme", "evil.txt", "payload");
+    // The repository file is changed behind the repository's back.
+    auto aSql =
+        runProgram("/usr/bin/sqlite3",
+                   {itsFile, "UPDATE objects SET name = '../../escaped' WHERE name = 'evil'"});
+    ASSERT_EQ(aSql.itsExitCode, 0) << aSql.itsErr;
+    auto aResult = kivo({"checkout", "package", "acme"});
+    EXPECT_EQ(aResult.itsExitCode, 1);
+    EXPECT_FALSE(aResult.itsErr.empty());
+    EXPECT_FALSE(fs::exists(itsDir.path() / "escaped.txt"));
+    EXPECT_FALSE(fs::exists(ws() / "escaped.txt"));
+    EXPECT_FALSE(fs::exists(ws() / "acme"));
+}
