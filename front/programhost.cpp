@@ -3,6 +3,7 @@
 #include <memory>
 #include <ostream>
 
+#include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
 #include "actions/actionhelp.hpp"
 #include "actions/actionstatus.hpp"
@@ -31,6 +32,8 @@ Factory factoryOf(ActionKind theKind) {
     switch (theKind) {
     case ActionKind::version:
         return make<actionVersion>;
+    case ActionKind::commit:
+        return make<actionCommit>;
     case ActionKind::create:
         return make<actionCreate>;
     case ActionKind::help:
