@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "actions/actioncheckout.hpp"
+#include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
 #include "actions/actionhelp.hpp"
 #include "actions/actionstatus.hpp"
@@ -34,6 +35,8 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionVersion>;
     case ActionKind::checkOut:
         return make<actionCheckOut>;
+    case ActionKind::commit:
+        return make<actionCommit>;
     case ActionKind::create:
         return make<actionCreate>;
     case ActionKind::help:

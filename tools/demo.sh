@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A short scripted session on the embedded repository: a repository file with a user, a key in
-# the key store, a workspace created against it, tracked packages and the local status.
+# the key store, a workspace created against it, tracked packages, the local status and a commit
+# of the two new files as inactive versions.
 # Usage: tools/demo.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -26,4 +27,6 @@ step kivo track acme/orders/ acme.shared -v
 step kivo track acme
 step kivo status
 step kivo status acme/orders/Order.txt --inactiveObjects
+step kivo commit --verbose
+step kivo status
 step kivo-repo show ../repo.db

@@ -1,0 +1,205 @@
+#include "actions/actioncommit.hpp"
+
+#include "actions/repositorylistings.hpp"
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/perftrace.hpp"
+#include "front/runstatistics.hpp"
+#include "front/textcase.hpp"
+#include "repository/repofunbase.hpp"
+#include "repository/repofunobjects.hpp"
+#include "repository/repofunpackages.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/objects.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/workspace.hpp"
+#include "workspace/workspacefile.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+constexpr std::string_view kConflictMessage =
+    "Commit failed. At least one of the files to be committed is conflicted.\n\nCall:\n\t* "
+    "\"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  (non-)interactive "
+    "conflict resolution, or\n\t* \"kivo push --local|--base|--remote|--mergetool|-m\", or\n\t* "
+    "\"kivo checkout --force|-f\" to overwrite your local changes.\n";
+
+// True inside push when a resolution mode is given: push resolves the conflicts itself.
+bool pushResolvesConflicts() {
+    if (!textcase::equalsIgnoringCase(getValue(params::action), "push"))
+        return false;
+    return !getValue(params::with).empty() || isSet(params::local) || isSet(params::base) ||
+           isSet(params::remote) || isSet(params::mergeTool);
+}
+
+// An active or historical local version: the object has been activated at least once.
+bool hasActivatedVersion(const RepositoryObject& theObject) {
+    const int aType = theObject.metaData().itsType;
+    return aType == 1 || aType == 3;
+}
+
+bool hasInactiveVersion(const RepositoryObject& theObject) {
+    return !repositorylistings::inactiveObjectsOf({theObject}).empty();
+}
+
+// The version record of the user's repository workspace, for the metadata copy of an object
+// whose inactive version was just written.
+ObjectVersion inactiveVersion() {
+    const RepositorySession aSession = repofunbase::defaultInactiveSession();
+    ObjectVersion aVersion;
+    aVersion.itsVersionType = 2;
+    aVersion.itsOwner = aSession.itsOwner;
+    aVersion.itsWorkSpace = aSession.itsWorkSpace;
+    return aVersion;
+}
+
+// A simulated write answer carries no metadata; this stand-in for the inactive version the
+// repository would create lets the simulated run show the metadata write it would do.
+ObjectMetaData simulatedInactive(const RepositoryObject& theObject, bool theIsDeletion) {
+    ObjectMetaData aMetaData;
+    aMetaData.itsType = 2;
+    aMetaData.itsIsDeletion = theIsDeletion;
+    aMetaData.itsVersionId =
+        theObject.metaData().itsVersionId + (theObject.metaData().itsType == 2 ? 0 : 1);
+    return aMetaData;
+}
+
+std::string quoted(const std::string& thePath) {
+    return "\"" + thePath + "\"";
+}
+
+} // namespace
+
+void actionCommit::execute() {
+    KIVO_PERF_SCOPE("actionCommit::execute()");
+    workspace::open(true);
+    const ActionScope aScope = actionscope::fromParameters();
+    computeStatus(aScope);
+
+    if (!itsConflicted.empty()) {
+        if (pushResolvesConflicts())
+            return;
+        throw Error(std::string(kConflictMessage));
+    }
+    if (nothingToCommit()) {
+        console::sayLine("Nothing to commit.");
+        return;
+    }
+    if (!itsNew.empty() || !itsModified.empty())
+        readBinarySuffixes();
+    createPackages();
+    for (const auto& aFile : itsNew)
+        commitFile(aFile);
+    for (const auto& aFile : itsModified)
+        commitFile(aFile);
+    for (const auto& aFile : itsDeleted)
+        commitDeletion(aFile);
+}
+
+void actionCommit::computeStatus(const ActionScope& theScope) {
+    KIVO_PERF_SCOPE("actionCommit::computeStatus()");
+    if (theScope.itsInactiveObjects) {
+        merge(Status(repositorylistings::inactiveObjectsOfPackages({}), false, false));
+        return;
+    }
+    if (!theScope.itsPackages.empty())
+        merge(Status(theScope.itsPackages, theScope.itsRecursive, false, false));
+    if (!theScope.itsObjects.empty())
+        merge(Status(theScope.itsObjects, false, false));
+}
+
+void actionCommit::merge(const Status& theStatus) {
+    itsConflicted = pathset::unite(itsConflicted, theStatus.conflicted());
+    itsNew = pathset::unite(itsNew, theStatus.newFiles());
+    itsModified = pathset::unite(itsModified, theStatus.modified());
+    itsDeleted = pathset::unite(itsDeleted, theStatus.deleted());
+    itsNewDirectories = pathset::unite(itsNewDirectories, theStatus.newDirectories());
+}
+
+bool actionCommit::nothingToCommit() const {
+    return itsNew.empty() && itsModified.empty() && itsDeleted.empty() && itsNewDirectories.empty();
+}
+
+// The repository lists every object type; all of them are asked for, not only the design-time
+// ones, so that no binary suffix is missed.
+void actionCommit::readBinarySuffixes() {
+    for (const ObjectType& aType : repofunobjects::listAllObjectTypes("0"))
+        if (aType.itsIsFileType == "1" || textcase::equalsIgnoringCase(aType.itsIsFileType, "true"))
+            itsBinarySuffixes.insert(aType.itsObjectType);
+}
+
+// The workspace directory itself is no package; its files belong to the root, which exists.
+void actionCommit::createPackages() {
+    KIVO_PERF_SCOPE("actionCommit::createPackages()");
+    const bool anInherit = !isSet(params::noInherit);
+    for (const auto& aDirectory : itsNewDirectories) {
+        const std::string aPackage = workspace::normalizePackage(aDirectory + "/");
+        if (aPackage.empty() || repofunpackages::existsPackage(aPackage))
+            continue;
+        repofunpackages::createPackage(aPackage, anInherit);
+        runstatistics::add(Statistic::createdPackages);
+        console::progress("Created package: " + aPackage);
+    }
+}
+
+void actionCommit::commitFile(const std::string& theFile) {
+    KIVO_PERF_SCOPE("actionCommit::commitFile()");
+    RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
+    if (hasActivatedVersion(anObject) && hasInactiveVersion(anObject))
+        repofunobjects::revertObjects({anObject});
+
+    const auto aContent = sys::readFile(theFile);
+    const bool aBinary = itsBinarySuffixes.contains(anObject.suffix());
+    ObjectMetaData aMetaData = repofunobjects::writeObject(anObject, aContent, aBinary);
+    if (isSet(params::simulate) && aMetaData.itsType == 0)
+        aMetaData = simulatedInactive(anObject, false);
+    anObject.setMetaData(aMetaData);
+    anObject.setVersion(inactiveVersion());
+    objects::writeMetaFile(anObject);
+
+    workspace::get()->status().setFileStatus(theFile, hash::calc(*aContent), sys::getts(theFile),
+                                             aMetaData.itsVersionId - 1);
+    runstatistics::add(Statistic::committedFiles);
+    console::progress("Committed file: " + quoted(anObject.workSpaceFileName()));
+}
+
+void actionCommit::commitDeletion(const std::string& theFile) {
+    KIVO_PERF_SCOPE("actionCommit::commitDeletion()");
+    RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
+    const std::string aPath = quoted(anObject.workSpaceFileName());
+    bool anActivelyDeleted = false;
+    if (hasActivatedVersion(anObject)) {
+        const bool anInactive = hasInactiveVersion(anObject);
+        const bool anActive = repofunobjects::existsObject(RepositorySession::active(), anObject);
+        if (anInactive && anActive)
+            repofunobjects::revertObjects({anObject});
+        anActivelyDeleted = !anInactive && !anActive;
+    }
+
+    if (anActivelyDeleted) {
+        sys::deleteFile(anObject.metaDataFileName());
+        runstatistics::add(Statistic::committedFiles);
+        console::sayLine("Committed file deletion (but no inactive object created as the object "
+                         "is actively deleted): " +
+                         aPath);
+    } else if (repofunobjects::deleteObject(anObject)) {
+        sys::deleteFile(anObject.metaDataFileName());
+        runstatistics::add(Statistic::revertedObjects);
+        console::progress("There is no active version. Reverted inactive object: " + aPath);
+    } else {
+        // The deletion answer carries no metadata: the new inactive deletion is read back. A
+        // simulated deletion left nothing to read.
+        anObject.setMetaData(isSet(params::simulate)
+                                 ? simulatedInactive(anObject, true)
+                                 : repofunobjects::readInactiveObjectMetaData(anObject));
+        anObject.setVersion(inactiveVersion());
+        objects::writeMetaFile(anObject);
+        runstatistics::add(Statistic::committedFiles);
+        console::progress("Committed file deletion: " + aPath);
+    }
+    workspace::get()->status().removeFile(theFile);
+}
+
+} // namespace RepositoryAccess

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "actions/actionscope.hpp"
+#include "actions/command.hpp"
+#include "workspace/status.hpp"
+
+namespace RepositoryAccess {
+
+// The `commit` action: writes the local changes of a scope into the user's repository workspace
+// as inactive versions (new and modified files as new versions, deleted files as inactive
+// deletions), creating the packages of new directories first, and brings the metadata copies
+// and status entries of the committed files up to date.
+class actionCommit : public Command {
+public:
+    void execute() override;
+
+private:
+    // Collects the local status of every part of the scope into the member sets.
+    void computeStatus(const ActionScope& theScope);
+    // Adds one status calculation to the member sets.
+    void merge(const Status& theStatus);
+    // True when nothing at all changed in the scope.
+    bool nothingToCommit() const;
+    // The suffixes of the repository's object types whose content is sent as binary data.
+    void readBinarySuffixes();
+    // Creates the packages of the new directories that the repository does not know yet.
+    void createPackages();
+    // Writes one new or modified file as the inactive version of its object.
+    void commitFile(const std::string& theFile);
+    // Records one deleted file as an inactive deletion (or drops a never-activated object).
+    void commitDeletion(const std::string& theFile);
+
+    PathSet itsConflicted;
+    PathSet itsNew;
+    PathSet itsModified;
+    PathSet itsDeleted;
+    PathSet itsNewDirectories;
+    std::set<std::string> itsBinarySuffixes;
+};
+
+} // namespace RepositoryAccess

@@ -1,0 +1,124 @@
+// Looks at and changes the repository side of a workspace, so that the end-to-end tests can check
+// what kivo sent and prepare versions that kivo itself cannot make yet. Runs inside a workspace
+// directory (its name is the inactive workspace) as the given user:
+//
+//   kivo_repo_probe FILE USER PASSWORD list                       the user's inactive objects
+//   kivo_repo_probe FILE USER PASSWORD activate                   activates all of them
+//   kivo_repo_probe FILE USER PASSWORD stored PACKAGE NAME SUFFIX the inactive content, in hex
+//   kivo_repo_probe FILE USER PASSWORD binary SUFFIX              makes SUFFIX a binary file type
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "repository/connection.hpp"
+#include "repository/repofunbase.hpp"
+#include "repository/repofunobjects.hpp"
+#include "server/repositorystore.hpp"
+#include "server/sqlitedb.hpp"
+#include "workspace/workspace.hpp"
+#include "workspace/workspacefile.hpp"
+
+using namespace RepositoryAccess;
+
+namespace {
+
+std::vector<RepositoryObject> inactiveObjects() {
+    return repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(), "", "");
+}
+
+void list() {
+    for (const RepositoryObject& anObject : inactiveObjects())
+        std::cout << anObject.key() << " #" << anObject.metaData().itsVersionId
+                  << (anObject.metaData().itsIsDeletion ? " deletion" : "") << "\n";
+}
+
+void activate() {
+    const ActivationResult aResult = repofunobjects::activateObjects(inactiveObjects(), "0", "");
+    std::cout << "activation " << aResult.itsError.itsCode << "\n";
+}
+
+// The stored bytes show how the content travelled: the repository turns the CDATA of a
+// "properties" object from Latin-1 into UTF-8 but keeps BDATA as it is.
+void stored(const std::string& theFile, const std::string& theOwner,
+            const std::vector<std::string>& theKey) {
+    server::RepositoryStore aStore(theFile);
+    aStore.beginRead();
+    const auto anObject = aStore.findObject({theKey[0], theKey[1], theKey[2]});
+    const auto aVersion =
+        anObject ? aStore.inactive(*anObject, theOwner, workspace::config().name(), true)
+                 : std::nullopt;
+    aStore.commit();
+    if (!aVersion) {
+        std::cout << "none\n";
+        return;
+    }
+    for (unsigned char aByte : aVersion->itsContent) {
+        char aHex[3];
+        std::snprintf(aHex, sizeof aHex, "%02x", aByte);
+        std::cout << aHex;
+    }
+    std::cout << "\n";
+}
+
+void makeBinary(const std::string& theFile, const std::string& theSuffix) {
+    server::SqliteDatabase aDatabase(theFile, false);
+    aDatabase
+        .query("UPDATE object_types SET is_file_type = '1', use_cdata = '0', use_bdata = '1' "
+               "WHERE object_type = ?")
+        .bind(1, theSuffix)
+        .run();
+}
+
+std::string upper(std::string theText) {
+    for (char& aChar : theText)
+        if (aChar >= 'a' && aChar <= 'z')
+            aChar = static_cast<char>(aChar - 'a' + 'A');
+    return theText;
+}
+
+int run(const std::vector<std::string>& theArgs) {
+    if (theArgs.size() < 4) {
+        std::cerr << "usage: kivo_repo_probe FILE USER PASSWORD (list | activate | stored PACKAGE "
+                     "NAME SUFFIX | binary SUFFIX)\n";
+        return 2;
+    }
+    const std::string& aCommand = theArgs[3];
+    if (aCommand == "binary" && theArgs.size() == 5) {
+        makeBinary(theArgs[0], theArgs[4]);
+        return 0;
+    }
+    ParameterValues aValues;
+    aValues.setValue(params::hostName, "file:" + theArgs[0]);
+    aValues.setValue(params::userName, theArgs[1]);
+    aValues.setValue(params::passWord, theArgs[2]);
+    installParameters(aValues);
+    workspace::open(false);
+    if (aCommand == "list")
+        list();
+    else if (aCommand == "activate")
+        activate();
+    else if (aCommand == "stored" && theArgs.size() == 7)
+        stored(theArgs[0], upper(theArgs[1]), {theArgs[4], theArgs[5], theArgs[6]});
+    else
+        return 2;
+    return 0;
+}
+
+} // namespace
+
+int main(int theArgc, char** theArgv) {
+    int aStatus = 1;
+    try {
+        aStatus = run(std::vector<std::string>(theArgv + 1, theArgv + theArgc));
+    } catch (const Error& anError) {
+        for (const std::string& aMessage : anError.messages())
+            std::cerr << aMessage << "\n";
+    } catch (const std::exception& anError) {
+        std::cerr << "unexpected failure: " << anError.what() << "\n";
+    }
+    connection::finish();
+    return aStatus;
+}
