@@ -1,5 +1,6 @@
 #include "actions/actioncommit.hpp"
 
+#include "actions/pushresolution.hpp"
 #include "actions/repositorylistings.hpp"
 #include "front/console.hpp"
 #include "front/error.hpp"
@@ -19,20 +20,6 @@
 namespace RepositoryAccess {
 
 namespace {
-
-constexpr std::string_view kConflictMessage =
-    "Commit failed. At least one of the files to be committed is conflicted.\n\nCall:\n\t* "
-    "\"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  (non-)interactive "
-    "conflict resolution, or\n\t* \"kivo push --local|--base|--remote|--mergetool|-m\", or\n\t* "
-    "\"kivo checkout --force|-f\" to overwrite your local changes.\n";
-
-// True inside push when a resolution mode is given: push resolves the conflicts itself.
-bool pushResolvesConflicts() {
-    if (!textcase::equalsIgnoringCase(getValue(params::action), "push"))
-        return false;
-    return !getValue(params::with).empty() || isSet(params::local) || isSet(params::base) ||
-           isSet(params::remote) || isSet(params::mergeTool);
-}
 
 // An active or historical local version: the object has been activated at least once.
 bool hasActivatedVersion(const RepositoryObject& theObject) {
@@ -78,11 +65,8 @@ void actionCommit::execute() {
     const ActionScope aScope = actionscope::fromParameters();
     computeStatus(aScope);
 
-    if (!itsConflicted.empty()) {
-        if (pushResolvesConflicts())
-            return;
-        throw Error(std::string(kConflictMessage));
-    }
+    if (pushresolution::leaveConflictsToPush(!itsConflicted.empty(), "Commit", "committed"))
+        return;
     if (nothingToCommit()) {
         console::sayLine("Nothing to commit.");
         return;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <ostream>
 
+#include "actions/actionactivate.hpp"
 #include "actions/actioncheckout.hpp"
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
@@ -33,6 +34,8 @@ Factory factoryOf(ActionKind theKind) {
     switch (theKind) {
     case ActionKind::version:
         return make<actionVersion>;
+    case ActionKind::activate:
+        return make<actionActivate>;
     case ActionKind::checkOut:
         return make<actionCheckOut>;
     case ActionKind::commit:

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A short scripted session on the embedded repository: a repository file with a user, a key in
-# the key store, a workspace created against it, tracked packages, the local status and a commit
-# of the two new files as inactive versions.
+# the key store, a workspace created against it, tracked packages, the local status, a commit of
+# the two new files as inactive versions, their activation, and a push of one more change.
 # Usage: tools/demo.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -30,3 +30,7 @@ step kivo status acme/orders/Order.txt --inactiveObjects
 step kivo commit --verbose
 step kivo status
 step kivo-repo show ../repo.db
+step kivo activate --verbose
+printf 'order 2\n' >> acme/orders/Order.txt
+step kivo push
+step kivo status

@@ -1,0 +1,249 @@
+#include "actions/actionactivate.hpp"
+
+#include <algorithm>
+
+#include "actions/checkoutengine.hpp"
+#include "actions/pushresolution.hpp"
+#include "actions/repositorylistings.hpp"
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/perftrace.hpp"
+#include "front/runstatistics.hpp"
+#include "front/textcase.hpp"
+#include "repository/connection.hpp"
+#include "repository/repofunchangetracking.hpp"
+#include "repository/respprinters.hpp"
+#include "workspace/status.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/workspace.hpp"
+#include "workspace/workspacefile.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+// The first repository API version that knows change tracking.
+constexpr std::int64_t kChangeTrackingApiVersion = 8;
+
+void addAll(ObjectMap& theMap, const std::vector<RepositoryObject>& theObjects) {
+    for (const RepositoryObject& anObject : theObjects)
+        theMap.insert_or_assign(anObject.key(), anObject);
+}
+
+// A check result that reports an object whose inactive version is based on an outdated one.
+bool isActivationConflict(const CheckResult& theResult) {
+    return theResult.itsErrorCode == "40129" &&
+           (!theResult.itsPackage.empty() || !theResult.itsName.empty());
+}
+
+// The workspace file of the object a check result names.
+std::string conflictPath(const CheckResult& theResult) {
+    if (theResult.itsObject)
+        return theResult.itsObject->workSpaceFileName();
+    return RepositoryObject(theResult.itsPackage, theResult.itsName, theResult.itsSuffix)
+        .workSpaceFileName();
+}
+
+// The ids of the changes, each once, in the order of their first appearance.
+std::vector<std::string> changeIds(const std::vector<ChangeEntry>& theChanges) {
+    std::vector<std::string> anIds;
+    for (const ChangeEntry& aChange : theChanges)
+        if (std::find(anIds.begin(), anIds.end(), aChange.itsChangeId) == anIds.end())
+            anIds.push_back(aChange.itsChangeId);
+    return anIds;
+}
+
+bool isContributor(const ChangeEntry& theChange, const std::string& theUser) {
+    return std::any_of(theChange.itsContributors.begin(), theChange.itsContributors.end(),
+                       [&](const Contributor& theContributor) {
+                           return textcase::equalsIgnoringCase(theContributor.itsUser, theUser);
+                       });
+}
+
+} // namespace
+
+void actionActivate::execute() {
+    KIVO_PERF_SCOPE("actionActivate::execute()");
+    workspace::open(true);
+    const ActionScope aScope = actionscope::fromParameters();
+    const std::vector<RepositoryObject> anObjects = collectObjects(aScope);
+    if (pushresolution::leaveConflictsToPush(hasConflictedFiles(aScope, anObjects), "Activate",
+                                             "activated"))
+        return;
+    if (anObjects.empty()) {
+        console::sayLine("Nothing to activate.");
+        return;
+    }
+
+    itsMode = getValue(params::activationMode);
+    if (itsMode.empty())
+        itsMode = "0";
+    itsIsCheck = itsMode == "5";
+    if (!chooseChange(anObjects))
+        return;
+
+    const ActivationResult aResult =
+        repofunobjects::activateObjects(anObjects, itsMode, itsChangeId);
+    reportCheckResults(aResult);
+    if (reportOutcome(aResult) && !itsIsCheck)
+        retrieveMetaData(anObjects);
+    if (isSet(params::log))
+        writeLogFile();
+    console::say(itsOutput.str());
+}
+
+std::vector<RepositoryObject> actionActivate::collectObjects(const ActionScope& theScope) {
+    ObjectMap aMap;
+    if (theScope.itsInactiveObjects)
+        addAll(aMap, repositorylistings::inactiveObjectsOfPackages({}));
+    if (theScope.itsRecursive) {
+        if (!theScope.itsPackages.empty())
+            addAll(aMap, repositorylistings::inactiveObjectsOfPackages(theScope.itsPackages));
+    } else {
+        for (const std::string& aPackage : theScope.itsPackages)
+            addAll(aMap, repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(),
+                                                             aPackage, ""));
+    }
+    addAll(aMap, repositorylistings::inactiveObjectsOf(theScope.itsObjects));
+
+    std::vector<RepositoryObject> anObjects;
+    for (auto& anEntry : aMap)
+        anObjects.push_back(std::move(anEntry.second));
+    return anObjects;
+}
+
+bool actionActivate::hasConflictedFiles(const ActionScope& theScope,
+                                        const std::vector<RepositoryObject>& theObjects) {
+    if (theScope.itsInactiveObjects)
+        return !Status(theObjects, true, false).conflicted().empty();
+    if (!theScope.itsPackages.empty() &&
+        !Status(theScope.itsPackages, theScope.itsRecursive, true, false).conflicted().empty())
+        return true;
+    return !theScope.itsObjects.empty() &&
+           !Status(theScope.itsObjects, true, false).conflicted().empty();
+}
+
+bool actionActivate::chooseChange(const std::vector<RepositoryObject>& theObjects) {
+    Connection& aConnection = connection::open();
+    if (aConnection.getApiVersion() >= kChangeTrackingApiVersion)
+        itsChangeTracking = repofunchangetracking::getChangeTrackingStatus() == "enabled";
+    itsChangeId = getValue(params::changeId);
+    if (!itsChangeTracking || !itsChangeId.empty())
+        return true;
+
+    const std::vector<std::string> anIds =
+        changeIds(repofunchangetracking::getAffectedChanges(theObjects));
+    const std::vector<ChangeEntry> aChanges =
+        anIds.empty() ? std::vector<ChangeEntry>{} : repofunchangetracking::readChanges(anIds);
+    if (isSet(params::getAffectedChanges)) {
+        for (const std::string& anId : anIds)
+            console::sayLine(anId);
+        return false;
+    }
+    if (anIds.size() > 1) {
+        std::string aList;
+        for (const std::string& anId : anIds)
+            aList += anId + "\n";
+        throw Error("Activation failed: The objects are contained in more than one change:\n" +
+                    aList);
+    }
+    if (anIds.size() == 1) {
+        const bool aContributes =
+            std::any_of(aChanges.begin(), aChanges.end(), [&](const ChangeEntry& theChange) {
+                return theChange.itsChangeId == anIds.front() &&
+                       isContributor(theChange, aConnection.getUserName());
+            });
+        if (!aContributes)
+            throw Error("Activation failed: The objects are contained in precisely one change (\"" +
+                        anIds.front() + "\"), but you are not one of the contributors.");
+        itsChangeId = anIds.front();
+    }
+    return true;
+}
+
+void actionActivate::reportCheckResults(const ActivationResult& theResult) {
+    const bool aVerbose = isSet(params::verbose);
+    std::vector<std::string> aConflicts;
+    for (const CheckResult& aCheck : theResult.itsCheckResults) {
+        respprinters::printCheckResult(aCheck, itsLog);
+        if (aVerbose || aCheck.itsSeverity == "3")
+            respprinters::printCheckResult(aCheck, itsOutput);
+        if (isActivationConflict(aCheck))
+            aConflicts.push_back(conflictPath(aCheck));
+    }
+    runstatistics::add(Statistic::activationConflicts,
+                       static_cast<std::int64_t>(aConflicts.size()));
+    if (aConflicts.empty() || isSet(params::noTips))
+        return;
+    std::string aText = "Activation conflicts:\n";
+    for (const std::string& aPath : aConflicts)
+        aText += "\t" + aPath + "\n";
+    aText += "\nCall:\n\t* \"kivo checkout\".\n\n";
+    itsOutput << aText;
+    itsLog << aText;
+}
+
+bool actionActivate::reportOutcome(const ActivationResult& theResult) {
+    const RepositoryErrorTriple& anError = theResult.itsError;
+    const bool aSuccess = anError.itsCode == "0" || anError.itsCode == "40137" || itsMode == "4";
+    if (aSuccess) {
+        const std::string aLine =
+            std::string("Successfully ") + (itsIsCheck ? "checked" : "activated") +
+            " objects with activation ID " + theResult.itsActivationId + ".\n";
+        if (isSet(params::verbose))
+            itsOutput << aLine;
+        itsLog << aLine;
+        if (itsChangeTracking) {
+            const std::string aChange = "Change: \"" + theResult.itsChangeId + "\"\n";
+            itsOutput << aChange;
+            itsLog << aChange;
+        }
+        return true;
+    }
+    std::string aLine = std::string("Failed to ") + (itsIsCheck ? "check" : "activate") +
+                        " objects with activation ID " + theResult.itsActivationId + ". Error " +
+                        anError.itsCode + ": " + anError.itsMessage;
+    if (!anError.itsArgument.empty())
+        aLine += ": " + anError.itsArgument;
+    aLine += "\n";
+    console::err() << aLine << std::flush;
+    itsLog << aLine;
+    exitstatus::fail();
+    return false;
+}
+
+void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theObjects) {
+    KIVO_PERF_SCOPE("actionActivate::retrieveMetaData()");
+    const bool aVerbose = isSet(params::verbose);
+    if (aVerbose)
+        itsOutput << "Retrieving meta data of activated objects...\n";
+    WorkSpaceStatusFile& aStatus = workspace::get()->status();
+    for (const RepositoryObject& anActivated : theObjects) {
+        const std::string& aFile = anActivated.workSpaceFileName();
+        // An activated deletion leaves no active version to read.
+        if (!aStatus.hasFile(aFile) || anActivated.metaData().itsIsDeletion) {
+            sys::deleteFile(anActivated.metaDataFileName());
+        } else {
+            RepositoryObject anObject = anActivated;
+            const ObjectMetaData aMetaData = repofunobjects::readActiveObjectMetaData(anObject);
+            anObject.setMetaData(aMetaData);
+            anObject.setVersion({1, {}, {}, aMetaData.itsVersionId});
+            objects::writeMetaFile(anObject);
+            aStatus.setBaseVersion(aFile, aMetaData.itsVersionId);
+        }
+        runstatistics::add(Statistic::activatedObjects);
+    }
+    if (aVerbose)
+        itsOutput << "Successfully retrieved meta data of activated objects.\n";
+}
+
+// Each activation gets a log file of its own: the tick count makes the name new.
+void actionActivate::writeLogFile() {
+    const std::string aFileName =
+        workspace::get()->logFileName("activation_" + std::to_string(sys::getTickCount()), "log");
+    sys::writeFile(aFileName, itsLog.str());
+    itsOutput << "Activation log file: \"" << aFileName << "\"\n";
+}
+
+} // namespace RepositoryAccess

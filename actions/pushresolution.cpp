@@ -1,0 +1,32 @@
+#include "actions/pushresolution.hpp"
+
+#include <string>
+
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/textcase.hpp"
+
+namespace RepositoryAccess::pushresolution {
+
+bool resolvesConflicts() {
+    if (!textcase::equalsIgnoringCase(getValue(params::action), "push"))
+        return false;
+    return !getValue(params::with).empty() || isSet(params::local) || isSet(params::base) ||
+           isSet(params::remote) || isSet(params::mergeTool);
+}
+
+bool leaveConflictsToPush(bool theHasConflicts, std::string_view theAction,
+                          std::string_view theParticiple) {
+    if (!theHasConflicts)
+        return false;
+    if (resolvesConflicts())
+        return true;
+    throw Error(std::string(theAction) + " failed. At least one of the files to be " +
+                std::string(theParticiple) +
+                " is conflicted.\n\nCall:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|"
+                "-m\" for\n\t  (non-)interactive conflict resolution, or\n\t* \"kivo push "
+                "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" "
+                "to overwrite your local changes.\n");
+}
+
+} // namespace RepositoryAccess::pushresolution

@@ -1,0 +1,240 @@
+// `kivo activate` and `kivo push` against the embedded repository: activation of committed files
+// with the metadata and base versions that follow, check runs, failed activations, the
+// activation log, conflicts with another user's activation and their follow-up checkout.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/process.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/sys.hpp"
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A repository file with the users dev and other, and a workspace "ws" of dev that tracks acme.
+class Activate : public ::testing::Test {
+protected:
+    Activate() {
+        itsFile = (itsDir.path() / "repo.db").string();
+        expectOk(runProgram("kivo-repo", {"init", itsFile}));
+        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
+        expectOk(runProgram("kivo-repo", {"user", itsFile, "other", "pw"}));
+        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"},
+                            options(itsDir.path())));
+        expectOk(runKivo({"create", "workspace", "ws", "K1"}, options(itsDir.path())));
+        fs::create_directories(root() / "acme");
+        expectOk(kivo({"track", "acme"}));
+    }
+    static void expectOk(const RunResult& theResult) {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
+    }
+    RunOptions options(const fs::path& theCwd) const {
+        RunOptions anOptions;
+        anOptions.itsCwd = theCwd;
+        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
+        return anOptions;
+    }
+    fs::path root() const { return itsDir.path() / "ws"; }
+    std::string path(const std::string& theRelative) const {
+        return (root() / theRelative).string();
+    }
+    std::string meta(const std::string& theRelative) const {
+        return readText(root() / "._SYS_KIVO_settings/SYS" / (theRelative + ".kivoMeta"));
+    }
+    void write(const std::string& theRelative, const std::string& theContent) const {
+        writeText(path(theRelative), theContent);
+    }
+    RunResult kivo(const std::vector<std::string>& theArgs) const {
+        return runKivo(theArgs, options(root()));
+    }
+    // The user's inactive objects as the repository lists them.
+    std::string inactive() const {
+        RunResult aResult =
+            runProgram("kivo_repo_probe", {itsFile, "dev", "pw", "list"}, options(root()));
+        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
+        return aResult.itsOut;
+    }
+    // The user other writes and activates acme/NAME.SUFFIX.
+    void otherActivates(const std::string& theName, const std::string& theSuffix,
+                        const std::string& theContent) const {
+        expectOk(runProgram("kivo_activate_probe", {itsFile, "other", "pw", "put", "acme", theName,
+                                                    theSuffix, theContent}));
+    }
+    // The status-file line of a file with its content and base version.
+    std::string statusEntry(const std::string& theRelative, const std::string& theContent,
+                            int theBase) const {
+        return "{\"filename\":\"" + theRelative + "\",\"sha1value\":\"" +
+               RepositoryAccess::hash::calc(theContent) + "\",\"timest\":\"" +
+               RepositoryAccess::sys::getts(path(theRelative)) + "\",\"baseversion\":\"" +
+               std::to_string(theBase) + "\"}";
+    }
+    std::string statusText() const { return readText(root() / "._SYS_KIVO_settings/.kivoStatus"); }
+    // The local changes that `kivo status` reports after its header.
+    std::string changes() const {
+        const std::string anOut = kivo({"status"}).itsOut;
+        return anOut.substr(anOut.find("\tacme\n") + 6);
+    }
+
+    TempDir itsDir;
+    std::string itsFile;
+};
+
+bool contains(const std::string& theText, const std::string& thePart) {
+    return theText.find(thePart) != std::string::npos;
+}
+
+const std::string kSuccessfully = "Successfully activated objects with activation ID ";
+const std::string kRetrieved = "Retrieving meta data of activated objects...\n"
+                               "Successfully retrieved meta data of activated objects.\n";
+
+} // namespace
+
+TEST_F(Activate, CommittedFilesBecomeActiveWithTheirMetadataAndBaseVersions) {
+    EXPECT_EQ(kivo({"activate"}).itsOut, "Nothing to activate.\n");
+    write("acme/a.txt", "alpha");
+    write("acme/b.json", "{\"b\": 1}");
+    expectOk(kivo({"commit"}));
+    ASSERT_EQ(inactive(), "acme.a.txt #1\nacme.b.json #1\n");
+
+    // Only the named object; the other stays inactive.
+    auto aSingle = kivo({"activate", "acme/a.txt"});
+    EXPECT_EQ(aSingle.itsExitCode, 0) << aSingle.itsErr;
+    EXPECT_EQ(aSingle.itsOut, "Activated objects            : 1\n");
+    EXPECT_EQ(inactive(), "acme.b.json #1\n");
+
+    auto aRest = kivo({"activate", "--verbose"});
+    EXPECT_EQ(aRest.itsExitCode, 0) << aRest.itsErr;
+    EXPECT_TRUE(aRest.itsOut.starts_with("-activate\nACTIVATION ")) << aRest.itsOut;
+    EXPECT_TRUE(contains(aRest.itsOut, "ACTIVATION SUMMARY")) << aRest.itsOut;
+    EXPECT_TRUE(contains(aRest.itsOut, "\n" + kSuccessfully + "2.\n" + kRetrieved +
+                                           "Activated objects            : 1\n"))
+        << aRest.itsOut;
+    EXPECT_EQ(aRest.itsErr, "");
+    EXPECT_EQ(inactive(), "");
+
+    for (const std::string aFile : {"acme/a.txt", "acme/b.json"}) {
+        const std::string aMeta = meta(aFile);
+        EXPECT_TRUE(contains(aMeta, "\"version_id\":\"1\"")) << aMeta;
+        EXPECT_TRUE(contains(aMeta, "\"type\":\"1\"}, \"version\":{\"versionType\":\"1\""))
+            << aMeta;
+    }
+    EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "alpha", 1))) << statusText();
+    EXPECT_TRUE(contains(statusText(), statusEntry("acme/b.json", "{\"b\": 1}", 1)));
+    EXPECT_EQ(changes(), "\n");
+    EXPECT_EQ(kivo({"activate", "-v"}).itsOut, "-activate\nNothing to activate.\n");
+}
+
+TEST_F(Activate, CheckRunsAndFailedActivationsLeaveEverythingInactive) {
+    write("acme/good.txt", "good");
+    expectOk(kivo({"commit"}));
+    const std::string aCommitted = meta("acme/good.txt");
+
+    // Mode 5 only checks: the metadata stays that of the inactive version.
+    auto aCheck = kivo({"activate", "--activationMode", "5", "-v"});
+    EXPECT_EQ(aCheck.itsExitCode, 0) << aCheck.itsErr;
+    EXPECT_TRUE(contains(aCheck.itsOut, "\nSuccessfully checked objects with activation ID "))
+        << aCheck.itsOut;
+    EXPECT_FALSE(contains(aCheck.itsOut, "Retrieving")) << aCheck.itsOut;
+    EXPECT_FALSE(contains(aCheck.itsOut, "Activated objects")) << aCheck.itsOut;
+    EXPECT_EQ(meta("acme/good.txt"), aCommitted);
+    EXPECT_EQ(inactive(), "acme.good.txt #1\n");
+
+    // A json syntax error fails the whole activation; the error is printed without --verbose.
+    write("acme/bad.json", "{\n  \"a\": \n}\n");
+    expectOk(kivo({"commit"}));
+    auto aFailed = kivo({"activate", "--log"});
+    EXPECT_EQ(aFailed.itsExitCode, 1);
+    EXPECT_TRUE(aFailed.itsErr.starts_with("Failed to activate objects with activation ID "))
+        << aFailed.itsErr;
+    EXPECT_TRUE(contains(aFailed.itsErr, ". Error 40136: ")) << aFailed.itsErr;
+    EXPECT_TRUE(aFailed.itsOut.starts_with("ACTIVATION ERROR: object: \"bad.json\", package: "
+                                           "\"acme\", timestamp: "))
+        << aFailed.itsOut;
+    EXPECT_TRUE(contains(aFailed.itsOut, "\n" + path("acme/bad.json") + " (line 3): code "))
+        << aFailed.itsOut;
+    EXPECT_FALSE(contains(aFailed.itsOut, "ACTIVATION SUMMARY")) << aFailed.itsOut;
+    EXPECT_EQ(inactive(), "acme.bad.json #1\nacme.good.txt #1\n");
+    EXPECT_EQ(meta("acme/good.txt"), aCommitted);
+
+    // The log holds every check result and the failure.
+    const std::string aPrefix = "Activation log file: \"";
+    const auto aStart = aFailed.itsOut.find(aPrefix);
+    ASSERT_NE(aStart, std::string::npos) << aFailed.itsOut;
+    const std::string aLogName = aFailed.itsOut.substr(
+        aStart + aPrefix.size(), aFailed.itsOut.size() - aStart - aPrefix.size() - 2);
+    EXPECT_EQ(fs::path(aLogName).parent_path(), root() / "._SYS_KIVO_settings/logs");
+    EXPECT_TRUE(fs::path(aLogName).filename().string().starts_with("activation_"));
+    const std::string aLog = readText(aLogName);
+    EXPECT_TRUE(contains(aLog, "ACTIVATION SUMMARY")) << aLog;
+    EXPECT_TRUE(contains(aLog, aFailed.itsErr)) << aLog;
+}
+
+TEST_F(Activate, AnOutdatedInactiveVersionConflictsAndIsCheckedOutAsConflicted) {
+    write("acme/a.txt", "mine");
+    expectOk(kivo({"commit"}));
+    otherActivates("a", "txt", "theirs");
+
+    // Without the follow-up checkout the conflict is counted and listed with the hint.
+    auto aListed = kivo({"activate", "--noCheckOut"});
+    EXPECT_EQ(aListed.itsExitCode, 1);
+    EXPECT_TRUE(contains(aListed.itsErr, ". Error 40136: ")) << aListed.itsErr;
+    EXPECT_TRUE(contains(aListed.itsOut, ": code 40129: ")) << aListed.itsOut;
+    EXPECT_TRUE(contains(aListed.itsOut, "Activation conflicts:\n\t" + path("acme/a.txt") +
+                                             "\n\nCall:\n\t* \"kivo checkout\".\n\n"
+                                             "Activation conflicts         : 1\n"))
+        << aListed.itsOut;
+    EXPECT_FALSE(contains(aListed.itsOut, "-checkout"));
+
+    // The activate sequence checks out: the file becomes conflicted, the hint comes from there.
+    auto aCheckedOut = kivo({"activate", "-v"});
+    EXPECT_EQ(aCheckedOut.itsExitCode, 1);
+    EXPECT_FALSE(contains(aCheckedOut.itsOut, "Activation conflicts:")) << aCheckedOut.itsOut;
+    EXPECT_TRUE(contains(aCheckedOut.itsOut, "\n-checkout\n")) << aCheckedOut.itsOut;
+    EXPECT_TRUE(contains(aCheckedOut.itsOut, "Conflicted files             : 1\n"))
+        << aCheckedOut.itsOut;
+    EXPECT_TRUE(contains(statusText(), "\"conflicts\":[\"acme/a.txt\"]")) << statusText();
+    EXPECT_TRUE(contains(kivo({"status"}).itsOut, "Conflicts"));
+    EXPECT_EQ(readText(path("acme/a.txt")), "mine");
+
+    // A conflicted file is not activated again.
+    auto aRefused = kivo({"activate"});
+    EXPECT_EQ(aRefused.itsExitCode, 1);
+    EXPECT_EQ(aRefused.itsErr,
+              "Activate failed. At least one of the files to be activated is conflicted.\n\n"
+              "Call:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  "
+              "(non-)interactive conflict resolution, or\n\t* \"kivo push "
+              "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" "
+              "to overwrite your local changes.\n\n");
+    EXPECT_EQ(inactive(), "acme.a.txt #1\n");
+}
+
+TEST_F(Activate, PushCommitsAndActivatesInOneRun) {
+    auto anEmpty = kivo({"push"});
+    EXPECT_EQ(anEmpty.itsExitCode, 0) << anEmpty.itsErr;
+    EXPECT_EQ(anEmpty.itsOut, "Nothing to commit.\nNothing to activate.\n");
+
+    write("acme/a.txt", "one");
+    auto aFirst = kivo({"push", "-v"});
+    EXPECT_EQ(aFirst.itsExitCode, 0) << aFirst.itsErr;
+    EXPECT_TRUE(aFirst.itsOut.starts_with("-commit\nCreated package: acme\nCommitted file: \"" +
+                                          path("acme/a.txt") + "\"\n-activate\n"))
+        << aFirst.itsOut;
+    EXPECT_TRUE(contains(aFirst.itsOut, kSuccessfully + "1.\n" + kRetrieved +
+                                            "Created packages             : 1\n"
+                                            "Committed files              : 1\n"
+                                            "Activated objects            : 1\n"))
+        << aFirst.itsOut;
+
+    write("acme/a.txt", "two");
+    auto aSecond = kivo({"push"});
+    EXPECT_EQ(aSecond.itsExitCode, 0) << aSecond.itsErr;
+    EXPECT_EQ(aSecond.itsOut,
+              "Committed files              : 1\nActivated objects            : 1\n");
+    EXPECT_EQ(inactive(), "");
+    EXPECT_TRUE(contains(meta("acme/a.txt"), "\"version_id\":\"2\""));
+    EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "two", 2))) << statusText();
+    EXPECT_EQ(changes(), "\n");
+}
