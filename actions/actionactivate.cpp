@@ -61,6 +61,14 @@ bool isContributor(const ChangeEntry& theChange, const std::string& theUser) {
                        });
 }
 
+// A simulated activation activated nothing; the active version it would have made carries the
+// number of the inactive one, so the simulated run shows the metadata writes it would do.
+ObjectMetaData simulatedActive(const RepositoryObject& theObject) {
+    ObjectMetaData aMetaData = theObject.metaData();
+    aMetaData.itsType = 1;
+    return aMetaData;
+}
+
 } // namespace
 
 void actionActivate::execute() {
@@ -226,7 +234,9 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
             sys::deleteFile(anActivated.metaDataFileName());
         } else {
             RepositoryObject anObject = anActivated;
-            const ObjectMetaData aMetaData = repofunobjects::readActiveObjectMetaData(anObject);
+            const ObjectMetaData aMetaData =
+                isSet(params::simulate) ? simulatedActive(anObject)
+                                        : repofunobjects::readActiveObjectMetaData(anObject);
             anObject.setMetaData(aMetaData);
             anObject.setVersion({1, {}, {}, aMetaData.itsVersionId});
             objects::writeMetaFile(anObject);

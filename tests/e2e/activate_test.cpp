@@ -98,6 +98,15 @@ TEST_F(Activate, CommittedFilesBecomeActiveWithTheirMetadataAndBaseVersions) {
     write("acme/b.json", "{\"b\": 1}");
     expectOk(kivo({"commit"}));
     ASSERT_EQ(inactive(), "acme.a.txt #1\nacme.b.json #1\n");
+    const std::string aStatus = statusText();
+
+    // A simulated activation sends nothing and writes nothing.
+    auto aSimulated = kivo({"activate", "--simulate"});
+    EXPECT_EQ(aSimulated.itsExitCode, 0) << aSimulated.itsErr;
+    EXPECT_TRUE(contains(aSimulated.itsOut, "Simulation: ")) << aSimulated.itsOut;
+    EXPECT_EQ(inactive(), "acme.a.txt #1\nacme.b.json #1\n");
+    EXPECT_EQ(statusText(), aStatus);
+    EXPECT_TRUE(contains(meta("acme/a.txt"), "\"type\":\"2\""));
 
     // Only the named object; the other stays inactive.
     auto aSingle = kivo({"activate", "acme/a.txt"});
@@ -133,7 +142,7 @@ TEST_F(Activate, CheckRunsAndFailedActivationsLeaveEverythingInactive) {
     const std::string aCommitted = meta("acme/good.txt");
 
     // Mode 5 only checks: the metadata stays that of the inactive version.
-    auto aCheck = kivo({"activate", "--activationMode", "5", "-v"});
+    auto aCheck = kivo({"activate", "--activationMode=5", "-v"});
     EXPECT_EQ(aCheck.itsExitCode, 0) << aCheck.itsErr;
     EXPECT_TRUE(contains(aCheck.itsOut, "\nSuccessfully checked objects with activation ID "))
         << aCheck.itsOut;
@@ -153,7 +162,7 @@ TEST_F(Activate, CheckRunsAndFailedActivationsLeaveEverythingInactive) {
     EXPECT_TRUE(aFailed.itsOut.starts_with("ACTIVATION ERROR: object: \"bad.json\", package: "
                                            "\"acme\", timestamp: "))
         << aFailed.itsOut;
-    EXPECT_TRUE(contains(aFailed.itsOut, "\n" + path("acme/bad.json") + " (line 3): code "))
+    EXPECT_TRUE(contains(aFailed.itsOut, "\n" + path("acme/bad.json") + " (3): code "))
         << aFailed.itsOut;
     EXPECT_FALSE(contains(aFailed.itsOut, "ACTIVATION SUMMARY")) << aFailed.itsOut;
     EXPECT_EQ(inactive(), "acme.bad.json #1\nacme.good.txt #1\n");
