@@ -247,3 +247,22 @@ TEST_F(Activate, PushCommitsAndActivatesInOneRun) {
     EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "two", 2))) << statusText();
     EXPECT_EQ(changes(), "\n");
 }
+
+TEST_F(Activate, WithChangeTrackingTheAffectedChangesAreAskedForFirst) {
+    expectOk(runProgram("kivo-repo", {"set", itsFile, "change_tracking", "on"}));
+    write("acme/a.txt", "one");
+    expectOk(kivo({"commit"}));
+    // This repository cannot list affected changes: the activation stops before it is sent.
+    auto anAsked = kivo({"activate"});
+    EXPECT_EQ(anAsked.itsExitCode, 1);
+    EXPECT_TRUE(anAsked.itsErr.starts_with("Failed to get affected changes (40130): "))
+        << anAsked.itsErr;
+    EXPECT_EQ(inactive(), "acme.a.txt #1\n");
+
+    // A given change skips that step; the activation goes into it, and says so.
+    auto aGiven = kivo({"activate", "--changeId=C1"});
+    EXPECT_EQ(aGiven.itsExitCode, 0) << aGiven.itsErr;
+    EXPECT_TRUE(aGiven.itsOut.starts_with("Change: \"")) << aGiven.itsOut;
+    EXPECT_TRUE(aGiven.itsOut.ends_with("\"\nActivated objects            : 1\n")) << aGiven.itsOut;
+    EXPECT_EQ(inactive(), "");
+}
