@@ -1,6 +1,7 @@
 #include "actions/actionstatus.hpp"
 
 #include "actions/actionscope.hpp"
+#include "actions/pushresolution.hpp"
 #include "actions/repositorylistings.hpp"
 #include "front/commandsyntax.hpp"
 #include "front/console.hpp"
@@ -17,12 +18,6 @@
 namespace RepositoryAccess {
 
 namespace {
-
-constexpr std::string_view kConflictTip =
-    "\nCall:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  "
-    "(non-)interactive conflict resolution, or\n\t* \"kivo push "
-    "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" to overwrite "
-    "your local changes.\n";
 
 bool whatIs(const std::string& theWhat, std::string_view theName) {
     return textcase::equalsIgnoringCase(theWhat, theName);
@@ -188,7 +183,7 @@ void actionStatus::statusShared() const {
     printSection("Conflicts:", itsConflicted, true);
     printSection("New local files:", itsNew, false);
     if (!itsConflicted.empty() && !itsAdvanced && !isSet(params::noTips))
-        console::say(kConflictTip);
+        console::say("\n" + std::string(pushresolution::kResolutionCalls));
     if (!itsInactive.empty()) {
         console::say("\nInactive Objects:\n");
         repositorylistings::printInactiveObjects(itsInactive);

@@ -1,4 +1,5 @@
 #include "actions/checkoutengine.hpp"
+#include "actions/pushresolution.hpp"
 
 #include <set>
 
@@ -37,12 +38,6 @@ using checkoutversions::isDeletion;
 using checkoutversions::versionNumber;
 
 constexpr std::string_view kDeleted = "__deleted__";
-
-const std::string kConflictCall =
-    "Call:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  "
-    "(non-)interactive conflict resolution, or\n\t* \"kivo push "
-    "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" to overwrite "
-    "your local changes.\n";
 
 // The counters that show that a run changed the workspace.
 constexpr Statistic kChanges[] = {Statistic::createdFiles,  Statistic::deletedFiles,
@@ -301,9 +296,7 @@ void CheckOutRun::writeConflict(const RepositoryObject& theRemote) {
 
 void CheckOutRun::run() {
     if (!itsLocal.itsConflicted.empty() && !isSet(params::force))
-        throw Error("Checkout failed. At least one of the files to be checked out is "
-                    "conflicted.\n\n" +
-                    kConflictCall);
+        throw Error(pushresolution::conflictMessage("Checkout", "checked out"));
 
     const PathSet aLocalFiles = itsLocal.allFiles();
     itsLocalObjects = checkoutversions::localObjects(aLocalFiles);
@@ -362,7 +355,7 @@ void CheckOutRun::run() {
         console::sayLine("Nothing to check out.");
     if (runstatistics::get(Statistic::conflictedFiles) != itsCountsBefore[3] &&
         !isSet(params::noTips))
-        console::say(kConflictCall + "\n");
+        console::say(std::string(pushresolution::kResolutionCalls) + "\n");
 }
 
 } // namespace

@@ -15,18 +15,18 @@ bool resolvesConflicts() {
            isSet(params::remote) || isSet(params::mergeTool);
 }
 
+std::string conflictMessage(std::string_view theAction, std::string_view theParticiple) {
+    return std::string(theAction) + " failed. At least one of the files to be " +
+           std::string(theParticiple) + " is conflicted.\n\n" + std::string(kResolutionCalls);
+}
+
 bool leaveConflictsToPush(bool theHasConflicts, std::string_view theAction,
                           std::string_view theParticiple) {
     if (!theHasConflicts)
         return false;
     if (resolvesConflicts())
         return true;
-    throw Error(std::string(theAction) + " failed. At least one of the files to be " +
-                std::string(theParticiple) +
-                " is conflicted.\n\nCall:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|"
-                "-m\" for\n\t  (non-)interactive conflict resolution, or\n\t* \"kivo push "
-                "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" "
-                "to overwrite your local changes.\n");
+    throw Error(conflictMessage(theAction, theParticiple));
 }
 
 } // namespace RepositoryAccess::pushresolution

@@ -1,12 +1,24 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace RepositoryAccess::pushresolution {
 
+// The ways out of a conflict, as every action that meets one names them.
+inline constexpr std::string_view kResolutionCalls =
+    "Call:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  "
+    "(non-)interactive conflict resolution, or\n\t* \"kivo push "
+    "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" to overwrite "
+    "your local changes.\n";
+
 // True inside push when a resolution mode is given (`with` with a value, `local`, `base`,
 // `remote` or `mergeTool`): push then resolves the conflicts itself after commit and activate.
 bool resolvesConflicts();
+
+// "<theAction> failed. At least one of the files to be <theParticiple> is conflicted." and the
+// ways out.
+std::string conflictMessage(std::string_view theAction, std::string_view theParticiple);
 
 // How commit and activate treat conflicted files in their scope. Without any it returns false.
 // Inside a push with a resolution mode it returns true: the caller steps aside and does nothing.

@@ -19,7 +19,8 @@ std::vector<std::string> rootPackages() {
 
 // A package scope lists the package and everything below it: the package itself and the glob
 // of its sub packages.
-std::vector<RepositoryObject> inactiveObjectsOfPackages(const std::vector<std::string>& thePackages) {
+std::vector<RepositoryObject>
+inactiveObjectsOfPackages(const std::vector<std::string>& thePackages) {
     const RepositorySession aSession = repofunbase::defaultInactiveSession();
     if (thePackages.empty())
         return repofunobjects::listInactiveObjects(aSession, "", "");
