@@ -105,16 +105,7 @@ std::vector<RepositoryObject> actionActivate::collectObjects(const ActionScope& 
     ObjectMap aMap;
     if (theScope.itsInactiveObjects)
         addAll(aMap, repositorylistings::inactiveObjectsOfPackages({}));
-    if (theScope.itsRecursive) {
-        if (!theScope.itsPackages.empty())
-            addAll(aMap, repositorylistings::inactiveObjectsOfPackages(theScope.itsPackages));
-    } else {
-        for (const std::string& aPackage : theScope.itsPackages)
-            addAll(aMap, repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(),
-                                                             aPackage, ""));
-    }
-    addAll(aMap, repositorylistings::inactiveObjectsOf(theScope.itsObjects));
-
+    addAll(aMap, repositorylistings::inactiveObjectsOfScope(theScope));
     std::vector<RepositoryObject> anObjects;
     for (auto& anEntry : aMap)
         anObjects.push_back(std::move(anEntry.second));

@@ -44,18 +44,7 @@ ObjectMap activeObjects(const ActionScope& theScope) {
 // The user's inactive versions of the scope.
 ObjectMap inactiveObjects(const ActionScope& theScope) {
     ObjectMap aMap;
-    if (theScope.itsRecursive) {
-        if (!theScope.itsPackages.empty())
-            addAll(aMap, repositorylistings::inactiveObjectsOfPackages(theScope.itsPackages));
-    } else {
-        for (const std::string& aPackage : theScope.itsPackages)
-            addAll(aMap, repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(),
-                                                             aPackage, ""));
-    }
-    for (const RepositoryObject& aFound :
-         repositorylistings::inactiveObjectsOf(theScope.itsObjects))
-        if (aMap.count(aFound.key()) == 0)
-            aMap.emplace(aFound.key(), aFound);
+    addAll(aMap, repositorylistings::inactiveObjectsOfScope(theScope));
     return aMap;
 }
 

@@ -6,6 +6,7 @@
 #include "repository/repofunpackages.hpp"
 #include "workspace/objects.hpp"
 
+#include <map>
 #include <sstream>
 
 namespace RepositoryAccess::repositorylistings {
@@ -45,6 +46,27 @@ std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObje
         anInactive.insert(anInactive.end(), aFound.begin(), aFound.end());
     }
     return anInactive;
+}
+
+std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope) {
+    std::map<std::string, RepositoryObject> aByKey;
+    auto addAll = [&](const std::vector<RepositoryObject>& theObjects) {
+        for (const RepositoryObject& anObject : theObjects)
+            aByKey.insert_or_assign(anObject.key(), anObject);
+    };
+    if (theScope.itsRecursive) {
+        if (!theScope.itsPackages.empty())
+            addAll(inactiveObjectsOfPackages(theScope.itsPackages));
+    } else {
+        for (const std::string& aPackage : theScope.itsPackages)
+            addAll(repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(),
+                                                       aPackage, ""));
+    }
+    addAll(inactiveObjectsOf(theScope.itsObjects));
+    std::vector<RepositoryObject> anObjects;
+    for (auto& anEntry : aByKey)
+        anObjects.push_back(std::move(anEntry.second));
+    return anObjects;
 }
 
 void printInactiveObjects(const std::vector<RepositoryObject>& theObjects) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/actionscope.hpp"
 #include "workspace/objects.hpp"
 
 namespace RepositoryAccess::repositorylistings {
@@ -15,6 +16,10 @@ std::vector<std::string> rootPackages();
 std::vector<RepositoryObject>
 inactiveObjectsOfPackages(const std::vector<std::string>& thePackages);
 std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObject>& theObjects);
+
+// The user's inactive objects of a scope: those of its packages (with their sub packages when
+// the scope is recursive) and the inactive versions of its objects, each once.
+std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope);
 
 // Prints inactive objects in the repository's list layout.
 void printInactiveObjects(const std::vector<RepositoryObject>& theObjects);
