@@ -8,6 +8,7 @@
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
 #include "actions/actionhelp.hpp"
+#include "actions/actionresolve.hpp"
 #include "actions/actionstatus.hpp"
 #include "actions/actiontrack.hpp"
 #include "actions/actionversion.hpp"
@@ -44,6 +45,8 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionCreate>;
     case ActionKind::help:
         return make<actionHelp>;
+    case ActionKind::resolve:
+        return make<actionResolve>;
     case ActionKind::status:
         return make<actionStatus>;
     case ActionKind::track:

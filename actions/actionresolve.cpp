@@ -1,0 +1,180 @@
+#include "actions/actionresolve.hpp"
+
+#include <cstdlib>
+#include <ostream>
+
+#include "front/console.hpp"
+#include "front/error.hpp"
+#include "front/parameters.hpp"
+#include "front/perftrace.hpp"
+#include "front/runstatistics.hpp"
+#include "front/textcase.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/objects.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/utils.hpp"
+#include "workspace/workspace.hpp"
+#include "workspace/workspacefile.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+constexpr std::string_view kDeleted = "__deleted__";
+constexpr std::string_view kDefaultMergeTool = "p4merge %b %r %l %l";
+
+// A side stands for a deleted object when its file is missing or begins with the marker.
+bool standsForDeletion(const std::string& thePath) {
+    if (!sys::fileExists(thePath))
+        return true;
+    if (sys::getFileSize(thePath) < kDeleted.size())
+        return false;
+    return *sys::readFile(thePath, kDeleted.size()) == kDeleted;
+}
+
+// Replaces every occurrence of thePlaceholder by the path in double quotes.
+std::string replaceAll(std::string theText, std::string_view thePlaceholder,
+                       const std::string& thePath) {
+    const std::string aQuoted = "\"" + thePath + "\"";
+    std::size_t aPos = 0;
+    while ((aPos = theText.find(thePlaceholder, aPos)) != std::string::npos) {
+        theText.replace(aPos, thePlaceholder.size(), aQuoted);
+        aPos += aQuoted.size();
+    }
+    return theText;
+}
+
+// The file's last-write time; empty while the file does not exist (a tool may delete it).
+std::string timestampOf(const std::string& thePath) {
+    return sys::fileExists(thePath) ? sys::getts(thePath) : std::string();
+}
+
+bool modeIs(const std::string& theMode, std::string_view theName) {
+    return textcase::equalsIgnoringCase(theMode, theName);
+}
+
+} // namespace
+
+void actionResolve::execute() {
+    KIVO_PERF_SCOPE("actionResolve::execute()");
+    workspace::open(true);
+    const ActionScope aScope = actionscope::fromParameters();
+    const PathSet aConflicted = conflictedFiles(aScope);
+    if (aConflicted.empty()) {
+        console::sayLine("Nothing to resolve.");
+        return;
+    }
+    const std::string aMode = resolutionMode();
+    bool aResolvedAny = false;
+    for (const auto& aFile : aConflicted)
+        aResolvedAny = resolveFile(aFile, aMode) || aResolvedAny;
+    if (aResolvedAny && !isSet(params::noTips))
+        console::say("\nCall:\n\t* \"kivo commit\" and then \"kivo activate\" to push the resolved "
+                     "files to the Repository, or\n\t* \"kivo push\".\n\n");
+}
+
+PathSet actionResolve::conflictedFiles(const ActionScope& theScope) const {
+    PathSet aConflicted;
+    if (!theScope.itsPackages.empty())
+        aConflicted = pathset::unite(
+            aConflicted,
+            Status(theScope.itsPackages, theScope.itsRecursive, true, false).conflicted());
+    if (!theScope.itsObjects.empty())
+        aConflicted =
+            pathset::unite(aConflicted, Status(theScope.itsObjects, true, false).conflicted());
+    // The status file's conflict set gives the order.
+    PathSet anOrdered;
+    for (const auto& aFile : workspace::get()->status().conflictedFiles())
+        if (pathset::contains(aConflicted, aFile))
+            anOrdered.push_back(aFile);
+    return anOrdered;
+}
+
+std::string actionResolve::resolutionMode() {
+    const std::string aWith = getValue(params::with);
+    const int aCount = (aWith.empty() ? 0 : 1) + (isSet(params::local) ? 1 : 0) +
+                       (isSet(params::base) ? 1 : 0) + (isSet(params::remote) ? 1 : 0) +
+                       (isSet(params::mergeTool) ? 1 : 0);
+    if (aCount != 1)
+        throw Error("Specify exactly one conflict resolution mode (specified: " +
+                    std::to_string(aCount) + ")");
+    if (!aWith.empty())
+        return aWith;
+    if (isSet(params::local))
+        return "local";
+    if (isSet(params::base))
+        return "base";
+    if (isSet(params::remote))
+        return "remote";
+    return "mergetool";
+}
+
+bool actionResolve::resolveFile(const std::string& theFile, const std::string& theMode) {
+    KIVO_PERF_SCOPE("actionResolve::resolveFile()");
+    const RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
+    const std::string& aDiff = anObject.diffFileName();
+    const std::string& aBase = anObject.baseFileName();
+    std::string aSource;
+    if (modeIs(theMode, "mergeTool")) {
+        if (!runMergeTool(theFile, aDiff, aBase))
+            return false;
+        aSource = theFile;
+    } else if (modeIs(theMode, "local")) {
+        aSource = theFile;
+    } else if (modeIs(theMode, "remote")) {
+        aSource = aDiff;
+    } else if (modeIs(theMode, "base")) {
+        aSource = aBase;
+    } else {
+        console::err() << "The parameter \"--with\" must have one of the following values: "
+                          "mergeTool, local, base or remote.\n"
+                       << std::flush;
+        exitstatus::fail();
+        return false;
+    }
+
+    if (standsForDeletion(aSource))
+        sys::deleteFile(theFile);
+    else if (aSource != theFile)
+        sys::writeFile(theFile, *sys::readFile(aSource));
+    sys::deleteFile(aDiff);
+    sys::deleteFile(aBase);
+
+    // A resolved file whose content equals the stored hash (a committed local side) would leave
+    // nothing to commit; it is marked changed so that the next commit builds on the remote one.
+    WorkSpaceStatusFile& aStatus = workspace::get()->status();
+    const std::int32_t aRemoteVersion = anObject.metaData().itsVersionId;
+    aStatus.removeConflict(theFile);
+    if (sys::fileExists(theFile) && aStatus.hasFile(theFile) &&
+        hash::calcFile(theFile) == aStatus.getHash(theFile))
+        aStatus.markAsDummyChange(theFile, aRemoteVersion);
+    else
+        aStatus.setBaseVersion(theFile, aRemoteVersion);
+
+    runstatistics::add(Statistic::resolvedFiles);
+    console::progress("Conflict for file \"" + theFile + "\" resolved.");
+    return true;
+}
+
+bool actionResolve::runMergeTool(const std::string& theFile, const std::string& theDiff,
+                                 const std::string& theBase) const {
+    const std::string aBefore = timestampOf(theFile);
+    std::string aCommand = getValue(params::mergeToolConfig);
+    if (aCommand.empty())
+        aCommand = kDefaultMergeTool;
+    aCommand = replaceAll(aCommand, "%b", theBase);
+    aCommand = replaceAll(aCommand, "%r", theDiff);
+    aCommand = replaceAll(aCommand, "%l", theFile);
+    console::say("Invoking merge tool: \n" + aCommand + "\n");
+    console::out().flush();
+    // The tool's own exit code does not matter: the question below decides.
+    [[maybe_unused]] const int aResult = std::system(aCommand.c_str());
+    const bool aChanged = timestampOf(theFile) != aBefore;
+    if (isSet(params::noConfirm))
+        return aChanged;
+    if (aChanged)
+        return utils::confirm("The file has been updated. Resolve it?", true);
+    return utils::confirm("The file has not been updated. Resolve it anyway?", false);
+}
+
+} // namespace RepositoryAccess
