@@ -6,9 +6,10 @@ import sys
 import time
 
 
-def run_in_terminal(argv, cwd, answer, timeout=30.0):
-    """Runs argv in cwd on a pseudo-terminal and types the answer once "Password: " is shown.
-    Returns the terminal output as text, the wait status, and whether the answer was typed."""
+def run_in_terminal(argv, cwd, answer, timeout=30.0, prompt=b"Password: "):
+    """Runs argv in cwd on a pseudo-terminal and types the answer once the prompt (by default
+    "Password: ") is shown. Returns the terminal output as text, the wait status, and whether
+    the answer was typed."""
     pid, fd = pty.fork()
     if pid == 0:
         os.chdir(cwd)
@@ -25,7 +26,7 @@ def run_in_terminal(argv, cwd, answer, timeout=30.0):
             if not chunk:
                 break
             output += chunk
-        if not typed and b"Password: " in output:
+        if not typed and prompt in output:
             os.write(fd, answer)
             typed = True
     _, status = os.waitpid(pid, 0)
