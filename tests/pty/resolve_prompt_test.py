@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""kivo resolve --mergetool asks on the terminal whether to take the merge tool's result: "no" by
+default when the tool left the file alone, "yes" when it changed it; the answer decides.
+Usage: resolve_prompt_test.py <build dir>"""
+import os
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from terminal import check, run_in_terminal  # noqa: E402
+
+
+def main():
+    build = os.path.abspath(sys.argv[1])
+    kivo = os.path.join(build, "kivo")
+    with tempfile.TemporaryDirectory() as work:
+        os.environ["ZEVUSERSTORE_HOME"] = os.path.join(work, "keys")
+        repo = os.path.join(work, "repo.db")
+        ws = os.path.join(work, "ws")
+
+        def run(program, *args, cwd=work):
+            subprocess.run([os.path.join(build, program), *args], cwd=cwd, check=True,
+                           stdout=subprocess.DEVNULL)
+
+        def put(content):
+            run("kivo_activate_probe", repo, "other", "pw", "put", "acme", "a", "txt", content)
+
+        def conflicted():
+            with open(os.path.join(ws, "._SYS_KIVO_settings", ".kivoStatus")) as handle:
+                return '"conflicts":["acme/a.txt"]' in handle.read()
+
+        def make_conflict(local):
+            with open(os.path.join(ws, "acme", "a.txt"), "w") as handle:
+                handle.write(local)
+            put("theirs " + local)
+            run("kivo", "checkout", cwd=ws)
+            check(conflicted(), "no conflict", local)
+
+        run("kivo-repo", "init", repo)
+        run("kivo-repo", "user", repo, "dev", "pw")
+        run("kivo-repo", "user", repo, "other", "pw")
+        run("zevuserstore", "SET", "K1", "file:" + repo, "dev", "pw")
+        run("kivo", "create", "ws", "ws", "K1")
+        put("base")
+        run("kivo", "checkout", "package", "acme", cwd=ws)
+        make_conflict("mine")
+
+        # The tool changes nothing: the question defaults to "no"; Enter keeps the conflict.
+        idle = [kivo, "resolve", "-m", "--mergeToolConfig=true %l", "--noTips"]
+        question = b"The file has not been updated. Resolve it anyway? (y/N): "
+        text, status, typed = run_in_terminal(idle, ws, b"\n", prompt=question)
+        check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "idle run", text)
+        check(text.startswith("Invoking merge tool: \r\ntrue \""), "tool line", repr(text))
+        check(conflicted(), "resolved without consent", text)
+        # "y" takes the unchanged local file.
+        text, status, typed = run_in_terminal(idle, ws, b"y\n", prompt=question)
+        check(typed and "Resolved files               : 1" in text, "not resolved", repr(text))
+        check(not conflicted(), "still conflicted", text)
+
+        # The tool writes a result: the question defaults to "yes"; "n" refuses it.
+        make_conflict("again")
+        merge = [kivo, "mergetool", "--mergeToolConfig=echo merged > %l", "--noTips"]
+        question = b"The file has been updated. Resolve it? (Y/n): "
+        text, status, typed = run_in_terminal(merge, ws, b"n\n", prompt=question)
+        check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "refused run", text)
+        check(conflicted(), "resolved although refused", text)
+        text, status, typed = run_in_terminal(merge, ws, b"\n", prompt=question)
+        check(typed and "Resolved files               : 1" in text, "not resolved", repr(text))
+        check(not conflicted(), "still conflicted", text)
+        with open(os.path.join(ws, "acme", "a.txt")) as handle:
+            check(handle.read() == "merged\n", "merge result lost", text)
+    print("ok")
+
+
+if __name__ == "__main__":
+    main()
