@@ -226,6 +226,7 @@ TEST_F(Revert, TakeOverMovesInactiveObjectsOfAnotherWorkspace) {
 }
 
 TEST_F(Revert, TakeOverOfAnotherUsersObjectsAndItsFailures) {
+    expectOk(runProgram("kivo_activate_probe", {itsFile, "other", "pw", "create-package"}));
     expectOk(runProgram("kivo_activate_probe", {itsFile, "other", "pw", "write-only"}));
     auto aOutside = kivo({"takeOver", "--inactiveWorkSpaceUser=other"});
     EXPECT_EQ(aOutside.itsOut, "Nothing to take over.\n");
