@@ -7,9 +7,12 @@
 #include "actions/actioncheckout.hpp"
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
+#include "actions/actiondiscard.hpp"
 #include "actions/actionhelp.hpp"
 #include "actions/actionresolve.hpp"
+#include "actions/actionrevert.hpp"
 #include "actions/actionstatus.hpp"
+#include "actions/actiontakeover.hpp"
 #include "actions/actiontrack.hpp"
 #include "actions/actionversion.hpp"
 #include "actions/command.hpp"
@@ -43,12 +46,18 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionCommit>;
     case ActionKind::create:
         return make<actionCreate>;
+    case ActionKind::discard:
+        return make<actionDiscard>;
     case ActionKind::help:
         return make<actionHelp>;
     case ActionKind::resolve:
         return make<actionResolve>;
+    case ActionKind::revert:
+        return make<actionRevert>;
     case ActionKind::status:
         return make<actionStatus>;
+    case ActionKind::takeOver:
+        return make<actionTakeOver>;
     case ActionKind::track:
         return make<actionTrack>;
     case ActionKind::unTrack:
