@@ -26,11 +26,6 @@ namespace {
 // The first repository API version that knows change tracking.
 constexpr std::int64_t kChangeTrackingApiVersion = 8;
 
-void addAll(ObjectMap& theMap, const std::vector<RepositoryObject>& theObjects) {
-    for (const RepositoryObject& anObject : theObjects)
-        theMap.insert_or_assign(anObject.key(), anObject);
-}
-
 // A check result that reports an object whose inactive version is based on an outdated one.
 bool isActivationConflict(const CheckResult& theResult) {
     return theResult.itsErrorCode == "40129" &&
@@ -102,14 +97,7 @@ void actionActivate::execute() {
 }
 
 std::vector<RepositoryObject> actionActivate::collectObjects(const ActionScope& theScope) {
-    ObjectMap aMap;
-    if (theScope.itsInactiveObjects)
-        addAll(aMap, repositorylistings::inactiveObjectsOfPackages({}));
-    addAll(aMap, repositorylistings::inactiveObjectsOfScope(theScope));
-    std::vector<RepositoryObject> anObjects;
-    for (auto& anEntry : aMap)
-        anObjects.push_back(std::move(anEntry.second));
-    return anObjects;
+    return repositorylistings::inactiveObjectsOfScope(theScope);
 }
 
 bool actionActivate::hasConflictedFiles(const ActionScope& theScope,

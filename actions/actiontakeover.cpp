@@ -1,4 +1,5 @@
 #include "actions/actiontakeover.hpp"
+#include "actions/repositorylistings.hpp"
 
 #include <map>
 
@@ -13,44 +14,14 @@
 
 namespace RepositoryAccess {
 
-namespace {
-
-// The inactive objects of the scope in the foreign session, each once: all of them for
-// `inactiveObjects`, those of the packages (and of their sub packages when recursive) and the
-// named objects otherwise.
-std::vector<RepositoryObject> foreignObjects(const RepositorySession& theSession,
-                                             const ActionScope& theScope) {
-    std::map<std::string, RepositoryObject> aByKey;
-    auto addAll = [&](const std::vector<RepositoryObject>& theObjects) {
-        for (const RepositoryObject& anObject : theObjects)
-            aByKey.insert_or_assign(anObject.key(), anObject);
-    };
-    if (theScope.itsInactiveObjects)
-        addAll(repofunobjects::listInactiveObjects(theSession, "", ""));
-    for (const std::string& aPackage : theScope.itsPackages) {
-        addAll(repofunobjects::listInactiveObjects(theSession, aPackage, ""));
-        if (theScope.itsRecursive && !aPackage.empty())
-            addAll(repofunobjects::listInactiveObjects(theSession, aPackage + ".*", ""));
-    }
-    for (const RepositoryObject& anObject : theScope.itsObjects)
-        addAll(repofunobjects::listInactiveObjects(theSession, anObject.package(), anObject.name(),
-                                                   {anObject.suffix()}));
-    std::vector<RepositoryObject> anObjects;
-    for (auto& anEntry : aByKey)
-        anObjects.push_back(std::move(anEntry.second));
-    return anObjects;
-}
-
-} // namespace
-
 void actionTakeOver::execute() {
     KIVO_PERF_SCOPE("actionTakeOver::execute()");
     workspace::open(true);
     const ActionScope aScope = actionscope::fromParameters();
     const std::string aUser = getValue(params::inactiveWorkSpaceUser);
     const std::string aWorkSpace = getValue(params::inactiveWorkSpace);
-    const std::vector<RepositoryObject> anObjects =
-        foreignObjects(RepositorySession::inactive(aUser, aWorkSpace), aScope);
+    const std::vector<RepositoryObject> anObjects = repositorylistings::inactiveObjectsOfScope(
+        aScope, RepositorySession::inactive(aUser, aWorkSpace));
     if (anObjects.empty()) {
         console::sayLine("Nothing to take over.");
         return;

@@ -49,20 +49,26 @@ std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObje
 }
 
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope) {
+    return inactiveObjectsOfScope(theScope, repofunbase::defaultInactiveSession());
+}
+
+std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope,
+                                                     const RepositorySession& theSession) {
     std::map<std::string, RepositoryObject> aByKey;
     auto addAll = [&](const std::vector<RepositoryObject>& theObjects) {
         for (const RepositoryObject& anObject : theObjects)
             aByKey.insert_or_assign(anObject.key(), anObject);
     };
-    if (theScope.itsRecursive) {
-        if (!theScope.itsPackages.empty())
-            addAll(inactiveObjectsOfPackages(theScope.itsPackages));
-    } else {
-        for (const std::string& aPackage : theScope.itsPackages)
-            addAll(repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(),
-                                                       aPackage, ""));
+    if (theScope.itsInactiveObjects)
+        addAll(repofunobjects::listInactiveObjects(theSession, "", ""));
+    for (const std::string& aPackage : theScope.itsPackages) {
+        addAll(repofunobjects::listInactiveObjects(theSession, aPackage, ""));
+        if (theScope.itsRecursive && !aPackage.empty())
+            addAll(repofunobjects::listInactiveObjects(theSession, aPackage + ".*", ""));
     }
-    addAll(inactiveObjectsOf(theScope.itsObjects));
+    for (const RepositoryObject& anObject : theScope.itsObjects)
+        addAll(repofunobjects::listInactiveObjects(theSession, anObject.package(), anObject.name(),
+                                                   {anObject.suffix()}));
     std::vector<RepositoryObject> anObjects;
     for (auto& anEntry : aByKey)
         anObjects.push_back(std::move(anEntry.second));

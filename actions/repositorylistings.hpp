@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "actions/actionscope.hpp"
+#include "repository/reposession.hpp"
 #include "workspace/objects.hpp"
 
 namespace RepositoryAccess::repositorylistings {
@@ -17,9 +18,12 @@ std::vector<RepositoryObject>
 inactiveObjectsOfPackages(const std::vector<std::string>& thePackages);
 std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObject>& theObjects);
 
-// The user's inactive objects of a scope: those of its packages (with their sub packages when
-// the scope is recursive) and the inactive versions of its objects, each once.
+// The inactive objects of a scope in a repository workspace (the user's own by default), each
+// once: all of them for the WHAT `inactiveObjects`, those of its packages (with their sub
+// packages when the scope is recursive) and the inactive versions of its objects.
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope);
+std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope,
+                                                     const RepositorySession& theSession);
 
 // Prints inactive objects in the repository's list layout.
 void printInactiveObjects(const std::vector<RepositoryObject>& theObjects);
