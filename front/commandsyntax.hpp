@@ -58,7 +58,8 @@ struct CommandSyntaxEntry {
 namespace commandsyntax {
 
 // The command syntax table in its fixed order; advanced-mode syntaxes only when theAdvanced.
-std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced);
+// With theOnlyAction, only the entries of that action word (compared without regard to case).
+std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced, std::string_view theOnlyAction = {});
 
 // True when the environment variable KIVO_ADVANCED is exactly "yes".
 bool isAdvancedMode();

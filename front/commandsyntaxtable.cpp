@@ -1,4 +1,5 @@
 #include "front/commandsyntax.hpp"
+#include "front/textcase.hpp"
 
 namespace RepositoryAccess::commandsyntax {
 
@@ -117,158 +118,213 @@ std::vector<CommandSyntax> contributorSyntaxes(bool theAdvanced, std::string_vie
 
 } // namespace
 
-std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced) {
+std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced, std::string_view theOnlyAction) {
     const bool adv = theAdvanced;
     std::vector<CommandSyntaxEntry> aTable;
-    auto add = [&](std::string theAction, std::string theWhat, std::vector<CommandSyntax> theList) {
-        aTable.push_back({std::move(theAction), std::move(theWhat), std::move(theList)});
+    // Only the entries of the wanted action are built: a run needs just those.
+    auto add = [&](std::string theName, std::string theWhat, auto theSyntaxes) {
+        if (!theOnlyAction.empty() && !textcase::equalsIgnoringCase(theName, theOnlyAction))
+            return;
+        aTable.push_back({std::move(theName), std::move(theWhat), theSyntaxes()});
     };
 
-    add("activate", "", objectSelection(adv, true));
-    add("assign", "",
-        syntaxes(adv, {"ACTION{what=package} [package] PACKAGE{package} PACKAGE...{package} "
-                       "DELIVERYUNIT{deliveryUnit}",
-                       "adv ACTION{what=packages} packages PACKAGE{package} PACKAGE...{package} "
-                       "DELIVERYUNIT{deliveryUnit}",
-                       "adv ACTION{what=package} package", "adv ACTION{what=packages} packages"}));
-    add("checkOut", "", objectSelection(adv, false));
-    add("commit", "", objectSelection(adv, false));
-    add("create", "workSpace",
-        syntaxes(adv, {"ACTION{what=workSpace} workSpace|ws WORKSPACEPATH{workSpace} [KEY]{key}",
-                       "adv ACTION{what=workSpace} workSpace|ws"}));
-    add("create", "change", keywordList(adv, "change", "change|ch", "DESCRIPTION", "description"));
-    add("create", "contributor", contributorSyntaxes(adv, "contributor|cont"));
-    add("create", "deliveryUnit",
-        keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit"));
-    add("create", "package", packageAdministration(adv));
-    add("delete", "change", keywordList(adv, "change", "change|ch", "CHANGEID", "changeId"));
-    add("delete", "contributor", contributorSyntaxes(adv, "contributor|cont"));
-    add("delete", "deliveryUnit",
-        keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit"));
-    add("delete", "allInactiveWorkSpaces",
-        syntaxes(adv, {"ACTION{what=allInactiveWorkSpaces} allInactiveWorkSpaces|allIWS "
-                       "INACTIVEWORKSPACEUSER...{inactiveWorkSpaceUser}",
-                       "adv ACTION{what=allInactiveWorkSpaces} allInactiveWorkSpaces|allIWS"}));
-    add("delete", "inactiveWorkSpace",
-        keywordList(adv, "inactiveWorkSpace", "inactiveWorkSpace|iws", "INACTIVEWORKSPACE",
-                    "inactiveWorkSpace"));
-    add("delete", "package", packageAdministration(adv));
-    add("discard", "", objectSelection(adv, false));
-    add("export", "languages",
-        syntaxes(adv, {"ACTION{what=languages} languages|la DELIVERYUNIT{deliveryUnit} "
-                       "VENDOR{vendor} FILENAME{fileName} LANGUAGE...{language}",
-                       "adv ACTION{what=languages} languages|la"}));
-    add("export", "deliveryUnit",
-        syntaxes(adv, {"ACTION{what=deliveryUnit} [deliveryUnit|du] DELIVERYUNIT{deliveryUnit} "
-                       "[VENDOR]{vendor} FILENAME{fileName}",
-                       "adv ACTION{what=deliveryUnit} deliveryUnit|du"}));
-    add("help", "", syntaxes(adv, {"ACTION", "ACTION ACTION{what} [WHAT]{helpWhat}"}));
+    add("activate", "", [&] { return objectSelection(adv, true); });
+    add("assign", "", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=package} [package] PACKAGE{package} PACKAGE...{package} "
+                         "DELIVERYUNIT{deliveryUnit}",
+                         "adv ACTION{what=packages} packages PACKAGE{package} PACKAGE...{package} "
+                         "DELIVERYUNIT{deliveryUnit}",
+                         "adv ACTION{what=package} package", "adv ACTION{what=packages} packages"});
+    });
+    add("checkOut", "", [&] { return objectSelection(adv, false); });
+    add("commit", "", [&] { return objectSelection(adv, false); });
+    add("create", "workSpace", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=workSpace} workSpace|ws WORKSPACEPATH{workSpace} [KEY]{key}",
+                         "adv ACTION{what=workSpace} workSpace|ws"});
+    });
+    add("create", "change",
+        [&] { return keywordList(adv, "change", "change|ch", "DESCRIPTION", "description"); });
+    add("create", "contributor", [&] { return contributorSyntaxes(adv, "contributor|cont"); });
+    add("create", "deliveryUnit", [&] {
+        return keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit");
+    });
+    add("create", "package", [&] { return packageAdministration(adv); });
+    add("delete", "change",
+        [&] { return keywordList(adv, "change", "change|ch", "CHANGEID", "changeId"); });
+    add("delete", "contributor", [&] { return contributorSyntaxes(adv, "contributor|cont"); });
+    add("delete", "deliveryUnit", [&] {
+        return keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit");
+    });
+    add("delete", "allInactiveWorkSpaces", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=allInactiveWorkSpaces} allInactiveWorkSpaces|allIWS "
+                         "INACTIVEWORKSPACEUSER...{inactiveWorkSpaceUser}",
+                         "adv ACTION{what=allInactiveWorkSpaces} allInactiveWorkSpaces|allIWS"});
+    });
+    add("delete", "inactiveWorkSpace", [&] {
+        return keywordList(adv, "inactiveWorkSpace", "inactiveWorkSpace|iws", "INACTIVEWORKSPACE",
+                           "inactiveWorkSpace");
+    });
+    add("delete", "package", [&] { return packageAdministration(adv); });
+    add("discard", "", [&] { return objectSelection(adv, false); });
+    add("export", "languages", [&] {
+        return syntaxes(adv, {"ACTION{what=languages} languages|la DELIVERYUNIT{deliveryUnit} "
+                              "VENDOR{vendor} FILENAME{fileName} LANGUAGE...{language}",
+                              "adv ACTION{what=languages} languages|la"});
+    });
+    add("export", "deliveryUnit", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=deliveryUnit} [deliveryUnit|du] DELIVERYUNIT{deliveryUnit} "
+                         "[VENDOR]{vendor} FILENAME{fileName}",
+                         "adv ACTION{what=deliveryUnit} deliveryUnit|du"});
+    });
+    add("help", "", [&] {
+        return syntaxes(adv, {"ACTION", "ACTION ACTION{what} [WHAT]{helpWhat}"});
+    });
     add("import", "languages",
-        keywordList(adv, "languages", "languages|la", "FILENAME", "fileName"));
-    add("import", "deliveryUnit",
-        syntaxes(adv, {"ACTION{what=deliveryUnit} [deliveryUnit|du|file] FILENAME{fileName} "
-                       "FILENAME...{fileName}",
-                       "adv ACTION{what=deliveryUnit} deliveryUnit|du|file"}));
-    add("list", "activeObjects",
-        syntaxes(adv, {"ACTION{what=activeObjects} activeObjects|aos [PACKAGE]{package}"}));
-    add("list", "change",
-        syntaxes(adv, {"ACTION{what=change} change|ch CHANGEID{changeId} CHANGEID...{changeId}"}));
-    add("list", "changes", syntaxes(adv, {"ACTION{what=changes} changes|chs"}));
-    add("list", "trackedPackages", syntaxes(adv, {"ACTION{what=trackedPackages} trackedPackages"}));
-    add("list", "deliveryUnit",
-        keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit"));
-    add("list", "deliveryUnits", syntaxes(adv, {"ACTION{what=deliveryUnits} deliveryUnits|dus"}));
-    add("list", "history", keywordList(adv, "history", "history", "OBJECT", "object"));
-    add("list", "inactiveObjects",
-        syntaxes(adv, {"ACTION{what=inactiveObjects} inactiveObjects|ios [PACKAGE]{package}"}));
-    add("list", "inactiveWorkSpaces",
-        syntaxes(adv, {"ACTION{what=inactiveWorkSpaces} inactiveWorkSpaces|iWS "
-                       "[INACTIVEWORKSPACEUSER]{inactiveWorkSpaceUser}"}));
-    add("list", "rootPackages", syntaxes(adv, {"ACTION{what=rootPackages} rootPackages"}));
-    add("list", "packages", syntaxes(adv, {"ACTION{what=packages} packages [PACKAGE]{package}"}));
-    add("merge", "changes",
-        syntaxes(adv, {"ACTION{what=changes} changes|chs SOURCECHANGEID{sourceChangeId} "
-                       "TARGETCHANGEID{targetChangeId}",
-                       "adv ACTION{what=changes} changes|chs"}));
-    add("mergeTool", "", objectSelection(adv, false));
-    add("move", "",
-        syntaxes(adv, {"ACTION{what=inactiveObjects} inactiveObjects|ios "
-                       "SOURCECHANGEID{sourceChangeId} TARGETCHANGEID{targetChangeId}",
-                       "ACTION{what=trackedPackages} [trackedPackages] "
-                       "SOURCECHANGEID{sourceChangeId} TARGETCHANGEID{targetChangeId}",
-                       "ACTION{what=object} object SOURCECHANGEID{sourceChangeId} "
-                       "TARGETCHANGEID{targetChangeId} OBJECT{object} OBJECT...{object}",
-                       "ACTION{what=package} package SOURCECHANGEID{sourceChangeId} "
-                       "TARGETCHANGEID{targetChangeId} PACKAGE{package} PACKAGE...{package}",
-                       "ACTION{what=packages} packages SOURCECHANGEID{sourceChangeId} "
-                       "TARGETCHANGEID{targetChangeId} PACKAGE{package} PACKAGE...{package}",
-                       "adv ACTION{what=object} object", "adv ACTION{what=package} package",
-                       "adv ACTION{what=packages} packages",
-                       "ACTION{what=objects} [objects] SOURCECHANGEID{sourceChangeId} "
-                       "TARGETCHANGEID{targetChangeId} OBJECT_OR_PACKAGE{object} "
-                       "OBJECT_OR_PACKAGE...{object}"}));
-    add("push", "", objectSelection(adv, false));
-    add("reBase", "", objectSelection(adv, false));
-    add("release", "change",
-        syntaxes(adv, {"ACTION{what=change} [change|ch] CHANGEID{changeId} CHANGEID...{changeId}",
-                       "adv ACTION{what=change} change|ch"}));
-    add("resolve", "", objectSelection(adv, false));
-    add("revert", "", objectSelection(adv, true));
-    add("set", "changeTrackingStatus",
-        syntaxes(adv, {"ACTION{what=changeTrackingStatus} changeTrackingStatus|cts "
-                       "enabled|disabled{changeTrackingStatus}"}));
-    add("show", "change", keywordList(adv, "change", "change|ch", "CHANGEID", "changeId"));
-    add("show", "changeTrackingStatus",
-        syntaxes(adv, {"ACTION{what=changeTrackingStatus} changeTrackingStatus|cts"}));
-    add("show", "deliveryUnit",
-        keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit"));
-    add("show", "deliveryUnitStatus",
-        syntaxes(adv, {"ACTION{what=deliveryUnitStatus} deliveryUnitStatus|duStatus "
-                       "DELIVERYUNIT{deliveryUnit} DELIVERYUNIT...{deliveryUnit}"}));
+        [&] { return keywordList(adv, "languages", "languages|la", "FILENAME", "fileName"); });
+    add("import", "deliveryUnit", [&] {
+        return syntaxes(adv, {"ACTION{what=deliveryUnit} [deliveryUnit|du|file] FILENAME{fileName} "
+                              "FILENAME...{fileName}",
+                              "adv ACTION{what=deliveryUnit} deliveryUnit|du|file"});
+    });
+    add("list", "activeObjects", [&] {
+        return syntaxes(adv, {"ACTION{what=activeObjects} activeObjects|aos [PACKAGE]{package}"});
+    });
+    add("list", "change", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=change} change|ch CHANGEID{changeId} CHANGEID...{changeId}"});
+    });
+    add("list", "changes", [&] { return syntaxes(adv, {"ACTION{what=changes} changes|chs"}); });
+    add("list", "trackedPackages",
+        [&] { return syntaxes(adv, {"ACTION{what=trackedPackages} trackedPackages"}); });
+    add("list", "deliveryUnit", [&] {
+        return keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit");
+    });
+    add("list", "deliveryUnits",
+        [&] { return syntaxes(adv, {"ACTION{what=deliveryUnits} deliveryUnits|dus"}); });
+    add("list", "history",
+        [&] { return keywordList(adv, "history", "history", "OBJECT", "object"); });
+    add("list", "inactiveObjects", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=inactiveObjects} inactiveObjects|ios [PACKAGE]{package}"});
+    });
+    add("list", "inactiveWorkSpaces", [&] {
+        return syntaxes(adv, {"ACTION{what=inactiveWorkSpaces} inactiveWorkSpaces|iWS "
+                              "[INACTIVEWORKSPACEUSER]{inactiveWorkSpaceUser}"});
+    });
+    add("list", "rootPackages",
+        [&] { return syntaxes(adv, {"ACTION{what=rootPackages} rootPackages"}); });
+    add("list", "packages",
+        [&] { return syntaxes(adv, {"ACTION{what=packages} packages [PACKAGE]{package}"}); });
+    add("merge", "changes", [&] {
+        return syntaxes(adv, {"ACTION{what=changes} changes|chs SOURCECHANGEID{sourceChangeId} "
+                              "TARGETCHANGEID{targetChangeId}",
+                              "adv ACTION{what=changes} changes|chs"});
+    });
+    add("mergeTool", "", [&] { return objectSelection(adv, false); });
+    add("move", "", [&] {
+        return syntaxes(adv, {"ACTION{what=inactiveObjects} inactiveObjects|ios "
+                              "SOURCECHANGEID{sourceChangeId} TARGETCHANGEID{targetChangeId}",
+                              "ACTION{what=trackedPackages} [trackedPackages] "
+                              "SOURCECHANGEID{sourceChangeId} TARGETCHANGEID{targetChangeId}",
+                              "ACTION{what=object} object SOURCECHANGEID{sourceChangeId} "
+                              "TARGETCHANGEID{targetChangeId} OBJECT{object} OBJECT...{object}",
+                              "ACTION{what=package} package SOURCECHANGEID{sourceChangeId} "
+                              "TARGETCHANGEID{targetChangeId} PACKAGE{package} PACKAGE...{package}",
+                              "ACTION{what=packages} packages SOURCECHANGEID{sourceChangeId} "
+                              "TARGETCHANGEID{targetChangeId} PACKAGE{package} PACKAGE...{package}",
+                              "adv ACTION{what=object} object", "adv ACTION{what=package} package",
+                              "adv ACTION{what=packages} packages",
+                              "ACTION{what=objects} [objects] SOURCECHANGEID{sourceChangeId} "
+                              "TARGETCHANGEID{targetChangeId} OBJECT_OR_PACKAGE{object} "
+                              "OBJECT_OR_PACKAGE...{object}"});
+    });
+    add("push", "", [&] { return objectSelection(adv, false); });
+    add("reBase", "", [&] { return objectSelection(adv, false); });
+    add("release", "change", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=change} [change|ch] CHANGEID{changeId} CHANGEID...{changeId}",
+                         "adv ACTION{what=change} change|ch"});
+    });
+    add("resolve", "", [&] { return objectSelection(adv, false); });
+    add("revert", "", [&] { return objectSelection(adv, true); });
+    add("set", "changeTrackingStatus", [&] {
+        return syntaxes(adv, {"ACTION{what=changeTrackingStatus} changeTrackingStatus|cts "
+                              "enabled|disabled{changeTrackingStatus}"});
+    });
+    add("show", "change",
+        [&] { return keywordList(adv, "change", "change|ch", "CHANGEID", "changeId"); });
+    add("show", "changeTrackingStatus", [&] {
+        return syntaxes(adv, {"ACTION{what=changeTrackingStatus} changeTrackingStatus|cts"});
+    });
+    add("show", "deliveryUnit", [&] {
+        return keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit");
+    });
+    add("show", "deliveryUnitStatus", [&] {
+        return syntaxes(adv, {"ACTION{what=deliveryUnitStatus} deliveryUnitStatus|duStatus "
+                              "DELIVERYUNIT{deliveryUnit} DELIVERYUNIT...{deliveryUnit}"});
+    });
     add("show", "exportVersions",
-        syntaxes(adv, {"ACTION{what=exportVersions} exportVersions|evs"}));
-    add("show", "package",
-        syntaxes(adv, {"ACTION{what=package} package PACKAGE{package} PACKAGE...{package}",
-                       "adv ACTION{what=package} package"}));
-    add("show", "vendor", syntaxes(adv, {"ACTION{what=vendor} vendor"}));
-    add("show", "object",
-        syntaxes(adv, {"ACTION{what=object} [object] OBJECT{object} VERSION{version}",
-                       "adv ACTION{what=object} object"}));
-    add("status", "", objectSelection(adv, false, "ACTION{what=workSpace} workSpace|ws"));
-    add("takeOver", "", objectSelection(adv, true));
+        [&] { return syntaxes(adv, {"ACTION{what=exportVersions} exportVersions|evs"}); });
+    add("show", "package", [&] {
+        return syntaxes(adv, {"ACTION{what=package} package PACKAGE{package} PACKAGE...{package}",
+                              "adv ACTION{what=package} package"});
+    });
+    add("show", "vendor", [&] { return syntaxes(adv, {"ACTION{what=vendor} vendor"}); });
+    add("show", "object", [&] {
+        return syntaxes(adv, {"ACTION{what=object} [object] OBJECT{object} VERSION{version}",
+                              "adv ACTION{what=object} object"});
+    });
+    add("status", "",
+        [&] { return objectSelection(adv, false, "ACTION{what=workSpace} workSpace|ws"); });
+    add("takeOver", "", [&] { return objectSelection(adv, true); });
     add("track", "allPackages",
-        syntaxes(adv, {"ACTION{what=allPackages} allPackages|rootPackages"}));
-    add("track", "package",
-        syntaxes(adv, {"ACTION{what=package} [package|packages] PACKAGE{package} "
-                       "PACKAGE...{package}",
-                       "adv ACTION{what=package} package|packages"}));
-    add("transport", "languages",
-        keywordList(adv, "languages", "languages|la", "DELIVERYUNIT", "deliveryUnit"));
-    add("transport", "deliveryUnit",
-        syntaxes(adv, {"ACTION{what=deliveryUnit} [deliveryUnit|du] DELIVERYUNIT{deliveryUnit} "
-                       "DELIVERYUNIT...{deliveryUnit}",
-                       "adv ACTION{what=deliveryUnit} deliveryUnit|du"}));
-    add("unAssign", "",
-        syntaxes(adv, {"ACTION{what=package} [package] PACKAGE{package} PACKAGE...{package}",
-                       "adv ACTION{what=packages} packages PACKAGE{package} PACKAGE...{package}",
-                       "adv ACTION{what=package} package", "adv ACTION{what=packages} packages"}));
-    add("unDeploy", "",
-        syntaxes(adv, {"ACTION{what=deliveryUnit} [deliveryUnit|du] DELIVERYUNIT{deliveryUnit} "
-                       "DELIVERYUNIT...{deliveryUnit}",
-                       "adv ACTION{what=deliveryUnit} deliveryUnit|du"}));
+        [&] { return syntaxes(adv, {"ACTION{what=allPackages} allPackages|rootPackages"}); });
+    add("track", "package", [&] {
+        return syntaxes(adv, {"ACTION{what=package} [package|packages] PACKAGE{package} "
+                              "PACKAGE...{package}",
+                              "adv ACTION{what=package} package|packages"});
+    });
+    add("transport", "languages", [&] {
+        return keywordList(adv, "languages", "languages|la", "DELIVERYUNIT", "deliveryUnit");
+    });
+    add("transport", "deliveryUnit", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=deliveryUnit} [deliveryUnit|du] DELIVERYUNIT{deliveryUnit} "
+                         "DELIVERYUNIT...{deliveryUnit}",
+                         "adv ACTION{what=deliveryUnit} deliveryUnit|du"});
+    });
+    add("unAssign", "", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=package} [package] PACKAGE{package} PACKAGE...{package}",
+                         "adv ACTION{what=packages} packages PACKAGE{package} PACKAGE...{package}",
+                         "adv ACTION{what=package} package", "adv ACTION{what=packages} packages"});
+    });
+    add("unDeploy", "", [&] {
+        return syntaxes(adv,
+                        {"ACTION{what=deliveryUnit} [deliveryUnit|du] DELIVERYUNIT{deliveryUnit} "
+                         "DELIVERYUNIT...{deliveryUnit}",
+                         "adv ACTION{what=deliveryUnit} deliveryUnit|du"});
+    });
     add("unTrack", "allPackages",
-        syntaxes(adv, {"ACTION{what=allPackages} allPackages|rootPackages"}));
-    add("unTrack", "package",
-        syntaxes(adv, {"ACTION{what=package} [package|packages] PACKAGE{package} "
-                       "PACKAGE...{package}",
-                       "adv ACTION{what=package} package|packages"}));
-    add("update", "change", keywordList(adv, "change", "change|ch", "CHANGEID", "changeId"));
-    add("update", "contributor", contributorSyntaxes(adv, "contributor|cont"));
-    add("update", "deliveryUnit",
-        keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit"));
-    add("update", "package", packageAdministration(adv));
-    add("validate", "contributor", contributorSyntaxes(adv, "[contributor|cont]"));
-    add("version", "", syntaxes(adv, {"ACTION"}));
+        [&] { return syntaxes(adv, {"ACTION{what=allPackages} allPackages|rootPackages"}); });
+    add("unTrack", "package", [&] {
+        return syntaxes(adv, {"ACTION{what=package} [package|packages] PACKAGE{package} "
+                              "PACKAGE...{package}",
+                              "adv ACTION{what=package} package|packages"});
+    });
+    add("update", "change",
+        [&] { return keywordList(adv, "change", "change|ch", "CHANGEID", "changeId"); });
+    add("update", "contributor", [&] { return contributorSyntaxes(adv, "contributor|cont"); });
+    add("update", "deliveryUnit", [&] {
+        return keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit");
+    });
+    add("update", "package", [&] { return packageAdministration(adv); });
+    add("validate", "contributor", [&] { return contributorSyntaxes(adv, "[contributor|cont]"); });
+    add("version", "", [&] { return syntaxes(adv, {"ACTION"}); });
     return aTable;
 }
 

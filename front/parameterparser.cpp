@@ -166,7 +166,8 @@ ParameterValues parseCommandLine(const std::vector<std::string>& theArguments) {
 
     if (!aPositional.empty()) {
         auto aPairs = commandsyntax::match(
-            commandsyntax::buildTable(commandsyntax::isAdvancedMode()), aPositional);
+            commandsyntax::buildTable(commandsyntax::isAdvancedMode(), aPositional.front()),
+            aPositional);
         if (!aPairs)
             failUnmatched(aPositional, anOptions);
         for (auto& [aName, aValue] : *aPairs)
