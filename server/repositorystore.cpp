@@ -235,12 +235,21 @@ std::vector<std::string> RepositoryStore::listUsers() {
     return aList;
 }
 
+namespace {
+
+// An object type from a row of "SELECT * FROM object_types".
+ObjectTypeRecord readObjectType(const SqliteQuery& theQuery) {
+    return {theQuery.text(0), theQuery.text(1), theQuery.text(2), theQuery.text(3),
+            theQuery.text(4), theQuery.text(5), theQuery.text(6)};
+}
+
+} // namespace
+
 std::vector<ObjectTypeRecord> RepositoryStore::listObjectTypes() {
     std::vector<ObjectTypeRecord> aList;
     auto aQuery = itsDatabase.query("SELECT * FROM object_types ORDER BY object_type");
     while (aQuery.step())
-        aList.push_back({aQuery.text(0), aQuery.text(1), aQuery.text(2), aQuery.text(3),
-                         aQuery.text(4), aQuery.text(5), aQuery.text(6)});
+        aList.push_back(readObjectType(aQuery));
     return aList;
 }
 
@@ -249,8 +258,7 @@ std::optional<ObjectTypeRecord> RepositoryStore::findObjectType(const std::strin
     aQuery.bind(1, theSuffix);
     if (!aQuery.step())
         return std::nullopt;
-    return ObjectTypeRecord{aQuery.text(0), aQuery.text(1), aQuery.text(2), aQuery.text(3),
-                            aQuery.text(4), aQuery.text(5), aQuery.text(6)};
+    return readObjectType(aQuery);
 }
 
 std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& theName) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/support/process.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/sys.hpp"
@@ -15,76 +16,24 @@ namespace fs = std::filesystem;
 namespace {
 
 // A repository file with the users dev and other, and a workspace "ws" of dev that tracks acme.
-class Activate : public ::testing::Test {
+class Activate : public ::testing::Test, protected RepositoryWorkspace {
 protected:
-    Activate() {
-        itsFile = (itsDir.path() / "repo.db").string();
-        expectOk(runProgram("kivo-repo", {"init", itsFile}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "other", "pw"}));
-        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"},
-                            options(itsDir.path())));
-        expectOk(runKivo({"create", "workspace", "ws", "K1"}, options(itsDir.path())));
-        fs::create_directories(root() / "acme");
-        expectOk(kivo({"track", "acme"}));
-    }
-    static void expectOk(const RunResult& theResult) {
-        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
-    }
-    RunOptions options(const fs::path& theCwd) const {
-        RunOptions anOptions;
-        anOptions.itsCwd = theCwd;
-        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
-        return anOptions;
-    }
-    fs::path root() const { return itsDir.path() / "ws"; }
-    std::string path(const std::string& theRelative) const {
-        return (root() / theRelative).string();
-    }
+    Activate() : RepositoryWorkspace(true, true) {}
+
     std::string meta(const std::string& theRelative) const {
-        return readText(root() / "._SYS_KIVO_settings/SYS" / (theRelative + ".kivoMeta"));
+        return readText(settings() / "SYS" / (theRelative + ".kivoMeta"));
     }
     void write(const std::string& theRelative, const std::string& theContent) const {
         writeText(path(theRelative), theContent);
     }
-    RunResult kivo(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, options(root()));
-    }
     // The user's inactive objects as the repository lists them.
-    std::string inactive() const {
-        RunResult aResult =
-            runProgram("kivo_repo_probe", {itsFile, "dev", "pw", "list"}, options(root()));
-        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
-        return aResult.itsOut;
-    }
+    std::string inactive() const { return repoProbe({"list"}); }
     // The user other writes and activates acme/NAME.SUFFIX.
     void otherActivates(const std::string& theName, const std::string& theSuffix,
                         const std::string& theContent) const {
-        expectOk(runProgram("kivo_activate_probe", {itsFile, "other", "pw", "put", "acme", theName,
-                                                    theSuffix, theContent}));
+        activateAs("other", {"put", "acme", theName, theSuffix, theContent});
     }
-    // The status-file line of a file with its content and base version.
-    std::string statusEntry(const std::string& theRelative, const std::string& theContent,
-                            int theBase) const {
-        return "{\"filename\":\"" + theRelative + "\",\"sha1value\":\"" +
-               RepositoryAccess::hash::calc(theContent) + "\",\"timest\":\"" +
-               RepositoryAccess::sys::getts(path(theRelative)) + "\",\"baseversion\":\"" +
-               std::to_string(theBase) + "\"}";
-    }
-    std::string statusText() const { return readText(root() / "._SYS_KIVO_settings/.kivoStatus"); }
-    // The local changes that `kivo status` reports after its header.
-    std::string changes() const {
-        const std::string anOut = kivo({"status"}).itsOut;
-        return anOut.substr(anOut.find("\tacme\n") + 6);
-    }
-
-    TempDir itsDir;
-    std::string itsFile;
 };
-
-bool contains(const std::string& theText, const std::string& thePart) {
-    return theText.find(thePart) != std::string::npos;
-}
 
 const std::string kSuccessfully = "Successfully activated objects with activation ID ";
 const std::string kRetrieved = "Retrieving meta data of activated objects...\n"
@@ -249,7 +198,7 @@ TEST_F(Activate, PushCommitsAndActivatesInOneRun) {
 }
 
 TEST_F(Activate, WithChangeTrackingTheAffectedChangesAreAskedForFirst) {
-    expectOk(runProgram("kivo-repo", {"set", itsFile, "change_tracking", "on"}));
+    expectOk(runProgram("kivo-repo", {"set", file(), "change_tracking", "on"}));
     write("acme/a.txt", "one");
     expectOk(kivo({"commit"}));
     // This repository cannot list affected changes: the activation stops before it is sent.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/support/process.hpp"
 
 using namespace kivotest;
@@ -17,53 +18,23 @@ const std::string kTip =
     "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" to overwrite "
     "your local changes.\n";
 
-bool contains(const std::string& theText, const std::string& thePart) {
-    return theText.find(thePart) != std::string::npos;
-}
-
 // A repository with one user and a workspace "ws" that tracks nothing yet.
-class Checkout : public ::testing::Test {
+class Checkout : public ::testing::Test, protected RepositoryWorkspace {
 protected:
-    void SetUp() override {
-        itsFile = (itsDir.path() / "repo.db").string();
-        expectOk(runProgram("kivo-repo", {"init", itsFile}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
-        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"}, env()));
-        expectOk(runKivo({"create", "ws", "ws", "K1"}, env()));
-    }
-    static void expectOk(const RunResult& theResult) {
-        ASSERT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
-    }
-    RunOptions env(const fs::path& theCwd = {}) const {
-        RunOptions anOptions;
-        anOptions.itsCwd = theCwd.empty() ? itsDir.path() : theCwd;
-        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
-        return anOptions;
-    }
-    RunResult kivo(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, env(ws()));
-    }
+    Checkout() : RepositoryWorkspace(false, false) {}
+
     // Writes and activates the object.
     void put(const std::string& thePackage, const std::string& theFile,
              const std::string& theContent) {
         const auto aDot = theFile.rfind('.');
-        expectOk(runProgram("kivo_activate_probe",
-                            {itsFile, "dev", "pw", "put", thePackage, theFile.substr(0, aDot),
-                             theFile.substr(aDot + 1), theContent}));
+        activateAs("dev", {"put", thePackage, theFile.substr(0, aDot), theFile.substr(aDot + 1),
+                           theContent});
     }
     void remove(const std::string& thePackage, const std::string& theFile) {
         const auto aDot = theFile.rfind('.');
-        expectOk(
-            runProgram("kivo_activate_probe", {itsFile, "dev", "pw", "remove", thePackage,
-                                               theFile.substr(0, aDot), theFile.substr(aDot + 1)}));
+        activateAs("dev",
+                   {"remove", thePackage, theFile.substr(0, aDot), theFile.substr(aDot + 1)});
     }
-    fs::path ws() const { return itsDir.path() / "ws"; }
-    fs::path settings() const { return ws() / "._SYS_KIVO_settings"; }
-    std::string path(const std::string& theRelative) const { return (ws() / theRelative).string(); }
-    std::string status() const { return readText(settings() / ".kivoStatus"); }
-
-    TempDir itsDir;
-    std::string itsFile;
 };
 
 } // namespace
@@ -82,7 +53,7 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
     EXPECT_EQ(readText(path("acme/a.txt")), "alpha");
     EXPECT_EQ(readText(path("acme/sub/b.txt")), "beta");
     EXPECT_TRUE(contains(readText(settings() / "SYS/acme/a.txt.kivoMeta"), "\"version_id\":\"1\""));
-    EXPECT_TRUE(contains(status(), "{\"filename\":\"acme/a.txt\""));
+    EXPECT_TRUE(contains(statusText(), "{\"filename\":\"acme/a.txt\""));
 
     EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
 
@@ -91,7 +62,7 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
     EXPECT_EQ(anUpdate.itsOut, "-checkout\nUpdated file: \"" + path("acme/a.txt") +
                                    "\"\nUpdated files                : 1\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "alpha 2");
-    EXPECT_TRUE(contains(status(), "\"baseversion\":\"2\""));
+    EXPECT_TRUE(contains(statusText(), "\"baseversion\":\"2\""));
     EXPECT_EQ(kivo({"status", "--noTips"}).itsOut.find("Changed files"), std::string::npos);
 
     // An object deleted in the repository goes from the workspace.
@@ -102,7 +73,7 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
         << aDeleted.itsErr;
     EXPECT_FALSE(fs::exists(path("acme/sub/b.txt")));
     EXPECT_FALSE(fs::exists(settings() / "SYS/acme/sub/b.txt.kivoMeta"));
-    EXPECT_FALSE(contains(status(), "acme/sub/b.txt"));
+    EXPECT_FALSE(contains(statusText(), "acme/sub/b.txt"));
 }
 
 TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrOverwritten) {
@@ -133,7 +104,8 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrOverwritten) {
     EXPECT_EQ(readText(settings() / "base/acme/a.txt"), "base");
     EXPECT_EQ(readText(path("acme/d.txt")), "__deleted__");
     EXPECT_EQ(readText(settings() / "diff/acme/d.txt"), "theirs too");
-    EXPECT_TRUE(contains(status(), "\"conflicts\":[\"acme/a.txt\",\n\"acme/d.txt\"]")) << status();
+    EXPECT_TRUE(contains(statusText(), "\"conflicts\":[\"acme/a.txt\",\n\"acme/d.txt\"]"))
+        << statusText();
 
     // A conflicted scope is refused; nothing changes.
     auto aRefused = kivo({"checkout"});
@@ -152,7 +124,7 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrOverwritten) {
     EXPECT_EQ(readText(path("acme/a.txt")), "theirs");
     EXPECT_EQ(readText(path("acme/d.txt")), "theirs too");
     EXPECT_FALSE(fs::exists(settings() / "diff/acme/a.txt"));
-    EXPECT_TRUE(contains(status(), "\"conflicts\":[]"));
+    EXPECT_TRUE(contains(statusText(), "\"conflicts\":[]"));
 
     // --overwrite replaces a modified file without a conflict; --noTips drops the hint.
     writeText(path("acme/a.txt"), "mine again");
@@ -181,7 +153,7 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
         << anOld.itsOut;
     EXPECT_TRUE(contains(anOld.itsOut, "Updated file: \"" + path("acme/a.txt") + "\"\n"));
     EXPECT_EQ(readText(path("acme/a.txt")), "one");
-    EXPECT_TRUE(contains(status(), "\"baseversion\":\"1\""));
+    EXPECT_TRUE(contains(statusText(), "\"baseversion\":\"1\""));
 
     // Back to the active version with --active.
     expectOk(kivo({"checkout", "--active"}));
@@ -202,7 +174,7 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
     EXPECT_EQ(anEarly.itsExitCode, 0) << anEarly.itsErr;
     EXPECT_EQ(readText(path("acme/a.txt")), "two");
     EXPECT_FALSE(fs::exists(settings() / "SYS/acme/a.txt.kivoMeta"));
-    EXPECT_FALSE(contains(status(), "acme/a.txt"));
+    EXPECT_FALSE(contains(statusText(), "acme/a.txt"));
 }
 
 TEST_F(Checkout, HostileObjectNamesFromTheRepositoryAreRefused) {
@@ -210,12 +182,12 @@ TEST_F(Checkout, HostileObjectNamesFromTheRepositoryAreRefused) {
     // The repository file is changed behind the repository's back.
     auto aSql =
         runProgram("/usr/bin/sqlite3",
-                   {itsFile, "UPDATE objects SET name = '../../escaped' WHERE name = 'evil'"});
+                   {file(), "UPDATE objects SET name = '../../escaped' WHERE name = 'evil'"});
     ASSERT_EQ(aSql.itsExitCode, 0) << aSql.itsErr;
     auto aResult = kivo({"checkout", "package", "acme"});
     EXPECT_EQ(aResult.itsExitCode, 1);
     EXPECT_FALSE(aResult.itsErr.empty());
-    EXPECT_FALSE(fs::exists(itsDir.path() / "escaped.txt"));
-    EXPECT_FALSE(fs::exists(ws() / "escaped.txt"));
-    EXPECT_FALSE(fs::exists(ws() / "acme"));
+    EXPECT_FALSE(fs::exists(dir() / "escaped.txt"));
+    EXPECT_FALSE(fs::exists(root() / "escaped.txt"));
+    EXPECT_FALSE(fs::exists(root() / "acme"));
 }

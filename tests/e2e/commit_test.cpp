@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/e2e/workspacetree.hpp"
 #include "tests/support/process.hpp"
 #include "workspace/hash.hpp"
@@ -16,72 +17,20 @@ namespace fs = std::filesystem;
 namespace {
 
 // A repository file with the user dev and a workspace "ws" on it that tracks acme.
-class CommitWorkspace {
+class CommitWorkspace : public RepositoryWorkspace {
 public:
-    CommitWorkspace() {
-        itsFile = (itsDir.path() / "repo.db").string();
-        expectOk(runProgram("kivo-repo", {"init", itsFile}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
-        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"},
-                            options(itsDir.path())));
-        expectOk(runKivo({"create", "workspace", "ws", "K1"}, options(itsDir.path())));
-        fs::create_directories(root() / "acme");
-        expectOk(kivo({"track", "acme"}));
-    }
-    static void expectOk(const RunResult& theResult) {
-        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
-    }
-    RunOptions options(const fs::path& theCwd) const {
-        RunOptions anOptions;
-        anOptions.itsCwd = theCwd;
-        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
-        return anOptions;
-    }
-    fs::path root() const { return itsDir.path() / "ws"; }
-    std::string path(const std::string& theRelative) const {
-        return (root() / theRelative).string();
-    }
+    CommitWorkspace() : RepositoryWorkspace(false, true) {}
+
     std::string meta(const std::string& theRelative) const {
-        return (root() / "._SYS_KIVO_settings/SYS" / (theRelative + ".kivoMeta")).string();
+        return (settings() / "SYS" / (theRelative + ".kivoMeta")).string();
     }
     void write(const std::string& theRelative, const std::string& theContent) const {
         fs::create_directories(fs::path(path(theRelative)).parent_path());
         writeText(path(theRelative), theContent);
     }
-    RunResult kivo(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, options(root()));
-    }
     // Runs the repository probe in the workspace as dev.
-    std::string probe(const std::vector<std::string>& theArgs) const {
-        std::vector<std::string> anArgs = {itsFile, "dev", "pw"};
-        anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
-        RunResult aResult = runProgram("kivo_repo_probe", anArgs, options(root()));
-        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
-        return aResult.itsOut;
-    }
-    // The committed line of a file in the status file, as the next status compares it.
-    std::string statusEntry(const std::string& theRelative, const std::string& theContent,
-                            int theBase) const {
-        return "{\"filename\":\"" + theRelative + "\",\"sha1value\":\"" +
-               RepositoryAccess::hash::calc(theContent) + "\",\"timest\":\"" +
-               RepositoryAccess::sys::getts(path(theRelative)) + "\",\"baseversion\":\"" +
-               std::to_string(theBase) + "\"}";
-    }
-    std::string statusText() const { return readText(root() / "._SYS_KIVO_settings/.kivoStatus"); }
-    // The local changes that `kivo status` reports after its header.
-    std::string changes() const {
-        const std::string anOut = kivo({"status"}).itsOut;
-        return anOut.substr(anOut.find("\tacme\n") + 6);
-    }
-
-private:
-    TempDir itsDir;
-    std::string itsFile;
+    std::string probe(const std::vector<std::string>& theArgs) const { return repoProbe(theArgs); }
 };
-
-bool contains(const std::string& theText, const std::string& thePart) {
-    return theText.find(thePart) != std::string::npos;
-}
 
 const std::string kConflictMessage =
     "Commit failed. At least one of the files to be committed is conflicted.\n\nCall:\n\t* "

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/support/process.hpp"
 
 using namespace kivotest;
@@ -16,47 +17,24 @@ const std::string kTip = "\nCall:\n\t* \"kivo commit\" and then \"kivo activate\
                          "resolved files to the Repository, or\n\t* \"kivo push\".\n\n";
 const std::string kResolvedOne = "Resolved files               : 1\n";
 
-bool contains(const std::string& theText, const std::string& thePart) {
-    return theText.find(thePart) != std::string::npos;
-}
-
 // A workspace "ws" that tracks package acme; the user other changes the repository side.
-class Resolve : public ::testing::Test {
+class Resolve : public ::testing::Test, protected RepositoryWorkspace {
 protected:
-    void SetUp() override {
-        itsFile = (itsDir.path() / "repo.db").string();
-        expectOk(runProgram("kivo-repo", {"init", itsFile}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "other", "pw"}));
-        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"}, env()));
-        expectOk(runKivo({"create", "ws", "ws", "K1"}, env()));
-    }
-    static void expectOk(const RunResult& theResult) {
-        ASSERT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
-    }
-    RunOptions env(const fs::path& theCwd = {}) const {
-        RunOptions anOptions;
-        anOptions.itsCwd = theCwd.empty() ? itsDir.path() : theCwd;
-        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
-        return anOptions;
-    }
-    RunResult kivo(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, env(ws()));
-    }
+    Resolve() : RepositoryWorkspace(true, false) {}
+
+    using RepositoryWorkspace::kivo;
     // The same with the merge tool given by the environment.
     RunResult kivo(const std::vector<std::string>& theArgs, const std::string& theMergeTool) const {
-        RunOptions anOptions = env(ws());
+        RunOptions anOptions = options(root());
         anOptions.itsEnv["KIVO_MERGETOOL"] = theMergeTool;
         return runKivo(theArgs, anOptions);
     }
     // The user other writes and activates acme/NAME.txt.
     void put(const std::string& theName, const std::string& theContent) {
-        expectOk(runProgram("kivo_activate_probe",
-                            {itsFile, "other", "pw", "put", "acme", theName, "txt", theContent}));
+        activateAs("other", {"put", "acme", theName, "txt", theContent});
     }
     void remove(const std::string& theName) {
-        expectOk(runProgram("kivo_activate_probe",
-                            {itsFile, "other", "pw", "remove", "acme", theName, "txt"}));
+        activateAs("other", {"remove", "acme", theName, "txt"});
     }
     // Each file is checked out with its base content, changed locally (a missing local content
     // deletes it) and changed in the repository; the next checkout marks them conflicted.
@@ -70,10 +48,8 @@ protected:
         }
         expectOk(kivo({"checkout"}));
     }
-    fs::path ws() const { return itsDir.path() / "ws"; }
-    fs::path settings() const { return ws() / "._SYS_KIVO_settings"; }
     std::string path(const std::string& theName) const {
-        return (ws() / "acme" / (theName + ".txt")).string();
+        return (root() / "acme" / (theName + ".txt")).string();
     }
     std::string diff(const std::string& theName) const {
         return (settings() / "diff/acme" / (theName + ".txt")).string();
@@ -81,33 +57,29 @@ protected:
     std::string base(const std::string& theName) const {
         return (settings() / "base/acme" / (theName + ".txt")).string();
     }
-    std::string status() const { return readText(settings() / ".kivoStatus"); }
     bool conflicted(const std::string& theName) const {
-        const std::string aText = status();
+        const std::string aText = statusText();
         return aText.find("\"acme/" + theName + ".txt\"", aText.find("\"conflicts\":[")) !=
                std::string::npos;
     }
     std::string baseVersion(const std::string& theName) const {
-        const std::string aText = status();
+        const std::string aText = statusText();
         const auto anEntry = aText.find("{\"filename\":\"acme/" + theName + ".txt\"");
         const auto aPos = aText.find("\"baseversion\":\"", anEntry) + 15;
         return aText.substr(aPos, aText.find('"', aPos) - aPos);
     }
     // The active content of acme/NAME.txt, checked out into a second workspace.
     std::string active(const std::string& theName) {
-        if (!fs::exists(itsDir.path() / "check"))
-            expectOk(runKivo({"create", "ws", "check", "K1"}, env()));
-        expectOk(runKivo({"checkout", "package", "acme", "--force"}, env(itsDir.path() / "check")));
-        return readText(itsDir.path() / "check/acme" / (theName + ".txt"));
+        if (!fs::exists(dir() / "check"))
+            expectOk(runKivo({"create", "ws", "check", "K1"}, options()));
+        expectOk(runKivo({"checkout", "package", "acme", "--force"}, options(dir() / "check")));
+        return readText(dir() / "check/acme" / (theName + ".txt"));
     }
     std::string script(const std::string& theName, const std::string& theBody) const {
-        const fs::path aPath = itsDir.path() / theName;
+        const fs::path aPath = dir() / theName;
         writeText(aPath, theBody);
         return "sh " + aPath.string();
     }
-
-    TempDir itsDir;
-    std::string itsFile;
 };
 
 } // namespace
@@ -132,7 +104,7 @@ TEST_F(Resolve, ModesAreCountedAndNothingIsResolvedWithoutConflicts) {
     EXPECT_EQ(anUnknown.itsErr, "The parameter \"--with\" must have one of the following values: "
                                 "mergeTool, local, base or remote.\n");
     EXPECT_EQ(anUnknown.itsOut, "");
-    EXPECT_TRUE(conflicted("b")) << status();
+    EXPECT_TRUE(conflicted("b")) << statusText();
     EXPECT_EQ(readText(path("b")), "mine b");
     EXPECT_TRUE(fs::exists(diff("b")));
 }
@@ -155,7 +127,7 @@ TEST_F(Resolve, EachSideBecomesTheFileAndPushBuildsOnTheRemoteVersion) {
     EXPECT_EQ(readText(path("b")), "base b");
     EXPECT_EQ(readText(path("r")), "theirs r");
     for (const std::string aName : {"l", "b", "r"}) {
-        EXPECT_FALSE(conflicted(aName)) << status();
+        EXPECT_FALSE(conflicted(aName)) << statusText();
         EXPECT_FALSE(fs::exists(diff(aName)));
         EXPECT_FALSE(fs::exists(base(aName)));
         EXPECT_EQ(baseVersion(aName), "2");
@@ -180,7 +152,7 @@ TEST_F(Resolve, DeletedSidesResolveToDeletions) {
     fs::remove(path("kept"));
     put("kept", "theirs kept");
     expectOk(kivo({"checkout"}));
-    ASSERT_TRUE(conflicted("gone") && conflicted("kept")) << status();
+    ASSERT_TRUE(conflicted("gone") && conflicted("kept")) << statusText();
     EXPECT_EQ(readText(diff("gone")), "__deleted__");
     EXPECT_EQ(readText(path("kept")), "__deleted__");
 
@@ -191,7 +163,7 @@ TEST_F(Resolve, DeletedSidesResolveToDeletions) {
     EXPECT_EQ(aLocal.itsOut, kResolvedOne) << aLocal.itsErr;
     EXPECT_FALSE(fs::exists(path("kept")));
     EXPECT_FALSE(fs::exists(diff("kept")));
-    EXPECT_FALSE(conflicted("gone") || conflicted("kept")) << status();
+    EXPECT_FALSE(conflicted("gone") || conflicted("kept")) << statusText();
     EXPECT_EQ(baseVersion("kept"), "2");
 }
 
@@ -243,7 +215,7 @@ TEST_F(Resolve, AnOutdatedCommittedFileIsCommittedAgainOnTopOfTheRemoteVersion) 
     put("a", "theirs a");
     auto anActivate = kivo({"activate"});
     EXPECT_EQ(anActivate.itsExitCode, 1);
-    ASSERT_TRUE(conflicted("a")) << anActivate.itsOut << anActivate.itsErr << status();
+    ASSERT_TRUE(conflicted("a")) << anActivate.itsOut << anActivate.itsErr << statusText();
 
     auto aPush = kivo({"push", "--local"});
     EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsOut << aPush.itsErr;

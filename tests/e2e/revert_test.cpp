@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/support/process.hpp"
 
 using namespace kivotest;
@@ -13,33 +14,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // A repository file with the users dev and other, and a workspace "ws" of dev that tracks acme.
-class Revert : public ::testing::Test {
+class Revert : public ::testing::Test, protected RepositoryWorkspace {
 protected:
-    Revert() {
-        itsFile = (itsDir.path() / "repo.db").string();
-        expectOk(runProgram("kivo-repo", {"init", itsFile}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "other", "pw"}));
-        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"},
-                            options(itsDir.path())));
-        expectOk(runKivo({"create", "workspace", "ws", "K1"}, options(itsDir.path())));
-        fs::create_directories(root() / "acme");
-        expectOk(kivo({"track", "acme"}));
-    }
-    static void expectOk(const RunResult& theResult) {
-        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
-    }
-    RunOptions options(const fs::path& theCwd) const {
-        RunOptions anOptions;
-        anOptions.itsCwd = theCwd;
-        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
-        return anOptions;
-    }
-    fs::path root() const { return itsDir.path() / "ws"; }
-    std::string path(const std::string& theRelative) const {
-        return (root() / theRelative).string();
-    }
-    fs::path settings() const { return root() / "._SYS_KIVO_settings"; }
+    Revert() : RepositoryWorkspace(true, true) {}
+
     bool hasMeta(const std::string& theRelative) const {
         return fs::exists(settings() / "SYS" / (theRelative + ".kivoMeta"));
     }
@@ -47,31 +25,16 @@ protected:
         writeText(path(theRelative), theContent);
     }
     std::string read(const std::string& theRelative) const { return readText(path(theRelative)); }
-    RunResult kivo(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, options(root()));
-    }
     // The inactive objects of the user's workspace theWorkSpace as the repository lists them.
     std::string inactive(const std::string& theWorkSpace = "ws") const {
-        RunResult aResult = runProgram("kivo_repo_probe", {itsFile, "dev", "pw", "list"},
-                                       options(itsDir.path() / theWorkSpace));
-        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
-        return aResult.itsOut;
+        return repoProbe({"list"}, dir() / theWorkSpace);
     }
     // The user other writes and activates acme/NAME.txt.
     void otherActivates(const std::string& theName, const std::string& theContent) const {
-        expectOk(runProgram("kivo_activate_probe",
-                            {itsFile, "other", "pw", "put", "acme", theName, "txt", theContent}));
+        activateAs("other", {"put", "acme", theName, "txt", theContent});
     }
-    std::string statusText() const { return readText(settings() / ".kivoStatus"); }
     std::string configText() const { return readText(settings() / ".kivoConfig"); }
-
-    TempDir itsDir;
-    std::string itsFile;
 };
-
-bool contains(const std::string& theText, const std::string& thePart) {
-    return theText.find(thePart) != std::string::npos;
-}
 
 const std::string kRevertConflicted =
     "Revert failed. At least one of the files to be reverted is conflicted.\n\nCall:\n"
@@ -139,7 +102,7 @@ TEST_F(Revert, ConflictedFilesAreNotReverted) {
 TEST_F(Revert, DiscardRefusesLocalChangesUnlessForcedOrOnlyMetadata) {
     otherActivates("a", "one");
     expectOk(runProgram("kivo_activate_probe",
-                        {itsFile, "other", "pw", "put", "acme.sub", "b", "txt", "bee"}));
+                        {file(), "other", "pw", "put", "acme.sub", "b", "txt", "bee"}));
     expectOk(kivo({"checkout"}));
     ASSERT_EQ(read("acme/sub/b.txt"), "bee");
     EXPECT_EQ(kivo({"discard", "package", "nothere", "--noUnTrack"}).itsOut,
@@ -205,11 +168,11 @@ TEST_F(Revert, TakeOverMovesInactiveObjectsOfAnotherWorkspace) {
     EXPECT_EQ(aNothing.itsOut, "-takeover\nNothing to take over.\n");
 
     // A second workspace of the same user commits a new file.
-    expectOk(runKivo({"create", "workspace", "ws2", "K1"}, options(itsDir.path())));
-    fs::create_directories(itsDir.path() / "ws2/acme");
-    expectOk(runKivo({"track", "acme"}, options(itsDir.path() / "ws2")));
-    writeText((itsDir.path() / "ws2/acme/c.txt").string(), "sea");
-    expectOk(runKivo({"commit"}, options(itsDir.path() / "ws2")));
+    expectOk(runKivo({"create", "workspace", "ws2", "K1"}, options(dir())));
+    fs::create_directories(dir() / "ws2/acme");
+    expectOk(runKivo({"track", "acme"}, options(dir() / "ws2")));
+    writeText((dir() / "ws2/acme/c.txt").string(), "sea");
+    expectOk(runKivo({"commit"}, options(dir() / "ws2")));
     ASSERT_EQ(inactive("ws2"), "acme.c.txt #1\n");
 
     auto aTaken =
@@ -226,8 +189,8 @@ TEST_F(Revert, TakeOverMovesInactiveObjectsOfAnotherWorkspace) {
 }
 
 TEST_F(Revert, TakeOverOfAnotherUsersObjectsAndItsFailures) {
-    expectOk(runProgram("kivo_activate_probe", {itsFile, "other", "pw", "create-package"}));
-    expectOk(runProgram("kivo_activate_probe", {itsFile, "other", "pw", "write-only"}));
+    expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "create-package"}));
+    expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "write-only"}));
     auto aOutside = kivo({"takeOver", "--inactiveWorkSpaceUser=other"});
     EXPECT_EQ(aOutside.itsOut, "Nothing to take over.\n");
 
@@ -240,7 +203,7 @@ TEST_F(Revert, TakeOverOfAnotherUsersObjectsAndItsFailures) {
     EXPECT_FALSE(fs::exists(path("p/x.txt")));
 
     // The user's workspace holds an inactive version already: the repository refuses.
-    expectOk(runProgram("kivo_activate_probe", {itsFile, "other", "pw", "write-only"}));
+    expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "write-only"}));
     auto aRefused =
         kivo({"takeOver", "object", "p/x.txt", "--inactiveWorkSpaceUser=other", "--noCheckOut"});
     EXPECT_EQ(aRefused.itsExitCode, 1);

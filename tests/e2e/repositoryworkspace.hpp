@@ -1,0 +1,98 @@
+#pragma once
+
+// A repository file with its users, a key for dev, and dev's workspace "ws" created on it by the
+// real binary: the common ground of the end-to-end tests of the workflow actions.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/sys.hpp"
+
+namespace kivotest {
+
+inline bool contains(const std::string& theText, const std::string& thePart) {
+    return theText.find(thePart) != std::string::npos;
+}
+
+class RepositoryWorkspace {
+public:
+    // Users dev (and other with theWithOther), key K1 for dev, workspace "ws"; with
+    // theTrackAcme the directory acme exists and is tracked.
+    RepositoryWorkspace(bool theWithOther, bool theTrackAcme) {
+        itsFile = (itsDir.path() / "repo.db").string();
+        expectOk(runProgram("kivo-repo", {"init", itsFile}));
+        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
+        if (theWithOther)
+            expectOk(runProgram("kivo-repo", {"user", itsFile, "other", "pw"}));
+        expectOk(
+            runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"}, options()));
+        expectOk(runKivo({"create", "workspace", "ws", "K1"}, options()));
+        if (!theTrackAcme)
+            return;
+        std::filesystem::create_directories(root() / "acme");
+        expectOk(kivo({"track", "acme"}));
+    }
+
+    static void expectOk(const RunResult& theResult) {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
+    }
+    // Runs in theCwd (the test's folder by default) with the test's key store.
+    RunOptions options(const std::filesystem::path& theCwd = {}) const {
+        RunOptions anOptions;
+        anOptions.itsCwd = theCwd.empty() ? itsDir.path() : theCwd;
+        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
+        return anOptions;
+    }
+    std::filesystem::path dir() const { return itsDir.path(); }
+    const std::string& file() const { return itsFile; }
+    std::filesystem::path root() const { return itsDir.path() / "ws"; }
+    std::filesystem::path settings() const { return root() / "._SYS_KIVO_settings"; }
+    std::string path(const std::string& theRelative) const {
+        return (root() / theRelative).string();
+    }
+    std::string statusText() const { return readText(settings() / ".kivoStatus"); }
+    // Runs kivo in the workspace.
+    RunResult kivo(const std::vector<std::string>& theArgs) const {
+        return runKivo(theArgs, options(root()));
+    }
+    // The status-file line of a file with its content and base version, as a commit stores it.
+    std::string statusEntry(const std::string& theRelative, const std::string& theContent,
+                            int theBase) const {
+        return "{\"filename\":\"" + theRelative + "\",\"sha1value\":\"" +
+               RepositoryAccess::hash::calc(theContent) + "\",\"timest\":\"" +
+               RepositoryAccess::sys::getts(path(theRelative)) + "\",\"baseversion\":\"" +
+               std::to_string(theBase) + "\"}";
+    }
+    // The local changes that `kivo status` reports after its header (acme tracked).
+    std::string changes() const {
+        const std::string anOut = kivo({"status"}).itsOut;
+        return anOut.substr(anOut.find("\tacme\n") + 6);
+    }
+    // Runs the repository probe as dev in theCwd (the workspace by default).
+    std::string repoProbe(const std::vector<std::string>& theArgs,
+                          const std::filesystem::path& theCwd = {}) const {
+        std::vector<std::string> anArgs = {itsFile, "dev", "pw"};
+        anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
+        RunResult aResult =
+            runProgram("kivo_repo_probe", anArgs, options(theCwd.empty() ? root() : theCwd));
+        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
+        return aResult.itsOut;
+    }
+    // Writes and activates PACKAGE/NAME.SUFFIX as theUser; an empty content removes it.
+    void activateAs(const std::string& theUser, const std::vector<std::string>& theArgs) const {
+        std::vector<std::string> anArgs = {itsFile, theUser, "pw"};
+        anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
+        expectOk(runProgram("kivo_activate_probe", anArgs));
+    }
+
+private:
+    TempDir itsDir;
+    std::string itsFile;
+};
+
+} // namespace kivotest
