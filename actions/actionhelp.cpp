@@ -1,9 +1,9 @@
 #include "actions/actionhelp.hpp"
 
 #include "actions/helpselection.hpp"
-#include "front/console.hpp"
-#include "front/parameters.hpp"
-#include "front/textcase.hpp"
+#include "core/console.hpp"
+#include "core/parameters.hpp"
+#include "core/textcase.hpp"
 #include "workspace/sys.hpp"
 
 namespace RepositoryAccess {

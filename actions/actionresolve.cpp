@@ -3,16 +3,16 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/perftrace.hpp"
-#include "front/runstatistics.hpp"
-#include "front/textcase.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/perftrace.hpp"
+#include "core/runstatistics.hpp"
+#include "core/textcase.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/objects.hpp"
 #include "workspace/sys.hpp"
-#include "workspace/utils.hpp"
+#include "core/utils.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
 

@@ -1,8 +1,8 @@
 #include "actions/actionscope.hpp"
 
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/textcase.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/textcase.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"

@@ -4,10 +4,10 @@
 #include <map>
 
 #include "actions/actionscope.hpp"
-#include "front/console.hpp"
-#include "front/parameters.hpp"
-#include "front/perftrace.hpp"
-#include "front/runstatistics.hpp"
+#include "core/console.hpp"
+#include "core/parameters.hpp"
+#include "core/perftrace.hpp"
+#include "core/runstatistics.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/reposession.hpp"
 #include "workspace/workspace.hpp"

@@ -1,11 +1,11 @@
 #include "actions/actiontrack.hpp"
 
 #include "actions/repositorylistings.hpp"
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/runstatistics.hpp"
-#include "front/textcase.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/runstatistics.hpp"
+#include "core/textcase.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
 

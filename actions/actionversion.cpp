@@ -3,9 +3,9 @@
 #include <ostream>
 #include <string>
 
-#include "front/console.hpp"
-#include "front/parameters.hpp"
-#include "front/version.hpp"
+#include "core/console.hpp"
+#include "core/parameters.hpp"
+#include "core/version.hpp"
 
 namespace RepositoryAccess {
 

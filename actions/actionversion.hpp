@@ -4,7 +4,7 @@
 
 namespace RepositoryAccess {
 
-// The `version` action: prints the program version (default "1.1.3 Opt"), or with `clientFormat`
+// The `version` action: prints the program version (default "<version> Opt"), or with `clientFormat`
 // the client format version; `plain`, `major`, `minor` and `micro` each print one line instead.
 // Needs neither a workspace nor a connection.
 class actionVersion : public Command {

@@ -3,11 +3,11 @@
 
 #include <set>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/runstatistics.hpp"
-#include "front/textcase.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/runstatistics.hpp"
+#include "core/textcase.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/reposession.hpp"
 #include "workspace/hash.hpp"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "front/error.hpp"
-#include "front/textcase.hpp"
+#include "core/error.hpp"
+#include "core/textcase.hpp"
 
 namespace RepositoryAccess {
 

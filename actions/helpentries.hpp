@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "front/commandsyntax.hpp"
+#include "core/commandsyntax.hpp"
 
 namespace RepositoryAccess {
 

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "actions/helpentries.hpp"
-#include "front/error.hpp"
-#include "front/textcase.hpp"
+#include "core/error.hpp"
+#include "core/textcase.hpp"
 
 namespace RepositoryAccess::helpselection {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/textcase.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/textcase.hpp"
 
 namespace RepositoryAccess::pushresolution {
 

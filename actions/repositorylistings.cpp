@@ -1,6 +1,6 @@
 #include "actions/repositorylistings.hpp"
 
-#include "front/console.hpp"
+#include "core/console.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"

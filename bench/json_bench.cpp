@@ -7,7 +7,7 @@
 //
 // RapidJSON is used with its defaults (kParseDefaultFlags, no in-situ parsing, no SIMD switch).
 
-#include "repository/json.hpp"
+#include "core/json.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // write-object calls (one repository call each, through request, frame, connection and engine)
 // beside 10,000 single-row transactions of a 1 KiB blob, and one bulk read of the 10,000 objects
 // beside one SELECT of the same rows. Prints a table of the times and their ratios.
-#include "front/parameters.hpp"
+#include "core/parameters.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"

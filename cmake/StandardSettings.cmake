@@ -16,7 +16,13 @@ if(KIVO_CCACHE)
   set(CMAKE_C_COMPILER_LAUNCHER "${KIVO_CCACHE}")
 endif()
 
-add_compile_options(-Wall -Wextra -Werror)
+# Warnings are errors in the debug preset and in the test command's builds (KIVO_WERROR), not in
+# a release build that a user compiles with another compiler.
+option(KIVO_WERROR "Treat compiler warnings as errors" OFF)
+add_compile_options(-Wall -Wextra)
+if(KIVO_WERROR)
+  add_compile_options(-Werror)
+endif()
 # g++ 12 reports false -Wrestrict overlaps inside std::string at -O3 (GCC bug 105651).
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   add_compile_options(-Wno-restrict)

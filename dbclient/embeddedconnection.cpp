@@ -1,5 +1,5 @@
 #include "dbclient/embeddedconnection.hpp"
-#include "front/textcase.hpp"
+#include "core/textcase.hpp"
 
 #include "dbclient/embeddedstatements.hpp"
 #include "dbclient/keystore.hpp"

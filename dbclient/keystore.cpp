@@ -1,6 +1,6 @@
 #include "dbclient/keystore.hpp"
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "front/dispatcher.hpp"
 
-#include "front/parameters.hpp"
-#include "front/textcase.hpp"
+#include "core/parameters.hpp"
+#include "core/textcase.hpp"
 
 namespace RepositoryAccess::dispatcher {
 

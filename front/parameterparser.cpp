@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <map>
 
-#include "front/commandsyntax.hpp"
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/textcase.hpp"
+#include "core/commandsyntax.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/textcase.hpp"
 
 namespace RepositoryAccess::parameterparser {
 
@@ -111,7 +111,7 @@ const std::vector<ParameterDefinition>& definitions() {
     static const std::vector<ParameterDefinition> theDefinitions = {
 #define KIVO_PARAMETER(theId, theName, theKind, theVariable, ...)                                  \
     {params::theId, EnvironmentKind::theKind, theVariable, {__VA_ARGS__}},
-#include "front/parameterlist.inc"
+#include "core/parameterlist.inc"
 #undef KIVO_PARAMETER
     };
     return theDefinitions;

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "front/parameters.hpp"
+#include "core/parameters.hpp"
 
 namespace RepositoryAccess {
 

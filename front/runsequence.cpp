@@ -4,13 +4,13 @@
 #include <ctime>
 #include <iostream>
 
-#include "front/console.hpp"
+#include "core/console.hpp"
 #include "front/dispatcher.hpp"
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "front/parameterparser.hpp"
-#include "front/perftrace.hpp"
+#include "core/perftrace.hpp"
 #include "front/programhost.hpp"
-#include "front/runstatistics.hpp"
+#include "core/runstatistics.hpp"
 #include "workspace/sys.hpp"
 
 namespace RepositoryAccess {

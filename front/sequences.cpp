@@ -1,8 +1,8 @@
-#include "front/console.hpp"
+#include "core/console.hpp"
 #include "front/dispatcher.hpp"
-#include "front/parameters.hpp"
-#include "front/runstatistics.hpp"
-#include "front/textcase.hpp"
+#include "core/parameters.hpp"
+#include "core/runstatistics.hpp"
+#include "core/textcase.hpp"
 
 #include <ostream>
 

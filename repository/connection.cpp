@@ -5,10 +5,10 @@
 #include <sstream>
 
 #include "dbclient/dbclient.hpp"
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/perftrace.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/perftrace.hpp"
 #include "repository/reporesponse.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"

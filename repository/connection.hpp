@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "repository/repomessage.hpp"
+#include "core/repomessage.hpp"
 #include "repository/reporequest.hpp"
 
 namespace RepositoryAccess {

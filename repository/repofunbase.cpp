@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "repository/reqbase.hpp"
 #include "repository/respbase.hpp"
 #include "workspace/workspace.hpp"

@@ -3,11 +3,11 @@
 #include <optional>
 #include <utility>
 
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "repository/json.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/json.hpp"
 #include "repository/respobjects.hpp"
-#include "workspace/utils.hpp"
+#include "core/utils.hpp"
 
 namespace RepositoryAccess::repofunobjects {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "repository/repomessage.hpp"
+#include "core/repomessage.hpp"
 
 namespace RepositoryAccess {
 

@@ -1,8 +1,8 @@
 #include "repository/reporesponse.hpp"
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 #include "repository/respreader.hpp"
 
 namespace RepositoryAccess {

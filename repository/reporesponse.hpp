@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "repository/json.hpp"
-#include "repository/repomessage.hpp"
+#include "core/json.hpp"
+#include "core/repomessage.hpp"
 
 namespace RepositoryAccess {
 

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "repository/reqwriter.hpp"
 
 namespace RepositoryAccess {

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "repository/json.hpp"
+#include "core/json.hpp"
 #include "repository/reposession.hpp"
 #include "workspace/objects.hpp"
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "repository/json.hpp"
+#include "core/json.hpp"
 #include "repository/reporesponse.hpp"
 #include "workspace/objects.hpp"
 

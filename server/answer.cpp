@@ -1,6 +1,6 @@
 #include "server/answer.hpp"
 
-#include "repository/json.hpp"
+#include "core/json.hpp"
 
 namespace RepositoryAccess::server {
 

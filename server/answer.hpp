@@ -1,6 +1,6 @@
 #pragma once
 
-#include "repository/repomessage.hpp"
+#include "core/repomessage.hpp"
 #include "server/repositorystore.hpp"
 
 #include <initializer_list>

@@ -1,7 +1,7 @@
 #include "server/engine.hpp"
 
-#include "repository/json.hpp"
-#include "repository/repomessage.hpp"
+#include "core/json.hpp"
+#include "core/repomessage.hpp"
 #include "server/operation.hpp"
 #include "server/passwordhash.hpp"
 

@@ -1,5 +1,5 @@
 #include "server/operation.hpp"
-#include "front/textcase.hpp"
+#include "core/textcase.hpp"
 
 #include "server/enginetext.hpp"
 

@@ -1,5 +1,5 @@
 // Operations that change inactive versions: write, delete, revert and pull.
-#include "front/textcase.hpp"
+#include "core/textcase.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
 

@@ -1,6 +1,6 @@
 // Inactive workspaces and the repository's own facts (schema version, vendor, export versions,
 // object types, change-tracking status).
-#include "front/textcase.hpp"
+#include "core/textcase.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
 

@@ -1,6 +1,6 @@
 #include "server/passwordhash.hpp"
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 #include <cstdint>
 #include <map>

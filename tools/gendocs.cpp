@@ -4,7 +4,7 @@
 //   gendocs man         the manual page in groff
 //   gendocs completion  the bash completion script
 
-#include "front/textcase.hpp"
+#include "core/textcase.hpp"
 #include <algorithm>
 #include <iostream>
 #include <set>
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "actions/helpentries.hpp"
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "front/parameterparser.hpp"
 
 using namespace RepositoryAccess;

@@ -1,6 +1,6 @@
 // kivo-repo: creates and administers the file of the embedded repository.
-#include "front/error.hpp"
-#include "front/textcase.hpp"
+#include "core/error.hpp"
+#include "core/textcase.hpp"
 #include "server/enginetext.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"

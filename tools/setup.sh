@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and benchmarking need, then builds the
-# release preset into build/. Safe to run again: installed packages and a built tree are reused.
+# release preset into build/; arguments go to the configure step (tools/check.sh passes
+# -DKIVO_WERROR=ON). Safe to run again: installed packages and a built tree are reused.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 missing=$(for p in $(cat .ci/packages); do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
@@ -10,5 +11,5 @@ if [ -n "$missing" ]; then
 fi
 # Compiler results are cached by content: a clone in another folder reuses them.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
-cmake --preset release >/dev/null
+cmake --preset release "$@" >/dev/null
 cmake --build --preset release

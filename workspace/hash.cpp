@@ -8,8 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "front/error.hpp"
-#include "front/perftrace.hpp"
+#include "core/error.hpp"
+#include "core/perftrace.hpp"
 #include "workspace/sha1blocks.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <thread>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/status.hpp"
 

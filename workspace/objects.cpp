@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <ostream>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/perftrace.hpp"
-#include "repository/json.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/perftrace.hpp"
+#include "core/json.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/perftrace.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/perftrace.hpp"
 #include "workspace/ignore.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/treescan.hpp"

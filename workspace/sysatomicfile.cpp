@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 

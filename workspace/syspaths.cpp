@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "front/error.hpp"
-#include "front/perftrace.hpp"
+#include "core/error.hpp"
+#include "core/perftrace.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 

@@ -6,8 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 

@@ -6,13 +6,13 @@
 #include <functional>
 #include <set>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/textcase.hpp"
-#include "front/version.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/textcase.hpp"
+#include "core/version.hpp"
 #include "workspace/sys.hpp"
-#include "workspace/utils.hpp"
+#include "core/utils.hpp"
 #include "workspace/workspacefile.hpp"
 
 namespace RepositoryAccess {

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <climits>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "repository/json.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/json.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/objects.hpp"
 #include "workspace/statusfastread.hpp"

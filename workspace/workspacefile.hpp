@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "front/version.hpp"
+#include "core/version.hpp"
 
 namespace RepositoryAccess {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <thread>
 
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"

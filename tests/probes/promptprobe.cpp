@@ -5,7 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "workspace/sys.hpp"
 
 int main() {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunobjects.hpp"

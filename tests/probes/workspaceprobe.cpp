@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "front/programhost.hpp"
 #include "front/runsequence.hpp"
 #include "workspace/workspace.hpp"

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 namespace kivotest {
 

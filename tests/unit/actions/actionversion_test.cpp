@@ -6,8 +6,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "front/console.hpp"
-#include "front/parameters.hpp"
+#include "core/console.hpp"
+#include "core/parameters.hpp"
 
 using namespace RepositoryAccess;
 

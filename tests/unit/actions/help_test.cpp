@@ -5,7 +5,7 @@
 
 #include "actions/helpentries.hpp"
 #include "actions/helpselection.hpp"
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 using namespace RepositoryAccess;
 

@@ -1,4 +1,4 @@
-#include "front/perftrace.hpp"
+#include "core/perftrace.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "front/runstatistics.hpp"
+#include "core/runstatistics.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "workspace/utils.hpp"
+#include "core/utils.hpp"
 
 #include <gtest/gtest.h>
 
 #include <iostream>
 #include <sstream>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 
 namespace utils = RepositoryAccess::utils;
 using RepositoryAccess::Error;

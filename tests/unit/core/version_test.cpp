@@ -1,8 +1,8 @@
-#include "front/version.hpp"
+#include "core/version.hpp"
 
 #include <gtest/gtest.h>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 using RepositoryAccess::Error;
 using RepositoryAccess::Version;

@@ -6,9 +6,9 @@
 #include <iostream>
 #include <sstream>
 
-#include "front/console.hpp"
+#include "core/console.hpp"
 #include "front/parameterparser.hpp"
-#include "front/runstatistics.hpp"
+#include "core/runstatistics.hpp"
 
 using namespace RepositoryAccess;
 

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 using namespace RepositoryAccess;
 

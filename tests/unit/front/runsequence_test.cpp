@@ -5,10 +5,10 @@
 #include <iostream>
 #include <sstream>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
-#include "front/runstatistics.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/runstatistics.hpp"
 
 using namespace RepositoryAccess;
 

@@ -1,5 +1,5 @@
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunchangetracking.hpp"

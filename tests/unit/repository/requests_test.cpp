@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "repository/reqbase.hpp"
 #include "repository/reqchanges.hpp"
 #include "repository/reqdeliveryunits.hpp"

@@ -1,5 +1,5 @@
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 #include "repository/respbase.hpp"
 #include "repository/respchanges.hpp"
 #include "repository/respdeliveryunits.hpp"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "repository/json.hpp"
-#include "repository/repomessage.hpp"
+#include "core/json.hpp"
+#include "core/repomessage.hpp"
 #include "server/engine.hpp"
 #include "tests/support/process.hpp"
 

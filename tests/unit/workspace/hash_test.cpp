@@ -6,7 +6,7 @@
 #include <functional>
 #include <random>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 #include "tests/support/process.hpp"
 
 using kivotest::messageOf;

@@ -6,8 +6,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 #include "tests/support/process.hpp"
 
 using namespace RepositoryAccess;

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "repository/json.hpp"
+#include "core/json.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
 
 using kivotest::readText;

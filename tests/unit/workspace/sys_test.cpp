@@ -15,9 +15,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 #include "tests/support/process.hpp"
 #include "workspace/sysatomicfile.hpp"
 

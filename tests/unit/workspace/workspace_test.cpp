@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "front/console.hpp"
+#include "core/console.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspacefile.hpp"

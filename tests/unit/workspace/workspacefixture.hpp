@@ -18,8 +18,8 @@
 
 #include <unistd.h>
 
-#include "front/error.hpp"
-#include "front/parameters.hpp"
+#include "core/error.hpp"
+#include "core/parameters.hpp"
 #include "tests/support/messages.hpp"
 #include "tests/support/process.hpp"
 #include "workspace/workspace.hpp"

@@ -1,5 +1,5 @@
-#include "repository/json.hpp"
-#include "repository/jsoninternal.hpp"
+#include "core/json.hpp"
+#include "core/jsoninternal.hpp"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "repository/json.hpp"
+#include "core/json.hpp"
 
 // Pieces shared by the parser and the allocator, not part of the JSON interface.
 namespace RepositoryAccess::json {

@@ -1,9 +1,9 @@
-#include "front/console.hpp"
+#include "core/console.hpp"
 
 #include <iostream>
 #include <sstream>
 
-#include "front/parameters.hpp"
+#include "core/parameters.hpp"
 
 namespace RepositoryAccess {
 

@@ -1,5 +1,5 @@
-#include "front/error.hpp"
-#include "repository/repomessage.hpp"
+#include "core/error.hpp"
+#include "core/repomessage.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
-#include "front/version.hpp"
+#include "core/version.hpp"
 
 #include <algorithm>
 #include <limits>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 namespace RepositoryAccess::version {
 

@@ -1,9 +1,9 @@
-#include "front/runstatistics.hpp"
+#include "core/runstatistics.hpp"
 
 #include <array>
 #include <ostream>
 
-#include "front/console.hpp"
+#include "core/console.hpp"
 
 namespace RepositoryAccess::runstatistics {
 

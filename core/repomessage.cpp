@@ -1,6 +1,6 @@
-#include "repository/repomessage.hpp"
+#include "core/repomessage.hpp"
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 #include <cstring>
 

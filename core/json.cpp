@@ -1,8 +1,8 @@
-#include "repository/json.hpp"
-#include "repository/jsoninternal.hpp"
+#include "core/json.hpp"
+#include "core/jsoninternal.hpp"
 
-#include "front/error.hpp"
-#include "front/perftrace.hpp"
+#include "core/error.hpp"
+#include "core/perftrace.hpp"
 
 #include <algorithm>
 #include <bit>

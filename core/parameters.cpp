@@ -1,4 +1,4 @@
-#include "front/parameters.hpp"
+#include "core/parameters.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "workspace/utils.hpp"
+#include "core/utils.hpp"
 
 #include <iostream>
 #include <limits>
@@ -7,8 +7,8 @@
 #include <regex>
 #include <unordered_map>
 
-#include "front/console.hpp"
-#include "front/error.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
 
 namespace RepositoryAccess::utils {
 

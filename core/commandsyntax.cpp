@@ -1,9 +1,9 @@
-#include "front/commandsyntax.hpp"
+#include "core/commandsyntax.hpp"
 
 #include <cstdlib>
 
-#include "front/error.hpp"
-#include "front/textcase.hpp"
+#include "core/error.hpp"
+#include "core/textcase.hpp"
 
 namespace RepositoryAccess {
 

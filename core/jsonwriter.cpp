@@ -1,6 +1,6 @@
-#include "repository/json.hpp"
+#include "core/json.hpp"
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "front/commandsyntax.hpp"
+#include "core/commandsyntax.hpp"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "front/error.hpp"
+#include "core/error.hpp"
 
 using namespace RepositoryAccess;
 

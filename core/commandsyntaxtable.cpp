@@ -1,5 +1,5 @@
-#include "front/commandsyntax.hpp"
-#include "front/textcase.hpp"
+#include "core/commandsyntax.hpp"
+#include "core/textcase.hpp"
 
 namespace RepositoryAccess::commandsyntax {
 

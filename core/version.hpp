@@ -18,9 +18,10 @@ struct Version {
 
 namespace version {
 
-// The program version as shown by `kivo version`.
+// The program version as shown by `kivo version`; the number itself is the project's version in
+// the top CMakeLists.txt.
 constexpr std::string_view programVersion() {
-    return "0001.0001.0003";
+    return KIVO_PROGRAM_VERSION;
 }
 
 // The layout version of the workspace settings files, written into and checked against the

@@ -23,7 +23,7 @@ private:
 
 namespace params {
 #define KIVO_PARAMETER(theId, theName, ...) inline constexpr Parameter theId{theName};
-#include "front/parameterlist.inc"
+#include "core/parameterlist.inc"
 #undef KIVO_PARAMETER
 } // namespace params
 
