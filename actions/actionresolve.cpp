@@ -9,10 +9,10 @@
 #include "core/perftrace.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
+#include "core/utils.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/objects.hpp"
 #include "workspace/sys.hpp"
-#include "core/utils.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
 

@@ -5,12 +5,12 @@
 #include <iostream>
 
 #include "core/console.hpp"
-#include "front/dispatcher.hpp"
 #include "core/error.hpp"
-#include "front/parameterparser.hpp"
 #include "core/perftrace.hpp"
-#include "front/programhost.hpp"
 #include "core/runstatistics.hpp"
+#include "front/dispatcher.hpp"
+#include "front/parameterparser.hpp"
+#include "front/programhost.hpp"
 #include "workspace/sys.hpp"
 
 namespace RepositoryAccess {

@@ -1,8 +1,8 @@
 #include "core/console.hpp"
-#include "front/dispatcher.hpp"
 #include "core/parameters.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
+#include "front/dispatcher.hpp"
 
 #include <ostream>
 

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <sstream>
 
-#include "dbclient/dbclient.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
+#include "dbclient/dbclient.hpp"
 #include "repository/reporesponse.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"

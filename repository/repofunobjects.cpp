@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "core/error.hpp"
-#include "core/parameters.hpp"
 #include "core/json.hpp"
-#include "repository/respobjects.hpp"
+#include "core/parameters.hpp"
 #include "core/utils.hpp"
+#include "repository/respobjects.hpp"
 
 namespace RepositoryAccess::repofunobjects {
 

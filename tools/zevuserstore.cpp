@@ -1,7 +1,7 @@
 // zevuserstore: keeps named connection keys (host, user, password) for kivo.
-#include "dbclient/keystore.hpp"
 #include "core/error.hpp"
 #include "core/textcase.hpp"
+#include "dbclient/keystore.hpp"
 #include "server/enginetext.hpp"
 
 #include <iostream>

@@ -2,11 +2,11 @@
 
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/json.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
-#include "core/json.hpp"
-#include "workspace/sys.hpp"
 #include "core/utils.hpp"
+#include "workspace/sys.hpp"
 
 namespace RepositoryAccess {
 

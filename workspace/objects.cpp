@@ -6,9 +6,9 @@
 
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/json.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
-#include "core/json.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 

@@ -10,9 +10,9 @@
 #include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/textcase.hpp"
+#include "core/utils.hpp"
 #include "core/version.hpp"
 #include "workspace/sys.hpp"
-#include "core/utils.hpp"
 #include "workspace/workspacefile.hpp"
 
 namespace RepositoryAccess {

@@ -70,7 +70,8 @@ void pump(int theIn, int theOut, int theErr, const std::string& theInput, RunRes
             if (!aFds[i].revents)
                 continue;
             if (aFds[i].fd == theIn) {
-                ssize_t aDone = write(theIn, theInput.data() + aWritten, theInput.size() - aWritten);
+                ssize_t aDone =
+                    write(theIn, theInput.data() + aWritten, theInput.size() - aWritten);
                 if (aDone > 0)
                     aWritten += static_cast<std::size_t>(aDone);
                 if (aDone <= 0 || aWritten == theInput.size()) {

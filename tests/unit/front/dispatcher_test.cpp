@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "core/console.hpp"
-#include "front/parameterparser.hpp"
 #include "core/runstatistics.hpp"
+#include "front/parameterparser.hpp"
 
 using namespace RepositoryAccess;
 

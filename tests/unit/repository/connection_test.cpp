@@ -1,7 +1,7 @@
-#include "dbclient/keystore.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "dbclient/keystore.hpp"
 #include "repository/connection.hpp"
 #include "repository/respbase.hpp"
 #include "repository/respobjects.hpp"
