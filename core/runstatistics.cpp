@@ -1,5 +1,6 @@
 #include "core/runstatistics.hpp"
 
+#include <algorithm>
 #include <array>
 #include <ostream>
 
@@ -29,6 +30,9 @@ constexpr std::array<const char*, kCount> kLabels = {
     "Merged changes               : ", "Moved objects                : ",
     "Released changes             : ", "Deleted inactive workspaces  : ",
 };
+// A counter added to the enumeration without a label would print a null label.
+static_assert(std::all_of(kLabels.begin(), kLabels.end(),
+                          [](const char* theLabel) { return theLabel != nullptr; }));
 
 std::array<std::int64_t, kCount> theCounters{};
 

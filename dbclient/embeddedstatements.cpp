@@ -1,6 +1,7 @@
 #include "dbclient/embeddedstatements.hpp"
 
 #include "dbclient/embeddedconnection.hpp"
+#include "dbclient/protocolsql.hpp"
 #include "server/engine.hpp"
 
 #include <charconv>
@@ -10,13 +11,7 @@ namespace RepositoryAccess::dbclient {
 
 namespace {
 
-const std::string kFeatureQuery =
-    "select feature_version from \"PUBLIC\".\"M_FEATURES\" where component_name='REPOSITORY' "
-    "and feature_name='API'";
-const std::string kDatabaseQuery = "select database_name from \"PUBLIC\".\"M_DATABASE\"";
-const std::string kConnectionQuery = "select user_name from \"PUBLIC\".\"M_CONNECTIONS\" where "
-                                     "own='TRUE' and connection_status='RUNNING'";
-const std::string kRepositoryCall = "{CALL SYS.REPOSITORY_REST(?, ?)}";
+using namespace protocolsql;
 const char* const kUnsupported = "unsupported statement";
 const char* const kNotConnected = "Not connected to a repository";
 
@@ -93,7 +88,7 @@ ReturnCode EmbeddedStatement::execute(const std::string& theSql) {
     std::string aSql = normaliseSql(theSql);
     std::vector<std::vector<EmbeddedResultSet::Value>> aRows;
     try {
-        if (aSql == kFeatureQuery) {
+        if (aSql == kApiVersionQuery) {
             std::string aVersion = anEngine->setting("api_version").value_or("none");
             std::int64_t aNumber = 0;
             auto [anEnd, anError] =
@@ -102,7 +97,7 @@ ReturnCode EmbeddedStatement::execute(const std::string& theSql) {
                 aRows.push_back({aNumber});
         } else if (aSql == kDatabaseQuery) {
             aRows.push_back({anEngine->setting("database_name").value_or("")});
-        } else if (aSql == kConnectionQuery) {
+        } else if (aSql == kUserQuery) {
             aRows.push_back({itsConnection.user()});
         } else {
             itsError.set(embeddedcode::kUnsupportedStatement, kUnsupported);

@@ -1,6 +1,7 @@
 #include "dbclient/keystore.hpp"
 
 #include "core/error.hpp"
+#include "core/fdwrite.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -139,15 +140,7 @@ void KeyStore::save(const std::vector<KeyEntry>& theEntries) const {
     int aFile = ::open(aTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (aFile < 0)
         throw Error(systemError("Could not write the key store \"" + aTemporary + "\""));
-    std::size_t aWritten = 0;
-    bool anOk = true;
-    while (anOk && aWritten < aText.size()) {
-        ssize_t aCount = ::write(aFile, aText.data() + aWritten, aText.size() - aWritten);
-        anOk = aCount > 0;
-        if (anOk)
-            aWritten += static_cast<std::size_t>(aCount);
-    }
-    anOk = anOk && ::fsync(aFile) == 0;
+    bool anOk = fdwrite::writeAll(aFile, aText) == 0 && ::fsync(aFile) == 0;
     anOk = ::close(aFile) == 0 && anOk;
     if (!anOk || ::rename(aTemporary.c_str(), itsFilePath.c_str()) != 0) {
         std::string aMessage = systemError("Could not write the key store \"" + itsFilePath + "\"");

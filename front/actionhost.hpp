@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,8 +33,9 @@ enum class ActionKind {
     unTrack,
     update,
     validate,
-    version,
+    version, // stays last: tables indexed by the kind have kActionKindCount rows
 };
+inline constexpr std::size_t kActionKindCount = static_cast<std::size_t>(ActionKind::version) + 1;
 
 // The class name of an action kind, for example "actionCheckOut".
 std::string_view actionClassName(ActionKind theKind);

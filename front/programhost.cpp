@@ -1,5 +1,6 @@
 #include "front/programhost.hpp"
 
+#include <iterator>
 #include <memory>
 #include <ostream>
 
@@ -81,6 +82,7 @@ std::string_view actionClassName(ActionKind theKind) {
         "actionSet",      "actionShow",     "actionStatus",  "actionTakeOver", "actionTrack",
         "actionUnDeploy", "actionUnTrack",  "actionUpdate",  "actionValidate", "actionVersion",
     };
+    static_assert(std::size(theNames) == kActionKindCount, "one class name per action kind");
     return theNames[static_cast<std::size_t>(theKind)];
 }
 

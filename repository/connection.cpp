@@ -9,6 +9,7 @@
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
 #include "dbclient/dbclient.hpp"
+#include "dbclient/protocolsql.hpp"
 #include "repository/reporesponse.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
@@ -25,12 +26,7 @@ constexpr std::int64_t kOutputSize = 1024;
 constexpr std::size_t kRuntimeErrorSize = 200;
 constexpr std::size_t kQueryTextSize = 256;
 
-const char* const kRepositoryCall = "{CALL SYS.REPOSITORY_REST(?, ?)}";
-const char* const kApiVersionQuery = "select feature_version from \"PUBLIC\".\"M_FEATURES\" where "
-                                     "component_name='REPOSITORY' and feature_name='API'";
-const char* const kDatabaseQuery = "select database_name from \"PUBLIC\".\"M_DATABASE\"";
-const char* const kUserQuery = "select user_name from \"PUBLIC\".\"M_CONNECTIONS\" where "
-                               "own='TRUE' and connection_status='RUNNING'";
+using namespace dbclient::protocolsql;
 
 // What a connect needs, gathered from the options and the workspace configuration.
 struct ConnectParameters {

@@ -3,6 +3,7 @@
 #include "core/repomessage.hpp"
 #include "server/repositorystore.hpp"
 
+#include <exception>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -13,7 +14,13 @@ namespace RepositoryAccess::server {
 
 // A refusal of the current request: the operation's changes are rolled back and the answer
 // carries this error triple with the default members of the request.
-struct EngineError {
+struct EngineError : std::exception {
+    EngineError(std::string theCode, std::string theMessage, std::string theArgument = {})
+        : itsCode(std::move(theCode)), itsMessage(std::move(theMessage)),
+          itsArgument(std::move(theArgument)) {}
+
+    const char* what() const noexcept override { return itsMessage.c_str(); }
+
     std::string itsCode, itsMessage, itsArgument;
 };
 
@@ -52,7 +59,6 @@ public:
     void requestRollback() { itsRollback = true; }
 
     bool wantsRollback() const { return itsRollback; }
-    const std::string& errorCode() const { return itsCode; }
     std::string json() const;
     const std::vector<MessageSlot>& slots() const { return itsSlots; }
 

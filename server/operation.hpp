@@ -62,7 +62,8 @@ bool isBinarySuffix(RepositoryStore& theStore, const std::string& theSuffix);
 std::string describe(const ObjectKey& theKey);
 
 // Operations, one function per request; grouped by file: opsobjects.cpp, opsreads.cpp,
-// opsactivate.cpp, opspackages.cpp, opsworkspaces.cpp, opsbase.cpp.
+// opsactivate.cpp, opspackages.cpp, opsworkspaces.cpp (which also answers the repository-wide
+// questions: schema version, vendor, export versions, object types, change tracking).
 namespace ops {
 void writeObject(Operation& theOperation);
 void deleteObject(Operation& theOperation);

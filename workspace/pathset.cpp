@@ -18,13 +18,6 @@ PathSet unite(const PathSet& theLeft, const PathSet& theRight) {
     return aResult;
 }
 
-PathSet intersect(const PathSet& theLeft, const PathSet& theRight) {
-    PathSet aResult;
-    std::set_intersection(theLeft.begin(), theLeft.end(), theRight.begin(), theRight.end(),
-                          std::back_inserter(aResult));
-    return aResult;
-}
-
 PathSet subtract(const PathSet& theLeft, const PathSet& theRight) {
     PathSet aResult;
     aResult.reserve(theLeft.size());

@@ -79,7 +79,6 @@ namespace pathset {
 // Sorts and removes duplicates.
 void normalize(PathSet& theSet);
 PathSet unite(const PathSet& theLeft, const PathSet& theRight);
-PathSet intersect(const PathSet& theLeft, const PathSet& theRight);
 PathSet subtract(const PathSet& theLeft, const PathSet& theRight);
 bool contains(const PathSet& theSet, const std::string& thePath);
 // The directory parts of the paths, as a set.

@@ -10,6 +10,7 @@
 
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/fdwrite.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
 #include "workspace/sysinternal.hpp"
@@ -41,6 +42,19 @@ bool simulated(std::string_view theWhat) {
     aLine += theWhat;
     console::sayLine(aLine);
     return true;
+}
+
+void writeAllOrFail(int theFd, std::string_view theBytes, bool theAppend,
+                    std::string_view thePath) {
+    const int aResult = fdwrite::writeAll(theFd, theBytes);
+    if (aResult == 0)
+        return;
+    const std::string aPrefix =
+        std::string("Cannot write to file (append: ") + (theAppend ? "true" : "false") + ") ";
+    if (aResult < 0)
+        throw Error(aPrefix + "(not all bytes written): " + quoted(thePath) + ".");
+    errno = aResult;
+    failWithErrno(aPrefix + "(no success): " + quoted(thePath));
 }
 
 void debugPath(std::string_view theFunction, int theStep, std::string_view theWhat,
@@ -291,20 +305,7 @@ void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppe
         failWithErrno("Failed to open file for writing (append: " + aFlag + "): " + quoted(aPath));
     if (theAppend && ::lseek(aFile.get(), 0, SEEK_END) < 0)
         failWithErrno("Failed to set file pointer to end of file: " + quoted(aPath));
-    std::size_t aDone = 0;
-    while (aDone < theBytes.size()) {
-        ssize_t aWritten = ::write(aFile.get(), theBytes.data() + aDone, theBytes.size() - aDone);
-        if (aWritten < 0) {
-            if (errno == EINTR)
-                continue;
-            failWithErrno("Cannot write to file (append: " + aFlag +
-                          ") (no success): " + quoted(aPath));
-        }
-        if (aWritten == 0)
-            throw Error("Cannot write to file (append: " + aFlag +
-                        ") (not all bytes written): " + quoted(aPath) + ".");
-        aDone += static_cast<std::size_t>(aWritten);
-    }
+    internal::writeAllOrFail(aFile.get(), theBytes, theAppend, aPath);
 }
 
 bool createDirectory(std::string_view thePath) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/error.hpp"
+#include "core/fdwrite.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 
@@ -48,19 +49,7 @@ AtomicFile::~AtomicFile() {
 
 void AtomicFile::write(std::string_view theBytes) {
     KIVO_CHECK(itsFd >= 0 && !itsCommitted, "Internal error: atomic file already committed");
-    std::size_t aDone = 0;
-    while (aDone < theBytes.size()) {
-        ssize_t aWritten = ::write(itsFd, theBytes.data() + aDone, theBytes.size() - aDone);
-        if (aWritten < 0) {
-            if (errno == EINTR)
-                continue;
-            failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
-        }
-        if (aWritten == 0)
-            throw Error("Cannot write to file (append: false) (not all bytes written): " +
-                        quoted(itsPath) + ".");
-        aDone += static_cast<std::size_t>(aWritten);
-    }
+    internal::writeAllOrFail(itsFd, theBytes, false, itsPath);
 }
 
 void AtomicFile::commit() {
@@ -96,20 +85,12 @@ bool createExclusive(std::string_view thePath, std::string_view theContent) {
             return false;
         failWithErrno("Failed to open file for writing (append: false): " + quoted(aPath));
     }
-    std::size_t aDone = 0;
-    while (aDone < theContent.size()) {
-        ssize_t aWritten = ::write(aFd, theContent.data() + aDone, theContent.size() - aDone);
-        if (aWritten < 0 && errno == EINTR)
-            continue;
-        if (aWritten <= 0) {
-            // A half-written lock would block every later run: take it back before failing.
-            int anErrno = aWritten < 0 ? errno : EIO;
-            ::close(aFd);
-            ::unlink(aPath.c_str());
-            errno = anErrno;
-            failWithErrno("Cannot write to file (append: false) (no success): " + quoted(aPath));
-        }
-        aDone += static_cast<std::size_t>(aWritten);
+    if (const int aResult = fdwrite::writeAll(aFd, theContent); aResult != 0) {
+        // A half-written lock would block every later run: take it back before failing.
+        ::close(aFd);
+        ::unlink(aPath.c_str());
+        errno = aResult > 0 ? aResult : EIO;
+        failWithErrno("Cannot write to file (append: false) (no success): " + quoted(aPath));
     }
     if (::close(aFd) != 0) {
         int anErrno = errno;

@@ -12,6 +12,10 @@ namespace RepositoryAccess::sys::internal {
 // The path in double quotes, as the messages show it.
 std::string quoted(std::string_view thePath);
 
+// Writes every byte to the open file of thePath; throws "Cannot write to file (append: <flag>)
+// ..." with the system error code, or with "(not all bytes written)" when nothing was taken.
+void writeAllOrFail(int theFd, std::string_view theBytes, bool theAppend, std::string_view thePath);
+
 // True when `simulate` is set; then prints "Simulation: File system write operation: <what>"
 // to standard output (and the trace buffer with `trace`).
 bool simulated(std::string_view theWhat);

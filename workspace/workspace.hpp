@@ -60,8 +60,6 @@ public:
     const std::string& diffDirName() const { return itsDiffDirName; }
     const std::string& baseDirName() const { return itsBaseDirName; }
     const std::string& logsDirName() const { return itsLogsDirName; }
-    const std::string& configFileName() const { return itsConfigFileName; }
-    const std::string& statusFileName() const { return itsStatusFileName; }
     std::string lockFileName() const;
 
     // The loaded configuration; fails with "Failed to open workspace config file." when none is.

@@ -1,0 +1,49 @@
+#include "workspace/parallel.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace RepositoryAccess::parallel {
+
+void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
+                  const std::function<void(std::size_t)>& theJob) {
+    std::atomic<std::size_t> aNext{0};
+    std::atomic<bool> aFailed{false};
+    std::exception_ptr aFirstFailure;
+    std::mutex aFailureMutex;
+
+    auto aWork = [&] {
+        for (std::size_t i = aNext++; i < theCount && !aFailed; i = aNext++) {
+            try {
+                theJob(i);
+            } catch (...) {
+                std::lock_guard aLock(aFailureMutex);
+                if (!aFirstFailure)
+                    aFirstFailure = std::current_exception();
+                aFailed = true;
+            }
+        }
+    };
+    const unsigned aCores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+    const std::size_t aHelpers = theCount < theMinimumForHelpers ? 0 : aCores - 1;
+    std::vector<std::thread> aThreads;
+    for (std::size_t i = 0; i < aHelpers; ++i) {
+        try {
+            aThreads.emplace_back(aWork);
+        } catch (const std::system_error&) {
+            break; // no thread to be had: the calling thread does the rest alone
+        }
+    }
+    aWork();
+    for (auto& aThread : aThreads)
+        aThread.join();
+    if (aFirstFailure)
+        std::rethrow_exception(aFirstFailure);
+}
+
+} // namespace RepositoryAccess::parallel
