@@ -23,6 +23,26 @@ std::string packageDirectory(const std::string& thePackage) {
                              workspace::packageToDirectory(thePackage));
 }
 
+// The package above thePackage: the name before its last unquoted dot; empty for a root package.
+std::string parentPackage(const std::string& thePackage) {
+    std::size_t aLastDot = std::string::npos;
+    bool aQuoted = false;
+    for (std::size_t anIndex = 0; anIndex < thePackage.size(); ++anIndex) {
+        if (thePackage[anIndex] == '"')
+            aQuoted = !aQuoted;
+        else if (thePackage[anIndex] == '.' && !aQuoted)
+            aLastDot = anIndex;
+    }
+    return aLastDot == std::string::npos ? std::string() : thePackage.substr(0, aLastDot);
+}
+
+void createOne(const std::string& thePackage, const PackageAttributes& theAttributes,
+               bool theInherit) {
+    repofunpackages::createPackage(theAttributes, theInherit);
+    runstatistics::add(Statistic::createdPackages);
+    console::progress("Created package: \"" + thePackage + "\"");
+}
+
 void addNames(const std::vector<Package>& thePackages, std::vector<std::string>& theNames) {
     for (const Package& aPackage : thePackages)
         if (std::find(theNames.begin(), theNames.end(), aPackage.itsPackage) == theNames.end())
@@ -50,20 +70,45 @@ std::vector<std::string> packagesToDelete(bool theWithSubPackages) {
     return aNames;
 }
 
-// Removes the directory of a deleted package from the workspace. With theWithFiles the files
-// directly in it go first (the push before has deleted their objects); otherwise a directory
-// that still holds a file stays, so that no local work is lost. A directory with sub directories
-// always stays.
-void removePackageDirectory(const std::string& thePackage, bool theWithFiles) {
-    const std::string aDirectory = packageDirectory(thePackage);
-    if (!sys::dirExists(aDirectory))
+// Removes a directory of a deleted package. With theWithFiles the files directly in it go first
+// (the push before has deleted their objects); otherwise a directory that still holds a file
+// stays, so that no local work is lost. A directory with sub directories always stays.
+void removeDirectory(const std::string& theDirectory, bool theWithFiles) {
+    if (!sys::dirExists(theDirectory))
         return;
-    const sys::DirListing aListing = sys::listDir(aDirectory);
+    const sys::DirListing aListing = sys::listDir(theDirectory);
     if (!aListing.itsDirs.empty() || (!theWithFiles && !aListing.itsFiles.empty()))
         return;
     for (const std::string& aFile : aListing.itsFiles)
         sys::deleteFile(aFile);
-    sys::deleteDirectory(aDirectory);
+    sys::deleteDirectory(theDirectory);
+}
+
+// Removes the package's directory from the workspace and from the metadata and conflict copies
+// of the settings folder.
+void removePackageDirectories(const std::string& thePackage, bool theWithFiles) {
+    const auto& aWorkSpace = *workspace::get();
+    const std::string aRelative = workspace::packageToDirectory(thePackage);
+    for (const std::string* aRoot : {&aWorkSpace.srcDirName(), &aWorkSpace.metaDataDirName(),
+                                     &aWorkSpace.diffDirName(), &aWorkSpace.baseDirName()})
+        removeDirectory(sys::joinFileName(*aRoot, aRelative), theWithFiles);
+}
+
+// Creates the missing ancestors of thePackage, top-down, so that each inherits from its own
+// parent.
+void createAncestors(const std::string& thePackage, bool theInherit) {
+    std::vector<std::string> aMissing;
+    for (std::string aParent = parentPackage(thePackage); !aParent.empty();
+         aParent = parentPackage(aParent)) {
+        if (repofunpackages::existsPackage(aParent))
+            break;
+        aMissing.push_back(aParent);
+    }
+    for (auto anAncestor = aMissing.rbegin(); anAncestor != aMissing.rend(); ++anAncestor) {
+        PackageAttributes anAttributes;
+        anAttributes.itsPackage = *anAncestor;
+        createOne(*anAncestor, anAttributes, theInherit);
+    }
 }
 
 } // namespace
@@ -72,10 +117,9 @@ void createPackages(bool theInWorkSpace) {
     const bool anInherit = !isSet(params::noInherit);
     const std::vector<std::string> aPackages = adminoptions::packageArguments();
     for (const std::string& aPackage : aPackages) {
-        repofunpackages::createPackage(
-            adminoptions::packageAttributes(aPackage, adminoptions::Missing::empty), anInherit);
-        runstatistics::add(Statistic::createdPackages);
-        console::progress("Created package: \"" + aPackage + "\"");
+        createAncestors(aPackage, anInherit);
+        createOne(aPackage, adminoptions::packageAttributes(aPackage, adminoptions::Missing::empty),
+                  anInherit);
     }
     if (!theInWorkSpace)
         return;
@@ -98,7 +142,7 @@ void deletePackages() {
     for (const std::string& aPackage : aPackages) {
         repofunpackages::deletePackage(aPackage, aForce, aNative);
         if (aLocal)
-            removePackageDirectory(aPackage, aForce);
+            removePackageDirectories(aPackage, aForce);
         runstatistics::add(Statistic::deletedPackages);
         console::progress("Deleted package: \"" + aPackage + "\"" +
                           (aNative ? " (recursively)" : ""));

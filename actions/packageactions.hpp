@@ -8,8 +8,9 @@
 // sequence. Each function reads its options from the parameters.
 namespace RepositoryAccess::packageactions {
 
-// Creates each package argument with the attribute options (inherited from the parent unless
-// `noInherit`); with theInWorkSpace its directories are made in the open workspace as well.
+// Creates each package argument with the attribute options, after its missing ancestors, each
+// inheriting from its parent unless `noInherit`; with theInWorkSpace its directories are made in
+// the open workspace as well.
 void createPackages(bool theInWorkSpace);
 
 // Deletes the package arguments: only the packages themselves, or with `force` and without

@@ -232,7 +232,8 @@ TEST(Sequences, TransportExportsEachUnitThenImportsAllWithTargetConnection) {
 TEST(Sequences, TransportRemovesItsExportFilesWhenAStepFails) {
     RecordingHost aHost;
     aHost.itsEffects[ActionKind::importFiles] = [] { throw Error("import broke"); };
-    EXPECT_THROW(dispatch(aHost, {"transport", "DU1", "DU2", "--host=run:1"}), Error);
+    installParameters(parameterparser::parseCommandLine({"transport", "DU1", "DU2", "--host=h:1"}));
+    EXPECT_THROW(dispatcher::dispatch(aHost), Error);
     EXPECT_EQ(aHost.itsSteps.back(), "remove /tmp/transport_2.tgz");
     EXPECT_EQ(aHost.itsSteps[aHost.itsSteps.size() - 2], "remove /tmp/transport_1.tgz");
 }
