@@ -96,6 +96,11 @@ void actionExport::exportDeliveryUnit() {
     const ExportResult aResult = repofundeliveryunits::exportDeliveryUnit(anExport);
     if (!aResult.itsArchive || aResult.itsArchive->empty())
         throw Error("Failed to get export delivery unit content.");
+    // The summary is rendered before the archive is written, so that an answer it cannot show
+    // leaves no file behind.
+    std::ostringstream aSummary;
+    if (aWithSummary)
+        respprinters::printExportSummary(aResult.itsSummary, aSummary);
     const std::size_t aSize = writeArchive(*aResult.itsArchive);
 
     constexpr std::size_t aWidth = kLabelWidth;
@@ -103,8 +108,6 @@ void actionExport::exportDeliveryUnit() {
     itsReport.say(label("Delivery Unit", aWidth) + itsDeliveryUnit + "\n");
     itsReport.say(label("Vendor", aWidth) + itsVendor + "\n");
     sayOptionalLines(aWidth);
-    std::ostringstream aSummary;
-    respprinters::printExportSummary(aResult.itsSummary, aSummary);
     itsReport.detail(aSummary.str());
     itsReport.say("Export successful.\n");
     const std::string aBase =
