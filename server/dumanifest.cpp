@@ -28,8 +28,9 @@ std::string objectEntryJson(const ManifestObject& theObject) {
     const HistoryRecord& anEntry = theObject.itsEntry;
     return "{" + keyMembers(theObject.itsKey) + ",\"member\":" + quoted(theObject.itsMember) +
            ",\"sha256\":" + quoted(theObject.itsChecksum) + ",\"versionId\":\"" +
-           std::to_string(anEntry.itsNumber) + "\",\"activatedAt\":" +
-           quoted(anEntry.itsActivatedAt) + ",\"activatedBy\":" + quoted(anEntry.itsActivatedBy) +
+           std::to_string(anEntry.itsNumber) +
+           "\",\"activatedAt\":" + quoted(anEntry.itsActivatedAt) +
+           ",\"activatedBy\":" + quoted(anEntry.itsActivatedBy) +
            ",\"changeNumber\":" + quoted(anEntry.itsChangeNumber) +
            ",\"releasedAt\":" + quoted(anEntry.itsReleasedAt) + "}";
 }
@@ -148,6 +149,12 @@ std::string manifestJson(const Manifest& theManifest) {
                        {"changes", jsonList(aChanges)}});
 }
 
+void addManifest(ArchiveWriter& theArchive, const Manifest& theManifest) {
+    std::string aText = manifestJson(theManifest);
+    theArchive.add(kManifestMember, aText);
+    theArchive.add(kManifestChecksumMember, sha256Hex(aText));
+}
+
 ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit) {
     std::map<std::string, std::string> aMembers;
     for (ArchiveMember& aMember : readArchive(theBytes, theLimit))
@@ -155,6 +162,10 @@ ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit)
     auto aManifestMember = aMembers.find(kManifestMember);
     if (aManifestMember == aMembers.end())
         throw ArchiveDamage{std::string("the archive has no member \"") + kManifestMember + "\""};
+    auto aChecksum = aMembers.find(kManifestChecksumMember);
+    if (aChecksum == aMembers.end() || aChecksum->second != sha256Hex(aManifestMember->second))
+        throw ArchiveDamage{std::string("the member \"") + kManifestMember +
+                            "\" does not match its checksum"};
     ReadArchive aResult;
     aResult.itsManifest = parseManifest(aManifestMember->second);
     for (const ManifestObject& anObject : aResult.itsManifest.itsObjects) {
