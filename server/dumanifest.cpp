@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 
 namespace RepositoryAccess::server {
 
@@ -168,7 +169,12 @@ ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit)
                             "\" does not match its checksum"};
     ReadArchive aResult;
     aResult.itsManifest = parseManifest(aManifestMember->second);
+    std::set<std::string> aUsed;
     for (const ManifestObject& anObject : aResult.itsManifest.itsObjects) {
+        // A content is taken once: an archive cannot make a small member count many times.
+        if (!aUsed.insert(anObject.itsMember).second)
+            throw ArchiveDamage{"the manifest names the member \"" + anObject.itsMember +
+                                "\" twice"};
         auto aMember = aMembers.find(anObject.itsMember);
         if (aMember == aMembers.end() || anObject.itsMember == kManifestMember)
             throw ArchiveDamage{"the manifest names the missing member \"" + anObject.itsMember +
@@ -176,7 +182,7 @@ ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit)
         if (sha256Hex(aMember->second) != anObject.itsChecksum)
             throw ArchiveDamage{"the member \"" + anObject.itsMember +
                                 "\" does not match its checksum"};
-        aResult.itsContents.push_back(aMember->second);
+        aResult.itsContents.push_back(std::move(aMember->second));
     }
     return aResult;
 }

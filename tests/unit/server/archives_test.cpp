@@ -283,6 +283,12 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
     std::string aForged = "{\"header\":{}}";
     std::vector<server::ArchiveMember> aForgedManifest = {
         {"manifest.json", aForged}, {"manifest.sha256", server::sha256Hex(aForged)}};
+    // A manifest that names one content for two objects.
+    auto aReused = aMembers;
+    std::string& aText = aReused[0].itsData;
+    const std::string aSecond = R"(objects\/000002)"; // as the manifest escapes it
+    aText.replace(aText.find(aSecond), aSecond.size(), R"(objects\/000001)");
+    aReused[1].itsData = server::sha256Hex(aText);
     auto aBomb = aMembers;
     aBomb.push_back({"padding", std::string(4u << 20, '\0')});
 
@@ -303,6 +309,7 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
         {aRebuilt(anAbsolute), "climbs out"},
         {aRebuilt(aMissing), "missing member \"objects/000004\""},
         {aRebuilt(aTampered), "checksum"},
+        {aRebuilt(aReused), "names the member \"objects/000001\" twice"},
         {aRebuilt({{"other.txt", "x"}}), "no member \"manifest.json\""},
         {aRebuilt({{"manifest.json", "{\"header\":{}}"}}), "\"manifest.json\" does not match"},
         {aRebuilt(aForgedManifest), "manifest cannot be read"},
