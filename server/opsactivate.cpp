@@ -167,10 +167,9 @@ void activateObjects(Operation& theOperation) {
     Session aSession = readSession(theOperation.itsBody);
     requireOwnWorkspace(theOperation, aSession);
     std::string aMode = member(theOperation.itsBody, "activationMode");
-    ActivationRun aRun =
-        runActivation(theOperation.itsStore, aSession,
-                      readObjectKeyList(theOperation.itsBody, "objList"), aMode,
-                      theOperation.itsUser);
+    ActivationRun aRun = runActivation(theOperation.itsStore, aSession,
+                                       readObjectKeyList(theOperation.itsBody, "objList"), aMode,
+                                       theOperation.itsUser);
     Answer& anAnswer = theOperation.itsAnswer;
     anAnswer.setString("activationID", aRun.itsActivationId);
     anAnswer.setRaw("checkResults", aRun.itsCheckResults);

@@ -6,7 +6,6 @@ namespace RepositoryAccess::server {
 
 namespace {
 
-
 const std::vector<std::pair<std::string, std::string>> kDefaultSettings = {
     {"api_version", "16"},      {"schema_version", "38"},   {"database_name", "ZEV"},
     {"vendor", "example.com"},  {"change_tracking", "off"}, {"export_version_min", "1"},
@@ -269,7 +268,7 @@ std::vector<PackageRecord> RepositoryStore::listPackages() {
 }
 
 std::vector<PackageRecord> RepositoryStore::packagesOfDeliveryUnit(const std::string& theName,
-                                                                  const std::string& theVendor) {
+                                                                   const std::string& theVendor) {
     std::vector<PackageRecord> aList;
     auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
                                     " FROM packages WHERE delivery_unit = ? AND du_vendor = ? "
@@ -345,7 +344,8 @@ ObjectKey RepositoryStore::objectKey(std::int64_t theObject) {
 
 std::vector<std::int64_t> RepositoryStore::objectsInPackage(const std::string& thePackage) {
     std::vector<std::int64_t> aList;
-    auto aQuery = itsDatabase.query("SELECT id FROM objects WHERE package = ? ORDER BY id");
+    auto aQuery =
+        itsDatabase.query("SELECT id FROM objects WHERE package = ? ORDER BY name, suffix");
     aQuery.bind(1, thePackage);
     while (aQuery.step())
         aList.push_back(aQuery.integer(0));
