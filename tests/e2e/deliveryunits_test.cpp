@@ -14,8 +14,13 @@ namespace {
 
 using DeliveryUnits = DeliveryUnitFixture;
 
-std::size_t lineCount(const std::string& theText) {
-    return static_cast<std::size_t>(std::count(theText.begin(), theText.end(), '\n'));
+// The members that carry object contents, from a `tar -t` listing.
+std::size_t objectMembers(const std::string& theListing) {
+    std::size_t aCount = 0;
+    for (auto aPos = theListing.find("objects/"); aPos != std::string::npos;
+         aPos = theListing.find("objects/", aPos + 1))
+        aCount += aPos == 0 || theListing[aPos - 1] == '\n' ? 1 : 0;
+    return aCount;
 }
 
 std::size_t occurrences(const std::string& theText, const std::string& thePart) {
@@ -54,7 +59,7 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
     EXPECT_EQ(entries(dir()), anExpected);
     const std::string aMembers = members(archive("du1.tgz"));
     EXPECT_TRUE(contains(aMembers, "manifest.json\n")) << aMembers;
-    EXPECT_EQ(lineCount(aMembers), 4u) << aMembers;
+    EXPECT_EQ(objectMembers(aMembers), 3u) << aMembers;
 
     const std::string aTarget = makeTarget("T1");
     const auto anImport = outside({"import", archive("du1.tgz"), "--key=T1"});
@@ -218,7 +223,7 @@ TEST_F(DeliveryUnits, PatchExportCarriesTheDeletionsOfItsWindow) {
     fs::remove(path("acme/a.txt"));
     expectOk(kivo({"push"}));
     exportTo("patch.tgz", {"--from=" + aFrom, "--to=2999-12-31"});
-    EXPECT_EQ(lineCount(members(archive("patch.tgz"))), 3u) << members(archive("patch.tgz"));
+    EXPECT_EQ(objectMembers(members(archive("patch.tgz"))), 2u) << members(archive("patch.tgz"));
     const auto anImport = outside({"import", archive("patch.tgz"), "--key=T1"});
     EXPECT_EQ(anImport.itsExitCode, 0) << anImport.itsErr;
     const std::string anActives = actives(aTarget);
@@ -239,7 +244,7 @@ TEST_F(DeliveryUnits, ExportOptionsAndTheirRefusals) {
                                            "Export successful.\n"))
         << aReleased.itsOut;
     // Without change tracking no object waits for a release.
-    EXPECT_EQ(lineCount(members(archive("released.tgz"))), 4u);
+    EXPECT_EQ(objectMembers(members(archive("released.tgz"))), 3u);
 
     expectOk(runProgram("kivo-repo", {"set", file(), "api_version", "11"}));
     const auto aRefused = kivo({"export", "DU1", archive("old.tgz"), "--exportVersion=2"});
