@@ -51,7 +51,10 @@ DeliveryUnitAttributes deliveryUnitAttributes(const std::string& theName,
     DeliveryUnitAttributes anAttributes;
     anAttributes.itsName = theName;
     anAttributes.itsVendor = theVendor;
-    anAttributes.itsCaption = option(params::caption, theMissing);
+    // The help calls the caption a description; either option names it.
+    anAttributes.itsCaption = isSet(params::caption) || !isSet(params::description)
+                                  ? option(params::caption, theMissing)
+                                  : getValue(params::description);
     anAttributes.itsResponsible = option(params::responsible, theMissing);
     anAttributes.itsVersion = option(params::version, theMissing);
     anAttributes.itsVersionSp = option(params::versionSP, theMissing);

@@ -144,6 +144,8 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOne) {
     EXPECT_EQ(occurrences(aTogether.itsOut, "--> File                : "), 2u);
     EXPECT_EQ(occurrences(aTogether.itsOut, "Import successful."), 1u);
     EXPECT_TRUE(contains(aTogether.itsOut, "du2.tgz (")) << aTogether.itsOut;
+    EXPECT_TRUE(contains(aTogether.itsOut, "Caption                 : first\n"))
+        << aTogether.itsOut;
     expectTreeIn("T1", "together");
 
     makeTarget("T2");
