@@ -4,6 +4,7 @@
 
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "core/textcase.hpp"
 #include "repository/repofunbase.hpp"
 #include "workspace/workspace.hpp"
 
@@ -88,6 +89,25 @@ std::vector<std::string> deliveryUnitArguments() {
     if (aNames.empty())
         insufficientArguments();
     return aNames;
+}
+
+void runByWhat(void (*thePackages)(), void (*theDeliveryUnits)(), std::string_view theVerbing) {
+    const std::string aWhat = getValue(params::what);
+    if (aWhat.empty())
+        insufficientArguments();
+    // The workspace's config names the repository to connect to.
+    workspace::open(false);
+    if (textcase::equalsIgnoringCase(aWhat, "package") ||
+        textcase::equalsIgnoringCase(aWhat, "packages")) {
+        thePackages();
+        return;
+    }
+    if (textcase::equalsIgnoringCase(aWhat, "deliveryUnit")) {
+        theDeliveryUnits();
+        return;
+    }
+    throw Error("kivo: " + std::string(theVerbing) + " a " + aWhat +
+                " is not available in this version of kivo.");
 }
 
 void insufficientArguments() {

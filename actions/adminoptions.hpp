@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "repository/reqdeliveryunits.hpp"
@@ -33,6 +34,11 @@ std::vector<std::string> packageArguments();
 // The delivery-unit arguments, in argument order; fails with the insufficient-arguments message
 // when there is none.
 std::vector<std::string> deliveryUnitArguments();
+
+// Runs the package or the delivery-unit variant of an action by WHAT (`package`, `packages` or
+// `deliveryUnit`) in the open workspace, if any; other WHAT values fail with "kivo: " +
+// theVerbing + " a <WHAT> is not available in this version of kivo.".
+void runByWhat(void (*thePackages)(), void (*theDeliveryUnits)(), std::string_view theVerbing);
 
 // The failure for an action whose WHAT or arguments are missing.
 [[noreturn]] void insufficientArguments();

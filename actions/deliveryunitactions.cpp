@@ -31,52 +31,53 @@ std::int64_t count(const std::string& theText) {
     return aValue;
 }
 
+// Calls theAction for each delivery-unit argument with the vendor of the run.
+template <class TAction> void forEachDeliveryUnit(TAction theAction) {
+    const std::vector<std::string> aNames = adminoptions::deliveryUnitArguments();
+    const std::string aVendor = adminoptions::vendorOrContentVendor();
+    for (const std::string& aName : aNames)
+        theAction(aName, aVendor);
+}
+
 } // namespace
 
 void createDeliveryUnits() {
-    const std::vector<std::string> aNames = adminoptions::deliveryUnitArguments();
-    const std::string aVendor = adminoptions::vendorOrContentVendor();
-    for (const std::string& aName : aNames) {
+    forEachDeliveryUnit([](const std::string& theName, const std::string& theVendor) {
         repofundeliveryunits::createDeliveryUnit(
-            adminoptions::deliveryUnitAttributes(aName, aVendor, adminoptions::Missing::empty));
+            adminoptions::deliveryUnitAttributes(theName, theVendor, adminoptions::Missing::empty));
         runstatistics::add(Statistic::createdDeliveryUnits);
-        console::progress("Created delivery unit: " + nameAndVendor(aName, aVendor));
-    }
+        console::progress("Created delivery unit: " + nameAndVendor(theName, theVendor));
+    });
 }
 
 void deleteDeliveryUnits() {
-    const std::vector<std::string> aNames = adminoptions::deliveryUnitArguments();
-    const std::string aVendor = adminoptions::vendorOrContentVendor();
-    for (const std::string& aName : aNames) {
-        requireExisting(aName, aVendor);
-        repofundeliveryunits::deleteDeliveryUnit(aName, aVendor);
+    forEachDeliveryUnit([](const std::string& theName, const std::string& theVendor) {
+        requireExisting(theName, theVendor);
+        repofundeliveryunits::deleteDeliveryUnit(theName, theVendor);
         runstatistics::add(Statistic::deletedDeliveryUnits);
-        console::progress("Deleted delivery unit: " + nameAndVendor(aName, aVendor));
-    }
+        console::progress("Deleted delivery unit: " + nameAndVendor(theName, theVendor));
+    });
 }
 
 void updateDeliveryUnits() {
-    const std::vector<std::string> aNames = adminoptions::deliveryUnitArguments();
-    const std::string aVendor = adminoptions::vendorOrContentVendor();
-    for (const std::string& aName : aNames) {
-        requireExisting(aName, aVendor);
+    forEachDeliveryUnit([](const std::string& theName, const std::string& theVendor) {
+        requireExisting(theName, theVendor);
         repofundeliveryunits::updateDeliveryUnit(
-            adminoptions::deliveryUnitAttributes(aName, aVendor, adminoptions::Missing::keep));
+            adminoptions::deliveryUnitAttributes(theName, theVendor, adminoptions::Missing::keep));
         runstatistics::add(Statistic::updatedDeliveryUnits);
-        console::progress("Updated delivery unit: " + nameAndVendor(aName, aVendor));
-    }
+        console::progress("Updated delivery unit: " + nameAndVendor(theName, theVendor));
+    });
 }
 
 void undeployDeliveryUnits() {
-    const std::vector<std::string> aNames = adminoptions::deliveryUnitArguments();
-    const std::string aVendor = adminoptions::vendorOrContentVendor();
-    for (const std::string& aName : aNames) {
-        const UndeploySummary aSummary = repofundeliveryunits::undeployDeliveryUnit(aName, aVendor);
+    forEachDeliveryUnit([](const std::string& theName, const std::string& theVendor) {
+        const UndeploySummary aSummary =
+            repofundeliveryunits::undeployDeliveryUnit(theName, theVendor);
         runstatistics::add(Statistic::deletedObjects, count(aSummary.itsDeletedObjectsCount));
         runstatistics::add(Statistic::deletedPackages, count(aSummary.itsDeletedPackagesCount));
         runstatistics::add(Statistic::updatedPackages, count(aSummary.itsReassignedPackagesCount));
         runstatistics::add(Statistic::deletedDeliveryUnits);
-    }
+    });
 }
 
 } // namespace RepositoryAccess::deliveryunitactions
