@@ -1,5 +1,7 @@
 #include "actions/actioncreate.hpp"
 
+#include "actions/deliveryunitactions.hpp"
+#include "actions/packageactions.hpp"
 #include "core/commandsyntax.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
@@ -18,6 +20,17 @@ void actionCreate::execute() {
         throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
     if (textcase::equalsIgnoringCase(aWhat, "workSpace")) {
         createWorkSpace();
+        return;
+    }
+    // The workspace's config names the repository to connect to.
+    const bool anInWorkSpace = workspace::open(false);
+    if (textcase::equalsIgnoringCase(aWhat, "package") ||
+        textcase::equalsIgnoringCase(aWhat, "packages")) {
+        packageactions::createPackages(anInWorkSpace);
+        return;
+    }
+    if (textcase::equalsIgnoringCase(aWhat, "deliveryUnit")) {
+        deliveryunitactions::createDeliveryUnits();
         return;
     }
     throw Error("kivo: Creating a " + aWhat + " is not available in this version of kivo.");

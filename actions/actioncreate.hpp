@@ -5,9 +5,8 @@
 namespace RepositoryAccess {
 
 // The `create` action. `create workSpace` makes the local workspace (settings folder, config and
-// status files) for a repository workspace name and checks the connection; the repository's
-// administration objects (packages, delivery units, changes, contributors) come with their own
-// actions.
+// status files) for a repository workspace name and checks the connection; `create package` and
+// `create deliveryUnit` make repository packages and delivery units.
 class actionCreate : public Command {
 public:
     void execute() override;

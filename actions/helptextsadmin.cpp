@@ -12,7 +12,9 @@
 #define KIVO_DU_ATTRIBUTES                                                                         \
     "  <li>--vendor=VENDOR: the vendor of the delivery unit.</li>\n"                               \
     "  <li>--version=NUMBER, --versionSP, --versionPatch, --responsible=USER, "                    \
-    "--description=TEXT: attributes of the delivery unit.</li>\n"
+    "--caption=TEXT (or --description=TEXT): attributes of the delivery unit.</li>\n"              \
+    "  <li>--qrtsID, --spQRTSID, --ach, and --lastUpdate for an update: further attributes of "    \
+    "the delivery unit.</li>\n"
 
 namespace RepositoryAccess::helptexts {
 

@@ -63,6 +63,9 @@ public:
                                     bool theRecursive) = 0;
     // A new file name in the temporary directory: base, "_", millisecond ticks, ".", suffix.
     virtual std::string temporaryFileName(std::string_view theBase, std::string_view theSuffix) = 0;
+    // Removes files that a sequence wrote into the temporary directory; reports a failure on
+    // standard error with exit status 1 and never throws.
+    virtual void removeTemporaryFiles(const std::vector<std::string>& theFileNames) = 0;
 
     // End of the run: exits the open workspace (unlock, settings files, logs); after a failure a
     // workspace that this run was creating is removed instead. Reports its own failures on

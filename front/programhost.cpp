@@ -8,15 +8,21 @@
 #include "actions/actioncheckout.hpp"
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
+#include "actions/actiondelete.hpp"
 #include "actions/actiondiscard.hpp"
+#include "actions/actionexport.hpp"
 #include "actions/actionhelp.hpp"
+#include "actions/actionimport.hpp"
 #include "actions/actionresolve.hpp"
 #include "actions/actionrevert.hpp"
 #include "actions/actionstatus.hpp"
 #include "actions/actiontakeover.hpp"
 #include "actions/actiontrack.hpp"
+#include "actions/actionundeploy.hpp"
+#include "actions/actionupdate.hpp"
 #include "actions/actionversion.hpp"
 #include "actions/command.hpp"
+#include "actions/packageactions.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "repository/connection.hpp"
@@ -47,8 +53,14 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionCommit>;
     case ActionKind::create:
         return make<actionCreate>;
+    case ActionKind::deleteObjects:
+        return make<actionDelete>;
     case ActionKind::discard:
         return make<actionDiscard>;
+    case ActionKind::exportDeliveryUnit:
+        return make<actionExport>;
+    case ActionKind::importFiles:
+        return make<actionImport>;
     case ActionKind::help:
         return make<actionHelp>;
     case ActionKind::resolve:
@@ -63,6 +75,10 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionTrack>;
     case ActionKind::unTrack:
         return make<actionUnTrack>;
+    case ActionKind::unDeploy:
+        return make<actionUnDeploy>;
+    case ActionKind::update:
+        return make<actionUpdate>;
     default:
         return nullptr;
     }
@@ -105,11 +121,29 @@ int ProgramHost::repositoryApiVersion() {
 void ProgramHost::closeConnection() {
     connection::close();
 }
-void ProgramHost::deletePackageFiles(const std::vector<std::string>&, bool) {
-    notAvailable("Deleting package files");
+void ProgramHost::deletePackageFiles(const std::vector<std::string>& thePackages,
+                                     bool theRecursive) {
+    packageactions::deleteLocalFiles(thePackages, theRecursive);
 }
+// Two names asked for within one millisecond would be equal: a number after the ticks tells the
+// later ones apart from files that exist already.
 std::string ProgramHost::temporaryFileName(std::string_view theBase, std::string_view theSuffix) {
-    return sys::tempFileName(theBase, theSuffix, true);
+    std::string aName = sys::tempFileName(theBase, theSuffix, true);
+    const std::string aStem = aName.substr(0, aName.size() - theSuffix.size() - 1);
+    for (int aNumber = 2; sys::fileExists(aName) || aName == itsLastTemporaryFile; ++aNumber)
+        aName = aStem + "_" + std::to_string(aNumber) + "." + std::string(theSuffix);
+    itsLastTemporaryFile = aName;
+    return aName;
+}
+void ProgramHost::removeTemporaryFiles(const std::vector<std::string>& theFileNames) {
+    for (const std::string& aFileName : theFileNames) {
+        try {
+            sys::deleteFile(aFileName);
+        } catch (const std::exception& anError) {
+            console::err() << anError.what() << '\n' << std::flush;
+            exitstatus::fail();
+        }
+    }
 }
 void ProgramHost::finishWorkspace(bool theAfterFailure) {
     // workspace::finish() reports the failures of its own steps; this is the last guard, so that

@@ -16,8 +16,12 @@ public:
     void deletePackageFiles(const std::vector<std::string>& thePackages,
                             bool theRecursive) override;
     std::string temporaryFileName(std::string_view theBase, std::string_view theSuffix) override;
+    void removeTemporaryFiles(const std::vector<std::string>& theFileNames) override;
     void finishWorkspace(bool theAfterFailure) override;
     void finishConnection() override;
+
+private:
+    std::string itsLastTemporaryFile;
 };
 
 } // namespace RepositoryAccess

@@ -190,6 +190,53 @@ void deleteObjects(ActionHost& theHost) {
         discard(theHost);
 }
 
+namespace {
+
+// The connection parameters of the run, kept while transport replaces them.
+struct SavedConnection {
+    std::vector<std::pair<const Parameter*, std::vector<std::string>>> itsValues;
+
+    SavedConnection() {
+        for (const Parameter* aParameter :
+             {&params::hostName, &params::key, &params::passWord, &params::userName})
+            itsValues.emplace_back(aParameter, store().getValues(*aParameter));
+    }
+    void restore() const {
+        for (const auto& [aParameter, aValues] : itsValues) {
+            store().unset(*aParameter);
+            for (const std::string& aValue : aValues)
+                store().setValue(*aParameter, aValue);
+        }
+    }
+};
+
+// Exports each delivery unit from the source system into a temporary file (theFiles names them
+// as they are made), then imports them all into the target system.
+void exportThenImport(ActionHost& theHost, std::vector<std::string>& theFiles) {
+    theHost.openWorkspaceUnlocked();
+    marker("-export");
+    switchConnection({params::sourceHostName, params::sourceKey, params::sourcePassWord,
+                      params::sourceUserName, "Source"});
+    for (const std::string& aDeliveryUnit : store().getValues(params::deliveryUnit)) {
+        replaceValue(params::deliveryUnit, aDeliveryUnit);
+        theFiles.push_back(theHost.temporaryFileName("transport", "tgz"));
+        replaceValue(params::fileName, theFiles.back());
+        theHost.runAction(ActionKind::exportDeliveryUnit);
+    }
+    console::say("\n" + std::string(60, '-'));
+    theHost.closeConnection();
+
+    marker("-import");
+    switchConnection({params::targetHostName, params::targetKey, params::targetPassWord,
+                      params::targetUserName, "Target"});
+    store().unset(params::fileName);
+    for (const std::string& aFile : theFiles)
+        store().setValue(params::fileName, aFile);
+    theHost.runAction(ActionKind::importFiles);
+}
+
+} // namespace
+
 void transport(ActionHost& theHost) {
     const std::pair<const Parameter&, const Parameter&> aDefaults[] = {
         {params::sourceHostName, params::hostName},
@@ -207,27 +254,17 @@ void transport(ActionHost& theHost) {
         if (getValue(aSide).empty() && isSet(aRun))
             replaceValue(aSide, getValue(aRun));
 
-    theHost.openWorkspaceUnlocked();
-    marker("-export");
-    switchConnection({params::sourceHostName, params::sourceKey, params::sourcePassWord,
-                      params::sourceUserName, "Source"});
+    // The export files are the run's own: they go whether the transport succeeds or fails.
+    const SavedConnection aSaved;
     std::vector<std::string> aFiles;
-    for (const std::string& aDeliveryUnit : store().getValues(params::deliveryUnit)) {
-        replaceValue(params::deliveryUnit, aDeliveryUnit);
-        aFiles.push_back(theHost.temporaryFileName("transport", "tgz"));
-        replaceValue(params::fileName, aFiles.back());
-        theHost.runAction(ActionKind::exportDeliveryUnit);
+    try {
+        exportThenImport(theHost, aFiles);
+    } catch (...) {
+        theHost.removeTemporaryFiles(aFiles);
+        throw;
     }
-    console::say("\n" + std::string(60, '-'));
-    theHost.closeConnection();
-
-    marker("-import");
-    switchConnection({params::targetHostName, params::targetKey, params::targetPassWord,
-                      params::targetUserName, "Target"});
-    store().unset(params::fileName);
-    for (auto& aFile : aFiles)
-        store().setValue(params::fileName, std::move(aFile));
-    theHost.runAction(ActionKind::importFiles);
+    theHost.removeTemporaryFiles(aFiles);
+    aSaved.restore();
 }
 
 } // namespace RepositoryAccess::sequences

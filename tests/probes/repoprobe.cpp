@@ -6,6 +6,9 @@
 //   kivo_repo_probe FILE USER PASSWORD activate                   activates all of them
 //   kivo_repo_probe FILE USER PASSWORD stored PACKAGE NAME SUFFIX the inactive content, in hex
 //   kivo_repo_probe FILE USER PASSWORD binary SUFFIX              makes SUFFIX a binary file type
+//   kivo_repo_probe FILE USER PASSWORD package PACKAGE            the package's attributes
+//   kivo_repo_probe FILE USER PASSWORD actives PACKAGE            active objects below PACKAGE
+//                                                                  with version and content hash
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -16,8 +19,11 @@
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunobjects.hpp"
+#include "repository/repofunpackages.hpp"
+#include "repository/respprinters.hpp"
 #include "server/repositorystore.hpp"
 #include "server/sqlitedb.hpp"
+#include "workspace/hash.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
 
@@ -72,6 +78,23 @@ void makeBinary(const std::string& theFile, const std::string& theSuffix) {
         .run();
 }
 
+void package(const std::string& thePackage) {
+    respprinters::printPackage(repofunpackages::readPackage(thePackage), std::cout);
+}
+
+void actives(const std::string& thePackage) {
+    for (const std::string& aPattern : {thePackage, thePackage + ".*"}) {
+        for (const RepositoryObject& anObject :
+             repofunobjects::findObjects(RepositorySession::active(), aPattern, "")) {
+            const ObjectContent aContent =
+                repofunobjects::readObject(RepositorySession::active(), anObject);
+            std::cout << anObject.key() << " #"
+                      << repofunobjects::readActiveObjectMetaData(anObject).itsVersionId << " "
+                      << hash::calc(aContent.itsContent) << "\n";
+        }
+    }
+}
+
 std::string upper(std::string theText) {
     for (char& aChar : theText)
         if (aChar >= 'a' && aChar <= 'z')
@@ -100,6 +123,10 @@ int run(const std::vector<std::string>& theArgs) {
         list();
     else if (aCommand == "activate")
         activate();
+    else if (aCommand == "package" && theArgs.size() == 5)
+        package(theArgs[4]);
+    else if (aCommand == "actives" && theArgs.size() == 5)
+        actives(theArgs[4]);
     else if (aCommand == "stored" && theArgs.size() == 7)
         stored(theArgs[0], upper(theArgs[1]), {theArgs[4], theArgs[5], theArgs[6]});
     else

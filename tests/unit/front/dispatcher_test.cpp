@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "core/console.hpp"
+#include "core/error.hpp"
 #include "core/runstatistics.hpp"
 #include "front/parameterparser.hpp"
 
@@ -46,6 +47,10 @@ public:
     std::string temporaryFileName(std::string_view theBase, std::string_view theSuffix) override {
         return "/tmp/" + std::string(theBase) + "_" + std::to_string(++itsTicks) + "." +
                std::string(theSuffix);
+    }
+    void removeTemporaryFiles(const std::vector<std::string>& theFileNames) override {
+        for (const auto& aFile : theFileNames)
+            itsSteps.push_back("remove " + aFile);
     }
     void finishWorkspace(bool) override {}
     void finishConnection() override {}
@@ -219,4 +224,16 @@ TEST(Sequences, TransportExportsEachUnitThenImportsAllWithTargetConnection) {
     EXPECT_EQ(anOut, "\nSource host name: src:1\nSource user name: me\n\n" + std::string(60, '-') +
                          "\nTarget host name: run:1\nTarget user name: them\n");
     EXPECT_EQ(aHost.itsSteps.front(), "open");
+    EXPECT_EQ(aHost.itsSteps.back(), "remove /tmp/transport_2.tgz");
+    EXPECT_EQ(getValue(params::hostName), "run:1");
+    EXPECT_EQ(getValue(params::userName), "me");
+}
+
+TEST(Sequences, TransportRemovesItsExportFilesWhenAStepFails) {
+    RecordingHost aHost;
+    aHost.itsEffects[ActionKind::importFiles] = [] { throw Error("import broke"); };
+    installParameters(parameterparser::parseCommandLine({"transport", "DU1", "DU2", "--host=h:1"}));
+    EXPECT_THROW(dispatcher::dispatch(aHost), Error);
+    EXPECT_EQ(aHost.itsSteps.back(), "remove /tmp/transport_2.tgz");
+    EXPECT_EQ(aHost.itsSteps[aHost.itsSteps.size() - 2], "remove /tmp/transport_1.tgz");
 }

@@ -32,6 +32,7 @@ public:
     void closeConnection() override {}
     void deletePackageFiles(const std::vector<std::string>&, bool) override {}
     std::string temporaryFileName(std::string_view, std::string_view) override { return {}; }
+    void removeTemporaryFiles(const std::vector<std::string>&) override {}
     void finishWorkspace(bool theAfterFailure) override {
         itsCalls.push_back(theAfterFailure ? "rollback or exit" : "exit");
     }

@@ -1,0 +1,117 @@
+#include "actions/adminoptions.hpp"
+
+#include <algorithm>
+
+#include "core/error.hpp"
+#include "core/parameters.hpp"
+#include "core/textcase.hpp"
+#include "repository/repofunbase.hpp"
+#include "workspace/workspace.hpp"
+
+namespace RepositoryAccess::adminoptions {
+
+namespace {
+
+std::string option(const Parameter& theParameter, Missing theMissing) {
+    if (isSet(theParameter))
+        return getValue(theParameter);
+    return theMissing == Missing::keep ? std::string(repofunbase::kUnset) : std::string();
+}
+
+// A flag attribute: "--structural" alone means "1".
+std::string flagOption(const Parameter& theParameter, Missing theMissing) {
+    if (isSet(theParameter) && getValue(theParameter).empty())
+        return "1";
+    return option(theParameter, theMissing);
+}
+
+} // namespace
+
+PackageAttributes packageAttributes(const std::string& thePackage, Missing theMissing) {
+    PackageAttributes anAttributes;
+    anAttributes.itsPackage = thePackage;
+    const std::string aKeep = theMissing == Missing::keep ? std::string(repofunbase::kUnset) : "";
+    anAttributes.itsSrcSystem = aKeep;
+    anAttributes.itsTransportable = aKeep;
+    anAttributes.itsContent = aKeep;
+    anAttributes.itsDescription = option(params::description, theMissing);
+    anAttributes.itsResponsible = option(params::responsible, theMissing);
+    anAttributes.itsOrigLang = option(params::origLang, theMissing);
+    anAttributes.itsStructural = flagOption(params::structural, theMissing);
+    anAttributes.itsDeliveryUnit = option(params::deliveryUnit, theMissing);
+    anAttributes.itsDuVendor = option(params::vendor, theMissing);
+    anAttributes.itsTextCollection = option(params::textCollection, theMissing);
+    anAttributes.itsTextStatus = option(params::textStatus, theMissing);
+    anAttributes.itsTextTerminologyDomain = option(params::textTerminologyDomain, theMissing);
+    anAttributes.itsHintsForTranslation = option(params::hintsForTranslation, theMissing);
+    return anAttributes;
+}
+
+DeliveryUnitAttributes deliveryUnitAttributes(const std::string& theName,
+                                              const std::string& theVendor, Missing theMissing) {
+    DeliveryUnitAttributes anAttributes;
+    anAttributes.itsName = theName;
+    anAttributes.itsVendor = theVendor;
+    // The help calls the caption a description; either option names it.
+    anAttributes.itsCaption = isSet(params::caption) || !isSet(params::description)
+                                  ? option(params::caption, theMissing)
+                                  : getValue(params::description);
+    anAttributes.itsResponsible = option(params::responsible, theMissing);
+    anAttributes.itsVersion = option(params::version, theMissing);
+    anAttributes.itsVersionSp = option(params::versionSP, theMissing);
+    anAttributes.itsVersionPatch = option(params::versionPatch, theMissing);
+    anAttributes.itsLastUpdate = option(params::lastUpdate, theMissing);
+    anAttributes.itsQrtsId = option(params::qrtsID, theMissing);
+    anAttributes.itsSpQrtsId = option(params::spQRTSID, theMissing);
+    anAttributes.itsAch = option(params::ach, theMissing);
+    return anAttributes;
+}
+
+std::string vendorOrContentVendor() {
+    const std::string aVendor = getValue(params::vendor);
+    return aVendor.empty() ? repofunbase::getContentVendor() : aVendor;
+}
+
+std::vector<std::string> packageArguments() {
+    std::vector<std::string> aPackages;
+    for (const auto& anArgument : parameters().getValues(params::package)) {
+        std::string aPackage = workspace::normalizePackage(anArgument);
+        if (std::find(aPackages.begin(), aPackages.end(), aPackage) == aPackages.end())
+            aPackages.push_back(std::move(aPackage));
+    }
+    if (aPackages.empty())
+        insufficientArguments();
+    return aPackages;
+}
+
+std::vector<std::string> deliveryUnitArguments() {
+    std::vector<std::string> aNames = parameters().getValues(params::deliveryUnit);
+    if (aNames.empty())
+        insufficientArguments();
+    return aNames;
+}
+
+void runByWhat(void (*thePackages)(), void (*theDeliveryUnits)(), std::string_view theVerbing) {
+    const std::string aWhat = getValue(params::what);
+    if (aWhat.empty())
+        insufficientArguments();
+    // The workspace's config names the repository to connect to.
+    workspace::open(false);
+    if (textcase::equalsIgnoringCase(aWhat, "package") ||
+        textcase::equalsIgnoringCase(aWhat, "packages")) {
+        thePackages();
+        return;
+    }
+    if (textcase::equalsIgnoringCase(aWhat, "deliveryUnit")) {
+        theDeliveryUnits();
+        return;
+    }
+    throw Error("kivo: " + std::string(theVerbing) + " a " + aWhat +
+                " is not available in this version of kivo.");
+}
+
+void insufficientArguments() {
+    throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
+}
+
+} // namespace RepositoryAccess::adminoptions

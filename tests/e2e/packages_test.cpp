@@ -1,0 +1,170 @@
+// `kivo create package`, `kivo delete package` and `kivo update package` against the embedded
+// repository: attributes and their inheritance, the workspace directories, and the deletion of
+// whole package trees, natively and, on older repositories, through the workspace.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/e2e/repositoryworkspace.hpp"
+#include "tests/support/process.hpp"
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A repository file with the users dev and other, and dev's workspace "ws" (nothing tracked).
+class Packages : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    Packages() : RepositoryWorkspace(true, false) {}
+
+    // The attributes of a package as the repository prints them.
+    std::string attributes(const std::string& thePackage) const {
+        return repoProbe({"package", thePackage});
+    }
+    std::string show() const { return runProgram("kivo-repo", {"show", file()}).itsOut; }
+
+    // The tree p (a text with non-ASCII bytes) and p.sub (one more text), activated by dev and
+    // checked out in the workspace, and an inactive version of p/x.txt in other's workspace.
+    void makeTree() const {
+        expectOk(kivo({"create", "package", "p.sub"}));
+        expectOk(kivo({"track", "p"}));
+        writeText(path("p/a.txt"), "h\xc3\xa4llo\n");
+        writeText(path("p/sub/b.txt"), "bee");
+        expectOk(kivo({"push"}));
+        expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "write-only"}));
+        ASSERT_TRUE(contains(show(), "Inactive versions: 1")) << show();
+    }
+    // The repository and the workspace hold nothing of the tree any more.
+    void expectTreeGone() const {
+        EXPECT_TRUE(contains(show(), "Packages: 0\nObjects: 0\n")) << show();
+        EXPECT_TRUE(contains(show(), "Inactive versions: 0")) << show();
+        EXPECT_FALSE(fs::exists(path("p")));
+        EXPECT_FALSE(fs::exists(settings() / "SYS/p"));
+    }
+};
+
+} // namespace
+
+TEST_F(Packages, CreateMakesAncestorsAndDirectoriesAndInheritsUnlessTold) {
+    expectOk(kivo({"create", "package", "acme", "--responsible=ann", "--origLang=de",
+                   "--textCollection=tc", "--hintsForTranslation=hint"}));
+    const auto aCreated =
+        kivo({"create", "package", "acme.sub.deep", "-v", "--description=d\xc3\xbc", "--structural",
+              "--textStatus=ts", "--textTerminologyDomain=td"});
+    EXPECT_EQ(aCreated.itsExitCode, 0) << aCreated.itsErr;
+    EXPECT_EQ(aCreated.itsOut, "Created package: \"acme.sub\"\n"
+                               "Created package: \"acme.sub.deep\"\n"
+                               "Created packages             : 2\n"
+                               "Created directories          : 2\n");
+    EXPECT_TRUE(fs::is_directory(path("acme/sub/deep")));
+
+    const std::string aDeep = attributes("acme.sub.deep");
+    EXPECT_TRUE(contains(aDeep, "Description             : d\xc3\xbc\n")) << aDeep;
+    EXPECT_TRUE(contains(aDeep, "Responsible             : ann\n")) << aDeep;
+    EXPECT_TRUE(contains(aDeep, "Original Language       : de\n")) << aDeep;
+    EXPECT_TRUE(contains(aDeep, "Text collection         : tc\n")) << aDeep;
+    EXPECT_TRUE(contains(aDeep, "Text status             : ts\n")) << aDeep;
+    EXPECT_TRUE(contains(aDeep, "Text terminology domain : td\n")) << aDeep;
+    EXPECT_TRUE(contains(aDeep, "Hints for translation   : hint\n")) << aDeep;
+    EXPECT_FALSE(contains(aDeep, "Structural              : 0\n")) << aDeep;
+    // The ancestor made on the way inherits too, but is an ordinary, non-structural package.
+    const std::string aSub = attributes("acme.sub");
+    EXPECT_TRUE(contains(aSub, "Structural              : 0\n")) << aSub;
+    EXPECT_TRUE(contains(aSub, "Responsible             : ann\n")) << aSub;
+
+    expectOk(kivo({"create", "packages", "acme.own", "acme.two", "--noInherit"}));
+    EXPECT_TRUE(contains(attributes("acme.own"), "Responsible             : \n"));
+    EXPECT_TRUE(fs::is_directory(path("acme/two")));
+
+    const auto anExisting = kivo({"create", "package", "acme"});
+    EXPECT_EQ(anExisting.itsExitCode, 1);
+    EXPECT_EQ(anExisting.itsErr,
+              "Failed to create package acme (40113): Package exists already: acme\n");
+
+    // Outside a workspace only the repository changes.
+    expectOk(runKivo({"create", "package", "outside", "--key=K1"}, options()));
+    EXPECT_FALSE(fs::exists(dir() / "outside"));
+    EXPECT_TRUE(contains(attributes("outside"), "Package                 : outside\n"));
+}
+
+TEST_F(Packages, DeleteWithoutForceTakesOnlyEmptyPackagesAndKeepsLocalFiles) {
+    expectOk(kivo({"create", "package", "acme.sub"}));
+    expectOk(kivo({"create", "package", "acme.leaf"}));
+    expectOk(kivo({"create", "package", "acme.kept"}));
+    EXPECT_EQ(kivo({"delete", "package", "acme.nothere"}).itsOut, "No package to delete.\n");
+
+    const auto aLeaf = kivo({"delete", "package", "acme.leaf", "-v"});
+    EXPECT_EQ(aLeaf.itsExitCode, 0) << aLeaf.itsErr;
+    EXPECT_EQ(aLeaf.itsOut, "Deleted package: \"acme.leaf\"\nDeleted packages             : 1\n");
+    EXPECT_FALSE(fs::exists(path("acme/leaf")));
+
+    // A local file that the repository never saw survives with its directory.
+    writeText(path("acme/kept/mine.txt"), "mine");
+    expectOk(kivo({"delete", "package", "acme.kept"}));
+    EXPECT_EQ(readText(path("acme/kept/mine.txt")), "mine");
+
+    const auto aParent = kivo({"delete", "package", "acme"});
+    EXPECT_EQ(aParent.itsExitCode, 1);
+    EXPECT_TRUE(contains(aParent.itsErr, "Failed to delete package (40114)")) << aParent.itsErr;
+    EXPECT_TRUE(contains(attributes("acme.sub"), "Package                 : acme.sub\n"));
+}
+
+TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyInSpiteOfOthersInactiveObjects) {
+    makeTree();
+    const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
+    EXPECT_EQ(aDeleted.itsExitCode, 0) << aDeleted.itsErr;
+    EXPECT_TRUE(contains(aDeleted.itsOut, "Deleted package: \"p\" (recursively)\n-discard\n"))
+        << aDeleted.itsOut;
+    EXPECT_FALSE(contains(aDeleted.itsOut, "-checkout")) << aDeleted.itsOut;
+    EXPECT_TRUE(contains(aDeleted.itsOut, "-untrack\nUntracked package \"p\".\n"));
+    expectTreeGone();
+    EXPECT_TRUE(contains(kivo({"status"}).itsOut, "No packages tracked."));
+}
+
+TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
+    makeTree();
+    expectOk(runProgram("kivo-repo", {"set", file(), "api_version", "15"}));
+    const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
+    EXPECT_EQ(aDeleted.itsExitCode, 0) << aDeleted.itsErr;
+    const std::string& anOut = aDeleted.itsOut;
+    EXPECT_TRUE(contains(anOut, "-track\n")) << anOut;
+    EXPECT_TRUE(contains(anOut, "Committed file deletion: \"" + path("p/a.txt") + "\"\n"));
+    EXPECT_TRUE(contains(anOut, "Committed file deletion: \"" + path("p/sub/b.txt") + "\"\n"));
+    EXPECT_TRUE(contains(anOut, "-delete\nDeleted package: \"p.sub\"\nDeleted package: \"p\"\n"
+                                "-discard\n"))
+        << anOut;
+    EXPECT_TRUE(contains(anOut, "Deleted packages             : 2\n")) << anOut;
+    expectTreeGone();
+
+    // The same at API 16 when the native deletion is declined; the package stays tracked.
+    expectOk(runProgram("kivo-repo", {"set", file(), "api_version", "16"}));
+    makeTree();
+    const auto aDeclined =
+        kivo({"delete", "package", "p", "-f", "-v", "--noDeletePackageRecursively", "--noUnTrack"});
+    EXPECT_EQ(aDeclined.itsExitCode, 0) << aDeclined.itsErr;
+    EXPECT_TRUE(contains(aDeclined.itsOut, "-delete\nDeleted package: \"p.sub\"\n"))
+        << aDeclined.itsOut;
+    EXPECT_FALSE(contains(aDeclined.itsOut, "-untrack")) << aDeclined.itsOut;
+    expectTreeGone();
+}
+
+TEST_F(Packages, UpdateChangesGivenAttributesOfTheTreeAndKeepsTheOthers) {
+    expectOk(kivo({"create", "package", "acme.sub", "--responsible=ann", "--noInherit"}));
+    const auto anUpdated = kivo({"update", "package", "acme", "--description=new", "-v"});
+    EXPECT_EQ(anUpdated.itsExitCode, 0) << anUpdated.itsErr;
+    EXPECT_EQ(anUpdated.itsOut, "Updated package: \"acme\"\nUpdated package: \"acme.sub\"\n"
+                                "Updated packages             : 2\n");
+    const std::string aSub = attributes("acme.sub");
+    EXPECT_TRUE(contains(aSub, "Description             : new\n")) << aSub;
+    EXPECT_TRUE(contains(aSub, "Responsible             : ann\n")) << aSub;
+
+    expectOk(kivo({"update", "package", "acme", "--description=top", "--noRecursive"}));
+    EXPECT_TRUE(contains(attributes("acme"), "Description             : top\n"));
+    EXPECT_TRUE(contains(attributes("acme.sub"), "Description             : new\n"));
+
+    const auto anUnknown = kivo({"update", "package", "nothere", "--description=x"});
+    EXPECT_EQ(anUnknown.itsExitCode, 1);
+    EXPECT_EQ(anUnknown.itsErr, "Failed to read package \"nothere\" (40111): Package does not "
+                                "exist: nothere\n");
+}
