@@ -4,16 +4,20 @@
 #include <ostream>
 
 #include "actions/actionactivate.hpp"
+#include "actions/actionchanges.hpp"
 #include "actions/actioncheckout.hpp"
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
+#include "actions/actiondelete.hpp"
 #include "actions/actiondiscard.hpp"
 #include "actions/actionhelp.hpp"
+#include "actions/actionmove.hpp"
 #include "actions/actionresolve.hpp"
 #include "actions/actionrevert.hpp"
 #include "actions/actionstatus.hpp"
 #include "actions/actiontakeover.hpp"
 #include "actions/actiontrack.hpp"
+#include "actions/actionupdate.hpp"
 #include "actions/actionversion.hpp"
 #include "actions/command.hpp"
 #include "core/console.hpp"
@@ -46,14 +50,24 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionCommit>;
     case ActionKind::create:
         return make<actionCreate>;
+    case ActionKind::deleteObjects:
+        return make<actionDelete>;
     case ActionKind::discard:
         return make<actionDiscard>;
     case ActionKind::help:
         return make<actionHelp>;
+    case ActionKind::merge:
+        return make<actionMerge>;
+    case ActionKind::move:
+        return make<actionMove>;
+    case ActionKind::release:
+        return make<actionRelease>;
     case ActionKind::resolve:
         return make<actionResolve>;
     case ActionKind::revert:
         return make<actionRevert>;
+    case ActionKind::set:
+        return make<actionSet>;
     case ActionKind::status:
         return make<actionStatus>;
     case ActionKind::takeOver:
@@ -62,6 +76,10 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionTrack>;
     case ActionKind::unTrack:
         return make<actionUnTrack>;
+    case ActionKind::update:
+        return make<actionUpdate>;
+    case ActionKind::validate:
+        return make<actionValidate>;
     default:
         return nullptr;
     }

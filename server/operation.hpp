@@ -62,7 +62,8 @@ bool isBinarySuffix(RepositoryStore& theStore, const std::string& theSuffix);
 std::string describe(const ObjectKey& theKey);
 
 // Operations, one function per request; grouped by file: opsobjects.cpp, opsreads.cpp,
-// opsactivate.cpp, opspackages.cpp, opsworkspaces.cpp, opsbase.cpp.
+// opsactivate.cpp, opspackages.cpp, opsworkspaces.cpp, opschanges.cpp, opscontributors.cpp,
+// opschangefind.cpp.
 namespace ops {
 void writeObject(Operation& theOperation);
 void deleteObject(Operation& theOperation);
@@ -91,6 +92,20 @@ void contentVendor(Operation& theOperation);
 void supportedExportVersions(Operation& theOperation);
 void listAllObjectTypes(Operation& theOperation);
 void changeTrackingStatus(Operation& theOperation);
+void toggleChangeTracking(Operation& theOperation);
+void createChange(Operation& theOperation);
+void deleteChange(Operation& theOperation);
+void editChangeDescription(Operation& theOperation);
+void releaseChange(Operation& theOperation);
+void mergeChanges(Operation& theOperation);
+void moveChangeEntries(Operation& theOperation);
+void addContributor(Operation& theOperation);
+void removeContributor(Operation& theOperation);
+void editContributorComment(Operation& theOperation);
+void validateContribution(Operation& theOperation);
+void findChanges(Operation& theOperation);
+void readChanges(Operation& theOperation);
+void affectedChanges(Operation& theOperation);
 } // namespace ops
 
 } // namespace RepositoryAccess::server

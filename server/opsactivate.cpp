@@ -1,4 +1,5 @@
 // Activation: checks the inactive versions of a workspace and turns them into history entries.
+#include "server/changerules.hpp"
 #include "server/enginetext.hpp"
 #include "server/jsoncheck.hpp"
 #include "server/operation.hpp"
@@ -122,7 +123,16 @@ void activateObjects(Operation& theOperation) {
     bool aForce = aMode == "4";
     bool anActivate = aForce || aResults.errors() == 0;
     int anActivated = 0;
+    std::string aChangeId;
     if (anActivate) {
+        std::vector<std::int64_t> anObjects;
+        for (const Candidate& aCandidate : aCandidates)
+            if (aCandidate.itsVersion)
+                anObjects.push_back(aCandidate.itsObject);
+        if (!anObjects.empty())
+            aChangeId =
+                changes::forActivation(aStore, theOperation.itsUser,
+                                       optionalMember(theOperation.itsBody, "changeID"), anObjects);
         for (Candidate& aCandidate : aCandidates) {
             if (!aCandidate.itsVersion)
                 continue;
@@ -133,6 +143,7 @@ void activateObjects(Operation& theOperation) {
             anEntry.itsActivatedAt = aNow;
             anEntry.itsActivatedBy = theOperation.itsUser;
             anEntry.itsObjectStatus = aCandidate.itsBroken ? "1" : "0";
+            anEntry.itsChangeNumber = aChangeId;
             aStore.appendHistory(aCandidate.itsObject, anEntry);
             aStore.dropInactive(aCandidate.itsObject, aSession.itsOwner, aSession.itsWorkspace);
             ++anActivated;
@@ -166,7 +177,7 @@ void activateObjects(Operation& theOperation) {
     Answer& anAnswer = theOperation.itsAnswer;
     anAnswer.setString("activationID", std::to_string(anActivation));
     anAnswer.setRaw("checkResults", aResults.json());
-    anAnswer.setString("changeID", "");
+    anAnswer.setString("changeID", aChangeId);
     if (aCode != code::kOk)
         anAnswer.setError(aCode, aMessage, std::to_string(anActivation));
     if (!anActivate || aCheckOnly)

@@ -1,5 +1,7 @@
 #include "server/repositorystore.hpp"
 
+#include "server/repositorylayout.hpp"
+
 namespace RepositoryAccess::server {
 
 namespace {
@@ -151,6 +153,7 @@ void RepositoryStore::create(const std::string& thePath,
     SqliteDatabase aDatabase(thePath, true);
     aDatabase.execute("BEGIN IMMEDIATE");
     aDatabase.execute(kSchema);
+    layout::upgrade(aDatabase, 0);
     for (const auto& [aName, aValue] : kDefaultSettings)
         aDatabase.query("INSERT INTO settings (name, value) VALUES (?, ?)")
             .bind(1, aName)
@@ -174,7 +177,9 @@ void RepositoryStore::create(const std::string& thePath,
     aDatabase.execute("COMMIT");
 }
 
-RepositoryStore::RepositoryStore(const std::string& thePath) : itsDatabase(thePath, false) {}
+RepositoryStore::RepositoryStore(const std::string& thePath) : itsDatabase(thePath, false) {
+    upgradeLayout();
+}
 
 void RepositoryStore::beginRead() {
     itsDatabase.execute("BEGIN");
