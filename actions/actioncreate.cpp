@@ -1,13 +1,17 @@
 #include "actions/actioncreate.hpp"
 
+#include "actions/adminoptions.hpp"
+#include "actions/changeactions.hpp"
 #include "actions/deliveryunitactions.hpp"
 #include "actions/packageactions.hpp"
 #include "core/commandsyntax.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
 #include "repository/connection.hpp"
+#include "repository/repofunchangetracking.hpp"
 #include "repository/repofunobjects.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
@@ -22,18 +26,13 @@ void actionCreate::execute() {
         createWorkSpace();
         return;
     }
-    // The workspace's config names the repository to connect to.
-    const bool anInWorkSpace = workspace::open(false);
-    if (textcase::equalsIgnoringCase(aWhat, "package") ||
-        textcase::equalsIgnoringCase(aWhat, "packages")) {
-        packageactions::createPackages(anInWorkSpace);
-        return;
-    }
-    if (textcase::equalsIgnoringCase(aWhat, "deliveryUnit")) {
-        deliveryunitactions::createDeliveryUnits();
-        return;
-    }
-    throw Error("kivo: Creating a " + aWhat + " is not available in this version of kivo.");
+    adminoptions::runByWhat(
+        {{"package", [] { packageactions::createPackages(workspace::isOpen()); }},
+         {"packages", [] { packageactions::createPackages(workspace::isOpen()); }},
+         {"deliveryUnit", deliveryunitactions::createDeliveryUnits},
+         {"change", [this] { createChanges(); }},
+         {"contributor", [this] { createContributors(); }}},
+        "Creating");
 }
 
 // A repository file named relative to the current directory is recorded with its absolute
@@ -68,6 +67,26 @@ void actionCreate::createWorkSpace() {
     }
     console::sayLine("Created workspace \"" + aName + "\" in directory: \"" +
                      aWorkSpace->srcDirName() + "\".");
+}
+
+// The repository makes the change ids, so each new one is printed whatever the verbosity.
+void actionCreate::createChanges() {
+    changeactions::openWorkspaceIfAny();
+    changeactions::forEachValue(params::description, [](const std::string& theDescription) {
+        const std::string anId = repofunchangetracking::createChange(theDescription);
+        runstatistics::add(Statistic::createdChanges);
+        console::sayLine("Created change: \"" + anId + "\"");
+    });
+}
+
+void actionCreate::createContributors() {
+    const std::string anId = changeactions::requiredChangeId();
+    changeactions::openWorkspaceIfAny();
+    changeactions::forEachValue(params::contributor, [&](const std::string& theName) {
+        repofunchangetracking::addContributor(anId, theName);
+        runstatistics::add(Statistic::createdContributors);
+        console::progress("Created contributor: \"" + theName + "\" for change \"" + anId + "\"");
+    });
 }
 
 } // namespace RepositoryAccess

@@ -91,20 +91,16 @@ std::vector<std::string> deliveryUnitArguments() {
     return aNames;
 }
 
-void runByWhat(void (*thePackages)(), void (*theDeliveryUnits)(), std::string_view theVerbing) {
+void runByWhat(std::initializer_list<WhatStep> theSteps, std::string_view theVerbing) {
     const std::string aWhat = getValue(params::what);
     if (aWhat.empty())
         insufficientArguments();
-    // The workspace's config names the repository to connect to.
     workspace::open(false);
-    if (textcase::equalsIgnoringCase(aWhat, "package") ||
-        textcase::equalsIgnoringCase(aWhat, "packages")) {
-        thePackages();
-        return;
-    }
-    if (textcase::equalsIgnoringCase(aWhat, "deliveryUnit")) {
-        theDeliveryUnits();
-        return;
+    for (const WhatStep& aStep : theSteps) {
+        if (textcase::equalsIgnoringCase(aWhat, aStep.itsWhat)) {
+            aStep.itsRun();
+            return;
+        }
     }
     throw Error("kivo: " + std::string(theVerbing) + " a " + aWhat +
                 " is not available in this version of kivo.");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +37,17 @@ std::vector<std::string> packageArguments();
 // when there is none.
 std::vector<std::string> deliveryUnitArguments();
 
-// Runs the package or the delivery-unit variant of an action by WHAT (`package`, `packages` or
-// `deliveryUnit`) in the open workspace, if any; other WHAT values fail with "kivo: " +
-// theVerbing + " a <WHAT> is not available in this version of kivo.".
-void runByWhat(void (*thePackages)(), void (*theDeliveryUnits)(), std::string_view theVerbing);
+// One WHAT of an administration action and what it runs.
+struct WhatStep {
+    std::string_view itsWhat;
+    std::function<void()> itsRun;
+};
+
+// Opens the workspace of the current directory, if any (its config names the repository), and
+// runs the step whose WHAT equals the `what` parameter without regard to case; another WHAT
+// fails with "kivo: " + theVerbing + " a <WHAT> is not available in this version of kivo.", a
+// missing one with the insufficient-arguments message.
+void runByWhat(std::initializer_list<WhatStep> theSteps, std::string_view theVerbing);
 
 // The failure for an action whose WHAT or arguments are missing.
 [[noreturn]] void insufficientArguments();

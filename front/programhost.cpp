@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "actions/actionactivate.hpp"
+#include "actions/actionchanges.hpp"
 #include "actions/actioncheckout.hpp"
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
@@ -13,6 +14,7 @@
 #include "actions/actionexport.hpp"
 #include "actions/actionhelp.hpp"
 #include "actions/actionimport.hpp"
+#include "actions/actionmove.hpp"
 #include "actions/actionresolve.hpp"
 #include "actions/actionrevert.hpp"
 #include "actions/actionstatus.hpp"
@@ -63,10 +65,18 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionImport>;
     case ActionKind::help:
         return make<actionHelp>;
+    case ActionKind::merge:
+        return make<actionMerge>;
+    case ActionKind::move:
+        return make<actionMove>;
+    case ActionKind::release:
+        return make<actionRelease>;
     case ActionKind::resolve:
         return make<actionResolve>;
     case ActionKind::revert:
         return make<actionRevert>;
+    case ActionKind::set:
+        return make<actionSet>;
     case ActionKind::status:
         return make<actionStatus>;
     case ActionKind::takeOver:
@@ -79,6 +89,8 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionUnDeploy>;
     case ActionKind::update:
         return make<actionUpdate>;
+    case ActionKind::validate:
+        return make<actionValidate>;
     default:
         return nullptr;
     }

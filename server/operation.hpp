@@ -71,20 +71,24 @@ std::string describe(const ObjectKey& theKey);
 // objects it activated, and whether its changes must be undone (a failed or check-only run).
 struct ActivationRun {
     std::string itsActivationId, itsCheckResults, itsCode, itsMessage;
+    // The change the activated objects joined while change tracking is on, else empty.
+    std::string itsChangeId;
     int itsActivated = 0;
     bool itsUndo = false;
 };
 
 // Operations, one function per request; grouped by file: opsobjects.cpp, opsreads.cpp,
-// opsactivate.cpp, opspackages.cpp, opsdeliveryunits.cpp, opsexport.cpp, opsimport.cpp and
-// opsworkspaces.cpp (which also answers the repository-wide questions: schema version, vendor,
-// export versions, object types, change tracking).
+// opsactivate.cpp, opspackages.cpp, opsdeliveryunits.cpp, opsexport.cpp, opsimport.cpp,
+// opschanges.cpp, opscontributors.cpp, opschangefind.cpp and opsworkspaces.cpp (which also
+// answers the repository-wide questions: schema version, vendor, export versions, object types,
+// change tracking).
 namespace ops {
 // Activates the inactive versions of theKeys in theSession's workspace with theMode ("0", "3",
-// "4" or "5"; others are refused with 40130), as theUser.
+// "4" or "5"; others are refused with 40130), as theUser. With change tracking on, the objects
+// join the change theChangeId (open, theUser a contributor) or, when it is empty, a new one.
 ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession,
                             const std::vector<ObjectKey>& theKeys, const std::string& theMode,
-                            const std::string& theUser);
+                            const std::string& theUser, const std::string& theChangeId = {});
 // Creates the missing ancestors of thePackage as plain packages, from the root down.
 void createAncestors(RepositoryStore& theStore, const std::string& thePackage);
 // Whether theVersion is a decimal archive format version within the repository's range, and
@@ -135,6 +139,20 @@ void exportLanguages(Operation& theOperation);
 void importFile(Operation& theOperation);
 void importFileList(Operation& theOperation);
 void importLanguages(Operation& theOperation);
+void toggleChangeTracking(Operation& theOperation);
+void createChange(Operation& theOperation);
+void deleteChange(Operation& theOperation);
+void editChangeDescription(Operation& theOperation);
+void releaseChange(Operation& theOperation);
+void mergeChanges(Operation& theOperation);
+void moveChangeEntries(Operation& theOperation);
+void addContributor(Operation& theOperation);
+void removeContributor(Operation& theOperation);
+void editContributorComment(Operation& theOperation);
+void validateContribution(Operation& theOperation);
+void findChanges(Operation& theOperation);
+void readChanges(Operation& theOperation);
+void affectedChanges(Operation& theOperation);
 } // namespace ops
 
 } // namespace RepositoryAccess::server

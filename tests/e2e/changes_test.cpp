@@ -1,0 +1,187 @@
+// Change tracking through the real binaries: the switch, activations that open or join changes,
+// contributors and their validation, release, merge, move, the administration of changes and
+// contributors, and the deletion of inactive workspaces of two users.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/e2e/repositoryworkspace.hpp"
+#include "tests/support/process.hpp"
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// dev's workspace "ws" and other's workspace "wso" (key K2) on one repository, both tracking
+// acme, with change tracking switched on.
+class Changes : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    Changes() : RepositoryWorkspace(true, true) {
+        expectOk(
+            runProgram("zevuserstore", {"SET", "K2", "file:" + file(), "other", "pw"}, options()));
+        expectOk(runKivo({"create", "workspace", "wso", "K2"}, options()));
+        fs::create_directories(otherRoot() / "acme");
+        expectOk(other({"track", "acme"}));
+        auto anOn = kivo({"set", "changeTrackingStatus", "enabled"});
+        EXPECT_EQ(anOn.itsOut, "Change tracking is now on.\n") << anOn.itsErr;
+    }
+
+    fs::path otherRoot() const { return dir() / "wso"; }
+    RunResult other(const std::vector<std::string>& theArgs) const {
+        return runKivo(theArgs, options(otherRoot()));
+    }
+    // Writes a file of dev's workspace and pushes it; returns the push's output.
+    std::string push(const std::string& theRelative, const std::string& theContent) const {
+        writeText(path(theRelative), theContent);
+        auto aPush = kivo({"push"});
+        EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsErr;
+        return aPush.itsOut;
+    }
+    static void expectSays(const RunResult& theResult, const std::string& theOutput) {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
+        EXPECT_TRUE(contains(theResult.itsOut, theOutput)) << theResult.itsOut;
+    }
+    static void expectRefused(const RunResult& theResult, const std::string& theError) {
+        EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
+        EXPECT_TRUE(contains(theResult.itsErr, theError)) << theResult.itsErr;
+    }
+};
+
+const std::string kChange1 = "Change: \"ZEV//1\"\n";
+
+} // namespace
+
+TEST_F(Changes, TheSwitchIsRefusedWhileAChangeIsOpenUnlessForced) {
+    EXPECT_TRUE(contains(push("acme/a.txt", "one"), kChange1));
+
+    expectRefused(kivo({"set", "cts", "disabled"}),
+                  "Failed to toggle change tracking (40103): Change tracking cannot be switched "
+                  "off while open changes exist; release or delete them, or force the switch: \n");
+    auto aForced = kivo({"set", "cts", "disabled", "--force"});
+    EXPECT_EQ(aForced.itsOut, "Change tracking is now off.\n") << aForced.itsErr;
+
+    // Off: no change is made, and activations carry none.
+    expectRefused(kivo({"create", "change", "late"}),
+                  "Failed to create change. Description: late (40104): Change tracking is "
+                  "disabled in this repository; switch it on first: \n");
+    EXPECT_FALSE(contains(push("acme/a.txt", "two"), "Change: "));
+}
+
+TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
+    EXPECT_TRUE(contains(push("acme/a.txt", "one"), kChange1));
+
+    // The second activation of the object finds its change and joins it.
+    writeText(path("acme/a.txt"), "two");
+    expectOk(kivo({"commit"}));
+    auto anAffected = kivo({"activate", "--getAffectedChanges"});
+    EXPECT_EQ(anAffected.itsOut, "ZEV//1\n") << anAffected.itsErr;
+    expectSays(kivo({"activate"}), kChange1);
+
+    // other works on the same object but contributes to no change of it.
+    expectOk(other({"checkout"}));
+    writeText(otherRoot() / "acme/a.txt", "other's");
+    expectRefused(other({"push"}), "Activation failed: The objects are contained in precisely one "
+                                   "change (\"ZEV//1\"), but you are not one of the contributors.");
+    expectSays(kivo({"create", "contributor", "ZEV//1", "other", "--verbose"}),
+               "Created contributor: \"other\" for change \"ZEV//1\"\n");
+    expectSays(other({"activate"}), kChange1);
+
+    // A change of its own for b.txt; an activation of both objects would mix two changes.
+    auto aCreated = kivo({"create", "change", "second"});
+    EXPECT_TRUE(aCreated.itsOut.starts_with("Created change: \"ZEV//2\"\n")) << aCreated.itsOut;
+    writeText(path("acme/b.txt"), "bee");
+    expectOk(kivo({"commit"}));
+    expectSays(kivo({"activate", "--changeId=ZEV//2"}), "Change: \"ZEV//2\"\n");
+    expectOk(kivo({"checkout"}));
+    writeText(path("acme/a.txt"), "three");
+    writeText(path("acme/b.txt"), "bee two");
+    expectOk(kivo({"commit"}));
+    expectRefused(kivo({"activate"}), "Activation failed: The objects are contained in more than "
+                                      "one change:\nZEV//1\nZEV//2\n");
+}
+
+TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidated) {
+    push("acme/a.txt", "one");
+    expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
+    expectRefused(kivo({"validate", "contributor", "ZEV//1", "other"}),
+                  "Failed to validate contributor. Change id: ZEV//1, user: other, comment:  "
+                  "(40120): Not authorized: User DEV may not validate the contribution of user "
+                  "other to change \"ZEV//1\"\n");
+    expectSays(kivo({"validate", "contributor", "ZEV//1", "dev", "--verbose"}),
+               "Validated contributor: \"dev\" of change \"ZEV//1\"\n");
+    expectRefused(kivo({"release", "ZEV//1"}),
+                  "Failed to release change. Change id: ZEV//1 (40107): Change \"ZEV//1\" cannot "
+                  "be released: not every contribution is validated (OTHER): ZEV//1\n");
+
+    expectOk(other({"validate", "contributor", "ZEV//1", "other", "--description=looks good"}));
+    expectSays(kivo({"release", "change", "ZEV//1", "--verbose"}), "Released change: \"ZEV//1\"\n");
+    expectRefused(kivo({"release", "ZEV//1"}),
+                  "Failed to release change. Change id: ZEV//1 (40130): Change \"ZEV//1\" is "
+                  "released; only an open change can be released: ZEV//1\n");
+    // The next activation of the object opens a new change.
+    EXPECT_TRUE(contains(push("acme/a.txt", "two"), "Change: \"ZEV//2\"\n"));
+}
+
+TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRefusals) {
+    push("acme/a.txt", "one");
+    expectOk(kivo({"create", "change", "two", "three"}));
+
+    expectSays(
+        kivo({"move", "ZEV//1", "ZEV//2", "--verbose"}),
+        "Moved object: \"" + path("acme/a.txt") +
+            "\" from change \"ZEV//1\" to change \"ZEV//2\"\nMoved objects                : 1\n");
+    EXPECT_EQ(kivo({"move", "ZEV//1", "ZEV//2"}).itsOut, "Nothing to move.\n");
+    EXPECT_EQ(kivo({"move", "package", "ZEV//2", "ZEV//1", "zzz"}).itsOut, "Nothing to move.\n");
+    expectRefused(kivo({"move", "ZEV//9", "ZEV//2"}),
+                  "Failed to read changes (40102): Change \"ZEV//9\" does not exist: ZEV//9\n");
+
+    expectRefused(kivo({"delete", "change", "ZEV//2"}),
+                  "Failed to delete change. Change id: ZEV//2 (40105): Change \"ZEV//2\" holds 1 "
+                  "object(s) and cannot be deleted; move them to another change first: ZEV//2\n");
+    expectSays(kivo({"merge", "changes", "ZEV//2", "ZEV//3", "--verbose"}),
+               "Merged changes: \"ZEV//2\" and \"ZEV//3\"\n");
+    expectRefused(kivo({"merge", "changes", "ZEV//2", "ZEV//3"}),
+                  "Failed to merge changes. Source change Id: ZEV//2, target change id: ZEV//3 "
+                  "(40130): Change \"ZEV//2\" is abandoned; only an open change can be merged: ");
+    expectSays(kivo({"delete", "change", "ZEV//1", "ZEV//2", "--verbose"}),
+               "Deleted change: \"ZEV//1\"\nDeleted change: \"ZEV//2\"\n");
+
+    expectSays(kivo({"update", "change", "ZEV//3", "--description=renamed", "--verbose"}),
+               "Updated change: \"ZEV//3\"\n");
+    expectRefused(kivo({"update", "change", "ZEV//9", "--description=renamed"}),
+                  "Failed to edit change description. Change id: ZEV//9, description: renamed "
+                  "(40102): Change \"ZEV//9\" does not exist: ZEV//9\n");
+
+    expectRefused(kivo({"create", "contributor", "ZEV//3", "nobody"}),
+                  "Failed to add contributor. Change id: ZEV//3, contributor: nobody (40106): "
+                  "User \"nobody\" is not a user of this repository: nobody\n");
+    expectOk(kivo({"create", "contributor", "ZEV//3", "other"}));
+    expectSays(
+        kivo({"update", "contributor", "ZEV//3", "other", "--description=later", "--verbose"}),
+        "Updated contributor: \"other\" of change: \"ZEV//3\"\n");
+    expectSays(kivo({"delete", "contributor", "ZEV//3", "other", "--verbose"}),
+               "Deleted contributor: \"other\" from change \"ZEV//3\"\n");
+    expectRefused(kivo({"delete", "contributor", "ZEV//3", "other"}),
+                  "Failed to remove contributor. Change id: ZEV//3, contributor: other (40106): "
+                  "User \"other\" is not a contributor of change \"ZEV//3\": other\n");
+}
+
+TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspacesOnly) {
+    writeText(path("acme/a.txt"), "dev's");
+    expectOk(kivo({"commit"}));
+    writeText(otherRoot() / "acme/o.txt", "other's");
+    expectOk(other({"commit"}));
+    const std::string aCounts = runProgram("kivo-repo", {"show", file()}).itsOut;
+    EXPECT_TRUE(contains(aCounts, "Inactive versions: 2\n")) << aCounts;
+
+    expectRefused(kivo({"delete", "inactiveWorkSpace", "wso", "--inactiveWorkSpaceUser=other"}),
+                  "Failed to delete inactive workspace wso(40120): Not authorized: User DEV may "
+                  "not delete the workspace \"wso\" of user OTHER\n");
+    expectSays(kivo({"delete", "inactiveWorkSpace", "ws", "--verbose"}),
+               "Deleted inactive workspace: \"ws\" of user \"DEV\"\n");
+    expectSays(other({"delete", "allInactiveWorkSpaces", "other", "--verbose"}),
+               "Deleted inactive workspace: \"wso\" of user \"other\"\n");
+    const std::string anAfter = runProgram("kivo-repo", {"show", file()}).itsOut;
+    EXPECT_TRUE(contains(anAfter, "Inactive versions: 0\n")) << anAfter;
+}
