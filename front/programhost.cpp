@@ -9,8 +9,10 @@
 #include "actions/actioncreate.hpp"
 #include "actions/actiondiscard.hpp"
 #include "actions/actionhelp.hpp"
+#include "actions/actionlist.hpp"
 #include "actions/actionresolve.hpp"
 #include "actions/actionrevert.hpp"
+#include "actions/actionshow.hpp"
 #include "actions/actionstatus.hpp"
 #include "actions/actiontakeover.hpp"
 #include "actions/actiontrack.hpp"
@@ -50,10 +52,14 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionDiscard>;
     case ActionKind::help:
         return make<actionHelp>;
+    case ActionKind::list:
+        return make<actionList>;
     case ActionKind::resolve:
         return make<actionResolve>;
     case ActionKind::revert:
         return make<actionRevert>;
+    case ActionKind::show:
+        return make<actionShow>;
     case ActionKind::status:
         return make<actionStatus>;
     case ActionKind::takeOver:
