@@ -24,6 +24,8 @@ inline constexpr const char* kPackageMissing = "40111";
 inline constexpr const char* kNoVersionAtTime = "40112";
 inline constexpr const char* kPackageExists = "40113";
 inline constexpr const char* kPackageNotEmpty = "40114";
+inline constexpr const char* kDeliveryUnitMissing = "40116";
+inline constexpr const char* kDeliveryUnitExists = "40117";
 inline constexpr const char* kNotAuthorized = "40120";
 inline constexpr const char* kActivationConflict = "40129";
 inline constexpr const char* kInvalidRequest = "40130";
@@ -31,6 +33,7 @@ inline constexpr const char* kInactiveExists = "40131";
 inline constexpr const char* kNotFound = "40132";
 inline constexpr const char* kActivationFailed = "40136";
 inline constexpr const char* kActivationWarnings = "40137";
+inline constexpr const char* kDamagedArchive = "40150";
 } // namespace code
 
 // The answer to one request, built member by member: the error triple first, then the members

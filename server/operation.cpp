@@ -121,6 +121,25 @@ bool isBinarySuffix(RepositoryStore& theStore, const std::string& theSuffix) {
     return aType && aType->itsUseBData == "1";
 }
 
+bool isValidPackageName(const std::string& theName) {
+    bool aValid = !theName.empty() && theName.front() != '.' && theName.back() != '.' &&
+                  theName.find("..") == std::string::npos &&
+                  theName.find('/') == std::string::npos && theName.find('\0') == std::string::npos;
+    std::size_t aQuotes = 0;
+    for (char aChar : theName)
+        aQuotes += aChar == '"';
+    return aValid && aQuotes % 2 == 0;
+}
+
+bool isValidObjectKey(const ObjectKey& theKey) {
+    auto aBad = [](const std::string& theText) {
+        return theText.find('/') != std::string::npos || theText.find('\0') != std::string::npos;
+    };
+    return !theKey.itsPackage.empty() && !(theKey.itsName.empty() && theKey.itsSuffix.empty()) &&
+           !aBad(theKey.itsPackage) && !aBad(theKey.itsName) && !aBad(theKey.itsSuffix) &&
+           theKey.itsName != "." && theKey.itsName != "..";
+}
+
 std::string describe(const ObjectKey& theKey) {
     return theKey.itsPackage + "/" + theKey.itsName +
            (theKey.itsSuffix.empty() ? "" : "." + theKey.itsSuffix);

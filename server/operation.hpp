@@ -58,12 +58,38 @@ void requireOwnWorkspace(const Operation& theOperation, const Session& theSessio
 // Whether content of objects with theSuffix travels as binary (BDATA).
 bool isBinarySuffix(RepositoryStore& theStore, const std::string& theSuffix);
 
+// Package names have no empty parts, balanced double quotes, no slash and no NUL byte.
+bool isValidPackageName(const std::string& theName);
+// Object names could be a file of a workspace: a valid package, a name or suffix, neither with
+// a slash or NUL byte, and the name is not "." or "..".
+bool isValidObjectKey(const ObjectKey& theKey);
+
 // Describes an object in messages: package/name.suffix.
 std::string describe(const ObjectKey& theKey);
 
+// What one activation did: its number, check results (a JSON list), outcome triple, how many
+// objects it activated, and whether its changes must be undone (a failed or check-only run).
+struct ActivationRun {
+    std::string itsActivationId, itsCheckResults, itsCode, itsMessage;
+    int itsActivated = 0;
+    bool itsUndo = false;
+};
+
 // Operations, one function per request; grouped by file: opsobjects.cpp, opsreads.cpp,
-// opsactivate.cpp, opspackages.cpp, opsworkspaces.cpp, opsbase.cpp.
+// opsactivate.cpp, opspackages.cpp, opsworkspaces.cpp, opsdeliveryunits.cpp, opsexport.cpp,
+// opsimport.cpp.
 namespace ops {
+// Activates the inactive versions of theKeys in theSession's workspace with theMode ("0", "3",
+// "4" or "5"; others are refused with 40130), as theUser.
+ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession,
+                            const std::vector<ObjectKey>& theKeys, const std::string& theMode,
+                            const std::string& theUser);
+// Creates the missing ancestors of thePackage as plain packages, from the root down.
+void createAncestors(RepositoryStore& theStore, const std::string& thePackage);
+// The delivery unit, or EngineError 40116 when it does not exist.
+DeliveryUnitRecord requireDeliveryUnit(RepositoryStore& theStore, const std::string& theName,
+                                       const std::string& theVendor);
+
 void writeObject(Operation& theOperation);
 void deleteObject(Operation& theOperation);
 void revertObjects(Operation& theOperation);
@@ -91,6 +117,19 @@ void contentVendor(Operation& theOperation);
 void supportedExportVersions(Operation& theOperation);
 void listAllObjectTypes(Operation& theOperation);
 void changeTrackingStatus(Operation& theOperation);
+void createDeliveryUnit(Operation& theOperation);
+void getDeliveryUnit(Operation& theOperation);
+void updateDeliveryUnit(Operation& theOperation);
+void deleteDeliveryUnit(Operation& theOperation);
+void existsDeliveryUnit(Operation& theOperation);
+void listDeliveryUnits(Operation& theOperation);
+void checkDeliveryUnitBroken(Operation& theOperation);
+void undeployDeliveryUnit(Operation& theOperation);
+void exportDeliveryUnit(Operation& theOperation);
+void exportLanguages(Operation& theOperation);
+void importFile(Operation& theOperation);
+void importFileList(Operation& theOperation);
+void importLanguages(Operation& theOperation);
 } // namespace ops
 
 } // namespace RepositoryAccess::server

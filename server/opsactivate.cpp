@@ -3,7 +3,7 @@
 #include "server/jsoncheck.hpp"
 #include "server/operation.hpp"
 
-#include <algorithm>
+#include <set>
 
 namespace RepositoryAccess::server::ops {
 
@@ -88,40 +88,34 @@ void check(RepositoryStore& theStore, Candidate& theCandidate, CheckResults& the
 
 } // namespace
 
-void activateObjects(Operation& theOperation) {
-    Session aSession = readSession(theOperation.itsBody);
-    requireOwnWorkspace(theOperation, aSession);
-    std::string aMode = member(theOperation.itsBody, "activationMode");
-    if (aMode != "0" && aMode != "3" && aMode != "4" && aMode != "5")
+ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession,
+                            const std::vector<ObjectKey>& theKeys, const std::string& theMode,
+                            const std::string& theUser) {
+    if (theMode != "0" && theMode != "3" && theMode != "4" && theMode != "5")
         throw EngineError{code::kInvalidRequest,
-                          "Activation mode \"" + aMode + "\" is not supported", aMode};
-    RepositoryStore& aStore = theOperation.itsStore;
-    std::vector<ObjectKey> aKeys = readObjectKeyList(theOperation.itsBody, "objList");
-
+                          "Activation mode \"" + theMode + "\" is not supported", theMode};
     std::string aNow = text::nowTimestamp();
-    std::int64_t anActivation = aStore.nextNumber("activation");
+    std::int64_t anActivation = theStore.nextNumber("activation");
     CheckResults aResults(aNow);
     std::vector<Candidate> aCandidates;
-    for (const ObjectKey& aKey : aKeys) {
-        bool aSeen =
-            std::any_of(aCandidates.begin(), aCandidates.end(),
-                        [&](const Candidate& theOther) { return theOther.itsKey == aKey; });
-        if (aSeen)
+    std::set<std::string> aSeen;
+    for (const ObjectKey& aKey : theKeys) {
+        if (!aSeen.insert(describe(aKey)).second)
             continue;
         Candidate aCandidate;
         aCandidate.itsKey = aKey;
-        aCandidate.itsObject = aStore.findObject(aKey).value_or(0);
+        aCandidate.itsObject = theStore.findObject(aKey).value_or(0);
         if (aCandidate.itsObject != 0)
-            aCandidate.itsVersion = aStore.inactive(aCandidate.itsObject, aSession.itsOwner,
-                                                    aSession.itsWorkspace, true);
-        check(aStore, aCandidate, aResults);
+            aCandidate.itsVersion = theStore.inactive(aCandidate.itsObject, theSession.itsOwner,
+                                                      theSession.itsWorkspace, true);
+        check(theStore, aCandidate, aResults);
         aCandidates.push_back(std::move(aCandidate));
     }
 
     // All or nothing unless mode 4 forces the activation of everything that has a version.
-    bool aForce = aMode == "4";
+    bool aForce = theMode == "4";
     bool anActivate = aForce || aResults.errors() == 0;
-    int anActivated = 0;
+    ActivationRun aRun;
     if (anActivate) {
         for (Candidate& aCandidate : aCandidates) {
             if (!aCandidate.itsVersion)
@@ -131,11 +125,12 @@ void activateObjects(Operation& theOperation) {
             anEntry.itsIsDeletion = aCandidate.itsVersion->itsIsDeletion;
             anEntry.itsContent = aCandidate.itsVersion->itsContent;
             anEntry.itsActivatedAt = aNow;
-            anEntry.itsActivatedBy = theOperation.itsUser;
+            anEntry.itsActivatedBy = theUser;
             anEntry.itsObjectStatus = aCandidate.itsBroken ? "1" : "0";
-            aStore.appendHistory(aCandidate.itsObject, anEntry);
-            aStore.dropInactive(aCandidate.itsObject, aSession.itsOwner, aSession.itsWorkspace);
-            ++anActivated;
+            theStore.appendHistory(aCandidate.itsObject, anEntry);
+            theStore.dropInactive(aCandidate.itsObject, theSession.itsOwner,
+                                  theSession.itsWorkspace);
+            ++aRun.itsActivated;
             aResults.add(aCandidate.itsKey, code::kOk,
                          std::string(anEntry.itsIsDeletion ? "Deletion of object " : "Object ") +
                              describe(aCandidate.itsKey) + " activated as version " +
@@ -145,31 +140,44 @@ void activateObjects(Operation& theOperation) {
         }
     }
 
-    std::string aCode = code::kOk;
-    std::string aMessage = "Activation succeeded";
+    aRun.itsCode = code::kOk;
+    aRun.itsMessage = "Activation succeeded";
     if (!anActivate) {
-        aCode = code::kActivationFailed;
-        aMessage = "Activation failed";
+        aRun.itsCode = code::kActivationFailed;
+        aRun.itsMessage = "Activation failed";
     } else if (aResults.errors() > 0 || aResults.warnings() > 0) {
-        aCode = code::kActivationWarnings;
-        aMessage = "Activation succeeded with warnings";
+        aRun.itsCode = code::kActivationWarnings;
+        aRun.itsMessage = "Activation succeeded with warnings";
     }
-    bool aCheckOnly = aMode == "5";
-    aResults.add(ObjectKey{}, aCode,
+    bool aCheckOnly = theMode == "5";
+    aResults.add(ObjectKey{}, aRun.itsCode,
                  std::string(aCheckOnly ? "Check of activation " : "Activation ") +
-                     std::to_string(anActivation) + ": " + std::to_string(anActivated) +
+                     std::to_string(anActivation) + ": " + std::to_string(aRun.itsActivated) +
                      " objects " + (aCheckOnly ? "checked" : "activated") + ", " +
                      std::to_string(aResults.errors()) + " errors, " +
                      std::to_string(aResults.warnings()) + " warnings",
                  kSeveritySummary);
+    aRun.itsActivationId = std::to_string(anActivation);
+    aRun.itsCheckResults = aResults.json();
+    aRun.itsUndo = !anActivate || aCheckOnly;
+    return aRun;
+}
 
+void activateObjects(Operation& theOperation) {
+    Session aSession = readSession(theOperation.itsBody);
+    requireOwnWorkspace(theOperation, aSession);
+    std::string aMode = member(theOperation.itsBody, "activationMode");
+    ActivationRun aRun =
+        runActivation(theOperation.itsStore, aSession,
+                      readObjectKeyList(theOperation.itsBody, "objList"), aMode,
+                      theOperation.itsUser);
     Answer& anAnswer = theOperation.itsAnswer;
-    anAnswer.setString("activationID", std::to_string(anActivation));
-    anAnswer.setRaw("checkResults", aResults.json());
+    anAnswer.setString("activationID", aRun.itsActivationId);
+    anAnswer.setRaw("checkResults", aRun.itsCheckResults);
     anAnswer.setString("changeID", "");
-    if (aCode != code::kOk)
-        anAnswer.setError(aCode, aMessage, std::to_string(anActivation));
-    if (!anActivate || aCheckOnly)
+    if (aRun.itsCode != code::kOk)
+        anAnswer.setError(aRun.itsCode, aRun.itsMessage, aRun.itsActivationId);
+    if (aRun.itsUndo)
         anAnswer.requestRollback();
 }
 

@@ -13,12 +13,7 @@ EngineError notFound(const ObjectKey& theKey, const std::string& theWhat) {
 
 // Refuses object names that could not be a file of a workspace.
 void checkObjectName(const ObjectKey& theKey) {
-    auto aBad = [](const std::string& theText) {
-        return theText.find('/') != std::string::npos || theText.find('\0') != std::string::npos;
-    };
-    if (theKey.itsPackage.empty() || (theKey.itsName.empty() && theKey.itsSuffix.empty()) ||
-        aBad(theKey.itsPackage) || aBad(theKey.itsName) || aBad(theKey.itsSuffix) ||
-        theKey.itsName == "." || theKey.itsName == "..")
+    if (!isValidObjectKey(theKey))
         throw EngineError{code::kInvalidRequest, "Invalid object name", describe(theKey)};
 }
 

@@ -1,33 +1,11 @@
 // Package operations: create (with ancestors), exists, list, root packages, read, update, delete.
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
+#include "server/records.hpp"
 
 namespace RepositoryAccess::server::ops {
 
 namespace {
-
-// The fourteen package members with their record fields, in answer order.
-struct PackageField {
-    const char* itsName;
-    std::string PackageRecord::*itsField;
-};
-
-const PackageField kFields[] = {
-    {"package", &PackageRecord::itsName},
-    {"src_system", &PackageRecord::itsSrcSystem},
-    {"description", &PackageRecord::itsDescription},
-    {"responsible", &PackageRecord::itsResponsible},
-    {"orig_lang", &PackageRecord::itsOrigLang},
-    {"structural", &PackageRecord::itsStructural},
-    {"delivery_unit", &PackageRecord::itsDeliveryUnit},
-    {"du_vendor", &PackageRecord::itsDuVendor},
-    {"transportable", &PackageRecord::itsTransportable},
-    {"content", &PackageRecord::itsContent},
-    {"text_collection", &PackageRecord::itsTextCollection},
-    {"text_status", &PackageRecord::itsTextStatus},
-    {"text_terminology_domain", &PackageRecord::itsTextTerminologyDomain},
-    {"hints_for_translation", &PackageRecord::itsHintsForTranslation},
-};
 
 // The members a parent hands down when a package is created with inherit "1".
 std::string PackageRecord::*const kInherited[] = {
@@ -36,25 +14,8 @@ std::string PackageRecord::*const kInherited[] = {
     &PackageRecord::itsTextCollection,        &PackageRecord::itsTextStatus,
     &PackageRecord::itsTextTerminologyDomain, &PackageRecord::itsHintsForTranslation};
 
-std::string packageJson(const PackageRecord& thePackage) {
-    std::string aText = "{";
-    for (const PackageField& aField : kFields) {
-        if (aText.size() > 1)
-            aText += ',';
-        aText += "\"" + std::string(aField.itsName) + "\":" + quoted(thePackage.*aField.itsField);
-    }
-    return aText + "}";
-}
-
-// Refuses names with empty parts, unbalanced quotes, slashes or NUL bytes.
 void checkPackageName(const std::string& theName) {
-    bool aValid = !theName.empty() && theName.front() != '.' && theName.back() != '.' &&
-                  theName.find("..") == std::string::npos &&
-                  theName.find('/') == std::string::npos && theName.find('\0') == std::string::npos;
-    std::size_t aQuotes = 0;
-    for (char aChar : theName)
-        aQuotes += aChar == '"';
-    if (!aValid || aQuotes % 2 != 0)
+    if (!isValidPackageName(theName))
         throw EngineError{code::kInvalidRequest, "Invalid package name", theName};
 }
 
@@ -71,6 +32,23 @@ std::string databaseName(RepositoryStore& theStore) {
 
 } // namespace
 
+void createAncestors(RepositoryStore& theStore, const std::string& thePackage) {
+    // Missing ancestors first, from the root down, as plain structural "0" packages.
+    std::vector<std::string> aMissing;
+    for (std::string aParent = text::parentPackage(thePackage);
+         !aParent.empty() && !theStore.packageExists(aParent);
+         aParent = text::parentPackage(aParent))
+        aMissing.push_back(aParent);
+    for (auto anIt = aMissing.rbegin(); anIt != aMissing.rend(); ++anIt) {
+        PackageRecord anAncestor;
+        anAncestor.itsName = *anIt;
+        anAncestor.itsSrcSystem = databaseName(theStore);
+        anAncestor.itsStructural = "0";
+        anAncestor.itsTransportable = "1";
+        theStore.insertPackage(anAncestor);
+    }
+}
+
 void createPackage(Operation& theOperation) {
     const json::JsonObject& aBody = theOperation.itsBody;
     RepositoryStore& aStore = theOperation.itsStore;
@@ -79,22 +57,10 @@ void createPackage(Operation& theOperation) {
     if (aStore.packageExists(aName))
         throw EngineError{code::kPackageExists, "Package exists already", aName};
 
-    // Missing ancestors first, from the root down, as plain structural "0" packages.
-    std::vector<std::string> aMissing;
-    for (std::string aParent = text::parentPackage(aName);
-         !aParent.empty() && !aStore.packageExists(aParent); aParent = text::parentPackage(aParent))
-        aMissing.push_back(aParent);
-    for (auto anIt = aMissing.rbegin(); anIt != aMissing.rend(); ++anIt) {
-        PackageRecord anAncestor;
-        anAncestor.itsName = *anIt;
-        anAncestor.itsSrcSystem = databaseName(aStore);
-        anAncestor.itsStructural = "0";
-        anAncestor.itsTransportable = "1";
-        aStore.insertPackage(anAncestor);
-    }
+    createAncestors(aStore, aName);
 
     PackageRecord aPackage;
-    for (const PackageField& aField : kFields)
+    for (const auto& aField : packageFields())
         if (aField.itsField != &PackageRecord::itsContent)
             aPackage.*aField.itsField = optionalMember(aBody, aField.itsName);
     aPackage.itsName = aName;
@@ -122,7 +88,7 @@ void listPackages(Operation& theOperation) {
     std::vector<std::string> aList;
     for (const PackageRecord& aPackage : theOperation.itsStore.listPackages()) {
         bool aMatch = true;
-        for (const PackageField& aField : kFields) {
+        for (const auto& aField : packageFields()) {
             std::string aFilter = optionalMember(theOperation.itsBody, aField.itsName);
             const std::string& aValue = aPackage.*aField.itsField;
             if (aFilter.empty())
@@ -148,20 +114,26 @@ void listRootPackages(Operation& theOperation) {
 void readPackage(Operation& theOperation) {
     PackageRecord aPackage =
         requirePackage(theOperation.itsStore, member(theOperation.itsBody, "package"));
-    for (const PackageField& aField : kFields)
+    for (const auto& aField : packageFields())
         theOperation.itsAnswer.setString(aField.itsName, aPackage.*aField.itsField);
 }
 
 void updatePackage(Operation& theOperation) {
     PackageRecord aPackage =
         requirePackage(theOperation.itsStore, member(theOperation.itsBody, "package"));
-    for (const PackageField& aField : kFields) {
+    const PackageRecord aBefore = aPackage;
+    for (const auto& aField : packageFields()) {
         bool aDerived = aField.itsField == &PackageRecord::itsName ||
                         aField.itsField == &PackageRecord::itsContent ||
                         aField.itsField == &PackageRecord::itsSrcSystem;
         if (!aDerived && json::hasMember(theOperation.itsBody, aField.itsName))
             aPackage.*aField.itsField = member(theOperation.itsBody, aField.itsName);
     }
+    // A package can only be assigned to a delivery unit that exists.
+    bool anAssigned = aPackage.itsDeliveryUnit != aBefore.itsDeliveryUnit ||
+                      aPackage.itsDuVendor != aBefore.itsDuVendor;
+    if (anAssigned && !aPackage.itsDeliveryUnit.empty())
+        requireDeliveryUnit(theOperation.itsStore, aPackage.itsDeliveryUnit, aPackage.itsDuVendor);
     theOperation.itsStore.updatePackage(aPackage);
 }
 

@@ -1,39 +1,11 @@
 #include "server/repositorystore.hpp"
 
+#include "server/storeschema.hpp"
+
 namespace RepositoryAccess::server {
 
 namespace {
 
-const char* const kSchema = R"SQL(
-CREATE TABLE settings (name TEXT PRIMARY KEY, value TEXT NOT NULL);
-CREATE TABLE users (name TEXT PRIMARY KEY, password_hash TEXT NOT NULL);
-CREATE TABLE object_types (
-  object_type TEXT PRIMARY KEY, description TEXT NOT NULL, file_extension TEXT NOT NULL,
-  mime_type TEXT NOT NULL, is_file_type TEXT NOT NULL, use_cdata TEXT NOT NULL,
-  use_bdata TEXT NOT NULL);
-CREATE TABLE packages (
-  name TEXT PRIMARY KEY, src_system TEXT NOT NULL, description TEXT NOT NULL,
-  responsible TEXT NOT NULL, orig_lang TEXT NOT NULL, structural TEXT NOT NULL,
-  delivery_unit TEXT NOT NULL, du_vendor TEXT NOT NULL, transportable TEXT NOT NULL,
-  text_collection TEXT NOT NULL, text_status TEXT NOT NULL,
-  text_terminology_domain TEXT NOT NULL, hints_for_translation TEXT NOT NULL);
-CREATE TABLE objects (
-  id INTEGER PRIMARY KEY, package TEXT NOT NULL, name TEXT NOT NULL, suffix TEXT NOT NULL,
-  latest INTEGER NOT NULL DEFAULT 0, inactive_count INTEGER NOT NULL DEFAULT 0,
-  UNIQUE (package, name, suffix));
-CREATE TABLE history (
-  object_id INTEGER NOT NULL REFERENCES objects (id) ON DELETE CASCADE,
-  version_nr INTEGER NOT NULL, is_deletion INTEGER NOT NULL, content BLOB,
-  activated_at TEXT NOT NULL, activated_by TEXT NOT NULL, object_status TEXT NOT NULL,
-  change_number TEXT NOT NULL, released_at TEXT NOT NULL,
-  PRIMARY KEY (object_id, version_nr));
-CREATE TABLE inactive_versions (
-  object_id INTEGER NOT NULL,
-  owner TEXT NOT NULL, workspace TEXT NOT NULL, version_id INTEGER NOT NULL,
-  is_deletion INTEGER NOT NULL, content BLOB, last_changed_at TEXT NOT NULL,
-  PRIMARY KEY (owner, workspace, object_id));
-CREATE TABLE counters (name TEXT PRIMARY KEY, value INTEGER NOT NULL);
-)SQL";
 
 const std::vector<std::pair<std::string, std::string>> kDefaultSettings = {
     {"api_version", "16"},      {"schema_version", "38"},   {"database_name", "ZEV"},
@@ -150,7 +122,7 @@ void RepositoryStore::create(const std::string& thePath,
                              const std::vector<std::pair<std::string, std::string>>& theSettings) {
     SqliteDatabase aDatabase(thePath, true);
     aDatabase.execute("BEGIN IMMEDIATE");
-    aDatabase.execute(kSchema);
+    storeschema::create(aDatabase);
     for (const auto& [aName, aValue] : kDefaultSettings)
         aDatabase.query("INSERT INTO settings (name, value) VALUES (?, ?)")
             .bind(1, aName)
@@ -174,7 +146,9 @@ void RepositoryStore::create(const std::string& thePath,
     aDatabase.execute("COMMIT");
 }
 
-RepositoryStore::RepositoryStore(const std::string& thePath) : itsDatabase(thePath, false) {}
+RepositoryStore::RepositoryStore(const std::string& thePath) : itsDatabase(thePath, false) {
+    storeschema::upgrade(itsDatabase);
+}
 
 void RepositoryStore::beginRead() {
     itsDatabase.execute("BEGIN");
@@ -187,6 +161,15 @@ void RepositoryStore::commit() {
 }
 void RepositoryStore::rollback() {
     itsDatabase.execute("ROLLBACK");
+}
+void RepositoryStore::savepoint(const std::string& theName) {
+    itsDatabase.execute("SAVEPOINT " + theName);
+}
+void RepositoryStore::releaseSavepoint(const std::string& theName) {
+    itsDatabase.execute("RELEASE " + theName);
+}
+void RepositoryStore::rollbackToSavepoint(const std::string& theName) {
+    itsDatabase.execute("ROLLBACK TO " + theName + "; RELEASE " + theName);
 }
 
 std::optional<std::string> RepositoryStore::getSetting(const std::string& theName) {
@@ -280,6 +263,18 @@ std::vector<PackageRecord> RepositoryStore::listPackages() {
     std::vector<PackageRecord> aList;
     auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
                                     " FROM packages ORDER BY name");
+    while (aQuery.step())
+        aList.push_back(readPackage(aQuery));
+    return aList;
+}
+
+std::vector<PackageRecord> RepositoryStore::packagesOfDeliveryUnit(const std::string& theName,
+                                                                  const std::string& theVendor) {
+    std::vector<PackageRecord> aList;
+    auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
+                                    " FROM packages WHERE delivery_unit = ? AND du_vendor = ? "
+                                    "ORDER BY name");
+    aQuery.bind(1, theName).bind(2, theVendor);
     while (aQuery.step())
         aList.push_back(readPackage(aQuery));
     return aList;

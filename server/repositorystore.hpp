@@ -17,6 +17,12 @@ struct PackageRecord {
         itsTextStatus, itsTextTerminologyDomain, itsHintsForTranslation;
 };
 
+// A delivery unit; name and vendor are its key.
+struct DeliveryUnitRecord {
+    std::string itsName, itsVendor, itsCaption, itsResponsible, itsVersion, itsVersionSp,
+        itsVersionPatch, itsLastUpdate, itsQrtsId, itsSpQrtsId, itsAch;
+};
+
 // An object type: which suffix it has and whether its content travels as text or binary.
 struct ObjectTypeRecord {
     std::string itsObjectType, itsDescription, itsFileExtension, itsMimeType, itsIsFileType,
@@ -109,6 +115,22 @@ public:
     void deletePackage(const std::string& theName);
     // Names of the packages below theName (at any depth).
     std::vector<std::string> subPackages(const std::string& theName);
+
+    // Delivery units (storedeliveryunits.cpp).
+    std::optional<DeliveryUnitRecord> findDeliveryUnit(const std::string& theName,
+                                                       const std::string& theVendor);
+    std::vector<DeliveryUnitRecord> listDeliveryUnits();
+    // Inserts the delivery unit or replaces the one with its name and vendor.
+    void putDeliveryUnit(const DeliveryUnitRecord& theUnit);
+    void deleteDeliveryUnit(const std::string& theName, const std::string& theVendor);
+    // The packages assigned to a delivery unit, ordered by name.
+    std::vector<PackageRecord> packagesOfDeliveryUnit(const std::string& theName,
+                                                      const std::string& theVendor);
+
+    // Savepoints inside the request's transaction, for a step that may have to be undone alone.
+    void savepoint(const std::string& theName);
+    void releaseSavepoint(const std::string& theName);
+    void rollbackToSavepoint(const std::string& theName);
 
     // Objects.
     std::optional<std::int64_t> findObject(const ObjectKey& theKey);

@@ -1,0 +1,301 @@
+// Import of delivery-unit archives (one or several in one transaction) and of language archives.
+#include "server/dumanifest.hpp"
+#include "server/enginetext.hpp"
+#include "server/operation.hpp"
+#include "server/records.hpp"
+
+#include <algorithm>
+#include <set>
+
+namespace RepositoryAccess::server::ops {
+
+namespace {
+
+// How much one archive may inflate to, unless the setting "import_max_bytes" says otherwise.
+constexpr std::int64_t kDefaultImportLimit = std::int64_t{512} << 20;
+
+struct ImportOptions {
+    bool itsForceRemove = true;
+    bool itsAutoActivate = true;
+    bool itsOnlyTest = false;
+    std::string itsMode = "0";
+};
+
+ImportOptions readOptions(const json::JsonObject& theBody) {
+    ImportOptions anOptions;
+    anOptions.itsForceRemove = optionalMember(theBody, "forceRemove") != "0";
+    anOptions.itsAutoActivate = optionalMember(theBody, "autoActivate") != "0";
+    anOptions.itsOnlyTest = flagMember(theBody, "onlyTestImport");
+    std::string aMode = optionalMember(theBody, "activationMode");
+    if (!aMode.empty())
+        anOptions.itsMode = aMode;
+    return anOptions;
+}
+
+std::uint64_t importLimit(RepositoryStore& theStore) {
+    auto aSetting = theStore.getSetting("import_max_bytes");
+    std::int64_t aLimit =
+        aSetting ? numberText(*aSetting, "import_max_bytes") : kDefaultImportLimit;
+    return static_cast<std::uint64_t>(aLimit > 0 ? aLimit : kDefaultImportLimit);
+}
+
+EngineError damaged(const std::string& theFile, const std::string& theProblem) {
+    return {code::kDamagedArchive, "Damaged archive: " + theProblem, theFile};
+}
+
+// The archives of the request: the BDATA fields of its last theCount slots, in list order.
+std::vector<std::string_view> archivesOf(const Operation& theOperation, std::size_t theCount) {
+    const auto& aFields = theOperation.itsMessage.getBDataVec();
+    if (aFields.size() < theCount)
+        throw EngineError{code::kInvalidRequest,
+                          "The request names " + std::to_string(theCount) +
+                              " archives but carries " + std::to_string(aFields.size()),
+                          {}};
+    std::vector<std::string_view> anArchives;
+    for (std::size_t i = aFields.size() - theCount; i < aFields.size(); ++i)
+        anArchives.emplace_back(aFields[i] ? std::string_view(*aFields[i]) : std::string_view());
+    return anArchives;
+}
+
+// Reads and checks one archive: intact, of theTypes, in an export version this repository reads.
+ReadArchive readChecked(RepositoryStore& theStore, const std::string& theFile,
+                        std::string_view theBytes, const std::set<std::string>& theTypes) {
+    ReadArchive anArchive;
+    try {
+        anArchive = readExportArchive(theBytes, importLimit(theStore));
+    } catch (const ArchiveDamage& aDamage) {
+        throw damaged(theFile, aDamage.itsProblem);
+    }
+    const ExportHeader& aHeader = anArchive.itsManifest.itsHeader;
+    if (!theTypes.contains(aHeader.itsExportType))
+        throw damaged(theFile, "the archive has the export type \"" + aHeader.itsExportType +
+                                   "\", which this import does not take");
+    std::string aMin = theStore.getSetting("export_version_min").value_or("1");
+    std::string aMax = theStore.getSetting("export_version_max").value_or("1");
+    auto aVersion = aHeader.itsExportVersion;
+    bool aKnown = !aVersion.empty() && aVersion.find_first_not_of("0123456789") == std::string::npos &&
+                  aVersion.size() < 10 && std::stoll(aVersion) >= numberText(aMin, "min") &&
+                  std::stoll(aVersion) <= numberText(aMax, "max");
+    if (!aKnown)
+        throw damaged(theFile, "the archive has the export version \"" + aVersion +
+                                   "\"; this repository reads " + aMin + " to " + aMax);
+    return anArchive;
+}
+
+// Brings the archives' delivery units, packages and objects into the session's workspace.
+class Importer {
+public:
+    Importer(Operation& theOperation, Session theSession, ImportOptions theOptions)
+        : itsOperation(theOperation), itsStore(theOperation.itsStore),
+          itsSession(std::move(theSession)), itsOptions(std::move(theOptions)) {}
+
+    void import(const ReadArchive& theArchive) {
+        const Manifest& aManifest = theArchive.itsManifest;
+        importUnitAndPackages(aManifest);
+        std::set<std::string> aHeld;
+        for (std::size_t i = 0; i < aManifest.itsObjects.size(); ++i) {
+            aHeld.insert(describe(aManifest.itsObjects[i].itsKey));
+            write(aManifest.itsObjects[i].itsKey, &theArchive.itsContents[i]);
+        }
+        for (const ObjectKey& aKey : aManifest.itsDeletedObjects)
+            deleteActive(aKey);
+        if (aManifest.itsHeader.itsExportType == exporttype::kDeliveryUnit)
+            deleteNotHeld(aManifest.itsHeader.itsUnit, aHeld);
+    }
+
+    // Activates what was imported when asked to; the whole import is undone when the
+    // activation fails or only checks.
+    void finish(const std::vector<std::string>& theHeaders, bool theSeveralFiles) {
+        Answer& anAnswer = itsOperation.itsAnswer;
+        ActivationRun aRun;
+        if (itsOptions.itsAutoActivate && !itsImported.empty())
+            aRun = runActivation(itsStore, itsSession, itsImported, itsOptions.itsMode,
+                                 itsOperation.itsUser);
+        std::string aHeaders = theSeveralFiles ? jsonList(theHeaders)
+                                               : (theHeaders.empty() ? "{}" : theHeaders.front());
+        anAnswer.setString("activationID", aRun.itsActivationId);
+        anAnswer.setRaw("checkResults", aRun.itsCheckResults.empty() ? "[]" : aRun.itsCheckResults);
+        anAnswer.setRaw("importSummary",
+                        jsonObject({{"revertCount", count(itsReverted)},
+                                    {"importCount", count(itsWritten)},
+                                    {"activateCount", count(aRun.itsActivated)},
+                                    {"deleteCount", count(itsDeleted)},
+                                    {"changeID", quoted("")},
+                                    {theSeveralFiles ? "headers" : "header", aHeaders}}));
+        if (!aRun.itsCode.empty() && aRun.itsCode != code::kOk)
+            anAnswer.setError(aRun.itsCode, aRun.itsMessage, aRun.itsActivationId);
+        if (aRun.itsUndo || itsOptions.itsOnlyTest)
+            anAnswer.requestRollback();
+    }
+
+private:
+    static std::string count(std::int64_t theCount) { return quoted(std::to_string(theCount)); }
+
+    void importUnitAndPackages(const Manifest& theManifest) {
+        DeliveryUnitRecord aUnit = theManifest.itsHeader.itsUnit;
+        if (aUnit.itsLastUpdate.empty())
+            aUnit.itsLastUpdate = text::nowTimestamp();
+        itsStore.putDeliveryUnit(aUnit);
+        for (const PackageRecord& aPackage : theManifest.itsPackages) {
+            PackageRecord aCopy = aPackage;
+            aCopy.itsTransportable = "1";
+            if (itsStore.packageExists(aCopy.itsName)) {
+                itsStore.updatePackage(aCopy);
+                continue;
+            }
+            createAncestors(itsStore, aCopy.itsName);
+            itsStore.insertPackage(aCopy);
+        }
+    }
+
+    // Makes room for the import's own inactive version of theObject: a version this import
+    // wrote is replaced, another one is dropped with forceRemove, else the import fails.
+    void clearWorkspaceVersion(const ObjectKey& theKey, std::int64_t theObject) {
+        if (itsTouched.contains(describe(theKey)))
+            return;
+        if (!itsStore.inactive(theObject, itsSession.itsOwner, itsSession.itsWorkspace, false))
+            return;
+        if (!itsOptions.itsForceRemove)
+            throw EngineError{code::kInactiveExists,
+                              "Inactive version exists already in the workspace",
+                              describe(theKey)};
+        itsStore.dropInactive(theObject, itsSession.itsOwner, itsSession.itsWorkspace);
+        ++itsReverted;
+    }
+
+    // Writes theContent (nullptr: a deletion) as the inactive version of theKey, based on the
+    // object's newest version.
+    void putVersion(const ObjectKey& theKey, std::int64_t theObject, const std::string* theContent) {
+        InactiveRecord aVersion;
+        aVersion.itsOwner = itsSession.itsOwner;
+        aVersion.itsWorkspace = itsSession.itsWorkspace;
+        aVersion.itsVersionId = itsStore.latest(theObject) + 1;
+        aVersion.itsIsDeletion = theContent == nullptr;
+        if (theContent)
+            aVersion.itsContent = *theContent;
+        aVersion.itsLastChangedAt = text::nowTimestamp();
+        itsStore.putInactive(theObject, aVersion);
+        if (itsTouched.insert(describe(theKey)).second)
+            itsImported.push_back(theKey);
+    }
+
+    // Drops the version an earlier archive of this import wrote for theKey.
+    void forget(const ObjectKey& theKey, std::int64_t theObject) {
+        if (itsTouched.erase(describe(theKey)) == 0)
+            return;
+        itsStore.dropInactive(theObject, itsSession.itsOwner, itsSession.itsWorkspace);
+        std::erase(itsImported, theKey);
+    }
+
+    std::optional<HistoryRecord> activeEntry(std::int64_t theObject, bool theWithContent) {
+        std::int64_t aLatest = itsStore.latest(theObject);
+        auto anEntry =
+            aLatest ? itsStore.historyEntry(theObject, aLatest, theWithContent) : std::nullopt;
+        if (anEntry && anEntry->itsIsDeletion)
+            return std::nullopt;
+        return anEntry;
+    }
+
+    // An object whose active version already has the archive's content is left alone, so that
+    // importing an archive twice changes nothing the second time.
+    void write(const ObjectKey& theKey, const std::string* theContent) {
+        if (!itsStore.packageExists(theKey.itsPackage))
+            throw EngineError{code::kDamagedArchive,
+                              "Damaged archive: the object " + describe(theKey) +
+                                  " belongs to a package that the archive does not carry",
+                              theKey.itsPackage};
+        auto anObject = itsStore.findObject(theKey);
+        std::int64_t anId = anObject ? *anObject : itsStore.createObject(theKey);
+        clearWorkspaceVersion(theKey, anId);
+        auto anActive = activeEntry(anId, true);
+        if (anActive && anActive->itsContent == *theContent) {
+            forget(theKey, anId);
+            return;
+        }
+        putVersion(theKey, anId, theContent);
+        ++itsWritten;
+    }
+
+    void deleteActive(const ObjectKey& theKey) {
+        auto anObject = itsStore.findObject(theKey);
+        if (!anObject || !activeEntry(*anObject, false))
+            return;
+        clearWorkspaceVersion(theKey, *anObject);
+        putVersion(theKey, *anObject, nullptr);
+        ++itsDeleted;
+    }
+
+    // A whole delivery unit replaces the unit: its active objects that the archive does not
+    // hold are deleted.
+    void deleteNotHeld(const DeliveryUnitRecord& theUnit, const std::set<std::string>& theHeld) {
+        for (const PackageRecord& aPackage :
+             itsStore.packagesOfDeliveryUnit(theUnit.itsName, theUnit.itsVendor))
+            for (std::int64_t anObject : itsStore.objectsInPackage(aPackage.itsName)) {
+                ObjectKey aKey = itsStore.objectKey(anObject);
+                if (!theHeld.contains(describe(aKey)))
+                    deleteActive(aKey);
+            }
+    }
+
+    Operation& itsOperation;
+    RepositoryStore& itsStore;
+    Session itsSession;
+    ImportOptions itsOptions;
+    std::set<std::string> itsTouched;
+    std::vector<ObjectKey> itsImported;
+    std::int64_t itsReverted = 0, itsWritten = 0, itsDeleted = 0;
+};
+
+void importArchives(Operation& theOperation, const std::vector<std::string>& theFiles,
+                    bool theSeveralFiles) {
+    Session aSession = readSession(theOperation.itsBody);
+    requireOwnWorkspace(theOperation, aSession);
+    std::vector<std::string_view> aBytes = archivesOf(theOperation, theFiles.size());
+    // Every archive is read and checked before anything changes.
+    std::vector<ReadArchive> anArchives;
+    for (std::size_t i = 0; i < theFiles.size(); ++i)
+        anArchives.push_back(readChecked(theOperation.itsStore, theFiles[i], aBytes[i],
+                                         {exporttype::kDeliveryUnit, exporttype::kPatch}));
+    Importer anImporter(theOperation, aSession, readOptions(theOperation.itsBody));
+    std::vector<std::string> aHeaders;
+    for (const ReadArchive& anArchive : anArchives) {
+        anImporter.import(anArchive);
+        aHeaders.push_back(headerJson(anArchive.itsManifest.itsHeader));
+    }
+    anImporter.finish(aHeaders, theSeveralFiles);
+}
+
+} // namespace
+
+void importFile(Operation& theOperation) {
+    importArchives(theOperation, {member(theOperation.itsBody, "filename")}, false);
+}
+
+void importFileList(Operation& theOperation) {
+    std::vector<std::string> aFiles;
+    for (const json::JsonValue& aValue : json::getList(theOperation.itsBody, "fileList"))
+        aFiles.push_back(json::asString(aValue));
+    if (aFiles.empty())
+        throw EngineError{code::kInvalidRequest, "The file list is empty", {}};
+    importArchives(theOperation, aFiles, true);
+}
+
+// The repository keeps no texts, so a language import checks the archive and reports its header.
+void importLanguages(Operation& theOperation) {
+    Session aSession = readSession(theOperation.itsBody);
+    requireOwnWorkspace(theOperation, aSession);
+    std::string aFile = member(theOperation.itsBody, "filename");
+    ReadArchive anArchive = readChecked(theOperation.itsStore, aFile,
+                                        archivesOf(theOperation, 1).front(),
+                                        {exporttype::kLanguages});
+    theOperation.itsAnswer.setRaw(
+        "importLanguageSummary",
+        jsonObject({{"textCount", quoted("0")},
+                    {"importCount", quoted("0")},
+                    {"packageTextCount", quoted("0")},
+                    {"header", headerJson(anArchive.itsManifest.itsHeader)}}));
+    if (flagMember(theOperation.itsBody, "onlyTestImport"))
+        theOperation.itsAnswer.requestRollback();
+}
+
+} // namespace RepositoryAccess::server::ops
