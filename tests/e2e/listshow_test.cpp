@@ -185,3 +185,44 @@ TEST_F(ListShow, SettingsOfTheRepositoryAndTheTrackedPackages) {
     EXPECT_EQ(anOutside.itsExitCode, 1);
     EXPECT_EQ(anOutside.itsErr, "Failed to open workspace config file.\n");
 }
+
+// DU1 of the content vendor holds acme.orders and acme.shipping, whose Bad.json was activated in
+// spite of its error; DU2 belongs to another vendor and holds nothing.
+TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
+    fs::create_directories(path("acme/shipping"));
+    writeText(path("acme/shipping/Bad.json"), "{");
+    kivo({"push", "acme/shipping/Bad.json", "--activationMode=4"});
+    EXPECT_EQ(out(kivo({"list", "aos", "acme.shipping"})),
+              "\tacme/shipping/Bad.json (version #1) broken\n");
+    repoProbe({"du", "DU1", "example.com", "Orders", "acme.orders", "acme.shipping"});
+    repoProbe({"du", "DU2", "acme.example", "Empty"});
+
+    EXPECT_EQ(out(kivo({"list", "dus"})), "DU1\texample.com\nDU2\tacme.example\n");
+    EXPECT_EQ(out(outside({"list", "deliveryUnits", "--vendor=acme.example"})),
+              "DU2\tacme.example\n");
+    const std::string aDuLines =
+        "Delivery Unit           : DU1\nVendor                  : example.com\n";
+    const std::string aNoDu = "Delivery Unit           : \nVendor                  : \n";
+    std::string aPackages =
+        packageBlock("acme.orders", "0", "1") + packageBlock("acme.shipping", "0", "1");
+    for (std::size_t aPos = aPackages.find(aNoDu); aPos != std::string::npos;
+         aPos = aPackages.find(aNoDu, aPos))
+        aPackages.replace(aPos, aNoDu.size(), aDuLines);
+    EXPECT_EQ(out(kivo({"list", "du", "DU1", "DU2"})), aPackages);
+    EXPECT_EQ(out(outside({"list", "deliveryUnit", "DU2", "--vendor=acme.example"})), "");
+
+    EXPECT_EQ(out(kivo({"show", "du", "DU1"})),
+              aDuLines + "Caption                 : Orders\nResponsible             : \n"
+                         "Version                 : \nVersion SP              : \n"
+                         "Version Patch           : \nLast Update             : <time>\n"
+                         "QRTS-ID                 : \nSP-QRTS-ID              : \n"
+                         "ACH                     : \n\n");
+    EXPECT_EQ(out(outside({"show", "duStatus", "DU1"})),
+              "acme/orders/Order.txt (ok)\nacme/shipping/Bad.json (broken)\n");
+    EXPECT_EQ(out(kivo({"show", "deliveryUnitStatus", "DU2", "--vendor=acme.example"})), "");
+    const RunResult aMissing = kivo({"show", "du", "DU2"});
+    EXPECT_EQ(aMissing.itsExitCode, 1);
+    EXPECT_TRUE(contains(aMissing.itsErr,
+                         "Failed to get delivery unit \"DU2\" (vendor: \"example.com\") (40116)"))
+        << aMissing.itsErr;
+}

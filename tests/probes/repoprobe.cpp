@@ -6,6 +6,8 @@
 //   kivo_repo_probe FILE USER PASSWORD activate                   activates all of them
 //   kivo_repo_probe FILE USER PASSWORD stored PACKAGE NAME SUFFIX the inactive content, in hex
 //   kivo_repo_probe FILE USER PASSWORD binary SUFFIX              makes SUFFIX a binary file type
+//   kivo_repo_probe FILE USER PASSWORD du NAME VENDOR CAPTION PACKAGE...
+//                                     creates a delivery unit and assigns the packages to it
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -15,7 +17,9 @@
 #include "core/parameters.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
+#include "repository/repofundeliveryunits.hpp"
 #include "repository/repofunobjects.hpp"
+#include "repository/repofunpackages.hpp"
 #include "server/repositorystore.hpp"
 #include "server/sqlitedb.hpp"
 #include "workspace/workspace.hpp"
@@ -72,6 +76,23 @@ void makeBinary(const std::string& theFile, const std::string& theSuffix) {
         .run();
 }
 
+void deliveryUnit(const std::vector<std::string>& theArgs) {
+    DeliveryUnitAttributes aUnit;
+    aUnit.itsName = theArgs[4];
+    aUnit.itsVendor = theArgs[5];
+    aUnit.itsCaption = theArgs[6];
+    repofundeliveryunits::createDeliveryUnit(aUnit);
+    for (std::size_t anIndex = 7; anIndex < theArgs.size(); ++anIndex) {
+        const std::string anUnset(repofunbase::kUnset);
+        PackageAttributes aPackage{theArgs[anIndex], anUnset, anUnset, anUnset, anUnset,
+                                   anUnset,          anUnset, anUnset, anUnset, anUnset,
+                                   anUnset,          anUnset, anUnset, anUnset};
+        aPackage.itsDeliveryUnit = aUnit.itsName;
+        aPackage.itsDuVendor = aUnit.itsVendor;
+        repofunpackages::updatePackage(aPackage);
+    }
+}
+
 std::string upper(std::string theText) {
     for (char& aChar : theText)
         if (aChar >= 'a' && aChar <= 'z')
@@ -100,6 +121,8 @@ int run(const std::vector<std::string>& theArgs) {
         list();
     else if (aCommand == "activate")
         activate();
+    else if (aCommand == "du" && theArgs.size() >= 7)
+        deliveryUnit(theArgs);
     else if (aCommand == "stored" && theArgs.size() == 7)
         stored(theArgs[0], upper(theArgs[1]), {theArgs[4], theArgs[5], theArgs[6]});
     else
