@@ -1,11 +1,14 @@
 #include "actions/actioncreate.hpp"
 
+#include "actions/changeactions.hpp"
 #include "core/commandsyntax.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
 #include "repository/connection.hpp"
+#include "repository/repofunchangetracking.hpp"
 #include "repository/repofunobjects.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
@@ -18,6 +21,14 @@ void actionCreate::execute() {
         throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
     if (textcase::equalsIgnoringCase(aWhat, "workSpace")) {
         createWorkSpace();
+        return;
+    }
+    if (textcase::equalsIgnoringCase(aWhat, "change")) {
+        createChanges();
+        return;
+    }
+    if (textcase::equalsIgnoringCase(aWhat, "contributor")) {
+        createContributors();
         return;
     }
     throw Error("kivo: Creating a " + aWhat + " is not available in this version of kivo.");
@@ -55,6 +66,26 @@ void actionCreate::createWorkSpace() {
     }
     console::sayLine("Created workspace \"" + aName + "\" in directory: \"" +
                      aWorkSpace->srcDirName() + "\".");
+}
+
+// The repository makes the change ids, so each new one is printed whatever the verbosity.
+void actionCreate::createChanges() {
+    changeactions::openWorkspaceIfAny();
+    changeactions::forEachValue(params::description, [](const std::string& theDescription) {
+        const std::string anId = repofunchangetracking::createChange(theDescription);
+        runstatistics::add(Statistic::createdChanges);
+        console::sayLine("Created change: \"" + anId + "\"");
+    });
+}
+
+void actionCreate::createContributors() {
+    const std::string anId = changeactions::requiredChangeId();
+    changeactions::openWorkspaceIfAny();
+    changeactions::forEachValue(params::contributor, [&](const std::string& theName) {
+        repofunchangetracking::addContributor(anId, theName);
+        runstatistics::add(Statistic::createdContributors);
+        console::progress("Created contributor: \"" + theName + "\" for change \"" + anId + "\"");
+    });
 }
 
 } // namespace RepositoryAccess

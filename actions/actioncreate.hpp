@@ -5,15 +5,16 @@
 namespace RepositoryAccess {
 
 // The `create` action. `create workSpace` makes the local workspace (settings folder, config and
-// status files) for a repository workspace name and checks the connection; the repository's
-// administration objects (packages, delivery units, changes, contributors) come with their own
-// actions.
+// status files) for a repository workspace name and checks the connection; `create change` opens
+// a change per `--description`, `create contributor` adds contributors to `--changeId`.
 class actionCreate : public Command {
 public:
     void execute() override;
 
 private:
     void createWorkSpace();
+    void createChanges();
+    void createContributors();
     void anchorRepositoryFile();
 };
 

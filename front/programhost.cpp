@@ -4,18 +4,22 @@
 #include <ostream>
 
 #include "actions/actionactivate.hpp"
+#include "actions/actionchanges.hpp"
 #include "actions/actioncheckout.hpp"
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
+#include "actions/actiondelete.hpp"
 #include "actions/actiondiscard.hpp"
 #include "actions/actionhelp.hpp"
 #include "actions/actionlist.hpp"
+#include "actions/actionmove.hpp"
 #include "actions/actionresolve.hpp"
 #include "actions/actionrevert.hpp"
 #include "actions/actionshow.hpp"
 #include "actions/actionstatus.hpp"
 #include "actions/actiontakeover.hpp"
 #include "actions/actiontrack.hpp"
+#include "actions/actionupdate.hpp"
 #include "actions/actionversion.hpp"
 #include "actions/command.hpp"
 #include "core/console.hpp"
@@ -48,16 +52,26 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionCommit>;
     case ActionKind::create:
         return make<actionCreate>;
+    case ActionKind::deleteObjects:
+        return make<actionDelete>;
     case ActionKind::discard:
         return make<actionDiscard>;
     case ActionKind::help:
         return make<actionHelp>;
     case ActionKind::list:
         return make<actionList>;
+    case ActionKind::merge:
+        return make<actionMerge>;
+    case ActionKind::move:
+        return make<actionMove>;
+    case ActionKind::release:
+        return make<actionRelease>;
     case ActionKind::resolve:
         return make<actionResolve>;
     case ActionKind::revert:
         return make<actionRevert>;
+    case ActionKind::set:
+        return make<actionSet>;
     case ActionKind::show:
         return make<actionShow>;
     case ActionKind::status:
@@ -68,6 +82,10 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionTrack>;
     case ActionKind::unTrack:
         return make<actionUnTrack>;
+    case ActionKind::update:
+        return make<actionUpdate>;
+    case ActionKind::validate:
+        return make<actionValidate>;
     default:
         return nullptr;
     }

@@ -67,23 +67,25 @@ bool isValidObjectKey(const ObjectKey& theKey);
 // Describes an object in messages: package/name.suffix.
 std::string describe(const ObjectKey& theKey);
 
-// What one activation did: its number, check results (a JSON list), outcome triple, how many
-// objects it activated, and whether its changes must be undone (a failed or check-only run).
+// What one activation did: its number, check results (a JSON list), outcome triple, the change
+// it belongs to (empty without change tracking), how many objects it activated, and whether its
+// changes must be undone (a failed or check-only run).
 struct ActivationRun {
-    std::string itsActivationId, itsCheckResults, itsCode, itsMessage;
+    std::string itsActivationId, itsCheckResults, itsCode, itsMessage, itsChangeId;
     int itsActivated = 0;
     bool itsUndo = false;
 };
 
 // Operations, one function per request; grouped by file: opsobjects.cpp, opsreads.cpp,
 // opsactivate.cpp, opspackages.cpp, opsworkspaces.cpp, opsdeliveryunits.cpp, opsexport.cpp,
-// opsimport.cpp.
+// opsimport.cpp, opschanges.cpp, opscontributors.cpp, opschangefind.cpp.
 namespace ops {
 // Activates the inactive versions of theKeys in theSession's workspace with theMode ("0", "3",
-// "4" or "5"; others are refused with 40130), as theUser.
+// "4" or "5"; others are refused with 40130), as theUser; with change tracking on, into the
+// change theChangeId or, when it is empty, a new open one.
 ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession,
                             const std::vector<ObjectKey>& theKeys, const std::string& theMode,
-                            const std::string& theUser);
+                            const std::string& theUser, const std::string& theChangeId);
 // Creates the missing ancestors of thePackage as plain packages, from the root down.
 void createAncestors(RepositoryStore& theStore, const std::string& thePackage);
 // The delivery unit, or EngineError 40116 when it does not exist.
@@ -130,6 +132,20 @@ void exportLanguages(Operation& theOperation);
 void importFile(Operation& theOperation);
 void importFileList(Operation& theOperation);
 void importLanguages(Operation& theOperation);
+void toggleChangeTracking(Operation& theOperation);
+void createChange(Operation& theOperation);
+void deleteChange(Operation& theOperation);
+void editChangeDescription(Operation& theOperation);
+void releaseChange(Operation& theOperation);
+void mergeChanges(Operation& theOperation);
+void moveChangeEntries(Operation& theOperation);
+void addContributor(Operation& theOperation);
+void removeContributor(Operation& theOperation);
+void editContributorComment(Operation& theOperation);
+void validateContribution(Operation& theOperation);
+void findChanges(Operation& theOperation);
+void readChanges(Operation& theOperation);
+void affectedChanges(Operation& theOperation);
 } // namespace ops
 
 } // namespace RepositoryAccess::server

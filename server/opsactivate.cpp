@@ -1,4 +1,5 @@
 // Activation: checks the inactive versions of a workspace and turns them into history entries.
+#include "server/changerules.hpp"
 #include "server/enginetext.hpp"
 #include "server/jsoncheck.hpp"
 #include "server/operation.hpp"
@@ -90,7 +91,7 @@ void check(RepositoryStore& theStore, Candidate& theCandidate, CheckResults& the
 
 ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession,
                             const std::vector<ObjectKey>& theKeys, const std::string& theMode,
-                            const std::string& theUser) {
+                            const std::string& theUser, const std::string& theChangeId) {
     if (theMode != "0" && theMode != "3" && theMode != "4" && theMode != "5")
         throw EngineError{code::kInvalidRequest,
                           "Activation mode \"" + theMode + "\" is not supported", theMode};
@@ -117,6 +118,12 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
     bool anActivate = aForce || aResults.errors() == 0;
     ActivationRun aRun;
     if (anActivate) {
+        std::vector<std::int64_t> anObjects;
+        for (const Candidate& aCandidate : aCandidates)
+            if (aCandidate.itsVersion)
+                anObjects.push_back(aCandidate.itsObject);
+        if (!anObjects.empty())
+            aRun.itsChangeId = changes::forActivation(theStore, theUser, theChangeId, anObjects);
         for (Candidate& aCandidate : aCandidates) {
             if (!aCandidate.itsVersion)
                 continue;
@@ -127,6 +134,7 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
             anEntry.itsActivatedAt = aNow;
             anEntry.itsActivatedBy = theUser;
             anEntry.itsObjectStatus = aCandidate.itsBroken ? "1" : "0";
+            anEntry.itsChangeNumber = aRun.itsChangeId;
             theStore.appendHistory(aCandidate.itsObject, anEntry);
             theStore.dropInactive(aCandidate.itsObject, theSession.itsOwner,
                                   theSession.itsWorkspace);
@@ -167,14 +175,13 @@ void activateObjects(Operation& theOperation) {
     Session aSession = readSession(theOperation.itsBody);
     requireOwnWorkspace(theOperation, aSession);
     std::string aMode = member(theOperation.itsBody, "activationMode");
-    ActivationRun aRun =
-        runActivation(theOperation.itsStore, aSession,
-                      readObjectKeyList(theOperation.itsBody, "objList"), aMode,
-                      theOperation.itsUser);
+    ActivationRun aRun = runActivation(
+        theOperation.itsStore, aSession, readObjectKeyList(theOperation.itsBody, "objList"), aMode,
+        theOperation.itsUser, optionalMember(theOperation.itsBody, "changeID"));
     Answer& anAnswer = theOperation.itsAnswer;
     anAnswer.setString("activationID", aRun.itsActivationId);
     anAnswer.setRaw("checkResults", aRun.itsCheckResults);
-    anAnswer.setString("changeID", "");
+    anAnswer.setString("changeID", aRun.itsChangeId);
     if (aRun.itsCode != code::kOk)
         anAnswer.setError(aRun.itsCode, aRun.itsMessage, aRun.itsActivationId);
     if (aRun.itsUndo)

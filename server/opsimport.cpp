@@ -73,7 +73,8 @@ ReadArchive readChecked(RepositoryStore& theStore, const std::string& theFile,
     std::string aMin = theStore.getSetting("export_version_min").value_or("1");
     std::string aMax = theStore.getSetting("export_version_max").value_or("1");
     auto aVersion = aHeader.itsExportVersion;
-    bool aKnown = !aVersion.empty() && aVersion.find_first_not_of("0123456789") == std::string::npos &&
+    bool aKnown = !aVersion.empty() &&
+                  aVersion.find_first_not_of("0123456789") == std::string::npos &&
                   aVersion.size() < 10 && std::stoll(aVersion) >= numberText(aMin, "min") &&
                   std::stoll(aVersion) <= numberText(aMax, "max");
     if (!aKnown)
@@ -110,7 +111,7 @@ public:
         ActivationRun aRun;
         if (itsOptions.itsAutoActivate && !itsImported.empty())
             aRun = runActivation(itsStore, itsSession, itsImported, itsOptions.itsMode,
-                                 itsOperation.itsUser);
+                                 itsOperation.itsUser, {});
         std::string aHeaders = theSeveralFiles ? jsonList(theHeaders)
                                                : (theHeaders.empty() ? "{}" : theHeaders.front());
         anAnswer.setString("activationID", aRun.itsActivationId);
@@ -157,15 +158,15 @@ private:
             return;
         if (!itsOptions.itsForceRemove)
             throw EngineError{code::kInactiveExists,
-                              "Inactive version exists already in the workspace",
-                              describe(theKey)};
+                              "Inactive version exists already in the workspace", describe(theKey)};
         itsStore.dropInactive(theObject, itsSession.itsOwner, itsSession.itsWorkspace);
         ++itsReverted;
     }
 
     // Writes theContent (nullptr: a deletion) as the inactive version of theKey, based on the
     // object's newest version.
-    void putVersion(const ObjectKey& theKey, std::int64_t theObject, const std::string* theContent) {
+    void putVersion(const ObjectKey& theKey, std::int64_t theObject,
+                    const std::string* theContent) {
         InactiveRecord aVersion;
         aVersion.itsOwner = itsSession.itsOwner;
         aVersion.itsWorkspace = itsSession.itsWorkspace;
@@ -285,9 +286,9 @@ void importLanguages(Operation& theOperation) {
     Session aSession = readSession(theOperation.itsBody);
     requireOwnWorkspace(theOperation, aSession);
     std::string aFile = member(theOperation.itsBody, "filename");
-    ReadArchive anArchive = readChecked(theOperation.itsStore, aFile,
-                                        archivesOf(theOperation, 1).front(),
-                                        {exporttype::kLanguages});
+    ReadArchive anArchive =
+        readChecked(theOperation.itsStore, aFile, archivesOf(theOperation, 1).front(),
+                    {exporttype::kLanguages});
     theOperation.itsAnswer.setRaw(
         "importLanguageSummary",
         jsonObject({{"textCount", quoted("0")},

@@ -6,7 +6,6 @@ namespace RepositoryAccess::server {
 
 namespace {
 
-
 const std::vector<std::pair<std::string, std::string>> kDefaultSettings = {
     {"api_version", "16"},      {"schema_version", "38"},   {"database_name", "ZEV"},
     {"vendor", "example.com"},  {"change_tracking", "off"}, {"export_version_min", "1"},
@@ -269,7 +268,7 @@ std::vector<PackageRecord> RepositoryStore::listPackages() {
 }
 
 std::vector<PackageRecord> RepositoryStore::packagesOfDeliveryUnit(const std::string& theName,
-                                                                  const std::string& theVendor) {
+                                                                   const std::string& theVendor) {
     std::vector<PackageRecord> aList;
     auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
                                     " FROM packages WHERE delivery_unit = ? AND du_vendor = ? "

@@ -67,6 +67,22 @@ struct InactiveObject {
     InactiveRecord itsVersion;
 };
 
+// A change of change tracking; its id is "<database name>//<number>". Status: 1 open,
+// 2 released, 3 abandoned.
+struct ChangeRecord {
+    std::string itsId;
+    std::int64_t itsNumber = 0;
+    int itsStatus = 1;
+    std::string itsDescription, itsCreatedAt, itsCreatedBy, itsReleasedAt, itsReleasedBy;
+};
+
+// A user who contributes to a change. Status: 1 open, 2 validated.
+struct ContributorRecord {
+    std::string itsUser;
+    int itsStatus = 1;
+    std::string itsDescription, itsValidatedAt;
+};
+
 // A user of the repository with the stored password hash.
 struct UserRecord {
     std::string itsName, itsPasswordHash;
@@ -167,6 +183,31 @@ public:
     // (owner, workspace) pairs that hold inactive versions; theOwner empty = all owners.
     std::vector<std::pair<std::string, std::string>> workspaces(const std::string& theOwner);
     void dropWorkspace(const std::string& theOwner, const std::string& theWorkspace);
+
+    // Changes, their entries (objects) and their contributors (repositorychanges.cpp).
+    std::optional<ChangeRecord> findChange(const std::string& theId);
+    // Every change, oldest first.
+    std::vector<ChangeRecord> listChanges();
+    void insertChange(const ChangeRecord& theChange);
+    void updateChange(const ChangeRecord& theChange);
+    // Removes the change with its contributors (its entries must be gone).
+    void deleteChange(const std::string& theId);
+    bool hasOpenChanges();
+    std::vector<std::int64_t> changeEntries(const std::string& theId);
+    void addChangeEntry(const std::string& theId, std::int64_t theObject);
+    void removeChangeEntry(const std::string& theId, std::int64_t theObject);
+    // The open changes that hold theObject.
+    std::vector<std::string> openChangesOf(std::int64_t theObject);
+    std::vector<ContributorRecord> contributors(const std::string& theId);
+    std::optional<ContributorRecord> findContributor(const std::string& theId,
+                                                     const std::string& theUser);
+    void putContributor(const std::string& theId, const ContributorRecord& theContributor);
+    void removeContributor(const std::string& theId, const std::string& theUser);
+    // The history entries of theObject that carry change theFrom carry theTo instead.
+    void reassignVersions(std::int64_t theObject, const std::string& theFrom,
+                          const std::string& theTo);
+    // Stamps the history entries of a change, not stamped yet, as released at theTimestamp.
+    void releaseVersions(const std::string& theId, const std::string& theTimestamp);
 
     // A growing number per counter name, starting at 1.
     std::int64_t nextNumber(const std::string& theCounter);

@@ -53,6 +53,25 @@ CREATE TABLE delivery_units (
   PRIMARY KEY (name, vendor));
 CREATE INDEX packages_by_delivery_unit ON packages (delivery_unit, du_vendor);
 )SQL",
+        // 2: change tracking. The entries of a change go with their object; a history entry
+        // names its change by id, and the partial index finds the versions of one change at its
+        // release.
+        R"SQL(
+CREATE TABLE changes (
+  id TEXT PRIMARY KEY, number INTEGER NOT NULL, status INTEGER NOT NULL,
+  description TEXT NOT NULL, created_at TEXT NOT NULL, created_by TEXT NOT NULL,
+  released_at TEXT NOT NULL, released_by TEXT NOT NULL);
+CREATE TABLE change_entries (
+  change_id TEXT NOT NULL REFERENCES changes (id),
+  object_id INTEGER NOT NULL REFERENCES objects (id) ON DELETE CASCADE,
+  PRIMARY KEY (change_id, object_id));
+CREATE INDEX change_entries_by_object ON change_entries (object_id);
+CREATE TABLE change_contributors (
+  change_id TEXT NOT NULL REFERENCES changes (id) ON DELETE CASCADE, user TEXT NOT NULL,
+  status INTEGER NOT NULL, description TEXT NOT NULL, validated_at TEXT NOT NULL,
+  PRIMARY KEY (change_id, user));
+CREATE INDEX history_by_change ON history (change_number) WHERE change_number <> '';
+)SQL",
     };
     return kSteps;
 }

@@ -197,21 +197,22 @@ TEST_F(Activate, PushCommitsAndActivatesInOneRun) {
     EXPECT_EQ(changes(), "\n");
 }
 
-TEST_F(Activate, WithChangeTrackingTheAffectedChangesAreAskedForFirst) {
+TEST_F(Activate, WithChangeTrackingTheActivationGoesIntoAChangeThatExists) {
     expectOk(runProgram("kivo-repo", {"set", file(), "change_tracking", "on"}));
     write("acme/a.txt", "one");
     expectOk(kivo({"commit"}));
-    // This repository cannot list affected changes: the activation stops before it is sent.
-    auto anAsked = kivo({"activate"});
-    EXPECT_EQ(anAsked.itsExitCode, 1);
-    EXPECT_TRUE(anAsked.itsErr.starts_with("Failed to get affected changes (40130): "))
-        << anAsked.itsErr;
+    // A given change must exist; the refused activation leaves the object inactive.
+    auto anUnknown = kivo({"activate", "--changeId=ZEV//7"});
+    EXPECT_EQ(anUnknown.itsExitCode, 1);
+    EXPECT_TRUE(
+        contains(anUnknown.itsErr, ". Error 40102: Change \"ZEV//7\" does not exist: ZEV//7\n"))
+        << anUnknown.itsErr;
     EXPECT_EQ(inactive(), "acme.a.txt #1\n");
 
-    // A given change skips that step; the activation goes into it, and says so.
-    auto aGiven = kivo({"activate", "--changeId=C1"});
-    EXPECT_EQ(aGiven.itsExitCode, 0) << aGiven.itsErr;
-    EXPECT_TRUE(aGiven.itsOut.starts_with("Change: \"")) << aGiven.itsOut;
-    EXPECT_TRUE(aGiven.itsOut.ends_with("\"\nActivated objects            : 1\n")) << aGiven.itsOut;
+    // Without one, the objects (in no change yet) open a new change, and the run says so.
+    auto aNew = kivo({"activate"});
+    EXPECT_EQ(aNew.itsExitCode, 0) << aNew.itsErr;
+    EXPECT_EQ(aNew.itsOut, "Change: \"ZEV//1\"\nActivated objects            : 1\n");
     EXPECT_EQ(inactive(), "");
+    EXPECT_TRUE(contains(meta("acme/a.txt"), "\"change_number\":\"ZEV//1\"")) << meta("acme/a.txt");
 }

@@ -388,20 +388,39 @@ TEST_F(RepoFunTest, DeliveryUnitFailuresCarryTheirOwnMessages) {
     EXPECT_EQ(anImport.itsError.itsCode, "40130");
 }
 
-TEST_F(RepoFunTest, ChangeTrackingFailuresCarryTheirOwnMessages) {
+TEST_F(RepoFunTest, ChangeTrackingAnswersAndFailuresCarryTheirOwnMessages) {
     EXPECT_EQ(repofunchangetracking::getChangeTrackingStatus(), "disabled");
-    EXPECT_EQ(firstFailure([] { repofunchangetracking::findChanges({}); }),
-              "Failed to find changes (40130): Request \"find/changes\" is not supported by this "
-              "repository: ");
-    expectFailureBeginning(
-        [] { repofunchangetracking::addContributor("ZEV//1", "BOB"); },
-        "Failed to add contributor. Change id: ZEV//1, contributor: BOB (40130): Req");
+    // No match (40101) is an empty answer, not a failure.
+    EXPECT_TRUE(repofunchangetracking::findChanges({}).empty());
+    EXPECT_EQ(firstFailure([] { repofunchangetracking::createChange("first"); }),
+              "Failed to create change. Description: first (40104): Change tracking is disabled "
+              "in this repository; switch it on first: ");
+    EXPECT_EQ(firstFailure([] { repofunchangetracking::addContributor("ZEV//1", "BOB"); }),
+              "Failed to add contributor. Change id: ZEV//1, contributor: BOB (40102): Change "
+              "\"ZEV//1\" does not exist: ZEV//1");
     expectFailureBeginning(
         [] { repofunchangetracking::mergeChanges("ZEV//1", "ZEV//2"); },
-        "Failed to merge changes. Source change Id: ZEV//1, target change id: ZEV//2 (4013");
+        "Failed to merge changes. Source change Id: ZEV//1, target change id: ZEV//2 (40102");
+
+    repofunchangetracking::toggleChangeTracking("on", false);
+    EXPECT_EQ(repofunchangetracking::getChangeTrackingStatus(), "enabled");
+    const std::string anId = repofunchangetracking::createChange("first");
+    EXPECT_EQ(anId, "ZEV//1");
     expectFailureBeginning(
-        [] { repofunchangetracking::validateContribution("ZEV//1", "BOB", "ok"); },
-        "Failed to validate contributor. Change id: ZEV//1, user: BOB, comment: ok (40130");
-    expectFailureBeginning([] { repofunchangetracking::toggleChangeTracking("on", false); },
-                           "Failed to toggle change tracking (40130): ");
+        [&] { repofunchangetracking::validateContribution(anId, "BOB", "ok"); },
+        "Failed to validate contributor. Change id: ZEV//1, user: BOB, comment: ok (40120");
+    EXPECT_EQ(firstFailure([&] { repofunchangetracking::addContributor(anId, "BOB"); }),
+              "Failed to add contributor. Change id: ZEV//1, contributor: BOB (40106): User "
+              "\"BOB\" is not a user of this repository: BOB");
+    expectFailureBeginning([] { repofunchangetracking::toggleChangeTracking("off", false); },
+                           "Failed to toggle change tracking (40103): ");
+    repofunchangetracking::validateContribution(anId, "ALICE", "ok");
+    repofunchangetracking::releaseChange(anId);
+    const std::vector<ChangeEntry> aChanges = repofunchangetracking::readChanges({anId});
+    ASSERT_EQ(aChanges.size(), 1u);
+    EXPECT_EQ(aChanges[0].itsStatus, 2);
+    ASSERT_EQ(aChanges[0].itsContributors.size(), 1u);
+    EXPECT_EQ(aChanges[0].itsContributors[0].itsStatus, 2);
+    EXPECT_EQ(aChanges[0].itsContributors[0].itsDescription, "ok");
+    repofunchangetracking::toggleChangeTracking("off", false);
 }

@@ -321,7 +321,6 @@ TEST(EngineRequests, MalformedRequestsAreAnsweredWith40130) {
         {R"({"action":"read","what":"package"})", "package"},
         {R"({"action":"write","what":"object","session":{"sessionType":"9"}})", "session type"},
         {R"({"action":"create","what":"deliveryUnit","name":"x"})", "vendor"},
-        {R"({"action":"set","what":"changeTracking","status":"on"})", "not supported"},
         {R"({"action":"read","what":"objects","session":{"sessionType":"1"},"objects":[1]})",
          "type"},
     };

@@ -1,0 +1,80 @@
+#include "actions/actiondelete.hpp"
+
+#include "actions/changeactions.hpp"
+#include "core/console.hpp"
+#include "core/error.hpp"
+#include "core/runstatistics.hpp"
+#include "core/textcase.hpp"
+#include "repository/connection.hpp"
+#include "repository/repofunbase.hpp"
+#include "repository/repofunchangetracking.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+// The repository sends the default workspace as the empty name; users give it as "__empty__".
+constexpr const char* kEmptyWorkSpace = "__empty__";
+
+void deleteWorkSpace(const std::string& theUser, const std::string& theName) {
+    const std::string aName = theName.empty() ? kEmptyWorkSpace : theName;
+    repofunbase::deleteInactiveWorkSpace(theUser, aName);
+    runstatistics::add(Statistic::deletedInactiveWorkSpaces);
+    console::progress("Deleted inactive workspace: \"" + aName + "\" of user \"" + theUser + "\"");
+}
+
+} // namespace
+
+void actionDelete::execute() {
+    const std::string aWhat = getValue(params::what);
+    if (aWhat.empty())
+        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
+    auto is = [&](std::string_view theName) {
+        return textcase::equalsIgnoringCase(aWhat, theName);
+    };
+    changeactions::openWorkspaceIfAny();
+    if (is("change"))
+        deleteChanges();
+    else if (is("contributor"))
+        deleteContributors();
+    else if (is("inactiveWorkSpace") || is("allInactiveWorkSpaces"))
+        deleteInactiveWorkSpaces(is("allInactiveWorkSpaces"));
+    else
+        throw Error("kivo: Deleting a " + aWhat + " is not available in this version of kivo.");
+}
+
+void actionDelete::deleteChanges() {
+    changeactions::forEachValue(params::changeId, [](const std::string& theId) {
+        repofunchangetracking::deleteChange(theId);
+        runstatistics::add(Statistic::deletedChanges);
+        console::progress("Deleted change: \"" + theId + "\"");
+    });
+}
+
+void actionDelete::deleteContributors() {
+    const std::string anId = changeactions::requiredChangeId();
+    changeactions::forEachValue(params::contributor, [&](const std::string& theName) {
+        repofunchangetracking::removeContributor(anId, theName);
+        runstatistics::add(Statistic::deletedContributors);
+        console::progress("Deleted contributor: \"" + theName + "\" from change \"" + anId + "\"");
+    });
+}
+
+void actionDelete::deleteInactiveWorkSpaces(bool theAll) {
+    std::vector<std::string> aUsers = parameters().getValues(params::inactiveWorkSpaceUser);
+    if (aUsers.empty())
+        aUsers.push_back(connection::open().getUserName());
+    for (const std::string& aUser : aUsers) {
+        if (!theAll) {
+            changeactions::forEachValue(params::inactiveWorkSpace, [&](const std::string& theName) {
+                deleteWorkSpace(aUser, theName);
+            });
+            continue;
+        }
+        for (const InactiveWorkSpace& aWorkSpace :
+             repofunbase::listInactiveWorkSpaces(repofunbase::defaultInactiveSession(), aUser))
+            deleteWorkSpace(aUser, aWorkSpace.itsWorkSpace);
+    }
+}
+
+} // namespace RepositoryAccess

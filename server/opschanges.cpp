@@ -1,0 +1,144 @@
+// Change tracking: the switch and the life of a change (create, describe, release, merge, move,
+// delete).
+#include "server/changerules.hpp"
+#include "server/enginetext.hpp"
+#include "server/operation.hpp"
+
+#include <algorithm>
+
+namespace RepositoryAccess::server::ops {
+
+namespace {
+
+// Joins names with ", " for messages.
+std::string joined(const std::vector<std::string>& theNames) {
+    std::string aText;
+    for (const std::string& aName : theNames)
+        aText += (aText.empty() ? "" : ", ") + aName;
+    return aText;
+}
+
+} // namespace
+
+void toggleChangeTracking(Operation& theOperation) {
+    std::string aStatus = member(theOperation.itsBody, "status");
+    if (aStatus != "on" && aStatus != "off")
+        throw EngineError{code::kInvalidRequest,
+                          "Invalid change tracking status \"" + aStatus + "\" (expected on or off)",
+                          aStatus};
+    RepositoryStore& aStore = theOperation.itsStore;
+    if (aStatus == "off" && !flagMember(theOperation.itsBody, "ignoreOpenChanges") &&
+        aStore.hasOpenChanges())
+        throw EngineError{"40103",
+                          "Change tracking cannot be switched off while open changes exist; "
+                          "release or delete them, or force the switch",
+                          ""};
+    aStore.setSetting("change_tracking", aStatus);
+}
+
+void createChange(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    changes::requireTrackingOn(aStore);
+    ChangeRecord aChange =
+        changes::create(aStore, member(theOperation.itsBody, "description"), theOperation.itsUser);
+    theOperation.itsAnswer.setString("changeID", aChange.itsId);
+}
+
+void deleteChange(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aChange = changes::require(aStore, member(theOperation.itsBody, "changeID"));
+    std::size_t anEntries = aStore.changeEntries(aChange.itsId).size();
+    if (anEntries > 0)
+        throw EngineError{"40105",
+                          "Change \"" + aChange.itsId + "\" holds " + std::to_string(anEntries) +
+                              " object(s) and cannot be deleted; move them to another change "
+                              "first",
+                          aChange.itsId};
+    aStore.deleteChange(aChange.itsId);
+}
+
+void editChangeDescription(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aChange = changes::require(aStore, member(theOperation.itsBody, "changeID"));
+    aChange.itsDescription = member(theOperation.itsBody, "description");
+    aStore.updateChange(aChange);
+}
+
+// Every contributor must have validated; the change and the versions of its entries are
+// stamped with the release.
+void releaseChange(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aChange =
+        changes::requireOpen(aStore, member(theOperation.itsBody, "changeID"), "can be released");
+    std::vector<std::string> anOpen;
+    for (const ContributorRecord& aContributor : aStore.contributors(aChange.itsId))
+        if (aContributor.itsStatus != changes::kValidated)
+            anOpen.push_back(aContributor.itsUser);
+    if (!anOpen.empty())
+        throw EngineError{"40107",
+                          "Change \"" + aChange.itsId +
+                              "\" cannot be released: not every contribution is validated (" +
+                              joined(anOpen) + ")",
+                          aChange.itsId};
+    aChange.itsStatus = changes::kReleased;
+    aChange.itsReleasedAt = text::nowTimestamp();
+    aChange.itsReleasedBy = theOperation.itsUser;
+    aStore.updateChange(aChange);
+    aStore.releaseVersions(aChange.itsId, aChange.itsReleasedAt);
+}
+
+// The source's entries and contributors join the target and the source is abandoned. A user who
+// contributes to both stays validated only when validated in both: the merged work is theirs
+// too.
+void mergeChanges(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aSource = changes::requireOpen(
+        aStore, member(theOperation.itsBody, "sourceChangeID"), "can be merged");
+    ChangeRecord aTarget = changes::requireOpen(
+        aStore, member(theOperation.itsBody, "targetChangeID"), "can take a merge");
+    if (aSource.itsId == aTarget.itsId)
+        throw EngineError{code::kInvalidRequest,
+                          "Change \"" + aSource.itsId + "\" cannot be merged into itself",
+                          aSource.itsId};
+    for (std::int64_t anObject : aStore.changeEntries(aSource.itsId)) {
+        aStore.addChangeEntry(aTarget.itsId, anObject);
+        aStore.removeChangeEntry(aSource.itsId, anObject);
+        aStore.reassignVersions(anObject, aSource.itsId, aTarget.itsId);
+    }
+    for (const ContributorRecord& aContributor : aStore.contributors(aSource.itsId)) {
+        auto anExisting = aStore.findContributor(aTarget.itsId, aContributor.itsUser);
+        if (!anExisting || aContributor.itsStatus != changes::kValidated)
+            aStore.putContributor(
+                aTarget.itsId, anExisting ? ContributorRecord{aContributor.itsUser, changes::kOpen,
+                                                              anExisting->itsDescription, ""}
+                                          : aContributor);
+    }
+    aSource.itsStatus = changes::kAbandoned;
+    aStore.updateChange(aSource);
+}
+
+// Every listed object must be an entry of the source; all of them move or none.
+void moveChangeEntries(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aSource = changes::requireOpen(
+        aStore, member(theOperation.itsBody, "sourceChangeID"), "can give away objects");
+    ChangeRecord aTarget = changes::requireOpen(
+        aStore, member(theOperation.itsBody, "targetChangeID"), "can take objects");
+    const std::vector<std::int64_t> anEntries = aStore.changeEntries(aSource.itsId);
+    for (const ObjectKey& aKey : readObjectKeyList(theOperation.itsBody, "objects")) {
+        auto anObject = aStore.findObject(aKey);
+        if (!anObject ||
+            std::find(anEntries.begin(), anEntries.end(), *anObject) == anEntries.end())
+            throw EngineError{"40108",
+                              "Object " + describe(aKey) + " is not an entry of change \"" +
+                                  aSource.itsId + "\"",
+                              describe(aKey)};
+        if (aSource.itsId == aTarget.itsId)
+            continue;
+        aStore.addChangeEntry(aTarget.itsId, *anObject);
+        aStore.removeChangeEntry(aSource.itsId, *anObject);
+        aStore.reassignVersions(*anObject, aSource.itsId, aTarget.itsId);
+    }
+}
+
+} // namespace RepositoryAccess::server::ops

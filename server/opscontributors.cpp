@@ -1,0 +1,74 @@
+// Change tracking: the contributors of a change and their validations.
+#include "core/textcase.hpp"
+#include "server/changerules.hpp"
+#include "server/enginetext.hpp"
+#include "server/operation.hpp"
+
+namespace RepositoryAccess::server::ops {
+
+namespace {
+
+// The contributor theName of the change; 40106 when that user does not contribute to it.
+ContributorRecord requireContributor(RepositoryStore& theStore, const ChangeRecord& theChange,
+                                     const std::string& theName) {
+    auto aContributor = theStore.findContributor(theChange.itsId, textcase::upper(theName));
+    if (!aContributor)
+        throw EngineError{"40106",
+                          "User \"" + theName + "\" is not a contributor of change \"" +
+                              theChange.itsId + "\"",
+                          theName};
+    return *aContributor;
+}
+
+} // namespace
+
+void addContributor(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aChange = changes::requireOpen(aStore, member(theOperation.itsBody, "changeID"),
+                                                "takes new contributors");
+    std::string aUser = changes::requireUser(aStore, member(theOperation.itsBody, "contributor"));
+    if (aStore.findContributor(aChange.itsId, aUser))
+        throw EngineError{code::kInvalidRequest,
+                          "User \"" + aUser + "\" is a contributor of change \"" + aChange.itsId +
+                              "\" already",
+                          aUser};
+    aStore.putContributor(aChange.itsId, {aUser, changes::kOpen, "", ""});
+}
+
+void removeContributor(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aChange = changes::requireOpen(aStore, member(theOperation.itsBody, "changeID"),
+                                                "can lose contributors");
+    ContributorRecord aContributor =
+        requireContributor(aStore, aChange, member(theOperation.itsBody, "contributor"));
+    aStore.removeContributor(aChange.itsId, aContributor.itsUser);
+}
+
+void editContributorComment(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aChange = changes::require(aStore, member(theOperation.itsBody, "changeID"));
+    ContributorRecord aContributor =
+        requireContributor(aStore, aChange, member(theOperation.itsBody, "contributor"));
+    aContributor.itsDescription = member(theOperation.itsBody, "comment");
+    aStore.putContributor(aChange.itsId, aContributor);
+}
+
+// Only contributors themselves validate their contribution.
+void validateContribution(Operation& theOperation) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    ChangeRecord aChange =
+        changes::requireOpen(aStore, member(theOperation.itsBody, "changeID"), "can be validated");
+    std::string aName = member(theOperation.itsBody, "user");
+    if (textcase::upper(aName) != theOperation.itsUser)
+        throw EngineError{code::kNotAuthorized, "Not authorized",
+                          "User " + theOperation.itsUser +
+                              " may not validate the contribution of user " + aName +
+                              " to change \"" + aChange.itsId + "\""};
+    ContributorRecord aContributor = requireContributor(aStore, aChange, aName);
+    aContributor.itsStatus = changes::kValidated;
+    aContributor.itsDescription = member(theOperation.itsBody, "comment");
+    aContributor.itsValidatedAt = text::nowTimestamp();
+    aStore.putContributor(aChange.itsId, aContributor);
+}
+
+} // namespace RepositoryAccess::server::ops

@@ -1,0 +1,243 @@
+#include "tests/unit/server/enginetestsupport.hpp"
+
+#include "server/passwordhash.hpp"
+#include "server/sqlitedb.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace enginetest;
+using RepositoryAccess::json::asObject;
+using RepositoryAccess::json::getList;
+using RepositoryAccess::json::getObject;
+using RepositoryAccess::json::getString;
+
+namespace {
+
+// A repository with users ALICE and BOB, change tracking on and one object a/x.txt that ALICE
+// has written (not activated yet).
+class EngineChanges : public ::testing::Test, public EngineFixture {
+protected:
+    void SetUp() override {
+        for (const char* aUser : {"ALICE", "BOB"})
+            engine().store().putUser({aUser, server::hashPassword("pw")});
+        ASSERT_EQ(toggle("on")->code(), "0");
+        createPackage("a");
+        ASSERT_EQ(write("ALICE", kX, "one")->code(), "0");
+    }
+
+    std::unique_ptr<Reply> toggle(const std::string& theStatus, const std::string& theForce = "0") {
+        return call("ALICE", R"({"action":"set","what":"changeTracking","status":")" + theStatus +
+                                 R"(","ignoreOpenChanges":")" + theForce + "\"}");
+    }
+    std::unique_ptr<Reply> request(const std::string& theUser, const std::string& theAction,
+                                   const std::string& theWhat, const std::string& theMembers) {
+        return call(theUser, R"({"action":")" + theAction + R"(","what":")" + theWhat + "\"," +
+                                 theMembers + "}");
+    }
+    std::unique_ptr<Reply> activateInto(const std::string& theUser, const std::string& theChange) {
+        return call(theUser, R"({"action":"activate","what":"objects","session":)" +
+                                 session(theUser) + R"(,"objList":[)" + kX +
+                                 R"(],"activationMode":"0","changeID":")" + theChange + "\"}");
+    }
+    std::unique_ptr<Reply> find(const std::string& theFilter) {
+        return request("ALICE", "find", "changes", R"("filter":{)" + theFilter + "}");
+    }
+    std::unique_ptr<Reply> readChange(const std::string& theId) {
+        return request("ALICE", "read", "changes", R"("changeIDs":[")" + theId + "\"]");
+    }
+    std::unique_ptr<Reply> validate(const std::string& theAs, const std::string& theId,
+                                    const std::string& theUser) {
+        return request(theAs, "validate", "contribution",
+                       R"("changeID":")" + theId + R"(","user":")" + theUser +
+                           R"(","comment":"fine")");
+    }
+    std::unique_ptr<Reply> contributor(const std::string& theAction, const std::string& theId,
+                                       const std::string& theUser) {
+        return request("ALICE", theAction, "changeContributor",
+                       R"("changeID":")" + theId + R"(","contributor":")" + theUser + "\"");
+    }
+    // A member of the answer's first change ("" when it holds none).
+    static std::string field(const Reply& theReply, const std::string& theName) {
+        const auto& aList = theReply.list("changes");
+        return aList.empty() ? std::string() : getString(asObject(aList[0]), theName);
+    }
+    // A list member of the answer's first change, which must exist.
+    static const RepositoryAccess::json::JsonList& members(const Reply& theReply,
+                                                           const std::string& theName) {
+        const auto& aList = theReply.list("changes");
+        if (aList.empty())
+            throw std::runtime_error("no change in " + theReply.text());
+        return getList(asObject(aList[0]), theName);
+    }
+
+    const std::string kX = object("a", "x", "txt");
+};
+
+} // namespace
+
+TEST_F(EngineChanges, TheSwitchRefusesOpenChangesUnlessForcedAndGatesNewChanges) {
+    auto aCreate = request("ALICE", "create", "change", R"("description":"first")");
+    ASSERT_EQ(aCreate->code(), "0");
+    EXPECT_EQ(aCreate->get("changeID"), "ZEV//1");
+    EXPECT_EQ(call("ALICE", R"({"action":"get","what":"changeTrackingStatus"})")->get("status"),
+              "enabled");
+
+    auto aRefused = toggle("off");
+    EXPECT_EQ(aRefused->code(), "40103");
+    EXPECT_NE(aRefused->get("error-msg").find("open changes"), std::string::npos);
+    EXPECT_EQ(toggle("maybe")->code(), "40130");
+    EXPECT_EQ(toggle("off", "1")->code(), "0");
+    EXPECT_EQ(call("ALICE", R"({"action":"get","what":"changeTrackingStatus"})")->get("status"),
+              "disabled");
+    EXPECT_EQ(request("ALICE", "create", "change", R"("description":"x")")->code(), "40104");
+
+    // Off, an activation belongs to no change.
+    auto anActivation = activate("ALICE", {kX});
+    EXPECT_EQ(anActivation->get("changeID"), "");
+    EXPECT_EQ(getString(getObject(activeMetadata(kX)->itsJson, "metadata"), "change_number"), "");
+}
+
+TEST_F(EngineChanges, ActivationOpensAChangeOrJoinsTheGivenOneOfItsContributor) {
+    auto aFirst = activate("ALICE", {kX});
+    ASSERT_EQ(aFirst->code(), "0") << aFirst->text();
+    const std::string anId = aFirst->get("changeID");
+    EXPECT_EQ(anId, "ZEV//1");
+    EXPECT_EQ(getString(getObject(activeMetadata(kX)->itsJson, "metadata"), "change_number"), anId);
+
+    auto anAffected = request("BOB", "get", "affectedChanges", R"("objects":[)" + kX + "]");
+    ASSERT_EQ(anAffected->list("changes").size(), 1u);
+    EXPECT_EQ(field(*anAffected, "changeID"), anId);
+    EXPECT_EQ(getString(asObject(members(*anAffected, "contributors")[0]), "user"), "ALICE");
+    EXPECT_EQ(getString(asObject(members(*anAffected, "entries")[0]), "name"), "x");
+
+    // BOB is no contributor of ALICE's change; the refusal activates nothing.
+    ASSERT_EQ(write("BOB", kX, "two", R"({"type":"1","version_id":"1"})")->code(), "0");
+    auto aRefused = activateInto("BOB", anId);
+    EXPECT_EQ(aRefused->code(), "40120");
+    EXPECT_NE(aRefused->get("error-arg").find("not a contributor"), std::string::npos);
+    EXPECT_EQ(activateInto("BOB", "ZEV//77")->code(), "40102");
+    ASSERT_EQ(contributor("add", anId, "bob")->code(), "0");
+    auto aSecond = activateInto("BOB", anId);
+    ASSERT_EQ(aSecond->code(), "0") << aSecond->text();
+    EXPECT_EQ(aSecond->get("changeID"), anId);
+    EXPECT_EQ(members(*readChange(anId), "entries").size(), 1u);
+}
+
+TEST_F(EngineChanges, ContributorsAreUsersWhoValidateOnlyForThemselvesBeforeTheRelease) {
+    ASSERT_EQ(activate("ALICE", {kX})->code(), "0");
+    EXPECT_EQ(contributor("add", "ZEV//1", "nobody")->code(), "40106");
+    EXPECT_EQ(contributor("add", "ZEV//9", "BOB")->code(), "40102");
+    ASSERT_EQ(contributor("add", "ZEV//1", "BOB")->code(), "0");
+    EXPECT_EQ(contributor("add", "ZEV//1", "BOB")->code(), "40130");
+
+    EXPECT_EQ(validate("ALICE", "ZEV//1", "BOB")->code(), "40120");
+    ASSERT_EQ(validate("ALICE", "ZEV//1", "alice")->code(), "0");
+    auto aRefused = request("ALICE", "release", "change", R"("changeID":"ZEV//1")");
+    EXPECT_EQ(aRefused->code(), "40107");
+    EXPECT_NE(aRefused->get("error-msg").find("BOB"), std::string::npos);
+
+    auto aComment = request("ALICE", "edit", "contributorComment",
+                            R"("changeID":"ZEV//1","contributor":"BOB","comment":"later")");
+    ASSERT_EQ(aComment->code(), "0");
+    ASSERT_EQ(validate("BOB", "ZEV//1", "BOB")->code(), "0");
+    ASSERT_EQ(request("BOB", "release", "change", R"("changeID":"ZEV//1")")->code(), "0");
+
+    auto aChange = readChange("ZEV//1");
+    EXPECT_EQ(field(*aChange, "status"), "2");
+    EXPECT_EQ(field(*aChange, "releasedBy"), "BOB");
+    const std::string aReleased = field(*aChange, "releasedAt");
+    EXPECT_EQ(aReleased.size(), 23u);
+    EXPECT_EQ(getString(getObject(activeMetadata(kX)->itsJson, "metadata"), "released_at"),
+              aReleased);
+    // A released change is finished.
+    EXPECT_EQ(contributor("remove", "ZEV//1", "BOB")->code(), "40130");
+    EXPECT_EQ(request("ALICE", "release", "change", R"("changeID":"ZEV//1")")->code(), "40130");
+}
+
+TEST_F(EngineChanges, MergeAndMoveCarryEntriesContributorsAndVersions) {
+    createPackage("b");
+    const std::string aY = object("b", "y", "txt");
+    ASSERT_EQ(write("ALICE", aY, "y")->code(), "0");
+    ASSERT_EQ(activate("ALICE", {kX})->get("changeID"), "ZEV//1");
+    ASSERT_EQ(activate("ALICE", {aY})->get("changeID"), "ZEV//2");
+    ASSERT_EQ(contributor("add", "ZEV//2", "BOB")->code(), "0");
+
+    auto aMissing =
+        request("ALICE", "move", "changeEntries",
+                R"("sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2","objects":[)" + aY + "]");
+    EXPECT_EQ(aMissing->code(), "40108");
+    EXPECT_EQ(aMissing->get("error-arg"), "b/y.txt");
+    ASSERT_EQ(
+        request("ALICE", "move", "changeEntries",
+                R"("sourceChangeID":"ZEV//2","targetChangeID":"ZEV//1","objects":[)" + aY + "]")
+            ->code(),
+        "0");
+    EXPECT_EQ(members(*readChange("ZEV//1"), "entries").size(), 2u);
+    EXPECT_EQ(getString(getObject(activeMetadata(aY)->itsJson, "metadata"), "change_number"),
+              "ZEV//1");
+
+    EXPECT_EQ(request("ALICE", "merge", "changes",
+                      R"("sourceChangeID":"ZEV//1","targetChangeID":"ZEV//1")")
+                  ->code(),
+              "40130");
+    ASSERT_EQ(request("ALICE", "merge", "changes",
+                      R"("sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2")")
+                  ->code(),
+              "0");
+    auto aSource = readChange("ZEV//1");
+    EXPECT_EQ(field(*aSource, "status"), "3");
+    EXPECT_TRUE(members(*aSource, "entries").empty());
+    auto aTarget = readChange("ZEV//2");
+    EXPECT_EQ(members(*aTarget, "entries").size(), 2u);
+    EXPECT_EQ(members(*aTarget, "contributors").size(), 2u);
+    EXPECT_EQ(getString(getObject(activeMetadata(kX)->itsJson, "metadata"), "change_number"),
+              "ZEV//2");
+}
+
+TEST_F(EngineChanges, FindFiltersAndDeletionKeepsChangesThatHoldObjects) {
+    ASSERT_EQ(activate("ALICE", {kX})->code(), "0");
+    ASSERT_EQ(request("BOB", "create", "change", R"("description":"empty")")->code(), "0");
+    EXPECT_EQ(find("")->list("changes").size(), 2u);
+    EXPECT_EQ(field(*find(R"("createdBy":"bob")"), "changeID"), "ZEV//2");
+    EXPECT_EQ(field(*find(R"("changeNumber":"1","srcSystem":"ZEV")"), "changeID"), "ZEV//1");
+    EXPECT_EQ(find(R"("contributor":"ALICE","changeStatus":"open")")->list("changes").size(), 1u);
+    EXPECT_EQ(find(R"("contributionStatus":"2")")->code(), "40101");
+    auto aNone = find(R"("changeStatus":"2")");
+    EXPECT_EQ(aNone->code(), "40101");
+    EXPECT_TRUE(aNone->list("changes").empty());
+    EXPECT_EQ(find(R"("releasedFrom":"yesterday")")->code(), "40130");
+    EXPECT_EQ(find(R"("releasedFrom":"2000-01-01")")->code(), "40101");
+
+    auto aFull = request("ALICE", "delete", "change", R"("changeID":"ZEV//1")");
+    EXPECT_EQ(aFull->code(), "40105");
+    EXPECT_EQ(request("ALICE", "delete", "change", R"("changeID":"ZEV//8")")->code(), "40102");
+    ASSERT_EQ(request("ALICE", "delete", "change", R"("changeID":"ZEV//2")")->code(), "0");
+    EXPECT_EQ(readChange("ZEV//2")->code(), "40102");
+    ASSERT_EQ(request("ALICE", "edit", "changeDescription",
+                      R"("changeID":"ZEV//1","description":"renamed")")
+                  ->code(),
+              "0");
+    EXPECT_EQ(field(*readChange("ZEV//1"), "description"), "renamed");
+}
+
+TEST(EngineLayout, AnOlderRepositoryFileGainsTheChangeTablesAndANewerOneIsRefused) {
+    kivotest::TempDir aDir;
+    const std::string aPath = (aDir.path() / "repo.db").string();
+    server::RepositoryStore::create(aPath, {{"change_tracking", "on"}});
+    {
+        server::SqliteDatabase anOld(aPath, false);
+        anOld.execute("DROP TABLE change_contributors; DROP TABLE change_entries; "
+                      "DROP TABLE changes; DROP INDEX history_by_change; PRAGMA user_version = 1");
+    }
+    {
+        server::Engine anEngine(aPath);
+        auto aReply = parseReply(anEngine.call(
+            "ALICE", requestFrame(R"({"action":"create","what":"change","description":"d"})")));
+        EXPECT_EQ(aReply->code(), "0") << aReply->text();
+    }
+    {
+        server::SqliteDatabase aNewer(aPath, false);
+        aNewer.execute("PRAGMA user_version = 99");
+    }
+    EXPECT_THROW(server::Engine anEngine(aPath), server::StorageError);
+}
