@@ -79,7 +79,7 @@ ArchiveWriter::~ArchiveWriter() {
 
 void ArchiveWriter::add(const std::string& theName, std::string_view theData) {
     std::unique_ptr<archive_entry, void (*)(archive_entry*)> anEntry(archive_entry_new(),
-                                                                      archive_entry_free);
+                                                                     archive_entry_free);
     if (!anEntry)
         writeFailed(nullptr);
     archive_entry_set_pathname(anEntry.get(), theName.c_str());
@@ -115,7 +115,7 @@ std::vector<ArchiveMember> readArchive(std::string_view theBytes, std::uint64_t 
     if (archive_read_support_filter_gzip(anArchive) != ARCHIVE_OK ||
         archive_read_support_format_tar(anArchive) != ARCHIVE_OK ||
         archive_read_open_memory(anArchive, theBytes.data(), theBytes.size()) != ARCHIVE_OK)
-        damaged(anArchive, "not a gzip-compressed tar archive");
+        damaged(anArchive, "not a gzip-compressed tar archive, or a corrupted one");
 
     std::vector<ArchiveMember> aMembers;
     std::set<std::string> aNames;
@@ -131,6 +131,8 @@ std::vector<ArchiveMember> readArchive(std::string_view theBytes, std::uint64_t 
         const char* aPath = archive_entry_pathname(anEntry);
         ArchiveMember aMember;
         aMember.itsName = aPath ? aPath : "";
+        if (aMember.itsName.empty())
+            throw ArchiveDamage{"the archive is corrupted: a member has no name"};
         if (climbsOut(aMember.itsName))
             throw ArchiveDamage{"the member name \"" + aMember.itsName +
                                 "\" climbs out of the archive"};
@@ -147,7 +149,8 @@ std::vector<ArchiveMember> readArchive(std::string_view theBytes, std::uint64_t 
             if (aRead == 0)
                 break;
             if (aRead < 0)
-                damaged(anArchive, "the member \"" + aMember.itsName + "\" is truncated or corrupted");
+                damaged(anArchive,
+                        "the member \"" + aMember.itsName + "\" is truncated or corrupted");
             aTotal += static_cast<std::uint64_t>(aRead);
             if (aTotal > theLimit)
                 throw ArchiveDamage{limitText(theLimit)};

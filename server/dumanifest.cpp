@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 
 namespace RepositoryAccess::server {
 
@@ -28,8 +29,9 @@ std::string objectEntryJson(const ManifestObject& theObject) {
     const HistoryRecord& anEntry = theObject.itsEntry;
     return "{" + keyMembers(theObject.itsKey) + ",\"member\":" + quoted(theObject.itsMember) +
            ",\"sha256\":" + quoted(theObject.itsChecksum) + ",\"versionId\":\"" +
-           std::to_string(anEntry.itsNumber) + "\",\"activatedAt\":" +
-           quoted(anEntry.itsActivatedAt) + ",\"activatedBy\":" + quoted(anEntry.itsActivatedBy) +
+           std::to_string(anEntry.itsNumber) +
+           "\",\"activatedAt\":" + quoted(anEntry.itsActivatedAt) +
+           ",\"activatedBy\":" + quoted(anEntry.itsActivatedBy) +
            ",\"changeNumber\":" + quoted(anEntry.itsChangeNumber) +
            ",\"releasedAt\":" + quoted(anEntry.itsReleasedAt) + "}";
 }
@@ -148,6 +150,12 @@ std::string manifestJson(const Manifest& theManifest) {
                        {"changes", jsonList(aChanges)}});
 }
 
+void addManifest(ArchiveWriter& theArchive, const Manifest& theManifest) {
+    std::string aText = manifestJson(theManifest);
+    theArchive.add(kManifestMember, aText);
+    theArchive.add(kManifestChecksumMember, sha256Hex(aText));
+}
+
 ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit) {
     std::map<std::string, std::string> aMembers;
     for (ArchiveMember& aMember : readArchive(theBytes, theLimit))
@@ -155,9 +163,18 @@ ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit)
     auto aManifestMember = aMembers.find(kManifestMember);
     if (aManifestMember == aMembers.end())
         throw ArchiveDamage{std::string("the archive has no member \"") + kManifestMember + "\""};
+    auto aChecksum = aMembers.find(kManifestChecksumMember);
+    if (aChecksum == aMembers.end() || aChecksum->second != sha256Hex(aManifestMember->second))
+        throw ArchiveDamage{std::string("the member \"") + kManifestMember +
+                            "\" does not match its checksum"};
     ReadArchive aResult;
     aResult.itsManifest = parseManifest(aManifestMember->second);
+    std::set<std::string> aUsed;
     for (const ManifestObject& anObject : aResult.itsManifest.itsObjects) {
+        // A content is taken once: an archive cannot make a small member count many times.
+        if (!aUsed.insert(anObject.itsMember).second)
+            throw ArchiveDamage{"the manifest names the member \"" + anObject.itsMember +
+                                "\" twice"};
         auto aMember = aMembers.find(anObject.itsMember);
         if (aMember == aMembers.end() || anObject.itsMember == kManifestMember)
             throw ArchiveDamage{"the manifest names the missing member \"" + anObject.itsMember +
@@ -165,7 +182,7 @@ ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit)
         if (sha256Hex(aMember->second) != anObject.itsChecksum)
             throw ArchiveDamage{"the member \"" + anObject.itsMember +
                                 "\" does not match its checksum"};
-        aResult.itsContents.push_back(aMember->second);
+        aResult.itsContents.push_back(std::move(aMember->second));
     }
     return aResult;
 }

@@ -40,8 +40,14 @@ struct Manifest {
     std::vector<std::string> itsChanges;
 };
 
-// The name of the manifest member, the first member of every archive.
+// The name of the manifest member, the first member of every archive, and of the member after
+// it that holds the manifest's SHA-256: gzip's own check is not verified on reading, so every
+// byte of an archive is covered by a checksum of its own.
 inline constexpr const char* kManifestMember = "manifest.json";
+inline constexpr const char* kManifestChecksumMember = "manifest.sha256";
+
+// Adds the manifest and its checksum to an archive.
+void addManifest(ArchiveWriter& theArchive, const Manifest& theManifest);
 
 // The archive member that carries the content of the object at theIndex (0-based).
 std::string objectMemberName(std::size_t theIndex);

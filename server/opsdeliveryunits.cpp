@@ -105,7 +105,8 @@ void checkDeliveryUnitBroken(Operation& theOperation) {
         for (std::int64_t anObject : aStore.objectsInPackage(aPackage.itsName)) {
             std::int64_t aLatest = aStore.latest(anObject);
             auto anEntry = aLatest ? aStore.historyEntry(anObject, aLatest, false) : std::nullopt;
-            aBroken = aBroken || (anEntry && !anEntry->itsIsDeletion && anEntry->itsObjectStatus == "1");
+            aBroken =
+                aBroken || (anEntry && !anEntry->itsIsDeletion && anEntry->itsObjectStatus == "1");
         }
     theOperation.itsAnswer.setString("exists", aBroken ? "true" : "false");
 }

@@ -59,8 +59,7 @@ ExportHeader exportHeader(const Operation& theOperation, const DeliveryUnitRecor
     aHeader.itsExportTime = text::nowTimestamp();
     aHeader.itsSourceSystem = optionalMember(aBody, "alias");
     if (aHeader.itsSourceSystem.empty())
-        aHeader.itsSourceSystem =
-            theOperation.itsStore.getSetting("database_name").value_or("");
+        aHeader.itsSourceSystem = theOperation.itsStore.getSetting("database_name").value_or("");
     aHeader.itsDuCheck = optionalMember(aBody, "du_check");
     aHeader.itsUnit = theUnit;
     return aHeader;
@@ -88,8 +87,8 @@ std::optional<HistoryRecord> exportedVersion(RepositoryStore& theStore, std::int
 void collect(RepositoryStore& theStore, const ExportRequest& theRequest, Manifest& theManifest,
              std::vector<std::string>& theContents) {
     std::set<std::string> aChanges;
-    for (PackageRecord& aPackage :
-         theStore.packagesOfDeliveryUnit(theRequest.itsUnit.itsName, theRequest.itsUnit.itsVendor)) {
+    for (PackageRecord& aPackage : theStore.packagesOfDeliveryUnit(theRequest.itsUnit.itsName,
+                                                                   theRequest.itsUnit.itsVendor)) {
         aPackage.itsSrcSystem = theManifest.itsHeader.itsSourceSystem;
         for (std::int64_t anObject : theStore.objectsInPackage(aPackage.itsName)) {
             auto anEntry = exportedVersion(theStore, anObject, theRequest);
@@ -149,7 +148,7 @@ std::string exportSummaryJson(const Manifest& theManifest) {
 // The manifest goes first, so that a reader learns what to expect before the contents.
 std::string archiveOf(const Manifest& theManifest, const std::vector<std::string>& theContents) {
     ArchiveWriter anArchive;
-    anArchive.add(kManifestMember, manifestJson(theManifest));
+    addManifest(anArchive, theManifest);
     for (std::size_t i = 0; i < theContents.size(); ++i)
         anArchive.add(theManifest.itsObjects[i].itsMember, theContents[i]);
     return anArchive.finish();
@@ -168,9 +167,9 @@ void exportDeliveryUnit(Operation& theOperation) {
     aRequest.itsReleasedOnly = flagMember(aBody, "released_only");
 
     Manifest aManifest;
-    aManifest.itsHeader = exportHeader(
-        theOperation, aRequest.itsUnit,
-        aRequest.itsFrom.empty() ? exporttype::kDeliveryUnit : exporttype::kPatch);
+    aManifest.itsHeader =
+        exportHeader(theOperation, aRequest.itsUnit,
+                     aRequest.itsFrom.empty() ? exporttype::kDeliveryUnit : exporttype::kPatch);
     aManifest.itsHeader.itsTstFrom = aRequest.itsFrom;
     aManifest.itsHeader.itsTstTo = aRequest.itsTo;
     std::vector<std::string> aContents;

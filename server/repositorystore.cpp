@@ -344,7 +344,8 @@ ObjectKey RepositoryStore::objectKey(std::int64_t theObject) {
 
 std::vector<std::int64_t> RepositoryStore::objectsInPackage(const std::string& thePackage) {
     std::vector<std::int64_t> aList;
-    auto aQuery = itsDatabase.query("SELECT id FROM objects WHERE package = ? ORDER BY id");
+    auto aQuery =
+        itsDatabase.query("SELECT id FROM objects WHERE package = ? ORDER BY name, suffix");
     aQuery.bind(1, thePackage);
     while (aQuery.step())
         aList.push_back(aQuery.integer(0));

@@ -359,33 +359,51 @@ TEST_F(RepoFunTest, PackagesAndTheUnsetRuleOfUpdates) {
     EXPECT_FALSE(repofunpackages::existsPackage("q"));
 }
 
-TEST_F(RepoFunTest, DeliveryUnitFailuresCarryTheirOwnMessages) {
+TEST_F(RepoFunTest, DeliveryUnitsAreAdministeredExportedImportedAndUndeployed) {
     EXPECT_EQ(firstFailure([] { repofundeliveryunits::getDeliveryUnit("du", "acme"); }),
-              "Failed to get delivery unit \"du\" (vendor: \"acme\") (40130): Request "
-              "\"get/deliveryUnit\" is not supported by this repository: ");
-    // An update reads the unit first, so that read is what fails here.
-    expectFailureBeginning(
-        [] {
-            DeliveryUnitAttributes anUpdate;
-            anUpdate.itsName = "du";
-            anUpdate.itsVendor = "acme";
-            anUpdate.itsCaption = "__unset__";
-            repofundeliveryunits::updateDeliveryUnit(anUpdate);
-        },
-        "Failed to get delivery unit \"du\" (vendor: \"acme\") (4");
-    EXPECT_EQ(firstFailure([] { repofundeliveryunits::existsDeliveryUnit("du", "acme"); }),
-              "Failed to check whether delivery unit \"du\" with vendor \"acme\" exists (40130): "
-              "Request \"exists/deliveryUnit\" is not supported by this repository: ");
-    expectFailureBeginning(
-        [] { repofundeliveryunits::checkIsDeliveryUnitBroken("du", "acme"); },
-        "Failed to check whether delivery unit \"du\" with vendor \"acme\" is broken (40130");
-    expectFailureBeginning([] { repofundeliveryunits::undeployDeliveryUnit("du", "acme"); },
-                           "Failed to undeploy delivery unit \"du\" (vendor: \"acme\") (40130): ");
-    expectFailureBeginning([] { repofundeliveryunits::listDeliveryUnits(); },
-                           "Failed to list delivery units (40130): ");
+              "Failed to get delivery unit \"du\" (vendor: \"acme\") (40116): Delivery unit does "
+              "not exist: du (acme)");
+    EXPECT_FALSE(repofundeliveryunits::existsDeliveryUnit("du", "acme"));
+    repofundeliveryunits::createDeliveryUnit(
+        {"du", "acme", "Orders", "ALICE", "1", "0", "0", "", "", "", "CA"});
+    EXPECT_EQ(firstFailure([] {
+                  repofundeliveryunits::createDeliveryUnit(
+                      {"du", "acme", "", "", "", "", "", "", "", "", ""});
+              }),
+              "Failed to create delivery unit (40117): Delivery unit exists already: du (acme)");
+
+    // An update keeps what it passes as "__unset__".
+    const std::string aKeep = "__unset__";
+    repofundeliveryunits::updateDeliveryUnit(
+        {"du", "acme", aKeep, "BOB", aKeep, aKeep, aKeep, aKeep, aKeep, aKeep, aKeep});
+    DeliveryUnit aUnit = repofundeliveryunits::getDeliveryUnit("du", "acme");
+    EXPECT_EQ(aUnit.itsCaption, "Orders");
+    EXPECT_EQ(aUnit.itsResponsible, "BOB");
+    ASSERT_EQ(repofundeliveryunits::listDeliveryUnits().size(), 1u);
+    EXPECT_FALSE(repofundeliveryunits::checkIsDeliveryUnitBroken("du", "acme"));
+
+    repofunpackages::updatePackage({"p", aKeep, aKeep, aKeep, aKeep, aKeep, "du", "acme", aKeep,
+                                    aKeep, aKeep, aKeep, aKeep, aKeep});
+    ExportResult anExport =
+        repofundeliveryunits::exportDeliveryUnit({"du", "acme", "", "1", "", "", "", "", ""});
+    ASSERT_EQ(anExport.itsSummary.itsPackages.size(), 1u);
+    EXPECT_EQ(anExport.itsSummary.itsDeliveryUnit.itsResponsible, "BOB");
+    EXPECT_FALSE(anExport.itsArchive->empty());
+
     // Imports hand their triple to the caller.
-    ImportResult anImport = repofundeliveryunits::importFile("a.tgz", text("x"), {});
-    EXPECT_EQ(anImport.itsError.itsCode, "40130");
+    ImportOptions anOptions{"1", "1", "0", "0", "0"};
+    ImportResult aDamaged = repofundeliveryunits::importFile("a.tgz", text("x"), anOptions);
+    EXPECT_EQ(aDamaged.itsError.itsCode, "40150");
+    ImportResult anImport = repofundeliveryunits::importMultipleFiles(
+        {"a.tgz", "b.tgz"}, {anExport.itsArchive, anExport.itsArchive}, anOptions);
+    EXPECT_EQ(anImport.itsError.itsCode, "0") << anImport.itsError.itsMessage;
+    EXPECT_EQ(anImport.itsSummary.itsHeaders.size(), 2u);
+
+    UndeploySummary anUndeploy = repofundeliveryunits::undeployDeliveryUnit("du", "acme");
+    EXPECT_EQ(anUndeploy.itsDeletedPackagesCount, "1");
+    EXPECT_FALSE(repofunpackages::existsPackage("p"));
+    expectFailureBeginning([] { repofundeliveryunits::undeployDeliveryUnit("du", "acme"); },
+                           "Failed to undeploy delivery unit \"du\" (vendor: \"acme\") (40116): ");
 }
 
 TEST_F(RepoFunTest, ChangeTrackingAnswersAndFailuresCarryTheirOwnMessages) {
