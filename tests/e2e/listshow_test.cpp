@@ -226,3 +226,78 @@ TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
                          "Failed to get delivery unit \"DU2\" (vendor: \"example.com\") (40116)"))
         << aMissing.itsErr;
 }
+
+namespace {
+
+// The labelled lines of a change.
+std::string changeBlock(const std::string& theId, const std::string& theStatus,
+                        const std::string& theDescription, bool theReleased) {
+    return "Change ID               : " + theId + "\nStatus                  : " + theStatus +
+           "\nDescription             : " + theDescription +
+           "\nCreated at              : <time>\nCreated by              : DEV\n"
+           "Released at             : " +
+           (theReleased ? "<time>" : "") +
+           "\nReleased by             : " + (theReleased ? "DEV" : "") + "\n";
+}
+
+std::string contributorBlock(const std::string& theUser, bool theValidated) {
+    return "User                    : " + theUser +
+           "\nStatus                  : " + (theValidated ? "2 (validated)" : "1 (open)") +
+           "\nDescription             : \nValidated at            : " +
+           (theValidated ? "<time>" : "") + "\n";
+}
+
+} // namespace
+
+// With change tracking on: ZEV//1 opened by dev's activation of acme/a.txt, with other as second
+// contributor, validated by both and released; ZEV//2 created open; ZEV//3 created and merged
+// into ZEV//2, so abandoned.
+TEST(ListShowChanges, ChangesAreFoundByEveryFilterAndShownWithTheirContributors) {
+    RepositoryWorkspace aRepository(true, true);
+    auto run = [&](const std::vector<std::string>& theArgs) {
+        const RunResult aResult = aRepository.kivo(theArgs);
+        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
+        EXPECT_EQ(aResult.itsErr, "");
+        return withoutTimes(aResult.itsOut);
+    };
+    run({"set", "cts", "enabled"});
+    writeText(aRepository.path("acme/a.txt"), "one");
+    run({"push"});
+    run({"create", "contributor", "ZEV//1", "other"});
+    run({"validate", "ZEV//1", "dev"});
+    RepositoryWorkspace::expectOk(
+        runProgram("zevuserstore", {"SET", "K2", "file:" + aRepository.file(), "other", "pw"},
+                   aRepository.options()));
+    RepositoryWorkspace::expectOk(
+        runKivo({"validate", "ZEV//1", "other", "--key=K2"}, aRepository.options()));
+    run({"release", "ZEV//1"});
+    run({"create", "change", "second"});
+    run({"create", "change", "third"});
+    run({"merge", "changes", "ZEV//3", "ZEV//2"});
+
+    const std::string aFirst = changeBlock("ZEV//1", "2 (released)", "", true) + "\n";
+    const std::string aSecond = changeBlock("ZEV//2", "1 (open)", "second", false) + "\n";
+    const std::string aThird = changeBlock("ZEV//3", "3 (abandoned)", "third", false) + "\n";
+    EXPECT_EQ(run({"list", "changes"}), aFirst + aSecond + aThird);
+    EXPECT_EQ(run({"list", "chs", "--open"}), aSecond);
+    EXPECT_EQ(run({"list", "chs", "-r"}), aFirst);
+    EXPECT_EQ(run({"list", "chs", "--abandoned"}), aThird);
+    EXPECT_EQ(run({"list", "chs", "--changeStatus=2"}), aFirst);
+    EXPECT_EQ(run({"list", "chs", "--contributorStatus=2"}), aFirst);
+    EXPECT_EQ(run({"list", "chs", "--changeNumber=3", "--srcSystem=ZEV"}), aThird);
+    EXPECT_EQ(run({"list", "chs", "--createdBy=other"}), "");
+
+    EXPECT_EQ(run({"list", "change", "ZEV//1"}), "acme/a.txt\n");
+    EXPECT_EQ(run({"list", "ch", "ZEV//1", "ZEV//2"}), "ZEV//1:\nacme/a.txt\nZEV//2:\n");
+    EXPECT_EQ(run({"show", "change", "ZEV//1"}), "Change:\n" + aFirst + "Contributors:\n" +
+                                                     contributorBlock("DEV", true) +
+                                                     contributorBlock("OTHER", true) + "\n");
+    EXPECT_EQ(run({"show", "ch", "ZEV//3"}),
+              "Change:\n" + aThird + "Contributors:\n" + contributorBlock("DEV", false) + "\n");
+    EXPECT_EQ(run({"show", "cts"}), "Change tracking status   : enabled\n");
+    EXPECT_EQ(run({"list", "aos"}),
+              "\tacme/a.txt (version #1) (change number #ZEV//1, released <time>)\n");
+    const RunResult aMissing = aRepository.kivo({"show", "change", "ZEV//9"});
+    EXPECT_EQ(aMissing.itsExitCode, 1);
+    EXPECT_TRUE(contains(aMissing.itsErr, "Failed to read changes (40102)")) << aMissing.itsErr;
+}
