@@ -8,8 +8,10 @@ namespace {
 
 constexpr CommandHelpText theTexts[] = {
     {"list", "activeObjects", "list active objects",
-     "Lists the active objects of the repository, of the package PACKAGE when given.",
-     "<ul>\n  <li>--suffix=SUFFIX: only objects with this suffix.</li>\n</ul>",
+     "Lists the active objects of the repository, of the package PACKAGE and its sub packages "
+     "when given.",
+     "<ul>\n  <li>--suffix=SUFFIX: only objects with this suffix.</li>\n"
+     "  <li>--noRecursive: not those of the sub packages.</li>\n</ul>",
      "<pre>kivo list aos p1.p2 --suffix=txt</pre>", "list_inactiveObjects show_object"},
     {"list", "change", "list the entries of changes",
      "Lists the objects recorded in the changes CHANGEID.", "  None.",
@@ -32,8 +34,8 @@ constexpr CommandHelpText theTexts[] = {
      "<ul>\n  <li>--vendor=VENDOR: only those of this vendor.</li>\n</ul>",
      "<pre>kivo list dus</pre>", "list_deliveryUnit show_deliveryUnit"},
     {"list", "history", "list the versions of objects",
-     "Lists the numbered versions of each object OBJECT, newest first, with their dates and "
-     "authors.",
+     "Lists the numbered versions of each object OBJECT, oldest first, with their activation "
+     "dates and users; a deleting version is marked as a deletion.",
      "  None.", "<pre>kivo list history p1/p2/test.txt</pre>", "show_object checkOut"},
     {"list", "inactiveObjects", "list inactive objects",
      "Lists the inactive objects of your repository workspace, of the package PACKAGE when "

@@ -4,10 +4,10 @@
 #include "repository/repofunbase.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
+#include "repository/respprinters.hpp"
 #include "workspace/objects.hpp"
 
 #include <map>
-#include <sstream>
 
 namespace RepositoryAccess::repositorylistings {
 
@@ -75,11 +75,69 @@ std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope
     return anObjects;
 }
 
-void printInactiveObjects(const std::vector<RepositoryObject>& theObjects) {
-    std::ostringstream aText;
+std::vector<RepositoryObject> objectsOfPackage(const RepositorySession& theSession,
+                                               const std::string& thePackage, bool theRecursive,
+                                               const std::vector<std::string>& theSuffixes) {
+    const bool anActive = theSession.itsType == 1;
+    auto aList = [&](const std::string& thePattern) {
+        return anActive
+                   ? repofunobjects::findObjects(theSession, thePattern, "", theSuffixes)
+                   : repofunobjects::listInactiveObjects(theSession, thePattern, "", theSuffixes);
+    };
+    std::map<std::string, RepositoryObject> aByKey;
+    auto addAll = [&](const std::vector<RepositoryObject>& theObjects) {
+        for (const RepositoryObject& anObject : theObjects)
+            aByKey.insert_or_assign(anObject.key(), anObject);
+    };
+    addAll(aList(thePackage));
+    if (theRecursive && !thePackage.empty())
+        addAll(aList(thePackage + ".*"));
+    std::vector<RepositoryObject> anObjects;
+    for (auto& anEntry : aByKey)
+        anObjects.push_back(std::move(anEntry.second));
+    return anObjects;
+}
+
+std::string activeObjectLine(const RepositoryObject& theObject) {
+    const ObjectMetaData& aMeta = theObject.metaData();
+    std::string aLine = "\t" + respprinters::objectPath(theObject) + " (version #" +
+                        std::to_string(aMeta.itsVersionId) + ")";
+    if (!aMeta.itsChangeNumber.empty() && aMeta.itsChangeNumber != "0")
+        aLine +=
+            " (change number #" + aMeta.itsChangeNumber + ", released " + aMeta.itsReleasedAt + ")";
+    if (aMeta.itsObjectStatus == "1")
+        aLine += " broken";
+    return aLine + "\n";
+}
+
+std::string inactiveObjectLine(const RepositoryObject& theObject) {
+    const ObjectMetaData& aMeta = theObject.metaData();
+    const std::int32_t aBase = aMeta.itsVersionId - 1;
+    std::string aLine = "\t" + respprinters::objectPath(theObject) + " (" +
+                        (aBase > 0 ? "base #" + std::to_string(aBase) : std::string("new")) + ")";
+    if (aMeta.itsIsDeletion)
+        aLine += " deletion";
+    return aLine + "\n";
+}
+
+namespace {
+
+void printLines(const std::vector<RepositoryObject>& theObjects,
+                std::string (*theLine)(const RepositoryObject&)) {
+    std::string aText;
     for (const auto& anObject : theObjects)
-        objects::printObject(anObject, aText);
-    console::say(aText.str());
+        aText += theLine(anObject);
+    console::say(aText);
+}
+
+} // namespace
+
+void printActiveObjects(const std::vector<RepositoryObject>& theObjects) {
+    printLines(theObjects, activeObjectLine);
+}
+
+void printInactiveObjects(const std::vector<RepositoryObject>& theObjects) {
+    printLines(theObjects, inactiveObjectLine);
 }
 
 } // namespace RepositoryAccess::repositorylistings

@@ -25,7 +25,25 @@ std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope,
                                                      const RepositorySession& theSession);
 
-// Prints inactive objects in the repository's list layout.
+// The objects of theSession in thePackage (all of them for an empty package), with those of its
+// sub packages when theRecursive, restricted to theSuffixes when any are given; each once, in
+// key order. Active sessions ask the repository's object search, inactive ones its list of
+// inactive objects.
+std::vector<RepositoryObject> objectsOfPackage(const RepositorySession& theSession,
+                                               const std::string& thePackage, bool theRecursive,
+                                               const std::vector<std::string>& theSuffixes);
+
+// The line of an active object in object lists: tab, path, " (version #<id>)", then
+// " (change number #<n>, released <time>)" for a change other than "" and "0", " broken" for a
+// broken object, and a line end.
+std::string activeObjectLine(const RepositoryObject& theObject);
+
+// The line of an inactive object in object lists: tab, path, " (base #<id - 1>)" or " (new)" for
+// an object without a base, " deletion" for a deletion, and a line end.
+std::string inactiveObjectLine(const RepositoryObject& theObject);
+
+// Prints objects as object lines, on standard output and with `trace` into the trace.
+void printActiveObjects(const std::vector<RepositoryObject>& theObjects);
 void printInactiveObjects(const std::vector<RepositoryObject>& theObjects);
 
 } // namespace RepositoryAccess::repositorylistings

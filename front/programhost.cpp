@@ -14,9 +14,11 @@
 #include "actions/actionexport.hpp"
 #include "actions/actionhelp.hpp"
 #include "actions/actionimport.hpp"
+#include "actions/actionlist.hpp"
 #include "actions/actionmove.hpp"
 #include "actions/actionresolve.hpp"
 #include "actions/actionrevert.hpp"
+#include "actions/actionshow.hpp"
 #include "actions/actionstatus.hpp"
 #include "actions/actiontakeover.hpp"
 #include "actions/actiontrack.hpp"
@@ -65,6 +67,8 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionImport>;
     case ActionKind::help:
         return make<actionHelp>;
+    case ActionKind::list:
+        return make<actionList>;
     case ActionKind::merge:
         return make<actionMerge>;
     case ActionKind::move:
@@ -77,6 +81,8 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionRevert>;
     case ActionKind::set:
         return make<actionSet>;
+    case ActionKind::show:
+        return make<actionShow>;
     case ActionKind::status:
         return make<actionStatus>;
     case ActionKind::takeOver:

@@ -65,13 +65,13 @@ std::string lineNumberOf(const std::string& theMessage) {
     return {};
 }
 
-std::string relativePath(const RepositoryObject& theObject) {
+} // namespace
+
+std::string objectPath(const RepositoryObject& theObject) {
     if (!workspace::isOpen())
         return theObject.workSpaceFileName();
     return workspace::get()->relativeFileName(theObject.workSpaceFileName());
 }
-
-} // namespace
 
 void printChange(const Change& theChange, std::ostream& theStream) {
     writeLabel(theStream, "Change ID", theChange.itsChangeId);
@@ -108,7 +108,7 @@ void printChangeDetails(const ChangeEntry& theChange, std::ostream& theStream, b
     if (theWithEntries) {
         std::set<std::string> aPaths;
         for (const RepositoryObject& anObject : theChange.itsEntries)
-            aPaths.insert(relativePath(anObject));
+            aPaths.insert(objectPath(anObject));
         for (const std::string& aPath : aPaths)
             theStream << aPath << '\n';
     }

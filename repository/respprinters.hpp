@@ -1,12 +1,17 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
 
 #include "repository/resprecords.hpp"
 
 // The fixed-layout print-outs of response records: each labelled line is the label padded with
 // blanks to 24 characters, ": ", the value and a line feed.
 namespace RepositoryAccess::respprinters {
+
+// The object's file path relative to the workspace directory (package directories and file name
+// when no workspace is open): how object lists and change entries name an object.
+std::string objectPath(const RepositoryObject& theObject);
 
 // Change ID, status (with its word), description, creation and release.
 void printChange(const Change& theChange, std::ostream& theStream);

@@ -67,8 +67,9 @@ bool isValidObjectKey(const ObjectKey& theKey);
 // Describes an object in messages: package/name.suffix.
 std::string describe(const ObjectKey& theKey);
 
-// What one activation did: its number, check results (a JSON list), outcome triple, how many
-// objects it activated, and whether its changes must be undone (a failed or check-only run).
+// What one activation did: its number, check results (a JSON list), outcome triple, the change
+// it belongs to (empty without change tracking), how many objects it activated, and whether its
+// changes must be undone (a failed or check-only run).
 struct ActivationRun {
     std::string itsActivationId, itsCheckResults, itsCode, itsMessage;
     // The change the activated objects joined while change tracking is on, else empty.

@@ -104,7 +104,7 @@ public:
         ActivationRun aRun;
         if (itsOptions.itsAutoActivate && !itsImported.empty())
             aRun = runActivation(itsStore, itsSession, itsImported, itsOptions.itsMode,
-                                 itsOperation.itsUser);
+                                 itsOperation.itsUser, {});
         std::string aHeaders = theSeveralFiles ? jsonList(theHeaders)
                                                : (theHeaders.empty() ? "{}" : theHeaders.front());
         anAnswer.setString("activationID", aRun.itsActivationId);

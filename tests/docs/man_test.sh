@@ -13,3 +13,20 @@ for aWord in "create workSpace|ws WORKSPACEPATH [KEY]" "lockFile" "KIVO_VERBOSE"
     *) echo "missing in the manual page: $aWord"; exit 1 ;;
     esac
 done
+
+# Every action the completion offers (both come from the syntax table) has its own section, and
+# so has every WHAT of list and show.
+aActions=$(sed -n 's/^_kivo_actions="\(.*\)"$/\1/p' "$1/kivo-completion.bash")
+[ -n "$aActions" ] || { echo "no actions in the completion script"; exit 1; }
+aHeadings=$(printf '%s\n' "$aText" | sed -n 's/^   \([a-zA-Z]\)/\1/p' | tr 'A-Z' 'a-z')
+for anAction in $aActions; do
+    printf '%s\n' "$aHeadings" | grep -q "^$anAction\( \|$\)" ||
+        { echo "no section for the action: $anAction"; exit 1; }
+done
+for aWhat in "list trackedPackages" "list rootPackages" "list packages" "list activeObjects" \
+    "list inactiveObjects" "list inactiveWorkSpaces" "list changes" "list change" \
+    "list deliveryUnits" "list deliveryUnit" "list history" "show change" \
+    "show changeTrackingStatus" "show deliveryUnit" "show deliveryUnitStatus" \
+    "show exportVersions" "show object" "show package" "show vendor"; do
+    printf '%s\n' "$aText" | grep -q "^   $aWhat\$" || { echo "no section for: $aWhat"; exit 1; }
+done

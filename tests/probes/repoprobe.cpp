@@ -9,6 +9,8 @@
 //   kivo_repo_probe FILE USER PASSWORD package PACKAGE            the package's attributes
 //   kivo_repo_probe FILE USER PASSWORD actives PACKAGE            active objects below PACKAGE
 //                                                                  with version and content hash
+//   kivo_repo_probe FILE USER PASSWORD du NAME VENDOR CAPTION PACKAGE...
+//                                     creates a delivery unit and assigns the packages to it
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -18,6 +20,7 @@
 #include "core/parameters.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
+#include "repository/repofundeliveryunits.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
 #include "repository/respprinters.hpp"
@@ -95,6 +98,23 @@ void actives(const std::string& thePackage) {
     }
 }
 
+void deliveryUnit(const std::vector<std::string>& theArgs) {
+    DeliveryUnitAttributes aUnit;
+    aUnit.itsName = theArgs[4];
+    aUnit.itsVendor = theArgs[5];
+    aUnit.itsCaption = theArgs[6];
+    repofundeliveryunits::createDeliveryUnit(aUnit);
+    for (std::size_t anIndex = 7; anIndex < theArgs.size(); ++anIndex) {
+        const std::string anUnset(repofunbase::kUnset);
+        PackageAttributes aPackage{theArgs[anIndex], anUnset, anUnset, anUnset, anUnset,
+                                   anUnset,          anUnset, anUnset, anUnset, anUnset,
+                                   anUnset,          anUnset, anUnset, anUnset};
+        aPackage.itsDeliveryUnit = aUnit.itsName;
+        aPackage.itsDuVendor = aUnit.itsVendor;
+        repofunpackages::updatePackage(aPackage);
+    }
+}
+
 std::string upper(std::string theText) {
     for (char& aChar : theText)
         if (aChar >= 'a' && aChar <= 'z')
@@ -127,6 +147,8 @@ int run(const std::vector<std::string>& theArgs) {
         package(theArgs[4]);
     else if (aCommand == "actives" && theArgs.size() == 5)
         actives(theArgs[4]);
+    else if (aCommand == "du" && theArgs.size() >= 7)
+        deliveryUnit(theArgs);
     else if (aCommand == "stored" && theArgs.size() == 7)
         stored(theArgs[0], upper(theArgs[1]), {theArgs[4], theArgs[5], theArgs[6]});
     else

@@ -227,7 +227,7 @@ TEST(EngineLayout, AnOlderRepositoryFileGainsTheChangeTablesAndANewerOneIsRefuse
     {
         server::SqliteDatabase anOld(aPath, false);
         anOld.execute("DROP TABLE change_contributors; DROP TABLE change_entries; "
-                      "DROP TABLE changes; DROP INDEX history_by_change; PRAGMA user_version = 0");
+                      "DROP TABLE changes; DROP INDEX history_by_change; PRAGMA user_version = 1");
     }
     {
         server::Engine anEngine(aPath);

@@ -135,9 +135,11 @@ TEST(EngineStorage, ARepositoryFileOfTheFirstLevelIsUpgradedWhenOpened) {
     std::string aPath = (aDir.path() / "old.db").string();
     server::RepositoryStore::create(aPath, {});
     {
-        // The file as the first program wrote it: no delivery units, level 0.
+        // The file as the first program wrote it: no delivery units, no changes, level 0.
         server::SqliteDatabase anOld(aPath, false);
         anOld.execute("DROP INDEX packages_by_delivery_unit; DROP TABLE delivery_units; "
+                      "DROP TABLE change_contributors; DROP TABLE change_entries; "
+                      "DROP TABLE changes; DROP INDEX history_by_change; "
                       "PRAGMA user_version = 0");
     }
     for (int aTime = 0; aTime < 2; ++aTime) {

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "actions/command.hpp"
+
+namespace RepositoryAccess {
+
+// The `show` action: the details of changes, delivery units, packages and object versions, and
+// the repository's settings (change tracking, export versions, content vendor). It opens the
+// workspace without the lock when it runs inside one, and changes nothing.
+class actionShow : public Command {
+public:
+    void execute() override;
+};
+
+} // namespace RepositoryAccess

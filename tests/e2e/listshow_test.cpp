@@ -1,0 +1,303 @@
+// `kivo list` and `kivo show` on a populated repository: two users, packages with sub packages,
+// objects with several versions and a deletion in their history, inactive objects (new ones and
+// an inactive deletion) in two repository workspaces; inside the workspace and outside of it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "tests/e2e/repositoryworkspace.hpp"
+#include "tests/support/process.hpp"
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Activation and change times differ from run to run; the layouts around them do not.
+std::string withoutTimes(const std::string& theText) {
+    static const std::regex kTime(
+        "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}");
+    return std::regex_replace(theText, kTime, "<time>");
+}
+
+// dev's workspace "ws" tracks acme. Active: acme/orders/Order.txt in two versions (dev, then
+// other), acme/orders/sub/Line.txt, acme/Notes.md, and acme/old/Gone.txt activated and deleted.
+// dev has committed a deletion of Order.txt and a new acme/orders/New.txt; other has written
+// p/x.txt into the default repository workspace.
+class ListShow : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    ListShow() : RepositoryWorkspace(true, true) {
+        activateAs("dev", {"put", "acme.orders", "Order", "txt", "one"});
+        activateAs("other", {"put", "acme.orders", "Order", "txt", "two"});
+        activateAs("dev", {"put", "acme.orders.sub", "Line", "txt", "line"});
+        activateAs("dev", {"put", "acme", "Notes", "md", "notes"});
+        activateAs("dev", {"put", "acme.old", "Gone", "txt", "gone"});
+        activateAs("dev", {"remove", "acme.old", "Gone", "txt"});
+        expectOk(kivo({"checkout"}));
+        fs::remove(path("acme/orders/Order.txt"));
+        writeText(path("acme/orders/New.txt"), "new");
+        expectOk(kivo({"commit"}));
+        expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "create-package"}));
+        expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "write-only"}));
+    }
+
+    // kivo in the test's folder, outside any workspace, connected with dev's key.
+    RunResult outside(std::vector<std::string> theArgs) const {
+        theArgs.push_back("--key=K1");
+        return runKivo(theArgs, options());
+    }
+    // The output of a run that must succeed.
+    std::string out(const RunResult& theResult) const {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
+        EXPECT_EQ(theResult.itsErr, "");
+        return withoutTimes(theResult.itsOut);
+    }
+};
+
+const std::string kActive = "\tacme/Notes.md (version #1)\n"
+                            "\tacme/orders/Order.txt (version #2)\n"
+                            "\tacme/orders/sub/Line.txt (version #1)\n";
+const std::string kInactive = "\tacme/orders/New.txt (new)\n"
+                              "\tacme/orders/Order.txt (base #2) deletion\n";
+
+// The labelled package lines of a package without attributes of its own.
+std::string packageBlock(const std::string& thePackage, const std::string& theStructural,
+                         const std::string& theContent) {
+    return "Package                 : " + thePackage +
+           "\nStructural              : " + theStructural +
+           "\nDescription             : \nResponsible             : \n--\n"
+           "Content                 : " +
+           theContent +
+           "\nSource system           : ZEV\nTransportable           : 1\n--\n"
+           "Original Language       : \nText collection         : \nText status             : \n"
+           "Text terminology domain : \nHints for translation   : \n--\n"
+           "Delivery Unit           : \nVendor                  : \n\n";
+}
+
+} // namespace
+
+TEST_F(ListShow, ObjectListsPrintOneObjectLinePerObject) {
+    EXPECT_EQ(out(kivo({"list", "aos"})), kActive);
+    EXPECT_EQ(out(kivo({"list", "activeObjects", "acme.orders", "--noRecursive"})),
+              "\tacme/orders/Order.txt (version #2)\n");
+    EXPECT_EQ(out(kivo({"list", "aos", "acme/orders"})),
+              "\tacme/orders/Order.txt (version #2)\n\tacme/orders/sub/Line.txt (version #1)\n");
+    EXPECT_EQ(out(kivo({"list", "aos", "--suffix=md"})), "\tacme/Notes.md (version #1)\n");
+    EXPECT_EQ(out(outside({"list", "aos", "acme"})), kActive);
+
+    EXPECT_EQ(out(kivo({"list", "ios"})), kInactive);
+    EXPECT_EQ(out(kivo({"list", "inactiveObjects", "acme.orders.sub"})), "");
+    EXPECT_EQ(out(outside({"list", "ios", "--inactiveWorkSpace=ws"})), kInactive);
+    EXPECT_EQ(out(outside({"list", "ios", "--inactiveWorkSpaceUser=other"})), "\tp/x.txt (new)\n");
+    EXPECT_EQ(out(kivo({"list", "ios", "--iUser=other", "--iWS=__empty__", "--suffix=xml"})), "");
+}
+
+// The committed deletion is no local change any more; the repository still holds it inactive.
+TEST_F(ListShow, StatusListsInactiveObjectsInTheObjectLineLayout) {
+    const std::string anOut = out(kivo({"status", "--inactiveObjects"}));
+    EXPECT_TRUE(
+        anOut.ends_with("Tracked packages:\n\tacme\n\nInactive Objects:\n" + kInactive + "\n"))
+        << anOut;
+    EXPECT_EQ(out(kivo({"status", "ios", "-i"})), "\nInactive Objects:\n" + kInactive + "\n");
+    EXPECT_EQ(out(kivo({"status", "acme/orders/", "-i"})),
+              "\nInactive Objects:\n" + kInactive + "\n");
+}
+
+TEST_F(ListShow, HistoryListsEveryActivatedVersion) {
+    EXPECT_EQ(out(kivo({"list", "history", "acme/orders/New.txt", "acme/old/Gone.txt"})),
+              "No historic versions for \"acme/orders/New.txt\"\n"
+              "Historic versions:\n\t1\t<time>\tDEV\n\t2\t<time>\tDEV\t deletion\n");
+    EXPECT_EQ(out(outside({"list", "history", "Order.txt", "--package=acme.orders"})),
+              "Historic versions:\n\t1\t<time>\tDEV\n\t2\t<time>\tOTHER\n");
+    const RunResult aMissing = kivo({"list", "history", "acme/none.txt"});
+    EXPECT_EQ(aMissing.itsExitCode, 1);
+    EXPECT_TRUE(contains(aMissing.itsErr, "Failed to list history (40132)")) << aMissing.itsErr;
+}
+
+TEST_F(ListShow, ShowObjectReadsTheVersionAsked) {
+    const std::string aFront = "Object                  : Order.txt\n"
+                               "Package                 : acme.orders\nMeta data:\n";
+    const std::string anActivated = "Last activated at       : <time>\n"
+                                    "Last activated by       : OTHER\n";
+    const std::string aTail = "Change number           : \nReleased at             : \n";
+    EXPECT_EQ(out(kivo({"show", "acme/orders/Order.txt", "a"})),
+              aFront + "Type                    : 1 (active version)\n" + anActivated +
+                  "Object status           : 0\n" + aTail +
+                  "Version:\nType                    : 1 (active)\n");
+    EXPECT_EQ(out(outside({"show", "object", "Order.txt", "1", "--package=acme.orders"})),
+              aFront +
+                  "Type                    : 3 (historical version)\n"
+                  "Last activated at       : <time>\nLast activated by       : DEV\n"
+                  "Deletion                : false\nObject status           : 0\n" +
+                  aTail +
+                  "Version:\nType                    : 3 (historical)\n"
+                  "Version number          : 1\n");
+    EXPECT_EQ(out(kivo({"show", "acme/orders/Order.txt", "inactive"})),
+              aFront + "Type                    : 2 (inactive version)\n"
+                       "Last changed at         : <time>\nDeletion                : true\n"
+                       "Version:\nType                    : 2 (inactive)\n"
+                       "Workspace               : ws\nOwner                   : DEV\n");
+
+    for (const std::string aVersion : {"0", "1.5", "x", "2b", "activ", ""}) {
+        const RunResult aResult = kivo({"show", "acme/orders/Order.txt", aVersion});
+        EXPECT_EQ(aResult.itsExitCode, 1) << aVersion;
+        EXPECT_EQ(aResult.itsErr, "Invalid version (must be a|active, i|inactive or a historical "
+                                  "version (positive integer)): " +
+                                      aVersion + "\n");
+    }
+    const RunResult aNone = kivo({"show", "acme/orders/Order.txt", "7"});
+    EXPECT_EQ(aNone.itsExitCode, 1);
+    EXPECT_EQ(aNone.itsErr, "Object \"acme/orders/Order.txt\" has no historical version 7.\n");
+}
+
+TEST_F(ListShow, PackagesAreListedAndShownWithTheirAttributes) {
+    EXPECT_EQ(out(kivo({"list", "rootPackages"})),
+              packageBlock("acme", "0", "1") + packageBlock("p", "0", "0"));
+    EXPECT_EQ(out(outside({"list", "packages", "acme.o*"})),
+              packageBlock("acme.old", "0", "0") + packageBlock("acme.orders", "0", "1") +
+                  packageBlock("acme.orders.sub", "0", "1"));
+    EXPECT_EQ(out(kivo({"list", "packages", "--content=1", "--srcSystem=ZEV"})),
+              packageBlock("acme", "0", "1") + packageBlock("acme.orders", "0", "1") +
+                  packageBlock("acme.orders.sub", "0", "1"));
+    EXPECT_EQ(out(kivo({"list", "packages", "--responsible=NOBODY"})), "");
+    EXPECT_EQ(out(kivo({"show", "package", "acme/orders/sub", "p"})),
+              packageBlock("acme.orders.sub", "0", "1") + packageBlock("p", "0", "0"));
+    const RunResult aMissing = outside({"show", "package", "nothere"});
+    EXPECT_EQ(aMissing.itsExitCode, 1);
+    EXPECT_TRUE(contains(aMissing.itsErr, "Failed to read package \"nothere\" (40111)"))
+        << aMissing.itsErr;
+}
+
+TEST_F(ListShow, InactiveWorkspacesOfOneUserOrOfAll) {
+    EXPECT_EQ(out(kivo({"list", "iWS"})), "DEV\tws\n");
+    EXPECT_EQ(out(outside({"list", "inactiveWorkSpaces", "other"})), "OTHER\t__empty__\n");
+    EXPECT_EQ(out(kivo({"list", "iWS", "*"})), "DEV\tws\nOTHER\t__empty__\n");
+}
+
+TEST_F(ListShow, SettingsOfTheRepositoryAndTheTrackedPackages) {
+    EXPECT_EQ(out(kivo({"show", "evs"})),
+              "Minimum required version : 1\nMaximum version          : 3\n");
+    EXPECT_EQ(out(outside({"show", "vendor"})), "Content vendor           : example.com\n");
+    EXPECT_EQ(out(kivo({"show", "cts"})), "Change tracking status   : disabled\n");
+    EXPECT_EQ(out(kivo({"list", "trackedPackages"})), "acme\n");
+    const RunResult anOutside = outside({"list", "trackedPackages"});
+    EXPECT_EQ(anOutside.itsExitCode, 1);
+    EXPECT_EQ(anOutside.itsErr, "Failed to open workspace config file.\n");
+}
+
+// DU1 of the content vendor holds acme.orders and acme.shipping, whose Bad.json was activated in
+// spite of its error; DU2 belongs to another vendor and holds nothing.
+TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
+    fs::create_directories(path("acme/shipping"));
+    writeText(path("acme/shipping/Bad.json"), "{");
+    kivo({"push", "acme/shipping/Bad.json", "--activationMode=4"});
+    EXPECT_EQ(out(kivo({"list", "aos", "acme.shipping"})),
+              "\tacme/shipping/Bad.json (version #1) broken\n");
+    repoProbe({"du", "DU1", "example.com", "Orders", "acme.orders", "acme.shipping"});
+    repoProbe({"du", "DU2", "acme.example", "Empty"});
+
+    EXPECT_EQ(out(kivo({"list", "dus"})), "DU1\texample.com\nDU2\tacme.example\n");
+    EXPECT_EQ(out(outside({"list", "deliveryUnits", "--vendor=acme.example"})),
+              "DU2\tacme.example\n");
+    const std::string aDuLines =
+        "Delivery Unit           : DU1\nVendor                  : example.com\n";
+    const std::string aNoDu = "Delivery Unit           : \nVendor                  : \n";
+    std::string aPackages =
+        packageBlock("acme.orders", "0", "1") + packageBlock("acme.shipping", "0", "1");
+    for (std::size_t aPos = aPackages.find(aNoDu); aPos != std::string::npos;
+         aPos = aPackages.find(aNoDu, aPos))
+        aPackages.replace(aPos, aNoDu.size(), aDuLines);
+    EXPECT_EQ(out(kivo({"list", "du", "DU1", "DU2"})), aPackages);
+    EXPECT_EQ(out(outside({"list", "deliveryUnit", "DU2", "--vendor=acme.example"})), "");
+
+    EXPECT_EQ(out(kivo({"show", "du", "DU1"})),
+              aDuLines + "Caption                 : Orders\nResponsible             : \n"
+                         "Version                 : \nVersion SP              : \n"
+                         "Version Patch           : \nLast Update             : <time>\n"
+                         "QRTS-ID                 : \nSP-QRTS-ID              : \n"
+                         "ACH                     : \n\n");
+    EXPECT_EQ(out(outside({"show", "duStatus", "DU1"})),
+              "acme/orders/Order.txt (ok)\nacme/shipping/Bad.json (broken)\n");
+    EXPECT_EQ(out(kivo({"show", "deliveryUnitStatus", "DU2", "--vendor=acme.example"})), "");
+    const RunResult aMissing = kivo({"show", "du", "DU2"});
+    EXPECT_EQ(aMissing.itsExitCode, 1);
+    EXPECT_TRUE(contains(aMissing.itsErr,
+                         "Failed to get delivery unit \"DU2\" (vendor: \"example.com\") (40116)"))
+        << aMissing.itsErr;
+}
+
+namespace {
+
+// The labelled lines of a change.
+std::string changeBlock(const std::string& theId, const std::string& theStatus,
+                        const std::string& theDescription, bool theReleased) {
+    return "Change ID               : " + theId + "\nStatus                  : " + theStatus +
+           "\nDescription             : " + theDescription +
+           "\nCreated at              : <time>\nCreated by              : DEV\n"
+           "Released at             : " +
+           (theReleased ? "<time>" : "") +
+           "\nReleased by             : " + (theReleased ? "DEV" : "") + "\n";
+}
+
+std::string contributorBlock(const std::string& theUser, bool theValidated) {
+    return "User                    : " + theUser +
+           "\nStatus                  : " + (theValidated ? "2 (validated)" : "1 (open)") +
+           "\nDescription             : \nValidated at            : " +
+           (theValidated ? "<time>" : "") + "\n";
+}
+
+} // namespace
+
+// With change tracking on: ZEV//1 opened by dev's activation of acme/a.txt, with other as second
+// contributor, validated by both and released; ZEV//2 created open; ZEV//3 created and merged
+// into ZEV//2, so abandoned.
+TEST(ListShowChanges, ChangesAreFoundByEveryFilterAndShownWithTheirContributors) {
+    RepositoryWorkspace aRepository(true, true);
+    auto run = [&](const std::vector<std::string>& theArgs) {
+        const RunResult aResult = aRepository.kivo(theArgs);
+        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
+        EXPECT_EQ(aResult.itsErr, "");
+        return withoutTimes(aResult.itsOut);
+    };
+    run({"set", "cts", "enabled"});
+    writeText(aRepository.path("acme/a.txt"), "one");
+    run({"push"});
+    run({"create", "contributor", "ZEV//1", "other"});
+    run({"validate", "ZEV//1", "dev"});
+    RepositoryWorkspace::expectOk(
+        runProgram("zevuserstore", {"SET", "K2", "file:" + aRepository.file(), "other", "pw"},
+                   aRepository.options()));
+    RepositoryWorkspace::expectOk(
+        runKivo({"validate", "ZEV//1", "other", "--key=K2"}, aRepository.options()));
+    run({"release", "ZEV//1"});
+    run({"create", "change", "second"});
+    run({"create", "change", "third"});
+    run({"merge", "changes", "ZEV//3", "ZEV//2"});
+
+    const std::string aFirst = changeBlock("ZEV//1", "2 (released)", "", true) + "\n";
+    const std::string aSecond = changeBlock("ZEV//2", "1 (open)", "second", false) + "\n";
+    const std::string aThird = changeBlock("ZEV//3", "3 (abandoned)", "third", false) + "\n";
+    EXPECT_EQ(run({"list", "changes"}), aFirst + aSecond + aThird);
+    EXPECT_EQ(run({"list", "chs", "--open"}), aSecond);
+    EXPECT_EQ(run({"list", "chs", "-r"}), aFirst);
+    EXPECT_EQ(run({"list", "chs", "--abandoned"}), aThird);
+    EXPECT_EQ(run({"list", "chs", "--changeStatus=2"}), aFirst);
+    EXPECT_EQ(run({"list", "chs", "--contributorStatus=2"}), aFirst);
+    EXPECT_EQ(run({"list", "chs", "--changeNumber=3", "--srcSystem=ZEV"}), aThird);
+    EXPECT_EQ(run({"list", "chs", "--createdBy=other"}), "");
+
+    EXPECT_EQ(run({"list", "change", "ZEV//1"}), "acme/a.txt\n");
+    EXPECT_EQ(run({"list", "ch", "ZEV//1", "ZEV//2"}), "ZEV//1:\nacme/a.txt\nZEV//2:\n");
+    EXPECT_EQ(run({"show", "change", "ZEV//1"}), "Change:\n" + aFirst + "Contributors:\n" +
+                                                     contributorBlock("DEV", true) +
+                                                     contributorBlock("OTHER", true) + "\n");
+    EXPECT_EQ(run({"show", "ch", "ZEV//3"}),
+              "Change:\n" + aThird + "Contributors:\n" + contributorBlock("DEV", false) + "\n");
+    EXPECT_EQ(run({"show", "cts"}), "Change tracking status   : enabled\n");
+    EXPECT_EQ(run({"list", "aos"}),
+              "\tacme/a.txt (version #1) (change number #ZEV//1, released <time>)\n");
+    const RunResult aMissing = aRepository.kivo({"show", "change", "ZEV//9"});
+    EXPECT_EQ(aMissing.itsExitCode, 1);
+    EXPECT_TRUE(contains(aMissing.itsErr, "Failed to read changes (40102)")) << aMissing.itsErr;
+}
