@@ -107,6 +107,21 @@ ObjectMap historicalObjects(const std::string& theTimestamp, const ObjectMap& th
     return aMap;
 }
 
+// The base versions of the local objects and of the user's inactive objects of the scope. An
+// object whose committed deletion removed its file and its status entry is known only by its
+// inactive version; its base brings the file back.
+ObjectMap baseObjects(const ObjectMap& theLocal, const CheckOutMaps& theMaps) {
+    ObjectMap aMap;
+    for (const auto& anEntry : theLocal)
+        aMap.emplace(anEntry.first,
+                     checkoutversions::baseVersionOf(anEntry.second, theMaps.itsActive));
+    for (const auto& anEntry : theMaps.itsInactive)
+        if (aMap.count(anEntry.first) == 0)
+            aMap.emplace(anEntry.first,
+                         checkoutversions::baseVersionOf(anEntry.second, theMaps.itsActive));
+    return aMap;
+}
+
 } // namespace
 
 void actionCheckOut::execute() {
@@ -128,9 +143,7 @@ void actionCheckOut::execute() {
         aMaps.itsHistorical = historicalObjects(aTimestamp, aMaps.itsActive, aMaps.itsInactive,
                                                 aLocalObjects, aScope);
     } else if (isSet(params::base)) {
-        for (const auto& anEntry : aLocalObjects)
-            aMaps.itsBase.emplace(anEntry.first,
-                                  checkoutversions::baseVersionOf(anEntry.second, aMaps.itsActive));
+        aMaps.itsBase = baseObjects(aLocalObjects, aMaps);
     }
     checkoutengine::run(aMaps, aLocal);
 }
