@@ -23,21 +23,9 @@ void addAll(ObjectMap& theMap, const std::vector<RepositoryObject>& theObjects) 
         theMap.insert_or_assign(anObject.key(), anObject);
 }
 
-// The active versions of the scope: every object of the packages (and of their sub packages when
-// recursive), and the named objects.
 ObjectMap activeObjects(const ActionScope& theScope) {
     ObjectMap aMap;
-    const RepositorySession anActive = RepositorySession::active();
-    for (const std::string& aPackage : theScope.itsPackages) {
-        addAll(aMap, repofunobjects::findObjects(anActive, aPackage, ""));
-        if (theScope.itsRecursive && !aPackage.empty())
-            addAll(aMap, repofunobjects::findObjects(anActive, aPackage + ".*", ""));
-    }
-    for (const RepositoryObject& anObject : theScope.itsObjects)
-        for (const RepositoryObject& aFound : repofunobjects::findObjects(
-                 anActive, anObject.package(), anObject.name(), {anObject.suffix()}))
-            if (aFound.key() == anObject.key())
-                aMap.insert_or_assign(aFound.key(), aFound);
+    addAll(aMap, repositorylistings::activeObjectsOfScope(theScope));
     return aMap;
 }
 

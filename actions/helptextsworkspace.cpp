@@ -90,6 +90,19 @@ constexpr CommandHelpText theTexts[] = {
      "<pre>kivo create workspace ws1 DEVKEY\nkivo create ws ws2 --hostName=file:repo.db "
      "--userName=DEV</pre>",
      "track_package checkOut status"},
+    {"diff", "", "show what changed in files",
+     "Shows the local changes of the changed, new and deleted files as a unified difference "
+     "against the versions they are based on, which are read from the repository in one go: "
+     "three lines of context around each change, headers with the workspace path, and "
+     "\"Binary files ... differ\" for files that are not text. A conflicted file is compared "
+     "with the repository version that its checkout stored in the settings folder, without a "
+     "connection. " KIVO_SCOPE_TEXT,
+     "<ul>\n"
+     "  <li>--active: compare with the active versions instead, your committed files "
+     "included.</li>\n"
+     "  <li>--fast, --veryFast, --noCompare: how changed files are found.</li>\n"
+     "  <li>--noBulkRead: read the versions one by one.</li>\n" KIVO_RECURSIVE_OPTION "</ul>",
+     "<pre>kivo diff\nkivo diff p1/p2/test.txt\nkivo diff p1/ --active</pre>", "status commit"},
     {"discard", "", "remove objects from the workspace only",
      "Removes checked-out objects from the workspace: their files, metadata, status entries "
      "and conflict data. The repository is not touched. Package arguments are untracked "

@@ -25,6 +25,10 @@ std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope,
                                                      const RepositorySession& theSession);
 
+// The active versions of a scope: every object of its packages (and of their sub packages when
+// the scope is recursive) and its named objects that have one.
+std::vector<RepositoryObject> activeObjectsOfScope(const ActionScope& theScope);
+
 // Prints inactive objects in the repository's list layout.
 void printInactiveObjects(const std::vector<RepositoryObject>& theObjects);
 

@@ -33,6 +33,7 @@ enum class ActionKind {
     update,
     validate,
     version,
+    diff,
 };
 
 // The class name of an action kind, for example "actionCheckOut".

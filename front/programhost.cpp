@@ -7,6 +7,7 @@
 #include "actions/actioncheckout.hpp"
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
+#include "actions/actiondiff.hpp"
 #include "actions/actiondiscard.hpp"
 #include "actions/actionhelp.hpp"
 #include "actions/actionresolve.hpp"
@@ -46,6 +47,8 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionCommit>;
     case ActionKind::create:
         return make<actionCreate>;
+    case ActionKind::diff:
+        return make<actionDiff>;
     case ActionKind::discard:
         return make<actionDiscard>;
     case ActionKind::help:
@@ -80,6 +83,7 @@ std::string_view actionClassName(ActionKind theKind) {
         "actionMerge",    "actionMove",     "actionRelease", "actionResolve",  "actionRevert",
         "actionSet",      "actionShow",     "actionStatus",  "actionTakeOver", "actionTrack",
         "actionUnDeploy", "actionUnTrack",  "actionUpdate",  "actionValidate", "actionVersion",
+        "actionDiff",
     };
     return theNames[static_cast<std::size_t>(theKind)];
 }
