@@ -29,7 +29,13 @@ constexpr TopicHelpText theTopics[] = {
      "KIVO_MERGETOOL, by default p4merge %b %r %l %l. In the command, %b stands for the base "
      "version, %r for the repository version and %l for your local file, which receives the "
      "result; each is replaced by the quoted path.</p>\n"
-     "<pre>export KIVO_MERGETOOL=\"meld %l %b %r\"</pre>\n"},
+     "<p>kivo-merge, installed beside kivo, merges without a window: changes of both sides that "
+     "do not overlap go into your file and the conflict is resolved; overlapping ones leave "
+     "your file as it is and write the merge with conflict markers beside it as FILE.merged, "
+     "for you to edit. When the command cannot be started, kivo says so and the file stays "
+     "conflicted.</p>\n"
+     "<pre>export KIVO_MERGETOOL=\"kivo-merge %b %r %l\"\nkivo push --mergeTool --noConfirm\n"
+     "export KIVO_MERGETOOL=\"meld %l %b %r\"</pre>\n"},
     {"nutshell",
      "<h3>kivo in a nutshell</h3>\n"
      "<p>kivo mirrors packages of the repository into a workspace: packages become "
@@ -62,11 +68,13 @@ constexpr TopicHelpText theTopics[] = {
      "notes\\.txt ignores only the file notes.txt beside the .kivoignore file, not "
      "sub/notes.txt; .*\\.bak ignores every name ending in .bak there and in every directory "
      "below, because .* also matches slashes; build/.* ignores everything below the directory "
-     "build. A pattern is a regular expression, not a file-name wildcard: *.bak is refused, and "
-     "\\. stands for a dot. Inside the JSON text every backslash is written twice.</p>\n"
+     "build. A pattern is a regular expression, not a file-name wildcard: *.bak ignores nothing "
+     "you would expect (the star repeats the character before it), write .*\\.bak; \\. stands "
+     "for a dot. Inside the JSON text every backslash is written twice.</p>\n"
      "<pre>{\"exclude\": [\"notes\\\\.txt\", \".*\\\\.bak\", \"build/.*\", \".*~\"],\n"
-     " \"include\": [\".*keep\\\\.bak\"]}</pre>\n"
-     "<p>This ignores notes.txt, every .bak file except those named keep.bak, everything below "
+     " \"include\": [\"(.*/)?keep\\\\.bak\"]}</pre>\n"
+     "<p>This ignores notes.txt, every .bak file except those named keep.bak (in any "
+     "directory: (.*/)? stands for the directories in between, or none), everything below "
      "build, and editor backups ending in ~.</p>\n"},
     {"statusCalculation",
      "<h3>Local object status calculation</h3>\n"

@@ -101,7 +101,8 @@ int run(const std::string& theBase, const std::string& theRemote, const std::str
                       ? std::to_string(aMerge.itsConflicts) + " overlapping change(s)"
                       : std::string("A conflict marker in the input"))
               << ": \"" << theLocal << "\" is unchanged; the merge with conflict markers is in \""
-              << aMerged << "\". Edit the file, then resolve it with kivo resolve --local.\n";
+              << aMerged << "\". Edit the file, delete \"" << aMerged
+              << "\" and resolve with kivo resolve --local.\n";
     return kConflicts;
 }
 
