@@ -35,14 +35,6 @@ protected:
     }
 };
 
-std::size_t count(const std::string& theText, const std::string& thePart) {
-    std::size_t aCount = 0;
-    for (auto aPos = theText.find(thePart); aPos != std::string::npos;
-         aPos = theText.find(thePart, aPos + 1))
-        ++aCount;
-    return aCount;
-}
-
 const std::string kText = "one\ntwo\nthree\nfour\nfive\nsix\nseven\neight\nnine\nten\n";
 
 } // namespace
@@ -62,8 +54,8 @@ TEST_F(Diff, ChangedNewAndDeletedFilesAgainstTheirBaseVersionsInOneRead) {
     fs::remove(path("acme/sub/b.txt"));
     write("acme/sub/new.txt", "fresh\n");
     const auto aRun = diff({"--jsonRequest"});
-    EXPECT_EQ(count(aRun.itsOut, "JSON request: ReadObjectsRequest"), 1u) << aRun.itsOut;
-    EXPECT_EQ(count(aRun.itsOut, "JSON request: ReadObjectRequest"), 0u) << aRun.itsOut;
+    EXPECT_EQ(countOf(aRun.itsOut, "JSON request: ReadObjectsRequest"), 1u) << aRun.itsOut;
+    EXPECT_EQ(countOf(aRun.itsOut, "JSON request: ReadObjectRequest"), 0u) << aRun.itsOut;
 
     const std::string anAll = diff({}).itsOut;
     EXPECT_EQ(anAll, "--- acme/a.txt\t(base #1)\n+++ acme/a.txt\t(workspace)\n"
