@@ -133,6 +133,7 @@ std::pair<std::vector<int>, std::vector<int>>
 numberLines(const std::vector<std::string_view>& theOld,
             const std::vector<std::string_view>& theNew) {
     std::unordered_map<std::string_view, int> aNumbers;
+    aNumbers.reserve(theOld.size() + theNew.size());
     auto aNumber = [&](const std::vector<std::string_view>& theLines) {
         std::vector<int> aResult;
         aResult.reserve(theLines.size());
@@ -143,6 +144,44 @@ numberLines(const std::vector<std::string_view>& theOld,
     };
     std::vector<int> anOld = aNumber(theOld);
     return {std::move(anOld), aNumber(theNew)};
+}
+
+// The deleted and inserted marks of the shortest edit script. A line that the other text does
+// not hold at all is changed in every script; only the remaining lines go through the search,
+// which keeps it fast where most changed lines are new (as GNU diff discards them too).
+std::pair<std::vector<bool>, std::vector<bool>> editMarks(const std::vector<int>& theOld,
+                                                          const std::vector<int>& theNew) {
+    std::vector<unsigned char> anInOld, anInNew;
+    for (auto [aLines, aSeen] : {std::pair{&theOld, &anInOld}, std::pair{&theNew, &anInNew}})
+        for (int aNumber : *aLines) {
+            if (aSeen->size() <= static_cast<std::size_t>(aNumber))
+                aSeen->resize(static_cast<std::size_t>(aNumber) + 1, 0);
+            (*aSeen)[static_cast<std::size_t>(aNumber)] = 1;
+        }
+    auto aKept = [](const std::vector<int>& theLines, const std::vector<unsigned char>& theOther,
+                    std::vector<bool>& theMarks) {
+        std::vector<int> aNumbers;
+        std::vector<std::size_t> aPlaces;
+        for (std::size_t i = 0; i < theLines.size(); ++i) {
+            const auto aNumber = static_cast<std::size_t>(theLines[i]);
+            if (aNumber < theOther.size() && theOther[aNumber] != 0) {
+                aNumbers.push_back(theLines[i]);
+                aPlaces.push_back(i);
+            } else {
+                theMarks[i] = true;
+            }
+        }
+        return std::pair{std::move(aNumbers), std::move(aPlaces)};
+    };
+    std::vector<bool> aDeleted(theOld.size()), anInserted(theNew.size());
+    auto [anOldKept, anOldPlaces] = aKept(theOld, anInNew, aDeleted);
+    auto [aNewKept, aNewPlaces] = aKept(theNew, anInOld, anInserted);
+    const EditScript aScript(std::move(anOldKept), std::move(aNewKept));
+    for (std::size_t i = 0; i < anOldPlaces.size(); ++i)
+        aDeleted[anOldPlaces[i]] = aScript.deleted()[i];
+    for (std::size_t i = 0; i < aNewPlaces.size(); ++i)
+        anInserted[aNewPlaces[i]] = aScript.inserted()[i];
+    return {std::move(aDeleted), std::move(anInserted)};
 }
 
 // "l,s" of a hunk header for the lines [theStart, theEnd) (from 0): an empty range names the
@@ -228,10 +267,8 @@ std::vector<std::string_view> splitLines(std::string_view theText) {
 
 std::vector<Change> compare(const std::vector<std::string_view>& theOld,
                             const std::vector<std::string_view>& theNew) {
-    auto [anOld, aNew] = numberLines(theOld, theNew);
-    const EditScript aScript(std::move(anOld), std::move(aNew));
-    const std::vector<bool>& aDeleted = aScript.deleted();
-    const std::vector<bool>& anInserted = aScript.inserted();
+    const auto [anOld, aNew] = numberLines(theOld, theNew);
+    const auto [aDeleted, anInserted] = editMarks(anOld, aNew);
     std::vector<Change> aChanges;
     std::size_t i = 0, j = 0;
     while (i < theOld.size() || j < theNew.size()) {
