@@ -23,21 +23,9 @@ void addAll(ObjectMap& theMap, const std::vector<RepositoryObject>& theObjects) 
         theMap.insert_or_assign(anObject.key(), anObject);
 }
 
-// The active versions of the scope: every object of the packages (and of their sub packages when
-// recursive), and the named objects.
 ObjectMap activeObjects(const ActionScope& theScope) {
     ObjectMap aMap;
-    const RepositorySession anActive = RepositorySession::active();
-    for (const std::string& aPackage : theScope.itsPackages) {
-        addAll(aMap, repofunobjects::findObjects(anActive, aPackage, ""));
-        if (theScope.itsRecursive && !aPackage.empty())
-            addAll(aMap, repofunobjects::findObjects(anActive, aPackage + ".*", ""));
-    }
-    for (const RepositoryObject& anObject : theScope.itsObjects)
-        for (const RepositoryObject& aFound : repofunobjects::findObjects(
-                 anActive, anObject.package(), anObject.name(), {anObject.suffix()}))
-            if (aFound.key() == anObject.key())
-                aMap.insert_or_assign(aFound.key(), aFound);
+    addAll(aMap, repositorylistings::activeObjectsOfScope(theScope));
     return aMap;
 }
 
@@ -107,6 +95,21 @@ ObjectMap historicalObjects(const std::string& theTimestamp, const ObjectMap& th
     return aMap;
 }
 
+// The base versions of the local objects and of the user's inactive objects of the scope. An
+// object whose committed deletion removed its file and its status entry is known only by its
+// inactive version; its base brings the file back.
+ObjectMap baseObjects(const ObjectMap& theLocal, const CheckOutMaps& theMaps) {
+    ObjectMap aMap;
+    for (const auto& anEntry : theLocal)
+        aMap.emplace(anEntry.first,
+                     checkoutversions::baseVersionOf(anEntry.second, theMaps.itsActive));
+    for (const auto& anEntry : theMaps.itsInactive)
+        if (aMap.count(anEntry.first) == 0)
+            aMap.emplace(anEntry.first,
+                         checkoutversions::baseVersionOf(anEntry.second, theMaps.itsActive));
+    return aMap;
+}
+
 } // namespace
 
 void actionCheckOut::execute() {
@@ -128,9 +131,7 @@ void actionCheckOut::execute() {
         aMaps.itsHistorical = historicalObjects(aTimestamp, aMaps.itsActive, aMaps.itsInactive,
                                                 aLocalObjects, aScope);
     } else if (isSet(params::base)) {
-        for (const auto& anEntry : aLocalObjects)
-            aMaps.itsBase.emplace(anEntry.first,
-                                  checkoutversions::baseVersionOf(anEntry.second, aMaps.itsActive));
+        aMaps.itsBase = baseObjects(aLocalObjects, aMaps);
     }
     checkoutengine::run(aMaps, aLocal);
 }

@@ -10,10 +10,10 @@
 #include "core/parameters.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
+#include "core/utils.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunchangetracking.hpp"
 #include "repository/repofunobjects.hpp"
-#include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 
 namespace RepositoryAccess {
@@ -39,10 +39,9 @@ void actionCreate::execute() {
 // path, so that the workspace reaches it from any of its directories.
 void actionCreate::anchorRepositoryFile() {
     const std::string aHost = getValue(params::hostName);
-    if (!aHost.starts_with("file:") || sys::isAbsolutePath(aHost.substr(5)) || aHost.size() == 5)
+    const std::string anAbsolute = utils::anchoredHost(aHost);
+    if (anAbsolute == aHost)
         return;
-    const std::string anAbsolute =
-        "file:" + sys::resolvePath(sys::joinFileName(sys::getCurrentDir(), aHost.substr(5)));
     parameters().unset(params::hostName);
     parameters().setValue(params::hostName, anAbsolute);
 }

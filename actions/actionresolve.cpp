@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ostream>
+#include <sys/wait.h>
 
 #include "core/console.hpp"
 #include "core/error.hpp"
@@ -42,6 +43,37 @@ std::string replaceAll(std::string theText, std::string_view thePlaceholder,
         aPos += aQuoted.size();
     }
     return theText;
+}
+
+// The program word of a command template: its leading word when it is a plain word the shell
+// takes as it is, else empty (then only the shell's own answer tells whether it started).
+std::string programWord(const std::string& theCommand) {
+    const std::size_t aStart = theCommand.find_first_not_of(" \t");
+    if (aStart == std::string::npos)
+        return {};
+    const std::size_t anEnd = theCommand.find_first_of(" \t", aStart);
+    std::string aWord =
+        theCommand.substr(aStart, anEnd == std::string::npos ? anEnd : anEnd - aStart);
+    const bool aPlain =
+        aWord.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                "0123456789_./+-") == std::string::npos;
+    return aPlain ? aWord : std::string();
+}
+
+// True unless the shell knows no program, builtin or function of that name.
+bool shellFinds(const std::string& theWord) {
+    if (theWord.empty())
+        return true;
+    const std::string aQuery = "command -v -- '" + theWord + "' >/dev/null 2>&1";
+    return std::system(aQuery.c_str()) == 0;
+}
+
+// The one line that tells a user whose merge tool cannot be started how to choose another.
+[[noreturn]] void failNotStarted(const std::string& theCommand) {
+    throw Error("The merge tool could not be started: " + theCommand +
+                " (choose a merge tool with --mergeToolConfig=\"TOOL %b %r %l\" or the "
+                "environment variable KIVO_MERGETOOL, for example KIVO_MERGETOOL=\"kivo-merge %b "
+                "%r %l\")");
 }
 
 // The file's last-write time; empty while the file does not exist (a tool may delete it).
@@ -162,13 +194,19 @@ bool actionResolve::runMergeTool(const std::string& theFile, const std::string& 
     std::string aCommand = getValue(params::mergeToolConfig);
     if (aCommand.empty())
         aCommand = kDefaultMergeTool;
+    const std::string aProgram = programWord(aCommand);
     aCommand = replaceAll(aCommand, "%b", theBase);
     aCommand = replaceAll(aCommand, "%r", theDiff);
     aCommand = replaceAll(aCommand, "%l", theFile);
+    if (!shellFinds(aProgram))
+        failNotStarted(aCommand);
     console::say("Invoking merge tool: \n" + aCommand + "\n");
     console::out().flush();
-    // The tool's own exit code does not matter: the question below decides.
-    [[maybe_unused]] const int aResult = std::system(aCommand.c_str());
+    // The tool's own exit code does not matter (the question below decides), except the shell's
+    // 127 for a command that it could not find or start.
+    const int aResult = std::system(aCommand.c_str());
+    if (aResult == -1 || (WIFEXITED(aResult) && WEXITSTATUS(aResult) == 127))
+        failNotStarted(aCommand);
     const bool aChanged = timestampOf(theFile) != aBefore;
     if (isSet(params::noConfirm))
         return aChanged;

@@ -1,5 +1,6 @@
 #include "actions/actiontrack.hpp"
 
+#include "actions/actionscope.hpp"
 #include "actions/repositorylistings.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
@@ -17,10 +18,18 @@ bool whatIs(std::string_view theWhat) {
     return textcase::equalsIgnoringCase(getValue(params::what), theWhat);
 }
 
-// The package arguments as dotted repository names, in argument order.
+// The package arguments as dotted repository names, in argument order: the values of `package`,
+// or with WHAT `objects` (checkout and discard of mixed arguments) those values of `object` that
+// name package directories; object arguments are left alone.
 std::vector<std::string> normalizedPackages() {
+    std::vector<std::string> anArguments = parameters().getValues(params::package);
+    if (whatIs("objects")) {
+        std::vector<std::string> aFiles;
+        anArguments.clear();
+        actionscope::splitArguments(parameters().getValues(params::object), anArguments, aFiles);
+    }
     std::vector<std::string> aPackages;
-    for (const auto& anArgument : parameters().getValues(params::package))
+    for (const auto& anArgument : anArguments)
         aPackages.push_back(workspace::normalizePackage(anArgument));
     return aPackages;
 }
@@ -57,7 +66,7 @@ void actionTrack::execute() {
     if (isSet(params::noRecursive))
         throw Error("Cannot track non-recursively.");
     workspace::open(true);
-    if (whatIs("package")) {
+    if (whatIs("package") || whatIs("objects")) {
         for (const auto& aPackage : normalizedPackages())
             trackOne(aPackage);
     } else if (whatIs("allPackages")) {
@@ -70,7 +79,7 @@ void actionUnTrack::execute() {
     if (isSet(params::noRecursive))
         throw Error("Cannot un-track non-recursively.");
     workspace::open(true);
-    if (whatIs("package")) {
+    if (whatIs("package") || whatIs("objects")) {
         for (const auto& aPackage : normalizedPackages())
             unTrackOne(aPackage);
     } else if (whatIs("allPackages")) {

@@ -33,6 +33,7 @@ std::string_view overview() {
            "<ul>\n"
            "  <li><a href=\"#checkOut\">checkOut</a>: bring repository objects into the "
            "workspace</li>\n"
+           "  <li><a href=\"#diff\">diff</a>: show what changed in files</li>\n"
            "  <li><a href=\"#commit\">commit</a>: write local changes as inactive versions</li>\n"
            "  <li><a href=\"#push\">push</a>: commit and activate</li>\n"
            "  <li><a href=\"#resolve\">resolve</a>: settle conflicted files</li>\n"

@@ -5,6 +5,7 @@
 #include "actions/helpentries.hpp"
 #include "core/error.hpp"
 #include "core/textcase.hpp"
+#include "core/utils.hpp"
 
 namespace RepositoryAccess::helpselection {
 
@@ -28,7 +29,7 @@ std::string pageFrame(std::string_view theBody) {
              "{margin-bottom: 0;}\n//-->\n</style>\n</head>\n<body>\n";
     aPage += theBody;
     aPage += "</body>\n</html>";
-    return aPage;
+    return utils::dropListNumbers(aPage);
 }
 
 std::string htmlToText(std::string_view theHtml) {

@@ -13,7 +13,8 @@ struct HelpSelection {
 
 namespace helpselection {
 
-// The page frame around a body, with the title "Kivo help".
+// The page frame around a body, with the title "Kivo help", through the list filter of HTML
+// pages (utils::dropListNumbers).
 std::string pageFrame(std::string_view theBody);
 
 // Plain text of an HTML text: every character from "<" up to and including the next ">" is

@@ -52,9 +52,11 @@ constexpr CommandHelpText theTexts[] = {
      "  <li>--active, --inactive, --base: check out the active versions, your inactive "
      "versions, or the versions your files are based on.</li>\n"
      "  <li>--historical=TIMESTAMP (--hist): the versions valid at YYYY-MM-DD HH:MM:SS.NNN or "
-     "YYYY-MM-DD.</li>\n"
+     "YYYY-MM-DD, a time of the repository in UTC (kivo list history shows them).</li>\n"
      "  <li>--historicalVersion=NUMBER (--hV): a numbered version of one object.</li>\n"
-     "  <li>--force (-f), --overwrite: overwrite local changes.</li>\n"
+     "  <li>--force (-f), --overwrite: overwrite local changes. A version you committed stays "
+     "in the repository as your inactive version: a later activation conflicts with it until "
+     "kivo revert removes it.</li>\n"
      "  <li>--skip: leave files alone that would become conflicted.</li>\n"
      "  <li>--noTrack: do not track the package arguments.</li>\n"
      "  <li>--noBulkRead: read the objects one by one.</li>\n"
@@ -88,6 +90,19 @@ constexpr CommandHelpText theTexts[] = {
      "<pre>kivo create workspace ws1 DEVKEY\nkivo create ws ws2 --hostName=file:repo.db "
      "--userName=DEV</pre>",
      "track_package checkOut status"},
+    {"diff", "", "show what changed in files",
+     "Shows the local changes of the changed, new and deleted files as a unified difference "
+     "against the versions they are based on, which are read from the repository in one go: "
+     "three lines of context around each change, headers with the workspace path, and "
+     "\"Binary files ... differ\" for files that are not text. A conflicted file is compared "
+     "with the repository version that its checkout stored in the settings folder, without a "
+     "connection. " KIVO_SCOPE_TEXT,
+     "<ul>\n"
+     "  <li>--active: compare with the active versions instead, your committed files "
+     "included.</li>\n"
+     "  <li>--fast, --veryFast, --noCompare: how changed files are found.</li>\n"
+     "  <li>--noBulkRead: read the versions one by one.</li>\n" KIVO_RECURSIVE_OPTION "</ul>",
+     "<pre>kivo diff\nkivo diff p1/p2/test.txt\nkivo diff p1/ --active</pre>", "status commit"},
     {"discard", "", "remove objects from the workspace only",
      "Removes checked-out objects from the workspace: their files, metadata, status entries "
      "and conflict data. The repository is not touched. Package arguments are untracked "

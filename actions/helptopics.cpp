@@ -13,11 +13,11 @@ constexpr TopicHelpText theTopics[] = {
      "objects first; the activation mode says what happens with objects that depend on "
      "them.</p>\n"
      "<ul>\n"
-     "  <li>0: one-phase cascade, the default of activate and push.</li>\n"
-     "  <li>3: two-phase cascade.</li>\n"
-     "  <li>4: import mode; everything is committed whatever the checks say. The default of "
+     "  <li>Mode 0: one-phase cascade, the default of activate and push.</li>\n"
+     "  <li>Mode 3: two-phase cascade.</li>\n"
+     "  <li>Mode 4: import mode; everything is committed whatever the checks say. The default of "
      "import and transport.</li>\n"
-     "  <li>5: check only; nothing is changed.</li>\n"
+     "  <li>Mode 5: check only; nothing is changed.</li>\n"
      "</ul>\n"
      "<p>The modes 1 and 2 are not supported by the repository.</p>\n"
      "<pre>kivo activate --activationMode=5</pre>\n"},
@@ -51,10 +51,10 @@ constexpr TopicHelpText theTopics[] = {
      "<h3>Change log</h3>\n"
      "<p>The version history of kivo.</p>\n"
      "<ul>\n"
-     "  <li>1.1.3: manual page and shell completion; help texts for every action.</li>\n"
-     "  <li>1.1.0: delivery-unit transport between systems; the empty repository "
+     "  <li>Version 1.1.3: manual page and shell completion; help texts for every action.</li>\n"
+     "  <li>Version 1.1.0: delivery-unit transport between systems; the empty repository "
      "workspace.</li>\n"
-     "  <li>1.0.0: first version: checkout, commit, activate, push, resolve.</li>\n"
+     "  <li>Version 1.0.0: first version: checkout, commit, activate, push, resolve.</li>\n"
      "</ul>\n"
      "<p>kivo version prints the version of the running program.</p>\n"},
     {"cleanUp",
@@ -76,7 +76,11 @@ constexpr TopicHelpText theTopics[] = {
      "--local keeps your file, --remote takes the repository version, --base the version "
      "yours was based on, and --mergeTool opens the merge tool. kivo push --with=MODE resolves "
      "and pushes again in one go.</p>\n"
-     "<pre>kivo status\nkivo resolve p1/test.txt --mergeTool\nkivo push</pre>\n"},
+     "<p>kivo checkout --force overwrites your files with the repository versions, but a "
+     "version you committed stays in the repository as your inactive version (kivo list ios "
+     "shows it): a later activation conflicts with it until kivo revert removes it.</p>\n"
+     "<pre>kivo status\nkivo resolve p1/test.txt --mergeTool\nkivo push\n"
+     "kivo checkout --force p1/test.txt\nkivo revert p1/test.txt</pre>\n"},
     {"deliveryUnits",
      "<h3>Delivery units</h3>\n"
      "<p>A delivery unit is a named set of packages of one vendor, shipped between systems as "

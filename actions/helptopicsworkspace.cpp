@@ -29,7 +29,13 @@ constexpr TopicHelpText theTopics[] = {
      "KIVO_MERGETOOL, by default p4merge %b %r %l %l. In the command, %b stands for the base "
      "version, %r for the repository version and %l for your local file, which receives the "
      "result; each is replaced by the quoted path.</p>\n"
-     "<pre>export KIVO_MERGETOOL=\"meld %l %b %r\"</pre>\n"},
+     "<p>kivo-merge, installed beside kivo, merges without a window: changes of both sides that "
+     "do not overlap go into your file and the conflict is resolved; overlapping ones leave "
+     "your file as it is and write the merge with conflict markers beside it as FILE.merged, "
+     "for you to edit. When the command cannot be started, kivo says so and the file stays "
+     "conflicted.</p>\n"
+     "<pre>export KIVO_MERGETOOL=\"kivo-merge %b %r %l\"\nkivo push --mergeTool --noConfirm\n"
+     "export KIVO_MERGETOOL=\"meld %l %b %r\"</pre>\n"},
     {"nutshell",
      "<h3>kivo in a nutshell</h3>\n"
      "<p>kivo mirrors packages of the repository into a workspace: packages become "
@@ -54,10 +60,22 @@ constexpr TopicHelpText theTopics[] = {
      "<h3>.kivoignore files</h3>\n"
      "<p>A file .kivoignore in a workspace directory names files that kivo leaves out: they "
      "are never new, changed or deleted and cannot be committed. It is a JSON object with the "
-     "lists exclude and include of regular expressions, relative to the directory; include "
-     "keeps files that an exclude rule matches. The rules apply to the directory and "
-     "everything below it. --debugKivoignore shows which rule decides.</p>\n"
-     "<pre>{\"exclude\": [\".*~\", \".*\\\\.bak\"], \"include\": [\"keep\\\\.bak\"]}</pre>\n"},
+     "lists exclude and include of regular expressions; include keeps files that an exclude "
+     "rule matches. The rules apply to the directory and everything below it. --debugKivoignore "
+     "shows which rule decides.</p>\n"
+     "<p>A pattern is anchored at its directory and at the end of the name: it must match the "
+     "whole rest of the path after the directory of the .kivoignore file and a slash. So "
+     "notes\\.txt ignores only the file notes.txt beside the .kivoignore file, not "
+     "sub/notes.txt; .*\\.bak ignores every name ending in .bak there and in every directory "
+     "below, because .* also matches slashes; build/.* ignores everything below the directory "
+     "build. A pattern is a regular expression, not a file-name wildcard: *.bak ignores nothing "
+     "you would expect (the star repeats the character before it), write .*\\.bak; \\. stands "
+     "for a dot. Inside the JSON text every backslash is written twice.</p>\n"
+     "<pre>{\"exclude\": [\"notes\\\\.txt\", \".*\\\\.bak\", \"build/.*\", \".*~\"],\n"
+     " \"include\": [\"(.*/)?keep\\\\.bak\"]}</pre>\n"
+     "<p>This ignores notes.txt, every .bak file except those named keep.bak (in any "
+     "directory: (.*/)? stands for the directories in between, or none), everything below "
+     "build, and editor backups ending in ~.</p>\n"},
     {"statusCalculation",
      "<h3>Local object status calculation</h3>\n"
      "<p>kivo compares the files on disk with the status file of the workspace and sorts each "
@@ -73,8 +91,11 @@ constexpr TopicHelpText theTopics[] = {
     {"timeStamps",
      "<h3>Timestamps</h3>\n"
      "<p>Options that take a point in time, such as --historical, --from and --to, accept "
-     "YYYY-MM-DD HH:MM:SS.NNN or YYYY-MM-DD. The status file stores the last-write time of "
-     "each file in UTC with milliseconds; --fast and --veryFast compare it.</p>\n"
+     "YYYY-MM-DD HH:MM:SS.NNN or YYYY-MM-DD. They are the repository's times in UTC, not your "
+     "local time: kivo list history shows the activation times of an object in the same form, "
+     "and a time taken from there selects exactly that version. The status file stores the "
+     "last-write time of each file in UTC with milliseconds; --fast and --veryFast compare "
+     "it.</p>\n"
      "<pre>kivo checkout p1/ --historical=\"2024-05-01 12:00:00.000\"</pre>\n"},
     {"traces",
      "<h3>Trace files</h3>\n"

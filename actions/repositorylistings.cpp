@@ -7,6 +7,7 @@
 #include "repository/respprinters.hpp"
 #include "workspace/objects.hpp"
 
+#include <iterator>
 #include <map>
 
 namespace RepositoryAccess::repositorylistings {
@@ -46,6 +47,25 @@ std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObje
         anInactive.insert(anInactive.end(), aFound.begin(), aFound.end());
     }
     return anInactive;
+}
+
+std::vector<RepositoryObject> activeObjectsOfScope(const ActionScope& theScope) {
+    std::vector<RepositoryObject> anObjects;
+    auto anAdd = [&](std::vector<RepositoryObject> theFound) {
+        std::move(theFound.begin(), theFound.end(), std::back_inserter(anObjects));
+    };
+    const RepositorySession anActive = RepositorySession::active();
+    for (const std::string& aPackage : theScope.itsPackages) {
+        anAdd(repofunobjects::findObjects(anActive, aPackage, ""));
+        if (theScope.itsRecursive && !aPackage.empty())
+            anAdd(repofunobjects::findObjects(anActive, aPackage + ".*", ""));
+    }
+    for (const RepositoryObject& anObject : theScope.itsObjects)
+        for (RepositoryObject& aFound : repofunobjects::findObjects(
+                 anActive, anObject.package(), anObject.name(), {anObject.suffix()}))
+            if (aFound.key() == anObject.key())
+                anObjects.push_back(std::move(aFound));
+    return anObjects;
 }
 
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope) {

@@ -44,6 +44,12 @@ std::string inactiveObjectLine(const RepositoryObject& theObject);
 
 // Prints objects as object lines, on standard output and with `trace` into the trace.
 void printActiveObjects(const std::vector<RepositoryObject>& theObjects);
+
+// The active versions of a scope: every object of its packages (and of their sub packages when
+// the scope is recursive) and its named objects that have one.
+std::vector<RepositoryObject> activeObjectsOfScope(const ActionScope& theScope);
+
+// Prints inactive objects in the repository's list layout.
 void printInactiveObjects(const std::vector<RepositoryObject>& theObjects);
 
 } // namespace RepositoryAccess::repositorylistings

@@ -168,6 +168,7 @@ std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced, std::string_view th
                            "inactiveWorkSpace");
     });
     add("delete", "package", [&] { return packageAdministration(adv); });
+    add("diff", "", [&] { return objectSelection(adv, false); });
     add("discard", "", [&] { return objectSelection(adv, false); });
     add("export", "languages", [&] {
         return syntaxes(adv, {"ACTION{what=languages} languages|la DELIVERYUNIT{deliveryUnit} "

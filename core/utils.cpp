@@ -1,5 +1,6 @@
 #include "core/utils.hpp"
 
+#include <filesystem>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -191,25 +192,43 @@ std::string htmlPage(std::string_view theTitle, std::string_view theBody) {
              "{margin-bottom: 0;}\n//-->\n</style>\n</head>\n<body>\n";
     aPage += theBody;
     aPage += "\n</body>\n</html>";
+    return dropListNumbers(aPage);
+}
 
+std::string dropListNumbers(std::string_view thePage) {
     static constexpr std::string_view theItemTag = "<li>";
     std::string aFiltered;
-    aFiltered.reserve(aPage.size());
+    aFiltered.reserve(thePage.size());
     std::size_t aPos = 0;
-    while (aPos < aPage.size()) {
-        std::size_t aTag = aPage.find(theItemTag, aPos);
+    while (aPos < thePage.size()) {
+        std::size_t aTag = thePage.find(theItemTag, aPos);
         if (aTag == std::string::npos) {
-            aFiltered.append(aPage, aPos, std::string::npos);
+            aFiltered.append(thePage, aPos, std::string::npos);
             break;
         }
-        aFiltered.append(aPage, aPos, aTag + theItemTag.size() - aPos);
+        aFiltered.append(thePage, aPos, aTag + theItemTag.size() - aPos);
         aPos = aTag + theItemTag.size();
-        while (aPos < aPage.size() && aPage[aPos] >= '0' && aPage[aPos] <= '9')
+        while (aPos < thePage.size() && thePage[aPos] >= '0' && thePage[aPos] <= '9')
             ++aPos;
-        if (aPos < aPage.size() && (aPage[aPos] == ')' || aPage[aPos] == '*'))
+        if (aPos < thePage.size() && (thePage[aPos] == ')' || thePage[aPos] == '*'))
             ++aPos;
     }
     return aFiltered;
+}
+
+std::string anchoredHost(const std::string& theHost) {
+    constexpr std::string_view aScheme = "file:";
+    if (!theHost.starts_with(aScheme) || theHost.size() == aScheme.size() ||
+        theHost[aScheme.size()] == '/')
+        return theHost;
+    const std::string aFile = theHost.substr(aScheme.size());
+    std::error_code anError;
+    std::filesystem::path aPath = std::filesystem::absolute(aFile, anError);
+    if (!anError)
+        aPath = std::filesystem::weakly_canonical(aPath, anError);
+    if (anError)
+        throw Error("Cannot resolve the repository file \"" + aFile + "\": " + anError.message());
+    return std::string(aScheme) + aPath.string();
 }
 
 } // namespace RepositoryAccess::utils

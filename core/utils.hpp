@@ -54,4 +54,14 @@ void setConfirmInputForTests(std::istream* theInput);
 // the plain-text list numbering ("1)", "*") removed behind every "<li>".
 std::string htmlPage(std::string_view theTitle, std::string_view theBody);
 
+// The list filter of HTML pages: after every "<li>" a run of decimal digits is dropped, and a ")"
+// or "*" directly after the tag (or the dropped digits), because the HTML list numbers itself.
+std::string dropListNumbers(std::string_view thePage);
+
+// A repository host "file:PATH" with a relative PATH becomes "file:" and the absolute path from
+// the current directory, so that a key or a workspace reaches the repository file from any
+// directory; every other host is returned unchanged. Throws Error when the current directory is
+// gone.
+std::string anchoredHost(const std::string& theHost);
+
 } // namespace RepositoryAccess::utils

@@ -33,9 +33,10 @@ enum class ActionKind {
     unTrack,
     update,
     validate,
-    version, // stays last: tables indexed by the kind have kActionKindCount rows
+    version,
+    diff, // stays last: tables indexed by the kind have kActionKindCount rows
 };
-inline constexpr std::size_t kActionKindCount = static_cast<std::size_t>(ActionKind::version) + 1;
+inline constexpr std::size_t kActionKindCount = static_cast<std::size_t>(ActionKind::diff) + 1;
 
 // The class name of an action kind, for example "actionCheckOut".
 std::string_view actionClassName(ActionKind theKind);

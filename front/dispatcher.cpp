@@ -20,6 +20,7 @@ const std::vector<DispatchEntry>& table() {
         {"commit", single<ActionKind::commit>},
         {"create", single<ActionKind::create>},
         {"delete", sequences::deleteObjects},
+        {"diff", single<ActionKind::diff>},
         {"discard", sequences::discard},
         {"export", single<ActionKind::exportDeliveryUnit>},
         {"help", single<ActionKind::help>},

@@ -10,6 +10,7 @@
 #include "actions/actioncommit.hpp"
 #include "actions/actioncreate.hpp"
 #include "actions/actiondelete.hpp"
+#include "actions/actiondiff.hpp"
 #include "actions/actiondiscard.hpp"
 #include "actions/actionexport.hpp"
 #include "actions/actionhelp.hpp"
@@ -59,6 +60,8 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionCreate>;
     case ActionKind::deleteObjects:
         return make<actionDelete>;
+    case ActionKind::diff:
+        return make<actionDiff>;
     case ActionKind::discard:
         return make<actionDiscard>;
     case ActionKind::exportDeliveryUnit:
@@ -115,6 +118,7 @@ std::string_view actionClassName(ActionKind theKind) {
         "actionMerge",    "actionMove",     "actionRelease", "actionResolve",  "actionRevert",
         "actionSet",      "actionShow",     "actionStatus",  "actionTakeOver", "actionTrack",
         "actionUnDeploy", "actionUnTrack",  "actionUpdate",  "actionValidate", "actionVersion",
+        "actionDiff",
     };
     static_assert(std::size(theNames) == kActionKindCount, "one class name per action kind");
     return theNames[static_cast<std::size_t>(theKind)];

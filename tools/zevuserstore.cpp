@@ -1,6 +1,7 @@
 // zevuserstore: keeps named connection keys (host, user, password) for kivo.
 #include "core/error.hpp"
 #include "core/textcase.hpp"
+#include "core/utils.hpp"
 #include "dbclient/keystore.hpp"
 #include "server/enginetext.hpp"
 
@@ -38,7 +39,8 @@ int run(const std::vector<std::string>& theArgs) {
         if (theArgs[1].empty())
             throw Error("The key must not be empty");
         std::vector<KeyEntry> anEntries = aStore.load();
-        KeyEntry aNew{theArgs[1], theArgs[2], textcase::upper(theArgs[3]), theArgs[4]};
+        KeyEntry aNew{theArgs[1], utils::anchoredHost(theArgs[2]), textcase::upper(theArgs[3]),
+                      theArgs[4]};
         bool aReplaced = false;
         for (KeyEntry& anEntry : anEntries)
             if (anEntry.itsKey == aNew.itsKey) {

@@ -21,6 +21,8 @@ expect() {
 }
 
 expect "kivo ch" "checkout"
+expect "kivo di" "diff discard"
+expect "kivo diff " "inactiveObjects ios trackedPackages object package packages objects"
 expect "kivo checkout " "inactiveObjects ios trackedPackages object package packages objects"
 expect "kivo status --ve" "--vendor --verbose --version --versionPatch --version_patch --versionSP --version_sp --veryFast"
 expect "kivo --verbose CHECKOUT i" "inactiveObjects ios"

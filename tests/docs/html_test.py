@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """The help pages are well-formed HTML: every element is closed in order (li and p may close
-implicitly, as HTML allows), and the anchors the links point to exist."""
+implicitly, as HTML allows), and the anchors the links point to exist. No page, topic or action
+entry, keeps a digit, ")" or "*" right after <li>: the list filter takes those away, so a list
+item that began with one would lose a word."""
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -53,6 +56,35 @@ def check(name, page, need_links=False):
     return True
 
 
+# A list number left behind, or the punctuation that stays when the filter took the number away
+# ("<li>0: mode" becomes "<li>: mode").
+NUMBERED_ITEM = re.compile(r"<li>([0-9)*]|\s*[:;,.])")
+
+
+def every_page(kivo, complete):
+    """The help call of every topic and action entry of the complete page, by its anchor."""
+    for anchor in re.findall(r'<h2 id="([^"]+)">', complete):
+        if anchor == "overview":
+            continue
+        yield ["help"] + anchor.split("_", 1)
+
+
+def check_list_items(kivo, complete):
+    ok = True
+    pages = list(every_page(kivo, complete))
+    if len(pages) < 40:
+        print("too few help pages found:", len(pages))
+        return False
+    for args in [["help"]] + pages:
+        out = subprocess.run([kivo] + args + ["--html"], capture_output=True, text=True, check=True).stdout
+        item = NUMBERED_ITEM.search(out)
+        if item:
+            print(" ".join(args), "keeps a list number:", out[item.start():item.start() + 40])
+            ok = False
+        ok = check(" ".join(args), out) and ok
+    return ok
+
+
 def main():
     kivo = os.path.join(sys.argv[1], "kivo")
     ok = True
@@ -69,7 +101,9 @@ def main():
         env.update(BROWSER=script, TMPDIR=tmp)
         subprocess.run([kivo, "help", "--browse"], env=env, check=True)
         with open(os.path.join(tmp, "page.html")) as f:
-            ok = check("browse page", f.read(), need_links=True) and ok
+            complete = f.read()
+        ok = check("browse page", complete, need_links=True) and ok
+        ok = check_list_items(kivo, complete) and ok
     return 0 if ok else 1
 
 

@@ -7,7 +7,8 @@ if [ -n "$aWarnings" ]; then
     echo "man reports warnings:"; echo "$aWarnings"; exit 1
 fi
 aText=$(MANWIDTH=80 man -l "$aPage" 2>/dev/null)
-for aWord in "create workSpace|ws WORKSPACEPATH [KEY]" "lockFile" "KIVO_VERBOSE"; do
+for aWord in "create workSpace|ws WORKSPACEPATH [KEY]" "diff [objects] OBJECT_OR_PACKAGE" "lockFile" \
+    "KIVO_VERBOSE"; do
     case "$aText" in
     *"$aWord"*) ;;
     *) echo "missing in the manual page: $aWord"; exit 1 ;;

@@ -191,3 +191,30 @@ TEST_F(Checkout, HostileObjectNamesFromTheRepositoryAreRefused) {
     EXPECT_FALSE(fs::exists(root() / "escaped.txt"));
     EXPECT_FALSE(fs::exists(root() / "acme"));
 }
+
+// Mixed arguments: a package directory is tracked by checkout and untracked by discard, an object
+// argument is left alone by both.
+TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {
+    put("acme", "a.txt", "alpha");
+    put("other", "o.txt", "omega");
+    auto aCheckOut = kivo({"checkout", "acme/", "other/o.txt", "-v"});
+    EXPECT_EQ(aCheckOut.itsExitCode, 0) << aCheckOut.itsErr;
+    EXPECT_TRUE(contains(aCheckOut.itsOut, "-track\nTracking package \"acme\".\n-checkout\n"))
+        << aCheckOut.itsOut;
+    EXPECT_EQ(readText(path("acme/a.txt")), "alpha");
+    EXPECT_EQ(readText(path("other/o.txt")), "omega");
+    EXPECT_TRUE(contains(kivo({"status"}).itsOut, "Tracked packages:\n\tacme\n"));
+
+    // The tracked package is what push takes by default.
+    writeText(path("acme/a.txt"), "alpha 2");
+    auto aPush = kivo({"push"});
+    EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsErr;
+    EXPECT_TRUE(contains(aPush.itsOut, "Committed files              : 1\n")) << aPush.itsOut;
+
+    auto aDiscard = kivo({"discard", "acme/", "-v"});
+    EXPECT_EQ(aDiscard.itsExitCode, 0) << aDiscard.itsErr;
+    EXPECT_TRUE(contains(aDiscard.itsOut, "-untrack\nUntracked package \"acme\".\n"))
+        << aDiscard.itsOut;
+    EXPECT_TRUE(contains(kivo({"status"}).itsOut, "No packages tracked."));
+    EXPECT_TRUE(fs::exists(path("other/o.txt")));
+}

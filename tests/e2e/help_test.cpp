@@ -42,6 +42,24 @@ TEST(HelpCommand, OverviewAndEntriesAsText) {
     EXPECT_EQ(aHtml.itsOut.rfind("<!DOCTYPE html>\n", 0), 0u);
 }
 
+// The ways out that a new user needs are found where they look first, and by a search.
+TEST(HelpCommand, TellsTheWaysOut) {
+    EXPECT_TRUE(contains(runKivo({"help", "timeStamps"}).itsOut, "the repository's times in UTC"));
+    EXPECT_TRUE(contains(runKivo({"help", "checkout"}).itsOut,
+                         "--historical=TIMESTAMP (--hist): the versions valid at YYYY-MM-DD "
+                         "HH:MM:SS.NNN or YYYY-MM-DD, a time of the repository in UTC"));
+    const std::string aForce = "a later activation conflicts with it until kivo revert removes it";
+    EXPECT_TRUE(contains(runKivo({"help", "checkout"}).itsOut, aForce));
+    EXPECT_TRUE(contains(runKivo({"help", "conflicts"}).itsOut, aForce));
+    EXPECT_TRUE(contains(runKivo({"help", "kivoignore"}).itsOut,
+                         "A pattern is anchored at its directory and at the end of the name"));
+    EXPECT_TRUE(contains(runKivo({"help", "mergeToolConfig"}).itsOut, "kivo-merge %b %r %l"));
+    auto aSearch = runKivo({"help", "anchored", "-s"});
+    EXPECT_EQ(aSearch.itsExitCode, 0);
+    EXPECT_TRUE(contains(aSearch.itsOut, ".kivoignore files")) << aSearch.itsOut;
+    EXPECT_TRUE(contains(runKivo({"help", "diff"}).itsOut, "Usage:\n  diff inactiveObjects|ios\n"));
+}
+
 TEST(HelpCommand, NoMatchFailsOnStandardError) {
     for (auto anArgs : {std::vector<std::string>{"help", "nosuchthing"},
                         std::vector<std::string>{"help", "zzqx", "-s"}}) {

@@ -31,14 +31,6 @@ fs::path createWorkSpace(const TempDir& theDir) {
     return theDir.path() / "ws";
 }
 
-std::size_t countOf(const std::string& theText, const std::string& thePart) {
-    std::size_t aCount = 0;
-    for (auto aPos = theText.find(thePart); aPos != std::string::npos;
-         aPos = theText.find(thePart, aPos + 1))
-        ++aCount;
-    return aCount;
-}
-
 const std::string theLockMessage =
     "Workspace already locked by other process (name: kivo, id: 1).\nNow, you can either:\n\t* "
     "remove the lock (delete the file .lock in the directory ._SYS_KIVO_settings of the "

@@ -225,3 +225,32 @@ TEST_F(Resolve, AnOutdatedCommittedFileIsCommittedAgainOnTopOfTheRemoteVersion) 
     EXPECT_EQ(active("a"), "mine a");
     EXPECT_EQ(baseVersion("a"), "3");
 }
+
+// A merge tool that the shell cannot start leaves one line on standard error that says how to
+// choose another, asks nothing and leaves the conflict in place.
+TEST_F(Resolve, AMergeToolThatCannotBeStartedSaysHowToChooseOne) {
+    conflicts({"a", "b"});
+    const std::string aHint =
+        " (choose a merge tool with --mergeToolConfig=\"TOOL %b %r %l\" or the environment "
+        "variable KIVO_MERGETOOL, for example KIVO_MERGETOOL=\"kivo-merge %b %r %l\")\n";
+    const std::string aQuoted = "\"" + base("a") + "\" \"" + diff("a") + "\" \"" + path("a") + "\"";
+    for (const std::string aTool : {"no-such-merge-tool", "./no-such-merge-tool"}) {
+        auto aRun = kivo({"resolve", "-m"}, aTool + " %b %r %l");
+        EXPECT_EQ(aRun.itsExitCode, 1);
+        EXPECT_EQ(aRun.itsErr,
+                  "The merge tool could not be started: " + aTool + " " + aQuoted + aHint);
+        EXPECT_EQ(aRun.itsOut, "");
+        EXPECT_TRUE(conflicted("a"));
+        EXPECT_TRUE(conflicted("b"));
+        EXPECT_TRUE(fs::exists(diff("a")));
+        EXPECT_EQ(readText(path("a")), "mine a");
+    }
+    // A command the shell only finds out about when it runs (here a quoted program name).
+    auto aShell = kivo({"resolve", "-m"}, "'no such tool' %b %r %l");
+    EXPECT_EQ(aShell.itsExitCode, 1);
+    EXPECT_TRUE(contains(aShell.itsErr,
+                         "The merge tool could not be started: 'no such tool' " + aQuoted + aHint))
+        << aShell.itsErr;
+    EXPECT_FALSE(contains(aShell.itsOut, "Resolve it anyway")) << aShell.itsOut;
+    EXPECT_TRUE(conflicted("a"));
+}

@@ -211,3 +211,23 @@ TEST_F(Revert, TakeOverOfAnotherUsersObjectsAndItsFailures) {
         << aRefused.itsErr;
     EXPECT_EQ(inactive(), "p.x.txt #1\n");
 }
+
+// The checkout of the base versions brings back a file whose deletion was committed: its status
+// entry went with the commit, so only the inactive version knows it.
+TEST_F(Revert, ACommittedDeletionComesBack) {
+    otherActivates("a", "one");
+    otherActivates("b", "bee\nline two\n");
+    expectOk(kivo({"checkout"}));
+    fs::remove(path("acme/b.txt"));
+    expectOk(kivo({"commit"}));
+    ASSERT_EQ(inactive(), "acme.b.txt #2 deletion\n");
+
+    auto aRevert = kivo({"revert", "-v"});
+    EXPECT_EQ(aRevert.itsExitCode, 0) << aRevert.itsErr;
+    EXPECT_TRUE(contains(aRevert.itsOut, "Reverted objects             : 1\n")) << aRevert.itsOut;
+    EXPECT_EQ(read("acme/b.txt"), "bee\nline two\n");
+    EXPECT_EQ(read("acme/a.txt"), "one");
+    EXPECT_EQ(inactive(), "");
+    EXPECT_EQ(changes(), "\n");
+    EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
+}

@@ -206,3 +206,26 @@ TEST(Status, ReadsStatusFilesOfAnyLayoutAndReportsDamagedOnes) {
     EXPECT_EQ(aDamaged.itsExitCode, 1);
     EXPECT_EQ(aDamaged.itsErr, "Could not parse workspace file \"" + aStatusFile.string() + "\"\n");
 }
+
+// The example of `kivo help kivoignore` does what the help says it does.
+TEST(Status, TheIgnoreExampleOfTheHelpWorksAsDescribed) {
+    const std::string aHelp = runKivo({"help", "kivoignore"}).itsOut;
+    const auto aStart = aHelp.find("{\"exclude\"");
+    ASSERT_NE(aStart, std::string::npos) << aHelp;
+    const std::string anExample = aHelp.substr(aStart, aHelp.find("]}", aStart) + 2 - aStart);
+    WorkspaceTree aWs;
+    aWs.file("p2/.kivoignore", anExample, false);
+    for (const char* aFile : {"notes.txt", "sub/notes.txt", "x.bak", "sub/y.bak", "keep.bak",
+                              "sub/keep.bak", "mykeep.bak", "build/out/o.txt", "builder.txt",
+                              "draft.txt~", "sub/draft.txt~", "plain.txt"})
+        aWs.file(std::string("p2/") + aFile, "content", false);
+    aWs.save();
+    EXPECT_EQ(aWs.kivo({"status", "p2/"}).itsOut,
+              "\nNew local files:\n\tp2/.kivoignore\n\tp2/builder.txt\n\tp2/keep.bak\n"
+              "\tp2/plain.txt\n\tp2/sub/keep.bak\n\tp2/sub/notes.txt\n\n");
+
+    // A file-name wildcard is not a pattern: as the help warns, it ignores no .bak file.
+    writeText(aWs.path("p2/.kivoignore"), R"({"exclude":["*.bak"]})");
+    const std::string aStatus = aWs.kivo({"status", "p2/"}).itsOut;
+    EXPECT_NE(aStatus.find("\tp2/x.bak\n"), std::string::npos) << aStatus;
+}

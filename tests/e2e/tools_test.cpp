@@ -49,6 +49,10 @@ TEST(ZevUserStoreTool, KeysAreStoredPrivatelyListedWithoutPasswordsAndDeleted) {
     kivotest::RunOptions anOptions;
     std::filesystem::path aHome = aDir.path() / "store";
     anOptions.itsEnv["ZEVUSERSTORE_HOME"] = aHome.string();
+    anOptions.itsCwd = aDir.path();
+    // A repository file named from the current directory is stored with its absolute path.
+    const std::string aRepo =
+        "file:" + std::filesystem::weakly_canonical(aDir.path() / "repo.db").string();
     auto aSet =
         runProgram("zevuserstore", {"SET", "DEV", "file:repo.db", "alice", "pw-secret"}, anOptions);
     ASSERT_EQ(aSet.itsExitCode, 0) << aSet.itsErr;
@@ -57,8 +61,9 @@ TEST(ZevUserStoreTool, KeysAreStoredPrivatelyListedWithoutPasswordsAndDeleted) {
     runProgram("zevuserstore", {"SET", "QA", "file:/tmp/qa.db", "bob", "x"}, anOptions);
 
     auto aList = runProgram("zevuserstore", {"LIST"}, anOptions);
-    EXPECT_EQ(aList.itsOut, "KEY DEV\n  HOST: file:repo.db\n  USER: ALICE\n"
-                            "KEY QA\n  HOST: file:/tmp/qa.db\n  USER: BOB\n");
+    EXPECT_EQ(aList.itsOut, "KEY DEV\n  HOST: " + aRepo +
+                                "\n  USER: ALICE\n"
+                                "KEY QA\n  HOST: file:/tmp/qa.db\n  USER: BOB\n");
     EXPECT_EQ(runProgram("zevuserstore", {"LIST", "QA"}, anOptions).itsOut,
               "KEY QA\n  HOST: file:/tmp/qa.db\n  USER: BOB\n");
     EXPECT_EQ(runProgram("zevuserstore", {"DELETE", "QA"}, anOptions).itsExitCode, 0);

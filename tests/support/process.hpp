@@ -48,4 +48,13 @@ private:
 std::string readText(const std::filesystem::path& thePath);
 void writeText(const std::filesystem::path& thePath, const std::string& theText);
 
+// How often thePart occurs in theText (overlapping occurrences counted).
+inline std::size_t countOf(const std::string& theText, const std::string& thePart) {
+    std::size_t aCount = 0;
+    for (auto aPos = theText.find(thePart); aPos != std::string::npos;
+         aPos = theText.find(thePart, aPos + 1))
+        ++aCount;
+    return aCount;
+}
+
 } // namespace kivotest

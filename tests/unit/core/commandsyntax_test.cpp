@@ -28,7 +28,7 @@ using Texts = std::vector<std::string>;
 TEST(CommandSyntaxTable, HasEveryEntryInOrderAndEveryMapPerToken) {
     for (bool anAdvanced : {false, true}) {
         auto aTable = commandsyntax::buildTable(anAdvanced);
-        ASSERT_EQ(aTable.size(), 65u);
+        ASSERT_EQ(aTable.size(), 66u);
         EXPECT_EQ(aTable.front().itsAction, "activate");
         EXPECT_EQ(aTable[4].itsWhatKey, "workSpace");
         EXPECT_EQ(aTable.back().itsAction, "version");
@@ -52,6 +52,8 @@ TEST(CommandSyntaxTable, HasEveryEntryInOrderAndEveryMapPerToken) {
 }
 
 TEST(CommandSyntaxMatch, ObjectSelectionForms) {
+    EXPECT_EQ(pairsOf({"diff", "p1/", "a.txt"}),
+              (Texts{"action=diff", "what=objects", "object=p1/", "object=a.txt"}));
     EXPECT_EQ(pairsOf({"CHECKOUT", "IOS"}), (Texts{"action=CHECKOUT", "what=inactiveObjects"}));
     EXPECT_EQ(pairsOf({"checkout"}), (Texts{"action=checkout", "what=trackedPackages"}));
     EXPECT_EQ(pairsOf({"checkout", "trackedpackages"}),

@@ -79,12 +79,13 @@ TEST(Dispatcher, SingleActionsAndHelpFallback) {
     RecordingHost aHost;
     dispatch(aHost, {"COMMIT"});
     dispatch(aHost, {"version"});
+    dispatch(aHost, {"diff", "p1/"});
     dispatch(aHost, {});
     dispatch(aHost, {"rebase"});
     dispatch(aHost, {"--action=nosuch"});
-    EXPECT_EQ(aHost.itsSteps,
-              (Steps{"actionCommit", "actionVersion", "actionHelp", "actionHelp", "actionHelp"}));
-    EXPECT_EQ(dispatcher::table().size(), 30u);
+    EXPECT_EQ(aHost.itsSteps, (Steps{"actionCommit", "actionVersion", "actionDiff", "actionHelp",
+                                     "actionHelp", "actionHelp"}));
+    EXPECT_EQ(dispatcher::table().size(), 31u);
 }
 
 TEST(Sequences, ActivateChecksOutOnlyAfterConflictsWithFreshCounters) {

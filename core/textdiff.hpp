@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Line differences of two texts: the shortest edit script by the O(ND) difference algorithm in
+// linear space (middle snakes, divide and conquer), the unified format of `kivo diff`, and the
+// three-way merge of `kivo-merge`. Texts are bytes; a line keeps its line feed, so a last line
+// without one differs from the same line with one, and CR LF lines compare with their CR.
+
+namespace RepositoryAccess::textdiff {
+
+// The lines of a text, each with its line feed; the last one has none when the text does not end
+// with one. An empty text has no lines.
+std::vector<std::string_view> splitLines(std::string_view theText);
+
+// One run of differences: theDeleted lines of the old text from itsOld replaced by theInserted
+// lines of the new text from itsNew (line indexes from 0). Between two changes the texts agree.
+struct Change {
+    std::size_t itsOld = 0;
+    std::size_t itsDeleted = 0;
+    std::size_t itsNew = 0;
+    std::size_t itsInserted = 0;
+};
+
+// The changes that turn theOld into theNew with the fewest deleted plus inserted lines, in text
+// order.
+std::vector<Change> compare(const std::vector<std::string_view>& theOld,
+                            const std::vector<std::string_view>& theNew);
+
+// True for content that a person cannot read as lines: it holds a NUL byte in its first 8,000
+// bytes.
+bool isBinary(std::string_view theContent);
+
+// The unified difference of two texts with theContext lines around each change: "--- " theOldLabel,
+// "+++ " theNewLabel, then "@@ -l,s +l,s @@" hunks whose lines begin with " ", "-" or "+", each
+// line that lacks a line feed followed by "\ No newline at end of file". Empty when the texts are
+// equal.
+std::string unified(std::string_view theOld, std::string_view theNew, std::string_view theOldLabel,
+                    std::string_view theNewLabel, std::size_t theContext = 3);
+
+// The result of a three-way merge: the merged text, and the number of places where both sides
+// changed the same lines differently. Such a place is written between "<<<<<<< " theLocalLabel,
+// "||||||| " theBaseLabel (the base lines), "=======" and ">>>>>>> " theRemoteLabel.
+struct Merge {
+    std::string itsText;
+    std::size_t itsConflicts = 0;
+};
+
+// Merges the changes that theLocal and theRemote made to theBase. A change of one side alone is
+// taken; the same change on both sides is taken once; changes of both sides that touch or overlap
+// each other differently are a conflict.
+Merge merge3(std::string_view theBase, std::string_view theLocal, std::string_view theRemote,
+             std::string_view theLocalLabel, std::string_view theBaseLabel,
+             std::string_view theRemoteLabel);
+
+} // namespace RepositoryAccess::textdiff

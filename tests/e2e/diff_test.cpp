@@ -1,0 +1,125 @@
+// `kivo diff` against the embedded repository: the local changes of a workspace as unified
+// differences against the versions they are based on, the active versions, or for conflicted
+// files the repository version stored in the settings folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/e2e/repositoryworkspace.hpp"
+#include "tests/support/process.hpp"
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A workspace "ws" of dev that tracks acme; the user other changes the repository side.
+class Diff : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    Diff() : RepositoryWorkspace(true, true) {}
+
+    void write(const std::string& theRelative, const std::string& theContent) const {
+        fs::create_directories(fs::path(path(theRelative)).parent_path());
+        writeText(path(theRelative), theContent);
+    }
+    void otherPuts(const std::string& thePackage, const std::string& theName,
+                   const std::string& theContent) const {
+        activateAs("other", {"put", thePackage, theName, "txt", theContent});
+    }
+    RunResult diff(const std::vector<std::string>& theArgs, const fs::path& theCwd = {}) const {
+        std::vector<std::string> anArgs = {"diff"};
+        anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
+        RunResult aResult = runKivo(anArgs, options(theCwd.empty() ? root() : theCwd));
+        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
+        return aResult;
+    }
+};
+
+const std::string kText = "one\ntwo\nthree\nfour\nfive\nsix\nseven\neight\nnine\nten\n";
+
+} // namespace
+
+TEST_F(Diff, ChangedNewAndDeletedFilesAgainstTheirBaseVersionsInOneRead) {
+    EXPECT_EQ(diff({}).itsOut, "No differences.\n");
+    write("acme/a.txt", kText);
+    write("acme/sub/b.txt", "bee\n");
+    write("acme/c.bin", std::string("PK\0\1", 4));
+    write("acme/crlf.txt", "first\r\nsecond\r\n");
+    expectOk(kivo({"push"}));
+    EXPECT_EQ(diff({}).itsOut, "No differences.\n");
+
+    write("acme/a.txt", "one\ntwo\nTHREE\nfour\nfive\nsix\nseven\neight\nnine\nten");
+    write("acme/c.bin", std::string("PK\0\2", 4));
+    write("acme/crlf.txt", "first\r\nsecond line\r\n");
+    fs::remove(path("acme/sub/b.txt"));
+    write("acme/sub/new.txt", "fresh\n");
+    const auto aRun = diff({"--jsonRequest"});
+    EXPECT_EQ(countOf(aRun.itsOut, "JSON request: ReadObjectsRequest"), 1u) << aRun.itsOut;
+    EXPECT_EQ(countOf(aRun.itsOut, "JSON request: ReadObjectRequest"), 0u) << aRun.itsOut;
+
+    const std::string anAll = diff({}).itsOut;
+    EXPECT_EQ(anAll, "--- acme/a.txt\t(base #1)\n+++ acme/a.txt\t(workspace)\n"
+                     "@@ -1,10 +1,10 @@\n one\n two\n-three\n+THREE\n four\n five\n six\n"
+                     " seven\n eight\n nine\n-ten\n+ten\n\\ No newline at end of file\n"
+                     "Binary files acme/c.bin (base #1) and acme/c.bin (workspace) differ\n"
+                     "--- acme/crlf.txt\t(base #1)\n+++ acme/crlf.txt\t(workspace)\n"
+                     "@@ -1,2 +1,2 @@\n first\r\n-second\r\n+second line\r\n"
+                     "--- acme/sub/b.txt\t(base #1)\n+++ acme/sub/b.txt\t(deleted)\n"
+                     "@@ -1 +0,0 @@\n-bee\n"
+                     "--- acme/sub/new.txt\t(new)\n+++ acme/sub/new.txt\t(workspace)\n"
+                     "@@ -0,0 +1 @@\n+fresh\n");
+
+    // Inside a sub-directory, relative arguments name the scope; headers stay workspace paths.
+    const std::string aSub = diff({"./"}, root() / "acme/sub").itsOut;
+    EXPECT_EQ(aSub, anAll.substr(anAll.find("--- acme/sub/b.txt")));
+    EXPECT_EQ(diff({"crlf.txt"}, root() / "acme").itsOut,
+              "--- acme/crlf.txt\t(base #1)\n+++ acme/crlf.txt\t(workspace)\n"
+              "@@ -1,2 +1,2 @@\n first\r\n-second\r\n+second line\r\n");
+    // Diff writes nothing: the status is the same before and after.
+    EXPECT_EQ(diff({}).itsOut, anAll);
+}
+
+// Another user's newer active version is not the base: without --active the difference shows
+// only the user's own change, with --active the difference to the repository's current version.
+TEST_F(Diff, TheActiveVersionOnlyWhenAskedFor) {
+    write("acme/a.txt", kText);
+    expectOk(kivo({"push"}));
+    write("acme/a.txt", "zero\n" + kText);
+    otherPuts("acme", "a", kText + "eleven\n");
+
+    EXPECT_EQ(diff({}).itsOut, "--- acme/a.txt\t(base #1)\n+++ acme/a.txt\t(workspace)\n"
+                               "@@ -1,3 +1,4 @@\n+zero\n one\n two\n three\n");
+    EXPECT_EQ(diff({"--active"}).itsOut,
+              "--- acme/a.txt\t(active #2)\n+++ acme/a.txt\t(workspace)\n"
+              "@@ -1,3 +1,4 @@\n+zero\n one\n two\n three\n"
+              "@@ -8,4 +9,3 @@\n eight\n nine\n ten\n-eleven\n");
+
+    // A new file that the repository has meanwhile: compared with its active version.
+    otherPuts("acme", "n", "theirs\n");
+    write("acme/n.txt", "mine\n");
+    EXPECT_TRUE(contains(diff({"acme/n.txt", "--active"}).itsOut,
+                         "--- acme/n.txt\t(active #1)\n+++ acme/n.txt\t(workspace)\n"
+                         "@@ -1 +1 @@\n-theirs\n+mine\n"));
+    EXPECT_EQ(diff({"acme/n.txt"}).itsOut,
+              "--- acme/n.txt\t(new)\n+++ acme/n.txt\t(workspace)\n@@ -0,0 +1 @@\n+mine\n");
+}
+
+// A conflicted file is compared with the repository version its checkout stored, offline: the
+// repository file may be gone.
+TEST_F(Diff, ConflictedFilesAgainstTheStoredRemoteVersionWithoutAConnection) {
+    otherPuts("acme", "a", "base\nline\n");
+    otherPuts("acme", "d", "doomed\n");
+    expectOk(kivo({"checkout"}));
+    write("acme/a.txt", "mine\nline\n");
+    fs::remove(path("acme/d.txt"));
+    otherPuts("acme", "a", "theirs\nline\n");
+    otherPuts("acme", "d", "doomed 2\n");
+    expectOk(kivo({"checkout"}));
+
+    fs::rename(file(), file() + ".away");
+    EXPECT_EQ(diff({}).itsOut, "--- acme/a.txt\t(remote #2)\n+++ acme/a.txt\t(workspace)\n"
+                               "@@ -1,2 +1,2 @@\n-theirs\n+mine\n line\n"
+                               "--- acme/d.txt\t(remote #2)\n+++ acme/d.txt\t(deleted)\n"
+                               "@@ -1 +0,0 @@\n-doomed 2\n");
+    fs::rename(file() + ".away", file());
+}

@@ -1,0 +1,113 @@
+// kivo-merge, the three-way merge tool, on files and as the merge tool of kivo resolve and push.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/e2e/repositoryworkspace.hpp"
+#include "tests/support/process.hpp"
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBase = "1\n2\n3\n4\n5\n6\n7\n8\n";
+
+// Three files base, remote and local in a temporary folder, and the tool run on them.
+class KivoMerge : public ::testing::Test {
+protected:
+    RunResult merge(const std::string& theRemote, const std::string& theLocal,
+                    const std::string& theBase = kBase) {
+        writeText(itsDir.path() / "base", theBase);
+        writeText(itsDir.path() / "remote", theRemote);
+        writeText(local(), theLocal);
+        return runProgram("kivo-merge", {(itsDir.path() / "base").string(),
+                                         (itsDir.path() / "remote").string(), local()});
+    }
+    std::string local() const { return (itsDir.path() / "local").string(); }
+    std::string merged() const { return local() + ".merged"; }
+
+private:
+    TempDir itsDir;
+};
+
+} // namespace
+
+TEST_F(KivoMerge, ChangesApartAreMergedIntoTheLocalFile) {
+    auto aRun = merge("1\n2\n3\n4\n5\n6\n7\neight\n", "one\n2\n3\n4\n5\n6\n7\n8\n");
+    EXPECT_EQ(aRun.itsExitCode, 0) << aRun.itsErr;
+    EXPECT_EQ(readText(local()), "one\n2\n3\n4\n5\n6\n7\neight\n");
+    EXPECT_FALSE(fs::exists(merged()));
+
+    // The same change on both sides, and a deletion on one side.
+    auto aSame = merge("1\n2\nthree\n4\n5\n6\n7\n8\n", "1\n2\nthree\n4\n5\n6\n8\n");
+    EXPECT_EQ(aSame.itsExitCode, 0) << aSame.itsErr;
+    EXPECT_EQ(readText(local()), "1\n2\nthree\n4\n5\n6\n8\n");
+    auto aDeleted = merge("1\n2\n3\n4\n5\n6\n7\n8\n9\n", "2\n3\n4\n5\n6\n7\n8\n");
+    EXPECT_EQ(aDeleted.itsExitCode, 0) << aDeleted.itsErr;
+    EXPECT_EQ(readText(local()), "2\n3\n4\n5\n6\n7\n8\n9\n");
+}
+
+TEST_F(KivoMerge, OverlappingChangesLeaveTheLocalFileAndWriteTheMergeBesideIt) {
+    auto aRun = merge("1\n2\nR3\n4\n5\n6\n7\n8\n", "1\n2\nL3\n4\n5\n6\n7\nL8\n");
+    EXPECT_EQ(aRun.itsExitCode, 1);
+    EXPECT_EQ(readText(local()), "1\n2\nL3\n4\n5\n6\n7\nL8\n");
+    const std::string aMerged = readText(merged());
+    EXPECT_TRUE(contains(aMerged, "1\n2\n<<<<<<< local " + local() + "\nL3\n||||||| base "))
+        << aMerged;
+    EXPECT_TRUE(contains(aMerged, "\n3\n=======\nR3\n>>>>>>> remote ")) << aMerged;
+    EXPECT_TRUE(aMerged.ends_with("\n4\n5\n6\n7\nL8\n")) << aMerged;
+    EXPECT_TRUE(contains(aRun.itsErr, "1 overlapping change(s)")) << aRun.itsErr;
+    EXPECT_TRUE(contains(aRun.itsErr, merged())) << aRun.itsErr;
+
+    // A marker line brought in by one side is never taken as a resolved merge.
+    auto aMarker = merge("1\n2\n3\n4\n5\n6\n7\n8\n", "<<<<<<< left over\n1\n2\n3\n4\n5\n6\n7\n8\n");
+    EXPECT_EQ(aMarker.itsExitCode, 1);
+    EXPECT_EQ(readText(local()), "<<<<<<< left over\n1\n2\n3\n4\n5\n6\n7\n8\n");
+
+    // A deleted object or a binary file is not merged line by line.
+    EXPECT_EQ(merge("__deleted__", kBase + "9\n").itsExitCode, 1);
+    EXPECT_EQ(readText(local()), kBase + "9\n");
+    EXPECT_EQ(runProgram("kivo-merge", {"a", "b"}).itsExitCode, 2);
+    EXPECT_EQ(runProgram("kivo-merge", {"no-base", "no-remote", "no-local"}).itsExitCode, 2);
+}
+
+namespace {
+
+// A workspace "ws" of dev that tracks acme; the user other activates newer versions.
+class MergeToolPush : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    MergeToolPush() : RepositoryWorkspace(true, true) {}
+    RunResult kivoWithMergeTool(const std::vector<std::string>& theArgs) const {
+        RunOptions anOptions = options(root());
+        anOptions.itsEnv["KIVO_MERGETOOL"] = std::string(KIVO_BINARY_DIR) + "/kivo-merge %b %r %l";
+        return runKivo(theArgs, anOptions);
+    }
+};
+
+} // namespace
+
+// Push commits, meets the activation conflict of another user's newer version, and kivo-merge
+// resolves it without a question; the merged content is what becomes active.
+TEST_F(MergeToolPush, ACleanConflictIsResolvedAndPushedWithoutAPrompt) {
+    activateAs("other", {"put", "acme", "a", "txt", kBase});
+    expectOk(kivo({"checkout"}));
+    writeText(path("acme/a.txt"), "one\n2\n3\n4\n5\n6\n7\n8\n");
+    activateAs("other", {"put", "acme", "a", "txt", "1\n2\n3\n4\n5\n6\n7\neight\n"});
+
+    auto aPush = kivoWithMergeTool({"push", "--mergeTool", "--noConfirm"});
+    EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsOut << aPush.itsErr;
+    EXPECT_TRUE(contains(aPush.itsOut, "Resolved files               : 1\n")) << aPush.itsOut;
+    EXPECT_EQ(readText(path("acme/a.txt")), "one\n2\n3\n4\n5\n6\n7\neight\n");
+    EXPECT_EQ(changes(), "\n");
+    EXPECT_EQ(repoProbe({"list"}), "");
+
+    // An overlapping change stays conflicted, with the merge beside the file.
+    writeText(path("acme/a.txt"), "one\n2\n3\n4\n5\n6\n7\nmine\n");
+    activateAs("other", {"put", "acme", "a", "txt", "one\n2\n3\n4\n5\n6\n7\ntheirs\n"});
+    auto aClash = kivoWithMergeTool({"push", "--mergeTool", "--noConfirm"});
+    EXPECT_EQ(readText(path("acme/a.txt")), "one\n2\n3\n4\n5\n6\n7\nmine\n");
+    EXPECT_TRUE(fs::exists(path("acme/a.txt") + ".merged"));
+    EXPECT_TRUE(contains(kivo({"status"}).itsOut, "Conflicts:\n\tacme/a.txt (base #3"))
+        << aClash.itsOut;
+}
