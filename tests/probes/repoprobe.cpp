@@ -6,6 +6,8 @@
 //   kivo_repo_probe FILE USER PASSWORD activate                   activates all of them
 //   kivo_repo_probe FILE USER PASSWORD stored PACKAGE NAME SUFFIX the inactive content, in hex
 //   kivo_repo_probe FILE USER PASSWORD binary SUFFIX              makes SUFFIX a binary file type
+//   kivo_repo_probe FILE USER PASSWORD snapshot                   every package and version, in
+//                                                                 a text to compare before/after
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -72,6 +74,25 @@ void makeBinary(const std::string& theFile, const std::string& theSuffix) {
         .run();
 }
 
+// Every package, every activated version and every inactive version of every user, one per line.
+void snapshot(const std::string& theFile) {
+    server::SqliteDatabase aDatabase(theFile, false);
+    const char* const kQueries[] = {
+        "SELECT 'package', name, delivery_unit, '', '', '' FROM packages ORDER BY name",
+        "SELECT 'active', o.package, o.name, o.suffix, h.version_nr || '/' || h.is_deletion, "
+        "hex(h.content) FROM history h JOIN objects o ON o.id = h.object_id ORDER BY 2, 3, 4, 5",
+        "SELECT 'inactive ' || i.owner || '/' || i.workspace, o.package, o.name, o.suffix, "
+        "i.version_id || '/' || i.is_deletion, hex(i.content) FROM inactive_versions i JOIN "
+        "objects o ON o.id = i.object_id ORDER BY 1, 2, 3, 4"};
+    for (const char* aSql : kQueries) {
+        auto aQuery = aDatabase.query(aSql);
+        while (aQuery.step()) {
+            for (int i = 0; i < 6; ++i)
+                std::cout << aQuery.text(i) << (i < 5 ? "|" : "\n");
+        }
+    }
+}
+
 std::string upper(std::string theText) {
     for (char& aChar : theText)
         if (aChar >= 'a' && aChar <= 'z')
@@ -86,6 +107,10 @@ int run(const std::vector<std::string>& theArgs) {
         return 2;
     }
     const std::string& aCommand = theArgs[3];
+    if (aCommand == "snapshot") {
+        snapshot(theArgs[0]);
+        return 0;
+    }
     if (aCommand == "binary" && theArgs.size() == 5) {
         makeBinary(theArgs[0], theArgs[4]);
         return 0;
