@@ -143,7 +143,10 @@ void actionCommit::createPackages() {
     const bool anInherit = !isSet(params::noInherit);
     for (const auto& aDirectory : itsNewDirectories) {
         const std::string aPackage = workspace::normalizePackage(aDirectory + "/");
-        if (aPackage.empty() || repofunpackages::existsPackage(aPackage))
+        if (aPackage.empty())
+            continue;
+        workspace::packageToDirectory(aPackage); // refuses the settings folder and `..`
+        if (repofunpackages::existsPackage(aPackage))
             continue;
         repofunpackages::createPackage(aPackage, anInherit);
         runstatistics::add(Statistic::createdPackages);
