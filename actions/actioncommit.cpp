@@ -57,6 +57,27 @@ std::string quoted(const std::string& thePath) {
     return "\"" + thePath + "\"";
 }
 
+// The files whose names can become repository objects and that are reached without a symbolic
+// link. Each other file is refused by name, so that one of them does not stop the commit of all.
+PathSet committable(const PathSet& theFiles) {
+    const std::string aRoot = workspace::get()->srcDirName();
+    PathSet aKept;
+    for (const auto& aFile : theFiles) {
+        std::string aReason;
+        if (aFile.find('\\', aRoot.size()) != std::string::npos)
+            aReason = "a backslash cannot be part of a repository object's name";
+        else if (const std::string aLink = sys::linkOnTheWay(aRoot, aFile); !aLink.empty())
+            aReason = "the symbolic link " + quoted(aLink) + " is not followed";
+        else if (const auto aRefusal = objects::refusalOf(aFile))
+            aReason = *aRefusal;
+        if (aReason.empty())
+            aKept.push_back(aFile);
+        else
+            console::refuse("Cannot commit file " + quoted(aFile) + ": " + aReason + ".");
+    }
+    return aKept;
+}
+
 } // namespace
 
 void actionCommit::execute() {
@@ -64,6 +85,8 @@ void actionCommit::execute() {
     workspace::open(true);
     const ActionScope aScope = actionscope::fromParameters();
     computeStatus(aScope);
+    itsNew = committable(itsNew);
+    itsModified = committable(itsModified);
 
     if (pushresolution::leaveConflictsToPush(!itsConflicted.empty(), "Commit", "committed"))
         return;
@@ -120,7 +143,10 @@ void actionCommit::createPackages() {
     const bool anInherit = !isSet(params::noInherit);
     for (const auto& aDirectory : itsNewDirectories) {
         const std::string aPackage = workspace::normalizePackage(aDirectory + "/");
-        if (aPackage.empty() || repofunpackages::existsPackage(aPackage))
+        if (aPackage.empty())
+            continue;
+        workspace::packageToDirectory(aPackage); // refuses the settings folder and `..`
+        if (repofunpackages::existsPackage(aPackage))
             continue;
         repofunpackages::createPackage(aPackage, anInherit);
         runstatistics::add(Statistic::createdPackages);

@@ -2,6 +2,7 @@
 
 #include "actions/helpselection.hpp"
 #include "core/console.hpp"
+#include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/textcase.hpp"
 #include "workspace/sys.hpp"
@@ -23,7 +24,10 @@ void actionHelp::execute() {
 
     if (isSet(params::browse)) {
         std::string aPath = sys::tempFileName("kivohelp", "html", aSearch);
-        sys::writeFile(aPath, helpselection::pageFrame(helpselection::completeHelp()));
+        // Created afresh: never written through whatever has that name already.
+        sys::deleteFile(aPath);
+        if (!sys::createExclusive(aPath, helpselection::pageFrame(helpselection::completeHelp())))
+            throw Error("Could not create the help page \"" + aPath + "\": it exists already.");
         std::string anUrl = "file://" + aPath;
         if (!aSelection.itsAnchor.empty())
             anUrl += "#" + aSelection.itsAnchor;

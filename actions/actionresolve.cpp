@@ -33,16 +33,35 @@ bool standsForDeletion(const std::string& thePath) {
     return *sys::readFile(thePath, kDeleted.size()) == kDeleted;
 }
 
-// Replaces every occurrence of thePlaceholder by the path in double quotes.
-std::string replaceAll(std::string theText, std::string_view thePlaceholder,
-                       const std::string& thePath) {
-    const std::string aQuoted = "\"" + thePath + "\"";
-    std::size_t aPos = 0;
-    while ((aPos = theText.find(thePlaceholder, aPos)) != std::string::npos) {
-        theText.replace(aPos, thePlaceholder.size(), aQuoted);
-        aPos += aQuoted.size();
+// The merge-tool command with %b, %r and %l replaced in one pass by the base, remote and local
+// paths, each single-quoted for /bin/sh so that no byte of a file name is ever interpreted. A
+// placeholder that the configuration already encloses in double quotes ("%l") loses them.
+std::string mergeToolCommand(std::string_view theTemplate, const std::string& theBase,
+                             const std::string& theRemote, const std::string& theLocal) {
+    auto aPathOf = [&](char theLetter) -> const std::string* {
+        return theLetter == 'b'   ? &theBase
+               : theLetter == 'r' ? &theRemote
+               : theLetter == 'l' ? &theLocal
+                                  : nullptr;
+    };
+    std::string aCommand;
+    for (std::size_t aPos = 0; aPos < theTemplate.size(); ++aPos) {
+        const bool aQuoted =
+            theTemplate.substr(aPos, 1) == "\"" && theTemplate.substr(aPos + 1, 1) == "%" &&
+            theTemplate.substr(aPos + 3, 1) == "\"" && aPathOf(theTemplate[aPos + 2]);
+        const std::size_t aLetter = aQuoted ? aPos + 2 : aPos + 1;
+        const std::string* apPath =
+            theTemplate[aPos] == '%' || aQuoted
+                ? (aLetter < theTemplate.size() ? aPathOf(theTemplate[aLetter]) : nullptr)
+                : nullptr;
+        if (!apPath) {
+            aCommand += theTemplate[aPos];
+            continue;
+        }
+        aCommand += sys::shellQuoted(*apPath);
+        aPos = aQuoted ? aPos + 3 : aPos + 1;
     }
-    return theText;
+    return aCommand;
 }
 
 // The program word of a command template: its leading word when it is a plain word the shell
@@ -195,9 +214,7 @@ bool actionResolve::runMergeTool(const std::string& theFile, const std::string& 
     if (aCommand.empty())
         aCommand = kDefaultMergeTool;
     const std::string aProgram = programWord(aCommand);
-    aCommand = replaceAll(aCommand, "%b", theBase);
-    aCommand = replaceAll(aCommand, "%r", theDiff);
-    aCommand = replaceAll(aCommand, "%l", theFile);
+    aCommand = mergeToolCommand(aCommand, theBase, theDiff, theFile);
     if (!shellFinds(aProgram))
         failNotStarted(aCommand);
     console::say("Invoking merge tool: \n" + aCommand + "\n");

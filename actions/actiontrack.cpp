@@ -41,7 +41,10 @@ void report(const std::string& theLine) {
     console::traceOnly(theLine + "\n");
 }
 
+// A package name that could not become a workspace directory (the settings folder, `..`, an
+// unclosed quote) is never written into the configuration: it would fail every later run.
 void trackOne(const std::string& thePackage) {
+    workspace::packageToDirectory(thePackage);
     const std::vector<std::string> aRemoved = workspace::config().trackPackage(thePackage);
     runstatistics::add(Statistic::trackedPackages);
     runstatistics::add(Statistic::untrackedPackages, static_cast<std::int64_t>(aRemoved.size()));
@@ -70,8 +73,14 @@ void actionTrack::execute() {
         for (const auto& aPackage : normalizedPackages())
             trackOne(aPackage);
     } else if (whatIs("allPackages")) {
-        for (const auto& aPackage : repositorylistings::rootPackages())
-            trackOne(aPackage);
+        // A hostile root package is refused by name; the others are tracked.
+        for (const auto& aPackage : repositorylistings::rootPackages()) {
+            try {
+                trackOne(aPackage);
+            } catch (const Error& anError) {
+                console::refuse(anError.what());
+            }
+        }
     }
 }
 

@@ -86,6 +86,40 @@ bool hasVersionOption() {
            isSet(params::historical) || isSet(params::historicalVersion);
 }
 
+// "NAME" (suffix "SUFFIX") of package "PACKAGE", as a refusal names an object.
+std::string shownObject(const RepositoryObject& theObject) {
+    return "\"" + theObject.name() + "\" (suffix \"" + theObject.suffix() + "\") of package \"" +
+           theObject.package() + "\"";
+}
+
+// The keys of the target objects that checkout must not write, each refused by name: two
+// objects that map to one file (name "a.txt" without suffix and name "a" with suffix "txt"
+// would overwrite each other), and an object whose file is, or lies behind, a symbolic link.
+std::set<std::string> refusedTargets(const ObjectMap& theTarget) {
+    const std::string aRoot = workspace::get()->srcDirName();
+    std::map<std::string, const RepositoryObject*> aByFile;
+    std::set<std::string> aRefused;
+    for (const auto& [aKey, anObject] : theTarget) {
+        const std::string& aFile = anObject.workSpaceFileName();
+        const auto [anEntry, aFirst] = aByFile.emplace(aFile, &anObject);
+        if (!aFirst) {
+            console::refuse("The objects " + shownObject(*anEntry->second) + " and " +
+                            shownObject(anObject) + " map to the same file \"" + aFile +
+                            "\": neither is checked out.");
+            aRefused.insert(anEntry->second->key());
+            aRefused.insert(aKey);
+            continue;
+        }
+        if (const std::string aLink = sys::linkOnTheWay(aRoot, aFile); !aLink.empty()) {
+            console::refuse("The object " + shownObject(anObject) + " is not checked out: \"" +
+                            aLink +
+                            "\" is a symbolic link, and checkout never writes through one.");
+            aRefused.insert(aKey);
+        }
+    }
+    return aRefused;
+}
+
 // Active and historical versions count alike.
 int comparableType(int theType) {
     return theType == 3 ? 1 : theType;
@@ -315,8 +349,11 @@ void CheckOutRun::run() {
     debugMap("theActiveObjectMap 2:", anExtended);
     debugMap("theHistoricalObjectMap:", itsMaps.itsHistorical);
 
-    for (const auto& anEntry : targetMap(anExtended))
-        decide(anEntry.second);
+    const ObjectMap aTarget = targetMap(anExtended);
+    const std::set<std::string> aRefused = refusedTargets(aTarget);
+    for (const auto& anEntry : aTarget)
+        if (!aRefused.contains(anEntry.first))
+            decide(anEntry.second);
 
     for (const RepositoryObject& anObject : itsToWrite)
         if (!isDeletion(anObject))

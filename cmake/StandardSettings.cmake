@@ -34,6 +34,13 @@ if(KIVO_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz build (clang): every library is instrumented for libFuzzer; the fuzz targets link
+# its driver (tests/fuzz).
+option(KIVO_FUZZ "Build the libFuzzer targets of tests/fuzz (clang)" OFF)
+if(KIVO_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Adds a static library from every source in the folder, includes rooted at the source tree.
 function(kivo_library theName)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})

@@ -2,6 +2,9 @@
 
 #include <iostream>
 #include <sstream>
+#include <streambuf>
+
+#include <unistd.h>
 
 #include "core/parameters.hpp"
 
@@ -21,12 +24,85 @@ std::ostringstream& traceBuffer() {
     return theBuffer;
 }
 
+// Stands in front of a terminal: names from the repository reach the screen, and a name must not
+// be able to move the cursor, retitle the window or answer back. Control bytes (below 0x20 but
+// line feed and tab, a carriage return not followed by a line feed, 0x7f, and the UTF-8 forms of
+// U+0080 to U+009F) are written as "\x1b" or "\u009b"; every other byte passes unchanged.
+class TerminalGuard : public std::streambuf {
+public:
+    explicit TerminalGuard(std::streambuf* theTarget) : itsTarget(theTarget) {}
+
+protected:
+    int_type overflow(int_type theChar) override {
+        if (!traits_type::eq_int_type(theChar, traits_type::eof()))
+            put(static_cast<unsigned char>(traits_type::to_char_type(theChar)));
+        return traits_type::not_eof(theChar);
+    }
+    std::streamsize xsputn(const char* theText, std::streamsize theCount) override {
+        for (std::streamsize i = 0; i < theCount; ++i)
+            put(static_cast<unsigned char>(theText[i]));
+        return theCount;
+    }
+    int sync() override {
+        flushPending();
+        return itsTarget->pubsync();
+    }
+
+private:
+    void hex(const char* thePrefix, unsigned char theByte) {
+        static constexpr char theDigits[] = "0123456789abcdef";
+        for (const char* ap = thePrefix; *ap; ++ap)
+            itsTarget->sputc(*ap);
+        itsTarget->sputc(theDigits[theByte >> 4]);
+        itsTarget->sputc(theDigits[theByte & 15]);
+    }
+    void flushPending() {
+        if (itsPending == '\r')
+            hex("\\x", '\r');
+        else if (itsPending)
+            itsTarget->sputc(static_cast<char>(itsPending));
+        itsPending = 0;
+    }
+    void put(unsigned char theByte) {
+        if (itsPending == 0xc2 && theByte >= 0x80 && theByte <= 0x9f) {
+            itsPending = 0;
+            return hex("\\u00", theByte);
+        }
+        if (itsPending == '\r' && theByte == '\n') {
+            itsPending = 0;
+            itsTarget->sputc('\r');
+            itsTarget->sputc('\n');
+            return;
+        }
+        flushPending();
+        if (theByte == 0xc2 || theByte == '\r')
+            itsPending = theByte;
+        else if ((theByte < 0x20 && theByte != '\n' && theByte != '\t') || theByte == 0x7f)
+            hex("\\x", theByte);
+        else
+            itsTarget->sputc(static_cast<char>(theByte));
+    }
+
+    std::streambuf* itsTarget;
+    unsigned char itsPending = 0;
+};
+
+// Puts a guard in front of the stream when its descriptor is a terminal. The guard is never
+// freed: the stream is flushed at exit, after every static object is gone.
+bool guardTerminal(std::ostream& theStream, int theDescriptor) {
+    if (::isatty(theDescriptor))
+        theStream.rdbuf(new TerminalGuard(theStream.rdbuf()));
+    return true;
+}
+
 } // namespace
 
 std::ostream& out() {
+    [[maybe_unused]] static const bool theGuarded = guardTerminal(std::cout, STDOUT_FILENO);
     return std::cout;
 }
 std::ostream& err() {
+    [[maybe_unused]] static const bool theGuarded = guardTerminal(std::cerr, STDERR_FILENO);
     return std::cerr;
 }
 std::ostream& commandLog() {
@@ -62,6 +138,13 @@ void progress(std::string_view theLine) {
         out() << theLine << '\n';
     traceOnly(theLine);
     traceOnly("\n");
+}
+
+void refuse(std::string_view theLine) {
+    err() << theLine << '\n' << std::flush;
+    traceOnly(theLine);
+    traceOnly("\n");
+    exitstatus::fail();
 }
 
 } // namespace console

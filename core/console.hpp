@@ -28,6 +28,9 @@ void sayLine(std::string_view theText);
 void traceOnly(std::string_view theText);
 // Verbose progress: standard output with `verbose`, trace buffer with `trace`.
 void progress(std::string_view theLine);
+// A refusal that does not stop the run (one file of many): the line on standard error and in the
+// trace, and the exit status becomes 1.
+void refuse(std::string_view theLine);
 
 } // namespace console
 

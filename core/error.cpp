@@ -6,25 +6,24 @@ namespace RepositoryAccess {
 
 namespace {
 
-std::string placeOf(const std::source_location& theWhere) {
+std::string placeOf(const SourcePlace& theWhere) {
     return std::string(theWhere.file_name()) + ":" + std::to_string(theWhere.line()) + " (" +
            theWhere.function_name() + ")";
 }
 
 } // namespace
 
-Error::Error(std::string theMessage, std::source_location theWhere) {
+Error::Error(std::string theMessage, SourcePlace theWhere) {
     itsEntries.push_back({std::move(theMessage), placeOf(theWhere)});
 }
 
-Error Error::internal(const char* theExpression, std::string theMessage,
-                      std::source_location theWhere) {
+Error Error::internal(const char* theExpression, std::string theMessage, SourcePlace theWhere) {
     Error anError(std::move(theMessage), theWhere);
     anError.itsEntries.front().itsPlace += " check failed: " + std::string(theExpression);
     return anError;
 }
 
-Error& Error::addOuter(std::string theMessage, std::source_location theWhere) {
+Error& Error::addOuter(std::string theMessage, SourcePlace theWhere) {
     itsEntries.insert(itsEntries.begin(), {std::move(theMessage), placeOf(theWhere)});
     return *this;
 }

@@ -5,64 +5,27 @@
 #include <limits>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <unordered_map>
 
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/regex.hpp"
 
 namespace RepositoryAccess::utils {
 
 namespace {
 
-// Texts up to this length are matched by the fast backtracking matcher, whose recursion depth
-// grows with the text; longer ones go to a matcher whose stack use does not depend on the length.
-constexpr std::size_t theBacktrackingLimit = 1024;
-
-// One compiled pattern: the backtracking form, and the length-independent form built on demand.
-struct CompiledPattern {
-    std::regex itsBacktracking;
-    std::optional<std::regex> itsLinear;
-};
-
-std::regex compile(const std::string& thePattern, std::regex::flag_type theFlags) {
-    try {
-        return std::regex(thePattern, theFlags);
-    } catch (const std::regex_error& anError) {
-        throw Error("Invalid regular expression: " + thePattern + " (" + anError.what() + ")");
-    }
-}
-
 // The compiled form of a pattern, compiled on first use and kept for the rest of the process:
 // status calculation builds a few patterns and matches them against every file.
-const std::regex& patternFor(const std::string& thePattern, std::size_t theTextLength) {
-    static std::unordered_map<std::string, std::unique_ptr<CompiledPattern>> theCache;
+const Regex& patternFor(const std::string& thePattern) {
+    static std::unordered_map<std::string, std::unique_ptr<Regex>> theCache;
     auto anIt = theCache.find(thePattern);
-    if (anIt == theCache.end()) {
-        auto apCompiled = std::make_unique<CompiledPattern>(
-            CompiledPattern{compile(thePattern, std::regex::ECMAScript), std::nullopt});
-        anIt = theCache.emplace(thePattern, std::move(apCompiled)).first;
-    }
-    CompiledPattern& aCompiled = *anIt->second;
-    if (theTextLength <= theBacktrackingLimit)
-        return aCompiled.itsBacktracking;
-#if defined(__GLIBCXX__)
-    if (!aCompiled.itsLinear)
-        aCompiled.itsLinear =
-            compile(thePattern, std::regex::ECMAScript | std::regex_constants::__polynomial);
-    return *aCompiled.itsLinear;
-#else
-    return aCompiled.itsBacktracking;
-#endif
-}
-
-bool matchWhole(const std::string& thePattern, const std::string& theText, std::smatch& theMatch) {
-    const std::regex& aRegex = patternFor(thePattern, theText.size());
+    if (anIt != theCache.end())
+        return *anIt->second;
     try {
-        return std::regex_match(theText, theMatch, aRegex);
-    } catch (const std::regex_error& anError) {
-        throw Error("Could not match the regular expression: " + thePattern + " (" +
-                    anError.what() + ")");
+        return *theCache.emplace(thePattern, std::make_unique<Regex>(thePattern)).first->second;
+    } catch (const Error& anError) {
+        throw Error("Invalid regular expression: " + thePattern + " (" + anError.what() + ")");
     }
 }
 
@@ -120,10 +83,12 @@ std::string rightTrim(std::string_view theText) {
 }
 
 std::string regexEscape(std::string_view theText) {
+    // Every character that the pattern dialect gives a meaning of its own.
+    static constexpr std::string_view kSpecial = "\\.()[]{}*+?^$|";
     std::string anEscaped;
     anEscaped.reserve(theText.size() + 8);
     for (char aChar : theText) {
-        if (aChar == '\\' || aChar == '.' || aChar == '(' || aChar == ')')
+        if (kSpecial.find(aChar) != std::string_view::npos)
             anEscaped += '\\';
         anEscaped += aChar;
     }
@@ -131,19 +96,19 @@ std::string regexEscape(std::string_view theText) {
 }
 
 bool regexTest(const std::string& thePattern, const std::string& theText) {
-    std::smatch aMatch;
-    return matchWhole(thePattern, theText, aMatch);
+    return patternFor(thePattern).matches(theText);
 }
 
 std::string regexGroup(const std::string& thePattern, const std::string& theText, int thePosition) {
     if (thePosition < 1)
         throw Error("Invalid position");
-    std::smatch aMatch;
-    if (!matchWhole(thePattern, theText, aMatch))
+    const Regex& aRegex = patternFor(thePattern);
+    std::vector<std::string> aGroups;
+    if (!aRegex.matches(theText, aGroups))
         throw Error("String: " + theText + " does not match.");
-    if (static_cast<std::size_t>(thePosition) >= aMatch.size())
+    if (thePosition > aRegex.groupCount())
         throw Error("Invalid position");
-    return aMatch[thePosition].str();
+    return aGroups[static_cast<std::size_t>(thePosition) - 1];
 }
 
 std::string utf8ToLatin1(std::string_view theBytes) {

@@ -22,12 +22,13 @@ std::vector<std::string> splitAll(std::string_view theText, char theDelimiter);
 // Removes trailing blanks, line feeds, carriage returns and tabs; leading ones stay.
 std::string rightTrim(std::string_view theText);
 
-// Puts a backslash before each backslash, dot and parenthesis so that a directory name can be
-// embedded in a pattern.
+// Puts a backslash before every character that patterns treat specially (\\ . ( ) [ ] { } * + ?
+// ^ $ |), so that a directory name embedded in a pattern matches only itself.
 std::string regexEscape(std::string_view theText);
 
-// True when the pattern matches the whole text. Each distinct pattern is compiled once per
-// process. Throws when the pattern is not a valid regular expression.
+// True when the pattern (the dialect of class Regex) matches the whole text, in time linear in
+// the text. Each distinct pattern is compiled once per process. Throws "Invalid regular
+// expression: <pattern> (<reason>)" when the pattern cannot be taken.
 bool regexTest(const std::string& thePattern, const std::string& theText);
 
 // Matches the whole text and returns group thePosition (1 is the first group). Throws "Invalid

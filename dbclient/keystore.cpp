@@ -103,18 +103,21 @@ std::vector<KeyEntry> KeyStore::load() const {
 
     std::vector<KeyEntry> anEntries;
     std::size_t aStart = 0;
+    std::size_t aLineNumber = 0;
     while (aStart < aText.size()) {
         std::size_t anEnd = aText.find('\n', aStart);
         if (anEnd == std::string::npos)
             anEnd = aText.size();
         std::string aLine = aText.substr(aStart, anEnd - aStart);
         aStart = anEnd + 1;
+        ++aLineNumber;
         if (aLine.empty() || aLine[0] == '#')
             continue;
         std::vector<std::string> aFields = splitFields(aLine);
+        // A damaged line may hold a password anywhere: it is named by number, never quoted.
         if (aFields.size() != 4)
-            throw Error("The key store \"" + itsFilePath + "\" is damaged: line \"" + aFields[0] +
-                        "\" does not have four fields");
+            throw Error("The key store \"" + itsFilePath + "\" is damaged: line " +
+                        std::to_string(aLineNumber) + " does not have four fields");
         anEntries.push_back({aFields[0], aFields[1], aFields[2], aFields[3]});
     }
     return anEntries;

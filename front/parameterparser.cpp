@@ -57,6 +57,34 @@ std::optional<Option> splitOption(const std::string& theText) {
     return std::nullopt;
 }
 
+bool isSecretName(std::string_view theName);
+
+// The name of an option argument in any of its forms ("--name", "-name=value", trailing blanks
+// ignored), or empty for a word that is no option.
+std::string_view optionName(std::string_view theArgument) {
+    if (!theArgument.starts_with('-'))
+        return {};
+    const std::size_t aStart = theArgument.find_first_not_of('-');
+    if (aStart == std::string_view::npos)
+        return {};
+    const std::size_t anEnd = theArgument.find_first_of("= \t\r\n", aStart);
+    return theArgument.substr(aStart, anEnd == std::string_view::npos ? anEnd : anEnd - aStart);
+}
+
+// A secret option written without "=": the next word is its value.
+bool isSecretWithoutValue(std::string_view theArgument) {
+    return theArgument.find('=') == std::string_view::npos && isSecretName(optionName(theArgument));
+}
+
+// The argument with the value of a secret option (in any form: "--passWord=x", "-passWord=x")
+// replaced by the mask; any other argument unchanged.
+std::string masked(const std::string& theArgument) {
+    const std::size_t anEquals = theArgument.find('=');
+    if (anEquals == std::string::npos || !isSecretName(optionName(theArgument)))
+        return theArgument;
+    return theArgument.substr(0, anEquals + 1) + std::string(kMask);
+}
+
 // The option list: a multimap ordered by name text in which equal names keep their order.
 using OptionList = std::multimap<std::string, std::string>;
 
@@ -67,7 +95,8 @@ using OptionList = std::multimap<std::string, std::string>;
     for (const auto& aWord : thePositional)
         anOut << aWord << '\n';
     for (const auto& [aName, aValue] : theOptions)
-        anOut << "--" << aName << "=" << aValue << '\n';
+        anOut << "--" << aName << "=" << (isSecretName(aName) ? std::string(kMask) : aValue)
+              << '\n';
     anOut.flush();
     throw Error("kivo: Could not parse commandline arguments: See \"kivo help\".");
 }
@@ -148,7 +177,8 @@ bool isSecret(const Parameter& theParameter) {
 ParameterValues parseCommandLine(const std::vector<std::string>& theArguments) {
     OptionList anOptions;
     std::vector<std::string> aPositional;
-    for (std::string anArgument : theArguments) {
+    for (std::size_t anIndex = 0; anIndex < theArguments.size(); ++anIndex) {
+        std::string anArgument = theArguments[anIndex];
         if (anArgument == "--help" || anArgument == "-help" || anArgument == "-h")
             anArgument = "help";
         else if (anArgument == "--version" || anArgument == "-version")
@@ -160,7 +190,12 @@ ParameterValues parseCommandLine(const std::vector<std::string>& theArguments) {
         }
         auto anOption = splitOption(anArgument);
         if (!anOption)
-            throw Error("kivo: Could not parse commandline argument: " + anArgument);
+            throw Error("kivo: Could not parse commandline argument: " + masked(anArgument));
+        // "--passWord secret" means what "--passWord=secret" means: the password is never
+        // left to be taken for a package or an object name.
+        if (isSecretWithoutValue(anArgument) && anIndex + 1 < theArguments.size() &&
+            !theArguments[anIndex + 1].starts_with('-'))
+            anOption->itsValue = trimRight(theArguments[++anIndex]);
         anOptions.emplace(std::move(anOption->itsName), std::move(anOption->itsValue));
     }
 
@@ -202,17 +237,18 @@ void applyEnvironment(ParameterValues& theValues) {
 
 std::string recordedCommandLine(const std::vector<std::string>& theArguments) {
     std::string aLine;
+    bool aSecretNext = false;
     for (std::size_t i = 0; i < theArguments.size(); ++i) {
         if (i > 0)
             aLine += ' ';
         const std::string& anArgument = theArguments[i];
-        auto anOption = i > 0 && anArgument.starts_with("--") ? splitOption(trimRight(anArgument))
-                                                              : std::nullopt;
-        bool aHasValue = anArgument.find('=') != std::string::npos;
-        if (anOption && aHasValue && isSecretName(anOption->itsName))
-            aLine += "--" + anOption->itsName + "=" + std::string(kMask);
-        else
+        if (i == 0)
             aLine += anArgument;
+        else if (aSecretNext && !anArgument.starts_with('-'))
+            aLine += kMask;
+        else
+            aLine += masked(anArgument);
+        aSecretNext = i > 0 && isSecretWithoutValue(anArgument);
     }
     return aLine;
 }

@@ -14,13 +14,29 @@ namespace {
 
 constexpr std::string_view kIgnoreFileName = ".kivoignore";
 
-// The patterns of one list member, each made absolute: the escaped directory, "/", the pattern.
+// The patterns of one list member, each made absolute (the escaped directory, "/", the pattern)
+// and compiled; a pattern the matcher refuses is reported with the file that holds it.
 void compileInto(const json::JsonObject& theObject, std::string_view theMember,
-                 const std::string& theEscapedDir, std::vector<std::string>& theRules) {
+                 const std::string& theEscapedDir, const std::string& theFile,
+                 std::vector<Ignore::Rule>& theRules) {
     if (!json::hasMember(theObject, theMember))
         return;
-    for (const auto& aValue : json::getList(theObject, theMember))
-        theRules.push_back(theEscapedDir + "/" + std::string(json::asStringView(aValue)));
+    for (const auto& aValue : json::getList(theObject, theMember)) {
+        const std::string_view aPattern = json::asStringView(aValue);
+        try {
+            // The pattern alone first, so that a refusal's offset counts in the file's text.
+            [[maybe_unused]] const Regex aPatternAlone(aPattern);
+            const std::string aRule = theEscapedDir + "/" + std::string(aPattern);
+            theRules.push_back({aRule, std::make_shared<const Regex>(aRule)});
+        } catch (const Error& anError) {
+            constexpr std::size_t kShown = 80;
+            const std::string aShown = aPattern.size() <= kShown
+                                           ? std::string(aPattern)
+                                           : std::string(aPattern.substr(0, kShown)) + "...";
+            throw Error("Invalid pattern in \".kivoignore\" file \"" + theFile + "\": " + aShown +
+                        " (" + anError.what() + ")");
+        }
+    }
 }
 
 std::string withoutTrailingSlash(std::string theDirName) {
@@ -34,21 +50,26 @@ std::string withoutTrailingSlash(std::string theDirName) {
 Ignore::Ignore(std::string theWorkSpaceDirName)
     : itsWorkSpaceDirName(withoutTrailingSlash(sys::toSlashes(theWorkSpaceDirName))) {}
 
-Ignore::Rules Ignore::readRules(const std::string& theDirName) const {
+Ignore::Rules Ignore::rulesFromText(std::string_view theText, const std::string& theDirName,
+                                    const std::string& theShownFile) {
     Rules aRules;
-    const std::string aFile = sys::joinFileName(theDirName, kIgnoreFileName);
-    if (!sys::fileExists(aFile))
-        return aRules;
-    auto aText = sys::readFile(aFile);
     json::JsonObject anObject;
     json::JsonAllocator anAllocator;
-    if (!json::jsonParse(aText->data(), aText->size(), anObject, anAllocator))
-        throw Error("Could not parse \".kivoignore\" file \"" +
-                    sys::absoluteToRelativeFileName(aFile, itsWorkSpaceDirName) + "\":\n" + *aText);
+    if (!json::jsonParse(theText.data(), theText.size(), anObject, anAllocator))
+        throw Error("Could not parse \".kivoignore\" file \"" + theShownFile + "\":\n" +
+                    std::string(theText));
     const std::string anEscaped = utils::regexEscape(theDirName);
-    compileInto(anObject, "exclude", anEscaped, aRules.itsExcludes);
-    compileInto(anObject, "include", anEscaped, aRules.itsIncludes);
+    compileInto(anObject, "exclude", anEscaped, theShownFile, aRules.itsExcludes);
+    compileInto(anObject, "include", anEscaped, theShownFile, aRules.itsIncludes);
     return aRules;
+}
+
+Ignore::Rules Ignore::readRules(const std::string& theDirName) const {
+    const std::string aFile = sys::joinFileName(theDirName, kIgnoreFileName);
+    if (!sys::fileExists(aFile))
+        return {};
+    return rulesFromText(*sys::readFile(aFile), theDirName,
+                         sys::absoluteToRelativeFileName(aFile, itsWorkSpaceDirName));
 }
 
 const Ignore::Rules& Ignore::collect(const std::string& theDirName) {
@@ -71,13 +92,13 @@ const Ignore::Rules& Ignore::collect(const std::string& theDirName) {
     return itsRulesByDirectory.emplace(aDir, std::move(aRules)).first->second;
 }
 
-bool Ignore::matchesAny(const std::vector<std::string>& theRules, const char* theKind,
+bool Ignore::matchesAny(const std::vector<Rule>& theRules, const char* theKind,
                         const std::string& thePath) const {
     const bool aDebug = isSet(params::debugKivoignore);
     for (const auto& aRule : theRules) {
-        const bool aMatch = utils::regexTest(aRule, thePath);
+        const bool aMatch = aRule.itsRegex->matches(thePath);
         if (aDebug)
-            console::say(std::string("\n") + theKind + " regular expression : " + aRule +
+            console::say(std::string("\n") + theKind + " regular expression : " + aRule.itsPattern +
                          "\nPath                       : " + thePath +
                          "\nMatch                      : " + (aMatch ? "yes" : "no") + "\n");
         if (aMatch)

@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/regex.hpp"
+
 namespace RepositoryAccess {
 
 // Answers whether a path of the workspace is left out of the status calculation, from the
@@ -14,10 +16,15 @@ namespace RepositoryAccess {
 // directory. Each file is read once per process; answers are remembered per path.
 class Ignore {
 public:
+    // One compiled rule: the absolute pattern and its matcher, shared by the directories below.
+    struct Rule {
+        std::string itsPattern;
+        std::shared_ptr<const Regex> itsRegex;
+    };
     // The combined rules of one directory: its own first, then those of its parents.
     struct Rules {
-        std::vector<std::string> itsExcludes;
-        std::vector<std::string> itsIncludes;
+        std::vector<Rule> itsExcludes;
+        std::vector<Rule> itsIncludes;
     };
 
     explicit Ignore(std::string theWorkSpaceDirName);
@@ -26,12 +33,18 @@ public:
     bool isIgnored(const std::string& thePath);
 
     // The rules that apply to files of the directory; throws when a `.kivoignore` file on the
-    // way cannot be parsed.
+    // way cannot be parsed or holds a pattern that the matcher does not take.
     const Rules& collect(const std::string& theDirName);
+
+    // The rules of one `.kivoignore` text of the directory, compiled; theShownFile names the
+    // file in the messages. Throws for a text that is no JSON object and for a pattern that the
+    // matcher does not take.
+    static Rules rulesFromText(std::string_view theText, const std::string& theDirName,
+                               const std::string& theShownFile);
 
 private:
     Rules readRules(const std::string& theDirName) const;
-    bool matchesAny(const std::vector<std::string>& theRules, const char* theKind,
+    bool matchesAny(const std::vector<Rule>& theRules, const char* theKind,
                     const std::string& thePath) const;
 
     std::string itsWorkSpaceDirName;

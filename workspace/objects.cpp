@@ -112,12 +112,30 @@ std::pair<std::string, std::string> objects::splitFileName(std::string_view theP
     return {std::string(theFileName.substr(0, aDot)), std::string(theFileName.substr(aDot + 1))};
 }
 
-RepositoryObject objects::fromWorkSpaceFile(std::string_view theFileName) {
+namespace {
+
+// The object that a workspace file stands for, without its metadata.
+RepositoryObject objectOfFile(std::string_view theFileName) {
     const std::string aPath = sys::toSlashes(theFileName);
     const std::string aPackage = workspace::packageOfFile(aPath);
     const auto [aName, aSuffix] =
-        splitFileName(workspace::packageToDirectory(aPackage), sys::getFilePart(aPath));
-    RepositoryObject anObject(aPackage, aName, aSuffix);
+        objects::splitFileName(workspace::packageToDirectory(aPackage), sys::getFilePart(aPath));
+    return RepositoryObject(aPackage, aName, aSuffix);
+}
+
+} // namespace
+
+std::optional<std::string> objects::refusalOf(std::string_view theFileName) {
+    try {
+        objectOfFile(theFileName);
+        return std::nullopt;
+    } catch (const Error& anError) {
+        return std::string(anError.what()); // the caller reports it with the file's name
+    }
+}
+
+RepositoryObject objects::fromWorkSpaceFile(std::string_view theFileName) {
+    RepositoryObject anObject = objectOfFile(theFileName);
     if (sys::fileExists(anObject.metaDataFileName())) {
         auto [aMetaData, aVersion] = readMetaFile(anObject.metaDataFileName());
         anObject.setMetaData(std::move(aMetaData));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -94,6 +95,10 @@ namespace objects {
 // valid repository object." for names with , ^ / : ? < > |.
 std::pair<std::string, std::string> splitFileName(std::string_view thePackageDirectories,
                                                   std::string_view theFileName);
+
+// Why a workspace file (absolute path) cannot stand for a repository object (the message of the
+// name check), or nothing when it can.
+std::optional<std::string> refusalOf(std::string_view theFileName);
 
 // The object of a workspace file (absolute path), with the metadata and version of its
 // `.kivoMeta` file when that exists.

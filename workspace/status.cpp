@@ -92,7 +92,9 @@ Status::Status(const std::vector<RepositoryObject>& theObjects, bool theConflict
         const std::string& aFile = anObject.workSpaceFileName();
         if (aStatusFile.hasFile(aFile))
             itsStatusFilesInScope.push_back(aFile);
-        if (!itsConflictsOnly && sys::fileExists(aFile))
+        // A symbolic link (or a file behind a linked directory) is no object of the workspace.
+        if (!itsConflictsOnly && sys::fileExists(aFile) &&
+            sys::linkOnTheWay(itsWorkSpaceDirName, aFile).empty())
             itsDiskFilesInScope.push_back(aFile);
     }
     pathset::normalize(itsStatusFilesInScope);
@@ -115,7 +117,8 @@ void Status::initPackagesShared(const std::vector<std::string>& thePackages, boo
         const std::string aRelative = workspace::packageToDirectory(aPackage);
         aDirs.push_back(aRelative.empty() ? itsWorkSpaceDirName
                                           : sys::joinFileName(itsWorkSpaceDirName, aRelative));
-        if (!itsConflictsOnly && sys::dirExists(aDirs.back()))
+        if (!itsConflictsOnly && sys::dirExists(aDirs.back()) &&
+            sys::linkOnTheWay(itsWorkSpaceDirName, aDirs.back()).empty())
             aRoots.push_back(aDirs.back());
     }
     // The disk first: the status file may still be being read meanwhile.

@@ -132,24 +132,26 @@ std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails
             continue;
         DirEntry anEntry;
         anEntry.itsName = aName;
+        // Only regular files and directories are part of a workspace: a symbolic link (to
+        // anything), a pipe or a device is left out and never followed.
         if (aRaw->d_type == DT_DIR) {
             anEntry.itsIsDirectory = true;
         } else if (aRaw->d_type == DT_REG && !theWithDetails) {
             anEntry.itsIsDirectory = false;
+        } else if (aRaw->d_type != DT_REG && aRaw->d_type != DT_UNKNOWN) {
+            continue;
         } else {
-            // Regular files need their size and time; links and unknown types their target.
             struct stat aStat;
-            if (::fstatat(aDirFd, aName, &aStat, 0) != 0) {
-                if (errno == ENOENT && aRaw->d_type != DT_LNK)
+            if (::fstatat(aDirFd, aName, &aStat, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno == ENOENT)
                     continue; // removed since the directory was read
-                if (errno != ENOENT)
-                    failWithErrno("Invalid Directory: " + theDir);
-                // A dangling link counts as a file without content.
-            } else {
-                anEntry.itsIsDirectory = S_ISDIR(aStat.st_mode);
-                anEntry.itsSize = static_cast<std::uint64_t>(aStat.st_size);
-                anEntry.itsModified = aStat.st_mtim;
+                failWithErrno("Invalid Directory: " + theDir);
             }
+            if (!S_ISREG(aStat.st_mode) && !S_ISDIR(aStat.st_mode))
+                continue;
+            anEntry.itsIsDirectory = S_ISDIR(aStat.st_mode);
+            anEntry.itsSize = static_cast<std::uint64_t>(aStat.st_size);
+            anEntry.itsModified = aStat.st_mtim;
         }
         anEntries.push_back(std::move(anEntry));
     }
@@ -184,6 +186,24 @@ DirListing listDir(std::string_view theDirName) {
 
 std::vector<DirEntry> scanDir(std::string_view theDirName, bool theWithDetails) {
     return readEntries(toSlashes(theDirName), theWithDetails);
+}
+
+std::string linkOnTheWay(std::string_view theRootDir, std::string_view thePath) {
+    const std::string aRoot = normalizeDirName(theRootDir);
+    const std::string aPath = toSlashes(thePath);
+    if (!aPath.starts_with(aRoot))
+        return {};
+    for (std::size_t aSlash = aRoot.size(); aSlash != std::string::npos;) {
+        const std::size_t anEnd = aPath.find('/', aSlash + 1);
+        const std::string aPart = aPath.substr(0, anEnd);
+        struct stat aStat;
+        if (::lstat(aPart.c_str(), &aStat) != 0)
+            return {}; // nothing exists below a missing part
+        if (S_ISLNK(aStat.st_mode))
+            return aPart;
+        aSlash = anEnd;
+    }
+    return {};
 }
 
 std::uint64_t getFileSize(std::string_view thePath) {
@@ -299,7 +319,7 @@ void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppe
     std::string aFlag = flagText(theAppend);
     if (simulated("Write file (append: " + aFlag + ") " + quoted(aPath)))
         return;
-    int aMode = O_WRONLY | O_CREAT | O_CLOEXEC | (theAppend ? O_APPEND : O_TRUNC);
+    int aMode = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (theAppend ? O_APPEND : O_TRUNC);
     FileHandle aFile(::open(aPath.c_str(), aMode, 0666));
     if (aFile.get() < 0)
         failWithErrno("Failed to open file for writing (append: " + aFlag + "): " + quoted(aPath));
@@ -346,7 +366,9 @@ bool deleteDirectory(std::string_view thePath) {
 
 bool deleteFile(std::string_view thePath) {
     std::string aPath = toSlashes(thePath);
-    if (!fileExists(aPath))
+    // A symbolic link is removed itself (even when it dangles); its target is never touched.
+    struct stat aStat;
+    if (::lstat(aPath.c_str(), &aStat) != 0 || S_ISDIR(aStat.st_mode))
         return false;
     if (simulated("Delete file " + quoted(aPath)))
         return false;

@@ -89,6 +89,10 @@ std::shared_ptr<const std::string> processIdentity();
 // Prompts "Password: " and reads one line; the typed text is not echoed on a terminal.
 std::string readPassword();
 
+// The text as one word for /bin/sh: enclosed in single quotes, each single quote inside written
+// as '\''; the shell interprets none of its bytes.
+std::string shellQuoted(std::string_view theText);
+
 // Opens the URL with the user's browser ("BROWSER", else xdg-open).
 void displayURL(std::string_view theUrl);
 
@@ -122,6 +126,10 @@ struct DirEntry {
 // with "Invalid Directory: <dir>". Safe to call from several threads.
 std::vector<DirEntry> scanDir(std::string_view theDirName, bool theWithDetails = true);
 
+// The first path below theRootDir on the way to thePath (thePath included) that is a symbolic
+// link, as a full path; empty when there is none. Paths outside theRootDir are not examined.
+std::string linkOnTheWay(std::string_view theRootDir, std::string_view thePath);
+
 // The file's size in bytes.
 std::uint64_t getFileSize(std::string_view thePath);
 
@@ -139,7 +147,8 @@ std::string formatTimestamp(const timespec& theTime);
 
 // ---- Writing the disk (all honour `simulate`) ----
 
-// Writes (or appends) the bytes exactly as given.
+// Writes (or appends) the bytes exactly as given; a symbolic link in the path's last part is
+// never followed (the write fails).
 void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend = false);
 
 // Replaces the file by writing a temporary file beside it, syncing it and renaming it over the

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <unordered_map>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/error.hpp"
@@ -305,6 +306,30 @@ std::uint64_t getTickCount() {
            static_cast<std::uint64_t>(aNow.tv_nsec) / 1000000u;
 }
 
+namespace {
+
+// The temporary directory is shared by every user of the machine, so kivo's part of it belongs to
+// the user alone (mode 0700): nobody else can plant a link or a file in it. A directory of that
+// name that is a link or belongs to someone else is refused.
+void makePrivateDirectory(const std::string& theDir) {
+    struct stat aStat;
+    const bool anExists = ::lstat(theDir.c_str(), &aStat) == 0;
+    if (!anExists && internal::simulated("Create directory " + internal::quoted(theDir)))
+        return;
+    if (!anExists && ::mkdir(theDir.c_str(), 0700) != 0 && errno != EEXIST)
+        internal::failWithErrno("Failed to create directory: " + internal::quoted(theDir));
+    if (::lstat(theDir.c_str(), &aStat) != 0)
+        internal::failWithErrno("Failed to examine directory: " + internal::quoted(theDir));
+    if (!S_ISDIR(aStat.st_mode) || aStat.st_uid != ::geteuid())
+        throw Error("The temporary directory " + internal::quoted(theDir) +
+                    " is not a directory of your own. Remove it, or set TMPDIR to a directory "
+                    "of your own.");
+    if ((aStat.st_mode & 077) != 0 && ::chmod(theDir.c_str(), 0700) != 0)
+        internal::failWithErrno("Failed to make directory private: " + internal::quoted(theDir));
+}
+
+} // namespace
+
 std::string getTempDir() {
     std::string aTempDir;
     for (const char* aVariable : {"temp", "TEMP", "TMPDIR"}) {
@@ -319,7 +344,7 @@ std::string getTempDir() {
     debugPath("getTempDir", 1, "theTempDir", aTempDir);
     aTempDir = joinFileName(aTempDir, "kivotmp");
     debugPath("getTempDir", 2, "theTempDir", aTempDir);
-    createDirectory(aTempDir);
+    makePrivateDirectory(aTempDir);
     return aTempDir;
 }
 

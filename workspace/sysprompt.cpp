@@ -66,19 +66,6 @@ std::vector<std::string> splitCommand(std::string_view theCommand) {
     return aWords;
 }
 
-// The URL as one shell word: single quotes keep `&`, `?`, `;` and blanks away from the shell.
-std::string shellQuoted(std::string_view theText) {
-    std::string aWord = "'";
-    for (char aChar : theText) {
-        if (aChar == '\'')
-            aWord += "'\\''";
-        else
-            aWord += aChar;
-    }
-    aWord += '\'';
-    return aWord;
-}
-
 // A word with a blank that is not quoted yet gets double quotes.
 std::string quoteCommandComponent(const std::string& theWord) {
     if (theWord.find(' ') == std::string::npos || (!theWord.empty() && theWord[0] == '"'))
@@ -105,6 +92,18 @@ bool onPath(std::string_view theProgram) {
 }
 
 } // namespace
+
+std::string shellQuoted(std::string_view theText) {
+    std::string aWord = "'";
+    for (char aChar : theText) {
+        if (aChar == '\'')
+            aWord += "'\\''";
+        else
+            aWord += aChar;
+    }
+    aWord += '\'';
+    return aWord;
+}
 
 std::shared_ptr<const std::string> processIdentity() {
     std::string aModule(4096, '\0');

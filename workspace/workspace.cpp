@@ -433,7 +433,12 @@ std::string workspace::stripQuotes(std::string_view theArgument) {
 
 std::string workspace::packageToDirectory(std::string_view thePackage) {
     std::string aDirectory;
-    const auto aParts = utils::splitAll(thePackage, '.');
+    std::vector<std::string> aParts;
+    try {
+        aParts = utils::splitAll(thePackage, '.');
+    } catch (const Error& anError) {
+        throw Error("Invalid package name " + quoted(thePackage) + ": " + anError.what());
+    }
     for (std::size_t i = 0; i < aParts.size(); ++i) {
         if (aParts[i].empty() && i + 1 < aParts.size())
             throw Error("Empty super package for sub package " + quoted(thePackage) +
@@ -445,6 +450,10 @@ std::string workspace::packageToDirectory(std::string_view thePackage) {
                         quoted(aPart) +
                         " is not a valid directory name (empty, \".\", \"..\", a drive, or "
                         "holding \"/\", \"\\\" or a NUL byte).");
+        // Nothing from a package may land in the workspace's own settings.
+        if (i == 0 && aPart == WorkSpace::settingsFolderName())
+            throw Error("Invalid package name " + quoted(thePackage) + ": the part " +
+                        quoted(aPart) + " is the settings folder of the workspace.");
         if (!aDirectory.empty())
             aDirectory += '/';
         aDirectory += aPart;

@@ -149,8 +149,9 @@ std::string normalizePackage(std::string_view theArgument);
 std::string packageOfFile(std::string_view theFileName);
 
 // The relative directory of a dotted package: parts split at unquoted dots, quotes removed,
-// joined with `/` (a."b.c".d gives a/b.c/d). Fails for an empty part before a dot and for a part
-// that would leave its directory (`..`, `/`, `\`, NUL).
+// joined with `/` (a."b.c".d gives a/b.c/d). Fails with "Invalid package name ..." for an
+// unclosed quote, for a part that would leave its directory (`..`, `/`, `\`, NUL), and for a first
+// part that is the settings folder; with "Empty super package ..." for an empty part before a dot.
 std::string packageToDirectory(std::string_view thePackage);
 
 // A value of at least three characters enclosed in double quotes loses them; anything else is

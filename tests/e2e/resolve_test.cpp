@@ -170,7 +170,7 @@ TEST_F(Resolve, DeletedSidesResolveToDeletions) {
 TEST_F(Resolve, TheMergeToolsResultIsTakenWhenItChangedTheFile) {
     conflicts({"a"});
     const std::string aQuoted =
-        "\"" + base("a") + "\" \"" + diff("a") + "\" \"" + path("a") + "\" \"" + path("a") + "\"";
+        "'" + base("a") + "' '" + diff("a") + "' '" + path("a") + "' '" + path("a") + "'";
 
     // A tool that leaves the file alone: with --noConfirm the conflict stays.
     const std::string anIdle = script("idle.sh", "exit 0\n");

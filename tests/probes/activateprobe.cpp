@@ -9,6 +9,8 @@
 //   kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | create-package | write-only)
 //   kivo_activate_probe FILE USER PASSWORD put PACKAGE NAME SUFFIX CONTENT
 //   kivo_activate_probe FILE USER PASSWORD remove PACKAGE NAME SUFFIX
+//   kivo_activate_probe FILE USER PASSWORD package NAME    creates a package of any name, as
+//                                                          another client might
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -69,8 +71,9 @@ int run(int theArgc, char** theArgv) {
     const bool aPutOrRemove =
         theArgc >= 8 && (std::string(theArgv[4]) == "put" || std::string(theArgv[4]) == "remove");
     if (theArgc != 5 && theArgc != 6 && !aPutOrRemove) {
-        std::cerr << "usage: kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | "
-                     "create-package | write-only | put P N S CONTENT | remove P N S)\n";
+        std::cerr
+            << "usage: kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | "
+               "create-package | write-only | put P N S CONTENT | remove P N S | package NAME)\n";
         return 2;
     }
     ParameterValues aValues;
@@ -80,6 +83,10 @@ int run(int theArgc, char** theArgv) {
     installParameters(aValues);
     if (aPutOrRemove)
         return putOrRemove(theArgc, theArgv);
+    if (theArgc == 6 && std::string(theArgv[4]) == "package") {
+        repofunpackages::createPackage(theArgv[5], false);
+        return 0;
+    }
     if (std::string(theArgv[4]) == "create-package") {
         repofunpackages::createPackage("p", false);
         return 0;

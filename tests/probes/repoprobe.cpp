@@ -11,6 +11,8 @@
 //                                                                  with version and content hash
 //   kivo_repo_probe FILE USER PASSWORD du NAME VENDOR CAPTION PACKAGE...
 //                                     creates a delivery unit and assigns the packages to it
+//   kivo_repo_probe FILE USER PASSWORD snapshot                   every package and version, in
+//                                                                 a text to compare before/after
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -98,6 +100,25 @@ void actives(const std::string& thePackage) {
     }
 }
 
+// Every package, every activated version and every inactive version of every user, one per line.
+void snapshot(const std::string& theFile) {
+    server::SqliteDatabase aDatabase(theFile, false);
+    const char* const kQueries[] = {
+        "SELECT 'package', name, delivery_unit, '', '', '' FROM packages ORDER BY name",
+        "SELECT 'active', o.package, o.name, o.suffix, h.version_nr || '/' || h.is_deletion, "
+        "hex(h.content) FROM history h JOIN objects o ON o.id = h.object_id ORDER BY 2, 3, 4, 5",
+        "SELECT 'inactive ' || i.owner || '/' || i.workspace, o.package, o.name, o.suffix, "
+        "i.version_id || '/' || i.is_deletion, hex(i.content) FROM inactive_versions i JOIN "
+        "objects o ON o.id = i.object_id ORDER BY 1, 2, 3, 4"};
+    for (const char* aSql : kQueries) {
+        auto aQuery = aDatabase.query(aSql);
+        while (aQuery.step()) {
+            for (int i = 0; i < 6; ++i)
+                std::cout << aQuery.text(i) << (i < 5 ? "|" : "\n");
+        }
+    }
+}
+
 void deliveryUnit(const std::vector<std::string>& theArgs) {
     DeliveryUnitAttributes aUnit;
     aUnit.itsName = theArgs[4];
@@ -129,6 +150,10 @@ int run(const std::vector<std::string>& theArgs) {
         return 2;
     }
     const std::string& aCommand = theArgs[3];
+    if (aCommand == "snapshot") {
+        snapshot(theArgs[0]);
+        return 0;
+    }
     if (aCommand == "binary" && theArgs.size() == 5) {
         makeBinary(theArgs[0], theArgs[4]);
         return 0;

@@ -51,7 +51,7 @@ def main():
         question = b"The file has not been updated. Resolve it anyway? (y/N): "
         text, status, typed = run_in_terminal(idle, ws, b"\n", prompt=question)
         check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "idle run", text)
-        check(text.startswith("Invoking merge tool: \r\ntrue \""), "tool line", repr(text))
+        check(text.startswith("Invoking merge tool: \r\ntrue '"), "tool line", repr(text))
         check(conflicted(), "resolved without consent", text)
         # "y" takes the unchanged local file.
         text, status, typed = run_in_terminal(idle, ws, b"y\n", prompt=question)

@@ -45,7 +45,8 @@ TEST(Utils, TrimAndEscape) {
     EXPECT_EQ(utils::rightTrim("\tabc\t"), "\tabc");
     EXPECT_EQ(utils::rightTrim(" \n"), "");
     EXPECT_EQ(utils::rightTrim("abc\v"), "abc\v");
-    EXPECT_EQ(utils::regexEscape("C:\\a.b(1)/[x]"), "C:\\\\a\\.b\\(1\\)/[x]");
+    EXPECT_EQ(utils::regexEscape("C:\\a.b(1)/[x]{2}+*?^$|"),
+              "C:\\\\a\\.b\\(1\\)/\\[x\\]\\{2\\}\\+\\*\\?\\^\\$\\|");
 }
 
 TEST(Utils, RegexMatchesWholeTextAndExtractsGroups) {

