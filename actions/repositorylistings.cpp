@@ -48,6 +48,15 @@ std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObje
     return anInactive;
 }
 
+ObjectVersion inactiveVersionRecord() {
+    const RepositorySession aSession = repofunbase::defaultInactiveSession();
+    ObjectVersion aVersion;
+    aVersion.itsVersionType = 2;
+    aVersion.itsOwner = aSession.itsOwner;
+    aVersion.itsWorkSpace = aSession.itsWorkSpace;
+    return aVersion;
+}
+
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope) {
     return inactiveObjectsOfScope(theScope, repofunbase::defaultInactiveSession());
 }

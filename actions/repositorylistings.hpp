@@ -25,6 +25,9 @@ std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope,
                                                      const RepositorySession& theSession);
 
+// The version record of an object whose inactive version lies in the user's repository
+// workspace, as its metadata file keeps it.
+ObjectVersion inactiveVersionRecord();
 // Prints inactive objects in the repository's list layout.
 void printInactiveObjects(const std::vector<RepositoryObject>& theObjects);
 

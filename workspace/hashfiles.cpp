@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "core/error.hpp"
+#include "core/progressline.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/status.hpp"
 
@@ -59,9 +60,11 @@ std::vector<std::string> calcFiles(const std::vector<std::string>& thePaths) {
 
     // Workers take files one by one; the opening and reading of small files is what costs, so
     // every core helps. Workers record no performance-trace events: the trace is one thread's.
+    ProgressLine aProgress(thePaths.size());
     auto aWork = [&] {
         for (std::size_t i = aNext++; i < thePaths.size() && !aFailed; i = aNext++) {
             Failure aFailure;
+            aProgress.advance();
             if (hashOne(thePaths[i], aHashes[i], aFailure))
                 continue;
             if (!aFailureTaken.test_and_set()) {

@@ -118,8 +118,8 @@ RepositoryObject objects::fromWorkSpaceFile(std::string_view theFileName) {
     const auto [aName, aSuffix] =
         splitFileName(workspace::packageToDirectory(aPackage), sys::getFilePart(aPath));
     RepositoryObject anObject(aPackage, aName, aSuffix);
-    if (sys::fileExists(anObject.metaDataFileName())) {
-        auto [aMetaData, aVersion] = readMetaFile(anObject.metaDataFileName());
+    if (const auto aText = sys::readFileIfExists(anObject.metaDataFileName())) {
+        auto [aMetaData, aVersion] = parseMetaFile(*aText, anObject.metaDataFileName());
         anObject.setMetaData(std::move(aMetaData));
         anObject.setVersion(std::move(aVersion));
     }
@@ -246,10 +246,14 @@ std::shared_ptr<const std::string> objects::metaFileContent(const RepositoryObje
 }
 
 std::pair<ObjectMetaData, ObjectVersion> objects::readMetaFile(std::string_view thePath) {
-    const auto aText = sys::readFile(thePath);
+    return parseMetaFile(*sys::readFile(thePath), thePath);
+}
+
+std::pair<ObjectMetaData, ObjectVersion> objects::parseMetaFile(std::string_view theText,
+                                                                std::string_view thePath) {
     json::JsonAllocator anAllocator;
     json::JsonObject anObject;
-    if (!json::jsonParse(aText->data(), aText->size(), anObject, anAllocator))
+    if (!json::jsonParse(theText.data(), theText.size(), anObject, anAllocator))
         throw Error("Failed to parse meta data file: " + std::string(thePath));
     std::pair<ObjectMetaData, ObjectVersion> aResult;
     aResult.first = metaDataFromJson(json::getObject(anObject, "metadata"));
