@@ -9,6 +9,7 @@
 #include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
+#include "core/progressline.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
 #include "repository/connection.hpp"
@@ -86,6 +87,11 @@ void actionActivate::execute() {
     if (!chooseChange(anObjects))
         return;
 
+    std::vector<JournalEntry> aJournal;
+    for (const RepositoryObject& anObject : anObjects)
+        aJournal.push_back({anObject.package(), anObject.name(), anObject.suffix(),
+                            JournalEntry::Repair::repository});
+    workspace::get()->recordJournal(aJournal);
     const ActivationResult aResult =
         repofunobjects::activateObjects(anObjects, itsMode, itsChangeId);
     reportCheckResults(aResult);
@@ -206,7 +212,9 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
     if (aVerbose)
         itsOutput << "Retrieving meta data of activated objects...\n";
     WorkSpaceStatusFile& aStatus = workspace::get()->status();
+    ProgressLine aProgress(theObjects.size());
     for (const RepositoryObject& anActivated : theObjects) {
+        aProgress.advance();
         const std::string& aFile = anActivated.workSpaceFileName();
         // An activated deletion leaves no active version to read.
         if (!aStatus.hasFile(aFile) || anActivated.metaData().itsIsDeletion) {

@@ -4,8 +4,10 @@
 #include "actions/repositorylistings.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/interrupt.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
+#include "core/progressline.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
 #include "repository/repofunbase.hpp"
@@ -31,15 +33,16 @@ bool hasInactiveVersion(const RepositoryObject& theObject) {
     return !repositorylistings::inactiveObjectsOf({theObject}).empty();
 }
 
-// The version record of the user's repository workspace, for the metadata copy of an object
-// whose inactive version was just written.
-ObjectVersion inactiveVersion() {
-    const RepositorySession aSession = repofunbase::defaultInactiveSession();
-    ObjectVersion aVersion;
-    aVersion.itsVersionType = 2;
-    aVersion.itsOwner = aSession.itsOwner;
-    aVersion.itsWorkSpace = aSession.itsWorkSpace;
-    return aVersion;
+// The journal entries of the files a commit changes in the repository.
+std::vector<JournalEntry> journalEntries(std::initializer_list<const PathSet*> theFiles) {
+    std::vector<JournalEntry> anEntries;
+    for (const PathSet* aFiles : theFiles)
+        for (const auto& aFile : *aFiles) {
+            const RepositoryObject anObject = objects::fromWorkSpaceFile(aFile);
+            anEntries.push_back({anObject.package(), anObject.name(), anObject.suffix(),
+                                 JournalEntry::Repair::repository});
+        }
+    return anEntries;
 }
 
 // A simulated write answer carries no metadata; this stand-in for the inactive version the
@@ -97,12 +100,24 @@ void actionCommit::execute() {
     if (!itsNew.empty() || !itsModified.empty())
         readBinarySuffixes();
     createPackages();
-    for (const auto& aFile : itsNew)
+    workspace::get()->recordJournal(journalEntries({&itsNew, &itsModified, &itsDeleted}));
+    ProgressLine aProgress(itsNew.size() + itsModified.size() + itsDeleted.size());
+    auto aStep = [&aProgress] {
+        interrupt::check();
+        aProgress.advance();
+    };
+    for (const auto& aFile : itsNew) {
+        aStep();
         commitFile(aFile);
-    for (const auto& aFile : itsModified)
+    }
+    for (const auto& aFile : itsModified) {
+        aStep();
         commitFile(aFile);
-    for (const auto& aFile : itsDeleted)
+    }
+    for (const auto& aFile : itsDeleted) {
+        aStep();
         commitDeletion(aFile);
+    }
 }
 
 void actionCommit::computeStatus(const ActionScope& theScope) {
@@ -160,16 +175,17 @@ void actionCommit::commitFile(const std::string& theFile) {
     if (hasActivatedVersion(anObject) && hasInactiveVersion(anObject))
         repofunobjects::revertObjects({anObject});
 
-    const auto aContent = sys::readFile(theFile);
+    const sys::StampedContent aRead = sys::readFileStamped(theFile);
+    const auto& aContent = aRead.itsBytes;
     const bool aBinary = itsBinarySuffixes.contains(anObject.suffix());
     ObjectMetaData aMetaData = repofunobjects::writeObject(anObject, aContent, aBinary);
     if (isSet(params::simulate) && aMetaData.itsType == 0)
         aMetaData = simulatedInactive(anObject, false);
     anObject.setMetaData(aMetaData);
-    anObject.setVersion(inactiveVersion());
+    anObject.setVersion(repositorylistings::inactiveVersionRecord());
     objects::writeMetaFile(anObject);
 
-    workspace::get()->status().setFileStatus(theFile, hash::calc(*aContent), sys::getts(theFile),
+    workspace::get()->status().setFileStatus(theFile, hash::calc(*aContent), aRead.itsTimestamp,
                                              aMetaData.itsVersionId - 1);
     runstatistics::add(Statistic::committedFiles);
     console::progress("Committed file: " + quoted(anObject.workSpaceFileName()));
@@ -204,7 +220,7 @@ void actionCommit::commitDeletion(const std::string& theFile) {
         anObject.setMetaData(isSet(params::simulate)
                                  ? simulatedInactive(anObject, true)
                                  : repofunobjects::readInactiveObjectMetaData(anObject));
-        anObject.setVersion(inactiveVersion());
+        anObject.setVersion(repositorylistings::inactiveVersionRecord());
         objects::writeMetaFile(anObject);
         runstatistics::add(Statistic::committedFiles);
         console::progress("Committed file deletion: " + aPath);

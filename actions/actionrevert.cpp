@@ -43,6 +43,11 @@ void actionRevert::execute() {
         console::sayLine("Nothing to revert.");
         return;
     }
+    std::vector<JournalEntry> aJournal;
+    for (const RepositoryObject& anObject : anObjects)
+        aJournal.push_back({anObject.package(), anObject.name(), anObject.suffix(),
+                            JournalEntry::Repair::repository});
+    workspace::get()->recordJournal(aJournal);
     repofunobjects::revertObjects(anObjects);
     for (const RepositoryObject& anObject : anObjects) {
         runstatistics::add(Statistic::revertedObjects);

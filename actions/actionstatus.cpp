@@ -82,6 +82,10 @@ void actionStatus::execute() {
         statusObjects(parameters().getValues(params::object));
         statusShared();
     }
+    // Status stays offline: the repair belongs to the next run that connects.
+    if (workspace::isOpen() && workspace::get()->hasLeftoverJournal())
+        console::sayLine("An interrupted run left unfinished work in this workspace; the next "
+                         "action that connects to the repository finishes it.");
 }
 
 void actionStatus::statusTrackedPackages() {

@@ -5,7 +5,9 @@
 
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/interrupt.hpp"
 #include "core/parameters.hpp"
+#include "core/progressline.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
 #include "repository/repofunobjects.hpp"
@@ -278,11 +280,11 @@ void CheckOutRun::write(const RepositoryObject& theObject) {
         const int aCreated = sys::createDirectories(aFile);
         if (aCreated > 0)
             runstatistics::add(Statistic::createdDirectories, aCreated);
-        sys::writeFile(aFile, aContent->second);
+        const std::string aTimestamp = sys::writeFileStamped(aFile, aContent->second);
         objects::writeMetaFile(theObject);
         const bool aKnown = itsStatus.hasFile(aFile);
         const std::int32_t aBase = versionNumber(theObject) - (aMeta.itsType == 2 ? 1 : 0);
-        itsStatus.setFileStatus(aFile, hash::calc(aContent->second), sys::getts(aFile), aBase);
+        itsStatus.setFileStatus(aFile, hash::calc(aContent->second), aTimestamp, aBase);
         console::progress((aKnown ? "Updated file: \"" : "Created file: \"") + aFile + "\"");
         runstatistics::add(aKnown ? Statistic::updatedFiles : Statistic::createdFiles);
     }
@@ -377,10 +379,23 @@ void CheckOutRun::run() {
     }
     itsReadBaseContent = checkoutversions::readContents(aBases);
 
-    for (const RepositoryObject& anObject : itsToWrite)
+    std::vector<JournalEntry> aJournal;
+    for (const auto* aList : {&itsToWrite, &itsConflicts})
+        for (const RepositoryObject& anObject : *aList)
+            aJournal.push_back({anObject.package(), anObject.name(), anObject.suffix(),
+                                JournalEntry::Repair::checkout});
+    workspace::get()->recordJournal(aJournal);
+    ProgressLine aProgress(itsToWrite.size() + itsConflicts.size());
+    for (const RepositoryObject& anObject : itsToWrite) {
+        interrupt::check();
+        aProgress.advance();
         write(anObject);
-    for (const RepositoryObject& aConflict : itsConflicts)
+    }
+    for (const RepositoryObject& aConflict : itsConflicts) {
+        interrupt::check();
+        aProgress.advance();
         writeConflict(aConflict);
+    }
 
     const std::string anAction = getValue(params::action);
     const bool aQuietAction = textcase::equalsIgnoringCase(anAction, "revert") ||

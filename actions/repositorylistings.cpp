@@ -68,6 +68,15 @@ std::vector<RepositoryObject> activeObjectsOfScope(const ActionScope& theScope) 
     return anObjects;
 }
 
+ObjectVersion inactiveVersionRecord() {
+    const RepositorySession aSession = repofunbase::defaultInactiveSession();
+    ObjectVersion aVersion;
+    aVersion.itsVersionType = 2;
+    aVersion.itsOwner = aSession.itsOwner;
+    aVersion.itsWorkSpace = aSession.itsWorkSpace;
+    return aVersion;
+}
+
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope) {
     return inactiveObjectsOfScope(theScope, repofunbase::defaultInactiveSession());
 }

@@ -49,6 +49,9 @@ void printActiveObjects(const std::vector<RepositoryObject>& theObjects);
 // the scope is recursive) and its named objects that have one.
 std::vector<RepositoryObject> activeObjectsOfScope(const ActionScope& theScope);
 
+// The version record of an object whose inactive version lies in the user's repository
+// workspace, as its metadata file keeps it.
+ObjectVersion inactiveVersionRecord();
 // Prints inactive objects in the repository's list layout.
 void printInactiveObjects(const std::vector<RepositoryObject>& theObjects);
 

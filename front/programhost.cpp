@@ -28,6 +28,7 @@
 #include "actions/actionversion.hpp"
 #include "actions/command.hpp"
 #include "actions/packageactions.hpp"
+#include "actions/journalrepair.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "repository/connection.hpp"
@@ -128,7 +129,15 @@ void ProgramHost::runAction(ActionKind theKind) {
     Factory aFactory = factoryOf(theKind);
     if (!aFactory)
         notAvailable("The action " + std::string(actionClassName(theKind)));
+    // The actions that change objects with the repository first finish an interrupted run's
+    // work, when they take the lock; the others leave its journal for them.
+    const bool aConnecting = theKind == ActionKind::commit || theKind == ActionKind::activate ||
+                             theKind == ActionKind::checkOut || theKind == ActionKind::revert ||
+                             theKind == ActionKind::takeOver;
+    WorkSpace::setJournalRepair(aConnecting ? &journalrepair::repair : nullptr);
     aFactory()->execute();
+    if (workspace::isOpen())
+        workspace::get()->settleJournal();
 }
 
 bool ProgramHost::openWorkspaceUnlocked() {

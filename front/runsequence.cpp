@@ -6,6 +6,7 @@
 
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/interrupt.hpp"
 #include "core/perftrace.hpp"
 #include "core/runstatistics.hpp"
 #include "front/dispatcher.hpp"
@@ -69,7 +70,10 @@ int run(const std::vector<std::string>& theArguments, ActionHost& theHost) {
             parameters().setFlag(params::jsonRequest);
             parameters().setFlag(params::jsonResponse);
         }
+        interrupt::install();
         dispatcher::dispatch(theHost);
+        // An interrupt that found no object to stop after ends the run here.
+        interrupt::check();
         if (isSet(params::perfTrace))
             sys::writeFile("kivoPerfTrace.xml", perftrace::toXml());
         runstatistics::printEverywhere();

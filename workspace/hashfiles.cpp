@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "core/error.hpp"
+#include "core/progressline.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/parallel.hpp"
 #include "workspace/status.hpp"
@@ -43,8 +44,11 @@ std::string hashOne(const std::string& thePath) {
 std::vector<std::string> calcFiles(const std::vector<std::string>& thePaths) {
     std::vector<std::string> aHashes(thePaths.size());
     // The opening and reading of small files is what costs, so every core helps.
-    parallel::forEachIndex(thePaths.size(), 64,
-                           [&](std::size_t i) { aHashes[i] = hashOne(thePaths[i]); });
+    ProgressLine aProgress(thePaths.size());
+    parallel::forEachIndex(thePaths.size(), 64, [&](std::size_t i) {
+        aProgress.advance();
+        aHashes[i] = hashOne(thePaths[i]);
+    });
     return aHashes;
 }
 

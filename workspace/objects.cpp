@@ -136,8 +136,8 @@ std::optional<std::string> objects::refusalOf(std::string_view theFileName) {
 
 RepositoryObject objects::fromWorkSpaceFile(std::string_view theFileName) {
     RepositoryObject anObject = objectOfFile(theFileName);
-    if (sys::fileExists(anObject.metaDataFileName())) {
-        auto [aMetaData, aVersion] = readMetaFile(anObject.metaDataFileName());
+    if (const auto aText = sys::readFileIfExists(anObject.metaDataFileName())) {
+        auto [aMetaData, aVersion] = parseMetaFile(*aText, anObject.metaDataFileName());
         anObject.setMetaData(std::move(aMetaData));
         anObject.setVersion(std::move(aVersion));
     }
@@ -264,10 +264,14 @@ std::shared_ptr<const std::string> objects::metaFileContent(const RepositoryObje
 }
 
 std::pair<ObjectMetaData, ObjectVersion> objects::readMetaFile(std::string_view thePath) {
-    const auto aText = sys::readFile(thePath);
+    return parseMetaFile(*sys::readFile(thePath), thePath);
+}
+
+std::pair<ObjectMetaData, ObjectVersion> objects::parseMetaFile(std::string_view theText,
+                                                                std::string_view thePath) {
     json::JsonAllocator anAllocator;
     json::JsonObject anObject;
-    if (!json::jsonParse(aText->data(), aText->size(), anObject, anAllocator))
+    if (!json::jsonParse(theText.data(), theText.size(), anObject, anAllocator))
         throw Error("Failed to parse meta data file: " + std::string(thePath));
     std::pair<ObjectMetaData, ObjectVersion> aResult;
     aResult.first = metaDataFromJson(json::getObject(anObject, "metadata"));

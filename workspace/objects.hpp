@@ -127,6 +127,9 @@ std::shared_ptr<const std::string> metaFileContent(const RepositoryObject& theOb
 // Reads a `.kivoMeta` file; fails with "Failed to parse meta data file: <path>". The version
 // stays default when the file has none.
 std::pair<ObjectMetaData, ObjectVersion> readMetaFile(std::string_view thePath);
+// The same for the text of one, read from thePath.
+std::pair<ObjectMetaData, ObjectVersion> parseMetaFile(std::string_view theText,
+                                                       std::string_view thePath);
 
 // Writes the object's `.kivoMeta` file (directories created as needed, file replaced at once).
 void writeMetaFile(const RepositoryObject& theObject);

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -220,9 +222,13 @@ std::uint64_t getFileSize(std::string_view thePath) {
 namespace {
 
 std::shared_ptr<const std::string> readBytes(std::string_view thePath,
-                                             std::optional<std::uint64_t> theByteCount) {
+                                             std::optional<std::uint64_t> theByteCount,
+                                             bool theMissingIsNull = false,
+                                             timespec* theModified = nullptr) {
     std::string aPath = toSlashes(thePath);
     FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (aFile.get() < 0 && theMissingIsNull && errno == ENOENT)
+        return nullptr;
     if (aFile.get() < 0)
         failWithErrno("Failed to open file for reading (readFile): " + quoted(aPath));
     std::uint64_t aCount = 0;
@@ -233,6 +239,8 @@ std::shared_ptr<const std::string> readBytes(std::string_view thePath,
         if (::fstat(aFile.get(), &aStat) != 0)
             failWithErrno("Cannot read from file (no success) (readFile): " + quoted(aPath));
         aCount = static_cast<std::uint64_t>(aStat.st_size);
+        if (theModified)
+            *theModified = aStat.st_mtim;
     }
     auto apBytes = std::make_shared<std::string>();
     apBytes->resize(aCount);
@@ -262,6 +270,21 @@ std::shared_ptr<const std::string> readFile(std::string_view thePath,
 
 std::shared_ptr<const std::string> readFileUntraced(std::string_view thePath) {
     return readBytes(thePath, std::nullopt);
+}
+
+StampedContent readFileStamped(std::string_view thePath) {
+    KIVO_PERF_SCOPE("sys::readFile()");
+    timespec aModified{};
+    StampedContent aResult;
+    aResult.itsBytes = readBytes(thePath, std::nullopt, false, &aModified);
+    if (!isSet(params::simulate))
+        aResult.itsTimestamp = formatTimestamp(aModified);
+    return aResult;
+}
+
+std::shared_ptr<const std::string> readFileIfExists(std::string_view thePath) {
+    KIVO_PERF_SCOPE("sys::readFile()");
+    return readBytes(thePath, std::nullopt, true);
 }
 
 std::string formatTimestamp(const timespec& theTime) {
@@ -313,12 +336,16 @@ std::string getts(std::string_view thePath) {
     return formatTimestamp(aStat.st_mtim);
 }
 
-void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend) {
-    KIVO_PERF_SCOPE("sys::writeFile()");
+namespace {
+
+// Writes the bytes; the file's new last-write time in the getts layout when asked for (read from
+// the open file, no second path lookup), empty otherwise and in simulation mode.
+std::string writeBytes(std::string_view thePath, std::string_view theBytes, bool theAppend,
+                       bool theStamp) {
     std::string aPath = toSlashes(thePath);
     std::string aFlag = flagText(theAppend);
     if (simulated("Write file (append: " + aFlag + ") " + quoted(aPath)))
-        return;
+        return {};
     int aMode = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (theAppend ? O_APPEND : O_TRUNC);
     FileHandle aFile(::open(aPath.c_str(), aMode, 0666));
     if (aFile.get() < 0)
@@ -326,6 +353,71 @@ void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppe
     if (theAppend && ::lseek(aFile.get(), 0, SEEK_END) < 0)
         failWithErrno("Failed to set file pointer to end of file: " + quoted(aPath));
     internal::writeAllOrFail(aFile.get(), theBytes, theAppend, aPath);
+    if (!theStamp)
+        return {};
+    struct stat aStat;
+    if (::fstat(aFile.get(), &aStat) != 0)
+        throw Error("Internal error: Could not retrieve timestamp for file (CreateFile): " + aPath);
+    return formatTimestamp(aStat.st_mtim);
+}
+
+// Directories this process created or found, so that each is created (or looked at) once.
+struct KnownDirectories {
+    std::mutex itsMutex;
+    std::unordered_set<std::string> itsNames;
+
+    bool contains(const std::string& theName) {
+        std::lock_guard aLock(itsMutex);
+        return itsNames.contains(theName);
+    }
+    void add(const std::string& theName) {
+        std::lock_guard aLock(itsMutex);
+        itsNames.insert(theName);
+    }
+    void clear() {
+        std::lock_guard aLock(itsMutex);
+        itsNames.clear();
+    }
+};
+
+KnownDirectories& knownDirectories() {
+    static KnownDirectories theKnown;
+    return theKnown;
+}
+
+// Creates the directory and its missing ancestors, bottom-up: one mkdir for a directory whose
+// parent exists, no call at all for one known from before. The number created.
+int createDirectoryChain(const std::string& theDir) {
+    if (theDir.empty() || theDir == "/" || theDir.back() == ':' ||
+        knownDirectories().contains(theDir))
+        return 0;
+    if (::mkdir(theDir.c_str(), 0777) == 0) {
+        knownDirectories().add(theDir);
+        return 1;
+    }
+    if (errno == EEXIST && dirExists(theDir)) {
+        knownDirectories().add(theDir);
+        return 0;
+    }
+    if (errno != ENOENT)
+        failWithErrno("Failed to create directory: " + quoted(theDir));
+    const int aCreated = createDirectoryChain(getDirPart(theDir));
+    if (::mkdir(theDir.c_str(), 0777) != 0 && !(errno == EEXIST && dirExists(theDir)))
+        failWithErrno("Failed to create directory: " + quoted(theDir));
+    knownDirectories().add(theDir);
+    return aCreated + 1;
+}
+
+} // namespace
+
+void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend) {
+    KIVO_PERF_SCOPE("sys::writeFile()");
+    writeBytes(thePath, theBytes, theAppend, false);
+}
+
+std::string writeFileStamped(std::string_view thePath, std::string_view theBytes) {
+    KIVO_PERF_SCOPE("sys::writeFile()");
+    return writeBytes(thePath, theBytes, false, true);
 }
 
 bool createDirectory(std::string_view thePath) {
@@ -341,6 +433,12 @@ bool createDirectory(std::string_view thePath) {
 
 int createDirectories(std::string_view thePath) {
     std::string aPath = toSlashes(thePath);
+    if (!isSet(params::simulate) && !isSet(params::debugPaths)) {
+        std::string aDir = getDirPart(aPath);
+        while (aDir.size() > 1 && aDir.back() == '/')
+            aDir.pop_back();
+        return createDirectoryChain(aDir);
+    }
     int aCreated = 0;
     // Every prefix that ends just before a `/` names an ancestor; the root itself is skipped.
     for (std::size_t aSlash = aPath.find('/', 1); aSlash != std::string::npos;
@@ -353,6 +451,10 @@ int createDirectories(std::string_view thePath) {
     return aCreated;
 }
 
+void forgetKnownDirectories() {
+    knownDirectories().clear();
+}
+
 bool deleteDirectory(std::string_view thePath) {
     std::string aPath = toSlashes(thePath);
     if (!dirExists(aPath))
@@ -361,6 +463,7 @@ bool deleteDirectory(std::string_view thePath) {
         return false;
     if (::rmdir(aPath.c_str()) != 0)
         failWithErrno("Failed to delete directory " + quoted(aPath));
+    forgetKnownDirectories();
     return true;
 }
 

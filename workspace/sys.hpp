@@ -86,6 +86,10 @@ std::uint64_t getTickCount();
 // "name: <executable file name>, id: <process id>", the identity written into the lock file.
 std::shared_ptr<const std::string> processIdentity();
 
+// True when no process of that id runs on this machine, or when it runs a program of another
+// name (an empty name is not compared); false when that cannot be told.
+bool isProcessGone(int theProcessId, std::string_view theProgramName);
+
 // Prompts "Password: " and reads one line; the typed text is not echoed on a terminal.
 std::string readPassword();
 
@@ -136,6 +140,16 @@ std::uint64_t getFileSize(std::string_view thePath);
 // The whole file, or its first theByteCount bytes (exactly that many, or a failure).
 std::shared_ptr<const std::string> readFile(std::string_view thePath,
                                             std::optional<std::uint64_t> theByteCount = {});
+// The whole file and its last-write time in the getts layout (empty in simulation mode), both
+// from one open: the time belongs to the bytes read.
+struct StampedContent {
+    std::shared_ptr<const std::string> itsBytes;
+    std::string itsTimestamp;
+};
+StampedContent readFileStamped(std::string_view thePath);
+
+// The whole file, or nullptr when it does not exist (one open, no separate existence test).
+std::shared_ptr<const std::string> readFileIfExists(std::string_view thePath);
 // The same without a performance-trace event, for reading on a helper thread.
 std::shared_ptr<const std::string> readFileUntraced(std::string_view thePath);
 
@@ -151,9 +165,23 @@ std::string formatTimestamp(const timespec& theTime);
 // never followed (the write fails).
 void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend = false);
 
-// Replaces the file by writing a temporary file beside it, syncing it and renaming it over the
-// target: afterwards the file holds either its old or its new content, never a torn one.
-void writeFileAtomically(std::string_view thePath, std::string_view theBytes);
+// Writes the file as writeFile() does and answers its new last-write time in the getts layout
+// (empty in simulation mode), read from the open file.
+std::string writeFileStamped(std::string_view thePath, std::string_view theBytes);
+
+// Replaces the file by writing a temporary file beside it and renaming it over the target:
+// afterwards the file holds either its old or its new content, never a torn one. theDurably
+// syncs the run's settings writes so far and this file before the rename (see AtomicFile).
+void writeFileAtomically(std::string_view thePath, std::string_view theBytes,
+                         bool theDurably = false);
+
+// Syncs the file system that holds the directory when settings writes since the last sync are
+// pending (one syncfs for the whole batch); nothing otherwise.
+void syncPendingWrites(std::string_view theDirName);
+
+// The name of a temporary file of an atomic write: "<file>.tmp<pid>_<n>"; the process id when the
+// name has that form, else 0.
+int temporaryFileOwner(std::string_view theFileName);
 
 // Creates the file with the content only when no file of that name exists (one atomic step);
 // false when it exists. In simulation mode it reports the write and answers true.
@@ -163,8 +191,12 @@ bool createExclusive(std::string_view thePath, std::string_view theContent);
 bool createDirectory(std::string_view thePath);
 
 // Creates every missing ancestor directory of the path (not the path itself, so that a file path
-// can be given), top-down; the number created.
+// can be given); the number created. A directory this process created or met before is not
+// looked at again (see forgetKnownDirectories).
 int createDirectories(std::string_view thePath);
+
+// Forgets the directories createDirectories() remembered, for a run that removed directories.
+void forgetKnownDirectories();
 
 // Removes an empty directory; false when it does not exist.
 bool deleteDirectory(std::string_view thePath);

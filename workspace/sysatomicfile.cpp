@@ -26,6 +26,23 @@ void closeQuietly(int& theFd) {
     theFd = -1;
 }
 
+// Settings files renamed into place since the last sync.
+std::atomic<bool> thePendingSync{false};
+
+void syncFileSystemOf(const std::string& theDirName) {
+    const std::string aDir = theDirName.empty() ? "." : theDirName;
+    int aFd = ::open(aDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (aFd < 0)
+        failWithErrno("Failed to flush the settings files to disk: " + quoted(aDir));
+    const int aResult = ::syncfs(aFd);
+    const int anErrno = errno;
+    ::close(aFd);
+    if (aResult != 0) {
+        errno = anErrno;
+        failWithErrno("Failed to flush the settings files to disk: " + quoted(aDir));
+    }
+}
+
 } // namespace
 
 AtomicFile::AtomicFile(std::string_view thePath) : itsPath(toSlashes(thePath)) {
@@ -52,10 +69,18 @@ void AtomicFile::write(std::string_view theBytes) {
     internal::writeAllOrFail(itsFd, theBytes, false, itsPath);
 }
 
+void AtomicFile::commitDurably() {
+    KIVO_CHECK(itsFd >= 0 && !itsCommitted, "Internal error: atomic file already committed");
+    // The data of this file and of every earlier rename reach the disk before this rename: a
+    // power loss leaves this file old, or new with all the files it refers to.
+    thePendingSync = true;
+    syncPendingWrites(getDirPart(itsPath));
+    commit();
+    thePendingSync = false;
+}
+
 void AtomicFile::commit() {
     KIVO_CHECK(itsFd >= 0 && !itsCommitted, "Internal error: atomic file already committed");
-    if (::fsync(itsFd) != 0)
-        failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
     if (::close(itsFd) != 0) {
         itsFd = -1;
         failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
@@ -64,15 +89,46 @@ void AtomicFile::commit() {
     if (::rename(itsTemporaryPath.c_str(), itsPath.c_str()) != 0)
         failWithErrno("Failed to replace file: " + quoted(itsPath));
     itsCommitted = true;
+    thePendingSync = true;
 }
 
-void writeFileAtomically(std::string_view thePath, std::string_view theBytes) {
+void syncPendingWrites(std::string_view theDirName) {
+    if (!thePendingSync.exchange(false))
+        return;
+    try {
+        syncFileSystemOf(toSlashes(theDirName));
+    } catch (...) {
+        thePendingSync = true;
+        throw;
+    }
+}
+
+int temporaryFileOwner(std::string_view theFileName) {
+    const std::size_t aMark = theFileName.rfind(".tmp");
+    const std::size_t anUnderscore = theFileName.rfind('_');
+    if (aMark == std::string_view::npos || anUnderscore == std::string_view::npos ||
+        anUnderscore < aMark + 5 || anUnderscore + 1 == theFileName.size())
+        return 0;
+    auto allDigits = [](std::string_view theText) {
+        return !theText.empty() && theText.size() < 10 &&
+               theText.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    const std::string_view aPid = theFileName.substr(aMark + 4, anUnderscore - aMark - 4);
+    if (!allDigits(aPid) || !allDigits(theFileName.substr(anUnderscore + 1)))
+        return 0;
+    return std::stoi(std::string(aPid));
+}
+
+void writeFileAtomically(std::string_view thePath, std::string_view theBytes, bool theDurably) {
     std::string aPath = toSlashes(thePath);
     if (internal::simulated("Write file (append: false) " + quoted(aPath)))
         return;
     AtomicFile aFile(aPath);
     aFile.write(theBytes);
-    aFile.commit();
+    if (theDurably)
+        aFile.commitDurably();
+    else
+        aFile.commit();
 }
 
 bool createExclusive(std::string_view thePath, std::string_view theContent) {

@@ -6,8 +6,11 @@
 namespace RepositoryAccess::sys {
 
 // A replacement of a file that becomes visible all at once: bytes go to a temporary file in the
-// target's directory, and commit() syncs it and renames it over the target. Until commit()
-// succeeds the target keeps its old content; an unfinished AtomicFile removes its temporary file.
+// target's directory, and commit() renames it over the target. Until commit() succeeds the target
+// keeps its old content; an unfinished AtomicFile removes its temporary file. A process killed at
+// any moment leaves the old or the new content. Durability on power loss is batched: commit()
+// only notes that the file system holds unsynced settings writes, and commitDurably() (the run's
+// last settings file) syncs them all, its own bytes included, before its rename.
 class AtomicFile {
 public:
     // Creates the temporary file beside thePath; fails with the writeFile open message.
@@ -19,10 +22,13 @@ public:
     // Appends the bytes to the temporary file.
     void write(std::string_view theBytes);
 
-    // Syncs the temporary file and renames it over the target; fails with
+    // Renames the temporary file over the target; fails with
     // "Failed to replace file: \"<path>\". System error code: <n>" and then leaves the target as
     // it was.
     void commit();
+
+    // Syncs every settings write of the run so far and this file, then renames it as commit().
+    void commitDurably();
 
     const std::string& temporaryPath() const { return itsTemporaryPath; }
 

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -114,6 +115,24 @@ std::shared_ptr<const std::string> processIdentity() {
     std::string aName = getFilePart(aModule).substr(0, 260);
     return std::make_shared<const std::string>("name: " + aName +
                                                ", id: " + std::to_string(::getpid()));
+}
+
+bool isProcessGone(int theProcessId, std::string_view theProgramName) {
+    if (theProcessId <= 0)
+        return false;
+    if (::kill(theProcessId, 0) != 0 && errno == ESRCH)
+        return true;
+    if (theProgramName.empty())
+        return false;
+    std::string aModule(4096, '\0');
+    const std::string aLink = "/proc/" + std::to_string(theProcessId) + "/exe";
+    const ssize_t aLength = ::readlink(aLink.c_str(), aModule.data(), aModule.size());
+    if (aLength < 0)
+        return errno == ENOENT;
+    aModule.resize(static_cast<std::size_t>(aLength));
+    // A running executable that was replaced shows as "<path> (deleted)".
+    const std::string aName = getFilePart(aModule);
+    return aName != theProgramName && aName != std::string(theProgramName) + " (deleted)";
 }
 
 std::string readPassword() {

@@ -145,6 +145,7 @@ void WorkSpace::open(bool theLock, bool theStatusInBackground) {
     sys::createDirectory(itsDiffDirName);
     sys::createDirectory(itsBaseDirName);
     sys::createDirectory(itsLogsDirName);
+    itsLeftoverJournal = itsJournalOnDisk = sys::fileExists(journal::fileName(itsSettingsDirName));
     if (theLock)
         lock();
     itsWorkSpaceConfigFile = WorkSpaceConfigFile::load(itsConfigFileName);
@@ -158,6 +159,8 @@ void WorkSpace::open(bool theLock, bool theStatusInBackground) {
         }
     }
     itsWorkSpaceStatusFile = WorkSpaceStatusFile::load(itsStatusFileName, itsSrcDirName);
+    if (theLock)
+        afterLock();
 }
 
 void WorkSpace::create() {
@@ -221,18 +224,18 @@ void WorkSpace::lock() {
                     continue;
                 throw;
             }
-            if (aContent == *anIdentity)
+            if (aContent == *anIdentity) {
+                itsLocked = true;
                 return;
-            throw Error(
-                "Workspace already locked by other process (" + aContent +
-                ").\nNow, you can either:\n\t* remove the lock (delete the file .lock in the "
-                "directory ._SYS_KIVO_settings of the workspace), or\n\t* set the environment "
-                "variable \"KIVO_IGNORE_LOCKFILE\" to \"1\".");
+            }
+            throw Error(lockedMessage(aContent));
         }
         if (!sys::dirExists(itsSettingsDirName))
             return;
-        if (sys::createExclusive(aLockFile, *anIdentity))
+        if (sys::createExclusive(aLockFile, *anIdentity)) {
+            itsLocked = true;
             return;
+        }
     }
 }
 
@@ -273,10 +276,20 @@ void WorkSpace::exit() {
         if (itsWorkSpaceConfigFile && itsWorkSpaceConfigFile->isModified())
             itsWorkSpaceConfigFile->write();
     });
-    exitStep([this] {
+    bool aWritten = false;
+    exitStep([this, &aWritten] {
         awaitStatus();
         if (itsWorkSpaceStatusFile && itsWorkSpaceStatusFile->isModified())
             itsWorkSpaceStatusFile->write();
+        // Settings files of a run that left the status file as it was still get their one sync.
+        sys::syncPendingWrites(itsSettingsDirName);
+        aWritten = true;
+    });
+    // The journal goes only when what it announced is done and recorded.
+    exitStep([this, aWritten] {
+        if (aWritten && itsJournalOnDisk && itsJournalSettled && !itsLeftoverJournal &&
+            !isSet(params::simulate))
+            sys::deleteFile(journal::fileName(itsSettingsDirName));
     });
     exitStep([this] {
         if (isSet(params::noCommandLog))
@@ -380,6 +393,7 @@ bool workspace::open(bool theLock, bool theStatusInBackground) {
         aWorkSpace->open(theLock, theStatusInBackground);
     } else if (theLock) {
         aWorkSpace->lock();
+        aWorkSpace->afterLock();
     }
     return aWorkSpace->isOpen();
 }
@@ -394,8 +408,10 @@ void workspace::create() {
 }
 
 void workspace::lock() {
-    if (handle())
-        handle()->lock();
+    if (!handle())
+        return;
+    handle()->lock();
+    handle()->afterLock();
 }
 
 void workspace::unlock() {

@@ -4,6 +4,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "workspace/journal.hpp"
 
 namespace RepositoryAccess {
 
@@ -47,6 +50,19 @@ public:
     // created (a directory that still holds files stays). Reports like exit(); never throws.
     void remove();
 
+    // Records, before the changes they announce, the objects this run is about to change (see
+    // JournalEntry); the journal file keeps every entry of the run until its exit.
+    void recordJournal(const std::vector<JournalEntry>& theEntries);
+    // The run's recorded changes are all done, or were never started: its exit may remove the
+    // journal once the status file is written.
+    void settleJournal() { itsJournalSettled = true; }
+    // True when an earlier run left a journal that no repair has taken over yet.
+    bool hasLeftoverJournal() const { return itsLeftoverJournal; }
+
+    // Steps of a run that holds the lock: leftover temporary files of dead processes go, and a
+    // leftover journal is repaired when a repair is installed. Each happens once.
+    void afterLock();
+
     // True when root and name are known, so that the workspace is the current one.
     bool isOpen() const { return !itsWorkSpaceName.empty(); }
     // True while this run creates the workspace.
@@ -79,8 +95,17 @@ public:
     // the temporary directory.
     std::string logFileName(std::string_view theBaseName, std::string_view theSuffix) const;
 
+    // The repair of a leftover journal: called with its entries by afterLock(); it brings the
+    // metadata and status of those objects in line and may add to nothing else.
+    using JournalRepair = void (*)(const std::vector<JournalEntry>& theEntries);
+    static void setJournalRepair(JournalRepair theRepair);
+
 private:
     void buildNames();
+    void repairLeftoverJournal();
+    void removeLeftoverTemporaryFiles(bool theWithMetaData);
+    // The lock message for a lock of another process; names a stale one as stale.
+    std::string lockedMessage(const std::string& theContent) const;
     // Takes over the status file read in the background, if one is being read.
     void awaitStatus() const;
 
@@ -100,6 +125,12 @@ private:
     bool itsBeingCreated = false;
     bool itsExistedBefore = false;
     bool itsFinished = false;
+    bool itsLocked = false;
+    bool itsCleaned = false;
+    std::vector<JournalEntry> itsJournal;
+    bool itsJournalOnDisk = false;
+    bool itsJournalSettled = true;
+    bool itsLeftoverJournal = false;
 };
 
 // The process-wide workspace handle and the package-name arithmetic that depends on it.

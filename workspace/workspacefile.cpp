@@ -172,8 +172,8 @@ void WorkSpaceFile::appendOthers(std::string& theText, const OtherMembers& theOt
         theText += ",\n\"" + aKey + "\":" + aRaw;
 }
 
-void WorkSpaceFile::store(const std::string& theText) {
-    sys::writeFileAtomically(itsFileName, theText);
+void WorkSpaceFile::store(const std::string& theText, bool theDurably) {
+    sys::writeFileAtomically(itsFileName, theText, theDurably);
     itsModified = false;
 }
 
@@ -427,7 +427,9 @@ std::string WorkSpaceStatusFile::toText() const {
 }
 
 void WorkSpaceStatusFile::write() {
-    store(toText());
+    // The status file is the run's commit record: the metadata and config written before it
+    // reach the disk first.
+    store(toText(), true);
 }
 
 void WorkSpaceStatusFile::setFileStatus(const std::string& theFile, std::string theHash,

@@ -48,8 +48,9 @@ protected:
                                  std::initializer_list<std::string_view> theKnown);
     // Appends ",\n\"<name>\":<raw value>" for each member.
     static void appendOthers(std::string& theText, const OtherMembers& theOthers);
-    // Stores the text atomically and clears the modified flag.
-    void store(const std::string& theText);
+    // Stores the text atomically and clears the modified flag; theDurably syncs it and the
+    // settings writes before it.
+    void store(const std::string& theText, bool theDurably = false);
 
     std::string itsFileName;
     bool itsModified = false;
