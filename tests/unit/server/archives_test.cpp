@@ -356,3 +356,22 @@ TEST_F(EngineArchives, NoSingleFlippedByteOfAnArchiveGoesUnnoticed) {
     }
     EXPECT_EQ(itsTarget.snapshot(), aBefore);
 }
+
+TEST_F(EngineArchives, TheLaterOfSeveralArchivesDecidesAboutAnObject) {
+    std::string anOld = exported();
+    write("ALICE", kText, "newer", R"({"type":"1","version_id":"1"})");
+    ASSERT_EQ(activate("ALICE", {kText})->code(), "0");
+    std::string aNew = exported();
+
+    ASSERT_EQ(itsTarget.import({anOld, aNew})->code(), "0");
+    EXPECT_EQ(itsTarget.activeContent(kText), "newer");
+    // The older archive again, after the newer one: its content is the active one of before.
+    auto aBack = itsTarget.import({aNew, anOld});
+    ASSERT_EQ(aBack->code(), "0") << aBack->text();
+    EXPECT_EQ(itsTarget.activeContent(kText), kTextBytes);
+    // The newer one's version is dropped again when the later archive holds the active content.
+    auto aDropped = itsTarget.import({aNew, anOld});
+    ASSERT_EQ(aDropped->code(), "0") << aDropped->text();
+    EXPECT_EQ(getString(summary(*aDropped), "activateCount"), "0");
+    EXPECT_EQ(itsTarget.activeContent(kText), kTextBytes);
+}
