@@ -18,6 +18,28 @@ std::string joined(const std::vector<std::string>& theNames) {
     return aText;
 }
 
+// The two open changes that a merge or a move names: the source gives, the target takes.
+struct ChangePair {
+    ChangeRecord itsSource, itsTarget;
+};
+
+ChangePair readPair(const Operation& theOperation, const std::string& theSourceDeed,
+                    const std::string& theTargetDeed) {
+    RepositoryStore& aStore = theOperation.itsStore;
+    return {
+        changes::requireOpen(aStore, member(theOperation.itsBody, "sourceChangeID"), theSourceDeed),
+        changes::requireOpen(aStore, member(theOperation.itsBody, "targetChangeID"),
+                             theTargetDeed)};
+}
+
+// The object, with the versions it has in change theFrom, belongs to change theTo instead.
+void moveEntry(RepositoryStore& theStore, const std::string& theFrom, const std::string& theTo,
+               std::int64_t theObject) {
+    theStore.addChangeEntry(theTo, theObject);
+    theStore.removeChangeEntry(theFrom, theObject);
+    theStore.reassignVersions(theObject, theFrom, theTo);
+}
+
 } // namespace
 
 void toggleChangeTracking(Operation& theOperation) {
@@ -92,19 +114,13 @@ void releaseChange(Operation& theOperation) {
 // too.
 void mergeChanges(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
-    ChangeRecord aSource = changes::requireOpen(
-        aStore, member(theOperation.itsBody, "sourceChangeID"), "can be merged");
-    ChangeRecord aTarget = changes::requireOpen(
-        aStore, member(theOperation.itsBody, "targetChangeID"), "can take a merge");
+    auto [aSource, aTarget] = readPair(theOperation, "can be merged", "can take a merge");
     if (aSource.itsId == aTarget.itsId)
         throw EngineError{code::kInvalidRequest,
                           "Change \"" + aSource.itsId + "\" cannot be merged into itself",
                           aSource.itsId};
-    for (std::int64_t anObject : aStore.changeEntries(aSource.itsId)) {
-        aStore.addChangeEntry(aTarget.itsId, anObject);
-        aStore.removeChangeEntry(aSource.itsId, anObject);
-        aStore.reassignVersions(anObject, aSource.itsId, aTarget.itsId);
-    }
+    for (std::int64_t anObject : aStore.changeEntries(aSource.itsId))
+        moveEntry(aStore, aSource.itsId, aTarget.itsId, anObject);
     for (const ContributorRecord& aContributor : aStore.contributors(aSource.itsId)) {
         auto anExisting = aStore.findContributor(aTarget.itsId, aContributor.itsUser);
         if (!anExisting || aContributor.itsStatus != changes::kValidated)
@@ -120,10 +136,8 @@ void mergeChanges(Operation& theOperation) {
 // Every listed object must be an entry of the source; all of them move or none.
 void moveChangeEntries(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
-    ChangeRecord aSource = changes::requireOpen(
-        aStore, member(theOperation.itsBody, "sourceChangeID"), "can give away objects");
-    ChangeRecord aTarget = changes::requireOpen(
-        aStore, member(theOperation.itsBody, "targetChangeID"), "can take objects");
+    const auto [aSource, aTarget] =
+        readPair(theOperation, "can give away objects", "can take objects");
     const std::vector<std::int64_t> anEntries = aStore.changeEntries(aSource.itsId);
     for (const ObjectKey& aKey : readObjectKeyList(theOperation.itsBody, "objects")) {
         auto anObject = aStore.findObject(aKey);
@@ -133,11 +147,8 @@ void moveChangeEntries(Operation& theOperation) {
                               "Object " + describe(aKey) + " is not an entry of change \"" +
                                   aSource.itsId + "\"",
                               describe(aKey)};
-        if (aSource.itsId == aTarget.itsId)
-            continue;
-        aStore.addChangeEntry(aTarget.itsId, *anObject);
-        aStore.removeChangeEntry(aSource.itsId, *anObject);
-        aStore.reassignVersions(*anObject, aSource.itsId, aTarget.itsId);
+        if (aSource.itsId != aTarget.itsId)
+            moveEntry(aStore, aSource.itsId, aTarget.itsId, *anObject);
     }
 }
 

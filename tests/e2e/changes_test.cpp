@@ -38,6 +38,10 @@ protected:
         EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsErr;
         return aPush.itsOut;
     }
+    static void expectSays(const RunResult& theResult, const std::string& theOutput) {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
+        EXPECT_TRUE(contains(theResult.itsOut, theOutput)) << theResult.itsOut;
+    }
     static void expectRefused(const RunResult& theResult, const std::string& theError) {
         EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
         EXPECT_TRUE(contains(theResult.itsErr, theError)) << theResult.itsErr;
@@ -72,27 +76,23 @@ TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     expectOk(kivo({"commit"}));
     auto anAffected = kivo({"activate", "--getAffectedChanges"});
     EXPECT_EQ(anAffected.itsOut, "ZEV//1\n") << anAffected.itsErr;
-    auto aSecond = kivo({"activate"});
-    EXPECT_TRUE(contains(aSecond.itsOut, kChange1)) << aSecond.itsOut << aSecond.itsErr;
+    expectSays(kivo({"activate"}), kChange1);
 
     // other works on the same object but contributes to no change of it.
     expectOk(other({"checkout"}));
     writeText(otherRoot() / "acme/a.txt", "other's");
     expectRefused(other({"push"}), "Activation failed: The objects are contained in precisely one "
                                    "change (\"ZEV//1\"), but you are not one of the contributors.");
-    auto anAdded = kivo({"create", "contributor", "ZEV//1", "other", "--verbose"});
-    EXPECT_TRUE(contains(anAdded.itsOut, "Created contributor: \"other\" for change \"ZEV//1\"\n"))
-        << anAdded.itsOut << anAdded.itsErr;
-    auto anOthers = other({"activate"});
-    EXPECT_TRUE(contains(anOthers.itsOut, kChange1)) << anOthers.itsOut << anOthers.itsErr;
+    expectSays(kivo({"create", "contributor", "ZEV//1", "other", "--verbose"}),
+               "Created contributor: \"other\" for change \"ZEV//1\"\n");
+    expectSays(other({"activate"}), kChange1);
 
     // A change of its own for b.txt; an activation of both objects would mix two changes.
     auto aCreated = kivo({"create", "change", "second"});
     EXPECT_TRUE(aCreated.itsOut.starts_with("Created change: \"ZEV//2\"\n")) << aCreated.itsOut;
     writeText(path("acme/b.txt"), "bee");
     expectOk(kivo({"commit"}));
-    auto aGiven = kivo({"activate", "--changeId=ZEV//2"});
-    EXPECT_TRUE(contains(aGiven.itsOut, "Change: \"ZEV//2\"\n")) << aGiven.itsErr;
+    expectSays(kivo({"activate", "--changeId=ZEV//2"}), "Change: \"ZEV//2\"\n");
     expectOk(kivo({"checkout"}));
     writeText(path("acme/a.txt"), "three");
     writeText(path("acme/b.txt"), "bee two");
@@ -108,18 +108,14 @@ TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidated) {
                   "Failed to validate contributor. Change id: ZEV//1, user: other, comment:  "
                   "(40120): Not authorized: User DEV may not validate the contribution of user "
                   "other to change \"ZEV//1\"\n");
-    auto aValidated = kivo({"validate", "contributor", "ZEV//1", "dev", "--verbose"});
-    EXPECT_TRUE(
-        contains(aValidated.itsOut, "Validated contributor: \"dev\" of change \"ZEV//1\"\n"))
-        << aValidated.itsOut << aValidated.itsErr;
+    expectSays(kivo({"validate", "contributor", "ZEV//1", "dev", "--verbose"}),
+               "Validated contributor: \"dev\" of change \"ZEV//1\"\n");
     expectRefused(kivo({"release", "ZEV//1"}),
                   "Failed to release change. Change id: ZEV//1 (40107): Change \"ZEV//1\" cannot "
                   "be released: not every contribution is validated (OTHER): ZEV//1\n");
 
     expectOk(other({"validate", "contributor", "ZEV//1", "other", "--description=looks good"}));
-    auto aReleased = kivo({"release", "change", "ZEV//1", "--verbose"});
-    EXPECT_TRUE(contains(aReleased.itsOut, "Released change: \"ZEV//1\"\n"))
-        << aReleased.itsOut << aReleased.itsErr;
+    expectSays(kivo({"release", "change", "ZEV//1", "--verbose"}), "Released change: \"ZEV//1\"\n");
     expectRefused(kivo({"release", "ZEV//1"}),
                   "Failed to release change. Change id: ZEV//1 (40130): Change \"ZEV//1\" is "
                   "released; only an open change can be released: ZEV//1\n");
@@ -131,11 +127,10 @@ TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRef
     push("acme/a.txt", "one");
     expectOk(kivo({"create", "change", "two", "three"}));
 
-    auto aMoved = kivo({"move", "ZEV//1", "ZEV//2", "--verbose"});
-    EXPECT_TRUE(contains(aMoved.itsOut, "Moved object: \"" + path("acme/a.txt") +
-                                            "\" from change \"ZEV//1\" to change \"ZEV//2\"\n"))
-        << aMoved.itsOut << aMoved.itsErr;
-    EXPECT_TRUE(contains(aMoved.itsOut, "Moved objects                : 1\n")) << aMoved.itsOut;
+    expectSays(
+        kivo({"move", "ZEV//1", "ZEV//2", "--verbose"}),
+        "Moved object: \"" + path("acme/a.txt") +
+            "\" from change \"ZEV//1\" to change \"ZEV//2\"\nMoved objects                : 1\n");
     EXPECT_EQ(kivo({"move", "ZEV//1", "ZEV//2"}).itsOut, "Nothing to move.\n");
     EXPECT_EQ(kivo({"move", "package", "ZEV//2", "ZEV//1", "zzz"}).itsOut, "Nothing to move.\n");
     expectRefused(kivo({"move", "ZEV//9", "ZEV//2"}),
@@ -144,19 +139,16 @@ TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRef
     expectRefused(kivo({"delete", "change", "ZEV//2"}),
                   "Failed to delete change. Change id: ZEV//2 (40105): Change \"ZEV//2\" holds 1 "
                   "object(s) and cannot be deleted; move them to another change first: ZEV//2\n");
-    auto aMerged = kivo({"merge", "changes", "ZEV//2", "ZEV//3", "--verbose"});
-    EXPECT_TRUE(contains(aMerged.itsOut, "Merged changes: \"ZEV//2\" and \"ZEV//3\"\n"))
-        << aMerged.itsOut << aMerged.itsErr;
+    expectSays(kivo({"merge", "changes", "ZEV//2", "ZEV//3", "--verbose"}),
+               "Merged changes: \"ZEV//2\" and \"ZEV//3\"\n");
     expectRefused(kivo({"merge", "changes", "ZEV//2", "ZEV//3"}),
                   "Failed to merge changes. Source change Id: ZEV//2, target change id: ZEV//3 "
                   "(40130): Change \"ZEV//2\" is abandoned; only an open change can be merged: ");
-    auto aDeleted = kivo({"delete", "change", "ZEV//1", "ZEV//2", "--verbose"});
-    EXPECT_TRUE(
-        contains(aDeleted.itsOut, "Deleted change: \"ZEV//1\"\nDeleted change: \"ZEV//2\"\n"))
-        << aDeleted.itsOut << aDeleted.itsErr;
+    expectSays(kivo({"delete", "change", "ZEV//1", "ZEV//2", "--verbose"}),
+               "Deleted change: \"ZEV//1\"\nDeleted change: \"ZEV//2\"\n");
 
-    auto anUpdated = kivo({"update", "change", "ZEV//3", "--description=renamed", "--verbose"});
-    EXPECT_TRUE(contains(anUpdated.itsOut, "Updated change: \"ZEV//3\"\n")) << anUpdated.itsErr;
+    expectSays(kivo({"update", "change", "ZEV//3", "--description=renamed", "--verbose"}),
+               "Updated change: \"ZEV//3\"\n");
     expectRefused(kivo({"update", "change", "ZEV//9", "--description=renamed"}),
                   "Failed to edit change description. Change id: ZEV//9, description: renamed "
                   "(40102): Change \"ZEV//9\" does not exist: ZEV//9\n");
@@ -165,14 +157,11 @@ TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRef
                   "Failed to add contributor. Change id: ZEV//3, contributor: nobody (40106): "
                   "User \"nobody\" is not a user of this repository: nobody\n");
     expectOk(kivo({"create", "contributor", "ZEV//3", "other"}));
-    auto aComment =
-        kivo({"update", "contributor", "ZEV//3", "other", "--description=later", "--verbose"});
-    EXPECT_TRUE(contains(aComment.itsOut, "Updated contributor: \"other\" of change: \"ZEV//3\"\n"))
-        << aComment.itsOut << aComment.itsErr;
-    auto aRemoved = kivo({"delete", "contributor", "ZEV//3", "other", "--verbose"});
-    EXPECT_TRUE(
-        contains(aRemoved.itsOut, "Deleted contributor: \"other\" from change \"ZEV//3\"\n"))
-        << aRemoved.itsOut << aRemoved.itsErr;
+    expectSays(
+        kivo({"update", "contributor", "ZEV//3", "other", "--description=later", "--verbose"}),
+        "Updated contributor: \"other\" of change: \"ZEV//3\"\n");
+    expectSays(kivo({"delete", "contributor", "ZEV//3", "other", "--verbose"}),
+               "Deleted contributor: \"other\" from change \"ZEV//3\"\n");
     expectRefused(kivo({"delete", "contributor", "ZEV//3", "other"}),
                   "Failed to remove contributor. Change id: ZEV//3, contributor: other (40106): "
                   "User \"other\" is not a contributor of change \"ZEV//3\": other\n");
@@ -189,12 +178,10 @@ TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspacesOnly) {
     expectRefused(kivo({"delete", "inactiveWorkSpace", "wso", "--inactiveWorkSpaceUser=other"}),
                   "Failed to delete inactive workspace wso(40120): Not authorized: User DEV may "
                   "not delete the workspace \"wso\" of user OTHER\n");
-    auto anOwn = kivo({"delete", "inactiveWorkSpace", "ws", "--verbose"});
-    EXPECT_TRUE(contains(anOwn.itsOut, "Deleted inactive workspace: \"ws\" of user \"DEV\"\n"))
-        << anOwn.itsOut << anOwn.itsErr;
-    auto anAll = other({"delete", "allInactiveWorkSpaces", "other", "--verbose"});
-    EXPECT_TRUE(contains(anAll.itsOut, "Deleted inactive workspace: \"wso\" of user \"other\"\n"))
-        << anAll.itsOut << anAll.itsErr;
+    expectSays(kivo({"delete", "inactiveWorkSpace", "ws", "--verbose"}),
+               "Deleted inactive workspace: \"ws\" of user \"DEV\"\n");
+    expectSays(other({"delete", "allInactiveWorkSpaces", "other", "--verbose"}),
+               "Deleted inactive workspace: \"wso\" of user \"other\"\n");
     const std::string anAfter = runProgram("kivo-repo", {"show", file()}).itsOut;
     EXPECT_TRUE(contains(anAfter, "Inactive versions: 0\n")) << anAfter;
 }
