@@ -88,6 +88,10 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
                             const std::string& theUser, const std::string& theChangeId);
 // Creates the missing ancestors of thePackage as plain packages, from the root down.
 void createAncestors(RepositoryStore& theStore, const std::string& thePackage);
+// Whether theVersion is a decimal archive format version within the repository's range, and
+// that range as "<min> to <max>".
+bool supportsExportVersion(RepositoryStore& theStore, std::string_view theVersion);
+std::string exportVersionRange(RepositoryStore& theStore);
 // The delivery unit, or EngineError 40116 when it does not exist.
 DeliveryUnitRecord requireDeliveryUnit(RepositoryStore& theStore, const std::string& theName,
                                        const std::string& theVendor);

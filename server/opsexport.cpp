@@ -5,6 +5,7 @@
 #include "server/operation.hpp"
 #include "server/records.hpp"
 
+#include <charconv>
 #include <set>
 
 namespace RepositoryAccess::server::ops {
@@ -21,18 +22,14 @@ struct ExportRequest {
 // The archive format version to write: the one asked for, within the repository's range, else
 // the newest one the repository writes.
 std::string exportVersion(RepositoryStore& theStore, const std::string& theAsked) {
-    std::string aMin = theStore.getSetting("export_version_min").value_or("1");
-    std::string aMax = theStore.getSetting("export_version_max").value_or("1");
     if (theAsked.empty())
-        return aMax;
-    std::int64_t aVersion = numberText(theAsked, "version4Export");
-    if (aVersion < numberText(aMin, "export_version_min") ||
-        aVersion > numberText(aMax, "export_version_max"))
+        return theStore.getSetting("export_version_max").value_or("1");
+    if (!supportsExportVersion(theStore, theAsked))
         throw EngineError{code::kInvalidRequest,
-                          "Export version " + theAsked + " is not supported (supported: " + aMin +
-                              " to " + aMax + ")",
+                          "Export version " + theAsked +
+                              " is not supported (supported: " + exportVersionRange(theStore) + ")",
                           theAsked};
-    return std::to_string(aVersion);
+    return std::to_string(numberText(theAsked, "version4Export"));
 }
 
 std::string timestampMember(const json::JsonObject& theBody, std::string_view theName) {
@@ -155,6 +152,24 @@ std::string archiveOf(const Manifest& theManifest, const std::vector<std::string
 }
 
 } // namespace
+
+bool supportsExportVersion(RepositoryStore& theStore, std::string_view theVersion) {
+    auto aNumber = [](std::string_view theText) {
+        std::int64_t aValue = -1;
+        auto [anEnd, anError] =
+            std::from_chars(theText.data(), theText.data() + theText.size(), aValue);
+        return anError == std::errc() && anEnd == theText.data() + theText.size() ? aValue : -1;
+    };
+    std::int64_t aVersion = aNumber(theVersion);
+    return aVersion >= 0 &&
+           aVersion >= aNumber(theStore.getSetting("export_version_min").value_or("1")) &&
+           aVersion <= aNumber(theStore.getSetting("export_version_max").value_or("1"));
+}
+
+std::string exportVersionRange(RepositoryStore& theStore) {
+    return theStore.getSetting("export_version_min").value_or("1") + " to " +
+           theStore.getSetting("export_version_max").value_or("1");
+}
 
 void exportDeliveryUnit(Operation& theOperation) {
     const json::JsonObject& aBody = theOperation.itsBody;

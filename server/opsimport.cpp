@@ -70,16 +70,9 @@ ReadArchive readChecked(RepositoryStore& theStore, const std::string& theFile,
     if (!theTypes.contains(aHeader.itsExportType))
         throw damaged(theFile, "the archive has the export type \"" + aHeader.itsExportType +
                                    "\", which this import does not take");
-    std::string aMin = theStore.getSetting("export_version_min").value_or("1");
-    std::string aMax = theStore.getSetting("export_version_max").value_or("1");
-    auto aVersion = aHeader.itsExportVersion;
-    bool aKnown = !aVersion.empty() &&
-                  aVersion.find_first_not_of("0123456789") == std::string::npos &&
-                  aVersion.size() < 10 && std::stoll(aVersion) >= numberText(aMin, "min") &&
-                  std::stoll(aVersion) <= numberText(aMax, "max");
-    if (!aKnown)
-        throw damaged(theFile, "the archive has the export version \"" + aVersion +
-                                   "\"; this repository reads " + aMin + " to " + aMax);
+    if (!supportsExportVersion(theStore, aHeader.itsExportVersion))
+        throw damaged(theFile, "the archive has the export version \"" + aHeader.itsExportVersion +
+                                   "\"; this repository reads " + exportVersionRange(theStore));
     return anArchive;
 }
 

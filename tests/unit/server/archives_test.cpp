@@ -172,6 +172,18 @@ TEST_F(EngineArchives, ReleasedOnlyAliasAndExportVersionShapeTheArchive) {
     EXPECT_EQ(getString(aHeader, "sourceSystem"), "ANON");
     EXPECT_EQ(getString(aHeader, "exportVersion"), "2");
 
+    {
+        auto& aStore = itsTarget.engine().store();
+        aStore.beginWrite();
+        aStore.setSetting("export_version_min", "3");
+        aStore.commit();
+    }
+    auto anOld = itsTarget.import({archiveOf(*anAliased)});
+    EXPECT_EQ(anOld->code(), "40150");
+    EXPECT_EQ(anOld->get("error-msg"),
+              "Damaged archive: the archive has the export version \"2\"; this repository reads "
+              "3 to 3");
+
     EXPECT_EQ(exportUnit("DU", R"(,"version4Export":"9")")->code(), "40130");
     EXPECT_EQ(exportUnit("DU", R"(,"tst_FROM":"yesterday")", "delivery_unit_patch")->code(),
               "40130");

@@ -42,7 +42,8 @@ TEST_F(EngineDeliveryUnits, AreCreatedReadUpdatedListedAndDeleted) {
         "ALICE",
         R"({"action":"update","what":"deliveryUnit","name":"DU","vendor":"acme","caption":"New","responsible":"BOB","version":"2","version_sp":"","version_patch":"","lastUpdate":"2024-01-02 03:04:05.006","qrtsID":"","sp_QRTS_ID":"","ach":""})");
     ASSERT_EQ(anUpdate->code(), "0") << anUpdate->text();
-    const auto& anUpdated = getObject(byName("get", "deliveryUnit", "DU")->itsJson, "deliveryUnit");
+    auto aReread = byName("get", "deliveryUnit", "DU");
+    const auto& anUpdated = getObject(aReread->itsJson, "deliveryUnit");
     EXPECT_EQ(getString(anUpdated, "caption"), "New");
     EXPECT_EQ(getString(anUpdated, "ach"), "");
     EXPECT_EQ(getString(anUpdated, "lastUpdate"), "2024-01-02 03:04:05.006");
