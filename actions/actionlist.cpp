@@ -1,15 +1,12 @@
 #include "actions/actionlist.hpp"
 
 #include <sstream>
-#include <string_view>
 
+#include "actions/readonlyview.hpp"
 #include "actions/repositorylistings.hpp"
 #include "core/console.hpp"
-#include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
-#include "core/textcase.hpp"
-#include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunchangetracking.hpp"
 #include "repository/repofundeliveryunits.hpp"
@@ -174,12 +171,7 @@ void listHistory() {
     console::say(aText.str());
 }
 
-struct Listing {
-    std::string_view itsWhat;
-    void (*itsRun)();
-};
-
-constexpr Listing kListings[] = {
+constexpr readonlyview::Step kListings[] = {
     {"trackedPackages", listTrackedPackages},
     {"rootPackages", listRootPackages},
     {"packages", listPackages},
@@ -197,16 +189,7 @@ constexpr Listing kListings[] = {
 
 void actionList::execute() {
     KIVO_PERF_SCOPE("actionList::execute()");
-    const std::string aWhat = getValue(params::what);
-    if (aWhat.empty())
-        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
-    workspace::open(false);
-    for (const Listing& aListing : kListings) {
-        if (textcase::equalsIgnoringCase(aWhat, aListing.itsWhat)) {
-            aListing.itsRun();
-            return;
-        }
-    }
+    readonlyview::run(kListings);
 }
 
 } // namespace RepositoryAccess

@@ -4,11 +4,11 @@
 #include <sstream>
 #include <string_view>
 
+#include "actions/readonlyview.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
-#include "core/textcase.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunchangetracking.hpp"
 #include "repository/repofundeliveryunits.hpp"
@@ -142,12 +142,7 @@ void showVendor() {
     console::say(settingLine("Content vendor", repofunbase::getContentVendor()));
 }
 
-struct Detail {
-    std::string_view itsWhat;
-    void (*itsRun)();
-};
-
-constexpr Detail kDetails[] = {
+constexpr readonlyview::Step kDetails[] = {
     {"change", showChange},
     {"changeTrackingStatus", showChangeTrackingStatus},
     {"deliveryUnit", showDeliveryUnit},
@@ -162,16 +157,7 @@ constexpr Detail kDetails[] = {
 
 void actionShow::execute() {
     KIVO_PERF_SCOPE("actionShow::execute()");
-    const std::string aWhat = getValue(params::what);
-    if (aWhat.empty())
-        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
-    workspace::open(false);
-    for (const Detail& aDetail : kDetails) {
-        if (textcase::equalsIgnoringCase(aWhat, aDetail.itsWhat)) {
-            aDetail.itsRun();
-            return;
-        }
-    }
+    readonlyview::run(kDetails);
 }
 
 } // namespace RepositoryAccess
