@@ -38,7 +38,8 @@ std::string hunks(const std::string& theDiff) {
 
 std::size_t countLines(const std::string& theDiff, char thePrefix) {
     std::size_t aCount = 0;
-    for (std::string_view aLine : textdiff::splitLines(hunks(theDiff)))
+    const std::string aHunks = hunks(theDiff);
+    for (std::string_view aLine : textdiff::splitLines(aHunks))
         aCount += aLine.front() == thePrefix ? 1 : 0;
     return aCount;
 }
