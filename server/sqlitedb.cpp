@@ -2,8 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace RepositoryAccess::server {
 
@@ -78,6 +83,24 @@ bool SqliteQuery::isNull(int theColumn) const {
     return sqlite3_column_type(itsStatement, theColumn) == SQLITE_NULL;
 }
 
+namespace {
+
+// Fails with "The repository file \"<path>\" cannot be written (<reason>)." when the file
+// cannot be opened for writing; a missing companion file (WAL, shared memory) is no failure.
+void requireWritable(const std::string& thePath, bool theMayBeMissing) {
+    const int aFd = ::open(thePath.c_str(), O_RDWR | O_CLOEXEC);
+    if (aFd >= 0) {
+        ::close(aFd);
+        return;
+    }
+    if (theMayBeMissing && errno == ENOENT)
+        return;
+    throw StorageError("The repository file \"" + thePath + "\" cannot be written (" +
+                       std::strerror(errno) + ").");
+}
+
+} // namespace
+
 SqliteDatabase::SqliteDatabase(const std::string& thePath, bool theCreate) {
     struct stat aStat;
     bool anExists = ::stat(thePath.c_str(), &aStat) == 0;
@@ -85,6 +108,11 @@ SqliteDatabase::SqliteDatabase(const std::string& thePath, bool theCreate) {
         throw StorageError("Repository file \"" + thePath + "\" exists already");
     if (!theCreate && !anExists)
         throw StorageError("Repository file \"" + thePath + "\" does not exist");
+    // SQLite would open a file it cannot write read-only and fail at the first write with a
+    // message that names no file: the repository file and its companions are tried first.
+    if (anExists)
+        for (const char* aSuffix : {"", "-wal", "-shm"})
+            requireWritable(thePath + aSuffix, *aSuffix != '\0');
     int aFlags = SQLITE_OPEN_READWRITE | (theCreate ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(thePath.c_str(), &itsHandle, aFlags, nullptr) != SQLITE_OK) {
         std::string aText = itsHandle ? sqlite3_errmsg(itsHandle) : "out of memory";

@@ -114,6 +114,25 @@ def main():
         check(result.returncode == 1 and "Failed to parse journal file: " in result.stderr,
               "malformed journal", result.stdout + result.stderr)
         check(not os.path.exists(lock), "lock left after the failure")
+        os.unlink(os.path.join(settings, ".kivoJournal"))
+
+        # Repository files that cannot be written are named (made immutable, since permissions
+        # do not stop the superuser; skipped where the file system has no such attribute).
+        with open(os.path.join(ws, "p", "a.txt"), "a") as out:
+            out.write("changed\n")
+        for path in (repo, repo + "-shm"):
+            if not os.path.exists(path):
+                open(path, "w").close()
+            if subprocess.run(["chattr", "+i", path], capture_output=True).returncode != 0:
+                print("read-only repository: skipped (no chattr)")
+                break
+            try:
+                result = run(ws, KIVO, "push")
+            finally:
+                subprocess.run(["chattr", "-i", path], capture_output=True)
+            check(result.returncode == 1 and
+                  'The repository file "%s" cannot be written' % path in result.stderr,
+                  "unwritable repository file not named", result.stdout + result.stderr)
     print("recovery: ok")
 
 
