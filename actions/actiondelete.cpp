@@ -1,9 +1,9 @@
 #include "actions/actiondelete.hpp"
 
 #include "actions/adminoptions.hpp"
+#include "actions/changeactions.hpp"
 #include "actions/deliveryunitactions.hpp"
 #include "actions/packageactions.hpp"
-#include "actions/changeactions.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/runstatistics.hpp"

@@ -91,6 +91,11 @@ std::string objectJson(const ObjectKey& theKey, const std::string& theVersion) {
     return aText + "}";
 }
 
+std::string listElement(const ObjectKey& theKey, const std::string& theVersion,
+                        const std::string& theMetadata) {
+    return jsonObject({{"object", objectJson(theKey, theVersion)}, {"metadata", theMetadata}});
+}
+
 std::string historyMetadataJson(const HistoryRecord& theEntry, bool theHistorical) {
     std::string aText = "{\"edit\":\"true\",\"version_id\":\"" +
                         std::to_string(theEntry.itsNumber) +

@@ -84,6 +84,9 @@ std::string jsonList(const std::vector<std::string>& theValues);
 
 // {"package":..,"name":..,"suffix":..}, with a "version" member when theVersion is not empty.
 std::string objectJson(const ObjectKey& theKey, const std::string& theVersion = {});
+// An element of an object list: {"object": <object with theVersion>, "metadata": theMetadata}.
+std::string listElement(const ObjectKey& theKey, const std::string& theVersion,
+                        const std::string& theMetadata);
 
 // Metadata of an active (type 1) or historical (type 3) version, and of an inactive one.
 std::string historyMetadataJson(const HistoryRecord& theEntry, bool theHistorical);

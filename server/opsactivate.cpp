@@ -175,10 +175,9 @@ void activateObjects(Operation& theOperation) {
     Session aSession = readSession(theOperation.itsBody);
     requireOwnWorkspace(theOperation, aSession);
     std::string aMode = member(theOperation.itsBody, "activationMode");
-    ActivationRun aRun = runActivation(theOperation.itsStore, aSession,
-                                       readObjectKeyList(theOperation.itsBody, "objList"), aMode,
-                                       theOperation.itsUser,
-                                       optionalMember(theOperation.itsBody, "changeID"));
+    ActivationRun aRun = runActivation(
+        theOperation.itsStore, aSession, readObjectKeyList(theOperation.itsBody, "objList"), aMode,
+        theOperation.itsUser, optionalMember(theOperation.itsBody, "changeID"));
     Answer& anAnswer = theOperation.itsAnswer;
     anAnswer.setString("activationID", aRun.itsActivationId);
     anAnswer.setRaw("checkResults", aRun.itsCheckResults);

@@ -124,12 +124,14 @@ std::string objectList(const std::vector<ObjectKey>& theKeys) {
 
 std::string exportSummaryJson(const Manifest& theManifest) {
     const ExportHeader& aHeader = theManifest.itsHeader;
-    std::vector<std::string> aPackages, aChanges;
-    std::vector<ObjectKey> anObjects;
+    std::vector<std::string> aPackages, aChanges, anObjects;
     for (const PackageRecord& aPackage : theManifest.itsPackages)
         aPackages.push_back(packageJson(aPackage));
+    // Exported objects carry the metadata of the exported active version, so that the client
+    // prints them like every other object list.
     for (const ManifestObject& anObject : theManifest.itsObjects)
-        anObjects.push_back(anObject.itsKey);
+        anObjects.push_back(listElement(anObject.itsKey, activeVersionJson(),
+                                        historyMetadataJson(anObject.itsEntry, false)));
     for (const std::string& aChange : theManifest.itsChanges)
         aChanges.push_back(quoted(aChange));
     return jsonObject({{"deliveryUnit", deliveryUnitJson(aHeader.itsUnit)},
@@ -137,7 +139,7 @@ std::string exportSummaryJson(const Manifest& theManifest) {
                        {"export_time", quoted(aHeader.itsExportTime)},
                        {"sourceSystem", quoted(aHeader.itsSourceSystem)},
                        {"packages", jsonList(aPackages)},
-                       {"objects", objectList(anObjects)},
+                       {"objects", jsonList(anObjects)},
                        {"deletedObjects", objectList(theManifest.itsDeletedObjects)},
                        {"changes", jsonList(aChanges)}});
 }

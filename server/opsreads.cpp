@@ -124,11 +124,6 @@ struct ObjectFilter {
     }
 };
 
-std::string listElement(const ObjectKey& theKey, const std::string& theVersion,
-                        const std::string& theMetadata) {
-    return jsonObject({{"object", objectJson(theKey, theVersion)}, {"metadata", theMetadata}});
-}
-
 } // namespace
 
 void readObject(Operation& theOperation) {

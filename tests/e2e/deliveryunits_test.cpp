@@ -302,7 +302,7 @@ TEST_F(DeliveryUnits, LogFilesOfExportAndImport) {
 
 // Waits for the repository's export summary to carry each object's metadata: today it names the
 // objects only, and the print-out of an object needs its metadata type.
-TEST_F(DeliveryUnits, DISABLED_VerboseExportShowsTheObjectsAndLogsThem) {
+TEST_F(DeliveryUnits, VerboseExportShowsTheObjectsAndLogsThem) {
     makeTree();
     const auto anExport = kivo({"export", "DU1", archive("du1.tgz"), "-v", "--log"});
     EXPECT_EQ(anExport.itsExitCode, 0) << anExport.itsErr;
