@@ -233,7 +233,7 @@ TEST_F(Resolve, AMergeToolThatCannotBeStartedSaysHowToChooseOne) {
     const std::string aHint =
         " (choose a merge tool with --mergeToolConfig=\"TOOL %b %r %l\" or the environment "
         "variable KIVO_MERGETOOL, for example KIVO_MERGETOOL=\"kivo-merge %b %r %l\")\n";
-    const std::string aQuoted = "\"" + base("a") + "\" \"" + diff("a") + "\" \"" + path("a") + "\"";
+    const std::string aQuoted = "'" + base("a") + "' '" + diff("a") + "' '" + path("a") + "'";
     for (const std::string aTool : {"no-such-merge-tool", "./no-such-merge-tool"}) {
         auto aRun = kivo({"resolve", "-m"}, aTool + " %b %r %l");
         EXPECT_EQ(aRun.itsExitCode, 1);

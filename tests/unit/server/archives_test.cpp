@@ -54,8 +54,13 @@ protected:
 
 std::vector<std::string> names(const Reply& theReply, const std::string& theList) {
     std::vector<std::string> aNames;
-    for (const auto& aValue : json::getList(getObject(theReply.itsJson, "exportSummary"), theList))
-        aNames.push_back(getString(asObject(aValue), "name"));
+    // Exported objects come as list elements with their metadata, deleted objects as bare keys.
+    for (const auto& aValue :
+         json::getList(getObject(theReply.itsJson, "exportSummary"), theList)) {
+        const json::JsonObject& anElement = asObject(aValue);
+        const bool aWrapped = json::hasMember(anElement, "object");
+        aNames.push_back(getString(aWrapped ? getObject(anElement, "object") : anElement, "name"));
+    }
     return aNames;
 }
 
