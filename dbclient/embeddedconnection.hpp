@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dbclient/callstatement.hpp"
 #include "dbclient/dbclient.hpp"
 
 #include <memory>
@@ -18,12 +19,13 @@ inline constexpr int kConnectFailed = 10;
 inline constexpr int kAuthenticationFailed = 414;
 inline constexpr int kNotConnected = 11;
 inline constexpr int kUnsupportedStatement = 257;
-inline constexpr int kInvalidParameter = 258;
+inline constexpr int kInvalidParameter = kInvalidParameterCode;
 inline constexpr int kEngineFailure = 600;
 inline constexpr int kEncryptionIgnored = 1;
 } // namespace embeddedcode
 
-// The connection to the embedded repository: a host "file:PATH" names a repository file (a
+// The connection to the embedded repository (keys are resolved by HostConnection before it is
+// picked): a host "file:PATH" names a repository file (a
 // relative PATH is taken from the current directory). It answers the three monitoring queries
 // of the client and the repository call, whose output behaves like a 1,024-byte output
 // parameter of a database server; every other SQL text is "unsupported statement".
