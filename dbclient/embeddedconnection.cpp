@@ -19,13 +19,6 @@ const char* const kTlsProperties[] = {"ENCRYPT",       "sslCryptoProvider",
                                       "sslKeyStore",   "sslKeyStorePassword",
                                       "sslTrustStore", "sslValidateCertificate"};
 
-template <class T> void release(std::vector<std::unique_ptr<T>>& theOwned, T* theItem) {
-    auto anIt = std::find_if(theOwned.begin(), theOwned.end(),
-                             [&](const auto& theEntry) { return theEntry.get() == theItem; });
-    if (anIt != theOwned.end())
-        theOwned.erase(anIt);
-}
-
 } // namespace
 
 EmbeddedConnection::EmbeddedConnection() = default;
@@ -83,29 +76,10 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
 }
 
 ReturnCode EmbeddedConnection::close() {
-    itsStatements.clear();
-    itsPreparedStatements.clear();
+    dropStatements();
     itsEngine.reset();
     itsUser.clear();
     return ReturnCode::Ok;
-}
-
-Statement* EmbeddedConnection::createStatement() {
-    itsStatements.push_back(std::make_unique<EmbeddedStatement>(*this));
-    return itsStatements.back().get();
-}
-
-PreparedStatement* EmbeddedConnection::createPreparedStatement() {
-    itsPreparedStatements.push_back(std::make_unique<EmbeddedPreparedStatement>(*this));
-    return itsPreparedStatements.back().get();
-}
-
-void EmbeddedConnection::releaseStatement(Statement* theStatement) {
-    release(itsStatements, theStatement);
-}
-
-void EmbeddedConnection::releaseStatement(PreparedStatement* theStatement) {
-    release(itsPreparedStatements, theStatement);
 }
 
 } // namespace RepositoryAccess::dbclient

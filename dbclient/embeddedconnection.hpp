@@ -1,7 +1,9 @@
 #pragma once
 
+#include "dbclient/backendconnection.hpp"
 #include "dbclient/callstatement.hpp"
 #include "dbclient/dbclient.hpp"
+#include "dbclient/embeddedstatements.hpp"
 
 #include <memory>
 #include <string>
@@ -29,7 +31,8 @@ inline constexpr int kEncryptionIgnored = 1;
 // relative PATH is taken from the current directory). It answers the three monitoring queries
 // of the client and the repository call, whose output behaves like a 1,024-byte output
 // parameter of a database server; every other SQL text is "unsupported statement".
-class EmbeddedConnection : public Connection {
+class EmbeddedConnection
+    : public BackendConnection<EmbeddedConnection, EmbeddedStatement, EmbeddedPreparedStatement> {
 public:
     EmbeddedConnection();
     ~EmbeddedConnection() override;
@@ -38,10 +41,6 @@ public:
                        const std::string& theUser, const std::string& thePassword,
                        StringEncoding theEncoding, const ConnectProperties& theProperties) override;
     ReturnCode close() override;
-    Statement* createStatement() override;
-    PreparedStatement* createPreparedStatement() override;
-    void releaseStatement(Statement* theStatement) override;
-    void releaseStatement(PreparedStatement* theStatement) override;
 
     // For the statements: the engine (nullptr while not connected) and the connected user.
     server::Engine* engine() { return itsEngine.get(); }
@@ -50,8 +49,6 @@ public:
 private:
     std::unique_ptr<server::Engine> itsEngine;
     std::string itsUser;
-    std::vector<std::unique_ptr<Statement>> itsStatements;
-    std::vector<std::unique_ptr<PreparedStatement>> itsPreparedStatements;
 };
 
 } // namespace RepositoryAccess::dbclient

@@ -14,13 +14,6 @@ namespace {
 // Seconds a connect waits for the server before it gives up.
 constexpr const char* kConnectTimeout = "10";
 
-template <class T> void release(std::vector<std::unique_ptr<T>>& theOwned, T* theItem) {
-    auto anIt = std::find_if(theOwned.begin(), theOwned.end(),
-                             [&](const auto& theEntry) { return theEntry.get() == theItem; });
-    if (anIt != theOwned.end())
-        theOwned.erase(anIt);
-}
-
 // Server notices (warnings of the procedure, for example) are not the program's output.
 void ignoreNotice(void*, const char*) {}
 
@@ -115,30 +108,11 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
 }
 
 ReturnCode PgConnection::close() {
-    itsStatements.clear();
-    itsPreparedStatements.clear();
+    dropStatements();
     if (itsHandle != nullptr)
         PQfinish(itsHandle);
     itsHandle = nullptr;
     return ReturnCode::Ok;
-}
-
-Statement* PgConnection::createStatement() {
-    itsStatements.push_back(std::make_unique<PgStatement>(*this));
-    return itsStatements.back().get();
-}
-
-PreparedStatement* PgConnection::createPreparedStatement() {
-    itsPreparedStatements.push_back(std::make_unique<PgPreparedStatement>(*this));
-    return itsPreparedStatements.back().get();
-}
-
-void PgConnection::releaseStatement(Statement* theStatement) {
-    release(itsStatements, theStatement);
-}
-
-void PgConnection::releaseStatement(PreparedStatement* theStatement) {
-    release(itsPreparedStatements, theStatement);
 }
 
 } // namespace RepositoryAccess::dbclient

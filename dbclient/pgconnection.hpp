@@ -1,6 +1,8 @@
 #pragma once
 
+#include "dbclient/backendconnection.hpp"
 #include "dbclient/dbclient.hpp"
+#include "dbclient/pgstatements.hpp"
 
 #include <memory>
 #include <optional>
@@ -35,7 +37,7 @@ std::string firstLine(const char* theText);
 // The connection to a repository inside a PostgreSQL server, through libpq. The connection's
 // database setting ("DATABASENAME") names the database; the TLS connect properties become
 // libpq's sslmode, sslrootcert, sslcert, sslkey and sslpassword (pgtls).
-class PgConnection : public Connection {
+class PgConnection : public BackendConnection<PgConnection, PgStatement, PgPreparedStatement> {
 public:
     PgConnection();
     ~PgConnection() override;
@@ -44,18 +46,12 @@ public:
                        const std::string& theUser, const std::string& thePassword,
                        StringEncoding theEncoding, const ConnectProperties& theProperties) override;
     ReturnCode close() override;
-    Statement* createStatement() override;
-    PreparedStatement* createPreparedStatement() override;
-    void releaseStatement(Statement* theStatement) override;
-    void releaseStatement(PreparedStatement* theStatement) override;
 
     // For the statements: the open libpq connection, nullptr while not connected.
     pg_conn* handle() { return itsHandle; }
 
 private:
     pg_conn* itsHandle = nullptr;
-    std::vector<std::unique_ptr<Statement>> itsStatements;
-    std::vector<std::unique_ptr<PreparedStatement>> itsPreparedStatements;
 };
 
 } // namespace RepositoryAccess::dbclient

@@ -46,15 +46,15 @@ freePort() {
 # connection to 127.0.0.1 that checks the host name is refused.
 makeCertificates() {
     local aDir=$1
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=kivo test CA" \
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "/CN=kivo test CA" \
         -keyout "$aDir/ca.key" -out "$aDir/ca.crt" 2>/dev/null
-    openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=localhost" \
         -keyout "$aDir/server.key" -out "$aDir/server.csr" 2>/dev/null
     printf 'subjectAltName=DNS:localhost\n' >"$aDir/server.ext"
     openssl x509 -req -in "$aDir/server.csr" -CA "$aDir/ca.crt" -CAkey "$aDir/ca.key" \
         -CAcreateserial -days 2 -extfile "$aDir/server.ext" -out "$aDir/server.crt" 2>/dev/null
     # A second authority that signed nothing of this cluster: trusting it must fail.
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=kivo other CA" \
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "/CN=kivo other CA" \
         -keyout "$aDir/other.key" -out "$aDir/other.crt" 2>/dev/null
     chmod 600 "$aDir/server.key"
 }
@@ -110,7 +110,7 @@ start() {
     [[ $(id -u) -ne 0 ]] || chown -R nobody "$aCluster"
     chmod 700 "$aData"
     asOwner "$aBin/initdb" -D "$aData" -U "$aAdmin" --pwfile="$aCluster/pwfile" \
-        --auth=scram-sha-256 -E UTF8 --locale=C >"$aCluster/initdb.log"
+        --auth=scram-sha-256 -E UTF8 --locale=C --no-sync >"$aCluster/initdb.log"
     aPort=$(freePort)
     cat >>"$aData/postgresql.conf" <<CONF
 listen_addresses = '127.0.0.1'
@@ -134,7 +134,8 @@ CONF
         >/dev/null
     export PGPASSWORD=$aAdminPassword
     local aPsql=("$aBin/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$aPort" -U "$aAdmin")
-    "${aPsql[@]}" -d postgres -c 'CREATE DATABASE "ZEV"' \
+    # Renaming the database that initdb made is quicker than copying a template.
+    "${aPsql[@]}" -d template1 -c 'ALTER DATABASE postgres RENAME TO "ZEV"' \
         -c "CREATE ROLE \"DEVELOPER\" LOGIN PASSWORD 's3cret'"
     "${aPsql[@]}" -d ZEV -c 'CREATE EXTENSION kivo'
     cat >>"$aEnvFile" <<ENV
