@@ -6,12 +6,12 @@
 #include "dbclient/dbclient.hpp"
 #include "dbclient/keystore.hpp"
 #include "dbclient/pgconnection.hpp"
+#include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 
 using namespace RepositoryAccess;
@@ -19,22 +19,10 @@ using namespace RepositoryAccess::dbclient;
 
 namespace {
 
-// The cluster's facts from the file that cluster.sh wrote (KIVO_PG_ENV names it).
-std::map<std::string, std::string> readClusterFacts() {
-    std::map<std::string, std::string> aFacts;
-    const char* aPath = std::getenv("KIVO_PG_ENV");
-    std::ifstream aFile(aPath != nullptr ? aPath : "");
-    std::string aLine;
-    while (std::getline(aFile, aLine))
-        if (std::size_t anEquals = aLine.find('='); anEquals != std::string::npos)
-            aFacts[aLine.substr(0, anEquals)] = aLine.substr(anEquals + 1);
-    return aFacts;
-}
-
 class PgConnectionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        itsFacts = readClusterFacts();
+        itsFacts = kivotest::readClusterFacts();
         if (itsFacts["KIVO_PG"] != "available")
             GTEST_SKIP() << "no PostgreSQL cluster for this run";
         itsEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
