@@ -23,6 +23,12 @@ std::optional<bool> parseSwitch(const std::string& theValue) {
     return std::nullopt;
 }
 
+// Keeps the first reason why the properties cannot be used.
+void refuse(TlsSettings& theSettings, std::string theReason) {
+    if (theSettings.itsRefusal.empty())
+        theSettings.itsRefusal = std::move(theReason);
+}
+
 bool contains(const std::string& theText, const char* thePart) {
     return theText.find(thePart) != std::string::npos;
 }
@@ -35,8 +41,8 @@ bool readSwitch(const ConnectProperties& theProperties, const char* theName, boo
         return theDefault;
     std::optional<bool> aSwitch = parseSwitch(*aValue);
     if (!aSwitch)
-        theSettings.itsRefusal =
-            std::string("Invalid value \"") + *aValue + "\" of " + theName + ": TRUE or FALSE";
+        refuse(theSettings,
+               std::string("Invalid value \"") + *aValue + "\" of " + theName + ": TRUE or FALSE");
     return aSwitch.value_or(theDefault);
 }
 
@@ -45,16 +51,16 @@ void mapEncrypted(const ConnectProperties& theProperties, TlsSettings& theSettin
         readSwitch(theProperties, "sslValidateCertificate", true, theSettings);
     if (const std::string* aProvider = theProperties.getProperty("sslCryptoProvider");
         aProvider != nullptr && !aProvider->empty() && textcase::upper(*aProvider) != "OPENSSL")
-        theSettings.itsRefusal = "The crypto provider \"" + *aProvider +
-                                 "\" is not available: this client encrypts with openssl";
+        refuse(theSettings, "The crypto provider \"" + *aProvider +
+                                "\" is not available: this client encrypts with openssl");
     if (const std::string* aTrust = theProperties.getProperty("sslTrustStore"))
         theSettings.itsTrustStore = *aTrust;
     auto& aKeywords = theSettings.itsKeywords;
     if (theSettings.itsValidates) {
         if (theSettings.itsTrustStore.empty())
-            theSettings.itsRefusal = "Validating the server's certificate needs a trust store: set "
-                                     "sslTrustStore to a PEM file of the trusted certificate "
-                                     "authorities, or sslValidateCertificate to FALSE";
+            refuse(theSettings, "Validating the server's certificate needs a trust store: set "
+                                "sslTrustStore to a PEM file of the trusted certificate "
+                                "authorities, or sslValidateCertificate to FALSE");
         aKeywords.emplace_back("sslmode", "verify-full");
         aKeywords.emplace_back("sslrootcert", theSettings.itsTrustStore);
     } else {
@@ -82,8 +88,8 @@ TlsSettings mapTlsProperties(const ConnectProperties& theProperties) {
     }
     if (!readSwitch(theProperties, "ENCRYPT", true, aSettings)) {
         if (anyOther)
-            aSettings.itsRefusal = "The TLS settings (ssl...) need an encrypted connection, but "
-                                   "ENCRYPT is FALSE";
+            refuse(aSettings, "The TLS settings (ssl...) need an encrypted connection, but "
+                              "ENCRYPT is FALSE");
         aSettings.itsKeywords.emplace_back("sslmode", "disable");
         return aSettings;
     }
