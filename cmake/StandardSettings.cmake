@@ -59,9 +59,15 @@ endfunction()
 # A run of kivo is one short process, so loading shared libraries is a visible part of every
 # call (a third of `kivo version`): outside the sanitizer build the binaries are linked
 # statically. The C library warns that name-service and dlopen calls would need the shared
-# library at run time; kivo makes none of them.
+# library at run time; kivo makes none of them. Where libpq exists only as a shared library, the
+# binaries carry the C++ runtime and load the C library, libpq and OpenSSL (cmake/LibPQ.cmake).
 function(kivo_fast_startup theTarget)
-  if(NOT KIVO_SANITIZE)
+  if(KIVO_SANITIZE)
+    return()
+  endif()
+  if(KIVO_LIBPQ_STATIC OR NOT KIVO_TEAM_REPOSITORY)
     target_link_options(${theTarget} PRIVATE -static)
+  else()
+    target_link_options(${theTarget} PRIVATE -static-libstdc++ -static-libgcc)
   endif()
 endfunction()

@@ -1,6 +1,6 @@
 #include "dbclient/dbclient.hpp"
 
-#include "dbclient/embeddedconnection.hpp"
+#include "dbclient/hostconnection.hpp"
 
 #include <algorithm>
 
@@ -26,8 +26,8 @@ Environment::Environment() = default;
 Environment::~Environment() = default;
 
 Connection* Environment::createConnection() {
-    // The embedded backend accepts "file:" hosts and refuses every other host when connecting.
-    itsConnections.push_back(std::make_unique<EmbeddedConnection>());
+    // The backend is picked by the host when the connection connects.
+    itsConnections.push_back(std::make_unique<HostConnection>());
     return itsConnections.back().get();
 }
 

@@ -2,7 +2,6 @@
 #include "core/textcase.hpp"
 
 #include "dbclient/embeddedstatements.hpp"
-#include "dbclient/keystore.hpp"
 #include "server/engine.hpp"
 #include "server/enginetext.hpp"
 
@@ -20,13 +19,6 @@ const char* const kTlsProperties[] = {"ENCRYPT",       "sslCryptoProvider",
                                       "sslKeyStore",   "sslKeyStorePassword",
                                       "sslTrustStore", "sslValidateCertificate"};
 
-template <class T> void release(std::vector<std::unique_ptr<T>>& theOwned, T* theItem) {
-    auto anIt = std::find_if(theOwned.begin(), theOwned.end(),
-                             [&](const auto& theEntry) { return theEntry.get() == theItem; });
-    if (anIt != theOwned.end())
-        theOwned.erase(anIt);
-}
-
 } // namespace
 
 EmbeddedConnection::EmbeddedConnection() = default;
@@ -42,24 +34,10 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
     std::string aUser = theUser;
     std::string aPassword = thePassword;
     try {
-        if (const std::string* aKey = theProperties.getProperty("KEY")) {
-            KeyStore aStore = KeyStore::forCurrentUser();
-            auto anEntry = aStore.find(*aKey);
-            if (!anEntry) {
-                itsError.set(embeddedcode::kConnectFailed, "Key \"" + *aKey +
-                                                               "\" not found in the key store \"" +
-                                                               aStore.filePath() + "\"");
-                return ReturnCode::Error;
-            }
-            aHost = anEntry->itsHost;
-            aUser = anEntry->itsUser;
-            aPassword = anEntry->itsPassword;
-        }
         if (aHost.rfind(kFilePrefix, 0) != 0 || aHost.size() == kFilePrefix.size()) {
             itsError.set(embeddedcode::kConnectFailed,
                          "Cannot connect to host \"" + aHost +
-                             "\": this client reaches only the embedded repository, whose host "
-                             "is written file:PATH (for example file:repo.db)");
+                             "\": a repository file is named file:PATH (for example file:repo.db)");
             return ReturnCode::Error;
         }
         std::filesystem::path aPath(aHost.substr(kFilePrefix.size()));
@@ -83,7 +61,7 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
         itsEngine = std::move(anEngine);
         itsUser = aUser;
     } catch (const std::exception& anError) {
-        // Storage failures (a missing or damaged file) and key-store refusals end the connect.
+        // Storage failures (a missing or damaged file) end the connect.
         itsError.set(embeddedcode::kConnectFailed, anError.what());
         return ReturnCode::Error;
     }
@@ -98,29 +76,10 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
 }
 
 ReturnCode EmbeddedConnection::close() {
-    itsStatements.clear();
-    itsPreparedStatements.clear();
+    dropStatements();
     itsEngine.reset();
     itsUser.clear();
     return ReturnCode::Ok;
-}
-
-Statement* EmbeddedConnection::createStatement() {
-    itsStatements.push_back(std::make_unique<EmbeddedStatement>(*this));
-    return itsStatements.back().get();
-}
-
-PreparedStatement* EmbeddedConnection::createPreparedStatement() {
-    itsPreparedStatements.push_back(std::make_unique<EmbeddedPreparedStatement>(*this));
-    return itsPreparedStatements.back().get();
-}
-
-void EmbeddedConnection::releaseStatement(Statement* theStatement) {
-    release(itsStatements, theStatement);
-}
-
-void EmbeddedConnection::releaseStatement(PreparedStatement* theStatement) {
-    release(itsPreparedStatements, theStatement);
 }
 
 } // namespace RepositoryAccess::dbclient

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "dbclient/backendconnection.hpp"
+#include "dbclient/callstatement.hpp"
 #include "dbclient/dbclient.hpp"
+#include "dbclient/embeddedstatements.hpp"
 
 #include <memory>
 #include <string>
@@ -18,16 +21,18 @@ inline constexpr int kConnectFailed = 10;
 inline constexpr int kAuthenticationFailed = 414;
 inline constexpr int kNotConnected = 11;
 inline constexpr int kUnsupportedStatement = 257;
-inline constexpr int kInvalidParameter = 258;
+inline constexpr int kInvalidParameter = kInvalidParameterCode;
 inline constexpr int kEngineFailure = 600;
 inline constexpr int kEncryptionIgnored = 1;
 } // namespace embeddedcode
 
-// The connection to the embedded repository: a host "file:PATH" names a repository file (a
+// The connection to the embedded repository (keys are resolved by HostConnection before it is
+// picked): a host "file:PATH" names a repository file (a
 // relative PATH is taken from the current directory). It answers the three monitoring queries
 // of the client and the repository call, whose output behaves like a 1,024-byte output
 // parameter of a database server; every other SQL text is "unsupported statement".
-class EmbeddedConnection : public Connection {
+class EmbeddedConnection
+    : public BackendConnection<EmbeddedConnection, EmbeddedStatement, EmbeddedPreparedStatement> {
 public:
     EmbeddedConnection();
     ~EmbeddedConnection() override;
@@ -36,10 +41,6 @@ public:
                        const std::string& theUser, const std::string& thePassword,
                        StringEncoding theEncoding, const ConnectProperties& theProperties) override;
     ReturnCode close() override;
-    Statement* createStatement() override;
-    PreparedStatement* createPreparedStatement() override;
-    void releaseStatement(Statement* theStatement) override;
-    void releaseStatement(PreparedStatement* theStatement) override;
 
     // For the statements: the engine (nullptr while not connected) and the connected user.
     server::Engine* engine() { return itsEngine.get(); }
@@ -48,8 +49,6 @@ public:
 private:
     std::unique_ptr<server::Engine> itsEngine;
     std::string itsUser;
-    std::vector<std::unique_ptr<Statement>> itsStatements;
-    std::vector<std::unique_ptr<PreparedStatement>> itsPreparedStatements;
 };
 
 } // namespace RepositoryAccess::dbclient

@@ -120,7 +120,7 @@ EmbeddedPreparedStatement::EmbeddedPreparedStatement(EmbeddedConnection& theConn
 
 ReturnCode EmbeddedPreparedStatement::prepare(const std::string& theSql) {
     itsError.clear();
-    itsPrepared = false;
+    setPrepared(false);
     if (itsConnection.engine() == nullptr) {
         itsError.set(embeddedcode::kNotConnected, kNotConnected);
         return ReturnCode::Error;
@@ -129,84 +129,22 @@ ReturnCode EmbeddedPreparedStatement::prepare(const std::string& theSql) {
         itsError.set(embeddedcode::kUnsupportedStatement, kUnsupported);
         return ReturnCode::Error;
     }
-    itsPrepared = true;
+    setPrepared(true);
     return ReturnCode::Ok;
 }
 
-ParameterMetaData* EmbeddedPreparedStatement::getParameterMetaData() {
-    return itsPrepared ? static_cast<ParameterMetaData*>(this) : nullptr;
-}
-
-ParameterMode EmbeddedPreparedStatement::getParameterMode(int theIndex) const {
-    return theIndex == 1   ? ParameterMode::In
-           : theIndex == 2 ? ParameterMode::Out
-                           : ParameterMode::Unknown;
-}
-
-ReturnCode EmbeddedPreparedStatement::bindParameter(int theIndex, HostType theType, void* theBuffer,
-                                                    std::int64_t* theLength,
-                                                    std::int64_t theBufferSize, bool) {
-    itsError.clear();
-    if (!itsPrepared || (theIndex != 1 && theIndex != 2) || theType != HostType::Binary ||
-        theLength == nullptr || theBufferSize < 0 || (theBuffer == nullptr && theBufferSize > 0)) {
-        itsError.set(embeddedcode::kInvalidParameter,
-                     "Invalid binding of parameter " + std::to_string(theIndex) +
-                         ": the repository call takes two binary parameters");
-        return ReturnCode::Error;
-    }
-    (theIndex == 1 ? itsInput : itsOutput) = {theBuffer, theLength, theBufferSize};
-    return ReturnCode::Ok;
-}
-
-ReturnCode EmbeddedPreparedStatement::execute() {
-    itsError.clear();
-    itsResponse.reset();
+std::optional<std::string> EmbeddedPreparedStatement::answer(std::string_view theFrame) {
     server::Engine* anEngine = itsConnection.engine();
-    if (!itsPrepared || anEngine == nullptr || itsInput.itsLength == nullptr ||
-        itsOutput.itsLength == nullptr) {
-        itsError.set(embeddedcode::kInvalidParameter,
-                     "The repository call needs both parameters bound before it runs");
-        return ReturnCode::Error;
-    }
-    std::int64_t anInputSize = *itsInput.itsLength;
-    if (anInputSize < 0 || anInputSize > itsInput.itsBufferSize) {
-        itsError.set(embeddedcode::kInvalidParameter,
-                     "Invalid length of parameter 1: " + std::to_string(anInputSize));
-        return ReturnCode::Error;
+    if (anEngine == nullptr) {
+        itsError.set(embeddedcode::kNotConnected, kNotConnected);
+        return std::nullopt;
     }
     try {
-        itsResponse = anEngine->call(itsConnection.user(),
-                                     std::string_view(static_cast<const char*>(itsInput.itsBuffer),
-                                                      static_cast<std::size_t>(anInputSize)));
+        return anEngine->call(itsConnection.user(), theFrame);
     } catch (const std::exception& anError) {
         itsError.set(embeddedcode::kEngineFailure, anError.what());
-        return ReturnCode::Error;
+        return std::nullopt;
     }
-    const std::int64_t aSize = static_cast<std::int64_t>(itsResponse->size());
-    *itsOutput.itsLength = aSize;
-    std::size_t aCopy = static_cast<std::size_t>(std::min(aSize, itsOutput.itsBufferSize));
-    if (aCopy > 0)
-        std::memcpy(itsOutput.itsBuffer, itsResponse->data(), aCopy);
-    return aSize > itsOutput.itsBufferSize ? ReturnCode::DataTruncated : ReturnCode::Ok;
-}
-
-ReturnCode EmbeddedPreparedStatement::getObject(int theIndex, HostType theType, void* theBuffer,
-                                                std::int64_t* theLength, std::int64_t theBufferSize,
-                                                bool) {
-    itsError.clear();
-    if (theIndex != 2 || theType != HostType::Binary || !itsResponse || theBufferSize < 0 ||
-        (theBuffer == nullptr && theBufferSize > 0)) {
-        itsError.set(embeddedcode::kInvalidParameter,
-                     "Only the binary output parameter 2 of an executed call can be fetched");
-        return ReturnCode::Error;
-    }
-    const std::int64_t aSize = static_cast<std::int64_t>(itsResponse->size());
-    if (theLength)
-        *theLength = aSize;
-    std::size_t aCopy = static_cast<std::size_t>(std::min(aSize, theBufferSize));
-    if (aCopy > 0)
-        std::memcpy(theBuffer, itsResponse->data(), aCopy);
-    return aSize > theBufferSize ? ReturnCode::DataTruncated : ReturnCode::Ok;
 }
 
 } // namespace RepositoryAccess::dbclient

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dbclient/callstatement.hpp"
 #include "dbclient/dbclient.hpp"
 
 #include <cstdint>
@@ -39,33 +40,17 @@ private:
     std::optional<EmbeddedResultSet> itsResultSet;
 };
 
-// A prepared statement of the embedded repository: only the repository call, with one binary
-// input and one binary output parameter.
-class EmbeddedPreparedStatement : public PreparedStatement, private ParameterMetaData {
+// A prepared statement of the embedded repository: only the repository call, answered by the
+// engine for the connected user.
+class EmbeddedPreparedStatement : public CallStatement {
 public:
     explicit EmbeddedPreparedStatement(EmbeddedConnection& theConnection);
     ReturnCode prepare(const std::string& theSql) override;
-    ParameterMetaData* getParameterMetaData() override;
-    ReturnCode bindParameter(int theIndex, HostType theType, void* theBuffer,
-                             std::int64_t* theLength, std::int64_t theBufferSize,
-                             bool theTerminate = false) override;
-    ReturnCode execute() override;
-    ReturnCode getObject(int theIndex, HostType theType, void* theBuffer, std::int64_t* theLength,
-                         std::int64_t theBufferSize, bool theTerminate = false) override;
 
 private:
-    int getParameterCount() const override { return 2; }
-    ParameterMode getParameterMode(int theIndex) const override;
+    std::optional<std::string> answer(std::string_view theFrame) override;
 
-    struct Binding {
-        void* itsBuffer = nullptr;
-        std::int64_t* itsLength = nullptr;
-        std::int64_t itsBufferSize = 0;
-    };
     EmbeddedConnection& itsConnection;
-    bool itsPrepared = false;
-    Binding itsInput, itsOutput;
-    std::optional<std::string> itsResponse;
 };
 
 // SQL text with white-space runs collapsed to one blank and trimmed, for comparisons.

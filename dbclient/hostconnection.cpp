@@ -1,0 +1,101 @@
+#include "dbclient/hostconnection.hpp"
+
+#include "dbclient/embeddedconnection.hpp"
+#include "dbclient/keystore.hpp"
+#if KIVO_TEAM_REPOSITORY
+#include "dbclient/pgconnection.hpp"
+#endif
+
+namespace RepositoryAccess::dbclient {
+
+namespace {
+
+bool isFileHost(const std::string& theHost) {
+    return theHost.rfind("file:", 0) == 0;
+}
+
+} // namespace
+
+ReturnCode HostConnection::connect(const std::string& theServerNode, const std::string& theDatabase,
+                                   const std::string& theUser, const std::string& thePassword,
+                                   StringEncoding theEncoding,
+                                   const ConnectProperties& theProperties) {
+    itsError.clear();
+    close();
+    std::string aHost = theServerNode;
+    std::string aUser = theUser;
+    std::string aPassword = thePassword;
+    if (const std::string* aKey = theProperties.getProperty("KEY")) {
+        try {
+            KeyStore aStore = KeyStore::forCurrentUser();
+            auto anEntry = aStore.find(*aKey);
+            if (!anEntry) {
+                itsError.set(embeddedcode::kConnectFailed, "Key \"" + *aKey +
+                                                               "\" not found in the key store \"" +
+                                                               aStore.filePath() + "\"");
+                return ReturnCode::Error;
+            }
+            aHost = anEntry->itsHost;
+            aUser = anEntry->itsUser;
+            aPassword = anEntry->itsPassword;
+        } catch (const std::exception& anError) {
+            // A key store that others can read, or that cannot be read, ends the connect.
+            itsError.set(embeddedcode::kConnectFailed, anError.what());
+            return ReturnCode::Error;
+        }
+    }
+    if (isFileHost(aHost))
+        apBackend = std::make_unique<EmbeddedConnection>();
+#if KIVO_TEAM_REPOSITORY
+    else if (parseServerHost(aHost))
+        apBackend = std::make_unique<PgConnection>();
+#else
+    else if (aHost.find(':') != std::string::npos) {
+        itsError.set(embeddedcode::kConnectFailed,
+                     "Cannot connect to host \"" + aHost +
+                         "\": this kivo was built without the PostgreSQL backend "
+                         "(KIVO_TEAM_REPOSITORY)");
+        return ReturnCode::Error;
+    }
+#endif
+    else {
+        itsError.set(embeddedcode::kConnectFailed,
+                     "Cannot connect to host \"" + aHost +
+                         "\": a repository file is named file:PATH (for example file:repo.db), "
+                         "a database server HOST:PORT (for example db.example.com:5432)");
+        return ReturnCode::Error;
+    }
+    ReturnCode aCode =
+        apBackend->connect(aHost, theDatabase, aUser, aPassword, theEncoding, theProperties);
+    itsError = apBackend->error();
+    if (aCode != ReturnCode::Ok && aCode != ReturnCode::SuccessWithInfo)
+        apBackend.reset();
+    return aCode;
+}
+
+ReturnCode HostConnection::close() {
+    if (apBackend)
+        apBackend->close();
+    apBackend.reset();
+    return ReturnCode::Ok;
+}
+
+Statement* HostConnection::createStatement() {
+    return apBackend ? apBackend->createStatement() : nullptr;
+}
+
+PreparedStatement* HostConnection::createPreparedStatement() {
+    return apBackend ? apBackend->createPreparedStatement() : nullptr;
+}
+
+void HostConnection::releaseStatement(Statement* theStatement) {
+    if (apBackend)
+        apBackend->releaseStatement(theStatement);
+}
+
+void HostConnection::releaseStatement(PreparedStatement* theStatement) {
+    if (apBackend)
+        apBackend->releaseStatement(theStatement);
+}
+
+} // namespace RepositoryAccess::dbclient

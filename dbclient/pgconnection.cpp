@@ -1,0 +1,118 @@
+#include "dbclient/pgconnection.hpp"
+
+#include "dbclient/pgstatements.hpp"
+#include "dbclient/pgtls.hpp"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+
+namespace RepositoryAccess::dbclient {
+
+namespace {
+
+// Seconds a connect waits for the server before it gives up.
+constexpr const char* kConnectTimeout = "10";
+
+// Server notices (warnings of the procedure, for example) are not the program's output.
+void ignoreNotice(void*, const char*) {}
+
+} // namespace
+
+std::optional<ServerHost> parseServerHost(const std::string& theHost) {
+    const std::size_t aColon = theHost.rfind(':');
+    if (aColon == std::string::npos || aColon == 0 || aColon + 1 == theHost.size())
+        return std::nullopt;
+    std::string aPort = theHost.substr(aColon + 1);
+    if (aPort.size() > 5 || !std::all_of(aPort.begin(), aPort.end(), [](char theChar) {
+            return theChar >= '0' && theChar <= '9';
+        }))
+        return std::nullopt;
+    if (std::stoi(aPort) < 1 || std::stoi(aPort) > 65535)
+        return std::nullopt;
+    std::string aName = theHost.substr(0, aColon);
+    if (aName.size() >= 2 && aName.front() == '[' && aName.back() == ']')
+        aName = aName.substr(1, aName.size() - 2);
+    else if (aName.find(':') != std::string::npos)
+        return std::nullopt; // an IPv6 address needs its brackets
+    if (aName.empty() || aName.find('/') != std::string::npos)
+        return std::nullopt;
+    return ServerHost{aName, aPort};
+}
+
+std::string firstLine(const char* theText) {
+    std::string aText = theText != nullptr ? theText : "";
+    aText = aText.substr(0, aText.find('\n'));
+    const std::size_t aStart = aText.find_first_not_of(' ');
+    return aStart == std::string::npos ? std::string() : aText.substr(aStart);
+}
+
+PgConnection::PgConnection() = default;
+
+PgConnection::~PgConnection() {
+    close();
+}
+
+ReturnCode PgConnection::connect(const std::string& theServerNode, const std::string& theDatabase,
+                                 const std::string& theUser, const std::string& thePassword,
+                                 StringEncoding, const ConnectProperties& theProperties) {
+    itsError.clear();
+    close();
+    std::optional<ServerHost> aServer = parseServerHost(theServerNode);
+    if (!aServer) {
+        itsError.set(pgcode::kConnectFailed, "Cannot connect to host \"" + theServerNode +
+                                                 "\": a database server is named HOST:PORT");
+        return ReturnCode::Error;
+    }
+    TlsSettings aTls = mapTlsProperties(theProperties);
+    if (!aTls.itsRefusal.empty()) {
+        itsError.set(pgcode::kTlsRefused, aTls.itsRefusal);
+        return ReturnCode::Error;
+    }
+    std::string aDatabase = theDatabase;
+    if (const std::string* aName = theProperties.getProperty("DATABASENAME"))
+        aDatabase = *aName;
+
+    std::vector<std::pair<std::string, std::string>> aKeywords = {
+        {"host", aServer->itsHost},  {"port", aServer->itsPort},
+        {"user", theUser},           {"password", thePassword},
+        {"client_encoding", "UTF8"}, {"connect_timeout", kConnectTimeout},
+        {"application_name", "kivo"}};
+    if (!aDatabase.empty())
+        aKeywords.emplace_back("dbname", aDatabase);
+    aKeywords.insert(aKeywords.end(), aTls.itsKeywords.begin(), aTls.itsKeywords.end());
+    std::vector<const char*> aNames, aValues;
+    for (const auto& [aName, aValue] : aKeywords) {
+        aNames.push_back(aName.c_str());
+        aValues.push_back(aValue.c_str());
+    }
+    aNames.push_back(nullptr);
+    aValues.push_back(nullptr);
+
+    PGconn* aHandle = PQconnectdbParams(aNames.data(), aValues.data(), 0);
+    if (aHandle == nullptr) {
+        itsError.set(pgcode::kConnectFailed, "Out of memory while connecting");
+        return ReturnCode::Error;
+    }
+    if (PQstatus(aHandle) != CONNECTION_OK) {
+        int aCode = 0;
+        std::string aText =
+            describeConnectFailure(firstLine(PQerrorMessage(aHandle)), aTls, theServerNode, aCode);
+        PQfinish(aHandle);
+        itsError.set(aCode, aText);
+        return ReturnCode::Error;
+    }
+    PQsetNoticeProcessor(aHandle, ignoreNotice, nullptr);
+    itsHandle = aHandle;
+    return ReturnCode::Ok;
+}
+
+ReturnCode PgConnection::close() {
+    dropStatements();
+    if (itsHandle != nullptr)
+        PQfinish(itsHandle);
+    itsHandle = nullptr;
+    return ReturnCode::Ok;
+}
+
+} // namespace RepositoryAccess::dbclient

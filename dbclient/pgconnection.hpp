@@ -1,0 +1,57 @@
+#pragma once
+
+#include "dbclient/backendconnection.hpp"
+#include "dbclient/dbclient.hpp"
+#include "dbclient/pgstatements.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct pg_conn;
+
+namespace RepositoryAccess::dbclient {
+
+// Error codes the PostgreSQL backend reports in its error holders.
+namespace pgcode {
+inline constexpr int kConnectFailed = 20;
+inline constexpr int kAuthenticationFailed = 414;
+inline constexpr int kTlsRefused = 21;
+inline constexpr int kNotConnected = 11;
+inline constexpr int kUnsupportedStatement = 257;
+inline constexpr int kStatementFailed = 22;
+} // namespace pgcode
+
+// A database server named "HOST:PORT" ("[::1]:5432" for an IPv6 address).
+struct ServerHost {
+    std::string itsHost;
+    std::string itsPort;
+};
+// The server's name and port, or nothing when theHost is not of that form.
+std::optional<ServerHost> parseServerHost(const std::string& theHost);
+
+// The first line of a libpq message, without its leading blanks.
+std::string firstLine(const char* theText);
+
+// The connection to a repository inside a PostgreSQL server, through libpq. The connection's
+// database setting ("DATABASENAME") names the database; the TLS connect properties become
+// libpq's sslmode, sslrootcert, sslcert, sslkey and sslpassword (pgtls).
+class PgConnection : public BackendConnection<PgConnection, PgStatement, PgPreparedStatement> {
+public:
+    PgConnection();
+    ~PgConnection() override;
+
+    ReturnCode connect(const std::string& theServerNode, const std::string& theDatabase,
+                       const std::string& theUser, const std::string& thePassword,
+                       StringEncoding theEncoding, const ConnectProperties& theProperties) override;
+    ReturnCode close() override;
+
+    // For the statements: the open libpq connection, nullptr while not connected.
+    pg_conn* handle() { return itsHandle; }
+
+private:
+    pg_conn* itsHandle = nullptr;
+};
+
+} // namespace RepositoryAccess::dbclient

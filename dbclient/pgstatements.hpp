@@ -1,0 +1,40 @@
+#pragma once
+
+#include "dbclient/callstatement.hpp"
+#include "dbclient/dbclient.hpp"
+#include "dbclient/embeddedstatements.hpp"
+
+#include <optional>
+#include <string>
+
+namespace RepositoryAccess::dbclient {
+
+class PgConnection;
+
+// A query on the server; its rows are read into memory at once (the monitoring queries answer
+// one row).
+class PgStatement : public Statement {
+public:
+    explicit PgStatement(PgConnection& theConnection);
+    ReturnCode execute(const std::string& theSql) override;
+    ResultSet* getResultSet() override;
+
+private:
+    PgConnection& itsConnection;
+    std::optional<EmbeddedResultSet> itsResultSet;
+};
+
+// The repository call on the server: "{CALL SYS.REPOSITORY_REST(?, ?)}" runs as
+// sys.repository_rest($1) with the frame as a binary bytea parameter and a binary result.
+class PgPreparedStatement : public CallStatement {
+public:
+    explicit PgPreparedStatement(PgConnection& theConnection);
+    ReturnCode prepare(const std::string& theSql) override;
+
+private:
+    std::optional<std::string> answer(std::string_view theFrame) override;
+
+    PgConnection& itsConnection;
+};
+
+} // namespace RepositoryAccess::dbclient
