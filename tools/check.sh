@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Every test: the release build, then the same tests under AddressSanitizer and UBSan.
+# Every test: the release build with the team repository (PostgreSQL backend, extension and
+# their tests on a throwaway cluster), then the default build's tests under AddressSanitizer and
+# UBSan.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh -DKIVO_WERROR=ON -DKIVO_TEAM_REPOSITORY=ON
