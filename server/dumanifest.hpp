@@ -38,6 +38,9 @@ struct Manifest {
     std::vector<ManifestObject> itsObjects;
     std::vector<ObjectKey> itsDeletedObjects;
     std::vector<std::string> itsChanges;
+    // The history entries of itsDeletedObjects, one each, for the export's summary; an export
+    // fills them, the archive does not carry them.
+    std::vector<HistoryRecord> itsDeletionEntries;
 };
 
 // The name of the manifest member, the first member of every archive, and of the member after

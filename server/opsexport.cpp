@@ -93,8 +93,10 @@ void collect(RepositoryStore& theStore, const ExportRequest& theRequest, Manifes
                 continue;
             ObjectKey aKey = theStore.objectKey(anObject);
             if (anEntry->itsIsDeletion) {
-                if (!theRequest.itsFrom.empty())
+                if (!theRequest.itsFrom.empty()) {
                     theManifest.itsDeletedObjects.push_back(aKey);
+                    theManifest.itsDeletionEntries.push_back(*anEntry);
+                }
                 continue;
             }
             bool anUnreleased = !anEntry->itsChangeNumber.empty() && anEntry->itsReleasedAt.empty();
@@ -115,16 +117,9 @@ void collect(RepositoryStore& theStore, const ExportRequest& theRequest, Manifes
     theManifest.itsChanges.assign(aChanges.begin(), aChanges.end());
 }
 
-std::string objectList(const std::vector<ObjectKey>& theKeys) {
-    std::vector<std::string> aList;
-    for (const ObjectKey& aKey : theKeys)
-        aList.push_back(objectJson(aKey));
-    return jsonList(aList);
-}
-
 std::string exportSummaryJson(const Manifest& theManifest) {
     const ExportHeader& aHeader = theManifest.itsHeader;
-    std::vector<std::string> aPackages, aChanges, anObjects;
+    std::vector<std::string> aPackages, aChanges, anObjects, aDeletions;
     for (const PackageRecord& aPackage : theManifest.itsPackages)
         aPackages.push_back(packageJson(aPackage));
     // Exported objects carry the metadata of the exported active version, so that the client
@@ -132,6 +127,10 @@ std::string exportSummaryJson(const Manifest& theManifest) {
     for (const ManifestObject& anObject : theManifest.itsObjects)
         anObjects.push_back(listElement(anObject.itsKey, activeVersionJson(),
                                         historyMetadataJson(anObject.itsEntry, false)));
+    for (std::size_t i = 0; i < theManifest.itsDeletedObjects.size(); ++i)
+        aDeletions.push_back(
+            listElement(theManifest.itsDeletedObjects[i], activeVersionJson(),
+                        historyMetadataJson(theManifest.itsDeletionEntries[i], false)));
     for (const std::string& aChange : theManifest.itsChanges)
         aChanges.push_back(quoted(aChange));
     return jsonObject({{"deliveryUnit", deliveryUnitJson(aHeader.itsUnit)},
@@ -140,7 +139,7 @@ std::string exportSummaryJson(const Manifest& theManifest) {
                        {"sourceSystem", quoted(aHeader.itsSourceSystem)},
                        {"packages", jsonList(aPackages)},
                        {"objects", jsonList(anObjects)},
-                       {"deletedObjects", objectList(theManifest.itsDeletedObjects)},
+                       {"deletedObjects", jsonList(aDeletions)},
                        {"changes", jsonList(aChanges)}});
 }
 

@@ -224,7 +224,12 @@ TEST_F(DeliveryUnits, PatchExportCarriesTheDeletionsOfItsWindow) {
     const std::string aFrom = "2000-01-01";
     fs::remove(path("acme/a.txt"));
     expectOk(kivo({"push"}));
-    exportTo("patch.tgz", {"--from=" + aFrom, "--to=2999-12-31"});
+    // Verbose, so that the summary prints the deleted object too.
+    const auto aPatch =
+        kivo({"export", "DU1", archive("patch.tgz"), "--from=" + aFrom, "--to=2999-12-31", "-v"});
+    EXPECT_EQ(aPatch.itsExitCode, 0) << aPatch.itsErr;
+    EXPECT_TRUE(contains(aPatch.itsOut, "Deleted objects:\n")) << aPatch.itsOut;
+    EXPECT_TRUE(contains(aPatch.itsOut, "a.txt")) << aPatch.itsOut;
     EXPECT_EQ(objectMembers(members(archive("patch.tgz"))), 2u) << members(archive("patch.tgz"));
     const auto anImport = outside({"import", archive("patch.tgz"), "--key=T1"});
     EXPECT_EQ(anImport.itsExitCode, 0) << anImport.itsErr;

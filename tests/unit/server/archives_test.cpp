@@ -54,7 +54,7 @@ protected:
 
 std::vector<std::string> names(const Reply& theReply, const std::string& theList) {
     std::vector<std::string> aNames;
-    // Exported objects come as list elements with their metadata, deleted objects as bare keys.
+    // Exported and deleted objects come as list elements with their metadata.
     for (const auto& aValue :
          json::getList(getObject(theReply.itsJson, "exportSummary"), theList)) {
         const json::JsonObject& anElement = asObject(aValue);
