@@ -29,13 +29,7 @@ double seconds(const std::function<void()>& theWork) {
 
 std::string frame(const std::string& theJson, const std::vector<std::string>& theCData = {},
                   const std::vector<std::string>& theBData = {}) {
-    std::vector<SharedString> aCData, aBData;
-    for (const auto& aText : theCData)
-        aCData.push_back(std::make_shared<const std::string>(aText));
-    for (const auto& aText : theBData)
-        aBData.push_back(std::make_shared<const std::string>(aText));
-    return RepositoryMessage(std::make_shared<const std::string>(theJson), aCData, aBData)
-        .serialize();
+    return RepositoryMessage::fromTexts(theJson, theCData, theBData).serialize();
 }
 
 // Calls the engine and stops the benchmark unless the answer is a success.

@@ -79,6 +79,19 @@ std::string RepositoryMessage::serialize() const {
     return aBuffer;
 }
 
+RepositoryMessage RepositoryMessage::fromTexts(const std::string& theJson,
+                                               const std::vector<std::string>& theCData,
+                                               const std::vector<std::string>& theBData) {
+    auto aShared = [](const std::vector<std::string>& theTexts) {
+        std::vector<SharedString> aResult;
+        for (const std::string& aText : theTexts)
+            aResult.push_back(std::make_shared<const std::string>(aText));
+        return aResult;
+    };
+    return RepositoryMessage(std::make_shared<const std::string>(theJson), aShared(theCData),
+                             aShared(theBData));
+}
+
 std::string RepositoryMessage::serializeSlots(std::string_view theJson,
                                               const std::vector<MessageSlot>& theSlots) {
     std::size_t aSize = kHeaderSize + theJson.size();

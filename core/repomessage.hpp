@@ -38,6 +38,11 @@ public:
     // message" without JSON and "Invalid buffer position: ..." when the layout does not add up.
     std::string serialize() const;
 
+    // A message of plain texts: theJson and copies of the CDATA and BDATA attachments.
+    static RepositoryMessage fromTexts(const std::string& theJson,
+                                       const std::vector<std::string>& theCData = {},
+                                       const std::vector<std::string>& theBData = {});
+
     // Serialises a frame whose slots carry both fields side by side (the engine's answers).
     static std::string serializeSlots(std::string_view theJson,
                                       const std::vector<MessageSlot>& theSlots);

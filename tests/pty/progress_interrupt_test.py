@@ -18,7 +18,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from terminal import check  # noqa: E402
 
-FILES = 2500
+FILES = 6000
 ERASE = "\r\x1b[K"
 
 

@@ -87,13 +87,7 @@ inline std::unique_ptr<Reply> parseReply(const std::string& theFrame) {
 inline std::string requestFrame(const std::string& theJson,
                                 const std::vector<std::string>& theCData,
                                 const std::vector<std::string>& theBData) {
-    std::vector<SharedString> aCData, aBData;
-    for (const auto& aText : theCData)
-        aCData.push_back(std::make_shared<const std::string>(aText));
-    for (const auto& aText : theBData)
-        aBData.push_back(std::make_shared<const std::string>(aText));
-    return RepositoryMessage(std::make_shared<const std::string>(theJson), aCData, aBData)
-        .serialize();
+    return RepositoryMessage::fromTexts(theJson, theCData, theBData).serialize();
 }
 
 inline std::string session(const std::string& theUser, const std::string& theWorkspace) {
