@@ -218,7 +218,7 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
         const std::string& aFile = anActivated.workSpaceFileName();
         // An activated deletion leaves no active version to read.
         if (!aStatus.hasFile(aFile) || anActivated.metaData().itsIsDeletion) {
-            sys::deleteFile(anActivated.metaDataFileName());
+            objects::deleteMetaFile(anActivated);
         } else {
             RepositoryObject anObject = anActivated;
             const ObjectMetaData aMetaData =

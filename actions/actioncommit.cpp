@@ -205,13 +205,13 @@ void actionCommit::commitDeletion(const std::string& theFile) {
     }
 
     if (anActivelyDeleted) {
-        sys::deleteFile(anObject.metaDataFileName());
+        objects::deleteMetaFile(anObject);
         runstatistics::add(Statistic::committedFiles);
         console::sayLine("Committed file deletion (but no inactive object created as the object "
                          "is actively deleted): " +
                          aPath);
     } else if (repofunobjects::deleteObject(anObject)) {
-        sys::deleteFile(anObject.metaDataFileName());
+        objects::deleteMetaFile(anObject);
         runstatistics::add(Statistic::revertedObjects);
         console::progress("There is no active version. Reverted inactive object: " + aPath);
     } else {

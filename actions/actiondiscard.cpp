@@ -90,8 +90,8 @@ void actionDiscard::discardFile(const std::string& theFile, bool theWithContent)
     const RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
     if (theWithContent)
         sys::deleteFile(theFile);
-    for (const std::string* aCopy :
-         {&anObject.metaDataFileName(), &anObject.diffFileName(), &anObject.baseFileName()})
+    objects::deleteMetaFile(anObject);
+    for (const std::string* aCopy : {&anObject.diffFileName(), &anObject.baseFileName()})
         sys::deleteFile(*aCopy);
     WorkSpaceStatusFile& aStatusFile = workspace::get()->status();
     aStatusFile.removeFile(theFile);

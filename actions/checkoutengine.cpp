@@ -259,7 +259,7 @@ void CheckOutRun::write(const RepositoryObject& theObject) {
     const std::string& aFile = theObject.workSpaceFileName();
     const ObjectMetaData& aMeta = theObject.metaData();
     if (aMeta.itsType == 3 && aMeta.itsIsDeletion) {
-        sys::deleteFile(theObject.metaDataFileName());
+        objects::deleteMetaFile(theObject);
         if (versionNumber(theObject) != 0 && sys::deleteFile(aFile)) {
             console::progress("Deleted file: \"" + aFile + "\"");
             runstatistics::add(Statistic::deletedFiles);

@@ -25,7 +25,7 @@ struct Candidate {
 
 // The object as its local metadata file describes it (no metadata: type 0).
 RepositoryObject withLocalMetaData(RepositoryObject theObject) {
-    if (const auto aText = sys::readFileIfExists(theObject.metaDataFileName())) {
+    if (const auto aText = objects::metaFileText(theObject.metaDataFileName())) {
         auto [aMetaData, aVersion] = objects::parseMetaFile(*aText, theObject.metaDataFileName());
         theObject.setMetaData(std::move(aMetaData));
         theObject.setVersion(std::move(aVersion));
@@ -127,7 +127,7 @@ private:
             if (theRemote)
                 objects::writeMetaFile(*theRemote);
             else
-                sys::deleteFile(theCandidate.itsObject.metaDataFileName());
+                objects::deleteMetaFile(theCandidate.itsObject);
             itsStatus.removeFile(aFile);
             return;
         }

@@ -4,7 +4,11 @@
 #   checkout of those files into a new workspace              vs  tar -xf of the same tree
 #   push of one changed file in that workspace                 vs  git commit -a
 # Every side resets its own state the same cheap way before each run (--prepare, untimed):
-# a copy of a prepared state is put back. Then the fsync and syncfs counts of each kivo run.
+# the used state is moved aside and a copy of a prepared state is put back, then `sync` writes
+# the copy to disk, so that a timed run pays for its own writes only. Used states are moved, not
+# deleted: ext4 without a journal skips inodes deleted in the last minutes on every file it
+# creates, and the deletes of a reset would then dominate both sides of each pair.
+# Then the fsync and syncfs counts of each kivo run.
 # Usage: bench/workflow_bench.sh [BUILD_DIR] [FILES]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -45,9 +49,10 @@ git -C g add -A && git -C g -c user.name=b -c user.email=b@b commit -qm tree
 cp -a g g.committed
 tar -cf tree.tar -C tree bench
 
-reset() { rm -rf "$1" && cp -a "$2" "$1"; }
+mkdir used
+reset() { mv "$1" "used/$1.$(date +%s%N)" && cp -a "$2" "$1" && sync; }
 export -f reset
-put() { reset ws "$1" && rm -f repo.db-wal repo.db-shm && cp "$2" repo.db; }
+put() { rm -f repo.db-wal repo.db-shm && cp "$2" repo.db && reset ws "$1"; }
 export -f put
 
 run="--warmup 1 --runs 5"
@@ -59,7 +64,7 @@ hyperfine $run -N --export-markdown push_new.md \
 hyperfine $run -N --export-markdown checkout.md \
   --prepare "bash -c 'cd $work && reset co co.new && rm -f repo.db-wal repo.db-shm && cp repo.pushed.db repo.db'" \
   "bash -c 'cd $work/co && kivo checkout bench/ >/dev/null'" \
-  --prepare "bash -c 'cd $work && rm -rf x && mkdir x'" \
+  --prepare "bash -c 'cd $work && mkdir -p x && mv x used/x.\$(date +%s%N) && mkdir x && sync'" \
   "bash -c 'cd $work/x && tar -xf ../tree.tar'"
 hyperfine $run -N --export-markdown push_one.md \
   --prepare "bash -c 'cd $work && put ws.pushed repo.pushed.db && echo more >> ws/bench/d005/f00005.txt'" \

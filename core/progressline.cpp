@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 #include <unistd.h>
 
@@ -14,6 +17,16 @@ namespace {
 
 constexpr std::uint64_t kFirstDrawAfterMs = 1000;
 constexpr std::uint64_t kRedrawEveryMs = 100;
+
+// Work shorter than a second shows no line. KIVO_PROGRESS_DELAY_MS (digits only) sets another
+// delay, so that a test on a fast machine still sees the line of a short run.
+std::uint64_t firstDrawAfterMs() {
+    const char* aValue = std::getenv("KIVO_PROGRESS_DELAY_MS");
+    if (aValue == nullptr || *aValue == '\0' || std::strlen(aValue) > 6 ||
+        std::string_view(aValue).find_first_not_of("0123456789") != std::string_view::npos)
+        return kFirstDrawAfterMs;
+    return std::strtoull(aValue, nullptr, 10);
+}
 
 std::uint64_t nowMs() {
     return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -38,7 +51,7 @@ void writeToTerminal(const std::string& theText) {
 ProgressLine::ProgressLine(std::size_t theTotal)
     : itsTotal(theTotal),
       itsEnabled(theTotal > 0 && ::isatty(STDERR_FILENO) == 1 && !isSet(params::verbose)),
-      itsStart(nowMs()), itsNextDraw(itsStart + kFirstDrawAfterMs) {}
+      itsStart(nowMs()), itsNextDraw(itsStart + firstDrawAfterMs()) {}
 
 ProgressLine::~ProgressLine() {
     if (!itsEnabled)

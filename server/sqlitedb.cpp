@@ -122,7 +122,12 @@ SqliteDatabase::SqliteDatabase(const std::string& thePath, bool theCreate) {
     }
     sqlite3_busy_timeout(itsHandle, kBusyTimeoutMs);
     try {
-        execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;");
+        // Each request is a transaction of its own; with SQLite's default checkpoint every 1,000
+        // pages a push of 10,000 objects would wait for the disk a hundred times. A checkpoint
+        // every 16,384 pages (64 MiB of log), and the one at the last close, keep the waits
+        // few; a larger page cache spares re-reading the indexes each request walks.
+        execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; "
+                "PRAGMA wal_autocheckpoint=16384; PRAGMA cache_size=-65536;");
     } catch (...) {
         sqlite3_close(itsHandle);
         throw;

@@ -136,7 +136,7 @@ std::optional<std::string> objects::refusalOf(std::string_view theFileName) {
 
 RepositoryObject objects::fromWorkSpaceFile(std::string_view theFileName) {
     RepositoryObject anObject = objectOfFile(theFileName);
-    if (const auto aText = sys::readFileIfExists(anObject.metaDataFileName())) {
+    if (const auto aText = metaFileText(anObject.metaDataFileName())) {
         auto [aMetaData, aVersion] = parseMetaFile(*aText, anObject.metaDataFileName());
         anObject.setMetaData(std::move(aMetaData));
         anObject.setVersion(std::move(aVersion));
@@ -264,7 +264,17 @@ std::shared_ptr<const std::string> objects::metaFileContent(const RepositoryObje
 }
 
 std::pair<ObjectMetaData, ObjectVersion> objects::readMetaFile(std::string_view thePath) {
-    return parseMetaFile(*sys::readFile(thePath), thePath);
+    const auto aText = metaFileText(thePath);
+    if (!aText)
+        return parseMetaFile(*sys::readFile(thePath), thePath); // fails with the reader's message
+    return parseMetaFile(*aText, thePath);
+}
+
+std::shared_ptr<const std::string> objects::metaFileText(std::string_view thePath) {
+    if (workspace::isOpen())
+        if (auto aWaiting = workspace::get()->metaFiles().waiting(std::string(thePath)))
+            return aWaiting;
+    return sys::readFileIfExists(thePath);
 }
 
 std::pair<ObjectMetaData, ObjectVersion> objects::parseMetaFile(std::string_view theText,
@@ -281,9 +291,18 @@ std::pair<ObjectMetaData, ObjectVersion> objects::parseMetaFile(std::string_view
 }
 
 void objects::writeMetaFile(const RepositoryObject& theObject) {
-    const auto aContent = metaFileContent(theObject);
+    auto aContent = metaFileContent(theObject);
+    if (workspace::isOpen() &&
+        workspace::get()->metaFiles().keep(theObject.metaDataFileName(), aContent))
+        return;
     sys::createDirectories(theObject.metaDataFileName());
     sys::writeFileAtomically(theObject.metaDataFileName(), *aContent);
+}
+
+void objects::deleteMetaFile(const RepositoryObject& theObject) {
+    if (workspace::isOpen())
+        workspace::get()->metaFiles().drop(theObject.metaDataFileName());
+    sys::deleteFile(theObject.metaDataFileName());
 }
 
 // ---- Packages ----

@@ -131,8 +131,16 @@ std::pair<ObjectMetaData, ObjectVersion> readMetaFile(std::string_view thePath);
 std::pair<ObjectMetaData, ObjectVersion> parseMetaFile(std::string_view theText,
                                                        std::string_view thePath);
 
-// Writes the object's `.kivoMeta` file (directories created as needed, file replaced at once).
+// The text of a `.kivoMeta` file: the write that waits for the run's end, else the file's
+// content, else null when there is no such file.
+std::shared_ptr<const std::string> metaFileText(std::string_view thePath);
+
+// Writes the object's `.kivoMeta` file (directories created as needed, file replaced at once),
+// or lets the write wait for the run's end when the run's journal covers the object.
 void writeMetaFile(const RepositoryObject& theObject);
+
+// Deletes the object's `.kivoMeta` file and any write of it that waits.
+void deleteMetaFile(const RepositoryObject& theObject);
 
 // True when the first package lies below the second: longer, and starting with it and a dot.
 bool isSubPackage(std::string_view thePackageName1, std::string_view thePackageName2);

@@ -278,6 +278,7 @@ void WorkSpace::exit() {
     });
     bool aWritten = false;
     exitStep([this, &aWritten] {
+        itsMetaFiles.flush();
         awaitStatus();
         if (itsWorkSpaceStatusFile && itsWorkSpaceStatusFile->isModified())
             itsWorkSpaceStatusFile->write();

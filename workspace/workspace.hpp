@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "workspace/journal.hpp"
+#include "workspace/metafilestore.hpp"
 
 namespace RepositoryAccess {
 
@@ -56,6 +57,8 @@ public:
     // The run's recorded changes are all done, or were never started: its exit may remove the
     // journal once the status file is written.
     void settleJournal() { itsJournalSettled = true; }
+    // The metadata writes that wait for the run's end (objects of the repository journal).
+    MetaFileStore& metaFiles() { return itsMetaFiles; }
     // True when an earlier run left a journal that no repair has taken over yet.
     bool hasLeftoverJournal() const { return itsLeftoverJournal; }
 
@@ -131,6 +134,7 @@ private:
     bool itsJournalOnDisk = false;
     bool itsJournalSettled = true;
     bool itsLeftoverJournal = false;
+    MetaFileStore itsMetaFiles;
 };
 
 // The process-wide workspace handle and the package-name arithmetic that depends on it.

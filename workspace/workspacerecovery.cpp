@@ -6,6 +6,7 @@
 #include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "workspace/journal.hpp"
+#include "workspace/objects.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 
@@ -106,6 +107,11 @@ void WorkSpace::recordJournal(const std::vector<JournalEntry>& theEntries) {
     journal::write(aFile, itsJournal);
     itsJournalOnDisk = true;
     itsJournalSettled = false;
+    for (const JournalEntry& anEntry : theEntries)
+        if (anEntry.itsRepair == JournalEntry::Repair::repository)
+            itsMetaFiles.allowWaiting(
+                RepositoryObject(anEntry.itsPackage, anEntry.itsName, anEntry.itsSuffix)
+                    .metaDataFileName());
 }
 
 } // namespace RepositoryAccess

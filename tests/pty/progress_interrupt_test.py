@@ -18,7 +18,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from terminal import check  # noqa: E402
 
-FILES = 6000
+FILES = 3000
 ERASE = "\r\x1b[K"
 
 
@@ -61,7 +61,9 @@ def main():
     build = os.path.abspath(sys.argv[1])
     kivo = os.path.join(build, "kivo")
     with tempfile.TemporaryDirectory() as work:
-        env = dict(os.environ, ZEVUSERSTORE_HOME=os.path.join(work, "keys"), TERM="xterm")
+        # The line appears at once, however fast this machine pushes a few thousand files.
+        env = dict(os.environ, ZEVUSERSTORE_HOME=os.path.join(work, "keys"), TERM="xterm",
+                   KIVO_PROGRESS_DELAY_MS="0")
         env.pop("KIVO_ROOT", None)
         repo = os.path.join(work, "repo.db")
 

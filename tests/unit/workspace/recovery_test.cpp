@@ -5,6 +5,7 @@
 #include "tests/support/messages.hpp"
 #include "tests/support/process.hpp"
 #include "workspace/journal.hpp"
+#include "workspace/metafilestore.hpp"
 #include "workspace/sys.hpp"
 
 using kivotest::messageOf;
@@ -83,4 +84,52 @@ TEST(Recovery, OneOpenGivesContentAndItsTime) {
                   sys::createDirectories(aBlocked + "/sub/f");
               }).find("Failed to create directory: \"" + aBlocked),
               std::string::npos);
+}
+
+// Writes that wait for the run's end: only files that were allowed to wait are kept, reads see
+// them, a flush writes them all (over several directories), and a flush that fails loses
+// nothing: each file is written with its last content or still waiting.
+TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
+    kivotest::TempDir aTemp;
+    RepositoryAccess::MetaFileStore aStore;
+    const std::string aRoot = str(aTemp.path());
+    auto aContent = [](const std::string& theText) {
+        return std::make_shared<const std::string>(theText);
+    };
+    const std::string aFree = aRoot + "/free.kivoMeta";
+    EXPECT_FALSE(aStore.keep(aFree, aContent("x")));
+    EXPECT_EQ(aStore.waiting(aFree), nullptr);
+
+    std::vector<std::string> aFiles;
+    for (const char* aDir : {"a", "b/c", "d"})
+        for (int i = 0; i < 3; ++i)
+            aFiles.push_back(aRoot + "/" + aDir + "/f" + std::to_string(i) + ".kivoMeta");
+    for (const std::string& aFile : aFiles) {
+        aStore.allowWaiting(aFile);
+        EXPECT_TRUE(aStore.keep(aFile, aContent("first")));
+        EXPECT_TRUE(aStore.keep(aFile, aContent("last " + aFile)));
+    }
+    EXPECT_EQ(*aStore.waiting(aFiles[4]), "last " + aFiles[4]);
+    aStore.drop(aFiles[0]);
+    EXPECT_EQ(aStore.waiting(aFiles[0]), nullptr);
+
+    // A file where directory d belongs: its three metadata files cannot be written.
+    kivotest::writeText(aRoot + "/d", "in the way");
+    EXPECT_FALSE(messageOf([&] { aStore.flush(); }).empty());
+    EXPECT_FALSE(fs::exists(aFiles[0]));
+    for (std::size_t i = 1; i < aFiles.size(); ++i) {
+        const bool aWritten = fs::exists(aFiles[i]);
+        EXPECT_NE(aWritten, aStore.waiting(aFiles[i]) != nullptr) << aFiles[i];
+        if (aWritten)
+            EXPECT_EQ(kivotest::readText(aFiles[i]), "last " + aFiles[i]);
+    }
+    for (std::size_t i = 6; i < 9; ++i)
+        EXPECT_NE(aStore.waiting(aFiles[i]), nullptr);
+
+    fs::remove(aRoot + "/d");
+    aStore.flush();
+    for (std::size_t i = 1; i < aFiles.size(); ++i) {
+        EXPECT_EQ(kivotest::readText(aFiles[i]), "last " + aFiles[i]);
+        EXPECT_EQ(aStore.waiting(aFiles[i]), nullptr);
+    }
 }

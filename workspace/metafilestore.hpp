@@ -1,0 +1,43 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+namespace RepositoryAccess {
+
+// The `.kivoMeta` writes of a run that may wait until its end. An object whose repository side
+// the run changes is in the run's journal, and an interrupted run's repair rebuilds its metadata
+// from the repository; its metadata file need not reach the disk at every step. A push writes
+// each such file once, with the final version, instead of once after the commit and again after
+// the activation: half the files created, none replaced within the run. Reads see the waiting
+// content, so the run behaves as if every write had happened at once.
+class MetaFileStore {
+public:
+    // Lets the writes of this metadata file wait from now on.
+    void allowWaiting(const std::string& theFileName);
+
+    // Keeps the content for a later flush and returns true when the file may wait; returns
+    // false, keeping nothing, when the caller must write it now.
+    bool keep(const std::string& theFileName, std::shared_ptr<const std::string> theContent);
+
+    // The waiting content of the file; null when no write of it waits.
+    std::shared_ptr<const std::string> waiting(const std::string& theFileName) const;
+
+    // Drops a waiting write (the file is being deleted, or written at once by the caller).
+    void drop(const std::string& theFileName);
+
+    // Writes every waiting file, each atomically, in path order; a file whose write fails stays
+    // waiting and the failure is raised.
+    void flush();
+
+private:
+    mutable std::mutex itsMutex;
+    std::unordered_set<std::string> itsMayWait;
+    std::map<std::string, std::shared_ptr<const std::string>> itsWaiting;
+};
+
+} // namespace RepositoryAccess
