@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Crash trials: kills commit, activate, push, checkout and revert with SIGKILL at random moments
-(some of them right after the repository file changed), then reruns the same command and
+"""Crash trials: kills commit, activate, push, checkout, revert and import with SIGKILL at random
+moments (some of them right after the repository file changed), then reruns the same command and
 `kivo status`, and checks that the settings files parse, that every status entry agrees with its
 file and with the repository, that no object got a version nobody made, and that no user
 conflicts with their own version. Usage: crash_trial.py BUILD_DIR [--long] [--seed N] [--without-repair]
@@ -77,22 +77,24 @@ class Trial:
                                                result.stderr))
         return result
 
-    def wal_size(self):
+    @staticmethod
+    def wal_size(repo):
         try:
-            return os.stat(self.repo + "-wal").st_mtime_ns, os.stat(self.repo + "-wal").st_size
+            return os.stat(repo + "-wal").st_mtime_ns, os.stat(repo + "-wal").st_size
         except FileNotFoundError:
             return 0, 0
 
-    def killed_run(self, cwd, args, duration):
+    def killed_run(self, cwd, args, duration, repo=None):
         """Starts kivo and kills it: at a random moment, or right after the repository file
         changed for the first few times."""
+        repo = repo or self.repo
         process = subprocess.Popen([KIVO, *args], cwd=cwd, env=self.env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if random.random() < 0.4:
-            before, changes, wanted = self.wal_size(), 0, random.randint(1, 40)
+            before, changes, wanted = self.wal_size(repo), 0, random.randint(1, 40)
             deadline = time.monotonic() + duration * 2 + 1
             while process.poll() is None and time.monotonic() < deadline:
-                now = self.wal_size()
+                now = self.wal_size(repo)
                 if now != before:
                     before, changes = now, changes + 1
                     if changes >= wanted:
@@ -111,13 +113,15 @@ class Trial:
         if os.path.exists(lock):  # a killed run leaves its lock, as it should; the user removes it
             os.unlink(lock)
 
-    def verify(self, ws, what):
+    def verify(self, ws, what, repo=None, activations=None):
+        repo = repo or self.repo
+        activations = self.activations if activations is None else activations
         status = self.kivo(ws, "status")
         if "interrupted run" in status.stdout:
             fail("%s: the rerun left the journal behind" % what)
         with open(os.path.join(ws, "._SYS_KIVO_settings", ".kivoStatus")) as f:
             entries = json.load(f)["filenames"]
-        db = sqlite3.connect(self.repo)
+        db = sqlite3.connect(repo)
         latest = {name: (l, c) for name, l, c in db.execute(
             "select name || '.' || suffix, latest, inactive_count from objects")}
         inactive = {name: v for name, v in db.execute(
@@ -143,13 +147,13 @@ class Trial:
                 fail("%s: %s has active metadata %d, the repository %s/%s" %
                      (what, name, version, latest[name], inactive.get(name)))
         for name, (version, _) in latest.items():
-            if version > self.activations:
+            if version > activations:
                 fail("%s: %s has version %d, but only %d activations were made" %
-                     (what, name, version, self.activations))
+                     (what, name, version, activations))
         for name, version in inactive.items():
-            if version > self.activations + 1:
+            if version > activations + 1:
                 fail("%s: %s has an inactive version %d beyond the users' %d" %
-                     (what, name, version, self.activations + 1))
+                     (what, name, version, activations + 1))
         self.counts[what] = self.counts.get(what, 0) + 1
 
     def timed(self, cwd, *args):
@@ -164,9 +168,11 @@ class Trial:
     def run(self):
         push_time = self.timed(self.ws, "push")
         self.activations = 1
+        self.kivo(self.ws, "create", "deliveryUnit", "DU1")
+        self.kivo(self.ws, "assign", "bench", "DU1")
         round_nr = 0
         for kill in range(KILLS):
-            for action in ("commit", "activate", "push", "checkout", "revert"):
+            for action in ("commit", "activate", "push", "checkout", "revert", "import"):
                 round_nr += 1
                 getattr(self, "trial_" + action)(push_time, "r%d" % round_nr)
         # Nobody conflicts with their own versions: one more change goes through.
@@ -219,6 +225,36 @@ class Trial:
         self.killed_run(self.ws, ["revert"], duration / 2)
         self.kivo(self.ws, "revert")
         self.verify(self.ws, "revert")
+
+    def import_target(self):
+        """The second repository that imports receive, with a workspace on it; made once."""
+        if not hasattr(self, "target"):
+            self.target = os.path.join(self.root, "target.db")
+            self.imports = 0
+            for args in (["init", self.target], ["user", self.target, "dev", "pw"]):
+                subprocess.run([os.path.join(BUILD, "kivo-repo"), *args], check=True,
+                               capture_output=True)
+            subprocess.run([os.path.join(BUILD, "zevuserstore"), "SET", "T",
+                            "file:" + self.target, "dev", "pw"], check=True,
+                           capture_output=True, env=self.env)
+            self.kivo(self.root, "create", "workspace", "imported", "T")
+        return os.path.join(self.root, "imported")
+
+    def trial_import(self, duration, tag):
+        """An import changes the repository in one transaction and no local file: after a kill
+        and the rerun, a checkout in a workspace on the target agrees with it, and importing the
+        same archive again made no version."""
+        self.change_all(tag)
+        self.kivo(self.ws, "push")
+        self.activations += 1
+        archive = os.path.join(self.root, "du_%s.tgz" % tag)
+        self.kivo(self.ws, "export", "DU1", archive)
+        imported = self.import_target()
+        self.imports += 1
+        self.killed_run(imported, ["import", archive], duration / 2, repo=self.target)
+        self.kivo(imported, "import", archive)
+        self.kivo(imported, "checkout", "bench/")
+        self.verify(imported, "import", repo=self.target, activations=self.imports)
 
 
 with tempfile.TemporaryDirectory() as work:
