@@ -175,17 +175,19 @@ void actionCommit::commitFile(const std::string& theFile) {
     if (hasActivatedVersion(anObject) && hasInactiveVersion(anObject))
         repofunobjects::revertObjects({anObject});
 
-    const sys::StampedContent aRead = sys::readFileStamped(theFile);
-    const auto& aContent = aRead.itsBytes;
+    sys::StampedContent aRead = sys::readFileStamped(theFile);
+    const std::string aHash = hash::calc(*aRead.itsBytes);
     const bool aBinary = itsBinarySuffixes.contains(anObject.suffix());
-    ObjectMetaData aMetaData = repofunobjects::writeObject(anObject, aContent, aBinary);
+    // The content moves into the request, so that a large file is not held twice.
+    ObjectMetaData aMetaData =
+        repofunobjects::writeObject(anObject, std::move(aRead.itsBytes), aBinary);
     if (isSet(params::simulate) && aMetaData.itsType == 0)
         aMetaData = simulatedInactive(anObject, false);
     anObject.setMetaData(aMetaData);
     anObject.setVersion(repositorylistings::inactiveVersionRecord());
     objects::writeMetaFile(anObject);
 
-    workspace::get()->status().setFileStatus(theFile, hash::calc(*aContent), aRead.itsTimestamp,
+    workspace::get()->status().setFileStatus(theFile, aHash, aRead.itsTimestamp,
                                              aMetaData.itsVersionId - 1);
     runstatistics::add(Statistic::committedFiles);
     console::progress("Committed file: " + quoted(anObject.workSpaceFileName()));

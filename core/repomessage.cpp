@@ -113,7 +113,7 @@ std::string RepositoryMessage::serializeSlots(std::string_view theJson,
     return aBuffer;
 }
 
-RepositoryMessage RepositoryMessage::parse(const char* theData, std::int32_t theSize) {
+MessageView RepositoryMessage::view(const char* theData, std::int32_t theSize) {
     if (theData == nullptr)
         throw Error("Invalid pointer");
     if (theSize < 15)
@@ -137,20 +137,26 @@ RepositoryMessage RepositoryMessage::parse(const char* theData, std::int32_t the
             throw Error("Invalid message: field " + std::to_string(theField) + " of " +
                         std::to_string(aLength) + " bytes runs past the " + std::to_string(aSize) +
                         " bytes received");
-        SharedString aField = share(theData + aPosition, aLength);
+        const std::string_view aField(theData + aPosition, aLength);
         aPosition += aLength;
         return aField;
     };
 
+    MessageView aView;
+    aView.itsJson = aReadField(0);
+    for (std::int32_t k = 1; k < aFieldCount; ++k)
+        (k % 2 == 1 ? aView.itsCData : aView.itsBData).push_back(aReadField(k));
+    return aView;
+}
+
+RepositoryMessage RepositoryMessage::parse(const char* theData, std::int32_t theSize) {
+    const MessageView aView = view(theData, theSize);
     RepositoryMessage aMessage;
-    aMessage.itsJson = aReadField(0);
-    for (std::int32_t k = 1; k < aFieldCount; ++k) {
-        SharedString aField = aReadField(k);
-        if (k % 2 == 1)
-            aMessage.itsCDataVec.push_back(std::move(aField));
-        else
-            aMessage.itsBDataVec.push_back(std::move(aField));
-    }
+    aMessage.itsJson = share(aView.itsJson.data(), aView.itsJson.size());
+    for (std::string_view aField : aView.itsCData)
+        aMessage.itsCDataVec.push_back(share(aField.data(), aField.size()));
+    for (std::string_view aField : aView.itsBData)
+        aMessage.itsBDataVec.push_back(share(aField.data(), aField.size()));
     return aMessage;
 }
 

@@ -17,6 +17,13 @@ struct MessageSlot {
     std::string itsBData;
 };
 
+// The fields of a received frame, read in place: valid as long as the frame's bytes are.
+struct MessageView {
+    std::string_view itsJson;
+    std::vector<std::string_view> itsCData; // one entry per slot, empty ones included
+    std::vector<std::string_view> itsBData;
+};
+
 // The repoV2 message: a JSON text plus attachment fields. Both directions use the same frame:
 // "repoV2", a 32-bit field count, then length-prefixed fields (little-endian lengths); field 0 is
 // the JSON, the following fields come in pairs (CDATA, BDATA), one pair per attachment slot.
@@ -51,6 +58,9 @@ public:
     // throws RepositoryAccess::Error with the frame failure messages ("Invalid pointer",
     // "Invalid size: <n>", "Invalid message", "No attachment", or a truncation message).
     static RepositoryMessage parse(const char* theData, std::int32_t theSize);
+    // The same checks, without copying a field: the engine reads a large attachment where the
+    // frame holds it.
+    static MessageView view(const char* theData, std::int32_t theSize);
 
 private:
     SharedString itsJson;

@@ -244,7 +244,10 @@ Connection::~Connection() {
 }
 
 RepositoryMessage Connection::callRepo(const RepositoryRequest& theRequest) {
-    KIVO_PERF_SCOPE("Connection::callRepo()");
+    return call(prepareCall(theRequest));
+}
+
+Connection::PreparedCall Connection::prepareCall(const RepositoryRequest& theRequest) const {
     const std::string aName = theRequest.getName();
     if (aName.empty())
         throw Error("Empty request");
@@ -252,9 +255,25 @@ RepositoryMessage Connection::callRepo(const RepositoryRequest& theRequest) {
     if (isSet(params::simulate) && theRequest.isWrite()) {
         console::sayLine("Simulation: Repository write request: " + aName + "\n" +
                          theRequest.json());
-        return RepositoryMessage(
-            std::make_shared<const std::string>(RepositoryResponse::simulatedAnswer()));
+        return {{},
+                RepositoryMessage(
+                    std::make_shared<const std::string>(RepositoryResponse::simulatedAnswer()))};
     }
+
+    const std::string aJson = theRequest.json();
+    if (isSet(params::jsonRequest))
+        console::sayLine("<---------- JSON request: " + aName + "\n" + aJson + "\nJSON request " +
+                         aName + " ---------->");
+    return {RepositoryMessage(std::make_shared<const std::string>(aJson),
+                              theRequest.getCDataAttachments(), theRequest.getBDataAttachments())
+                .serialize(),
+            std::nullopt};
+}
+
+RepositoryMessage Connection::call(PreparedCall theCall) {
+    KIVO_PERF_SCOPE("Connection::callRepo()");
+    if (theCall.itsSimulatedAnswer)
+        return std::move(*theCall.itsSimulatedAnswer);
 
     KIVO_CHECK(itsLibrary->itsConnection != nullptr, "The repository connection is closed");
     dbclient::Connection& aConnection = *itsLibrary->itsConnection;
@@ -264,16 +283,7 @@ RepositoryMessage Connection::callRepo(const RepositoryRequest& theRequest) {
     StatementGuard aGuard(aConnection, aStatement);
     if (!isGood(aStatement->prepare(kRepositoryCall)))
         throw Error("Failed to call repository: " + aStatement->error().getErrorText());
-
-    const std::string aJson = theRequest.json();
-    if (isSet(params::jsonRequest))
-        console::sayLine("<---------- JSON request: " + aName + "\n" + aJson + "\nJSON request " +
-                         aName + " ---------->");
-
-    std::string anInput =
-        RepositoryMessage(std::make_shared<const std::string>(aJson),
-                          theRequest.getCDataAttachments(), theRequest.getBDataAttachments())
-            .serialize();
+    std::string& anInput = theCall.itsFrame;
 
     const dbclient::ParameterMetaData* aMetaData = aStatement->getParameterMetaData();
     if (aMetaData == nullptr)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/repomessage.hpp"
@@ -24,6 +25,18 @@ public:
     // Sends the request; in simulation mode a write request is only shown and answered with
     // error code "0".
     RepositoryMessage callRepo(const RepositoryRequest& theRequest);
+
+    // A request turned into its frame, or into the simulated answer of a write. Once prepared,
+    // the request and the attachments only it held may go: a large file is then held once, in
+    // the frame, while the repository works.
+    struct PreparedCall {
+        std::string itsFrame;
+        std::optional<RepositoryMessage> itsSimulatedAnswer;
+    };
+    // The first half of callRepo: checks, shows (with `jsonRequest`) and serialises.
+    PreparedCall prepareCall(const RepositoryRequest& theRequest) const;
+    // The second half: sends the frame and returns the response message.
+    RepositoryMessage call(PreparedCall theCall);
 
     std::int64_t getApiVersion() const { return itsApiVersion; }
     const std::string& getUserName() const { return itsUserName; }

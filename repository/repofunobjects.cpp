@@ -311,8 +311,12 @@ void revertObjects(const std::vector<RepositoryObject>& theObjects) {
 
 ObjectMetaData writeObject(const RepositoryObject& theObject, SharedString theContent,
                            bool theIsBinary) {
-    auto aResponse = send<WriteObjectResponse>(WriteObjectRequest(
+    Connection& aConnection = connection::open();
+    // The request goes with this statement: a caller that moved the content in leaves the frame
+    // as its only copy while the repository stores it.
+    Connection::PreparedCall aCall = aConnection.prepareCall(WriteObjectRequest(
         repofunbase::defaultInactiveSession(), theObject, std::move(theContent), theIsBinary));
+    WriteObjectResponse aResponse(aConnection.call(std::move(aCall)));
     judge(aResponse, "Failed to write object " + dotted(theObject));
     return aResponse.getMetaData();
 }

@@ -161,14 +161,14 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
     if (theFrame.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         return invalidRequest("Invalid request frame: " + std::to_string(theFrame.size()) +
                               " bytes exceed the largest frame");
-    RepositoryMessage aMessage;
+    MessageView aMessage;
     json::JsonObject aBody;
     json::JsonAllocator anAllocator;
     const RequestRow* aRow = nullptr;
     try {
         aMessage =
-            RepositoryMessage::parse(theFrame.data(), static_cast<std::int32_t>(theFrame.size()));
-        const std::string& aJson = *aMessage.getJson();
+            RepositoryMessage::view(theFrame.data(), static_cast<std::int32_t>(theFrame.size()));
+        const std::string_view aJson = aMessage.itsJson;
         if (!json::jsonParse(aJson.data(), aJson.size(), aBody, anAllocator))
             return invalidRequest("Invalid request: the JSON text cannot be parsed");
         std::string anAction = json::getString(aBody, "action");

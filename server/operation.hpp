@@ -16,7 +16,7 @@ namespace RepositoryAccess::server {
 struct Operation {
     RepositoryStore& itsStore;
     const json::JsonObject& itsBody;
-    const RepositoryMessage& itsMessage;
+    const MessageView& itsMessage; // the request frame's fields, read in place
     const std::string& itsUser;
     Answer& itsAnswer;
 };

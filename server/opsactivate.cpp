@@ -130,7 +130,8 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
             HistoryRecord anEntry;
             anEntry.itsNumber = aCandidate.itsLatest + 1;
             anEntry.itsIsDeletion = aCandidate.itsVersion->itsIsDeletion;
-            anEntry.itsContent = aCandidate.itsVersion->itsContent;
+            // Moved, not copied: the inactive version is dropped right after.
+            anEntry.itsContent = std::move(aCandidate.itsVersion->itsContent);
             anEntry.itsActivatedAt = aNow;
             anEntry.itsActivatedBy = theUser;
             anEntry.itsObjectStatus = aCandidate.itsBroken ? "1" : "0";

@@ -45,7 +45,7 @@ EngineError damaged(const std::string& theFile, const std::string& theProblem) {
 
 // The archives of the request: the BDATA fields of its last theCount slots, in list order.
 std::vector<std::string_view> archivesOf(const Operation& theOperation, std::size_t theCount) {
-    const auto& aFields = theOperation.itsMessage.getBDataVec();
+    const auto& aFields = theOperation.itsMessage.itsBData;
     if (aFields.size() < theCount)
         throw EngineError{code::kInvalidRequest,
                           "The request names " + std::to_string(theCount) +
@@ -53,7 +53,7 @@ std::vector<std::string_view> archivesOf(const Operation& theOperation, std::siz
                           {}};
     std::vector<std::string_view> anArchives;
     for (std::size_t i = aFields.size() - theCount; i < aFields.size(); ++i)
-        anArchives.emplace_back(aFields[i] ? std::string_view(*aFields[i]) : std::string_view());
+        anArchives.push_back(aFields[i]);
     return anArchives;
 }
 

@@ -18,14 +18,20 @@ void checkObjectName(const ObjectKey& theKey) {
 }
 
 // The content a write request carries in attachment slot 0: its CDATA, else its BDATA.
-std::string requestContent(const Operation& theOperation, const ObjectKey& theKey) {
-    const auto& aCData = theOperation.itsMessage.getCDataVec();
-    const auto& aBData = theOperation.itsMessage.getBDataVec();
-    if (!aCData.empty() && aCData[0] && !aCData[0]->empty())
-        return theKey.itsSuffix == "properties" ? text::latin1ToUtf8(*aCData[0]) : *aCData[0];
-    for (const auto& aData : aBData)
-        if (aData && !aData->empty())
-            return *aData;
+// The content a write carries, where the request frame holds it; a properties text is converted
+// into theConverted first.
+std::string_view requestContent(const Operation& theOperation, const ObjectKey& theKey,
+                                std::string& theConverted) {
+    const auto& aCData = theOperation.itsMessage.itsCData;
+    if (!aCData.empty() && !aCData[0].empty()) {
+        if (theKey.itsSuffix != "properties")
+            return aCData[0];
+        theConverted = text::latin1ToUtf8(aCData[0]);
+        return theConverted;
+    }
+    for (std::string_view aData : theOperation.itsMessage.itsBData)
+        if (!aData.empty())
+            return aData;
     return {};
 }
 
@@ -66,8 +72,8 @@ void writeObject(Operation& theOperation) {
     aVersion.itsWorkspace = aSession.itsWorkspace;
     aVersion.itsVersionId = aBase + 1;
     aVersion.itsLastChangedAt = text::nowTimestamp();
-    aVersion.itsContent = requestContent(theOperation, aKey);
-    aStore.putInactive(anObject, aVersion);
+    std::string aConverted;
+    aStore.putInactive(anObject, aVersion, requestContent(theOperation, aKey, aConverted));
     theOperation.itsAnswer.setRaw("metadata", inactiveMetadataJson(aVersion));
 }
 

@@ -466,12 +466,17 @@ std::optional<InactiveRecord> RepositoryStore::inactive(std::int64_t theObject,
 // no question has to scan the versions of all workspaces. Every write touches as few pages as
 // possible: this is the hot path of commit.
 void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion) {
+    putInactive(theObject, theVersion, theVersion.itsContent);
+}
+
+void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion,
+                                  std::string_view theContent) {
     auto bindVersion = [&](SqliteQuery& theQuery) {
         theQuery.bind(1, theVersion.itsVersionId).bind(2, theVersion.itsIsDeletion ? 1 : 0);
         if (theVersion.itsIsDeletion)
             theQuery.bindNull(3);
         else
-            theQuery.bindBlob(3, theVersion.itsContent);
+            theQuery.bindBlob(3, theContent);
         theQuery.bind(4, theVersion.itsLastChangedAt)
             .bind(5, theVersion.itsOwner)
             .bind(6, theVersion.itsWorkspace)

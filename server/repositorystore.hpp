@@ -175,6 +175,9 @@ public:
     std::optional<InactiveRecord> inactive(std::int64_t theObject, const std::string& theOwner,
                                            const std::string& theWorkspace, bool theWithContent);
     void putInactive(std::int64_t theObject, const InactiveRecord& theVersion);
+    // The same with theContent in place of the record's, so that a large write is not copied.
+    void putInactive(std::int64_t theObject, const InactiveRecord& theVersion,
+                     std::string_view theContent);
     void dropInactive(std::int64_t theObject, const std::string& theOwner,
                       const std::string& theWorkspace);
     std::vector<InactiveObject> inactiveInWorkspace(const std::string& theOwner,

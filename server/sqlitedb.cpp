@@ -38,10 +38,11 @@ SqliteQuery& SqliteQuery::bind(int theIndex, std::int64_t theValue) {
 }
 
 SqliteQuery& SqliteQuery::bindBlob(int theIndex, std::string_view theBytes) {
-    // A zero-length blob must stay a blob, not NULL: bind a valid pointer.
+    // A zero-length blob must stay a blob, not NULL: bind a valid pointer. The bytes are not
+    // copied (a content may be hundreds of megabytes); the query clears its bindings when it goes.
     static const char aNothing = 0;
     const char* aData = theBytes.empty() ? &aNothing : theBytes.data();
-    if (sqlite3_bind_blob64(itsStatement, theIndex, aData, theBytes.size(), SQLITE_TRANSIENT) !=
+    if (sqlite3_bind_blob64(itsStatement, theIndex, aData, theBytes.size(), SQLITE_STATIC) !=
         SQLITE_OK)
         itsDatabase.fail("bind");
     return *this;

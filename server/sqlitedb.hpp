@@ -34,6 +34,7 @@ public:
 
     SqliteQuery& bind(int theIndex, std::string_view theText);
     SqliteQuery& bind(int theIndex, std::int64_t theValue);
+    // Binds the bytes without copying them: they must stay until the query has run.
     SqliteQuery& bindBlob(int theIndex, std::string_view theBytes);
     SqliteQuery& bindNull(int theIndex);
 
