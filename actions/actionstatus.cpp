@@ -30,9 +30,10 @@ void addAll(PathSet& theTarget, const PathSet& theSource) {
 // The bracketed version information of a conflicted file, from its local metadata copy.
 std::string conflictDetails(const std::string& theFile, std::int32_t theBase) {
     const RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
-    if (!sys::fileExists(anObject.metaDataFileName()))
+    const auto aText = objects::metaFileText(anObject.metaDataFileName());
+    if (!aText)
         return " (base #" + std::to_string(theBase) + ")";
-    const ObjectMetaData aMeta = objects::readMetaFile(anObject.metaDataFileName()).first;
+    const ObjectMetaData aMeta = objects::parseMetaFile(*aText, anObject.metaDataFileName()).first;
     const std::string aBase = " (base #" + std::to_string(theBase);
     const std::string anId = std::to_string(aMeta.itsVersionId);
     switch (aMeta.itsType) {

@@ -120,8 +120,9 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     for (std::size_t i = 1; i < aFiles.size(); ++i) {
         const bool aWritten = fs::exists(aFiles[i]);
         EXPECT_NE(aWritten, aStore.waiting(aFiles[i]) != nullptr) << aFiles[i];
-        if (aWritten)
+        if (aWritten) {
             EXPECT_EQ(kivotest::readText(aFiles[i]), "last " + aFiles[i]);
+        }
     }
     for (std::size_t i = 6; i < 9; ++i)
         EXPECT_NE(aStore.waiting(aFiles[i]), nullptr);
