@@ -1,6 +1,8 @@
 #include "actions/checkoutengine.hpp"
 #include "actions/pushresolution.hpp"
 
+#include <exception>
+#include <optional>
 #include <set>
 
 #include "core/console.hpp"
@@ -13,6 +15,7 @@
 #include "repository/repofunobjects.hpp"
 #include "repository/reposession.hpp"
 #include "workspace/hash.hpp"
+#include "workspace/parallel.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
@@ -64,7 +67,21 @@ private:
     ObjectMap targetMap(const ObjectMap& theExtended) const;
     void decide(const RepositoryObject& theRemote);
     void recordConflict(const RepositoryObject& theRemote);
+    // What writing a version with content produced, for its status entry and the statistics.
+    struct WrittenFile {
+        int itsCreatedDirectories = 0;
+        std::string itsTimestamp;
+        std::string itsHash;
+    };
+    // A version whose content is written (not a deletion).
+    static bool isContentWrite(const RepositoryObject& theObject) {
+        const ObjectMetaData& aMeta = theObject.metaData();
+        return !(aMeta.itsIsDeletion && (aMeta.itsType == 2 || aMeta.itsType == 3));
+    }
+    void writeAll(ProgressLine& theProgress);
     void write(const RepositoryObject& theObject);
+    WrittenFile writeContent(const RepositoryObject& theObject) const;
+    void recordContent(const RepositoryObject& theObject, const WrittenFile& theWritten);
     void resolveIfConflicted(const std::string& theFile);
     void writeConflict(const RepositoryObject& theRemote);
     bool locallyChanged(const std::string& theFile) const;
@@ -258,14 +275,18 @@ void CheckOutRun::resolveIfConflicted(const std::string& theFile) {
 void CheckOutRun::write(const RepositoryObject& theObject) {
     const std::string& aFile = theObject.workSpaceFileName();
     const ObjectMetaData& aMeta = theObject.metaData();
-    if (aMeta.itsType == 3 && aMeta.itsIsDeletion) {
+    if (isContentWrite(theObject)) {
+        recordContent(theObject, writeContent(theObject));
+        return;
+    }
+    if (aMeta.itsType == 3) {
         objects::deleteMetaFile(theObject);
         if (versionNumber(theObject) != 0 && sys::deleteFile(aFile)) {
             console::progress("Deleted file: \"" + aFile + "\"");
             runstatistics::add(Statistic::deletedFiles);
         }
         itsStatus.removeFile(aFile);
-    } else if (aMeta.itsType == 2 && aMeta.itsIsDeletion) {
+    } else {
         const bool anExisted = sys::deleteFile(aFile);
         objects::writeMetaFile(theObject);
         itsStatus.removeFile(aFile);
@@ -273,22 +294,71 @@ void CheckOutRun::write(const RepositoryObject& theObject) {
             console::progress("Deleted file: \"" + aFile + "\"");
             runstatistics::add(Statistic::deletedFiles);
         }
-    } else {
-        const auto aContent = itsReadContent.find(aFile);
-        if (aContent == itsReadContent.end())
-            throw Error("Failed to access read content for file \"" + aFile + "\"");
-        const int aCreated = sys::createDirectories(aFile);
-        if (aCreated > 0)
-            runstatistics::add(Statistic::createdDirectories, aCreated);
-        const std::string aTimestamp = sys::writeFileStamped(aFile, aContent->second);
-        objects::writeMetaFile(theObject);
-        const bool aKnown = itsStatus.hasFile(aFile);
-        const std::int32_t aBase = versionNumber(theObject) - (aMeta.itsType == 2 ? 1 : 0);
-        itsStatus.setFileStatus(aFile, hash::calc(aContent->second), aTimestamp, aBase);
-        console::progress((aKnown ? "Updated file: \"" : "Created file: \"") + aFile + "\"");
-        runstatistics::add(aKnown ? Statistic::updatedFiles : Statistic::createdFiles);
     }
     resolveIfConflicted(aFile);
+}
+
+// Touches nothing but the object's file, its metadata file and their directories, so that two
+// threads may write two objects at once.
+CheckOutRun::WrittenFile CheckOutRun::writeContent(const RepositoryObject& theObject) const {
+    const std::string& aFile = theObject.workSpaceFileName();
+    const auto aContent = itsReadContent.find(aFile);
+    if (aContent == itsReadContent.end())
+        throw Error("Failed to access read content for file \"" + aFile + "\"");
+    WrittenFile aWritten;
+    aWritten.itsCreatedDirectories = sys::createDirectories(aFile);
+    aWritten.itsTimestamp = sys::writeFileStamped(aFile, aContent->second);
+    objects::writeMetaFile(theObject);
+    aWritten.itsHash = hash::calc(aContent->second);
+    return aWritten;
+}
+
+void CheckOutRun::recordContent(const RepositoryObject& theObject, const WrittenFile& theWritten) {
+    const std::string& aFile = theObject.workSpaceFileName();
+    if (theWritten.itsCreatedDirectories > 0)
+        runstatistics::add(Statistic::createdDirectories, theWritten.itsCreatedDirectories);
+    const bool aKnown = itsStatus.hasFile(aFile);
+    const std::int32_t aBase =
+        versionNumber(theObject) - (theObject.metaData().itsType == 2 ? 1 : 0);
+    itsStatus.setFileStatus(aFile, theWritten.itsHash, theWritten.itsTimestamp, aBase);
+    console::progress((aKnown ? "Updated file: \"" : "Created file: \"") + aFile + "\"");
+    runstatistics::add(aKnown ? Statistic::updatedFiles : Statistic::createdFiles);
+    resolveIfConflicted(aFile);
+}
+
+// The files and metadata of the versions with content go out on both cores; the status, the
+// statistics, the output and the deletions follow on this thread in the order of the objects.
+// A failure or an interrupt still records every file written before it. Simulated and
+// path-debugging runs print each step, so they write one object after the other.
+void CheckOutRun::writeAll(ProgressLine& theProgress) {
+    if (isSet(params::simulate) || isSet(params::debugPaths)) {
+        for (const RepositoryObject& anObject : itsToWrite) {
+            interrupt::check();
+            theProgress.advance();
+            write(anObject);
+        }
+        return;
+    }
+    std::vector<std::optional<WrittenFile>> aWritten(itsToWrite.size());
+    std::exception_ptr aFailure;
+    try {
+        parallel::forEachIndex(itsToWrite.size(), 64, [&](std::size_t i) {
+            interrupt::check();
+            theProgress.advance();
+            if (isContentWrite(itsToWrite[i]))
+                aWritten[i] = writeContent(itsToWrite[i]);
+        });
+    } catch (...) {
+        aFailure = std::current_exception();
+    }
+    for (std::size_t i = 0; i < itsToWrite.size(); ++i) {
+        if (aWritten[i])
+            recordContent(itsToWrite[i], *aWritten[i]);
+        else if (!aFailure)
+            write(itsToWrite[i]);
+    }
+    if (aFailure)
+        std::rethrow_exception(aFailure);
 }
 
 void CheckOutRun::writeConflict(const RepositoryObject& theRemote) {
@@ -386,11 +456,7 @@ void CheckOutRun::run() {
                                 JournalEntry::Repair::checkout});
     workspace::get()->recordJournal(aJournal);
     ProgressLine aProgress(itsToWrite.size() + itsConflicts.size());
-    for (const RepositoryObject& anObject : itsToWrite) {
-        interrupt::check();
-        aProgress.advance();
-        write(anObject);
-    }
+    writeAll(aProgress);
     for (const RepositoryObject& aConflict : itsConflicts) {
         interrupt::check();
         aProgress.advance();

@@ -1,5 +1,8 @@
 #include "actions/checkoutengine.hpp"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "repository/repofunobjects.hpp"
 #include "repository/reposession.hpp"
 
@@ -97,10 +100,19 @@ std::map<std::string, std::string> readContents(const std::vector<RepositoryObje
             aCurrent.push_back(anObject);
     }
     std::map<std::string, std::string> aContents;
+    // At most kObjectsPerRead objects a request: the answer of one read is held several times
+    // over while it is taken apart, and 100,000 objects at once would take a gigabyte.
+    constexpr std::size_t kObjectsPerRead = 1000;
     auto aRead = [&](const std::vector<RepositoryObject>& theGroup) {
-        std::vector<ObjectContent> aRead = repofunobjects::readObjects(theGroup);
-        for (std::size_t i = 0; i < theGroup.size() && i < aRead.size(); ++i)
-            aContents[theGroup[i].workSpaceFileName()] = std::move(aRead[i].itsContent);
+        for (std::size_t aStart = 0; aStart < theGroup.size(); aStart += kObjectsPerRead) {
+            const std::vector<RepositoryObject> aPart(
+                theGroup.begin() + static_cast<std::ptrdiff_t>(aStart),
+                theGroup.begin() + static_cast<std::ptrdiff_t>(
+                                       std::min(theGroup.size(), aStart + kObjectsPerRead)));
+            std::vector<ObjectContent> aRead = repofunobjects::readObjects(aPart);
+            for (std::size_t i = 0; i < aPart.size() && i < aRead.size(); ++i)
+                aContents[aPart[i].workSpaceFileName()] = std::move(aRead[i].itsContent);
+        }
     };
     if (!aCurrent.empty())
         aRead(aCurrent);

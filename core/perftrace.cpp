@@ -75,6 +75,8 @@ double (*theClock)() = systemMilliseconds;
 // The process-wide tree, created with its root on first use and deliberately never destroyed, so
 // that scopes in code that runs during process shutdown still find it.
 EventTree* theTree = nullptr;
+// A helper thread of a parallel loop records nothing: the tree belongs to the main thread.
+thread_local bool theIsMuted = false;
 
 EventTree& tree() {
     if (theTree == nullptr) {
@@ -132,12 +134,14 @@ Scope::~Scope() {
 }
 
 void begin(const char* theDescription) {
+    if (theIsMuted)
+        return;
     EventTree& aTree = tree();
     aTree.itsCurrent = aTree.add(theDescription, theClock(), aTree.itsCurrent);
 }
 
 void end() noexcept {
-    if (theTree == nullptr)
+    if (theTree == nullptr || theIsMuted)
         return;
     Event& anEvent = theTree->at(theTree->itsCurrent);
     anEvent.itsEnd = theClock();
@@ -154,6 +158,10 @@ std::string toXml() {
     aStream << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     writeEvent(aStream, aTree, aTree.itsCurrent, aNow);
     return aStream.str();
+}
+
+void muteThisThread() {
+    theIsMuted = true;
 }
 
 void setClockForTests(double (*theTestClock)()) {

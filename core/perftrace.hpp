@@ -23,6 +23,10 @@ void begin(const char* theDescription);
 // Ends the current event and makes its parent current; the root stays current.
 void end() noexcept;
 
+// Makes the calling thread record no events from now on: for the helper threads of a parallel
+// loop, whose events would interleave with the main thread's.
+void muteThisThread();
+
 // The XML text of the event tree from the current event down, as written to "kivoPerfTrace.xml":
 // the declaration line, then one element per event whose duration is not zero, with the count and
 // summed seconds of its direct children per description as attributes.

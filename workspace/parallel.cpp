@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/perftrace.hpp"
+
 namespace RepositoryAccess::parallel {
 
 void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
@@ -34,7 +36,10 @@ void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
     std::vector<std::thread> aThreads;
     for (std::size_t i = 0; i < aHelpers; ++i) {
         try {
-            aThreads.emplace_back(aWork);
+            aThreads.emplace_back([&aWork] {
+                perftrace::muteThisThread();
+                aWork();
+            });
         } catch (const std::system_error&) {
             break; // no thread to be had: the calling thread does the rest alone
         }

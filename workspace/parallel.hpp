@@ -9,7 +9,7 @@ namespace RepositoryAccess::parallel {
 // threads when theCount reaches theMinimumForHelpers. Items are taken one by one in index order.
 // The first exception of any job stops the others from taking new items and is rethrown on the
 // calling thread once every helper has ended; no exception ever leaves a helper thread. Helper
-// threads must record no performance-trace events: the trace belongs to the calling thread.
+// threads record no performance-trace events: the trace belongs to the calling thread.
 void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
                   const std::function<void(std::size_t)>& theJob);
 
