@@ -23,22 +23,12 @@ struct Candidate {
     std::optional<sys::StampedContent> itsFile;
 };
 
-// The object as its local metadata file describes it (no metadata: type 0).
-RepositoryObject withLocalMetaData(RepositoryObject theObject) {
-    if (const auto aText = objects::metaFileText(theObject.metaDataFileName())) {
-        auto [aMetaData, aVersion] = objects::parseMetaFile(*aText, theObject.metaDataFileName());
-        theObject.setMetaData(std::move(aMetaData));
-        theObject.setVersion(std::move(aVersion));
-    }
-    return theObject;
-}
-
 std::map<std::string, Candidate> candidatesOf(const std::vector<JournalEntry>& theEntries) {
     std::map<std::string, Candidate> aCandidates;
     for (const JournalEntry& anEntry : theEntries) {
         RepositoryObject anObject(anEntry.itsPackage, anEntry.itsName, anEntry.itsSuffix);
         auto [anIt, anInserted] = aCandidates.try_emplace(
-            anObject.key(), Candidate{withLocalMetaData(anObject), anEntry.itsRepair, {}});
+            anObject.key(), Candidate{objects::withMetaFile(anObject), anEntry.itsRepair, {}});
         // A repository change outweighs a checkout of the same object.
         if (!anInserted && anEntry.itsRepair == JournalEntry::Repair::repository)
             anIt->second.itsRepair = anEntry.itsRepair;

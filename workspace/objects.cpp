@@ -135,13 +135,16 @@ std::optional<std::string> objects::refusalOf(std::string_view theFileName) {
 }
 
 RepositoryObject objects::fromWorkSpaceFile(std::string_view theFileName) {
-    RepositoryObject anObject = objectOfFile(theFileName);
-    if (const auto aText = metaFileText(anObject.metaDataFileName())) {
-        auto [aMetaData, aVersion] = parseMetaFile(*aText, anObject.metaDataFileName());
-        anObject.setMetaData(std::move(aMetaData));
-        anObject.setVersion(std::move(aVersion));
+    return withMetaFile(objectOfFile(theFileName));
+}
+
+RepositoryObject objects::withMetaFile(RepositoryObject theObject) {
+    if (const auto aText = metaFileText(theObject.metaDataFileName())) {
+        auto [aMetaData, aVersion] = parseMetaFile(*aText, theObject.metaDataFileName());
+        theObject.setMetaData(std::move(aMetaData));
+        theObject.setVersion(std::move(aVersion));
     }
-    return anObject;
+    return theObject;
 }
 
 RepositoryObject objects::fromJson(const json::JsonObject& theElement) {
@@ -264,10 +267,7 @@ std::shared_ptr<const std::string> objects::metaFileContent(const RepositoryObje
 }
 
 std::pair<ObjectMetaData, ObjectVersion> objects::readMetaFile(std::string_view thePath) {
-    const auto aText = metaFileText(thePath);
-    if (!aText)
-        return parseMetaFile(*sys::readFile(thePath), thePath); // fails with the reader's message
-    return parseMetaFile(*aText, thePath);
+    return parseMetaFile(*sys::readFile(thePath), thePath);
 }
 
 std::shared_ptr<const std::string> objects::metaFileText(std::string_view thePath) {

@@ -103,6 +103,9 @@ std::optional<std::string> refusalOf(std::string_view theFileName);
 // The object of a workspace file (absolute path), with the metadata and version of its
 // `.kivoMeta` file when that exists.
 RepositoryObject fromWorkSpaceFile(std::string_view theFileName);
+// The object with the metadata and version of its `.kivoMeta` file (a write that waits for the
+// run's end first); unchanged when there is no such file.
+RepositoryObject withMetaFile(RepositoryObject theObject);
 
 // The object of one element of a repository response: either {"object":{...}, "metadata":...,
 // "error":...} or the description itself with "package", "name", "suffix" and optional
