@@ -1,6 +1,6 @@
 #include "server/archive.hpp"
 
-#include "server/sqlitedb.hpp"
+#include "server/sqldatabase.hpp"
 
 #include <archive.h>
 #include <archive_entry.h>

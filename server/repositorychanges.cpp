@@ -8,7 +8,7 @@ namespace {
 const char* const kChangeColumns = "id, number, status, description, created_at, created_by, "
                                    "released_at, released_by";
 
-ChangeRecord readChange(const SqliteQuery& theQuery) {
+ChangeRecord readChange(const SqlQuery& theQuery) {
     ChangeRecord aChange;
     aChange.itsId = theQuery.text(0);
     aChange.itsNumber = theQuery.integer(1);
@@ -22,7 +22,7 @@ ChangeRecord readChange(const SqliteQuery& theQuery) {
 }
 
 // Binds the change's columns in the order of kChangeColumns, starting at parameter 1.
-void bindChange(SqliteQuery& theQuery, const ChangeRecord& theChange) {
+void bindChange(SqlQuery& theQuery, const ChangeRecord& theChange) {
     theQuery.bind(1, theChange.itsId)
         .bind(2, theChange.itsNumber)
         .bind(3, static_cast<std::int64_t>(theChange.itsStatus))
@@ -33,7 +33,7 @@ void bindChange(SqliteQuery& theQuery, const ChangeRecord& theChange) {
         .bind(8, theChange.itsReleasedBy);
 }
 
-ContributorRecord readContributor(const SqliteQuery& theQuery) {
+ContributorRecord readContributor(const SqlQuery& theQuery) {
     return {theQuery.text(0), static_cast<int>(theQuery.integer(1)), theQuery.text(2),
             theQuery.text(3)};
 }
@@ -42,7 +42,7 @@ ContributorRecord readContributor(const SqliteQuery& theQuery) {
 
 std::optional<ChangeRecord> RepositoryStore::findChange(const std::string& theId) {
     auto aQuery =
-        itsDatabase.query(std::string("SELECT ") + kChangeColumns + " FROM changes WHERE id = ?");
+        itsDatabase->query(std::string("SELECT ") + kChangeColumns + " FROM changes WHERE id = ?");
     aQuery.bind(1, theId);
     if (!aQuery.step())
         return std::nullopt;
@@ -51,22 +51,22 @@ std::optional<ChangeRecord> RepositoryStore::findChange(const std::string& theId
 
 std::vector<ChangeRecord> RepositoryStore::listChanges() {
     std::vector<ChangeRecord> aList;
-    auto aQuery = itsDatabase.query(std::string("SELECT ") + kChangeColumns +
-                                    " FROM changes ORDER BY number, id");
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kChangeColumns +
+                                     " FROM changes ORDER BY number, id");
     while (aQuery.step())
         aList.push_back(readChange(aQuery));
     return aList;
 }
 
 void RepositoryStore::insertChange(const ChangeRecord& theChange) {
-    auto aQuery = itsDatabase.query(std::string("INSERT INTO changes (") + kChangeColumns +
-                                    ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    auto aQuery = itsDatabase->query(std::string("INSERT INTO changes (") + kChangeColumns +
+                                     ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     bindChange(aQuery, theChange);
     aQuery.run();
 }
 
 void RepositoryStore::updateChange(const ChangeRecord& theChange) {
-    auto aQuery = itsDatabase.query(
+    auto aQuery = itsDatabase->query(
         "UPDATE changes SET number = ?2, status = ?3, description = ?4, created_at = ?5, "
         "created_by = ?6, released_at = ?7, released_by = ?8 WHERE id = ?1");
     bindChange(aQuery, theChange);
@@ -74,16 +74,16 @@ void RepositoryStore::updateChange(const ChangeRecord& theChange) {
 }
 
 void RepositoryStore::deleteChange(const std::string& theId) {
-    itsDatabase.query("DELETE FROM changes WHERE id = ?").bind(1, theId).run();
+    itsDatabase->query("DELETE FROM changes WHERE id = ?").bind(1, theId).run();
 }
 
 bool RepositoryStore::hasOpenChanges() {
-    return itsDatabase.query("SELECT 1 FROM changes WHERE status = 1 LIMIT 1").step();
+    return itsDatabase->query("SELECT 1 FROM changes WHERE status = 1 LIMIT 1").step();
 }
 
 std::vector<std::int64_t> RepositoryStore::changeEntries(const std::string& theId) {
     std::vector<std::int64_t> aList;
-    auto aQuery = itsDatabase.query(
+    auto aQuery = itsDatabase->query(
         "SELECT e.object_id FROM change_entries e JOIN objects o ON o.id = e.object_id "
         "WHERE e.change_id = ? ORDER BY o.package, o.name, o.suffix");
     aQuery.bind(1, theId);
@@ -93,14 +93,16 @@ std::vector<std::int64_t> RepositoryStore::changeEntries(const std::string& theI
 }
 
 void RepositoryStore::addChangeEntry(const std::string& theId, std::int64_t theObject) {
-    itsDatabase.query("INSERT OR IGNORE INTO change_entries (change_id, object_id) VALUES (?, ?)")
+    itsDatabase
+        ->query("INSERT INTO change_entries (change_id, object_id) VALUES (?, ?) "
+                "ON CONFLICT DO NOTHING")
         .bind(1, theId)
         .bind(2, theObject)
         .run();
 }
 
 void RepositoryStore::removeChangeEntry(const std::string& theId, std::int64_t theObject) {
-    itsDatabase.query("DELETE FROM change_entries WHERE change_id = ? AND object_id = ?")
+    itsDatabase->query("DELETE FROM change_entries WHERE change_id = ? AND object_id = ?")
         .bind(1, theId)
         .bind(2, theObject)
         .run();
@@ -109,8 +111,8 @@ void RepositoryStore::removeChangeEntry(const std::string& theId, std::int64_t t
 std::vector<std::string> RepositoryStore::openChangesOf(std::int64_t theObject) {
     std::vector<std::string> aList;
     auto aQuery =
-        itsDatabase.query("SELECT c.id FROM change_entries e JOIN changes c ON c.id = e.change_id "
-                          "WHERE e.object_id = ? AND c.status = 1 ORDER BY c.number, c.id");
+        itsDatabase->query("SELECT c.id FROM change_entries e JOIN changes c ON c.id = e.change_id "
+                           "WHERE e.object_id = ? AND c.status = 1 ORDER BY c.number, c.id");
     aQuery.bind(1, theObject);
     while (aQuery.step())
         aList.push_back(aQuery.text(0));
@@ -119,8 +121,8 @@ std::vector<std::string> RepositoryStore::openChangesOf(std::int64_t theObject) 
 
 std::vector<ContributorRecord> RepositoryStore::contributors(const std::string& theId) {
     std::vector<ContributorRecord> aList;
-    auto aQuery = itsDatabase.query("SELECT user, status, description, validated_at FROM "
-                                    "change_contributors WHERE change_id = ? ORDER BY rowid");
+    auto aQuery = itsDatabase->query("SELECT \"user\", status, description, validated_at FROM "
+                                     "change_contributors WHERE change_id = ? ORDER BY rowid");
     aQuery.bind(1, theId);
     while (aQuery.step())
         aList.push_back(readContributor(aQuery));
@@ -129,8 +131,8 @@ std::vector<ContributorRecord> RepositoryStore::contributors(const std::string& 
 
 std::optional<ContributorRecord> RepositoryStore::findContributor(const std::string& theId,
                                                                   const std::string& theUser) {
-    auto aQuery = itsDatabase.query("SELECT user, status, description, validated_at FROM "
-                                    "change_contributors WHERE change_id = ? AND user = ?");
+    auto aQuery = itsDatabase->query("SELECT \"user\", status, description, validated_at FROM "
+                                     "change_contributors WHERE change_id = ? AND \"user\" = ?");
     aQuery.bind(1, theId).bind(2, theUser);
     if (!aQuery.step())
         return std::nullopt;
@@ -140,9 +142,9 @@ std::optional<ContributorRecord> RepositoryStore::findContributor(const std::str
 void RepositoryStore::putContributor(const std::string& theId,
                                      const ContributorRecord& theContributor) {
     itsDatabase
-        .query("INSERT INTO change_contributors (change_id, user, status, description, "
-               "validated_at) VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT (change_id, user) DO "
-               "UPDATE SET status = ?3, description = ?4, validated_at = ?5")
+        ->query("INSERT INTO change_contributors (change_id, \"user\", status, description, "
+                "validated_at) VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT (change_id, \"user\") DO "
+                "UPDATE SET status = ?3, description = ?4, validated_at = ?5")
         .bind(1, theId)
         .bind(2, theContributor.itsUser)
         .bind(3, static_cast<std::int64_t>(theContributor.itsStatus))
@@ -152,7 +154,7 @@ void RepositoryStore::putContributor(const std::string& theId,
 }
 
 void RepositoryStore::removeContributor(const std::string& theId, const std::string& theUser) {
-    itsDatabase.query("DELETE FROM change_contributors WHERE change_id = ? AND user = ?")
+    itsDatabase->query("DELETE FROM change_contributors WHERE change_id = ? AND \"user\" = ?")
         .bind(1, theId)
         .bind(2, theUser)
         .run();
@@ -161,7 +163,7 @@ void RepositoryStore::removeContributor(const std::string& theId, const std::str
 void RepositoryStore::reassignVersions(std::int64_t theObject, const std::string& theFrom,
                                        const std::string& theTo) {
     itsDatabase
-        .query("UPDATE history SET change_number = ?3 WHERE object_id = ?1 AND change_number = ?2")
+        ->query("UPDATE history SET change_number = ?3 WHERE object_id = ?1 AND change_number = ?2")
         .bind(1, theObject)
         .bind(2, theFrom)
         .bind(3, theTo)
@@ -170,8 +172,8 @@ void RepositoryStore::reassignVersions(std::int64_t theObject, const std::string
 
 void RepositoryStore::releaseVersions(const std::string& theId, const std::string& theTimestamp) {
     itsDatabase
-        .query("UPDATE history SET released_at = ?2 WHERE change_number = ?1 AND change_number "
-               "<> '' AND released_at = ''")
+        ->query("UPDATE history SET released_at = ?2 WHERE change_number = ?1 AND change_number "
+                "<> '' AND released_at = ''")
         .bind(1, theId)
         .bind(2, theTimestamp)
         .run();

@@ -1,5 +1,6 @@
 #include "server/repositorystore.hpp"
 
+#include "server/sqlitedb.hpp"
 #include "server/storeschema.hpp"
 
 namespace RepositoryAccess::server {
@@ -40,10 +41,12 @@ const SeedType kSeedTypes[] = {
 const char* const kPackageColumns =
     "name, src_system, description, responsible, orig_lang, structural, delivery_unit, "
     "du_vendor, transportable, text_collection, text_status, text_terminology_domain, "
-    "hints_for_translation, EXISTS (SELECT 1 FROM objects o JOIN history h ON h.object_id = o.id "
-    "AND h.version_nr = o.latest WHERE o.package = packages.name AND h.is_deletion = 0)";
+    "hints_for_translation, CASE WHEN EXISTS (SELECT 1 FROM objects o JOIN history h ON "
+    "h.object_id = o.id "
+    "AND h.version_nr = o.latest WHERE o.package = packages.name AND h.is_deletion = 0) "
+    "THEN 1 ELSE 0 END";
 
-PackageRecord readPackage(SqliteQuery& theQuery) {
+PackageRecord readPackage(SqlQuery& theQuery) {
     PackageRecord aPackage;
     std::string* aFields[] = {&aPackage.itsName,
                               &aPackage.itsSrcSystem,
@@ -66,7 +69,7 @@ PackageRecord readPackage(SqliteQuery& theQuery) {
 }
 
 // Binds the twelve stored attributes after the name, starting at parameter 2.
-void bindPackage(SqliteQuery& theQuery, const PackageRecord& thePackage) {
+void bindPackage(SqlQuery& theQuery, const PackageRecord& thePackage) {
     const std::string* aFields[] = {&thePackage.itsName,
                                     &thePackage.itsSrcSystem,
                                     &thePackage.itsDescription,
@@ -89,7 +92,7 @@ const char* const kHistoryColumns =
     "version_nr, is_deletion, activated_at, activated_by, object_status, change_number, "
     "released_at";
 
-HistoryRecord readHistory(SqliteQuery& theQuery, int theFirst, bool theWithContent) {
+HistoryRecord readHistory(SqlQuery& theQuery, int theFirst, bool theWithContent) {
     HistoryRecord anEntry;
     anEntry.itsNumber = theQuery.integer(theFirst);
     anEntry.itsIsDeletion = theQuery.integer(theFirst + 1) != 0;
@@ -103,7 +106,7 @@ HistoryRecord readHistory(SqliteQuery& theQuery, int theFirst, bool theWithConte
     return anEntry;
 }
 
-InactiveRecord readInactive(SqliteQuery& theQuery, int theFirst, bool theWithContent) {
+InactiveRecord readInactive(SqlQuery& theQuery, int theFirst, bool theWithContent) {
     InactiveRecord aVersion;
     aVersion.itsOwner = theQuery.text(theFirst);
     aVersion.itsWorkspace = theQuery.text(theFirst + 1);
@@ -120,20 +123,28 @@ InactiveRecord readInactive(SqliteQuery& theQuery, int theFirst, bool theWithCon
 void RepositoryStore::create(const std::string& thePath,
                              const std::vector<std::pair<std::string, std::string>>& theSettings) {
     SqliteDatabase aDatabase(thePath, true);
-    aDatabase.execute("BEGIN IMMEDIATE");
+    aDatabase.begin(true);
     storeschema::create(aDatabase);
+    seed(aDatabase, theSettings);
+    aDatabase.commit();
+}
+
+void RepositoryStore::seed(SqlDatabase& theDatabase,
+                           const std::vector<std::pair<std::string, std::string>>& theSettings) {
     for (const auto& [aName, aValue] : kDefaultSettings)
-        aDatabase.query("INSERT INTO settings (name, value) VALUES (?, ?)")
+        theDatabase.query("INSERT INTO settings (name, value) VALUES (?, ?)")
             .bind(1, aName)
             .bind(2, aValue)
             .run();
     for (const auto& [aName, aValue] : theSettings)
-        aDatabase.query("INSERT OR REPLACE INTO settings (name, value) VALUES (?, ?)")
+        theDatabase
+            .query("INSERT INTO settings (name, value) VALUES (?1, ?2) "
+                   "ON CONFLICT (name) DO UPDATE SET value = ?2")
             .bind(1, aName)
             .bind(2, aValue)
             .run();
     for (const SeedType& aType : kSeedTypes)
-        aDatabase.query("INSERT INTO object_types VALUES (?, ?, ?, ?, ?, ?, ?)")
+        theDatabase.query("INSERT INTO object_types VALUES (?, ?, ?, ?, ?, ?, ?)")
             .bind(1, std::string_view(aType.itsSuffix))
             .bind(2, std::string_view(aType.itsDescription))
             .bind(3, std::string_view(aType.itsSuffix))
@@ -142,37 +153,31 @@ void RepositoryStore::create(const std::string& thePath,
             .bind(6, std::string_view(aType.itsBinary ? "0" : "1"))
             .bind(7, std::string_view(aType.itsBinary ? "1" : "0"))
             .run();
-    aDatabase.execute("COMMIT");
 }
 
-RepositoryStore::RepositoryStore(const std::string& thePath) : itsDatabase(thePath, false) {
-    storeschema::upgrade(itsDatabase);
+RepositoryStore::RepositoryStore(const std::string& thePath)
+    : itsDatabase(std::make_unique<SqliteDatabase>(thePath, false)) {
+    storeschema::upgrade(static_cast<SqliteDatabase&>(*itsDatabase));
 }
+
+RepositoryStore::RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase)
+    : itsDatabase(std::move(theDatabase)) {}
 
 void RepositoryStore::beginRead() {
-    itsDatabase.execute("BEGIN");
+    itsDatabase->begin(false);
 }
 void RepositoryStore::beginWrite() {
-    itsDatabase.execute("BEGIN IMMEDIATE");
+    itsDatabase->begin(true);
 }
 void RepositoryStore::commit() {
-    itsDatabase.execute("COMMIT");
+    itsDatabase->commit();
 }
 void RepositoryStore::rollback() {
-    itsDatabase.execute("ROLLBACK");
-}
-void RepositoryStore::savepoint(const std::string& theName) {
-    itsDatabase.execute("SAVEPOINT " + theName);
-}
-void RepositoryStore::releaseSavepoint(const std::string& theName) {
-    itsDatabase.execute("RELEASE " + theName);
-}
-void RepositoryStore::rollbackToSavepoint(const std::string& theName) {
-    itsDatabase.execute("ROLLBACK TO " + theName + "; RELEASE " + theName);
+    itsDatabase->rollback();
 }
 
 std::optional<std::string> RepositoryStore::getSetting(const std::string& theName) {
-    auto aQuery = itsDatabase.query("SELECT value FROM settings WHERE name = ?");
+    auto aQuery = itsDatabase->query("SELECT value FROM settings WHERE name = ?");
     aQuery.bind(1, theName);
     if (!aQuery.step())
         return std::nullopt;
@@ -180,7 +185,9 @@ std::optional<std::string> RepositoryStore::getSetting(const std::string& theNam
 }
 
 void RepositoryStore::setSetting(const std::string& theName, const std::string& theValue) {
-    itsDatabase.query("INSERT OR REPLACE INTO settings (name, value) VALUES (?, ?)")
+    itsDatabase
+        ->query("INSERT INTO settings (name, value) VALUES (?1, ?2) "
+                "ON CONFLICT (name) DO UPDATE SET value = ?2")
         .bind(1, theName)
         .bind(2, theValue)
         .run();
@@ -188,14 +195,14 @@ void RepositoryStore::setSetting(const std::string& theName, const std::string& 
 
 std::vector<std::pair<std::string, std::string>> RepositoryStore::listSettings() {
     std::vector<std::pair<std::string, std::string>> aList;
-    auto aQuery = itsDatabase.query("SELECT name, value FROM settings ORDER BY name");
+    auto aQuery = itsDatabase->query("SELECT name, value FROM settings ORDER BY name");
     while (aQuery.step())
         aList.emplace_back(aQuery.text(0), aQuery.text(1));
     return aList;
 }
 
 std::optional<UserRecord> RepositoryStore::findUser(const std::string& theName) {
-    auto aQuery = itsDatabase.query("SELECT name, password_hash FROM users WHERE name = ?");
+    auto aQuery = itsDatabase->query("SELECT name, password_hash FROM users WHERE name = ?");
     aQuery.bind(1, theName);
     if (!aQuery.step())
         return std::nullopt;
@@ -203,7 +210,9 @@ std::optional<UserRecord> RepositoryStore::findUser(const std::string& theName) 
 }
 
 void RepositoryStore::putUser(const UserRecord& theUser) {
-    itsDatabase.query("INSERT OR REPLACE INTO users (name, password_hash) VALUES (?, ?)")
+    itsDatabase
+        ->query("INSERT INTO users (name, password_hash) VALUES (?1, ?2) "
+                "ON CONFLICT (name) DO UPDATE SET password_hash = ?2")
         .bind(1, theUser.itsName)
         .bind(2, theUser.itsPasswordHash)
         .run();
@@ -211,7 +220,7 @@ void RepositoryStore::putUser(const UserRecord& theUser) {
 
 std::vector<std::string> RepositoryStore::listUsers() {
     std::vector<std::string> aList;
-    auto aQuery = itsDatabase.query("SELECT name FROM users ORDER BY name");
+    auto aQuery = itsDatabase->query("SELECT name FROM users ORDER BY name");
     while (aQuery.step())
         aList.push_back(aQuery.text(0));
     return aList;
@@ -220,7 +229,7 @@ std::vector<std::string> RepositoryStore::listUsers() {
 namespace {
 
 // An object type from a row of "SELECT * FROM object_types".
-ObjectTypeRecord readObjectType(const SqliteQuery& theQuery) {
+ObjectTypeRecord readObjectType(const SqlQuery& theQuery) {
     return {theQuery.text(0), theQuery.text(1), theQuery.text(2), theQuery.text(3),
             theQuery.text(4), theQuery.text(5), theQuery.text(6)};
 }
@@ -229,14 +238,14 @@ ObjectTypeRecord readObjectType(const SqliteQuery& theQuery) {
 
 std::vector<ObjectTypeRecord> RepositoryStore::listObjectTypes() {
     std::vector<ObjectTypeRecord> aList;
-    auto aQuery = itsDatabase.query("SELECT * FROM object_types ORDER BY object_type");
+    auto aQuery = itsDatabase->query("SELECT * FROM object_types ORDER BY object_type");
     while (aQuery.step())
         aList.push_back(readObjectType(aQuery));
     return aList;
 }
 
 std::optional<ObjectTypeRecord> RepositoryStore::findObjectType(const std::string& theSuffix) {
-    auto aQuery = itsDatabase.query("SELECT * FROM object_types WHERE file_extension = ?");
+    auto aQuery = itsDatabase->query("SELECT * FROM object_types WHERE file_extension = ?");
     aQuery.bind(1, theSuffix);
     if (!aQuery.step())
         return std::nullopt;
@@ -244,8 +253,8 @@ std::optional<ObjectTypeRecord> RepositoryStore::findObjectType(const std::strin
 }
 
 std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& theName) {
-    auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
-                                    " FROM packages WHERE name = ?");
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kPackageColumns +
+                                     " FROM packages WHERE name = ?");
     aQuery.bind(1, theName);
     if (!aQuery.step())
         return std::nullopt;
@@ -253,15 +262,15 @@ std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& the
 }
 
 bool RepositoryStore::packageExists(const std::string& theName) {
-    auto aQuery = itsDatabase.query("SELECT 1 FROM packages WHERE name = ?");
+    auto aQuery = itsDatabase->query("SELECT 1 FROM packages WHERE name = ?");
     aQuery.bind(1, theName);
     return aQuery.step();
 }
 
 std::vector<PackageRecord> RepositoryStore::listPackages() {
     std::vector<PackageRecord> aList;
-    auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
-                                    " FROM packages ORDER BY name");
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kPackageColumns +
+                                     " FROM packages ORDER BY name");
     while (aQuery.step())
         aList.push_back(readPackage(aQuery));
     return aList;
@@ -270,9 +279,9 @@ std::vector<PackageRecord> RepositoryStore::listPackages() {
 std::vector<PackageRecord> RepositoryStore::packagesOfDeliveryUnit(const std::string& theName,
                                                                    const std::string& theVendor) {
     std::vector<PackageRecord> aList;
-    auto aQuery = itsDatabase.query(std::string("SELECT ") + kPackageColumns +
-                                    " FROM packages WHERE delivery_unit = ? AND du_vendor = ? "
-                                    "ORDER BY name");
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kPackageColumns +
+                                     " FROM packages WHERE delivery_unit = ? AND du_vendor = ? "
+                                     "ORDER BY name");
     aQuery.bind(1, theName).bind(2, theVendor);
     while (aQuery.step())
         aList.push_back(readPackage(aQuery));
@@ -281,13 +290,13 @@ std::vector<PackageRecord> RepositoryStore::packagesOfDeliveryUnit(const std::st
 
 void RepositoryStore::insertPackage(const PackageRecord& thePackage) {
     auto aQuery =
-        itsDatabase.query("INSERT INTO packages VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        itsDatabase->query("INSERT INTO packages VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     bindPackage(aQuery, thePackage);
     aQuery.run();
 }
 
 void RepositoryStore::updatePackage(const PackageRecord& thePackage) {
-    auto aQuery = itsDatabase.query(
+    auto aQuery = itsDatabase->query(
         "UPDATE packages SET src_system = ?2, description = ?3, responsible = ?4, "
         "orig_lang = ?5, structural = ?6, delivery_unit = ?7, du_vendor = ?8, "
         "transportable = ?9, text_collection = ?10, text_status = ?11, "
@@ -297,14 +306,14 @@ void RepositoryStore::updatePackage(const PackageRecord& thePackage) {
 }
 
 void RepositoryStore::deletePackage(const std::string& theName) {
-    itsDatabase.query("DELETE FROM packages WHERE name = ?").bind(1, theName).run();
+    itsDatabase->query("DELETE FROM packages WHERE name = ?").bind(1, theName).run();
 }
 
 std::vector<std::string> RepositoryStore::subPackages(const std::string& theName) {
     std::vector<std::string> aList;
     auto aQuery =
-        itsDatabase.query("SELECT name FROM packages WHERE length(name) > length(?1) + 1 "
-                          "AND substr(name, 1, length(?1) + 1) = ?1 || '.' ORDER BY name");
+        itsDatabase->query("SELECT name FROM packages WHERE length(name) > length(?1) + 1 "
+                           "AND substr(name, 1, length(?1) + 1) = ?1 || '.' ORDER BY name");
     aQuery.bind(1, theName);
     while (aQuery.step())
         aList.push_back(aQuery.text(0));
@@ -313,7 +322,7 @@ std::vector<std::string> RepositoryStore::subPackages(const std::string& theName
 
 std::optional<std::int64_t> RepositoryStore::findObject(const ObjectKey& theKey) {
     auto aQuery =
-        itsDatabase.query("SELECT id FROM objects WHERE package = ? AND name = ? AND suffix = ?");
+        itsDatabase->query("SELECT id FROM objects WHERE package = ? AND name = ? AND suffix = ?");
     aQuery.bind(1, theKey.itsPackage).bind(2, theKey.itsName).bind(3, theKey.itsSuffix);
     if (!aQuery.step())
         return std::nullopt;
@@ -321,31 +330,29 @@ std::optional<std::int64_t> RepositoryStore::findObject(const ObjectKey& theKey)
 }
 
 std::int64_t RepositoryStore::createObject(const ObjectKey& theKey) {
-    // A plain insert and last_insert_rowid(): "RETURNING" would make SQLite keep a statement
+    // A plain insert and the generated key: "RETURNING" would make SQLite keep a statement
     // journal for every new object, which costs a write of every page the insert touches.
-    itsDatabase.query("INSERT INTO objects (package, name, suffix) VALUES (?, ?, ?)")
+    itsDatabase->query("INSERT INTO objects (package, name, suffix) VALUES (?, ?, ?)")
         .bind(1, theKey.itsPackage)
         .bind(2, theKey.itsName)
         .bind(3, theKey.itsSuffix)
         .run();
-    auto aQuery = itsDatabase.query("SELECT last_insert_rowid()");
-    if (!aQuery.step())
-        itsDatabase.fail("insert object");
-    return aQuery.integer(0);
+    return itsDatabase->lastInsertId();
 }
 
 ObjectKey RepositoryStore::objectKey(std::int64_t theObject) {
-    auto aQuery = itsDatabase.query("SELECT package, name, suffix FROM objects WHERE id = ?");
+    auto aQuery = itsDatabase->query("SELECT package, name, suffix FROM objects WHERE id = ?");
     aQuery.bind(1, theObject);
     if (!aQuery.step())
-        itsDatabase.fail("object " + std::to_string(theObject) + " vanished");
+        throw StorageError("Repository storage failed: object " + std::to_string(theObject) +
+                           " vanished");
     return {aQuery.text(0), aQuery.text(1), aQuery.text(2)};
 }
 
 std::vector<std::int64_t> RepositoryStore::objectsInPackage(const std::string& thePackage) {
     std::vector<std::int64_t> aList;
     auto aQuery =
-        itsDatabase.query("SELECT id FROM objects WHERE package = ? ORDER BY name, suffix");
+        itsDatabase->query("SELECT id FROM objects WHERE package = ? ORDER BY name, suffix");
     aQuery.bind(1, thePackage);
     while (aQuery.step())
         aList.push_back(aQuery.integer(0));
@@ -354,11 +361,11 @@ std::vector<std::int64_t> RepositoryStore::objectsInPackage(const std::string& t
 
 void RepositoryStore::dropInactiveOfPackage(const std::string& thePackage) {
     itsDatabase
-        .query("DELETE FROM inactive_versions WHERE object_id IN "
-               "(SELECT id FROM objects WHERE package = ?1 AND inactive_count > 0)")
+        ->query("DELETE FROM inactive_versions WHERE object_id IN "
+                "(SELECT id FROM objects WHERE package = ?1 AND inactive_count > 0)")
         .bind(1, thePackage)
         .run();
-    itsDatabase.query("UPDATE objects SET inactive_count = 0 WHERE package = ?")
+    itsDatabase->query("UPDATE objects SET inactive_count = 0 WHERE package = ?")
         .bind(1, thePackage)
         .run();
 }
@@ -367,21 +374,21 @@ void RepositoryStore::dropInactiveOfPackage(const std::string& thePackage) {
 // but only for an object that still has some); the history goes with the object.
 void RepositoryStore::deleteObject(std::int64_t theObject) {
     if (countInactive(theObject) > 0)
-        itsDatabase.query("DELETE FROM inactive_versions WHERE object_id = ?")
+        itsDatabase->query("DELETE FROM inactive_versions WHERE object_id = ?")
             .bind(1, theObject)
             .run();
-    itsDatabase.query("DELETE FROM objects WHERE id = ?").bind(1, theObject).run();
+    itsDatabase->query("DELETE FROM objects WHERE id = ?").bind(1, theObject).run();
 }
 
 std::int64_t RepositoryStore::latest(std::int64_t theObject) {
-    auto aQuery = itsDatabase.query("SELECT latest FROM objects WHERE id = ?");
+    auto aQuery = itsDatabase->query("SELECT latest FROM objects WHERE id = ?");
     aQuery.bind(1, theObject);
     return aQuery.step() ? aQuery.integer(0) : 0;
 }
 
 std::vector<ActiveObject> RepositoryStore::activeObjects() {
     std::vector<ActiveObject> aList;
-    auto aQuery = itsDatabase.query(
+    auto aQuery = itsDatabase->query(
         std::string("SELECT o.id, o.package, o.name, o.suffix, ") + kHistoryColumns +
         " FROM objects o JOIN history h ON h.object_id = o.id AND h.version_nr = o.latest "
         "WHERE h.is_deletion = 0 ORDER BY o.package, o.name, o.suffix");
@@ -395,8 +402,8 @@ std::vector<ActiveObject> RepositoryStore::activeObjects() {
 std::optional<HistoryRecord>
 RepositoryStore::historyEntry(std::int64_t theObject, std::int64_t theNumber, bool theWithContent) {
     auto aQuery =
-        itsDatabase.query(std::string("SELECT ") + kHistoryColumns +
-                          ", content FROM history WHERE object_id = ? AND version_nr = ?");
+        itsDatabase->query(std::string("SELECT ") + kHistoryColumns +
+                           ", content FROM history WHERE object_id = ? AND version_nr = ?");
     aQuery.bind(1, theObject).bind(2, theNumber);
     if (!aQuery.step())
         return std::nullopt;
@@ -406,9 +413,9 @@ RepositoryStore::historyEntry(std::int64_t theObject, std::int64_t theNumber, bo
 std::optional<HistoryRecord> RepositoryStore::historyAt(std::int64_t theObject,
                                                         const std::string& theTimestamp,
                                                         bool theWithContent) {
-    auto aQuery = itsDatabase.query(std::string("SELECT ") + kHistoryColumns +
-                                    ", content FROM history WHERE object_id = ? AND "
-                                    "activated_at <= ? ORDER BY version_nr DESC LIMIT 1");
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kHistoryColumns +
+                                     ", content FROM history WHERE object_id = ? AND "
+                                     "activated_at <= ? ORDER BY version_nr DESC LIMIT 1");
     aQuery.bind(1, theObject).bind(2, theTimestamp);
     if (!aQuery.step())
         return std::nullopt;
@@ -417,8 +424,8 @@ std::optional<HistoryRecord> RepositoryStore::historyAt(std::int64_t theObject,
 
 std::vector<HistoryRecord> RepositoryStore::history(std::int64_t theObject) {
     std::vector<HistoryRecord> aList;
-    auto aQuery = itsDatabase.query(std::string("SELECT ") + kHistoryColumns +
-                                    " FROM history WHERE object_id = ? ORDER BY version_nr");
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kHistoryColumns +
+                                     " FROM history WHERE object_id = ? ORDER BY version_nr");
     aQuery.bind(1, theObject);
     while (aQuery.step())
         aList.push_back(readHistory(aQuery, 0, false));
@@ -426,7 +433,7 @@ std::vector<HistoryRecord> RepositoryStore::history(std::int64_t theObject) {
 }
 
 void RepositoryStore::appendHistory(std::int64_t theObject, const HistoryRecord& theEntry) {
-    auto aQuery = itsDatabase.query(
+    auto aQuery = itsDatabase->query(
         "INSERT INTO history (object_id, version_nr, is_deletion, content, activated_at, "
         "activated_by, object_status, change_number, released_at) "
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -441,7 +448,7 @@ void RepositoryStore::appendHistory(std::int64_t theObject, const HistoryRecord&
         .bind(8, theEntry.itsChangeNumber)
         .bind(9, theEntry.itsReleasedAt)
         .run();
-    itsDatabase.query("UPDATE objects SET latest = ? WHERE id = ? AND latest < ?")
+    itsDatabase->query("UPDATE objects SET latest = ? WHERE id = ? AND latest < ?")
         .bind(1, theEntry.itsNumber)
         .bind(2, theObject)
         .bind(3, theEntry.itsNumber)
@@ -452,7 +459,7 @@ std::optional<InactiveRecord> RepositoryStore::inactive(std::int64_t theObject,
                                                         const std::string& theOwner,
                                                         const std::string& theWorkspace,
                                                         bool theWithContent) {
-    auto aQuery = itsDatabase.query(
+    auto aQuery = itsDatabase->query(
         "SELECT owner, workspace, version_id, is_deletion, last_changed_at, content "
         "FROM inactive_versions WHERE object_id = ? AND owner = ? AND workspace = ?");
     aQuery.bind(1, theObject).bind(2, theOwner).bind(3, theWorkspace);
@@ -471,7 +478,7 @@ void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& 
 
 void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion,
                                   std::string_view theContent) {
-    auto bindVersion = [&](SqliteQuery& theQuery) {
+    auto bindVersion = [&](SqlQuery& theQuery) {
         theQuery.bind(1, theVersion.itsVersionId).bind(2, theVersion.itsIsDeletion ? 1 : 0);
         if (theVersion.itsIsDeletion)
             theQuery.bindNull(3);
@@ -484,20 +491,20 @@ void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& 
             .run();
     };
     {
-        auto anUpdate = itsDatabase.query(
+        auto anUpdate = itsDatabase->query(
             "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
             "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = ?7");
         bindVersion(anUpdate);
     }
-    if (itsDatabase.changes() > 0)
+    if (itsDatabase->changes() > 0)
         return;
     {
-        auto anInsert = itsDatabase.query(
+        auto anInsert = itsDatabase->query(
             "INSERT INTO inactive_versions (version_id, is_deletion, content, last_changed_at, "
             "owner, workspace, object_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         bindVersion(anInsert);
     }
-    itsDatabase.query("UPDATE objects SET inactive_count = inactive_count + 1 WHERE id = ?")
+    itsDatabase->query("UPDATE objects SET inactive_count = inactive_count + 1 WHERE id = ?")
         .bind(1, theObject)
         .run();
 }
@@ -505,14 +512,14 @@ void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& 
 void RepositoryStore::dropInactive(std::int64_t theObject, const std::string& theOwner,
                                    const std::string& theWorkspace) {
     itsDatabase
-        .query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id = ?")
+        ->query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id = ?")
         .bind(1, theOwner)
         .bind(2, theWorkspace)
         .bind(3, theObject)
         .run();
-    if (itsDatabase.changes() == 0)
+    if (itsDatabase->changes() == 0)
         return;
-    itsDatabase.query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id = ?")
+    itsDatabase->query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id = ?")
         .bind(1, theObject)
         .run();
 }
@@ -520,7 +527,7 @@ void RepositoryStore::dropInactive(std::int64_t theObject, const std::string& th
 std::vector<InactiveObject> RepositoryStore::inactiveInWorkspace(const std::string& theOwner,
                                                                  const std::string& theWorkspace) {
     std::vector<InactiveObject> aList;
-    auto aQuery = itsDatabase.query(
+    auto aQuery = itsDatabase->query(
         "SELECT i.object_id, o.package, o.name, o.suffix, i.owner, i.workspace, i.version_id, "
         "i.is_deletion, "
         "i.last_changed_at FROM inactive_versions i JOIN objects o ON o.id = i.object_id "
@@ -534,7 +541,7 @@ std::vector<InactiveObject> RepositoryStore::inactiveInWorkspace(const std::stri
 }
 
 std::int64_t RepositoryStore::countInactive(std::int64_t theObject) {
-    auto aQuery = itsDatabase.query("SELECT inactive_count FROM objects WHERE id = ?");
+    auto aQuery = itsDatabase->query("SELECT inactive_count FROM objects WHERE id = ?");
     aQuery.bind(1, theObject);
     return aQuery.step() ? aQuery.integer(0) : 0;
 }
@@ -542,8 +549,8 @@ std::int64_t RepositoryStore::countInactive(std::int64_t theObject) {
 std::vector<std::pair<std::string, std::string>>
 RepositoryStore::workspaces(const std::string& theOwner) {
     std::vector<std::pair<std::string, std::string>> aList;
-    auto aQuery = itsDatabase.query("SELECT DISTINCT owner, workspace FROM inactive_versions "
-                                    "WHERE ?1 = '' OR owner = ?1 ORDER BY owner, workspace");
+    auto aQuery = itsDatabase->query("SELECT DISTINCT owner, workspace FROM inactive_versions "
+                                     "WHERE ?1 = '' OR owner = ?1 ORDER BY owner, workspace");
     aQuery.bind(1, theOwner);
     while (aQuery.step())
         aList.emplace_back(aQuery.text(0), aQuery.text(1));
@@ -552,12 +559,12 @@ RepositoryStore::workspaces(const std::string& theOwner) {
 
 void RepositoryStore::dropWorkspace(const std::string& theOwner, const std::string& theWorkspace) {
     itsDatabase
-        .query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id IN "
-               "(SELECT object_id FROM inactive_versions WHERE owner = ?1 AND workspace = ?2)")
+        ->query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id IN "
+                "(SELECT object_id FROM inactive_versions WHERE owner = ?1 AND workspace = ?2)")
         .bind(1, theOwner)
         .bind(2, theWorkspace)
         .run();
-    itsDatabase.query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ?")
+    itsDatabase->query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ?")
         .bind(1, theOwner)
         .bind(2, theWorkspace)
         .run();
@@ -565,18 +572,18 @@ void RepositoryStore::dropWorkspace(const std::string& theOwner, const std::stri
 
 std::int64_t RepositoryStore::nextNumber(const std::string& theCounter) {
     auto aQuery =
-        itsDatabase.query("INSERT INTO counters (name, value) VALUES (?, 1) "
-                          "ON CONFLICT (name) DO UPDATE SET value = value + 1 RETURNING value");
+        itsDatabase->query("INSERT INTO counters (name, value) VALUES (?, 1) "
+                           "ON CONFLICT (name) DO UPDATE SET value = value + 1 RETURNING value");
     aQuery.bind(1, theCounter);
     if (!aQuery.step())
-        itsDatabase.fail("counter");
+        throw StorageError("Repository storage failed: counter " + theCounter);
     std::int64_t aValue = aQuery.integer(0);
     aQuery.run();
     return aValue;
 }
 
 std::int64_t RepositoryStore::countRows(const std::string& theTable) {
-    auto aQuery = itsDatabase.query("SELECT count(*) FROM " + theTable);
+    auto aQuery = itsDatabase->query("SELECT count(*) FROM " + theTable);
     return aQuery.step() ? aQuery.integer(0) : 0;
 }
 

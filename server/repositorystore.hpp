@@ -1,8 +1,9 @@
 #pragma once
 
-#include "server/sqlitedb.hpp"
+#include "server/sqldatabase.hpp"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -90,7 +91,8 @@ struct UserRecord {
 
 // Every byte the engine keeps lives behind this class: settings, users, object types,
 // packages, objects, their history and inactive versions. It knows SQL and nothing of the
-// version rules, so another database can replace it. All methods throw StorageError on failure.
+// version rules; the database below it is the repository file or a database server's own tables.
+// All methods throw StorageError on failure.
 class RepositoryStore {
 public:
     // Creates a new repository file with its schema, the default settings and object types;
@@ -98,11 +100,18 @@ public:
     static void create(const std::string& thePath,
                        const std::vector<std::pair<std::string, std::string>>& theSettings);
 
+    // Fills a new, empty schema: the default settings, overridden by theSettings (by name),
+    // and the object types.
+    static void seed(SqlDatabase& theDatabase,
+                     const std::vector<std::pair<std::string, std::string>>& theSettings);
+
     // Opens an existing repository file; fails when it does not exist.
     explicit RepositoryStore(const std::string& thePath);
+    // Works on theDatabase, whose schema is up to date.
+    explicit RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase);
 
-    // Transactions: one per request. A write transaction takes the write lock at once, so two
-    // writers are serialised (the second waits for the busy timeout).
+    // Transactions: one per request. A write transaction serialises with every other writer
+    // at once, so two writers never interleave (the second waits).
     void beginRead();
     void beginWrite();
     void commit();
@@ -142,11 +151,6 @@ public:
     // The packages assigned to a delivery unit, ordered by name.
     std::vector<PackageRecord> packagesOfDeliveryUnit(const std::string& theName,
                                                       const std::string& theVendor);
-
-    // Savepoints inside the request's transaction, for a step that may have to be undone alone.
-    void savepoint(const std::string& theName);
-    void releaseSavepoint(const std::string& theName);
-    void rollbackToSavepoint(const std::string& theName);
 
     // Objects.
     std::optional<std::int64_t> findObject(const ObjectKey& theKey);
@@ -219,7 +223,7 @@ public:
     std::int64_t countRows(const std::string& theTable);
 
 private:
-    SqliteDatabase itsDatabase;
+    std::unique_ptr<SqlDatabase> itsDatabase;
 };
 
 } // namespace RepositoryAccess::server

@@ -16,59 +16,70 @@ namespace {
 constexpr int kBusyTimeoutMs = 10000;
 }
 
-SqliteQuery::SqliteQuery(SqliteDatabase& theDatabase, sqlite3_stmt* theStatement)
-    : itsDatabase(theDatabase), itsStatement(theStatement) {}
+SqliteStatement::SqliteStatement(sqlite3* theHandle, sqlite3_stmt* theStatement)
+    : itsHandle(theHandle), itsStatement(theStatement) {}
 
-SqliteQuery::~SqliteQuery() {
-    sqlite3_reset(itsStatement);
-    sqlite3_clear_bindings(itsStatement);
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(itsStatement);
 }
 
-SqliteQuery& SqliteQuery::bind(int theIndex, std::string_view theText) {
-    if (sqlite3_bind_text64(itsStatement, theIndex, theText.data(), theText.size(),
-                            SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK)
-        itsDatabase.fail("bind");
-    return *this;
+void SqliteStatement::check(int theResult, const char* theWhat) const {
+    if (theResult != SQLITE_OK)
+        throw StorageError(std::string("Repository storage failed (") + theWhat +
+                           "): " + sqlite3_errmsg(itsHandle));
 }
 
-SqliteQuery& SqliteQuery::bind(int theIndex, std::int64_t theValue) {
-    if (sqlite3_bind_int64(itsStatement, theIndex, theValue) != SQLITE_OK)
-        itsDatabase.fail("bind");
-    return *this;
+void SqliteStatement::bindText(int theIndex, std::string_view theText) {
+    check(sqlite3_bind_text64(itsStatement, theIndex, theText.data(), theText.size(),
+                              SQLITE_TRANSIENT, SQLITE_UTF8),
+          "bind");
 }
 
-SqliteQuery& SqliteQuery::bindBlob(int theIndex, std::string_view theBytes) {
+void SqliteStatement::bindInteger(int theIndex, std::int64_t theValue) {
+    check(sqlite3_bind_int64(itsStatement, theIndex, theValue), "bind");
+}
+
+void SqliteStatement::bindBlob(int theIndex, std::string_view theBytes) {
     // A zero-length blob must stay a blob, not NULL: bind a valid pointer. The bytes are not
     // copied (a content may be hundreds of megabytes); the query clears its bindings when it goes.
     static const char aNothing = 0;
     const char* aData = theBytes.empty() ? &aNothing : theBytes.data();
-    if (sqlite3_bind_blob64(itsStatement, theIndex, aData, theBytes.size(), SQLITE_STATIC) !=
-        SQLITE_OK)
-        itsDatabase.fail("bind");
-    return *this;
+    check(sqlite3_bind_blob64(itsStatement, theIndex, aData, theBytes.size(), SQLITE_STATIC),
+          "bind");
 }
 
-SqliteQuery& SqliteQuery::bindNull(int theIndex) {
-    if (sqlite3_bind_null(itsStatement, theIndex) != SQLITE_OK)
-        itsDatabase.fail("bind");
-    return *this;
+void SqliteStatement::bindNull(int theIndex) {
+    check(sqlite3_bind_null(itsStatement, theIndex), "bind");
 }
 
-bool SqliteQuery::step() {
+bool SqliteStatement::step() {
     int aResult = sqlite3_step(itsStatement);
     if (aResult == SQLITE_ROW)
         return true;
     if (aResult == SQLITE_DONE)
         return false;
-    itsDatabase.fail("step");
+    check(aResult, "step");
+    return false;
 }
 
-void SqliteQuery::run() {
-    while (step()) {
+int SqliteStatement::columnCount() const {
+    return sqlite3_column_count(itsStatement);
+}
+
+SqlValueKind SqliteStatement::kind(int theColumn) const {
+    switch (sqlite3_column_type(itsStatement, theColumn)) {
+    case SQLITE_NULL:
+        return SqlValueKind::Null;
+    case SQLITE_INTEGER:
+        return SqlValueKind::Integer;
+    case SQLITE_BLOB:
+        return SqlValueKind::Blob;
+    default:
+        return SqlValueKind::Text;
     }
 }
 
-std::string SqliteQuery::text(int theColumn) const {
+std::string SqliteStatement::text(int theColumn) const {
     const void* aData = sqlite3_column_blob(itsStatement, theColumn);
     int aSize = sqlite3_column_bytes(itsStatement, theColumn);
     if (aData == nullptr || aSize <= 0)
@@ -76,12 +87,13 @@ std::string SqliteQuery::text(int theColumn) const {
     return std::string(static_cast<const char*>(aData), static_cast<std::size_t>(aSize));
 }
 
-std::int64_t SqliteQuery::integer(int theColumn) const {
+std::int64_t SqliteStatement::integer(int theColumn) const {
     return sqlite3_column_int64(itsStatement, theColumn);
 }
 
-bool SqliteQuery::isNull(int theColumn) const {
-    return sqlite3_column_type(itsStatement, theColumn) == SQLITE_NULL;
+void SqliteStatement::reset() noexcept {
+    sqlite3_reset(itsStatement);
+    sqlite3_clear_bindings(itsStatement);
 }
 
 namespace {
@@ -140,21 +152,39 @@ std::int64_t SqliteDatabase::changes() const {
 }
 
 SqliteDatabase::~SqliteDatabase() {
-    for (auto& [aSql, aStatement] : itsStatements)
-        sqlite3_finalize(aStatement);
+    itsStatements.clear();
     sqlite3_close(itsHandle);
 }
 
-SqliteQuery SqliteDatabase::query(const std::string& theSql) {
+SqlQuery SqliteDatabase::query(const std::string& theSql) {
     auto anIt = itsStatements.find(theSql);
     if (anIt == itsStatements.end()) {
         sqlite3_stmt* aStatement = nullptr;
         if (sqlite3_prepare_v2(itsHandle, theSql.c_str(), static_cast<int>(theSql.size()),
                                &aStatement, nullptr) != SQLITE_OK)
-            fail("prepare");
-        anIt = itsStatements.emplace(theSql, aStatement).first;
+            throw StorageError(std::string("Repository storage failed (prepare): ") +
+                               sqlite3_errmsg(itsHandle));
+        anIt =
+            itsStatements.emplace(theSql, std::make_unique<SqliteStatement>(itsHandle, aStatement))
+                .first;
     }
-    return SqliteQuery(*this, anIt->second);
+    return SqlQuery(*anIt->second);
+}
+
+std::int64_t SqliteDatabase::lastInsertId() {
+    return sqlite3_last_insert_rowid(itsHandle);
+}
+
+void SqliteDatabase::begin(bool theWrite) {
+    execute(theWrite ? "BEGIN IMMEDIATE" : "BEGIN");
+}
+
+void SqliteDatabase::commit() {
+    execute("COMMIT");
+}
+
+void SqliteDatabase::rollback() {
+    execute("ROLLBACK");
 }
 
 void SqliteDatabase::execute(const std::string& theSql) {
@@ -164,10 +194,6 @@ void SqliteDatabase::execute(const std::string& theSql) {
         sqlite3_free(anError);
         throw StorageError("Repository storage failed: " + aText);
     }
-}
-
-void SqliteDatabase::fail(const std::string& theWhat) const {
-    throw StorageError("Repository storage failed (" + theWhat + "): " + sqlite3_errmsg(itsHandle));
 }
 
 } // namespace RepositoryAccess::server

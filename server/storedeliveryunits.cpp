@@ -17,7 +17,7 @@ std::string DeliveryUnitRecord::*const kUnitFields[] = {
     &DeliveryUnitRecord::itsQrtsId,       &DeliveryUnitRecord::itsSpQrtsId,
     &DeliveryUnitRecord::itsAch};
 
-DeliveryUnitRecord readUnit(const SqliteQuery& theQuery) {
+DeliveryUnitRecord readUnit(const SqlQuery& theQuery) {
     DeliveryUnitRecord aUnit;
     int aColumn = 0;
     for (auto aField : kUnitFields)
@@ -29,8 +29,8 @@ DeliveryUnitRecord readUnit(const SqliteQuery& theQuery) {
 
 std::optional<DeliveryUnitRecord> RepositoryStore::findDeliveryUnit(const std::string& theName,
                                                                     const std::string& theVendor) {
-    auto aQuery = itsDatabase.query(std::string("SELECT ") + kUnitColumns +
-                                    " FROM delivery_units WHERE name = ? AND vendor = ?");
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kUnitColumns +
+                                     " FROM delivery_units WHERE name = ? AND vendor = ?");
     aQuery.bind(1, theName).bind(2, theVendor);
     if (!aQuery.step())
         return std::nullopt;
@@ -39,16 +39,17 @@ std::optional<DeliveryUnitRecord> RepositoryStore::findDeliveryUnit(const std::s
 
 std::vector<DeliveryUnitRecord> RepositoryStore::listDeliveryUnits() {
     std::vector<DeliveryUnitRecord> aList;
-    auto aQuery = itsDatabase.query(std::string("SELECT ") + kUnitColumns +
-                                    " FROM delivery_units ORDER BY name, vendor");
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kUnitColumns +
+                                     " FROM delivery_units ORDER BY name, vendor");
     while (aQuery.step())
         aList.push_back(readUnit(aQuery));
     return aList;
 }
 
 void RepositoryStore::putDeliveryUnit(const DeliveryUnitRecord& theUnit) {
-    auto aQuery = itsDatabase.query(std::string("INSERT OR REPLACE INTO delivery_units (") +
-                                    kUnitColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    deleteDeliveryUnit(theUnit.itsName, theUnit.itsVendor);
+    auto aQuery = itsDatabase->query(std::string("INSERT INTO delivery_units (") + kUnitColumns +
+                                     ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     int anIndex = 1;
     for (auto aField : kUnitFields)
         aQuery.bind(anIndex++, theUnit.*aField);
@@ -56,7 +57,7 @@ void RepositoryStore::putDeliveryUnit(const DeliveryUnitRecord& theUnit) {
 }
 
 void RepositoryStore::deleteDeliveryUnit(const std::string& theName, const std::string& theVendor) {
-    itsDatabase.query("DELETE FROM delivery_units WHERE name = ? AND vendor = ?")
+    itsDatabase->query("DELETE FROM delivery_units WHERE name = ? AND vendor = ?")
         .bind(1, theName)
         .bind(2, theVendor)
         .run();
