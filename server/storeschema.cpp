@@ -155,6 +155,14 @@ const char* serverTables() {
     return kServerTables;
 }
 
+const std::vector<std::string>& tableNames() {
+    static const std::vector<std::string> kTables = {
+        "settings",       "users",   "object_types",   "packages",
+        "delivery_units", "objects", "history",        "inactive_versions",
+        "counters",       "changes", "change_entries", "change_contributors"};
+    return kTables;
+}
+
 void upgrade(SqliteDatabase& theDatabase) {
     if (levelOf(theDatabase) == newestLevel())
         return;

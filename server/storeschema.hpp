@@ -2,6 +2,9 @@
 
 #include "server/sqlitedb.hpp"
 
+#include <string>
+#include <vector>
+
 namespace RepositoryAccess::server::storeschema {
 
 // Creates the tables of a new repository file at the newest storage level; runs inside the
@@ -12,6 +15,11 @@ void create(SqliteDatabase& theDatabase);
 // tables, columns and keys as a repository file, so that rows move between the two unchanged.
 // Text compares byte by byte (collation "C"), as in the file.
 const char* serverTables();
+
+// Every table of a repository at the newest storage level, each after the tables that its
+// foreign keys name, so that rows can be inserted in this order. A copy of a repository moves
+// exactly these tables and refuses a source that holds another one: a new table belongs here.
+const std::vector<std::string>& tableNames();
 
 // Brings an existing repository file up to the newest storage level, one upgrade step after the
 // other in one write transaction; a file that is up to date is only read. Fails for a file made

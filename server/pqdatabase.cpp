@@ -1,0 +1,203 @@
+#include "server/pqdatabase.hpp"
+
+#include "server/sqlmarks.hpp"
+#include "server/writelock.hpp"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <vector>
+
+namespace RepositoryAccess::server {
+
+namespace {
+
+// Server notices (an object that exists already, a cascade) are not the tool's output.
+void ignoreNotice(void*, const char*) {}
+
+// The reason of a failed connect without libpq's frame: the first line after "... failed: ",
+// without the severity.
+std::string connectReason(const char* theMessage) {
+    std::string aText = theMessage != nullptr ? theMessage : "";
+    aText = aText.substr(0, aText.find('\n'));
+    if (std::size_t aPos = aText.find(" failed: "); aPos != std::string::npos)
+        aText = aText.substr(aPos + 9);
+    if (aText.starts_with("FATAL:  "))
+        aText = aText.substr(8);
+    return aText;
+}
+
+struct FreeResult {
+    void operator()(PGresult* theResult) const noexcept { PQclear(theResult); }
+};
+using Result = std::unique_ptr<PGresult, FreeResult>;
+
+} // namespace
+
+PqDatabase::PqDatabase(const PqAddress& theAddress) {
+    std::vector<std::pair<std::string, std::string>> aKeywords = {
+        {"client_encoding", "UTF8"}, {"connect_timeout", "10"}, {"application_name", "kivo-repo"}};
+    // The address's own keywords come last and win.
+    aKeywords.insert(aKeywords.end(), theAddress.keywords().begin(), theAddress.keywords().end());
+    std::vector<const char*> aNames, aValues;
+    for (const auto& [aName, aValue] : aKeywords) {
+        aNames.push_back(aName.c_str());
+        aValues.push_back(aValue.c_str());
+    }
+    aNames.push_back(nullptr);
+    aValues.push_back(nullptr);
+    itsHandle = PQconnectdbParams(aNames.data(), aValues.data(), 0);
+    if (itsHandle == nullptr || PQstatus(itsHandle) != CONNECTION_OK) {
+        std::string aReason =
+            itsHandle != nullptr ? connectReason(PQerrorMessage(itsHandle)) : "out of memory";
+        PQfinish(itsHandle);
+        itsHandle = nullptr;
+        throw StorageError("Cannot connect to " + theAddress.display() + ": " + aReason);
+    }
+    PQsetNoticeProcessor(itsHandle, ignoreNotice, nullptr);
+    try {
+        run("SET search_path = sys", "connect");
+    } catch (...) {
+        PQfinish(itsHandle);
+        throw;
+    }
+}
+
+PqDatabase::~PqDatabase() {
+    itsStatements.clear();
+    PQfinish(itsHandle);
+}
+
+StorageError PqDatabase::failure(pg_result* theResult, const char* theWhat) const {
+    const char* aPrimary =
+        theResult != nullptr ? PQresultErrorField(theResult, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    std::string aText = aPrimary != nullptr ? aPrimary : PQerrorMessage(itsHandle);
+    aText = aText.substr(0, aText.find('\n'));
+    return StorageError(std::string("Repository storage failed (") + theWhat + "): " + aText);
+}
+
+void PqDatabase::claim(PqStatement& theStatement) {
+    if (itsStreaming != nullptr && itsStreaming != &theStatement)
+        itsStreaming->readAhead();
+    itsStreaming = &theStatement;
+}
+
+void PqDatabase::release(PqStatement& theStatement) noexcept {
+    if (itsStreaming == &theStatement)
+        itsStreaming = nullptr;
+}
+
+void PqDatabase::recordChanges(pg_result* theResult) {
+    const char* aTuples = PQcmdTuples(theResult);
+    std::int64_t aCount = 0;
+    if (aTuples != nullptr && *aTuples != '\0')
+        std::from_chars(aTuples, aTuples + std::char_traits<char>::length(aTuples), aCount);
+    itsChanges = aCount;
+}
+
+void PqDatabase::run(const std::string& theSql, const char* theWhat) {
+    if (itsStreaming != nullptr)
+        itsStreaming->readAhead();
+    Result aResult(PQexec(itsHandle, theSql.c_str()));
+    const ExecStatusType aStatus = aResult ? PQresultStatus(aResult.get()) : PGRES_FATAL_ERROR;
+    if (aStatus != PGRES_COMMAND_OK && aStatus != PGRES_TUPLES_OK)
+        throw failure(aResult.get(), theWhat);
+    recordChanges(aResult.get());
+}
+
+SqlQuery PqDatabase::query(const std::string& theSql) {
+    auto anIt = itsStatements.find(theSql);
+    if (anIt == itsStatements.end()) {
+        if (itsStreaming != nullptr)
+            itsStreaming->readAhead();
+        const std::string aName = "kivo_" + std::to_string(itsStatements.size() + 1);
+        const NumberedStatement aNumbered = numberMarks(theSql);
+        Result aPrepared(PQprepare(itsHandle, aName.c_str(), aNumbered.itsSql.c_str(), 0, nullptr));
+        if (!aPrepared || PQresultStatus(aPrepared.get()) != PGRES_COMMAND_OK)
+            throw failure(aPrepared.get(), "prepare");
+        Result aDescribed(PQdescribePrepared(itsHandle, aName.c_str()));
+        if (!aDescribed || PQresultStatus(aDescribed.get()) != PGRES_COMMAND_OK)
+            throw failure(aDescribed.get(), "prepare");
+        std::vector<unsigned> aTypes;
+        for (int i = 0; i < PQnparams(aDescribed.get()); ++i)
+            aTypes.push_back(PQparamtype(aDescribed.get(), i));
+        anIt = itsStatements
+                   .emplace(theSql, std::make_unique<PqStatement>(*this, aName, std::move(aTypes)))
+                   .first;
+    }
+    return SqlQuery(*anIt->second);
+}
+
+void PqDatabase::execute(const std::string& theSql) {
+    run(theSql, "execute");
+}
+
+std::int64_t PqDatabase::changes() const {
+    return itsChanges;
+}
+
+std::int64_t PqDatabase::lastInsertId() {
+    auto aQuery = query("SELECT lastval()");
+    return aQuery.step() ? aQuery.integer(0) : 0;
+}
+
+void PqDatabase::begin(bool theWrite) {
+    if (!theWrite) {
+        run("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", "begin");
+        return;
+    }
+    run("BEGIN", "begin");
+    try {
+        run("SELECT pg_advisory_xact_lock(" + std::to_string(kRepositoryWriteLock) + ")", "begin");
+    } catch (...) {
+        rollback();
+        throw;
+    }
+}
+
+void PqDatabase::commit() {
+    if (PQtransactionStatus(itsHandle) == PQTRANS_INERROR) {
+        rollback();
+        throw StorageError("Repository storage failed (commit): an earlier statement failed, so "
+                           "the transaction was rolled back");
+    }
+    run("COMMIT", "commit");
+}
+
+void PqDatabase::rollback() {
+    // A lost connection has rolled back on the server already.
+    if (PQstatus(itsHandle) != CONNECTION_OK || PQtransactionStatus(itsHandle) == PQTRANS_IDLE)
+        return;
+    run("ROLLBACK", "rollback");
+}
+
+std::string PqDatabase::quoteIdentifier(std::string_view theText) const {
+    char* aQuoted = PQescapeIdentifier(itsHandle, theText.data(), theText.size());
+    if (aQuoted == nullptr)
+        throw failure(nullptr, "quote");
+    std::string aText = aQuoted;
+    PQfreemem(aQuoted);
+    return aText;
+}
+
+std::string PqDatabase::quoteLiteral(std::string_view theText) const {
+    char* aQuoted = PQescapeLiteral(itsHandle, theText.data(), theText.size());
+    if (aQuoted == nullptr)
+        throw failure(nullptr, "quote");
+    std::string aText = aQuoted;
+    PQfreemem(aQuoted);
+    return aText;
+}
+
+std::string PqDatabase::encryptPassword(const std::string& theRole,
+                                        const std::string& thePassword) const {
+    char* anEncrypted =
+        PQencryptPasswordConn(itsHandle, thePassword.c_str(), theRole.c_str(), nullptr);
+    if (anEncrypted == nullptr)
+        throw failure(nullptr, "password");
+    std::string aText = anEncrypted;
+    PQfreemem(anEncrypted);
+    return aText;
+}
+
+} // namespace RepositoryAccess::server

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "server/repositorystore.hpp"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace RepositoryAccess::server {
+
+using SettingList = std::vector<std::pair<std::string, std::string>>;
+
+// An existing repository's database in a read transaction (one snapshot), with the names of all
+// the tables it holds.
+struct RepositorySnapshot {
+    std::unique_ptr<SqlDatabase> itsDatabase;
+    std::vector<std::string> itsTables;
+};
+
+// Where the administration tool keeps a repository: a repository file, or a database of a
+// PostgreSQL server. Every method throws Error (StorageError for the database's failures).
+class RepositoryTarget {
+public:
+    virtual ~RepositoryTarget() = default;
+
+    // The target for messages: the file's path, or the server address without its password.
+    virtual std::string name() const = 0;
+    // Creates a new repository with the default settings, overridden by theSettings (by name);
+    // fails with "... exists already" when the target holds a repository.
+    virtual void create(const SettingList& theSettings) = 0;
+    // The existing repository; fails when the target holds none.
+    virtual std::unique_ptr<RepositoryStore> open() = 0;
+    // Adds the user theName (upper case) with thePassword, or changes its password; true when
+    // the user existed.
+    virtual bool putUser(const std::string& theName, const std::string& thePassword) = 0;
+    // Removes the repository with everything in it; fails when the target holds none.
+    virtual void drop() = 0;
+
+    // The existing repository in one snapshot, for a copy to read.
+    virtual RepositorySnapshot openSnapshot() = 0;
+    // Creates a new repository whose empty tables theFill writes, all in one transaction: when
+    // anything fails, the target holds no repository afterwards. Fails like create() when it
+    // holds one already. Returns lines for the administrator (users who need a password).
+    virtual std::vector<std::string>
+    createWith(const std::function<void(SqlDatabase&)>& theFill) = 0;
+};
+
+// True when theArgument names a database server (postgresql:// or postgres://), not a file.
+bool isServerUri(const std::string& theArgument);
+
+// The target that theArgument names: a server URI or a repository file's path.
+std::unique_ptr<RepositoryTarget> makeTarget(const std::string& theArgument);
+
+// Puts theUser into theStore in one write transaction that runs theAlso first (the server's
+// login role); true when the user existed.
+bool storeUser(RepositoryStore& theStore, const UserRecord& theUser,
+               const std::function<void()>& theAlso);
+
+} // namespace RepositoryAccess::server

@@ -1,0 +1,198 @@
+// kivo-repo copy between a repository file and the cluster, through the real binaries: a file
+// with history, inactive versions, a delivery unit and a change travels to a server database and
+// back unchanged; a copy never overwrites a repository and leaves nothing behind when it fails.
+
+#include "server/pqdatabase.hpp"
+#include "server/repositorystore.hpp"
+#include "server/sqlitedb.hpp"
+#include "tests/pg/repotool.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace kivotest;
+namespace fs = std::filesystem;
+using RepositoryAccess::server::PqAddress;
+using RepositoryAccess::server::PqDatabase;
+using RepositoryAccess::server::RepositoryStore;
+using RepositoryAccess::server::SqliteDatabase;
+using RepositoryAccess::server::SqlValueKind;
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class RepoCopyTest : public RepoToolTest {
+protected:
+    fs::path dir() const { return itsDir.path(); }
+    RunOptions options(const fs::path& theCwd) const {
+        RunOptions anOptions;
+        anOptions.itsCwd = theCwd;
+        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (dir() / "keys").string();
+        return anOptions;
+    }
+    void kivo(const std::vector<std::string>& theArgs) const {
+        expectOk(runKivo(theArgs, options(dir() / "ws")));
+    }
+    void write(const std::string& theRelative, const std::string& theContent) const {
+        writeText(dir() / "ws" / theRelative, theContent);
+    }
+
+    // A repository file with change tracking on whose user theUser (password "pw") pushed
+    // three times through kivo: versions of a text, a binary content with zero bytes, a deleted
+    // object; then an inactive version, and a delivery unit that holds the package.
+    std::string makeRepository(const std::string& theUser) const {
+        const std::string aFile = (dir() / "repo.db").string();
+        expectOk(repo({"init", aFile}));
+        expectOk(repo({"user", aFile, theUser, "pw"}));
+        expectOk(repo({"set", aFile, "change_tracking", "on"}));
+        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + aFile, theUser, "pw"},
+                            options(dir())));
+        expectOk(runKivo({"create", "workspace", "ws", "K1"}, options(dir())));
+        fs::create_directories(dir() / "ws" / "acme");
+        kivo({"track", "acme"});
+        write("acme/a.txt", "one\n");
+        write("acme/p.png", std::string("x\0y\0\xff", 5));
+        write("acme/b.txt", "bee\n");
+        kivo({"push"});
+        write("acme/a.txt", "one\ntwo\n");
+        kivo({"push"});
+        fs::remove(dir() / "ws" / "acme" / "b.txt");
+        kivo({"push"});
+        write("acme/c.txt", "not active yet\n");
+        kivo({"commit"});
+        kivo({"create", "deliveryUnit", "DU1"});
+        kivo({"assign", "acme", "DU1"});
+        return aFile;
+    }
+
+    // Every table of a repository file with its rows (kind and bytes of each value), sorted.
+    static std::map<std::string, Rows> tables(const std::string& theFile) {
+        SqliteDatabase aDatabase(theFile, false);
+        std::map<std::string, Rows> aTables;
+        std::vector<std::string> aNames;
+        {
+            auto aQuery = aDatabase.query("SELECT name FROM sqlite_master WHERE type = 'table'");
+            while (aQuery.step())
+                aNames.push_back(aQuery.text(0));
+        }
+        for (const std::string& aName : aNames) {
+            Rows& aRows = aTables[aName];
+            auto aQuery = aDatabase.query("SELECT * FROM " + aName);
+            while (aQuery.step()) {
+                std::vector<std::string> aRow;
+                for (int i = 0; i < aQuery.columnCount(); ++i)
+                    aRow.push_back(std::to_string(static_cast<int>(aQuery.kind(i))) + ":" +
+                                   aQuery.text(i));
+                aRows.push_back(aRow);
+            }
+            std::sort(aRows.begin(), aRows.end());
+        }
+        return aTables;
+    }
+
+    static std::size_t rowsWith(const Rows& theRows, const std::string& theValue) {
+        return std::count_if(theRows.begin(), theRows.end(), [&](const auto& theRow) {
+            return std::find(theRow.begin(), theRow.end(), theValue) != theRow.end();
+        });
+    }
+
+    // The directory's entries, to see that a failed copy left nothing.
+    std::vector<std::string> entries() const {
+        std::vector<std::string> aNames;
+        for (const auto& anEntry : fs::directory_iterator(dir()))
+            aNames.push_back(anEntry.path().filename().string());
+        std::sort(aNames.begin(), aNames.end());
+        return aNames;
+    }
+
+    TempDir itsDir;
+};
+
+const std::string kBlob = std::to_string(static_cast<int>(SqlValueKind::Blob)) + ":";
+const std::string kNull = std::to_string(static_cast<int>(SqlValueKind::Null)) + ":";
+
+} // namespace
+
+TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
+    const std::string aUser = unique("CP");
+    const std::string aDatabase = unique("copy_");
+    const std::string aFile = makeRepository(aUser);
+    const std::map<std::string, Rows> aBefore = tables(aFile);
+    // The repository holds what the copy must carry: every kind of row.
+    ASSERT_EQ(aBefore.at("history").size(), 5u);
+    EXPECT_EQ(rowsWith(aBefore.at("history"), kBlob + std::string("x\0y\0\xff", 5)), 1u);
+    EXPECT_EQ(rowsWith(aBefore.at("history"), kNull), 1u) << "the deletion has no content";
+    for (const char* aTable : {"inactive_versions", "delivery_units", "changes", "change_entries",
+                               "change_contributors", "counters"})
+        EXPECT_FALSE(aBefore.at(aTable).empty()) << aTable;
+
+    std::size_t aRows = 0;
+    for (const auto& [aName, aRowsOfTable] : aBefore)
+        aRows += aRowsOfTable.size();
+    const std::string aServer = uri(aDatabase);
+    EXPECT_EQ(repo({"copy", aFile, aServer}).itsOut,
+              "Copied repository " + aFile + " to " + shown(aDatabase) + " (" +
+                  std::to_string(aRows) + " rows)\nUser " + aUser +
+                  " has no password on the server yet: set one with kivo-repo user " +
+                  shown(aDatabase) + " " + aUser + " PASSWORD\n");
+    {
+        // New objects on the server continue after the copied ids.
+        RepositoryStore aStore(std::make_unique<PqDatabase>(PqAddress(aServer)));
+        aStore.beginWrite();
+        EXPECT_EQ(aStore.createObject({"acme", "new", "txt"}),
+                  static_cast<std::int64_t>(aBefore.at("objects").size()) + 1);
+        aStore.rollback();
+    }
+    const std::string aShown = repo({"show", aServer}).itsOut;
+    const std::string aShownFile = repo({"show", aFile}).itsOut;
+    EXPECT_EQ(aShown.substr(aShown.find('\n')), aShownFile.substr(aShownFile.find('\n')));
+
+    const std::string aBack = (dir() / "back.db").string();
+    expectOk(repo({"copy", aServer, aBack}));
+    EXPECT_EQ(tables(aBack), aBefore);
+
+    // A password set on the server is the user's password in a file copied from it.
+    expectOk(repo({"user", aServer, aUser, "pw-server"}));
+    const std::string aSecond = (dir() / "second.db").string();
+    expectOk(repo({"copy", aServer, aSecond}));
+    expectOk(runProgram("zevuserstore", {"SET", "K2", "file:" + aSecond, aUser, "pw-server"},
+                        options(dir())));
+    expectOk(runKivo({"create", "workspace", "ws2", "K2"}, options(dir())));
+    expectOk(repo({"drop", aServer}));
+}
+
+TEST_F(RepoCopyTest, ACopyNeverOverwritesARepositoryAndAFailedOneLeavesNothing) {
+    const std::string aFile = (dir() / "repo.db").string();
+    expectOk(repo({"init", aFile}));
+    expectOk(repo({"user", aFile, unique("REF"), "pw"}));
+    const std::string anExisting = unique("existing_");
+    expectOk(repo({"init", uri(anExisting), "--database", "OLD"}));
+    const std::string aShown = repo({"show", uri(anExisting)}).itsOut;
+    expectRefused(repo({"copy", aFile, uri(anExisting)}),
+                  "Repository " + shown(anExisting) + " exists already");
+    EXPECT_EQ(repo({"show", uri(anExisting)}).itsOut, aShown);
+    const std::string aFileBytes = readText(aFile);
+    expectRefused(repo({"copy", uri(anExisting), aFile}), "exists already");
+    EXPECT_EQ(readText(aFile), aFileBytes);
+    expectOk(repo({"drop", uri(anExisting)}));
+
+    // A table the program does not know is refused before anything is made; a table whose
+    // columns differ fails in the middle of the copy, which takes back what it made.
+    const std::vector<std::string> aLeft = entries();
+    const std::string aNew = unique("failed_");
+    {
+        SqliteDatabase aDatabase(aFile, false);
+        aDatabase.execute("CREATE TABLE extra (x)");
+    }
+    expectRefused(repo({"copy", aFile, uri(aNew)}), "table \"extra\"");
+    {
+        SqliteDatabase aDatabase(aFile, false);
+        aDatabase.execute("DROP TABLE extra; ALTER TABLE packages ADD COLUMN extra TEXT");
+    }
+    expectRefused(repo({"copy", aFile, uri(aNew)}), "The table \"packages\" has 14 columns");
+    expectRefused(repo({"show", uri(aNew)}), "database \"" + aNew + "\" does not exist");
+    const std::string aCopy = (dir() / "copy.db").string();
+    expectRefused(repo({"copy", aFile, aCopy}), "The table \"packages\" has 14 columns");
+    EXPECT_EQ(entries(), aLeft);
+}
