@@ -151,6 +151,8 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
     const std::string aBack = (dir() / "back.db").string();
     expectOk(repo({"copy", aServer, aBack}));
     EXPECT_EQ(tables(aBack), aBefore);
+    EXPECT_EQ(repo({"drop", aBack}).itsOut, "Removed repository " + aBack + "\n");
+    EXPECT_FALSE(fs::exists(aBack));
 
     // A password set on the server is the user's password in a file copied from it.
     expectOk(repo({"user", aServer, aUser, "pw-server"}));
