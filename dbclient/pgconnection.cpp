@@ -20,24 +20,29 @@ void ignoreNotice(void*, const char*) {}
 } // namespace
 
 std::optional<ServerHost> parseServerHost(const std::string& theHost) {
-    const std::size_t aColon = theHost.rfind(':');
-    if (aColon == std::string::npos || aColon == 0 || aColon + 1 == theHost.size())
+    const std::size_t anAt = theHost.find('@');
+    const std::string anAddress = theHost.substr(0, anAt);
+    const std::string aDatabase = anAt == std::string::npos ? "" : theHost.substr(anAt + 1);
+    if (anAt != std::string::npos && aDatabase.empty())
         return std::nullopt;
-    std::string aPort = theHost.substr(aColon + 1);
+    const std::size_t aColon = anAddress.rfind(':');
+    if (aColon == std::string::npos || aColon == 0 || aColon + 1 == anAddress.size())
+        return std::nullopt;
+    std::string aPort = anAddress.substr(aColon + 1);
     if (aPort.size() > 5 || !std::all_of(aPort.begin(), aPort.end(), [](char theChar) {
             return theChar >= '0' && theChar <= '9';
         }))
         return std::nullopt;
     if (std::stoi(aPort) < 1 || std::stoi(aPort) > 65535)
         return std::nullopt;
-    std::string aName = theHost.substr(0, aColon);
+    std::string aName = anAddress.substr(0, aColon);
     if (aName.size() >= 2 && aName.front() == '[' && aName.back() == ']')
         aName = aName.substr(1, aName.size() - 2);
     else if (aName.find(':') != std::string::npos)
         return std::nullopt; // an IPv6 address needs its brackets
     if (aName.empty() || aName.find('/') != std::string::npos)
         return std::nullopt;
-    return ServerHost{aName, aPort};
+    return ServerHost{aName, aPort, aDatabase};
 }
 
 std::string firstLine(const char* theText) {
@@ -60,8 +65,9 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
     close();
     std::optional<ServerHost> aServer = parseServerHost(theServerNode);
     if (!aServer) {
-        itsError.set(pgcode::kConnectFailed, "Cannot connect to host \"" + theServerNode +
-                                                 "\": a database server is named HOST:PORT");
+        itsError.set(pgcode::kConnectFailed,
+                     "Cannot connect to host \"" + theServerNode +
+                         "\": a database server is named HOST:PORT[@DATABASE]");
         return ReturnCode::Error;
     }
     TlsSettings aTls = mapTlsProperties(theProperties);
@@ -72,6 +78,8 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
     std::string aDatabase = theDatabase;
     if (const std::string* aName = theProperties.getProperty("DATABASENAME"))
         aDatabase = *aName;
+    if (aDatabase.empty())
+        aDatabase = aServer->itsDatabase;
 
     std::vector<std::pair<std::string, std::string>> aKeywords = {
         {"host", aServer->itsHost},  {"port", aServer->itsPort},

@@ -23,20 +23,22 @@ inline constexpr int kUnsupportedStatement = 257;
 inline constexpr int kStatementFailed = 22;
 } // namespace pgcode
 
-// A database server named "HOST:PORT" ("[::1]:5432" for an IPv6 address).
+// A database server named "HOST:PORT" ("[::1]:5432" for an IPv6 address), optionally with the
+// repository's database after an "@" ("HOST:PORT@DATABASE"), so that a key names it too.
 struct ServerHost {
     std::string itsHost;
     std::string itsPort;
+    std::string itsDatabase;
 };
-// The server's name and port, or nothing when theHost is not of that form.
+// The server's name, port and database, or nothing when theHost is not of that form.
 std::optional<ServerHost> parseServerHost(const std::string& theHost);
 
 // The first line of a libpq message, without its leading blanks.
 std::string firstLine(const char* theText);
 
 // The connection to a repository inside a PostgreSQL server, through libpq. The connection's
-// database setting ("DATABASENAME") names the database; the TLS connect properties become
-// libpq's sslmode, sslrootcert, sslcert, sslkey and sslpassword (pgtls).
+// database setting ("DATABASENAME") names the database, else the host's "@DATABASE"; the TLS
+// connect properties become libpq's sslmode, sslrootcert, sslcert, sslkey and sslpassword (pgtls).
 class PgConnection : public BackendConnection<PgConnection, PgStatement, PgPreparedStatement> {
 public:
     PgConnection();

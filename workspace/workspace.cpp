@@ -195,10 +195,15 @@ void WorkSpace::create() {
     for (const auto* aDirName : {&itsSettingsDirName, &itsMetaDataDirName, &itsDiffDirName,
                                  &itsBaseDirName, &itsLogsDirName})
         sys::createDirectory(*aDirName);
+    // A key names host, user and password; without one the options name them and the database.
     const std::string aKey = getValue(params::key);
+    const auto aWithoutKey = [&aKey](const Parameter& theParameter) {
+        return aKey.empty() ? getValue(theParameter) : std::string();
+    };
     itsWorkSpaceConfigFile = std::make_shared<WorkSpaceConfigFile>(
-        itsConfigFileName, itsWorkSpaceName, aKey, aKey.empty() ? getValue(params::hostName) : "",
-        aKey.empty() ? getValue(params::userName) : "", version::clientFormatVersion());
+        itsConfigFileName, itsWorkSpaceName, aKey, aWithoutKey(params::hostName),
+        aWithoutKey(params::userName), aWithoutKey(params::database),
+        version::clientFormatVersion());
     itsWorkSpaceConfigFile->write();
     itsWorkSpaceStatusFile =
         std::make_shared<WorkSpaceStatusFile>(itsStatusFileName, itsWorkSpaceName, itsSrcDirName);

@@ -181,12 +181,12 @@ void WorkSpaceFile::store(const std::string& theText, bool theDurably) {
 
 WorkSpaceConfigFile::WorkSpaceConfigFile(std::string theFileName, std::string theWorkSpaceName,
                                          std::string theKey, std::string theHostName,
-                                         std::string theUser,
+                                         std::string theUser, std::string theDatabase,
                                          std::string_view theClientFormatVersion)
     : WorkSpaceFile(std::move(theFileName)), itsWorkSpaceName(std::move(theWorkSpaceName)),
       itsKey(std::move(theKey)), itsHostName(std::move(theHostName)), itsUser(std::move(theUser)),
-      itsClientFormatVersion(
-          std::make_shared<const Version>(version::parseVersion(theClientFormatVersion))) {}
+      itsDatabase(std::move(theDatabase)), itsClientFormatVersion(std::make_shared<const Version>(
+                                               version::parseVersion(theClientFormatVersion))) {}
 
 std::shared_ptr<WorkSpaceConfigFile> WorkSpaceConfigFile::load(std::string theFileName) {
     std::shared_ptr<WorkSpaceConfigFile> aFile(new WorkSpaceConfigFile(std::move(theFileName)));

@@ -59,9 +59,9 @@ protected:
 // `.kivoConfig`: who the workspace belongs to, how to connect, which packages are tracked.
 class WorkSpaceConfigFile : public WorkSpaceFile {
 public:
-    // A new configuration of a workspace being created.
+    // A new configuration of a workspace being created: a key, or host, user and database.
     WorkSpaceConfigFile(std::string theFileName, std::string theWorkSpaceName, std::string theKey,
-                        std::string theHostName, std::string theUser,
+                        std::string theHostName, std::string theUser, std::string theDatabase,
                         std::string_view theClientFormatVersion);
     // The configuration read from the file. Fails with the parse message, with the messages of
     // the JSON lookups for a missing `name`, with "Bad version: ..." for a malformed client format

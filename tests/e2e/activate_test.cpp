@@ -1,4 +1,4 @@
-// `kivo activate` and `kivo push` against the embedded repository: activation of committed files
+// `kivo activate` and `kivo push` against the repository: activation of committed files
 // with the metadata and base versions that follow, check runs, failed activations, the
 // activation log, conflicts with another user's activation and their follow-up checkout.
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A repository file with the users dev and other, and a workspace "ws" of dev that tracks acme.
+// A repository with the users dev and other, and a workspace "ws" of dev that tracks acme.
 class Activate : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Activate() : RepositoryWorkspace(true, true) {}
@@ -198,7 +198,7 @@ TEST_F(Activate, PushCommitsAndActivatesInOneRun) {
 }
 
 TEST_F(Activate, WithChangeTrackingTheActivationGoesIntoAChangeThatExists) {
-    expectOk(runProgram("kivo-repo", {"set", file(), "change_tracking", "on"}));
+    expectOk(target().tool("set", {"change_tracking", "on"}));
     write("acme/a.txt", "one");
     expectOk(kivo({"commit"}));
     // A given change must exist; the refused activation leaves the object inactive.

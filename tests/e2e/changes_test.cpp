@@ -18,8 +18,7 @@ namespace {
 class Changes : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Changes() : RepositoryWorkspace(true, true) {
-        expectOk(
-            runProgram("zevuserstore", {"SET", "K2", "file:" + file(), "other", "pw"}, options()));
+        setKey("K2", "other");
         expectOk(runKivo({"create", "workspace", "wso", "K2"}, options()));
         fs::create_directories(otherRoot() / "acme");
         expectOk(other({"track", "acme"}));
@@ -172,7 +171,7 @@ TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspacesOnly) {
     expectOk(kivo({"commit"}));
     writeText(otherRoot() / "acme/o.txt", "other's");
     expectOk(other({"commit"}));
-    const std::string aCounts = runProgram("kivo-repo", {"show", file()}).itsOut;
+    const std::string aCounts = target().show();
     EXPECT_TRUE(contains(aCounts, "Inactive versions: 2\n")) << aCounts;
 
     expectRefused(kivo({"delete", "inactiveWorkSpace", "wso", "--inactiveWorkSpaceUser=other"}),
@@ -182,6 +181,6 @@ TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspacesOnly) {
                "Deleted inactive workspace: \"ws\" of user \"DEV\"\n");
     expectSays(other({"delete", "allInactiveWorkSpaces", "other", "--verbose"}),
                "Deleted inactive workspace: \"wso\" of user \"other\"\n");
-    const std::string anAfter = runProgram("kivo-repo", {"show", file()}).itsOut;
+    const std::string anAfter = target().show();
     EXPECT_TRUE(contains(anAfter, "Inactive versions: 0\n")) << anAfter;
 }

@@ -1,4 +1,4 @@
-// `kivo checkout` against the embedded repository: objects are activated through the function
+// `kivo checkout` against the repository: objects are activated through the function
 // layer (the activate probe) and checked out into a workspace by the real binary.
 #include <gtest/gtest.h>
 
@@ -179,10 +179,8 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
 
 TEST_F(Checkout, HostileObjectNamesFromTheRepositoryAreRefused) {
     put("acme", "evil.txt", "payload");
-    // The repository file is changed behind the repository's back.
-    auto aSql =
-        runProgram("/usr/bin/sqlite3",
-                   {file(), "UPDATE objects SET name = '../../escaped' WHERE name = 'evil'"});
+    // The repository's tables are changed behind the repository's back.
+    auto aSql = target().sql("UPDATE objects SET name = '../../escaped' WHERE name = 'evil'");
     ASSERT_EQ(aSql.itsExitCode, 0) << aSql.itsErr;
     auto aResult = kivo({"checkout", "package", "acme"});
     EXPECT_EQ(aResult.itsExitCode, 1);

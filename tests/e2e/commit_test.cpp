@@ -1,4 +1,4 @@
-// `kivo commit` against the embedded repository: new, modified and deleted files, packages made
+// `kivo commit` against the repository: new, modified and deleted files, packages made
 // for new directories, binary contents and the refusal of conflicted files.
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A repository file with the user dev and a workspace "ws" on it that tracks acme.
+// A repository with the user dev and a workspace "ws" on it that tracks acme.
 class CommitWorkspace : public RepositoryWorkspace {
 public:
     CommitWorkspace() : RepositoryWorkspace(false, true) {}
@@ -160,7 +160,10 @@ TEST(Commit, BinaryTypesTravelAsBinaryData) {
     // Text of a "properties" object is Latin-1 and arrives as UTF-8 when sent as CDATA ...
     EXPECT_EQ(aWs.probe({"stored", "acme", "t", "properties"}), "c3a9\n");
     // ... but unchanged once the repository calls the type a binary file type.
-    aWs.probe({"binary", "properties"});
+    const RunResult aBinary =
+        aWs.target().sql("UPDATE object_types SET is_file_type = '1', use_cdata = '0', "
+                         "use_bdata = '1' WHERE object_type = 'properties'");
+    ASSERT_EQ(aBinary.itsExitCode, 0) << aBinary.itsErr;
     aWs.write("acme/t.properties", "\xe9\xe9");
     CommitWorkspace::expectOk(aWs.kivo({"commit"}));
     EXPECT_EQ(aWs.probe({"stored", "acme", "t", "properties"}), "e9e9\n");

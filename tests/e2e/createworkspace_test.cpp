@@ -1,24 +1,24 @@
-// Workspaces created against the embedded repository, and the actions that ask it for packages
-// and inactive objects.
+// Workspaces created against a repository, and the actions that ask it for packages and inactive
+// objects.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "tests/support/process.hpp"
+#include "tests/support/repositorytarget.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
 
 namespace {
 
-// A repository file with one user and a key for it, in a fresh directory.
+// A repository with one user and a key for it, in a fresh directory.
 class Repository {
 public:
-    Repository() {
-        itsFile = (itsDir.path() / "repo.db").string();
-        expectOk(runProgram("kivo-repo", {"init", itsFile}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
-        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"}, env()));
+    Repository() : itsTarget(itsDir.path()) {
+        itsTarget.init();
+        itsTarget.addUser("dev", "pw");
+        expectOk(runProgram("zevuserstore", {"SET", "K1", itsTarget.host(), "dev", "pw"}, env()));
     }
     static void expectOk(const RunResult& theResult) {
         EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
@@ -33,15 +33,22 @@ public:
         return runKivo(theArgs, env(theCwd));
     }
     RunResult probe(const std::string& theMode) const {
-        return runProgram("kivo_activate_probe", {itsFile, "dev", "pw", theMode});
+        return runProgram("kivo_activate_probe", {itsTarget.host(), "dev", "pw", theMode});
     }
     fs::path dir() const { return itsDir.path(); }
-    const std::string& file() const { return itsFile; }
+    const RepositoryTarget& target() const { return itsTarget; }
 
 private:
     TempDir itsDir;
-    std::string itsFile;
+    RepositoryTarget itsTarget;
 };
+
+// theArgs followed by theMore.
+std::vector<std::string> joined(std::vector<std::string> theArgs,
+                                const std::vector<std::string>& theMore) {
+    theArgs.insert(theArgs.end(), theMore.begin(), theMore.end());
+    return theArgs;
+}
 
 } // namespace
 
@@ -57,15 +64,19 @@ TEST(CreateWorkspace, WithAKeyOrWithHostAndUser) {
         << aStatus.itsOut;
 
     // A repository file named relative to the current directory is reached from anywhere in
-    // the workspace afterwards.
-    auto aDirect =
-        aRepo.kivo({"create", "ws", "w2", "--host=file:repo.db", "--user=dev", "--passwd=pw"});
+    // the workspace afterwards; so is a server's database named by --database.
+    const std::vector<std::string> aHost = aRepo.target().isServer()
+                                               ? aRepo.target().connectOptions()
+                                               : std::vector<std::string>{"--host=file:repo.db"};
+    auto aDirect = aRepo.kivo(joined({"create", "ws", "w2", "--user=dev", "--passwd=pw"}, aHost));
     EXPECT_EQ(aDirect.itsExitCode, 0) << aDirect.itsErr;
     fs::create_directories(aRepo.dir() / "w2/a/b");
     auto aBelow = aRepo.kivo({"status", "inactiveObjects", "--passwd=pw"}, aRepo.dir() / "w2/a/b");
     EXPECT_EQ(aBelow.itsExitCode, 0) << aBelow.itsErr;
     const std::string aConfig = readText(aRepo.dir() / "w2/._SYS_KIVO_settings/.kivoConfig");
     EXPECT_NE(aConfig.find("\"user\":\"dev\""), std::string::npos) << aConfig;
+    EXPECT_NE(aConfig.find("\"database\":\"" + aRepo.target().database() + "\""), std::string::npos)
+        << aConfig;
     const std::string aLog = readText(aRepo.dir() / "w2/._SYS_KIVO_settings/logs/commands.log");
     EXPECT_EQ(aLog.find("pw\""), std::string::npos);
     EXPECT_NE(aLog.find("--passwd=********"), std::string::npos) << aLog;
@@ -78,8 +89,8 @@ TEST(CreateWorkspace, WithAKeyOrWithHostAndUser) {
 
 TEST(CreateWorkspace, AFailedConnectLeavesNothingBehind) {
     Repository aRepo;
-    auto aResult = aRepo.kivo(
-        {"create", "ws", "bad", "--host=file:" + aRepo.file(), "--user=dev", "--passwd=Xyzzy42"});
+    auto aResult = aRepo.kivo(joined({"create", "ws", "bad", "--user=dev", "--passwd=Xyzzy42"},
+                                     aRepo.target().connectOptions()));
     EXPECT_EQ(aResult.itsExitCode, 1);
     EXPECT_NE(aResult.itsErr.find("Connecting to the database failed: "), std::string::npos);
     EXPECT_NE(aResult.itsErr.find("password (<non-empty password>)"), std::string::npos)

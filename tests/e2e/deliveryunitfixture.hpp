@@ -1,17 +1,19 @@
 #pragma once
 
 // A source repository with dev's workspace "ws", a package tree assigned to the delivery unit
-// DU1, and target repository files that archives are imported into: the common ground of the
+// DU1, and target repositories that archives are imported into: the common ground of the
 // delivery-unit end-to-end tests.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <list>
 #include <string>
 #include <vector>
 
 #include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/support/process.hpp"
+#include "tests/support/repositorytarget.hpp"
 
 namespace kivotest {
 
@@ -40,14 +42,14 @@ protected:
         expectOk(kivo({"assign", "acme", "DU1"}));
     }
 
-    // A new repository file NAME.db with the user dev and the key NAME for it.
-    std::string makeTarget(const std::string& theName) const {
-        const std::string aFile = (dir() / (theName + ".db")).string();
-        expectOk(runProgram("kivo-repo", {"init", aFile}));
-        expectOk(runProgram("kivo-repo", {"user", aFile, "dev", "pw"}));
+    // A new repository NAME with the user dev and the key NAME for it.
+    const RepositoryTarget& makeTarget(const std::string& theName) {
+        RepositoryTarget& aTarget = itsTargets.emplace_back(dir(), theName);
+        aTarget.init();
+        aTarget.addUser("dev", "pw");
         expectOk(
-            runProgram("zevuserstore", {"SET", theName, "file:" + aFile, "dev", "pw"}, options()));
-        return aFile;
+            runProgram("zevuserstore", {"SET", theName, aTarget.host(), "dev", "pw"}, options()));
+        return aTarget;
     }
 
     // Runs kivo in the test's folder, outside any workspace.
@@ -72,17 +74,12 @@ protected:
             EXPECT_EQ(readText(dir() / theWorkSpace / aFile), aContent) << aFile;
     }
 
-    // The active objects of acme and its sub packages in theFile: key, version and content hash.
-    std::string actives(const std::string& theFile) const {
-        return runProgram("kivo_repo_probe", {theFile, "dev", "pw", "actives", "acme"}, options())
+    // The active objects of acme and its sub packages in theTarget: key, version and content
+    // hash.
+    std::string actives(const RepositoryTarget& theTarget) const {
+        return runProgram("kivo_repo_probe", {theTarget.host(), "dev", "pw", "actives", "acme"},
+                          options())
             .itsOut;
-    }
-    std::string show(const std::string& theFile) const {
-        return runProgram("kivo-repo", {"show", theFile}).itsOut;
-    }
-    // What the database engine itself says about the file's consistency.
-    std::string integrity(const std::string& theFile) const {
-        return runProgram("/usr/bin/sqlite3", {theFile, "PRAGMA integrity_check"}).itsOut;
     }
     // The member names of a gzip-compressed tar archive as tar lists them.
     std::string members(const std::string& theArchive) const {
@@ -90,6 +87,9 @@ protected:
         EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
         return aResult.itsOut;
     }
+
+private:
+    std::list<RepositoryTarget> itsTargets;
 };
 
 } // namespace kivotest

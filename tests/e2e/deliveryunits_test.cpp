@@ -1,4 +1,4 @@
-// Delivery units through the real binaries: a package tree is exported from one repository file,
+// Delivery units through the real binaries: a package tree is exported from one repository,
 // imported into others (also by `kivo transport` in one command) and checked out there byte for
 // byte; damaged archives change nothing; the export and import options do what they say.
 #include <gtest/gtest.h>
@@ -61,7 +61,7 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
     EXPECT_TRUE(contains(aMembers, "manifest.json\n")) << aMembers;
     EXPECT_EQ(objectMembers(aMembers), 3u) << aMembers;
 
-    const std::string aTarget = makeTarget("T1");
+    const RepositoryTarget& aTarget = makeTarget("T1");
     const auto anImport = outside({"import", archive("du1.tgz"), "--key=T1"});
     EXPECT_EQ(anImport.itsExitCode, 0) << anImport.itsErr;
     EXPECT_TRUE(contains(anImport.itsOut, "\n--> File                : " + archive("du1.tgz") +
@@ -76,7 +76,7 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
         << anImport.itsOut;
     EXPECT_TRUE(anImport.itsOut.ends_with("\nImport successful.\n")) << anImport.itsOut;
     expectTreeIn("T1", "copy");
-    EXPECT_EQ(actives(aTarget), actives(file()));
+    EXPECT_EQ(actives(aTarget), actives(target()));
 
     // The same archive once more changes no active version.
     const std::string aFirst = actives(aTarget);
@@ -112,18 +112,18 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
     expectOk(runKivo({"checkout", "beta/"}, options(dir() / "copy")));
     EXPECT_EQ(readText(dir() / "copy/beta/z.txt"), "zed");
 
-    const std::string aThird = makeTarget("T3");
+    const RepositoryTarget& aThird = makeTarget("T3");
     const auto aByHost =
-        runKivo({"transport", "DU1", "--sourceHost=file:" + file(), "--sourceUser=dev",
-                 "--sourcePassWord=pw", "--targetHost=file:" + aThird, "--targetUser=dev",
+        runKivo({"transport", "DU1", "--sourceHost=" + target().host(), "--sourceUser=dev",
+                 "--sourcePassWord=pw", "--targetHost=" + aThird.host(), "--targetUser=dev",
                  "--targetPassWord=pw"},
                 anOptions);
     EXPECT_EQ(aByHost.itsExitCode, 0) << aByHost.itsErr;
-    EXPECT_TRUE(aByHost.itsOut.starts_with("\nSource host name: file:" + file() +
+    EXPECT_TRUE(aByHost.itsOut.starts_with("\nSource host name: " + target().host() +
                                            "\nSource user name: dev\n"))
         << aByHost.itsOut;
     EXPECT_TRUE(contains(aByHost.itsOut,
-                         "\nTarget host name: file:" + aThird + "\nTarget user name: dev\n"));
+                         "\nTarget host name: " + aThird.host() + "\nTarget user name: dev\n"));
     EXPECT_FALSE(contains(aByHost.itsOut + aByHost.itsErr, "pw\n"));
     EXPECT_TRUE(entries(aTemp / "kivotmp").empty());
     expectTreeIn("T3", "third");
@@ -160,7 +160,7 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOne) {
 TEST_F(DeliveryUnits, DamagedArchivesFailAndChangeNothing) {
     makeTree();
     exportTo("du1.tgz");
-    const std::string aTarget = makeTarget("T1");
+    const RepositoryTarget& aTarget = makeTarget("T1");
     const std::string aWhole = readText(archive("du1.tgz"));
     writeText(archive("truncated.tgz"), aWhole.substr(0, aWhole.size() / 2));
     std::string aCorrupted = aWhole;
@@ -168,34 +168,34 @@ TEST_F(DeliveryUnits, DamagedArchivesFailAndChangeNothing) {
         aCorrupted[anIndex] = static_cast<char>(aCorrupted[anIndex] ^ 0x5a);
     writeText(archive("corrupted.tgz"), aCorrupted);
 
-    const std::string aShow = show(aTarget);
-    const std::string anIntegrity = integrity(aTarget);
+    const std::string aShow = aTarget.show();
+    const std::string anIntegrity = aTarget.integrity();
     ASSERT_EQ(anIntegrity, "ok\n");
     for (const std::string aName : {"truncated.tgz", "corrupted.tgz"}) {
         const auto aFailed = outside({"import", archive(aName), "--key=T1"});
         EXPECT_EQ(aFailed.itsExitCode, 1) << aName;
         EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
         EXPECT_FALSE(contains(aFailed.itsOut, "Import successful.")) << aFailed.itsOut;
-        EXPECT_EQ(show(aTarget), aShow) << aName;
-        EXPECT_EQ(integrity(aTarget), anIntegrity) << aName;
+        EXPECT_EQ(aTarget.show(), aShow) << aName;
+        EXPECT_EQ(aTarget.integrity(), anIntegrity) << aName;
     }
     // One damaged archive among good ones spoils the whole call.
     const auto aMixed =
         outside({"import", archive("du1.tgz"), archive("truncated.tgz"), "--key=T1"});
     EXPECT_EQ(aMixed.itsExitCode, 1);
-    EXPECT_EQ(show(aTarget), aShow);
+    EXPECT_EQ(aTarget.show(), aShow);
 }
 
 TEST_F(DeliveryUnits, TestImportAndForceRemove) {
     makeTree();
     exportTo("du1.tgz");
-    const std::string aTarget = makeTarget("T1");
-    const std::string anEmpty = show(aTarget);
+    const RepositoryTarget& aTarget = makeTarget("T1");
+    const std::string anEmpty = aTarget.show();
     const auto aTest = outside({"import", archive("du1.tgz"), "--key=T1", "--onlyTestImport=1"});
     EXPECT_EQ(aTest.itsExitCode, 0) << aTest.itsErr;
     EXPECT_TRUE(contains(aTest.itsOut, "Only test import        : 1\n")) << aTest.itsOut;
     EXPECT_TRUE(contains(aTest.itsOut, "Import successful.")) << aTest.itsOut;
-    EXPECT_EQ(show(aTarget), anEmpty);
+    EXPECT_EQ(aTarget.show(), anEmpty);
 
     // dev works on a.txt in the target's workspace "copy": an inactive version there.
     expectOk(outside({"import", archive("du1.tgz"), "--key=T1"}));
@@ -206,19 +206,19 @@ TEST_F(DeliveryUnits, TestImportAndForceRemove) {
         runKivo({"import", archive("du1.tgz"), "--forceRemove=0"}, options(dir() / "copy"));
     EXPECT_EQ(aRefused.itsExitCode, 1);
     EXPECT_TRUE(aRefused.itsErr.starts_with("\nImport failed (40131): ")) << aRefused.itsErr;
-    EXPECT_TRUE(contains(show(aTarget), "Inactive versions: 1")) << show(aTarget);
+    EXPECT_TRUE(contains(aTarget.show(), "Inactive versions: 1")) << aTarget.show();
 
     const auto aForced =
         runKivo({"import", archive("du1.tgz"), "--forceRemove=1"}, options(dir() / "copy"));
     EXPECT_EQ(aForced.itsExitCode, 0) << aForced.itsErr;
     EXPECT_TRUE(contains(aForced.itsOut, "Workspace               : copy\n")) << aForced.itsOut;
-    EXPECT_TRUE(contains(show(aTarget), "Inactive versions: 0")) << show(aTarget);
+    EXPECT_TRUE(contains(aTarget.show(), "Inactive versions: 0")) << aTarget.show();
 }
 
 TEST_F(DeliveryUnits, PatchExportCarriesTheDeletionsOfItsWindow) {
     makeTree();
     exportTo("full.tgz");
-    const std::string aTarget = makeTarget("T1");
+    const RepositoryTarget& aTarget = makeTarget("T1");
     expectOk(outside({"import", archive("full.tgz"), "--key=T1"}));
 
     const std::string aFrom = "2000-01-01";
@@ -236,7 +236,7 @@ TEST_F(DeliveryUnits, PatchExportCarriesTheDeletionsOfItsWindow) {
     const std::string anActives = actives(aTarget);
     EXPECT_FALSE(contains(anActives, "a.txt")) << anActives;
     EXPECT_TRUE(contains(anActives, "acme.b.png")) << anActives;
-    EXPECT_EQ(anActives, actives(file()));
+    EXPECT_EQ(anActives, actives(target()));
 }
 
 TEST_F(DeliveryUnits, ExportOptionsAndTheirRefusals) {
@@ -253,7 +253,7 @@ TEST_F(DeliveryUnits, ExportOptionsAndTheirRefusals) {
     // Without change tracking no object waits for a release.
     EXPECT_EQ(objectMembers(members(archive("released.tgz"))), 3u);
 
-    expectOk(runProgram("kivo-repo", {"set", file(), "api_version", "11"}));
+    expectOk(target().tool("set", {"api_version", "11"}));
     const auto aRefused = kivo({"export", "DU1", archive("old.tgz"), "--exportVersion=2"});
     EXPECT_EQ(aRefused.itsExitCode, 1);
     EXPECT_EQ(aRefused.itsErr, "Failed to set export version (Repository API version 12 "
@@ -325,7 +325,7 @@ TEST_F(DeliveryUnits, UndeployCountsAndUnknownUnits) {
     EXPECT_EQ(anUndeploy.itsOut, "Deleted objects              : 3\n"
                                  "Deleted packages             : 2\n"
                                  "Deleted delivery units       : 1\n");
-    EXPECT_TRUE(contains(show(file()), "Packages: 0\nObjects: 0\n")) << show(file());
+    EXPECT_TRUE(contains(target().show(), "Packages: 0\nObjects: 0\n")) << target().show();
 
     const std::string anUnknown = "Delivery unit DU1 example.com does not exist.\n";
     EXPECT_EQ(kivo({"delete", "deliveryUnit", "DU1"}).itsErr, anUnknown);

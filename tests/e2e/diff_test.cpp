@@ -1,4 +1,4 @@
-// `kivo diff` against the embedded repository: the local changes of a workspace as unified
+// `kivo diff` against the repository: the local changes of a workspace as unified
 // differences against the versions they are based on, the active versions, or for conflicted
 // files the repository version stored in the settings folder.
 #include <gtest/gtest.h>
@@ -105,7 +105,7 @@ TEST_F(Diff, TheActiveVersionOnlyWhenAskedFor) {
 }
 
 // A conflicted file is compared with the repository version its checkout stored, offline: the
-// repository file may be gone.
+// repository may be gone.
 TEST_F(Diff, ConflictedFilesAgainstTheStoredRemoteVersionWithoutAConnection) {
     otherPuts("acme", "a", "base\nline\n");
     otherPuts("acme", "d", "doomed\n");
@@ -116,10 +116,10 @@ TEST_F(Diff, ConflictedFilesAgainstTheStoredRemoteVersionWithoutAConnection) {
     otherPuts("acme", "d", "doomed 2\n");
     expectOk(kivo({"checkout"}));
 
-    fs::rename(file(), file() + ".away");
+    target().takeAway();
     EXPECT_EQ(diff({}).itsOut, "--- acme/a.txt\t(remote #2)\n+++ acme/a.txt\t(workspace)\n"
                                "@@ -1,2 +1,2 @@\n-theirs\n+mine\n line\n"
                                "--- acme/d.txt\t(remote #2)\n+++ acme/d.txt\t(deleted)\n"
                                "@@ -1 +0,0 @@\n-doomed 2\n");
-    fs::rename(file() + ".away", file());
+    target().bringBack();
 }

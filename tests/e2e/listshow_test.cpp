@@ -38,8 +38,8 @@ protected:
         fs::remove(path("acme/orders/Order.txt"));
         writeText(path("acme/orders/New.txt"), "new");
         expectOk(kivo({"commit"}));
-        expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "create-package"}));
-        expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "write-only"}));
+        activateAs("other", {"create-package"});
+        activateAs("other", {"write-only"});
     }
 
     // kivo in the test's folder, outside any workspace, connected with dev's key.
@@ -265,9 +265,7 @@ TEST(ListShowChanges, ChangesAreFoundByEveryFilterAndShownWithTheirContributors)
     run({"push"});
     run({"create", "contributor", "ZEV//1", "other"});
     run({"validate", "ZEV//1", "dev"});
-    RepositoryWorkspace::expectOk(
-        runProgram("zevuserstore", {"SET", "K2", "file:" + aRepository.file(), "other", "pw"},
-                   aRepository.options()));
+    aRepository.setKey("K2", "other");
     RepositoryWorkspace::expectOk(
         runKivo({"validate", "ZEV//1", "other", "--key=K2"}, aRepository.options()));
     run({"release", "ZEV//1"});

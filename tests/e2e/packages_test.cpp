@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A repository file with the users dev and other, and dev's workspace "ws" (nothing tracked).
+// A repository with the users dev and other, and dev's workspace "ws" (nothing tracked).
 class Packages : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Packages() : RepositoryWorkspace(true, false) {}
@@ -22,7 +22,7 @@ protected:
     std::string attributes(const std::string& thePackage) const {
         return repoProbe({"package", thePackage});
     }
-    std::string show() const { return runProgram("kivo-repo", {"show", file()}).itsOut; }
+    std::string show() const { return target().show(); }
 
     // The tree p (a text with non-ASCII bytes) and p.sub (one more text), activated by dev and
     // checked out in the workspace, and an inactive version of p/x.txt in other's workspace.
@@ -32,7 +32,7 @@ protected:
         writeText(path("p/a.txt"), "h\xc3\xa4llo\n");
         writeText(path("p/sub/b.txt"), "bee");
         expectOk(kivo({"push"}));
-        expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "write-only"}));
+        activateAs("other", {"write-only"});
         ASSERT_TRUE(contains(show(), "Inactive versions: 1")) << show();
     }
     // The repository and the workspace hold nothing of the tree any more.
@@ -124,7 +124,7 @@ TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyInSpiteOfOthersInactiveObjects)
 
 TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
     makeTree();
-    expectOk(runProgram("kivo-repo", {"set", file(), "api_version", "15"}));
+    expectOk(target().tool("set", {"api_version", "15"}));
     const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
     EXPECT_EQ(aDeleted.itsExitCode, 0) << aDeleted.itsErr;
     const std::string& anOut = aDeleted.itsOut;
@@ -138,7 +138,7 @@ TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
     expectTreeGone();
 
     // The same at API 16 when the native deletion is declined; the package stays tracked.
-    expectOk(runProgram("kivo-repo", {"set", file(), "api_version", "16"}));
+    expectOk(target().tool("set", {"api_version", "16"}));
     makeTree();
     const auto aDeclined =
         kivo({"delete", "package", "p", "-f", "-v", "--noDeletePackageRecursively", "--noUnTrack"});

@@ -1,7 +1,8 @@
 #pragma once
 
-// A repository file with its users, a key for dev, and dev's workspace "ws" created on it by the
-// real binary: the common ground of the end-to-end tests of the workflow actions.
+// A repository (a file, or a server database on a server run) with its users, a key for dev, and
+// dev's workspace "ws" created on it by the real binary: the common ground of the end-to-end
+// tests of the workflow actions.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/process.hpp"
+#include "tests/support/repositorytarget.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/sys.hpp"
 
@@ -23,14 +25,12 @@ class RepositoryWorkspace {
 public:
     // Users dev (and other with theWithOther), key K1 for dev, workspace "ws"; with
     // theTrackAcme the directory acme exists and is tracked.
-    RepositoryWorkspace(bool theWithOther, bool theTrackAcme) {
-        itsFile = (itsDir.path() / "repo.db").string();
-        expectOk(runProgram("kivo-repo", {"init", itsFile}));
-        expectOk(runProgram("kivo-repo", {"user", itsFile, "dev", "pw"}));
+    RepositoryWorkspace(bool theWithOther, bool theTrackAcme) : itsTarget(itsDir.path()) {
+        itsTarget.init();
+        itsTarget.addUser("dev", "pw");
         if (theWithOther)
-            expectOk(runProgram("kivo-repo", {"user", itsFile, "other", "pw"}));
-        expectOk(
-            runProgram("zevuserstore", {"SET", "K1", "file:" + itsFile, "dev", "pw"}, options()));
+            itsTarget.addUser("other", "pw");
+        setKey("K1", "dev");
         expectOk(runKivo({"create", "workspace", "ws", "K1"}, options()));
         if (!theTrackAcme)
             return;
@@ -48,8 +48,13 @@ public:
         anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
         return anOptions;
     }
+    // Stores the key theKey for theUser (password "pw") on the repository.
+    void setKey(const std::string& theKey, const std::string& theUser) const {
+        expectOk(runProgram("zevuserstore", {"SET", theKey, itsTarget.host(), theUser, "pw"},
+                            options()));
+    }
     std::filesystem::path dir() const { return itsDir.path(); }
-    const std::string& file() const { return itsFile; }
+    const RepositoryTarget& target() const { return itsTarget; }
     std::filesystem::path root() const { return itsDir.path() / "ws"; }
     std::filesystem::path settings() const { return root() / "._SYS_KIVO_settings"; }
     std::string path(const std::string& theRelative) const {
@@ -76,7 +81,8 @@ public:
     // Runs the repository probe as dev in theCwd (the workspace by default).
     std::string repoProbe(const std::vector<std::string>& theArgs,
                           const std::filesystem::path& theCwd = {}) const {
-        std::vector<std::string> anArgs = {itsFile, "dev", "pw"};
+        std::vector<std::string> anArgs = {itsTarget.host(), "dev", "pw",
+                                           "--store=" + itsTarget.location()};
         anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
         RunResult aResult =
             runProgram("kivo_repo_probe", anArgs, options(theCwd.empty() ? root() : theCwd));
@@ -85,14 +91,14 @@ public:
     }
     // Writes and activates PACKAGE/NAME.SUFFIX as theUser; an empty content removes it.
     void activateAs(const std::string& theUser, const std::vector<std::string>& theArgs) const {
-        std::vector<std::string> anArgs = {itsFile, theUser, "pw"};
+        std::vector<std::string> anArgs = {itsTarget.host(), theUser, "pw"};
         anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
         expectOk(runProgram("kivo_activate_probe", anArgs));
     }
 
 private:
     TempDir itsDir;
-    std::string itsFile;
+    RepositoryTarget itsTarget;
 };
 
 } // namespace kivotest

@@ -1,4 +1,4 @@
-// `kivo revert`, `kivo discard` and `kivo takeOver` against the embedded repository: committed
+// `kivo revert`, `kivo discard` and `kivo takeOver` against the repository: committed
 // files go back to their base versions, checked-out files leave the workspace, and inactive
 // objects move from another repository workspace into the user's own.
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A repository file with the users dev and other, and a workspace "ws" of dev that tracks acme.
+// A repository with the users dev and other, and a workspace "ws" of dev that tracks acme.
 class Revert : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Revert() : RepositoryWorkspace(true, true) {}
@@ -101,8 +101,7 @@ TEST_F(Revert, ConflictedFilesAreNotReverted) {
 
 TEST_F(Revert, DiscardRefusesLocalChangesUnlessForcedOrOnlyMetadata) {
     otherActivates("a", "one");
-    expectOk(runProgram("kivo_activate_probe",
-                        {file(), "other", "pw", "put", "acme.sub", "b", "txt", "bee"}));
+    activateAs("other", {"put", "acme.sub", "b", "txt", "bee"});
     expectOk(kivo({"checkout"}));
     ASSERT_EQ(read("acme/sub/b.txt"), "bee");
     EXPECT_EQ(kivo({"discard", "package", "nothere", "--noUnTrack"}).itsOut,
@@ -189,8 +188,8 @@ TEST_F(Revert, TakeOverMovesInactiveObjectsOfAnotherWorkspace) {
 }
 
 TEST_F(Revert, TakeOverOfAnotherUsersObjectsAndItsFailures) {
-    expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "create-package"}));
-    expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "write-only"}));
+    activateAs("other", {"create-package"});
+    activateAs("other", {"write-only"});
     auto aOutside = kivo({"takeOver", "--inactiveWorkSpaceUser=other"});
     EXPECT_EQ(aOutside.itsOut, "Nothing to take over.\n");
 
@@ -203,7 +202,7 @@ TEST_F(Revert, TakeOverOfAnotherUsersObjectsAndItsFailures) {
     EXPECT_FALSE(fs::exists(path("p/x.txt")));
 
     // The user's workspace holds an inactive version already: the repository refuses.
-    expectOk(runProgram("kivo_activate_probe", {file(), "other", "pw", "write-only"}));
+    activateAs("other", {"write-only"});
     auto aRefused =
         kivo({"takeOver", "object", "p/x.txt", "--inactiveWorkSpaceUser=other", "--noCheckOut"});
     EXPECT_EQ(aRefused.itsExitCode, 1);

@@ -21,8 +21,7 @@ namespace {
 class Attack : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Attack() : RepositoryWorkspace(true, true) {
-        expectOk(
-            runProgram("zevuserstore", {"SET", "K2", "file:" + file(), "other", "pw"}, options()));
+        setKey("K2", "other");
         expectOk(runKivo({"create", "workspace", "evil", "K2"}, options()));
         fs::create_directories(evil() / "acme");
         expectOk(attacker({"track", "acme"}));

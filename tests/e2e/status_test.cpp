@@ -10,8 +10,11 @@ using namespace kivotest;
 
 namespace {
 
-const std::string kHeader = "Workspace: ws\nHost: file:repo.db\nUser: ME\nClient format version: "
-                            "1.1.0\nTracked packages:\n\tacme\n";
+// What `kivo status` prints first for a workspace that tracks acme.
+std::string header(const WorkspaceTree& theWs) {
+    return "Workspace: ws\nHost: " + theWs.host() +
+           "\nUser: ME\nClient format version: 1.1.0\nTracked packages:\n\tacme\n";
+}
 
 // Moves a file's last-write time, so that timestamp modes see a change without waiting.
 void touch(const std::string& thePath, long theSeconds) {
@@ -28,14 +31,15 @@ TEST(Status, CleanWorkspaceShowsOnlyItsConfiguration) {
     aWs.save();
     auto aResult = aWs.kivo({"status"});
     EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
-    EXPECT_EQ(aResult.itsOut, kHeader + "\n");
+    EXPECT_EQ(aResult.itsOut, header(aWs) + "\n");
     EXPECT_EQ(aResult.itsErr, "");
 
     WorkspaceTree anEmpty;
     anEmpty.save();
     EXPECT_EQ(anEmpty.kivo({"status"}).itsOut,
-              "Workspace: ws\nHost: file:repo.db\nUser: ME\nClient format version: 1.1.0\n"
-              "No packages tracked.\nCall \"kivo help track\" for help.\n");
+              "Workspace: ws\nHost: " + anEmpty.host() +
+                  "\nUser: ME\nClient format version: 1.1.0\n"
+                  "No packages tracked.\nCall \"kivo help track\" for help.\n");
 }
 
 TEST(Status, ReportsEachKindOnceWithBaseVersionsAndTheTip) {
@@ -52,15 +56,16 @@ TEST(Status, ReportsEachKindOnceWithBaseVersionsAndTheTip) {
     aWs.save();
     auto aResult = aWs.kivo({"status"});
     EXPECT_EQ(aResult.itsOut,
-              kHeader + "\nChanged files:\n\tacme/changed.txt (base #3)\n"
-                        "\nDeleted files:\n\tacme/gone.txt (base #2)\n"
-                        "\nConflicts:\n\tacme/sub/conflicted.txt (base #4)\n"
-                        "\nNew local files:\n\tacme/sub/fresh.txt\n"
-                        "\nCall:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n"
-                        "\t  (non-)interactive conflict resolution, or\n"
-                        "\t* \"kivo push --local|--base|--remote|--mergetool|-m\", or\n"
-                        "\t* \"kivo checkout --force|-f\" to overwrite your local changes.\n"
-                        "\n");
+              header(aWs) +
+                  "\nChanged files:\n\tacme/changed.txt (base #3)\n"
+                  "\nDeleted files:\n\tacme/gone.txt (base #2)\n"
+                  "\nConflicts:\n\tacme/sub/conflicted.txt (base #4)\n"
+                  "\nNew local files:\n\tacme/sub/fresh.txt\n"
+                  "\nCall:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n"
+                  "\t  (non-)interactive conflict resolution, or\n"
+                  "\t* \"kivo push --local|--base|--remote|--mergetool|-m\", or\n"
+                  "\t* \"kivo checkout --force|-f\" to overwrite your local changes.\n"
+                  "\n");
 
     // Paths are shown relative to the current directory; the tip can be switched off.
     auto aBelow = aWs.kivo({"status", "--noTips"}, "acme/sub");
@@ -84,7 +89,7 @@ TEST(Status, ComparisonModesOnAFileEditedAndRestored) {
     const std::string aChanged = "\nChanged files:\n\tacme/a.txt (base #1)\n";
     auto modeOutput = [&](std::vector<std::string> theArgs) {
         theArgs.insert(theArgs.begin(), "status");
-        return aWs.kivo(theArgs).itsOut.substr(kHeader.size());
+        return aWs.kivo(theArgs).itsOut.substr(header(aWs).size());
     };
     EXPECT_EQ(modeOutput({}), "\n");
     EXPECT_EQ(modeOutput({"--fast"}), "\n");
@@ -93,7 +98,7 @@ TEST(Status, ComparisonModesOnAFileEditedAndRestored) {
     // Simulation mode reads no timestamp, so every timestamp comparison fails, and the log
     // append is only reported.
     EXPECT_EQ(aWs.kivo({"status", "--veryFast"}, "", {{"KIVO_SIMULATE", "1"}}).itsOut,
-              kHeader + aChanged +
+              header(aWs) + aChanged +
                   "\nSimulation: File system write operation: Write file "
                   "(append: true) \"" +
                   aWs.path("._SYS_KIVO_settings/logs/commands.log") + "\"\n");

@@ -1,4 +1,5 @@
 #include "tests/support/process.hpp"
+#include "tests/support/repositorytarget.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,29 +17,27 @@ mode_t modeOf(const std::filesystem::path& thePath) {
 
 } // namespace
 
-TEST(KivoRepoTool, InitUserSetAndShowAdministerARepositoryFile) {
+TEST(KivoRepoTool, InitUserSetAndShowAdministerARepository) {
     TempDir aDir;
-    std::string aFile = (aDir.path() / "repo.db").string();
-    auto anInit =
-        runProgram("kivo-repo", {"init", aFile, "--database", "TST", "--vendor", "acme.org"});
+    kivotest::RepositoryTarget aTarget(aDir.path());
+    auto anInit = aTarget.tool("init", {"--database", "TST", "--vendor", "acme.org"});
     ASSERT_EQ(anInit.itsExitCode, 0) << anInit.itsErr;
-    auto aTwice = runProgram("kivo-repo", {"init", aFile});
+    auto aTwice = aTarget.tool("init");
     EXPECT_EQ(aTwice.itsExitCode, 1);
     EXPECT_NE(aTwice.itsErr.find("exists already"), std::string::npos) << aTwice.itsErr;
 
-    EXPECT_EQ(runProgram("kivo-repo", {"user", aFile, "alice", "pw-1"}).itsOut,
-              "Added user ALICE\n");
-    EXPECT_EQ(runProgram("kivo-repo", {"user", aFile, "ALICE", "pw-2"}).itsOut,
-              "Changed the password of user ALICE\n");
-    EXPECT_EQ(runProgram("kivo-repo", {"set", aFile, "api_version", "none"}).itsExitCode, 0);
-    auto aBad = runProgram("kivo-repo", {"set", aFile, "change_tracking", "maybe"});
+    EXPECT_EQ(aTarget.tool("user", {"carol", "pw-1"}).itsOut, "Added user CAROL\n");
+    EXPECT_EQ(aTarget.tool("user", {"CAROL", "pw-2"}).itsOut,
+              "Changed the password of user CAROL\n");
+    EXPECT_EQ(aTarget.tool("set", {"api_version", "none"}).itsExitCode, 0);
+    auto aBad = aTarget.tool("set", {"change_tracking", "maybe"});
     EXPECT_EQ(aBad.itsExitCode, 1);
     EXPECT_NE(aBad.itsErr.find("on or off"), std::string::npos);
 
-    auto aShow = runProgram("kivo-repo", {"show", aFile});
+    auto aShow = aTarget.tool("show");
     ASSERT_EQ(aShow.itsExitCode, 0) << aShow.itsErr;
     for (const char* aLine : {"  api_version = none\n", "  database_name = TST\n",
-                              "  vendor = acme.org\n", "  ALICE\n", "Objects: 0\n"})
+                              "  vendor = acme.org\n", "  CAROL\n", "Objects: 0\n"})
         EXPECT_NE(aShow.itsOut.find(aLine), std::string::npos) << aLine << "\n" << aShow.itsOut;
     EXPECT_EQ(aShow.itsOut.find("pw-"), std::string::npos) << "passwords are never shown";
     EXPECT_EQ(runProgram("kivo-repo", {"frobnicate"}).itsExitCode, 2);

@@ -1,7 +1,8 @@
 #pragma once
 
 // A workspace on disk for the end-to-end tests, written directly (settings folder, config and
-// status files), so that the local actions can be tested without a repository.
+// status files), so that the local actions can be tested without a repository. Its configuration
+// names the run's kind of repository (which is never made).
 
 #include <filesystem>
 #include <map>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "tests/support/process.hpp"
+#include "tests/support/repositorytarget.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/sys.hpp"
 
@@ -16,13 +18,16 @@ namespace kivotest {
 
 class WorkspaceTree {
 public:
-    explicit WorkspaceTree(const std::string& theName = "ws") : itsName(theName) {
+    explicit WorkspaceTree(const std::string& theName = "ws")
+        : itsTarget(itsDir.path()), itsName(theName) {
         itsRoot = itsDir.path() / theName;
         for (const char* aSub : {"SYS", "diff", "base", "logs"})
             std::filesystem::create_directories(settings() / aSub);
     }
 
     std::filesystem::path root() const { return itsRoot; }
+    // The host that the configuration names.
+    const std::string& host() const { return itsTarget.host(); }
     std::filesystem::path settings() const { return itsRoot / "._SYS_KIVO_settings"; }
     std::string path(const std::string& theRelative) const {
         return (itsRoot / theRelative).string();
@@ -54,8 +59,8 @@ public:
         for (const auto& aPackage : itsTracked)
             aTracked += (aTracked.empty() ? "\"" : ",\n\"") + aPackage + "\"";
         writeText(settings() / ".kivoConfig",
-                  "{\n\"name\":\"" + itsName +
-                      "\",\n\"hostname\":\"file:repo.db\",\n\"user\":\"ME\",\n\"database\":\"\",\n"
+                  "{\n\"name\":\"" + itsName + "\",\n\"hostname\":\"" + host() +
+                      "\",\n\"user\":\"ME\",\n\"database\":\"\",\n"
                       "\"key\":\"\",\n\"client_format_version\":\"0001.0001.0000\",\n"
                       "\"trackedPackages\":[" +
                       aTracked + "]\n}\n");
@@ -94,6 +99,7 @@ private:
         int itsBase;
     };
     TempDir itsDir;
+    RepositoryTarget itsTarget;
     std::string itsName;
     std::filesystem::path itsRoot;
     std::map<std::string, Entry> itsEntries;

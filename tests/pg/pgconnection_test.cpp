@@ -112,8 +112,18 @@ std::pair<std::string, std::string> errorOf(const std::string& theAnswer) {
 TEST(ServerHost, HostAndPortAreRequired) {
     EXPECT_EQ(parseServerHost("db.example.com:5432")->itsHost, "db.example.com");
     EXPECT_EQ(parseServerHost("[::1]:5432")->itsHost, "::1");
-    for (const char* aHost : {"db", "db:", ":5432", "db:0", "db:65536", "db:54x2", "::1:5432"})
+    EXPECT_EQ(parseServerHost("db.example.com:5432")->itsDatabase, "");
+    for (const char* aHost : {"db", "db:", ":5432", "db:0", "db:65536", "db:54x2", "::1:5432",
+                              "db:5432@", "db@ZEV", "db:x@ZEV"})
         EXPECT_FALSE(parseServerHost(aHost)) << aHost;
+}
+
+TEST(ServerHost, ADatabaseFollowsThePortAfterAnAt) {
+    const auto aServer = parseServerHost("[::1]:5432@my@db");
+    ASSERT_TRUE(aServer);
+    EXPECT_EQ(aServer->itsHost, "::1");
+    EXPECT_EQ(aServer->itsPort, "5432");
+    EXPECT_EQ(aServer->itsDatabase, "my@db");
 }
 
 TEST_F(PgConnectionTest, ConnectsWithTheRightPasswordOnly) {
@@ -126,6 +136,16 @@ TEST_F(PgConnectionTest, ConnectsWithTheRightPasswordOnly) {
     anOtherDatabase.setProperty("DATABASENAME", "NODB");
     EXPECT_EQ(itsConnection->connect(host(), "", "DEVELOPER", "s3cret", StringEncoding::Utf8,
                                      anOtherDatabase),
+              ReturnCode::Error);
+    EXPECT_NE(errorText().find("NODB"), std::string::npos) << errorText();
+
+    // The host's database serves when the connection names none, and yields to one it names.
+    EXPECT_EQ(itsConnection->connect(host() + "@" + itsFacts["KIVO_PG_DATABASE"], "", "DEVELOPER",
+                                     "s3cret", StringEncoding::Utf8, {}),
+              ReturnCode::Ok)
+        << errorText();
+    EXPECT_EQ(itsConnection->connect(host() + "@" + itsFacts["KIVO_PG_DATABASE"], "", "DEVELOPER",
+                                     "s3cret", StringEncoding::Utf8, anOtherDatabase),
               ReturnCode::Error);
     EXPECT_NE(errorText().find("NODB"), std::string::npos) << errorText();
 }

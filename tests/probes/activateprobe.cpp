@@ -2,14 +2,15 @@
 // the same barrier has written its own, and activates it; prints the activation's error code and
 // the codes of its error check results. With "create-package" as the barrier it only creates the
 // package p, with "write-only" it only writes the inactive version. So the end-to-end tests can
-// race two users' activations on one repository file, or prepare a repository for kivo. "put"
+// race two users' activations on one repository, or prepare a repository for kivo. "put"
 // writes and activates the object PACKAGE/NAME.SUFFIX with CONTENT (creating the package when
-// needed); "remove" deletes the object and activates the deletion.
+// needed); "remove" deletes the object and activates the deletion. HOST names the repository as a
+// workspace holds it: file:PATH, or HOST:PORT@DATABASE.
 //
-//   kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | create-package | write-only)
-//   kivo_activate_probe FILE USER PASSWORD put PACKAGE NAME SUFFIX CONTENT
-//   kivo_activate_probe FILE USER PASSWORD remove PACKAGE NAME SUFFIX
-//   kivo_activate_probe FILE USER PASSWORD package NAME    creates a package of any name, as
+//   kivo_activate_probe HOST USER PASSWORD (BARRIERDIR COUNT | create-package | write-only)
+//   kivo_activate_probe HOST USER PASSWORD put PACKAGE NAME SUFFIX CONTENT
+//   kivo_activate_probe HOST USER PASSWORD remove PACKAGE NAME SUFFIX
+//   kivo_activate_probe HOST USER PASSWORD package NAME    creates a package of any name, as
 //                                                          another client might
 #include <chrono>
 #include <filesystem>
@@ -72,12 +73,12 @@ int run(int theArgc, char** theArgv) {
         theArgc >= 8 && (std::string(theArgv[4]) == "put" || std::string(theArgv[4]) == "remove");
     if (theArgc != 5 && theArgc != 6 && !aPutOrRemove) {
         std::cerr
-            << "usage: kivo_activate_probe FILE USER PASSWORD (BARRIERDIR COUNT | "
+            << "usage: kivo_activate_probe HOST USER PASSWORD (BARRIERDIR COUNT | "
                "create-package | write-only | put P N S CONTENT | remove P N S | package NAME)\n";
         return 2;
     }
     ParameterValues aValues;
-    aValues.setValue(params::hostName, std::string("file:") + theArgv[1]);
+    aValues.setValue(params::hostName, theArgv[1]);
     aValues.setValue(params::userName, theArgv[2]);
     aValues.setValue(params::passWord, theArgv[3]);
     installParameters(aValues);

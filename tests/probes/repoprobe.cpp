@@ -1,20 +1,26 @@
 // Looks at and changes the repository side of a workspace, so that the end-to-end tests can check
 // what kivo sent and prepare versions that kivo itself cannot make yet. Runs inside a workspace
-// directory (its name is the inactive workspace) as the given user:
+// directory (its name is the inactive workspace) as the given user of the repository at HOST, a
+// host as a workspace holds it (file:PATH, or HOST:PORT@DATABASE):
 //
-//   kivo_repo_probe FILE USER PASSWORD list                       the user's inactive objects
-//   kivo_repo_probe FILE USER PASSWORD activate                   activates all of them
-//   kivo_repo_probe FILE USER PASSWORD stored PACKAGE NAME SUFFIX the inactive content, in hex
-//   kivo_repo_probe FILE USER PASSWORD binary SUFFIX              makes SUFFIX a binary file type
-//   kivo_repo_probe FILE USER PASSWORD package PACKAGE            the package's attributes
-//   kivo_repo_probe FILE USER PASSWORD actives PACKAGE            active objects below PACKAGE
+//   kivo_repo_probe HOST USER PASSWORD list                       the user's inactive objects
+//   kivo_repo_probe HOST USER PASSWORD activate                   activates all of them
+//   kivo_repo_probe HOST USER PASSWORD package PACKAGE            the package's attributes
+//   kivo_repo_probe HOST USER PASSWORD actives PACKAGE            active objects below PACKAGE
 //                                                                  with version and content hash
-//   kivo_repo_probe FILE USER PASSWORD du NAME VENDOR CAPTION PACKAGE...
+//   kivo_repo_probe HOST USER PASSWORD du NAME VENDOR CAPTION PACKAGE...
 //                                     creates a delivery unit and assigns the packages to it
-//   kivo_repo_probe FILE USER PASSWORD snapshot                   every package and version, in
-//                                                                 a text to compare before/after
+//
+// Two commands read the repository's tables themselves, from the repository as kivo-repo names
+// it (--store=REPOSITORY; a file: host names its file without it):
+//
+//   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] stored PACKAGE NAME SUFFIX
+//                                     the inactive content, in hex
+//   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] snapshot
+//                                     every package and version, in a text to compare
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,7 +33,7 @@
 #include "repository/repofunpackages.hpp"
 #include "repository/respprinters.hpp"
 #include "server/repositorystore.hpp"
-#include "server/sqlitedb.hpp"
+#include "server/repositorytarget.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
@@ -51,36 +57,33 @@ void activate() {
     std::cout << "activation " << aResult.itsError.itsCode << "\n";
 }
 
-// The stored bytes show how the content travelled: the repository turns the CDATA of a
-// "properties" object from Latin-1 into UTF-8 but keeps BDATA as it is.
-void stored(const std::string& theFile, const std::string& theOwner,
-            const std::vector<std::string>& theKey) {
-    server::RepositoryStore aStore(theFile);
-    aStore.beginRead();
-    const auto anObject = aStore.findObject({theKey[0], theKey[1], theKey[2]});
-    const auto aVersion =
-        anObject ? aStore.inactive(*anObject, theOwner, workspace::config().name(), true)
-                 : std::nullopt;
-    aStore.commit();
-    if (!aVersion) {
-        std::cout << "none\n";
-        return;
-    }
-    for (unsigned char aByte : aVersion->itsContent) {
-        char aHex[3];
-        std::snprintf(aHex, sizeof aHex, "%02x", aByte);
-        std::cout << aHex;
-    }
-    std::cout << "\n";
+// The repository's store, from the repository as kivo-repo names it.
+std::unique_ptr<server::RepositoryStore> openStore(const std::string& theRepository) {
+    return server::makeTarget(theRepository)->open();
 }
 
-void makeBinary(const std::string& theFile, const std::string& theSuffix) {
-    server::SqliteDatabase aDatabase(theFile, false);
-    aDatabase
-        .query("UPDATE object_types SET is_file_type = '1', use_cdata = '0', use_bdata = '1' "
-               "WHERE object_type = ?")
-        .bind(1, theSuffix)
-        .run();
+std::string hex(const std::string& theBytes) {
+    std::string aText;
+    for (unsigned char aByte : theBytes) {
+        char aHex[3];
+        std::snprintf(aHex, sizeof aHex, "%02x", aByte);
+        aText += aHex;
+    }
+    return aText;
+}
+
+// The stored bytes show how the content travelled: the repository turns the CDATA of a
+// "properties" object from Latin-1 into UTF-8 but keeps BDATA as it is.
+void stored(const std::string& theRepository, const std::string& theOwner,
+            const std::vector<std::string>& theKey) {
+    const auto apStore = openStore(theRepository);
+    apStore->beginRead();
+    const auto anObject = apStore->findObject({theKey[0], theKey[1], theKey[2]});
+    const auto aVersion =
+        anObject ? apStore->inactive(*anObject, theOwner, workspace::config().name(), true)
+                 : std::nullopt;
+    apStore->commit();
+    std::cout << (aVersion ? hex(aVersion->itsContent) : "none") << "\n";
 }
 
 void package(const std::string& thePackage) {
@@ -101,22 +104,25 @@ void actives(const std::string& thePackage) {
 }
 
 // Every package, every activated version and every inactive version of every user, one per line.
-void snapshot(const std::string& theFile) {
-    server::SqliteDatabase aDatabase(theFile, false);
+void snapshot(const std::string& theRepository) {
+    const server::RepositorySnapshot aSnapshot = server::makeTarget(theRepository)->openSnapshot();
+    server::SqlDatabase& aDatabase = *aSnapshot.itsDatabase;
     const char* const kQueries[] = {
         "SELECT 'package', name, delivery_unit, '', '', '' FROM packages ORDER BY name",
         "SELECT 'active', o.package, o.name, o.suffix, h.version_nr || '/' || h.is_deletion, "
-        "hex(h.content) FROM history h JOIN objects o ON o.id = h.object_id ORDER BY 2, 3, 4, 5",
+        "h.content FROM history h JOIN objects o ON o.id = h.object_id ORDER BY 2, 3, 4, 5",
         "SELECT 'inactive ' || i.owner || '/' || i.workspace, o.package, o.name, o.suffix, "
-        "i.version_id || '/' || i.is_deletion, hex(i.content) FROM inactive_versions i JOIN "
+        "i.version_id || '/' || i.is_deletion, i.content FROM inactive_versions i JOIN "
         "objects o ON o.id = i.object_id ORDER BY 1, 2, 3, 4"};
     for (const char* aSql : kQueries) {
         auto aQuery = aDatabase.query(aSql);
         while (aQuery.step()) {
-            for (int i = 0; i < 6; ++i)
-                std::cout << aQuery.text(i) << (i < 5 ? "|" : "\n");
+            for (int i = 0; i < 5; ++i)
+                std::cout << aQuery.text(i) << "|";
+            std::cout << hex(aQuery.text(5)) << "\n";
         }
     }
+    aDatabase.commit();
 }
 
 void deliveryUnit(const std::vector<std::string>& theArgs) {
@@ -143,23 +149,37 @@ std::string upper(std::string theText) {
     return theText;
 }
 
-int run(const std::vector<std::string>& theArgs) {
+// The repository as kivo-repo names it: the --store option at theArgs[3] (which it removes), else
+// the file of a file: host.
+std::string takeStore(std::vector<std::string>& theArgs) {
+    const std::string anOption = "--store=";
+    if (theArgs.size() > 3 && theArgs[3].starts_with(anOption)) {
+        const std::string aStore = theArgs[3].substr(anOption.size());
+        theArgs.erase(theArgs.begin() + 3);
+        return aStore;
+    }
+    const std::string aScheme = "file:";
+    return theArgs[0].starts_with(aScheme) ? theArgs[0].substr(aScheme.size()) : std::string();
+}
+
+int run(std::vector<std::string> theArgs) {
+    const std::string aStore = theArgs.size() >= 4 ? takeStore(theArgs) : std::string();
     if (theArgs.size() < 4) {
-        std::cerr << "usage: kivo_repo_probe FILE USER PASSWORD (list | activate | stored PACKAGE "
-                     "NAME SUFFIX | binary SUFFIX)\n";
+        std::cerr << "usage: kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] (list | "
+                     "activate | package P | actives P | du ... | stored P N S | snapshot)\n";
         return 2;
     }
     const std::string& aCommand = theArgs[3];
-    if (aCommand == "snapshot") {
-        snapshot(theArgs[0]);
-        return 0;
+    if ((aCommand == "snapshot" || aCommand == "stored") && aStore.empty()) {
+        std::cerr << aCommand << " needs --store=REPOSITORY\n";
+        return 2;
     }
-    if (aCommand == "binary" && theArgs.size() == 5) {
-        makeBinary(theArgs[0], theArgs[4]);
+    if (aCommand == "snapshot") {
+        snapshot(aStore);
         return 0;
     }
     ParameterValues aValues;
-    aValues.setValue(params::hostName, "file:" + theArgs[0]);
+    aValues.setValue(params::hostName, theArgs[0]);
     aValues.setValue(params::userName, theArgs[1]);
     aValues.setValue(params::passWord, theArgs[2]);
     installParameters(aValues);
@@ -175,7 +195,7 @@ int run(const std::vector<std::string>& theArgs) {
     else if (aCommand == "du" && theArgs.size() >= 7)
         deliveryUnit(theArgs);
     else if (aCommand == "stored" && theArgs.size() == 7)
-        stored(theArgs[0], upper(theArgs[1]), {theArgs[4], theArgs[5], theArgs[6]});
+        stored(aStore, upper(theArgs[1]), {theArgs[4], theArgs[5], theArgs[6]});
     else
         return 2;
     return 0;

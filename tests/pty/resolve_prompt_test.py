@@ -24,7 +24,8 @@ def main():
                            stdout=subprocess.DEVNULL)
 
         def put(content):
-            run("kivo_activate_probe", repo, "other", "pw", "put", "acme", "a", "txt", content)
+            run("kivo_activate_probe", "file:" + repo, "other", "pw", "put", "acme", "a", "txt",
+                content)
 
         def conflicted():
             with open(os.path.join(ws, "._SYS_KIVO_settings", ".kivoStatus")) as handle:

@@ -228,6 +228,7 @@ TEST_F(WorkSpaceCreation, CreateWritesTheLayoutAndRollbackLeavesNothing) {
     setParameter(params::workSpace, "orders");
     setParameter(params::key, "ORDERSKEY");
     setParameter(params::hostName, "ignored:30015");
+    setParameter(params::database, "IGNORED");
     workspace::create();
     const fs::path aWs = dir() / "orders";
     EXPECT_EQ(treeOf(aWs),
@@ -257,6 +258,20 @@ TEST_F(WorkSpaceCreation, CreateWritesTheLayoutAndRollbackLeavesNothing) {
               (std::vector<std::string>{"._SYS_KIVO_settings/", "._SYS_KIVO_settings/logs/",
                                         "._SYS_KIVO_settings/logs/activation.log"}));
     EXPECT_EQ(RepositoryAccess::exitstatus::get(), 0);
+}
+
+TEST_F(WorkSpaceCreation, WithoutAKeyTheConfigurationKeepsHostUserAndDatabase) {
+    setParameter(params::workSpace, "orders");
+    setParameter(params::hostName, "db.example.com:5432");
+    setParameter(params::userName, "DEV");
+    setParameter(params::database, "orders_db");
+    workspace::create();
+    EXPECT_EQ(readText(dir() / "orders/._SYS_KIVO_settings/.kivoConfig"),
+              "{\n\"name\":\"orders\",\n\"hostname\":\"db.example.com:5432\",\n\"user\":\"DEV\",\n"
+              "\"database\":\"orders_db\",\n\"key\":\"\",\n\"client_format_version\":\"0001.0001."
+              "0000\",\n"
+              "\"trackedPackages\":[]\n}\n");
+    workspace::finish(false);
 }
 
 TEST_F(WorkSpaceCreation, ExistingWorkSpaceAndMissingDirectoryAreRefused) {

@@ -58,7 +58,7 @@ std::string configWithVersion(const std::string& theVersion) {
 
 TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     const std::string aPath = (dir() / ".kivoConfig").string();
-    WorkSpaceConfigFile aConfig(aPath, "orders", "ORDERSKEY", "", "", "0001.0001.0000");
+    WorkSpaceConfigFile aConfig(aPath, "orders", "ORDERSKEY", "", "", "", "0001.0001.0000");
     EXPECT_FALSE(aConfig.isModified());
     EXPECT_EQ(aConfig.trackPackage("acme.orders"), std::vector<std::string>{});
     aConfig.trackPackage("acme.shared");
@@ -243,7 +243,7 @@ TEST_F(SettingsFiles, SimulationAndFailedWritesLeaveTheOldFile) {
 
     // A directory in the way of the rename: the error names the file, nothing else changes.
     fs::create_directories(dir() / "blocked/.kivoConfig/inside");
-    WorkSpaceConfigFile aBlocked((dir() / "blocked/.kivoConfig").string(), "ws", "", "", "",
+    WorkSpaceConfigFile aBlocked((dir() / "blocked/.kivoConfig").string(), "ws", "", "", "", "",
                                  "0001.0001.0000");
     EXPECT_TRUE(messageOf([&] { aBlocked.write(); }).starts_with("Failed to replace file: \""));
     EXPECT_EQ(wstest::treeOf(dir() / "blocked"),

@@ -1,0 +1,230 @@
+#include "tests/support/repositorytarget.hpp"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <map>
+
+#include "tests/pg/clusterfacts.hpp"
+
+namespace kivotest {
+
+namespace {
+
+// The repository name that every repository file has by default, so that a server's change ids
+// read like a file's.
+const char* const kRepositoryName = "ZEV";
+
+const std::map<std::string, std::string>& clusterFacts() {
+    static const std::map<std::string, std::string> kFacts = readClusterFacts();
+    return kFacts;
+}
+
+std::string fact(const std::string& theName) {
+    const auto anEntry = clusterFacts().find(theName);
+    return anEntry == clusterFacts().end() ? std::string() : anEntry->second;
+}
+
+// A PostgreSQL client program (psql, pg_amcheck) from KIVO_PG_BINDIR or the server's folder.
+std::string clientProgram(const std::string& theName) {
+    const char* aDir = std::getenv("KIVO_PG_BINDIR");
+    const std::string aFolder =
+        aDir != nullptr && *aDir != '\0' ? aDir : "/usr/lib/postgresql/15/bin";
+    return aFolder + "/" + theName;
+}
+
+// The first theLength characters of theText as lower-case letters, digits and underscores.
+std::string identifierPart(const std::string& theText, std::size_t theLength) {
+    std::string aPart;
+    for (char aChar : theText.substr(0, theLength)) {
+        const unsigned char aByte = static_cast<unsigned char>(aChar);
+        aPart += std::isalnum(aByte) && aByte < 0x80 ? static_cast<char>(std::tolower(aByte)) : '_';
+    }
+    return aPart;
+}
+
+// A database name that no other repository of this run has: the test's name, theName, the
+// process and a counter.
+std::string uniqueDatabase(const std::string& theName) {
+    static std::atomic<int> aCounter{0};
+    const auto* aTest = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string aTestName =
+        aTest != nullptr ? std::string(aTest->test_suite_name()) + "_" + aTest->name() : "test";
+    return "k_" + identifierPart(aTestName, 32) + "_" + identifierPart(theName, 8) + "_" +
+           std::to_string(getpid()) + "_" + std::to_string(++aCounter);
+}
+
+bool currentTestFailed() {
+    const auto* aTest = ::testing::UnitTest::GetInstance()->current_test_info();
+    return aTest != nullptr && aTest->result()->Failed();
+}
+
+// Holds the cluster's lock file while it lives, so that two test processes never create or
+// change the same login role at once.
+class RoleLock {
+public:
+    explicit RoleLock(bool theNeeded) {
+        if (!theNeeded)
+            return;
+        itsFd = ::open((fact("KIVO_PG_DIR") + "/roles.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC,
+                       0600);
+        if (itsFd >= 0)
+            ::flock(itsFd, LOCK_EX);
+    }
+    ~RoleLock() {
+        if (itsFd >= 0)
+            ::close(itsFd);
+    }
+    RoleLock(const RoleLock&) = delete;
+    RoleLock& operator=(const RoleLock&) = delete;
+
+private:
+    int itsFd = -1;
+};
+
+// A server run without its cluster skips every test (CTest reports them skipped).
+class ClusterCheck : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (RepositoryTarget::serverRun() && fact("KIVO_PG") != "available")
+            GTEST_SKIP() << "no PostgreSQL cluster for this run";
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const kClusterCheck =
+    ::testing::AddGlobalTestEnvironment(new ClusterCheck);
+
+} // namespace
+
+bool RepositoryTarget::serverRun() {
+    const char* aBackend = std::getenv("KIVO_TEST_BACKEND");
+    return aBackend != nullptr && std::string(aBackend) == "postgresql";
+}
+
+RepositoryTarget::RepositoryTarget(const std::filesystem::path& theDir,
+                                   const std::string& theName) {
+    if (!serverRun()) {
+        itsLocation = (theDir / (theName + ".db")).string();
+        itsHost = "file:" + itsLocation;
+        return;
+    }
+    itsDatabase = uniqueDatabase(theName);
+    const std::string anAddress = fact("KIVO_PG_HOST") + ":" + fact("KIVO_PG_PORT");
+    itsLocation = "postgresql://" + fact("KIVO_PG_ADMIN") + ":" + fact("KIVO_PG_ADMIN_PASSWORD") +
+                  "@" + anAddress + "/" + itsDatabase;
+    itsHost = anAddress + "@" + itsDatabase;
+}
+
+RepositoryTarget::~RepositoryTarget() {
+    if (!isServer() || !itsCreated)
+        return;
+    if (currentTestFailed()) {
+        std::fprintf(stderr, "kept for a look: database %s\n", itsDatabase.c_str());
+        return;
+    }
+    const RunResult aDrop = tool("drop");
+    EXPECT_EQ(aDrop.itsExitCode, 0) << "kivo-repo drop: " << aDrop.itsErr;
+}
+
+std::vector<std::string> RepositoryTarget::connectOptions() const {
+    if (!isServer())
+        return {"--host=" + itsHost};
+    return {"--host=" + fact("KIVO_PG_HOST") + ":" + fact("KIVO_PG_PORT"),
+            "--database=" + itsDatabase};
+}
+
+RunResult RepositoryTarget::tool(const std::string& theCommand,
+                                 const std::vector<std::string>& theArgs) const {
+    std::vector<std::string> anArgs = {theCommand, itsLocation};
+    anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
+    itsCreated = itsCreated || theCommand == "init";
+    return runProgram("kivo-repo", anArgs);
+}
+
+void RepositoryTarget::init(std::vector<std::string> theOptions) {
+    bool aNamed = false;
+    for (const std::string& anOption : theOptions)
+        aNamed = aNamed || anOption == "--database";
+    if (isServer() && !aNamed)
+        theOptions.insert(theOptions.end(), {"--database", kRepositoryName});
+    const RunResult anInit = tool("init", theOptions);
+    EXPECT_EQ(anInit.itsExitCode, 0) << "kivo-repo init: " << anInit.itsOut << anInit.itsErr;
+}
+
+void RepositoryTarget::addUser(const std::string& theName, const std::string& thePassword) const {
+    const RoleLock aLock(isServer());
+    const RunResult aUser = tool("user", {theName, thePassword});
+    EXPECT_EQ(aUser.itsExitCode, 0) << "kivo-repo user: " << aUser.itsOut << aUser.itsErr;
+}
+
+std::string RepositoryTarget::show() const {
+    return tool("show").itsOut;
+}
+
+RunResult RepositoryTarget::admin(const std::vector<std::string>& theStatements,
+                                  const std::string& theDatabase) const {
+    std::vector<std::string> anArgs = {"-X", "-q",
+                                       "-A", "-t",
+                                       "-v", "ON_ERROR_STOP=1",
+                                       "-h", fact("KIVO_PG_HOST"),
+                                       "-p", fact("KIVO_PG_PORT"),
+                                       "-U", fact("KIVO_PG_ADMIN"),
+                                       "-d", theDatabase};
+    for (const std::string& aStatement : theStatements)
+        anArgs.insert(anArgs.end(), {"-c", aStatement});
+    RunOptions anOptions;
+    anOptions.itsEnv["PGPASSWORD"] = fact("KIVO_PG_ADMIN_PASSWORD");
+    return runProgram(clientProgram("psql"), anArgs, anOptions);
+}
+
+RunResult RepositoryTarget::sql(const std::string& theStatement) const {
+    if (!isServer())
+        return runProgram("/usr/bin/sqlite3", {itsLocation, theStatement});
+    return admin({"SET search_path TO sys", theStatement}, itsDatabase);
+}
+
+std::string RepositoryTarget::integrity() const {
+    if (!isServer())
+        return sql("PRAGMA integrity_check").itsOut;
+    RunOptions anOptions;
+    anOptions.itsEnv["PGPASSWORD"] = fact("KIVO_PG_ADMIN_PASSWORD");
+    const RunResult aCheck =
+        runProgram(clientProgram("pg_amcheck"),
+                   {"-h", fact("KIVO_PG_HOST"), "-p", fact("KIVO_PG_PORT"), "-U",
+                    fact("KIVO_PG_ADMIN"), "--install-missing", "--heapallindexed", itsDatabase},
+                   anOptions);
+    return aCheck.itsExitCode == 0 && aCheck.itsOut.empty() ? "ok\n"
+                                                            : aCheck.itsOut + aCheck.itsErr;
+}
+
+std::string RepositoryTarget::awayName() const {
+    return isServer() ? itsDatabase + "_away" : itsLocation + ".away";
+}
+
+void RepositoryTarget::takeAway() const {
+    if (!isServer()) {
+        std::filesystem::rename(itsLocation, awayName());
+        return;
+    }
+    const RunResult aRename =
+        admin({"ALTER DATABASE " + itsDatabase + " RENAME TO " + awayName()}, "template1");
+    EXPECT_EQ(aRename.itsExitCode, 0) << aRename.itsErr;
+}
+
+void RepositoryTarget::bringBack() const {
+    if (!isServer()) {
+        std::filesystem::rename(awayName(), itsLocation);
+        return;
+    }
+    const RunResult aRename =
+        admin({"ALTER DATABASE " + awayName() + " RENAME TO " + itsDatabase}, "template1");
+    EXPECT_EQ(aRename.itsExitCode, 0) << aRename.itsErr;
+}
+
+} // namespace kivotest
