@@ -6,6 +6,14 @@
 // an activation reported as activated is there, once and whole. Ends with the same figures as
 // one line of JSON.
 //
+// The operations and their repository calls: a push lists the shared package's active objects,
+// writes new versions of --per-push of them (picked at random) and activates them; a checkout
+// lists the active objects and reads them with their contents in one request; an activate
+// lists what the workspace holds, writes again each version that a newer activation outdated
+// (the merge after a conflict) and activates them. A client whose workspace holds versions
+// activates next; otherwise it checks out (--checkouts percent of the time) or pushes. Each
+// operation's latency counts from its first call to its last answer, conflicts included.
+//
 //   teamload HOST --password PW [--database NAME] [--clients 16] [--users 8] [--seconds 60]
 //            [--user-prefix team] [--objects 32] [--per-push 3] [--checkouts 40]
 //            [--size 1024] [--dir DIR] [--seed 1]

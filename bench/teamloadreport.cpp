@@ -143,8 +143,10 @@ void printCheck(std::ostream& theStream, const LoadLog& theLog, const HistoryChe
 
 void printJson(std::ostream& theStream, const LoadOptions& theOptions, const LoadLog& theLog,
                const HistoryCheck& theCheck, const std::vector<Row>& theRows) {
-    theStream << "{\"host\":\"" << json::escapeJson(theOptions.itsHost)
-              << "\",\"clients\":" << theOptions.itsClients << ",\"users\":" << theOptions.itsUsers
+    const bool aFile = theOptions.itsHost.starts_with("file:");
+    theStream << "{\"backend\":\"" << (aFile ? "file" : "server") << "\",\"host\":\""
+              << json::escapeJson(theOptions.itsHost) << "\",\"clients\":" << theOptions.itsClients
+              << ",\"users\":" << theOptions.itsUsers
               << ",\"seconds\":" << fixed(theLog.itsSeconds, 2) << ",\"operations\":[";
     for (const Row& aRow : theRows)
         theStream << (&aRow == &theRows.front() ? "" : ",") << "{\"name\":\"" << aRow.itsName
