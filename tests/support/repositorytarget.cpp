@@ -8,8 +8,10 @@
 
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <map>
+#include <thread>
 
 #include "tests/pg/clusterfacts.hpp"
 
@@ -58,6 +60,31 @@ std::string uniqueDatabase(const std::string& theName) {
         aTest != nullptr ? std::string(aTest->test_suite_name()) + "_" + aTest->name() : "test";
     return "k_" + identifierPart(aTestName, 32) + "_" + identifierPart(theName, 8) + "_" +
            std::to_string(getpid()) + "_" + std::to_string(++aCounter);
+}
+
+// The server's address for a client: HOST:PORT.
+std::string serverAddress() {
+    return fact("KIVO_PG_HOST") + ":" + fact("KIVO_PG_PORT");
+}
+
+// Runs a PostgreSQL client program as the cluster's administrator, with theArgs after the
+// connection's options.
+RunResult asAdmin(const std::string& theProgram, const std::vector<std::string>& theArgs) {
+    std::vector<std::string> anArgs = {"-h", fact("KIVO_PG_HOST"), "-p", fact("KIVO_PG_PORT"),
+                                       "-U", fact("KIVO_PG_ADMIN")};
+    anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
+    RunOptions anOptions;
+    anOptions.itsEnv["PGPASSWORD"] = fact("KIVO_PG_ADMIN_PASSWORD");
+    return runProgram(clientProgram(theProgram), anArgs, anOptions);
+}
+
+// Runs theStatements with psql in theDatabase as the cluster's administrator.
+RunResult admin(const std::vector<std::string>& theStatements, const std::string& theDatabase) {
+    std::vector<std::string> anArgs = {"-X", "-q",       "-A", "-t", "-v", "ON_ERROR_STOP=1",
+                                       "-d", theDatabase};
+    for (const std::string& aStatement : theStatements)
+        anArgs.insert(anArgs.end(), {"-c", aStatement});
+    return asAdmin("psql", anArgs);
 }
 
 bool currentTestFailed() {
@@ -115,10 +142,9 @@ RepositoryTarget::RepositoryTarget(const std::filesystem::path& theDir,
         return;
     }
     itsDatabase = uniqueDatabase(theName);
-    const std::string anAddress = fact("KIVO_PG_HOST") + ":" + fact("KIVO_PG_PORT");
     itsLocation = "postgresql://" + fact("KIVO_PG_ADMIN") + ":" + fact("KIVO_PG_ADMIN_PASSWORD") +
-                  "@" + anAddress + "/" + itsDatabase;
-    itsHost = anAddress + "@" + itsDatabase;
+                  "@" + serverAddress() + "/" + itsDatabase;
+    itsHost = serverAddress() + "@" + itsDatabase;
 }
 
 RepositoryTarget::~RepositoryTarget() {
@@ -135,8 +161,7 @@ RepositoryTarget::~RepositoryTarget() {
 std::vector<std::string> RepositoryTarget::connectOptions() const {
     if (!isServer())
         return {"--host=" + itsHost};
-    return {"--host=" + fact("KIVO_PG_HOST") + ":" + fact("KIVO_PG_PORT"),
-            "--database=" + itsDatabase};
+    return {"--host=" + serverAddress(), "--database=" + itsDatabase};
 }
 
 RunResult RepositoryTarget::tool(const std::string& theCommand,
@@ -167,22 +192,6 @@ std::string RepositoryTarget::show() const {
     return tool("show").itsOut;
 }
 
-RunResult RepositoryTarget::admin(const std::vector<std::string>& theStatements,
-                                  const std::string& theDatabase) const {
-    std::vector<std::string> anArgs = {"-X", "-q",
-                                       "-A", "-t",
-                                       "-v", "ON_ERROR_STOP=1",
-                                       "-h", fact("KIVO_PG_HOST"),
-                                       "-p", fact("KIVO_PG_PORT"),
-                                       "-U", fact("KIVO_PG_ADMIN"),
-                                       "-d", theDatabase};
-    for (const std::string& aStatement : theStatements)
-        anArgs.insert(anArgs.end(), {"-c", aStatement});
-    RunOptions anOptions;
-    anOptions.itsEnv["PGPASSWORD"] = fact("KIVO_PG_ADMIN_PASSWORD");
-    return runProgram(clientProgram("psql"), anArgs, anOptions);
-}
-
 RunResult RepositoryTarget::sql(const std::string& theStatement) const {
     if (!isServer())
         return runProgram("/usr/bin/sqlite3", {itsLocation, theStatement});
@@ -192,38 +201,38 @@ RunResult RepositoryTarget::sql(const std::string& theStatement) const {
 std::string RepositoryTarget::integrity() const {
     if (!isServer())
         return sql("PRAGMA integrity_check").itsOut;
-    RunOptions anOptions;
-    anOptions.itsEnv["PGPASSWORD"] = fact("KIVO_PG_ADMIN_PASSWORD");
     const RunResult aCheck =
-        runProgram(clientProgram("pg_amcheck"),
-                   {"-h", fact("KIVO_PG_HOST"), "-p", fact("KIVO_PG_PORT"), "-U",
-                    fact("KIVO_PG_ADMIN"), "--install-missing", "--heapallindexed", itsDatabase},
-                   anOptions);
+        asAdmin("pg_amcheck", {"--install-missing", "--heapallindexed", itsDatabase});
     return aCheck.itsExitCode == 0 && aCheck.itsOut.empty() ? "ok\n"
                                                             : aCheck.itsOut + aCheck.itsErr;
+}
+
+void RepositoryTarget::takeAway() const {
+    move(isServer() ? itsDatabase : itsLocation, awayName());
+}
+
+void RepositoryTarget::bringBack() const {
+    move(awayName(), isServer() ? itsDatabase : itsLocation);
 }
 
 std::string RepositoryTarget::awayName() const {
     return isServer() ? itsDatabase + "_away" : itsLocation + ".away";
 }
 
-void RepositoryTarget::takeAway() const {
+void RepositoryTarget::move(const std::string& theFrom, const std::string& theTo) const {
     if (!isServer()) {
-        std::filesystem::rename(itsLocation, awayName());
+        std::filesystem::rename(theFrom, theTo);
         return;
     }
-    const RunResult aRename =
-        admin({"ALTER DATABASE " + itsDatabase + " RENAME TO " + awayName()}, "template1");
-    EXPECT_EQ(aRename.itsExitCode, 0) << aRename.itsErr;
-}
-
-void RepositoryTarget::bringBack() const {
-    if (!isServer()) {
-        std::filesystem::rename(awayName(), itsLocation);
-        return;
+    // The server ends the sessions of the programs that ran before in the background: a rename
+    // waits for them.
+    RunResult aRename;
+    for (int anAttempt = 0; anAttempt < 50; ++anAttempt) {
+        aRename = admin({"ALTER DATABASE " + theFrom + " RENAME TO " + theTo}, "template1");
+        if (aRename.itsErr.find("being accessed by other users") == std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    const RunResult aRename =
-        admin({"ALTER DATABASE " + awayName() + " RENAME TO " + itsDatabase}, "template1");
     EXPECT_EQ(aRename.itsExitCode, 0) << aRename.itsErr;
 }
 

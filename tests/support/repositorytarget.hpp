@@ -63,9 +63,9 @@ public:
     void bringBack() const;
 
 private:
-    RunResult admin(const std::vector<std::string>& theStatements,
-                    const std::string& theDatabase) const;
     std::string awayName() const;
+    // Renames the file or the database theFrom to theTo.
+    void move(const std::string& theFrom, const std::string& theTo) const;
 
     std::string itsLocation;
     std::string itsHost;
