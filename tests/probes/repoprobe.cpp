@@ -57,11 +57,7 @@ void activate() {
     std::cout << "activation " << aResult.itsError.itsCode << "\n";
 }
 
-// The repository's store, from the repository as kivo-repo names it.
-std::unique_ptr<server::RepositoryStore> openStore(const std::string& theRepository) {
-    return server::makeTarget(theRepository)->open();
-}
-
+// theBytes as lower-case hex digits.
 std::string hex(const std::string& theBytes) {
     std::string aText;
     for (unsigned char aByte : theBytes) {
@@ -76,7 +72,7 @@ std::string hex(const std::string& theBytes) {
 // "properties" object from Latin-1 into UTF-8 but keeps BDATA as it is.
 void stored(const std::string& theRepository, const std::string& theOwner,
             const std::vector<std::string>& theKey) {
-    const auto apStore = openStore(theRepository);
+    const auto apStore = server::makeTarget(theRepository)->open();
     apStore->beginRead();
     const auto anObject = apStore->findObject({theKey[0], theKey[1], theKey[2]});
     const auto aVersion =
