@@ -1,37 +1,60 @@
 #include "pgextension/frameanswer.hpp"
 
-#include "core/error.hpp"
-#include "core/json.hpp"
-#include "core/repomessage.hpp"
+#include "pgextension/spidatabase.hpp"
+#include "server/engine.hpp"
+#include "server/repositorystore.hpp"
+#include "server/storeschema.hpp"
 
-#include <climits>
-#include <vector>
+#include <memory>
 
 namespace RepositoryAccess::pgextension {
 
 namespace {
 
-constexpr const char* kInvalidRequest = "40130";
-constexpr const char* kNotSupported = "not supported by this repository";
+// The engine of this backend with its database: made at the first call and kept for the
+// backend's life, with the plans of its statements. It is never destroyed: at the process's exit
+// PostgreSQL's memory, which the plans live in, is no longer there to free.
+struct BackendEngine {
+    SpiDatabase* itsDatabase = nullptr;
+    server::Engine* itsEngine = nullptr;
+};
 
-std::string errorFrame(std::string_view theMessage) {
-    std::string aJson = std::string("{\"error-code\":\"") + kInvalidRequest +
-                        "\",\"error-msg\":\"" + json::escapeJson(theMessage) +
-                        "\",\"error-arg\":\"\"}";
-    return RepositoryMessage::serializeSlots(aJson, {});
+BackendEngine& backendEngine() {
+    static BackendEngine* theEngine = nullptr;
+    if (theEngine == nullptr) {
+        auto aDatabase = std::make_unique<SpiDatabase>();
+        SpiDatabase* aKept = aDatabase.get();
+        auto anEngine = std::make_unique<server::Engine>(std::move(aDatabase));
+        theEngine = new BackendEngine{aKept, anEngine.get()};
+        anEngine.release();
+    }
+    return *theEngine;
 }
 
 } // namespace
 
-std::string answerFrame(std::string_view theFrame, [[maybe_unused]] const std::string& theCaller) {
-    if (theFrame.size() > static_cast<std::size_t>(INT_MAX))
-        return errorFrame("Invalid size: " + std::to_string(theFrame.size()));
+std::string answerFrame(std::string_view theFrame, const std::string& theCaller) {
+    BackendEngine& anEngine = backendEngine();
+    SpiDatabase::Call aCall(*anEngine.itsDatabase);
+    return anEngine.itsEngine->call(theCaller, theFrame);
+}
+
+void installRepository(const std::string& theDatabaseName) {
+    SpiDatabase aDatabase;
+    SpiDatabase::Call aCall(aDatabase);
+    aDatabase.begin(true);
     try {
-        RepositoryMessage::parse(theFrame.data(), static_cast<std::int32_t>(theFrame.size()));
-    } catch (const Error& anError) {
-        return errorFrame(anError.what());
+        aDatabase.execute(server::storeschema::serverTables());
+        server::RepositoryStore::seed(aDatabase, {{"database_name", theDatabaseName}});
+    } catch (...) {
+        try {
+            aDatabase.rollback();
+        } catch (...) {
+            // The first failure is the one to report.
+        }
+        throw;
     }
-    return errorFrame(kNotSupported);
+    aDatabase.commit();
 }
 
 } // namespace RepositoryAccess::pgextension

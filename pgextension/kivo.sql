@@ -1,30 +1,29 @@
--- The kivo repository inside a database: schema SYS with the procedure REPOSITORY_REST, which
--- answers one repoV2 frame for the session user, and schema "PUBLIC" with the three views that
--- a client reads after connecting. The tables are the owner's alone: a repository user (any
--- login role of the database) may call the procedure and read the views, nothing else.
+-- The kivo repository inside a database: schema SYS with the repository's tables and the
+-- procedure REPOSITORY_REST, which answers one repoV2 frame for the session user, and schema
+-- "PUBLIC" with the three views that a client reads after connecting. The tables are the
+-- owner's alone: a repository user (a login role of the database with a row in sys.users) may
+-- call the procedure and read the views, nothing else.
 \echo Use "CREATE EXTENSION kivo" to load this file. \quit
 
 CREATE SCHEMA sys;
 CREATE SCHEMA "PUBLIC";
 
-CREATE TABLE sys.settings (
-    name text PRIMARY KEY,
-    value text NOT NULL
-);
-INSERT INTO sys.settings (name, value) VALUES
-    ('api_version', '16'),
-    ('schema_version', '38'),
-    ('database_name', current_database()),
-    ('vendor', 'example.com'),
-    ('change_tracking', 'off'),
-    ('export_version_min', '1'),
-    ('export_version_max', '3');
-REVOKE ALL ON sys.settings FROM PUBLIC;
+-- The tables, defined once for the repository file and the database (server/storeschema.cpp),
+-- with the default settings and object types; the database's name is the repository's.
+CREATE FUNCTION sys.kivo_install(database_name text) RETURNS void
+    AS 'MODULE_PATHNAME', 'kivo_install'
+    LANGUAGE C STRICT VOLATILE
+    SET search_path = sys, pg_catalog;
+SELECT sys.kivo_install(current_database());
+DROP FUNCTION sys.kivo_install(text);
+REVOKE ALL ON ALL TABLES IN SCHEMA sys FROM PUBLIC;
+REVOKE ALL ON ALL SEQUENCES IN SCHEMA sys FROM PUBLIC;
 
+-- The engine runs as the owner, on the tables of schema sys, for the session user.
 CREATE FUNCTION sys.repository_rest(request bytea) RETURNS bytea
     AS 'MODULE_PATHNAME', 'kivo_repository_rest'
     LANGUAGE C STRICT VOLATILE SECURITY DEFINER
-    SET search_path = pg_catalog, pg_temp;
+    SET search_path = sys, pg_catalog, pg_temp;
 REVOKE ALL ON FUNCTION sys.repository_rest(bytea) FROM PUBLIC;
 GRANT EXECUTE ON FUNCTION sys.repository_rest(bytea) TO PUBLIC;
 

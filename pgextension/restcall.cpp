@@ -1,19 +1,21 @@
-// The C boundary of the repository procedure inside the database server. PostgreSQL reports
+// The C boundary of the repository's functions inside the database server. PostgreSQL reports
 // errors by a long jump and the engine by C++ exceptions; neither may cross the other's frames.
-// So the entry function holds no C++ object with a destructor, the C++ part catches everything
-// before it returns, and the one allocation the C++ part makes from the server runs under
-// PG_TRY; a failure becomes an ereport only after every C++ object is gone.
-
-extern "C" {
-#include "postgres.h"
-
-#include "fmgr.h"
-#include "miscadmin.h"
-#include "utils/memutils.h"
-}
+// So the entry functions hold no C++ object with a destructor, the C++ part catches everything
+// before it returns, and its calls into the server run under pgGuard (pgguard.hpp); a failure
+// becomes an ereport only after every C++ object is gone.
 
 #include "pgextension/frameanswer.hpp"
+#include "pgextension/pgguard.hpp"
+#include "pgextension/spidatabase.hpp"
 
+extern "C" {
+#include "commands/extension.h"
+#include "fmgr.h"
+#include "miscadmin.h"
+#include "utils/builtins.h"
+}
+
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -22,53 +24,34 @@ extern "C" {
 PG_MODULE_MAGIC;
 PG_FUNCTION_INFO_V1(kivo_repository_rest);
 PGDLLEXPORT Datum kivo_repository_rest(PG_FUNCTION_ARGS);
+PG_FUNCTION_INFO_V1(kivo_install);
+PGDLLEXPORT Datum kivo_install(PG_FUNCTION_ARGS);
 }
 
 namespace {
 
-// The outcome of the C++ part: an answer in server memory, or a failure text. Trivially
-// destructible, so a long jump over it loses nothing.
+using RepositoryAccess::pgextension::PgFailure;
+
+// The outcome of the C++ part: an answer in server memory, or a failure text with the SQLSTATE
+// that PostgreSQL gave it (0: an internal error). Trivially destructible, so a long jump over it
+// loses nothing.
 struct Outcome {
     bytea* itsAnswer = nullptr;
-    char itsFailure[512] = {};
+    char itsFailure[1024] = {};
+    int itsCode = 0;
 };
 
-void setFailure(Outcome& theOutcome, const char* theText) {
-    std::strncpy(theOutcome.itsFailure, theText, sizeof theOutcome.itsFailure - 1);
-    theOutcome.itsFailure[sizeof theOutcome.itsFailure - 1] = '\0';
+void setFailure(Outcome& theOutcome, const char* theText, int theCode = 0) {
+    snprintf(theOutcome.itsFailure, sizeof theOutcome.itsFailure, "%s", theText);
+    theOutcome.itsCode = theCode;
 }
 
-// Copies theSize bytes into a new bytea of the current memory context. A server error (out of
-// memory) is caught here, before it could jump over the caller's C++ objects.
-bytea* toBytea(const char* theData, std::size_t theSize, Outcome& theOutcome) noexcept {
-    MemoryContext aContext = CurrentMemoryContext;
-    bytea* volatile aResult = nullptr;
-    PG_TRY();
-    {
-        bytea* aNew = static_cast<bytea*>(palloc(VARHDRSZ + theSize));
-        SET_VARSIZE(aNew, VARHDRSZ + theSize);
-        std::memcpy(VARDATA(aNew), theData, theSize);
-        aResult = aNew;
-    }
-    PG_CATCH();
-    {
-        MemoryContextSwitchTo(aContext);
-        ErrorData* anError = CopyErrorData();
-        FlushErrorState();
-        setFailure(theOutcome, anError->message != nullptr ? anError->message : "server error");
-        FreeErrorData(anError);
-    }
-    PG_END_TRY();
-    return aResult;
-}
-
-// The C++ part: every exception ends here.
-void answer(const char* theFrame, std::size_t theSize, const char* theCaller,
-            Outcome& theOutcome) noexcept {
+// Runs theBody, recording what it throws in theOutcome.
+template <class Body> void catchAll(Outcome& theOutcome, Body theBody) noexcept {
     try {
-        const std::string anAnswer = RepositoryAccess::pgextension::answerFrame(
-            std::string_view(theFrame, theSize), theCaller);
-        theOutcome.itsAnswer = toBytea(anAnswer.data(), anAnswer.size(), theOutcome);
+        theBody();
+    } catch (const RepositoryAccess::pgextension::SpiError& anError) {
+        setFailure(theOutcome, anError.what(), anError.code());
     } catch (const std::exception& anError) {
         setFailure(theOutcome, anError.what());
     } catch (...) {
@@ -76,16 +59,63 @@ void answer(const char* theFrame, std::size_t theSize, const char* theCaller,
     }
 }
 
+// Copies theSize bytes into a new bytea of the current memory context.
+bytea* toBytea(const char* theData, std::size_t theSize, Outcome& theOutcome) noexcept {
+    bytea* aResult = nullptr;
+    PgFailure aFailure;
+    if (!RepositoryAccess::pgextension::pgGuard(aFailure, [&] {
+            bytea* aNew = static_cast<bytea*>(palloc(VARHDRSZ + theSize));
+            SET_VARSIZE(aNew, VARHDRSZ + theSize);
+            std::memcpy(VARDATA(aNew), theData, theSize);
+            aResult = aNew;
+        }))
+        setFailure(theOutcome, aFailure.itsMessage, aFailure.itsCode);
+    return aResult;
+}
+
+// The C++ part of a call: every exception ends here.
+void answer(const char* theFrame, std::size_t theSize, const char* theCaller,
+            Outcome& theOutcome) noexcept {
+    catchAll(theOutcome, [&] {
+        const std::string anAnswer = RepositoryAccess::pgextension::answerFrame(
+            std::string_view(theFrame, theSize), theCaller);
+        theOutcome.itsAnswer = toBytea(anAnswer.data(), anAnswer.size(), theOutcome);
+    });
+}
+
+void install(const char* theDatabaseName, Outcome& theOutcome) noexcept {
+    catchAll(theOutcome,
+             [&] { RepositoryAccess::pgextension::installRepository(theDatabaseName); });
+}
+
 } // namespace
 
-// sys.repository_rest(bytea) returns bytea: one repoV2 frame in, one out, for the session user.
+// sys.repository_rest(bytea) returns bytea: one repoV2 frame in, one out, for the session user
+// (the login role, whatever role the function runs as).
 extern "C" Datum kivo_repository_rest(PG_FUNCTION_ARGS) {
     bytea* aFrame = PG_GETARG_BYTEA_PP(0);
     const char* aCaller = GetUserNameFromId(GetSessionUserId(), false);
     Outcome anOutcome;
     answer(VARDATA_ANY(aFrame), VARSIZE_ANY_EXHDR(aFrame), aCaller, anOutcome);
     if (anOutcome.itsAnswer == nullptr)
-        ereport(ERROR, (errcode(ERRCODE_INTERNAL_ERROR),
-                        errmsg("kivo repository failure: %s", anOutcome.itsFailure)));
+        ereport(ERROR,
+                (errcode(anOutcome.itsCode != 0 ? anOutcome.itsCode : ERRCODE_INTERNAL_ERROR),
+                 errmsg("kivo repository failure: %s", anOutcome.itsFailure)));
     PG_RETURN_BYTEA_P(anOutcome.itsAnswer);
+}
+
+// sys.kivo_install(text): the repository's tables with their first rows, created once by the
+// extension's script (and only there), in the schema that the function's search path names.
+extern "C" Datum kivo_install(PG_FUNCTION_ARGS) {
+    if (!creating_extension)
+        ereport(ERROR, (errcode(ERRCODE_OBJECT_NOT_IN_PREREQUISITE_STATE),
+                        errmsg("kivo_install runs only inside CREATE EXTENSION kivo")));
+    const char* aDatabaseName = text_to_cstring(PG_GETARG_TEXT_PP(0));
+    Outcome anOutcome;
+    install(aDatabaseName, anOutcome);
+    if (anOutcome.itsFailure[0] != '\0')
+        ereport(ERROR,
+                (errcode(anOutcome.itsCode != 0 ? anOutcome.itsCode : ERRCODE_INTERNAL_ERROR),
+                 errmsg("kivo repository installation failed: %s", anOutcome.itsFailure)));
+    PG_RETURN_VOID();
 }

@@ -156,6 +156,8 @@ std::string invalidRequest(const std::string& theMessage) {
 
 Engine::Engine(const std::string& thePath) : itsStore(thePath) {}
 
+Engine::Engine(std::unique_ptr<SqlDatabase> theDatabase) : itsStore(std::move(theDatabase)) {}
+
 std::string Engine::call(const std::string& theUser, std::string_view theFrame) {
     // Reading the request: anything wrong here is the sender's fault and answered with 40130.
     if (theFrame.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))

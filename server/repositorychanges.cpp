@@ -121,8 +121,10 @@ std::vector<std::string> RepositoryStore::openChangesOf(std::int64_t theObject) 
 
 std::vector<ContributorRecord> RepositoryStore::contributors(const std::string& theId) {
     std::vector<ContributorRecord> aList;
+    // By name: the order is in the rows themselves, so a repository copied between a file and a
+    // database server lists its contributors as before (a server has no rowid).
     auto aQuery = itsDatabase->query("SELECT \"user\", status, description, validated_at FROM "
-                                     "change_contributors WHERE change_id = ? ORDER BY rowid");
+                                     "change_contributors WHERE change_id = ? ORDER BY \"user\"");
     aQuery.bind(1, theId);
     while (aQuery.step())
         aList.push_back(readContributor(aQuery));

@@ -571,9 +571,9 @@ void RepositoryStore::dropWorkspace(const std::string& theOwner, const std::stri
 }
 
 std::int64_t RepositoryStore::nextNumber(const std::string& theCounter) {
-    auto aQuery =
-        itsDatabase->query("INSERT INTO counters (name, value) VALUES (?, 1) "
-                           "ON CONFLICT (name) DO UPDATE SET value = value + 1 RETURNING value");
+    auto aQuery = itsDatabase->query("INSERT INTO counters (name, value) VALUES (?, 1) "
+                                     "ON CONFLICT (name) DO UPDATE SET value = counters.value + 1 "
+                                     "RETURNING value");
     aQuery.bind(1, theCounter);
     if (!aQuery.step())
         throw StorageError("Repository storage failed: counter " + theCounter);

@@ -137,7 +137,9 @@ CONF
     # Renaming the database that initdb made is quicker than copying a template.
     "${aPsql[@]}" -d template1 -c 'ALTER DATABASE postgres RENAME TO "ZEV"' \
         -c "CREATE ROLE \"DEVELOPER\" LOGIN PASSWORD 's3cret'"
-    "${aPsql[@]}" -d ZEV -c 'CREATE EXTENSION kivo'
+    # A repository user is a login role with a row in the repository's users table.
+    "${aPsql[@]}" -d ZEV -c 'CREATE EXTENSION kivo' \
+        -c "INSERT INTO sys.users (name, password_hash) VALUES ('DEVELOPER', '')"
     cat >>"$aEnvFile" <<ENV
 KIVO_PG=available
 KIVO_PG_HOST=127.0.0.1

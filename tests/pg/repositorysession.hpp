@@ -1,0 +1,199 @@
+#pragma once
+
+// One login of the throwaway cluster (tests/pg/cluster.sh) through the dbclient layer, as the
+// kivo client makes it: repoV2 frames sent to the repository procedure, and plain SQL. Each
+// session has its own connection, so that sessions of several threads run side by side.
+
+#include "core/json.hpp"
+#include "core/repomessage.hpp"
+#include "dbclient/dbclient.hpp"
+#include "dbclient/protocolsql.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kivotest {
+
+// An answer of the repository: its JSON, or the error of the call itself.
+struct RepositoryAnswer {
+    bool itsCalled = false; // the procedure answered (else itsFailure says why not)
+    std::string itsFailure; // the call's error text
+    std::string itsJson;    // the answer frame's JSON text
+    RepositoryAccess::RepositoryMessage itsMessage;
+    RepositoryAccess::json::JsonObject itsObject;
+    RepositoryAccess::json::JsonAllocator itsAllocator;
+
+    std::string code() const { return member("error-code"); }
+    std::string member(const std::string& theName) const {
+        return RepositoryAccess::json::hasMember(itsObject, theName)
+                   ? RepositoryAccess::json::getString(itsObject, theName)
+                   : std::string();
+    }
+    const RepositoryAccess::json::JsonList& list(const std::string& theName) const {
+        return RepositoryAccess::json::getList(itsObject, theName);
+    }
+    // Attachment slot 0: its CDATA, else its BDATA.
+    std::string content() const {
+        const auto& aCData = itsMessage.getCDataVec();
+        const auto& aBData = itsMessage.getBDataVec();
+        if (!aCData.empty() && aCData[0] && !aCData[0]->empty())
+            return *aCData[0];
+        return aBData.empty() || !aBData[0] ? std::string() : *aBData[0];
+    }
+};
+
+class RepositorySession {
+public:
+    // Connects theUser of the cluster that theFacts describe (readClusterFacts()).
+    RepositorySession(std::map<std::string, std::string> theFacts, const std::string& theUser,
+                      const std::string& thePassword)
+        : itsFacts(std::move(theFacts)) {
+        using namespace RepositoryAccess::dbclient;
+        itsEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
+        itsConnection = itsEnvironment->createConnection();
+        ConnectProperties aProperties;
+        aProperties.setProperty("DATABASENAME", itsFacts["KIVO_PG_DATABASE"]);
+        itsConnected = itsConnection->connect("127.0.0.1:" + itsFacts["KIVO_PG_PORT"], "", theUser,
+                                              thePassword, StringEncoding::Utf8,
+                                              aProperties) == ReturnCode::Ok;
+        if (!itsConnected)
+            itsConnectError = itsConnection->error().getErrorText();
+    }
+
+    // The cluster's administrator (superuser, owner of the extension).
+    static std::unique_ptr<RepositorySession>
+    admin(const std::map<std::string, std::string>& theFacts) {
+        auto aFacts = theFacts;
+        return std::make_unique<RepositorySession>(theFacts, aFacts["KIVO_PG_ADMIN"],
+                                                   aFacts["KIVO_PG_ADMIN_PASSWORD"]);
+    }
+
+    bool connected() const { return itsConnected; }
+    const std::string& connectError() const { return itsConnectError; }
+
+    // Column 1 of the first row of theSql as text ("" without rows); "error: " and the error
+    // text when the statement fails.
+    std::string sql(const std::string& theSql) {
+        using namespace RepositoryAccess::dbclient;
+        Statement* aStatement = itsConnection->createStatement();
+        std::string aText;
+        if (aStatement->execute(theSql) != ReturnCode::Ok)
+            aText = "error: " + aStatement->error().getErrorText();
+        else if (ResultSet* aResult = aStatement->getResultSet();
+                 aResult != nullptr && aResult->next() == ReturnCode::Ok) {
+            char aBuffer[4096] = {};
+            std::int64_t aLength = 0;
+            aResult->getObject(1, HostType::Utf8, aBuffer, &aLength, sizeof aBuffer - 1);
+            aText = aBuffer;
+        }
+        itsConnection->releaseStatement(aStatement);
+        return aText;
+    }
+
+    // Sends a request (theJson with theCData and theBData as the attachments) and reads the
+    // answer.
+    std::unique_ptr<RepositoryAnswer> call(const std::string& theJson,
+                                           const std::vector<std::string>& theCData = {},
+                                           const std::vector<std::string>& theBData = {}) {
+        return callFrame(RepositoryAccess::RepositoryMessage::fromTexts(theJson, theCData, theBData)
+                             .serialize());
+    }
+
+    // Sends theFrame as it is.
+    std::unique_ptr<RepositoryAnswer> callFrame(const std::string& theFrame) {
+        using namespace RepositoryAccess::dbclient;
+        auto anAnswer = std::make_unique<RepositoryAnswer>();
+        PreparedStatement* aStatement = itsConnection->createPreparedStatement();
+        EXPECT_EQ(aStatement->prepare(RepositoryAccess::dbclient::protocolsql::kRepositoryCall),
+                  ReturnCode::Ok);
+        std::string anInput = theFrame;
+        std::int64_t anInputLength = static_cast<std::int64_t>(anInput.size());
+        std::int64_t aRoom = 1 << 16;
+        std::string anOutput(static_cast<std::size_t>(aRoom), '\0');
+        std::int64_t anOutputLength = 0;
+        aStatement->bindParameter(1, HostType::Binary, anInput.data(), &anInputLength,
+                                  anInputLength);
+        aStatement->bindParameter(2, HostType::Binary, anOutput.data(), &anOutputLength, aRoom);
+        ReturnCode aCode = aStatement->execute();
+        if (aCode == ReturnCode::DataTruncated) {
+            anOutput.resize(static_cast<std::size_t>(anOutputLength));
+            aCode = aStatement->getObject(2, HostType::Binary, anOutput.data(), &anOutputLength,
+                                          anOutputLength);
+        }
+        if (aCode == ReturnCode::Ok) {
+            anOutput.resize(static_cast<std::size_t>(anOutputLength));
+            anAnswer->itsMessage = RepositoryAccess::RepositoryMessage::parse(
+                anOutput.data(), static_cast<std::int32_t>(anOutput.size()));
+            anAnswer->itsJson = *anAnswer->itsMessage.getJson();
+            anAnswer->itsCalled = RepositoryAccess::json::jsonParse(
+                anAnswer->itsJson.data(), anAnswer->itsJson.size(), anAnswer->itsObject,
+                anAnswer->itsAllocator);
+            if (!anAnswer->itsCalled)
+                anAnswer->itsFailure = "unreadable answer: " + anAnswer->itsJson;
+        } else {
+            anAnswer->itsFailure = aStatement->error().getErrorText();
+        }
+        itsConnection->releaseStatement(aStatement);
+        return anAnswer;
+    }
+
+private:
+    std::map<std::string, std::string> itsFacts;
+    std::unique_ptr<RepositoryAccess::dbclient::Environment> itsEnvironment;
+    RepositoryAccess::dbclient::Connection* itsConnection = nullptr;
+    bool itsConnected = false;
+    std::string itsConnectError;
+};
+
+// JSON fragments of requests.
+inline std::string workspaceSession(const std::string& theUser,
+                                    const std::string& theWorkspace = "") {
+    return R"({"sessionType":"2","owner":")" + theUser + R"(","workspace":")" + theWorkspace +
+           R"("})";
+}
+
+inline std::string objectJson(const std::string& thePackage, const std::string& theName,
+                              const std::string& theSuffix) {
+    return R"({"package":")" + thePackage + R"(","name":")" + theName + R"(","suffix":")" +
+           theSuffix + R"("})";
+}
+
+inline std::string createPackageJson(const std::string& thePackage) {
+    return R"({"action":"create","what":"package","package":")" + thePackage +
+           R"(","description":"","inherit":"0"})";
+}
+
+// A write of text content into theUser's default workspace; theMetadata names the version it is
+// based on (empty for a new object).
+inline std::string writeJson(const std::string& theUser, const std::string& theObject,
+                             const std::string& theMetadata = "") {
+    std::string aJson = R"({"action":"write","what":"object","session":)" +
+                        workspaceSession(theUser) + R"(,"object":)" + theObject;
+    if (!theMetadata.empty())
+        aJson += R"(,"metadata":)" + theMetadata;
+    return aJson + R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})";
+}
+
+// The metadata of an active version theVersion, as a write based on it sends it.
+inline std::string activeMetadataJson(const std::string& theVersion) {
+    return R"({"type":"1","version_id":")" + theVersion + R"("})";
+}
+
+inline std::string activateJson(const std::string& theUser, const std::string& theObject,
+                                const std::string& theMode = "0") {
+    return R"({"action":"activate","what":"objects","session":)" + workspaceSession(theUser) +
+           R"(,"objList":[)" + theObject + R"(],"activationMode":")" + theMode + R"("})";
+}
+
+// The number of the newest version of theObject.
+inline std::string latestVersionJson(const std::string& theObject) {
+    return R"({"action":"get","what":"numberOfLatestVersion","session":{"sessionType":"1"},)"
+           R"("object":)" +
+           theObject + "}";
+}
+
+} // namespace kivotest
