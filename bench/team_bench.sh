@@ -29,6 +29,8 @@ for aTool in teamload kivo-repo; do
     fi
 done
 
+# Runs on exit (the trap below).
+# shellcheck disable=SC2317
 cleanUp() {
     if [[ -f $aTemp/pg/env ]]; then
         bash "$aSource/tests/pg/cluster.sh" stop "$aTemp/pg" || true
