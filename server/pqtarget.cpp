@@ -120,10 +120,24 @@ std::unique_ptr<RepositoryStore> PqTarget::open() {
 void PqTarget::setLoginRole(PqDatabase& theDatabase, const std::string& theName,
                             const std::string& thePassword) const {
     const std::string aRole = theDatabase.quoteIdentifier(theName);
-    const std::string aVerb = roleExists(theDatabase, theName) ? "ALTER ROLE " : "CREATE ROLE ";
     const std::string aPassword =
         theDatabase.quoteLiteral(theDatabase.encryptPassword(theName, thePassword));
-    theDatabase.execute(aVerb + aRole + " LOGIN PASSWORD " + aPassword);
+    const std::string anAlter = "ALTER ROLE " + aRole + " LOGIN PASSWORD " + aPassword;
+    if (roleExists(theDatabase, theName)) {
+        theDatabase.execute(anAlter);
+    } else {
+        // Roles belong to the whole server: another administrator may create the same role
+        // between the question and the creation. Then the creation fails, and the role that
+        // exists by now gets the password; any other failure shows in the change.
+        theDatabase.execute("SAVEPOINT new_role");
+        try {
+            theDatabase.execute("CREATE ROLE " + aRole + " LOGIN PASSWORD " + aPassword);
+        } catch (const StorageError&) {
+            theDatabase.execute("ROLLBACK TO SAVEPOINT new_role");
+            theDatabase.execute(anAlter);
+        }
+        theDatabase.execute("RELEASE SAVEPOINT new_role");
+    }
     theDatabase.execute("GRANT CONNECT ON DATABASE " +
                         theDatabase.quoteIdentifier(itsAddress.database()) + " TO " + aRole);
 }
