@@ -47,11 +47,7 @@ void installRepository(const std::string& theDatabaseName) {
         aDatabase.execute(server::storeschema::serverTables());
         server::RepositoryStore::seed(aDatabase, {{"database_name", theDatabaseName}});
     } catch (...) {
-        try {
-            aDatabase.rollback();
-        } catch (...) {
-            // The first failure is the one to report.
-        }
+        aDatabase.rollbackAfterFailure();
         throw;
     }
     aDatabase.commit();

@@ -451,13 +451,8 @@ SpiDatabase::Call::~Call() {
 }
 
 void SpiDatabase::endCall() noexcept {
-    if (itsInSubtransaction) {
-        try {
-            rollback();
-        } catch (...) {
-            // The failure stays recorded: the call's error aborts the transaction.
-        }
-    }
+    if (itsInSubtransaction)
+        rollbackAfterFailure();
     for (auto& [aSql, aStatement] : itsStatements)
         aStatement->forgetRows();
     // After a failure that no rollback cleared, the error that ends this call aborts the
@@ -568,11 +563,18 @@ void SpiDatabase::begin(bool theWrite) {
             .bind(1, server::kRepositoryWriteLock)
             .run();
     } catch (...) {
-        try {
-            rollback();
-        } catch (...) {
-        }
+        rollbackAfterFailure();
         throw;
+    }
+}
+
+void SpiDatabase::rollbackAfterFailure() noexcept {
+    try {
+        rollback();
+    } catch (const std::exception& anError) {
+        // The failure that is on its way out is the one to report; this one stays recorded,
+        // so nothing runs on in the subtransaction, and the call's error aborts the transaction.
+        markFailed(anError.what());
     }
 }
 
@@ -595,10 +597,7 @@ void SpiDatabase::commit() {
             CurrentResourceOwner = anOwner;
         })) {
         markFailed(aFailure.itsMessage);
-        try {
-            rollback();
-        } catch (...) {
-        }
+        rollbackAfterFailure();
         throw SpiError(std::string("Repository storage failed (commit): ") + aFailure.itsMessage,
                        aFailure.itsCode);
     }

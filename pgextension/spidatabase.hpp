@@ -119,6 +119,9 @@ public:
     void begin(bool theWrite) override;
     void commit() override;
     void rollback() override;
+    // Rolls the open request back while another failure is on its way out; a failure of the
+    // rollback itself is recorded as the database's failure, never thrown.
+    void rollbackAfterFailure() noexcept;
 
     // For the statements: fails when a failure of PostgreSQL has not been rolled back yet.
     void requireUsable() const;
