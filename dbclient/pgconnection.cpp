@@ -2,6 +2,7 @@
 
 #include "dbclient/pgstatements.hpp"
 #include "dbclient/pgtls.hpp"
+#include "server/pqaddress.hpp"
 
 #include <libpq-fe.h>
 
@@ -89,15 +90,8 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
     if (!aDatabase.empty())
         aKeywords.emplace_back("dbname", aDatabase);
     aKeywords.insert(aKeywords.end(), aTls.itsKeywords.begin(), aTls.itsKeywords.end());
-    std::vector<const char*> aNames, aValues;
-    for (const auto& [aName, aValue] : aKeywords) {
-        aNames.push_back(aName.c_str());
-        aValues.push_back(aValue.c_str());
-    }
-    aNames.push_back(nullptr);
-    aValues.push_back(nullptr);
 
-    PGconn* aHandle = PQconnectdbParams(aNames.data(), aValues.data(), 0);
+    PGconn* aHandle = server::connectByKeywords(aKeywords);
     if (aHandle == nullptr) {
         itsError.set(pgcode::kConnectFailed, "Out of memory while connecting");
         return ReturnCode::Error;

@@ -113,6 +113,16 @@ void readColumn(SPITupleTable* theRows, std::uint64_t theRow, int theColumn, boo
     theValue.itsCopy = aPrinted;
 }
 
+// readColumn under the guard; a failure of PostgreSQL fails theDatabase.
+ColumnValue guardedColumn(SpiDatabase& theDatabase, SPITupleTable* theRows, std::uint64_t theRow,
+                          int theColumn, bool theBytes) {
+    ColumnValue aValue;
+    PgFailure aFailure;
+    if (!pgGuard(aFailure, [&] { readColumn(theRows, theRow, theColumn, theBytes, aValue); }))
+        theDatabase.fail("column", aFailure.itsMessage, aFailure.itsCode);
+    return aValue;
+}
+
 std::int64_t parseInteger(const char* theData, std::size_t theSize) {
     std::int64_t aValue = 0;
     std::from_chars(theData, theData + theSize, aValue);
@@ -344,12 +354,7 @@ int SpiStatement::columnCount() const {
 
 SqlValueKind SpiStatement::kind(int theColumn) const {
     checkColumn(theColumn);
-    ColumnValue aValue;
-    PgFailure aFailure;
-    SPITupleTable* aRows = itsRows;
-    const std::uint64_t aRow = itsRow;
-    if (!pgGuard(aFailure, [&] { readColumn(aRows, aRow, theColumn, false, aValue); }))
-        itsDatabase.fail("column", aFailure.itsMessage, aFailure.itsCode);
+    const ColumnValue aValue = guardedColumn(itsDatabase, itsRows, itsRow, theColumn, false);
     if (aValue.itsNull)
         return SqlValueKind::Null;
     if (isIntegerType(aValue.itsType))
@@ -359,18 +364,14 @@ SqlValueKind SpiStatement::kind(int theColumn) const {
 
 std::string SpiStatement::text(int theColumn) const {
     checkColumn(theColumn);
-    ColumnValue aValue;
-    PgFailure aFailure;
-    SPITupleTable* aRows = itsRows;
-    const std::uint64_t aRow = itsRow;
-    if (!pgGuard(aFailure, [&] { readColumn(aRows, aRow, theColumn, true, aValue); }))
-        itsDatabase.fail("column", aFailure.itsMessage, aFailure.itsCode);
+    const ColumnValue aValue = guardedColumn(itsDatabase, itsRows, itsRow, theColumn, true);
     if (aValue.itsNull)
         return {};
     if (isIntegerType(aValue.itsType))
         return std::to_string(aValue.itsInteger);
     std::string aText;
     void* aCopy = aValue.itsCopy;
+    PgFailure aFailure;
     try {
         aText.assign(aValue.itsData, aValue.itsSize);
     } catch (...) {
@@ -385,12 +386,7 @@ std::string SpiStatement::text(int theColumn) const {
 
 std::int64_t SpiStatement::integer(int theColumn) const {
     checkColumn(theColumn);
-    ColumnValue aValue;
-    PgFailure aFailure;
-    SPITupleTable* aRows = itsRows;
-    const std::uint64_t aRow = itsRow;
-    if (!pgGuard(aFailure, [&] { readColumn(aRows, aRow, theColumn, false, aValue); }))
-        itsDatabase.fail("column", aFailure.itsMessage, aFailure.itsCode);
+    const ColumnValue aValue = guardedColumn(itsDatabase, itsRows, itsRow, theColumn, false);
     if (aValue.itsNull)
         return 0;
     if (isIntegerType(aValue.itsType))

@@ -8,6 +8,17 @@
 
 namespace RepositoryAccess::server {
 
+pg_conn* connectByKeywords(const PqKeywords& theKeywords) {
+    std::vector<const char*> aNames, aValues;
+    for (const auto& [aName, aValue] : theKeywords) {
+        aNames.push_back(aName.c_str());
+        aValues.push_back(aValue.c_str());
+    }
+    aNames.push_back(nullptr);
+    aValues.push_back(nullptr);
+    return PQconnectdbParams(aNames.data(), aValues.data(), 0);
+}
+
 PqAddress::PqAddress(const std::string& theUri) {
     char* anError = nullptr;
     std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> apOptions(

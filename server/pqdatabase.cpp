@@ -39,14 +39,7 @@ PqDatabase::PqDatabase(const PqAddress& theAddress) {
         {"client_encoding", "UTF8"}, {"connect_timeout", "10"}, {"application_name", "kivo-repo"}};
     // The address's own keywords come last and win.
     aKeywords.insert(aKeywords.end(), theAddress.keywords().begin(), theAddress.keywords().end());
-    std::vector<const char*> aNames, aValues;
-    for (const auto& [aName, aValue] : aKeywords) {
-        aNames.push_back(aName.c_str());
-        aValues.push_back(aValue.c_str());
-    }
-    aNames.push_back(nullptr);
-    aValues.push_back(nullptr);
-    itsHandle = PQconnectdbParams(aNames.data(), aValues.data(), 0);
+    itsHandle = connectByKeywords(aKeywords);
     if (itsHandle == nullptr || PQstatus(itsHandle) != CONNECTION_OK) {
         std::string aReason =
             itsHandle != nullptr ? connectReason(PQerrorMessage(itsHandle)) : "out of memory";
