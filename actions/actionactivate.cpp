@@ -35,8 +35,8 @@ bool isActivationConflict(const CheckResult& theResult) {
 
 // The workspace file of the object a check result names.
 std::string conflictPath(const CheckResult& theResult) {
-    if (theResult.itsObject)
-        return theResult.itsObject->workSpaceFileName();
+    if (!theResult.itsWorkSpaceFileName.empty())
+        return theResult.itsWorkSpaceFileName;
     return RepositoryObject(theResult.itsPackage, theResult.itsName, theResult.itsSuffix)
         .workSpaceFileName();
 }

@@ -26,11 +26,15 @@ struct Event {
     std::uint32_t itsParent;
     std::uint32_t itsLastChild;
     std::uint32_t itsPreviousSibling;
+    // Later siblings with the same description and no duration, folded into this one.
+    std::uint32_t itsRepeats;
     bool itsEnded;
 };
 
 // All events of the process, in fixed-size chunks that never move, addressed by index; event 0
-// is the root. Events are never freed before the process ends.
+// is the root. An event that ends without a measurable duration is never written, only counted
+// in its parent's summary: its descendants are dropped and it is folded into a recent sibling of
+// its description, so that a run over 100,000 files keeps a few events per kind, not millions.
 class EventTree {
 public:
     static constexpr std::uint32_t theChunkBits = 12;
@@ -42,11 +46,11 @@ public:
 
     // Appends an event as the last child of theParent (theNoEvent for the root) and returns it.
     std::uint32_t add(const char* theDescription, double theStart, std::uint32_t theParent) {
-        if ((itsSize & (theChunkSize - 1)) == 0)
+        if ((itsSize >> theChunkBits) == itsChunks.size())
             itsChunks.push_back(std::make_unique_for_overwrite<Event[]>(theChunkSize));
         std::uint32_t anIndex = itsSize++;
         Event& anEvent = at(anIndex);
-        anEvent = Event{theDescription, theStart, 0.0, theParent, theNoEvent, theNoEvent, false};
+        anEvent = Event{theDescription, theStart, 0.0, theParent, theNoEvent, theNoEvent, 0, false};
         if (theParent != theNoEvent) {
             Event& aParent = at(theParent);
             anEvent.itsPreviousSibling = aParent.itsLastChild;
@@ -55,9 +59,44 @@ public:
         return anIndex;
     }
 
+    // Ends the current event at theEnd and makes its parent current.
+    void endCurrent(double theEnd) {
+        const std::uint32_t anIndex = itsCurrent;
+        Event& anEvent = at(anIndex);
+        anEvent.itsEnd = theEnd;
+        anEvent.itsEnded = true;
+        if (anEvent.itsParent == theNoEvent)
+            return;
+        itsCurrent = anEvent.itsParent;
+        if (anEvent.itsEnd == anEvent.itsStart)
+            fold(anIndex);
+    }
+
     std::uint32_t itsCurrent = 0;
 
 private:
+    static constexpr int theFoldDistance = 8;
+
+    // An event without duration: every event after it is its descendant, without duration too.
+    // They go, and so does the event when one of its last siblings can count it.
+    void fold(std::uint32_t theIndex) {
+        Event& anEvent = at(theIndex);
+        itsSize = theIndex + 1;
+        anEvent.itsLastChild = theNoEvent;
+        std::uint32_t aSibling = anEvent.itsPreviousSibling;
+        for (int i = 0; i < theFoldDistance && aSibling != theNoEvent; ++i) {
+            Event& anOther = at(aSibling);
+            if (anOther.itsEnded && anOther.itsEnd == anOther.itsStart &&
+                anOther.itsDescription == anEvent.itsDescription) {
+                anOther.itsRepeats += 1 + anEvent.itsRepeats;
+                at(anEvent.itsParent).itsLastChild = anEvent.itsPreviousSibling;
+                itsSize = theIndex;
+                return;
+            }
+            aSibling = anOther.itsPreviousSibling;
+        }
+    }
+
     std::vector<std::unique_ptr<Event[]>> itsChunks;
     std::uint32_t itsSize = 0;
 };
@@ -110,7 +149,7 @@ void writeEvent(std::ostream& theStream, EventTree& theTree, std::uint32_t theIn
     std::map<std::string_view, std::pair<std::size_t, double>> aGroups;
     for (std::uint32_t aChild : aChildren) {
         auto& aGroup = aGroups[descriptionOf(theTree.at(aChild))];
-        ++aGroup.first;
+        aGroup.first += 1 + theTree.at(aChild).itsRepeats;
         aGroup.second += durationSeconds(theTree.at(aChild), theNow);
     }
 
@@ -143,11 +182,7 @@ void begin(const char* theDescription) {
 void end() noexcept {
     if (theTree == nullptr || theIsMuted)
         return;
-    Event& anEvent = theTree->at(theTree->itsCurrent);
-    anEvent.itsEnd = theClock();
-    anEvent.itsEnded = true;
-    if (anEvent.itsParent != theNoEvent)
-        theTree->itsCurrent = anEvent.itsParent;
+    theTree->endCurrent(theClock());
 }
 
 std::string toXml() {

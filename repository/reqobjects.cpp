@@ -7,10 +7,10 @@
 namespace RepositoryAccess {
 
 ActivateObjectsRequest::ActivateObjectsRequest(RepositorySession theSession,
-                                               std::vector<RepositoryObject> theObjects,
+                                               std::span<const RepositoryObject> theObjects,
                                                std::string theActivationMode,
                                                std::string theChangeId)
-    : itsSession(std::move(theSession)), itsObjects(std::move(theObjects)),
+    : itsSession(std::move(theSession)), itsObjects(theObjects),
       itsActivationMode(std::move(theActivationMode)), itsChangeId(std::move(theChangeId)) {}
 
 void ActivateObjectsRequest::writeBody(std::ostream& theStream) const {

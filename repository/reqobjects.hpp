@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,14 +16,17 @@ namespace RepositoryAccess {
 // optionally assigning them to a change.
 class ActivateObjectsRequest : public RepositoryWriteRequest {
 public:
-    ActivateObjectsRequest(RepositorySession theSession, std::vector<RepositoryObject> theObjects,
+    // theObjects are the caller's and outlive the request: an activation of 100,000 objects
+    // does not copy them.
+    ActivateObjectsRequest(RepositorySession theSession,
+                           std::span<const RepositoryObject> theObjects,
                            std::string theActivationMode, std::string theChangeId);
     void writeBody(std::ostream& theStream) const override;
     std::string getName() const override { return "ActivateObjectsRequest"; }
 
 private:
     RepositorySession itsSession;
-    std::vector<RepositoryObject> itsObjects;
+    std::span<const RepositoryObject> itsObjects;
     std::string itsActivationMode;
     std::string itsChangeId;
 };

@@ -115,7 +115,7 @@ RequestWriter& RequestWriter::list(std::string_view theKey, std::size_t theCount
 }
 
 RequestWriter& RequestWriter::objectList(std::string_view theKey,
-                                         const std::vector<RepositoryObject>& theList) {
+                                         std::span<const RepositoryObject> theList) {
     return list(theKey, theList.size(), ",\n",
                 [&](std::size_t i) { itsStream << theList[i].toJson(); });
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,8 +54,7 @@ public:
     RequestWriter& metaData(std::string_view theKey, const ObjectMetaData& theMetaData);
 
     // A list of object descriptors, separated by ",\n".
-    RequestWriter& objectList(std::string_view theKey,
-                              const std::vector<RepositoryObject>& theList);
+    RequestWriter& objectList(std::string_view theKey, std::span<const RepositoryObject> theList);
     // A list of escaped strings, separated by ",\n".
     RequestWriter& stringList(std::string_view theKey, const std::vector<std::string>& theList);
     // A list of {"object":<descriptor>} entries separated by a bare comma (bulk reading).

@@ -242,8 +242,7 @@ void printCheckResult(const CheckResult& theResult, std::ostream& theStream) {
         theStream << theResult.itsErrorMsg << '\n';
         return;
     }
-    if (theResult.itsObject)
-        theStream << theResult.itsObject->workSpaceFileName();
+    theStream << theResult.itsWorkSpaceFileName;
     const std::string aLine = lineNumberOf(theResult.itsErrorMsg);
     if (!aLine.empty())
         theStream << " (" << aLine << ')';

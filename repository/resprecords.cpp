@@ -24,7 +24,7 @@ CheckResult readCheckResult(const ResponseReader& theReader) {
     aResult.itsSuffix = anObject.string("suffix");
     // The summary names no object: it has no workspace file.
     if (!aResult.itsName.empty())
-        aResult.itsObject = objects::fromJson(anObject.object());
+        aResult.itsWorkSpaceFileName = objects::fromJson(anObject.object()).workSpaceFileName();
     aResult.itsErrorCode = theReader.string("error-code");
     aResult.itsErrorMsg = theReader.string("error-msg");
     aResult.itsLocation = theReader.string("location");

@@ -40,8 +40,12 @@ std::string Answer::json() const {
     std::string aText = "{\"error-code\":" + quoted(itsCode) +
                         ",\"error-msg\":" + quoted(itsMessage) +
                         ",\"error-arg\":" + quoted(itsArgument);
+    // Piece by piece: a value may be the list of 100,000 objects, copied once only.
     auto anAppend = [&aText](const std::string& theName, const std::string& theValue) {
-        aText += ",\"" + theName + "\":" + theValue;
+        aText += ",\"";
+        aText += theName;
+        aText += "\":";
+        aText += theValue;
     };
     for (const auto& [aName, aValue] : itsMembers)
         anAppend(aName, aValue);
@@ -73,13 +77,19 @@ std::string jsonObject(std::initializer_list<std::pair<std::string_view, std::st
 }
 
 std::string jsonList(const std::vector<std::string>& theValues) {
-    std::string aText = "[";
+    std::size_t aSize = 2 + theValues.size();
+    for (const auto& aValue : theValues)
+        aSize += aValue.size();
+    std::string aText;
+    aText.reserve(aSize);
+    aText += '[';
     for (const auto& aValue : theValues) {
         if (aText.size() > 1)
             aText += ',';
         aText += aValue;
     }
-    return aText + "]";
+    aText += ']';
+    return aText;
 }
 
 std::string objectJson(const ObjectKey& theKey, const std::string& theVersion) {

@@ -31,12 +31,14 @@ public:
 
     void add(const ObjectKey& theKey, const std::string& theCode, const std::string& theMessage,
              const char* theSeverity) {
-        itsResults.push_back(jsonObject({{"object", objectJson(theKey)},
-                                         {"error-code", quoted(theCode)},
-                                         {"error-msg", quoted(theMessage)},
-                                         {"location", quoted("")},
-                                         {"severity", quoted(theSeverity)},
-                                         {"timestamp", quoted(itsTimestamp)}}));
+        if (itsList.size() > 1)
+            itsList += ',';
+        itsList += jsonObject({{"object", objectJson(theKey)},
+                               {"error-code", quoted(theCode)},
+                               {"error-msg", quoted(theMessage)},
+                               {"location", quoted("")},
+                               {"severity", quoted(theSeverity)},
+                               {"timestamp", quoted(itsTimestamp)}});
         if (std::string_view(theSeverity) == kSeverityError)
             ++itsErrors;
         else if (std::string_view(theSeverity) == kSeverityWarning)
@@ -45,11 +47,16 @@ public:
 
     int errors() const { return itsErrors; }
     int warnings() const { return itsWarnings; }
-    std::string json() const { return jsonList(itsResults); }
+    // The JSON list of the results; the results are gone afterwards.
+    std::string takeJson() {
+        itsList += ']';
+        return std::move(itsList);
+    }
 
 private:
     std::string itsTimestamp;
-    std::vector<std::string> itsResults;
+    // The results as one growing JSON list: an activation of 100,000 objects has as many.
+    std::string itsList = "[";
     int itsErrors = 0;
     int itsWarnings = 0;
 };
@@ -167,7 +174,7 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
                      std::to_string(aResults.warnings()) + " warnings",
                  kSeveritySummary);
     aRun.itsActivationId = std::to_string(anActivation);
-    aRun.itsCheckResults = aResults.json();
+    aRun.itsCheckResults = aResults.takeJson();
     aRun.itsUndo = !anActivate || aCheckOnly;
     return aRun;
 }
@@ -181,7 +188,7 @@ void activateObjects(Operation& theOperation) {
         theOperation.itsUser, optionalMember(theOperation.itsBody, "changeID"));
     Answer& anAnswer = theOperation.itsAnswer;
     anAnswer.setString("activationID", aRun.itsActivationId);
-    anAnswer.setRaw("checkResults", aRun.itsCheckResults);
+    anAnswer.setRaw("checkResults", std::move(aRun.itsCheckResults));
     anAnswer.setString("changeID", aRun.itsChangeId);
     if (aRun.itsCode != code::kOk)
         anAnswer.setError(aRun.itsCode, aRun.itsMessage, aRun.itsActivationId);

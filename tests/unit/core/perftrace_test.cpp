@@ -92,3 +92,27 @@ TEST_F(PerfTrace, OpenEventsCountUpToNowAndTheWriterShowsTheCurrentEvent) {
     EXPECT_EQ(perftrace::toXml(), aFinished);
     EXPECT_TRUE(aFinished.starts_with(theDeclaration + "<event duration=\"1234.57\" "));
 }
+
+// Calls within one tick are folded as they end, so that a run over many files keeps few events;
+// the file still counts every one of them, beside calls with a duration in their begin order.
+TEST_F(PerfTrace, CallsWithinOneTickAreCountedAfterBeingFolded) {
+    traced("statusObjects()", 0, [] {
+        for (int i = 0; i < 10000; ++i) {
+            traced("sys::readFile()", 0, [] { traced("json::jsonParse()", 0); });
+            traced("hash::calc()", 0);
+            if (i == 5000)
+                traced("sys::getts()", 3);
+        }
+        traced("sys::readFile()", 2, [] { traced("json::jsonParse()", 0); });
+    });
+    EXPECT_EQ(perftrace::toXml(),
+              theDeclaration +
+                  "<event duration=\"0.005\" statusObjects()=\"(1 / 0.005)\">\n"
+                  "Root\n"
+                  "<event duration=\"0.005\" hash::calc()=\"(10000 / 0)\" "
+                  "sys::getts()=\"(1 / 0.003)\" sys::readFile()=\"(10001 / 0.002)\">\n"
+                  "statusObjects()\n"
+                  "<event duration=\"0.003\">\nsys::getts()\n</event>\n"
+                  "<event duration=\"0.002\" json::jsonParse()=\"(1 / 0)\">\nsys::readFile()\n"
+                  "</event>\n</event>\n</event>\n");
+}

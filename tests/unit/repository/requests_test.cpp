@@ -118,8 +118,10 @@ struct CatalogueRow {
 };
 
 std::vector<CatalogueRow> catalogue() {
+    // An activation request refers to the caller's objects: they must outlive it.
+    static const std::vector<RepositoryObject> kActivated = {o1(), o2()};
     return {
-        {std::make_shared<ActivateObjectsRequest>(s2(), std::vector{o1(), o2()}, "1", ""),
+        {std::make_shared<ActivateObjectsRequest>(s2(), kActivated, "1", ""),
          "ActivateObjectsRequest", true,
          R"({"action":"activate","what":"objects","session":)" + kS2 + R"(,"objList":[)" + kO1 +
              ",\n" + kO2 + R"(],"activationMode":"1"})"},
@@ -375,7 +377,8 @@ TEST(RequestBodies, VariableValuesAreEscapedAndRawValuesAreNot) {
 }
 
 TEST(RequestBodies, OptionalMembersAppearOnlyWhenSet) {
-    EXPECT_EQ(body(ActivateObjectsRequest(s2(), {o1()}, "3", "42")),
+    const std::vector<RepositoryObject> anObjects = {o1()};
+    EXPECT_EQ(body(ActivateObjectsRequest(s2(), anObjects, "3", "42")),
               R"({"action":"activate","what":"objects","session":)" + kS2 + R"(,"objList":[)" +
                   kO1 + R"(],"activationMode":"3","changeID":"42"})");
     EXPECT_EQ(body(ListInactiveWorkSpacesRequest(RepositorySession::active(), "DEV")),
