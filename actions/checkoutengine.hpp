@@ -65,6 +65,8 @@ RepositoryObject baseVersionOf(const RepositoryObject& theLocal, const ObjectMap
 RepositoryObject versionAt(const std::string& theTimestamp, const RepositoryObject& theObject);
 
 // Reads the contents of the objects (bulk where allowed), keyed by workspace file name.
+std::map<std::string, std::string>
+readContents(const std::vector<const RepositoryObject*>& theObjects);
 std::map<std::string, std::string> readContents(const std::vector<RepositoryObject>& theObjects);
 
 } // namespace checkoutversions

@@ -88,14 +88,16 @@ RepositoryObject versionAt(const std::string& theTimestamp, const RepositoryObje
     return aRecord;
 }
 
-std::map<std::string, std::string> readContents(const std::vector<RepositoryObject>& theObjects) {
+std::map<std::string, std::string>
+readContents(const std::vector<const RepositoryObject*>& theObjects) {
     // The historical group of one read shares a single timestamp, so historical versions are
-    // read in one group per activation time.
-    std::vector<RepositoryObject> aCurrent;
-    std::map<std::string, std::vector<RepositoryObject>> aHistorical;
-    for (const RepositoryObject& anObject : theObjects) {
-        if (anObject.metaData().itsType == 3)
-            aHistorical[anObject.metaData().itsActivatedAt].push_back(anObject);
+    // read in one group per activation time. The groups point at the caller's objects: a
+    // checkout of 100,000 objects copies only the part being read.
+    std::vector<const RepositoryObject*> aCurrent;
+    std::map<std::string, std::vector<const RepositoryObject*>> aHistorical;
+    for (const RepositoryObject* anObject : theObjects) {
+        if (anObject->metaData().itsType == 3)
+            aHistorical[anObject->metaData().itsActivatedAt].push_back(anObject);
         else
             aCurrent.push_back(anObject);
     }
@@ -103,12 +105,12 @@ std::map<std::string, std::string> readContents(const std::vector<RepositoryObje
     // At most kObjectsPerRead objects a request: the answer of one read is held several times
     // over while it is taken apart, and 100,000 objects at once would take a gigabyte.
     constexpr std::size_t kObjectsPerRead = 1000;
-    auto aRead = [&](const std::vector<RepositoryObject>& theGroup) {
+    auto aRead = [&](const std::vector<const RepositoryObject*>& theGroup) {
         for (std::size_t aStart = 0; aStart < theGroup.size(); aStart += kObjectsPerRead) {
-            const std::vector<RepositoryObject> aPart(
-                theGroup.begin() + static_cast<std::ptrdiff_t>(aStart),
-                theGroup.begin() + static_cast<std::ptrdiff_t>(
-                                       std::min(theGroup.size(), aStart + kObjectsPerRead)));
+            std::vector<RepositoryObject> aPart;
+            for (std::size_t i = aStart; i < std::min(theGroup.size(), aStart + kObjectsPerRead);
+                 ++i)
+                aPart.push_back(*theGroup[i]);
             std::vector<ObjectContent> aRead = repofunobjects::readObjects(aPart);
             for (std::size_t i = 0; i < aPart.size() && i < aRead.size(); ++i)
                 aContents[aPart[i].workSpaceFileName()] = std::move(aRead[i].itsContent);
@@ -119,6 +121,14 @@ std::map<std::string, std::string> readContents(const std::vector<RepositoryObje
     for (const auto& aGroup : aHistorical)
         aRead(aGroup.second);
     return aContents;
+}
+
+std::map<std::string, std::string> readContents(const std::vector<RepositoryObject>& theObjects) {
+    std::vector<const RepositoryObject*> anObjects;
+    anObjects.reserve(theObjects.size());
+    for (const RepositoryObject& anObject : theObjects)
+        anObjects.push_back(&anObject);
+    return readContents(anObjects);
 }
 
 } // namespace RepositoryAccess::checkoutversions
