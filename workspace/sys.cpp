@@ -402,10 +402,12 @@ int createDirectoryChain(const std::string& theDir) {
     if (errno != ENOENT)
         failWithErrno("Failed to create directory: " + quoted(theDir));
     const int aCreated = createDirectoryChain(getDirPart(theDir));
-    if (::mkdir(theDir.c_str(), 0777) != 0 && !(errno == EEXIST && dirExists(theDir)))
+    // Another thread of a parallel checkout may have made it meanwhile: it counts it, not we.
+    const bool aMade = ::mkdir(theDir.c_str(), 0777) == 0;
+    if (!aMade && !(errno == EEXIST && dirExists(theDir)))
         failWithErrno("Failed to create directory: " + quoted(theDir));
     knownDirectories().add(theDir);
-    return aCreated + 1;
+    return aCreated + (aMade ? 1 : 0);
 }
 
 } // namespace

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <sstream>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -359,4 +361,25 @@ TEST(SysProcess, IdentityTempDirAndTempNames) {
     EXPECT_EQ(sys::getRealPath(str(aTemp.path() / "lower" / ".." / "kivotmp")),
               str(fs::canonical(aTemp.path() / "kivotmp")));
     EXPECT_EQ(sys::getRealPath("/no/such/../dir/"), "/no/dir");
+}
+
+// Two threads of a parallel checkout create the same new directories at once: every directory is
+// counted once, by the thread whose mkdir made it.
+TEST(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
+    kivotest::TempDir aTemp;
+    for (int i = 0; i < 300; ++i) {
+        const std::string aFile = (aTemp.path() / ("d" + std::to_string(i)) / "a/b/file").string();
+        std::atomic<int> aReady = 0;
+        std::atomic<int> aCount = 0;
+        auto aCreate = [&] {
+            ++aReady;
+            while (aReady.load() < 2) {
+            }
+            aCount += sys::createDirectories(aFile);
+        };
+        std::thread aFirst(aCreate), aSecond(aCreate);
+        aFirst.join();
+        aSecond.join();
+        ASSERT_EQ(aCount.load(), 3) << "round " << i;
+    }
 }
