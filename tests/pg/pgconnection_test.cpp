@@ -7,6 +7,7 @@
 #include "dbclient/keystore.hpp"
 #include "dbclient/pgconnection.hpp"
 #include "tests/pg/clusterfacts.hpp"
+#include "tests/pg/firstcolumn.hpp"
 #include "tests/support/process.hpp"
 
 #include <gtest/gtest.h>
@@ -43,21 +44,9 @@ protected:
                                       thePassword, StringEncoding::Utf8, theProperties);
     }
 
-    // Column 1 of the first row of theSql as text; the statement's error text when it fails.
+    // Column 1 of the first row of theSql as text (see kivotest::firstColumn).
     std::string queryText(const std::string& theSql) {
-        Statement* aStatement = itsConnection->createStatement();
-        std::string aText;
-        if (aStatement->execute(theSql) != ReturnCode::Ok)
-            aText = "error: " + aStatement->error().getErrorText();
-        else if (ResultSet* aResult = aStatement->getResultSet();
-                 aResult != nullptr && aResult->next() == ReturnCode::Ok) {
-            char aBuffer[256] = {};
-            std::int64_t aLength = 0;
-            aResult->getObject(1, HostType::Utf8, aBuffer, &aLength, sizeof aBuffer);
-            aText = aBuffer;
-        }
-        itsConnection->releaseStatement(aStatement);
-        return aText;
+        return kivotest::firstColumn(*itsConnection, theSql);
     }
 
     // Sends theFrame through the repository call with an output buffer of theRoom bytes.

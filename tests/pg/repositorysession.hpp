@@ -8,6 +8,7 @@
 #include "core/repomessage.hpp"
 #include "dbclient/dbclient.hpp"
 #include "dbclient/protocolsql.hpp"
+#include "tests/pg/firstcolumn.hpp"
 
 #include <gtest/gtest.h>
 
@@ -75,23 +76,9 @@ public:
     bool connected() const { return itsConnected; }
     const std::string& connectError() const { return itsConnectError; }
 
-    // Column 1 of the first row of theSql as text ("" without rows); "error: " and the error
-    // text when the statement fails.
+    // Column 1 of the first row of theSql as text (see kivotest::firstColumn).
     std::string sql(const std::string& theSql) {
-        using namespace RepositoryAccess::dbclient;
-        Statement* aStatement = itsConnection->createStatement();
-        std::string aText;
-        if (aStatement->execute(theSql) != ReturnCode::Ok)
-            aText = "error: " + aStatement->error().getErrorText();
-        else if (ResultSet* aResult = aStatement->getResultSet();
-                 aResult != nullptr && aResult->next() == ReturnCode::Ok) {
-            char aBuffer[4096] = {};
-            std::int64_t aLength = 0;
-            aResult->getObject(1, HostType::Utf8, aBuffer, &aLength, sizeof aBuffer - 1);
-            aText = aBuffer;
-        }
-        itsConnection->releaseStatement(aStatement);
-        return aText;
+        return kivotest::firstColumn(*itsConnection, theSql);
     }
 
     // Sends a request (theJson with theCData and theBData as the attachments) and reads the
