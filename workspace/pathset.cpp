@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include "workspace/status.hpp"
@@ -6,6 +7,9 @@
 namespace RepositoryAccess::pathset {
 
 void normalize(PathSet& theSet) {
+    // Most sets arrive sorted already (from the status map or a sorted listing): one pass tells.
+    if (std::adjacent_find(theSet.begin(), theSet.end(), std::greater_equal<>()) == theSet.end())
+        return;
     std::sort(theSet.begin(), theSet.end());
     theSet.erase(std::unique(theSet.begin(), theSet.end()), theSet.end());
 }

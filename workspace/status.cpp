@@ -138,10 +138,6 @@ void Status::listDirectories(const std::vector<std::string>& theRoots, bool theR
     itsHaveDiskTimes = (isSet(params::fast) || isSet(params::veryFast)) && !isSet(params::simulate);
     treescan::TreeScan aScan =
         treescan::scan(theRoots, theRecursive, itsHaveDiskTimes, theSettingsDirName);
-    std::sort(aScan.itsFiles.begin(), aScan.itsFiles.end(),
-              [](const auto& theLeft, const auto& theRight) {
-                  return theLeft.itsPath < theRight.itsPath;
-              });
     itsDiskFilesInScope.reserve(aScan.itsFiles.size());
     itsDiskTimes.reserve(aScan.itsFiles.size());
     for (auto& aFile : aScan.itsFiles) {

@@ -18,10 +18,13 @@ public:
 
     // The bytes up to the next double quote, which is consumed; no escape may occur in them.
     bool plainString(std::string_view& theValue) {
-        const std::size_t anEnd = itsRest.find_first_of("\"\\");
-        if (anEnd == std::string_view::npos || itsRest[anEnd] != '"')
+        // Two single-byte searches: find_first_of would test every byte against both bytes.
+        const std::size_t anEnd = itsRest.find('"');
+        if (anEnd == std::string_view::npos)
             return false;
         theValue = itsRest.substr(0, anEnd);
+        if (theValue.find('\\') != std::string_view::npos)
+            return false;
         itsRest.remove_prefix(anEnd + 1);
         return true;
     }

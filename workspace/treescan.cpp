@@ -14,6 +14,67 @@ namespace RepositoryAccess::treescan {
 
 namespace {
 
+bool inPathOrder(const ScannedFile& theLeft, const ScannedFile& theRight) {
+    return theLeft.itsPath < theRight.itsPath;
+}
+
+struct Partial;
+
+// The files of one directory within a worker's result: a sorted run.
+struct Group {
+    std::string itsDirPrefix; // the directory with its trailing slash, as its files begin
+    std::size_t itsFirst = 0;
+    std::size_t itsCount = 0;
+    Partial* itsPartial = nullptr;
+};
+
+// What one worker collects.
+struct Partial : TreeScan {
+    std::vector<Group> itsGroups;
+};
+
+// Puts the directories' sorted runs one after the other in the order of their directories, which
+// is path order already unless a directory holds files and sub-directories whose names
+// interleave; the runs that remain are merged pairwise.
+std::vector<ScannedFile> filesInPathOrder(std::vector<Partial>& thePartials) {
+    std::vector<Group*> aGroups;
+    std::size_t aTotal = 0;
+    for (auto& aPartial : thePartials)
+        for (auto& aGroup : aPartial.itsGroups) {
+            aGroups.push_back(&aGroup);
+            aTotal += aGroup.itsCount;
+        }
+    std::sort(aGroups.begin(), aGroups.end(), [](const Group* theLeft, const Group* theRight) {
+        return theLeft->itsDirPrefix < theRight->itsDirPrefix;
+    });
+    std::vector<ScannedFile> aFiles;
+    aFiles.reserve(aTotal);
+    for (const Group* aGroup : aGroups) {
+        auto aBegin =
+            aGroup->itsPartial->itsFiles.begin() + static_cast<std::ptrdiff_t>(aGroup->itsFirst);
+        std::move(aBegin, aBegin + static_cast<std::ptrdiff_t>(aGroup->itsCount),
+                  std::back_inserter(aFiles));
+    }
+    std::vector<std::size_t> aRuns{0};
+    for (std::size_t i = 1; i < aFiles.size(); ++i)
+        if (inPathOrder(aFiles[i], aFiles[i - 1]))
+            aRuns.push_back(i);
+    aRuns.push_back(aFiles.size());
+    while (aRuns.size() > 2) {
+        std::vector<std::size_t> aMerged{0};
+        for (std::size_t r = 2; r < aRuns.size(); r += 2) {
+            std::inplace_merge(aFiles.begin() + static_cast<std::ptrdiff_t>(aRuns[r - 2]),
+                               aFiles.begin() + static_cast<std::ptrdiff_t>(aRuns[r - 1]),
+                               aFiles.begin() + static_cast<std::ptrdiff_t>(aRuns[r]), inPathOrder);
+            aMerged.push_back(aRuns[r]);
+        }
+        if (aRuns.size() % 2 == 0) // an odd number of runs: the last one waits for the next round
+            aMerged.push_back(aRuns.back());
+        aRuns = std::move(aMerged);
+    }
+    return aFiles;
+}
+
 // A queue of directories shared by the workers. Listing a directory may add its sub-directories;
 // the scan ends when the queue is empty and no worker is still listing.
 class Scanner {
@@ -25,7 +86,7 @@ public:
     void add(std::string theDir) { itsQueue.push_back(std::move(theDir)); }
 
     // Takes directories until the work is done; each worker collects into its own result.
-    void work(TreeScan& theResult) {
+    void work(Partial& theResult) {
         std::unique_lock aLock(itsMutex);
         for (;;) {
             itsChanged.wait(aLock, [&] { return !itsQueue.empty() || itsBusy == 0 || itsFailure; });
@@ -60,10 +121,16 @@ public:
     }
 
 private:
-    void list(const std::string& theDir, TreeScan& theResult,
-              std::vector<std::string>& theSubDirs) {
+    // Appends the directory's files to the worker's result, sorted: names of one directory are
+    // short to compare, and the sorting is shared by every worker.
+    void list(const std::string& theDir, Partial& theResult, std::vector<std::string>& theSubDirs) {
+        const std::size_t aFirst = theResult.itsFiles.size();
+        const std::string aPrefix = sys::joinFileName(theDir, "");
         for (auto& anEntry : sys::scanDir(theDir, itsWithTimes)) {
-            std::string aPath = sys::joinFileName(theDir, anEntry.itsName);
+            // Each path is built in one allocation: a large tree has a hundred thousand of them.
+            std::string aPath;
+            aPath.reserve(aPrefix.size() + anEntry.itsName.size());
+            aPath.append(aPrefix).append(anEntry.itsName);
             if (!anEntry.itsIsDirectory) {
                 theResult.itsFiles.push_back({std::move(aPath), anEntry.itsModified});
             } else if (aPath != itsSkippedDir) {
@@ -72,6 +139,11 @@ private:
                     theSubDirs.push_back(std::move(aPath));
             }
         }
+        const auto aBegin = theResult.itsFiles.begin() + static_cast<std::ptrdiff_t>(aFirst);
+        std::sort(aBegin, theResult.itsFiles.end(), inPathOrder);
+        if (aFirst != theResult.itsFiles.size())
+            theResult.itsGroups.push_back(
+                {aPrefix, aFirst, theResult.itsFiles.size() - aFirst, &theResult});
     }
 
     const bool itsRecursive;
@@ -92,7 +164,7 @@ TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool 
     for (const auto& aRoot : theRoots)
         aScanner.add(aRoot);
     const unsigned aCores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    std::vector<TreeScan> aPartials(theRecursive ? aCores : 1);
+    std::vector<Partial> aPartials(theRecursive ? aCores : 1);
     std::vector<std::thread> aThreads;
     for (std::size_t i = 1; i < aPartials.size(); ++i) {
         try {
@@ -106,13 +178,11 @@ TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool 
         aThread.join();
     aScanner.rethrow();
 
-    TreeScan aResult = std::move(aPartials[0]);
-    for (std::size_t i = 1; i < aPartials.size(); ++i) {
-        std::move(aPartials[i].itsFiles.begin(), aPartials[i].itsFiles.end(),
-                  std::back_inserter(aResult.itsFiles));
-        std::move(aPartials[i].itsDirectories.begin(), aPartials[i].itsDirectories.end(),
+    TreeScan aResult;
+    aResult.itsFiles = filesInPathOrder(aPartials);
+    for (auto& aPartial : aPartials)
+        std::move(aPartial.itsDirectories.begin(), aPartial.itsDirectories.end(),
                   std::back_inserter(aResult.itsDirectories));
-    }
     return aResult;
 }
 

@@ -11,7 +11,8 @@ struct ScannedFile {
     timespec itsModified{};
 };
 
-// The files and sub-directories of a few directory trees, in no particular order.
+// The files of a few directory trees in path order, and their sub-directories in no particular
+// order.
 struct TreeScan {
     std::vector<ScannedFile> itsFiles;
     std::vector<std::string> itsDirectories;

@@ -1,0 +1,72 @@
+#include "workspace/treescan.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.hpp"
+
+namespace RepositoryAccess {
+namespace {
+
+std::vector<std::string> pathsOf(const treescan::TreeScan& theScan) {
+    std::vector<std::string> aPaths;
+    for (const auto& aFile : theScan.itsFiles)
+        aPaths.push_back(aFile.itsPath);
+    return aPaths;
+}
+
+// The scan sorts each directory's files on its workers and then joins the directories. Names
+// whose bytes sort around the slash ('-' and '.' before it, letters after) make the files of a
+// directory and of its sub-directories interleave; the result must still be plain path order,
+// the order the status walk relies on.
+TEST(TreeScan, FilesComeInPathOrderWhereDirectoriesAndFilesInterleave) {
+    kivotest::TempDir aTemp;
+    const std::filesystem::path aRoot = aTemp.path() / "pkg";
+    const std::vector<std::string> aNames = {
+        "a.txt",     "a/b.txt", "a/b/x",   "a/b/y/z", "a/c",      "a-b/y",    "a0",
+        "b/.hidden", "b/a0",    "b/a.txt", "b/a/z",   "b-/q",     "b.d/e/f",  "z",
+        "m/n/o/p",   "m/n.txt", "m/n-1",   "m/n/a",   "m/nn/b/c", "m/n/o.txt"};
+    for (const auto& aName : aNames) {
+        std::filesystem::create_directories((aRoot / aName).parent_path());
+        kivotest::writeText(aRoot / aName, aName);
+    }
+    std::filesystem::create_directories(aRoot / "empty/inner");
+    std::filesystem::create_directories(aRoot / "skipped");
+    kivotest::writeText(aRoot / "skipped/file", "left out");
+
+    const auto aScan = treescan::scan({aRoot.string()}, true, true, (aRoot / "skipped").string());
+    std::vector<std::string> anExpected;
+    for (const auto& aName : aNames)
+        anExpected.push_back((aRoot / aName).string());
+    std::sort(anExpected.begin(), anExpected.end());
+    EXPECT_EQ(pathsOf(aScan), anExpected);
+    for (const auto& aFile : aScan.itsFiles)
+        EXPECT_NE(aFile.itsModified.tv_sec, 0) << aFile.itsPath;
+
+    // Without recursion only the root's own files, still sorted.
+    const auto aFlat = treescan::scan({aRoot.string()}, false, false, "");
+    EXPECT_EQ(pathsOf(aFlat),
+              (std::vector<std::string>{(aRoot / "a.txt").string(), (aRoot / "a0").string(),
+                                        (aRoot / "z").string()}));
+}
+
+// Two roots, one inside the other, list the inner files twice; both copies are neighbours.
+TEST(TreeScan, NestedRootsListTheirFilesAsNeighbours) {
+    kivotest::TempDir aTemp;
+    const std::filesystem::path aRoot = aTemp.path() / "p";
+    for (const char* aName : {"a", "q/b", "q/c", "r"}) {
+        std::filesystem::create_directories((aRoot / aName).parent_path());
+        kivotest::writeText(aRoot / aName, aName);
+    }
+    const auto aScan = treescan::scan({aRoot.string(), (aRoot / "q").string()}, true, false, "");
+    const auto aPaths = pathsOf(aScan);
+    EXPECT_TRUE(std::is_sorted(aPaths.begin(), aPaths.end()));
+    EXPECT_EQ(aPaths.size(), 6u);
+}
+
+} // namespace
+} // namespace RepositoryAccess
