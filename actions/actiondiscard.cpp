@@ -91,8 +91,8 @@ void actionDiscard::discardFile(const std::string& theFile, bool theWithContent)
     if (theWithContent)
         sys::deleteFile(theFile);
     objects::deleteMetaFile(anObject);
-    for (const std::string* aCopy : {&anObject.diffFileName(), &anObject.baseFileName()})
-        sys::deleteFile(*aCopy);
+    sys::deleteFile(anObject.diffFileName());
+    sys::deleteFile(anObject.baseFileName());
     WorkSpaceStatusFile& aStatusFile = workspace::get()->status();
     aStatusFile.removeFile(theFile);
     aStatusFile.removeConflict(theFile);

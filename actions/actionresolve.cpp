@@ -163,8 +163,8 @@ std::string actionResolve::resolutionMode() {
 bool actionResolve::resolveFile(const std::string& theFile, const std::string& theMode) {
     KIVO_PERF_SCOPE("actionResolve::resolveFile()");
     const RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
-    const std::string& aDiff = anObject.diffFileName();
-    const std::string& aBase = anObject.baseFileName();
+    const std::string aDiff = anObject.diffFileName();
+    const std::string aBase = anObject.baseFileName();
     std::string aSource;
     if (modeIs(theMode, "mergeTool")) {
         if (!runMergeTool(theFile, aDiff, aBase))

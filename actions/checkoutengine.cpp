@@ -4,6 +4,7 @@
 #include <exception>
 #include <optional>
 #include <set>
+#include <span>
 
 #include "core/console.hpp"
 #include "core/error.hpp"
@@ -80,6 +81,9 @@ private:
         return !(aMeta.itsIsDeletion && (aMeta.itsType == 2 || aMeta.itsType == 3));
     }
     void writeAll(ProgressLine& theProgress);
+    void writePart(std::size_t theBegin, std::size_t theEnd, ProgressLine& theProgress);
+    // Reads the contents of the versions among theObjects that have one into itsReadContent.
+    void readContentsOf(std::span<const RepositoryObject> theObjects);
     void write(const RepositoryObject& theObject);
     WrittenFile writeContent(const RepositoryObject& theObject) const;
     void recordContent(const RepositoryObject& theObject, const WrittenFile& theWritten);
@@ -91,9 +95,9 @@ private:
     const LocalFiles& itsLocal;
     WorkSpaceStatusFile& itsStatus;
     ObjectMap itsLocalObjects;
-    std::vector<const RepositoryObject*> itsToRead; // into itsToWrite and itsConflicts
     std::vector<RepositoryObject> itsToWrite;
     std::vector<RepositoryObject> itsConflicts;
+    // The contents of the part being written, by workspace file.
     std::map<std::string, std::string> itsReadContent;
     std::map<std::string, ObjectMetaData> itsBaseMetaData;
     std::map<std::string, std::int32_t> itsBaseVersion;
@@ -327,36 +331,56 @@ void CheckOutRun::recordContent(const RepositoryObject& theObject, const Written
     resolveIfConflicted(aFile);
 }
 
+void CheckOutRun::readContentsOf(std::span<const RepositoryObject> theObjects) {
+    std::vector<const RepositoryObject*> aToRead;
+    for (const RepositoryObject& anObject : theObjects)
+        if (!isDeletion(anObject))
+            aToRead.push_back(&anObject);
+    itsReadContent = checkoutversions::readContents(aToRead);
+}
+
+// The versions are read and written a part at a time: a checkout of 100,000 objects never holds
+// all their contents.
+void CheckOutRun::writeAll(ProgressLine& theProgress) {
+    constexpr std::size_t kObjectsPerPart = 2000;
+    for (std::size_t aBegin = 0; aBegin < itsToWrite.size(); aBegin += kObjectsPerPart) {
+        const std::size_t anEnd = std::min(itsToWrite.size(), aBegin + kObjectsPerPart);
+        readContentsOf(std::span(itsToWrite).subspan(aBegin, anEnd - aBegin));
+        writePart(aBegin, anEnd, theProgress);
+    }
+    itsReadContent.clear();
+}
+
 // The files and metadata of the versions with content go out on both cores; the status, the
 // statistics, the output and the deletions follow on this thread in the order of the objects.
 // A failure or an interrupt still records every file written before it. Simulated and
 // path-debugging runs print each step, so they write one object after the other.
-void CheckOutRun::writeAll(ProgressLine& theProgress) {
+void CheckOutRun::writePart(std::size_t theBegin, std::size_t theEnd, ProgressLine& theProgress) {
     if (isSet(params::simulate) || isSet(params::debugPaths)) {
-        for (const RepositoryObject& anObject : itsToWrite) {
+        for (std::size_t i = theBegin; i < theEnd; ++i) {
             interrupt::check();
             theProgress.advance();
-            write(anObject);
+            write(itsToWrite[i]);
         }
         return;
     }
-    std::vector<std::optional<WrittenFile>> aWritten(itsToWrite.size());
+    std::vector<std::optional<WrittenFile>> aWritten(theEnd - theBegin);
     std::exception_ptr aFailure;
     try {
-        parallel::forEachIndex(itsToWrite.size(), 64, [&](std::size_t i) {
+        parallel::forEachIndex(aWritten.size(), 64, [&](std::size_t i) {
             interrupt::check();
             theProgress.advance();
-            if (isContentWrite(itsToWrite[i]))
-                aWritten[i] = writeContent(itsToWrite[i]);
+            if (isContentWrite(itsToWrite[theBegin + i]))
+                aWritten[i] = writeContent(itsToWrite[theBegin + i]);
         });
     } catch (...) {
         aFailure = std::current_exception();
     }
-    for (std::size_t i = 0; i < itsToWrite.size(); ++i) {
+    for (std::size_t i = 0; i < aWritten.size(); ++i) {
         if (aWritten[i])
-            recordContent(itsToWrite[i], *aWritten[i]);
+            recordContent(itsToWrite[theBegin + i], *aWritten[i]);
         else if (!aFailure)
-            write(itsToWrite[i]);
+            write(itsToWrite[theBegin + i]);
     }
     if (aFailure)
         std::rethrow_exception(aFailure);
@@ -428,14 +452,6 @@ void CheckOutRun::run() {
         if (!aRefused.contains(anEntry.first))
             decide(anEntry.second);
 
-    for (const RepositoryObject& anObject : itsToWrite)
-        if (!isDeletion(anObject))
-            itsToRead.push_back(&anObject);
-    for (const RepositoryObject& anObject : itsConflicts)
-        if (!isDeletion(anObject))
-            itsToRead.push_back(&anObject);
-    itsReadContent = checkoutversions::readContents(itsToRead);
-
     std::vector<RepositoryObject> aBases;
     for (const RepositoryObject& aConflict : itsConflicts) {
         const std::string& aFile = aConflict.workSpaceFileName();
@@ -458,6 +474,7 @@ void CheckOutRun::run() {
     workspace::get()->recordJournal(aJournal);
     ProgressLine aProgress(itsToWrite.size() + itsConflicts.size());
     writeAll(aProgress);
+    readContentsOf(itsConflicts);
     for (const RepositoryObject& aConflict : itsConflicts) {
         interrupt::check();
         aProgress.advance();

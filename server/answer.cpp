@@ -40,7 +40,20 @@ std::string Answer::json() const {
     std::string aText = "{\"error-code\":" + quoted(itsCode) +
                         ",\"error-msg\":" + quoted(itsMessage) +
                         ",\"error-arg\":" + quoted(itsArgument);
-    // Piece by piece: a value may be the list of 100,000 objects, copied once only.
+    auto isSet = [this](const std::string& theName) {
+        for (const auto& aMember : itsMembers)
+            if (aMember.first == theName)
+                return true;
+        return false;
+    };
+    // Piece by piece into a text of the final size: a value may be the list of 100,000 objects,
+    // copied once only.
+    std::size_t aSize = aText.size() + 1;
+    for (const auto& [aName, aValue] : itsMembers)
+        aSize += aName.size() + aValue.size() + 4;
+    for (const auto& [aName, aValue] : itsDefaults)
+        aSize += isSet(aName) ? 0 : aName.size() + aValue.size() + 4;
+    aText.reserve(aSize);
     auto anAppend = [&aText](const std::string& theName, const std::string& theValue) {
         aText += ",\"";
         aText += theName;
@@ -49,14 +62,11 @@ std::string Answer::json() const {
     };
     for (const auto& [aName, aValue] : itsMembers)
         anAppend(aName, aValue);
-    for (const auto& [aName, aValue] : itsDefaults) {
-        bool aSet = false;
-        for (const auto& aMember : itsMembers)
-            aSet = aSet || aMember.first == aName;
-        if (!aSet)
+    for (const auto& [aName, aValue] : itsDefaults)
+        if (!isSet(aName))
             anAppend(aName, aValue);
-    }
-    return aText + "}";
+    aText += '}';
+    return aText;
 }
 
 std::string quoted(std::string_view theText) {

@@ -117,6 +117,9 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
             aCandidate.itsVersion = theStore.inactive(aCandidate.itsObject, theSession.itsOwner,
                                                       theSession.itsWorkspace, true);
         check(theStore, aCandidate, aResults);
+        // The content was needed for the checks only; the database copies it on activation.
+        if (aCandidate.itsVersion)
+            std::string().swap(aCandidate.itsVersion->itsContent);
         aCandidates.push_back(std::move(aCandidate));
     }
 
@@ -137,13 +140,12 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
             HistoryRecord anEntry;
             anEntry.itsNumber = aCandidate.itsLatest + 1;
             anEntry.itsIsDeletion = aCandidate.itsVersion->itsIsDeletion;
-            // Moved, not copied: the inactive version is dropped right after.
-            anEntry.itsContent = std::move(aCandidate.itsVersion->itsContent);
             anEntry.itsActivatedAt = aNow;
             anEntry.itsActivatedBy = theUser;
             anEntry.itsObjectStatus = aCandidate.itsBroken ? "1" : "0";
             anEntry.itsChangeNumber = aRun.itsChangeId;
-            theStore.appendHistory(aCandidate.itsObject, anEntry);
+            theStore.appendHistoryFromInactive(aCandidate.itsObject, anEntry, theSession.itsOwner,
+                                               theSession.itsWorkspace);
             theStore.dropInactive(aCandidate.itsObject, theSession.itsOwner,
                                   theSession.itsWorkspace);
             ++aRun.itsActivated;

@@ -432,11 +432,17 @@ std::vector<HistoryRecord> RepositoryStore::history(std::int64_t theObject) {
     return aList;
 }
 
+namespace {
+
+constexpr const char* kInsertHistory =
+    "INSERT INTO history (object_id, version_nr, is_deletion, content, activated_at, "
+    "activated_by, object_status, change_number, released_at) ";
+
+} // namespace
+
 void RepositoryStore::appendHistory(std::int64_t theObject, const HistoryRecord& theEntry) {
-    auto aQuery = itsDatabase->query(
-        "INSERT INTO history (object_id, version_nr, is_deletion, content, activated_at, "
-        "activated_by, object_status, change_number, released_at) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    auto aQuery =
+        itsDatabase->query(std::string(kInsertHistory) + "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
     aQuery.bind(1, theObject).bind(2, theEntry.itsNumber).bind(3, theEntry.itsIsDeletion ? 1 : 0);
     if (theEntry.itsIsDeletion)
         aQuery.bindNull(4);
@@ -448,10 +454,38 @@ void RepositoryStore::appendHistory(std::int64_t theObject, const HistoryRecord&
         .bind(8, theEntry.itsChangeNumber)
         .bind(9, theEntry.itsReleasedAt)
         .run();
+    raiseLatest(theObject, theEntry.itsNumber);
+}
+
+// The content (or the deletion) goes from the inactive version to the history inside the
+// database: an activation of many objects never holds their contents.
+void RepositoryStore::appendHistoryFromInactive(std::int64_t theObject,
+                                                const HistoryRecord& theEntry,
+                                                const std::string& theOwner,
+                                                const std::string& theWorkspace) {
+    itsDatabase
+        ->query(std::string(kInsertHistory) +
+                "SELECT ?, ?, is_deletion, content, ?, ?, ?, ?, ? FROM inactive_versions "
+                "WHERE object_id = ? AND owner = ? AND workspace = ?")
+        .bind(1, theObject)
+        .bind(2, theEntry.itsNumber)
+        .bind(3, theEntry.itsActivatedAt)
+        .bind(4, theEntry.itsActivatedBy)
+        .bind(5, theEntry.itsObjectStatus)
+        .bind(6, theEntry.itsChangeNumber)
+        .bind(7, theEntry.itsReleasedAt)
+        .bind(8, theObject)
+        .bind(9, theOwner)
+        .bind(10, theWorkspace)
+        .run();
+    raiseLatest(theObject, theEntry.itsNumber);
+}
+
+void RepositoryStore::raiseLatest(std::int64_t theObject, std::int64_t theNumber) {
     itsDatabase->query("UPDATE objects SET latest = ? WHERE id = ? AND latest < ?")
-        .bind(1, theEntry.itsNumber)
+        .bind(1, theNumber)
         .bind(2, theObject)
-        .bind(3, theEntry.itsNumber)
+        .bind(3, theNumber)
         .run();
 }
 

@@ -174,6 +174,9 @@ public:
                                            bool theWithContent);
     std::vector<HistoryRecord> history(std::int64_t theObject);
     void appendHistory(std::int64_t theObject, const HistoryRecord& theEntry);
+    // Appends theEntry with the content and deletion mark of the workspace's inactive version.
+    void appendHistoryFromInactive(std::int64_t theObject, const HistoryRecord& theEntry,
+                                   const std::string& theOwner, const std::string& theWorkspace);
 
     // Inactive versions.
     std::optional<InactiveRecord> inactive(std::int64_t theObject, const std::string& theOwner,
@@ -223,6 +226,8 @@ public:
     std::int64_t countRows(const std::string& theTable);
 
 private:
+    // Makes theNumber the object's newest version unless a newer one is known.
+    void raiseLatest(std::int64_t theObject, std::int64_t theNumber);
     std::unique_ptr<SqlDatabase> itsDatabase;
 };
 

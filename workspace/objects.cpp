@@ -82,10 +82,19 @@ RepositoryObject::RepositoryObject(std::string thePackage, std::string theName,
         aSettingsDir = workspace::get()->settingsDirName();
     }
     itsWorkSpaceFileName = sys::joinFileName(aSrcDir, aRelative);
-    itsMetaDataFileName =
-        sys::joinFileName(sys::joinFileName(aSettingsDir, "SYS"), aRelative + ".kivoMeta");
-    itsDiffFileName = sys::joinFileName(sys::joinFileName(aSettingsDir, "diff"), aRelative);
-    itsBaseFileName = sys::joinFileName(sys::joinFileName(aSettingsDir, "base"), aRelative);
+    const std::string aMetaDir = sys::joinFileName(aSettingsDir, "SYS");
+    itsMetaDirOffset = aMetaDir.size() - 3;
+    itsMetaDataFileName = sys::joinFileName(aMetaDir, aRelative + ".kivoMeta");
+}
+
+std::string RepositoryObject::conflictCopyName(std::string_view theDirName) const {
+    const std::string_view aMeta(itsMetaDataFileName);
+    const std::size_t aRelativeStart = itsMetaDirOffset + 3; // the slash after `SYS`
+    std::string aName(aMeta.substr(0, itsMetaDirOffset));
+    aName += theDirName;
+    aName += aMeta.substr(aRelativeStart,
+                          aMeta.size() - aRelativeStart - std::string_view(".kivoMeta").size());
+    return aName;
 }
 
 std::string RepositoryObject::fileName() const {

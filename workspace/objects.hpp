@@ -40,7 +40,7 @@ struct ObjectVersion {
 };
 
 // One repository object an action works on: package, name and suffix, its version and metadata,
-// and the four paths derived from them (workspace file, metadata copy, diff and base copies).
+// and the paths derived from them (workspace file, metadata copy, diff and base copies).
 class RepositoryObject {
 public:
     // Builds the object and its paths in the open workspace (relative paths without one). Fails
@@ -66,8 +66,10 @@ public:
 
     const std::string& workSpaceFileName() const { return itsWorkSpaceFileName; }
     const std::string& metaDataFileName() const { return itsMetaDataFileName; }
-    const std::string& diffFileName() const { return itsDiffFileName; }
-    const std::string& baseFileName() const { return itsBaseFileName; }
+    // The conflict copies: the metadata path with `diff` or `base` in place of `SYS`, built when
+    // asked for, since few objects of a large list ever need them.
+    std::string diffFileName() const { return conflictCopyName("diff"); }
+    std::string baseFileName() const { return conflictCopyName("base"); }
 
     // {"package":"...","name":"...","suffix":"..."} for requests.
     std::string toJson() const;
@@ -82,8 +84,10 @@ private:
     std::string itsError;
     std::string itsWorkSpaceFileName;
     std::string itsMetaDataFileName;
-    std::string itsDiffFileName;
-    std::string itsBaseFileName;
+    // Where the `SYS` directory's name starts in itsMetaDataFileName.
+    std::size_t itsMetaDirOffset = 0;
+
+    std::string conflictCopyName(std::string_view theDirName) const;
 };
 
 // Objects from workspace files and repository descriptions, their metadata files, the package

@@ -83,6 +83,7 @@ TEST_F(Objects, PathsOfQuotedPackagesAndWorkSpaceFiles) {
     EXPECT_EQ(anObject.toJson(),
               "{\"package\":\"a.\\\"b.c\\\"\",\"name\":\"x\",\"suffix\":\"txt\"}");
     EXPECT_EQ(RepositoryObject("p", "README", "").workSpaceFileName(), (aWs / "p/README").string());
+    EXPECT_EQ(RepositoryObject("p", "SYS", "").diffFileName(), aSettings + "/diff/p/SYS");
 
     // A workspace file with its metadata copy; one without stays at type 0.
     anObject.setMetaData(inactiveMetaData());
@@ -94,6 +95,15 @@ TEST_F(Objects, PathsOfQuotedPackagesAndWorkSpaceFiles) {
     EXPECT_TRUE(aRead.metaData().itsIsDeletion);
     EXPECT_EQ(aRead.version().itsOwner, "DEV");
     EXPECT_EQ(objects::fromWorkSpaceFile((aWs / "a/y.txt").string()).metaData().itsType, 0);
+}
+
+// Without an open workspace the paths are relative, the conflict copies included.
+TEST_F(Objects, PathsWithoutAWorkSpaceAreRelative) {
+    const RepositoryObject anObject("a.b", "x", "");
+    EXPECT_EQ(anObject.workSpaceFileName(), "a/b/x");
+    EXPECT_EQ(anObject.metaDataFileName(), "SYS/a/b/x.kivoMeta");
+    EXPECT_EQ(anObject.diffFileName(), "diff/a/b/x");
+    EXPECT_EQ(anObject.baseFileName(), "base/a/b/x");
 }
 
 TEST_F(Objects, HostileNamesFromTheRepositoryAreRefused) {
