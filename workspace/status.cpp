@@ -254,10 +254,14 @@ PathSet Status::modifiedOf(const std::vector<std::size_t>& thePresentKnown) cons
             ++anEntry;
         if (aFast || aVeryFast) {
             // No timestamp (simulation mode gives none) never matches, not even an empty one.
-            const std::string aCurrent =
-                itsHaveDiskTimes ? sys::formatTimestamp(itsDiskTimes[anIndex]) : sys::getts(aFile);
-            if (!aCurrent.empty() && aCurrent == anEntry->second.timest)
-                continue;
+            if (itsHaveDiskTimes) {
+                if (sys::TimestampText(itsDiskTimes[anIndex]).view() == anEntry->second.timest)
+                    continue;
+            } else {
+                const std::string aCurrent = sys::getts(aFile);
+                if (!aCurrent.empty() && aCurrent == anEntry->second.timest)
+                    continue;
+            }
         }
         if (aVeryFast)
             aModified.push_back(aFile);

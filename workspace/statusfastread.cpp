@@ -46,7 +46,8 @@ bool readEntry(Cursor& theCursor, Entry& theEntry) {
 
 } // namespace
 
-bool read(std::string_view theText, Content& theContent) {
+bool read(std::string_view theText, Content& theContent,
+          const std::function<void(const Entry&)>& theOnEntry) {
     Cursor aCursor(theText);
     if (!aCursor.literal("{\n\"name\":\"") || !aCursor.plainString(theContent.itsName) ||
         !aCursor.literal(",\n\"filenames\":["))
@@ -56,7 +57,7 @@ bool read(std::string_view theText, Content& theContent) {
             Entry anEntry;
             if (!readEntry(aCursor, anEntry))
                 return false;
-            theContent.itsEntries.push_back(anEntry);
+            theOnEntry(anEntry);
         } while (aCursor.literal(",\n"));
         if (!aCursor.literal("]"))
             return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -16,14 +17,15 @@ struct Entry {
 
 struct Content {
     std::string_view itsName;
-    std::vector<Entry> itsEntries;
     std::vector<std::string_view> itsConflicts;
 };
 
 // Reads a status file that has exactly the layout the program writes (no escapes, no other
 // members), without the general JSON parser: a large workspace's status is read several times
-// faster. Returns false for anything else, and the caller then reads the file as JSON; both ways
-// give the same result for a file of this layout.
-bool read(std::string_view theText, Content& theContent);
+// faster. Each entry goes to theOnEntry as soon as it is read, so that no list of them is built.
+// Returns false for anything else (some entries may have been passed on by then), and the caller
+// then reads the file as JSON; both ways give the same result for a file of this layout.
+bool read(std::string_view theText, Content& theContent,
+          const std::function<void(const Entry&)>& theOnEntry);
 
 } // namespace RepositoryAccess::statusfastread

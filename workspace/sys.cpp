@@ -288,6 +288,10 @@ std::shared_ptr<const std::string> readFileIfExists(std::string_view thePath) {
 }
 
 std::string formatTimestamp(const timespec& theTime) {
+    return std::string(TimestampText(theTime).view());
+}
+
+TimestampText::TimestampText(const timespec& theTime) {
     // Days since 1970-01-01 to the proleptic Gregorian calendar (the civil-from-days algorithm),
     // so that neither the time zone nor the C library's locale takes part.
     std::int64_t aSeconds = theTime.tv_sec;
@@ -309,7 +313,8 @@ std::string formatTimestamp(const timespec& theTime) {
     std::int64_t aYear = aYearOfEra + anEra * 400 + (aMonth <= 2 ? 1 : 0);
     unsigned aMillis = static_cast<unsigned>(theTime.tv_nsec / 1000000);
 
-    char aText[] = "0000-00-00 00:00:00.000 UTC";
+    char* aText = itsText;
+    std::memcpy(aText, "0000-00-00 00:00:00.000 UTC", kSize);
     if (aYear < 0 || aYear > 9999)
         aYear = aYear < 0 ? 0 : 9999; // beyond the layout; never met on real files
     unsigned aYearDigits = static_cast<unsigned>(aYear);
@@ -322,7 +327,6 @@ std::string formatTimestamp(const timespec& theTime) {
     putTwo(aText + 17, static_cast<unsigned>(aSecondOfDay % 60));
     aText[20] = static_cast<char>('0' + aMillis / 100);
     putTwo(aText + 21, aMillis % 100);
-    return std::string(aText, sizeof(aText) - 1);
 }
 
 std::string getts(std::string_view thePath) {

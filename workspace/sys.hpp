@@ -159,6 +159,17 @@ std::string getts(std::string_view thePath);
 // A file time in the getts layout, UTC, milliseconds truncated.
 std::string formatTimestamp(const timespec& theTime);
 
+// The same text without an allocation, for comparing the times of many files.
+class TimestampText {
+public:
+    explicit TimestampText(const timespec& theTime);
+    std::string_view view() const { return {itsText, kSize}; }
+
+private:
+    static constexpr std::size_t kSize = 27;
+    char itsText[kSize];
+};
+
 // ---- Writing the disk (all honour `simulate`) ----
 
 // Writes (or appends) the bytes exactly as given; a symbolic link in the path's last part is

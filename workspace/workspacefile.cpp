@@ -338,13 +338,15 @@ WorkSpaceStatusFile::loadOwnLayout(std::string theFileName, std::string theWorkS
 
 bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
     statusfastread::Content aContent;
-    if (!statusfastread::read(theText, aContent))
-        return false;
     std::map<std::string, FileStatus> aFiles;
-    for (const auto& anEntry : aContent.itsEntries)
-        addFile(aFiles, anEntry.itsFileName,
-                {std::string(anEntry.itsTimestamp), std::string(anEntry.itsHash),
-                 decimalValue(anEntry.itsBaseVersion)});
+    const bool aRead =
+        statusfastread::read(theText, aContent, [&](const statusfastread::Entry& theEntry) {
+            addFile(aFiles, theEntry.itsFileName,
+                    {std::string(theEntry.itsTimestamp), std::string(theEntry.itsHash),
+                     decimalValue(theEntry.itsBaseVersion)});
+        });
+    if (!aRead)
+        return false;
     std::set<std::string> aConflicts;
     for (const auto& aConflict : aContent.itsConflicts)
         aConflicts.insert(absoluteName(aConflict));
