@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -268,8 +269,27 @@ std::shared_ptr<const std::string> readFile(std::string_view thePath,
     return readBytes(thePath, theByteCount);
 }
 
-std::shared_ptr<const std::string> readFileUntraced(std::string_view thePath) {
-    return readBytes(thePath, std::nullopt);
+MappedFile::MappedFile(std::string_view thePath) {
+    const std::string aPath = toSlashes(thePath);
+    FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat aStat;
+    if (aFile.get() >= 0 && ::fstat(aFile.get(), &aStat) == 0 && S_ISREG(aStat.st_mode) &&
+        aStat.st_size > 0) {
+        itsSize = static_cast<std::size_t>(aStat.st_size);
+        itsData = ::mmap(nullptr, itsSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, aFile.get(), 0);
+        if (itsData != MAP_FAILED)
+            return;
+    }
+    // Not openable, empty, or not mappable: the plain read gives the bytes or the message.
+    itsData = nullptr;
+    itsRead = readBytes(thePath, std::nullopt);
+    itsData = itsRead->data();
+    itsSize = itsRead->size();
+}
+
+MappedFile::~MappedFile() {
+    if (!itsRead && itsData)
+        ::munmap(const_cast<void*>(itsData), itsSize);
 }
 
 StampedContent readFileStamped(std::string_view thePath) {

@@ -150,8 +150,24 @@ StampedContent readFileStamped(std::string_view thePath);
 
 // The whole file, or nullptr when it does not exist (one open, no separate existence test).
 std::shared_ptr<const std::string> readFileIfExists(std::string_view thePath);
-// The same without a performance-trace event, for reading on a helper thread.
-std::shared_ptr<const std::string> readFileUntraced(std::string_view thePath);
+// A whole file mapped into memory for one read-only pass, without a performance-trace event, for
+// reading a large settings file on a helper thread: its pages come from the page cache without
+// a copy. The settings files are replaced by rename, never rewritten in place, so the mapped
+// bytes stay as they were. Fails as readFile does.
+class MappedFile {
+public:
+    explicit MappedFile(std::string_view thePath);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    std::string_view text() const { return {static_cast<const char*>(itsData), itsSize}; }
+
+private:
+    const void* itsData = nullptr;
+    std::size_t itsSize = 0;
+    std::shared_ptr<const std::string> itsRead; // where mapping is not possible
+};
 
 // The file's last-write time as "YYYY-MM-DD hh:mm:ss.mmm UTC"; empty in simulation mode.
 std::string getts(std::string_view thePath);

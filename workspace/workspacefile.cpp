@@ -332,8 +332,8 @@ std::shared_ptr<WorkSpaceStatusFile>
 WorkSpaceStatusFile::loadOwnLayout(std::string theFileName, std::string theWorkSpaceDirName) {
     auto aFile = std::make_shared<WorkSpaceStatusFile>(std::move(theFileName), "",
                                                        std::move(theWorkSpaceDirName));
-    const auto aText = sys::readFileUntraced(aFile->fileName());
-    return aFile->readOwnLayout(*aText) ? aFile : nullptr;
+    const sys::MappedFile aText(aFile->fileName());
+    return aFile->readOwnLayout(aText.text()) ? aFile : nullptr;
 }
 
 bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {

@@ -202,6 +202,27 @@ TEST(SysFiles, ReadWriteListAndErrors) {
     EXPECT_FALSE(sys::fileExists(aFile));
 }
 
+// A mapped settings file reads like a read one, keeps its bytes when the file is replaced by a
+// rename meanwhile, and fails with the read's message.
+TEST(SysFiles, MappedFilesReadLikeReadFilesAndOutliveTheirReplacement) {
+    kivotest::TempDir aTemp;
+    const std::string aFile = str(aTemp.path() / "status");
+    const std::string aBytes = std::string("{\"a\":\0\"b\"}", 10) + std::string(70000, 'x');
+    sys::writeFile(aFile, aBytes);
+    {
+        const sys::MappedFile aMapped(aFile);
+        sys::writeFile(aFile + ".new", "other");
+        fs::rename(aFile + ".new", aFile);
+        EXPECT_EQ(aMapped.text(), aBytes);
+    }
+    sys::writeFile(aFile, "");
+    EXPECT_EQ(sys::MappedFile(aFile).text(), "");
+    const std::string aMissing = str(aTemp.path() / "missing");
+    EXPECT_EQ(messageOf([&] { sys::MappedFile aMapped(aMissing); }),
+              "Failed to open file for reading (readFile): \"" + aMissing +
+                  "\". System error code: 2");
+}
+
 TEST(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
     kivotest::TempDir aTemp;
     fs::path aFile = aTemp.path() / "t.txt";
