@@ -140,9 +140,11 @@ void Status::listDirectories(const std::vector<std::string>& theRoots, bool theR
         treescan::scan(theRoots, theRecursive, itsHaveDiskTimes, theSettingsDirName);
     itsDiskFilesInScope.reserve(aScan.itsFiles.size());
     itsDiskTimes.reserve(aScan.itsFiles.size());
+    // A package named together with its own sub package lists those files twice.
+    const bool aMayRepeat = theRoots.size() > 1;
     for (auto& aFile : aScan.itsFiles) {
-        // A package named together with its own sub package lists those files twice.
-        if (!itsDiskFilesInScope.empty() && itsDiskFilesInScope.back() == aFile.itsPath)
+        if (aMayRepeat && !itsDiskFilesInScope.empty() &&
+            itsDiskFilesInScope.back() == aFile.itsPath)
             continue;
         itsDiskFilesInScope.push_back(std::move(aFile.itsPath));
         itsDiskTimes.push_back(aFile.itsModified);
