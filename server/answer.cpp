@@ -1,5 +1,7 @@
 #include "server/answer.hpp"
 
+#include <algorithm>
+
 #include "core/json.hpp"
 
 namespace RepositoryAccess::server {
@@ -40,31 +42,25 @@ std::string Answer::json() const {
     std::string aText = "{\"error-code\":" + quoted(itsCode) +
                         ",\"error-msg\":" + quoted(itsMessage) +
                         ",\"error-arg\":" + quoted(itsArgument);
-    auto isSet = [this](const std::string& theName) {
-        for (const auto& aMember : itsMembers)
-            if (aMember.first == theName)
-                return true;
-        return false;
-    };
-    // Piece by piece into a text of the final size: a value may be the list of 100,000 objects,
-    // copied once only.
+    // The members, then the defaults that no member replaces, into a text of the final size: a
+    // value may be the list of 100,000 objects, copied once only.
+    std::vector<const std::pair<std::string, std::string>*> aParts;
+    for (const auto& aMember : itsMembers)
+        aParts.push_back(&aMember);
+    for (const auto& aDefault : itsDefaults)
+        if (std::none_of(itsMembers.begin(), itsMembers.end(),
+                         [&](const auto& aMember) { return aMember.first == aDefault.first; }))
+            aParts.push_back(&aDefault);
     std::size_t aSize = aText.size() + 1;
-    for (const auto& [aName, aValue] : itsMembers)
-        aSize += aName.size() + aValue.size() + 4;
-    for (const auto& [aName, aValue] : itsDefaults)
-        aSize += isSet(aName) ? 0 : aName.size() + aValue.size() + 4;
+    for (const auto* aPart : aParts)
+        aSize += aPart->first.size() + aPart->second.size() + 4;
     aText.reserve(aSize);
-    auto anAppend = [&aText](const std::string& theName, const std::string& theValue) {
+    for (const auto* aPart : aParts) {
         aText += ",\"";
-        aText += theName;
+        aText += aPart->first;
         aText += "\":";
-        aText += theValue;
-    };
-    for (const auto& [aName, aValue] : itsMembers)
-        anAppend(aName, aValue);
-    for (const auto& [aName, aValue] : itsDefaults)
-        if (!isSet(aName))
-            anAppend(aName, aValue);
+        aText += aPart->second;
+    }
     aText += '}';
     return aText;
 }

@@ -281,7 +281,6 @@ MappedFile::MappedFile(std::string_view thePath) {
             return;
     }
     // Not openable, empty, or not mappable: the plain read gives the bytes or the message.
-    itsData = nullptr;
     itsRead = readBytes(thePath, std::nullopt);
     itsData = itsRead->data();
     itsSize = itsRead->size();

@@ -169,17 +169,6 @@ TEST_F(PgConnectionTest, TheCallIsAnsweredByTheExtensionLikeA1024ByteOutput) {
     EXPECT_EQ(errorOf(anAnswer).first, "40130");
 }
 
-TEST_F(PgConnectionTest, ARepositoryUserCannotTouchTheTables) {
-    ASSERT_EQ(connect(), ReturnCode::Ok) << errorText();
-    EXPECT_EQ(queryText("select value from sys.settings"),
-              "error: ERROR:  permission denied for table settings");
-    EXPECT_EQ(queryText("update sys.settings set value = '1' where name = 'api_version'"),
-              "error: ERROR:  permission denied for table settings");
-    EXPECT_EQ(queryText("create table sys.mine (a int)"),
-              "error: ERROR:  permission denied for schema sys");
-    EXPECT_EQ(queryText("select feature_version from \"PUBLIC\".\"M_FEATURES\""), "16");
-}
-
 TEST_F(PgConnectionTest, KeysNameAServer) {
     kivotest::TempDir aDir;
     std::string aHome = (aDir.path() / "keys").string();
