@@ -22,15 +22,19 @@ const WorkSpaceStatusFile& statusFile() {
     return aWorkSpace->status();
 }
 
-// The status-file paths inside a directory: below it with theRecursive, else directly in it.
-// Equivalent to the file layer's file-in-directory test, answered by one range of the sorted map.
+// The status-file paths inside a directory: below it with theRecursive, else directly in it, with
+// their entries. Equivalent to the file layer's file-in-directory test, answered by one range of
+// the sorted map.
 void addStatusFilesIn(const std::map<std::string, FileStatus>& theFiles, const std::string& theDir,
-                      bool theRecursive, PathSet& theResult) {
+                      bool theRecursive, PathSet& theResult,
+                      std::vector<const FileStatus*>& theEntries) {
     const std::string aPrefix = theDir + "/";
     for (auto anIt = theFiles.lower_bound(aPrefix);
          anIt != theFiles.end() && anIt->first.starts_with(aPrefix); ++anIt) {
-        if (theRecursive || anIt->first.find('/', aPrefix.size()) == std::string::npos)
+        if (theRecursive || anIt->first.find('/', aPrefix.size()) == std::string::npos) {
             theResult.push_back(anIt->first);
+            theEntries.push_back(&anIt->second);
+        }
     }
 }
 
@@ -90,14 +94,17 @@ Status::Status(const std::vector<RepositoryObject>& theObjects, bool theConflict
     itsWorkSpaceDirName = workspace::get()->srcDirName();
     for (const auto& anObject : theObjects) {
         const std::string& aFile = anObject.workSpaceFileName();
-        if (aStatusFile.hasFile(aFile))
+        if (const auto anEntry = aStatusFile.files().find(aFile);
+            anEntry != aStatusFile.files().end()) {
             itsStatusFilesInScope.push_back(aFile);
+            itsKnownStatus.push_back(&anEntry->second);
+        }
         // A symbolic link (or a file behind a linked directory) is no object of the workspace.
         if (!itsConflictsOnly && sys::fileExists(aFile) &&
             sys::linkOnTheWay(itsWorkSpaceDirName, aFile).empty())
             itsDiskFilesInScope.push_back(aFile);
     }
-    pathset::normalize(itsStatusFilesInScope);
+    normalizeKnown();
     pathset::normalize(itsDiskFilesInScope);
     initShared();
     if (itsWithObjects)
@@ -126,8 +133,35 @@ void Status::initPackagesShared(const std::vector<std::string>& thePackages, boo
         listDirectories(aRoots, theRecursive, aWorkSpace->settingsDirName());
     const auto& aFiles = statusFile().files();
     for (const auto& aDir : aDirs)
-        addStatusFilesIn(aFiles, aDir, theRecursive, itsStatusFilesInScope);
-    pathset::normalize(itsStatusFilesInScope);
+        addStatusFilesIn(aFiles, aDir, theRecursive, itsStatusFilesInScope, itsKnownStatus);
+    // One directory's range of the map is in path order already.
+    if (aDirs.size() > 1)
+        normalizeKnown();
+}
+
+// Sorts the known files together with their entries and drops repeats (a package named twice,
+// or together with its own sub package).
+void Status::normalizeKnown() {
+    if (std::is_sorted(itsStatusFilesInScope.begin(), itsStatusFilesInScope.end()) &&
+        std::adjacent_find(itsStatusFilesInScope.begin(), itsStatusFilesInScope.end()) ==
+            itsStatusFilesInScope.end())
+        return;
+    std::vector<std::size_t> anOrder(itsStatusFilesInScope.size());
+    for (std::size_t i = 0; i < anOrder.size(); ++i)
+        anOrder[i] = i;
+    std::sort(anOrder.begin(), anOrder.end(), [this](std::size_t theLeft, std::size_t theRight) {
+        return itsStatusFilesInScope[theLeft] < itsStatusFilesInScope[theRight];
+    });
+    PathSet aFiles;
+    std::vector<const FileStatus*> anEntries;
+    for (std::size_t anIndex : anOrder) {
+        if (!aFiles.empty() && aFiles.back() == itsStatusFilesInScope[anIndex])
+            continue;
+        aFiles.push_back(std::move(itsStatusFilesInScope[anIndex]));
+        anEntries.push_back(itsKnownStatus[anIndex]);
+    }
+    itsStatusFilesInScope = std::move(aFiles);
+    itsKnownStatus = std::move(anEntries);
 }
 
 // Lists the package directories of the scope (the settings folder is no package) and keeps the
@@ -155,29 +189,31 @@ void Status::listDirectories(const std::vector<std::string>& theRoots, bool theR
 
 void Status::initShared() {
     KIVO_PERF_SCOPE("Status::initShared()");
-    const WorkSpaceStatusFile& aStatusFile = statusFile();
-    itsIgnoredKnown = ignoredOf(itsStatusFilesInScope, itsWorkSpaceDirName);
     {
         KIVO_PERF_SCOPE("is_file_conflicted::operator()");
-        for (const auto& aFile : aStatusFile.conflictedFiles())
-            if (pathset::contains(itsStatusFilesInScope, aFile) &&
-                !pathset::contains(itsIgnoredKnown, aFile))
+        IgnoreCheck aCheck(itsWorkSpaceDirName);
+        for (const auto& aFile : statusFile().conflictedFiles())
+            if (pathset::contains(itsStatusFilesInScope, aFile) && !aCheck.isIgnored(aFile))
                 itsConflicted.push_back(aFile);
     }
-    if (itsConflictsOnly)
+    if (itsConflictsOnly) {
+        itsIgnoredKnown = ignoredOf(itsStatusFilesInScope, itsWorkSpaceDirName);
         return;
+    }
     classify();
 }
 
-// One walk over the known files (S, not ignored) and the disk files (D), both in path order:
-// a known file missing on disk is deleted, one present is compared, a disk file that the status
-// file does not know (or knows but ignores) is new unless an ignore rule takes it. Conflicted
-// files take no part. The sets are built directly, without intermediate copies.
+// One walk over the known files (S) and the disk files (D), both in path order: a known file
+// missing on disk is deleted, one present is compared, a disk file that the status file does not
+// know (or knows but ignores) is new unless an ignore rule takes it. Conflicted files take no
+// part. Each path is looked at in this one walk only (a large tree's paths do not stay in the
+// processor's caches between walks), and the sets are built directly, without copies.
 void Status::classify() {
-    const PathSet& aKnown = itsStatusFilesInScope; // ignored ones are skipped below
+    const PathSet& aKnown = itsStatusFilesInScope;
     const PathSet& aDisk = itsDiskFilesInScope;
-    IgnoreCheck anIgnoreCheck(itsWorkSpaceDirName);
-    std::vector<std::size_t> aPresentKnown; // indices into aDisk
+    IgnoreCheck aKnownIgnoreCheck(itsWorkSpaceDirName);
+    IgnoreCheck aDiskIgnoreCheck(itsWorkSpaceDirName);
+    std::vector<Present> aPresentKnown;
     PathSet aKnownDirectories;
     PathSet aPresentDirectories;
     auto addDirectoryOf = [](PathSet& theSet, const std::string& thePath) {
@@ -185,15 +221,14 @@ void Status::classify() {
         if (theSet.empty() || theSet.back() != aDir)
             theSet.emplace_back(aDir);
     };
-    std::size_t k = 0, d = 0, c = 0, i = 0;
+    std::size_t k = 0, d = 0, c = 0;
+    // An ignored known file counts as unknown: it is on disk only, or nowhere.
+    auto skipIgnoredKnown = [&] {
+        while (k < aKnown.size() && aKnownIgnoreCheck.isIgnored(aKnown[k]))
+            itsIgnoredKnown.push_back(aKnown[k++]);
+    };
+    skipIgnoredKnown();
     while (k < aKnown.size() || d < aDisk.size()) {
-        // An ignored known file counts as unknown: it is on disk only, or nowhere.
-        while (k < aKnown.size() && i < itsIgnoredKnown.size() && itsIgnoredKnown[i] <= aKnown[k]) {
-            if (itsIgnoredKnown[i++] == aKnown[k])
-                ++k;
-        }
-        if (k == aKnown.size() && d == aDisk.size())
-            break;
         const int anOrder = k == aKnown.size()  ? 1
                             : d == aDisk.size() ? -1
                                                 : aKnown[k].compare(aDisk[d]);
@@ -201,32 +236,29 @@ void Status::classify() {
         const bool aConflicted = c < itsConflicted.size() && itsConflicted[c] == aFile;
         if (aConflicted)
             ++c;
-        if (anOrder < 0) { // known, not on disk
-            if (!aConflicted) {
-                itsDeleted.push_back(aFile);
-                addDirectoryOf(aKnownDirectories, aFile);
-            }
-            ++k;
-            continue;
-        }
-        if (anOrder == 0) { // known and on disk
-            if (!aConflicted) {
-                aPresentKnown.push_back(d);
-                addDirectoryOf(aKnownDirectories, aFile);
+        if (anOrder > 0) { // on disk only: new, unless an ignore rule takes it
+            if (aDiskIgnoreCheck.isIgnored(aFile)) {
+                itsIgnoredUnknown.push_back(aFile);
+            } else {
+                itsNew.push_back(aFile);
                 addDirectoryOf(aPresentDirectories, aFile);
             }
-            ++k;
             ++d;
             continue;
         }
-        // On disk only: new, unless an ignore rule takes it.
-        if (anIgnoreCheck.isIgnored(aFile)) {
-            itsIgnoredUnknown.push_back(aFile);
-        } else {
-            itsNew.push_back(aFile);
-            addDirectoryOf(aPresentDirectories, aFile);
+        if (!aConflicted) {
+            addDirectoryOf(aKnownDirectories, aFile);
+            if (anOrder < 0) { // known, not on disk
+                itsDeleted.push_back(aFile);
+            } else {
+                aPresentKnown.push_back({d, k});
+                addDirectoryOf(aPresentDirectories, aFile);
+            }
         }
-        ++d;
+        if (anOrder == 0)
+            ++d;
+        ++k;
+        skipIgnoredKnown();
     }
     itsModified = modifiedOf(aPresentKnown);
     pathset::normalize(aKnownDirectories);
@@ -234,50 +266,46 @@ void Status::classify() {
     itsNewDirectories = pathset::subtract(aPresentDirectories, aKnownDirectories);
 }
 
-// The known files present on disk (given by their index among the disk files) that count as
-// modified in the chosen comparison mode. The status entries are walked in the same path order;
-// files whose content must be compared are hashed together, on every core.
-PathSet Status::modifiedOf(const std::vector<std::size_t>& thePresentKnown) const {
+// The known files present on disk that count as modified in the chosen comparison mode. Files
+// whose content must be compared are hashed together, on every core.
+PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
     KIVO_PERF_SCOPE("is_file_modified::operator()");
-    const WorkSpaceStatusFile& aStatusFile = statusFile();
     const bool aNoCompare = isSet(params::noCompare);
     const bool aVeryFast = isSet(params::veryFast);
     const bool aFast = isSet(params::fast);
-    auto anEntry = aStatusFile.files().begin();
     PathSet aModified;
-    std::vector<const std::string*> aToHash;
-    for (std::size_t anIndex : thePresentKnown) {
-        const std::string& aFile = itsDiskFilesInScope[anIndex];
+    std::vector<Present> aToHash;
+    for (const Present& aPresent : thePresentKnown) {
+        const std::string& aFile = itsDiskFilesInScope[aPresent.itsDisk];
         if (aNoCompare) {
             aModified.push_back(aFile);
             continue;
         }
-        while (anEntry->first < aFile)
-            ++anEntry;
+        const FileStatus& anEntry = *itsKnownStatus[aPresent.itsKnown];
         if (aFast || aVeryFast) {
             // No timestamp (simulation mode gives none) never matches, not even an empty one.
             if (itsHaveDiskTimes) {
-                if (sys::TimestampText(itsDiskTimes[anIndex]).view() == anEntry->second.timest)
+                if (sys::TimestampText(itsDiskTimes[aPresent.itsDisk]).view() == anEntry.timest)
                     continue;
             } else {
                 const std::string aCurrent = sys::getts(aFile);
-                if (!aCurrent.empty() && aCurrent == anEntry->second.timest)
+                if (!aCurrent.empty() && aCurrent == anEntry.timest)
                     continue;
             }
         }
         if (aVeryFast)
             aModified.push_back(aFile);
         else
-            aToHash.push_back(&aFile);
+            aToHash.push_back(aPresent);
     }
     std::vector<std::string> aPaths;
     aPaths.reserve(aToHash.size());
-    for (const std::string* aFile : aToHash)
-        aPaths.push_back(*aFile);
+    for (const Present& aPresent : aToHash)
+        aPaths.push_back(itsDiskFilesInScope[aPresent.itsDisk]);
     const std::vector<std::string> aHashes = hash::calcFiles(aPaths);
     for (std::size_t i = 0; i < aPaths.size(); ++i)
-        if (aHashes[i] != aStatusFile.getHash(aPaths[i]))
-            aModified.push_back(aPaths[i]);
+        if (aHashes[i] != itsKnownStatus[aToHash[i].itsKnown]->sha1value)
+            aModified.push_back(std::move(aPaths[i]));
     pathset::normalize(aModified);
     return aModified;
 }

@@ -9,6 +9,8 @@
 
 namespace RepositoryAccess {
 
+struct FileStatus;
+
 // A sorted set of absolute, `/`-separated paths (byte order, no duplicates).
 using PathSet = std::vector<std::string>;
 
@@ -43,9 +45,15 @@ private:
     void initPackagesShared(const std::vector<std::string>& thePackages, bool theRecursive);
     void listDirectories(const std::vector<std::string>& theRoots, bool theRecursive,
                          const std::string& theSettingsDirName);
+    void normalizeKnown();
     void initShared();
     void classify();
-    PathSet modifiedOf(const std::vector<std::size_t>& thePresentKnown) const;
+    // A known file present on disk: its index among the disk files and among the known ones.
+    struct Present {
+        std::size_t itsDisk;
+        std::size_t itsKnown;
+    };
+    PathSet modifiedOf(const std::vector<Present>& thePresentKnown) const;
     void buildObjects();
 
     bool itsConflictsOnly;
@@ -58,6 +66,9 @@ private:
     PathSet itsNew;
     PathSet itsNewDirectories;
     PathSet itsStatusFilesInScope;
+    // The status entries of the known files (same order as itsStatusFilesInScope), so that no
+    // comparison has to look them up again.
+    std::vector<const FileStatus*> itsKnownStatus;
     PathSet itsDiskFilesInScope;
     PathSet itsDiskDirectories;
     // Ignored files are few; the large derived sets are built only when asked for, so that the

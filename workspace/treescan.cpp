@@ -47,18 +47,20 @@ std::vector<ScannedFile> filesInPathOrder(std::vector<Partial>& thePartials) {
     std::sort(aGroups.begin(), aGroups.end(), [](const Group* theLeft, const Group* theRight) {
         return theLeft->itsDirPrefix < theRight->itsDirPrefix;
     });
+    // Each directory's files are sorted already: a new run can begin only where one directory's
+    // files follow another's, and only there are two paths compared.
     std::vector<ScannedFile> aFiles;
     aFiles.reserve(aTotal);
+    std::vector<std::size_t> aRuns{0};
     for (const Group* aGroup : aGroups) {
+        if (!aFiles.empty() &&
+            inPathOrder(aGroup->itsPartial->itsFiles[aGroup->itsFirst], aFiles.back()))
+            aRuns.push_back(aFiles.size());
         auto aBegin =
             aGroup->itsPartial->itsFiles.begin() + static_cast<std::ptrdiff_t>(aGroup->itsFirst);
         std::move(aBegin, aBegin + static_cast<std::ptrdiff_t>(aGroup->itsCount),
                   std::back_inserter(aFiles));
     }
-    std::vector<std::size_t> aRuns{0};
-    for (std::size_t i = 1; i < aFiles.size(); ++i)
-        if (inPathOrder(aFiles[i], aFiles[i - 1]))
-            aRuns.push_back(i);
     aRuns.push_back(aFiles.size());
     while (aRuns.size() > 2) {
         std::vector<std::size_t> aMerged{0};
