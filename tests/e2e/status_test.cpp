@@ -124,6 +124,31 @@ TEST(Status, ObjectAndPackageArgumentsAndIgnoreRules) {
     EXPECT_EQ(aBad.itsExitCode, 1);
 }
 
+// A file named twice, directly or through a package and its own sub package, is compared with
+// its own status entry and reported once, in every comparison mode; a known file that an ignore
+// rule takes is not compared.
+TEST(Status, NestedScopesAndIgnoredKnownFilesReportEachFileOnce) {
+    WorkspaceTree aWs;
+    aWs.track("acme");
+    aWs.file("acme/a.txt", "a");
+    aWs.file("acme/sub/b.txt", "b", true, 7);
+    aWs.file("acme/sub/c.txt", "c");
+    aWs.file("acme/sub/d.bak", "d");
+    aWs.file("acme/sub/.kivoignore", R"({"exclude":[".*\\.bak"]})", false);
+    aWs.save();
+    writeText(aWs.path("acme/sub/b.txt"), "b2");
+    writeText(aWs.path("acme/sub/d.bak"), "d2");
+    const std::string aReport = "\nChanged files:\n\tacme/sub/b.txt (base #7)\n"
+                                "\nNew local files:\n\tacme/sub/.kivoignore\n\n";
+    for (const auto& theArgs : std::vector<std::vector<std::string>>{
+             {"status", "--veryFast", "package", "acme.sub", "acme"},
+             {"status", "--veryFast", "acme/sub/", "acme/", "acme/sub/b.txt"},
+             {"status", "acme/sub/b.txt", "acme/sub/.kivoignore", "acme/sub/b.txt"}}) {
+        auto aResult = aWs.kivo(theArgs);
+        EXPECT_EQ(aResult.itsOut, aReport) << theArgs.back() << aResult.itsErr;
+    }
+}
+
 TEST(Status, RunsBesideALockAndFailsOutsideAWorkspace) {
     WorkspaceTree aWs;
     aWs.save();
