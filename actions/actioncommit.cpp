@@ -10,6 +10,7 @@
 #include "core/progressline.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
+#include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
@@ -106,6 +107,8 @@ void actionCommit::execute() {
         interrupt::check();
         aProgress.advance();
     };
+    // Thousands of small writes: the repository makes them durable together, not one by one.
+    CallGroup aGroup(connection::open());
     for (const auto& aFile : itsNew) {
         aStep();
         commitFile(aFile);
@@ -118,6 +121,7 @@ void actionCommit::execute() {
         aStep();
         commitDeletion(aFile);
     }
+    aGroup.end();
 }
 
 void actionCommit::computeStatus(const ActionScope& theScope) {

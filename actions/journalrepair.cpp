@@ -111,6 +111,13 @@ private:
     void alignWithRepository(const Candidate& theCandidate,
                              const std::optional<RepositoryObject>& theRemote) {
         const std::string& aFile = theCandidate.itsObject.workSpaceFileName();
+        if (!theRemote && theCandidate.itsFile) {
+            // The repository has no version of it (the run's writes were lost, or it reverted
+            // a new object): the file is new again, whatever the run had recorded.
+            objects::deleteMetaFile(theCandidate.itsObject);
+            itsStatus.removeFile(aFile);
+            return;
+        }
         if (!theRemote || theRemote->metaData().itsIsDeletion) {
             if (theCandidate.itsFile)
                 return;

@@ -135,6 +135,12 @@ public:
     virtual PreparedStatement* createPreparedStatement() = 0;
     virtual void releaseStatement(Statement* theStatement) = 0;
     virtual void releaseStatement(PreparedStatement* theStatement) = 0;
+    // Lets the calls that follow share transactions where the backend can, each call still
+    // atomic on its own; a backend that cannot runs every call in its own transaction. Calls
+    // of a group that was never ended may be lost with the process. endCallGroup makes the
+    // group's calls durable: Ok, or Error with the text in error().
+    virtual ReturnCode beginCallGroup() { return ReturnCode::Ok; }
+    virtual ReturnCode endCallGroup() { return ReturnCode::Ok; }
     ErrorHolder& error() { return itsError; }
 
 protected:

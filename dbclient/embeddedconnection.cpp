@@ -75,6 +75,24 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
     return ReturnCode::Ok;
 }
 
+ReturnCode EmbeddedConnection::beginCallGroup() {
+    if (itsEngine)
+        itsEngine->beginGroup();
+    return ReturnCode::Ok;
+}
+
+ReturnCode EmbeddedConnection::endCallGroup() {
+    if (!itsEngine)
+        return ReturnCode::Ok;
+    try {
+        itsEngine->endGroup();
+    } catch (const Error& anError) {
+        itsError.set(embeddedcode::kEngineFailure, anError.what());
+        return ReturnCode::Error;
+    }
+    return ReturnCode::Ok;
+}
+
 ReturnCode EmbeddedConnection::close() {
     dropStatements();
     itsEngine.reset();

@@ -41,6 +41,8 @@ public:
                        const std::string& theUser, const std::string& thePassword,
                        StringEncoding theEncoding, const ConnectProperties& theProperties) override;
     ReturnCode close() override;
+    ReturnCode beginCallGroup() override;
+    ReturnCode endCallGroup() override;
 
     // For the statements: the engine (nullptr while not connected) and the connected user.
     server::Engine* engine() { return itsEngine.get(); }

@@ -80,6 +80,19 @@ ReturnCode HostConnection::close() {
     return ReturnCode::Ok;
 }
 
+ReturnCode HostConnection::beginCallGroup() {
+    return apBackend ? apBackend->beginCallGroup() : ReturnCode::Ok;
+}
+
+ReturnCode HostConnection::endCallGroup() {
+    if (!apBackend)
+        return ReturnCode::Ok;
+    const ReturnCode aCode = apBackend->endCallGroup();
+    if (aCode == ReturnCode::Error)
+        itsError = apBackend->error();
+    return aCode;
+}
+
 Statement* HostConnection::createStatement() {
     return apBackend ? apBackend->createStatement() : nullptr;
 }

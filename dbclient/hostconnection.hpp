@@ -20,6 +20,8 @@ public:
     PreparedStatement* createPreparedStatement() override;
     void releaseStatement(Statement* theStatement) override;
     void releaseStatement(PreparedStatement* theStatement) override;
+    ReturnCode beginCallGroup() override;
+    ReturnCode endCallGroup() override;
 
 private:
     std::unique_ptr<Connection> apBackend;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <sstream>
+#include <utility>
 
 #include "core/console.hpp"
 #include "core/error.hpp"
@@ -319,6 +320,38 @@ RepositoryMessage Connection::call(PreparedCall theCall) {
     if (!isGood(aCode))
         throw Error("Failed to execute prepared statement: " + aStatement->error().getErrorText());
     return parseResponse(anOutput, std::min(anOutputLength, kOutputSize));
+}
+
+void Connection::beginCallGroup() {
+    if (itsLibrary->itsConnection != nullptr)
+        itsLibrary->itsConnection->beginCallGroup();
+}
+
+void Connection::endCallGroup() {
+    if (itsLibrary->itsConnection == nullptr)
+        return;
+    dbclient::Connection& aConnection = *itsLibrary->itsConnection;
+    if (!isGood(aConnection.endCallGroup()))
+        throw Error("Failed to execute prepared statement: " + aConnection.error().getErrorText());
+}
+
+CallGroup::CallGroup(Connection& theConnection) : itsConnection(&theConnection) {
+    itsConnection->beginCallGroup();
+}
+
+CallGroup::~CallGroup() {
+    try {
+        end();
+    } catch (const Error& anError) {
+        console::err() << anError.what() << '\n' << std::flush;
+        exitstatus::fail();
+    }
+}
+
+void CallGroup::end() {
+    Connection* aConnection = std::exchange(itsConnection, nullptr);
+    if (aConnection != nullptr)
+        aConnection->endCallGroup();
 }
 
 void Connection::close() {

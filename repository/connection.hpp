@@ -47,6 +47,13 @@ public:
     const std::string& getHostName() const { return itsHostName; }
     const std::string& getKey() const { return itsKey; }
 
+    // Lets the calls that follow share the repository's transactions, each call still atomic
+    // on its own, until endCallGroup makes them durable (throws with the library's text on
+    // failure). Calls of a group that the run never ends are lost with it; its journal names
+    // their objects for the repair.
+    void beginCallGroup();
+    void endCallGroup();
+
     // Closes the library connection and releases it; throws with the library's text on failure.
     void close();
 
@@ -59,6 +66,23 @@ private:
     std::string itsHostName;
     std::string itsKey;
     std::int64_t itsApiVersion = 0;
+};
+
+// The repository calls of one scope as a group (the thousands of small writes of one action):
+// ends the group when the scope ends. A failure to end it on the way out of a failing scope
+// cannot be thrown there; it is reported as an error of the run.
+class CallGroup {
+public:
+    explicit CallGroup(Connection& theConnection);
+    ~CallGroup();
+    CallGroup(const CallGroup&) = delete;
+    CallGroup& operator=(const CallGroup&) = delete;
+
+    // Ends the group now; throws when its calls cannot be made durable.
+    void end();
+
+private:
+    Connection* itsConnection;
 };
 
 namespace connection {

@@ -152,6 +152,10 @@ std::string invalidRequest(const std::string& theMessage) {
     return frameOf(anAnswer);
 }
 
+// How many requests, and how long, a transaction shared by a group of requests may take.
+constexpr int kGroupRequests = 500;
+constexpr std::chrono::milliseconds kGroupTime{200};
+
 } // namespace
 
 Engine::Engine(const std::string& thePath) : itsStore(thePath) {}
@@ -191,61 +195,114 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
         return frameOf(anAnswer);
     }
 
-    if (aRow->itsWrite)
-        itsStore.beginWrite();
-    else
-        itsStore.beginRead();
+    startRequest(aRow->itsWrite);
     Operation anOperation{itsStore, aBody, aMessage, theUser, anAnswer};
     try {
         aRow->itsHandler(anOperation);
     } catch (const EngineError& anError) {
-        itsStore.rollback();
+        abandonRequest();
         anAnswer.fail(anError);
         return frameOf(anAnswer);
     } catch (const StorageError&) {
-        itsStore.rollback();
+        abandonTransaction();
         throw;
     } catch (const Error& anError) {
         // A member the request lacks or holds with the wrong type.
-        itsStore.rollback();
+        abandonRequest();
         anAnswer.fail(
             {code::kInvalidRequest, "Invalid request: " + std::string(anError.what()), {}});
         return frameOf(anAnswer);
     } catch (const std::exception& anError) {
-        itsStore.rollback();
+        abandonTransaction();
         throw StorageError("Repository engine failure: " + std::string(anError.what()));
     }
     if (anAnswer.wantsRollback())
-        itsStore.rollback();
+        abandonRequest();
     else
-        itsStore.commit();
+        finishRequest();
     return frameOf(anAnswer);
 }
 
-bool Engine::authenticate(const std::string& theUser, std::string_view thePassword) {
+void Engine::beginGroup() {
+    itsGrouping = true;
+}
+
+void Engine::endGroup() {
+    itsGrouping = false;
+    if (itsGroupOpen)
+        commitGroup();
+}
+
+void Engine::startRequest(bool theWrite) {
+    if (!itsGrouping) {
+        if (theWrite)
+            itsStore.beginWrite();
+        else
+            itsStore.beginRead();
+        return;
+    }
+    if (!itsGroupOpen) {
+        itsStore.beginWrite();
+        itsGroupOpen = true;
+        itsGroupRequests = 0;
+        itsGroupStart = std::chrono::steady_clock::now();
+    }
+    itsStore.savepoint();
+}
+
+void Engine::finishRequest() {
+    if (!itsGroupOpen) {
+        itsStore.commit();
+        return;
+    }
+    itsStore.releaseSavepoint();
+    if (++itsGroupRequests >= kGroupRequests ||
+        std::chrono::steady_clock::now() - itsGroupStart >= kGroupTime)
+        commitGroup();
+}
+
+// Takes back the changes of the current request only.
+void Engine::abandonRequest() {
+    if (itsGroupOpen)
+        itsStore.rollbackToSavepoint();
+    else
+        itsStore.rollback();
+}
+
+// Takes back the whole open transaction: after a storage failure nothing of it can be trusted.
+void Engine::abandonTransaction() {
+    itsGroupOpen = false;
+    itsStore.rollback();
+}
+
+void Engine::commitGroup() {
+    itsGroupOpen = false;
+    itsStore.commit();
+}
+
+// Runs theWork in a read transaction of its own, or within the group's open one.
+template <typename Work> auto Engine::inReadTransaction(Work theWork) {
+    if (itsGroupOpen)
+        return theWork();
     itsStore.beginRead();
-    std::optional<UserRecord> aUser;
     try {
-        aUser = itsStore.findUser(theUser);
+        auto aResult = theWork();
+        itsStore.commit();
+        return aResult;
     } catch (...) {
         itsStore.rollback();
         throw;
     }
-    itsStore.commit();
+}
+
+bool Engine::authenticate(const std::string& theUser, std::string_view thePassword) {
+    const std::optional<UserRecord> aUser =
+        inReadTransaction([&] { return itsStore.findUser(theUser); });
     return aUser && verifyPassword(thePassword, aUser->itsPasswordHash);
 }
 
 std::optional<std::string> Engine::setting(const std::string& theName) {
-    itsStore.beginRead();
-    std::optional<std::string> aValue;
-    try {
-        aValue = itsStore.getSetting(theName);
-    } catch (...) {
-        itsStore.rollback();
-        throw;
-    }
-    itsStore.commit();
-    return aValue;
+    return inReadTransaction([&] { return itsStore.getSetting(theName); });
 }
 
 } // namespace RepositoryAccess::server

@@ -2,6 +2,7 @@
 
 #include "server/repositorystore.hpp"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,10 +30,32 @@ public:
     // A repository setting, read in its own transaction.
     std::optional<std::string> setting(const std::string& theName);
 
+    // Lets the requests that follow share write transactions until endGroup, each request still
+    // atomic on its own (a savepoint): a run that sends thousands of small requests then waits
+    // for a few commits instead of one per request. A shared transaction commits after a few
+    // hundred requests or a fifth of a second, whichever comes first, so that other writers wait
+    // for at most one of them. A storage failure rolls back the whole open transaction, the
+    // group's earlier requests in it included; so does the end of a process that never ends
+    // the group.
+    void beginGroup();
+    // Commits the group's open transaction; throws StorageError when that fails.
+    void endGroup();
+
     RepositoryStore& store() { return itsStore; }
 
 private:
+    void startRequest(bool theWrite);
+    void finishRequest();
+    void abandonRequest();
+    void abandonTransaction();
+    void commitGroup();
+    template <typename Work> auto inReadTransaction(Work theWork);
+
     RepositoryStore itsStore;
+    bool itsGrouping = false;
+    bool itsGroupOpen = false; // a shared transaction of the group is open
+    int itsGroupRequests = 0;
+    std::chrono::steady_clock::time_point itsGroupStart;
 };
 
 } // namespace RepositoryAccess::server

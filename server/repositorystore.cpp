@@ -175,6 +175,15 @@ void RepositoryStore::commit() {
 void RepositoryStore::rollback() {
     itsDatabase->rollback();
 }
+void RepositoryStore::savepoint() {
+    itsDatabase->savepoint();
+}
+void RepositoryStore::releaseSavepoint() {
+    itsDatabase->releaseSavepoint();
+}
+void RepositoryStore::rollbackToSavepoint() {
+    itsDatabase->rollbackToSavepoint();
+}
 
 std::optional<std::string> RepositoryStore::getSetting(const std::string& theName) {
     auto aQuery = itsDatabase->query("SELECT value FROM settings WHERE name = ?");

@@ -116,6 +116,9 @@ public:
     void beginWrite();
     void commit();
     void rollback();
+    void savepoint();
+    void releaseSavepoint();
+    void rollbackToSavepoint();
 
     // Settings.
     std::optional<std::string> getSetting(const std::string& theName);

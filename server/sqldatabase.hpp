@@ -107,6 +107,11 @@ public:
     virtual void begin(bool theWrite) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // One request within a write transaction that several requests share: its own changes can
+    // be rolled back without the others'.
+    virtual void savepoint() { execute("SAVEPOINT request"); }
+    virtual void releaseSavepoint() { execute("RELEASE request"); }
+    virtual void rollbackToSavepoint() { execute("ROLLBACK TO request; RELEASE request"); }
 };
 
 } // namespace RepositoryAccess::server

@@ -312,6 +312,50 @@ TEST_F(EngineVersions, TwoEnginesActivatingTheSameObjectAtOnceHaveOneWinner) {
     EXPECT_EQ(metadataVersion(*activeMetadata(kTxt)), "1");
 }
 
+// Requests of a group share transactions: another connection sees none of them before the
+// group ends, a refused or rolled-back request takes back only its own changes, and the
+// requests of a group that is never ended (its process died) are lost together.
+TEST_F(EngineVersions, AGroupOfRequestsBecomesVisibleWhenItEndsAndEachRequestStaysAtomic) {
+    server::Engine anOther(path());
+    auto workspacesSeenByAnother = [&] {
+        const std::string aList =
+            R"({"action":"list","what":"inactiveWorkspaces","session":{"sessionType":"1"},"user":"*"})";
+        std::vector<std::string> aUsers;
+        auto aReply = parseReply(anOther.call("ALICE", requestFrame(aList, {}, {})));
+        for (const auto& aValue : aReply->list("workspaces"))
+            aUsers.push_back(getString(asObject(aValue), "user"));
+        return aUsers;
+    };
+
+    engine().beginGroup();
+    ASSERT_EQ(write("ALICE", kTxt, "fine")->code(), "0");
+    ASSERT_EQ(write("ALICE", kJson, "{\n\"a\": 1,\n}")->code(), "0");
+    EXPECT_NE(write("ALICE", object("nowhere", "x", "txt"), "x")->code(), "0");
+    EXPECT_EQ(activate("ALICE", {kTxt, kJson}, "0")->code(), "40136");
+    EXPECT_EQ(activeMetadata(kTxt)->code(), "40132") << "the failed activation is taken back";
+    EXPECT_TRUE(workspacesSeenByAnother().empty());
+    engine().endGroup();
+    EXPECT_EQ(workspacesSeenByAnother(), std::vector<std::string>{"ALICE"});
+    auto aRead = parseReply(anOther.call(
+        "ALICE",
+        requestFrame(readObjectJson(session("ALICE"), kTxt,
+                                    R"({"versionType":"2","owner":"ALICE","workspace":""})"),
+                     {}, {})));
+    ASSERT_EQ(aRead->code(), "0") << aRead->text();
+    EXPECT_EQ(*aRead->itsMessage.getCDataVec().at(0), "fine");
+
+    {
+        server::Engine aDying(path());
+        aDying.beginGroup();
+        auto aWrite = parseReply(
+            aDying.call("BOB", requestFrame(R"({"action":"write","what":"object","session":)" +
+                                                session("BOB") + R"(,"object":)" + kTxt + "}",
+                                            {"bob"}, {})));
+        ASSERT_EQ(aWrite->code(), "0") << aWrite->text();
+    }
+    EXPECT_EQ(workspacesSeenByAnother(), std::vector<std::string>{"ALICE"});
+}
+
 TEST(EngineRequests, MalformedRequestsAreAnsweredWith40130) {
     EngineFixture aFixture;
     const std::vector<std::pair<std::string, std::string>> aCases = {
