@@ -6,6 +6,7 @@ journal of a run that died makes `kivo status` say so in one line while staying 
 the next connecting action repairs and removes it; a malformed journal is reported, not obeyed.
 Usage: recovery_test.py BUILD_DIR"""
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -106,6 +107,26 @@ def main():
               "push after the repair", result.stdout + result.stderr)
         check(not os.path.exists(os.path.join(settings, ".kivoJournal")), "journal left")
         check(LEFTOVER not in run(ws, KIVO, "status").stdout, "status still names the work")
+
+        # A run whose repository writes were lost (its group of calls never became durable)
+        # recorded a version the repository lacks: the repair makes the file new again, and
+        # the push commits it.
+        shutil.copy(repo, os.path.join(work, "before.db"))
+        with open(os.path.join(ws, "p", "c.txt"), "w") as out:
+            out.write("c\n")
+        check(run(ws, KIVO, "push").returncode == 0, "push of c.txt")
+        for suffix in ("-wal", "-shm"):
+            if os.path.exists(repo + suffix):
+                os.unlink(repo + suffix)
+        shutil.copy(os.path.join(work, "before.db"), repo)
+        with open(os.path.join(settings, ".kivoJournal"), "w") as out:
+            out.write('{\n"objects":[{"package":"p","name":"c","suffix":"txt",'
+                      '"repair":"repository"}]\n}\n')
+        result = run(ws, KIVO, "push")
+        check(result.returncode == 0 and "Nothing to commit." not in result.stdout and
+              "Committed files              : 1" in result.stdout, "lost commit not redone", result.stdout + result.stderr)
+        check(run(ws, KIVO, "status").stdout.rstrip().endswith("Tracked packages:\n\tp"),
+              "workspace and repository disagree after the repair")
 
         # A malformed journal is an error that names it; nothing is changed.
         with open(os.path.join(settings, ".kivoJournal"), "w") as out:
