@@ -213,6 +213,8 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
         itsOutput << "Retrieving meta data of activated objects...\n";
     WorkSpaceStatusFile& aStatus = workspace::get()->status();
     ProgressLine aProgress(theObjects.size());
+    // One small read per object: the repository answers them in shared transactions.
+    CallGroup aGroup(connection::open());
     for (const RepositoryObject& anActivated : theObjects) {
         aProgress.advance();
         const std::string& aFile = anActivated.workSpaceFileName();
@@ -231,6 +233,7 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
         }
         runstatistics::add(Statistic::activatedObjects);
     }
+    aGroup.end();
     if (aVerbose)
         itsOutput << "Successfully retrieved meta data of activated objects.\n";
 }

@@ -1,5 +1,7 @@
 #include "actions/actioncommit.hpp"
 
+#include <map>
+
 #include "actions/pushresolution.hpp"
 #include "actions/repositorylistings.hpp"
 #include "core/console.hpp"
@@ -39,7 +41,7 @@ std::vector<JournalEntry> journalEntries(std::initializer_list<const PathSet*> t
     std::vector<JournalEntry> anEntries;
     for (const PathSet* aFiles : theFiles)
         for (const auto& aFile : *aFiles) {
-            const RepositoryObject anObject = objects::fromWorkSpaceFile(aFile);
+            const RepositoryObject anObject = objects::nameOfWorkSpaceFile(aFile);
             anEntries.push_back({anObject.package(), anObject.name(), anObject.suffix(),
                                  JournalEntry::Repair::repository});
         }
@@ -61,16 +63,36 @@ std::string quoted(const std::string& thePath) {
     return "\"" + thePath + "\"";
 }
 
+// The first symbolic link on the way from the root to a file, as sys::linkOnTheWay finds it; the
+// directories that many files share are examined once.
+class LinkFinder {
+public:
+    explicit LinkFinder(const std::string& theRoot) : itsRoot(theRoot) {}
+
+    std::string linkOnTheWay(const std::string& theFile) {
+        const std::string aDir = sys::getDirPart(theFile);
+        auto anIt = itsDirs.find(aDir);
+        if (anIt == itsDirs.end())
+            anIt = itsDirs.emplace(aDir, sys::linkOnTheWay(itsRoot, aDir)).first;
+        return anIt->second.empty() ? sys::linkOnTheWay(aDir, theFile) : anIt->second;
+    }
+
+private:
+    const std::string& itsRoot;
+    std::map<std::string, std::string> itsDirs; // a directory and the link on its way, if any
+};
+
 // The files whose names can become repository objects and that are reached without a symbolic
 // link. Each other file is refused by name, so that one of them does not stop the commit of all.
 PathSet committable(const PathSet& theFiles) {
     const std::string aRoot = workspace::get()->srcDirName();
+    LinkFinder aLinks(aRoot);
     PathSet aKept;
     for (const auto& aFile : theFiles) {
         std::string aReason;
         if (aFile.find('\\', aRoot.size()) != std::string::npos)
             aReason = "a backslash cannot be part of a repository object's name";
-        else if (const std::string aLink = sys::linkOnTheWay(aRoot, aFile); !aLink.empty())
+        else if (const std::string aLink = aLinks.linkOnTheWay(aFile); !aLink.empty())
             aReason = "the symbolic link " + quoted(aLink) + " is not followed";
         else if (const auto aRefusal = objects::refusalOf(aFile))
             aReason = *aRefusal;

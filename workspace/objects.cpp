@@ -143,6 +143,10 @@ std::optional<std::string> objects::refusalOf(std::string_view theFileName) {
     }
 }
 
+RepositoryObject objects::nameOfWorkSpaceFile(std::string_view theFileName) {
+    return objectOfFile(theFileName);
+}
+
 RepositoryObject objects::fromWorkSpaceFile(std::string_view theFileName) {
     return withMetaFile(objectOfFile(theFileName));
 }

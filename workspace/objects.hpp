@@ -104,6 +104,8 @@ std::pair<std::string, std::string> splitFileName(std::string_view thePackageDir
 // name check), or nothing when it can.
 std::optional<std::string> refusalOf(std::string_view theFileName);
 
+// The object that a workspace file (absolute path) stands for, by name only: no metadata.
+RepositoryObject nameOfWorkSpaceFile(std::string_view theFileName);
 // The object of a workspace file (absolute path), with the metadata and version of its
 // `.kivoMeta` file when that exists.
 RepositoryObject fromWorkSpaceFile(std::string_view theFileName);
