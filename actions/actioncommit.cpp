@@ -36,18 +36,6 @@ bool hasInactiveVersion(const RepositoryObject& theObject) {
     return !repositorylistings::inactiveObjectsOf({theObject}).empty();
 }
 
-// The journal entries of the files a commit changes in the repository.
-std::vector<JournalEntry> journalEntries(std::initializer_list<const PathSet*> theFiles) {
-    std::vector<JournalEntry> anEntries;
-    for (const PathSet* aFiles : theFiles)
-        for (const auto& aFile : *aFiles) {
-            const RepositoryObject anObject = objects::nameOfWorkSpaceFile(aFile);
-            anEntries.push_back({anObject.package(), anObject.name(), anObject.suffix(),
-                                 JournalEntry::Repair::repository});
-        }
-    return anEntries;
-}
-
 // A simulated write answer carries no metadata; this stand-in for the inactive version the
 // repository would create lets the simulated run show the metadata write it would do.
 ObjectMetaData simulatedInactive(const RepositoryObject& theObject, bool theIsDeletion) {
@@ -82,20 +70,25 @@ private:
     std::map<std::string, std::string> itsDirs; // a directory and the link on its way, if any
 };
 
-// The files whose names can become repository objects and that are reached without a symbolic
-// link. Each other file is refused by name, so that one of them does not stop the commit of all.
-PathSet committable(const PathSet& theFiles) {
+} // namespace
+
+PathSet actionCommit::committable(const PathSet& theFiles) {
     const std::string aRoot = workspace::get()->srcDirName();
     LinkFinder aLinks(aRoot);
     PathSet aKept;
     for (const auto& aFile : theFiles) {
         std::string aReason;
-        if (aFile.find('\\', aRoot.size()) != std::string::npos)
+        if (aFile.find('\\', aRoot.size()) != std::string::npos) {
             aReason = "a backslash cannot be part of a repository object's name";
-        else if (const std::string aLink = aLinks.linkOnTheWay(aFile); !aLink.empty())
+        } else if (const std::string aLink = aLinks.linkOnTheWay(aFile); !aLink.empty()) {
             aReason = "the symbolic link " + quoted(aLink) + " is not followed";
-        else if (const auto aRefusal = objects::refusalOf(aFile))
-            aReason = *aRefusal;
+        } else {
+            try {
+                itsObjects.emplace(aFile, objects::nameOfWorkSpaceFile(aFile));
+            } catch (const Error& anError) {
+                aReason = anError.what(); // the message of the name check
+            }
+        }
         if (aReason.empty())
             aKept.push_back(aFile);
         else
@@ -104,7 +97,21 @@ PathSet committable(const PathSet& theFiles) {
     return aKept;
 }
 
-} // namespace
+RepositoryObject actionCommit::objectOf(const std::string& theFile) const {
+    const auto anIt = itsObjects.find(theFile);
+    return anIt != itsObjects.end() ? anIt->second : objects::nameOfWorkSpaceFile(theFile);
+}
+
+std::vector<JournalEntry> actionCommit::journalEntries() const {
+    std::vector<JournalEntry> anEntries;
+    for (const PathSet* aFiles : {&itsNew, &itsModified, &itsDeleted})
+        for (const auto& aFile : *aFiles) {
+            const RepositoryObject anObject = objectOf(aFile);
+            anEntries.push_back({anObject.package(), anObject.name(), anObject.suffix(),
+                                 JournalEntry::Repair::repository});
+        }
+    return anEntries;
+}
 
 void actionCommit::execute() {
     KIVO_PERF_SCOPE("actionCommit::execute()");
@@ -123,7 +130,7 @@ void actionCommit::execute() {
     if (!itsNew.empty() || !itsModified.empty())
         readBinarySuffixes();
     createPackages();
-    workspace::get()->recordJournal(journalEntries({&itsNew, &itsModified, &itsDeleted}));
+    workspace::get()->recordJournal(journalEntries());
     ProgressLine aProgress(itsNew.size() + itsModified.size() + itsDeleted.size());
     auto aStep = [&aProgress] {
         interrupt::check();
@@ -197,7 +204,7 @@ void actionCommit::createPackages() {
 
 void actionCommit::commitFile(const std::string& theFile) {
     KIVO_PERF_SCOPE("actionCommit::commitFile()");
-    RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
+    RepositoryObject anObject = objects::withMetaFile(objectOf(theFile));
     if (hasActivatedVersion(anObject) && hasInactiveVersion(anObject))
         repofunobjects::revertObjects({anObject});
 

@@ -2,9 +2,12 @@
 
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "actions/actionscope.hpp"
 #include "actions/command.hpp"
+#include "workspace/journal.hpp"
 #include "workspace/status.hpp"
 
 namespace RepositoryAccess {
@@ -22,6 +25,14 @@ private:
     void computeStatus(const ActionScope& theScope);
     // Adds one status calculation to the member sets.
     void merge(const Status& theStatus);
+    // The files whose names can become repository objects and that are reached without a
+    // symbolic link, each other file refused by name, so that one of them does not stop the
+    // commit of all. Their objects are kept by path: a file's name is examined once.
+    PathSet committable(const PathSet& theFiles);
+    // The object of a file, by name only.
+    RepositoryObject objectOf(const std::string& theFile) const;
+    // The journal entries of the files the commit changes in the repository.
+    std::vector<JournalEntry> journalEntries() const;
     // True when nothing at all changed in the scope.
     bool nothingToCommit() const;
     // The suffixes of the repository's object types whose content is sent as binary data.
@@ -39,6 +50,7 @@ private:
     PathSet itsDeleted;
     PathSet itsNewDirectories;
     std::set<std::string> itsBinarySuffixes;
+    std::unordered_map<std::string, RepositoryObject> itsObjects;
 };
 
 } // namespace RepositoryAccess

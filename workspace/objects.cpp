@@ -134,15 +134,6 @@ RepositoryObject objectOfFile(std::string_view theFileName) {
 
 } // namespace
 
-std::optional<std::string> objects::refusalOf(std::string_view theFileName) {
-    try {
-        objectOfFile(theFileName);
-        return std::nullopt;
-    } catch (const Error& anError) {
-        return std::string(anError.what()); // the caller reports it with the file's name
-    }
-}
-
 RepositoryObject objects::nameOfWorkSpaceFile(std::string_view theFileName) {
     return objectOfFile(theFileName);
 }

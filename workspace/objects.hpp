@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -100,11 +99,8 @@ namespace objects {
 std::pair<std::string, std::string> splitFileName(std::string_view thePackageDirectories,
                                                   std::string_view theFileName);
 
-// Why a workspace file (absolute path) cannot stand for a repository object (the message of the
-// name check), or nothing when it can.
-std::optional<std::string> refusalOf(std::string_view theFileName);
-
-// The object that a workspace file (absolute path) stands for, by name only: no metadata.
+// The object that a workspace file (absolute path) stands for, by name only: no metadata. Throws
+// the message of the name check for a file that cannot stand for a repository object.
 RepositoryObject nameOfWorkSpaceFile(std::string_view theFileName);
 // The object of a workspace file (absolute path), with the metadata and version of its
 // `.kivoMeta` file when that exists.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -212,6 +213,29 @@ TEST_F(ResponsesTest, CheckResultsPrintSeverityObjectAndLineNumber) {
                          "location: L\na/c.txt: code 0: ok\n");
     EXPECT_EQ(aPrint(2), "ACTIVATION SUMMARY, timestamp: T\nActivation failed\n");
     EXPECT_EQ(aPrint(3), "");
+}
+
+// The line number shown is the one the pattern `.*\(line ([0-9]+).*` finds over the whole
+// message: the last "(line " that digits follow, and none in a message of several lines.
+TEST_F(ResponsesTest, TheLineNumberOfACheckMessageIsTheOneThePatternFinds) {
+    const std::regex aPattern(".*\\(line ([0-9]+).*");
+    for (const std::string aMessage :
+         {"Parse error (line 12, column 3)", "a (line 1) b (line 22) c", "(line x) (line 5",
+          "(line )", "(line 7\n(line 8)", "x\r(line 9)", "(line (line 3", "", "(line 0042",
+          "((line 6))", "(line1)", "line 4"}) {
+        CheckResult aResult;
+        aResult.itsWorkSpaceFileName = "f.txt";
+        aResult.itsSeverity = "3";
+        aResult.itsErrorCode = "1";
+        aResult.itsErrorMsg = aMessage;
+        std::smatch aMatch;
+        const std::string aLine =
+            std::regex_match(aMessage, aMatch, aPattern) ? " (" + aMatch[1].str() + ")" : "";
+        const std::string aPrinted =
+            printed([&](std::ostream& s) { respprinters::printCheckResult(aResult, s); });
+        EXPECT_NE(aPrinted.find("\nf.txt" + aLine + ": code 1: "), std::string::npos)
+            << aMessage << " -> " << aPrinted;
+    }
 }
 
 TEST_F(ResponsesTest, PackageAndDeliveryUnitPrintersUseTheFixedLayout) {
