@@ -175,16 +175,31 @@ std::int64_t SqliteDatabase::lastInsertId() {
     return sqlite3_last_insert_rowid(itsHandle);
 }
 
+// Every request begins and ends a transaction, or a savepoint: the statements are prepared once
+// instead of parsed each time.
 void SqliteDatabase::begin(bool theWrite) {
-    execute(theWrite ? "BEGIN IMMEDIATE" : "BEGIN");
+    query(theWrite ? "BEGIN IMMEDIATE" : "BEGIN").run();
 }
 
 void SqliteDatabase::commit() {
-    execute("COMMIT");
+    query("COMMIT").run();
 }
 
 void SqliteDatabase::rollback() {
-    execute("ROLLBACK");
+    query("ROLLBACK").run();
+}
+
+void SqliteDatabase::savepoint() {
+    query("SAVEPOINT request").run();
+}
+
+void SqliteDatabase::releaseSavepoint() {
+    query("RELEASE request").run();
+}
+
+void SqliteDatabase::rollbackToSavepoint() {
+    query("ROLLBACK TO request").run();
+    releaseSavepoint();
 }
 
 void SqliteDatabase::execute(const std::string& theSql) {

@@ -55,6 +55,9 @@ public:
     void begin(bool theWrite) override;
     void commit() override;
     void rollback() override;
+    void savepoint() override;
+    void releaseSavepoint() override;
+    void rollbackToSavepoint() override;
 
 private:
     sqlite3* itsHandle = nullptr;
