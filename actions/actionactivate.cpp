@@ -87,19 +87,30 @@ void actionActivate::execute() {
     if (!chooseChange(anObjects))
         return;
 
-    std::vector<JournalEntry> aJournal;
-    for (const RepositoryObject& anObject : anObjects)
-        aJournal.push_back({anObject.package(), anObject.name(), anObject.suffix(),
-                            JournalEntry::Repair::repository});
-    workspace::get()->recordJournal(aJournal);
-    const ActivationResult aResult =
-        repofunobjects::activateObjects(anObjects, itsMode, itsChangeId);
-    reportCheckResults(aResult);
-    if (reportOutcome(aResult) && !itsIsCheck)
+    recordJournal(anObjects);
+    // The check results of 100,000 objects take much memory: they go before the metadata of the
+    // activated objects is read.
+    bool aRetrieve = false;
+    {
+        const ActivationResult aResult =
+            repofunobjects::activateObjects(anObjects, itsMode, itsChangeId);
+        reportCheckResults(aResult);
+        aRetrieve = reportOutcome(aResult) && !itsIsCheck;
+    }
+    if (aRetrieve)
         retrieveMetaData(anObjects);
     if (isSet(params::log))
         writeLogFile();
     console::say(itsOutput.str());
+}
+
+void actionActivate::recordJournal(const std::vector<RepositoryObject>& theObjects) {
+    std::vector<JournalEntry> aJournal;
+    aJournal.reserve(theObjects.size());
+    for (const RepositoryObject& anObject : theObjects)
+        aJournal.push_back({anObject.package(), anObject.name(), anObject.suffix(),
+                            JournalEntry::Repair::repository});
+    workspace::get()->recordJournal(aJournal);
 }
 
 std::vector<RepositoryObject> actionActivate::collectObjects(const ActionScope& theScope) {

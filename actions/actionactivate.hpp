@@ -20,6 +20,8 @@ public:
     void execute() override;
 
 private:
+    // Names the objects in the run's journal before the repository activates them.
+    static void recordJournal(const std::vector<RepositoryObject>& theObjects);
     // The user's inactive objects of the scope, each once, in key order.
     static std::vector<RepositoryObject> collectObjects(const ActionScope& theScope);
     // True when a file of the scope (or of the collected objects) is conflicted.

@@ -102,6 +102,13 @@ RepositoryObject actionCommit::objectOf(const std::string& theFile) const {
     return anIt != itsObjects.end() ? anIt->second : objects::nameOfWorkSpaceFile(theFile);
 }
 
+// The object of a file, no longer kept: each file is committed once, and a commit of 100,000
+// files gives the memory back for the activation that follows.
+RepositoryObject actionCommit::takeObjectOf(const std::string& theFile) {
+    auto aNode = itsObjects.extract(theFile);
+    return aNode ? std::move(aNode.mapped()) : objects::nameOfWorkSpaceFile(theFile);
+}
+
 std::vector<JournalEntry> actionCommit::journalEntries() const {
     std::vector<JournalEntry> anEntries;
     for (const PathSet* aFiles : {&itsNew, &itsModified, &itsDeleted})
@@ -204,7 +211,7 @@ void actionCommit::createPackages() {
 
 void actionCommit::commitFile(const std::string& theFile) {
     KIVO_PERF_SCOPE("actionCommit::commitFile()");
-    RepositoryObject anObject = objects::withMetaFile(objectOf(theFile));
+    RepositoryObject anObject = objects::withMetaFile(takeObjectOf(theFile));
     if (hasActivatedVersion(anObject) && hasInactiveVersion(anObject))
         repofunobjects::revertObjects({anObject});
 

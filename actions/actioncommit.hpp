@@ -31,6 +31,7 @@ private:
     PathSet committable(const PathSet& theFiles);
     // The object of a file, by name only.
     RepositoryObject objectOf(const std::string& theFile) const;
+    RepositoryObject takeObjectOf(const std::string& theFile);
     // The journal entries of the files the commit changes in the repository.
     std::vector<JournalEntry> journalEntries() const;
     // True when nothing at all changed in the scope.

@@ -136,7 +136,7 @@ ActivationResult activateObjects(const std::vector<RepositoryObject>& theObjects
     auto aResponse = send<ActivateObjectsResponse>(ActivateObjectsRequest(
         repofunbase::defaultInactiveSession(), theObjects, theActivationMode, theChangeId));
     return {repofunbase::tripleOf(aResponse), aResponse.getActivationId(),
-            aResponse.getCheckResults(), aResponse.getChangeId()};
+            aResponse.takeCheckResults(), aResponse.getChangeId()};
 }
 
 bool deleteObject(const RepositoryObject& theObject) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "repository/respbase.hpp"
@@ -16,6 +17,7 @@ public:
     explicit ActivateObjectsResponse(RepositoryMessage theMessage);
     const std::string& getActivationId() const { return itsActivationId; }
     const std::vector<CheckResult>& getCheckResults() const { return itsCheckResults; }
+    std::vector<CheckResult> takeCheckResults() { return std::move(itsCheckResults); }
     const std::string& getChangeId() const { return itsChangeId; }
 
 private:

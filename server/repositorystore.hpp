@@ -119,6 +119,7 @@ public:
     void savepoint();
     void releaseSavepoint();
     void rollbackToSavepoint();
+    void releaseCache();
 
     // Settings.
     std::optional<std::string> getSetting(const std::string& theName);

@@ -58,6 +58,7 @@ public:
     void savepoint() override;
     void releaseSavepoint() override;
     void rollbackToSavepoint() override;
+    void releaseCache() override;
 
 private:
     sqlite3* itsHandle = nullptr;
