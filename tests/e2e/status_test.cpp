@@ -138,6 +138,9 @@ TEST(Status, NestedScopesAndIgnoredKnownFilesReportEachFileOnce) {
     aWs.save();
     writeText(aWs.path("acme/sub/b.txt"), "b2");
     writeText(aWs.path("acme/sub/d.bak"), "d2");
+    // Within the same millisecond the timestamp modes would see no change.
+    touch(aWs.path("acme/sub/b.txt"), 1700000000);
+    touch(aWs.path("acme/sub/d.bak"), 1700000000);
     const std::string aReport = "\nChanged files:\n\tacme/sub/b.txt (base #7)\n"
                                 "\nNew local files:\n\tacme/sub/.kivoignore\n\n";
     for (const auto& theArgs : std::vector<std::vector<std::string>>{
