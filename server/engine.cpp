@@ -227,13 +227,10 @@ void Engine::beginGroup() {
     itsGrouping = true;
 }
 
-// The pages a group's many requests cached are given back: the run goes on to other work, which
-// would otherwise find the memory taken.
 void Engine::endGroup() {
     itsGrouping = false;
     if (itsGroupOpen)
         commitGroup();
-    itsStore.releaseCache();
 }
 
 void Engine::startRequest(bool theWrite) {

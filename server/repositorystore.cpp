@@ -184,9 +184,6 @@ void RepositoryStore::releaseSavepoint() {
 void RepositoryStore::rollbackToSavepoint() {
     itsDatabase->rollbackToSavepoint();
 }
-void RepositoryStore::releaseCache() {
-    itsDatabase->releaseCache();
-}
 
 std::optional<std::string> RepositoryStore::getSetting(const std::string& theName) {
     auto aQuery = itsDatabase->query("SELECT value FROM settings WHERE name = ?");

@@ -119,7 +119,6 @@ public:
     void savepoint();
     void releaseSavepoint();
     void rollbackToSavepoint();
-    void releaseCache();
 
     // Settings.
     std::optional<std::string> getSetting(const std::string& theName);

@@ -112,8 +112,6 @@ public:
     virtual void savepoint() { execute("SAVEPOINT request"); }
     virtual void releaseSavepoint() { execute("RELEASE request"); }
     virtual void rollbackToSavepoint() { execute("ROLLBACK TO request; RELEASE request"); }
-    // Gives back the memory of cached pages that no transaction needs any more.
-    virtual void releaseCache() {}
 };
 
 } // namespace RepositoryAccess::server

@@ -197,10 +197,6 @@ void SqliteDatabase::releaseSavepoint() {
     query("RELEASE request").run();
 }
 
-void SqliteDatabase::releaseCache() {
-    sqlite3_db_release_memory(itsHandle);
-}
-
 void SqliteDatabase::rollbackToSavepoint() {
     query("ROLLBACK TO request").run();
     releaseSavepoint();

@@ -58,7 +58,6 @@ public:
     void savepoint() override;
     void releaseSavepoint() override;
     void rollbackToSavepoint() override;
-    void releaseCache() override;
 
 private:
     sqlite3* itsHandle = nullptr;
