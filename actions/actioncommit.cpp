@@ -17,6 +17,7 @@
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
 #include "workspace/hash.hpp"
+#include "workspace/linkfinder.hpp"
 #include "workspace/objects.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
@@ -50,25 +51,6 @@ ObjectMetaData simulatedInactive(const RepositoryObject& theObject, bool theIsDe
 std::string quoted(const std::string& thePath) {
     return "\"" + thePath + "\"";
 }
-
-// The first symbolic link on the way from the root to a file, as sys::linkOnTheWay finds it; the
-// directories that many files share are examined once.
-class LinkFinder {
-public:
-    explicit LinkFinder(const std::string& theRoot) : itsRoot(theRoot) {}
-
-    std::string linkOnTheWay(const std::string& theFile) {
-        const std::string aDir = sys::getDirPart(theFile);
-        auto anIt = itsDirs.find(aDir);
-        if (anIt == itsDirs.end())
-            anIt = itsDirs.emplace(aDir, sys::linkOnTheWay(itsRoot, aDir)).first;
-        return anIt->second.empty() ? sys::linkOnTheWay(aDir, theFile) : anIt->second;
-    }
-
-private:
-    const std::string& itsRoot;
-    std::map<std::string, std::string> itsDirs; // a directory and the link on its way, if any
-};
 
 } // namespace
 

@@ -16,6 +16,7 @@
 #include "repository/repofunobjects.hpp"
 #include "repository/reposession.hpp"
 #include "workspace/hash.hpp"
+#include "workspace/linkfinder.hpp"
 #include "workspace/parallel.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
@@ -120,7 +121,7 @@ std::string shownObject(const RepositoryObject& theObject) {
 // objects that map to one file (name "a.txt" without suffix and name "a" with suffix "txt"
 // would overwrite each other), and an object whose file is, or lies behind, a symbolic link.
 std::set<std::string> refusedTargets(const ObjectMap& theTarget) {
-    const std::string aRoot = workspace::get()->srcDirName();
+    LinkFinder aLinks(workspace::get()->srcDirName());
     std::map<std::string, const RepositoryObject*> aByFile;
     std::set<std::string> aRefused;
     for (const auto& [aKey, anObject] : theTarget) {
@@ -134,7 +135,7 @@ std::set<std::string> refusedTargets(const ObjectMap& theTarget) {
             aRefused.insert(aKey);
             continue;
         }
-        if (const std::string aLink = sys::linkOnTheWay(aRoot, aFile); !aLink.empty()) {
+        if (const std::string aLink = aLinks.linkOnTheWay(aFile); !aLink.empty()) {
             console::refuse("The object " + shownObject(anObject) + " is not checked out: \"" +
                             aLink +
                             "\" is a symbolic link, and checkout never writes through one.");

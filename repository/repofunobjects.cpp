@@ -157,7 +157,7 @@ std::vector<RepositoryObject> findObjects(const RepositorySession& theSession,
     auto aResponse = send<ListObjectsResponse>(
         FindObjectsRequest(theSession, thePackage, theName, theList, theListKind));
     judge(aResponse, "Failed to find objects (");
-    return aResponse.getObjects();
+    return aResponse.takeObjects();
 }
 
 std::int64_t getNumberOfLatestVersion(const RepositorySession& theSession,
@@ -190,7 +190,7 @@ std::vector<RepositoryObject> listInactiveObjects(const RepositorySession& theSe
     auto aResponse = send<ListObjectsResponse>(
         ListInactiveObjectsRequest(theSession, thePackage, theName, theList, theListKind));
     judge(aResponse, "Failed to list inactive objects (", {"0", "40132"});
-    return aResponse.getObjects();
+    return aResponse.takeObjects();
 }
 
 void pullInactiveObjects(const std::vector<RepositoryObject>& theObjects,

@@ -49,6 +49,8 @@ class ListObjectsResponse : public RepositoryResponse {
 public:
     explicit ListObjectsResponse(RepositoryMessage theMessage);
     const std::vector<RepositoryObject>& getObjects() const { return itsObjects; }
+    // Hands the objects over: a listing of 100,000 objects is not copied.
+    std::vector<RepositoryObject> takeObjects() { return std::move(itsObjects); }
 
 private:
     std::vector<RepositoryObject> itsObjects;

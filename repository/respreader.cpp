@@ -61,8 +61,10 @@ const json::JsonList& ResponseReader::list(std::string_view theKey) const {
 }
 
 std::vector<RepositoryObject> ResponseReader::objectList(std::string_view theKey) const {
+    const json::JsonList& aList = list(theKey);
     std::vector<RepositoryObject> anObjects;
-    for (const json::JsonValue& anElement : list(theKey))
+    anObjects.reserve(aList.size());
+    for (const json::JsonValue& anElement : aList)
         anObjects.push_back(objects::fromJson(json::asObject(anElement)));
     return anObjects;
 }

@@ -14,7 +14,19 @@ namespace RepositoryAccess::server {
 
 namespace {
 constexpr int kBusyTimeoutMs = 10000;
+
+// Each database handle is used by one thread at a time, so SQLite's own locks guard nothing here
+// and cost a lock pair on every call and every allocation. The allocation counters are switched
+// off before SQLite starts; should another part of the process have started it first, it keeps
+// its counters and only the handles lose their locks.
+void configureOnce() {
+    static const bool theConfigured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)theConfigured;
 }
+} // namespace
 
 SqliteStatement::SqliteStatement(sqlite3* theHandle, sqlite3_stmt* theStatement)
     : itsHandle(theHandle), itsStatement(theStatement) {}
@@ -126,7 +138,8 @@ SqliteDatabase::SqliteDatabase(const std::string& thePath, bool theCreate) {
     if (anExists)
         for (const char* aSuffix : {"", "-wal", "-shm"})
             requireWritable(thePath + aSuffix, *aSuffix != '\0');
-    int aFlags = SQLITE_OPEN_READWRITE | (theCreate ? SQLITE_OPEN_CREATE : 0);
+    configureOnce();
+    int aFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (theCreate ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(thePath.c_str(), &itsHandle, aFlags, nullptr) != SQLITE_OK) {
         std::string aText = itsHandle ? sqlite3_errmsg(itsHandle) : "out of memory";
         sqlite3_close(itsHandle);
@@ -138,9 +151,11 @@ SqliteDatabase::SqliteDatabase(const std::string& thePath, bool theCreate) {
         // Each request is a transaction of its own; with SQLite's default checkpoint every 1,000
         // pages a push of 10,000 objects would wait for the disk a hundred times. A checkpoint
         // every 16,384 pages (64 MiB of log), and the one at the last close, keep the waits
-        // few; a larger page cache spares re-reading the indexes each request walks.
+        // few. A page cache of 16 MiB (the default is 2 MiB) holds the indexes that each request
+        // walks; a larger one made a push of 100,000 objects no faster, only 50 MB bigger, for
+        // the cache fills up to its limit and keeps its pages until the file is closed.
         execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; "
-                "PRAGMA wal_autocheckpoint=16384; PRAGMA cache_size=-65536;");
+                "PRAGMA wal_autocheckpoint=16384; PRAGMA cache_size=-16384;");
     } catch (...) {
         sqlite3_close(itsHandle);
         throw;

@@ -25,6 +25,21 @@ bool isSafePart(std::string_view thePart) {
     return thePart.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+// The directory of a package, remembered for the last package asked: the objects of a listing or
+// a status mostly share their package. A package that is refused leaves the memory as it was.
+const std::string& directoryOfPackage(const std::string& thePackage) {
+    thread_local bool theKnown = false;
+    thread_local std::string theLastPackage;
+    thread_local std::string theLastDirectory;
+    if (!theKnown || thePackage != theLastPackage) {
+        std::string aDirectory = workspace::packageToDirectory(thePackage);
+        theLastPackage = thePackage;
+        theLastDirectory = std::move(aDirectory);
+        theKnown = true;
+    }
+    return theLastDirectory;
+}
+
 std::int32_t decimal(std::string_view theText) {
     std::int64_t aValue = 0;
     std::size_t aPos = 0;
@@ -73,7 +88,7 @@ RepositoryObject::RepositoryObject(std::string thePackage, std::string theName,
         throw Error("Invalid repository object \"" + itsKey +
                     "\": its name and suffix must form a plain file name (not \".\" or \"..\", "
                     "without \"/\", \"\\\" or a NUL byte).");
-    const std::string aDirectories = workspace::packageToDirectory(itsPackage);
+    const std::string& aDirectories = directoryOfPackage(itsPackage);
     const std::string aRelative = sys::joinFileName(aDirectories, aFileName);
     std::string aSrcDir;
     std::string aSettingsDir;

@@ -47,11 +47,12 @@ void syncFileSystemOf(const std::string& theDirName) {
 
 AtomicFile::AtomicFile(std::string_view thePath) : itsPath(toSlashes(thePath)) {
     static std::atomic<unsigned> theCounter{0};
+    static const std::string thePid = std::to_string(::getpid());
     // pid and a counter make the name unique among processes and within this one; O_EXCL makes
     // sure that a leftover of a crashed process is never reused.
     for (int anAttempt = 0; itsFd < 0; ++anAttempt) {
-        itsTemporaryPath = itsPath + ".tmp" + std::to_string(::getpid()) + "_" +
-                           std::to_string(theCounter.fetch_add(1));
+        itsTemporaryPath =
+            itsPath + ".tmp" + thePid + "_" + std::to_string(theCounter.fetch_add(1));
         itsFd = ::open(itsTemporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (itsFd < 0 && (errno != EEXIST || anAttempt >= 100))
             failWithErrno("Failed to open file for writing (append: false): " + quoted(itsPath));
