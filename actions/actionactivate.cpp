@@ -105,6 +105,7 @@ void actionActivate::execute() {
 }
 
 void actionActivate::recordJournal(const std::vector<RepositoryObject>& theObjects) {
+    KIVO_PERF_SCOPE("actionActivate::recordJournal()");
     std::vector<JournalEntry> aJournal;
     aJournal.reserve(theObjects.size());
     for (const RepositoryObject& anObject : theObjects)
@@ -114,11 +115,13 @@ void actionActivate::recordJournal(const std::vector<RepositoryObject>& theObjec
 }
 
 std::vector<RepositoryObject> actionActivate::collectObjects(const ActionScope& theScope) {
+    KIVO_PERF_SCOPE("actionActivate::vector<RepositoryObject> actionActivate()");
     return repositorylistings::inactiveObjectsOfScope(theScope);
 }
 
 bool actionActivate::hasConflictedFiles(const ActionScope& theScope,
                                         const std::vector<RepositoryObject>& theObjects) {
+    KIVO_PERF_SCOPE("actionActivate::hasConflictedFiles()");
     if (theScope.itsInactiveObjects)
         return !Status(theObjects, true, false).conflicted().empty();
     if (!theScope.itsPackages.empty() &&
@@ -129,6 +132,7 @@ bool actionActivate::hasConflictedFiles(const ActionScope& theScope,
 }
 
 bool actionActivate::chooseChange(const std::vector<RepositoryObject>& theObjects) {
+    KIVO_PERF_SCOPE("actionActivate::chooseChange()");
     Connection& aConnection = connection::open();
     if (aConnection.getApiVersion() >= kChangeTrackingApiVersion)
         itsChangeTracking = repofunchangetracking::getChangeTrackingStatus() == "enabled";
@@ -167,6 +171,7 @@ bool actionActivate::chooseChange(const std::vector<RepositoryObject>& theObject
 }
 
 void actionActivate::reportCheckResults(const ActivationResult& theResult) {
+    KIVO_PERF_SCOPE("actionActivate::reportCheckResults()");
     const bool aVerbose = isSet(params::verbose);
     std::vector<std::string> aConflicts;
     for (const CheckResult& aCheck : theResult.itsCheckResults) {

@@ -18,9 +18,11 @@ namespace RepositoryAccess {
 
 namespace {
 
-void addAll(ObjectMap& theMap, const std::vector<RepositoryObject>& theObjects) {
-    for (const RepositoryObject& anObject : theObjects)
-        theMap.insert_or_assign(anObject.key(), anObject);
+void addAll(ObjectMap& theMap, std::vector<RepositoryObject> theObjects) {
+    for (RepositoryObject& anObject : theObjects) {
+        std::string aKey = anObject.key();
+        theMap.insert_or_assign(std::move(aKey), std::move(anObject));
+    }
 }
 
 ObjectMap activeObjects(const ActionScope& theScope) {

@@ -68,8 +68,9 @@ private:
     ObjectMap extendedActiveMap() const;
     // Takes theExtended over: a checkout of 100,000 objects holds one copy of them less.
     ObjectMap targetMap(ObjectMap theExtended) const;
-    void decide(const RepositoryObject& theRemote);
-    void recordConflict(const RepositoryObject& theRemote);
+    // Takes the version over: a checkout of 100,000 objects copies none of them.
+    void decide(RepositoryObject theRemote);
+    void recordConflict(RepositoryObject theRemote);
     // What writing a version with content produced, for its status entry and the statistics.
     struct WrittenFile {
         int itsCreatedDirectories = 0;
@@ -208,13 +209,13 @@ bool CheckOutRun::locallyChanged(const std::string& theFile) const {
            pathset::contains(itsLocal.itsModified, theFile);
 }
 
-void CheckOutRun::decide(const RepositoryObject& theRemote) {
+void CheckOutRun::decide(RepositoryObject theRemote) {
     const std::string& aFile = theRemote.workSpaceFileName();
     const auto aLocalEntry = itsLocalObjects.find(theRemote.key());
     const ObjectMetaData* aLocal =
         aLocalEntry == itsLocalObjects.end() ? nullptr : &aLocalEntry->second.metaData();
     if (isSet(params::force) || aLocal == nullptr || aLocal->itsType == 0) {
-        itsToWrite.push_back(theRemote);
+        itsToWrite.push_back(std::move(theRemote));
         return;
     }
     const int aRemoteType = comparableType(theRemote.metaData().itsType);
@@ -229,14 +230,14 @@ void CheckOutRun::decide(const RepositoryObject& theRemote) {
     if (aRemoteNr <= aLocalNr && !hasVersionOption())
         return;
     if (!aChanged && aLocalType != 2) {
-        itsToWrite.push_back(theRemote);
+        itsToWrite.push_back(std::move(theRemote));
         return;
     }
     if (theRemote.metaData().itsType == 3 && isDeletion(theRemote) && aRemoteNr == 0)
         return;
     if (isSet(params::overwrite)) {
         console::progress("Updating file: \"" + aFile + "\"");
-        itsToWrite.push_back(theRemote);
+        itsToWrite.push_back(std::move(theRemote));
     } else if (isSet(params::skip)) {
         console::progress("Skipping file: \"" + aFile + "\"");
     } else {
@@ -248,11 +249,11 @@ void CheckOutRun::decide(const RepositoryObject& theRemote) {
         else if (pathset::contains(itsLocal.itsModified, aFile))
             aReason = "file locally modified";
         console::progress("Creating conflict for file: \"" + aFile + "\" (" + aReason + ")");
-        recordConflict(theRemote);
+        recordConflict(std::move(theRemote));
     }
 }
 
-void CheckOutRun::recordConflict(const RepositoryObject& theRemote) {
+void CheckOutRun::recordConflict(RepositoryObject theRemote) {
     const std::string& aFile = theRemote.workSpaceFileName();
     RepositoryObject aBase = theRemote;
     if (!isSet(params::base)) {
@@ -264,7 +265,7 @@ void CheckOutRun::recordConflict(const RepositoryObject& theRemote) {
     }
     itsBaseMetaData[aFile] = aBase.metaData();
     itsBaseVersion[aFile] = versionNumber(aBase);
-    itsConflicts.push_back(theRemote);
+    itsConflicts.push_back(std::move(theRemote));
 }
 
 void CheckOutRun::resolveIfConflicted(const std::string& theFile) {
@@ -341,13 +342,15 @@ void CheckOutRun::readContentsOf(std::span<const RepositoryObject> theObjects) {
 }
 
 // The versions are read and written a part at a time: a checkout of 100,000 objects never holds
-// all their contents.
+// all their contents, and the disk takes each part while the next one is written.
 void CheckOutRun::writeAll(ProgressLine& theProgress) {
     constexpr std::size_t kObjectsPerPart = 2000;
     for (std::size_t aBegin = 0; aBegin < itsToWrite.size(); aBegin += kObjectsPerPart) {
         const std::size_t anEnd = std::min(itsToWrite.size(), aBegin + kObjectsPerPart);
         readContentsOf(std::span(itsToWrite).subspan(aBegin, anEnd - aBegin));
         writePart(aBegin, anEnd, theProgress);
+        if (anEnd < itsToWrite.size())
+            sys::startEarlySync(workspace::get()->srcDirName());
     }
     itsReadContent.clear();
 }
@@ -447,11 +450,11 @@ void CheckOutRun::run() {
     debugMap("theActiveObjectMap 2:", anExtended);
     debugMap("theHistoricalObjectMap:", itsMaps.itsHistorical);
 
-    const ObjectMap aTarget = targetMap(std::move(anExtended));
+    ObjectMap aTarget = targetMap(std::move(anExtended));
     const std::set<std::string> aRefused = refusedTargets(aTarget);
-    for (const auto& anEntry : aTarget)
+    for (auto& anEntry : aTarget)
         if (!aRefused.contains(anEntry.first))
-            decide(anEntry.second);
+            decide(std::move(anEntry.second));
 
     std::vector<RepositoryObject> aBases;
     for (const RepositoryObject& aConflict : itsConflicts) {

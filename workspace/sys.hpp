@@ -203,8 +203,15 @@ void writeFileAtomically(std::string_view thePath, std::string_view theBytes,
                          bool theDurably = false);
 
 // Syncs the file system that holds the directory when settings writes since the last sync are
-// pending (one syncfs for the whole batch); nothing otherwise.
+// pending (one syncfs for the whole batch); nothing otherwise. It waits for an early sync first,
+// and fails as its own sync would when that one failed.
 void syncPendingWrites(std::string_view theDirName);
+
+// Starts a sync of the file system that holds the directory on a thread of its own and returns:
+// a run that writes many files calls it between its parts, so that the disk works while the run
+// goes on and the run's one sync at its end finds little left to write. Durability still rests
+// on syncPendingWrites. Nothing while one is running, and nothing in simulation mode.
+void startEarlySync(std::string_view theDirName);
 
 // The name of a temporary file of an atomic write: "<file>.tmp<pid>_<n>"; the process id when the
 // name has that form, else 0.

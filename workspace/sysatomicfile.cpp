@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include "core/error.hpp"
 #include "core/fdwrite.hpp"
+#include "core/parameters.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 
@@ -42,6 +44,47 @@ void syncFileSystemOf(const std::string& theDirName) {
         failWithErrno("Failed to flush the settings files to disk: " + quoted(aDir));
     }
 }
+
+// The early syncs of the run (startEarlySync): one thread at a time, and the errno of the first
+// that failed. Its destructor waits for the last one, so that no thread outlives the process's
+// static objects.
+class EarlySync {
+public:
+    ~EarlySync() { finish(); }
+
+    void start(std::string theDirName) {
+        if (itsThread.joinable()) {
+            if (!itsDone)
+                return; // the running one takes what was written since it began, or most of it
+            itsThread.join();
+        }
+        itsDone = false;
+        itsThread = std::thread([this, aDirName = std::move(theDirName)] {
+            const int aFd = ::open(aDirName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (aFd < 0 || ::syncfs(aFd) != 0) {
+                int anExpected = 0;
+                itsErrno.compare_exchange_strong(anExpected, errno);
+            }
+            if (aFd >= 0)
+                ::close(aFd);
+            itsDone = true;
+        });
+    }
+
+    // Waits for the running sync; answers the errno of a failed one since the last call, or 0.
+    int finish() {
+        if (itsThread.joinable())
+            itsThread.join();
+        return itsErrno.exchange(0);
+    }
+
+private:
+    std::thread itsThread;
+    std::atomic<bool> itsDone{true};
+    std::atomic<int> itsErrno{0};
+};
+
+EarlySync theEarlySync;
 
 } // namespace
 
@@ -93,7 +136,18 @@ void AtomicFile::commit() {
     thePendingSync = true;
 }
 
+void startEarlySync(std::string_view theDirName) {
+    if (!isSet(params::simulate))
+        theEarlySync.start(toSlashes(theDirName.empty() ? "." : theDirName));
+}
+
 void syncPendingWrites(std::string_view theDirName) {
+    // A write-back failure that an early sync saw is not reported to a later one.
+    if (const int anErrno = theEarlySync.finish(); anErrno != 0) {
+        errno = anErrno;
+        failWithErrno("Failed to flush the settings files to disk: " +
+                      quoted(toSlashes(theDirName)));
+    }
     if (!thePendingSync.exchange(false))
         return;
     try {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "workspace/journal.hpp"
@@ -52,7 +53,9 @@ public:
     void remove();
 
     // Records, before the changes they announce, the objects this run is about to change (see
-    // JournalEntry); the journal file keeps every entry of the run until its exit.
+    // JournalEntry); the journal file keeps every entry of the run until its exit. Entries the
+    // journal already holds are not written again: the activation of a push announces the very
+    // objects its commit did.
     void recordJournal(const std::vector<JournalEntry>& theEntries);
     // The run's recorded changes are all done, or were never started: its exit may remove the
     // journal once the status file is written.
@@ -130,7 +133,13 @@ private:
     bool itsFinished = false;
     bool itsLocked = false;
     bool itsCleaned = false;
+    // Adds the entry to the journal unless the journal already announces as much (see
+    // recordJournal); returns whether it was added.
+    bool addJournalEntry(const JournalEntry& theEntry);
+
     std::vector<JournalEntry> itsJournal;
+    // The repair of each object in the journal: a repository entry covers a checkout entry.
+    std::unordered_map<std::string, JournalEntry::Repair> itsJournalRepairs;
     bool itsJournalOnDisk = false;
     bool itsJournalSettled = true;
     bool itsLeftoverJournal = false;

@@ -93,8 +93,27 @@ void WorkSpace::repairLeftoverJournal() {
     std::vector<JournalEntry> anEntries = journal::read(journal::fileName(itsSettingsDirName));
     installedRepair()(anEntries);
     // The entries stay in the journal until the status file records the repair.
-    itsJournal.insert(itsJournal.begin(), anEntries.begin(), anEntries.end());
+    std::vector<JournalEntry> aLater = std::move(itsJournal);
+    itsJournal.clear();
+    itsJournalRepairs.clear();
+    for (const auto* aList : {&anEntries, &aLater})
+        for (const JournalEntry& anEntry : *aList)
+            addJournalEntry(anEntry);
     itsLeftoverJournal = false;
+}
+
+bool WorkSpace::addJournalEntry(const JournalEntry& theEntry) {
+    std::string aKey = theEntry.itsPackage;
+    for (const std::string* aPart : {&theEntry.itsName, &theEntry.itsSuffix})
+        (aKey += '\0') += *aPart;
+    const auto [anIt, anAdded] = itsJournalRepairs.try_emplace(std::move(aKey), theEntry.itsRepair);
+    if (!anAdded) {
+        if (anIt->second == JournalEntry::Repair::repository || anIt->second == theEntry.itsRepair)
+            return false;
+        anIt->second = theEntry.itsRepair;
+    }
+    itsJournal.push_back(theEntry);
+    return true;
 }
 
 void WorkSpace::recordJournal(const std::vector<JournalEntry>& theEntries) {
@@ -102,16 +121,24 @@ void WorkSpace::recordJournal(const std::vector<JournalEntry>& theEntries) {
         return;
     const std::string aFile = journal::fileName(itsSettingsDirName);
     if (itsLeftoverJournal && itsJournal.empty())
-        itsJournal = journal::read(aFile);
-    itsJournal.insert(itsJournal.end(), theEntries.begin(), theEntries.end());
-    journal::write(aFile, itsJournal);
-    itsJournalOnDisk = true;
+        for (const JournalEntry& anEntry : journal::read(aFile))
+            addJournalEntry(anEntry);
+    // Whatever the journal held already, this run has changes announced that are not yet done.
     itsJournalSettled = false;
-    for (const JournalEntry& anEntry : theEntries)
+    bool anAdded = false;
+    for (const JournalEntry& anEntry : theEntries) {
+        if (!addJournalEntry(anEntry))
+            continue;
+        anAdded = true;
         if (anEntry.itsRepair == JournalEntry::Repair::repository)
             itsMetaFiles.allowWaiting(
                 RepositoryObject(anEntry.itsPackage, anEntry.itsName, anEntry.itsSuffix)
                     .metaDataFileName());
+    }
+    if (!anAdded && itsJournalOnDisk)
+        return;
+    journal::write(aFile, itsJournal);
+    itsJournalOnDisk = true;
 }
 
 } // namespace RepositoryAccess

@@ -134,3 +134,17 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
         EXPECT_EQ(aStore.waiting(aFiles[i]), nullptr);
     }
 }
+
+TEST(Recovery, AFailedEarlySyncFailsTheRunsSync) {
+    kivotest::TempDir aTemp;
+    const std::string aDir = str(aTemp.path());
+    sys::startEarlySync(aDir);
+    EXPECT_NO_THROW(sys::syncPendingWrites(aDir));
+    // The early sync runs on its own thread: its failure surfaces in the next sync of the run,
+    // once, even when no settings write is pending.
+    sys::startEarlySync(aDir + "/missing");
+    const std::string aMessage = messageOf([&] { sys::syncPendingWrites(aDir); });
+    EXPECT_EQ(aMessage.rfind("Failed to flush the settings files to disk: \"" + aDir + "\"", 0), 0u)
+        << aMessage;
+    EXPECT_NO_THROW(sys::syncPendingWrites(aDir));
+}

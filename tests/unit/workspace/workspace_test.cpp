@@ -334,3 +334,35 @@ TEST_F(WorkSpaceCreation, ExitWritesModifiedSettingsAndReleasesTheLock) {
     EXPECT_FALSE(fs::exists(aSettings / ".lock"));
     EXPECT_FALSE(fs::exists(aSettings / "logs/commands.log"));
 }
+
+TEST_F(WorkSpaceCreation, JournalAnnouncesEachObjectOnceAndARepositoryRepairOutweighs) {
+    using RepositoryAccess::JournalEntry;
+    constexpr auto aRepository = JournalEntry::Repair::repository;
+    constexpr auto aCheckout = JournalEntry::Repair::checkout;
+    const fs::path aWs = makeWorkSpace("ws");
+    const fs::path aJournal = aWs / "._SYS_KIVO_settings" / ".kivoJournal";
+    fs::current_path(aWs);
+    setParameter(params::noCommandLog);
+    ASSERT_TRUE(workspace::open(true));
+    RepositoryAccess::WorkSpace& aWorkSpace = *workspace::get();
+    auto aRecorded = [&] {
+        std::vector<std::string> aLines;
+        for (const JournalEntry& anEntry : RepositoryAccess::journal::read(aJournal.string()))
+            aLines.push_back(anEntry.itsPackage + "/" + anEntry.itsName + "." + anEntry.itsSuffix +
+                             (anEntry.itsRepair == aRepository ? " repository" : " checkout"));
+        return aLines;
+    };
+    aWorkSpace.recordJournal({{"p", "a", "txt", aRepository}, {"p", "b", "txt", aCheckout}});
+    // A push's activation announces what its commit did: the journal is not written again.
+    const auto aWritten = fs::last_write_time(aJournal);
+    aWorkSpace.recordJournal({{"p", "a", "txt", aRepository}, {"p", "a", "txt", aCheckout}});
+    EXPECT_EQ(fs::last_write_time(aJournal), aWritten);
+    // Name and suffix split elsewhere name another object; a repository repair of an object
+    // announced for checkout is added.
+    aWorkSpace.recordJournal({{"p", "b", "txt", aRepository}, {"p", "bt", "xt", aCheckout}});
+    EXPECT_EQ(aRecorded(), (std::vector<std::string>{"p/a.txt repository", "p/b.txt checkout",
+                                                     "p/b.txt repository", "p/bt.xt checkout"}));
+    // An unfinished run keeps its journal.
+    workspace::finish(false);
+    EXPECT_TRUE(fs::exists(aJournal));
+}
