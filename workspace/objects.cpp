@@ -138,13 +138,50 @@ std::pair<std::string, std::string> objects::splitFileName(std::string_view theP
 
 namespace {
 
+// The package of the files of a workspace directory and the package's directories.
+struct DirectoryPackage {
+    std::string itsDirectory; // with its final `/`
+    std::string itsRoot;
+    std::string itsWhat;
+    std::string itsPackageParameter;
+    std::string itsPackage;
+    std::string itsPackageDirectories;
+};
+
+// The package of a workspace file, remembered for the directory last asked: the files of a
+// directory follow each other in every list, and finding a package resolves the whole path. The
+// memory holds only absolute paths (a relative one depends on the current directory) and also
+// compares the root and the parameters the answer depends on; it is not used while paths are
+// debugged, for that output shows every step of every file.
+const DirectoryPackage& packageOfFile(const std::string& thePath) {
+    thread_local DirectoryPackage theLast;
+    thread_local bool theKnown = false;
+    const std::string_view aDirectory(thePath.data(), thePath.rfind('/') + 1);
+    const bool aRemembered =
+        workspace::isOpen() && sys::isAbsolutePath(thePath) && !isSet(params::debugPaths);
+    const std::string aWhat = getValue(params::what);
+    const std::string aPackageParameter = getValue(params::package);
+    if (aRemembered && theKnown && theLast.itsDirectory == aDirectory &&
+        theLast.itsRoot == workspace::get()->srcDirName() && theLast.itsWhat == aWhat &&
+        theLast.itsPackageParameter == aPackageParameter)
+        return theLast;
+    DirectoryPackage aFound{std::string(aDirectory),           {}, aWhat, aPackageParameter,
+                            workspace::packageOfFile(thePath), {}};
+    aFound.itsPackageDirectories = workspace::packageToDirectory(aFound.itsPackage);
+    if (workspace::isOpen())
+        aFound.itsRoot = workspace::get()->srcDirName();
+    theLast = std::move(aFound);
+    theKnown = aRemembered;
+    return theLast;
+}
+
 // The object that a workspace file stands for, without its metadata.
 RepositoryObject objectOfFile(std::string_view theFileName) {
     const std::string aPath = sys::toSlashes(theFileName);
-    const std::string aPackage = workspace::packageOfFile(aPath);
+    const DirectoryPackage& aPackage = packageOfFile(aPath);
     const auto [aName, aSuffix] =
-        objects::splitFileName(workspace::packageToDirectory(aPackage), sys::getFilePart(aPath));
-    return RepositoryObject(aPackage, aName, aSuffix);
+        objects::splitFileName(aPackage.itsPackageDirectories, sys::getFilePart(aPath));
+    return RepositoryObject(aPackage.itsPackage, aName, aSuffix);
 }
 
 } // namespace

@@ -97,6 +97,28 @@ TEST_F(Objects, PathsOfQuotedPackagesAndWorkSpaceFiles) {
     EXPECT_EQ(objects::fromWorkSpaceFile((aWs / "a/y.txt").string()).metaData().itsType, 0);
 }
 
+TEST_F(Objects, FilesOfOneDirectoryShareAPackageUntilTheParametersChange) {
+    const fs::path aWs = openWorkSpace();
+    auto aPackageOf = [&](const std::string& theFile) {
+        return objects::nameOfWorkSpaceFile((aWs / theFile).string()).package();
+    };
+    EXPECT_EQ(aPackageOf("a/b.c/x.txt"), "a.\"b.c\"");
+    EXPECT_EQ(aPackageOf("a/b.c/y.txt"), "a.\"b.c\"");
+    EXPECT_EQ(aPackageOf("a/x.txt"), "a");
+    // An object command with a package names the package of every file, whatever its directory.
+    setParameter(RepositoryAccess::params::what, "object");
+    setParameter(RepositoryAccess::params::package, "other");
+    EXPECT_EQ(aPackageOf("a/y.txt"), "other");
+    unsetParameter(RepositoryAccess::params::package);
+    EXPECT_EQ(aPackageOf("a/z.txt"), "a");
+    // A relative path depends on the current directory.
+    fs::create_directories(aWs / "a/d");
+    fs::current_path(aWs / "a/d");
+    EXPECT_EQ(objects::nameOfWorkSpaceFile("x.txt").package(), "a.d");
+    fs::current_path(aWs / "a");
+    EXPECT_EQ(objects::nameOfWorkSpaceFile("x.txt").package(), "a");
+}
+
 // Without an open workspace the paths are relative, the conflict copies included.
 TEST_F(Objects, PathsWithoutAWorkSpaceAreRelative) {
     const RepositoryObject anObject("a.b", "x", "");
