@@ -2,6 +2,7 @@
 #include "actions/pushresolution.hpp"
 
 #include <exception>
+#include <future>
 #include <optional>
 #include <set>
 #include <span>
@@ -10,6 +11,7 @@
 #include "core/error.hpp"
 #include "core/interrupt.hpp"
 #include "core/parameters.hpp"
+#include "core/perftrace.hpp"
 #include "core/progressline.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
@@ -82,10 +84,19 @@ private:
         const ObjectMetaData& aMeta = theObject.metaData();
         return !(aMeta.itsIsDeletion && (aMeta.itsType == 2 || aMeta.itsType == 3));
     }
+    // The files a part wrote, and the failure that stopped it.
+    struct WrittenPart {
+        std::vector<std::optional<WrittenFile>> itsFiles;
+        std::exception_ptr itsFailure;
+    };
     void writeAll(ProgressLine& theProgress);
-    void writePart(std::size_t theBegin, std::size_t theEnd, ProgressLine& theProgress);
-    // Reads the contents of the versions among theObjects that have one into itsReadContent.
-    void readContentsOf(std::span<const RepositoryObject> theObjects);
+    void writeInOrder(std::size_t theBegin, std::size_t theEnd, ProgressLine& theProgress);
+    WrittenPart writeFiles(std::size_t theBegin, std::size_t theEnd,
+                           ProgressLine& theProgress) const;
+    void recordPart(std::size_t theBegin, const WrittenPart& thePart);
+    // The contents of the versions among theObjects that have one, by workspace file.
+    static std::map<std::string, std::string>
+    contentsOf(std::span<const RepositoryObject> theObjects);
     void write(const RepositoryObject& theObject);
     WrittenFile writeContent(const RepositoryObject& theObject) const;
     void recordContent(const RepositoryObject& theObject, const WrittenFile& theWritten);
@@ -333,61 +344,99 @@ void CheckOutRun::recordContent(const RepositoryObject& theObject, const Written
     resolveIfConflicted(aFile);
 }
 
-void CheckOutRun::readContentsOf(std::span<const RepositoryObject> theObjects) {
+std::map<std::string, std::string>
+CheckOutRun::contentsOf(std::span<const RepositoryObject> theObjects) {
     std::vector<const RepositoryObject*> aToRead;
     for (const RepositoryObject& anObject : theObjects)
         if (!isDeletion(anObject))
             aToRead.push_back(&anObject);
-    itsReadContent = checkoutversions::readContents(aToRead);
+    return checkoutversions::readContents(aToRead);
 }
 
 // The versions are read and written a part at a time: a checkout of 100,000 objects never holds
-// all their contents, and the disk takes each part while the next one is written.
+// all their contents. The repository reads the next part while the files of this one are
+// written on the other cores, and the disk takes each part while the next one is written.
+// Simulated and path-debugging runs print each step, so they do one thing after the other.
 void CheckOutRun::writeAll(ProgressLine& theProgress) {
     constexpr std::size_t kObjectsPerPart = 2000;
+    auto aPart = [&](std::size_t theBegin) {
+        return std::span(itsToWrite)
+            .subspan(theBegin, std::min(kObjectsPerPart, itsToWrite.size() - theBegin));
+    };
+    const bool anInOrder = isSet(params::simulate) || isSet(params::debugPaths);
+    std::map<std::string, std::string> aNext;
+    if (!itsToWrite.empty())
+        aNext = contentsOf(aPart(0));
     for (std::size_t aBegin = 0; aBegin < itsToWrite.size(); aBegin += kObjectsPerPart) {
-        const std::size_t anEnd = std::min(itsToWrite.size(), aBegin + kObjectsPerPart);
-        readContentsOf(std::span(itsToWrite).subspan(aBegin, anEnd - aBegin));
-        writePart(aBegin, anEnd, theProgress);
+        const std::size_t anEnd = aBegin + aPart(aBegin).size();
+        itsReadContent = std::move(aNext);
+        aNext.clear();
+        if (anInOrder) {
+            writeInOrder(aBegin, anEnd, theProgress);
+            if (anEnd < itsToWrite.size())
+                aNext = contentsOf(aPart(anEnd));
+            continue;
+        }
+        auto aWriting = std::async(std::launch::async, [&, aBegin, anEnd] {
+            perftrace::muteThisThread();
+            return writeFiles(aBegin, anEnd, theProgress);
+        });
+        std::exception_ptr aReadFailure;
+        try {
+            if (anEnd < itsToWrite.size())
+                aNext = contentsOf(aPart(anEnd));
+        } catch (...) {
+            // Raised once this part is recorded; a failed write of the part goes first.
+            aReadFailure = std::current_exception();
+        }
+        recordPart(aBegin, aWriting.get());
+        if (aReadFailure)
+            std::rethrow_exception(aReadFailure);
         if (anEnd < itsToWrite.size())
             sys::startEarlySync(workspace::get()->srcDirName());
     }
     itsReadContent.clear();
 }
 
-// The files and metadata of the versions with content go out on both cores; the status, the
-// statistics, the output and the deletions follow on this thread in the order of the objects.
-// A failure or an interrupt still records every file written before it. Simulated and
-// path-debugging runs print each step, so they write one object after the other.
-void CheckOutRun::writePart(std::size_t theBegin, std::size_t theEnd, ProgressLine& theProgress) {
-    if (isSet(params::simulate) || isSet(params::debugPaths)) {
-        for (std::size_t i = theBegin; i < theEnd; ++i) {
-            interrupt::check();
-            theProgress.advance();
-            write(itsToWrite[i]);
-        }
-        return;
+void CheckOutRun::writeInOrder(std::size_t theBegin, std::size_t theEnd,
+                               ProgressLine& theProgress) {
+    for (std::size_t i = theBegin; i < theEnd; ++i) {
+        interrupt::check();
+        theProgress.advance();
+        write(itsToWrite[i]);
     }
-    std::vector<std::optional<WrittenFile>> aWritten(theEnd - theBegin);
-    std::exception_ptr aFailure;
+}
+
+// The files and metadata of the versions with content go out on all cores. Touches nothing but
+// those files, so that it runs beside the repository reads of the next part.
+CheckOutRun::WrittenPart CheckOutRun::writeFiles(std::size_t theBegin, std::size_t theEnd,
+                                                 ProgressLine& theProgress) const {
+    WrittenPart aPart;
+    aPart.itsFiles.resize(theEnd - theBegin);
     try {
-        parallel::forEachIndex(aWritten.size(), 64, [&](std::size_t i) {
+        parallel::forEachIndex(aPart.itsFiles.size(), 64, [&](std::size_t i) {
             interrupt::check();
             theProgress.advance();
             if (isContentWrite(itsToWrite[theBegin + i]))
-                aWritten[i] = writeContent(itsToWrite[theBegin + i]);
+                aPart.itsFiles[i] = writeContent(itsToWrite[theBegin + i]);
         });
     } catch (...) {
-        aFailure = std::current_exception();
+        aPart.itsFailure = std::current_exception();
     }
-    for (std::size_t i = 0; i < aWritten.size(); ++i) {
-        if (aWritten[i])
-            recordContent(itsToWrite[theBegin + i], *aWritten[i]);
-        else if (!aFailure)
+    return aPart;
+}
+
+// The status, the statistics, the output and the deletions follow on this thread in the order
+// of the objects. A failure or an interrupt still records every file written before it.
+void CheckOutRun::recordPart(std::size_t theBegin, const WrittenPart& thePart) {
+    for (std::size_t i = 0; i < thePart.itsFiles.size(); ++i) {
+        if (thePart.itsFiles[i])
+            recordContent(itsToWrite[theBegin + i], *thePart.itsFiles[i]);
+        else if (!thePart.itsFailure)
             write(itsToWrite[theBegin + i]);
     }
-    if (aFailure)
-        std::rethrow_exception(aFailure);
+    if (thePart.itsFailure)
+        std::rethrow_exception(thePart.itsFailure);
 }
 
 void CheckOutRun::writeConflict(const RepositoryObject& theRemote) {
@@ -478,7 +527,7 @@ void CheckOutRun::run() {
     workspace::get()->recordJournal(aJournal);
     ProgressLine aProgress(itsToWrite.size() + itsConflicts.size());
     writeAll(aProgress);
-    readContentsOf(itsConflicts);
+    itsReadContent = contentsOf(itsConflicts);
     for (const RepositoryObject& aConflict : itsConflicts) {
         interrupt::check();
         aProgress.advance();
