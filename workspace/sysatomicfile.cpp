@@ -88,14 +88,43 @@ EarlySync theEarlySync;
 
 } // namespace
 
-AtomicFile::AtomicFile(std::string_view thePath) : itsPath(toSlashes(thePath)) {
+namespace {
+
+// A temporary name beside the target: the process id and a counter make it unique among
+// processes and within this one.
+std::string temporaryName(const std::string& thePath) {
     static std::atomic<unsigned> theCounter{0};
     static const std::string thePid = std::to_string(::getpid());
-    // pid and a counter make the name unique among processes and within this one; O_EXCL makes
-    // sure that a leftover of a crashed process is never reused.
+    return thePath + ".tmp" + thePid + "_" + std::to_string(theCounter.fetch_add(1));
+}
+
+// The name under which an open file can be linked into a directory.
+std::string descriptorPath(int theFd) {
+    return "/proc/self/fd/" + std::to_string(theFd);
+}
+
+bool linkDescriptor(int theFd, const std::string& thePath) {
+    return ::linkat(AT_FDCWD, descriptorPath(theFd).c_str(), AT_FDCWD, thePath.c_str(),
+                    AT_SYMLINK_FOLLOW) == 0;
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string_view thePath) : itsPath(toSlashes(thePath)) {
+    // Where the file system offers it, the bytes go to a file without a name that gets its
+    // name in one step at commit: a new file costs one directory change instead of two, and a
+    // killed process leaves nothing behind. The name goes through /proc.
+    static const bool theDescriptorsHaveNames = ::access("/proc/self/fd", F_OK) == 0;
+    if (theDescriptorsHaveNames) {
+        const std::string aDirName = getDirPart(itsPath);
+        itsFd = ::open(aDirName.empty() ? "." : aDirName.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                       0666);
+        if (itsFd >= 0)
+            return;
+    }
+    // O_EXCL makes sure that a leftover of a crashed process is never reused.
     for (int anAttempt = 0; itsFd < 0; ++anAttempt) {
-        itsTemporaryPath =
-            itsPath + ".tmp" + thePid + "_" + std::to_string(theCounter.fetch_add(1));
+        itsTemporaryPath = temporaryName(itsPath);
         itsFd = ::open(itsTemporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (itsFd < 0 && (errno != EEXIST || anAttempt >= 100))
             failWithErrno("Failed to open file for writing (append: false): " + quoted(itsPath));
@@ -104,7 +133,7 @@ AtomicFile::AtomicFile(std::string_view thePath) : itsPath(toSlashes(thePath)) {
 
 AtomicFile::~AtomicFile() {
     closeQuietly(itsFd);
-    if (!itsCommitted)
+    if (!itsCommitted && !itsTemporaryPath.empty())
         ::unlink(itsTemporaryPath.c_str());
 }
 
@@ -125,12 +154,25 @@ void AtomicFile::commitDurably() {
 
 void AtomicFile::commit() {
     KIVO_CHECK(itsFd >= 0 && !itsCommitted, "Internal error: atomic file already committed");
-    if (::close(itsFd) != 0) {
-        itsFd = -1;
-        failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
+    // A file without a name that no file of its name exists for is linked into place at once;
+    // otherwise it gets a temporary name and replaces the target as a named one does.
+    const bool aLinked = itsTemporaryPath.empty() && linkDescriptor(itsFd, itsPath);
+    if (!aLinked && itsTemporaryPath.empty()) {
+        if (errno != EEXIST)
+            failWithErrno("Failed to replace file: " + quoted(itsPath));
+        for (int anAttempt = 0; itsTemporaryPath.empty(); ++anAttempt) {
+            const std::string aName = temporaryName(itsPath);
+            if (linkDescriptor(itsFd, aName))
+                itsTemporaryPath = aName;
+            else if (errno != EEXIST || anAttempt >= 100)
+                failWithErrno("Failed to replace file: " + quoted(itsPath));
+        }
     }
+    const int aClosed = ::close(itsFd);
     itsFd = -1;
-    if (::rename(itsTemporaryPath.c_str(), itsPath.c_str()) != 0)
+    if (aClosed != 0)
+        failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
+    if (!aLinked && ::rename(itsTemporaryPath.c_str(), itsPath.c_str()) != 0)
         failWithErrno("Failed to replace file: " + quoted(itsPath));
     itsCommitted = true;
     thePendingSync = true;

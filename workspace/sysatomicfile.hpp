@@ -5,15 +5,17 @@
 
 namespace RepositoryAccess::sys {
 
-// A replacement of a file that becomes visible all at once: bytes go to a temporary file in the
-// target's directory, and commit() renames it over the target. Until commit() succeeds the target
-// keeps its old content; an unfinished AtomicFile removes its temporary file. A process killed at
-// any moment leaves the old or the new content. Durability on power loss is batched: commit()
-// only notes that the file system holds unsynced settings writes, and commitDurably() (the run's
-// last settings file) syncs them all, its own bytes included, before its rename.
+// A replacement of a file that becomes visible all at once: bytes go to a file without a name in
+// the target's directory (or, where the file system has none, to a temporary file there), and
+// commit() links it into place, or renames it over an existing target. Until commit() succeeds
+// the target keeps its old content; an unfinished AtomicFile leaves nothing behind. A process
+// killed at any moment leaves the old or the new content. Durability on power loss is batched:
+// commit() only notes that the file system holds unsynced settings writes, and commitDurably()
+// (the run's last settings file) syncs them all, its own bytes included, before its rename.
 class AtomicFile {
 public:
-    // Creates the temporary file beside thePath; fails with the writeFile open message.
+    // Creates the file without a name (or the temporary file) beside thePath; fails with the
+    // writeFile open message.
     explicit AtomicFile(std::string_view thePath);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -30,11 +32,9 @@ public:
     // Syncs every settings write of the run so far and this file, then renames it as commit().
     void commitDurably();
 
-    const std::string& temporaryPath() const { return itsTemporaryPath; }
-
 private:
     std::string itsPath;
-    std::string itsTemporaryPath;
+    std::string itsTemporaryPath; // empty while the file has no name
     int itsFd = -1;
     bool itsCommitted = false;
 };

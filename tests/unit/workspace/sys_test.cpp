@@ -300,14 +300,20 @@ TEST(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
               0u);
     EXPECT_TRUE(fs::is_directory(aTemp.path() / "busy" / "inner"));
 
-    // An AtomicFile that is never committed leaves the target untouched.
+    // An AtomicFile that is never committed leaves the target untouched, and a new file does
+    // not appear before its commit.
+    const std::string aNew = str(aTemp.path() / "new.kivoMeta");
     {
         sys::AtomicFile anUnfinished(aFile);
         anUnfinished.write("torn");
-        EXPECT_TRUE(fs::exists(anUnfinished.temporaryPath()));
+        sys::AtomicFile aFresh(aNew);
+        aFresh.write("fresh");
+        EXPECT_FALSE(fs::exists(aNew));
+        aFresh.commit();
     }
     EXPECT_EQ(kivotest::readText(aFile), "second");
-    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(kivotest::readText(aNew), "fresh");
+    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 3);
 }
 
 TEST(SysFiles, ExclusiveCreationHasOneWinner) {
