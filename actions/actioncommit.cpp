@@ -79,11 +79,6 @@ PathSet actionCommit::committable(const PathSet& theFiles) {
     return aKept;
 }
 
-RepositoryObject actionCommit::objectOf(const std::string& theFile) const {
-    const auto anIt = itsObjects.find(theFile);
-    return anIt != itsObjects.end() ? anIt->second : objects::nameOfWorkSpaceFile(theFile);
-}
-
 // The object of a file, no longer kept: each file is committed once, and a commit of 100,000
 // files gives the memory back for the activation that follows.
 RepositoryObject actionCommit::takeObjectOf(const std::string& theFile) {
@@ -93,11 +88,16 @@ RepositoryObject actionCommit::takeObjectOf(const std::string& theFile) {
 
 std::vector<JournalEntry> actionCommit::journalEntries() const {
     std::vector<JournalEntry> anEntries;
+    auto anAdd = [&](const RepositoryObject& theObject) {
+        anEntries.push_back({theObject.package(), theObject.name(), theObject.suffix(),
+                             JournalEntry::Repair::repository});
+    };
     for (const PathSet* aFiles : {&itsNew, &itsModified, &itsDeleted})
         for (const auto& aFile : *aFiles) {
-            const RepositoryObject anObject = objectOf(aFile);
-            anEntries.push_back({anObject.package(), anObject.name(), anObject.suffix(),
-                                 JournalEntry::Repair::repository});
+            if (const auto aKept = itsObjects.find(aFile); aKept != itsObjects.end())
+                anAdd(aKept->second);
+            else
+                anAdd(objects::nameOfWorkSpaceFile(aFile));
         }
     return anEntries;
 }

@@ -29,8 +29,7 @@ private:
     // symbolic link, each other file refused by name, so that one of them does not stop the
     // commit of all. Their objects are kept by path: a file's name is examined once.
     PathSet committable(const PathSet& theFiles);
-    // The object of a file, by name only.
-    RepositoryObject objectOf(const std::string& theFile) const;
+    // The object of a file, by name only; the object committable kept is handed over.
     RepositoryObject takeObjectOf(const std::string& theFile);
     // The journal entries of the files the commit changes in the repository.
     std::vector<JournalEntry> journalEntries() const;
