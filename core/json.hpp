@@ -251,4 +251,29 @@ std::string toJson(const JsonObject& theObject);
 void escapeJson(std::ostream& theStream, std::string_view theText);
 std::string escapeJson(std::string_view theText);
 
+// The text of one JSON object, built member by member in one buffer (string values with the
+// request escaping): the metadata files and the repository's answers are thousands of small
+// objects, and a chain of concatenations allocates several times for each.
+class ObjectText {
+public:
+    ObjectText() {
+        itsText.reserve(256);
+        itsText += '{';
+    }
+    // "name":"value", the value escaped.
+    ObjectText& string(std::string_view theName, std::string_view theValue);
+    // "name":json, the value written as it is (an object, a list or a literal).
+    ObjectText& raw(std::string_view theName, std::string_view theJson);
+    // The object's text; the builder is spent.
+    std::string take() {
+        itsText += '}';
+        return std::move(itsText);
+    }
+
+private:
+    void name(std::string_view theName);
+
+    std::string itsText;
+};
+
 } // namespace RepositoryAccess::json

@@ -159,4 +159,26 @@ std::string escapeJson(std::string_view theText) {
     return anOut;
 }
 
+void ObjectText::name(std::string_view theName) {
+    if (itsText.size() > 1)
+        itsText += ',';
+    itsText += '"';
+    itsText += theName;
+    itsText += "\":";
+}
+
+ObjectText& ObjectText::string(std::string_view theName, std::string_view theValue) {
+    name(theName);
+    itsText += '"';
+    escapeInto(theValue, [this](std::string_view thePiece) { itsText += thePiece; });
+    itsText += '"';
+    return *this;
+}
+
+ObjectText& ObjectText::raw(std::string_view theName, std::string_view theJson) {
+    name(theName);
+    itsText += theJson;
+    return *this;
+}
+
 } // namespace RepositoryAccess::json

@@ -99,38 +99,46 @@ std::string jsonList(const std::vector<std::string>& theValues) {
 }
 
 std::string objectJson(const ObjectKey& theKey, const std::string& theVersion) {
-    std::string aText = "{\"package\":" + quoted(theKey.itsPackage) +
-                        ",\"name\":" + quoted(theKey.itsName) +
-                        ",\"suffix\":" + quoted(theKey.itsSuffix);
+    json::ObjectText aText;
+    aText.string("package", theKey.itsPackage)
+        .string("name", theKey.itsName)
+        .string("suffix", theKey.itsSuffix);
     if (!theVersion.empty())
-        aText += ",\"version\":" + theVersion;
-    return aText + "}";
+        aText.raw("version", theVersion);
+    return aText.take();
 }
 
 std::string listElement(const ObjectKey& theKey, const std::string& theVersion,
                         const std::string& theMetadata) {
-    return jsonObject({{"object", objectJson(theKey, theVersion)}, {"metadata", theMetadata}});
+    return json::ObjectText()
+        .raw("object", objectJson(theKey, theVersion))
+        .raw("metadata", theMetadata)
+        .take();
 }
 
 std::string historyMetadataJson(const HistoryRecord& theEntry, bool theHistorical) {
-    std::string aText = "{\"edit\":\"true\",\"version_id\":\"" +
-                        std::to_string(theEntry.itsNumber) +
-                        "\",\"activated_at\":" + quoted(theEntry.itsActivatedAt) +
-                        ",\"activated_by\":" + quoted(theEntry.itsActivatedBy);
+    json::ObjectText aText;
+    aText.raw("edit", "\"true\"")
+        .string("version_id", std::to_string(theEntry.itsNumber))
+        .string("activated_at", theEntry.itsActivatedAt)
+        .string("activated_by", theEntry.itsActivatedBy);
     if (theHistorical)
-        aText +=
-            std::string(",\"is_deletion\":\"") + (theEntry.itsIsDeletion ? "true" : "false") + "\"";
-    aText += ",\"object_status\":" + quoted(theEntry.itsObjectStatus) +
-             ",\"change_number\":" + quoted(theEntry.itsChangeNumber) +
-             ",\"released_at\":" + quoted(theEntry.itsReleasedAt) + ",\"type\":\"" +
-             (theHistorical ? "3" : "1") + "\"}";
-    return aText;
+        aText.string("is_deletion", theEntry.itsIsDeletion ? "true" : "false");
+    return aText.string("object_status", theEntry.itsObjectStatus)
+        .string("change_number", theEntry.itsChangeNumber)
+        .string("released_at", theEntry.itsReleasedAt)
+        .string("type", theHistorical ? "3" : "1")
+        .take();
 }
 
 std::string inactiveMetadataJson(const InactiveRecord& theVersion) {
-    return "{\"edit\":\"true\",\"version_id\":\"" + std::to_string(theVersion.itsVersionId) +
-           "\",\"last_changed_at\":" + quoted(theVersion.itsLastChangedAt) + ",\"is_deletion\":\"" +
-           (theVersion.itsIsDeletion ? "true" : "false") + "\",\"type\":\"2\"}";
+    return json::ObjectText()
+        .raw("edit", "\"true\"")
+        .string("version_id", std::to_string(theVersion.itsVersionId))
+        .string("last_changed_at", theVersion.itsLastChangedAt)
+        .string("is_deletion", theVersion.itsIsDeletion ? "true" : "false")
+        .string("type", "2")
+        .take();
 }
 
 std::string activeVersionJson() {

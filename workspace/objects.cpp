@@ -16,10 +16,6 @@ namespace RepositoryAccess {
 
 namespace {
 
-std::string jsonString(std::string_view theText) {
-    return "\"" + json::escapeJson(theText) + "\"";
-}
-
 // A name or suffix that can be part of a file name without leaving its directory.
 bool isSafePart(std::string_view thePart) {
     return thePart.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
@@ -82,7 +78,8 @@ RepositoryObject::RepositoryObject(std::string thePackage, std::string theName,
                                    std::string theSuffix)
     : itsPackage(std::move(thePackage)), itsName(std::move(theName)),
       itsSuffix(std::move(theSuffix)) {
-    itsKey = itsPackage + "." + itsName + "." + itsSuffix;
+    itsKey.reserve(itsPackage.size() + itsName.size() + itsSuffix.size() + 2);
+    itsKey.append(itsPackage).append(1, '.').append(itsName).append(1, '.').append(itsSuffix);
     const std::string aFileName = fileName();
     if (!isSafePart(itsName) || !isSafePart(itsSuffix) || !sys::isPlainName(aFileName))
         throw Error("Invalid repository object \"" + itsKey +
@@ -90,8 +87,8 @@ RepositoryObject::RepositoryObject(std::string thePackage, std::string theName,
                     "without \"/\", \"\\\" or a NUL byte).");
     const std::string& aDirectories = directoryOfPackage(itsPackage);
     const std::string aRelative = sys::joinFileName(aDirectories, aFileName);
-    std::string aSrcDir;
-    std::string aSettingsDir;
+    std::string_view aSrcDir;
+    std::string_view aSettingsDir;
     if (workspace::isOpen()) {
         aSrcDir = workspace::get()->srcDirName();
         aSettingsDir = workspace::get()->settingsDirName();
@@ -117,8 +114,11 @@ std::string RepositoryObject::fileName() const {
 }
 
 std::string RepositoryObject::toJson() const {
-    return "{\"package\":" + jsonString(itsPackage) + ",\"name\":" + jsonString(itsName) +
-           ",\"suffix\":" + jsonString(itsSuffix) + "}";
+    return json::ObjectText()
+        .string("package", itsPackage)
+        .string("name", itsName)
+        .string("suffix", itsSuffix)
+        .take();
 }
 
 // ---- Object file names ----
@@ -231,33 +231,29 @@ RepositoryObject objects::object_name_to_object_id(std::string_view theArgument)
 
 std::string objects::metaDataToJson(const ObjectMetaData& theMetaData) {
     const auto& m = theMetaData;
-    std::string aText =
-        "{\"edit\":\"true\",\"version_id\":\"" + std::to_string(m.itsVersionId) + "\",";
-    const std::string aDeletion = m.itsIsDeletion ? "\"true\"" : "\"false\"";
+    json::ObjectText aText;
+    aText.raw("edit", "\"true\"").string("version_id", std::to_string(m.itsVersionId));
+    const std::string_view aDeletion = m.itsIsDeletion ? "\"true\"" : "\"false\"";
     switch (m.itsType) {
     case 1:
-        aText += "\"activated_at\":" + jsonString(m.itsActivatedAt) +
-                 ",\"activated_by\":" + jsonString(m.itsActivatedBy) +
-                 ",\"object_status\":" + jsonString(m.itsObjectStatus) +
-                 ",\"change_number\":" + jsonString(m.itsChangeNumber) +
-                 ",\"released_at\":" + jsonString(m.itsReleasedAt) + ",\"type\":\"1\"";
+    case 3:
+        aText.string("activated_at", m.itsActivatedAt).string("activated_by", m.itsActivatedBy);
+        if (m.itsType == 3)
+            aText.raw("is_deletion", aDeletion);
+        aText.string("object_status", m.itsObjectStatus)
+            .string("change_number", m.itsChangeNumber)
+            .string("released_at", m.itsReleasedAt)
+            .string("type", m.itsType == 1 ? "1" : "3");
         break;
     case 2:
-        aText += "\"last_changed_at\":\"" + m.itsLastChangedAt + "\",\"is_deletion\":" + aDeletion +
-                 ",\"type\":\"2\"";
-        break;
-    case 3:
-        aText += "\"activated_at\":" + jsonString(m.itsActivatedAt) +
-                 ",\"activated_by\":" + jsonString(m.itsActivatedBy) +
-                 ",\"is_deletion\":" + aDeletion +
-                 ",\"object_status\":" + jsonString(m.itsObjectStatus) +
-                 ",\"change_number\":" + jsonString(m.itsChangeNumber) +
-                 ",\"released_at\":" + jsonString(m.itsReleasedAt) + ",\"type\":\"3\"";
+        aText.string("last_changed_at", m.itsLastChangedAt)
+            .raw("is_deletion", aDeletion)
+            .string("type", "2");
         break;
     default:
         invalidMetaDataType(std::to_string(m.itsType));
     }
-    return aText + "}";
+    return aText.take();
 }
 
 std::string objects::versionToJson(const ObjectVersion& theVersion) {
@@ -265,8 +261,11 @@ std::string objects::versionToJson(const ObjectVersion& theVersion) {
     case 1:
         return "{\"versionType\":\"1\"}";
     case 2:
-        return "{\"versionType\":\"2\",\"owner\":" + jsonString(theVersion.itsOwner) +
-               ",\"workspace\":" + jsonString(shownWorkSpace(theVersion.itsWorkSpace)) + "}";
+        return json::ObjectText()
+            .string("versionType", "2")
+            .string("owner", theVersion.itsOwner)
+            .string("workspace", shownWorkSpace(theVersion.itsWorkSpace))
+            .take();
     case 3:
         return "{\"versionType\":\"3\",\"versionNr\":\"" + std::to_string(theVersion.itsVersionNr) +
                "\"}";

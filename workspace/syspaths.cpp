@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "core/error.hpp"
 #include "core/perftrace.hpp"
+
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 
@@ -111,14 +113,17 @@ std::string getParentDir(std::string_view theDirName) {
 }
 
 std::string joinFileName(std::string_view theDirName, std::string_view theName) {
-    std::string aDir = toSlashes(theDirName);
-    if (aDir.empty())
+    if (theDirName.empty())
         return std::string(theName);
+    std::string aPath;
+    aPath.reserve(theDirName.size() + 1 + theName.size());
+    aPath = theDirName;
+    std::replace(aPath.begin(), aPath.end(), '\\', '/');
     // A directory that ends with `/` (the root "/" included: no "//name") takes no second one.
-    if (aDir.back() != '/')
-        aDir += '/';
-    aDir += theName;
-    return aDir;
+    if (aPath.back() != '/')
+        aPath += '/';
+    aPath += theName;
+    return aPath;
 }
 
 std::string resolvePath(std::string_view thePath) {
