@@ -3,9 +3,11 @@
 moments (some of them right after the repository file changed), then reruns the same command and
 `kivo status`, and checks that the settings files parse, that every status entry agrees with its
 file and with the repository, that no object got a version nobody made, and that no user
-conflicts with their own version. Usage: crash_trial.py BUILD_DIR [--long] [--seed N] [--without-repair]
+conflicts with their own version.
+Usage: crash_trial.py BUILD_DIR [--long] [--seed N] [--files N] [--without-repair]
 The short form (the test command's) makes 3 kills per action on 300 files; --long makes 30 on
-2,000 files."""
+2,000 files. --files sets another count (a checkout writes 2,000 objects a part: more files kill
+it between parts too)."""
 import hashlib
 import json
 import os
@@ -22,6 +24,8 @@ BUILD = os.path.abspath(sys.argv[1])
 LONG = "--long" in sys.argv
 SEED = int(sys.argv[sys.argv.index("--seed") + 1]) if "--seed" in sys.argv else int(time.time())
 FILES, KILLS = (2000, 30) if LONG else (300, 3)
+if "--files" in sys.argv:
+    FILES = int(sys.argv[sys.argv.index("--files") + 1])
 KIVO = os.path.join(BUILD, "kivo")
 random.seed(SEED)
 

@@ -216,3 +216,38 @@ TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "No packages tracked."));
     EXPECT_TRUE(fs::exists(path("other/o.txt")));
 }
+
+// A checkout of more objects than one part (2,000) reads the next part while it writes one and
+// lets the disk take each part early: every file, metadata file and status entry still arrives.
+TEST_F(Checkout, ManyObjectsArriveWholeAcrossParts) {
+    constexpr int kFiles = 4500;
+    expectOk(runKivo({"create", "workspace", "source", "K1"}, options()));
+    const fs::path aSource = dir() / "source";
+    for (int d = 0; d < 7; ++d)
+        fs::create_directories(aSource / "bulk" / ("d" + std::to_string(d)));
+    for (int i = 0; i < kFiles; ++i)
+        writeText(aSource / "bulk" / ("d" + std::to_string(i % 7)) /
+                      ("f" + std::to_string(i) + ".txt"),
+                  "content " + std::to_string(i));
+    expectOk(runKivo({"track", "bulk"}, options(aSource)));
+    expectOk(runKivo({"push"}, options(aSource)));
+
+    const auto aCheckout = kivo({"checkout", "bulk/"});
+    EXPECT_EQ(aCheckout.itsExitCode, 0) << aCheckout.itsErr;
+    EXPECT_TRUE(contains(aCheckout.itsOut, "Created files                : 4500\n"))
+        << aCheckout.itsOut;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string aRelative =
+            "bulk/d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt";
+        ASSERT_EQ(readText(path(aRelative)), "content " + std::to_string(i)) << aRelative;
+        ASSERT_TRUE(fs::exists(settings() / "SYS" / (aRelative + ".kivoMeta"))) << aRelative;
+    }
+    // Every status entry agrees with its file, and nothing was left behind.
+    const auto aStatus = kivo({"status", "--noTips"});
+    EXPECT_EQ(aStatus.itsOut.find("Changed files"), std::string::npos) << aStatus.itsOut;
+    EXPECT_EQ(aStatus.itsOut.find("New files"), std::string::npos) << aStatus.itsOut;
+    for (const auto& anEntry : fs::recursive_directory_iterator(settings()))
+        EXPECT_EQ(anEntry.path().filename().string().find(".tmp"), std::string::npos)
+            << anEntry.path();
+    EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
+}
