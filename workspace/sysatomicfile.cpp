@@ -1,5 +1,6 @@
 #include "workspace/sysatomicfile.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <thread>
@@ -116,19 +117,50 @@ AtomicFile::AtomicFile(std::string_view thePath) : itsPath(toSlashes(thePath)) {
     // killed process leaves nothing behind. The name goes through /proc.
     static const bool theDescriptorsHaveNames = ::access("/proc/self/fd", F_OK) == 0;
     if (theDescriptorsHaveNames) {
-        const std::string aDirName = getDirPart(itsPath);
-        itsFd = ::open(aDirName.empty() ? "." : aDirName.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
-                       0666);
+        std::string aDirName = getDirPart(itsPath);
+        if (aDirName.empty())
+            aDirName = itsPath.starts_with('/') ? "/" : ".";
+        itsFd = ::open(aDirName.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (itsFd >= 0)
             return;
     }
+    itsFd = openTemporary();
+}
+
+int AtomicFile::openTemporary() {
     // O_EXCL makes sure that a leftover of a crashed process is never reused.
-    for (int anAttempt = 0; itsFd < 0; ++anAttempt) {
+    for (int anAttempt = 0;; ++anAttempt) {
         itsTemporaryPath = temporaryName(itsPath);
-        itsFd = ::open(itsTemporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (itsFd < 0 && (errno != EEXIST || anAttempt >= 100))
+        const int aFd =
+            ::open(itsTemporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (aFd >= 0)
+            return aFd;
+        if (errno != EEXIST || anAttempt >= 100) {
+            itsTemporaryPath.clear();
             failWithErrno("Failed to open file for writing (append: false): " + quoted(itsPath));
+        }
     }
+}
+
+void AtomicFile::nameTemporarily() {
+    for (int anAttempt = 0; anAttempt < 100; ++anAttempt) {
+        const std::string aName = temporaryName(itsPath);
+        if (linkDescriptor(itsFd, aName)) {
+            itsTemporaryPath = aName;
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    const int aCopy = openTemporary();
+    std::string aBytes(static_cast<std::size_t>(std::max<off_t>(0, ::lseek(itsFd, 0, SEEK_END))),
+                       '\0');
+    const ssize_t aRead = ::pread(itsFd, aBytes.data(), aBytes.size(), 0);
+    closeQuietly(itsFd);
+    itsFd = aCopy;
+    if (aRead != static_cast<ssize_t>(aBytes.size()))
+        failWithErrno("Cannot write to file (append: false) (no success): " + quoted(itsPath));
+    internal::writeAllOrFail(itsFd, aBytes, false, itsPath);
 }
 
 AtomicFile::~AtomicFile() {
@@ -157,17 +189,8 @@ void AtomicFile::commit() {
     // A file without a name that no file of its name exists for is linked into place at once;
     // otherwise it gets a temporary name and replaces the target as a named one does.
     const bool aLinked = itsTemporaryPath.empty() && linkDescriptor(itsFd, itsPath);
-    if (!aLinked && itsTemporaryPath.empty()) {
-        if (errno != EEXIST)
-            failWithErrno("Failed to replace file: " + quoted(itsPath));
-        for (int anAttempt = 0; itsTemporaryPath.empty(); ++anAttempt) {
-            const std::string aName = temporaryName(itsPath);
-            if (linkDescriptor(itsFd, aName))
-                itsTemporaryPath = aName;
-            else if (errno != EEXIST || anAttempt >= 100)
-                failWithErrno("Failed to replace file: " + quoted(itsPath));
-        }
-    }
+    if (!aLinked && itsTemporaryPath.empty())
+        nameTemporarily();
     const int aClosed = ::close(itsFd);
     itsFd = -1;
     if (aClosed != 0)

@@ -33,6 +33,12 @@ public:
     void commitDurably();
 
 private:
+    // Opens a temporary file of a new name beside the target; fails with the open message.
+    int openTemporary();
+    // Gives the file without a name a temporary name: a link, or a copy where the file system
+    // refuses the link.
+    void nameTemporarily();
+
     std::string itsPath;
     std::string itsTemporaryPath; // empty while the file has no name
     int itsFd = -1;
