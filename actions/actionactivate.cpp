@@ -115,7 +115,7 @@ void actionActivate::recordJournal(const std::vector<RepositoryObject>& theObjec
 }
 
 std::vector<RepositoryObject> actionActivate::collectObjects(const ActionScope& theScope) {
-    KIVO_PERF_SCOPE("actionActivate::vector<RepositoryObject> actionActivate()");
+    KIVO_PERF_SCOPE("actionActivate::collectObjects()");
     return repositorylistings::inactiveObjectsOfScope(theScope);
 }
 

@@ -37,9 +37,10 @@ std::vector<RepositoryObject> uniqueByKey(std::vector<RepositoryObject> theObjec
     std::size_t aKept = 0;
     for (std::size_t i = 0; i < theObjects.size(); ++i) {
         if (aKept > 0 && theObjects[aKept - 1].key() == theObjects[i].key())
-            theObjects[aKept - 1] = std::move(theObjects[i]);
-        else if (aKept++ != i)
-            theObjects[aKept - 1] = std::move(theObjects[i]);
+            --aKept; // the later listing takes the place
+        if (aKept != i)
+            theObjects[aKept] = std::move(theObjects[i]);
+        ++aKept;
     }
     theObjects.erase(theObjects.begin() + static_cast<std::ptrdiff_t>(aKept), theObjects.end());
     return theObjects;

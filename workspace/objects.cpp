@@ -138,14 +138,13 @@ std::pair<std::string, std::string> objects::splitFileName(std::string_view theP
 
 namespace {
 
-// The package of the files of a workspace directory and the package's directories.
+// The package of the files of a workspace directory, with what it was found under.
 struct DirectoryPackage {
     std::string itsDirectory; // with its final `/`
     std::string itsRoot;
     std::string itsWhat;
     std::string itsPackageParameter;
     std::string itsPackage;
-    std::string itsPackageDirectories;
 };
 
 // The package of a workspace file, remembered for the directory last asked: the files of a
@@ -165,9 +164,8 @@ const DirectoryPackage& packageOfFile(const std::string& thePath) {
         theLast.itsRoot == workspace::get()->srcDirName() && theLast.itsWhat == aWhat &&
         theLast.itsPackageParameter == aPackageParameter)
         return theLast;
-    DirectoryPackage aFound{std::string(aDirectory),           {}, aWhat, aPackageParameter,
-                            workspace::packageOfFile(thePath), {}};
-    aFound.itsPackageDirectories = workspace::packageToDirectory(aFound.itsPackage);
+    DirectoryPackage aFound{
+        std::string(aDirectory), {}, aWhat, aPackageParameter, workspace::packageOfFile(thePath)};
     if (workspace::isOpen())
         aFound.itsRoot = workspace::get()->srcDirName();
     theLast = std::move(aFound);
@@ -180,7 +178,7 @@ RepositoryObject objectOfFile(std::string_view theFileName) {
     const std::string aPath = sys::toSlashes(theFileName);
     const DirectoryPackage& aPackage = packageOfFile(aPath);
     const auto [aName, aSuffix] =
-        objects::splitFileName(aPackage.itsPackageDirectories, sys::getFilePart(aPath));
+        objects::splitFileName(directoryOfPackage(aPackage.itsPackage), sys::getFilePart(aPath));
     return RepositoryObject(aPackage.itsPackage, aName, aSuffix);
 }
 

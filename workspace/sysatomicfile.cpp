@@ -32,15 +32,19 @@ void closeQuietly(int& theFd) {
 // Settings files renamed into place since the last sync.
 std::atomic<bool> thePendingSync{false};
 
+// Syncs the file system that holds the directory; answers 0, or the errno of the failure.
+int syncFileSystemErrno(const std::string& theDirName) {
+    const int aFd = ::open(theDirName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (aFd < 0)
+        return errno;
+    const int anErrno = ::syncfs(aFd) == 0 ? 0 : errno;
+    ::close(aFd);
+    return anErrno;
+}
+
 void syncFileSystemOf(const std::string& theDirName) {
     const std::string aDir = theDirName.empty() ? "." : theDirName;
-    int aFd = ::open(aDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (aFd < 0)
-        failWithErrno("Failed to flush the settings files to disk: " + quoted(aDir));
-    const int aResult = ::syncfs(aFd);
-    const int anErrno = errno;
-    ::close(aFd);
-    if (aResult != 0) {
+    if (const int anErrno = syncFileSystemErrno(aDir); anErrno != 0) {
         errno = anErrno;
         failWithErrno("Failed to flush the settings files to disk: " + quoted(aDir));
     }
@@ -61,13 +65,8 @@ public:
         }
         itsDone = false;
         itsThread = std::thread([this, aDirName = std::move(theDirName)] {
-            const int aFd = ::open(aDirName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (aFd < 0 || ::syncfs(aFd) != 0) {
-                int anExpected = 0;
-                itsErrno.compare_exchange_strong(anExpected, errno);
-            }
-            if (aFd >= 0)
-                ::close(aFd);
+            int anExpected = 0;
+            itsErrno.compare_exchange_strong(anExpected, syncFileSystemErrno(aDirName));
             itsDone = true;
         });
     }
