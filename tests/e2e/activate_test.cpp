@@ -23,9 +23,6 @@ protected:
     std::string meta(const std::string& theRelative) const {
         return readText(settings() / "SYS" / (theRelative + ".kivoMeta"));
     }
-    void write(const std::string& theRelative, const std::string& theContent) const {
-        writeText(path(theRelative), theContent);
-    }
     // The user's inactive objects as the repository lists them.
     std::string inactive() const { return repoProbe({"list"}); }
     // The user other writes and activates acme/NAME.SUFFIX.

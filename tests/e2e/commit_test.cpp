@@ -24,10 +24,6 @@ public:
     std::string meta(const std::string& theRelative) const {
         return (settings() / "SYS" / (theRelative + ".kivoMeta")).string();
     }
-    void write(const std::string& theRelative, const std::string& theContent) const {
-        fs::create_directories(fs::path(path(theRelative)).parent_path());
-        writeText(path(theRelative), theContent);
-    }
     // Runs the repository probe in the workspace as dev.
     std::string probe(const std::vector<std::string>& theArgs) const { return repoProbe(theArgs); }
 };

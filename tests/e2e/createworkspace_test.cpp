@@ -4,44 +4,15 @@
 
 #include <filesystem>
 
-#include "tests/support/process.hpp"
-#include "tests/support/repositorytarget.hpp"
+#include "tests/e2e/repositoryworkspace.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
 
 namespace {
 
-// A repository with one user and a key for it, in a fresh directory.
-class Repository {
-public:
-    Repository() : itsTarget(itsDir.path()) {
-        itsTarget.init();
-        itsTarget.addUser("dev", "pw");
-        expectOk(runProgram("zevuserstore", {"SET", "K1", itsTarget.host(), "dev", "pw"}, env()));
-    }
-    static void expectOk(const RunResult& theResult) {
-        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
-    }
-    RunOptions env(const fs::path& theCwd = {}) const {
-        RunOptions anOptions;
-        anOptions.itsCwd = theCwd.empty() ? itsDir.path() : theCwd;
-        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (itsDir.path() / "keys").string();
-        return anOptions;
-    }
-    RunResult kivo(const std::vector<std::string>& theArgs, const fs::path& theCwd = {}) const {
-        return runKivo(theArgs, env(theCwd));
-    }
-    RunResult probe(const std::string& theMode) const {
-        return runProgram("kivo_activate_probe", {itsTarget.host(), "dev", "pw", theMode});
-    }
-    fs::path dir() const { return itsDir.path(); }
-    const RepositoryTarget& target() const { return itsTarget; }
-
-private:
-    TempDir itsDir;
-    RepositoryTarget itsTarget;
-};
+using Repository = RepositoryWorkspace;
+const Repository::WithoutWorkspace kWithoutWorkspace;
 
 // theArgs followed by theMore.
 std::vector<std::string> joined(std::vector<std::string> theArgs,
@@ -53,13 +24,13 @@ std::vector<std::string> joined(std::vector<std::string> theArgs,
 } // namespace
 
 TEST(CreateWorkspace, WithAKeyOrWithHostAndUser) {
-    Repository aRepo;
-    auto aCreated = aRepo.kivo({"create", "workspace", "ws", "K1"});
+    Repository aRepo(kWithoutWorkspace);
+    auto aCreated = aRepo.kivoIn(aRepo.dir(), {"create", "workspace", "ws", "K1"});
     EXPECT_EQ(aCreated.itsOut,
               "Created workspace \"ws\" in directory: \"" + (aRepo.dir() / "ws").string() + "\".\n")
         << aCreated.itsErr;
     EXPECT_TRUE(fs::is_directory(aRepo.dir() / "ws/._SYS_KIVO_settings/logs"));
-    auto aStatus = aRepo.kivo({"status"}, aRepo.dir() / "ws");
+    auto aStatus = aRepo.kivoIn(aRepo.dir() / "ws", {"status"});
     EXPECT_TRUE(aStatus.itsOut.starts_with("Workspace: ws\nSecure store key: K1\n"))
         << aStatus.itsOut;
 
@@ -68,10 +39,12 @@ TEST(CreateWorkspace, WithAKeyOrWithHostAndUser) {
     const std::vector<std::string> aHost = aRepo.target().isServer()
                                                ? aRepo.target().connectOptions()
                                                : std::vector<std::string>{"--host=file:repo.db"};
-    auto aDirect = aRepo.kivo(joined({"create", "ws", "w2", "--user=dev", "--passwd=pw"}, aHost));
+    auto aDirect = aRepo.kivoIn(aRepo.dir(),
+                                joined({"create", "ws", "w2", "--user=dev", "--passwd=pw"}, aHost));
     EXPECT_EQ(aDirect.itsExitCode, 0) << aDirect.itsErr;
     fs::create_directories(aRepo.dir() / "w2/a/b");
-    auto aBelow = aRepo.kivo({"status", "inactiveObjects", "--passwd=pw"}, aRepo.dir() / "w2/a/b");
+    auto aBelow =
+        aRepo.kivoIn(aRepo.dir() / "w2/a/b", {"status", "inactiveObjects", "--passwd=pw"});
     EXPECT_EQ(aBelow.itsExitCode, 0) << aBelow.itsErr;
     const std::string aConfig = readText(aRepo.dir() / "w2/._SYS_KIVO_settings/.kivoConfig");
     EXPECT_NE(aConfig.find("\"user\":\"dev\""), std::string::npos) << aConfig;
@@ -81,16 +54,17 @@ TEST(CreateWorkspace, WithAKeyOrWithHostAndUser) {
     EXPECT_EQ(aLog.find("pw\""), std::string::npos);
     EXPECT_NE(aLog.find("--passwd=********"), std::string::npos) << aLog;
 
-    auto anAgain = aRepo.kivo({"create", "ws", "ws", "K1"});
+    auto anAgain = aRepo.kivoIn(aRepo.dir(), {"create", "ws", "ws", "K1"});
     EXPECT_EQ(anAgain.itsExitCode, 1);
     EXPECT_TRUE(anAgain.itsErr.starts_with("Workspace already exists")) << anAgain.itsErr;
     EXPECT_TRUE(fs::exists(aRepo.dir() / "ws/._SYS_KIVO_settings/.kivoConfig"));
 }
 
 TEST(CreateWorkspace, AFailedConnectLeavesNothingBehind) {
-    Repository aRepo;
-    auto aResult = aRepo.kivo(joined({"create", "ws", "bad", "--user=dev", "--passwd=Xyzzy42"},
-                                     aRepo.target().connectOptions()));
+    Repository aRepo(kWithoutWorkspace);
+    auto aResult =
+        aRepo.kivoIn(aRepo.dir(), joined({"create", "ws", "bad", "--user=dev", "--passwd=Xyzzy42"},
+                                         aRepo.target().connectOptions()));
     EXPECT_EQ(aResult.itsExitCode, 1);
     EXPECT_NE(aResult.itsErr.find("Connecting to the database failed: "), std::string::npos);
     EXPECT_NE(aResult.itsErr.find("password (<non-empty password>)"), std::string::npos)
@@ -99,25 +73,25 @@ TEST(CreateWorkspace, AFailedConnectLeavesNothingBehind) {
     EXPECT_FALSE(fs::exists(aRepo.dir() / "bad"));
 
     fs::create_directories(aRepo.dir() / "kept/mine");
-    aRepo.kivo({"create", "ws", "kept", "NOSUCHKEY"});
+    aRepo.kivoIn(aRepo.dir(), {"create", "ws", "kept", "NOSUCHKEY"});
     EXPECT_TRUE(fs::exists(aRepo.dir() / "kept/mine"));
     EXPECT_FALSE(fs::exists(aRepo.dir() / "kept/._SYS_KIVO_settings"));
 }
 
 TEST(CreateWorkspace, ANameWithInactiveObjectsNeedsForce) {
-    Repository aRepo;
-    Repository::expectOk(aRepo.probe("create-package"));
-    Repository::expectOk(aRepo.probe("write-only"));
-    auto aRefused = aRepo.kivo({"create", "ws", "__empty__", "K1"});
+    Repository aRepo(kWithoutWorkspace);
+    aRepo.activateAs("dev", {"create-package"});
+    aRepo.activateAs("dev", {"write-only"});
+    auto aRefused = aRepo.kivoIn(aRepo.dir(), {"create", "ws", "__empty__", "K1"});
     EXPECT_EQ(aRefused.itsErr,
               "Error: The workspace \"__empty__\" is not empty in the Repository (1 inactive "
               "object(s) already exist).\nCall \"kivo create workspace\" with the \"-f\" option to "
               "create the workspace anyway, or choose a new name for it.\n");
     EXPECT_FALSE(fs::exists(aRepo.dir() / "__empty__"));
-    EXPECT_EQ(aRepo.kivo({"create", "ws", "__empty__", "K1", "-f"}).itsExitCode, 0);
+    EXPECT_EQ(aRepo.kivoIn(aRepo.dir(), {"create", "ws", "__empty__", "K1", "-f"}).itsExitCode, 0);
 
     const fs::path aWs = aRepo.dir() / "__empty__";
-    auto anInactive = aRepo.kivo({"status", "inactiveObjects", "--inactiveObjects"}, aWs);
+    auto anInactive = aRepo.kivoIn(aWs, {"status", "inactiveObjects", "--inactiveObjects"});
     EXPECT_EQ(anInactive.itsExitCode, 0) << anInactive.itsErr;
     EXPECT_NE(anInactive.itsOut.find("\nInactive Objects:\n"), std::string::npos)
         << anInactive.itsOut;
@@ -125,13 +99,13 @@ TEST(CreateWorkspace, ANameWithInactiveObjectsNeedsForce) {
 }
 
 TEST(TrackAllPackages, FollowsTheRepositoryRootPackages) {
-    Repository aRepo;
-    Repository::expectOk(aRepo.probe("create-package"));
-    Repository::expectOk(aRepo.kivo({"create", "ws", "ws", "K1"}));
+    Repository aRepo(kWithoutWorkspace);
+    aRepo.activateAs("dev", {"create-package"});
+    Repository::expectOk(aRepo.kivoIn(aRepo.dir(), {"create", "ws", "ws", "K1"}));
     const fs::path aWs = aRepo.dir() / "ws";
-    auto aTracked = aRepo.kivo({"track", "allPackages", "-v"}, aWs);
+    auto aTracked = aRepo.kivoIn(aWs, {"track", "allPackages", "-v"});
     EXPECT_EQ(aTracked.itsOut, "Tracking package \"p\".\nTracked packages             : 1\n")
         << aTracked.itsErr;
-    auto anUntracked = aRepo.kivo({"untrack", "rootPackages"}, aWs);
+    auto anUntracked = aRepo.kivoIn(aWs, {"untrack", "rootPackages"});
     EXPECT_EQ(anUntracked.itsOut, "Untracked packages           : 1\n");
 }

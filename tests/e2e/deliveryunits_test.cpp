@@ -23,14 +23,6 @@ std::size_t objectMembers(const std::string& theListing) {
     return aCount;
 }
 
-std::size_t occurrences(const std::string& theText, const std::string& thePart) {
-    std::size_t aCount = 0;
-    for (auto aPos = theText.find(thePart); aPos != std::string::npos;
-         aPos = theText.find(thePart, aPos + 1))
-        ++aCount;
-    return aCount;
-}
-
 // The names in a folder.
 std::vector<std::string> entries(const fs::path& theDir) {
     std::vector<std::string> aNames;
@@ -105,7 +97,7 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
     EXPECT_TRUE(contains(aByKeys.itsOut,
                          "Export successful.\n\n" + std::string(60, '-') + "\nTarget key: T1\n"))
         << aByKeys.itsOut;
-    EXPECT_EQ(occurrences(aByKeys.itsOut, "Export successful."), 2u);
+    EXPECT_EQ(countOf(aByKeys.itsOut, "Export successful."), 2u);
     EXPECT_TRUE(contains(aByKeys.itsOut, "Import count")) << aByKeys.itsOut;
     EXPECT_TRUE(entries(aTemp / "kivotmp").empty());
     expectTreeIn("T1", "copy");
@@ -141,8 +133,8 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOne) {
     const auto aTogether = outside({"import", archive("du1.tgz"), archive("du2.tgz"), "--key=T1"});
     EXPECT_EQ(aTogether.itsExitCode, 0) << aTogether.itsErr;
     EXPECT_TRUE(contains(aTogether.itsOut, "--\nRevert count            : ")) << aTogether.itsOut;
-    EXPECT_EQ(occurrences(aTogether.itsOut, "--> File                : "), 2u);
-    EXPECT_EQ(occurrences(aTogether.itsOut, "Import successful."), 1u);
+    EXPECT_EQ(countOf(aTogether.itsOut, "--> File                : "), 2u);
+    EXPECT_EQ(countOf(aTogether.itsOut, "Import successful."), 1u);
     EXPECT_TRUE(contains(aTogether.itsOut, "du2.tgz (")) << aTogether.itsOut;
     EXPECT_TRUE(contains(aTogether.itsOut, "Caption                 : first\n"))
         << aTogether.itsOut;
@@ -152,7 +144,7 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOne) {
     const auto aSingly =
         outside({"import", archive("du1.tgz"), archive("du2.tgz"), "--key=T2", "--noMultiImport"});
     EXPECT_EQ(aSingly.itsExitCode, 0) << aSingly.itsErr;
-    EXPECT_EQ(occurrences(aSingly.itsOut, "Import successful."), 2u);
+    EXPECT_EQ(countOf(aSingly.itsOut, "Import successful."), 2u);
     EXPECT_FALSE(contains(aSingly.itsOut, "Revert count")) << aSingly.itsOut;
     expectTreeIn("T2", "singly");
 }

@@ -18,10 +18,6 @@ class Diff : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Diff() : RepositoryWorkspace(true, true) {}
 
-    void write(const std::string& theRelative, const std::string& theContent) const {
-        fs::create_directories(fs::path(path(theRelative)).parent_path());
-        writeText(path(theRelative), theContent);
-    }
     void otherPuts(const std::string& thePackage, const std::string& theName,
                    const std::string& theContent) const {
         activateAs("other", {"put", thePackage, theName, "txt", theContent});
@@ -29,7 +25,7 @@ protected:
     RunResult diff(const std::vector<std::string>& theArgs, const fs::path& theCwd = {}) const {
         std::vector<std::string> anArgs = {"diff"};
         anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
-        RunResult aResult = runKivo(anArgs, options(theCwd.empty() ? root() : theCwd));
+        RunResult aResult = kivoIn(theCwd.empty() ? root() : theCwd, anArgs);
         EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
         return aResult;
     }

@@ -5,15 +5,8 @@
 
 #include "tests/support/process.hpp"
 
+using kivotest::contains;
 using kivotest::runKivo;
-
-namespace {
-
-bool contains(const std::string& theText, const std::string& thePart) {
-    return theText.find(thePart) != std::string::npos;
-}
-
-} // namespace
 
 TEST(HelpCommand, OverviewAndEntriesAsText) {
     for (auto anArgs : {std::vector<std::string>{}, std::vector<std::string>{"help"},

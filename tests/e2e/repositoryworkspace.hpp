@@ -17,25 +17,22 @@
 
 namespace kivotest {
 
-inline bool contains(const std::string& theText, const std::string& thePart) {
-    return theText.find(thePart) != std::string::npos;
-}
-
 class RepositoryWorkspace {
 public:
     // Users dev (and other with theWithOther), key K1 for dev, workspace "ws"; with
     // theTrackAcme the directory acme exists and is tracked.
     RepositoryWorkspace(bool theWithOther, bool theTrackAcme) : itsTarget(itsDir.path()) {
-        itsTarget.init();
-        itsTarget.addUser("dev", "pw");
-        if (theWithOther)
-            itsTarget.addUser("other", "pw");
-        setKey("K1", "dev");
+        makeRepository(theWithOther);
         expectOk(runKivo({"create", "workspace", "ws", "K1"}, options()));
         if (!theTrackAcme)
             return;
         std::filesystem::create_directories(root() / "acme");
         expectOk(kivo({"track", "acme"}));
+    }
+    // The repository with the user dev and key K1 alone, for the tests that make workspaces.
+    struct WithoutWorkspace {};
+    explicit RepositoryWorkspace(WithoutWorkspace) : itsTarget(itsDir.path()) {
+        makeRepository(false);
     }
 
     static void expectOk(const RunResult& theResult) {
@@ -61,9 +58,18 @@ public:
         return (root() / theRelative).string();
     }
     std::string statusText() const { return readText(settings() / ".kivoStatus"); }
-    // Runs kivo in the workspace.
+    // Runs kivo in the workspace, or in theCwd.
     RunResult kivo(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, options(root()));
+        return kivoIn(root(), theArgs);
+    }
+    RunResult kivoIn(const std::filesystem::path& theCwd,
+                     const std::vector<std::string>& theArgs) const {
+        return runKivo(theArgs, options(theCwd));
+    }
+    // Writes a file of the workspace, with the folders on its way.
+    void write(const std::string& theRelative, const std::string& theContent) const {
+        std::filesystem::create_directories(std::filesystem::path(path(theRelative)).parent_path());
+        writeText(path(theRelative), theContent);
     }
     // The status-file line of a file with its content and base version, as a commit stores it.
     std::string statusEntry(const std::string& theRelative, const std::string& theContent,
@@ -97,6 +103,14 @@ public:
     }
 
 private:
+    void makeRepository(bool theWithOther) {
+        itsTarget.init();
+        itsTarget.addUser("dev", "pw");
+        if (theWithOther)
+            itsTarget.addUser("other", "pw");
+        setKey("K1", "dev");
+    }
+
     TempDir itsDir;
     RepositoryTarget itsTarget;
 };

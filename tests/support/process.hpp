@@ -48,6 +48,10 @@ private:
 std::string readText(const std::filesystem::path& thePath);
 void writeText(const std::filesystem::path& thePath, const std::string& theText);
 
+inline bool contains(const std::string& theText, const std::string& thePart) {
+    return theText.find(thePart) != std::string::npos;
+}
+
 // How often thePart occurs in theText (overlapping occurrences counted).
 inline std::size_t countOf(const std::string& theText, const std::string& thePart) {
     std::size_t aCount = 0;
