@@ -407,14 +407,21 @@ void CheckOutRun::writeInOrder(std::size_t theBegin, std::size_t theEnd,
     }
 }
 
-// The files and metadata of the versions with content go out on all cores. Touches nothing but
-// those files, so that it runs beside the repository reads of the next part.
+// The files and metadata of the versions with content go out on all cores, a directory per job.
+// Touches nothing but those files, so that it runs beside the repository reads of the next part.
 CheckOutRun::WrittenPart CheckOutRun::writeFiles(std::size_t theBegin, std::size_t theEnd,
                                                  ProgressLine& theProgress) const {
     WrittenPart aPart;
     aPart.itsFiles.resize(theEnd - theBegin);
     try {
-        parallel::forEachIndex(aPart.itsFiles.size(), 64, [&](std::size_t i) {
+        auto aDirectory = [&](std::size_t i) {
+            const std::string_view aFile = itsToWrite[theBegin + i].workSpaceFileName();
+            return aFile.substr(0, aFile.rfind('/') + 1);
+        };
+        auto aSameDirectory = [&](std::size_t thePrevious, std::size_t theNext) {
+            return aDirectory(thePrevious) == aDirectory(theNext);
+        };
+        parallel::forEachRun(aPart.itsFiles.size(), aSameDirectory, [&](std::size_t i) {
             interrupt::check();
             theProgress.advance();
             if (isContentWrite(itsToWrite[theBegin + i]))

@@ -40,36 +40,30 @@ void MetaFileStore::flush() {
     const std::lock_guard aLock(itsMutex);
     using Entry = std::map<std::string, std::shared_ptr<const std::string>>::value_type;
     std::vector<const Entry*> anEntries;
-    std::vector<std::size_t> aDirectoryStarts;
-    std::string_view aDirectory;
-    for (const Entry& anEntry : itsWaiting) {
-        const std::string_view aPath = anEntry.first;
-        const std::string_view aParent = aPath.substr(0, aPath.rfind('/') + 1);
-        if (anEntries.empty() || aParent != aDirectory) {
-            aDirectoryStarts.push_back(anEntries.size());
-            aDirectory = aParent;
-            sys::createDirectories(anEntry.first);
-        }
+    for (const Entry& anEntry : itsWaiting)
         anEntries.push_back(&anEntry);
-    }
-    aDirectoryStarts.push_back(anEntries.size());
+    auto aParent = [&](std::size_t i) {
+        const std::string_view aPath = anEntries[i]->first;
+        return aPath.substr(0, aPath.rfind('/') + 1);
+    };
+    auto aSameDirectory = [&](std::size_t thePrevious, std::size_t theNext) {
+        return aParent(thePrevious) == aParent(theNext);
+    };
+    for (std::size_t i = 0; i < anEntries.size(); ++i)
+        if (i == 0 || !aSameDirectory(i - 1, i))
+            sys::createDirectories(anEntries[i]->first);
 
     std::vector<char> aWritten(anEntries.size(), 0);
-    auto aForgetWritten = [&] {
+    try {
+        parallel::forEachRun(anEntries.size(), aSameDirectory, [&](std::size_t i) {
+            sys::writeFileAtomically(anEntries[i]->first, *anEntries[i]->second);
+            aWritten[i] = 1;
+        });
+    } catch (...) {
+        // A failed file stays waiting, and its failure is the caller's.
         for (std::size_t i = 0; i < anEntries.size(); ++i)
             if (aWritten[i])
                 itsWaiting.erase(anEntries[i]->first);
-    };
-    try {
-        parallel::forEachIndex(aDirectoryStarts.size() - 1, 2, [&](std::size_t theDirectory) {
-            for (std::size_t i = aDirectoryStarts[theDirectory];
-                 i < aDirectoryStarts[theDirectory + 1]; ++i) {
-                sys::writeFileAtomically(anEntries[i]->first, *anEntries[i]->second);
-                aWritten[i] = 1;
-            }
-        });
-    } catch (...) {
-        aForgetWritten(); // a failed file stays waiting, and its failure is the caller's
         throw;
     }
     itsWaiting.clear();

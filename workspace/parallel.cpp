@@ -51,4 +51,18 @@ void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
         std::rethrow_exception(aFirstFailure);
 }
 
+void forEachRun(std::size_t theCount,
+                const std::function<bool(std::size_t, std::size_t)>& theSameRun,
+                const std::function<void(std::size_t)>& theJob) {
+    std::vector<std::size_t> aStarts;
+    for (std::size_t i = 0; i < theCount; ++i)
+        if (i == 0 || !theSameRun(i - 1, i))
+            aStarts.push_back(i);
+    aStarts.push_back(theCount);
+    forEachIndex(aStarts.size() - 1, 2, [&](std::size_t theRun) {
+        for (std::size_t i = aStarts[theRun]; i < aStarts[theRun + 1]; ++i)
+            theJob(i);
+    });
+}
+
 } // namespace RepositoryAccess::parallel

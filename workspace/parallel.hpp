@@ -13,4 +13,12 @@ namespace RepositoryAccess::parallel {
 void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
                   const std::function<void(std::size_t)>& theJob);
 
+// Runs theJob(i) for every i below theCount like forEachIndex, one run of neighbouring items per
+// job: item i joins the run of item i - 1 when theSameRun(i - 1, i) holds, and a run's items go in
+// index order on one thread. Files written by directory this way never make two threads wait
+// for the lock of one directory.
+void forEachRun(std::size_t theCount,
+                const std::function<bool(std::size_t, std::size_t)>& theSameRun,
+                const std::function<void(std::size_t)>& theJob);
+
 } // namespace RepositoryAccess::parallel
