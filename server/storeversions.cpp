@@ -1,0 +1,265 @@
+// The versions of the repository store's objects: the active versions, their history and the
+// inactive versions of the workspaces.
+#include "server/repositorystore.hpp"
+
+namespace RepositoryAccess::server {
+
+namespace {
+
+const char* const kHistoryColumns =
+    "version_nr, is_deletion, activated_at, activated_by, object_status, change_number, "
+    "released_at";
+
+HistoryRecord readHistory(SqlQuery& theQuery, int theFirst, bool theWithContent) {
+    HistoryRecord anEntry;
+    anEntry.itsNumber = theQuery.integer(theFirst);
+    anEntry.itsIsDeletion = theQuery.integer(theFirst + 1) != 0;
+    anEntry.itsActivatedAt = theQuery.text(theFirst + 2);
+    anEntry.itsActivatedBy = theQuery.text(theFirst + 3);
+    anEntry.itsObjectStatus = theQuery.text(theFirst + 4);
+    anEntry.itsChangeNumber = theQuery.text(theFirst + 5);
+    anEntry.itsReleasedAt = theQuery.text(theFirst + 6);
+    if (theWithContent)
+        anEntry.itsContent = theQuery.text(theFirst + 7);
+    return anEntry;
+}
+
+InactiveRecord readInactive(SqlQuery& theQuery, int theFirst, bool theWithContent) {
+    InactiveRecord aVersion;
+    aVersion.itsOwner = theQuery.text(theFirst);
+    aVersion.itsWorkspace = theQuery.text(theFirst + 1);
+    aVersion.itsVersionId = theQuery.integer(theFirst + 2);
+    aVersion.itsIsDeletion = theQuery.integer(theFirst + 3) != 0;
+    aVersion.itsLastChangedAt = theQuery.text(theFirst + 4);
+    if (theWithContent)
+        aVersion.itsContent = theQuery.text(theFirst + 5);
+    return aVersion;
+}
+
+} // namespace
+
+std::int64_t RepositoryStore::latest(std::int64_t theObject) {
+    auto aQuery = itsDatabase->query("SELECT latest FROM objects WHERE id = ?");
+    aQuery.bind(1, theObject);
+    return aQuery.step() ? aQuery.integer(0) : 0;
+}
+
+std::vector<ActiveObject> RepositoryStore::activeObjects() {
+    std::vector<ActiveObject> aList;
+    auto aQuery = itsDatabase->query(
+        std::string("SELECT o.id, o.package, o.name, o.suffix, ") + kHistoryColumns +
+        " FROM objects o JOIN history h ON h.object_id = o.id AND h.version_nr = o.latest "
+        "WHERE h.is_deletion = 0 ORDER BY o.package, o.name, o.suffix");
+    while (aQuery.step())
+        aList.push_back({aQuery.integer(0),
+                         {aQuery.text(1), aQuery.text(2), aQuery.text(3)},
+                         readHistory(aQuery, 4, false)});
+    return aList;
+}
+
+std::optional<HistoryRecord>
+RepositoryStore::historyEntry(std::int64_t theObject, std::int64_t theNumber, bool theWithContent) {
+    auto aQuery =
+        itsDatabase->query(std::string("SELECT ") + kHistoryColumns +
+                           ", content FROM history WHERE object_id = ? AND version_nr = ?");
+    aQuery.bind(1, theObject).bind(2, theNumber);
+    if (!aQuery.step())
+        return std::nullopt;
+    return readHistory(aQuery, 0, theWithContent);
+}
+
+std::optional<HistoryRecord> RepositoryStore::historyAt(std::int64_t theObject,
+                                                        const std::string& theTimestamp,
+                                                        bool theWithContent) {
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kHistoryColumns +
+                                     ", content FROM history WHERE object_id = ? AND "
+                                     "activated_at <= ? ORDER BY version_nr DESC LIMIT 1");
+    aQuery.bind(1, theObject).bind(2, theTimestamp);
+    if (!aQuery.step())
+        return std::nullopt;
+    return readHistory(aQuery, 0, theWithContent);
+}
+
+std::vector<HistoryRecord> RepositoryStore::history(std::int64_t theObject) {
+    std::vector<HistoryRecord> aList;
+    auto aQuery = itsDatabase->query(std::string("SELECT ") + kHistoryColumns +
+                                     " FROM history WHERE object_id = ? ORDER BY version_nr");
+    aQuery.bind(1, theObject);
+    while (aQuery.step())
+        aList.push_back(readHistory(aQuery, 0, false));
+    return aList;
+}
+
+namespace {
+
+constexpr const char* kInsertHistory =
+    "INSERT INTO history (object_id, version_nr, is_deletion, content, activated_at, "
+    "activated_by, object_status, change_number, released_at) ";
+
+} // namespace
+
+void RepositoryStore::appendHistory(std::int64_t theObject, const HistoryRecord& theEntry) {
+    auto aQuery =
+        itsDatabase->query(std::string(kInsertHistory) + "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    aQuery.bind(1, theObject).bind(2, theEntry.itsNumber).bind(3, theEntry.itsIsDeletion ? 1 : 0);
+    if (theEntry.itsIsDeletion)
+        aQuery.bindNull(4);
+    else
+        aQuery.bindBlob(4, theEntry.itsContent);
+    aQuery.bind(5, theEntry.itsActivatedAt)
+        .bind(6, theEntry.itsActivatedBy)
+        .bind(7, theEntry.itsObjectStatus)
+        .bind(8, theEntry.itsChangeNumber)
+        .bind(9, theEntry.itsReleasedAt)
+        .run();
+    raiseLatest(theObject, theEntry.itsNumber);
+}
+
+// The content (or the deletion) goes from the inactive version to the history inside the
+// database: an activation of many objects never holds their contents.
+void RepositoryStore::appendHistoryFromInactive(std::int64_t theObject,
+                                                const HistoryRecord& theEntry,
+                                                const std::string& theOwner,
+                                                const std::string& theWorkspace) {
+    itsDatabase
+        ->query(std::string(kInsertHistory) +
+                "SELECT ?, ?, is_deletion, content, ?, ?, ?, ?, ? FROM inactive_versions "
+                "WHERE object_id = ? AND owner = ? AND workspace = ?")
+        .bind(1, theObject)
+        .bind(2, theEntry.itsNumber)
+        .bind(3, theEntry.itsActivatedAt)
+        .bind(4, theEntry.itsActivatedBy)
+        .bind(5, theEntry.itsObjectStatus)
+        .bind(6, theEntry.itsChangeNumber)
+        .bind(7, theEntry.itsReleasedAt)
+        .bind(8, theObject)
+        .bind(9, theOwner)
+        .bind(10, theWorkspace)
+        .run();
+    raiseLatest(theObject, theEntry.itsNumber);
+}
+
+void RepositoryStore::raiseLatest(std::int64_t theObject, std::int64_t theNumber) {
+    itsDatabase->query("UPDATE objects SET latest = ? WHERE id = ? AND latest < ?")
+        .bind(1, theNumber)
+        .bind(2, theObject)
+        .bind(3, theNumber)
+        .run();
+}
+
+std::optional<InactiveRecord> RepositoryStore::inactive(std::int64_t theObject,
+                                                        const std::string& theOwner,
+                                                        const std::string& theWorkspace,
+                                                        bool theWithContent) {
+    auto aQuery = itsDatabase->query(
+        "SELECT owner, workspace, version_id, is_deletion, last_changed_at, content "
+        "FROM inactive_versions WHERE object_id = ? AND owner = ? AND workspace = ?");
+    aQuery.bind(1, theObject).bind(2, theOwner).bind(3, theWorkspace);
+    if (!aQuery.step())
+        return std::nullopt;
+    return readInactive(aQuery, 0, theWithContent);
+}
+
+// Inactive versions are keyed by workspace first, so that one index serves both the object
+// lookups and the workspace listings; objects keep the count of their inactive versions, so that
+// no question has to scan the versions of all workspaces. Every write touches as few pages as
+// possible: this is the hot path of commit.
+void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion) {
+    putInactive(theObject, theVersion, theVersion.itsContent);
+}
+
+void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion,
+                                  std::string_view theContent) {
+    auto bindVersion = [&](SqlQuery& theQuery) {
+        theQuery.bind(1, theVersion.itsVersionId).bind(2, theVersion.itsIsDeletion ? 1 : 0);
+        if (theVersion.itsIsDeletion)
+            theQuery.bindNull(3);
+        else
+            theQuery.bindBlob(3, theContent);
+        theQuery.bind(4, theVersion.itsLastChangedAt)
+            .bind(5, theVersion.itsOwner)
+            .bind(6, theVersion.itsWorkspace)
+            .bind(7, theObject)
+            .run();
+    };
+    {
+        auto anUpdate = itsDatabase->query(
+            "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
+            "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = ?7");
+        bindVersion(anUpdate);
+    }
+    if (itsDatabase->changes() > 0)
+        return;
+    {
+        auto anInsert = itsDatabase->query(
+            "INSERT INTO inactive_versions (version_id, is_deletion, content, last_changed_at, "
+            "owner, workspace, object_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        bindVersion(anInsert);
+    }
+    itsDatabase->query("UPDATE objects SET inactive_count = inactive_count + 1 WHERE id = ?")
+        .bind(1, theObject)
+        .run();
+}
+
+void RepositoryStore::dropInactive(std::int64_t theObject, const std::string& theOwner,
+                                   const std::string& theWorkspace) {
+    itsDatabase
+        ->query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id = ?")
+        .bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .bind(3, theObject)
+        .run();
+    if (itsDatabase->changes() == 0)
+        return;
+    itsDatabase->query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id = ?")
+        .bind(1, theObject)
+        .run();
+}
+
+std::vector<InactiveObject> RepositoryStore::inactiveInWorkspace(const std::string& theOwner,
+                                                                 const std::string& theWorkspace) {
+    std::vector<InactiveObject> aList;
+    auto aQuery = itsDatabase->query(
+        "SELECT i.object_id, o.package, o.name, o.suffix, i.owner, i.workspace, i.version_id, "
+        "i.is_deletion, "
+        "i.last_changed_at FROM inactive_versions i JOIN objects o ON o.id = i.object_id "
+        "WHERE i.owner = ? AND i.workspace = ? ORDER BY o.package, o.name, o.suffix");
+    aQuery.bind(1, theOwner).bind(2, theWorkspace);
+    while (aQuery.step())
+        aList.push_back({aQuery.integer(0),
+                         {aQuery.text(1), aQuery.text(2), aQuery.text(3)},
+                         readInactive(aQuery, 4, false)});
+    return aList;
+}
+
+std::int64_t RepositoryStore::countInactive(std::int64_t theObject) {
+    auto aQuery = itsDatabase->query("SELECT inactive_count FROM objects WHERE id = ?");
+    aQuery.bind(1, theObject);
+    return aQuery.step() ? aQuery.integer(0) : 0;
+}
+
+std::vector<std::pair<std::string, std::string>>
+RepositoryStore::workspaces(const std::string& theOwner) {
+    std::vector<std::pair<std::string, std::string>> aList;
+    auto aQuery = itsDatabase->query("SELECT DISTINCT owner, workspace FROM inactive_versions "
+                                     "WHERE ?1 = '' OR owner = ?1 ORDER BY owner, workspace");
+    aQuery.bind(1, theOwner);
+    while (aQuery.step())
+        aList.emplace_back(aQuery.text(0), aQuery.text(1));
+    return aList;
+}
+
+void RepositoryStore::dropWorkspace(const std::string& theOwner, const std::string& theWorkspace) {
+    itsDatabase
+        ->query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id IN "
+                "(SELECT object_id FROM inactive_versions WHERE owner = ?1 AND workspace = ?2)")
+        .bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .run();
+    itsDatabase->query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ?")
+        .bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .run();
+}
+
+} // namespace RepositoryAccess::server
