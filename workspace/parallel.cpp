@@ -54,9 +54,11 @@ void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
 void forEachRun(std::size_t theCount,
                 const std::function<bool(std::size_t, std::size_t)>& theSameRun,
                 const std::function<void(std::size_t)>& theJob) {
+    // A long run is cut, so that one directory of many files still keeps every core busy.
+    constexpr std::size_t kLongestRun = 256;
     std::vector<std::size_t> aStarts;
     for (std::size_t i = 0; i < theCount; ++i)
-        if (i == 0 || !theSameRun(i - 1, i))
+        if (i == 0 || !theSameRun(i - 1, i) || i - aStarts.back() == kLongestRun)
             aStarts.push_back(i);
     aStarts.push_back(theCount);
     forEachIndex(aStarts.size() - 1, 2, [&](std::size_t theRun) {

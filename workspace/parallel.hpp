@@ -15,8 +15,8 @@ void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
 
 // Runs theJob(i) for every i below theCount like forEachIndex, one run of neighbouring items per
 // job: item i joins the run of item i - 1 when theSameRun(i - 1, i) holds, and a run's items go in
-// index order on one thread. Files written by directory this way never make two threads wait
-// for the lock of one directory.
+// index order on one thread. Files written by directory this way rarely make two threads wait
+// for the lock of one directory. A run of more than 256 items is cut into jobs of 256.
 void forEachRun(std::size_t theCount,
                 const std::function<bool(std::size_t, std::size_t)>& theSameRun,
                 const std::function<void(std::size_t)>& theJob);
