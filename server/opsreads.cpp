@@ -177,7 +177,10 @@ void findObjects(Operation& theOperation) {
     readSession(theOperation.itsBody);
     ObjectFilter aFilter(theOperation.itsBody);
     std::vector<std::string> aList;
-    for (const ActiveObject& anObject : theOperation.itsStore.activeObjects())
+    // The package pattern's text before its first star is a prefix the store can search for.
+    const std::string_view aPrefix =
+        std::string_view(aFilter.itsPackage).substr(0, aFilter.itsPackage.find('*'));
+    for (const ActiveObject& anObject : theOperation.itsStore.activeObjects(aPrefix))
         if (aFilter.matches(anObject.itsKey))
             aList.push_back(listElement(anObject.itsKey, activeVersionJson(),
                                         historyMetadataJson(anObject.itsEntry, false)));

@@ -166,8 +166,10 @@ public:
     void dropInactiveOfPackage(const std::string& thePackage);
     // Number of the newest history entry, 0 when never activated.
     std::int64_t latest(std::int64_t theObject);
-    // Objects whose newest history entry is not a deletion, with that entry (no content).
-    std::vector<ActiveObject> activeObjects();
+    // Objects whose newest history entry is not a deletion, with that entry (no content), in key
+    // order. With thePackagePrefix at least those whose package begins with it; the others may
+    // be left out, for the package index is searched for the prefix alone.
+    std::vector<ActiveObject> activeObjects(std::string_view thePackagePrefix = {});
 
     // History.
     std::optional<HistoryRecord> historyEntry(std::int64_t theObject, std::int64_t theNumber,

@@ -44,12 +44,24 @@ std::int64_t RepositoryStore::latest(std::int64_t theObject) {
     return aQuery.step() ? aQuery.integer(0) : 0;
 }
 
-std::vector<ActiveObject> RepositoryStore::activeObjects() {
-    std::vector<ActiveObject> aList;
+std::vector<ActiveObject> RepositoryStore::activeObjects(std::string_view thePackagePrefix) {
+    // The packages from the prefix up to its successor, the prefix with its last byte raised. A
+    // byte of a multi-byte character is dropped first, so that the successor stays valid text.
+    std::string aFrom(thePackagePrefix);
+    while (!aFrom.empty() && static_cast<unsigned char>(aFrom.back()) >= 0x7F)
+        aFrom.pop_back();
+    std::string aTo = aFrom;
+    if (!aTo.empty())
+        ++aTo.back();
     auto aQuery = itsDatabase->query(
         std::string("SELECT o.id, o.package, o.name, o.suffix, ") + kHistoryColumns +
         " FROM objects o JOIN history h ON h.object_id = o.id AND h.version_nr = o.latest "
-        "WHERE h.is_deletion = 0 ORDER BY o.package, o.name, o.suffix");
+        "WHERE h.is_deletion = 0" +
+        (aFrom.empty() ? "" : " AND o.package >= ? AND o.package < ?") +
+        " ORDER BY o.package, o.name, o.suffix");
+    if (!aFrom.empty())
+        aQuery.bind(1, aFrom).bind(2, aTo);
+    std::vector<ActiveObject> aList;
     while (aQuery.step())
         aList.push_back({aQuery.integer(0),
                          {aQuery.text(1), aQuery.text(2), aQuery.text(3)},

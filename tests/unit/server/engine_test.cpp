@@ -398,3 +398,39 @@ TEST(EngineRequests, RandomAndTruncatedFramesNeverCrashTheEngine) {
         EXPECT_EQ(anAnswer.compare(0, 6, "repoV2"), 0);
     }
 }
+
+// A search narrows the packages by the text before the pattern's first star; what it finds is
+// what the pattern matches, also where that text ends inside a character or at the last ASCII one.
+TEST_F(EngineVersions, FindSearchesThePackagesOfItsPattern) {
+    const std::vector<std::string> aPackages = {"p.a",   "p.a.b",     "pq",          "p~x",
+                                                "p\x7F", "p\xC3\xA9", "p\xC3\xA9.x", "q"};
+    std::vector<std::string> anObjects = {object("p", "o", "txt")};
+    for (const std::string& aPackage : aPackages) {
+        createPackage(aPackage);
+        anObjects.push_back(object(aPackage, "o", "txt"));
+    }
+    for (const std::string& anObject : anObjects)
+        ASSERT_EQ(write("ALICE", anObject, "x")->code(), "0");
+    ASSERT_EQ(activate("ALICE", anObjects)->code(), "0");
+
+    auto aFound = [&](const std::string& thePattern) {
+        auto aReply =
+            call("ALICE",
+                 R"({"action":"find","what":"objects","session":{"sessionType":"1"},"package":")" +
+                     thePattern + R"(","name":""})");
+        std::vector<std::string> aNames;
+        for (const auto& anElement : aReply->list("objects"))
+            aNames.push_back(getString(getObject(asObject(anElement), "object"), "package"));
+        return aNames;
+    };
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(aFound("p"), Names{"p"});
+    EXPECT_EQ(aFound("p.*"), (Names{"p.a", "p.a.b"}));
+    EXPECT_EQ(aFound("p~*"), Names{"p~x"});
+    EXPECT_EQ(aFound("p\x7F*"), Names{"p\x7F"});
+    EXPECT_EQ(aFound("p\xC3\xA9*"), (Names{"p\xC3\xA9", "p\xC3\xA9.x"}));
+    EXPECT_EQ(aFound("p*").size(), 8u);
+    EXPECT_EQ(aFound("*").size(), 9u);
+    EXPECT_EQ(aFound("").size(), 9u);
+    EXPECT_EQ(aFound("*.b"), Names{"p.a.b"});
+}
