@@ -177,10 +177,12 @@ void findObjects(Operation& theOperation) {
     readSession(theOperation.itsBody);
     ObjectFilter aFilter(theOperation.itsBody);
     std::vector<std::string> aList;
-    // The package pattern's text before its first star is a prefix the store can search for.
-    const std::string_view aPrefix =
-        std::string_view(aFilter.itsPackage).substr(0, aFilter.itsPackage.find('*'));
-    for (const ActiveObject& anObject : theOperation.itsStore.activeObjects(aPrefix))
+    // A package pattern without a star names one package; before its first star, it names a
+    // prefix. The store searches its package index for either.
+    const std::size_t aStar = aFilter.itsPackage.find('*');
+    const std::string_view aPackage = std::string_view(aFilter.itsPackage).substr(0, aStar);
+    const bool aWholeName = aStar == std::string::npos && !aPackage.empty();
+    for (const ActiveObject& anObject : theOperation.itsStore.activeObjects(aPackage, aWholeName))
         if (aFilter.matches(anObject.itsKey))
             aList.push_back(listElement(anObject.itsKey, activeVersionJson(),
                                         historyMetadataJson(anObject.itsEntry, false)));

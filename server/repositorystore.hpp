@@ -167,9 +167,10 @@ public:
     // Number of the newest history entry, 0 when never activated.
     std::int64_t latest(std::int64_t theObject);
     // Objects whose newest history entry is not a deletion, with that entry (no content), in key
-    // order. With thePackagePrefix at least those whose package begins with it; the others may
-    // be left out, for the package index is searched for the prefix alone.
-    std::vector<ActiveObject> activeObjects(std::string_view thePackagePrefix = {});
+    // order. With thePackage only those of the package of that name (theWholeName), or at least
+    // those whose package begins with it: the package index is searched for the prefix alone.
+    std::vector<ActiveObject> activeObjects(std::string_view thePackage = {},
+                                            bool theWholeName = false);
 
     // History.
     std::optional<HistoryRecord> historyEntry(std::int64_t theObject, std::int64_t theNumber,

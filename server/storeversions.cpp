@@ -2,6 +2,9 @@
 // inactive versions of the workspaces.
 #include "server/repositorystore.hpp"
 
+#include <optional>
+#include <utility>
+
 namespace RepositoryAccess::server {
 
 namespace {
@@ -36,6 +39,20 @@ InactiveRecord readInactive(SqlQuery& theQuery, int theFirst, bool theWithConten
     return aVersion;
 }
 
+// The texts that begin with thePrefix lie between it and its successor, the prefix with its last
+// byte raised. A byte of a multi-byte character is dropped first, so that the successor stays
+// valid text; the range is then wider than asked for. None for an empty prefix.
+std::optional<std::pair<std::string, std::string>> prefixRange(std::string_view thePrefix) {
+    std::string aFrom(thePrefix);
+    while (!aFrom.empty() && static_cast<unsigned char>(aFrom.back()) >= 0x7F)
+        aFrom.pop_back();
+    if (aFrom.empty())
+        return std::nullopt;
+    std::string aTo = aFrom;
+    ++aTo.back();
+    return std::pair{std::move(aFrom), std::move(aTo)};
+}
+
 } // namespace
 
 std::int64_t RepositoryStore::latest(std::int64_t theObject) {
@@ -44,23 +61,22 @@ std::int64_t RepositoryStore::latest(std::int64_t theObject) {
     return aQuery.step() ? aQuery.integer(0) : 0;
 }
 
-std::vector<ActiveObject> RepositoryStore::activeObjects(std::string_view thePackagePrefix) {
-    // The packages from the prefix up to its successor, the prefix with its last byte raised. A
-    // byte of a multi-byte character is dropped first, so that the successor stays valid text.
-    std::string aFrom(thePackagePrefix);
-    while (!aFrom.empty() && static_cast<unsigned char>(aFrom.back()) >= 0x7F)
-        aFrom.pop_back();
-    std::string aTo = aFrom;
-    if (!aTo.empty())
-        ++aTo.back();
-    auto aQuery = itsDatabase->query(
-        std::string("SELECT o.id, o.package, o.name, o.suffix, ") + kHistoryColumns +
-        " FROM objects o JOIN history h ON h.object_id = o.id AND h.version_nr = o.latest "
-        "WHERE h.is_deletion = 0" +
-        (aFrom.empty() ? "" : " AND o.package >= ? AND o.package < ?") +
-        " ORDER BY o.package, o.name, o.suffix");
-    if (!aFrom.empty())
-        aQuery.bind(1, aFrom).bind(2, aTo);
+std::vector<ActiveObject> RepositoryStore::activeObjects(std::string_view thePackage,
+                                                         bool theWholeName) {
+    std::string aSql = std::string("SELECT o.id, o.package, o.name, o.suffix, ") + kHistoryColumns +
+                       " FROM objects o JOIN history h ON h.object_id = o.id AND "
+                       "h.version_nr = o.latest WHERE h.is_deletion = 0";
+    std::vector<std::string> aBounds;
+    if (theWholeName) {
+        aSql += " AND o.package = ?";
+        aBounds = {std::string(thePackage)};
+    } else if (auto aRange = prefixRange(thePackage)) {
+        aSql += " AND o.package >= ? AND o.package < ?";
+        aBounds = {std::move(aRange->first), std::move(aRange->second)};
+    }
+    auto aQuery = itsDatabase->query(aSql + " ORDER BY o.package, o.name, o.suffix");
+    for (std::size_t i = 0; i < aBounds.size(); ++i)
+        aQuery.bind(static_cast<int>(i) + 1, aBounds[i]);
     std::vector<ActiveObject> aList;
     while (aQuery.step())
         aList.push_back({aQuery.integer(0),
