@@ -62,7 +62,7 @@ private:
 };
 
 // Runs the checks of one candidate and records their results.
-void check(RepositoryStore& theStore, Candidate& theCandidate, CheckResults& theResults) {
+void check(Candidate& theCandidate, CheckResults& theResults) {
     const ObjectKey& aKey = theCandidate.itsKey;
     if (!theCandidate.itsVersion) {
         theResults.add(aKey, code::kNotFound,
@@ -70,7 +70,6 @@ void check(RepositoryStore& theStore, Candidate& theCandidate, CheckResults& the
                        kSeverityError);
         return;
     }
-    theCandidate.itsLatest = theStore.latest(theCandidate.itsObject);
     std::int64_t aBase = theCandidate.itsVersion->itsVersionId - 1;
     if (aBase != theCandidate.itsLatest) {
         theCandidate.itsConflict = true;
@@ -112,11 +111,13 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
             continue;
         Candidate aCandidate;
         aCandidate.itsKey = aKey;
-        aCandidate.itsObject = theStore.findObject(aKey).value_or(0);
-        if (aCandidate.itsObject != 0)
-            aCandidate.itsVersion = theStore.inactive(aCandidate.itsObject, theSession.itsOwner,
-                                                      theSession.itsWorkspace, true);
-        check(theStore, aCandidate, aResults);
+        if (auto aSource =
+                theStore.activationSource(aKey, theSession.itsOwner, theSession.itsWorkspace)) {
+            aCandidate.itsObject = aSource->itsObject;
+            aCandidate.itsLatest = aSource->itsLatest;
+            aCandidate.itsVersion = std::move(aSource->itsVersion);
+        }
+        check(aCandidate, aResults);
         // The content was needed for the checks only; the database copies it on activation.
         if (aCandidate.itsVersion)
             std::string().swap(aCandidate.itsVersion->itsContent);
@@ -144,10 +145,8 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
             anEntry.itsActivatedBy = theUser;
             anEntry.itsObjectStatus = aCandidate.itsBroken ? "1" : "0";
             anEntry.itsChangeNumber = aRun.itsChangeId;
-            theStore.appendHistoryFromInactive(aCandidate.itsObject, anEntry, theSession.itsOwner,
-                                               theSession.itsWorkspace);
-            theStore.dropInactive(aCandidate.itsObject, theSession.itsOwner,
-                                  theSession.itsWorkspace);
+            theStore.activateInactive(aCandidate.itsObject, anEntry, theSession.itsOwner,
+                                      theSession.itsWorkspace);
             ++aRun.itsActivated;
             aResults.add(aCandidate.itsKey, code::kOk,
                          std::string(anEntry.itsIsDeletion ? "Deletion of object " : "Object ") +

@@ -54,6 +54,14 @@ struct InactiveRecord {
     std::string itsContent; // filled only when asked for
 };
 
+// What an activation reads of an object: its number of the newest history entry and the
+// inactive version of one workspace, with content.
+struct ActivationSource {
+    std::int64_t itsObject = 0;
+    std::int64_t itsLatest = 0;
+    std::optional<InactiveRecord> itsVersion;
+};
+
 // An object with its active (newest, non-deletion) history entry.
 struct ActiveObject {
     std::int64_t itsId = 0;
@@ -180,11 +188,17 @@ public:
                                            bool theWithContent);
     std::vector<HistoryRecord> history(std::int64_t theObject);
     void appendHistory(std::int64_t theObject, const HistoryRecord& theEntry);
-    // Appends theEntry with the content and deletion mark of the workspace's inactive version.
-    void appendHistoryFromInactive(std::int64_t theObject, const HistoryRecord& theEntry,
-                                   const std::string& theOwner, const std::string& theWorkspace);
+    // Makes the workspace's inactive version theEntry of the history (its content and deletion
+    // mark) and drops it: three statements, where the general calls take five.
+    void activateInactive(std::int64_t theObject, const HistoryRecord& theEntry,
+                          const std::string& theOwner, const std::string& theWorkspace);
 
     // Inactive versions.
+    // The object of theKey with what its activation from the workspace needs, in one question;
+    // none when no such object exists.
+    std::optional<ActivationSource> activationSource(const ObjectKey& theKey,
+                                                     const std::string& theOwner,
+                                                     const std::string& theWorkspace);
     std::optional<InactiveRecord> inactive(std::int64_t theObject, const std::string& theOwner,
                                            const std::string& theWorkspace, bool theWithContent);
     void putInactive(std::int64_t theObject, const InactiveRecord& theVersion);

@@ -144,11 +144,11 @@ void RepositoryStore::appendHistory(std::int64_t theObject, const HistoryRecord&
 }
 
 // The content (or the deletion) goes from the inactive version to the history inside the
-// database: an activation of many objects never holds their contents.
-void RepositoryStore::appendHistoryFromInactive(std::int64_t theObject,
-                                                const HistoryRecord& theEntry,
-                                                const std::string& theOwner,
-                                                const std::string& theWorkspace) {
+// database: an activation of many objects never holds their contents. The object's newest number
+// and its count of inactive versions change in one statement.
+void RepositoryStore::activateInactive(std::int64_t theObject, const HistoryRecord& theEntry,
+                                       const std::string& theOwner,
+                                       const std::string& theWorkspace) {
     itsDatabase
         ->query(std::string(kInsertHistory) +
                 "SELECT ?, ?, is_deletion, content, ?, ?, ?, ?, ? FROM inactive_versions "
@@ -164,7 +164,22 @@ void RepositoryStore::appendHistoryFromInactive(std::int64_t theObject,
         .bind(9, theOwner)
         .bind(10, theWorkspace)
         .run();
-    raiseLatest(theObject, theEntry.itsNumber);
+    itsDatabase
+        ->query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id = ?")
+        .bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .bind(3, theObject)
+        .run();
+    if (itsDatabase->changes() == 0) {
+        raiseLatest(theObject, theEntry.itsNumber);
+        return;
+    }
+    itsDatabase
+        ->query("UPDATE objects SET latest = CASE WHEN latest < ?1 THEN ?1 ELSE latest END, "
+                "inactive_count = inactive_count - 1 WHERE id = ?2")
+        .bind(1, theEntry.itsNumber)
+        .bind(2, theObject)
+        .run();
 }
 
 void RepositoryStore::raiseLatest(std::int64_t theObject, std::int64_t theNumber) {
@@ -173,6 +188,27 @@ void RepositoryStore::raiseLatest(std::int64_t theObject, std::int64_t theNumber
         .bind(2, theObject)
         .bind(3, theNumber)
         .run();
+}
+
+std::optional<ActivationSource> RepositoryStore::activationSource(const ObjectKey& theKey,
+                                                                  const std::string& theOwner,
+                                                                  const std::string& theWorkspace) {
+    auto aQuery = itsDatabase->query(
+        "SELECT o.id, o.latest, i.object_id, i.owner, i.workspace, i.version_id, i.is_deletion, "
+        "i.last_changed_at, i.content FROM objects o LEFT JOIN inactive_versions i ON "
+        "i.owner = ? AND i.workspace = ? AND i.object_id = o.id "
+        "WHERE o.package = ? AND o.name = ? AND o.suffix = ?");
+    aQuery.bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .bind(3, theKey.itsPackage)
+        .bind(4, theKey.itsName)
+        .bind(5, theKey.itsSuffix);
+    if (!aQuery.step())
+        return std::nullopt;
+    ActivationSource aSource{aQuery.integer(0), aQuery.integer(1), std::nullopt};
+    if (!aQuery.isNull(2))
+        aSource.itsVersion = readInactive(aQuery, 3, true);
+    return aSource;
 }
 
 std::optional<InactiveRecord> RepositoryStore::inactive(std::int64_t theObject,
