@@ -1,6 +1,7 @@
 #include "core/json.hpp"
 
 #include "core/error.hpp"
+#include "tests/unit/core/jsontestsupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,71 +18,9 @@
 
 namespace json = RepositoryAccess::json;
 using RepositoryAccess::Error;
+using namespace jsontest;
 
 namespace {
-
-// A parsed document: the allocator and the top-level object kept together, as callers must.
-struct Parsed {
-    json::JsonAllocator itsAllocator;
-    json::JsonObject itsObject;
-    bool itsOk = false;
-};
-
-// Parses a copy of theText held in a heap buffer of exactly its size, so that the sanitizer
-// build catches any read past the end (the parser gets no terminator).
-std::unique_ptr<Parsed> parse(std::string_view theText) {
-    auto aParsed = std::make_unique<Parsed>();
-    auto aBuffer = std::make_unique<char[]>(theText.size());
-    std::copy(theText.begin(), theText.end(), aBuffer.get());
-    aParsed->itsOk =
-        json::jsonParse(aBuffer.get(), theText.size(), aParsed->itsObject, aParsed->itsAllocator);
-    return aParsed;
-}
-
-bool parses(std::string_view theText) {
-    return parse(theText)->itsOk;
-}
-
-// Every text of theTexts fails to parse.
-void expectRefused(std::initializer_list<std::string_view> theTexts) {
-    for (std::string_view aText : theTexts)
-        EXPECT_FALSE(parses(aText)) << aText;
-}
-
-// The document written back after the parse of theText, which must succeed.
-std::string reparsed(std::string_view theText) {
-    auto aParsed = parse(theText);
-    EXPECT_TRUE(aParsed->itsOk) << theText;
-    return json::toJson(aParsed->itsObject);
-}
-
-// The value of a member of a document that must parse.
-json::JsonValue member(const Parsed& theParsed, std::string_view theKey) {
-    const json::JsonValue* aValue = theParsed.itsObject.find(theKey);
-    if (aValue == nullptr) {
-        ADD_FAILURE() << "no member " << theKey;
-        return {};
-    }
-    return *aValue;
-}
-
-// The one string member "s" of {"s":"<theToken>"} after decoding.
-std::string decoded(std::string_view theToken) {
-    auto aParsed = parse("{\"s\":\"" + std::string(theToken) + "\"}");
-    EXPECT_TRUE(aParsed->itsOk) << theToken;
-    if (!aParsed->itsOk)
-        return "<parse failed>";
-    return json::getString(aParsed->itsObject, "s");
-}
-
-// The number held by member "n" of {"n":<theToken>}.
-double number(std::string_view theToken) {
-    auto aParsed = parse("{\"n\":" + std::string(theToken) + "}");
-    EXPECT_TRUE(aParsed->itsOk) << theToken;
-    const json::JsonValue aValue = member(*aParsed, "n");
-    EXPECT_EQ(aValue.t, json::JT_NUMBER) << theToken;
-    return aValue.t == json::JT_NUMBER ? aValue.u.numberValue : std::nan("");
-}
 
 std::vector<std::string> messagesOf(const std::function<void()>& theCall) {
     try {
@@ -90,18 +29,6 @@ std::vector<std::string> messagesOf(const std::function<void()>& theCall) {
         return anError.messages();
     }
     return {"<no error>"};
-}
-
-std::string bytes(std::string_view theText) {
-    std::string aHex;
-    static const char kDigits[] = "0123456789ABCDEF";
-    for (unsigned char c : theText) {
-        if (!aHex.empty())
-            aHex += ' ';
-        aHex += kDigits[c >> 4];
-        aHex += kDigits[c & 15];
-    }
-    return aHex;
 }
 
 } // namespace
@@ -340,140 +267,6 @@ TEST(JsonNesting, DeepObjectsWithinTheLimit) {
     for (int i = 1; i < aDepth; ++i)
         anObject = &json::getObject(*anObject, "a");
     EXPECT_EQ(json::getString(*anObject, "a"), "leaf");
-}
-
-// ------------------------------------------------------------------------------------------------
-// Numbers
-
-TEST(JsonNumbers, IntegersAreHeldAsDoublesClampedToThirtyTwoBits) {
-    const std::pair<const char*, double> aCases[] = {
-        {"12", 12.0},
-        {"0", 0.0},
-        {"-7", -7.0},
-        {"007", 7.0},
-        {"2147483647", 2147483647.0},
-        {"-2147483648", -2147483648.0},
-        {"3000000000", 2147483647.0},
-        {"2147483648", 2147483647.0},
-        {"-2147483649", -2147483648.0},
-        {"-3000000000", -2147483648.0},
-        {"99999999999999999999999999999999999999", 2147483647.0},
-        {"-99999999999999999999999999999999999999", -2147483648.0},
-    };
-    for (const auto& [aText, aValue] : aCases)
-        EXPECT_EQ(number(aText), aValue) << aText;
-    const double aZero = number("-0");
-    EXPECT_EQ(aZero, 0.0);
-    EXPECT_FALSE(std::signbit(aZero));
-}
-
-// Reals are not clamped; an incomplete number reads as far as it goes ("-" is an Integer token
-// without digits, "." a Real one).
-TEST(JsonNumbers, RealsExponentFormsAndIncompleteNumbers) {
-    const std::pair<const char*, double> aCases[] = {
-        {"1.5e3", 1500.0}, {"1.5E3", 1500.0}, {"1.5e+3", 1500.0}, {"15e-1", 1.5},
-        {"1e2", 100.0},    {"0.25", 0.25},    {"-0.25", -0.25},   {".5", 0.5},
-        {"-.5", -0.5},     {"1.", 1.0},       {"1e10", 1e10},     {"3000000000.0", 3000000000.0},
-        {"1e-999", 0.0},   {"-", 0.0},        {".", 0.0},         {"1e", 1.0},
-        {"2e+", 2.0},      {"-e5", 0.0},
-    };
-    for (const auto& [aText, aValue] : aCases)
-        EXPECT_EQ(number(aText), aValue) << aText;
-    EXPECT_TRUE(std::isinf(number("1e999")));
-    EXPECT_EQ(reparsed("{\"l\":[1e5,-2,3.25]}"), "{\"l\":[100000,-2,3]}");
-}
-
-// ------------------------------------------------------------------------------------------------
-// Strings and escapes
-
-TEST(JsonStrings, UnicodeEscapesBecomeUtf8AndSurrogatesCesu8) {
-    const std::pair<const char*, const char*> aCases[] = {
-        {"a\\u00e9b", "61 C3 A9 62"},
-        {"\\u00E9", "C3 A9"},
-        {"\\u0041", "41"},
-        {"\\u007f", "7F"},
-        {"\\u0080", "C2 80"},
-        {"\\u07FF", "DF BF"},
-        {"\\u0800", "E0 A0 80"},
-        {"\\uFFFF", "EF BF BF"},
-        {"\\u0000", "00"},
-        {"\\ud83d\\ude00", "ED A0 BD ED B8 80"},
-        {"\\uD83D", "ED A0 BD"}, // a lone surrogate is encoded by itself
-    };
-    for (const auto& [aToken, aBytes] : aCases)
-        EXPECT_EQ(bytes(decoded(aToken)), aBytes) << aToken;
-}
-
-// The simple and hexadecimal escapes are decoded; an unknown or incomplete one is kept as it
-// stands and decoding goes on after it.
-TEST(JsonStrings, EscapesDecodedOrKept) {
-    const std::pair<std::string_view, std::string_view> aCases[] = {
-        {"\\\"\\/\\\\", "\"/\\"},
-        {"\\b\\f\\n\\r\\t", "\x08\x0C\x0A\x0D\x09"},
-        {"a\\\"b", "a\"b"}, // an escaped quote does not end the string
-        {"\\\\", "\\"},
-        {"\\x41\\x4a\\x4A", "AJJ"},
-        {"\\xff\\x00", std::string_view("\xFF\0", 2)},
-        {"\\q\\n", "\\q\n"},
-        {"\\a\\U0041", "\\a\\U0041"},
-        {"\\u12", "\\u12"}, // too few bytes left
-        {"\\u123", "\\u123"},
-        {"\\uzzzz", "\\uzzzz"}, // not hexadecimal
-        {"\\u12g4", "\\u12g4"},
-        {"\\u12345", "\xE1\x88\xB4"
-                     "5"},
-        {"\\x4", "\\x4"},
-        {"\\xg1", "\\xg1"},
-        {"\\x", "\\x"},
-        {"\\u\\n", "\\u\n"},
-    };
-    for (const auto& [aToken, aText] : aCases)
-        EXPECT_EQ(decoded(aToken), aText) << aToken;
-}
-
-TEST(JsonStrings, RawBytesPassThrough) {
-    EXPECT_EQ(decoded("caf\xC3\xA9"), "caf\xC3\xA9");
-    EXPECT_EQ(decoded("\xED\xA0\xBD"), "\xED\xA0\xBD");
-    EXPECT_EQ(decoded("tab\there\nline"), "tab\there\nline");
-    EXPECT_EQ(decoded(std::string("nul\0byte", 8)), std::string("nul\0byte", 8));
-    EXPECT_EQ(decoded(""), "");
-}
-
-TEST(JsonStrings, LongStringsWithAndWithoutEscapes) {
-    std::string aLong(100000, 'x');
-    for (std::size_t i = 0; i < aLong.size(); i += 7)
-        aLong[i] = static_cast<char>('a' + i % 26);
-    EXPECT_EQ(decoded(aLong), aLong);
-    std::string aRaw, anExpected;
-    for (int i = 0; i < 20000; ++i) {
-        aRaw += "ab\\\"\\u00e9";
-        anExpected += "ab\"\xC3\xA9";
-    }
-    EXPECT_EQ(decoded(aRaw), anExpected);
-    // A string larger than any arena block.
-    const std::string aHuge(10u << 20, 'h');
-    EXPECT_EQ(decoded(aHuge).size(), aHuge.size());
-}
-
-TEST(JsonStrings, QuoteOrBackslashAtEveryPosition) {
-    // Covers the block-wise scan: the closing quote and escapes at every offset of a 16-byte block.
-    for (std::size_t aLength = 0; aLength < 40; ++aLength) {
-        const std::string aPlain(aLength, 'p');
-        EXPECT_EQ(decoded(aPlain), aPlain);
-        for (std::size_t aPos = 0; aPos < aLength; ++aPos) {
-            std::string aRaw = aPlain, anExpected = aPlain;
-            aRaw.replace(aPos, 1, "\\n");
-            anExpected[aPos] = '\n';
-            EXPECT_EQ(decoded(aRaw), anExpected) << aLength << " " << aPos;
-        }
-    }
-}
-
-TEST(JsonStrings, EscapedKeys) {
-    auto aParsed = parse("{\"k\\u00e9y\":\"v\",\"a\\\"b\":\"w\"}");
-    ASSERT_TRUE(aParsed->itsOk);
-    EXPECT_EQ(json::getString(aParsed->itsObject, "k\xC3\xA9y"), "v");
-    EXPECT_EQ(json::getString(aParsed->itsObject, "a\"b"), "w");
 }
 
 // ------------------------------------------------------------------------------------------------
