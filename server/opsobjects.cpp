@@ -64,16 +64,17 @@ void writeObject(Operation& theOperation) {
     if (aBase < 0)
         throw EngineError{code::kInvalidRequest, "Invalid version_id in metadata", describe(aKey)};
 
-    std::int64_t anObject = aStore.findObject(aKey).value_or(0);
-    if (anObject == 0)
-        anObject = aStore.createObject(aKey);
     InactiveRecord aVersion;
     aVersion.itsOwner = aSession.itsOwner;
     aVersion.itsWorkspace = aSession.itsWorkspace;
     aVersion.itsVersionId = aBase + 1;
     aVersion.itsLastChangedAt = text::nowTimestamp();
     std::string aConverted;
-    aStore.putInactive(anObject, aVersion, requestContent(theOperation, aKey, aConverted));
+    const std::string_view aContent = requestContent(theOperation, aKey, aConverted);
+    if (const auto anObject = aStore.findObject(aKey))
+        aStore.putInactive(*anObject, aVersion, aContent);
+    else
+        aStore.createObject(aKey, aVersion, aContent);
     theOperation.itsAnswer.setRaw("metadata", inactiveMetadataJson(aVersion));
 }
 

@@ -232,37 +232,56 @@ void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& 
     putInactive(theObject, theVersion, theVersion.itsContent);
 }
 
+namespace {
+
+// Runs an update or insert of an inactive version whose parameters are numbered as these.
+void runWithVersion(SqlQuery theQuery, std::int64_t theObject, const InactiveRecord& theVersion,
+                    std::string_view theContent) {
+    theQuery.bind(1, theVersion.itsVersionId).bind(2, theVersion.itsIsDeletion ? 1 : 0);
+    if (theVersion.itsIsDeletion)
+        theQuery.bindNull(3);
+    else
+        theQuery.bindBlob(3, theContent);
+    theQuery.bind(4, theVersion.itsLastChangedAt)
+        .bind(5, theVersion.itsOwner)
+        .bind(6, theVersion.itsWorkspace)
+        .bind(7, theObject)
+        .run();
+}
+
+constexpr const char* kInsertInactive =
+    "INSERT INTO inactive_versions (version_id, is_deletion, content, last_changed_at, owner, "
+    "workspace, object_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
+
+} // namespace
+
 void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion,
                                   std::string_view theContent) {
-    auto bindVersion = [&](SqlQuery& theQuery) {
-        theQuery.bind(1, theVersion.itsVersionId).bind(2, theVersion.itsIsDeletion ? 1 : 0);
-        if (theVersion.itsIsDeletion)
-            theQuery.bindNull(3);
-        else
-            theQuery.bindBlob(3, theContent);
-        theQuery.bind(4, theVersion.itsLastChangedAt)
-            .bind(5, theVersion.itsOwner)
-            .bind(6, theVersion.itsWorkspace)
-            .bind(7, theObject)
-            .run();
-    };
-    {
-        auto anUpdate = itsDatabase->query(
+    runWithVersion(
+        itsDatabase->query(
             "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
-            "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = ?7");
-        bindVersion(anUpdate);
-    }
+            "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = ?7"),
+        theObject, theVersion, theContent);
     if (itsDatabase->changes() > 0)
         return;
-    {
-        auto anInsert = itsDatabase->query(
-            "INSERT INTO inactive_versions (version_id, is_deletion, content, last_changed_at, "
-            "owner, workspace, object_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-        bindVersion(anInsert);
-    }
+    runWithVersion(itsDatabase->query(kInsertInactive), theObject, theVersion, theContent);
     itsDatabase->query("UPDATE objects SET inactive_count = inactive_count + 1 WHERE id = ?")
         .bind(1, theObject)
         .run();
+}
+
+std::int64_t RepositoryStore::createObject(const ObjectKey& theKey,
+                                           const InactiveRecord& theVersion,
+                                           std::string_view theContent) {
+    itsDatabase
+        ->query("INSERT INTO objects (package, name, suffix, inactive_count) VALUES (?, ?, ?, 1)")
+        .bind(1, theKey.itsPackage)
+        .bind(2, theKey.itsName)
+        .bind(3, theKey.itsSuffix)
+        .run();
+    const std::int64_t anObject = itsDatabase->lastInsertId();
+    runWithVersion(itsDatabase->query(kInsertInactive), anObject, theVersion, theContent);
+    return anObject;
 }
 
 void RepositoryStore::dropInactive(std::int64_t theObject, const std::string& theOwner,
