@@ -17,19 +17,40 @@ EngineError notFound(const ObjectKey& theKey, const std::string& theWhat) {
     return {code::kNotFound, theWhat, describe(theKey)};
 }
 
+// The active version: the newest history entry, unless the object was never activated or that
+// entry is a deletion. The most frequent read, answered with one question.
+ResolvedVersion resolveActive(RepositoryStore& theStore, const ObjectKey& theKey,
+                              bool theWithContent) {
+    auto aNewest = theStore.newestEntry(theKey, theWithContent);
+    if (!aNewest)
+        throw notFound(theKey, "Object does not exist");
+    if (!aNewest->itsEntry || aNewest->itsEntry->itsIsDeletion)
+        throw notFound(theKey, "Object has no active version");
+    ResolvedVersion aResult;
+    aResult.itsKey = theKey;
+    aResult.itsMetadata = historyMetadataJson(*aNewest->itsEntry, false);
+    aResult.itsVersion = activeVersionJson();
+    aResult.itsContent = std::move(aNewest->itsEntry->itsContent);
+    return aResult;
+}
+
 // Finds the version a read names: a history number (version type 3), else the newest entry at
 // the historical session's time, else the inactive version of owner and workspace (type 2),
 // else the active version.
 ResolvedVersion resolve(RepositoryStore& theStore, const Session& theSession,
                         const ObjectKey& theKey, const std::optional<VersionRef>& theVersion,
                         bool theWithContent) {
+    const bool aNumbered = theVersion && theVersion->itsType == 3;
+    const bool aWorkspaceVersion = theVersion ? theVersion->itsType == 2 : theSession.itsType == 2;
+    if (!aNumbered && theSession.itsType != 4 && !aWorkspaceVersion)
+        return resolveActive(theStore, theKey, theWithContent);
     ResolvedVersion aResult;
     aResult.itsKey = theKey;
     auto anObject = theStore.findObject(theKey);
     if (!anObject)
         throw notFound(theKey, "Object does not exist");
     std::optional<HistoryRecord> anEntry;
-    if (theVersion && theVersion->itsType == 3) {
+    if (aNumbered) {
         anEntry = theStore.historyEntry(*anObject, theVersion->itsNumber, theWithContent);
         if (!anEntry)
             throw notFound(theKey,
@@ -40,8 +61,7 @@ ResolvedVersion resolve(RepositoryStore& theStore, const Session& theSession,
             throw EngineError{code::kNoVersionAtTime,
                               "No version at or before " + theSession.itsTimestamp,
                               describe(theKey)};
-    } else if ((theVersion && theVersion->itsType == 2) ||
-               (!theVersion && theSession.itsType == 2)) {
+    } else {
         const std::string& anOwner = theVersion ? theVersion->itsOwner : theSession.itsOwner;
         const std::string& aWorkspace =
             theVersion ? theVersion->itsWorkspace : theSession.itsWorkspace;
@@ -53,16 +73,6 @@ ResolvedVersion resolve(RepositoryStore& theStore, const Session& theSession,
         aResult.itsVersion = inactiveVersionJson(anOwner, aWorkspace);
         aResult.itsContent = std::move(anInactive->itsContent);
         aResult.itsIsDeletion = anInactive->itsIsDeletion;
-        return aResult;
-    } else {
-        std::int64_t aLatest = theStore.latest(*anObject);
-        anEntry =
-            aLatest ? theStore.historyEntry(*anObject, aLatest, theWithContent) : std::nullopt;
-        if (!anEntry || anEntry->itsIsDeletion)
-            throw notFound(theKey, "Object has no active version");
-        aResult.itsMetadata = historyMetadataJson(*anEntry, false);
-        aResult.itsVersion = activeVersionJson();
-        aResult.itsContent = std::move(anEntry->itsContent);
         return aResult;
     }
     aResult.itsMetadata = historyMetadataJson(*anEntry, true);

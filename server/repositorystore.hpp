@@ -62,6 +62,12 @@ struct ActivationSource {
     std::optional<InactiveRecord> itsVersion;
 };
 
+// An object with its newest history entry; none when it was never activated.
+struct NewestEntry {
+    std::int64_t itsObject = 0;
+    std::optional<HistoryRecord> itsEntry;
+};
+
 // An object with its active (newest, non-deletion) history entry.
 struct ActiveObject {
     std::int64_t itsId = 0;
@@ -191,6 +197,9 @@ public:
     std::optional<HistoryRecord> historyAt(std::int64_t theObject, const std::string& theTimestamp,
                                            bool theWithContent);
     std::vector<HistoryRecord> history(std::int64_t theObject);
+    // The object of theKey with its newest history entry, in one question; none when no such
+    // object exists.
+    std::optional<NewestEntry> newestEntry(const ObjectKey& theKey, bool theWithContent);
     void appendHistory(std::int64_t theObject, const HistoryRecord& theEntry);
     // Makes the workspace's inactive version theEntry of the history (its content and deletion
     // mark) and drops it: three statements, where the general calls take five.

@@ -108,6 +108,21 @@ std::optional<HistoryRecord> RepositoryStore::historyAt(std::int64_t theObject,
     return readHistory(aQuery, 0, theWithContent);
 }
 
+std::optional<NewestEntry> RepositoryStore::newestEntry(const ObjectKey& theKey,
+                                                        bool theWithContent) {
+    auto aQuery = itsDatabase->query(
+        std::string("SELECT o.id, h.object_id, ") + kHistoryColumns +
+        ", h.content FROM objects o LEFT JOIN history h ON h.object_id = o.id AND "
+        "h.version_nr = o.latest WHERE o.package = ? AND o.name = ? AND o.suffix = ?");
+    aQuery.bind(1, theKey.itsPackage).bind(2, theKey.itsName).bind(3, theKey.itsSuffix);
+    if (!aQuery.step())
+        return std::nullopt;
+    NewestEntry aNewest{aQuery.integer(0), std::nullopt};
+    if (!aQuery.isNull(1))
+        aNewest.itsEntry = readHistory(aQuery, 2, theWithContent);
+    return aNewest;
+}
+
 std::vector<HistoryRecord> RepositoryStore::history(std::int64_t theObject) {
     std::vector<HistoryRecord> aList;
     auto aQuery = itsDatabase->query(std::string("SELECT ") + kHistoryColumns +
