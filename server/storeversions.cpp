@@ -112,7 +112,8 @@ std::optional<NewestEntry> RepositoryStore::newestEntry(const ObjectKey& theKey,
                                                         bool theWithContent) {
     auto aQuery = itsDatabase->query(
         std::string("SELECT o.id, h.object_id, ") + kHistoryColumns +
-        ", h.content FROM objects o LEFT JOIN history h ON h.object_id = o.id AND "
+        (theWithContent ? ", h.content" : "") +
+        " FROM objects o LEFT JOIN history h ON h.object_id = o.id AND "
         "h.version_nr = o.latest WHERE o.package = ? AND o.name = ? AND o.suffix = ?");
     aQuery.bind(1, theKey.itsPackage).bind(2, theKey.itsName).bind(3, theKey.itsSuffix);
     if (!aQuery.step())
