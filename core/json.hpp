@@ -248,7 +248,7 @@ std::string toJson(const JsonObject& theObject);
 
 // Request escaping: backspace, tab, line feed, double quote, slash and backslash become \b, \t,
 // \n, \", \/ and \\; every other byte is written unchanged. No surrounding quotes.
-void escapeJson(std::ostream& theStream, std::string_view theText);
+void appendEscapedJson(std::string& theOut, std::string_view theText);
 std::string escapeJson(std::string_view theText);
 
 // The text of one JSON object, built member by member in one buffer (string values with the

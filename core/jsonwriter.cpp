@@ -145,17 +145,14 @@ template <typename Sink> void escapeInto(std::string_view theText, Sink&& theSin
 
 } // namespace
 
-void escapeJson(std::ostream& theStream, std::string_view theText) {
-    escapeInto(theText, [&theStream](std::string_view thePiece) {
-        if (!thePiece.empty())
-            theStream.write(thePiece.data(), static_cast<std::streamsize>(thePiece.size()));
-    });
+void appendEscapedJson(std::string& theOut, std::string_view theText) {
+    escapeInto(theText, [&theOut](std::string_view thePiece) { theOut += thePiece; });
 }
 
 std::string escapeJson(std::string_view theText) {
     std::string anOut;
     anOut.reserve(theText.size() + 8);
-    escapeInto(theText, [&anOut](std::string_view thePiece) { anOut += thePiece; });
+    appendEscapedJson(anOut, theText);
     return anOut;
 }
 

@@ -1,13 +1,11 @@
 #include "repository/reporequest.hpp"
 
-#include <sstream>
-
 namespace RepositoryAccess {
 
 std::string RepositoryRequest::json() const {
-    std::ostringstream aStream;
-    writeBody(aStream);
-    return std::move(aStream).str();
+    std::string aText;
+    writeBody(aText);
+    return aText;
 }
 
 } // namespace RepositoryAccess

@@ -14,7 +14,7 @@ class RepositoryRequest {
 public:
     virtual ~RepositoryRequest() = default;
     // Writes the JSON body: one object starting with "action" and "what".
-    virtual void writeBody(std::ostream& theStream) const = 0;
+    virtual void writeBody(std::string& theText) const = 0;
     // The request's name as shown in the simulation and JSON echo lines; never empty.
     virtual std::string getName() const = 0;
     virtual std::vector<SharedString> getCDataAttachments() const { return {}; }

@@ -26,6 +26,6 @@ struct RepositorySession {
 
 // Writes the session as a request member value, for example {"sessionType":"1"}. Throws
 // "Invalid session type (must be active = 1, inactive = 2 or historical = 4): <n>".
-void writeSession(std::ostream& theStream, const RepositorySession& theSession);
+void writeSession(std::string& theText, const RepositorySession& theSession);
 
 } // namespace RepositoryAccess

@@ -6,24 +6,24 @@
 
 namespace RepositoryAccess {
 
-void GetDBSchemaVersionRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "get", "dbSchemaVersion").end();
+void GetDBSchemaVersionRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "get", "dbSchemaVersion").end();
 }
 
-void GetContentVendorRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "get", "contentVendor").end();
+void GetContentVendorRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "get", "contentVendor").end();
 }
 
-void GetSupportedExportVersionsRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "get", "supportedExportVersions").end();
+void GetSupportedExportVersionsRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "get", "supportedExportVersions").end();
 }
 
 ListInactiveWorkSpacesRequest::ListInactiveWorkSpacesRequest(RepositorySession theSession,
                                                              std::string theUser)
     : itsSession(std::move(theSession)), itsUser(std::move(theUser)) {}
 
-void ListInactiveWorkSpacesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "list", "inactiveWorkspaces")
+void ListInactiveWorkSpacesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "list", "inactiveWorkspaces")
         .session("session", itsSession)
         .memberIfSet("user", itsUser)
         .end();
@@ -35,8 +35,8 @@ DeleteInactiveWorkSpaceRequest::DeleteInactiveWorkSpaceRequest(RepositorySession
     : itsSession(std::move(theSession)), itsUser(std::move(theUser)),
       itsWorkSpace(std::move(theWorkSpace)) {}
 
-void DeleteInactiveWorkSpaceRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "delete", "inactiveWorkspace")
+void DeleteInactiveWorkSpaceRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "delete", "inactiveWorkspace")
         .session("session", itsSession)
         .spacedMember("user", itsUser)
         .spacedMember("workspace", sentWorkSpace(itsWorkSpace))

@@ -11,21 +11,21 @@ namespace RepositoryAccess {
 // Asks for the version of the repository's database schema.
 class GetDBSchemaVersionRequest : public RepositoryReadRequest {
 public:
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "GetDBSchemaVersionRequest"; }
 };
 
 // Asks for the content vendor configured in the system.
 class GetContentVendorRequest : public RepositoryReadRequest {
 public:
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "GetContentVendorRequest"; }
 };
 
 // Asks for the range of archive versions the system can export.
 class GetSupportedExportVersionsRequest : public RepositoryReadRequest {
 public:
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "GetSupportedExportVersionsRequest"; }
 };
 
@@ -33,7 +33,7 @@ public:
 class ListInactiveWorkSpacesRequest : public RepositoryReadRequest {
 public:
     ListInactiveWorkSpacesRequest(RepositorySession theSession, std::string theUser);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ListInactiveWorkSpacesRequest"; }
 
 private:
@@ -46,7 +46,7 @@ class DeleteInactiveWorkSpaceRequest : public RepositoryWriteRequest {
 public:
     DeleteInactiveWorkSpaceRequest(RepositorySession theSession, std::string theUser,
                                    std::string theWorkSpace);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "DeleteInactiveWorkSpaceRequest"; }
 
 private:

@@ -9,8 +9,8 @@ namespace RepositoryAccess {
 AddContributorRequest::AddContributorRequest(std::string theChangeId, std::string theContributor)
     : itsChangeId(std::move(theChangeId)), itsContributor(std::move(theContributor)) {}
 
-void AddContributorRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "add", "changeContributor")
+void AddContributorRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "add", "changeContributor")
         .member("changeID", itsChangeId)
         .member("contributor", itsContributor)
         .end();
@@ -19,23 +19,23 @@ void AddContributorRequest::writeBody(std::ostream& theStream) const {
 CreateChangeRequest::CreateChangeRequest(std::string theDescription)
     : itsDescription(std::move(theDescription)) {}
 
-void CreateChangeRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "create", "change").member("description", itsDescription).end();
+void CreateChangeRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "create", "change").member("description", itsDescription).end();
 }
 
 DeleteChangeRequest::DeleteChangeRequest(std::string theChangeId)
     : itsChangeId(std::move(theChangeId)) {}
 
-void DeleteChangeRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "delete", "change").member("changeID", itsChangeId).end();
+void DeleteChangeRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "delete", "change").member("changeID", itsChangeId).end();
 }
 
 EditChangeDescriptionRequest::EditChangeDescriptionRequest(std::string theChangeId,
                                                            std::string theDescription)
     : itsChangeId(std::move(theChangeId)), itsDescription(std::move(theDescription)) {}
 
-void EditChangeDescriptionRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "edit", "changeDescription")
+void EditChangeDescriptionRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "edit", "changeDescription")
         .member("changeID", itsChangeId)
         .member("description", itsDescription)
         .end();
@@ -47,8 +47,8 @@ EditContributorCommentRequest::EditContributorCommentRequest(std::string theChan
     : itsChangeId(std::move(theChangeId)), itsContributor(std::move(theContributor)),
       itsComment(std::move(theComment)) {}
 
-void EditContributorCommentRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "edit", "contributorComment")
+void EditContributorCommentRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "edit", "contributorComment")
         .member("changeID", itsChangeId)
         .member("contributor", itsContributor)
         .member("comment", itsComment)
@@ -57,8 +57,8 @@ void EditContributorCommentRequest::writeBody(std::ostream& theStream) const {
 
 FindChangesRequest::FindChangesRequest(ChangeFilter theFilter) : itsFilter(std::move(theFilter)) {}
 
-void FindChangesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter aWriter(theStream, "find", "changes");
+void FindChangesRequest::writeBody(std::string& theText) const {
+    RequestWriter aWriter(theText, "find", "changes");
     aWriter.nested("filter")
         .memberIfSet("changeID", itsFilter.itsChangeId)
         .memberIfSet("srcSystem", itsFilter.itsSrcSystem)
@@ -76,12 +76,12 @@ void FindChangesRequest::writeBody(std::ostream& theStream) const {
 GetAffectedChangesRequest::GetAffectedChangesRequest(std::vector<RepositoryObject> theObjects)
     : itsObjects(std::move(theObjects)) {}
 
-void GetAffectedChangesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "get", "affectedChanges").objectList("objects", itsObjects).end();
+void GetAffectedChangesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "get", "affectedChanges").objectList("objects", itsObjects).end();
 }
 
-void GetChangeTrackingStatusRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "get", "changeTrackingStatus").end();
+void GetChangeTrackingStatusRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "get", "changeTrackingStatus").end();
 }
 
 MergeChangesRequest::MergeChangesRequest(std::string theSourceChangeId,
@@ -89,8 +89,8 @@ MergeChangesRequest::MergeChangesRequest(std::string theSourceChangeId,
     : itsSourceChangeId(std::move(theSourceChangeId)),
       itsTargetChangeId(std::move(theTargetChangeId)) {}
 
-void MergeChangesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "merge", "changes")
+void MergeChangesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "merge", "changes")
         .member("sourceChangeID", itsSourceChangeId)
         .member("targetChangeID", itsTargetChangeId)
         .end();
@@ -102,8 +102,8 @@ MoveChangeEntriesRequest::MoveChangeEntriesRequest(std::string theSourceChangeId
     : itsSourceChangeId(std::move(theSourceChangeId)),
       itsTargetChangeId(std::move(theTargetChangeId)), itsObjects(std::move(theObjects)) {}
 
-void MoveChangeEntriesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "move", "changeEntries")
+void MoveChangeEntriesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "move", "changeEntries")
         .member("sourceChangeID", itsSourceChangeId)
         .member("targetChangeID", itsTargetChangeId)
         .objectList("objects", itsObjects)
@@ -113,23 +113,23 @@ void MoveChangeEntriesRequest::writeBody(std::ostream& theStream) const {
 ReadChangesRequest::ReadChangesRequest(std::vector<std::string> theChangeIds)
     : itsChangeIds(std::move(theChangeIds)) {}
 
-void ReadChangesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "read", "changes").stringList("changeIDs", itsChangeIds).end();
+void ReadChangesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "read", "changes").stringList("changeIDs", itsChangeIds).end();
 }
 
 ReleaseChangeRequest::ReleaseChangeRequest(std::string theChangeId)
     : itsChangeId(std::move(theChangeId)) {}
 
-void ReleaseChangeRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "release", "change").member("changeID", itsChangeId).end();
+void ReleaseChangeRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "release", "change").member("changeID", itsChangeId).end();
 }
 
 RemoveContributorRequest::RemoveContributorRequest(std::string theChangeId,
                                                    std::string theContributor)
     : itsChangeId(std::move(theChangeId)), itsContributor(std::move(theContributor)) {}
 
-void RemoveContributorRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "remove", "changeContributor")
+void RemoveContributorRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "remove", "changeContributor")
         .member("changeID", itsChangeId)
         .member("contributor", itsContributor)
         .end();
@@ -139,8 +139,8 @@ ToggleChangeTrackingRequest::ToggleChangeTrackingRequest(std::string theStatus,
                                                          bool theIgnoreOpenChanges)
     : itsStatus(std::move(theStatus)), itsIgnoreOpenChanges(theIgnoreOpenChanges) {}
 
-void ToggleChangeTrackingRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "set", "changeTracking")
+void ToggleChangeTrackingRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "set", "changeTracking")
         .raw("status", itsStatus)
         .flag("ignoreOpenChanges", itsIgnoreOpenChanges)
         .end();
@@ -152,8 +152,8 @@ ValidateContributionRequest::ValidateContributionRequest(std::string theChangeId
     : itsChangeId(std::move(theChangeId)), itsUser(std::move(theUser)),
       itsComment(std::move(theComment)) {}
 
-void ValidateContributionRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "validate", "contribution")
+void ValidateContributionRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "validate", "contribution")
         .member("changeID", itsChangeId)
         .member("user", itsUser)
         .member("comment", itsComment)

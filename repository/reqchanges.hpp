@@ -13,7 +13,7 @@ namespace RepositoryAccess {
 class AddContributorRequest : public RepositoryWriteRequest {
 public:
     AddContributorRequest(std::string theChangeId, std::string theContributor);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "AddContributorRequest"; }
 
 private:
@@ -25,7 +25,7 @@ private:
 class CreateChangeRequest : public RepositoryWriteRequest {
 public:
     explicit CreateChangeRequest(std::string theDescription);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "CreateChangeRequest"; }
 
 private:
@@ -36,7 +36,7 @@ private:
 class DeleteChangeRequest : public RepositoryWriteRequest {
 public:
     explicit DeleteChangeRequest(std::string theChangeId);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "DeleteChangeRequest"; }
 
 private:
@@ -47,7 +47,7 @@ private:
 class EditChangeDescriptionRequest : public RepositoryWriteRequest {
 public:
     EditChangeDescriptionRequest(std::string theChangeId, std::string theDescription);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "EditChangeDescriptionRequest"; }
 
 private:
@@ -60,7 +60,7 @@ class EditContributorCommentRequest : public RepositoryWriteRequest {
 public:
     EditContributorCommentRequest(std::string theChangeId, std::string theContributor,
                                   std::string theComment);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "EditContributorCommentRequest"; }
 
 private:
@@ -86,7 +86,7 @@ struct ChangeFilter {
 class FindChangesRequest : public RepositoryReadRequest {
 public:
     explicit FindChangesRequest(ChangeFilter theFilter);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "FindChangesRequest"; }
 
 private:
@@ -97,7 +97,7 @@ private:
 class GetAffectedChangesRequest : public RepositoryReadRequest {
 public:
     explicit GetAffectedChangesRequest(std::vector<RepositoryObject> theObjects);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "GetAffectedChangesRequest"; }
 
 private:
@@ -107,7 +107,7 @@ private:
 // Asks whether change tracking is switched on.
 class GetChangeTrackingStatusRequest : public RepositoryReadRequest {
 public:
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "GetChangeTrackingStatusRequest"; }
 };
 
@@ -115,7 +115,7 @@ public:
 class MergeChangesRequest : public RepositoryWriteRequest {
 public:
     MergeChangesRequest(std::string theSourceChangeId, std::string theTargetChangeId);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "MergeChangesRequest"; }
 
 private:
@@ -128,7 +128,7 @@ class MoveChangeEntriesRequest : public RepositoryWriteRequest {
 public:
     MoveChangeEntriesRequest(std::string theSourceChangeId, std::string theTargetChangeId,
                              std::vector<RepositoryObject> theObjects);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "MoveChangeEntriesRequest"; }
 
 private:
@@ -141,7 +141,7 @@ private:
 class ReadChangesRequest : public RepositoryReadRequest {
 public:
     explicit ReadChangesRequest(std::vector<std::string> theChangeIds);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ReadChangesRequest"; }
 
 private:
@@ -152,7 +152,7 @@ private:
 class ReleaseChangeRequest : public RepositoryWriteRequest {
 public:
     explicit ReleaseChangeRequest(std::string theChangeId);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ReleaseChangeRequest"; }
 
 private:
@@ -163,7 +163,7 @@ private:
 class RemoveContributorRequest : public RepositoryWriteRequest {
 public:
     RemoveContributorRequest(std::string theChangeId, std::string theContributor);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "RemoveContributorRequest"; }
 
 private:
@@ -175,7 +175,7 @@ private:
 class ToggleChangeTrackingRequest : public RepositoryWriteRequest {
 public:
     ToggleChangeTrackingRequest(std::string theStatus, bool theIgnoreOpenChanges);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ToggleChangeTrackingRequest"; }
 
 private:
@@ -188,7 +188,7 @@ class ValidateContributionRequest : public RepositoryReadRequest {
 public:
     ValidateContributionRequest(std::string theChangeId, std::string theUser,
                                 std::string theComment);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ValidateContributionRequest"; }
 
 private:

@@ -10,19 +10,18 @@ namespace RepositoryAccess {
 namespace {
 
 // Writes a body that names a delivery unit by name and vendor and nothing else.
-void writeNameAndVendor(std::ostream& theStream, std::string_view theAction,
-                        std::string_view theWhat, std::string_view theName,
-                        std::string_view theVendor) {
-    RequestWriter(theStream, theAction, theWhat)
+void writeNameAndVendor(std::string& theText, std::string_view theAction, std::string_view theWhat,
+                        std::string_view theName, std::string_view theVendor) {
+    RequestWriter(theText, theAction, theWhat)
         .member("name", theName)
         .member("vendor", theVendor)
         .end();
 }
 
 // Writes the delivery-unit attributes; the last update only when theWithLastUpdate.
-void writeAttributes(std::ostream& theStream, std::string_view theAction,
+void writeAttributes(std::string& theText, std::string_view theAction,
                      const DeliveryUnitAttributes& theAttributes, bool theWithLastUpdate) {
-    RequestWriter aWriter(theStream, theAction, "deliveryUnit");
+    RequestWriter aWriter(theText, theAction, "deliveryUnit");
     aWriter.member("name", theAttributes.itsName)
         .member("vendor", theAttributes.itsVendor)
         .member("caption", theAttributes.itsCaption)
@@ -54,40 +53,40 @@ CheckIsDeliveryUnitBrokenRequest::CheckIsDeliveryUnitBrokenRequest(std::string t
                                                                    std::string theVendor)
     : itsName(std::move(theName)), itsVendor(std::move(theVendor)) {}
 
-void CheckIsDeliveryUnitBrokenRequest::writeBody(std::ostream& theStream) const {
-    writeNameAndVendor(theStream, "check", "isDeliveryUnitBroken", itsName, itsVendor);
+void CheckIsDeliveryUnitBrokenRequest::writeBody(std::string& theText) const {
+    writeNameAndVendor(theText, "check", "isDeliveryUnitBroken", itsName, itsVendor);
 }
 
 CreateDeliveryUnitRequest::CreateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes)
     : itsAttributes(std::move(theAttributes)) {}
 
-void CreateDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
-    writeAttributes(theStream, "create", itsAttributes, false);
+void CreateDeliveryUnitRequest::writeBody(std::string& theText) const {
+    writeAttributes(theText, "create", itsAttributes, false);
 }
 
 DeleteDeliveryUnitRequest::DeleteDeliveryUnitRequest(std::string theName, std::string theVendor)
     : itsName(std::move(theName)), itsVendor(std::move(theVendor)) {}
 
-void DeleteDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
-    writeNameAndVendor(theStream, "delete", "deliveryUnit", itsName, itsVendor);
+void DeleteDeliveryUnitRequest::writeBody(std::string& theText) const {
+    writeNameAndVendor(theText, "delete", "deliveryUnit", itsName, itsVendor);
 }
 
 ExistsDeliveryUnitRequest::ExistsDeliveryUnitRequest(std::string theName, std::string theVendor)
     : itsName(std::move(theName)), itsVendor(std::move(theVendor)) {}
 
-void ExistsDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
-    writeNameAndVendor(theStream, "exists", "deliveryUnit", itsName, itsVendor);
+void ExistsDeliveryUnitRequest::writeBody(std::string& theText) const {
+    writeNameAndVendor(theText, "exists", "deliveryUnit", itsName, itsVendor);
 }
 
 GetDeliveryUnitRequest::GetDeliveryUnitRequest(std::string theName, std::string theVendor)
     : itsName(std::move(theName)), itsVendor(std::move(theVendor)) {}
 
-void GetDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
-    writeNameAndVendor(theStream, "get", "deliveryUnit", itsName, itsVendor);
+void GetDeliveryUnitRequest::writeBody(std::string& theText) const {
+    writeNameAndVendor(theText, "get", "deliveryUnit", itsName, itsVendor);
 }
 
-void ListDeliveryUnitsRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "get", "allDeliveryUnits").end();
+void ListDeliveryUnitsRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "get", "allDeliveryUnits").end();
 }
 
 UnDeployDeliveryUnitRequest::UnDeployDeliveryUnitRequest(RepositorySession theSession,
@@ -95,8 +94,8 @@ UnDeployDeliveryUnitRequest::UnDeployDeliveryUnitRequest(RepositorySession theSe
     : itsSession(std::move(theSession)), itsName(std::move(theName)),
       itsVendor(std::move(theVendor)) {}
 
-void UnDeployDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "undeploy", "delivery_unit")
+void UnDeployDeliveryUnitRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "undeploy", "delivery_unit")
         .session("session", itsSession)
         .member("delivery_unit", itsName)
         .member("du_vendor", itsVendor)
@@ -106,16 +105,16 @@ void UnDeployDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
 UpdateDeliveryUnitRequest::UpdateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes)
     : itsAttributes(std::move(theAttributes)) {}
 
-void UpdateDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
-    writeAttributes(theStream, "update", itsAttributes, true);
+void UpdateDeliveryUnitRequest::writeBody(std::string& theText) const {
+    writeAttributes(theText, "update", itsAttributes, true);
 }
 
 ExportDeliveryUnitRequest::ExportDeliveryUnitRequest(DeliveryUnitExport theExport)
     : itsExport(std::move(theExport)) {}
 
-void ExportDeliveryUnitRequest::writeBody(std::ostream& theStream) const {
+void ExportDeliveryUnitRequest::writeBody(std::string& theText) const {
     const DeliveryUnitExport& anExport = itsExport;
-    RequestWriter(theStream, "export",
+    RequestWriter(theText, "export",
                   anExport.itsFromTimestamp.empty() ? "delivery_unit" : "delivery_unit_patch")
         .member("delivery_unit", anExport.itsDeliveryUnit)
         .member("du_vendor", anExport.itsVendor)
@@ -140,8 +139,8 @@ ExportLanguagesRequest::ExportLanguagesRequest(std::string theDeliveryUnit, std:
       itsAlias(std::move(theAlias)), itsLanguages(std::move(theLanguages)),
       itsDuCheck(std::move(theDuCheck)), itsVersion4Export(std::move(theVersion4Export)) {}
 
-void ExportLanguagesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "export", "languages")
+void ExportLanguagesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "export", "languages")
         .member("delivery_unit", itsDeliveryUnit)
         .member("du_vendor", itsVendor)
         .member("alias", itsAlias)
@@ -158,8 +157,8 @@ ImportFileRequest::ImportFileRequest(RepositorySession theSession, std::string t
     : itsSession(std::move(theSession)), itsFileName(std::move(theFileName)),
       itsContent(std::move(theContent)), itsOptions(std::move(theOptions)) {}
 
-void ImportFileRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter aWriter(theStream, "import", "file");
+void ImportFileRequest::writeBody(std::string& theText) const {
+    RequestWriter aWriter(theText, "import", "file");
     aWriter.session("session", itsSession).member("filename", itsFileName);
     writeImportOptions(aWriter, itsOptions);
     aWriter.end();
@@ -171,8 +170,8 @@ ImportLanguagesRequest::ImportLanguagesRequest(RepositorySession theSession,
     : itsSession(std::move(theSession)), itsFileName(std::move(theFileName)),
       itsContent(std::move(theContent)), itsOnlyTestImport(std::move(theOnlyTestImport)) {}
 
-void ImportLanguagesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "import", "languages")
+void ImportLanguagesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "import", "languages")
         .session("session", itsSession)
         .member("filename", itsFileName)
         .member("onlyTestImport", itsOnlyTestImport)
@@ -187,8 +186,8 @@ ImportMultipleFilesRequest::ImportMultipleFilesRequest(RepositorySession theSess
     : itsSession(std::move(theSession)), itsFileNames(std::move(theFileNames)),
       itsContents(std::move(theContents)), itsOptions(std::move(theOptions)) {}
 
-void ImportMultipleFilesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter aWriter(theStream, "import", "fileList");
+void ImportMultipleFilesRequest::writeBody(std::string& theText) const {
+    RequestWriter aWriter(theText, "import", "fileList");
     aWriter.session("session", itsSession).stringList("fileList", itsFileNames);
     writeImportOptions(aWriter, itsOptions);
     aWriter.end();

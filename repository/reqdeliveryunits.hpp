@@ -18,7 +18,7 @@ using DeliveryUnitAttributes = DeliveryUnit;
 class CheckIsDeliveryUnitBrokenRequest : public RepositoryReadRequest {
 public:
     CheckIsDeliveryUnitBrokenRequest(std::string theName, std::string theVendor);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "CheckIsDeliveryUnitBrokenRequest"; }
 
 private:
@@ -30,7 +30,7 @@ private:
 class CreateDeliveryUnitRequest : public RepositoryWriteRequest {
 public:
     explicit CreateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "CreateDeliveryUnitRequest"; }
 
 private:
@@ -41,7 +41,7 @@ private:
 class DeleteDeliveryUnitRequest : public RepositoryWriteRequest {
 public:
     DeleteDeliveryUnitRequest(std::string theName, std::string theVendor);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "DeleteDeliveryUnitRequest"; }
 
 private:
@@ -53,7 +53,7 @@ private:
 class ExistsDeliveryUnitRequest : public RepositoryReadRequest {
 public:
     ExistsDeliveryUnitRequest(std::string theName, std::string theVendor);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ExistsDeliveryUnitRequest"; }
 
 private:
@@ -65,7 +65,7 @@ private:
 class GetDeliveryUnitRequest : public RepositoryReadRequest {
 public:
     GetDeliveryUnitRequest(std::string theName, std::string theVendor);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "GetDeliveryUnitRequest"; }
 
 private:
@@ -76,7 +76,7 @@ private:
 // Lists all delivery units with their vendors.
 class ListDeliveryUnitsRequest : public RepositoryReadRequest {
 public:
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ListDeliveryUnitRequest"; }
 };
 
@@ -85,7 +85,7 @@ class UnDeployDeliveryUnitRequest : public RepositoryWriteRequest {
 public:
     UnDeployDeliveryUnitRequest(RepositorySession theSession, std::string theName,
                                 std::string theVendor);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "UnDeployDeliveryUnitRequest"; }
 
 private:
@@ -98,7 +98,7 @@ private:
 class UpdateDeliveryUnitRequest : public RepositoryWriteRequest {
 public:
     explicit UpdateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "UpdateDeliveryUnitRequest"; }
 
 private:
@@ -124,7 +124,7 @@ struct DeliveryUnitExport {
 class ExportDeliveryUnitRequest : public RepositoryReadRequest {
 public:
     explicit ExportDeliveryUnitRequest(DeliveryUnitExport theExport);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ExportDeliveryUnitRequest"; }
 
 private:
@@ -137,7 +137,7 @@ public:
     ExportLanguagesRequest(std::string theDeliveryUnit, std::string theVendor, std::string theAlias,
                            std::vector<std::string> theLanguages, std::string theDuCheck = {},
                            std::string theVersion4Export = {});
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ExportLanguagesRequest"; }
 
 private:
@@ -163,7 +163,7 @@ class ImportFileRequest : public RepositoryWriteRequest {
 public:
     ImportFileRequest(RepositorySession theSession, std::string theFileName,
                       SharedString theContent, ImportOptions theOptions);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ImportFileRequest"; }
     std::vector<SharedString> getBDataAttachments() const override { return {itsContent}; }
 
@@ -179,7 +179,7 @@ class ImportLanguagesRequest : public RepositoryWriteRequest {
 public:
     ImportLanguagesRequest(RepositorySession theSession, std::string theFileName,
                            SharedString theContent, std::string theOnlyTestImport);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "importLanguagesRequest"; }
     std::vector<SharedString> getBDataAttachments() const override { return {itsContent}; }
 
@@ -196,7 +196,7 @@ class ImportMultipleFilesRequest : public RepositoryWriteRequest {
 public:
     ImportMultipleFilesRequest(RepositorySession theSession, std::vector<std::string> theFileNames,
                                std::vector<SharedString> theContents, ImportOptions theOptions);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ImportMultipleFilesRequest"; }
     std::vector<SharedString> getBDataAttachments() const override { return itsContents; }
 

@@ -13,8 +13,8 @@ ActivateObjectsRequest::ActivateObjectsRequest(RepositorySession theSession,
     : itsSession(std::move(theSession)), itsObjects(theObjects),
       itsActivationMode(std::move(theActivationMode)), itsChangeId(std::move(theChangeId)) {}
 
-void ActivateObjectsRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "activate", "objects")
+void ActivateObjectsRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "activate", "objects")
         .session("session", itsSession)
         .objectList("objList", itsObjects)
         .raw("activationMode", itsActivationMode)
@@ -25,8 +25,8 @@ void ActivateObjectsRequest::writeBody(std::ostream& theStream) const {
 DeleteObjectRequest::DeleteObjectRequest(RepositorySession theSession, RepositoryObject theObject)
     : itsSession(std::move(theSession)), itsObject(std::move(theObject)) {}
 
-void DeleteObjectRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter aWriter(theStream, "delete", "object");
+void DeleteObjectRequest::writeBody(std::string& theText) const {
+    RequestWriter aWriter(theText, "delete", "object");
     aWriter.session("session", itsSession).object("object", itsObject);
     if (itsObject.metaData().itsType == 1)
         aWriter.metaData("metadata", itsObject.metaData());
@@ -36,8 +36,8 @@ void DeleteObjectRequest::writeBody(std::ostream& theStream) const {
 ExistsObjectRequest::ExistsObjectRequest(RepositorySession theSession, RepositoryObject theObject)
     : itsSession(std::move(theSession)), itsObject(std::move(theObject)) {}
 
-void ExistsObjectRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "exists", "object")
+void ExistsObjectRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "exists", "object")
         .session("session", itsSession)
         .object("object", itsObject)
         .end();
@@ -49,9 +49,9 @@ ObjectSearchRequest::ObjectSearchRequest(RepositorySession theSession, std::stri
     : itsSession(std::move(theSession)), itsPackage(std::move(thePackage)),
       itsName(std::move(theName)), itsList(std::move(theList)), itsListKind(theListKind) {}
 
-void ObjectSearchRequest::writeSearch(std::ostream& theStream, std::string_view theAction,
+void ObjectSearchRequest::writeSearch(std::string& theText, std::string_view theAction,
                                       std::string_view theWhat) const {
-    RequestWriter aWriter(theStream, theAction, theWhat);
+    RequestWriter aWriter(theText, theAction, theWhat);
     aWriter.session("session", itsSession)
         .memberIfSet("package", itsPackage)
         .member("name", itsName);
@@ -67,8 +67,8 @@ FindObjectsRequest::FindObjectsRequest(RepositorySession theSession, std::string
     : ObjectSearchRequest(std::move(theSession), std::move(thePackage), std::move(theName),
                           std::move(theList), theListKind) {}
 
-void FindObjectsRequest::writeBody(std::ostream& theStream) const {
-    writeSearch(theStream, "find", "objects");
+void FindObjectsRequest::writeBody(std::string& theText) const {
+    writeSearch(theText, "find", "objects");
 }
 
 ListInactiveObjectsRequest::ListInactiveObjectsRequest(RepositorySession theSession,
@@ -78,16 +78,16 @@ ListInactiveObjectsRequest::ListInactiveObjectsRequest(RepositorySession theSess
     : ObjectSearchRequest(std::move(theSession), std::move(thePackage), std::move(theName),
                           std::move(theList), theListKind) {}
 
-void ListInactiveObjectsRequest::writeBody(std::ostream& theStream) const {
-    writeSearch(theStream, "list", "objects");
+void ListInactiveObjectsRequest::writeBody(std::string& theText) const {
+    writeSearch(theText, "list", "objects");
 }
 
 GetNumberOfLatestVersionRequest::GetNumberOfLatestVersionRequest(RepositorySession theSession,
                                                                  RepositoryObject theObject)
     : itsSession(std::move(theSession)), itsObject(std::move(theObject)) {}
 
-void GetNumberOfLatestVersionRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "get", "numberOfLatestVersion")
+void GetNumberOfLatestVersionRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "get", "numberOfLatestVersion")
         .session("session", itsSession)
         .object("object", itsObject)
         .end();
@@ -96,8 +96,8 @@ void GetNumberOfLatestVersionRequest::writeBody(std::ostream& theStream) const {
 ListHistoryRequest::ListHistoryRequest(RepositoryObject theObject)
     : itsObject(std::move(theObject)) {}
 
-void ListHistoryRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "get", "history").object("object", itsObject).end();
+void ListHistoryRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "get", "history").object("object", itsObject).end();
 }
 
 PullInactiveObjectsRequest::PullInactiveObjectsRequest(RepositorySession theSession,
@@ -107,8 +107,8 @@ PullInactiveObjectsRequest::PullInactiveObjectsRequest(RepositorySession theSess
     : itsSession(std::move(theSession)), itsObjects(std::move(theObjects)),
       itsUser(std::move(theUser)), itsWorkSpace(std::move(theWorkSpace)) {}
 
-void PullInactiveObjectsRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "pull", "inactiveObjects")
+void PullInactiveObjectsRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "pull", "inactiveObjects")
         .session("session", itsSession)
         .objectList("objList", itsObjects)
         .member("user", itsUser)
@@ -120,8 +120,8 @@ ReadObjectMetadataRequest::ReadObjectMetadataRequest(RepositorySession theSessio
                                                      RepositoryObject theObject)
     : itsSession(std::move(theSession)), itsObject(std::move(theObject)) {}
 
-void ReadObjectMetadataRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter aWriter(theStream, "read", "objectMetadata");
+void ReadObjectMetadataRequest::writeBody(std::string& theText) const {
+    RequestWriter aWriter(theText, "read", "objectMetadata");
     aWriter.session("session", itsSession).object("object", itsObject);
     if (itsSession.itsType != 4)
         aWriter.version("version", itsObject.version());
@@ -133,8 +133,8 @@ ReadObjectRequest::ReadObjectRequest(RepositorySession theSession, RepositoryObj
     : itsSession(std::move(theSession)), itsObject(std::move(theObject)),
       itsWinFormat(theWinFormat) {}
 
-void ReadObjectRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "read", "object")
+void ReadObjectRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "read", "object")
         .session("session", itsSession)
         .object("object", itsObject)
         .version("version", itsObject.version())
@@ -148,9 +148,9 @@ ReadObjectsRequest::ReadObjectsRequest(RepositorySession theSession,
     : itsSession(std::move(theSession)), itsObjects(std::move(theObjects)),
       itsWinFormat(theWinFormat), itsMaxResponseSize(std::move(theMaxResponseSize)) {}
 
-void ReadObjectsRequest::writeBody(std::ostream& theStream) const {
+void ReadObjectsRequest::writeBody(std::string& theText) const {
     // The member name carries its colon inside the quotes, as the repository reads it.
-    RequestWriter(theStream, "read", "objects")
+    RequestWriter(theText, "read", "objects")
         .session("session", itsSession)
         .objectEntryList("objects", itsObjects)
         .flag("winformat", itsWinFormat)
@@ -162,8 +162,8 @@ RevertObjectsRequest::RevertObjectsRequest(RepositorySession theSession,
                                            std::vector<RepositoryObject> theObjects)
     : itsSession(std::move(theSession)), itsObjects(std::move(theObjects)) {}
 
-void RevertObjectsRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "delete", "revertObjects")
+void RevertObjectsRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "delete", "revertObjects")
         .session("session", itsSession)
         .objectList("objList", itsObjects)
         .end();
@@ -174,12 +174,12 @@ WriteObjectRequest::WriteObjectRequest(RepositorySession theSession, RepositoryO
     : itsSession(std::move(theSession)), itsObject(std::move(theObject)),
       itsContent(std::move(theContent)), itsIsBinary(theIsBinary) {}
 
-void WriteObjectRequest::writeBody(std::ostream& theStream) const {
+void WriteObjectRequest::writeBody(std::string& theText) const {
     // The repository takes a write on top of a historical version as a write on the active one.
     ObjectMetaData aMetaData = itsObject.metaData();
     if (aMetaData.itsType == 3)
         aMetaData.itsType = 1;
-    RequestWriter(theStream, "write", "object")
+    RequestWriter(theText, "write", "object")
         .session("session", itsSession)
         .object("object", itsObject)
         .metaData("metadata", aMetaData)
@@ -205,8 +205,8 @@ std::vector<SharedString> WriteObjectRequest::getBDataAttachments() const {
 ListAllObjectTypesRequest::ListAllObjectTypesRequest(std::string theRestrict2DesignTimeOnly)
     : itsRestrict2DesignTimeOnly(std::move(theRestrict2DesignTimeOnly)) {}
 
-void ListAllObjectTypesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "list", "allObjectTypes")
+void ListAllObjectTypesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "list", "allObjectTypes")
         .member("restrict2DesignTimeOnly", itsRestrict2DesignTimeOnly)
         .end();
 }

@@ -21,7 +21,7 @@ public:
     ActivateObjectsRequest(RepositorySession theSession,
                            std::span<const RepositoryObject> theObjects,
                            std::string theActivationMode, std::string theChangeId);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ActivateObjectsRequest"; }
 
 private:
@@ -35,7 +35,7 @@ private:
 class DeleteObjectRequest : public RepositoryWriteRequest {
 public:
     DeleteObjectRequest(RepositorySession theSession, RepositoryObject theObject);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "DeleteObjectRequest"; }
 
 private:
@@ -47,7 +47,7 @@ private:
 class ExistsObjectRequest : public RepositoryReadRequest {
 public:
     ExistsObjectRequest(RepositorySession theSession, RepositoryObject theObject);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ExistsObjectRequest"; }
 
 private:
@@ -64,7 +64,7 @@ class ObjectSearchRequest : public RepositoryReadRequest {
 protected:
     ObjectSearchRequest(RepositorySession theSession, std::string thePackage, std::string theName,
                         std::vector<std::string> theList, ObjectSearchList theListKind);
-    void writeSearch(std::ostream& theStream, std::string_view theAction,
+    void writeSearch(std::string& theText, std::string_view theAction,
                      std::string_view theWhat) const;
 
 private:
@@ -81,7 +81,7 @@ public:
     FindObjectsRequest(RepositorySession theSession, std::string thePackage, std::string theName,
                        std::vector<std::string> theList = {},
                        ObjectSearchList theListKind = ObjectSearchList::suffixes);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "FindObjectsRequest"; }
 };
 
@@ -91,7 +91,7 @@ public:
     ListInactiveObjectsRequest(RepositorySession theSession, std::string thePackage,
                                std::string theName, std::vector<std::string> theList = {},
                                ObjectSearchList theListKind = ObjectSearchList::suffixes);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ListInactiveObjectsRequest"; }
 };
 
@@ -99,7 +99,7 @@ public:
 class GetNumberOfLatestVersionRequest : public RepositoryReadRequest {
 public:
     GetNumberOfLatestVersionRequest(RepositorySession theSession, RepositoryObject theObject);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "GetNumberOfLatestVersionRequest"; }
 
 private:
@@ -111,7 +111,7 @@ private:
 class ListHistoryRequest : public RepositoryReadRequest {
 public:
     explicit ListHistoryRequest(RepositoryObject theObject);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ListHistoryRequest"; }
 
 private:
@@ -124,7 +124,7 @@ public:
     PullInactiveObjectsRequest(RepositorySession theSession,
                                std::vector<RepositoryObject> theObjects, std::string theUser,
                                std::string theWorkSpace);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "PullInactiveObjectsRequest"; }
 
 private:
@@ -139,7 +139,7 @@ private:
 class ReadObjectMetadataRequest : public RepositoryReadRequest {
 public:
     ReadObjectMetadataRequest(RepositorySession theSession, RepositoryObject theObject);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "readObjectMetadataRequest"; }
 
 private:
@@ -152,7 +152,7 @@ private:
 class ReadObjectRequest : public RepositoryReadRequest {
 public:
     ReadObjectRequest(RepositorySession theSession, RepositoryObject theObject, bool theWinFormat);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ReadObjectRequest"; }
 
 private:
@@ -167,7 +167,7 @@ class ReadObjectsRequest : public RepositoryReadRequest {
 public:
     ReadObjectsRequest(RepositorySession theSession, std::vector<RepositoryObject> theObjects,
                        bool theWinFormat, std::string theMaxResponseSize = {});
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ReadObjectsRequest"; }
 
 private:
@@ -181,7 +181,7 @@ private:
 class RevertObjectsRequest : public RepositoryWriteRequest {
 public:
     RevertObjectsRequest(RepositorySession theSession, std::vector<RepositoryObject> theObjects);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "RevertObjectsRequest"; }
 
 private:
@@ -196,7 +196,7 @@ class WriteObjectRequest : public RepositoryWriteRequest {
 public:
     WriteObjectRequest(RepositorySession theSession, RepositoryObject theObject,
                        SharedString theContent, bool theIsBinary = false);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "WriteObjectRequest"; }
     std::vector<SharedString> getCDataAttachments() const override;
     std::vector<SharedString> getBDataAttachments() const override;
@@ -213,7 +213,7 @@ private:
 class ListAllObjectTypesRequest : public RepositoryReadRequest {
 public:
     explicit ListAllObjectTypesRequest(std::string theRestrict2DesignTimeOnly);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ListAllObjectTypesRequest"; }
 
 private:

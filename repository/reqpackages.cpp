@@ -10,9 +10,9 @@ namespace RepositoryAccess {
 namespace {
 
 // Writes a body whose members are all fourteen package attributes, in the repository's order.
-void writeAllAttributes(std::ostream& theStream, std::string_view theAction,
-                        std::string_view theWhat, const PackageAttributes& theAttributes) {
-    RequestWriter(theStream, theAction, theWhat)
+void writeAllAttributes(std::string& theText, std::string_view theAction, std::string_view theWhat,
+                        const PackageAttributes& theAttributes) {
+    RequestWriter(theText, theAction, theWhat)
         .member("package", theAttributes.itsPackage)
         .member("src_system", theAttributes.itsSrcSystem)
         .member("description", theAttributes.itsDescription)
@@ -35,9 +35,9 @@ void writeAllAttributes(std::ostream& theStream, std::string_view theAction,
 CreatePackageRequest::CreatePackageRequest(PackageAttributes theAttributes, bool theInherit)
     : itsAttributes(std::move(theAttributes)), itsInherit(theInherit) {}
 
-void CreatePackageRequest::writeBody(std::ostream& theStream) const {
+void CreatePackageRequest::writeBody(std::string& theText) const {
     const PackageAttributes& aPackage = itsAttributes;
-    RequestWriter(theStream, "create", "package")
+    RequestWriter(theText, "create", "package")
         .member("package", aPackage.itsPackage)
         .member("description", aPackage.itsDescription)
         .member("responsible", aPackage.itsResponsible)
@@ -59,8 +59,8 @@ DeletePackageRequest::DeletePackageRequest(std::string thePackage, bool theIgnor
     : itsPackage(std::move(thePackage)), itsIgnoreInactiveObjects(theIgnoreInactiveObjects),
       itsRecursively(theRecursively) {}
 
-void DeletePackageRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "delete", "package")
+void DeletePackageRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "delete", "package")
         .member("package", itsPackage)
         .flag("ignoreInactiveObjects", itsIgnoreInactiveObjects)
         .flag("recursively", itsRecursively)
@@ -70,33 +70,33 @@ void DeletePackageRequest::writeBody(std::ostream& theStream) const {
 ExistsPackageRequest::ExistsPackageRequest(std::string thePackage)
     : itsPackage(std::move(thePackage)) {}
 
-void ExistsPackageRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "exists", "package").member("package", itsPackage).end();
+void ExistsPackageRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "exists", "package").member("package", itsPackage).end();
 }
 
 ListPackagesRequest::ListPackagesRequest(PackageAttributes theAttributes)
     : itsAttributes(std::move(theAttributes)) {}
 
-void ListPackagesRequest::writeBody(std::ostream& theStream) const {
-    writeAllAttributes(theStream, "list", "packages", itsAttributes);
+void ListPackagesRequest::writeBody(std::string& theText) const {
+    writeAllAttributes(theText, "list", "packages", itsAttributes);
 }
 
-void ListRootPackagesRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "list", "rootPackages").end();
+void ListRootPackagesRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "list", "rootPackages").end();
 }
 
 ReadPackageRequest::ReadPackageRequest(std::string thePackage)
     : itsPackage(std::move(thePackage)) {}
 
-void ReadPackageRequest::writeBody(std::ostream& theStream) const {
-    RequestWriter(theStream, "read", "package").member("package", itsPackage).end();
+void ReadPackageRequest::writeBody(std::string& theText) const {
+    RequestWriter(theText, "read", "package").member("package", itsPackage).end();
 }
 
 UpdatePackageRequest::UpdatePackageRequest(PackageAttributes theAttributes)
     : itsAttributes(std::move(theAttributes)) {}
 
-void UpdatePackageRequest::writeBody(std::ostream& theStream) const {
-    writeAllAttributes(theStream, "update", "package", itsAttributes);
+void UpdatePackageRequest::writeBody(std::string& theText) const {
+    writeAllAttributes(theText, "update", "package", itsAttributes);
 }
 
 } // namespace RepositoryAccess

@@ -17,7 +17,7 @@ using PackageAttributes = Package;
 class CreatePackageRequest : public RepositoryWriteRequest {
 public:
     CreatePackageRequest(PackageAttributes theAttributes, bool theInherit);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "CreatePackageRequest"; }
 
 private:
@@ -30,7 +30,7 @@ class DeletePackageRequest : public RepositoryWriteRequest {
 public:
     DeletePackageRequest(std::string thePackage, bool theIgnoreInactiveObjects,
                          bool theRecursively);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "DeletePackageRequest"; }
 
 private:
@@ -43,7 +43,7 @@ private:
 class ExistsPackageRequest : public RepositoryReadRequest {
 public:
     explicit ExistsPackageRequest(std::string thePackage);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ExistsPackageRequest"; }
 
 private:
@@ -54,7 +54,7 @@ private:
 class ListPackagesRequest : public RepositoryReadRequest {
 public:
     explicit ListPackagesRequest(PackageAttributes theAttributes);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ListPackagesRequest"; }
 
 private:
@@ -64,7 +64,7 @@ private:
 // Lists the packages at the top of the package tree.
 class ListRootPackagesRequest : public RepositoryReadRequest {
 public:
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ListRootPackagesRequest"; }
 };
 
@@ -72,7 +72,7 @@ public:
 class ReadPackageRequest : public RepositoryReadRequest {
 public:
     explicit ReadPackageRequest(std::string thePackage);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ReadPackageRequest"; }
 
 private:
@@ -83,7 +83,7 @@ private:
 class UpdatePackageRequest : public RepositoryWriteRequest {
 public:
     explicit UpdatePackageRequest(PackageAttributes theAttributes);
-    void writeBody(std::ostream& theStream) const override;
+    void writeBody(std::string& theText) const override;
     std::string getName() const override { return "UpdatePackageRequest"; }
 
 private:

@@ -1,7 +1,5 @@
 #include "repository/reqwriter.hpp"
 
-#include <ostream>
-
 #include "core/json.hpp"
 #include "repository/reposession.hpp"
 #include "workspace/objects.hpp"
@@ -12,31 +10,33 @@ std::string_view sentWorkSpace(std::string_view theWorkSpace) {
     return theWorkSpace == "__empty__" ? std::string_view() : theWorkSpace;
 }
 
-RequestWriter::RequestWriter(std::ostream& theStream) : itsStream(theStream) {
-    itsStream << '{';
+RequestWriter::RequestWriter(std::string& theText) : itsText(theText) {
+    itsText += '{';
 }
 
-RequestWriter::RequestWriter(std::ostream& theStream, std::string_view theAction,
+RequestWriter::RequestWriter(std::string& theText, std::string_view theAction,
                              std::string_view theWhat)
-    : RequestWriter(theStream) {
+    : RequestWriter(theText) {
     raw("action", theAction);
     raw("what", theWhat);
 }
 
 void RequestWriter::writeKey(std::string_view theKey, std::string_view theSeparator) {
     if (!itsFirst)
-        itsStream << theSeparator;
+        itsText += theSeparator;
     itsFirst = false;
-    itsStream << '"' << theKey << "\":";
+    itsText += '"';
+    itsText += theKey;
+    itsText += "\":";
 }
 
 void RequestWriter::writeQuoted(std::string_view theValue, bool theEscape) {
-    itsStream << '"';
+    itsText += '"';
     if (theEscape)
-        json::escapeJson(itsStream, theValue);
+        json::appendEscapedJson(itsText, theValue);
     else
-        itsStream << theValue;
-    itsStream << '"';
+        itsText += theValue;
+    itsText += '"';
 }
 
 RequestWriter& RequestWriter::member(std::string_view theKey, std::string_view theValue) {
@@ -72,13 +72,13 @@ RequestWriter& RequestWriter::flag(std::string_view theKey, bool theValue) {
 RequestWriter& RequestWriter::session(std::string_view theKey,
                                       const RepositorySession& theSession) {
     writeKey(theKey);
-    writeSession(itsStream, theSession);
+    writeSession(itsText, theSession);
     return *this;
 }
 
 RequestWriter& RequestWriter::object(std::string_view theKey, const RepositoryObject& theObject) {
     writeKey(theKey);
-    itsStream << theObject.toJson();
+    itsText += theObject.toJson();
     return *this;
 }
 
@@ -86,7 +86,7 @@ RequestWriter& RequestWriter::version(std::string_view theKey, const ObjectVersi
     // Built before the key is written, so that a failure leaves no half member behind.
     const std::string aText = objects::versionToJson(theVersion);
     writeKey(theKey);
-    itsStream << aText;
+    itsText += aText;
     return *this;
 }
 
@@ -96,7 +96,7 @@ RequestWriter& RequestWriter::metaData(std::string_view theKey, const ObjectMeta
     const std::string aText =
         theMetaData.itsType == 0 ? "{}" : objects::metaDataToJson(theMetaData);
     writeKey(theKey);
-    itsStream << aText;
+    itsText += aText;
     return *this;
 }
 
@@ -104,20 +104,20 @@ RequestWriter& RequestWriter::list(std::string_view theKey, std::size_t theCount
                                    std::string_view theSeparator,
                                    const std::function<void(std::size_t)>& theWriteElement) {
     writeKey(theKey);
-    itsStream << '[';
+    itsText += '[';
     for (std::size_t i = 0; i < theCount; ++i) {
         if (i > 0)
-            itsStream << theSeparator;
+            itsText += theSeparator;
         theWriteElement(i);
     }
-    itsStream << ']';
+    itsText += ']';
     return *this;
 }
 
 RequestWriter& RequestWriter::objectList(std::string_view theKey,
                                          std::span<const RepositoryObject> theList) {
     return list(theKey, theList.size(), ",\n",
-                [&](std::size_t i) { itsStream << theList[i].toJson(); });
+                [&](std::size_t i) { itsText += theList[i].toJson(); });
 }
 
 RequestWriter& RequestWriter::stringList(std::string_view theKey,
@@ -129,7 +129,7 @@ RequestWriter& RequestWriter::stringList(std::string_view theKey,
 RequestWriter& RequestWriter::objectEntryList(std::string_view theKey,
                                               const std::vector<RepositoryObject>& theList) {
     return list(theKey, theList.size(), ",", [&](std::size_t i) {
-        RequestWriter anEntry(itsStream);
+        RequestWriter anEntry(itsText);
         anEntry.object("object", theList[i]);
         anEntry.end();
     });
@@ -141,11 +141,11 @@ RequestWriter& RequestWriter::emptyList(std::string_view theKey) {
 
 RequestWriter RequestWriter::nested(std::string_view theKey) {
     writeKey(theKey);
-    return RequestWriter(itsStream);
+    return RequestWriter(itsText);
 }
 
 void RequestWriter::end() {
-    itsStream << '}';
+    itsText += '}';
 }
 
 } // namespace RepositoryAccess

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <iosfwd>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,9 +25,9 @@ std::string_view sentWorkSpace(std::string_view theWorkSpace);
 class RequestWriter {
 public:
     // Opens an object: writes "{".
-    explicit RequestWriter(std::ostream& theStream);
+    explicit RequestWriter(std::string& theText);
     // Opens a request body: "{" and the members "action" and "what".
-    RequestWriter(std::ostream& theStream, std::string_view theAction, std::string_view theWhat);
+    RequestWriter(std::string& theText, std::string_view theAction, std::string_view theWhat);
 
     // A string member whose value is escaped: "key":"value".
     RequestWriter& member(std::string_view theKey, std::string_view theValue);
@@ -64,7 +63,7 @@ public:
     RequestWriter& emptyList(std::string_view theKey);
 
     // Opens an embedded object as the value of theKey; the returned writer continues on the
-    // same stream and must be closed with end() before this writer writes again.
+    // same text and must be closed with end() before this writer writes again.
     RequestWriter nested(std::string_view theKey);
 
     // Closes the object: writes "}".
@@ -79,7 +78,7 @@ private:
                         std::string_view theSeparator,
                         const std::function<void(std::size_t)>& theWriteElement);
 
-    std::ostream& itsStream;
+    std::string& itsText;
     bool itsFirst = true;
 };
 

@@ -499,12 +499,12 @@ TEST(JsonEscape, RequestEscapesOnlyTheirSixBytes) {
         EXPECT_EQ(json::escapeJson(std::string(aText)), anEscaped) << aText;
 }
 
-TEST(JsonEscape, StreamFormWritesTheSameBytesAndTheTextParsesBack) {
+TEST(JsonEscape, AppendedFormWritesTheSameBytesAndTheTextParsesBack) {
     const std::string aText = "x/\"\\\b\t\n\ry";
-    std::ostringstream aStream;
-    json::escapeJson(aStream, aText);
-    EXPECT_EQ(aStream.str(), "x\\/\\\"\\\\\\b\\t\\n\ry");
-    EXPECT_EQ(aStream.str(), json::escapeJson(aText));
+    std::string anAppended = "kept ";
+    json::appendEscapedJson(anAppended, aText);
+    EXPECT_EQ(anAppended, "kept x\\/\\\"\\\\\\b\\t\\n\ry");
+    EXPECT_EQ(anAppended, "kept " + json::escapeJson(aText));
     const std::string aRequestText = "p1/p2 \"quoted\" back\\slash\ttab\nline";
     auto aParsed = parse("{\"s\":\"" + json::escapeJson(aRequestText) + "\"}");
     ASSERT_TRUE(aParsed->itsOk);

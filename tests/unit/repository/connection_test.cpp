@@ -27,7 +27,7 @@ template <class theBase> class FixedRequest : public theBase {
 public:
     FixedRequest(std::string theName, std::string theJson)
         : itsName(std::move(theName)), itsJson(std::move(theJson)) {}
-    void writeBody(std::ostream& theStream) const override { theStream << itsJson; }
+    void writeBody(std::string& theText) const override { theText += itsJson; }
     std::string getName() const override { return itsName; }
 
 private:

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -428,9 +427,9 @@ TEST(RequestFailures, InvalidSessionAndVersionTypesAreRefused) {
 
 TEST(SessionWriter, WritesEachSessionType) {
     const auto aText = [](const RepositorySession& theSession) {
-        std::ostringstream aStream;
-        writeSession(aStream, theSession);
-        return aStream.str();
+        std::string aSession;
+        writeSession(aSession, theSession);
+        return aSession;
     };
     EXPECT_EQ(aText(RepositorySession::active()), R"({"sessionType":"1"})");
     EXPECT_EQ(aText(RepositorySession::inactive("DEV", "__empty__")),
