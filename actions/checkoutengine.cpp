@@ -414,12 +414,9 @@ CheckOutRun::WrittenPart CheckOutRun::writeFiles(std::size_t theBegin, std::size
     WrittenPart aPart;
     aPart.itsFiles.resize(theEnd - theBegin);
     try {
-        auto aDirectory = [&](std::size_t i) {
-            const std::string_view aFile = itsToWrite[theBegin + i].workSpaceFileName();
-            return aFile.substr(0, aFile.rfind('/') + 1);
-        };
         auto aSameDirectory = [&](std::size_t thePrevious, std::size_t theNext) {
-            return aDirectory(thePrevious) == aDirectory(theNext);
+            return sys::inOneDirectory(itsToWrite[theBegin + thePrevious].workSpaceFileName(),
+                                       itsToWrite[theBegin + theNext].workSpaceFileName());
         };
         parallel::forEachRun(aPart.itsFiles.size(), aSameDirectory, [&](std::size_t i) {
             interrupt::check();

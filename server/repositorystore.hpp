@@ -261,6 +261,10 @@ public:
 private:
     // Makes theNumber the object's newest version unless a newer one is known.
     void raiseLatest(std::int64_t theObject, std::int64_t theNumber);
+    // Deletes the workspace's inactive version of the object, without its count; false when
+    // there was none.
+    bool deleteInactive(std::int64_t theObject, const std::string& theOwner,
+                        const std::string& theWorkspace);
     std::unique_ptr<SqlDatabase> itsDatabase;
 };
 

@@ -180,13 +180,7 @@ void RepositoryStore::activateInactive(std::int64_t theObject, const HistoryReco
         .bind(9, theOwner)
         .bind(10, theWorkspace)
         .run();
-    itsDatabase
-        ->query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id = ?")
-        .bind(1, theOwner)
-        .bind(2, theWorkspace)
-        .bind(3, theObject)
-        .run();
-    if (itsDatabase->changes() == 0) {
+    if (!deleteInactive(theObject, theOwner, theWorkspace)) {
         raiseLatest(theObject, theEntry.itsNumber);
         return;
     }
@@ -196,6 +190,17 @@ void RepositoryStore::activateInactive(std::int64_t theObject, const HistoryReco
         .bind(1, theEntry.itsNumber)
         .bind(2, theObject)
         .run();
+}
+
+bool RepositoryStore::deleteInactive(std::int64_t theObject, const std::string& theOwner,
+                                     const std::string& theWorkspace) {
+    itsDatabase
+        ->query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id = ?")
+        .bind(1, theOwner)
+        .bind(2, theWorkspace)
+        .bind(3, theObject)
+        .run();
+    return itsDatabase->changes() > 0;
 }
 
 void RepositoryStore::raiseLatest(std::int64_t theObject, std::int64_t theNumber) {
@@ -302,13 +307,7 @@ std::int64_t RepositoryStore::createObject(const ObjectKey& theKey,
 
 void RepositoryStore::dropInactive(std::int64_t theObject, const std::string& theOwner,
                                    const std::string& theWorkspace) {
-    itsDatabase
-        ->query("DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id = ?")
-        .bind(1, theOwner)
-        .bind(2, theWorkspace)
-        .bind(3, theObject)
-        .run();
-    if (itsDatabase->changes() == 0)
+    if (!deleteInactive(theObject, theOwner, theWorkspace))
         return;
     itsDatabase->query("UPDATE objects SET inactive_count = inactive_count - 1 WHERE id = ?")
         .bind(1, theObject)

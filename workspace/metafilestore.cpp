@@ -42,12 +42,8 @@ void MetaFileStore::flush() {
     std::vector<const Entry*> anEntries;
     for (const Entry& anEntry : itsWaiting)
         anEntries.push_back(&anEntry);
-    auto aParent = [&](std::size_t i) {
-        const std::string_view aPath = anEntries[i]->first;
-        return aPath.substr(0, aPath.rfind('/') + 1);
-    };
     auto aSameDirectory = [&](std::size_t thePrevious, std::size_t theNext) {
-        return aParent(thePrevious) == aParent(theNext);
+        return sys::inOneDirectory(anEntries[thePrevious]->first, anEntries[theNext]->first);
     };
     for (std::size_t i = 0; i < anEntries.size(); ++i)
         if (i == 0 || !aSameDirectory(i - 1, i))

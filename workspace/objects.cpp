@@ -21,18 +21,6 @@ bool isSafePart(std::string_view thePart) {
     return thePart.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
-// Appends a directory, its backslashes as slashes, and the slash after it unless it ends with
-// one; nothing for an empty directory. The same as joining it with what follows.
-void appendDirectory(std::string& thePath, std::string_view theDirName) {
-    if (theDirName.empty())
-        return;
-    const std::size_t aStart = thePath.size();
-    thePath += theDirName;
-    std::replace(thePath.begin() + static_cast<std::ptrdiff_t>(aStart), thePath.end(), '\\', '/');
-    if (thePath.back() != '/')
-        thePath += '/';
-}
-
 // The directory of a package, remembered for the last package asked: the objects of a listing or
 // a status mostly share their package. A package that is refused leaves the memory as it was.
 const std::string& directoryOfPackage(const std::string& thePackage) {
@@ -107,15 +95,15 @@ RepositoryObject::RepositoryObject(std::string thePackage, std::string theName,
     // <workspace>/<package directories>/<file> and <settings>/SYS/<package directories>/
     // <file>.kivoMeta, each built at its final size: every object of a listing makes both.
     itsWorkSpaceFileName.reserve(aSrcDir.size() + aDirectories.size() + aFileName.size() + 2);
-    appendDirectory(itsWorkSpaceFileName, aSrcDir);
-    appendDirectory(itsWorkSpaceFileName, aDirectories);
+    sys::appendDirectory(itsWorkSpaceFileName, aSrcDir);
+    sys::appendDirectory(itsWorkSpaceFileName, aDirectories);
     itsWorkSpaceFileName += aFileName;
     itsMetaDataFileName.reserve(aSettingsDir.size() + aDirectories.size() + aFileName.size() + 15);
-    appendDirectory(itsMetaDataFileName, aSettingsDir);
+    sys::appendDirectory(itsMetaDataFileName, aSettingsDir);
     itsMetaDataFileName += "SYS";
     itsMetaDirOffset = itsMetaDataFileName.size() - 3;
     itsMetaDataFileName += '/';
-    appendDirectory(itsMetaDataFileName, aDirectories);
+    sys::appendDirectory(itsMetaDataFileName, aDirectories);
     itsMetaDataFileName += aFileName;
     itsMetaDataFileName += ".kivoMeta";
 }

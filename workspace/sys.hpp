@@ -37,6 +37,11 @@ std::string getParentDir(std::string_view theDirName);
 // Directory + `/` + name; no second `/` when the directory already ends with one, and only the
 // name when the directory is empty.
 std::string joinFileName(std::string_view theDirName, std::string_view theName);
+// Appends theDirName, its backslashes as slashes, and the slash after it unless it ends with
+// one; nothing for an empty directory. A path is built from its parts this way at its final size.
+void appendDirectory(std::string& thePath, std::string_view theDirName);
+// Whether two paths name files of one directory (the same text before their last slash).
+bool inOneDirectory(std::string_view theLeft, std::string_view theRight);
 
 // Removes `.` components and lets each `..` remove the component before it; fails with
 // "Failed to resolve path: \"<path>\"" when a `..` has nothing left to remove.

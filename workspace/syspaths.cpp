@@ -113,17 +113,26 @@ std::string getParentDir(std::string_view theDirName) {
 }
 
 std::string joinFileName(std::string_view theDirName, std::string_view theName) {
-    if (theDirName.empty())
-        return std::string(theName);
     std::string aPath;
     aPath.reserve(theDirName.size() + 1 + theName.size());
-    aPath = theDirName;
-    std::replace(aPath.begin(), aPath.end(), '\\', '/');
-    // A directory that ends with `/` (the root "/" included: no "//name") takes no second one.
-    if (aPath.back() != '/')
-        aPath += '/';
+    appendDirectory(aPath, theDirName);
     aPath += theName;
     return aPath;
+}
+
+void appendDirectory(std::string& thePath, std::string_view theDirName) {
+    if (theDirName.empty())
+        return;
+    const std::size_t aStart = thePath.size();
+    thePath += theDirName;
+    std::replace(thePath.begin() + static_cast<std::ptrdiff_t>(aStart), thePath.end(), '\\', '/');
+    // A directory that ends with `/` (the root "/" included: no "//name") takes no second one.
+    if (thePath.back() != '/')
+        thePath += '/';
+}
+
+bool inOneDirectory(std::string_view theLeft, std::string_view theRight) {
+    return theLeft.substr(0, theLeft.rfind('/') + 1) == theRight.substr(0, theRight.rfind('/') + 1);
 }
 
 std::string resolvePath(std::string_view thePath) {
