@@ -25,14 +25,14 @@ const WorkSpaceStatusFile& statusFile() {
 // The status-file paths inside a directory: below it with theRecursive, else directly in it, with
 // their entries. Equivalent to the file layer's file-in-directory test, answered by one range of
 // the sorted map.
-void addStatusFilesIn(const std::map<std::string, FileStatus>& theFiles, const std::string& theDir,
+void addStatusFilesIn(const WorkSpaceStatusFile::Entries& theFiles, const std::string& theDir,
                       bool theRecursive, PathSet& theResult,
                       std::vector<const FileStatus*>& theEntries) {
     const std::string aPrefix = theDir + "/";
     for (auto anIt = theFiles.lower_bound(aPrefix);
          anIt != theFiles.end() && anIt->first.starts_with(aPrefix); ++anIt) {
         if (theRecursive || anIt->first.find('/', aPrefix.size()) == std::string::npos) {
-            theResult.push_back(anIt->first);
+            theResult.emplace_back(anIt->first);
             theEntries.push_back(&anIt->second);
         }
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cstring>
 
 #include "core/console.hpp"
 #include "core/error.hpp"
@@ -15,6 +16,19 @@
 namespace RepositoryAccess {
 
 namespace {
+
+// A stored name is relative to the workspace directory even where it begins with a separator.
+std::string_view withoutLeadingSeparators(std::string_view theStoredName) {
+    std::size_t aSkip = 0;
+    while (aSkip < theStoredName.size() &&
+           (theStoredName[aSkip] == '/' || theStoredName[aSkip] == '\\'))
+        ++aSkip;
+    return theStoredName.substr(aSkip);
+}
+
+bool needsSeparator(std::string_view theDirName) {
+    return !theDirName.empty() && theDirName.back() != '/';
+}
 
 bool isBlank(char theChar) {
     return theChar == ' ' || theChar == '\t' || theChar == '\n' || theChar == '\r';
@@ -301,24 +315,32 @@ std::shared_ptr<WorkSpaceStatusFile> WorkSpaceStatusFile::load(std::string theFi
     return aFile;
 }
 
+// The stored name below the workspace directory, with `/` separators, written to theOut, which
+// has room for absoluteNameSize() bytes.
+void WorkSpaceStatusFile::writeAbsoluteName(std::string_view theStoredName, char* theOut) const {
+    theStoredName = withoutLeadingSeparators(theStoredName);
+    std::memcpy(theOut, itsWorkSpaceDirName.data(), itsWorkSpaceDirName.size());
+    theOut += itsWorkSpaceDirName.size();
+    if (needsSeparator(itsWorkSpaceDirName))
+        *theOut++ = '/';
+    std::memcpy(theOut, theStoredName.data(), theStoredName.size());
+    // A name written by another client may use backslashes; the program's own never do.
+    if (theStoredName.find('\\') != std::string_view::npos)
+        std::replace(theOut, theOut + theStoredName.size(), '\\', '/');
+}
+
+std::size_t WorkSpaceStatusFile::absoluteNameSize(std::string_view theStoredName) const {
+    return itsWorkSpaceDirName.size() + (needsSeparator(itsWorkSpaceDirName) ? 1 : 0) +
+           withoutLeadingSeparators(theStoredName).size();
+}
+
 std::string WorkSpaceStatusFile::absoluteName(std::string_view theStoredName) const {
-    std::size_t aSkip = 0;
-    while (aSkip < theStoredName.size() &&
-           (theStoredName[aSkip] == '/' || theStoredName[aSkip] == '\\'))
-        ++aSkip;
-    // Built in one piece: a large status file holds a hundred thousand names.
-    std::string aName;
-    aName.reserve(itsWorkSpaceDirName.size() + 1 + theStoredName.size() - aSkip);
-    aName += itsWorkSpaceDirName;
-    if (!aName.empty() && aName.back() != '/')
-        aName += '/';
-    const std::size_t aStart = aName.size();
-    aName += theStoredName.substr(aSkip);
-    std::replace(aName.begin() + static_cast<std::ptrdiff_t>(aStart), aName.end(), '\\', '/');
+    std::string aName(absoluteNameSize(theStoredName), '\0');
+    writeAbsoluteName(theStoredName, aName.data());
     return aName;
 }
 
-std::string WorkSpaceStatusFile::relativeName(const std::string& theFile) const {
+std::string WorkSpaceStatusFile::relativeName(std::string_view theFile) const {
     return sys::absoluteToRelativeFileName(theFile, itsWorkSpaceDirName);
 }
 
@@ -338,12 +360,11 @@ WorkSpaceStatusFile::loadOwnLayout(std::string theFileName, std::string theWorkS
 
 bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
     statusfastread::Content aContent;
-    std::map<std::string, FileStatus> aFiles;
+    Entries aFiles;
     const bool aRead =
         statusfastread::read(theText, aContent, [&](const statusfastread::Entry& theEntry) {
-            addFile(aFiles, theEntry.itsFileName,
-                    {std::string(theEntry.itsTimestamp), std::string(theEntry.itsHash),
-                     decimalValue(theEntry.itsBaseVersion)});
+            addFile(aFiles, theEntry.itsFileName, theEntry.itsHash, theEntry.itsTimestamp,
+                    decimalValue(theEntry.itsBaseVersion));
         });
     if (!aRead)
         return false;
@@ -358,17 +379,23 @@ bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
     return true;
 }
 
-// Adds an entry; the file lists entries in path order, so the hint makes each insertion constant
-// time. A repeated name keeps its last entry, as a plain assignment would.
-void WorkSpaceStatusFile::addFile(std::map<std::string, FileStatus>& theFiles,
-                                  std::string_view theStoredName, FileStatus theStatus) const {
-    std::string aFile = absoluteName(theStoredName);
+// Adds an entry, its texts kept in the store; the file lists entries in path order, so the hint
+// makes each insertion constant time. A repeated name keeps its last entry, as a plain assignment
+// would.
+void WorkSpaceStatusFile::addFile(Entries& theFiles, std::string_view theStoredName,
+                                  std::string_view theHash, std::string_view theTimestamp,
+                                  std::int32_t theBaseVersion) {
+    const FileStatus aStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion};
+    const std::size_t aSize = absoluteNameSize(theStoredName);
+    char* aName = itsTexts.allocate(aSize);
+    writeAbsoluteName(theStoredName, aName);
+    const std::string_view aFile(aName, aSize);
     auto aHint = theFiles.empty() || theFiles.rbegin()->first < aFile ? theFiles.end()
                                                                       : theFiles.lower_bound(aFile);
     if (aHint != theFiles.end() && aHint->first == aFile)
-        aHint->second = std::move(theStatus);
+        aHint->second = aStatus;
     else
-        theFiles.emplace_hint(aHint, std::move(aFile), std::move(theStatus));
+        theFiles.emplace_hint(aHint, aFile, aStatus);
 }
 
 // The general reading of a status file of any JSON layout.
@@ -376,19 +403,19 @@ void WorkSpaceStatusFile::readDocument(std::shared_ptr<const std::string> theTex
     const auto aDocument = parse(std::move(theText));
     const json::JsonObject& anObject = aDocument->itsObject;
     std::string aName = json::getString(anObject, "name");
-    std::map<std::string, FileStatus> aFiles;
+    Entries aFiles;
     for (const auto& aValue : json::getList(anObject, "filenames")) {
         const json::JsonObject& anEntry = json::asObject(aValue);
-        FileStatus aStatus;
-        aStatus.sha1value = json::getString(anEntry, "sha1value");
-        aStatus.timest = json::getString(anEntry, "timest");
+        const std::string aHash = json::getString(anEntry, "sha1value");
+        const std::string aTimestamp = json::getString(anEntry, "timest");
+        std::int32_t aBaseVersion = 0;
         if (const json::JsonValue* aBase = anEntry.find("baseversion")) {
             if (aBase->t == json::JT_NUMBER)
-                aStatus.baseversion = decimalValue(json::toJson(*aBase));
+                aBaseVersion = decimalValue(json::toJson(*aBase));
             else
-                aStatus.baseversion = decimalValue(json::asStringView(*aBase));
+                aBaseVersion = decimalValue(json::asStringView(*aBase));
         }
-        addFile(aFiles, json::getStringView(anEntry, "filename"), std::move(aStatus));
+        addFile(aFiles, json::getStringView(anEntry, "filename"), aHash, aTimestamp, aBaseVersion);
     }
     std::set<std::string> aConflicts;
     for (const auto& aValue : json::getList(anObject, "conflicts"))
@@ -434,17 +461,27 @@ void WorkSpaceStatusFile::write() {
     store(toText(), true);
 }
 
-void WorkSpaceStatusFile::setFileStatus(const std::string& theFile, std::string theHash,
-                                        std::string theTimestamp, std::int32_t theBaseVersion) {
-    itsFiles[theFile] = FileStatus{std::move(theTimestamp), std::move(theHash), theBaseVersion};
+FileStatus& WorkSpaceStatusFile::entry(std::string_view theFile) {
+    auto anIt = itsFiles.lower_bound(theFile);
+    if (anIt == itsFiles.end() || anIt->first != theFile)
+        anIt = itsFiles.emplace_hint(anIt, itsTexts.keep(theFile), FileStatus{});
+    return anIt->second;
+}
+
+void WorkSpaceStatusFile::setFileStatus(std::string_view theFile, std::string_view theHash,
+                                        std::string_view theTimestamp,
+                                        std::int32_t theBaseVersion) {
+    entry(theFile) =
+        FileStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion};
     itsModified = true;
 }
 
 void WorkSpaceStatusFile::setBaseVersion(const std::string& theFile, std::int32_t theBaseVersion) {
     auto anIt = itsFiles.find(theFile);
     if (anIt == itsFiles.end())
-        anIt = itsFiles.emplace(theFile, FileStatus{"", workspacefile::dummyChangeHash(), 0}).first;
-    anIt->second.baseversion = theBaseVersion;
+        markAsDummyChange(theFile, theBaseVersion);
+    else
+        anIt->second.baseversion = theBaseVersion;
     itsModified = true;
 }
 
@@ -454,16 +491,19 @@ void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile) {
 
 void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile,
                                             std::int32_t theBaseVersion) {
-    itsFiles[theFile] = FileStatus{"", workspacefile::dummyChangeHash(), theBaseVersion};
+    // The hash is a constant of the program: no copy in the store.
+    entry(theFile) = FileStatus{{}, workspacefile::dummyChangeHash(), theBaseVersion};
     itsModified = true;
 }
 
 void WorkSpaceStatusFile::removeFile(const std::string& theFile) {
-    if (itsFiles.erase(theFile))
+    if (const auto anIt = itsFiles.find(theFile); anIt != itsFiles.end()) {
+        itsFiles.erase(anIt);
         itsModified = true;
+    }
 }
 
-const std::string& WorkSpaceStatusFile::getHash(const std::string& theFile) const {
+std::string_view WorkSpaceStatusFile::getHash(const std::string& theFile) const {
     const auto anIt = itsFiles.find(theFile);
     if (anIt == itsFiles.end())
         throw Error("Could not find hash status information for file: \"" + theFile +
@@ -471,7 +511,7 @@ const std::string& WorkSpaceStatusFile::getHash(const std::string& theFile) cons
     return anIt->second.sha1value;
 }
 
-const std::string& WorkSpaceStatusFile::getTimestamp(const std::string& theFile) const {
+std::string_view WorkSpaceStatusFile::getTimestamp(const std::string& theFile) const {
     const auto anIt = itsFiles.find(theFile);
     if (anIt == itsFiles.end())
         throw Error("Could not find time stamp status information for file: \"" + theFile +
@@ -487,7 +527,7 @@ std::int32_t WorkSpaceStatusFile::getBaseVersion(const std::string& theFile) con
 std::set<std::string> WorkSpaceStatusFile::fileNames() const {
     std::set<std::string> aNames;
     for (const auto& anEntry : itsFiles)
-        aNames.insert(aNames.end(), anEntry.first);
+        aNames.insert(aNames.end(), std::string(anEntry.first));
     return aNames;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/version.hpp"
+#include "workspace/textstore.hpp"
 
 namespace RepositoryAccess {
 
@@ -105,10 +106,11 @@ private:
 };
 
 // What the status file remembers of one file: its last-write time and content hash when it was
-// last synchronised, and the repository version it is based on (0 when unknown).
+// last synchronised, and the repository version it is based on (0 when unknown). The texts belong
+// to the status file's text store.
 struct FileStatus {
-    std::string timest;
-    std::string sha1value;
+    std::string_view timest;
+    std::string_view sha1value;
     std::int32_t baseversion = 0;
 };
 
@@ -116,6 +118,9 @@ struct FileStatus {
 // conflicted files. Stored relative to the workspace directory.
 class WorkSpaceStatusFile : public WorkSpaceFile {
 public:
+    // The entries by absolute path; names and texts live in the file's text store.
+    using Entries = std::map<std::string_view, FileStatus, std::less<>>;
+
     // A new, empty status of a workspace being created.
     WorkSpaceStatusFile(std::string theFileName, std::string theWorkSpaceName,
                         std::string theWorkSpaceDirName);
@@ -133,8 +138,8 @@ public:
     std::string toText() const;
 
     // Replaces the file's entry as a whole.
-    void setFileStatus(const std::string& theFile, std::string theHash, std::string theTimestamp,
-                       std::int32_t theBaseVersion);
+    void setFileStatus(std::string_view theFile, std::string_view theHash,
+                       std::string_view theTimestamp, std::int32_t theBaseVersion);
     // Sets the base version; a file without an entry gets the dummy-change hash.
     void setBaseVersion(const std::string& theFile, std::int32_t theBaseVersion);
     // Makes the file count as modified whatever its content; keeps its base version.
@@ -145,13 +150,13 @@ public:
 
     // Fail with "Could not find hash (time stamp) status information for file: ..." when the file
     // has no entry.
-    const std::string& getHash(const std::string& theFile) const;
-    const std::string& getTimestamp(const std::string& theFile) const;
+    std::string_view getHash(const std::string& theFile) const;
+    std::string_view getTimestamp(const std::string& theFile) const;
     // 0 for a file without an entry.
     std::int32_t getBaseVersion(const std::string& theFile) const;
     bool hasFile(const std::string& theFile) const { return itsFiles.count(theFile) != 0; }
     std::set<std::string> fileNames() const;
-    const std::map<std::string, FileStatus>& files() const { return itsFiles; }
+    const Entries& files() const { return itsFiles; }
 
     void addConflict(const std::string& theFile);
     void removeConflict(const std::string& theFile);
@@ -163,15 +168,20 @@ public:
 
 private:
     std::string absoluteName(std::string_view theStoredName) const;
+    std::size_t absoluteNameSize(std::string_view theStoredName) const;
+    void writeAbsoluteName(std::string_view theStoredName, char* theOut) const;
     void readDocument(std::shared_ptr<const std::string> theText);
     bool readOwnLayout(std::string_view theText);
-    void addFile(std::map<std::string, FileStatus>& theFiles, std::string_view theStoredName,
-                 FileStatus theStatus) const;
-    std::string relativeName(const std::string& theFile) const;
+    // The entry of the file, new (without hash, time or base version) when it had none.
+    FileStatus& entry(std::string_view theFile);
+    void addFile(Entries& theFiles, std::string_view theStoredName, std::string_view theHash,
+                 std::string_view theTimestamp, std::int32_t theBaseVersion);
+    std::string relativeName(std::string_view theFile) const;
 
     std::string itsWorkSpaceName;
     std::string itsWorkSpaceDirName;
-    std::map<std::string, FileStatus> itsFiles;
+    TextStore itsTexts;
+    Entries itsFiles;
     std::set<std::string> itsConflicts;
     OtherMembers itsOtherMembers;
 };

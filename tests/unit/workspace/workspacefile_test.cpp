@@ -208,6 +208,39 @@ TEST_F(SettingsFiles, StatusLayoutAndOperations) {
                 }).starts_with("Could not find \"conflicts\" in object: "));
 }
 
+// The hashes and times handed out are views of the file's own texts: they stay as they were
+// while entries are replaced, removed and added by the thousand (and under the address sanitizer
+// no view may point into freed memory), and a long text is kept whole.
+TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
+    const std::string aWs = dir().string();
+    const std::string aPath = (dir() / ".kivoStatus").string();
+    const std::string aFirst = aWs + "/p/first.txt";
+    WorkSpaceStatusFile aStatus(aPath, "p", aWs);
+    aStatus.setFileStatus(aFirst, theAbc, "2024-03-07 09:05:01.042 UTC", 1);
+    aStatus.write();
+    auto aRead = WorkSpaceStatusFile::load(aPath, aWs);
+    const std::string_view aHash = aRead->getHash(aFirst);
+    const std::string_view aTime = aRead->getTimestamp(aFirst);
+
+    aRead->setFileStatus(aFirst, theEmpty, aRead->getTimestamp(aFirst), 2);
+    const std::string aLong(100000, 'x');
+    for (int i = 0; i < 5000; ++i)
+        aRead->setFileStatus(aWs + "/p/f" + std::to_string(i), i == 7 ? aLong : theAbc, "t", i);
+    aRead->removeFile(aFirst);
+    EXPECT_EQ(aHash, theAbc);
+    EXPECT_EQ(aTime, "2024-03-07 09:05:01.042 UTC");
+    EXPECT_EQ(aRead->getHash(aWs + "/p/f7"), aLong);
+    EXPECT_EQ(aRead->getBaseVersion(aWs + "/p/f4999"), 4999);
+    EXPECT_FALSE(aRead->hasFile(aFirst));
+
+    // Written and read again, every entry is there with its own texts.
+    aRead->write();
+    const auto anAgain = WorkSpaceStatusFile::load(aPath, aWs);
+    EXPECT_EQ(anAgain->files().size(), 5000u);
+    EXPECT_EQ(anAgain->getHash(aWs + "/p/f7"), aLong);
+    EXPECT_EQ(anAgain->getTimestamp(aWs + "/p/f12"), "t");
+}
+
 TEST_F(SettingsFiles, SimulationAndFailedWritesLeaveTheOldFile) {
     const fs::path aPath = dir() / ".kivoConfig";
     writeText(aPath, theConfigExample);
