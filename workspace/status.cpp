@@ -15,24 +15,35 @@ namespace RepositoryAccess {
 
 namespace {
 
-const WorkSpaceStatusFile& statusFile() {
+std::shared_ptr<const WorkSpaceStatusFile> statusFile() {
     auto aWorkSpace = workspace::get();
     if (!aWorkSpace || !aWorkSpace->hasStatus())
         throw Error("Failed to open workspace status file.");
-    return aWorkSpace->status();
+    return aWorkSpace->sharedStatus();
+}
+
+using PathViews = std::vector<std::string_view>;
+
+// The paths as a set of their own.
+PathSet copied(const PathViews& thePaths) {
+    return PathSet(thePaths.begin(), thePaths.end());
+}
+
+bool contains(const PathViews& theSet, std::string_view thePath) {
+    return std::binary_search(theSet.begin(), theSet.end(), thePath);
 }
 
 // The status-file paths inside a directory: below it with theRecursive, else directly in it, with
 // their entries. Equivalent to the file layer's file-in-directory test, answered by one range of
 // the sorted map.
 void addStatusFilesIn(const WorkSpaceStatusFile::Entries& theFiles, const std::string& theDir,
-                      bool theRecursive, PathSet& theResult,
+                      bool theRecursive, PathViews& theResult,
                       std::vector<const FileStatus*>& theEntries) {
     const std::string aPrefix = theDir + "/";
     for (auto anIt = theFiles.lower_bound(aPrefix);
          anIt != theFiles.end() && anIt->first.starts_with(aPrefix); ++anIt) {
         if (theRecursive || anIt->first.find('/', aPrefix.size()) == std::string::npos) {
-            theResult.emplace_back(anIt->first);
+            theResult.push_back(anIt->first);
             theEntries.push_back(&anIt->second);
         }
     }
@@ -46,14 +57,14 @@ public:
         : itsWorkSpaceDirName(theWorkSpaceDirName),
           itsIgnore(ignore::forWorkSpace(theWorkSpaceDirName)) {}
 
-    bool isIgnored(const std::string& thePath) {
-        const std::string_view aDir(thePath.data(), std::min(thePath.size(), thePath.rfind('/')));
+    bool isIgnored(std::string_view thePath) {
+        const std::string_view aDir = thePath.substr(0, thePath.rfind('/'));
         if (aDir != itsLastDir) {
             const Ignore::Rules& aRules = itsIgnore.collect(std::string(aDir));
             itsDirHasRules = !aRules.itsExcludes.empty() || !aRules.itsIncludes.empty();
             itsLastDir = aDir;
         }
-        return itsDirHasRules && ignore::is_path_ignored(itsWorkSpaceDirName, thePath);
+        return itsDirHasRules && ignore::is_path_ignored(itsWorkSpaceDirName, std::string(thePath));
     }
 
 private:
@@ -63,12 +74,12 @@ private:
     bool itsDirHasRules = false;
 };
 
-PathSet ignoredOf(const PathSet& thePaths, const std::string& theWorkSpaceDirName) {
+PathSet ignoredOf(const PathViews& thePaths, const std::string& theWorkSpaceDirName) {
     PathSet anIgnored;
     IgnoreCheck aCheck(theWorkSpaceDirName);
-    for (const auto& aPath : thePaths)
+    for (const auto aPath : thePaths)
         if (aCheck.isIgnored(aPath))
-            anIgnored.push_back(aPath);
+            anIgnored.emplace_back(aPath);
     return anIgnored;
 }
 
@@ -90,26 +101,28 @@ Status::Status(const std::vector<RepositoryObject>& theObjects, bool theConflict
                bool theWithObjects)
     : itsConflictsOnly(theConflictsOnly), itsWithObjects(theWithObjects) {
     KIVO_PERF_SCOPE("Status::Status() (object vector)");
-    const WorkSpaceStatusFile& aStatusFile = statusFile();
+    itsStatusFile = statusFile();
     itsWorkSpaceDirName = workspace::get()->srcDirName();
+    TextStore& aTexts = itsPathTexts.emplace_back();
     for (const auto& anObject : theObjects) {
         const std::string& aFile = anObject.workSpaceFileName();
-        if (const auto anEntry = aStatusFile.files().find(aFile);
-            anEntry != aStatusFile.files().end()) {
-            itsStatusFilesInScope.push_back(aFile);
+        if (const auto anEntry = itsStatusFile->files().find(aFile);
+            anEntry != itsStatusFile->files().end()) {
+            itsKnownFiles.push_back(anEntry->first);
             itsKnownStatus.push_back(&anEntry->second);
         }
         // A symbolic link (or a file behind a linked directory) is no object of the workspace.
         if (!itsConflictsOnly && sys::fileExists(aFile) &&
             sys::linkOnTheWay(itsWorkSpaceDirName, aFile).empty())
-            itsDiskFilesInScope.push_back(aFile);
+            itsDiskFiles.push_back(aTexts.keep(aFile));
     }
     normalizeKnown();
-    pathset::normalize(itsDiskFilesInScope);
+    std::sort(itsDiskFiles.begin(), itsDiskFiles.end());
+    itsDiskFiles.erase(std::unique(itsDiskFiles.begin(), itsDiskFiles.end()), itsDiskFiles.end());
     initShared();
     if (itsWithObjects)
         for (const auto& anObject : theObjects)
-            if (pathset::contains(itsConflictsOnly ? itsStatusFilesInScope : allFiles(),
+            if (pathset::contains(itsConflictsOnly ? statusFilesInScope() : allFiles(),
                                   anObject.workSpaceFileName()))
                 itsObjects.push_back(anObject);
 }
@@ -131,9 +144,9 @@ void Status::initPackagesShared(const std::vector<std::string>& thePackages, boo
     // The disk first: the status file may still be being read meanwhile.
     if (!aRoots.empty())
         listDirectories(aRoots, theRecursive, aWorkSpace->settingsDirName());
-    const auto& aFiles = statusFile().files();
+    itsStatusFile = statusFile();
     for (const auto& aDir : aDirs)
-        addStatusFilesIn(aFiles, aDir, theRecursive, itsStatusFilesInScope, itsKnownStatus);
+        addStatusFilesIn(itsStatusFile->files(), aDir, theRecursive, itsKnownFiles, itsKnownStatus);
     // One directory's range of the map is in path order already.
     if (aDirs.size() > 1)
         normalizeKnown();
@@ -142,25 +155,24 @@ void Status::initPackagesShared(const std::vector<std::string>& thePackages, boo
 // Sorts the known files together with their entries and drops repeats (a package named twice,
 // or together with its own sub package).
 void Status::normalizeKnown() {
-    if (std::is_sorted(itsStatusFilesInScope.begin(), itsStatusFilesInScope.end()) &&
-        std::adjacent_find(itsStatusFilesInScope.begin(), itsStatusFilesInScope.end()) ==
-            itsStatusFilesInScope.end())
+    if (std::is_sorted(itsKnownFiles.begin(), itsKnownFiles.end()) &&
+        std::adjacent_find(itsKnownFiles.begin(), itsKnownFiles.end()) == itsKnownFiles.end())
         return;
-    std::vector<std::size_t> anOrder(itsStatusFilesInScope.size());
+    std::vector<std::size_t> anOrder(itsKnownFiles.size());
     for (std::size_t i = 0; i < anOrder.size(); ++i)
         anOrder[i] = i;
     std::sort(anOrder.begin(), anOrder.end(), [this](std::size_t theLeft, std::size_t theRight) {
-        return itsStatusFilesInScope[theLeft] < itsStatusFilesInScope[theRight];
+        return itsKnownFiles[theLeft] < itsKnownFiles[theRight];
     });
-    PathSet aFiles;
+    PathViews aFiles;
     std::vector<const FileStatus*> anEntries;
     for (std::size_t anIndex : anOrder) {
-        if (!aFiles.empty() && aFiles.back() == itsStatusFilesInScope[anIndex])
+        if (!aFiles.empty() && aFiles.back() == itsKnownFiles[anIndex])
             continue;
-        aFiles.push_back(std::move(itsStatusFilesInScope[anIndex]));
+        aFiles.push_back(itsKnownFiles[anIndex]);
         anEntries.push_back(itsKnownStatus[anIndex]);
     }
-    itsStatusFilesInScope = std::move(aFiles);
+    itsKnownFiles = std::move(aFiles);
     itsKnownStatus = std::move(anEntries);
 }
 
@@ -172,17 +184,17 @@ void Status::listDirectories(const std::vector<std::string>& theRoots, bool theR
     itsHaveDiskTimes = (isSet(params::fast) || isSet(params::veryFast)) && !isSet(params::simulate);
     treescan::TreeScan aScan =
         treescan::scan(theRoots, theRecursive, itsHaveDiskTimes, theSettingsDirName);
-    itsDiskFilesInScope.reserve(aScan.itsFiles.size());
+    itsDiskFiles.reserve(aScan.itsFiles.size());
     itsDiskTimes.reserve(aScan.itsFiles.size());
     // A package named together with its own sub package lists those files twice.
     const bool aMayRepeat = theRoots.size() > 1;
-    for (auto& aFile : aScan.itsFiles) {
-        if (aMayRepeat && !itsDiskFilesInScope.empty() &&
-            itsDiskFilesInScope.back() == aFile.itsPath)
+    for (const auto& aFile : aScan.itsFiles) {
+        if (aMayRepeat && !itsDiskFiles.empty() && itsDiskFiles.back() == aFile.itsPath)
             continue;
-        itsDiskFilesInScope.push_back(std::move(aFile.itsPath));
+        itsDiskFiles.push_back(aFile.itsPath);
         itsDiskTimes.push_back(aFile.itsModified);
     }
+    itsPathTexts = std::move(aScan.itsTexts);
     itsDiskDirectories = std::move(aScan.itsDirectories);
     pathset::normalize(itsDiskDirectories);
 }
@@ -192,12 +204,12 @@ void Status::initShared() {
     {
         KIVO_PERF_SCOPE("is_file_conflicted::operator()");
         IgnoreCheck aCheck(itsWorkSpaceDirName);
-        for (const auto& aFile : statusFile().conflictedFiles())
-            if (pathset::contains(itsStatusFilesInScope, aFile) && !aCheck.isIgnored(aFile))
+        for (const auto& aFile : itsStatusFile->conflictedFiles())
+            if (contains(itsKnownFiles, aFile) && !aCheck.isIgnored(aFile))
                 itsConflicted.push_back(aFile);
     }
     if (itsConflictsOnly) {
-        itsIgnoredKnown = ignoredOf(itsStatusFilesInScope, itsWorkSpaceDirName);
+        itsIgnoredKnown = ignoredOf(itsKnownFiles, itsWorkSpaceDirName);
         return;
     }
     classify();
@@ -209,15 +221,15 @@ void Status::initShared() {
 // part. Each path is looked at in this one walk only (a large tree's paths do not stay in the
 // processor's caches between walks), and the sets are built directly, without copies.
 void Status::classify() {
-    const PathSet& aKnown = itsStatusFilesInScope;
-    const PathSet& aDisk = itsDiskFilesInScope;
+    const PathViews& aKnown = itsKnownFiles;
+    const PathViews& aDisk = itsDiskFiles;
     IgnoreCheck aKnownIgnoreCheck(itsWorkSpaceDirName);
     IgnoreCheck aDiskIgnoreCheck(itsWorkSpaceDirName);
     std::vector<Present> aPresentKnown;
     PathSet aKnownDirectories;
     PathSet aPresentDirectories;
-    auto addDirectoryOf = [](PathSet& theSet, const std::string& thePath) {
-        const std::string_view aDir(thePath.data(), std::min(thePath.size(), thePath.rfind('/')));
+    auto addDirectoryOf = [](PathSet& theSet, std::string_view thePath) {
+        const std::string_view aDir = thePath.substr(0, thePath.rfind('/'));
         if (theSet.empty() || theSet.back() != aDir)
             theSet.emplace_back(aDir);
     };
@@ -225,22 +237,22 @@ void Status::classify() {
     // An ignored known file counts as unknown: it is on disk only, or nowhere.
     auto skipIgnoredKnown = [&] {
         while (k < aKnown.size() && aKnownIgnoreCheck.isIgnored(aKnown[k]))
-            itsIgnoredKnown.push_back(aKnown[k++]);
+            itsIgnoredKnown.emplace_back(aKnown[k++]);
     };
     skipIgnoredKnown();
     while (k < aKnown.size() || d < aDisk.size()) {
         const int anOrder = k == aKnown.size()  ? 1
                             : d == aDisk.size() ? -1
                                                 : aKnown[k].compare(aDisk[d]);
-        const std::string& aFile = anOrder <= 0 ? aKnown[k] : aDisk[d];
+        const std::string_view aFile = anOrder <= 0 ? aKnown[k] : aDisk[d];
         const bool aConflicted = c < itsConflicted.size() && itsConflicted[c] == aFile;
         if (aConflicted)
             ++c;
         if (anOrder > 0) { // on disk only: new, unless an ignore rule takes it
             if (aDiskIgnoreCheck.isIgnored(aFile)) {
-                itsIgnoredUnknown.push_back(aFile);
+                itsIgnoredUnknown.emplace_back(aFile);
             } else {
-                itsNew.push_back(aFile);
+                itsNew.emplace_back(aFile);
                 addDirectoryOf(aPresentDirectories, aFile);
             }
             ++d;
@@ -249,7 +261,7 @@ void Status::classify() {
         if (!aConflicted) {
             addDirectoryOf(aKnownDirectories, aFile);
             if (anOrder < 0) { // known, not on disk
-                itsDeleted.push_back(aFile);
+                itsDeleted.emplace_back(aFile);
             } else {
                 aPresentKnown.push_back({d, k});
                 addDirectoryOf(aPresentDirectories, aFile);
@@ -275,17 +287,18 @@ PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
     const bool aFast = isSet(params::fast);
     PathSet aModified;
     std::vector<Present> aToHash;
+    sys::TimestampTexts aDiskTimes;
     for (const Present& aPresent : thePresentKnown) {
-        const std::string& aFile = itsDiskFilesInScope[aPresent.itsDisk];
+        const std::string_view aFile = itsDiskFiles[aPresent.itsDisk];
         if (aNoCompare) {
-            aModified.push_back(aFile);
+            aModified.emplace_back(aFile);
             continue;
         }
         const FileStatus& anEntry = *itsKnownStatus[aPresent.itsKnown];
         if (aFast || aVeryFast) {
             // No timestamp (simulation mode gives none) never matches, not even an empty one.
             if (itsHaveDiskTimes) {
-                if (sys::TimestampText(itsDiskTimes[aPresent.itsDisk]).view() == anEntry.timest)
+                if (aDiskTimes.of(itsDiskTimes[aPresent.itsDisk]) == anEntry.timest)
                     continue;
             } else {
                 const std::string aCurrent = sys::getts(aFile);
@@ -294,14 +307,14 @@ PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
             }
         }
         if (aVeryFast)
-            aModified.push_back(aFile);
+            aModified.emplace_back(aFile);
         else
             aToHash.push_back(aPresent);
     }
     std::vector<std::string> aPaths;
     aPaths.reserve(aToHash.size());
     for (const Present& aPresent : aToHash)
-        aPaths.push_back(itsDiskFilesInScope[aPresent.itsDisk]);
+        aPaths.emplace_back(itsDiskFiles[aPresent.itsDisk]);
     const std::vector<std::string> aHashes = hash::calcFiles(aPaths);
     for (std::size_t i = 0; i < aPaths.size(); ++i)
         if (aHashes[i] != itsKnownStatus[aToHash[i].itsKnown]->sha1value)
@@ -310,26 +323,51 @@ PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
     return aModified;
 }
 
+const PathSet& Status::statusFilesInScope() const {
+    if (!itsStatusFilesInScope)
+        itsStatusFilesInScope = copied(itsKnownFiles);
+    return *itsStatusFilesInScope;
+}
+
+const PathSet& Status::diskFilesInScope() const {
+    if (!itsDiskFilesInScope)
+        itsDiskFilesInScope = copied(itsDiskFiles);
+    return *itsDiskFilesInScope;
+}
+
 const PathSet& Status::statusFilesNotIgnored() const {
-    if (!itsStatusFilesNotIgnored)
-        itsStatusFilesNotIgnored = pathset::subtract(itsStatusFilesInScope, itsIgnoredKnown);
+    if (!itsStatusFilesNotIgnored) {
+        PathViews aKept;
+        std::set_difference(itsKnownFiles.begin(), itsKnownFiles.end(), itsIgnoredKnown.begin(),
+                            itsIgnoredKnown.end(), std::back_inserter(aKept));
+        itsStatusFilesNotIgnored = copied(aKept);
+    }
     return *itsStatusFilesNotIgnored;
 }
 
 const PathSet& Status::diskFilesKept() const {
-    if (!itsDiskFilesKept)
-        itsDiskFilesKept = pathset::subtract(itsDiskFilesInScope, itsIgnoredUnknown);
+    if (!itsDiskFilesKept) {
+        PathViews aKept;
+        std::set_difference(itsDiskFiles.begin(), itsDiskFiles.end(), itsIgnoredUnknown.begin(),
+                            itsIgnoredUnknown.end(), std::back_inserter(aKept));
+        itsDiskFilesKept = copied(aKept);
+    }
     return *itsDiskFilesKept;
 }
 
 const PathSet& Status::allFiles() const {
-    if (!itsAllFiles)
-        itsAllFiles = pathset::unite(itsStatusFilesInScope, itsDiskFilesInScope);
+    if (!itsAllFiles) {
+        PathViews aUnion;
+        aUnion.reserve(itsKnownFiles.size() + itsDiskFiles.size());
+        std::set_union(itsKnownFiles.begin(), itsKnownFiles.end(), itsDiskFiles.begin(),
+                       itsDiskFiles.end(), std::back_inserter(aUnion));
+        itsAllFiles = copied(aUnion);
+    }
     return *itsAllFiles;
 }
 
 void Status::buildObjects() {
-    for (const auto& aFile : itsConflictsOnly ? itsStatusFilesInScope : allFiles())
+    for (const auto& aFile : itsConflictsOnly ? statusFilesInScope() : allFiles())
         itsObjects.push_back(objects::fromWorkSpaceFile(aFile));
 }
 

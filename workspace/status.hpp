@@ -1,15 +1,19 @@
 #pragma once
 
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "workspace/objects.hpp"
+#include "workspace/textstore.hpp"
 
 namespace RepositoryAccess {
 
 struct FileStatus;
+class WorkSpaceStatusFile;
 
 // A sorted set of absolute, `/`-separated paths (byte order, no duplicates).
 using PathSet = std::vector<std::string>;
@@ -33,9 +37,9 @@ public:
     const PathSet& deleted() const { return itsDeleted; }
     const PathSet& newFiles() const { return itsNew; }
     const PathSet& newDirectories() const { return itsNewDirectories; }
-    const PathSet& statusFilesInScope() const { return itsStatusFilesInScope; }
+    const PathSet& statusFilesInScope() const;
     const PathSet& statusFilesNotIgnored() const;
-    const PathSet& diskFilesInScope() const { return itsDiskFilesInScope; }
+    const PathSet& diskFilesInScope() const;
     const PathSet& diskFilesKept() const;
     const PathSet& diskDirectories() const { return itsDiskDirectories; }
     const PathSet& allFiles() const;
@@ -65,21 +69,27 @@ private:
     PathSet itsDeleted;
     PathSet itsNew;
     PathSet itsNewDirectories;
-    PathSet itsStatusFilesInScope;
-    // The status entries of the known files (same order as itsStatusFilesInScope), so that no
-    // comparison has to look them up again.
+    // The known and the listed files of the scope in path order, as views of the status file's
+    // names (kept alive by itsStatusFile) and of the listing's texts (itsPathTexts): the status of
+    // a large tree copies no path it does not report.
+    std::shared_ptr<const WorkSpaceStatusFile> itsStatusFile;
+    std::vector<TextStore> itsPathTexts;
+    std::vector<std::string_view> itsKnownFiles;
+    // The status entries of the known files (same order as itsKnownFiles), so that no comparison
+    // has to look them up again.
     std::vector<const FileStatus*> itsKnownStatus;
-    PathSet itsDiskFilesInScope;
+    std::vector<std::string_view> itsDiskFiles;
     PathSet itsDiskDirectories;
-    // Ignored files are few; the large derived sets are built only when asked for, so that the
-    // status of a large tree copies no path it does not report.
+    // Ignored files are few; the large sets are built only when asked for.
     PathSet itsIgnoredKnown;
     PathSet itsIgnoredUnknown;
+    mutable std::optional<PathSet> itsStatusFilesInScope;
+    mutable std::optional<PathSet> itsDiskFilesInScope;
     mutable std::optional<PathSet> itsStatusFilesNotIgnored;
     mutable std::optional<PathSet> itsDiskFilesKept;
     mutable std::optional<PathSet> itsAllFiles;
     std::vector<RepositoryObject> itsObjects;
-    // Last-write times of the listed disk files (same order as itsDiskFilesInScope), taken while
+    // Last-write times of the listed disk files (same order as itsDiskFiles), taken while
     // listing in the timestamp modes so that they need no second look at the file.
     std::vector<timespec> itsDiskTimes;
     bool itsHaveDiskTimes = false;

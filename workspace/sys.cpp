@@ -330,7 +330,6 @@ TimestampText::TimestampText(const timespec& theTime) {
     unsigned aDay = static_cast<unsigned>(aDayOfYear - (153 * aMonthIndex + 2) / 5 + 1);
     unsigned aMonth = static_cast<unsigned>(aMonthIndex < 10 ? aMonthIndex + 3 : aMonthIndex - 9);
     std::int64_t aYear = aYearOfEra + anEra * 400 + (aMonth <= 2 ? 1 : 0);
-    unsigned aMillis = static_cast<unsigned>(theTime.tv_nsec / 1000000);
 
     char* aText = itsText;
     std::memcpy(aText, "0000-00-00 00:00:00.000 UTC", kSize);
@@ -344,8 +343,23 @@ TimestampText::TimestampText(const timespec& theTime) {
     putTwo(aText + 11, static_cast<unsigned>(aSecondOfDay / 3600));
     putTwo(aText + 14, static_cast<unsigned>(aSecondOfDay / 60 % 60));
     putTwo(aText + 17, static_cast<unsigned>(aSecondOfDay % 60));
-    aText[20] = static_cast<char>('0' + aMillis / 100);
-    putTwo(aText + 21, aMillis % 100);
+    setMilliseconds(theTime);
+}
+
+void TimestampText::setMilliseconds(const timespec& theTime) {
+    const unsigned aMillis = static_cast<unsigned>(theTime.tv_nsec / 1000000);
+    itsText[20] = static_cast<char>('0' + aMillis / 100);
+    putTwo(itsText + 21, aMillis % 100);
+}
+
+std::string_view TimestampTexts::of(const timespec& theTime) {
+    if (itsText && itsSecond == theTime.tv_sec) {
+        itsText->setMilliseconds(theTime);
+    } else {
+        itsText.emplace(theTime);
+        itsSecond = theTime.tv_sec;
+    }
+    return itsText->view();
 }
 
 std::string getts(std::string_view thePath) {

@@ -185,10 +185,23 @@ class TimestampText {
 public:
     explicit TimestampText(const timespec& theTime);
     std::string_view view() const { return {itsText, kSize}; }
+    // The same second with the milliseconds of theTime: only their digits change.
+    void setMilliseconds(const timespec& theTime);
 
 private:
     static constexpr std::size_t kSize = 27;
     char itsText[kSize];
+};
+
+// The times of many files in a row: the date and time of day are worked out again only when the
+// second changes, and files written together share a few seconds.
+class TimestampTexts {
+public:
+    std::string_view of(const timespec& theTime);
+
+private:
+    std::optional<TimestampText> itsText;
+    time_t itsSecond = 0;
 };
 
 // ---- Writing the disk (all honour `simulate`) ----

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -29,7 +30,10 @@ struct Group {
 };
 
 // What one worker collects.
-struct Partial : TreeScan {
+struct Partial {
+    std::vector<ScannedFile> itsFiles;
+    std::vector<std::string> itsDirectories;
+    TextStore itsTexts;
     std::vector<Group> itsGroups;
 };
 
@@ -123,29 +127,41 @@ public:
     }
 
 private:
-    // Appends the directory's files to the worker's result, sorted: names of one directory are
-    // short to compare, and the sorting is shared by every worker.
+    // Appends the directory's files to the worker's result, sorted by name: within one directory
+    // that is path order, and names are short to compare.
     void list(const std::string& theDir, Partial& theResult, std::vector<std::string>& theSubDirs) {
         const std::size_t aFirst = theResult.itsFiles.size();
         const std::string aPrefix = sys::joinFileName(theDir, "");
         for (auto& anEntry : sys::scanDir(theDir, itsWithTimes)) {
-            // Each path is built in one allocation: a large tree has a hundred thousand of them.
-            std::string aPath;
-            aPath.reserve(aPrefix.size() + anEntry.itsName.size());
-            aPath.append(aPrefix).append(anEntry.itsName);
             if (!anEntry.itsIsDirectory) {
-                theResult.itsFiles.push_back({std::move(aPath), anEntry.itsModified});
-            } else if (aPath != itsSkippedDir) {
-                theResult.itsDirectories.push_back(aPath);
-                if (itsRecursive)
-                    theSubDirs.push_back(std::move(aPath));
+                theResult.itsFiles.push_back(
+                    {joined(theResult.itsTexts, aPrefix, anEntry.itsName), anEntry.itsModified});
+                continue;
             }
+            std::string aPath = aPrefix + anEntry.itsName;
+            if (aPath == itsSkippedDir)
+                continue;
+            theResult.itsDirectories.push_back(aPath);
+            if (itsRecursive)
+                theSubDirs.push_back(std::move(aPath));
         }
         const auto aBegin = theResult.itsFiles.begin() + static_cast<std::ptrdiff_t>(aFirst);
-        std::sort(aBegin, theResult.itsFiles.end(), inPathOrder);
+        std::sort(
+            aBegin, theResult.itsFiles.end(),
+            [aSkip = aPrefix.size()](const ScannedFile& theLeft, const ScannedFile& theRight) {
+                return theLeft.itsPath.substr(aSkip) < theRight.itsPath.substr(aSkip);
+            });
         if (aFirst != theResult.itsFiles.size())
             theResult.itsGroups.push_back(
                 {aPrefix, aFirst, theResult.itsFiles.size() - aFirst, &theResult});
+    }
+
+    static std::string_view joined(TextStore& theTexts, std::string_view thePrefix,
+                                   std::string_view theName) {
+        char* aPath = theTexts.allocate(thePrefix.size() + theName.size());
+        std::memcpy(aPath, thePrefix.data(), thePrefix.size());
+        std::memcpy(aPath + thePrefix.size(), theName.data(), theName.size());
+        return {aPath, thePrefix.size() + theName.size()};
     }
 
     const bool itsRecursive;
@@ -182,9 +198,11 @@ TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool 
 
     TreeScan aResult;
     aResult.itsFiles = filesInPathOrder(aPartials);
-    for (auto& aPartial : aPartials)
+    for (auto& aPartial : aPartials) {
         std::move(aPartial.itsDirectories.begin(), aPartial.itsDirectories.end(),
                   std::back_inserter(aResult.itsDirectories));
+        aResult.itsTexts.push_back(std::move(aPartial.itsTexts));
+    }
     return aResult;
 }
 

@@ -2,20 +2,26 @@
 
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "workspace/textstore.hpp"
 
 namespace RepositoryAccess::treescan {
 
+// A listed file; its path belongs to the texts of the scan.
 struct ScannedFile {
-    std::string itsPath;
+    std::string_view itsPath;
     timespec itsModified{};
 };
 
 // The files of a few directory trees in path order, and their sub-directories in no particular
-// order.
+// order. The files' paths live in itsTexts, one store per worker: a tree of a hundred thousand
+// files costs a few dozen allocations for them, not one each.
 struct TreeScan {
     std::vector<ScannedFile> itsFiles;
     std::vector<std::string> itsDirectories;
+    std::vector<TextStore> itsTexts;
 };
 
 // Lists the directories (their whole trees with theRecursive) on every core, with last-write

@@ -361,6 +361,11 @@ WorkSpaceStatusFile& WorkSpace::status() const {
     return *itsWorkSpaceStatusFile;
 }
 
+std::shared_ptr<const WorkSpaceStatusFile> WorkSpace::sharedStatus() const {
+    status();
+    return itsWorkSpaceStatusFile;
+}
+
 std::string WorkSpace::relativeFileName(std::string_view theAbsoluteFileName) const {
     return sys::absoluteToRelativeFileName(theAbsoluteFileName, itsSrcDirName);
 }

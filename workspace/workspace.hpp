@@ -88,6 +88,8 @@ public:
     WorkSpaceConfigFile& config() const;
     // The loaded status file; fails with "Failed to open workspace status file." when none is.
     WorkSpaceStatusFile& status() const;
+    // The same, for a reader that keeps views of its texts.
+    std::shared_ptr<const WorkSpaceStatusFile> sharedStatus() const;
     bool hasConfig() const { return itsWorkSpaceConfigFile != nullptr; }
     bool hasStatus() const {
         awaitStatus();

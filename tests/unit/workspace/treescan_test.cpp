@@ -15,7 +15,7 @@ namespace {
 std::vector<std::string> pathsOf(const treescan::TreeScan& theScan) {
     std::vector<std::string> aPaths;
     for (const auto& aFile : theScan.itsFiles)
-        aPaths.push_back(aFile.itsPath);
+        aPaths.emplace_back(aFile.itsPath);
     return aPaths;
 }
 
