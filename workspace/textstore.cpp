@@ -12,22 +12,17 @@ constexpr std::size_t kBlockSize = 256 * 1024;
 
 } // namespace
 
-char* TextStore::allocate(std::size_t theSize) {
-    if (theSize > itsLeft) {
-        // A text of more than a quarter block gets a block of its own; the current block keeps
-        // serving the short texts.
-        if (theSize > kBlockSize / 4) {
-            itsBlocks.push_back(std::make_unique_for_overwrite<char[]>(theSize));
-            return itsBlocks.back().get();
-        }
-        itsBlocks.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
-        itsNext = itsBlocks.back().get();
-        itsLeft = kBlockSize;
+char* TextStore::allocateInNewBlock(std::size_t theSize) {
+    // A text of more than a quarter block gets a block of its own; the current block keeps
+    // serving the short texts.
+    if (theSize > kBlockSize / 4) {
+        itsBlocks.push_back(std::make_unique_for_overwrite<char[]>(theSize));
+        return itsBlocks.back().get();
     }
-    char* aText = itsNext;
-    itsNext += theSize;
-    itsLeft -= theSize;
-    return aText;
+    itsBlocks.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
+    itsNext = itsBlocks.back().get() + theSize;
+    itsLeft = kBlockSize - theSize;
+    return itsBlocks.back().get();
 }
 
 std::string_view TextStore::keep(std::string_view theText) {

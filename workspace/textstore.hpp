@@ -21,9 +21,18 @@ public:
 
     std::string_view keep(std::string_view theText);
     // Room for a text of theSize bytes that the caller fills in before viewing it.
-    char* allocate(std::size_t theSize);
+    char* allocate(std::size_t theSize) {
+        if (theSize > itsLeft)
+            return allocateInNewBlock(theSize);
+        char* aText = itsNext;
+        itsNext += theSize;
+        itsLeft -= theSize;
+        return aText;
+    }
 
 private:
+    char* allocateInNewBlock(std::size_t theSize);
+
     std::vector<std::unique_ptr<char[]>> itsBlocks;
     char* itsNext = nullptr;
     std::size_t itsLeft = 0;

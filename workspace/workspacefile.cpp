@@ -380,8 +380,8 @@ bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
 }
 
 // Adds an entry, its texts kept in the store; the file lists entries in path order, so the hint
-// makes each insertion constant time. A repeated name keeps its last entry, as a plain assignment
-// would.
+// at the end makes each insertion constant time. A repeated name keeps its last entry, as a plain
+// assignment would.
 void WorkSpaceStatusFile::addFile(Entries& theFiles, std::string_view theStoredName,
                                   std::string_view theHash, std::string_view theTimestamp,
                                   std::int32_t theBaseVersion) {
@@ -389,13 +389,11 @@ void WorkSpaceStatusFile::addFile(Entries& theFiles, std::string_view theStoredN
     const std::size_t aSize = absoluteNameSize(theStoredName);
     char* aName = itsTexts.allocate(aSize);
     writeAbsoluteName(theStoredName, aName);
-    const std::string_view aFile(aName, aSize);
-    auto aHint = theFiles.empty() || theFiles.rbegin()->first < aFile ? theFiles.end()
-                                                                      : theFiles.lower_bound(aFile);
-    if (aHint != theFiles.end() && aHint->first == aFile)
-        aHint->second = aStatus;
-    else
-        theFiles.emplace_hint(aHint, aFile, aStatus);
+    // The map keeps an entry that it has already: then the name is a copy of the new one.
+    const auto anEntry =
+        theFiles.emplace_hint(theFiles.end(), std::string_view(aName, aSize), aStatus);
+    if (anEntry->first.data() != aName)
+        anEntry->second = aStatus;
 }
 
 // The general reading of a status file of any JSON layout.

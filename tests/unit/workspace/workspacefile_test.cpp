@@ -233,6 +233,20 @@ TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
     EXPECT_EQ(aRead->getBaseVersion(aWs + "/p/f4999"), 4999);
     EXPECT_FALSE(aRead->hasFile(aFirst));
 
+    // A name that the file lists twice keeps its last entry, in either reader.
+    const std::string aTwice = "{\n\"name\":\"p\",\n\"filenames\":["
+                               "{\"filename\":\"p/a\",\"sha1value\":\"h1\",\"timest\":\"t1\","
+                               "\"baseversion\":\"1\"},\n"
+                               "{\"filename\":\"p/a\",\"sha1value\":\"h2\",\"timest\":\"t2\","
+                               "\"baseversion\":\"2\"}],\n\"conflicts\":[]\n}\n";
+    for (const std::string& aText : {aTwice, " " + aTwice}) {
+        writeText(aPath, aText);
+        const auto aTwiceRead = WorkSpaceStatusFile::load(aPath, aWs);
+        EXPECT_EQ(aTwiceRead->files().size(), 1u);
+        EXPECT_EQ(aTwiceRead->getHash(aWs + "/p/a"), "h2");
+        EXPECT_EQ(aTwiceRead->getBaseVersion(aWs + "/p/a"), 2);
+    }
+
     // Written and read again, every entry is there with its own texts.
     aRead->write();
     const auto anAgain = WorkSpaceStatusFile::load(aPath, aWs);
