@@ -113,15 +113,15 @@ void putTwo(char* theOut, unsigned theValue) {
     theOut[1] = static_cast<char>('0' + theValue % 10);
 }
 
-// The entries of a directory without `.` and `..`. With details, sizes and times of files are
-// read; without, only entries whose type readdir does not tell are examined.
-std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails) {
+// Visits the entries of a directory without `.` and `..`. With details, sizes and times of files
+// are read; without, only entries whose type readdir does not tell are examined.
+void visitEntries(const std::string& theDir, bool theWithDetails,
+                  const std::function<void(const DirEntryView&)>& theVisit) {
     DIR* aStream = ::opendir(theDir.empty() ? "." : theDir.c_str());
     if (!aStream)
         throw Error("Invalid Directory: " + theDir);
     std::unique_ptr<DIR, int (*)(DIR*)> apStream(aStream, &::closedir);
     int aDirFd = ::dirfd(aStream);
-    std::vector<DirEntry> anEntries;
     while (true) {
         errno = 0;
         const dirent* aRaw = ::readdir(aStream);
@@ -133,7 +133,7 @@ std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails
         const char* aName = aRaw->d_name;
         if (aName[0] == '.' && (aName[1] == 0 || (aName[1] == '.' && aName[2] == 0)))
             continue;
-        DirEntry anEntry;
+        DirEntryView anEntry;
         anEntry.itsName = aName;
         // Only regular files and directories are part of a workspace: a symbolic link (to
         // anything), a pipe or a device is left out and never followed.
@@ -156,8 +156,16 @@ std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails
             anEntry.itsSize = static_cast<std::uint64_t>(aStat.st_size);
             anEntry.itsModified = aStat.st_mtim;
         }
-        anEntries.push_back(std::move(anEntry));
+        theVisit(anEntry);
     }
+}
+
+std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails) {
+    std::vector<DirEntry> anEntries;
+    visitEntries(theDir, theWithDetails, [&](const DirEntryView& theEntry) {
+        anEntries.push_back({std::string(theEntry.itsName), theEntry.itsIsDirectory,
+                             theEntry.itsSize, theEntry.itsModified});
+    });
     return anEntries;
 }
 
@@ -189,6 +197,11 @@ DirListing listDir(std::string_view theDirName) {
 
 std::vector<DirEntry> scanDir(std::string_view theDirName, bool theWithDetails) {
     return readEntries(toSlashes(theDirName), theWithDetails);
+}
+
+void visitDir(std::string_view theDirName, bool theWithDetails,
+              const std::function<void(const DirEntryView&)>& theVisit) {
+    visitEntries(toSlashes(theDirName), theWithDetails, theVisit);
 }
 
 std::string linkOnTheWay(std::string_view theRootDir, std::string_view thePath) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -134,6 +135,18 @@ struct DirEntry {
 // directory does not tell are examined); entries that vanish during the scan are left out. Fails
 // with "Invalid Directory: <dir>". Safe to call from several threads.
 std::vector<DirEntry> scanDir(std::string_view theDirName, bool theWithDetails = true);
+
+// One entry as a directory scan meets it; the name is valid during the visit only.
+struct DirEntryView {
+    std::string_view itsName;
+    bool itsIsDirectory = false;
+    std::uint64_t itsSize = 0;
+    timespec itsModified{};
+};
+// What scanDir() does, without collecting: each entry is handed over as it is read, so that a
+// scan of a large tree copies each name once, into its final place.
+void visitDir(std::string_view theDirName, bool theWithDetails,
+              const std::function<void(const DirEntryView&)>& theVisit);
 
 // The first path below theRootDir on the way to thePath (thePath included) that is a symbolic
 // link, as a full path; empty when there is none. Paths outside theRootDir are not examined.

@@ -132,19 +132,20 @@ private:
     void list(const std::string& theDir, Partial& theResult, std::vector<std::string>& theSubDirs) {
         const std::size_t aFirst = theResult.itsFiles.size();
         const std::string aPrefix = sys::joinFileName(theDir, "");
-        for (auto& anEntry : sys::scanDir(theDir, itsWithTimes)) {
-            if (!anEntry.itsIsDirectory) {
+        sys::visitDir(theDir, itsWithTimes, [&](const sys::DirEntryView& theEntry) {
+            if (!theEntry.itsIsDirectory) {
                 theResult.itsFiles.push_back(
-                    {joined(theResult.itsTexts, aPrefix, anEntry.itsName), anEntry.itsModified});
-                continue;
+                    {joined(theResult.itsTexts, aPrefix, theEntry.itsName), theEntry.itsModified});
+                return;
             }
-            std::string aPath = aPrefix + anEntry.itsName;
+            std::string aPath = aPrefix;
+            aPath += theEntry.itsName;
             if (aPath == itsSkippedDir)
-                continue;
+                return;
             theResult.itsDirectories.push_back(aPath);
             if (itsRecursive)
                 theSubDirs.push_back(std::move(aPath));
-        }
+        });
         const auto aBegin = theResult.itsFiles.begin() + static_cast<std::ptrdiff_t>(aFirst);
         std::sort(
             aBegin, theResult.itsFiles.end(),
