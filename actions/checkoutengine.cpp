@@ -355,20 +355,25 @@ CheckOutRun::contentsOf(std::span<const RepositoryObject> theObjects) {
 
 // The versions are read and written a part at a time: a checkout of 100,000 objects never holds
 // all their contents. The repository reads the next part while the files of this one are
-// written on the other cores, and the disk takes each part while the next one is written.
+// written on the other cores, and the disk takes each part while the next one is written. The
+// parts grow from a small first one, so that the writing starts early: reading an object takes
+// less time than writing it, and the reads of a part twice as large still keep up.
 // Simulated and path-debugging runs print each step, so they do one thing after the other.
 void CheckOutRun::writeAll(ProgressLine& theProgress) {
+    constexpr std::size_t kFirstPart = 250;
     constexpr std::size_t kObjectsPerPart = 2000;
     auto aPart = [&](std::size_t theBegin) {
+        const std::size_t aSize = std::min(
+            kObjectsPerPart, std::max(kFirstPart, theBegin + kFirstPart)); // 250, 500, 1000...
         return std::span(itsToWrite)
-            .subspan(theBegin, std::min(kObjectsPerPart, itsToWrite.size() - theBegin));
+            .subspan(theBegin, std::min(aSize, itsToWrite.size() - theBegin));
     };
     const bool anInOrder = isSet(params::simulate) || isSet(params::debugPaths);
     std::map<std::string, std::string> aNext;
     if (!itsToWrite.empty())
         aNext = contentsOf(aPart(0));
-    for (std::size_t aBegin = 0; aBegin < itsToWrite.size(); aBegin += kObjectsPerPart) {
-        const std::size_t anEnd = aBegin + aPart(aBegin).size();
+    for (std::size_t aBegin = 0, anEnd = 0; aBegin < itsToWrite.size(); aBegin = anEnd) {
+        anEnd = aBegin + aPart(aBegin).size();
         itsReadContent = std::move(aNext);
         aNext.clear();
         if (anInOrder) {
