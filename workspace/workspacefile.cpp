@@ -360,7 +360,7 @@ WorkSpaceStatusFile::loadOwnLayout(std::string theFileName, std::string theWorkS
 
 bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
     statusfastread::Content aContent;
-    Entries aFiles;
+    Entries aFiles(itsFiles.get_allocator());
     const bool aRead =
         statusfastread::read(theText, aContent, [&](const statusfastread::Entry& theEntry) {
             addFile(aFiles, theEntry.itsFileName, theEntry.itsHash, theEntry.itsTimestamp,
@@ -401,7 +401,7 @@ void WorkSpaceStatusFile::readDocument(std::shared_ptr<const std::string> theTex
     const auto aDocument = parse(std::move(theText));
     const json::JsonObject& anObject = aDocument->itsObject;
     std::string aName = json::getString(anObject, "name");
-    Entries aFiles;
+    Entries aFiles(itsFiles.get_allocator());
     for (const auto& aValue : json::getList(anObject, "filenames")) {
         const json::JsonObject& anEntry = json::asObject(aValue);
         const std::string aHash = json::getString(anEntry, "sha1value");

@@ -118,12 +118,17 @@ struct FileStatus {
 // conflicted files. Stored relative to the workspace directory.
 class WorkSpaceStatusFile : public WorkSpaceFile {
 public:
-    // The entries by absolute path; names and texts live in the file's text store.
-    using Entries = std::map<std::string_view, FileStatus, std::less<>>;
+    // The entries by absolute path; names, texts and the map's nodes live in the file's text
+    // store.
+    using Entries = std::map<std::string_view, FileStatus, std::less<>,
+                             StoreAllocator<std::pair<const std::string_view, FileStatus>>>;
 
     // A new, empty status of a workspace being created.
     WorkSpaceStatusFile(std::string theFileName, std::string theWorkSpaceName,
                         std::string theWorkSpaceDirName);
+    // The entries refer to the file's own store.
+    WorkSpaceStatusFile(const WorkSpaceStatusFile&) = delete;
+    WorkSpaceStatusFile& operator=(const WorkSpaceStatusFile&) = delete;
     // The status read from the file; fails with the parse message or the JSON lookup messages.
     static std::shared_ptr<WorkSpaceStatusFile> load(std::string theFileName,
                                                      std::string theWorkSpaceDirName);
@@ -181,7 +186,7 @@ private:
     std::string itsWorkSpaceName;
     std::string itsWorkSpaceDirName;
     TextStore itsTexts;
-    Entries itsFiles;
+    Entries itsFiles{Entries::allocator_type(itsTexts)};
     std::set<std::string> itsConflicts;
     OtherMembers itsOtherMembers;
 };
