@@ -6,8 +6,8 @@ file and with the repository, that no object got a version nobody made, and that
 conflicts with their own version.
 Usage: crash_trial.py BUILD_DIR [--long] [--seed N] [--files N] [--without-repair]
 The short form (the test command's) makes 3 kills per action on 300 files; --long makes 30 on
-2,000 files. --files sets another count (a checkout writes 2,000 objects a part: more files kill
-it between parts too)."""
+2,000 files. --files sets another count (a checkout writes parts of 250, 500, 1,000 and then
+2,000 objects: more files kill it between more parts)."""
 import hashlib
 import json
 import os
