@@ -235,14 +235,61 @@ std::uint64_t getFileSize(std::string_view thePath) {
 
 namespace {
 
+// Directories that a read found missing, so that the reads of other files in them need no
+// system call: the metadata of a push of new files lies in directories that the run creates
+// only at its end. Forgotten whenever the process creates a directory.
+class MissingDirectories {
+public:
+    bool contains(std::string_view theDir) {
+        std::lock_guard aLock(itsMutex);
+        return itsNames.contains(std::string(theDir));
+    }
+    void add(std::string_view theDir) {
+        std::lock_guard aLock(itsMutex);
+        itsNames.emplace(theDir);
+    }
+    void clear() {
+        std::lock_guard aLock(itsMutex);
+        itsNames.clear();
+    }
+
+private:
+    std::mutex itsMutex;
+    std::unordered_set<std::string> itsNames;
+};
+
+MissingDirectories& missingDirectories() {
+    static MissingDirectories theMissing;
+    return theMissing;
+}
+
+// The directory part of a `/`-separated path; empty for a bare name.
+std::string_view parentOf(std::string_view thePath) {
+    const std::size_t aSlash = thePath.rfind('/');
+    return aSlash == std::string_view::npos || aSlash == 0 ? std::string_view()
+                                                           : thePath.substr(0, aSlash);
+}
+
+// A file that is not there: its directory is remembered when it is missing as well.
+void noteMissingFile(std::string_view thePath) {
+    const std::string_view aDir = parentOf(thePath);
+    struct stat aStat;
+    if (!aDir.empty() && ::stat(std::string(aDir).c_str(), &aStat) != 0 && errno == ENOENT)
+        missingDirectories().add(aDir);
+}
+
 std::shared_ptr<const std::string> readBytes(std::string_view thePath,
                                              std::optional<std::uint64_t> theByteCount,
                                              bool theMissingIsNull = false,
                                              timespec* theModified = nullptr) {
     std::string aPath = toSlashes(thePath);
-    FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (aFile.get() < 0 && theMissingIsNull && errno == ENOENT)
+    if (theMissingIsNull && missingDirectories().contains(parentOf(aPath)))
         return nullptr;
+    FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (aFile.get() < 0 && theMissingIsNull && errno == ENOENT) {
+        noteMissingFile(aPath);
+        return nullptr;
+    }
     if (aFile.get() < 0)
         failWithErrno("Failed to open file for reading (readFile): " + quoted(aPath));
     std::uint64_t aCount = 0;
@@ -441,6 +488,7 @@ int createDirectoryChain(const std::string& theDir) {
     if (theDir.empty() || theDir == "/" || theDir.back() == ':' ||
         knownDirectories().contains(theDir))
         return 0;
+    internal::forgetMissingDirectories();
     if (::mkdir(theDir.c_str(), 0777) == 0) {
         knownDirectories().add(theDir);
         return 1;
@@ -478,6 +526,7 @@ bool createDirectory(std::string_view thePath) {
         return false;
     if (simulated("Create directory " + quoted(aPath)))
         return false;
+    internal::forgetMissingDirectories();
     if (::mkdir(aPath.c_str(), 0777) != 0)
         failWithErrno("Failed to create directory: " + quoted(aPath));
     return true;
@@ -505,6 +554,11 @@ int createDirectories(std::string_view thePath) {
 
 void forgetKnownDirectories() {
     knownDirectories().clear();
+    internal::forgetMissingDirectories();
+}
+
+void internal::forgetMissingDirectories() {
+    missingDirectories().clear();
 }
 
 bool deleteDirectory(std::string_view thePath) {

@@ -20,6 +20,9 @@ void writeAllOrFail(int theFd, std::string_view theBytes, bool theAppend, std::s
 // to standard output (and the trace buffer with `trace`).
 bool simulated(std::string_view theWhat);
 
+// Forgets the directories that reads found missing: called whenever the process creates one.
+void forgetMissingDirectories();
+
 // With `debugPaths`: prints "<function> <step> (<what>): <value>".
 void debugPath(std::string_view theFunction, int theStep, std::string_view theWhat,
                std::string_view theValue);

@@ -330,6 +330,8 @@ void makePrivateDirectory(const std::string& theDir) {
     const bool anExists = ::lstat(theDir.c_str(), &aStat) == 0;
     if (!anExists && internal::simulated("Create directory " + internal::quoted(theDir)))
         return;
+    if (!anExists)
+        internal::forgetMissingDirectories();
     if (!anExists && ::mkdir(theDir.c_str(), 0700) != 0 && errno != EEXIST)
         internal::failWithErrno("Failed to create directory: " + internal::quoted(theDir));
     if (::lstat(theDir.c_str(), &aStat) != 0)

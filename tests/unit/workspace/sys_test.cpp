@@ -410,3 +410,29 @@ TEST(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
         ASSERT_EQ(aCount.load(), 3) << "round " << i;
     }
 }
+
+// A read of a file whose directory is missing remembers the directory, so that the next reads in
+// it make no system call; each way the process makes a directory ends that memory, and a file
+// written there afterwards is read again.
+TEST(SysFiles, MissingDirectoriesAreForgottenOnceMade) {
+    kivotest::TempDir aTemp;
+    auto aFileIn = [&](const std::string& theDir) {
+        return (aTemp.path() / theDir / "f").string();
+    };
+    const std::vector<std::function<void(const std::string&)>> aWaysToMake = {
+        [](const std::string& theFile) { sys::createDirectories(theFile); },
+        [](const std::string& theFile) {
+            sys::createDirectory(std::filesystem::path(theFile).parent_path().string());
+        },
+    };
+    int aRound = 0;
+    for (const auto& aMake : aWaysToMake) {
+        const std::string aFile = aFileIn("m" + std::to_string(aRound++));
+        EXPECT_EQ(sys::readFileIfExists(aFile), nullptr);
+        EXPECT_EQ(sys::readFileIfExists(aFile + "2"), nullptr);
+        aMake(aFile);
+        sys::writeFile(aFile, "there");
+        ASSERT_NE(sys::readFileIfExists(aFile), nullptr) << "round " << aRound;
+        EXPECT_EQ(*sys::readFileIfExists(aFile), "there");
+    }
+}
