@@ -28,6 +28,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/arena.hpp"
+
 namespace RepositoryAccess::json {
 
 enum JsonType : std::int32_t {
@@ -160,35 +162,11 @@ private:
 };
 
 // The per-document arena: strings, lists and objects are bump-allocated in large blocks and freed
-// together when the allocator is destroyed. Not copyable; moving keeps every node where it is, so
-// a moved allocator still owns what the values point to. Single-threaded like the rest of kivo.
-class JsonAllocator {
+// together when the allocator is destroyed; moving keeps every node where it is, so a moved
+// allocator still owns what the values point to. After decoding escapes, which never lengthen a
+// string, the parser gives back the tail of a string with shrinkLast().
+class JsonAllocator : public Arena {
 public:
-    JsonAllocator() = default;
-    ~JsonAllocator();
-    JsonAllocator(const JsonAllocator&) = delete;
-    JsonAllocator& operator=(const JsonAllocator&) = delete;
-    JsonAllocator(JsonAllocator&& theOther) noexcept;
-    JsonAllocator& operator=(JsonAllocator&& theOther) noexcept;
-
-    // Raw storage, freed with the allocator. theAlign must be a power of two.
-    void* allocate(std::size_t theSize, std::size_t theAlign) {
-        const auto aPos = reinterpret_cast<std::uintptr_t>(itsCurrent);
-        const std::uintptr_t aStart = (aPos + (theAlign - 1)) & ~std::uintptr_t(theAlign - 1);
-        if (itsCurrent != nullptr && aStart + theSize <= reinterpret_cast<std::uintptr_t>(itsEnd)) {
-            itsCurrent = reinterpret_cast<char*>(aStart + theSize);
-            return reinterpret_cast<void*>(aStart);
-        }
-        return allocateInNewBlock(theSize, theAlign);
-    }
-
-    // Gives back the tail of the most recent allocation (it shrinks from theOldSize to
-    // theNewSize). Used after decoding escapes, which never lengthen a string.
-    void shrinkLast(void* theBlock, std::size_t theOldSize, std::size_t theNewSize) {
-        if (static_cast<char*>(theBlock) + theOldSize == itsCurrent)
-            itsCurrent = static_cast<char*>(theBlock) + theNewSize;
-    }
-
     // Node constructors for callers that build values themselves (tests, writers).
     const JsonString* newString(std::string_view theText);
     const JsonList* newList(std::span<const JsonValue> theValues);
@@ -196,20 +174,6 @@ public:
     const JsonObject* newObject(std::span<const JsonMember> theMembers);
     // The same, filling a caller-owned object (such as a top-level one).
     void fillObject(JsonObject& theObject, std::span<const JsonMember> theMembers);
-
-    // Bytes reserved from the system so far, for diagnostics and tests.
-    std::size_t bytesReserved() const { return itsBytesReserved; }
-
-private:
-    void* allocateInNewBlock(std::size_t theSize, std::size_t theAlign);
-    void release() noexcept;
-
-    struct Block;
-    Block* itsBlocks = nullptr;
-    char* itsCurrent = nullptr;
-    char* itsEnd = nullptr;
-    std::size_t itsNextBlockSize = 0;
-    std::size_t itsBytesReserved = 0;
 };
 
 // Containers nested deeper than this (the top-level object counts as level 1) make `jsonParse`

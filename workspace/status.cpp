@@ -103,7 +103,7 @@ Status::Status(const std::vector<RepositoryObject>& theObjects, bool theConflict
     KIVO_PERF_SCOPE("Status::Status() (object vector)");
     itsStatusFile = statusFile();
     itsWorkSpaceDirName = workspace::get()->srcDirName();
-    TextStore& aTexts = itsPathTexts.emplace_back();
+    Arena& aTexts = itsPathTexts.emplace_back();
     for (const auto& anObject : theObjects) {
         const std::string& aFile = anObject.workSpaceFileName();
         if (const auto anEntry = itsStatusFile->files().find(aFile);

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/arena.hpp"
 #include "workspace/objects.hpp"
-#include "workspace/textstore.hpp"
 
 namespace RepositoryAccess {
 
@@ -73,7 +73,7 @@ private:
     // names (kept alive by itsStatusFile) and of the listing's texts (itsPathTexts): the status of
     // a large tree copies no path it does not report.
     std::shared_ptr<const WorkSpaceStatusFile> itsStatusFile;
-    std::vector<TextStore> itsPathTexts;
+    std::vector<Arena> itsPathTexts;
     std::vector<std::string_view> itsKnownFiles;
     // The status entries of the known files (same order as itsKnownFiles), so that no comparison
     // has to look them up again.

@@ -33,7 +33,7 @@ struct Group {
 struct Partial {
     std::vector<ScannedFile> itsFiles;
     std::vector<std::string> itsDirectories;
-    TextStore itsTexts;
+    Arena itsTexts{true}; // a large tree fills its blocks
     std::vector<Group> itsGroups;
 };
 
@@ -157,9 +157,9 @@ private:
                 {aPrefix, aFirst, theResult.itsFiles.size() - aFirst, &theResult});
     }
 
-    static std::string_view joined(TextStore& theTexts, std::string_view thePrefix,
+    static std::string_view joined(Arena& theTexts, std::string_view thePrefix,
                                    std::string_view theName) {
-        char* aPath = theTexts.allocate(thePrefix.size() + theName.size());
+        auto* aPath = static_cast<char*>(theTexts.allocate(thePrefix.size() + theName.size(), 1));
         std::memcpy(aPath, thePrefix.data(), thePrefix.size());
         std::memcpy(aPath + thePrefix.size(), theName.data(), theName.size());
         return {aPath, thePrefix.size() + theName.size()};

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "workspace/textstore.hpp"
+#include "core/arena.hpp"
 
 namespace RepositoryAccess::treescan {
 
@@ -16,12 +16,12 @@ struct ScannedFile {
 };
 
 // The files of a few directory trees in path order, and their sub-directories in no particular
-// order. The files' paths live in itsTexts, one store per worker: a tree of a hundred thousand
+// order. The files' paths live in itsTexts, one arena per worker: a tree of a hundred thousand
 // files costs a few dozen allocations for them, not one each.
 struct TreeScan {
     std::vector<ScannedFile> itsFiles;
     std::vector<std::string> itsDirectories;
-    std::vector<TextStore> itsTexts;
+    std::vector<Arena> itsTexts;
 };
 
 // Lists the directories (their whole trees with theRecursive) on every core, with last-write

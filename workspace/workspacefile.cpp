@@ -379,7 +379,7 @@ bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
     return true;
 }
 
-// Adds an entry, its texts kept in the store; the file lists entries in path order, so the hint
+// Adds an entry, its texts kept in the arena; the file lists entries in path order, so the hint
 // at the end makes each insertion constant time. A repeated name keeps its last entry, as a plain
 // assignment would.
 void WorkSpaceStatusFile::addFile(Entries& theFiles, std::string_view theStoredName,
@@ -387,7 +387,7 @@ void WorkSpaceStatusFile::addFile(Entries& theFiles, std::string_view theStoredN
                                   std::int32_t theBaseVersion) {
     const FileStatus aStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion};
     const std::size_t aSize = absoluteNameSize(theStoredName);
-    char* aName = itsTexts.allocate(aSize);
+    auto* aName = static_cast<char*>(itsTexts.allocate(aSize, 1));
     writeAbsoluteName(theStoredName, aName);
     // The map keeps an entry that it has already: then the name is a copy of the new one.
     const auto anEntry =
@@ -489,7 +489,7 @@ void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile) {
 
 void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile,
                                             std::int32_t theBaseVersion) {
-    // The hash is a constant of the program: no copy in the store.
+    // The hash is a constant of the program: no copy in the arena.
     entry(theFile) = FileStatus{{}, workspacefile::dummyChangeHash(), theBaseVersion};
     itsModified = true;
 }

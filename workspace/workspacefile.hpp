@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/arena.hpp"
 #include "core/version.hpp"
-#include "workspace/textstore.hpp"
 
 namespace RepositoryAccess {
 
@@ -107,7 +107,7 @@ private:
 
 // What the status file remembers of one file: its last-write time and content hash when it was
 // last synchronised, and the repository version it is based on (0 when unknown). The texts belong
-// to the status file's text store.
+// to the status file's arena.
 struct FileStatus {
     std::string_view timest;
     std::string_view sha1value;
@@ -118,15 +118,14 @@ struct FileStatus {
 // conflicted files. Stored relative to the workspace directory.
 class WorkSpaceStatusFile : public WorkSpaceFile {
 public:
-    // The entries by absolute path; names, texts and the map's nodes live in the file's text
-    // store.
+    // The entries by absolute path; names, texts and the map's nodes live in the file's arena.
     using Entries = std::map<std::string_view, FileStatus, std::less<>,
-                             StoreAllocator<std::pair<const std::string_view, FileStatus>>>;
+                             ArenaAllocator<std::pair<const std::string_view, FileStatus>>>;
 
     // A new, empty status of a workspace being created.
     WorkSpaceStatusFile(std::string theFileName, std::string theWorkSpaceName,
                         std::string theWorkSpaceDirName);
-    // The entries refer to the file's own store.
+    // The entries refer to the file's own arena.
     WorkSpaceStatusFile(const WorkSpaceStatusFile&) = delete;
     WorkSpaceStatusFile& operator=(const WorkSpaceStatusFile&) = delete;
     // The status read from the file; fails with the parse message or the JSON lookup messages.
@@ -185,7 +184,7 @@ private:
 
     std::string itsWorkSpaceName;
     std::string itsWorkSpaceDirName;
-    TextStore itsTexts;
+    Arena itsTexts{true}; // a large status fills its blocks
     Entries itsFiles{Entries::allocator_type(itsTexts)};
     std::set<std::string> itsConflicts;
     OtherMembers itsOtherMembers;

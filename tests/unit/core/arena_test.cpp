@@ -1,4 +1,4 @@
-#include "workspace/textstore.hpp"
+#include "core/arena.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,18 +16,18 @@ std::string textNumber(int theNumber) {
 }
 
 // Texts kept across many blocks (past the size where blocks come in huge pages), a text larger
-// than a block, and a store that is moved: every view still reads its own bytes.
-TEST(TextStore, ViewsStayValidAcrossBlocksAndMoves) {
-    TextStore aStore;
+// than a block, and an arena that is moved: every view still reads its own bytes.
+TEST(Arena, ViewsStayValidAcrossBlocksAndMoves) {
+    Arena anArena(true);
     std::vector<std::string_view> aViews;
     for (int i = 0; i < 200000; ++i)
-        aViews.push_back(aStore.keep(textNumber(i)));
+        aViews.push_back(anArena.keep(textNumber(i)));
     const std::string aLarge(3 * 1024 * 1024, 'L');
-    const std::string_view aLargeView = aStore.keep(aLarge);
-    EXPECT_TRUE(aStore.keep("").empty());
+    const std::string_view aLargeView = anArena.keep(aLarge);
+    EXPECT_TRUE(anArena.keep("").empty());
 
-    TextStore aMoved(std::move(aStore));
-    TextStore anAssigned;
+    Arena aMoved(std::move(anArena));
+    Arena anAssigned;
     anAssigned.keep("replaced by the assignment");
     anAssigned = std::move(aMoved);
     for (int i = 0; i < 200000; i += 997)
@@ -36,21 +36,21 @@ TEST(TextStore, ViewsStayValidAcrossBlocksAndMoves) {
     EXPECT_EQ(aViews.back(), textNumber(199999));
 }
 
-// A map whose nodes come from the store: aligned nodes, erasing and inserting again, and the
-// store's texts as keys.
-TEST(TextStore, MapNodesComeFromTheStore) {
-    TextStore aStore;
+// A map whose nodes come from the arena: aligned nodes, erasing and inserting again, and the
+// arena's texts as keys.
+TEST(Arena, MapNodesComeFromTheArena) {
+    Arena anArena;
     using Map = std::map<std::string_view, std::int64_t, std::less<>,
-                         StoreAllocator<std::pair<const std::string_view, std::int64_t>>>;
-    Map aMap{Map::allocator_type(aStore)};
+                         ArenaAllocator<std::pair<const std::string_view, std::int64_t>>>;
+    Map aMap{Map::allocator_type(anArena)};
     for (int i = 0; i < 50000; ++i) {
-        aStore.keep("x"); // texts between the nodes leave them unaligned unless the store aligns
-        const auto anEntry = aMap.emplace(aStore.keep(textNumber(i)), i).first;
+        anArena.keep("x"); // texts between the nodes leave them unaligned unless the arena aligns
+        const auto anEntry = aMap.emplace(anArena.keep(textNumber(i)), i).first;
         ASSERT_EQ(reinterpret_cast<std::uintptr_t>(&anEntry->second) % alignof(std::int64_t), 0u);
     }
     for (int i = 0; i < 50000; i += 2)
         aMap.erase(textNumber(i));
-    aMap.emplace(aStore.keep(textNumber(4)), -4);
+    aMap.emplace(anArena.keep(textNumber(4)), -4);
     EXPECT_EQ(aMap.size(), 25001u);
     EXPECT_EQ(aMap.find(textNumber(4))->second, -4);
     EXPECT_EQ(aMap.find(textNumber(49999))->second, 49999);
