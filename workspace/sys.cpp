@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
-#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -235,59 +233,16 @@ std::uint64_t getFileSize(std::string_view thePath) {
 
 namespace {
 
-// Directories that a read found missing, so that the reads of other files in them need no
-// system call: the metadata of a push of new files lies in directories that the run creates
-// only at its end. Forgotten whenever the process creates a directory.
-class MissingDirectories {
-public:
-    bool contains(std::string_view theDir) {
-        std::lock_guard aLock(itsMutex);
-        return itsNames.contains(std::string(theDir));
-    }
-    void add(std::string_view theDir) {
-        std::lock_guard aLock(itsMutex);
-        itsNames.emplace(theDir);
-    }
-    void clear() {
-        std::lock_guard aLock(itsMutex);
-        itsNames.clear();
-    }
-
-private:
-    std::mutex itsMutex;
-    std::unordered_set<std::string> itsNames;
-};
-
-MissingDirectories& missingDirectories() {
-    static MissingDirectories theMissing;
-    return theMissing;
-}
-
-// The directory part of a `/`-separated path; empty for a bare name.
-std::string_view parentOf(std::string_view thePath) {
-    const std::size_t aSlash = thePath.rfind('/');
-    return aSlash == std::string_view::npos || aSlash == 0 ? std::string_view()
-                                                           : thePath.substr(0, aSlash);
-}
-
-// A file that is not there: its directory is remembered when it is missing as well.
-void noteMissingFile(std::string_view thePath) {
-    const std::string_view aDir = parentOf(thePath);
-    struct stat aStat;
-    if (!aDir.empty() && ::stat(std::string(aDir).c_str(), &aStat) != 0 && errno == ENOENT)
-        missingDirectories().add(aDir);
-}
-
 std::shared_ptr<const std::string> readBytes(std::string_view thePath,
                                              std::optional<std::uint64_t> theByteCount,
                                              bool theMissingIsNull = false,
                                              timespec* theModified = nullptr) {
     std::string aPath = toSlashes(thePath);
-    if (theMissingIsNull && missingDirectories().contains(parentOf(aPath)))
+    if (theMissingIsNull && internal::inMissingDirectory(aPath))
         return nullptr;
     FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (aFile.get() < 0 && theMissingIsNull && errno == ENOENT) {
-        noteMissingFile(aPath);
+        internal::noteMissingFile(aPath);
         return nullptr;
     }
     if (aFile.get() < 0)
@@ -458,56 +413,6 @@ std::string writeBytes(std::string_view thePath, std::string_view theBytes, bool
     return formatTimestamp(aStat.st_mtim);
 }
 
-// Directories this process created or found, so that each is created (or looked at) once.
-struct KnownDirectories {
-    std::mutex itsMutex;
-    std::unordered_set<std::string> itsNames;
-
-    bool contains(const std::string& theName) {
-        std::lock_guard aLock(itsMutex);
-        return itsNames.contains(theName);
-    }
-    void add(const std::string& theName) {
-        std::lock_guard aLock(itsMutex);
-        itsNames.insert(theName);
-    }
-    void clear() {
-        std::lock_guard aLock(itsMutex);
-        itsNames.clear();
-    }
-};
-
-KnownDirectories& knownDirectories() {
-    static KnownDirectories theKnown;
-    return theKnown;
-}
-
-// Creates the directory and its missing ancestors, bottom-up: one mkdir for a directory whose
-// parent exists, no call at all for one known from before. The number created.
-int createDirectoryChain(const std::string& theDir) {
-    if (theDir.empty() || theDir == "/" || theDir.back() == ':' ||
-        knownDirectories().contains(theDir))
-        return 0;
-    internal::forgetMissingDirectories();
-    if (::mkdir(theDir.c_str(), 0777) == 0) {
-        knownDirectories().add(theDir);
-        return 1;
-    }
-    if (errno == EEXIST && dirExists(theDir)) {
-        knownDirectories().add(theDir);
-        return 0;
-    }
-    if (errno != ENOENT)
-        failWithErrno("Failed to create directory: " + quoted(theDir));
-    const int aCreated = createDirectoryChain(getDirPart(theDir));
-    // Another thread of a parallel checkout may have made it meanwhile: it counts it, not we.
-    const bool aMade = ::mkdir(theDir.c_str(), 0777) == 0;
-    if (!aMade && !(errno == EEXIST && dirExists(theDir)))
-        failWithErrno("Failed to create directory: " + quoted(theDir));
-    knownDirectories().add(theDir);
-    return aCreated + (aMade ? 1 : 0);
-}
-
 } // namespace
 
 void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend) {
@@ -518,59 +423,6 @@ void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppe
 std::string writeFileStamped(std::string_view thePath, std::string_view theBytes) {
     KIVO_PERF_SCOPE("sys::writeFile()");
     return writeBytes(thePath, theBytes, false, true);
-}
-
-bool createDirectory(std::string_view thePath) {
-    std::string aPath = toSlashes(thePath);
-    if (dirExists(aPath))
-        return false;
-    if (simulated("Create directory " + quoted(aPath)))
-        return false;
-    internal::forgetMissingDirectories();
-    if (::mkdir(aPath.c_str(), 0777) != 0)
-        failWithErrno("Failed to create directory: " + quoted(aPath));
-    return true;
-}
-
-int createDirectories(std::string_view thePath) {
-    std::string aPath = toSlashes(thePath);
-    if (!isSet(params::simulate) && !isSet(params::debugPaths)) {
-        std::string aDir = getDirPart(aPath);
-        while (aDir.size() > 1 && aDir.back() == '/')
-            aDir.pop_back();
-        return createDirectoryChain(aDir);
-    }
-    int aCreated = 0;
-    // Every prefix that ends just before a `/` names an ancestor; the root itself is skipped.
-    for (std::size_t aSlash = aPath.find('/', 1); aSlash != std::string::npos;
-         aSlash = aPath.find('/', aSlash + 1)) {
-        if (aPath[aSlash - 1] == '/' || aPath[aSlash - 1] == ':')
-            continue;
-        if (createDirectory(std::string_view(aPath).substr(0, aSlash)))
-            ++aCreated;
-    }
-    return aCreated;
-}
-
-void forgetKnownDirectories() {
-    knownDirectories().clear();
-    internal::forgetMissingDirectories();
-}
-
-void internal::forgetMissingDirectories() {
-    missingDirectories().clear();
-}
-
-bool deleteDirectory(std::string_view thePath) {
-    std::string aPath = toSlashes(thePath);
-    if (!dirExists(aPath))
-        return false;
-    if (simulated("Delete directory " + quoted(aPath)))
-        return false;
-    if (::rmdir(aPath.c_str()) != 0)
-        failWithErrno("Failed to delete directory " + quoted(aPath));
-    forgetKnownDirectories();
-    return true;
 }
 
 bool deleteFile(std::string_view thePath) {

@@ -20,6 +20,10 @@ void writeAllOrFail(int theFd, std::string_view theBytes, bool theAppend, std::s
 // to standard output (and the trace buffer with `trace`).
 bool simulated(std::string_view theWhat);
 
+// Whether a read found the directory of thePath missing since the process last created a
+// directory; noteMissingFile() is told of each file that a read found missing.
+bool inMissingDirectory(std::string_view thePath);
+void noteMissingFile(std::string_view thePath);
 // Forgets the directories that reads found missing: called whenever the process creates one.
 void forgetMissingDirectories();
 
