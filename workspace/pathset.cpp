@@ -6,14 +6,6 @@
 
 namespace RepositoryAccess::pathset {
 
-void normalize(PathSet& theSet) {
-    // Most sets arrive sorted already (from the status map or a sorted listing): one pass tells.
-    if (std::adjacent_find(theSet.begin(), theSet.end(), std::greater_equal<>()) == theSet.end())
-        return;
-    std::sort(theSet.begin(), theSet.end());
-    theSet.erase(std::unique(theSet.begin(), theSet.end()), theSet.end());
-}
-
 PathSet unite(const PathSet& theLeft, const PathSet& theRight) {
     PathSet aResult;
     aResult.reserve(theLeft.size() + theRight.size());
@@ -28,10 +20,6 @@ PathSet subtract(const PathSet& theLeft, const PathSet& theRight) {
     std::set_difference(theLeft.begin(), theLeft.end(), theRight.begin(), theRight.end(),
                         std::back_inserter(aResult));
     return aResult;
-}
-
-bool contains(const PathSet& theSet, const std::string& thePath) {
-    return std::binary_search(theSet.begin(), theSet.end(), thePath);
 }
 
 PathSet directoriesOf(const PathSet& theFiles) {

@@ -29,8 +29,12 @@ PathSet copied(const PathViews& thePaths) {
     return PathSet(thePaths.begin(), thePaths.end());
 }
 
-bool contains(const PathViews& theSet, std::string_view thePath) {
-    return std::binary_search(theSet.begin(), theSet.end(), thePath);
+// The paths of theLeft that theRight does not hold, as a set of their own.
+PathSet without(const PathViews& theLeft, const PathSet& theRight) {
+    PathViews aKept;
+    std::set_difference(theLeft.begin(), theLeft.end(), theRight.begin(), theRight.end(),
+                        std::back_inserter(aKept));
+    return copied(aKept);
 }
 
 // The status-file paths inside a directory: below it with theRecursive, else directly in it, with
@@ -117,8 +121,7 @@ Status::Status(const std::vector<RepositoryObject>& theObjects, bool theConflict
             itsDiskFiles.push_back(aTexts.keep(aFile));
     }
     normalizeKnown();
-    std::sort(itsDiskFiles.begin(), itsDiskFiles.end());
-    itsDiskFiles.erase(std::unique(itsDiskFiles.begin(), itsDiskFiles.end()), itsDiskFiles.end());
+    pathset::normalize(itsDiskFiles);
     initShared();
     if (itsWithObjects)
         for (const auto& anObject : theObjects)
@@ -205,7 +208,7 @@ void Status::initShared() {
         KIVO_PERF_SCOPE("is_file_conflicted::operator()");
         IgnoreCheck aCheck(itsWorkSpaceDirName);
         for (const auto& aFile : itsStatusFile->conflictedFiles())
-            if (contains(itsKnownFiles, aFile) && !aCheck.isIgnored(aFile))
+            if (pathset::contains(itsKnownFiles, aFile) && !aCheck.isIgnored(aFile))
                 itsConflicted.push_back(aFile);
     }
     if (itsConflictsOnly) {
@@ -336,22 +339,14 @@ const PathSet& Status::diskFilesInScope() const {
 }
 
 const PathSet& Status::statusFilesNotIgnored() const {
-    if (!itsStatusFilesNotIgnored) {
-        PathViews aKept;
-        std::set_difference(itsKnownFiles.begin(), itsKnownFiles.end(), itsIgnoredKnown.begin(),
-                            itsIgnoredKnown.end(), std::back_inserter(aKept));
-        itsStatusFilesNotIgnored = copied(aKept);
-    }
+    if (!itsStatusFilesNotIgnored)
+        itsStatusFilesNotIgnored = without(itsKnownFiles, itsIgnoredKnown);
     return *itsStatusFilesNotIgnored;
 }
 
 const PathSet& Status::diskFilesKept() const {
-    if (!itsDiskFilesKept) {
-        PathViews aKept;
-        std::set_difference(itsDiskFiles.begin(), itsDiskFiles.end(), itsIgnoredUnknown.begin(),
-                            itsIgnoredUnknown.end(), std::back_inserter(aKept));
-        itsDiskFilesKept = copied(aKept);
-    }
+    if (!itsDiskFilesKept)
+        itsDiskFilesKept = without(itsDiskFiles, itsIgnoredUnknown);
     return *itsDiskFilesKept;
 }
 

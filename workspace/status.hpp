@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -97,11 +99,19 @@ private:
 
 namespace pathset {
 
-// Sorts and removes duplicates.
-void normalize(PathSet& theSet);
+// Sorts and removes duplicates; for path sets and for sets of views of paths.
+template <class Path> void normalize(std::vector<Path>& theSet) {
+    // Most sets arrive sorted already (from the status map or a sorted listing): one pass tells.
+    if (std::adjacent_find(theSet.begin(), theSet.end(), std::greater_equal<>()) == theSet.end())
+        return;
+    std::sort(theSet.begin(), theSet.end());
+    theSet.erase(std::unique(theSet.begin(), theSet.end()), theSet.end());
+}
+template <class Path> bool contains(const std::vector<Path>& theSet, std::string_view thePath) {
+    return std::binary_search(theSet.begin(), theSet.end(), thePath);
+}
 PathSet unite(const PathSet& theLeft, const PathSet& theRight);
 PathSet subtract(const PathSet& theLeft, const PathSet& theRight);
-bool contains(const PathSet& theSet, const std::string& thePath);
 // The directory parts of the paths, as a set.
 PathSet directoriesOf(const PathSet& theFiles);
 

@@ -404,8 +404,8 @@ void WorkSpaceStatusFile::readDocument(std::shared_ptr<const std::string> theTex
     Entries aFiles(itsFiles.get_allocator());
     for (const auto& aValue : json::getList(anObject, "filenames")) {
         const json::JsonObject& anEntry = json::asObject(aValue);
-        const std::string aHash = json::getString(anEntry, "sha1value");
-        const std::string aTimestamp = json::getString(anEntry, "timest");
+        const std::string_view aHash = json::getStringView(anEntry, "sha1value");
+        const std::string_view aTimestamp = json::getStringView(anEntry, "timest");
         std::int32_t aBaseVersion = 0;
         if (const json::JsonValue* aBase = anEntry.find("baseversion")) {
             if (aBase->t == json::JT_NUMBER)
@@ -495,10 +495,8 @@ void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile,
 }
 
 void WorkSpaceStatusFile::removeFile(const std::string& theFile) {
-    if (const auto anIt = itsFiles.find(theFile); anIt != itsFiles.end()) {
-        itsFiles.erase(anIt);
+    if (itsFiles.erase(theFile))
         itsModified = true;
-    }
 }
 
 std::string_view WorkSpaceStatusFile::getHash(const std::string& theFile) const {
