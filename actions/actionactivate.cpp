@@ -228,6 +228,9 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
     if (aVerbose)
         itsOutput << "Retrieving meta data of activated objects...\n";
     WorkSpaceStatusFile& aStatus = workspace::get()->status();
+    // The metadata read now is final for this run: its files go to disk while the reads go on.
+    if (!isSet(params::simulate))
+        workspace::get()->metaFiles().writeAhead();
     ProgressLine aProgress(theObjects.size());
     // One small read per object: the repository answers them in shared transactions.
     CallGroup aGroup(connection::open());

@@ -16,7 +16,6 @@
 #include "repository/repofunbase.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
-#include "workspace/hash.hpp"
 #include "workspace/linkfinder.hpp"
 #include "workspace/objects.hpp"
 #include "workspace/sys.hpp"
@@ -127,13 +126,15 @@ void actionCommit::execute() {
     };
     // Thousands of small writes: the repository makes them durable together, not one by one.
     CallGroup aGroup(connection::open());
-    for (const auto& aFile : itsNew) {
+    std::vector<const std::string*> aWritten;
+    aWritten.reserve(itsNew.size() + itsModified.size());
+    for (const PathSet* aSet : {&itsNew, &itsModified})
+        for (const auto& aFile : *aSet)
+            aWritten.push_back(&aFile);
+    ReadAhead aReadAhead(aWritten);
+    for (const std::string* aFile : aWritten) {
         aStep();
-        commitFile(aFile);
-    }
-    for (const auto& aFile : itsModified) {
-        aStep();
-        commitFile(aFile);
+        commitFile(*aFile, aReadAhead.take());
     }
     for (const auto& aFile : itsDeleted) {
         aStep();
@@ -191,14 +192,13 @@ void actionCommit::createPackages() {
     }
 }
 
-void actionCommit::commitFile(const std::string& theFile) {
+void actionCommit::commitFile(const std::string& theFile, ReadAhead::Content theContent) {
     KIVO_PERF_SCOPE("actionCommit::commitFile()");
     RepositoryObject anObject = objects::withMetaFile(takeObjectOf(theFile));
     if (hasActivatedVersion(anObject) && hasInactiveVersion(anObject))
         repofunobjects::revertObjects({anObject});
 
-    sys::StampedContent aRead = sys::readFileStamped(theFile);
-    const std::string aHash = hash::calc(*aRead.itsBytes);
+    sys::StampedContent& aRead = theContent.itsRead;
     const bool aBinary = itsBinarySuffixes.contains(anObject.suffix());
     // The content moves into the request, so that a large file is not held twice.
     ObjectMetaData aMetaData =
@@ -209,7 +209,7 @@ void actionCommit::commitFile(const std::string& theFile) {
     anObject.setVersion(repositorylistings::inactiveVersionRecord());
     objects::writeMetaFile(anObject);
 
-    workspace::get()->status().setFileStatus(theFile, aHash, aRead.itsTimestamp,
+    workspace::get()->status().setFileStatus(theFile, theContent.itsHash, aRead.itsTimestamp,
                                              aMetaData.itsVersionId - 1);
     runstatistics::add(Statistic::committedFiles);
     console::progress("Committed file: " + quoted(anObject.workSpaceFileName()));

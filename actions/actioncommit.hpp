@@ -8,6 +8,7 @@
 #include "actions/actionscope.hpp"
 #include "actions/command.hpp"
 #include "workspace/journal.hpp"
+#include "workspace/readahead.hpp"
 #include "workspace/status.hpp"
 
 namespace RepositoryAccess {
@@ -39,8 +40,9 @@ private:
     void readBinarySuffixes();
     // Creates the packages of the new directories that the repository does not know yet.
     void createPackages();
-    // Writes one new or modified file as the inactive version of its object.
-    void commitFile(const std::string& theFile);
+    // Writes one new or modified file, whose content was read ahead, as the inactive version of
+    // its object.
+    void commitFile(const std::string& theFile, ReadAhead::Content theContent);
     // Records one deleted file as an inactive deletion (or drops a never-activated object).
     void commitDeletion(const std::string& theFile);
 

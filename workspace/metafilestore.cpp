@@ -1,7 +1,9 @@
 #include "workspace/metafilestore.hpp"
 
+#include <system_error>
 #include <vector>
 
+#include "core/perftrace.hpp"
 #include "workspace/parallel.hpp"
 #include "workspace/sys.hpp"
 
@@ -17,6 +19,10 @@ bool MetaFileStore::keep(const std::string& theFileName,
     const std::lock_guard aLock(itsMutex);
     if (!itsMayWait.contains(theFileName))
         return false;
+    if (itsWriter.joinable()) {
+        itsQueue.emplace_back(theFileName, theContent);
+        itsChanged.notify_all();
+    }
     itsWaiting[theFileName] = std::move(theContent);
     return true;
 }
@@ -30,13 +36,79 @@ std::shared_ptr<const std::string> MetaFileStore::waiting(const std::string& the
 }
 
 void MetaFileStore::drop(const std::string& theFileName) {
-    const std::lock_guard aLock(itsMutex);
+    std::unique_lock aLock(itsMutex);
+    itsChanged.wait(aLock, [&] { return itsWriting != theFileName; });
     itsWaiting.erase(theFileName);
+}
+
+MetaFileStore::~MetaFileStore() {
+    stopWritingAhead();
+}
+
+void MetaFileStore::writeAhead() {
+    const std::lock_guard aLock(itsMutex);
+    if (itsWriter.joinable())
+        return;
+    itsStopping = false;
+    try {
+        itsWriter = std::thread([this] {
+            perftrace::muteThisThread();
+            writeQueued();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: flush() writes everything, as without writing ahead.
+    }
+}
+
+// A file is written only while its queued content is still the one waiting: a file dropped or
+// kept again meanwhile is left to the caller or to the next entry.
+void MetaFileStore::writeQueued() {
+    std::unique_lock aLock(itsMutex);
+    for (;;) {
+        itsChanged.wait(aLock, [this] { return itsStopping || !itsQueue.empty(); });
+        if (itsStopping)
+            return;
+        auto [aName, aContent] = std::move(itsQueue.front());
+        itsQueue.pop_front();
+        const auto aWaiting = itsWaiting.find(aName);
+        if (aWaiting == itsWaiting.end() || aWaiting->second != aContent)
+            continue;
+        itsWriting = aName;
+        aLock.unlock();
+        bool aWritten = false;
+        try {
+            sys::createDirectories(aName);
+            sys::writeFileAtomically(aName, *aContent);
+            aWritten = true;
+        } catch (const std::exception&) {
+            // The file keeps waiting: flush() writes it again and raises the failure.
+        }
+        aLock.lock();
+        itsWriting.clear();
+        itsChanged.notify_all();
+        if (!aWritten)
+            return;
+        if (const auto aNow = itsWaiting.find(aName);
+            aNow != itsWaiting.end() && aNow->second == aContent)
+            itsWaiting.erase(aNow);
+    }
+}
+
+void MetaFileStore::stopWritingAhead() {
+    {
+        const std::lock_guard aLock(itsMutex);
+        itsStopping = true;
+        itsQueue.clear();
+    }
+    itsChanged.notify_all();
+    if (itsWriter.joinable())
+        itsWriter.join();
 }
 
 // The files go out one directory per job, on both cores: creating files is most of a push's
 // system time, and two directories take it in parallel where one would serialise it.
 void MetaFileStore::flush() {
+    stopWritingAhead();
     const std::lock_guard aLock(itsMutex);
     using Entry = std::map<std::string, std::shared_ptr<const std::string>>::value_type;
     std::vector<const Entry*> anEntries;

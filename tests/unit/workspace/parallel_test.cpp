@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "tests/support/messages.hpp"
+#include "tests/support/process.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/readahead.hpp"
 
 namespace parallel = RepositoryAccess::parallel;
 
@@ -53,4 +59,68 @@ TEST(Parallel, TheFirstFailureReachesTheCaller) {
     EXPECT_LT(aDone.load(), 10000u);
     parallel::forEachRun(
         0, [](std::size_t, std::size_t) { return true; }, [](std::size_t) { FAIL() << "no item"; });
+}
+
+namespace {
+
+std::string fileOf(const kivotest::TempDir& theDir, std::size_t i) {
+    return (theDir.path() / ("f" + std::to_string(i) + ".txt")).string();
+}
+
+} // namespace
+
+// The helper stays within its bounds of files and bytes: files made after it started are read
+// once the caller gets to them. Each file comes with its content, time and hash, in order.
+TEST(Parallel, ReadAheadStaysWithinItsBoundsAndKeepsTheOrder) {
+    struct Bounds {
+        std::size_t itsFiles, itsBytes, itsReadable;
+    };
+    for (const Bounds aBounds : {Bounds{4, 1000, 4}, Bounds{100, 10, 2}}) {
+        kivotest::TempDir aDir;
+        std::vector<std::string> aNames;
+        for (std::size_t i = 0; i < 12; ++i)
+            aNames.push_back(fileOf(aDir, i));
+        std::vector<const std::string*> aFiles;
+        for (const std::string& aName : aNames)
+            aFiles.push_back(&aName);
+        auto aWrite = [&](std::size_t theBegin, std::size_t theEnd) {
+            for (std::size_t i = theBegin; i < theEnd; ++i)
+                kivotest::writeText(aNames[i], "content" + std::to_string(i % 10));
+        };
+        aWrite(0, aBounds.itsReadable);
+        RepositoryAccess::ReadAhead aReadAhead(aFiles, aBounds.itsFiles, aBounds.itsBytes);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        aWrite(aBounds.itsReadable, aNames.size());
+        for (const std::string& aName : aNames) {
+            const auto aContent = aReadAhead.take();
+            EXPECT_EQ(*aContent.itsRead.itsBytes, kivotest::readText(aName));
+            EXPECT_EQ(aContent.itsRead.itsTimestamp, RepositoryAccess::sys::getts(aName));
+            EXPECT_EQ(aContent.itsHash, RepositoryAccess::hash::calc(kivotest::readText(aName)));
+        }
+    }
+}
+
+// A file that cannot be read fails in its own turn, with the message of a plain read, after
+// every file before it; the helper stops there and ends with the object.
+TEST(Parallel, ReadAheadRaisesAFailureInItsTurn) {
+    kivotest::TempDir aDir;
+    std::vector<std::string> aNames;
+    for (std::size_t i = 0; i < 8; ++i) {
+        aNames.push_back(fileOf(aDir, i));
+        if (i != 5)
+            kivotest::writeText(aNames.back(), "x");
+    }
+    std::vector<const std::string*> aFiles;
+    for (const std::string& aName : aNames)
+        aFiles.push_back(&aName);
+    const std::string aPlainFailure =
+        kivotest::messageOf([&] { RepositoryAccess::sys::readFileStamped(aNames[5]); });
+    ASSERT_FALSE(aPlainFailure.empty());
+    RepositoryAccess::ReadAhead aReadAhead(aFiles, 2, 100);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(*aReadAhead.take().itsRead.itsBytes, "x");
+    EXPECT_EQ(kivotest::messageOf([&] { aReadAhead.take(); }), aPlainFailure);
+
+    // An object dropped before its files were taken ends without waiting for them.
+    RepositoryAccess::ReadAhead anUntaken(aFiles, 1, 1);
 }

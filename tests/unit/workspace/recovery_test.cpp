@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/messages.hpp"
 #include "tests/support/process.hpp"
@@ -133,6 +135,53 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
         EXPECT_EQ(kivotest::readText(aFiles[i]), "last " + aFiles[i]);
         EXPECT_EQ(aStore.waiting(aFiles[i]), nullptr);
     }
+}
+
+// Writing ahead: files kept from then on reach the disk before the flush, with their last
+// content; a file dropped and deleted is never brought back by a write already queued; a write
+// that fails leaves its file waiting for the flush, which raises the failure.
+TEST(Recovery, MetadataWrittenAheadIsNeverStaleNorBroughtBack) {
+    kivotest::TempDir aTemp;
+    RepositoryAccess::MetaFileStore aStore;
+    const std::string aRoot = str(aTemp.path());
+    auto aContent = [](const std::string& theText) {
+        return std::make_shared<const std::string>(theText);
+    };
+    auto aKeep = [&](const std::string& theFile, const std::string& theText) {
+        aStore.allowWaiting(theFile);
+        EXPECT_TRUE(aStore.keep(theFile, aContent(theText)));
+    };
+    const std::string aBefore = aRoot + "/a/before.kivoMeta";
+    aKeep(aBefore, "before");
+    aStore.writeAhead();
+    const std::string anAhead = aRoot + "/b/ahead.kivoMeta";
+    aKeep(anAhead, "first");
+    for (int i = 0; i < 500 && aStore.waiting(anAhead); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(aStore.waiting(anAhead), nullptr);
+    EXPECT_EQ(kivotest::readText(anAhead), "first");
+    aKeep(anAhead, "second");
+
+    std::vector<std::string> aDeleted;
+    for (int i = 0; i < 200; ++i) {
+        aDeleted.push_back(aRoot + "/c/gone" + std::to_string(i) + ".kivoMeta");
+        aKeep(aDeleted.back(), "gone");
+        aStore.drop(aDeleted.back());
+        sys::deleteFile(aDeleted.back());
+    }
+    kivotest::writeText(aRoot + "/d", "in the way");
+    const std::string aBlocked = aRoot + "/d/blocked.kivoMeta";
+    aKeep(aBlocked, "blocked");
+
+    EXPECT_FALSE(messageOf([&] { aStore.flush(); }).empty());
+    EXPECT_NE(aStore.waiting(aBlocked), nullptr);
+    fs::remove(aRoot + "/d");
+    aStore.flush();
+    EXPECT_EQ(kivotest::readText(aBefore), "before");
+    EXPECT_EQ(kivotest::readText(anAhead), "second");
+    EXPECT_EQ(kivotest::readText(aBlocked), "blocked");
+    for (const std::string& aFile : aDeleted)
+        EXPECT_FALSE(fs::exists(aFile)) << aFile;
 }
 
 TEST(Recovery, AFailedEarlySyncFailsTheRunsSync) {

@@ -1,0 +1,94 @@
+#include "workspace/readahead.hpp"
+
+#include <system_error>
+#include <utility>
+
+#include "core/perftrace.hpp"
+#include "workspace/hash.hpp"
+
+namespace RepositoryAccess {
+
+namespace {
+
+ReadAhead::Content readAndHash(const std::string& theFile) {
+    ReadAhead::Content aContent{sys::readFileStamped(theFile), {}};
+    aContent.itsHash = hash::calc(*aContent.itsRead.itsBytes);
+    return aContent;
+}
+
+} // namespace
+
+ReadAhead::ReadAhead(const std::vector<const std::string*>& theFiles, std::size_t theMostFiles,
+                     std::size_t theMostBytes)
+    : itsFiles(theFiles), itsMostFiles(theMostFiles), itsMostBytes(theMostBytes) {
+    if (itsFiles.size() < 2)
+        return; // nothing to overlap
+    try {
+        itsThread = std::thread([this] {
+            perftrace::muteThisThread();
+            readAll();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: take() reads each file itself.
+    }
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        const std::lock_guard aLock(itsMutex);
+        itsStopping = true;
+    }
+    itsChanged.notify_all();
+    if (itsThread.joinable())
+        itsThread.join();
+}
+
+bool ReadAhead::full() const {
+    return itsReady.size() >= itsMostFiles || (!itsReady.empty() && itsReadyBytes >= itsMostBytes);
+}
+
+void ReadAhead::readAll() {
+    for (const std::string* aFile : itsFiles) {
+        {
+            std::unique_lock aLock(itsMutex);
+            itsChanged.wait(aLock, [this] { return itsStopping || !full(); });
+            if (itsStopping)
+                return;
+        }
+        Slot aSlot;
+        try {
+            aSlot.itsContent = readAndHash(*aFile);
+        } catch (...) {
+            aSlot.itsFailure = std::current_exception();
+        }
+        const bool aFailed = aSlot.itsFailure != nullptr;
+        {
+            const std::lock_guard aLock(itsMutex);
+            if (!aFailed)
+                itsReadyBytes += aSlot.itsContent.itsRead.itsBytes->size();
+            itsReady.push_back(std::move(aSlot));
+        }
+        itsChanged.notify_all();
+        if (aFailed)
+            return; // the caller stops at this file
+    }
+}
+
+ReadAhead::Content ReadAhead::take() {
+    const std::string& aFile = *itsFiles.at(itsTaken++); // a take beyond the list raises
+    if (!itsThread.joinable())
+        return readAndHash(aFile);
+    std::unique_lock aLock(itsMutex);
+    itsChanged.wait(aLock, [this] { return !itsReady.empty(); });
+    Slot aSlot = std::move(itsReady.front());
+    itsReady.pop_front();
+    if (aSlot.itsContent.itsRead.itsBytes)
+        itsReadyBytes -= aSlot.itsContent.itsRead.itsBytes->size();
+    aLock.unlock();
+    itsChanged.notify_all();
+    if (aSlot.itsFailure)
+        std::rethrow_exception(aSlot.itsFailure);
+    return std::move(aSlot.itsContent);
+}
+
+} // namespace RepositoryAccess
