@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The everyday workflow at scale beside the tools users know, each pair in one hyperfine run:
 #   push of FILES new 1 KiB files into an empty repository  vs  git add -A && git commit
-#   checkout of those files into a new workspace              vs  tar -xf of the same tree
+#   checkout of those files into a new workspace              vs  tar -xf of the same tree,
+#                                    and tar -xf of the files with their metadata files + sync
 #   push of one changed file in that workspace                 vs  git commit -a
 # Every side resets its own state the same cheap way before each run (--prepare, untimed):
 # the used state is moved aside and a copy of a prepared state is put back, then `sync` writes
@@ -50,6 +51,8 @@ cp -a g g.new
 git -C g add -A && git -C g -c user.name=b -c user.email=b@b commit -qm tree
 cp -a g g.committed
 tar -cf tree.tar -C tree bench
+# What a checkout must leave on disk: each file and its metadata file, made durable by one sync.
+tar -cf layout.tar -C ws.pushed bench ._SYS_KIVO_settings/SYS
 
 mkdir used
 reset() { mv "$1" "used/$1.$(date +%s%N)" && cp -a "$2" "$1" && sync; }
@@ -67,7 +70,9 @@ hyperfine $run -N --export-markdown checkout.md \
   --prepare "bash -c 'cd $work && reset co co.new && rm -f repo.db-wal repo.db-shm && cp repo.pushed.db repo.db'" \
   "bash -c 'cd $work/co && kivo checkout bench/ >/dev/null'" \
   --prepare "bash -c 'cd $work && mkdir -p x && mv x used/x.\$(date +%s%N) && mkdir x && sync'" \
-  "bash -c 'cd $work/x && tar -xf ../tree.tar'"
+  "bash -c 'cd $work/x && tar -xf ../tree.tar'" \
+  --prepare "bash -c 'cd $work && mkdir -p x && mv x used/x.\$(date +%s%N) && mkdir x && sync'" \
+  "bash -c 'cd $work/x && tar -xf ../layout.tar && sync -f .'"
 hyperfine $run -N --export-markdown push_one.md \
   --prepare "bash -c 'cd $work && put ws.pushed repo.pushed.db && echo more >> ws/bench/d005/f00005.txt'" \
   "bash -c 'cd $work/ws && kivo push >/dev/null'" \

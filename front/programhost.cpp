@@ -177,6 +177,9 @@ void ProgramHost::removeTemporaryFiles(const std::vector<std::string>& theFileNa
     }
 }
 void ProgramHost::finishWorkspace(bool theAfterFailure) {
+    // The workspace's last writes need no repository: its closing goes on meanwhile, and
+    // finishConnection reports how it ended, after the workspace's own reports.
+    connection::closeInBackground();
     // workspace::finish() reports the failures of its own steps; this is the last guard, so that
     // the end of the run never throws.
     try {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <future>
 #include <sstream>
+#include <system_error>
 #include <utility>
 
 #include "core/console.hpp"
@@ -379,7 +381,29 @@ bool isClosed() {
     return !theConnectionHandle();
 }
 
+std::future<void>& theBackgroundClosing() {
+    static std::future<void> aClosing;
+    return aClosing;
+}
+
+void closeInBackground() {
+    std::shared_ptr<Connection> aConnection = std::move(theConnectionHandle());
+    theConnectionHandle().reset();
+    if (!aConnection)
+        return;
+    try {
+        theBackgroundClosing() = std::async(std::launch::async, [aConnection] {
+            perftrace::muteThisThread();
+            aConnection->close();
+        });
+    } catch (const std::system_error&) {
+        theConnectionHandle() = std::move(aConnection); // no thread to be had: closed by finish()
+    }
+}
+
 void close() {
+    if (theBackgroundClosing().valid())
+        theBackgroundClosing().get(); // raises the failure of the closing
     std::shared_ptr<Connection> aConnection = std::move(theConnectionHandle());
     theConnectionHandle().reset();
     if (aConnection)

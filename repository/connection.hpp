@@ -94,8 +94,13 @@ bool isClosed();
 // Closes the connection at the end of the run; reports its own failures ("Error exiting
 // connection: ...") and never throws.
 void finish();
-// Closes the connection now (between the steps of transport); throws on failure.
+// Closes the connection now (between the steps of transport); throws on failure, also the
+// failure of a closing begun by closeInBackground.
 void close();
+// Begins closing the connection on a helper thread, so that the repository's last work (the
+// repository file's checkpoint) overlaps the workspace's last writes; finish() or close() waits
+// for it and reports its failure. The run makes no repository call after it.
+void closeInBackground();
 
 } // namespace connection
 } // namespace RepositoryAccess

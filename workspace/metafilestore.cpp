@@ -84,6 +84,7 @@ void MetaFileStore::writeQueued() {
             // The file keeps waiting: flush() writes it again and raises the failure.
         }
         aLock.lock();
+        itsWroteAhead = itsWroteAhead || aWritten;
         itsWriting.clear();
         itsChanged.notify_all();
         if (!aWritten)
@@ -92,6 +93,11 @@ void MetaFileStore::writeQueued() {
             aNow != itsWaiting.end() && aNow->second == aContent)
             itsWaiting.erase(aNow);
     }
+}
+
+bool MetaFileStore::wroteAhead() const {
+    const std::lock_guard aLock(itsMutex);
+    return itsWroteAhead;
 }
 
 void MetaFileStore::stopWritingAhead() {
@@ -135,6 +141,7 @@ void MetaFileStore::flush() {
         throw;
     }
     itsWaiting.clear();
+    itsWroteAhead = false;
 }
 
 } // namespace RepositoryAccess

@@ -47,6 +47,9 @@ public:
     // raises its failure.
     void writeAhead();
 
+    // True when files were written ahead since the last flush.
+    bool wroteAhead() const;
+
     // Ends the writing ahead, then writes every waiting file, each atomically, in path order; a
     // file whose write fails stays waiting and the failure is raised.
     void flush();
@@ -65,6 +68,7 @@ private:
     std::string itsWriting;
     std::condition_variable itsChanged;
     bool itsStopping = false;
+    bool itsWroteAhead = false;
     std::thread itsWriter;
 };
 

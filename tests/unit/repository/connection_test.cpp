@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <ostream>
 #include <string>
 
@@ -243,4 +244,25 @@ TEST_F(ConnectionTest, FinishReportsNothingForAClosedConnection) {
     connection::open();
     connection::finish();
     EXPECT_TRUE(connection::isClosed());
+}
+
+// A closing begun in the background is over when finish returns: the repository file keeps no
+// log of the session. A new connection may be opened meanwhile.
+TEST_F(ConnectionTest, FinishWaitsForAClosingInTheBackground) {
+    options("ALICE", "secret");
+    ReadPackageResponse aResponse(
+        connection::open().callRepo(ReadRequest("ReadPackage", readPackageJson("missing"))));
+    EXPECT_EQ(aResponse.getErrorCode(), "40111");
+    EXPECT_TRUE(std::filesystem::exists(itsFile + "-wal"));
+    connection::closeInBackground();
+    EXPECT_TRUE(connection::isClosed());
+    testing::internal::CaptureStderr();
+    connection::finish();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(std::filesystem::exists(itsFile + "-wal"));
+
+    connection::open();
+    connection::closeInBackground();
+    connection::close();
+    EXPECT_FALSE(std::filesystem::exists(itsFile + "-wal"));
 }
