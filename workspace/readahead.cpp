@@ -47,11 +47,21 @@ bool ReadAhead::full() const {
     return itsReady.size() >= itsMostFiles || (!itsReady.empty() && itsReadyBytes >= itsMostBytes);
 }
 
+// A helper that found the buffer full waits until half of it is taken, and then reads that half
+// in one go: one wake-up for many files instead of one for each.
+bool ReadAhead::halfEmpty() const {
+    return itsReady.size() <= itsMostFiles / 2 && itsReadyBytes <= itsMostBytes / 2;
+}
+
 void ReadAhead::readAll() {
     for (const std::string* aFile : itsFiles) {
         {
             std::unique_lock aLock(itsMutex);
-            itsChanged.wait(aLock, [this] { return itsStopping || !full(); });
+            if (full()) {
+                itsHelperWaits = true;
+                itsChanged.wait(aLock, [this] { return itsStopping || halfEmpty(); });
+                itsHelperWaits = false;
+            }
             if (itsStopping)
                 return;
         }
@@ -62,13 +72,16 @@ void ReadAhead::readAll() {
             aSlot.itsFailure = std::current_exception();
         }
         const bool aFailed = aSlot.itsFailure != nullptr;
+        bool aTakerWaits = false;
         {
             const std::lock_guard aLock(itsMutex);
             if (!aFailed)
                 itsReadyBytes += aSlot.itsContent.itsRead.itsBytes->size();
             itsReady.push_back(std::move(aSlot));
+            aTakerWaits = itsTakerWaits;
         }
-        itsChanged.notify_all();
+        if (aTakerWaits)
+            itsChanged.notify_all();
         if (aFailed)
             return; // the caller stops at this file
     }
@@ -79,13 +92,19 @@ ReadAhead::Content ReadAhead::take() {
     if (!itsThread.joinable())
         return readAndHash(aFile);
     std::unique_lock aLock(itsMutex);
-    itsChanged.wait(aLock, [this] { return !itsReady.empty(); });
+    if (itsReady.empty()) {
+        itsTakerWaits = true;
+        itsChanged.wait(aLock, [this] { return !itsReady.empty(); });
+        itsTakerWaits = false;
+    }
     Slot aSlot = std::move(itsReady.front());
     itsReady.pop_front();
     if (aSlot.itsContent.itsRead.itsBytes)
         itsReadyBytes -= aSlot.itsContent.itsRead.itsBytes->size();
+    const bool aHelperGoesOn = itsHelperWaits && halfEmpty();
     aLock.unlock();
-    itsChanged.notify_all();
+    if (aHelperGoesOn)
+        itsChanged.notify_all();
     if (aSlot.itsFailure)
         std::rethrow_exception(aSlot.itsFailure);
     return std::move(aSlot.itsContent);

@@ -45,6 +45,7 @@ private:
 
     void readAll();
     bool full() const;
+    bool halfEmpty() const;
 
     const std::vector<const std::string*>& itsFiles;
     const std::size_t itsMostFiles;
@@ -55,6 +56,8 @@ private:
     std::size_t itsReadyBytes = 0;
     std::size_t itsTaken = 0;
     bool itsStopping = false;
+    bool itsHelperWaits = false;
+    bool itsTakerWaits = false;
     std::thread itsThread;
 };
 
