@@ -16,7 +16,6 @@
 #include "repository/repofunbase.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
-#include "workspace/linkfinder.hpp"
 #include "workspace/objects.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/workspace.hpp"
@@ -53,16 +52,15 @@ std::string quoted(const std::string& thePath) {
 
 } // namespace
 
+// The status calculation already left out every file reached through a symbolic link; a file
+// that became one since is not followed by the read (ReadAhead).
 PathSet actionCommit::committable(const PathSet& theFiles) {
     const std::string aRoot = workspace::get()->srcDirName();
-    LinkFinder aLinks(aRoot);
     PathSet aKept;
     for (const auto& aFile : theFiles) {
         std::string aReason;
         if (aFile.find('\\', aRoot.size()) != std::string::npos) {
             aReason = "a backslash cannot be part of a repository object's name";
-        } else if (const std::string aLink = aLinks.linkOnTheWay(aFile); !aLink.empty()) {
-            aReason = "the symbolic link " + quoted(aLink) + " is not followed";
         } else {
             try {
                 itsObjects.emplace(aFile, objects::nameOfWorkSpaceFile(aFile));

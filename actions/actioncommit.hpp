@@ -26,9 +26,9 @@ private:
     void computeStatus(const ActionScope& theScope);
     // Adds one status calculation to the member sets.
     void merge(const Status& theStatus);
-    // The files whose names can become repository objects and that are reached without a
-    // symbolic link, each other file refused by name, so that one of them does not stop the
-    // commit of all. Their objects are kept by path: a file's name is examined once.
+    // The files whose names can become repository objects, each other file refused by name, so
+    // that one of them does not stop the commit of all. Their objects are kept by path: a file's
+    // name is examined once.
     PathSet committable(const PathSet& theFiles);
     // The object of a file, by name only; the object committable kept is handed over.
     RepositoryObject takeObjectOf(const std::string& theFile);

@@ -10,8 +10,10 @@ namespace RepositoryAccess {
 
 namespace {
 
+// A file that became a symbolic link after the status calculation left links out is not
+// followed.
 ReadAhead::Content readAndHash(const std::string& theFile) {
-    ReadAhead::Content aContent{sys::readFileStamped(theFile), {}};
+    ReadAhead::Content aContent{sys::readFileStamped(theFile, false), {}};
     aContent.itsHash = hash::calc(*aContent.itsRead.itsBytes);
     return aContent;
 }

@@ -236,11 +236,13 @@ namespace {
 std::shared_ptr<const std::string> readBytes(std::string_view thePath,
                                              std::optional<std::uint64_t> theByteCount,
                                              bool theMissingIsNull = false,
-                                             timespec* theModified = nullptr) {
+                                             timespec* theModified = nullptr,
+                                             bool theFollowLink = true) {
     std::string aPath = toSlashes(thePath);
     if (theMissingIsNull && internal::inMissingDirectory(aPath))
         return nullptr;
-    FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle aFile(
+        ::open(aPath.c_str(), O_RDONLY | O_CLOEXEC | (theFollowLink ? 0 : O_NOFOLLOW)));
     if (aFile.get() < 0 && theMissingIsNull && errno == ENOENT) {
         internal::noteMissingFile(aPath);
         return nullptr;
@@ -306,11 +308,11 @@ MappedFile::~MappedFile() {
         ::munmap(const_cast<void*>(itsData), itsSize);
 }
 
-StampedContent readFileStamped(std::string_view thePath) {
+StampedContent readFileStamped(std::string_view thePath, bool theFollowLink) {
     KIVO_PERF_SCOPE("sys::readFile()");
     timespec aModified{};
     StampedContent aResult;
-    aResult.itsBytes = readBytes(thePath, std::nullopt, false, &aModified);
+    aResult.itsBytes = readBytes(thePath, std::nullopt, false, &aModified, theFollowLink);
     if (!isSet(params::simulate))
         aResult.itsTimestamp = formatTimestamp(aModified);
     return aResult;

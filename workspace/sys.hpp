@@ -159,12 +159,13 @@ std::uint64_t getFileSize(std::string_view thePath);
 std::shared_ptr<const std::string> readFile(std::string_view thePath,
                                             std::optional<std::uint64_t> theByteCount = {});
 // The whole file and its last-write time in the getts layout (empty in simulation mode), both
-// from one open: the time belongs to the bytes read.
+// from one open: the time belongs to the bytes read. With theFollowLink false, a file that is a
+// symbolic link is not opened (a failure).
 struct StampedContent {
     std::shared_ptr<const std::string> itsBytes;
     std::string itsTimestamp;
 };
-StampedContent readFileStamped(std::string_view thePath);
+StampedContent readFileStamped(std::string_view thePath, bool theFollowLink = true);
 
 // The whole file, or nullptr when it does not exist (one open, no separate existence test).
 std::shared_ptr<const std::string> readFileIfExists(std::string_view thePath);

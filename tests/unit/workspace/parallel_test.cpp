@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -123,4 +124,11 @@ TEST(Parallel, ReadAheadRaisesAFailureInItsTurn) {
 
     // An object dropped before its files were taken ends without waiting for them.
     RepositoryAccess::ReadAhead anUntaken(aFiles, 1, 1);
+
+    // A file that became a symbolic link is not followed.
+    const std::string aLink = fileOf(aDir, 99);
+    std::filesystem::create_symlink(aNames[0], aLink);
+    const std::vector<const std::string*> aLinked{&aLink, &aNames[1]};
+    RepositoryAccess::ReadAhead aLinkReader(aLinked);
+    EXPECT_NE(kivotest::messageOf([&] { aLinkReader.take(); }).find(aLink), std::string::npos);
 }
