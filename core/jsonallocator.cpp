@@ -99,6 +99,15 @@ const JsonObject* JsonAllocator::newObject(std::span<const JsonMember> theMember
 // Object lookup
 
 const JsonValue* JsonObject::find(std::string_view theKey) const {
+    // Most objects are small: a scan that compares the lengths first seldom compares bytes and
+    // beats the binary search, whose comparisons all look at bytes.
+    constexpr std::size_t kScanned = 16;
+    if (itsSize <= kScanned) {
+        for (const JsonMember* aMember = itsMembers; aMember != itsMembers + itsSize; ++aMember)
+            if (aMember->key.size() == theKey.size() && aMember->key == theKey)
+                return &aMember->value;
+        return nullptr;
+    }
     const JsonMember* aFirst = itsMembers;
     std::size_t aCount = itsSize;
     while (aCount > 0) {

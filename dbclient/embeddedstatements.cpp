@@ -125,7 +125,7 @@ ReturnCode EmbeddedPreparedStatement::prepare(const std::string& theSql) {
         itsError.set(embeddedcode::kNotConnected, kNotConnected);
         return ReturnCode::Error;
     }
-    if (normaliseSql(theSql) != kRepositoryCall) {
+    if (theSql != kRepositoryCall && normaliseSql(theSql) != kRepositoryCall) {
         itsError.set(embeddedcode::kUnsupportedStatement, kUnsupported);
         return ReturnCode::Error;
     }
