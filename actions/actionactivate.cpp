@@ -173,9 +173,12 @@ bool actionActivate::chooseChange(const std::vector<RepositoryObject>& theObject
 void actionActivate::reportCheckResults(const ActivationResult& theResult) {
     KIVO_PERF_SCOPE("actionActivate::reportCheckResults()");
     const bool aVerbose = isSet(params::verbose);
+    // The log gets every result, but is written only with --log.
+    const bool aLogged = isSet(params::log);
     std::vector<std::string> aConflicts;
     for (const CheckResult& aCheck : theResult.itsCheckResults) {
-        respprinters::printCheckResult(aCheck, itsLog);
+        if (aLogged)
+            respprinters::printCheckResult(aCheck, itsLog);
         if (aVerbose || aCheck.itsSeverity == "3")
             respprinters::printCheckResult(aCheck, itsOutput);
         if (isActivationConflict(aCheck))

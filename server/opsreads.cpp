@@ -120,6 +120,15 @@ struct ObjectFilter {
                     itsSuffixes.push_back(json::asString(aValue));
     }
 
+    // A package pattern without a star names one package; before its first star, it names a
+    // prefix. The store searches its package index for either.
+    std::string_view packagePrefix() const {
+        return std::string_view(itsPackage).substr(0, itsPackage.find('*'));
+    }
+    bool wholePackage() const {
+        return !itsPackage.empty() && itsPackage.find('*') == std::string::npos;
+    }
+
     bool matches(const ObjectKey& theKey) const {
         if (!itsPackage.empty() && !text::globMatch(itsPackage, theKey.itsPackage))
             return false;
@@ -187,12 +196,8 @@ void findObjects(Operation& theOperation) {
     readSession(theOperation.itsBody);
     ObjectFilter aFilter(theOperation.itsBody);
     std::vector<std::string> aList;
-    // A package pattern without a star names one package; before its first star, it names a
-    // prefix. The store searches its package index for either.
-    const std::size_t aStar = aFilter.itsPackage.find('*');
-    const std::string_view aPackage = std::string_view(aFilter.itsPackage).substr(0, aStar);
-    const bool aWholeName = aStar == std::string::npos && !aPackage.empty();
-    for (const ActiveObject& anObject : theOperation.itsStore.activeObjects(aPackage, aWholeName))
+    for (const ActiveObject& anObject :
+         theOperation.itsStore.activeObjects(aFilter.packagePrefix(), aFilter.wholePackage()))
         if (aFilter.matches(anObject.itsKey))
             aList.push_back(listElement(anObject.itsKey, activeVersionJson(),
                                         historyMetadataJson(anObject.itsEntry, false)));
@@ -206,12 +211,13 @@ void listInactiveObjects(Operation& theOperation) {
             code::kInvalidRequest, "Listing inactive objects needs an inactive session", {}};
     ObjectFilter aFilter(theOperation.itsBody);
     std::vector<std::string> aList;
+    const std::string aVersion = inactiveVersionJson(aSession.itsOwner, aSession.itsWorkspace);
     for (const InactiveObject& anObject :
-         theOperation.itsStore.inactiveInWorkspace(aSession.itsOwner, aSession.itsWorkspace))
+         theOperation.itsStore.inactiveInWorkspace(aSession.itsOwner, aSession.itsWorkspace,
+                                                   aFilter.packagePrefix(), aFilter.wholePackage()))
         if (aFilter.matches(anObject.itsKey))
-            aList.push_back(listElement(
-                anObject.itsKey, inactiveVersionJson(aSession.itsOwner, aSession.itsWorkspace),
-                inactiveMetadataJson(anObject.itsVersion)));
+            aList.push_back(
+                listElement(anObject.itsKey, aVersion, inactiveMetadataJson(anObject.itsVersion)));
     theOperation.itsAnswer.setRaw("objects", jsonList(aList));
     if (aList.empty())
         theOperation.itsAnswer.setError(code::kNotFound, "No inactive objects found",

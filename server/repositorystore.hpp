@@ -220,8 +220,12 @@ public:
                      std::string_view theContent);
     void dropInactive(std::int64_t theObject, const std::string& theOwner,
                       const std::string& theWorkspace);
+    // The inactive versions of one workspace, in key order; thePackage and theWholeName narrow
+    // them as for activeObjects.
     std::vector<InactiveObject> inactiveInWorkspace(const std::string& theOwner,
-                                                    const std::string& theWorkspace);
+                                                    const std::string& theWorkspace,
+                                                    std::string_view thePackage = {},
+                                                    bool theWholeName = false);
     std::int64_t countInactive(std::int64_t theObject);
     // (owner, workspace) pairs that hold inactive versions; theOwner empty = all owners.
     std::vector<std::pair<std::string, std::string>> workspaces(const std::string& theOwner);

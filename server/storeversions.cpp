@@ -53,6 +53,21 @@ std::optional<std::pair<std::string, std::string>> prefixRange(std::string_view 
     return std::pair{std::move(aFrom), std::move(aTo)};
 }
 
+// Narrows a query of objects `o` to the package thePackage (theWholeName) or to the packages that
+// begin with it, so that the package index is searched; answers the values of the marks added.
+std::vector<std::string> narrowToPackage(std::string& theSql, std::string_view thePackage,
+                                         bool theWholeName) {
+    if (theWholeName) {
+        theSql += " AND o.package = ?";
+        return {std::string(thePackage)};
+    }
+    if (auto aRange = prefixRange(thePackage)) {
+        theSql += " AND o.package >= ? AND o.package < ?";
+        return {std::move(aRange->first), std::move(aRange->second)};
+    }
+    return {};
+}
+
 } // namespace
 
 std::int64_t RepositoryStore::latest(std::int64_t theObject) {
@@ -66,14 +81,7 @@ std::vector<ActiveObject> RepositoryStore::activeObjects(std::string_view thePac
     std::string aSql = std::string("SELECT o.id, o.package, o.name, o.suffix, ") + kHistoryColumns +
                        " FROM objects o JOIN history h ON h.object_id = o.id AND "
                        "h.version_nr = o.latest WHERE h.is_deletion = 0";
-    std::vector<std::string> aBounds;
-    if (theWholeName) {
-        aSql += " AND o.package = ?";
-        aBounds = {std::string(thePackage)};
-    } else if (auto aRange = prefixRange(thePackage)) {
-        aSql += " AND o.package >= ? AND o.package < ?";
-        aBounds = {std::move(aRange->first), std::move(aRange->second)};
-    }
+    const std::vector<std::string> aBounds = narrowToPackage(aSql, thePackage, theWholeName);
     auto aQuery = itsDatabase->query(aSql + " ORDER BY o.package, o.name, o.suffix");
     for (std::size_t i = 0; i < aBounds.size(); ++i)
         aQuery.bind(static_cast<int>(i) + 1, aBounds[i]);
@@ -315,14 +323,19 @@ void RepositoryStore::dropInactive(std::int64_t theObject, const std::string& th
 }
 
 std::vector<InactiveObject> RepositoryStore::inactiveInWorkspace(const std::string& theOwner,
-                                                                 const std::string& theWorkspace) {
+                                                                 const std::string& theWorkspace,
+                                                                 std::string_view thePackage,
+                                                                 bool theWholeName) {
     std::vector<InactiveObject> aList;
-    auto aQuery = itsDatabase->query(
+    std::string aSql =
         "SELECT i.object_id, o.package, o.name, o.suffix, i.owner, i.workspace, i.version_id, "
-        "i.is_deletion, "
-        "i.last_changed_at FROM inactive_versions i JOIN objects o ON o.id = i.object_id "
-        "WHERE i.owner = ? AND i.workspace = ? ORDER BY o.package, o.name, o.suffix");
+        "i.is_deletion, i.last_changed_at FROM inactive_versions i JOIN objects o ON "
+        "o.id = i.object_id WHERE i.owner = ? AND i.workspace = ?";
+    const std::vector<std::string> aBounds = narrowToPackage(aSql, thePackage, theWholeName);
+    auto aQuery = itsDatabase->query(aSql + " ORDER BY o.package, o.name, o.suffix");
     aQuery.bind(1, theOwner).bind(2, theWorkspace);
+    for (std::size_t i = 0; i < aBounds.size(); ++i)
+        aQuery.bind(static_cast<int>(i) + 3, aBounds[i]);
     while (aQuery.step())
         aList.push_back({aQuery.integer(0),
                          {aQuery.text(1), aQuery.text(2), aQuery.text(3)},

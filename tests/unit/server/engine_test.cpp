@@ -399,9 +399,10 @@ TEST(EngineRequests, RandomAndTruncatedFramesNeverCrashTheEngine) {
     }
 }
 
-// A search narrows the packages by the text before the pattern's first star; what it finds is
-// what the pattern matches, also where that text ends inside a character or at the last ASCII one.
-TEST_F(EngineVersions, FindSearchesThePackagesOfItsPattern) {
+// A search, and a listing of inactive objects, narrow the packages by the text before the
+// pattern's first star; what they find is what the pattern matches, also where that text ends
+// inside a character or at the last ASCII one.
+TEST_F(EngineVersions, FindAndListSearchThePackagesOfTheirPattern) {
     const std::vector<std::string> aPackages = {"p.a",   "p.a.b",     "pq",          "p~x",
                                                 "p\x7F", "p\xC3\xA9", "p\xC3\xA9.x", "q"};
     std::vector<std::string> anObjects = {object("p", "o", "txt")};
@@ -412,25 +413,31 @@ TEST_F(EngineVersions, FindSearchesThePackagesOfItsPattern) {
     for (const std::string& anObject : anObjects)
         ASSERT_EQ(write("ALICE", anObject, "x")->code(), "0");
     ASSERT_EQ(activate("ALICE", anObjects)->code(), "0");
+    for (const std::string& anObject : anObjects)
+        ASSERT_EQ(write("ALICE", anObject, "y")->code(), "0");
 
-    auto aFound = [&](const std::string& thePattern) {
+    auto aFound = [&](const std::string& theRequest, const std::string& thePattern) {
         auto aReply =
-            call("ALICE",
-                 R"({"action":"find","what":"objects","session":{"sessionType":"1"},"package":")" +
-                     thePattern + R"(","name":""})");
+            call("ALICE", theRequest + R"(,"package":")" + thePattern + R"(","name":""})");
         std::vector<std::string> aNames;
         for (const auto& anElement : aReply->list("objects"))
             aNames.push_back(getString(getObject(asObject(anElement), "object"), "package"));
         return aNames;
     };
     using Names = std::vector<std::string>;
-    EXPECT_EQ(aFound("p"), Names{"p"});
-    EXPECT_EQ(aFound("p.*"), (Names{"p.a", "p.a.b"}));
-    EXPECT_EQ(aFound("p~*"), Names{"p~x"});
-    EXPECT_EQ(aFound("p\x7F*"), Names{"p\x7F"});
-    EXPECT_EQ(aFound("p\xC3\xA9*"), (Names{"p\xC3\xA9", "p\xC3\xA9.x"}));
-    EXPECT_EQ(aFound("p*").size(), 8u);
-    EXPECT_EQ(aFound("*").size(), 9u);
-    EXPECT_EQ(aFound("").size(), 9u);
-    EXPECT_EQ(aFound("*.b"), Names{"p.a.b"});
+    for (const std::string& aRequest :
+         {std::string(R"({"action":"find","what":"objects","session":{"sessionType":"1"})"),
+          R"({"action":"list","what":"objects","session":)" + session("ALICE")}) {
+        auto aFind = [&](const std::string& thePattern) { return aFound(aRequest, thePattern); };
+        EXPECT_EQ(aFind("p"), Names{"p"}) << aRequest;
+        EXPECT_EQ(aFind("p.*"), (Names{"p.a", "p.a.b"}));
+        EXPECT_EQ(aFind("p~*"), Names{"p~x"});
+        EXPECT_EQ(aFind("p\x7F*"), Names{"p\x7F"});
+        EXPECT_EQ(aFind("p\xC3\xA9*"), (Names{"p\xC3\xA9", "p\xC3\xA9.x"}));
+        EXPECT_EQ(aFind("p*").size(), 8u);
+        EXPECT_EQ(aFind("*").size(), 9u);
+        EXPECT_EQ(aFind("").size(), 9u);
+        EXPECT_EQ(aFind("*.b"), Names{"p.a.b"});
+        EXPECT_EQ(aFind("p.*.b"), Names{"p.a.b"});
+    }
 }
