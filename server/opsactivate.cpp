@@ -20,6 +20,7 @@ struct Candidate {
     ObjectKey itsKey;
     std::int64_t itsObject = 0;
     std::optional<InactiveRecord> itsVersion;
+    std::int64_t itsContentSize = 0;
     std::int64_t itsLatest = 0;
     bool itsConflict = false;
     bool itsBroken = false;
@@ -33,12 +34,14 @@ public:
              const char* theSeverity) {
         if (itsList.size() > 1)
             itsList += ',';
-        itsList += jsonObject({{"object", objectJson(theKey)},
-                               {"error-code", quoted(theCode)},
-                               {"error-msg", quoted(theMessage)},
-                               {"location", quoted("")},
-                               {"severity", quoted(theSeverity)},
-                               {"timestamp", quoted(itsTimestamp)}});
+        itsList += json::ObjectText()
+                       .raw("object", objectJson(theKey))
+                       .string("error-code", theCode)
+                       .string("error-msg", theMessage)
+                       .string("location", "")
+                       .string("severity", theSeverity)
+                       .string("timestamp", itsTimestamp)
+                       .take();
         if (std::string_view(theSeverity) == kSeverityError)
             ++itsErrors;
         else if (std::string_view(theSeverity) == kSeverityWarning)
@@ -81,12 +84,11 @@ void check(Candidate& theCandidate, CheckResults& theResults) {
     }
     if (theCandidate.itsVersion->itsIsDeletion)
         return;
-    const std::string& aContent = theCandidate.itsVersion->itsContent;
-    if (aContent.empty()) {
+    if (theCandidate.itsContentSize == 0) {
         theResults.add(aKey, code::kActivationWarnings, "Object " + describe(aKey) + " is empty",
                        kSeverityWarning);
     } else if (aKey.itsSuffix == "json") {
-        if (auto aProblem = checkJsonText(aContent)) {
+        if (auto aProblem = checkJsonText(theCandidate.itsVersion->itsContent)) {
             theCandidate.itsBroken = true;
             theResults.add(aKey, code::kActivationFailed, *aProblem, kSeverityError);
         }
@@ -116,6 +118,7 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
             aCandidate.itsObject = aSource->itsObject;
             aCandidate.itsLatest = aSource->itsLatest;
             aCandidate.itsVersion = std::move(aSource->itsVersion);
+            aCandidate.itsContentSize = aSource->itsContentSize;
         }
         check(aCandidate, aResults);
         // The content was needed for the checks only; the database copies it on activation.

@@ -55,11 +55,13 @@ struct InactiveRecord {
 };
 
 // What an activation reads of an object: its number of the newest history entry and the
-// inactive version of one workspace, with content.
+// inactive version of one workspace with the size of its content. The content itself comes only
+// for a suffix "json", whose text the activation checks.
 struct ActivationSource {
     std::int64_t itsObject = 0;
     std::int64_t itsLatest = 0;
     std::optional<InactiveRecord> itsVersion;
+    std::int64_t itsContentSize = 0;
 };
 
 // An object with its newest history entry; none when it was never activated.

@@ -224,7 +224,8 @@ std::optional<ActivationSource> RepositoryStore::activationSource(const ObjectKe
                                                                   const std::string& theWorkspace) {
     auto aQuery = itsDatabase->query(
         "SELECT o.id, o.latest, i.object_id, i.owner, i.workspace, i.version_id, i.is_deletion, "
-        "i.last_changed_at, i.content FROM objects o LEFT JOIN inactive_versions i ON "
+        "i.last_changed_at, CASE WHEN o.suffix = 'json' THEN i.content END, length(i.content) "
+        "FROM objects o LEFT JOIN inactive_versions i ON "
         "i.owner = ? AND i.workspace = ? AND i.object_id = o.id "
         "WHERE o.package = ? AND o.name = ? AND o.suffix = ?");
     aQuery.bind(1, theOwner)
@@ -234,9 +235,11 @@ std::optional<ActivationSource> RepositoryStore::activationSource(const ObjectKe
         .bind(5, theKey.itsSuffix);
     if (!aQuery.step())
         return std::nullopt;
-    ActivationSource aSource{aQuery.integer(0), aQuery.integer(1), std::nullopt};
-    if (!aQuery.isNull(2))
+    ActivationSource aSource{aQuery.integer(0), aQuery.integer(1), std::nullopt, 0};
+    if (!aQuery.isNull(2)) {
         aSource.itsVersion = readInactive(aQuery, 3, true);
+        aSource.itsContentSize = aQuery.integer(9);
+    }
     return aSource;
 }
 
