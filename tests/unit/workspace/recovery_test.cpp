@@ -23,6 +23,10 @@ std::string str(const fs::path& thePath) {
     return thePath.string();
 }
 
+std::shared_ptr<const std::string> content(const std::string& theText) {
+    return std::make_shared<const std::string>(theText);
+}
+
 } // namespace
 
 TEST(Recovery, TemporaryFileNamesTellTheirProcess) {
@@ -95,11 +99,8 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     kivotest::TempDir aTemp;
     RepositoryAccess::MetaFileStore aStore;
     const std::string aRoot = str(aTemp.path());
-    auto aContent = [](const std::string& theText) {
-        return std::make_shared<const std::string>(theText);
-    };
     const std::string aFree = aRoot + "/free.kivoMeta";
-    EXPECT_FALSE(aStore.keep(aFree, aContent("x")));
+    EXPECT_FALSE(aStore.keep(aFree, content("x")));
     EXPECT_EQ(aStore.waiting(aFree), nullptr);
 
     std::vector<std::string> aFiles;
@@ -108,8 +109,8 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
             aFiles.push_back(aRoot + "/" + aDir + "/f" + std::to_string(i) + ".kivoMeta");
     for (const std::string& aFile : aFiles) {
         aStore.allowWaiting(aFile);
-        EXPECT_TRUE(aStore.keep(aFile, aContent("first")));
-        EXPECT_TRUE(aStore.keep(aFile, aContent("last " + aFile)));
+        EXPECT_TRUE(aStore.keep(aFile, content("first")));
+        EXPECT_TRUE(aStore.keep(aFile, content("last " + aFile)));
     }
     EXPECT_EQ(*aStore.waiting(aFiles[4]), "last " + aFiles[4]);
     aStore.drop(aFiles[0]);
@@ -144,12 +145,9 @@ TEST(Recovery, MetadataWrittenAheadIsNeverStaleNorBroughtBack) {
     kivotest::TempDir aTemp;
     RepositoryAccess::MetaFileStore aStore;
     const std::string aRoot = str(aTemp.path());
-    auto aContent = [](const std::string& theText) {
-        return std::make_shared<const std::string>(theText);
-    };
     auto aKeep = [&](const std::string& theFile, const std::string& theText) {
         aStore.allowWaiting(theFile);
-        EXPECT_TRUE(aStore.keep(theFile, aContent(theText)));
+        EXPECT_TRUE(aStore.keep(theFile, content(theText)));
     };
     const std::string aBefore = aRoot + "/a/before.kivoMeta";
     aKeep(aBefore, "before");
