@@ -168,6 +168,12 @@ std::shared_ptr<Connection>& theConnectionHandle() {
     return aHandle;
 }
 
+// The closing that closeInBackground began, until close() takes its outcome.
+std::future<void>& theBackgroundClosing() {
+    static std::future<void> aClosing;
+    return aClosing;
+}
+
 } // namespace
 
 // The library's objects of one connection: the environment owns the connection.
@@ -379,11 +385,6 @@ Connection& open() {
 
 bool isClosed() {
     return !theConnectionHandle();
-}
-
-std::future<void>& theBackgroundClosing() {
-    static std::future<void> aClosing;
-    return aClosing;
 }
 
 void closeInBackground() {
