@@ -33,6 +33,10 @@ std::string normaliseSql(const std::string& theSql) {
     return aResult;
 }
 
+bool isRepositoryCall(const std::string& theSql) {
+    return theSql == kRepositoryCall || normaliseSql(theSql) == kRepositoryCall;
+}
+
 EmbeddedResultSet::EmbeddedResultSet(std::vector<std::vector<Value>> theRows)
     : itsRows(std::move(theRows)) {}
 
@@ -125,7 +129,7 @@ ReturnCode EmbeddedPreparedStatement::prepare(const std::string& theSql) {
         itsError.set(embeddedcode::kNotConnected, kNotConnected);
         return ReturnCode::Error;
     }
-    if (theSql != kRepositoryCall && normaliseSql(theSql) != kRepositoryCall) {
+    if (!isRepositoryCall(theSql)) {
         itsError.set(embeddedcode::kUnsupportedStatement, kUnsupported);
         return ReturnCode::Error;
     }

@@ -56,4 +56,8 @@ private:
 // SQL text with white-space runs collapsed to one blank and trimmed, for comparisons.
 std::string normaliseSql(const std::string& theSql);
 
+// True when theSql is the repository call, however its white space runs. Each call of a run
+// prepares it: its own text is taken without normalising it.
+bool isRepositoryCall(const std::string& theSql);
+
 } // namespace RepositoryAccess::dbclient

@@ -79,7 +79,7 @@ ReturnCode PgPreparedStatement::prepare(const std::string& theSql) {
         itsError.set(pgcode::kNotConnected, kNotConnected);
         return ReturnCode::Error;
     }
-    if (normaliseSql(theSql) != protocolsql::kRepositoryCall) {
+    if (!isRepositoryCall(theSql)) {
         itsError.set(pgcode::kUnsupportedStatement,
                      "unsupported statement: the only prepared statement is the repository call");
         return ReturnCode::Error;

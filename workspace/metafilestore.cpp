@@ -1,9 +1,7 @@
 #include "workspace/metafilestore.hpp"
 
-#include <system_error>
 #include <vector>
 
-#include "core/perftrace.hpp"
 #include "workspace/parallel.hpp"
 #include "workspace/sys.hpp"
 
@@ -50,14 +48,8 @@ void MetaFileStore::writeAhead() {
     if (itsWriter.joinable())
         return;
     itsStopping = false;
-    try {
-        itsWriter = std::thread([this] {
-            perftrace::muteThisThread();
-            writeQueued();
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had: flush() writes everything, as without writing ahead.
-    }
+    // Without a thread to be had, flush() writes everything, as without writing ahead.
+    itsWriter = parallel::startHelper([this] { writeQueued(); });
 }
 
 // A file is written only while its queued content is still the one waiting: a file dropped or

@@ -12,6 +12,17 @@
 
 namespace RepositoryAccess::parallel {
 
+std::thread startHelper(std::function<void()> theWork) {
+    try {
+        return std::thread([aWork = std::move(theWork)] {
+            perftrace::muteThisThread();
+            aWork();
+        });
+    } catch (const std::system_error&) {
+        return {};
+    }
+}
+
 void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
                   const std::function<void(std::size_t)>& theJob) {
     std::atomic<std::size_t> aNext{0};
@@ -35,14 +46,10 @@ void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
     const std::size_t aHelpers = theCount < theMinimumForHelpers ? 0 : aCores - 1;
     std::vector<std::thread> aThreads;
     for (std::size_t i = 0; i < aHelpers; ++i) {
-        try {
-            aThreads.emplace_back([&aWork] {
-                perftrace::muteThisThread();
-                aWork();
-            });
-        } catch (const std::system_error&) {
+        std::thread aHelper = startHelper(aWork);
+        if (!aHelper.joinable())
             break; // no thread to be had: the calling thread does the rest alone
-        }
+        aThreads.push_back(std::move(aHelper));
     }
     aWork();
     for (auto& aThread : aThreads)

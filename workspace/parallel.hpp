@@ -2,8 +2,14 @@
 
 #include <cstddef>
 #include <functional>
+#include <thread>
 
 namespace RepositoryAccess::parallel {
+
+// Starts theWork on a helper thread that records no performance-trace events (the trace belongs
+// to the calling thread). Answers a thread that is not joinable when the system has none to give:
+// the caller then does the work itself, or goes without it.
+std::thread startHelper(std::function<void()> theWork);
 
 // Runs theJob(i) for every i below theCount, on the calling thread and up to three helper
 // threads when theCount reaches theMinimumForHelpers. Items are taken one by one in index order.

@@ -1,10 +1,9 @@
 #include "workspace/readahead.hpp"
 
-#include <system_error>
 #include <utility>
 
-#include "core/perftrace.hpp"
 #include "workspace/hash.hpp"
+#include "workspace/parallel.hpp"
 
 namespace RepositoryAccess {
 
@@ -23,16 +22,9 @@ ReadAhead::Content readAndHash(const std::string& theFile) {
 ReadAhead::ReadAhead(const std::vector<const std::string*>& theFiles, std::size_t theMostFiles,
                      std::size_t theMostBytes)
     : itsFiles(theFiles), itsMostFiles(theMostFiles), itsMostBytes(theMostBytes) {
-    if (itsFiles.size() < 2)
-        return; // nothing to overlap
-    try {
-        itsThread = std::thread([this] {
-            perftrace::muteThisThread();
-            readAll();
-        });
-    } catch (const std::system_error&) {
-        // No thread to be had: take() reads each file itself.
-    }
+    // Without a helper (one file, or no thread to be had) take() reads each file itself.
+    if (itsFiles.size() >= 2)
+        itsThread = parallel::startHelper([this] { readAll(); });
 }
 
 ReadAhead::~ReadAhead() {

@@ -12,6 +12,7 @@
 #include "core/error.hpp"
 #include "core/fdwrite.hpp"
 #include "core/parameters.hpp"
+#include "workspace/parallel.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 
@@ -64,7 +65,8 @@ public:
             itsThread.join();
         }
         itsDone = false;
-        itsThread = std::thread([this, aDirName = std::move(theDirName)] {
+        // Without a thread to be had there is no early sync: the run's own sync does its work.
+        itsThread = parallel::startHelper([this, aDirName = std::move(theDirName)] {
             int anExpected = 0;
             itsErrno.compare_exchange_strong(anExpected, syncFileSystemErrno(aDirName));
             itsDone = true;

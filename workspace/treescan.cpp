@@ -6,9 +6,9 @@
 #include <deque>
 #include <exception>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
+#include "workspace/parallel.hpp"
 #include "workspace/sys.hpp"
 
 namespace RepositoryAccess::treescan {
@@ -186,11 +186,11 @@ TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool 
     std::vector<Partial> aPartials(theRecursive ? aCores : 1);
     std::vector<std::thread> aThreads;
     for (std::size_t i = 1; i < aPartials.size(); ++i) {
-        try {
-            aThreads.emplace_back([&aScanner, &aPartials, i] { aScanner.work(aPartials[i]); });
-        } catch (const std::system_error&) {
+        std::thread aHelper =
+            parallel::startHelper([&aScanner, &aPartials, i] { aScanner.work(aPartials[i]); });
+        if (!aHelper.joinable())
             break; // no thread to be had: the calling thread does the rest alone
-        }
+        aThreads.push_back(std::move(aHelper));
     }
     aScanner.work(aPartials[0]);
     for (auto& aThread : aThreads)
