@@ -36,10 +36,13 @@ std::string parentPackage(const std::string& thePackage) {
     return aLastDot == std::string::npos ? std::string() : thePackage.substr(0, aLastDot);
 }
 
+// Creates one package and names it with --verbose; only the packages the user named are counted,
+// not the missing ancestors made on the way.
 void createOne(const std::string& thePackage, const PackageAttributes& theAttributes,
-               bool theInherit) {
+               bool theInherit, bool theCounted) {
     repofunpackages::createPackage(theAttributes, theInherit);
-    runstatistics::add(Statistic::createdPackages);
+    if (theCounted)
+        runstatistics::add(Statistic::createdPackages);
     console::progress("Created package: \"" + thePackage + "\"");
 }
 
@@ -107,7 +110,7 @@ void createAncestors(const std::string& thePackage, bool theInherit) {
     for (auto anAncestor = aMissing.rbegin(); anAncestor != aMissing.rend(); ++anAncestor) {
         PackageAttributes anAttributes;
         anAttributes.itsPackage = *anAncestor;
-        createOne(*anAncestor, anAttributes, theInherit);
+        createOne(*anAncestor, anAttributes, theInherit, false);
     }
 }
 
@@ -119,7 +122,7 @@ void createPackages(bool theInWorkSpace) {
     for (const std::string& aPackage : aPackages) {
         createAncestors(aPackage, anInherit);
         createOne(aPackage, adminoptions::packageAttributes(aPackage, adminoptions::Missing::empty),
-                  anInherit);
+                  anInherit, true);
     }
     if (!theInWorkSpace)
         return;
@@ -157,16 +160,19 @@ void updatePackages() {
     if (!anAttributes.itsDeliveryUnit.empty() &&
         anAttributes.itsDeliveryUnit != repofunbase::kUnset && getValue(params::vendor).empty())
         anAttributes.itsDuVendor = repofunbase::getContentVendor();
+    // A package that several arguments reach (a named package and its parent) is updated once.
+    std::vector<std::string> aNames;
     for (const std::string& anArgument : adminoptions::packageArguments()) {
-        std::vector<std::string> aNames = {anArgument};
+        if (std::find(aNames.begin(), aNames.end(), anArgument) == aNames.end())
+            aNames.push_back(anArgument);
         if (aRecursive)
             addNames(subPackages(anArgument), aNames);
-        for (const std::string& aPackage : aNames) {
-            anAttributes.itsPackage = aPackage;
-            repofunpackages::updatePackage(anAttributes);
-            runstatistics::add(Statistic::updatedPackages);
-            console::progress("Updated package: \"" + aPackage + "\"");
-        }
+    }
+    for (const std::string& aPackage : aNames) {
+        anAttributes.itsPackage = aPackage;
+        repofunpackages::updatePackage(anAttributes);
+        runstatistics::add(Statistic::updatedPackages);
+        console::progress("Updated package: \"" + aPackage + "\"");
     }
 }
 

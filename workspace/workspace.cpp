@@ -190,6 +190,7 @@ void WorkSpace::create() {
                     " already exists).");
     }
     itsBeingCreated = true;
+    sys::createDirectories(itsSrcDirName);
     if (!sys::createDirectory(itsSrcDirName))
         itsExistedBefore = sys::dirExists(itsSrcDirName);
     for (const auto* aDirName : {&itsSettingsDirName, &itsMetaDataDirName, &itsDiffDirName,

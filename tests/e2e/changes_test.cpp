@@ -98,6 +98,9 @@ TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     expectOk(kivo({"commit"}));
     expectRefused(kivo({"activate"}), "Activation failed: The objects are contained in more than "
                                       "one change:\nZEV//1\nZEV//2\n");
+    // A request refused before any activation began has no activation ID to name.
+    expectRefused(kivo({"activate", "--changeId=ZEV//9"}),
+                  "Failed to activate objects. Error 40102: Change \"ZEV//9\" does not exist");
 }
 
 TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidated) {

@@ -54,6 +54,11 @@ TEST(CreateWorkspace, WithAKeyOrWithHostAndUser) {
     EXPECT_EQ(aLog.find("pw\""), std::string::npos);
     EXPECT_NE(aLog.find("--passwd=********"), std::string::npos) << aLog;
 
+    // The directory is created when missing, with its missing parents.
+    auto aDeep = aRepo.kivoIn(aRepo.dir(), {"create", "workspace", "a/b/deep", "K1"});
+    EXPECT_EQ(aDeep.itsExitCode, 0) << aDeep.itsErr;
+    EXPECT_TRUE(fs::is_directory(aRepo.dir() / "a/b/deep/._SYS_KIVO_settings/logs"));
+
     auto anAgain = aRepo.kivoIn(aRepo.dir(), {"create", "ws", "ws", "K1"});
     EXPECT_EQ(anAgain.itsExitCode, 1);
     EXPECT_TRUE(anAgain.itsErr.starts_with("Workspace already exists")) << anAgain.itsErr;

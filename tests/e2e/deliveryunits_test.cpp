@@ -352,6 +352,9 @@ TEST_F(DeliveryUnits, AdministrationAndAssignment) {
     const std::string anAssignment = "Delivery Unit           : DU7\nVendor                  : "
                                      "acme.org\n";
     EXPECT_TRUE(contains(repoProbe({"package", "acme.sub"}), anAssignment));
+    // A package that two arguments reach is updated and counted once.
+    EXPECT_EQ(kivo({"assign", "acme", "acme.sub", "DU7", "--vendor=acme.org"}).itsOut,
+              "Updated packages             : 2\n");
     expectOk(kivo({"unassign", "acme", "--noRecursive"}));
     EXPECT_TRUE(contains(repoProbe({"package", "acme"}),
                          "Delivery Unit           : \nVendor                  : \n"));
