@@ -214,12 +214,11 @@ bool actionActivate::reportOutcome(const ActivationResult& theResult) {
         return true;
     }
     // A request the repository refused before it began an activation carries no ID.
-    std::string aLine = std::string("Failed to ") + (itsIsCheck ? "check" : "activate") +
-                        " objects" +
-                        (theResult.itsActivationId.empty()
-                             ? std::string()
-                             : " with activation ID " + theResult.itsActivationId) +
-                        ". Error " + anError.itsCode + ": " + anError.itsMessage;
+    std::string aLine =
+        std::string("Failed to ") + (itsIsCheck ? "check" : "activate") + " objects" +
+        (theResult.itsActivationId.empty() ? std::string()
+                                           : " with activation ID " + theResult.itsActivationId) +
+        ". Error " + anError.itsCode + ": " + anError.itsMessage;
     if (!anError.itsArgument.empty())
         aLine += ": " + anError.itsArgument;
     aLine += "\n";
