@@ -226,8 +226,10 @@ TEST(EngineLayout, AnOlderRepositoryFileGainsTheChangeTablesAndANewerOneIsRefuse
     server::RepositoryStore::create(aPath, {{"change_tracking", "on"}});
     {
         server::SqliteDatabase anOld(aPath, false);
-        anOld.execute("DROP TABLE change_contributors; DROP TABLE change_entries; "
-                      "DROP TABLE changes; DROP INDEX history_by_change; PRAGMA user_version = 1");
+        anOld.execute(
+            "ALTER TABLE users DROP COLUMN is_admin; DROP TABLE change_contributors; "
+            "DROP TABLE change_entries; DROP TABLE changes; DROP INDEX history_by_change; "
+            "PRAGMA user_version = 1");
     }
     {
         server::Engine anEngine(aPath);
