@@ -136,7 +136,7 @@ TEST_F(EngineChanges, ContributorsAreUsersWhoValidateOnlyForThemselvesBeforeTheR
     EXPECT_EQ(aRefused->code(), "40107");
     EXPECT_NE(aRefused->get("error-msg").find("BOB"), std::string::npos);
 
-    auto aComment = request("ALICE", "edit", "contributorComment",
+    auto aComment = request("BOB", "edit", "contributorComment",
                             R"("changeID":"ZEV//1","contributor":"BOB","comment":"later")");
     ASSERT_EQ(aComment->code(), "0");
     ASSERT_EQ(validate("BOB", "ZEV//1", "BOB")->code(), "0");
