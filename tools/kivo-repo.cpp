@@ -104,7 +104,8 @@ void markAdministrator(RepositoryTarget& theTarget, const std::string& theName, 
     std::unique_ptr<RepositoryStore> apStore = theTarget.open();
     apStore->beginWrite();
     try {
-        apStore->markAdministrator(theName, theMark);
+        if (!apStore->markAdministrator(theName, theMark))
+            throw Error("User " + theName + " is no user of repository " + theTarget.name());
         apStore->commit();
     } catch (...) {
         apStore->rollback();
