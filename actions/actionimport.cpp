@@ -92,6 +92,15 @@ void actionImport::sayOptions() {
     itsReport.say("Determine Xrefs         : " + itsOptions.itsDetermineXrefs + "\n");
 }
 
+// Shown without --verbose: these change more than the archive itself carries.
+void actionImport::sayTakenAndDeleted(const ImportSummary& theSummary) {
+    for (const TakenPackage& aPackage : theSummary.itsTakenPackages)
+        itsReport.say("Taken package           : " + aPackage.itsPackage + " (from delivery unit " +
+                      aPackage.itsDeliveryUnit + ", vendor " + aPackage.itsVendor + ")\n");
+    for (const RepositoryObject& anObject : theSummary.itsDeletedObjects)
+        itsReport.say("Deleted object          : " + respprinters::objectPath(anObject) + "\n");
+}
+
 void actionImport::importTogether(const std::vector<Archive>& theArchives) {
     std::vector<std::string> aFileNames;
     std::vector<SharedString> aContents;
@@ -112,6 +121,7 @@ void actionImport::importTogether(const std::vector<Archive>& theArchives) {
         itsReport.say("Import count            : " + aSummary.itsImportCount + "\n");
         itsReport.say("Activate count          : " + aSummary.itsActivateCount + "\n");
         itsReport.say("Delete count            : " + aSummary.itsDeleteCount + "\n");
+        sayTakenAndDeleted(aSummary);
         for (std::size_t anIndex = 0; anIndex < theArchives.size(); ++anIndex) {
             std::ostringstream aHeader;
             respprinters::printExportHeader(aSummary.itsHeaders[anIndex], aHeader);
@@ -131,6 +141,7 @@ void actionImport::importOne(const Archive& theArchive) {
         itsReport.say(fileLine(theArchive.itsFileName, theArchive.itsContent->size()));
         sayOptions();
         itsReport.say("--\nActivation ID           : " + aResult.itsActivationId + "\n");
+        sayTakenAndDeleted(aResult.itsSummary);
         itsReport.say("\nImport successful.\n");
     }
     itsReport.writeLogFile("import_file", "Import");

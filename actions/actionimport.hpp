@@ -32,6 +32,8 @@ private:
                const std::vector<CheckResult>& theCheckResults);
     // "Workspace" and the five option lines.
     void sayOptions();
+    // The packages taken from other delivery units and the objects deleted, one line each.
+    void sayTakenAndDeleted(const ImportSummary& theSummary);
 
     ImportOptions itsOptions;
     ActionReport itsReport;

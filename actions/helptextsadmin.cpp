@@ -103,10 +103,13 @@ constexpr CommandHelpText theTexts[] = {
      "<ul>\n  <li>--noRecursive: packages do not include their sub packages.</li>\n</ul>",
      "<pre>kivo move ZEV//4711 ZEV//4712 p1/p2/test.txt</pre>", "merge_changes"},
     {"release", "change", "release changes",
-     "Releases the changes for transport. All contributors must have validated them.", "  None.",
-     "<pre>kivo release ZEV//4711</pre>", "validate_contributor show_change"},
+     "Releases the changes for transport. All contributors must have validated them. A change "
+     "is administered (released, described, merged, deleted, its entries moved out and its "
+     "contributors added or removed) by its creator or an administrator of the repository.",
+     "  None.", "<pre>kivo release ZEV//4711</pre>", "validate_contributor show_change"},
     {"set", "changeTrackingStatus", "switch change tracking on or off",
-     "Enables or disables change tracking in the repository.",
+     "Enables or disables change tracking in the repository. Only an administrator of the "
+     "repository may.",
      "<ul>\n  <li>--force (-f): switch off even when open changes exist.</li>\n</ul>",
      "<pre>kivo set cts enabled</pre>", "show_changeTrackingStatus"},
     {"unAssign", "", "remove packages from their delivery unit",
@@ -117,7 +120,8 @@ constexpr CommandHelpText theTexts[] = {
      "<ul>\n  <li>--description=TEXT (--desc): the new description.</li>\n</ul>",
      "<pre>kivo update change ZEV//4711 --description=\"Order view\"</pre>", "show_change"},
     {"update", "contributor", "change the comment of contributors",
-     "Gives the contributors of the change CHANGEID the comment of --description.",
+     "Gives the contribution of CONTRIBUTOR to the change CHANGEID the comment of "
+     "--description; each contributor describes only their own.",
      "<ul>\n  <li>--description=TEXT (--desc): the new comment.</li>\n</ul>",
      "<pre>kivo update contributor ZEV//4711 ANNA --description=reviewed</pre>",
      "validate_contributor"},
@@ -133,10 +137,10 @@ constexpr CommandHelpText theTexts[] = {
      "  <li>--noRecursive: not the sub packages.</li>\n</ul>",
      "<pre>kivo update package p1.p2 --responsible=ANNA</pre>", "show_package assign"},
     {"validate", "contributor", "validate a change as contributor",
-     "Records that the contributors have validated their contribution to the change "
-     "CHANGEID.",
+     "Records that you have validated your contribution to the change CHANGEID. Each "
+     "contributor validates only their own; without CONTRIBUTOR it is yours.",
      "<ul>\n  <li>--description=TEXT (--desc): a comment.</li>\n</ul>",
-     "<pre>kivo validate ZEV//4711 ANNA</pre>", "release_change"},
+     "<pre>kivo validate ZEV//4711</pre>", "release_change"},
     {"version", "", "show the program version",
      "Prints the version of kivo and the client format version of its workspaces.", "  None.",
      "<pre>kivo version</pre>", "help"},

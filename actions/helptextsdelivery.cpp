@@ -51,7 +51,10 @@ constexpr CommandHelpText theTexts[] = {
      "export_languages"},
     {"import", "deliveryUnit", "import archive files",
      "Imports delivery-unit archive files into the repository and activates their objects. "
-     "No workspace is needed.",
+     "No workspace is needed. A whole delivery unit deletes the objects of its packages that "
+     "its archive no longer holds, and takes a listed package from the delivery unit it "
+     "belongs to; only an administrator of the repository may import so, and the summary "
+     "names each deleted object and taken package.",
      "<ul>\n" KIVO_IMPORT_OPTIONS "</ul>",
      "<pre>kivo import du1.tgz du2.tgz\nkivo import du1.tgz --onlyTestImport=1</pre>",
      "export_deliveryUnit transport_deliveryUnit"},
@@ -69,7 +72,8 @@ constexpr CommandHelpText theTexts[] = {
      "export_deliveryUnit import_deliveryUnit"},
     {"unDeploy", "", "remove a delivery unit with its objects",
      "Deletes the delivery units together with all objects of their packages and reports the "
-     "numbers of deleted objects and packages.",
+     "numbers of deleted objects and packages. Only an administrator of the repository may "
+     "undeploy.",
      "<ul>\n  <li>--vendor=VENDOR: the vendor of the delivery units.</li>\n</ul>",
      "<pre>kivo undeploy DU1 --vendor=acme.com</pre>", "delete_deliveryUnit import_deliveryUnit"},
 };

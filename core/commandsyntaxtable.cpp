@@ -110,9 +110,13 @@ std::vector<CommandSyntax> keywordList(bool theAdvanced, std::string_view theWha
     return syntaxes(theAdvanced, {aFull, "adv " + aWhat});
 }
 
-std::vector<CommandSyntax> contributorSyntaxes(bool theAdvanced, std::string_view theKeyword) {
-    std::string aFull = "ACTION{what=contributor} " + std::string(theKeyword) +
-                        " CHANGEID{changeId} CONTRIBUTOR{contributor} CONTRIBUTOR...{contributor}";
+// The contributor entries: a change and its contributors, of whom validate needs none (it then
+// validates the connected user's own contribution).
+std::vector<CommandSyntax> contributorSyntaxes(bool theAdvanced, std::string_view theKeyword,
+                                               bool theNamesOptional = false) {
+    std::string aFull =
+        "ACTION{what=contributor} " + std::string(theKeyword) + " CHANGEID{changeId}" +
+        (theNamesOptional ? "" : " CONTRIBUTOR{contributor}") + " CONTRIBUTOR...{contributor}";
     return syntaxes(theAdvanced, {aFull, "adv ACTION{what=contributor} contributor|cont"});
 }
 
@@ -324,7 +328,8 @@ std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced, std::string_view th
         return keywordList(adv, "deliveryUnit", "deliveryUnit|du", "DELIVERYUNIT", "deliveryUnit");
     });
     add("update", "package", [&] { return packageAdministration(adv); });
-    add("validate", "contributor", [&] { return contributorSyntaxes(adv, "[contributor|cont]"); });
+    add("validate", "contributor",
+        [&] { return contributorSyntaxes(adv, "[contributor|cont]", true); });
     add("version", "", [&] { return syntaxes(adv, {"ACTION"}); });
     return aTable;
 }

@@ -145,6 +145,14 @@ ImportSummary readImportSummary(const ResponseReader& theReader, bool theSeveral
         if (theReader.isStrict() || !aHeader.object().empty())
             aSummary.itsHeaders.push_back(readExportHeader(aHeader));
     }
+    if (theReader.object().contains("deletedObjects"))
+        aSummary.itsDeletedObjects = theReader.objectList("deletedObjects");
+    if (theReader.object().contains("takenPackages"))
+        aSummary.itsTakenPackages =
+            theReader.records<TakenPackage>("takenPackages", [](const ResponseReader& theTaken) {
+                return TakenPackage{theTaken.string("package"), theTaken.string("delivery_unit"),
+                                    theTaken.string("du_vendor")};
+            });
     return aSummary;
 }
 

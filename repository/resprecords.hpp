@@ -142,7 +142,16 @@ struct ExportHeader {
     std::string itsTstTo;
 };
 
-// What an import did, with the header of each imported archive.
+// A package that an import took from another delivery unit, with that unit.
+struct TakenPackage {
+    std::string itsPackage;
+    std::string itsDeliveryUnit;
+    std::string itsVendor;
+};
+
+// What an import did, with the header of each imported archive, the objects whose active
+// versions it deleted and the packages it took from other delivery units (both empty when the
+// repository does not name them).
 struct ImportSummary {
     std::string itsRevertCount;
     std::string itsImportCount;
@@ -150,6 +159,8 @@ struct ImportSummary {
     std::string itsDeleteCount;
     std::string itsChangeId;
     std::vector<ExportHeader> itsHeaders;
+    std::vector<RepositoryObject> itsDeletedObjects;
+    std::vector<TakenPackage> itsTakenPackages;
 };
 
 // What a language import did.

@@ -1,5 +1,6 @@
 // Change tracking: the switch and the life of a change (create, describe, release, merge, move,
 // delete).
+#include "server/authority.hpp"
 #include "server/changerules.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
@@ -32,6 +33,14 @@ ChangePair readPair(const Operation& theOperation, const std::string& theSourceD
                              theTargetDeed)};
 }
 
+// The change that the request names, which the connected user created or administers.
+ChangeRecord requireOwnedChange(const Operation& theOperation, const std::string& theDeed) {
+    ChangeRecord aChange =
+        changes::require(theOperation.itsStore, member(theOperation.itsBody, "changeID"));
+    authority::requireChangeOwner(theOperation, aChange, theDeed);
+    return aChange;
+}
+
 // The object, with the versions it has in change theFrom, belongs to change theTo instead.
 void moveEntry(RepositoryStore& theStore, const std::string& theFrom, const std::string& theTo,
                std::int64_t theObject) {
@@ -48,6 +57,7 @@ void toggleChangeTracking(Operation& theOperation) {
         throw EngineError{code::kInvalidRequest,
                           "Invalid change tracking status \"" + aStatus + "\" (expected on or off)",
                           aStatus};
+    authority::requireAdministrator(theOperation, "switch change tracking");
     RepositoryStore& aStore = theOperation.itsStore;
     if (aStatus == "off" && !flagMember(theOperation.itsBody, "ignoreOpenChanges") &&
         aStore.hasOpenChanges())
@@ -68,7 +78,7 @@ void createChange(Operation& theOperation) {
 
 void deleteChange(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
-    ChangeRecord aChange = changes::require(aStore, member(theOperation.itsBody, "changeID"));
+    ChangeRecord aChange = requireOwnedChange(theOperation, "delete");
     std::size_t anEntries = aStore.changeEntries(aChange.itsId).size();
     if (anEntries > 0)
         throw EngineError{"40105",
@@ -80,10 +90,9 @@ void deleteChange(Operation& theOperation) {
 }
 
 void editChangeDescription(Operation& theOperation) {
-    RepositoryStore& aStore = theOperation.itsStore;
-    ChangeRecord aChange = changes::require(aStore, member(theOperation.itsBody, "changeID"));
+    ChangeRecord aChange = requireOwnedChange(theOperation, "describe");
     aChange.itsDescription = member(theOperation.itsBody, "description");
-    aStore.updateChange(aChange);
+    theOperation.itsStore.updateChange(aChange);
 }
 
 // Every contributor must have validated; the change and the versions of its entries are
@@ -92,6 +101,7 @@ void releaseChange(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     ChangeRecord aChange =
         changes::requireOpen(aStore, member(theOperation.itsBody, "changeID"), "can be released");
+    authority::requireChangeOwner(theOperation, aChange, "release");
     std::vector<std::string> anOpen;
     for (const ContributorRecord& aContributor : aStore.contributors(aChange.itsId))
         if (aContributor.itsStatus != changes::kValidated)
@@ -115,6 +125,8 @@ void releaseChange(Operation& theOperation) {
 void mergeChanges(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     auto [aSource, aTarget] = readPair(theOperation, "can be merged", "can take a merge");
+    authority::requireChangeOwner(theOperation, aSource, "merge");
+    authority::requireChangeOwner(theOperation, aTarget, "merge into");
     if (aSource.itsId == aTarget.itsId)
         throw EngineError{code::kInvalidRequest,
                           "Change \"" + aSource.itsId + "\" cannot be merged into itself",
@@ -138,6 +150,7 @@ void moveChangeEntries(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     const auto [aSource, aTarget] =
         readPair(theOperation, "can give away objects", "can take objects");
+    authority::requireChangeOwner(theOperation, aSource, "move entries out of");
     const std::vector<std::int64_t> anEntries = aStore.changeEntries(aSource.itsId);
     for (const ObjectKey& aKey : readObjectKeyList(theOperation.itsBody, "objects")) {
         auto anObject = aStore.findObject(aKey);

@@ -1,5 +1,6 @@
 // Change tracking: the contributors of a change and their validations.
 #include "core/textcase.hpp"
+#include "server/authority.hpp"
 #include "server/changerules.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
@@ -26,6 +27,7 @@ void addContributor(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     ChangeRecord aChange = changes::requireOpen(aStore, member(theOperation.itsBody, "changeID"),
                                                 "takes new contributors");
+    authority::requireChangeOwner(theOperation, aChange, "add contributors to");
     std::string aUser = changes::requireUser(aStore, member(theOperation.itsBody, "contributor"));
     if (aStore.findContributor(aChange.itsId, aUser))
         throw EngineError{code::kInvalidRequest,
@@ -39,6 +41,7 @@ void removeContributor(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     ChangeRecord aChange = changes::requireOpen(aStore, member(theOperation.itsBody, "changeID"),
                                                 "can lose contributors");
+    authority::requireChangeOwner(theOperation, aChange, "remove contributors from");
     ContributorRecord aContributor =
         requireContributor(aStore, aChange, member(theOperation.itsBody, "contributor"));
     aStore.removeContributor(aChange.itsId, aContributor.itsUser);
@@ -47,23 +50,21 @@ void removeContributor(Operation& theOperation) {
 void editContributorComment(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     ChangeRecord aChange = changes::require(aStore, member(theOperation.itsBody, "changeID"));
-    ContributorRecord aContributor =
-        requireContributor(aStore, aChange, member(theOperation.itsBody, "contributor"));
+    const std::string aName = member(theOperation.itsBody, "contributor");
+    authority::requireOwnContribution(theOperation, aChange, aName, "describe");
+    ContributorRecord aContributor = requireContributor(aStore, aChange, aName);
     aContributor.itsDescription = member(theOperation.itsBody, "comment");
     aStore.putContributor(aChange.itsId, aContributor);
 }
 
-// Only contributors themselves validate their contribution.
+// Only contributors themselves validate their contribution; not even an administrator validates
+// for them.
 void validateContribution(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     ChangeRecord aChange =
         changes::requireOpen(aStore, member(theOperation.itsBody, "changeID"), "can be validated");
-    std::string aName = member(theOperation.itsBody, "user");
-    if (textcase::upper(aName) != theOperation.itsUser)
-        throw EngineError{code::kNotAuthorized, "Not authorized",
-                          "User " + theOperation.itsUser +
-                              " may not validate the contribution of user " + aName +
-                              " to change \"" + aChange.itsId + "\""};
+    const std::string aName = member(theOperation.itsBody, "user");
+    authority::requireOwnContribution(theOperation, aChange, aName, "validate");
     ContributorRecord aContributor = requireContributor(aStore, aChange, aName);
     aContributor.itsStatus = changes::kValidated;
     aContributor.itsDescription = member(theOperation.itsBody, "comment");

@@ -1,4 +1,5 @@
 // Delivery-unit operations: create, read, update, delete, list, the broken check and undeploy.
+#include "server/authority.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
 #include "server/records.hpp"
@@ -112,13 +113,16 @@ void checkDeliveryUnitBroken(Operation& theOperation) {
 }
 
 // Removes the unit's objects with all their versions, then its packages from the deepest up: a
-// package that still holds sub packages (of another unit) is only unassigned.
+// package that still holds sub packages (of another unit) is only unassigned. Only an
+// administrator undeploys, since every user's work in the unit goes.
 void undeployDeliveryUnit(Operation& theOperation) {
     Session aSession = readSession(theOperation.itsBody);
     requireOwnWorkspace(theOperation, aSession);
     RepositoryStore& aStore = theOperation.itsStore;
     std::string aName = member(theOperation.itsBody, "delivery_unit");
     std::string aVendor = member(theOperation.itsBody, "du_vendor");
+    authority::requireAdministrator(theOperation,
+                                    "undeploy delivery unit " + nameOf(aName, aVendor));
     requireDeliveryUnit(aStore, aName, aVendor);
     std::vector<PackageRecord> aPackages = aStore.packagesOfDeliveryUnit(aName, aVendor);
     std::sort(aPackages.begin(), aPackages.end(),

@@ -1,4 +1,5 @@
 // Import of delivery-unit archives (one or several in one transaction) and of language archives.
+#include "server/authority.hpp"
 #include "server/dumanifest.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
@@ -109,13 +110,18 @@ public:
                                                : (theHeaders.empty() ? "{}" : theHeaders.front());
         anAnswer.setString("activationID", aRun.itsActivationId);
         anAnswer.setRaw("checkResults", aRun.itsCheckResults.empty() ? "[]" : aRun.itsCheckResults);
+        std::vector<std::string> aDeleted;
+        for (const ObjectKey& aKey : itsDeleted)
+            aDeleted.push_back(objectJson(aKey));
         anAnswer.setRaw("importSummary",
                         jsonObject({{"revertCount", count(itsReverted)},
                                     {"importCount", count(itsWritten)},
                                     {"activateCount", count(aRun.itsActivated)},
-                                    {"deleteCount", count(itsDeleted)},
+                                    {"deleteCount", count(std::ssize(itsDeleted))},
                                     {"changeID", quoted("")},
-                                    {theSeveralFiles ? "headers" : "header", aHeaders}}));
+                                    {theSeveralFiles ? "headers" : "header", aHeaders},
+                                    {"deletedObjects", jsonList(aDeleted)},
+                                    {"takenPackages", jsonList(itsTaken)}}));
         if (!aRun.itsCode.empty() && aRun.itsCode != code::kOk)
             anAnswer.setError(aRun.itsCode, aRun.itsMessage, aRun.itsActivationId);
         if (aRun.itsUndo || itsOptions.itsOnlyTest)
@@ -133,13 +139,38 @@ private:
         for (const PackageRecord& aPackage : theManifest.itsPackages) {
             PackageRecord aCopy = aPackage;
             aCopy.itsTransportable = "1";
-            if (itsStore.packageExists(aCopy.itsName)) {
+            if (auto anExisting = itsStore.findPackage(aCopy.itsName)) {
+                noteTaken(*anExisting, aCopy);
                 itsStore.updatePackage(aCopy);
                 continue;
             }
             createAncestors(itsStore, aCopy.itsName);
             itsStore.insertPackage(aCopy);
         }
+    }
+
+    // Deeds beyond the unit's own objects are for administrators; theDeed completes "User X may
+    // not ...". Once allowed, the question is not asked again.
+    void requireAdministrator(const std::string& theDeed) {
+        if (itsAdministrator)
+            return;
+        authority::requireAdministrator(itsOperation, theDeed);
+        itsAdministrator = true;
+    }
+
+    // An existing package that the archive assigns to its unit although it belongs to another
+    // one is taken from that unit, which an administrator must allow and the answer names.
+    void noteTaken(const PackageRecord& theExisting, const PackageRecord& theImported) {
+        if (theExisting.itsDeliveryUnit.empty() ||
+            (theExisting.itsDeliveryUnit == theImported.itsDeliveryUnit &&
+             theExisting.itsDuVendor == theImported.itsDuVendor))
+            return;
+        requireAdministrator("take package " + theExisting.itsName + " from delivery unit " +
+                             theExisting.itsDeliveryUnit + " (" + theExisting.itsDuVendor +
+                             ") by an import");
+        itsTaken.push_back(jsonObject({{"package", quoted(theExisting.itsName)},
+                                       {"delivery_unit", quoted(theExisting.itsDeliveryUnit)},
+                                       {"du_vendor", quoted(theExisting.itsDuVendor)}}));
     }
 
     // Makes room for the import's own inactive version of theObject: a version this import
@@ -198,6 +229,8 @@ private:
                               "Damaged archive: the object " + describe(theKey) +
                                   " belongs to a package that the archive does not carry",
                               theKey.itsPackage};
+        // A later archive of the import that carries the object undoes an earlier one's deletion.
+        std::erase(itsDeleted, theKey);
         auto anObject = itsStore.findObject(theKey);
         std::int64_t anId = anObject ? *anObject : itsStore.createObject(theKey);
         clearWorkspaceVersion(theKey, anId);
@@ -214,9 +247,11 @@ private:
         auto anObject = itsStore.findObject(theKey);
         if (!anObject || !activeEntry(*anObject, false))
             return;
+        requireAdministrator("delete object " + describe(theKey) + " by an import");
         clearWorkspaceVersion(theKey, *anObject);
         putVersion(theKey, *anObject, nullptr);
-        ++itsDeleted;
+        if (std::find(itsDeleted.begin(), itsDeleted.end(), theKey) == itsDeleted.end())
+            itsDeleted.push_back(theKey);
     }
 
     // A whole delivery unit replaces the unit: its active objects that the archive does not
@@ -237,7 +272,11 @@ private:
     ImportOptions itsOptions;
     std::set<std::string> itsTouched;
     std::vector<ObjectKey> itsImported;
-    std::int64_t itsReverted = 0, itsWritten = 0, itsDeleted = 0;
+    std::int64_t itsReverted = 0, itsWritten = 0;
+    std::vector<ObjectKey> itsDeleted;
+    // The packages taken from other units: {"package","delivery_unit","du_vendor"}.
+    std::vector<std::string> itsTaken;
+    bool itsAdministrator = false;
 };
 
 void importArchives(Operation& theOperation, const std::vector<std::string>& theFiles,

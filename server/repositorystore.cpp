@@ -181,11 +181,12 @@ std::vector<std::pair<std::string, std::string>> RepositoryStore::listSettings()
 }
 
 std::optional<UserRecord> RepositoryStore::findUser(const std::string& theName) {
-    auto aQuery = itsDatabase->query("SELECT name, password_hash FROM users WHERE name = ?");
+    auto aQuery =
+        itsDatabase->query("SELECT name, password_hash, is_admin FROM users WHERE name = ?");
     aQuery.bind(1, theName);
     if (!aQuery.step())
         return std::nullopt;
-    return UserRecord{aQuery.text(0), aQuery.text(1)};
+    return UserRecord{aQuery.text(0), aQuery.text(1), aQuery.integer(2) != 0};
 }
 
 void RepositoryStore::putUser(const UserRecord& theUser) {
@@ -200,6 +201,22 @@ void RepositoryStore::putUser(const UserRecord& theUser) {
 std::vector<std::string> RepositoryStore::listUsers() {
     std::vector<std::string> aList;
     auto aQuery = itsDatabase->query("SELECT name FROM users ORDER BY name");
+    while (aQuery.step())
+        aList.push_back(aQuery.text(0));
+    return aList;
+}
+
+bool RepositoryStore::markAdministrator(const std::string& theName, bool theAdministrator) {
+    itsDatabase->query("UPDATE users SET is_admin = ? WHERE name = ?")
+        .bind(1, std::int64_t{theAdministrator ? 1 : 0})
+        .bind(2, theName)
+        .run();
+    return itsDatabase->changes() > 0;
+}
+
+std::vector<std::string> RepositoryStore::listAdministrators() {
+    std::vector<std::string> aList;
+    auto aQuery = itsDatabase->query("SELECT name FROM users WHERE is_admin = 1 ORDER BY name");
     while (aQuery.step())
         aList.push_back(aQuery.text(0));
     return aList;

@@ -100,9 +100,11 @@ struct ContributorRecord {
     std::string itsDescription, itsValidatedAt;
 };
 
-// A user of the repository with the stored password hash.
+// A user of the repository with the stored password hash and whether the user is marked as an
+// administrator.
 struct UserRecord {
     std::string itsName, itsPasswordHash;
+    bool itsAdministrator = false;
 };
 
 // Every byte the engine keeps lives behind this class: settings, users, object types,
@@ -141,10 +143,16 @@ public:
     void setSetting(const std::string& theName, const std::string& theValue);
     std::vector<std::pair<std::string, std::string>> listSettings();
 
-    // Users (names are upper case).
+    // Users (names are upper case). putUser sets the password hash of a new or existing user and
+    // leaves the administrator mark of an existing one as it is.
     std::optional<UserRecord> findUser(const std::string& theName);
     void putUser(const UserRecord& theUser);
     std::vector<std::string> listUsers();
+    // Marks or unmarks the existing user theName as an administrator; false when there is no
+    // such user.
+    bool markAdministrator(const std::string& theName, bool theAdministrator);
+    // The users marked as administrators, by name.
+    std::vector<std::string> listAdministrators();
 
     // Object types.
     std::vector<ObjectTypeRecord> listObjectTypes();

@@ -72,14 +72,22 @@ CREATE TABLE change_contributors (
   PRIMARY KEY (change_id, user));
 CREATE INDEX history_by_change ON history (change_number) WHERE change_number <> '';
 )SQL",
+        // 3: the administrator mark of a user (1 marked). While nobody is marked, every user
+        // administers, so the users of an older file keep what they could do.
+        R"SQL(
+ALTER TABLE users ADD COLUMN is_admin INTEGER NOT NULL DEFAULT 0;
+)SQL",
     };
     return kSteps;
 }
 
-// The newest layout for PostgreSQL. Its upgrades are the extension's update scripts.
+// The newest layout for PostgreSQL. Its upgrades are the extension's update scripts. A column
+// added to a table comes last, as in the file, so that a copy moves rows column by column.
 const char* const kServerTables = R"SQL(
 CREATE TABLE settings (name text COLLATE "C" PRIMARY KEY, value text NOT NULL);
-CREATE TABLE users (name text COLLATE "C" PRIMARY KEY, password_hash text NOT NULL);
+CREATE TABLE users (
+  name text COLLATE "C" PRIMARY KEY, password_hash text NOT NULL,
+  is_admin bigint NOT NULL DEFAULT 0);
 CREATE TABLE object_types (
   object_type text COLLATE "C" PRIMARY KEY, description text NOT NULL,
   file_extension text COLLATE "C" NOT NULL, mime_type text NOT NULL, is_file_type text NOT NULL,

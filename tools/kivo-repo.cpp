@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ namespace {
 const char* const kUsage =
     "Usage:\n"
     "  kivo-repo init TARGET [--database NAME] [--vendor VENDOR]\n"
-    "  kivo-repo user TARGET NAME PASSWORD\n"
+    "  kivo-repo user TARGET NAME PASSWORD [--admin[=no]]\n"
     "  kivo-repo set TARGET SETTING VALUE\n"
     "  kivo-repo show TARGET\n"
     "  kivo-repo drop TARGET\n"
@@ -78,14 +79,54 @@ int init(const std::vector<std::string>& theArgs) {
     return 0;
 }
 
-int user(const std::vector<std::string>& theArgs) {
+// The administrator mark that `user` gives: --admin or --admin=yes marks, --admin=no unmarks;
+// taken out of theArgs. None when the option is not given.
+std::optional<bool> takeAdminOption(std::vector<std::string>& theArgs) {
+    std::optional<bool> aMark;
+    for (auto anIt = theArgs.begin() + 1; anIt != theArgs.end();) {
+        if (*anIt != "--admin" && !anIt->starts_with("--admin=")) {
+            ++anIt;
+            continue;
+        }
+        const std::string aValue = *anIt == "--admin" ? "yes" : anIt->substr(8);
+        if (aMark)
+            throw UsageError{"--admin is given twice"};
+        if (aValue != "yes" && aValue != "no")
+            throw Error("--admin takes yes or no, not \"" + aValue + "\"");
+        aMark = aValue == "yes";
+        anIt = theArgs.erase(anIt);
+    }
+    return aMark;
+}
+
+// Marks or unmarks the user in a transaction of its own, after the password is stored.
+void markAdministrator(RepositoryTarget& theTarget, const std::string& theName, bool theMark) {
+    std::unique_ptr<RepositoryStore> apStore = theTarget.open();
+    apStore->beginWrite();
+    try {
+        if (!apStore->markAdministrator(theName, theMark))
+            throw Error("User " + theName + " is no user of repository " + theTarget.name());
+        apStore->commit();
+    } catch (...) {
+        apStore->rollback();
+        throw;
+    }
+    std::cout << "User " << theName << (theMark ? " is an administrator" : " is no administrator")
+              << "\n";
+}
+
+int user(std::vector<std::string> theArgs) {
+    const std::optional<bool> anAdmin = takeAdminOption(theArgs);
     if (theArgs.size() != 4)
         throw UsageError{"user needs TARGET, NAME and PASSWORD"};
     std::string aName = textcase::upper(theArgs[2]);
     if (aName.empty())
         throw Error("The user name must not be empty");
-    const bool anExisted = makeTarget(theArgs[1])->putUser(aName, theArgs[3]);
+    std::unique_ptr<RepositoryTarget> apTarget = makeTarget(theArgs[1]);
+    const bool anExisted = apTarget->putUser(aName, theArgs[3]);
     std::cout << (anExisted ? "Changed the password of user " : "Added user ") << aName << "\n";
+    if (anAdmin)
+        markAdministrator(*apTarget, aName, *anAdmin);
     return 0;
 }
 
@@ -113,6 +154,11 @@ void printRepository(RepositoryStore& theStore) {
     std::cout << "Users:\n";
     for (const std::string& aName : theStore.listUsers())
         std::cout << "  " << aName << "\n";
+    const std::vector<std::string> anAdministrators = theStore.listAdministrators();
+    std::cout << "Administrators:";
+    for (const std::string& aName : anAdministrators)
+        std::cout << " " << aName;
+    std::cout << (anAdministrators.empty() ? " every user (nobody is marked)\n" : "\n");
     std::cout << "Packages: " << theStore.countRows("packages") << "\n"
               << "Objects: " << theStore.countRows("objects") << "\n"
               << "Activated versions: " << theStore.countRows("history") << "\n"

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+using kivotest::contains;
 using kivotest::runProgram;
 using kivotest::TempDir;
 
@@ -41,6 +42,33 @@ TEST(KivoRepoTool, InitUserSetAndShowAdministerARepository) {
         EXPECT_NE(aShow.itsOut.find(aLine), std::string::npos) << aLine << "\n" << aShow.itsOut;
     EXPECT_EQ(aShow.itsOut.find("pw-"), std::string::npos) << "passwords are never shown";
     EXPECT_EQ(runProgram("kivo-repo", {"frobnicate"}).itsExitCode, 2);
+}
+
+TEST(KivoRepoTool, AdministratorsAreMarkedUnmarkedAndShown) {
+    TempDir aDir;
+    kivotest::RepositoryTarget aTarget(aDir.path());
+    aTarget.init();
+    auto aShow = [&] { return aTarget.tool("show").itsOut; };
+    EXPECT_TRUE(contains(aShow(), "Administrators: every user (nobody is marked)\n")) << aShow();
+
+    EXPECT_EQ(aTarget.tool("user", {"carol", "pw", "--admin"}).itsOut,
+              "Added user CAROL\nUser CAROL is an administrator\n");
+    EXPECT_EQ(aTarget.tool("user", {"--admin=yes", "dan", "pw"}).itsOut,
+              "Added user DAN\nUser DAN is an administrator\n");
+    EXPECT_TRUE(contains(aShow(), "Administrators: CAROL DAN\n")) << aShow();
+    // A new password keeps the mark; --admin=no takes it back.
+    EXPECT_EQ(aTarget.tool("user", {"carol", "pw-2"}).itsOut,
+              "Changed the password of user CAROL\n");
+    EXPECT_EQ(aTarget.tool("user", {"dan", "pw", "--admin=no"}).itsOut,
+              "Changed the password of user DAN\nUser DAN is no administrator\n");
+    EXPECT_TRUE(contains(aShow(), "Administrators: CAROL\n")) << aShow();
+
+    auto aBadValue = aTarget.tool("user", {"dan", "pw", "--admin=maybe"});
+    EXPECT_EQ(aBadValue.itsExitCode, 1);
+    EXPECT_EQ(aBadValue.itsErr, "kivo-repo: --admin takes yes or no, not \"maybe\"\n");
+    EXPECT_EQ(aTarget.tool("user", {"dan", "--admin"}).itsExitCode, 2) << "no password";
+    EXPECT_EQ(aTarget.tool("user", {"dan", "pw", "--admin", "--admin=no"}).itsExitCode, 2);
+    EXPECT_TRUE(contains(aShow(), "Administrators: CAROL\n")) << aShow();
 }
 
 TEST(ZevUserStoreTool, KeysAreStoredPrivatelyListedWithoutPasswordsAndDeleted) {

@@ -136,7 +136,7 @@ TEST_F(EngineChanges, ContributorsAreUsersWhoValidateOnlyForThemselvesBeforeTheR
     EXPECT_EQ(aRefused->code(), "40107");
     EXPECT_NE(aRefused->get("error-msg").find("BOB"), std::string::npos);
 
-    auto aComment = request("ALICE", "edit", "contributorComment",
+    auto aComment = request("BOB", "edit", "contributorComment",
                             R"("changeID":"ZEV//1","contributor":"BOB","comment":"later")");
     ASSERT_EQ(aComment->code(), "0");
     ASSERT_EQ(validate("BOB", "ZEV//1", "BOB")->code(), "0");
@@ -226,8 +226,10 @@ TEST(EngineLayout, AnOlderRepositoryFileGainsTheChangeTablesAndANewerOneIsRefuse
     server::RepositoryStore::create(aPath, {{"change_tracking", "on"}});
     {
         server::SqliteDatabase anOld(aPath, false);
-        anOld.execute("DROP TABLE change_contributors; DROP TABLE change_entries; "
-                      "DROP TABLE changes; DROP INDEX history_by_change; PRAGMA user_version = 1");
+        anOld.execute(
+            "ALTER TABLE users DROP COLUMN is_admin; DROP TABLE change_contributors; "
+            "DROP TABLE change_entries; DROP TABLE changes; DROP INDEX history_by_change; "
+            "PRAGMA user_version = 1");
     }
     {
         server::Engine anEngine(aPath);
