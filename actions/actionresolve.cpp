@@ -30,12 +30,16 @@ std::optional<std::string> sideContent(const std::string& thePath) {
     return *apBytes;
 }
 
-// The local side is a committed version: the file is as the status file last recorded it (a
-// locally changed file differs from that record).
-bool isCommittedSide(const std::string& theFile) {
+// The local side may be a committed version: the file is as the status file last recorded it
+// (a locally changed file differs from that record), or the conflict found no record, as after
+// a committed deletion (for a new file the repository then has nothing to revert).
+bool mayBeCommittedSide(const std::string& theFile) {
     const WorkSpaceStatusFile& aStatus = workspace::get()->status();
-    return aStatus.hasFile(theFile) && sys::fileExists(theFile) &&
-           hash::calcFile(theFile) == aStatus.getHash(theFile);
+    if (!aStatus.hasFile(theFile))
+        return false;
+    const std::string_view aHash = aStatus.getHash(theFile);
+    return aHash == workspacefile::dummyChangeHash() ||
+           (sys::fileExists(theFile) && hash::calcFile(theFile) == aHash);
 }
 
 bool modeIs(const std::string& theMode, std::string_view theName) {
@@ -113,7 +117,7 @@ bool actionResolve::resolveFile(const std::string& theFile, const std::string& t
     // that one goes before anything local changes, so that a failure leaves the conflict.
     const Side aRemote = sideContent(aSides.itsRemote);
     const bool anAdopted = aChosen->has_value() && *aChosen == aRemote;
-    if (anAdopted && isCommittedSide(theFile))
+    if (anAdopted && mayBeCommittedSide(theFile))
         pushresolution::revertLeftBehind(anObject);
     writeLocal(theFile, *aChosen);
     sys::deleteFile(aSides.itsRemote);

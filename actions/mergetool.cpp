@@ -91,7 +91,7 @@ std::string plainSuffix(const std::string& theFile) {
 // beside the local copy go when the run of the tool ends, also after a failure.
 class ToolCopies {
 public:
-    ToolCopies(const std::string& theFile, const Sides& theSides) {
+    explicit ToolCopies(const std::string& theFile) {
         static int theCount = 0;
         const std::string aPrefix =
             sys::joinFileName(sys::getTempDir(), "merge-" + std::to_string(::getpid()) + "-" +
@@ -99,16 +99,20 @@ public:
         const std::string aSuffix = plainSuffix(theFile);
         itsCopies = {aPrefix + "base" + aSuffix, aPrefix + "remote" + aSuffix,
                      aPrefix + "local" + aSuffix};
-        removeAll(); // a process of the same id may have left them
-        copy(theSides.itsBase, itsCopies.itsBase);
-        copy(theSides.itsRemote, itsCopies.itsRemote);
-        copy(theSides.itsLocal, itsCopies.itsLocal);
     }
     ~ToolCopies() { removeAll(); }
     ToolCopies(const ToolCopies&) = delete;
     ToolCopies& operator=(const ToolCopies&) = delete;
 
     const Sides& paths() const { return itsCopies; }
+
+    // Copies each side that exists; a process of the same id may have left copies of its own.
+    void fill(const Sides& theSides) const {
+        removeAll();
+        copy(theSides.itsBase, itsCopies.itsBase);
+        copy(theSides.itsRemote, itsCopies.itsRemote);
+        copy(theSides.itsLocal, itsCopies.itsLocal);
+    }
 
     // Moves each file the tool left beside the local copy beside theFile: "<local copy>.merged"
     // becomes "<theFile>.merged".
@@ -209,7 +213,8 @@ Outcome run(const std::string& theFile, const Sides& theSides) {
     std::string aTemplate = getValue(params::mergeToolConfig);
     if (aTemplate.empty())
         aTemplate = kDefaultMergeTool;
-    const ToolCopies aCopies(theFile, theSides);
+    const ToolCopies aCopies(theFile);
+    aCopies.fill(theSides);
     const std::string aCommand = command(aTemplate, aCopies.paths());
     if (!shellFinds(programWord(aTemplate)))
         failNotStarted(aCommand);

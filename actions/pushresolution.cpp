@@ -34,9 +34,16 @@ bool leaveConflictsToPush(bool theHasConflicts, std::string_view theAction,
     throw Error(conflictMessage(theAction, theParticiple));
 }
 
+namespace {
+
+bool isActivated(const ObjectMetaData& theVersion) {
+    return theVersion.itsType == 1 || theVersion.itsType == 3;
+}
+
+} // namespace
+
 void revertLeftBehind(const RepositoryObject& theInactive, const ObjectMetaData& theTaken) {
-    const bool anActivated = theTaken.itsType == 1 || theTaken.itsType == 3;
-    if (!anActivated || theInactive.metaData().itsVersionId > theTaken.itsVersionId)
+    if (!isActivated(theTaken) || theInactive.metaData().itsVersionId > theTaken.itsVersionId)
         return;
     workspace::get()->recordJournal({{theInactive.package(), theInactive.name(),
                                       theInactive.suffix(), JournalEntry::Repair::repository}});
@@ -46,6 +53,8 @@ void revertLeftBehind(const RepositoryObject& theInactive, const ObjectMetaData&
 }
 
 void revertLeftBehind(const RepositoryObject& theObject) {
+    if (!isActivated(theObject.metaData()))
+        return;
     for (const RepositoryObject& anInactive : repositorylistings::inactiveObjectsOf({theObject}))
         revertLeftBehind(anInactive, theObject.metaData());
 }

@@ -210,16 +210,19 @@ TEST_F(Resolve, AFileResolvedToTheRemoteContentIsUnchanged) {
 // A committed version that the user gives up for the remote one is reverted in the repository,
 // by resolve as by push, so that it is never activated and nothing is pushed again.
 TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
-    for (const std::string aName : {"a", "b"})
+    for (const std::string aName : {"a", "b", "c"})
         put(aName, "base " + aName);
     expectOk(kivo({"checkout", "package", "acme"}));
     for (const std::string aName : {"a", "b"})
         writeText(path(aName), "mine " + aName);
+    fs::remove(path("c"));
     expectOk(kivo({"commit"}));
-    for (const std::string aName : {"a", "b"})
+    // Deleted and committed, then made again: a new file that the conflict finds unrecorded.
+    writeText(path("c"), "again c");
+    for (const std::string aName : {"a", "b", "c"})
         put(aName, "theirs " + aName);
     EXPECT_EQ(kivo({"activate"}).itsExitCode, 1);
-    ASSERT_TRUE(conflicted("a") && conflicted("b")) << statusText();
+    ASSERT_TRUE(conflicted("a") && conflicted("b") && conflicted("c")) << statusText();
     const std::string anActives = actives();
 
     auto aResolve = kivo({"resolve", "object", "acme/a.txt", "--remote", "-v", "--noTips"});
@@ -227,11 +230,12 @@ TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
     EXPECT_EQ(aResolve.itsOut, "Reverted file: \"" + path("a") + "\"\nConflict for file \"" +
                                    path("a") + "\" resolved.\n" +
                                    "Reverted objects             : 1\n" + kResolvedOne);
-    EXPECT_EQ(inactive(), "acme.b.txt #2\n");
+    EXPECT_EQ(inactive(), "acme.b.txt #2\nacme.c.txt #2 deletion\n");
 
+    // The committed deletion is given up for the remote version as well.
     auto aPush = kivo({"push", "--remote"});
     EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsOut << aPush.itsErr;
-    EXPECT_TRUE(contains(aPush.itsOut, kResolvedOne)) << aPush.itsOut;
+    EXPECT_TRUE(contains(aPush.itsOut, "Resolved files               : 2\n")) << aPush.itsOut;
     EXPECT_FALSE(contains(aPush.itsOut, "Committed files")) << aPush.itsOut;
     EXPECT_FALSE(contains(aPush.itsOut, "Activated objects")) << aPush.itsOut;
     EXPECT_EQ(inactive(), "");
@@ -239,6 +243,7 @@ TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
     EXPECT_EQ(kivo({"push"}).itsOut, "Nothing to commit.\nNothing to activate.\n");
     EXPECT_EQ(actives(), anActives);
     EXPECT_EQ(readText(path("a")), "theirs a");
+    EXPECT_EQ(readText(path("c")), "theirs c");
 }
 
 TEST_F(Resolve, DeletedSidesResolveToDeletions) {
