@@ -122,6 +122,7 @@ public:
             if (!isLeftover(aLeftover))
                 continue;
             const std::string aTarget = theFile + aLeftover.substr(itsCopies.itsLocal.size());
+            sys::createDirectories(aTarget);
             sys::writeFileAtomically(aTarget, *sys::readFile(aLeftover));
             sys::deleteFile(aLeftover);
         }
@@ -140,14 +141,15 @@ private:
     // private temporary directory, where it harms nothing; the run's own outcome matters more.
     void removeAll() const noexcept {
         namespace fs = std::filesystem;
-        std::error_code anError;
+        std::error_code aRemoveError;
         for (const std::string* apCopy :
              {&itsCopies.itsBase, &itsCopies.itsRemote, &itsCopies.itsLocal})
-            fs::remove(*apCopy, anError);
-        for (fs::directory_iterator anEntry(sys::getDirPart(itsCopies.itsLocal), anError), anEnd;
-             !anError && anEntry != anEnd; anEntry.increment(anError))
+            fs::remove(*apCopy, aRemoveError);
+        std::error_code aListError;
+        for (fs::directory_iterator anEntry(sys::getDirPart(itsCopies.itsLocal), aListError), anEnd;
+             !aListError && anEntry != anEnd; anEntry.increment(aListError))
             if (isLeftover(anEntry->path().string()))
-                fs::remove(anEntry->path(), anError);
+                fs::remove(anEntry->path(), aRemoveError);
     }
 
     Sides itsCopies;
