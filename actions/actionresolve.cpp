@@ -1,16 +1,14 @@
 #include "actions/actionresolve.hpp"
 
-#include <cstdlib>
 #include <ostream>
-#include <sys/wait.h>
 
+#include "actions/pushresolution.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
 #include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
-#include "core/utils.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/objects.hpp"
 #include "workspace/sys.hpp"
@@ -22,82 +20,26 @@ namespace RepositoryAccess {
 namespace {
 
 constexpr std::string_view kDeleted = "__deleted__";
-constexpr std::string_view kDefaultMergeTool = "p4merge %b %r %l %l";
 
-// A side stands for a deleted object when its file is missing or begins with the marker.
-bool standsForDeletion(const std::string& thePath) {
-    if (!sys::fileExists(thePath))
-        return true;
-    if (sys::getFileSize(thePath) < kDeleted.size())
+// The content of a side, or none when it stands for a deleted object: its file is missing or
+// begins with the marker.
+std::optional<std::string> sideContent(const std::string& thePath) {
+    const auto apBytes = sys::readFileIfExists(thePath);
+    if (!apBytes || apBytes->starts_with(kDeleted))
+        return std::nullopt;
+    return *apBytes;
+}
+
+// The local side may be a committed version: the file is as the status file last recorded it
+// (a locally changed file differs from that record), or the conflict found no record, as after
+// a committed deletion (for a new file the repository then has nothing to revert).
+bool mayBeCommittedSide(const std::string& theFile) {
+    const WorkSpaceStatusFile& aStatus = workspace::get()->status();
+    if (!aStatus.hasFile(theFile))
         return false;
-    return *sys::readFile(thePath, kDeleted.size()) == kDeleted;
-}
-
-// The merge-tool command with %b, %r and %l replaced in one pass by the base, remote and local
-// paths, each single-quoted for /bin/sh so that no byte of a file name is ever interpreted. A
-// placeholder that the configuration already encloses in double quotes ("%l") loses them.
-std::string mergeToolCommand(std::string_view theTemplate, const std::string& theBase,
-                             const std::string& theRemote, const std::string& theLocal) {
-    auto aPathOf = [&](char theLetter) -> const std::string* {
-        return theLetter == 'b'   ? &theBase
-               : theLetter == 'r' ? &theRemote
-               : theLetter == 'l' ? &theLocal
-                                  : nullptr;
-    };
-    std::string aCommand;
-    for (std::size_t aPos = 0; aPos < theTemplate.size(); ++aPos) {
-        const bool aQuoted =
-            theTemplate.substr(aPos, 1) == "\"" && theTemplate.substr(aPos + 1, 1) == "%" &&
-            theTemplate.substr(aPos + 3, 1) == "\"" && aPathOf(theTemplate[aPos + 2]);
-        const std::size_t aLetter = aQuoted ? aPos + 2 : aPos + 1;
-        const std::string* apPath =
-            theTemplate[aPos] == '%' || aQuoted
-                ? (aLetter < theTemplate.size() ? aPathOf(theTemplate[aLetter]) : nullptr)
-                : nullptr;
-        if (!apPath) {
-            aCommand += theTemplate[aPos];
-            continue;
-        }
-        aCommand += sys::shellQuoted(*apPath);
-        aPos = aQuoted ? aPos + 3 : aPos + 1;
-    }
-    return aCommand;
-}
-
-// The program word of a command template: its leading word when it is a plain word the shell
-// takes as it is, else empty (then only the shell's own answer tells whether it started).
-std::string programWord(const std::string& theCommand) {
-    const std::size_t aStart = theCommand.find_first_not_of(" \t");
-    if (aStart == std::string::npos)
-        return {};
-    const std::size_t anEnd = theCommand.find_first_of(" \t", aStart);
-    std::string aWord =
-        theCommand.substr(aStart, anEnd == std::string::npos ? anEnd : anEnd - aStart);
-    const bool aPlain =
-        aWord.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                "0123456789_./+-") == std::string::npos;
-    return aPlain ? aWord : std::string();
-}
-
-// True unless the shell knows no program, builtin or function of that name.
-bool shellFinds(const std::string& theWord) {
-    if (theWord.empty())
-        return true;
-    const std::string aQuery = "command -v -- '" + theWord + "' >/dev/null 2>&1";
-    return std::system(aQuery.c_str()) == 0;
-}
-
-// The one line that tells a user whose merge tool cannot be started how to choose another.
-[[noreturn]] void failNotStarted(const std::string& theCommand) {
-    throw Error("The merge tool could not be started: " + theCommand +
-                " (choose a merge tool with --mergeToolConfig=\"TOOL %b %r %l\" or the "
-                "environment variable KIVO_MERGETOOL, for example KIVO_MERGETOOL=\"kivo-merge %b "
-                "%r %l\")");
-}
-
-// The file's last-write time; empty while the file does not exist (a tool may delete it).
-std::string timestampOf(const std::string& thePath) {
-    return sys::fileExists(thePath) ? sys::getts(thePath) : std::string();
+    const std::string_view aHash = aStatus.getHash(theFile);
+    return aHash == workspacefile::dummyChangeHash() ||
+           (sys::fileExists(theFile) && hash::calcFile(theFile) == aHash);
 }
 
 bool modeIs(const std::string& theMode, std::string_view theName) {
@@ -116,12 +58,15 @@ void actionResolve::execute() {
         return;
     }
     const std::string aMode = resolutionMode();
-    bool aResolvedAny = false;
+    std::size_t aResolved = 0;
     for (const auto& aFile : aConflicted)
-        aResolvedAny = resolveFile(aFile, aMode) || aResolvedAny;
-    if (aResolvedAny && !isSet(params::noTips))
+        aResolved += resolveFile(aFile, aMode) ? 1 : 0;
+    if (aResolved > 0 && !isSet(params::noTips))
         console::say("\nCall:\n\t* \"kivo commit\" and then \"kivo activate\" to push the resolved "
                      "files to the Repository, or\n\t* \"kivo push\".\n\n");
+    // A conflict left in place makes the run fail, so that a script can tell.
+    if (aResolved < aConflicted.size())
+        exitstatus::fail();
 }
 
 PathSet actionResolve::conflictedFiles(const ActionScope& theScope) const {
@@ -163,73 +108,80 @@ std::string actionResolve::resolutionMode() {
 bool actionResolve::resolveFile(const std::string& theFile, const std::string& theMode) {
     KIVO_PERF_SCOPE("actionResolve::resolveFile()");
     const RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
-    const std::string aDiff = anObject.diffFileName();
-    const std::string aBase = anObject.baseFileName();
-    std::string aSource;
-    if (modeIs(theMode, "mergeTool")) {
-        if (!runMergeTool(theFile, aDiff, aBase))
-            return false;
-        aSource = theFile;
-    } else if (modeIs(theMode, "local")) {
-        aSource = theFile;
-    } else if (modeIs(theMode, "remote")) {
-        aSource = aDiff;
-    } else if (modeIs(theMode, "base")) {
-        aSource = aBase;
-    } else {
-        console::err() << "The parameter \"--with\" must have one of the following values: "
-                          "mergeTool, local, base or remote.\n"
-                       << std::flush;
-        exitstatus::fail();
+    const mergetool::Sides aSides{anObject.baseFileName(), anObject.diffFileName(), theFile};
+    const std::optional<Side> aChosen = chosenSide(theMode, aSides);
+    if (!aChosen)
         return false;
-    }
 
-    if (standsForDeletion(aSource))
-        sys::deleteFile(theFile);
-    else if (aSource != theFile)
-        sys::writeFile(theFile, *sys::readFile(aSource));
-    sys::deleteFile(aDiff);
-    sys::deleteFile(aBase);
-
-    // A resolved file whose content equals the stored hash (a committed local side) would leave
-    // nothing to commit; it is marked changed so that the next commit builds on the remote one.
-    WorkSpaceStatusFile& aStatus = workspace::get()->status();
-    const std::int32_t aRemoteVersion = anObject.metaData().itsVersionId;
-    aStatus.removeConflict(theFile);
-    if (sys::fileExists(theFile) && aStatus.hasFile(theFile) &&
-        hash::calcFile(theFile) == aStatus.getHash(theFile))
-        aStatus.markAsDummyChange(theFile, aRemoteVersion);
-    else
-        aStatus.setBaseVersion(theFile, aRemoteVersion);
+    // A file that ends with the remote content has given up a committed version of its own:
+    // that one goes before anything local changes, so that a failure leaves the conflict.
+    const Side aRemote = sideContent(aSides.itsRemote);
+    const bool anAdopted = aChosen->has_value() && *aChosen == aRemote;
+    if (anAdopted && mayBeCommittedSide(theFile))
+        pushresolution::revertLeftBehind(anObject);
+    writeLocal(theFile, *aChosen);
+    sys::deleteFile(aSides.itsRemote);
+    sys::deleteFile(aSides.itsBase);
+    settleStatus(theFile, anObject.metaData(), anAdopted);
 
     runstatistics::add(Statistic::resolvedFiles);
     console::progress("Conflict for file \"" + theFile + "\" resolved.");
     return true;
 }
 
-bool actionResolve::runMergeTool(const std::string& theFile, const std::string& theDiff,
-                                 const std::string& theBase) const {
-    const std::string aBefore = timestampOf(theFile);
-    std::string aCommand = getValue(params::mergeToolConfig);
-    if (aCommand.empty())
-        aCommand = kDefaultMergeTool;
-    const std::string aProgram = programWord(aCommand);
-    aCommand = mergeToolCommand(aCommand, theBase, theDiff, theFile);
-    if (!shellFinds(aProgram))
-        failNotStarted(aCommand);
-    console::say("Invoking merge tool: \n" + aCommand + "\n");
-    console::out().flush();
-    // The tool's own exit code does not matter (the question below decides), except the shell's
-    // 127 for a command that it could not find or start.
-    const int aResult = std::system(aCommand.c_str());
-    if (aResult == -1 || (WIFEXITED(aResult) && WEXITSTATUS(aResult) == 127))
-        failNotStarted(aCommand);
-    const bool aChanged = timestampOf(theFile) != aBefore;
-    if (isSet(params::noConfirm))
-        return aChanged;
-    if (aChanged)
-        return utils::confirm("The file has been updated. Resolve it?", true);
-    return utils::confirm("The file has not been updated. Resolve it anyway?", false);
+std::optional<actionResolve::Side> actionResolve::chosenSide(const std::string& theMode,
+                                                             const mergetool::Sides& theSides) {
+    if (modeIs(theMode, "mergeTool")) {
+        const mergetool::Outcome anOutcome = mergetool::run(theSides.itsLocal, theSides);
+        if (!anOutcome.itsTaken)
+            return std::nullopt;
+        if (anOutcome.itsLocal && anOutcome.itsLocal->starts_with(kDeleted))
+            return Side();
+        return anOutcome.itsLocal;
+    }
+    if (modeIs(theMode, "local"))
+        return sideContent(theSides.itsLocal);
+    if (modeIs(theMode, "remote"))
+        return sideContent(theSides.itsRemote);
+    if (modeIs(theMode, "base"))
+        return sideContent(theSides.itsBase);
+    console::err() << "The parameter \"--with\" must have one of the following values: "
+                      "mergeTool, local, base or remote.\n"
+                   << std::flush;
+    exitstatus::fail();
+    return std::nullopt;
+}
+
+void actionResolve::writeLocal(const std::string& theFile, const Side& theSide) {
+    if (!theSide) {
+        sys::deleteFile(theFile);
+        return;
+    }
+    const auto apCurrent = sys::readFileIfExists(theFile);
+    if (apCurrent && *apCurrent == *theSide)
+        return;
+    sys::createDirectories(theFile);
+    sys::writeFileAtomically(theFile, *theSide);
+}
+
+void actionResolve::settleStatus(const std::string& theFile, const ObjectMetaData& theRemote,
+                                 bool theAdopted) {
+    WorkSpaceStatusFile& aStatus = workspace::get()->status();
+    aStatus.removeConflict(theFile);
+    if (theAdopted) {
+        // As a checkout of the remote version would have left it.
+        const sys::StampedContent aRead = sys::readFileStamped(theFile);
+        aStatus.setFileStatus(theFile, hash::calc(*aRead.itsBytes), aRead.itsTimestamp,
+                              theRemote.itsVersionId - (theRemote.itsType == 2 ? 1 : 0));
+        return;
+    }
+    // A resolved file whose content equals the stored hash (a committed local side) would leave
+    // nothing to commit; it is marked changed so that the next commit builds on the remote one.
+    if (sys::fileExists(theFile) && aStatus.hasFile(theFile) &&
+        hash::calcFile(theFile) == aStatus.getHash(theFile))
+        aStatus.markAsDummyChange(theFile, theRemote.itsVersionId);
+    else
+        aStatus.setBaseVersion(theFile, theRemote.itsVersionId);
 }
 
 } // namespace RepositoryAccess

@@ -72,7 +72,8 @@ private:
     ObjectMap targetMap(ObjectMap theExtended) const;
     // Takes the version over: a checkout of 100,000 objects copies none of them.
     void decide(RepositoryObject theRemote);
-    void recordConflict(RepositoryObject theRemote);
+    void adopt(const std::vector<std::pair<RepositoryObject, LocalFileState>>& theFiles);
+    void recordConflict(checkoutversions::Candidate theCandidate);
     // What writing a version with content produced, for its status entry and the statistics.
     struct WrittenFile {
         int itsCreatedDirectories = 0;
@@ -100,6 +101,8 @@ private:
     void write(const RepositoryObject& theObject);
     WrittenFile writeContent(const RepositoryObject& theObject) const;
     void recordContent(const RepositoryObject& theObject, const WrittenFile& theWritten);
+    // The status entry, output and count of a file that now holds the version.
+    void recordVersion(const RepositoryObject& theObject, const LocalFileState& theFile);
     void resolveIfConflicted(const std::string& theFile);
     void writeConflict(const RepositoryObject& theRemote);
     bool locallyChanged(const std::string& theFile) const;
@@ -109,7 +112,10 @@ private:
     WorkSpaceStatusFile& itsStatus;
     ObjectMap itsLocalObjects;
     std::vector<RepositoryObject> itsToWrite;
+    std::vector<checkoutversions::Candidate> itsCandidates;
     std::vector<RepositoryObject> itsConflicts;
+    // The remote contents of the candidates, by workspace file.
+    std::map<std::string, std::string> itsConflictContent;
     // The contents of the part being written, by workspace file.
     std::map<std::string, std::string> itsReadContent;
     std::map<std::string, ObjectMetaData> itsBaseMetaData;
@@ -259,24 +265,45 @@ void CheckOutRun::decide(RepositoryObject theRemote) {
             aReason = "file locally deleted";
         else if (pathset::contains(itsLocal.itsModified, aFile))
             aReason = "file locally modified";
-        console::progress("Creating conflict for file: \"" + aFile + "\" (" + aReason + ")");
-        recordConflict(std::move(theRemote));
+        itsCandidates.push_back({std::move(theRemote), std::move(aReason)});
     }
 }
 
-void CheckOutRun::recordConflict(RepositoryObject theRemote) {
-    const std::string& aFile = theRemote.workSpaceFileName();
-    RepositoryObject aBase = theRemote;
+// A local file that holds the remote version's content already, however it came to (another
+// user took over the committed version and activated it, or made the same change), is no
+// conflict: it takes that version as it is. The user's inactive version that it leaves behind
+// goes before the file's metadata, so that a failure leaves the file as it was.
+void CheckOutRun::adopt(const std::vector<std::pair<RepositoryObject, LocalFileState>>& theFiles) {
+    std::vector<JournalEntry> aJournal;
+    for (const auto& [aRemote, aState] : theFiles)
+        aJournal.push_back(
+            {aRemote.package(), aRemote.name(), aRemote.suffix(), JournalEntry::Repair::checkout});
+    workspace::get()->recordJournal(aJournal);
+    for (const auto& [aRemote, aState] : theFiles) {
+        const auto anInactive = itsMaps.itsInactive.find(aRemote.key());
+        if (anInactive != itsMaps.itsInactive.end())
+            pushresolution::revertLeftBehind(anInactive->second, aRemote.metaData());
+        objects::writeMetaFile(aRemote);
+        recordVersion(aRemote, aState);
+    }
+}
+
+void CheckOutRun::recordConflict(checkoutversions::Candidate theCandidate) {
+    RepositoryObject& aRemote = theCandidate.itsRemote;
+    const std::string& aFile = aRemote.workSpaceFileName();
+    console::progress("Creating conflict for file: \"" + aFile + "\" (" + theCandidate.itsReason +
+                      ")");
+    RepositoryObject aBase = aRemote;
     if (!isSet(params::base)) {
-        const auto aLocal = itsLocalObjects.find(theRemote.key());
+        const auto aLocal = itsLocalObjects.find(aRemote.key());
         aBase = checkoutversions::baseVersionOf(aLocal == itsLocalObjects.end()
-                                                    ? checkoutversions::noVersionRecord(theRemote)
+                                                    ? checkoutversions::noVersionRecord(aRemote)
                                                     : aLocal->second,
                                                 itsMaps.itsActive);
     }
     itsBaseMetaData[aFile] = aBase.metaData();
     itsBaseVersion[aFile] = versionNumber(aBase);
-    itsConflicts.push_back(std::move(theRemote));
+    itsConflicts.push_back(std::move(aRemote));
 }
 
 void CheckOutRun::resolveIfConflicted(const std::string& theFile) {
@@ -332,16 +359,20 @@ CheckOutRun::WrittenFile CheckOutRun::writeContent(const RepositoryObject& theOb
 }
 
 void CheckOutRun::recordContent(const RepositoryObject& theObject, const WrittenFile& theWritten) {
-    const std::string& aFile = theObject.workSpaceFileName();
     if (theWritten.itsCreatedDirectories > 0)
         runstatistics::add(Statistic::createdDirectories, theWritten.itsCreatedDirectories);
+    recordVersion(theObject, {theWritten.itsHash, theWritten.itsTimestamp});
+    resolveIfConflicted(theObject.workSpaceFileName());
+}
+
+void CheckOutRun::recordVersion(const RepositoryObject& theObject, const LocalFileState& theFile) {
+    const std::string& aFile = theObject.workSpaceFileName();
     const bool aKnown = itsStatus.hasFile(aFile);
     const std::int32_t aBase =
         versionNumber(theObject) - (theObject.metaData().itsType == 2 ? 1 : 0);
-    itsStatus.setFileStatus(aFile, theWritten.itsHash, theWritten.itsTimestamp, aBase);
+    itsStatus.setFileStatus(aFile, theFile.itsHash, theFile.itsTimestamp, aBase);
     console::progress((aKnown ? "Updated file: \"" : "Created file: \"") + aFile + "\"");
     runstatistics::add(aKnown ? Statistic::updatedFiles : Statistic::createdFiles);
-    resolveIfConflicted(aFile);
 }
 
 std::map<std::string, std::string>
@@ -513,6 +544,9 @@ void CheckOutRun::run() {
     for (auto& anEntry : aTarget)
         if (!aRefused.contains(anEntry.first))
             decide(std::move(anEntry.second));
+    adopt(checkoutversions::takeIdentical(itsCandidates, itsConflictContent));
+    for (checkoutversions::Candidate& aCandidate : itsCandidates)
+        recordConflict(std::move(aCandidate));
 
     std::vector<RepositoryObject> aBases;
     for (const RepositoryObject& aConflict : itsConflicts) {
@@ -536,7 +570,7 @@ void CheckOutRun::run() {
     workspace::get()->recordJournal(aJournal);
     ProgressLine aProgress(itsToWrite.size() + itsConflicts.size());
     writeAll(aProgress);
-    itsReadContent = contentsOf(itsConflicts);
+    itsReadContent = std::move(itsConflictContent);
     for (const RepositoryObject& aConflict : itsConflicts) {
         interrupt::check();
         aProgress.advance();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,25 @@ RepositoryObject baseVersionOf(const RepositoryObject& theLocal, const ObjectMap
 // The newest version of the object at theTimestamp, or a deletion record with number 0.
 RepositoryObject versionAt(const std::string& theTimestamp, const RepositoryObject& theObject);
 
+// What the status file keeps of a local file: its content hash and last-write time.
+struct LocalFileState {
+    std::string itsHash;
+    std::string itsTimestamp;
+};
+
+// A version that would overwrite local changes, and why.
+struct Candidate {
+    RepositoryObject itsRemote;
+    std::string itsReason;
+};
+
+// Reads the remote contents of the candidates into theContents (by workspace file) and takes
+// out of theCandidates those whose local file holds that content already, each with its file's
+// state.
+std::vector<std::pair<RepositoryObject, LocalFileState>>
+takeIdentical(std::vector<Candidate>& theCandidates,
+              std::map<std::string, std::string>& theContents);
+
 // Reads the contents of the objects (bulk where allowed), keyed by workspace file name.
 std::map<std::string, std::string>
 readContents(const std::vector<const RepositoryObject*>& theObjects);
@@ -72,6 +92,8 @@ std::map<std::string, std::string> readContents(const std::vector<RepositoryObje
 } // namespace checkoutversions
 
 namespace checkoutengine {
+
+using checkoutversions::LocalFileState;
 
 // Brings the workspace in line with the chosen versions of the maps: writes new and newer files,
 // deletes files of deleted objects, turns overwritten local changes into conflicts (unless

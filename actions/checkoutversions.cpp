@@ -5,6 +5,8 @@
 
 #include "repository/repofunobjects.hpp"
 #include "repository/reposession.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/sys.hpp"
 
 namespace RepositoryAccess::checkoutversions {
 
@@ -129,6 +131,46 @@ std::map<std::string, std::string> readContents(const std::vector<RepositoryObje
     for (const RepositoryObject& anObject : theObjects)
         anObjects.push_back(&anObject);
     return readContents(anObjects);
+}
+
+namespace {
+
+// The state of the local file when it holds exactly theContent; none when it differs or is
+// missing.
+std::optional<LocalFileState> identicalFile(const std::string& theFile,
+                                            const std::string& theContent) {
+    if (!sys::fileExists(theFile) || sys::getFileSize(theFile) != theContent.size())
+        return std::nullopt;
+    const sys::StampedContent aRead = sys::readFileStamped(theFile, false);
+    if (*aRead.itsBytes != theContent)
+        return std::nullopt;
+    return LocalFileState{hash::calc(theContent), aRead.itsTimestamp};
+}
+
+} // namespace
+
+std::vector<std::pair<RepositoryObject, LocalFileState>>
+takeIdentical(std::vector<Candidate>& theCandidates,
+              std::map<std::string, std::string>& theContents) {
+    std::vector<const RepositoryObject*> aToRead;
+    for (const Candidate& aCandidate : theCandidates)
+        if (!isDeletion(aCandidate.itsRemote))
+            aToRead.push_back(&aCandidate.itsRemote);
+    theContents = readContents(aToRead);
+    std::vector<std::pair<RepositoryObject, LocalFileState>> anIdentical;
+    std::vector<Candidate> aDiffering;
+    for (Candidate& aCandidate : theCandidates) {
+        const auto aContent = theContents.find(aCandidate.itsRemote.workSpaceFileName());
+        auto aState = aContent == theContents.end()
+                          ? std::nullopt
+                          : identicalFile(aContent->first, aContent->second);
+        if (aState)
+            anIdentical.emplace_back(std::move(aCandidate.itsRemote), std::move(*aState));
+        else
+            aDiffering.push_back(std::move(aCandidate));
+    }
+    theCandidates = std::move(aDiffering);
+    return anIdentical;
 }
 
 } // namespace RepositoryAccess::checkoutversions

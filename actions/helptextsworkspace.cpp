@@ -142,8 +142,11 @@ constexpr CommandHelpText theTexts[] = {
     {"resolve", "", "settle conflicted files",
      "Ends the conflicted state of files that a checkout marked conflicted: keep the local "
      "file, take the base or the repository version, or merge the three with a merge tool. "
-     "Exactly one mode must be given. Resolution works without a connection; commit the result "
-     "afterwards. " KIVO_SCOPE_TEXT,
+     "Exactly one mode must be given. A file that ends with the repository version's content "
+     "takes that version and is unchanged. Resolution works without a connection, except to "
+     "revert your committed version of a file that you resolved to the repository version; "
+     "commit the result afterwards. A file left conflicted makes the run fail (exit status "
+     "1), also in kivo push. " KIVO_SCOPE_TEXT,
      "<ul>\n" KIVO_RESOLVE_OPTIONS "  <li>--mergeToolConfig=COMMAND: the merge tool command.</li>\n"
      "  <li>--noConfirm: do not ask before each file.</li>\n" KIVO_RECURSIVE_OPTION
          KIVO_OUTPUT_OPTIONS "</ul>",

@@ -2,9 +2,14 @@
 
 #include <string>
 
+#include "actions/repositorylistings.hpp"
+#include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "core/runstatistics.hpp"
 #include "core/textcase.hpp"
+#include "repository/repofunobjects.hpp"
+#include "workspace/workspace.hpp"
 
 namespace RepositoryAccess::pushresolution {
 
@@ -27,6 +32,31 @@ bool leaveConflictsToPush(bool theHasConflicts, std::string_view theAction,
     if (resolvesConflicts())
         return true;
     throw Error(conflictMessage(theAction, theParticiple));
+}
+
+namespace {
+
+bool isActivated(const ObjectMetaData& theVersion) {
+    return theVersion.itsType == 1 || theVersion.itsType == 3;
+}
+
+} // namespace
+
+void revertLeftBehind(const RepositoryObject& theInactive, const ObjectMetaData& theTaken) {
+    if (!isActivated(theTaken) || theInactive.metaData().itsVersionId > theTaken.itsVersionId)
+        return;
+    workspace::get()->recordJournal({{theInactive.package(), theInactive.name(),
+                                      theInactive.suffix(), JournalEntry::Repair::repository}});
+    repofunobjects::revertObjects({theInactive});
+    runstatistics::add(Statistic::revertedObjects);
+    console::progress("Reverted file: \"" + theInactive.workSpaceFileName() + "\"");
+}
+
+void revertLeftBehind(const RepositoryObject& theObject) {
+    if (!isActivated(theObject.metaData()))
+        return;
+    for (const RepositoryObject& anInactive : repositorylistings::inactiveObjectsOf({theObject}))
+        revertLeftBehind(anInactive, theObject.metaData());
 }
 
 } // namespace RepositoryAccess::pushresolution

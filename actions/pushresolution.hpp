@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "workspace/objects.hpp"
+
 namespace RepositoryAccess::pushresolution {
 
 // The ways out of a conflict, as every action that meets one names them.
@@ -26,5 +28,14 @@ std::string conflictMessage(std::string_view theAction, std::string_view thePart
 // is conflicted." followed by the ways out.
 bool leaveConflictsToPush(bool theHasConflicts, std::string_view theAction,
                           std::string_view theParticiple);
+
+// A file that took theTaken, an active or historical version, leaves behind the user's inactive
+// version theInactive of the same object when that is based on an older version: it can never
+// be activated, and nothing of it may be. Such a version is reverted, counted as a reverted
+// object and named with "Reverted file: ".
+void revertLeftBehind(const RepositoryObject& theInactive, const ObjectMetaData& theTaken);
+// The same for the user's inactive version of theObject, asked of the repository; theObject's
+// metadata is the version its file took.
+void revertLeftBehind(const RepositoryObject& theObject);
 
 } // namespace RepositoryAccess::pushresolution

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """kivo resolve --mergetool asks on the terminal whether to take the merge tool's result: "no" by
-default when the tool left the file alone, "yes" when it changed it; the answer decides.
+default when the tool left the file alone, "yes" when it changed it; the answer decides, and a run
+that leaves the conflict fails.
 Usage: resolve_prompt_test.py <build dir>"""
 import os
 import subprocess
@@ -51,7 +52,7 @@ def main():
         idle = [kivo, "resolve", "-m", "--mergeToolConfig=true %l", "--noTips"]
         question = b"The file has not been updated. Resolve it anyway? (y/N): "
         text, status, typed = run_in_terminal(idle, ws, b"\n", prompt=question)
-        check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "idle run", text)
+        check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 1, "idle run", text)
         check(text.startswith("Invoking merge tool: \r\ntrue '"), "tool line", repr(text))
         check(conflicted(), "resolved without consent", text)
         # "y" takes the unchanged local file.
@@ -64,8 +65,10 @@ def main():
         merge = [kivo, "mergetool", "--mergeToolConfig=echo merged > %l", "--noTips"]
         question = b"The file has been updated. Resolve it? (Y/n): "
         text, status, typed = run_in_terminal(merge, ws, b"n\n", prompt=question)
-        check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "refused run", text)
+        check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 1, "refused run", text)
         check(conflicted(), "resolved although refused", text)
+        with open(os.path.join(ws, "acme", "a.txt")) as handle:
+            check(handle.read() == "again", "refused result taken", text)
         text, status, typed = run_in_terminal(merge, ws, b"\n", prompt=question)
         check(typed and "Resolved files               : 1" in text, "not resolved", repr(text))
         check(not conflicted(), "still conflicted", text)

@@ -1,0 +1,76 @@
+// The merge-tool command: whatever the template does with a placeholder, the shell sees exactly
+// the path there, and no character of the path is interpreted.
+#include "actions/mergetool.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.hpp"
+
+using namespace RepositoryAccess;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What /bin/sh prints for the command, run in theDir.
+std::string shellOutput(const std::string& theCommand, const fs::path& theDir) {
+    const std::string aLine = "cd '" + theDir.string() + "' && " + theCommand;
+    FILE* apPipe = ::popen(aLine.c_str(), "r");
+    if (!apPipe)
+        return "popen failed";
+    std::string anOutput;
+    char aBuffer[256];
+    for (std::size_t aRead; (aRead = std::fread(aBuffer, 1, sizeof aBuffer, apPipe)) > 0;)
+        anOutput.append(aBuffer, aRead);
+    ::pclose(apPipe);
+    return anOutput;
+}
+
+std::string replaced(std::string theText, const std::string& thePath) {
+    for (auto aPos = theText.find('@'); aPos != std::string::npos; aPos = theText.find('@'))
+        theText.replace(aPos, 1, thePath);
+    return theText;
+}
+
+} // namespace
+
+TEST(MergeToolCommand, EveryPlaceholderReachesTheToolAsExactlyThePath) {
+    kivotest::TempDir aDir;
+    const std::vector<std::string> aPaths = {
+        "/tmp/kivotmp/merge-1-1-local.txt", "/tmp/x$(touch pwned).txt",  "/tmp/y`touch pwned`",
+        "/tmp/z'; touch pwned; '",          "/tmp/q\"; touch pwned; \"", "/tmp/a b\\c"};
+    // A template's argument, and the word the tool must receive (@ stands for the path).
+    const std::vector<std::pair<std::string, std::string>> aTemplates = {
+        {"%l", "@"},
+        {"'%l'", "@"},
+        {"\"%l\"", "@"},
+        {"--out=%l.merged", "--out=@.merged"},
+        {"-o%l", "-o@"},
+        {"\"x%ly\"", "x@y"},
+        {"'pre %l post'", "pre @ post"},
+        {"\\%l", "%l"},
+        {"\"\\\"%l\"", "\"@"}};
+    for (const std::string& aPath : aPaths) {
+        const mergetool::Sides aSides{"/b", "/r", aPath};
+        for (const auto& [aTemplate, aWord] : aTemplates) {
+            const std::string aCommand = mergetool::command("printf '[%s]' " + aTemplate, aSides);
+            EXPECT_EQ(shellOutput(aCommand, aDir.path()), "[" + replaced(aWord, aPath) + "]")
+                << aTemplate << " gave " << aCommand;
+        }
+    }
+    EXPECT_FALSE(fs::exists(aDir.path() / "pwned"));
+}
+
+TEST(MergeToolCommand, BarePlaceholdersAreQuotedAndPlainPathsInQuotesStayAsTheyAre) {
+    const mergetool::Sides aSides{"/t/base.txt", "/t/remote.txt", "/t/local.txt"};
+    EXPECT_EQ(mergetool::command("tool %b %r %l %l", aSides),
+              "tool '/t/base.txt' '/t/remote.txt' '/t/local.txt' '/t/local.txt'");
+    EXPECT_EQ(mergetool::command("tool '%b' \"%r\" -o%l %x %", aSides),
+              "tool '/t/base.txt' \"/t/remote.txt\" -o'/t/local.txt' %x %");
+    // A path of other characters closes the template's quote around its own.
+    EXPECT_EQ(mergetool::command("tool '%l'", {"", "", "/t/it's"}), "tool '''/t/it'\\''s'''");
+}
