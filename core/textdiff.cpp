@@ -88,6 +88,55 @@ void appendSection(std::string& theOut, const std::string& theText) {
         theOut += '\n';
 }
 
+// The letter of the C escape that a quoted name writes for theByte; 0 for none.
+char escapeLetter(unsigned char theByte) {
+    switch (theByte) {
+    case '\a':
+        return 'a';
+    case '\b':
+        return 'b';
+    case '\t':
+        return 't';
+    case '\n':
+        return 'n';
+    case '\v':
+        return 'v';
+    case '\f':
+        return 'f';
+    case '\r':
+        return 'r';
+    case '"':
+        return '"';
+    case '\\':
+        return '\\';
+    default:
+        return 0;
+    }
+}
+
+bool isControl(unsigned char theByte) {
+    return theByte < 0x20 || theByte == 0x7f;
+}
+
+bool needsQuotes(char theChar) {
+    const auto aByte = static_cast<unsigned char>(theChar);
+    return aByte == ' ' || escapeLetter(aByte) != 0 || isControl(aByte);
+}
+
+void appendEscaped(std::string& theOut, char theChar) {
+    const auto aByte = static_cast<unsigned char>(theChar);
+    if (const char aLetter = escapeLetter(aByte); aLetter != 0) {
+        theOut += '\\';
+        theOut += aLetter;
+    } else if (isControl(aByte)) {
+        theOut += '\\';
+        for (int aShift = 6; aShift >= 0; aShift -= 3)
+            theOut += static_cast<char>('0' + ((aByte >> aShift) & 7));
+    } else {
+        theOut += theChar;
+    }
+}
+
 // A change of one side of a merge, with the side it belongs to.
 struct SideChange {
     Change itsChange;
@@ -132,6 +181,15 @@ std::vector<Change> compare(const std::vector<std::string_view>& theOld,
 
 bool isBinary(std::string_view theContent) {
     return theContent.substr(0, 8000).find('\0') != std::string_view::npos;
+}
+
+std::string quotedName(std::string_view theName) {
+    if (std::none_of(theName.begin(), theName.end(), needsQuotes))
+        return std::string(theName);
+    std::string aQuoted = "\"";
+    for (char aChar : theName)
+        appendEscaped(aQuoted, aChar);
+    return aQuoted + '"';
 }
 
 std::string unified(std::string_view theOld, std::string_view theNew, std::string_view theOldLabel,

@@ -38,6 +38,12 @@ std::vector<Change> compare(const std::vector<std::string_view>& theOld,
 // bytes.
 bool isBinary(std::string_view theContent);
 
+// A file name as the header lines of a unified difference show it: as it is, or, when it holds a
+// blank, a double quote, a backslash or a control byte, in double quotes with C escapes (\n, \t,
+// \", \\, octal for other control bytes), as GNU diff writes such names and patch reads them. So no
+// name can end a header line. Bytes from 0x80 on (UTF-8) stay as they are.
+std::string quotedName(std::string_view theName);
+
 // The unified difference of two texts with theContext lines around each change: "--- " theOldLabel,
 // "+++ " theNewLabel, then "@@ -l,s +l,s @@" hunks whose lines begin with " ", "-" or "+", each
 // line that lacks a line feed followed by "\ No newline at end of file". Empty when the texts are

@@ -266,6 +266,17 @@ TEST(TextDiff, FormatsEdgesLikeUnifiedDiff) {
     EXPECT_FALSE(textdiff::isBinary("plain text\n"));
 }
 
+// Names are quoted only when they need it, with GNU diff's escapes; a control byte never reaches
+// the output as it is, UTF-8 does.
+TEST(TextDiff, QuotesNamesThatNeedIt) {
+    EXPECT_EQ(textdiff::quotedName("acme/Order.txt"), "acme/Order.txt");
+    EXPECT_EQ(textdiff::quotedName("acme/\xc3\xa4.txt"), "acme/\xc3\xa4.txt");
+    EXPECT_EQ(textdiff::quotedName("a b"), "\"a b\"");
+    EXPECT_EQ(textdiff::quotedName("a\nb\tc\rd\"e\\f"), "\"a\\nb\\tc\\rd\\\"e\\\\f\"");
+    EXPECT_EQ(textdiff::quotedName(std::string("\x01\x1b[2J\x7f\0", 7)),
+              "\"\\001\\033[2J\\177\\000\"");
+}
+
 TEST(TextDiff, MergesChangesOfBothSides) {
     const std::string aBase = "1\n2\n3\n4\n5\n6\n7\n";
     // Apart: both taken.
