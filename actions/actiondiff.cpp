@@ -117,18 +117,20 @@ readVersions(std::map<std::string, RepositoryObject>& theVersions) {
     return aContents;
 }
 
-// Prints the difference of one file; false when both sides are equal.
+// Prints the difference of one file; false when both sides are equal. The file's name is quoted
+// where it needs it, so that whoever named the file cannot choose lines of the output.
 bool printDifference(const std::string& theRelative, const Side& theOld, const Side& theNew) {
     if (theOld.itsContent == theNew.itsContent)
         return false;
+    const std::string aName = textdiff::quotedName(theRelative);
     if (textdiff::isBinary(theOld.itsContent) || textdiff::isBinary(theNew.itsContent)) {
-        console::say("Binary files " + theRelative + " (" + theOld.itsWhat + ") and " +
-                     theRelative + " (" + theNew.itsWhat + ") differ\n");
+        console::say("Binary files " + aName + " (" + theOld.itsWhat + ") and " + aName + " (" +
+                     theNew.itsWhat + ") differ\n");
         return true;
     }
     console::say(textdiff::unified(theOld.itsContent, theNew.itsContent,
-                                   theRelative + "\t(" + theOld.itsWhat + ")",
-                                   theRelative + "\t(" + theNew.itsWhat + ")"));
+                                   aName + "\t(" + theOld.itsWhat + ")",
+                                   aName + "\t(" + theNew.itsWhat + ")"));
     return true;
 }
 

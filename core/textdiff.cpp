@@ -1,132 +1,13 @@
 #include "core/textdiff.hpp"
 
 #include <algorithm>
-#include <cstdint>
-#include <limits>
 #include <unordered_map>
+
+#include "core/textdiffscript.hpp"
 
 namespace RepositoryAccess::textdiff {
 
 namespace {
-
-using Index = std::ptrdiff_t;
-
-// The shortest edit script of two sequences of line numbers (equal lines have equal numbers),
-// as marks on the lines that are deleted from the old and inserted into the new sequence. Each
-// step strips the common head and tail, finds the middle snake of the rest, and solves the two
-// halves around it, so that memory stays linear in the input.
-class EditScript {
-public:
-    EditScript(std::vector<int> theOld, std::vector<int> theNew)
-        : itsOld(std::move(theOld)), itsNew(std::move(theNew)), itsDeleted(itsOld.size()),
-          itsInserted(itsNew.size()) {
-        const auto aSize = itsOld.size() + itsNew.size() + 3;
-        itsForward.resize(aSize);
-        itsBackward.resize(aSize);
-        itsOffset = static_cast<Index>(itsNew.size()) + 1;
-        compareSequences(0, static_cast<Index>(itsOld.size()), 0,
-                         static_cast<Index>(itsNew.size()));
-    }
-
-    const std::vector<bool>& deleted() const { return itsDeleted; }
-    const std::vector<bool>& inserted() const { return itsInserted; }
-
-private:
-    Index& forward(Index theDiagonal) {
-        return itsForward[static_cast<std::size_t>(theDiagonal + itsOffset)];
-    }
-    Index& backward(Index theDiagonal) {
-        return itsBackward[static_cast<std::size_t>(theDiagonal + itsOffset)];
-    }
-    bool same(Index theX, Index theY) const {
-        return itsOld[static_cast<std::size_t>(theX)] == itsNew[static_cast<std::size_t>(theY)];
-    }
-
-    void compareSequences(Index theXOff, Index theXLim, Index theYOff, Index theYLim) {
-        while (theXOff < theXLim && theYOff < theYLim && same(theXOff, theYOff)) {
-            ++theXOff;
-            ++theYOff;
-        }
-        while (theXLim > theXOff && theYLim > theYOff && same(theXLim - 1, theYLim - 1)) {
-            --theXLim;
-            --theYLim;
-        }
-        if (theXOff == theXLim) {
-            for (Index y = theYOff; y < theYLim; ++y)
-                itsInserted[static_cast<std::size_t>(y)] = true;
-            return;
-        }
-        if (theYOff == theYLim) {
-            for (Index x = theXOff; x < theXLim; ++x)
-                itsDeleted[static_cast<std::size_t>(x)] = true;
-            return;
-        }
-        const auto [aXMid, aYMid] = middleSnake(theXOff, theXLim, theYOff, theYLim);
-        compareSequences(theXOff, aXMid, theYOff, aYMid);
-        compareSequences(aXMid, theXLim, aYMid, theYLim);
-    }
-
-    // A point on a shortest path from (theXOff, theYOff) to (theXLim, theYLim), found by
-    // searching from both ends at once until the two searches meet on a diagonal.
-    std::pair<Index, Index> middleSnake(Index theXOff, Index theXLim, Index theYOff,
-                                        Index theYLim) {
-        const Index aDMin = theXOff - theYLim, aDMax = theXLim - theYOff;
-        const Index aFMid = theXOff - theYOff, aBMid = theXLim - theYLim;
-        Index aFMin = aFMid, aFMax = aFMid, aBMin = aBMid, aBMax = aBMid;
-        const bool anOdd = ((aFMid - aBMid) & 1) != 0;
-        forward(aFMid) = theXOff;
-        backward(aBMid) = theXLim;
-        for (;;) {
-            // One more step of the forward search.
-            if (aFMin > aDMin)
-                forward(--aFMin - 1) = -1;
-            else
-                ++aFMin;
-            if (aFMax < aDMax)
-                forward(++aFMax + 1) = -1;
-            else
-                --aFMax;
-            for (Index d = aFMax; d >= aFMin; d -= 2) {
-                const Index aLow = forward(d - 1), aHigh = forward(d + 1);
-                Index x = aLow >= aHigh ? aLow + 1 : aHigh;
-                Index y = x - d;
-                while (x < theXLim && y < theYLim && same(x, y)) {
-                    ++x;
-                    ++y;
-                }
-                forward(d) = x;
-                if (anOdd && aBMin <= d && d <= aBMax && backward(d) <= x)
-                    return {x, y};
-            }
-            // One more step of the backward search.
-            if (aBMin > aDMin)
-                backward(--aBMin - 1) = std::numeric_limits<Index>::max();
-            else
-                ++aBMin;
-            if (aBMax < aDMax)
-                backward(++aBMax + 1) = std::numeric_limits<Index>::max();
-            else
-                --aBMax;
-            for (Index d = aBMax; d >= aBMin; d -= 2) {
-                const Index aLow = backward(d - 1), aHigh = backward(d + 1);
-                Index x = aLow < aHigh ? aLow : aHigh - 1;
-                Index y = x - d;
-                while (x > theXOff && y > theYOff && same(x - 1, y - 1)) {
-                    --x;
-                    --y;
-                }
-                backward(d) = x;
-                if (!anOdd && aFMin <= d && d <= aFMax && x <= forward(d))
-                    return {x, y};
-            }
-        }
-    }
-
-    std::vector<int> itsOld, itsNew;
-    std::vector<bool> itsDeleted, itsInserted;
-    std::vector<Index> itsForward, itsBackward;
-    Index itsOffset = 0;
-};
 
 // Numbers the lines of both texts so that equal lines get equal numbers.
 std::pair<std::vector<int>, std::vector<int>>
@@ -144,44 +25,6 @@ numberLines(const std::vector<std::string_view>& theOld,
     };
     std::vector<int> anOld = aNumber(theOld);
     return {std::move(anOld), aNumber(theNew)};
-}
-
-// The deleted and inserted marks of the shortest edit script. A line that the other text does
-// not hold at all is changed in every script; only the remaining lines go through the search,
-// which keeps it fast where most changed lines are new (as GNU diff discards them too).
-std::pair<std::vector<bool>, std::vector<bool>> editMarks(const std::vector<int>& theOld,
-                                                          const std::vector<int>& theNew) {
-    std::vector<unsigned char> anInOld, anInNew;
-    for (auto [aLines, aSeen] : {std::pair{&theOld, &anInOld}, std::pair{&theNew, &anInNew}})
-        for (int aNumber : *aLines) {
-            if (aSeen->size() <= static_cast<std::size_t>(aNumber))
-                aSeen->resize(static_cast<std::size_t>(aNumber) + 1, 0);
-            (*aSeen)[static_cast<std::size_t>(aNumber)] = 1;
-        }
-    auto aKept = [](const std::vector<int>& theLines, const std::vector<unsigned char>& theOther,
-                    std::vector<bool>& theMarks) {
-        std::vector<int> aNumbers;
-        std::vector<std::size_t> aPlaces;
-        for (std::size_t i = 0; i < theLines.size(); ++i) {
-            const auto aNumber = static_cast<std::size_t>(theLines[i]);
-            if (aNumber < theOther.size() && theOther[aNumber] != 0) {
-                aNumbers.push_back(theLines[i]);
-                aPlaces.push_back(i);
-            } else {
-                theMarks[i] = true;
-            }
-        }
-        return std::pair{std::move(aNumbers), std::move(aPlaces)};
-    };
-    std::vector<bool> aDeleted(theOld.size()), anInserted(theNew.size());
-    auto [anOldKept, anOldPlaces] = aKept(theOld, anInNew, aDeleted);
-    auto [aNewKept, aNewPlaces] = aKept(theNew, anInOld, anInserted);
-    const EditScript aScript(std::move(anOldKept), std::move(aNewKept));
-    for (std::size_t i = 0; i < anOldPlaces.size(); ++i)
-        aDeleted[anOldPlaces[i]] = aScript.deleted()[i];
-    for (std::size_t i = 0; i < aNewPlaces.size(); ++i)
-        anInserted[aNewPlaces[i]] = aScript.inserted()[i];
-    return {std::move(aDeleted), std::move(anInserted)};
 }
 
 // "l,s" of a hunk header for the lines [theStart, theEnd) (from 0): an empty range names the
@@ -245,6 +88,55 @@ void appendSection(std::string& theOut, const std::string& theText) {
         theOut += '\n';
 }
 
+// The letter of the C escape that a quoted name writes for theByte; 0 for none.
+char escapeLetter(unsigned char theByte) {
+    switch (theByte) {
+    case '\a':
+        return 'a';
+    case '\b':
+        return 'b';
+    case '\t':
+        return 't';
+    case '\n':
+        return 'n';
+    case '\v':
+        return 'v';
+    case '\f':
+        return 'f';
+    case '\r':
+        return 'r';
+    case '"':
+        return '"';
+    case '\\':
+        return '\\';
+    default:
+        return 0;
+    }
+}
+
+bool isControl(unsigned char theByte) {
+    return theByte < 0x20 || theByte == 0x7f;
+}
+
+bool needsQuotes(char theChar) {
+    const auto aByte = static_cast<unsigned char>(theChar);
+    return aByte == ' ' || escapeLetter(aByte) != 0 || isControl(aByte);
+}
+
+void appendEscaped(std::string& theOut, char theChar) {
+    const auto aByte = static_cast<unsigned char>(theChar);
+    if (const char aLetter = escapeLetter(aByte); aLetter != 0) {
+        theOut += '\\';
+        theOut += aLetter;
+    } else if (isControl(aByte)) {
+        theOut += '\\';
+        for (int aShift = 6; aShift >= 0; aShift -= 3)
+            theOut += static_cast<char>('0' + ((aByte >> aShift) & 7));
+    } else {
+        theOut += theChar;
+    }
+}
+
 // A change of one side of a merge, with the side it belongs to.
 struct SideChange {
     Change itsChange;
@@ -266,9 +158,9 @@ std::vector<std::string_view> splitLines(std::string_view theText) {
 }
 
 std::vector<Change> compare(const std::vector<std::string_view>& theOld,
-                            const std::vector<std::string_view>& theNew) {
+                            const std::vector<std::string_view>& theNew, std::size_t theCostLimit) {
     const auto [anOld, aNew] = numberLines(theOld, theNew);
-    const auto [aDeleted, anInserted] = editMarks(anOld, aNew);
+    const auto [aDeleted, anInserted] = editMarks(anOld, aNew, theCostLimit);
     std::vector<Change> aChanges;
     std::size_t i = 0, j = 0;
     while (i < theOld.size() || j < theNew.size()) {
@@ -289,6 +181,15 @@ std::vector<Change> compare(const std::vector<std::string_view>& theOld,
 
 bool isBinary(std::string_view theContent) {
     return theContent.substr(0, 8000).find('\0') != std::string_view::npos;
+}
+
+std::string quotedName(std::string_view theName) {
+    if (std::none_of(theName.begin(), theName.end(), needsQuotes))
+        return std::string(theName);
+    std::string aQuoted = "\"";
+    for (char aChar : theName)
+        appendEscaped(aQuoted, aChar);
+    return aQuoted + '"';
 }
 
 std::string unified(std::string_view theOld, std::string_view theNew, std::string_view theOldLabel,
@@ -315,12 +216,12 @@ std::string unified(std::string_view theOld, std::string_view theNew, std::strin
 
 Merge merge3(std::string_view theBase, std::string_view theLocal, std::string_view theRemote,
              std::string_view theLocalLabel, std::string_view theBaseLabel,
-             std::string_view theRemoteLabel) {
+             std::string_view theRemoteLabel, std::size_t theCostLimit) {
     const std::vector<std::string_view> aBase = splitLines(theBase);
     const std::vector<std::string_view> aSides[2] = {splitLines(theLocal), splitLines(theRemote)};
     std::vector<SideChange> aChanges;
     for (int aSide = 0; aSide < 2; ++aSide)
-        for (const Change& aChange : compare(aBase, aSides[aSide]))
+        for (const Change& aChange : compare(aBase, aSides[aSide], theCostLimit))
             aChanges.push_back({aChange, aSide});
     std::stable_sort(aChanges.begin(), aChanges.end(), [](const auto& theA, const auto& theB) {
         return theA.itsChange.itsOld < theB.itsChange.itsOld;

@@ -5,9 +5,11 @@
 #include <string_view>
 #include <vector>
 
-// Line differences of two texts: the shortest edit script by the O(ND) difference algorithm in
-// linear space (middle snakes, divide and conquer), the unified format of `kivo diff`, and the
-// three-way merge of `kivo-merge`. Texts are bytes; a line keeps its line feed, so a last line
+#include "core/textdiffscript.hpp"
+
+// Line differences of two texts: the edit script of `textdiffscript` (the shortest one unless the
+// texts differ almost everywhere), the unified format of `kivo diff`, and the three-way merge of
+// `kivo-merge`. Texts are bytes; a line keeps its line feed, so a last line
 // without one differs from the same line with one, and CR LF lines compare with their CR.
 
 namespace RepositoryAccess::textdiff {
@@ -25,14 +27,22 @@ struct Change {
     std::size_t itsInserted = 0;
 };
 
-// The changes that turn theOld into theNew with the fewest deleted plus inserted lines, in text
-// order.
+// The changes that turn theOld into theNew, in text order: the fewest deleted plus inserted lines
+// where the texts differ in few places, and a near-linear search where they differ everywhere
+// (theCostLimit as `editMarks` takes it).
 std::vector<Change> compare(const std::vector<std::string_view>& theOld,
-                            const std::vector<std::string_view>& theNew);
+                            const std::vector<std::string_view>& theNew,
+                            std::size_t theCostLimit = kCostFromSizes);
 
 // True for content that a person cannot read as lines: it holds a NUL byte in its first 8,000
 // bytes.
 bool isBinary(std::string_view theContent);
+
+// A file name as the header lines of a unified difference show it: as it is, or, when it holds a
+// blank, a double quote, a backslash or a control byte, in double quotes with C escapes (\n, \t,
+// \", \\, octal for other control bytes), as GNU diff writes such names and patch reads them. So no
+// name can end a header line. Bytes from 0x80 on (UTF-8) stay as they are.
+std::string quotedName(std::string_view theName);
 
 // The unified difference of two texts with theContext lines around each change: "--- " theOldLabel,
 // "+++ " theNewLabel, then "@@ -l,s +l,s @@" hunks whose lines begin with " ", "-" or "+", each
@@ -51,9 +61,9 @@ struct Merge {
 
 // Merges the changes that theLocal and theRemote made to theBase. A change of one side alone is
 // taken; the same change on both sides is taken once; changes of both sides that touch or overlap
-// each other differently are a conflict.
+// each other differently are a conflict. theCostLimit bounds each side's `compare`.
 Merge merge3(std::string_view theBase, std::string_view theLocal, std::string_view theRemote,
              std::string_view theLocalLabel, std::string_view theBaseLabel,
-             std::string_view theRemoteLabel);
+             std::string_view theRemoteLabel, std::size_t theCostLimit = kCostFromSizes);
 
 } // namespace RepositoryAccess::textdiff

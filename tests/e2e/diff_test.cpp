@@ -119,3 +119,38 @@ TEST_F(Diff, ConflictedFilesAgainstTheStoredRemoteVersionWithoutAConnection) {
                                "@@ -1 +0,0 @@\n-doomed 2\n");
     target().bringBack();
 }
+
+// A name that holds a line feed, a tab, a blank, a double quote or another control byte is
+// written in double quotes with C escapes, in the headers and in the binary line alike, so that
+// whoever names a file cannot choose lines of the output; patch reads such names back.
+TEST_F(Diff, NamesAreQuotedWhereTheyNeedIt) {
+    write("acme/line\nfeed.txt", "one\n");
+    write("acme/tab\tand \"quote\".txt", "one\n");
+    write("acme/bin\n.dat", std::string("PK\0\1", 4));
+    expectOk(kivo({"push"}));
+    write("acme/line\nfeed.txt", "two\n");
+    write("acme/tab\tand \"quote\".txt", "two\n");
+    write("acme/bin\n.dat", std::string("PK\0\2", 4));
+    write("acme/ctl\x01.txt", "new\n");
+
+    const std::string anOut = diff({}).itsOut;
+    EXPECT_EQ(anOut, "Binary files \"acme/bin\\n.dat\" (base #1) and \"acme/bin\\n.dat\" "
+                     "(workspace) differ\n"
+                     "--- \"acme/ctl\\001.txt\"\t(new)\n+++ \"acme/ctl\\001.txt\"\t(workspace)\n"
+                     "@@ -0,0 +1 @@\n+new\n"
+                     "--- \"acme/line\\nfeed.txt\"\t(base #1)\n"
+                     "+++ \"acme/line\\nfeed.txt\"\t(workspace)\n"
+                     "@@ -1 +1 @@\n-one\n+two\n"
+                     "--- \"acme/tab\\tand \\\"quote\\\".txt\"\t(base #1)\n"
+                     "+++ \"acme/tab\\tand \\\"quote\\\".txt\"\t(workspace)\n"
+                     "@@ -1 +1 @@\n-one\n+two\n");
+
+    // patch finds the files by their quoted names and takes the changes back.
+    RunOptions aPatch;
+    aPatch.itsCwd = root();
+    aPatch.itsStdin = anOut.substr(anOut.find("--- \"acme/line"));
+    const RunResult aPatched = runProgram("/usr/bin/patch", {"-s", "-p0", "-R"}, aPatch);
+    EXPECT_EQ(aPatched.itsExitCode, 0) << aPatched.itsOut << aPatched.itsErr;
+    EXPECT_EQ(readText(path("acme/line\nfeed.txt")), "one\n");
+    EXPECT_EQ(readText(path("acme/tab\tand \"quote\".txt")), "one\n");
+}

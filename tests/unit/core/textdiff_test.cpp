@@ -46,15 +46,16 @@ std::size_t countLines(const std::string& theDiff, char thePrefix) {
 
 using MakeLine = std::function<std::string()>;
 
-// A random edit of theLines: up to four runs deleted, inserted or replaced by lines of
-// theMakeLine.
+// A random edit of theLines: up to four runs of up to theRun lines deleted, inserted or replaced
+// by lines of theMakeLine.
 std::vector<std::string> edit(std::vector<std::string> theLines, std::mt19937& theRandom,
-                              const MakeLine& theMakeLine) {
+                              const MakeLine& theMakeLine, std::size_t theRun = 4) {
     const int anEdits = std::uniform_int_distribution<int>(0, 4)(theRandom);
     for (int e = 0; e < anEdits; ++e) {
         const std::size_t anAt =
             std::uniform_int_distribution<std::size_t>(0, theLines.size())(theRandom);
-        const std::size_t aLength = std::uniform_int_distribution<std::size_t>(1, 4)(theRandom);
+        const std::size_t aLength =
+            std::uniform_int_distribution<std::size_t>(1, theRun)(theRandom);
         const int aKind = std::uniform_int_distribution<int>(0, 2)(theRandom);
         const auto aBegin = theLines.begin() + static_cast<std::ptrdiff_t>(anAt);
         if (aKind != 1) // delete or replace
@@ -68,21 +69,87 @@ std::vector<std::string> edit(std::vector<std::string> theLines, std::mt19937& t
     return theLines;
 }
 
-// The lines as a text; one time in four without the last line feed.
-std::string text(const std::vector<std::string>& theLines, std::mt19937& theRandom) {
+// The lines as a text, each with its line feed.
+std::string whole(const std::vector<std::string>& theLines) {
     std::string aText;
     for (const auto& aLine : theLines)
         aText += aLine + "\n";
+    return aText;
+}
+
+// The lines as a text; one time in four without the last line feed.
+std::string text(const std::vector<std::string>& theLines, std::mt19937& theRandom) {
+    std::string aText = whole(theLines);
     if (!aText.empty() && theRandom() % 4 == 0)
         aText.pop_back();
     return aText;
+}
+
+// Random lines: theCount lines of theMakeLine.
+std::vector<std::string> randomLines(std::size_t theCount, const MakeLine& theMakeLine) {
+    std::vector<std::string> aLines(theCount);
+    for (auto& aLine : aLines)
+        aLine = theMakeLine();
+    return aLines;
+}
+
+// The lines that theChanges make of theOld: the old lines between the changes and the new lines
+// they insert. Equal to theNew when the changes are right.
+std::vector<std::string_view> applied(const std::vector<std::string_view>& theOld,
+                                      const std::vector<std::string_view>& theNew,
+                                      const std::vector<textdiff::Change>& theChanges) {
+    std::vector<std::string_view> aLines;
+    std::size_t aPos = 0;
+    for (const textdiff::Change& aChange : theChanges) {
+        EXPECT_TRUE(aChange.itsOld >= aPos &&
+                    aChange.itsNew == aLines.size() + aChange.itsOld - aPos)
+            << "change at " << aChange.itsOld << "/" << aChange.itsNew;
+        if (aChange.itsOld < aPos || aChange.itsOld + aChange.itsDeleted > theOld.size() ||
+            aChange.itsNew + aChange.itsInserted > theNew.size())
+            return aLines;
+        aLines.insert(aLines.end(), theOld.begin() + aPos, theOld.begin() + aChange.itsOld);
+        aLines.insert(aLines.end(), theNew.begin() + aChange.itsNew,
+                      theNew.begin() + aChange.itsNew + aChange.itsInserted);
+        aPos = aChange.itsOld + aChange.itsDeleted;
+    }
+    aLines.insert(aLines.end(), theOld.begin() + aPos, theOld.end());
+    return aLines;
+}
+
+// Deleted plus inserted lines of a difference.
+std::size_t editLength(const std::vector<textdiff::Change>& theChanges) {
+    std::size_t aLength = 0;
+    for (const textdiff::Change& aChange : theChanges)
+        aLength += aChange.itsDeleted + aChange.itsInserted;
+    return aLength;
+}
+
+// The changes of theOld to theNew with theCostLimit, checked to turn theOld into theNew.
+std::vector<textdiff::Change> checkedCompare(const std::string& theOld, const std::string& theNew,
+                                             std::size_t theCostLimit = textdiff::kCostFromSizes) {
+    const auto anOld = textdiff::splitLines(theOld);
+    const auto aNew = textdiff::splitLines(theNew);
+    auto aChanges = textdiff::compare(anOld, aNew, theCostLimit);
+    EXPECT_TRUE(applied(anOld, aNew, aChanges) == aNew);
+    return aChanges;
+}
+
+// A merge of theLocal and theRemote into theBase, expected clean and equal to theExpected.
+void expectCleanMerge(const std::string& theBase, const std::string& theLocal,
+                      const std::string& theRemote, const std::string& theExpected,
+                      std::size_t theCostLimit = textdiff::kCostFromSizes) {
+    const auto aMerge = textdiff::merge3(theBase, theLocal, theRemote, "L", "B", "R", theCostLimit);
+    EXPECT_EQ(aMerge.itsConflicts, 0u);
+    EXPECT_TRUE(aMerge.itsText == theExpected);
 }
 
 } // namespace
 
 // Lines that occur once each make the shortest edit unique, so the hunks must equal GNU diff's
 // byte for byte; lines from a small vocabulary leave a choice of equally short edits, so there
-// the edit must be as short as GNU diff's and turn the old file into the new one.
+// the edit must be as short as GNU diff's and turn the old file into the new one. Unique lines
+// mixed with frequent ones, in longer runs of edits, are where both leave lines out of the
+// search: the edit must be as long as GNU diff's there too.
 TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
     TempDir aDir;
     const std::string anOld = (aDir.path() / "old").string();
@@ -93,21 +160,23 @@ TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
     int aNext = 0;
     const MakeLine aUnique = [&] { return "line " + std::to_string(aNext++); };
     const MakeLine aFew = [&] { return std::string(1, static_cast<char>('a' + aRandom() % 3)); };
-    for (int aRound = 0; aRound < 400; ++aRound) {
-        const bool aRepeated = aRound % 2 == 1;
-        const MakeLine& aMake = aRepeated ? aFew : aUnique;
-        std::vector<std::string> aLines(std::uniform_int_distribution<std::size_t>(0, 40)(aRandom));
-        for (auto& aLine : aLines)
-            aLine = aMake();
+    const MakeLine aMixed = [&] { return aRandom() % 2 == 0 ? aFew() : aUnique(); };
+    for (int aRound = 0; aRound < 450; ++aRound) {
+        const int aKind = aRound % 3;
+        const MakeLine& aMake = aKind == 0 ? aUnique : aKind == 1 ? aFew : aMixed;
+        const std::size_t aMost = aKind == 2 ? 300 : 40;
+        const std::vector<std::string> aLines =
+            randomLines(std::uniform_int_distribution<std::size_t>(0, aMost)(aRandom), aMake);
         const std::string aBefore = text(aLines, aRandom);
-        const std::string anAfter = text(edit(aLines, aRandom, aMake), aRandom);
+        const std::string anAfter =
+            text(edit(aLines, aRandom, aMake, aKind == 2 ? 24 : 4), aRandom);
         writeText(anOld, aBefore);
         writeText(aNew, anAfter);
         const std::string aGnu = shellOutput("diff -u " + anOld + " " + aNew);
         const std::string anOurs = textdiff::unified(aBefore, anAfter, "old", "new");
         SCOPED_TRACE("round " + std::to_string(aRound) + "\nold:\n" + aBefore + "\nnew:\n" +
                      anAfter + "\nGNU:\n" + aGnu + "\nours:\n" + anOurs);
-        if (!aRepeated) {
+        if (aKind == 0) {
             EXPECT_EQ(hunks(anOurs), hunks(aGnu));
             continue;
         }
@@ -121,6 +190,71 @@ TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
     }
 }
 
+// Two texts that differ everywhere (random lines of a small vocabulary) make the search stop at
+// its cost limit again and again: the difference is longer than the shortest one, but it still
+// turns the old text into the new one, in the changes, in the unified format that patch reads,
+// and in the merges built on it.
+TEST(TextDiff, TextsThatDifferEverywhereGetACorrectDifference) {
+    TempDir aDir;
+    std::mt19937 aRandom(7);
+    const MakeLine aNumber = [&] { return std::to_string(aRandom() % 200); };
+    std::mt19937 aTextRandom(8);
+    const std::string aBase = text(randomLines(10000, aNumber), aTextRandom);
+    const std::string aRemote = text(randomLines(10000, aNumber), aTextRandom);
+    EXPECT_GT(editLength(checkedCompare(aBase, aRemote)), 10000u);
+
+    const std::string anOld = (aDir.path() / "old").string();
+    const std::string aPatch = (aDir.path() / "ours.diff").string();
+    const std::string aPatched = (aDir.path() / "patched").string();
+    writeText(anOld, aBase);
+    writeText(aPatch, textdiff::unified(aBase, aRemote, "old", "new"));
+    shellOutput("patch -s -o " + aPatched + " " + anOld + " < " + aPatch);
+    EXPECT_TRUE(readText(aPatched) == aRemote);
+
+    // One side alone, or the same change on both, is taken whole.
+    expectCleanMerge(aBase, aBase, aRemote, aRemote);
+    expectCleanMerge(aBase, aRemote, aBase, aRemote);
+    expectCleanMerge(aBase, aRemote, aRemote, aRemote);
+    // Rewrites of the first and the last third merge cleanly.
+    const auto aBaseLines = textdiff::splitLines(aBase);
+    const auto aThird = [&](std::size_t theFrom, std::size_t theTo) {
+        std::string aText;
+        for (std::size_t i = theFrom; i < theTo; ++i)
+            aText += aBaseLines[i];
+        return aText;
+    };
+    const std::string aFirst = whole(randomLines(3000, aNumber));
+    const std::string aLast = text(randomLines(3000, aNumber), aTextRandom);
+    const std::string aMiddle = aThird(3500, 6500);
+    expectCleanMerge(aBase, aFirst + aMiddle + aThird(6500, 10000),
+                     aThird(0, 3500) + aMiddle + aLast, aFirst + aMiddle + aLast);
+}
+
+// With a tiny cost limit even small texts are split at the limit: each split is correct, the
+// difference is never shorter than the shortest, and merges that must be clean stay clean.
+TEST(TextDiff, ACostLimitGivesCoarserButCorrectDifferences) {
+    std::mt19937 aRandom(11);
+    const MakeLine aFew = [&] { return std::string(1, static_cast<char>('a' + aRandom() % 4)); };
+    std::size_t aLonger = 0;
+    for (int aRound = 0; aRound < 2000; ++aRound) {
+        const std::size_t aLimit = 1 + static_cast<std::size_t>(aRound % 5);
+        const std::vector<std::string> aLines =
+            randomLines(std::uniform_int_distribution<std::size_t>(0, 60)(aRandom), aFew);
+        const std::string aBefore = text(aLines, aRandom);
+        const std::string anAfter =
+            text(edit(edit(aLines, aRandom, aFew, 8), aRandom, aFew, 8), aRandom);
+        SCOPED_TRACE("round " + std::to_string(aRound) + "\nold:\n" + aBefore + "\nnew:\n" +
+                     anAfter);
+        const std::size_t aShortest = editLength(checkedCompare(aBefore, anAfter));
+        const std::size_t aCoarse = editLength(checkedCompare(aBefore, anAfter, aLimit));
+        EXPECT_GE(aCoarse, aShortest);
+        aLonger += aCoarse > aShortest ? 1 : 0;
+        expectCleanMerge(aBefore, aBefore, anAfter, anAfter, aLimit);
+        expectCleanMerge(aBefore, anAfter, anAfter, anAfter, aLimit);
+    }
+    EXPECT_GT(aLonger, 0u);
+}
+
 TEST(TextDiff, FormatsEdgesLikeUnifiedDiff) {
     EXPECT_EQ(textdiff::unified("same\n", "same\n", "a", "b"), "");
     EXPECT_EQ(textdiff::unified("", "x\n", "a", "b"), "--- a\n+++ b\n@@ -0,0 +1 @@\n+x\n");
@@ -130,6 +264,17 @@ TEST(TextDiff, FormatsEdgesLikeUnifiedDiff) {
               "--- a\n+++ b\n@@ -1,2 +1,2 @@\n a\r\n-b\r\n+c\r\n");
     EXPECT_TRUE(textdiff::isBinary(std::string("PK\0\3", 4)));
     EXPECT_FALSE(textdiff::isBinary("plain text\n"));
+}
+
+// Names are quoted only when they need it, with GNU diff's escapes; a control byte never reaches
+// the output as it is, UTF-8 does.
+TEST(TextDiff, QuotesNamesThatNeedIt) {
+    EXPECT_EQ(textdiff::quotedName("acme/Order.txt"), "acme/Order.txt");
+    EXPECT_EQ(textdiff::quotedName("acme/\xc3\xa4.txt"), "acme/\xc3\xa4.txt");
+    EXPECT_EQ(textdiff::quotedName("a b"), "\"a b\"");
+    EXPECT_EQ(textdiff::quotedName("a\nb\tc\rd\"e\\f"), "\"a\\nb\\tc\\rd\\\"e\\\\f\"");
+    EXPECT_EQ(textdiff::quotedName(std::string("\x01\x1b[2J\x7f\0", 7)),
+              "\"\\001\\033[2J\\177\\000\"");
 }
 
 TEST(TextDiff, MergesChangesOfBothSides) {
