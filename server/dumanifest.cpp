@@ -39,8 +39,9 @@ std::string objectEntryJson(const ManifestObject& theObject) {
 ObjectKey keyFromJson(const json::JsonObject& theObject) {
     ObjectKey aKey{getString(theObject, "package"), getString(theObject, "name"),
                    getString(theObject, "suffix")};
-    if (!isValidObjectKey(aKey) || !isValidPackageName(aKey.itsPackage))
-        throw ArchiveDamage{"the manifest names the invalid object \"" + describe(aKey) + "\""};
+    if (const std::string aProblem = objectNameProblem(aKey); !aProblem.empty())
+        throw ArchiveDamage{"the manifest names the invalid object \"" + describe(aKey) +
+                            "\": " + aProblem};
     return aKey;
 }
 
@@ -63,9 +64,9 @@ Manifest manifestFromJson(const json::JsonObject& theObject) {
     aManifest.itsHeader = headerFromJson(getObject(theObject, "header"));
     for (const json::JsonValue& aValue : getList(theObject, "packages")) {
         PackageRecord aPackage = packageFromJson(json::asObject(aValue));
-        if (!isValidPackageName(aPackage.itsName))
+        if (const std::string aProblem = packageNameProblem(aPackage.itsName); !aProblem.empty())
             throw ArchiveDamage{"the manifest names the invalid package \"" + aPackage.itsName +
-                                "\""};
+                                "\": " + aProblem};
         aManifest.itsPackages.push_back(std::move(aPackage));
     }
     for (const json::JsonValue& aValue : getList(theObject, "objects")) {
