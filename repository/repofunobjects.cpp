@@ -1,8 +1,10 @@
 #include "repository/repofunobjects.hpp"
 
 #include <optional>
+#include <set>
 #include <utility>
 
+#include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/json.hpp"
 #include "core/parameters.hpp"
@@ -22,6 +24,15 @@ constexpr std::int64_t kFirstBulkSchemaVersion = 38;
 // "WIN" asks the repository for CRLF line ends; "LOCAL" and "UNIX" take the content as stored.
 bool winFormat() {
     return getValue(params::lineEnd) == "WIN";
+}
+
+// Names each object that a listing left out, once per run (a run may list a package twice), and
+// lets the run end with status 1: the listing it worked on is incomplete.
+void reportRefusals(const ListObjectsResponse& theResponse) {
+    static std::set<std::string> theReported;
+    for (const std::string& aLine : theResponse.getRefusals())
+        if (theReported.insert(aLine).second)
+            console::refuse(aLine);
 }
 
 std::string dotted(const RepositoryObject& theObject) {
@@ -157,6 +168,7 @@ std::vector<RepositoryObject> findObjects(const RepositorySession& theSession,
     auto aResponse = send<ListObjectsResponse>(
         FindObjectsRequest(theSession, thePackage, theName, theList, theListKind));
     judge(aResponse, "Failed to find objects (");
+    reportRefusals(aResponse);
     return aResponse.takeObjects();
 }
 
@@ -190,6 +202,7 @@ std::vector<RepositoryObject> listInactiveObjects(const RepositorySession& theSe
     auto aResponse = send<ListObjectsResponse>(
         ListInactiveObjectsRequest(theSession, thePackage, theName, theList, theListKind));
     judge(aResponse, "Failed to list inactive objects (", {"0", "40132"});
+    reportRefusals(aResponse);
     return aResponse.takeObjects();
 }
 

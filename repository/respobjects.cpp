@@ -17,7 +17,7 @@ DeleteObjectResponse::DeleteObjectResponse(RepositoryMessage theMessage)
 
 ListObjectsResponse::ListObjectsResponse(RepositoryMessage theMessage)
     : RepositoryResponse(std::move(theMessage), "ListObjectsResponse") {
-    itsObjects = reader().objectList("objects");
+    itsObjects = reader().objectList("objects", itsRefusals);
 }
 
 GetObjectResponse::GetObjectResponse(RepositoryMessage theMessage)

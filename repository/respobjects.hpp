@@ -51,9 +51,12 @@ public:
     const std::vector<RepositoryObject>& getObjects() const { return itsObjects; }
     // Hands the objects over: a listing of 100,000 objects is not copied.
     std::vector<RepositoryObject> takeObjects() { return std::move(itsObjects); }
+    // One line for each object left out because its names cannot be a workspace file.
+    const std::vector<std::string>& getRefusals() const { return itsRefusals; }
 
 private:
     std::vector<RepositoryObject> itsObjects;
+    std::vector<std::string> itsRefusals;
 };
 
 // One object's metadata and version; its content (after a read) is in the first attachment slot.

@@ -252,7 +252,12 @@ void printCheckResult(const CheckResult& theResult, std::ostream& theStream) {
         theStream << theResult.itsErrorMsg << '\n';
         return;
     }
-    theStream << theResult.itsWorkSpaceFileName;
+    // An object that cannot be a workspace file is named as the repository names it.
+    if (theResult.itsWorkSpaceFileName.empty())
+        theStream << theResult.itsPackage << '/' << theResult.itsName
+                  << (theResult.itsSuffix.empty() ? "" : ".") << theResult.itsSuffix;
+    else
+        theStream << theResult.itsWorkSpaceFileName;
     const std::string aLine = lineNumberOf(theResult.itsErrorMsg);
     if (!aLine.empty())
         theStream << " (" << aLine << ')';

@@ -30,6 +30,20 @@ std::int64_t decimalValue(std::string_view theText) {
     return aNegative ? -aValue : aValue;
 }
 
+// Why the object of a listing's element is left out: a line that names it, or empty.
+std::string refusalOf(const json::JsonObject& theElement) {
+    const json::JsonObject& aDescription =
+        json::hasMember(theElement, "object") ? json::getObject(theElement, "object") : theElement;
+    const std::string aPackage = json::getString(aDescription, "package");
+    const std::string aName = json::getString(aDescription, "name");
+    const std::string aSuffix = json::getString(aDescription, "suffix");
+    const std::string aProblem = objects::nameProblem(aPackage, aName, aSuffix);
+    if (aProblem.empty())
+        return {};
+    return "Skipped repository object \"" + aPackage + "/" + aName +
+           (aSuffix.empty() ? "" : "." + aSuffix) + "\": " + aProblem;
+}
+
 } // namespace
 
 std::string ResponseReader::string(std::string_view theKey) const {
@@ -66,6 +80,21 @@ std::vector<RepositoryObject> ResponseReader::objectList(std::string_view theKey
     anObjects.reserve(aList.size());
     for (const json::JsonValue& anElement : aList)
         anObjects.push_back(objects::fromJson(json::asObject(anElement)));
+    return anObjects;
+}
+
+std::vector<RepositoryObject>
+ResponseReader::objectList(std::string_view theKey, std::vector<std::string>& theRefused) const {
+    const json::JsonList& aList = list(theKey);
+    std::vector<RepositoryObject> anObjects;
+    anObjects.reserve(aList.size());
+    for (const json::JsonValue& anElement : aList) {
+        const std::string aRefusal = refusalOf(json::asObject(anElement));
+        if (aRefusal.empty())
+            anObjects.push_back(objects::fromJson(json::asObject(anElement)));
+        else
+            theRefused.push_back(aRefusal);
+    }
     return anObjects;
 }
 

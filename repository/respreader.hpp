@@ -45,6 +45,11 @@ public:
 
     // The list member as repository objects (each element as objects::fromJson reads it).
     std::vector<RepositoryObject> objectList(std::string_view theKey) const;
+    // The same for a listing, which leaves out each element whose names cannot be a workspace
+    // file (objects::nameProblem) and adds a line naming it to theRefused: one such object,
+    // stored by an older repository, does not stop the listing of the others.
+    std::vector<RepositoryObject> objectList(std::string_view theKey,
+                                             std::vector<std::string>& theRefused) const;
     // The object member as metadata; default metadata when a lenient reader finds no members.
     ObjectMetaData metaData(std::string_view theKey) const;
     // The object member as a version; a default version when a lenient reader finds no members.

@@ -22,8 +22,10 @@ CheckResult readCheckResult(const ResponseReader& theReader) {
     aResult.itsPackage = anObject.string("package");
     aResult.itsName = anObject.string("name");
     aResult.itsSuffix = anObject.string("suffix");
-    // The summary names no object: it has no workspace file.
-    if (!aResult.itsName.empty())
+    // The summary names no object, and an object whose names cannot be a workspace file (stored
+    // by an older repository) has none either: the result is reported all the same.
+    if (!aResult.itsName.empty() &&
+        objects::nameProblem(aResult.itsPackage, aResult.itsName, aResult.itsSuffix).empty())
         aResult.itsWorkSpaceFileName = objects::fromJson(anObject.object()).workSpaceFileName();
     aResult.itsErrorCode = theReader.string("error-code");
     aResult.itsErrorMsg = theReader.string("error-msg");

@@ -14,7 +14,8 @@ namespace RepositoryAccess {
 // One result of an activation or import check. The object is absent for results that name no
 // object (the summary); package, name and suffix are kept as received in any case.
 struct CheckResult {
-    // The object's file in the workspace; empty for the summary, which names no object. Only
+    // The object's file in the workspace; empty for the summary, which names no object, and for
+    // an object whose names cannot be a workspace file (objects::nameProblem). Only
     // the path is kept: an activation of 100,000 objects answers with as many results.
     std::string itsWorkSpaceFileName;
     std::string itsPackage;

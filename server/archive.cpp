@@ -7,13 +7,11 @@
 
 #include <ctime>
 #include <memory>
-#include <set>
 
 namespace RepositoryAccess::server {
 
 namespace {
 
-constexpr std::uint64_t kHeaderBytes = 512;
 constexpr std::size_t kChunk = 64 * 1024;
 
 la_ssize_t appendBytes(archive*, void* theClient, const void* theBuffer, size_t theSize) {
@@ -43,17 +41,14 @@ bool climbsOut(std::string_view theName) {
     return false;
 }
 
-struct ReaderDeleter {
-    void operator()(archive* theArchive) const { archive_read_free(theArchive); }
-};
-
-[[noreturn]] void damaged(archive* theArchive, const std::string& theWhat) {
+// ": " and libarchive's own description of its last error, when it has one.
+std::string errorText(archive* theArchive) {
     const char* aText = archive_error_string(theArchive);
-    throw ArchiveDamage{theWhat + (aText ? std::string(": ") + aText : std::string())};
+    return aText ? std::string(": ") + aText : std::string();
 }
 
-std::string limitText(std::uint64_t theLimit) {
-    return "the archive inflates past the limit of " + std::to_string(theLimit) + " bytes";
+[[noreturn]] void damaged(archive* theArchive, const std::string& theWhat) {
+    throw ArchiveDamage{theWhat + errorText(theArchive)};
 }
 
 } // namespace
@@ -107,58 +102,86 @@ std::string ArchiveWriter::finish() {
     return std::move(itsBytes);
 }
 
-std::vector<ArchiveMember> readArchive(std::string_view theBytes, std::uint64_t theLimit) {
-    std::unique_ptr<archive, ReaderDeleter> aReader(archive_read_new());
-    archive* anArchive = aReader.get();
-    if (anArchive == nullptr)
-        throw ArchiveDamage{"out of memory"};
-    if (archive_read_support_filter_gzip(anArchive) != ARCHIVE_OK ||
-        archive_read_support_format_tar(anArchive) != ARCHIVE_OK ||
-        archive_read_open_memory(anArchive, theBytes.data(), theBytes.size()) != ARCHIVE_OK)
-        damaged(anArchive, "not a gzip-compressed tar archive, or a corrupted one");
+void InflationBudget::spend(std::uint64_t theBytes) {
+    require(theBytes);
+    itsSpent += theBytes;
+}
 
-    std::vector<ArchiveMember> aMembers;
-    std::set<std::string> aNames;
-    std::uint64_t aTotal = 0;
-    std::string aChunk(kChunk, '\0');
-    while (true) {
-        archive_entry* anEntry = nullptr;
-        int aResult = archive_read_next_header(anArchive, &anEntry);
-        if (aResult == ARCHIVE_EOF)
-            break;
-        if (aResult < ARCHIVE_WARN)
-            damaged(anArchive, "the archive is truncated or corrupted");
-        const char* aPath = archive_entry_pathname(anEntry);
-        ArchiveMember aMember;
-        aMember.itsName = aPath ? aPath : "";
-        if (aMember.itsName.empty())
-            throw ArchiveDamage{"the archive is corrupted: a member has no name"};
-        if (climbsOut(aMember.itsName))
-            throw ArchiveDamage{"the member name \"" + aMember.itsName +
-                                "\" climbs out of the archive"};
-        if (archive_entry_filetype(anEntry) != AE_IFREG)
-            throw ArchiveDamage{"the member \"" + aMember.itsName + "\" is not a regular file"};
-        if (!aNames.insert(aMember.itsName).second)
-            throw ArchiveDamage{"the member \"" + aMember.itsName + "\" appears twice"};
-        aTotal += kHeaderBytes;
-        if (archive_entry_size_is_set(anEntry) && archive_entry_size(anEntry) > 0)
-            if (aTotal + static_cast<std::uint64_t>(archive_entry_size(anEntry)) > theLimit)
-                throw ArchiveDamage{limitText(theLimit)};
-        while (true) {
-            la_ssize_t aRead = archive_read_data(anArchive, aChunk.data(), aChunk.size());
-            if (aRead == 0)
-                break;
-            if (aRead < 0)
-                damaged(anArchive,
-                        "the member \"" + aMember.itsName + "\" is truncated or corrupted");
-            aTotal += static_cast<std::uint64_t>(aRead);
-            if (aTotal > theLimit)
-                throw ArchiveDamage{limitText(theLimit)};
-            aMember.itsData.append(aChunk.data(), static_cast<std::size_t>(aRead));
-        }
-        aMembers.push_back(std::move(aMember));
+void InflationBudget::require(std::uint64_t theBytes) const {
+    if (theBytes > itsLimit - itsSpent)
+        exceeded();
+}
+
+void InflationBudget::exceeded() const {
+    throw ArchiveDamage{"the archives inflate past the import's limit of " +
+                        std::to_string(itsLimit) + " bytes"};
+}
+
+ArchiveReader::ArchiveReader(std::string_view theBytes, InflationBudget& theBudget)
+    : itsArchive(archive_read_new()), itsBudget(theBudget) {
+    if (itsArchive == nullptr)
+        throw ArchiveDamage{"out of memory"};
+    if (archive_read_support_filter_gzip(itsArchive) != ARCHIVE_OK ||
+        archive_read_support_format_tar(itsArchive) != ARCHIVE_OK ||
+        archive_read_open_memory(itsArchive, theBytes.data(), theBytes.size()) != ARCHIVE_OK) {
+        const std::string aText = errorText(itsArchive);
+        archive_read_free(itsArchive);
+        throw ArchiveDamage{"not a gzip-compressed tar archive, or a corrupted one" + aText};
     }
-    return aMembers;
+}
+
+ArchiveReader::~ArchiveReader() {
+    archive_read_free(itsArchive);
+}
+
+void ArchiveReader::charge() {
+    const la_int64_t aConsumed = archive_filter_bytes(itsArchive, 0);
+    if (aConsumed <= 0 || static_cast<std::uint64_t>(aConsumed) <= itsCharged)
+        return;
+    itsBudget.spend(static_cast<std::uint64_t>(aConsumed) - itsCharged);
+    itsCharged = static_cast<std::uint64_t>(aConsumed);
+}
+
+std::optional<std::string> ArchiveReader::next() {
+    archive_entry* anEntry = nullptr;
+    const int aResult = archive_read_next_header(itsArchive, &anEntry);
+    // What the headers before this member consumed counts, whether they could be read or not.
+    charge();
+    if (aResult == ARCHIVE_EOF)
+        return std::nullopt;
+    if (aResult < ARCHIVE_WARN)
+        damaged(itsArchive, "the archive is truncated or corrupted");
+    const char* aPath = archive_entry_pathname(anEntry);
+    itsName = aPath ? aPath : "";
+    if (itsName.empty())
+        throw ArchiveDamage{"the archive is corrupted: a member has no name"};
+    if (climbsOut(itsName))
+        throw ArchiveDamage{"the member name \"" + itsName + "\" climbs out of the archive"};
+    if (archive_entry_filetype(anEntry) != AE_IFREG || archive_entry_hardlink(anEntry) != nullptr ||
+        archive_entry_sparse_count(anEntry) > 0)
+        throw ArchiveDamage{"the member \"" + itsName + "\" is not a regular file"};
+    itsSize = archive_entry_size_is_set(anEntry) && archive_entry_size(anEntry) > 0
+                  ? static_cast<std::uint64_t>(archive_entry_size(anEntry))
+                  : 0;
+    itsBudget.require(itsSize);
+    return itsName;
+}
+
+std::string ArchiveReader::content() {
+    std::string aContent;
+    // The size was within the budget; the content is read into its final place.
+    aContent.reserve(static_cast<std::size_t>(itsSize));
+    char aChunk[kChunk];
+    while (true) {
+        const la_ssize_t aRead = archive_read_data(itsArchive, aChunk, sizeof aChunk);
+        if (aRead == 0)
+            return aContent;
+        if (aRead < 0)
+            damaged(itsArchive, "the member \"" + itsName + "\" is truncated or corrupted");
+        itsBudget.spend(static_cast<std::uint64_t>(aRead));
+        itsCharged += static_cast<std::uint64_t>(aRead);
+        aContent.append(aChunk, static_cast<std::size_t>(aRead));
+    }
 }
 
 } // namespace RepositoryAccess::server

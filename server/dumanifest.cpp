@@ -9,8 +9,6 @@
 #include <openssl/evp.h>
 
 #include <cstdio>
-#include <map>
-#include <set>
 
 namespace RepositoryAccess::server {
 
@@ -39,8 +37,9 @@ std::string objectEntryJson(const ManifestObject& theObject) {
 ObjectKey keyFromJson(const json::JsonObject& theObject) {
     ObjectKey aKey{getString(theObject, "package"), getString(theObject, "name"),
                    getString(theObject, "suffix")};
-    if (!isValidObjectKey(aKey) || !isValidPackageName(aKey.itsPackage))
-        throw ArchiveDamage{"the manifest names the invalid object \"" + describe(aKey) + "\""};
+    if (const std::string aProblem = objectNameProblem(aKey); !aProblem.empty())
+        throw ArchiveDamage{"the manifest names the invalid object \"" + describe(aKey) +
+                            "\": " + aProblem};
     return aKey;
 }
 
@@ -63,9 +62,9 @@ Manifest manifestFromJson(const json::JsonObject& theObject) {
     aManifest.itsHeader = headerFromJson(getObject(theObject, "header"));
     for (const json::JsonValue& aValue : getList(theObject, "packages")) {
         PackageRecord aPackage = packageFromJson(json::asObject(aValue));
-        if (!isValidPackageName(aPackage.itsName))
+        if (const std::string aProblem = packageNameProblem(aPackage.itsName); !aProblem.empty())
             throw ArchiveDamage{"the manifest names the invalid package \"" + aPackage.itsName +
-                                "\""};
+                                "\": " + aProblem};
         aManifest.itsPackages.push_back(std::move(aPackage));
     }
     for (const json::JsonValue& aValue : getList(theObject, "objects")) {
@@ -156,35 +155,62 @@ void addManifest(ArchiveWriter& theArchive, const Manifest& theManifest) {
     theArchive.add(kManifestChecksumMember, sha256Hex(aText));
 }
 
-ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit) {
-    std::map<std::string, std::string> aMembers;
-    for (ArchiveMember& aMember : readArchive(theBytes, theLimit))
-        aMembers.emplace(std::move(aMember.itsName), std::move(aMember.itsData));
-    auto aManifestMember = aMembers.find(kManifestMember);
-    if (aManifestMember == aMembers.end())
-        throw ArchiveDamage{std::string("the archive has no member \"") + kManifestMember + "\""};
-    auto aChecksum = aMembers.find(kManifestChecksumMember);
-    if (aChecksum == aMembers.end() || aChecksum->second != sha256Hex(aManifestMember->second))
+ExportArchiveReader::ExportArchiveReader(std::string_view theBytes, InflationBudget& theBudget)
+    : itsReader(theBytes, theBudget) {
+    readManifest();
+    indexMembers();
+}
+
+void ExportArchiveReader::readManifest() {
+    const std::optional<std::string> aFirst = itsReader.next();
+    if (aFirst != kManifestMember)
+        throw ArchiveDamage{std::string("the archive has no member \"") + kManifestMember +
+                            "\" at its start"};
+    const std::string aText = itsReader.content();
+    if (itsReader.next() != kManifestChecksumMember || itsReader.content() != sha256Hex(aText))
         throw ArchiveDamage{std::string("the member \"") + kManifestMember +
                             "\" does not match its checksum"};
-    ReadArchive aResult;
-    aResult.itsManifest = parseManifest(aManifestMember->second);
-    std::set<std::string> aUsed;
-    for (const ManifestObject& anObject : aResult.itsManifest.itsObjects) {
-        // A content is taken once: an archive cannot make a small member count many times.
-        if (!aUsed.insert(anObject.itsMember).second)
-            throw ArchiveDamage{"the manifest names the member \"" + anObject.itsMember +
-                                "\" twice"};
-        auto aMember = aMembers.find(anObject.itsMember);
-        if (aMember == aMembers.end() || anObject.itsMember == kManifestMember)
-            throw ArchiveDamage{"the manifest names the missing member \"" + anObject.itsMember +
-                                "\""};
-        if (sha256Hex(aMember->second) != anObject.itsChecksum)
-            throw ArchiveDamage{"the member \"" + anObject.itsMember +
-                                "\" does not match its checksum"};
-        aResult.itsContents.push_back(std::move(aMember->second));
+    itsManifest = parseManifest(aText);
+}
+
+// Each content is taken once: an archive cannot make a small member count many times.
+void ExportArchiveReader::indexMembers() {
+    for (std::size_t i = 0; i < itsManifest.itsObjects.size(); ++i)
+        if (!itsMembers.emplace(itsManifest.itsObjects[i].itsMember, i).second)
+            throw ArchiveDamage{"the manifest names the member \"" +
+                                itsManifest.itsObjects[i].itsMember + "\" twice"};
+    itsRead.assign(itsManifest.itsObjects.size(), false);
+}
+
+void ExportArchiveReader::refuseMember(const std::string& theName) const {
+    if (theName == kManifestMember || theName == kManifestChecksumMember)
+        throw ArchiveDamage{"the member \"" + theName + "\" appears twice"};
+    throw ArchiveDamage{"the member \"" + theName + "\" is not named by the manifest"};
+}
+
+void ExportArchiveReader::requireEveryMember() const {
+    for (std::size_t i = 0; i < itsRead.size(); ++i)
+        if (!itsRead[i])
+            throw ArchiveDamage{"the manifest names the missing member \"" +
+                                itsManifest.itsObjects[i].itsMember + "\""};
+}
+
+std::optional<ArchiveObject> ExportArchiveReader::nextObject() {
+    const std::optional<std::string> aName = itsReader.next();
+    if (!aName) {
+        requireEveryMember();
+        return std::nullopt;
     }
-    return aResult;
+    const auto aMember = itsMembers.find(*aName);
+    if (aMember == itsMembers.end())
+        refuseMember(*aName);
+    if (itsRead[aMember->second])
+        throw ArchiveDamage{"the member \"" + *aName + "\" appears twice"};
+    itsRead[aMember->second] = true;
+    ArchiveObject anObject{aMember->second, itsReader.content()};
+    if (sha256Hex(anObject.itsContent) != itsManifest.itsObjects[anObject.itsIndex].itsChecksum)
+        throw ArchiveDamage{"the member \"" + *aName + "\" does not match its checksum"};
+    return anObject;
 }
 
 } // namespace RepositoryAccess::server

@@ -4,8 +4,10 @@
 #include "server/repositorystore.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace RepositoryAccess::server {
@@ -61,16 +63,38 @@ std::string sha256Hex(std::string_view theBytes);
 std::string headerJson(const ExportHeader& theHeader);
 std::string manifestJson(const Manifest& theManifest);
 
-// An archive read back: its manifest and the contents of its objects, in manifest order.
-struct ReadArchive {
-    Manifest itsManifest;
-    std::vector<std::string> itsContents;
+// One object's content read from an archive, with the object's index in the manifest.
+struct ArchiveObject {
+    std::size_t itsIndex = 0;
+    std::string itsContent;
 };
 
-// Reads an archive written by an export. Throws ArchiveDamage naming the problem when the
-// archive cannot be read (see readArchive), has no manifest, its manifest cannot be read or
-// names an invalid package or object, a member it names is missing, or a content does not
-// match its checksum.
-ReadArchive readExportArchive(std::string_view theBytes, std::uint64_t theLimit);
+// Reads an archive written by an export member by member, so that it holds the manifest and one
+// content at a time: first the manifest, which must be the first member and match the checksum
+// in the second; then the objects' contents in the order of the archive. Throws ArchiveDamage
+// naming the problem when the archive cannot be read (ArchiveReader), does not begin with the
+// manifest and its checksum, the manifest cannot be read or names an invalid package or object or
+// one member for two objects, a member is not named by the manifest or appears twice, a content
+// does not match its checksum, or a member that the manifest names is missing.
+class ExportArchiveReader {
+public:
+    ExportArchiveReader(std::string_view theBytes, InflationBudget& theBudget);
+
+    const Manifest& manifest() const { return itsManifest; }
+    // The next object's content; nothing at the end of the archive, when every object's content
+    // has been read.
+    std::optional<ArchiveObject> nextObject();
+
+private:
+    void readManifest();
+    void indexMembers();
+    [[noreturn]] void refuseMember(const std::string& theName) const;
+    void requireEveryMember() const;
+
+    ArchiveReader itsReader;
+    Manifest itsManifest;
+    std::unordered_map<std::string, std::size_t> itsMembers;
+    std::vector<bool> itsRead;
+};
 
 } // namespace RepositoryAccess::server

@@ -1,4 +1,5 @@
 #include "server/operation.hpp"
+#include "core/objectnames.hpp"
 #include "core/textcase.hpp"
 
 #include "server/enginetext.hpp"
@@ -121,23 +122,17 @@ bool isBinarySuffix(RepositoryStore& theStore, const std::string& theSuffix) {
     return aType && aType->itsUseBData == "1";
 }
 
-bool isValidPackageName(const std::string& theName) {
-    bool aValid = !theName.empty() && theName.front() != '.' && theName.back() != '.' &&
-                  theName.find("..") == std::string::npos &&
-                  theName.find('/') == std::string::npos && theName.find('\0') == std::string::npos;
-    std::size_t aQuotes = 0;
-    for (char aChar : theName)
-        aQuotes += aChar == '"';
-    return aValid && aQuotes % 2 == 0;
+std::string packageNameProblem(const std::string& theName) {
+    if (theName.empty())
+        return "Invalid package name \"\": a package needs a name.";
+    return objectnames::packageDirectory(theName).itsProblem;
 }
 
-bool isValidObjectKey(const ObjectKey& theKey) {
-    auto aBad = [](const std::string& theText) {
-        return theText.find('/') != std::string::npos || theText.find('\0') != std::string::npos;
-    };
-    return !theKey.itsPackage.empty() && !(theKey.itsName.empty() && theKey.itsSuffix.empty()) &&
-           !aBad(theKey.itsPackage) && !aBad(theKey.itsName) && !aBad(theKey.itsSuffix) &&
-           theKey.itsName != "." && theKey.itsName != "..";
+std::string objectNameProblem(const ObjectKey& theKey) {
+    std::string aProblem = packageNameProblem(theKey.itsPackage);
+    if (aProblem.empty())
+        aProblem = objectnames::objectProblem(describe(theKey), theKey.itsName, theKey.itsSuffix);
+    return aProblem;
 }
 
 std::string describe(const ObjectKey& theKey) {

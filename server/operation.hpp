@@ -58,11 +58,12 @@ void requireOwnWorkspace(const Operation& theOperation, const Session& theSessio
 // Whether content of objects with theSuffix travels as binary (BDATA).
 bool isBinarySuffix(RepositoryStore& theStore, const std::string& theSuffix);
 
-// Package names have no empty parts, balanced double quotes, no slash and no NUL byte.
-bool isValidPackageName(const std::string& theName);
-// Object names could be a file of a workspace: a valid package, a name or suffix, neither with
-// a slash or NUL byte, and the name is not "." or "..".
-bool isValidObjectKey(const ObjectKey& theKey);
+// Why theName cannot be a package of the repository (the rule of core/objectnames, by which every
+// client can make it a directory of a workspace, and not empty): the message, or empty.
+std::string packageNameProblem(const std::string& theName);
+// Why theKey cannot be an object of the repository (its package, then its name and suffix, by the
+// rule of core/objectnames): the message, or empty.
+std::string objectNameProblem(const ObjectKey& theKey);
 
 // Describes an object in messages: package/name.suffix.
 std::string describe(const ObjectKey& theKey);

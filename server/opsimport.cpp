@@ -12,7 +12,8 @@ namespace RepositoryAccess::server::ops {
 
 namespace {
 
-// How much one archive may inflate to, unless the setting "import_max_bytes" says otherwise.
+// How much the archives of one request may inflate to, unless the setting "import_max_bytes"
+// says otherwise.
 constexpr std::int64_t kDefaultImportLimit = std::int64_t{512} << 20;
 
 struct ImportOptions {
@@ -58,23 +59,25 @@ std::vector<std::string_view> archivesOf(const Operation& theOperation, std::siz
     return anArchives;
 }
 
-// Reads and checks one archive: intact, of theTypes, in an export version this repository reads.
-ReadArchive readChecked(RepositoryStore& theStore, const std::string& theFile,
-                        std::string_view theBytes, const std::set<std::string>& theTypes) {
-    ReadArchive anArchive;
+// Refuses an archive that is not of theTypes or in an export version this repository reads.
+void checkHeader(RepositoryStore& theStore, const std::string& theFile,
+                 const ExportHeader& theHeader, const std::set<std::string>& theTypes) {
+    if (!theTypes.contains(theHeader.itsExportType))
+        throw damaged(theFile, "the archive has the export type \"" + theHeader.itsExportType +
+                                   "\", which this import does not take");
+    if (!supportsExportVersion(theStore, theHeader.itsExportVersion))
+        throw damaged(theFile, "the archive has the export version \"" +
+                                   theHeader.itsExportVersion + "\"; this repository reads " +
+                                   exportVersionRange(theStore));
+}
+
+// Runs theRead on the archive theFile; a damage it finds is answered 40150 naming the file.
+template <class F> void readingArchive(const std::string& theFile, F theRead) {
     try {
-        anArchive = readExportArchive(theBytes, importLimit(theStore));
+        theRead();
     } catch (const ArchiveDamage& aDamage) {
         throw damaged(theFile, aDamage.itsProblem);
     }
-    const ExportHeader& aHeader = anArchive.itsManifest.itsHeader;
-    if (!theTypes.contains(aHeader.itsExportType))
-        throw damaged(theFile, "the archive has the export type \"" + aHeader.itsExportType +
-                                   "\", which this import does not take");
-    if (!supportsExportVersion(theStore, aHeader.itsExportVersion))
-        throw damaged(theFile, "the archive has the export version \"" + aHeader.itsExportVersion +
-                                   "\"; this repository reads " + exportVersionRange(theStore));
-    return anArchive;
 }
 
 // Brings the archives' delivery units, packages and objects into the session's workspace.
@@ -84,14 +87,15 @@ public:
         : itsOperation(theOperation), itsStore(theOperation.itsStore),
           itsSession(std::move(theSession)), itsOptions(std::move(theOptions)) {}
 
-    void import(const ReadArchive& theArchive) {
-        const Manifest& aManifest = theArchive.itsManifest;
+    // Takes the objects' contents one at a time, as the archive holds them.
+    void import(ExportArchiveReader& theArchive) {
+        const Manifest& aManifest = theArchive.manifest();
         importUnitAndPackages(aManifest);
         std::set<std::string> aHeld;
-        for (std::size_t i = 0; i < aManifest.itsObjects.size(); ++i) {
-            aHeld.insert(describe(aManifest.itsObjects[i].itsKey));
-            write(aManifest.itsObjects[i].itsKey, &theArchive.itsContents[i]);
-        }
+        for (const ManifestObject& anObject : aManifest.itsObjects)
+            aHeld.insert(describe(anObject.itsKey));
+        while (std::optional<ArchiveObject> anObject = theArchive.nextObject())
+            write(aManifest.itsObjects[anObject->itsIndex].itsKey, &anObject->itsContent);
         for (const ObjectKey& aKey : aManifest.itsDeletedObjects)
             deleteActive(aKey);
         if (aManifest.itsHeader.itsExportType == exporttype::kDeliveryUnit)
@@ -187,17 +191,16 @@ private:
         ++itsReverted;
     }
 
-    // Writes theContent (nullptr: a deletion) as the inactive version of theKey, based on the
-    // object's newest version.
-    void putVersion(const ObjectKey& theKey, std::int64_t theObject,
-                    const std::string* theContent) {
+    // Writes theContent (nullptr: a deletion), which it takes over, as the inactive version of
+    // theKey, based on the object's newest version.
+    void putVersion(const ObjectKey& theKey, std::int64_t theObject, std::string* theContent) {
         InactiveRecord aVersion;
         aVersion.itsOwner = itsSession.itsOwner;
         aVersion.itsWorkspace = itsSession.itsWorkspace;
         aVersion.itsVersionId = itsStore.latest(theObject) + 1;
         aVersion.itsIsDeletion = theContent == nullptr;
         if (theContent)
-            aVersion.itsContent = *theContent;
+            aVersion.itsContent = std::move(*theContent);
         aVersion.itsLastChangedAt = text::nowTimestamp();
         itsStore.putInactive(theObject, aVersion);
         if (itsTouched.insert(describe(theKey)).second)
@@ -223,7 +226,7 @@ private:
 
     // An object whose active version already has the archive's content is left alone, so that
     // importing an archive twice changes nothing the second time.
-    void write(const ObjectKey& theKey, const std::string* theContent) {
+    void write(const ObjectKey& theKey, std::string* theContent) {
         if (!itsStore.packageExists(theKey.itsPackage))
             throw EngineError{code::kDamagedArchive,
                               "Damaged archive: the object " + describe(theKey) +
@@ -284,17 +287,19 @@ void importArchives(Operation& theOperation, const std::vector<std::string>& the
     Session aSession = readSession(theOperation.itsBody);
     requireOwnWorkspace(theOperation, aSession);
     std::vector<std::string_view> aBytes = archivesOf(theOperation, theFiles.size());
-    // Every archive is read and checked before anything changes.
-    std::vector<ReadArchive> anArchives;
-    for (std::size_t i = 0; i < theFiles.size(); ++i)
-        anArchives.push_back(readChecked(theOperation.itsStore, theFiles[i], aBytes[i],
-                                         {exporttype::kDeliveryUnit, exporttype::kPatch}));
+    // The archives are checked as they are read, one member at a time, within one budget; the
+    // import runs in one transaction, so a damaged archive leaves nothing behind.
+    InflationBudget aBudget(importLimit(theOperation.itsStore));
     Importer anImporter(theOperation, aSession, readOptions(theOperation.itsBody));
     std::vector<std::string> aHeaders;
-    for (const ReadArchive& anArchive : anArchives) {
-        anImporter.import(anArchive);
-        aHeaders.push_back(headerJson(anArchive.itsManifest.itsHeader));
-    }
+    for (std::size_t i = 0; i < theFiles.size(); ++i)
+        readingArchive(theFiles[i], [&] {
+            ExportArchiveReader anArchive(aBytes[i], aBudget);
+            checkHeader(theOperation.itsStore, theFiles[i], anArchive.manifest().itsHeader,
+                        {exporttype::kDeliveryUnit, exporttype::kPatch});
+            anImporter.import(anArchive);
+            aHeaders.push_back(headerJson(anArchive.manifest().itsHeader));
+        });
     anImporter.finish(aHeaders, theSeveralFiles);
 }
 
@@ -318,15 +323,21 @@ void importLanguages(Operation& theOperation) {
     Session aSession = readSession(theOperation.itsBody);
     requireOwnWorkspace(theOperation, aSession);
     std::string aFile = member(theOperation.itsBody, "filename");
-    ReadArchive anArchive =
-        readChecked(theOperation.itsStore, aFile, archivesOf(theOperation, 1).front(),
+    InflationBudget aBudget(importLimit(theOperation.itsStore));
+    std::string aHeader;
+    readingArchive(aFile, [&] {
+        ExportArchiveReader anArchive(archivesOf(theOperation, 1).front(), aBudget);
+        checkHeader(theOperation.itsStore, aFile, anArchive.manifest().itsHeader,
                     {exporttype::kLanguages});
-    theOperation.itsAnswer.setRaw(
-        "importLanguageSummary",
-        jsonObject({{"textCount", quoted("0")},
-                    {"importCount", quoted("0")},
-                    {"packageTextCount", quoted("0")},
-                    {"header", headerJson(anArchive.itsManifest.itsHeader)}}));
+        while (anArchive.nextObject())
+            continue; // the texts are not kept, but the archive must be intact
+        aHeader = headerJson(anArchive.manifest().itsHeader);
+    });
+    theOperation.itsAnswer.setRaw("importLanguageSummary",
+                                  jsonObject({{"textCount", quoted("0")},
+                                              {"importCount", quoted("0")},
+                                              {"packageTextCount", quoted("0")},
+                                              {"header", aHeader}}));
     if (flagMember(theOperation.itsBody, "onlyTestImport"))
         theOperation.itsAnswer.requestRollback();
 }

@@ -13,8 +13,8 @@ EngineError notFound(const ObjectKey& theKey, const std::string& theWhat) {
 
 // Refuses object names that could not be a file of a workspace.
 void checkObjectName(const ObjectKey& theKey) {
-    if (!isValidObjectKey(theKey))
-        throw EngineError{code::kInvalidRequest, "Invalid object name", describe(theKey)};
+    if (const std::string aProblem = objectNameProblem(theKey); !aProblem.empty())
+        throw EngineError{code::kInvalidRequest, aProblem, describe(theKey)};
 }
 
 // The content a write request carries in attachment slot 0: its CDATA, else its BDATA.

@@ -15,8 +15,8 @@ std::string PackageRecord::*const kInherited[] = {
     &PackageRecord::itsTextTerminologyDomain, &PackageRecord::itsHintsForTranslation};
 
 void checkPackageName(const std::string& theName) {
-    if (!isValidPackageName(theName))
-        throw EngineError{code::kInvalidRequest, "Invalid package name", theName};
+    if (const std::string aProblem = packageNameProblem(theName); !aProblem.empty())
+        throw EngineError{code::kInvalidRequest, aProblem, theName};
 }
 
 PackageRecord requirePackage(RepositoryStore& theStore, const std::string& theName) {

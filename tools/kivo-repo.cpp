@@ -49,6 +49,10 @@ void checkSetting(const std::string& theName, const std::string& theValue) {
                theName == "export_version_max") {
         if (!isNumber(theValue))
             throw Error(theName + " must be an integer, not \"" + theValue + "\"");
+    } else if (theName == "import_max_bytes") {
+        if (!isNumber(theValue) || std::stoll(theValue) <= 0)
+            throw Error("import_max_bytes must be a positive number of bytes, not \"" + theValue +
+                        "\"");
     } else if (theName == "change_tracking") {
         if (theValue != "on" && theValue != "off")
             throw Error("change_tracking must be on or off, not \"" + theValue + "\"");
@@ -58,7 +62,8 @@ void checkSetting(const std::string& theName, const std::string& theValue) {
     } else {
         throw Error("Unknown setting \"" + theName +
                     "\" (known: api_version, schema_version, database_name, vendor, "
-                    "change_tracking, export_version_min, export_version_max)");
+                    "change_tracking, export_version_min, export_version_max, "
+                    "import_max_bytes)");
     }
 }
 

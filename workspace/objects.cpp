@@ -7,6 +7,7 @@
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/json.hpp"
+#include "core/objectnames.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
 #include "workspace/sys.hpp"
@@ -16,24 +17,18 @@ namespace RepositoryAccess {
 
 namespace {
 
-// A name or suffix that can be part of a file name without leaving its directory.
-bool isSafePart(std::string_view thePart) {
-    return thePart.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
-// The directory of a package, remembered for the last package asked: the objects of a listing or
-// a status mostly share their package. A package that is refused leaves the memory as it was.
-const std::string& directoryOfPackage(const std::string& thePackage) {
+// The directory of a package, or why it cannot be one, remembered for the last package asked:
+// the objects of a listing or a status mostly share their package.
+const objectnames::PackageDirectory& directoryOfPackage(const std::string& thePackage) {
     thread_local bool theKnown = false;
     thread_local std::string theLastPackage;
-    thread_local std::string theLastDirectory;
+    thread_local objectnames::PackageDirectory theLast;
     if (!theKnown || thePackage != theLastPackage) {
-        std::string aDirectory = workspace::packageToDirectory(thePackage);
+        theLast = objectnames::packageDirectory(thePackage);
         theLastPackage = thePackage;
-        theLastDirectory = std::move(aDirectory);
         theKnown = true;
     }
-    return theLastDirectory;
+    return theLast;
 }
 
 std::int32_t decimal(std::string_view theText) {
@@ -80,12 +75,11 @@ RepositoryObject::RepositoryObject(std::string thePackage, std::string theName,
       itsSuffix(std::move(theSuffix)) {
     itsKey.reserve(itsPackage.size() + itsName.size() + itsSuffix.size() + 2);
     itsKey.append(itsPackage).append(1, '.').append(itsName).append(1, '.').append(itsSuffix);
+    if (const std::string aProblem = objects::nameProblem(itsPackage, itsName, itsSuffix);
+        !aProblem.empty())
+        throw Error(aProblem);
     const std::string aFileName = fileName();
-    if (!isSafePart(itsName) || !isSafePart(itsSuffix) || !sys::isPlainName(aFileName))
-        throw Error("Invalid repository object \"" + itsKey +
-                    "\": its name and suffix must form a plain file name (not \".\" or \"..\", "
-                    "without \"/\", \"\\\" or a NUL byte).");
-    const std::string& aDirectories = directoryOfPackage(itsPackage);
+    const std::string& aDirectories = directoryOfPackage(itsPackage).itsDirectory;
     std::string_view aSrcDir;
     std::string_view aSettingsDir;
     if (workspace::isOpen()) {
@@ -186,12 +180,22 @@ const DirectoryPackage& packageOfFile(const std::string& thePath) {
 RepositoryObject objectOfFile(std::string_view theFileName) {
     const std::string aPath = sys::toSlashes(theFileName);
     const DirectoryPackage& aPackage = packageOfFile(aPath);
+    const objectnames::PackageDirectory& aDirectory = directoryOfPackage(aPackage.itsPackage);
+    if (!aDirectory.itsProblem.empty())
+        throw Error(aDirectory.itsProblem);
     const auto [aName, aSuffix] =
-        objects::splitFileName(directoryOfPackage(aPackage.itsPackage), sys::getFilePart(aPath));
+        objects::splitFileName(aDirectory.itsDirectory, sys::getFilePart(aPath));
     return RepositoryObject(aPackage.itsPackage, aName, aSuffix);
 }
 
 } // namespace
+
+std::string objects::nameProblem(const std::string& thePackage, std::string_view theName,
+                                 std::string_view theSuffix) {
+    std::string aProblem = objectnames::objectProblem(
+        thePackage + "." + std::string(theName) + "." + std::string(theSuffix), theName, theSuffix);
+    return aProblem.empty() ? directoryOfPackage(thePackage).itsProblem : aProblem;
+}
 
 RepositoryObject objects::nameOfWorkSpaceFile(std::string_view theFileName) {
     return objectOfFile(theFileName);

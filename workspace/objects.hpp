@@ -43,7 +43,7 @@ struct ObjectVersion {
 class RepositoryObject {
 public:
     // Builds the object and its paths in the open workspace (relative paths without one). Fails
-    // for a package, name or suffix that would lead outside its directory (`..`, `/`, `\`, NUL),
+    // with the message of objects::nameProblem for names that cannot be a workspace file,
     // whatever their origin.
     RepositoryObject(std::string thePackage, std::string theName, std::string theSuffix);
 
@@ -98,6 +98,11 @@ namespace objects {
 // valid repository object." for names with , ^ / : ? < > |.
 std::pair<std::string, std::string> splitFileName(std::string_view thePackageDirectories,
                                                   std::string_view theFileName);
+
+// Why an object of these names cannot be a file of a workspace (the object's names, then its
+// package, by the rules of core/objectnames): the message, or empty when it can be one.
+std::string nameProblem(const std::string& thePackage, std::string_view theName,
+                        std::string_view theSuffix);
 
 // The object that a workspace file (absolute path) stands for, by name only: no metadata. Throws
 // the message of the name check for a file that cannot stand for a repository object.

@@ -65,11 +65,6 @@ bool isSubDir(std::string_view theSubDirName, std::string_view theDirName, bool 
 // The file lies directly in the directory, or (recursive) anywhere below it.
 bool isFileInDir(std::string_view theFileName, std::string_view theDirName, bool theRecursive);
 
-// True when the name is one plain path component that stays inside its directory: not empty,
-// not "." or "..", without `/`, `\` or NUL, and not a drive ("X:"). Names that come from the
-// repository must pass before they become parts of a workspace path.
-bool isPlainName(std::string_view theName);
-
 // ---- Process and environment ----
 
 // The process's current directory.

@@ -283,14 +283,6 @@ bool isFileInDir(std::string_view theFileName, std::string_view theDirName, bool
     return aResult;
 }
 
-bool isPlainName(std::string_view theName) {
-    if (theName.empty() || theName == "." || theName == "..")
-        return false;
-    if (theName.size() == 2 && theName[1] == ':')
-        return false;
-    return theName.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
 std::string getCurrentDir() {
     std::string aBuffer(PATH_MAX, '\0');
     while (::getcwd(aBuffer.data(), aBuffer.size()) == nullptr) {

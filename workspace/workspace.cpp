@@ -8,6 +8,7 @@
 
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/objectnames.hpp"
 #include "core/parameters.hpp"
 #include "core/textcase.hpp"
 #include "core/utils.hpp"
@@ -457,40 +458,11 @@ void workspace::reset() {
 
 // ---- Package names ----
 
-std::string workspace::stripQuotes(std::string_view theArgument) {
-    if (theArgument.size() >= 3 && theArgument.front() == '"' && theArgument.back() == '"')
-        return std::string(theArgument.substr(1, theArgument.size() - 2));
-    return std::string(theArgument);
-}
-
 std::string workspace::packageToDirectory(std::string_view thePackage) {
-    std::string aDirectory;
-    std::vector<std::string> aParts;
-    try {
-        aParts = utils::splitAll(thePackage, '.');
-    } catch (const Error& anError) {
-        throw Error("Invalid package name " + quoted(thePackage) + ": " + anError.what());
-    }
-    for (std::size_t i = 0; i < aParts.size(); ++i) {
-        if (aParts[i].empty() && i + 1 < aParts.size())
-            throw Error("Empty super package for sub package " + quoted(thePackage) +
-                        ". Use double quotes to enclose dot-separated package names.");
-        const std::string aPart = stripQuotes(aParts[i]);
-        // The part becomes a directory of the workspace: it must stay inside its parent.
-        if (!sys::isPlainName(aPart))
-            throw Error("Invalid package name " + quoted(thePackage) + ": the part " +
-                        quoted(aPart) +
-                        " is not a valid directory name (empty, \".\", \"..\", a drive, or "
-                        "holding \"/\", \"\\\" or a NUL byte).");
-        // Nothing from a package may land in the workspace's own settings.
-        if (i == 0 && aPart == WorkSpace::settingsFolderName())
-            throw Error("Invalid package name " + quoted(thePackage) + ": the part " +
-                        quoted(aPart) + " is the settings folder of the workspace.");
-        if (!aDirectory.empty())
-            aDirectory += '/';
-        aDirectory += aPart;
-    }
-    return aDirectory;
+    objectnames::PackageDirectory aDirectory = objectnames::packageDirectory(thePackage);
+    if (!aDirectory.itsProblem.empty())
+        throw Error(aDirectory.itsProblem);
+    return std::move(aDirectory.itsDirectory);
 }
 
 std::string workspace::normalizePackage(std::string_view theArgument) {

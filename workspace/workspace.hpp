@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/objectnames.hpp"
 #include "workspace/journal.hpp"
 #include "workspace/metafilestore.hpp"
 
@@ -22,7 +23,7 @@ class WorkSpaceStatusFile;
 class WorkSpace {
 public:
     // The name of the settings folder that marks a workspace directory.
-    static constexpr std::string_view settingsFolderName() { return "._SYS_KIVO_settings"; }
+    static constexpr std::string_view settingsFolderName() { return objectnames::kSettingsFolder; }
 
     // Finds root and name (from "KIVO_ROOT", `workSpace` and the current directory) and, when
     // both are known, checks the directories, re-creates `diff`, `base` and `logs`, locks when
@@ -194,15 +195,9 @@ std::string normalizePackage(std::string_view theArgument);
 // The package of a file: its directory normalised as a package.
 std::string packageOfFile(std::string_view theFileName);
 
-// The relative directory of a dotted package: parts split at unquoted dots, quotes removed,
-// joined with `/` (a."b.c".d gives a/b.c/d). Fails with "Invalid package name ..." for an
-// unclosed quote, for a part that would leave its directory (`..`, `/`, `\`, NUL), and for a first
-// part that is the settings folder; with "Empty super package ..." for an empty part before a dot.
+// The relative directory of a dotted package (objectnames::packageDirectory: a."b.c".d gives
+// a/b.c/d); fails with the message of a name that cannot be a package.
 std::string packageToDirectory(std::string_view thePackage);
-
-// A value of at least three characters enclosed in double quotes loses them; anything else is
-// returned unchanged.
-std::string stripQuotes(std::string_view theArgument);
 
 } // namespace workspace
 

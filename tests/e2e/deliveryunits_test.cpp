@@ -178,6 +178,19 @@ TEST_F(DeliveryUnits, DamagedArchivesFailAndChangeNothing) {
     EXPECT_EQ(aTarget.show(), aShow);
 }
 
+// The administrator sets what an import may inflate to, on a file and on a server alike.
+TEST_F(DeliveryUnits, TheImportLimitIsARepositorySetting) {
+    makeTree();
+    exportTo("du1.tgz");
+    const RepositoryTarget& aTarget = makeTarget("T1");
+    expectOk(aTarget.tool("set", {"import_max_bytes", "4096"}));
+    const auto aRefused = outside({"import", archive("du1.tgz"), "--key=T1"});
+    EXPECT_EQ(aRefused.itsExitCode, 1);
+    EXPECT_TRUE(contains(aRefused.itsErr, "the import's limit of 4096 bytes")) << aRefused.itsErr;
+    expectOk(aTarget.tool("set", {"import_max_bytes", "1048576"}));
+    expectOk(outside({"import", archive("du1.tgz"), "--key=T1"}));
+}
+
 TEST_F(DeliveryUnits, TestImportAndForceRemove) {
     makeTree();
     exportTo("du1.tgz");

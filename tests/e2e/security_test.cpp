@@ -78,8 +78,17 @@ TEST_F(Attack, TheSettingsFolderIsNeverAPackage) {
                                  "\"._SYS_KIVO_settings\" is the settings folder of the "
                                  "workspace.\n");
     }
-    // Another client put the package there: tracking all packages leaves it out, by name.
-    activateAs("other", {"package", "\"._SYS_KIVO_settings\""});
+    // The repository refuses the package; an older one may hold it, with an object: tracking all
+    // packages leaves it out, by name.
+    const RunResult aRefused =
+        runProgram("kivo_activate_probe",
+                   {target().host(), "other", "pw", "package", "\"._SYS_KIVO_settings\""});
+    EXPECT_EQ(aRefused.itsExitCode, 1);
+    EXPECT_TRUE(contains(aRefused.itsErr, "Invalid package name")) << aRefused.itsErr;
+    activateAs("other", {"put", "planted", "x", "txt", "planted"});
+    expectOk(target().sql("UPDATE packages SET name = '\"._SYS_KIVO_settings\"' WHERE name = "
+                          "'planted'; UPDATE objects SET package = '\"._SYS_KIVO_settings\"' WHERE "
+                          "package = 'planted'"));
     activateAs("other", {"put", "shared", "a", "txt", "fine"});
     const Keep aPlanted = keep();
     const RunResult aTrackAll = kivo({"track", "allPackages"});
@@ -289,4 +298,29 @@ TEST_F(Attack, NamesThatWouldPoisonTheWorkspaceAreRefused) {
                                   "name.\n");
     EXPECT_TRUE(contains(repoProbe({"list"}), "good")) << repoProbe({"list"});
     EXPECT_FALSE(contains(repoProbe({"list"}), "slash"));
+}
+
+// An older repository may hold objects whose names no workspace can hold: each is skipped by
+// name, and the others are checked out and listed as usual.
+TEST_F(Attack, AnObjectNoWorkspaceCanHoldIsSkippedByName) {
+    for (const char* aName : {"good", "slash", "long"})
+        activateAs("other", {"put", "acme", aName, "txt", aName});
+    const std::string aLong(300, 'n');
+    expectOk(target().sql("UPDATE objects SET name = 'back\\slash' WHERE name = 'slash'"));
+    expectOk(target().sql("UPDATE objects SET name = '" + aLong + "' WHERE name = 'long'"));
+    const Keep aBefore = keep();
+
+    const RunResult aCheckout = kivo({"checkout"});
+    EXPECT_EQ(aCheckout.itsExitCode, 1);
+    EXPECT_EQ(readText(path("acme/good.txt")), "good");
+    const RunResult aList = kivo({"list", "activeObjects", "acme"});
+    EXPECT_EQ(aList.itsExitCode, 1);
+    EXPECT_TRUE(contains(aList.itsOut, "acme/good.txt")) << aList.itsOut;
+    for (const std::string& aFile : {std::string("acme/back\\slash.txt"), "acme/" + aLong + ".txt"})
+        for (const RunResult& aRun : {aCheckout, aList})
+            EXPECT_TRUE(contains(aRun.itsErr, "Skipped repository object \"" + aFile +
+                                                  "\": Invalid repository object"))
+                << aRun.itsErr;
+    EXPECT_EQ(aBefore.itsOutside, keep().itsOutside);
+    EXPECT_EQ(aBefore.itsRepository, keep().itsRepository);
 }

@@ -34,11 +34,20 @@ TEST(KivoRepoTool, InitUserSetAndShowAdministerARepository) {
     auto aBad = aTarget.tool("set", {"change_tracking", "maybe"});
     EXPECT_EQ(aBad.itsExitCode, 1);
     EXPECT_NE(aBad.itsErr.find("on or off"), std::string::npos);
+    EXPECT_EQ(aTarget.tool("set", {"import_max_bytes", "1048576"}).itsOut,
+              "import_max_bytes = 1048576\n");
+    for (const char* aLimit : {"0", "-1", "1e9", ""}) {
+        auto aRefused = aTarget.tool("set", {"import_max_bytes", aLimit});
+        EXPECT_EQ(aRefused.itsExitCode, 1) << aLimit;
+        EXPECT_NE(aRefused.itsErr.find("positive number of bytes"), std::string::npos)
+            << aRefused.itsErr;
+    }
 
     auto aShow = aTarget.tool("show");
     ASSERT_EQ(aShow.itsExitCode, 0) << aShow.itsErr;
-    for (const char* aLine : {"  api_version = none\n", "  database_name = TST\n",
-                              "  vendor = acme.org\n", "  CAROL\n", "Objects: 0\n"})
+    for (const char* aLine :
+         {"  api_version = none\n", "  import_max_bytes = 1048576\n", "  database_name = TST\n",
+          "  vendor = acme.org\n", "  CAROL\n", "Objects: 0\n"})
         EXPECT_NE(aShow.itsOut.find(aLine), std::string::npos) << aLine << "\n" << aShow.itsOut;
     EXPECT_EQ(aShow.itsOut.find("pw-"), std::string::npos) << "passwords are never shown";
     EXPECT_EQ(runProgram("kivo-repo", {"frobnicate"}).itsExitCode, 2);

@@ -215,6 +215,36 @@ TEST_F(ResponsesTest, CheckResultsPrintSeverityObjectAndLineNumber) {
     EXPECT_EQ(aPrint(3), "");
 }
 
+// An object whose names no workspace can hold (stored by an older repository) is left out of a
+// listing by name, and reported, not refused, in the check results of an activation (also those
+// of an import that succeeded).
+TEST_F(ResponsesTest, NamesNoWorkspaceCanHoldStopNeitherListingsNorResults) {
+    ListObjectsResponse aList(
+        message(R"({"objects":[{"object":{"package":"a","name":"back\\slash","suffix":"txt"}},)"
+                R"({"object":{"package":"\"._SYS_KIVO_settings\"","name":"x","suffix":"txt"}},)"
+                R"({"object":{"package":"a","name":"good","suffix":"txt"}}]})"));
+    ASSERT_EQ(aList.getObjects().size(), 1u);
+    EXPECT_EQ(aList.getObjects()[0].key(), "a.good.txt");
+    ASSERT_EQ(aList.getRefusals().size(), 2u);
+    EXPECT_TRUE(aList.getRefusals()[0].starts_with(
+        "Skipped repository object \"a/back\\slash.txt\": Invalid repository object"))
+        << aList.getRefusals()[0];
+    EXPECT_TRUE(aList.getRefusals()[1].starts_with(
+        "Skipped repository object \"\"._SYS_KIVO_settings\"/x.txt\": Invalid package name"))
+        << aList.getRefusals()[1];
+
+    ActivateObjectsResponse anActivation(
+        message(R"({"error-code":"0","activationID":"7","changeID":"","checkResults":[{"object":)"
+                R"({"package":"a","name":"back\\slash","suffix":"txt"},"error-code":"0",)"
+                R"("error-msg":"ok","location":"","severity":"1","timestamp":"T"}]})"));
+    ASSERT_EQ(anActivation.getCheckResults().size(), 1u);
+    EXPECT_EQ(printed([&](std::ostream& s) {
+                  respprinters::printCheckResult(anActivation.getCheckResults()[0], s);
+              }),
+              "ACTIVATION DEBUG: object: \"back\\slash.txt\", package: \"a\", timestamp: T\n"
+              "a/back\\slash.txt: code 0: ok\n");
+}
+
 // The line number shown is the one the pattern `.*\(line ([0-9]+).*` finds over the whole
 // message: the last "(line " that digits follow, and none in a message of several lines.
 TEST_F(ResponsesTest, TheLineNumberOfACheckMessageIsTheOneThePatternFinds) {

@@ -68,6 +68,27 @@ const json::JsonObject& summary(const Reply& theReply) {
     return getObject(theReply.itsJson, "importSummary");
 }
 
+// One member of an archive: its name and content.
+struct Member {
+    std::string itsName, itsData;
+};
+
+std::vector<Member> membersOf(const std::string& theArchive) {
+    server::InflationBudget aBudget(1u << 30);
+    server::ArchiveReader aReader(theArchive, aBudget);
+    std::vector<Member> aMembers;
+    while (const auto aName = aReader.next())
+        aMembers.push_back({*aName, aReader.content()});
+    return aMembers;
+}
+
+std::string archiveOf(const std::vector<Member>& theMembers) {
+    server::ArchiveWriter aWriter;
+    for (const Member& aMember : theMembers)
+        aWriter.add(aMember.itsName, aMember.itsData);
+    return aWriter.finish();
+}
+
 } // namespace
 
 TEST_F(EngineArchives, ARoundTripCarriesEveryByteAndASecondImportChangesNothing) {
@@ -76,7 +97,7 @@ TEST_F(EngineArchives, ARoundTripCarriesEveryByteAndASecondImportChangesNothing)
     EXPECT_EQ(names(*anExport, "objects"),
               (std::vector<std::string>{"conf", "greeting", "logo", "note"}));
     std::string anArchive = archiveOf(*anExport);
-    auto aMembers = server::readArchive(anArchive, 1u << 20);
+    auto aMembers = membersOf(anArchive);
     ASSERT_EQ(aMembers.size(), 6u);
     EXPECT_EQ(aMembers[0].itsName, "manifest.json");
     EXPECT_EQ(aMembers[2].itsName, "objects/000001");
@@ -279,13 +300,8 @@ TEST_F(EngineArchives, LanguageArchivesCarryTheirHeader) {
 
 TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
     std::string anArchive = exported();
-    auto aMembers = server::readArchive(anArchive, 1u << 20);
-    auto aRebuilt = [&](const std::vector<server::ArchiveMember>& theMembers) {
-        server::ArchiveWriter aWriter;
-        for (const auto& aMember : theMembers)
-            aWriter.add(aMember.itsName, aMember.itsData);
-        return aWriter.finish();
-    };
+    auto aMembers = membersOf(anArchive);
+    auto aRebuilt = [](const std::vector<Member>& theMembers) { return archiveOf(theMembers); };
     std::string aCorrupted = anArchive;
     for (std::size_t i = aCorrupted.size() / 3; i < aCorrupted.size() / 3 + 8; ++i)
         aCorrupted[i] = static_cast<char>(aCorrupted[i] ^ 0x5a);
@@ -298,8 +314,8 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
     auto aTampered = aMembers;
     aTampered.back().itsData += "!";
     std::string aForged = "{\"header\":{}}";
-    std::vector<server::ArchiveMember> aForgedManifest = {
-        {"manifest.json", aForged}, {"manifest.sha256", server::sha256Hex(aForged)}};
+    std::vector<Member> aForgedManifest = {{"manifest.json", aForged},
+                                           {"manifest.sha256", server::sha256Hex(aForged)}};
     // A manifest that names one content for two objects.
     auto aReused = aMembers;
     std::string& aText = aReused[0].itsData;
@@ -308,6 +324,10 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
     aReused[1].itsData = server::sha256Hex(aText);
     auto aBomb = aMembers;
     aBomb.push_back({"padding", std::string(4u << 20, '\0')});
+    auto anUnnamed = aMembers;
+    anUnnamed.push_back({"objects/000009", "x"});
+    auto aLate = aMembers;
+    std::swap(aLate[0], aLate[2]);
 
     itsTarget.createPackage("keep");
     {
@@ -331,6 +351,8 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
         {aRebuilt({{"manifest.json", "{\"header\":{}}"}}), "\"manifest.json\" does not match"},
         {aRebuilt(aForgedManifest), "manifest cannot be read"},
         {aRebuilt(aBomb), "limit of 1048576 bytes"},
+        {aRebuilt(anUnnamed), "\"objects/000009\" is not named by the manifest"},
+        {aRebuilt(aLate), "no member \"manifest.json\" at its start"},
     };
     ASSERT_LT(aRebuilt(aBomb).size(), 64u << 10) << "a small archive that inflates a lot";
     std::string aBefore = itsTarget.snapshot();
@@ -379,4 +401,44 @@ TEST_F(EngineArchives, TheLaterOfSeveralArchivesDecidesAboutAnObject) {
     ASSERT_EQ(aDropped->code(), "0") << aDropped->text();
     EXPECT_EQ(getString(summary(*aDropped), "activateCount"), "0");
     EXPECT_EQ(itsTarget.activeContent(kText), kTextBytes);
+}
+
+// The limit holds for all archives of a request together: one archive fits, two do not.
+TEST_F(EngineArchives, TheLimitBoundsWhatARequestInflatesTo) {
+    write("ALICE", kText, std::string(600u << 10, 'x'), R"({"type":"1","version_id":"1"})");
+    ASSERT_EQ(activate("ALICE", {kText})->code(), "0");
+    const std::string aLarge = exported();
+    {
+        auto& aStore = itsTarget.engine().store();
+        aStore.beginWrite();
+        aStore.setSetting("import_max_bytes", std::to_string(1u << 20));
+        aStore.commit();
+    }
+    ASSERT_EQ(itsTarget.import({aLarge})->code(), "0");
+    const std::string anImported = itsTarget.snapshot();
+    auto aReply = itsTarget.import({aLarge, aLarge});
+    EXPECT_EQ(aReply->code(), "40150");
+    EXPECT_EQ(aReply->get("error-msg"),
+              "Damaged archive: the archives inflate past the import's limit of 1048576 bytes");
+    EXPECT_EQ(aReply->get("error-arg"), "1.tgz");
+    EXPECT_EQ(itsTarget.snapshot(), anImported);
+}
+
+// An archive that carries a name no workspace can hold (made by an older repository) is refused
+// whole: nothing of it is imported.
+TEST_F(EngineArchives, AnArchiveWithANameNoWorkspaceCanHoldIsRefusedWhole) {
+    {
+        server::SqliteDatabase aDatabase(path(), false);
+        aDatabase.execute("UPDATE objects SET name = 'back\\slash' WHERE name = 'note'");
+    }
+    const std::string anArchive = exported();
+    const std::string aBefore = itsTarget.snapshot();
+    auto aReply = itsTarget.import({anArchive});
+    EXPECT_EQ(aReply->code(), "40150");
+    EXPECT_EQ(aReply->get("error-msg"),
+              "Damaged archive: the manifest names the invalid object \"p.sub/back\\slash.md\": "
+              "Invalid repository object \"p.sub/back\\slash.md\": its name and suffix must form "
+              "a plain file name of at most 200 bytes (not \".\" or \"..\", without \"/\", "
+              "\"\\\", a NUL byte or any of \",^:?<>|\").");
+    EXPECT_EQ(itsTarget.snapshot(), aBefore);
 }

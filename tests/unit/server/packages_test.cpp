@@ -89,3 +89,27 @@ TEST_F(EnginePackages, ARequestRefusedHalfwayChangesNothing) {
                                    session("ALICE") + R"(,"name":""})");
     EXPECT_EQ(aList->list("objects").size(), 1u) << "the first pull was rolled back";
 }
+
+// Every name that a client would refuse to check out is refused when written, so that no user
+// can stop the checkouts of a package for everybody.
+TEST_F(EnginePackages, NamesNoWorkspaceCanHoldAreRefusedOnWrite) {
+    const std::string aLong(300, 'n');
+    for (const std::string& aPackage :
+         {std::string(R"(\"._SYS_KIVO_settings\")"), std::string(R"(\"._SYS_KIVO_settings\".x)"),
+          std::string(R"(a.back\\slash)"), "a." + aLong, std::string("a.")}) {
+        auto aReply =
+            call("ALICE", R"({"action":"create","what":"package","package":")" + aPackage + "\"}");
+        EXPECT_EQ(aReply->code(), "40130") << aPackage;
+        EXPECT_TRUE(aReply->get("error-msg").starts_with("Invalid package name"))
+            << aReply->get("error-msg");
+    }
+    createPackage("a");
+    for (const auto& [aName, aSuffix] : std::vector<std::pair<std::string, std::string>>{
+             {R"(back\\slash)", "txt"}, {aLong, "txt"}, {"x", "t:y"}, {"..", "txt"}}) {
+        auto aReply = write("ALICE", object("a", aName, aSuffix), "content");
+        EXPECT_EQ(aReply->code(), "40130") << aName;
+        EXPECT_TRUE(aReply->get("error-msg").starts_with("Invalid repository object"))
+            << aReply->get("error-msg");
+    }
+    EXPECT_EQ(write("ALICE", object("a", std::string(196, 'n'), "txt"), "ok")->code(), "0");
+}

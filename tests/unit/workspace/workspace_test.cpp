@@ -219,9 +219,6 @@ TEST_F(PackageNames, QuotedPackagesAndDirectories) {
                         workspace::packageToDirectory(aHostile);
                     }).starts_with("Invalid package name"))
             << aHostile;
-    EXPECT_EQ(workspace::stripQuotes("\"a.b\""), "a.b");
-    EXPECT_EQ(workspace::stripQuotes("\"\""), "\"\"");
-    EXPECT_EQ(workspace::stripQuotes("\"a"), "\"a");
 }
 
 TEST_F(WorkSpaceCreation, CreateWritesTheLayoutAndRollbackLeavesNothing) {
