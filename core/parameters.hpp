@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/securestring.hpp"
+
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,9 +30,18 @@ namespace params {
 #undef KIVO_PARAMETER
 } // namespace params
 
+// What a password is shown as, wherever its parameter's value is shown.
+inline constexpr std::string_view kSecretMask = "********";
+
+// True for the parameters whose values are passwords: they never appear in any output, log or
+// trace, and the store keeps them apart (ParameterValues::secret).
+bool isSecret(const Parameter& theParameter);
+
 // The run's parameter values: a multimap from parameter to value texts, ordered by canonical name
 // (plain byte order); values of one parameter keep the order in which they were added. A flag
 // given on the command line has the value "X"; one set by the environment or the program is "".
+// The value of a secret parameter is kept in a SecureString: its entry holds "********" (or ""
+// for an empty value), so that only secret() hands out the password itself.
 class ParameterValues {
 public:
     struct Entry {
@@ -37,15 +49,30 @@ public:
         std::string itsValue;
     };
 
+    ParameterValues() = default;
+    // A copy holds copies of the secrets (a saved store that a test or a sequence restores).
+    ParameterValues(const ParameterValues& theOther);
+    ParameterValues& operator=(const ParameterValues& theOther);
+    ParameterValues(ParameterValues&&) = default;
+    ParameterValues& operator=(ParameterValues&&) = default;
+
     bool isSet(const Parameter& theParameter) const;
-    // The first value, or "" when the parameter is not set.
+    // The first value, or "" when the parameter is not set ("********" for a secret one).
     std::string getValue(const Parameter& theParameter) const;
     std::vector<std::string> getValues(const Parameter& theParameter) const;
     // Adds (p, "") unless p is already set.
     void setFlag(const Parameter& theParameter);
-    // Adds (p, v) behind the existing values of p.
+    // Adds (p, v) behind the existing values of p. A secret value moves into the secret
+    // store (the first one counts, as for getValue) and the given text is wiped.
     void setValue(const Parameter& theParameter, std::string theValue);
     void unset(const Parameter& theParameter);
+
+    // The value of a secret parameter (empty when it is not set).
+    const SecureString& secret(const Parameter& theParameter) const;
+    // Replaces the values of the secret parameter theParameter by theValue.
+    void setSecret(const Parameter& theParameter, SecureString theValue);
+    // Replaces the values of theTarget by the first value of theSource (secret or not).
+    void copyValue(const Parameter& theSource, const Parameter& theTarget);
 
     // All entries in store order, for the parameter dump.
     const std::vector<Entry>& entries() const { return itsEntries; }
@@ -53,6 +80,7 @@ public:
 private:
     std::vector<Entry>::iterator endOf(std::string_view theName);
     std::vector<Entry> itsEntries; // sorted by name, stable within a name
+    std::map<std::string_view, SecureString, std::less<>> itsSecrets;
 };
 
 // The process-wide store. Until the run sequence installs the parsed values it is empty.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -127,7 +128,7 @@ public:
     // password come from the key store instead. Ok, SuccessWithInfo (warning in error()) or
     // Error (text in error()).
     virtual ReturnCode connect(const std::string& theServerNode, const std::string& theDatabase,
-                               const std::string& theUser, const std::string& thePassword,
+                               const std::string& theUser, std::string_view thePassword,
                                StringEncoding theEncoding,
                                const ConnectProperties& theProperties) = 0;
     virtual ReturnCode close() = 0;

@@ -26,13 +26,12 @@ EmbeddedConnection::~EmbeddedConnection() = default;
 
 ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
                                        const std::string& theDatabase, const std::string& theUser,
-                                       const std::string& thePassword, StringEncoding,
+                                       std::string_view thePassword, StringEncoding,
                                        const ConnectProperties& theProperties) {
     itsError.clear();
     close();
     std::string aHost = theServerNode;
     std::string aUser = theUser;
-    std::string aPassword = thePassword;
     try {
         if (aHost.rfind(kFilePrefix, 0) != 0 || aHost.size() == kFilePrefix.size()) {
             itsError.set(embeddedcode::kConnectFailed,
@@ -43,7 +42,7 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
         std::filesystem::path aPath(aHost.substr(kFilePrefix.size()));
         auto anEngine = std::make_unique<server::Engine>(std::filesystem::absolute(aPath).string());
         aUser = textcase::upper(aUser);
-        if (!anEngine->authenticate(aUser, aPassword)) {
+        if (!anEngine->authenticate(aUser, thePassword)) {
             itsError.set(embeddedcode::kAuthenticationFailed,
                          "Authentication failed: unknown user or wrong password");
             return ReturnCode::Error;

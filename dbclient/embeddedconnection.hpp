@@ -38,7 +38,7 @@ public:
     ~EmbeddedConnection() override;
 
     ReturnCode connect(const std::string& theServerNode, const std::string& theDatabase,
-                       const std::string& theUser, const std::string& thePassword,
+                       const std::string& theUser, std::string_view thePassword,
                        StringEncoding theEncoding, const ConnectProperties& theProperties) override;
     ReturnCode close() override;
     ReturnCode beginCallGroup() override;

@@ -17,18 +17,20 @@ bool isFileHost(const std::string& theHost) {
 } // namespace
 
 ReturnCode HostConnection::connect(const std::string& theServerNode, const std::string& theDatabase,
-                                   const std::string& theUser, const std::string& thePassword,
+                                   const std::string& theUser, std::string_view thePassword,
                                    StringEncoding theEncoding,
                                    const ConnectProperties& theProperties) {
     itsError.clear();
     close();
     std::string aHost = theServerNode;
     std::string aUser = theUser;
-    std::string aPassword = thePassword;
+    std::string_view aPassword = thePassword;
+    // The key's entry lives as long as the connect that uses its password.
+    std::optional<KeyEntry> anEntry;
     if (const std::string* aKey = theProperties.getProperty("KEY")) {
         try {
             KeyStore aStore = KeyStore::forCurrentUser();
-            auto anEntry = aStore.find(*aKey);
+            anEntry = aStore.find(*aKey);
             if (!anEntry) {
                 itsError.set(embeddedcode::kConnectFailed, "Key \"" + *aKey +
                                                                "\" not found in the key store \"" +

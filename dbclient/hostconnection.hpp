@@ -13,7 +13,7 @@ namespace RepositoryAccess::dbclient {
 class HostConnection : public Connection {
 public:
     ReturnCode connect(const std::string& theServerNode, const std::string& theDatabase,
-                       const std::string& theUser, const std::string& thePassword,
+                       const std::string& theUser, std::string_view thePassword,
                        StringEncoding theEncoding, const ConnectProperties& theProperties) override;
     ReturnCode close() override;
     Statement* createStatement() override;

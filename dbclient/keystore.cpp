@@ -89,12 +89,15 @@ std::vector<KeyEntry> KeyStore::load() const {
                     " and can be read by other users; restrict it with: chmod 600 \"" +
                     itsFilePath + "\"");
     }
+    secrets::forbidCoreDumps();
     std::string aText;
+    const secrets::WipeAtExit aWipeText(aText);
     char aBuffer[4096];
     ssize_t aCount;
     while ((aCount = ::read(aFile, aBuffer, sizeof aBuffer)) > 0)
         aText.append(aBuffer, static_cast<std::size_t>(aCount));
     int aReadErrno = errno;
+    secrets::wipe(aBuffer, sizeof aBuffer);
     ::close(aFile);
     if (aCount < 0) {
         errno = aReadErrno;
@@ -109,16 +112,21 @@ std::vector<KeyEntry> KeyStore::load() const {
         if (anEnd == std::string::npos)
             anEnd = aText.size();
         std::string aLine = aText.substr(aStart, anEnd - aStart);
+        const secrets::WipeAtExit aWipeLine(aLine);
         aStart = anEnd + 1;
         ++aLineNumber;
         if (aLine.empty() || aLine[0] == '#')
             continue;
         std::vector<std::string> aFields = splitFields(aLine);
+        const bool aComplete = aFields.size() == 4;
+        if (aComplete)
+            anEntries.push_back({aFields[0], aFields[1], aFields[2], aFields[3]});
+        for (std::string& aField : aFields)
+            secrets::wipe(aField);
         // A damaged line may hold a password anywhere: it is named by number, never quoted.
-        if (aFields.size() != 4)
+        if (!aComplete)
             throw Error("The key store \"" + itsFilePath + "\" is damaged: line " +
                         std::to_string(aLineNumber) + " does not have four fields");
-        anEntries.push_back({aFields[0], aFields[1], aFields[2], aFields[3]});
     }
     return anEntries;
 }
@@ -135,6 +143,7 @@ void KeyStore::save(const std::vector<KeyEntry>& theEntries) const {
         throw Error(
             systemError("Could not create the key store directory \"" + itsDirectory + "\""));
     std::string aText = std::string(kHeader) + "\n";
+    const secrets::WipeAtExit aWipeText(aText);
     for (const KeyEntry& anEntry : theEntries)
         aText += escapeField(anEntry.itsKey) + "\t" + escapeField(anEntry.itsHost) + "\t" +
                  escapeField(anEntry.itsUser) + "\t" + escapeField(anEntry.itsPassword) + "\n";

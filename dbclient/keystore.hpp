@@ -1,14 +1,18 @@
 #pragma once
 
+#include "core/securestring.hpp"
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace RepositoryAccess::dbclient {
 
-// One stored key: a name for host, user and password.
+// One stored key: a name for host, user and password. The password is wiped when the entry
+// goes.
 struct KeyEntry {
     std::string itsKey, itsHost, itsUser, itsPassword;
+    ~KeyEntry() { secrets::wipe(itsPassword); }
 };
 
 // The user's key store: the file "keys" in $ZEVUSERSTORE_HOME (default $HOME/.zevuserstore).
@@ -24,7 +28,8 @@ public:
     const std::string& filePath() const { return itsFilePath; }
 
     // All keys in file order; none when the file does not exist. Throws Error when the file
-    // can be read by other users (naming the file and its mode) or cannot be read.
+    // can be read by other users (naming the file and its mode) or cannot be read. The process
+    // holds passwords from then on: it becomes non-dumpable.
     std::vector<KeyEntry> load() const;
 
     // The entry of theKey, if stored.

@@ -60,7 +60,7 @@ PgConnection::~PgConnection() {
 }
 
 ReturnCode PgConnection::connect(const std::string& theServerNode, const std::string& theDatabase,
-                                 const std::string& theUser, const std::string& thePassword,
+                                 const std::string& theUser, std::string_view thePassword,
                                  StringEncoding, const ConnectProperties& theProperties) {
     itsError.clear();
     close();
@@ -83,15 +83,17 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
         aDatabase = aServer->itsDatabase;
 
     std::vector<std::pair<std::string, std::string>> aKeywords = {
-        {"host", aServer->itsHost},  {"port", aServer->itsPort},
-        {"user", theUser},           {"password", thePassword},
-        {"client_encoding", "UTF8"}, {"connect_timeout", kConnectTimeout},
+        {"host", aServer->itsHost},
+        {"port", aServer->itsPort},
+        {"user", theUser},
+        {"client_encoding", "UTF8"},
+        {"connect_timeout", kConnectTimeout},
         {"application_name", "kivo"}};
     if (!aDatabase.empty())
         aKeywords.emplace_back("dbname", aDatabase);
     aKeywords.insert(aKeywords.end(), aTls.itsKeywords.begin(), aTls.itsKeywords.end());
 
-    PGconn* aHandle = server::connectByKeywords(aKeywords);
+    PGconn* aHandle = server::connectByKeywords(aKeywords, SecureString(thePassword));
     if (aHandle == nullptr) {
         itsError.set(pgcode::kConnectFailed, "Out of memory while connecting");
         return ReturnCode::Error;

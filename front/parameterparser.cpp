@@ -13,8 +13,6 @@ namespace RepositoryAccess::parameterparser {
 
 namespace {
 
-constexpr std::string_view kMask = "********";
-
 // Removes trailing blanks, tabs, carriage returns and line feeds; leading ones stay.
 std::string trimRight(std::string theText) {
     std::size_t anEnd = theText.find_last_not_of(" \t\r\n");
@@ -82,7 +80,7 @@ std::string masked(const std::string& theArgument) {
     const std::size_t anEquals = theArgument.find('=');
     if (anEquals == std::string::npos || !isSecretName(optionName(theArgument)))
         return theArgument;
-    return theArgument.substr(0, anEquals + 1) + std::string(kMask);
+    return theArgument.substr(0, anEquals + 1) + std::string(kSecretMask);
 }
 
 // The option list: a multimap ordered by name text in which equal names keep their order.
@@ -95,7 +93,7 @@ using OptionList = std::multimap<std::string, std::string>;
     for (const auto& aWord : thePositional)
         anOut << aWord << '\n';
     for (const auto& [aName, aValue] : theOptions)
-        anOut << "--" << aName << "=" << (isSecretName(aName) ? std::string(kMask) : aValue)
+        anOut << "--" << aName << "=" << (isSecretName(aName) ? std::string(kSecretMask) : aValue)
               << '\n';
     anOut.flush();
     throw Error("kivo: Could not parse commandline arguments: See \"kivo help\".");
@@ -169,9 +167,31 @@ Parameter lookupParameter(std::string_view theName) {
     throw Error("The parameter: " + std::string(theName) + " is not supported");
 }
 
-bool isSecret(const Parameter& theParameter) {
-    return theParameter == params::passWord || theParameter == params::sourcePassWord ||
-           theParameter == params::targetPassWord || theParameter == params::sslKeyStorePassword;
+std::vector<SecretArgument> takeSecretArguments(int theArgc, char** theArgv) {
+    std::vector<SecretArgument> aSecrets;
+    // Reads what parseCommandLine reads: "--name=value", and "--name value" for a secret name
+    // when the next word starts with no "-".
+    auto aTake = [&](int theIndex, std::string_view theName, std::size_t theOffset) {
+        char* anArgument = theArgv[theIndex];
+        const std::size_t aSize = std::char_traits<char>::length(anArgument) - theOffset;
+        const std::string_view aValue(anArgument + theOffset, aSize);
+        const std::size_t aKept = aValue.find_last_not_of(" \t\r\n") + 1;
+        const SecureString aSecret = secrets::takeFromArgument(anArgument, theOffset, aSize);
+        if (aKept > 0)
+            aSecrets.push_back(
+                {lookupParameter(theName), SecureString(aSecret.view().substr(0, aKept))});
+    };
+    for (int anIndex = 1; anIndex < theArgc; ++anIndex) {
+        const std::string_view anArgument(theArgv[anIndex]);
+        const std::string_view aName = optionName(anArgument);
+        if (!isSecretName(aName))
+            continue;
+        if (const std::size_t anEquals = anArgument.find('='); anEquals != std::string_view::npos)
+            aTake(anIndex, aName, anEquals + 1);
+        else if (anIndex + 1 < theArgc && theArgv[anIndex + 1][0] != '-')
+            aTake(++anIndex, aName, 0);
+    }
+    return aSecrets;
 }
 
 ParameterValues parseCommandLine(const std::vector<std::string>& theArguments) {
@@ -245,7 +265,7 @@ std::string recordedCommandLine(const std::vector<std::string>& theArguments) {
         if (i == 0)
             aLine += anArgument;
         else if (aSecretNext && !anArgument.starts_with('-'))
-            aLine += kMask;
+            aLine += kSecretMask;
         else
             aLine += masked(anArgument);
         aSecretNext = i > 0 && isSecretWithoutValue(anArgument);
@@ -262,7 +282,7 @@ std::string parameterDump(const ParameterValues& theValues) {
         aFirst = false;
         bool aSecret = isSecret(Parameter(anEntry.itsName));
         aDump += "\"" + std::string(anEntry.itsName) +
-                 "\":" + (aSecret ? std::string(kMask) : anEntry.itsValue);
+                 "\":" + (aSecret ? std::string(kSecretMask) : anEntry.itsValue);
     }
     return aDump + "}";
 }

@@ -37,8 +37,17 @@ const std::vector<std::pair<std::string_view, Parameter>>& parameterMap();
 // supported" for an unknown name.
 Parameter lookupParameter(std::string_view theName);
 
-// True for the parameters whose values never appear in any output, log or trace.
-bool isSecret(const Parameter& theParameter);
+// A password that the command line gave, taken out of the program's arguments.
+struct SecretArgument {
+    Parameter itsParameter;
+    SecureString itsValue;
+};
+
+// Takes the values of the secret options out of the program's arguments (theArgv[1] to
+// theArgv[theArgc - 1], in the forms that parseCommandLine reads): each is kept in a
+// SecureString, in argument order, and overwritten in place with '*', so that the process
+// listing never shows it; the process becomes non-dumpable. The first thing the program does.
+std::vector<SecretArgument> takeSecretArguments(int theArgc, char** theArgv);
 
 // Parses the arguments after the program name into a new store: options, positional words
 // matched against the command syntax table, advanced-mode rewriting. Throws on a malformed

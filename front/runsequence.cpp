@@ -45,9 +45,18 @@ void reportFailure(const std::vector<std::string>& theMessages, const std::strin
         console::trace() << "An error occurred:\n" << theDescription << '\n';
 }
 
+// Puts the passwords taken out of the arguments in place of their masked values; of several
+// values of one parameter the first counts, as for any option.
+void installSecrets(std::vector<parameterparser::SecretArgument>& theSecrets) {
+    for (auto anIt = theSecrets.rbegin(); anIt != theSecrets.rend(); ++anIt)
+        parameters().setSecret(anIt->itsParameter, std::move(anIt->itsValue));
+    theSecrets.clear();
+}
+
 } // namespace
 
-int run(const std::vector<std::string>& theArguments, ActionHost& theHost) {
+int run(const std::vector<std::string>& theArguments, ActionHost& theHost,
+        std::vector<parameterparser::SecretArgument> theSecrets) {
     bool aParseDone = false;
     try {
         const std::string aStart = startTime();
@@ -60,6 +69,7 @@ int run(const std::vector<std::string>& theArguments, ActionHost& theHost) {
         std::vector<std::string> anOptions(theArguments.begin() + (theArguments.empty() ? 0 : 1),
                                            theArguments.end());
         installParameters(parameterparser::parseCommandLine(anOptions));
+        installSecrets(theSecrets);
         aParseDone = true;
         record(parameterparser::parameterDump(parameters()) + "\n", anEchoOn);
         if (anEchoMode == "2")
@@ -93,13 +103,17 @@ int run(const std::vector<std::string>& theArguments, ActionHost& theHost) {
 }
 
 int run(int theArgc, char** theArgv) {
+    // Before anything else, so that the process listing shows no password for longer than the
+    // start of the process takes.
+    std::vector<parameterparser::SecretArgument> aSecrets =
+        parameterparser::takeSecretArguments(theArgc, theArgv);
     std::ios::sync_with_stdio(false);
     // A run over a large tree allocates a few hundred thousand small names on several threads;
     // growing each heap by 64 MiB at a time (address space, not memory) spares the thousands of
     // small extensions that would otherwise each cost a system call.
     mallopt(M_TOP_PAD, 64 << 20);
     ProgramHost aHost;
-    return run(std::vector<std::string>(theArgv, theArgv + theArgc), aHost);
+    return run(std::vector<std::string>(theArgv, theArgv + theArgc), aHost, std::move(aSecrets));
 }
 
 } // namespace RepositoryAccess

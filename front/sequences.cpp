@@ -56,7 +56,7 @@ struct ConnectionSide {
 void switchConnection(const ConnectionSide& theSide) {
     replaceValue(params::hostName, getValue(theSide.itsHostName));
     replaceValue(params::key, getValue(theSide.itsKey));
-    replaceValue(params::passWord, getValue(theSide.itsPassWord));
+    store().copyValue(theSide.itsPassWord, params::passWord);
     replaceValue(params::userName, getValue(theSide.itsUserName));
 
     const std::string aTitle(theSide.itsTitle);
@@ -195,11 +195,14 @@ namespace {
 // The connection parameters of the run, kept while transport replaces them.
 struct SavedConnection {
     std::vector<std::pair<const Parameter*, std::vector<std::string>>> itsValues;
+    bool itsPassWordSet = false;
+    SecureString itsPassWord;
 
     SavedConnection() {
-        for (const Parameter* aParameter :
-             {&params::hostName, &params::key, &params::passWord, &params::userName})
+        for (const Parameter* aParameter : {&params::hostName, &params::key, &params::userName})
             itsValues.emplace_back(aParameter, store().getValues(*aParameter));
+        itsPassWordSet = store().isSet(params::passWord);
+        itsPassWord = store().secret(params::passWord).clone();
     }
     void restore() const {
         for (const auto& [aParameter, aValues] : itsValues) {
@@ -207,6 +210,9 @@ struct SavedConnection {
             for (const std::string& aValue : aValues)
                 store().setValue(*aParameter, aValue);
         }
+        store().unset(params::passWord);
+        if (itsPassWordSet)
+            store().setSecret(params::passWord, itsPassWord.clone());
     }
 };
 
@@ -252,7 +258,7 @@ void transport(ActionHost& theHost) {
     };
     for (const auto& [aSide, aRun] : aDefaults)
         if (getValue(aSide).empty() && isSet(aRun))
-            replaceValue(aSide, getValue(aRun));
+            store().copyValue(aRun, aSide);
 
     // The export files are the run's own: they go whether the transport succeeds or fails.
     const SavedConnection aSaved;

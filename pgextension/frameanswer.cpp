@@ -42,7 +42,7 @@ std::string answerFrame(std::string_view theFrame, const std::string& theCaller)
 void installRepository(const std::string& theDatabaseName) {
     SpiDatabase aDatabase;
     SpiDatabase::Call aCall(aDatabase);
-    aDatabase.begin(true);
+    aDatabase.beginInstallation();
     try {
         aDatabase.execute(server::storeschema::serverTables());
         server::RepositoryStore::seed(aDatabase, {{"database_name", theDatabaseName}});

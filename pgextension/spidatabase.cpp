@@ -12,6 +12,7 @@
 extern "C" {
 #include "access/xact.h"
 #include "executor/spi.h"
+#include "utils/errcodes.h"
 #include "utils/resowner.h"
 }
 
@@ -120,13 +121,45 @@ std::int64_t SpiDatabase::lastInsertId() {
     return aQuery.integer(0);
 }
 
+void SpiDatabase::beginInstallation() {
+    openSubtransaction(true);
+}
+
 void SpiDatabase::begin(bool theWrite) {
-    requireUsable();
-    if (itsInSubtransaction)
-        throw StorageError("Repository storage failed: a request is open already");
     if (theWrite && IsolationUsesXactSnapshot())
         throw StorageError("The repository changes only in transactions of isolation level READ "
                            "COMMITTED: a write must see what the writer before it committed");
+    openSubtransaction(theWrite);
+    if (!theWrite)
+        return;
+    // One writer at a time per repository, as the repository file's write lock does it: the
+    // engine checks its rules (version bases, conflicts, contributors, ...) by reading and then
+    // writes, so two writers that interleaved could both pass a check that only one of them may
+    // pass. Every writer therefore takes this transaction-scoped advisory lock (one key for the
+    // database, shared with the administration tool, server/writelock.hpp) before it reads
+    // anything, and holds it until its transaction ends. Each of its statements then runs with a
+    // fresh snapshot (SPI not read-only, READ COMMITTED), so it sees everything that the writers
+    // before it committed: a lock holder releases the lock only after its commit is visible.
+    // Readers take no lock and never wait for a writer.
+    server::WriteLockLimits aLimits;
+    bool aTaken = false;
+    try {
+        aLimits = server::readWriteLockLimits(*this);
+        aTaken = takeWriteLock(aLimits);
+    } catch (...) {
+        rollbackAfterFailure();
+        throw;
+    }
+    if (aTaken)
+        return;
+    rollback();
+    throw SpiError(writerBusy(aLimits.itsWaitSeconds), ERRCODE_LOCK_NOT_AVAILABLE);
+}
+
+void SpiDatabase::openSubtransaction(bool theWrite) {
+    requireUsable();
+    if (itsInSubtransaction)
+        throw StorageError("Repository storage failed: a request is open already");
     PgFailure aFailure;
     MemoryContext aContext = CurrentMemoryContext;
     ResourceOwner anOwner = CurrentResourceOwner;
@@ -142,21 +175,41 @@ void SpiDatabase::begin(bool theWrite) {
     // A read runs every statement in the snapshot of the calling statement (SPI's read-only
     // mode): it sees one state of the repository and never waits.
     itsReadOnly = !theWrite;
-    if (!theWrite)
-        return;
-    // One writer at a time per repository, as the repository file's write lock does it: the
-    // engine checks its rules (version bases, conflicts, contributors, ...) by reading and then
-    // writes, so two writers that interleaved could both pass a check that only one of them may
-    // pass. Every writer therefore takes this transaction-scoped advisory lock (one key for the
-    // database, shared with the administration tool, server/writelock.hpp) before it reads
-    // anything, and holds it until its transaction ends. Each of its statements then runs with a
-    // fresh snapshot (SPI not read-only, READ COMMITTED), so it sees everything that the writers
-    // before it committed: a lock holder releases the lock only after its commit is visible.
-    // Readers take no lock and never wait for a writer.
+}
+
+bool SpiDatabase::takeWriteLock(const server::WriteLockLimits& theLimits) {
+    namespace sql = server::writelocksql;
+    std::string aCallersTimeout;
+    {
+        auto aQuery = query(sql::kCurrentLockTimeout);
+        aQuery.step();
+        aCallersTimeout = aQuery.text(0);
+    }
+    // The wait is bounded: a writer that another one keeps waiting fails as busy. The lock
+    // timeout applies to the lock alone; the caller's own comes back for everything after it.
+    query(sql::kSetLockTimeout).bind(1, std::to_string(theLimits.itsWaitSeconds * 1000)).run();
     try {
-        query("SELECT pg_catalog.pg_advisory_xact_lock(?)")
-            .bind(1, server::kRepositoryWriteLock)
-            .run();
+        query(sql::kTakeLock).bind(1, server::kRepositoryWriteLock).run();
+    } catch (const SpiError& anError) {
+        if (anError.code() == ERRCODE_LOCK_NOT_AVAILABLE)
+            return false;
+        throw;
+    }
+    query(sql::kSetLockTimeout).bind(1, aCallersTimeout).run();
+    // A session that stays idle in the transaction that holds the lock (a client that called
+    // the procedure inside a transaction of its own and went away) is ended by the server after
+    // the limit, which rolls its transaction back and frees the repository. The setting lasts
+    // as long as the transaction, as the lock does.
+    query(sql::kSetIdleTimeout).bind(1, std::to_string(theLimits.itsIdleSeconds * 1000)).run();
+    return true;
+}
+
+std::string SpiDatabase::writerBusy(std::int64_t theWaitSeconds) {
+    begin(false);
+    try {
+        std::string aMessage = server::busyMessage(*this, theWaitSeconds);
+        commit();
+        return aMessage;
     } catch (...) {
         rollbackAfterFailure();
         throw;

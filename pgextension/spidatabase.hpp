@@ -2,6 +2,7 @@
 
 #include "pgextension/spistatement.hpp"
 #include "server/sqldatabase.hpp"
+#include "server/writelock.hpp"
 
 #include <cstdint>
 #include <map>
@@ -57,9 +58,13 @@ public:
     std::int64_t lastInsertId() override;
 
     // A read opens a subtransaction whose statements all see the snapshot of the calling
-    // statement; a write waits for the repository's write lock first and then gives each
-    // statement a fresh snapshot.
+    // statement; a write waits for the repository's write lock first (at most the repository's
+    // limit, then it fails as busy, naming the holder) and then gives each statement a fresh
+    // snapshot.
     void begin(bool theWrite) override;
+    // A write subtransaction without the write lock, for the installation of the tables, which
+    // no other writer can see yet (and whose settings do not exist yet).
+    void beginInstallation();
     void commit() override;
     void rollback() override;
     // Rolls the open request back while another failure is on its way out; a failure of the
@@ -78,6 +83,12 @@ public:
 
 private:
     void endCall() noexcept;
+    void openSubtransaction(bool theWrite);
+    // Waits for the write lock within theLimits; false when the wait timed out (the
+    // subtransaction is then failed and must be rolled back).
+    bool takeWriteLock(const server::WriteLockLimits& theLimits);
+    // The busy message, read in a read subtransaction of its own.
+    std::string writerBusy(std::int64_t theWaitSeconds);
 
     std::map<std::string, std::unique_ptr<SpiStatement>, std::less<>> itsStatements;
     std::int64_t itsChanges = 0;

@@ -31,12 +31,21 @@ constexpr std::size_t kQueryTextSize = 256;
 
 using namespace dbclient::protocolsql;
 
-// What a connect needs, gathered from the options and the workspace configuration.
+// What a connect needs, gathered from the options and the workspace configuration. The TLS
+// settings hold the key store's password: they are wiped with the parameters.
 struct ConnectParameters {
+    ConnectParameters() = default;
+    ConnectParameters(const ConnectParameters&) = delete;
+    ConnectParameters& operator=(const ConnectParameters&) = delete;
+    ~ConnectParameters() {
+        for (auto& [aName, aValue] : itsTls)
+            secrets::wipe(aValue);
+    }
+
     std::string itsKey;
     std::string itsUser;
     std::string itsHost;
-    std::string itsPassword;
+    SecureString itsPassword;
     std::string itsDatabase;
     // The TLS settings in the order in which they become connect properties.
     std::vector<std::pair<const char*, std::string>> itsTls;
@@ -68,30 +77,29 @@ std::string optionOrConfig(const Parameter& theParameter, const WorkSpaceConfigF
     return aValue;
 }
 
-ConnectParameters gatherParameters() {
-    ConnectParameters aParameters;
+void gatherParameters(ConnectParameters& theParameters) {
     const WorkSpaceConfigFile* aConfig = workspaceConfig();
-    aParameters.itsKey = optionOrConfig(params::key, aConfig, &WorkSpaceConfigFile::key);
-    if (aParameters.itsKey.empty()) {
-        aParameters.itsHost =
+    theParameters.itsKey = optionOrConfig(params::key, aConfig, &WorkSpaceConfigFile::key);
+    if (theParameters.itsKey.empty()) {
+        theParameters.itsHost =
             optionOrConfig(params::hostName, aConfig, &WorkSpaceConfigFile::hostName);
-        aParameters.itsUser =
+        theParameters.itsUser =
             upperCase(optionOrConfig(params::userName, aConfig, &WorkSpaceConfigFile::user));
-        aParameters.itsPassword = getValue(params::passWord);
-        if (aParameters.itsPassword.empty() && isSet(params::readFromStdIn))
-            aParameters.itsPassword = sys::readPassword();
-        if (aParameters.itsUser.empty() && !aParameters.itsPassword.empty())
+        theParameters.itsPassword = parameters().secret(params::passWord).clone();
+        if (theParameters.itsPassword.empty() && isSet(params::readFromStdIn))
+            theParameters.itsPassword = sys::readPassword();
+        if (theParameters.itsUser.empty() && !theParameters.itsPassword.empty())
             throw Error("No user specified");
-        aParameters.itsDatabase =
+        theParameters.itsDatabase =
             optionOrConfig(params::database, aConfig, &WorkSpaceConfigFile::database);
     }
-    aParameters.itsTls = {{"ENCRYPT", getValue(params::sslEncrypt)},
-                          {"sslCryptoProvider", getValue(params::sslCryptoProvider)},
-                          {"sslKeyStore", getValue(params::sslKeyStore)},
-                          {"sslKeyStorePassword", getValue(params::sslKeyStorePassword)},
-                          {"sslTrustStore", getValue(params::sslTrustStore)},
-                          {"sslValidateCertificate", getValue(params::sslValidateCertificate)}};
-    return aParameters;
+    theParameters.itsTls = {{"ENCRYPT", getValue(params::sslEncrypt)},
+                            {"sslCryptoProvider", getValue(params::sslCryptoProvider)},
+                            {"sslKeyStore", getValue(params::sslKeyStore)},
+                            {"sslKeyStorePassword",
+                             std::string(parameters().secret(params::sslKeyStorePassword).view())},
+                            {"sslTrustStore", getValue(params::sslTrustStore)},
+                            {"sslValidateCertificate", getValue(params::sslValidateCertificate)}};
 }
 
 // Runs one query on a fresh statement and hands its first row to theRead; a query that fails in
@@ -183,7 +191,8 @@ struct Connection::Library {
 };
 
 Connection::Connection() : itsLibrary(std::make_unique<Library>()) {
-    const ConnectParameters aParameters = gatherParameters();
+    ConnectParameters aParameters;
+    gatherParameters(aParameters);
 
     char aRuntimeError[kRuntimeErrorSize] = {};
     dbclient::Runtime* aRuntime = dbclient::Runtime::getRuntime(aRuntimeError, kRuntimeErrorSize);
@@ -212,7 +221,7 @@ Connection::Connection() : itsLibrary(std::make_unique<Library>()) {
         if (!aParameters.itsDatabase.empty())
             aProperties.setProperty("DATABASENAME", aParameters.itsDatabase);
         aCode = aConnection.connect(aParameters.itsHost, "", aParameters.itsUser,
-                                    aParameters.itsPassword, dbclient::StringEncoding::Utf8,
+                                    aParameters.itsPassword.view(), dbclient::StringEncoding::Utf8,
                                     aProperties);
         if (!isGood(aCode))
             throw Error(

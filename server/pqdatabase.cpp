@@ -12,6 +12,9 @@ namespace RepositoryAccess::server {
 
 namespace {
 
+// The SQLSTATE of a lock wait that ran out of time.
+constexpr const char* kLockNotAvailable = "55P03";
+
 // Server notices (an object that exists already, a cascade) are not the tool's output.
 void ignoreNotice(void*, const char*) {}
 
@@ -39,7 +42,7 @@ PqDatabase::PqDatabase(const PqAddress& theAddress) {
         {"client_encoding", "UTF8"}, {"connect_timeout", "10"}, {"application_name", "kivo-repo"}};
     // The address's own keywords come last and win.
     aKeywords.insert(aKeywords.end(), theAddress.keywords().begin(), theAddress.keywords().end());
-    itsHandle = connectByKeywords(aKeywords);
+    itsHandle = connectByKeywords(aKeywords, theAddress.password());
     if (itsHandle == nullptr || PQstatus(itsHandle) != CONNECTION_OK) {
         std::string aReason =
             itsHandle != nullptr ? connectReason(PQerrorMessage(itsHandle)) : "out of memory";
@@ -89,13 +92,24 @@ void PqDatabase::recordChanges(pg_result* theResult) {
 }
 
 void PqDatabase::run(const std::string& theSql, const char* theWhat) {
+    runUnlessState(theSql, theWhat, nullptr);
+}
+
+bool PqDatabase::runUnlessState(const std::string& theSql, const char* theWhat,
+                                const char* theState) {
     if (itsStreaming != nullptr)
         itsStreaming->readAhead();
     Result aResult(PQexec(itsHandle, theSql.c_str()));
     const ExecStatusType aStatus = aResult ? PQresultStatus(aResult.get()) : PGRES_FATAL_ERROR;
-    if (aStatus != PGRES_COMMAND_OK && aStatus != PGRES_TUPLES_OK)
+    if (aStatus != PGRES_COMMAND_OK && aStatus != PGRES_TUPLES_OK) {
+        const char* aState =
+            aResult ? PQresultErrorField(aResult.get(), PG_DIAG_SQLSTATE) : nullptr;
+        if (theState != nullptr && aState != nullptr && std::string_view(aState) == theState)
+            return false;
         throw failure(aResult.get(), theWhat);
+    }
     recordChanges(aResult.get());
+    return true;
 }
 
 SqlQuery PqDatabase::query(const std::string& theSql) {
@@ -140,12 +154,28 @@ void PqDatabase::begin(bool theWrite) {
         return;
     }
     run("BEGIN", "begin");
+    WriteLockLimits aLimits;
+    bool aTaken = false;
     try {
-        run("SELECT pg_advisory_xact_lock(" + std::to_string(kRepositoryWriteLock) + ")", "begin");
+        // A database that gets its repository in this transaction has no settings yet.
+        if (query("SELECT 1 WHERE pg_catalog.to_regclass('sys.settings') IS NOT NULL").step())
+            aLimits = readWriteLockLimits(*this);
+        // The wait is bounded, as for every writer; the tool's sessions keep no lock timeout
+        // of their own, so the server's default comes back after the lock.
+        run("SET LOCAL lock_timeout = " + std::to_string(aLimits.itsWaitSeconds * 1000), "begin");
+        aTaken = runUnlessState("SELECT pg_catalog.pg_advisory_xact_lock(" +
+                                    std::to_string(kRepositoryWriteLock) + ")",
+                                "begin", kLockNotAvailable);
+        if (aTaken)
+            run("SET LOCAL lock_timeout = DEFAULT", "begin");
     } catch (...) {
         rollback();
         throw;
     }
+    if (aTaken)
+        return;
+    rollback();
+    throw StorageError(busyMessage(*this, aLimits.itsWaitSeconds));
 }
 
 void PqDatabase::commit() {

@@ -17,8 +17,9 @@ namespace RepositoryAccess::server {
 // One connection to the database of a repository inside a PostgreSQL server, for the
 // administration tool: it works as the database's owner on the tables of schema sys (the search
 // path), with a cache of prepared statements. A write transaction takes the engine's write lock
-// (writelock.hpp) first, so administration and requests never interleave; a read transaction
-// sees one snapshot (repeatable read).
+// (writelock.hpp) first, so administration and requests never interleave, and fails as busy
+// when it waited the repository's limit for it; a read transaction sees one snapshot
+// (repeatable read).
 class PqDatabase final : public SqlDatabase {
 public:
     // Connects to theAddress; throws StorageError that names the address (never the password)
@@ -55,6 +56,8 @@ private:
     StorageError failure(pg_result* theResult, const char* theWhat) const;
     // Runs theSql (statements without parameters); throws StorageError naming theWhat.
     void run(const std::string& theSql, const char* theWhat);
+    // The same, but false instead of a failure whose SQLSTATE is theState (none: nullptr).
+    bool runUnlessState(const std::string& theSql, const char* theWhat, const char* theState);
 
     pg_conn* itsHandle = nullptr;
     std::map<std::string, std::unique_ptr<PqStatement>, std::less<>> itsStatements;

@@ -7,6 +7,10 @@ namespace RepositoryAccess::server {
 
 namespace {
 
+// The class of the session-level advisory lock on a database's name (its key pairs it with the
+// name's hash) that a run holds while it makes a repository; the bytes spell "kivC".
+constexpr std::int32_t kCreationLock = 0x6B697643;
+
 bool holdsRepository(PqDatabase& theDatabase) {
     auto aQuery = theDatabase.query("SELECT 1 FROM pg_extension WHERE extname = 'kivo'");
     return aQuery.step();
@@ -44,28 +48,37 @@ std::unique_ptr<PqDatabase> PqTarget::maintenance() const {
     }
 }
 
-bool PqTarget::ensureDatabase() const {
+std::unique_ptr<PqDatabase> PqTarget::lockCreation() const {
     std::unique_ptr<PqDatabase> apMaintenance = maintenance();
+    apMaintenance
+        ->query("SELECT pg_catalog.pg_advisory_lock(" + std::to_string(kCreationLock) +
+                ", pg_catalog.hashtext(?))")
+        .bind(1, itsAddress.database())
+        .run();
+    return apMaintenance;
+}
+
+bool PqTarget::ensureDatabase(PqDatabase& theMaintenance) const {
     {
-        auto aQuery = apMaintenance->query("SELECT 1 FROM pg_database WHERE datname = ?");
+        auto aQuery = theMaintenance.query("SELECT 1 FROM pg_database WHERE datname = ?");
         aQuery.bind(1, itsAddress.database());
         if (aQuery.step())
             return false;
     }
     // template0 has no sessions that could block the copy, and collation "C" suits every
     // encoding: the repository's text compares byte by byte anyway.
-    apMaintenance->execute("CREATE DATABASE " +
-                           apMaintenance->quoteIdentifier(itsAddress.database()) +
+    theMaintenance.execute("CREATE DATABASE " +
+                           theMaintenance.quoteIdentifier(itsAddress.database()) +
                            " TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
     return true;
 }
 
-void PqTarget::undoDatabase(Error& theError) const {
+void PqTarget::undoDatabase(PqDatabase& theMaintenance, Error& theError) const {
+    // Without FORCE: a session that someone else opened in the new database meanwhile keeps
+    // it, and the administrator is told. The run's own connection to it is closed by now.
     try {
-        std::unique_ptr<PqDatabase> apMaintenance = maintenance();
-        apMaintenance->execute("DROP DATABASE IF EXISTS " +
-                               apMaintenance->quoteIdentifier(itsAddress.database()) +
-                               " WITH (FORCE)");
+        theMaintenance.execute("DROP DATABASE IF EXISTS " +
+                               theMaintenance.quoteIdentifier(itsAddress.database()));
     } catch (const Error& aDropError) {
         theError.addOuter("The new database " + name() +
                           " could not be removed again: " + aDropError.what());
@@ -95,7 +108,8 @@ void PqTarget::installExtension(PqDatabase& theDatabase) const {
 }
 
 void PqTarget::create(const SettingList& theSettings) {
-    const bool aCreated = ensureDatabase();
+    const std::unique_ptr<PqDatabase> apCreation = lockCreation();
+    const bool aCreated = ensureDatabase(*apCreation);
     try {
         auto apDatabase = std::make_unique<PqDatabase>(itsAddress);
         PqDatabase& aDatabase = *apDatabase;
@@ -108,7 +122,7 @@ void PqTarget::create(const SettingList& theSettings) {
         aStore.commit();
     } catch (Error& anError) {
         if (aCreated)
-            undoDatabase(anError);
+            undoDatabase(*apCreation, anError);
         throw;
     }
 }
@@ -193,7 +207,8 @@ std::vector<std::string> PqTarget::loginRolesOfUsers(PqDatabase& theDatabase) co
 }
 
 std::vector<std::string> PqTarget::createWith(const std::function<void(SqlDatabase&)>& theFill) {
-    const bool aCreated = ensureDatabase();
+    const std::unique_ptr<PqDatabase> apCreation = lockCreation();
+    const bool aCreated = ensureDatabase(*apCreation);
     try {
         PqDatabase aDatabase(itsAddress);
         aDatabase.begin(true);
@@ -208,7 +223,7 @@ std::vector<std::string> PqTarget::createWith(const std::function<void(SqlDataba
     } catch (Error& anError) {
         // The connection is closed by now, which rolled the transaction back.
         if (aCreated)
-            undoDatabase(anError);
+            undoDatabase(*apCreation, anError);
         throw;
     }
 }

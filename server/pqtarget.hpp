@@ -26,10 +26,17 @@ public:
 
 private:
     std::unique_ptr<PqDatabase> maintenance() const;
-    // Creates the database when it does not exist; true when it did.
-    bool ensureDatabase() const;
-    // Drops the database that a failed create made; a failure to do so is added to theError.
-    void undoDatabase(Error& theError) const;
+    // A maintenance connection that holds the creation lock of the database's name: every run
+    // that makes a repository holds it from its look for the database until the repository is
+    // complete, or the database it made is gone again. So no run fills a database that another
+    // run made and is about to drop, and none drops one that another run filled.
+    std::unique_ptr<PqDatabase> lockCreation() const;
+    // Creates the database when it does not exist; true when it did. theMaintenance holds the
+    // creation lock.
+    bool ensureDatabase(PqDatabase& theMaintenance) const;
+    // Drops the database that this run made for a create that failed, unless another session
+    // is connected to it; a failure to drop is added to theError.
+    void undoDatabase(PqDatabase& theMaintenance, Error& theError) const;
     // The repository's database; fails when it holds no repository.
     std::unique_ptr<PqDatabase> connectRepository() const;
     // In theDatabase's write transaction: fails when it holds a repository, else installs one.

@@ -2,9 +2,11 @@
 // repository or as a database of a PostgreSQL server (postgresql://...), and copies a whole
 // repository from one to the other.
 #include "core/error.hpp"
+#include "core/securestring.hpp"
 #include "core/textcase.hpp"
 #include "server/repositorycopy.hpp"
 #include "server/repositorytarget.hpp"
+#include "server/writelock.hpp"
 
 #include <charconv>
 #include <iostream>
@@ -33,6 +35,50 @@ struct UsageError {
     std::string itsMessage;
 };
 
+// The arguments after the program's name. The passwords among them (of each server address,
+// and the PASSWORD of "user") are overwritten in the process's own arguments before anything
+// else happens, so that no process listing shows them; the copies here are wiped at the end.
+class Arguments {
+public:
+    Arguments(int theArgc, char** theArgv) {
+        itsWords.reserve(static_cast<std::size_t>(theArgc));
+        std::size_t aWords = 0; // the words after "user" that are no options
+        for (int i = 1; i < theArgc; ++i) {
+            itsWords.emplace_back(theArgv[i]);
+            const std::string& aWord = itsWords.back();
+            if (i > 1 && itsWords.front() == "user" && !aWord.starts_with("--") && ++aWords == 3)
+                secrets::hideInArgument(theArgv[i], 0, aWord.size());
+            else if (const auto aSecret = addressPassword(aWord); aSecret && isServerUri(aWord))
+                secrets::hideInArgument(theArgv[i], aSecret->itsStart, aSecret->itsSize);
+        }
+    }
+    ~Arguments() {
+        for (std::string& aWord : itsWords)
+            secrets::wipe(aWord);
+    }
+    Arguments(const Arguments&) = delete;
+    Arguments& operator=(const Arguments&) = delete;
+
+    const std::vector<std::string>& words() const { return itsWords; }
+
+    // theMessage with each argument that holds an address's password shown redacted: a
+    // mistyped address taken for a file's path is quoted by the file's messages.
+    std::string redacted(std::string theMessage) const {
+        for (const std::string& aWord : itsWords) {
+            if (!addressPassword(aWord))
+                continue;
+            const std::string aShown = redactedAddress(aWord);
+            for (std::size_t aPos = theMessage.find(aWord); aPos != std::string::npos;
+                 aPos = theMessage.find(aWord, aPos + aShown.size()))
+                theMessage.replace(aPos, aWord.size(), aShown);
+        }
+        return theMessage;
+    }
+
+private:
+    std::vector<std::string> itsWords;
+};
+
 bool isNumber(const std::string& theText) {
     long long aValue = 0;
     auto [anEnd, anError] =
@@ -59,11 +105,15 @@ void checkSetting(const std::string& theName, const std::string& theValue) {
     } else if (theName == "database_name" || theName == "vendor") {
         if (theValue.empty())
             throw Error(theName + " must not be empty");
+    } else if (isWriteLockSetting(theName)) {
+        if (writeLockSeconds(theValue) == 0)
+            throw Error(theName + " must be a whole number of seconds from 1 to 86400, not \"" +
+                        theValue + "\"");
     } else {
         throw Error("Unknown setting \"" + theName +
                     "\" (known: api_version, schema_version, database_name, vendor, "
                     "change_tracking, export_version_min, export_version_max, "
-                    "import_max_bytes)");
+                    "import_max_bytes, write_wait_seconds, write_idle_seconds)");
     }
 }
 
@@ -232,19 +282,31 @@ int run(const std::vector<std::string>& theArgs) {
     throw UsageError{"unknown command \"" + theArgs[0] + "\""};
 }
 
+// Runs the command line and reports its failure, never with a password.
+int runReported(const Arguments& theArguments) {
+    try {
+        return run(theArguments.words());
+    } catch (const UsageError& anError) {
+        std::cerr << "kivo-repo: " << theArguments.redacted(anError.itsMessage) << "\n" << kUsage;
+        return 2;
+    } catch (const Error& anError) {
+        for (const std::string& aMessage : anError.messages())
+            std::cerr << "kivo-repo: " << theArguments.redacted(aMessage) << "\n";
+        return 1;
+    } catch (const std::exception& anError) {
+        std::cerr << "kivo-repo: " << theArguments.redacted(anError.what()) << "\n";
+        return 1;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     try {
-        return run(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const UsageError& anError) {
-        std::cerr << "kivo-repo: " << anError.itsMessage << "\n" << kUsage;
-        return 2;
-    } catch (const Error& anError) {
-        for (const std::string& aMessage : anError.messages())
-            std::cerr << "kivo-repo: " << aMessage << "\n";
-        return 1;
+        const Arguments anArguments(argc, argv);
+        return runReported(anArguments);
     } catch (const std::exception& anError) {
+        // Only the copy of the arguments can fail here (memory), before any password is read.
         std::cerr << "kivo-repo: " << anError.what() << "\n";
         return 1;
     }

@@ -1,5 +1,6 @@
 // zevuserstore: keeps named connection keys (host, user, password) for kivo.
 #include "core/error.hpp"
+#include "core/securestring.hpp"
 #include "core/textcase.hpp"
 #include "core/utils.hpp"
 #include "dbclient/keystore.hpp"
@@ -85,7 +86,15 @@ int run(const std::vector<std::string>& theArgs) {
 
 int main(int argc, char** argv) {
     try {
-        return run(std::vector<std::string>(argv + 1, argv + argc));
+        std::vector<std::string> anArgs(argv + 1, argv + argc);
+        // The PASSWORD of SET leaves the process's own arguments before anything else happens,
+        // so that no process listing shows it; its copy is wiped at the end.
+        std::string aNoPassword;
+        const bool aSet = anArgs.size() >= 5 && textcase::upper(anArgs[0]) == "SET";
+        if (aSet)
+            secrets::hideInArgument(argv[5], 0, anArgs[4].size());
+        const secrets::WipeAtExit aWipe(aSet ? anArgs[4] : aNoPassword);
+        return run(anArgs);
     } catch (const UsageError& anError) {
         std::cerr << "zevuserstore: " << anError.itsMessage << "\n" << kUsage;
         return 2;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/securestring.hpp"
+
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -91,8 +93,9 @@ std::shared_ptr<const std::string> processIdentity();
 // name (an empty name is not compared); false when that cannot be told.
 bool isProcessGone(int theProcessId, std::string_view theProgramName);
 
-// Prompts "Password: " and reads one line; the typed text is not echoed on a terminal.
-std::string readPassword();
+// Prompts "Password: " and reads one line; the typed text is not echoed on a terminal. The
+// process holds a password from then on: it becomes non-dumpable.
+SecureString readPassword();
 
 // The text as one word for /bin/sh: enclosed in single quotes, each single quote inside written
 // as '\''; the shell interprets none of its bytes.

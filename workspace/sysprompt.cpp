@@ -135,13 +135,18 @@ bool isProcessGone(int theProcessId, std::string_view theProgramName) {
     return aName != theProgramName && aName != std::string(theProgramName) + " (deleted)";
 }
 
-std::string readPassword() {
-    std::string aPassword;
+SecureString readPassword() {
+    secrets::forbidCoreDumps();
+    SecureString aPassword;
     {
         EchoOff anEchoOff;
         console::say("Password: ");
         console::out().flush();
-        std::getline(std::cin, aPassword);
+        // Character by character into the SecureString: a std::string would leave copies of
+        // the password behind as it grows.
+        for (int aChar = std::cin.get(); aChar != std::char_traits<char>::eof() && aChar != '\n';
+             aChar = std::cin.get())
+            aPassword.push_back(static_cast<char>(aChar));
     }
     if (!aPassword.empty() && aPassword.back() == '\r')
         aPassword.pop_back();

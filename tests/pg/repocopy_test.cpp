@@ -3,18 +3,24 @@
 // back unchanged; a copy never overwrites a repository and leaves nothing behind when it fails.
 
 #include "server/pqdatabase.hpp"
+#include "server/pqtarget.hpp"
 #include "server/repositorystore.hpp"
 #include "server/sqlitedb.hpp"
 #include "tests/pg/repotool.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 using namespace kivotest;
 namespace fs = std::filesystem;
 using RepositoryAccess::server::PqAddress;
 using RepositoryAccess::server::PqDatabase;
+using RepositoryAccess::server::PqTarget;
 using RepositoryAccess::server::RepositoryStore;
+using RepositoryAccess::server::SqlDatabase;
 using RepositoryAccess::server::SqliteDatabase;
 using RepositoryAccess::server::SqlValueKind;
 
@@ -197,4 +203,36 @@ TEST_F(RepoCopyTest, ACopyNeverOverwritesARepositoryAndAFailedOneLeavesNothing) 
     const std::string aCopy = (dir() / "copy.db").string();
     expectRefused(repo({"copy", aFile, aCopy}), "The table \"packages\" has 14 columns");
     EXPECT_EQ(entries(), aLeft);
+}
+
+// A copy that fails after it made the new database, while another run waits to make a
+// repository of the same name: the failing run removes only what it made, and the other run's
+// repository, made and reported afterwards, stays.
+TEST_F(RepoCopyTest, AFailedRunNeverDropsWhatAnotherRunMadeOfTheSameDatabase) {
+    const std::string aDatabase = unique("contest_");
+    const std::string anApplication = unique("contender");
+    std::future<RunResult> anOther;
+    auto aWaitingOther = [&] {
+        PqDatabase aServer(PqAddress(uri("postgres")));
+        auto aQuery = aServer.query("SELECT 1 FROM pg_stat_activity WHERE application_name = ? "
+                                    "AND wait_event_type = 'Lock'");
+        aQuery.bind(1, anApplication);
+        return aQuery.step();
+    };
+    PqTarget aFailing(uri(aDatabase));
+    EXPECT_THROW(aFailing.createWith([&](SqlDatabase&) {
+        // The database is this run's own by now; the other run comes for the same name.
+        anOther = std::async(std::launch::async, [&] {
+            return repo({"init", uri(aDatabase) + "?application_name=" + anApplication});
+        });
+        for (int i = 0; i < 400 && !aWaitingOther(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        throw RepositoryAccess::Error("the copy fails");
+    }),
+                 RepositoryAccess::Error);
+    ASSERT_TRUE(anOther.valid());
+    const RunResult anInit = anOther.get();
+    EXPECT_EQ(anInit.itsOut, "Created repository " + shown(aDatabase) + "\n") << anInit.itsErr;
+    expectOk(repo({"show", uri(aDatabase)}));
+    expectOk(repo({"drop", uri(aDatabase)}));
 }

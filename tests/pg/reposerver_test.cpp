@@ -88,3 +88,33 @@ TEST_F(RepoServerTest, ConnectFailuresNameTheirReasonAndNeverThePassword) {
                   "Cannot connect to postgresql://a@127.0.0.1:1/ZEV: ");
     expectRefused(repo({"init", "postgresql://a:b@127.0.0.1:1/"}), "names no database");
 }
+
+// An address that cannot be read, or that reads otherwise than it looks, is refused with its
+// password hidden; a mistyped scheme or none at all makes no file name that shows it.
+TEST_F(RepoServerTest, AnAddressThatCannotBeReadNeverShowsItsPassword) {
+    const std::string aServer = "@127.0.0.1:" + itsFacts["KIVO_PG_PORT"] + "/ZEV";
+    struct Case {
+        std::string itsPassword, itsScheme, itsReason;
+    };
+    const Case aCases[] = {
+        {"Pw%zzSecret", "postgresql://", "invalid percent-encoded token"},
+        {"Pw%00Secret", "postgresql://", "forbidden value %00 in percent-encoded value"},
+        {"Pw/Secret", "postgresql://", "cannot be read unambiguously"},
+        {"Pw@Secret", "postgres://", "cannot be read unambiguously"},
+        {"PwSecret", "postgressql://", "is neither a repository file nor a server address"},
+        {"PwSecret", "", "admin:***@127.0.0.1"},
+    };
+    for (const Case& aCase : aCases) {
+        const std::string anAddress = aCase.itsScheme + "admin:" + aCase.itsPassword + aServer;
+        const RunResult aShow = repo({"show", anAddress});
+        expectRefused(aShow, aCase.itsReason);
+        EXPECT_TRUE(contains(aShow.itsErr, aCase.itsScheme + "admin:***" + aServer))
+            << aShow.itsErr;
+        EXPECT_FALSE(contains(aShow.itsOut + aShow.itsErr, "Secret")) << aShow.itsErr;
+    }
+    const std::string anOpenBracket = "postgresql://admin:PwSecret@[::1:5432/ZEV";
+    const RunResult aShow = repo({"show", anOpenBracket});
+    expectRefused(aShow, "Cannot read the server address postgresql://admin:***@[::1:5432/ZEV: "
+                         "end of string reached when looking for matching \"]\"");
+    EXPECT_FALSE(contains(aShow.itsErr, "Secret")) << aShow.itsErr;
+}

@@ -10,8 +10,8 @@
 
 int main() {
     try {
-        std::string aPassword = RepositoryAccess::sys::readPassword();
-        std::cout << "read: [" << aPassword << "]\n";
+        const RepositoryAccess::SecureString aPassword = RepositoryAccess::sys::readPassword();
+        std::cout << "read: [" << aPassword.view() << "]\n";
         termios aMode{};
         if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &aMode) == 0)
             std::cout << "echo: " << ((aMode.c_lflag & ECHO) ? "on" : "off") << "\n";

@@ -45,14 +45,15 @@ struct Captured {
     std::string itsErr;
 };
 
-Captured runCaptured(ScriptedHost& theHost, std::vector<std::string> theArguments) {
+Captured runCaptured(ScriptedHost& theHost, std::vector<std::string> theArguments,
+                     std::vector<parameterparser::SecretArgument> theSecrets = {}) {
     exitstatus::reset();
     runstatistics::reset();
     installParameters({});
     std::ostringstream anOut, anErr;
     auto* anOldOut = std::cout.rdbuf(anOut.rdbuf());
     auto* anOldErr = std::cerr.rdbuf(anErr.rdbuf());
-    int aStatus = run(theArguments, theHost);
+    int aStatus = run(theArguments, theHost, std::move(theSecrets));
     std::cout.rdbuf(anOldOut);
     std::cerr.rdbuf(anOldErr);
     return {aStatus, anOut.str(), anErr.str()};
@@ -102,4 +103,41 @@ TEST(RunSequence, ParseFailureWritesNoErrorBlockAndDebugImpliesItsFlags) {
     runCaptured(aHost, {"kivo", "version", "-d"});
     for (const auto& aFlag : {params::verbose, params::jsonRequest, params::jsonResponse})
         EXPECT_TRUE(isSet(aFlag)) << aFlag.name();
+}
+
+// The passwords leave the program's own arguments before the run reads them: each form that the
+// parser reads is overwritten in place, and the run's store gets the passwords themselves (the
+// first of several values, trimmed as every value is).
+TEST(RunSequence, PasswordsLeaveTheArgumentsAndReachTheStore) {
+    std::vector<std::string> aWords = {"kivo",
+                                       "version",
+                                       "--passWord=s3cret ",
+                                       "--targetPassWd",
+                                       "t0p",
+                                       "--sourcePassWord",
+                                       "-v",
+                                       "--sslKeyStorePassword=",
+                                       "--userName=u",
+                                       "--PASSWD=second"};
+    std::vector<char*> anArgv;
+    for (std::string& aWord : aWords)
+        anArgv.push_back(aWord.data());
+    auto aSecrets =
+        parameterparser::takeSecretArguments(static_cast<int>(anArgv.size()), anArgv.data());
+    EXPECT_EQ(aWords[2], "--passWord=*******");
+    EXPECT_EQ(aWords[4], "***");
+    EXPECT_EQ(aWords[6], "-v") << "an option after a password option is no password";
+    EXPECT_EQ(aWords[7], "--sslKeyStorePassword=");
+    EXPECT_EQ(aWords[8], "--userName=u");
+    EXPECT_EQ(aWords[9], "--PASSWD=******");
+    ASSERT_EQ(aSecrets.size(), 3u);
+
+    ScriptedHost aHost;
+    const Captured aRun = runCaptured(aHost, aWords, std::move(aSecrets));
+    EXPECT_EQ(aRun.itsStatus, 0) << aRun.itsErr;
+    EXPECT_EQ(parameters().secret(params::passWord).view(), "s3cret");
+    EXPECT_EQ(parameters().secret(params::targetPassWord).view(), "t0p");
+    EXPECT_EQ(getValue(params::passWord), "********");
+    EXPECT_TRUE(isSet(params::sourcePassWord));
+    EXPECT_TRUE(parameters().secret(params::sslKeyStorePassword).empty());
 }

@@ -1,0 +1,104 @@
+// The repository's write lock inside the server, with two users on connections of their own:
+// one holds the lock in a transaction of its own (a write call inside BEGIN, nothing after it).
+// Another writer waits at most the repository's limit and then fails as busy, told who holds
+// the lock and since when, and so does the administration tool; a holder that stays idle in its
+// transaction is cut off by the server, which frees the repository for the next writer. Each
+// test has a repository database of its own, so that its limits bind nobody else.
+
+#include "tests/pg/repositorysession.hpp"
+#include "tests/pg/repotool.hpp"
+
+#include <cctype>
+#include <chrono>
+#include <thread>
+
+using namespace kivotest;
+
+namespace {
+
+class WriteLockTest : public RepoToolTest {
+protected:
+    void SetUp() override {
+        RepoToolTest::SetUp();
+        if (IsSkipped())
+            return;
+        std::string aTest = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& aChar : aTest)
+            aChar = static_cast<char>(std::tolower(static_cast<unsigned char>(aChar)));
+        itsDatabase = unique(aTest.substr(0, 12) + "_");
+        itsHolder = unique("HOLDER");
+        itsWriter = unique("WRITER");
+        expectOk(repo({"init", uri(itsDatabase)}));
+        expectOk(repo({"user", uri(itsDatabase), itsHolder, "pw-h"}));
+        expectOk(repo({"user", uri(itsDatabase), itsWriter, "pw-w"}));
+    }
+    void TearDown() override {
+        if (!itsDatabase.empty())
+            repo({"drop", uri(itsDatabase)});
+    }
+
+    // A connection of theUser to this test's repository database.
+    std::unique_ptr<RepositorySession> session(const std::string& theUser,
+                                               const std::string& thePassword) {
+        auto aFacts = itsFacts;
+        aFacts["KIVO_PG_DATABASE"] = itsDatabase;
+        auto aSession = std::make_unique<RepositorySession>(aFacts, theUser, thePassword);
+        EXPECT_TRUE(aSession->connected()) << aSession->connectError();
+        // Should the lock never time out, the statement does, and the test fails instead of
+        // waiting for ever.
+        EXPECT_EQ(aSession->sql("SET statement_timeout = '30s'"), "");
+        return aSession;
+    }
+
+    // The holder's transaction with a write in it, which holds the write lock.
+    std::unique_ptr<RepositorySession> holdTheLock() {
+        auto aHolder = session(itsHolder, "pw-h");
+        EXPECT_EQ(aHolder->sql("BEGIN"), "");
+        EXPECT_EQ(aHolder->call(createPackageJson("held"))->code(), "0");
+        return aHolder;
+    }
+
+    std::string itsDatabase, itsHolder, itsWriter;
+};
+
+} // namespace
+
+TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndIsToldWhoHoldsTheLock) {
+    expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "1"}));
+    expectRefused(repo({"set", uri(itsDatabase), "write_idle_seconds", "0"}),
+                  "write_idle_seconds must be a whole number of seconds from 1 to 86400");
+    auto aHolder = holdTheLock();
+    const std::string aSession = aHolder->sql("SELECT pg_backend_pid()");
+    auto aWriter = session(itsWriter, "pw-w");
+
+    const auto aRefused = aWriter->call(createPackageJson("waiting"));
+    EXPECT_FALSE(aRefused->itsCalled);
+    const std::string aHeld = "(UTC): user " + itsHolder + " (session " + aSession +
+                              ") holds its write lock, idle in a transaction; a write waits at "
+                              "most 1 s for it (setting write_wait_seconds). Try again later.";
+    EXPECT_TRUE(contains(aRefused->itsFailure, "The repository is busy since 20"))
+        << aRefused->itsFailure;
+    EXPECT_TRUE(contains(aRefused->itsFailure, aHeld)) << aRefused->itsFailure;
+    // The administration tool is a writer like any other (and gives up after 30 s, should it
+    // wait for ever).
+    const RunResult aSet = repo({"set", uri(itsDatabase) + "?options=-c%20statement_timeout%3D30s",
+                                 "change_tracking", "on"});
+    expectRefused(aSet, aHeld);
+
+    // Once the holder ends its transaction, the writer goes through.
+    EXPECT_EQ(aHolder->sql("COMMIT"), "");
+    EXPECT_EQ(aWriter->call(createPackageJson("waiting"))->code(), "0");
+}
+
+TEST_F(WriteLockTest, AHolderIdleInItsTransactionIsCutOff) {
+    expectOk(repo({"set", uri(itsDatabase), "write_idle_seconds", "1"}));
+    auto aHolder = holdTheLock();
+    // The server ends the holder's session once it has been idle for the limit.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+
+    auto aWriter = session(itsWriter, "pw-w");
+    EXPECT_EQ(aWriter->call(createPackageJson("after"))->code(), "0");
+    EXPECT_TRUE(aHolder->sql("SELECT 1").starts_with("error: ")) << "the holder goes on";
+    // Its transaction was rolled back: its package never came to be.
+    EXPECT_EQ(aWriter->call(createPackageJson("held"))->code(), "0");
+}

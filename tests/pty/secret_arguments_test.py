@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""Passwords on the command line: kivo, kivo-repo and zevuserstore take them out of their own
+arguments as they start, so that the process listing (/proc/PID/cmdline) never shows them while
+they run, and a process that holds one is not dumpable (no core file with the password, and no
+other process of the user may read its memory). Each program is caught while it waits: kivo for
+its browser, kivo-repo for a server that never answers or a locked repository file, zevuserstore
+for its key store (a named pipe).
+
+A process that is not dumpable has the files of its /proc directory owned by root. So the programs run as
+user "nobody" when the test runs as root, and as the test's user otherwise.
+
+Usage: secret_arguments_test.py <build dir>
+"""
+import hashlib
+import os
+import socket
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from terminal import check  # noqa: E402
+
+CHILD_UID = 65534 if os.geteuid() == 0 else None
+
+
+def start(argv, env, cwd):
+    full_env = dict(os.environ)
+    full_env.update(env)
+    return subprocess.Popen(argv, cwd=cwd, env=full_env, user=CHILD_UID,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+def wait_for(condition, what, timeout=20.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return
+        time.sleep(0.05)
+    check(False, "timed out waiting for " + what, "")
+
+
+def dumpable(pid):
+    return os.stat("/proc/%d/status" % pid).st_uid != 0
+
+
+def expect_hidden(process, secrets, shown):
+    """The running process's arguments hold none of the secrets but the masked form shown, and
+    the process is not dumpable."""
+    with open("/proc/%d/cmdline" % process.pid, "rb") as cmdline:
+        arguments = cmdline.read().decode("utf-8", "replace")
+    for secret in secrets:
+        check(secret not in arguments, "password in the process listing", repr(arguments))
+    check(shown in arguments, "masked argument", repr(arguments))
+    check(not dumpable(process.pid), "a process with a password is dumpable", repr(arguments))
+
+
+def finish(process, secrets):
+    out, err = process.communicate(timeout=30)
+    text = (out + err).decode("utf-8", "replace")
+    for secret in secrets:
+        check(secret not in text, "password in the output", text)
+    return process.returncode, text
+
+
+def own(path):
+    if CHILD_UID is not None:
+        os.chown(path, CHILD_UID, CHILD_UID)
+
+
+def browser(tmp):
+    """A browser that says it was started and waits until the test lets it go."""
+    script = os.path.join(tmp, "browser.sh")
+    with open(script, "w") as f:
+        f.write("#!/bin/sh\ntouch %s/started\n"
+                "i=0; while [ ! -e %s/go ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n"
+                % (tmp, tmp))
+    os.chmod(script, 0o755)
+    return script
+
+
+def kivo_waiting_for_its_browser(build, tmp):
+    env = {"BROWSER": browser(tmp), "TMPDIR": tmp, "HOME": tmp}
+    for name in ("started", "go"):
+        if os.path.exists(os.path.join(tmp, name)):
+            os.remove(os.path.join(tmp, name))
+
+    # Without a password the same run stays dumpable: the check above tells them apart.
+    plain = start([os.path.join(build, "kivo"), "help", "--browse"], env, tmp)
+    wait_for(lambda: os.path.exists(os.path.join(tmp, "started")), "kivo's browser")
+    check(dumpable(plain.pid), "kivo without a password is not dumpable", "")
+    open(os.path.join(tmp, "go"), "w").close()
+    check(finish(plain, [])[0] == 0, "kivo help --browse failed", "")
+
+    os.remove(os.path.join(tmp, "started"))
+    os.remove(os.path.join(tmp, "go"))
+    secrets = ["Kivo-Secret-1", "Kivo-Secret-2", "Kivo-Secret-3"]
+    process = start([os.path.join(build, "kivo"), "help", "--browse", "--passWord=" + secrets[0],
+                     "--targetPassWd", secrets[1], "--sslKeyStorePassword=" + secrets[2]],
+                    env, tmp)
+    wait_for(lambda: os.path.exists(os.path.join(tmp, "started")), "kivo's browser")
+    expect_hidden(process, secrets, "--passWord=" + "*" * len(secrets[0]))
+    open(os.path.join(tmp, "go"), "w").close()
+    status, text = finish(process, secrets)
+    check(status == 0, "kivo help --browse with passwords failed", text)
+
+
+def kivo_repo_waiting_for_a_server(build, tmp):
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
+    port = listener.getsockname()[1]
+    secrets = ["Admin-Secret-9", "User-Secret-8"]
+    address = "postgresql://admin:%s@127.0.0.1:%d/ZEV" % (secrets[0], port)
+    process = start([os.path.join(build, "kivo-repo"), "user", address, "bob", secrets[1]],
+                    {}, tmp)
+    listener.settimeout(10)
+    try:
+        connection, _ = listener.accept()
+    except socket.timeout:
+        status, text = finish(process, secrets)
+        check("without the team repository" in text, "kivo-repo never connected", text)
+        print("kivo-repo with a server address: skipped (built without the team repository)")
+        return
+    expect_hidden(process, secrets, "postgresql://admin:%s@127.0.0.1" % ("*" * len(secrets[0])))
+    connection.close()
+    listener.close()
+    status, text = finish(process, secrets)
+    check(status == 1 and "postgresql://admin@127.0.0.1" in text, "kivo-repo's failure", text)
+
+
+def kivo_repo_waiting_for_a_locked_file(build, tmp):
+    repository = os.path.join(tmp, "repo.db")
+    subprocess.run([os.path.join(build, "kivo-repo"), "init", repository], check=True,
+                   capture_output=True, user=CHILD_UID)
+    # SQLite gives the files it adds beside the repository the repository's owner.
+    holder = sqlite3.connect(repository, isolation_level=None)
+    holder.execute("BEGIN IMMEDIATE")
+    secret = "File-User-Secret-7"
+    process = start([os.path.join(build, "kivo-repo"), "user", repository, "carol", secret],
+                    {}, tmp)
+
+    # kivo-repo waits for the lock up to its busy timeout; its arguments change as it starts.
+    def masked():
+        with open("/proc/%d/cmdline" % process.pid, "rb") as cmdline:
+            return secret.encode() not in cmdline.read()
+    wait_for(masked, "kivo-repo to hide the password", timeout=5.0)
+    expect_hidden(process, [secret], "carol\0" + "*" * len(secret))
+    holder.execute("ROLLBACK")
+    holder.close()
+    status, text = finish(process, [secret])
+    check(status == 0, "kivo-repo user failed", text)
+
+    # The password that arrived is the real one, not its mask.
+    stored = sqlite3.connect(repository).execute(
+        "SELECT password_hash FROM users WHERE name = 'CAROL'").fetchone()[0]
+    scheme, iterations, salt, digest = stored.split("$")
+    check(scheme == "pbkdf2-sha256", "hash scheme", stored)
+    derived = hashlib.pbkdf2_hmac("sha256", secret.encode(), bytes.fromhex(salt), int(iterations),
+                                  len(bytes.fromhex(digest)))
+    check(derived.hex() == digest, "kivo-repo stored another password", stored)
+
+
+def zevuserstore_waiting_for_its_key_store(build, tmp):
+    home = os.path.join(tmp, "keys")
+    os.mkdir(home, 0o700)
+    own(home)
+    keys = os.path.join(home, "keys")
+    os.mkfifo(keys, 0o600)
+    own(keys)
+    secret = "Key-Secret-6"
+    process = start([os.path.join(build, "zevuserstore"), "SET", "K1", "file:x", "dave", secret],
+                    {"ZEVUSERSTORE_HOME": home}, tmp)
+    with open(keys, "w") as pipe:  # returns once zevuserstore opened the key store
+        expect_hidden(process, [secret], "dave\0" + "*" * len(secret))
+        pipe.write("# zevuserstore keys 1\n")
+    status, text = finish(process, [secret])
+    check(status == 0, "zevuserstore SET failed", text)
+    with open(keys) as stored:
+        check(secret in stored.read(), "zevuserstore stored another password", "")
+
+
+def main():
+    build = os.path.abspath(sys.argv[1])
+    with tempfile.TemporaryDirectory() as tmp:
+        os.chmod(tmp, 0o777)
+        tmp = os.path.realpath(tmp)
+        kivo_waiting_for_its_browser(build, tmp)
+        kivo_repo_waiting_for_a_server(build, tmp)
+        kivo_repo_waiting_for_a_locked_file(build, tmp)
+        zevuserstore_waiting_for_its_key_store(build, tmp)
+    print("passwords in the arguments: ok")
+
+
+if __name__ == "__main__":
+    main()
