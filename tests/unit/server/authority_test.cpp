@@ -1,7 +1,6 @@
 // Who may administer what: the administrator mark, the creator of a change, the contributor of
 // an entry, and the deeds that only an administrator does (the switch, undeploy, an import that
 // deletes objects or takes packages of another unit).
-#include "server/passwordhash.hpp"
 #include "server/sqlitedb.hpp"
 #include "tests/unit/server/deliveryunitsupport.hpp"
 
@@ -19,19 +18,13 @@ namespace {
 class EngineAuthority : public ::testing::Test, public UnitFixture {
 protected:
     void SetUp() override {
-        for (const char* aUser : {"ALICE", "BOB", "CAROL"})
-            engine().store().putUser({aUser, server::hashPassword("pw")});
+        addUsers({"ALICE", "BOB", "CAROL"});
         createPackage("a");
         ASSERT_EQ(write("ALICE", kX, "one")->code(), "0");
     }
 
     void mark(const std::string& theUser, bool theMark = true) {
         ASSERT_TRUE(engine().store().markAdministrator(theUser, theMark));
-    }
-    std::unique_ptr<Reply> request(const std::string& theUser, const std::string& theAction,
-                                   const std::string& theWhat, const std::string& theMembers) {
-        return call(theUser, R"({"action":")" + theAction + R"(","what":")" + theWhat + "\"," +
-                                 theMembers + "}");
     }
     std::unique_ptr<Reply> toggle(const std::string& theUser, const std::string& theStatus) {
         return request(theUser, "set", "changeTracking",

@@ -1,6 +1,5 @@
 #include "tests/unit/server/enginetestsupport.hpp"
 
-#include "server/passwordhash.hpp"
 #include "server/sqlitedb.hpp"
 
 #include <gtest/gtest.h>
@@ -18,8 +17,7 @@ namespace {
 class EngineChanges : public ::testing::Test, public EngineFixture {
 protected:
     void SetUp() override {
-        for (const char* aUser : {"ALICE", "BOB"})
-            engine().store().putUser({aUser, server::hashPassword("pw")});
+        addUsers({"ALICE", "BOB"});
         ASSERT_EQ(toggle("on")->code(), "0");
         createPackage("a");
         ASSERT_EQ(write("ALICE", kX, "one")->code(), "0");
@@ -28,11 +26,6 @@ protected:
     std::unique_ptr<Reply> toggle(const std::string& theStatus, const std::string& theForce = "0") {
         return call("ALICE", R"({"action":"set","what":"changeTracking","status":")" + theStatus +
                                  R"(","ignoreOpenChanges":")" + theForce + "\"}");
-    }
-    std::unique_ptr<Reply> request(const std::string& theUser, const std::string& theAction,
-                                   const std::string& theWhat, const std::string& theMembers) {
-        return call(theUser, R"({"action":")" + theAction + R"(","what":")" + theWhat + "\"," +
-                                 theMembers + "}");
     }
     std::unique_ptr<Reply> activateInto(const std::string& theUser, const std::string& theChange) {
         return call(theUser, R"({"action":"activate","what":"objects","session":)" +

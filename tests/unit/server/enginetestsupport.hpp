@@ -3,12 +3,14 @@
 #include "core/json.hpp"
 #include "core/repomessage.hpp"
 #include "server/engine.hpp"
+#include "server/passwordhash.hpp"
 #include "tests/support/process.hpp"
 
 #include "server/repositorystore.hpp"
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +52,15 @@ public:
     std::unique_ptr<Reply> call(const std::string& theUser, const std::string& theJson,
                                 const std::vector<std::string>& theCData = {},
                                 const std::vector<std::string>& theBData = {});
+
+    // A request of theAction and theWhat with theMembers (JSON members, without braces).
+    std::unique_ptr<Reply> request(const std::string& theUser, const std::string& theAction,
+                                   const std::string& theWhat, const std::string& theMembers) {
+        return call(theUser, R"({"action":")" + theAction + R"(","what":")" + theWhat + "\"," +
+                                 theMembers + "}");
+    }
+    // Adds each user with the password "pw".
+    void addUsers(std::initializer_list<const char*> theUsers);
 
     void createPackage(const std::string& thePackage);
     // Writes text content into theUser's default workspace; theMetadata is a metadata JSON or
@@ -112,6 +123,11 @@ inline std::unique_ptr<Reply> EngineFixture::call(const std::string& theUser,
                                                   const std::vector<std::string>& theCData,
                                                   const std::vector<std::string>& theBData) {
     return parseReply(itsEngine->call(theUser, requestFrame(theJson, theCData, theBData)));
+}
+
+inline void EngineFixture::addUsers(std::initializer_list<const char*> theUsers) {
+    for (const char* aUser : theUsers)
+        itsEngine->store().putUser({aUser, RepositoryAccess::server::hashPassword("pw")});
 }
 
 inline void EngineFixture::createPackage(const std::string& thePackage) {
