@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/parameters.hpp"
+#include "core/utils.hpp"
 
 namespace RepositoryAccess {
 
@@ -50,11 +51,9 @@ protected:
 
 private:
     void hex(const char* thePrefix, unsigned char theByte) {
-        static constexpr char theDigits[] = "0123456789abcdef";
-        for (const char* ap = thePrefix; *ap; ++ap)
-            itsTarget->sputc(*ap);
-        itsTarget->sputc(theDigits[theByte >> 4]);
-        itsTarget->sputc(theDigits[theByte & 15]);
+        std::string aText = thePrefix;
+        utils::appendHex(aText, theByte);
+        itsTarget->sputn(aText.data(), static_cast<std::streamsize>(aText.size()));
     }
     void flushPending() {
         if (itsPending == '\r')

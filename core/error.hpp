@@ -41,8 +41,11 @@ private:
 namespace RepositoryAccess {
 
 // The program's one error type. It carries one or more message texts, outermost first, each with
-// the place that raised it. Only the run sequence catches it: it prints the texts, one per line,
-// on standard error and sets the exit status to 1. The places appear only in the trace.
+// the place that raised it. A layer that can add context catches it, adds its own text and throws
+// it on; a step that may fail without ending the run (one object of many, a settings file that
+// falls back) catches it and reports it. What reaches the run sequence ends the run: it prints the
+// texts, one per line, on standard error and sets the exit status to 1. The places appear only in
+// the trace.
 class Error : public std::exception {
 public:
     explicit Error(std::string theMessage, SourcePlace theWhere = SourcePlace::current());

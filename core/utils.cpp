@@ -1,5 +1,6 @@
 #include "core/utils.hpp"
 
+#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <limits>
@@ -36,19 +37,45 @@ std::istream*& confirmInput() {
 
 // "(\"<byte>\" 0x<hex>)"; a missing byte (text ended) is shown as an empty text with 0x00.
 std::string byteReport(std::optional<unsigned char> theByte) {
-    static constexpr char theDigits[] = "0123456789abcdef";
     std::string aText = "(\"";
     if (theByte)
         aText += static_cast<char>(*theByte);
-    unsigned char aValue = theByte.value_or(0);
     aText += "\" 0x";
-    aText += theDigits[aValue >> 4];
-    aText += theDigits[aValue & 0x0f];
+    appendHex(aText, theByte.value_or(0));
     aText += ")";
     return aText;
 }
 
 } // namespace
+
+void appendHex(std::string& theText, unsigned char theByte) {
+    static constexpr char theDigits[] = "0123456789abcdef";
+    theText += theDigits[theByte >> 4];
+    theText += theDigits[theByte & 0x0f];
+}
+
+std::string toHex(std::string_view theBytes) {
+    std::string aText;
+    aText.reserve(2 * theBytes.size());
+    for (char aByte : theBytes)
+        appendHex(aText, static_cast<unsigned char>(aByte));
+    return aText;
+}
+
+bool fromHex(std::string_view theText, std::string& theBytes) {
+    if (theText.size() % 2 != 0)
+        return false;
+    theBytes.clear();
+    for (std::size_t i = 0; i < theText.size(); i += 2) {
+        unsigned int aValue = 0;
+        auto [anEnd, anError] =
+            std::from_chars(theText.data() + i, theText.data() + i + 2, aValue, 16);
+        if (anError != std::errc() || anEnd != theText.data() + i + 2)
+            return false;
+        theBytes += static_cast<char>(aValue);
+    }
+    return true;
+}
 
 std::pair<std::string, std::string> splitFirst(std::string_view theText, char theDelimiter) {
     bool anInsideQuotes = false;

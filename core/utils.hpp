@@ -26,6 +26,16 @@ std::string rightTrim(std::string_view theText);
 // ^ $ |), so that a directory name embedded in a pattern matches only itself.
 std::string regexEscape(std::string_view theText);
 
+// Appends the byte as two lower-case hexadecimal digits.
+void appendHex(std::string& theText, unsigned char theByte);
+
+// The bytes as lower-case hexadecimal digits, two per byte: digests, salts and byte reports.
+std::string toHex(std::string_view theBytes);
+
+// Reads pairs of hexadecimal digits (either case) into bytes; false for an odd length or any
+// other character, and then the bytes are not to be used.
+bool fromHex(std::string_view theText, std::string& theBytes);
+
 // True when the pattern (the dialect of class Regex) matches the whole text, in time linear in
 // the text. Each distinct pattern is compiled once per process. Throws "Invalid regular
 // expression: <pattern> (<reason>)" when the pattern cannot be taken.

@@ -2,6 +2,7 @@
 
 #include "core/error.hpp"
 #include "core/json.hpp"
+#include "core/utils.hpp"
 #include "server/answer.hpp"
 #include "server/operation.hpp"
 #include "server/records.hpp"
@@ -111,13 +112,7 @@ std::string sha256Hex(std::string_view theBytes) {
     unsigned int aSize = 0;
     if (EVP_Digest(theBytes.data(), theBytes.size(), aDigest, &aSize, EVP_sha256(), nullptr) != 1)
         throw StorageError("SHA-256 failed");
-    static const char kHex[] = "0123456789abcdef";
-    std::string aText;
-    for (unsigned int i = 0; i < aSize; ++i) {
-        aText += kHex[aDigest[i] >> 4];
-        aText += kHex[aDigest[i] & 0xF];
-    }
-    return aText;
+    return utils::toHex({reinterpret_cast<const char*>(aDigest), aSize});
 }
 
 std::string headerJson(const ExportHeader& theHeader) {

@@ -1,6 +1,7 @@
 #include "server/passwordhash.hpp"
 
 #include "core/error.hpp"
+#include "core/utils.hpp"
 
 // The low-level digest calls keep a digest's state in a plain structure that can be copied.
 #define OPENSSL_SUPPRESS_DEPRECATED
@@ -25,33 +26,8 @@ constexpr std::size_t kSaltSize = 16;
 constexpr std::size_t kHashSize = 32;
 constexpr std::string_view kMethod = "pbkdf2-sha256";
 
-std::string toHex(const unsigned char* theBytes, std::size_t theSize) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string aText;
-    for (std::size_t i = 0; i < theSize; ++i) {
-        aText += kDigits[theBytes[i] >> 4];
-        aText += kDigits[theBytes[i] & 0xF];
-    }
-    return aText;
-}
-
-bool fromHex(std::string_view theText, std::vector<unsigned char>& theBytes) {
-    if (theText.size() % 2 != 0)
-        return false;
-    theBytes.clear();
-    for (std::size_t i = 0; i < theText.size(); i += 2) {
-        unsigned int aValue = 0;
-        auto [aEnd, anError] =
-            std::from_chars(theText.data() + i, theText.data() + i + 2, aValue, 16);
-        if (anError != std::errc() || aEnd != theText.data() + i + 2)
-            return false;
-        theBytes.push_back(static_cast<unsigned char>(aValue));
-    }
-    return true;
-}
-
 // HMAC-SHA256 with its key absorbed once: the states after the inner and the outer key block
-// are plain values that each of the 100,000 iterations copies, where a general HMAC call would
+// are plain values that each iteration copies, where a general HMAC call would
 // allocate and set up two digest contexts per iteration. Half the time of a verification, which
 // every connecting run pays.
 class KeyedSha256 {
@@ -138,7 +114,8 @@ std::string hashPassword(std::string_view thePassword) {
     std::vector<unsigned char> aHash =
         derive(thePassword, aSalt, kSaltSize, kIterations, kHashSize);
     return std::string(kMethod) + "$" + std::to_string(kIterations) + "$" +
-           toHex(aSalt, kSaltSize) + "$" + toHex(aHash.data(), aHash.size());
+           utils::toHex({reinterpret_cast<const char*>(aSalt), kSaltSize}) + "$" +
+           utils::toHex({reinterpret_cast<const char*>(aHash.data()), aHash.size()});
 }
 
 bool verifyPassword(std::string_view thePassword, std::string_view theStoredHash) {
@@ -158,11 +135,13 @@ bool verifyPassword(std::string_view thePassword, std::string_view theStoredHash
         std::from_chars(aParts[1].data(), aParts[1].data() + aParts[1].size(), anIterations);
     if (anError != std::errc() || aEnd != aParts[1].data() + aParts[1].size() || anIterations < 1)
         return false;
-    std::vector<unsigned char> aSalt, anExpected;
-    if (!fromHex(aParts[2], aSalt) || !fromHex(aParts[3], anExpected) || anExpected.empty())
+    std::string aSalt, anExpected;
+    if (!utils::fromHex(aParts[2], aSalt) || !utils::fromHex(aParts[3], anExpected) ||
+        anExpected.empty())
         return false;
     std::vector<unsigned char> aHash =
-        derive(thePassword, aSalt.data(), aSalt.size(), anIterations, anExpected.size());
+        derive(thePassword, reinterpret_cast<const unsigned char*>(aSalt.data()), aSalt.size(),
+               anIterations, anExpected.size());
     return CRYPTO_memcmp(aHash.data(), anExpected.data(), aHash.size()) == 0;
 }
 

@@ -68,7 +68,7 @@ PackageRecord readPackage(SqlQuery& theQuery) {
     return aPackage;
 }
 
-// Binds the twelve stored attributes after the name, starting at parameter 2.
+// Binds the name at parameter 1 and the twelve stored attributes after it.
 void bindPackage(SqlQuery& theQuery, const PackageRecord& thePackage) {
     const std::string* aFields[] = {&thePackage.itsName,
                                     &thePackage.itsSrcSystem,

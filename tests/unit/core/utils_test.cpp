@@ -49,6 +49,21 @@ TEST(Utils, TrimAndEscape) {
               "C:\\\\a\\.b\\(1\\)/\\[x\\]\\{2\\}\\+\\*\\?\\^\\$\\|");
 }
 
+TEST(Utils, HexRoundTripsEveryByteAndRefusesWhatIsNotHex) {
+    std::string anAll;
+    for (int i = 0; i < 256; ++i)
+        anAll += static_cast<char>(i);
+    std::string aBack;
+    ASSERT_TRUE(utils::fromHex(utils::toHex(anAll), aBack));
+    EXPECT_EQ(aBack, anAll);
+    EXPECT_EQ(utils::toHex("\x0f\xa0"), "0fa0");
+    EXPECT_TRUE(utils::fromHex("0FA0", aBack));
+    EXPECT_EQ(aBack, "\x0f\xa0");
+    EXPECT_FALSE(utils::fromHex("abc", aBack));
+    EXPECT_FALSE(utils::fromHex("0g", aBack));
+    EXPECT_FALSE(utils::fromHex("+1", aBack));
+}
+
 TEST(Utils, RegexMatchesWholeTextAndExtractsGroups) {
     const std::string aFileName =
         R"(([^\,^\/,^\:,^\?,^\<,^\>,^\|]*)\.([^\,^\/,^\:,^\?,^\<,^\>,^\|]+))";

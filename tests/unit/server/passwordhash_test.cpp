@@ -1,3 +1,4 @@
+#include "core/utils.hpp"
 #include "server/passwordhash.hpp"
 
 #include <gtest/gtest.h>
@@ -9,17 +10,12 @@
 
 using RepositoryAccess::server::hashPassword;
 using RepositoryAccess::server::verifyPassword;
+namespace utils = RepositoryAccess::utils;
 
 namespace {
 
 std::string hex(const std::vector<unsigned char>& theBytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string aText;
-    for (unsigned char aByte : theBytes) {
-        aText += kDigits[aByte >> 4];
-        aText += kDigits[aByte & 0xF];
-    }
-    return aText;
+    return utils::toHex({reinterpret_cast<const char*>(theBytes.data()), theBytes.size()});
 }
 
 // A stored hash made by the general PBKDF2 of the crypto library, the reference of the own one.
