@@ -172,6 +172,7 @@ std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced, std::string_view th
                            "inactiveWorkSpace");
     });
     add("delete", "package", [&] { return packageAdministration(adv); });
+    add("annotate", "", [&] { return syntaxes(adv, {"ACTION{what=object} OBJECT{object}"}); });
     add("diff", "", [&] { return objectSelection(adv, false); });
     add("discard", "", [&] { return objectSelection(adv, false); });
     add("export", "languages", [&] {
@@ -195,6 +196,8 @@ std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced, std::string_view th
                               "FILENAME...{fileName}",
                               "adv ACTION{what=deliveryUnit} deliveryUnit|du|file"});
     });
+    add("log", "",
+        [&] { return syntaxes(adv, {"ACTION{what=object} OBJECT{object} OBJECT...{object}"}); });
     add("list", "activeObjects", [&] {
         return syntaxes(adv, {"ACTION{what=activeObjects} activeObjects|aos [PACKAGE]{package}"});
     });

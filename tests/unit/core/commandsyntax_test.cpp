@@ -52,6 +52,10 @@ TEST(CommandSyntaxTable, HasEveryEntryInOrderAndEveryMapPerToken) {
 }
 
 TEST(CommandSyntaxMatch, ObjectSelectionForms) {
+    EXPECT_EQ(pairsOf({"log", "p1/", "a.txt"}),
+              (Texts{"action=log", "what=object", "object=p1/", "object=a.txt"}));
+    EXPECT_EQ(pairsOf({"annotate", "a.txt"}),
+              (Texts{"action=annotate", "what=object", "object=a.txt"}));
     EXPECT_EQ(pairsOf({"diff", "p1/", "a.txt"}),
               (Texts{"action=diff", "what=objects", "object=p1/", "object=a.txt"}));
     EXPECT_EQ(pairsOf({"CHECKOUT", "IOS"}), (Texts{"action=CHECKOUT", "what=inactiveObjects"}));
