@@ -16,11 +16,11 @@ template <ActionKind theKind> void single(ActionHost& theHost) {
 const std::vector<DispatchEntry>& table() {
     static const std::vector<DispatchEntry> theTable = {
         {"activate", sequences::activate},
+        {"annotate", single<ActionKind::annotate>},
         {"checkOut", sequences::checkOut},
         {"commit", single<ActionKind::commit>},
         {"create", single<ActionKind::create>},
         {"delete", sequences::deleteObjects},
-        {"annotate", single<ActionKind::annotate>},
         {"diff", single<ActionKind::diff>},
         {"discard", sequences::discard},
         {"export", single<ActionKind::exportDeliveryUnit>},

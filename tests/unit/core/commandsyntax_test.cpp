@@ -28,9 +28,9 @@ using Texts = std::vector<std::string>;
 TEST(CommandSyntaxTable, HasEveryEntryInOrderAndEveryMapPerToken) {
     for (bool anAdvanced : {false, true}) {
         auto aTable = commandsyntax::buildTable(anAdvanced);
-        ASSERT_EQ(aTable.size(), 66u);
+        ASSERT_EQ(aTable.size(), 68u);
         EXPECT_EQ(aTable.front().itsAction, "activate");
-        EXPECT_EQ(aTable[4].itsWhatKey, "workSpace");
+        EXPECT_EQ(aTable[5].itsWhatKey, "workSpace");
         EXPECT_EQ(aTable.back().itsAction, "version");
         for (const auto& anEntry : aTable) {
             EXPECT_FALSE(anEntry.itsSyntaxes.empty()) << anEntry.itsAction;
