@@ -104,8 +104,8 @@ constexpr CommandHelpText theTexts[] = {
      "  <li>--noBulkRead: read the versions one by one.</li>\n"
      "  <li>--version=N: compare the named objects' historical version N with the workspace "
      "files; --version=N..M: compare their versions N and M in the repository.</li>\n"
-     "  <li>--changeId=ID (-ch): compare each object of the change with its version before "
-     "the change.</li>\n" KIVO_RECURSIVE_OPTION "</ul>",
+     "  <li>--changeId=ID (-ch): compare each activated version of the change with the version "
+     "before it.</li>\n" KIVO_RECURSIVE_OPTION "</ul>",
      "<pre>kivo diff\nkivo diff p1/p2/test.txt\nkivo diff p1/ --active\n"
      "kivo diff p1/p2/test.txt --version=2..5\nkivo diff --changeId=12</pre>",
      "status commit log"},

@@ -71,23 +71,30 @@ bool printVersions() {
     return aPrinted;
 }
 
-// Each entry of the changes against the version before it; an entry not yet activated is read
-// from its inactive version.
+// The versions of theObject that belong to theChange, each against the version before it.
+bool printChangeVersions(const RepositoryObject& theObject, const std::string& theChange) {
+    const std::vector<HistoryEntry> anEntries = repofunobjects::listHistory(theObject);
+    bool aPrinted = false;
+    for (std::size_t i = 0; i < anEntries.size(); ++i) {
+        const RepositoryObject aRecord = versionRecord(theObject, anEntries[i].itsVersionId);
+        if (aRecord.metaData().itsChangeNumber != theChange)
+            continue;
+        const Side anOld =
+            i == 0 ? Side{"", "new"} : versionSide(theObject, anEntries[i - 1].itsVersionId);
+        const Side aNew{contentOf(aRecord), "#" + std::to_string(anEntries[i].itsVersionId)};
+        aPrinted = actiondiff::printDifference(respprinters::objectPath(theObject), anOld, aNew) ||
+                   aPrinted;
+    }
+    return aPrinted;
+}
+
+// The activated versions of each entry of the changes against the versions before them.
 bool printChanges() {
     bool aPrinted = false;
     for (const ChangeEntry& aChange :
          repofunchangetracking::readChanges(parameters().getValues(params::changeId)))
-        for (const RepositoryObject& anEntry : aChange.itsEntries) {
-            const ObjectMetaData& aMeta = anEntry.metaData();
-            const bool anInactive = aMeta.itsType == 2;
-            const std::int64_t aNumber = aMeta.itsVersionId;
-            const Side aNew =
-                anInactive ? Side{contentOf(anEntry), "inactive"} : versionSide(anEntry, aNumber);
-            const Side anOld = versionSide(anEntry, aNumber - 1);
-            aPrinted =
-                actiondiff::printDifference(respprinters::objectPath(anEntry), anOld, aNew) ||
-                aPrinted;
-        }
+        for (const RepositoryObject& anEntry : aChange.itsEntries)
+            aPrinted = printChangeVersions(anEntry, aChange.itsChangeId) || aPrinted;
     return aPrinted;
 }
 

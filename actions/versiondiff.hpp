@@ -6,9 +6,9 @@
 #include "workspace/objects.hpp"
 
 // The differences between versions in the repository: `kivo diff --version N` (the workspace
-// file against version N), `--version N..M` (two versions) and `--changeId ID` (each object of a
-// change against its version before the change), and the version reads that `log` and
-// `annotate` share with them.
+// file against version N), `--version N..M` (two versions) and `--changeId ID` (each activated
+// version of the change's objects that belongs to the change, against the version before it), and
+// the version reads that `log` and `annotate` share with them.
 namespace RepositoryAccess::versiondiff {
 
 // The historical version theNumber of theObject with its metadata.

@@ -147,3 +147,25 @@ TEST_F(History, DiffBetweenVersionsAndAgainstTheWorkspace) {
               std::string::npos)
         << aBad.itsErr;
 }
+
+// With change tracking: the log names each version's change and whether it is released, and the
+// difference of a change shows each of its versions against the one before.
+TEST_F(History, ChangesInTheLogAndTheDifferenceOfAChange) {
+    expectOk(kivo({"set", "changeTrackingStatus", "enabled", "--force"}));
+    write("acme/a.txt", "one\n");
+    expectOk(kivo({"push"}));
+    expectOk(kivo({"validate", "contributor", "ZEV//1", "dev"}));
+    expectOk(kivo({"release", "ZEV//1"}));
+    write("acme/a.txt", "one\ntwo\n");
+    expectOk(kivo({"push"}));
+
+    EXPECT_EQ(out(kivo({"log", "acme/a.txt"})),
+              "acme/a.txt\n#2\t<time>\tDEV\tchange ZEV//2 (open)\n"
+              "#1\t<time>\tDEV\tchange ZEV//1 (released <time>)\n");
+    EXPECT_EQ(out(kivo({"log", "acme/a.txt", "--changeNumber=ZEV//1"})),
+              "acme/a.txt\n#1\t<time>\tDEV\tchange ZEV//1 (released <time>)\n");
+    EXPECT_EQ(out(kivo({"diff", "--changeId=ZEV//2"})),
+              "--- acme/a.txt\t(#1)\n+++ acme/a.txt\t(#2)\n@@ -1 +1,2 @@\n one\n+two\n");
+    EXPECT_EQ(out(outside({"diff", "--changeId=ZEV//1"})),
+              "--- acme/a.txt\t(new)\n+++ acme/a.txt\t(#1)\n@@ -0,0 +1 @@\n+one\n");
+}
