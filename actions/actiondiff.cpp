@@ -5,6 +5,7 @@
 #include "actions/actionscope.hpp"
 #include "actions/checkoutengine.hpp"
 #include "actions/repositorylistings.hpp"
+#include "actions/versiondiff.hpp"
 #include "core/console.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
@@ -16,15 +17,11 @@
 
 namespace RepositoryAccess {
 
+using actiondiff::Side;
+
 namespace {
 
 constexpr std::string_view kDeleted = "__deleted__";
-
-// One side of a difference: its content and what it is, for the header line.
-struct Side {
-    std::string itsContent;
-    std::string itsWhat;
-};
 
 // The files whose content differs from what kivo recorded, and the conflicted ones.
 struct ChangedFiles {
@@ -117,8 +114,16 @@ readVersions(std::map<std::string, RepositoryObject>& theVersions) {
     return aContents;
 }
 
-// Prints the difference of one file; false when both sides are equal. The file's name is quoted
-// where it needs it, so that whoever named the file cannot choose lines of the output.
+Side localSide(const std::string& theFile) {
+    if (!sys::fileExists(theFile))
+        return {"", "deleted"};
+    return {*sys::readFile(theFile), "workspace"};
+}
+
+} // namespace
+
+namespace actiondiff {
+
 bool printDifference(const std::string& theRelative, const Side& theOld, const Side& theNew) {
     if (theOld.itsContent == theNew.itsContent)
         return false;
@@ -134,17 +139,15 @@ bool printDifference(const std::string& theRelative, const Side& theOld, const S
     return true;
 }
 
-Side localSide(const std::string& theFile) {
-    if (!sys::fileExists(theFile))
-        return {"", "deleted"};
-    return {*sys::readFile(theFile), "workspace"};
-}
-
-} // namespace
+} // namespace actiondiff
 
 void actionDiff::execute() {
     KIVO_PERF_SCOPE("actionDiff::execute()");
     workspace::open(false);
+    if (versiondiff::requested()) {
+        versiondiff::print();
+        return;
+    }
     ActionScope aScope = actionscope::fromParameters();
     const ChangedFiles aFiles = changedFiles(aScope);
     const auto& aWorkspace = *workspace::get();
@@ -161,9 +164,9 @@ void actionDiff::execute() {
             const RepositoryObject anObject = objects::fromWorkSpaceFile(aFile);
             anOld = conflictSide(anObject.diffFileName(),
                                  "remote " + versionText(anObject.metaData()), "remote deletion");
-            aPrinted =
-                printDifference(aRelative, anOld, conflictSide(aFile, "workspace", "deleted")) ||
-                aPrinted;
+            aPrinted = actiondiff::printDifference(aRelative, anOld,
+                                                   conflictSide(aFile, "workspace", "deleted")) ||
+                       aPrinted;
             continue;
         }
         if (const auto aVersion = aVersions.find(aFile); aVersion != aVersions.end()) {
@@ -171,7 +174,7 @@ void actionDiff::execute() {
             anOld = {aContent == aContents.end() ? std::string() : aContent->second,
                      aBaseWord + versionText(aVersion->second.metaData())};
         }
-        aPrinted = printDifference(aRelative, anOld, localSide(aFile)) || aPrinted;
+        aPrinted = actiondiff::printDifference(aRelative, anOld, localSide(aFile)) || aPrinted;
     }
     if (!aPrinted)
         console::sayLine("No differences.");

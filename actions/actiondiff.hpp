@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "actions/command.hpp"
 
 namespace RepositoryAccess {
@@ -12,5 +14,22 @@ class actionDiff : public Command {
 public:
     void execute() override;
 };
+
+// The printer of differences that `diff`, `log -p` and the differences between versions share.
+namespace actiondiff {
+
+// One side of a difference: its content and what it is, for the header line ("base #3",
+// "workspace", "deleted").
+struct Side {
+    std::string itsContent;
+    std::string itsWhat;
+};
+
+// Prints the difference of one file; false when both sides are equal. A side that is not text
+// gives "Binary files NAME (WHAT) and NAME (WHAT) differ". The file's name is quoted where it
+// needs it, so that whoever named the file cannot choose lines of the output.
+bool printDifference(const std::string& theRelative, const Side& theOld, const Side& theNew);
+
+} // namespace actiondiff
 
 } // namespace RepositoryAccess

@@ -62,6 +62,8 @@ std::string_view overview() {
            "\n"
            "<h3>Object history:</h3>\n"
            "<ul>\n"
+           "  <li><a href=\"#log\">log</a>: show the versions of objects and packages</li>\n"
+           "  <li><a href=\"#annotate\">annotate</a>: show who last changed each line</li>\n"
            "  <li><a href=\"#list_history\">list history</a>: list the versions of objects</li>\n"
            "  <li><a href=\"#show_object\">show object</a>: show the metadata of an object "
            "version</li>\n"

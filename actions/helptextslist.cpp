@@ -1,6 +1,6 @@
 #include "actions/helpentries.hpp"
 
-// Help texts of the read-only views: list and show.
+// Help texts of the read-only views: list and show, and the histories of log and annotate.
 
 namespace RepositoryAccess::helptexts {
 
@@ -84,6 +84,31 @@ constexpr CommandHelpText theTexts[] = {
      "Shows the metadata of the version VERSION of the object OBJECT: its type, activation "
      "data, status and change.",
      "  None.", "<pre>kivo show p1/p2/test.txt 3</pre>", "list_history"},
+    {"log", "", "show the versions of objects and packages",
+     "Shows the activated versions of each object OBJECT, newest first: a line with the object's "
+     "path, then per version its number, activation time and user, its change with "
+     "\"(open)\" or \"(released TIME)\", and \"deletion\" for a deletion. An argument that "
+     "ends with \"/\" is a package: every active object in it. Works inside and outside a "
+     "workspace.",
+     "<ul>\n"
+     "  <li>--patch (-p): print each version's difference to the version before it, as kivo "
+     "diff prints it.</li>\n"
+     "  <li>--since=TIME, --until=TIME: only versions activated from or until TIME (a date "
+     "such as 2026-12-08 or a full timestamp).</li>\n"
+     "  <li>--createdBy=USER: only versions activated by USER.</li>\n"
+     "  <li>--changeNumber=NUMBER: only versions of that change.</li>\n"
+     "</ul>",
+     "<pre>kivo log p1/p2/test.txt\nkivo log p1/ -p --since=2026-12-01</pre>",
+     "annotate list_history diff"},
+    {"annotate", "", "show who last changed each line",
+     "Shows each line of the object OBJECT with the number and user of the version that last "
+     "changed it, found by comparing the object's versions from the first on. Binary objects "
+     "are refused. Works inside and outside a workspace.",
+     "<ul>\n"
+     "  <li>--version=N: annotate the historical version N instead of the newest one.</li>\n"
+     "</ul>",
+     "<pre>kivo annotate p1/p2/test.txt\nkivo annotate p1/p2/test.txt --version=3</pre>",
+     "log show_object"},
 };
 
 } // namespace

@@ -101,8 +101,14 @@ constexpr CommandHelpText theTexts[] = {
      "  <li>--active: compare with the active versions instead, your committed files "
      "included.</li>\n"
      "  <li>--fast, --veryFast, --noCompare: how changed files are found.</li>\n"
-     "  <li>--noBulkRead: read the versions one by one.</li>\n" KIVO_RECURSIVE_OPTION "</ul>",
-     "<pre>kivo diff\nkivo diff p1/p2/test.txt\nkivo diff p1/ --active</pre>", "status commit"},
+     "  <li>--noBulkRead: read the versions one by one.</li>\n"
+     "  <li>--version=N: compare the named objects' historical version N with the workspace "
+     "files; --version=N..M: compare their versions N and M in the repository.</li>\n"
+     "  <li>--changeId=ID (-ch): compare each activated version of the change with the version "
+     "before it.</li>\n" KIVO_RECURSIVE_OPTION "</ul>",
+     "<pre>kivo diff\nkivo diff p1/p2/test.txt\nkivo diff p1/ --active\n"
+     "kivo diff p1/p2/test.txt --version=2..5\nkivo diff --changeId=12</pre>",
+     "status commit log"},
     {"discard", "", "remove objects from the workspace only",
      "Removes checked-out objects from the workspace: their files, metadata, status entries "
      "and conflict data. The repository is not touched. Package arguments are untracked "

@@ -133,6 +133,7 @@ std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced, std::string_view th
     };
 
     add("activate", "", [&] { return objectSelection(adv, true); });
+    add("annotate", "", [&] { return syntaxes(adv, {"ACTION{what=object} OBJECT{object}"}); });
     add("assign", "", [&] {
         return syntaxes(adv,
                         {"ACTION{what=package} [package] PACKAGE{package} PACKAGE...{package} "
@@ -224,6 +225,8 @@ std::vector<CommandSyntaxEntry> buildTable(bool theAdvanced, std::string_view th
         [&] { return syntaxes(adv, {"ACTION{what=rootPackages} rootPackages"}); });
     add("list", "packages",
         [&] { return syntaxes(adv, {"ACTION{what=packages} packages [PACKAGE]{package}"}); });
+    add("log", "",
+        [&] { return syntaxes(adv, {"ACTION{what=object} OBJECT{object} OBJECT...{object}"}); });
     add("merge", "changes", [&] {
         return syntaxes(adv, {"ACTION{what=changes} changes|chs SOURCECHANGEID{sourceChangeId} "
                               "TARGETCHANGEID{targetChangeId}",

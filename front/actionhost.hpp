@@ -34,6 +34,8 @@ enum class ActionKind {
     update,
     validate,
     version,
+    log,
+    annotate,
     diff, // stays last: tables indexed by the kind have kActionKindCount rows
 };
 inline constexpr std::size_t kActionKindCount = static_cast<std::size_t>(ActionKind::diff) + 1;

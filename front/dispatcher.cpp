@@ -16,6 +16,7 @@ template <ActionKind theKind> void single(ActionHost& theHost) {
 const std::vector<DispatchEntry>& table() {
     static const std::vector<DispatchEntry> theTable = {
         {"activate", sequences::activate},
+        {"annotate", single<ActionKind::annotate>},
         {"checkOut", sequences::checkOut},
         {"commit", single<ActionKind::commit>},
         {"create", single<ActionKind::create>},
@@ -26,6 +27,7 @@ const std::vector<DispatchEntry>& table() {
         {"help", single<ActionKind::help>},
         {"import", single<ActionKind::importFiles>},
         {"list", single<ActionKind::list>},
+        {"log", single<ActionKind::log>},
         {"merge", single<ActionKind::merge>},
         {"move", single<ActionKind::move>},
         {"release", single<ActionKind::release>},

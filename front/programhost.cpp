@@ -14,6 +14,7 @@
 #include "actions/actiondiscard.hpp"
 #include "actions/actionexport.hpp"
 #include "actions/actionhelp.hpp"
+#include "actions/actionhistory.hpp"
 #include "actions/actionimport.hpp"
 #include "actions/actionlist.hpp"
 #include "actions/actionmove.hpp"
@@ -63,6 +64,10 @@ Factory factoryOf(ActionKind theKind) {
         return make<actionDelete>;
     case ActionKind::diff:
         return make<actionDiff>;
+    case ActionKind::log:
+        return make<actionLog>;
+    case ActionKind::annotate:
+        return make<actionAnnotate>;
     case ActionKind::discard:
         return make<actionDiscard>;
     case ActionKind::exportDeliveryUnit:
@@ -119,7 +124,7 @@ std::string_view actionClassName(ActionKind theKind) {
         "actionMerge",    "actionMove",     "actionRelease", "actionResolve",  "actionRevert",
         "actionSet",      "actionShow",     "actionStatus",  "actionTakeOver", "actionTrack",
         "actionUnDeploy", "actionUnTrack",  "actionUpdate",  "actionValidate", "actionVersion",
-        "actionDiff",
+        "actionLog",      "actionAnnotate", "actionDiff",
     };
     static_assert(std::size(theNames) == kActionKindCount, "one class name per action kind");
     return theNames[static_cast<std::size_t>(theKind)];

@@ -8,6 +8,7 @@ if [ -n "$aWarnings" ]; then
 fi
 aText=$(MANWIDTH=80 man -l "$aPage" 2>/dev/null)
 for aWord in "create workSpace|ws WORKSPACEPATH [KEY]" "diff [objects] OBJECT_OR_PACKAGE" "lockFile" \
+    "log OBJECT" "annotate OBJECT" \
     "KIVO_VERBOSE"; do
     case "$aText" in
     *"$aWord"*) ;;

@@ -28,9 +28,9 @@ using Texts = std::vector<std::string>;
 TEST(CommandSyntaxTable, HasEveryEntryInOrderAndEveryMapPerToken) {
     for (bool anAdvanced : {false, true}) {
         auto aTable = commandsyntax::buildTable(anAdvanced);
-        ASSERT_EQ(aTable.size(), 66u);
+        ASSERT_EQ(aTable.size(), 68u);
         EXPECT_EQ(aTable.front().itsAction, "activate");
-        EXPECT_EQ(aTable[4].itsWhatKey, "workSpace");
+        EXPECT_EQ(aTable[5].itsWhatKey, "workSpace");
         EXPECT_EQ(aTable.back().itsAction, "version");
         for (const auto& anEntry : aTable) {
             EXPECT_FALSE(anEntry.itsSyntaxes.empty()) << anEntry.itsAction;
@@ -52,6 +52,10 @@ TEST(CommandSyntaxTable, HasEveryEntryInOrderAndEveryMapPerToken) {
 }
 
 TEST(CommandSyntaxMatch, ObjectSelectionForms) {
+    EXPECT_EQ(pairsOf({"log", "p1/", "a.txt"}),
+              (Texts{"action=log", "what=object", "object=p1/", "object=a.txt"}));
+    EXPECT_EQ(pairsOf({"annotate", "a.txt"}),
+              (Texts{"action=annotate", "what=object", "object=a.txt"}));
     EXPECT_EQ(pairsOf({"diff", "p1/", "a.txt"}),
               (Texts{"action=diff", "what=objects", "object=p1/", "object=a.txt"}));
     EXPECT_EQ(pairsOf({"CHECKOUT", "IOS"}), (Texts{"action=CHECKOUT", "what=inactiveObjects"}));

@@ -80,12 +80,14 @@ TEST(Dispatcher, SingleActionsAndHelpFallback) {
     dispatch(aHost, {"COMMIT"});
     dispatch(aHost, {"version"});
     dispatch(aHost, {"diff", "p1/"});
+    dispatch(aHost, {"LOG", "p1/"});
+    dispatch(aHost, {"annotate", "a.txt"});
     dispatch(aHost, {});
     dispatch(aHost, {"rebase"});
     dispatch(aHost, {"--action=nosuch"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"actionCommit", "actionVersion", "actionDiff", "actionHelp",
-                                     "actionHelp", "actionHelp"}));
-    EXPECT_EQ(dispatcher::table().size(), 31u);
+    EXPECT_EQ(aHost.itsSteps, (Steps{"actionCommit", "actionVersion", "actionDiff", "actionLog",
+                                     "actionAnnotate", "actionHelp", "actionHelp", "actionHelp"}));
+    EXPECT_EQ(dispatcher::table().size(), 33u);
 }
 
 TEST(Sequences, ActivateChecksOutOnlyAfterConflictsWithFreshCounters) {
