@@ -170,7 +170,8 @@ std::string styleSheet() {
               "table {border-collapse: collapse;}\n"
               "th, td {text-align: left; padding: 2px 8px; vertical-align: top;}\n"
               "pre .add {color: #060;}\npre .del {color: #a00;}\npre .hunk {color: #06a;}\n"
-              ".problem {color: #a00;}\n";
+              ".problem {color: #a00;}\n"
+              "td.line {white-space: pre; font-family: monospace;}\n";
     // The levels of the package tree (pagespackages indents no deeper than level 15).
     for (int aLevel = 0; aLevel <= 15; ++aLevel)
         aSheet += "td.d" + std::to_string(aLevel) +

@@ -1,7 +1,8 @@
 #pragma once
 
 // The pages of the web view, one family per file: packages (`pagespackages`), an object's
-// history (`pagesobject`), the activity and the changes (`pageschanges`), delivery units
+// history (`pagesobject`) and annotation (`pagesannotate`), the activity and the changes
+// (`pageschanges`), delivery units
 // (`pagesdeliveryunits`). Each reads what it shows through the RepositoryReader, a bounded number
 // of requests per page, and escapes every text it did not write itself.
 
@@ -16,6 +17,9 @@ Page packagePage(RepositoryReader& theReader, const PageRequest& theRequest);
 // One object ("package", "name", "suffix"): its versions, newest first, each with the unified
 // difference to the version before it.
 Page objectPage(RepositoryReader& theReader, const PageRequest& theRequest);
+// One object's version ("version", by default the newest that is no deletion) with each line
+// marked with the version and user that last changed it.
+Page annotatePage(RepositoryReader& theReader, const PageRequest& theRequest);
 // The activations of the whole repository, newest first.
 Page activityPage(RepositoryReader& theReader, const PageRequest& theRequest);
 // All changes with their contributors' validation state.

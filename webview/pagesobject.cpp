@@ -1,10 +1,10 @@
 #include "core/htmlpage.hpp"
 #include "core/textdiff.hpp"
+#include "webview/objectversions.hpp"
 #include "webview/pages.hpp"
 #include "webview/reader.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <map>
 
 namespace RepositoryAccess::webview {
@@ -12,33 +12,6 @@ namespace RepositoryAccess::webview {
 using htmlpage::escape;
 
 namespace {
-
-std::int64_t versionNumber(const std::string& theText) {
-    std::int64_t aNumber = 0;
-    auto [anEnd, anError] =
-        std::from_chars(theText.data(), theText.data() + theText.size(), aNumber);
-    if (anError != std::errc() || anEnd != theText.data() + theText.size())
-        throw Error("The repository answered a history entry without a version number: \"" +
-                    theText + "\"");
-    return aNumber;
-}
-
-struct Version {
-    std::int64_t itsNumber = 0;
-    bool itsIsDeletion = false;
-    std::string itsActivatedAt, itsActivatedBy;
-};
-
-std::vector<Version> versions(const ReadAnswer& theHistory) {
-    std::vector<Version> aList;
-    for (const json::JsonValue& aValue : json::getList(theHistory.itsJson, "history")) {
-        const json::JsonObject& anEntry = json::asObject(aValue);
-        aList.push_back({versionNumber(text(anEntry, "versionId")),
-                         text(anEntry, "isDeletion") == "true", text(anEntry, "activateAt"),
-                         text(anEntry, "activatedBy")});
-    }
-    return aList;
-}
 
 // The unified difference as HTML: each line escaped and marked as added, deleted or a hunk head.
 std::string diffHtml(const std::string& theDiff) {
@@ -64,46 +37,40 @@ std::string label(const std::string& theShown, std::int64_t theNumber) {
 } // namespace
 
 Page objectPage(RepositoryReader& theReader, const PageRequest& theRequest) {
-    const std::string aPackage = theRequest.required("package");
-    const std::string aName = theRequest.required("name");
-    const std::string aSuffix = theRequest.param("suffix");
-    const std::string anObject = objectMembers(aPackage, aName, aSuffix);
-    std::vector<Version> aVersions =
-        versions(*theReader.read(theRequest.itsUser, "get", "history", anObject));
+    const ObjectVersions anObject(theReader, theRequest.itsUser, theRequest.required("package"),
+                                  theRequest.required("name"), theRequest.param("suffix"));
+    std::vector<ObjectVersions::Version> aVersions = anObject.versions();
     std::reverse(aVersions.begin(), aVersions.end());
 
     const std::size_t aPage = theRequest.pageNumber();
     const Slice aSlice = slice(aVersions.size(), aPage, kVersionsPerPage);
     // The contents this page compares, each read once: its versions and the one before the last.
-    std::map<std::int64_t, std::string> aContents;
-    auto aContent = [&](std::int64_t theNumber) -> const std::string& {
-        auto aFound = aContents.find(theNumber);
-        if (aFound != aContents.end())
-            return aFound->second;
-        auto anAnswer = theReader.read(theRequest.itsUser, "read", "object",
-                                       anObject + ",\"version\":{\"versionType\":\"3\"," +
-                                           member("versionNr", std::to_string(theNumber)) + "}");
-        return aContents.emplace(theNumber, anAnswer->slot(0)).first->second;
-    };
-    auto aVersionContent = [&](std::size_t theIndex) -> std::string {
-        if (theIndex >= aVersions.size() || aVersions[theIndex].itsIsDeletion)
-            return {};
-        return aContent(aVersions[theIndex].itsNumber);
+    std::map<std::size_t, std::string> aContents;
+    auto aContent = [&](std::size_t theIndex) -> const std::string& {
+        static const std::string kNone;
+        if (theIndex >= aVersions.size())
+            return kNone;
+        auto aFound = aContents.find(theIndex);
+        if (aFound == aContents.end())
+            aFound = aContents.emplace(theIndex, anObject.content(aVersions[theIndex])).first;
+        return aFound->second;
     };
 
-    std::string aShown = aPackage + "/" + aName + (aSuffix.empty() ? "" : "." + aSuffix);
+    const std::string aShown = anObject.shown();
     Page aResult{"Object " + aShown, {}};
     if (aVersions.empty())
         aResult.itsBody = "<p>The object has never been activated.</p>\n";
+    else
+        aResult.itsBody = "<p>" + link("/annotate", anObject.query(), "Annotated") + "</p>\n";
     for (std::size_t i = aSlice.itsFirst; i < aSlice.itsEnd; ++i) {
-        const Version& aVersion = aVersions[i];
+        const ObjectVersions::Version& aVersion = aVersions[i];
         aResult.itsBody += "<h2 id=\"v" + std::to_string(aVersion.itsNumber) + "\">Version " +
                            std::to_string(aVersion.itsNumber) +
                            (aVersion.itsIsDeletion ? " (deletion)" : "") + "</h2>\n<p>Activated " +
                            escape(aVersion.itsActivatedAt) + " by " +
                            escape(aVersion.itsActivatedBy) + "</p>\n";
-        const std::string aNew = aVersionContent(i);
-        const std::string anOld = aVersionContent(i + 1);
+        const std::string& aNew = aContent(i);
+        const std::string& anOld = aContent(i + 1);
         if (textdiff::isBinary(aNew) || textdiff::isBinary(anOld)) {
             aResult.itsBody +=
                 "<p>Binary content (" + std::to_string(aNew.size()) + " bytes)</p>\n";
@@ -115,9 +82,7 @@ Page objectPage(RepositoryReader& theReader, const PageRequest& theRequest) {
         aResult.itsBody +=
             aDiff.empty() ? "<p>No difference to the version before.</p>\n" : diffHtml(aDiff);
     }
-    aResult.itsBody +=
-        pager("/object", {{"package", aPackage}, {"name", aName}, {"suffix", aSuffix}}, aPage,
-              aSlice.itsMore);
+    aResult.itsBody += pager("/object", anObject.query(), aPage, aSlice.itsMore);
     return aResult;
 }
 

@@ -31,6 +31,7 @@ struct Route {
 constexpr Route kRoutes[] = {{"/packages", packagesPage},
                              {"/package", packagePage},
                              {"/object", objectPage},
+                             {"/annotate", annotatePage},
                              {"/activity", activityPage},
                              {"/changes", changesPage},
                              {"/change", changePage},

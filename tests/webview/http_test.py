@@ -16,7 +16,7 @@ from webviewserver import Client, Repository, Server, cluster_environment  # noq
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build-team"
 HOSTILE_PACKAGE, HOSTILE_NAME = "p<b>", "x\"&'y"
 PAGES = ["/packages", "/package?name=acme", "/object?package=acme&name=a&suffix=txt",
-         "/activity", "/changes", "/deliveryunits"]
+         "/annotate?package=acme&name=a&suffix=txt", "/activity", "/changes", "/deliveryunits"]
 
 
 class WebView(unittest.TestCase):
@@ -96,10 +96,23 @@ class WebView(unittest.TestCase):
         self.assertIn('<span class="add">+there', body)
         self.assertLess(body.index('id="v2"'), body.index('id="v1"'))
 
+    def test_annotation_names_the_version_that_last_changed_each_line(self):
+        client = self.signed_in()
+        _, _, body = client.request("/annotate?package=acme&name=a&suffix=txt")
+        rows = re.findall(r"<tr><td>(\d+)</td><td>DEV</td><td>\d+</td><td class=\"line\">([^<]*)<",
+                          body)
+        self.assertEqual(rows, [("1", "hello"), ("2", "there"), ("1", "world")])
+        _, _, body = client.request("/annotate?package=acme&name=a&suffix=txt&version=1")
+        self.assertIn("(version 1)", body)
+        self.assertNotIn("there", body)
+        status, _, _ = client.request("/annotate?package=acme&name=a&suffix=txt&version=9")
+        self.assertEqual(status, 404)
+
     def test_hostile_names_and_contents_are_escaped(self):
         client = self.signed_in()
         query = "package=p%3Cb%3E&name=x%22%26%27y&suffix=txt"
-        for page in ["/packages", "/activity", "/package?name=p%3Cb%3E", "/object?" + query]:
+        for page in ["/packages", "/activity", "/package?name=p%3Cb%3E", "/object?" + query,
+                     "/annotate?" + query]:
             status, _, body = client.request(page)
             self.assertEqual(status, 200, page)
             self.assertNotIn("<b>", body, page)
