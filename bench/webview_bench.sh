@@ -50,6 +50,7 @@ hyperfine -N --warmup 3 --min-runs 20 \
   -n packages-page-2 "$(get '/packages?page=2')" \
   -n package "$(get '/package?name=bench.d0042')" \
   -n object-history "$(get '/object?package=bench.d0000&name=f000000&suffix=txt')" \
+  -n annotated "$(get '/annotate?package=bench.d0000&name=f000000&suffix=txt')" \
   -n activity "$(get /activity)" \
   -n activity-page-50 "$(get '/activity?page=50')" \
   -n changes "$(get /changes)" \

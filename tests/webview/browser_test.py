@@ -172,6 +172,11 @@ def main():
         added = browser.evaluate("document.querySelector('pre .add').textContent")
         check(added == "+there\n", "the difference is not marked: %r" % added)
         browser.screenshot(os.path.join(artifacts, "webview-object.png"))
+        browser.load(lambda: browser.evaluate(
+            "document.querySelector('a[href^=\"/annotate\"]').click()"))
+        lines = browser.evaluate("[...document.querySelectorAll('td.line')].map(t => t.textContent)")
+        check(lines == ["hello", "there", "world"], "the annotation shows %r" % lines)
+        browser.screenshot(os.path.join(artifacts, "webview-annotated.png"))
 
         browser.load(lambda: browser.evaluate("document.querySelector('nav form').submit()"))
         check(browser.evaluate("location.pathname") == "/signin", "signing out failed")
