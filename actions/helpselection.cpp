@@ -4,6 +4,7 @@
 
 #include "actions/helpentries.hpp"
 #include "core/error.hpp"
+#include "core/htmlpage.hpp"
 #include "core/textcase.hpp"
 #include "core/utils.hpp"
 
@@ -23,13 +24,9 @@ std::string concatenated(const std::vector<const Help*>& theMatches) {
 } // namespace
 
 std::string pageFrame(std::string_view theBody) {
-    std::string aPage = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>\n";
-    aPage += "Kivo help";
-    aPage += "</title>\n<style type=\"text/css\">\n<!--\nli {margin-bottom: 8px;}\npre "
-             "{margin-bottom: 0;}\n//-->\n</style>\n</head>\n<body>\n";
-    aPage += theBody;
-    aPage += "</body>\n</html>";
-    return utils::dropListNumbers(aPage);
+    std::string aStyle = "<style type=\"text/css\">\n<!--\n";
+    aStyle.append(htmlpage::styleRules()).append("//-->\n</style>\n");
+    return utils::dropListNumbers(htmlpage::frame("Kivo help", aStyle, theBody));
 }
 
 std::string htmlToText(std::string_view theHtml) {

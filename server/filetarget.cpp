@@ -1,5 +1,6 @@
 #include "server/filetarget.hpp"
 
+#include "server/engine.hpp"
 #include "server/passwordhash.hpp"
 #include "server/sqlitedb.hpp"
 #include "server/storeschema.hpp"
@@ -37,6 +38,13 @@ void FileTarget::create(const SettingList& theSettings) {
 
 std::unique_ptr<RepositoryStore> FileTarget::open() {
     return std::make_unique<RepositoryStore>(itsPath);
+}
+
+std::unique_ptr<Engine> FileTarget::openReadOnly() {
+    auto apDatabase = std::make_unique<SqliteDatabase>(itsPath, false);
+    storeschema::upgrade(*apDatabase);
+    apDatabase->execute("PRAGMA query_only = ON");
+    return std::make_unique<Engine>(std::move(apDatabase));
 }
 
 bool FileTarget::putUser(const std::string& theName, const std::string& thePassword) {

@@ -1,5 +1,6 @@
 #include "server/pqtarget.hpp"
 
+#include "server/engine.hpp"
 #include "server/passwordhash.hpp"
 #include "server/pqdatabase.hpp"
 
@@ -129,6 +130,12 @@ void PqTarget::create(const SettingList& theSettings) {
 
 std::unique_ptr<RepositoryStore> PqTarget::open() {
     return std::make_unique<RepositoryStore>(connectRepository());
+}
+
+std::unique_ptr<Engine> PqTarget::openReadOnly() {
+    std::unique_ptr<PqDatabase> apDatabase = connectRepository();
+    apDatabase->execute("SET default_transaction_read_only = on");
+    return std::make_unique<Engine>(std::move(apDatabase));
 }
 
 void PqTarget::setLoginRole(PqDatabase& theDatabase, const std::string& theName,

@@ -19,6 +19,7 @@ public:
     std::string name() const override { return itsAddress.display(); }
     void create(const SettingList& theSettings) override;
     std::unique_ptr<RepositoryStore> open() override;
+    std::unique_ptr<Engine> openReadOnly() override;
     bool putUser(const std::string& theName, const std::string& thePassword) override;
     void drop() override;
     RepositorySnapshot openSnapshot() override;

@@ -207,6 +207,9 @@ public:
     std::optional<HistoryRecord> historyAt(std::int64_t theObject, const std::string& theTimestamp,
                                            bool theWithContent);
     std::vector<HistoryRecord> history(std::int64_t theObject);
+    // The activations of the whole repository, newest first: theCount entries after skipping
+    // theSkip, each with its object (itsEntry is that version, a deletion included).
+    std::vector<ActiveObject> recentHistory(std::int64_t theSkip, std::int64_t theCount);
     // The object of theKey with its newest history entry, in one question; none when no such
     // object exists.
     std::optional<NewestEntry> newestEntry(const ObjectKey& theKey, bool theWithContent);

@@ -12,6 +12,8 @@
 
 namespace RepositoryAccess::server {
 
+class Engine;
+
 using SettingList = std::vector<std::pair<std::string, std::string>>;
 
 // An existing repository's database in a read transaction (one snapshot), with the names of all
@@ -34,6 +36,9 @@ public:
     virtual void create(const SettingList& theSettings) = 0;
     // The existing repository; fails when the target holds none.
     virtual std::unique_ptr<RepositoryStore> open() = 0;
+    // The engine of the existing repository on a connection that refuses every write (for the
+    // web view, which only reads).
+    virtual std::unique_ptr<Engine> openReadOnly() = 0;
     // Adds the user theName (upper case) with thePassword, or changes its password; true when
     // the user existed.
     virtual bool putUser(const std::string& theName, const std::string& thePassword) = 0;

@@ -142,6 +142,22 @@ std::vector<HistoryRecord> RepositoryStore::history(std::int64_t theObject) {
     return aList;
 }
 
+std::vector<ActiveObject> RepositoryStore::recentHistory(std::int64_t theSkip,
+                                                         std::int64_t theCount) {
+    auto aQuery = itsDatabase->query(
+        std::string("SELECT o.id, o.package, o.name, o.suffix, ") + kHistoryColumns +
+        " FROM history h JOIN objects o ON o.id = h.object_id ORDER BY h.activated_at DESC, "
+        "o.package, o.name, o.suffix, h.version_nr DESC LIMIT ? OFFSET ?");
+    aQuery.bind(1, theCount);
+    aQuery.bind(2, theSkip);
+    std::vector<ActiveObject> aList;
+    while (aQuery.step())
+        aList.push_back({aQuery.integer(0),
+                         {aQuery.text(1), aQuery.text(2), aQuery.text(3)},
+                         readHistory(aQuery, 4, false)});
+    return aList;
+}
+
 namespace {
 
 constexpr const char* kInsertHistory =

@@ -1,0 +1,196 @@
+"""The web view in a real browser: headless chromium, driven over its DevTools pipe with the
+standard library, signs in through the sign-in form like a person, follows the pages, and the
+test checks the DOM the browser built (escaped names stay text, the style sheet applies under
+the page's content security policy, the session cookie is out of the scripts' reach). Screenshots
+are kept in BUILD_DIR/artifacts/webview-*.png.
+
+    python3 browser_test.py BUILD_DIR
+"""
+import base64
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from webviewserver import Repository, Server  # noqa: E402
+
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build-team"
+TIMEOUT = 90.0
+
+
+class Browser:
+    """chromium --remote-debugging-pipe: requests on its fd 3, answers and events on its fd 4,
+    each message JSON ended by a NUL byte."""
+
+    def __init__(self, profile):
+        to_browser_read, self.to_browser = os.pipe()
+        self.from_browser, from_browser_write = os.pipe()
+
+        def wire_pipes():
+            os.dup2(to_browser_read, 3)
+            os.dup2(from_browser_write, 4)
+
+        self.process = subprocess.Popen(
+            ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+             "--remote-debugging-pipe", "--user-data-dir=" + profile,
+             "--window-size=1000,800", "about:blank"],
+            # 3 and 4 are kept too: the close of other descriptors follows wire_pipes.
+            pass_fds=(3, 4, to_browser_read, from_browser_write), preexec_fn=wire_pipes,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(to_browser_read)
+        os.close(from_browser_write)
+        self.buffer = b""
+        self.next_id = 0
+        self.events = []
+        self.session = None
+
+    def send(self, method, params=None, session=True):
+        self.next_id += 1
+        message = {"id": self.next_id, "method": method, "params": params or {}}
+        if session and self.session:
+            message["sessionId"] = self.session
+        os.write(self.to_browser, json.dumps(message).encode() + b"\0")
+        while True:
+            reply = self.receive()
+            if reply.get("id") == self.next_id:
+                if "error" in reply:
+                    raise AssertionError("%s failed: %s" % (method, reply["error"]))
+                return reply["result"]
+            self.events.append(reply)
+
+    def receive(self):
+        deadline = time.monotonic() + TIMEOUT
+        while b"\0" not in self.buffer:
+            if time.monotonic() > deadline:
+                raise AssertionError("the browser did not answer")
+            chunk = os.read(self.from_browser, 65536)
+            if not chunk:
+                raise AssertionError("the browser ended")
+            self.buffer += chunk
+        message, _, self.buffer = self.buffer.partition(b"\0")
+        return json.loads(message)
+
+    def wait_for(self, event):
+        while True:
+            for index, message in enumerate(self.events):
+                if message.get("method") == event:
+                    del self.events[index]
+                    return message
+            self.events.append(self.receive())
+
+    def open_page(self):
+        target = self.send("Target.createTarget", {"url": "about:blank"})["targetId"]
+        self.session = self.send("Target.attachToTarget",
+                                 {"targetId": target, "flatten": True})["sessionId"]
+        self.send("Page.enable")
+
+    def load(self, action):
+        """Runs action (a navigation) and waits until the page it leads to has loaded."""
+        self.events = [e for e in self.events if e.get("method") != "Page.loadEventFired"]
+        action()
+        self.wait_for("Page.loadEventFired")
+
+    def navigate(self, url):
+        self.load(lambda: self.send("Page.navigate", {"url": url}))
+
+    def evaluate(self, expression):
+        result = self.send("Runtime.evaluate", {"expression": expression, "returnByValue": True})
+        return result["result"].get("value")
+
+    def screenshot(self, path):
+        data = self.send("Page.captureScreenshot", {"format": "png"})["data"]
+        with open(path, "wb") as out:
+            out.write(base64.b64decode(data))
+
+    def close(self):
+        try:
+            self.send("Browser.close", session=False)
+        except AssertionError:
+            pass
+        try:
+            self.process.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        os.close(self.to_browser)
+        os.close(self.from_browser)
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def main():
+    if shutil.which("chromium") is None:
+        print("chromium is not installed: skipped")
+        return 0
+    artifacts = os.path.join(BUILD, "artifacts")
+    os.makedirs(artifacts, exist_ok=True)
+    repo = Repository(BUILD, None)
+    repo.put("acme.sub", "a", "txt", "hello\nworld\n")
+    repo.put("acme.sub", "a", "txt", "hello\nthere\nworld\n")
+    repo.put("p<b>", "x\"&'y", "txt", "<script>document.title='owned'</script>\n")
+    server = Server(BUILD, repo.target)
+    profile = tempfile.mkdtemp(prefix="kivo-webview-browser-")
+    browser = Browser(profile)
+    try:
+        browser.open_page()
+        browser.navigate(server.url + "/packages")
+        check(browser.evaluate("location.pathname") == "/signin",
+              "an unsigned browser is not sent to the sign-in page")
+        browser.screenshot(os.path.join(artifacts, "webview-signin.png"))
+
+        browser.load(lambda: browser.evaluate(
+            "document.querySelector('input[name=user]').value = 'dev';"
+            "document.querySelector('input[name=password]').value = 'pw';"
+            "document.querySelector('form').submit()"))
+        check(browser.evaluate("location.pathname") == "/packages", "signing in failed")
+        check(browser.evaluate("document.querySelector('h1').textContent") == "Packages",
+              "the packages page has no heading")
+        check(browser.evaluate("document.cookie") == "",
+              "the session cookie is visible to scripts")
+        texts = browser.evaluate("[...document.querySelectorAll('td a')].map(a => a.textContent)")
+        check("p<b>" in texts, "the hostile package name is not shown as text: %r" % texts)
+        check(browser.evaluate("document.querySelectorAll('b, script').length") == 0,
+              "a name became markup")
+        check(browser.evaluate(
+            "getComputedStyle(document.querySelector('td.d1')).paddingLeft") == "24px",
+            "the style sheet does not apply")
+        browser.screenshot(os.path.join(artifacts, "webview-packages.png"))
+
+        browser.navigate(server.url + "/object?package=p%3Cb%3E&name=x%22%26%27y&suffix=txt")
+        check(browser.evaluate("document.title").startswith("Object p<b>/x\"&'y.txt"),
+              "the object page's title is wrong or a script ran")
+        check("+<script>" in browser.evaluate("document.querySelector('pre').textContent"),
+              "the content is not shown as text")
+        browser.navigate(server.url + "/object?package=acme.sub&name=a&suffix=txt")
+        added = browser.evaluate("document.querySelector('pre .add').textContent")
+        check(added == "+there\n", "the difference is not marked: %r" % added)
+        browser.screenshot(os.path.join(artifacts, "webview-object.png"))
+        browser.load(lambda: browser.evaluate(
+            "document.querySelector('a[href^=\"/annotate\"]').click()"))
+        lines = browser.evaluate("[...document.querySelectorAll('td.line')].map(t => t.textContent)")
+        check(lines == ["hello", "there", "world"], "the annotation shows %r" % lines)
+        browser.screenshot(os.path.join(artifacts, "webview-annotated.png"))
+
+        browser.load(lambda: browser.evaluate("document.querySelector('nav form').submit()"))
+        check(browser.evaluate("location.pathname") == "/signin", "signing out failed")
+        browser.navigate(server.url + "/activity")
+        check(browser.evaluate("location.pathname") == "/signin",
+              "the session outlived the sign-out")
+    finally:
+        browser.close()
+        server.stop()
+        repo.remove()
+        shutil.rmtree(profile, ignore_errors=True)
+    print("browser test passed; screenshots in", artifacts)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,186 @@
+"""The web view over HTTP, as a browser meets it: `kivo-repo serve` on a populated repository
+(a file, or with KIVO_PG_ENV a database of the test cluster), signed in and not, with hostile
+object names, long lists and requests that would change something.
+
+    python3 http_test.py BUILD_DIR
+"""
+import os
+import re
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from webviewserver import Client, Repository, Server, cluster_environment  # noqa: E402
+
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build-team"
+HOSTILE_PACKAGE, HOSTILE_NAME = "p<b>", "x\"&'y"
+PAGES = ["/packages", "/package?name=acme", "/object?package=acme&name=a&suffix=txt",
+         "/annotate?package=acme&name=a&suffix=txt", "/activity", "/changes", "/deliveryunits"]
+
+
+class WebView(unittest.TestCase):
+    maxDiff = 2000
+
+    @classmethod
+    def setUpClass(cls):
+        cluster = cluster_environment()
+        if cluster is not None and cluster.get("KIVO_PG") != "available":
+            raise unittest.SkipTest("no PostgreSQL cluster")
+        cls.repo = Repository(BUILD, cluster)
+        cls.repo.put("acme", "a", "txt", "hello\nworld\n")
+        cls.repo.put("acme", "a", "txt", "hello\nthere\nworld\n")
+        for number in range(105):
+            cls.repo.put("many", "o%03d" % number, "txt", "%d\n" % number)
+        for number in range(12):
+            cls.repo.put("acme", "long", "txt", "line %d\n" % number)
+        cls.repo.put(HOSTILE_PACKAGE, HOSTILE_NAME, "txt", "<script>alert(1)</script>\n")
+        cls.repo.tool("set", cls.repo.target, "change_tracking", "on")
+        cls.repo.put("acme", "tracked", "txt", "in a change\n")
+        cls.server = Server(BUILD, cls.repo.target)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.repo.remove()
+
+    def signed_in(self):
+        client = Client(self.server.url)
+        status, _, _ = client.sign_in("dev", "pw")
+        self.assertEqual(status, 303)
+        return client
+
+    def test_nothing_is_shown_before_signing_in(self):
+        client = Client(self.server.url)
+        for page in PAGES + ["/change?id=x", "/deliveryunit?name=x&vendor=y"]:
+            status, headers, body = client.request(page)
+            self.assertEqual((status, headers.get("Location")), (303, "/signin"), page)
+            self.assertNotIn("acme", body)
+        status, _, body = client.request("/signin")
+        self.assertEqual(status, 200)
+        self.assertIn('type="password"', body)
+
+    def test_wrong_password_and_unknown_user_are_refused(self):
+        for user, password in [("dev", "wrong"), ("dev", ""), ("nobody", "pw"), ("", "pw")]:
+            client = Client(self.server.url)
+            status, headers, body = client.sign_in(user, password)
+            self.assertEqual(status, 401, user)
+            self.assertNotIn("Set-Cookie", headers)
+            self.assertIn("Wrong user or password.", body)
+
+    def test_session_cookie_has_the_usual_attributes(self):
+        client = Client(self.server.url)
+        _, headers, _ = client.sign_in("Dev", "pw")  # user names are upper case
+        cookie = headers["Set-Cookie"]
+        self.assertRegex(cookie, r"^kivo_session=[0-9a-f]{32};")
+        for attribute in ["HttpOnly", "SameSite=Strict", "Path=/", "Max-Age=28800"]:
+            self.assertIn(attribute, cookie)
+        self.assertNotEqual(client.cookie, self.signed_in().cookie)
+
+    def test_every_page_answers(self):
+        client = self.signed_in()
+        _, _, changes = client.request("/changes")
+        change = re.search(r'href="/change\?id=([^"]+)"', changes).group(1)
+        for page in PAGES + ["/change?id=" + change, "/package?name=acme&page=2", "/style.css"]:
+            status, headers, body = client.request(page)
+            self.assertEqual(status, 200, page)
+            self.assertIn("no-store", headers["Cache-Control"])
+        _, _, body = client.request("/change?id=" + change)
+        self.assertRegex(body, r"[01] of 1 validated")
+        self.assertIn("tracked.txt", body)
+        self.assertIn("Signed in as DEV", body)
+
+    def test_history_shows_each_version_as_a_unified_difference(self):
+        _, _, body = self.signed_in().request("/object?package=acme&name=a&suffix=txt")
+        self.assertIn('<span class="hunk">@@ -1,2 +1,3 @@', body)
+        self.assertIn('<span class="add">+there', body)
+        self.assertLess(body.index('id="v2"'), body.index('id="v1"'))
+
+    def test_annotation_names_the_version_that_last_changed_each_line(self):
+        client = self.signed_in()
+        _, _, body = client.request("/annotate?package=acme&name=a&suffix=txt")
+        rows = re.findall(r"<tr><td>(\d+)</td><td>DEV</td><td>\d+</td><td class=\"line\">([^<]*)<",
+                          body)
+        self.assertEqual(rows, [("1", "hello"), ("2", "there"), ("1", "world")])
+        _, _, body = client.request("/annotate?package=acme&name=a&suffix=txt&version=1")
+        self.assertIn("(version 1)", body)
+        self.assertNotIn("there", body)
+        status, _, _ = client.request("/annotate?package=acme&name=a&suffix=txt&version=9")
+        self.assertEqual(status, 404)
+
+    def test_hostile_names_and_contents_are_escaped(self):
+        client = self.signed_in()
+        query = "package=p%3Cb%3E&name=x%22%26%27y&suffix=txt"
+        for page in ["/packages", "/activity", "/package?name=p%3Cb%3E", "/object?" + query,
+                     "/annotate?" + query]:
+            status, _, body = client.request(page)
+            self.assertEqual(status, 200, page)
+            self.assertNotIn("<b>", body, page)
+            self.assertNotIn("<script>", body, page)
+            self.assertIn("p&lt;b&gt;", body, page)
+        _, _, body = client.request("/object?" + query)
+        self.assertIn("x&quot;&amp;&#39;y", body)
+        self.assertIn("+&lt;script&gt;alert(1)&lt;/script&gt;", body)
+
+    def test_long_lists_come_in_pages(self):
+        client = self.signed_in()
+        _, _, first = client.request("/package?name=many")
+        _, _, second = client.request("/package?name=many&page=2")
+        self.assertEqual(first.count('href="/object?'), 100)
+        self.assertEqual(second.count('href="/object?'), 5)
+        self.assertIn("Next page", first)
+        self.assertNotIn("Next page", second)
+        self.assertIn('href="/package?name=many&amp;page=1"', second)
+        _, _, versions = client.request("/object?package=acme&name=long&suffix=txt")
+        self.assertEqual(len(re.findall(r'<h2 id="v\d+"', versions)), 10)
+        _, _, activity = client.request("/activity?page=2")
+        self.assertIn("Previous page", activity)
+
+    def test_missing_things_answer_404(self):
+        client = self.signed_in()
+        for page in ["/object?package=acme&name=nope&suffix=txt", "/package?name=nope",
+                     "/change?id=ZEV//999999", "/deliveryunit?name=nope&vendor=x",
+                     "/package", "/nosuchpage"]:
+            status, _, body = client.request(page)
+            self.assertEqual(status, 404, page)
+            self.assertIn("Not found", body)
+
+    def test_nothing_can_be_changed(self):
+        client = self.signed_in()
+        for method in ["PUT", "DELETE", "PATCH"]:
+            status, _, _ = client.request("/object?package=acme&name=a&suffix=txt",
+                                          method=method)
+            self.assertEqual(status, 405, method)
+        status, _, _ = client.request("/packages", {"name": "x"})
+        self.assertEqual(status, 405)
+
+    def test_signing_out_ends_the_session(self):
+        client = self.signed_in()
+        old = client.cookie
+        status, headers, _ = client.request("/signout", {})
+        self.assertEqual((status, headers["Location"]), (303, "/signin"))
+        self.assertIn("Max-Age=0", headers["Set-Cookie"])
+        client.cookie = old
+        status, headers, _ = client.request("/packages")
+        self.assertEqual((status, headers.get("Location")), (303, "/signin"))
+
+
+class ServeCommandLine(unittest.TestCase):
+    def run_serve(self, *args):
+        return subprocess.run([os.path.join(BUILD, "kivo-repo"), "serve", *args],
+                              capture_output=True, text=True, timeout=30)
+
+    def test_bad_target_or_address_fails_without_creating_anything(self):
+        folder = os.path.join(os.environ.get("TMPDIR", "/tmp"), "kivo-webview-none-%d" % os.getpid())
+        missing = folder + ".db"
+        result = self.run_serve(missing)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(missing, result.stderr)
+        self.assertFalse(os.path.exists(missing))
+        result = self.run_serve(missing, "--listen", "127.0.0.1:99999")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("Invalid listen address", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
