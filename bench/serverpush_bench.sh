@@ -11,6 +11,7 @@ source_dir=$(cd "$here/.." && pwd)
 build=$(cd "${1:-$here/../build-team}" && pwd)
 files=${2:-1000}
 work=$(mktemp -d /tmp/kivo-serverpush.XXXXXX)
+chmod 755 "$work"
 cleanUp() {
   if [[ -f $work/pg/env ]]; then bash "$source_dir/tests/pg/cluster.sh" stop "$work/pg" || true; fi
   rm -rf "$work"
@@ -66,7 +67,7 @@ hyperfine --warmup 1 --runs "${RUNS:-10}" -N \
 
 commits() {
   PGPASSWORD=$KIVO_PG_ADMIN_PASSWORD psql -h "$KIVO_PG_HOST" -p "$KIVO_PG_PORT" \
-    -U "$KIVO_PG_ADMIN" -d postgres -Atc \
+    -U "$KIVO_PG_ADMIN" -d "$KIVO_PG_DATABASE" -Atc \
     "select xact_commit from pg_stat_database where datname = '$database'" 2>/dev/null
 }
 resetServer
