@@ -7,6 +7,9 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
 
 namespace RepositoryAccess::dbclient {
 
@@ -111,7 +114,85 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
     return ReturnCode::Ok;
 }
 
+ReturnCode PgConnection::beginCallGroup() {
+    itsGrouping = true;
+    return ReturnCode::Ok;
+}
+
+ReturnCode PgConnection::endCallGroup() {
+    itsGrouping = false;
+    itsError.clear();
+    if (!commitGroup(itsError))
+        return ReturnCode::Error;
+    if (itsLoss.empty())
+        return ReturnCode::Ok;
+    itsError.set(pgcode::kStatementFailed, std::exchange(itsLoss, {}));
+    return ReturnCode::Error;
+}
+
+bool PgConnection::enterCall(ErrorHolder& theError) {
+    if (itsGroupOpen && itsGroupBudget.expired() && !commitGroup(theError))
+        return false;
+    if (!itsGrouping || itsGroupOpen)
+        return true;
+    // The extension writes only in READ COMMITTED, whatever the database's default.
+    if (!command("BEGIN ISOLATION LEVEL READ COMMITTED", "BEGIN", theError))
+        return false;
+    itsGroupOpen = true;
+    itsGroupBudget.start();
+    return true;
+}
+
+bool PgConnection::leaveCall(bool theAnswered, ErrorHolder& theError) {
+    if (!itsGroupOpen)
+        return true;
+    if (!theAnswered) {
+        // The failed call aborted the transaction; a lost connection has ended it already.
+        itsGroupOpen = false;
+        if (itsGroupBudget.requests() > 0 && itsLoss.empty())
+            itsLoss = "The server took back the group's last " +
+                      std::to_string(itsGroupBudget.requests()) +
+                      " answered requests with a failed one: " + theError.getErrorText();
+        ErrorHolder anIgnored;
+        if (PQstatus(itsHandle) == CONNECTION_OK)
+            command("ROLLBACK", "ROLLBACK", anIgnored);
+        return true;
+    }
+    return !itsGroupBudget.spend() || commitGroup(theError);
+}
+
+bool PgConnection::commitGroup(ErrorHolder& theError) {
+    if (!itsGroupOpen)
+        return true;
+    itsGroupOpen = false;
+    return command("COMMIT", "COMMIT", theError);
+}
+
+bool PgConnection::command(const char* theSql, const char* theTag, ErrorHolder& theError) {
+    if (itsHandle == nullptr) {
+        theError.set(pgcode::kNotConnected, "Not connected to a database server");
+        return false;
+    }
+    std::unique_ptr<PGresult, decltype(&PQclear)> aResult(PQexec(itsHandle, theSql), &PQclear);
+    // A transaction that the server had to abort answers COMMIT with ROLLBACK.
+    if (PQresultStatus(aResult.get()) == PGRES_COMMAND_OK &&
+        std::strcmp(PQcmdStatus(aResult.get()), theTag) == 0)
+        return true;
+    std::string aText = firstLine(aResult && PQresultStatus(aResult.get()) != PGRES_COMMAND_OK
+                                      ? PQresultErrorMessage(aResult.get())
+                                      : PQerrorMessage(itsHandle));
+    if (aText.empty())
+        aText = std::string("The server answered ") + theSql + " with " +
+                (aResult ? PQcmdStatus(aResult.get()) : "nothing");
+    theError.set(pgcode::kStatementFailed, aText);
+    return false;
+}
+
 ReturnCode PgConnection::close() {
+    // A group's open transaction ends with the session: the server rolls it back.
+    itsGroupOpen = false;
+    itsGrouping = false;
+    itsLoss.clear();
     dropStatements();
     if (itsHandle != nullptr)
         PQfinish(itsHandle);

@@ -3,6 +3,7 @@
 #include "dbclient/backendconnection.hpp"
 #include "dbclient/dbclient.hpp"
 #include "dbclient/pgstatements.hpp"
+#include "server/groupbudget.hpp"
 
 #include <memory>
 #include <optional>
@@ -48,12 +49,35 @@ public:
                        const std::string& theUser, std::string_view thePassword,
                        StringEncoding theEncoding, const ConnectProperties& theProperties) override;
     ReturnCode close() override;
+    // The calls of a group share transactions of the server: the first call opens one, and it
+    // commits when it has used its GroupBudget, when the group ends, and before a plain
+    // statement. Each call stays a subtransaction of its own inside the extension, so a refused
+    // request leaves no trace and the next ones go on; a call that fails takes the whole open
+    // transaction back, as the repository file's engine does after a storage failure, and
+    // endCallGroup then fails, naming the answered calls that were lost with it.
+    ReturnCode beginCallGroup() override;
+    ReturnCode endCallGroup() override;
 
     // For the statements: the open libpq connection, nullptr while not connected.
     pg_conn* handle() { return itsHandle; }
+    // Before a repository call: opens the group's transaction where one is due (after
+    // committing one that has used its time). False with the failure in theError.
+    bool enterCall(ErrorHolder& theError);
+    // After a repository call: a failed one rolls the open transaction back; an answered one
+    // counts against the budget, which may commit. False with the failure in theError.
+    bool leaveCall(bool theAnswered, ErrorHolder& theError);
+    // Commits the group's open transaction, if any; false with the failure in theError.
+    bool commitGroup(ErrorHolder& theError);
 
 private:
+    // Runs theSql, a command without rows; false with the server's text in theError.
+    bool command(const char* theSql, const char* theTag, ErrorHolder& theError);
+
     pg_conn* itsHandle = nullptr;
+    bool itsGrouping = false;
+    bool itsGroupOpen = false; // a transaction of the group is open on the server
+    server::GroupBudget itsGroupBudget;
+    std::string itsLoss; // answered calls of the group that a failure took back, for its end
 };
 
 } // namespace RepositoryAccess::dbclient

@@ -47,6 +47,9 @@ ReturnCode PgStatement::execute(const std::string& theSql) {
         itsError.set(pgcode::kNotConnected, kNotConnected);
         return ReturnCode::Error;
     }
+    // A plain statement runs on its own, after what a group of calls has done so far.
+    if (!itsConnection.commitGroup(itsError))
+        return ReturnCode::Error;
     Result aResult(PQexec(itsConnection.handle(), theSql.c_str()), &PQclear);
     ExecStatusType aStatus = PQresultStatus(aResult.get());
     if (aStatus != PGRES_TUPLES_OK && aStatus != PGRES_COMMAND_OK) {
@@ -97,6 +100,8 @@ std::optional<std::string> PgPreparedStatement::answer(std::string_view theFrame
         itsError.set(pgcode::kStatementFailed, "The request frame is larger than 2 GB");
         return std::nullopt;
     }
+    if (!itsConnection.enterCall(itsError))
+        return std::nullopt;
     const Oid aTypes[] = {kByteaType};
     const char* aValues[] = {theFrame.data()};
     const int aLengths[] = {static_cast<int>(theFrame.size())};
@@ -111,10 +116,14 @@ std::optional<std::string> PgPreparedStatement::answer(std::string_view theFrame
                                        : PQerrorMessage(itsConnection.handle())));
         if (itsError.getErrorText().empty())
             itsError.set(pgcode::kStatementFailed, "The repository call answered no frame");
+        itsConnection.leaveCall(false, itsError);
         return std::nullopt;
     }
-    return std::string(PQgetvalue(aResult.get(), 0, 0),
-                       static_cast<std::size_t>(PQgetlength(aResult.get(), 0, 0)));
+    std::string anAnswer(PQgetvalue(aResult.get(), 0, 0),
+                         static_cast<std::size_t>(PQgetlength(aResult.get(), 0, 0)));
+    if (!itsConnection.leaveCall(true, itsError))
+        return std::nullopt;
+    return anAnswer;
 }
 
 } // namespace RepositoryAccess::dbclient

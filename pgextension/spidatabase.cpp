@@ -9,9 +9,12 @@
 #include "server/sqlmarks.hpp"
 #include "server/writelock.hpp"
 
+#include <utility>
+
 extern "C" {
 #include "access/xact.h"
 #include "executor/spi.h"
+#include "storage/proc.h"
 #include "utils/errcodes.h"
 #include "utils/resowner.h"
 }
@@ -32,6 +35,7 @@ SpiDatabase::Call::Call(SpiDatabase& theDatabase) : itsDatabase(theDatabase) {
     itsDatabase.itsFailure.clear();
     itsDatabase.itsInSubtransaction = false;
     itsDatabase.itsReadOnly = false;
+    itsDatabase.itsLockTaken = false;
     itsDatabase.itsChanges = 0;
     PgFailure aFailure;
     int aResult = 0;
@@ -130,7 +134,7 @@ void SpiDatabase::begin(bool theWrite) {
         throw StorageError("The repository changes only in transactions of isolation level READ "
                            "COMMITTED: a write must see what the writer before it committed");
     openSubtransaction(theWrite);
-    if (!theWrite)
+    if (!theWrite || holdsWriteLock())
         return;
     // One writer at a time per repository, as the repository file's write lock does it: the
     // engine checks its rules (version bases, conflicts, contributors, ...) by reading and then
@@ -150,8 +154,10 @@ void SpiDatabase::begin(bool theWrite) {
         rollbackAfterFailure();
         throw;
     }
-    if (aTaken)
+    if (aTaken) {
+        itsLockTaken = true;
         return;
+    }
     rollback();
     throw SpiError(writerBusy(aLimits.itsWaitSeconds), ERRCODE_LOCK_NOT_AVAILABLE);
 }
@@ -175,6 +181,10 @@ void SpiDatabase::openSubtransaction(bool theWrite) {
     // A read runs every statement in the snapshot of the calling statement (SPI's read-only
     // mode): it sees one state of the repository and never waits.
     itsReadOnly = !theWrite;
+}
+
+bool SpiDatabase::holdsWriteLock() const {
+    return itsLockedTransaction != 0 && itsLockedTransaction == MyProc->lxid;
 }
 
 bool SpiDatabase::takeWriteLock(const server::WriteLockLimits& theLimits) {
@@ -251,6 +261,9 @@ void SpiDatabase::commit() {
     }
     itsInSubtransaction = false;
     itsReadOnly = false;
+    // The lock now belongs to the top-level transaction, until it ends.
+    if (std::exchange(itsLockTaken, false))
+        itsLockedTransaction = MyProc->lxid;
 }
 
 void SpiDatabase::rollback() {
@@ -261,6 +274,8 @@ void SpiDatabase::rollback() {
     PgFailure aFailure;
     MemoryContext aContext = itsContext;
     ResourceOwner anOwner = itsOwner;
+    // A lock taken in the subtransaction goes with it.
+    itsLockTaken = false;
     const bool anOk = pgGuard(aFailure, [&] {
         RollbackAndReleaseCurrentSubTransaction();
         MemoryContextSwitchTo(aContext);

@@ -87,6 +87,8 @@ private:
     // Waits for the write lock within theLimits; false when the wait timed out (the
     // subtransaction is then failed and must be rolled back).
     bool takeWriteLock(const server::WriteLockLimits& theLimits);
+    // True when the current top-level transaction holds the write lock already.
+    bool holdsWriteLock() const;
     // The busy message, read in a read subtransaction of its own.
     std::string writerBusy(std::int64_t theWaitSeconds);
 
@@ -95,6 +97,11 @@ private:
     bool itsConnected = false;
     bool itsInSubtransaction = false;
     bool itsReadOnly = false;
+    // The write lock: taken by the open subtransaction, and the local id of the top-level
+    // transaction that holds it since a subtransaction that took it committed (0: none). The
+    // requests of a client's group share one transaction, and only its first write waits.
+    bool itsLockTaken = false;
+    std::uint32_t itsLockedTransaction = 0;
     // A failure of PostgreSQL happened that only a rollback of the subtransaction clears.
     bool itsFailed = false;
     std::string itsFailure;

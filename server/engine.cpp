@@ -152,10 +152,6 @@ std::string invalidRequest(const std::string& theMessage) {
     return frameOf(anAnswer);
 }
 
-// How many requests, and how long, a transaction shared by a group of requests may take.
-constexpr int kGroupRequests = 500;
-constexpr std::chrono::milliseconds kGroupTime{200};
-
 } // namespace
 
 Engine::Engine(const std::string& thePath) : itsStore(thePath) {}
@@ -244,8 +240,7 @@ void Engine::startRequest(bool theWrite) {
     if (!itsGroupOpen) {
         itsStore.beginWrite();
         itsGroupOpen = true;
-        itsGroupRequests = 0;
-        itsGroupStart = std::chrono::steady_clock::now();
+        itsGroupBudget.start();
     }
     itsStore.savepoint();
 }
@@ -256,8 +251,7 @@ void Engine::finishRequest() {
         return;
     }
     itsStore.releaseSavepoint();
-    if (++itsGroupRequests >= kGroupRequests ||
-        std::chrono::steady_clock::now() - itsGroupStart >= kGroupTime)
+    if (itsGroupBudget.spend())
         commitGroup();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "server/groupbudget.hpp"
 #include "server/repositorystore.hpp"
 
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,11 +32,10 @@ public:
 
     // Lets the requests that follow share write transactions until endGroup, each request still
     // atomic on its own (a savepoint): a run that sends thousands of small requests then waits
-    // for a few commits instead of one per request. A shared transaction commits after a few
-    // hundred requests or a fifth of a second, whichever comes first, so that other writers wait
-    // for at most one of them. A storage failure rolls back the whole open transaction, the
-    // group's earlier requests in it included; so does the end of a process that never ends
-    // the group.
+    // for a few commits instead of one per request. A shared transaction commits when it has
+    // used its GroupBudget, so that other writers wait for at most one of them. A storage failure
+    // rolls back the whole open transaction, the group's earlier requests in it included; so does
+    // the end of a process that never ends the group.
     void beginGroup();
     // Commits the group's open transaction; throws StorageError when that fails.
     void endGroup();
@@ -54,8 +53,7 @@ private:
     RepositoryStore itsStore;
     bool itsGrouping = false;
     bool itsGroupOpen = false; // a shared transaction of the group is open
-    int itsGroupRequests = 0;
-    std::chrono::steady_clock::time_point itsGroupStart;
+    GroupBudget itsGroupBudget;
 };
 
 } // namespace RepositoryAccess::server

@@ -192,12 +192,13 @@ private:
     }
 
     // Writes theContent (nullptr: a deletion), which it takes over, as the inactive version of
-    // theKey, based on the object's newest version.
-    void putVersion(const ObjectKey& theKey, std::int64_t theObject, std::string* theContent) {
+    // theKey, based on the object's newest version theLatest (0: none).
+    void putVersion(const ObjectKey& theKey, std::int64_t theObject, std::string* theContent,
+                    std::int64_t theLatest) {
         InactiveRecord aVersion;
         aVersion.itsOwner = itsSession.itsOwner;
         aVersion.itsWorkspace = itsSession.itsWorkspace;
-        aVersion.itsVersionId = itsStore.latest(theObject) + 1;
+        aVersion.itsVersionId = theLatest + 1;
         aVersion.itsIsDeletion = theContent == nullptr;
         if (theContent)
             aVersion.itsContent = std::move(*theContent);
@@ -215,10 +216,10 @@ private:
         std::erase(itsImported, theKey);
     }
 
-    std::optional<HistoryRecord> activeEntry(std::int64_t theObject, bool theWithContent) {
-        std::int64_t aLatest = itsStore.latest(theObject);
+    std::optional<HistoryRecord> activeEntry(std::int64_t theObject, std::int64_t theLatest,
+                                             bool theWithContent) {
         auto anEntry =
-            aLatest ? itsStore.historyEntry(theObject, aLatest, theWithContent) : std::nullopt;
+            theLatest ? itsStore.historyEntry(theObject, theLatest, theWithContent) : std::nullopt;
         if (anEntry && anEntry->itsIsDeletion)
             return std::nullopt;
         return anEntry;
@@ -234,25 +235,33 @@ private:
                               theKey.itsPackage};
         // A later archive of the import that carries the object undoes an earlier one's deletion.
         std::erase(itsDeleted, theKey);
+        // A new object has no version of any kind yet: nothing to clear or compare.
+        std::int64_t aLatest = 0;
         auto anObject = itsStore.findObject(theKey);
-        std::int64_t anId = anObject ? *anObject : itsStore.createObject(theKey);
-        clearWorkspaceVersion(theKey, anId);
-        auto anActive = activeEntry(anId, true);
-        if (anActive && anActive->itsContent == *theContent) {
-            forget(theKey, anId);
-            return;
+        if (anObject) {
+            clearWorkspaceVersion(theKey, *anObject);
+            aLatest = itsStore.latest(*anObject);
+            auto anActive = activeEntry(*anObject, aLatest, true);
+            if (anActive && anActive->itsContent == *theContent) {
+                forget(theKey, *anObject);
+                return;
+            }
         }
-        putVersion(theKey, anId, theContent);
+        putVersion(theKey, anObject ? *anObject : itsStore.createObject(theKey), theContent,
+                   aLatest);
         ++itsWritten;
     }
 
     void deleteActive(const ObjectKey& theKey) {
         auto anObject = itsStore.findObject(theKey);
-        if (!anObject || !activeEntry(*anObject, false))
+        if (!anObject)
+            return;
+        const std::int64_t aLatest = itsStore.latest(*anObject);
+        if (!activeEntry(*anObject, aLatest, false))
             return;
         requireAdministrator("delete object " + describe(theKey) + " by an import");
         clearWorkspaceVersion(theKey, *anObject);
-        putVersion(theKey, *anObject, nullptr);
+        putVersion(theKey, *anObject, nullptr, aLatest);
         if (std::find(itsDeleted.begin(), itsDeleted.end(), theKey) == itsDeleted.end())
             itsDeleted.push_back(theKey);
     }

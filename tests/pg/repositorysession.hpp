@@ -81,6 +81,16 @@ public:
         return kivotest::firstColumn(*itsConnection, theSql);
     }
 
+    // Lets the calls that follow share the server's transactions; endGroup commits the open
+    // one and answers "" or the failure's text.
+    void beginGroup() { itsConnection->beginCallGroup(); }
+    std::string endGroup() {
+        using RepositoryAccess::dbclient::ReturnCode;
+        return itsConnection->endCallGroup() == ReturnCode::Ok
+                   ? std::string()
+                   : itsConnection->error().getErrorText();
+    }
+
     // Sends a request (theJson with theCData and theBData as the attachments) and reads the
     // answer.
     std::unique_ptr<RepositoryAnswer> call(const std::string& theJson,

@@ -102,3 +102,37 @@ TEST_F(WriteLockTest, AHolderIdleInItsTransactionIsCutOff) {
     // Its transaction was rolled back: its package never came to be.
     EXPECT_EQ(aWriter->call(createPackageJson("held"))->code(), "0");
 }
+
+TEST_F(WriteLockTest, AGroupHoldsTheLockOnlyFromItsFirstWriteThatStands) {
+    expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "1"}));
+    auto aGroup = session(itsHolder, "pw-h");
+    EXPECT_EQ(aGroup->call(createPackageJson("taken"))->code(), "0");
+    aGroup->beginGroup();
+    // A refused write gives the lock back with everything else it did.
+    EXPECT_NE(aGroup->call(createPackageJson("taken"))->code(), "0");
+    auto aWriter = session(itsWriter, "pw-w");
+    EXPECT_EQ(aWriter->sql("BEGIN"), "");
+    EXPECT_EQ(aWriter->call(createPackageJson("other"))->code(), "0");
+    // So the group's next write must wait for it like any other writer.
+    const auto aBusy = aGroup->call(createPackageJson("mine"));
+    EXPECT_FALSE(aBusy->itsCalled);
+    EXPECT_TRUE(contains(aBusy->itsFailure, "The repository is busy")) << aBusy->itsFailure;
+    EXPECT_TRUE(contains(aGroup->endGroup(), "The repository is busy"));
+
+    EXPECT_EQ(aWriter->sql("COMMIT"), "");
+    aGroup->beginGroup();
+    EXPECT_EQ(aGroup->call(createPackageJson("mine"))->code(), "0");
+    EXPECT_EQ(aGroup->call(createPackageJson("mine.sub"))->code(), "0");
+    // While the group's transaction is open, it holds the lock.
+    aWriter = session(itsWriter, "pw-w");
+    EXPECT_FALSE(aWriter->call(createPackageJson("later"))->itsCalled);
+    EXPECT_EQ(aGroup->endGroup(), "");
+    EXPECT_EQ(aWriter->call(createPackageJson("later"))->code(), "0");
+    for (const char* aPackage : {"other", "mine", "mine.sub", "later"})
+        EXPECT_EQ(aWriter
+                      ->call(R"({"action":"exists","what":"package","package":")" +
+                             std::string(aPackage) + "\"}")
+                      ->member("exists"),
+                  "true")
+            << aPackage;
+}
