@@ -79,7 +79,9 @@ protected:
     // The first column of theSql's rows on the cluster theName, one line each.
     std::string sql(const std::string& theName, const std::string& theSql) {
         const fs::path anOut = itsDir.path() / "sql.out";
-        script("sql " + state(theName) + " ZEV \"" + theSql + "\" >'" + anOut.string() + "'");
+        std::system(("bash '" KIVO_CLUSTER_SCRIPT "' sql " + state(theName) + " ZEV \"" + theSql +
+                     "\" >'" + anOut.string() + "'")
+                        .c_str());
         return kivotest::readText(anOut);
     }
 
