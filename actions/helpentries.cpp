@@ -100,7 +100,8 @@ struct Registry {
     std::vector<CommandHelp> itsCommands;
 
     Registry() : itsTable(commandsyntax::buildTable(commandsyntax::isAdvancedMode())) {
-        for (auto aSource : {helptexts::topics(), helptexts::workspaceTopics()})
+        for (auto aSource :
+             {helptexts::topics(), helptexts::workspaceTopics(), helptexts::serverTopics()})
             for (const TopicHelpText& aText : aSource)
                 itsTopics.emplace_back(aText);
 

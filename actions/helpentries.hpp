@@ -93,6 +93,7 @@ std::span<const CommandHelpText> deliveryActions();
 std::span<const CommandHelpText> listActions();
 std::span<const TopicHelpText> topics();
 std::span<const TopicHelpText> workspaceTopics();
+std::span<const TopicHelpText> serverTopics();
 // The overview page body: usage, the actions linked to their entries, the topics, examples.
 std::string_view overview();
 } // namespace helptexts

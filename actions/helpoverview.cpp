@@ -171,6 +171,8 @@ std::string_view overview() {
            "  <li><a href=\"#objects\">objects</a>: objects</li>\n"
            "  <li><a href=\"#packages\">packages</a>: packages</li>\n"
            "  <li><a href=\"#kivoignore\">kivoignore</a>: .kivoignore files</li>\n"
+           "  <li><a href=\"#servers\">servers</a>: team repositories on a PostgreSQL "
+           "server</li>\n"
            "  <li><a href=\"#statusCalculation\">statusCalculation</a>: local object status "
            "calculation</li>\n"
            "  <li><a href=\"#timeStamps\">timeStamps</a>: timestamps</li>\n"

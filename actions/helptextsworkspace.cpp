@@ -83,7 +83,11 @@ constexpr CommandHelpText theTexts[] = {
      "Use . for the current directory.",
      "<ul>\n"
      "  <li>--hostName=HOST, --userName=USER, --passWord=PASSWORD: the connection without a "
-     "key.</li>\n"
+     "key. HOST is file:PATH, or a server HOST:PORT[@DATABASE] (a list HOST1:PORT1,HOST2:PORT2 "
+     "for failover; see the topic servers).</li>\n"
+     "  <li>--database=DATABASE: the server's database of the repository.</li>\n"
+     "  <li>--sslTrustStore=FILE and the other --ssl options: the TLS settings, kept with the "
+     "workspace.</li>\n"
      "  <li>--force (-f): create it even when the repository already holds inactive objects "
      "for this workspace name.</li>\n"
      "</ul>",

@@ -28,6 +28,11 @@ enum class ParameterMode { In, Out, InOut, Unknown };
 enum class StringEncoding { Ascii, Utf8 };
 
 // The error (or warning) of the last call of its owner.
+// Connect failures that a key of the key store can be at fault for, the same for every backend:
+// an unknown user or a wrong password, and a key that the key store cannot give.
+inline constexpr int kAuthenticationFailedCode = 414;
+inline constexpr int kKeyStoreFailedCode = 416;
+
 class ErrorHolder {
 public:
     bool isSet() const { return itsCode != 0; }

@@ -18,7 +18,7 @@ namespace RepositoryAccess::dbclient {
 // Error codes the embedded backend reports in its error holders.
 namespace embeddedcode {
 inline constexpr int kConnectFailed = 10;
-inline constexpr int kAuthenticationFailed = 414;
+inline constexpr int kAuthenticationFailed = kAuthenticationFailedCode;
 inline constexpr int kNotConnected = 11;
 inline constexpr int kUnsupportedStatement = 257;
 inline constexpr int kInvalidParameter = kInvalidParameterCode;

@@ -32,9 +32,9 @@ ReturnCode HostConnection::connect(const std::string& theServerNode, const std::
             KeyStore aStore = KeyStore::forCurrentUser();
             anEntry = aStore.find(*aKey);
             if (!anEntry) {
-                itsError.set(embeddedcode::kConnectFailed, "Key \"" + *aKey +
-                                                               "\" not found in the key store \"" +
-                                                               aStore.filePath() + "\"");
+                itsError.set(kKeyStoreFailedCode, "Key \"" + *aKey +
+                                                      "\" not found in the key store \"" +
+                                                      aStore.filePath() + "\"");
                 return ReturnCode::Error;
             }
             aHost = anEntry->itsHost;
@@ -42,7 +42,7 @@ ReturnCode HostConnection::connect(const std::string& theServerNode, const std::
             aPassword = anEntry->itsPassword;
         } catch (const std::exception& anError) {
             // A key store that others can read, or that cannot be read, ends the connect.
-            itsError.set(embeddedcode::kConnectFailed, anError.what());
+            itsError.set(kKeyStoreFailedCode, anError.what());
             return ReturnCode::Error;
         }
     }
@@ -67,8 +67,14 @@ ReturnCode HostConnection::connect(const std::string& theServerNode, const std::
                          "a database server HOST:PORT (for example db.example.com:5432)");
         return ReturnCode::Error;
     }
+    // The key's TLS settings hold where the run and its workspace give none.
+    ConnectProperties aProperties = theProperties;
+    if (anEntry)
+        for (const auto& [aName, aValue] : anEntry->itsTls)
+            if (aProperties.getProperty(aName) == nullptr)
+                aProperties.setProperty(aName, aValue);
     ReturnCode aCode =
-        apBackend->connect(aHost, theDatabase, aUser, aPassword, theEncoding, theProperties);
+        apBackend->connect(aHost, theDatabase, aUser, aPassword, theEncoding, aProperties);
     itsError = apBackend->error();
     if (aCode != ReturnCode::Ok && aCode != ReturnCode::SuccessWithInfo)
         apBackend.reset();

@@ -48,6 +48,30 @@ std::vector<std::string> splitFields(const std::string& theLine) {
     return aFields;
 }
 
+// The connect properties a key may keep, each with its option of zevuserstore SET.
+constexpr std::pair<const char*, const char*> kTlsProperties[] = {
+    {"ENCRYPT", "sslEncrypt"},
+    {"sslCryptoProvider", "sslCryptoProvider"},
+    {"sslKeyStore", "sslKeyStore"},
+    {"sslTrustStore", "sslTrustStore"},
+    {"sslValidateCertificate", "sslValidateCertificate"}};
+
+bool isTlsProperty(const std::string& theName) {
+    for (const auto& [aProperty, anOption] : kTlsProperties)
+        if (theName == aProperty)
+            return true;
+    return false;
+}
+
+// A field "PROPERTY=VALUE" after the password; false when it is no TLS setting.
+bool readTlsField(const std::string& theField, KeyEntry& theEntry) {
+    const std::size_t anEquals = theField.find('=');
+    if (anEquals == std::string::npos || !isTlsProperty(theField.substr(0, anEquals)))
+        return false;
+    theEntry.itsTls.emplace_back(theField.substr(0, anEquals), theField.substr(anEquals + 1));
+    return true;
+}
+
 std::string modeText(mode_t theMode) {
     char aBuffer[8];
     std::snprintf(aBuffer, sizeof aBuffer, "%04o", static_cast<unsigned>(theMode & 07777));
@@ -59,6 +83,15 @@ std::string systemError(const std::string& theWhat) {
 }
 
 } // namespace
+
+std::optional<std::pair<std::string, std::string>> keyTlsSetting(const std::string& theOption) {
+    for (const auto& [aProperty, anOption] : kTlsProperties) {
+        const std::string aPrefix = std::string("--") + anOption + "=";
+        if (theOption.rfind(aPrefix, 0) == 0)
+            return std::make_pair(std::string(aProperty), theOption.substr(aPrefix.size()));
+    }
+    return std::nullopt;
+}
 
 KeyStore KeyStore::forCurrentUser() {
     const char* aHome = std::getenv("ZEVUSERSTORE_HOME");
@@ -118,15 +151,19 @@ std::vector<KeyEntry> KeyStore::load() const {
         if (aLine.empty() || aLine[0] == '#')
             continue;
         std::vector<std::string> aFields = splitFields(aLine);
-        const bool aComplete = aFields.size() == 4;
-        if (aComplete)
+        bool aComplete = aFields.size() >= 4;
+        if (aComplete) {
             anEntries.push_back({aFields[0], aFields[1], aFields[2], aFields[3]});
+            for (std::size_t i = 4; i < aFields.size(); ++i)
+                aComplete = aComplete && readTlsField(aFields[i], anEntries.back());
+        }
         for (std::string& aField : aFields)
             secrets::wipe(aField);
         // A damaged line may hold a password anywhere: it is named by number, never quoted.
         if (!aComplete)
             throw Error("The key store \"" + itsFilePath + "\" is damaged: line " +
-                        std::to_string(aLineNumber) + " does not have four fields");
+                        std::to_string(aLineNumber) +
+                        " does not have four fields followed by TLS settings only");
     }
     return anEntries;
 }
@@ -144,9 +181,13 @@ void KeyStore::save(const std::vector<KeyEntry>& theEntries) const {
             systemError("Could not create the key store directory \"" + itsDirectory + "\""));
     std::string aText = std::string(kHeader) + "\n";
     const secrets::WipeAtExit aWipeText(aText);
-    for (const KeyEntry& anEntry : theEntries)
+    for (const KeyEntry& anEntry : theEntries) {
         aText += escapeField(anEntry.itsKey) + "\t" + escapeField(anEntry.itsHost) + "\t" +
-                 escapeField(anEntry.itsUser) + "\t" + escapeField(anEntry.itsPassword) + "\n";
+                 escapeField(anEntry.itsUser) + "\t" + escapeField(anEntry.itsPassword);
+        for (const auto& [aName, aValue] : anEntry.itsTls)
+            aText += "\t" + escapeField(aName + "=" + aValue);
+        aText += "\n";
+    }
 
     std::string aTemporary = itsFilePath + ".tmp." + std::to_string(::getpid());
     int aFile = ::open(aTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -4,16 +4,23 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace RepositoryAccess::dbclient {
 
-// One stored key: a name for host, user and password. The password is wiped when the entry
-// goes.
+// One stored key: a name for host, user and password, and the TLS settings that go with the
+// host (connect property names: ENCRYPT, sslCryptoProvider, sslKeyStore, sslTrustStore,
+// sslValidateCertificate). The password is wiped when the entry goes.
 struct KeyEntry {
     std::string itsKey, itsHost, itsUser, itsPassword;
+    std::vector<std::pair<std::string, std::string>> itsTls = {};
     ~KeyEntry() { secrets::wipe(itsPassword); }
 };
+
+// The TLS option of zevuserstore SET ("--sslTrustStore=FILE", "--sslEncrypt=TRUE") as the
+// connect property and value it keeps; nothing for another word.
+std::optional<std::pair<std::string, std::string>> keyTlsSetting(const std::string& theOption);
 
 // The user's key store: the file "keys" in $ZEVUSERSTORE_HOME (default $HOME/.zevuserstore).
 // Passwords are kept readable so that they can be sent to the repository; the store is

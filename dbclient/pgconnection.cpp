@@ -1,5 +1,6 @@
 #include "dbclient/pgconnection.hpp"
 
+#include "dbclient/pgfailure.hpp"
 #include "dbclient/pgstatements.hpp"
 #include "dbclient/pgtls.hpp"
 #include "server/pqaddress.hpp"
@@ -23,30 +24,52 @@ void ignoreNotice(void*, const char*) {}
 
 } // namespace
 
-std::optional<ServerHost> parseServerHost(const std::string& theHost) {
-    const std::size_t anAt = theHost.find('@');
-    const std::string anAddress = theHost.substr(0, anAt);
-    const std::string aDatabase = anAt == std::string::npos ? "" : theHost.substr(anAt + 1);
-    if (anAt != std::string::npos && aDatabase.empty())
+namespace {
+
+// One server "NAME:PORT" of a host's list: its name (IPv6 without brackets) and port.
+std::optional<std::pair<std::string, std::string>> parseOneServer(const std::string& theAddress) {
+    const std::size_t aColon = theAddress.rfind(':');
+    if (aColon == std::string::npos || aColon == 0 || aColon + 1 == theAddress.size())
         return std::nullopt;
-    const std::size_t aColon = anAddress.rfind(':');
-    if (aColon == std::string::npos || aColon == 0 || aColon + 1 == anAddress.size())
-        return std::nullopt;
-    std::string aPort = anAddress.substr(aColon + 1);
+    std::string aPort = theAddress.substr(aColon + 1);
     if (aPort.size() > 5 || !std::all_of(aPort.begin(), aPort.end(), [](char theChar) {
             return theChar >= '0' && theChar <= '9';
         }))
         return std::nullopt;
     if (std::stoi(aPort) < 1 || std::stoi(aPort) > 65535)
         return std::nullopt;
-    std::string aName = anAddress.substr(0, aColon);
+    std::string aName = theAddress.substr(0, aColon);
     if (aName.size() >= 2 && aName.front() == '[' && aName.back() == ']')
         aName = aName.substr(1, aName.size() - 2);
     else if (aName.find(':') != std::string::npos)
         return std::nullopt; // an IPv6 address needs its brackets
-    if (aName.empty() || aName.find('/') != std::string::npos)
+    if (aName.empty() || aName.find_first_of("/,") != std::string::npos)
         return std::nullopt;
-    return ServerHost{aName, aPort, aDatabase};
+    return std::make_pair(aName, aPort);
+}
+
+} // namespace
+
+std::optional<ServerHost> parseServerHost(const std::string& theHost) {
+    const std::size_t anAt = theHost.find('@');
+    const std::string anAddresses = theHost.substr(0, anAt);
+    const std::string aDatabase = anAt == std::string::npos ? "" : theHost.substr(anAt + 1);
+    if (anAt != std::string::npos && aDatabase.empty())
+        return std::nullopt;
+    ServerHost aServer{{}, {}, aDatabase, 0};
+    std::size_t aStart = 0;
+    for (;;) {
+        const std::size_t aComma = anAddresses.find(',', aStart);
+        const auto aPart = parseOneServer(anAddresses.substr(aStart, aComma - aStart));
+        if (!aPart)
+            return std::nullopt;
+        const char* aSeparator = aServer.itsServerCount++ == 0 ? "" : ",";
+        aServer.itsHost += aSeparator + aPart->first;
+        aServer.itsPort += aSeparator + aPart->second;
+        if (aComma == std::string::npos)
+            return aServer;
+        aStart = aComma + 1;
+    }
 }
 
 std::string firstLine(const char* theText) {
@@ -94,6 +117,9 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
         {"application_name", "kivo"}};
     if (!aDatabase.empty())
         aKeywords.emplace_back("dbname", aDatabase);
+    // Of a primary and its standbys, only the primary accepts the repository's writes.
+    if (aServer->itsServerCount > 1)
+        aKeywords.emplace_back("target_session_attrs", "read-write");
     aKeywords.insert(aKeywords.end(), aTls.itsKeywords.begin(), aTls.itsKeywords.end());
 
     PGconn* aHandle = server::connectByKeywords(aKeywords, SecureString(thePassword));
@@ -110,6 +136,7 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
         return ReturnCode::Error;
     }
     PQsetNoticeProcessor(aHandle, ignoreNotice, nullptr);
+    warnIfUnverified(aHandle);
     itsHandle = aHandle;
     return ReturnCode::Ok;
 }

@@ -17,7 +17,7 @@ namespace RepositoryAccess::dbclient {
 // Error codes the PostgreSQL backend reports in its error holders.
 namespace pgcode {
 inline constexpr int kConnectFailed = 20;
-inline constexpr int kAuthenticationFailed = 414;
+inline constexpr int kAuthenticationFailed = kAuthenticationFailedCode;
 inline constexpr int kTlsRefused = 21;
 inline constexpr int kNotConnected = 11;
 inline constexpr int kUnsupportedStatement = 257;
@@ -25,11 +25,14 @@ inline constexpr int kStatementFailed = 22;
 } // namespace pgcode
 
 // A database server named "HOST:PORT" ("[::1]:5432" for an IPv6 address), optionally with the
-// repository's database after an "@" ("HOST:PORT@DATABASE"), so that a key names it too.
+// repository's database after an "@" ("HOST:PORT@DATABASE"), so that a key names it too. A list
+// of servers "HOST1:PORT1,HOST2:PORT2" names a primary and its standbys: a run uses the one that
+// accepts writes. The names and ports are libpq's comma-separated lists.
 struct ServerHost {
     std::string itsHost;
     std::string itsPort;
     std::string itsDatabase;
+    int itsServerCount = 0;
 };
 // The server's name, port and database, or nothing when theHost is not of that form.
 std::optional<ServerHost> parseServerHost(const std::string& theHost);

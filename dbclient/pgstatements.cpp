@@ -1,6 +1,7 @@
 #include "dbclient/pgstatements.hpp"
 
 #include "dbclient/pgconnection.hpp"
+#include "dbclient/pgfailure.hpp"
 #include "dbclient/protocolsql.hpp"
 
 #include <libpq-fe.h>
@@ -112,8 +113,7 @@ std::optional<std::string> PgPreparedStatement::answer(std::string_view theFrame
     if (PQresultStatus(aResult.get()) != PGRES_TUPLES_OK || PQntuples(aResult.get()) != 1 ||
         PQgetisnull(aResult.get(), 0, 0)) {
         itsError.set(pgcode::kStatementFailed,
-                     firstLine(aResult ? PQresultErrorMessage(aResult.get())
-                                       : PQerrorMessage(itsConnection.handle())));
+                     describeStatementFailure(aResult.get(), itsConnection.handle()));
         if (itsError.getErrorText().empty())
             itsError.set(pgcode::kStatementFailed, "The repository call answered no frame");
         itsConnection.leaveCall(false, itsError);

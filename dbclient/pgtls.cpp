@@ -3,7 +3,9 @@
 #include "core/textcase.hpp"
 #include "dbclient/pgconnection.hpp"
 
+#include <cstdlib>
 #include <optional>
+#include <sys/stat.h>
 
 namespace RepositoryAccess::dbclient {
 
@@ -74,6 +76,38 @@ void mapEncrypted(const ConnectProperties& theProperties, TlsSettings& theSettin
         aKeywords.emplace_back("sslpassword", *aPassword);
 }
 
+bool isReadableFile(const std::string& thePath) {
+    struct stat aStat;
+    return !thePath.empty() && ::stat(thePath.c_str(), &aStat) == 0 && S_ISREG(aStat.st_mode);
+}
+
+std::string environmentValue(const char* theName) {
+    const char* aValue = std::getenv(theName);
+    return aValue != nullptr ? aValue : "";
+}
+
+// The trust store libpq finds by its own conventions: PGSSLROOTCERT, else
+// ~/.postgresql/root.crt; empty when there is none.
+std::string conventionalTrustStore() {
+    std::string aPath = environmentValue("PGSSLROOTCERT");
+    if (aPath.empty() && !environmentValue("HOME").empty())
+        aPath = environmentValue("HOME") + "/.postgresql/root.crt";
+    return isReadableFile(aPath) ? aPath : std::string();
+}
+
+// Without a TLS setting of kivo's own, libpq's conventions hold: PGSSLMODE is left to libpq;
+// without it, a trust store that libpq finds makes the connection verify the certificate and the
+// host name, else libpq's own default (prefer) applies.
+void mapConventions(TlsSettings& theSettings) {
+    if (!environmentValue("PGSSLMODE").empty())
+        return;
+    theSettings.itsTrustStore = conventionalTrustStore();
+    if (theSettings.itsTrustStore.empty())
+        return;
+    theSettings.itsValidates = true;
+    theSettings.itsKeywords.emplace_back("sslmode", "verify-full");
+}
+
 } // namespace
 
 TlsSettings mapTlsProperties(const ConnectProperties& theProperties) {
@@ -83,7 +117,7 @@ TlsSettings mapTlsProperties(const ConnectProperties& theProperties) {
         anyOther = anyOther || theProperties.getProperty(aName) != nullptr;
     const std::string* anEncrypt = theProperties.getProperty("ENCRYPT");
     if (anEncrypt == nullptr && !anyOther) {
-        aSettings.itsKeywords.emplace_back("sslmode", "prefer");
+        mapConventions(aSettings);
         return aSettings;
     }
     if (!readSwitch(theProperties, "ENCRYPT", true, aSettings)) {
@@ -104,6 +138,11 @@ std::string describeConnectFailure(const std::string& theMessage, const TlsSetti
         contains(theMessage, "no password supplied")) {
         theCode = pgcode::kAuthenticationFailed;
         return "Authentication failed: unknown user or wrong password";
+    }
+    if (contains(theMessage, "read-only") || contains(theMessage, "hot standby")) {
+        theCode = pgcode::kConnectFailed;
+        return "None of the servers \"" + theHost +
+               "\" accepts writes (each is a standby or read-only): " + theMessage;
     }
     if (contains(theMessage, "does not match host name"))
         return "The server's certificate does not name the host \"" + theHost +

@@ -9,7 +9,9 @@
 namespace RepositoryAccess::dbclient {
 
 // The TLS connect properties as libpq connection keywords.
-//   no TLS property          sslmode=prefer (libpq's own default)
+//   no TLS property          libpq's conventions: PGSSLMODE when set; else verify-full when
+//                            libpq finds a trust store (PGSSLROOTCERT, ~/.postgresql/root.crt);
+//                            else nothing, so that libpq's own default (prefer) applies
 //   ENCRYPT FALSE            sslmode=disable; any other TLS property is then refused
 //   ENCRYPT TRUE, or any other TLS property:
 //     sslValidateCertificate TRUE (the default)  sslmode=verify-full: the chain against the trust

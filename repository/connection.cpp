@@ -51,6 +51,15 @@ struct ConnectParameters {
     std::vector<std::pair<const char*, std::string>> itsTls;
 };
 
+// The advice to check the key, where the key can be at fault: its user and password, or the
+// key itself; not where the server, the network or TLS failed.
+std::string keyHint(const dbclient::ErrorHolder& theError, const std::string& theKey) {
+    const int aCode = theError.getErrorCode();
+    if (aCode != dbclient::kAuthenticationFailedCode && aCode != dbclient::kKeyStoreFailedCode)
+        return {};
+    return "\nVerify your \"zevuserstore\" key (\"" + theKey + "\").";
+}
+
 bool isGood(ReturnCode theCode) {
     return theCode == ReturnCode::Ok || theCode == ReturnCode::SuccessWithInfo;
 }
@@ -93,13 +102,20 @@ void gatherParameters(ConnectParameters& theParameters) {
         theParameters.itsDatabase =
             optionOrConfig(params::database, aConfig, &WorkSpaceConfigFile::database);
     }
-    theParameters.itsTls = {{"ENCRYPT", getValue(params::sslEncrypt)},
-                            {"sslCryptoProvider", getValue(params::sslCryptoProvider)},
-                            {"sslKeyStore", getValue(params::sslKeyStore)},
+    // A TLS option of the run wins over the setting kept with the workspace.
+    const auto aTls = [aConfig](const Parameter& theParameter) {
+        std::string aValue = getValue(theParameter);
+        if (aValue.empty() && aConfig != nullptr)
+            aValue = aConfig->tlsSetting(theParameter.name());
+        return aValue;
+    };
+    theParameters.itsTls = {{"ENCRYPT", aTls(params::sslEncrypt)},
+                            {"sslCryptoProvider", aTls(params::sslCryptoProvider)},
+                            {"sslKeyStore", aTls(params::sslKeyStore)},
                             {"sslKeyStorePassword",
                              std::string(parameters().secret(params::sslKeyStorePassword).view())},
-                            {"sslTrustStore", getValue(params::sslTrustStore)},
-                            {"sslValidateCertificate", getValue(params::sslValidateCertificate)}};
+                            {"sslTrustStore", aTls(params::sslTrustStore)},
+                            {"sslValidateCertificate", aTls(params::sslValidateCertificate)}};
 }
 
 // Runs one query on a fresh statement and hands its first row to theRead; a query that fails in
@@ -216,7 +232,7 @@ Connection::Connection() : itsLibrary(std::make_unique<Library>()) {
         aCode = aConnection.connect("", "", "", "", dbclient::StringEncoding::Utf8, aProperties);
         if (!isGood(aCode))
             throw Error("Connecting to the database failed: " + aConnection.error().getErrorText() +
-                        "\nVerify your \"zevuserstore\" key (\"" + aParameters.itsKey + "\").");
+                        keyHint(aConnection.error(), aParameters.itsKey));
     } else {
         if (!aParameters.itsDatabase.empty())
             aProperties.setProperty("DATABASENAME", aParameters.itsDatabase);

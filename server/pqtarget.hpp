@@ -17,6 +17,7 @@ public:
     explicit PqTarget(const std::string& theUri) : itsAddress(theUri) {}
 
     std::string name() const override { return itsAddress.display(); }
+    std::string databaseName() const override { return itsAddress.database(); }
     void create(const SettingList& theSettings) override;
     std::unique_ptr<RepositoryStore> open() override;
     std::unique_ptr<Engine> openReadOnly() override;

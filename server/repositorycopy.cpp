@@ -89,4 +89,12 @@ std::int64_t RepositoryCopy::into(SqlDatabase& theTarget) {
     return aCount;
 }
 
+void RepositoryCopy::rename(SqlDatabase& theTarget, const std::string& theName) {
+    theTarget
+        .query("INSERT INTO settings (name, value) VALUES ('database_name', ?1) "
+               "ON CONFLICT (name) DO UPDATE SET value = ?1")
+        .bind(1, theName)
+        .run();
+}
+
 } // namespace RepositoryAccess::server

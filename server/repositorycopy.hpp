@@ -22,6 +22,9 @@ public:
     // copies the source's rows into them; fails with StorageError when a table's columns differ.
     // Returns the number of rows copied.
     std::int64_t into(SqlDatabase& theTarget);
+    // Gives the copy in theTarget the repository name theName (its setting database_name, after
+    // which new changes are numbered).
+    static void rename(SqlDatabase& theTarget, const std::string& theName);
 
 private:
     SqlDatabase& itsSource;

@@ -31,6 +31,8 @@ public:
 
     // The target for messages: the file's path, or the server address without its password.
     virtual std::string name() const = 0;
+    // The name of the database that holds the repository on a server; empty for a file.
+    virtual std::string databaseName() const { return {}; }
     // Creates a new repository with the default settings, overridden by theSettings (by name);
     // fails with "... exists already" when the target holds a repository.
     virtual void create(const SettingList& theSettings) = 0;

@@ -6,6 +6,7 @@
 #include "dbclient/keystore.hpp"
 #include "server/enginetext.hpp"
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,7 +17,9 @@ using namespace RepositoryAccess::dbclient;
 namespace {
 
 const char* const kUsage = "Usage:\n"
-                           "  zevuserstore SET KEY HOST USER PASSWORD\n"
+                           "  zevuserstore SET KEY HOST USER PASSWORD [--sslTrustStore=FILE]\n"
+                           "      [--sslEncrypt=TRUE|FALSE] [--sslValidateCertificate=TRUE|FALSE]\n"
+                           "      [--sslKeyStore=FILE] [--sslCryptoProvider=openssl]\n"
                            "  zevuserstore LIST [KEY]\n"
                            "  zevuserstore DELETE KEY\n";
 
@@ -27,6 +30,24 @@ struct UsageError {
 void print(const KeyEntry& theEntry) {
     std::cout << "KEY " << theEntry.itsKey << "\n  HOST: " << theEntry.itsHost
               << "\n  USER: " << theEntry.itsUser << "\n";
+    for (const auto& [aName, aValue] : theEntry.itsTls)
+        std::cout << "  " << aName << ": " << aValue << "\n";
+}
+
+// The TLS options after SET's PASSWORD as the key's settings; files by their absolute paths,
+// since kivo runs in any folder.
+std::vector<std::pair<std::string, std::string>>
+tlsSettings(const std::vector<std::string>& theArgs) {
+    std::vector<std::pair<std::string, std::string>> aSettings;
+    for (std::size_t i = 5; i < theArgs.size(); ++i) {
+        auto aSetting = keyTlsSetting(theArgs[i]);
+        if (!aSetting)
+            throw UsageError{"unexpected argument \"" + theArgs[i] + "\""};
+        if (aSetting->first == "sslTrustStore" || aSetting->first == "sslKeyStore")
+            aSetting->second = std::filesystem::absolute(aSetting->second).lexically_normal();
+        aSettings.push_back(std::move(*aSetting));
+    }
+    return aSettings;
 }
 
 int run(const std::vector<std::string>& theArgs) {
@@ -35,13 +56,13 @@ int run(const std::vector<std::string>& theArgs) {
     std::string aCommand = textcase::upper(theArgs[0]);
     KeyStore aStore = KeyStore::forCurrentUser();
     if (aCommand == "SET") {
-        if (theArgs.size() != 5)
+        if (theArgs.size() < 5)
             throw UsageError{"SET needs KEY, HOST, USER and PASSWORD"};
         if (theArgs[1].empty())
             throw Error("The key must not be empty");
         std::vector<KeyEntry> anEntries = aStore.load();
         KeyEntry aNew{theArgs[1], utils::anchoredHost(theArgs[2]), textcase::upper(theArgs[3]),
-                      theArgs[4]};
+                      theArgs[4], tlsSettings(theArgs)};
         bool aReplaced = false;
         for (KeyEntry& anEntry : anEntries)
             if (anEntry.itsKey == aNew.itsKey) {

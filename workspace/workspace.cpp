@@ -20,6 +20,24 @@ namespace RepositoryAccess {
 
 namespace {
 
+// The TLS options of the command that creates a workspace, kept in its configuration so that
+// later runs connect the same way; files are kept by their absolute paths, since runs start in
+// any folder. The key store's password is not kept.
+void keepTlsSettings(WorkSpaceConfigFile& theConfig) {
+    const std::pair<const Parameter*, bool> aSettings[] = {
+        {&params::sslEncrypt, false},
+        {&params::sslCryptoProvider, false},
+        {&params::sslKeyStore, true},
+        {&params::sslTrustStore, true},
+        {&params::sslValidateCertificate, false}};
+    for (const auto& [apParameter, anIsFile] : aSettings) {
+        std::string aValue = getValue(*apParameter);
+        if (anIsFile && !aValue.empty() && !sys::isAbsolutePath(aValue))
+            aValue = sys::normalizeDirName(sys::getCurrentDir()) + aValue;
+        theConfig.setTlsSetting(apParameter->name(), std::move(aValue));
+    }
+}
+
 std::string environmentValue(const char* theName) {
     const char* aValue = std::getenv(theName);
     return aValue ? aValue : "";
@@ -206,6 +224,7 @@ void WorkSpace::create() {
         itsConfigFileName, itsWorkSpaceName, aKey, aWithoutKey(params::hostName),
         aWithoutKey(params::userName), aWithoutKey(params::database),
         version::clientFormatVersion());
+    keepTlsSettings(*itsWorkSpaceConfigFile);
     itsWorkSpaceConfigFile->write();
     itsWorkSpaceStatusFile =
         std::make_shared<WorkSpaceStatusFile>(itsStatusFileName, itsWorkSpaceName, itsSrcDirName);

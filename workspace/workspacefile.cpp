@@ -202,6 +202,14 @@ WorkSpaceConfigFile::WorkSpaceConfigFile(std::string theFileName, std::string th
       itsDatabase(std::move(theDatabase)), itsClientFormatVersion(std::make_shared<const Version>(
                                                version::parseVersion(theClientFormatVersion))) {}
 
+namespace {
+
+// The TLS settings a workspace may keep, in the order of the file.
+constexpr std::string_view kTlsSettings[] = {"sslEncrypt", "sslCryptoProvider", "sslKeyStore",
+                                             "sslTrustStore", "sslValidateCertificate"};
+
+} // namespace
+
 std::shared_ptr<WorkSpaceConfigFile> WorkSpaceConfigFile::load(std::string theFileName) {
     std::shared_ptr<WorkSpaceConfigFile> aFile(new WorkSpaceConfigFile(std::move(theFileName)));
     aFile->read();
@@ -232,10 +240,16 @@ void WorkSpaceConfigFile::read() {
     itsUser = optionalString(anObject, "user");
     itsDatabase = optionalString(anObject, "database");
     itsKey = optionalString(anObject, "key");
+    itsTls.clear();
+    for (std::string_view aName : kTlsSettings)
+        if (std::string aValue = optionalString(anObject, aName); !aValue.empty())
+            itsTls.emplace(aName, std::move(aValue));
     itsClientFormatVersion = std::move(aVersion);
     itsTrackedPackages = std::move(aTracked);
-    itsOtherMembers = othersOf(*aDocument, {"name", "hostname", "user", "database", "key",
-                                            "client_format_version", "trackedPackages"});
+    itsOtherMembers =
+        othersOf(*aDocument, {"name", "hostname", "user", "database", "key",
+                              "client_format_version", "trackedPackages", kTlsSettings[0],
+                              kTlsSettings[1], kTlsSettings[2], kTlsSettings[3], kTlsSettings[4]});
     itsModified = false;
 }
 
@@ -246,6 +260,9 @@ std::string WorkSpaceConfigFile::toText() const {
     aText += "\"user\":" + jsonString(itsUser) + ",\n";
     aText += "\"database\":" + jsonString(itsDatabase) + ",\n";
     aText += "\"key\":" + jsonString(itsKey) + ",\n";
+    for (std::string_view aName : kTlsSettings)
+        if (auto aSetting = itsTls.find(aName); aSetting != itsTls.end())
+            aText += "\"" + std::string(aName) + "\":" + jsonString(aSetting->second) + ",\n";
     aText += "\"client_format_version\":" + jsonString(version::clientFormatVersion()) + ",\n";
     aText += "\"trackedPackages\":[";
     bool aFirst = true;
@@ -259,6 +276,19 @@ std::string WorkSpaceConfigFile::toText() const {
     appendOthers(aText, itsOtherMembers);
     aText += "\n}\n";
     return aText;
+}
+
+std::string WorkSpaceConfigFile::tlsSetting(std::string_view theName) const {
+    auto aSetting = itsTls.find(theName);
+    return aSetting == itsTls.end() ? std::string() : aSetting->second;
+}
+
+void WorkSpaceConfigFile::setTlsSetting(std::string_view theName, std::string theValue) {
+    if (theValue.empty())
+        itsTls.erase(std::string(theName));
+    else
+        itsTls.insert_or_assign(std::string(theName), std::move(theValue));
+    itsModified = true;
 }
 
 void WorkSpaceConfigFile::write() {

@@ -86,6 +86,11 @@ public:
     const std::string& user() const { return itsUser; }
     const std::string& database() const { return itsDatabase; }
     const std::string& key() const { return itsKey; }
+    // The TLS settings kept with the workspace, by their option names (sslEncrypt,
+    // sslCryptoProvider, sslKeyStore, sslTrustStore, sslValidateCertificate); empty when not kept.
+    // The key store's password is never kept in the file.
+    std::string tlsSetting(std::string_view theName) const;
+    void setTlsSetting(std::string_view theName, std::string theValue);
     // The client format version the file was read with (the program's own for a new one).
     const std::shared_ptr<const Version>& clientFormatVersion() const {
         return itsClientFormatVersion;
@@ -100,6 +105,7 @@ private:
     std::string itsHostName;
     std::string itsUser;
     std::string itsDatabase;
+    std::map<std::string, std::string, std::less<>> itsTls;
     std::shared_ptr<const Version> itsClientFormatVersion;
     std::set<std::string> itsTrackedPackages;
     OtherMembers itsOtherMembers;

@@ -30,6 +30,8 @@ expect "kivo status --ve" "--vendor --verbose --version --versionPatch --version
 expect "kivo --verbose CHECKOUT i" "inactiveObjects ios"
 expect "kivo create w" "workSpace ws"
 expect "kivo help lockf" "lockFile"
+expect "kivo help serv" "servers"
+expect "kivo create ws --sslT" "--sslTrustStore"
 expect "kivo help create c" "change ch contributor cont"
 expect "kivo commit -" "$(echo "$_kivo_options")"
 expect "kivo zz" ""

@@ -9,7 +9,7 @@ fi
 aText=$(MANWIDTH=80 man -l "$aPage" 2>/dev/null)
 for aWord in "create workSpace|ws WORKSPACEPATH [KEY]" "diff [objects] OBJECT_OR_PACKAGE" "lockFile" \
     "log OBJECT" "annotate OBJECT" \
-    "KIVO_VERBOSE"; do
+    "KIVO_VERBOSE" "HOST1:PORT1,HOST2:PORT2@DATABASE" "sslTrustStore"; do
     case "$aText" in
     *"$aWord"*) ;;
     *) echo "missing in the manual page: $aWord"; exit 1 ;;

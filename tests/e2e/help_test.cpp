@@ -53,6 +53,20 @@ TEST(HelpCommand, TellsTheWaysOut) {
     EXPECT_TRUE(contains(runKivo({"help", "diff"}).itsOut, "Usage:\n  diff inactiveObjects|ios\n"));
 }
 
+// A user of a team server finds its topic by the server's name, with the host forms, the TLS
+// settings and what to do when the server fails.
+TEST(HelpCommand, TheServersTopicIsFoundByTheServersName) {
+    auto aSearch = runKivo({"help", "postgresql", "-s"});
+    EXPECT_EQ(aSearch.itsExitCode, 0);
+    EXPECT_TRUE(contains(aSearch.itsOut, "Team repositories on a PostgreSQL server"))
+        << aSearch.itsOut;
+    for (const char* aPart :
+         {"HOST:PORT@DATABASE", "--database=DATABASE", "HOST1:PORT1,HOST2:PORT2@DATABASE",
+          "--sslTrustStore=FILE", "statement_timeout", "CREATE EXTENSION kivo", "--keepName"})
+        EXPECT_TRUE(contains(aSearch.itsOut, aPart)) << aPart;
+    EXPECT_TRUE(contains(runKivo({"help", "create", "ws"}).itsOut, "see the topic servers"));
+}
+
 TEST(HelpCommand, NoMatchFailsOnStandardError) {
     for (auto anArgs : {std::vector<std::string>{"help", "nosuchthing"},
                         std::vector<std::string>{"help", "zzqx", "-s"}}) {

@@ -3,6 +3,13 @@
 #
 #   cluster.sh start STATEDIR EXTENSIONDIR   initdb, TLS certificate, pg_ctl start, extension
 #   cluster.sh stop STATEDIR                 pg_ctl stop and remove everything
+#   cluster.sh standby STATEDIR PRIMARYSTATE a streaming standby of that cluster (pg_basebackup -R)
+#   cluster.sh promote STATEDIR              the standby becomes a primary
+#   cluster.sh halt STATEDIR                 a clean shutdown that hands all WAL to the standbys
+#   cluster.sh sql STATEDIR DATABASE SQL     runs SQL as the cluster's administrator
+#
+# KIVO_PG_LISTEN_ALSO names one more address the cluster listens on (and accepts logins from),
+# for the tests that need a server that is not on the loopback.
 #
 # The cluster listens on 127.0.0.1 only, on a free port, with scram-sha-256 for every
 # connection, and runs as an unprivileged user (nobody when the tests run as root). It holds the
@@ -127,7 +134,12 @@ CONF
     cat >"$aData/pg_hba.conf" <<CONF
 local all all scram-sha-256
 host all all 127.0.0.1/32 scram-sha-256
+host replication all 127.0.0.1/32 scram-sha-256
 CONF
+    if [[ -n ${KIVO_PG_LISTEN_ALSO:-} ]]; then
+        echo "listen_addresses = '127.0.0.1,$KIVO_PG_LISTEN_ALSO'" >>"$aData/postgresql.conf"
+        echo "host all all $KIVO_PG_LISTEN_ALSO/32 scram-sha-256" >>"$aData/pg_hba.conf"
+    fi
     local aServer
     aServer=$(makeServerTree "$aBin" "$anExtension" "$aCluster/tree")
     asOwner "$aBin/pg_ctl" -D "$aData" -p "$aServer" -l "$aCluster/server.log" -w -t 60 start \
@@ -150,7 +162,51 @@ KIVO_PG_DATABASE=ZEV
 KIVO_PG_USER=DEVELOPER
 KIVO_PG_PASSWORD=s3cret
 KIVO_PG_CERTS=$aCerts
+KIVO_PG_SERVER=$aServer
 ENV
+}
+
+# The value of one fact of the env file $1.
+fact() {
+    sed -n "s/^$2=//p" "$1"
+}
+
+sql() {
+    local aBin
+    aBin=$(findBinaries)
+    PGPASSWORD=$(fact "$aEnvFile" KIVO_PG_ADMIN_PASSWORD) "$aBin/psql" -X -q -A -t \
+        -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$(fact "$aEnvFile" KIVO_PG_PORT)" \
+        -U "$(fact "$aEnvFile" KIVO_PG_ADMIN)" -d "$1" -c "$2"
+}
+
+standby() {
+    local aPrimary=${1:?state directory of the primary}/env
+    local aBin aCluster aPort aServer
+    aBin=$(findBinaries)
+    mkdir -p "$aState"
+    aCluster=$(mktemp -d /tmp/kivo-pg.XXXXXX)
+    [[ $(id -u) -ne 0 ]] || chown nobody "$aCluster"
+    aPort=$(freePort)
+    asOwner env PGPASSWORD="$(fact "$aPrimary" KIVO_PG_ADMIN_PASSWORD)" "$aBin/pg_basebackup" -h 127.0.0.1 \
+        -p "$(fact "$aPrimary" KIVO_PG_PORT)" -U "$(fact "$aPrimary" KIVO_PG_ADMIN)" \
+        -D "$aCluster/data" -R -X stream
+    echo "port = $aPort" >>"$aCluster/data/postgresql.conf"
+    echo "unix_socket_directories = '$aCluster'" >>"$aCluster/data/postgresql.conf"
+    # The standby runs the primary's server binary, which finds the extension beside it.
+    aServer=$(fact "$aPrimary" KIVO_PG_SERVER)
+    asOwner "$aBin/pg_ctl" -D "$aCluster/data" -p "$aServer" -l "$aCluster/server.log" -w \
+        -t 60 start >/dev/null
+    sed -e "s|^KIVO_PG_DIR=.*|KIVO_PG_DIR=$aCluster|" -e "s|^KIVO_PG_PORT=.*|KIVO_PG_PORT=$aPort|" \
+        "$aPrimary" >"$aEnvFile"
+}
+
+promote() {
+    asOwner "$(findBinaries)/pg_ctl" -D "$(fact "$aEnvFile" KIVO_PG_DIR)/data" -w promote >/dev/null
+}
+
+halt() {
+    asOwner "$(findBinaries)/pg_ctl" -D "$(fact "$aEnvFile" KIVO_PG_DIR)/data" -m fast -w stop \
+        >/dev/null
 }
 
 stop() {
@@ -166,5 +222,10 @@ stop() {
 case $aCommand in
 start) start "${3:-}" ;;
 stop) stop ;;
-*) echo "usage: cluster.sh start STATEDIR EXTENSIONDIR | stop STATEDIR" >&2 && exit 2 ;;
+standby) standby "${3:-}" ;;
+promote) promote ;;
+halt) halt ;;
+sql) sql "${3:?database}" "${4:?SQL}" ;;
+*) echo "usage: cluster.sh start STATEDIR EXTENSIONDIR | stop|promote|halt STATEDIR |" \
+    "standby STATEDIR PRIMARYSTATE | sql STATEDIR DATABASE SQL" >&2 && exit 2 ;;
 esac

@@ -115,6 +115,20 @@ TEST(ServerHost, ADatabaseFollowsThePortAfterAnAt) {
     EXPECT_EQ(aServer->itsDatabase, "my@db");
 }
 
+// A primary and its standbys become libpq's host and port lists; one bad server spoils the list.
+TEST(ServerHost, AListOfServersNamesAPrimaryAndItsStandbys) {
+    const auto aServer = parseServerHost("db1:5432,[::1]:5433,db3:6000@ZEV");
+    ASSERT_TRUE(aServer);
+    EXPECT_EQ(aServer->itsHost, "db1,::1,db3");
+    EXPECT_EQ(aServer->itsPort, "5432,5433,6000");
+    EXPECT_EQ(aServer->itsDatabase, "ZEV");
+    EXPECT_EQ(aServer->itsServerCount, 3);
+    EXPECT_EQ(parseServerHost("db1:5432")->itsServerCount, 1);
+    for (const char* aHost : {"db1:5432,", ",db1:5432", "db1:5432,,db2:5432", "db1:5432,db2",
+                              "db1:5432,db2:0@ZEV", "db1,db2:5432"})
+        EXPECT_FALSE(parseServerHost(aHost)) << aHost;
+}
+
 TEST_F(PgConnectionTest, ConnectsWithTheRightPasswordOnly) {
     EXPECT_EQ(connect("guess-42"), ReturnCode::Error);
     EXPECT_NE(errorText().find("Authentication failed"), std::string::npos) << errorText();

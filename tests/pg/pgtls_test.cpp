@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 
 using namespace RepositoryAccess::dbclient;
@@ -24,7 +27,6 @@ keywords(const std::map<std::string, std::string>& theProperties) {
 
 TEST(PgTls, PropertiesBecomeSslModeAndFiles) {
     using Map = std::map<std::string, std::string>;
-    EXPECT_EQ(keywords({}), (Map{{"sslmode", "prefer"}}));
     EXPECT_EQ(keywords({{"ENCRYPT", "false"}}), (Map{{"sslmode", "disable"}}));
     EXPECT_EQ(keywords({{"ENCRYPT", "TRUE"}, {"sslTrustStore", "ca.pem"}}),
               (Map{{"sslmode", "verify-full"}, {"sslrootcert", "ca.pem"}}));
@@ -36,6 +38,27 @@ TEST(PgTls, PropertiesBecomeSslModeAndFiles) {
                    {"sslcert", "me.pem"},
                    {"sslkey", "me.pem"},
                    {"sslpassword", "pw"}}));
+}
+
+// Without a setting of kivo's own libpq's conventions hold: PGSSLMODE as libpq reads it, else a
+// trust store that libpq finds makes the connection verify, else libpq's default.
+TEST(PgTls, WithoutSettingsLibpqConventionsHold) {
+    using Map = std::map<std::string, std::string>;
+    const std::string aRoot = ::testing::TempDir() + "/pgtls-root.crt";
+    std::ofstream(aRoot) << "-----BEGIN CERTIFICATE-----\n";
+    ::setenv("HOME", "/nonexistent", 1);
+    ::unsetenv("PGSSLMODE");
+    ::unsetenv("PGSSLROOTCERT");
+    EXPECT_EQ(keywords({}), Map{});
+    ::setenv("PGSSLROOTCERT", aRoot.c_str(), 1);
+    EXPECT_EQ(keywords({}), (Map{{"sslmode", "verify-full"}}));
+    ::setenv("PGSSLMODE", "require", 1);
+    EXPECT_EQ(keywords({}), Map{});
+    ::unsetenv("PGSSLMODE");
+    ::setenv("PGSSLROOTCERT", (aRoot + ".missing").c_str(), 1);
+    EXPECT_EQ(keywords({}), Map{});
+    ::unsetenv("PGSSLROOTCERT");
+    std::remove(aRoot.c_str());
 }
 
 TEST(PgTls, ContradictionsAndUnknownWordsAreRefused) {

@@ -137,7 +137,7 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
     for (const auto& [aName, aRowsOfTable] : aBefore)
         aRows += aRowsOfTable.size();
     const std::string aServer = uri(aDatabase);
-    EXPECT_EQ(repo({"copy", aFile, aServer}).itsOut,
+    EXPECT_EQ(repo({"copy", aFile, aServer, "--keepName"}).itsOut,
               "Copied repository " + aFile + " to " + shown(aDatabase) + " (" +
                   std::to_string(aRows) + " rows)\nUser " + aUser +
                   " has no password on the server yet: set one with kivo-repo user " +
@@ -155,7 +155,7 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
     EXPECT_EQ(aShown.substr(aShown.find('\n')), aShownFile.substr(aShownFile.find('\n')));
 
     const std::string aBack = (dir() / "back.db").string();
-    expectOk(repo({"copy", aServer, aBack}));
+    expectOk(repo({"copy", aServer, aBack, "--keepName"}));
     EXPECT_EQ(tables(aBack), aBefore);
     EXPECT_EQ(repo({"drop", aBack}).itsOut, "Removed repository " + aBack + "\n");
     EXPECT_FALSE(fs::exists(aBack));
@@ -168,6 +168,38 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
                         options(dir())));
     expectOk(runKivo({"create", "workspace", "ws2", "K2"}, options(dir())));
     expectOk(repo({"drop", aServer}));
+}
+
+// A copy for another system numbers its changes after its own database unless it keeps the
+// source's name; a file has no database and keeps it unless given one.
+TEST_F(RepoCopyTest, ACopyTakesItsDatabasesNameUnlessToldOtherwise) {
+    const std::string aFile = (dir() / "prod.db").string();
+    expectOk(repo({"init", aFile, "--database", "PROD"}));
+    const auto aName = [](const RunResult& theShow) {
+        const std::size_t aStart = theShow.itsOut.find("database_name = ");
+        return theShow.itsOut.substr(aStart + 16, theShow.itsOut.find('\n', aStart) - aStart - 16);
+    };
+    const std::string aQa = unique("qa_"), aKept = unique("kept_");
+    const RunResult aCopy = repo({"copy", aFile, uri(aQa)});
+    expectOk(aCopy);
+    EXPECT_TRUE(contains(aCopy.itsOut, "Its changes are numbered after " + aQa)) << aCopy.itsOut;
+    EXPECT_EQ(aName(repo({"show", uri(aQa)})), aQa);
+    expectOk(repo({"copy", aFile, uri(aKept), "--keepName"}));
+    EXPECT_EQ(aName(repo({"show", uri(aKept)})), "PROD");
+
+    const std::string aBack = (dir() / "back.db").string(), aNamed = (dir() / "named.db").string();
+    expectOk(repo({"copy", uri(aQa), aBack}));
+    EXPECT_EQ(aName(repo({"show", aBack})), aQa);
+    expectOk(repo({"copy", uri(aQa), aNamed, "--database", "TEST"}));
+    EXPECT_EQ(aName(repo({"show", aNamed})), "TEST");
+
+    // Contradicting or unknown words are refused before anything is made.
+    const std::string aNever = (dir() / "never.db").string();
+    EXPECT_EQ(repo({"copy", aFile, aNever, "--keepName", "--database", "X"}).itsExitCode, 2);
+    EXPECT_EQ(repo({"copy", aFile, aNever, "--keepname"}).itsExitCode, 2);
+    EXPECT_FALSE(fs::exists(aNever));
+    expectOk(repo({"drop", uri(aQa)}));
+    expectOk(repo({"drop", uri(aKept)}));
 }
 
 TEST_F(RepoCopyTest, ACopyNeverOverwritesARepositoryAndAFailedOneLeavesNothing) {

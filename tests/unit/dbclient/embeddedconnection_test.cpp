@@ -1,3 +1,4 @@
+#include "core/error.hpp"
 #include "core/json.hpp"
 #include "core/repomessage.hpp"
 #include "dbclient/dbclient.hpp"
@@ -8,6 +9,8 @@
 #include "tests/support/repositoryfile.hpp"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include <cstdlib>
 #include <sys/stat.h>
@@ -164,4 +167,29 @@ TEST_F(EmbeddedConnectionTest, KeysResolveThroughTheKeyStore) {
               ReturnCode::Error);
     EXPECT_NE(itsConnection->error().getErrorText().find("0640"), std::string::npos);
     ::unsetenv("ZEVUSERSTORE_HOME");
+}
+
+// A key keeps the TLS settings of its host through a rewrite; a line with anything else after
+// the password is damaged, and named by number only.
+TEST_F(EmbeddedConnectionTest, KeysKeepTheirTlsSettings) {
+    KeyStore aStore((itsDir.path() / "keys").string());
+    KeyEntry anEntry{"TEAM", "db:5432@ZEV", "ALICE", "secret"};
+    anEntry.itsTls = {{"sslTrustStore", "/etc/ca\tx.pem"}, {"ENCRYPT", "TRUE"}};
+    aStore.save({{"DEV", "file:" + itsFile, "ALICE", "secret"}, anEntry});
+    const std::vector<KeyEntry> aLoaded = aStore.load();
+    ASSERT_EQ(aLoaded.size(), 2u);
+    EXPECT_TRUE(aLoaded[0].itsTls.empty());
+    EXPECT_EQ(aLoaded[1].itsTls, anEntry.itsTls);
+    EXPECT_EQ(keyTlsSetting("--sslEncrypt=FALSE"),
+              std::make_optional(std::make_pair(std::string("ENCRYPT"), std::string("FALSE"))));
+    EXPECT_FALSE(keyTlsSetting("--sslKeyStorePassword=pw")) << "a second password is not kept";
+
+    std::ofstream(aStore.filePath(), std::ios::app) << "BAD\thost:1\tU\tpw\tsecret=x\n";
+    try {
+        aStore.load();
+        ADD_FAILURE() << "a damaged line was read";
+    } catch (const RepositoryAccess::Error& anError) {
+        EXPECT_NE(std::string(anError.what()).find("line 4"), std::string::npos) << anError.what();
+        EXPECT_EQ(std::string(anError.what()).find("secret"), std::string::npos) << anError.what();
+    }
 }

@@ -89,6 +89,23 @@ TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     EXPECT_TRUE(aRead->trackedPackages().empty());
 }
 
+TEST_F(SettingsFiles, TlsSettingsAreKeptOnlyWhenGiven) {
+    const std::string aPath = (dir() / ".kivoConfig").string();
+    WorkSpaceConfigFile aConfig(aPath, "ws", "", "db:5432", "DEV", "", "0001.0001.0000");
+    aConfig.setTlsSetting("sslTrustStore", "/etc/ca.pem");
+    aConfig.setTlsSetting("sslEncrypt", "TRUE");
+    aConfig.setTlsSetting("sslKeyStore", "");
+    aConfig.write();
+    EXPECT_NE(readText(aPath).find("\"key\":\"\",\n\"sslEncrypt\":\"TRUE\",\n"
+                                   "\"sslTrustStore\":\"\\/etc\\/ca.pem\",\n"),
+              std::string::npos)
+        << readText(aPath);
+    auto aRead = WorkSpaceConfigFile::load(aPath);
+    EXPECT_EQ(aRead->tlsSetting("sslTrustStore"), "/etc/ca.pem");
+    EXPECT_EQ(aRead->tlsSetting("sslKeyStore"), "");
+    EXPECT_TRUE(aRead->otherMembers().empty()) << "kept settings are no unknown members";
+}
+
 TEST_F(SettingsFiles, UnknownMembersSurviveARewriteByteForByte) {
     const fs::path aConfigPath = dir() / ".kivoConfig";
     writeText(aConfigPath, "{ \"name\" : \"ws\", \"zExtra\" : {\"b\" : [1, \"x\\\"y\", null]},\n"

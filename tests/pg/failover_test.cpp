@@ -1,0 +1,176 @@
+// kivo against a primary and its streaming standby of its own: a workspace whose host lists both
+// pushes to the primary, and after the primary stopped and the standby was promoted pushes to the
+// standby with nothing lost or doubled. On the way, a run to the primary's address outside the
+// loopback warns once that it is not verified, and a run whose connection the server ends says how
+// to complete its work.
+
+#include "tests/support/process.hpp"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cstdlib>
+#include <filesystem>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <string>
+
+namespace {
+
+using kivotest::contains;
+using kivotest::RunResult;
+namespace fs = std::filesystem;
+
+// An IPv4 address of this machine outside the loopback, or "" when it has none.
+std::string outsideAddress() {
+    ifaddrs* aList = nullptr;
+    if (::getifaddrs(&aList) != 0)
+        return {};
+    std::string anAddress;
+    for (ifaddrs* anEntry = aList; anEntry != nullptr && anAddress.empty();
+         anEntry = anEntry->ifa_next) {
+        if (anEntry->ifa_addr == nullptr || anEntry->ifa_addr->sa_family != AF_INET)
+            continue;
+        char aText[INET_ADDRSTRLEN] = {};
+        const auto* anIp = reinterpret_cast<const sockaddr_in*>(anEntry->ifa_addr);
+        ::inet_ntop(AF_INET, &anIp->sin_addr, aText, sizeof aText);
+        if (std::string(aText).rfind("127.", 0) != 0)
+            anAddress = aText;
+    }
+    ::freeifaddrs(aList);
+    return anAddress;
+}
+
+class FailoverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        itsOutside = outsideAddress();
+        const std::string aListen = itsOutside.empty() ? "" : "KIVO_PG_LISTEN_ALSO=" + itsOutside;
+        if (cluster(aListen + " bash '" KIVO_CLUSTER_SCRIPT "' start " + state("primary") +
+                    " '" KIVO_PG_EXTENSION "'") != 0 ||
+            facts("primary", "KIVO_PG") != "available")
+            GTEST_SKIP() << "no PostgreSQL cluster for this run";
+        itsStarted = true;
+        ASSERT_EQ(script("standby " + state("standby") + " " + state("primary")), 0);
+    }
+    void TearDown() override {
+        if (!itsStarted)
+            return;
+        script("stop " + state("standby"));
+        script("stop " + state("primary"));
+    }
+
+    static int cluster(const std::string& theCommand) {
+        return std::system((theCommand + " >/dev/null").c_str());
+    }
+    int script(const std::string& theArgs) {
+        return cluster("bash '" KIVO_CLUSTER_SCRIPT "' " + theArgs);
+    }
+    std::string state(const std::string& theName) { return (itsDir.path() / theName).string(); }
+    std::string facts(const std::string& theName, const std::string& theFact) {
+        const std::string anEnv = kivotest::readText(itsDir.path() / theName / "env");
+        const std::size_t aStart = anEnv.find(theFact + "=");
+        if (aStart == std::string::npos)
+            return {};
+        const std::size_t aValue = aStart + theFact.size() + 1;
+        return anEnv.substr(aValue, anEnv.find('\n', aValue) - aValue);
+    }
+    std::string port(const std::string& theName) { return facts(theName, "KIVO_PG_PORT"); }
+    // The first column of theSql's rows on the cluster theName, one line each.
+    std::string sql(const std::string& theName, const std::string& theSql) {
+        const fs::path anOut = itsDir.path() / "sql.out";
+        std::system(("bash '" KIVO_CLUSTER_SCRIPT "' sql " + state(theName) + " ZEV \"" + theSql +
+                     "\" >'" + anOut.string() + "'")
+                        .c_str());
+        return kivotest::readText(anOut);
+    }
+
+    RunResult kivo(std::vector<std::string> theArgs) {
+        theArgs.push_back("--passWord=s3cret");
+        kivotest::RunOptions anOptions;
+        anOptions.itsCwd = itsDir.path() / "ws";
+        return kivotest::runKivo(theArgs, anOptions);
+    }
+    void write(const std::string& theFile, const std::string& theText) {
+        kivotest::writeText(itsDir.path() / "ws" / "fo" / theFile, theText);
+    }
+
+    kivotest::TempDir itsDir;
+    std::string itsOutside;
+    bool itsStarted = false;
+};
+
+// How many sessions hold the lock that stops every repository call.
+constexpr const char* kLockHeld =
+    "SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid = l.relation WHERE c.relname = "
+    "'settings' AND l.mode = 'AccessExclusiveLock' AND l.granted";
+
+void expectOk(const RunResult& theRun) {
+    EXPECT_EQ(theRun.itsExitCode, 0) << theRun.itsOut << theRun.itsErr;
+}
+
+} // namespace
+
+TEST_F(FailoverTest, AWorkspaceOnAPrimaryAndItsStandbyGoesOnAfterThePromotion) {
+    const std::string aHost = "127.0.0.1:" + port("primary") + ",127.0.0.1:" + port("standby");
+    kivotest::RunOptions aHere;
+    aHere.itsCwd = itsDir.path();
+    expectOk(kivotest::runKivo({"create", "workspace", "ws", "--hostName=" + aHost + "@ZEV",
+                                "--userName=developer", "--passWord=s3cret"},
+                               aHere));
+    fs::create_directories(itsDir.path() / "ws" / "fo");
+    expectOk(kivo({"track", "fo"}));
+    write("a.txt", "one\n");
+    RunResult aRun = kivo({"push"});
+    expectOk(aRun);
+    EXPECT_FALSE(contains(aRun.itsErr, "Warning")) << "the loopback needs no verification";
+
+    if (!itsOutside.empty()) {
+        aRun = kivo({"list", "rootPackages", "--sslValidateCertificate=FALSE",
+                     "--hostName=" + itsOutside + ":" + port("primary") + "@ZEV"});
+        expectOk(aRun);
+        EXPECT_EQ(kivotest::countOf(aRun.itsErr, "Warning: the connection to " + itsOutside + ":" +
+                                                     port("primary") +
+                                                     " is encrypted but not verified"),
+                  1u)
+            << aRun.itsErr;
+    }
+
+    // The server ends the run's session while it waits for a lock: nothing is lost, the message
+    // says how to finish, and a rerun does.
+    write("a.txt", "two\n");
+    script("sql " + state("primary") +
+           " ZEV 'BEGIN; LOCK TABLE sys.settings; SELECT pg_sleep(120)' 2>/dev/null &");
+    for (int i = 0; i < 600 && sql("primary", kLockHeld) != "1\n"; ++i)
+        cluster("sleep 0.1");
+    script("sql " + state("primary") +
+           " ZEV \"DO \\$\\$ BEGIN FOR i IN 1..600 LOOP PERFORM pg_sleep(0.1); EXIT WHEN "
+           "(SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE "
+           "application_name = 'kivo' AND wait_event_type = 'Lock') > 0; END LOOP; PERFORM "
+           "pg_terminate_backend(pid) FROM pg_stat_activity WHERE query LIKE 'BEGIN; LOCK%'; "
+           "END \\$\\$\" &");
+    aRun = kivo({"push"});
+    EXPECT_EQ(aRun.itsExitCode, 1) << aRun.itsOut;
+    EXPECT_TRUE(contains(aRun.itsErr, "The connection to the database server was lost"))
+        << aRun.itsErr;
+    EXPECT_TRUE(contains(aRun.itsErr, "`kivo status` shows what this run left unfinished, and "
+                                      "running the command again completes it"))
+        << aRun.itsErr;
+    expectOk(kivo({"push"}));
+
+    // The primary stops cleanly, handing its last changes to the standby, which takes over.
+    ASSERT_EQ(script("halt " + state("primary")), 0);
+    ASSERT_EQ(script("promote " + state("standby")), 0);
+    write("b.txt", "three\n");
+    expectOk(kivo({"push"}));
+    EXPECT_EQ(sql("standby", "SELECT count(*) FROM sys.history"), "3\n");
+    EXPECT_EQ(sql("standby", "SELECT count(*) FROM sys.objects"), "2\n");
+    expectOk(kivotest::runKivo({"create", "workspace", "ws2", "--hostName=" + aHost + "@ZEV",
+                                "--userName=developer", "--passWord=s3cret"},
+                               aHere));
+    kivotest::RunOptions aSecond;
+    aSecond.itsCwd = itsDir.path() / "ws2";
+    expectOk(kivotest::runKivo({"checkout", "package", "fo", "--passWord=s3cret"}, aSecond));
+    EXPECT_EQ(kivotest::readText(itsDir.path() / "ws2/fo/a.txt"), "two\n");
+    EXPECT_EQ(kivotest::readText(itsDir.path() / "ws2/fo/b.txt"), "three\n");
+}
