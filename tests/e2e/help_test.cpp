@@ -51,6 +51,8 @@ TEST(HelpCommand, TellsTheWaysOut) {
     EXPECT_EQ(aSearch.itsExitCode, 0);
     EXPECT_TRUE(contains(aSearch.itsOut, ".kivoignore files")) << aSearch.itsOut;
     EXPECT_TRUE(contains(runKivo({"help", "diff"}).itsOut, "Usage:\n  diff inactiveObjects|ios\n"));
+    EXPECT_TRUE(contains(runKivo({"help", "log"}).itsOut, "Usage:\n  log OBJECT OBJECT...\n"));
+    EXPECT_TRUE(contains(runKivo({"help", "annotate"}).itsOut, "--version=N"));
 }
 
 // A user of a team server finds its topic by the server's name, with the host forms, the TLS

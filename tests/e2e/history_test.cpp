@@ -57,6 +57,8 @@ TEST_F(History, LogListsVersionsNewestFirstWithTheirDifferences) {
               "acme/orders/Order.txt\n#2\t<time>\tOTHER\n");
     EXPECT_EQ(out(kivo({"log", "acme/orders/Order.txt", "--since=2999-01-01"})),
               "acme/orders/Order.txt\n");
+    EXPECT_EQ(out(kivo({"log", "acme/orders/Order.txt", "--until=2000-01-01"})),
+              "acme/orders/Order.txt\n");
 
     EXPECT_EQ(out(kivo({"log", "acme/orders/Order.txt", "-p"})),
               "acme/orders/Order.txt\n"
