@@ -1,0 +1,115 @@
+#include "workspace/filestat.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <thread>
+
+#include "tests/support/process.hpp"
+
+namespace filestat = RepositoryAccess::filestat;
+using filestat::FileStat;
+
+namespace {
+
+constexpr std::int64_t theFarFuture = std::numeric_limits<std::int64_t>::max();
+
+FileStat statOf(const std::filesystem::path& aPath) {
+    auto aStat = filestat::ofPath(aPath.string());
+    EXPECT_TRUE(aStat.has_value()) << aPath;
+    return aStat.value_or(FileStat{});
+}
+
+// Sets the modification time back to the one recorded, as `touch -d` does.
+void setModified(const std::filesystem::path& aPath, const FileStat& aStat) {
+    struct timespec aTimes[2] = {
+        {0, UTIME_OMIT},
+        {aStat.itsModifiedSeconds, static_cast<long>(aStat.itsModifiedNanoseconds)}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, aPath.c_str(), aTimes, 0), 0);
+}
+
+// Waits past the file system's timestamp granularity, so that the next write gets a later time.
+void nextTick() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+}
+
+} // namespace
+
+TEST(FileStat, TextFormRoundTripsAndRejectsDamage) {
+    FileStat aStat{123, 1700000000, 999999999, 1700000001, 5, 42, 2049};
+    EXPECT_EQ(filestat::toText(aStat), "123.1700000000.999999999.1700000001.5.42.2049");
+    EXPECT_EQ(filestat::fromText(filestat::toText(aStat)), aStat);
+    for (const char* aBad : {"", "1.2.3.4.5.6", "1.2.3.4.5.6.7.8", "1.2.3.4.5.6.7.", "1..3.4.5.6.7",
+                             "a.2.3.4.5.6.7", "1.2.1000000000.4.5.6.7", "-1.2.3.4.5.6.7",
+                             "1.2.3.4.5.6.7 ", "99999999999999999999.2.3.4.5.6.7"})
+        EXPECT_FALSE(filestat::fromText(aBad).has_value()) << aBad;
+}
+
+TEST(FileStat, RacyWhenChangedNotBeforeTheRecordWasWritten) {
+    FileStat aStat{1, 100, 500, 100, 500, 1, 1};
+    EXPECT_FALSE(filestat::isRacy(aStat, 101, 0));
+    EXPECT_FALSE(filestat::isRacy(aStat, 100, 501));
+    EXPECT_TRUE(filestat::isRacy(aStat, 100, 500));
+    EXPECT_TRUE(filestat::isRacy(aStat, 99, 999999999));
+    FileStat aLateChange = aStat;
+    aLateChange.itsChangedSeconds = 200;
+    EXPECT_TRUE(filestat::isRacy(aLateChange, 150, 0));
+    EXPECT_FALSE(filestat::provesUnchanged(aStat, aStat, 100, 500));
+    EXPECT_TRUE(filestat::provesUnchanged(aStat, aStat, 101, 0));
+}
+
+// The edits that keep size and modification time must still be seen by the stat data or by the
+// racy rule against the moment the record was written.
+TEST(FileStat, EditsThatKeepSizeAndTimeAreNotProvenUnchanged) {
+    kivotest::TempDir aDir;
+    auto aFile = aDir.path() / "a.txt";
+    auto aMarker = aDir.path() / "status";
+
+    // Same size, rewritten in the same tick as the record: only the racy rule can tell.
+    kivotest::writeText(aFile, "one");
+    FileStat aRecorded = statOf(aFile);
+    kivotest::writeText(aMarker, "{}");
+    FileStat aWritten = statOf(aMarker);
+    kivotest::writeText(aFile, "two");
+    EXPECT_FALSE(filestat::provesUnchanged(aRecorded, statOf(aFile), aWritten.itsModifiedSeconds,
+                                           aWritten.itsModifiedNanoseconds));
+
+    // Same size, modification time set back: the change time differs.
+    aRecorded = statOf(aFile);
+    nextTick();
+    kivotest::writeText(aFile, "six");
+    setModified(aFile, aRecorded);
+    FileStat aCurrent = statOf(aFile);
+    EXPECT_EQ(aCurrent.itsModifiedSeconds, aRecorded.itsModifiedSeconds);
+    EXPECT_FALSE(filestat::provesUnchanged(aRecorded, aCurrent, theFarFuture, 0));
+
+    // Replaced by rename with the same size and modification time: another inode.
+    aRecorded = statOf(aFile);
+    auto aReplacement = aDir.path() / "b.txt";
+    kivotest::writeText(aReplacement, "ten");
+    setModified(aReplacement, aRecorded);
+    ASSERT_EQ(std::rename(aReplacement.c_str(), aFile.c_str()), 0);
+    EXPECT_FALSE(filestat::provesUnchanged(aRecorded, statOf(aFile), theFarFuture, 0));
+}
+
+TEST(FileStat, UntouchedFileIsProvenOnceTheRecordIsLater) {
+    kivotest::TempDir aDir;
+    auto aFile = aDir.path() / "a.txt";
+    kivotest::writeText(aFile, "content");
+    int aDescriptor = ::open(aFile.c_str(), O_RDONLY);
+    ASSERT_GE(aDescriptor, 0);
+    FileStat aRecorded = filestat::ofDescriptor(aDescriptor);
+    ::close(aDescriptor);
+    EXPECT_EQ(aRecorded, statOf(aFile));
+    nextTick();
+    kivotest::writeText(aDir.path() / "status", "{}");
+    FileStat aWritten = statOf(aDir.path() / "status");
+    EXPECT_TRUE(filestat::provesUnchanged(aRecorded, statOf(aFile), aWritten.itsModifiedSeconds,
+                                          aWritten.itsModifiedNanoseconds));
+    EXPECT_FALSE(filestat::ofPath((aDir.path() / "gone").string()).has_value());
+}

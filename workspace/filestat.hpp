@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The stat data that proves a file unchanged since its hash was recorded: size, modification and
+// change times to the nanosecond, inode and device. A status entry keeps it beside the hash as
+// "size.mtime_s.ns.ctime_s.ns.inode.device"; readers that do not know the member skip it.
+namespace RepositoryAccess::filestat {
+
+struct FileStat {
+    std::uint64_t itsSize = 0;
+    std::int64_t itsModifiedSeconds = 0;
+    std::uint32_t itsModifiedNanoseconds = 0;
+    std::int64_t itsChangedSeconds = 0;
+    std::uint32_t itsChangedNanoseconds = 0;
+    std::uint64_t itsInode = 0;
+    std::uint64_t itsDevice = 0;
+
+    bool operator==(const FileStat&) const = default;
+};
+
+// The stat data of an open file; taken from the same descriptor that was hashed or written, so
+// that the record belongs to exactly those bytes. Fails with "Cannot read the file status" when
+// the system refuses.
+FileStat ofDescriptor(int aDescriptor);
+
+// The stat data of a path (not following a final symbolic link), or nothing when it is gone.
+std::optional<FileStat> ofPath(const std::string& aPath);
+
+// The text form "size.mtime_s.ns.ctime_s.ns.inode.device".
+std::string toText(const FileStat& aStat);
+
+// The record of a text form, or nothing for anything else (a damaged or foreign member is no
+// proof, and the file is then hashed).
+std::optional<FileStat> fromText(std::string_view aText);
+
+// Whether a file with this stat data may have changed again within the timestamp granularity of
+// the moment its record was written (the status file's own write time): its modification or change
+// time is not strictly before that moment. Such a record proves nothing.
+bool isRacy(const FileStat& aStat, std::int64_t aWrittenSeconds, std::uint32_t aWrittenNanoseconds);
+
+// Whether the recorded stat data prove the current file unchanged: equal in every field and not
+// racy against the write time of the record.
+bool provesUnchanged(const FileStat& aRecorded, const FileStat& aCurrent,
+                     std::int64_t aWrittenSeconds, std::uint32_t aWrittenNanoseconds);
+
+} // namespace RepositoryAccess::filestat
