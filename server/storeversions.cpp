@@ -68,6 +68,17 @@ std::vector<std::string> narrowToPackage(std::string& theSql, std::string_view t
     return {};
 }
 
+// The rows of a query that selects an object's id, package, name and suffix and then the history
+// columns of one of its versions.
+std::vector<ActiveObject> readObjectsWithHistory(SqlQuery& theQuery) {
+    std::vector<ActiveObject> aList;
+    while (theQuery.step())
+        aList.push_back({theQuery.integer(0),
+                         {theQuery.text(1), theQuery.text(2), theQuery.text(3)},
+                         readHistory(theQuery, 4, false)});
+    return aList;
+}
+
 } // namespace
 
 std::int64_t RepositoryStore::latest(std::int64_t theObject) {
@@ -85,12 +96,7 @@ std::vector<ActiveObject> RepositoryStore::activeObjects(std::string_view thePac
     auto aQuery = itsDatabase->query(aSql + " ORDER BY o.package, o.name, o.suffix");
     for (std::size_t i = 0; i < aBounds.size(); ++i)
         aQuery.bind(static_cast<int>(i) + 1, aBounds[i]);
-    std::vector<ActiveObject> aList;
-    while (aQuery.step())
-        aList.push_back({aQuery.integer(0),
-                         {aQuery.text(1), aQuery.text(2), aQuery.text(3)},
-                         readHistory(aQuery, 4, false)});
-    return aList;
+    return readObjectsWithHistory(aQuery);
 }
 
 std::optional<HistoryRecord>
@@ -150,12 +156,7 @@ std::vector<ActiveObject> RepositoryStore::recentHistory(std::int64_t theSkip,
         "o.package, o.name, o.suffix, h.version_nr DESC LIMIT ? OFFSET ?");
     aQuery.bind(1, theCount);
     aQuery.bind(2, theSkip);
-    std::vector<ActiveObject> aList;
-    while (aQuery.step())
-        aList.push_back({aQuery.integer(0),
-                         {aQuery.text(1), aQuery.text(2), aQuery.text(3)},
-                         readHistory(aQuery, 4, false)});
-    return aList;
+    return readObjectsWithHistory(aQuery);
 }
 
 namespace {

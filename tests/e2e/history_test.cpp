@@ -11,12 +11,6 @@ using namespace kivotest;
 
 namespace {
 
-std::string withoutTimes(const std::string& theText) {
-    static const std::regex kTime(
-        "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}");
-    return std::regex_replace(theText, kTime, "<time>");
-}
-
 // acme/orders/Order.txt: dev writes three lines, other changes the middle one, dev deletes the
 // object and pushes it again from the workspace with the first two lines and a new one.
 class History : public ::testing::Test, protected RepositoryWorkspace {

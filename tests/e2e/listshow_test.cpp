@@ -14,13 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Activation and change times differ from run to run; the layouts around them do not.
-std::string withoutTimes(const std::string& theText) {
-    static const std::regex kTime(
-        "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}");
-    return std::regex_replace(theText, kTime, "<time>");
-}
-
 // dev's workspace "ws" tracks acme. Active: acme/orders/Order.txt in two versions (dev, then
 // other), acme/orders/sub/Line.txt, acme/Notes.md, and acme/old/Gone.txt activated and deleted.
 // dev has committed a deletion of Order.txt and a new acme/orders/New.txt; other has written

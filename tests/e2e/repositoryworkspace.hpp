@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,13 @@
 #include "workspace/sys.hpp"
 
 namespace kivotest {
+
+// Activation and change times differ from run to run; the layouts around them do not.
+inline std::string withoutTimes(const std::string& theText) {
+    static const std::regex kTime(
+        "[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}");
+    return std::regex_replace(theText, kTime, "<time>");
+}
 
 class RepositoryWorkspace {
 public:
