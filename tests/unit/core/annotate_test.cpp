@@ -52,8 +52,9 @@ TEST(Annotate, ALineThatComesBackIsNewAndADeletionStartsAfresh) {
 }
 
 TEST(Annotate, ALastLineWithoutLineFeedChangesWhenOneIsAdded) {
-    const std::vector<annotate::AnnotatedLine> aLines =
-        annotate::annotateLines(history({"a\nb", "a\nb\nc"}));
+    // The lines are views of the versions' texts, which must outlive them.
+    const std::vector<FileVersion> aVersions = history({"a\nb", "a\nb\nc"});
+    const std::vector<annotate::AnnotatedLine> aLines = annotate::annotateLines(aVersions);
     EXPECT_EQ(listing(aLines), "0:a\n1:b\n1:c\n");
     EXPECT_EQ(aLines.back().itsText, "c");
 }
