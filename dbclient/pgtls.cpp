@@ -48,34 +48,6 @@ bool readSwitch(const ConnectProperties& theProperties, const char* theName, boo
     return aSwitch.value_or(theDefault);
 }
 
-void mapEncrypted(const ConnectProperties& theProperties, TlsSettings& theSettings) {
-    theSettings.itsValidates =
-        readSwitch(theProperties, "sslValidateCertificate", true, theSettings);
-    if (const std::string* aProvider = theProperties.getProperty("sslCryptoProvider");
-        aProvider != nullptr && !aProvider->empty() && textcase::upper(*aProvider) != "OPENSSL")
-        refuse(theSettings, "The crypto provider \"" + *aProvider +
-                                "\" is not available: this client encrypts with openssl");
-    if (const std::string* aTrust = theProperties.getProperty("sslTrustStore"))
-        theSettings.itsTrustStore = *aTrust;
-    auto& aKeywords = theSettings.itsKeywords;
-    if (theSettings.itsValidates) {
-        if (theSettings.itsTrustStore.empty())
-            refuse(theSettings, "Validating the server's certificate needs a trust store: set "
-                                "sslTrustStore to a PEM file of the trusted certificate "
-                                "authorities, or sslValidateCertificate to FALSE");
-        aKeywords.emplace_back("sslmode", "verify-full");
-        aKeywords.emplace_back("sslrootcert", theSettings.itsTrustStore);
-    } else {
-        aKeywords.emplace_back("sslmode", "require");
-    }
-    if (const std::string* aKeyStore = theProperties.getProperty("sslKeyStore")) {
-        aKeywords.emplace_back("sslcert", *aKeyStore);
-        aKeywords.emplace_back("sslkey", *aKeyStore);
-    }
-    if (const std::string* aPassword = theProperties.getProperty("sslKeyStorePassword"))
-        aKeywords.emplace_back("sslpassword", *aPassword);
-}
-
 bool isReadableFile(const std::string& thePath) {
     struct stat aStat;
     return !thePath.empty() && ::stat(thePath.c_str(), &aStat) == 0 && S_ISREG(aStat.st_mode);
@@ -93,6 +65,36 @@ std::string conventionalTrustStore() {
     if (aPath.empty() && !environmentValue("HOME").empty())
         aPath = environmentValue("HOME") + "/.postgresql/root.crt";
     return isReadableFile(aPath) ? aPath : std::string();
+}
+
+void mapEncrypted(const ConnectProperties& theProperties, TlsSettings& theSettings) {
+    theSettings.itsValidates =
+        readSwitch(theProperties, "sslValidateCertificate", true, theSettings);
+    if (const std::string* aProvider = theProperties.getProperty("sslCryptoProvider");
+        aProvider != nullptr && !aProvider->empty() && textcase::upper(*aProvider) != "OPENSSL")
+        refuse(theSettings, "The crypto provider \"" + *aProvider +
+                                "\" is not available: this client encrypts with openssl");
+    if (const std::string* aTrust = theProperties.getProperty("sslTrustStore"))
+        theSettings.itsTrustStore = *aTrust;
+    if (theSettings.itsTrustStore.empty())
+        theSettings.itsTrustStore = conventionalTrustStore();
+    auto& aKeywords = theSettings.itsKeywords;
+    if (theSettings.itsValidates) {
+        if (theSettings.itsTrustStore.empty())
+            refuse(theSettings, "Validating the server's certificate needs a trust store: set "
+                                "sslTrustStore (or PGSSLROOTCERT) to a PEM file of the trusted "
+                                "certificate authorities, or sslValidateCertificate to FALSE");
+        aKeywords.emplace_back("sslmode", "verify-full");
+        aKeywords.emplace_back("sslrootcert", theSettings.itsTrustStore);
+    } else {
+        aKeywords.emplace_back("sslmode", "require");
+    }
+    if (const std::string* aKeyStore = theProperties.getProperty("sslKeyStore")) {
+        aKeywords.emplace_back("sslcert", *aKeyStore);
+        aKeywords.emplace_back("sslkey", *aKeyStore);
+    }
+    if (const std::string* aPassword = theProperties.getProperty("sslKeyStorePassword"))
+        aKeywords.emplace_back("sslpassword", *aPassword);
 }
 
 // Without a TLS setting of kivo's own, libpq's conventions hold: PGSSLMODE is left to libpq;

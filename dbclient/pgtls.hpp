@@ -15,7 +15,8 @@ namespace RepositoryAccess::dbclient {
 //   ENCRYPT FALSE            sslmode=disable; any other TLS property is then refused
 //   ENCRYPT TRUE, or any other TLS property:
 //     sslValidateCertificate TRUE (the default)  sslmode=verify-full: the chain against the trust
-//                                                store and the host name; needs sslTrustStore
+//                                                store and the host name; needs sslTrustStore,
+//                                                else the trust store libpq finds
 //     sslValidateCertificate FALSE               sslmode=require: encrypted, nothing verified
 //     sslTrustStore          sslrootcert, a PEM file of trusted certificate authorities
 //     sslKeyStore            sslcert and sslkey: one PEM file with the client certificate and key

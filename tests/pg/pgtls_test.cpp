@@ -52,6 +52,8 @@ TEST(PgTls, WithoutSettingsLibpqConventionsHold) {
     EXPECT_EQ(keywords({}), Map{});
     ::setenv("PGSSLROOTCERT", aRoot.c_str(), 1);
     EXPECT_EQ(keywords({}), (Map{{"sslmode", "verify-full"}}));
+    EXPECT_EQ(keywords({{"ENCRYPT", "TRUE"}}),
+              (Map{{"sslmode", "verify-full"}, {"sslrootcert", aRoot}}));
     ::setenv("PGSSLMODE", "require", 1);
     EXPECT_EQ(keywords({}), Map{});
     ::unsetenv("PGSSLMODE");
