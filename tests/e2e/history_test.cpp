@@ -24,15 +24,6 @@ protected:
         write("acme/orders/Order.txt", "a\nB\nz\n");
         expectOk(kivo({"push", "--local"}));
     }
-    RunResult outside(std::vector<std::string> theArgs) const {
-        theArgs.push_back("--key=K1");
-        return runKivo(theArgs, options());
-    }
-    std::string out(const RunResult& theResult) const {
-        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
-        EXPECT_EQ(theResult.itsErr, "");
-        return withoutTimes(theResult.itsOut);
-    }
 };
 
 const std::string kLog = "acme/orders/Order.txt\n"
@@ -44,17 +35,17 @@ const std::string kLog = "acme/orders/Order.txt\n"
 } // namespace
 
 TEST_F(History, LogListsVersionsNewestFirstWithTheirDifferences) {
-    EXPECT_EQ(out(kivo({"log", "acme/orders/Order.txt"})), kLog);
-    EXPECT_EQ(out(outside({"log", "Order.txt", "--package=acme.orders"})), kLog);
-    EXPECT_EQ(out(kivo({"log", "acme/orders/"})), kLog);
-    EXPECT_EQ(out(kivo({"log", "acme/orders/Order.txt", "--createdBy=other"})),
+    EXPECT_EQ(outputOf(kivo({"log", "acme/orders/Order.txt"})), kLog);
+    EXPECT_EQ(outputOf(outsideWithKey({"log", "Order.txt", "--package=acme.orders"})), kLog);
+    EXPECT_EQ(outputOf(kivo({"log", "acme/orders/"})), kLog);
+    EXPECT_EQ(outputOf(kivo({"log", "acme/orders/Order.txt", "--createdBy=other"})),
               "acme/orders/Order.txt\n#2\t<time>\tOTHER\n");
-    EXPECT_EQ(out(kivo({"log", "acme/orders/Order.txt", "--since=2999-01-01"})),
+    EXPECT_EQ(outputOf(kivo({"log", "acme/orders/Order.txt", "--since=2999-01-01"})),
               "acme/orders/Order.txt\n");
-    EXPECT_EQ(out(kivo({"log", "acme/orders/Order.txt", "--until=2000-01-01"})),
+    EXPECT_EQ(outputOf(kivo({"log", "acme/orders/Order.txt", "--until=2000-01-01"})),
               "acme/orders/Order.txt\n");
 
-    EXPECT_EQ(out(kivo({"log", "acme/orders/Order.txt", "-p"})),
+    EXPECT_EQ(outputOf(kivo({"log", "acme/orders/Order.txt", "-p"})),
               "acme/orders/Order.txt\n"
               "#4\t<time>\tDEV\n"
               "--- acme/orders/Order.txt\t(#3)\n+++ acme/orders/Order.txt\t(#4)\n"
@@ -74,10 +65,11 @@ TEST_F(History, AnnotateNamesTheVersionAndUserOfEachLine) {
     activateAs("dev", {"put", "acme.orders", "Order", "txt", "a\nB\nz\nlast"});
     // The deletion in version 3 makes every line of version 4 new again.
     EXPECT_EQ(
-        out(kivo({"annotate", "acme/orders/Order.txt"})),
+        outputOf(kivo({"annotate", "acme/orders/Order.txt"})),
         "    4 DEV      | a\n    4 DEV      | B\n    4 DEV      | z\n    5 DEV      | last\n");
-    EXPECT_EQ(out(outside({"annotate", "Order.txt", "--package=acme.orders", "--version=2"})),
-              "    1 DEV      | a\n    2 OTHER    | B\n    1 DEV      | c\n");
+    EXPECT_EQ(
+        outputOf(outsideWithKey({"annotate", "Order.txt", "--package=acme.orders", "--version=2"})),
+        "    1 DEV      | a\n    2 OTHER    | B\n    1 DEV      | c\n");
 
     const RunResult aMissing = kivo({"annotate", "acme/orders/Order.txt", "--version=9"});
     EXPECT_NE(aMissing.itsExitCode, 0);
@@ -98,7 +90,7 @@ TEST_F(History, BinaryObjectsAndHostileNames) {
     write("acme/we \"ird.txt", "one\ntwo\n");
     expectOk(kivo({"push"}));
 
-    EXPECT_EQ(out(kivo({"log", "acme/pic.bin", "-p"})),
+    EXPECT_EQ(outputOf(kivo({"log", "acme/pic.bin", "-p"})),
               "acme/pic.bin\n#2\t<time>\tDEV\n"
               "Binary files acme/pic.bin (#1) and acme/pic.bin (#2) differ\n"
               "#1\t<time>\tDEV\n"
@@ -109,32 +101,35 @@ TEST_F(History, BinaryObjectsAndHostileNames) {
         << aBinary.itsErr;
 
     // The name is quoted in every header, so it cannot start a line of its own.
-    EXPECT_EQ(out(kivo({"log", "acme/we \"ird.txt", "-p", "--since=2000"})),
+    EXPECT_EQ(outputOf(kivo({"log", "acme/we \"ird.txt", "-p", "--since=2000"})),
               "\"acme/we \\\"ird.txt\"\n#2\t<time>\tDEV\n"
               "--- \"acme/we \\\"ird.txt\"\t(#1)\n+++ \"acme/we \\\"ird.txt\"\t(#2)\n"
               "@@ -1 +1,2 @@\n one\n+two\n"
               "#1\t<time>\tDEV\n"
               "--- \"acme/we \\\"ird.txt\"\t(new)\n+++ \"acme/we \\\"ird.txt\"\t(#1)\n"
               "@@ -0,0 +1 @@\n+one\n");
-    EXPECT_EQ(out(kivo({"annotate", "acme/we \"ird.txt"})),
+    EXPECT_EQ(outputOf(kivo({"annotate", "acme/we \"ird.txt"})),
               "    1 DEV      | one\n    2 DEV      | two\n");
 }
 
 TEST_F(History, DiffBetweenVersionsAndAgainstTheWorkspace) {
     const std::string kHeader12 =
         "--- acme/orders/Order.txt\t(#1)\n+++ acme/orders/Order.txt\t(#2)\n";
-    EXPECT_EQ(out(kivo({"diff", "acme/orders/Order.txt", "--version=1..2"})),
+    EXPECT_EQ(outputOf(kivo({"diff", "acme/orders/Order.txt", "--version=1..2"})),
               kHeader12 + "@@ -1,3 +1,3 @@\n a\n-b\n+B\n c\n");
-    EXPECT_EQ(out(outside({"diff", "Order.txt", "--package=acme.orders", "--version=1..2"})),
-              kHeader12 + "@@ -1,3 +1,3 @@\n a\n-b\n+B\n c\n");
-    EXPECT_EQ(out(kivo({"diff", "acme/orders/Order.txt", "--version=4"})), "No differences.\n");
-    EXPECT_EQ(out(kivo({"diff", "acme/orders/Order.txt", "--version=1..1"})), "No differences.\n");
+    EXPECT_EQ(
+        outputOf(outsideWithKey({"diff", "Order.txt", "--package=acme.orders", "--version=1..2"})),
+        kHeader12 + "@@ -1,3 +1,3 @@\n a\n-b\n+B\n c\n");
+    EXPECT_EQ(outputOf(kivo({"diff", "acme/orders/Order.txt", "--version=4"})),
+              "No differences.\n");
+    EXPECT_EQ(outputOf(kivo({"diff", "acme/orders/Order.txt", "--version=1..1"})),
+              "No differences.\n");
     write("acme/orders/Order.txt", "a\nB\nz\nmore\n");
-    EXPECT_EQ(out(kivo({"diff", "acme/orders/Order.txt", "--version=2"})),
+    EXPECT_EQ(outputOf(kivo({"diff", "acme/orders/Order.txt", "--version=2"})),
               "--- acme/orders/Order.txt\t(#2)\n+++ acme/orders/Order.txt\t(workspace)\n"
               "@@ -1,3 +1,4 @@\n a\n B\n-c\n+z\n+more\n");
     // The deletion in version 3 has no content: everything before it is removed.
-    EXPECT_EQ(out(kivo({"diff", "acme/orders/Order.txt", "--version=2..3"})),
+    EXPECT_EQ(outputOf(kivo({"diff", "acme/orders/Order.txt", "--version=2..3"})),
               "--- acme/orders/Order.txt\t(#2)\n+++ acme/orders/Order.txt\t(#3)\n"
               "@@ -1,3 +0,0 @@\n-a\n-B\n-c\n");
     const RunResult aBad = kivo({"diff", "acme/orders/Order.txt", "--version=2..x"});
@@ -155,13 +150,13 @@ TEST_F(History, ChangesInTheLogAndTheDifferenceOfAChange) {
     write("acme/a.txt", "one\ntwo\n");
     expectOk(kivo({"push"}));
 
-    EXPECT_EQ(out(kivo({"log", "acme/a.txt"})),
+    EXPECT_EQ(outputOf(kivo({"log", "acme/a.txt"})),
               "acme/a.txt\n#2\t<time>\tDEV\tchange ZEV//2 (open)\n"
               "#1\t<time>\tDEV\tchange ZEV//1 (released <time>)\n");
-    EXPECT_EQ(out(kivo({"log", "acme/a.txt", "--changeNumber=ZEV//1"})),
+    EXPECT_EQ(outputOf(kivo({"log", "acme/a.txt", "--changeNumber=ZEV//1"})),
               "acme/a.txt\n#1\t<time>\tDEV\tchange ZEV//1 (released <time>)\n");
-    EXPECT_EQ(out(kivo({"diff", "--changeId=ZEV//2"})),
+    EXPECT_EQ(outputOf(kivo({"diff", "--changeId=ZEV//2"})),
               "--- acme/a.txt\t(#1)\n+++ acme/a.txt\t(#2)\n@@ -1 +1,2 @@\n one\n+two\n");
-    EXPECT_EQ(out(outside({"diff", "--changeId=ZEV//1"})),
+    EXPECT_EQ(outputOf(outsideWithKey({"diff", "--changeId=ZEV//1"})),
               "--- acme/a.txt\t(new)\n+++ acme/a.txt\t(#1)\n@@ -0,0 +1 @@\n+one\n");
 }

@@ -34,18 +34,6 @@ protected:
         activateAs("other", {"create-package"});
         activateAs("other", {"write-only"});
     }
-
-    // kivo in the test's folder, outside any workspace, connected with dev's key.
-    RunResult outside(std::vector<std::string> theArgs) const {
-        theArgs.push_back("--key=K1");
-        return runKivo(theArgs, options());
-    }
-    // The output of a run that must succeed.
-    std::string out(const RunResult& theResult) const {
-        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
-        EXPECT_EQ(theResult.itsErr, "");
-        return withoutTimes(theResult.itsOut);
-    }
 };
 
 const std::string kActive = "\tacme/Notes.md (version #1)\n"
@@ -71,37 +59,39 @@ std::string packageBlock(const std::string& thePackage, const std::string& theSt
 } // namespace
 
 TEST_F(ListShow, ObjectListsPrintOneObjectLinePerObject) {
-    EXPECT_EQ(out(kivo({"list", "aos"})), kActive);
-    EXPECT_EQ(out(kivo({"list", "activeObjects", "acme.orders", "--noRecursive"})),
+    EXPECT_EQ(outputOf(kivo({"list", "aos"})), kActive);
+    EXPECT_EQ(outputOf(kivo({"list", "activeObjects", "acme.orders", "--noRecursive"})),
               "\tacme/orders/Order.txt (version #2)\n");
-    EXPECT_EQ(out(kivo({"list", "aos", "acme/orders"})),
+    EXPECT_EQ(outputOf(kivo({"list", "aos", "acme/orders"})),
               "\tacme/orders/Order.txt (version #2)\n\tacme/orders/sub/Line.txt (version #1)\n");
-    EXPECT_EQ(out(kivo({"list", "aos", "--suffix=md"})), "\tacme/Notes.md (version #1)\n");
-    EXPECT_EQ(out(outside({"list", "aos", "acme"})), kActive);
+    EXPECT_EQ(outputOf(kivo({"list", "aos", "--suffix=md"})), "\tacme/Notes.md (version #1)\n");
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "aos", "acme"})), kActive);
 
-    EXPECT_EQ(out(kivo({"list", "ios"})), kInactive);
-    EXPECT_EQ(out(kivo({"list", "inactiveObjects", "acme.orders.sub"})), "");
-    EXPECT_EQ(out(outside({"list", "ios", "--inactiveWorkSpace=ws"})), kInactive);
-    EXPECT_EQ(out(outside({"list", "ios", "--inactiveWorkSpaceUser=other"})), "\tp/x.txt (new)\n");
-    EXPECT_EQ(out(kivo({"list", "ios", "--iUser=other", "--iWS=__empty__", "--suffix=xml"})), "");
+    EXPECT_EQ(outputOf(kivo({"list", "ios"})), kInactive);
+    EXPECT_EQ(outputOf(kivo({"list", "inactiveObjects", "acme.orders.sub"})), "");
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "ios", "--inactiveWorkSpace=ws"})), kInactive);
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "ios", "--inactiveWorkSpaceUser=other"})),
+              "\tp/x.txt (new)\n");
+    EXPECT_EQ(outputOf(kivo({"list", "ios", "--iUser=other", "--iWS=__empty__", "--suffix=xml"})),
+              "");
 }
 
 // The committed deletion is no local change any more; the repository still holds it inactive.
 TEST_F(ListShow, StatusListsInactiveObjectsInTheObjectLineLayout) {
-    const std::string anOut = out(kivo({"status", "--inactiveObjects"}));
+    const std::string anOut = outputOf(kivo({"status", "--inactiveObjects"}));
     EXPECT_TRUE(
         anOut.ends_with("Tracked packages:\n\tacme\n\nInactive Objects:\n" + kInactive + "\n"))
         << anOut;
-    EXPECT_EQ(out(kivo({"status", "ios", "-i"})), "\nInactive Objects:\n" + kInactive + "\n");
-    EXPECT_EQ(out(kivo({"status", "acme/orders/", "-i"})),
+    EXPECT_EQ(outputOf(kivo({"status", "ios", "-i"})), "\nInactive Objects:\n" + kInactive + "\n");
+    EXPECT_EQ(outputOf(kivo({"status", "acme/orders/", "-i"})),
               "\nInactive Objects:\n" + kInactive + "\n");
 }
 
 TEST_F(ListShow, HistoryListsEveryActivatedVersion) {
-    EXPECT_EQ(out(kivo({"list", "history", "acme/orders/New.txt", "acme/old/Gone.txt"})),
+    EXPECT_EQ(outputOf(kivo({"list", "history", "acme/orders/New.txt", "acme/old/Gone.txt"})),
               "No historic versions for \"acme/orders/New.txt\"\n"
               "Historic versions:\n\t1\t<time>\tDEV\n\t2\t<time>\tDEV\t deletion\n");
-    EXPECT_EQ(out(outside({"list", "history", "Order.txt", "--package=acme.orders"})),
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "history", "Order.txt", "--package=acme.orders"})),
               "Historic versions:\n\t1\t<time>\tDEV\n\t2\t<time>\tOTHER\n");
     const RunResult aMissing = kivo({"list", "history", "acme/none.txt"});
     EXPECT_EQ(aMissing.itsExitCode, 1);
@@ -114,19 +104,20 @@ TEST_F(ListShow, ShowObjectReadsTheVersionAsked) {
     const std::string anActivated = "Last activated at       : <time>\n"
                                     "Last activated by       : OTHER\n";
     const std::string aTail = "Change number           : \nReleased at             : \n";
-    EXPECT_EQ(out(kivo({"show", "acme/orders/Order.txt", "a"})),
+    EXPECT_EQ(outputOf(kivo({"show", "acme/orders/Order.txt", "a"})),
               aFront + "Type                    : 1 (active version)\n" + anActivated +
                   "Object status           : 0\n" + aTail +
                   "Version:\nType                    : 1 (active)\n");
-    EXPECT_EQ(out(outside({"show", "object", "Order.txt", "1", "--package=acme.orders"})),
-              aFront +
-                  "Type                    : 3 (historical version)\n"
-                  "Last activated at       : <time>\nLast activated by       : DEV\n"
-                  "Deletion                : false\nObject status           : 0\n" +
-                  aTail +
-                  "Version:\nType                    : 3 (historical)\n"
-                  "Version number          : 1\n");
-    EXPECT_EQ(out(kivo({"show", "acme/orders/Order.txt", "inactive"})),
+    EXPECT_EQ(
+        outputOf(outsideWithKey({"show", "object", "Order.txt", "1", "--package=acme.orders"})),
+        aFront +
+            "Type                    : 3 (historical version)\n"
+            "Last activated at       : <time>\nLast activated by       : DEV\n"
+            "Deletion                : false\nObject status           : 0\n" +
+            aTail +
+            "Version:\nType                    : 3 (historical)\n"
+            "Version number          : 1\n");
+    EXPECT_EQ(outputOf(kivo({"show", "acme/orders/Order.txt", "inactive"})),
               aFront + "Type                    : 2 (inactive version)\n"
                        "Last changed at         : <time>\nDeletion                : true\n"
                        "Version:\nType                    : 2 (inactive)\n"
@@ -145,36 +136,38 @@ TEST_F(ListShow, ShowObjectReadsTheVersionAsked) {
 }
 
 TEST_F(ListShow, PackagesAreListedAndShownWithTheirAttributes) {
-    EXPECT_EQ(out(kivo({"list", "rootPackages"})),
+    EXPECT_EQ(outputOf(kivo({"list", "rootPackages"})),
               packageBlock("acme", "0", "1") + packageBlock("p", "0", "0"));
-    EXPECT_EQ(out(outside({"list", "packages", "acme.o*"})),
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "packages", "acme.o*"})),
               packageBlock("acme.old", "0", "0") + packageBlock("acme.orders", "0", "1") +
                   packageBlock("acme.orders.sub", "0", "1"));
-    EXPECT_EQ(out(kivo({"list", "packages", "--content=1", "--srcSystem=ZEV"})),
+    EXPECT_EQ(outputOf(kivo({"list", "packages", "--content=1", "--srcSystem=ZEV"})),
               packageBlock("acme", "0", "1") + packageBlock("acme.orders", "0", "1") +
                   packageBlock("acme.orders.sub", "0", "1"));
-    EXPECT_EQ(out(kivo({"list", "packages", "--responsible=NOBODY"})), "");
-    EXPECT_EQ(out(kivo({"show", "package", "acme/orders/sub", "p"})),
+    EXPECT_EQ(outputOf(kivo({"list", "packages", "--responsible=NOBODY"})), "");
+    EXPECT_EQ(outputOf(kivo({"show", "package", "acme/orders/sub", "p"})),
               packageBlock("acme.orders.sub", "0", "1") + packageBlock("p", "0", "0"));
-    const RunResult aMissing = outside({"show", "package", "nothere"});
+    const RunResult aMissing = outsideWithKey({"show", "package", "nothere"});
     EXPECT_EQ(aMissing.itsExitCode, 1);
     EXPECT_TRUE(contains(aMissing.itsErr, "Failed to read package \"nothere\" (40111)"))
         << aMissing.itsErr;
 }
 
 TEST_F(ListShow, InactiveWorkspacesOfOneUserOrOfAll) {
-    EXPECT_EQ(out(kivo({"list", "iWS"})), "DEV\tws\n");
-    EXPECT_EQ(out(outside({"list", "inactiveWorkSpaces", "other"})), "OTHER\t__empty__\n");
-    EXPECT_EQ(out(kivo({"list", "iWS", "*"})), "DEV\tws\nOTHER\t__empty__\n");
+    EXPECT_EQ(outputOf(kivo({"list", "iWS"})), "DEV\tws\n");
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "inactiveWorkSpaces", "other"})),
+              "OTHER\t__empty__\n");
+    EXPECT_EQ(outputOf(kivo({"list", "iWS", "*"})), "DEV\tws\nOTHER\t__empty__\n");
 }
 
 TEST_F(ListShow, SettingsOfTheRepositoryAndTheTrackedPackages) {
-    EXPECT_EQ(out(kivo({"show", "evs"})),
+    EXPECT_EQ(outputOf(kivo({"show", "evs"})),
               "Minimum required version : 1\nMaximum version          : 3\n");
-    EXPECT_EQ(out(outside({"show", "vendor"})), "Content vendor           : example.com\n");
-    EXPECT_EQ(out(kivo({"show", "cts"})), "Change tracking status   : disabled\n");
-    EXPECT_EQ(out(kivo({"list", "trackedPackages"})), "acme\n");
-    const RunResult anOutside = outside({"list", "trackedPackages"});
+    EXPECT_EQ(outputOf(outsideWithKey({"show", "vendor"})),
+              "Content vendor           : example.com\n");
+    EXPECT_EQ(outputOf(kivo({"show", "cts"})), "Change tracking status   : disabled\n");
+    EXPECT_EQ(outputOf(kivo({"list", "trackedPackages"})), "acme\n");
+    const RunResult anOutside = outsideWithKey({"list", "trackedPackages"});
     EXPECT_EQ(anOutside.itsExitCode, 1);
     EXPECT_EQ(anOutside.itsErr, "Failed to open workspace config file.\n");
 }
@@ -185,13 +178,13 @@ TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
     fs::create_directories(path("acme/shipping"));
     writeText(path("acme/shipping/Bad.json"), "{");
     kivo({"push", "acme/shipping/Bad.json", "--activationMode=4"});
-    EXPECT_EQ(out(kivo({"list", "aos", "acme.shipping"})),
+    EXPECT_EQ(outputOf(kivo({"list", "aos", "acme.shipping"})),
               "\tacme/shipping/Bad.json (version #1) broken\n");
     repoProbe({"du", "DU1", "example.com", "Orders", "acme.orders", "acme.shipping"});
     repoProbe({"du", "DU2", "acme.example", "Empty"});
 
-    EXPECT_EQ(out(kivo({"list", "dus"})), "DU1\texample.com\nDU2\tacme.example\n");
-    EXPECT_EQ(out(outside({"list", "deliveryUnits", "--vendor=acme.example"})),
+    EXPECT_EQ(outputOf(kivo({"list", "dus"})), "DU1\texample.com\nDU2\tacme.example\n");
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "deliveryUnits", "--vendor=acme.example"})),
               "DU2\tacme.example\n");
     const std::string aDuLines =
         "Delivery Unit           : DU1\nVendor                  : example.com\n";
@@ -201,18 +194,19 @@ TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
     for (std::size_t aPos = aPackages.find(aNoDu); aPos != std::string::npos;
          aPos = aPackages.find(aNoDu, aPos))
         aPackages.replace(aPos, aNoDu.size(), aDuLines);
-    EXPECT_EQ(out(kivo({"list", "du", "DU1", "DU2"})), aPackages);
-    EXPECT_EQ(out(outside({"list", "deliveryUnit", "DU2", "--vendor=acme.example"})), "");
+    EXPECT_EQ(outputOf(kivo({"list", "du", "DU1", "DU2"})), aPackages);
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "deliveryUnit", "DU2", "--vendor=acme.example"})),
+              "");
 
-    EXPECT_EQ(out(kivo({"show", "du", "DU1"})),
+    EXPECT_EQ(outputOf(kivo({"show", "du", "DU1"})),
               aDuLines + "Caption                 : Orders\nResponsible             : \n"
                          "Version                 : \nVersion SP              : \n"
                          "Version Patch           : \nLast Update             : <time>\n"
                          "QRTS-ID                 : \nSP-QRTS-ID              : \n"
                          "ACH                     : \n\n");
-    EXPECT_EQ(out(outside({"show", "duStatus", "DU1"})),
+    EXPECT_EQ(outputOf(outsideWithKey({"show", "duStatus", "DU1"})),
               "acme/orders/Order.txt (ok)\nacme/shipping/Bad.json (broken)\n");
-    EXPECT_EQ(out(kivo({"show", "deliveryUnitStatus", "DU2", "--vendor=acme.example"})), "");
+    EXPECT_EQ(outputOf(kivo({"show", "deliveryUnitStatus", "DU2", "--vendor=acme.example"})), "");
     const RunResult aMissing = kivo({"show", "du", "DU2"});
     EXPECT_EQ(aMissing.itsExitCode, 1);
     EXPECT_TRUE(contains(aMissing.itsErr,

@@ -74,6 +74,17 @@ public:
                      const std::vector<std::string>& theArgs) const {
         return runKivo(theArgs, options(theCwd));
     }
+    // Runs kivo in the test's folder, outside any workspace, connected with dev's key.
+    RunResult outsideWithKey(std::vector<std::string> theArgs) const {
+        theArgs.push_back("--key=K1");
+        return runKivo(theArgs, options());
+    }
+    // The output of a run that must succeed, with its activation times left out.
+    std::string outputOf(const RunResult& theResult) const {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
+        EXPECT_EQ(theResult.itsErr, "");
+        return withoutTimes(theResult.itsOut);
+    }
     // Writes a file of the workspace, with the folders on its way.
     void write(const std::string& theRelative, const std::string& theContent) const {
         std::filesystem::create_directories(std::filesystem::path(path(theRelative)).parent_path());
