@@ -54,9 +54,7 @@ private:
 } // namespace
 
 TEST(ParameterTable, HoldsEveryParameterAndAliasOnce) {
-    EXPECT_EQ(parameterparser::definitions().size(), 134u);
     const auto& aMap = parameterparser::parameterMap();
-    EXPECT_EQ(aMap.size(), 193u);
     for (std::size_t i = 1; i < aMap.size(); ++i)
         EXPECT_LT(aMap[i - 1].first, aMap[i].first) << "duplicate or unsorted key";
     std::size_t aVariables = 0;
