@@ -22,6 +22,8 @@ const char* const kTlsProperties[] = {"ENCRYPT",       "sslCryptoProvider",
 } // namespace
 
 EmbeddedConnection::EmbeddedConnection() = default;
+EmbeddedConnection::EmbeddedConnection(std::unique_ptr<server::PasswordMemo> theMemo)
+    : itsMemo(std::move(theMemo)) {}
 EmbeddedConnection::~EmbeddedConnection() = default;
 
 ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
@@ -42,7 +44,7 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
         std::filesystem::path aPath(aHost.substr(kFilePrefix.size()));
         auto anEngine = std::make_unique<server::Engine>(std::filesystem::absolute(aPath).string());
         aUser = textcase::upper(aUser);
-        if (!anEngine->authenticate(aUser, thePassword)) {
+        if (!anEngine->authenticate(aUser, thePassword, itsMemo.get())) {
             itsError.set(embeddedcode::kAuthenticationFailed,
                          "Authentication failed: unknown user or wrong password");
             return ReturnCode::Error;

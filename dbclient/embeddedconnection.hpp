@@ -4,6 +4,7 @@
 #include "dbclient/callstatement.hpp"
 #include "dbclient/dbclient.hpp"
 #include "dbclient/embeddedstatements.hpp"
+#include "server/passwordhash.hpp"
 
 #include <memory>
 #include <string>
@@ -35,6 +36,9 @@ class EmbeddedConnection
     : public BackendConnection<EmbeddedConnection, EmbeddedStatement, EmbeddedPreparedStatement> {
 public:
     EmbeddedConnection();
+    // A connection whose password comes from a key of the key store: a password that the memo
+    // holds as verified is not derived again.
+    explicit EmbeddedConnection(std::unique_ptr<server::PasswordMemo> theMemo);
     ~EmbeddedConnection() override;
 
     ReturnCode connect(const std::string& theServerNode, const std::string& theDatabase,
@@ -50,6 +54,7 @@ public:
 
 private:
     std::unique_ptr<server::Engine> itsEngine;
+    std::unique_ptr<server::PasswordMemo> itsMemo;
     std::string itsUser;
 };
 

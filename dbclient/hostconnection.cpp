@@ -2,6 +2,7 @@
 
 #include "dbclient/embeddedconnection.hpp"
 #include "dbclient/keystore.hpp"
+#include "dbclient/passwordmemo.hpp"
 #if KIVO_TEAM_REPOSITORY
 #include "dbclient/pgconnection.hpp"
 #endif
@@ -46,7 +47,10 @@ ReturnCode HostConnection::connect(const std::string& theServerNode, const std::
             return ReturnCode::Error;
         }
     }
-    if (isFileHost(aHost))
+    if (isFileHost(aHost) && anEntry)
+        apBackend = std::make_unique<EmbeddedConnection>(
+            std::make_unique<PasswordMemo>(KeyStore::forCurrentUser().directory() + "/verified"));
+    else if (isFileHost(aHost))
         apBackend = std::make_unique<EmbeddedConnection>();
 #if KIVO_TEAM_REPOSITORY
     else if (parseServerHost(aHost))

@@ -1,5 +1,7 @@
 #include "dbclient/keystore.hpp"
 
+#include "core/atomicfile.hpp"
+
 #include "core/error.hpp"
 #include "core/fdwrite.hpp"
 
@@ -189,17 +191,7 @@ void KeyStore::save(const std::vector<KeyEntry>& theEntries) const {
         aText += "\n";
     }
 
-    std::string aTemporary = itsFilePath + ".tmp." + std::to_string(::getpid());
-    int aFile = ::open(aTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (aFile < 0)
-        throw Error(systemError("Could not write the key store \"" + aTemporary + "\""));
-    bool anOk = fdwrite::writeAll(aFile, aText) == 0 && ::fsync(aFile) == 0;
-    anOk = ::close(aFile) == 0 && anOk;
-    if (!anOk || ::rename(aTemporary.c_str(), itsFilePath.c_str()) != 0) {
-        std::string aMessage = systemError("Could not write the key store \"" + itsFilePath + "\"");
-        ::unlink(aTemporary.c_str());
-        throw Error(aMessage);
-    }
+    replaceFileDurably(itsFilePath, aText, 0600);
 }
 
 } // namespace RepositoryAccess::dbclient

@@ -289,10 +289,20 @@ template <typename Work> auto Engine::inReadTransaction(Work theWork) {
     }
 }
 
-bool Engine::authenticate(const std::string& theUser, std::string_view thePassword) {
+bool Engine::authenticate(const std::string& theUser, std::string_view thePassword,
+                          PasswordMemo* apMemo) {
     const std::optional<UserRecord> aUser =
         inReadTransaction([&] { return itsStore.findUser(theUser); });
-    return aUser && verifyPassword(thePassword, aUser->itsPasswordHash);
+    if (!aUser)
+        return false;
+    const std::string& aStored = aUser->itsPasswordHash;
+    if (apMemo && apMemo->holds(theUser, aStored, thePassword))
+        return true;
+    if (!verifyPassword(thePassword, aStored))
+        return false;
+    if (apMemo)
+        apMemo->add(theUser, aStored, thePassword);
+    return true;
 }
 
 std::optional<std::string> Engine::setting(const std::string& theName) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "server/groupbudget.hpp"
+#include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
 
 #include <memory>
@@ -25,7 +26,8 @@ public:
     std::string call(const std::string& theUser, std::string_view theFrame);
 
     // True when theUser (upper case) exists and thePassword is its password.
-    bool authenticate(const std::string& theUser, std::string_view thePassword);
+    bool authenticate(const std::string& theUser, std::string_view thePassword,
+                      PasswordMemo* apMemo = nullptr);
 
     // A repository setting, read in its own transaction.
     std::optional<std::string> setting(const std::string& theName);

@@ -2,6 +2,7 @@
 // as KIVO_MERGETOOL="kivo-merge %b %r %l". Changes of both sides that do not overlap are merged
 // into the local file; overlapping ones leave the local file untouched and the merge with
 // conflict markers beside it, so that a resolved file never holds a conflict marker.
+#include "core/atomicfile.hpp"
 #include "core/error.hpp"
 #include "core/textdiff.hpp"
 
@@ -40,25 +41,11 @@ std::string readWhole(const std::string& thePath) {
     return aText.str();
 }
 
-// Writes a temporary file beside thePath and renames it over thePath, so that a failure leaves
-// the old file whole.
+// Replaces thePath whole, so that a failure leaves the old file as it was.
 void writeWhole(const std::string& thePath, const std::string& theText) {
-    const std::string aTemporary = thePath + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream aFile(aTemporary, std::ios::binary | std::ios::trunc);
-        aFile << theText;
-        aFile.close();
-        if (!aFile) {
-            std::filesystem::remove(aTemporary);
-            throw Error("kivo-merge: Cannot write \"" + thePath + "\".");
-        }
-    }
-    std::error_code anError;
-    std::filesystem::rename(aTemporary, thePath, anError);
-    if (anError) {
-        std::filesystem::remove(aTemporary);
-        throw Error("kivo-merge: Cannot write \"" + thePath + "\": " + anError.message());
-    }
+    AtomicFile aFile(thePath);
+    aFile.write(theText);
+    aFile.commit();
 }
 
 // A line that begins like a conflict marker: a merge that holds one is never taken as resolved.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/atomicfile.hpp"
+
 #include "core/securestring.hpp"
 
 #include <cstdint>
@@ -243,9 +245,8 @@ void syncPendingWrites(std::string_view theDirName);
 // on syncPendingWrites. Nothing while one is running, and nothing in simulation mode.
 void startEarlySync(std::string_view theDirName);
 
-// The name of a temporary file of an atomic write: "<file>.tmp<pid>_<n>"; the process id when the
-// name has that form, else 0.
-int temporaryFileOwner(std::string_view theFileName);
+// The owner of a leftover temporary file of an atomic write (core/atomicfile).
+using RepositoryAccess::temporaryFileOwner;
 
 // Creates the file with the content only when no file of that name exists (one atomic step);
 // false when it exists. In simulation mode it reports the write and answers true.

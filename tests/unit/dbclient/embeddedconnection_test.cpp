@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include <cstdlib>
@@ -156,6 +157,12 @@ TEST_F(EmbeddedConnectionTest, KeysResolveThroughTheKeyStore) {
     aKey.setProperty("KEY", "DEV");
     EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey), ReturnCode::Ok)
         << itsConnection->error().getErrorText();
+    // The verified password is remembered beside the keys; the memo never lets a wrong one in.
+    EXPECT_TRUE(std::filesystem::exists(aStore.directory() + "/verified"));
+    aStore.save({{"DEV", "file:" + itsFile, "ALICE", "wrong"}});
+    EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey),
+              ReturnCode::Error);
+    aStore.save({{"DEV", "file:" + itsFile, "ALICE", "secret"}});
     aKey.setProperty("KEY", "OTHER");
     EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey),
               ReturnCode::Error);

@@ -72,6 +72,7 @@ TEST(PasswordHash, HashesWithAFreshSaltAndRefusesMalformedHashes) {
 
     for (const char* aMalformed :
          {"", "pbkdf2-sha256$1$00", "pbkdf2-sha1$1$00$00", "pbkdf2-sha256$0$00$00",
-          "pbkdf2-sha256$x$00$00", "pbkdf2-sha256$1$0$00", "pbkdf2-sha256$1$00$", "a$b$c$d$e"})
+          "pbkdf2-sha256$x$00$00", "pbkdf2-sha256$2000000000$00$00", "pbkdf2-sha256$1$0$00",
+          "pbkdf2-sha256$1$00$", "a$b$c$d$e"})
         EXPECT_FALSE(verifyPassword("pw", aMalformed)) << aMalformed;
 }
