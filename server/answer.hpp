@@ -34,6 +34,8 @@ inline constexpr const char* kPackageNotEmpty = "40114";
 inline constexpr const char* kDeliveryUnitMissing = "40116";
 inline constexpr const char* kDeliveryUnitExists = "40117";
 inline constexpr const char* kNotAuthorized = "40120";
+// The caller is not a user of the repository (a login role that no kivo-repo user made one).
+inline constexpr const char* kNotAUser = "40121";
 inline constexpr const char* kActivationConflict = "40129";
 inline constexpr const char* kInvalidRequest = "40130";
 inline constexpr const char* kInactiveExists = "40131";

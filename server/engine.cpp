@@ -194,6 +194,7 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
     startRequest(aRow->itsWrite);
     Operation anOperation{itsStore, aBody, aMessage, theUser, anAnswer};
     try {
+        requireUser(theUser);
         aRow->itsHandler(anOperation);
     } catch (const EngineError& anError) {
         abandonRequest();
@@ -217,6 +218,21 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
     else
         finishRequest();
     return frameOf(anAnswer);
+}
+
+// The caller must be one of the repository's users: a login role that the server lets in by a
+// grant made by hand, or a user removed since, is refused. Within a shared transaction the answer
+// holds until the transaction ends.
+void Engine::requireUser(const std::string& theUser) {
+    if (itsGroupOpen && itsCheckedUser == theUser)
+        return;
+    if (!itsStore.findUser(theUser))
+        throw EngineError{code::kNotAUser,
+                          "User \"" + theUser +
+                              "\" is not a user of this repository; its administrator adds users "
+                              "with kivo-repo user",
+                          theUser};
+    itsCheckedUser = itsGroupOpen ? theUser : std::string();
 }
 
 void Engine::beginGroup() {
@@ -266,11 +282,13 @@ void Engine::abandonRequest() {
 // Takes back the whole open transaction: after a storage failure nothing of it can be trusted.
 void Engine::abandonTransaction() {
     itsGroupOpen = false;
+    itsCheckedUser.clear();
     itsStore.rollback();
 }
 
 void Engine::commitGroup() {
     itsGroupOpen = false;
+    itsCheckedUser.clear();
     itsStore.commit();
 }
 

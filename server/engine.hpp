@@ -49,12 +49,14 @@ private:
     void finishRequest();
     void abandonRequest();
     void abandonTransaction();
+    void requireUser(const std::string& theUser);
     void commitGroup();
     template <typename Work> auto inReadTransaction(Work theWork);
 
     RepositoryStore itsStore;
     bool itsGrouping = false;
-    bool itsGroupOpen = false; // a shared transaction of the group is open
+    bool itsGroupOpen = false;  // a shared transaction of the group is open
+    std::string itsCheckedUser; // the caller found among the users in the open shared transaction
     GroupBudget itsGroupBudget;
 };
 

@@ -47,9 +47,15 @@ std::unique_ptr<Engine> FileTarget::openReadOnly() {
     return std::make_unique<Engine>(std::move(apDatabase));
 }
 
-bool FileTarget::putUser(const std::string& theName, const std::string& thePassword) {
+UserChange FileTarget::putUser(const std::string& theName, const std::string& thePassword) {
     RepositoryStore aStore(itsPath);
-    return storeUser(aStore, {theName, hashPassword(thePassword)}, {});
+    return {storeUser(aStore, {theName, hashPassword(thePassword)}, {}), {}};
+}
+
+std::vector<std::string> FileTarget::removeUser(const std::string& theName) {
+    RepositoryStore aStore(itsPath);
+    unstoreUser(aStore, theName, {}, name());
+    return {};
 }
 
 std::vector<std::string> FileTarget::tables(SqliteDatabase& theDatabase) {

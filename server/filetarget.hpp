@@ -17,7 +17,8 @@ public:
     void create(const SettingList& theSettings) override;
     std::unique_ptr<RepositoryStore> open() override;
     std::unique_ptr<Engine> openReadOnly() override;
-    bool putUser(const std::string& theName, const std::string& thePassword) override;
+    UserChange putUser(const std::string& theName, const std::string& thePassword) override;
+    std::vector<std::string> removeUser(const std::string& theName) override;
     void drop() override;
     RepositorySnapshot openSnapshot() override;
     std::vector<std::string> createWith(const std::function<void(SqlDatabase&)>& theFill) override;

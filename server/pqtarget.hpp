@@ -21,7 +21,12 @@ public:
     void create(const SettingList& theSettings) override;
     std::unique_ptr<RepositoryStore> open() override;
     std::unique_ptr<Engine> openReadOnly() override;
-    bool putUser(const std::string& theName, const std::string& thePassword) override;
+    UserChange putUser(const std::string& theName, const std::string& thePassword) override;
+    std::vector<std::string> removeUser(const std::string& theName) override;
+
+    // The group role of the repository database theDatabase: its members may connect to it, call
+    // its procedure and read its views; nobody else may.
+    static std::string usersGroup(const std::string& theDatabase);
     void drop() override;
     RepositorySnapshot openSnapshot() override;
     std::vector<std::string> createWith(const std::function<void(SqlDatabase&)>& theFill) override;
@@ -43,9 +48,19 @@ private:
     std::unique_ptr<PqDatabase> connectRepository() const;
     // In theDatabase's write transaction: fails when it holds a repository, else installs one.
     void installExtension(PqDatabase& theDatabase) const;
-    // Creates or changes the login role theName with thePassword and lets it connect.
-    void setLoginRole(PqDatabase& theDatabase, const std::string& theName,
-                      const std::string& thePassword) const;
+    // Takes the database, the procedure, the schemas and the views from PUBLIC and gives them to
+    // the repository's group role, made when missing; changes nothing where that is so already.
+    void restrictToUsers(PqDatabase& theDatabase) const;
+    // Creates or changes the login role theName with thePassword and makes it a member of the
+    // group; refuses a superuser. Returns a line when the role existed.
+    std::vector<std::string> setLoginRole(PqDatabase& theDatabase, const std::string& theName,
+                                          const std::string& thePassword) const;
+    // Fails when the role theName is a superuser, which no repository user may be.
+    void refuseSuperuser(PqDatabase& theDatabase, const std::string& theName) const;
+    // Takes the login role theName out of the group, and drops it when kivo-repo made it and no
+    // other repository's group holds it; returns a line when it stays.
+    std::vector<std::string> releaseLoginRole(PqDatabase& theDatabase,
+                                              const std::string& theName) const;
     // Gives every user of the repository a login role that may connect; returns a line for each
     // user whose role it made without a password, and for each role that existed.
     std::vector<std::string> loginRolesOfUsers(PqDatabase& theDatabase) const;

@@ -198,6 +198,13 @@ void RepositoryStore::putUser(const UserRecord& theUser) {
         .run();
 }
 
+bool RepositoryStore::removeUser(const std::string& theName) {
+    if (!findUser(theName))
+        return false;
+    itsDatabase->query("DELETE FROM users WHERE name = ?").bind(1, theName).run();
+    return true;
+}
+
 std::vector<std::string> RepositoryStore::listUsers() {
     std::vector<std::string> aList;
     auto aQuery = itsDatabase->query("SELECT name FROM users ORDER BY name");

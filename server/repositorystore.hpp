@@ -147,6 +147,8 @@ public:
     // leaves the administrator mark of an existing one as it is.
     std::optional<UserRecord> findUser(const std::string& theName);
     void putUser(const UserRecord& theUser);
+    // Takes the user out; its versions and inactive objects stay. False when there is no such user.
+    bool removeUser(const std::string& theName);
     std::vector<std::string> listUsers();
     // Marks or unmarks the existing user theName as an administrator; false when there is no
     // such user.

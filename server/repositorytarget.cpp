@@ -117,4 +117,19 @@ bool storeUser(RepositoryStore& theStore, const UserRecord& theUser,
     }
 }
 
+void unstoreUser(RepositoryStore& theStore, const std::string& theName,
+                 const std::function<void()>& theAlso, const std::string& theTargetName) {
+    theStore.beginWrite();
+    try {
+        if (!theStore.removeUser(theName))
+            throw Error("User " + theName + " is no user of repository " + theTargetName);
+        if (theAlso)
+            theAlso();
+        theStore.commit();
+    } catch (...) {
+        theStore.rollback();
+        throw;
+    }
+}
+
 } // namespace RepositoryAccess::server

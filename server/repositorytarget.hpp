@@ -16,6 +16,12 @@ class Engine;
 
 using SettingList = std::vector<std::pair<std::string, std::string>>;
 
+// What putUser did: whether the user existed, and lines for the administrator.
+struct UserChange {
+    bool itsExisted = false;
+    std::vector<std::string> itsNotes;
+};
+
 // An existing repository's database in a read transaction (one snapshot), with the names of all
 // the tables it holds.
 struct RepositorySnapshot {
@@ -41,9 +47,11 @@ public:
     // The engine of the existing repository on a connection that refuses every write (for the
     // web view, which only reads).
     virtual std::unique_ptr<Engine> openReadOnly() = 0;
-    // Adds the user theName (upper case) with thePassword, or changes its password; true when
-    // the user existed.
-    virtual bool putUser(const std::string& theName, const std::string& thePassword) = 0;
+    // Adds the user theName (upper case) with thePassword, or changes its password.
+    virtual UserChange putUser(const std::string& theName, const std::string& thePassword) = 0;
+    // Takes the user theName out of the repository; its versions and inactive objects stay for
+    // others to take over. Fails when there is no such user; returns lines for the administrator.
+    virtual std::vector<std::string> removeUser(const std::string& theName) = 0;
     // Removes the repository with everything in it; fails when the target holds none.
     virtual void drop() = 0;
 
@@ -80,5 +88,10 @@ std::unique_ptr<RepositoryTarget> makeTarget(const std::string& theArgument);
 // login role); true when the user existed.
 bool storeUser(RepositoryStore& theStore, const UserRecord& theUser,
                const std::function<void()>& theAlso);
+
+// Takes theName out of theStore in one write transaction that runs theAlso after the row is gone
+// (the server's grants); fails when there is no such user.
+void unstoreUser(RepositoryStore& theStore, const std::string& theName,
+                 const std::function<void()>& theAlso, const std::string& theTargetName);
 
 } // namespace RepositoryAccess::server

@@ -10,12 +10,16 @@
 #include "server/writelock.hpp"
 #include "webview/reader.hpp"
 #include "webview/webserver.hpp"
+#include "workspace/sys.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace RepositoryAccess;
 using namespace RepositoryAccess::server;
@@ -25,7 +29,8 @@ namespace {
 const char* const kUsage =
     "Usage:\n"
     "  kivo-repo init TARGET [--database NAME] [--vendor VENDOR]\n"
-    "  kivo-repo user TARGET NAME PASSWORD [--admin[=no]]\n"
+    "  kivo-repo user TARGET NAME [PASSWORD] [--admin[=no]]   (no PASSWORD: it is asked for)\n"
+    "  kivo-repo user TARGET NAME --remove\n"
     "  kivo-repo set TARGET SETTING VALUE\n"
     "  kivo-repo show TARGET\n"
     "  kivo-repo drop TARGET\n"
@@ -174,16 +179,60 @@ void markAdministrator(RepositoryTarget& theTarget, const std::string& theName, 
               << "\n";
 }
 
+// The password of `user` when the command line leaves it out: typed at the terminal without
+// echo, or the first line of standard input when that is no terminal.
+std::string passwordFromInput() {
+    if (::isatty(STDIN_FILENO)) {
+        const SecureString aTyped = sys::readPassword();
+        return std::string(aTyped.view());
+    }
+    secrets::forbidCoreDumps();
+    std::string aLine;
+    std::getline(std::cin, aLine);
+    if (!aLine.empty() && aLine.back() == '\r')
+        aLine.pop_back();
+    return aLine;
+}
+
+// Takes the option theOption out of theArgs; true when it was there.
+bool takeFlag(std::vector<std::string>& theArgs, const std::string& theOption) {
+    const auto anIt = std::find(theArgs.begin() + 1, theArgs.end(), theOption);
+    if (anIt == theArgs.end())
+        return false;
+    theArgs.erase(anIt);
+    return true;
+}
+
+int removeUser(const std::vector<std::string>& theArgs, const std::string& theName) {
+    if (theArgs.size() != 3)
+        throw UsageError{"user --remove needs TARGET and NAME, and no PASSWORD or --admin"};
+    for (const std::string& aLine : makeTarget(theArgs[1])->removeUser(theName))
+        std::cout << aLine << "\n";
+    std::cout << "Removed user " << theName << "\n";
+    return 0;
+}
+
 int user(std::vector<std::string> theArgs) {
+    const bool aRemove = takeFlag(theArgs, "--remove");
     const std::optional<bool> anAdmin = takeAdminOption(theArgs);
-    if (theArgs.size() != 4)
+    if (theArgs.size() != 3 && theArgs.size() != 4)
         throw UsageError{"user needs TARGET, NAME and PASSWORD"};
     std::string aName = textcase::upper(theArgs[2]);
     if (aName.empty())
         throw Error("The user name must not be empty");
+    if (aRemove && anAdmin)
+        throw UsageError{"user --remove takes no --admin"};
+    if (aRemove)
+        return removeUser(theArgs, aName);
     std::unique_ptr<RepositoryTarget> apTarget = makeTarget(theArgs[1]);
-    const bool anExisted = apTarget->putUser(aName, theArgs[3]);
-    std::cout << (anExisted ? "Changed the password of user " : "Added user ") << aName << "\n";
+    if (theArgs.size() == 3)
+        theArgs.push_back(passwordFromInput());
+    const UserChange aChange = apTarget->putUser(aName, theArgs[3]);
+    secrets::wipe(theArgs[3]);
+    for (const std::string& aLine : aChange.itsNotes)
+        std::cout << aLine << "\n";
+    std::cout << (aChange.itsExisted ? "Changed the password of user " : "Added user ") << aName
+              << "\n";
     if (anAdmin)
         markAdministrator(*apTarget, aName, *anAdmin);
     return 0;

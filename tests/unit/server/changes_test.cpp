@@ -220,6 +220,7 @@ TEST(EngineLayout, AnOlderRepositoryFileGainsTheChangeTablesAndANewerOneIsRefuse
     {
         server::SqliteDatabase anOld(aPath, false);
         anOld.execute(
+            "INSERT INTO users (name, password_hash) VALUES ('ALICE', 'x'); "
             "ALTER TABLE users DROP COLUMN is_admin; DROP TABLE change_contributors; "
             "DROP TABLE change_entries; DROP TABLE changes; DROP INDEX history_by_change; "
             "PRAGMA user_version = 1");

@@ -138,7 +138,8 @@ TEST(EngineStorage, ARepositoryFileOfTheFirstLevelIsUpgradedWhenOpened) {
     {
         // The file as the first program wrote it: no delivery units, no changes, level 0.
         server::SqliteDatabase anOld(aPath, false);
-        anOld.execute("ALTER TABLE users DROP COLUMN is_admin; "
+        anOld.execute("INSERT INTO users (name, password_hash) VALUES ('ALICE', 'x'); "
+                      "ALTER TABLE users DROP COLUMN is_admin; "
                       "DROP INDEX packages_by_delivery_unit; DROP TABLE delivery_units; "
                       "DROP TABLE change_contributors; DROP TABLE change_entries; "
                       "DROP TABLE changes; DROP INDEX history_by_change; "

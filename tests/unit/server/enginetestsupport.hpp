@@ -116,6 +116,7 @@ inline EngineFixture::EngineFixture() {
     itsPath = (itsDir.path() / "repo.db").string();
     server::RepositoryStore::create(itsPath, {});
     itsEngine = std::make_unique<server::Engine>(itsPath);
+    addUsers({"ALICE", "BOB"});
 }
 
 inline std::unique_ptr<Reply> EngineFixture::call(const std::string& theUser,
@@ -126,8 +127,10 @@ inline std::unique_ptr<Reply> EngineFixture::call(const std::string& theUser,
 }
 
 inline void EngineFixture::addUsers(std::initializer_list<const char*> theUsers) {
+    // One hash for all: each costs a tenth of a second.
+    static const std::string theHash = RepositoryAccess::server::hashPassword("pw");
     for (const char* aUser : theUsers)
-        itsEngine->store().putUser({aUser, RepositoryAccess::server::hashPassword("pw")});
+        itsEngine->store().putUser({aUser, theHash});
 }
 
 inline void EngineFixture::createPackage(const std::string& thePackage) {
