@@ -494,27 +494,16 @@ std::string WorkSpaceStatusFile::toText() const {
 }
 
 void WorkSpaceStatusFile::write() {
-    applyProofs();
     // The status file is the run's commit record: the metadata and config written before it
     // reach the disk first.
     store(toText(), true);
 }
 
-// The noted proofs whose entry still has the hash they were taken with.
-void WorkSpaceStatusFile::applyProofs() {
-    for (const auto& [aFile, aProof] : itsProofs) {
-        const auto anIt = itsFiles.find(aFile);
-        if (anIt != itsFiles.end() && anIt->second.sha1value == aProof.first)
-            anIt->second.filestat = itsTexts.keep(aProof.second);
-    }
-    itsProofs.clear();
-}
-
 void WorkSpaceStatusFile::noteProof(std::string_view theFile, std::string_view theHash,
                                     std::string_view theFileStat) {
-    if (!theFileStat.empty())
-        itsProofs.insert_or_assign(std::string(theFile),
-                                   std::pair{std::string(theHash), std::string(theFileStat)});
+    const auto anIt = itsFiles.find(theFile);
+    if (anIt != itsFiles.end() && anIt->second.sha1value == theHash && !theFileStat.empty())
+        anIt->second.filestat = itsTexts.keep(theFileStat);
 }
 
 FileStatus& WorkSpaceStatusFile::entry(std::string_view theFile) {
@@ -530,7 +519,6 @@ void WorkSpaceStatusFile::setFileStatus(std::string_view theFile, std::string_vi
     entry(theFile) =
         FileStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion,
                    theFileStat.empty() ? std::string_view() : itsTexts.keep(theFileStat)};
-    forgetProof(theFile);
     itsModified = true;
 }
 
@@ -551,19 +539,12 @@ void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile,
                                             std::int32_t theBaseVersion) {
     // The hash is a constant of the program: no copy in the arena.
     entry(theFile) = FileStatus{{}, workspacefile::dummyChangeHash(), theBaseVersion, {}};
-    forgetProof(theFile);
     itsModified = true;
 }
 
 void WorkSpaceStatusFile::removeFile(const std::string& theFile) {
-    forgetProof(theFile);
     if (itsFiles.erase(theFile))
         itsModified = true;
-}
-
-void WorkSpaceStatusFile::forgetProof(std::string_view theFile) {
-    if (const auto anIt = itsProofs.find(theFile); anIt != itsProofs.end())
-        itsProofs.erase(anIt);
 }
 
 std::string_view WorkSpaceStatusFile::getHash(const std::string& theFile) const {

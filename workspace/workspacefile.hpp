@@ -155,8 +155,8 @@ public:
                        std::string_view theTimestamp, std::int32_t theBaseVersion,
                        std::string_view theFileStat = {});
     // A status calculation found the file holding the bytes of theHash, with these stat data:
-    // should the file be written, an entry that still has that hash keeps them as its proof. A
-    // later change of the entry forgets the note.
+    // when its entry has that hash, they become its proof. This alone does not make the file
+    // count as modified; a run that writes it anyway keeps them.
     void noteProof(std::string_view theFile, std::string_view theHash,
                    std::string_view theFileStat);
     // Sets the base version; a file without an entry gets the dummy-change hash.
@@ -196,8 +196,7 @@ private:
     void addFile(Entries& theFiles, std::string_view theStoredName, std::string_view theHash,
                  std::string_view theTimestamp, std::int32_t theBaseVersion,
                  std::string_view theFileStat);
-    void applyProofs();
-    void forgetProof(std::string_view theFile);
+
     std::string relativeName(std::string_view theFile) const;
 
     std::string itsWorkSpaceName;
@@ -206,8 +205,6 @@ private:
     Entries itsFiles{Entries::allocator_type(itsTexts)};
     std::set<std::string> itsConflicts;
     OtherMembers itsOtherMembers;
-    // The noted proofs by file: the hash they belong to and the stat data's text.
-    std::map<std::string, std::pair<std::string, std::string>, std::less<>> itsProofs;
 };
 
 namespace workspacefile {

@@ -102,13 +102,11 @@ TEST_F(StatusProof, BothLayoutsKeepTheProofAndNoChangeKeepsAStaleOne) {
     status().setFileStatus(aFile, hash::calc("abd"), "t", 3);
     EXPECT_EQ(status().files().at(aFile).filestat, "");
 
-    // A noted proof is kept only while the entry still has the hash it was taken with.
+    // A noted proof counts only for the hash it was taken with.
+    status().noteProof(aFile, hash::calc("abc"), "1.2.3.4.5.6.7");
+    EXPECT_EQ(status().files().at(aFile).filestat, "");
     status().noteProof(aFile, hash::calc("abd"), "1.2.3.4.5.6.7");
-    status().noteProof(file(1), hash::calc("x"), "1.2.3.4.5.6.7");
-    status().setFileStatus(file(1), hash::calc("x"), "t", 1);
-    status().write();
     EXPECT_EQ(status().files().at(aFile).filestat, "1.2.3.4.5.6.7");
-    EXPECT_EQ(status().files().at(file(1)).filestat, "");
 }
 
 TEST_F(StatusProof, AProvenFileIsNotHashedAndAnUnprovenOneIs) {
