@@ -339,9 +339,10 @@ PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
 
 // Whether the entry's proof shows the file unchanged: its stat data, as listed (or looked up when
 // the scope was not listed), equal the recorded ones in every field. An entry without a proof, or
-// with a damaged one, proves nothing.
+// with a damaged one, proves nothing, and a dummy change (whose proof another program may have
+// left) is never unchanged.
 bool Status::provenUnchanged(const FileStatus& theEntry, const Present& thePresent) const {
-    if (theEntry.filestat.empty())
+    if (theEntry.filestat.empty() || theEntry.sha1value == workspacefile::dummyChangeHash())
         return false;
     const auto aRecorded = filestat::fromText(theEntry.filestat);
     if (!aRecorded)

@@ -27,7 +27,7 @@ using PathSet = std::vector<std::string>;
 // default compares content hashes (a file whose stat data equal its entry's proof is unchanged
 // without hashing), `fast` hashes only files whose timestamp changed, `veryFast` trusts
 // timestamps alone. The calculation reads the disk and the status file; it writes nothing, but a
-// file it hashed and found unchanged leaves its proof with the status file for its next write.
+// file it hashed and found unchanged gives its entry a proof, kept if the status file is written.
 class Status {
 public:
     // The files below the packages' directories (only directly in them without theRecursive).

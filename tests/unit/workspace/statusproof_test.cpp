@@ -121,6 +121,9 @@ TEST_F(StatusProof, AProvenFileIsNotHashedAndAnUnprovenOneIs) {
         status().setFileStatus(aFile, hash::calc("xyz"), "t", 1, aDamaged);
         EXPECT_EQ(defaultModified(), PathSet{aFile}) << aDamaged;
     }
+    // A dummy change stays a change, whatever proof another program left with it.
+    status().setFileStatus(aFile, workspacefile::dummyChangeHash(), "", 1, aStat);
+    EXPECT_EQ(defaultModified(), PathSet{aFile});
     status().setFileStatus(aFile, hash::calc("xyz"), "t", 1, aStat);
     setParameter(params::fast);
     EXPECT_EQ(defaultModified(), PathSet{aFile});
