@@ -208,7 +208,7 @@ void actionCommit::commitFile(const std::string& theFile, ReadAhead::Content the
     objects::writeMetaFile(anObject);
 
     workspace::get()->status().setFileStatus(theFile, theContent.itsHash, aRead.itsTimestamp,
-                                             aMetaData.itsVersionId - 1);
+                                             aMetaData.itsVersionId - 1, aRead.itsFileStat);
     runstatistics::add(Statistic::committedFiles);
     console::progress("Committed file: " + quoted(anObject.workSpaceFileName()));
 }

@@ -172,7 +172,8 @@ void actionResolve::settleStatus(const std::string& theFile, const ObjectMetaDat
         // As a checkout of the remote version would have left it.
         const sys::StampedContent aRead = sys::readFileStamped(theFile);
         aStatus.setFileStatus(theFile, hash::calc(*aRead.itsBytes), aRead.itsTimestamp,
-                              theRemote.itsVersionId - (theRemote.itsType == 2 ? 1 : 0));
+                              theRemote.itsVersionId - (theRemote.itsType == 2 ? 1 : 0),
+                              aRead.itsFileStat);
         return;
     }
     // A resolved file whose content equals the stored hash (a committed local side) would leave

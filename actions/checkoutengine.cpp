@@ -77,7 +77,7 @@ private:
     // What writing a version with content produced, for its status entry and the statistics.
     struct WrittenFile {
         int itsCreatedDirectories = 0;
-        std::string itsTimestamp;
+        sys::WriteStamp itsStamp;
         std::string itsHash;
     };
     // A version whose content is written (not a deletion).
@@ -352,7 +352,7 @@ CheckOutRun::WrittenFile CheckOutRun::writeContent(const RepositoryObject& theOb
         throw Error("Failed to access read content for file \"" + aFile + "\"");
     WrittenFile aWritten;
     aWritten.itsCreatedDirectories = sys::createDirectories(aFile);
-    aWritten.itsTimestamp = sys::writeFileStamped(aFile, aContent->second);
+    aWritten.itsStamp = sys::writeFileStamped(aFile, aContent->second);
     objects::writeMetaFile(theObject);
     aWritten.itsHash = hash::calc(aContent->second);
     return aWritten;
@@ -361,7 +361,8 @@ CheckOutRun::WrittenFile CheckOutRun::writeContent(const RepositoryObject& theOb
 void CheckOutRun::recordContent(const RepositoryObject& theObject, const WrittenFile& theWritten) {
     if (theWritten.itsCreatedDirectories > 0)
         runstatistics::add(Statistic::createdDirectories, theWritten.itsCreatedDirectories);
-    recordVersion(theObject, {theWritten.itsHash, theWritten.itsTimestamp});
+    recordVersion(theObject, {theWritten.itsHash, theWritten.itsStamp.itsTimestamp,
+                              theWritten.itsStamp.itsFileStat});
     resolveIfConflicted(theObject.workSpaceFileName());
 }
 
@@ -370,7 +371,8 @@ void CheckOutRun::recordVersion(const RepositoryObject& theObject, const LocalFi
     const bool aKnown = itsStatus.hasFile(aFile);
     const std::int32_t aBase =
         versionNumber(theObject) - (theObject.metaData().itsType == 2 ? 1 : 0);
-    itsStatus.setFileStatus(aFile, theFile.itsHash, theFile.itsTimestamp, aBase);
+    itsStatus.setFileStatus(aFile, theFile.itsHash, theFile.itsTimestamp, aBase,
+                            theFile.itsFileStat);
     console::progress((aKnown ? "Updated file: \"" : "Created file: \"") + aFile + "\"");
     runstatistics::add(aKnown ? Statistic::updatedFiles : Statistic::createdFiles);
 }

@@ -65,10 +65,12 @@ RepositoryObject baseVersionOf(const RepositoryObject& theLocal, const ObjectMap
 // The newest version of the object at theTimestamp, or a deletion record with number 0.
 RepositoryObject versionAt(const std::string& theTimestamp, const RepositoryObject& theObject);
 
-// What the status file keeps of a local file: its content hash and last-write time.
+// What the status file keeps of a local file: its content hash and last-write time, and the
+// proof text of its stat data when it was taken from the same open file (else empty).
 struct LocalFileState {
     std::string itsHash;
     std::string itsTimestamp;
+    std::string itsFileStat;
 };
 
 // A version that would overwrite local changes, and why.

@@ -144,7 +144,7 @@ std::optional<LocalFileState> identicalFile(const std::string& theFile,
     const sys::StampedContent aRead = sys::readFileStamped(theFile, false);
     if (*aRead.itsBytes != theContent)
         return std::nullopt;
-    return LocalFileState{hash::calc(theContent), aRead.itsTimestamp};
+    return LocalFileState{hash::calc(theContent), aRead.itsTimestamp, aRead.itsFileStat};
 }
 
 } // namespace

@@ -132,7 +132,8 @@ private:
         std::string aHash;
         if (equalsRemote(theCandidate, aHash)) {
             objects::writeMetaFile(*theRemote);
-            itsStatus.setFileStatus(aFile, aHash, theCandidate.itsFile->itsTimestamp, aBase);
+            itsStatus.setFileStatus(aFile, aHash, theCandidate.itsFile->itsTimestamp, aBase,
+                                    theCandidate.itsFile->itsFileStat);
             return;
         }
         if (!itsStatus.hasFile(aFile))
@@ -156,7 +157,8 @@ private:
         if (itsStatus.hasFile(aFile) && itsStatus.getHash(aFile) == aHash)
             return;
         itsStatus.setFileStatus(aFile, aHash, theCandidate.itsFile->itsTimestamp,
-                                baseVersionOf(theCandidate.itsObject.metaData()));
+                                baseVersionOf(theCandidate.itsObject.metaData()),
+                                theCandidate.itsFile->itsFileStat);
     }
 
     std::map<std::string, Candidate> itsCandidates;

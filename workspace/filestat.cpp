@@ -1,6 +1,7 @@
 #include "workspace/filestat.hpp"
 
 #include <sys/stat.h>
+#include <time.h>
 
 #include <charconv>
 
@@ -8,9 +9,7 @@
 
 namespace RepositoryAccess::filestat {
 
-namespace {
-
-FileStat fromSystem(const struct stat& aStat) {
+FileStat ofSystem(const struct stat& aStat) {
     FileStat aResult;
     aResult.itsSize = static_cast<std::uint64_t>(aStat.st_size);
     aResult.itsModifiedSeconds = aStat.st_mtim.tv_sec;
@@ -21,6 +20,8 @@ FileStat fromSystem(const struct stat& aStat) {
     aResult.itsDevice = static_cast<std::uint64_t>(aStat.st_dev);
     return aResult;
 }
+
+namespace {
 
 // Reads one decimal field and the separator after it (none after the last field).
 template <typename Number> bool readField(std::string_view& aRest, Number& aValue, bool aLast) {
@@ -39,6 +40,10 @@ template <typename Number> bool readField(std::string_view& aRest, Number& aValu
 
 bool notBefore(std::int64_t aSeconds, std::uint32_t aNanoseconds, std::int64_t aWrittenSeconds,
                std::uint32_t aWrittenNanoseconds) {
+    // A time of a whole second may come from a file system that keeps whole (or even two)
+    // seconds only: a later change within those seconds would get the same time.
+    if (aNanoseconds == 0)
+        return aSeconds + 2 > aWrittenSeconds;
     if (aSeconds != aWrittenSeconds)
         return aSeconds > aWrittenSeconds;
     return aNanoseconds >= aWrittenNanoseconds;
@@ -50,14 +55,14 @@ FileStat ofDescriptor(int aDescriptor) {
     struct stat aStat {};
     if (::fstat(aDescriptor, &aStat) != 0)
         throw Error("Cannot read the file status");
-    return fromSystem(aStat);
+    return ofSystem(aStat);
 }
 
 std::optional<FileStat> ofPath(const std::string& aPath) {
     struct stat aStat {};
     if (::lstat(aPath.c_str(), &aStat) != 0)
         return std::nullopt;
-    return fromSystem(aStat);
+    return ofSystem(aStat);
 }
 
 std::string toText(const FileStat& aStat) {
@@ -94,6 +99,18 @@ bool isRacy(const FileStat& aStat, std::int64_t aWrittenSeconds,
 bool provesUnchanged(const FileStat& aRecorded, const FileStat& aCurrent,
                      std::int64_t aWrittenSeconds, std::uint32_t aWrittenNanoseconds) {
     return aRecorded == aCurrent && !isRacy(aCurrent, aWrittenSeconds, aWrittenNanoseconds);
+}
+
+timespec coarseNow() {
+    timespec aNow{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &aNow);
+    return aNow;
+}
+
+std::string proofText(const FileStat& aStat, const timespec& aNow) {
+    if (isRacy(aStat, aNow.tv_sec, static_cast<std::uint32_t>(aNow.tv_nsec)))
+        return {};
+    return toText(aStat);
 }
 
 } // namespace RepositoryAccess::filestat

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
+
+struct stat;
 
 // The stat data that proves a file unchanged since its hash was recorded: size, modification and
 // change times to the nanosecond, inode and device. A status entry keeps it beside the hash as
@@ -27,6 +30,9 @@ struct FileStat {
 // the system refuses.
 FileStat ofDescriptor(int aDescriptor);
 
+// The stat data of a system stat record.
+FileStat ofSystem(const struct stat& aStat);
+
 // The stat data of a path (not following a final symbolic link), or nothing when it is gone.
 std::optional<FileStat> ofPath(const std::string& aPath);
 
@@ -41,6 +47,16 @@ std::optional<FileStat> fromText(std::string_view aText);
 // the moment its record was written (the status file's own write time): its modification or change
 // time is not strictly before that moment. Such a record proves nothing.
 bool isRacy(const FileStat& aStat, std::int64_t aWrittenSeconds, std::uint32_t aWrittenNanoseconds);
+
+// The coarse clock that file timestamps are taken from, now. Every change of a file after this
+// moment gets a timestamp at or after it.
+timespec coarseNow();
+
+// The text form of the stat data as a proof for later runs, or empty when it can prove nothing:
+// when the file may still change without a different record, because it was modified or changed
+// not strictly before aNow (a coarse clock reading taken after the stat data, or before the bytes
+// that were hashed were read).
+std::string proofText(const FileStat& aStat, const timespec& aNow);
 
 // Whether the recorded stat data prove the current file unchanged: equal in every field and not
 // racy against the write time of the record.

@@ -184,18 +184,20 @@ void Status::normalizeKnown() {
 void Status::listDirectories(const std::vector<std::string>& theRoots, bool theRecursive,
                              const std::string& theSettingsDirName) {
     KIVO_PERF_SCOPE("collect_ws_files::operator()");
-    itsHaveDiskTimes = (isSet(params::fast) || isSet(params::veryFast)) && !isSet(params::simulate);
+    itsHaveDiskStats = !isSet(params::noCompare);
     treescan::TreeScan aScan =
-        treescan::scan(theRoots, theRecursive, itsHaveDiskTimes, theSettingsDirName);
+        treescan::scan(theRoots, theRecursive, itsHaveDiskStats, theSettingsDirName);
     itsDiskFiles.reserve(aScan.itsFiles.size());
-    itsDiskTimes.reserve(aScan.itsFiles.size());
+    if (itsHaveDiskStats)
+        itsDiskStats.reserve(aScan.itsFiles.size());
     // A package named together with its own sub package lists those files twice.
     const bool aMayRepeat = theRoots.size() > 1;
     for (const auto& aFile : aScan.itsFiles) {
         if (aMayRepeat && !itsDiskFiles.empty() && itsDiskFiles.back() == aFile.itsPath)
             continue;
         itsDiskFiles.push_back(aFile.itsPath);
-        itsDiskTimes.push_back(aFile.itsModified);
+        if (itsHaveDiskStats)
+            itsDiskStats.push_back(aFile.itsStat);
     }
     itsPathTexts = std::move(aScan.itsTexts);
     itsDiskDirectories = std::move(aScan.itsDirectories);
@@ -288,6 +290,7 @@ PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
     const bool aNoCompare = isSet(params::noCompare);
     const bool aVeryFast = isSet(params::veryFast);
     const bool aFast = isSet(params::fast);
+    const bool aSimulated = isSet(params::simulate);
     PathSet aModified;
     std::vector<Present> aToHash;
     sys::TimestampTexts aDiskTimes;
@@ -300,14 +303,18 @@ PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
         const FileStatus& anEntry = *itsKnownStatus[aPresent.itsKnown];
         if (aFast || aVeryFast) {
             // No timestamp (simulation mode gives none) never matches, not even an empty one.
-            if (itsHaveDiskTimes) {
-                if (aDiskTimes.of(itsDiskTimes[aPresent.itsDisk]) == anEntry.timest)
+            if (itsHaveDiskStats && !aSimulated) {
+                const filestat::FileStat& aStat = itsDiskStats[aPresent.itsDisk];
+                if (aDiskTimes.of({aStat.itsModifiedSeconds, aStat.itsModifiedNanoseconds}) ==
+                    anEntry.timest)
                     continue;
             } else {
                 const std::string aCurrent = sys::getts(aFile);
                 if (!aCurrent.empty() && aCurrent == anEntry.timest)
                     continue;
             }
+        } else if (provenUnchanged(anEntry, aPresent)) {
+            continue;
         }
         if (aVeryFast)
             aModified.emplace_back(aFile);
@@ -318,12 +325,31 @@ PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
     aPaths.reserve(aToHash.size());
     for (const Present& aPresent : aToHash)
         aPaths.emplace_back(itsDiskFiles[aPresent.itsDisk]);
-    const std::vector<std::string> aHashes = hash::calcFiles(aPaths);
-    for (std::size_t i = 0; i < aPaths.size(); ++i)
-        if (aHashes[i] != itsKnownStatus[aToHash[i].itsKnown]->sha1value)
+    const std::vector<hash::HashedFile> aHashes = hash::calcFiles(aPaths);
+    WorkSpaceStatusFile& aStatusFile = workspace::get()->status();
+    for (std::size_t i = 0; i < aPaths.size(); ++i) {
+        if (aHashes[i].itsHash != itsKnownStatus[aToHash[i].itsKnown]->sha1value)
             aModified.push_back(std::move(aPaths[i]));
+        else
+            aStatusFile.noteProof(aPaths[i], aHashes[i].itsHash, aHashes[i].itsFileStat);
+    }
     pathset::normalize(aModified);
     return aModified;
+}
+
+// Whether the entry's proof shows the file unchanged: its stat data, as listed (or looked up when
+// the scope was not listed), equal the recorded ones in every field. An entry without a proof, or
+// with a damaged one, proves nothing, and a dummy change (whose proof another program may have
+// left) is never unchanged.
+bool Status::provenUnchanged(const FileStatus& theEntry, const Present& thePresent) const {
+    if (theEntry.filestat.empty() || theEntry.sha1value == workspacefile::dummyChangeHash())
+        return false;
+    const auto aRecorded = filestat::fromText(theEntry.filestat);
+    if (!aRecorded)
+        return false;
+    if (itsHaveDiskStats)
+        return *aRecorded == itsDiskStats[thePresent.itsDisk];
+    return aRecorded == filestat::ofPath(std::string(itsDiskFiles[thePresent.itsDisk]));
 }
 
 const PathSet& Status::statusFilesInScope() const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/arena.hpp"
+#include "workspace/filestat.hpp"
 #include "workspace/objects.hpp"
 
 namespace RepositoryAccess {
@@ -23,8 +24,10 @@ using PathSet = std::vector<std::string>;
 // What changed locally in a scope of the workspace: every file of the scope is in exactly one of
 // conflicted, modified, deleted, new, or in none (unchanged). Ignored paths are never reported.
 // How a known file counts as modified is chosen by `noCompare`, `fast` and `veryFast`: the
-// default compares content hashes, `fast` hashes only files whose timestamp changed, `veryFast`
-// trusts timestamps alone. The calculation reads the disk and the status file; it writes nothing.
+// default compares content hashes (a file whose stat data equal its entry's proof is unchanged
+// without hashing), `fast` hashes only files whose timestamp changed, `veryFast` trusts
+// timestamps alone. The calculation reads the disk and the status file; it writes nothing, but a
+// file it hashed and found unchanged gives its entry a proof, kept if the status file is written.
 class Status {
 public:
     // The files below the packages' directories (only directly in them without theRecursive).
@@ -60,6 +63,7 @@ private:
         std::size_t itsKnown;
     };
     PathSet modifiedOf(const std::vector<Present>& thePresentKnown) const;
+    bool provenUnchanged(const FileStatus& theEntry, const Present& thePresent) const;
     void buildObjects();
 
     bool itsConflictsOnly;
@@ -91,10 +95,10 @@ private:
     mutable std::optional<PathSet> itsDiskFilesKept;
     mutable std::optional<PathSet> itsAllFiles;
     std::vector<RepositoryObject> itsObjects;
-    // Last-write times of the listed disk files (same order as itsDiskFiles), taken while
-    // listing in the timestamp modes so that they need no second look at the file.
-    std::vector<timespec> itsDiskTimes;
-    bool itsHaveDiskTimes = false;
+    // The stat data of the listed disk files (same order as itsDiskFiles), taken while listing
+    // in every mode that compares, so that they need no second look at the file.
+    std::vector<filestat::FileStat> itsDiskStats;
+    bool itsHaveDiskStats = false;
 };
 
 namespace pathset {
@@ -119,9 +123,16 @@ PathSet directoriesOf(const PathSet& theFiles);
 
 namespace hash {
 
+// A file's content hash and the proof text of the stat data of the descriptor it was read from
+// (empty when the file was changed too recently to prove anything).
+struct HashedFile {
+    std::string itsHash;
+    std::string itsFileStat;
+};
+
 // The content hashes of many files, computed on every core; the result is in the order of the
 // paths. Throws the file layer's read messages for a file that cannot be read.
-std::vector<std::string> calcFiles(const std::vector<std::string>& thePaths);
+std::vector<HashedFile> calcFiles(const std::vector<std::string>& thePaths);
 
 } // namespace hash
 } // namespace RepositoryAccess

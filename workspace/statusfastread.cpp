@@ -41,7 +41,10 @@ bool readEntry(Cursor& theCursor, Entry& theEntry) {
            theCursor.literal(",\"sha1value\":\"") && theCursor.plainString(theEntry.itsHash) &&
            theCursor.literal(",\"timest\":\"") && theCursor.plainString(theEntry.itsTimestamp) &&
            theCursor.literal(",\"baseversion\":\"") &&
-           theCursor.plainString(theEntry.itsBaseVersion) && theCursor.literal("}");
+           theCursor.plainString(theEntry.itsBaseVersion) &&
+           (!theCursor.literal(",\"filestat\":\"") ||
+            theCursor.plainString(theEntry.itsFileStat)) &&
+           theCursor.literal("}");
 }
 
 } // namespace

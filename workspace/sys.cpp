@@ -14,6 +14,7 @@
 #include "core/fdwrite.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
+#include "workspace/filestat.hpp"
 #include "workspace/sysinternal.hpp"
 
 namespace RepositoryAccess::sys {
@@ -153,6 +154,7 @@ void visitEntries(const std::string& theDir, bool theWithDetails,
             anEntry.itsIsDirectory = S_ISDIR(aStat.st_mode);
             anEntry.itsSize = static_cast<std::uint64_t>(aStat.st_size);
             anEntry.itsModified = aStat.st_mtim;
+            anEntry.itsStat = filestat::ofSystem(aStat);
         }
         theVisit(anEntry);
     }
@@ -236,7 +238,7 @@ namespace {
 std::shared_ptr<const std::string> readBytes(std::string_view thePath,
                                              std::optional<std::uint64_t> theByteCount,
                                              bool theMissingIsNull = false,
-                                             timespec* theModified = nullptr,
+                                             struct stat* theStat = nullptr,
                                              bool theFollowLink = true) {
     std::string aPath = toSlashes(thePath);
     if (theMissingIsNull && internal::inMissingDirectory(aPath))
@@ -257,8 +259,8 @@ std::shared_ptr<const std::string> readBytes(std::string_view thePath,
         if (::fstat(aFile.get(), &aStat) != 0)
             failWithErrno("Cannot read from file (no success) (readFile): " + quoted(aPath));
         aCount = static_cast<std::uint64_t>(aStat.st_size);
-        if (theModified)
-            *theModified = aStat.st_mtim;
+        if (theStat)
+            *theStat = aStat;
     }
     auto apBytes = std::make_shared<std::string>();
     apBytes->resize(aCount);
@@ -310,11 +312,16 @@ MappedFile::~MappedFile() {
 
 StampedContent readFileStamped(std::string_view thePath, bool theFollowLink) {
     KIVO_PERF_SCOPE("sys::readFile()");
-    timespec aModified{};
+    // The clock before the bytes: a change while they are read gets a time at or after it, so
+    // the stat data taken before the read are no proof then.
+    const timespec aBefore = filestat::coarseNow();
+    struct stat aStat {};
     StampedContent aResult;
-    aResult.itsBytes = readBytes(thePath, std::nullopt, false, &aModified, theFollowLink);
-    if (!isSet(params::simulate))
-        aResult.itsTimestamp = formatTimestamp(aModified);
+    aResult.itsBytes = readBytes(thePath, std::nullopt, false, &aStat, theFollowLink);
+    if (isSet(params::simulate))
+        return aResult;
+    aResult.itsTimestamp = formatTimestamp(aStat.st_mtim);
+    aResult.itsFileStat = filestat::proofText(filestat::ofSystem(aStat), aBefore);
     return aResult;
 }
 
@@ -392,10 +399,11 @@ std::string getts(std::string_view thePath) {
 
 namespace {
 
-// Writes the bytes; the file's new last-write time in the getts layout when asked for (read from
-// the open file, no second path lookup), empty otherwise and in simulation mode.
-std::string writeBytes(std::string_view thePath, std::string_view theBytes, bool theAppend,
-                       bool theStamp) {
+// Writes the bytes; the file's new last-write time in the getts layout and the proof text of its
+// stat data when asked for (read from the open file, no second path lookup), empty otherwise and
+// in simulation mode.
+WriteStamp writeBytes(std::string_view thePath, std::string_view theBytes, bool theAppend,
+                      bool theStamp) {
     std::string aPath = toSlashes(thePath);
     std::string aFlag = flagText(theAppend);
     if (simulated("Write file (append: " + aFlag + ") " + quoted(aPath)))
@@ -412,7 +420,10 @@ std::string writeBytes(std::string_view thePath, std::string_view theBytes, bool
     struct stat aStat;
     if (::fstat(aFile.get(), &aStat) != 0)
         throw Error("Internal error: Could not retrieve timestamp for file (CreateFile): " + aPath);
-    return formatTimestamp(aStat.st_mtim);
+    // The clock after the stat data: every later change gets a time at or after it.
+    const timespec anAfter = filestat::coarseNow();
+    return {formatTimestamp(aStat.st_mtim),
+            filestat::proofText(filestat::ofSystem(aStat), anAfter)};
 }
 
 } // namespace
@@ -422,7 +433,7 @@ void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppe
     writeBytes(thePath, theBytes, theAppend, false);
 }
 
-std::string writeFileStamped(std::string_view thePath, std::string_view theBytes) {
+WriteStamp writeFileStamped(std::string_view thePath, std::string_view theBytes) {
     KIVO_PERF_SCOPE("sys::writeFile()");
     return writeBytes(thePath, theBytes, false, true);
 }

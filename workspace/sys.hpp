@@ -3,6 +3,7 @@
 #include "core/atomicfile.hpp"
 
 #include "core/securestring.hpp"
+#include "workspace/filestat.hpp"
 
 #include <cstdint>
 #include <ctime>
@@ -142,6 +143,7 @@ struct DirEntryView {
     bool itsIsDirectory = false;
     std::uint64_t itsSize = 0;
     timespec itsModified{};
+    filestat::FileStat itsStat{}; // all of the file's stat data, when its details were read
 };
 // What scanDir() does, without collecting: each entry is handed over as it is read, so that a
 // scan of a large tree copies each name once, into its final place.
@@ -159,11 +161,14 @@ std::uint64_t getFileSize(std::string_view thePath);
 std::shared_ptr<const std::string> readFile(std::string_view thePath,
                                             std::optional<std::uint64_t> theByteCount = {});
 // The whole file and its last-write time in the getts layout (empty in simulation mode), both
-// from one open: the time belongs to the bytes read. With theFollowLink false, a file that is a
-// symbolic link is not opened (a failure).
+// from one open: the time belongs to the bytes read. itsFileStat is the text form of the file's
+// stat data (filestat) when it proves later that the file still holds these bytes, else empty
+// (in simulation mode, or when the file was changed too recently). With theFollowLink false, a
+// file that is a symbolic link is not opened (a failure).
 struct StampedContent {
     std::shared_ptr<const std::string> itsBytes;
     std::string itsTimestamp;
+    std::string itsFileStat;
 };
 StampedContent readFileStamped(std::string_view thePath, bool theFollowLink = true);
 
@@ -225,8 +230,13 @@ private:
 void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend = false);
 
 // Writes the file as writeFile() does and answers its new last-write time in the getts layout
-// (empty in simulation mode), read from the open file.
-std::string writeFileStamped(std::string_view thePath, std::string_view theBytes);
+// and the proof text of its stat data as StampedContent has them, read from the open file (both
+// empty in simulation mode).
+struct WriteStamp {
+    std::string itsTimestamp;
+    std::string itsFileStat;
+};
+WriteStamp writeFileStamped(std::string_view thePath, std::string_view theBytes);
 
 // Replaces the file by writing a temporary file beside it and renaming it over the target:
 // afterwards the file holds either its old or its new content, never a torn one. theDurably

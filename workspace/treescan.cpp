@@ -85,8 +85,8 @@ std::vector<ScannedFile> filesInPathOrder(std::vector<Partial>& thePartials) {
 // the scan ends when the queue is empty and no worker is still listing.
 class Scanner {
 public:
-    Scanner(bool theRecursive, bool theWithTimes, std::string theSkippedDir)
-        : itsRecursive(theRecursive), itsWithTimes(theWithTimes),
+    Scanner(bool theRecursive, bool theWithDetails, std::string theSkippedDir)
+        : itsRecursive(theRecursive), itsWithDetails(theWithDetails),
           itsSkippedDir(std::move(theSkippedDir)) {}
 
     void add(std::string theDir) { itsQueue.push_back(std::move(theDir)); }
@@ -132,10 +132,10 @@ private:
     void list(const std::string& theDir, Partial& theResult, std::vector<std::string>& theSubDirs) {
         const std::size_t aFirst = theResult.itsFiles.size();
         const std::string aPrefix = sys::joinFileName(theDir, "");
-        sys::visitDir(theDir, itsWithTimes, [&](const sys::DirEntryView& theEntry) {
+        sys::visitDir(theDir, itsWithDetails, [&](const sys::DirEntryView& theEntry) {
             if (!theEntry.itsIsDirectory) {
                 theResult.itsFiles.push_back(
-                    {joined(theResult.itsTexts, aPrefix, theEntry.itsName), theEntry.itsModified});
+                    {joined(theResult.itsTexts, aPrefix, theEntry.itsName), theEntry.itsStat});
                 return;
             }
             std::string aPath = aPrefix;
@@ -166,7 +166,7 @@ private:
     }
 
     const bool itsRecursive;
-    const bool itsWithTimes;
+    const bool itsWithDetails;
     const std::string itsSkippedDir;
     std::mutex itsMutex;
     std::condition_variable itsChanged;
@@ -177,9 +177,9 @@ private:
 
 } // namespace
 
-TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool theWithTimes,
+TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool theWithDetails,
               const std::string& theSkippedDir) {
-    Scanner aScanner(theRecursive, theWithTimes, theSkippedDir);
+    Scanner aScanner(theRecursive, theWithDetails, theSkippedDir);
     for (const auto& aRoot : theRoots)
         aScanner.add(aRoot);
     const unsigned aCores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));

@@ -1,18 +1,19 @@
 #pragma once
 
-#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/arena.hpp"
+#include "workspace/filestat.hpp"
 
 namespace RepositoryAccess::treescan {
 
-// A listed file; its path belongs to the texts of the scan.
+// A listed file; its path belongs to the texts of the scan. Its stat data are read only when the
+// scan is asked for details.
 struct ScannedFile {
     std::string_view itsPath;
-    timespec itsModified{};
+    filestat::FileStat itsStat{};
 };
 
 // The files of a few directory trees in path order, and their sub-directories in no particular
@@ -24,10 +25,10 @@ struct TreeScan {
     std::vector<Arena> itsTexts;
 };
 
-// Lists the directories (their whole trees with theRecursive) on every core, with last-write
-// times when theWithTimes. The directory theSkippedDir and everything below it are left out.
+// Lists the directories (their whole trees with theRecursive) on every core, with the files'
+// stat data when theWithDetails. The directory theSkippedDir and everything below it are left out.
 // Throws the file layer's "Invalid Directory: ..." for a directory that cannot be read.
-TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool theWithTimes,
+TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool theWithDetails,
               const std::string& theSkippedDir);
 
 } // namespace RepositoryAccess::treescan

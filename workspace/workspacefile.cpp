@@ -394,7 +394,7 @@ bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
     const bool aRead =
         statusfastread::read(theText, aContent, [&](const statusfastread::Entry& theEntry) {
             addFile(aFiles, theEntry.itsFileName, theEntry.itsHash, theEntry.itsTimestamp,
-                    decimalValue(theEntry.itsBaseVersion));
+                    decimalValue(theEntry.itsBaseVersion), theEntry.itsFileStat);
         });
     if (!aRead)
         return false;
@@ -414,8 +414,9 @@ bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
 // assignment would.
 void WorkSpaceStatusFile::addFile(Entries& theFiles, std::string_view theStoredName,
                                   std::string_view theHash, std::string_view theTimestamp,
-                                  std::int32_t theBaseVersion) {
-    const FileStatus aStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion};
+                                  std::int32_t theBaseVersion, std::string_view theFileStat) {
+    const FileStatus aStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion,
+                             theFileStat.empty() ? std::string_view() : itsTexts.keep(theFileStat)};
     const std::size_t aSize = absoluteNameSize(theStoredName);
     auto* aName = static_cast<char*>(itsTexts.allocate(aSize, 1));
     writeAbsoluteName(theStoredName, aName);
@@ -443,7 +444,13 @@ void WorkSpaceStatusFile::readDocument(std::shared_ptr<const std::string> theTex
             else
                 aBaseVersion = decimalValue(json::asStringView(*aBase));
         }
-        addFile(aFiles, json::getStringView(anEntry, "filename"), aHash, aTimestamp, aBaseVersion);
+        // A member of another type is no proof: the file is then hashed.
+        std::string_view aFileStat;
+        if (const json::JsonValue* aStat = anEntry.find("filestat");
+            aStat && aStat->t == json::JT_STRING)
+            aFileStat = json::asStringView(*aStat);
+        addFile(aFiles, json::getStringView(anEntry, "filename"), aHash, aTimestamp, aBaseVersion,
+                aFileStat);
     }
     std::set<std::string> aConflicts;
     for (const auto& aValue : json::getList(anObject, "conflicts"))
@@ -467,7 +474,10 @@ std::string WorkSpaceStatusFile::toText() const {
         aText += "{\"filename\":" + pathString(relativeName(aFile)) +
                  ",\"sha1value\":" + jsonString(aStatus.sha1value) +
                  ",\"timest\":" + jsonString(aStatus.timest) + ",\"baseversion\":\"" +
-                 std::to_string(aStatus.baseversion) + "\"}";
+                 std::to_string(aStatus.baseversion) + '"';
+        if (!aStatus.filestat.empty())
+            aText += ",\"filestat\":" + jsonString(aStatus.filestat);
+        aText += '}';
     }
     aText += "],\n\"conflicts\":[";
     aFirst = true;
@@ -489,6 +499,13 @@ void WorkSpaceStatusFile::write() {
     store(toText(), true);
 }
 
+void WorkSpaceStatusFile::noteProof(std::string_view theFile, std::string_view theHash,
+                                    std::string_view theFileStat) {
+    const auto anIt = itsFiles.find(theFile);
+    if (anIt != itsFiles.end() && anIt->second.sha1value == theHash && !theFileStat.empty())
+        anIt->second.filestat = itsTexts.keep(theFileStat);
+}
+
 FileStatus& WorkSpaceStatusFile::entry(std::string_view theFile) {
     auto anIt = itsFiles.lower_bound(theFile);
     if (anIt == itsFiles.end() || anIt->first != theFile)
@@ -497,10 +514,11 @@ FileStatus& WorkSpaceStatusFile::entry(std::string_view theFile) {
 }
 
 void WorkSpaceStatusFile::setFileStatus(std::string_view theFile, std::string_view theHash,
-                                        std::string_view theTimestamp,
-                                        std::int32_t theBaseVersion) {
+                                        std::string_view theTimestamp, std::int32_t theBaseVersion,
+                                        std::string_view theFileStat) {
     entry(theFile) =
-        FileStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion};
+        FileStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion,
+                   theFileStat.empty() ? std::string_view() : itsTexts.keep(theFileStat)};
     itsModified = true;
 }
 
@@ -520,7 +538,7 @@ void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile) {
 void WorkSpaceStatusFile::markAsDummyChange(const std::string& theFile,
                                             std::int32_t theBaseVersion) {
     // The hash is a constant of the program: no copy in the arena.
-    entry(theFile) = FileStatus{{}, workspacefile::dummyChangeHash(), theBaseVersion};
+    entry(theFile) = FileStatus{{}, workspacefile::dummyChangeHash(), theBaseVersion, {}};
     itsModified = true;
 }
 

@@ -112,12 +112,14 @@ private:
 };
 
 // What the status file remembers of one file: its last-write time and content hash when it was
-// last synchronised, and the repository version it is based on (0 when unknown). The texts belong
-// to the status file's arena.
+// last synchronised, and the repository version it is based on (0 when unknown). filestat is the
+// text form of the stat data that prove the file still holds the bytes of sha1value (filestat.hpp),
+// or empty. The texts belong to the status file's arena.
 struct FileStatus {
     std::string_view timest;
     std::string_view sha1value;
     std::int32_t baseversion = 0;
+    std::string_view filestat;
 };
 
 // `.kivoStatus`: the synchronised state of every object file (by absolute path) and the set of
@@ -147,9 +149,16 @@ public:
     // The file content in its fixed layout.
     std::string toText() const;
 
-    // Replaces the file's entry as a whole.
+    // Replaces the file's entry as a whole; theFileStat is the proof text taken from the same open
+    // file as the hash, or empty (the file is then hashed by the next status).
     void setFileStatus(std::string_view theFile, std::string_view theHash,
-                       std::string_view theTimestamp, std::int32_t theBaseVersion);
+                       std::string_view theTimestamp, std::int32_t theBaseVersion,
+                       std::string_view theFileStat = {});
+    // A status calculation found the file holding the bytes of theHash, with these stat data:
+    // when its entry has that hash, they become its proof. This alone does not make the file
+    // count as modified; a run that writes it anyway keeps them.
+    void noteProof(std::string_view theFile, std::string_view theHash,
+                   std::string_view theFileStat);
     // Sets the base version; a file without an entry gets the dummy-change hash.
     void setBaseVersion(const std::string& theFile, std::int32_t theBaseVersion);
     // Makes the file count as modified whatever its content; keeps its base version.
@@ -185,7 +194,9 @@ private:
     // The entry of the file, new (without hash, time or base version) when it had none.
     FileStatus& entry(std::string_view theFile);
     void addFile(Entries& theFiles, std::string_view theStoredName, std::string_view theHash,
-                 std::string_view theTimestamp, std::int32_t theBaseVersion);
+                 std::string_view theTimestamp, std::int32_t theBaseVersion,
+                 std::string_view theFileStat);
+
     std::string relativeName(std::string_view theFile) const;
 
     std::string itsWorkSpaceName;

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/e2e/workspacetree.hpp"
 #include "tests/support/process.hpp"
+#include "workspace/filestat.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/sys.hpp"
 
@@ -47,6 +50,8 @@ TEST(Commit, NewFilesCreateTheirPackagesAndModifiedFilesKeepTheirBase) {
     CommitWorkspace aWs;
     aWs.write("acme/a.txt", "alpha");
     aWs.write("acme/sub/b.txt", "beta");
+    // Past the clock tick of the writes: the commit then records the files' stat data as proof.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     auto aFirst = aWs.kivo({"commit", "-v"});
     EXPECT_EQ(aFirst.itsExitCode, 0) << aFirst.itsErr;
     EXPECT_EQ(aFirst.itsOut, "Created package: acme\nCreated package: acme.sub\n"
@@ -55,8 +60,14 @@ TEST(Commit, NewFilesCreateTheirPackagesAndModifiedFilesKeepTheirBase) {
                                  aWs.path("acme/sub/b.txt") +
                                  "\"\nCreated packages             : 2\n"
                                  "Committed files              : 2\n");
-    EXPECT_TRUE(contains(aWs.statusText(), aWs.statusEntry("acme/a.txt", "alpha", 0)));
-    EXPECT_TRUE(contains(aWs.statusText(), aWs.statusEntry("acme/sub/b.txt", "beta", 0)));
+    for (const auto& [aFile, aContent] :
+         {std::pair{"acme/a.txt", "alpha"}, {"acme/sub/b.txt", "beta"}})
+        EXPECT_TRUE(contains(aWs.statusText(),
+                             aWs.statusEntry(aFile, aContent, 0) + ",\"filestat\":\"" +
+                                 RepositoryAccess::filestat::toText(
+                                     *RepositoryAccess::filestat::ofPath(aWs.path(aFile))) +
+                                 "\"}"))
+            << aWs.statusText();
     const std::string aMeta = readText(aWs.meta("acme/a.txt"));
     EXPECT_TRUE(aMeta.starts_with("{\"metadata\":{\"edit\":\"true\",\"version_id\":\"1\","))
         << aMeta;

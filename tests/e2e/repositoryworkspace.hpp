@@ -90,13 +90,14 @@ public:
         std::filesystem::create_directories(std::filesystem::path(path(theRelative)).parent_path());
         writeText(path(theRelative), theContent);
     }
-    // The status-file line of a file with its content and base version, as a commit stores it.
+    // The status-file line of a file with its content and base version, as a commit stores it (up
+    // to the stat data that may follow).
     std::string statusEntry(const std::string& theRelative, const std::string& theContent,
                             int theBase) const {
         return "{\"filename\":\"" + theRelative + "\",\"sha1value\":\"" +
                RepositoryAccess::hash::calc(theContent) + "\",\"timest\":\"" +
                RepositoryAccess::sys::getts(path(theRelative)) + "\",\"baseversion\":\"" +
-               std::to_string(theBase) + "\"}";
+               std::to_string(theBase) + "\"";
     }
     // The local changes that `kivo status` reports after its header (acme tracked).
     std::string changes() const {

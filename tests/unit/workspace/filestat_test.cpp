@@ -63,6 +63,19 @@ TEST(FileStat, RacyWhenChangedNotBeforeTheRecordWasWritten) {
     EXPECT_TRUE(filestat::provesUnchanged(aStat, aStat, 101, 0));
 }
 
+// A record made at a clock reading proves something only for times strictly before it; a time of
+// a whole second may come from a file system that keeps whole (or two) seconds, and must be two
+// seconds older.
+TEST(FileStat, AProofNeedsTimesBeforeTheClockReading) {
+    FileStat aStat{1, 100, 500, 100, 600, 1, 1};
+    EXPECT_EQ(filestat::proofText(aStat, {100, 601}), filestat::toText(aStat));
+    EXPECT_EQ(filestat::proofText(aStat, {100, 600}), "");
+    EXPECT_EQ(filestat::proofText(aStat, {100, 550}), "");
+    FileStat aWholeSecond{1, 100, 0, 100, 600, 1, 1};
+    EXPECT_EQ(filestat::proofText(aWholeSecond, {101, 999999999}), "");
+    EXPECT_EQ(filestat::proofText(aWholeSecond, {102, 0}), filestat::toText(aWholeSecond));
+}
+
 // The edits that keep size and modification time must still be seen by the stat data or by the
 // racy rule against the moment the record was written.
 TEST(FileStat, EditsThatKeepSizeAndTimeAreNotProvenUnchanged) {

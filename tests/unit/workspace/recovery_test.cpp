@@ -72,7 +72,7 @@ TEST(Recovery, OneOpenGivesContentAndItsTime) {
     const std::string aFile = str(aTemp.path() / "d1" / "d2" / "f.txt");
     EXPECT_EQ(sys::createDirectories(aFile), 2);
     EXPECT_EQ(sys::createDirectories(aFile), 0);
-    const std::string aStamp = sys::writeFileStamped(aFile, "content");
+    const std::string aStamp = sys::writeFileStamped(aFile, "content").itsTimestamp;
     EXPECT_EQ(aStamp, sys::getts(aFile));
     const sys::StampedContent aRead = sys::readFileStamped(aFile);
     EXPECT_EQ(*aRead.itsBytes, "content");

@@ -45,7 +45,7 @@ TEST(TreeScan, FilesComeInPathOrderWhereDirectoriesAndFilesInterleave) {
     std::sort(anExpected.begin(), anExpected.end());
     EXPECT_EQ(pathsOf(aScan), anExpected);
     for (const auto& aFile : aScan.itsFiles)
-        EXPECT_NE(aFile.itsModified.tv_sec, 0) << aFile.itsPath;
+        EXPECT_NE(aFile.itsStat.itsModifiedSeconds, 0) << aFile.itsPath;
 
     // Without recursion only the root's own files, still sorted.
     const auto aFlat = treescan::scan({aRoot.string()}, false, false, "");

@@ -1,0 +1,191 @@
+// The stat data that a status entry keeps as proof: written and read in both status layouts, never
+// kept stale, and trusted by the default status only where hashing every file gives the same
+// answer.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <thread>
+
+#include "tests/unit/workspace/workspacefixture.hpp"
+#include "workspace/filestat.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/status.hpp"
+#include "workspace/sys.hpp"
+#include "workspace/workspacefile.hpp"
+
+using namespace RepositoryAccess;
+using kivotest::readText;
+using kivotest::writeText;
+namespace fs = std::filesystem;
+
+namespace {
+
+class StatusProof : public wstest::WorkSpaceTest {
+protected:
+    void SetUp() override {
+        wstest::WorkSpaceTest::SetUp();
+        itsWs = makeWorkSpace("ws");
+        fs::create_directories(itsWs / "p");
+        fs::current_path(itsWs);
+        setParameter(params::noCommandLog);
+        ASSERT_TRUE(workspace::open(true));
+    }
+
+    WorkSpaceStatusFile& status() { return workspace::get()->status(); }
+    std::string file(int theIndex) const {
+        return (itsWs / "p" / ("f" + std::to_string(theIndex) + ".txt")).string();
+    }
+    // Records the file as a commit does: hash and proof from one open.
+    void record(const std::string& theFile) {
+        const sys::StampedContent aRead = sys::readFileStamped(theFile);
+        status().setFileStatus(theFile, hash::calc(*aRead.itsBytes), aRead.itsTimestamp, 1,
+                               aRead.itsFileStat);
+    }
+    // What the default mode says, and what hashing every known file says.
+    PathSet defaultModified() { return Status({"p"}, true, false, false).modified(); }
+    PathSet hashedModified() {
+        PathSet aModified;
+        for (const auto& [aFile, anEntry] : status().files())
+            if (sys::fileExists(aFile) && hash::calcFile(aFile) != anEntry.sha1value)
+                aModified.emplace_back(aFile);
+        return aModified;
+    }
+    // Writes the status file (with the proofs the calculations noted) and reads it again.
+    void storeAndReopen() {
+        status().setModified();
+        workspace::finish(false);
+        workspace::reset();
+        ASSERT_TRUE(workspace::open(true));
+    }
+
+    fs::path itsWs;
+};
+
+// Sets the last-write time, as `touch -d` does.
+void setModified(const std::string& thePath, std::int64_t theSeconds, std::uint32_t theNanos) {
+    timespec aTimes[2] = {{0, UTIME_OMIT}, {theSeconds, static_cast<long>(theNanos)}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, thePath.c_str(), aTimes, 0), 0);
+}
+
+} // namespace
+
+TEST_F(StatusProof, BothLayoutsKeepTheProofAndNoChangeKeepsAStaleOne) {
+    const std::string aFile = file(0);
+    writeText(aFile, "abc");
+    status().setFileStatus(aFile, hash::calc("abc"), "t", 3, "3.100.5.100.6.7.8");
+    status().write();
+    const std::string aText = readText(itsWs / "._SYS_KIVO_settings/.kivoStatus");
+    EXPECT_NE(aText.find(",\"baseversion\":\"3\",\"filestat\":\"3.100.5.100.6.7.8\"}"),
+              std::string::npos)
+        << aText;
+    // The own layout and the general reader (an unknown top-level member forces it) agree.
+    for (const bool aGeneral : {false, true}) {
+        std::string aVariant = aText;
+        if (aGeneral)
+            aVariant.insert(aVariant.rfind('}'), ",\"other\":1");
+        writeText(itsWs / "._SYS_KIVO_settings/.kivoStatus", aVariant);
+        const auto aRead = WorkSpaceStatusFile::load(
+            (itsWs / "._SYS_KIVO_settings/.kivoStatus").string(), itsWs.string());
+        EXPECT_EQ(aRead->files().at(aFile).filestat, "3.100.5.100.6.7.8") << aGeneral;
+    }
+
+    // A new hash, a dummy change or a new entry without stat data leave no proof behind; a new
+    // base version keeps hash and proof.
+    status().setBaseVersion(aFile, 4);
+    EXPECT_EQ(status().files().at(aFile).filestat, "3.100.5.100.6.7.8");
+    status().markAsDummyChange(aFile);
+    EXPECT_EQ(status().files().at(aFile).filestat, "");
+    status().setFileStatus(aFile, hash::calc("abc"), "t", 3, "3.100.5.100.6.7.8");
+    status().setFileStatus(aFile, hash::calc("abd"), "t", 3);
+    EXPECT_EQ(status().files().at(aFile).filestat, "");
+
+    // A noted proof counts only for the hash it was taken with.
+    status().noteProof(aFile, hash::calc("abc"), "1.2.3.4.5.6.7");
+    EXPECT_EQ(status().files().at(aFile).filestat, "");
+    status().noteProof(aFile, hash::calc("abd"), "1.2.3.4.5.6.7");
+    EXPECT_EQ(status().files().at(aFile).filestat, "1.2.3.4.5.6.7");
+}
+
+TEST_F(StatusProof, AProvenFileIsNotHashedAndAnUnprovenOneIs) {
+    const std::string aFile = file(0);
+    writeText(aFile, "abc");
+    const std::string aStat = filestat::toText(*filestat::ofPath(aFile));
+    // An entry whose hash is wrong but whose proof matches: trusted without hashing.
+    status().setFileStatus(aFile, hash::calc("xyz"), "t", 1, aStat);
+    EXPECT_EQ(defaultModified(), PathSet{});
+    // A damaged or foreign proof, or other modes: the content decides.
+    for (const std::string& aDamaged : {std::string("1.2.3"), "x" + aStat}) {
+        status().setFileStatus(aFile, hash::calc("xyz"), "t", 1, aDamaged);
+        EXPECT_EQ(defaultModified(), PathSet{aFile}) << aDamaged;
+    }
+    // A dummy change stays a change, whatever proof another program left with it.
+    status().setFileStatus(aFile, workspacefile::dummyChangeHash(), "", 1, aStat);
+    EXPECT_EQ(defaultModified(), PathSet{aFile});
+    status().setFileStatus(aFile, hash::calc("xyz"), "t", 1, aStat);
+    setParameter(params::fast);
+    EXPECT_EQ(defaultModified(), PathSet{aFile});
+}
+
+// Random edits that keep size and time, between recordings as commit and status make them: the
+// default mode answers what hashing every file answers.
+TEST_F(StatusProof, DefaultModeAgreesWithHashingEveryFile) {
+    constexpr int theFiles = 12;
+    std::mt19937 aRandom(20261208);
+    auto aText = [&](int theSize) {
+        std::string aBytes(static_cast<std::size_t>(theSize), 'a');
+        for (char& aByte : aBytes)
+            aByte = static_cast<char>('a' + aRandom() % 3);
+        return aBytes;
+    };
+    for (int i = 0; i < theFiles; ++i) {
+        writeText(file(i), aText(8));
+        record(file(i));
+    }
+    int aProven = 0;
+    for (int aRound = 0; aRound < 60; ++aRound) {
+        const std::string aFile = file(static_cast<int>(aRandom() % theFiles));
+        const auto aBefore = filestat::ofPath(aFile);
+        ASSERT_TRUE(aBefore);
+        switch (aRandom() % 6) {
+        case 0: // same size, same second (and mostly the same tick)
+            writeText(aFile, aText(8));
+            break;
+        case 1: // same size, last-write time set back
+            writeText(aFile, aText(8));
+            setModified(aFile, aBefore->itsModifiedSeconds, aBefore->itsModifiedNanoseconds);
+            break;
+        case 2: { // replaced by rename with the same size and last-write time
+            const std::string aNew = aFile + ".new";
+            writeText(aNew, aText(8));
+            setModified(aNew, aBefore->itsModifiedSeconds, aBefore->itsModifiedNanoseconds);
+            ASSERT_EQ(std::rename(aNew.c_str(), aFile.c_str()), 0);
+            break;
+        }
+        case 3: // recorded, then edited at once
+            record(aFile);
+            writeText(aFile, aText(8));
+            break;
+        case 4: // the same bytes written again
+            writeText(aFile, readText(aFile));
+            break;
+        default: // time passes, and a recording run takes the files as they are
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            record(file(static_cast<int>(aRandom() % theFiles)));
+            break;
+        }
+        EXPECT_EQ(defaultModified(), hashedModified()) << "round " << aRound;
+        if (aRound % 10 == 9) { // a writing run keeps the proofs the status calculation found
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            defaultModified();
+            storeAndReopen();
+            EXPECT_EQ(defaultModified(), hashedModified()) << "round " << aRound;
+        }
+        for (const auto& [aKnown, anEntry] : status().files())
+            aProven += anEntry.filestat.empty() ? 0 : 1;
+    }
+    // The proofs took part: most entries had one most of the time.
+    EXPECT_GT(aProven, 60 * theFiles / 3);
+}
