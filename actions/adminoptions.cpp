@@ -4,7 +4,9 @@
 
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "core/recordfields.hpp"
 #include "core/textcase.hpp"
+#include "repository/recordvalues.hpp"
 #include "repository/repofunbase.hpp"
 #include "workspace/workspace.hpp"
 
@@ -28,22 +30,19 @@ std::string flagOption(const Parameter& theParameter, Missing theMissing) {
 } // namespace
 
 PackageAttributes packageAttributes(const std::string& thePackage, Missing theMissing) {
-    PackageAttributes anAttributes;
-    anAttributes.itsPackage = thePackage;
     const std::string aKeep = theMissing == Missing::keep ? std::string(repofunbase::kUnset) : "";
-    anAttributes.itsSrcSystem = aKeep;
-    anAttributes.itsTransportable = aKeep;
-    anAttributes.itsContent = aKeep;
-    anAttributes.itsDescription = option(params::description, theMissing);
-    anAttributes.itsResponsible = option(params::responsible, theMissing);
-    anAttributes.itsOrigLang = option(params::origLang, theMissing);
-    anAttributes.itsStructural = flagOption(params::structural, theMissing);
-    anAttributes.itsDeliveryUnit = option(params::deliveryUnit, theMissing);
-    anAttributes.itsDuVendor = option(params::vendor, theMissing);
-    anAttributes.itsTextCollection = option(params::textCollection, theMissing);
-    anAttributes.itsTextStatus = option(params::textStatus, theMissing);
-    anAttributes.itsTextTerminologyDomain = option(params::textTerminologyDomain, theMissing);
-    anAttributes.itsHintsForTranslation = option(params::hintsForTranslation, theMissing);
+    PackageAttributes anAttributes;
+    for (const RecordField& aField : packageFields()) {
+        const Parameter anOption(aField.itsOption);
+        std::string& aValue = recordvalues::value(anAttributes, aField.itsKey);
+        if (aField.itsOption.empty())
+            aValue = aKeep;
+        else if (aField.itsKind == FieldKind::flag)
+            aValue = flagOption(anOption, theMissing);
+        else
+            aValue = option(anOption, theMissing);
+    }
+    anAttributes.itsPackage = thePackage;
     return anAttributes;
 }
 

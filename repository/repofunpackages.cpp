@@ -1,5 +1,6 @@
 #include "repository/repofunpackages.hpp"
 
+#include "repository/recordvalues.hpp"
 #include "repository/resppackages.hpp"
 
 namespace RepositoryAccess::repofunpackages {
@@ -59,21 +60,12 @@ void updatePackage(const PackageAttributes& theAttributes) {
     const Package aCurrent = readPackage(theAttributes.itsPackage);
     const auto aKeep = repofunbase::unsetToCurrent;
     const PackageAttributes& aNew = theAttributes;
-    PackageAttributes anUpdate{
-        aNew.itsPackage,
-        aKeep(aNew.itsSrcSystem, aCurrent.itsSrcSystem),
-        aKeep(aNew.itsDescription, aCurrent.itsDescription),
-        aKeep(aNew.itsResponsible, aCurrent.itsResponsible),
-        aKeep(aNew.itsOrigLang, aCurrent.itsOrigLang),
-        aKeep(aNew.itsStructural, aCurrent.itsStructural),
-        aKeep(aNew.itsDeliveryUnit, aCurrent.itsDeliveryUnit),
-        aKeep(aNew.itsDuVendor, aCurrent.itsDuVendor),
-        aKeep(aNew.itsTransportable, aCurrent.itsTransportable),
-        aKeep(aNew.itsContent, aCurrent.itsContent),
-        aKeep(aNew.itsTextCollection, aCurrent.itsTextCollection),
-        aKeep(aNew.itsTextStatus, aCurrent.itsTextStatus),
-        aKeep(aNew.itsTextTerminologyDomain, aCurrent.itsTextTerminologyDomain),
-        aKeep(aNew.itsHintsForTranslation, aCurrent.itsHintsForTranslation)};
+    PackageAttributes anUpdate;
+    for (const RecordField& aField : packageFields()) {
+        recordvalues::value(anUpdate, aField.itsKey) =
+            aKeep(std::string(recordvalues::value(aNew, aField.itsKey)),
+                  std::string(recordvalues::value(aCurrent, aField.itsKey)));
+    }
     auto aResponse = send<UpdatePackageResponse>(UpdatePackageRequest(std::move(anUpdate)));
     judge(aResponse, "Failed to update package \"" + theAttributes.itsPackage + "\" (");
 }

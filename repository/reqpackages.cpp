@@ -3,55 +3,34 @@
 #include <string_view>
 #include <utility>
 
+#include "repository/recordvalues.hpp"
 #include "repository/reqwriter.hpp"
 
 namespace RepositoryAccess {
 
 namespace {
 
-// Writes a body whose members are all fourteen package attributes, in the repository's order.
+// Writes a body whose members are all the package's attributes, in the repository's order.
 void writeAllAttributes(std::string& theText, std::string_view theAction, std::string_view theWhat,
-                        const PackageAttributes& theAttributes) {
-    RequestWriter(theText, theAction, theWhat)
-        .member("package", theAttributes.itsPackage)
-        .member("src_system", theAttributes.itsSrcSystem)
-        .member("description", theAttributes.itsDescription)
-        .member("responsible", theAttributes.itsResponsible)
-        .member("orig_lang", theAttributes.itsOrigLang)
-        .member("structural", theAttributes.itsStructural)
-        .member("delivery_unit", theAttributes.itsDeliveryUnit)
-        .member("du_vendor", theAttributes.itsDuVendor)
-        .member("transportable", theAttributes.itsTransportable)
-        .member("content", theAttributes.itsContent)
-        .member("text_collection", theAttributes.itsTextCollection)
-        .member("text_status", theAttributes.itsTextStatus)
-        .member("text_terminology_domain", theAttributes.itsTextTerminologyDomain)
-        .member("hints_for_translation", theAttributes.itsHintsForTranslation)
-        .end();
+                        const PackageAttributes& theAttributes, RecordDescription theFields) {
+    RequestWriter aWriter(theText, theAction, theWhat);
+    for (const RecordField& aField : theFields)
+        aWriter.member(aField.itsKey, recordvalues::value(theAttributes, aField.itsKey));
+    aWriter.end();
 }
 
 } // namespace
 
-CreatePackageRequest::CreatePackageRequest(PackageAttributes theAttributes, bool theInherit)
-    : itsAttributes(std::move(theAttributes)), itsInherit(theInherit) {}
+CreatePackageRequest::CreatePackageRequest(PackageAttributes theAttributes, bool theInherit,
+                                           RecordDescription theFields)
+    : itsAttributes(std::move(theAttributes)), itsInherit(theInherit), itsFields(theFields) {}
 
 void CreatePackageRequest::writeBody(std::string& theText) const {
-    const PackageAttributes& aPackage = itsAttributes;
-    RequestWriter(theText, "create", "package")
-        .member("package", aPackage.itsPackage)
-        .member("description", aPackage.itsDescription)
-        .member("responsible", aPackage.itsResponsible)
-        .member("orig_lang", aPackage.itsOrigLang)
-        .member("structural", aPackage.itsStructural)
-        .member("delivery_unit", aPackage.itsDeliveryUnit)
-        .member("du_vendor", aPackage.itsDuVendor)
-        .member("text_collection", aPackage.itsTextCollection)
-        .member("text_status", aPackage.itsTextStatus)
-        .member("text_terminology_domain", aPackage.itsTextTerminologyDomain)
-        .member("hints_for_translation", aPackage.itsHintsForTranslation)
-        .emptyList("texts")
-        .flag("inherit", itsInherit)
-        .end();
+    RequestWriter aWriter(theText, "create", "package");
+    for (const RecordField& aField : itsFields)
+        if (aField.itsSentOnCreate)
+            aWriter.member(aField.itsKey, recordvalues::value(itsAttributes, aField.itsKey));
+    aWriter.emptyList("texts").flag("inherit", itsInherit).end();
 }
 
 DeletePackageRequest::DeletePackageRequest(std::string thePackage, bool theIgnoreInactiveObjects,
@@ -74,11 +53,12 @@ void ExistsPackageRequest::writeBody(std::string& theText) const {
     RequestWriter(theText, "exists", "package").member("package", itsPackage).end();
 }
 
-ListPackagesRequest::ListPackagesRequest(PackageAttributes theAttributes)
-    : itsAttributes(std::move(theAttributes)) {}
+ListPackagesRequest::ListPackagesRequest(PackageAttributes theAttributes,
+                                         RecordDescription theFields)
+    : itsAttributes(std::move(theAttributes)), itsFields(theFields) {}
 
 void ListPackagesRequest::writeBody(std::string& theText) const {
-    writeAllAttributes(theText, "list", "packages", itsAttributes);
+    writeAllAttributes(theText, "list", "packages", itsAttributes, itsFields);
 }
 
 void ListRootPackagesRequest::writeBody(std::string& theText) const {
@@ -92,11 +72,12 @@ void ReadPackageRequest::writeBody(std::string& theText) const {
     RequestWriter(theText, "read", "package").member("package", itsPackage).end();
 }
 
-UpdatePackageRequest::UpdatePackageRequest(PackageAttributes theAttributes)
-    : itsAttributes(std::move(theAttributes)) {}
+UpdatePackageRequest::UpdatePackageRequest(PackageAttributes theAttributes,
+                                           RecordDescription theFields)
+    : itsAttributes(std::move(theAttributes)), itsFields(theFields) {}
 
 void UpdatePackageRequest::writeBody(std::string& theText) const {
-    writeAllAttributes(theText, "update", "package", itsAttributes);
+    writeAllAttributes(theText, "update", "package", itsAttributes, itsFields);
 }
 
 } // namespace RepositoryAccess

@@ -16,13 +16,15 @@ using PackageAttributes = Package;
 // Source system, transportable and content are not sent.
 class CreatePackageRequest : public RepositoryWriteRequest {
 public:
-    CreatePackageRequest(PackageAttributes theAttributes, bool theInherit);
+    CreatePackageRequest(PackageAttributes theAttributes, bool theInherit,
+                         RecordDescription theFields = packageFields());
     void writeBody(std::string& theText) const override;
     std::string getName() const override { return "CreatePackageRequest"; }
 
 private:
     PackageAttributes itsAttributes;
     bool itsInherit;
+    RecordDescription itsFields;
 };
 
 // Deletes a package, optionally with its sub packages and in spite of inactive objects.
@@ -53,12 +55,14 @@ private:
 // Lists the packages whose attributes match the given ones (all fourteen are sent).
 class ListPackagesRequest : public RepositoryReadRequest {
 public:
-    explicit ListPackagesRequest(PackageAttributes theAttributes);
+    explicit ListPackagesRequest(PackageAttributes theAttributes,
+                                 RecordDescription theFields = packageFields());
     void writeBody(std::string& theText) const override;
     std::string getName() const override { return "ListPackagesRequest"; }
 
 private:
     PackageAttributes itsAttributes;
+    RecordDescription itsFields;
 };
 
 // Lists the packages at the top of the package tree.
@@ -82,12 +86,14 @@ private:
 // Replaces all fourteen attributes of a package.
 class UpdatePackageRequest : public RepositoryWriteRequest {
 public:
-    explicit UpdatePackageRequest(PackageAttributes theAttributes);
+    explicit UpdatePackageRequest(PackageAttributes theAttributes,
+                                  RecordDescription theFields = packageFields());
     void writeBody(std::string& theText) const override;
     std::string getName() const override { return "UpdatePackageRequest"; }
 
 private:
     PackageAttributes itsAttributes;
+    RecordDescription itsFields;
 };
 
 } // namespace RepositoryAccess

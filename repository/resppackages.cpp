@@ -5,7 +5,9 @@ namespace RepositoryAccess {
 PackageListResponse::PackageListResponse(RepositoryMessage theMessage, std::string theClassName,
                                          std::string_view theListName)
     : RepositoryResponse(std::move(theMessage), std::move(theClassName)) {
-    itsPackages = reader().records<Package>(theListName, resprecords::readPackage);
+    itsPackages = reader().records<Package>(theListName, [](const ResponseReader& aReader) {
+        return resprecords::readPackage(aReader);
+    });
 }
 
 ReadPackageResponse::ReadPackageResponse(RepositoryMessage theMessage)

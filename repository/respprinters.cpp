@@ -5,7 +5,9 @@
 #include <ostream>
 #include <set>
 #include <string_view>
+#include <vector>
 
+#include "repository/recordvalues.hpp"
 #include "workspace/workspace.hpp"
 
 namespace RepositoryAccess::respprinters {
@@ -140,24 +142,21 @@ void printDeliveryUnit(const DeliveryUnit& theDeliveryUnit, std::ostream& theStr
 }
 
 void printPackage(const Package& thePackage, std::ostream& theStream) {
-    const Package& aPackage = thePackage;
-    writeLabel(theStream, "Package", aPackage.itsPackage);
-    writeLabel(theStream, "Structural", aPackage.itsStructural);
-    writeLabel(theStream, "Description", aPackage.itsDescription);
-    writeLabel(theStream, "Responsible", aPackage.itsResponsible);
-    theStream << "--\n";
-    writeLabel(theStream, "Content", aPackage.itsContent);
-    writeLabel(theStream, "Source system", aPackage.itsSrcSystem);
-    writeLabel(theStream, "Transportable", aPackage.itsTransportable);
-    theStream << "--\n";
-    writeLabel(theStream, "Original Language", aPackage.itsOrigLang);
-    writeLabel(theStream, "Text collection", aPackage.itsTextCollection);
-    writeLabel(theStream, "Text status", aPackage.itsTextStatus);
-    writeLabel(theStream, "Text terminology domain", aPackage.itsTextTerminologyDomain);
-    writeLabel(theStream, "Hints for translation", aPackage.itsHintsForTranslation);
-    theStream << "--\n";
-    writeLabel(theStream, "Delivery Unit", aPackage.itsDeliveryUnit);
-    writeLabel(theStream, "Vendor", aPackage.itsDuVendor);
+    printPackage(thePackage, theStream, packageFields());
+}
+
+void printPackage(const Package& thePackage, std::ostream& theStream, RecordDescription theFields) {
+    std::vector<const RecordField*> aPrinted;
+    for (const RecordField& aField : theFields)
+        aPrinted.push_back(&aField);
+    std::ranges::stable_sort(aPrinted, {}, &RecordField::itsPrintPosition);
+    for (std::size_t anIndex = 0; anIndex < aPrinted.size(); ++anIndex) {
+        const RecordField& aField = *aPrinted[anIndex];
+        if (anIndex > 0 &&
+            aField.itsPrintPosition / 10 != aPrinted[anIndex - 1]->itsPrintPosition / 10)
+            theStream << "--\n";
+        writeLabel(theStream, aField.itsLabel, recordvalues::value(thePackage, aField.itsKey));
+    }
 }
 
 void printExportSummary(const ExportSummary& theSummary, std::ostream& theStream) {

@@ -28,6 +28,9 @@ void printDeliveryUnit(const DeliveryUnit& theDeliveryUnit, std::ostream& theStr
 
 // The package attributes in three groups separated by "--" lines.
 void printPackage(const Package& thePackage, std::ostream& theStream);
+// The package printed after the given description: its attributes by print position, groups
+// parted by "--".
+void printPackage(const Package& thePackage, std::ostream& theStream, RecordDescription theFields);
 
 void printExportSummary(const ExportSummary& theSummary, std::ostream& theStream);
 

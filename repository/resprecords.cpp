@@ -1,5 +1,7 @@
 #include "repository/resprecords.hpp"
 
+#include "repository/recordvalues.hpp"
+
 namespace RepositoryAccess::resprecords {
 
 namespace {
@@ -73,20 +75,14 @@ DeliveryUnitName readDeliveryUnitName(const ResponseReader& theReader) {
 }
 
 Package readPackage(const ResponseReader& theReader) {
-    return {theReader.string("package"),
-            theReader.string("src_system"),
-            theReader.string("description"),
-            theReader.string("responsible"),
-            theReader.string("orig_lang"),
-            theReader.string("structural"),
-            theReader.string("delivery_unit"),
-            theReader.string("du_vendor"),
-            theReader.string("transportable"),
-            theReader.string("content"),
-            theReader.string("text_collection"),
-            theReader.string("text_status"),
-            theReader.string("text_terminology_domain"),
-            theReader.string("hints_for_translation")};
+    return readPackage(theReader, packageFields());
+}
+
+Package readPackage(const ResponseReader& theReader, RecordDescription theFields) {
+    Package aPackage;
+    for (const RecordField& aField : theFields)
+        recordvalues::value(aPackage, aField.itsKey) = theReader.string(aField.itsKey);
+    return aPackage;
 }
 
 ObjectType readObjectType(const ResponseReader& theReader) {
@@ -111,7 +107,8 @@ ExportSummary readExportSummary(const ResponseReader& theReader) {
     aSummary.itsExportVersion = theReader.string("export_version");
     aSummary.itsExportTime = theReader.string("export_time");
     aSummary.itsSourceSystem = theReader.string("sourceSystem");
-    aSummary.itsPackages = theReader.records<Package>("packages", readPackage);
+    aSummary.itsPackages = theReader.records<Package>(
+        "packages", [](const ResponseReader& aReader) { return readPackage(aReader); });
     aSummary.itsObjects = theReader.objectList("objects");
     aSummary.itsDeletedObjects = theReader.objectList("deletedObjects");
     for (const json::JsonValue& aChange : theReader.list("changes"))

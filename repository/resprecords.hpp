@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/recordfields.hpp"
 #include "repository/respreader.hpp"
 #include "workspace/objects.hpp"
 
@@ -90,6 +93,8 @@ struct Package {
     std::string itsTextStatus;
     std::string itsTextTerminologyDomain;
     std::string itsHintsForTranslation;
+    // The attributes of the package description that the code above does not name, by key.
+    std::map<std::string, std::string, std::less<>> itsOtherAttributes;
 };
 
 // An object type the repository knows.
@@ -189,6 +194,8 @@ ChangeEntry readChangeEntry(const ResponseReader& theReader);
 DeliveryUnit readDeliveryUnit(const ResponseReader& theReader);
 DeliveryUnitName readDeliveryUnitName(const ResponseReader& theReader);
 Package readPackage(const ResponseReader& theReader);
+// The package read after the given description (a copy of packageFields() with more attributes).
+Package readPackage(const ResponseReader& theReader, RecordDescription theFields);
 ObjectType readObjectType(const ResponseReader& theReader);
 HistoryEntry readHistoryEntry(const ResponseReader& theReader);
 InactiveWorkSpace readInactiveWorkSpace(const ResponseReader& theReader);

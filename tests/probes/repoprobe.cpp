@@ -131,7 +131,7 @@ void deliveryUnit(const std::vector<std::string>& theArgs) {
         const std::string anUnset(repofunbase::kUnset);
         PackageAttributes aPackage{theArgs[anIndex], anUnset, anUnset, anUnset, anUnset,
                                    anUnset,          anUnset, anUnset, anUnset, anUnset,
-                                   anUnset,          anUnset, anUnset, anUnset};
+                                   anUnset,          anUnset, anUnset, anUnset, {}};
         aPackage.itsDeliveryUnit = aUnit.itsName;
         aPackage.itsDuVendor = aUnit.itsVendor;
         repofunpackages::updatePackage(aPackage);

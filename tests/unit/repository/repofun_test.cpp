@@ -341,7 +341,7 @@ TEST_F(RepoFunTest, PackagesAndTheUnsetRuleOfUpdates) {
     Package aRead = repofunpackages::readPackage("q");
     PackageAttributes anUpdate{"q",         "__unset__", "__unset__", "BOB",       "__unset__",
                                "__unset__", "__unset__", "__unset__", "__unset__", "__unset__",
-                               "__unset__", "__unset__", "__unset__", "__unset__"};
+                               "__unset__", "__unset__", "__unset__", "__unset__", {}};
     repofunpackages::updatePackage(anUpdate);
     Package anUpdated = repofunpackages::readPackage("q");
     EXPECT_EQ(anUpdated.itsDescription, "first");
@@ -382,8 +382,21 @@ TEST_F(RepoFunTest, DeliveryUnitsAreAdministeredExportedImportedAndUndeployed) {
     ASSERT_EQ(repofundeliveryunits::listDeliveryUnits().size(), 1u);
     EXPECT_FALSE(repofundeliveryunits::checkIsDeliveryUnitBroken("du", "acme"));
 
-    repofunpackages::updatePackage({"p", aKeep, aKeep, aKeep, aKeep, aKeep, "du", "acme", aKeep,
-                                    aKeep, aKeep, aKeep, aKeep, aKeep});
+    repofunpackages::updatePackage({"p",
+                                    aKeep,
+                                    aKeep,
+                                    aKeep,
+                                    aKeep,
+                                    aKeep,
+                                    "du",
+                                    "acme",
+                                    aKeep,
+                                    aKeep,
+                                    aKeep,
+                                    aKeep,
+                                    aKeep,
+                                    aKeep,
+                                    {}});
     ExportResult anExport =
         repofundeliveryunits::exportDeliveryUnit({"du", "acme", "", "1", "", "", "", "", ""});
     ASSERT_EQ(anExport.itsSummary.itsPackages.size(), 1u);

@@ -63,7 +63,7 @@ const std::string kActiveMetaData =
     R"("activated_by":"DEV","object_status":"0","change_number":"","released_at":"","type":"1"})";
 
 PackageAttributes packageAttributes() {
-    return {"a.b", "SRC", "d", "r", "en", "0", "du", "v", "1", "0", "tc", "ts", "td", "h"};
+    return {"a.b", "SRC", "d", "r", "en", "0", "du", "v", "1", "0", "tc", "ts", "td", "h", {}};
 }
 
 const std::string kAllPackageMembers =

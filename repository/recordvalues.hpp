@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "repository/resprecords.hpp"
+
+// The values of a record's attributes by their key, so that requests, responses and printers
+// can loop over a record's description.
+namespace RepositoryAccess::recordvalues {
+
+// The package's value of the attribute with this key: its own member, or else its entry among
+// the other attributes (made when written, "" when read and absent).
+std::string& value(Package& thePackage, std::string_view theKey);
+std::string_view value(const Package& thePackage, std::string_view theKey);
+
+} // namespace RepositoryAccess::recordvalues

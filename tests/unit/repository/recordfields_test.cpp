@@ -1,0 +1,68 @@
+#include "core/json.hpp"
+#include "core/recordfields.hpp"
+#include "repository/recordvalues.hpp"
+#include "repository/reqpackages.hpp"
+#include "repository/respprinters.hpp"
+#include "repository/resprecords.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace RepositoryAccess;
+
+namespace {
+
+// The package description with one attribute more, as a new attribute would be added: sent on
+// create and printed last in the group of the translation attributes.
+std::vector<RecordField> extendedPackageFields() {
+    const RecordDescription aFields = packageFields();
+    std::vector<RecordField> anExtended(aFields.begin(), aFields.end());
+    anExtended.push_back(
+        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 25});
+    return anExtended;
+}
+
+std::string body(const RepositoryRequest& theRequest) {
+    std::string aText;
+    theRequest.writeBody(aText);
+    return aText;
+}
+
+} // namespace
+
+TEST(RecordFieldsTest, AnAttributeAddedToTheDescriptionIsSentReadAndPrinted) {
+    const std::vector<RecordField> aFields = extendedPackageFields();
+    Package aPackage;
+    aPackage.itsPackage = "p";
+    aPackage.itsHintsForTranslation = "h";
+    recordvalues::value(aPackage, "review_note") = "n \"q\"";
+
+    EXPECT_NE(body(CreatePackageRequest(aPackage, true, aFields))
+                  .find(R"("hints_for_translation":"h","review_note":"n \"q\"","texts":[])"),
+              std::string::npos);
+    const std::string anUpdate = body(UpdatePackageRequest(aPackage, aFields));
+    EXPECT_TRUE(anUpdate.ends_with(R"("hints_for_translation":"h","review_note":"n \"q\""})"))
+        << anUpdate;
+    // The global description does not know the attribute and leaves it out.
+    EXPECT_EQ(body(UpdatePackageRequest(aPackage)).find("review_note"), std::string::npos);
+
+    const std::string aJson = R"({"package":"r","hints_for_translation":"x","review_note":"m"})";
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
+    const Package aRead = resprecords::readPackage(ResponseReader(anObject, false), aFields);
+    EXPECT_EQ(aRead.itsPackage, "r");
+    EXPECT_EQ(recordvalues::value(aRead, "review_note"), "m");
+
+    std::ostringstream aPrinted;
+    respprinters::printPackage(aPackage, aPrinted, aFields);
+    EXPECT_NE(aPrinted.str().find("Hints for translation   : h\n"
+                                  "Review note             : n \"q\"\n"
+                                  "--\n"
+                                  "Delivery Unit"),
+              std::string::npos)
+        << aPrinted.str();
+}
