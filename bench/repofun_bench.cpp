@@ -8,6 +8,7 @@
 #include "repository/repofunpackages.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 #include <sqlite3.h>
 
@@ -97,9 +98,9 @@ std::pair<double, double> sqliteFloor() {
 // The function layer on a fresh repository file. Returns {write seconds, bulk read seconds}.
 std::pair<double, double> functionLayer() {
     const std::string aPath = freshFile("repo");
-    server::RepositoryStore::create(aPath, {});
+    server::createRepositoryFile(aPath, {});
     {
-        server::RepositoryStore aStore(aPath);
+        server::RepositoryStore aStore(server::openRepositoryFile(aPath));
         aStore.beginWrite();
         aStore.putUser({"BENCH", server::hashPassword("bench")});
         aStore.commit();

@@ -154,8 +154,6 @@ std::string invalidRequest(const std::string& theMessage) {
 
 } // namespace
 
-Engine::Engine(const std::string& thePath) : itsStore(thePath) {}
-
 Engine::Engine(std::unique_ptr<SqlDatabase> theDatabase) : itsStore(std::move(theDatabase)) {}
 
 std::string Engine::call(const std::string& theUser, std::string_view theFrame) {

@@ -15,9 +15,8 @@ namespace RepositoryAccess::server {
 // Requests that cannot be read are answered with error 40130, never by a crash.
 class Engine {
 public:
-    // Opens an existing repository file; throws StorageError when it cannot.
-    explicit Engine(const std::string& thePath);
-    // Works on theDatabase, whose tables are up to date (a database server's own tables).
+    // Works on theDatabase, whose tables are up to date (a repository file that its own library
+    // opened and upgraded, or a database server's own tables).
     explicit Engine(std::unique_ptr<SqlDatabase> theDatabase);
 
     // Answers one repoV2 request frame sent by theUser (an upper-case user name) with a repoV2

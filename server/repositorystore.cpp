@@ -1,8 +1,5 @@
 #include "server/repositorystore.hpp"
 
-#include "server/sqlitedb.hpp"
-#include "server/storeschema.hpp"
-
 namespace RepositoryAccess::server {
 
 namespace {
@@ -90,15 +87,6 @@ void bindPackage(SqlQuery& theQuery, const PackageRecord& thePackage) {
 
 } // namespace
 
-void RepositoryStore::create(const std::string& thePath,
-                             const std::vector<std::pair<std::string, std::string>>& theSettings) {
-    SqliteDatabase aDatabase(thePath, true);
-    aDatabase.begin(true);
-    storeschema::create(aDatabase);
-    seed(aDatabase, theSettings);
-    aDatabase.commit();
-}
-
 void RepositoryStore::seed(SqlDatabase& theDatabase,
                            const std::vector<std::pair<std::string, std::string>>& theSettings) {
     for (const auto& [aName, aValue] : kDefaultSettings)
@@ -123,11 +111,6 @@ void RepositoryStore::seed(SqlDatabase& theDatabase,
             .bind(6, std::string_view(aType.itsBinary ? "0" : "1"))
             .bind(7, std::string_view(aType.itsBinary ? "1" : "0"))
             .run();
-}
-
-RepositoryStore::RepositoryStore(const std::string& thePath)
-    : itsDatabase(std::make_unique<SqliteDatabase>(thePath, false)) {
-    storeschema::upgrade(static_cast<SqliteDatabase&>(*itsDatabase));
 }
 
 RepositoryStore::RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase)

@@ -113,18 +113,11 @@ struct UserRecord {
 // All methods throw StorageError on failure.
 class RepositoryStore {
 public:
-    // Creates a new repository file with its schema, the default settings and object types;
-    // fails when the file exists. theSettings override defaults by name.
-    static void create(const std::string& thePath,
-                       const std::vector<std::pair<std::string, std::string>>& theSettings);
-
     // Fills a new, empty schema: the default settings, overridden by theSettings (by name),
     // and the object types.
     static void seed(SqlDatabase& theDatabase,
                      const std::vector<std::pair<std::string, std::string>>& theSettings);
 
-    // Opens an existing repository file; fails when it does not exist.
-    explicit RepositoryStore(const std::string& thePath);
     // Works on theDatabase, whose schema is up to date.
     explicit RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase);
 

@@ -2,10 +2,10 @@
 // with history, inactive versions, a delivery unit and a change travels to a server database and
 // back unchanged; a copy never overwrites a repository and leaves nothing behind when it fails.
 
-#include "server/pqdatabase.hpp"
-#include "server/pqtarget.hpp"
+#include "repoadmin/pqdatabase.hpp"
+#include "repoadmin/pqtarget.hpp"
 #include "server/repositorystore.hpp"
-#include "server/sqlitedb.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 #include "tests/pg/repotool.hpp"
 
 #include <algorithm>

@@ -26,6 +26,7 @@
 
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "repoadmin/repositorytarget.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofundeliveryunits.hpp"
@@ -33,7 +34,6 @@
 #include "repository/repofunpackages.hpp"
 #include "repository/respprinters.hpp"
 #include "server/repositorystore.hpp"
-#include "server/repositorytarget.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"

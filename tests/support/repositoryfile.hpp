@@ -8,6 +8,7 @@
 
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 namespace kivotest {
 
@@ -15,8 +16,9 @@ namespace kivotest {
 inline std::string makeRepositoryFile(const std::filesystem::path& theDir,
                                       const std::string& theUser, const std::string& thePassword) {
     const std::string aFile = (theDir / "repo.db").string();
-    RepositoryAccess::server::RepositoryStore::create(aFile, {});
-    RepositoryAccess::server::RepositoryStore aStore(aFile);
+    RepositoryAccess::server::createRepositoryFile(aFile, {});
+    RepositoryAccess::server::RepositoryStore aStore(
+        RepositoryAccess::server::openRepositoryFile(aFile));
     aStore.beginWrite();
     aStore.putUser({theUser, RepositoryAccess::server::hashPassword(thePassword)});
     aStore.commit();

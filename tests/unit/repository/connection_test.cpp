@@ -9,6 +9,7 @@
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 #include "tests/support/process.hpp"
 #include "tests/support/repositoryfile.hpp"
 
@@ -60,7 +61,7 @@ protected:
     }
 
     void setting(const std::string& theName, const std::string& theValue) {
-        server::RepositoryStore aStore(itsFile);
+        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
         aStore.beginWrite();
         aStore.setSetting(theName, theValue);
         aStore.commit();
@@ -92,7 +93,7 @@ protected:
 
     // The frame size of the engine's answer to a request, asked directly.
     std::size_t answerSize(const std::string& theJson) {
-        server::Engine anEngine(itsFile);
+        server::Engine anEngine(server::openRepositoryFile(itsFile));
         return anEngine
             .call("ALICE",
                   RepositoryMessage(std::make_shared<const std::string>(theJson)).serialize())

@@ -8,6 +8,7 @@
 #include "repository/repofunpackages.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 #include "tests/support/process.hpp"
 #include "tests/support/repositoryfile.hpp"
 
@@ -87,7 +88,7 @@ protected:
 
     // Changes a setting as `kivo-repo set FILE NAME VALUE` does.
     void setting(const std::string& theName, const std::string& theValue) {
-        server::RepositoryStore aStore(itsFile);
+        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
         aStore.beginWrite();
         aStore.setSetting(theName, theValue);
         aStore.commit();
@@ -262,7 +263,7 @@ TEST_F(RepoFunTest, PropertiesComeBackAsLatin1AndBadStoredContentFails) {
 
     // Content that is no two-byte UTF-8 (a euro sign) cannot become Latin-1.
     {
-        server::RepositoryStore aStore(itsFile);
+        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
         aStore.beginWrite();
         std::int64_t anId = *aStore.findObject({"p", "x", "properties"});
         server::InactiveRecord aVersion =

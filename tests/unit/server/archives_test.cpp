@@ -1,6 +1,6 @@
 #include "server/archive.hpp"
 #include "server/dumanifest.hpp"
-#include "server/sqlitedb.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 #include "tests/unit/server/deliveryunitsupport.hpp"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #include "server/repositorystore.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 #include "tests/unit/server/enginetestsupport.hpp"
 
 #include <gtest/gtest.h>
@@ -185,7 +186,8 @@ TEST_F(EngineVersions, ModeFourOverridesAConflictWithANewNumber) {
 
 TEST_F(EngineVersions, HistoricalReadsByNumberAndByTimestamp) {
     {
-        RepositoryAccess::server::RepositoryStore aStore(path());
+        RepositoryAccess::server::RepositoryStore aStore(
+            RepositoryAccess::server::openRepositoryFile(path()));
         aStore.beginWrite();
         std::int64_t anObject = aStore.createObject({"p", "a", "txt"});
         RepositoryAccess::server::HistoryRecord anEntry;
@@ -293,7 +295,7 @@ TEST_F(EngineVersions, WritesIntoAnotherUsersWorkspaceAreRefused) {
 TEST_F(EngineVersions, TwoEnginesActivatingTheSameObjectAtOnceHaveOneWinner) {
     write("ALICE", kTxt, "alice");
     write("BOB", kTxt, "bob");
-    RepositoryAccess::server::Engine aSecond(path());
+    RepositoryAccess::server::Engine aSecond(RepositoryAccess::server::openRepositoryFile(path()));
     std::string aCodes[2];
     auto anActivate = [&](RepositoryAccess::server::Engine& theEngine, const std::string& theUser,
                           std::string& theCode) {
@@ -316,7 +318,7 @@ TEST_F(EngineVersions, TwoEnginesActivatingTheSameObjectAtOnceHaveOneWinner) {
 // group ends, a refused or rolled-back request takes back only its own changes, and the
 // requests of a group that is never ended (its process died) are lost together.
 TEST_F(EngineVersions, AGroupOfRequestsBecomesVisibleWhenItEndsAndEachRequestStaysAtomic) {
-    server::Engine anOther(path());
+    server::Engine anOther(server::openRepositoryFile(path()));
     auto workspacesSeenByAnother = [&] {
         const std::string aList =
             R"({"action":"list","what":"inactiveWorkspaces","session":{"sessionType":"1"},"user":"*"})";
@@ -345,7 +347,7 @@ TEST_F(EngineVersions, AGroupOfRequestsBecomesVisibleWhenItEndsAndEachRequestSta
     EXPECT_EQ(*aRead->itsMessage.getCDataVec().at(0), "fine");
 
     {
-        server::Engine aDying(path());
+        server::Engine aDying(server::openRepositoryFile(path()));
         aDying.beginGroup();
         auto aWrite = parseReply(
             aDying.call("BOB", requestFrame(R"({"action":"write","what":"object","session":)" +

@@ -1,9 +1,9 @@
-#include "server/filetarget.hpp"
+#include "repoadmin/filetarget.hpp"
 
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
-#include "server/sqlitedb.hpp"
-#include "server/storeschema.hpp"
+#include "sqlitefile/fileschema.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,22 +33,22 @@ bool exists(const std::string& thePath) {
 } // namespace
 
 void FileTarget::create(const SettingList& theSettings) {
-    RepositoryStore::create(itsPath, theSettings);
+    createRepositoryFile(itsPath, theSettings);
 }
 
 std::unique_ptr<RepositoryStore> FileTarget::open() {
-    return std::make_unique<RepositoryStore>(itsPath);
+    return std::make_unique<RepositoryStore>(openRepositoryFile(itsPath));
 }
 
 std::unique_ptr<Engine> FileTarget::openReadOnly() {
     auto apDatabase = std::make_unique<SqliteDatabase>(itsPath, false);
-    storeschema::upgrade(*apDatabase);
+    fileschema::upgrade(*apDatabase);
     apDatabase->execute("PRAGMA query_only = ON");
     return std::make_unique<Engine>(std::move(apDatabase));
 }
 
 bool FileTarget::putUser(const std::string& theName, const std::string& thePassword) {
-    RepositoryStore aStore(itsPath);
+    RepositoryStore aStore(openRepositoryFile(itsPath));
     return storeUser(aStore, {theName, hashPassword(thePassword)}, {});
 }
 
@@ -73,7 +73,7 @@ void FileTarget::drop() {
 
 RepositorySnapshot FileTarget::openSnapshot() {
     auto apDatabase = std::make_unique<SqliteDatabase>(itsPath, false);
-    storeschema::upgrade(*apDatabase);
+    fileschema::upgrade(*apDatabase);
     apDatabase->begin(false);
     RepositorySnapshot aSnapshot;
     aSnapshot.itsTables = tables(*apDatabase);
@@ -92,7 +92,7 @@ std::vector<std::string> FileTarget::createWith(const std::function<void(SqlData
     std::unique_ptr<SqliteDatabase> apDatabase = std::make_unique<SqliteDatabase>(aTemporary, true);
     try {
         apDatabase->begin(true);
-        storeschema::create(*apDatabase);
+        fileschema::create(*apDatabase);
         theFill(*apDatabase);
         apDatabase->commit();
         apDatabase.reset();

@@ -1,8 +1,8 @@
-#include "server/pqtarget.hpp"
+#include "repoadmin/pqtarget.hpp"
 
+#include "repoadmin/pqdatabase.hpp"
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
-#include "server/pqdatabase.hpp"
 
 namespace RepositoryAccess::server {
 

@@ -1,4 +1,4 @@
-#include "server/sqlitedb.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 
 #include <sqlite3.h>
 
