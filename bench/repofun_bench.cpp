@@ -8,6 +8,7 @@
 #include "repository/repofunpackages.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"
 
 #include <sqlite3.h>
@@ -101,9 +102,9 @@ std::pair<double, double> functionLayer() {
     server::createRepositoryFile(aPath, {});
     {
         server::RepositoryStore aStore(server::openRepositoryFile(aPath));
-        aStore.beginWrite();
+        server::Transaction aTransaction(aStore.database(), true);
         aStore.putUser({"BENCH", server::hashPassword("bench")});
-        aStore.commit();
+        aTransaction.commit();
     }
     ParameterValues aValues;
     aValues.setValue(params::hostName, "file:" + aPath);

@@ -2,8 +2,10 @@
 
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
+#include "server/transaction.hpp"
 #include "sqlitefile/fileschema.hpp"
 #include "sqlitefile/repositoryfile.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -91,10 +93,12 @@ std::vector<std::string> FileTarget::createWith(const std::function<void(SqlData
     const std::string aTemporary = itsPath + ".copy-" + std::to_string(::getpid());
     std::unique_ptr<SqliteDatabase> apDatabase = std::make_unique<SqliteDatabase>(aTemporary, true);
     try {
-        apDatabase->begin(true);
-        fileschema::create(*apDatabase);
-        theFill(*apDatabase);
-        apDatabase->commit();
+        {
+            Transaction aTransaction(*apDatabase, true);
+            fileschema::create(*apDatabase);
+            theFill(*apDatabase);
+            aTransaction.commit();
+        }
         apDatabase.reset();
         // The complete file takes its name only if no other file has taken it meanwhile.
         if (::link(aTemporary.c_str(), itsPath.c_str()) != 0) {

@@ -3,6 +3,7 @@
 #include "repoadmin/pqdatabase.hpp"
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
+#include "server/transaction.hpp"
 
 namespace RepositoryAccess::server {
 
@@ -116,11 +117,11 @@ void PqTarget::create(const SettingList& theSettings) {
         PqDatabase& aDatabase = *apDatabase;
         RepositoryStore aStore(std::move(apDatabase));
         // A failure closes the connection, which rolls the transaction back.
-        aStore.beginWrite();
+        Transaction aTransaction(aStore.database(), true);
         installExtension(aDatabase);
         for (const auto& [aName, aValue] : theSettings)
             aStore.setSetting(aName, aValue);
-        aStore.commit();
+        aTransaction.commit();
     } catch (Error& anError) {
         if (aCreated)
             undoDatabase(*apCreation, anError);
@@ -218,14 +219,14 @@ std::vector<std::string> PqTarget::createWith(const std::function<void(SqlDataba
     const bool aCreated = ensureDatabase(*apCreation);
     try {
         PqDatabase aDatabase(itsAddress);
-        aDatabase.begin(true);
+        Transaction aTransaction(aDatabase, true);
         installExtension(aDatabase);
         theFill(aDatabase);
         // New objects continue after the copied ids.
         aDatabase.execute("SELECT setval(pg_get_serial_sequence('sys.objects', 'id'), "
                           "coalesce(max(id), 0) + 1, false) FROM objects");
         std::vector<std::string> aLines = loginRolesOfUsers(aDatabase);
-        aDatabase.commit();
+        aTransaction.commit();
         return aLines;
     } catch (Error& anError) {
         // The connection is closed by now, which rolled the transaction back.

@@ -4,6 +4,7 @@
 #include "repoadmin/filetarget.hpp"
 #if KIVO_TEAM_REPOSITORY
 #include "repoadmin/pqtarget.hpp"
+#include "server/transaction.hpp"
 #endif
 
 namespace RepositoryAccess::server {
@@ -26,18 +27,13 @@ std::unique_ptr<RepositoryTarget> makeTarget(const std::string& theArgument) {
 
 bool storeUser(RepositoryStore& theStore, const UserRecord& theUser,
                const std::function<void()>& theAlso) {
-    theStore.beginWrite();
-    try {
-        const bool anExists = theStore.findUser(theUser.itsName).has_value();
-        if (theAlso)
-            theAlso();
-        theStore.putUser(theUser);
-        theStore.commit();
-        return anExists;
-    } catch (...) {
-        theStore.rollback();
-        throw;
-    }
+    Transaction aTransaction(theStore.database(), true);
+    const bool anExists = theStore.findUser(theUser.itsName).has_value();
+    if (theAlso)
+        theAlso();
+    theStore.putUser(theUser);
+    aTransaction.commit();
+    return anExists;
 }
 
 } // namespace RepositoryAccess::server

@@ -2,11 +2,14 @@
 
 #include "server/groupbudget.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace RepositoryAccess::server {
 
@@ -41,17 +44,24 @@ public:
 
     RepositoryStore& store() { return itsStore; }
 
+    // The requests that write (action and what), in the engine's order.
+    static std::vector<std::pair<std::string, std::string>> writeRequests();
+
 private:
-    void startRequest(bool theWrite);
-    void finishRequest();
-    void abandonRequest();
-    void abandonTransaction();
+    // The request's transaction: its own one (in theOwn), or the group's shared one with a
+    // savepoint for the request.
+    Transaction& startRequest(bool theWrite, std::optional<Transaction>& theOwn);
+    void finishRequest(Transaction& theTransaction);
+    void abandonRequest(Transaction& theTransaction);
+    void abandonGroup();
     void commitGroup();
+    bool isGroup(const Transaction& theTransaction) const;
+    template <typename Step> void inGroup(Step theStep);
     template <typename Work> auto inReadTransaction(Work theWork);
 
     RepositoryStore itsStore;
     bool itsGrouping = false;
-    bool itsGroupOpen = false; // a shared transaction of the group is open
+    std::optional<Transaction> itsGroup; // the group's shared transaction, while one is open
     GroupBudget itsGroupBudget;
 };
 

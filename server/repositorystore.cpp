@@ -116,28 +116,6 @@ void RepositoryStore::seed(SqlDatabase& theDatabase,
 RepositoryStore::RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase)
     : itsDatabase(std::move(theDatabase)) {}
 
-void RepositoryStore::beginRead() {
-    itsDatabase->begin(false);
-}
-void RepositoryStore::beginWrite() {
-    itsDatabase->begin(true);
-}
-void RepositoryStore::commit() {
-    itsDatabase->commit();
-}
-void RepositoryStore::rollback() {
-    itsDatabase->rollback();
-}
-void RepositoryStore::savepoint() {
-    itsDatabase->savepoint();
-}
-void RepositoryStore::releaseSavepoint() {
-    itsDatabase->releaseSavepoint();
-}
-void RepositoryStore::rollbackToSavepoint() {
-    itsDatabase->rollbackToSavepoint();
-}
-
 std::optional<std::string> RepositoryStore::getSetting(const std::string& theName) {
     auto aQuery = itsDatabase->query("SELECT value FROM settings WHERE name = ?");
     aQuery.bind(1, theName);

@@ -121,15 +121,10 @@ public:
     // Works on theDatabase, whose schema is up to date.
     explicit RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase);
 
-    // Transactions: one per request. A write transaction serialises with every other writer
-    // at once, so two writers never interleave (the second waits).
-    void beginRead();
-    void beginWrite();
-    void commit();
-    void rollback();
-    void savepoint();
-    void releaseSavepoint();
-    void rollbackToSavepoint();
+    // The database below, for the transactions around the store's work (class Transaction):
+    // one per request. A write transaction serialises with every other writer at once, so two
+    // writers never interleave (the second waits).
+    SqlDatabase& database() { return *itsDatabase; }
 
     // Settings.
     std::optional<std::string> getSetting(const std::string& theName);

@@ -82,6 +82,9 @@ public:
     std::int64_t integer(int theColumn) const { return itsStatement.integer(theColumn); }
     bool isNull(int theColumn) const { return kind(theColumn) == SqlValueKind::Null; }
 
+    // The prepared statement itself, for a database that passes another one's statements on.
+    SqlStatement& statement() const { return itsStatement; }
+
 private:
     SqlStatement& itsStatement;
 };

@@ -1,5 +1,7 @@
 #include "sqlitefile/fileschema.hpp"
 
+#include "server/transaction.hpp"
+
 #include <string>
 #include <vector>
 
@@ -85,13 +87,13 @@ std::int64_t newestLevel() {
     return static_cast<std::int64_t>(upgradeSteps().size());
 }
 
-std::int64_t levelOf(SqliteDatabase& theDatabase) {
+std::int64_t levelOf(SqlDatabase& theDatabase) {
     auto aQuery = theDatabase.query("PRAGMA user_version");
     return aQuery.step() ? aQuery.integer(0) : 0;
 }
 
 // Runs the steps from theLevel on and records the newest level.
-void applySteps(SqliteDatabase& theDatabase, std::int64_t theLevel) {
+void applySteps(SqlDatabase& theDatabase, std::int64_t theLevel) {
     for (std::size_t i = static_cast<std::size_t>(theLevel); i < upgradeSteps().size(); ++i)
         theDatabase.execute(upgradeSteps()[i]);
     theDatabase.execute("PRAGMA user_version = " + std::to_string(newestLevel()));
@@ -99,29 +101,23 @@ void applySteps(SqliteDatabase& theDatabase, std::int64_t theLevel) {
 
 } // namespace
 
-void create(SqliteDatabase& theDatabase) {
+void create(SqlDatabase& theDatabase) {
     theDatabase.execute(kLevelZero);
     applySteps(theDatabase, 0);
 }
 
-void upgrade(SqliteDatabase& theDatabase) {
+void upgrade(SqlDatabase& theDatabase) {
     if (levelOf(theDatabase) == newestLevel())
         return;
-    theDatabase.begin(true);
-    try {
-        // Another process may have upgraded the file meanwhile: the level is read again under
-        // the write lock.
-        std::int64_t aLevel = levelOf(theDatabase);
-        if (aLevel > newestLevel())
-            throw StorageError("The repository file has storage level " + std::to_string(aLevel) +
-                               "; this program knows levels up to " +
-                               std::to_string(newestLevel()));
-        applySteps(theDatabase, aLevel);
-        theDatabase.commit();
-    } catch (...) {
-        theDatabase.rollback();
-        throw;
-    }
+    Transaction aTransaction(theDatabase, true);
+    // Another process may have upgraded the file meanwhile: the level is read again under the
+    // write lock.
+    std::int64_t aLevel = levelOf(theDatabase);
+    if (aLevel > newestLevel())
+        throw StorageError("The repository file has storage level " + std::to_string(aLevel) +
+                           "; this program knows levels up to " + std::to_string(newestLevel()));
+    applySteps(theDatabase, aLevel);
+    aTransaction.commit();
 }
 
 } // namespace RepositoryAccess::server::fileschema

@@ -8,6 +8,7 @@
 
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"
 
 namespace kivotest {
@@ -19,9 +20,9 @@ inline std::string makeRepositoryFile(const std::filesystem::path& theDir,
     RepositoryAccess::server::createRepositoryFile(aFile, {});
     RepositoryAccess::server::RepositoryStore aStore(
         RepositoryAccess::server::openRepositoryFile(aFile));
-    aStore.beginWrite();
+    RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
     aStore.putUser({theUser, RepositoryAccess::server::hashPassword(thePassword)});
-    aStore.commit();
+    aTransaction.commit();
     return aFile;
 }
 

@@ -9,6 +9,7 @@
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"
 #include "tests/support/process.hpp"
 #include "tests/support/repositoryfile.hpp"
@@ -62,9 +63,9 @@ protected:
 
     void setting(const std::string& theName, const std::string& theValue) {
         server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
-        aStore.beginWrite();
+        server::Transaction aTransaction(aStore.database(), true);
         aStore.setSetting(theName, theValue);
-        aStore.commit();
+        aTransaction.commit();
     }
 
     // Sets the options for host, user and password, plus any further flags.

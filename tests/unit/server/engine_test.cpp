@@ -1,4 +1,5 @@
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"
 #include "tests/unit/server/enginetestsupport.hpp"
 
@@ -188,7 +189,7 @@ TEST_F(EngineVersions, HistoricalReadsByNumberAndByTimestamp) {
     {
         RepositoryAccess::server::RepositoryStore aStore(
             RepositoryAccess::server::openRepositoryFile(path()));
-        aStore.beginWrite();
+        RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
         std::int64_t anObject = aStore.createObject({"p", "a", "txt"});
         RepositoryAccess::server::HistoryRecord anEntry;
         anEntry.itsActivatedBy = "ALICE";
@@ -200,7 +201,7 @@ TEST_F(EngineVersions, HistoricalReadsByNumberAndByTimestamp) {
         anEntry.itsContent = "february";
         anEntry.itsActivatedAt = "2024-02-01 10:00:00.000";
         aStore.appendHistory(anObject, anEntry);
-        aStore.commit();
+        aTransaction.commit();
     }
     auto aByNumber = call("ALICE", readObjectJson(R"({"sessionType":"1"})", kTxt,
                                                   R"({"versionType":"3","versionNr":"1"})"));
