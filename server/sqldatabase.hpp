@@ -110,6 +110,10 @@ public:
     virtual void begin(bool theWrite) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // Rolls back while another failure is on its way out, which a failure of the rollback itself
+    // never replaces: by default it goes to the trace; a database with a failure state of its
+    // own records it there.
+    virtual void rollbackAfterFailure() noexcept;
     // One request within a write transaction that several requests share: its own changes can
     // be rolled back without the others'.
     virtual void savepoint() { execute("SAVEPOINT request"); }

@@ -1,9 +1,5 @@
 #include "server/transaction.hpp"
 
-#include "core/console.hpp"
-
-#include <exception>
-
 namespace RepositoryAccess::server {
 
 Transaction::Transaction(SqlDatabase& theDatabase, bool theWrite) : itsDatabase(theDatabase) {
@@ -11,16 +7,8 @@ Transaction::Transaction(SqlDatabase& theDatabase, bool theWrite) : itsDatabase(
 }
 
 Transaction::~Transaction() {
-    if (!itsOpen)
-        return;
-    try {
-        itsDatabase.rollback();
-    } catch (const std::exception& anError) {
-        // The failure that brought the work here is the one the caller reports; this one only
-        // shows what the database said after it.
-        console::traceOnly(std::string("Rollback after a failure failed too: ") + anError.what() +
-                           "\n");
-    }
+    if (itsOpen)
+        itsDatabase.rollbackAfterFailure();
 }
 
 void Transaction::commit() {

@@ -7,8 +7,8 @@ namespace RepositoryAccess::server {
 // One transaction of a database from its begin to its commit: every place that writes or reads
 // the repository in a transaction holds one, so that an end without commit always rolls back.
 // The error that ended the work is the one that counts: a rollback that fails while an error is
-// on its way out never replaces it; its own failure goes to the trace ("commands.trace" with
-// the `trace` parameter) beside it.
+// on its way out never replaces it (SqlDatabase::rollbackAfterFailure: the trace, or the
+// database's own failure state).
 class Transaction {
 public:
     // Begins the transaction (a write transaction takes the write lock first); throws
