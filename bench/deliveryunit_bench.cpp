@@ -4,6 +4,7 @@
 // through `kivo export` and `kivo import` is the end-to-end benchmark's.
 #include "core/repomessage.hpp"
 #include "server/engine.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 #include <chrono>
 #include <cstdio>
@@ -74,9 +75,10 @@ int main() {
 
     const std::string aSource = (aDir / "source.db").string();
     const std::string aTarget = (aDir / "target.db").string();
-    server::RepositoryStore::create(aSource, {});
-    server::RepositoryStore::create(aTarget, {});
-    server::Engine aSourceEngine(aSource), aTargetEngine(aTarget);
+    server::createRepositoryFile(aSource, {});
+    server::createRepositoryFile(aTarget, {});
+    server::Engine aSourceEngine(server::openRepositoryFile(aSource)),
+        aTargetEngine(server::openRepositoryFile(aTarget));
     call(aSourceEngine,
          frame(R"({"action":"create","what":"deliveryUnit","name":"DU","vendor":"acme"})"));
     call(

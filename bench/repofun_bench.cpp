@@ -8,6 +8,8 @@
 #include "repository/repofunpackages.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 #include <sqlite3.h>
 
@@ -97,12 +99,12 @@ std::pair<double, double> sqliteFloor() {
 // The function layer on a fresh repository file. Returns {write seconds, bulk read seconds}.
 std::pair<double, double> functionLayer() {
     const std::string aPath = freshFile("repo");
-    server::RepositoryStore::create(aPath, {});
+    server::createRepositoryFile(aPath, {});
     {
-        server::RepositoryStore aStore(aPath);
-        aStore.beginWrite();
+        server::RepositoryStore aStore(server::openRepositoryFile(aPath));
+        server::Transaction aTransaction(aStore.database(), true);
         aStore.putUser({"BENCH", server::hashPassword("bench")});
-        aStore.commit();
+        aTransaction.commit();
     }
     ParameterValues aValues;
     aValues.setValue(params::hostName, "file:" + aPath);

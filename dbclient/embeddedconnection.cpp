@@ -4,6 +4,7 @@
 #include "dbclient/embeddedstatements.hpp"
 #include "server/engine.hpp"
 #include "server/enginetext.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 #include <algorithm>
 #include <filesystem>
@@ -42,7 +43,8 @@ ReturnCode EmbeddedConnection::connect(const std::string& theServerNode,
             return ReturnCode::Error;
         }
         std::filesystem::path aPath(aHost.substr(kFilePrefix.size()));
-        auto anEngine = std::make_unique<server::Engine>(std::filesystem::absolute(aPath).string());
+        auto anEngine = std::make_unique<server::Engine>(
+            server::openRepositoryFile(std::filesystem::absolute(aPath).string()));
         aUser = textcase::upper(aUser);
         if (!anEngine->authenticate(aUser, thePassword, itsMemo.get())) {
             itsError.set(embeddedcode::kAuthenticationFailed,

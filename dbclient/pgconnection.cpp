@@ -3,7 +3,7 @@
 #include "dbclient/pgfailure.hpp"
 #include "dbclient/pgstatements.hpp"
 #include "dbclient/pgtls.hpp"
-#include "server/pqaddress.hpp"
+#include "pqclient/pqaddress.hpp"
 
 #include <libpq-fe.h>
 

@@ -7,6 +7,7 @@
 
 #include "pgextension/pgguard.hpp"
 #include "server/sqlmarks.hpp"
+#include "server/transaction.hpp"
 #include "server/writelock.hpp"
 
 #include <utility>
@@ -215,15 +216,10 @@ bool SpiDatabase::takeWriteLock(const server::WriteLockLimits& theLimits) {
 }
 
 std::string SpiDatabase::writerBusy(std::int64_t theWaitSeconds) {
-    begin(false);
-    try {
-        std::string aMessage = server::busyMessage(*this, theWaitSeconds);
-        commit();
-        return aMessage;
-    } catch (...) {
-        rollbackAfterFailure();
-        throw;
-    }
+    server::Transaction aTransaction(*this, false);
+    std::string aMessage = server::busyMessage(*this, theWaitSeconds);
+    aTransaction.commit();
+    return aMessage;
 }
 
 void SpiDatabase::rollbackAfterFailure() noexcept {

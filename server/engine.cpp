@@ -4,6 +4,7 @@
 #include "core/repomessage.hpp"
 #include "server/operation.hpp"
 #include "server/passwordhash.hpp"
+#include "server/transaction.hpp"
 
 #include <limits>
 #include <new>
@@ -154,8 +155,6 @@ std::string invalidRequest(const std::string& theMessage) {
 
 } // namespace
 
-Engine::Engine(const std::string& thePath) : itsStore(thePath) {}
-
 Engine::Engine(std::unique_ptr<SqlDatabase> theDatabase) : itsStore(std::move(theDatabase)) {}
 
 std::string Engine::call(const std::string& theUser, std::string_view theFrame) {
@@ -191,32 +190,33 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
         return frameOf(anAnswer);
     }
 
-    startRequest(aRow->itsWrite);
+    std::optional<Transaction> anOwn;
+    Transaction& aTransaction = startRequest(aRow->itsWrite, anOwn);
     Operation anOperation{itsStore, aBody, aMessage, theUser, anAnswer};
     try {
         requireUser(theUser);
         aRow->itsHandler(anOperation);
     } catch (const EngineError& anError) {
-        abandonRequest();
+        abandonRequest(aTransaction);
         anAnswer.fail(anError);
         return frameOf(anAnswer);
     } catch (const StorageError&) {
-        abandonTransaction();
+        abandonGroup();
         throw;
     } catch (const Error& anError) {
         // A member the request lacks or holds with the wrong type.
-        abandonRequest();
+        abandonRequest(aTransaction);
         anAnswer.fail(
             {code::kInvalidRequest, "Invalid request: " + std::string(anError.what()), {}});
         return frameOf(anAnswer);
     } catch (const std::exception& anError) {
-        abandonTransaction();
+        abandonGroup();
         throw StorageError("Repository engine failure: " + std::string(anError.what()));
     }
     if (anAnswer.wantsRollback())
-        abandonRequest();
+        abandonRequest(aTransaction);
     else
-        finishRequest();
+        finishRequest(aTransaction);
     return frameOf(anAnswer);
 }
 
@@ -224,7 +224,7 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
 // grant made by hand, or a user removed since, is refused. Within a shared transaction the answer
 // holds until the transaction ends.
 void Engine::requireUser(const std::string& theUser) {
-    if (itsGroupOpen && itsCheckedUser == theUser)
+    if (itsGroup && itsCheckedUser == theUser)
         return;
     if (!itsStore.findUser(theUser))
         throw EngineError{code::kNotAUser,
@@ -232,7 +232,7 @@ void Engine::requireUser(const std::string& theUser) {
                               "\" is not a user of this repository; its administrator adds users "
                               "with kivo-repo user",
                           theUser};
-    itsCheckedUser = itsGroupOpen ? theUser : std::string();
+    itsCheckedUser = itsGroup ? theUser : std::string();
 }
 
 void Engine::beginGroup() {
@@ -241,70 +241,83 @@ void Engine::beginGroup() {
 
 void Engine::endGroup() {
     itsGrouping = false;
-    if (itsGroupOpen)
+    if (itsGroup)
         commitGroup();
 }
 
-void Engine::startRequest(bool theWrite) {
-    if (!itsGrouping) {
-        if (theWrite)
-            itsStore.beginWrite();
-        else
-            itsStore.beginRead();
-        return;
+// Runs theStep on the group's open transaction; a failure of it takes back the whole
+// transaction, as every storage failure in a group does.
+template <typename Step> void Engine::inGroup(Step theStep) {
+    try {
+        theStep();
+    } catch (...) {
+        abandonGroup();
+        throw;
     }
-    if (!itsGroupOpen) {
-        itsStore.beginWrite();
-        itsGroupOpen = true;
-        itsGroupBudget.start();
-    }
-    itsStore.savepoint();
 }
 
-void Engine::finishRequest() {
-    if (!itsGroupOpen) {
-        itsStore.commit();
+Transaction& Engine::startRequest(bool theWrite, std::optional<Transaction>& theOwn) {
+    if (!itsGrouping)
+        return theOwn.emplace(itsStore.database(), theWrite);
+    if (!itsGroup) {
+        itsGroup.emplace(itsStore.database(), true);
+        itsGroupBudget.start();
+    }
+    inGroup([&] { itsGroup->savepoint(); });
+    return *itsGroup;
+}
+
+void Engine::finishRequest(Transaction& theTransaction) {
+    if (!isGroup(theTransaction)) {
+        theTransaction.commit();
         return;
     }
-    itsStore.releaseSavepoint();
+    inGroup([&] { theTransaction.releaseSavepoint(); });
     if (itsGroupBudget.spend())
         commitGroup();
 }
 
 // Takes back the changes of the current request only.
-void Engine::abandonRequest() {
-    if (itsGroupOpen)
-        itsStore.rollbackToSavepoint();
+void Engine::abandonRequest(Transaction& theTransaction) {
+    if (isGroup(theTransaction))
+        inGroup([&] { theTransaction.rollbackToSavepoint(); });
     else
-        itsStore.rollback();
+        theTransaction.rollback();
 }
 
-// Takes back the whole open transaction: after a storage failure nothing of it can be trusted.
-void Engine::abandonTransaction() {
-    itsGroupOpen = false;
+// Takes back the group's whole open transaction: after a storage failure nothing of it can be
+// trusted. A request's own transaction rolls back as the failure leaves call().
+void Engine::abandonGroup() {
+    itsGroup.reset();
     itsCheckedUser.clear();
-    itsStore.rollback();
 }
 
 void Engine::commitGroup() {
-    itsGroupOpen = false;
+    inGroup([&] { itsGroup->commit(); });
+    itsGroup.reset();
     itsCheckedUser.clear();
-    itsStore.commit();
+}
+
+bool Engine::isGroup(const Transaction& theTransaction) const {
+    return itsGroup && &*itsGroup == &theTransaction;
 }
 
 // Runs theWork in a read transaction of its own, or within the group's open one.
 template <typename Work> auto Engine::inReadTransaction(Work theWork) {
-    if (itsGroupOpen)
+    if (itsGroup)
         return theWork();
-    itsStore.beginRead();
-    try {
-        auto aResult = theWork();
-        itsStore.commit();
-        return aResult;
-    } catch (...) {
-        itsStore.rollback();
-        throw;
-    }
+    Transaction aTransaction(itsStore.database(), false);
+    auto aResult = theWork();
+    aTransaction.commit();
+    return aResult;
+}
+
+std::vector<std::pair<std::string, std::string>> Engine::writeRequests() {
+    std::vector<std::pair<std::string, std::string>> aRequests;
+    for (const RequestRow& aRow : requestTable())
+        if (aRow.itsWrite)
+            aRequests.emplace_back(aRow.itsAction, aRow.itsWhat);
+    return aRequests;
 }
 
 bool Engine::authenticate(const std::string& theUser, std::string_view thePassword,

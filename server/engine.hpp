@@ -3,11 +3,14 @@
 #include "server/groupbudget.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace RepositoryAccess::server {
 
@@ -16,9 +19,8 @@ namespace RepositoryAccess::server {
 // Requests that cannot be read are answered with error 40130, never by a crash.
 class Engine {
 public:
-    // Opens an existing repository file; throws StorageError when it cannot.
-    explicit Engine(const std::string& thePath);
-    // Works on theDatabase, whose tables are up to date (a database server's own tables).
+    // Works on theDatabase, whose tables are up to date (a repository file that its own library
+    // opened and upgraded, or a database server's own tables).
     explicit Engine(std::unique_ptr<SqlDatabase> theDatabase);
 
     // Answers one repoV2 request frame sent by theUser (an upper-case user name) with a repoV2
@@ -44,19 +46,26 @@ public:
 
     RepositoryStore& store() { return itsStore; }
 
+    // The requests that write (action and what), in the engine's order.
+    static std::vector<std::pair<std::string, std::string>> writeRequests();
+
 private:
-    void startRequest(bool theWrite);
-    void finishRequest();
-    void abandonRequest();
-    void abandonTransaction();
+    // The request's transaction: its own one (in theOwn), or the group's shared one with a
+    // savepoint for the request.
+    Transaction& startRequest(bool theWrite, std::optional<Transaction>& theOwn);
+    void finishRequest(Transaction& theTransaction);
+    void abandonRequest(Transaction& theTransaction);
+    void abandonGroup();
     void requireUser(const std::string& theUser);
     void commitGroup();
+    bool isGroup(const Transaction& theTransaction) const;
+    template <typename Step> void inGroup(Step theStep);
     template <typename Work> auto inReadTransaction(Work theWork);
 
     RepositoryStore itsStore;
     bool itsGrouping = false;
-    bool itsGroupOpen = false;  // a shared transaction of the group is open
-    std::string itsCheckedUser; // the caller found among the users in the open shared transaction
+    std::optional<Transaction> itsGroup; // the group's shared transaction, while one is open
+    std::string itsCheckedUser; // the caller found among the users in the open group
     GroupBudget itsGroupBudget;
 };
 

@@ -1,8 +1,5 @@
 #include "server/repositorystore.hpp"
 
-#include "server/sqlitedb.hpp"
-#include "server/storeschema.hpp"
-
 namespace RepositoryAccess::server {
 
 namespace {
@@ -90,15 +87,6 @@ void bindPackage(SqlQuery& theQuery, const PackageRecord& thePackage) {
 
 } // namespace
 
-void RepositoryStore::create(const std::string& thePath,
-                             const std::vector<std::pair<std::string, std::string>>& theSettings) {
-    SqliteDatabase aDatabase(thePath, true);
-    aDatabase.begin(true);
-    storeschema::create(aDatabase);
-    seed(aDatabase, theSettings);
-    aDatabase.commit();
-}
-
 void RepositoryStore::seed(SqlDatabase& theDatabase,
                            const std::vector<std::pair<std::string, std::string>>& theSettings) {
     for (const auto& [aName, aValue] : kDefaultSettings)
@@ -125,35 +113,8 @@ void RepositoryStore::seed(SqlDatabase& theDatabase,
             .run();
 }
 
-RepositoryStore::RepositoryStore(const std::string& thePath)
-    : itsDatabase(std::make_unique<SqliteDatabase>(thePath, false)) {
-    storeschema::upgrade(static_cast<SqliteDatabase&>(*itsDatabase));
-}
-
 RepositoryStore::RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase)
     : itsDatabase(std::move(theDatabase)) {}
-
-void RepositoryStore::beginRead() {
-    itsDatabase->begin(false);
-}
-void RepositoryStore::beginWrite() {
-    itsDatabase->begin(true);
-}
-void RepositoryStore::commit() {
-    itsDatabase->commit();
-}
-void RepositoryStore::rollback() {
-    itsDatabase->rollback();
-}
-void RepositoryStore::savepoint() {
-    itsDatabase->savepoint();
-}
-void RepositoryStore::releaseSavepoint() {
-    itsDatabase->releaseSavepoint();
-}
-void RepositoryStore::rollbackToSavepoint() {
-    itsDatabase->rollbackToSavepoint();
-}
 
 std::optional<std::string> RepositoryStore::getSetting(const std::string& theName) {
     auto aQuery = itsDatabase->query("SELECT value FROM settings WHERE name = ?");

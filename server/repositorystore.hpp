@@ -113,30 +113,18 @@ struct UserRecord {
 // All methods throw StorageError on failure.
 class RepositoryStore {
 public:
-    // Creates a new repository file with its schema, the default settings and object types;
-    // fails when the file exists. theSettings override defaults by name.
-    static void create(const std::string& thePath,
-                       const std::vector<std::pair<std::string, std::string>>& theSettings);
-
     // Fills a new, empty schema: the default settings, overridden by theSettings (by name),
     // and the object types.
     static void seed(SqlDatabase& theDatabase,
                      const std::vector<std::pair<std::string, std::string>>& theSettings);
 
-    // Opens an existing repository file; fails when it does not exist.
-    explicit RepositoryStore(const std::string& thePath);
     // Works on theDatabase, whose schema is up to date.
     explicit RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase);
 
-    // Transactions: one per request. A write transaction serialises with every other writer
-    // at once, so two writers never interleave (the second waits).
-    void beginRead();
-    void beginWrite();
-    void commit();
-    void rollback();
-    void savepoint();
-    void releaseSavepoint();
-    void rollbackToSavepoint();
+    // The database below, for the transactions around the store's work (class Transaction):
+    // one per request. A write transaction serialises with every other writer at once, so two
+    // writers never interleave (the second waits).
+    SqlDatabase& database() { return *itsDatabase; }
 
     // Settings.
     std::optional<std::string> getSetting(const std::string& theName);

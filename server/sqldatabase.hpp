@@ -82,6 +82,9 @@ public:
     std::int64_t integer(int theColumn) const { return itsStatement.integer(theColumn); }
     bool isNull(int theColumn) const { return kind(theColumn) == SqlValueKind::Null; }
 
+    // The prepared statement itself, for a database that passes another one's statements on.
+    SqlStatement& statement() const { return itsStatement; }
+
 private:
     SqlStatement& itsStatement;
 };
@@ -107,6 +110,10 @@ public:
     virtual void begin(bool theWrite) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // Rolls back while another failure is on its way out, which a failure of the rollback itself
+    // never replaces: by default it goes to the trace; a database with a failure state of its
+    // own records it there.
+    virtual void rollbackAfterFailure() noexcept;
     // One request within a write transaction that several requests share: its own changes can
     // be rolled back without the others'.
     virtual void savepoint() { execute("SAVEPOINT request"); }

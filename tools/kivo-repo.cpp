@@ -4,9 +4,10 @@
 #include "core/error.hpp"
 #include "core/securestring.hpp"
 #include "core/textcase.hpp"
+#include "repoadmin/repositorycopy.hpp"
+#include "repoadmin/repositorytarget.hpp"
 #include "server/engine.hpp"
-#include "server/repositorycopy.hpp"
-#include "server/repositorytarget.hpp"
+#include "server/transaction.hpp"
 #include "server/writelock.hpp"
 #include "webview/reader.hpp"
 #include "webview/webserver.hpp"
@@ -166,15 +167,10 @@ std::optional<bool> takeAdminOption(std::vector<std::string>& theArgs) {
 // Marks or unmarks the user in a transaction of its own, after the password is stored.
 void markAdministrator(RepositoryTarget& theTarget, const std::string& theName, bool theMark) {
     std::unique_ptr<RepositoryStore> apStore = theTarget.open();
-    apStore->beginWrite();
-    try {
-        if (!apStore->markAdministrator(theName, theMark))
-            throw Error("User " + theName + " is no user of repository " + theTarget.name());
-        apStore->commit();
-    } catch (...) {
-        apStore->rollback();
-        throw;
-    }
+    Transaction aTransaction(apStore->database(), true);
+    if (!apStore->markAdministrator(theName, theMark))
+        throw Error("User " + theName + " is no user of repository " + theTarget.name());
+    aTransaction.commit();
     std::cout << "User " << theName << (theMark ? " is an administrator" : " is no administrator")
               << "\n";
 }
@@ -243,14 +239,9 @@ int set(const std::vector<std::string>& theArgs) {
         throw UsageError{"set needs TARGET, SETTING and VALUE"};
     checkSetting(theArgs[2], theArgs[3]);
     std::unique_ptr<RepositoryStore> apStore = makeTarget(theArgs[1])->open();
-    apStore->beginWrite();
-    try {
-        apStore->setSetting(theArgs[2], theArgs[3]);
-        apStore->commit();
-    } catch (...) {
-        apStore->rollback();
-        throw;
-    }
+    Transaction aTransaction(apStore->database(), true);
+    apStore->setSetting(theArgs[2], theArgs[3]);
+    aTransaction.commit();
     std::cout << theArgs[2] << " = " << theArgs[3] << "\n";
     return 0;
 }
@@ -278,15 +269,10 @@ int show(const std::vector<std::string>& theArgs) {
         throw UsageError{"show needs TARGET"};
     std::unique_ptr<RepositoryTarget> apTarget = makeTarget(theArgs[1]);
     std::unique_ptr<RepositoryStore> apStore = apTarget->open();
-    apStore->beginRead();
-    try {
-        std::cout << "Repository " << apTarget->name() << "\n";
-        printRepository(*apStore);
-        apStore->commit();
-    } catch (...) {
-        apStore->rollback();
-        throw;
-    }
+    Transaction aTransaction(apStore->database(), false);
+    std::cout << "Repository " << apTarget->name() << "\n";
+    printRepository(*apStore);
+    aTransaction.commit();
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/textcase.hpp"
 #include "server/engine.hpp"
+#include "server/transaction.hpp"
 
 #include <array>
 #include <climits>
@@ -87,15 +88,10 @@ std::vector<server::ActiveObject> RepositoryReader::recentActivity(std::int64_t 
                                                                    std::int64_t theCount) {
     std::lock_guard aLock(itsMutex);
     server::RepositoryStore& aStore = itsEngine->store();
-    aStore.beginRead();
-    try {
-        auto aList = aStore.recentHistory(theSkip, theCount);
-        aStore.commit();
-        return aList;
-    } catch (...) {
-        aStore.rollback();
-        throw;
-    }
+    server::Transaction aTransaction(aStore.database(), false);
+    auto aList = aStore.recentHistory(theSkip, theCount);
+    aTransaction.commit();
+    return aList;
 }
 
 } // namespace RepositoryAccess::webview

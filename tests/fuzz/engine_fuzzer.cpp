@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "server/engine.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 using namespace RepositoryAccess;
 
@@ -27,8 +28,8 @@ struct Scratch {
         std::filesystem::remove_all(itsDir);
         std::filesystem::create_directories(itsDir);
         const std::string aFile = (itsDir / "repo.db").string();
-        server::RepositoryStore::create(aFile, {});
-        itsEngine = std::make_unique<server::Engine>(aFile);
+        server::createRepositoryFile(aFile, {});
+        itsEngine = std::make_unique<server::Engine>(server::openRepositoryFile(aFile));
     }
     ~Scratch() {
         itsEngine.reset();

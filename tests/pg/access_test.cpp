@@ -3,8 +3,8 @@
 // procedure; a removed user is refused at once; roles that other repositories or the
 // administrator use survive a removal; a superuser is never touched.
 
-#include "server/pqaddress.hpp"
-#include "server/pqdatabase.hpp"
+#include "pqclient/pqaddress.hpp"
+#include "repoadmin/pqdatabase.hpp"
 #include "tests/pg/repotool.hpp"
 
 using namespace kivotest;

@@ -2,10 +2,11 @@
 // with history, inactive versions, a delivery unit and a change travels to a server database and
 // back unchanged; a copy never overwrites a repository and leaves nothing behind when it fails.
 
-#include "server/pqdatabase.hpp"
-#include "server/pqtarget.hpp"
+#include "repoadmin/pqdatabase.hpp"
+#include "repoadmin/pqtarget.hpp"
 #include "server/repositorystore.hpp"
-#include "server/sqlitedb.hpp"
+#include "server/transaction.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 #include "tests/pg/repotool.hpp"
 
 #include <algorithm>
@@ -145,10 +146,10 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
     {
         // New objects on the server continue after the copied ids.
         RepositoryStore aStore(std::make_unique<PqDatabase>(PqAddress(aServer)));
-        aStore.beginWrite();
+        RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
         EXPECT_EQ(aStore.createObject({"acme", "new", "txt"}),
                   static_cast<std::int64_t>(aBefore.at("objects").size()) + 1);
-        aStore.rollback();
+        aTransaction.rollback();
     }
     const std::string aShown = repo({"show", aServer}).itsOut;
     const std::string aShownFile = repo({"show", aFile}).itsOut;

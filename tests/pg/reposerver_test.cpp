@@ -1,8 +1,8 @@
 // kivo-repo on a repository inside the cluster, through the real binary: init, user, set, show
 // and drop, and the refusals that name their reason.
 
-#include "server/pqaddress.hpp"
-#include "server/pqdatabase.hpp"
+#include "pqclient/pqaddress.hpp"
+#include "repoadmin/pqdatabase.hpp"
 #include "tests/pg/repotool.hpp"
 
 using namespace kivotest;

@@ -26,6 +26,7 @@
 
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "repoadmin/repositorytarget.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofundeliveryunits.hpp"
@@ -33,7 +34,7 @@
 #include "repository/repofunpackages.hpp"
 #include "repository/respprinters.hpp"
 #include "server/repositorystore.hpp"
-#include "server/repositorytarget.hpp"
+#include "server/transaction.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/workspace.hpp"
 #include "workspace/workspacefile.hpp"
@@ -73,12 +74,12 @@ std::string hex(const std::string& theBytes) {
 void stored(const std::string& theRepository, const std::string& theOwner,
             const std::vector<std::string>& theKey) {
     const auto apStore = server::makeTarget(theRepository)->open();
-    apStore->beginRead();
+    server::Transaction aTransaction(apStore->database(), false);
     const auto anObject = apStore->findObject({theKey[0], theKey[1], theKey[2]});
     const auto aVersion =
         anObject ? apStore->inactive(*anObject, theOwner, workspace::config().name(), true)
                  : std::nullopt;
-    apStore->commit();
+    aTransaction.commit();
     std::cout << (aVersion ? hex(aVersion->itsContent) : "none") << "\n";
 }
 

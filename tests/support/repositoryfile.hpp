@@ -8,6 +8,8 @@
 
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 namespace kivotest {
 
@@ -15,11 +17,12 @@ namespace kivotest {
 inline std::string makeRepositoryFile(const std::filesystem::path& theDir,
                                       const std::string& theUser, const std::string& thePassword) {
     const std::string aFile = (theDir / "repo.db").string();
-    RepositoryAccess::server::RepositoryStore::create(aFile, {});
-    RepositoryAccess::server::RepositoryStore aStore(aFile);
-    aStore.beginWrite();
+    RepositoryAccess::server::createRepositoryFile(aFile, {});
+    RepositoryAccess::server::RepositoryStore aStore(
+        RepositoryAccess::server::openRepositoryFile(aFile));
+    RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
     aStore.putUser({theUser, RepositoryAccess::server::hashPassword(thePassword)});
-    aStore.commit();
+    aTransaction.commit();
     return aFile;
 }
 

@@ -9,6 +9,8 @@
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 #include "tests/support/process.hpp"
 #include "tests/support/repositoryfile.hpp"
 
@@ -60,10 +62,10 @@ protected:
     }
 
     void setting(const std::string& theName, const std::string& theValue) {
-        server::RepositoryStore aStore(itsFile);
-        aStore.beginWrite();
+        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
+        server::Transaction aTransaction(aStore.database(), true);
         aStore.setSetting(theName, theValue);
-        aStore.commit();
+        aTransaction.commit();
     }
 
     // Sets the options for host, user and password, plus any further flags.
@@ -92,7 +94,7 @@ protected:
 
     // The frame size of the engine's answer to a request, asked directly.
     std::size_t answerSize(const std::string& theJson) {
-        server::Engine anEngine(itsFile);
+        server::Engine anEngine(server::openRepositoryFile(itsFile));
         return anEngine
             .call("ALICE",
                   RepositoryMessage(std::make_shared<const std::string>(theJson)).serialize())

@@ -8,6 +8,8 @@
 #include "repository/repofunpackages.hpp"
 #include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 #include "tests/support/process.hpp"
 #include "tests/support/repositoryfile.hpp"
 
@@ -87,10 +89,10 @@ protected:
 
     // Changes a setting as `kivo-repo set FILE NAME VALUE` does.
     void setting(const std::string& theName, const std::string& theValue) {
-        server::RepositoryStore aStore(itsFile);
-        aStore.beginWrite();
+        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
+        server::Transaction aTransaction(aStore.database(), true);
         aStore.setSetting(theName, theValue);
-        aStore.commit();
+        aTransaction.commit();
     }
 
     // Writes and activates objects of package p; returns them with their active metadata.
@@ -262,14 +264,14 @@ TEST_F(RepoFunTest, PropertiesComeBackAsLatin1AndBadStoredContentFails) {
 
     // Content that is no two-byte UTF-8 (a euro sign) cannot become Latin-1.
     {
-        server::RepositoryStore aStore(itsFile);
-        aStore.beginWrite();
+        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
+        server::Transaction aTransaction(aStore.database(), true);
         std::int64_t anId = *aStore.findObject({"p", "x", "properties"});
         server::InactiveRecord aVersion =
             *aStore.inactive(anId, "ALICE", "", /*theWithContent=*/false);
         aVersion.itsContent = "\xE2\x82\xAC";
         aStore.putInactive(anId, aVersion);
-        aStore.commit();
+        aTransaction.commit();
     }
     EXPECT_EQ(
         firstFailure(

@@ -1,6 +1,7 @@
 #include "server/archive.hpp"
 #include "server/dumanifest.hpp"
-#include "server/sqlitedb.hpp"
+#include "server/transaction.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 #include "tests/unit/server/deliveryunitsupport.hpp"
 
 #include <gtest/gtest.h>
@@ -200,9 +201,9 @@ TEST_F(EngineArchives, ReleasedOnlyAliasAndExportVersionShapeTheArchive) {
 
     {
         auto& aStore = itsTarget.engine().store();
-        aStore.beginWrite();
+        RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
         aStore.setSetting("export_version_min", "3");
-        aStore.commit();
+        aTransaction.commit();
     }
     auto anOld = itsTarget.import({archiveOf(*anAliased)});
     EXPECT_EQ(anOld->code(), "40150");
@@ -332,9 +333,9 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
     itsTarget.createPackage("keep");
     {
         auto& aStore = itsTarget.engine().store();
-        aStore.beginWrite();
+        RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
         aStore.setSetting("import_max_bytes", std::to_string(1u << 20));
-        aStore.commit();
+        aTransaction.commit();
     }
     const std::vector<std::pair<std::string, std::string>> aCases = {
         {anArchive.substr(0, anArchive.size() - 40), "truncated"},
@@ -410,9 +411,9 @@ TEST_F(EngineArchives, TheLimitBoundsWhatARequestInflatesTo) {
     const std::string aLarge = exported();
     {
         auto& aStore = itsTarget.engine().store();
-        aStore.beginWrite();
+        RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
         aStore.setSetting("import_max_bytes", std::to_string(1u << 20));
-        aStore.commit();
+        aTransaction.commit();
     }
     ASSERT_EQ(itsTarget.import({aLarge})->code(), "0");
     const std::string anImported = itsTarget.snapshot();

@@ -1,7 +1,8 @@
 // Who may administer what: the administrator mark, the creator of a change, the contributor of
 // an entry, and the deeds that only an administrator does (the switch, undeploy, an import that
 // deletes objects or takes packages of another unit).
-#include "server/sqlitedb.hpp"
+#include "sqlitefile/repositoryfile.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 #include "tests/unit/server/deliveryunitsupport.hpp"
 
 #include <gtest/gtest.h>
@@ -235,13 +236,13 @@ TEST_F(EngineAuthority, AnImportThatDeletesOrTakesIsForAdministratorsAndNamesWha
 TEST(EngineLayout, AnOlderRepositoryFileGainsTheAdministratorMarkWithNobodyMarked) {
     kivotest::TempDir aDir;
     const std::string aPath = (aDir.path() / "repo.db").string();
-    server::RepositoryStore::create(aPath, {});
+    server::createRepositoryFile(aPath, {});
     {
         server::SqliteDatabase anOld(aPath, false);
         anOld.execute("ALTER TABLE users DROP COLUMN is_admin; "
                       "INSERT INTO users VALUES ('BOB', 'x'); PRAGMA user_version = 2");
     }
-    server::Engine anEngine(aPath);
+    server::Engine anEngine(server::openRepositoryFile(aPath));
     auto aReply = parseReply(anEngine.call(
         "BOB", requestFrame(R"({"action":"set","what":"changeTracking","status":"on"})")));
     EXPECT_EQ(aReply->code(), "0") << aReply->text();

@@ -1,6 +1,7 @@
 #include "tests/unit/server/enginetestsupport.hpp"
 
-#include "server/sqlitedb.hpp"
+#include "sqlitefile/repositoryfile.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 
 #include <gtest/gtest.h>
 
@@ -216,7 +217,7 @@ TEST_F(EngineChanges, FindFiltersAndDeletionKeepsChangesThatHoldObjects) {
 TEST(EngineLayout, AnOlderRepositoryFileGainsTheChangeTablesAndANewerOneIsRefused) {
     kivotest::TempDir aDir;
     const std::string aPath = (aDir.path() / "repo.db").string();
-    server::RepositoryStore::create(aPath, {{"change_tracking", "on"}});
+    server::createRepositoryFile(aPath, {{"change_tracking", "on"}});
     {
         server::SqliteDatabase anOld(aPath, false);
         anOld.execute(
@@ -226,7 +227,7 @@ TEST(EngineLayout, AnOlderRepositoryFileGainsTheChangeTablesAndANewerOneIsRefuse
             "PRAGMA user_version = 1");
     }
     {
-        server::Engine anEngine(aPath);
+        server::Engine anEngine(server::openRepositoryFile(aPath));
         auto aReply = parseReply(anEngine.call(
             "ALICE", requestFrame(R"({"action":"create","what":"change","description":"d"})")));
         EXPECT_EQ(aReply->code(), "0") << aReply->text();
@@ -235,5 +236,5 @@ TEST(EngineLayout, AnOlderRepositoryFileGainsTheChangeTablesAndANewerOneIsRefuse
         server::SqliteDatabase aNewer(aPath, false);
         aNewer.execute("PRAGMA user_version = 99");
     }
-    EXPECT_THROW(server::Engine anEngine(aPath), server::StorageError);
+    EXPECT_THROW(server::Engine anEngine(server::openRepositoryFile(aPath)), server::StorageError);
 }

@@ -1,4 +1,5 @@
-#include "server/sqlitedb.hpp"
+#include "sqlitefile/repositoryfile.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 #include "tests/unit/server/deliveryunitsupport.hpp"
 
 #include <gtest/gtest.h>
@@ -134,7 +135,7 @@ TEST_F(EngineDeliveryUnits, UndeployDeletesObjectsAndEmptyPackagesAndUnassignsTh
 TEST(EngineStorage, ARepositoryFileOfTheFirstLevelIsUpgradedWhenOpened) {
     kivotest::TempDir aDir;
     std::string aPath = (aDir.path() / "old.db").string();
-    server::RepositoryStore::create(aPath, {});
+    server::createRepositoryFile(aPath, {});
     {
         // The file as the first program wrote it: no delivery units, no changes, level 0.
         server::SqliteDatabase anOld(aPath, false);
@@ -146,7 +147,7 @@ TEST(EngineStorage, ARepositoryFileOfTheFirstLevelIsUpgradedWhenOpened) {
                       "PRAGMA user_version = 0");
     }
     for (int aTime = 0; aTime < 2; ++aTime) {
-        server::Engine anEngine(aPath);
+        server::Engine anEngine(server::openRepositoryFile(aPath));
         auto aReply = parseReply(anEngine.call(
             "ALICE", requestFrame(R"({"action":"create","what":"deliveryUnit","name":"DU)" +
                                   std::to_string(aTime) + R"(","vendor":"acme"})")));
@@ -156,5 +157,5 @@ TEST(EngineStorage, ARepositoryFileOfTheFirstLevelIsUpgradedWhenOpened) {
         server::SqliteDatabase aNewer(aPath, false);
         aNewer.execute("PRAGMA user_version = 999");
     }
-    EXPECT_THROW(server::Engine anEngine(aPath), server::StorageError);
+    EXPECT_THROW(server::Engine anEngine(server::openRepositoryFile(aPath)), server::StorageError);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/transaction.hpp"
 #include "tests/unit/server/enginetestsupport.hpp"
 
 #include <string>
@@ -83,14 +84,14 @@ public:
     // Everything a refused request must leave as it was: the row counts and the packages.
     std::string snapshot() {
         auto& aStore = engine().store();
-        aStore.beginRead();
+        RepositoryAccess::server::Transaction aTransaction(aStore.database(), false);
         std::string aText;
         for (const char* aTable :
              {"objects", "history", "inactive_versions", "packages", "delivery_units"})
             aText += std::string(aTable) + "=" + std::to_string(aStore.countRows(aTable)) + " ";
         for (const auto& aPackage : aStore.listPackages())
             aText += aPackage.itsName + ":" + aPackage.itsDeliveryUnit + " ";
-        aStore.commit();
+        aTransaction.commit();
         return aText;
     }
 };

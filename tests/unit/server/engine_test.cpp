@@ -1,4 +1,6 @@
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 #include "tests/unit/server/enginetestsupport.hpp"
 
 #include <gtest/gtest.h>
@@ -185,8 +187,9 @@ TEST_F(EngineVersions, ModeFourOverridesAConflictWithANewNumber) {
 
 TEST_F(EngineVersions, HistoricalReadsByNumberAndByTimestamp) {
     {
-        RepositoryAccess::server::RepositoryStore aStore(path());
-        aStore.beginWrite();
+        RepositoryAccess::server::RepositoryStore aStore(
+            RepositoryAccess::server::openRepositoryFile(path()));
+        RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
         std::int64_t anObject = aStore.createObject({"p", "a", "txt"});
         RepositoryAccess::server::HistoryRecord anEntry;
         anEntry.itsActivatedBy = "ALICE";
@@ -198,7 +201,7 @@ TEST_F(EngineVersions, HistoricalReadsByNumberAndByTimestamp) {
         anEntry.itsContent = "february";
         anEntry.itsActivatedAt = "2024-02-01 10:00:00.000";
         aStore.appendHistory(anObject, anEntry);
-        aStore.commit();
+        aTransaction.commit();
     }
     auto aByNumber = call("ALICE", readObjectJson(R"({"sessionType":"1"})", kTxt,
                                                   R"({"versionType":"3","versionNr":"1"})"));
@@ -293,7 +296,7 @@ TEST_F(EngineVersions, WritesIntoAnotherUsersWorkspaceAreRefused) {
 TEST_F(EngineVersions, TwoEnginesActivatingTheSameObjectAtOnceHaveOneWinner) {
     write("ALICE", kTxt, "alice");
     write("BOB", kTxt, "bob");
-    RepositoryAccess::server::Engine aSecond(path());
+    RepositoryAccess::server::Engine aSecond(RepositoryAccess::server::openRepositoryFile(path()));
     std::string aCodes[2];
     auto anActivate = [&](RepositoryAccess::server::Engine& theEngine, const std::string& theUser,
                           std::string& theCode) {
@@ -316,7 +319,7 @@ TEST_F(EngineVersions, TwoEnginesActivatingTheSameObjectAtOnceHaveOneWinner) {
 // group ends, a refused or rolled-back request takes back only its own changes, and the
 // requests of a group that is never ended (its process died) are lost together.
 TEST_F(EngineVersions, AGroupOfRequestsBecomesVisibleWhenItEndsAndEachRequestStaysAtomic) {
-    server::Engine anOther(path());
+    server::Engine anOther(server::openRepositoryFile(path()));
     auto workspacesSeenByAnother = [&] {
         const std::string aList =
             R"({"action":"list","what":"inactiveWorkspaces","session":{"sessionType":"1"},"user":"*"})";
@@ -345,7 +348,7 @@ TEST_F(EngineVersions, AGroupOfRequestsBecomesVisibleWhenItEndsAndEachRequestSta
     EXPECT_EQ(*aRead->itsMessage.getCDataVec().at(0), "fine");
 
     {
-        server::Engine aDying(path());
+        server::Engine aDying(server::openRepositoryFile(path()));
         aDying.beginGroup();
         auto aWrite = parseReply(
             aDying.call("BOB", requestFrame(R"({"action":"write","what":"object","session":)" +

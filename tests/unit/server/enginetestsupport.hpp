@@ -7,6 +7,7 @@
 #include "tests/support/process.hpp"
 
 #include "server/repositorystore.hpp"
+#include "sqlitefile/repositoryfile.hpp"
 
 #include <gtest/gtest.h>
 
@@ -114,8 +115,8 @@ inline std::string object(const std::string& thePackage, const std::string& theN
 
 inline EngineFixture::EngineFixture() {
     itsPath = (itsDir.path() / "repo.db").string();
-    server::RepositoryStore::create(itsPath, {});
-    itsEngine = std::make_unique<server::Engine>(itsPath);
+    server::createRepositoryFile(itsPath, {});
+    itsEngine = std::make_unique<server::Engine>(server::openRepositoryFile(itsPath));
     addUsers({"ALICE", "BOB"});
 }
 

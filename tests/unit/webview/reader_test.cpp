@@ -1,7 +1,7 @@
 #include "webview/reader.hpp"
 
+#include "repoadmin/repositorytarget.hpp"
 #include "server/engine.hpp"
-#include "server/repositorytarget.hpp"
 #include "tests/unit/server/enginetestsupport.hpp"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "server/pqaddress.hpp"
-#include "server/repositorytarget.hpp"
+#include "pqclient/pqaddress.hpp"
+#include "repoadmin/repositorytarget.hpp"
 
 namespace RepositoryAccess::server {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "server/pqaddress.hpp"
-#include "server/pqstatement.hpp"
+#include "pqclient/pqaddress.hpp"
+#include "repoadmin/pqstatement.hpp"
 #include "server/sqldatabase.hpp"
 
 #include <map>

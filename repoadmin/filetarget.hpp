@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/repositorytarget.hpp"
+#include "repoadmin/repositorytarget.hpp"
 
 namespace RepositoryAccess::server {
 

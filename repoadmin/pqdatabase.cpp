@@ -1,4 +1,4 @@
-#include "server/pqdatabase.hpp"
+#include "repoadmin/pqdatabase.hpp"
 
 #include "server/sqlmarks.hpp"
 #include "server/writelock.hpp"

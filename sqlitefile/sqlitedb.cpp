@@ -1,4 +1,4 @@
-#include "server/sqlitedb.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 
 #include <sqlite3.h>
 
@@ -201,6 +201,10 @@ void SqliteDatabase::commit() {
 }
 
 void SqliteDatabase::rollback() {
+    // After some failures (a full disk, an I/O error) SQLite has rolled the transaction back
+    // itself: a ROLLBACK then only fails, with an error of its own.
+    if (sqlite3_get_autocommit(itsHandle))
+        return;
     query("ROLLBACK").run();
 }
 

@@ -1,9 +1,11 @@
-#include "server/filetarget.hpp"
+#include "repoadmin/filetarget.hpp"
 
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
-#include "server/sqlitedb.hpp"
-#include "server/storeschema.hpp"
+#include "server/transaction.hpp"
+#include "sqlitefile/fileschema.hpp"
+#include "sqlitefile/repositoryfile.hpp"
+#include "sqlitefile/sqlitedb.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,27 +35,27 @@ bool exists(const std::string& thePath) {
 } // namespace
 
 void FileTarget::create(const SettingList& theSettings) {
-    RepositoryStore::create(itsPath, theSettings);
+    createRepositoryFile(itsPath, theSettings);
 }
 
 std::unique_ptr<RepositoryStore> FileTarget::open() {
-    return std::make_unique<RepositoryStore>(itsPath);
+    return std::make_unique<RepositoryStore>(openRepositoryFile(itsPath));
 }
 
 std::unique_ptr<Engine> FileTarget::openReadOnly() {
     auto apDatabase = std::make_unique<SqliteDatabase>(itsPath, false);
-    storeschema::upgrade(*apDatabase);
+    fileschema::upgrade(*apDatabase);
     apDatabase->execute("PRAGMA query_only = ON");
     return std::make_unique<Engine>(std::move(apDatabase));
 }
 
 UserChange FileTarget::putUser(const std::string& theName, const std::string& thePassword) {
-    RepositoryStore aStore(itsPath);
+    RepositoryStore aStore(openRepositoryFile(itsPath));
     return {storeUser(aStore, {theName, hashPassword(thePassword)}, {}), {}};
 }
 
 std::vector<std::string> FileTarget::removeUser(const std::string& theName) {
-    RepositoryStore aStore(itsPath);
+    RepositoryStore aStore(openRepositoryFile(itsPath));
     unstoreUser(aStore, theName, {}, name());
     return {};
 }
@@ -79,7 +81,7 @@ void FileTarget::drop() {
 
 RepositorySnapshot FileTarget::openSnapshot() {
     auto apDatabase = std::make_unique<SqliteDatabase>(itsPath, false);
-    storeschema::upgrade(*apDatabase);
+    fileschema::upgrade(*apDatabase);
     apDatabase->begin(false);
     RepositorySnapshot aSnapshot;
     aSnapshot.itsTables = tables(*apDatabase);
@@ -97,10 +99,12 @@ std::vector<std::string> FileTarget::createWith(const std::function<void(SqlData
     const std::string aTemporary = itsPath + ".copy-" + std::to_string(::getpid());
     std::unique_ptr<SqliteDatabase> apDatabase = std::make_unique<SqliteDatabase>(aTemporary, true);
     try {
-        apDatabase->begin(true);
-        storeschema::create(*apDatabase);
-        theFill(*apDatabase);
-        apDatabase->commit();
+        {
+            Transaction aTransaction(*apDatabase, true);
+            fileschema::create(*apDatabase);
+            theFill(*apDatabase);
+            aTransaction.commit();
+        }
         apDatabase.reset();
         // The complete file takes its name only if no other file has taken it meanwhile.
         if (::link(aTemporary.c_str(), itsPath.c_str()) != 0) {

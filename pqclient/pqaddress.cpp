@@ -1,7 +1,7 @@
-#include "server/pqaddress.hpp"
+#include "pqclient/pqaddress.hpp"
 
 #include "core/error.hpp"
-#include "server/repositorytarget.hpp"
+#include "core/serveraddress.hpp"
 
 #include <libpq-fe.h>
 

@@ -1,10 +1,10 @@
-#include "server/repositorytarget.hpp"
+#include "repoadmin/repositorytarget.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace RepositoryAccess;
+using RepositoryAccess::redactedAddress;
 using RepositoryAccess::server::makeTarget;
-using RepositoryAccess::server::redactedAddress;
 
 // Wherever an address is shown as it was given, its password is not: the user information's
 // password up to the last "@" (so an "@" or "/" in it hides more, never less) and the values of

@@ -1,6 +1,6 @@
-#include "server/pqstatement.hpp"
+#include "repoadmin/pqstatement.hpp"
 
-#include "server/pqdatabase.hpp"
+#include "repoadmin/pqdatabase.hpp"
 
 #include <libpq-fe.h>
 

@@ -1,8 +1,9 @@
-#include "server/pqtarget.hpp"
+#include "repoadmin/pqtarget.hpp"
 
+#include "repoadmin/pqdatabase.hpp"
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
-#include "server/pqdatabase.hpp"
+#include "server/transaction.hpp"
 
 #include <cstdint>
 #include <cstdio>
@@ -188,12 +189,12 @@ void PqTarget::create(const SettingList& theSettings) {
         PqDatabase& aDatabase = *apDatabase;
         RepositoryStore aStore(std::move(apDatabase));
         // A failure closes the connection, which rolls the transaction back.
-        aStore.beginWrite();
+        Transaction aTransaction(aStore.database(), true);
         installExtension(aDatabase);
         restrictToUsers(aDatabase);
         for (const auto& [aName, aValue] : theSettings)
             aStore.setSetting(aName, aValue);
-        aStore.commit();
+        aTransaction.commit();
     } catch (Error& anError) {
         if (aCreated)
             undoDatabase(*apCreation, anError);
@@ -351,7 +352,7 @@ std::vector<std::string> PqTarget::createWith(const std::function<void(SqlDataba
     const bool aCreated = ensureDatabase(*apCreation);
     try {
         PqDatabase aDatabase(itsAddress);
-        aDatabase.begin(true);
+        Transaction aTransaction(aDatabase, true);
         installExtension(aDatabase);
         restrictToUsers(aDatabase);
         theFill(aDatabase);
@@ -359,7 +360,7 @@ std::vector<std::string> PqTarget::createWith(const std::function<void(SqlDataba
         aDatabase.execute("SELECT setval(pg_get_serial_sequence('sys.objects', 'id'), "
                           "coalesce(max(id), 0) + 1, false) FROM objects");
         std::vector<std::string> aLines = loginRolesOfUsers(aDatabase);
-        aDatabase.commit();
+        aTransaction.commit();
         return aLines;
     } catch (Error& anError) {
         // The connection is closed by now, which rolled the transaction back.

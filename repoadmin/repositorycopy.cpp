@@ -1,4 +1,4 @@
-#include "server/repositorycopy.hpp"
+#include "repoadmin/repositorycopy.hpp"
 
 #include "server/storeschema.hpp"
 

@@ -1,0 +1,163 @@
+#pragma once
+
+// A database that fails on purpose: it passes everything on to the database it wraps and
+// throws StorageError at its Nth statement (a step of a query, an execute, a begin or a commit),
+// so that a test can prove that a failure anywhere leaves the repository as it was. The rollback
+// after such a failure can be made to fail as well (after it has rolled back), as SQLite's does
+// when it has rolled back by itself. Header only: the including test binary links the engine.
+
+#include "server/sqldatabase.hpp"
+#include "sqlitefile/sqlitedb.hpp"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace enginetest {
+
+class FailingDatabase final : public RepositoryAccess::server::SqlDatabase {
+public:
+    explicit FailingDatabase(std::unique_ptr<SqlDatabase> theInner)
+        : itsInner(std::move(theInner)) {}
+
+    // Fails the theNumber-th statement from now on (0: none); with theRollbackFails the rollback
+    // after that failure fails too.
+    void failAt(int theNumber, bool theRollbackFails = false) {
+        itsCount = 0;
+        itsFailAt = theNumber;
+        itsRollbackFails = theRollbackFails;
+        itsFailed = false;
+    }
+    // True when the failure was injected since failAt().
+    bool failed() const { return itsFailed; }
+    static std::string message(int theNumber) {
+        return "injected failure at statement " + std::to_string(theNumber);
+    }
+
+    RepositoryAccess::server::SqlQuery query(const std::string& theSql) override {
+        RepositoryAccess::server::SqlStatement& anInner = itsInner->query(theSql).statement();
+        std::unique_ptr<Statement>& aSlot = itsStatements[&anInner];
+        if (!aSlot)
+            aSlot = std::make_unique<Statement>(anInner, *this);
+        return RepositoryAccess::server::SqlQuery(*aSlot);
+    }
+    void execute(const std::string& theSql) override {
+        count();
+        itsInner->execute(theSql);
+    }
+    std::int64_t changes() const override { return itsInner->changes(); }
+    std::int64_t lastInsertId() override { return itsInner->lastInsertId(); }
+    void begin(bool theWrite) override {
+        count();
+        itsInner->begin(theWrite);
+    }
+    void commit() override {
+        count();
+        itsInner->commit();
+    }
+    void rollback() override {
+        itsInner->rollback();
+        failRollback();
+    }
+    void savepoint() override {
+        count();
+        itsInner->savepoint();
+    }
+    void releaseSavepoint() override {
+        count();
+        itsInner->releaseSavepoint();
+    }
+    void rollbackToSavepoint() override {
+        itsInner->rollbackToSavepoint();
+        failRollback();
+    }
+
+private:
+    class Statement final : public RepositoryAccess::server::SqlStatement {
+    public:
+        Statement(SqlStatement& theInner, FailingDatabase& theOwner)
+            : itsInner(theInner), itsOwner(theOwner) {}
+        void bindText(int theIndex, std::string_view theText) override {
+            itsInner.bindText(theIndex, theText);
+        }
+        void bindInteger(int theIndex, std::int64_t theValue) override {
+            itsInner.bindInteger(theIndex, theValue);
+        }
+        void bindBlob(int theIndex, std::string_view theBytes) override {
+            itsInner.bindBlob(theIndex, theBytes);
+        }
+        void bindNull(int theIndex) override { itsInner.bindNull(theIndex); }
+        bool step() override {
+            itsOwner.count();
+            return itsInner.step();
+        }
+        int columnCount() const override { return itsInner.columnCount(); }
+        RepositoryAccess::server::SqlValueKind kind(int theColumn) const override {
+            return itsInner.kind(theColumn);
+        }
+        std::string text(int theColumn) const override { return itsInner.text(theColumn); }
+        std::int64_t integer(int theColumn) const override { return itsInner.integer(theColumn); }
+        void reset() noexcept override { itsInner.reset(); }
+
+    private:
+        SqlStatement& itsInner;
+        FailingDatabase& itsOwner;
+    };
+
+    void count() {
+        if (++itsCount != itsFailAt)
+            return;
+        itsFailed = true;
+        throw RepositoryAccess::server::StorageError(message(itsFailAt));
+    }
+    void failRollback() {
+        if (itsFailed && itsRollbackFails)
+            throw RepositoryAccess::server::StorageError("injected rollback failure");
+    }
+
+    std::unique_ptr<SqlDatabase> itsInner;
+    std::map<const RepositoryAccess::server::SqlStatement*, std::unique_ptr<Statement>>
+        itsStatements;
+    int itsCount = 0;
+    int itsFailAt = 0;
+    bool itsRollbackFails = false;
+    bool itsFailed = false;
+};
+
+// Every row of every table of the repository file at thePath, with its tables' definitions and
+// storage level, read on a connection of its own: equal texts, equal repositories.
+inline std::string dumpRepository(const std::string& thePath) {
+    RepositoryAccess::server::SqliteDatabase aDatabase(thePath, false);
+    std::string aDump;
+    std::vector<std::string> aTables;
+    {
+        auto aLevel = aDatabase.query("PRAGMA user_version");
+        aLevel.step();
+        aDump += "level " + aLevel.text(0) + "\n";
+        auto aSchema = aDatabase.query(
+            "SELECT type, name, coalesce(sql, '') FROM sqlite_master ORDER BY type, name");
+        while (aSchema.step()) {
+            aDump += aSchema.text(0) + " " + aSchema.text(1) + ": " + aSchema.text(2) + "\n";
+            if (aSchema.text(0) == "table")
+                aTables.push_back(aSchema.text(1));
+        }
+    }
+    for (const std::string& aTable : aTables) {
+        std::vector<std::string> aRows;
+        auto aQuery = aDatabase.query("SELECT * FROM \"" + aTable + "\"");
+        while (aQuery.step()) {
+            std::string aRow = aTable + ":";
+            for (int i = 0; i < aQuery.columnCount(); ++i)
+                aRow += aQuery.isNull(i) ? " NULL" : " [" + aQuery.text(i) + "]";
+            aRows.push_back(aRow);
+        }
+        std::sort(aRows.begin(), aRows.end());
+        for (const std::string& aRow : aRows)
+            aDump += aRow + "\n";
+    }
+    return aDump;
+}
+
+} // namespace enginetest
