@@ -65,7 +65,7 @@ private:
     RepositoryStore itsStore;
     bool itsGrouping = false;
     std::optional<Transaction> itsGroup; // the group's shared transaction, while one is open
-    std::string itsCheckedUser; // the caller found among the users in the open group
+    std::string itsCheckedUser;          // the caller found among the users in the open group
     GroupBudget itsGroupBudget;
 };
 
