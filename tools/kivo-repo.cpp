@@ -223,10 +223,12 @@ int user(std::vector<std::string> theArgs) {
     std::unique_ptr<RepositoryTarget> apTarget = makeTarget(theArgs[1]);
     if (theArgs.size() == 3)
         theArgs.push_back(passwordFromInput());
+    if (theArgs[3].empty())
+        throw Error("The password must not be empty");
     const UserChange aChange = apTarget->putUser(aName, theArgs[3]);
     secrets::wipe(theArgs[3]);
     for (const std::string& aLine : aChange.itsNotes)
-        std::cout << aLine << "\n";
+        std::cerr << aLine << "\n"; // a warning: the output stays what a script expects
     std::cout << (aChange.itsExisted ? "Changed the password of user " : "Added user ") << aName
               << "\n";
     if (anAdmin)

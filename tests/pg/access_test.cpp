@@ -111,9 +111,9 @@ TEST_F(AccessTest, RolesOthersUseSurviveARemovalAndSuperusersAreNeverTouched) {
     aPiped.itsStdin = "pw\n";
     expectOk(runProgram("kivo-repo", {"user", uri(aFirst), aShared}, aPiped));
     RunResult aRun = repo({"user", uri(aSecond), aShared, "pw"});
-    EXPECT_NE(aRun.itsOut.find("existed already: its password belongs to the server"),
+    EXPECT_NE(aRun.itsErr.find("existed already: its password belongs to the server"),
               std::string::npos)
-        << aRun.itsOut;
+        << aRun.itsErr;
     aRun = repo({"user", uri(aFirst), aShared, "--remove"});
     EXPECT_NE(aRun.itsOut.find("stays: other repositories of the server use it"), std::string::npos)
         << aRun.itsOut << aRun.itsErr;
