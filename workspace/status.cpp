@@ -197,6 +197,11 @@ void Status::listDirectories(const std::vector<std::string>& theRoots, bool theR
         itsDiskFiles.push_back(aFile.itsPath);
         itsDiskTimes.push_back(aFile.itsModified);
     }
+    // The listing shows which directories hold ignore rules; the others need no probe later.
+    std::vector<std::string> aListed = theRoots;
+    if (theRecursive)
+        aListed.insert(aListed.end(), aScan.itsDirectories.begin(), aScan.itsDirectories.end());
+    ignore::forWorkSpace(itsWorkSpaceDirName).learnListing(aListed, itsDiskFiles);
     itsPathTexts = std::move(aScan.itsTexts);
     itsDiskDirectories = std::move(aScan.itsDirectories);
     pathset::normalize(itsDiskDirectories);
