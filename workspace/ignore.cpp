@@ -65,6 +65,8 @@ Ignore::Rules Ignore::rulesFromText(std::string_view theText, const std::string&
 }
 
 Ignore::Rules Ignore::readRules(const std::string& theDirName) const {
+    if (itsListedWithoutRules.contains(theDirName))
+        return {};
     const std::string aFile = sys::joinFileName(theDirName, kIgnoreFileName);
     if (!sys::fileExists(aFile))
         return {};
@@ -90,6 +92,20 @@ const Ignore::Rules& Ignore::collect(const std::string& theDirName) {
                                   aParentRules.itsIncludes.end());
     }
     return itsRulesByDirectory.emplace(aDir, std::move(aRules)).first->second;
+}
+
+void Ignore::learnListing(const std::vector<std::string>& theListedDirs,
+                          const std::vector<std::string_view>& theListedFiles) {
+    std::unordered_set<std::string> aWithRules;
+    const std::string aSuffix = "/" + std::string(kIgnoreFileName);
+    for (const auto aFile : theListedFiles)
+        if (aFile.ends_with(aSuffix))
+            aWithRules.insert(withoutTrailingSlash(std::string(sys::getDirPart(aFile))));
+    for (const auto& aDir : theListedDirs) {
+        std::string aKey = withoutTrailingSlash(sys::toSlashes(aDir));
+        if (!aWithRules.contains(aKey))
+            itsListedWithoutRules.insert(std::move(aKey));
+    }
 }
 
 bool Ignore::matchesAny(const std::vector<Rule>& theRules, const char* theKind,

@@ -36,6 +36,13 @@ public:
     // way cannot be parsed or holds a pattern that the matcher does not take.
     const Rules& collect(const std::string& theDirName);
 
+    // Tells which directories a listing has read whole and which of their files are `.kivoignore`
+    // files: a listed directory without one needs no probe of the disk when its rules are
+    // collected (a tree of a hundred thousand files has a thousand directories, nearly all
+    // without rules).
+    void learnListing(const std::vector<std::string>& theListedDirs,
+                      const std::vector<std::string_view>& theListedFiles);
+
     // The rules of one `.kivoignore` text of the directory, compiled; theShownFile names the
     // file in the messages. Throws for a text that is no JSON object and for a pattern that the
     // matcher does not take.
@@ -51,6 +58,7 @@ private:
     std::map<std::string, Rules, std::less<>> itsRulesByDirectory;
     std::unordered_set<std::string> itsIgnored;
     std::unordered_set<std::string> itsNotIgnored;
+    std::unordered_set<std::string> itsListedWithoutRules;
 };
 
 namespace ignore {

@@ -199,6 +199,11 @@ void Status::listDirectories(const std::vector<std::string>& theRoots, bool theR
         if (itsHaveDiskStats)
             itsDiskStats.push_back(aFile.itsStat);
     }
+    // The listing shows which directories hold ignore rules; the others need no probe later.
+    std::vector<std::string> aListed = theRoots;
+    if (theRecursive)
+        aListed.insert(aListed.end(), aScan.itsDirectories.begin(), aScan.itsDirectories.end());
+    ignore::forWorkSpace(itsWorkSpaceDirName).learnListing(aListed, itsDiskFiles);
     itsPathTexts = std::move(aScan.itsTexts);
     itsDiskDirectories = std::move(aScan.itsDirectories);
     pathset::normalize(itsDiskDirectories);

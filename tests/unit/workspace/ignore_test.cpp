@@ -70,6 +70,23 @@ TEST(Ignore, AnswersAreRememberedAndFilesReadOnce) {
     EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/g~")));
 }
 
+// A directory that a listing read whole is not probed unless its files held rules; one the
+// listing did not read (a/b, below a flat listing) still is.
+TEST(Ignore, ListingTellsWhichDirectoriesHoldRules) {
+    IgnoreTree aTree;
+    aTree.rules("a", R"({"exclude":[".*~"]})");
+    aTree.rules("a/b", R"({"exclude":[".*\\.o"]})");
+    Ignore anIgnore(aTree.itsWs);
+    anIgnore.learnListing({aTree.itsWs + "/", aTree.path("a"), aTree.path("a/c/")},
+                          {aTree.path("a/.kivoignore"), aTree.path("a/c/x.txt")});
+    aTree.rules("a/c", R"({"exclude":[".*"]})"); // written after the listing
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/f~")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/b/m.o")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/b/f~")));
+    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("a/c/x.txt")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/c/f~")));
+}
+
 TEST(Ignore, UnparsableFileStopsWithItsRelativeNameAndContent) {
     IgnoreTree aTree;
     aTree.rules("a/b", "{\"exclude\": [oops]}");
