@@ -2,9 +2,9 @@
 
 #include "core/serveraddress.hpp"
 #include "repoadmin/filetarget.hpp"
+#include "server/transaction.hpp"
 #if KIVO_TEAM_REPOSITORY
 #include "repoadmin/pqtarget.hpp"
-#include "server/transaction.hpp"
 #endif
 
 namespace RepositoryAccess::server {
