@@ -1,8 +1,10 @@
 -- The kivo repository inside a database: schema SYS with the repository's tables and the
 -- procedure REPOSITORY_REST, which answers one repoV2 frame for the session user, and schema
 -- "PUBLIC" with the three views that a client reads after connecting. The tables are the
--- owner's alone: a repository user (a login role of the database with a row in sys.users) may
--- call the procedure and read the views, nothing else.
+-- owner's alone, and nothing is open to every role of the cluster: kivo-repo gives the procedure
+-- and the views to the repository's group role, whose members are its users. This is the newest
+-- version's install script; an older version's is kept frozen beside it (kivo--1.0.sql), with
+-- the update scripts that lead from it to this one.
 \echo Use "CREATE EXTENSION kivo" to load this file. \quit
 
 CREATE SCHEMA sys;
@@ -19,13 +21,40 @@ DROP FUNCTION sys.kivo_install(text);
 REVOKE ALL ON ALL TABLES IN SCHEMA sys FROM PUBLIC;
 REVOKE ALL ON ALL SEQUENCES IN SCHEMA sys FROM PUBLIC;
 
+-- pg_dump leaves an extension's tables out unless they are marked: every table and sequence is,
+-- with all its rows, so that a dump holds the whole repository.
+SELECT pg_catalog.pg_extension_config_dump(c.oid::regclass, '')
+    FROM pg_catalog.pg_class c
+    WHERE c.relnamespace = 'sys'::regnamespace AND c.relkind IN ('r', 'S');
+
+-- A restore runs CREATE EXTENSION, which seeds the settings and object types, before it loads
+-- the dumped rows: a row loaded into these tables takes the place of the row of the same key.
+-- The engine's own writes of a setting replace it anyway, and it never writes object types.
+CREATE FUNCTION sys.loaded_row_replaces_seed() RETURNS trigger
+    LANGUAGE plpgsql
+    SET search_path = sys, pg_catalog
+    AS $$
+BEGIN
+    IF TG_TABLE_NAME = 'settings' THEN
+        DELETE FROM sys.settings WHERE name = NEW.name;
+    ELSE
+        DELETE FROM sys.object_types WHERE object_type = NEW.object_type;
+    END IF;
+    RETURN NEW;
+END
+$$;
+REVOKE ALL ON FUNCTION sys.loaded_row_replaces_seed() FROM PUBLIC;
+CREATE TRIGGER loaded_row_replaces_seed BEFORE INSERT ON sys.settings
+    FOR EACH ROW EXECUTE FUNCTION sys.loaded_row_replaces_seed();
+CREATE TRIGGER loaded_row_replaces_seed BEFORE INSERT ON sys.object_types
+    FOR EACH ROW EXECUTE FUNCTION sys.loaded_row_replaces_seed();
+
 -- The engine runs as the owner, on the tables of schema sys, for the session user.
 CREATE FUNCTION sys.repository_rest(request bytea) RETURNS bytea
     AS 'MODULE_PATHNAME', 'kivo_repository_rest'
     LANGUAGE C STRICT VOLATILE SECURITY DEFINER
     SET search_path = sys, pg_catalog, pg_temp;
 REVOKE ALL ON FUNCTION sys.repository_rest(bytea) FROM PUBLIC;
-GRANT EXECUTE ON FUNCTION sys.repository_rest(bytea) TO PUBLIC;
 
 -- The API version; no row when the setting is "none".
 CREATE VIEW "PUBLIC"."M_FEATURES" AS
@@ -39,5 +68,9 @@ CREATE VIEW "PUBLIC"."M_CONNECTIONS" AS
     SELECT session_user::text AS user_name, 'TRUE'::text AS own,
            'RUNNING'::text AS connection_status;
 
-GRANT USAGE ON SCHEMA sys, "PUBLIC" TO PUBLIC;
-GRANT SELECT ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" TO PUBLIC;
+-- Schemas, procedure and views are for the repository's group role, which kivo-repo grants them
+-- to (a grant made outside this script is one that pg_dump keeps). The revocations take nothing
+-- that a new object gives every role, but they record the initial privileges that pg_dump
+-- compares with as a database updated from an earlier version has them.
+REVOKE ALL ON SCHEMA sys, "PUBLIC" FROM PUBLIC;
+REVOKE ALL ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" FROM PUBLIC;

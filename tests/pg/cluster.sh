@@ -150,7 +150,13 @@ CONF
     "${aPsql[@]}" -d template1 -c 'ALTER DATABASE postgres RENAME TO "ZEV"' \
         -c "CREATE ROLE \"DEVELOPER\" LOGIN PASSWORD 's3cret'"
     # A repository user is a login role with a row in the repository's users table.
-    "${aPsql[@]}" -d ZEV -c 'CREATE EXTENSION kivo' \
+    # The extension opens nothing to every role: its users are members of the repository's group
+    # role, which holds what kivo-repo init gives it.
+    "${aPsql[@]}" -d ZEV -c 'CREATE EXTENSION kivo' -c 'CREATE ROLE "kivo_ZEV_users" NOLOGIN' \
+        -c 'GRANT USAGE ON SCHEMA sys, "PUBLIC" TO "kivo_ZEV_users"' \
+        -c 'GRANT EXECUTE ON FUNCTION sys.repository_rest(bytea) TO "kivo_ZEV_users"' \
+        -c 'GRANT SELECT ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" TO "kivo_ZEV_users"' \
+        -c 'GRANT "kivo_ZEV_users" TO "DEVELOPER"' \
         -c "INSERT INTO sys.users (name, password_hash) VALUES ('DEVELOPER', '')"
     cat >>"$aEnvFile" <<ENV
 KIVO_PG=available

@@ -53,6 +53,7 @@ protected:
         ASSERT_EQ(anAdmin->sql("insert into sys.users (name, password_hash) values ('RIVAL', '') "
                                "on conflict do nothing"),
                   "");
+        ASSERT_EQ(anAdmin->sql("grant \"kivo_ZEV_users\" to \"RIVAL\""), "");
         itsSessions.push_back(std::make_unique<RepositorySession>(aFacts, kUsers[0], "s3cret"));
         itsSessions.push_back(std::make_unique<RepositorySession>(aFacts, kUsers[1], "r1val"));
         for (const auto& aSession : itsSessions)

@@ -8,6 +8,7 @@
 #include "server/transaction.hpp"
 #include "sqlitefile/sqlitedb.hpp"
 #include "tests/pg/repotool.hpp"
+#include "tests/support/repositoryrows.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -26,8 +27,6 @@ using RepositoryAccess::server::SqliteDatabase;
 using RepositoryAccess::server::SqlValueKind;
 
 namespace {
-
-using Rows = std::vector<std::vector<std::string>>;
 
 class RepoCopyTest : public RepoToolTest {
 protected:
@@ -76,26 +75,13 @@ protected:
     // Every table of a repository file with its rows (kind and bytes of each value), sorted.
     static std::map<std::string, Rows> tables(const std::string& theFile) {
         SqliteDatabase aDatabase(theFile, false);
-        std::map<std::string, Rows> aTables;
         std::vector<std::string> aNames;
         {
             auto aQuery = aDatabase.query("SELECT name FROM sqlite_master WHERE type = 'table'");
             while (aQuery.step())
                 aNames.push_back(aQuery.text(0));
         }
-        for (const std::string& aName : aNames) {
-            Rows& aRows = aTables[aName];
-            auto aQuery = aDatabase.query("SELECT * FROM " + aName);
-            while (aQuery.step()) {
-                std::vector<std::string> aRow;
-                for (int i = 0; i < aQuery.columnCount(); ++i)
-                    aRow.push_back(std::to_string(static_cast<int>(aQuery.kind(i))) + ":" +
-                                   aQuery.text(i));
-                aRows.push_back(aRow);
-            }
-            std::sort(aRows.begin(), aRows.end());
-        }
-        return aTables;
+        return repositoryRows(aDatabase, aNames);
     }
 
     static std::size_t rowsWith(const Rows& theRows, const std::string& theValue) {

@@ -1,0 +1,32 @@
+-- From version 1.0 to 1.1, storage level 3 both: nothing is open to every role of the cluster any
+-- more, and pg_dump holds the repository's rows. kivo-repo init and user give the procedure and
+-- the views to the repository's group role; a repository that kivo-repo made has those grants
+-- already, one made by hand needs them given (kivo-repo user, see the README).
+\echo Use "ALTER EXTENSION kivo UPDATE TO '1.1'" to load this file. \quit
+
+REVOKE ALL ON FUNCTION sys.repository_rest(bytea) FROM PUBLIC;
+REVOKE ALL ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" FROM PUBLIC;
+REVOKE ALL ON SCHEMA sys, "PUBLIC" FROM PUBLIC;
+
+SELECT pg_catalog.pg_extension_config_dump(c.oid::regclass, '')
+    FROM pg_catalog.pg_class c
+    WHERE c.relnamespace = 'sys'::regnamespace AND c.relkind IN ('r', 'S');
+
+CREATE FUNCTION sys.loaded_row_replaces_seed() RETURNS trigger
+    LANGUAGE plpgsql
+    SET search_path = sys, pg_catalog
+    AS $$
+BEGIN
+    IF TG_TABLE_NAME = 'settings' THEN
+        DELETE FROM sys.settings WHERE name = NEW.name;
+    ELSE
+        DELETE FROM sys.object_types WHERE object_type = NEW.object_type;
+    END IF;
+    RETURN NEW;
+END
+$$;
+REVOKE ALL ON FUNCTION sys.loaded_row_replaces_seed() FROM PUBLIC;
+CREATE TRIGGER loaded_row_replaces_seed BEFORE INSERT ON sys.settings
+    FOR EACH ROW EXECUTE FUNCTION sys.loaded_row_replaces_seed();
+CREATE TRIGGER loaded_row_replaces_seed BEFORE INSERT ON sys.object_types
+    FOR EACH ROW EXECUTE FUNCTION sys.loaded_row_replaces_seed();

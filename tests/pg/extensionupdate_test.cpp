@@ -1,0 +1,182 @@
+// The extension's update path and the one layout of a repository's tables: a database made at
+// the first released version and filled by the client keeps every row through ALTER EXTENSION
+// kivo UPDATE, takes pushes afterwards, and ends exactly like a database made at the newest
+// version (columns, keys, triggers, members, dump marks and privileges); a repository file made
+// at storage level 0 and upgraded holds the same tables, columns and types as a database.
+
+#include "server/transaction.hpp"
+#include "sqlitefile/fileschema.hpp"
+#include "sqlitefile/sqlitedb.hpp"
+#include "tests/pg/serverrepository.hpp"
+
+using namespace kivotest;
+using RepositoryAccess::server::SqliteDatabase;
+
+namespace {
+
+// What a database's repository is made of, one line each, sorted: the columns and constraints of
+// its tables, its indexes, triggers and views, the extension's members and the tables pg_dump
+// holds, and who may do what (the database's own group role shown as kivo_DB_users).
+constexpr const char* kMakeup = R"SQL(
+SELECT 'column ' || table_schema || '.' || table_name || '.' || column_name || ' ' || data_type ||
+       ' ' || is_nullable || ' ' || coalesce(column_default, '') || ' ' || is_identity || ' ' ||
+       coalesce(collation_name, '') || ' ' || ordinal_position
+    FROM information_schema.columns WHERE table_schema IN ('sys', 'PUBLIC')
+UNION ALL SELECT 'constraint ' || conrelid::regclass || ' ' || pg_get_constraintdef(oid)
+    FROM pg_constraint WHERE connamespace = 'sys'::regnamespace
+UNION ALL SELECT 'index ' || indexdef FROM pg_indexes WHERE schemaname = 'sys'
+UNION ALL SELECT 'trigger ' || tgrelid::regclass || ' ' || pg_get_triggerdef(oid)
+    FROM pg_trigger WHERE NOT tgisinternal
+UNION ALL SELECT 'view ' || viewname || ' ' || definition FROM pg_views WHERE schemaname = 'PUBLIC'
+UNION ALL SELECT 'member ' || pg_describe_object(classid, objid, objsubid) FROM pg_depend
+    WHERE refclassid = 'pg_extension'::regclass AND deptype = 'e'
+UNION ALL SELECT 'dumped ' || unnest(extconfig)::regclass::text FROM pg_extension
+    WHERE extname = 'kivo'
+UNION ALL SELECT 'may ' || what || ' ' ||
+       CASE WHEN a.grantee = 0 THEN 'PUBLIC'
+            ELSE replace(pg_get_userbyid(a.grantee), current_database(), 'DB') END ||
+       ' ' || a.privilege_type
+    FROM (SELECT 'schema ' || nspname AS what, coalesce(nspacl, acldefault('n', nspowner)) AS acl
+              FROM pg_namespace WHERE nspname IN ('sys', 'PUBLIC')
+          UNION ALL SELECT 'relation ' || oid::regclass,
+                           coalesce(relacl, acldefault(CASE WHEN relkind = 'S' THEN 's'
+                                                            ELSE 'r' END, relowner))
+              FROM pg_class WHERE relnamespace IN ('sys'::regnamespace, '"PUBLIC"'::regnamespace)
+                  AND relkind IN ('r', 'S', 'v')
+          UNION ALL SELECT 'function ' || oid::regprocedure, coalesce(proacl, acldefault('f', proowner))
+              FROM pg_proc WHERE pronamespace = 'sys'::regnamespace) AS o,
+         aclexplode(o.acl) AS a
+UNION ALL SELECT 'initially ' || pg_describe_object(classoid, objoid, objsubid) || ' ' ||
+       initprivs::text
+    FROM pg_init_privs WHERE privtype = 'e'
+ORDER BY 1
+)SQL";
+
+class ExtensionUpdateTest : public ServerRepositoryTest {
+protected:
+    // A new database with the extension at theVersion, as kivo-repo init makes it but for the
+    // version.
+    std::string makeAt(const std::string& theStem, const std::string& theVersion) {
+        const std::string aDatabase = database(theStem);
+        execute("postgres", "CREATE DATABASE " + aDatabase + " TEMPLATE template0");
+        execute(aDatabase,
+                "SET search_path = public; CREATE EXTENSION kivo VERSION '" + theVersion + "'");
+        return aDatabase;
+    }
+    std::string version(const std::string& theDatabase) {
+        return lines(theDatabase, "SELECT extversion FROM pg_extension WHERE extname = 'kivo'");
+    }
+};
+
+// One line per column of a repository file's tables, as a database spells it: table, column,
+// type, nullability and place in the primary key.
+std::string fileColumns(SqliteDatabase& theFile) {
+    std::vector<std::string> aTables;
+    {
+        auto aQuery =
+            theFile.query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+        while (aQuery.step())
+            aTables.push_back(aQuery.text(0));
+    }
+    const std::map<std::string, std::string> kTypes = {
+        {"TEXT", "text"}, {"INTEGER", "bigint"}, {"BLOB", "bytea"}};
+    std::string aLines;
+    for (const std::string& aTable : aTables) {
+        auto aQuery = theFile.query("SELECT name, type, \"notnull\", pk FROM pragma_table_info('" +
+                                    aTable + "') ORDER BY cid");
+        while (aQuery.step()) {
+            const auto aType = kTypes.find(aQuery.text(1));
+            const bool aNotNull = aQuery.integer(2) != 0 || aQuery.integer(3) != 0;
+            aLines += aTable + "." + aQuery.text(0) + " " +
+                      (aType == kTypes.end() ? "unknown " + aQuery.text(1) : aType->second) +
+                      (aNotNull ? " NO " : " YES ") + aQuery.text(3) + "\n";
+        }
+    }
+    return aLines;
+}
+
+constexpr const char* kServerColumns = R"SQL(
+SELECT c.table_name || '.' || c.column_name || ' ' || c.data_type || ' ' || c.is_nullable || ' ' ||
+       coalesce(k.ordinal_position, 0)
+    FROM information_schema.columns c
+    LEFT JOIN information_schema.table_constraints t ON t.table_schema = c.table_schema
+        AND t.table_name = c.table_name AND t.constraint_type = 'PRIMARY KEY'
+    LEFT JOIN information_schema.key_column_usage k ON k.constraint_name = t.constraint_name
+        AND k.table_schema = c.table_schema AND k.table_name = c.table_name
+        AND k.column_name = c.column_name
+    WHERE c.table_schema = 'sys' ORDER BY c.table_name, c.ordinal_position
+)SQL";
+
+} // namespace
+
+TEST_F(ExtensionUpdateTest, AnUpdateFromTheFirstReleaseKeepsEveryRowAndEndsAsANewDatabase) {
+    const std::string aDatabase = makeAt("first_", "1.0");
+    const std::string aUser = role("UP");
+    fill(aDatabase, aUser);
+    EXPECT_EQ(lines(aDatabase, "SELECT cardinality(extconfig) FROM pg_extension "
+                               "WHERE extname = 'kivo'"),
+              "\n")
+        << "the first release marks nothing for pg_dump";
+    const std::map<std::string, Rows> aBefore = rows(aDatabase);
+
+    execute(aDatabase, "ALTER EXTENSION kivo UPDATE");
+    EXPECT_EQ(version(aDatabase), lines(aDatabase, "SELECT default_version FROM "
+                                                   "pg_available_extensions WHERE name = 'kivo'"));
+    EXPECT_EQ(rows(aDatabase), aBefore);
+    EXPECT_EQ(lines(aDatabase, "SELECT unnest(extconfig)::regclass::text FROM pg_extension "
+                               "WHERE extname = 'kivo' ORDER BY 1"),
+              lines(aDatabase, "SELECT oid::regclass::text FROM pg_class WHERE relnamespace = "
+                               "'sys'::regnamespace AND relkind IN ('r', 'S') ORDER BY 1"));
+    pushNewObject("ws", "after.txt");
+
+    const std::string aNew = database("newest_");
+    expectOk(repo({"init", uri(aNew)}));
+    expectOk(repo({"user", uri(aNew), aUser, "pw"}));
+    EXPECT_EQ(lines(aDatabase, kMakeup), lines(aNew, kMakeup));
+}
+
+TEST_F(ExtensionUpdateTest, AFileUpgradedFromLevelZeroHasTheTablesOfADatabase) {
+    SqliteDatabase aFile((dir() / "levels.db").string(), true);
+    {
+        RepositoryAccess::server::Transaction aTransaction(aFile, true);
+        RepositoryAccess::server::fileschema::create(aFile); // level 0 and every step after it
+        aTransaction.commit();
+    }
+    auto aLevel = aFile.query("PRAGMA user_version");
+    ASSERT_TRUE(aLevel.step());
+    EXPECT_EQ(aLevel.integer(0), KIVO_PG_EXTENSION_LEVEL)
+        << "a new storage level needs a new version of the extension";
+
+    const std::string aDatabase = database("layout_");
+    expectOk(repo({"init", uri(aDatabase)}));
+    EXPECT_EQ(fileColumns(aFile), lines(aDatabase, kServerColumns));
+
+    std::string aNames;
+    for (const std::string& aTable : RepositoryAccess::server::storeschema::tableNames())
+        aNames += aTable + "\n";
+    auto aSorted = [](const std::string& theLines) {
+        std::vector<std::string> aList;
+        for (std::size_t aStart = 0, anEnd; aStart < theLines.size(); aStart = anEnd + 1) {
+            anEnd = theLines.find('\n', aStart);
+            aList.push_back(theLines.substr(aStart, anEnd - aStart));
+        }
+        std::sort(aList.begin(), aList.end());
+        return aList;
+    };
+    EXPECT_EQ(aSorted(aNames), aSorted(lines(aDatabase, "SELECT relname FROM pg_class WHERE "
+                                                        "relnamespace = 'sys'::regnamespace AND "
+                                                        "relkind = 'r'")))
+        << "every table moves with a copy";
+    EXPECT_EQ(lines(aDatabase, "SELECT indexname FROM pg_indexes WHERE schemaname = 'sys' AND "
+                               "indexname NOT LIKE '%\\_pkey' AND indexname NOT LIKE '%\\_key' "
+                               "ORDER BY 1"),
+              [&] {
+                  std::string anIndexes;
+                  auto aQuery =
+                      aFile.query("SELECT name FROM sqlite_master WHERE type = 'index' "
+                                  "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY 1");
+                  while (aQuery.step())
+                      anIndexes += aQuery.text(0) + "\n";
+                  return anIndexes;
+              }());
+}
