@@ -8,9 +8,17 @@ REVOKE ALL ON FUNCTION sys.repository_rest(bytea) FROM PUBLIC;
 REVOKE ALL ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" FROM PUBLIC;
 REVOKE ALL ON SCHEMA sys, "PUBLIC" FROM PUBLIC;
 
-SELECT pg_catalog.pg_extension_config_dump(c.oid::regclass, '')
-    FROM pg_catalog.pg_class c
-    WHERE c.relnamespace = 'sys'::regnamespace AND c.relkind IN ('r', 'S');
+DO $$
+DECLARE
+    aRelation regclass;
+BEGIN
+    -- One statement each: the marks of one statement would update the same catalog row twice.
+    FOR aRelation IN SELECT c.oid FROM pg_catalog.pg_class c
+            WHERE c.relnamespace = 'sys'::regnamespace AND c.relkind IN ('r', 'S') LOOP
+        PERFORM pg_catalog.pg_extension_config_dump(aRelation, '');
+    END LOOP;
+END
+$$;
 
 CREATE FUNCTION sys.loaded_row_replaces_seed() RETURNS trigger
     LANGUAGE plpgsql

@@ -23,9 +23,17 @@ REVOKE ALL ON ALL SEQUENCES IN SCHEMA sys FROM PUBLIC;
 
 -- pg_dump leaves an extension's tables out unless they are marked: every table and sequence is,
 -- with all its rows, so that a dump holds the whole repository.
-SELECT pg_catalog.pg_extension_config_dump(c.oid::regclass, '')
-    FROM pg_catalog.pg_class c
-    WHERE c.relnamespace = 'sys'::regnamespace AND c.relkind IN ('r', 'S');
+DO $$
+DECLARE
+    aRelation regclass;
+BEGIN
+    -- One statement each: the marks of one statement would update the same catalog row twice.
+    FOR aRelation IN SELECT c.oid FROM pg_catalog.pg_class c
+            WHERE c.relnamespace = 'sys'::regnamespace AND c.relkind IN ('r', 'S') LOOP
+        PERFORM pg_catalog.pg_extension_config_dump(aRelation, '');
+    END LOOP;
+END
+$$;
 
 -- A restore runs CREATE EXTENSION, which seeds the settings and object types, before it loads
 -- the dumped rows: a row loaded into these tables takes the place of the row of the same key.
