@@ -40,7 +40,7 @@ UNION ALL SELECT 'may ' || what || ' ' ||
               FROM pg_namespace WHERE nspname IN ('sys', 'PUBLIC')
           UNION ALL SELECT 'relation ' || oid::regclass,
                            coalesce(relacl, acldefault(CASE WHEN relkind = 'S' THEN 's'
-                                                            ELSE 'r' END, relowner))
+                                                            ELSE 'r' END::"char", relowner))
               FROM pg_class WHERE relnamespace IN ('sys'::regnamespace, '"PUBLIC"'::regnamespace)
                   AND relkind IN ('r', 'S', 'v')
           UNION ALL SELECT 'function ' || oid::regprocedure, coalesce(proacl, acldefault('f', proowner))
