@@ -8,6 +8,19 @@ REVOKE ALL ON FUNCTION sys.repository_rest(bytea) FROM PUBLIC;
 REVOKE ALL ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" FROM PUBLIC;
 REVOKE ALL ON SCHEMA sys, "PUBLIC" FROM PUBLIC;
 
+-- A grant or revocation in an update script records the object's privileges as they then are as
+-- its initial ones, the grants that kivo-repo gave the repository's group role included; pg_dump
+-- leaves initial privileges out of a dump, and a restore would lose those grants. So the initial
+-- privileges keep only the owner's own, as a new installation records them.
+UPDATE pg_catalog.pg_init_privs i
+    SET initprivs = ARRAY(SELECT a FROM unnest(i.initprivs) AS a
+                          WHERE (SELECT bool_and(e.grantee = e.grantor)
+                                     FROM pg_catalog.aclexplode(ARRAY[a]) AS e))
+    WHERE i.privtype = 'e' AND (i.classoid, i.objoid) IN (
+        SELECT d.classid, d.objid FROM pg_catalog.pg_depend d
+            WHERE d.refclassid = 'pg_catalog.pg_extension'::regclass AND d.deptype = 'e'
+                AND d.refobjid = (SELECT oid FROM pg_catalog.pg_extension WHERE extname = 'kivo'));
+
 DO $$
 DECLARE
     aRelation regclass;

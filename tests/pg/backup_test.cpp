@@ -29,7 +29,7 @@ TEST_F(BackupTest, ADumpInEitherFormatRestoresTheRepositoryRowForRowAndTakesPush
     // repository name, and the user pushes (the grants name the source's group role, which the
     // user is a member of).
     const std::string aPlain = database("plain_");
-    execute("postgres", "CREATE DATABASE " + aPlain + " TEMPLATE template0");
+    execute("template1", "CREATE DATABASE " + aPlain + " TEMPLATE template0");
     const RunResult aLoad = pgTool("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", aPlain, "-f",
                                             (dir() / "repo.sql").string()});
     expectOk(aLoad);
@@ -45,10 +45,10 @@ TEST_F(BackupTest, ADumpInEitherFormatRestoresTheRepositoryRowForRowAndTakesPush
     // grants come back, so a login role that is no user stays out and the workspace that
     // worked before pushes again.
     const std::string aStranger = role("STRANGER");
-    execute("postgres", "CREATE ROLE \"" + aStranger + "\" LOGIN PASSWORD 'pw'");
+    execute("template1", "CREATE ROLE \"" + aStranger + "\" LOGIN PASSWORD 'pw'");
     expectOk(repo({"drop", uri(aSource)}));
     const RunResult aRestore =
-        pgTool("pg_restore", {"--exit-on-error", "-C", "-d", "postgres", "repo.dump"});
+        pgTool("pg_restore", {"--exit-on-error", "-C", "-d", "template1", "repo.dump"});
     expectOk(aRestore);
     EXPECT_EQ(aRestore.itsErr, "");
     EXPECT_EQ(rows(aSource), aBefore);
@@ -75,8 +75,9 @@ TEST_F(BackupTest, TheRolesOfARepositoryTravelWithTheClusterNotWithTheDatabase) 
     const RunResult aDump = pgTool("pg_dump", {"-Fp", aSource});
     expectOk(aDump);
     EXPECT_FALSE(contains(aDump.itsOut, "CREATE ROLE")) << aDump.itsOut;
-    EXPECT_TRUE(contains(aDump.itsOut,
-                         "GRANT EXECUTE ON FUNCTION sys.repository_rest(bytea) TO " + aGroup + ";"))
+    EXPECT_TRUE(
+        contains(aDump.itsOut,
+                 "GRANT ALL ON FUNCTION sys.repository_rest(request bytea) TO " + aGroup + ";"))
         << aDump.itsOut;
 
     const RunResult aRoles = pgTool("pg_dumpall", {"--roles-only"});

@@ -58,7 +58,7 @@ protected:
     // version.
     std::string makeAt(const std::string& theStem, const std::string& theVersion) {
         const std::string aDatabase = database(theStem);
-        execute("postgres", "CREATE DATABASE " + aDatabase + " TEMPLATE template0");
+        execute("template1", "CREATE DATABASE " + aDatabase + " TEMPLATE template0");
         execute(aDatabase,
                 "SET search_path = public; CREATE EXTENSION kivo VERSION '" + theVersion + "'");
         return aDatabase;

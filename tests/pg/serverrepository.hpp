@@ -20,7 +20,7 @@ protected:
         if (itsFacts["KIVO_PG"] != "available")
             return;
         RepositoryAccess::server::PqDatabase anAdmin(
-            RepositoryAccess::server::PqAddress(uri("postgres")));
+            RepositoryAccess::server::PqAddress(uri("template1")));
         for (const std::string& aDatabase : itsDatabases)
             anAdmin.execute("DROP DATABASE IF EXISTS " + anAdmin.quoteIdentifier(aDatabase) +
                             " WITH (FORCE)");
@@ -129,7 +129,7 @@ protected:
         write(theName + "/acme/" + theFile, "new after the restore\n");
         const RunResult aRun = kivo(theName, {"push"});
         expectOk(aRun);
-        EXPECT_TRUE(contains(aRun.itsOut, "Activated objects            : 1"))
+        EXPECT_TRUE(contains(aRun.itsOut, "Committed files              : 1"))
             << aRun.itsOut << aRun.itsErr;
     }
 
