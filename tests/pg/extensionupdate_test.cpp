@@ -9,6 +9,8 @@
 #include "sqlitefile/sqlitedb.hpp"
 #include "tests/pg/serverrepository.hpp"
 
+#include <algorithm>
+
 using namespace kivotest;
 using RepositoryAccess::server::SqliteDatabase;
 
@@ -67,6 +69,15 @@ protected:
         return lines(theDatabase, "SELECT extversion FROM pg_extension WHERE extname = 'kivo'");
     }
 };
+
+// The first column of theSql's rows in a repository file, one line each.
+std::string fileLines(SqliteDatabase& theFile, const std::string& theSql) {
+    std::string aLines;
+    auto aQuery = theFile.query(theSql);
+    while (aQuery.step())
+        aLines += aQuery.text(0) + "\n";
+    return aLines;
+}
 
 // One line per column of a repository file's tables, as a database spells it: table, column,
 // type, nullability and place in the primary key.
@@ -151,32 +162,17 @@ TEST_F(ExtensionUpdateTest, AFileUpgradedFromLevelZeroHasTheTablesOfADatabase) {
     expectOk(repo({"init", uri(aDatabase)}));
     EXPECT_EQ(fileColumns(aFile), lines(aDatabase, kServerColumns));
 
+    std::vector<std::string> aTables = RepositoryAccess::server::storeschema::tableNames();
+    std::sort(aTables.begin(), aTables.end());
     std::string aNames;
-    for (const std::string& aTable : RepositoryAccess::server::storeschema::tableNames())
+    for (const std::string& aTable : aTables)
         aNames += aTable + "\n";
-    auto aSorted = [](const std::string& theLines) {
-        std::vector<std::string> aList;
-        for (std::size_t aStart = 0, anEnd; aStart < theLines.size(); aStart = anEnd + 1) {
-            anEnd = theLines.find('\n', aStart);
-            aList.push_back(theLines.substr(aStart, anEnd - aStart));
-        }
-        std::sort(aList.begin(), aList.end());
-        return aList;
-    };
-    EXPECT_EQ(aSorted(aNames), aSorted(lines(aDatabase, "SELECT relname FROM pg_class WHERE "
-                                                        "relnamespace = 'sys'::regnamespace AND "
-                                                        "relkind = 'r'")))
-        << "every table moves with a copy";
-    EXPECT_EQ(lines(aDatabase, "SELECT indexname FROM pg_indexes WHERE schemaname = 'sys' AND "
+    EXPECT_EQ(aNames, lines(aDatabase, "SELECT relname FROM pg_class WHERE relnamespace = "
+                                       "'sys'::regnamespace AND relkind = 'r' ORDER BY 1"))
+        << "a copy moves every table";
+    EXPECT_EQ(fileLines(aFile, "SELECT name FROM sqlite_master WHERE type = 'index' AND name NOT "
+                               "LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY 1"),
+              lines(aDatabase, "SELECT indexname FROM pg_indexes WHERE schemaname = 'sys' AND "
                                "indexname NOT LIKE '%\\_pkey' AND indexname NOT LIKE '%\\_key' "
-                               "ORDER BY 1"),
-              [&] {
-                  std::string anIndexes;
-                  auto aQuery =
-                      aFile.query("SELECT name FROM sqlite_master WHERE type = 'index' "
-                                  "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY 1");
-                  while (aQuery.step())
-                      anIndexes += aQuery.text(0) + "\n";
-                  return anIndexes;
-              }());
+                               "ORDER BY 1"));
 }
