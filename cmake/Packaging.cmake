@@ -10,6 +10,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "Version control for the design-time repository of a database server")
 # Absolute destinations (the server's own directories) land in the package's tree as well.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -18,7 +19,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 
 set(CPACK_COMPONENTS_ALL client)
 set(CPACK_DEBIAN_CLIENT_PACKAGE_NAME kivo)
-set(CPACK_COMPONENT_CLIENT_DESCRIPTION
+set(CPACK_DEBIAN_CLIENT_DESCRIPTION
   "kivo client: workspaces on a repository file or a PostgreSQL server
 kivo, the repository administration tool kivo-repo, the key store zevuserstore, the three-way
 merge tool kivo-merge, the manual page and the bash completion.")
@@ -27,7 +28,7 @@ if(TARGET kivo_pgextension)
   set(CPACK_DEBIAN_EXTENSION_PACKAGE_NAME "postgresql-${KIVO_PG_MAJOR}-kivo")
   set(CPACK_DEBIAN_EXTENSION_PACKAGE_DEPENDS "postgresql-${KIVO_PG_MAJOR}")
   set(CPACK_DEBIAN_EXTENSION_PACKAGE_SECTION database)
-  set(CPACK_COMPONENT_EXTENSION_DESCRIPTION
+  set(CPACK_DEBIAN_EXTENSION_DESCRIPTION
     "kivo repository engine for PostgreSQL ${KIVO_PG_MAJOR}
 The extension kivo: a kivo repository in a database of the server, made with kivo-repo init.")
 endif()
