@@ -6,8 +6,6 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kivo)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "kivo developers <kivo@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Version control for the design-time repository of a database server")
 # Absolute destinations (the server's own directories) land in the package's tree as well.
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_INSTALL_PREFIX /usr)
@@ -20,7 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_COMPONENTS_ALL client)
 set(CPACK_DEBIAN_CLIENT_PACKAGE_NAME kivo)
 set(CPACK_DEBIAN_CLIENT_DESCRIPTION
-  "kivo client: workspaces on a repository file or a PostgreSQL server
+  "version control for the design-time repository of a database server
 kivo, the repository administration tool kivo-repo, the key store zevuserstore, the three-way
 merge tool kivo-merge, the manual page and the bash completion.")
 if(TARGET kivo_pgextension)
