@@ -31,8 +31,10 @@ protected:
         if (itsFacts["KIVO_PG"] != "available")
             return;
         for (const std::string& aDatabase : itsDatabases) {
-            asCluster("template1", "DROP DATABASE IF EXISTS " + quoted(aDatabase) + " WITH (FORCE)");
-            asCluster("template1", "DROP ROLE IF EXISTS " + quoted(PqTarget::usersGroup(aDatabase)));
+            asCluster("template1",
+                      "DROP DATABASE IF EXISTS " + quoted(aDatabase) + " WITH (FORCE)");
+            asCluster("template1",
+                      "DROP ROLE IF EXISTS " + quoted(PqTarget::usersGroup(aDatabase)));
         }
         for (const std::string& aRole : itsRoles)
             asCluster("template1", "DROP ROLE IF EXISTS " + quoted(aRole));
@@ -57,7 +59,7 @@ protected:
         return itsDatabases.back();
     }
 
-    // kivo theArgs in workspace theName of user theUser on theDatabase.
+    // kivo theArgs in workspace theName.
     RunResult kivo(const std::string& theName, std::vector<std::string> theArgs) {
         theArgs.push_back("--passwd=pw");
         RunOptions anOptions;
@@ -65,24 +67,27 @@ protected:
         return runKivo(theArgs, anOptions);
     }
 
-    RunResult createWorkspace(const std::string& theDatabase, const std::string& theUser) {
+    RunResult createWorkspace(const std::string& theDatabase, const std::string& theUser,
+                              const std::string& theName) {
         RunOptions anOptions;
         anOptions.itsCwd = itsDir.path();
-        return runKivo({"create", "workspace", (itsDir.path() / theUser).string(),
+        return runKivo({"create", "workspace", (itsDir.path() / theName).string(),
                         "--host=127.0.0.1:" + itsFacts["KIVO_PG_PORT"], "--user=" + theUser,
                         "--passwd=pw", "--database=" + theDatabase},
                        anOptions);
     }
 
-    // theUser's workspace on theDatabase pushes one new file of package thePackage.
+    // A new workspace of theUser on theDatabase, named after thePackage, pushes one new file of
+    // that package.
     void push(const std::string& theDatabase, const std::string& theUser,
               const std::string& thePackage) {
-        RunResult aRun = createWorkspace(theDatabase, theUser);
+        RunResult aRun = createWorkspace(theDatabase, theUser, thePackage);
         ASSERT_EQ(aRun.itsExitCode, 0) << aRun.itsOut << aRun.itsErr;
-        std::filesystem::create_directories(itsDir.path() / theUser / thePackage);
-        expectOk(kivo(theUser, {"track", thePackage}));
-        writeText(itsDir.path() / theUser / thePackage / "order.txt", "pushed by " + theUser + "\n");
-        aRun = kivo(theUser, {"push"});
+        std::filesystem::create_directories(itsDir.path() / thePackage / thePackage);
+        expectOk(kivo(thePackage, {"track", thePackage}));
+        writeText(itsDir.path() / thePackage / thePackage / "order.txt",
+                  "pushed by " + theUser + "\n");
+        aRun = kivo(thePackage, {"push"});
         expectOk(aRun);
         EXPECT_NE(aRun.itsOut.find("Activated objects            : 1"), std::string::npos)
             << aRun.itsOut << aRun.itsErr;
@@ -142,8 +147,8 @@ TEST_F(LeastPrivilegeTest, StrangersStayOutOfARepositoryThatNoSuperuserMade) {
 
     // Even let in to the database by hand, the stranger may neither call the procedure nor
     // read a view nor a table: the administrator's revocations took hold.
-    asCluster(aDatabase, "GRANT CONNECT ON DATABASE " + quoted(aDatabase) + " TO " +
-                             quoted(aStranger));
+    asCluster(aDatabase,
+              "GRANT CONNECT ON DATABASE " + quoted(aDatabase) + " TO " + quoted(aStranger));
     PqDatabase aSession(PqAddress(uri(aDatabase, aStranger, "pw")));
     for (const std::string aQuery :
          {"SELECT sys.repository_rest('\\x00'::bytea)",

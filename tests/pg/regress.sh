@@ -5,6 +5,8 @@
 # it, and the repository and the suite's roles go again afterwards.
 #
 #   regress.sh BUILDDIR REGRESSDIR      (KIVO_PG_ENV names the cluster's env file)
+#
+# A failing run keeps the suite's output (results/) and says where.
 set -euo pipefail
 
 aBuild=$(cd "${1:?build directory}" && pwd)
@@ -40,7 +42,7 @@ cleanUp() {
     "${aPsql[@]}" -c 'DROP ROLE IF EXISTS "REGRESS_ANN", "REGRESS_BEN", regress_stranger' \
         >/dev/null 2>&1 || true
 }
-trap 'cleanUp; rm -rf "$aOut"' EXIT
+trap cleanUp EXIT
 cleanUp
 
 "$aBuild/kivo-repo" init "$aTarget" >/dev/null
@@ -52,5 +54,7 @@ if ! "$aRegress" --use-existing --host="$aHost" --port="$aPort" --user="$aAdmin"
     --dbname="$aDatabase" --inputdir="$aSuite" --outputdir="$aOut" \
     --bindir="$(pg_config --bindir)" --schedule="$aSuite/schedule"; then
     cat "$aOut/regression.diffs" >&2 2>/dev/null || true
+    echo "the suite's output stays in $aOut/results for a look" >&2
     exit 1
 fi
+rm -rf "$aOut"

@@ -12,9 +12,11 @@ SELECT regress.answer(sys.repository_rest('repoV2'::bytea || regress.le32(1)
     || regress.le32(2147483647) || '{}'::bytea)) AS long_field;
 SELECT regress.answer(sys.repository_rest('repoV2'::bytea || regress.le32(1) || regress.le32(-5)
     || '{}'::bytea)) AS negative_field;
--- A field count no frame could hold.
-SELECT regress.answer(sys.repository_rest('repoV2'::bytea || regress.le32(2147483647)))
-    AS huge_count;
+-- A field count no frame could hold, and a count of no fields at all.
+SELECT regress.answer(sys.repository_rest('repoV2'::bytea || regress.le32(2147483647)
+    || regress.le32(2) || '{}'::bytea)) AS huge_count;
+SELECT regress.answer(sys.repository_rest('repoV2'::bytea || regress.le32(0)
+    || regress.le32(2) || '{}'::bytea)) AS no_fields;
 -- Whole frames around requests that cannot be read.
 SELECT regress.answer(sys.repository_rest(regress.frame('{"action":'))) AS cut_json;
 SELECT regress.answer(sys.repository_rest(regress.frame('[1, 2]'))) AS not_an_object;

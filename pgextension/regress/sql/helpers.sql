@@ -25,15 +25,14 @@ CREATE FUNCTION regress.answer(theFrame bytea) RETURNS text LANGUAGE sql IMMUTAB
 $$;
 
 -- What the server says to theRole logging in to this database with thePassword: "connected",
--- or the server's refusal without the address it came from.
+-- or the server's refusal without the address it came from. Names and password hold no space.
 CREATE FUNCTION regress.login(theRole text, thePassword text) RETURNS text LANGUAGE plpgsql AS $$
 DECLARE
     aDetail text;
 BEGIN
     PERFORM public.dblink_connect('regress_login',
         format('host=%s port=%s dbname=%s user=%s password=%s', host(inet_server_addr()),
-               inet_server_port(), quote_ident(current_database()), quote_ident(theRole),
-               thePassword));
+               inet_server_port(), current_database(), theRole, thePassword));
     PERFORM public.dblink_disconnect('regress_login');
     RETURN 'connected';
 EXCEPTION WHEN sqlclient_unable_to_establish_sqlconnection THEN
