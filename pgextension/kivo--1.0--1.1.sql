@@ -8,13 +8,25 @@ REVOKE ALL ON FUNCTION sys.repository_rest(bytea) FROM PUBLIC;
 REVOKE ALL ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" FROM PUBLIC;
 REVOKE ALL ON SCHEMA sys, "PUBLIC" FROM PUBLIC;
 
+-- The role that updates the extension administers the repository from now on, as the role that
+-- creates it does: it owns the procedure and the views and reads and writes the tables' rows,
+-- while the tables and both schemas stay with the superuser.
+ALTER FUNCTION sys.repository_rest(bytea) OWNER TO @extowner@;
+ALTER VIEW "PUBLIC"."M_FEATURES" OWNER TO @extowner@;
+ALTER VIEW "PUBLIC"."M_DATABASE" OWNER TO @extowner@;
+ALTER VIEW "PUBLIC"."M_CONNECTIONS" OWNER TO @extowner@;
+GRANT USAGE ON SCHEMA sys, "PUBLIC" TO @extowner@ WITH GRANT OPTION;
+GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA sys TO @extowner@;
+GRANT SELECT, UPDATE, USAGE ON ALL SEQUENCES IN SCHEMA sys TO @extowner@;
+
 -- A grant or revocation in an update script records the object's privileges as they then are as
 -- its initial ones, the grants that kivo-repo gave the repository's group role included; pg_dump
 -- leaves initial privileges out of a dump, and a restore would lose those grants. So the initial
--- privileges keep only the owner's own, as a new installation records them.
+-- privileges keep only the owner's own and the administrator's, as a new installation records
+-- them.
 UPDATE pg_catalog.pg_init_privs i
     SET initprivs = ARRAY(SELECT a FROM unnest(i.initprivs) AS a
-                          WHERE (SELECT bool_and(e.grantee = e.grantor)
+                          WHERE (SELECT bool_and(e.grantee = e.grantor OR e.grantee = '@extowner@'::regrole)
                                      FROM pg_catalog.aclexplode(ARRAY[a]) AS e))
     WHERE i.privtype = 'e' AND (i.classoid, i.objoid) IN (
         SELECT d.classid, d.objid FROM pg_catalog.pg_depend d

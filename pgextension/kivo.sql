@@ -15,7 +15,7 @@ CREATE SCHEMA "PUBLIC";
 CREATE FUNCTION sys.kivo_install(database_name text) RETURNS void
     AS 'MODULE_PATHNAME', 'kivo_install'
     LANGUAGE C STRICT VOLATILE
-    SET search_path = sys, pg_catalog;
+    SET search_path = sys, pg_catalog, pg_temp;
 SELECT sys.kivo_install(current_database());
 DROP FUNCTION sys.kivo_install(text);
 REVOKE ALL ON ALL TABLES IN SCHEMA sys FROM PUBLIC;
@@ -82,3 +82,16 @@ CREATE VIEW "PUBLIC"."M_CONNECTIONS" AS
 -- compares with as a database updated from an earlier version has them.
 REVOKE ALL ON SCHEMA sys, "PUBLIC" FROM PUBLIC;
 REVOKE ALL ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" FROM PUBLIC;
+
+-- The role that creates the extension administers the repository (kivo-repo runs as it): it
+-- owns the procedure and the views, so that its grants and revocations on them hold, and the
+-- procedure runs as it, with no more than its privileges. It reads and writes the tables'
+-- rows, but the tables and both schemas stay with the superuser that runs this script: no
+-- trigger, default or object of its making ever runs inside the superuser's scripts.
+ALTER FUNCTION sys.repository_rest(bytea) OWNER TO @extowner@;
+ALTER VIEW "PUBLIC"."M_FEATURES" OWNER TO @extowner@;
+ALTER VIEW "PUBLIC"."M_DATABASE" OWNER TO @extowner@;
+ALTER VIEW "PUBLIC"."M_CONNECTIONS" OWNER TO @extowner@;
+GRANT USAGE ON SCHEMA sys, "PUBLIC" TO @extowner@ WITH GRANT OPTION;
+GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA sys TO @extowner@;
+GRANT SELECT, UPDATE, USAGE ON ALL SEQUENCES IN SCHEMA sys TO @extowner@;

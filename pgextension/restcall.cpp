@@ -13,6 +13,7 @@ extern "C" {
 #include "fmgr.h"
 #include "miscadmin.h"
 #include "utils/builtins.h"
+#include "utils/guc.h"
 }
 
 #include <cstdio>
@@ -90,13 +91,24 @@ void install(const char* theDatabaseName, Outcome& theOutcome) noexcept {
 
 } // namespace
 
+// The engine's statements name the tables without their schema. They are resolved in the
+// repository's schema and the catalog only, whatever search path the function was given since:
+// the function belongs to the repository's administrator, who may change its settings, and
+// nothing of anyone's making may run inside it (a superuser's call included). The setting ends
+// with the call, or with the transaction when the call fails.
+constexpr const char* kEngineSearchPath = "sys, pg_catalog, pg_temp";
+
 // sys.repository_rest(bytea) returns bytea: one repoV2 frame in, one out, for the session user
 // (the login role, whatever role the function runs as).
 extern "C" Datum kivo_repository_rest(PG_FUNCTION_ARGS) {
     bytea* aFrame = PG_GETARG_BYTEA_PP(0);
     const char* aCaller = GetUserNameFromId(GetSessionUserId(), false);
+    const int aSettingsLevel = NewGUCNestLevel();
+    (void)set_config_option("search_path", kEngineSearchPath, PGC_USERSET, PGC_S_SESSION,
+                            GUC_ACTION_SAVE, true, 0, false);
     Outcome anOutcome;
     answer(VARDATA_ANY(aFrame), VARSIZE_ANY_EXHDR(aFrame), aCaller, anOutcome);
+    AtEOXact_GUC(true, aSettingsLevel);
     if (anOutcome.itsAnswer == nullptr)
         ereport(ERROR,
                 (errcode(anOutcome.itsCode != 0 ? anOutcome.itsCode : ERRCODE_INTERNAL_ERROR),
