@@ -35,40 +35,6 @@ TEST(HelpCommand, OverviewAndEntriesAsText) {
     EXPECT_EQ(aHtml.itsOut.rfind("<!DOCTYPE html>\n", 0), 0u);
 }
 
-// The ways out that a new user needs are found where they look first, and by a search.
-TEST(HelpCommand, TellsTheWaysOut) {
-    EXPECT_TRUE(contains(runKivo({"help", "timeStamps"}).itsOut, "the repository's times in UTC"));
-    EXPECT_TRUE(contains(runKivo({"help", "checkout"}).itsOut,
-                         "--historical=TIMESTAMP (--hist): the versions valid at YYYY-MM-DD "
-                         "HH:MM:SS.NNN or YYYY-MM-DD, a time of the repository in UTC"));
-    const std::string aForce = "a later activation conflicts with it until kivo revert removes it";
-    EXPECT_TRUE(contains(runKivo({"help", "checkout"}).itsOut, aForce));
-    EXPECT_TRUE(contains(runKivo({"help", "conflicts"}).itsOut, aForce));
-    EXPECT_TRUE(contains(runKivo({"help", "kivoignore"}).itsOut,
-                         "A pattern is anchored at its directory and at the end of the name"));
-    EXPECT_TRUE(contains(runKivo({"help", "mergeToolConfig"}).itsOut, "kivo-merge %b %r %l"));
-    auto aSearch = runKivo({"help", "anchored", "-s"});
-    EXPECT_EQ(aSearch.itsExitCode, 0);
-    EXPECT_TRUE(contains(aSearch.itsOut, ".kivoignore files")) << aSearch.itsOut;
-    EXPECT_TRUE(contains(runKivo({"help", "diff"}).itsOut, "Usage:\n  diff inactiveObjects|ios\n"));
-    EXPECT_TRUE(contains(runKivo({"help", "log"}).itsOut, "Usage:\n  log OBJECT OBJECT...\n"));
-    EXPECT_TRUE(contains(runKivo({"help", "annotate"}).itsOut, "--version=N"));
-}
-
-// A user of a team server finds its topic by the server's name, with the host forms, the TLS
-// settings and what to do when the server fails.
-TEST(HelpCommand, TheServersTopicIsFoundByTheServersName) {
-    auto aSearch = runKivo({"help", "postgresql", "-s"});
-    EXPECT_EQ(aSearch.itsExitCode, 0);
-    EXPECT_TRUE(contains(aSearch.itsOut, "Team repositories on a PostgreSQL server"))
-        << aSearch.itsOut;
-    for (const char* aPart :
-         {"HOST:PORT@DATABASE", "--database=DATABASE", "HOST1:PORT1,HOST2:PORT2@DATABASE",
-          "--sslTrustStore=FILE", "statement_timeout", "CREATE EXTENSION kivo", "--keepName"})
-        EXPECT_TRUE(contains(aSearch.itsOut, aPart)) << aPart;
-    EXPECT_TRUE(contains(runKivo({"help", "create", "ws"}).itsOut, "see the topic servers"));
-}
-
 TEST(HelpCommand, NoMatchFailsOnStandardError) {
     for (auto anArgs : {std::vector<std::string>{"help", "nosuchthing"},
                         std::vector<std::string>{"help", "zzqx", "-s"}}) {

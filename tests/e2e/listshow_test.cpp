@@ -34,6 +34,17 @@ protected:
         activateAs("other", {"create-package"});
         activateAs("other", {"write-only"});
     }
+
+public:
+    // The cases that only read the repository, run one after the other on one: its setup takes
+    // most of their time.
+    void objectLists();
+    void statusLists();
+    void historyLists();
+    void showObject();
+    void packages();
+    void inactiveWorkspaces();
+    void repositorySettings();
 };
 
 const std::string kActive = "\tacme/Notes.md (version #1)\n"
@@ -58,7 +69,7 @@ std::string packageBlock(const std::string& thePackage, const std::string& theSt
 
 } // namespace
 
-TEST_F(ListShow, ObjectListsPrintOneObjectLinePerObject) {
+void ListShow::objectLists() {
     EXPECT_EQ(outputOf(kivo({"list", "aos"})), kActive);
     EXPECT_EQ(outputOf(kivo({"list", "activeObjects", "acme.orders", "--noRecursive"})),
               "\tacme/orders/Order.txt (version #2)\n");
@@ -77,7 +88,7 @@ TEST_F(ListShow, ObjectListsPrintOneObjectLinePerObject) {
 }
 
 // The committed deletion is no local change any more; the repository still holds it inactive.
-TEST_F(ListShow, StatusListsInactiveObjectsInTheObjectLineLayout) {
+void ListShow::statusLists() {
     const std::string anOut = outputOf(kivo({"status", "--inactiveObjects"}));
     EXPECT_TRUE(
         anOut.ends_with("Tracked packages:\n\tacme\n\nInactive Objects:\n" + kInactive + "\n"))
@@ -87,7 +98,7 @@ TEST_F(ListShow, StatusListsInactiveObjectsInTheObjectLineLayout) {
               "\nInactive Objects:\n" + kInactive + "\n");
 }
 
-TEST_F(ListShow, HistoryListsEveryActivatedVersion) {
+void ListShow::historyLists() {
     EXPECT_EQ(outputOf(kivo({"list", "history", "acme/orders/New.txt", "acme/old/Gone.txt"})),
               "No historic versions for \"acme/orders/New.txt\"\n"
               "Historic versions:\n\t1\t<time>\tDEV\n\t2\t<time>\tDEV\t deletion\n");
@@ -98,7 +109,7 @@ TEST_F(ListShow, HistoryListsEveryActivatedVersion) {
     EXPECT_TRUE(contains(aMissing.itsErr, "Failed to list history (40132)")) << aMissing.itsErr;
 }
 
-TEST_F(ListShow, ShowObjectReadsTheVersionAsked) {
+void ListShow::showObject() {
     const std::string aFront = "Object                  : Order.txt\n"
                                "Package                 : acme.orders\nMeta data:\n";
     const std::string anActivated = "Last activated at       : <time>\n"
@@ -135,7 +146,7 @@ TEST_F(ListShow, ShowObjectReadsTheVersionAsked) {
     EXPECT_EQ(aNone.itsErr, "Object \"acme/orders/Order.txt\" has no historical version 7.\n");
 }
 
-TEST_F(ListShow, PackagesAreListedAndShownWithTheirAttributes) {
+void ListShow::packages() {
     EXPECT_EQ(outputOf(kivo({"list", "rootPackages"})),
               packageBlock("acme", "0", "1") + packageBlock("p", "0", "0"));
     EXPECT_EQ(outputOf(outsideWithKey({"list", "packages", "acme.o*"})),
@@ -153,14 +164,14 @@ TEST_F(ListShow, PackagesAreListedAndShownWithTheirAttributes) {
         << aMissing.itsErr;
 }
 
-TEST_F(ListShow, InactiveWorkspacesOfOneUserOrOfAll) {
+void ListShow::inactiveWorkspaces() {
     EXPECT_EQ(outputOf(kivo({"list", "iWS"})), "DEV\tws\n");
     EXPECT_EQ(outputOf(outsideWithKey({"list", "inactiveWorkSpaces", "other"})),
               "OTHER\t__empty__\n");
     EXPECT_EQ(outputOf(kivo({"list", "iWS", "*"})), "DEV\tws\nOTHER\t__empty__\n");
 }
 
-TEST_F(ListShow, SettingsOfTheRepositoryAndTheTrackedPackages) {
+void ListShow::repositorySettings() {
     EXPECT_EQ(outputOf(kivo({"show", "evs"})),
               "Minimum required version : 1\nMaximum version          : 3\n");
     EXPECT_EQ(outputOf(outsideWithKey({"show", "vendor"})),
@@ -170,6 +181,23 @@ TEST_F(ListShow, SettingsOfTheRepositoryAndTheTrackedPackages) {
     const RunResult anOutside = outsideWithKey({"list", "trackedPackages"});
     EXPECT_EQ(anOutside.itsExitCode, 1);
     EXPECT_EQ(anOutside.itsErr, "Failed to open workspace config file.\n");
+}
+
+TEST_F(ListShow, ListsAndShowsOfOnePopulatedRepository) {
+    using Case = void (ListShow::*)();
+    const std::pair<const char*, Case> aCases[] = {
+        {"objectLists", &ListShow::objectLists},
+        {"statusLists", &ListShow::statusLists},
+        {"historyLists", &ListShow::historyLists},
+        {"showObject", &ListShow::showObject},
+        {"packages", &ListShow::packages},
+        {"inactiveWorkspaces", &ListShow::inactiveWorkspaces},
+        {"repositorySettings", &ListShow::repositorySettings},
+    };
+    for (const auto& [aName, aCase] : aCases) {
+        SCOPED_TRACE(aName);
+        (this->*aCase)();
+    }
 }
 
 // DU1 of the content vendor holds acme.orders and acme.shipping, whose Bad.json was activated in

@@ -8,7 +8,7 @@
 // workspace holds it: file:PATH, or HOST:PORT@DATABASE.
 //
 //   kivo_activate_probe HOST USER PASSWORD (BARRIERDIR COUNT | create-package | write-only)
-//   kivo_activate_probe HOST USER PASSWORD put PACKAGE NAME SUFFIX CONTENT
+//   kivo_activate_probe HOST USER PASSWORD put PACKAGE NAME SUFFIX CONTENT [PACKAGE NAME ...]
 //   kivo_activate_probe HOST USER PASSWORD remove PACKAGE NAME SUFFIX
 //   kivo_activate_probe HOST USER PASSWORD package NAME    creates a package of any name, as
 //                                                          another client might
@@ -46,26 +46,39 @@ bool meetAtBarrier(const fs::path& theDir, const std::string& theUser, long theC
     return false;
 }
 
-// Writes (or deletes) one object and activates the change; prints the activation's error code.
-int putOrRemove(int theArgc, char** theArgv) {
-    const std::string aMode = theArgv[4];
-    RepositoryObject anObject(theArgv[5], theArgv[6], theArgv[7]);
+// Writes (or deletes) one object, named by the words PACKAGE NAME SUFFIX [CONTENT], and
+// activates the change; returns the activation's error code.
+std::string putOrRemoveOne(const std::string& theMode, char** theWords) {
+    RepositoryObject anObject(theWords[0], theWords[1], theWords[2]);
     // A new version is based on the active one, when there is one.
     if (repofunobjects::getNumberOfLatestVersion(RepositorySession::active(), anObject) > 0 &&
         repofunobjects::existsObject(RepositorySession::active(), anObject))
         anObject.setMetaData(repofunobjects::readActiveObjectMetaData(anObject));
-    if (aMode == "put") {
-        if (theArgc != 9)
-            return 2;
+    if (theMode == "put") {
         if (!repofunpackages::existsPackage(anObject.package()))
             repofunpackages::createPackage(anObject.package(), false);
-        repofunobjects::writeObject(anObject, std::make_shared<const std::string>(theArgv[8]));
+        repofunobjects::writeObject(anObject, std::make_shared<const std::string>(theWords[3]));
     } else {
         repofunobjects::deleteObject(anObject);
     }
-    ActivationResult aResult = repofunobjects::activateObjects({anObject}, "0", "");
-    std::cout << "activation " << aResult.itsError.itsCode << "\n";
-    return aResult.itsError.itsCode == "0" ? 0 : 1;
+    return repofunobjects::activateObjects({anObject}, "0", "").itsError.itsCode;
+}
+
+// "put" takes one object or more, each written and activated in turn (a later one may be a new
+// version of an earlier one), so that a test prepares many in one run; prints the error code of
+// each activation and stops at the first that fails.
+int putOrRemove(int theArgc, char** theArgv) {
+    const std::string aMode = theArgv[4];
+    const int aWords = aMode == "put" ? 4 : 3;
+    if ((theArgc - 5) % aWords != 0 || (aMode != "put" && theArgc != 8))
+        return 2;
+    for (int i = 5; i < theArgc; i += aWords) {
+        const std::string aCode = putOrRemoveOne(aMode, theArgv + i);
+        std::cout << "activation " << aCode << "\n";
+        if (aCode != "0")
+            return 1;
+    }
+    return 0;
 }
 
 int run(int theArgc, char** theArgv) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The progress line and Ctrl-C during a push of a few thousand files: on a terminal the line
+"""The progress line and Ctrl-C during a push of a thousand files: on a terminal the line
 "<done> of <total> files" appears and is erased at the end; through a pipe not one byte of it
 is written; Ctrl-C ends the push after the object at hand with "Interrupted.", exit status 1 and
 no lock left, and a rerun finishes the job without duplicate versions.
@@ -18,7 +18,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from terminal import check  # noqa: E402
 
-FILES = 3000
+FILES = 1000
 ERASE = "\r\x1b[K"
 
 
@@ -61,7 +61,7 @@ def main():
     build = os.path.abspath(sys.argv[1])
     kivo = os.path.join(build, "kivo")
     with tempfile.TemporaryDirectory() as work:
-        # The line appears at once, however fast this machine pushes a few thousand files.
+        # The line appears at once, however fast this machine pushes a thousand files.
         env = dict(os.environ, ZEVUSERSTORE_HOME=os.path.join(work, "keys"), TERM="xterm",
                    KIVO_PROGRESS_DELAY_MS="0")
         env.pop("KIVO_ROOT", None)

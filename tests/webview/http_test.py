@@ -30,10 +30,9 @@ class WebView(unittest.TestCase):
         cls.repo = Repository(BUILD, cluster)
         cls.repo.put("acme", "a", "txt", "hello\nworld\n")
         cls.repo.put("acme", "a", "txt", "hello\nthere\nworld\n")
-        for number in range(105):
-            cls.repo.put("many", "o%03d" % number, "txt", "%d\n" % number)
-        for number in range(12):
-            cls.repo.put("acme", "long", "txt", "line %d\n" % number)
+        cls.repo.put_all([("many", "o%03d" % number, "txt", "%d\n" % number)
+                          for number in range(105)])
+        cls.repo.put_all([("acme", "long", "txt", "line %d\n" % number) for number in range(12)])
         cls.repo.put(HOSTILE_PACKAGE, HOSTILE_NAME, "txt", "<script>alert(1)</script>\n")
         cls.repo.tool("set", cls.repo.target, "change_tracking", "on")
         cls.repo.put("acme", "tracked", "txt", "in a change\n")

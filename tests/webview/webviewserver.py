@@ -50,10 +50,16 @@ class Repository:
 
     def put(self, package, name, suffix, content):
         """Writes and activates one object as user dev."""
+        self.put_all([(package, name, suffix, content)])
+
+    def put_all(self, objects):
+        """Writes and activates each (package, name, suffix, content) in turn as user dev, in
+        one run of the probe."""
+        words = [word for entry in objects for word in entry]
         out = subprocess.run(
             [os.path.join(self.build, "kivo_activate_probe"), self.host, "DEV", "pw", "put",
-             package, name, suffix, content], check=True, capture_output=True, text=True).stdout
-        assert "activation 0" in out, out
+             *words], check=True, capture_output=True, text=True).stdout
+        assert out.count("activation 0") == len(objects), out
 
     def remove(self):
         if not self.target.startswith("postgresql://"):

@@ -8,6 +8,7 @@
 
 #include "core/annotate.hpp"
 #include "core/error.hpp"
+#include "tests/support/messages.hpp"
 
 using namespace RepositoryAccess;
 using annotate::FileVersion;
@@ -63,12 +64,8 @@ TEST(Annotate, EmptyHistoriesAndAMissingVersion) {
     EXPECT_TRUE(annotate::annotateLines(std::vector<FileVersion>{}).empty());
     EXPECT_TRUE(annotate::annotateLines(history({"a\n", ""})).empty());
     const std::vector<FileVersion> aVersions = history({"a\n", "b\n"});
-    try {
-        annotate::annotateLines(aVersions, 2);
-        FAIL() << "a version past the newest was annotated";
-    } catch (const Error& anError) {
-        EXPECT_STREQ(anError.what(), "No version 3 to annotate: the file has 2 versions");
-    }
+    EXPECT_EQ(kivotest::messageOf([&] { annotate::annotateLines(aVersions, 2); }),
+              "No version 3 to annotate: the file has 2 versions");
 }
 
 // Random histories of insertions, deletions and rewrites in which every written line is unique

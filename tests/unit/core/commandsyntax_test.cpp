@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "core/error.hpp"
+#include "tests/support/messages.hpp"
 
 using namespace RepositoryAccess;
 
@@ -25,30 +24,16 @@ using Texts = std::vector<std::string>;
 
 } // namespace
 
-TEST(CommandSyntaxTable, HasEveryEntryInOrderAndEveryMapPerToken) {
-    for (bool anAdvanced : {false, true}) {
-        auto aTable = commandsyntax::buildTable(anAdvanced);
-        ASSERT_GT(aTable.size(), 5u);
-        EXPECT_EQ(aTable.front().itsAction, "activate");
-        EXPECT_EQ(aTable[5].itsWhatKey, "workSpace");
-        EXPECT_EQ(aTable.back().itsAction, "version");
-        for (const auto& anEntry : aTable) {
+// A match that reaches a token without text would raise the internal error: every token of both
+// tables has one.
+TEST(CommandSyntaxTable, EveryTokenOfEveryEntryExpands) {
+    for (bool anAdvanced : {false, true})
+        for (const auto& anEntry : commandsyntax::buildTable(anAdvanced)) {
             EXPECT_FALSE(anEntry.itsSyntaxes.empty()) << anEntry.itsAction;
-            for (const auto& aSyntax : anEntry.itsSyntaxes) {
-                EXPECT_EQ(aSyntax.usage().front(), "ACTION");
-                // Every word of a successful match must expand: a match that reaches a token
-                // without map would raise the internal error.
+            for (const auto& aSyntax : anEntry.itsSyntaxes)
                 for (const auto& aToken : aSyntax.tokens())
                     EXPECT_FALSE(aToken.itsText.empty()) << anEntry.itsAction;
-            }
         }
-    }
-    std::size_t aPlain = 0, anAdvanced = 0;
-    for (const auto& anEntry : commandsyntax::buildTable(false))
-        aPlain += anEntry.itsSyntaxes.size();
-    for (const auto& anEntry : commandsyntax::buildTable(true))
-        anAdvanced += anEntry.itsSyntaxes.size();
-    EXPECT_GT(anAdvanced, aPlain);
 }
 
 TEST(CommandSyntaxMatch, ObjectSelectionForms) {
@@ -121,10 +106,5 @@ TEST(CommandSyntaxMatch, RejectsWhatNoSyntaxAccepts) {
 
 TEST(CommandSyntaxMatch, ATokenWithoutExpansionMapIsAnInternalError) {
     CommandSyntax aSyntax({"ACTION", "PACKAGE"}, {{{"action", "$"}}});
-    try {
-        aSyntax.match({"x", "p"});
-        FAIL();
-    } catch (const Error& anError) {
-        EXPECT_EQ(anError.messages().front(), "Internal error. 1, 1");
-    }
+    EXPECT_EQ(kivotest::messageOf([&] { aSyntax.match({"x", "p"}); }), "Internal error. 1, 1");
 }

@@ -1,6 +1,7 @@
 #include "core/json.hpp"
 
 #include "core/error.hpp"
+#include "tests/support/messages.hpp"
 #include "tests/unit/core/jsontestsupport.hpp"
 
 #include <gtest/gtest.h>
@@ -20,25 +21,12 @@ namespace json = RepositoryAccess::json;
 using RepositoryAccess::Error;
 using namespace jsontest;
 
-namespace {
-
-std::vector<std::string> messagesOf(const std::function<void()>& theCall) {
-    try {
-        theCall();
-    } catch (const Error& anError) {
-        return anError.messages();
-    }
-    return {"<no error>"};
-}
-
-} // namespace
+using kivotest::messagesOf;
 
 // ------------------------------------------------------------------------------------------------
 // Model
 
 TEST(JsonModel, AllocatorBuildsNodesAndNewObjectSortsKeepingTheLastDuplicate) {
-    EXPECT_EQ(sizeof(json::JsonValue), 16u);
-    EXPECT_EQ(json::JsonValue().t, json::JT_NULL);
     json::JsonAllocator anAllocator;
     const json::JsonString* aString = anAllocator.newString("hello");
     EXPECT_EQ(aString->view(), "hello");
@@ -136,17 +124,14 @@ TEST(JsonObjectGrammar, MembersAndNesting) {
     auto aParsed = parse("{\"s\":\"x\",\"n\":12,\"t\":true,\"f\":false,\"z\":null,"
                          "\"l\":[1,\"a\"],\"o\":{\"p\":{\"q\":\"r\"}}}");
     ASSERT_TRUE(aParsed->itsOk);
-    const json::JsonObject& anObject = aParsed->itsObject;
-    EXPECT_EQ(anObject.size(), 7u);
-    EXPECT_EQ(member(*aParsed, "s").t, json::JT_STRING);
-    EXPECT_EQ(member(*aParsed, "n").t, json::JT_NUMBER);
-    EXPECT_EQ(member(*aParsed, "t").t, json::JT_BOOL);
+    const std::pair<const char*, json::JsonType> aTags[] = {
+        {"s", json::JT_STRING}, {"n", json::JT_NUMBER}, {"t", json::JT_BOOL},  {"f", json::JT_BOOL},
+        {"z", json::JT_NULL},   {"l", json::JT_LIST},   {"o", json::JT_OBJECT}};
+    for (const auto& [aKey, aTag] : aTags)
+        EXPECT_EQ(member(*aParsed, aKey).t, aTag) << aKey;
     EXPECT_TRUE(member(*aParsed, "t").u.boolValue);
-    EXPECT_EQ(member(*aParsed, "f").t, json::JT_BOOL);
     EXPECT_FALSE(member(*aParsed, "f").u.boolValue);
-    EXPECT_EQ(member(*aParsed, "z").t, json::JT_NULL);
-    EXPECT_EQ(member(*aParsed, "l").t, json::JT_LIST);
-    EXPECT_EQ(member(*aParsed, "o").t, json::JT_OBJECT);
+    const json::JsonObject& anObject = aParsed->itsObject;
     EXPECT_EQ(json::getString(json::getObject(json::getObject(anObject, "o"), "p"), "q"), "r");
 }
 
@@ -341,38 +326,31 @@ void checkRandomObjects(unsigned theSeed, int theKeyPool, int theMaxMembers, int
 } // namespace
 
 TEST(JsonManyObjects, RepeatedShapesWithDuplicates) {
-    for (unsigned aSeed = 1; aSeed <= 20; ++aSeed)
+    for (unsigned aSeed = 1; aSeed <= 6; ++aSeed)
         checkRandomObjects(aSeed, 12, 10, 300);
 }
 
 TEST(JsonManyObjects, LargeObjectsBeyondTheRememberedShapes) {
-    for (unsigned aSeed = 1; aSeed <= 5; ++aSeed)
+    for (unsigned aSeed = 1; aSeed <= 3; ++aSeed)
         checkRandomObjects(aSeed, 60, 80, 100);
 }
 
 TEST(JsonManyObjects, MoreDistinctKeysThanAreShared) {
-    for (unsigned aSeed = 1; aSeed <= 5; ++aSeed)
+    for (unsigned aSeed = 1; aSeed <= 3; ++aSeed)
         checkRandomObjects(aSeed, 600, 20, 400);
 }
 
 // ------------------------------------------------------------------------------------------------
 // Lookups
 
+// Only the exact key is a member; the view accessors see the same bytes as the copies.
 TEST(JsonLookup, FoundMembers) {
-    auto aParsed =
-        parse("{\"s\":\"x\",\"l\":[\"a\",{\"k\":\"v\"}],\"o\":{\"p\":\"q\"},\"z\":null}");
+    auto aParsed = parse("{\"s\":\"x\",\"l\":[\"a\"],\"z\":null}");
     ASSERT_TRUE(aParsed->itsOk);
     const json::JsonObject& anObject = aParsed->itsObject;
-    EXPECT_EQ(json::getString(anObject, "s"), "x");
     EXPECT_EQ(json::getStringView(anObject, std::string("s")), "x");
-    const json::JsonList& aList = json::getList(anObject, "l");
-    ASSERT_EQ(aList.size(), 2u);
-    EXPECT_EQ(json::asString(aList[0]), "a");
-    EXPECT_EQ(json::asStringView(aList[0]), "a");
-    EXPECT_EQ(json::getString(json::asObject(aList[1]), "k"), "v");
-    EXPECT_EQ(json::getString(json::getObject(anObject, "o"), "p"), "q");
+    EXPECT_EQ(json::asStringView(json::getList(anObject, "l")[0]), "a");
     EXPECT_TRUE(json::hasMember(anObject, "z"));
-    EXPECT_TRUE(json::hasMember(anObject, "s"));
     EXPECT_FALSE(json::hasMember(anObject, "S"));
     EXPECT_FALSE(json::hasMember(anObject, "s "));
     EXPECT_FALSE(json::hasMember(json::JsonObject(), "s"));
@@ -421,12 +399,14 @@ TEST(JsonLookup, AsObjectAndAsStringOnOtherTags) {
     ASSERT_TRUE(aParsed->itsOk);
     const json::JsonList& aList = json::getList(aParsed->itsObject, "l");
     const std::vector<std::string> aWrong = {"The type is wrong"};
-    EXPECT_EQ(messagesOf([&] { json::asObject(aList[0]); }), aWrong);
-    EXPECT_EQ(messagesOf([&] { json::asString(aList[1]); }), aWrong);
-    EXPECT_EQ(messagesOf([&] { json::asString(aList[2]); }), aWrong);
-    EXPECT_EQ(messagesOf([&] { json::asObject(aList[3]); }), aWrong);
-    EXPECT_EQ(messagesOf([&] { json::asStringView(aList[4]); }), aWrong);
-    EXPECT_EQ(messagesOf([&] { json::asObject(aList[5]); }), aWrong);
+    for (std::size_t i = 0; i < aList.size(); ++i) {
+        if (i != 1) {
+            EXPECT_EQ(messagesOf([&] { json::asObject(aList[i]); }), aWrong) << i;
+        }
+        if (i != 0) {
+            EXPECT_EQ(messagesOf([&] { json::asStringView(aList[i]); }), aWrong) << i;
+        }
+    }
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -466,17 +446,10 @@ TEST(JsonWriter, NumbersAreTruncatedToThirtyTwoBits) {
         EXPECT_EQ(json::toJson(json::JsonValue::ofNumber(aValue)), aText) << aValue;
 }
 
-TEST(JsonWriter, BooleansNullAndUnescapedStrings) {
+TEST(JsonWriter, StringsAreWrittenUnescaped) {
     json::JsonAllocator anAllocator;
-    EXPECT_EQ(json::toJson(json::JsonValue::ofBool(true)), "true");
-    EXPECT_EQ(json::toJson(json::JsonValue::ofBool(false)), "false");
-    EXPECT_EQ(json::toJson(json::JsonValue::null()), "null");
     EXPECT_EQ(json::toJson(json::JsonValue::ofString(anAllocator.newString("a\"b\\c/\n"))),
               "\"a\"b\\c/\n\"");
-    EXPECT_EQ(json::toJson(json::JsonValue::ofList(anAllocator.newList({}))), "[]");
-    std::ostringstream aStream;
-    json::writeJson(aStream, json::JsonValue::ofNumber(-42));
-    EXPECT_EQ(aStream.str(), "-42");
 }
 
 // ------------------------------------------------------------------------------------------------

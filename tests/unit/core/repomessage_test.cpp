@@ -1,5 +1,6 @@
 #include "core/error.hpp"
 #include "core/repomessage.hpp"
+#include "tests/support/messages.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,10 @@ SharedString shared(const std::string& theText) {
 }
 
 std::string failureOf(const std::string& theFrame, std::int32_t theSize = -1) {
-    try {
+    return kivotest::messageOf([&] {
         RepositoryMessage::parse(
             theFrame.data(), theSize < 0 ? static_cast<std::int32_t>(theFrame.size()) : theSize);
-    } catch (const Error& anError) {
-        return anError.what();
-    }
-    return "no failure";
+    });
 }
 
 } // namespace
@@ -32,17 +30,8 @@ TEST(RepositoryMessage, RequestFramesAreByteExact) {
     EXPECT_EQ(aFrame.size(), 16u + 8 + 3 + 8 + 2);
     EXPECT_EQ(aFrame.substr(6, 4), std::string("\x05\0\0\0", 4));
     EXPECT_EQ(aFrame.substr(16), std::string("\x03\0\0\0abc\0\0\0\0\0\0\0\0\x02\0\0\0\0\xff", 21));
-    EXPECT_THROW(RepositoryMessage().serialize(), Error);
-    EXPECT_EQ(
-        [] {
-            try {
-                RepositoryMessage().serialize();
-            } catch (const Error& anError) {
-                return std::string(anError.what());
-            }
-            return std::string();
-        }(),
-        "Invalid Repository message");
+    EXPECT_EQ(kivotest::messageOf([] { RepositoryMessage().serialize(); }),
+              "Invalid Repository message");
 }
 
 TEST(RepositoryMessage, ParsedSlotsKeepCDataAndBDataSideBySide) {
@@ -66,16 +55,8 @@ TEST(RepositoryMessage, ParsedSlotsKeepCDataAndBDataSideBySide) {
 }
 
 TEST(RepositoryMessage, MalformedFramesFailWithTheirMessages) {
-    EXPECT_EQ(
-        [] {
-            try {
-                RepositoryMessage::parse(nullptr, 20);
-            } catch (const Error& anError) {
-                return std::string(anError.what());
-            }
-            return std::string();
-        }(),
-        "Invalid pointer");
+    EXPECT_EQ(kivotest::messageOf([] { RepositoryMessage::parse(nullptr, 20); }),
+              "Invalid pointer");
     EXPECT_EQ(failureOf(std::string("repoV2\x01\0\0\0\x00\0\0\0", 14)), "Invalid size: 14");
     EXPECT_EQ(failureOf(std::string("repoV3\x01\0\0\0\x02\0\0\0{}", 16)), "Invalid message");
     EXPECT_EQ(failureOf(std::string("repoV2\0\0\0\0\x02\0\0\0{}", 16)), "No attachment");

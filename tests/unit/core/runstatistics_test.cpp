@@ -9,10 +9,6 @@ using namespace RepositoryAccess;
 TEST(RunStatistics, PrintsNonZeroCountersInTableOrderWithAlignedLabels) {
     for (int i = 0; i < static_cast<int>(Statistic::count); ++i)
         EXPECT_EQ(std::string(runstatistics::label(static_cast<Statistic>(i))).size(), 31u) << i;
-    EXPECT_STREQ(runstatistics::label(Statistic::trackedPackages),
-                 "Tracked packages             : ");
-    EXPECT_STREQ(runstatistics::label(Statistic::deletedInactiveWorkSpaces),
-                 "Deleted inactive workspaces  : ");
 
     runstatistics::reset();
     std::ostringstream anEmpty;

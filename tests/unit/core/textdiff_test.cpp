@@ -152,31 +152,41 @@ void expectCleanMerge(const std::string& theBase, const std::string& theLocal,
 // search: the edit must be as long as GNU diff's there too.
 TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
     TempDir aDir;
-    const std::string anOld = (aDir.path() / "old").string();
-    const std::string aNew = (aDir.path() / "new").string();
-    const std::string aPatch = (aDir.path() / "ours.diff").string();
-    const std::string aPatched = (aDir.path() / "patched").string();
+    const auto aFile = [&](const char* theKind, int theRound) {
+        return (aDir.path() / (theKind + std::to_string(theRound))).string();
+    };
     std::mt19937 aRandom(20261206);
     int aNext = 0;
     const MakeLine aUnique = [&] { return "line " + std::to_string(aNext++); };
     const MakeLine aFew = [&] { return std::string(1, static_cast<char>('a' + aRandom() % 3)); };
     const MakeLine aMixed = [&] { return aRandom() % 2 == 0 ? aFew() : aUnique(); };
-    for (int aRound = 0; aRound < 450; ++aRound) {
+    const int aRounds = 450;
+    std::vector<std::string> aBefore, anAfter;
+    for (int aRound = 0; aRound < aRounds; ++aRound) {
         const int aKind = aRound % 3;
         const MakeLine& aMake = aKind == 0 ? aUnique : aKind == 1 ? aFew : aMixed;
         const std::size_t aMost = aKind == 2 ? 300 : 40;
         const std::vector<std::string> aLines =
             randomLines(std::uniform_int_distribution<std::size_t>(0, aMost)(aRandom), aMake);
-        const std::string aBefore = text(aLines, aRandom);
-        const std::string anAfter =
-            text(edit(aLines, aRandom, aMake, aKind == 2 ? 24 : 4), aRandom);
-        writeText(anOld, aBefore);
-        writeText(aNew, anAfter);
-        const std::string aGnu = shellOutput("diff -u " + anOld + " " + aNew);
-        const std::string anOurs = textdiff::unified(aBefore, anAfter, "old", "new");
-        SCOPED_TRACE("round " + std::to_string(aRound) + "\nold:\n" + aBefore + "\nnew:\n" +
-                     anAfter + "\nGNU:\n" + aGnu + "\nours:\n" + anOurs);
-        if (aKind == 0) {
+        aBefore.push_back(text(aLines, aRandom));
+        anAfter.push_back(text(edit(aLines, aRandom, aMake, aKind == 2 ? 24 : 4), aRandom));
+        writeText(aFile("old", aRound), aBefore.back());
+        writeText(aFile("new", aRound), anAfter.back());
+    }
+    // One shell runs GNU diff, and later patch, on every round: a shell of its own for each round
+    // cost more than the rounds themselves.
+    const std::string aCd = "cd '" + aDir.path().string() + "' && ";
+    shellOutput(aCd + "i=0; while [ $i -lt " + std::to_string(aRounds) +
+                " ]; do diff -u old$i new$i > gnu$i; i=$((i + 1)); done");
+    std::string aPatches;
+    std::vector<int> aPatched;
+    for (int aRound = 0; aRound < aRounds; ++aRound) {
+        const std::string aGnu = readText(aFile("gnu", aRound));
+        const std::string anOurs =
+            textdiff::unified(aBefore[aRound], anAfter[aRound], "old", "new");
+        SCOPED_TRACE("round " + std::to_string(aRound) + "\nold:\n" + aBefore[aRound] + "\nnew:\n" +
+                     anAfter[aRound] + "\nGNU:\n" + aGnu + "\nours:\n" + anOurs);
+        if (aRound % 3 == 0) {
             EXPECT_EQ(hunks(anOurs), hunks(aGnu));
             continue;
         }
@@ -184,10 +194,14 @@ TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
         EXPECT_EQ(countLines(anOurs, '+'), countLines(aGnu, '+'));
         if (anOurs.empty())
             continue;
-        writeText(aPatch, anOurs);
-        shellOutput("patch -s -o " + aPatched + " " + anOld + " < " + aPatch);
-        EXPECT_EQ(readText(aPatched), anAfter);
+        writeText(aFile("ours", aRound), anOurs);
+        const std::string aNumber = std::to_string(aRound);
+        aPatches += "patch -s -o patched" + aNumber + " old" + aNumber + " < ours" + aNumber + "; ";
+        aPatched.push_back(aRound);
     }
+    shellOutput(aCd + aPatches);
+    for (int aRound : aPatched)
+        EXPECT_EQ(readText(aFile("patched", aRound)), anAfter[aRound]) << "round " << aRound;
 }
 
 // Two texts that differ everywhere (random lines of a small vocabulary) make the search stop at

@@ -8,23 +8,12 @@
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "tests/support/messages.hpp"
 
 namespace utils = RepositoryAccess::utils;
 using RepositoryAccess::Error;
 
-namespace {
-
-// The messages of the error that theCall raises, or a marker when it raises none.
-template <typename Call> std::string errorOf(Call theCall) {
-    try {
-        theCall();
-    } catch (const Error& anError) {
-        return anError.what();
-    }
-    return "<no error>";
-}
-
-} // namespace
+using kivotest::messageOf;
 
 TEST(Utils, SplitKeepsQuotedDelimitersAndRejectsUnclosedQuotes) {
     EXPECT_EQ(utils::splitFirst("a.\"b.c\".d", '.'),
@@ -32,12 +21,12 @@ TEST(Utils, SplitKeepsQuotedDelimitersAndRejectsUnclosedQuotes) {
     EXPECT_EQ(utils::splitFirst("\"b.c\".d", '.'),
               std::make_pair(std::string("\"b.c\""), std::string("d")));
     EXPECT_EQ(utils::splitFirst("abc", '.'), std::make_pair(std::string("abc"), std::string()));
-    EXPECT_EQ(errorOf([] { utils::splitFirst("\"a.b", '.'); }), "Unclosed quote: \"a.b");
+    EXPECT_EQ(messageOf([] { utils::splitFirst("\"a.b", '.'); }), "Unclosed quote: \"a.b");
 
     EXPECT_EQ(utils::splitAll("a.\"b.c\".d", '.'), (std::vector<std::string>{"a", "\"b.c\"", "d"}));
     EXPECT_EQ(utils::splitAll("/x//y/", '/'), (std::vector<std::string>{"", "x", "", "y"}));
     EXPECT_TRUE(utils::splitAll("", '.').empty());
-    EXPECT_EQ(errorOf([] { utils::splitAll("a.\"b", '.'); }), "Unclosed quote: \"b");
+    EXPECT_EQ(messageOf([] { utils::splitAll("a.\"b", '.'); }), "Unclosed quote: \"b");
 }
 
 TEST(Utils, TrimAndEscape) {
@@ -72,11 +61,11 @@ TEST(Utils, RegexMatchesWholeTextAndExtractsGroups) {
     EXPECT_FALSE(utils::regexTest("ab", "abc")); // no partial match
     EXPECT_EQ(utils::regexGroup(aFileName, "te.st.txt", 1), "te.st");
     EXPECT_EQ(utils::regexGroup(aFileName, "te.st.txt", 2), "txt");
-    EXPECT_EQ(errorOf([&] { utils::regexGroup(aFileName, "te.st.txt", 0); }), "Invalid position");
-    EXPECT_EQ(errorOf([&] { utils::regexGroup(aFileName, "te.st.txt", 3); }), "Invalid position");
-    EXPECT_EQ(errorOf([&] { utils::regexGroup(aFileName, "a,b", 1); }),
+    EXPECT_EQ(messageOf([&] { utils::regexGroup(aFileName, "te.st.txt", 0); }), "Invalid position");
+    EXPECT_EQ(messageOf([&] { utils::regexGroup(aFileName, "te.st.txt", 3); }), "Invalid position");
+    EXPECT_EQ(messageOf([&] { utils::regexGroup(aFileName, "a,b", 1); }),
               "String: a,b does not match.");
-    EXPECT_NE(errorOf([] { utils::regexTest("(a", "a"); }).find("(a"), std::string::npos);
+    EXPECT_NE(messageOf([] { utils::regexTest("(a", "a"); }).find("(a"), std::string::npos);
 
     // Long texts must not exhaust the stack, and keep the greedy group meaning.
     std::string anAtLimit = "--name=" + std::string(1024 - 7, 'x');
@@ -89,16 +78,16 @@ TEST(Utils, RegexMatchesWholeTextAndExtractsGroups) {
 TEST(Utils, Utf8ToLatin1ConvertsTwoByteSequencesOnly) {
     EXPECT_EQ(utils::utf8ToLatin1("a\xC3\xA9z"), "a\xE9z");
     EXPECT_EQ(utils::utf8ToLatin1("\xC3\xBF"), "\xFF");
-    EXPECT_EQ(errorOf([] { utils::utf8ToLatin1("\xE2\x82\xAC"); }),
+    EXPECT_EQ(messageOf([] { utils::utf8ToLatin1("\xE2\x82\xAC"); }),
               "Invalid UTF-8 start byte (\"\xE2\" 0xe2)");
-    EXPECT_EQ(errorOf([] { utils::utf8ToLatin1("x\xA9"); }),
+    EXPECT_EQ(messageOf([] { utils::utf8ToLatin1("x\xA9"); }),
               "Invalid UTF-8 start byte (\"\xA9\" 0xa9)");
-    EXPECT_EQ(errorOf([] {
+    EXPECT_EQ(messageOf([] {
                   utils::utf8ToLatin1("\xC3"
                                       "A");
               }),
               "Invalid second UTF-8 byte (\"A\" 0x41)");
-    EXPECT_EQ(errorOf([] { utils::utf8ToLatin1("\xC3"); }),
+    EXPECT_EQ(messageOf([] { utils::utf8ToLatin1("\xC3"); }),
               "Invalid second UTF-8 byte (\"\" 0x00)");
 }
 

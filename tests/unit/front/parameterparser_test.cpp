@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "core/error.hpp"
+#include "tests/support/messages.hpp"
 
 using namespace RepositoryAccess;
 
@@ -17,12 +18,7 @@ ParameterValues parse(std::vector<std::string> theArguments) {
 }
 
 std::string failureOf(std::vector<std::string> theArguments) {
-    try {
-        parse(std::move(theArguments));
-    } catch (const Error& anError) {
-        return anError.messages().front();
-    }
-    return "no failure";
+    return kivotest::messageOf([&] { parse(std::move(theArguments)); });
 }
 
 // Sets or clears environment variables for one test and restores them afterwards.
@@ -57,14 +53,11 @@ TEST(ParameterTable, HoldsEveryParameterAndAliasOnce) {
     const auto& aMap = parameterparser::parameterMap();
     for (std::size_t i = 1; i < aMap.size(); ++i)
         EXPECT_LT(aMap[i - 1].first, aMap[i].first) << "duplicate or unsorted key";
-    std::size_t aVariables = 0;
     for (const auto& aDefinition : parameterparser::definitions())
         if (!aDefinition.itsVariable.empty()) {
-            ++aVariables;
             EXPECT_TRUE(aDefinition.itsVariable.starts_with("KIVO_"));
             EXPECT_NE(aDefinition.itsEnvironmentKind, EnvironmentKind::none);
         }
-    EXPECT_EQ(aVariables, 30u);
 }
 
 TEST(ParameterTable, LooksUpNamesWithoutRegardToCase) {

@@ -10,6 +10,7 @@
 #include "server/repositorystore.hpp"
 #include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"
+#include "tests/support/messages.hpp"
 #include "tests/support/process.hpp"
 #include "tests/support/repositoryfile.hpp"
 
@@ -23,20 +24,10 @@ using namespace RepositoryAccess;
 
 namespace {
 
-// The messages a call fails with; fails the test when it does not fail.
-std::vector<std::string> failure(const std::function<void()>& theCall) {
-    try {
-        theCall();
-    } catch (const Error& anError) {
-        return anError.messages();
-    }
-    ADD_FAILURE() << "the call succeeded";
-    return {};
-}
+using kivotest::messagesOf;
 
 std::string firstFailure(const std::function<void()>& theCall) {
-    std::vector<std::string> aMessages = failure(theCall);
-    return aMessages.empty() ? std::string() : aMessages.front();
+    return kivotest::messageOf(theCall);
 }
 
 // Expects the call to fail with a message that begins with thePrefix (the rest is the server's).
@@ -164,7 +155,7 @@ TEST(RepoFunContent, PropertiesCDataTurnsIntoLatin1AndOtherSuffixesStayBytes) {
     EXPECT_EQ(repofunobjects::slotContent(RepositoryObject("p", "x", "txt"), "\xE2\x82\xAC", ""),
               "\xE2\x82\xAC");
     EXPECT_EQ(
-        failure([&] { repofunobjects::slotContent(aProperties, "\xE2\x82\xAC", ""); }),
+        messagesOf([&] { repofunobjects::slotContent(aProperties, "\xE2\x82\xAC", ""); }),
         (std::vector<std::string>{
             R"(Could not convert CDATA of object {"package":"p","name":"x","suffix":"properties"} from UTF-8 to Latin-1)",
             "Invalid UTF-8 start byte (\"\xE2\" 0xe2)"}));

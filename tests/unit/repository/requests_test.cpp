@@ -11,8 +11,10 @@
 #include "repository/reqdeliveryunits.hpp"
 #include "repository/reqobjects.hpp"
 #include "repository/reqpackages.hpp"
+#include "tests/support/messages.hpp"
 
 using namespace RepositoryAccess;
+using kivotest::messageOf;
 
 namespace {
 
@@ -96,16 +98,6 @@ const std::string kImportOptions =
 
 std::string body(const RepositoryRequest& theRequest) {
     return theRequest.json();
-}
-
-// The first message of the error that theAction raises, or "" when it raises none.
-std::string messageOf(const std::function<void()>& theAction) {
-    try {
-        theAction();
-    } catch (const Error& anError) {
-        return anError.messages().front();
-    }
-    return "";
 }
 
 // One request of the catalogue with the read/write mark and the body it must have.
@@ -314,11 +306,6 @@ TEST(RequestAttachments, WriteObjectSendsTextAsCDataAndBinaryAsBData) {
 }
 
 TEST(RequestAttachments, ImportsSendTheArchivesAsBDataInListOrder) {
-    const SharedString anArchive = bytes("archive");
-    EXPECT_EQ(ImportFileRequest(s2(), "du.tgz", anArchive, importOptions()).getBDataAttachments(),
-              std::vector<SharedString>{anArchive});
-    EXPECT_EQ(ImportLanguagesRequest(s2(), "de.tgz", anArchive, "0").getBDataAttachments(),
-              std::vector<SharedString>{anArchive});
     const std::vector<SharedString> aList{bytes("first"), bytes("second")};
     const ImportMultipleFilesRequest aMultiple(s2(), {"a.tgz", "b.tgz"}, aList, importOptions());
     EXPECT_EQ(aMultiple.getBDataAttachments(), aList);
@@ -423,19 +410,6 @@ TEST(RequestFailures, InvalidSessionAndVersionTypesAreRefused) {
               "Invalid session type (must be active = 1, inactive = 2 or historical = 4): 3");
     EXPECT_EQ(messageOf([&] { body(ReadObjectRequest(RepositorySession::active(), o1(), false)); }),
               "Invalid version type (must be active = 1, inactive = 2 or historical = 3): 0");
-}
-
-TEST(SessionWriter, WritesEachSessionType) {
-    const auto aText = [](const RepositorySession& theSession) {
-        std::string aSession;
-        writeSession(aSession, theSession);
-        return aSession;
-    };
-    EXPECT_EQ(aText(RepositorySession::active()), R"({"sessionType":"1"})");
-    EXPECT_EQ(aText(RepositorySession::inactive("DEV", "__empty__")),
-              R"({"sessionType":"2","owner":"DEV","workspace":""})");
-    EXPECT_EQ(aText(RepositorySession::historical("2024-01-01 00:00:00")),
-              R"({"sessionType":"4","timestamp":"2024-01-01 00:00:00"})");
 }
 
 TEST(RequestBodies, WriteOfANewObjectSendsEmptyMetadata) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "core/json.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
 
@@ -151,35 +149,20 @@ TEST_F(Objects, HostileNamesFromTheRepositoryAreRefused) {
               (aWs / "a/..x.t").string());
 }
 
+// The active and inactive forms and the version forms travel in every request and are checked
+// with them; the historical form is only written to metadata files.
 TEST_F(Objects, MetaDataAndVersionJson) {
-    ObjectMetaData anActive;
-    anActive.itsVersionId = 7;
-    anActive.itsType = 1;
-    anActive.itsActivatedAt = "2024-03-07";
-    anActive.itsActivatedBy = "A\"B";
-    anActive.itsChangeNumber = "12";
-    EXPECT_EQ(objects::metaDataToJson(anActive),
-              "{\"edit\":\"true\",\"version_id\":\"7\",\"activated_at\":\"2024-03-07\","
-              "\"activated_by\":\"A\\\"B\",\"object_status\":\"\",\"change_number\":\"12\","
-              "\"released_at\":\"\",\"type\":\"1\"}");
-    EXPECT_EQ(objects::metaDataToJson(inactiveMetaData()),
-              "{\"edit\":\"true\",\"version_id\":\"42\",\"last_changed_at\":\"2024-03-07 "
-              "09:05:01\",\"is_deletion\":\"true\",\"type\":\"2\"}");
-    ObjectMetaData aHistorical = anActive;
+    ObjectMetaData aHistorical;
+    aHistorical.itsVersionId = 7;
     aHistorical.itsType = 3;
+    aHistorical.itsActivatedAt = "2024-03-07";
+    aHistorical.itsActivatedBy = "A\"B";
+    aHistorical.itsChangeNumber = "12";
     EXPECT_EQ(objects::metaDataToJson(aHistorical),
               "{\"edit\":\"true\",\"version_id\":\"7\",\"activated_at\":\"2024-03-07\","
               "\"activated_by\":\"A\\\"B\",\"is_deletion\":\"false\",\"object_status\":\"\","
               "\"change_number\":\"12\",\"released_at\":\"\",\"type\":\"3\"}");
     ObjectVersion aVersion;
-    aVersion.itsVersionType = 1;
-    EXPECT_EQ(objects::versionToJson(aVersion), "{\"versionType\":\"1\"}");
-    EXPECT_EQ(objects::versionToJson(inactiveVersion()),
-              "{\"versionType\":\"2\",\"owner\":\"DEV\",\"workspace\":\"\"}");
-    aVersion.itsVersionType = 3;
-    aVersion.itsVersionNr = 5;
-    EXPECT_EQ(objects::versionToJson(aVersion), "{\"versionType\":\"3\",\"versionNr\":\"5\"}");
-
     aVersion.itsVersionType = 4;
     EXPECT_EQ(messageOf([&] { objects::versionToJson(aVersion); }),
               "Invalid version type (must be active = 1, inactive = 2 or historical = 3): 4");
@@ -220,50 +203,11 @@ TEST_F(Objects, MetaFilesAndRepositoryElements) {
               "Failed to parse meta data file: " + anObject.metaDataFileName());
 }
 
-TEST_F(Objects, SubPackagesAndPrintOut) {
+// The printed form of an object is checked where `kivo show` prints it.
+TEST_F(Objects, SubPackages) {
     EXPECT_TRUE(objects::isSubPackage("acme.orders", "acme"));
     EXPECT_FALSE(objects::isSubPackage("acme.orders", "acme.orders"));
     EXPECT_FALSE(objects::isSubPackage("acmex.orders", "acme"));
     EXPECT_FALSE(objects::isSubPackage("a.bc", "a.b"));
     EXPECT_FALSE(objects::isSubPackage("acme", "acme.orders"));
-
-    RepositoryObject anObject("acme.orders", "Order", "table");
-    anObject.setMetaData(inactiveMetaData());
-    anObject.setVersion(inactiveVersion());
-    std::ostringstream aText;
-    objects::printObject(anObject, aText);
-    EXPECT_EQ(aText.str(), "Object                  : Order.table\n"
-                           "Package                 : acme.orders\n"
-                           "Meta data:\n"
-                           "Type                    : 2 (inactive version)\n"
-                           "Last changed at         : 2024-03-07 09:05:01\n"
-                           "Deletion                : true\n"
-                           "Version:\n"
-                           "Type                    : 2 (inactive)\n"
-                           "Workspace               : \n"
-                           "Owner                   : DEV\n");
-    ObjectMetaData aHistorical;
-    aHistorical.itsType = 3;
-    aHistorical.itsChangeNumber = "8";
-    ObjectVersion aVersion;
-    aVersion.itsVersionType = 3;
-    aVersion.itsVersionNr = 4;
-    RepositoryObject aReadme("p", "README", "");
-    aReadme.setMetaData(aHistorical);
-    aReadme.setVersion(aVersion);
-    std::ostringstream aSecond;
-    objects::printObject(aReadme, aSecond);
-    EXPECT_EQ(aSecond.str(), "Object                  : README\n"
-                             "Package                 : p\n"
-                             "Meta data:\n"
-                             "Type                    : 3 (historical version)\n"
-                             "Last activated at       : \n"
-                             "Last activated by       : \n"
-                             "Deletion                : false\n"
-                             "Object status           : \n"
-                             "Change number           : 8\n"
-                             "Released at             : \n"
-                             "Version:\n"
-                             "Type                    : 3 (historical)\n"
-                             "Version number          : 4\n");
 }
