@@ -69,7 +69,6 @@ ObjectMetaData simulatedActive(const RepositoryObject& theObject) {
 
 void actionActivate::execute() {
     KIVO_PERF_SCOPE("actionActivate::execute()");
-    workspace::open(true);
     const ActionScope aScope = actionscope::fromParameters();
     const std::vector<RepositoryObject> anObjects = collectObjects(aScope);
     if (pushresolution::leaveConflictsToPush(hasConflictedFiles(aScope, anObjects), "Activate",
@@ -133,7 +132,7 @@ bool actionActivate::hasConflictedFiles(const ActionScope& theScope,
 
 bool actionActivate::chooseChange(const std::vector<RepositoryObject>& theObjects) {
     KIVO_PERF_SCOPE("actionActivate::chooseChange()");
-    Connection& aConnection = connection::open();
+    Connection& aConnection = context().connection();
     if (aConnection.getApiVersion() >= kChangeTrackingApiVersion)
         itsChangeTracking = repofunchangetracking::getChangeTrackingStatus() == "enabled";
     itsChangeId = getValue(params::changeId);
@@ -239,7 +238,7 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
         workspace::get()->metaFiles().writeAhead();
     ProgressLine aProgress(theObjects.size());
     // One small read per object: the repository answers them in shared transactions.
-    CallGroup aGroup(connection::open());
+    CallGroup aGroup(context().connection());
     for (const RepositoryObject& anActivated : theObjects) {
         aProgress.advance();
         const std::string& aFile = anActivated.workSpaceFileName();

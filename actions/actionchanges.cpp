@@ -23,33 +23,41 @@ void requireWhat(std::string_view theWhat) {
 
 } // namespace
 
-void actionSet::execute() {
+void actionSet::checkArguments() const {
     requireWhat("changeTrackingStatus");
     const std::string aValue = getValue(params::changeTrackingStatus);
-    const bool anOn = textcase::equalsIgnoringCase(aValue, "enabled");
-    if (!anOn && !textcase::equalsIgnoringCase(aValue, "disabled"))
+    if (!textcase::equalsIgnoringCase(aValue, "enabled") &&
+        !textcase::equalsIgnoringCase(aValue, "disabled"))
         throw Error("kivo: Invalid change tracking status \"" + aValue +
                     "\" (expected \"enabled\" or \"disabled\"). See \"kivo help\".");
-    changeactions::openWorkspaceIfAny();
+}
+
+void actionSet::execute() {
+    const bool anOn =
+        textcase::equalsIgnoringCase(getValue(params::changeTrackingStatus), "enabled");
     repofunchangetracking::toggleChangeTracking(anOn ? "on" : "off", isSet(params::force));
     console::sayLine(std::string("Change tracking is now ") + (anOn ? "on" : "off") + ".");
 }
 
-void actionMerge::execute() {
+void actionMerge::checkArguments() const {
     requireWhat("changes");
+    if (getValue(params::sourceChangeId).empty() || getValue(params::targetChangeId).empty())
+        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
+}
+
+void actionMerge::execute() {
     const std::string aSource = getValue(params::sourceChangeId);
     const std::string aTarget = getValue(params::targetChangeId);
-    if (aSource.empty() || aTarget.empty())
-        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
-    changeactions::openWorkspaceIfAny();
     repofunchangetracking::mergeChanges(aSource, aTarget);
     runstatistics::add(Statistic::mergedChanges);
     console::progress("Merged changes: \"" + aSource + "\" and \"" + aTarget + "\"");
 }
 
-void actionRelease::execute() {
+void actionRelease::checkArguments() const {
     requireWhat("change");
-    changeactions::openWorkspaceIfAny();
+}
+
+void actionRelease::execute() {
     changeactions::forEachValue(params::changeId, [](const std::string& theId) {
         repofunchangetracking::releaseChange(theId);
         runstatistics::add(Statistic::releasedChanges);
@@ -57,15 +65,18 @@ void actionRelease::execute() {
     });
 }
 
-void actionValidate::execute() {
+void actionValidate::checkArguments() const {
     requireWhat("contributor");
+    changeactions::requiredChangeId();
+}
+
+void actionValidate::execute() {
     const std::string anId = changeactions::requiredChangeId();
     const std::string aComment = getValue(params::description);
-    changeactions::openWorkspaceIfAny();
     // Without names the connected user validates their own contribution.
     std::vector<std::string> aNames = parameters().getValues(params::contributor);
     if (aNames.empty())
-        aNames.push_back(connection::open().getUserName());
+        aNames.push_back(context().connection().getUserName());
     for (const std::string& aName : aNames) {
         repofunchangetracking::validateContribution(anId, aName, aComment);
         runstatistics::add(Statistic::validatedContributors);

@@ -8,6 +8,7 @@ namespace RepositoryAccess {
 // on or off; `--force` switches it off in spite of open changes.
 class actionSet : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 };
 
@@ -15,12 +16,14 @@ public:
 // target change.
 class actionMerge : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 };
 
 // `kivo release change CHANGEID...`: releases changes whose contributors have all validated.
 class actionRelease : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 };
 
@@ -28,6 +31,7 @@ public:
 // validate their contribution to the change, with `--description` as comment.
 class actionValidate : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 };
 

@@ -115,7 +115,6 @@ ObjectMap baseObjects(const ObjectMap& theLocal, const CheckOutMaps& theMaps) {
 } // namespace
 
 void actionCheckOut::execute() {
-    workspace::open(true);
     ActionScope aScope = actionscope::fromParameters();
     if (aScope.itsInactiveObjects)
         for (const RepositoryObject& anObject : repositorylistings::inactiveObjectsOfPackages({}))

@@ -101,7 +101,6 @@ std::vector<JournalEntry> actionCommit::journalEntries() const {
 
 void actionCommit::execute() {
     KIVO_PERF_SCOPE("actionCommit::execute()");
-    workspace::open(true);
     const ActionScope aScope = actionscope::fromParameters();
     computeStatus(aScope);
     itsNew = committable(itsNew);
@@ -123,7 +122,7 @@ void actionCommit::execute() {
         aProgress.advance();
     };
     // Thousands of small writes: the repository makes them durable together, not one by one.
-    CallGroup aGroup(connection::open());
+    CallGroup aGroup(context().connection());
     std::vector<const std::string*> aWritten;
     aWritten.reserve(itsNew.size() + itsModified.size());
     for (const PathSet* aSet : {&itsNew, &itsModified})

@@ -18,17 +18,33 @@
 
 namespace RepositoryAccess {
 
+namespace {
+
+bool createsWorkSpace() {
+    return textcase::equalsIgnoringCase(getValue(params::what), "workSpace");
+}
+
+} // namespace
+
+void actionCreate::checkArguments() const {
+    adminoptions::requireWhat();
+}
+
+// A new workspace is made here; everything else lives in the repository, whose connection
+// settings a workspace of the current directory gives.
+WorkspaceNeed actionCreate::workspaceNeed() const {
+    return createsWorkSpace() ? WorkspaceNeed::none : WorkspaceNeed::read;
+}
+
 void actionCreate::execute() {
-    const std::string aWhat = getValue(params::what);
-    if (aWhat.empty())
-        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
-    if (textcase::equalsIgnoringCase(aWhat, "workSpace")) {
+    if (createsWorkSpace()) {
         createWorkSpace();
         return;
     }
+    const bool anInWorkSpace = context().hasWorkspace();
     adminoptions::runByWhat(
-        {{"package", [] { packageactions::createPackages(workspace::isOpen()); }},
-         {"packages", [] { packageactions::createPackages(workspace::isOpen()); }},
+        {{"package", [anInWorkSpace] { packageactions::createPackages(anInWorkSpace); }},
+         {"packages", [anInWorkSpace] { packageactions::createPackages(anInWorkSpace); }},
          {"deliveryUnit", deliveryunitactions::createDeliveryUnits},
          {"change", [this] { createChanges(); }},
          {"contributor", [this] { createContributors(); }}},
@@ -51,7 +67,7 @@ void actionCreate::anchorRepositoryFile() {
 void actionCreate::createWorkSpace() {
     anchorRepositoryFile();
     workspace::create();
-    Connection& aConnection = connection::open();
+    Connection& aConnection = context().connection();
     auto aWorkSpace = workspace::get();
     const std::string& aName = aWorkSpace->workSpaceName();
     if (!isSet(params::force) && !commandsyntax::isAdvancedMode()) {
@@ -70,7 +86,6 @@ void actionCreate::createWorkSpace() {
 
 // The repository makes the change ids, so each new one is printed whatever the verbosity.
 void actionCreate::createChanges() {
-    changeactions::openWorkspaceIfAny();
     changeactions::forEachValue(params::description, [](const std::string& theDescription) {
         const std::string anId = repofunchangetracking::createChange(theDescription);
         runstatistics::add(Statistic::createdChanges);
@@ -80,7 +95,6 @@ void actionCreate::createChanges() {
 
 void actionCreate::createContributors() {
     const std::string anId = changeactions::requiredChangeId();
-    changeactions::openWorkspaceIfAny();
     changeactions::forEachValue(params::contributor, [&](const std::string& theName) {
         repofunchangetracking::addContributor(anId, theName);
         runstatistics::add(Statistic::createdContributors);

@@ -10,6 +10,8 @@ namespace RepositoryAccess {
 // change per `--description`, `create contributor` adds contributors to `--changeId`.
 class actionCreate : public Command {
 public:
+    void checkArguments() const override;
+    WorkspaceNeed workspaceNeed() const override;
     void execute() override;
 
 private:

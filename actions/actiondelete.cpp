@@ -28,9 +28,14 @@ void deleteWorkSpace(const std::string& theUser, const std::string& theName) {
 
 } // namespace
 
+void actionDelete::checkArguments() const {
+    adminoptions::requireWhat();
+}
+
 void actionDelete::execute() {
-    adminoptions::runByWhat({{"package", packageactions::deletePackages},
-                             {"packages", packageactions::deletePackages},
+    const auto aDeletePackages = [this] { packageactions::deletePackages(context()); };
+    adminoptions::runByWhat({{"package", aDeletePackages},
+                             {"packages", aDeletePackages},
                              {"deliveryUnit", deliveryunitactions::deleteDeliveryUnits},
                              {"change", [this] { deleteChanges(); }},
                              {"contributor", [this] { deleteContributors(); }},
@@ -59,7 +64,7 @@ void actionDelete::deleteContributors() {
 void actionDelete::deleteInactiveWorkSpaces(bool theAll) {
     std::vector<std::string> aUsers = parameters().getValues(params::inactiveWorkSpaceUser);
     if (aUsers.empty())
-        aUsers.push_back(connection::open().getUserName());
+        aUsers.push_back(context().connection().getUserName());
     for (const std::string& aUser : aUsers) {
         if (!theAll) {
             changeactions::forEachValue(params::inactiveWorkSpace, [&](const std::string& theName) {

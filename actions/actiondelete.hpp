@@ -11,6 +11,7 @@ namespace RepositoryAccess {
 // the dispatcher's delete sequence around this action.
 class actionDelete : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 
 private:

@@ -143,7 +143,6 @@ bool printDifference(const std::string& theRelative, const Side& theOld, const S
 
 void actionDiff::execute() {
     KIVO_PERF_SCOPE("actionDiff::execute()");
-    workspace::open(false);
     if (versiondiff::requested()) {
         versiondiff::print();
         return;

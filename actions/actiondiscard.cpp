@@ -40,7 +40,6 @@ void removeDirectory(const std::string& theDirName) {
 
 void actionDiscard::execute() {
     KIVO_PERF_SCOPE("actionDiscard::execute()");
-    workspace::open(true);
     const ActionScope aScope = actionscope::fromParameters();
     computeStatus(aScope);
     const bool aWithContent = !isSet(params::noContent);

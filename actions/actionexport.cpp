@@ -43,7 +43,6 @@ std::string flag(const Parameter& theParameter) {
 } // namespace
 
 void actionExport::execute() {
-    workspace::open(false);
     itsDeliveryUnit = getValue(params::deliveryUnit);
     itsFileName = getValue(params::fileName);
     if (itsDeliveryUnit.empty() || itsFileName.empty())
@@ -59,7 +58,7 @@ void actionExport::execute() {
 void actionExport::checkExportVersion() const {
     if (getValue(params::exportVersion).empty())
         return;
-    const std::int64_t aVersion = connection::open().getApiVersion();
+    const std::int64_t aVersion = context().connection().getApiVersion();
     if (aVersion < kExportVersionApiVersion)
         throw Error("Failed to set export version (Repository API version 12 required; you have "
                     "version " +

@@ -121,7 +121,6 @@ std::string annotatedLine(const annotate::FileVersion& theVersion, std::string_v
 
 void actionLog::execute() {
     KIVO_PERF_SCOPE("actionLog::execute()");
-    workspace::open(false);
     for (const std::string& anArgument : parameters().getValues(params::object))
         for (const RepositoryObject& anObject : objectsOf(anArgument))
             logObject(anObject);
@@ -129,7 +128,6 @@ void actionLog::execute() {
 
 void actionAnnotate::execute() {
     KIVO_PERF_SCOPE("actionAnnotate::execute()");
-    workspace::open(false);
     const std::string anArgument = getValue(params::object);
     const RepositoryObject anObject = objects::object_name_to_object_id(anArgument);
     const std::int64_t aWanted = annotatedNumber();

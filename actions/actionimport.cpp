@@ -40,7 +40,6 @@ std::string workSpaceName() {
 } // namespace
 
 void actionImport::execute() {
-    workspace::open(false);
     const std::vector<std::string> aFileNames = parameters().getValues(params::fileName);
     if (aFileNames.empty())
         adminoptions::insufficientArguments();
@@ -57,7 +56,7 @@ void actionImport::execute() {
         return;
     }
     if (anArchives.size() >= 2 && !isSet(params::noMultiImport) &&
-        connection::open().getApiVersion() >= kMultiImportApiVersion) {
+        context().connection().getApiVersion() >= kMultiImportApiVersion) {
         importTogether(anArchives);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "actions/adminoptions.hpp"
 #include "actions/readonlyview.hpp"
 #include "actions/repositorylistings.hpp"
 #include "core/console.hpp"
@@ -186,6 +187,10 @@ constexpr readonlyview::Step kListings[] = {
 };
 
 } // namespace
+
+void actionList::checkArguments() const {
+    adminoptions::requireWhat();
+}
 
 void actionList::execute() {
     KIVO_PERF_SCOPE("actionList::execute()");

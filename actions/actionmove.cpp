@@ -53,7 +53,6 @@ actionMove::entriesInScope(const std::vector<RepositoryObject>& theEntries,
 }
 
 void actionMove::execute() {
-    changeactions::openWorkspaceIfAny();
     const ActionScope aScope = actionscope::fromParameters();
     const std::string aSource = getValue(params::sourceChangeId);
     const std::string aTarget = getValue(params::targetChangeId);

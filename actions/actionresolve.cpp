@@ -50,7 +50,6 @@ bool modeIs(const std::string& theMode, std::string_view theName) {
 
 void actionResolve::execute() {
     KIVO_PERF_SCOPE("actionResolve::execute()");
-    workspace::open(true);
     const ActionScope aScope = actionscope::fromParameters();
     const PathSet aConflicted = conflictedFiles(aScope);
     if (aConflicted.empty()) {

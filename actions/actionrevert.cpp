@@ -34,7 +34,6 @@ std::vector<RepositoryObject> collectObjects(const ActionScope& theScope) {
 
 void actionRevert::execute() {
     KIVO_PERF_SCOPE("actionRevert::execute()");
-    workspace::open(true);
     const ActionScope aScope = actionscope::fromParameters();
     const std::vector<RepositoryObject> anObjects = collectObjects(aScope);
     if (!anObjects.empty() && !Status(anObjects, true, false).conflicted().empty())

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "actions/adminoptions.hpp"
 #include "actions/readonlyview.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
@@ -154,6 +155,10 @@ constexpr readonlyview::Step kDetails[] = {
 };
 
 } // namespace
+
+void actionShow::checkArguments() const {
+    adminoptions::requireWhat();
+}
 
 void actionShow::execute() {
     KIVO_PERF_SCOPE("actionShow::execute()");

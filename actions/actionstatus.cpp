@@ -52,15 +52,15 @@ std::string conflictDetails(const std::string& theFile, std::int32_t theBase) {
 
 } // namespace
 
+void actionStatus::checkArguments() const {
+    if (getValue(params::what).empty())
+        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
+}
+
 void actionStatus::execute() {
     KIVO_PERF_SCOPE("actionStatus::execute()");
     itsAdvanced = commandsyntax::isAdvancedMode();
     const std::string aWhat = getValue(params::what);
-    if (aWhat.empty())
-        throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
-    // The status file is read while the directories are listed: both take long in a large tree.
-    workspace::open(false, true);
-
     if (whatIs(aWhat, "trackedPackages")) {
         statusTrackedPackages();
     } else if (whatIs(aWhat, "workSpace")) {

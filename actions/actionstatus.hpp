@@ -8,10 +8,11 @@
 namespace RepositoryAccess {
 
 // The `status` action: the workspace configuration and the local changes of a scope (changed,
-// deleted, conflicted and new files), optionally with the user's inactive objects. It opens the
+// deleted, conflicted and new files), optionally with the user's inactive objects. It needs the
 // workspace without the lock and never changes a file.
 class actionStatus : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 
 private:

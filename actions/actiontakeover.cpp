@@ -16,7 +16,6 @@ namespace RepositoryAccess {
 
 void actionTakeOver::execute() {
     KIVO_PERF_SCOPE("actionTakeOver::execute()");
-    workspace::open(true);
     const ActionScope aScope = actionscope::fromParameters();
     const std::string aUser = getValue(params::inactiveWorkSpaceUser);
     const std::string aWorkSpace = getValue(params::inactiveWorkSpace);

@@ -65,10 +65,12 @@ void unTrackOne(const std::string& thePackage) {
 
 } // namespace
 
-void actionTrack::execute() {
+void actionTrack::checkArguments() const {
     if (isSet(params::noRecursive))
         throw Error("Cannot track non-recursively.");
-    workspace::open(true);
+}
+
+void actionTrack::execute() {
     if (whatIs("package") || whatIs("objects")) {
         for (const auto& aPackage : normalizedPackages())
             trackOne(aPackage);
@@ -84,10 +86,12 @@ void actionTrack::execute() {
     }
 }
 
-void actionUnTrack::execute() {
+void actionUnTrack::checkArguments() const {
     if (isSet(params::noRecursive))
         throw Error("Cannot un-track non-recursively.");
-    workspace::open(true);
+}
+
+void actionUnTrack::execute() {
     if (whatIs("package") || whatIs("objects")) {
         for (const auto& aPackage : normalizedPackages())
             unTrackOne(aPackage);

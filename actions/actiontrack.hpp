@@ -8,12 +8,14 @@ namespace RepositoryAccess {
 // package replaces its tracked sub packages; a package below a tracked one is already tracked).
 class actionTrack : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 };
 
 // The `untrack` action: removes exactly the named packages, or every tracked package.
 class actionUnTrack : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 };
 

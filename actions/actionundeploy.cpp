@@ -7,10 +7,22 @@
 
 namespace RepositoryAccess {
 
+namespace {
+
+bool undeploysDeliveryUnits() {
+    return textcase::equalsIgnoringCase(getValue(params::what), "deliveryUnit");
+}
+
+} // namespace
+
+// Any other WHAT does nothing, not even open the workspace.
+WorkspaceNeed actionUnDeploy::workspaceNeed() const {
+    return undeploysDeliveryUnits() ? WorkspaceNeed::read : WorkspaceNeed::none;
+}
+
 void actionUnDeploy::execute() {
-    if (!textcase::equalsIgnoringCase(getValue(params::what), "deliveryUnit"))
+    if (!undeploysDeliveryUnits())
         return;
-    workspace::open(false);
     deliveryunitactions::undeployDeliveryUnits();
 }
 

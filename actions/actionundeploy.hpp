@@ -8,6 +8,7 @@ namespace RepositoryAccess {
 // repository; the counts of what went are added to the run statistics.
 class actionUnDeploy : public Command {
 public:
+    WorkspaceNeed workspaceNeed() const override;
     void execute() override;
 };
 

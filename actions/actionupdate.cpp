@@ -12,6 +12,10 @@
 
 namespace RepositoryAccess {
 
+void actionUpdate::checkArguments() const {
+    adminoptions::requireWhat();
+}
+
 void actionUpdate::execute() {
     adminoptions::runByWhat({{"package", packageactions::updatePackages},
                              {"packages", packageactions::updatePackages},

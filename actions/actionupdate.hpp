@@ -9,6 +9,7 @@ namespace RepositoryAccess {
 // and the comment of contributors of the change `--changeId` (both from `--description`).
 class actionUpdate : public Command {
 public:
+    void checkArguments() const override;
     void execute() override;
 
 private:

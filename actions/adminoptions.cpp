@@ -92,9 +92,6 @@ std::vector<std::string> deliveryUnitArguments() {
 
 void runByWhat(std::initializer_list<WhatStep> theSteps, std::string_view theVerbing) {
     const std::string aWhat = getValue(params::what);
-    if (aWhat.empty())
-        insufficientArguments();
-    workspace::open(false);
     for (const WhatStep& aStep : theSteps) {
         if (textcase::equalsIgnoringCase(aWhat, aStep.itsWhat)) {
             aStep.itsRun();
@@ -107,6 +104,11 @@ void runByWhat(std::initializer_list<WhatStep> theSteps, std::string_view theVer
 
 void insufficientArguments() {
     throw Error("kivo: Insufficient commandline arguments. See \"kivo help\".");
+}
+
+void requireWhat() {
+    if (getValue(params::what).empty())
+        insufficientArguments();
 }
 
 } // namespace RepositoryAccess::adminoptions

@@ -43,13 +43,15 @@ struct WhatStep {
     std::function<void()> itsRun;
 };
 
-// Opens the workspace of the current directory, if any (its config names the repository), and
-// runs the step whose WHAT equals the `what` parameter without regard to case; another WHAT
-// fails with "kivo: " + theVerbing + " a <WHAT> is not available in this version of kivo.", a
-// missing one with the insufficient-arguments message.
+// Runs the step whose WHAT equals the `what` parameter (checked by requireWhat() before) without
+// regard to case; another WHAT fails with "kivo: " + theVerbing + " a <WHAT> is not available in
+// this version of kivo.".
 void runByWhat(std::initializer_list<WhatStep> theSteps, std::string_view theVerbing);
 
 // The failure for an action whose WHAT or arguments are missing.
 [[noreturn]] void insufficientArguments();
+
+// Fails with insufficientArguments() when the `what` parameter is not given.
+void requireWhat();
 
 } // namespace RepositoryAccess::adminoptions

@@ -1,13 +1,8 @@
 #include "actions/changeactions.hpp"
 
 #include "core/error.hpp"
-#include "workspace/workspace.hpp"
 
 namespace RepositoryAccess::changeactions {
-
-void openWorkspaceIfAny() {
-    workspace::open(false);
-}
 
 void forEachValue(const Parameter& theParameter,
                   const std::function<void(const std::string&)>& theStep) {

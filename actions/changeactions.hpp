@@ -5,13 +5,9 @@
 
 #include "core/parameters.hpp"
 
-// Steps that the change-tracking actions share: the start of every such action and the loop
-// over the values of one parameter.
+// Steps that the change-tracking actions share: the loop over the values of one parameter and
+// the change id that the contributor actions need.
 namespace RepositoryAccess::changeactions {
-
-// Opens the workspace, when the current directory lies in one, without its lock: the
-// connection then uses its settings. Change tracking lives in the repository only.
-void openWorkspaceIfAny();
 
 // Runs theStep for every value of theParameter, in command-line order.
 void forEachValue(const Parameter& theParameter,

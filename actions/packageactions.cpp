@@ -131,17 +131,17 @@ void createPackages(bool theInWorkSpace) {
                            sys::createDirectories(packageDirectory(aPackage) + "/"));
 }
 
-void deletePackages() {
+void deletePackages(ActionContext& theContext) {
     const bool aForce = isSet(params::force);
     const bool aRecursive = aForce && !isSet(params::noRecursive);
     const bool aNative = aRecursive && !isSet(params::noDeletePackageRecursively) &&
-                         connection::open().getApiVersion() >= kRecursiveDeleteApiVersion;
+                         theContext.connection().getApiVersion() >= kRecursiveDeleteApiVersion;
     const std::vector<std::string> aPackages = packagesToDelete(aRecursive && !aNative);
     if (aPackages.empty()) {
         console::sayLine("No package to delete.");
         return;
     }
-    const bool aLocal = !aNative && workspace::open(true);
+    const bool aLocal = !aNative && theContext.lockWorkspace();
     for (const std::string& aPackage : aPackages) {
         repofunpackages::deletePackage(aPackage, aForce, aNative);
         if (aLocal)

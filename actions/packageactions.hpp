@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "actions/command.hpp"
+
 // The package administration behind `kivo create`, `kivo delete` and `kivo update` with WHAT
 // `package` or `packages`, and the local part of the package-tree deletion of the delete
 // sequence. Each function reads its options from the parameters.
@@ -15,8 +17,9 @@ void createPackages(bool theInWorkSpace);
 
 // Deletes the package arguments: only the packages themselves, or with `force` and without
 // `noRecursive` the whole trees, natively on repositories of API version 16 and above (unless
-// `noDeletePackageRecursively`), otherwise one package after the other, deepest first.
-void deletePackages();
+// `noDeletePackageRecursively`), otherwise one package after the other, deepest first, each with
+// its local directories, for which the workspace is locked once the packages are known.
+void deletePackages(ActionContext& theContext);
 
 // Updates each package argument (and its sub packages unless `noRecursive`) with the attribute
 // options that are given; the others keep their values. An unknown package fails.

@@ -12,10 +12,10 @@ struct Step {
     void (*itsRun)();
 };
 
-// Fails with "kivo: Insufficient commandline arguments. See \"kivo help\"." for an empty WHAT;
-// opens the workspace of the current directory without the lock when there is one, so that
-// the connection and the object paths are the workspace's; runs the step whose WHAT equals the
-// parameter `what` without regard to case.
+// Runs the step whose WHAT equals the parameter `what` without regard to case. The view's action
+// refuses an empty WHAT (adminoptions::requireWhat) before the host opens the workspace of the
+// current directory without the lock, so that the connection and the object paths are the
+// workspace's.
 void run(std::span<const Step> theSteps);
 
 } // namespace RepositoryAccess::readonlyview

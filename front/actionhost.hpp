@@ -7,7 +7,8 @@
 
 namespace RepositoryAccess {
 
-// The action classes the dispatcher can run, one per `action<Name>` class.
+// The action classes the dispatcher can run, one per `action<Name>` class; the action table
+// (actiontable.hpp) has a row for each, in this order.
 enum class ActionKind {
     activate,
     checkOut,
@@ -36,11 +37,11 @@ enum class ActionKind {
     version,
     log,
     annotate,
-    diff, // stays last: tables indexed by the kind have kActionKindCount rows
+    diff, // stays last: the action table has kActionKindCount rows
 };
 inline constexpr std::size_t kActionKindCount = static_cast<std::size_t>(ActionKind::diff) + 1;
 
-// The class name of an action kind, for example "actionCheckOut".
+// The class name of an action kind from its row, for example "actionCheckOut".
 std::string_view actionClassName(ActionKind theKind);
 
 // What the dispatcher and its sequences need from the rest of the program: running one action
@@ -51,7 +52,7 @@ class ActionHost {
 public:
     virtual ~ActionHost() = default;
 
-    // Constructs the action, calls execute() once and destroys it.
+    // Constructs the action, prepares what it needs, runs it once and destroys it.
     virtual void runAction(ActionKind theKind) = 0;
 
     // Opens the workspace of the current directory without locking it when there is one;

@@ -7,16 +7,18 @@
 
 namespace RepositoryAccess {
 
-// One row of the dispatch table: the action word and what runs for it, a single action class or
-// one of the composite sequences.
+// One row of the dispatch table: the action word and what runs for it, one of the composite
+// sequences or, without one, the single action of the kind.
 struct DispatchEntry {
     std::string_view itsAction;
-    void (*itsRun)(ActionHost& theHost);
+    void (*itsRun)(ActionHost& theHost) = nullptr;
+    ActionKind itsKind = ActionKind::help;
 };
 
 namespace dispatcher {
 
-// The dispatch table in the order in which the action value is compared with it.
+// The dispatch table in the order in which the action value is compared with it: the words of
+// the action table (actiontable.hpp), then the sequences.
 const std::vector<DispatchEntry>& table();
 
 // Runs what the `action` parameter names (compared without regard to case); an unset or unknown

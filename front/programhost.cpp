@@ -1,33 +1,8 @@
 #include "front/programhost.hpp"
 
-#include <iterator>
 #include <memory>
 #include <ostream>
 
-#include "actions/actionactivate.hpp"
-#include "actions/actionchanges.hpp"
-#include "actions/actioncheckout.hpp"
-#include "actions/actioncommit.hpp"
-#include "actions/actioncreate.hpp"
-#include "actions/actiondelete.hpp"
-#include "actions/actiondiff.hpp"
-#include "actions/actiondiscard.hpp"
-#include "actions/actionexport.hpp"
-#include "actions/actionhelp.hpp"
-#include "actions/actionhistory.hpp"
-#include "actions/actionimport.hpp"
-#include "actions/actionlist.hpp"
-#include "actions/actionmove.hpp"
-#include "actions/actionresolve.hpp"
-#include "actions/actionrevert.hpp"
-#include "actions/actionshow.hpp"
-#include "actions/actionstatus.hpp"
-#include "actions/actiontakeover.hpp"
-#include "actions/actiontrack.hpp"
-#include "actions/actionundeploy.hpp"
-#include "actions/actionupdate.hpp"
-#include "actions/actionversion.hpp"
-#include "actions/command.hpp"
 #include "actions/journalrepair.hpp"
 #include "actions/packageactions.hpp"
 #include "core/console.hpp"
@@ -40,107 +15,52 @@ namespace RepositoryAccess {
 
 namespace {
 
-using Factory = std::unique_ptr<Command> (*)();
-
-template <class theAction> std::unique_ptr<Command> make() {
-    return std::make_unique<theAction>();
-}
-
-// The action classes this build contains; a kind without a factory fails with a message that
-// names the action.
-Factory factoryOf(ActionKind theKind) {
-    switch (theKind) {
-    case ActionKind::version:
-        return make<actionVersion>;
-    case ActionKind::activate:
-        return make<actionActivate>;
-    case ActionKind::checkOut:
-        return make<actionCheckOut>;
-    case ActionKind::commit:
-        return make<actionCommit>;
-    case ActionKind::create:
-        return make<actionCreate>;
-    case ActionKind::deleteObjects:
-        return make<actionDelete>;
-    case ActionKind::diff:
-        return make<actionDiff>;
-    case ActionKind::log:
-        return make<actionLog>;
-    case ActionKind::annotate:
-        return make<actionAnnotate>;
-    case ActionKind::discard:
-        return make<actionDiscard>;
-    case ActionKind::exportDeliveryUnit:
-        return make<actionExport>;
-    case ActionKind::importFiles:
-        return make<actionImport>;
-    case ActionKind::help:
-        return make<actionHelp>;
-    case ActionKind::list:
-        return make<actionList>;
-    case ActionKind::merge:
-        return make<actionMerge>;
-    case ActionKind::move:
-        return make<actionMove>;
-    case ActionKind::release:
-        return make<actionRelease>;
-    case ActionKind::resolve:
-        return make<actionResolve>;
-    case ActionKind::revert:
-        return make<actionRevert>;
-    case ActionKind::set:
-        return make<actionSet>;
-    case ActionKind::show:
-        return make<actionShow>;
-    case ActionKind::status:
-        return make<actionStatus>;
-    case ActionKind::takeOver:
-        return make<actionTakeOver>;
-    case ActionKind::track:
-        return make<actionTrack>;
-    case ActionKind::unTrack:
-        return make<actionUnTrack>;
-    case ActionKind::unDeploy:
-        return make<actionUnDeploy>;
-    case ActionKind::update:
-        return make<actionUpdate>;
-    case ActionKind::validate:
-        return make<actionValidate>;
-    default:
-        return nullptr;
+// What the host hands an action: the workspace it opened and the run's connection.
+class HostContext : public ActionContext {
+public:
+    explicit HostContext(const ActionRow& theRow) : itsRow(theRow) {}
+    bool hasWorkspace() const override { return workspace::isOpen(); }
+    bool lockWorkspace() override { return workspace::open(true); }
+    Connection& connection() override {
+        if (itsRow.itsConnection == ConnectionNeed::none)
+            throw Error("kivo: The action " + std::string(itsRow.itsClassName) +
+                        " does not connect to the repository.");
+        return connection::open();
     }
-}
 
-[[noreturn]] void notAvailable(std::string_view theWhat) {
-    throw Error("kivo: " + std::string(theWhat) + " is not available in this version of kivo.");
+private:
+    const ActionRow& itsRow;
+};
+
+// Opens the workspace of the current directory, when there is one, as much as the action needs.
+void openWorkspace(WorkspaceNeed theNeed) {
+    switch (theNeed) {
+    case WorkspaceNeed::read:
+        workspace::open(false);
+        return;
+    case WorkspaceNeed::readAhead:
+        workspace::open(false, true);
+        return;
+    case WorkspaceNeed::locked:
+        workspace::open(true);
+        return;
+    case WorkspaceNeed::none:
+    case WorkspaceNeed::byArguments:
+        return;
+    }
 }
 
 } // namespace
 
-std::string_view actionClassName(ActionKind theKind) {
-    static constexpr std::string_view theNames[] = {
-        "actionActivate", "actionCheckOut", "actionCommit",  "actionCreate",   "actionDelete",
-        "actionDiscard",  "actionExport",   "actionHelp",    "actionImport",   "actionList",
-        "actionMerge",    "actionMove",     "actionRelease", "actionResolve",  "actionRevert",
-        "actionSet",      "actionShow",     "actionStatus",  "actionTakeOver", "actionTrack",
-        "actionUnDeploy", "actionUnTrack",  "actionUpdate",  "actionValidate", "actionVersion",
-        "actionLog",      "actionAnnotate", "actionDiff",
-    };
-    static_assert(std::size(theNames) == kActionKindCount, "one class name per action kind");
-    return theNames[static_cast<std::size_t>(theKind)];
-}
-
 void ProgramHost::runAction(ActionKind theKind) {
-    Factory aFactory = factoryOf(theKind);
-    if (!aFactory)
-        notAvailable("The action " + std::string(actionClassName(theKind)));
-    // The actions that change objects with the repository first finish an interrupted run's
-    // work, when they take the lock; the others leave its journal for them.
-    const bool aConnecting = theKind == ActionKind::commit || theKind == ActionKind::activate ||
-                             theKind == ActionKind::checkOut || theKind == ActionKind::revert ||
-                             theKind == ActionKind::takeOver;
-    WorkSpace::setJournalRepair(aConnecting ? &journalrepair::repair : nullptr);
-    aFactory()->execute();
+    const ActionRow& aRow = actiontable::rowOf(theKind, itsRows);
+    WorkSpace::setJournalRepair(aRow.itsRepairsJournal ? &journalrepair::repair : nullptr);
+    const std::unique_ptr<Command> anAction = aRow.itsMake();
+    anAction->checkArguments();
+    openWorkspace(aRow.itsWorkspace == WorkspaceNeed::byArguments ? anAction->workspaceNeed()
+                                                                  : aRow.itsWorkspace);
+    HostContext aContext(aRow);
+    anAction->run(aContext);
     if (workspace::isOpen())
         workspace::get()->settleJournal();
 }

@@ -1,13 +1,20 @@
 #pragma once
 
+#include <span>
+
 #include "front/actionhost.hpp"
+#include "front/actiontable.hpp"
 
 namespace RepositoryAccess {
 
-// The program's own host: runs the real action classes and the real workspace and connection
-// services.
+// The program's own host: runs the action classes of a table (the program's own by default) and
+// the real workspace and connection services. Before an action runs, the host lets it refuse its
+// arguments, installs or removes the journal repair and opens the workspace as the action's row
+// says; the action gets the connection from the host at its first repository call.
 class ProgramHost : public ActionHost {
 public:
+    explicit ProgramHost(std::span<const ActionRow> theRows = actiontable::rows())
+        : itsRows(theRows) {}
     void runAction(ActionKind theKind) override;
     bool openWorkspaceUnlocked() override;
     void lockWorkspace() override;
@@ -21,6 +28,7 @@ public:
     void finishConnection() override;
 
 private:
+    std::span<const ActionRow> itsRows;
     std::string itsLastTemporaryFile;
 };
 
