@@ -8,16 +8,25 @@ REVOKE ALL ON FUNCTION sys.repository_rest(bytea) FROM PUBLIC;
 REVOKE ALL ON "PUBLIC"."M_FEATURES", "PUBLIC"."M_DATABASE", "PUBLIC"."M_CONNECTIONS" FROM PUBLIC;
 REVOKE ALL ON SCHEMA sys, "PUBLIC" FROM PUBLIC;
 
--- The role that updates the extension administers the repository from now on, as the role that
--- creates it does: it owns the procedure and the views and reads and writes the tables' rows,
--- while the tables and both schemas stay with the superuser.
-ALTER FUNCTION sys.repository_rest(bytea) OWNER TO @extowner@;
-ALTER VIEW "PUBLIC"."M_FEATURES" OWNER TO @extowner@;
-ALTER VIEW "PUBLIC"."M_DATABASE" OWNER TO @extowner@;
-ALTER VIEW "PUBLIC"."M_CONNECTIONS" OWNER TO @extowner@;
-GRANT USAGE ON SCHEMA sys, "PUBLIC" TO @extowner@ WITH GRANT OPTION;
-GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA sys TO @extowner@;
-GRANT SELECT, UPDATE, USAGE ON ALL SEQUENCES IN SCHEMA sys TO @extowner@;
+-- The extension's owner administers the repository from now on, as the role that creates a new
+-- installation does: it owns the procedure and the views and reads and writes the tables' rows,
+-- while the tables and both schemas stay with the superuser. The owner is read from the catalog,
+-- not taken from whoever runs the update.
+DO $$
+DECLARE
+    anOwner text := (SELECT e.extowner::regrole::text FROM pg_catalog.pg_extension e
+                     WHERE e.extname = 'kivo');
+BEGIN
+    EXECUTE format('ALTER FUNCTION sys.repository_rest(bytea) OWNER TO %s', anOwner);
+    EXECUTE format('ALTER VIEW "PUBLIC"."M_FEATURES" OWNER TO %s', anOwner);
+    EXECUTE format('ALTER VIEW "PUBLIC"."M_DATABASE" OWNER TO %s', anOwner);
+    EXECUTE format('ALTER VIEW "PUBLIC"."M_CONNECTIONS" OWNER TO %s', anOwner);
+    EXECUTE format('GRANT USAGE ON SCHEMA sys, "PUBLIC" TO %s WITH GRANT OPTION', anOwner);
+    EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA sys TO %s',
+                   anOwner);
+    EXECUTE format('GRANT SELECT, UPDATE, USAGE ON ALL SEQUENCES IN SCHEMA sys TO %s', anOwner);
+END
+$$;
 
 -- A grant or revocation in an update script records the object's privileges as they then are as
 -- its initial ones, the grants that kivo-repo gave the repository's group role included; pg_dump
@@ -26,8 +35,10 @@ GRANT SELECT, UPDATE, USAGE ON ALL SEQUENCES IN SCHEMA sys TO @extowner@;
 -- them.
 UPDATE pg_catalog.pg_init_privs i
     SET initprivs = ARRAY(SELECT a FROM unnest(i.initprivs) AS a
-                          WHERE (SELECT bool_and(e.grantee = e.grantor OR e.grantee = '@extowner@'::regrole)
-                                     FROM pg_catalog.aclexplode(ARRAY[a]) AS e))
+                          WHERE (SELECT bool_and(e.grantee = e.grantor OR e.grantee = x.extowner)
+                                     FROM pg_catalog.aclexplode(ARRAY[a]) AS e,
+                                          pg_catalog.pg_extension x
+                                     WHERE x.extname = 'kivo'))
     WHERE i.privtype = 'e' AND (i.classoid, i.objoid) IN (
         SELECT d.classid, d.objid FROM pg_catalog.pg_depend d
             WHERE d.refclassid = 'pg_catalog.pg_extension'::regclass AND d.deptype = 'e'
