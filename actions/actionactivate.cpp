@@ -65,6 +65,17 @@ ObjectMetaData simulatedActive(const RepositoryObject& theObject) {
     return aMetaData;
 }
 
+std::vector<ObjectMetaData> simulatedActive(const std::vector<RepositoryObject>& theObjects) {
+    std::vector<ObjectMetaData> aMetaData;
+    aMetaData.reserve(theObjects.size());
+    for (const RepositoryObject& anObject : theObjects)
+        aMetaData.push_back(simulatedActive(anObject));
+    return aMetaData;
+}
+
+// The metadata reads after an activation go to the repository this many at a time.
+constexpr std::size_t kMetaDataBatch = 100;
+
 } // namespace
 
 void actionActivate::execute() {
@@ -237,26 +248,41 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
     if (!isSet(params::simulate))
         workspace::get()->metaFiles().writeAhead();
     ProgressLine aProgress(theObjects.size());
-    // One small read per object: the repository answers them in shared transactions.
+    // One small read per object: the repository answers them in shared transactions, a batch
+    // of reads at a time.
     CallGroup aGroup(context().connection());
-    for (const RepositoryObject& anActivated : theObjects) {
-        aProgress.advance();
-        const std::string& aFile = anActivated.workSpaceFileName();
-        // An activated deletion leaves no active version to read.
-        if (!aStatus.hasFile(aFile) || anActivated.metaData().itsIsDeletion) {
-            objects::deleteMetaFile(anActivated);
-        } else {
-            RepositoryObject anObject = anActivated;
-            const ObjectMetaData aMetaData =
-                isSet(params::simulate) ? simulatedActive(anObject)
-                                        : repofunobjects::readActiveObjectMetaData(anObject);
+    std::vector<RepositoryObject> aBatch;
+    auto aReadBatch = [&] {
+        const std::vector<ObjectMetaData> aRead =
+            isSet(params::simulate) ? simulatedActive(aBatch)
+                                    : repofunobjects::readActiveObjectMetaData(aBatch);
+        for (std::size_t anIndex = 0; anIndex < aBatch.size(); ++anIndex) {
+            RepositoryObject& anObject = aBatch[anIndex];
+            const ObjectMetaData& aMetaData = aRead[anIndex];
             anObject.setMetaData(aMetaData);
             anObject.setVersion({1, {}, {}, aMetaData.itsVersionId});
             objects::writeMetaFile(anObject);
-            aStatus.setBaseVersion(aFile, aMetaData.itsVersionId);
+            aStatus.setBaseVersion(anObject.workSpaceFileName(), aMetaData.itsVersionId);
+            aProgress.advance();
+            runstatistics::add(Statistic::activatedObjects);
         }
-        runstatistics::add(Statistic::activatedObjects);
+        aBatch.clear();
+    };
+    for (const RepositoryObject& anActivated : theObjects) {
+        // An activated deletion leaves no active version to read.
+        if (!aStatus.hasFile(anActivated.workSpaceFileName()) ||
+            anActivated.metaData().itsIsDeletion) {
+            objects::deleteMetaFile(anActivated);
+            aProgress.advance();
+            runstatistics::add(Statistic::activatedObjects);
+            continue;
+        }
+        aBatch.push_back(anActivated);
+        if (aBatch.size() >= connection::callsTogether(kMetaDataBatch))
+            aReadBatch();
     }
+    if (!aBatch.empty())
+        aReadBatch();
     aGroup.end();
     if (aVerbose)
         itsOutput << "Successfully retrieved meta data of activated objects.\n";

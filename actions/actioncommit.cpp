@@ -1,6 +1,7 @@
 #include "actions/actioncommit.hpp"
 
 #include <map>
+#include <utility>
 
 #include "actions/pushresolution.hpp"
 #include "actions/repositorylistings.hpp"
@@ -45,6 +46,11 @@ ObjectMetaData simulatedInactive(const RepositoryObject& theObject, bool theIsDe
         theObject.metaData().itsVersionId + (theObject.metaData().itsType == 2 ? 0 : 1);
     return aMetaData;
 }
+
+// The writes of a commit go to the repository this many, or this many bytes of content, at a
+// time: together they cost one round trip to a server.
+constexpr std::size_t kQueuedWrites = 100;
+constexpr std::size_t kQueuedBytes = std::size_t{4} << 20;
 
 std::string quoted(const std::string& thePath) {
     return "\"" + thePath + "\"";
@@ -133,6 +139,7 @@ void actionCommit::execute() {
         aStep();
         commitFile(*aFile, aReadAhead.take());
     }
+    flushWrites();
     for (const auto& aFile : itsDeleted) {
         aStep();
         commitDeletion(aFile);
@@ -197,19 +204,38 @@ void actionCommit::commitFile(const std::string& theFile, ReadAhead::Content the
 
     sys::StampedContent& aRead = theContent.itsRead;
     const bool aBinary = itsBinarySuffixes.contains(anObject.suffix());
+    itsQueuedBytes += aRead.itsBytes ? aRead.itsBytes->size() : 0;
     // The content moves into the request, so that a large file is not held twice.
-    ObjectMetaData aMetaData =
-        repofunobjects::writeObject(anObject, std::move(aRead.itsBytes), aBinary);
-    if (isSet(params::simulate) && aMetaData.itsType == 0)
-        aMetaData = simulatedInactive(anObject, false);
-    anObject.setMetaData(aMetaData);
-    anObject.setVersion(repositorylistings::inactiveVersionRecord());
-    objects::writeMetaFile(anObject);
+    itsWrites.push_back(
+        repofunobjects::prepareWriteObject(anObject, std::move(aRead.itsBytes), aBinary));
+    itsQueued.push_back({theFile, std::move(anObject), std::move(theContent.itsHash),
+                         std::move(aRead.itsTimestamp), std::move(aRead.itsFileStat)});
+    if (itsQueued.size() >= connection::callsTogether(kQueuedWrites) ||
+        itsQueuedBytes >= kQueuedBytes)
+        flushWrites();
+}
 
-    workspace::get()->status().setFileStatus(theFile, theContent.itsHash, aRead.itsTimestamp,
-                                             aMetaData.itsVersionId - 1, aRead.itsFileStat);
-    runstatistics::add(Statistic::committedFiles);
-    console::progress("Committed file: " + quoted(anObject.workSpaceFileName()));
+void actionCommit::flushWrites() {
+    KIVO_PERF_SCOPE("actionCommit::flushWrites()");
+    if (itsWrites.empty())
+        return;
+    std::vector<QueuedFile> aQueued = std::exchange(itsQueued, {});
+    itsQueuedBytes = 0;
+    auto aRecord = [&aQueued](std::size_t theIndex, const ObjectMetaData& theMetaData) {
+        QueuedFile& aFile = aQueued[theIndex];
+        RepositoryObject& anObject = aFile.itsObject;
+        ObjectMetaData aMetaData = theMetaData;
+        if (isSet(params::simulate) && aMetaData.itsType == 0)
+            aMetaData = simulatedInactive(anObject, false);
+        anObject.setMetaData(aMetaData);
+        anObject.setVersion(repositorylistings::inactiveVersionRecord());
+        objects::writeMetaFile(anObject);
+        workspace::get()->status().setFileStatus(aFile.itsFile, aFile.itsHash, aFile.itsTimestamp,
+                                                 aMetaData.itsVersionId - 1, aFile.itsFileStat);
+        runstatistics::add(Statistic::committedFiles);
+        console::progress("Committed file: " + quoted(anObject.workSpaceFileName()));
+    };
+    repofunobjects::writeObjects(std::exchange(itsWrites, {}), aRecord);
 }
 
 void actionCommit::commitDeletion(const std::string& theFile) {

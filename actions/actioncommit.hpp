@@ -7,6 +7,7 @@
 
 #include "actions/actionscope.hpp"
 #include "actions/command.hpp"
+#include "repository/repofunobjects.hpp"
 #include "workspace/journal.hpp"
 #include "workspace/readahead.hpp"
 #include "workspace/status.hpp"
@@ -40,9 +41,11 @@ private:
     void readBinarySuffixes();
     // Creates the packages of the new directories that the repository does not know yet.
     void createPackages();
-    // Writes one new or modified file, whose content was read ahead, as the inactive version of
-    // its object.
+    // Queues the write of one new or modified file, whose content was read ahead, as the
+    // inactive version of its object; a full queue goes to the repository.
     void commitFile(const std::string& theFile, ReadAhead::Content theContent);
+    // Sends the queued writes together and records each written file, in their order.
+    void flushWrites();
     // Records one deleted file as an inactive deletion (or drops a never-activated object).
     void commitDeletion(const std::string& theFile);
 
@@ -53,6 +56,18 @@ private:
     PathSet itsNewDirectories;
     std::set<std::string> itsBinarySuffixes;
     std::unordered_map<std::string, RepositoryObject> itsObjects;
+
+    // A file whose write waits in the queue, with what its status entry will record.
+    struct QueuedFile {
+        std::string itsFile;
+        RepositoryObject itsObject;
+        std::string itsHash;
+        std::string itsTimestamp;
+        std::string itsFileStat;
+    };
+    std::vector<QueuedFile> itsQueued;
+    std::vector<repofunobjects::ObjectWrite> itsWrites;
+    std::size_t itsQueuedBytes = 0;
 };
 
 } // namespace RepositoryAccess

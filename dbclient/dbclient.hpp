@@ -147,6 +147,16 @@ public:
     // group's calls durable: Ok, or Error with the text in error().
     virtual ReturnCode beginCallGroup() { return ReturnCode::Ok; }
     virtual ReturnCode endCallGroup() { return ReturnCode::Ok; }
+    // Runs the repository call once for each of theFrames, in their order, as that many calls
+    // one after the other would, and gives their answer frames in theAnswers. A backend on a
+    // server sends them all before it waits for the first answer, so that they cost one round
+    // trip instead of one each. A call that fails takes the calls after it along: Error with
+    // the text in error(). NoData: the backend has no better way than one call after the other,
+    // which is then the caller's to make.
+    virtual ReturnCode callAll(const std::vector<std::string_view>& /*theFrames*/,
+                               std::vector<std::string>& /*theAnswers*/) {
+        return ReturnCode::NoData;
+    }
     ErrorHolder& error() { return itsError; }
 
 protected:

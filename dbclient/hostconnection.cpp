@@ -105,6 +105,16 @@ ReturnCode HostConnection::endCallGroup() {
     return aCode;
 }
 
+ReturnCode HostConnection::callAll(const std::vector<std::string_view>& theFrames,
+                                   std::vector<std::string>& theAnswers) {
+    if (!apBackend)
+        return ReturnCode::NoData;
+    const ReturnCode aCode = apBackend->callAll(theFrames, theAnswers);
+    if (aCode == ReturnCode::Error)
+        itsError = apBackend->error();
+    return aCode;
+}
+
 Statement* HostConnection::createStatement() {
     return apBackend ? apBackend->createStatement() : nullptr;
 }

@@ -22,6 +22,8 @@ public:
     void releaseStatement(PreparedStatement* theStatement) override;
     ReturnCode beginCallGroup() override;
     ReturnCode endCallGroup() override;
+    ReturnCode callAll(const std::vector<std::string_view>& theFrames,
+                       std::vector<std::string>& theAnswers) override;
 
 private:
     std::unique_ptr<Connection> apBackend;

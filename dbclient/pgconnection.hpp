@@ -60,6 +60,13 @@ public:
     // endCallGroup then fails, naming the answered calls that were lost with it.
     ReturnCode beginCallGroup() override;
     ReturnCode endCallGroup() override;
+    // The calls go in windows of a bounded count and size, each window in libpq's pipeline
+    // mode: all its calls are sent, then all its answers read. Within a group the window runs
+    // in the group's transaction and counts against its budget between windows; outside one a
+    // window is one transaction of its own. A failed call takes back the group's open
+    // transaction (outside a group: its window's) as a single failed call does.
+    ReturnCode callAll(const std::vector<std::string_view>& theFrames,
+                       std::vector<std::string>& theAnswers) override;
 
     // For the statements: the open libpq connection, nullptr while not connected.
     pg_conn* handle() { return itsHandle; }
@@ -73,6 +80,13 @@ public:
     bool commitGroup(ErrorHolder& theError);
 
 private:
+    // Sends the calls theFrames[theBegin, theEnd) in one pipeline and appends their answers to
+    // theAnswers; false with the failure in itsError.
+    bool callWindow(const std::vector<std::string_view>& theFrames, std::size_t theBegin,
+                    std::size_t theEnd, std::vector<std::string>& theAnswers);
+    // Reads the answers of theCount calls sent in pipeline mode and the end of the pipeline;
+    // the text of the first failure, empty when every call answered.
+    std::string readWindow(std::size_t theCount, std::vector<std::string>& theAnswers);
     // Runs theSql, a command without rows; false with the server's text in theError.
     bool command(const char* theSql, const char* theTag, ErrorHolder& theError);
 

@@ -14,8 +14,6 @@ namespace RepositoryAccess::dbclient {
 
 namespace {
 
-constexpr const char* kCallSql = "SELECT sys.repository_rest($1::bytea)";
-constexpr unsigned kByteaType = 17;
 const char* const kNotConnected = "Not connected to a database server";
 
 // Integer column types: int8, int2, int4.
@@ -103,12 +101,12 @@ std::optional<std::string> PgPreparedStatement::answer(std::string_view theFrame
     }
     if (!itsConnection.enterCall(itsError))
         return std::nullopt;
-    const Oid aTypes[] = {kByteaType};
+    const Oid aTypes[] = {kPgByteaType};
     const char* aValues[] = {theFrame.data()};
     const int aLengths[] = {static_cast<int>(theFrame.size())};
     const int aFormats[] = {1};
     Result aResult(
-        PQexecParams(itsConnection.handle(), kCallSql, 1, aTypes, aValues, aLengths, aFormats, 1),
+        PQexecParams(itsConnection.handle(), kPgCallSql, 1, aTypes, aValues, aLengths, aFormats, 1),
         &PQclear);
     if (PQresultStatus(aResult.get()) != PGRES_TUPLES_OK || PQntuples(aResult.get()) != 1 ||
         PQgetisnull(aResult.get(), 0, 0)) {

@@ -11,6 +11,10 @@ namespace RepositoryAccess::dbclient {
 
 class PgConnection;
 
+// The repository call as the server runs it: the frame in, the answer frame out, both bytea.
+inline constexpr const char* kPgCallSql = "SELECT sys.repository_rest($1::bytea)";
+inline constexpr unsigned kPgByteaType = 17;
+
 // A query on the server; its rows are read into memory at once (the monitoring queries answer
 // one row).
 class PgStatement : public Statement {

@@ -134,6 +134,7 @@ void SpiDatabase::begin(bool theWrite) {
     if (theWrite && IsolationUsesXactSnapshot())
         throw StorageError("The repository changes only in transactions of isolation level READ "
                            "COMMITTED: a write must see what the writer before it committed");
+    refreshStatistics();
     openSubtransaction(theWrite);
     if (!theWrite || holdsWriteLock())
         return;
@@ -161,6 +162,27 @@ void SpiDatabase::begin(bool theWrite) {
     }
     rollback();
     throw SpiError(writerBusy(aLimits.itsWaitSeconds), ERRCODE_LOCK_NOT_AVAILABLE);
+}
+
+// A repository that a run fills from empty (a first push, an import) still has the statistics
+// of its empty tables: the planner then joins a thousand rows by scanning a table once per row.
+// The tables' owner (the procedure runs as it) refreshes them; a table that another session is
+// analysing is skipped rather than waited for. The statistics are part of the transaction, as
+// the rows they describe are.
+void SpiDatabase::refreshStatistics() {
+    if (itsChangedRows < itsRefreshAt)
+        return;
+    itsChangedRows = 0;
+    itsRefreshAt *= 2;
+    openSubtransaction(true);
+    try {
+        execute("ANALYZE (SKIP_LOCKED) objects, inactive_versions, history, packages, "
+                "change_entries");
+    } catch (...) {
+        rollbackAfterFailure();
+        throw;
+    }
+    commit();
 }
 
 void SpiDatabase::openSubtransaction(bool theWrite) {

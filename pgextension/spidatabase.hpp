@@ -80,6 +80,9 @@ public:
     bool failed() const { return itsFailed; }
     bool readOnly() const { return itsReadOnly; }
     void setChanges(std::int64_t theChanges) { itsChanges = theChanges; }
+    // Counts rows that a statement inserted, updated or deleted, towards the next refresh of
+    // the tables' statistics.
+    void countChangedRows(std::int64_t theRows) { itsChangedRows += theRows; }
 
 private:
     void endCall() noexcept;
@@ -91,9 +94,17 @@ private:
     bool holdsWriteLock() const;
     // The busy message, read in a read subtransaction of its own.
     std::string writerBusy(std::int64_t theWaitSeconds);
+    // Brings the planner's statistics of the tables that grow with the repository up to date
+    // once this backend has changed enough rows since the last time, in a subtransaction of its
+    // own before a request's.
+    void refreshStatistics();
 
     std::map<std::string, std::unique_ptr<SpiStatement>, std::less<>> itsStatements;
     std::int64_t itsChanges = 0;
+    // Rows changed since the last refresh of the statistics, and how many the next one waits
+    // for: it doubles each time, so that a long run refreshes a few times, not without end.
+    std::int64_t itsChangedRows = 0;
+    std::int64_t itsRefreshAt = 500;
     bool itsConnected = false;
     bool itsInSubtransaction = false;
     bool itsReadOnly = false;

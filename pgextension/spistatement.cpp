@@ -318,6 +318,8 @@ void SpiStatement::run() {
     itsRows = aRows;
     itsRowCount = aRows != nullptr ? aRows->numvals : 0;
     itsDatabase.setChanges(static_cast<std::int64_t>(aProcessed));
+    if (aResult == SPI_OK_INSERT || aResult == SPI_OK_UPDATE || aResult == SPI_OK_DELETE)
+        itsDatabase.countChangedRows(static_cast<std::int64_t>(aProcessed));
     for (void* aCopy : aCopies)
         if (!pgGuard(aFailure, [&] { pfree(aCopy); }))
             itsDatabase.fail("step", aFailure.itsMessage, aFailure.itsCode);

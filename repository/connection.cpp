@@ -355,6 +355,37 @@ RepositoryMessage Connection::call(PreparedCall theCall) {
     return parseResponse(anOutput, std::min(anOutputLength, kOutputSize));
 }
 
+std::vector<RepositoryMessage> Connection::callAll(std::vector<PreparedCall> theCalls) {
+    KIVO_PERF_SCOPE("Connection::callAll()");
+    KIVO_CHECK(itsLibrary->itsConnection != nullptr, "The repository connection is closed");
+    std::vector<RepositoryMessage> aResponses;
+    aResponses.reserve(theCalls.size());
+    const bool aSimulated = std::any_of(theCalls.begin(), theCalls.end(), [](const auto& theCall) {
+        return theCall.itsSimulatedAnswer.has_value();
+    });
+    std::vector<std::string> anAnswers;
+    ReturnCode aCode = ReturnCode::NoData;
+    if (!aSimulated) {
+        std::vector<std::string_view> aFrames;
+        aFrames.reserve(theCalls.size());
+        for (const PreparedCall& aCall : theCalls)
+            aFrames.emplace_back(aCall.itsFrame);
+        aCode = itsLibrary->itsConnection->callAll(aFrames, anAnswers);
+    }
+    if (aCode == ReturnCode::NoData) {
+        for (PreparedCall& aCall : theCalls)
+            aResponses.push_back(call(std::move(aCall)));
+        return aResponses;
+    }
+    if (!isGood(aCode) || anAnswers.size() != theCalls.size())
+        throw Error("Failed to execute prepared statement: " +
+                    itsLibrary->itsConnection->error().getErrorText());
+    for (const std::string& anAnswer : anAnswers)
+        aResponses.push_back(
+            parseResponse(anAnswer.data(), static_cast<std::int64_t>(anAnswer.size())));
+    return aResponses;
+}
+
 void Connection::beginCallGroup() {
     if (itsLibrary->itsConnection != nullptr)
         itsLibrary->itsConnection->beginCallGroup();
@@ -400,6 +431,12 @@ void Connection::close() {
 }
 
 namespace connection {
+
+std::size_t callsTogether(std::size_t theMost) {
+    const bool aShown =
+        isSet(params::simulate) || isSet(params::jsonRequest) || isSet(params::jsonResponse);
+    return aShown ? 1 : theMost;
+}
 
 Connection& open() {
     std::shared_ptr<Connection>& aHandle = theConnectionHandle();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/repomessage.hpp"
 #include "repository/reporequest.hpp"
@@ -37,6 +38,10 @@ public:
     PreparedCall prepareCall(const RepositoryRequest& theRequest) const;
     // The second half: sends the frame and returns the response message.
     RepositoryMessage call(PreparedCall theCall);
+    // The answers of theCalls, in their order, as call() gives them one after the other; a
+    // server gets them all before it answers the first. A failed call throws, and the calls
+    // after it are not made.
+    std::vector<RepositoryMessage> callAll(std::vector<PreparedCall> theCalls);
 
     std::int64_t getApiVersion() const { return itsApiVersion; }
     const std::string& getUserName() const { return itsUserName; }
@@ -101,6 +106,10 @@ void close();
 // repository file's checkpoint) overlaps the workspace's last writes; finish() or close() waits
 // for it and reports its failure. The run makes no repository call after it.
 void closeInBackground();
+// How many calls may go to the repository together: theMost, or one in a run that shows its
+// requests or answers or simulates its writes, so that what it shows stays in the order of the
+// calls.
+std::size_t callsTogether(std::size_t theMost);
 
 } // namespace connection
 } // namespace RepositoryAccess

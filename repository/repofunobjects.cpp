@@ -213,13 +213,37 @@ void pullInactiveObjects(const std::vector<RepositoryObject>& theObjects,
     judge(aResponse, "Failed to pull inactive objects (");
 }
 
-ObjectMetaData readActiveObjectMetaData(const RepositoryObject& theObject) {
+namespace {
+
+ReadObjectMetadataRequest activeMetaDataRequest(const RepositoryObject& theObject) {
     RepositoryObject anObject = theObject;
     anObject.setVersion({1, {}, {}, 0});
-    auto aResponse = send<GetObjectResponse>(
-        ReadObjectMetadataRequest(RepositorySession::active(), std::move(anObject)));
-    judge(aResponse, "Failed to read active object meta data (");
-    return aResponse.getMetaData();
+    return ReadObjectMetadataRequest(RepositorySession::active(), std::move(anObject));
+}
+
+ObjectMetaData judgedActiveMetaData(const GetObjectResponse& theResponse) {
+    judge(theResponse, "Failed to read active object meta data (");
+    return theResponse.getMetaData();
+}
+
+} // namespace
+
+ObjectMetaData readActiveObjectMetaData(const RepositoryObject& theObject) {
+    return judgedActiveMetaData(send<GetObjectResponse>(activeMetaDataRequest(theObject)));
+}
+
+std::vector<ObjectMetaData>
+readActiveObjectMetaData(const std::vector<RepositoryObject>& theObjects) {
+    Connection& aConnection = connection::open();
+    std::vector<Connection::PreparedCall> aCalls;
+    aCalls.reserve(theObjects.size());
+    for (const RepositoryObject& anObject : theObjects)
+        aCalls.push_back(aConnection.prepareCall(activeMetaDataRequest(anObject)));
+    std::vector<ObjectMetaData> aMetaData;
+    aMetaData.reserve(theObjects.size());
+    for (RepositoryMessage& aMessage : aConnection.callAll(std::move(aCalls)))
+        aMetaData.push_back(judgedActiveMetaData(GetObjectResponse(std::move(aMessage))));
+    return aMetaData;
 }
 
 ObjectMetaData readHistoricalObjectMetaData(const std::string& theTimestamp,
@@ -322,16 +346,41 @@ void revertObjects(const std::vector<RepositoryObject>& theObjects) {
     judge(aResponse, "Failed to revert objects (");
 }
 
-ObjectMetaData writeObject(const RepositoryObject& theObject, SharedString theContent,
-                           bool theIsBinary) {
-    Connection& aConnection = connection::open();
-    // The request goes with this statement: a caller that moved the content in leaves the frame
-    // as its only copy while the repository stores it.
-    Connection::PreparedCall aCall = aConnection.prepareCall(WriteObjectRequest(
-        repofunbase::defaultInactiveSession(), theObject, std::move(theContent), theIsBinary));
-    WriteObjectResponse aResponse(aConnection.call(std::move(aCall)));
+namespace {
+
+ObjectMetaData judgedWrite(const RepositoryObject& theObject, RepositoryMessage theAnswer) {
+    WriteObjectResponse aResponse(std::move(theAnswer));
     judge(aResponse, "Failed to write object " + dotted(theObject));
     return aResponse.getMetaData();
+}
+
+} // namespace
+
+ObjectWrite prepareWriteObject(const RepositoryObject& theObject, SharedString theContent,
+                               bool theIsBinary) {
+    // The request goes with this statement: a caller that moved the content in leaves the frame
+    // as its only copy while the repository stores it.
+    return {theObject, connection::open().prepareCall(
+                           WriteObjectRequest(repofunbase::defaultInactiveSession(), theObject,
+                                              std::move(theContent), theIsBinary))};
+}
+
+ObjectMetaData writeObject(const RepositoryObject& theObject, SharedString theContent,
+                           bool theIsBinary) {
+    ObjectWrite aWrite = prepareWriteObject(theObject, std::move(theContent), theIsBinary);
+    return judgedWrite(aWrite.itsObject, connection::open().call(std::move(aWrite.itsCall)));
+}
+
+void writeObjects(std::vector<ObjectWrite> theWrites,
+                  const std::function<void(std::size_t, const ObjectMetaData&)>& theWritten) {
+    std::vector<Connection::PreparedCall> aCalls;
+    aCalls.reserve(theWrites.size());
+    for (ObjectWrite& aWrite : theWrites)
+        aCalls.push_back(std::move(aWrite.itsCall));
+    std::vector<RepositoryMessage> anAnswers = connection::open().callAll(std::move(aCalls));
+    for (std::size_t anIndex = 0; anIndex < anAnswers.size(); ++anIndex)
+        theWritten(anIndex,
+                   judgedWrite(theWrites[anIndex].itsObject, std::move(anAnswers[anIndex])));
 }
 
 } // namespace RepositoryAccess::repofunobjects

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,10 @@ void pullInactiveObjects(const std::vector<RepositoryObject>& theObjects,
 
 // The metadata of the object's active version.
 ObjectMetaData readActiveObjectMetaData(const RepositoryObject& theObject);
+// The metadata of the active version of each of theObjects, in their order; the reads go to the
+// repository together, and the first that fails throws as the read of its object alone would.
+std::vector<ObjectMetaData>
+readActiveObjectMetaData(const std::vector<RepositoryObject>& theObjects);
 
 // The metadata of the object's version that was active at theTimestamp; without one (40112) a
 // historical record with empty values.
@@ -102,6 +107,20 @@ void revertObjects(const std::vector<RepositoryObject>& theObjects);
 // the object's metadata; returns the new inactive metadata.
 ObjectMetaData writeObject(const RepositoryObject& theObject, SharedString theContent,
                            bool theIsBinary = false);
+
+// One write of writeObject, prepared to go with others: the request became its frame, which
+// holds the content from now on.
+struct ObjectWrite {
+    RepositoryObject itsObject;
+    Connection::PreparedCall itsCall;
+};
+ObjectWrite prepareWriteObject(const RepositoryObject& theObject, SharedString theContent,
+                               bool theIsBinary = false);
+// Sends theWrites to the repository together and, in their order, judges each answer as
+// writeObject does and hands its new inactive metadata to theWritten with the write's index. A
+// refused write throws after the writes before it were handed over.
+void writeObjects(std::vector<ObjectWrite> theWrites,
+                  const std::function<void(std::size_t, const ObjectMetaData&)>& theWritten);
 
 // The content of one attachment slot: its CDATA when not empty, else its BDATA; a "properties"
 // object's CDATA is turned from UTF-8 into Latin-1. Fails with "Could not convert CDATA of

@@ -127,3 +127,56 @@ TEST_F(PgCallGroupTest, AConnectionKilledInAGroupLosesOnlyItsOpenTransaction) {
     EXPECT_EQ(aRerun->endGroup(), "");
     EXPECT_EQ(committedObjects(), "a,b,c,d");
 }
+
+// Calls sent together (the pipelined windows of callAll) answer in their order, each on its own:
+// a refused one among them is only its own answer, and the group holds them all.
+TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> aRequests;
+    for (int i = 0; i < 250; ++i)
+        aRequests.push_back(
+            {i == 150 ? writeJson(kDeveloper, objectJson(itsPackage + "_none", "x", "txt"))
+                      : write("o" + std::to_string(1000 + i)),
+             {"text"}});
+    itsDeveloper->beginGroup();
+    const auto anOutcome = itsDeveloper->callAll(aRequests);
+    EXPECT_EQ(itsDeveloper->endGroup(), "");
+    ASSERT_EQ(anOutcome.itsFailure, "");
+    ASSERT_EQ(anOutcome.itsCodes.size(), aRequests.size());
+    for (std::size_t i = 0; i < anOutcome.itsCodes.size(); ++i)
+        EXPECT_EQ(anOutcome.itsCodes[i], i == 150 ? "40111" : "0") << "call " << i;
+    EXPECT_EQ(itsAdmin->sql("select count(*) from sys.objects where package = '" + itsPackage +
+                            "' and name between 'o1000' and 'o1249'"),
+              "249");
+
+    // Outside a group each window commits on its own; the session goes on with single calls.
+    const auto aSingle = itsDeveloper->callAll({{write("p1"), {"text"}}, {write("p2"), {"text"}}});
+    EXPECT_EQ(aSingle.itsFailure, "");
+    EXPECT_EQ(aSingle.itsCodes, (std::vector<std::string>{"0", "0"}));
+    expectCode(*itsDeveloper, write("p3"), "0");
+    EXPECT_EQ(itsAdmin->sql("select string_agg(name, ',' order by name) from sys.objects where "
+                            "package = '" +
+                            itsPackage + "' and name like 'p%'"),
+              "p1,p2,p3");
+}
+
+// A call that fails inside the server among calls sent together takes back the group's open
+// transaction, the calls behind it are not made, and the connection is usable at once.
+TEST_F(PgCallGroupTest, AFailedCallAmongCallsSentTogetherTakesBackTheOpenTransaction) {
+    const std::string aConstraint = "kivo_pipe_poison_" + std::to_string(::getpid());
+    ASSERT_EQ(itsAdmin->sql("alter table sys.inactive_versions add constraint " + aConstraint +
+                            " check (content is null or content <> convert_to('poison', "
+                            "'UTF8'))"),
+              "");
+    itsDeveloper->beginGroup();
+    const auto anOutcome = itsDeveloper->callAll(
+        {{write("a"), {"text"}}, {write("b"), {"poison"}}, {write("c"), {"text"}}});
+    ASSERT_EQ(itsAdmin->sql("alter table sys.inactive_versions drop constraint " + aConstraint),
+              "");
+    EXPECT_NE(anOutcome.itsFailure.find(aConstraint), std::string::npos) << anOutcome.itsFailure;
+    EXPECT_TRUE(anOutcome.itsCodes.empty());
+    expectCode(*itsDeveloper, write("d"), "0");
+    const std::string anEnd = itsDeveloper->endGroup();
+    EXPECT_NE(anEnd.find("took back the group's last 1 answered requests"), std::string::npos)
+        << anEnd;
+    EXPECT_EQ(committedObjects(), "d");
+}

@@ -101,6 +101,45 @@ public:
     }
 
     // Sends theFrame as it is.
+    // The calls of theRequests (JSON text and attachments each) sent together through the
+    // connection's callAll: the error code of each answer in order, or the failure of the calls.
+    struct CallsOutcome {
+        std::string itsFailure;
+        std::vector<std::string> itsCodes;
+    };
+    CallsOutcome
+    callAll(const std::vector<std::pair<std::string, std::vector<std::string>>>& theRequests) {
+        using RepositoryAccess::dbclient::ReturnCode;
+        std::vector<std::string> aFrames;
+        for (const auto& [aJson, aCData] : theRequests)
+            aFrames.push_back(
+                RepositoryAccess::RepositoryMessage::fromTexts(aJson, aCData, {}).serialize());
+        const std::vector<std::string_view> aViews(aFrames.begin(), aFrames.end());
+        std::vector<std::string> anAnswers;
+        CallsOutcome anOutcome;
+        if (itsConnection->callAll(aViews, anAnswers) != ReturnCode::Ok) {
+            anOutcome.itsFailure = itsConnection->error().getErrorText();
+            return anOutcome;
+        }
+        for (const std::string& aFrame : anAnswers)
+            anOutcome.itsCodes.push_back(answerOf(aFrame)->code());
+        return anOutcome;
+    }
+
+    // The answer that theFrame carries.
+    static std::unique_ptr<RepositoryAnswer> answerOf(const std::string& theFrame) {
+        auto anAnswer = std::make_unique<RepositoryAnswer>();
+        anAnswer->itsMessage = RepositoryAccess::RepositoryMessage::parse(
+            theFrame.data(), static_cast<std::int32_t>(theFrame.size()));
+        anAnswer->itsJson = *anAnswer->itsMessage.getJson();
+        anAnswer->itsCalled =
+            RepositoryAccess::json::jsonParse(anAnswer->itsJson.data(), anAnswer->itsJson.size(),
+                                              anAnswer->itsObject, anAnswer->itsAllocator);
+        if (!anAnswer->itsCalled)
+            anAnswer->itsFailure = "unreadable answer: " + anAnswer->itsJson;
+        return anAnswer;
+    }
+
     std::unique_ptr<RepositoryAnswer> callFrame(const std::string& theFrame) {
         using namespace RepositoryAccess::dbclient;
         auto anAnswer = std::make_unique<RepositoryAnswer>();
@@ -123,14 +162,7 @@ public:
         }
         if (aCode == ReturnCode::Ok) {
             anOutput.resize(static_cast<std::size_t>(anOutputLength));
-            anAnswer->itsMessage = RepositoryAccess::RepositoryMessage::parse(
-                anOutput.data(), static_cast<std::int32_t>(anOutput.size()));
-            anAnswer->itsJson = *anAnswer->itsMessage.getJson();
-            anAnswer->itsCalled = RepositoryAccess::json::jsonParse(
-                anAnswer->itsJson.data(), anAnswer->itsJson.size(), anAnswer->itsObject,
-                anAnswer->itsAllocator);
-            if (!anAnswer->itsCalled)
-                anAnswer->itsFailure = "unreadable answer: " + anAnswer->itsJson;
+            anAnswer = answerOf(anOutput);
         } else {
             anAnswer->itsFailure = aStatement->error().getErrorText();
         }
