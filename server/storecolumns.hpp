@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/recordfields.hpp"
+#include "server/sqldatabase.hpp"
+
+#include <charconv>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The statements of a record's table as its description names the columns: the attributes with
+// a column, in the description's order, the first of them the key (or, for a key of several
+// columns, the first theKeyColumns of them).
+namespace RepositoryAccess::server::storecolumns {
+
+// "c1, c2, ..." of the stored attributes.
+std::string columnList(RecordDescription theFields);
+// "INSERT INTO <table> (c1, ...) VALUES (?1, ...)".
+std::string insertStatement(std::string_view theTable, RecordDescription theFields);
+// "UPDATE <table> SET c2 = ?2, ... WHERE c1 = ?1", with the key's columns in the WHERE clause.
+std::string updateStatement(std::string_view theTable, RecordDescription theFields,
+                            int theKeyColumns = 1);
+
+// Binds the stored attributes of theRecord at 1, 2, ... in column order; a number as an integer
+// (0 when empty).
+template <class Record>
+void bindRecord(SqlQuery& theQuery, RecordDescription theFields, const Record& theRecord) {
+    int anIndex = 1;
+    for (const RecordField& aField : theFields) {
+        if (aField.itsColumn.empty())
+            continue;
+        const std::string_view aValue = value(theRecord, aField.itsKey);
+        if (aField.itsKind != FieldKind::number) {
+            theQuery.bind(anIndex++, aValue);
+            continue;
+        }
+        std::int64_t aNumber = 0;
+        std::from_chars(aValue.data(), aValue.data() + aValue.size(), aNumber);
+        theQuery.bind(anIndex++, aNumber);
+    }
+}
+
+// Reads the stored attributes of a row of columnList into theRecord; the number of the column
+// after them.
+template <class Record>
+int readRecord(const SqlQuery& theQuery, RecordDescription theFields, Record& theRecord) {
+    int aColumn = 0;
+    for (const RecordField& aField : theFields)
+        if (!aField.itsColumn.empty())
+            value(theRecord, aField.itsKey) = theQuery.text(aColumn++);
+    return aColumn;
+}
+
+} // namespace RepositoryAccess::server::storecolumns
