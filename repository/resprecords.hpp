@@ -68,7 +68,7 @@ struct DeliveryUnit {
     std::string itsSpQrtsId;
     std::string itsAch;
     // The attributes of the delivery-unit description that the code above does not name, by key.
-    OtherAttributes itsOtherAttributes;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // The key of a delivery unit in lists: name and vendor.
@@ -94,7 +94,7 @@ struct Package {
     std::string itsTextTerminologyDomain;
     std::string itsHintsForTranslation;
     // The attributes of the package description that the code above does not name, by key.
-    OtherAttributes itsOtherAttributes;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // An object type the repository knows.

@@ -19,14 +19,14 @@ struct PackageRecord {
     std::string itsName, itsSrcSystem, itsDescription, itsResponsible, itsOrigLang, itsStructural,
         itsDeliveryUnit, itsDuVendor, itsTransportable, itsContent, itsTextCollection,
         itsTextStatus, itsTextTerminologyDomain, itsHintsForTranslation;
-    OtherAttributes itsOtherAttributes;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A delivery unit; name and vendor are its key.
 struct DeliveryUnitRecord {
     std::string itsName, itsVendor, itsCaption, itsResponsible, itsVersion, itsVersionSp,
         itsVersionPatch, itsLastUpdate, itsQrtsId, itsSpQrtsId, itsAch;
-    OtherAttributes itsOtherAttributes;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // The descriptions of the records whose columns, JSON members and request members the engine
