@@ -8,7 +8,6 @@ namespace {
 
 constexpr FieldKind kText = FieldKind::text;
 constexpr FieldKind kFlag = FieldKind::flag;
-constexpr FieldKind kNumber = FieldKind::number;
 
 // clang-format off
 constexpr std::array thePackageFields{
@@ -44,27 +43,6 @@ constexpr std::array theDeliveryUnitFields{
     RecordField{"sp_QRTS_ID",    "sp_qrts_id",    "spQRTSID",     "SP-QRTS-ID",    kText, true,  9},
     RecordField{"ach",           "ach",           "ach",          "ACH",           kText, true,  10},
 };
-
-// The number orders the changes; the client never sees it.
-constexpr std::array theChangeFields{
-    //          key            column         option label          kind     create print
-    RecordField{"changeID",    "id",          "",    "Change ID",   kText,   false, 0},
-    RecordField{"",            "number",      "",    "",            kNumber, false, 0},
-    RecordField{"status",      "status",      "",    "Status",      kNumber, false, 1},
-    RecordField{"description", "description", "",    "Description", kText,   true,  2},
-    RecordField{"createdAt",   "created_at",  "",    "Created at",  kText,   false, 3},
-    RecordField{"createdBy",   "created_by",  "",    "Created by",  kText,   false, 4},
-    RecordField{"releasedAt",  "released_at", "",    "Released at", kText,   false, 5},
-    RecordField{"releasedBy",  "released_by", "",    "Released by", kText,   false, 6},
-};
-
-constexpr std::array theContributorFields{
-    //          key            column          option label           kind     create print
-    RecordField{"user",        "\"user\"",     "",    "User",         kText,   true,  0},
-    RecordField{"status",      "status",       "",    "Status",       kNumber, false, 1},
-    RecordField{"description", "description",  "",    "Description",  kText,   false, 2},
-    RecordField{"validatedAt", "validated_at", "",    "Validated at", kText,   false, 3},
-};
 // clang-format on
 
 } // namespace
@@ -75,21 +53,6 @@ RecordDescription packageFields() {
 
 RecordDescription deliveryUnitFields() {
     return theDeliveryUnitFields;
-}
-
-RecordDescription changeFields() {
-    return theChangeFields;
-}
-
-RecordDescription contributorFields() {
-    return theContributorFields;
-}
-
-const RecordField* findField(RecordDescription theFields, std::string_view theKey) {
-    for (const RecordField& aField : theFields)
-        if (aField.itsKey == theKey)
-            return &aField;
-    return nullptr;
 }
 
 } // namespace RepositoryAccess

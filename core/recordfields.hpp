@@ -8,8 +8,7 @@
 
 namespace RepositoryAccess {
 
-// What a record attribute holds. Text and flags are stored as text; a number is an integer
-// column. Every kind travels as a JSON string, except where a record says otherwise.
+// What a record attribute holds; every kind travels as a JSON string.
 enum class FieldKind { text, flag, number };
 
 // One attribute of a repository record, described once for every layer that handles it: the
@@ -37,14 +36,6 @@ using RecordDescription = std::span<const RecordField>;
 RecordDescription packageFields();
 // The attributes of a delivery unit; name and vendor are its key.
 RecordDescription deliveryUnitFields();
-// The attributes of a change of change tracking; the id is its key.
-RecordDescription changeFields();
-// The attributes of a contributor to a change; the change and the user are its key.
-RecordDescription contributorFields();
-
-// The attribute of the description with this key; null when it has none.
-const RecordField* findField(RecordDescription theFields, std::string_view theKey);
-
 // The attributes of a record that its code names as members, by key; any other attribute of the
 // record's description lives in the record's map itsOtherAttributes. The client's and the
 // engine's records each list theirs, so that requests, responses, printers and the store loop

@@ -3,8 +3,6 @@
 #include "core/recordfields.hpp"
 #include "server/sqldatabase.hpp"
 
-#include <charconv>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,23 +19,13 @@ std::string insertStatement(std::string_view theTable, RecordDescription theFiel
 std::string updateStatement(std::string_view theTable, RecordDescription theFields,
                             int theKeyColumns = 1);
 
-// Binds the stored attributes of theRecord at 1, 2, ... in column order; a number as an integer
-// (0 when empty).
+// Binds the stored attributes of theRecord at 1, 2, ... in column order.
 template <class Record>
 void bindRecord(SqlQuery& theQuery, RecordDescription theFields, const Record& theRecord) {
     int anIndex = 1;
-    for (const RecordField& aField : theFields) {
-        if (aField.itsColumn.empty())
-            continue;
-        const std::string_view aValue = value(theRecord, aField.itsKey);
-        if (aField.itsKind != FieldKind::number) {
-            theQuery.bind(anIndex++, aValue);
-            continue;
-        }
-        std::int64_t aNumber = 0;
-        std::from_chars(aValue.data(), aValue.data() + aValue.size(), aNumber);
-        theQuery.bind(anIndex++, aNumber);
-    }
+    for (const RecordField& aField : theFields)
+        if (!aField.itsColumn.empty())
+            theQuery.bind(anIndex++, value(theRecord, aField.itsKey));
 }
 
 // Reads the stored attributes of a row of columnList into theRecord; the number of the column
