@@ -49,20 +49,15 @@ PackageAttributes packageAttributes(const std::string& thePackage, Missing theMi
 DeliveryUnitAttributes deliveryUnitAttributes(const std::string& theName,
                                               const std::string& theVendor, Missing theMissing) {
     DeliveryUnitAttributes anAttributes;
+    for (const RecordField& aField : deliveryUnitFields())
+        if (!aField.itsOption.empty())
+            recordvalues::value(anAttributes, aField.itsKey) =
+                option(Parameter(aField.itsOption), theMissing);
     anAttributes.itsName = theName;
     anAttributes.itsVendor = theVendor;
     // The help calls the caption a description; either option names it.
-    anAttributes.itsCaption = isSet(params::caption) || !isSet(params::description)
-                                  ? option(params::caption, theMissing)
-                                  : getValue(params::description);
-    anAttributes.itsResponsible = option(params::responsible, theMissing);
-    anAttributes.itsVersion = option(params::version, theMissing);
-    anAttributes.itsVersionSp = option(params::versionSP, theMissing);
-    anAttributes.itsVersionPatch = option(params::versionPatch, theMissing);
-    anAttributes.itsLastUpdate = option(params::lastUpdate, theMissing);
-    anAttributes.itsQrtsId = option(params::qrtsID, theMissing);
-    anAttributes.itsSpQrtsId = option(params::spQRTSID, theMissing);
-    anAttributes.itsAch = option(params::ach, theMissing);
+    if (!isSet(params::caption) && isSet(params::description))
+        anAttributes.itsCaption = getValue(params::description);
     return anAttributes;
 }
 

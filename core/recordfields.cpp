@@ -7,24 +7,41 @@ namespace RepositoryAccess {
 namespace {
 
 constexpr FieldKind kText = FieldKind::text;
+constexpr FieldKind kFlag = FieldKind::flag;
 
 // clang-format off
 constexpr std::array thePackageFields{
     //          key                        column                     option                   label                    kind   create print
     RecordField{"package",                 "name",                    "",                      "Package",               kText, true,  0},
-    RecordField{"src_system",              "src_system",              "",                      "Source system",         kText, false, 11},
+    RecordField{"src_system",              "src_system",              "",                      "Source system",         kText, false, 101},
     RecordField{"description",             "description",             "description",           "Description",           kText, true,  2},
     RecordField{"responsible",             "responsible",             "responsible",           "Responsible",           kText, true,  3},
-    RecordField{"orig_lang",               "orig_lang",               "origLang",              "Original Language",     kText, true,  20},
-    RecordField{"structural",              "structural",              "structural",            "Structural",            FieldKind::flag, true,  1},
-    RecordField{"delivery_unit",           "delivery_unit",           "deliveryUnit",          "Delivery Unit",         kText, true,  30},
-    RecordField{"du_vendor",               "du_vendor",               "vendor",                "Vendor",                kText, true,  31},
-    RecordField{"transportable",           "transportable",           "",                      "Transportable",         kText, false, 12},
-    RecordField{"content",                 "content",                 "",                      "Content",               kText, false, 10},
-    RecordField{"text_collection",         "text_collection",         "textCollection",        "Text collection",       kText, true,  21},
-    RecordField{"text_status",             "text_status",             "textStatus",            "Text status",           kText, true,  22},
-    RecordField{"text_terminology_domain", "text_terminology_domain", "textTerminologyDomain", "Text terminology domain", kText, true, 23},
-    RecordField{"hints_for_translation",   "hints_for_translation",   "hintsForTranslation",   "Hints for translation", kText, true,  24},
+    RecordField{"orig_lang",               "orig_lang",               "origLang",              "Original Language",     kText, true,  200},
+    RecordField{"structural",              "structural",              "structural",            "Structural",            kFlag, true,  1},
+    RecordField{"delivery_unit",           "delivery_unit",           "deliveryUnit",          "Delivery Unit",         kText, true,  300},
+    RecordField{"du_vendor",               "du_vendor",               "vendor",                "Vendor",                kText, true,  301},
+    RecordField{"transportable",           "transportable",           "",                      "Transportable",         kText, false, 102},
+    RecordField{"content",                 "",                        "",                      "Content",               kText, false, 100},
+    RecordField{"text_collection",         "text_collection",         "textCollection",        "Text collection",       kText, true,  201},
+    RecordField{"text_status",             "text_status",             "textStatus",            "Text status",           kText, true,  202},
+    RecordField{"text_terminology_domain", "text_terminology_domain", "textTerminologyDomain", "Text terminology domain", kText, true, 203},
+    RecordField{"hints_for_translation",   "hints_for_translation",   "hintsForTranslation",   "Hints for translation", kText, true,  204},
+};
+
+// The caption's option has a second name, "description" (adminoptions).
+constexpr std::array theDeliveryUnitFields{
+    //          key            column           option          label            kind   create print
+    RecordField{"name",          "name",          "",             "Delivery Unit", kText, true,  0},
+    RecordField{"vendor",        "vendor",        "",             "Vendor",        kText, true,  1},
+    RecordField{"caption",       "caption",       "caption",      "Caption",       kText, true,  2},
+    RecordField{"responsible",   "responsible",   "responsible",  "Responsible",   kText, true,  3},
+    RecordField{"version",       "version",       "version",      "Version",       kText, true,  4},
+    RecordField{"version_sp",    "version_sp",    "versionSP",    "Version SP",    kText, true,  5},
+    RecordField{"version_patch", "version_patch", "versionPatch", "Version Patch", kText, true,  6},
+    RecordField{"lastUpdate",    "last_update",   "lastUpdate",   "Last Update",   kText, false, 7},
+    RecordField{"qrtsID",        "qrts_id",       "qrtsID",       "QRTS-ID",       kText, true,  8},
+    RecordField{"sp_QRTS_ID",    "sp_qrts_id",    "spQRTSID",     "SP-QRTS-ID",    kText, true,  9},
+    RecordField{"ach",           "ach",           "ach",          "ACH",           kText, true,  10},
 };
 // clang-format on
 
@@ -32,6 +49,10 @@ constexpr std::array thePackageFields{
 
 RecordDescription packageFields() {
     return thePackageFields;
+}
+
+RecordDescription deliveryUnitFields() {
+    return theDeliveryUnitFields;
 }
 
 } // namespace RepositoryAccess

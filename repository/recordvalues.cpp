@@ -1,15 +1,14 @@
 #include "repository/recordvalues.hpp"
 
 #include <array>
-#include <utility>
 
 namespace RepositoryAccess::recordvalues {
 
 namespace {
 
-// The attributes that the client's code names; any other attribute of the package description
-// lives among the package's other attributes.
-constexpr std::array<std::pair<std::string_view, std::string Package::*>, 14> thePackageMembers{{
+// The attributes that the client's code names; any other attribute of a record's description
+// lives among the record's other attributes.
+constexpr std::array<RecordMember<Package>, 14> thePackageMembers{{
     {"package", &Package::itsPackage},
     {"src_system", &Package::itsSrcSystem},
     {"description", &Package::itsDescription},
@@ -26,29 +25,36 @@ constexpr std::array<std::pair<std::string_view, std::string Package::*>, 14> th
     {"hints_for_translation", &Package::itsHintsForTranslation},
 }};
 
-std::string Package::*member(std::string_view theKey) {
-    for (const auto& [aKey, aMember] : thePackageMembers)
-        if (aKey == theKey)
-            return aMember;
-    return nullptr;
-}
+constexpr std::array<RecordMember<DeliveryUnit>, 11> theDeliveryUnitMembers{{
+    {"name", &DeliveryUnit::itsName},
+    {"vendor", &DeliveryUnit::itsVendor},
+    {"caption", &DeliveryUnit::itsCaption},
+    {"responsible", &DeliveryUnit::itsResponsible},
+    {"version", &DeliveryUnit::itsVersion},
+    {"version_sp", &DeliveryUnit::itsVersionSp},
+    {"version_patch", &DeliveryUnit::itsVersionPatch},
+    {"lastUpdate", &DeliveryUnit::itsLastUpdate},
+    {"qrtsID", &DeliveryUnit::itsQrtsId},
+    {"sp_QRTS_ID", &DeliveryUnit::itsSpQrtsId},
+    {"ach", &DeliveryUnit::itsAch},
+}};
 
 } // namespace
 
 std::string& value(Package& thePackage, std::string_view theKey) {
-    if (std::string Package::*aMember = member(theKey))
-        return thePackage.*aMember;
-    auto aFound = thePackage.itsOtherAttributes.find(theKey);
-    if (aFound == thePackage.itsOtherAttributes.end())
-        aFound = thePackage.itsOtherAttributes.emplace(std::string(theKey), std::string()).first;
-    return aFound->second;
+    return recordValue<Package>(thePackage, thePackageMembers, theKey);
 }
 
 std::string_view value(const Package& thePackage, std::string_view theKey) {
-    if (std::string Package::*aMember = member(theKey))
-        return thePackage.*aMember;
-    const auto aFound = thePackage.itsOtherAttributes.find(theKey);
-    return aFound == thePackage.itsOtherAttributes.end() ? std::string_view() : aFound->second;
+    return recordValue<Package>(thePackage, thePackageMembers, theKey);
+}
+
+std::string& value(DeliveryUnit& theUnit, std::string_view theKey) {
+    return recordValue<DeliveryUnit>(theUnit, theDeliveryUnitMembers, theKey);
+}
+
+std::string_view value(const DeliveryUnit& theUnit, std::string_view theKey) {
+    return recordValue<DeliveryUnit>(theUnit, theDeliveryUnitMembers, theKey);
 }
 
 } // namespace RepositoryAccess::recordvalues

@@ -9,9 +9,11 @@
 // can loop over a record's description.
 namespace RepositoryAccess::recordvalues {
 
-// The package's value of the attribute with this key: its own member, or else its entry among
+// The record's value of the attribute with this key: its own member, or else its entry among
 // the other attributes (made when written, "" when read and absent).
 std::string& value(Package& thePackage, std::string_view theKey);
 std::string_view value(const Package& thePackage, std::string_view theKey);
+std::string& value(DeliveryUnit& theUnit, std::string_view theKey);
+std::string_view value(const DeliveryUnit& theUnit, std::string_view theKey);
 
 } // namespace RepositoryAccess::recordvalues

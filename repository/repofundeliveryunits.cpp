@@ -1,5 +1,6 @@
 #include "repository/repofundeliveryunits.hpp"
 
+#include "repository/recordvalues.hpp"
 #include "repository/respdeliveryunits.hpp"
 
 namespace RepositoryAccess::repofundeliveryunits {
@@ -123,18 +124,11 @@ UndeploySummary undeployDeliveryUnit(const std::string& theName, const std::stri
 void updateDeliveryUnit(const DeliveryUnitAttributes& theAttributes) {
     const DeliveryUnit aCurrent = getDeliveryUnit(theAttributes.itsName, theAttributes.itsVendor);
     const auto aKeep = repofunbase::unsetToCurrent;
-    const DeliveryUnitAttributes& aNew = theAttributes;
-    DeliveryUnitAttributes anUpdate{aNew.itsName,
-                                    aNew.itsVendor,
-                                    aKeep(aNew.itsCaption, aCurrent.itsCaption),
-                                    aKeep(aNew.itsResponsible, aCurrent.itsResponsible),
-                                    aKeep(aNew.itsVersion, aCurrent.itsVersion),
-                                    aKeep(aNew.itsVersionSp, aCurrent.itsVersionSp),
-                                    aKeep(aNew.itsVersionPatch, aCurrent.itsVersionPatch),
-                                    aKeep(aNew.itsLastUpdate, aCurrent.itsLastUpdate),
-                                    aKeep(aNew.itsQrtsId, aCurrent.itsQrtsId),
-                                    aKeep(aNew.itsSpQrtsId, aCurrent.itsSpQrtsId),
-                                    aKeep(aNew.itsAch, aCurrent.itsAch)};
+    DeliveryUnitAttributes anUpdate;
+    for (const RecordField& aField : deliveryUnitFields())
+        recordvalues::value(anUpdate, aField.itsKey) =
+            aKeep(std::string(recordvalues::value(theAttributes, aField.itsKey)),
+                  std::string(recordvalues::value(aCurrent, aField.itsKey)));
     auto aResponse =
         send<UpdateDeliveryUnitResponse>(UpdateDeliveryUnitRequest(std::move(anUpdate)));
     judge(aResponse, "Failed to update delivery unit: " + theAttributes.itsName + " " +

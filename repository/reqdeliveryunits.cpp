@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "repository/recordvalues.hpp"
 #include "repository/reqwriter.hpp"
 
 namespace RepositoryAccess {
@@ -18,23 +19,15 @@ void writeNameAndVendor(std::string& theText, std::string_view theAction, std::s
         .end();
 }
 
-// Writes the delivery-unit attributes; the last update only when theWithLastUpdate.
+// Writes the delivery-unit attributes of theFields; on create only those sent on create.
 void writeAttributes(std::string& theText, std::string_view theAction,
-                     const DeliveryUnitAttributes& theAttributes, bool theWithLastUpdate) {
+                     const DeliveryUnitAttributes& theAttributes, RecordDescription theFields,
+                     bool theCreate) {
     RequestWriter aWriter(theText, theAction, "deliveryUnit");
-    aWriter.member("name", theAttributes.itsName)
-        .member("vendor", theAttributes.itsVendor)
-        .member("caption", theAttributes.itsCaption)
-        .member("responsible", theAttributes.itsResponsible)
-        .member("version", theAttributes.itsVersion)
-        .member("version_sp", theAttributes.itsVersionSp)
-        .member("version_patch", theAttributes.itsVersionPatch);
-    if (theWithLastUpdate)
-        aWriter.member("lastUpdate", theAttributes.itsLastUpdate);
-    aWriter.member("qrtsID", theAttributes.itsQrtsId)
-        .member("sp_QRTS_ID", theAttributes.itsSpQrtsId)
-        .member("ach", theAttributes.itsAch)
-        .end();
+    for (const RecordField& aField : theFields)
+        if (!theCreate || aField.itsSentOnCreate)
+            aWriter.member(aField.itsKey, recordvalues::value(theAttributes, aField.itsKey));
+    aWriter.end();
 }
 
 // Writes the import options and the mark that the archive travels with the request.
@@ -57,11 +50,12 @@ void CheckIsDeliveryUnitBrokenRequest::writeBody(std::string& theText) const {
     writeNameAndVendor(theText, "check", "isDeliveryUnitBroken", itsName, itsVendor);
 }
 
-CreateDeliveryUnitRequest::CreateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes)
-    : itsAttributes(std::move(theAttributes)) {}
+CreateDeliveryUnitRequest::CreateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes,
+                                                     RecordDescription theFields)
+    : itsAttributes(std::move(theAttributes)), itsFields(theFields) {}
 
 void CreateDeliveryUnitRequest::writeBody(std::string& theText) const {
-    writeAttributes(theText, "create", itsAttributes, false);
+    writeAttributes(theText, "create", itsAttributes, itsFields, true);
 }
 
 DeleteDeliveryUnitRequest::DeleteDeliveryUnitRequest(std::string theName, std::string theVendor)
@@ -102,11 +96,12 @@ void UnDeployDeliveryUnitRequest::writeBody(std::string& theText) const {
         .end();
 }
 
-UpdateDeliveryUnitRequest::UpdateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes)
-    : itsAttributes(std::move(theAttributes)) {}
+UpdateDeliveryUnitRequest::UpdateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes,
+                                                     RecordDescription theFields)
+    : itsAttributes(std::move(theAttributes)), itsFields(theFields) {}
 
 void UpdateDeliveryUnitRequest::writeBody(std::string& theText) const {
-    writeAttributes(theText, "update", itsAttributes, true);
+    writeAttributes(theText, "update", itsAttributes, itsFields, false);
 }
 
 ExportDeliveryUnitRequest::ExportDeliveryUnitRequest(DeliveryUnitExport theExport)

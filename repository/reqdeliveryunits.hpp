@@ -26,15 +26,18 @@ private:
     std::string itsVendor;
 };
 
-// Creates a delivery unit (the last-update attribute is not sent).
+// Creates a delivery unit with the attributes of theFields that are sent on create (the
+// last-update attribute is not).
 class CreateDeliveryUnitRequest : public RepositoryWriteRequest {
 public:
-    explicit CreateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes);
+    explicit CreateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes,
+                                       RecordDescription theFields = deliveryUnitFields());
     void writeBody(std::string& theText) const override;
     std::string getName() const override { return "CreateDeliveryUnitRequest"; }
 
 private:
     DeliveryUnitAttributes itsAttributes;
+    RecordDescription itsFields;
 };
 
 // Deletes a delivery unit.
@@ -94,15 +97,17 @@ private:
     std::string itsVendor;
 };
 
-// Replaces all attributes of a delivery unit.
+// Replaces all attributes of a delivery unit, those of theFields.
 class UpdateDeliveryUnitRequest : public RepositoryWriteRequest {
 public:
-    explicit UpdateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes);
+    explicit UpdateDeliveryUnitRequest(DeliveryUnitAttributes theAttributes,
+                                       RecordDescription theFields = deliveryUnitFields());
     void writeBody(std::string& theText) const override;
     std::string getName() const override { return "UpdateDeliveryUnitRequest"; }
 
 private:
     DeliveryUnitAttributes itsAttributes;
+    RecordDescription itsFields;
 };
 
 // What a delivery-unit export asks for. The flag-like fields hold the texts the action passes;

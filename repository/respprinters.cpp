@@ -77,6 +77,22 @@ std::string lineNumberOf(const std::string& theMessage) {
     return {};
 }
 
+// The attributes of a record in the order of their print places, a "--" line between groups.
+template <class Values>
+void printRecord(std::ostream& theStream, RecordDescription theFields, Values theValues) {
+    std::vector<const RecordField*> aPrinted;
+    for (const RecordField& aField : theFields)
+        aPrinted.push_back(&aField);
+    std::ranges::stable_sort(aPrinted, {}, &RecordField::itsPrintPosition);
+    for (std::size_t anIndex = 0; anIndex < aPrinted.size(); ++anIndex) {
+        const RecordField& aField = *aPrinted[anIndex];
+        if (anIndex > 0 &&
+            aField.itsPrintPosition / 100 != aPrinted[anIndex - 1]->itsPrintPosition / 100)
+            theStream << "--\n";
+        writeLabel(theStream, aField.itsLabel, theValues(aField.itsKey));
+    }
+}
+
 } // namespace
 
 std::string objectPath(const RepositoryObject& theObject) {
@@ -127,18 +143,14 @@ void printChangeDetails(const ChangeEntry& theChange, std::ostream& theStream, b
 }
 
 void printDeliveryUnit(const DeliveryUnit& theDeliveryUnit, std::ostream& theStream) {
-    const DeliveryUnit& aUnit = theDeliveryUnit;
-    writeLabel(theStream, "Delivery Unit", aUnit.itsName);
-    writeLabel(theStream, "Vendor", aUnit.itsVendor);
-    writeLabel(theStream, "Caption", aUnit.itsCaption);
-    writeLabel(theStream, "Responsible", aUnit.itsResponsible);
-    writeLabel(theStream, "Version", aUnit.itsVersion);
-    writeLabel(theStream, "Version SP", aUnit.itsVersionSp);
-    writeLabel(theStream, "Version Patch", aUnit.itsVersionPatch);
-    writeLabel(theStream, "Last Update", aUnit.itsLastUpdate);
-    writeLabel(theStream, "QRTS-ID", aUnit.itsQrtsId);
-    writeLabel(theStream, "SP-QRTS-ID", aUnit.itsSpQrtsId);
-    writeLabel(theStream, "ACH", aUnit.itsAch);
+    printDeliveryUnit(theDeliveryUnit, theStream, deliveryUnitFields());
+}
+
+void printDeliveryUnit(const DeliveryUnit& theDeliveryUnit, std::ostream& theStream,
+                       RecordDescription theFields) {
+    printRecord(theStream, theFields, [&theDeliveryUnit](std::string_view theKey) {
+        return recordvalues::value(theDeliveryUnit, theKey);
+    });
 }
 
 void printPackage(const Package& thePackage, std::ostream& theStream) {
@@ -146,17 +158,9 @@ void printPackage(const Package& thePackage, std::ostream& theStream) {
 }
 
 void printPackage(const Package& thePackage, std::ostream& theStream, RecordDescription theFields) {
-    std::vector<const RecordField*> aPrinted;
-    for (const RecordField& aField : theFields)
-        aPrinted.push_back(&aField);
-    std::ranges::stable_sort(aPrinted, {}, &RecordField::itsPrintPosition);
-    for (std::size_t anIndex = 0; anIndex < aPrinted.size(); ++anIndex) {
-        const RecordField& aField = *aPrinted[anIndex];
-        if (anIndex > 0 &&
-            aField.itsPrintPosition / 10 != aPrinted[anIndex - 1]->itsPrintPosition / 10)
-            theStream << "--\n";
-        writeLabel(theStream, aField.itsLabel, recordvalues::value(thePackage, aField.itsKey));
-    }
+    printRecord(theStream, theFields, [&thePackage](std::string_view theKey) {
+        return recordvalues::value(thePackage, theKey);
+    });
 }
 
 void printExportSummary(const ExportSummary& theSummary, std::ostream& theStream) {

@@ -25,6 +25,9 @@ void printChangeDetails(const ChangeEntry& theChange, std::ostream& theStream, b
                         bool theWithContributors, bool theWithEntries);
 
 void printDeliveryUnit(const DeliveryUnit& theDeliveryUnit, std::ostream& theStream);
+// The delivery unit printed after the given description, as the package below.
+void printDeliveryUnit(const DeliveryUnit& theDeliveryUnit, std::ostream& theStream,
+                       RecordDescription theFields);
 
 // The package attributes in three groups separated by "--" lines.
 void printPackage(const Package& thePackage, std::ostream& theStream);

@@ -56,18 +56,11 @@ ChangeEntry readChangeEntry(const ResponseReader& theReader) {
     return anEntry;
 }
 
-DeliveryUnit readDeliveryUnit(const ResponseReader& theReader) {
-    return {theReader.string("name"),
-            theReader.string("vendor"),
-            theReader.string("caption"),
-            theReader.string("responsible"),
-            theReader.string("version"),
-            theReader.string("version_sp"),
-            theReader.string("version_patch"),
-            theReader.string("lastUpdate"),
-            theReader.string("qrtsID"),
-            theReader.string("sp_QRTS_ID"),
-            theReader.string("ach")};
+DeliveryUnit readDeliveryUnit(const ResponseReader& theReader, RecordDescription theFields) {
+    DeliveryUnit aUnit;
+    for (const RecordField& aField : theFields)
+        recordvalues::value(aUnit, aField.itsKey) = theReader.string(aField.itsKey);
+    return aUnit;
 }
 
 DeliveryUnitName readDeliveryUnitName(const ResponseReader& theReader) {

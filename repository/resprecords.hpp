@@ -1,8 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +67,8 @@ struct DeliveryUnit {
     std::string itsQrtsId;
     std::string itsSpQrtsId;
     std::string itsAch;
+    // The attributes of the delivery-unit description that the code above does not name, by key.
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // The key of a delivery unit in lists: name and vendor.
@@ -94,7 +94,7 @@ struct Package {
     std::string itsTextTerminologyDomain;
     std::string itsHintsForTranslation;
     // The attributes of the package description that the code above does not name, by key.
-    std::map<std::string, std::string, std::less<>> itsOtherAttributes;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // An object type the repository knows.
@@ -191,7 +191,10 @@ CheckResult readCheckResult(const ResponseReader& theReader);
 Change readChange(const ResponseReader& theReader);
 Contributor readContributor(const ResponseReader& theReader);
 ChangeEntry readChangeEntry(const ResponseReader& theReader);
-DeliveryUnit readDeliveryUnit(const ResponseReader& theReader);
+// The delivery unit read after the given description (a copy of deliveryUnitFields() with more
+// attributes).
+DeliveryUnit readDeliveryUnit(const ResponseReader& theReader,
+                              RecordDescription theFields = deliveryUnitFields());
 DeliveryUnitName readDeliveryUnitName(const ResponseReader& theReader);
 Package readPackage(const ResponseReader& theReader);
 // The package read after the given description (a copy of packageFields() with more attributes).

@@ -155,7 +155,8 @@ std::string invalidRequest(const std::string& theMessage) {
 
 } // namespace
 
-Engine::Engine(std::unique_ptr<SqlDatabase> theDatabase) : itsStore(std::move(theDatabase)) {}
+Engine::Engine(std::unique_ptr<SqlDatabase> theDatabase, RecordDescriptions theDescriptions)
+    : itsStore(std::move(theDatabase), theDescriptions) {}
 
 std::string Engine::call(const std::string& theUser, std::string_view theFrame) {
     // Reading the request: anything wrong here is the sender's fault and answered with 40130.

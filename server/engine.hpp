@@ -20,8 +20,9 @@ namespace RepositoryAccess::server {
 class Engine {
 public:
     // Works on theDatabase, whose tables are up to date (a repository file that its own library
-    // opened and upgraded, or a database server's own tables).
-    explicit Engine(std::unique_ptr<SqlDatabase> theDatabase);
+    // opened and upgraded, or a database server's own tables), with the records as described.
+    explicit Engine(std::unique_ptr<SqlDatabase> theDatabase,
+                    RecordDescriptions theDescriptions = {});
 
     // Answers one repoV2 request frame sent by theUser (an upper-case user name) with a repoV2
     // response frame. Throws StorageError only when the repository file itself fails.

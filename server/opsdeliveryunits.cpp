@@ -11,10 +11,12 @@ namespace RepositoryAccess::server::ops {
 namespace {
 
 // The delivery unit a create or update request describes; name and vendor must be there.
-DeliveryUnitRecord unitOfRequest(const json::JsonObject& theBody) {
-    DeliveryUnitRecord aUnit = deliveryUnitFromJson(theBody);
-    aUnit.itsName = member(theBody, "name");
-    aUnit.itsVendor = member(theBody, "vendor");
+DeliveryUnitRecord unitOfRequest(const Operation& theOperation) {
+    const json::JsonObject& aBody = theOperation.itsBody;
+    DeliveryUnitRecord aUnit =
+        deliveryUnitFromJson(aBody, theOperation.itsStore.descriptions().itsDeliveryUnit);
+    aUnit.itsName = member(aBody, "name");
+    aUnit.itsVendor = member(aBody, "vendor");
     if (aUnit.itsName.empty())
         throw EngineError{code::kInvalidRequest, "A delivery unit needs a name", {}};
     return aUnit;
@@ -43,7 +45,7 @@ DeliveryUnitRecord requireDeliveryUnit(RepositoryStore& theStore, const std::str
 }
 
 void createDeliveryUnit(Operation& theOperation) {
-    DeliveryUnitRecord aUnit = unitOfRequest(theOperation.itsBody);
+    DeliveryUnitRecord aUnit = unitOfRequest(theOperation);
     RepositoryStore& aStore = theOperation.itsStore;
     if (aStore.findDeliveryUnit(aUnit.itsName, aUnit.itsVendor))
         throw EngineError{code::kDeliveryUnitExists, "Delivery unit exists already",
@@ -56,12 +58,14 @@ void getDeliveryUnit(Operation& theOperation) {
     DeliveryUnitRecord aUnit =
         requireDeliveryUnit(theOperation.itsStore, member(theOperation.itsBody, "name"),
                             member(theOperation.itsBody, "vendor"));
-    theOperation.itsAnswer.setRaw("deliveryUnit", deliveryUnitJson(aUnit));
+    theOperation.itsAnswer.setRaw(
+        "deliveryUnit",
+        deliveryUnitJson(aUnit, theOperation.itsStore.descriptions().itsDeliveryUnit));
 }
 
 // An update replaces every attribute; a last update sent empty becomes the time of the update.
 void updateDeliveryUnit(Operation& theOperation) {
-    DeliveryUnitRecord aUnit = unitOfRequest(theOperation.itsBody);
+    DeliveryUnitRecord aUnit = unitOfRequest(theOperation);
     requireDeliveryUnit(theOperation.itsStore, aUnit.itsName, aUnit.itsVendor);
     if (aUnit.itsLastUpdate.empty())
         aUnit.itsLastUpdate = text::nowTimestamp();

@@ -60,9 +60,9 @@ void createPackage(Operation& theOperation) {
     createAncestors(aStore, aName);
 
     PackageRecord aPackage;
-    for (const auto& aField : packageFields())
-        if (aField.itsField != &PackageRecord::itsContent)
-            aPackage.*aField.itsField = optionalMember(aBody, aField.itsName);
+    for (const RecordField& aField : aStore.descriptions().itsPackage)
+        if (!aField.itsColumn.empty())
+            value(aPackage, aField.itsKey) = optionalMember(aBody, aField.itsKey);
     aPackage.itsName = aName;
     aPackage.itsSrcSystem = databaseName(aStore);
     aPackage.itsTransportable = "1";
@@ -85,49 +85,53 @@ void existsPackage(Operation& theOperation) {
 }
 
 void listPackages(Operation& theOperation) {
+    const RecordDescription aFields = theOperation.itsStore.descriptions().itsPackage;
     std::vector<std::string> aList;
     for (const PackageRecord& aPackage : theOperation.itsStore.listPackages()) {
         bool aMatch = true;
-        for (const auto& aField : packageFields()) {
-            std::string aFilter = optionalMember(theOperation.itsBody, aField.itsName);
-            const std::string& aValue = aPackage.*aField.itsField;
+        for (const RecordField& aField : aFields) {
+            std::string aFilter = optionalMember(theOperation.itsBody, aField.itsKey);
+            const std::string aValue(value(aPackage, aField.itsKey));
             if (aFilter.empty())
                 continue;
-            if (aField.itsField == &PackageRecord::itsName ? !text::globMatch(aFilter, aValue)
-                                                           : aFilter != aValue)
+            // The name, the description's first attribute, is matched as a pattern.
+            if (&aField == &aFields.front() ? !text::globMatch(aFilter, aValue) : aFilter != aValue)
                 aMatch = false;
         }
         if (aMatch)
-            aList.push_back(packageJson(aPackage));
+            aList.push_back(packageJson(aPackage, aFields));
     }
     theOperation.itsAnswer.setRaw("packages", jsonList(aList));
 }
 
 void listRootPackages(Operation& theOperation) {
+    const RecordDescription aFields = theOperation.itsStore.descriptions().itsPackage;
     std::vector<std::string> aList;
     for (const PackageRecord& aPackage : theOperation.itsStore.listPackages())
         if (text::parentPackage(aPackage.itsName).empty())
-            aList.push_back(packageJson(aPackage));
+            aList.push_back(packageJson(aPackage, aFields));
     theOperation.itsAnswer.setRaw("rootPackages", jsonList(aList));
 }
 
 void readPackage(Operation& theOperation) {
     PackageRecord aPackage =
         requirePackage(theOperation.itsStore, member(theOperation.itsBody, "package"));
-    for (const auto& aField : packageFields())
-        theOperation.itsAnswer.setString(aField.itsName, aPackage.*aField.itsField);
+    for (const RecordField& aField : theOperation.itsStore.descriptions().itsPackage)
+        theOperation.itsAnswer.setString(std::string(aField.itsKey),
+                                         value(aPackage, aField.itsKey));
 }
 
 void updatePackage(Operation& theOperation) {
     PackageRecord aPackage =
         requirePackage(theOperation.itsStore, member(theOperation.itsBody, "package"));
     const PackageRecord aBefore = aPackage;
-    for (const auto& aField : packageFields()) {
-        bool aDerived = aField.itsField == &PackageRecord::itsName ||
-                        aField.itsField == &PackageRecord::itsContent ||
-                        aField.itsField == &PackageRecord::itsSrcSystem;
-        if (!aDerived && json::hasMember(theOperation.itsBody, aField.itsName))
-            aPackage.*aField.itsField = member(theOperation.itsBody, aField.itsName);
+    const RecordDescription aFields = theOperation.itsStore.descriptions().itsPackage;
+    for (const RecordField& aField : aFields) {
+        // The name is the key, the content derived, the source system the repository's own.
+        const bool aDerived = &aField == &aFields.front() || aField.itsColumn.empty() ||
+                              &value(aPackage, aField.itsKey) == &aPackage.itsSrcSystem;
+        if (!aDerived && json::hasMember(theOperation.itsBody, aField.itsKey))
+            value(aPackage, aField.itsKey) = member(theOperation.itsBody, aField.itsKey);
     }
     // A package can only be assigned to a delivery unit that exists.
     bool anAssigned = aPackage.itsDeliveryUnit != aBefore.itsDeliveryUnit ||

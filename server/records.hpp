@@ -1,30 +1,33 @@
 #pragma once
 
 #include "core/json.hpp"
+#include "core/recordfields.hpp"
 #include "server/repositorystore.hpp"
 
 #include <string>
-#include <vector>
+#include <string_view>
 
+// The engine's side of the record descriptions: a record's values by attribute key and the JSON
+// forms of packages and delivery units, which loop over the description.
 namespace RepositoryAccess::server {
 
-// A string member of a record with its protocol name.
-template <class Record> struct RecordField {
-    const char* itsName;
-    std::string Record::*itsField;
-};
+// The record's value of the attribute with this key: its member, or else its entry among the
+// other attributes (made when written, "" when read and absent).
+std::string& value(PackageRecord& thePackage, std::string_view theKey);
+std::string_view value(const PackageRecord& thePackage, std::string_view theKey);
+std::string& value(DeliveryUnitRecord& theUnit, std::string_view theKey);
+std::string_view value(const DeliveryUnitRecord& theUnit, std::string_view theKey);
 
-// The fourteen package members in protocol order.
-const std::vector<RecordField<PackageRecord>>& packageFields();
-// The eleven delivery-unit members in protocol order.
-const std::vector<RecordField<DeliveryUnitRecord>>& deliveryUnitFields();
-
-// A record as a JSON object with every member, in protocol order.
-std::string packageJson(const PackageRecord& thePackage);
-std::string deliveryUnitJson(const DeliveryUnitRecord& theUnit);
+// A record as a JSON object with every attribute of the description, in its order.
+std::string packageJson(const PackageRecord& thePackage,
+                        RecordDescription theFields = packageFields());
+std::string deliveryUnitJson(const DeliveryUnitRecord& theUnit,
+                             RecordDescription theFields = deliveryUnitFields());
 
 // A record from the members of a JSON object; a missing member stays empty.
-PackageRecord packageFromJson(const json::JsonObject& theObject);
-DeliveryUnitRecord deliveryUnitFromJson(const json::JsonObject& theObject);
+PackageRecord packageFromJson(const json::JsonObject& theObject,
+                              RecordDescription theFields = packageFields());
+DeliveryUnitRecord deliveryUnitFromJson(const json::JsonObject& theObject,
+                                        RecordDescription theFields = deliveryUnitFields());
 
 } // namespace RepositoryAccess::server

@@ -1,5 +1,8 @@
 #include "server/repositorystore.hpp"
 
+#include "server/records.hpp"
+#include "server/storecolumns.hpp"
+
 namespace RepositoryAccess::server {
 
 namespace {
@@ -35,54 +38,22 @@ const SeedType kSeedTypes[] = {
     {"zip", "ZIP archive", "application/zip", true},
 };
 
-const char* const kPackageColumns =
-    "name, src_system, description, responsible, orig_lang, structural, delivery_unit, "
-    "du_vendor, transportable, text_collection, text_status, text_terminology_domain, "
-    "hints_for_translation, CASE WHEN EXISTS (SELECT 1 FROM objects o JOIN history h ON "
-    "h.object_id = o.id "
+// Whether a package holds active objects: the derived attribute after the stored columns.
+const char* const kPackageContent =
+    ", CASE WHEN EXISTS (SELECT 1 FROM objects o JOIN history h ON h.object_id = o.id "
     "AND h.version_nr = o.latest WHERE o.package = packages.name AND h.is_deletion = 0) "
     "THEN 1 ELSE 0 END";
 
-PackageRecord readPackage(SqlQuery& theQuery) {
-    PackageRecord aPackage;
-    std::string* aFields[] = {&aPackage.itsName,
-                              &aPackage.itsSrcSystem,
-                              &aPackage.itsDescription,
-                              &aPackage.itsResponsible,
-                              &aPackage.itsOrigLang,
-                              &aPackage.itsStructural,
-                              &aPackage.itsDeliveryUnit,
-                              &aPackage.itsDuVendor,
-                              &aPackage.itsTransportable,
-                              &aPackage.itsTextCollection,
-                              &aPackage.itsTextStatus,
-                              &aPackage.itsTextTerminologyDomain,
-                              &aPackage.itsHintsForTranslation};
-    int aColumn = 0;
-    for (std::string* aField : aFields)
-        *aField = theQuery.text(aColumn++);
-    aPackage.itsContent = theQuery.integer(aColumn) ? "1" : "0";
-    return aPackage;
+std::string selectPackages(RecordDescription theFields, std::string_view theRest) {
+    return "SELECT " + storecolumns::columnList(theFields) + kPackageContent + " FROM packages " +
+           std::string(theRest);
 }
 
-// Binds the name at parameter 1 and the twelve stored attributes after it.
-void bindPackage(SqlQuery& theQuery, const PackageRecord& thePackage) {
-    const std::string* aFields[] = {&thePackage.itsName,
-                                    &thePackage.itsSrcSystem,
-                                    &thePackage.itsDescription,
-                                    &thePackage.itsResponsible,
-                                    &thePackage.itsOrigLang,
-                                    &thePackage.itsStructural,
-                                    &thePackage.itsDeliveryUnit,
-                                    &thePackage.itsDuVendor,
-                                    &thePackage.itsTransportable,
-                                    &thePackage.itsTextCollection,
-                                    &thePackage.itsTextStatus,
-                                    &thePackage.itsTextTerminologyDomain,
-                                    &thePackage.itsHintsForTranslation};
-    int anIndex = 1;
-    for (const std::string* aField : aFields)
-        theQuery.bind(anIndex++, *aField);
+PackageRecord readPackage(const SqlQuery& theQuery, RecordDescription theFields) {
+    PackageRecord aPackage;
+    const int aContent = storecolumns::readRecord(theQuery, theFields, aPackage);
+    aPackage.itsContent = theQuery.integer(aContent) ? "1" : "0";
+    return aPackage;
 }
 
 } // namespace
@@ -113,8 +84,9 @@ void RepositoryStore::seed(SqlDatabase& theDatabase,
             .run();
 }
 
-RepositoryStore::RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase)
-    : itsDatabase(std::move(theDatabase)) {}
+RepositoryStore::RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase,
+                                 RecordDescriptions theDescriptions)
+    : itsDatabase(std::move(theDatabase)), itsDescriptions(theDescriptions) {}
 
 std::optional<std::string> RepositoryStore::getSetting(const std::string& theName) {
     auto aQuery = itsDatabase->query("SELECT value FROM settings WHERE name = ?");
@@ -217,12 +189,11 @@ std::optional<ObjectTypeRecord> RepositoryStore::findObjectType(const std::strin
 }
 
 std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& theName) {
-    auto aQuery = itsDatabase->query(std::string("SELECT ") + kPackageColumns +
-                                     " FROM packages WHERE name = ?");
+    auto aQuery = itsDatabase->query(selectPackages(itsDescriptions.itsPackage, "WHERE name = ?"));
     aQuery.bind(1, theName);
     if (!aQuery.step())
         return std::nullopt;
-    return readPackage(aQuery);
+    return readPackage(aQuery, itsDescriptions.itsPackage);
 }
 
 bool RepositoryStore::packageExists(const std::string& theName) {
@@ -233,39 +204,34 @@ bool RepositoryStore::packageExists(const std::string& theName) {
 
 std::vector<PackageRecord> RepositoryStore::listPackages() {
     std::vector<PackageRecord> aList;
-    auto aQuery = itsDatabase->query(std::string("SELECT ") + kPackageColumns +
-                                     " FROM packages ORDER BY name");
+    auto aQuery = itsDatabase->query(selectPackages(itsDescriptions.itsPackage, "ORDER BY name"));
     while (aQuery.step())
-        aList.push_back(readPackage(aQuery));
+        aList.push_back(readPackage(aQuery, itsDescriptions.itsPackage));
     return aList;
 }
 
 std::vector<PackageRecord> RepositoryStore::packagesOfDeliveryUnit(const std::string& theName,
                                                                    const std::string& theVendor) {
     std::vector<PackageRecord> aList;
-    auto aQuery = itsDatabase->query(std::string("SELECT ") + kPackageColumns +
-                                     " FROM packages WHERE delivery_unit = ? AND du_vendor = ? "
-                                     "ORDER BY name");
+    auto aQuery = itsDatabase->query(selectPackages(
+        itsDescriptions.itsPackage, "WHERE delivery_unit = ? AND du_vendor = ? ORDER BY name"));
     aQuery.bind(1, theName).bind(2, theVendor);
     while (aQuery.step())
-        aList.push_back(readPackage(aQuery));
+        aList.push_back(readPackage(aQuery, itsDescriptions.itsPackage));
     return aList;
 }
 
 void RepositoryStore::insertPackage(const PackageRecord& thePackage) {
     auto aQuery =
-        itsDatabase->query("INSERT INTO packages VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    bindPackage(aQuery, thePackage);
+        itsDatabase->query(storecolumns::insertStatement("packages", itsDescriptions.itsPackage));
+    storecolumns::bindRecord(aQuery, itsDescriptions.itsPackage, thePackage);
     aQuery.run();
 }
 
 void RepositoryStore::updatePackage(const PackageRecord& thePackage) {
-    auto aQuery = itsDatabase->query(
-        "UPDATE packages SET src_system = ?2, description = ?3, responsible = ?4, "
-        "orig_lang = ?5, structural = ?6, delivery_unit = ?7, du_vendor = ?8, "
-        "transportable = ?9, text_collection = ?10, text_status = ?11, "
-        "text_terminology_domain = ?12, hints_for_translation = ?13 WHERE name = ?1");
-    bindPackage(aQuery, thePackage);
+    auto aQuery =
+        itsDatabase->query(storecolumns::updateStatement("packages", itsDescriptions.itsPackage));
+    storecolumns::bindRecord(aQuery, itsDescriptions.itsPackage, thePackage);
     aQuery.run();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/recordfields.hpp"
 #include "server/sqldatabase.hpp"
 
 #include <cstdint>
@@ -11,17 +12,29 @@
 
 namespace RepositoryAccess::server {
 
-// A package row. `content` is derived (it holds active objects) and never stored.
+// A package row. `content` is derived (it holds active objects) and never stored. The
+// attributes of the package description that the engine's code does not name live, by key, in
+// itsOtherAttributes.
 struct PackageRecord {
     std::string itsName, itsSrcSystem, itsDescription, itsResponsible, itsOrigLang, itsStructural,
         itsDeliveryUnit, itsDuVendor, itsTransportable, itsContent, itsTextCollection,
         itsTextStatus, itsTextTerminologyDomain, itsHintsForTranslation;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A delivery unit; name and vendor are its key.
 struct DeliveryUnitRecord {
     std::string itsName, itsVendor, itsCaption, itsResponsible, itsVersion, itsVersionSp,
         itsVersionPatch, itsLastUpdate, itsQrtsId, itsSpQrtsId, itsAch;
+    OtherAttributes itsOtherAttributes = {};
+};
+
+// The descriptions of the records whose columns, JSON members and request members the engine
+// takes from them; a test hands the store a copy with more attributes (and a table that has
+// their columns).
+struct RecordDescriptions {
+    RecordDescription itsPackage = packageFields();
+    RecordDescription itsDeliveryUnit = deliveryUnitFields();
 };
 
 // An object type: which suffix it has and whether its content travels as text or binary.
@@ -118,8 +131,11 @@ public:
     static void seed(SqlDatabase& theDatabase,
                      const std::vector<std::pair<std::string, std::string>>& theSettings);
 
-    // Works on theDatabase, whose schema is up to date.
-    explicit RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase);
+    // Works on theDatabase, whose schema is up to date, with the records as described.
+    explicit RepositoryStore(std::unique_ptr<SqlDatabase> theDatabase,
+                             RecordDescriptions theDescriptions = {});
+
+    const RecordDescriptions& descriptions() const { return itsDescriptions; }
 
     // The database below, for the transactions around the store's work (class Transaction):
     // one per request. A write transaction serialises with every other writer at once, so two
@@ -273,6 +289,7 @@ private:
     bool deleteInactive(std::int64_t theObject, const std::string& theOwner,
                         const std::string& theWorkspace);
     std::unique_ptr<SqlDatabase> itsDatabase;
+    RecordDescriptions itsDescriptions;
 };
 
 } // namespace RepositoryAccess::server

@@ -1,58 +1,50 @@
 // The delivery units of the repository store.
 #include "server/repositorystore.hpp"
 
+#include "server/records.hpp"
+#include "server/storecolumns.hpp"
+
 namespace RepositoryAccess::server {
 
 namespace {
 
-const char* const kUnitColumns = "name, vendor, caption, responsible, version, version_sp, "
-                                 "version_patch, last_update, qrts_id, sp_qrts_id, ach";
-
-// The fields of a delivery unit in column order.
-std::string DeliveryUnitRecord::*const kUnitFields[] = {
-    &DeliveryUnitRecord::itsName,         &DeliveryUnitRecord::itsVendor,
-    &DeliveryUnitRecord::itsCaption,      &DeliveryUnitRecord::itsResponsible,
-    &DeliveryUnitRecord::itsVersion,      &DeliveryUnitRecord::itsVersionSp,
-    &DeliveryUnitRecord::itsVersionPatch, &DeliveryUnitRecord::itsLastUpdate,
-    &DeliveryUnitRecord::itsQrtsId,       &DeliveryUnitRecord::itsSpQrtsId,
-    &DeliveryUnitRecord::itsAch};
-
-DeliveryUnitRecord readUnit(const SqlQuery& theQuery) {
+DeliveryUnitRecord readUnit(const SqlQuery& theQuery, RecordDescription theFields) {
     DeliveryUnitRecord aUnit;
-    int aColumn = 0;
-    for (auto aField : kUnitFields)
-        aUnit.*aField = theQuery.text(aColumn++);
+    storecolumns::readRecord(theQuery, theFields, aUnit);
     return aUnit;
+}
+
+std::string selectUnits(RecordDescription theFields, std::string_view theRest) {
+    return "SELECT " + storecolumns::columnList(theFields) + " FROM delivery_units " +
+           std::string(theRest);
 }
 
 } // namespace
 
 std::optional<DeliveryUnitRecord> RepositoryStore::findDeliveryUnit(const std::string& theName,
                                                                     const std::string& theVendor) {
-    auto aQuery = itsDatabase->query(std::string("SELECT ") + kUnitColumns +
-                                     " FROM delivery_units WHERE name = ? AND vendor = ?");
+    const RecordDescription aFields = itsDescriptions.itsDeliveryUnit;
+    auto aQuery = itsDatabase->query(selectUnits(aFields, "WHERE name = ? AND vendor = ?"));
     aQuery.bind(1, theName).bind(2, theVendor);
     if (!aQuery.step())
         return std::nullopt;
-    return readUnit(aQuery);
+    return readUnit(aQuery, aFields);
 }
 
 std::vector<DeliveryUnitRecord> RepositoryStore::listDeliveryUnits() {
     std::vector<DeliveryUnitRecord> aList;
-    auto aQuery = itsDatabase->query(std::string("SELECT ") + kUnitColumns +
-                                     " FROM delivery_units ORDER BY name, vendor");
+    const RecordDescription aFields = itsDescriptions.itsDeliveryUnit;
+    auto aQuery = itsDatabase->query(selectUnits(aFields, "ORDER BY name, vendor"));
     while (aQuery.step())
-        aList.push_back(readUnit(aQuery));
+        aList.push_back(readUnit(aQuery, aFields));
     return aList;
 }
 
 void RepositoryStore::putDeliveryUnit(const DeliveryUnitRecord& theUnit) {
     deleteDeliveryUnit(theUnit.itsName, theUnit.itsVendor);
-    auto aQuery = itsDatabase->query(std::string("INSERT INTO delivery_units (") + kUnitColumns +
-                                     ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    int anIndex = 1;
-    for (auto aField : kUnitFields)
-        aQuery.bind(anIndex++, theUnit.*aField);
+    const RecordDescription aFields = itsDescriptions.itsDeliveryUnit;
+    auto aQuery = itsDatabase->query(storecolumns::insertStatement("delivery_units", aFields));
+    storecolumns::bindRecord(aQuery, aFields, theUnit);
     aQuery.run();
 }
 

@@ -1,6 +1,7 @@
 #include "core/json.hpp"
 #include "core/recordfields.hpp"
 #include "repository/recordvalues.hpp"
+#include "repository/reqdeliveryunits.hpp"
 #include "repository/reqpackages.hpp"
 #include "repository/respprinters.hpp"
 #include "repository/resprecords.hpp"
@@ -21,7 +22,7 @@ std::vector<RecordField> extendedPackageFields() {
     const RecordDescription aFields = packageFields();
     std::vector<RecordField> anExtended(aFields.begin(), aFields.end());
     anExtended.push_back(
-        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 25});
+        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 205});
     return anExtended;
 }
 
@@ -64,5 +65,38 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheDescriptionIsSentReadAndPrinted) {
                                   "--\n"
                                   "Delivery Unit"),
               std::string::npos)
+        << aPrinted.str();
+}
+
+TEST(RecordFieldsTest, AnAttributeAddedToTheDeliveryUnitIsSentReadAndPrinted) {
+    const RecordDescription aGlobal = deliveryUnitFields();
+    std::vector<RecordField> aFields(aGlobal.begin(), aGlobal.end());
+    aFields.push_back(
+        {"approvedBy", "approved_by", "approvedBy", "Approved by", FieldKind::text, false, 11});
+    DeliveryUnit aUnit;
+    aUnit.itsName = "du";
+    aUnit.itsAch = "a";
+    recordvalues::value(aUnit, "approvedBy") = "BOB";
+
+    // Not sent on create, as the last update.
+    const std::string aCreate = body(CreateDeliveryUnitRequest(aUnit, aFields));
+    EXPECT_EQ(aCreate.find("approvedBy"), std::string::npos) << aCreate;
+    EXPECT_EQ(aCreate.find("lastUpdate"), std::string::npos) << aCreate;
+    EXPECT_TRUE(body(UpdateDeliveryUnitRequest(aUnit, aFields))
+                    .ends_with(R"("ach":"a","approvedBy":"BOB"})"));
+
+    const std::string aJson = R"({"name":"d","approvedBy":"CAROL"})";
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
+    const DeliveryUnit aRead =
+        resprecords::readDeliveryUnit(ResponseReader(anObject, false), aFields);
+    EXPECT_EQ(aRead.itsName, "d");
+    EXPECT_EQ(recordvalues::value(aRead, "approvedBy"), "CAROL");
+
+    std::ostringstream aPrinted;
+    respprinters::printDeliveryUnit(aUnit, aPrinted, aFields);
+    EXPECT_TRUE(aPrinted.str().ends_with("ACH                     : a\n"
+                                         "Approved by             : BOB\n"))
         << aPrinted.str();
 }

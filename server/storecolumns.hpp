@@ -1,0 +1,42 @@
+#pragma once
+
+#include "core/recordfields.hpp"
+#include "server/sqldatabase.hpp"
+
+#include <string>
+#include <string_view>
+
+// The statements of a record's table as its description names the columns: the attributes with
+// a column, in the description's order, the first of them the key (or, for a key of several
+// columns, the first theKeyColumns of them).
+namespace RepositoryAccess::server::storecolumns {
+
+// "c1, c2, ..." of the stored attributes.
+std::string columnList(RecordDescription theFields);
+// "INSERT INTO <table> (c1, ...) VALUES (?1, ...)".
+std::string insertStatement(std::string_view theTable, RecordDescription theFields);
+// "UPDATE <table> SET c2 = ?2, ... WHERE c1 = ?1", with the key's columns in the WHERE clause.
+std::string updateStatement(std::string_view theTable, RecordDescription theFields,
+                            int theKeyColumns = 1);
+
+// Binds the stored attributes of theRecord at 1, 2, ... in column order.
+template <class Record>
+void bindRecord(SqlQuery& theQuery, RecordDescription theFields, const Record& theRecord) {
+    int anIndex = 1;
+    for (const RecordField& aField : theFields)
+        if (!aField.itsColumn.empty())
+            theQuery.bind(anIndex++, value(theRecord, aField.itsKey));
+}
+
+// Reads the stored attributes of a row of columnList into theRecord; the number of the column
+// after them.
+template <class Record>
+int readRecord(const SqlQuery& theQuery, RecordDescription theFields, Record& theRecord) {
+    int aColumn = 0;
+    for (const RecordField& aField : theFields)
+        if (!aField.itsColumn.empty())
+            value(theRecord, aField.itsKey) = theQuery.text(aColumn++);
+    return aColumn;
+}
+
+} // namespace RepositoryAccess::server::storecolumns
