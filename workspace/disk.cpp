@@ -9,9 +9,10 @@ namespace disk {
 
 namespace {
 
+// Never destroyed: the destructors of other statics may still remove a file at the program's end.
 Disk& posixDisk() {
-    static PosixDisk thePosix;
-    return thePosix;
+    static Disk* const thePosix = new PosixDisk;
+    return *thePosix;
 }
 
 Disk*& currentDisk() {
