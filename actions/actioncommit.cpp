@@ -3,6 +3,7 @@
 #include <map>
 #include <utility>
 
+#include "actions/commitdecision.hpp"
 #include "actions/pushresolution.hpp"
 #include "actions/repositorylistings.hpp"
 #include "core/console.hpp"
@@ -26,12 +27,6 @@ namespace RepositoryAccess {
 
 namespace {
 
-// An active or historical local version: the object has been activated at least once.
-bool hasActivatedVersion(const RepositoryObject& theObject) {
-    const int aType = theObject.metaData().itsType;
-    return aType == 1 || aType == 3;
-}
-
 bool hasInactiveVersion(const RepositoryObject& theObject) {
     return !repositorylistings::inactiveObjectsOf({theObject}).empty();
 }
@@ -39,12 +34,7 @@ bool hasInactiveVersion(const RepositoryObject& theObject) {
 // A simulated write answer carries no metadata; this stand-in for the inactive version the
 // repository would create lets the simulated run show the metadata write it would do.
 ObjectMetaData simulatedInactive(const RepositoryObject& theObject, bool theIsDeletion) {
-    ObjectMetaData aMetaData;
-    aMetaData.itsType = 2;
-    aMetaData.itsIsDeletion = theIsDeletion;
-    aMetaData.itsVersionId =
-        theObject.metaData().itsVersionId + (theObject.metaData().itsType == 2 ? 0 : 1);
-    return aMetaData;
+    return commitdecision::simulatedInactive(theObject.metaData(), theIsDeletion);
 }
 
 // The writes of a commit go to the repository this many, or this many bytes of content, at a
@@ -199,7 +189,8 @@ void actionCommit::createPackages() {
 void actionCommit::commitFile(const std::string& theFile, ReadAhead::Content theContent) {
     KIVO_PERF_SCOPE("actionCommit::commitFile()");
     RepositoryObject anObject = objects::withMetaFile(takeObjectOf(theFile));
-    if (hasActivatedVersion(anObject) && hasInactiveVersion(anObject))
+    // A new version builds on the active one: an inactive version beside it goes first.
+    if (commitdecision::hasActivatedVersion(anObject.metaData()) && hasInactiveVersion(anObject))
         repofunobjects::revertObjects({anObject});
 
     sys::StampedContent& aRead = theContent.itsRead;
@@ -242,16 +233,18 @@ void actionCommit::commitDeletion(const std::string& theFile) {
     KIVO_PERF_SCOPE("actionCommit::commitDeletion()");
     RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
     const std::string aPath = quoted(anObject.workSpaceFileName());
-    bool anActivelyDeleted = false;
-    if (hasActivatedVersion(anObject)) {
-        const bool anInactive = hasInactiveVersion(anObject);
-        const bool anActive = repofunobjects::existsObject(RepositorySession::active(), anObject);
-        if (anInactive && anActive)
-            repofunobjects::revertObjects({anObject});
-        anActivelyDeleted = !anInactive && !anActive;
+    bool anInactive = false;
+    bool anActive = false;
+    if (commitdecision::hasActivatedVersion(anObject.metaData())) {
+        anInactive = hasInactiveVersion(anObject);
+        anActive = repofunobjects::existsObject(RepositorySession::active(), anObject);
     }
+    const commitdecision::DeletionPlan aPlan =
+        commitdecision::planDeletion(anObject.metaData(), anInactive, anActive);
+    if (aPlan.itsRevertFirst)
+        repofunobjects::revertObjects({anObject});
 
-    if (anActivelyDeleted) {
+    if (aPlan.itsActivelyDeleted) {
         objects::deleteMetaFile(anObject);
         runstatistics::add(Statistic::committedFiles);
         console::sayLine("Committed file deletion (but no inactive object created as the object "

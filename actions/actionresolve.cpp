@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "actions/pushresolution.hpp"
+#include "actions/resolvesides.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
@@ -19,16 +20,7 @@ namespace RepositoryAccess {
 
 namespace {
 
-constexpr std::string_view kDeleted = "__deleted__";
-
-// The content of a side, or none when it stands for a deleted object: its file is missing or
-// begins with the marker.
-std::optional<std::string> sideContent(const std::string& thePath) {
-    const auto apBytes = sys::readFileIfExists(thePath);
-    if (!apBytes || apBytes->starts_with(kDeleted))
-        return std::nullopt;
-    return *apBytes;
-}
+using resolvesides::sideContent;
 
 // The local side may be a committed version: the file is as the status file last recorded it
 // (a locally changed file differs from that record), or the conflict found no record, as after
@@ -118,7 +110,7 @@ bool actionResolve::resolveFile(const std::string& theFile, const std::string& t
     const bool anAdopted = aChosen->has_value() && *aChosen == aRemote;
     if (anAdopted && mayBeCommittedSide(theFile))
         pushresolution::revertLeftBehind(anObject);
-    writeLocal(theFile, *aChosen);
+    resolvesides::writeLocal(theFile, *aChosen);
     sys::deleteFile(aSides.itsRemote);
     sys::deleteFile(aSides.itsBase);
     settleStatus(theFile, anObject.metaData(), anAdopted);
@@ -134,33 +126,17 @@ std::optional<actionResolve::Side> actionResolve::chosenSide(const std::string& 
         const mergetool::Outcome anOutcome = mergetool::run(theSides.itsLocal, theSides);
         if (!anOutcome.itsTaken)
             return std::nullopt;
-        if (anOutcome.itsLocal && anOutcome.itsLocal->starts_with(kDeleted))
+        if (anOutcome.itsLocal && anOutcome.itsLocal->starts_with(resolvesides::kDeleted))
             return Side();
         return anOutcome.itsLocal;
     }
-    if (modeIs(theMode, "local"))
-        return sideContent(theSides.itsLocal);
-    if (modeIs(theMode, "remote"))
-        return sideContent(theSides.itsRemote);
-    if (modeIs(theMode, "base"))
-        return sideContent(theSides.itsBase);
+    if (auto aSide = resolvesides::fileSide(theMode, theSides))
+        return aSide;
     console::err() << "The parameter \"--with\" must have one of the following values: "
                       "mergeTool, local, base or remote.\n"
                    << std::flush;
     exitstatus::fail();
     return std::nullopt;
-}
-
-void actionResolve::writeLocal(const std::string& theFile, const Side& theSide) {
-    if (!theSide) {
-        sys::deleteFile(theFile);
-        return;
-    }
-    const auto apCurrent = sys::readFileIfExists(theFile);
-    if (apCurrent && *apCurrent == *theSide)
-        return;
-    sys::createDirectories(theFile);
-    sys::writeFileAtomically(theFile, *theSide);
 }
 
 void actionResolve::settleStatus(const std::string& theFile, const ObjectMetaData& theRemote,

@@ -6,6 +6,7 @@
 #include "actions/actionscope.hpp"
 #include "actions/command.hpp"
 #include "actions/mergetool.hpp"
+#include "actions/resolvesides.hpp"
 #include "workspace/objects.hpp"
 #include "workspace/status.hpp"
 
@@ -22,8 +23,7 @@ public:
     void execute() override;
 
 private:
-    // The content a side gives the local file; none for a deleted object.
-    using Side = std::optional<std::string>;
+    using Side = resolvesides::Side;
 
     // The conflicted files of every part of the scope.
     PathSet conflictedFiles(const ActionScope& theScope) const;
@@ -34,8 +34,6 @@ private:
     // The side the mode chooses; none when the file stays conflicted.
     static std::optional<Side> chosenSide(const std::string& theMode,
                                           const mergetool::Sides& theSides);
-    // Replaces the local file by the side (atomically), or deletes it for a deleted object.
-    static void writeLocal(const std::string& theFile, const Side& theSide);
     // Drops the conflict mark and bases the file on the remote version theRemote: unchanged when
     // theAdopted (its content is the remote one), else changed against it.
     static void settleStatus(const std::string& theFile, const ObjectMetaData& theRemote,

@@ -1,4 +1,5 @@
 #include "actions/checkoutengine.hpp"
+#include "actions/checkoutdecision.hpp"
 #include "actions/pushresolution.hpp"
 
 #include <exception>
@@ -68,8 +69,6 @@ private:
     void debugMap(const std::string& theHeading, const std::vector<std::string>& theNames) const;
     void debugMap(const std::string& theHeading, const ObjectMap& theMap) const;
     ObjectMap extendedActiveMap() const;
-    // Takes theExtended over: a checkout of 100,000 objects holds one copy of them less.
-    ObjectMap targetMap(ObjectMap theExtended) const;
     // Takes the version over: a checkout of 100,000 objects copies none of them.
     void decide(RepositoryObject theRemote);
     void adopt(const std::vector<std::pair<RepositoryObject, LocalFileState>>& theFiles);
@@ -105,8 +104,8 @@ private:
     void recordVersion(const RepositoryObject& theObject, const LocalFileState& theFile);
     void resolveIfConflicted(const std::string& theFile);
     void writeConflict(const RepositoryObject& theRemote);
-    bool locallyChanged(const std::string& theFile) const;
 
+    const checkoutdecision::Options itsOptions = checkoutdecision::Options::fromParameters();
     CheckOutMaps& itsMaps;
     const LocalFiles& itsLocal;
     WorkSpaceStatusFile& itsStatus;
@@ -123,11 +122,6 @@ private:
     std::map<std::string, std::string> itsReadBaseContent;
     std::vector<std::int64_t> itsCountsBefore;
 };
-
-bool hasVersionOption() {
-    return isSet(params::active) || isSet(params::inactive) || isSet(params::base) ||
-           isSet(params::historical) || isSet(params::historicalVersion);
-}
 
 // "NAME" (suffix "SUFFIX") of package "PACKAGE", as a refusal names an object.
 std::string shownObject(const RepositoryObject& theObject) {
@@ -161,11 +155,6 @@ std::set<std::string> refusedTargets(const ObjectMap& theTarget) {
         }
     }
     return aRefused;
-}
-
-// Active and historical versions count alike.
-int comparableType(int theType) {
-    return theType == 3 ? 1 : theType;
 }
 
 void CheckOutRun::debugMap(const std::string& theHeading,
@@ -203,69 +192,30 @@ ObjectMap CheckOutRun::extendedActiveMap() const {
     return aMap;
 }
 
-ObjectMap CheckOutRun::targetMap(ObjectMap theExtended) const {
-    if (isSet(params::historical) || isSet(params::historicalVersion))
-        return itsMaps.itsHistorical;
-    if (isSet(params::base))
-        return itsMaps.itsBase;
-    ObjectMap aTarget = std::move(theExtended);
-    if (isSet(params::active))
-        return aTarget;
-    for (const auto& [aKey, anInactive] : itsMaps.itsInactive) {
-        const auto aCurrent = aTarget.find(aKey);
-        if (isSet(params::inactive) || aCurrent == aTarget.end() ||
-            versionNumber(anInactive) == versionNumber(aCurrent->second) + 1)
-            aTarget.insert_or_assign(aKey, anInactive);
-    }
-    return aTarget;
-}
-
-bool CheckOutRun::locallyChanged(const std::string& theFile) const {
-    return pathset::contains(itsLocal.itsNew, theFile) ||
-           pathset::contains(itsLocal.itsDeleted, theFile) ||
-           pathset::contains(itsLocal.itsModified, theFile);
-}
-
 void CheckOutRun::decide(RepositoryObject theRemote) {
+    using checkoutdecision::Action;
     const std::string& aFile = theRemote.workSpaceFileName();
-    const auto aLocalEntry = itsLocalObjects.find(theRemote.key());
-    const ObjectMetaData* aLocal =
-        aLocalEntry == itsLocalObjects.end() ? nullptr : &aLocalEntry->second.metaData();
-    if (isSet(params::force) || aLocal == nullptr || aLocal->itsType == 0) {
-        itsToWrite.push_back(std::move(theRemote));
+    const auto aLocal = itsLocalObjects.find(theRemote.key());
+    const checkoutdecision::Decision aDecision = checkoutdecision::decide(
+        aLocal == itsLocalObjects.end() ? nullptr : &aLocal->second.metaData(),
+        checkoutdecision::stateOf(itsLocal, aFile), theRemote.metaData(), itsOptions);
+    switch (aDecision.itsAction) {
+    case Action::keep:
         return;
-    }
-    const int aRemoteType = comparableType(theRemote.metaData().itsType);
-    const int aLocalType = comparableType(aLocal->itsType);
-    const std::int32_t aRemoteNr = versionNumber(theRemote);
-    std::int32_t aLocalNr = aLocal->itsVersionId;
-    if (aLocalType == 2 && aRemoteType == 1)
-        aLocalNr -= 1;
-    const bool aChanged = locallyChanged(aFile);
-    if (aRemoteNr == aLocalNr && aRemoteType == aLocalType && !aChanged)
-        return;
-    if (aRemoteNr <= aLocalNr && !hasVersionOption())
-        return;
-    if (!aChanged && aLocalType != 2) {
-        itsToWrite.push_back(std::move(theRemote));
-        return;
-    }
-    if (theRemote.metaData().itsType == 3 && isDeletion(theRemote) && aRemoteNr == 0)
-        return;
-    if (isSet(params::overwrite)) {
+    case Action::refuse:
+        throw Error(pushresolution::conflictMessage("Checkout", "checked out"));
+    case Action::overwrite:
         console::progress("Updating file: \"" + aFile + "\"");
+        [[fallthrough]];
+    case Action::write:
         itsToWrite.push_back(std::move(theRemote));
-    } else if (isSet(params::skip)) {
+        return;
+    case Action::skip:
         console::progress("Skipping file: \"" + aFile + "\"");
-    } else {
-        std::string aReason = "file committed";
-        if (pathset::contains(itsLocal.itsNew, aFile))
-            aReason = "file locally created";
-        else if (pathset::contains(itsLocal.itsDeleted, aFile))
-            aReason = "file locally deleted";
-        else if (pathset::contains(itsLocal.itsModified, aFile))
-            aReason = "file locally modified";
-        itsCandidates.push_back({std::move(theRemote), std::move(aReason)});
+        return;
+    case Action::conflict:
+        itsCandidates.push_back({std::move(theRemote), aDecision.itsReason});
+        return;
     }
 }
 
@@ -294,7 +244,7 @@ void CheckOutRun::recordConflict(checkoutversions::Candidate theCandidate) {
     console::progress("Creating conflict for file: \"" + aFile + "\" (" + theCandidate.itsReason +
                       ")");
     RepositoryObject aBase = aRemote;
-    if (!isSet(params::base)) {
+    if (!itsOptions.itsBase) {
         const auto aLocal = itsLocalObjects.find(aRemote.key());
         aBase = checkoutversions::baseVersionOf(aLocal == itsLocalObjects.end()
                                                     ? checkoutversions::noVersionRecord(aRemote)
@@ -307,7 +257,7 @@ void CheckOutRun::recordConflict(checkoutversions::Candidate theCandidate) {
 }
 
 void CheckOutRun::resolveIfConflicted(const std::string& theFile) {
-    if (!isSet(params::force) || !itsStatus.isConflicted(theFile))
+    if (!itsOptions.itsForce || !itsStatus.isConflicted(theFile))
         return;
     const RepositoryObject anObject = objects::fromWorkSpaceFile(theFile);
     itsStatus.removeConflict(theFile);
@@ -521,7 +471,7 @@ void CheckOutRun::writeConflict(const RepositoryObject& theRemote) {
 }
 
 void CheckOutRun::run() {
-    if (!itsLocal.itsConflicted.empty() && !isSet(params::force))
+    if (!itsLocal.itsConflicted.empty() && !itsOptions.itsForce)
         throw Error(pushresolution::conflictMessage("Checkout", "checked out"));
 
     const PathSet aLocalFiles = itsLocal.allFiles();
@@ -541,7 +491,8 @@ void CheckOutRun::run() {
     debugMap("theActiveObjectMap 2:", anExtended);
     debugMap("theHistoricalObjectMap:", itsMaps.itsHistorical);
 
-    ObjectMap aTarget = targetMap(std::move(anExtended));
+    ObjectMap aTarget =
+        checkoutdecision::targetVersions(itsOptions, std::move(anExtended), itsMaps);
     const std::set<std::string> aRefused = refusedTargets(aTarget);
     for (auto& anEntry : aTarget)
         if (!aRefused.contains(anEntry.first))

@@ -73,6 +73,11 @@ struct LocalFileState {
     std::string itsFileStat;
 };
 
+// The state of the local file when it holds exactly theContent; none when it differs or is
+// missing. Its size is compared before its bytes are read.
+std::optional<LocalFileState> identicalFile(const std::string& theFile,
+                                            const std::string& theContent);
+
 // A version that would overwrite local changes, and why.
 struct Candidate {
     RepositoryObject itsRemote;

@@ -133,10 +133,6 @@ std::map<std::string, std::string> readContents(const std::vector<RepositoryObje
     return readContents(anObjects);
 }
 
-namespace {
-
-// The state of the local file when it holds exactly theContent; none when it differs or is
-// missing.
 std::optional<LocalFileState> identicalFile(const std::string& theFile,
                                             const std::string& theContent) {
     if (!sys::fileExists(theFile) || sys::getFileSize(theFile) != theContent.size())
@@ -146,8 +142,6 @@ std::optional<LocalFileState> identicalFile(const std::string& theFile,
         return std::nullopt;
     return LocalFileState{hash::calc(theContent), aRead.itsTimestamp, aRead.itsFileStat};
 }
-
-} // namespace
 
 std::vector<std::pair<RepositoryObject, LocalFileState>>
 takeIdentical(std::vector<Candidate>& theCandidates,

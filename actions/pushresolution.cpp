@@ -42,8 +42,12 @@ bool isActivated(const ObjectMetaData& theVersion) {
 
 } // namespace
 
+bool isLeftBehind(const ObjectMetaData& theInactive, const ObjectMetaData& theTaken) {
+    return isActivated(theTaken) && theInactive.itsVersionId <= theTaken.itsVersionId;
+}
+
 void revertLeftBehind(const RepositoryObject& theInactive, const ObjectMetaData& theTaken) {
-    if (!isActivated(theTaken) || theInactive.metaData().itsVersionId > theTaken.itsVersionId)
+    if (!isLeftBehind(theInactive.metaData(), theTaken))
         return;
     workspace::get()->recordJournal({{theInactive.package(), theInactive.name(),
                                       theInactive.suffix(), JournalEntry::Repair::repository}});

@@ -29,6 +29,10 @@ std::string conflictMessage(std::string_view theAction, std::string_view thePart
 bool leaveConflictsToPush(bool theHasConflicts, std::string_view theAction,
                           std::string_view theParticiple);
 
+// An inactive version numbered theInactive's is left behind by a file that took theTaken: that
+// is an active or historical version at or above it, so the inactive one builds on an older one.
+bool isLeftBehind(const ObjectMetaData& theInactive, const ObjectMetaData& theTaken);
+
 // A file that took theTaken, an active or historical version, leaves behind the user's inactive
 // version theInactive of the same object when that is based on an older version: it can never
 // be activated, and nothing of it may be. Such a version is reverted, counted as a reverted

@@ -10,6 +10,8 @@
 
 #include "core/error.hpp"
 #include "core/perftrace.hpp"
+#include "workspace/disk.hpp"
+#include "workspace/posixdisk.hpp"
 #include "workspace/sha1blocks.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
@@ -111,7 +113,28 @@ std::string calc(std::string_view theBytes) {
 
 std::string calcFile(std::string_view thePath) {
     KIVO_PERF_SCOPE("hash::calc()");
-    std::string aPath = sys::toSlashes(thePath);
+    return disk::current().hashFile(sys::toSlashes(thePath));
+}
+
+bool accelerationAvailable() {
+    return blocks::acceleratedSupported();
+}
+
+bool useAcceleration(bool theEnabled) {
+    bool anOn = theEnabled && blocks::acceleratedSupported();
+    compressFunction() = anOn ? &blocks::compressAccelerated : &blocks::compressPortable;
+    return anOn;
+}
+
+} // namespace RepositoryAccess::hash
+
+namespace RepositoryAccess {
+
+// Streams the file through the hash a piece at a time.
+std::string PosixDisk::hashFile(const std::string& thePath) {
+    using hash::Sha1;
+    using sys::internal::failWithErrno;
+    const std::string& aPath = thePath;
     int aFd = ::open(aPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (aFd < 0)
         failWithErrno("Failed to open file for reading (readFile): \"" + aPath + "\"");
@@ -131,17 +154,7 @@ std::string calcFile(std::string_view thePath) {
             break;
         aHash.feed(aBuffer, static_cast<std::size_t>(aRead));
     }
-    return toText(aHash.result());
+    return hash::toText(aHash.result());
 }
 
-bool accelerationAvailable() {
-    return blocks::acceleratedSupported();
-}
-
-bool useAcceleration(bool theEnabled) {
-    bool anOn = theEnabled && blocks::acceleratedSupported();
-    compressFunction() = anOn ? &blocks::compressAccelerated : &blocks::compressPortable;
-    return anOn;
-}
-
-} // namespace RepositoryAccess::hash
+} // namespace RepositoryAccess

@@ -1,7 +1,5 @@
 #include "workspace/linkfinder.hpp"
 
-#include <sys/stat.h>
-
 #include "workspace/sys.hpp"
 
 namespace RepositoryAccess {
@@ -11,8 +9,8 @@ std::string LinkFinder::linkOnTheWay(const std::string& theFile) {
     auto anIt = itsDirectories.find(aDirName);
     if (anIt == itsDirectories.end()) {
         Directory aDirectory{sys::linkOnTheWay(itsRoot, aDirName)};
-        struct stat aStat;
-        aDirectory.itsExists = aDirectory.itsLink.empty() && ::lstat(aDirName.c_str(), &aStat) == 0;
+        // No link on the way: a file there would end the way as surely as a missing part.
+        aDirectory.itsExists = aDirectory.itsLink.empty() && sys::dirExists(aDirName);
         anIt = itsDirectories.emplace(aDirName, std::move(aDirectory)).first;
     }
     const Directory& aDirectory = anIt->second;

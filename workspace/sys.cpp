@@ -15,9 +15,11 @@
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
 #include "workspace/filestat.hpp"
+#include "workspace/posixdisk.hpp"
 #include "workspace/sysinternal.hpp"
 
-namespace RepositoryAccess::sys {
+namespace RepositoryAccess {
+namespace sys {
 
 namespace internal {
 
@@ -160,58 +162,31 @@ void visitEntries(const std::string& theDir, bool theWithDetails,
     }
 }
 
-std::vector<DirEntry> readEntries(const std::string& theDir, bool theWithDetails) {
-    std::vector<DirEntry> anEntries;
-    visitEntries(theDir, theWithDetails, [&](const DirEntryView& theEntry) {
-        anEntries.push_back({std::string(theEntry.itsName), theEntry.itsIsDirectory,
-                             theEntry.itsSize, theEntry.itsModified});
-    });
-    return anEntries;
-}
-
 } // namespace
 
-bool fileExists(std::string_view thePath) {
-    KIVO_PERF_SCOPE("sys::fileExists()");
+} // namespace sys
+
+bool PosixDisk::fileExists(const std::string& thePath) {
     struct stat aStat;
-    return statPath(toSlashes(thePath), aStat) && !S_ISDIR(aStat.st_mode);
+    return sys::statPath(thePath, aStat) && !S_ISDIR(aStat.st_mode);
 }
 
-bool dirExists(std::string_view thePath) {
+bool PosixDisk::dirExists(const std::string& thePath) {
     struct stat aStat;
-    return statPath(toSlashes(thePath), aStat) && S_ISDIR(aStat.st_mode);
+    return sys::statPath(thePath, aStat) && S_ISDIR(aStat.st_mode);
 }
 
-DirListing listDir(std::string_view theDirName) {
-    KIVO_PERF_SCOPE("sys::listDir()");
-    std::string aDir = toSlashes(theDirName);
-    DirListing aListing;
-    for (DirEntry& anEntry : readEntries(aDir, false)) {
-        if (anEntry.itsIsDirectory)
-            aListing.itsDirs.push_back(joinFileName(aDir, anEntry.itsName));
-        else
-            aListing.itsFiles.push_back(joinFileName(aDir, anEntry.itsName));
-    }
-    return aListing;
+void PosixDisk::visitDir(const std::string& theDirName, bool theWithDetails,
+                         const std::function<void(const sys::DirEntryView&)>& theVisit) {
+    sys::visitEntries(theDirName, theWithDetails, theVisit);
 }
 
-std::vector<DirEntry> scanDir(std::string_view theDirName, bool theWithDetails) {
-    return readEntries(toSlashes(theDirName), theWithDetails);
-}
-
-void visitDir(std::string_view theDirName, bool theWithDetails,
-              const std::function<void(const DirEntryView&)>& theVisit) {
-    visitEntries(toSlashes(theDirName), theWithDetails, theVisit);
-}
-
-std::string linkOnTheWay(std::string_view theRootDir, std::string_view thePath) {
-    const std::string aRoot = normalizeDirName(theRootDir);
-    const std::string aPath = toSlashes(thePath);
-    if (!aPath.starts_with(aRoot))
+std::string PosixDisk::linkOnTheWay(const std::string& theRoot, const std::string& thePath) {
+    if (!thePath.starts_with(theRoot))
         return {};
-    for (std::size_t aSlash = aRoot.size(); aSlash != std::string::npos;) {
-        const std::size_t anEnd = aPath.find('/', aSlash + 1);
-        const std::string aPart = aPath.substr(0, anEnd);
+    for (std::size_t aSlash = theRoot.size(); aSlash != std::string::npos;) {
+        const std::size_t anEnd = thePath.find('/', aSlash + 1);
+        const std::string aPart = thePath.substr(0, anEnd);
         struct stat aStat;
         if (::lstat(aPart.c_str(), &aStat) != 0)
             return {}; // nothing exists below a missing part
@@ -222,17 +197,18 @@ std::string linkOnTheWay(std::string_view theRootDir, std::string_view thePath) 
     return {};
 }
 
-std::uint64_t getFileSize(std::string_view thePath) {
-    std::string aPath = toSlashes(thePath);
-    FileHandle aFile(::open(aPath.c_str(), O_RDONLY | O_CLOEXEC));
+std::uint64_t PosixDisk::getFileSize(const std::string& thePath) {
+    sys::FileHandle aFile(::open(thePath.c_str(), O_RDONLY | O_CLOEXEC));
     if (aFile.get() < 0)
-        failWithErrno("Failed to open file for reading (getFileSize): " + quoted(aPath));
+        sys::failWithErrno("Failed to open file for reading (getFileSize): " +
+                           sys::quoted(thePath));
     struct stat aStat;
     if (::fstat(aFile.get(), &aStat) != 0)
-        failWithErrno("Failed to get file size (getFileSize): " + quoted(aPath));
+        sys::failWithErrno("Failed to get file size (getFileSize): " + sys::quoted(thePath));
     return static_cast<std::uint64_t>(aStat.st_size);
 }
 
+namespace sys {
 namespace {
 
 std::shared_ptr<const std::string> readBytes(std::string_view thePath,
@@ -282,11 +258,14 @@ std::shared_ptr<const std::string> readBytes(std::string_view thePath,
 
 } // namespace
 
-std::shared_ptr<const std::string> readFile(std::string_view thePath,
-                                            std::optional<std::uint64_t> theByteCount) {
-    KIVO_PERF_SCOPE("sys::readFile()");
-    return readBytes(thePath, theByteCount);
+} // namespace sys
+
+std::shared_ptr<const std::string> PosixDisk::readFile(const std::string& thePath,
+                                                       std::optional<std::uint64_t> theCount) {
+    return sys::readBytes(thePath, theCount);
 }
+
+namespace sys {
 
 MappedFile::MappedFile(std::string_view thePath) {
     const std::string aPath = toSlashes(thePath);
@@ -310,25 +289,27 @@ MappedFile::~MappedFile() {
         ::munmap(const_cast<void*>(itsData), itsSize);
 }
 
-StampedContent readFileStamped(std::string_view thePath, bool theFollowLink) {
-    KIVO_PERF_SCOPE("sys::readFile()");
+} // namespace sys
+
+sys::StampedContent PosixDisk::readFileStamped(const std::string& thePath, bool theFollowLink) {
     // The clock before the bytes: a change while they are read gets a time at or after it, so
     // the stat data taken before the read are no proof then.
     const timespec aBefore = filestat::coarseNow();
     struct stat aStat {};
-    StampedContent aResult;
-    aResult.itsBytes = readBytes(thePath, std::nullopt, false, &aStat, theFollowLink);
+    sys::StampedContent aResult;
+    aResult.itsBytes = sys::readBytes(thePath, std::nullopt, false, &aStat, theFollowLink);
     if (isSet(params::simulate))
         return aResult;
-    aResult.itsTimestamp = formatTimestamp(aStat.st_mtim);
+    aResult.itsTimestamp = sys::formatTimestamp(aStat.st_mtim);
     aResult.itsFileStat = filestat::proofText(filestat::ofSystem(aStat), aBefore);
     return aResult;
 }
 
-std::shared_ptr<const std::string> readFileIfExists(std::string_view thePath) {
-    KIVO_PERF_SCOPE("sys::readFile()");
-    return readBytes(thePath, std::nullopt, true);
+std::shared_ptr<const std::string> PosixDisk::readFileIfExists(const std::string& thePath) {
+    return sys::readBytes(thePath, std::nullopt, true);
 }
+
+namespace sys {
 
 std::string formatTimestamp(const timespec& theTime) {
     return std::string(TimestampText(theTime).view());
@@ -386,40 +367,44 @@ std::string_view TimestampTexts::of(const timespec& theTime) {
     return itsText->view();
 }
 
-std::string getts(std::string_view thePath) {
-    KIVO_PERF_SCOPE("sys::getts()");
+} // namespace sys
+
+std::string PosixDisk::getts(const std::string& thePath) {
     if (isSet(params::simulate))
         return {};
-    std::string aPath = toSlashes(thePath);
     struct stat aStat;
-    if (!statPath(aPath, aStat))
-        throw Error("Internal error: Could not retrieve timestamp for file (CreateFile): " + aPath);
-    return formatTimestamp(aStat.st_mtim);
+    if (!sys::statPath(thePath, aStat))
+        throw Error("Internal error: Could not retrieve timestamp for file (CreateFile): " +
+                    thePath);
+    return sys::formatTimestamp(aStat.st_mtim);
 }
+
+namespace sys {
 
 namespace {
 
 // Writes the bytes; the file's new last-write time in the getts layout and the proof text of its
 // stat data when asked for (read from the open file, no second path lookup), empty otherwise and
 // in simulation mode.
-WriteStamp writeBytes(std::string_view thePath, std::string_view theBytes, bool theAppend,
+WriteStamp writeBytes(const std::string& thePath, std::string_view theBytes, bool theAppend,
                       bool theStamp) {
-    std::string aPath = toSlashes(thePath);
     std::string aFlag = flagText(theAppend);
-    if (simulated("Write file (append: " + aFlag + ") " + quoted(aPath)))
+    if (simulated("Write file (append: " + aFlag + ") " + quoted(thePath)))
         return {};
     int aMode = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (theAppend ? O_APPEND : O_TRUNC);
-    FileHandle aFile(::open(aPath.c_str(), aMode, 0666));
+    FileHandle aFile(::open(thePath.c_str(), aMode, 0666));
     if (aFile.get() < 0)
-        failWithErrno("Failed to open file for writing (append: " + aFlag + "): " + quoted(aPath));
+        failWithErrno("Failed to open file for writing (append: " + aFlag +
+                      "): " + quoted(thePath));
     if (theAppend && ::lseek(aFile.get(), 0, SEEK_END) < 0)
-        failWithErrno("Failed to set file pointer to end of file: " + quoted(aPath));
-    internal::writeAllOrFail(aFile.get(), theBytes, theAppend, aPath);
+        failWithErrno("Failed to set file pointer to end of file: " + quoted(thePath));
+    internal::writeAllOrFail(aFile.get(), theBytes, theAppend, thePath);
     if (!theStamp)
         return {};
     struct stat aStat;
     if (::fstat(aFile.get(), &aStat) != 0)
-        throw Error("Internal error: Could not retrieve timestamp for file (CreateFile): " + aPath);
+        throw Error("Internal error: Could not retrieve timestamp for file (CreateFile): " +
+                    thePath);
     // The clock after the stat data: every later change gets a time at or after it.
     const timespec anAfter = filestat::coarseNow();
     return {formatTimestamp(aStat.st_mtim),
@@ -428,27 +413,23 @@ WriteStamp writeBytes(std::string_view thePath, std::string_view theBytes, bool 
 
 } // namespace
 
-void writeFile(std::string_view thePath, std::string_view theBytes, bool theAppend) {
-    KIVO_PERF_SCOPE("sys::writeFile()");
-    writeBytes(thePath, theBytes, theAppend, false);
+} // namespace sys
+
+sys::WriteStamp PosixDisk::writeFile(const std::string& thePath, std::string_view theBytes,
+                                     bool theAppend, bool theStamp) {
+    return sys::writeBytes(thePath, theBytes, theAppend, theStamp);
 }
 
-WriteStamp writeFileStamped(std::string_view thePath, std::string_view theBytes) {
-    KIVO_PERF_SCOPE("sys::writeFile()");
-    return writeBytes(thePath, theBytes, false, true);
-}
-
-bool deleteFile(std::string_view thePath) {
-    std::string aPath = toSlashes(thePath);
+bool PosixDisk::deleteFile(const std::string& thePath) {
     // A symbolic link is removed itself (even when it dangles); its target is never touched.
     struct stat aStat;
-    if (::lstat(aPath.c_str(), &aStat) != 0 || S_ISDIR(aStat.st_mode))
+    if (::lstat(thePath.c_str(), &aStat) != 0 || S_ISDIR(aStat.st_mode))
         return false;
-    if (simulated("Delete file " + quoted(aPath)))
+    if (sys::simulated("Delete file " + sys::quoted(thePath)))
         return false;
-    if (::unlink(aPath.c_str()) != 0)
-        failWithErrno("Failed to delete file: " + quoted(aPath));
+    if (::unlink(thePath.c_str()) != 0)
+        sys::failWithErrno("Failed to delete file: " + sys::quoted(thePath));
     return true;
 }
 
-} // namespace RepositoryAccess::sys
+} // namespace RepositoryAccess

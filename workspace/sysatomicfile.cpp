@@ -13,10 +13,12 @@
 #include "core/fdwrite.hpp"
 #include "core/parameters.hpp"
 #include "workspace/parallel.hpp"
+#include "workspace/posixdisk.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 
-namespace RepositoryAccess::sys {
+namespace RepositoryAccess {
+namespace sys {
 
 using internal::failWithErrno;
 using internal::quoted;
@@ -121,11 +123,13 @@ void syncPendingWrites(std::string_view theDirName) {
     }
 }
 
-void writeFileAtomically(std::string_view thePath, std::string_view theBytes, bool theDurably) {
-    std::string aPath = toSlashes(thePath);
-    if (internal::simulated("Write file (append: false) " + quoted(aPath)))
+} // namespace sys
+
+void PosixDisk::writeFileAtomically(const std::string& thePath, std::string_view theBytes,
+                                    bool theDurably) {
+    if (sys::internal::simulated("Write file (append: false) " + sys::quoted(thePath)))
         return;
-    AtomicFile aFile(aPath);
+    sys::AtomicFile aFile(thePath);
     aFile.write(theBytes);
     if (theDurably)
         aFile.commitDurably();
@@ -133,9 +137,11 @@ void writeFileAtomically(std::string_view thePath, std::string_view theBytes, bo
         aFile.commit();
 }
 
-bool createExclusive(std::string_view thePath, std::string_view theContent) {
-    std::string aPath = toSlashes(thePath);
-    if (internal::simulated("Write file (append: false) " + quoted(aPath)))
+bool PosixDisk::createExclusive(const std::string& thePath, std::string_view theContent) {
+    using sys::failWithErrno;
+    using sys::quoted;
+    const std::string& aPath = thePath;
+    if (sys::internal::simulated("Write file (append: false) " + quoted(aPath)))
         return true;
     int aFd = ::open(aPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (aFd < 0) {
@@ -159,4 +165,4 @@ bool createExclusive(std::string_view thePath, std::string_view theContent) {
     return true;
 }
 
-} // namespace RepositoryAccess::sys
+} // namespace RepositoryAccess

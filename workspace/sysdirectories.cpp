@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include "core/parameters.hpp"
+#include "workspace/posixdisk.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/sysinternal.hpp"
 
-namespace RepositoryAccess::sys {
+namespace RepositoryAccess {
+namespace sys {
 
 using internal::failWithErrno;
 using internal::quoted;
@@ -53,6 +55,12 @@ DirectorySet& missingDirectories() {
     return theMissing;
 }
 
+// The path names a directory (links followed).
+bool isDirectory(const std::string& thePath) {
+    struct stat aStat;
+    return ::stat(thePath.c_str(), &aStat) == 0 && S_ISDIR(aStat.st_mode);
+}
+
 // The directory part of a `/`-separated path; empty for a bare name.
 std::string_view parentOf(std::string_view thePath) {
     const std::size_t aSlash = thePath.rfind('/');
@@ -71,7 +79,7 @@ int createDirectoryChain(const std::string& theDir) {
         knownDirectories().add(theDir);
         return 1;
     }
-    if (errno == EEXIST && dirExists(theDir)) {
+    if (errno == EEXIST && isDirectory(theDir)) {
         knownDirectories().add(theDir);
         return 0;
     }
@@ -80,7 +88,7 @@ int createDirectoryChain(const std::string& theDir) {
     const int aCreated = createDirectoryChain(getDirPart(theDir));
     // Another thread of a parallel checkout may have made it meanwhile: it counts it, not we.
     const bool aMade = ::mkdir(theDir.c_str(), 0777) == 0;
-    if (!aMade && !(errno == EEXIST && dirExists(theDir)))
+    if (!aMade && !(errno == EEXIST && isDirectory(theDir)))
         failWithErrno("Failed to create directory: " + quoted(theDir));
     knownDirectories().add(theDir);
     return aCreated + (aMade ? 1 : 0);
@@ -103,25 +111,31 @@ void internal::forgetMissingDirectories() {
     missingDirectories().clear();
 }
 
-bool createDirectory(std::string_view thePath) {
-    std::string aPath = toSlashes(thePath);
-    if (dirExists(aPath))
-        return false;
-    if (simulated("Create directory " + quoted(aPath)))
-        return false;
+void forgetKnownDirectories() {
+    knownDirectories().clear();
     internal::forgetMissingDirectories();
-    if (::mkdir(aPath.c_str(), 0777) != 0)
-        failWithErrno("Failed to create directory: " + quoted(aPath));
+}
+
+} // namespace sys
+
+bool PosixDisk::createDirectory(const std::string& thePath) {
+    if (sys::isDirectory(thePath))
+        return false;
+    if (sys::simulated("Create directory " + sys::quoted(thePath)))
+        return false;
+    sys::internal::forgetMissingDirectories();
+    if (::mkdir(thePath.c_str(), 0777) != 0)
+        sys::failWithErrno("Failed to create directory: " + sys::quoted(thePath));
     return true;
 }
 
-int createDirectories(std::string_view thePath) {
-    std::string aPath = toSlashes(thePath);
+int PosixDisk::createDirectories(const std::string& thePath) {
+    const std::string& aPath = thePath;
     if (!isSet(params::simulate) && !isSet(params::debugPaths)) {
-        std::string aDir = getDirPart(aPath);
+        std::string aDir = sys::getDirPart(aPath);
         while (aDir.size() > 1 && aDir.back() == '/')
             aDir.pop_back();
-        return createDirectoryChain(aDir);
+        return sys::createDirectoryChain(aDir);
     }
     int aCreated = 0;
     // Every prefix that ends just before a `/` names an ancestor; the root itself is skipped.
@@ -129,27 +143,21 @@ int createDirectories(std::string_view thePath) {
          aSlash = aPath.find('/', aSlash + 1)) {
         if (aPath[aSlash - 1] == '/' || aPath[aSlash - 1] == ':')
             continue;
-        if (createDirectory(std::string_view(aPath).substr(0, aSlash)))
+        if (createDirectory(aPath.substr(0, aSlash)))
             ++aCreated;
     }
     return aCreated;
 }
 
-void forgetKnownDirectories() {
-    knownDirectories().clear();
-    internal::forgetMissingDirectories();
-}
-
-bool deleteDirectory(std::string_view thePath) {
-    std::string aPath = toSlashes(thePath);
-    if (!dirExists(aPath))
+bool PosixDisk::deleteDirectory(const std::string& thePath) {
+    if (!sys::isDirectory(thePath))
         return false;
-    if (simulated("Delete directory " + quoted(aPath)))
+    if (sys::simulated("Delete directory " + sys::quoted(thePath)))
         return false;
-    if (::rmdir(aPath.c_str()) != 0)
-        failWithErrno("Failed to delete directory " + quoted(aPath));
-    forgetKnownDirectories();
+    if (::rmdir(thePath.c_str()) != 0)
+        sys::failWithErrno("Failed to delete directory " + sys::quoted(thePath));
+    sys::forgetKnownDirectories();
     return true;
 }
 
-} // namespace RepositoryAccess::sys
+} // namespace RepositoryAccess

@@ -1,0 +1,289 @@
+#pragma once
+
+// A disk held in memory, for the unit tests of the layers that read and write files through
+// sys::. It answers as the machine's disk does, with the same messages and system error codes
+// for the failures a test can meet (a missing file or directory, a directory in the way, a
+// directory that is not empty), so that a test on it tells how the program behaves on a real
+// one. It has no symbolic links, no simulation mode and no stat proof: a file's stamp is its
+// time only. Its clock moves one second with every write, or when a test calls tick().
+
+#include <cerrno>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/error.hpp"
+#include "workspace/disk.hpp"
+#include "workspace/hash.hpp"
+
+namespace kivotest {
+
+class MemoryDisk final : public RepositoryAccess::Disk {
+public:
+    MemoryDisk() { itsDirectories.insert("/"); }
+
+    // ---- For the tests ----
+
+    // Puts the file there, with every directory on its way.
+    void addFile(const std::string& thePath, const std::string& theBytes) {
+        std::lock_guard aLock(itsMutex);
+        makeAncestors(thePath);
+        store(thePath, theBytes);
+    }
+
+    // The bytes of the file; none when there is no such file.
+    std::optional<std::string> content(const std::string& thePath) const {
+        std::lock_guard aLock(itsMutex);
+        const auto aFile = itsFiles.find(thePath);
+        if (aFile == itsFiles.end())
+            return std::nullopt;
+        return aFile->second.itsBytes;
+    }
+
+    // Every file, in the order of their paths.
+    std::vector<std::string> files() const {
+        std::lock_guard aLock(itsMutex);
+        std::vector<std::string> aPaths;
+        for (const auto& anEntry : itsFiles)
+            aPaths.push_back(anEntry.first);
+        return aPaths;
+    }
+
+    // Lets a second pass: later writes get a later time.
+    void tick() {
+        std::lock_guard aLock(itsMutex);
+        ++itsClock;
+    }
+
+    // ---- Reading ----
+
+    bool fileExists(const std::string& thePath) override {
+        std::lock_guard aLock(itsMutex);
+        return itsFiles.contains(thePath);
+    }
+
+    bool dirExists(const std::string& thePath) override {
+        std::lock_guard aLock(itsMutex);
+        return isDirectory(thePath);
+    }
+
+    void visitDir(
+        const std::string& theDirName, bool,
+        const std::function<void(const RepositoryAccess::sys::DirEntryView&)>& theVisit) override {
+        std::vector<RepositoryAccess::sys::DirEntry> anEntries;
+        {
+            std::lock_guard aLock(itsMutex);
+            const std::string aDir = withoutSlash(theDirName.empty() ? "." : theDirName);
+            if (!isDirectory(aDir))
+                throw RepositoryAccess::Error("Invalid Directory: " + theDirName);
+            for (const std::string& aChild : itsDirectories)
+                if (aChild != aDir && parentOf(aChild) == aDir)
+                    anEntries.push_back({nameOf(aChild), true, 0, {}});
+            for (const auto& [aPath, aFile] : itsFiles)
+                if (parentOf(aPath) == aDir)
+                    anEntries.push_back(
+                        {nameOf(aPath), false, aFile.itsBytes.size(), aFile.itsModified});
+        }
+        for (const auto& anEntry : anEntries)
+            theVisit({anEntry.itsName,
+                      anEntry.itsIsDirectory,
+                      anEntry.itsSize,
+                      anEntry.itsModified,
+                      {}});
+    }
+
+    std::string linkOnTheWay(const std::string&, const std::string&) override { return {}; }
+
+    std::uint64_t getFileSize(const std::string& thePath) override {
+        return fileOf(thePath, "Failed to open file for reading (getFileSize): ").itsBytes.size();
+    }
+
+    std::shared_ptr<const std::string> readFile(const std::string& thePath,
+                                                std::optional<std::uint64_t> theCount) override {
+        const File aFile = fileOf(thePath, "Failed to open file for reading (readFile): ");
+        if (!theCount)
+            return std::make_shared<const std::string>(aFile.itsBytes);
+        if (*theCount > aFile.itsBytes.size())
+            throw RepositoryAccess::Error(
+                "Cannot read from file (not all bytes read) (readFile): \"" + thePath + "\".");
+        return std::make_shared<const std::string>(aFile.itsBytes.substr(0, *theCount));
+    }
+
+    std::shared_ptr<const std::string> readFileIfExists(const std::string& thePath) override {
+        std::lock_guard aLock(itsMutex);
+        const auto aFile = itsFiles.find(thePath);
+        if (aFile == itsFiles.end())
+            return nullptr;
+        return std::make_shared<const std::string>(aFile->second.itsBytes);
+    }
+
+    RepositoryAccess::sys::StampedContent readFileStamped(const std::string& thePath,
+                                                          bool) override {
+        const File aFile = fileOf(thePath, "Failed to open file for reading (readFile): ");
+        return {std::make_shared<const std::string>(aFile.itsBytes),
+                RepositoryAccess::sys::formatTimestamp(aFile.itsModified),
+                {}};
+    }
+
+    std::string getts(const std::string& thePath) override {
+        std::lock_guard aLock(itsMutex);
+        const auto aFile = itsFiles.find(thePath);
+        if (aFile == itsFiles.end())
+            throw RepositoryAccess::Error(
+                "Internal error: Could not retrieve timestamp for file (CreateFile): " + thePath);
+        return RepositoryAccess::sys::formatTimestamp(aFile->second.itsModified);
+    }
+
+    std::string hashFile(const std::string& thePath) override {
+        return RepositoryAccess::hash::calc(
+            fileOf(thePath, "Failed to open file for reading (readFile): ").itsBytes);
+    }
+
+    // ---- Writing and removing ----
+
+    RepositoryAccess::sys::WriteStamp writeFile(const std::string& thePath,
+                                                std::string_view theBytes, bool theAppend,
+                                                bool theStamp) override {
+        std::lock_guard aLock(itsMutex);
+        const std::string aFlag = theAppend ? "true" : "false";
+        failUnlessWritable(thePath, "Failed to open file for writing (append: " + aFlag + "): ");
+        std::string aBytes(theBytes);
+        if (theAppend && itsFiles.contains(thePath))
+            aBytes = itsFiles.at(thePath).itsBytes + aBytes;
+        const File& aFile = store(thePath, std::move(aBytes));
+        if (!theStamp)
+            return {};
+        return {RepositoryAccess::sys::formatTimestamp(aFile.itsModified), {}};
+    }
+
+    void writeFileAtomically(const std::string& thePath, std::string_view theBytes, bool) override {
+        std::lock_guard aLock(itsMutex);
+        failUnlessWritable(thePath, "Failed to open file for writing (append: false): ");
+        store(thePath, std::string(theBytes));
+    }
+
+    bool createExclusive(const std::string& thePath, std::string_view theContent) override {
+        std::lock_guard aLock(itsMutex);
+        if (itsFiles.contains(thePath) || isDirectory(thePath))
+            return false;
+        failUnlessWritable(thePath, "Failed to open file for writing (append: false): ");
+        store(thePath, std::string(theContent));
+        return true;
+    }
+
+    bool createDirectory(const std::string& thePath) override {
+        std::lock_guard aLock(itsMutex);
+        const std::string aDir = withoutSlash(thePath);
+        if (isDirectory(aDir))
+            return false;
+        if (itsFiles.contains(aDir))
+            fail("Failed to create directory: ", thePath, EEXIST);
+        if (!isDirectory(parentOf(aDir)))
+            fail("Failed to create directory: ", thePath, ENOENT);
+        itsDirectories.insert(aDir);
+        return true;
+    }
+
+    int createDirectories(const std::string& thePath) override {
+        std::lock_guard aLock(itsMutex);
+        return makeAncestors(thePath);
+    }
+
+    bool deleteDirectory(const std::string& thePath) override {
+        std::lock_guard aLock(itsMutex);
+        const std::string aDir = withoutSlash(thePath);
+        if (!isDirectory(aDir))
+            return false;
+        for (const std::string& aChild : itsDirectories)
+            if (aChild != aDir && parentOf(aChild) == aDir)
+                fail("Failed to delete directory ", thePath, ENOTEMPTY);
+        for (const auto& anEntry : itsFiles)
+            if (parentOf(anEntry.first) == aDir)
+                fail("Failed to delete directory ", thePath, ENOTEMPTY);
+        itsDirectories.erase(aDir);
+        return true;
+    }
+
+    bool deleteFile(const std::string& thePath) override {
+        std::lock_guard aLock(itsMutex);
+        return itsFiles.erase(thePath) > 0;
+    }
+
+private:
+    struct File {
+        std::string itsBytes;
+        timespec itsModified{};
+    };
+
+    static std::string withoutSlash(std::string thePath) {
+        while (thePath.size() > 1 && thePath.back() == '/')
+            thePath.pop_back();
+        return thePath;
+    }
+    // The directory of a path; "/" for a file of the root, "." for a bare name.
+    static std::string parentOf(const std::string& thePath) {
+        const std::size_t aSlash = thePath.rfind('/');
+        if (aSlash == std::string::npos)
+            return ".";
+        return aSlash == 0 ? "/" : thePath.substr(0, aSlash);
+    }
+    static std::string nameOf(const std::string& thePath) {
+        return thePath.substr(thePath.rfind('/') + 1);
+    }
+    [[noreturn]] static void fail(const std::string& theText, const std::string& thePath,
+                                  int theErrno) {
+        throw RepositoryAccess::Error(theText + "\"" + thePath +
+                                      "\". System error code: " + std::to_string(theErrno));
+    }
+
+    bool isDirectory(const std::string& thePath) const {
+        return thePath == "." || itsDirectories.contains(withoutSlash(thePath));
+    }
+    // A file may be written where its directory exists and no directory has its name.
+    void failUnlessWritable(const std::string& thePath, const std::string& theText) const {
+        if (isDirectory(thePath))
+            fail(theText, thePath, EISDIR);
+        if (!isDirectory(parentOf(thePath)))
+            fail(theText, thePath, ENOENT);
+    }
+    File fileOf(const std::string& thePath, const std::string& theText) const {
+        std::lock_guard aLock(itsMutex);
+        const auto aFile = itsFiles.find(thePath);
+        if (aFile == itsFiles.end())
+            fail(theText, thePath, isDirectory(thePath) ? EISDIR : ENOENT);
+        return aFile->second;
+    }
+    const File& store(const std::string& thePath, std::string theBytes) {
+        ++itsClock;
+        File& aFile = itsFiles[thePath];
+        aFile.itsBytes = std::move(theBytes);
+        aFile.itsModified = {itsClock, 0};
+        return aFile;
+    }
+    // The missing directories on the way to the path (not the path itself); how many.
+    int makeAncestors(const std::string& thePath) {
+        int aCreated = 0;
+        for (std::size_t aSlash = thePath.find('/', 1); aSlash != std::string::npos;
+             aSlash = thePath.find('/', aSlash + 1)) {
+            const std::string aDir = thePath.substr(0, aSlash);
+            if (isDirectory(aDir))
+                continue;
+            if (itsFiles.contains(aDir))
+                fail("Failed to create directory: ", aDir, EEXIST);
+            itsDirectories.insert(aDir);
+            ++aCreated;
+        }
+        return aCreated;
+    }
+
+    mutable std::mutex itsMutex;
+    std::map<std::string, File> itsFiles;
+    std::set<std::string> itsDirectories;
+    time_t itsClock = 1'700'000'000;
+};
+
+} // namespace kivotest

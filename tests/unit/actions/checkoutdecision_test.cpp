@@ -1,0 +1,167 @@
+#include "actions/checkoutdecision.hpp"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace RepositoryAccess;
+using checkoutdecision::Action;
+using checkoutdecision::LocalState;
+using checkoutdecision::Options;
+
+namespace {
+
+// Version types: 1 active, 2 inactive (committed), 3 historical.
+ObjectMetaData meta(int theType, std::int32_t theVersion, bool theDeletion = false) {
+    ObjectMetaData aMeta;
+    aMeta.itsType = theType;
+    aMeta.itsVersionId = theVersion;
+    aMeta.itsIsDeletion = theDeletion;
+    return aMeta;
+}
+
+const Options kNone;
+const Options kForce{.itsForce = true};
+const Options kOverwrite{.itsOverwrite = true};
+const Options kSkip{.itsSkip = true};
+const Options kOverwriteAndSkip{.itsOverwrite = true, .itsSkip = true};
+const Options kActive{.itsActive = true};
+const Options kHistorical{.itsHistorical = true};
+
+struct Row {
+    const char* itsCase;
+    std::optional<ObjectMetaData> itsLocal;
+    LocalState itsState;
+    ObjectMetaData itsRemote;
+    Options itsOptions;
+    Action itsAction;
+    const char* itsReason = "";
+};
+
+const Row kRows[] = {
+    {"no local copy", std::nullopt, LocalState::unchanged, meta(1, 3), kNone, Action::write},
+    {"a local file never committed", meta(0, 0), LocalState::created, meta(1, 1), kNone,
+     Action::write},
+    {"force writes over changes", meta(1, 3), LocalState::modified, meta(1, 3), kForce,
+     Action::write},
+    {"force writes over a conflict", meta(1, 3), LocalState::conflicted, meta(1, 4), kForce,
+     Action::write},
+    {"a conflict without force stops", meta(1, 3), LocalState::conflicted, meta(1, 4), kNone,
+     Action::refuse},
+    {"the same version", meta(1, 3), LocalState::unchanged, meta(1, 3), kNone, Action::keep},
+    {"historical and active count alike", meta(3, 3), LocalState::unchanged, meta(1, 3), kNone,
+     Action::keep},
+    {"an older remote version", meta(1, 5), LocalState::unchanged, meta(1, 4), kNone, Action::keep},
+    {"a changed file at the remote version", meta(1, 3), LocalState::modified, meta(1, 3), kNone,
+     Action::keep},
+    {"an older version asked for", meta(1, 5), LocalState::unchanged, meta(3, 4), kActive,
+     Action::write},
+    {"a newer version", meta(1, 3), LocalState::unchanged, meta(1, 4), kNone, Action::write},
+    {"a newer version over a modified file", meta(1, 3), LocalState::modified, meta(1, 4), kNone,
+     Action::conflict, "file locally modified"},
+    {"a newer version over a created file", meta(1, 3), LocalState::created, meta(1, 4), kNone,
+     Action::conflict, "file locally created"},
+    {"a newer version over a deleted file", meta(1, 3), LocalState::deleted, meta(1, 4), kNone,
+     Action::conflict, "file locally deleted"},
+    {"the active version below a committed one", meta(2, 5), LocalState::unchanged, meta(1, 4),
+     kNone, Action::keep},
+    {"an active version over a committed one", meta(2, 5), LocalState::unchanged, meta(1, 5), kNone,
+     Action::conflict, "file committed"},
+    {"a committed one overwritten", meta(2, 5), LocalState::unchanged, meta(1, 5), kOverwrite,
+     Action::overwrite},
+    {"a committed one skipped", meta(2, 5), LocalState::unchanged, meta(1, 5), kSkip, Action::skip},
+    {"overwrite before skip", meta(1, 3), LocalState::modified, meta(1, 4), kOverwriteAndSkip,
+     Action::overwrite},
+    {"the own committed version", meta(2, 3), LocalState::unchanged, meta(2, 3), kNone,
+     Action::keep},
+    {"another committed version", meta(2, 3), LocalState::unchanged, meta(2, 4), kNone,
+     Action::conflict, "file committed"},
+    {"no version at that time, over changes", meta(1, 3), LocalState::modified, meta(3, 0, true),
+     kHistorical, Action::keep},
+    {"a deletion at that time, over changes", meta(1, 3), LocalState::modified, meta(3, 2, true),
+     kHistorical, Action::conflict, "file locally modified"},
+    {"a deletion at that time, unchanged file", meta(1, 3), LocalState::unchanged, meta(3, 2, true),
+     kHistorical, Action::write},
+};
+
+TEST(CheckOutDecision, EachLocalStateAgainstEachRemoteVersion) {
+    for (const Row& aRow : kRows) {
+        SCOPED_TRACE(aRow.itsCase);
+        const checkoutdecision::Decision aDecision =
+            checkoutdecision::decide(aRow.itsLocal ? &*aRow.itsLocal : nullptr, aRow.itsState,
+                                     aRow.itsRemote, aRow.itsOptions);
+        EXPECT_EQ(aDecision.itsAction, aRow.itsAction);
+        EXPECT_EQ(aDecision.itsReason, aRow.itsReason);
+    }
+}
+
+// A file in several sets is named by the first of new, deleted, modified: that is the reason a
+// conflict gives.
+TEST(CheckOutDecision, TheLocalStateComesFromTheFirstSetThatHoldsTheFile) {
+    LocalFiles aLocal;
+    aLocal.itsNew = {"a", "b"};
+    aLocal.itsDeleted = {"b", "c"};
+    aLocal.itsModified = {"a", "c", "d"};
+    aLocal.itsConflicted = {"d", "e"};
+    const std::vector<std::pair<std::string, LocalState>> aTable = {
+        {"a", LocalState::created},  {"b", LocalState::created},    {"c", LocalState::deleted},
+        {"d", LocalState::modified}, {"e", LocalState::conflicted}, {"f", LocalState::unchanged}};
+    for (const auto& [aFile, aState] : aTable)
+        EXPECT_EQ(checkoutdecision::stateOf(aLocal, aFile), aState) << aFile;
+}
+
+RepositoryObject version(const std::string& theName, int theType, std::int32_t theVersion) {
+    RepositoryObject anObject("p", theName, "txt");
+    anObject.setMetaData(meta(theType, theVersion));
+    return anObject;
+}
+
+void put(ObjectMap& theMap, const RepositoryObject& theObject) {
+    theMap.insert_or_assign(theObject.key(), theObject);
+}
+
+// Each chosen version as "name type:version", in key order.
+std::vector<std::string> shown(const ObjectMap& theMap) {
+    std::vector<std::string> aShown;
+    for (const auto& [aKey, anObject] : theMap)
+        aShown.push_back(anObject.name() + " " + std::to_string(anObject.metaData().itsType) + ":" +
+                         std::to_string(anObject.metaData().itsVersionId));
+    return aShown;
+}
+
+TEST(CheckOutDecision, TheTargetVersionsFollowTheOptions) {
+    CheckOutMaps aMaps;
+    ObjectMap anActive;
+    put(anActive, version("a", 1, 1));
+    put(anActive, version("b", 1, 2));
+    put(anActive, version("d", 1, 2));
+    put(aMaps.itsInactive, version("b", 2, 3)); // the next version of an active one
+    put(aMaps.itsInactive, version("c", 2, 1)); // a new object
+    put(aMaps.itsInactive, version("d", 2, 5)); // not the next one: another's work in between
+    put(aMaps.itsHistorical, version("h", 3, 7));
+    put(aMaps.itsBase, version("z", 1, 9));
+    const Options kBase{.itsBase = true};
+    const Options kInactive{.itsInactive = true};
+    const Options kHistoricalAndBase{.itsBase = true, .itsHistorical = true};
+    const struct {
+        const char* itsCase;
+        Options itsOptions;
+        std::vector<std::string> itsTarget;
+    } aTable[] = {
+        {"historical", kHistorical, {"h 3:7"}},
+        {"historical before base", kHistoricalAndBase, {"h 3:7"}},
+        {"base", kBase, {"z 1:9"}},
+        {"active only", kActive, {"a 1:1", "b 1:2", "d 1:2"}},
+        {"every inactive one", kInactive, {"a 1:1", "b 2:3", "c 2:1", "d 2:5"}},
+        {"the next inactive ones", kNone, {"a 1:1", "b 2:3", "c 2:1", "d 1:2"}},
+    };
+    for (const auto& aRow : aTable) {
+        SCOPED_TRACE(aRow.itsCase);
+        EXPECT_EQ(shown(checkoutdecision::targetVersions(aRow.itsOptions, anActive, aMaps)),
+                  aRow.itsTarget);
+    }
+}
+
+} // namespace
