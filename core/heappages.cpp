@@ -9,6 +9,7 @@
 
 namespace RepositoryAccess::heappages {
 
+#if !defined(__SANITIZE_ADDRESS__)
 namespace {
 
 constexpr std::size_t kGrowth = std::size_t{64} << 20;
@@ -19,6 +20,7 @@ std::uintptr_t heapEnd() {
 }
 
 } // namespace
+#endif
 
 void prepare() {
 #if !defined(__SANITIZE_ADDRESS__)
