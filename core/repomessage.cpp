@@ -12,14 +12,22 @@ constexpr char kMagic[] = "repoV2";
 constexpr std::size_t kMagicSize = 6;
 constexpr std::size_t kHeaderSize = 14;
 
+// A frame is built by appending to a buffer that has reserved its whole size: a large
+// attachment is copied once, into memory that nothing has filled before.
+std::string reservedBuffer(std::size_t theSize) {
+    std::string aBuffer;
+    aBuffer.reserve(theSize);
+    return aBuffer;
+}
+
 void putUint32(std::string& theBuffer, std::size_t& thePosition, std::uint32_t theValue) {
     for (int i = 0; i < 4; ++i)
-        theBuffer[thePosition++] = static_cast<char>((theValue >> (8 * i)) & 0xFF);
+        theBuffer += static_cast<char>((theValue >> (8 * i)) & 0xFF);
+    thePosition += 4;
 }
 
 void putBytes(std::string& theBuffer, std::size_t& thePosition, std::string_view theBytes) {
-    if (!theBytes.empty())
-        std::memcpy(theBuffer.data() + thePosition, theBytes.data(), theBytes.size());
+    theBuffer.append(theBytes);
     thePosition += theBytes.size();
 }
 
@@ -57,7 +65,7 @@ std::string RepositoryMessage::serialize() const {
     for (const auto& aData : itsBDataVec)
         aSize += 8 + (aData ? aData->size() : 0);
 
-    std::string aBuffer(aSize, '\0');
+    std::string aBuffer = reservedBuffer(aSize);
     std::size_t aPosition = 0;
     putBytes(aBuffer, aPosition, std::string_view(kMagic, kMagicSize));
     putUint32(aBuffer, aPosition, static_cast<std::uint32_t>(aFieldCount));
@@ -75,7 +83,7 @@ std::string RepositoryMessage::serialize() const {
         putUint32(aBuffer, aPosition, static_cast<std::uint32_t>(aBytes.size()));
         putBytes(aBuffer, aPosition, aBytes);
     }
-    checkPosition(aPosition, aBuffer.size());
+    checkPosition(aPosition, aSize);
     return aBuffer;
 }
 
@@ -97,7 +105,7 @@ std::string RepositoryMessage::serializeSlots(std::string_view theJson,
     std::size_t aSize = kHeaderSize + theJson.size();
     for (const auto& aSlot : theSlots)
         aSize += 8 + aSlot.itsCData.size() + aSlot.itsBData.size();
-    std::string aBuffer(aSize, '\0');
+    std::string aBuffer = reservedBuffer(aSize);
     std::size_t aPosition = 0;
     putBytes(aBuffer, aPosition, std::string_view(kMagic, kMagicSize));
     putUint32(aBuffer, aPosition, static_cast<std::uint32_t>(1 + 2 * theSlots.size()));
@@ -109,7 +117,7 @@ std::string RepositoryMessage::serializeSlots(std::string_view theJson,
         putUint32(aBuffer, aPosition, static_cast<std::uint32_t>(aSlot.itsBData.size()));
         putBytes(aBuffer, aPosition, aSlot.itsBData);
     }
-    checkPosition(aPosition, aBuffer.size());
+    checkPosition(aPosition, aSize);
     return aBuffer;
 }
 

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
-#include <malloc.h>
 
 #include "core/console.hpp"
 #include "core/error.hpp"
+#include "core/heappages.hpp"
 #include "core/interrupt.hpp"
 #include "core/perftrace.hpp"
 #include "core/runstatistics.hpp"
@@ -110,8 +110,9 @@ int run(int theArgc, char** theArgv) {
     std::ios::sync_with_stdio(false);
     // A run over a large tree allocates a few hundred thousand small names on several threads;
     // growing each heap by 64 MiB at a time (address space, not memory) spares the thousands of
-    // small extensions that would otherwise each cost a system call.
-    mallopt(M_TOP_PAD, 64 << 20);
+    // small extensions that would otherwise each cost a system call, and large pages spare most
+    // of the faults of the first touch.
+    heappages::prepare();
     ProgramHost aHost;
     return run(std::vector<std::string>(theArgv, theArgv + theArgc), aHost, std::move(aSecrets));
 }

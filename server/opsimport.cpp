@@ -95,7 +95,7 @@ public:
         for (const ManifestObject& anObject : aManifest.itsObjects)
             aHeld.insert(describe(anObject.itsKey));
         while (std::optional<ArchiveObject> anObject = theArchive.nextObject())
-            write(aManifest.itsObjects[anObject->itsIndex].itsKey, &anObject->itsContent);
+            write(aManifest.itsObjects[anObject->itsIndex].itsKey, anObject->itsContent);
         for (const ObjectKey& aKey : aManifest.itsDeletedObjects)
             deleteActive(aKey);
         if (aManifest.itsHeader.itsExportType == exporttype::kDeliveryUnit)
@@ -191,21 +191,50 @@ private:
         ++itsReverted;
     }
 
-    // Writes theContent (nullptr: a deletion), which it takes over, as the inactive version of
-    // theKey, based on the object's newest version theLatest (0: none).
-    void putVersion(const ObjectKey& theKey, std::int64_t theObject, std::string* theContent,
-                    std::int64_t theLatest) {
+    // The inactive version of this import's workspace based on the newest version theLatest
+    // (0: none); a deletion when it has no content.
+    InactiveRecord versionAfter(std::int64_t theLatest, bool theIsDeletion) const {
         InactiveRecord aVersion;
         aVersion.itsOwner = itsSession.itsOwner;
         aVersion.itsWorkspace = itsSession.itsWorkspace;
         aVersion.itsVersionId = theLatest + 1;
-        aVersion.itsIsDeletion = theContent == nullptr;
-        if (theContent)
-            aVersion.itsContent = std::move(*theContent);
+        aVersion.itsIsDeletion = theIsDeletion;
         aVersion.itsLastChangedAt = text::nowTimestamp();
-        itsStore.putInactive(theObject, aVersion);
+        return aVersion;
+    }
+
+    void noteImported(const ObjectKey& theKey) {
         if (itsTouched.insert(describe(theKey)).second)
             itsImported.push_back(theKey);
+    }
+
+    // Writes theContent (nullptr: a deletion) as the inactive version of the existing object
+    // theKey, based on the object's newest version theLatest (0: none).
+    void putVersion(const ObjectKey& theKey, std::int64_t theObject, const std::string* theContent,
+                    std::int64_t theLatest) {
+        itsStore.putInactive(theObject, versionAfter(theLatest, theContent == nullptr),
+                             theContent ? std::string_view(*theContent) : std::string_view());
+        noteImported(theKey);
+    }
+
+    // A new object has no version of any kind yet: the object and its first version are two
+    // inserts, with nothing to look up, clear or count apart.
+    void createWithVersion(const ObjectKey& theKey, const std::string& theContent) {
+        itsStore.createObject(theKey, versionAfter(0, false), theContent);
+        noteImported(theKey);
+    }
+
+    // The archive's objects belong to its packages, which the import has put in place already and
+    // which no step of it removes: each package is looked up once.
+    void requirePackage(const ObjectKey& theKey) {
+        if (itsPackagesSeen.contains(theKey.itsPackage))
+            return;
+        if (!itsStore.packageExists(theKey.itsPackage))
+            throw EngineError{code::kDamagedArchive,
+                              "Damaged archive: the object " + describe(theKey) +
+                                  " belongs to a package that the archive does not carry",
+                              theKey.itsPackage};
+        itsPackagesSeen.insert(theKey.itsPackage);
     }
 
     // Drops the version an earlier archive of this import wrote for theKey.
@@ -227,28 +256,24 @@ private:
 
     // An object whose active version already has the archive's content is left alone, so that
     // importing an archive twice changes nothing the second time.
-    void write(const ObjectKey& theKey, std::string* theContent) {
-        if (!itsStore.packageExists(theKey.itsPackage))
-            throw EngineError{code::kDamagedArchive,
-                              "Damaged archive: the object " + describe(theKey) +
-                                  " belongs to a package that the archive does not carry",
-                              theKey.itsPackage};
+    void write(const ObjectKey& theKey, const std::string& theContent) {
+        requirePackage(theKey);
         // A later archive of the import that carries the object undoes an earlier one's deletion.
         std::erase(itsDeleted, theKey);
-        // A new object has no version of any kind yet: nothing to clear or compare.
-        std::int64_t aLatest = 0;
         auto anObject = itsStore.findObject(theKey);
-        if (anObject) {
-            clearWorkspaceVersion(theKey, *anObject);
-            aLatest = itsStore.latest(*anObject);
-            auto anActive = activeEntry(*anObject, aLatest, true);
-            if (anActive && anActive->itsContent == *theContent) {
-                forget(theKey, *anObject);
-                return;
-            }
+        if (!anObject) {
+            createWithVersion(theKey, theContent);
+            ++itsWritten;
+            return;
         }
-        putVersion(theKey, anObject ? *anObject : itsStore.createObject(theKey), theContent,
-                   aLatest);
+        clearWorkspaceVersion(theKey, *anObject);
+        const std::int64_t aLatest = itsStore.latest(*anObject);
+        auto anActive = activeEntry(*anObject, aLatest, true);
+        if (anActive && anActive->itsContent == theContent) {
+            forget(theKey, *anObject);
+            return;
+        }
+        putVersion(theKey, *anObject, &theContent, aLatest);
         ++itsWritten;
     }
 
@@ -283,6 +308,7 @@ private:
     Session itsSession;
     ImportOptions itsOptions;
     std::set<std::string> itsTouched;
+    std::set<std::string> itsPackagesSeen;
     std::vector<ObjectKey> itsImported;
     std::int64_t itsReverted = 0, itsWritten = 0;
     std::vector<ObjectKey> itsDeleted;

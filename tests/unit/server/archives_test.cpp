@@ -443,3 +443,66 @@ TEST_F(EngineArchives, AnArchiveWithANameNoWorkspaceCanHoldIsRefusedWhole) {
               "\"\\\", a NUL byte or any of \",^:?<>|\").");
     EXPECT_EQ(itsTarget.snapshot(), aBefore);
 }
+
+namespace {
+
+// The objects whose count of inactive versions differs from the versions the repository holds.
+std::int64_t miscountedObjects(UnitFixture& theRepository) {
+    auto& aStore = theRepository.engine().store();
+    RepositoryAccess::server::Transaction aTransaction(aStore.database(), false);
+    auto aQuery = aStore.database().query(
+        "SELECT count(*) FROM objects o WHERE o.inactive_count <> "
+        "(SELECT count(*) FROM inactive_versions i WHERE i.object_id = o.id)");
+    EXPECT_TRUE(aQuery.step());
+    const std::int64_t aCount = aQuery.integer(0);
+    aTransaction.commit();
+    return aCount;
+}
+
+} // namespace
+
+// New objects get their object row and first version together, existing ones through the
+// general write; either way the object's count of inactive versions must match, or a later drop
+// of the package's versions misses them.
+TEST_F(EngineArchives, ImportedVersionsAreCountedOnTheirObjects) {
+    std::string anArchive = exported();
+    itsTarget.createPackage("p");
+    itsTarget.write("ALICE", kText, "my own work");
+    ASSERT_EQ(itsTarget.activate("ALICE", {kText})->code(), "0");
+    auto anImport = itsTarget.import({anArchive}, {"1", "0", "0", "0"});
+    ASSERT_EQ(anImport->code(), "0") << anImport->text();
+    EXPECT_EQ(getString(summary(*anImport), "importCount"), "4");
+    EXPECT_EQ(miscountedObjects(itsTarget), 0);
+
+    // Again, over the versions the first import left: each is replaced, none counted twice.
+    auto aSecond = itsTarget.import({anArchive}, {"1", "0", "0", "0"});
+    ASSERT_EQ(aSecond->code(), "0") << aSecond->text();
+    EXPECT_EQ(getString(summary(*aSecond), "revertCount"), "4");
+    EXPECT_EQ(miscountedObjects(itsTarget), 0);
+
+    ASSERT_EQ(itsTarget.activate("ALICE", {kText, kImage, kJson, kSub})->code(), "0");
+    EXPECT_EQ(miscountedObjects(itsTarget), 0);
+    EXPECT_EQ(itsTarget.activeContent(kText), kTextBytes);
+    EXPECT_EQ(itsTarget.activeContent(kSub), "# note\r\n");
+}
+
+// Each package is looked up once per import: an object of a package that the archive does not
+// carry is refused also when objects of a carried package came before it. The manifest's list of
+// packages names p.gone in place of p.sub; the objects of p come first.
+TEST_F(EngineArchives, AnObjectOfAPackageTheArchiveDoesNotCarryIsRefused) {
+    auto aMembers = membersOf(exported());
+    std::string& aText = aMembers[0].itsData;
+    const std::string aPackage = R"("package":"p.sub")";
+    const std::size_t aListed = aText.find(aPackage);
+    ASSERT_LT(aListed, aText.find(R"("objects")"));
+    aText.replace(aListed, aPackage.size(), R"("package":"p.gone")");
+    aMembers[1].itsData = server::sha256Hex(aText);
+
+    std::string aBefore = itsTarget.snapshot();
+    auto aReply = itsTarget.import({archiveOf(aMembers)});
+    EXPECT_EQ(aReply->code(), "40150") << aReply->text();
+    EXPECT_EQ(aReply->get("error-msg"), "Damaged archive: the object p.sub/note.md belongs to a "
+                                        "package that the archive does not carry");
+    EXPECT_EQ(aReply->get("error-arg"), "p.sub");
+    EXPECT_EQ(itsTarget.snapshot(), aBefore);
+}
