@@ -3,20 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/objectmeta.hpp"
+
 #include "tests/support/memorydisk.hpp"
 #include "workspace/hash.hpp"
 #include "workspace/sys.hpp"
 
 using namespace RepositoryAccess;
+using RepositoryAccess::testsupport::meta;
 
 namespace {
-
-ObjectMetaData meta(int theType, std::int32_t theVersion) {
-    ObjectMetaData aMeta;
-    aMeta.itsType = theType;
-    aMeta.itsVersionId = theVersion;
-    return aMeta;
-}
 
 RepositoryObject object(const std::string& theName, const ObjectMetaData& theMeta) {
     RepositoryObject anObject("p", theName, "txt");

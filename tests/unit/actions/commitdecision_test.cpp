@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/objectmeta.hpp"
+
 using namespace RepositoryAccess;
+using RepositoryAccess::testsupport::meta;
 
 namespace {
-
-ObjectMetaData meta(int theType, std::int32_t theVersion) {
-    ObjectMetaData aMeta;
-    aMeta.itsType = theType;
-    aMeta.itsVersionId = theVersion;
-    return aMeta;
-}
 
 // Version types: 0 none yet, 1 active, 2 inactive (committed), 3 historical.
 TEST(CommitDecision, ADeletionRevertsOrDropsOnlyForAnActivatedObject) {

@@ -2,19 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/objectmeta.hpp"
+
 #include "core/parameters.hpp"
 #include "tests/support/messages.hpp"
 
 using namespace RepositoryAccess;
+using RepositoryAccess::testsupport::meta;
 
 namespace {
-
-ObjectMetaData meta(int theType, std::int32_t theVersion) {
-    ObjectMetaData aMeta;
-    aMeta.itsType = theType;
-    aMeta.itsVersionId = theVersion;
-    return aMeta;
-}
 
 // An inactive version numbered n builds on version n - 1: it is reverted once the file takes an
 // active or historical version n or later, and kept when it builds on the version taken.
