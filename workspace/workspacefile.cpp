@@ -384,17 +384,27 @@ std::shared_ptr<WorkSpaceStatusFile>
 WorkSpaceStatusFile::loadOwnLayout(std::string theFileName, std::string theWorkSpaceDirName) {
     auto aFile = std::make_shared<WorkSpaceStatusFile>(std::move(theFileName), "",
                                                        std::move(theWorkSpaceDirName));
-    const sys::MappedFile aText(aFile->fileName());
-    return aFile->readOwnLayout(aText.text()) ? aFile : nullptr;
+    // The mapped pages are the page cache's own: a large status is neither copied nor zeroed.
+    auto aText = std::make_shared<const sys::MappedFile>(aFile->fileName());
+    if (!aFile->readOwnLayout(aText->text(), true))
+        return nullptr;
+    aFile->itsMappedText = std::move(aText);
+    return aFile;
 }
 
-bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
+bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText, bool theTextStays) {
     statusfastread::Content aContent;
     Entries aFiles(itsFiles.get_allocator());
+    const auto aText = [&](std::string_view theValue) {
+        if (theValue.empty())
+            return std::string_view();
+        return theTextStays ? theValue : itsTexts.keep(theValue);
+    };
     const bool aRead =
         statusfastread::read(theText, aContent, [&](const statusfastread::Entry& theEntry) {
-            addFile(aFiles, theEntry.itsFileName, theEntry.itsHash, theEntry.itsTimestamp,
-                    decimalValue(theEntry.itsBaseVersion), theEntry.itsFileStat);
+            addFile(aFiles, theEntry.itsFileName,
+                    {aText(theEntry.itsTimestamp), aText(theEntry.itsHash),
+                     decimalValue(theEntry.itsBaseVersion), aText(theEntry.itsFileStat)});
         });
     if (!aRead)
         return false;
@@ -409,22 +419,19 @@ bool WorkSpaceStatusFile::readOwnLayout(std::string_view theText) {
     return true;
 }
 
-// Adds an entry, its texts kept in the arena; the file lists entries in path order, so the hint
-// at the end makes each insertion constant time. A repeated name keeps its last entry, as a plain
-// assignment would.
+// Adds an entry whose texts outlive it, its name made absolute in the arena; the file lists
+// entries in path order, so the hint at the end makes each insertion constant time. A repeated
+// name keeps its last entry, as a plain assignment would.
 void WorkSpaceStatusFile::addFile(Entries& theFiles, std::string_view theStoredName,
-                                  std::string_view theHash, std::string_view theTimestamp,
-                                  std::int32_t theBaseVersion, std::string_view theFileStat) {
-    const FileStatus aStatus{itsTexts.keep(theTimestamp), itsTexts.keep(theHash), theBaseVersion,
-                             theFileStat.empty() ? std::string_view() : itsTexts.keep(theFileStat)};
+                                  FileStatus theStatus) {
     const std::size_t aSize = absoluteNameSize(theStoredName);
     auto* aName = static_cast<char*>(itsTexts.allocate(aSize, 1));
     writeAbsoluteName(theStoredName, aName);
     // The map keeps an entry that it has already: then the name is a copy of the new one.
     const auto anEntry =
-        theFiles.emplace_hint(theFiles.end(), std::string_view(aName, aSize), aStatus);
+        theFiles.emplace_hint(theFiles.end(), std::string_view(aName, aSize), theStatus);
     if (anEntry->first.data() != aName)
-        anEntry->second = aStatus;
+        anEntry->second = theStatus;
 }
 
 // The general reading of a status file of any JSON layout.
@@ -449,8 +456,9 @@ void WorkSpaceStatusFile::readDocument(std::shared_ptr<const std::string> theTex
         if (const json::JsonValue* aStat = anEntry.find("filestat");
             aStat && aStat->t == json::JT_STRING)
             aFileStat = json::asStringView(*aStat);
-        addFile(aFiles, json::getStringView(anEntry, "filename"), aHash, aTimestamp, aBaseVersion,
-                aFileStat);
+        addFile(aFiles, json::getStringView(anEntry, "filename"),
+                {itsTexts.keep(aTimestamp), itsTexts.keep(aHash), aBaseVersion,
+                 aFileStat.empty() ? std::string_view() : itsTexts.keep(aFileStat)});
     }
     std::set<std::string> aConflicts;
     for (const auto& aValue : json::getList(anObject, "conflicts"))

@@ -13,6 +13,10 @@
 
 namespace RepositoryAccess {
 
+namespace sys {
+class MappedFile;
+} // namespace sys
+
 namespace json {
 class JsonObject;
 }
@@ -190,18 +194,20 @@ private:
     std::size_t absoluteNameSize(std::string_view theStoredName) const;
     void writeAbsoluteName(std::string_view theStoredName, char* theOut) const;
     void readDocument(std::shared_ptr<const std::string> theText);
-    bool readOwnLayout(std::string_view theText);
+    // theTextStays: the text lives as long as this status (its mapping is kept), so the entries
+    // refer to its hashes, times and stat texts instead of copying them.
+    bool readOwnLayout(std::string_view theText, bool theTextStays = false);
     // The entry of the file, new (without hash, time or base version) when it had none.
     FileStatus& entry(std::string_view theFile);
-    void addFile(Entries& theFiles, std::string_view theStoredName, std::string_view theHash,
-                 std::string_view theTimestamp, std::int32_t theBaseVersion,
-                 std::string_view theFileStat);
+    void addFile(Entries& theFiles, std::string_view theStoredName, FileStatus theStatus);
 
     std::string relativeName(std::string_view theFile) const;
 
     std::string itsWorkSpaceName;
     std::string itsWorkSpaceDirName;
     Arena itsTexts{true}; // a large status fills its blocks
+    // The mapped file whose texts the entries refer to, when it was read that way.
+    std::shared_ptr<const sys::MappedFile> itsMappedText;
     Entries itsFiles{Entries::allocator_type(itsTexts)};
     std::set<std::string> itsConflicts;
     OtherMembers itsOtherMembers;
