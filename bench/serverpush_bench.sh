@@ -2,8 +2,12 @@
 # Times the push of FILES new files of 1 KiB into an empty repository on both backends, the pair
 # in one hyperfine run: a repository file against a repository database of a throwaway
 # PostgreSQL server over loopback. Every run starts from the same state (--prepare, untimed):
-# the workspace is put back from a copy, the repository file is copied over, the database is
-# dropped and made again. Then the server's transaction count of one push.
+# the used workspace is moved aside and a copy of the new one put back, the repository file is
+# copied over, the server's key is pointed at the next of the empty databases made beforehand.
+# Nothing is deleted between runs: ext4 without a journal skips inodes deleted in the last
+# minutes on every file it creates, and a reset that deletes a workspace or drops a database
+# would make the next push pay for it (a third of its time). Then the server's transaction
+# count of one push.
 # Usage: bench/serverpush_bench.sh [BUILD_DIR] [FILES]   (BUILD_DIR of a team build: build-team)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,10 +36,15 @@ uri="postgresql://$KIVO_PG_ADMIN:$KIVO_PG_ADMIN_PASSWORD@$KIVO_PG_HOST:$KIVO_PG_
 kivo-repo init empty.db >/dev/null
 kivo-repo user empty.db dev pw >/dev/null
 cp empty.db repo.db
-kivo-repo init "$uri" >/dev/null
-kivo-repo user "$uri" dev pw >/dev/null
+# One empty database for each server push, the first for the workspace's creation.
+for ((i = 0; i <= ${RUNS:-10} + 3; i++)); do
+  kivo-repo init "$uri$i" >/dev/null
+  kivo-repo user "$uri$i" dev pw 2>/dev/null >/dev/null
+done
 zevuserstore SET F "file:$work/repo.db" dev pw >/dev/null
-zevuserstore SET S "$KIVO_PG_HOST:$KIVO_PG_PORT@$database" dev pw >/dev/null
+zevuserstore SET S "$KIVO_PG_HOST:$KIVO_PG_PORT@${database}0" dev pw >/dev/null
+echo 0 >next
+mkdir used
 
 python3 - "$files" <<'PY'
 import os, sys
@@ -52,14 +61,20 @@ for side in F S; do
   cp -a "ws$side" "ws$side.new"
 done
 
-resetFile() { rm -rf wsF repo.db-wal repo.db-shm && cp -a wsF.new wsF && cp empty.db repo.db && sync; }
-resetServer() {
-  rm -rf wsS && cp -a wsS.new wsS
-  kivo-repo drop "$uri" >/dev/null && kivo-repo init "$uri" >/dev/null &&
-    kivo-repo user "$uri" dev pw >/dev/null && sync
+moveAside() { mv "$1" "used/$1.$(date +%s%N)"; }
+resetFile() {
+  moveAside wsF && cp -a wsF.new wsF && cp empty.db repo.db
+  for f in repo.db-wal repo.db-shm; do if [[ -e $f ]]; then moveAside "$f"; fi; done
+  sync
 }
-export -f resetFile resetServer
-export uri
+resetServer() {
+  moveAside wsS && cp -a wsS.new wsS
+  local n=$(($(cat next) + 1))
+  echo "$n" >next
+  zevuserstore SET S "$KIVO_PG_HOST:$KIVO_PG_PORT@$database$n" dev pw >/dev/null && sync
+}
+export -f moveAside resetFile resetServer
+export database KIVO_PG_HOST KIVO_PG_PORT
 
 hyperfine --warmup 1 --runs "${RUNS:-10}" -N \
   --prepare "bash -c 'cd $work && resetFile'" "bash -c 'cd $work/wsF && kivo push >/dev/null'" \
@@ -68,7 +83,7 @@ hyperfine --warmup 1 --runs "${RUNS:-10}" -N \
 commits() {
   PGPASSWORD=$KIVO_PG_ADMIN_PASSWORD psql -h "$KIVO_PG_HOST" -p "$KIVO_PG_PORT" \
     -U "$KIVO_PG_ADMIN" -d "$KIVO_PG_DATABASE" -Atc \
-    "select xact_commit from pg_stat_database where datname = '$database'" 2>/dev/null
+    "select xact_commit from pg_stat_database where datname = '$database$(cat next)'" 2>/dev/null
 }
 resetServer
 if before=$(commits); then
