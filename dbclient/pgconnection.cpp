@@ -22,6 +22,15 @@ constexpr const char* kConnectTimeout = "10";
 // Server notices (warnings of the procedure, for example) are not the program's output.
 void ignoreNotice(void*, const char*) {}
 
+// Prepares the repository call on a new connection, outside any transaction; false where the
+// server cannot (a database without the extension), whose calls then fail on their own.
+bool prepareCall(PGconn* theHandle) {
+    const Oid aTypes[] = {kPgByteaType};
+    const std::unique_ptr<PGresult, decltype(&PQclear)> aResult(
+        PQprepare(theHandle, kPgCallName, kPgCallSql, 1, aTypes), &PQclear);
+    return PQresultStatus(aResult.get()) == PGRES_COMMAND_OK;
+}
+
 } // namespace
 
 namespace {
@@ -138,7 +147,28 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
     PQsetNoticeProcessor(aHandle, ignoreNotice, nullptr);
     warnIfUnverified(aHandle);
     itsHandle = aHandle;
+    itsCallPrepared = prepareCall(aHandle);
     return ReturnCode::Ok;
+}
+
+int PgConnection::sendCall(std::string_view theFrame) {
+    const char* aValues[] = {theFrame.data()};
+    const int aLengths[] = {static_cast<int>(theFrame.size())};
+    const int aFormats[] = {1};
+    if (itsCallPrepared)
+        return PQsendQueryPrepared(itsHandle, kPgCallName, 1, aValues, aLengths, aFormats, 1);
+    const Oid aTypes[] = {kPgByteaType};
+    return PQsendQueryParams(itsHandle, kPgCallSql, 1, aTypes, aValues, aLengths, aFormats, 1);
+}
+
+pg_result* PgConnection::runCall(std::string_view theFrame) {
+    const char* aValues[] = {theFrame.data()};
+    const int aLengths[] = {static_cast<int>(theFrame.size())};
+    const int aFormats[] = {1};
+    if (itsCallPrepared)
+        return PQexecPrepared(itsHandle, kPgCallName, 1, aValues, aLengths, aFormats, 1);
+    const Oid aTypes[] = {kPgByteaType};
+    return PQexecParams(itsHandle, kPgCallSql, 1, aTypes, aValues, aLengths, aFormats, 1);
 }
 
 ReturnCode PgConnection::beginCallGroup() {

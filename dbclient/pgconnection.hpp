@@ -11,6 +11,7 @@
 #include <vector>
 
 struct pg_conn;
+struct pg_result;
 
 namespace RepositoryAccess::dbclient {
 
@@ -70,6 +71,11 @@ public:
 
     // For the statements: the open libpq connection, nullptr while not connected.
     pg_conn* handle() { return itsHandle; }
+    // Sends one repository call without waiting for its answer (pipeline mode) or runs it; the
+    // call goes by the statement prepared when the connection was made, so the server neither
+    // parses nor plans it again.
+    int sendCall(std::string_view theFrame);
+    pg_result* runCall(std::string_view theFrame);
     // Before a repository call: opens the group's transaction where one is due (after
     // committing one that has used its time). False with the failure in theError.
     bool enterCall(ErrorHolder& theError);
@@ -91,6 +97,9 @@ private:
     bool command(const char* theSql, const char* theTag, ErrorHolder& theError);
 
     pg_conn* itsHandle = nullptr;
+    // The call's statement is prepared on this connection; where preparing failed (a database
+    // without the extension), each call is sent whole and fails with the server's own words.
+    bool itsCallPrepared = false;
     bool itsGrouping = false;
     bool itsGroupOpen = false; // a transaction of the group is open on the server
     server::GroupBudget itsGroupBudget;

@@ -77,14 +77,9 @@ bool PgConnection::callWindow(const std::vector<std::string_view>& theFrames, st
         leaveCall(false, itsError);
         return false;
     }
-    const Oid aTypes[] = {kPgByteaType};
-    const int aFormats[] = {1};
     std::size_t aSent = 0;
     for (std::size_t anIndex = theBegin; anIndex < theEnd; ++anIndex, ++aSent) {
-        const char* aValues[] = {theFrames[anIndex].data()};
-        const int aLengths[] = {static_cast<int>(theFrames[anIndex].size())};
-        if (PQsendQueryParams(itsHandle, kPgCallSql, 1, aTypes, aValues, aLengths, aFormats, 1) !=
-            1) {
+        if (sendCall(theFrames[anIndex]) != 1) {
             aFailure = firstLine(PQerrorMessage(itsHandle));
             break;
         }

@@ -101,13 +101,7 @@ std::optional<std::string> PgPreparedStatement::answer(std::string_view theFrame
     }
     if (!itsConnection.enterCall(itsError))
         return std::nullopt;
-    const Oid aTypes[] = {kPgByteaType};
-    const char* aValues[] = {theFrame.data()};
-    const int aLengths[] = {static_cast<int>(theFrame.size())};
-    const int aFormats[] = {1};
-    Result aResult(
-        PQexecParams(itsConnection.handle(), kPgCallSql, 1, aTypes, aValues, aLengths, aFormats, 1),
-        &PQclear);
+    Result aResult(itsConnection.runCall(theFrame), &PQclear);
     if (PQresultStatus(aResult.get()) != PGRES_TUPLES_OK || PQntuples(aResult.get()) != 1 ||
         PQgetisnull(aResult.get(), 0, 0)) {
         itsError.set(pgcode::kStatementFailed,

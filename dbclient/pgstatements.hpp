@@ -13,6 +13,8 @@ class PgConnection;
 
 // The repository call as the server runs it: the frame in, the answer frame out, both bytea.
 inline constexpr const char* kPgCallSql = "SELECT sys.repository_rest($1::bytea)";
+// The name of the call's statement prepared on each connection.
+inline constexpr const char* kPgCallName = "kivo_repository_call";
 inline constexpr unsigned kPgByteaType = 17;
 
 // A query on the server; its rows are read into memory at once (the monitoring queries answer

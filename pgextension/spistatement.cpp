@@ -222,7 +222,10 @@ SPIPlanPtr SpiStatement::planFor(const std::vector<unsigned int>& theTypes) {
     Oid* aTypes = const_cast<Oid*>(theTypes.data());
     const int aCount = static_cast<int>(theTypes.size());
     if (!pgGuard(aFailure, [&] {
-            aPlan = SPI_prepare(aSql, aCount, aTypes);
+            // One generic plan for every execution: the engine's statements find rows by key,
+            // so a plan made for the parameters' values would come out the same, each time
+            // after a planning of its own.
+            aPlan = SPI_prepare_cursor(aSql, aCount, aTypes, CURSOR_OPT_GENERIC_PLAN);
             if (aPlan == nullptr) {
                 aResult = SPI_result;
                 return;
