@@ -164,13 +164,7 @@ TEST(RepoFunContent, PropertiesCDataTurnsIntoLatin1AndOtherSuffixesStayBytes) {
             "Invalid UTF-8 start byte (\"\xE2\" 0xe2)"}));
 }
 
-TEST_F(RepoFunTest, RepositoryFactsAndInactiveWorkspaces) {
-    EXPECT_EQ(repofunbase::getDBSchemaVersion(), 38);
-    ExportVersions aVersions = repofunbase::getSupportedExportVersions();
-    EXPECT_EQ(aVersions.itsMinRequiredVersion, "1");
-    EXPECT_EQ(aVersions.itsMaxVersion, "3");
-    EXPECT_EQ(repofunbase::getContentVendor(), "example.com");
-
+TEST_F(RepoFunTest, InactiveWorkspacesAreListedAndDeletedByTheirOwnerOnly) {
     repofunobjects::writeObject(RepositoryObject("p", "x", "txt"), text("x"));
     auto aWorkSpaces = repofunbase::listInactiveWorkSpaces(RepositorySession::active(), "");
     ASSERT_EQ(aWorkSpaces.size(), 1u);
