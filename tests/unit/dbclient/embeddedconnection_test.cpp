@@ -36,6 +36,13 @@ protected:
                                       theProperties);
     }
 
+    ReturnCode connectKey(const std::string& theKey) {
+        ConnectProperties aKey;
+        aKey.setProperty("KEY", theKey);
+        return itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey);
+    }
+    std::string errorText() const { return itsConnection->error().getErrorText(); }
+
     // Sends a request through the prepared repository call with a 1,024-byte output buffer.
     ReturnCode callRepo(const std::string& theJson, std::string& theResponse) {
         PreparedStatement* aStatement = itsConnection->createPreparedStatement();
@@ -77,7 +84,7 @@ std::string packageRequest(std::size_t theDescriptionSize) {
 } // namespace
 
 TEST_F(EmbeddedConnectionTest, LongResponsesAreTruncatedAndFetchedAgainWhole) {
-    ASSERT_EQ(connect("file:" + itsFile), ReturnCode::Ok) << itsConnection->error().getErrorText();
+    ASSERT_EQ(connect("file:" + itsFile), ReturnCode::Ok) << errorText();
     std::string aResponse;
     ASSERT_EQ(callRepo(packageRequest(10), aResponse), ReturnCode::Ok);
 
@@ -105,18 +112,17 @@ TEST_F(EmbeddedConnectionTest, LongResponsesAreTruncatedAndFetchedAgainWhole) {
 
 TEST_F(EmbeddedConnectionTest, ConnectRefusesOtherHostsMissingFilesAndWrongPasswords) {
     EXPECT_EQ(connect("dbhost"), ReturnCode::Error);
-    EXPECT_NE(itsConnection->error().getErrorText().find("file:PATH"), std::string::npos);
+    EXPECT_NE(errorText().find("file:PATH"), std::string::npos);
     EXPECT_EQ(connect("file:" + itsFile + ".missing"), ReturnCode::Error);
-    EXPECT_NE(itsConnection->error().getErrorText().find("does not exist"), std::string::npos);
+    EXPECT_NE(errorText().find("does not exist"), std::string::npos);
     EXPECT_EQ(connect("file:" + itsFile, "guess-42"), ReturnCode::Error);
-    EXPECT_NE(itsConnection->error().getErrorText().find("Authentication failed"),
-              std::string::npos);
-    EXPECT_EQ(itsConnection->error().getErrorText().find("guess-42"), std::string::npos);
+    EXPECT_NE(errorText().find("Authentication failed"), std::string::npos);
+    EXPECT_EQ(errorText().find("guess-42"), std::string::npos);
 
     ConnectProperties aTls;
     aTls.setProperty("ENCRYPT", "TRUE");
     EXPECT_EQ(connect("file:" + itsFile, "secret", aTls), ReturnCode::SuccessWithInfo);
-    EXPECT_NE(itsConnection->error().getErrorText().find("local repository"), std::string::npos);
+    EXPECT_NE(errorText().find("local repository"), std::string::npos);
 }
 
 TEST_F(EmbeddedConnectionTest, MonitoringQueriesAndNothingElse) {
@@ -153,26 +159,18 @@ TEST_F(EmbeddedConnectionTest, KeysResolveThroughTheKeyStore) {
     ASSERT_EQ(::stat(aStore.filePath().c_str(), &aStat), 0);
     EXPECT_EQ(aStat.st_mode & 0777, 0600u);
 
-    ConnectProperties aKey;
-    aKey.setProperty("KEY", "DEV");
-    EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey), ReturnCode::Ok)
-        << itsConnection->error().getErrorText();
+    EXPECT_EQ(connectKey("DEV"), ReturnCode::Ok) << errorText();
     // The verified password is remembered beside the keys; the memo never lets a wrong one in.
     EXPECT_TRUE(std::filesystem::exists(aStore.directory() + "/verified"));
     aStore.save({{"DEV", "file:" + itsFile, "ALICE", "wrong"}});
-    EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey),
-              ReturnCode::Error);
+    EXPECT_EQ(connectKey("DEV"), ReturnCode::Error);
     aStore.save({{"DEV", "file:" + itsFile, "ALICE", "secret"}});
-    aKey.setProperty("KEY", "OTHER");
-    EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey),
-              ReturnCode::Error);
-    EXPECT_NE(itsConnection->error().getErrorText().find("OTHER"), std::string::npos);
+    EXPECT_EQ(connectKey("OTHER"), ReturnCode::Error);
+    EXPECT_NE(errorText().find("OTHER"), std::string::npos);
 
     ::chmod(aStore.filePath().c_str(), 0640);
-    aKey.setProperty("KEY", "DEV");
-    EXPECT_EQ(itsConnection->connect("", "", "", "", StringEncoding::Utf8, aKey),
-              ReturnCode::Error);
-    EXPECT_NE(itsConnection->error().getErrorText().find("0640"), std::string::npos);
+    EXPECT_EQ(connectKey("DEV"), ReturnCode::Error);
+    EXPECT_NE(errorText().find("0640"), std::string::npos);
     ::unsetenv("ZEVUSERSTORE_HOME");
 }
 

@@ -11,6 +11,7 @@
 #include "server/repositorystore.hpp"
 #include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"
+#include "tests/support/messages.hpp"
 #include "tests/support/process.hpp"
 #include "tests/support/repositoryfile.hpp"
 
@@ -68,9 +69,11 @@ protected:
         aTransaction.commit();
     }
 
-    // Sets the options for host, user and password, plus any further flags.
+    // Sets the options for host, user and password, plus any further flags and values
+    // (which replace those).
     void options(const std::string& theUser, const std::string& thePassword,
-                 std::initializer_list<Parameter> theFlags = {}) {
+                 std::initializer_list<Parameter> theFlags = {},
+                 std::initializer_list<std::pair<Parameter, std::string>> theValues = {}) {
         ParameterValues aValues;
         aValues.setValue(params::hostName, "file:" + itsFile);
         if (!theUser.empty())
@@ -79,17 +82,15 @@ protected:
             aValues.setValue(params::passWord, thePassword);
         for (const Parameter& aFlag : theFlags)
             aValues.setFlag(aFlag);
+        for (const auto& [aParameter, aValue] : theValues) {
+            aValues.unset(aParameter);
+            aValues.setValue(aParameter, aValue);
+        }
         installParameters(aValues);
     }
 
     std::string openError() {
-        try {
-            connection::open();
-        } catch (const Error& anError) {
-            return anError.what();
-        }
-        ADD_FAILURE() << "the connection opened";
-        return {};
+        return kivotest::messageOf([] { connection::open(); });
     }
 
     // The frame size of the engine's answer to a request, asked directly.
@@ -121,6 +122,9 @@ TEST_F(ConnectionTest, OpensOnceWithHostUserAndPasswordAndReadsTheServerFacts) {
     EXPECT_EQ(aConnection.getServerDatabaseName(), "ZEV");
     connection::close();
     EXPECT_TRUE(connection::isClosed());
+
+    setting("api_version", "none");
+    EXPECT_EQ(connection::open().getApiVersion(), 0) << "a missing version reads as zero";
 }
 
 TEST_F(ConnectionTest, FailedConnectsNameHostAndUserButNeverThePassword) {
@@ -142,37 +146,22 @@ TEST_F(ConnectionTest, FailedConnectsNameHostAndUserButNeverThePassword) {
 
 TEST_F(ConnectionTest, KeyWinsOverHostUserAndPassword) {
     dbclient::KeyStore(itsKeyDir).save({{"K1", "file:" + itsFile, "ALICE", "secret"}});
-    ParameterValues aValues;
-    aValues.setValue(params::key, "K1");
-    aValues.setValue(params::hostName, "file:/nonexistent/repo.db");
-    aValues.setValue(params::userName, "bob");
-    aValues.setValue(params::passWord, "nothing");
-    installParameters(aValues);
+    const std::string aNowhere = "file:/nonexistent/repo.db";
+    options("bob", "nothing", {}, {{params::key, "K1"}, {params::hostName, aNowhere}});
     Connection& aConnection = connection::open();
     EXPECT_EQ(aConnection.getKey(), "K1");
     EXPECT_EQ(aConnection.getUserName(), "ALICE");
     EXPECT_EQ(aConnection.getHostName(), "");
 
     connection::close();
-    aValues.unset(params::key);
-    aValues.setValue(params::key, "K2");
-    installParameters(aValues);
+    options("bob", "nothing", {}, {{params::key, "K2"}, {params::hostName, aNowhere}});
     const std::string aMessage = openError();
     EXPECT_EQ(aMessage.rfind("Connecting to the database failed: ", 0), 0u) << aMessage;
     EXPECT_NE(aMessage.find("\nVerify your \"zevuserstore\" key (\"K2\")."), std::string::npos);
 }
 
-TEST_F(ConnectionTest, MissingApiVersionReadsAsZero) {
-    setting("api_version", "none");
-    options("ALICE", "secret");
-    EXPECT_EQ(connection::open().getApiVersion(), 0);
-}
-
 TEST_F(ConnectionTest, TlsSettingsOnALocalFileConnectWithAWarning) {
-    options("ALICE", "secret", {params::trace});
-    ParameterValues aValues = parameters();
-    aValues.setValue(params::sslEncrypt, "true");
-    installParameters(aValues);
+    options("ALICE", "secret", {params::trace}, {{params::sslEncrypt, "true"}});
     testing::internal::CaptureStdout();
     connection::open();
     const std::string anOut = testing::internal::GetCapturedStdout();
@@ -238,19 +227,13 @@ TEST_F(ConnectionTest, ResponsesAroundTheOutputBufferSizeArriveWhole) {
     EXPECT_GE(aTypes.getObjectTypes().size(), 16u);
 }
 
-TEST_F(ConnectionTest, FinishReportsNothingForAClosedConnection) {
+// Finish reports nothing for a closed connection; a closing begun in the background is over when
+// finish returns: the repository file keeps no log of the session. A new connection may be
+// opened meanwhile.
+TEST_F(ConnectionTest, FinishWaitsForAClosingInTheBackground) {
     testing::internal::CaptureStderr();
     connection::finish();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    options("ALICE", "secret");
-    connection::open();
-    connection::finish();
-    EXPECT_TRUE(connection::isClosed());
-}
-
-// A closing begun in the background is over when finish returns: the repository file keeps no
-// log of the session. A new connection may be opened meanwhile.
-TEST_F(ConnectionTest, FinishWaitsForAClosingInTheBackground) {
     options("ALICE", "secret");
     ReadPackageResponse aResponse(
         connection::open().callRepo(ReadRequest("ReadPackage", readPackageJson("missing"))));

@@ -14,6 +14,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 using namespace RepositoryAccess;
 using kivotest::messageOf;
@@ -24,9 +25,13 @@ RepositoryMessage message(const std::string& theJson) {
     return RepositoryMessage(std::make_shared<const std::string>(theJson));
 }
 
-template <class F> std::string printed(F thePrint) {
+// What thePrint prints of theValue.
+template <class T, class... A>
+std::string printed(void (*thePrint)(const T&, std::ostream&, A...),
+                    const std::type_identity_t<T>& theValue,
+                    std::type_identity_t<A>... theArguments) {
     std::ostringstream aStream;
-    thePrint(aStream);
+    thePrint(theValue, aStream, theArguments...);
     return aStream.str();
 }
 
@@ -42,7 +47,7 @@ protected:
 
 } // namespace
 
-TEST_F(ResponsesTest, BaseReadsTheErrorTripleWithDefaultsAndRefusesBadJson) {
+TEST_F(ResponsesTest, BaseReadsTheErrorTripleAndAttachmentsAndRefusesBadJson) {
     RevertObjectsResponse aDefaults(message("{}"));
     EXPECT_EQ(aDefaults.getErrorCode(), "0");
     EXPECT_EQ(aDefaults.getErrorMsg(), "");
@@ -58,12 +63,10 @@ TEST_F(ResponsesTest, BaseReadsTheErrorTripleWithDefaultsAndRefusesBadJson) {
     EXPECT_EQ(messageOf([] { RevertObjectsResponse(message(R"({"error-code":)")); }),
               "Could not parse response:\n{\"error-code\":\n");
     EXPECT_NE(messageOf([] { RevertObjectsResponse(message(R"({"error-code":7})")); }), "no error");
-}
 
-TEST_F(ResponsesTest, AttachmentAccessorsFailWhenThereAreNone) {
-    RevertObjectsResponse aNone(message("{}"));
-    EXPECT_EQ(messageOf([&] { aNone.getCData(); }), "Empty CDATA");
-    EXPECT_EQ(messageOf([&] { aNone.getBData(); }), "Empty BDATA");
+    // The attachment accessors fail when there are none.
+    EXPECT_EQ(messageOf([&] { aDefaults.getCData(); }), "Empty CDATA");
+    EXPECT_EQ(messageOf([&] { aDefaults.getBData(); }), "Empty BDATA");
 
     std::string aFrame = RepositoryMessage::serializeSlots("{}", {{"text", ""}});
     RevertObjectsResponse aRead(
@@ -130,9 +133,7 @@ TEST_F(ResponsesTest, ObjectResponsesReadMetadataVersionsAndHistory) {
     ListHistoryResponse aHistory(message(R"({"history":[{"activateAt":"t1","activatedBy":"U",)"
                                          R"("versionId":"12","isDeletion":"true"}]})"));
     ASSERT_EQ(aHistory.getHistory().size(), 1u);
-    EXPECT_EQ(printed([&](std::ostream& s) {
-                  respprinters::printHistoryEntry(aHistory.getHistory()[0], s);
-              }),
+    EXPECT_EQ(printed(respprinters::printHistoryEntry, aHistory.getHistory()[0]),
               "\t12\tt1\tU\t deletion\n");
 }
 
@@ -145,21 +146,17 @@ TEST_F(ResponsesTest, ChangeListsReadEntriesAndContributors) {
         R"("status":"2","description":"","validatedAt":"v"}]}]})"));
     ASSERT_EQ(aChanges.getChanges().size(), 1u);
     const ChangeEntry& aChange = aChanges.getChanges()[0];
-    EXPECT_EQ(printed([&](std::ostream& s) { respprinters::printChange(aChange, s); }),
+    EXPECT_EQ(printed(respprinters::printChange, aChange),
               label("Change ID", "ZEV//7") + label("Status", "7") + label("Description", "d") +
                   label("Created at", "c") + label("Created by", "U") + label("Released at", "") +
                   label("Released by", ""));
-    EXPECT_EQ(printed([&](std::ostream& s) {
-                  respprinters::printChangeDetails(aChange, s, false, true, true);
-              }),
+    EXPECT_EQ(printed(respprinters::printChangeDetails, aChange, false, true, true),
               "Contributors:\n" + label("User", "U") + label("Status", "2 (validated)") +
                   label("Description", "") + label("Validated at", "v") + "\np/a.txt\np/b.txt\n");
 
     ChangeEntry anEmpty;
     anEmpty.itsStatus = 4;
-    EXPECT_EQ(printed([&](std::ostream& s) {
-                  respprinters::printChangeDetails(anEmpty, s, true, true, false);
-              }),
+    EXPECT_EQ(printed(respprinters::printChangeDetails, anEmpty, true, true, false),
               "Change:\n" + label("Change ID", "") + label("Status", "4 (eoct)") +
                   label("Description", "") + label("Created at", "") + label("Created by", "") +
                   label("Released at", "") + label("Released by", "") +
@@ -181,8 +178,7 @@ TEST_F(ResponsesTest, CheckResultsPrintSeverityObjectAndLineNumber) {
     const auto& aResults = anActivation.getCheckResults();
     ASSERT_EQ(aResults.size(), 4u);
     auto aPrint = [&](std::size_t theIndex) {
-        return printed(
-            [&](std::ostream& s) { respprinters::printCheckResult(aResults[theIndex], s); });
+        return printed(respprinters::printCheckResult, aResults[theIndex]);
     };
     EXPECT_EQ(aPrint(0), "ACTIVATION ERROR: object: \"c.txt\", package: \"a\", timestamp: T\n"
                          "a/c.txt (12): code 40136: Parse error (line 12, column 3)\n");
@@ -215,9 +211,7 @@ TEST_F(ResponsesTest, NamesNoWorkspaceCanHoldStopNeitherListingsNorResults) {
                 R"({"package":"a","name":"back\\slash","suffix":"txt"},"error-code":"0",)"
                 R"("error-msg":"ok","location":"","severity":"1","timestamp":"T"}]})"));
     ASSERT_EQ(anActivation.getCheckResults().size(), 1u);
-    EXPECT_EQ(printed([&](std::ostream& s) {
-                  respprinters::printCheckResult(anActivation.getCheckResults()[0], s);
-              }),
+    EXPECT_EQ(printed(respprinters::printCheckResult, anActivation.getCheckResults()[0]),
               "ACTIVATION DEBUG: object: \"back\\slash.txt\", package: \"a\", timestamp: T\n"
               "a/back\\slash.txt: code 0: ok\n");
 }
@@ -238,8 +232,7 @@ TEST_F(ResponsesTest, TheLineNumberOfACheckMessageIsTheOneThePatternFinds) {
         std::smatch aMatch;
         const std::string aLine =
             std::regex_match(aMessage, aMatch, aPattern) ? " (" + aMatch[1].str() + ")" : "";
-        const std::string aPrinted =
-            printed([&](std::ostream& s) { respprinters::printCheckResult(aResult, s); });
+        const std::string aPrinted = printed(respprinters::printCheckResult, aResult);
         EXPECT_NE(aPrinted.find("\nf.txt" + aLine + ": code 1: "), std::string::npos)
             << aMessage << " -> " << aPrinted;
     }
@@ -270,9 +263,7 @@ TEST_F(ResponsesTest, ImportAndExportSummariesUseTheFixedLayout) {
                 R"("importCount":"2","activateCount":"2","deleteCount":"1","changeID":"",)"
                 R"("header":)" +
                 aHeader + "}}"));
-    EXPECT_EQ(printed([&](std::ostream& s) {
-                  respprinters::printImportSummary(anImport.getImportSummary(), s);
-              }),
+    EXPECT_EQ(printed(respprinters::printImportSummary, anImport.getImportSummary()),
               label("Revert count", "0") + label("Import count", "2") +
                   label("Activate count", "2") + label("Delete count", "1") +
                   label("Change ID", "") + "--\n" + aHeaderText);
@@ -281,20 +272,16 @@ TEST_F(ResponsesTest, ImportAndExportSummariesUseTheFixedLayout) {
         message(R"({"importLanguageSummary":{"textCount":"9","importCount":"8",)"
                 R"("packageTextCount":"7","header":)" +
                 aHeader + "}}"));
-    EXPECT_EQ(printed([&](std::ostream& s) {
-                  respprinters::printLanguageImportSummary(aLanguages.getLanguageImportSummary(),
-                                                           s);
-              }),
-              label("Text count", "9") + label("Import count", "8") +
-                  label("Package text count", "7") + "--\n" + aHeaderText);
+    EXPECT_EQ(
+        printed(respprinters::printLanguageImportSummary, aLanguages.getLanguageImportSummary()),
+        label("Text count", "9") + label("Import count", "8") + label("Package text count", "7") +
+            "--\n" + aHeaderText);
 
     ExportDeliveryUnitResponse anExport(
         message(R"({"exportSummary":{"deliveryUnit":)" + aDu +
                 R"(,"export_version":"2","export_time":"t","sourceSystem":"S","packages":[],)"
                 R"("objects":[],"deletedObjects":[],"changes":["ZEV//1"]}})"));
-    EXPECT_EQ(printed([&](std::ostream& s) {
-                  respprinters::printExportSummary(anExport.getExportSummary(), s);
-              }),
+    EXPECT_EQ(printed(respprinters::printExportSummary, anExport.getExportSummary()),
               "Delivery Unit:\n" + aDuText + "\n" + label("Export version", "2") +
                   label("Export time", "t") + label("Source system", "S") +
                   "\nPackages:\nObjects:\nChanges:\nZEV//1\n\n");

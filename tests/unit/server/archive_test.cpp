@@ -43,14 +43,3 @@ TEST(ArchiveReader, ExtendedHeadersCountAgainstTheBudget) {
     server::InflationBudget aLarge(8u << 20);
     EXPECT_EQ(readAll(anArchive, aLarge), "40");
 }
-
-// One budget serves every archive of a request.
-TEST(ArchiveReader, ArchivesShareTheirBudget) {
-    server::ArchiveWriter aWriter;
-    aWriter.add("content", std::string(600u << 10, 'c'));
-    const std::string anArchive = aWriter.finish();
-    server::InflationBudget aBudget(1u << 20);
-    EXPECT_EQ(readAll(anArchive, aBudget), "1");
-    EXPECT_EQ(readAll(anArchive, aBudget),
-              "the archives inflate past the import's limit of 1048576 bytes");
-}

@@ -1,25 +1,19 @@
 // Who may administer what: the administrator mark, the creator of a change, the contributor of
 // an entry, and the deeds that only an administrator does (the switch, undeploy, an import that
 // deletes objects or takes packages of another unit).
-#include "sqlitefile/repositoryfile.hpp"
-#include "sqlitefile/sqlitedb.hpp"
-#include "tests/unit/server/deliveryunitsupport.hpp"
+#include "tests/unit/server/enginetestsupport.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace enginetest;
-using RepositoryAccess::json::asObject;
-using RepositoryAccess::json::getList;
-using RepositoryAccess::json::getObject;
-using RepositoryAccess::json::getString;
 
 namespace {
 
 // Users ALICE, BOB and CAROL, nobody marked yet; the package a with ALICE's new object a/x.txt.
-class EngineAuthority : public ::testing::Test, public UnitFixture {
+class EngineAuthority : public ::testing::Test, public EngineFixture {
 protected:
     void SetUp() override {
-        addUsers({"ALICE", "BOB", "CAROL"});
+        addUsers({"CAROL"});
         createPackage("a");
         ASSERT_EQ(write("ALICE", kX, "one")->code(), "0");
     }
@@ -32,24 +26,8 @@ protected:
                        R"("status":")" + theStatus + R"(","ignoreOpenChanges":"1")");
     }
     std::unique_ptr<Reply> onChange(const std::string& theUser, const std::string& theAction,
-                                    const std::string& theWhat, const std::string& theId,
-                                    const std::string& theMore = "") {
-        return request(theUser, theAction, theWhat, R"("changeID":")" + theId + "\"" + theMore);
-    }
-    std::unique_ptr<Reply> pair(const std::string& theUser, const std::string& theAction,
-                                const std::string& theWhat, const std::string& theSource,
-                                const std::string& theTarget, const std::string& theMore = "") {
-        return request(theUser, theAction, theWhat,
-                       R"("sourceChangeID":")" + theSource + R"(","targetChangeID":")" + theTarget +
-                           "\"" + theMore);
-    }
-    std::unique_ptr<Reply> importAs(const std::string& theUser, const std::string& theArchive) {
-        return call(theUser,
-                    R"({"action":"import","what":"file","session":)" + session(theUser) +
-                        R"(,"filename":"du.tgz","forceRemove":"1","autoActivate":"1",)"
-                        R"("activationMode":"0","onlyTestImport":"0","determineXrefs":"0",)"
-                        R"("contentProvided":"1"})",
-                    {}, {theArchive});
+                                    const std::string& theWhat, const std::string& theMembers) {
+        return request(theUser, theAction, theWhat, R"("changeID":"ZEV//1")" + theMembers);
     }
     // The change as a read answers it: status, description and contributors with their status.
     std::string changeState(const std::string& theId) {
@@ -96,71 +74,68 @@ TEST_F(EngineAuthority, OnlyTheCreatorOrAnAdministratorAdministersAChange) {
     mark("CAROL");
     const std::string aBefore = changeState("ZEV//1");
 
-    const std::string anOnly = "\": only its creator ALICE or an administrator may";
-    expectRefused(*onChange("BOB", "release", "change", "ZEV//1"),
-                  "User BOB may not release change \"ZEV//1" + anOnly);
-    expectRefused(
-        *onChange("BOB", "edit", "changeDescription", "ZEV//1", R"(,"description":"mine")"),
-        "User BOB may not describe change \"ZEV//1" + anOnly);
-    expectRefused(
-        *onChange("BOB", "remove", "changeContributor", "ZEV//1", R"(,"contributor":"ALICE")"),
-        "User BOB may not remove contributors from change \"ZEV//1" + anOnly);
-    expectRefused(*onChange("BOB", "add", "changeContributor", "ZEV//1", R"(,"contributor":"BOB")"),
-                  "User BOB may not add contributors to change \"ZEV//1" + anOnly);
-    expectRefused(*onChange("BOB", "delete", "change", "ZEV//2"),
-                  "User BOB may not delete change \"ZEV//2" + anOnly);
-    expectRefused(*pair("BOB", "merge", "changes", "ZEV//1", "ZEV//3"),
-                  "User BOB may not merge change \"ZEV//1" + anOnly);
-    expectRefused(*pair("BOB", "merge", "changes", "ZEV//3", "ZEV//1"),
-                  "User BOB may not merge into change \"ZEV//1" + anOnly);
-    expectRefused(
-        *pair("BOB", "move", "changeEntries", "ZEV//1", "ZEV//3", R"(,"objects":[)" + kX + "]"),
-        "User BOB may not move entries out of change \"ZEV//1" + anOnly);
+    const std::string aTo = R"(,"targetChangeID":"ZEV//3")", aFrom = R"("sourceChangeID":"ZEV//1")";
+    const struct {
+        std::string itsAction, itsWhat, itsMembers, itsDeed;
+    } aCases[] = {
+        {"release", "change", R"("changeID":"ZEV//1")", "release change \"ZEV//1"},
+        {"edit", "changeDescription", R"("changeID":"ZEV//1","description":"mine")",
+         "describe change \"ZEV//1"},
+        {"remove", "changeContributor", R"("changeID":"ZEV//1","contributor":"ALICE")",
+         "remove contributors from change \"ZEV//1"},
+        {"add", "changeContributor", R"("changeID":"ZEV//1","contributor":"BOB")",
+         "add contributors to change \"ZEV//1"},
+        {"delete", "change", R"("changeID":"ZEV//2")", "delete change \"ZEV//2"},
+        {"merge", "changes", aFrom + aTo, "merge change \"ZEV//1"},
+        {"merge", "changes", R"("sourceChangeID":"ZEV//3","targetChangeID":"ZEV//1")",
+         "merge into change \"ZEV//1"},
+        {"move", "changeEntries", aFrom + aTo + R"(,"objects":[)" + kX + "]",
+         "move entries out of change \"ZEV//1"},
+    };
+    for (const auto& aCase : aCases)
+        expectRefused(*request("BOB", aCase.itsAction, aCase.itsWhat, aCase.itsMembers),
+                      "User BOB may not " + aCase.itsDeed +
+                          "\": only its creator ALICE or an administrator may");
     EXPECT_EQ(changeState("ZEV//1"), aBefore);
     EXPECT_EQ(changeState("ZEV//2"), "1 empty ALICE:1: entries:0");
 
     // The creator and an administrator may; BOB's own change is his.
-    ASSERT_EQ(
-        onChange("ALICE", "add", "changeContributor", "ZEV//1", R"(,"contributor":"BOB")")->code(),
-        "0");
-    ASSERT_EQ(
-        onChange("CAROL", "edit", "changeDescription", "ZEV//1", R"(,"description":"d")")->code(),
-        "0");
-    EXPECT_EQ(onChange("BOB", "delete", "change", "ZEV//3")->code(), "0");
-    EXPECT_EQ(onChange("CAROL", "delete", "change", "ZEV//2")->code(), "0");
+    ASSERT_EQ(onChange("ALICE", "add", "changeContributor", R"(,"contributor":"BOB")")->code(),
+              "0");
+    ASSERT_EQ(onChange("CAROL", "edit", "changeDescription", R"(,"description":"d")")->code(), "0");
+    EXPECT_EQ(request("BOB", "delete", "change", R"("changeID":"ZEV//3")")->code(), "0");
+    EXPECT_EQ(request("CAROL", "delete", "change", R"("changeID":"ZEV//2")")->code(), "0");
 }
 
 TEST_F(EngineAuthority, AContributorValidatesAndDescribesOnlyTheirOwnEntry) {
     ASSERT_EQ(toggle("ALICE", "on")->code(), "0");
     ASSERT_EQ(activate("ALICE", {kX})->get("changeID"), "ZEV//1");
-    ASSERT_EQ(
-        onChange("ALICE", "add", "changeContributor", "ZEV//1", R"(,"contributor":"BOB")")->code(),
-        "0");
+    ASSERT_EQ(onChange("ALICE", "add", "changeContributor", R"(,"contributor":"BOB")")->code(),
+              "0");
     mark("CAROL");
 
     const std::string aBobs = "the contribution of user bob to change \"ZEV//1\": only that "
                               "contributor may";
-    expectRefused(*onChange("ALICE", "edit", "contributorComment", "ZEV//1",
+    expectRefused(*onChange("ALICE", "edit", "contributorComment",
                             R"(,"contributor":"bob","comment":"lazy")"),
                   "User ALICE may not describe " + aBobs);
-    expectRefused(
-        *onChange("CAROL", "validate", "contribution", "ZEV//1", R"(,"user":"bob","comment":"")"),
-        "User CAROL may not validate " + aBobs);
+    expectRefused(*onChange("CAROL", "validate", "contribution", R"(,"user":"bob","comment":"")"),
+                  "User CAROL may not validate " + aBobs);
     EXPECT_EQ(changeState("ZEV//1"), "1  ALICE:1: BOB:1: entries:1");
 
-    ASSERT_EQ(onChange("BOB", "edit", "contributorComment", "ZEV//1",
-                       R"(,"contributor":"bob","comment":"soon")")
-                  ->code(),
-              "0");
-    for (const char* aUser : {"ALICE", "BOB"})
-        ASSERT_EQ(onChange(aUser, "validate", "contribution", "ZEV//1",
-                           R"(,"user":")" + std::string(aUser) + R"(","comment":"ok")")
+    ASSERT_EQ(
+        onChange("BOB", "edit", "contributorComment", R"(,"contributor":"bob","comment":"soon")")
+            ->code(),
+        "0");
+    for (const std::string aUser : {"ALICE", "BOB"})
+        ASSERT_EQ(onChange(aUser, "validate", "contribution",
+                           R"(,"user":")" + aUser + R"(","comment":"ok")")
                       ->code(),
                   "0");
-    expectRefused(*onChange("BOB", "release", "change", "ZEV//1"),
+    expectRefused(*onChange("BOB", "release", "change", ""),
                   "User BOB may not release change \"ZEV//1\": only its creator ALICE or an "
                   "administrator may");
-    EXPECT_EQ(onChange("CAROL", "release", "change", "ZEV//1")->code(), "0");
+    EXPECT_EQ(onChange("CAROL", "release", "change", "")->code(), "0");
 }
 
 TEST_F(EngineAuthority, OnlyAnAdministratorUndeploys) {
@@ -168,13 +143,16 @@ TEST_F(EngineAuthority, OnlyAnAdministratorUndeploys) {
     ASSERT_EQ(assign("a", "DU")->code(), "0");
     ASSERT_EQ(activate("ALICE", {kX})->code(), "0");
     mark("CAROL");
-    const std::string anUndeploy = R"({"action":"undeploy","what":"delivery_unit","session":)";
-    const std::string aUnit = R"(,"delivery_unit":"DU","du_vendor":"acme"})";
+    auto anUndeploy = [&](const std::string& theUser) {
+        return request(theUser, "undeploy", "delivery_unit",
+                       R"("session":)" + session(theUser) +
+                           R"(,"delivery_unit":"DU","du_vendor":"acme")");
+    };
     const std::string aBefore = snapshot();
-    expectRefused(*call("BOB", anUndeploy + session("BOB") + aUnit),
+    expectRefused(*anUndeploy("BOB"),
                   "User BOB may not undeploy delivery unit DU (acme): only an administrator may");
     EXPECT_EQ(snapshot(), aBefore);
-    EXPECT_EQ(call("CAROL", anUndeploy + session("CAROL") + aUnit)->code(), "0");
+    EXPECT_EQ(anUndeploy("CAROL")->code(), "0");
     EXPECT_EQ(activeContent(kX), "<none>");
 }
 
@@ -188,11 +166,12 @@ TEST_F(EngineAuthority, AnImportThatDeletesOrTakesIsForAdministratorsAndNamesWha
     ASSERT_EQ(assign("a.sub", "DU")->code(), "0");
     ASSERT_EQ(write("ALICE", aY, "y")->code(), "0");
     ASSERT_EQ(activate("ALICE", {kX, aY})->code(), "0");
-    const std::string anArchive = archiveOf(*exportUnit("DU"));
+    const std::vector<std::string> anArchive = {archiveOf(*exportUnit("DU"))};
+    const std::vector<std::string> anOptions = {"1", "1", "0", "0"};
     mark("CAROL");
 
     // Nothing to delete or take: any user imports.
-    auto aPlain = importAs("BOB", anArchive);
+    auto aPlain = import(anArchive, anOptions, "BOB");
     ASSERT_EQ(aPlain->code(), "0") << aPlain->text();
     EXPECT_TRUE(getList(getObject(aPlain->itsJson, "importSummary"), "deletedObjects").empty());
 
@@ -200,7 +179,7 @@ TEST_F(EngineAuthority, AnImportThatDeletesOrTakesIsForAdministratorsAndNamesWha
     ASSERT_EQ(write("ALICE", aD, "d")->code(), "0");
     ASSERT_EQ(activate("ALICE", {aD})->code(), "0");
     std::string aBefore = snapshot();
-    expectRefused(*importAs("BOB", anArchive),
+    expectRefused(*import(anArchive, anOptions, "BOB"),
                   "User BOB may not delete object a/d.txt by an import: only an administrator may");
     EXPECT_EQ(snapshot(), aBefore);
 
@@ -210,12 +189,12 @@ TEST_F(EngineAuthority, AnImportThatDeletesOrTakesIsForAdministratorsAndNamesWha
     ASSERT_EQ(write("ALICE", aC, "c")->code(), "0");
     ASSERT_EQ(activate("ALICE", {aC})->code(), "0");
     aBefore = snapshot();
-    expectRefused(*importAs("BOB", anArchive),
+    expectRefused(*import(anArchive, anOptions, "BOB"),
                   "User BOB may not take package a.sub from delivery unit OTHER (acme) by an "
                   "import: only an administrator may");
     EXPECT_EQ(snapshot(), aBefore);
 
-    auto anImport = importAs("CAROL", anArchive);
+    auto anImport = import(anArchive, anOptions, "CAROL");
     ASSERT_EQ(anImport->code(), "0") << anImport->text();
     const auto& aSummary = getObject(anImport->itsJson, "importSummary");
     EXPECT_EQ(getString(aSummary, "deleteCount"), "2");
@@ -231,24 +210,4 @@ TEST_F(EngineAuthority, AnImportThatDeletesOrTakesIsForAdministratorsAndNamesWha
     EXPECT_EQ(getString(asObject(aTaken[0]), "du_vendor"), "acme");
     EXPECT_EQ(activeContent(aC), "<none>");
     EXPECT_EQ(activeContent(aY), "y");
-}
-
-TEST(EngineLayout, AnOlderRepositoryFileGainsTheAdministratorMarkWithNobodyMarked) {
-    kivotest::TempDir aDir;
-    const std::string aPath = (aDir.path() / "repo.db").string();
-    server::createRepositoryFile(aPath, {});
-    {
-        server::SqliteDatabase anOld(aPath, false);
-        anOld.execute("ALTER TABLE users DROP COLUMN is_admin; "
-                      "INSERT INTO users VALUES ('BOB', 'x'); PRAGMA user_version = 2");
-    }
-    server::Engine anEngine(server::openRepositoryFile(aPath));
-    auto aReply = parseReply(anEngine.call(
-        "BOB", requestFrame(R"({"action":"set","what":"changeTracking","status":"on"})")));
-    EXPECT_EQ(aReply->code(), "0") << aReply->text();
-    server::RepositoryStore& aStore = anEngine.store();
-    EXPECT_FALSE(aStore.findUser("BOB")->itsAdministrator);
-    EXPECT_TRUE(aStore.markAdministrator("BOB", true));
-    EXPECT_FALSE(aStore.markAdministrator("NOBODY", true));
-    EXPECT_EQ(aStore.listAdministrators(), std::vector<std::string>{"BOB"});
 }

@@ -4,10 +4,11 @@
 #include "core/repomessage.hpp"
 #include "server/engine.hpp"
 #include "server/passwordhash.hpp"
-#include "tests/support/process.hpp"
-
 #include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"
+#include "sqlitefile/sqlitedb.hpp"
+#include "tests/support/process.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,74 +19,34 @@
 
 namespace enginetest {
 
+using namespace RepositoryAccess;
+using json::asObject;
+using json::getList;
+using json::getObject;
+using json::getString;
+
 // A parsed answer of the engine: its frame and JSON.
 struct Reply {
-    RepositoryAccess::RepositoryMessage itsMessage;
-    RepositoryAccess::json::JsonObject itsJson;
-    RepositoryAccess::json::JsonAllocator itsAllocator;
+    RepositoryMessage itsMessage;
+    json::JsonObject itsJson;
+    json::JsonAllocator itsAllocator;
 
-    std::string code() const { return RepositoryAccess::json::getString(itsJson, "error-code"); }
-    std::string get(const std::string& theName) const {
-        return RepositoryAccess::json::getString(itsJson, theName);
-    }
-    const RepositoryAccess::json::JsonList& list(const std::string& theName) const {
-        return RepositoryAccess::json::getList(itsJson, theName);
+    std::string code() const { return json::getString(itsJson, "error-code"); }
+    std::string get(const std::string& theName) const { return json::getString(itsJson, theName); }
+    const json::JsonList& list(const std::string& theName) const {
+        return json::getList(itsJson, theName);
     }
     std::string text() const { return *itsMessage.getJson(); }
+    // A member of the answer's object metadata.
+    std::string meta(const std::string& theName) const {
+        return json::getString(json::getObject(itsJson, "metadata"), theName);
+    }
+    std::string cdata(std::size_t theIndex = 0) const {
+        return *itsMessage.getCDataVec().at(theIndex);
+    }
 };
 
 // Parses a response frame; fails the test when it is not a well-formed answer.
-std::unique_ptr<Reply> parseReply(const std::string& theFrame);
-
-// A request frame from a JSON body and attachments.
-std::string requestFrame(const std::string& theJson, const std::vector<std::string>& theCData = {},
-                         const std::vector<std::string>& theBData = {});
-
-// JSON fragments of requests.
-std::string session(const std::string& theUser, const std::string& theWorkspace = "");
-std::string object(const std::string& thePackage, const std::string& theName,
-                   const std::string& theSuffix);
-
-// A fresh repository file in a temporary folder with one engine on it.
-class EngineFixture {
-public:
-    EngineFixture();
-    std::unique_ptr<Reply> call(const std::string& theUser, const std::string& theJson,
-                                const std::vector<std::string>& theCData = {},
-                                const std::vector<std::string>& theBData = {});
-
-    // A request of theAction and theWhat with theMembers (JSON members, without braces).
-    std::unique_ptr<Reply> request(const std::string& theUser, const std::string& theAction,
-                                   const std::string& theWhat, const std::string& theMembers) {
-        return call(theUser, R"({"action":")" + theAction + R"(","what":")" + theWhat + "\"," +
-                                 theMembers + "}");
-    }
-    // Adds each user with the password "pw".
-    void addUsers(std::initializer_list<const char*> theUsers);
-
-    void createPackage(const std::string& thePackage);
-    // Writes text content into theUser's default workspace; theMetadata is a metadata JSON or
-    // empty for a new object. Returns the answer.
-    std::unique_ptr<Reply> write(const std::string& theUser, const std::string& theObject,
-                                 const std::string& theContent,
-                                 const std::string& theMetadata = "");
-    std::unique_ptr<Reply> activate(const std::string& theUser,
-                                    const std::vector<std::string>& theObjects,
-                                    const std::string& theMode = "0");
-    // The active metadata of an object (answer of read object metadata).
-    std::unique_ptr<Reply> activeMetadata(const std::string& theObject);
-
-    std::string path() const { return itsPath; }
-    RepositoryAccess::server::Engine& engine() { return *itsEngine; }
-
-private:
-    kivotest::TempDir itsDir;
-    std::string itsPath;
-    std::unique_ptr<RepositoryAccess::server::Engine> itsEngine;
-};
-
-using namespace RepositoryAccess;
-
 inline std::unique_ptr<Reply> parseReply(const std::string& theFrame) {
     auto aReply = std::make_unique<Reply>();
     aReply->itsMessage =
@@ -96,78 +57,213 @@ inline std::unique_ptr<Reply> parseReply(const std::string& theFrame) {
     return aReply;
 }
 
+// A request frame from a JSON body and attachments.
 inline std::string requestFrame(const std::string& theJson,
-                                const std::vector<std::string>& theCData,
-                                const std::vector<std::string>& theBData) {
+                                const std::vector<std::string>& theCData = {},
+                                const std::vector<std::string>& theBData = {}) {
     return RepositoryMessage::fromTexts(theJson, theCData, theBData).serialize();
 }
 
-inline std::string session(const std::string& theUser, const std::string& theWorkspace) {
+// JSON fragments of requests.
+inline std::string session(const std::string& theUser, const std::string& theWorkspace = "") {
     return R"({"sessionType":"2","owner":")" + theUser + R"(","workspace":")" + theWorkspace +
            R"("})";
 }
-
 inline std::string object(const std::string& thePackage, const std::string& theName,
                           const std::string& theSuffix) {
     return R"({"package":")" + thePackage + R"(","name":")" + theName + R"(","suffix":")" +
            theSuffix + R"("})";
 }
-
-inline EngineFixture::EngineFixture() {
-    itsPath = (itsDir.path() / "repo.db").string();
-    server::createRepositoryFile(itsPath, {});
-    itsEngine = std::make_unique<server::Engine>(server::openRepositoryFile(itsPath));
-    addUsers({"ALICE", "BOB"});
+// Metadata that a write is based on: the active version or the writer's inactive one.
+inline std::string activeMeta(const std::string& theVersion) {
+    return R"({"edit":"true","version_id":")" + theVersion +
+           R"(","activated_at":"","activated_by":"","object_status":"0","change_number":"",)"
+           R"("released_at":"","type":"1"})";
+}
+inline std::string inactiveMeta(const std::string& theVersion) {
+    return R"({"edit":"true","version_id":")" + theVersion +
+           R"(","last_changed_at":"","is_deletion":"false","type":"2"})";
 }
 
-inline std::unique_ptr<Reply> EngineFixture::call(const std::string& theUser,
-                                                  const std::string& theJson,
-                                                  const std::vector<std::string>& theCData,
-                                                  const std::vector<std::string>& theBData) {
-    return parseReply(itsEngine->call(theUser, requestFrame(theJson, theCData, theBData)));
+// The archive an export answered with (BDATA of slot 0).
+inline std::string archiveOf(const Reply& theReply) {
+    const auto& aBData = theReply.itsMessage.getBDataVec();
+    return aBData.empty() || !aBData[0] ? std::string() : *aBData[0];
 }
 
-inline void EngineFixture::addUsers(std::initializer_list<const char*> theUsers) {
-    // One hash for all: each costs a tenth of a second.
-    static const std::string theHash = RepositoryAccess::server::hashPassword("pw");
-    for (const char* aUser : theUsers)
-        itsEngine->store().putUser({aUser, theHash});
-}
+// A fresh repository file in a temporary folder with users ALICE and BOB and one engine on it,
+// with the requests of objects, packages and delivery units at hand.
+class EngineFixture {
+public:
+    EngineFixture() {
+        itsPath = (itsDir.path() / "repo.db").string();
+        server::createRepositoryFile(itsPath, {});
+        itsEngine = std::make_unique<server::Engine>(server::openRepositoryFile(itsPath));
+        addUsers({"ALICE", "BOB"});
+    }
 
-inline void EngineFixture::createPackage(const std::string& thePackage) {
-    auto aReply = call("ALICE", R"({"action":"create","what":"package","package":")" + thePackage +
-                                    R"(","description":"","inherit":"0"})");
-    ASSERT_EQ(aReply->code(), "0") << aReply->text();
-}
+    std::unique_ptr<Reply> call(const std::string& theUser, const std::string& theJson,
+                                const std::vector<std::string>& theCData = {},
+                                const std::vector<std::string>& theBData = {}) {
+        return parseReply(itsEngine->call(theUser, requestFrame(theJson, theCData, theBData)));
+    }
+    // A request of theAction and theWhat with theMembers (JSON members, without braces).
+    std::unique_ptr<Reply> request(const std::string& theUser, const std::string& theAction,
+                                   const std::string& theWhat, const std::string& theMembers) {
+        return call(theUser, R"({"action":")" + theAction + R"(","what":")" + theWhat + "\"," +
+                                 theMembers + "}");
+    }
+    // Adds each user with the password "pw".
+    void addUsers(std::initializer_list<const char*> theUsers) {
+        // One hash for all: each costs a tenth of a second.
+        static const std::string theHash = server::hashPassword("pw");
+        for (const char* aUser : theUsers)
+            itsEngine->store().putUser({aUser, theHash});
+    }
+    // Changes a setting as `kivo-repo set` does.
+    void setting(const std::string& theName, const std::string& theValue) {
+        server::Transaction aTransaction(itsEngine->store().database(), true);
+        itsEngine->store().setSetting(theName, theValue);
+        aTransaction.commit();
+    }
 
-inline std::unique_ptr<Reply> EngineFixture::write(const std::string& theUser,
-                                                   const std::string& theObject,
-                                                   const std::string& theContent,
-                                                   const std::string& theMetadata) {
-    std::string aJson = R"({"action":"write","what":"object","session":)" + session(theUser) +
-                        R"(,"object":)" + theObject;
-    if (!theMetadata.empty())
-        aJson += R"(,"metadata":)" + theMetadata;
-    aJson += R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})";
-    return call(theUser, aJson, {theContent});
-}
+    void createPackage(const std::string& thePackage) {
+        auto aReply =
+            request("ALICE", "create", "package",
+                    R"("package":")" + thePackage + R"(","description":"","inherit":"0")");
+        ASSERT_EQ(aReply->code(), "0") << aReply->text();
+    }
+    std::unique_ptr<Reply> readPackage(const std::string& thePackage) {
+        return request("ALICE", "read", "package", R"("package":")" + thePackage + "\"");
+    }
+    // Writes content into theUser's default workspace, text as CDATA, theBinary as BDATA;
+    // theMetadata is the metadata the write is based on, empty for a new object.
+    std::unique_ptr<Reply> write(const std::string& theUser, const std::string& theObject,
+                                 const std::string& theContent, const std::string& theMetadata = "",
+                                 bool theBinary = false) {
+        std::string aJson = R"({"action":"write","what":"object","session":)" + session(theUser) +
+                            R"(,"object":)" + theObject;
+        if (!theMetadata.empty())
+            aJson += R"(,"metadata":)" + theMetadata;
+        aJson += R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})";
+        if (theBinary)
+            return call(theUser, aJson, {}, {theContent});
+        return call(theUser, aJson, {theContent});
+    }
+    std::unique_ptr<Reply> activate(const std::string& theUser,
+                                    const std::vector<std::string>& theObjects,
+                                    const std::string& theMode = "0") {
+        std::string aList;
+        for (const auto& anObject : theObjects)
+            aList += (aList.empty() ? "" : ",\n") + anObject;
+        return request(theUser, "activate", "objects",
+                       R"("session":)" + session(theUser) + R"(,"objList":[)" + aList +
+                           R"(],"activationMode":")" + theMode + "\"");
+    }
+    std::unique_ptr<Reply> deleteObject(const std::string& theUser, const std::string& theObject) {
+        return request(theUser, "delete", "object",
+                       R"("session":)" + session(theUser) + R"(,"object":)" + theObject);
+    }
+    // theUser's inactive objects.
+    std::unique_ptr<Reply> listObjects(const std::string& theUser) {
+        return request(theUser, "list", "objects",
+                       R"("session":)" + session(theUser) + R"(,"name":"")");
+    }
+    // The active version of an object, its metadata only or with its content.
+    std::unique_ptr<Reply> activeMetadata(const std::string& theObject) {
+        return request("ALICE", "read", "objectMetadata",
+                       R"("session":{"sessionType":"1"},"object":)" + theObject +
+                           R"(,"version":{"versionType":"1"})");
+    }
+    std::unique_ptr<Reply> readActive(const std::string& theObject,
+                                      const std::string& theWinFormat = "0") {
+        return request("ALICE", "read", "object",
+                       R"("session":{"sessionType":"1"},"object":)" + theObject +
+                           R"(,"version":{"versionType":"1"},"winformat":")" + theWinFormat + "\"");
+    }
+    // The content of the active version: its CDATA, else its BDATA; "<none>" when it has none.
+    std::string activeContent(const std::string& theObject) {
+        auto aRead = readActive(theObject);
+        if (aRead->code() != "0")
+            return "<none>";
+        const auto& aCData = aRead->itsMessage.getCDataVec();
+        if (!aCData.empty() && aCData[0] && !aCData[0]->empty())
+            return *aCData[0];
+        return archiveOf(*aRead);
+    }
 
-inline std::unique_ptr<Reply> EngineFixture::activate(const std::string& theUser,
-                                                      const std::vector<std::string>& theObjects,
-                                                      const std::string& theMode) {
-    std::string aList;
-    for (const auto& anObject : theObjects)
-        aList += (aList.empty() ? "" : ",\n") + anObject;
-    return call(theUser, R"({"action":"activate","what":"objects","session":)" + session(theUser) +
-                             R"(,"objList":[)" + aList + R"(],"activationMode":")" + theMode +
-                             R"("})");
-}
+    std::unique_ptr<Reply> createUnit(const std::string& theName,
+                                      const std::string& theVendor = "acme") {
+        return request("ALICE", "create", "deliveryUnit",
+                       R"("name":")" + theName + R"(","vendor":")" + theVendor +
+                           R"(","caption":"Orders","responsible":"ALICE","version":"1",)"
+                           R"("version_sp":"2","version_patch":"3","qrtsID":"","sp_QRTS_ID":"",)"
+                           R"("ach":"CA")");
+    }
+    std::unique_ptr<Reply> assign(const std::string& thePackage, const std::string& theUnit) {
+        return request("ALICE", "update", "package",
+                       R"("package":")" + thePackage + R"(","delivery_unit":")" + theUnit +
+                           R"(","du_vendor":"acme")");
+    }
+    // Exports the unit; theExtra holds further members, each with a leading comma.
+    std::unique_ptr<Reply> exportUnit(const std::string& theUnit, const std::string& theExtra = "",
+                                      const std::string& theWhat = "delivery_unit") {
+        return request("ALICE", "export", theWhat,
+                       R"("delivery_unit":")" + theUnit +
+                           R"(","du_vendor":"acme","alias":"","file":"","provide_content":"1",)"
+                           R"("export_summary":"1")" +
+                           theExtra);
+    }
+    // Imports archives into theUser's default workspace; one archive is a file import, several a
+    // file-list import. theOptions: forceRemove, autoActivate, activationMode, onlyTestImport.
+    std::unique_ptr<Reply> import(const std::vector<std::string>& theArchives,
+                                  const std::vector<std::string>& theOptions = {"1", "1", "0", "0"},
+                                  const std::string& theUser = "ALICE") {
+        std::string aJson = R"({"action":"import","what":")";
+        if (theArchives.size() == 1) {
+            aJson += R"(file","session":)" + session(theUser) + R"(,"filename":"du.tgz")";
+        } else {
+            aJson += R"(fileList","session":)" + session(theUser) + R"(,"fileList":[)";
+            for (std::size_t i = 0; i < theArchives.size(); ++i)
+                aJson += (i ? ",\n\"" : "\"") + std::to_string(i) + ".tgz\"";
+            aJson += "]";
+        }
+        aJson += R"(,"forceRemove":")" + theOptions[0] + R"(","autoActivate":")" + theOptions[1] +
+                 R"(","activationMode":")" + theOptions[2] + R"(","onlyTestImport":")" +
+                 theOptions[3] + R"(","determineXrefs":"0","contentProvided":"1"})";
+        return call(theUser, aJson, {}, theArchives);
+    }
+    // Everything a refused request must leave as it was: the row counts and the packages.
+    std::string snapshot() {
+        auto& aStore = itsEngine->store();
+        server::Transaction aTransaction(aStore.database(), false);
+        std::string aText;
+        for (const char* aTable :
+             {"objects", "history", "inactive_versions", "packages", "delivery_units"})
+            aText += std::string(aTable) + "=" + std::to_string(aStore.countRows(aTable)) + " ";
+        for (const auto& aPackage : aStore.listPackages())
+            aText += aPackage.itsName + ":" + aPackage.itsDeliveryUnit + " ";
+        aTransaction.commit();
+        return aText;
+    }
 
-inline std::unique_ptr<Reply> EngineFixture::activeMetadata(const std::string& theObject) {
-    return call(
-        "ALICE",
-        R"({"action":"read","what":"objectMetadata","session":{"sessionType":"1"},"object":)" +
-            theObject + R"(,"version":{"versionType":"1"}})");
+    std::string path() const { return itsPath; }
+    server::Engine& engine() { return *itsEngine; }
+
+private:
+    kivotest::TempDir itsDir;
+    std::string itsPath;
+    std::unique_ptr<server::Engine> itsEngine;
+};
+
+// A repository file of an older storage level: theSql takes back what the later levels added.
+inline std::string
+olderRepositoryFile(const kivotest::TempDir& theDir, const std::string& theSql,
+                    const std::vector<std::pair<std::string, std::string>>& theSettings = {}) {
+    const std::string aPath = (theDir.path() / "repo.db").string();
+    server::createRepositoryFile(aPath, theSettings);
+    server::SqliteDatabase(aPath, false).execute(theSql);
+    return aPath;
 }
 
 } // namespace enginetest

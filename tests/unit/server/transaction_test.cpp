@@ -2,13 +2,9 @@
 // repository as it was and is the error that the caller sees, also when the rollback after it
 // fails as well.
 
-#include "tests/unit/server/deliveryunitsupport.hpp"
-#include "tests/unit/server/failingdatabase.hpp"
-
-#include "server/transaction.hpp"
 #include "sqlitefile/fileschema.hpp"
-#include "sqlitefile/repositoryfile.hpp"
-#include "sqlitefile/sqlitedb.hpp"
+#include "tests/unit/server/enginetestsupport.hpp"
+#include "tests/unit/server/failingdatabase.hpp"
 
 #include <gtest/gtest.h>
 
@@ -23,118 +19,94 @@ const std::string kY = object("a", "y", "txt");
 const std::string kZ = object("a", "z", "txt");
 const std::string kW = object("a", "w", "txt");
 
-// One request of the story: its sender, body and attachments. An import takes the archive
-// that the answer of an earlier step (itsArchiveFrom) holds, itsArchives times.
+// One request of the story: its sender, action, object of the action, further members and
+// attachments. An import takes the archive that the answer of an earlier step (itsArchiveFrom)
+// holds, itsArchives times.
 struct Step {
-    std::string itsUser;
-    std::string itsJson;
+    std::string itsUser, itsAction, itsWhat, itsMembers;
     std::vector<std::string> itsCData = {};
     int itsArchiveFrom = -1;
     int itsArchives = 1;
+
+    std::string json() const {
+        return R"({"action":")" + itsAction + R"(","what":")" + itsWhat + "\"," + itsMembers + "}";
+    }
 };
-
-std::string write(const std::string& theUser, const std::string& theObject) {
-    return R"({"action":"write","what":"object","session":)" + session(theUser) + R"(,"object":)" +
-           theObject + R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})";
-}
-
-std::string activate(const std::string& theObject) {
-    return R"({"action":"activate","what":"objects","session":)" + session("ALICE") +
-           R"(,"objList":[)" + theObject + R"(],"activationMode":"0"})";
-}
-
-std::string import(const std::string& theWhat, const std::string& theFiles) {
-    return R"({"action":"import","what":")" + theWhat + R"(","session":)" + session("ALICE") +
-           theFiles +
-           R"(,"forceRemove":"1","autoActivate":"1","activationMode":"0","onlyTestImport":"0",)"
-           R"("determineXrefs":"0","contentProvided":"1"})";
-}
 
 // A story through every request that writes, each step valid after the ones before it.
 std::vector<Step> story() {
     const std::string aUnit =
-        R"("caption":"Orders","responsible":"ALICE","version":"1","version_sp":"2",)"
-        R"("version_patch":"3","qrtsID":"","sp_QRTS_ID":"","ach":"CA"})";
+        R"("vendor":"acme","caption":"Orders","responsible":"ALICE","version":"1",)"
+        R"("version_sp":"2","version_patch":"3","qrtsID":"","sp_QRTS_ID":"","ach":"CA")";
+    const std::string anAlice = R"("session":)" + session("ALICE"),
+                      aBob = R"("session":)" + session("BOB");
+    const std::string aWrite =
+        R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[])";
+    const std::string anImport =
+        R"(,"forceRemove":"1","autoActivate":"1","activationMode":"0","onlyTestImport":"0",)"
+        R"("determineXrefs":"0","contentProvided":"1")";
+    const std::string anExport = R"("delivery_unit":"DU","du_vendor":"acme","alias":"","file":"",)"
+                                 R"("provide_content":"1")";
     return {
+        {"ALICE", "create", "package", R"("package":"a","description":"","inherit":"0")"},
+        {"ALICE", "create", "deliveryUnit", R"("name":"DU",)" + aUnit},
+        {"ALICE", "update", "package", R"("package":"a","delivery_unit":"DU","du_vendor":"acme")"},
+        {"ALICE", "update", "deliveryUnit", R"("name":"DU",)" + aUnit},
+        {"ALICE", "write", "object", anAlice + R"(,"object":)" + kX + aWrite, {"one"}},
+        {"ALICE", "write", "object", anAlice + R"(,"object":)" + kY + aWrite, {"two"}},
+        {"ALICE", "activate", "objects",
+         anAlice + R"(,"objList":[)" + kX + R"(],"activationMode":"0")"},
+        {"ALICE", "write", "object", anAlice + R"(,"object":)" + kZ + aWrite, {"three"}},
+        {"ALICE", "delete", "revertObjects", anAlice + R"(,"objList":[)" + kZ + "]"},
+        {"BOB", "pull", "inactiveObjects",
+         aBob + R"(,"objList":[)" + kY + R"(],"user":"ALICE","workspace":"")"},
+        {"BOB", "delete", "inactiveWorkspace", aBob + R"(,"user":"BOB","workspace":"")"},
+        {"ALICE", "export", "delivery_unit", anExport + R"(,"export_summary":"1")"},
+        {"ALICE", "import", "file", anAlice + R"(,"filename":"du.tgz")" + anImport, {}, 11},
         {"ALICE",
-         R"({"action":"create","what":"package","package":"a","description":"","inherit":"0"})"},
+         "import",
+         "fileList",
+         anAlice + R"(,"fileList":["0.tgz","1.tgz"])" + anImport,
+         {},
+         11,
+         2},
+        {"ALICE", "export", "languages", anExport + R"(,"languages":["de"])"},
         {"ALICE",
-         R"({"action":"create","what":"deliveryUnit","name":"DU","vendor":"acme",)" + aUnit},
-        {"ALICE",
-         R"({"action":"update","what":"package","package":"a","delivery_unit":"DU","du_vendor":"acme"})"},
-        {"ALICE",
-         R"({"action":"update","what":"deliveryUnit","name":"DU","vendor":"acme",)" + aUnit},
-        {"ALICE", write("ALICE", kX), {"one"}},
-        {"ALICE", write("ALICE", kY), {"two"}},
-        {"ALICE", activate(kX)},
-        {"ALICE", write("ALICE", kZ), {"three"}},
-        {"ALICE", R"({"action":"delete","what":"revertObjects","session":)" + session("ALICE") +
-                      R"(,"objList":[)" + kZ + "]}"},
-        {"BOB", R"({"action":"pull","what":"inactiveObjects","session":)" + session("BOB") +
-                    R"(,"objList":[)" + kY + R"(],"user":"ALICE","workspace":""})"},
-        {"BOB", R"({"action":"delete","what":"inactiveWorkspace","session":)" + session("BOB") +
-                    R"(,"user":"BOB","workspace":""})"},
-        {"ALICE",
-         R"({"action":"export","what":"delivery_unit","delivery_unit":"DU","du_vendor":"acme",)"
-         R"("alias":"","file":"","provide_content":"1","export_summary":"1"})"},
-        {"ALICE", import("file", R"(,"filename":"du.tgz")"), {}, 11},
-        {"ALICE", import("fileList", R"(,"fileList":["0.tgz","1.tgz"])"), {}, 11, 2},
-        {"ALICE",
-         R"({"action":"export","what":"languages","delivery_unit":"DU","du_vendor":"acme",)"
-         R"("alias":"","languages":["de"],"file":"","provide_content":"1"})"},
-        {"ALICE",
-         R"({"action":"import","what":"languages","session":)" + session("ALICE") +
-             R"(,"filename":"texts.tgz","onlyTestImport":"0","contentProvided":"1"})",
+         "import",
+         "languages",
+         anAlice + R"(,"filename":"texts.tgz","onlyTestImport":"0","contentProvided":"1")",
          {},
          14},
-        {"ALICE",
-         R"({"action":"set","what":"changeTracking","status":"on","ignoreOpenChanges":"0"})"},
-        {"ALICE", R"({"action":"create","what":"change","description":"d"})"},
-        {"ALICE",
-         R"({"action":"edit","what":"changeDescription","changeID":"ZEV//1","description":"e"})"},
-        {"ALICE",
-         R"({"action":"add","what":"changeContributor","changeID":"ZEV//1","contributor":"BOB"})"},
-        {"BOB",
-         R"({"action":"edit","what":"contributorComment","changeID":"ZEV//1","contributor":"BOB","comment":"later"})"},
-        {"BOB",
-         R"({"action":"validate","what":"contribution","changeID":"ZEV//1","user":"BOB","comment":"fine"})"},
-        {"ALICE",
-         R"({"action":"remove","what":"changeContributor","changeID":"ZEV//1","contributor":"BOB"})"},
-        {"ALICE", write("ALICE", kW), {"four"}},
-        {"ALICE", R"({"action":"activate","what":"objects","session":)" + session("ALICE") +
-                      R"(,"objList":[)" + kW + R"(],"activationMode":"0","changeID":"ZEV//1"})"},
-        {"ALICE", R"({"action":"create","what":"change","description":"two"})"},
-        {"ALICE",
-         R"({"action":"move","what":"changeEntries","sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2","objects":[)" +
-             kW + "]}"},
-        {"ALICE",
-         R"({"action":"merge","what":"changes","sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2"})"},
-        {"ALICE", R"({"action":"create","what":"change","description":"three"})"},
-        {"ALICE", R"({"action":"delete","what":"change","changeID":"ZEV//3"})"},
-        {"ALICE",
-         R"({"action":"validate","what":"contribution","changeID":"ZEV//2","user":"ALICE","comment":"fine"})"},
-        {"ALICE", R"({"action":"release","what":"change","changeID":"ZEV//2"})"},
-        {"ALICE", R"({"action":"delete","what":"object","session":)" + session("ALICE") +
-                      R"(,"object":)" + kX + "}"},
-        {"ALICE",
-         R"({"action":"set","what":"changeTracking","status":"off","ignoreOpenChanges":"1"})"},
-        {"ALICE", R"({"action":"undeploy","what":"delivery_unit","session":)" + session("ALICE") +
-                      R"(,"delivery_unit":"DU","du_vendor":"acme"})"},
-        {"ALICE",
-         R"({"action":"create","what":"deliveryUnit","name":"DU2","vendor":"acme",)" + aUnit},
-        {"ALICE", R"({"action":"delete","what":"deliveryUnit","name":"DU2","vendor":"acme"})"},
-        {"ALICE",
-         R"({"action":"create","what":"package","package":"b","description":"","inherit":"0"})"},
-        {"ALICE",
-         R"({"action":"delete","what":"package","package":"b","ignoreInactiveObjects":"1","recursively":"0"})"},
+        {"ALICE", "set", "changeTracking", R"("status":"on","ignoreOpenChanges":"0")"},
+        {"ALICE", "create", "change", R"("description":"d")"},
+        {"ALICE", "edit", "changeDescription", R"("changeID":"ZEV//1","description":"e")"},
+        {"ALICE", "add", "changeContributor", R"("changeID":"ZEV//1","contributor":"BOB")"},
+        {"BOB", "edit", "contributorComment",
+         R"("changeID":"ZEV//1","contributor":"BOB","comment":"later")"},
+        {"BOB", "validate", "contribution", R"("changeID":"ZEV//1","user":"BOB","comment":"fine")"},
+        {"ALICE", "remove", "changeContributor", R"("changeID":"ZEV//1","contributor":"BOB")"},
+        {"ALICE", "write", "object", anAlice + R"(,"object":)" + kW + aWrite, {"four"}},
+        {"ALICE", "activate", "objects",
+         anAlice + R"(,"objList":[)" + kW + R"(],"activationMode":"0","changeID":"ZEV//1")"},
+        {"ALICE", "create", "change", R"("description":"two")"},
+        {"ALICE", "move", "changeEntries",
+         R"("sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2","objects":[)" + kW + "]"},
+        {"ALICE", "merge", "changes", R"("sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2")"},
+        {"ALICE", "create", "change", R"("description":"three")"},
+        {"ALICE", "delete", "change", R"("changeID":"ZEV//3")"},
+        {"ALICE", "validate", "contribution",
+         R"("changeID":"ZEV//2","user":"ALICE","comment":"fine")"},
+        {"ALICE", "release", "change", R"("changeID":"ZEV//2")"},
+        {"ALICE", "delete", "object", anAlice + R"(,"object":)" + kX},
+        {"ALICE", "set", "changeTracking", R"("status":"off","ignoreOpenChanges":"1")"},
+        {"ALICE", "undeploy", "delivery_unit",
+         anAlice + R"(,"delivery_unit":"DU","du_vendor":"acme")"},
+        {"ALICE", "create", "deliveryUnit", R"("name":"DU2",)" + aUnit},
+        {"ALICE", "delete", "deliveryUnit", R"("name":"DU2","vendor":"acme")"},
+        {"ALICE", "create", "package", R"("package":"b","description":"","inherit":"0")"},
+        {"ALICE", "delete", "package",
+         R"("package":"b","ignoreInactiveObjects":"1","recursively":"0")"},
     };
-}
-
-std::string requestName(const std::string& theJson) {
-    json::JsonObject aBody;
-    json::JsonAllocator anAllocator;
-    EXPECT_TRUE(json::jsonParse(theJson.data(), theJson.size(), aBody, anAllocator)) << theJson;
-    return json::getString(aBody, "action") + "/" + json::getString(aBody, "what");
 }
 
 // A repository file with users ALICE and BOB and an engine on it whose database fails on purpose.
@@ -165,7 +137,7 @@ protected:
             }
             if (!itsDatabase->failed()) {
                 // The request ran statements, and each of them failed once on the way here.
-                EXPECT_GT(n, 2) << theStep.itsJson;
+                EXPECT_GT(n, 2) << theStep.json();
                 itsDatabase->failAt(0);
                 return parseReply(anAnswer);
             }
@@ -193,13 +165,13 @@ TEST_F(FailingEngine, AFailureAnywhereInARequestLeavesTheRepositoryAsItWas) {
         std::vector<std::string> anArchives;
         if (aStep.itsArchiveFrom >= 0)
             anArchives.assign(aStep.itsArchives, archiveOf(*anAnswers[aStep.itsArchiveFrom]));
-        const std::string aFrame = requestFrame(aStep.itsJson, aStep.itsCData, anArchives);
+        const std::string aFrame = requestFrame(aStep.json(), aStep.itsCData, anArchives);
         // Every other step lets its rollback fail as well.
         anAnswers.push_back(sendThroughFailures(aStep, aFrame, i % 2 == 1));
-        ASSERT_TRUE(anAnswers.back()) << "step " << i << ": " << aStep.itsJson;
+        ASSERT_TRUE(anAnswers.back()) << "step " << i << ": " << aStep.json();
         ASSERT_EQ(anAnswers.back()->code(), "0")
             << "step " << i << ": " << anAnswers.back()->text();
-        aCovered.insert(requestName(aStep.itsJson));
+        aCovered.insert(aStep.itsAction + "/" + aStep.itsWhat);
     }
     for (const auto& [anAction, aWhat] : server::Engine::writeRequests())
         EXPECT_TRUE(aCovered.count(anAction + "/" + aWhat)) << anAction << "/" << aWhat;
@@ -209,13 +181,13 @@ TEST_F(FailingEngine, AFailureInAGroupTakesBackTheGroupsOpenTransaction) {
     itsEngine->beginGroup();
     const std::string aBefore = dumpRepository(itsPath);
     const std::vector<Step> aStory = story();
-    ASSERT_EQ(parseReply(itsEngine->call("ALICE", requestFrame(aStory[0].itsJson)))->code(), "0");
+    ASSERT_EQ(parseReply(itsEngine->call("ALICE", requestFrame(aStory[0].json())))->code(), "0");
     itsDatabase->failAt(1, true);
-    EXPECT_THROW(itsEngine->call("ALICE", requestFrame(aStory[1].itsJson)), server::StorageError);
+    EXPECT_THROW(itsEngine->call("ALICE", requestFrame(aStory[1].json())), server::StorageError);
     EXPECT_EQ(dumpRepository(itsPath), aBefore);
     itsDatabase->failAt(0);
     // The engine goes on: the next request opens a new shared transaction.
-    ASSERT_EQ(parseReply(itsEngine->call("ALICE", requestFrame(aStory[0].itsJson)))->code(), "0");
+    ASSERT_EQ(parseReply(itsEngine->call("ALICE", requestFrame(aStory[0].json())))->code(), "0");
     itsEngine->endGroup();
     EXPECT_NE(dumpRepository(itsPath), aBefore);
 }
@@ -223,14 +195,10 @@ TEST_F(FailingEngine, AFailureInAGroupTakesBackTheGroupsOpenTransaction) {
 // The file's upgrade: all of it or nothing, with the first error.
 TEST(FailingFile, AFailedUpgradeLeavesTheOlderFile) {
     kivotest::TempDir aDir;
-    const std::string aPath = (aDir.path() / "repo.db").string();
-    server::createRepositoryFile(aPath, {});
-    {
-        server::SqliteDatabase anOld(aPath, false);
-        anOld.execute("ALTER TABLE users DROP COLUMN is_admin; DROP TABLE change_contributors; "
-                      "DROP TABLE change_entries; DROP TABLE changes; "
-                      "DROP INDEX history_by_change; PRAGMA user_version = 1");
-    }
+    const std::string aPath = olderRepositoryFile(
+        aDir, "ALTER TABLE users DROP COLUMN is_admin; DROP TABLE change_contributors; "
+              "DROP TABLE change_entries; DROP TABLE changes; "
+              "DROP INDEX history_by_change; PRAGMA user_version = 1");
     const std::string aBefore = dumpRepository(aPath);
     for (int n = 1;; ++n) {
         FailingDatabase aDatabase(std::make_unique<server::SqliteDatabase>(aPath, false));
