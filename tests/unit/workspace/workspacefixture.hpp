@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -29,6 +30,30 @@ namespace wstest {
 using kivotest::messageOf;
 
 namespace fs = std::filesystem;
+
+// Sets (or, for nullptr, clears) environment variables until the end of the scope; the time zone
+// is read again both times.
+class ScopedEnv {
+public:
+    ScopedEnv(std::initializer_list<std::pair<const char*, const char*>> theValues) {
+        for (auto [aName, aValue] : theValues) {
+            const char* anOld = std::getenv(aName);
+            itsOld.emplace_back(aName, anOld ? std::optional<std::string>(anOld) : std::nullopt);
+            set(aName, aValue);
+        }
+    }
+    ~ScopedEnv() {
+        for (auto anOld = itsOld.rbegin(); anOld != itsOld.rend(); ++anOld)
+            set(anOld->first.c_str(), anOld->second ? anOld->second->c_str() : nullptr);
+    }
+
+private:
+    static void set(const char* theName, const char* theValue) {
+        theValue ? ::setenv(theName, theValue, 1) : ::unsetenv(theName);
+        ::tzset();
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> itsOld;
+};
 
 class WorkSpaceTest : public ::testing::Test {
 protected:
