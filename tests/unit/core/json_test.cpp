@@ -246,7 +246,7 @@ TEST(JsonManyObjects, ReadAsPlainMaps) {
                 aKeys.push_back(i % 7 == 2   ? ""
                                 : i % 5 == 1 ? "k" + std::to_string(i) + std::string(40, 'L')
                                              : "k" + std::to_string(i));
-            auto aShape = [&] {
+            auto aNewShape = [&] {
                 std::vector<std::string> aShape(aRandom() %
                                                 static_cast<unsigned>(aRow.itsMaxMembers + 1));
                 for (std::string& aKey : aShape)
@@ -255,11 +255,11 @@ TEST(JsonManyObjects, ReadAsPlainMaps) {
             };
             std::vector<std::vector<std::string>> aShapes;
             for (int i = 0; i < 6; ++i)
-                aShapes.push_back(aShape());
+                aShapes.push_back(aNewShape());
             std::string aText = "{\"l\":[";
             std::vector<std::map<std::string, std::string>> anExpected;
             for (int i = 0; i < aRow.itsObjects; ++i) {
-                const auto aKeysOf = aRandom() % 4 == 0 ? aShape() : aShapes[aRandom() % 6];
+                const auto aKeysOf = aRandom() % 4 == 0 ? aNewShape() : aShapes[aRandom() % 6];
                 std::map<std::string, std::string>& aMap = anExpected.emplace_back();
                 aText += i ? ",{" : "{";
                 for (std::size_t j = 0; j < aKeysOf.size(); ++j) {
