@@ -1,9 +1,6 @@
 // The stat data that a status entry keeps as proof: written and read in both status layouts, never
 // kept stale, and trusted by the default status only where hashing every file gives the same
 // answer.
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -63,12 +60,6 @@ protected:
 
     fs::path itsWs;
 };
-
-// Sets the last-write time, as `touch -d` does.
-void setModified(const std::string& thePath, std::int64_t theSeconds, std::uint32_t theNanos) {
-    timespec aTimes[2] = {{0, UTIME_OMIT}, {theSeconds, static_cast<long>(theNanos)}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, thePath.c_str(), aTimes, 0), 0);
-}
 
 } // namespace
 
@@ -140,12 +131,14 @@ TEST_F(StatusProof, DefaultModeAgreesWithHashingEveryFile) {
             break;
         case 1: // same size, last-write time set back
             writeText(aFile, aText(8));
-            setModified(aFile, aBefore->itsModifiedSeconds, aBefore->itsModifiedNanoseconds);
+            wstest::setModifiedTime(aFile, aBefore->itsModifiedSeconds,
+                                    aBefore->itsModifiedNanoseconds);
             break;
         case 2: { // replaced by rename with the same size and last-write time
             const std::string aNew = aFile + ".new";
             writeText(aNew, aText(8));
-            setModified(aNew, aBefore->itsModifiedSeconds, aBefore->itsModifiedNanoseconds);
+            wstest::setModifiedTime(aNew, aBefore->itsModifiedSeconds,
+                                    aBefore->itsModifiedNanoseconds);
             ASSERT_EQ(std::rename(aNew.c_str(), aFile.c_str()), 0);
             break;
         }

@@ -9,8 +9,6 @@
 #include <sstream>
 #include <thread>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/console.hpp"
@@ -49,11 +47,6 @@ private:
     std::ostringstream itsOut;
     std::streambuf* itsOld;
 };
-
-void setModified(const fs::path& thePath, std::time_t theSeconds, long theNanoseconds) {
-    timespec aTimes[2] = {{theSeconds, theNanoseconds}, {theSeconds, theNanoseconds}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, thePath.c_str(), aTimes, 0), 0);
-}
 
 } // namespace
 
@@ -190,7 +183,7 @@ TEST(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
     fs::path aFile = aTemp.path() / "t.txt";
     kivotest::writeText(aFile, "x");
     // 2024-03-07 09:05:01.042999 UTC: milliseconds are truncated, not rounded.
-    setModified(aFile, 1709802301, 42999000);
+    wstest::setModifiedTime(aFile, 1709802301, 42999000);
     for (const char* aZone : {"UTC", "Asia/Kolkata", "America/St_Johns"}) {
         const wstest::ScopedEnv aZoneSet{{"TZ", aZone}};
         EXPECT_EQ(sys::getts(aFile.string()), "2024-03-07 09:05:01.042 UTC") << aZone;

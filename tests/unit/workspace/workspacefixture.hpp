@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/error.hpp"
@@ -121,6 +123,12 @@ private:
     std::vector<RepositoryAccess::Parameter> itsParameters;
     std::map<std::string, std::optional<std::string>> itsOldEnv;
 };
+
+// Sets the last-write time of a file, as `touch -d` does.
+inline void setModifiedTime(const fs::path& thePath, std::int64_t theSeconds, long theNanoseconds) {
+    const timespec aTimes[2] = {{0, UTIME_OMIT}, {theSeconds, theNanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, thePath.c_str(), aTimes, 0), 0);
+}
 
 // The names below a directory, relative to it, sorted (directories end with "/").
 inline std::vector<std::string> treeOf(const fs::path& theDir) {
