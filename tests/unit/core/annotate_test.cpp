@@ -2,6 +2,7 @@
 // histories whose every line names the version that wrote it.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,47 +23,43 @@ std::vector<FileVersion> history(const std::vector<std::string>& theTexts) {
     return aVersions;
 }
 
-// "owner:text" per line, the line feed left out, so a mismatch reads as a listing.
+// "version:text" per line, the text with its line feed (if any), so a mismatch reads as a listing.
 std::string listing(const std::vector<annotate::AnnotatedLine>& theLines) {
     std::string aText;
-    for (const annotate::AnnotatedLine& aLine : theLines) {
-        std::string_view aBody = aLine.itsText;
-        if (aBody.ends_with('\n'))
-            aBody.remove_suffix(1);
-        aText += std::to_string(aLine.itsVersion) + ":" + std::string(aBody) + "\n";
-    }
+    for (const annotate::AnnotatedLine& aLine : theLines)
+        aText += std::to_string(aLine.itsVersion) + ":" + std::string(aLine.itsText);
     return aText;
 }
 
 } // namespace
 
+// Each line keeps the version that last changed it, up to the chosen version (the last when
+// none is chosen). A line that comes back is new; a deletion (no text) starts afresh; a last line
+// without line feed changes when one is added.
 TEST(Annotate, LinesKeepTheVersionThatLastChangedThem) {
-    const std::vector<FileVersion> aVersions =
-        history({"a\nb\nc\n", "a\nB\nc\n", "a\nB\nc\nd\n", "x\na\nB\nd\n"});
-    EXPECT_EQ(listing(annotate::annotateLines(aVersions)), "3:x\n0:a\n1:B\n2:d\n");
-    // An older version as the chosen one: later versions do not count.
-    EXPECT_EQ(listing(annotate::annotateLines(aVersions, 1)), "0:a\n1:B\n0:c\n");
-    EXPECT_EQ(listing(annotate::annotateLines(aVersions, 0)), "0:a\n0:b\n0:c\n");
-}
-
-TEST(Annotate, ALineThatComesBackIsNewAndADeletionStartsAfresh) {
-    // "b" deleted in version 1 and written again in version 2 is version 2's line.
-    EXPECT_EQ(listing(annotate::annotateLines(history({"a\nb\n", "a\n", "a\nb\n"}))), "0:a\n2:b\n");
-    // Version 1 deleted the file (no text); version 2 created it again with the same lines.
-    EXPECT_EQ(listing(annotate::annotateLines(history({"a\nb\n", "", "a\nb\n"}))), "2:a\n2:b\n");
-}
-
-TEST(Annotate, ALastLineWithoutLineFeedChangesWhenOneIsAdded) {
-    // The lines are views of the versions' texts, which must outlive them.
-    const std::vector<FileVersion> aVersions = history({"a\nb", "a\nb\nc"});
-    const std::vector<annotate::AnnotatedLine> aLines = annotate::annotateLines(aVersions);
-    EXPECT_EQ(listing(aLines), "0:a\n1:b\n1:c\n");
-    EXPECT_EQ(aLines.back().itsText, "c");
-}
-
-TEST(Annotate, EmptyHistoriesAndAMissingVersion) {
-    EXPECT_TRUE(annotate::annotateLines(std::vector<FileVersion>{}).empty());
-    EXPECT_TRUE(annotate::annotateLines(history({"a\n", ""})).empty());
+    const std::vector<std::string> aChanges = {"a\nb\nc\n", "a\nB\nc\n", "a\nB\nc\nd\n",
+                                               "x\na\nB\nd\n"};
+    const struct {
+        std::vector<std::string> itsTexts;
+        std::optional<std::size_t> itsChosen;
+        const char* itsListing;
+    } aTable[] = {
+        {aChanges, std::nullopt, "3:x\n0:a\n1:B\n2:d\n"},
+        {aChanges, 1, "0:a\n1:B\n0:c\n"},
+        {aChanges, 0, "0:a\n0:b\n0:c\n"},
+        {{"a\nb\n", "a\n", "a\nb\n"}, std::nullopt, "0:a\n2:b\n"},
+        {{"a\nb\n", "", "a\nb\n"}, std::nullopt, "2:a\n2:b\n"},
+        {{"a\nb", "a\nb\nc"}, std::nullopt, "0:a\n1:b\n1:c"},
+        {{}, std::nullopt, ""},
+        {{"a\n", ""}, std::nullopt, ""},
+    };
+    for (const auto& aRow : aTable) {
+        // The lines are views of the versions' texts, which must outlive them.
+        const std::vector<FileVersion> aVersions = history(aRow.itsTexts);
+        EXPECT_EQ(listing(aRow.itsChosen ? annotate::annotateLines(aVersions, *aRow.itsChosen)
+                                         : annotate::annotateLines(aVersions)),
+                  aRow.itsListing);
+    }
     const std::vector<FileVersion> aVersions = history({"a\n", "b\n"});
     EXPECT_EQ(kivotest::messageOf([&] { annotate::annotateLines(aVersions, 2); }),
               "No version 3 to annotate: the file has 2 versions");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "core/error.hpp"
 #include "tests/support/messages.hpp"
 
@@ -9,18 +11,20 @@ using namespace RepositoryAccess;
 
 namespace {
 
-// The pairs a command line yields, as "name=value" texts in match order.
-std::vector<std::string> pairsOf(std::vector<std::string> theWords, bool theAdvanced = false) {
-    auto aPairs = commandsyntax::match(commandsyntax::buildTable(theAdvanced), theWords);
+// The pairs that the blank-separated words yield, as "name=value" texts in match order.
+std::string pairsOf(const std::string& theWords, bool theAdvanced) {
+    std::vector<std::string> aWords;
+    std::istringstream aStream(theWords);
+    for (std::string aWord; aStream >> aWord;)
+        aWords.push_back(aWord);
+    auto aPairs = commandsyntax::match(commandsyntax::buildTable(theAdvanced), aWords);
     if (!aPairs)
-        return {"no match"};
-    std::vector<std::string> aTexts;
+        return "no match";
+    std::string aText;
     for (const auto& [aName, aValue] : *aPairs)
-        aTexts.push_back(aName + "=" + aValue);
-    return aTexts;
+        aText += (aText.empty() ? "" : " ") + aName + "=" + aValue;
+    return aText;
 }
-
-using Texts = std::vector<std::string>;
 
 } // namespace
 
@@ -36,72 +40,61 @@ TEST(CommandSyntaxTable, EveryTokenOfEveryEntryExpands) {
         }
 }
 
-TEST(CommandSyntaxMatch, ObjectSelectionForms) {
-    EXPECT_EQ(pairsOf({"log", "p1/", "a.txt"}),
-              (Texts{"action=log", "what=object", "object=p1/", "object=a.txt"}));
-    EXPECT_EQ(pairsOf({"annotate", "a.txt"}),
-              (Texts{"action=annotate", "what=object", "object=a.txt"}));
-    EXPECT_EQ(pairsOf({"diff", "p1/", "a.txt"}),
-              (Texts{"action=diff", "what=objects", "object=p1/", "object=a.txt"}));
-    EXPECT_EQ(pairsOf({"CHECKOUT", "IOS"}), (Texts{"action=CHECKOUT", "what=inactiveObjects"}));
-    EXPECT_EQ(pairsOf({"checkout"}), (Texts{"action=checkout", "what=trackedPackages"}));
-    EXPECT_EQ(pairsOf({"checkout", "trackedpackages"}),
-              (Texts{"action=checkout", "what=trackedPackages"}));
-    EXPECT_EQ(pairsOf({"checkout", "p1/"}),
-              (Texts{"action=checkout", "what=objects", "object=p1/"}));
-    EXPECT_EQ(pairsOf({"checkout", "package"}),
-              (Texts{"action=checkout", "what=objects", "object=package"}));
-    EXPECT_EQ(pairsOf({"checkout", "package"}, true), (Texts{"action=checkout", "what=package"}));
-    EXPECT_EQ(pairsOf({"commit", "package", "a", "b"}),
-              (Texts{"action=commit", "what=package", "package=a", "package=b"}));
-    EXPECT_EQ(pairsOf({"status"}), (Texts{"action=status", "what=trackedPackages"}));
-    EXPECT_EQ(pairsOf({"status", "ws"}), (Texts{"action=status", "what=workSpace"}));
-    EXPECT_EQ(pairsOf({"status", "a", "b"}),
-              (Texts{"action=status", "what=objects", "object=a", "object=b"}));
-    EXPECT_EQ(pairsOf({"commit", "objects", "x"}),
-              (Texts{"action=commit", "what=objects", "object=x"}));
-    // Form A turns the optional keyword around in advanced mode.
-    EXPECT_EQ(pairsOf({"activate"}), (Texts{"action=activate", "what=trackedPackages"}));
-    EXPECT_EQ(pairsOf({"activate"}, true), (Texts{"action=activate", "what=inactiveObjects"}));
-    EXPECT_EQ(pairsOf({"revert", "trackedPackages"}, true),
-              (Texts{"action=revert", "what=trackedPackages"}));
-}
-
-TEST(CommandSyntaxMatch, EntriesWithTheSameActionAreTriedInOrder) {
-    EXPECT_EQ(pairsOf({"export", "la", "DU1", "acme", "out.zip", "de", "en"}),
-              (Texts{"action=export", "what=languages", "deliveryUnit=DU1", "vendor=acme",
-                     "fileName=out.zip", "language=de", "language=en"}));
-    EXPECT_EQ(
-        pairsOf({"export", "DU1", "out.zip"}),
-        (Texts{"action=export", "what=deliveryUnit", "deliveryUnit=DU1", "fileName=out.zip"}));
-    EXPECT_EQ(pairsOf({"export", "du", "DU1", "acme", "out.zip"}),
-              (Texts{"action=export", "what=deliveryUnit", "deliveryUnit=DU1", "vendor=acme",
-                     "fileName=out.zip"}));
-    EXPECT_EQ(pairsOf({"list", "changes"}), (Texts{"action=list", "what=changes"}));
-    EXPECT_EQ(pairsOf({"help", "create", "workspace"}),
-              (Texts{"action=help", "what=create", "helpWhat=workspace"}));
-    EXPECT_EQ(pairsOf({"help"}), (Texts{"action=help"}));
-    EXPECT_EQ(pairsOf({"create", "ws", "/tmp/w"}),
-              (Texts{"action=create", "what=workSpace", "workSpace=/tmp/w"}));
-    EXPECT_EQ(pairsOf({"create", "ws", "/tmp/w", "K"}),
-              (Texts{"action=create", "what=workSpace", "workSpace=/tmp/w", "key=K"}));
-    EXPECT_EQ(
-        pairsOf({"assign", "p1", "p2", "DU"}),
-        (Texts{"action=assign", "what=package", "package=p1", "package=p2", "deliveryUnit=DU"}));
-    EXPECT_EQ(pairsOf({"delete", "allIWS"}),
-              (Texts{"action=delete", "what=allInactiveWorkSpaces"}));
-    EXPECT_EQ(pairsOf({"set", "cts", "ENABLED"}),
-              (Texts{"action=set", "what=changeTrackingStatus", "changeTrackingStatus=ENABLED"}));
-    EXPECT_EQ(pairsOf({"move", "1", "2"}), (Texts{"action=move", "what=trackedPackages",
-                                                  "sourceChangeId=1", "targetChangeId=2"}));
-    EXPECT_EQ(pairsOf({"rebase"}), (Texts{"action=rebase", "what=trackedPackages"}));
-}
-
-TEST(CommandSyntaxMatch, RejectsWhatNoSyntaxAccepts) {
-    for (Texts aWords :
-         {Texts{"nosuch"}, Texts{"version", "x"}, Texts{"list"}, Texts{"set", "cts", "maybe"},
-          Texts{"create", "ws"}, Texts{"show", "object", "x"}, Texts{"merge", "chs", "1"}})
-        EXPECT_EQ(pairsOf(aWords), Texts{"no match"}) << aWords.front();
+// The pairs of each command line, in match order. Entries with the same action are tried in
+// order; form A turns the optional keyword around in advanced mode.
+TEST(CommandSyntaxMatch, FormsOfEachAction) {
+    const struct {
+        const char* itsWords;
+        bool itsAdvanced;
+        const char* itsPairs;
+    } aTable[] = {
+        {"log p1/ a.txt", false, "action=log what=object object=p1/ object=a.txt"},
+        {"annotate a.txt", false, "action=annotate what=object object=a.txt"},
+        {"diff p1/ a.txt", false, "action=diff what=objects object=p1/ object=a.txt"},
+        {"CHECKOUT IOS", false, "action=CHECKOUT what=inactiveObjects"},
+        {"checkout", false, "action=checkout what=trackedPackages"},
+        {"checkout trackedpackages", false, "action=checkout what=trackedPackages"},
+        {"checkout p1/", false, "action=checkout what=objects object=p1/"},
+        {"checkout package", false, "action=checkout what=objects object=package"},
+        {"checkout package", true, "action=checkout what=package"},
+        {"commit package a b", false, "action=commit what=package package=a package=b"},
+        {"status", false, "action=status what=trackedPackages"},
+        {"status ws", false, "action=status what=workSpace"},
+        {"status a b", false, "action=status what=objects object=a object=b"},
+        {"commit objects x", false, "action=commit what=objects object=x"},
+        {"activate", false, "action=activate what=trackedPackages"},
+        {"activate", true, "action=activate what=inactiveObjects"},
+        {"revert trackedPackages", true, "action=revert what=trackedPackages"},
+        {"export la DU1 acme out.zip de en", false,
+         "action=export what=languages deliveryUnit=DU1 vendor=acme fileName=out.zip language=de "
+         "language=en"},
+        {"export DU1 out.zip", false,
+         "action=export what=deliveryUnit deliveryUnit=DU1 fileName=out.zip"},
+        {"export du DU1 acme out.zip", false,
+         "action=export what=deliveryUnit deliveryUnit=DU1 vendor=acme fileName=out.zip"},
+        {"list changes", false, "action=list what=changes"},
+        {"help create workspace", false, "action=help what=create helpWhat=workspace"},
+        {"help", false, "action=help"},
+        {"create ws /tmp/w", false, "action=create what=workSpace workSpace=/tmp/w"},
+        {"create ws /tmp/w K", false, "action=create what=workSpace workSpace=/tmp/w key=K"},
+        {"assign p1 p2 DU", false,
+         "action=assign what=package package=p1 package=p2 deliveryUnit=DU"},
+        {"delete allIWS", false, "action=delete what=allInactiveWorkSpaces"},
+        {"set cts ENABLED", false,
+         "action=set what=changeTrackingStatus changeTrackingStatus=ENABLED"},
+        {"move 1 2", false, "action=move what=trackedPackages sourceChangeId=1 targetChangeId=2"},
+        {"rebase", false, "action=rebase what=trackedPackages"},
+        // What no syntax accepts.
+        {"nosuch", false, "no match"},
+        {"version x", false, "no match"},
+        {"list", false, "no match"},
+        {"set cts maybe", false, "no match"},
+        {"create ws", false, "no match"},
+        {"show object x", false, "no match"},
+        {"merge chs 1", false, "no match"},
+    };
+    for (const auto& aRow : aTable)
+        EXPECT_EQ(pairsOf(aRow.itsWords, aRow.itsAdvanced), aRow.itsPairs) << aRow.itsWords;
 }
 
 TEST(CommandSyntaxMatch, ATokenWithoutExpansionMapIsAnInternalError) {

@@ -79,16 +79,4 @@ inline double number(std::string_view theToken) {
     return aValue.t == json::JT_NUMBER ? aValue.u.numberValue : std::nan("");
 }
 
-inline std::string bytes(std::string_view theText) {
-    std::string aHex;
-    static const char kDigits[] = "0123456789ABCDEF";
-    for (unsigned char c : theText) {
-        if (!aHex.empty())
-            aHex += ' ';
-        aHex += kDigits[c >> 4];
-        aHex += kDigits[c & 15];
-    }
-    return aHex;
-}
-
 } // namespace jsontest

@@ -2,7 +2,7 @@
 // random edits, and the three-way merge.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
@@ -14,20 +14,6 @@ using namespace RepositoryAccess;
 using namespace kivotest;
 
 namespace {
-
-// The standard output of a shell command.
-std::string shellOutput(const std::string& theCommand) {
-    std::string anOut;
-    FILE* aPipe = popen(theCommand.c_str(), "r");
-    if (aPipe == nullptr)
-        return anOut;
-    char aBuffer[4096];
-    std::size_t aRead = 0;
-    while ((aRead = fread(aBuffer, 1, sizeof aBuffer, aPipe)) > 0)
-        anOut.append(aBuffer, aRead);
-    pclose(aPipe);
-    return anOut;
-}
 
 // The hunks of a unified difference: everything after the two header lines.
 std::string hunks(const std::string& theDiff) {
@@ -176,8 +162,10 @@ TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
     // One shell runs GNU diff, and later patch, on every round: a shell of its own for each round
     // cost more than the rounds themselves.
     const std::string aCd = "cd '" + aDir.path().string() + "' && ";
-    shellOutput(aCd + "i=0; while [ $i -lt " + std::to_string(aRounds) +
-                " ]; do diff -u old$i new$i > gnu$i; i=$((i + 1)); done");
+    EXPECT_EQ(std::system((aCd + "i=0; while [ $i -lt " + std::to_string(aRounds) +
+                           " ]; do diff -u old$i new$i > gnu$i; i=$((i + 1)); done")
+                              .c_str()),
+              0);
     std::string aPatches;
     std::vector<int> aPatched;
     for (int aRound = 0; aRound < aRounds; ++aRound) {
@@ -199,7 +187,7 @@ TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
         aPatches += "patch -s -o patched" + aNumber + " old" + aNumber + " < ours" + aNumber + "; ";
         aPatched.push_back(aRound);
     }
-    shellOutput(aCd + aPatches);
+    EXPECT_EQ(std::system((aCd + aPatches).c_str()), 0);
     for (int aRound : aPatched)
         EXPECT_EQ(readText(aFile("patched", aRound)), anAfter[aRound]) << "round " << aRound;
 }
@@ -222,7 +210,7 @@ TEST(TextDiff, TextsThatDifferEverywhereGetACorrectDifference) {
     const std::string aPatched = (aDir.path() / "patched").string();
     writeText(anOld, aBase);
     writeText(aPatch, textdiff::unified(aBase, aRemote, "old", "new"));
-    shellOutput("patch -s -o " + aPatched + " " + anOld + " < " + aPatch);
+    EXPECT_EQ(std::system(("patch -s -o " + aPatched + " " + anOld + " < " + aPatch).c_str()), 0);
     EXPECT_TRUE(readText(aPatched) == aRemote);
 
     // One side alone, or the same change on both, is taken whole.

@@ -10,54 +10,12 @@
 #include "core/error.hpp"
 #include "core/runstatistics.hpp"
 #include "front/parameterparser.hpp"
+#include "tests/unit/front/recordinghost.hpp"
 
 using namespace RepositoryAccess;
+using fronttest::RecordingHost;
 
 namespace {
-
-// Records every step with the flags that were set while it ran, and lets a test make a step
-// count something (an activation conflict, a taken-over object).
-class RecordingHost : public ActionHost {
-public:
-    std::vector<std::string> itsSteps;
-    std::map<ActionKind, std::function<void()>> itsEffects;
-    bool itsWorkspaceOpen = true;
-    int itsApiVersion = 16;
-
-    void runAction(ActionKind theKind) override {
-        std::string aStep(actionClassName(theKind));
-        for (const auto& aFlag : {params::noTips, params::local, params::noCompare, params::force,
-                                  params::base, params::overwrite, params::inactive})
-            if (isSet(aFlag))
-                aStep += " +" + std::string(aFlag.name());
-        itsSteps.push_back(aStep);
-        if (auto anEffect = itsEffects.find(theKind); anEffect != itsEffects.end())
-            anEffect->second();
-    }
-    bool openWorkspaceUnlocked() override {
-        itsSteps.push_back("open");
-        return itsWorkspaceOpen;
-    }
-    void lockWorkspace() override { itsSteps.push_back("lock"); }
-    int repositoryApiVersion() override { return itsApiVersion; }
-    void closeConnection() override { itsSteps.push_back("close"); }
-    void deletePackageFiles(const std::vector<std::string>& thePackages, bool) override {
-        itsSteps.push_back("delete files " + thePackages.front());
-    }
-    std::string temporaryFileName(std::string_view theBase, std::string_view theSuffix) override {
-        return "/tmp/" + std::string(theBase) + "_" + std::to_string(++itsTicks) + "." +
-               std::string(theSuffix);
-    }
-    void removeTemporaryFiles(const std::vector<std::string>& theFileNames) override {
-        for (const auto& aFile : theFileNames)
-            itsSteps.push_back("remove " + aFile);
-    }
-    void finishWorkspace(bool) override {}
-    void finishConnection() override {}
-
-private:
-    int itsTicks = 0;
-};
 
 // Installs the parsed command line, runs the dispatcher and returns standard output.
 std::string dispatch(RecordingHost& theHost, std::vector<std::string> theArguments) {
@@ -75,70 +33,57 @@ using Steps = std::vector<std::string>;
 
 } // namespace
 
-TEST(Dispatcher, SingleActionsAndHelpFallback) {
-    RecordingHost aHost;
-    dispatch(aHost, {"COMMIT"});
-    dispatch(aHost, {"version"});
-    dispatch(aHost, {"diff", "p1/"});
-    dispatch(aHost, {"LOG", "p1/"});
-    dispatch(aHost, {"annotate", "a.txt"});
-    dispatch(aHost, {});
-    dispatch(aHost, {"rebase"});
-    dispatch(aHost, {"--action=nosuch"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"actionCommit", "actionVersion", "actionDiff", "actionLog",
-                                     "actionAnnotate", "actionHelp", "actionHelp", "actionHelp"}));
+// The steps of command lines whose sequence depends on their words only.
+TEST(Sequences, StepsOfEachCommandLine) {
+    const struct {
+        std::vector<std::string> itsArguments;
+        Steps itsSteps;
+    } aTable[] = {
+        {{"COMMIT"}, {"actionCommit"}},
+        {{"diff", "p1/"}, {"actionDiff"}},
+        {{"LOG", "p1/"}, {"actionLog"}},
+        {{"annotate", "a.txt"}, {"actionAnnotate"}},
+        {{}, {"actionHelp"}},
+        {{"rebase"}, {"actionHelp"}},
+        {{"--action=nosuch"}, {"actionHelp"}},
+        {{"activate"}, {"actionActivate +noTips"}},
+        // Checkout tracks only packages and objects.
+        {{"checkout", "package", "p"}, {"actionTrack", "actionCheckOut"}},
+        {{"checkout", "p/x.txt"}, {"actionTrack", "actionCheckOut"}},
+        {{"checkout"}, {"actionCheckOut"}},
+        {{"checkout", "package", "p", "--noRecursive"}, {"actionCheckOut"}},
+        {{"discard", "package", "p"}, {"actionDiscard", "actionUnTrack"}},
+        {{"discard", "package", "p", "--noUnTrack"}, {"actionDiscard"}},
+        {{"revert"}, {"actionCheckOut +base +overwrite", "actionRevert +base +overwrite"}},
+        {{"revert", "--noCheckOut"}, {"actionRevert"}},
+        {{"takeover"}, {"actionTakeOver"}},
+        {{"push"}, {"actionCommit", "actionActivate +noTips"}},
+    };
+    for (const auto& aRow : aTable) {
+        RecordingHost aHost;
+        dispatch(aHost, aRow.itsArguments);
+        EXPECT_EQ(aHost.itsSteps, aRow.itsSteps)
+            << (aRow.itsArguments.empty() ? "" : aRow.itsArguments.front());
+    }
 }
 
-TEST(Sequences, ActivateChecksOutOnlyAfterConflictsWithFreshCounters) {
+// Follow-up steps that depend on what the first one counted, with fresh counters.
+TEST(Sequences, ActivateAndTakeOverFollowUpsDependOnTheirCounts) {
     RecordingHost aHost;
-    dispatch(aHost, {"activate"});
-    EXPECT_EQ(aHost.itsSteps, Steps{"actionActivate +noTips"});
-
-    aHost.itsSteps.clear();
     aHost.itsEffects[ActionKind::activate] = [] {
         runstatistics::add(Statistic::activationConflicts, 2);
         runstatistics::add(Statistic::activatedObjects, 5);
     };
-    std::string anOut = dispatch(aHost, {"activate", "-v"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"actionActivate +noTips", "actionCheckOut"}));
-    EXPECT_EQ(anOut, "-activate\n-checkout\n");
-    EXPECT_EQ(runstatistics::get(Statistic::activatedObjects), 0);
-
-    aHost.itsSteps.clear();
-    dispatch(aHost, {"activate", "--noCheckOut", "--noTips"});
-    EXPECT_EQ(aHost.itsSteps, Steps{"actionActivate +noTips"});
-}
-
-TEST(Sequences, CheckoutTracksOnlyPackagesAndObjects) {
-    RecordingHost aHost;
-    dispatch(aHost, {"checkout", "package", "p"});
-    dispatch(aHost, {"checkout", "p/x.txt"});
-    dispatch(aHost, {"checkout"});
-    dispatch(aHost, {"checkout", "package", "p", "--noRecursive"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"actionTrack", "actionCheckOut", "actionTrack",
-                                     "actionCheckOut", "actionCheckOut", "actionCheckOut"}));
-}
-
-TEST(Sequences, DiscardRevertAndTakeOverFollowUps) {
-    RecordingHost aHost;
-    dispatch(aHost, {"discard", "package", "p"});
-    dispatch(aHost, {"discard", "package", "p", "--noUnTrack"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"actionDiscard", "actionUnTrack", "actionDiscard"}));
-
-    aHost.itsSteps.clear();
-    dispatch(aHost, {"revert"});
-    dispatch(aHost, {"revert", "--noCheckOut"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"actionCheckOut +base +overwrite",
-                                     "actionRevert +base +overwrite", "actionRevert"}));
-
-    aHost.itsSteps.clear();
-    dispatch(aHost, {"takeover"});
     aHost.itsEffects[ActionKind::takeOver] = [] {
         runstatistics::add(Statistic::takenOverObjects, 1);
     };
+    EXPECT_EQ(dispatch(aHost, {"activate", "-v"}), "-activate\n-checkout\n");
+    EXPECT_EQ(runstatistics::get(Statistic::activatedObjects), 0);
+    dispatch(aHost, {"activate", "--noCheckOut", "--noTips"});
     dispatch(aHost, {"takeover"});
     EXPECT_EQ(aHost.itsSteps,
-              (Steps{"actionTakeOver", "actionTakeOver", "actionCheckOut +inactive"}));
+              (Steps{"actionActivate +noTips", "actionCheckOut", "actionActivate +noTips",
+                     "actionTakeOver", "actionCheckOut +inactive"}));
 }
 
 TEST(Sequences, AssignUnassignAndMergeToolSetTheirParameters) {
@@ -174,11 +119,6 @@ TEST(Sequences, PushWithForceResolvesLocallyAndRestoresTheFlags) {
     EXPECT_FALSE(isSet(params::local));
     EXPECT_FALSE(isSet(params::noCompare));
     EXPECT_EQ(exitstatus::get(), 1); // the second commit failed again after the reset
-
-    aHost.itsSteps.clear();
-    aHost.itsEffects.clear();
-    dispatch(aHost, {"push"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"actionCommit", "actionActivate +noTips"}));
 }
 
 TEST(Sequences, DeleteRunsThePackageCascadeOnOlderRepositories) {

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <iostream>
 #include <sstream>
 
 #include "core/error.hpp"
 #include "tests/support/messages.hpp"
+#include "tests/unit/workspace/workspacefixture.hpp"
 
 using namespace RepositoryAccess;
 
@@ -21,31 +21,7 @@ std::string failureOf(std::vector<std::string> theArguments) {
     return kivotest::messageOf([&] { parse(std::move(theArguments)); });
 }
 
-// Sets or clears environment variables for one test and restores them afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(std::initializer_list<std::pair<const char*, const char*>> theValues) {
-        for (auto [aName, aValue] : theValues) {
-            const char* anOld = std::getenv(aName);
-            itsOld.emplace_back(aName, anOld ? std::optional<std::string>(anOld) : std::nullopt);
-            if (aValue)
-                setenv(aName, aValue, 1);
-            else
-                unsetenv(aName);
-        }
-    }
-    ~ScopedEnv() {
-        for (auto& [aName, aValue] : itsOld) {
-            if (aValue)
-                setenv(aName.c_str(), aValue->c_str(), 1);
-            else
-                unsetenv(aName.c_str());
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> itsOld;
-};
+using wstest::ScopedEnv;
 
 } // namespace
 
@@ -65,12 +41,8 @@ TEST(ParameterTable, LooksUpNamesWithoutRegardToCase) {
     EXPECT_EQ(parameterparser::lookupParameter("HO"), params::historicalObject);
     EXPECT_EQ(parameterparser::lookupParameter("version_sp"), params::versionSP);
     EXPECT_EQ(parameterparser::lookupParameter("V"), params::verbose);
-    try {
-        parameterparser::lookupParameter("nosuch");
-        FAIL();
-    } catch (const Error& anError) {
-        EXPECT_EQ(anError.messages().front(), "The parameter: nosuch is not supported");
-    }
+    EXPECT_EQ(kivotest::messageOf([] { parameterparser::lookupParameter("nosuch"); }),
+              "The parameter: nosuch is not supported");
 }
 
 TEST(CommandLine, AcceptsTheThreeOptionForms) {

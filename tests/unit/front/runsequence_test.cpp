@@ -9,35 +9,12 @@
 #include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/runstatistics.hpp"
+#include "tests/unit/front/recordinghost.hpp"
 
 using namespace RepositoryAccess;
+using fronttest::RecordingHost;
 
 namespace {
-
-// A host whose actions count or fail on demand and which records the end-of-run calls.
-class ScriptedHost : public ActionHost {
-public:
-    std::vector<std::string> itsCalls;
-    bool itsFail = false;
-
-    void runAction(ActionKind theKind) override {
-        itsCalls.push_back(std::string(actionClassName(theKind)));
-        runstatistics::add(Statistic::createdFiles, 2);
-        if (itsFail)
-            throw Error("inner").addOuter("outer");
-    }
-    bool openWorkspaceUnlocked() override { return false; }
-    void lockWorkspace() override {}
-    int repositoryApiVersion() override { return 16; }
-    void closeConnection() override {}
-    void deletePackageFiles(const std::vector<std::string>&, bool) override {}
-    std::string temporaryFileName(std::string_view, std::string_view) override { return {}; }
-    void removeTemporaryFiles(const std::vector<std::string>&) override {}
-    void finishWorkspace(bool theAfterFailure) override {
-        itsCalls.push_back(theAfterFailure ? "rollback or exit" : "exit");
-    }
-    void finishConnection() override { itsCalls.push_back("close"); }
-};
 
 struct Captured {
     int itsStatus;
@@ -45,7 +22,7 @@ struct Captured {
     std::string itsErr;
 };
 
-Captured runCaptured(ScriptedHost& theHost, std::vector<std::string> theArguments,
+Captured runCaptured(RecordingHost& theHost, std::vector<std::string> theArguments,
                      std::vector<parameterparser::SecretArgument> theSecrets = {}) {
     exitstatus::reset();
     runstatistics::reset();
@@ -62,12 +39,13 @@ Captured runCaptured(ScriptedHost& theHost, std::vector<std::string> theArgument
 } // namespace
 
 TEST(RunSequence, SuccessPrintsStatisticsEverywhereAndFinishesInOrder) {
-    ScriptedHost aHost;
+    RecordingHost aHost;
+    aHost.itsEffects[ActionKind::commit] = [] { runstatistics::add(Statistic::createdFiles, 2); };
     std::size_t aLogBefore = console::commandLogText().size();
     auto aResult = runCaptured(aHost, {"kivo", "commit", "-t"});
     EXPECT_EQ(aResult.itsStatus, 0);
     EXPECT_EQ(aResult.itsOut, "Created files                : 2\n");
-    EXPECT_EQ(aHost.itsCalls, (std::vector<std::string>{"actionCommit", "exit", "close"}));
+    EXPECT_EQ(aHost.itsSteps, (std::vector<std::string>{"actionCommit", "exit", "close"}));
     std::string aLog = console::commandLogText().substr(aLogBefore);
     EXPECT_NE(
         aLog.find("kivo commit -t\n{\"action\":commit,\n\"trace\":X,\n\"what\":trackedPackages}\n"
@@ -77,14 +55,14 @@ TEST(RunSequence, SuccessPrintsStatisticsEverywhereAndFinishesInOrder) {
 }
 
 TEST(RunSequence, FailurePrintsEveryMessageAndTracesTheDescription) {
-    ScriptedHost aHost;
-    aHost.itsFail = true;
+    RecordingHost aHost;
+    aHost.itsEffects[ActionKind::commit] = [] { throw Error("inner").addOuter("outer"); };
     std::size_t aTraceBefore = console::traceText().size();
     auto aResult = runCaptured(aHost, {"kivo", "commit", "--trace"});
     EXPECT_EQ(aResult.itsStatus, 1);
     EXPECT_EQ(aResult.itsErr, "outer\ninner\n");
     EXPECT_EQ(aResult.itsOut, "");
-    EXPECT_EQ(aHost.itsCalls,
+    EXPECT_EQ(aHost.itsSteps,
               (std::vector<std::string>{"actionCommit", "rollback or exit", "close"}));
     std::string aTrace = console::traceText().substr(aTraceBefore);
     EXPECT_NE(aTrace.find("An error occurred:\nouter"), std::string::npos) << aTrace;
@@ -92,13 +70,13 @@ TEST(RunSequence, FailurePrintsEveryMessageAndTracesTheDescription) {
 }
 
 TEST(RunSequence, ParseFailureWritesNoErrorBlockAndDebugImpliesItsFlags) {
-    ScriptedHost aHost;
+    RecordingHost aHost;
     std::size_t aTraceBefore = console::traceText().size();
     auto aResult = runCaptured(aHost, {"kivo", "commit", "-t", "--bad-option"});
     EXPECT_EQ(aResult.itsErr, "kivo: Could not parse commandline argument: --bad-option\n");
     EXPECT_EQ(console::traceText().substr(aTraceBefore).find("An error occurred"),
               std::string::npos);
-    EXPECT_EQ(aHost.itsCalls, (std::vector<std::string>{"rollback or exit", "close"}));
+    EXPECT_EQ(aHost.itsSteps, (std::vector<std::string>{"rollback or exit", "close"}));
 
     runCaptured(aHost, {"kivo", "version", "-d"});
     for (const auto& aFlag : {params::verbose, params::jsonRequest, params::jsonResponse})
@@ -132,7 +110,7 @@ TEST(RunSequence, PasswordsLeaveTheArgumentsAndReachTheStore) {
     EXPECT_EQ(aWords[9], "--PASSWD=******");
     ASSERT_EQ(aSecrets.size(), 3u);
 
-    ScriptedHost aHost;
+    RecordingHost aHost;
     const Captured aRun = runCaptured(aHost, aWords, std::move(aSecrets));
     EXPECT_EQ(aRun.itsStatus, 0) << aRun.itsErr;
     EXPECT_EQ(parameters().secret(params::passWord).view(), "s3cret");

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "tests/support/process.hpp"
+#include "tests/unit/workspace/workspacefixture.hpp"
 
 namespace filestat = RepositoryAccess::filestat;
 using filestat::FileStat;
@@ -26,11 +27,9 @@ FileStat statOf(const std::filesystem::path& aPath) {
 }
 
 // Sets the modification time back to the one recorded, as `touch -d` does.
-void setModified(const std::filesystem::path& aPath, const FileStat& aStat) {
-    struct timespec aTimes[2] = {
-        {0, UTIME_OMIT},
-        {aStat.itsModifiedSeconds, static_cast<long>(aStat.itsModifiedNanoseconds)}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, aPath.c_str(), aTimes, 0), 0);
+void setModified(const std::filesystem::path& thePath, const FileStat& theStat) {
+    wstest::setModifiedTime(thePath, theStat.itsModifiedSeconds,
+                            static_cast<long>(theStat.itsModifiedNanoseconds));
 }
 
 // Waits past the file system's timestamp granularity, so that the next write gets a later time.

@@ -70,6 +70,13 @@ TEST_F(Objects, FileNamesSplitIntoNameAndSuffix) {
 }
 
 TEST_F(Objects, PathsOfQuotedPackagesAndWorkSpaceFiles) {
+    // Without an open workspace the paths are relative, the conflict copies included.
+    const RepositoryObject aLoose("a.b", "x", "");
+    EXPECT_EQ(aLoose.workSpaceFileName(), "a/b/x");
+    EXPECT_EQ(aLoose.metaDataFileName(), "SYS/a/b/x.kivoMeta");
+    EXPECT_EQ(aLoose.diffFileName(), "diff/a/b/x");
+    EXPECT_EQ(aLoose.baseFileName(), "base/a/b/x");
+
     const fs::path aWs = openWorkSpace();
     const std::string aSettings = (aWs / "._SYS_KIVO_settings").string();
     RepositoryObject anObject("a.\"b.c\"", "x", "txt");
@@ -115,15 +122,6 @@ TEST_F(Objects, FilesOfOneDirectoryShareAPackageUntilTheParametersChange) {
     EXPECT_EQ(objects::nameOfWorkSpaceFile("x.txt").package(), "a.d");
     fs::current_path(aWs / "a");
     EXPECT_EQ(objects::nameOfWorkSpaceFile("x.txt").package(), "a");
-}
-
-// Without an open workspace the paths are relative, the conflict copies included.
-TEST_F(Objects, PathsWithoutAWorkSpaceAreRelative) {
-    const RepositoryObject anObject("a.b", "x", "");
-    EXPECT_EQ(anObject.workSpaceFileName(), "a/b/x");
-    EXPECT_EQ(anObject.metaDataFileName(), "SYS/a/b/x.kivoMeta");
-    EXPECT_EQ(anObject.diffFileName(), "diff/a/b/x");
-    EXPECT_EQ(anObject.baseFileName(), "base/a/b/x");
 }
 
 TEST_F(Objects, HostileNamesFromTheRepositoryAreRefused) {
@@ -203,11 +201,11 @@ TEST_F(Objects, MetaFilesAndRepositoryElements) {
               "Failed to parse meta data file: " + anObject.metaDataFileName());
 }
 
-// The printed form of an object is checked where `kivo show` prints it.
 TEST_F(Objects, SubPackages) {
     EXPECT_TRUE(objects::isSubPackage("acme.orders", "acme"));
-    EXPECT_FALSE(objects::isSubPackage("acme.orders", "acme.orders"));
-    EXPECT_FALSE(objects::isSubPackage("acmex.orders", "acme"));
-    EXPECT_FALSE(objects::isSubPackage("a.bc", "a.b"));
-    EXPECT_FALSE(objects::isSubPackage("acme", "acme.orders"));
+    for (const auto& [aSub, aSuper] : {std::pair{"acme.orders", "acme.orders"},
+                                       {"acmex.orders", "acme"},
+                                       {"a.bc", "a.b"},
+                                       {"acme", "acme.orders"}})
+        EXPECT_FALSE(objects::isSubPackage(aSub, aSuper)) << aSub << " " << aSuper;
 }

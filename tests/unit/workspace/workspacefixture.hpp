@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -16,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/error.hpp"
@@ -29,6 +32,30 @@ namespace wstest {
 using kivotest::messageOf;
 
 namespace fs = std::filesystem;
+
+// Sets (or, for nullptr, clears) environment variables until the end of the scope; the time zone
+// is read again both times.
+class ScopedEnv {
+public:
+    ScopedEnv(std::initializer_list<std::pair<const char*, const char*>> theValues) {
+        for (auto [aName, aValue] : theValues) {
+            const char* anOld = std::getenv(aName);
+            itsOld.emplace_back(aName, anOld ? std::optional<std::string>(anOld) : std::nullopt);
+            set(aName, aValue);
+        }
+    }
+    ~ScopedEnv() {
+        for (auto anOld = itsOld.rbegin(); anOld != itsOld.rend(); ++anOld)
+            set(anOld->first.c_str(), anOld->second ? anOld->second->c_str() : nullptr);
+    }
+
+private:
+    static void set(const char* theName, const char* theValue) {
+        theValue ? ::setenv(theName, theValue, 1) : ::unsetenv(theName);
+        ::tzset();
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> itsOld;
+};
 
 class WorkSpaceTest : public ::testing::Test {
 protected:
@@ -96,6 +123,12 @@ private:
     std::vector<RepositoryAccess::Parameter> itsParameters;
     std::map<std::string, std::optional<std::string>> itsOldEnv;
 };
+
+// Sets the last-write time of a file, as `touch -d` does.
+inline void setModifiedTime(const fs::path& thePath, std::int64_t theSeconds, long theNanoseconds) {
+    const timespec aTimes[2] = {{0, UTIME_OMIT}, {theSeconds, theNanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, thePath.c_str(), aTimes, 0), 0);
+}
 
 // The names below a directory, relative to it, sorted (directories end with "/").
 inline std::vector<std::string> treeOf(const fs::path& theDir) {
