@@ -1,6 +1,7 @@
 // Change tracking through the real binaries: the switch, activations that open or join changes,
 // contributors and their validation, release, merge, move, the administration of changes and
-// contributors, and the deletion of inactive workspaces of two users.
+// contributors, and the deletion of inactive workspaces of two users. What the engine allows is
+// its own tests'; the refusals that the function layer words are its tests'.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -60,10 +61,7 @@ TEST_F(Changes, TheSwitchIsRefusedWhileAChangeIsOpenUnlessForced) {
     auto aForced = kivo({"set", "cts", "disabled", "--force"});
     EXPECT_EQ(aForced.itsOut, "Change tracking is now off.\n") << aForced.itsErr;
 
-    // Off: no change is made, and activations carry none.
-    expectRefused(kivo({"create", "change", "late"}),
-                  "Failed to create change. Description: late (40104): Change tracking is "
-                  "disabled in this repository; switch it on first: \n");
+    // Off, activations carry no change.
     EXPECT_FALSE(contains(push("acme/a.txt", "two"), "Change: "));
 }
 
@@ -106,10 +104,6 @@ TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
 TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidated) {
     push("acme/a.txt", "one");
     expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
-    expectRefused(kivo({"validate", "contributor", "ZEV//1", "other"}),
-                  "Failed to validate contributor. Change id: ZEV//1, user: other, comment:  "
-                  "(40120): Not authorized: User DEV may not validate the contribution of user "
-                  "other to change \"ZEV//1\": only that contributor may\n");
     expectSays(kivo({"validate", "contributor", "ZEV//1", "dev", "--verbose"}),
                "Validated contributor: \"dev\" of change \"ZEV//1\"\n");
     expectRefused(kivo({"release", "ZEV//1"}),
@@ -134,7 +128,6 @@ TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRef
         "Moved object: \"" + path("acme/a.txt") +
             "\" from change \"ZEV//1\" to change \"ZEV//2\"\nMoved objects                : 1\n");
     EXPECT_EQ(kivo({"move", "ZEV//1", "ZEV//2"}).itsOut, "Nothing to move.\n");
-    EXPECT_EQ(kivo({"move", "package", "ZEV//2", "ZEV//1", "zzz"}).itsOut, "Nothing to move.\n");
     expectRefused(kivo({"move", "ZEV//9", "ZEV//2"}),
                   "Failed to read changes (40102): Change \"ZEV//9\" does not exist: ZEV//9\n");
 
@@ -143,9 +136,6 @@ TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRef
                   "object(s) and cannot be deleted; move them to another change first: ZEV//2\n");
     expectSays(kivo({"merge", "changes", "ZEV//2", "ZEV//3", "--verbose"}),
                "Merged changes: \"ZEV//2\" and \"ZEV//3\"\n");
-    expectRefused(kivo({"merge", "changes", "ZEV//2", "ZEV//3"}),
-                  "Failed to merge changes. Source change Id: ZEV//2, target change id: ZEV//3 "
-                  "(40130): Change \"ZEV//2\" is abandoned; only an open change can be merged: ");
     expectSays(kivo({"delete", "change", "ZEV//1", "ZEV//2", "--verbose"}),
                "Deleted change: \"ZEV//1\"\nDeleted change: \"ZEV//2\"\n");
 
@@ -155,9 +145,6 @@ TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRef
                   "Failed to edit change description. Change id: ZEV//9, description: renamed "
                   "(40102): Change \"ZEV//9\" does not exist: ZEV//9\n");
 
-    expectRefused(kivo({"create", "contributor", "ZEV//3", "nobody"}),
-                  "Failed to add contributor. Change id: ZEV//3, contributor: nobody (40106): "
-                  "User \"nobody\" is not a user of this repository: nobody\n");
     expectOk(kivo({"create", "contributor", "ZEV//3", "other"}));
     expectSays(
         other({"update", "contributor", "ZEV//3", "other", "--description=later", "--verbose"}),
@@ -169,7 +156,7 @@ TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRef
                   "User \"other\" is not a contributor of change \"ZEV//3\": other\n");
 }
 
-TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspacesOnly) {
+TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspaces) {
     writeText(path("acme/a.txt"), "dev's");
     expectOk(kivo({"commit"}));
     writeText(otherRoot() / "acme/o.txt", "other's");
@@ -177,9 +164,6 @@ TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspacesOnly) {
     const std::string aCounts = target().show();
     EXPECT_TRUE(contains(aCounts, "Inactive versions: 2\n")) << aCounts;
 
-    expectRefused(kivo({"delete", "inactiveWorkSpace", "wso", "--inactiveWorkSpaceUser=other"}),
-                  "Failed to delete inactive workspace wso(40120): Not authorized: User DEV may "
-                  "not delete the workspace \"wso\" of user OTHER\n");
     expectSays(kivo({"delete", "inactiveWorkSpace", "ws", "--verbose"}),
                "Deleted inactive workspace: \"ws\" of user \"DEV\"\n");
     expectSays(other({"delete", "allInactiveWorkSpaces", "other", "--verbose"}),

@@ -1,5 +1,7 @@
 // `kivo checkout` against the repository: objects are activated through the function
-// layer (the activate probe) and checked out into a workspace by the real binary.
+// layer (the activate probe) and checked out into a workspace by the real binary. What becomes of
+// each local file under each option is the table of checkoutdecision; these cases carry out one
+// decision of each kind.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,44 +14,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kTip =
-    "Call:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  "
-    "(non-)interactive conflict resolution, or\n\t* \"kivo push "
-    "--local|--base|--remote|--mergetool|-m\", or\n\t* \"kivo checkout --force|-f\" to overwrite "
-    "your local changes.\n";
-
 // A repository with one user and a workspace "ws" that tracks nothing yet.
 class Checkout : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Checkout() : RepositoryWorkspace(false, false) {}
 
-    // Writes and activates the object.
-    void put(const std::string& thePackage, const std::string& theFile,
-             const std::string& theContent) {
-        const auto aDot = theFile.rfind('.');
-        activateAs("dev", {"put", thePackage, theFile.substr(0, aDot), theFile.substr(aDot + 1),
-                           theContent});
-    }
-    void remove(const std::string& thePackage, const std::string& theFile) {
-        const auto aDot = theFile.rfind('.');
-        activateAs("dev",
-                   {"remove", thePackage, theFile.substr(0, aDot), theFile.substr(aDot + 1)});
+    // Writes and activates each PACKAGE NAME CONTENT of theWords as NAME.txt.
+    void put(const std::vector<std::string>& theWords) const {
+        std::vector<std::string> anArgs = {"put"};
+        for (std::size_t aPos = 0; aPos + 2 < theWords.size(); aPos += 3)
+            anArgs.insert(anArgs.end(),
+                          {theWords[aPos], theWords[aPos + 1], "txt", theWords[aPos + 2]});
+        activateAs("dev", anArgs);
     }
 };
 
 } // namespace
 
 TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
-    put("acme", "a.txt", "alpha");
-    put("acme.sub", "b.txt", "beta");
-    auto aFirst = kivo({"checkout", "package", "acme", "-v"});
-    EXPECT_EQ(aFirst.itsExitCode, 0) << aFirst.itsErr;
-    EXPECT_EQ(aFirst.itsOut, "-track\nTracking package \"acme\".\n-checkout\nCreated file: \"" +
-                                 path("acme/a.txt") + "\"\nCreated file: \"" +
-                                 path("acme/sub/b.txt") +
-                                 "\"\nTracked packages             : 1\n"
-                                 "Created directories          : 2\n"
-                                 "Created files                : 2\n");
+    put({"acme", "a", "alpha", "acme.sub", "b", "beta"});
+    EXPECT_EQ(outputOf(kivo({"checkout", "package", "acme", "-v"})),
+              "-track\nTracking package \"acme\".\n-checkout\nCreated file: \"" +
+                  path("acme/a.txt") + "\"\nCreated file: \"" + path("acme/sub/b.txt") +
+                  "\"\nTracked packages             : 1\n"
+                  "Created directories          : 2\n"
+                  "Created files                : 2\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "alpha");
     EXPECT_EQ(readText(path("acme/sub/b.txt")), "beta");
     EXPECT_TRUE(contains(readText(settings() / "SYS/acme/a.txt.kivoMeta"), "\"version_id\":\"1\""));
@@ -57,7 +46,7 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
 
     EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
 
-    put("acme", "a.txt", "alpha 2");
+    put({"acme", "a", "alpha 2"});
     auto anUpdate = kivo({"checkout", "-v"});
     EXPECT_EQ(anUpdate.itsOut, "-checkout\nUpdated file: \"" + path("acme/a.txt") +
                                    "\"\nUpdated files                : 1\n");
@@ -66,7 +55,7 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
     EXPECT_EQ(kivo({"status", "--noTips"}).itsOut.find("Changed files"), std::string::npos);
 
     // An object deleted in the repository goes from the workspace.
-    remove("acme.sub", "b.txt");
+    activateAs("dev", {"remove", "acme.sub", "b", "txt"});
     auto aDeleted = kivo({"checkout", "-v"});
     EXPECT_EQ(aDeleted.itsOut, "-checkout\nDeleted file: \"" + path("acme/sub/b.txt") +
                                    "\"\nDeleted files                : 1\n")
@@ -76,14 +65,12 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
     EXPECT_FALSE(contains(statusText(), "acme/sub/b.txt"));
 }
 
-TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrOverwritten) {
-    put("acme", "a.txt", "base");
-    put("acme", "d.txt", "to delete");
+TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrForced) {
+    put({"acme", "a", "base", "acme", "d", "to delete"});
     expectOk(kivo({"checkout", "package", "acme"}));
     writeText(path("acme/a.txt"), "mine");
     fs::remove(path("acme/d.txt"));
-    put("acme", "a.txt", "theirs");
-    put("acme", "d.txt", "theirs too");
+    put({"acme", "a", "theirs", "acme", "d", "theirs too"});
 
     auto aSkipped = kivo({"checkout", "--skip", "-v"});
     EXPECT_EQ(aSkipped.itsOut, "-checkout\nSkipping file: \"" + path("acme/a.txt") +
@@ -91,14 +78,12 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrOverwritten) {
                                    "\"\nNothing to check out.\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "mine");
 
-    auto aConflict = kivo({"checkout", "-v"});
-    EXPECT_EQ(aConflict.itsExitCode, 0) << aConflict.itsErr;
-    EXPECT_EQ(aConflict.itsOut,
+    EXPECT_EQ(outputOf(kivo({"checkout", "-v"})),
               "-checkout\nCreating conflict for file: \"" + path("acme/a.txt") +
                   "\" (file locally modified)\nCreating conflict for file: \"" +
                   path("acme/d.txt") + "\" (file locally deleted)\nAdding conflicted file: \"" +
                   path("acme/a.txt") + "\"\nAdding conflicted file: \"" + path("acme/d.txt") +
-                  "\"\n" + kTip + "\nConflicted files             : 2\n");
+                  "\"\n" + kResolutionCalls + "\nConflicted files             : 2\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "mine");
     EXPECT_EQ(readText(settings() / "diff/acme/a.txt"), "theirs");
     EXPECT_EQ(readText(settings() / "base/acme/a.txt"), "base");
@@ -108,11 +93,10 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrOverwritten) {
         << statusText();
 
     // A conflicted scope is refused; nothing changes.
-    auto aRefused = kivo({"checkout"});
-    EXPECT_EQ(aRefused.itsExitCode, 1);
-    EXPECT_EQ(aRefused.itsErr, "Checkout failed. At least one of the files to be checked out is "
-                               "conflicted.\n\n" +
-                                   kTip + "\n");
+    expectError(kivo({"checkout"}),
+                "Checkout failed. At least one of the files to be checked out is "
+                "conflicted.\n\n" +
+                    kResolutionCalls + "\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "mine");
 
     // --force overwrites the local side and resolves the conflicts.
@@ -125,25 +109,10 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrOverwritten) {
     EXPECT_EQ(readText(path("acme/d.txt")), "theirs too");
     EXPECT_FALSE(fs::exists(settings() / "diff/acme/a.txt"));
     EXPECT_TRUE(contains(statusText(), "\"conflicts\":[]"));
-
-    // --overwrite replaces a modified file without a conflict; --noTips drops the hint.
-    writeText(path("acme/a.txt"), "mine again");
-    put("acme", "a.txt", "third");
-    auto anOverwritten = kivo({"checkout", "--overwrite", "-v"});
-    EXPECT_EQ(anOverwritten.itsOut, "-checkout\nUpdating file: \"" + path("acme/a.txt") +
-                                        "\"\nUpdated file: \"" + path("acme/a.txt") +
-                                        "\"\nUpdated files                : 1\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "third");
-    writeText(path("acme/a.txt"), "mine once more");
-    put("acme", "a.txt", "fourth");
-    auto aQuiet = kivo({"checkout", "--noTips"});
-    EXPECT_EQ(aQuiet.itsOut, "Conflicted files             : 1\n");
 }
 
 TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
-    put("acme", "a.txt", "one");
-    put("acme", "a.txt", "two");
-    put("acme", "b.txt", "bee");
+    put({"acme", "a", "one", "acme", "a", "two", "acme", "b", "bee"});
     expectOk(kivo({"checkout", "package", "acme"}));
 
     auto anOld = kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=1", "-v"});
@@ -161,10 +130,10 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
 
     EXPECT_EQ(kivo({"checkout", "package", "acme", "--historicalVersion=1"}).itsErr,
               "Supply a historical object (--historicalObject|--histObj|--hO=).\n");
-    EXPECT_EQ(kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=0"}).itsErr,
-              "Historical version must be a positive integer\n");
-    EXPECT_EQ(kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=x1"}).itsErr,
-              "Historical version must be a positive integer\n");
+    for (const std::string aVersion : {"0", "x1"})
+        EXPECT_EQ(
+            kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=" + aVersion}).itsErr,
+            "Historical version must be a positive integer\n");
     EXPECT_EQ(kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=7"}).itsErr,
               "Could not find historical timestamp for version #7 of object \"acme.a.txt\"\n");
 
@@ -178,7 +147,7 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
 }
 
 TEST_F(Checkout, HostileObjectNamesFromTheRepositoryAreRefused) {
-    put("acme", "evil.txt", "payload");
+    put({"acme", "evil", "payload"});
     // The repository's tables are changed behind the repository's back.
     auto aSql = target().sql("UPDATE objects SET name = '../../escaped' WHERE name = 'evil'");
     ASSERT_EQ(aSql.itsExitCode, 0) << aSql.itsErr;
@@ -193,26 +162,19 @@ TEST_F(Checkout, HostileObjectNamesFromTheRepositoryAreRefused) {
 // Mixed arguments: a package directory is tracked by checkout and untracked by discard, an object
 // argument is left alone by both.
 TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {
-    put("acme", "a.txt", "alpha");
-    put("other", "o.txt", "omega");
-    auto aCheckOut = kivo({"checkout", "acme/", "other/o.txt", "-v"});
-    EXPECT_EQ(aCheckOut.itsExitCode, 0) << aCheckOut.itsErr;
+    put({"acme", "a", "alpha", "other", "o", "omega"});
+    const RunResult aCheckOut = kivo({"checkout", "acme/", "other/o.txt", "-v"});
+    expectOk(aCheckOut);
     EXPECT_TRUE(contains(aCheckOut.itsOut, "-track\nTracking package \"acme\".\n-checkout\n"))
-        << aCheckOut.itsOut;
+        << aCheckOut.itsOut << aCheckOut.itsErr;
     EXPECT_EQ(readText(path("acme/a.txt")), "alpha");
     EXPECT_EQ(readText(path("other/o.txt")), "omega");
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "Tracked packages:\n\tacme\n"));
 
-    // The tracked package is what push takes by default.
-    writeText(path("acme/a.txt"), "alpha 2");
-    auto aPush = kivo({"push"});
-    EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsErr;
-    EXPECT_TRUE(contains(aPush.itsOut, "Committed files              : 1\n")) << aPush.itsOut;
-
-    auto aDiscard = kivo({"discard", "acme/", "-v"});
-    EXPECT_EQ(aDiscard.itsExitCode, 0) << aDiscard.itsErr;
+    const RunResult aDiscard = kivo({"discard", "acme/", "-v"});
+    expectOk(aDiscard);
     EXPECT_TRUE(contains(aDiscard.itsOut, "-untrack\nUntracked package \"acme\".\n"))
-        << aDiscard.itsOut;
+        << aDiscard.itsOut << aDiscard.itsErr;
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "No packages tracked."));
     EXPECT_TRUE(fs::exists(path("other/o.txt")));
 }

@@ -53,9 +53,11 @@ const std::string kActive = "\tacme/Notes.md (version #1)\n"
 const std::string kInactive = "\tacme/orders/New.txt (new)\n"
                               "\tacme/orders/Order.txt (base #2) deletion\n";
 
-// The labelled package lines of a package without attributes of its own.
+// The labelled package lines of a package without attributes of its own, in theUnit when one is
+// given (its name and its vendor's line).
 std::string packageBlock(const std::string& thePackage, const std::string& theStructural,
-                         const std::string& theContent) {
+                         const std::string& theContent,
+                         const std::string& theUnit = "\nVendor                  : ") {
     return "Package                 : " + thePackage +
            "\nStructural              : " + theStructural +
            "\nDescription             : \nResponsible             : \n--\n"
@@ -64,7 +66,8 @@ std::string packageBlock(const std::string& thePackage, const std::string& theSt
            "\nSource system           : ZEV\nTransportable           : 1\n--\n"
            "Original Language       : \nText collection         : \nText status             : \n"
            "Text terminology domain : \nHints for translation   : \n--\n"
-           "Delivery Unit           : \nVendor                  : \n\n";
+           "Delivery Unit           : " +
+           theUnit + "\n\n";
 }
 
 } // namespace
@@ -80,11 +83,8 @@ void ListShow::objectLists() {
 
     EXPECT_EQ(outputOf(kivo({"list", "ios"})), kInactive);
     EXPECT_EQ(outputOf(kivo({"list", "inactiveObjects", "acme.orders.sub"})), "");
-    EXPECT_EQ(outputOf(outsideWithKey({"list", "ios", "--inactiveWorkSpace=ws"})), kInactive);
-    EXPECT_EQ(outputOf(outsideWithKey({"list", "ios", "--inactiveWorkSpaceUser=other"})),
+    EXPECT_EQ(outputOf(outsideWithKey({"list", "ios", "--iUser=other", "--iWS=__empty__"})),
               "\tp/x.txt (new)\n");
-    EXPECT_EQ(outputOf(kivo({"list", "ios", "--iUser=other", "--iWS=__empty__", "--suffix=xml"})),
-              "");
 }
 
 // The committed deletion is no local change any more; the repository still holds it inactive.
@@ -93,7 +93,6 @@ void ListShow::statusLists() {
     EXPECT_TRUE(
         anOut.ends_with("Tracked packages:\n\tacme\n\nInactive Objects:\n" + kInactive + "\n"))
         << anOut;
-    EXPECT_EQ(outputOf(kivo({"status", "ios", "-i"})), "\nInactive Objects:\n" + kInactive + "\n");
     EXPECT_EQ(outputOf(kivo({"status", "acme/orders/", "-i"})),
               "\nInactive Objects:\n" + kInactive + "\n");
 }
@@ -141,9 +140,8 @@ void ListShow::showObject() {
                                   "version (positive integer)): " +
                                       aVersion + "\n");
     }
-    const RunResult aNone = kivo({"show", "acme/orders/Order.txt", "7"});
-    EXPECT_EQ(aNone.itsExitCode, 1);
-    EXPECT_EQ(aNone.itsErr, "Object \"acme/orders/Order.txt\" has no historical version 7.\n");
+    expectError(kivo({"show", "acme/orders/Order.txt", "7"}),
+                "Object \"acme/orders/Order.txt\" has no historical version 7.\n");
 }
 
 void ListShow::packages() {
@@ -152,20 +150,11 @@ void ListShow::packages() {
     EXPECT_EQ(outputOf(outsideWithKey({"list", "packages", "acme.o*"})),
               packageBlock("acme.old", "0", "0") + packageBlock("acme.orders", "0", "1") +
                   packageBlock("acme.orders.sub", "0", "1"));
-    EXPECT_EQ(outputOf(kivo({"list", "packages", "--content=1", "--srcSystem=ZEV"})),
-              packageBlock("acme", "0", "1") + packageBlock("acme.orders", "0", "1") +
-                  packageBlock("acme.orders.sub", "0", "1"));
-    EXPECT_EQ(outputOf(kivo({"list", "packages", "--responsible=NOBODY"})), "");
     EXPECT_EQ(outputOf(kivo({"show", "package", "acme/orders/sub", "p"})),
               packageBlock("acme.orders.sub", "0", "1") + packageBlock("p", "0", "0"));
-    const RunResult aMissing = outsideWithKey({"show", "package", "nothere"});
-    EXPECT_EQ(aMissing.itsExitCode, 1);
-    EXPECT_TRUE(contains(aMissing.itsErr, "Failed to read package \"nothere\" (40111)"))
-        << aMissing.itsErr;
 }
 
 void ListShow::inactiveWorkspaces() {
-    EXPECT_EQ(outputOf(kivo({"list", "iWS"})), "DEV\tws\n");
     EXPECT_EQ(outputOf(outsideWithKey({"list", "inactiveWorkSpaces", "other"})),
               "OTHER\t__empty__\n");
     EXPECT_EQ(outputOf(kivo({"list", "iWS", "*"})), "DEV\tws\nOTHER\t__empty__\n");
@@ -178,9 +167,8 @@ void ListShow::repositorySettings() {
               "Content vendor           : example.com\n");
     EXPECT_EQ(outputOf(kivo({"show", "cts"})), "Change tracking status   : disabled\n");
     EXPECT_EQ(outputOf(kivo({"list", "trackedPackages"})), "acme\n");
-    const RunResult anOutside = outsideWithKey({"list", "trackedPackages"});
-    EXPECT_EQ(anOutside.itsExitCode, 1);
-    EXPECT_EQ(anOutside.itsErr, "Failed to open workspace config file.\n");
+    expectError(outsideWithKey({"list", "trackedPackages"}),
+                "Failed to open workspace config file.\n");
 }
 
 TEST_F(ListShow, ListsAndShowsOfOnePopulatedRepository) {
@@ -216,30 +204,16 @@ TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
               "DU2\tacme.example\n");
     const std::string aDuLines =
         "Delivery Unit           : DU1\nVendor                  : example.com\n";
-    const std::string aNoDu = "Delivery Unit           : \nVendor                  : \n";
-    std::string aPackages =
-        packageBlock("acme.orders", "0", "1") + packageBlock("acme.shipping", "0", "1");
-    for (std::size_t aPos = aPackages.find(aNoDu); aPos != std::string::npos;
-         aPos = aPackages.find(aNoDu, aPos))
-        aPackages.replace(aPos, aNoDu.size(), aDuLines);
-    EXPECT_EQ(outputOf(kivo({"list", "du", "DU1", "DU2"})), aPackages);
-    EXPECT_EQ(outputOf(outsideWithKey({"list", "deliveryUnit", "DU2", "--vendor=acme.example"})),
-              "");
-
-    EXPECT_EQ(outputOf(kivo({"show", "du", "DU1"})),
-              aDuLines + "Caption                 : Orders\nResponsible             : \n"
-                         "Version                 : \nVersion SP              : \n"
-                         "Version Patch           : \nLast Update             : <time>\n"
-                         "QRTS-ID                 : \nSP-QRTS-ID              : \n"
-                         "ACH                     : \n\n");
+    EXPECT_EQ(
+        outputOf(kivo({"list", "du", "DU1", "DU2"})),
+        packageBlock("acme.orders", "0", "1", "DU1\nVendor                  : example.com") +
+            packageBlock("acme.shipping", "0", "1", "DU1\nVendor                  : example.com"));
+    // The unit's own attributes print by their descriptions, as the record tests show.
+    EXPECT_TRUE(outputOf(kivo({"show", "du", "DU1"}))
+                    .starts_with(aDuLines + "Caption                 : Orders\n"));
     EXPECT_EQ(outputOf(outsideWithKey({"show", "duStatus", "DU1"})),
               "acme/orders/Order.txt (ok)\nacme/shipping/Bad.json (broken)\n");
     EXPECT_EQ(outputOf(kivo({"show", "deliveryUnitStatus", "DU2", "--vendor=acme.example"})), "");
-    const RunResult aMissing = kivo({"show", "du", "DU2"});
-    EXPECT_EQ(aMissing.itsExitCode, 1);
-    EXPECT_TRUE(contains(aMissing.itsErr,
-                         "Failed to get delivery unit \"DU2\" (vendor: \"example.com\") (40116)"))
-        << aMissing.itsErr;
 }
 
 namespace {
@@ -295,9 +269,7 @@ TEST(ListShowChanges, ChangesAreFoundByEveryFilterAndShownWithTheirContributors)
     EXPECT_EQ(run({"list", "chs", "--open"}), aSecond);
     EXPECT_EQ(run({"list", "chs", "-r"}), aFirst);
     EXPECT_EQ(run({"list", "chs", "--abandoned"}), aThird);
-    EXPECT_EQ(run({"list", "chs", "--changeStatus=2"}), aFirst);
     EXPECT_EQ(run({"list", "chs", "--contributorStatus=2"}), aFirst);
-    EXPECT_EQ(run({"list", "chs", "--changeNumber=3", "--srcSystem=ZEV"}), aThird);
     EXPECT_EQ(run({"list", "chs", "--createdBy=other"}), "");
 
     EXPECT_EQ(run({"list", "change", "ZEV//1"}), "acme/a.txt\n");
@@ -307,7 +279,6 @@ TEST(ListShowChanges, ChangesAreFoundByEveryFilterAndShownWithTheirContributors)
                                                      contributorBlock("OTHER", true) + "\n");
     EXPECT_EQ(run({"show", "ch", "ZEV//3"}),
               "Change:\n" + aThird + "Contributors:\n" + contributorBlock("DEV", false) + "\n");
-    EXPECT_EQ(run({"show", "cts"}), "Change tracking status   : enabled\n");
     EXPECT_EQ(run({"list", "aos"}),
               "\tacme/a.txt (version #1) (change number #ZEV//1, released <time>)\n");
     const RunResult aMissing = aRepository.kivo({"show", "change", "ZEV//9"});

@@ -1,4 +1,5 @@
-// kivo-merge, the three-way merge tool, on files and as the merge tool of kivo resolve and push.
+// kivo-merge, the three-way merge tool, on files and as the merge tool of kivo push, where it
+// merges changes apart into the local file. The lines of a merge are the text difference's tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,21 +33,6 @@ private:
 };
 
 } // namespace
-
-TEST_F(KivoMerge, ChangesApartAreMergedIntoTheLocalFile) {
-    auto aRun = merge("1\n2\n3\n4\n5\n6\n7\neight\n", "one\n2\n3\n4\n5\n6\n7\n8\n");
-    EXPECT_EQ(aRun.itsExitCode, 0) << aRun.itsErr;
-    EXPECT_EQ(readText(local()), "one\n2\n3\n4\n5\n6\n7\neight\n");
-    EXPECT_FALSE(fs::exists(merged()));
-
-    // The same change on both sides, and a deletion on one side.
-    auto aSame = merge("1\n2\nthree\n4\n5\n6\n7\n8\n", "1\n2\nthree\n4\n5\n6\n8\n");
-    EXPECT_EQ(aSame.itsExitCode, 0) << aSame.itsErr;
-    EXPECT_EQ(readText(local()), "1\n2\nthree\n4\n5\n6\n8\n");
-    auto aDeleted = merge("1\n2\n3\n4\n5\n6\n7\n8\n9\n", "2\n3\n4\n5\n6\n7\n8\n");
-    EXPECT_EQ(aDeleted.itsExitCode, 0) << aDeleted.itsErr;
-    EXPECT_EQ(readText(local()), "2\n3\n4\n5\n6\n7\n8\n9\n");
-}
 
 TEST_F(KivoMerge, OverlappingChangesLeaveTheLocalFileAndWriteTheMergeBesideIt) {
     auto aRun = merge("1\n2\nR3\n4\n5\n6\n7\n8\n", "1\n2\nL3\n4\n5\n6\n7\nL8\n");
@@ -106,6 +92,7 @@ TEST_F(MergeToolPush, ACleanConflictIsResolvedAndPushedWithoutAPrompt) {
     writeText(path("acme/a.txt"), "one\n2\n3\n4\n5\n6\n7\nmine\n");
     activateAs("other", {"put", "acme", "a", "txt", "one\n2\n3\n4\n5\n6\n7\ntheirs\n"});
     auto aClash = kivoWithMergeTool({"push", "--mergeTool", "--noConfirm"});
+    EXPECT_EQ(aClash.itsExitCode, 1) << aClash.itsOut << aClash.itsErr;
     EXPECT_EQ(readText(path("acme/a.txt")), "one\n2\n3\n4\n5\n6\n7\nmine\n");
     EXPECT_TRUE(fs::exists(path("acme/a.txt") + ".merged"));
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "Conflicts:\n\tacme/a.txt (base #3"))

@@ -1,6 +1,8 @@
 // `kivo create package`, `kivo delete package` and `kivo update package` against the embedded
-// repository: attributes and their inheritance, the workspace directories, and the deletion of
-// whole package trees, natively and, on older repositories, through the workspace.
+// repository: inheritance, the workspace directories, and the deletion of whole package trees,
+// natively and, on older repositories, through the workspace. Each attribute on its way from
+// option to store and print-out is the record descriptions' tests', the refusals that the function
+// layer words are its tests'.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,49 +41,33 @@ protected:
     void expectTreeGone() const {
         EXPECT_TRUE(contains(show(), "Packages: 0\nObjects: 0\n")) << show();
         EXPECT_TRUE(contains(show(), "Inactive versions: 0")) << show();
-        EXPECT_FALSE(fs::exists(path("p")));
-        EXPECT_FALSE(fs::exists(settings() / "SYS/p"));
+        EXPECT_FALSE(fs::exists(path("p")) || fs::exists(settings() / "SYS/p"));
     }
 };
+
+const std::string kResponsibleAnn = "Responsible             : ann\n";
 
 } // namespace
 
 TEST_F(Packages, CreateMakesAncestorsAndDirectoriesAndInheritsUnlessTold) {
-    expectOk(kivo({"create", "package", "acme", "--responsible=ann", "--origLang=de",
-                   "--textCollection=tc", "--hintsForTranslation=hint"}));
-    const auto aCreated =
-        kivo({"create", "package", "acme.sub.deep", "-v", "--description=d\xc3\xbc", "--structural",
-              "--textStatus=ts", "--textTerminologyDomain=td"});
-    EXPECT_EQ(aCreated.itsExitCode, 0) << aCreated.itsErr;
-    EXPECT_EQ(aCreated.itsOut, "Created package: \"acme.sub\"\n"
-                               "Created package: \"acme.sub.deep\"\n"
-                               "Created packages             : 1\n"
-                               "Created directories          : 2\n");
+    expectOk(kivo({"create", "package", "acme", "--responsible=ann"}));
+    EXPECT_EQ(outputOf(kivo({"create", "package", "acme.sub.deep", "-v", "--structural"})),
+              "Created package: \"acme.sub\"\n"
+              "Created package: \"acme.sub.deep\"\n"
+              "Created packages             : 1\n"
+              "Created directories          : 2\n");
     EXPECT_TRUE(fs::is_directory(path("acme/sub/deep")));
-
     const std::string aDeep = attributes("acme.sub.deep");
-    EXPECT_TRUE(contains(aDeep, "Description             : d\xc3\xbc\n")) << aDeep;
-    EXPECT_TRUE(contains(aDeep, "Responsible             : ann\n")) << aDeep;
-    EXPECT_TRUE(contains(aDeep, "Original Language       : de\n")) << aDeep;
-    EXPECT_TRUE(contains(aDeep, "Text collection         : tc\n")) << aDeep;
-    EXPECT_TRUE(contains(aDeep, "Text status             : ts\n")) << aDeep;
-    EXPECT_TRUE(contains(aDeep, "Text terminology domain : td\n")) << aDeep;
-    EXPECT_TRUE(contains(aDeep, "Hints for translation   : hint\n")) << aDeep;
+    EXPECT_TRUE(contains(aDeep, kResponsibleAnn)) << aDeep;
     EXPECT_FALSE(contains(aDeep, "Structural              : 0\n")) << aDeep;
     // The ancestor made on the way inherits too, but is an ordinary, non-structural package.
     const std::string aSub = attributes("acme.sub");
-    EXPECT_TRUE(contains(aSub, "Structural              : 0\n")) << aSub;
-    EXPECT_TRUE(contains(aSub, "Responsible             : ann\n")) << aSub;
+    EXPECT_TRUE(contains(aSub, "Structural              : 0\n") && contains(aSub, kResponsibleAnn))
+        << aSub;
 
     expectOk(kivo({"create", "packages", "acme.own", "acme.two", "--noInherit"}));
     EXPECT_TRUE(contains(attributes("acme.own"), "Responsible             : \n"));
     EXPECT_TRUE(fs::is_directory(path("acme/two")));
-
-    const auto anExisting = kivo({"create", "package", "acme"});
-    EXPECT_EQ(anExisting.itsExitCode, 1);
-    EXPECT_EQ(anExisting.itsErr,
-              "Failed to create package acme (40113): Package exists already: acme\n");
-
     // Outside a workspace only the repository changes.
     expectOk(runKivo({"create", "package", "outside", "--key=K1"}, options()));
     EXPECT_FALSE(fs::exists(dir() / "outside"));
@@ -89,16 +75,13 @@ TEST_F(Packages, CreateMakesAncestorsAndDirectoriesAndInheritsUnlessTold) {
 }
 
 TEST_F(Packages, DeleteWithoutForceTakesOnlyEmptyPackagesAndKeepsLocalFiles) {
-    expectOk(kivo({"create", "package", "acme.sub"}));
-    expectOk(kivo({"create", "package", "acme.leaf"}));
-    expectOk(kivo({"create", "package", "acme.kept"}));
+    expectOk(kivo({"create", "packages", "acme.sub", "acme.leaf", "acme.kept"}));
     EXPECT_EQ(kivo({"delete", "package", "acme.nothere"}).itsOut, "No package to delete.\n");
-
     const auto aLeaf = kivo({"delete", "package", "acme.leaf", "-v"});
-    EXPECT_EQ(aLeaf.itsExitCode, 0) << aLeaf.itsErr;
-    EXPECT_EQ(aLeaf.itsOut, "Deleted package: \"acme.leaf\"\nDeleted packages             : 1\n");
+    expectOk(aLeaf);
+    EXPECT_EQ(aLeaf.itsOut, "Deleted package: \"acme.leaf\"\nDeleted packages             : 1\n")
+        << aLeaf.itsErr;
     EXPECT_FALSE(fs::exists(path("acme/leaf")));
-
     // A local file that the repository never saw survives with its directory.
     writeText(path("acme/kept/mine.txt"), "mine");
     expectOk(kivo({"delete", "package", "acme.kept"}));
@@ -127,14 +110,12 @@ TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
     expectOk(target().tool("set", {"api_version", "15"}));
     const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
     EXPECT_EQ(aDeleted.itsExitCode, 0) << aDeleted.itsErr;
-    const std::string& anOut = aDeleted.itsOut;
-    EXPECT_TRUE(contains(anOut, "-track\n")) << anOut;
-    EXPECT_TRUE(contains(anOut, "Committed file deletion: \"" + path("p/a.txt") + "\"\n"));
-    EXPECT_TRUE(contains(anOut, "Committed file deletion: \"" + path("p/sub/b.txt") + "\"\n"));
-    EXPECT_TRUE(contains(anOut, "-delete\nDeleted package: \"p.sub\"\nDeleted package: \"p\"\n"
-                                "-discard\n"))
-        << anOut;
-    EXPECT_TRUE(contains(anOut, "Deleted packages             : 2\n")) << anOut;
+    for (const std::string& aPart :
+         {std::string("-track\n"), "Committed file deletion: \"" + path("p/a.txt") + "\"\n",
+          "Committed file deletion: \"" + path("p/sub/b.txt") + "\"\n",
+          std::string("-delete\nDeleted package: \"p.sub\"\nDeleted package: \"p\"\n-discard\n"),
+          std::string("Deleted packages             : 2\n")})
+        EXPECT_TRUE(contains(aDeleted.itsOut, aPart)) << aDeleted.itsOut;
     expectTreeGone();
 
     // The same at API 16 when the native deletion is declined; the package stays tracked.
@@ -142,9 +123,9 @@ TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
     makeTree();
     const auto aDeclined =
         kivo({"delete", "package", "p", "-f", "-v", "--noDeletePackageRecursively", "--noUnTrack"});
-    EXPECT_EQ(aDeclined.itsExitCode, 0) << aDeclined.itsErr;
+    expectOk(aDeclined);
     EXPECT_TRUE(contains(aDeclined.itsOut, "-delete\nDeleted package: \"p.sub\"\n"))
-        << aDeclined.itsOut;
+        << aDeclined.itsOut << aDeclined.itsErr;
     EXPECT_FALSE(contains(aDeclined.itsOut, "-untrack")) << aDeclined.itsOut;
     expectTreeGone();
 }
@@ -152,19 +133,15 @@ TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
 TEST_F(Packages, UpdateChangesGivenAttributesOfTheTreeAndKeepsTheOthers) {
     expectOk(kivo({"create", "package", "acme.sub", "--responsible=ann", "--noInherit"}));
     const auto anUpdated = kivo({"update", "package", "acme", "--description=new", "-v"});
-    EXPECT_EQ(anUpdated.itsExitCode, 0) << anUpdated.itsErr;
+    expectOk(anUpdated);
     EXPECT_EQ(anUpdated.itsOut, "Updated package: \"acme\"\nUpdated package: \"acme.sub\"\n"
-                                "Updated packages             : 2\n");
+                                "Updated packages             : 2\n")
+        << anUpdated.itsErr;
     const std::string aSub = attributes("acme.sub");
-    EXPECT_TRUE(contains(aSub, "Description             : new\n")) << aSub;
-    EXPECT_TRUE(contains(aSub, "Responsible             : ann\n")) << aSub;
-
+    EXPECT_TRUE(contains(aSub, "Description             : new\n") &&
+                contains(aSub, kResponsibleAnn))
+        << aSub;
     expectOk(kivo({"update", "package", "acme", "--description=top", "--noRecursive"}));
     EXPECT_TRUE(contains(attributes("acme"), "Description             : top\n"));
     EXPECT_TRUE(contains(attributes("acme.sub"), "Description             : new\n"));
-
-    const auto anUnknown = kivo({"update", "package", "nothere", "--description=x"});
-    EXPECT_EQ(anUnknown.itsExitCode, 1);
-    EXPECT_EQ(anUnknown.itsErr, "Failed to read package \"nothere\" (40111): Package does not "
-                                "exist: nothere\n");
 }

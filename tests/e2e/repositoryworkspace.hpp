@@ -18,6 +18,12 @@
 
 namespace kivotest {
 
+// What a refusal for conflicted files and a conflicting checkout tell the user to do.
+inline const std::string kResolutionCalls =
+    "Call:\n\t* \"kivo resolve --local|--base|--remote|--mergetool|-m\" for\n\t  (non-)interactive "
+    "conflict resolution, or\n\t* \"kivo push --local|--base|--remote|--mergetool|-m\", or\n\t* "
+    "\"kivo checkout --force|-f\" to overwrite your local changes.\n";
+
 // Activation and change times differ from run to run; the layouts around them do not.
 inline std::string withoutTimes(const std::string& theText) {
     static const std::regex kTime(
@@ -45,6 +51,11 @@ public:
 
     static void expectOk(const RunResult& theResult) {
         EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsOut << theResult.itsErr;
+    }
+    // A run that must fail with exactly theError.
+    static void expectError(const RunResult& theResult, const std::string& theError) {
+        EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
+        EXPECT_EQ(theResult.itsErr, theError);
     }
     // Runs in theCwd (the test's folder by default) with the test's key store.
     RunOptions options(const std::filesystem::path& theCwd = {}) const {

@@ -1,5 +1,6 @@
-// The run sequence seen from outside: argument echo, parse failures, exit status, and the rule
-// that nothing is written before an action runs.
+// The run sequence seen from outside: argument echo, parse failures on the right stream, exit
+// status, and the rule that nothing is written before an action runs. The parser's messages are
+// its own tests'.
 #include <gtest/gtest.h>
 
 #include "tests/support/process.hpp"
@@ -8,99 +9,85 @@ using namespace kivotest;
 
 namespace {
 
-RunOptions inDir(const TempDir& theDir,
-                 std::map<std::string, std::optional<std::string>> theEnv = {}) {
-    RunOptions anOptions;
-    anOptions.itsCwd = theDir.path();
-    anOptions.itsEnv = std::move(theEnv);
-    return anOptions;
-}
+class RunSequence : public ::testing::Test {
+protected:
+    RunResult kivo(const std::vector<std::string>& theArgs,
+                   std::map<std::string, std::optional<std::string>> theEnv = {}) const {
+        RunOptions anOptions;
+        anOptions.itsCwd = itsDir.path();
+        anOptions.itsEnv = std::move(theEnv);
+        return runKivo(theArgs, anOptions);
+    }
+    bool nothingWritten() const { return std::filesystem::is_empty(dir()); }
+    const std::filesystem::path& dir() const { return itsDir.path(); }
 
-// The echoed command line names the program as it was started; compare from the first blank.
-std::string withoutProgram(const std::string& theOut) {
-    return theOut.substr(theOut.find(' '));
-}
+private:
+    TempDir itsDir;
+};
+
+using VersionAction = RunSequence;
+using PerformanceTrace = RunSequence;
 
 } // namespace
 
-TEST(RunSequence, ArgsEchoTwoPrintsTheDumpAndRunsNothing) {
-    TempDir aDir;
-    auto aResult = runKivo({"status", "-v", "--passwd=geheim"}, inDir(aDir, {{"KIVO_ARGS", "2"}}));
-    EXPECT_EQ(aResult.itsExitCode, 0);
-    EXPECT_EQ(withoutProgram(aResult.itsOut),
+// KIVO_ARGS=2 prints the dump and runs nothing, 1 shows the call and runs it; any other value has
+// no effect. The echoed command line names the program as it was started.
+TEST_F(RunSequence, ArgumentEchoByTheEnvironment) {
+    const RunResult aDump = kivo({"status", "-v", "--passwd=geheim"}, {{"KIVO_ARGS", "2"}});
+    EXPECT_EQ(aDump.itsExitCode, 0);
+    EXPECT_EQ(aDump.itsOut.substr(aDump.itsOut.find(' ')),
               " status -v --passwd=********\n{\"action\":status,\n\"passWord\":********,\n"
               "\"verbose\":X,\n\"what\":trackedPackages}\n");
-    EXPECT_EQ(aResult.itsErr, "");
-    EXPECT_TRUE(std::filesystem::is_empty(aDir.path()));
-}
+    EXPECT_EQ(aDump.itsErr, "");
+    EXPECT_TRUE(nothingWritten());
 
-TEST(RunSequence, ArgsEchoOtherValuesHaveNoEffect) {
-    TempDir aDir;
+    const RunResult aCall = kivo({"rebase", "x"}, {{"KIVO_ARGS", "1"}});
+    EXPECT_TRUE(aCall.itsOut.substr(0, aCall.itsOut.find('\n') + 1).ends_with(" rebase x\n"));
+    EXPECT_TRUE(contains(aCall.itsOut, "{\"action\":rebase,\n\"object\":x,\n\"what\":objects}\n"));
+    // Arguments that are no ASCII arrive unchanged.
+    EXPECT_TRUE(contains(kivo({"status", "pä/ö€.txt"}, {{"KIVO_ARGS", "2"}}).itsOut,
+                         "\"object\":pä/ö€.txt"));
     for (const char* aValue : {"3", "11", "", "2 "}) {
-        auto aResult = runKivo({"frobnicate"}, inDir(aDir, {{"KIVO_ARGS", aValue}}));
+        const RunResult aResult = kivo({"frobnicate"}, {{"KIVO_ARGS", aValue}});
         EXPECT_EQ(aResult.itsExitCode, 1) << aValue;
         EXPECT_EQ(aResult.itsOut, "Arguments:\nfrobnicate\n") << aValue;
     }
 }
 
-TEST(RunSequence, EchoOneShowsTheCallThenRuns) {
-    TempDir aDir;
-    auto aResult = runKivo({"rebase", "x"}, inDir(aDir, {{"KIVO_ARGS", "1"}}));
-    EXPECT_EQ(aResult.itsOut.substr(0, aResult.itsOut.find('\n') + 1).ends_with(" rebase x\n"),
-              true);
-    EXPECT_NE(aResult.itsOut.find("{\"action\":rebase,\n\"object\":x,\n\"what\":objects}\n"),
-              std::string::npos);
-}
-
-TEST(RunSequence, ParseFailuresPrintOnlyTheirMessage) {
-    TempDir aDir;
-    auto aBadOption = runKivo({"status", "--no-tips"}, inDir(aDir));
+TEST_F(RunSequence, ParseFailuresPrintOnlyTheirMessage) {
+    const RunResult aBadOption = kivo({"status", "--no-tips"});
     EXPECT_EQ(aBadOption.itsExitCode, 1);
     EXPECT_EQ(aBadOption.itsErr, "kivo: Could not parse commandline argument: --no-tips\n");
     EXPECT_EQ(aBadOption.itsOut, "");
-
-    auto anUnknown = runKivo({"status", "--frobnicate=1"}, inDir(aDir));
-    EXPECT_EQ(anUnknown.itsErr, "The parameter: frobnicate is not supported\n");
-
-    auto aWords = runKivo({"list", "--with=x", "-v"}, inDir(aDir));
+    const RunResult aWords = kivo({"list", "--with=x", "-v"});
     EXPECT_EQ(aWords.itsOut, "Arguments:\nlist\n--v=X\n--with=x\n");
     EXPECT_EQ(aWords.itsErr, "kivo: Could not parse commandline arguments: See \"kivo help\".\n");
-    EXPECT_TRUE(std::filesystem::is_empty(aDir.path()));
+    EXPECT_TRUE(nothingWritten());
 }
 
-TEST(RunSequence, NonAsciiArgumentsArriveUnchanged) {
-    TempDir aDir;
-    auto aResult = runKivo({"status", "pä/ö€.txt"}, inDir(aDir, {{"KIVO_ARGS", "2"}}));
-    EXPECT_NE(aResult.itsOut.find("\"object\":pä/ö€.txt"), std::string::npos);
-}
-
-TEST(VersionAction, PrintsEachRequestedFormWithoutStatistics) {
-    TempDir aDir;
-    auto run = [&](std::vector<std::string> theArgs) {
-        return runKivo(theArgs, inDir(aDir)).itsOut;
+TEST_F(VersionAction, PrintsEachRequestedFormWithoutStatistics) {
+    const std::pair<std::vector<std::string>, std::string> aForms[] = {
+        {{"version"}, "1.1.3 Opt\n"},
+        {{"--version"}, "1.1.3 Opt\n"},
+        {{"-version"}, "1.1.3 Opt\n"},
+        {{"version", "--plain"}, "1.1.3\n"},
+        {{"version", "--client"}, "1.1.0\n"},
+        {{"version", "--micro", "--major"}, "1\n3\n"},
+        {{"version", "--client", "--plain", "--minor"}, "1.1.0\n1\n"},
     };
-    EXPECT_EQ(run({"version"}), "1.1.3 Opt\n");
-    EXPECT_EQ(run({"--version"}), "1.1.3 Opt\n");
-    EXPECT_EQ(run({"-version"}), "1.1.3 Opt\n");
-    EXPECT_EQ(run({"version", "--plain"}), "1.1.3\n");
-    EXPECT_EQ(run({"version", "--client"}), "1.1.0\n");
-    EXPECT_EQ(run({"version", "--micro", "--major"}), "1\n3\n");
-    EXPECT_EQ(run({"version", "--client", "--plain", "--minor"}), "1.1.0\n1\n");
-    EXPECT_TRUE(std::filesystem::is_empty(aDir.path()));
+    for (const auto& [anArgs, anOutput] : aForms)
+        EXPECT_EQ(kivo(anArgs).itsOut, anOutput) << anArgs.back();
+    EXPECT_TRUE(nothingWritten());
 }
 
-TEST(PerformanceTrace, IsWrittenToTheCurrentDirectoryOnlyWhenAsked) {
-    TempDir aDir;
-    auto aResult = runKivo({"version", "--perf"}, inDir(aDir));
-    EXPECT_EQ(aResult.itsExitCode, 0);
-    std::string aTrace = readText(aDir.path() / "kivoPerfTrace.xml");
-    EXPECT_TRUE(aTrace.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")) << aTrace;
-
-    TempDir anOther;
-    runKivo({"version"}, inDir(anOther, {{"KIVO_PERFTRACE", "true"}}));
-    EXPECT_FALSE(std::filesystem::exists(anOther.path() / "kivoPerfTrace.xml"));
-    runKivo({"nosuchaction", "x"}, inDir(anOther, {{"KIVO_PERFTRACE", "1"}}));
-    EXPECT_FALSE(std::filesystem::exists(anOther.path() / "kivoPerfTrace.xml"));
-    runKivo({"version"}, inDir(anOther, {{"KIVO_PERFTRACE", "1"}, {"KIVO_SIMULATE", "1"}}));
-    EXPECT_FALSE(std::filesystem::exists(anOther.path() / "kivoPerfTrace.xml"));
+// --perf asks for the trace; the environment variable with another value than 1, a failed run
+// and a simulated one write none.
+TEST_F(PerformanceTrace, IsWrittenToTheCurrentDirectoryOnlyWhenAsked) {
+    kivo({"version"}, {{"KIVO_PERFTRACE", "true"}});
+    kivo({"nosuchaction", "x"}, {{"KIVO_PERFTRACE", "1"}});
+    kivo({"version"}, {{"KIVO_PERFTRACE", "1"}, {"KIVO_SIMULATE", "1"}});
+    EXPECT_TRUE(nothingWritten());
+    EXPECT_EQ(kivo({"version", "--perf"}).itsExitCode, 0);
+    EXPECT_TRUE(readText(dir() / "kivoPerfTrace.xml")
+                    .starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
 }

@@ -72,11 +72,10 @@ protected:
 TEST_F(Attack, TheSettingsFolderIsNeverAPackage) {
     const Keep aBefore = keep();
     for (const std::string anArgument : {"._SYS_KIVO_settings/", "\"._SYS_KIVO_settings\""}) {
-        const RunResult aTrack = attacker({"track", anArgument});
-        EXPECT_EQ(aTrack.itsExitCode, 1);
-        EXPECT_EQ(aTrack.itsErr, "Invalid package name \"\"._SYS_KIVO_settings\"\": the part "
-                                 "\"._SYS_KIVO_settings\" is the settings folder of the "
-                                 "workspace.\n");
+        expectError(attacker({"track", anArgument}),
+                    "Invalid package name \"\"._SYS_KIVO_settings\"\": the part "
+                    "\"._SYS_KIVO_settings\" is the settings folder of the "
+                    "workspace.\n");
     }
     // The repository refuses the package; an older one may hold it, with an object: tracking all
     // packages leaves it out, by name.
@@ -144,16 +143,14 @@ TEST_F(Attack, SymbolicLinksAreNeitherReadNorWrittenThrough) {
     attackerPushes("acme/sub/planted.txt", "planted");
     attackerPushes("acme/fine.txt", "fine");
     const std::string aRepository = repository();
-    const RunResult aCheckout = kivo({"checkout"});
-    EXPECT_EQ(aCheckout.itsExitCode, 1);
-    EXPECT_EQ(aCheckout.itsErr,
-              "The object \"planted\" (suffix \"txt\") of package \"acme.sub\" is not checked "
-              "out: \"" +
-                  path("acme/sub") +
-                  "\" is a symbolic link, and checkout never writes through one.\n"
-                  "The object \"x\" (suffix \"txt\") of package \"acme\" is not checked out: \"" +
-                  path("acme/x.txt") +
-                  "\" is a symbolic link, and checkout never writes through one.\n");
+    expectError(kivo({"checkout"}),
+                "The object \"planted\" (suffix \"txt\") of package \"acme.sub\" is not checked "
+                "out: \"" +
+                    path("acme/sub") +
+                    "\" is a symbolic link, and checkout never writes through one.\n"
+                    "The object \"x\" (suffix \"txt\") of package \"acme\" is not checked out: \"" +
+                    path("acme/x.txt") +
+                    "\" is a symbolic link, and checkout never writes through one.\n");
     EXPECT_EQ(readText(path("acme/fine.txt")), "fine");
     EXPECT_EQ(aBefore.itsOutside, tree(outside()));
     EXPECT_EQ(aRepository, repository());
@@ -240,12 +237,11 @@ TEST_F(Attack, TwoObjectsOfOneFileAreRefusedByName) {
     // Another client wrote the object "a.txt" without suffix beside it.
     activateAs("other", {"put", "acme", "a.txt", "", "no suffix"});
     const Keep aBefore = keep();
-    const RunResult aCheckout = kivo({"checkout"});
-    EXPECT_EQ(aCheckout.itsExitCode, 1);
-    EXPECT_EQ(aCheckout.itsErr, "The objects \"a\" (suffix \"txt\") of package \"acme\" and "
-                                "\"a.txt\" (suffix \"\") of package \"acme\" map to the same file "
-                                "\"" +
-                                    path("acme/a.txt") + "\": neither is checked out.\n");
+    expectError(kivo({"checkout"}),
+                "The objects \"a\" (suffix \"txt\") of package \"acme\" and "
+                "\"a.txt\" (suffix \"\") of package \"acme\" map to the same file "
+                "\"" +
+                    path("acme/a.txt") + "\": neither is checked out.\n");
     EXPECT_FALSE(fs::exists(path("acme/a.txt")));
     EXPECT_EQ(aBefore.itsRepository, repository());
     EXPECT_EQ(kivo({"push"}).itsOut, "Nothing to commit.\nNothing to activate.\n");
@@ -291,11 +287,9 @@ TEST_F(Attack, NamesThatWouldPoisonTheWorkspaceAreRefused) {
     // One file that cannot become an object is refused by name; the others are committed.
     writeText(path("acme/back\\slash.txt"), "x");
     writeText(path("acme/good.txt"), "good");
-    const RunResult aCommit = kivo({"commit"});
-    EXPECT_EQ(aCommit.itsExitCode, 1);
-    EXPECT_EQ(aCommit.itsErr, "Cannot commit file \"" + path("acme/back\\slash.txt") +
-                                  "\": a backslash cannot be part of a repository object's "
-                                  "name.\n");
+    expectError(kivo({"commit"}), "Cannot commit file \"" + path("acme/back\\slash.txt") +
+                                      "\": a backslash cannot be part of a repository object's "
+                                      "name.\n");
     EXPECT_TRUE(contains(repoProbe({"list"}), "good")) << repoProbe({"list"});
     EXPECT_FALSE(contains(repoProbe({"list"}), "slash"));
 }
