@@ -15,35 +15,27 @@ const std::string kDeveloper = "DEVELOPER";
 
 } // namespace
 
+// Nobody but the extension's owner holds a privilege on a table of the repository; a repository
+// user reaches it through the procedure only.
 TEST_F(PgRepositoryTest, ARepositoryUserCallsTheProcedureAndTouchesNoTable) {
-    for (const std::string aTable :
-         {"objects", "history", "settings", "users", "inactive_versions"}) {
-        const std::string aColumn =
-            aTable == "history" || aTable == "inactive_versions" ? "object_id = 0" : "name = 'x'";
-        for (const std::string& aStatement :
-             {"select count(*) from sys." + aTable, "insert into sys." + aTable + " default values",
-              "update sys." + aTable + " set " + aColumn, "delete from sys." + aTable})
-            EXPECT_EQ(itsDeveloper->sql(aStatement),
-                      "error: ERROR:  permission denied for table " + aTable);
-    }
+    EXPECT_EQ(itsAdmin->sql("select count(*) from information_schema.role_table_grants where "
+                            "table_schema = 'sys' and grantee <> 'kivo_admin'"),
+              "0");
+    EXPECT_EQ(itsDeveloper->sql("select count(*) from sys.objects"),
+              "error: ERROR:  permission denied for table objects");
     EXPECT_EQ(itsDeveloper->sql("select nextval('sys.objects_id_seq')"),
               "error: ERROR:  permission denied for sequence objects_id_seq");
     EXPECT_EQ(itsDeveloper->sql("create table sys.mine (a int)"),
               "error: ERROR:  permission denied for schema sys");
     // The installation function went with the script that created the repository.
-    EXPECT_TRUE(itsDeveloper->sql("select sys.kivo_install('X')").find("does not exist") !=
-                std::string::npos);
+    EXPECT_TRUE(contains(itsDeveloper->sql("select sys.kivo_install('X')"), "does not exist"));
     expectCode(R"({"action":"list","what":"allObjectTypes"})");
-
-    // The tables are the extension's, defined by the engine, and nobody else's.
+    // The tables are the extension's, so that pg_dump and an update treat them as its own.
     EXPECT_EQ(itsAdmin->sql("select count(*) from pg_tables t where schemaname = 'sys' and not "
                             "exists (select 1 from pg_depend d join pg_extension e on e.oid = "
                             "d.refobjid where e.extname = 'kivo' and d.deptype = 'e' and "
                             "d.classid = 'pg_class'::regclass and d.objid = "
                             "('sys.' || t.tablename)::regclass)"),
-              "0");
-    EXPECT_EQ(itsAdmin->sql("select count(*) from information_schema.role_table_grants where "
-                            "table_schema = 'sys' and grantee <> 'kivo_admin'"),
               "0");
 }
 

@@ -9,6 +9,7 @@
 #include "dbclient/dbclient.hpp"
 #include "dbclient/protocolsql.hpp"
 #include "tests/pg/clusterfacts.hpp"
+#include "tests/support/process.hpp"
 
 #include <cstdint>
 #include <map>
@@ -181,8 +182,8 @@ private:
     std::string itsConnectError;
 };
 
-// The repository user DEVELOPER and the cluster's administrator, each connected, and a package
-// of the test's own (created by the test).
+// The repository user DEVELOPER and the cluster's administrator, each connected, and the names
+// of packages of the test's own.
 class SessionTest : public ClusterTest {
 protected:
     void SetUp() override {
