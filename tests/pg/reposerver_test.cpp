@@ -63,7 +63,8 @@ TEST_F(RepoServerTest, RefusedAddressesNameTheirReasonAndNeverThePassword) {
     const std::string aServer = "@127.0.0.1:" + aPort + "/ZEV";
     const std::string aMasked = "admin:***" + aServer;
     struct Case {
-        std::string itsCommand, itsAddress, itsReason, itsShown;
+        std::string itsCommand, itsAddress, itsReason;
+        std::string itsShown = {};
     };
     const Case aCases[] = {
         {"show", uri("ZEV", "", "Pw-Secret"),
