@@ -50,16 +50,18 @@ class Trial:
         self.activations = 0  # activations every object went through, as the users made them
         self.counts = {}
         self.journals = 0  # kills that left work for the rerun's repair
-        subprocess.run([os.path.join(BUILD, "kivo-repo"), "init", self.repo], check=True,
-                       capture_output=True)
-        subprocess.run([os.path.join(BUILD, "kivo-repo"), "user", self.repo, "dev", "pw"],
-                       check=True, capture_output=True)
-        subprocess.run([os.path.join(BUILD, "zevuserstore"), "SET", "K", "file:" + self.repo,
-                        "dev", "pw"], check=True, capture_output=True, env=self.env)
+        self.make_repository(self.repo, "K")
         self.ws = self.create("ws")
         for i in range(FILES):
             self.write(self.ws, i, "first %d\n" % i)
         self.kivo(self.ws, "track", "bench")
+
+    def make_repository(self, repo, key):
+        """A repository file with the user dev and a key for it."""
+        for program, *args in (("kivo-repo", "init", repo), ("kivo-repo", "user", repo, "dev", "pw"),
+                               ("zevuserstore", "SET", key, "file:" + repo, "dev", "pw")):
+            subprocess.run([os.path.join(BUILD, program), *args], check=True, capture_output=True,
+                           env=self.env)
 
     def create(self, name):
         self.kivo(self.root, "create", "workspace", name, "K")
@@ -188,26 +190,27 @@ class Trial:
             SEED, FILES, ", ".join("%s %d" % item for item in self.counts.items()),
             self.journals))
 
-    def trial_commit(self, duration, tag):
+    def rerun_after_kill(self, action, duration, tag, commit_first=False):
+        """Changes every file (and commits first), kills the action and reruns it."""
         self.change_all(tag)
-        self.killed_run(self.ws, ["commit"], duration / 2)
-        self.kivo(self.ws, "commit")
+        if commit_first:
+            self.kivo(self.ws, "commit")
+        self.killed_run(self.ws, [action], duration)
+        self.kivo(self.ws, action)
+
+    def trial_commit(self, duration, tag):
+        self.rerun_after_kill("commit", duration / 2, tag)
         self.verify(self.ws, "commit")
         self.kivo(self.ws, "activate")
         self.activations += 1
 
     def trial_activate(self, duration, tag):
-        self.change_all(tag)
-        self.kivo(self.ws, "commit")
-        self.killed_run(self.ws, ["activate"], duration / 2)
-        self.kivo(self.ws, "activate")
+        self.rerun_after_kill("activate", duration / 2, tag, commit_first=True)
         self.activations += 1
         self.verify(self.ws, "activate")
 
     def trial_push(self, duration, tag):
-        self.change_all(tag)
-        self.killed_run(self.ws, ["push"], duration)
-        self.kivo(self.ws, "push")
+        self.rerun_after_kill("push", duration, tag)
         self.activations += 1
         self.verify(self.ws, "push")
 
@@ -224,10 +227,7 @@ class Trial:
             fail("checkout: a push without changes did something:\n" + result.stdout)
 
     def trial_revert(self, duration, tag):
-        self.change_all(tag)
-        self.kivo(self.ws, "commit")
-        self.killed_run(self.ws, ["revert"], duration / 2)
-        self.kivo(self.ws, "revert")
+        self.rerun_after_kill("revert", duration / 2, tag, commit_first=True)
         self.verify(self.ws, "revert")
 
     def import_target(self):
@@ -235,12 +235,7 @@ class Trial:
         if not hasattr(self, "target"):
             self.target = os.path.join(self.root, "target.db")
             self.imports = 0
-            for args in (["init", self.target], ["user", self.target, "dev", "pw"]):
-                subprocess.run([os.path.join(BUILD, "kivo-repo"), *args], check=True,
-                               capture_output=True)
-            subprocess.run([os.path.join(BUILD, "zevuserstore"), "SET", "T",
-                            "file:" + self.target, "dev", "pw"], check=True,
-                           capture_output=True, env=self.env)
+            self.make_repository(self.target, "T")
             self.kivo(self.root, "create", "workspace", "imported", "T")
         return os.path.join(self.root, "imported")
 

@@ -53,29 +53,26 @@ def main():
         run(ws, KIVO, "track", "p")
         check(run(ws, KIVO, "push").returncode == 0, "first push")
 
-        # A stale lock: named as stale, with the command; it stays until the user removes it.
+        # A lock of a dead process, or of a living one of another program, is named as stale
+        # with the command that removes it, and stays until the user removes it; a lock of a
+        # living kivo is no stale lock.
         lock = os.path.join(settings, ".lock")
-        pid = dead_pid()
-        with open(lock, "w") as out:
-            out.write("name: kivo, id: %d" % pid)
-        result = run(ws, KIVO, "commit")
-        check(result.returncode == 1, "commit despite a lock", result.stdout + result.stderr)
-        check("stale" in result.stderr and "rm '%s'" % lock in result.stderr,
-              "stale lock not named with its command", result.stderr)
-        check(os.path.exists(lock), "stale lock removed silently")
-        # A living process of another program holds no kivo lock either.
-        with open(lock, "w") as out:
-            out.write("name: kivo, id: %d" % os.getppid())
-        result = run(ws, KIVO, "commit")
-        check("stale" in result.stderr, "lock of another program not named stale", result.stderr)
-        # A living kivo is no stale lock: the message stays as it was.
         sleeper = subprocess.Popen(["sleep", "30"])
-        with open(lock, "w") as out:
-            out.write("name: sleep, id: %d" % sleeper.pid)
-        result = run(ws, KIVO, "commit")
+        for owner, stale in (("kivo, id: %d" % dead_pid(), True),
+                             ("kivo, id: %d" % os.getppid(), True),
+                             ("sleep, id: %d" % sleeper.pid, False)):
+            with open(lock, "w") as out:
+                out.write("name: " + owner)
+            result = run(ws, KIVO, "commit")
+            check(result.returncode == 1, "commit despite a lock", result.stdout + result.stderr)
+            if stale:
+                check("stale" in result.stderr and "rm '%s'" % lock in result.stderr,
+                      "stale lock not named with its command: " + owner, result.stderr)
+            else:
+                check("stale" not in result.stderr and "Now, you can either" in result.stderr,
+                      "living lock named stale", result.stderr)
+            check(os.path.exists(lock), "lock removed silently", owner)
         sleeper.kill()
-        check("stale" not in result.stderr and "Now, you can either" in result.stderr,
-              "living lock named stale", result.stderr)
         os.unlink(lock)
 
         # Temporary files of dead processes go; those of this (living) process stay.

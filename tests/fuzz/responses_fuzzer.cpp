@@ -25,60 +25,24 @@ template <class T> void read(const RepositoryMessage& theMessage) {
 }
 
 using Reader = void (*)(const RepositoryMessage&);
-const Reader kReaders[] = {
-    read<GetSupportedExportVersionsResponse>,
-    read<GetContentVendorResponse>,
-    read<ListInactiveWorkSpacesResponse>,
-    read<ListAllObjectTypesResponse>,
-    read<DeleteInactiveWorkSpaceResponse>,
-    read<GetDBSchemaVersionResponse>,
-    read<CreateChangeResponse>,
-    read<GetChangeTrackingStatusResponse>,
-    read<AddContributorResponse>,
-    read<DeleteChangeResponse>,
-    read<EditChangeDescriptionResponse>,
-    read<EditContributorCommentResponse>,
-    read<MergeChangesResponse>,
-    read<MoveChangeEntriesResponse>,
-    read<ReleaseChangeResponse>,
-    read<RemoveContributorResponse>,
-    read<ToggleChangeTrackingResponse>,
-    read<ValidateContributionResponse>,
-    read<FindChangesResponse>,
-    read<GetAffectedChangesResponse>,
-    read<ReadChangesResponse>,
-    read<GetDeliveryUnitResponse>,
-    read<ListDeliveryUnitsResponse>,
-    read<ExportDeliveryUnitResponse>,
-    read<ImportLanguagesResponse>,
-    read<UnDeployDeliveryUnitResponse>,
-    read<CreateDeliveryUnitResponse>,
-    read<DeleteDeliveryUnitResponse>,
-    read<UpdateDeliveryUnitResponse>,
-    read<ExportLanguagesResponse>,
-    read<ExistsDeliveryUnitResponse>,
-    read<CheckIsDeliveryUnitBrokenResponse>,
-    read<ImportFileResponse>,
-    read<ImportMultipleFilesResponse>,
-    read<ActivateObjectsResponse>,
-    read<DeleteObjectResponse>,
-    read<ListObjectsResponse>,
-    read<GetObjectResponse>,
-    read<ReadObjectsResponse>,
-    read<WriteObjectResponse>,
-    read<ListHistoryResponse>,
-    read<PullInactiveObjectsResponse>,
-    read<RevertObjectsResponse>,
-    read<ExistsObjectResponse>,
-    read<GetNumberOfLatestVersionResponse>,
-    read<ReadPackageResponse>,
-    read<CreatePackageResponse>,
-    read<DeletePackageResponse>,
-    read<UpdatePackageResponse>,
-    read<ExistsPackageResponse>,
-    read<ListPackagesResponse>,
-    read<ListRootPackagesResponse>,
-};
+template <class... T> constexpr Reader kReaders[] = {read<T>...};
+constexpr auto& kAllReaders = kReaders<
+    GetSupportedExportVersionsResponse, GetContentVendorResponse, ListInactiveWorkSpacesResponse,
+    ListAllObjectTypesResponse, DeleteInactiveWorkSpaceResponse, GetDBSchemaVersionResponse,
+    CreateChangeResponse, GetChangeTrackingStatusResponse, AddContributorResponse,
+    DeleteChangeResponse, EditChangeDescriptionResponse, EditContributorCommentResponse,
+    MergeChangesResponse, MoveChangeEntriesResponse, ReleaseChangeResponse,
+    RemoveContributorResponse, ToggleChangeTrackingResponse, ValidateContributionResponse,
+    FindChangesResponse, GetAffectedChangesResponse, ReadChangesResponse, GetDeliveryUnitResponse,
+    ListDeliveryUnitsResponse, ExportDeliveryUnitResponse, ImportLanguagesResponse,
+    UnDeployDeliveryUnitResponse, CreateDeliveryUnitResponse, DeleteDeliveryUnitResponse,
+    UpdateDeliveryUnitResponse, ExportLanguagesResponse, ExistsDeliveryUnitResponse,
+    CheckIsDeliveryUnitBrokenResponse, ImportFileResponse, ImportMultipleFilesResponse,
+    ActivateObjectsResponse, DeleteObjectResponse, ListObjectsResponse, GetObjectResponse,
+    ReadObjectsResponse, WriteObjectResponse, ListHistoryResponse, PullInactiveObjectsResponse,
+    RevertObjectsResponse, ExistsObjectResponse, GetNumberOfLatestVersionResponse,
+    ReadPackageResponse, CreatePackageResponse, DeletePackageResponse, UpdatePackageResponse,
+    ExistsPackageResponse, ListPackagesResponse, ListRootPackagesResponse>;
 
 RepositoryMessage messageOf(const char* theData, std::size_t theSize) {
     try {
@@ -94,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* theData, std::size_t t
     if (theSize == 0 ||
         theSize > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         return 0;
-    const Reader aReader = kReaders[theData[0] % std::size(kReaders)];
+    const Reader aReader = kAllReaders[theData[0] % std::size(kAllReaders)];
     const RepositoryMessage aMessage =
         messageOf(reinterpret_cast<const char*>(theData) + 1, theSize - 1);
     try {

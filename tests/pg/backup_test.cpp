@@ -7,11 +7,7 @@
 
 using namespace kivotest;
 
-namespace {
-
-class BackupTest : public ServerRepositoryTest {};
-
-} // namespace
+using BackupTest = ServerRepositoryTest;
 
 TEST_F(BackupTest, ADumpInEitherFormatRestoresTheRepositoryRowForRowAndTakesPushes) {
     const std::string aSource = database("backup_");
@@ -36,7 +32,7 @@ TEST_F(BackupTest, ADumpInEitherFormatRestoresTheRepositoryRowForRowAndTakesPush
     EXPECT_EQ(aLoad.itsErr, "");
     EXPECT_EQ(rows(aPlain), aBefore);
     EXPECT_EQ(lines(aPlain, "SELECT database_name FROM \"PUBLIC\".\"M_DATABASE\""), aSource + "\n");
-    createWorkspace("plainws", aPlain, aUser);
+    expectOk(createWorkspace("plainws", server(aPlain), aUser));
     expectOk(kivo("plainws", {"checkout", "package", "acme"}));
     EXPECT_EQ(readText(dir() / "plainws" / "acme" / "a.txt"), "one\ntwo\n");
     pushNewObject("plainws", "d.txt");

@@ -8,14 +8,11 @@
 #   cluster.sh halt STATEDIR                 a clean shutdown that hands all WAL to the standbys
 #   cluster.sh sql STATEDIR DATABASE SQL     runs SQL as the cluster's administrator
 #
-# KIVO_PG_LISTEN_ALSO names one more address the cluster listens on (and accepts logins from),
-# for the tests that need a server that is not on the loopback.
-#
-# The cluster listens on 127.0.0.1 only, on a free port, with scram-sha-256 for every
-# connection, and runs as an unprivileged user (nobody when the tests run as root). It holds the
-# database ZEV with the kivo extension and the repository user DEVELOPER (password s3cret).
-# STATEDIR/env says where it is, for the tests; without PostgreSQL it says "unavailable" and the
-# tests that need a cluster skip themselves.
+# The cluster listens on 127.0.0.1 only (and on KIVO_PG_LISTEN_ALSO, for the tests that need a
+# server off the loopback), on a free port, with scram-sha-256 for every connection, as an
+# unprivileged user (nobody when the tests run as root). It holds the database ZEV with the kivo
+# extension and the repository user DEVELOPER (password s3cret). STATEDIR/env says where it is,
+# for the tests; without PostgreSQL it says "unavailable" and the tests skip themselves.
 set -euo pipefail
 
 aCommand=${1:?start or stop}
@@ -149,9 +146,8 @@ CONF
     # Renaming the database that initdb made is quicker than copying a template.
     "${aPsql[@]}" -d template1 -c 'ALTER DATABASE postgres RENAME TO "ZEV"' \
         -c "CREATE ROLE \"DEVELOPER\" LOGIN PASSWORD 's3cret'"
-    # A repository user is a login role with a row in the repository's users table.
-    # The extension opens nothing to every role: its users are members of the repository's group
-    # role, which holds what kivo-repo init gives it.
+    # A repository user is a login role with a row in the users table and a member of the
+    # repository's group role, which holds what kivo-repo init gives it.
     "${aPsql[@]}" -d ZEV -c 'CREATE EXTENSION kivo' -c 'CREATE ROLE "kivo_ZEV_users" NOLOGIN' \
         -c 'GRANT USAGE ON SCHEMA sys, "PUBLIC" TO "kivo_ZEV_users"' \
         -c 'GRANT EXECUTE ON FUNCTION sys.repository_rest(bytea) TO "kivo_ZEV_users"' \

@@ -4,9 +4,8 @@
 // loopback warns once that it is not verified, and a run whose connection the server ends says how
 // to complete its work.
 
+#include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"
-
-#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <cstdlib>
@@ -68,12 +67,7 @@ protected:
     }
     std::string state(const std::string& theName) { return (itsDir.path() / theName).string(); }
     std::string facts(const std::string& theName, const std::string& theFact) {
-        const std::string anEnv = kivotest::readText(itsDir.path() / theName / "env");
-        const std::size_t aStart = anEnv.find(theFact + "=");
-        if (aStart == std::string::npos)
-            return {};
-        const std::size_t aValue = aStart + theFact.size() + 1;
-        return anEnv.substr(aValue, anEnv.find('\n', aValue) - aValue);
+        return kivotest::readClusterFacts(state(theName) + "/env")[theFact];
     }
     std::string port(const std::string& theName) { return facts(theName, "KIVO_PG_PORT"); }
     // The first column of theSql's rows on the cluster theName, one line each.

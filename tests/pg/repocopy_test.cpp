@@ -2,17 +2,14 @@
 // with history, inactive versions, a delivery unit and a change travels to a server database and
 // back unchanged; a copy never overwrites a repository and leaves nothing behind when it fails.
 
-#include "repoadmin/pqdatabase.hpp"
 #include "repoadmin/pqtarget.hpp"
 #include "server/repositorystore.hpp"
 #include "server/transaction.hpp"
 #include "sqlitefile/sqlitedb.hpp"
-#include "tests/pg/repotool.hpp"
-#include "tests/support/repositoryrows.hpp"
+#include "tests/pg/serverrepository.hpp"
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <future>
 #include <thread>
 
@@ -20,58 +17,13 @@ using namespace kivotest;
 namespace fs = std::filesystem;
 using RepositoryAccess::server::PqAddress;
 using RepositoryAccess::server::PqDatabase;
-using RepositoryAccess::server::PqTarget;
-using RepositoryAccess::server::RepositoryStore;
-using RepositoryAccess::server::SqlDatabase;
 using RepositoryAccess::server::SqliteDatabase;
 using RepositoryAccess::server::SqlValueKind;
 
 namespace {
 
-class RepoCopyTest : public RepoToolTest {
+class RepoCopyTest : public ServerRepositoryTest {
 protected:
-    fs::path dir() const { return itsDir.path(); }
-    RunOptions options(const fs::path& theCwd) const {
-        RunOptions anOptions;
-        anOptions.itsCwd = theCwd;
-        anOptions.itsEnv["ZEVUSERSTORE_HOME"] = (dir() / "keys").string();
-        return anOptions;
-    }
-    void kivo(const std::vector<std::string>& theArgs) const {
-        expectOk(runKivo(theArgs, options(dir() / "ws")));
-    }
-    void write(const std::string& theRelative, const std::string& theContent) const {
-        writeText(dir() / "ws" / theRelative, theContent);
-    }
-
-    // A repository file with change tracking on whose user theUser (password "pw") pushed
-    // three times through kivo: versions of a text, a binary content with zero bytes, a deleted
-    // object; then an inactive version, and a delivery unit that holds the package.
-    std::string makeRepository(const std::string& theUser) const {
-        const std::string aFile = (dir() / "repo.db").string();
-        expectOk(repo({"init", aFile}));
-        expectOk(repo({"user", aFile, theUser, "pw"}));
-        expectOk(repo({"set", aFile, "change_tracking", "on"}));
-        expectOk(runProgram("zevuserstore", {"SET", "K1", "file:" + aFile, theUser, "pw"},
-                            options(dir())));
-        expectOk(runKivo({"create", "workspace", "ws", "K1"}, options(dir())));
-        fs::create_directories(dir() / "ws" / "acme");
-        kivo({"track", "acme"});
-        write("acme/a.txt", "one\n");
-        write("acme/p.png", std::string("x\0y\0\xff", 5));
-        write("acme/b.txt", "bee\n");
-        kivo({"push"});
-        write("acme/a.txt", "one\ntwo\n");
-        kivo({"push"});
-        fs::remove(dir() / "ws" / "acme" / "b.txt");
-        kivo({"push"});
-        write("acme/c.txt", "not active yet\n");
-        kivo({"commit"});
-        kivo({"create", "deliveryUnit", "DU1"});
-        kivo({"assign", "acme", "DU1"});
-        return aFile;
-    }
-
     // Every table of a repository file with its rows (kind and bytes of each value), sorted.
     static std::map<std::string, Rows> tables(const std::string& theFile) {
         SqliteDatabase aDatabase(theFile, false);
@@ -84,12 +36,6 @@ protected:
         return repositoryRows(aDatabase, aNames);
     }
 
-    static std::size_t rowsWith(const Rows& theRows, const std::string& theValue) {
-        return std::count_if(theRows.begin(), theRows.end(), [&](const auto& theRow) {
-            return std::find(theRow.begin(), theRow.end(), theValue) != theRow.end();
-        });
-    }
-
     // The directory's entries, to see that a failed copy left nothing.
     std::vector<std::string> entries() const {
         std::vector<std::string> aNames;
@@ -98,24 +44,31 @@ protected:
         std::sort(aNames.begin(), aNames.end());
         return aNames;
     }
-
-    TempDir itsDir;
 };
 
-const std::string kBlob = std::to_string(static_cast<int>(SqlValueKind::Blob)) + ":";
-const std::string kNull = std::to_string(static_cast<int>(SqlValueKind::Null)) + ":";
+// How many of theRows hold theValue ("kind:bytes").
+std::size_t rowsWith(const Rows& theRows, SqlValueKind theKind, const std::string& theValue) {
+    const std::string aValue = std::to_string(static_cast<int>(theKind)) + ":" + theValue;
+    return std::count_if(theRows.begin(), theRows.end(), [&](const auto& theRow) {
+        return std::find(theRow.begin(), theRow.end(), aValue) != theRow.end();
+    });
+}
 
 } // namespace
 
 TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
-    const std::string aUser = unique("CP");
-    const std::string aDatabase = unique("copy_");
-    const std::string aFile = makeRepository(aUser);
+    const std::string aUser = role("CP");
+    const std::string aDatabase = database("copy_");
+    const std::string aFile = (dir() / "repo.db").string();
+    expectOk(repo({"init", aFile}));
+    fill(aFile, "file:" + aFile, aUser);
     const std::map<std::string, Rows> aBefore = tables(aFile);
     // The repository holds what the copy must carry: every kind of row.
     ASSERT_EQ(aBefore.at("history").size(), 5u);
-    EXPECT_EQ(rowsWith(aBefore.at("history"), kBlob + std::string("x\0y\0\xff", 5)), 1u);
-    EXPECT_EQ(rowsWith(aBefore.at("history"), kNull), 1u) << "the deletion has no content";
+    EXPECT_EQ(rowsWith(aBefore.at("history"), SqlValueKind::Blob, std::string("x\0y\0\xff", 5)),
+              1u);
+    EXPECT_EQ(rowsWith(aBefore.at("history"), SqlValueKind::Null, ""), 1u)
+        << "the deletion has no content";
     for (const char* aTable : {"inactive_versions", "delivery_units", "changes", "change_entries",
                                "change_contributors", "counters"})
         EXPECT_FALSE(aBefore.at(aTable).empty()) << aTable;
@@ -124,14 +77,19 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
     for (const auto& [aName, aRowsOfTable] : aBefore)
         aRows += aRowsOfTable.size();
     const std::string aServer = uri(aDatabase);
-    EXPECT_EQ(repo({"copy", aFile, aServer, "--keepName"}).itsOut,
-              "Copied repository " + aFile + " to " + shown(aDatabase) + " (" +
-                  std::to_string(aRows) + " rows)\nUser " + aUser +
-                  " has no password on the server yet: set one with kivo-repo user " +
-                  shown(aDatabase) + " " + aUser + " PASSWORD\n");
+    const RunResult aCopy = repo({"copy", aFile, aServer, "--keepName"});
+    EXPECT_TRUE(aCopy.itsOut.starts_with("Copied repository " + aFile + " to " + shown(aDatabase) +
+                                         " (" + std::to_string(aRows) + " rows)\n"))
+        << aCopy.itsOut << aCopy.itsErr;
+    EXPECT_TRUE(contains(aCopy.itsOut, "User " + aUser +
+                                           " has no password on the server yet: set one with "
+                                           "kivo-repo user " +
+                                           shown(aDatabase) + " " + aUser + " PASSWORD\n"))
+        << aCopy.itsOut;
     {
         // New objects on the server continue after the copied ids.
-        RepositoryStore aStore(std::make_unique<PqDatabase>(PqAddress(aServer)));
+        RepositoryAccess::server::RepositoryStore aStore(
+            std::make_unique<PqDatabase>(PqAddress(aServer)));
         RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
         EXPECT_EQ(aStore.createObject({"acme", "new", "txt"}),
                   static_cast<std::int64_t>(aBefore.at("objects").size()) + 1);
@@ -151,10 +109,7 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
     expectOk(repo({"user", aServer, aUser, "pw-server"}));
     const std::string aSecond = (dir() / "second.db").string();
     expectOk(repo({"copy", aServer, aSecond}));
-    expectOk(runProgram("zevuserstore", {"SET", "K2", "file:" + aSecond, aUser, "pw-server"},
-                        options(dir())));
-    expectOk(runKivo({"create", "workspace", "ws2", "K2"}, options(dir())));
-    expectOk(repo({"drop", aServer}));
+    expectOk(createWorkspace("ws2", "file:" + aSecond, aUser, "pw-server"));
 }
 
 // A copy for another system numbers its changes after its own database unless it keeps the
@@ -162,38 +117,37 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
 TEST_F(RepoCopyTest, ACopyTakesItsDatabasesNameUnlessToldOtherwise) {
     const std::string aFile = (dir() / "prod.db").string();
     expectOk(repo({"init", aFile, "--database", "PROD"}));
-    const auto aName = [](const RunResult& theShow) {
-        const std::size_t aStart = theShow.itsOut.find("database_name = ");
-        return theShow.itsOut.substr(aStart + 16, theShow.itsOut.find('\n', aStart) - aStart - 16);
+    const auto aName = [](const std::string& theTarget) {
+        const std::string aShow = repo({"show", theTarget}).itsOut;
+        const std::size_t aStart = aShow.find("database_name = ") + 16;
+        return aShow.substr(aStart, aShow.find('\n', aStart) - aStart);
     };
-    const std::string aQa = unique("qa_"), aKept = unique("kept_");
+    const std::string aQa = database("qa_"), aKept = database("kept_");
     const RunResult aCopy = repo({"copy", aFile, uri(aQa)});
     expectOk(aCopy);
     EXPECT_TRUE(contains(aCopy.itsOut, "Its changes are numbered after " + aQa)) << aCopy.itsOut;
-    EXPECT_EQ(aName(repo({"show", uri(aQa)})), aQa);
+    EXPECT_EQ(aName(uri(aQa)), aQa);
     expectOk(repo({"copy", aFile, uri(aKept), "--keepName"}));
-    EXPECT_EQ(aName(repo({"show", uri(aKept)})), "PROD");
+    EXPECT_EQ(aName(uri(aKept)), "PROD");
 
     const std::string aBack = (dir() / "back.db").string(), aNamed = (dir() / "named.db").string();
     expectOk(repo({"copy", uri(aQa), aBack}));
-    EXPECT_EQ(aName(repo({"show", aBack})), aQa);
+    EXPECT_EQ(aName(aBack), aQa);
     expectOk(repo({"copy", uri(aQa), aNamed, "--database", "TEST"}));
-    EXPECT_EQ(aName(repo({"show", aNamed})), "TEST");
+    EXPECT_EQ(aName(aNamed), "TEST");
 
     // Contradicting or unknown words are refused before anything is made.
     const std::string aNever = (dir() / "never.db").string();
     EXPECT_EQ(repo({"copy", aFile, aNever, "--keepName", "--database", "X"}).itsExitCode, 2);
     EXPECT_EQ(repo({"copy", aFile, aNever, "--keepname"}).itsExitCode, 2);
     EXPECT_FALSE(fs::exists(aNever));
-    expectOk(repo({"drop", uri(aQa)}));
-    expectOk(repo({"drop", uri(aKept)}));
 }
 
 TEST_F(RepoCopyTest, ACopyNeverOverwritesARepositoryAndAFailedOneLeavesNothing) {
     const std::string aFile = (dir() / "repo.db").string();
     expectOk(repo({"init", aFile}));
-    expectOk(repo({"user", aFile, unique("REF"), "pw"}));
-    const std::string anExisting = unique("existing_");
+    expectOk(repo({"user", aFile, role("REF"), "pw"}));
+    const std::string anExisting = database("existing_");
     expectOk(repo({"init", uri(anExisting), "--database", "OLD"}));
     const std::string aShown = repo({"show", uri(anExisting)}).itsOut;
     expectRefused(repo({"copy", aFile, uri(anExisting)}),
@@ -202,21 +156,15 @@ TEST_F(RepoCopyTest, ACopyNeverOverwritesARepositoryAndAFailedOneLeavesNothing) 
     const std::string aFileBytes = readText(aFile);
     expectRefused(repo({"copy", uri(anExisting), aFile}), "exists already");
     EXPECT_EQ(readText(aFile), aFileBytes);
-    expectOk(repo({"drop", uri(anExisting)}));
 
     // A table the program does not know is refused before anything is made; a table whose
     // columns differ fails in the middle of the copy, which takes back what it made.
     const std::vector<std::string> aLeft = entries();
-    const std::string aNew = unique("failed_");
-    {
-        SqliteDatabase aDatabase(aFile, false);
-        aDatabase.execute("CREATE TABLE extra (x)");
-    }
+    const std::string aNew = database("failed_");
+    SqliteDatabase(aFile, false).execute("CREATE TABLE extra (x)");
     expectRefused(repo({"copy", aFile, uri(aNew)}), "table \"extra\"");
-    {
-        SqliteDatabase aDatabase(aFile, false);
-        aDatabase.execute("DROP TABLE extra; ALTER TABLE packages ADD COLUMN extra TEXT");
-    }
+    SqliteDatabase(aFile, false)
+        .execute("DROP TABLE extra; ALTER TABLE packages ADD COLUMN extra TEXT");
     expectRefused(repo({"copy", aFile, uri(aNew)}), "The table \"packages\" has 14 columns");
     expectRefused(repo({"show", uri(aNew)}), "database \"" + aNew + "\" does not exist");
     const std::string aCopy = (dir() / "copy.db").string();
@@ -228,7 +176,7 @@ TEST_F(RepoCopyTest, ACopyNeverOverwritesARepositoryAndAFailedOneLeavesNothing) 
 // repository of the same name: the failing run removes only what it made, and the other run's
 // repository, made and reported afterwards, stays.
 TEST_F(RepoCopyTest, AFailedRunNeverDropsWhatAnotherRunMadeOfTheSameDatabase) {
-    const std::string aDatabase = unique("contest_");
+    const std::string aDatabase = database("contest_");
     const std::string anApplication = unique("contender");
     std::future<RunResult> anOther;
     auto aWaitingOther = [&] {
@@ -238,8 +186,8 @@ TEST_F(RepoCopyTest, AFailedRunNeverDropsWhatAnotherRunMadeOfTheSameDatabase) {
         aQuery.bind(1, anApplication);
         return aQuery.step();
     };
-    PqTarget aFailing(uri(aDatabase));
-    EXPECT_THROW(aFailing.createWith([&](SqlDatabase&) {
+    RepositoryAccess::server::PqTarget aFailing(uri(aDatabase));
+    EXPECT_THROW(aFailing.createWith([&](RepositoryAccess::server::SqlDatabase&) {
         // The database is this run's own by now; the other run comes for the same name.
         anOther = std::async(std::launch::async, [&] {
             return repo({"init", uri(aDatabase) + "?application_name=" + anApplication});
@@ -253,5 +201,4 @@ TEST_F(RepoCopyTest, AFailedRunNeverDropsWhatAnotherRunMadeOfTheSameDatabase) {
     const RunResult anInit = anOther.get();
     EXPECT_EQ(anInit.itsOut, "Created repository " + shown(aDatabase) + "\n") << anInit.itsErr;
     expectOk(repo({"show", uri(aDatabase)}));
-    expectOk(repo({"drop", uri(aDatabase)}));
 }

@@ -8,14 +8,16 @@
 #include "core/repomessage.hpp"
 #include "dbclient/dbclient.hpp"
 #include "dbclient/protocolsql.hpp"
-#include "tests/pg/firstcolumn.hpp"
+#include "tests/pg/clusterfacts.hpp"
+#include "tests/support/process.hpp"
 
-#include <gtest/gtest.h>
-
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace kivotest {
 
@@ -47,18 +49,37 @@ struct RepositoryAnswer {
     }
 };
 
+// Column 1 of the first row of theSql as text ("" without rows); "error: " and the error text
+// when the statement fails.
+inline std::string firstColumn(RepositoryAccess::dbclient::Connection& theConnection,
+                               const std::string& theSql) {
+    using namespace RepositoryAccess::dbclient;
+    Statement* aStatement = theConnection.createStatement();
+    std::string aText;
+    if (aStatement->execute(theSql) != ReturnCode::Ok)
+        aText = "error: " + aStatement->error().getErrorText();
+    else if (ResultSet* aResult = aStatement->getResultSet();
+             aResult != nullptr && aResult->next() == ReturnCode::Ok) {
+        char aBuffer[4096] = {};
+        std::int64_t aLength = 0;
+        aResult->getObject(1, HostType::Utf8, aBuffer, &aLength, sizeof aBuffer - 1);
+        aText = aBuffer;
+    }
+    theConnection.releaseStatement(aStatement);
+    return aText;
+}
+
 class RepositorySession {
 public:
-    // Connects theUser of the cluster that theFacts describe (readClusterFacts()).
+    // Connects theUser to the database KIVO_PG_DATABASE of the cluster that theFacts describe.
     RepositorySession(std::map<std::string, std::string> theFacts, const std::string& theUser,
-                      const std::string& thePassword)
-        : itsFacts(std::move(theFacts)) {
+                      const std::string& thePassword) {
         using namespace RepositoryAccess::dbclient;
         itsEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
         itsConnection = itsEnvironment->createConnection();
         ConnectProperties aProperties;
-        aProperties.setProperty("DATABASENAME", itsFacts["KIVO_PG_DATABASE"]);
-        itsConnected = itsConnection->connect("127.0.0.1:" + itsFacts["KIVO_PG_PORT"], "", theUser,
+        aProperties.setProperty("DATABASENAME", theFacts["KIVO_PG_DATABASE"]);
+        itsConnected = itsConnection->connect("127.0.0.1:" + theFacts["KIVO_PG_PORT"], "", theUser,
                                               thePassword, StringEncoding::Utf8,
                                               aProperties) == ReturnCode::Ok;
         if (!itsConnected)
@@ -66,41 +87,57 @@ public:
     }
 
     // The cluster's administrator (superuser, owner of the extension).
-    static std::unique_ptr<RepositorySession>
-    admin(const std::map<std::string, std::string>& theFacts) {
-        auto aFacts = theFacts;
-        return std::make_unique<RepositorySession>(theFacts, aFacts["KIVO_PG_ADMIN"],
-                                                   aFacts["KIVO_PG_ADMIN_PASSWORD"]);
+    static std::unique_ptr<RepositorySession> admin(std::map<std::string, std::string> theFacts) {
+        return std::make_unique<RepositorySession>(theFacts, theFacts["KIVO_PG_ADMIN"],
+                                                   theFacts["KIVO_PG_ADMIN_PASSWORD"]);
     }
 
     bool connected() const { return itsConnected; }
     const std::string& connectError() const { return itsConnectError; }
 
-    // Column 1 of the first row of theSql as text (see kivotest::firstColumn).
-    std::string sql(const std::string& theSql) {
-        return kivotest::firstColumn(*itsConnection, theSql);
-    }
+    std::string sql(const std::string& theSql) { return firstColumn(*itsConnection, theSql); }
 
     // Lets the calls that follow share the server's transactions; endGroup commits the open
     // one and answers "" or the failure's text.
     void beginGroup() { itsConnection->beginCallGroup(); }
     std::string endGroup() {
-        using RepositoryAccess::dbclient::ReturnCode;
-        return itsConnection->endCallGroup() == ReturnCode::Ok
+        return itsConnection->endCallGroup() == RepositoryAccess::dbclient::ReturnCode::Ok
                    ? std::string()
                    : itsConnection->error().getErrorText();
     }
 
-    // Sends a request (theJson with theCData and theBData as the attachments) and reads the
-    // answer.
+    // Sends a request (theJson with theCData and theBData as the attachments) through the
+    // repository call and reads the answer.
     std::unique_ptr<RepositoryAnswer> call(const std::string& theJson,
                                            const std::vector<std::string>& theCData = {},
                                            const std::vector<std::string>& theBData = {}) {
-        return callFrame(RepositoryAccess::RepositoryMessage::fromTexts(theJson, theCData, theBData)
-                             .serialize());
+        using namespace RepositoryAccess::dbclient;
+        std::string anInput =
+            RepositoryAccess::RepositoryMessage::fromTexts(theJson, theCData, theBData).serialize();
+        PreparedStatement* aStatement = itsConnection->createPreparedStatement();
+        EXPECT_EQ(aStatement->prepare(protocolsql::kRepositoryCall), ReturnCode::Ok);
+        std::int64_t anInputLength = static_cast<std::int64_t>(anInput.size());
+        std::int64_t aRoom = 1 << 16;
+        std::string anOutput(static_cast<std::size_t>(aRoom), '\0');
+        std::int64_t anOutputLength = 0;
+        aStatement->bindParameter(1, HostType::Binary, anInput.data(), &anInputLength,
+                                  anInputLength);
+        aStatement->bindParameter(2, HostType::Binary, anOutput.data(), &anOutputLength, aRoom);
+        ReturnCode aCode = aStatement->execute();
+        if (aCode == ReturnCode::DataTruncated) {
+            anOutput.resize(static_cast<std::size_t>(anOutputLength));
+            aCode = aStatement->getObject(2, HostType::Binary, anOutput.data(), &anOutputLength,
+                                          anOutputLength);
+        }
+        auto anAnswer = std::make_unique<RepositoryAnswer>();
+        if (aCode == ReturnCode::Ok)
+            anAnswer = answerOf(anOutput.substr(0, static_cast<std::size_t>(anOutputLength)));
+        else
+            anAnswer->itsFailure = aStatement->error().getErrorText();
+        itsConnection->releaseStatement(aStatement);
+        return anAnswer;
     }
 
-    // Sends theFrame as it is.
     // The calls of theRequests (JSON text and attachments each) sent together through the
     // connection's callAll: the error code of each answer in order, or the failure of the calls.
     struct CallsOutcome {
@@ -109,7 +146,6 @@ public:
     };
     CallsOutcome
     callAll(const std::vector<std::pair<std::string, std::vector<std::string>>>& theRequests) {
-        using RepositoryAccess::dbclient::ReturnCode;
         std::vector<std::string> aFrames;
         for (const auto& [aJson, aCData] : theRequests)
             aFrames.push_back(
@@ -117,15 +153,15 @@ public:
         const std::vector<std::string_view> aViews(aFrames.begin(), aFrames.end());
         std::vector<std::string> anAnswers;
         CallsOutcome anOutcome;
-        if (itsConnection->callAll(aViews, anAnswers) != ReturnCode::Ok) {
+        if (itsConnection->callAll(aViews, anAnswers) != RepositoryAccess::dbclient::ReturnCode::Ok)
             anOutcome.itsFailure = itsConnection->error().getErrorText();
-            return anOutcome;
-        }
-        for (const std::string& aFrame : anAnswers)
-            anOutcome.itsCodes.push_back(answerOf(aFrame)->code());
+        else
+            for (const std::string& aFrame : anAnswers)
+                anOutcome.itsCodes.push_back(answerOf(aFrame)->code());
         return anOutcome;
     }
 
+private:
     // The answer that theFrame carries.
     static std::unique_ptr<RepositoryAnswer> answerOf(const std::string& theFrame) {
         auto anAnswer = std::make_unique<RepositoryAnswer>();
@@ -140,42 +176,69 @@ public:
         return anAnswer;
     }
 
-    std::unique_ptr<RepositoryAnswer> callFrame(const std::string& theFrame) {
-        using namespace RepositoryAccess::dbclient;
-        auto anAnswer = std::make_unique<RepositoryAnswer>();
-        PreparedStatement* aStatement = itsConnection->createPreparedStatement();
-        EXPECT_EQ(aStatement->prepare(RepositoryAccess::dbclient::protocolsql::kRepositoryCall),
-                  ReturnCode::Ok);
-        std::string anInput = theFrame;
-        std::int64_t anInputLength = static_cast<std::int64_t>(anInput.size());
-        std::int64_t aRoom = 1 << 16;
-        std::string anOutput(static_cast<std::size_t>(aRoom), '\0');
-        std::int64_t anOutputLength = 0;
-        aStatement->bindParameter(1, HostType::Binary, anInput.data(), &anInputLength,
-                                  anInputLength);
-        aStatement->bindParameter(2, HostType::Binary, anOutput.data(), &anOutputLength, aRoom);
-        ReturnCode aCode = aStatement->execute();
-        if (aCode == ReturnCode::DataTruncated) {
-            anOutput.resize(static_cast<std::size_t>(anOutputLength));
-            aCode = aStatement->getObject(2, HostType::Binary, anOutput.data(), &anOutputLength,
-                                          anOutputLength);
-        }
-        if (aCode == ReturnCode::Ok) {
-            anOutput.resize(static_cast<std::size_t>(anOutputLength));
-            anAnswer = answerOf(anOutput);
-        } else {
-            anAnswer->itsFailure = aStatement->error().getErrorText();
-        }
-        itsConnection->releaseStatement(aStatement);
-        return anAnswer;
-    }
-
-private:
-    std::map<std::string, std::string> itsFacts;
     std::unique_ptr<RepositoryAccess::dbclient::Environment> itsEnvironment;
     RepositoryAccess::dbclient::Connection* itsConnection = nullptr;
     bool itsConnected = false;
     std::string itsConnectError;
+};
+
+// The repository user DEVELOPER and the cluster's administrator, each connected, and the names
+// of packages of the test's own.
+class SessionTest : public ClusterTest {
+protected:
+    void SetUp() override {
+        ClusterTest::SetUp();
+        if (IsSkipped())
+            return;
+        itsDeveloper = connect("DEVELOPER", "s3cret");
+        itsAdmin = RepositorySession::admin(itsFacts);
+        ASSERT_TRUE(itsAdmin->connected()) << itsAdmin->connectError();
+    }
+
+    std::unique_ptr<RepositorySession> connect(const std::string& theUser,
+                                               const std::string& thePassword) {
+        auto aSession = std::make_unique<RepositorySession>(itsFacts, theUser, thePassword);
+        EXPECT_TRUE(aSession->connected()) << aSession->connectError();
+        return aSession;
+    }
+
+    // theJson's answer in theSession (DEVELOPER's by default), which must carry theCode.
+    std::unique_ptr<RepositoryAnswer> expectCode(const std::string& theJson,
+                                                 const std::string& theCode = "0",
+                                                 const std::vector<std::string>& theCData = {},
+                                                 const std::vector<std::string>& theBData = {},
+                                                 RepositorySession* theSession = nullptr) {
+        auto anAnswer =
+            (theSession ? theSession : itsDeveloper.get())->call(theJson, theCData, theBData);
+        EXPECT_TRUE(anAnswer->itsCalled) << theJson << ": " << anAnswer->itsFailure;
+        EXPECT_EQ(anAnswer->code(), theCode) << theJson << ": " << anAnswer->itsJson;
+        return anAnswer;
+    }
+
+    // Makes every statement that stores the content itsPoison in theTable fail inside the
+    // server, until cure(); returns the constraint's name, which the failure names.
+    std::string poison(const std::string& theTable) {
+        EXPECT_EQ(itsAdmin->sql("alter table sys." + theTable + " add constraint " + itsPoison +
+                                " check (content is null or content <> convert_to('" + itsPoison +
+                                "', 'UTF8'))"),
+                  "");
+        return itsPoison;
+    }
+    void cure(const std::string& theTable) {
+        EXPECT_EQ(itsAdmin->sql("alter table sys." + theTable + " drop constraint " + itsPoison),
+                  "");
+    }
+
+    // A package name of this process and test, so that tests side by side never meet.
+    static std::string package(const std::string& theStem) {
+        return theStem + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    }
+
+    std::unique_ptr<RepositorySession> itsDeveloper;
+    std::unique_ptr<RepositorySession> itsAdmin;
+    // A content of this process's own, which poison() makes fail.
+    const std::string itsPoison = "kivo_poison_" + std::to_string(::getpid());
 };
 
 // JSON fragments of requests.

@@ -1,25 +1,18 @@
 #pragma once
 
-// kivo-repo against the throwaway cluster: server addresses of the admin user and databases with
-// names of their own per test process, so that parallel tests never meet.
+// kivo-repo and kivo against the throwaway cluster: server addresses of the admin user, databases
+// with names of their own per test process, so that parallel tests never meet, and workspaces in
+// a folder of the test's own.
 
 #include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"
-
-#include <gtest/gtest.h>
 
 #include <unistd.h>
 
 namespace kivotest {
 
-class RepoToolTest : public ::testing::Test {
+class RepoToolTest : public ClusterTest {
 protected:
-    void SetUp() override {
-        itsFacts = readClusterFacts();
-        if (itsFacts["KIVO_PG"] != "available")
-            GTEST_SKIP() << "no PostgreSQL cluster for this run";
-    }
-
     // A name no other test process uses: theStem and this process's id.
     static std::string unique(const std::string& theStem) {
         return theStem + std::to_string(::getpid());
@@ -36,6 +29,10 @@ protected:
         return "postgresql://" + itsFacts["KIVO_PG_ADMIN"] +
                "@127.0.0.1:" + itsFacts["KIVO_PG_PORT"] + "/" + theDatabase;
     }
+    // HOST:PORT@DATABASE, the repository theDatabase as a workspace names it.
+    std::string server(const std::string& theDatabase) {
+        return "127.0.0.1:" + itsFacts["KIVO_PG_PORT"] + "@" + theDatabase;
+    }
     static RunResult repo(const std::vector<std::string>& theArgs) {
         return runProgram("kivo-repo", theArgs);
     }
@@ -47,7 +44,29 @@ protected:
         EXPECT_NE(theResult.itsErr.find(theReason), std::string::npos) << theResult.itsErr;
     }
 
-    std::map<std::string, std::string> itsFacts;
+    const std::filesystem::path& dir() const { return itsDir.path(); }
+    // kivo create workspace theName of theUser on theHost (a server or file:PATH).
+    RunResult createWorkspace(const std::string& theName, const std::string& theHost,
+                              const std::string& theUser, const std::string& thePassword = "pw") {
+        RunOptions anOptions;
+        anOptions.itsCwd = dir();
+        return runKivo({"create", "workspace", (dir() / theName).string(), "--host=" + theHost,
+                        "--user=" + theUser, "--passwd=" + thePassword},
+                       anOptions);
+    }
+    // kivo theArgs in workspace theName, with the password "pw".
+    RunResult kivo(const std::string& theName, std::vector<std::string> theArgs) const {
+        theArgs.push_back("--passwd=pw");
+        RunOptions anOptions;
+        anOptions.itsCwd = dir() / theName;
+        return runKivo(theArgs, anOptions);
+    }
+    void write(const std::string& theRelative, const std::string& theContent) const {
+        writeText(dir() / theRelative, theContent);
+    }
+
+private:
+    TempDir itsDir;
 };
 
 } // namespace kivotest

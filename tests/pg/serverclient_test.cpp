@@ -6,23 +6,20 @@
 #include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <string>
 
 namespace {
 
 using kivotest::contains;
 using kivotest::RunResult;
 
-class ServerClientTest : public ::testing::Test {
+class ServerClientTest : public kivotest::ClusterTest {
 protected:
     void SetUp() override {
-        itsFacts = kivotest::readClusterFacts();
-        if (itsFacts["KIVO_PG"] != "available")
-            GTEST_SKIP() << "no PostgreSQL cluster for this run";
-        std::filesystem::copy_file(itsFacts["KIVO_PG_CERTS"] + "/ca.crt", itsDir.path() / "ca.crt");
+        ClusterTest::SetUp();
+        if (!IsSkipped())
+            std::filesystem::copy_file(itsFacts["KIVO_PG_CERTS"] + "/ca.crt",
+                                       itsDir.path() / "ca.crt");
     }
 
     std::string server(const std::string& theName, const std::string& theDatabase = "ZEV") {
@@ -39,7 +36,6 @@ protected:
         return kivotest::runProgram(theProgram, theArgs, anOptions);
     }
 
-    std::map<std::string, std::string> itsFacts;
     kivotest::TempDir itsDir;
 };
 

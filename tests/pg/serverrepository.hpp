@@ -1,8 +1,8 @@
 #pragma once
 
 // Repository databases of the throwaway cluster filled by the real client, and PostgreSQL's own
-// tools run against them as the cluster's administrator: for the tests of backups and of the
-// extension's update path, which compare a database with another row for row.
+// tools run against them as the cluster's administrator: for the tests of copies, backups and of
+// the extension's update path, which compare a repository with another row for row.
 
 #include "pqclient/pqaddress.hpp"
 #include "repoadmin/pqdatabase.hpp"
@@ -19,18 +19,14 @@ protected:
     void TearDown() override {
         if (itsFacts["KIVO_PG"] != "available")
             return;
-        RepositoryAccess::server::PqDatabase anAdmin(
-            RepositoryAccess::server::PqAddress(uri("template1")));
         for (const std::string& aDatabase : itsDatabases)
-            anAdmin.execute("DROP DATABASE IF EXISTS " + anAdmin.quoteIdentifier(aDatabase) +
-                            " WITH (FORCE)");
+            execute("template1", "DROP DATABASE IF EXISTS \"" + aDatabase + "\" WITH (FORCE)");
         for (const std::string& aRole : itsRoles)
-            anAdmin.execute("DROP ROLE IF EXISTS " + anAdmin.quoteIdentifier(aRole));
+            execute("template1", "DROP ROLE IF EXISTS \"" + aRole + "\"");
     }
 
-    const std::filesystem::path& dir() const { return itsDir.path(); }
-
-    // A name of this test process for a database, which the test drops at its end.
+    // A name of this test process for a database, which the test drops at its end with the
+    // group role of its users.
     std::string database(const std::string& theStem) {
         itsDatabases.push_back(unique(theStem));
         itsRoles.push_back("kivo_" + itsDatabases.back() + "_users");
@@ -75,37 +71,16 @@ protected:
         return runProgram(pgBinary(theTool), theArgs, anOptions);
     }
 
-    // theUser's workspace theName on theDatabase (password "pw").
-    void createWorkspace(const std::string& theName, const std::string& theDatabase,
-                         const std::string& theUser) {
-        RunOptions anOptions;
-        anOptions.itsCwd = dir();
-        expectOk(runKivo({"create", "workspace", (dir() / theName).string(),
-                          "--host=127.0.0.1:" + itsFacts["KIVO_PG_PORT"], "--user=" + theUser,
-                          "--passwd=pw", "--database=" + theDatabase},
-                         anOptions));
-        itsWorkspaces[theName] = theDatabase;
-    }
-    // kivo theArgs in workspace theName; its run.
-    RunResult kivo(const std::string& theName, std::vector<std::string> theArgs) {
-        theArgs.push_back("--passwd=pw");
-        theArgs.push_back("--database=" + itsWorkspaces.at(theName));
-        RunOptions anOptions;
-        anOptions.itsCwd = dir() / theName;
-        return runKivo(theArgs, anOptions);
-    }
-    void write(const std::string& theRelative, const std::string& theContent) const {
-        writeText(dir() / theRelative, theContent);
-    }
-
-    // Fills the repository of theDatabase through the client: two users (theUser, who works in
-    // workspace "ws", and a second one), change tracking on, two packages with versions, a
-    // deletion, a binary content with zero bytes, an inactive version and a delivery unit.
-    void fill(const std::string& theDatabase, const std::string& theUser) {
-        expectOk(repo({"user", uri(theDatabase), theUser, "pw"}));
-        expectOk(repo({"user", uri(theDatabase), role("ROW"), "pw"}));
-        expectOk(repo({"set", uri(theDatabase), "change_tracking", "on"}));
-        createWorkspace("ws", theDatabase, theUser);
+    // Fills the repository theTarget (as kivo-repo names it; theHost as a workspace does)
+    // through the client: two users (theUser, who works in workspace "ws", and a second one),
+    // change tracking on, two packages with versions, a deletion, a binary content with zero
+    // bytes, an inactive version and a delivery unit.
+    void fill(const std::string& theTarget, const std::string& theHost,
+              const std::string& theUser) {
+        expectOk(repo({"user", theTarget, theUser, "pw"}));
+        expectOk(repo({"user", theTarget, role("ROW"), "pw"}));
+        expectOk(repo({"set", theTarget, "change_tracking", "on"}));
+        expectOk(createWorkspace("ws", theHost, theUser));
         std::filesystem::create_directories(dir() / "ws" / "acme");
         std::filesystem::create_directories(dir() / "ws" / "beta");
         expectOk(kivo("ws", {"track", "acme"}));
@@ -122,6 +97,9 @@ protected:
         expectOk(kivo("ws", {"commit"}));
         expectOk(kivo("ws", {"create", "deliveryUnit", "DU1"}));
         expectOk(kivo("ws", {"assign", "acme", "DU1"}));
+    }
+    void fill(const std::string& theDatabase, const std::string& theUser) {
+        fill(uri(theDatabase), server(theDatabase), theUser);
     }
 
     // Pushes a new object from workspace theName: new objects take ids after the ones there.
@@ -142,9 +120,7 @@ private:
         return itsBinDir + "/" + theTool;
     }
 
-    TempDir itsDir;
     std::string itsBinDir;
-    std::map<std::string, std::string> itsWorkspaces;
     std::vector<std::string> itsDatabases;
     std::vector<std::string> itsRoles;
 };

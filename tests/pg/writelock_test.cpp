@@ -1,13 +1,14 @@
 // The repository's write lock inside the server, with two users on connections of their own:
 // one holds the lock in a transaction of its own (a write call inside BEGIN, nothing after it).
-// Another writer waits at most the repository's limit and then fails as busy, told who holds
-// the lock and since when, and so does the administration tool; a holder that stays idle in its
-// transaction is cut off by the server, which frees the repository for the next writer. Each
-// test has a repository database of its own, so that its limits bind nobody else.
+// Another writer (the administration tool too) waits at most the repository's limit and then
+// fails as busy, told who holds the lock and since when; a holder idle in its transaction is cut
+// off by the server. Each test has a repository database of its own, so that its limits bind
+// nobody else.
 
 #include "tests/pg/repositorysession.hpp"
 #include "tests/pg/repotool.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <thread>
@@ -23,36 +24,33 @@ protected:
         if (IsSkipped())
             return;
         std::string aTest = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& aChar : aTest)
-            aChar = static_cast<char>(std::tolower(static_cast<unsigned char>(aChar)));
+        std::transform(aTest.begin(), aTest.end(), aTest.begin(), ::tolower);
         itsDatabase = unique(aTest.substr(0, 12) + "_");
         itsHolder = unique("HOLDER");
         itsWriter = unique("WRITER");
         expectOk(repo({"init", uri(itsDatabase)}));
-        expectOk(repo({"user", uri(itsDatabase), itsHolder, "pw-h"}));
-        expectOk(repo({"user", uri(itsDatabase), itsWriter, "pw-w"}));
+        for (const std::string& aUser : {itsHolder, itsWriter})
+            expectOk(repo({"user", uri(itsDatabase), aUser, "pw"}));
     }
     void TearDown() override {
         if (!itsDatabase.empty())
             repo({"drop", uri(itsDatabase)});
     }
 
-    // A connection of theUser to this test's repository database.
-    std::unique_ptr<RepositorySession> session(const std::string& theUser,
-                                               const std::string& thePassword) {
+    // A connection of theUser to this test's repository database; should the lock never time
+    // out, its statements do, and the test fails instead of waiting for ever.
+    std::unique_ptr<RepositorySession> session(const std::string& theUser) {
         auto aFacts = itsFacts;
         aFacts["KIVO_PG_DATABASE"] = itsDatabase;
-        auto aSession = std::make_unique<RepositorySession>(aFacts, theUser, thePassword);
+        auto aSession = std::make_unique<RepositorySession>(aFacts, theUser, "pw");
         EXPECT_TRUE(aSession->connected()) << aSession->connectError();
-        // Should the lock never time out, the statement does, and the test fails instead of
-        // waiting for ever.
         EXPECT_EQ(aSession->sql("SET statement_timeout = '30s'"), "");
         return aSession;
     }
 
     // The holder's transaction with a write in it, which holds the write lock.
     std::unique_ptr<RepositorySession> holdTheLock() {
-        auto aHolder = session(itsHolder, "pw-h");
+        auto aHolder = session(itsHolder);
         EXPECT_EQ(aHolder->sql("BEGIN"), "");
         EXPECT_EQ(aHolder->call(createPackageJson("held"))->code(), "0");
         return aHolder;
@@ -69,7 +67,7 @@ TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndIsToldWhoHoldsTheLock) {
                   "write_idle_seconds must be a whole number of seconds from 1 to 86400");
     auto aHolder = holdTheLock();
     const std::string aSession = aHolder->sql("SELECT pg_backend_pid()");
-    auto aWriter = session(itsWriter, "pw-w");
+    auto aWriter = session(itsWriter);
 
     const auto aRefused = aWriter->call(createPackageJson("waiting"));
     EXPECT_FALSE(aRefused->itsCalled);
@@ -96,7 +94,7 @@ TEST_F(WriteLockTest, AHolderIdleInItsTransactionIsCutOff) {
     // The server ends the holder's session once it has been idle for the limit.
     std::this_thread::sleep_for(std::chrono::seconds(3));
 
-    auto aWriter = session(itsWriter, "pw-w");
+    auto aWriter = session(itsWriter);
     EXPECT_EQ(aWriter->call(createPackageJson("after"))->code(), "0");
     EXPECT_TRUE(aHolder->sql("SELECT 1").starts_with("error: ")) << "the holder goes on";
     // Its transaction was rolled back: its package never came to be.
@@ -105,12 +103,12 @@ TEST_F(WriteLockTest, AHolderIdleInItsTransactionIsCutOff) {
 
 TEST_F(WriteLockTest, AGroupHoldsTheLockOnlyFromItsFirstWriteThatStands) {
     expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "1"}));
-    auto aGroup = session(itsHolder, "pw-h");
+    auto aGroup = session(itsHolder);
     EXPECT_EQ(aGroup->call(createPackageJson("taken"))->code(), "0");
     aGroup->beginGroup();
     // A refused write gives the lock back with everything else it did.
     EXPECT_NE(aGroup->call(createPackageJson("taken"))->code(), "0");
-    auto aWriter = session(itsWriter, "pw-w");
+    auto aWriter = session(itsWriter);
     EXPECT_EQ(aWriter->sql("BEGIN"), "");
     EXPECT_EQ(aWriter->call(createPackageJson("other"))->code(), "0");
     // So the group's next write must wait for it like any other writer.
@@ -124,7 +122,7 @@ TEST_F(WriteLockTest, AGroupHoldsTheLockOnlyFromItsFirstWriteThatStands) {
     EXPECT_EQ(aGroup->call(createPackageJson("mine"))->code(), "0");
     EXPECT_EQ(aGroup->call(createPackageJson("mine.sub"))->code(), "0");
     // While the group's transaction is open, it holds the lock.
-    aWriter = session(itsWriter, "pw-w");
+    aWriter = session(itsWriter);
     EXPECT_FALSE(aWriter->call(createPackageJson("later"))->itsCalled);
     EXPECT_EQ(aGroup->endGroup(), "");
     EXPECT_EQ(aWriter->call(createPackageJson("later"))->code(), "0");

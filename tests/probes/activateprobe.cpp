@@ -1,17 +1,14 @@
-// Writes the object p/x.txt as a new inactive version of one user, waits until every process of
-// the same barrier has written its own, and activates it; prints the activation's error code and
-// the codes of its error check results. With "create-package" as the barrier it only creates the
-// package p, with "write-only" it only writes the inactive version. So the end-to-end tests can
-// race two users' activations on one repository, or prepare a repository for kivo. "put"
-// writes and activates the object PACKAGE/NAME.SUFFIX with CONTENT (creating the package when
-// needed); "remove" deletes the object and activates the deletion. HOST names the repository as a
-// workspace holds it: file:PATH, or HOST:PORT@DATABASE.
+// Writes and activates objects as one user of the repository at HOST (file:PATH, or
+// HOST:PORT@DATABASE), so that the end-to-end tests can race two users' activations or prepare
+// a repository for kivo. With a barrier it writes p/x.txt, waits for COUNT processes and
+// activates, printing the activation's error code and those of its error check results;
+// "create-package" only creates p, "write-only" only writes p/x.txt; "put" writes and activates
+// each PACKAGE/NAME.SUFFIX with CONTENT, "remove" deletes and activates; "package" creates a
+// package of any name, as another client might.
 //
 //   kivo_activate_probe HOST USER PASSWORD (BARRIERDIR COUNT | create-package | write-only)
 //   kivo_activate_probe HOST USER PASSWORD put PACKAGE NAME SUFFIX CONTENT [PACKAGE NAME ...]
-//   kivo_activate_probe HOST USER PASSWORD remove PACKAGE NAME SUFFIX
-//   kivo_activate_probe HOST USER PASSWORD package NAME    creates a package of any name, as
-//                                                          another client might
+//   kivo_activate_probe HOST USER PASSWORD (remove PACKAGE NAME SUFFIX | package NAME)
 #include <chrono>
 #include <filesystem>
 #include <fstream>

@@ -1,23 +1,18 @@
 // Looks at and changes the repository side of a workspace, so that the end-to-end tests can check
 // what kivo sent and prepare versions that kivo itself cannot make yet. Runs inside a workspace
-// directory (its name is the inactive workspace) as the given user of the repository at HOST, a
-// host as a workspace holds it (file:PATH, or HOST:PORT@DATABASE):
+// directory (its name is the inactive workspace) as USER of the repository at HOST (file:PATH, or
+// HOST:PORT@DATABASE); "stored" and "snapshot" read the tables of REPOSITORY as kivo-repo names
+// it (a file: host names its file without --store):
 //
-//   kivo_repo_probe HOST USER PASSWORD list                       the user's inactive objects
-//   kivo_repo_probe HOST USER PASSWORD activate                   activates all of them
-//   kivo_repo_probe HOST USER PASSWORD package PACKAGE            the package's attributes
-//   kivo_repo_probe HOST USER PASSWORD actives PACKAGE            active objects below PACKAGE
-//                                                                  with version and content hash
+//   kivo_repo_probe HOST USER PASSWORD list | activate     the user's inactive objects | activate
+//   kivo_repo_probe HOST USER PASSWORD package PACKAGE     the package's attributes
+//   kivo_repo_probe HOST USER PASSWORD actives PACKAGE     active objects below it, version, hash
 //   kivo_repo_probe HOST USER PASSWORD du NAME VENDOR CAPTION PACKAGE...
-//                                     creates a delivery unit and assigns the packages to it
-//
-// Two commands read the repository's tables themselves, from the repository as kivo-repo names
-// it (--store=REPOSITORY; a file: host names its file without it):
-//
+//                                      creates a delivery unit and assigns the packages to it
 //   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] stored PACKAGE NAME SUFFIX
-//                                     the inactive content, in hex
+//                                      the inactive content, in hex
 //   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] snapshot
-//                                     every package and version, in a text to compare
+//                                      every package and version, in a text to compare
 #include <cstdio>
 #include <iostream>
 #include <memory>

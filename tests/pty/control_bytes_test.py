@@ -4,12 +4,11 @@ sequence cannot retitle the window, move the cursor or answer back. Another user
 file with kivo; the victim checks it out on a terminal.
 Usage: control_bytes_test.py <build dir>"""
 import os
-import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from terminal import check, run_in_terminal  # noqa: E402
+from terminal import check, exit_code, run_in_terminal, tool  # noqa: E402
 
 HOSTILE = "evil\x1b]0;owned\x07\x1b[2J\r\u009b.txt"
 
@@ -20,26 +19,21 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         os.environ["ZEVUSERSTORE_HOME"] = os.path.join(work, "keys")
         repo = os.path.join(work, "repo.db")
-
-        def run(program, *args, cwd=work):
-            return subprocess.run([os.path.join(build, program), *args], cwd=cwd, check=True,
-                                  stdout=subprocess.PIPE).stdout
-
-        run("kivo-repo", "init", repo)
+        tool(build, "kivo-repo", "init", repo)
         for user, key, ws in (("dev", "K1", "ws"), ("other", "K2", "evil")):
-            run("kivo-repo", "user", repo, user, "pw")
-            run("zevuserstore", "SET", key, "file:" + repo, user, "pw")
-            run("kivo", "create", "ws", ws, key)
+            tool(build, "kivo-repo", "user", repo, user, "pw")
+            tool(build, "zevuserstore", "SET", key, "file:" + repo, user, "pw")
+            tool(build, "kivo", "create", "ws", ws, key, cwd=work)
             os.makedirs(os.path.join(work, ws, "acme"))
         evil, ws = os.path.join(work, "evil"), os.path.join(work, "ws")
         with open(os.path.join(evil, "acme", HOSTILE), "w") as handle:
             handle.write("x")
-        run("kivo", "track", "acme", cwd=evil)
-        run("kivo", "push", cwd=evil)
-        run("kivo", "track", "acme", cwd=ws)
+        tool(build, "kivo", "track", "acme", cwd=evil)
+        tool(build, "kivo", "push", cwd=evil)
+        tool(build, "kivo", "track", "acme", cwd=ws)
 
-        text, status, _ = run_in_terminal([kivo, "checkout", "-v"], ws, b"", prompt=b"\0")
-        check(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, "checkout failed", repr(text))
+        text, status, _ = run_in_terminal([kivo, "checkout", "-v"], ws, b"", prompt=None)
+        check(exit_code(status) == 0, "checkout failed", repr(text))
         check("\x1b" not in text and "\x07" not in text and "\u009b" not in text,
               "raw control bytes reached the terminal", repr(text))
         check("evil\\x1b]0;owned\\x07\\x1b[2J\\x0d\\u009b.txt" in text, "not escaped", repr(text))

@@ -4,12 +4,11 @@ default when the tool left the file alone, "yes" when it changed it; the answer 
 that leaves the conflict fails.
 Usage: resolve_prompt_test.py <build dir>"""
 import os
-import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from terminal import check, run_in_terminal  # noqa: E402
+from terminal import check, exit_code, run_in_terminal, tool  # noqa: E402
 
 
 def main():
@@ -21,8 +20,7 @@ def main():
         ws = os.path.join(work, "ws")
 
         def run(program, *args, cwd=work):
-            subprocess.run([os.path.join(build, program), *args], cwd=cwd, check=True,
-                           stdout=subprocess.DEVNULL)
+            tool(build, program, *args, cwd=cwd)
 
         def put(content):
             run("kivo_activate_probe", "file:" + repo, "other", "pw", "put", "acme", "a", "txt",
@@ -40,8 +38,8 @@ def main():
             check(conflicted(), "no conflict", local)
 
         run("kivo-repo", "init", repo)
-        run("kivo-repo", "user", repo, "dev", "pw")
-        run("kivo-repo", "user", repo, "other", "pw")
+        for user in ("dev", "other"):
+            run("kivo-repo", "user", repo, user, "pw")
         run("zevuserstore", "SET", "K1", "file:" + repo, "dev", "pw")
         run("kivo", "create", "ws", "ws", "K1")
         put("base")
@@ -52,7 +50,7 @@ def main():
         idle = [kivo, "resolve", "-m", "--mergeToolConfig=true %l", "--noTips"]
         question = b"The file has not been updated. Resolve it anyway? (y/N): "
         text, status, typed = run_in_terminal(idle, ws, b"\n", prompt=question)
-        check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 1, "idle run", text)
+        check(typed and exit_code(status) == 1, "idle run", text)
         check(text.startswith("Invoking merge tool: \r\ntrue '"), "tool line", repr(text))
         check(conflicted(), "resolved without consent", text)
         # "y" takes the unchanged local file.
@@ -65,7 +63,7 @@ def main():
         merge = [kivo, "mergetool", "--mergeToolConfig=echo merged > %l", "--noTips"]
         question = b"The file has been updated. Resolve it? (Y/n): "
         text, status, typed = run_in_terminal(merge, ws, b"n\n", prompt=question)
-        check(typed and os.WIFEXITED(status) and os.WEXITSTATUS(status) == 1, "refused run", text)
+        check(typed and exit_code(status) == 1, "refused run", text)
         check(conflicted(), "resolved although refused", text)
         with open(os.path.join(ws, "acme", "a.txt")) as handle:
             check(handle.read() == "again", "refused result taken", text)

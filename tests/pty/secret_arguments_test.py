@@ -4,13 +4,9 @@ arguments as they start, so that the process listing (/proc/PID/cmdline) never s
 they run, and a process that holds one is not dumpable (no core file with the password, and no
 other process of the user may read its memory). Each program is caught while it waits: kivo for
 its browser, kivo-repo for a server that never answers or a locked repository file, zevuserstore
-for its key store (a named pipe).
-
-A process that is not dumpable has the files of its /proc directory owned by root. So the programs run as
-user "nobody" when the test runs as root, and as the test's user otherwise.
-
-Usage: secret_arguments_test.py <build dir>
-"""
+for its key store (a named pipe). A process that is not dumpable has its /proc files owned by
+root, so the programs run as "nobody" when the test runs as root.
+Usage: secret_arguments_test.py <build dir>"""
 import hashlib
 import os
 import socket
@@ -83,28 +79,22 @@ def browser(tmp):
 
 def kivo_waiting_for_its_browser(build, tmp):
     env = {"BROWSER": browser(tmp), "TMPDIR": tmp, "HOME": tmp}
-    for name in ("started", "go"):
-        if os.path.exists(os.path.join(tmp, name)):
-            os.remove(os.path.join(tmp, name))
-
-    # Without a password the same run stays dumpable: the check above tells them apart.
-    plain = start([os.path.join(build, "kivo"), "help", "--browse"], env, tmp)
-    wait_for(lambda: os.path.exists(os.path.join(tmp, "started")), "kivo's browser")
-    check(dumpable(plain.pid), "kivo without a password is not dumpable", "")
-    open(os.path.join(tmp, "go"), "w").close()
-    check(finish(plain, [])[0] == 0, "kivo help --browse failed", "")
-
-    os.remove(os.path.join(tmp, "started"))
-    os.remove(os.path.join(tmp, "go"))
     secrets = ["Kivo-Secret-1", "Kivo-Secret-2", "Kivo-Secret-3"]
-    process = start([os.path.join(build, "kivo"), "help", "--browse", "--passWord=" + secrets[0],
-                     "--targetPassWd", secrets[1], "--sslKeyStorePassword=" + secrets[2]],
-                    env, tmp)
-    wait_for(lambda: os.path.exists(os.path.join(tmp, "started")), "kivo's browser")
-    expect_hidden(process, secrets, "--passWord=" + "*" * len(secrets[0]))
-    open(os.path.join(tmp, "go"), "w").close()
-    status, text = finish(process, secrets)
-    check(status == 0, "kivo help --browse with passwords failed", text)
+    # Without a password the same run stays dumpable: the check tells the two apart.
+    for passwords in ([], ["--passWord=" + secrets[0], "--targetPassWd", secrets[1],
+                           "--sslKeyStorePassword=" + secrets[2]]):
+        for name in ("started", "go"):
+            if os.path.exists(os.path.join(tmp, name)):
+                os.remove(os.path.join(tmp, name))
+        process = start([os.path.join(build, "kivo"), "help", "--browse", *passwords], env, tmp)
+        wait_for(lambda: os.path.exists(os.path.join(tmp, "started")), "kivo's browser")
+        if passwords:
+            expect_hidden(process, secrets, "--passWord=" + "*" * len(secrets[0]))
+        else:
+            check(dumpable(process.pid), "kivo without a password is not dumpable", "")
+        open(os.path.join(tmp, "go"), "w").close()
+        status, text = finish(process, secrets)
+        check(status == 0, "kivo help --browse failed", text)
 
 
 def kivo_repo_waiting_for_a_server(build, tmp):

@@ -49,7 +49,7 @@ class WebView(unittest.TestCase):
         self.assertEqual(status, 303)
         return client
 
-    def test_nothing_is_shown_before_signing_in(self):
+    def test_nothing_is_shown_before_signing_in_or_after_signing_out(self):
         client = Client(self.server.url)
         for page in PAGES + ["/change?id=x", "/deliveryunit?name=x&vendor=y"]:
             status, headers, body = client.request(page)
@@ -59,15 +59,21 @@ class WebView(unittest.TestCase):
         self.assertEqual(status, 200)
         self.assertIn('type="password"', body)
 
-    def test_wrong_password_and_unknown_user_are_refused(self):
+        client = self.signed_in()
+        old = client.cookie
+        status, headers, _ = client.request("/signout", {})
+        self.assertEqual((status, headers["Location"]), (303, "/signin"))
+        self.assertIn("Max-Age=0", headers["Set-Cookie"])
+        client.cookie = old
+        status, headers, _ = client.request("/packages")
+        self.assertEqual((status, headers.get("Location")), (303, "/signin"))
+
+    def test_signing_in_takes_the_password_and_gives_a_session_cookie(self):
         for user, password in [("dev", "wrong"), ("dev", ""), ("nobody", "pw"), ("", "pw")]:
-            client = Client(self.server.url)
-            status, headers, body = client.sign_in(user, password)
+            status, headers, body = Client(self.server.url).sign_in(user, password)
             self.assertEqual(status, 401, user)
             self.assertNotIn("Set-Cookie", headers)
             self.assertIn("Wrong user or password.", body)
-
-    def test_session_cookie_has_the_usual_attributes(self):
         client = Client(self.server.url)
         _, headers, _ = client.sign_in("Dev", "pw")  # user names are upper case
         cookie = headers["Set-Cookie"]
@@ -152,16 +158,6 @@ class WebView(unittest.TestCase):
             self.assertEqual(status, 405, method)
         status, _, _ = client.request("/packages", {"name": "x"})
         self.assertEqual(status, 405)
-
-    def test_signing_out_ends_the_session(self):
-        client = self.signed_in()
-        old = client.cookie
-        status, headers, _ = client.request("/signout", {})
-        self.assertEqual((status, headers["Location"]), (303, "/signin"))
-        self.assertIn("Max-Age=0", headers["Set-Cookie"])
-        client.cookie = old
-        status, headers, _ = client.request("/packages")
-        self.assertEqual((status, headers.get("Location")), (303, "/signin"))
 
 
 class ServeCommandLine(unittest.TestCase):

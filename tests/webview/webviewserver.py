@@ -62,10 +62,8 @@ class Repository:
         assert out.count("activation 0") == len(objects), out
 
     def remove(self):
-        if not self.target.startswith("postgresql://"):
-            shutil.rmtree(self.dir, ignore_errors=True)
-            return
-        self.tool("drop", self.target)
+        if self.target.startswith("postgresql://"):
+            self.tool("drop", self.target)
         shutil.rmtree(self.dir, ignore_errors=True)
 
 

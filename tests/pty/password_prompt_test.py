@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""The password prompt: on a terminal it is shown, the typing is not echoed and echo comes back
+on; from a pipe one plain line is read. kivo-repo user reads a user's password so, and kivo the
+repository password, which reaches no output and no file of the workspace.
+Usage: password_prompt_test.py <build dir>"""
+import os
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from terminal import check, exit_code, run_in_terminal, tool  # noqa: E402
+
+
+def prompt_probe(build):
+    probe = os.path.join(build, "kivo_prompt_probe")
+    text, status, typed = run_in_terminal([probe], os.getcwd(), b"s3cret pass\n")
+    check(typed and exit_code(status) == 0, "no prompt on the terminal", repr(text))
+    check(text.startswith("Password: "), "prompt text", repr(text))
+    check(text.count("s3cret pass") == 1, "password echoed", repr(text))
+    check(text[len("Password: "):].lstrip("\r\n").startswith("read: [s3cret pass]"),
+          "password not read", repr(text))
+    check("echo: on" in text, "echo not restored", repr(text))
+    # From a pipe: one line is read as it comes, the rest stays unread.
+    piped = subprocess.run([probe], input=b"piped-pw\nsecond line\n", capture_output=True,
+                           timeout=20)
+    check(piped.returncode == 0 and piped.stdout == b"Password: \nread: [piped-pw]\n",
+          "piped prompt", repr(piped))
+
+
+def repo_user_passwords(build, work, repo):
+    """kivo-repo user without PASSWORD: typed without echo, or piped; each is the password the
+    repository checks (dev's at kivo's own prompt, below)."""
+    text, status, typed = run_in_terminal([os.path.join(build, "kivo-repo"), "user", repo, "dev"],
+                                          work, b"Hidden-7\n")
+    check(typed and exit_code(status) == 0, "kivo-repo user on the terminal", repr(text))
+    check("Hidden-7" not in text and "Added user DEV" in text, "kivo-repo user's prompt",
+          repr(text))
+    piped = subprocess.run([os.path.join(build, "kivo-repo"), "user", repo, "bob"],
+                           input=b"piped secret\n", capture_output=True, timeout=60)
+    check(piped.returncode == 0 and piped.stdout == b"Added user BOB\n", "piped user", repr(piped))
+    tool(build, "kivo", "create", "workspace", "bob", "--host=file:" + repo, "--user=bob",
+         "--passwd=piped secret", cwd=work)
+
+
+def kivo_prompt(build, work, repo):
+    kivo = os.path.join(build, "kivo")
+    text, status, _ = run_in_terminal(
+        [kivo, "create", "ws", "ws", "--host=file:" + repo, "--user=dev", "--stdIn"], work,
+        b"Hidden-7\n")
+    check(exit_code(status) == 0, "create failed", text)
+    check(text.startswith("Password: "), "no prompt", repr(text))
+    check("Hidden-7" not in text, "password echoed", repr(text))
+    check('Created workspace "ws"' in text, "workspace not created", repr(text))
+    for root, _, files in os.walk(os.path.join(work, "ws")):
+        for name in files:
+            with open(os.path.join(root, name), "rb") as handle:
+                check(b"Hidden-7" not in handle.read(), "password stored", name)
+
+    text, status, _ = run_in_terminal(
+        [kivo, "create", "ws", "bad", "--host=file:" + repo, "--user=dev", "--stdIn"], work,
+        b"Wrong-8\n")
+    check(exit_code(status) == 1, "wrong password accepted", text)
+    check("Wrong-8" not in text and "<non-empty password>" in text, "failure text", repr(text))
+    check(not os.path.exists(os.path.join(work, "bad")), "failed workspace left behind", text)
+
+
+def main():
+    build = os.path.abspath(sys.argv[1])
+    prompt_probe(build)
+    with tempfile.TemporaryDirectory() as work:
+        repo = os.path.join(work, "repo.db")
+        tool(build, "kivo-repo", "init", repo)
+        repo_user_passwords(build, work, repo)
+        kivo_prompt(build, work, repo)
+    print("password prompts: ok")
+
+
+if __name__ == "__main__":
+    main()
