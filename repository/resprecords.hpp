@@ -38,6 +38,8 @@ struct Change {
     std::string itsCreatedBy;
     std::string itsReleasedAt;
     std::string itsReleasedBy;
+    // The attributes of the change description that the code above does not name, by key.
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A user who contributes to a change. Status: 0 undefined, 1 open, 2 validated.
@@ -188,7 +190,8 @@ struct UndeploySummary {
 namespace resprecords {
 
 CheckResult readCheckResult(const ResponseReader& theReader);
-Change readChange(const ResponseReader& theReader);
+// The change read after the given description (a copy of changeFields() with more attributes).
+Change readChange(const ResponseReader& theReader, RecordDescription theFields = changeFields());
 Contributor readContributor(const ResponseReader& theReader);
 ChangeEntry readChangeEntry(const ResponseReader& theReader);
 // The delivery unit read after the given description (a copy of deliveryUnitFields() with more

@@ -35,6 +35,7 @@ struct DeliveryUnitRecord {
 struct RecordDescriptions {
     RecordDescription itsPackage = packageFields();
     RecordDescription itsDeliveryUnit = deliveryUnitFields();
+    RecordDescription itsChange = changeFields();
 };
 
 // An object type: which suffix it has and whether its content travels as text or binary.
@@ -98,12 +99,14 @@ struct InactiveObject {
 };
 
 // A change of change tracking; its id is "<database name>//<number>". Status: 1 open,
-// 2 released, 3 abandoned.
+// 2 released, 3 abandoned. The attributes of the change description that the engine's code does
+// not name live, by key, in itsOtherAttributes.
 struct ChangeRecord {
     std::string itsId;
     std::int64_t itsNumber = 0;
     int itsStatus = 1;
     std::string itsDescription, itsCreatedAt, itsCreatedBy, itsReleasedAt, itsReleasedBy;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A user who contributes to a change. Status: 1 open, 2 validated.

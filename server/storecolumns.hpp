@@ -19,13 +19,20 @@ std::string insertStatement(std::string_view theTable, RecordDescription theFiel
 std::string updateStatement(std::string_view theTable, RecordDescription theFields,
                             int theKeyColumns = 1);
 
-// Binds the stored attributes of theRecord at 1, 2, ... in column order.
+// Binds the stored attributes of theRecord at 1, 2, ... in column order; a number as an
+// integer.
 template <class Record>
 void bindRecord(SqlQuery& theQuery, RecordDescription theFields, const Record& theRecord) {
     int anIndex = 1;
-    for (const RecordField& aField : theFields)
-        if (!aField.itsColumn.empty())
-            theQuery.bind(anIndex++, value(theRecord, aField.itsKey));
+    for (const RecordField& aField : theFields) {
+        if (aField.itsColumn.empty())
+            continue;
+        const std::string aText = valueText(theRecord, aField.itsKey);
+        if (aField.itsKind == FieldKind::number)
+            theQuery.bind(anIndex++, recordNumber(aText));
+        else
+            theQuery.bind(anIndex++, std::string_view(aText));
+    }
 }
 
 // Reads the stored attributes of a row of columnList into theRecord; the number of the column
@@ -33,9 +40,14 @@ void bindRecord(SqlQuery& theQuery, RecordDescription theFields, const Record& t
 template <class Record>
 int readRecord(const SqlQuery& theQuery, RecordDescription theFields, Record& theRecord) {
     int aColumn = 0;
-    for (const RecordField& aField : theFields)
-        if (!aField.itsColumn.empty())
-            value(theRecord, aField.itsKey) = theQuery.text(aColumn++);
+    for (const RecordField& aField : theFields) {
+        if (aField.itsColumn.empty())
+            continue;
+        setValue(theRecord, aField.itsKey,
+                 aField.itsKind == FieldKind::number ? std::to_string(theQuery.integer(aColumn))
+                                                     : theQuery.text(aColumn));
+        ++aColumn;
+    }
     return aColumn;
 }
 
