@@ -59,6 +59,16 @@ constexpr std::array theChangeFields{
     RecordField{"releasedAt",  "released_at", "",            "Released at", kText,   false, 5},
     RecordField{"releasedBy",  "released_by", "",            "Released by", kText,   false, 6},
 };
+
+// The repository sets every attribute of a contributor: the user and the comment come by other
+// request members ("contributor", "comment").
+constexpr std::array theContributorFields{
+    //          key            column          option  label           kind     create print
+    RecordField{"user",        "\"user\"",     "",     "User",         kText,   false, 0},
+    RecordField{"status",      "status",       "",     "Status",       kNumber, false, 1},
+    RecordField{"description", "description",  "",     "Description",  kText,   false, 2},
+    RecordField{"validatedAt", "validated_at", "",     "Validated at", kText,   false, 3},
+};
 // clang-format on
 
 } // namespace
@@ -73,6 +83,10 @@ RecordDescription deliveryUnitFields() {
 
 RecordDescription changeFields() {
     return theChangeFields;
+}
+
+RecordDescription contributorFields() {
+    return theContributorFields;
 }
 
 std::int64_t recordNumber(std::string_view theText) {

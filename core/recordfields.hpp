@@ -44,6 +44,8 @@ RecordDescription packageFields();
 RecordDescription deliveryUnitFields();
 // The attributes of a change of change tracking; its id is its key.
 RecordDescription changeFields();
+// The attributes of a change's contributor; the user is its key within the change.
+RecordDescription contributorFields();
 
 // The number in a text as the repository writes its numbers: leading decimal digits with an
 // optional sign, 0 when there are none.

@@ -49,6 +49,13 @@ constexpr std::array<RecordMember<Change>, 7> theChangeMembers{{
     {"releasedBy", &Change::itsReleasedBy},
 }};
 
+constexpr std::array<RecordMember<Contributor>, 4> theContributorMembers{{
+    {"user", &Contributor::itsUser},
+    {"status", &Contributor::itsStatus},
+    {"description", &Contributor::itsDescription},
+    {"validatedAt", &Contributor::itsValidatedAt},
+}};
+
 } // namespace
 
 std::string& value(Package& thePackage, std::string_view theKey) {
@@ -73,6 +80,14 @@ std::string valueText(const Change& theChange, std::string_view theKey) {
 
 void setValue(Change& theChange, std::string_view theKey, std::string_view theText) {
     setRecordText<Change>(theChange, theChangeMembers, theKey, theText);
+}
+
+std::string valueText(const Contributor& theContributor, std::string_view theKey) {
+    return recordText<Contributor>(theContributor, theContributorMembers, theKey);
+}
+
+void setValue(Contributor& theContributor, std::string_view theKey, std::string_view theText) {
+    setRecordText<Contributor>(theContributor, theContributorMembers, theKey, theText);
 }
 
 } // namespace RepositoryAccess::recordvalues

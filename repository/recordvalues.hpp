@@ -20,5 +20,7 @@ std::string_view value(const DeliveryUnit& theUnit, std::string_view theKey);
 // set from its text.
 std::string valueText(const Change& theChange, std::string_view theKey);
 void setValue(Change& theChange, std::string_view theKey, std::string_view theText);
+std::string valueText(const Contributor& theContributor, std::string_view theKey);
+void setValue(Contributor& theContributor, std::string_view theKey, std::string_view theText);
 
 } // namespace RepositoryAccess::recordvalues

@@ -117,10 +117,17 @@ void printChange(const Change& theChange, std::ostream& theStream, RecordDescrip
 }
 
 void printContributor(const Contributor& theContributor, std::ostream& theStream) {
-    writeLabel(theStream, "User", theContributor.itsUser);
-    writeLabel(theStream, "Status", numberWithWord(theContributor.itsStatus, kContributorStatus));
-    writeLabel(theStream, "Description", theContributor.itsDescription);
-    writeLabel(theStream, "Validated at", theContributor.itsValidatedAt);
+    printContributor(theContributor, theStream, contributorFields());
+}
+
+void printContributor(const Contributor& theContributor, std::ostream& theStream,
+                      RecordDescription theFields) {
+    printRecord(theStream, theFields, [&theContributor](std::string_view theKey) {
+        // The status with its word.
+        if (theKey == "status")
+            return numberWithWord(theContributor.itsStatus, kContributorStatus);
+        return recordvalues::valueText(theContributor, theKey);
+    });
 }
 
 void printChangeDetails(const ChangeEntry& theChange, std::ostream& theStream, bool theWithChange,

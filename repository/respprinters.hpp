@@ -20,6 +20,9 @@ void printChange(const Change& theChange, std::ostream& theStream, RecordDescrip
 
 // User, status (with its word), description and validation time.
 void printContributor(const Contributor& theContributor, std::ostream& theStream);
+// The contributor printed after the given description, as the package below.
+void printContributor(const Contributor& theContributor, std::ostream& theStream,
+                      RecordDescription theFields);
 
 // The parts of a change that are asked for: the change itself, its contributors, and its
 // entries as workspace-relative file paths (sorted, without duplicates).

@@ -40,16 +40,20 @@ Change readChange(const ResponseReader& theReader, RecordDescription theFields) 
     return aChange;
 }
 
-Contributor readContributor(const ResponseReader& theReader) {
-    return {theReader.string("user"), theReader.integer("status"), theReader.string("description"),
-            theReader.string("validatedAt")};
+Contributor readContributor(const ResponseReader& theReader, RecordDescription theFields) {
+    Contributor aContributor;
+    for (const RecordField& aField : theFields)
+        if (!aField.itsStoredOnly)
+            recordvalues::setValue(aContributor, aField.itsKey, theReader.string(aField.itsKey));
+    return aContributor;
 }
 
 ChangeEntry readChangeEntry(const ResponseReader& theReader) {
     ChangeEntry anEntry;
     readChangeMembers(theReader, anEntry, changeFields());
     anEntry.itsEntries = theReader.objectList("entries");
-    anEntry.itsContributors = theReader.records<Contributor>("contributors", readContributor);
+    anEntry.itsContributors = theReader.records<Contributor>(
+        "contributors", [](const ResponseReader& aReader) { return readContributor(aReader); });
     return anEntry;
 }
 

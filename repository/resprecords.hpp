@@ -48,6 +48,8 @@ struct Contributor {
     std::int64_t itsStatus = 0;
     std::string itsDescription;
     std::string itsValidatedAt;
+    // The attributes of the contributor description that the code above does not name, by key.
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A change with its objects and its contributors.
@@ -192,7 +194,10 @@ namespace resprecords {
 CheckResult readCheckResult(const ResponseReader& theReader);
 // The change read after the given description (a copy of changeFields() with more attributes).
 Change readChange(const ResponseReader& theReader, RecordDescription theFields = changeFields());
-Contributor readContributor(const ResponseReader& theReader);
+// The contributor read after the given description (a copy of contributorFields() with more
+// attributes).
+Contributor readContributor(const ResponseReader& theReader,
+                            RecordDescription theFields = contributorFields());
 ChangeEntry readChangeEntry(const ResponseReader& theReader);
 // The delivery unit read after the given description (a copy of deliveryUnitFields() with more
 // attributes).

@@ -24,13 +24,6 @@ const char* statusWord(int theStatus) {
     }
 }
 
-std::string contributorJson(const ContributorRecord& theContributor) {
-    return jsonObject({{"user", quoted(theContributor.itsUser)},
-                       {"status", quoted(std::to_string(theContributor.itsStatus))},
-                       {"description", quoted(theContributor.itsDescription)},
-                       {"validatedAt", quoted(theContributor.itsValidatedAt)}});
-}
-
 } // namespace
 
 bool trackingOn(RepositoryStore& theStore) {
@@ -88,7 +81,8 @@ std::string json(RepositoryStore& theStore, const ChangeRecord& theChange) {
         anEntries.push_back(objectJson(theStore.objectKey(anObject)));
     std::vector<std::string> aContributors;
     for (const ContributorRecord& aContributor : theStore.contributors(theChange.itsId))
-        aContributors.push_back(contributorJson(aContributor));
+        aContributors.push_back(
+            contributorJson(aContributor, theStore.descriptions().itsContributor));
     return changeJson(theChange, theStore.descriptions().itsChange,
                       "\"entries\":" + jsonList(anEntries) +
                           ",\"contributors\":" + jsonList(aContributors));

@@ -147,11 +147,14 @@ void mergeChanges(Operation& theOperation) {
         moveEntry(aStore, aSource.itsId, aTarget.itsId, anObject);
     for (const ContributorRecord& aContributor : aStore.contributors(aSource.itsId)) {
         auto anExisting = aStore.findContributor(aTarget.itsId, aContributor.itsUser);
-        if (!anExisting || aContributor.itsStatus != changes::kValidated)
-            aStore.putContributor(
-                aTarget.itsId, anExisting ? ContributorRecord{aContributor.itsUser, changes::kOpen,
-                                                              anExisting->itsDescription, ""}
-                                          : aContributor);
+        if (!anExisting) {
+            aStore.putContributor(aTarget.itsId, aContributor);
+        } else if (aContributor.itsStatus != changes::kValidated) {
+            ContributorRecord aReopened = *anExisting;
+            aReopened.itsStatus = changes::kOpen;
+            aReopened.itsValidatedAt.clear();
+            aStore.putContributor(aTarget.itsId, aReopened);
+        }
     }
     aSource.itsStatus = changes::kAbandoned;
     aStore.updateChange(aSource);

@@ -52,6 +52,13 @@ constexpr std::array<RecordMember<ChangeRecord>, 8> theChangeMembers{{
     {"releasedBy", &ChangeRecord::itsReleasedBy},
 }};
 
+constexpr std::array<RecordMember<ContributorRecord>, 4> theContributorMembers{{
+    {"user", &ContributorRecord::itsUser},
+    {"status", &ContributorRecord::itsStatus},
+    {"description", &ContributorRecord::itsDescription},
+    {"validatedAt", &ContributorRecord::itsValidatedAt},
+}};
+
 template <class Record>
 std::string recordJson(const Record& theRecord, RecordDescription theFields,
                        std::string_view theMore = {}) {
@@ -112,6 +119,10 @@ std::string valueText(const ChangeRecord& theChange, std::string_view theKey) {
     return recordText<ChangeRecord>(theChange, theChangeMembers, theKey);
 }
 
+std::string valueText(const ContributorRecord& theContributor, std::string_view theKey) {
+    return recordText<ContributorRecord>(theContributor, theContributorMembers, theKey);
+}
+
 void setValue(PackageRecord& thePackage, std::string_view theKey, std::string_view theText) {
     setRecordText<PackageRecord>(thePackage, thePackageMembers, theKey, theText);
 }
@@ -122,6 +133,11 @@ void setValue(DeliveryUnitRecord& theUnit, std::string_view theKey, std::string_
 
 void setValue(ChangeRecord& theChange, std::string_view theKey, std::string_view theText) {
     setRecordText<ChangeRecord>(theChange, theChangeMembers, theKey, theText);
+}
+
+void setValue(ContributorRecord& theContributor, std::string_view theKey,
+              std::string_view theText) {
+    setRecordText<ContributorRecord>(theContributor, theContributorMembers, theKey, theText);
 }
 
 std::string packageJson(const PackageRecord& thePackage, RecordDescription theFields) {
@@ -135,6 +151,10 @@ std::string deliveryUnitJson(const DeliveryUnitRecord& theUnit, RecordDescriptio
 std::string changeJson(const ChangeRecord& theChange, RecordDescription theFields,
                        std::string_view theMore) {
     return recordJson(theChange, theFields, theMore);
+}
+
+std::string contributorJson(const ContributorRecord& theContributor, RecordDescription theFields) {
+    return recordJson(theContributor, theFields);
 }
 
 PackageRecord packageFromJson(const json::JsonObject& theObject, RecordDescription theFields) {

@@ -6,15 +6,6 @@
 
 namespace RepositoryAccess::server {
 
-namespace {
-
-ContributorRecord readContributor(const SqlQuery& theQuery) {
-    return {theQuery.text(0), static_cast<int>(theQuery.integer(1)), theQuery.text(2),
-            theQuery.text(3)};
-}
-
-} // namespace
-
 std::optional<ChangeRecord> RepositoryStore::findChange(const std::string& theId) {
     const RecordDescription aFields = itsDescriptions.itsChange;
     auto aQuery = itsDatabase->query("SELECT " + storecolumns::columnList(aFields) +
@@ -98,39 +89,40 @@ std::vector<std::string> RepositoryStore::openChangesOf(std::int64_t theObject) 
 }
 
 std::vector<ContributorRecord> RepositoryStore::contributors(const std::string& theId) {
+    const RecordDescription aFields = itsDescriptions.itsContributor;
     std::vector<ContributorRecord> aList;
     // By name: the order is in the rows themselves, so a repository copied between a file and a
     // database server lists its contributors as before (a server has no rowid).
-    auto aQuery = itsDatabase->query("SELECT \"user\", status, description, validated_at FROM "
-                                     "change_contributors WHERE change_id = ? ORDER BY \"user\"");
+    auto aQuery = itsDatabase->query("SELECT " + storecolumns::columnList(aFields) +
+                                     " FROM change_contributors WHERE change_id = ? ORDER BY "
+                                     "\"user\"");
     aQuery.bind(1, theId);
     while (aQuery.step())
-        aList.push_back(readContributor(aQuery));
+        storecolumns::readRecord(aQuery, aFields, aList.emplace_back());
     return aList;
 }
 
 std::optional<ContributorRecord> RepositoryStore::findContributor(const std::string& theId,
                                                                   const std::string& theUser) {
-    auto aQuery = itsDatabase->query("SELECT \"user\", status, description, validated_at FROM "
-                                     "change_contributors WHERE change_id = ? AND \"user\" = ?");
+    const RecordDescription aFields = itsDescriptions.itsContributor;
+    auto aQuery = itsDatabase->query("SELECT " + storecolumns::columnList(aFields) +
+                                     " FROM change_contributors WHERE change_id = ? AND \"user\" "
+                                     "= ?");
     aQuery.bind(1, theId).bind(2, theUser);
     if (!aQuery.step())
         return std::nullopt;
-    return readContributor(aQuery);
+    ContributorRecord aContributor;
+    storecolumns::readRecord(aQuery, aFields, aContributor);
+    return aContributor;
 }
 
 void RepositoryStore::putContributor(const std::string& theId,
                                      const ContributorRecord& theContributor) {
-    itsDatabase
-        ->query("INSERT INTO change_contributors (change_id, \"user\", status, description, "
-                "validated_at) VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT (change_id, \"user\") DO "
-                "UPDATE SET status = ?3, description = ?4, validated_at = ?5")
-        .bind(1, theId)
-        .bind(2, theContributor.itsUser)
-        .bind(3, static_cast<std::int64_t>(theContributor.itsStatus))
-        .bind(4, theContributor.itsDescription)
-        .bind(5, theContributor.itsValidatedAt)
-        .run();
+    auto aQuery = itsDatabase->query(storecolumns::putStatement("change_contributors", "change_id",
+                                                                itsDescriptions.itsContributor));
+    aQuery.bind(1, theId);
+    storecolumns::bindRecord(aQuery, itsDescriptions.itsContributor, theContributor, 2);
+    aQuery.run();
 }
 
 void RepositoryStore::removeContributor(const std::string& theId, const std::string& theUser) {

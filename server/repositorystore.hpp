@@ -36,6 +36,7 @@ struct RecordDescriptions {
     RecordDescription itsPackage = packageFields();
     RecordDescription itsDeliveryUnit = deliveryUnitFields();
     RecordDescription itsChange = changeFields();
+    RecordDescription itsContributor = contributorFields();
 };
 
 // An object type: which suffix it has and whether its content travels as text or binary.
@@ -109,11 +110,14 @@ struct ChangeRecord {
     OtherAttributes itsOtherAttributes = {};
 };
 
-// A user who contributes to a change. Status: 1 open, 2 validated.
+// A user who contributes to a change. Status: 1 open, 2 validated. The attributes of the
+// contributor description that the engine's code does not name live, by key, in
+// itsOtherAttributes.
 struct ContributorRecord {
     std::string itsUser;
     int itsStatus = 1;
     std::string itsDescription, itsValidatedAt;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A user of the repository with the stored password hash and whether the user is marked as an

@@ -18,12 +18,18 @@ std::string insertStatement(std::string_view theTable, RecordDescription theFiel
 // "UPDATE <table> SET c2 = ?2, ... WHERE c1 = ?1", with the key's columns in the WHERE clause.
 std::string updateStatement(std::string_view theTable, RecordDescription theFields,
                             int theKeyColumns = 1);
+// For a record that belongs to another, whose key column theOwner is the first: "INSERT INTO
+// <table> (<owner>, c1, ...) VALUES (?1, ?2, ...) ON CONFLICT (<owner>, c1) DO UPDATE SET
+// c2 = ?3, ...", the record's own key being c1.
+std::string putStatement(std::string_view theTable, std::string_view theOwner,
+                         RecordDescription theFields);
 
-// Binds the stored attributes of theRecord at 1, 2, ... in column order; a number as an
-// integer.
+// Binds the stored attributes of theRecord at theFirst, theFirst + 1, ... in column order; a
+// number as an integer.
 template <class Record>
-void bindRecord(SqlQuery& theQuery, RecordDescription theFields, const Record& theRecord) {
-    int anIndex = 1;
+void bindRecord(SqlQuery& theQuery, RecordDescription theFields, const Record& theRecord,
+                int theFirst = 1) {
+    int anIndex = theFirst;
     for (const RecordField& aField : theFields) {
         if (aField.itsColumn.empty())
             continue;

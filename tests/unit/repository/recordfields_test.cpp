@@ -140,3 +140,26 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheChangeIsSentReadAndPrinted) {
                               "Released by             : \n"
                               "Review note             : m\n");
 }
+
+TEST(RecordFieldsTest, AnAttributeAddedToTheContributorIsReadAndPrinted) {
+    const RecordDescription aGlobal = contributorFields();
+    std::vector<RecordField> aFields(aGlobal.begin(), aGlobal.end());
+    aFields.push_back(
+        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 4});
+
+    const std::string aJson = R"({"user":"BOB","status":"2","description":"d",)"
+                              R"("validatedAt":"t","review_note":"m"})";
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
+    const Contributor aRead = resprecords::readContributor(ResponseReader(anObject, true), aFields);
+    EXPECT_EQ(aRead.itsStatus, 2);
+
+    std::ostringstream aPrinted;
+    respprinters::printContributor(aRead, aPrinted, aFields);
+    EXPECT_EQ(aPrinted.str(), "User                    : BOB\n"
+                              "Status                  : 2 (validated)\n"
+                              "Description             : d\n"
+                              "Validated at            : t\n"
+                              "Review note             : m\n");
+}
