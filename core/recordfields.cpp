@@ -1,6 +1,7 @@
 #include "core/recordfields.hpp"
 
 #include <array>
+#include <cstdint>
 
 namespace RepositoryAccess {
 
@@ -8,6 +9,7 @@ namespace {
 
 constexpr FieldKind kText = FieldKind::text;
 constexpr FieldKind kFlag = FieldKind::flag;
+constexpr FieldKind kNumber = FieldKind::number;
 
 // clang-format off
 constexpr std::array thePackageFields{
@@ -43,6 +45,30 @@ constexpr std::array theDeliveryUnitFields{
     RecordField{"sp_QRTS_ID",    "sp_qrts_id",    "spQRTSID",     "SP-QRTS-ID",    kText, true,  9},
     RecordField{"ach",           "ach",           "ach",          "ACH",           kText, true,  10},
 };
+
+// The number orders the changes in the store; the repository derives every attribute but the
+// description, which the change's description option sets.
+constexpr std::array theChangeFields{
+    //          key            column         option         label          kind     create print stored only
+    RecordField{"changeID",    "id",          "",            "Change ID",   kText,   false, 0},
+    RecordField{"number",      "number",      "",            "",            kNumber, false, 0,    true},
+    RecordField{"status",      "status",      "",            "Status",      kNumber, false, 1},
+    RecordField{"description", "description", "description", "Description", kText,   true,  2},
+    RecordField{"createdAt",   "created_at",  "",            "Created at",  kText,   false, 3},
+    RecordField{"createdBy",   "created_by",  "",            "Created by",  kText,   false, 4},
+    RecordField{"releasedAt",  "released_at", "",            "Released at", kText,   false, 5},
+    RecordField{"releasedBy",  "released_by", "",            "Released by", kText,   false, 6},
+};
+
+// The repository sets every attribute of a contributor: the user and the comment come by other
+// request members ("contributor", "comment").
+constexpr std::array theContributorFields{
+    //          key            column          option  label           kind     create print
+    RecordField{"user",        "\"user\"",     "",     "User",         kText,   false, 0},
+    RecordField{"status",      "status",       "",     "Status",       kNumber, false, 1},
+    RecordField{"description", "description",  "",     "Description",  kText,   false, 2},
+    RecordField{"validatedAt", "validated_at", "",     "Validated at", kText,   false, 3},
+};
 // clang-format on
 
 } // namespace
@@ -53,6 +79,29 @@ RecordDescription packageFields() {
 
 RecordDescription deliveryUnitFields() {
     return theDeliveryUnitFields;
+}
+
+RecordDescription changeFields() {
+    return theChangeFields;
+}
+
+RecordDescription contributorFields() {
+    return theContributorFields;
+}
+
+std::int64_t recordNumber(std::string_view theText) {
+    std::size_t aPos = 0;
+    while (aPos < theText.size() && theText[aPos] == ' ')
+        ++aPos;
+    const bool aNegative = aPos < theText.size() && theText[aPos] == '-';
+    if (aPos < theText.size() && (theText[aPos] == '-' || theText[aPos] == '+'))
+        ++aPos;
+    std::int64_t aValue = 0;
+    constexpr std::int64_t aLimit = INT64_MAX / 10 - 9;
+    for (; aPos < theText.size() && theText[aPos] >= '0' && theText[aPos] <= '9'; ++aPos)
+        if (aValue < aLimit)
+            aValue = aValue * 10 + (theText[aPos] - '0');
+    return aNegative ? -aValue : aValue;
 }
 
 } // namespace RepositoryAccess

@@ -1,14 +1,18 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 
 namespace RepositoryAccess {
 
-// What a record attribute holds; every kind travels as a JSON string.
+// What a record attribute holds; every kind travels as a JSON string, and the store keeps a
+// number in an integer column.
 enum class FieldKind { text, flag, number };
 
 // One attribute of a repository record, described once for every layer that handles it: the
@@ -27,6 +31,8 @@ struct RecordField {
     // Where the printer puts it: printed in ascending order, and a new hundred starts a new
     // group behind a "--" line.
     int itsPrintPosition = 0;
+    // Kept by the store for its own use (an order): never sent, answered or printed.
+    bool itsStoredOnly = false;
 };
 
 // A record's attributes in the key order of its requests and responses.
@@ -36,25 +42,48 @@ using RecordDescription = std::span<const RecordField>;
 RecordDescription packageFields();
 // The attributes of a delivery unit; name and vendor are its key.
 RecordDescription deliveryUnitFields();
+// The attributes of a change of change tracking; its id is its key.
+RecordDescription changeFields();
+// The attributes of a change's contributor; the user is its key within the change.
+RecordDescription contributorFields();
+
+// The number in a text as the repository writes its numbers: leading decimal digits with an
+// optional sign, 0 when there are none.
+std::int64_t recordNumber(std::string_view theText);
+
 // The attributes of a record that its code names as members, by key; any other attribute of the
 // record's description lives in the record's map itsOtherAttributes. The client's and the
 // engine's records each list theirs, so that requests, responses, printers and the store loop
-// over the description and a new attribute needs no new member.
+// over the description and a new attribute needs no new member. A member is a text or an
+// integer (a number, a time, a status), which travels as its decimal text.
 template <class Record> struct RecordMember {
     std::string_view itsKey;
-    std::string Record::*itsMember;
+    std::variant<std::string Record::*, std::int64_t Record::*, int Record::*> itsMember;
 };
 
 using OtherAttributes = std::map<std::string, std::string, std::less<>>;
 
-// The record's value of the attribute with this key: its member, else its entry among the other
-// attributes (made when written).
+namespace recordmembers {
+
+template <class Record>
+const RecordMember<Record>* find(std::span<const RecordMember<Record>> theMembers,
+                                 std::string_view theKey) {
+    for (const RecordMember<Record>& aMember : theMembers)
+        if (aMember.itsKey == theKey)
+            return &aMember;
+    return nullptr;
+}
+
+} // namespace recordmembers
+
+// The record's value of the attribute with this key, for a record whose members are all texts:
+// its member, else its entry among the other attributes (made when written).
 template <class Record>
 std::string& recordValue(Record& theRecord, std::span<const RecordMember<Record>> theMembers,
                          std::string_view theKey) {
-    for (const RecordMember<Record>& aMember : theMembers)
-        if (aMember.itsKey == theKey)
-            return theRecord.*aMember.itsMember;
+    if (const auto* aMember = recordmembers::find(theMembers, theKey))
+        if (const auto* aText = std::get_if<std::string Record::*>(&aMember->itsMember))
+            return theRecord.**aText;
     auto aFound = theRecord.itsOtherAttributes.find(theKey);
     if (aFound == theRecord.itsOtherAttributes.end())
         aFound = theRecord.itsOtherAttributes.emplace(std::string(theKey), std::string()).first;
@@ -67,11 +96,45 @@ template <class Record>
 std::string_view recordValue(const Record& theRecord,
                              std::span<const RecordMember<Record>> theMembers,
                              std::string_view theKey) {
-    for (const RecordMember<Record>& aMember : theMembers)
-        if (aMember.itsKey == theKey)
-            return theRecord.*aMember.itsMember;
+    if (const auto* aMember = recordmembers::find(theMembers, theKey))
+        if (const auto* aText = std::get_if<std::string Record::*>(&aMember->itsMember))
+            return theRecord.**aText;
     const auto aFound = theRecord.itsOtherAttributes.find(theKey);
     return aFound == theRecord.itsOtherAttributes.end() ? std::string_view("") : aFound->second;
+}
+
+// The record's value of the attribute with this key as text, for a record with integer members
+// too: an integer in decimal; "" for an attribute the record does not hold.
+template <class Record>
+std::string recordText(const Record& theRecord, std::span<const RecordMember<Record>> theMembers,
+                       std::string_view theKey) {
+    if (const auto* aMember = recordmembers::find(theMembers, theKey))
+        return std::visit(
+            [&theRecord]<class Value>(Value Record::*theMember) {
+                if constexpr (std::is_same_v<Value, std::string>)
+                    return theRecord.*theMember;
+                else
+                    return std::to_string(theRecord.*theMember);
+            },
+            aMember->itsMember);
+    return std::string(recordValue(theRecord, theMembers, theKey));
+}
+
+// Sets the attribute with this key from its text; an integer member takes recordNumber(theText).
+template <class Record>
+void setRecordText(Record& theRecord, std::span<const RecordMember<Record>> theMembers,
+                   std::string_view theKey, std::string_view theText) {
+    if (const auto* aMember = recordmembers::find(theMembers, theKey))
+        std::visit(
+            [&theRecord, theText]<class Value>(Value Record::*theMember) {
+                if constexpr (std::is_same_v<Value, std::string>)
+                    theRecord.*theMember = theText;
+                else
+                    theRecord.*theMember = static_cast<Value>(recordNumber(theText));
+            },
+            aMember->itsMember);
+    else
+        recordValue(theRecord, theMembers, theKey) = theText;
 }
 
 } // namespace RepositoryAccess

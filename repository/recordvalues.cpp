@@ -39,6 +39,23 @@ constexpr std::array<RecordMember<DeliveryUnit>, 11> theDeliveryUnitMembers{{
     {"ach", &DeliveryUnit::itsAch},
 }};
 
+constexpr std::array<RecordMember<Change>, 7> theChangeMembers{{
+    {"changeID", &Change::itsChangeId},
+    {"status", &Change::itsStatus},
+    {"description", &Change::itsDescription},
+    {"createdAt", &Change::itsCreatedAt},
+    {"createdBy", &Change::itsCreatedBy},
+    {"releasedAt", &Change::itsReleasedAt},
+    {"releasedBy", &Change::itsReleasedBy},
+}};
+
+constexpr std::array<RecordMember<Contributor>, 4> theContributorMembers{{
+    {"user", &Contributor::itsUser},
+    {"status", &Contributor::itsStatus},
+    {"description", &Contributor::itsDescription},
+    {"validatedAt", &Contributor::itsValidatedAt},
+}};
+
 } // namespace
 
 std::string& value(Package& thePackage, std::string_view theKey) {
@@ -55,6 +72,22 @@ std::string& value(DeliveryUnit& theUnit, std::string_view theKey) {
 
 std::string_view value(const DeliveryUnit& theUnit, std::string_view theKey) {
     return recordValue<DeliveryUnit>(theUnit, theDeliveryUnitMembers, theKey);
+}
+
+std::string valueText(const Change& theChange, std::string_view theKey) {
+    return recordText<Change>(theChange, theChangeMembers, theKey);
+}
+
+void setValue(Change& theChange, std::string_view theKey, std::string_view theText) {
+    setRecordText<Change>(theChange, theChangeMembers, theKey, theText);
+}
+
+std::string valueText(const Contributor& theContributor, std::string_view theKey) {
+    return recordText<Contributor>(theContributor, theContributorMembers, theKey);
+}
+
+void setValue(Contributor& theContributor, std::string_view theKey, std::string_view theText) {
+    setRecordText<Contributor>(theContributor, theContributorMembers, theKey, theText);
 }
 
 } // namespace RepositoryAccess::recordvalues

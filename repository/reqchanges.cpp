@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "repository/recordvalues.hpp"
 #include "repository/reqwriter.hpp"
 
 namespace RepositoryAccess {
@@ -16,11 +17,36 @@ void AddContributorRequest::writeBody(std::string& theText) const {
         .end();
 }
 
+namespace {
+
+// A change with only its description.
+Change describedChange(std::string theChangeId, std::string theDescription) {
+    Change aChange;
+    aChange.itsChangeId = std::move(theChangeId);
+    aChange.itsDescription = std::move(theDescription);
+    return aChange;
+}
+
+// The attributes of theFields that a user sets, those sent on create.
+void writeGivenAttributes(RequestWriter& theWriter, const Change& theChange,
+                          RecordDescription theFields) {
+    for (const RecordField& aField : theFields)
+        if (aField.itsSentOnCreate)
+            theWriter.member(aField.itsKey, recordvalues::valueText(theChange, aField.itsKey));
+}
+
+} // namespace
+
 CreateChangeRequest::CreateChangeRequest(std::string theDescription)
-    : itsDescription(std::move(theDescription)) {}
+    : CreateChangeRequest(describedChange("", std::move(theDescription))) {}
+
+CreateChangeRequest::CreateChangeRequest(Change theChange, RecordDescription theFields)
+    : itsChange(std::move(theChange)), itsFields(theFields) {}
 
 void CreateChangeRequest::writeBody(std::string& theText) const {
-    RequestWriter(theText, "create", "change").member("description", itsDescription).end();
+    RequestWriter aWriter(theText, "create", "change");
+    writeGivenAttributes(aWriter, itsChange, itsFields);
+    aWriter.end();
 }
 
 DeleteChangeRequest::DeleteChangeRequest(std::string theChangeId)
@@ -32,13 +58,18 @@ void DeleteChangeRequest::writeBody(std::string& theText) const {
 
 EditChangeDescriptionRequest::EditChangeDescriptionRequest(std::string theChangeId,
                                                            std::string theDescription)
-    : itsChangeId(std::move(theChangeId)), itsDescription(std::move(theDescription)) {}
+    : EditChangeDescriptionRequest(
+          describedChange(std::move(theChangeId), std::move(theDescription))) {}
+
+EditChangeDescriptionRequest::EditChangeDescriptionRequest(Change theChange,
+                                                           RecordDescription theFields)
+    : itsChange(std::move(theChange)), itsFields(theFields) {}
 
 void EditChangeDescriptionRequest::writeBody(std::string& theText) const {
-    RequestWriter(theText, "edit", "changeDescription")
-        .member("changeID", itsChangeId)
-        .member("description", itsDescription)
-        .end();
+    RequestWriter aWriter(theText, "edit", "changeDescription");
+    aWriter.member("changeID", itsChange.itsChangeId);
+    writeGivenAttributes(aWriter, itsChange, itsFields);
+    aWriter.end();
 }
 
 EditContributorCommentRequest::EditContributorCommentRequest(std::string theChangeId,

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "core/recordfields.hpp"
 #include "repository/reporequest.hpp"
+#include "repository/resprecords.hpp"
 #include "workspace/objects.hpp"
 
 // The change-tracking requests: changes, their contributors and the tracking switch.
@@ -21,15 +23,18 @@ private:
     std::string itsContributor;
 };
 
-// Opens a new change with a description.
+// Opens a new change with the attributes of theFields that a user sets, those sent on create (the
+// description).
 class CreateChangeRequest : public RepositoryWriteRequest {
 public:
     explicit CreateChangeRequest(std::string theDescription);
+    explicit CreateChangeRequest(Change theChange, RecordDescription theFields = changeFields());
     void writeBody(std::string& theText) const override;
     std::string getName() const override { return "CreateChangeRequest"; }
 
 private:
-    std::string itsDescription;
+    Change itsChange;
+    RecordDescription itsFields;
 };
 
 // Deletes a change.
@@ -43,16 +48,18 @@ private:
     std::string itsChangeId;
 };
 
-// Replaces the description of a change.
+// Replaces the description of a change, and the other attributes of theFields that a user sets.
 class EditChangeDescriptionRequest : public RepositoryWriteRequest {
 public:
     EditChangeDescriptionRequest(std::string theChangeId, std::string theDescription);
+    explicit EditChangeDescriptionRequest(Change theChange,
+                                          RecordDescription theFields = changeFields());
     void writeBody(std::string& theText) const override;
     std::string getName() const override { return "EditChangeDescriptionRequest"; }
 
 private:
-    std::string itsChangeId;
-    std::string itsDescription;
+    Change itsChange;
+    RecordDescription itsFields;
 };
 
 // Replaces a contributor's comment on a change.

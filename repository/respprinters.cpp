@@ -77,12 +77,14 @@ std::string lineNumberOf(const std::string& theMessage) {
     return {};
 }
 
-// The attributes of a record in the order of their print places, a "--" line between groups.
+// The attributes of a record in the order of their print places, a "--" line between groups;
+// those that the store keeps for itself are left out.
 template <class Values>
 void printRecord(std::ostream& theStream, RecordDescription theFields, Values theValues) {
     std::vector<const RecordField*> aPrinted;
     for (const RecordField& aField : theFields)
-        aPrinted.push_back(&aField);
+        if (!aField.itsStoredOnly)
+            aPrinted.push_back(&aField);
     std::ranges::stable_sort(aPrinted, {}, &RecordField::itsPrintPosition);
     for (std::size_t anIndex = 0; anIndex < aPrinted.size(); ++anIndex) {
         const RecordField& aField = *aPrinted[anIndex];
@@ -102,20 +104,30 @@ std::string objectPath(const RepositoryObject& theObject) {
 }
 
 void printChange(const Change& theChange, std::ostream& theStream) {
-    writeLabel(theStream, "Change ID", theChange.itsChangeId);
-    writeLabel(theStream, "Status", numberWithWord(theChange.itsStatus, kChangeStatus));
-    writeLabel(theStream, "Description", theChange.itsDescription);
-    writeLabel(theStream, "Created at", theChange.itsCreatedAt);
-    writeLabel(theStream, "Created by", theChange.itsCreatedBy);
-    writeLabel(theStream, "Released at", theChange.itsReleasedAt);
-    writeLabel(theStream, "Released by", theChange.itsReleasedBy);
+    printChange(theChange, theStream, changeFields());
+}
+
+void printChange(const Change& theChange, std::ostream& theStream, RecordDescription theFields) {
+    printRecord(theStream, theFields, [&theChange](std::string_view theKey) {
+        // The status with its word.
+        if (theKey == "status")
+            return numberWithWord(theChange.itsStatus, kChangeStatus);
+        return recordvalues::valueText(theChange, theKey);
+    });
 }
 
 void printContributor(const Contributor& theContributor, std::ostream& theStream) {
-    writeLabel(theStream, "User", theContributor.itsUser);
-    writeLabel(theStream, "Status", numberWithWord(theContributor.itsStatus, kContributorStatus));
-    writeLabel(theStream, "Description", theContributor.itsDescription);
-    writeLabel(theStream, "Validated at", theContributor.itsValidatedAt);
+    printContributor(theContributor, theStream, contributorFields());
+}
+
+void printContributor(const Contributor& theContributor, std::ostream& theStream,
+                      RecordDescription theFields) {
+    printRecord(theStream, theFields, [&theContributor](std::string_view theKey) {
+        // The status with its word.
+        if (theKey == "status")
+            return numberWithWord(theContributor.itsStatus, kContributorStatus);
+        return recordvalues::valueText(theContributor, theKey);
+    });
 }
 
 void printChangeDetails(const ChangeEntry& theChange, std::ostream& theStream, bool theWithChange,

@@ -15,9 +15,14 @@ std::string objectPath(const RepositoryObject& theObject);
 
 // Change ID, status (with its word), description, creation and release.
 void printChange(const Change& theChange, std::ostream& theStream);
+// The change printed after the given description, as the package below.
+void printChange(const Change& theChange, std::ostream& theStream, RecordDescription theFields);
 
 // User, status (with its word), description and validation time.
 void printContributor(const Contributor& theContributor, std::ostream& theStream);
+// The contributor printed after the given description, as the package below.
+void printContributor(const Contributor& theContributor, std::ostream& theStream,
+                      RecordDescription theFields);
 
 // The parts of a change that are asked for: the change itself, its contributors, and its
 // entries as workspace-relative file paths (sorted, without duplicates).

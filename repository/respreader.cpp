@@ -1,5 +1,7 @@
 #include "repository/respreader.hpp"
 
+#include "core/recordfields.hpp"
+
 namespace RepositoryAccess {
 
 namespace {
@@ -12,22 +14,6 @@ const json::JsonObject& emptyObject() {
 const json::JsonList& emptyList() {
     static const json::JsonList theEmpty;
     return theEmpty;
-}
-
-// Leading decimal digits with an optional sign, as the repository writes its numbers.
-std::int64_t decimalValue(std::string_view theText) {
-    std::size_t aPos = 0;
-    while (aPos < theText.size() && theText[aPos] == ' ')
-        ++aPos;
-    const bool aNegative = aPos < theText.size() && theText[aPos] == '-';
-    if (aPos < theText.size() && (theText[aPos] == '-' || theText[aPos] == '+'))
-        ++aPos;
-    std::int64_t aValue = 0;
-    constexpr std::int64_t aLimit = INT64_MAX / 10 - 9;
-    for (; aPos < theText.size() && theText[aPos] >= '0' && theText[aPos] <= '9'; ++aPos)
-        if (aValue < aLimit)
-            aValue = aValue * 10 + (theText[aPos] - '0');
-    return aNegative ? -aValue : aValue;
 }
 
 // Why the object of a listing's element is left out: a line that names it, or empty.
@@ -59,7 +45,7 @@ std::string ResponseReader::optional(std::string_view theKey, std::string_view t
 }
 
 std::int64_t ResponseReader::integer(std::string_view theKey) const {
-    return decimalValue(string(theKey));
+    return recordNumber(string(theKey));
 }
 
 ResponseReader ResponseReader::member(std::string_view theKey) const {

@@ -6,14 +6,11 @@ namespace RepositoryAccess::resprecords {
 
 namespace {
 
-void readChangeMembers(const ResponseReader& theReader, Change& theChange) {
-    theChange.itsChangeId = theReader.string("changeID");
-    theChange.itsStatus = theReader.integer("status");
-    theChange.itsDescription = theReader.string("description");
-    theChange.itsCreatedAt = theReader.string("createdAt");
-    theChange.itsCreatedBy = theReader.string("createdBy");
-    theChange.itsReleasedAt = theReader.string("releasedAt");
-    theChange.itsReleasedBy = theReader.string("releasedBy");
+void readChangeMembers(const ResponseReader& theReader, Change& theChange,
+                       RecordDescription theFields) {
+    for (const RecordField& aField : theFields)
+        if (!aField.itsStoredOnly)
+            recordvalues::setValue(theChange, aField.itsKey, theReader.string(aField.itsKey));
 }
 
 } // namespace
@@ -37,22 +34,26 @@ CheckResult readCheckResult(const ResponseReader& theReader) {
     return aResult;
 }
 
-Change readChange(const ResponseReader& theReader) {
+Change readChange(const ResponseReader& theReader, RecordDescription theFields) {
     Change aChange;
-    readChangeMembers(theReader, aChange);
+    readChangeMembers(theReader, aChange, theFields);
     return aChange;
 }
 
-Contributor readContributor(const ResponseReader& theReader) {
-    return {theReader.string("user"), theReader.integer("status"), theReader.string("description"),
-            theReader.string("validatedAt")};
+Contributor readContributor(const ResponseReader& theReader, RecordDescription theFields) {
+    Contributor aContributor;
+    for (const RecordField& aField : theFields)
+        if (!aField.itsStoredOnly)
+            recordvalues::setValue(aContributor, aField.itsKey, theReader.string(aField.itsKey));
+    return aContributor;
 }
 
 ChangeEntry readChangeEntry(const ResponseReader& theReader) {
     ChangeEntry anEntry;
-    readChangeMembers(theReader, anEntry);
+    readChangeMembers(theReader, anEntry, changeFields());
     anEntry.itsEntries = theReader.objectList("entries");
-    anEntry.itsContributors = theReader.records<Contributor>("contributors", readContributor);
+    anEntry.itsContributors = theReader.records<Contributor>(
+        "contributors", [](const ResponseReader& aReader) { return readContributor(aReader); });
     return anEntry;
 }
 

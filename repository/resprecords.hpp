@@ -38,6 +38,8 @@ struct Change {
     std::string itsCreatedBy;
     std::string itsReleasedAt;
     std::string itsReleasedBy;
+    // The attributes of the change description that the code above does not name, by key.
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A user who contributes to a change. Status: 0 undefined, 1 open, 2 validated.
@@ -46,6 +48,8 @@ struct Contributor {
     std::int64_t itsStatus = 0;
     std::string itsDescription;
     std::string itsValidatedAt;
+    // The attributes of the contributor description that the code above does not name, by key.
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A change with its objects and its contributors.
@@ -188,8 +192,12 @@ struct UndeploySummary {
 namespace resprecords {
 
 CheckResult readCheckResult(const ResponseReader& theReader);
-Change readChange(const ResponseReader& theReader);
-Contributor readContributor(const ResponseReader& theReader);
+// The change read after the given description (a copy of changeFields() with more attributes).
+Change readChange(const ResponseReader& theReader, RecordDescription theFields = changeFields());
+// The contributor read after the given description (a copy of contributorFields() with more
+// attributes).
+Contributor readContributor(const ResponseReader& theReader,
+                            RecordDescription theFields = contributorFields());
 ChangeEntry readChangeEntry(const ResponseReader& theReader);
 // The delivery unit read after the given description (a copy of deliveryUnitFields() with more
 // attributes).

@@ -3,6 +3,7 @@
 #include "core/textcase.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
+#include "server/records.hpp"
 
 #include <algorithm>
 
@@ -21,13 +22,6 @@ const char* statusWord(int theStatus) {
     default:
         return "in an unknown state";
     }
-}
-
-std::string contributorJson(const ContributorRecord& theContributor) {
-    return jsonObject({{"user", quoted(theContributor.itsUser)},
-                       {"status", quoted(std::to_string(theContributor.itsStatus))},
-                       {"description", quoted(theContributor.itsDescription)},
-                       {"validatedAt", quoted(theContributor.itsValidatedAt)}});
 }
 
 } // namespace
@@ -68,14 +62,12 @@ std::string requireUser(RepositoryStore& theStore, const std::string& theName) {
     return aUser;
 }
 
-ChangeRecord create(RepositoryStore& theStore, const std::string& theDescription,
-                    const std::string& theUser) {
-    ChangeRecord aChange;
+ChangeRecord create(RepositoryStore& theStore, ChangeRecord theChange, const std::string& theUser) {
+    ChangeRecord aChange = std::move(theChange);
     aChange.itsNumber = theStore.nextNumber("change");
     aChange.itsId = theStore.getSetting("database_name").value_or("ZEV") + "//" +
                     std::to_string(aChange.itsNumber);
     aChange.itsStatus = kOpen;
-    aChange.itsDescription = theDescription;
     aChange.itsCreatedAt = text::nowTimestamp();
     aChange.itsCreatedBy = theUser;
     theStore.insertChange(aChange);
@@ -89,16 +81,11 @@ std::string json(RepositoryStore& theStore, const ChangeRecord& theChange) {
         anEntries.push_back(objectJson(theStore.objectKey(anObject)));
     std::vector<std::string> aContributors;
     for (const ContributorRecord& aContributor : theStore.contributors(theChange.itsId))
-        aContributors.push_back(contributorJson(aContributor));
-    return jsonObject({{"changeID", quoted(theChange.itsId)},
-                       {"status", quoted(std::to_string(theChange.itsStatus))},
-                       {"description", quoted(theChange.itsDescription)},
-                       {"createdAt", quoted(theChange.itsCreatedAt)},
-                       {"createdBy", quoted(theChange.itsCreatedBy)},
-                       {"releasedAt", quoted(theChange.itsReleasedAt)},
-                       {"releasedBy", quoted(theChange.itsReleasedBy)},
-                       {"entries", jsonList(anEntries)},
-                       {"contributors", jsonList(aContributors)}});
+        aContributors.push_back(
+            contributorJson(aContributor, theStore.descriptions().itsContributor));
+    return changeJson(theChange, theStore.descriptions().itsChange,
+                      "\"entries\":" + jsonList(anEntries) +
+                          ",\"contributors\":" + jsonList(aContributors));
 }
 
 std::string forActivation(RepositoryStore& theStore, const std::string& theUser,
@@ -108,7 +95,7 @@ std::string forActivation(RepositoryStore& theStore, const std::string& theUser,
         return {};
     ChangeRecord aChange;
     if (theGivenId.empty()) {
-        aChange = create(theStore, "", theUser);
+        aChange = create(theStore, {}, theUser);
     } else {
         aChange = requireOpen(theStore, theGivenId, "takes activated objects");
         if (!theStore.findContributor(aChange.itsId, theUser))

@@ -29,9 +29,9 @@ ChangeRecord requireOpen(RepositoryStore& theStore, const std::string& theId,
 // The upper-case name of a repository user; 40106 for anyone else.
 std::string requireUser(RepositoryStore& theStore, const std::string& theName);
 
-// A new open change with its creator as first contributor.
-ChangeRecord create(RepositoryStore& theStore, const std::string& theDescription,
-                    const std::string& theUser);
+// A new open change with the attributes that theChange gives (its description and any other
+// that a user sets) and its creator as first contributor.
+ChangeRecord create(RepositoryStore& theStore, ChangeRecord theChange, const std::string& theUser);
 
 // {"changeID",...,"entries":[...],"contributors":[...]}.
 std::string json(RepositoryStore& theStore, const ChangeRecord& theChange);

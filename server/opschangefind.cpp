@@ -11,12 +11,14 @@ namespace RepositoryAccess::server::ops {
 
 namespace {
 
-// The filter of a change search; empty members do not restrict it.
+// The filter of a change search; empty members do not restrict it. The change attributes that
+// the engine's code does not name are filtered by their keys in itsJson.
 struct ChangeFilter {
     std::string itsChangeId, itsSrcSystem, itsChangeNumber, itsContributor, itsCreatedBy,
         itsReleasedFrom, itsReleasedTo;
     int itsStatus = 0;
     int itsContributionStatus = 0;
+    const json::JsonObject* itsJson = nullptr;
 };
 
 // A status given as its number or its word ("open", "released", "abandoned", "validated").
@@ -52,6 +54,7 @@ ChangeFilter readFilter(const json::JsonObject& theBody) {
     const json::JsonObject& aJson =
         aValue != nullptr && aValue->t == json::JT_OBJECT ? *aValue->u.objectValue : kNone;
     ChangeFilter aFilter;
+    aFilter.itsJson = &aJson;
     aFilter.itsChangeId = optionalMember(aJson, "changeID");
     aFilter.itsSrcSystem = optionalMember(aJson, "srcSystem");
     aFilter.itsChangeNumber = optionalMember(aJson, "changeNumber");
@@ -101,6 +104,11 @@ bool matches(RepositoryStore& theStore, const ChangeRecord& theChange,
         return false;
     if (!theFilter.itsReleasedTo.empty() && theChange.itsReleasedAt > theFilter.itsReleasedTo)
         return false;
+    for (const auto& [aKey, aValue] : theChange.itsOtherAttributes) {
+        const std::string aWanted = optionalMember(*theFilter.itsJson, aKey);
+        if (!aWanted.empty() && aWanted != aValue)
+            return false;
+    }
     return contributorsMatch(theStore, theChange, theFilter);
 }
 

@@ -4,6 +4,7 @@
 #include "server/changerules.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
+#include "server/records.hpp"
 
 #include <algorithm>
 
@@ -41,6 +42,16 @@ ChangeRecord requireOwnedChange(const Operation& theOperation, const std::string
     return aChange;
 }
 
+// The change's description from the request (which must name it), and the other attributes that
+// a user sets, those sent on create, that the request names.
+void takeGivenAttributes(const Operation& theOperation, ChangeRecord& theChange) {
+    theChange.itsDescription = member(theOperation.itsBody, "description");
+    for (const RecordField& aField : theOperation.itsStore.descriptions().itsChange)
+        if (aField.itsSentOnCreate && json::hasMember(theOperation.itsBody, aField.itsKey))
+            setValue(theChange, aField.itsKey,
+                     json::getStringView(theOperation.itsBody, aField.itsKey));
+}
+
 // The object, with the versions it has in change theFrom, belongs to change theTo instead.
 void moveEntry(RepositoryStore& theStore, const std::string& theFrom, const std::string& theTo,
                std::int64_t theObject) {
@@ -71,8 +82,9 @@ void toggleChangeTracking(Operation& theOperation) {
 void createChange(Operation& theOperation) {
     RepositoryStore& aStore = theOperation.itsStore;
     changes::requireTrackingOn(aStore);
-    ChangeRecord aChange =
-        changes::create(aStore, member(theOperation.itsBody, "description"), theOperation.itsUser);
+    ChangeRecord aChange;
+    takeGivenAttributes(theOperation, aChange);
+    aChange = changes::create(aStore, std::move(aChange), theOperation.itsUser);
     theOperation.itsAnswer.setString("changeID", aChange.itsId);
 }
 
@@ -91,7 +103,7 @@ void deleteChange(Operation& theOperation) {
 
 void editChangeDescription(Operation& theOperation) {
     ChangeRecord aChange = requireOwnedChange(theOperation, "describe");
-    aChange.itsDescription = member(theOperation.itsBody, "description");
+    takeGivenAttributes(theOperation, aChange);
     theOperation.itsStore.updateChange(aChange);
 }
 
@@ -135,11 +147,14 @@ void mergeChanges(Operation& theOperation) {
         moveEntry(aStore, aSource.itsId, aTarget.itsId, anObject);
     for (const ContributorRecord& aContributor : aStore.contributors(aSource.itsId)) {
         auto anExisting = aStore.findContributor(aTarget.itsId, aContributor.itsUser);
-        if (!anExisting || aContributor.itsStatus != changes::kValidated)
-            aStore.putContributor(
-                aTarget.itsId, anExisting ? ContributorRecord{aContributor.itsUser, changes::kOpen,
-                                                              anExisting->itsDescription, ""}
-                                          : aContributor);
+        if (!anExisting) {
+            aStore.putContributor(aTarget.itsId, aContributor);
+        } else if (aContributor.itsStatus != changes::kValidated) {
+            ContributorRecord aReopened = *anExisting;
+            aReopened.itsStatus = changes::kOpen;
+            aReopened.itsValidatedAt.clear();
+            aStore.putContributor(aTarget.itsId, aReopened);
+        }
     }
     aSource.itsStatus = changes::kAbandoned;
     aStore.updateChange(aSource);

@@ -4,6 +4,7 @@
 #include "server/changerules.hpp"
 #include "server/enginetext.hpp"
 #include "server/operation.hpp"
+#include "server/records.hpp"
 
 namespace RepositoryAccess::server::ops {
 
@@ -21,6 +22,15 @@ ContributorRecord requireContributor(RepositoryStore& theStore, const ChangeReco
     return *aContributor;
 }
 
+// The attributes that a user sets, those sent on create, that the request names (the user and
+// the comment come by their own members).
+void takeGivenAttributes(const Operation& theOperation, ContributorRecord& theContributor) {
+    for (const RecordField& aField : theOperation.itsStore.descriptions().itsContributor)
+        if (aField.itsSentOnCreate && json::hasMember(theOperation.itsBody, aField.itsKey))
+            setValue(theContributor, aField.itsKey,
+                     json::getStringView(theOperation.itsBody, aField.itsKey));
+}
+
 } // namespace
 
 void addContributor(Operation& theOperation) {
@@ -34,7 +44,9 @@ void addContributor(Operation& theOperation) {
                           "User \"" + aUser + "\" is a contributor of change \"" + aChange.itsId +
                               "\" already",
                           aUser};
-    aStore.putContributor(aChange.itsId, {aUser, changes::kOpen, "", ""});
+    ContributorRecord aContributor{aUser, changes::kOpen, "", ""};
+    takeGivenAttributes(theOperation, aContributor);
+    aStore.putContributor(aChange.itsId, aContributor);
 }
 
 void removeContributor(Operation& theOperation) {
@@ -54,6 +66,7 @@ void editContributorComment(Operation& theOperation) {
     authority::requireOwnContribution(theOperation, aChange, aName, "describe");
     ContributorRecord aContributor = requireContributor(aStore, aChange, aName);
     aContributor.itsDescription = member(theOperation.itsBody, "comment");
+    takeGivenAttributes(theOperation, aContributor);
     aStore.putContributor(aChange.itsId, aContributor);
 }
 

@@ -1,75 +1,44 @@
 // The change-tracking tables of the repository store: changes, their entries and contributors.
 #include "server/repositorystore.hpp"
 
+#include "server/records.hpp"
+#include "server/storecolumns.hpp"
+
 namespace RepositoryAccess::server {
 
-namespace {
-
-const char* const kChangeColumns = "id, number, status, description, created_at, created_by, "
-                                   "released_at, released_by";
-
-ChangeRecord readChange(const SqlQuery& theQuery) {
-    ChangeRecord aChange;
-    aChange.itsId = theQuery.text(0);
-    aChange.itsNumber = theQuery.integer(1);
-    aChange.itsStatus = static_cast<int>(theQuery.integer(2));
-    aChange.itsDescription = theQuery.text(3);
-    aChange.itsCreatedAt = theQuery.text(4);
-    aChange.itsCreatedBy = theQuery.text(5);
-    aChange.itsReleasedAt = theQuery.text(6);
-    aChange.itsReleasedBy = theQuery.text(7);
-    return aChange;
-}
-
-// Binds the change's columns in the order of kChangeColumns, starting at parameter 1.
-void bindChange(SqlQuery& theQuery, const ChangeRecord& theChange) {
-    theQuery.bind(1, theChange.itsId)
-        .bind(2, theChange.itsNumber)
-        .bind(3, static_cast<std::int64_t>(theChange.itsStatus))
-        .bind(4, theChange.itsDescription)
-        .bind(5, theChange.itsCreatedAt)
-        .bind(6, theChange.itsCreatedBy)
-        .bind(7, theChange.itsReleasedAt)
-        .bind(8, theChange.itsReleasedBy);
-}
-
-ContributorRecord readContributor(const SqlQuery& theQuery) {
-    return {theQuery.text(0), static_cast<int>(theQuery.integer(1)), theQuery.text(2),
-            theQuery.text(3)};
-}
-
-} // namespace
-
 std::optional<ChangeRecord> RepositoryStore::findChange(const std::string& theId) {
-    auto aQuery =
-        itsDatabase->query(std::string("SELECT ") + kChangeColumns + " FROM changes WHERE id = ?");
+    const RecordDescription aFields = itsDescriptions.itsChange;
+    auto aQuery = itsDatabase->query("SELECT " + storecolumns::columnList(aFields) +
+                                     " FROM changes WHERE id = ?");
     aQuery.bind(1, theId);
     if (!aQuery.step())
         return std::nullopt;
-    return readChange(aQuery);
+    ChangeRecord aChange;
+    storecolumns::readRecord(aQuery, aFields, aChange);
+    return aChange;
 }
 
 std::vector<ChangeRecord> RepositoryStore::listChanges() {
+    const RecordDescription aFields = itsDescriptions.itsChange;
     std::vector<ChangeRecord> aList;
-    auto aQuery = itsDatabase->query(std::string("SELECT ") + kChangeColumns +
+    auto aQuery = itsDatabase->query("SELECT " + storecolumns::columnList(aFields) +
                                      " FROM changes ORDER BY number, id");
     while (aQuery.step())
-        aList.push_back(readChange(aQuery));
+        storecolumns::readRecord(aQuery, aFields, aList.emplace_back());
     return aList;
 }
 
 void RepositoryStore::insertChange(const ChangeRecord& theChange) {
-    auto aQuery = itsDatabase->query(std::string("INSERT INTO changes (") + kChangeColumns +
-                                     ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    bindChange(aQuery, theChange);
+    auto aQuery =
+        itsDatabase->query(storecolumns::insertStatement("changes", itsDescriptions.itsChange));
+    storecolumns::bindRecord(aQuery, itsDescriptions.itsChange, theChange);
     aQuery.run();
 }
 
 void RepositoryStore::updateChange(const ChangeRecord& theChange) {
-    auto aQuery = itsDatabase->query(
-        "UPDATE changes SET number = ?2, status = ?3, description = ?4, created_at = ?5, "
-        "created_by = ?6, released_at = ?7, released_by = ?8 WHERE id = ?1");
-    bindChange(aQuery, theChange);
+    auto aQuery =
+        itsDatabase->query(storecolumns::updateStatement("changes", itsDescriptions.itsChange));
+    storecolumns::bindRecord(aQuery, itsDescriptions.itsChange, theChange);
     aQuery.run();
 }
 
@@ -120,39 +89,40 @@ std::vector<std::string> RepositoryStore::openChangesOf(std::int64_t theObject) 
 }
 
 std::vector<ContributorRecord> RepositoryStore::contributors(const std::string& theId) {
+    const RecordDescription aFields = itsDescriptions.itsContributor;
     std::vector<ContributorRecord> aList;
     // By name: the order is in the rows themselves, so a repository copied between a file and a
     // database server lists its contributors as before (a server has no rowid).
-    auto aQuery = itsDatabase->query("SELECT \"user\", status, description, validated_at FROM "
-                                     "change_contributors WHERE change_id = ? ORDER BY \"user\"");
+    auto aQuery = itsDatabase->query("SELECT " + storecolumns::columnList(aFields) +
+                                     " FROM change_contributors WHERE change_id = ? ORDER BY "
+                                     "\"user\"");
     aQuery.bind(1, theId);
     while (aQuery.step())
-        aList.push_back(readContributor(aQuery));
+        storecolumns::readRecord(aQuery, aFields, aList.emplace_back());
     return aList;
 }
 
 std::optional<ContributorRecord> RepositoryStore::findContributor(const std::string& theId,
                                                                   const std::string& theUser) {
-    auto aQuery = itsDatabase->query("SELECT \"user\", status, description, validated_at FROM "
-                                     "change_contributors WHERE change_id = ? AND \"user\" = ?");
+    const RecordDescription aFields = itsDescriptions.itsContributor;
+    auto aQuery = itsDatabase->query("SELECT " + storecolumns::columnList(aFields) +
+                                     " FROM change_contributors WHERE change_id = ? AND \"user\" "
+                                     "= ?");
     aQuery.bind(1, theId).bind(2, theUser);
     if (!aQuery.step())
         return std::nullopt;
-    return readContributor(aQuery);
+    ContributorRecord aContributor;
+    storecolumns::readRecord(aQuery, aFields, aContributor);
+    return aContributor;
 }
 
 void RepositoryStore::putContributor(const std::string& theId,
                                      const ContributorRecord& theContributor) {
-    itsDatabase
-        ->query("INSERT INTO change_contributors (change_id, \"user\", status, description, "
-                "validated_at) VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT (change_id, \"user\") DO "
-                "UPDATE SET status = ?3, description = ?4, validated_at = ?5")
-        .bind(1, theId)
-        .bind(2, theContributor.itsUser)
-        .bind(3, static_cast<std::int64_t>(theContributor.itsStatus))
-        .bind(4, theContributor.itsDescription)
-        .bind(5, theContributor.itsValidatedAt)
-        .run();
+    auto aQuery = itsDatabase->query(storecolumns::putStatement("change_contributors", "change_id",
+                                                                itsDescriptions.itsContributor));
+    aQuery.bind(1, theId);
+    storecolumns::bindRecord(aQuery, itsDescriptions.itsContributor, theContributor, 2);
+    aQuery.run();
 }
 
 void RepositoryStore::removeContributor(const std::string& theId, const std::string& theUser) {

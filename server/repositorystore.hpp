@@ -35,6 +35,8 @@ struct DeliveryUnitRecord {
 struct RecordDescriptions {
     RecordDescription itsPackage = packageFields();
     RecordDescription itsDeliveryUnit = deliveryUnitFields();
+    RecordDescription itsChange = changeFields();
+    RecordDescription itsContributor = contributorFields();
 };
 
 // An object type: which suffix it has and whether its content travels as text or binary.
@@ -98,19 +100,24 @@ struct InactiveObject {
 };
 
 // A change of change tracking; its id is "<database name>//<number>". Status: 1 open,
-// 2 released, 3 abandoned.
+// 2 released, 3 abandoned. The attributes of the change description that the engine's code does
+// not name live, by key, in itsOtherAttributes.
 struct ChangeRecord {
     std::string itsId;
     std::int64_t itsNumber = 0;
     int itsStatus = 1;
     std::string itsDescription, itsCreatedAt, itsCreatedBy, itsReleasedAt, itsReleasedBy;
+    OtherAttributes itsOtherAttributes = {};
 };
 
-// A user who contributes to a change. Status: 1 open, 2 validated.
+// A user who contributes to a change. Status: 1 open, 2 validated. The attributes of the
+// contributor description that the engine's code does not name live, by key, in
+// itsOtherAttributes.
 struct ContributorRecord {
     std::string itsUser;
     int itsStatus = 1;
     std::string itsDescription, itsValidatedAt;
+    OtherAttributes itsOtherAttributes = {};
 };
 
 // A user of the repository with the stored password hash and whether the user is marked as an

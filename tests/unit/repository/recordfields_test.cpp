@@ -1,6 +1,7 @@
 #include "core/json.hpp"
 #include "core/recordfields.hpp"
 #include "repository/recordvalues.hpp"
+#include "repository/reqchanges.hpp"
 #include "repository/reqdeliveryunits.hpp"
 #include "repository/reqpackages.hpp"
 #include "repository/respprinters.hpp"
@@ -99,4 +100,66 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheDeliveryUnitIsSentReadAndPrinted) {
     EXPECT_TRUE(aPrinted.str().ends_with("ACH                     : a\n"
                                          "Approved by             : BOB\n"))
         << aPrinted.str();
+}
+
+TEST(RecordFieldsTest, AnAttributeAddedToTheChangeIsSentReadAndPrinted) {
+    const RecordDescription aGlobal = changeFields();
+    std::vector<RecordField> aFields(aGlobal.begin(), aGlobal.end());
+    aFields.push_back(
+        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 7});
+    Change aChange;
+    aChange.itsChangeId = "ZEV-3";
+    aChange.itsDescription = "d";
+    recordvalues::setValue(aChange, "review_note", "n");
+
+    // Only what a user sets is sent.
+    EXPECT_TRUE(body(CreateChangeRequest(aChange, aFields))
+                    .ends_with(R"("what":"change","description":"d","review_note":"n"})"));
+    EXPECT_TRUE(body(EditChangeDescriptionRequest(aChange, aFields))
+                    .ends_with(R"("changeID":"ZEV-3","description":"d","review_note":"n"})"));
+
+    const std::string aJson = R"({"changeID":"ZEV//3","status":"2","description":"d",)"
+                              R"("createdAt":"t","createdBy":"BOB","releasedAt":"",)"
+                              R"("releasedBy":"","review_note":"m"})";
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
+    const Change aRead = resprecords::readChange(ResponseReader(anObject, true), aFields);
+    EXPECT_EQ(aRead.itsChangeId, "ZEV//3");
+    EXPECT_EQ(aRead.itsStatus, 2);
+    EXPECT_EQ(recordvalues::valueText(aRead, "review_note"), "m");
+
+    std::ostringstream aPrinted;
+    respprinters::printChange(aRead, aPrinted, aFields);
+    EXPECT_EQ(aPrinted.str(), "Change ID               : ZEV//3\n"
+                              "Status                  : 2 (released)\n"
+                              "Description             : d\n"
+                              "Created at              : t\n"
+                              "Created by              : BOB\n"
+                              "Released at             : \n"
+                              "Released by             : \n"
+                              "Review note             : m\n");
+}
+
+TEST(RecordFieldsTest, AnAttributeAddedToTheContributorIsReadAndPrinted) {
+    const RecordDescription aGlobal = contributorFields();
+    std::vector<RecordField> aFields(aGlobal.begin(), aGlobal.end());
+    aFields.push_back(
+        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 4});
+
+    const std::string aJson = R"({"user":"BOB","status":"2","description":"d",)"
+                              R"("validatedAt":"t","review_note":"m"})";
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
+    const Contributor aRead = resprecords::readContributor(ResponseReader(anObject, true), aFields);
+    EXPECT_EQ(aRead.itsStatus, 2);
+
+    std::ostringstream aPrinted;
+    respprinters::printContributor(aRead, aPrinted, aFields);
+    EXPECT_EQ(aPrinted.str(), "User                    : BOB\n"
+                              "Status                  : 2 (validated)\n"
+                              "Description             : d\n"
+                              "Validated at            : t\n"
+                              "Review note             : m\n");
 }
