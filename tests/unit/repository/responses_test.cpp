@@ -146,7 +146,8 @@ TEST_F(ResponsesTest, ChangeListsReadEntriesAndContributors) {
         R"("status":"2","description":"","validatedAt":"v"}]}]})"));
     ASSERT_EQ(aChanges.getChanges().size(), 1u);
     const ChangeEntry& aChange = aChanges.getChanges()[0];
-    EXPECT_EQ(printed(respprinters::printChange, aChange),
+    void (*const aPrintChange)(const Change&, std::ostream&) = respprinters::printChange;
+    EXPECT_EQ(printed(aPrintChange, aChange),
               label("Change ID", "ZEV//7") + label("Status", "7") + label("Description", "d") +
                   label("Created at", "c") + label("Created by", "U") + label("Released at", "") +
                   label("Released by", ""));
