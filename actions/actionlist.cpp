@@ -51,18 +51,7 @@ void listRootPackages() {
 // The packages whose name matches the package argument and whose attributes match the filter
 // options; the parameter `deliveryUnit` restricts them to one delivery unit.
 void listPackages() {
-    PackageAttributes aFilter;
-    aFilter.itsPackage = packageArgument();
-    aFilter.itsSrcSystem = getValue(params::srcSystem);
-    aFilter.itsDescription = getValue(params::description);
-    aFilter.itsResponsible = getValue(params::responsible);
-    aFilter.itsOrigLang = getValue(params::origLang);
-    aFilter.itsStructural = getValue(params::structural);
-    aFilter.itsDuVendor = getValue(params::vendor);
-    aFilter.itsTransportable = getValue(params::transportable);
-    aFilter.itsContent = getValue(params::content);
-    aFilter.itsDeliveryUnit = getValue(params::deliveryUnit);
-    printPackages(repofunpackages::listPackages(aFilter));
+    printPackages(repofunpackages::listPackages(adminoptions::packageFilter(packageArgument())));
 }
 
 // One package listing per delivery unit, in argument order.

@@ -46,6 +46,16 @@ PackageAttributes packageAttributes(const std::string& thePackage, Missing theMi
     return anAttributes;
 }
 
+PackageAttributes packageFilter(const std::string& thePackage) {
+    PackageAttributes aFilter;
+    for (const RecordField& aField : packageFields())
+        if (!aField.itsFilterOption.empty())
+            recordvalues::value(aFilter, aField.itsKey) =
+                getValue(Parameter(aField.itsFilterOption));
+    aFilter.itsPackage = thePackage;
+    return aFilter;
+}
+
 DeliveryUnitAttributes deliveryUnitAttributes(const std::string& theName,
                                               const std::string& theVendor, Missing theMissing) {
     DeliveryUnitAttributes anAttributes;

@@ -22,6 +22,10 @@ enum class Missing { empty, keep };
 // given without a value sets a flag attribute (structural) to "1".
 PackageAttributes packageAttributes(const std::string& thePackage, Missing theMissing);
 
+// The filter of a package listing: thePackage's pattern and the value of each attribute's filter
+// option (empty: any value).
+PackageAttributes packageFilter(const std::string& thePackage);
+
 // The delivery-unit attributes of the options for one name: caption, responsible, the three
 // version parts, last update (updates only), the two QRTS ids and the ACH.
 DeliveryUnitAttributes deliveryUnitAttributes(const std::string& theName,

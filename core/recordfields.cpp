@@ -13,17 +13,17 @@ constexpr FieldKind kNumber = FieldKind::number;
 
 // clang-format off
 constexpr std::array thePackageFields{
-    //          key                        column                     option                   label                    kind   create print
-    RecordField{"package",                 "name",                    "",                      "Package",               kText, true,  0},
-    RecordField{"src_system",              "src_system",              "",                      "Source system",         kText, false, 101},
-    RecordField{"description",             "description",             "description",           "Description",           kText, true,  2},
-    RecordField{"responsible",             "responsible",             "responsible",           "Responsible",           kText, true,  3},
-    RecordField{"orig_lang",               "orig_lang",               "origLang",              "Original Language",     kText, true,  200},
-    RecordField{"structural",              "structural",              "structural",            "Structural",            kFlag, true,  1},
-    RecordField{"delivery_unit",           "delivery_unit",           "deliveryUnit",          "Delivery Unit",         kText, true,  300},
-    RecordField{"du_vendor",               "du_vendor",               "vendor",                "Vendor",                kText, true,  301},
-    RecordField{"transportable",           "transportable",           "",                      "Transportable",         kText, false, 102},
-    RecordField{"content",                 "",                        "",                      "Content",               kText, false, 100},
+    //          key                        column                     option                   label                    kind   create print stored filter
+    RecordField{"package",                 "name",                    "",                      "Package",               kText, true,  0,    false, ""},
+    RecordField{"src_system",              "src_system",              "",                      "Source system",         kText, false, 101,  false, "srcSystem"},
+    RecordField{"description",             "description",             "description",           "Description",           kText, true,  2,    false, "description"},
+    RecordField{"responsible",             "responsible",             "responsible",           "Responsible",           kText, true,  3,    false, "responsible"},
+    RecordField{"orig_lang",               "orig_lang",               "origLang",              "Original Language",     kText, true,  200,  false, "origLang"},
+    RecordField{"structural",              "structural",              "structural",            "Structural",            kFlag, true,  1,    false, "structural"},
+    RecordField{"delivery_unit",           "delivery_unit",           "deliveryUnit",          "Delivery Unit",         kText, true,  300,  false, "deliveryUnit"},
+    RecordField{"du_vendor",               "du_vendor",               "vendor",                "Vendor",                kText, true,  301,  false, "vendor"},
+    RecordField{"transportable",           "transportable",           "",                      "Transportable",         kText, false, 102,  false, "transportable"},
+    RecordField{"content",                 "",                        "",                      "Content",               kText, false, 100,  false, "content"},
     RecordField{"text_collection",         "text_collection",         "textCollection",        "Text collection",       kText, true,  201},
     RecordField{"text_status",             "text_status",             "textStatus",            "Text status",           kText, true,  202},
     RecordField{"text_terminology_domain", "text_terminology_domain", "textTerminologyDomain", "Text terminology domain", kText, true, 203},

@@ -33,6 +33,8 @@ struct RecordField {
     int itsPrintPosition = 0;
     // Kept by the store for its own use (an order): never sent, answered or printed.
     bool itsStoredOnly = false;
+    // The option by which a listing selects records of this value; empty where none does.
+    std::string_view itsFilterOption = {};
 };
 
 // A record's attributes in the key order of its requests and responses.
