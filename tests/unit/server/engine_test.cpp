@@ -280,8 +280,8 @@ TEST_F(EngineVersions, AGroupOfRequestsBecomesVisibleWhenItEndsAndEachRequestSta
         const std::string aList =
             R"({"action":"list","what":"inactiveWorkspaces","session":{"sessionType":"1"},"user":"*"})";
         std::vector<std::string> aUsers;
-        for (const auto& aValue :
-             parseReply(anOther.call("ALICE", requestFrame(aList)))->list("workspaces"))
+        const auto aReply = parseReply(anOther.call("ALICE", requestFrame(aList)));
+        for (const auto& aValue : aReply->list("workspaces"))
             aUsers.push_back(getString(asObject(aValue), "user"));
         return aUsers;
     };
@@ -387,9 +387,9 @@ TEST_F(EngineVersions, FindAndListSearchThePackagesOfTheirPattern) {
           R"({"action":"list","what":"objects","session":)" + session("ALICE")}) {
         auto aFind = [&](const std::string& thePattern) {
             Names aNames;
-            for (const auto& anElement :
-                 call("ALICE", aRequest + R"(,"package":")" + thePattern + R"(","name":""})")
-                     ->list("objects"))
+            const auto aReply =
+                call("ALICE", aRequest + R"(,"package":")" + thePattern + R"(","name":""})");
+            for (const auto& anElement : aReply->list("objects"))
                 aNames.push_back(getString(getObject(asObject(anElement), "object"), "package"));
             return aNames;
         };
