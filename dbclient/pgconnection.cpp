@@ -22,12 +22,21 @@ constexpr const char* kConnectTimeout = "10";
 // Server notices (warnings of the procedure, for example) are not the program's output.
 void ignoreNotice(void*, const char*) {}
 
+// The call's one parameter: the request frame, bytes in binary form.
+const Oid kCallTypes[] = {kPgByteaType};
+struct CallParameter {
+    explicit CallParameter(std::string_view theFrame)
+        : itsValues{theFrame.data()}, itsLengths{static_cast<int>(theFrame.size())} {}
+    const char* itsValues[1];
+    int itsLengths[1];
+    int itsFormats[1] = {1};
+};
+
 // Prepares the repository call on a new connection, outside any transaction; false where the
 // server cannot (a database without the extension), whose calls then fail on their own.
 bool prepareCall(PGconn* theHandle) {
-    const Oid aTypes[] = {kPgByteaType};
     const std::unique_ptr<PGresult, decltype(&PQclear)> aResult(
-        PQprepare(theHandle, kPgCallName, kPgCallSql, 1, aTypes), &PQclear);
+        PQprepare(theHandle, kPgCallName, kPgCallSql, 1, kCallTypes), &PQclear);
     return PQresultStatus(aResult.get()) == PGRES_COMMAND_OK;
 }
 
@@ -152,23 +161,21 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
 }
 
 int PgConnection::sendCall(std::string_view theFrame) {
-    const char* aValues[] = {theFrame.data()};
-    const int aLengths[] = {static_cast<int>(theFrame.size())};
-    const int aFormats[] = {1};
+    const CallParameter aCall(theFrame);
     if (itsCallPrepared)
-        return PQsendQueryPrepared(itsHandle, kPgCallName, 1, aValues, aLengths, aFormats, 1);
-    const Oid aTypes[] = {kPgByteaType};
-    return PQsendQueryParams(itsHandle, kPgCallSql, 1, aTypes, aValues, aLengths, aFormats, 1);
+        return PQsendQueryPrepared(itsHandle, kPgCallName, 1, aCall.itsValues, aCall.itsLengths,
+                                   aCall.itsFormats, 1);
+    return PQsendQueryParams(itsHandle, kPgCallSql, 1, kCallTypes, aCall.itsValues,
+                             aCall.itsLengths, aCall.itsFormats, 1);
 }
 
 pg_result* PgConnection::runCall(std::string_view theFrame) {
-    const char* aValues[] = {theFrame.data()};
-    const int aLengths[] = {static_cast<int>(theFrame.size())};
-    const int aFormats[] = {1};
+    const CallParameter aCall(theFrame);
     if (itsCallPrepared)
-        return PQexecPrepared(itsHandle, kPgCallName, 1, aValues, aLengths, aFormats, 1);
-    const Oid aTypes[] = {kPgByteaType};
-    return PQexecParams(itsHandle, kPgCallSql, 1, aTypes, aValues, aLengths, aFormats, 1);
+        return PQexecPrepared(itsHandle, kPgCallName, 1, aCall.itsValues, aCall.itsLengths,
+                              aCall.itsFormats, 1);
+    return PQexecParams(itsHandle, kPgCallSql, 1, kCallTypes, aCall.itsValues, aCall.itsLengths,
+                        aCall.itsFormats, 1);
 }
 
 ReturnCode PgConnection::beginCallGroup() {
