@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "actions/checkoutengine.hpp"
+#include "actions/listedmetadata.hpp"
 #include "actions/pushresolution.hpp"
 #include "actions/repositorylistings.hpp"
 #include "core/console.hpp"
@@ -248,37 +249,49 @@ void actionActivate::retrieveMetaData(const std::vector<RepositoryObject>& theOb
     if (!isSet(params::simulate))
         workspace::get()->metaFiles().writeAhead();
     ProgressLine aProgress(theObjects.size());
+    auto aRecord = [&](RepositoryObject& theObject, const ObjectMetaData& theMetaData) {
+        theObject.setMetaData(theMetaData);
+        theObject.setVersion({1, {}, {}, theMetaData.itsVersionId});
+        objects::writeMetaFile(theObject);
+        aStatus.setBaseVersion(theObject.workSpaceFileName(), theMetaData.itsVersionId);
+        aProgress.advance();
+        runstatistics::add(Statistic::activatedObjects);
+    };
+    // An activated deletion leaves no active version to read.
+    std::vector<RepositoryObject> aToRead;
+    for (const RepositoryObject& anActivated : theObjects) {
+        if (aStatus.hasFile(anActivated.workSpaceFileName()) &&
+            !anActivated.metaData().itsIsDeletion) {
+            aToRead.push_back(anActivated);
+            continue;
+        }
+        objects::deleteMetaFile(anActivated);
+        aProgress.advance();
+        runstatistics::add(Statistic::activatedObjects);
+    }
     // One small read per object: the repository answers them in shared transactions, a batch
-    // of reads at a time.
+    // of reads at a time; a package activated in bulk is listed in one call instead.
     CallGroup aGroup(context().connection());
+    const std::size_t aBatchSize = connection::callsTogether(kMetaDataBatch);
+    const bool aSimulated = isSet(params::simulate);
+    const auto aListed = aSimulated || aBatchSize == 1
+                             ? std::unordered_map<std::string, ObjectMetaData>()
+                             : listedmetadata::activeMetaData(aToRead, aStatus);
     std::vector<RepositoryObject> aBatch;
     auto aReadBatch = [&] {
         const std::vector<ObjectMetaData> aRead =
-            isSet(params::simulate) ? simulatedActive(aBatch)
-                                    : repofunobjects::readActiveObjectMetaData(aBatch);
-        for (std::size_t anIndex = 0; anIndex < aBatch.size(); ++anIndex) {
-            RepositoryObject& anObject = aBatch[anIndex];
-            const ObjectMetaData& aMetaData = aRead[anIndex];
-            anObject.setMetaData(aMetaData);
-            anObject.setVersion({1, {}, {}, aMetaData.itsVersionId});
-            objects::writeMetaFile(anObject);
-            aStatus.setBaseVersion(anObject.workSpaceFileName(), aMetaData.itsVersionId);
-            aProgress.advance();
-            runstatistics::add(Statistic::activatedObjects);
-        }
+            aSimulated ? simulatedActive(aBatch) : repofunobjects::readActiveObjectMetaData(aBatch);
+        for (std::size_t anIndex = 0; anIndex < aBatch.size(); ++anIndex)
+            aRecord(aBatch[anIndex], aRead[anIndex]);
         aBatch.clear();
     };
-    for (const RepositoryObject& anActivated : theObjects) {
-        // An activated deletion leaves no active version to read.
-        if (!aStatus.hasFile(anActivated.workSpaceFileName()) ||
-            anActivated.metaData().itsIsDeletion) {
-            objects::deleteMetaFile(anActivated);
-            aProgress.advance();
-            runstatistics::add(Statistic::activatedObjects);
+    for (RepositoryObject& anObject : aToRead) {
+        if (const auto aFound = aListed.find(anObject.key()); aFound != aListed.end()) {
+            aRecord(anObject, aFound->second);
             continue;
         }
-        aBatch.push_back(anActivated);
-        if (aBatch.size() >= connection::callsTogether(kMetaDataBatch))
+        aBatch.push_back(std::move(anObject));
+        if (aBatch.size() >= aBatchSize)
             aReadBatch();
     }
     if (!aBatch.empty())

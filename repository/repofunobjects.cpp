@@ -172,6 +172,13 @@ std::vector<RepositoryObject> findObjects(const RepositorySession& theSession,
     return aResponse.takeObjects();
 }
 
+std::vector<RepositoryObject> activeObjectsOfPackage(const std::string& thePackage) {
+    auto aResponse =
+        send<ListObjectsResponse>(FindObjectsRequest(RepositorySession::active(), thePackage, "*"));
+    judge(aResponse, "Failed to find objects (");
+    return aResponse.takeObjects();
+}
+
 std::int64_t getNumberOfLatestVersion(const RepositorySession& theSession,
                                       const RepositoryObject& theObject) {
     auto aResponse = send<GetNumberOfLatestVersionResponse>(

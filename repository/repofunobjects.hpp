@@ -43,6 +43,10 @@ bool deleteObject(const RepositoryObject& theObject);
 // Whether the object exists in theSession; the error code is not judged.
 bool existsObject(const RepositorySession& theSession, const RepositoryObject& theObject);
 
+// The active objects of one package with their metadata, in one call. Objects whose names
+// cannot be workspace files are left out without a word: the caller looks for its own files.
+std::vector<RepositoryObject> activeObjectsOfPackage(const std::string& thePackage);
+
 // The objects of theSession that match the package and name patterns, restricted by theList.
 std::vector<RepositoryObject>
 findObjects(const RepositorySession& theSession, const std::string& thePackage,

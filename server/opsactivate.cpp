@@ -95,6 +95,29 @@ void check(Candidate& theCandidate, CheckResults& theResults) {
     }
 }
 
+// Turns the inactive versions of the candidates that have one into the next version of each:
+// the sound ones together, a broken one (its status differs) on its own.
+void activate(RepositoryStore& theStore, const Session& theSession,
+              const std::vector<Candidate>& theCandidates, HistoryRecord theEntry) {
+    std::vector<std::int64_t> aSound;
+    for (const Candidate& aCandidate : theCandidates) {
+        if (!aCandidate.itsVersion)
+            continue;
+        if (!aCandidate.itsBroken) {
+            aSound.push_back(aCandidate.itsObject);
+            continue;
+        }
+        HistoryRecord aBroken = theEntry;
+        aBroken.itsNumber = aCandidate.itsLatest + 1;
+        aBroken.itsIsDeletion = aCandidate.itsVersion->itsIsDeletion;
+        aBroken.itsObjectStatus = "1";
+        theStore.activateInactive(aCandidate.itsObject, aBroken, theSession.itsOwner,
+                                  theSession.itsWorkspace);
+    }
+    theEntry.itsObjectStatus = "0";
+    theStore.activateInactive(aSound, theEntry, theSession.itsOwner, theSession.itsWorkspace);
+}
+
 } // namespace
 
 ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession,
@@ -138,23 +161,20 @@ ActivationRun runActivation(RepositoryStore& theStore, const Session& theSession
                 anObjects.push_back(aCandidate.itsObject);
         if (!anObjects.empty())
             aRun.itsChangeId = changes::forActivation(theStore, theUser, theChangeId, anObjects);
-        for (Candidate& aCandidate : aCandidates) {
+        HistoryRecord anEntry;
+        anEntry.itsActivatedAt = aNow;
+        anEntry.itsActivatedBy = theUser;
+        anEntry.itsChangeNumber = aRun.itsChangeId;
+        activate(theStore, theSession, aCandidates, anEntry);
+        for (const Candidate& aCandidate : aCandidates) {
             if (!aCandidate.itsVersion)
                 continue;
-            HistoryRecord anEntry;
-            anEntry.itsNumber = aCandidate.itsLatest + 1;
-            anEntry.itsIsDeletion = aCandidate.itsVersion->itsIsDeletion;
-            anEntry.itsActivatedAt = aNow;
-            anEntry.itsActivatedBy = theUser;
-            anEntry.itsObjectStatus = aCandidate.itsBroken ? "1" : "0";
-            anEntry.itsChangeNumber = aRun.itsChangeId;
-            theStore.activateInactive(aCandidate.itsObject, anEntry, theSession.itsOwner,
-                                      theSession.itsWorkspace);
             ++aRun.itsActivated;
             aResults.add(aCandidate.itsKey, code::kOk,
-                         std::string(anEntry.itsIsDeletion ? "Deletion of object " : "Object ") +
+                         std::string(aCandidate.itsVersion->itsIsDeletion ? "Deletion of object "
+                                                                          : "Object ") +
                              describe(aCandidate.itsKey) + " activated as version " +
-                             std::to_string(anEntry.itsNumber) +
+                             std::to_string(aCandidate.itsLatest + 1) +
                              (aCandidate.itsBroken ? " (broken)" : ""),
                          kSeverityInfo);
         }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -230,6 +231,10 @@ public:
     // Makes the workspace's inactive version theEntry of the history (its content and deletion
     // mark) and drops it: three statements, where the general calls take five.
     void activateInactive(std::int64_t theObject, const HistoryRecord& theEntry,
+                          const std::string& theOwner, const std::string& theWorkspace);
+    // The same for many objects at once, each as the version after its newest, all with
+    // theEntry's activation time, user, status, change and release.
+    void activateInactive(std::span<const std::int64_t> theObjects, const HistoryRecord& theEntry,
                           const std::string& theOwner, const std::string& theWorkspace);
 
     // Inactive versions.

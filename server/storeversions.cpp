@@ -2,6 +2,7 @@
 // inactive versions of the workspaces.
 #include "server/repositorystore.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -215,6 +216,71 @@ void RepositoryStore::activateInactive(std::int64_t theObject, const HistoryReco
         .bind(1, theEntry.itsNumber)
         .bind(2, theObject)
         .run();
+}
+
+namespace {
+
+// The objects that one statement of a bulk activation names: a shorter list repeats its last
+// object, so that every statement has the same text and its plan is made once.
+constexpr std::size_t kActivatedTogether = 100;
+
+std::string objectMarks() {
+    std::string aMarks = "?";
+    for (std::size_t i = 1; i < kActivatedTogether; ++i)
+        aMarks += ", ?";
+    return aMarks;
+}
+
+// Binds the objects of a bulk statement from theFirst, after its other parameters.
+void bindObjects(SqlQuery& theQuery, int theFirst, std::span<const std::int64_t> theObjects) {
+    for (std::size_t i = 0; i < kActivatedTogether; ++i)
+        theQuery.bind(theFirst + static_cast<int>(i),
+                      theObjects[std::min(i, theObjects.size() - 1)]);
+}
+
+} // namespace
+
+// The same as activateInactive for each object, with the next number of each, in three
+// statements for a hundred objects: an activation of thousands asks the database a few dozen
+// times instead of thousands.
+void RepositoryStore::activateInactive(std::span<const std::int64_t> theObjects,
+                                       const HistoryRecord& theEntry, const std::string& theOwner,
+                                       const std::string& theWorkspace) {
+    static const std::string kMarks = objectMarks();
+    for (std::size_t aBegin = 0; aBegin < theObjects.size(); aBegin += kActivatedTogether) {
+        const auto aChunk =
+            theObjects.subspan(aBegin, std::min(kActivatedTogether, theObjects.size() - aBegin));
+        auto anInsert = itsDatabase->query(
+            std::string(kInsertHistory) +
+            "SELECT i.object_id, o.latest + 1, i.is_deletion, i.content, ?, ?, ?, ?, ? "
+            "FROM inactive_versions i JOIN objects o ON o.id = i.object_id "
+            "WHERE i.owner = ? AND i.workspace = ? AND i.object_id IN (" +
+            kMarks + ")");
+        anInsert.bind(1, theEntry.itsActivatedAt)
+            .bind(2, theEntry.itsActivatedBy)
+            .bind(3, theEntry.itsObjectStatus)
+            .bind(4, theEntry.itsChangeNumber)
+            .bind(5, theEntry.itsReleasedAt)
+            .bind(6, theOwner)
+            .bind(7, theWorkspace);
+        bindObjects(anInsert, 8, aChunk);
+        anInsert.run();
+        auto anUpdate = itsDatabase->query(
+            "UPDATE objects SET latest = latest + 1, inactive_count = inactive_count - 1 "
+            "WHERE id IN (" +
+            kMarks +
+            ") AND EXISTS (SELECT 1 FROM inactive_versions i "
+            "WHERE i.object_id = objects.id AND i.owner = ? AND i.workspace = ?)");
+        bindObjects(anUpdate, 1, aChunk);
+        anUpdate.bind(kActivatedTogether + 1, theOwner).bind(kActivatedTogether + 2, theWorkspace);
+        anUpdate.run();
+        auto aDelete = itsDatabase->query(
+            "DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id IN (" +
+            kMarks + ")");
+        aDelete.bind(1, theOwner).bind(2, theWorkspace);
+        bindObjects(aDelete, 3, aChunk);
+        aDelete.run();
+    }
 }
 
 bool RepositoryStore::deleteInactive(std::int64_t theObject, const std::string& theOwner,

@@ -178,3 +178,19 @@ TEST_F(Activate, PushCommitsAndActivatesInOneRun) {
     EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "two", 2))) << statusText();
     EXPECT_EQ(changes(), "\n");
 }
+
+TEST_F(Activate, MetadataListedForAPackageEqualsMetadataReadObjectByObject) {
+    // Nine objects of acme are many enough for one listing of the package; the one object of
+    // acme.sub is read on its own. One activation gives all of them the same metadata.
+    for (int aNumber = 0; aNumber < 9; ++aNumber)
+        write("acme/f" + std::to_string(aNumber) + ".txt", "content " + std::to_string(aNumber));
+    write("acme/sub/single.txt", "single");
+    auto aPushed = kivo({"push"});
+    EXPECT_EQ(aPushed.itsExitCode, 0) << aPushed.itsErr;
+    EXPECT_TRUE(contains(aPushed.itsOut, "Activated objects            : 10\n")) << aPushed.itsOut;
+    const std::string aRead = meta("acme/sub/single.txt");
+    EXPECT_TRUE(contains(aRead, "\"type\":\"1\"")) << aRead;
+    for (int aNumber = 0; aNumber < 9; ++aNumber)
+        EXPECT_EQ(meta("acme/f" + std::to_string(aNumber) + ".txt"), aRead) << aNumber;
+    EXPECT_TRUE(contains(statusText(), statusEntry("acme/f8.txt", "content 8", 1))) << statusText();
+}
