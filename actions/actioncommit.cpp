@@ -110,6 +110,9 @@ void actionCommit::execute() {
     }
     if (!itsNew.empty() || !itsModified.empty())
         readBinarySuffixes();
+    // Thousands of small writes: the repository makes them durable together, not one by one;
+    // the packages they need are created in the same transactions.
+    CallGroup aGroup(context().connection());
     createPackages();
     workspace::get()->recordJournal(journalEntries());
     ProgressLine aProgress(itsNew.size() + itsModified.size() + itsDeleted.size());
@@ -117,8 +120,6 @@ void actionCommit::execute() {
         interrupt::check();
         aProgress.advance();
     };
-    // Thousands of small writes: the repository makes them durable together, not one by one.
-    CallGroup aGroup(context().connection());
     std::vector<const std::string*> aWritten;
     aWritten.reserve(itsNew.size() + itsModified.size());
     for (const PathSet* aSet : {&itsNew, &itsModified})
