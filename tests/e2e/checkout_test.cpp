@@ -148,19 +148,6 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
     EXPECT_FALSE(contains(statusText(), "acme/a.txt"));
 }
 
-TEST_F(Checkout, HostileObjectNamesFromTheRepositoryAreRefused) {
-    put({"acme", "evil", "payload"});
-    // The repository's tables are changed behind the repository's back.
-    auto aSql = target().sql("UPDATE objects SET name = '../../escaped' WHERE name = 'evil'");
-    ASSERT_EQ(aSql.itsExitCode, 0) << aSql.itsErr;
-    auto aResult = kivo({"checkout", "package", "acme"});
-    EXPECT_EQ(aResult.itsExitCode, 1);
-    EXPECT_FALSE(aResult.itsErr.empty());
-    EXPECT_FALSE(fs::exists(dir() / "escaped.txt"));
-    EXPECT_FALSE(fs::exists(root() / "escaped.txt"));
-    EXPECT_FALSE(fs::exists(root() / "acme"));
-}
-
 // Mixed arguments: a package directory is tracked by checkout and untracked by discard, an object
 // argument is left alone by both.
 TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {

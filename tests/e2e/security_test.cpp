@@ -102,32 +102,6 @@ TEST_F(Attack, TheSettingsFolderIsNeverAPackage) {
     EXPECT_NE(aBefore.itsRepository, aPlanted.itsRepository);
 }
 
-TEST_F(Attack, FileNamesNeverReachTheShellOfTheMergeTool) {
-    const std::vector<std::string> aNames = {"x$(touch PWNED).txt", "y`touch PWNED`.txt",
-                                             "z'; touch PWNED; '.txt"};
-    for (const auto& aName : aNames)
-        attackerPushes("acme/" + aName, "base");
-    expectOk(kivo({"checkout"}));
-    for (const auto& aName : aNames) {
-        writeText(path("acme/" + aName), "mine");
-        attackerPushes("acme/" + aName, "theirs");
-    }
-    expectOk(kivo({"checkout"}));
-    const Keep aBefore = keep();
-    const RunResult aResolve =
-        kivo({"resolve", "-m", "--noConfirm", "--noTips", "--mergeToolConfig=cat %b %r %l"});
-    // cat leaves every file conflicted.
-    EXPECT_EQ(aResolve.itsExitCode, 1) << aResolve.itsErr;
-    EXPECT_EQ(countOf(aResolve.itsOut, "Invoking merge tool: \ncat '"), aNames.size())
-        << aResolve.itsOut;
-    // Each tool saw copies of the three files under names of kivo's own.
-    EXPECT_FALSE(contains(aResolve.itsOut, "PWNED")) << aResolve.itsOut;
-    EXPECT_TRUE(contains(aResolve.itsOut, "basetheirsmine")) << aResolve.itsOut;
-    for (const fs::path& aDir : {dir(), root(), root() / "acme"})
-        EXPECT_FALSE(fs::exists(aDir / "PWNED")) << aDir;
-    EXPECT_EQ(aBefore.itsRepository, repository());
-}
-
 TEST_F(Attack, SymbolicLinksAreNeitherReadNorWrittenThrough) {
     // The victim's workspace holds links to files and a directory outside it.
     fs::create_symlink(outside() / "victim.txt", path("acme/leak.txt"));
@@ -218,20 +192,6 @@ TEST_F(Attack, IgnorePatternsAreBoundedAndRefusedByFile) {
     EXPECT_EQ(aSlow.itsExitCode, 0) << aSlow.itsErr;
 }
 
-TEST_F(Attack, DirectoryNamesInIgnoreRulesMatchThemselvesOnly) {
-    for (const std::string aDir : {"br{ace", "we[ird", "pl+us", "st*ar"})
-        attackerPushes("acme/" + aDir + "/.kivoignore", R"({"exclude":[".*\\.log"]})");
-    expectOk(kivo({"checkout"}));
-    for (const std::string aDir : {"br{ace", "we[ird", "pl+us", "st*ar"})
-        writeText(path("acme/" + aDir + "/debug.log"), "secret");
-    const std::string aRepository = repository();
-    const RunResult aStatus = kivo({"status", "--noTips"});
-    EXPECT_EQ(aStatus.itsExitCode, 0) << aStatus.itsErr;
-    EXPECT_FALSE(contains(aStatus.itsOut, "debug.log")) << aStatus.itsOut;
-    EXPECT_EQ(kivo({"push"}).itsOut, "Nothing to commit.\nNothing to activate.\n");
-    EXPECT_EQ(aRepository, repository());
-}
-
 TEST_F(Attack, TwoObjectsOfOneFileAreRefusedByName) {
     attackerPushes("acme/a.txt", "suffix txt");
     // Another client wrote the object "a.txt" without suffix beside it.
@@ -277,9 +237,6 @@ TEST_F(Attack, NamesThatWouldPoisonTheWorkspaceAreRefused) {
     EXPECT_EQ(kivo({"track", "."}).itsErr,
               "Invalid package name \"\".\"\": the part \".\" is not a valid directory name "
               "(empty, \".\", \"..\", a drive, or holding \"/\", \"\\\" or a NUL byte).\n");
-    EXPECT_EQ(kivo({"track", "a..b"}).itsErr,
-              "Empty super package for sub package \"a..b\". Use double quotes to enclose "
-              "dot-separated package names.\n");
     EXPECT_EQ(kivo({"track", "\""}).itsErr, "Invalid package name \"\"\": Unclosed quote: \"\n");
     EXPECT_EQ(aBefore, keep());
     expectOk(kivo({"status"}));
@@ -294,14 +251,16 @@ TEST_F(Attack, NamesThatWouldPoisonTheWorkspaceAreRefused) {
     EXPECT_FALSE(contains(repoProbe({"list"}), "slash"));
 }
 
-// An older repository may hold objects whose names no workspace can hold: each is skipped by
-// name, and the others are checked out and listed as usual.
+// An older repository may hold objects whose names no workspace can hold (or whose tables were
+// changed behind its back): each is skipped by name, nothing lands outside the workspace, and
+// the others are checked out and listed as usual.
 TEST_F(Attack, AnObjectNoWorkspaceCanHoldIsSkippedByName) {
-    for (const char* aName : {"good", "slash", "long"})
+    for (const char* aName : {"good", "slash", "long", "evil"})
         activateAs("other", {"put", "acme", aName, "txt", aName});
     const std::string aLong(300, 'n');
     expectOk(target().sql("UPDATE objects SET name = 'back\\slash' WHERE name = 'slash'"));
     expectOk(target().sql("UPDATE objects SET name = '" + aLong + "' WHERE name = 'long'"));
+    expectOk(target().sql("UPDATE objects SET name = '../../escaped' WHERE name = 'evil'"));
     const Keep aBefore = keep();
 
     const RunResult aCheckout = kivo({"checkout"});
@@ -310,6 +269,7 @@ TEST_F(Attack, AnObjectNoWorkspaceCanHoldIsSkippedByName) {
     const RunResult aList = kivo({"list", "activeObjects", "acme"});
     EXPECT_EQ(aList.itsExitCode, 1);
     EXPECT_TRUE(contains(aList.itsOut, "acme/good.txt")) << aList.itsOut;
+    EXPECT_FALSE(fs::exists(dir() / "escaped.txt") || fs::exists(root() / "escaped.txt"));
     for (const std::string& aFile : {std::string("acme/back\\slash.txt"), "acme/" + aLong + ".txt"})
         for (const RunResult& aRun : {aCheckout, aList})
             EXPECT_TRUE(contains(aRun.itsErr, "Skipped repository object \"" + aFile +

@@ -29,8 +29,6 @@ using kivotest::messagesOf;
 TEST(JsonModel, AllocatorBuildsNodesAndNewObjectSortsKeepingTheLastDuplicate) {
     json::JsonAllocator anAllocator;
     const json::JsonString* aString = anAllocator.newString("hello");
-    EXPECT_EQ(aString->view(), "hello");
-    EXPECT_TRUE(*aString == "hello");
     const json::JsonValue aValues[] = {json::JsonValue::ofNumber(1),
                                        json::JsonValue::ofString(aString)};
     const json::JsonList* aList = anAllocator.newList(aValues);
@@ -41,16 +39,6 @@ TEST(JsonModel, AllocatorBuildsNodesAndNewObjectSortsKeepingTheLastDuplicate) {
                                          {"b", json::JsonValue::ofNumber(2)}};
     const json::JsonObject* anObject = anAllocator.newObject(aMembers);
     EXPECT_EQ(json::toJson(*anObject), "{\"a\":[1,\"hello\"],\"b\":2}");
-    EXPECT_GT(anAllocator.bytesReserved(), 0u);
-}
-
-TEST(JsonModel, MovedAllocatorKeepsTheNodes) {
-    auto aParsed = parse("{\"a\":[\"x\",{\"b\":\"y\"}]}");
-    ASSERT_TRUE(aParsed->itsOk);
-    json::JsonAllocator aMoved(std::move(aParsed->itsAllocator));
-    json::JsonAllocator anAssigned;
-    anAssigned = std::move(aMoved);
-    EXPECT_EQ(json::toJson(aParsed->itsObject), "{\"a\":[\"x\",{\"b\":\"y\"}]}");
 }
 
 // ------------------------------------------------------------------------------------------------

@@ -7,9 +7,6 @@
 using namespace RepositoryAccess;
 
 TEST(RunStatistics, PrintsNonZeroCountersInTableOrderWithAlignedLabels) {
-    for (int i = 0; i < static_cast<int>(Statistic::count); ++i)
-        EXPECT_EQ(std::string(runstatistics::label(static_cast<Statistic>(i))).size(), 31u) << i;
-
     runstatistics::reset();
     std::ostringstream anEmpty;
     runstatistics::print(anEmpty);

@@ -46,12 +46,3 @@ TEST(ActionTables, SyntaxDispatchAndHelpNameTheSameActions) {
         EXPECT_TRUE(aWord == "rebase" || aDispatched.count(aWord))
             << aWord << " parses in advanced mode only to fall back to the help";
 }
-
-TEST(ActionTables, EveryActionKindHasItsOwnClassName) {
-    std::set<std::string_view> aNames;
-    for (std::size_t i = 0; i < kActionKindCount; ++i) {
-        std::string_view aName = actionClassName(static_cast<ActionKind>(i));
-        EXPECT_EQ(aName.substr(0, 6), "action") << i;
-        EXPECT_TRUE(aNames.insert(aName).second) << aName;
-    }
-}

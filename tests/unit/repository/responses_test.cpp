@@ -52,7 +52,6 @@ TEST_F(ResponsesTest, BaseReadsTheErrorTripleAndAttachmentsAndRefusesBadJson) {
     EXPECT_EQ(aDefaults.getErrorCode(), "0");
     EXPECT_EQ(aDefaults.getErrorMsg(), "");
     EXPECT_EQ(aDefaults.getErrorArg(), "");
-    EXPECT_EQ(aDefaults.getClassName(), "RevertObjectsResponse");
 
     RevertObjectsResponse aTriple(
         message(R"({"error-code":"40132","error-msg":"Not found","error-arg":"p.o.txt"})"));
