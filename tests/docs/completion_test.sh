@@ -22,10 +22,7 @@ expect() {
 
 expect "kivo ch" "checkout"
 expect "kivo di" "diff discard"
-expect "kivo an" "annotate"
-expect "kivo lo" "log"
 expect "kivo diff " "inactiveObjects ios trackedPackages object package packages objects"
-expect "kivo checkout " "inactiveObjects ios trackedPackages object package packages objects"
 expect "kivo status --ve" "--vendor --verbose --version --versionPatch --version_patch --versionSP --version_sp --veryFast"
 expect "kivo --verbose CHECKOUT i" "inactiveObjects ios"
 expect "kivo create w" "workSpace ws"

@@ -174,21 +174,15 @@ TEST_F(DeliveryUnits, DamagedArchivesFailAndChangeNothing) {
     const RepositoryTarget& aTarget = makeTarget("T1");
     const std::string aWhole = readText(archive("du1.tgz"));
     writeText(archive("truncated.tgz"), aWhole.substr(0, aWhole.size() / 2));
-    std::string aCorrupted = aWhole;
-    for (std::size_t anIndex = 20; anIndex < aCorrupted.size() - 20; anIndex += 7)
-        aCorrupted[anIndex] = static_cast<char>(aCorrupted[anIndex] ^ 0x5a);
-    writeText(archive("corrupted.tgz"), aCorrupted);
-
+    // Each kind of damage is the engine's archive tests'.
     const std::string aShow = aTarget.show();
     ASSERT_EQ(aTarget.integrity(), "ok\n");
-    for (const std::string aName : {"truncated.tgz", "corrupted.tgz"}) {
-        const auto aFailed = outside({"import", archive(aName), "--key=T1"});
-        EXPECT_EQ(aFailed.itsExitCode, 1) << aName;
-        EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
-        EXPECT_FALSE(contains(aFailed.itsOut, "Import successful.")) << aFailed.itsOut;
-        EXPECT_EQ(aTarget.show(), aShow) << aName;
-        EXPECT_EQ(aTarget.integrity(), "ok\n") << aName;
-    }
+    const auto aFailed = outside({"import", archive("truncated.tgz"), "--key=T1"});
+    EXPECT_EQ(aFailed.itsExitCode, 1);
+    EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
+    EXPECT_FALSE(contains(aFailed.itsOut, "Import successful.")) << aFailed.itsOut;
+    EXPECT_EQ(aTarget.show(), aShow);
+    EXPECT_EQ(aTarget.integrity(), "ok\n");
     EXPECT_EQ(
         outside({"import", archive("du1.tgz"), archive("truncated.tgz"), "--key=T1"}).itsExitCode,
         1);

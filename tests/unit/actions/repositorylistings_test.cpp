@@ -4,50 +4,37 @@
 
 using namespace RepositoryAccess;
 
-namespace {
-
-RepositoryObject objectWith(const ObjectMetaData& theMeta) {
-    RepositoryObject anObject("acme.\"v1.2\"", "Order", "txt");
-    anObject.setMetaData(theMeta);
-    return anObject;
-}
-
-} // namespace
-
-// Without an open workspace the path is the package directories and the file name.
-TEST(RepositoryListings, ActiveObjectLinesShowChangeAndBrokenStatus) {
-    ObjectMetaData aMeta;
-    aMeta.itsType = 1;
-    aMeta.itsVersionId = 4;
-    EXPECT_EQ(repositorylistings::activeObjectLine(objectWith(aMeta)),
-              "\tacme/v1.2/Order.txt (version #4)\n");
-    aMeta.itsChangeNumber = "0";
-    aMeta.itsObjectStatus = "0";
-    EXPECT_EQ(repositorylistings::activeObjectLine(objectWith(aMeta)),
-              "\tacme/v1.2/Order.txt (version #4)\n");
-    aMeta.itsChangeNumber = "ZEV//7";
-    aMeta.itsReleasedAt = "2026-01-02 03:04:05.006";
-    aMeta.itsObjectStatus = "1";
-    EXPECT_EQ(repositorylistings::activeObjectLine(objectWith(aMeta)),
-              "\tacme/v1.2/Order.txt (version #4) (change number #ZEV//7, released "
-              "2026-01-02 03:04:05.006) broken\n");
-    aMeta.itsReleasedAt.clear();
-    EXPECT_EQ(repositorylistings::activeObjectLine(objectWith(aMeta)),
-              "\tacme/v1.2/Order.txt (version #4) (change number #ZEV//7, released ) broken\n");
-}
-
-// The base of an inactive version is the version before it; version 1 (and a missing one) is new.
-TEST(RepositoryListings, InactiveObjectLinesShowTheBaseOrNew) {
-    ObjectMetaData aMeta;
-    aMeta.itsType = 2;
-    aMeta.itsVersionId = 1;
-    EXPECT_EQ(repositorylistings::inactiveObjectLine(objectWith(aMeta)),
-              "\tacme/v1.2/Order.txt (new)\n");
-    aMeta.itsVersionId = 0;
-    EXPECT_EQ(repositorylistings::inactiveObjectLine(objectWith(aMeta)),
-              "\tacme/v1.2/Order.txt (new)\n");
-    aMeta.itsVersionId = 3;
-    aMeta.itsIsDeletion = true;
-    EXPECT_EQ(repositorylistings::inactiveObjectLine(objectWith(aMeta)),
-              "\tacme/v1.2/Order.txt (base #2) deletion\n");
+// Without an open workspace the path is the package directories and the file name. An active
+// line shows the change and the broken status; an inactive one its base, the version before it
+// (version 1, and a missing one, is new).
+TEST(RepositoryListings, ObjectLinesShowVersionChangeAndStatus) {
+    const struct {
+        int itsType, itsVersion;
+        const char *itsChange, *itsReleased, *itsStatus;
+        bool itsDeletion;
+        const char* itsLine;
+    } aTable[] = {
+        {1, 4, "", "", "", false, " (version #4)"},
+        {1, 4, "0", "", "0", false, " (version #4)"},
+        {1, 4, "ZEV//7", "2026-01-02 03:04:05.006", "1", false,
+         " (version #4) (change number #ZEV//7, released 2026-01-02 03:04:05.006) broken"},
+        {1, 4, "ZEV//7", "", "1", false, " (version #4) (change number #ZEV//7, released ) broken"},
+        {2, 1, "", "", "", false, " (new)"},
+        {2, 0, "", "", "", false, " (new)"},
+        {2, 3, "", "", "", true, " (base #2) deletion"},
+    };
+    for (const auto& aRow : aTable) {
+        RepositoryObject anObject("acme.\"v1.2\"", "Order", "txt");
+        ObjectMetaData aMeta;
+        aMeta.itsType = aRow.itsType;
+        aMeta.itsVersionId = aRow.itsVersion;
+        aMeta.itsChangeNumber = aRow.itsChange;
+        aMeta.itsReleasedAt = aRow.itsReleased;
+        aMeta.itsObjectStatus = aRow.itsStatus;
+        aMeta.itsIsDeletion = aRow.itsDeletion;
+        anObject.setMetaData(aMeta);
+        EXPECT_EQ(aRow.itsType == 1 ? repositorylistings::activeObjectLine(anObject)
+                                    : repositorylistings::inactiveObjectLine(anObject),
+                  "\tacme/v1.2/Order.txt" + std::string(aRow.itsLine) + "\n");
+    }
 }
