@@ -31,11 +31,15 @@ std::size_t workspaceFilesOfPackage(const RepositoryObject& theObject,
     return aCount;
 }
 
-} // namespace
-
+// Whether the metadata of theToRead objects of a package is better taken from one listing of
+// the package than read object by object: enough of them to be worth a call, and the package
+// (theWorkspaceFiles, its files in the workspace, as far as the run knows its size) not so much
+// larger that the listing costs more than the reads it saves.
 bool worthListing(std::size_t theToRead, std::size_t theWorkspaceFiles) {
     return theToRead >= kListedFrom && theWorkspaceFiles <= theToRead * kMostFilesPerRead;
 }
+
+} // namespace
 
 std::unordered_map<std::string, ObjectMetaData>
 activeMetaData(const std::vector<RepositoryObject>& theObjects,

@@ -95,27 +95,18 @@ void check(Candidate& theCandidate, CheckResults& theResults) {
     }
 }
 
-// Turns the inactive versions of the candidates that have one into the next version of each:
-// the sound ones together, a broken one (its status differs) on its own.
+// Turns the inactive versions of the candidates that have one into the next version of each,
+// the sound ones and the broken ones (their status differs) each together.
 void activate(RepositoryStore& theStore, const Session& theSession,
               const std::vector<Candidate>& theCandidates, HistoryRecord theEntry) {
-    std::vector<std::int64_t> aSound;
-    for (const Candidate& aCandidate : theCandidates) {
-        if (!aCandidate.itsVersion)
-            continue;
-        if (!aCandidate.itsBroken) {
-            aSound.push_back(aCandidate.itsObject);
-            continue;
-        }
-        HistoryRecord aBroken = theEntry;
-        aBroken.itsNumber = aCandidate.itsLatest + 1;
-        aBroken.itsIsDeletion = aCandidate.itsVersion->itsIsDeletion;
-        aBroken.itsObjectStatus = "1";
-        theStore.activateInactive(aCandidate.itsObject, aBroken, theSession.itsOwner,
-                                  theSession.itsWorkspace);
-    }
+    std::vector<std::int64_t> aSound, aBroken;
+    for (const Candidate& aCandidate : theCandidates)
+        if (aCandidate.itsVersion)
+            (aCandidate.itsBroken ? aBroken : aSound).push_back(aCandidate.itsObject);
     theEntry.itsObjectStatus = "0";
     theStore.activateInactive(aSound, theEntry, theSession.itsOwner, theSession.itsWorkspace);
+    theEntry.itsObjectStatus = "1";
+    theStore.activateInactive(aBroken, theEntry, theSession.itsOwner, theSession.itsWorkspace);
 }
 
 } // namespace

@@ -228,12 +228,9 @@ public:
     // object exists.
     std::optional<NewestEntry> newestEntry(const ObjectKey& theKey, bool theWithContent);
     void appendHistory(std::int64_t theObject, const HistoryRecord& theEntry);
-    // Makes the workspace's inactive version theEntry of the history (its content and deletion
-    // mark) and drops it: three statements, where the general calls take five.
-    void activateInactive(std::int64_t theObject, const HistoryRecord& theEntry,
-                          const std::string& theOwner, const std::string& theWorkspace);
-    // The same for many objects at once, each as the version after its newest, all with
-    // theEntry's activation time, user, status, change and release.
+    // Makes the workspace's inactive versions of theObjects the version after the newest of
+    // each (their contents and deletion marks), all with theEntry's activation time, user,
+    // status, change and release, and drops them.
     void activateInactive(std::span<const std::int64_t> theObjects, const HistoryRecord& theEntry,
                           const std::string& theOwner, const std::string& theWorkspace);
 

@@ -185,39 +185,6 @@ void RepositoryStore::appendHistory(std::int64_t theObject, const HistoryRecord&
     raiseLatest(theObject, theEntry.itsNumber);
 }
 
-// The content (or the deletion) goes from the inactive version to the history inside the
-// database: an activation of many objects never holds their contents. The object's newest number
-// and its count of inactive versions change in one statement.
-void RepositoryStore::activateInactive(std::int64_t theObject, const HistoryRecord& theEntry,
-                                       const std::string& theOwner,
-                                       const std::string& theWorkspace) {
-    itsDatabase
-        ->query(std::string(kInsertHistory) +
-                "SELECT ?, ?, is_deletion, content, ?, ?, ?, ?, ? FROM inactive_versions "
-                "WHERE object_id = ? AND owner = ? AND workspace = ?")
-        .bind(1, theObject)
-        .bind(2, theEntry.itsNumber)
-        .bind(3, theEntry.itsActivatedAt)
-        .bind(4, theEntry.itsActivatedBy)
-        .bind(5, theEntry.itsObjectStatus)
-        .bind(6, theEntry.itsChangeNumber)
-        .bind(7, theEntry.itsReleasedAt)
-        .bind(8, theObject)
-        .bind(9, theOwner)
-        .bind(10, theWorkspace)
-        .run();
-    if (!deleteInactive(theObject, theOwner, theWorkspace)) {
-        raiseLatest(theObject, theEntry.itsNumber);
-        return;
-    }
-    itsDatabase
-        ->query("UPDATE objects SET latest = CASE WHEN latest < ?1 THEN ?1 ELSE latest END, "
-                "inactive_count = inactive_count - 1 WHERE id = ?2")
-        .bind(1, theEntry.itsNumber)
-        .bind(2, theObject)
-        .run();
-}
-
 namespace {
 
 // The objects that one statement of a bulk activation names: a shorter list repeats its last
@@ -240,22 +207,32 @@ void bindObjects(SqlQuery& theQuery, int theFirst, std::span<const std::int64_t>
 
 } // namespace
 
-// The same as activateInactive for each object, with the next number of each, in three
-// statements for a hundred objects: an activation of thousands asks the database a few dozen
-// times instead of thousands.
+// The content (or the deletion) goes from the inactive version to the history inside the
+// database: an activation of many objects never holds their contents. Three statements move a
+// hundred objects: an activation of thousands asks the database a few dozen times.
 void RepositoryStore::activateInactive(std::span<const std::int64_t> theObjects,
                                        const HistoryRecord& theEntry, const std::string& theOwner,
                                        const std::string& theWorkspace) {
     static const std::string kMarks = objectMarks();
+    static const std::string kInsert =
+        std::string(kInsertHistory) +
+        "SELECT i.object_id, o.latest + 1, i.is_deletion, i.content, ?, ?, ?, ?, ? "
+        "FROM inactive_versions i JOIN objects o ON o.id = i.object_id "
+        "WHERE i.owner = ? AND i.workspace = ? AND i.object_id IN (" +
+        kMarks + ")";
+    static const std::string kUpdate =
+        "UPDATE objects SET latest = latest + 1, inactive_count = inactive_count - 1 "
+        "WHERE id IN (" +
+        kMarks +
+        ") AND EXISTS (SELECT 1 FROM inactive_versions i "
+        "WHERE i.object_id = objects.id AND i.owner = ? AND i.workspace = ?)";
+    static const std::string kDelete =
+        "DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id IN (" +
+        kMarks + ")";
     for (std::size_t aBegin = 0; aBegin < theObjects.size(); aBegin += kActivatedTogether) {
         const auto aChunk =
             theObjects.subspan(aBegin, std::min(kActivatedTogether, theObjects.size() - aBegin));
-        auto anInsert = itsDatabase->query(
-            std::string(kInsertHistory) +
-            "SELECT i.object_id, o.latest + 1, i.is_deletion, i.content, ?, ?, ?, ?, ? "
-            "FROM inactive_versions i JOIN objects o ON o.id = i.object_id "
-            "WHERE i.owner = ? AND i.workspace = ? AND i.object_id IN (" +
-            kMarks + ")");
+        auto anInsert = itsDatabase->query(kInsert);
         anInsert.bind(1, theEntry.itsActivatedAt)
             .bind(2, theEntry.itsActivatedBy)
             .bind(3, theEntry.itsObjectStatus)
@@ -265,18 +242,11 @@ void RepositoryStore::activateInactive(std::span<const std::int64_t> theObjects,
             .bind(7, theWorkspace);
         bindObjects(anInsert, 8, aChunk);
         anInsert.run();
-        auto anUpdate = itsDatabase->query(
-            "UPDATE objects SET latest = latest + 1, inactive_count = inactive_count - 1 "
-            "WHERE id IN (" +
-            kMarks +
-            ") AND EXISTS (SELECT 1 FROM inactive_versions i "
-            "WHERE i.object_id = objects.id AND i.owner = ? AND i.workspace = ?)");
+        auto anUpdate = itsDatabase->query(kUpdate);
         bindObjects(anUpdate, 1, aChunk);
         anUpdate.bind(kActivatedTogether + 1, theOwner).bind(kActivatedTogether + 2, theWorkspace);
         anUpdate.run();
-        auto aDelete = itsDatabase->query(
-            "DELETE FROM inactive_versions WHERE owner = ? AND workspace = ? AND object_id IN (" +
-            kMarks + ")");
+        auto aDelete = itsDatabase->query(kDelete);
         aDelete.bind(1, theOwner).bind(2, theWorkspace);
         bindObjects(aDelete, 3, aChunk);
         aDelete.run();
