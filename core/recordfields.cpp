@@ -10,6 +10,7 @@ namespace {
 constexpr FieldKind kText = FieldKind::text;
 constexpr FieldKind kFlag = FieldKind::flag;
 constexpr FieldKind kNumber = FieldKind::number;
+constexpr FieldKind kTruth = FieldKind::truth;
 
 // clang-format off
 constexpr std::array thePackageFields{
@@ -69,6 +70,23 @@ constexpr std::array theContributorFields{
     RecordField{"description", "description",  "",     "Description",  kText,   false, 2},
     RecordField{"validatedAt", "validated_at", "",     "Validated at", kText,   false, 3},
 };
+
+// The version types of object metadata, as bits of RecordField::itsVersionTypes.
+constexpr unsigned kActive = 1u << 1, kInactive = 1u << 2, kHistorical = 1u << 3;
+constexpr unsigned kActivated = kActive | kHistorical;
+
+// The repository sets every attribute; the version id is not printed.
+constexpr std::array theObjectMetaDataFields{
+    //          key                column option label                kind     create print stored filter types      required
+    RecordField{"version_id",      "",    "",    "",                  kNumber, false, 0, false, "", kActivated | kInactive, true},
+    RecordField{"activated_at",    "",    "",    "Last activated at", kText,   false, 1, false, "", kActivated,   true},
+    RecordField{"activated_by",    "",    "",    "Last activated by", kText,   false, 2, false, "", kActivated,   true},
+    RecordField{"last_changed_at", "",    "",    "Last changed at",   kText,   false, 3, false, "", kInactive,    true},
+    RecordField{"is_deletion",     "",    "",    "Deletion",          kTruth,  false, 4, false, "", kInactive | kHistorical, true},
+    RecordField{"object_status",   "",    "",    "Object status",     kText,   false, 5, false, "", kActivated},
+    RecordField{"change_number",   "",    "",    "Change number",     kText,   false, 6, false, "", kActivated},
+    RecordField{"released_at",     "",    "",    "Released at",       kText,   false, 7, false, "", kActivated},
+};
 // clang-format on
 
 } // namespace
@@ -87,6 +105,10 @@ RecordDescription changeFields() {
 
 RecordDescription contributorFields() {
     return theContributorFields;
+}
+
+RecordDescription objectMetaDataFields() {
+    return theObjectMetaDataFields;
 }
 
 std::int64_t recordNumber(std::string_view theText) {

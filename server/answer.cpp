@@ -1,10 +1,33 @@
 #include "server/answer.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "core/json.hpp"
+#include "core/metadatajson.hpp"
 
 namespace RepositoryAccess::server {
+
+namespace {
+
+// The metadata attributes of an activated and of an inactive version, by key.
+constexpr std::array<RecordMember<HistoryRecord>, 7> theHistoryMembers{{
+    {"version_id", &HistoryRecord::itsNumber},
+    {"activated_at", &HistoryRecord::itsActivatedAt},
+    {"activated_by", &HistoryRecord::itsActivatedBy},
+    {"is_deletion", &HistoryRecord::itsIsDeletion},
+    {"object_status", &HistoryRecord::itsObjectStatus},
+    {"change_number", &HistoryRecord::itsChangeNumber},
+    {"released_at", &HistoryRecord::itsReleasedAt},
+}};
+
+constexpr std::array<RecordMember<InactiveRecord>, 3> theInactiveMembers{{
+    {"version_id", &InactiveRecord::itsVersionId},
+    {"last_changed_at", &InactiveRecord::itsLastChangedAt},
+    {"is_deletion", &InactiveRecord::itsIsDeletion},
+}};
+
+} // namespace
 
 Answer::Answer(std::vector<std::pair<std::string, std::string>> theDefaults)
     : itsDefaults(std::move(theDefaults)) {}
@@ -117,28 +140,11 @@ std::string listElement(const ObjectKey& theKey, const std::string& theVersion,
 }
 
 std::string historyMetadataJson(const HistoryRecord& theEntry, bool theHistorical) {
-    json::ObjectText aText;
-    aText.raw("edit", "\"true\"")
-        .string("version_id", std::to_string(theEntry.itsNumber))
-        .string("activated_at", theEntry.itsActivatedAt)
-        .string("activated_by", theEntry.itsActivatedBy);
-    if (theHistorical)
-        aText.string("is_deletion", theEntry.itsIsDeletion ? "true" : "false");
-    return aText.string("object_status", theEntry.itsObjectStatus)
-        .string("change_number", theEntry.itsChangeNumber)
-        .string("released_at", theEntry.itsReleasedAt)
-        .string("type", theHistorical ? "3" : "1")
-        .take();
+    return objectMetaDataJson<HistoryRecord>(theEntry, theHistoryMembers, theHistorical ? 3 : 1);
 }
 
 std::string inactiveMetadataJson(const InactiveRecord& theVersion) {
-    return json::ObjectText()
-        .raw("edit", "\"true\"")
-        .string("version_id", std::to_string(theVersion.itsVersionId))
-        .string("last_changed_at", theVersion.itsLastChangedAt)
-        .string("is_deletion", theVersion.itsIsDeletion ? "true" : "false")
-        .string("type", "2")
-        .take();
+    return objectMetaDataJson<InactiveRecord>(theVersion, theInactiveMembers, 2);
 }
 
 std::string activeVersionJson() {

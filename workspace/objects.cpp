@@ -1,12 +1,14 @@
 #include "workspace/objects.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <ostream>
 
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/json.hpp"
+#include "core/metadatajson.hpp"
 #include "core/objectnames.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
@@ -31,20 +33,24 @@ const objectnames::PackageDirectory& directoryOfPackage(const std::string& thePa
     return theLast;
 }
 
+// The version number of a response, held within the range of the client's numbers.
 std::int32_t decimal(std::string_view theText) {
-    std::int64_t aValue = 0;
-    std::size_t aPos = 0;
-    while (aPos < theText.size() && theText[aPos] == ' ')
-        ++aPos;
-    bool aNegative = aPos < theText.size() && theText[aPos] == '-';
-    if (aPos < theText.size() && (theText[aPos] == '-' || theText[aPos] == '+'))
-        ++aPos;
-    for (; aPos < theText.size() && theText[aPos] >= '0' && theText[aPos] <= '9'; ++aPos)
-        aValue = std::min<std::int64_t>(aValue * 10 + (theText[aPos] - '0'), 1ll << 31);
-    if (aNegative)
-        aValue = -aValue;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(aValue, INT32_MIN, INT32_MAX));
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(recordNumber(theText), INT32_MIN, INT32_MAX));
 }
+
+// The metadata attributes that the client's code names; an attribute the description adds
+// travels among the other attributes.
+constexpr std::array<RecordMember<ObjectMetaData>, 8> theMetaDataMembers{{
+    {"version_id", &ObjectMetaData::itsVersionId},
+    {"activated_at", &ObjectMetaData::itsActivatedAt},
+    {"activated_by", &ObjectMetaData::itsActivatedBy},
+    {"last_changed_at", &ObjectMetaData::itsLastChangedAt},
+    {"is_deletion", &ObjectMetaData::itsIsDeletion},
+    {"object_status", &ObjectMetaData::itsObjectStatus},
+    {"change_number", &ObjectMetaData::itsChangeNumber},
+    {"released_at", &ObjectMetaData::itsReleasedAt},
+}};
 
 std::string optionalString(const json::JsonObject& theObject, std::string_view theKey) {
     return json::hasMember(theObject, theKey) ? json::getString(theObject, theKey) : "";
@@ -240,31 +246,12 @@ RepositoryObject objects::object_name_to_object_id(std::string_view theArgument)
 
 // ---- Metadata and version JSON ----
 
-std::string objects::metaDataToJson(const ObjectMetaData& theMetaData) {
-    const auto& m = theMetaData;
-    json::ObjectText aText;
-    aText.raw("edit", "\"true\"").string("version_id", std::to_string(m.itsVersionId));
-    const std::string_view aDeletion = m.itsIsDeletion ? "\"true\"" : "\"false\"";
-    switch (m.itsType) {
-    case 1:
-    case 3:
-        aText.string("activated_at", m.itsActivatedAt).string("activated_by", m.itsActivatedBy);
-        if (m.itsType == 3)
-            aText.raw("is_deletion", aDeletion);
-        aText.string("object_status", m.itsObjectStatus)
-            .string("change_number", m.itsChangeNumber)
-            .string("released_at", m.itsReleasedAt)
-            .string("type", m.itsType == 1 ? "1" : "3");
-        break;
-    case 2:
-        aText.string("last_changed_at", m.itsLastChangedAt)
-            .raw("is_deletion", aDeletion)
-            .string("type", "2");
-        break;
-    default:
-        invalidMetaDataType(std::to_string(m.itsType));
-    }
-    return aText.take();
+std::string objects::metaDataToJson(const ObjectMetaData& theMetaData,
+                                    RecordDescription theFields) {
+    if (theMetaData.itsType < 1 || theMetaData.itsType > 3)
+        invalidMetaDataType(std::to_string(theMetaData.itsType));
+    return objectMetaDataJson<ObjectMetaData>(theMetaData, theMetaDataMembers, theMetaData.itsType,
+                                              theFields);
 }
 
 std::string objects::versionToJson(const ObjectVersion& theVersion) {
@@ -285,24 +272,19 @@ std::string objects::versionToJson(const ObjectVersion& theVersion) {
     }
 }
 
-ObjectMetaData objects::metaDataFromJson(const json::JsonObject& theObject) {
+ObjectMetaData objects::metaDataFromJson(const json::JsonObject& theObject,
+                                         RecordDescription theFields) {
     ObjectMetaData m;
-    m.itsVersionId = decimal(json::getString(theObject, "version_id"));
     const std::string aType = json::getString(theObject, "type");
     m.itsType = aType == "1" || aType == "2" || aType == "3" ? aType[0] - '0' : -1;
     if (m.itsType == -1)
         invalidMetaDataType(aType);
-    if (m.itsType == 1 || m.itsType == 3) {
-        m.itsActivatedAt = json::getString(theObject, "activated_at");
-        m.itsActivatedBy = json::getString(theObject, "activated_by");
-        m.itsObjectStatus = optionalString(theObject, "object_status");
-        m.itsChangeNumber = optionalString(theObject, "change_number");
-        m.itsReleasedAt = optionalString(theObject, "released_at");
-    } else {
-        m.itsLastChangedAt = json::getString(theObject, "last_changed_at");
-    }
-    if (m.itsType == 2 || m.itsType == 3)
-        m.itsIsDeletion = json::getString(theObject, "is_deletion") == "true";
+    for (const RecordField& aField : theFields)
+        if (carriesVersionType(aField, m.itsType))
+            setRecordText<ObjectMetaData>(m, theMetaDataMembers, aField.itsKey,
+                                          aField.itsRequired
+                                              ? json::getString(theObject, aField.itsKey)
+                                              : optionalString(theObject, aField.itsKey));
     return m;
 }
 
@@ -390,7 +372,8 @@ bool objects::isSubPackage(std::string_view thePackageName1, std::string_view th
 
 // ---- Print-out ----
 
-void objects::printObject(const RepositoryObject& theObject, std::ostream& theStream) {
+void objects::printObject(const RepositoryObject& theObject, std::ostream& theStream,
+                          RecordDescription theFields) {
     auto aLine = [&theStream](std::string_view theLabel, std::string_view theValue) {
         std::string aLabel(theLabel);
         aLabel.resize(24, ' ');
@@ -398,34 +381,18 @@ void objects::printObject(const RepositoryObject& theObject, std::ostream& theSt
     };
     const auto& m = theObject.metaData();
     const auto& v = theObject.version();
-    const char* aDeletion = m.itsIsDeletion ? "true" : "false";
     aLine("Object", theObject.fileName());
     aLine("Package", theObject.package());
     theStream << "Meta data:\n";
-    switch (m.itsType) {
-    case 1:
-        aLine("Type", "1 (active version)");
-        break;
-    case 2:
-        aLine("Type", "2 (inactive version)");
-        aLine("Last changed at", m.itsLastChangedAt);
-        aLine("Deletion", aDeletion);
-        break;
-    case 3:
-        aLine("Type", "3 (historical version)");
-        break;
-    default:
+    static constexpr std::array<std::string_view, 4> theTypes{
+        "", "1 (active version)", "2 (inactive version)", "3 (historical version)"};
+    if (m.itsType < 1 || m.itsType > 3)
         invalidMetaDataType(std::to_string(m.itsType));
-    }
-    if (m.itsType != 2) {
-        aLine("Last activated at", m.itsActivatedAt);
-        aLine("Last activated by", m.itsActivatedBy);
-        if (m.itsType == 3)
-            aLine("Deletion", aDeletion);
-        aLine("Object status", m.itsObjectStatus);
-        aLine("Change number", m.itsChangeNumber);
-        aLine("Released at", m.itsReleasedAt);
-    }
+    aLine("Type", theTypes[m.itsType]);
+    for (const RecordField& aField : theFields)
+        if (!aField.itsLabel.empty() && carriesVersionType(aField, m.itsType))
+            aLine(aField.itsLabel,
+                  recordText<ObjectMetaData>(m, theMetaDataMembers, aField.itsKey));
     theStream << "Version:\n";
     switch (v.itsVersionType) {
     case 1:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/recordfields.hpp"
+
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -26,6 +28,8 @@ struct ObjectMetaData {
     std::string itsChangeNumber;
     std::string itsReleasedAt;
     std::string itsLastChangedAt;
+    // The attributes of the metadata's description that the client's code does not name.
+    OtherAttributes itsOtherAttributes;
 };
 
 // Which version of an object is meant: 1 the active one, 2 the inactive one of an owner's
@@ -122,13 +126,16 @@ RepositoryObject fromJson(const json::JsonObject& theElement);
 // The object named by a command-line object argument (a workspace file path).
 RepositoryObject object_name_to_object_id(std::string_view theArgument);
 
-// The JSON forms of metadata and version; fail with "Invalid meta data type (...)" and
-// "Invalid version type (...)" for a type other than 1, 2 or 3.
-std::string metaDataToJson(const ObjectMetaData& theMetaData);
+// The JSON forms of metadata (the attributes of the description that its type carries) and
+// version; fail with "Invalid meta data type (...)" and "Invalid version type (...)" for a type
+// other than 1, 2 or 3.
+std::string metaDataToJson(const ObjectMetaData& theMetaData,
+                           RecordDescription theFields = objectMetaDataFields());
 std::string versionToJson(const ObjectVersion& theVersion);
 
 // Reading the JSON forms; the same messages for an unknown type.
-ObjectMetaData metaDataFromJson(const json::JsonObject& theObject);
+ObjectMetaData metaDataFromJson(const json::JsonObject& theObject,
+                                RecordDescription theFields = objectMetaDataFields());
 ObjectVersion versionFromJson(const json::JsonObject& theObject);
 
 // The `.kivoMeta` content of the object: {"metadata":..., "version":...}, no line end.
@@ -156,7 +163,8 @@ void deleteMetaFile(const RepositoryObject& theObject);
 bool isSubPackage(std::string_view thePackageName1, std::string_view thePackageName2);
 
 // The object's description: name, package, metadata and version, one labelled line each.
-void printObject(const RepositoryObject& theObject, std::ostream& theStream);
+void printObject(const RepositoryObject& theObject, std::ostream& theStream,
+                 RecordDescription theFields = objectMetaDataFields());
 
 } // namespace objects
 

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "core/json.hpp"
+#include "core/recordfields.hpp"
+
 #include "tests/unit/workspace/workspacefixture.hpp"
+#include <sstream>
+#include <vector>
 
 using kivotest::readText;
 using kivotest::writeText;
@@ -171,6 +175,47 @@ TEST_F(Objects, MetaDataAndVersionJson) {
                       R"({"package":"a","name":"x","suffix":"t","version":{"versionType":"x"}})");
               }),
               "Invalid version type (must be active = 1, inactive = 2 or historical = 3): x");
+}
+
+// A metadata attribute added to the description is read from a response, written to the
+// metadata file and printed, for the version types that carry it only.
+TEST_F(Objects, AnAttributeAddedToTheMetaDataDescriptionTravels) {
+    using namespace RepositoryAccess;
+    const RecordDescription aGlobal = objectMetaDataFields();
+    std::vector<RecordField> aFields(aGlobal.begin(), aGlobal.end());
+    aFields.insert(aFields.begin() + 3, {"signed_by", "", "", "Signed by", FieldKind::text, false,
+                                         0, false, "", 1u << 3, true});
+    const std::string aJson = R"({"version_id":"9","type":"3","activated_at":"t",)"
+                              R"("activated_by":"u","signed_by":"S","is_deletion":"true"})";
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
+    ObjectMetaData aRead = objects::metaDataFromJson(anObject, aFields);
+    EXPECT_TRUE(aRead.itsIsDeletion);
+    EXPECT_EQ(objects::metaDataToJson(aRead, aFields),
+              R"({"edit":"true","version_id":"9","activated_at":"t","activated_by":"u",)"
+              R"("signed_by":"S","is_deletion":"true","object_status":"","change_number":"",)"
+              R"("released_at":"","type":"3"})");
+    RepositoryObject aPrinted("p", "n", "s");
+    aPrinted.setMetaData(aRead);
+    std::ostringstream aText;
+    objects::printObject(aPrinted, aText, aFields);
+    EXPECT_NE(aText.str().find("Last activated by       : u\n"
+                               "Signed by               : S\n"
+                               "Deletion                : true\n"),
+              std::string::npos)
+        << aText.str();
+    // A required attribute missing from a response fails its read; another type leaves it out.
+    EXPECT_FALSE(
+        messageOf([&] {
+            const std::string aShort = R"({"version_id":"9","type":"3","activated_at":"t",)"
+                                       R"("activated_by":"u","is_deletion":"true"})";
+            json::JsonObject aShortObject;
+            ASSERT_TRUE(json::jsonParse(aShort.data(), aShort.size(), aShortObject, anAllocator));
+            objects::metaDataFromJson(aShortObject, aFields);
+        }).empty());
+    aRead.itsType = 1;
+    EXPECT_EQ(objects::metaDataToJson(aRead, aFields).find("signed_by"), std::string::npos);
 }
 
 TEST_F(Objects, MetaFilesAndRepositoryElements) {
