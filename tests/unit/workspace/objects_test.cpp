@@ -198,6 +198,7 @@ TEST_F(Objects, AnAttributeAddedToTheMetaDataDescriptionTravels) {
               R"("released_at":"","type":"3"})");
     RepositoryObject aPrinted("p", "n", "s");
     aPrinted.setMetaData(aRead);
+    aPrinted.setVersion({3, {}, {}, 9});
     std::ostringstream aText;
     objects::printObject(aPrinted, aText, aFields);
     EXPECT_NE(aText.str().find("Last activated by       : u\n"
