@@ -206,6 +206,10 @@ void SpiDatabase::openSubtransaction(bool theWrite) {
     itsReadOnly = !theWrite;
 }
 
+std::uint64_t SpiDatabase::lockedTransaction() const {
+    return itsLockTaken || holdsWriteLock() ? MyProc->lxid : 0;
+}
+
 bool SpiDatabase::holdsWriteLock() const {
     return itsLockedTransaction != 0 && itsLockedTransaction == MyProc->lxid;
 }

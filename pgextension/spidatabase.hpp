@@ -70,6 +70,7 @@ public:
     // Rolls the open request back while another failure is on its way out; a failure of the
     // rollback itself is recorded as the database's failure, never thrown.
     void rollbackAfterFailure() noexcept override;
+    std::uint64_t lockedTransaction() const override;
 
     // For the statements: fails when a failure of PostgreSQL has not been rolled back yet.
     void requireUsable() const;

@@ -194,6 +194,7 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
     std::optional<Transaction> anOwn;
     Transaction& aTransaction = startRequest(aRow->itsWrite, anOwn);
     Operation anOperation{itsStore, aBody, aMessage, theUser, anAnswer};
+    itsStore.setFactScope(itsGroup ? itsGroupNumber : itsStore.database().lockedTransaction());
     try {
         requireUser(theUser);
         aRow->itsHandler(anOperation);
@@ -222,18 +223,15 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
 }
 
 // The caller must be one of the repository's users: a login role that the server lets in by a
-// grant made by hand, or a user removed since, is refused. Within a shared transaction the answer
-// holds until the transaction ends.
+// grant made by hand, or a user removed since, is refused. Within a transaction that holds the
+// write lock the answer holds until the transaction ends.
 void Engine::requireUser(const std::string& theUser) {
-    if (itsGroup && itsCheckedUser == theUser)
-        return;
-    if (!itsStore.findUser(theUser))
+    if (!itsStore.isUser(theUser))
         throw EngineError{code::kNotAUser,
                           "User \"" + theUser +
                               "\" is not a user of this repository; its administrator adds users "
                               "with kivo-repo user",
                           theUser};
-    itsCheckedUser = itsGroup ? theUser : std::string();
 }
 
 void Engine::beginGroup() {
@@ -262,6 +260,7 @@ Transaction& Engine::startRequest(bool theWrite, std::optional<Transaction>& the
         return theOwn.emplace(itsStore.database(), theWrite);
     if (!itsGroup) {
         itsGroup.emplace(itsStore.database(), true);
+        ++itsGroupNumber;
         itsGroupBudget.start();
     }
     inGroup([&] { itsGroup->savepoint(); });
@@ -280,6 +279,7 @@ void Engine::finishRequest(Transaction& theTransaction) {
 
 // Takes back the changes of the current request only.
 void Engine::abandonRequest(Transaction& theTransaction) {
+    itsStore.forgetFacts();
     if (isGroup(theTransaction))
         inGroup([&] { theTransaction.rollbackToSavepoint(); });
     else
@@ -290,13 +290,13 @@ void Engine::abandonRequest(Transaction& theTransaction) {
 // trusted. A request's own transaction rolls back as the failure leaves call().
 void Engine::abandonGroup() {
     itsGroup.reset();
-    itsCheckedUser.clear();
+    itsStore.forgetFacts();
 }
 
 void Engine::commitGroup() {
     inGroup([&] { itsGroup->commit(); });
     itsGroup.reset();
-    itsCheckedUser.clear();
+    itsStore.forgetFacts();
 }
 
 bool Engine::isGroup(const Transaction& theTransaction) const {

@@ -113,6 +113,27 @@ std::vector<std::pair<std::string, std::string>> RepositoryStore::listSettings()
     return aList;
 }
 
+void RepositoryStore::setFactScope(std::uint64_t theScope) {
+    if (theScope != itsFacts.itsScope)
+        forgetFacts();
+    itsFacts.itsScope = theScope;
+}
+
+void RepositoryStore::forgetFacts() {
+    itsFacts.itsUsers.clear();
+    itsFacts.itsPackages.clear();
+}
+
+bool RepositoryStore::isUser(const std::string& theName) {
+    if (itsFacts.itsUsers.contains(theName))
+        return true;
+    if (!findUser(theName))
+        return false;
+    if (itsFacts.itsScope != 0)
+        itsFacts.itsUsers.insert(theName);
+    return true;
+}
+
 std::optional<UserRecord> RepositoryStore::findUser(const std::string& theName) {
     auto aQuery =
         itsDatabase->query("SELECT name, password_hash, is_admin FROM users WHERE name = ?");
@@ -135,6 +156,7 @@ bool RepositoryStore::removeUser(const std::string& theName) {
     if (!findUser(theName))
         return false;
     itsDatabase->query("DELETE FROM users WHERE name = ?").bind(1, theName).run();
+    itsFacts.itsUsers.erase(theName);
     return true;
 }
 
@@ -197,9 +219,15 @@ std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& the
 }
 
 bool RepositoryStore::packageExists(const std::string& theName) {
+    if (itsFacts.itsPackages.contains(theName))
+        return true;
     auto aQuery = itsDatabase->query("SELECT 1 FROM packages WHERE name = ?");
     aQuery.bind(1, theName);
-    return aQuery.step();
+    if (!aQuery.step())
+        return false;
+    if (itsFacts.itsScope != 0)
+        itsFacts.itsPackages.insert(theName);
+    return true;
 }
 
 std::vector<PackageRecord> RepositoryStore::listPackages() {
@@ -237,6 +265,7 @@ void RepositoryStore::updatePackage(const PackageRecord& thePackage) {
 
 void RepositoryStore::deletePackage(const std::string& theName) {
     itsDatabase->query("DELETE FROM packages WHERE name = ?").bind(1, theName).run();
+    itsFacts.itsPackages.erase(theName);
 }
 
 std::vector<std::string> RepositoryStore::subPackages(const std::string& theName) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <utility>
@@ -149,6 +150,15 @@ public:
     // one per request. A write transaction serialises with every other writer at once, so two
     // writers never interleave (the second waits).
     SqlDatabase& database() { return *itsDatabase; }
+
+    // The users and packages that the requests of one transaction holding the write lock found
+    // (theScope: SqlDatabase::lockedTransaction() or the engine's group; 0 keeps nothing), so
+    // that each write's check of its caller and its package runs one statement per transaction,
+    // not one per request. No other writer can change them under the lock; the store forgets
+    // what its own requests delete, and forgetFacts() forgets all when a request is taken back.
+    void setFactScope(std::uint64_t theScope);
+    void forgetFacts();
+    bool isUser(const std::string& theName);
 
     // Settings.
     std::optional<std::string> getSetting(const std::string& theName);
@@ -299,6 +309,11 @@ private:
                         const std::string& theWorkspace);
     std::unique_ptr<SqlDatabase> itsDatabase;
     RecordDescriptions itsDescriptions;
+    struct KnownFacts {
+        std::uint64_t itsScope = 0;
+        std::set<std::string, std::less<>> itsUsers;
+        std::set<std::string, std::less<>> itsPackages;
+    } itsFacts;
 };
 
 } // namespace RepositoryAccess::server

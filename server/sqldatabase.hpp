@@ -119,6 +119,10 @@ public:
     virtual void savepoint() { execute("SAVEPOINT request"); }
     virtual void releaseSavepoint() { execute("RELEASE request"); }
     virtual void rollbackToSavepoint() { execute("ROLLBACK TO request; RELEASE request"); }
+    // While a transaction of this database holds the repository's write lock: a number that no
+    // other such transaction of it had; 0 otherwise. No other writer changes the repository under
+    // a lock holder, so what its requests found stays true until it ends or takes them back.
+    virtual std::uint64_t lockedTransaction() const { return 0; }
 };
 
 } // namespace RepositoryAccess::server
