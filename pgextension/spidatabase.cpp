@@ -216,6 +216,13 @@ bool SpiDatabase::holdsWriteLock() const {
 
 bool SpiDatabase::takeWriteLock(const server::WriteLockLimits& theLimits) {
     namespace sql = server::writelocksql;
+    const std::string anIdleLimit = std::to_string(theLimits.itsIdleSeconds * 1000);
+    {
+        auto aTry = query(sql::kTryLock);
+        aTry.bind(1, server::kRepositoryWriteLock).bind(2, anIdleLimit);
+        if (aTry.step() && !aTry.isNull(0))
+            return true;
+    }
     std::string aCallersTimeout;
     {
         auto aQuery = query(sql::kCurrentLockTimeout);
@@ -237,7 +244,7 @@ bool SpiDatabase::takeWriteLock(const server::WriteLockLimits& theLimits) {
     // the procedure inside a transaction of its own and went away) is ended by the server after
     // the limit, which rolls its transaction back and frees the repository. The setting lasts
     // as long as the transaction, as the lock does.
-    query(sql::kSetIdleTimeout).bind(1, std::to_string(theLimits.itsIdleSeconds * 1000)).run();
+    query(sql::kSetIdleTimeout).bind(1, anIdleLimit).run();
     return true;
 }
 

@@ -35,10 +35,15 @@ std::int64_t writeLockSeconds(const std::string& theValue);
 // value keeps its default.
 WriteLockLimits readWriteLockLimits(SqlDatabase& theDatabase);
 
-// The statements of the lock, in the order a writer runs them in its transaction: keep the
-// session's lock timeout, wait at most the limit for the lock, put the session's timeout back,
-// and limit the idle time of the transaction that holds the lock.
+// The statements of the lock, in the order a writer runs them in its transaction: try the lock;
+// only where it is held, keep the session's lock timeout, wait at most the limit for the lock,
+// put the session's timeout back, and limit the idle time of the transaction that holds it.
 namespace writelocksql {
+// Takes the lock if it is free and then limits the idle time at once, in one statement: a
+// non-null value when the lock was taken. Most writers find the lock free and never wait.
+inline constexpr const char* kTryLock =
+    "SELECT CASE WHEN pg_catalog.pg_try_advisory_xact_lock(?1) THEN "
+    "pg_catalog.set_config('idle_in_transaction_session_timeout', ?2, true) END";
 inline constexpr const char* kCurrentLockTimeout =
     "SELECT pg_catalog.current_setting('lock_timeout')";
 inline constexpr const char* kSetLockTimeout =
