@@ -18,16 +18,6 @@ protected:
         return aDatabase;
     }
 
-    // What happens when theUser logs in to theDatabase: empty when it may.
-    std::string loginRefusal(const std::string& theDatabase, const std::string& theUser) {
-        try {
-            RepositoryAccess::server::PqDatabase(
-                RepositoryAccess::server::PqAddress(uri(theDatabase, theUser, "pw")));
-            return {};
-        } catch (const RepositoryAccess::Error& anError) {
-            return anError.what();
-        }
-    }
     // A login role of the cluster made by hand, password "pw"; dropped at the end of the test.
     std::string loginRole(const std::string& theStem, const std::string& theOptions = "") {
         const std::string aRole = role(theStem);

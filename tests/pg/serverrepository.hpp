@@ -38,6 +38,17 @@ protected:
         return itsRoles.back();
     }
 
+    // Why theUser cannot log in to theDatabase with thePassword; empty when it can.
+    std::string loginRefusal(const std::string& theDatabase, const std::string& theUser,
+                             const std::string& thePassword = "pw") {
+        try {
+            RepositoryAccess::server::PqDatabase(
+                RepositoryAccess::server::PqAddress(uri(theDatabase, theUser, thePassword)));
+            return {};
+        } catch (const RepositoryAccess::Error& anError) {
+            return anError.what();
+        }
+    }
     // Runs theSql as the administrator in theDatabase.
     void execute(const std::string& theDatabase, const std::string& theSql) {
         RepositoryAccess::server::PqDatabase(RepositoryAccess::server::PqAddress(uri(theDatabase)))
