@@ -7,27 +7,7 @@
 
 using namespace kivotest;
 
-namespace {
-
-class AccessTest : public ServerRepositoryTest {
-protected:
-    // A new repository database; dropped at the end of the test.
-    std::string repository(const std::string& theStem) {
-        const std::string aDatabase = database(theStem);
-        expectOk(repo({"init", uri(aDatabase)}));
-        return aDatabase;
-    }
-
-    // A login role of the cluster made by hand, password "pw"; dropped at the end of the test.
-    std::string loginRole(const std::string& theStem, const std::string& theOptions = "") {
-        const std::string aRole = role(theStem);
-        execute("template1",
-                "CREATE ROLE \"" + aRole + "\" " + theOptions + " LOGIN PASSWORD 'pw'");
-        return aRole;
-    }
-};
-
-} // namespace
+using AccessTest = ServerRepositoryTest;
 
 TEST_F(AccessTest, OnlyTheRepositorysUsersGetInAndARemovedOneIsRefusedAtOnce) {
     const std::string aDatabase = repository("access_");

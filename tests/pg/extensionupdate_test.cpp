@@ -124,8 +124,7 @@ TEST_F(ExtensionUpdateTest, AnUpdateFromTheFirstReleaseKeepsEveryRowAndEndsAsANe
                                "'sys'::regnamespace AND relkind IN ('r', 'S') ORDER BY 1"));
     pushNewObject("ws", "after.txt");
 
-    const std::string aNew = database("newest_");
-    expectOk(repo({"init", uri(aNew)}));
+    const std::string aNew = repository("newest_");
     expectOk(repo({"user", uri(aNew), aUser, "pw"}));
     EXPECT_EQ(lines(aDatabase, kMakeup), lines(aNew, kMakeup));
 }
@@ -142,8 +141,7 @@ TEST_F(ExtensionUpdateTest, AFileUpgradedFromLevelZeroHasTheTablesOfADatabase) {
     EXPECT_EQ(aLevel.integer(0), KIVO_PG_EXTENSION_LEVEL)
         << "a new storage level needs a new version of the extension";
 
-    const std::string aDatabase = database("layout_");
-    expectOk(repo({"init", uri(aDatabase)}));
+    const std::string aDatabase = repository("layout_");
     EXPECT_EQ(fileLines(aFile, kFileColumns), lines(aDatabase, kServerColumns));
 
     std::vector<std::string> aTables = RepositoryAccess::server::storeschema::tableNames();
