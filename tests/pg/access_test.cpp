@@ -7,37 +7,7 @@
 
 using namespace kivotest;
 
-namespace {
-
-class AccessTest : public ServerRepositoryTest {
-protected:
-    // A new repository database; dropped at the end of the test.
-    std::string repository(const std::string& theStem) {
-        const std::string aDatabase = database(theStem);
-        expectOk(repo({"init", uri(aDatabase)}));
-        return aDatabase;
-    }
-
-    // What happens when theUser logs in to theDatabase: empty when it may.
-    std::string loginRefusal(const std::string& theDatabase, const std::string& theUser) {
-        try {
-            RepositoryAccess::server::PqDatabase(
-                RepositoryAccess::server::PqAddress(uri(theDatabase, theUser, "pw")));
-            return {};
-        } catch (const RepositoryAccess::Error& anError) {
-            return anError.what();
-        }
-    }
-    // A login role of the cluster made by hand, password "pw"; dropped at the end of the test.
-    std::string loginRole(const std::string& theStem, const std::string& theOptions = "") {
-        const std::string aRole = role(theStem);
-        execute("template1",
-                "CREATE ROLE \"" + aRole + "\" " + theOptions + " LOGIN PASSWORD 'pw'");
-        return aRole;
-    }
-};
-
-} // namespace
+using AccessTest = ServerRepositoryTest;
 
 TEST_F(AccessTest, OnlyTheRepositorysUsersGetInAndARemovedOneIsRefusedAtOnce) {
     const std::string aDatabase = repository("access_");

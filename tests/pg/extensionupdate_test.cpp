@@ -79,32 +79,16 @@ std::string fileLines(SqliteDatabase& theFile, const std::string& theSql) {
     return aLines;
 }
 
-// One line per column of a repository file's tables, as a database spells it: table, column,
+// One line per column of a repository file's tables as kServerColumns spells it: table, column,
 // type, nullability and place in the primary key.
-std::string fileColumns(SqliteDatabase& theFile) {
-    std::vector<std::string> aTables;
-    {
-        auto aQuery =
-            theFile.query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
-        while (aQuery.step())
-            aTables.push_back(aQuery.text(0));
-    }
-    const std::map<std::string, std::string> kTypes = {
-        {"TEXT", "text"}, {"INTEGER", "bigint"}, {"BLOB", "bytea"}};
-    std::string aLines;
-    for (const std::string& aTable : aTables) {
-        auto aQuery = theFile.query("SELECT name, type, \"notnull\", pk FROM pragma_table_info('" +
-                                    aTable + "') ORDER BY cid");
-        while (aQuery.step()) {
-            const auto aType = kTypes.find(aQuery.text(1));
-            const bool aNotNull = aQuery.integer(2) != 0 || aQuery.integer(3) != 0;
-            aLines += aTable + "." + aQuery.text(0) + " " +
-                      (aType == kTypes.end() ? "unknown " + aQuery.text(1) : aType->second) +
-                      (aNotNull ? " NO " : " YES ") + aQuery.text(3) + "\n";
-        }
-    }
-    return aLines;
-}
+constexpr const char* kFileColumns = R"SQL(
+SELECT m.name || '.' || p.name || ' ' ||
+       CASE p.type WHEN 'TEXT' THEN 'text' WHEN 'INTEGER' THEN 'bigint' WHEN 'BLOB' THEN 'bytea'
+                   ELSE 'unknown ' || p.type END ||
+       CASE WHEN p."notnull" OR p.pk THEN ' NO ' ELSE ' YES ' END || p.pk
+    FROM sqlite_master m JOIN pragma_table_info(m.name) p WHERE m.type = 'table'
+    ORDER BY m.name, p.cid
+)SQL";
 
 constexpr const char* kServerColumns = R"SQL(
 SELECT c.table_name || '.' || c.column_name || ' ' || c.data_type || ' ' || c.is_nullable || ' ' ||
@@ -140,8 +124,7 @@ TEST_F(ExtensionUpdateTest, AnUpdateFromTheFirstReleaseKeepsEveryRowAndEndsAsANe
                                "'sys'::regnamespace AND relkind IN ('r', 'S') ORDER BY 1"));
     pushNewObject("ws", "after.txt");
 
-    const std::string aNew = database("newest_");
-    expectOk(repo({"init", uri(aNew)}));
+    const std::string aNew = repository("newest_");
     expectOk(repo({"user", uri(aNew), aUser, "pw"}));
     EXPECT_EQ(lines(aDatabase, kMakeup), lines(aNew, kMakeup));
 }
@@ -158,9 +141,8 @@ TEST_F(ExtensionUpdateTest, AFileUpgradedFromLevelZeroHasTheTablesOfADatabase) {
     EXPECT_EQ(aLevel.integer(0), KIVO_PG_EXTENSION_LEVEL)
         << "a new storage level needs a new version of the extension";
 
-    const std::string aDatabase = database("layout_");
-    expectOk(repo({"init", uri(aDatabase)}));
-    EXPECT_EQ(fileColumns(aFile), lines(aDatabase, kServerColumns));
+    const std::string aDatabase = repository("layout_");
+    EXPECT_EQ(fileLines(aFile, kFileColumns), lines(aDatabase, kServerColumns));
 
     std::vector<std::string> aTables = RepositoryAccess::server::storeschema::tableNames();
     std::sort(aTables.begin(), aTables.end());

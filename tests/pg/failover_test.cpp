@@ -79,11 +79,17 @@ protected:
         return kivotest::readText(anOut);
     }
 
-    RunResult kivo(std::vector<std::string> theArgs) {
+    // kivo theArgs in the folder theCwd of the test's own, as developer.
+    RunResult kivo(std::vector<std::string> theArgs, const std::string& theCwd = "ws") {
         theArgs.push_back("--passWord=s3cret");
         kivotest::RunOptions anOptions;
-        anOptions.itsCwd = itsDir.path() / "ws";
+        anOptions.itsCwd = itsDir.path() / theCwd;
         return kivotest::runKivo(theArgs, anOptions);
+    }
+    RunResult createWorkspace(const std::string& theName, const std::string& theHost) {
+        return kivo({"create", "workspace", theName, "--hostName=" + theHost + "@ZEV",
+                     "--userName=developer"},
+                    "");
     }
     void write(const std::string& theFile, const std::string& theText) {
         kivotest::writeText(itsDir.path() / "ws" / "fo" / theFile, theText);
@@ -107,11 +113,7 @@ void expectOk(const RunResult& theRun) {
 
 TEST_F(FailoverTest, AWorkspaceOnAPrimaryAndItsStandbyGoesOnAfterThePromotion) {
     const std::string aHost = "127.0.0.1:" + port("primary") + ",127.0.0.1:" + port("standby");
-    kivotest::RunOptions aHere;
-    aHere.itsCwd = itsDir.path();
-    expectOk(kivotest::runKivo({"create", "workspace", "ws", "--hostName=" + aHost + "@ZEV",
-                                "--userName=developer", "--passWord=s3cret"},
-                               aHere));
+    expectOk(createWorkspace("ws", aHost));
     fs::create_directories(itsDir.path() / "ws" / "fo");
     expectOk(kivo({"track", "fo"}));
     write("a.txt", "one\n");
@@ -159,12 +161,8 @@ TEST_F(FailoverTest, AWorkspaceOnAPrimaryAndItsStandbyGoesOnAfterThePromotion) {
     expectOk(kivo({"push"}));
     EXPECT_EQ(sql("standby", "SELECT count(*) FROM sys.history"), "3\n");
     EXPECT_EQ(sql("standby", "SELECT count(*) FROM sys.objects"), "2\n");
-    expectOk(kivotest::runKivo({"create", "workspace", "ws2", "--hostName=" + aHost + "@ZEV",
-                                "--userName=developer", "--passWord=s3cret"},
-                               aHere));
-    kivotest::RunOptions aSecond;
-    aSecond.itsCwd = itsDir.path() / "ws2";
-    expectOk(kivotest::runKivo({"checkout", "package", "fo", "--passWord=s3cret"}, aSecond));
+    expectOk(createWorkspace("ws2", aHost));
+    expectOk(kivo({"checkout", "package", "fo"}, "ws2"));
     EXPECT_EQ(kivotest::readText(itsDir.path() / "ws2/fo/a.txt"), "two\n");
     EXPECT_EQ(kivotest::readText(itsDir.path() / "ws2/fo/b.txt"), "three\n");
 }

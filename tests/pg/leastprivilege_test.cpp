@@ -82,9 +82,8 @@ TEST_F(LeastPrivilegeTest, AnAdministratorWithoutSuperuserRunsEveryStep) {
 
 TEST_F(LeastPrivilegeTest, StrangersStayOutOfARepositoryThatNoSuperuserMade) {
     const std::string aDatabase = database("lpout_");
-    const std::string aStranger = role("lp_stranger_");
     expectOk(repo({"init", target(aDatabase)}));
-    execute("template1", "CREATE ROLE \"" + aStranger + "\" LOGIN PASSWORD 'pw'");
+    const std::string aStranger = loginRole("lp_stranger_");
 
     // Even let in to the database by hand, the stranger may neither call the procedure nor
     // read a view nor a table: the administrator's revocations took hold.

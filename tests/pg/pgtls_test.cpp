@@ -64,15 +64,13 @@ TEST(PgTls, WithoutSettingsLibpqConventionsHold) {
 }
 
 TEST(PgTls, ContradictionsAndUnknownWordsAreRefused) {
-    EXPECT_NE(keywords({{"ENCRYPT", "TRUE"}})["refused"].find("needs a trust store"),
-              std::string::npos);
-    EXPECT_NE(keywords({{"ENCRYPT", "maybe"}})["refused"].find("\"maybe\" of ENCRYPT"),
-              std::string::npos);
-    EXPECT_NE(keywords({{"ENCRYPT", "FALSE"}, {"sslTrustStore", "ca.pem"}})["refused"].find(
-                  "ENCRYPT is FALSE"),
-              std::string::npos);
-    EXPECT_NE(keywords({{"sslValidateCertificate", "FALSE"},
-                        {"sslCryptoProvider", "mscrypto"}})["refused"]
-                  .find("\"mscrypto\" is not available"),
-              std::string::npos);
+    const std::pair<std::map<std::string, std::string>, std::string> aCases[] = {
+        {{{"ENCRYPT", "TRUE"}}, "needs a trust store"},
+        {{{"ENCRYPT", "maybe"}}, "\"maybe\" of ENCRYPT"},
+        {{{"ENCRYPT", "FALSE"}, {"sslTrustStore", "ca.pem"}}, "ENCRYPT is FALSE"},
+        {{{"sslValidateCertificate", "FALSE"}, {"sslCryptoProvider", "mscrypto"}},
+         "\"mscrypto\" is not available"},
+    };
+    for (const auto& [aProperties, aReason] : aCases)
+        EXPECT_NE(keywords(aProperties)["refused"].find(aReason), std::string::npos) << aReason;
 }

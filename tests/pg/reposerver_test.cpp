@@ -6,53 +6,30 @@
 
 using namespace kivotest;
 
-namespace {
+using RepoServerTest = ServerRepositoryTest;
 
-class RepoServerTest : public ServerRepositoryTest {
-protected:
-    // True when theUser logs in to theDatabase with thePassword.
-    bool logsIn(const std::string& theDatabase, const std::string& theUser,
-                const std::string& thePassword) {
-        try {
-            RepositoryAccess::server::PqDatabase(
-                RepositoryAccess::server::PqAddress(uri(theDatabase, theUser, thePassword)));
-            return true;
-        } catch (const RepositoryAccess::Error& anError) {
-            EXPECT_TRUE(contains(anError.what(), "password authentication failed"))
-                << anError.what();
-            return false;
-        }
-    }
-};
-
-} // namespace
-
-TEST_F(RepoServerTest, AUsersPasswordIsItsLoginsAndDropRemovesTheDatabase) {
+// A database without a repository is never dropped but may receive one; a user's password is
+// its login role's; drop removes the database.
+TEST_F(RepoServerTest, AUsersPasswordIsItsLoginsAndDropRemovesOnlyARepositorysDatabase) {
     const std::string aDatabase = database("admin_");
     const std::string aUser = role("ANN");
     const std::string aTarget = uri(aDatabase);
+    execute("template1", "CREATE DATABASE \"" + aDatabase + "\" TEMPLATE template0");
+    const std::string aNoRepository = "The database " + shown(aDatabase) + " holds no repository";
+    expectRefused(repo({"show", aTarget}), aNoRepository);
+    expectRefused(repo({"user", aTarget, "bob", "pw"}), aNoRepository);
+    expectRefused(repo({"drop", aTarget}), aNoRepository);
+
     EXPECT_EQ(repo({"init", aTarget}).itsOut, "Created repository " + shown(aDatabase) + "\n");
     expectOk(repo({"user", aTarget, aUser, "pw-1"}));
-    EXPECT_TRUE(logsIn(aDatabase, aUser, "pw-1"));
+    EXPECT_EQ(loginRefusal(aDatabase, aUser, "pw-1"), "");
     EXPECT_EQ(repo({"user", aTarget, aUser, "pw-2"}).itsOut,
               "Changed the password of user " + aUser + "\n");
-    EXPECT_FALSE(logsIn(aDatabase, aUser, "pw-1"));
-    EXPECT_TRUE(logsIn(aDatabase, aUser, "pw-2"));
+    EXPECT_TRUE(contains(loginRefusal(aDatabase, aUser, "pw-1"), "password authentication failed"));
+    EXPECT_EQ(loginRefusal(aDatabase, aUser, "pw-2"), "");
 
     EXPECT_EQ(repo({"drop", aTarget}).itsOut, "Removed repository " + shown(aDatabase) + "\n");
     expectRefused(repo({"show", aTarget}), "database \"" + aDatabase + "\" does not exist");
-}
-
-TEST_F(RepoServerTest, ADatabaseWithoutARepositoryIsNeverDroppedButMayReceiveOne) {
-    const std::string aDatabase = database("plain_");
-    execute("template1", "CREATE DATABASE \"" + aDatabase + "\" TEMPLATE template0");
-    const std::string aNoRepository = "The database " + shown(aDatabase) + " holds no repository";
-    expectRefused(repo({"show", uri(aDatabase)}), aNoRepository);
-    expectRefused(repo({"user", uri(aDatabase), "bob", "pw"}), aNoRepository);
-    expectRefused(repo({"drop", uri(aDatabase)}), aNoRepository);
-
-    expectOk(repo({"init", uri(aDatabase)}));
-    expectOk(repo({"show", uri(aDatabase)}));
 }
 
 // A server that refuses the connection, and an address that cannot be read or that reads

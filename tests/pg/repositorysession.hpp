@@ -21,11 +21,10 @@
 
 namespace kivotest {
 
-// An answer of the repository: its JSON, or the error of the call itself.
+// An answer of the repository: its JSON, or (itsCalled false) the error of the call itself.
 struct RepositoryAnswer {
-    bool itsCalled = false; // the procedure answered (else itsFailure says why not)
-    std::string itsFailure; // the call's error text
-    std::string itsJson;    // the answer frame's JSON text
+    bool itsCalled = false;
+    std::string itsFailure, itsJson;
     RepositoryAccess::RepositoryMessage itsMessage;
     RepositoryAccess::json::JsonObject itsObject;
     RepositoryAccess::json::JsonAllocator itsAllocator;
@@ -75,8 +74,6 @@ public:
     RepositorySession(std::map<std::string, std::string> theFacts, const std::string& theUser,
                       const std::string& thePassword) {
         using namespace RepositoryAccess::dbclient;
-        itsEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
-        itsConnection = itsEnvironment->createConnection();
         ConnectProperties aProperties;
         aProperties.setProperty("DATABASENAME", theFacts["KIVO_PG_DATABASE"]);
         itsConnected = itsConnection->connect("127.0.0.1:" + theFacts["KIVO_PG_PORT"], "", theUser,
@@ -106,8 +103,7 @@ public:
                    : itsConnection->error().getErrorText();
     }
 
-    // Sends a request (theJson with theCData and theBData as the attachments) through the
-    // repository call and reads the answer.
+    // Sends theJson with theCData and theBData as the attachments through the repository call.
     std::unique_ptr<RepositoryAnswer> call(const std::string& theJson,
                                            const std::vector<std::string>& theCData = {},
                                            const std::vector<std::string>& theBData = {}) {
@@ -138,8 +134,8 @@ public:
         return anAnswer;
     }
 
-    // The calls of theRequests (JSON text and attachments each) sent together through the
-    // connection's callAll: the error code of each answer in order, or the failure of the calls.
+    // theRequests (JSON and CDATA each) sent together through the connection's callAll: the
+    // error code of each answer in order, or the failure of the calls.
     struct CallsOutcome {
         std::string itsFailure;
         std::vector<std::string> itsCodes;
@@ -162,7 +158,6 @@ public:
     }
 
 private:
-    // The answer that theFrame carries.
     static std::unique_ptr<RepositoryAnswer> answerOf(const std::string& theFrame) {
         auto anAnswer = std::make_unique<RepositoryAnswer>();
         anAnswer->itsMessage = RepositoryAccess::RepositoryMessage::parse(
@@ -176,14 +171,14 @@ private:
         return anAnswer;
     }
 
-    std::unique_ptr<RepositoryAccess::dbclient::Environment> itsEnvironment;
-    RepositoryAccess::dbclient::Connection* itsConnection = nullptr;
+    std::unique_ptr<RepositoryAccess::dbclient::Environment> itsEnvironment =
+        RepositoryAccess::dbclient::Runtime::getRuntime(nullptr, 0)->createEnvironment();
+    RepositoryAccess::dbclient::Connection* itsConnection = itsEnvironment->createConnection();
     bool itsConnected = false;
     std::string itsConnectError;
 };
 
-// The repository user DEVELOPER and the cluster's administrator, each connected, and the names
-// of packages of the test's own.
+// The repository user DEVELOPER and the cluster's administrator, each connected.
 class SessionTest : public ClusterTest {
 protected:
     void SetUp() override {
@@ -241,7 +236,6 @@ protected:
     const std::string itsPoison = "kivo_poison_" + std::to_string(::getpid());
 };
 
-// JSON fragments of requests.
 inline std::string workspaceSession(const std::string& theUser,
                                     const std::string& theWorkspace = "") {
     return R"({"sessionType":"2","owner":")" + theUser + R"(","workspace":")" + theWorkspace +
@@ -270,7 +264,7 @@ inline std::string writeJson(const std::string& theUser, const std::string& theO
     return aJson + R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})";
 }
 
-// The metadata of an active version theVersion, as a write based on it sends it.
+// The metadata of the active version theVersion, as a write based on it sends it.
 inline std::string activeMetadataJson(const std::string& theVersion) {
     return R"({"type":"1","version_id":")" + theVersion + R"("})";
 }
@@ -281,7 +275,6 @@ inline std::string activateJson(const std::string& theUser, const std::string& t
            R"(,"objList":[)" + theObject + R"(],"activationMode":")" + theMode + R"("})";
 }
 
-// The number of the newest version of theObject.
 inline std::string latestVersionJson(const std::string& theObject) {
     return R"({"action":"get","what":"numberOfLatestVersion","session":{"sessionType":"1"},)"
            R"("object":)" +

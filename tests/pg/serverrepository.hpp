@@ -32,12 +32,36 @@ protected:
         itsRoles.push_back("kivo_" + itsDatabases.back() + "_users");
         return itsDatabases.back();
     }
+    // A new repository database (kivo-repo init) of that name.
+    std::string repository(const std::string& theStem) {
+        const std::string aDatabase = database(theStem);
+        expectOk(repo({"init", uri(aDatabase)}));
+        return aDatabase;
+    }
     // A name of this test process for a login role, which the test drops at its end.
     std::string role(const std::string& theStem) {
         itsRoles.push_back(unique(theStem));
         return itsRoles.back();
     }
 
+    // A login role of the cluster made by hand, password "pw"; dropped at the end of the test.
+    std::string loginRole(const std::string& theStem, const std::string& theOptions = "") {
+        const std::string aRole = role(theStem);
+        execute("template1",
+                "CREATE ROLE \"" + aRole + "\" " + theOptions + " LOGIN PASSWORD 'pw'");
+        return aRole;
+    }
+    // Why theUser cannot log in to theDatabase with thePassword; empty when it can.
+    std::string loginRefusal(const std::string& theDatabase, const std::string& theUser,
+                             const std::string& thePassword = "pw") {
+        try {
+            RepositoryAccess::server::PqDatabase(
+                RepositoryAccess::server::PqAddress(uri(theDatabase, theUser, thePassword)));
+            return {};
+        } catch (const RepositoryAccess::Error& anError) {
+            return anError.what();
+        }
+    }
     // Runs theSql as the administrator in theDatabase.
     void execute(const std::string& theDatabase, const std::string& theSql) {
         RepositoryAccess::server::PqDatabase(RepositoryAccess::server::PqAddress(uri(theDatabase)))

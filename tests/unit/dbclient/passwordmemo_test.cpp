@@ -38,8 +38,9 @@ TEST(PasswordMemo, HoldsOnlyWhatItWasGivenAcrossRuns) {
 }
 
 // A memo that others can read, or that is damaged, vouches for nothing; the next verified
-// password replaces a damaged one with a sound memo.
-TEST(PasswordMemo, DistrustsAnExposedOrDamagedFile) {
+// password replaces a damaged one with a sound memo. A memo that cannot be written costs nothing
+// but the saving: no error, and nothing vouched for.
+TEST(PasswordMemo, DistrustsAnExposedOrDamagedFileAndForgetsWhereItCannotWrite) {
     kivotest::TempDir aDir;
     const std::string aPath = (aDir.path() / "verified").string();
     PasswordMemo(aPath).add("ALICE", kHash, "secret");
@@ -52,16 +53,12 @@ TEST(PasswordMemo, DistrustsAnExposedOrDamagedFile) {
     EXPECT_FALSE(aDamaged.holds("ALICE", kHash, "secret"));
     aDamaged.add("ALICE", kHash, "secret");
     EXPECT_TRUE(PasswordMemo(aPath).holds("ALICE", kHash, "secret"));
-}
 
-// A memo that cannot be written costs nothing but the saving: no error, and nothing vouched for.
-TEST(PasswordMemo, AnUnwritableMemoOnlyForgets) {
-    kivotest::TempDir aDir;
-    const std::string aPath = (aDir.path() / "missing" / "verified").string();
-    PasswordMemo aMemo(aPath);
+    const std::string aMissing = (aDir.path() / "missing" / "verified").string();
+    PasswordMemo aMemo(aMissing);
     EXPECT_NO_THROW(aMemo.add("ALICE", kHash, "secret"));
     EXPECT_FALSE(aMemo.holds("ALICE", kHash, "secret"));
-    EXPECT_FALSE(PasswordMemo(aPath).holds("ALICE", kHash, "secret"));
+    EXPECT_FALSE(PasswordMemo(aMissing).holds("ALICE", kHash, "secret"));
 }
 
 } // namespace

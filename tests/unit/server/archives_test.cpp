@@ -2,9 +2,11 @@
 #include "server/dumanifest.hpp"
 #include "tests/unit/server/enginetestsupport.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using namespace enginetest;
+using ::testing::HasSubstr;
 
 namespace {
 
@@ -63,8 +65,9 @@ struct Member {
     std::string itsName, itsData;
 };
 
-std::vector<Member> membersOf(const std::string& theArchive) {
-    server::InflationBudget aBudget(1u << 30);
+// The members of theArchive, read within theBudget.
+std::vector<Member> membersOf(const std::string& theArchive, std::uint64_t theBudget = 1u << 30) {
+    server::InflationBudget aBudget(theBudget);
     server::ArchiveReader aReader(theArchive, aBudget);
     std::vector<Member> aMembers;
     while (const auto aName = aReader.next())
@@ -72,7 +75,7 @@ std::vector<Member> membersOf(const std::string& theArchive) {
     return aMembers;
 }
 
-std::string archiveOf(const std::vector<Member>& theMembers) {
+std::string packed(const std::vector<Member>& theMembers) {
     server::ArchiveWriter aWriter;
     for (const Member& aMember : theMembers)
         aWriter.add(aMember.itsName, aMember.itsData);
@@ -80,6 +83,24 @@ std::string archiveOf(const std::vector<Member>& theMembers) {
 }
 
 } // namespace
+
+// Every byte that an archive inflates to counts: long names in extended headers as much as
+// contents, so that a small archive of long names cannot take gigabytes.
+TEST(ArchiveReader, ExtendedHeadersCountAgainstTheBudget) {
+    std::vector<Member> aLongNames;
+    for (int i = 0; i < 40; ++i)
+        aLongNames.push_back({"m" + std::to_string(i) + "/" + std::string(100000, 'n'), ""});
+    const std::string anArchive = packed(aLongNames);
+    ASSERT_LT(anArchive.size(), 64u << 10) << "names of 4 MB in a small archive";
+    EXPECT_EQ(membersOf(anArchive, 8u << 20).size(), 40u);
+    try {
+        membersOf(anArchive, 1u << 20);
+        ADD_FAILURE() << "read past the budget";
+    } catch (const server::ArchiveDamage& aDamage) {
+        EXPECT_EQ(aDamage.itsProblem,
+                  "the archives inflate past the import's limit of 1048576 bytes");
+    }
+}
 
 TEST_F(EngineArchives, ARoundTripCarriesEveryByteAndASecondImportChangesNothing) {
     auto anExport = exportUnit("DU");
@@ -254,7 +275,6 @@ TEST_F(EngineArchives, LanguageArchivesCarryTheirHeader) {
 TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
     std::string anArchive = exported();
     auto aMembers = membersOf(anArchive);
-    auto aRebuilt = [](const std::vector<Member>& theMembers) { return archiveOf(theMembers); };
     std::string aCorrupted = anArchive;
     for (std::size_t i = aCorrupted.size() / 3; i < aCorrupted.size() / 3 + 8; ++i)
         aCorrupted[i] = static_cast<char>(aCorrupted[i] ^ 0x5a);
@@ -262,15 +282,13 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
     auto aWith = [&](const std::string& theName, const std::string& theData) {
         auto aMore = aMembers;
         aMore.push_back({theName, theData});
-        return aRebuilt(aMore);
+        return packed(aMore);
     };
     auto aMissing = aMembers;
     aMissing.pop_back();
     auto aTampered = aMembers;
     aTampered.back().itsData += "!";
-    std::string aForged = "{\"header\":{}}";
-    std::vector<Member> aForgedManifest = {{"manifest.json", aForged},
-                                           {"manifest.sha256", server::sha256Hex(aForged)}};
+    const std::string aForged = "{\"header\":{}}";
     // A manifest that names one content for two objects.
     auto aReused = aMembers;
     std::string& aText = aReused[0].itsData;
@@ -291,23 +309,23 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
         {"plain text, not an archive", "not a gzip-compressed tar"},
         {aWith("objects/../../evil", "x"), "climbs out"},
         {aWith("/etc/evil", "x"), "climbs out"},
-        {aRebuilt(aMissing), "missing member \"objects/000004\""},
-        {aRebuilt(aTampered), "checksum"},
-        {aRebuilt(aReused), "names the member \"objects/000001\" twice"},
-        {aRebuilt({{"other.txt", "x"}}), "no member \"manifest.json\""},
-        {aRebuilt({{"manifest.json", "{\"header\":{}}"}}), "\"manifest.json\" does not match"},
-        {aRebuilt(aForgedManifest), "manifest cannot be read"},
+        {packed(aMissing), "missing member \"objects/000004\""},
+        {packed(aTampered), "checksum"},
+        {packed(aReused), "names the member \"objects/000001\" twice"},
+        {packed({{"other.txt", "x"}}), "no member \"manifest.json\""},
+        {packed({{"manifest.json", aForged}}), "\"manifest.json\" does not match"},
+        {packed({{"manifest.json", aForged}, {"manifest.sha256", server::sha256Hex(aForged)}}),
+         "manifest cannot be read"},
         {aBomb, "limit of 1048576 bytes"},
         {aWith("objects/000009", "x"), "\"objects/000009\" is not named by the manifest"},
-        {aRebuilt(aLate), "no member \"manifest.json\" at its start"},
+        {packed(aLate), "no member \"manifest.json\" at its start"},
     };
     ASSERT_LT(aBomb.size(), 64u << 10) << "a small archive that inflates a lot";
     std::string aBefore = itsTarget.snapshot();
     for (const auto& [aBytes, aWord] : aCases) {
         auto aReply = itsTarget.import({aBytes});
         EXPECT_EQ(aReply->code(), "40150") << aWord << ": " << aReply->text();
-        EXPECT_NE(aReply->get("error-msg").find(aWord), std::string::npos)
-            << aWord << " <- " << aReply->get("error-msg");
+        EXPECT_THAT(aReply->get("error-msg"), HasSubstr(aWord));
         EXPECT_EQ(aReply->get("error-arg"), "du.tgz");
         EXPECT_EQ(itsTarget.snapshot(), aBefore) << aWord;
     }
@@ -438,7 +456,7 @@ TEST_F(EngineArchives, AnObjectOfAPackageTheArchiveDoesNotCarryIsRefused) {
     aMembers[1].itsData = server::sha256Hex(aText);
 
     std::string aBefore = itsTarget.snapshot();
-    auto aReply = itsTarget.import({archiveOf(aMembers)});
+    auto aReply = itsTarget.import({packed(aMembers)});
     EXPECT_EQ(aReply->code(), "40150") << aReply->text();
     EXPECT_EQ(aReply->get("error-msg"), "Damaged archive: the object p.sub/note.md belongs to a "
                                         "package that the archive does not carry");

@@ -138,27 +138,10 @@ TEST_F(EngineAuthority, AContributorValidatesAndDescribesOnlyTheirOwnEntry) {
     EXPECT_EQ(onChange("CAROL", "release", "change", "")->code(), "0");
 }
 
-TEST_F(EngineAuthority, OnlyAnAdministratorUndeploys) {
-    ASSERT_EQ(createUnit("DU")->code(), "0");
-    ASSERT_EQ(assign("a", "DU")->code(), "0");
-    ASSERT_EQ(activate("ALICE", {kX})->code(), "0");
-    mark("CAROL");
-    auto anUndeploy = [&](const std::string& theUser) {
-        return request(theUser, "undeploy", "delivery_unit",
-                       R"("session":)" + session(theUser) +
-                           R"(,"delivery_unit":"DU","du_vendor":"acme")");
-    };
-    const std::string aBefore = snapshot();
-    expectRefused(*anUndeploy("BOB"),
-                  "User BOB may not undeploy delivery unit DU (acme): only an administrator may");
-    EXPECT_EQ(snapshot(), aBefore);
-    EXPECT_EQ(anUndeploy("CAROL")->code(), "0");
-    EXPECT_EQ(activeContent(kX), "<none>");
-}
-
 // The archive of the unit DU (packages a and a.sub) is imported again after the unit lost a.sub
-// to the unit OTHER and both packages gained an object the archive does not carry.
-TEST_F(EngineAuthority, AnImportThatDeletesOrTakesIsForAdministratorsAndNamesWhatItDid) {
+// to the unit OTHER and both packages gained an object the archive does not carry; then DU is
+// undeployed.
+TEST_F(EngineAuthority, ImportsThatDeleteOrTakeAndUndeploysAreForAdministrators) {
     const std::string aY = object("a.sub", "y", "txt");
     createPackage("a.sub");
     ASSERT_EQ(createUnit("DU")->code(), "0");
@@ -210,4 +193,16 @@ TEST_F(EngineAuthority, AnImportThatDeletesOrTakesIsForAdministratorsAndNamesWha
     EXPECT_EQ(getString(asObject(aTaken[0]), "du_vendor"), "acme");
     EXPECT_EQ(activeContent(aC), "<none>");
     EXPECT_EQ(activeContent(aY), "y");
+
+    auto anUndeploy = [&](const std::string& theUser) {
+        return request(theUser, "undeploy", "delivery_unit",
+                       R"("session":)" + session(theUser) +
+                           R"(,"delivery_unit":"DU","du_vendor":"acme")");
+    };
+    aBefore = snapshot();
+    expectRefused(*anUndeploy("BOB"),
+                  "User BOB may not undeploy delivery unit DU (acme): only an administrator may");
+    EXPECT_EQ(snapshot(), aBefore);
+    EXPECT_EQ(anUndeploy("CAROL")->code(), "0");
+    EXPECT_EQ(activeContent(kX), "<none>");
 }

@@ -1,5 +1,6 @@
 #include "tests/unit/server/enginetestsupport.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include <tuple>
 
 using namespace enginetest;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 namespace {
 
@@ -35,14 +38,6 @@ protected:
         return request(theUser, "read", "object",
                        theSession + R"(,"object":)" + theObject + R"(,"version":)" + theVersion +
                            R"(,"winformat":"0")");
-    }
-    // Alice's version 2 on top of active version 1 and Bob's, which he activated first.
-    void letBobActivateFirst() {
-        write("ALICE", kTxt, "base");
-        activate("ALICE", {kTxt});
-        write("ALICE", kTxt, "alice", activeMeta("1"));
-        write("BOB", kTxt, "bob", activeMeta("1"));
-        ASSERT_EQ(activate("BOB", {kTxt})->code(), "0");
     }
 };
 
@@ -108,21 +103,21 @@ TEST_F(EngineVersions, RevertAndPullMoveOnlyWhatTheRulesAllow) {
     EXPECT_EQ(listObjects("ALICE")->code(), "40132");
 }
 
-TEST_F(EngineVersions, ActivationAfterAnotherUsersActivationIsAConflict) {
-    letBobActivateFirst();
+// Alice's version 2 on top of active version 1 and Bob's, which he activated first.
+TEST_F(EngineVersions, ActivationAfterAnotherUsersIsAConflictThatOnlyModeFourOverrides) {
+    write("ALICE", kTxt, "base");
+    activate("ALICE", {kTxt});
+    write("ALICE", kTxt, "alice", activeMeta("1"));
+    write("BOB", kTxt, "bob", activeMeta("1"));
+    ASSERT_EQ(activate("BOB", {kTxt})->code(), "0");
     auto aConflict = activate("ALICE", {kTxt});
     EXPECT_EQ(aConflict->code(), "40136");
     EXPECT_EQ(severities(*aConflict), (std::vector<std::string>{"3:40129", "4:40136"}));
-    std::string aMessage = getString(asObject(aConflict->list("checkResults")[0]), "error-msg");
-    EXPECT_NE(aMessage.find("p/a.txt"), std::string::npos) << aMessage;
-    EXPECT_NE(aMessage.find("version 2"), std::string::npos) << aMessage;
+    EXPECT_THAT(getString(asObject(aConflict->list("checkResults")[0]), "error-msg"),
+                AllOf(HasSubstr("p/a.txt"), HasSubstr("version 2")));
     // Nothing was activated and Alice keeps her inactive version.
     EXPECT_EQ(activeMetadata(kTxt)->meta("version_id"), "2");
     EXPECT_EQ(listObjects("ALICE")->list("objects").size(), 1u);
-}
-
-TEST_F(EngineVersions, ModeFourOverridesAConflictWithANewNumber) {
-    letBobActivateFirst();
     EXPECT_EQ(activate("ALICE", {kTxt}, "4")->code(), "40137");
     EXPECT_EQ(activeMetadata(kTxt)->meta("version_id"), "3");
 }
@@ -137,7 +132,7 @@ TEST_F(EngineVersions, ActivationModesDecideWhatHappensWithErrors) {
     for (const auto& aValue : aCheck->list("checkResults"))
         if (getString(asObject(aValue), "severity") == "3")
             aMessage = getString(asObject(aValue), "error-msg");
-    EXPECT_NE(aMessage.find("(line 3"), std::string::npos) << aMessage;
+    EXPECT_THAT(aMessage, HasSubstr("(line 3"));
     EXPECT_EQ(activate("ALICE", {kTxt, kJson}, "3")->code(), "40136");
     EXPECT_EQ(activeMetadata(kTxt)->code(), "40132");
 
@@ -331,8 +326,7 @@ TEST(EngineRequests, MalformedRequestsAreRefusedAndNoFrameCrashesTheEngine) {
     for (const auto& [aJson, aWord] : aCases) {
         auto aReply = aFixture.call("ALICE", aJson);
         EXPECT_EQ(aReply->code(), "40130") << aJson;
-        EXPECT_NE(aReply->get("error-msg").find(aWord), std::string::npos)
-            << aJson << " -> " << aReply->get("error-msg");
+        EXPECT_THAT(aReply->get("error-msg"), HasSubstr(aWord)) << aJson;
     }
     auto aFailed = aFixture.call("ALICE", R"({"action":"get","what":"deliveryUnit"})");
     EXPECT_EQ(aFailed->code(), "40130");

@@ -47,6 +47,9 @@ std::vector<Step> story() {
         R"("determineXrefs":"0","contentProvided":"1")";
     const std::string anExport = R"("delivery_unit":"DU","du_vendor":"acme","alias":"","file":"",)"
                                  R"("provide_content":"1")";
+    const std::string aFileList = anAlice + R"(,"fileList":["0.tgz","1.tgz"])",
+                      aTexts = anAlice + R"(,"filename":"texts.tgz","onlyTestImport":"0",)"
+                                         R"("contentProvided":"1")";
     return {
         {"ALICE", "create", "package", R"("package":"a","description":"","inherit":"0")"},
         {"ALICE", "create", "deliveryUnit", R"("name":"DU",)" + aUnit},
@@ -63,20 +66,9 @@ std::vector<Step> story() {
         {"BOB", "delete", "inactiveWorkspace", aBob + R"(,"user":"BOB","workspace":"")"},
         {"ALICE", "export", "delivery_unit", anExport + R"(,"export_summary":"1")"},
         {"ALICE", "import", "file", anAlice + R"(,"filename":"du.tgz")" + anImport, {}, 11},
-        {"ALICE",
-         "import",
-         "fileList",
-         anAlice + R"(,"fileList":["0.tgz","1.tgz"])" + anImport,
-         {},
-         11,
-         2},
+        {"ALICE", "import", "fileList", aFileList + anImport, {}, 11, 2},
         {"ALICE", "export", "languages", anExport + R"(,"languages":["de"])"},
-        {"ALICE",
-         "import",
-         "languages",
-         anAlice + R"(,"filename":"texts.tgz","onlyTestImport":"0","contentProvided":"1")",
-         {},
-         14},
+        {"ALICE", "import", "languages", aTexts, {}, 14},
         {"ALICE", "set", "changeTracking", R"("status":"on","ignoreOpenChanges":"0")"},
         {"ALICE", "create", "change", R"("description":"d")"},
         {"ALICE", "edit", "changeDescription", R"("changeID":"ZEV//1","description":"e")"},
