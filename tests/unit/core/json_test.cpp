@@ -236,10 +236,10 @@ TEST(JsonManyObjects, ReadAsPlainMaps) {
             for (int i = 0; i < 6; ++i)
                 aShapes.push_back(aNewShape());
             std::string aText = "{\"l\":[";
-            std::vector<std::map<std::string, std::string>> anExpected;
+            std::vector<std::map<std::string, std::string>> aMaps;
             for (int i = 0; i < aRow.itsObjects; ++i) {
                 const auto aKeysOf = aRandom() % 4 == 0 ? aNewShape() : aShapes[aRandom() % 6];
-                std::map<std::string, std::string>& aMap = anExpected.emplace_back();
+                std::map<std::string, std::string>& aMap = aMaps.emplace_back();
                 aText += i ? ",{" : "{";
                 for (std::size_t j = 0; j < aKeysOf.size(); ++j) {
                     const std::string aValue = std::to_string(aRandom() % 1000);
@@ -248,23 +248,21 @@ TEST(JsonManyObjects, ReadAsPlainMaps) {
                 }
                 aText += "}";
             }
+            // The plain maps written as the writer writes an object: in key order.
+            std::string anExpected = "{\"l\":[";
+            for (const auto& aMap : aMaps) {
+                std::string aMembers;
+                for (const auto& [aKey, aValue] : aMap)
+                    aMembers += (aMembers.empty() ? "\"" : ",\"") + aKey + "\":\"" + aValue + "\"";
+                anExpected += (&aMap == &aMaps.front() ? "{" : ",{") + aMembers + "}";
+            }
             auto aParsed = parse(aText + "]}");
             ASSERT_TRUE(aParsed->itsOk);
+            ASSERT_EQ(json::toJson(aParsed->itsObject), anExpected + "]}");
             const json::JsonList& aList = json::getList(aParsed->itsObject, "l");
-            ASSERT_EQ(aList.size(), anExpected.size());
-            for (std::size_t i = 0; i < aList.size(); ++i) {
-                std::map<std::string, std::string> aGot;
-                std::vector<std::string> anOrder;
-                for (const json::JsonMember& aMember : json::asObject(aList[i])) {
-                    aGot[std::string(aMember.key)] = json::asString(aMember.value);
-                    anOrder.emplace_back(aMember.key);
-                }
-                ASSERT_EQ(aGot, anExpected[i]) << "object " << i;
-                ASSERT_TRUE(std::is_sorted(anOrder.begin(), anOrder.end())) << "object " << i;
-                ASSERT_EQ(anOrder.size(), aGot.size()) << "object " << i;
-                for (const auto& [aKey, aValue] : anExpected[i])
+            for (std::size_t i = 0; i < aList.size(); ++i)
+                for (const auto& [aKey, aValue] : aMaps[i])
                     ASSERT_EQ(json::getString(json::asObject(aList[i]), aKey), aValue);
-            }
         }
 }
 

@@ -147,7 +147,6 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheContributorIsReadAndPrinted) {
                                        R"("validatedAt":"t","review_note":"m"})",
                                        true, aFields);
     EXPECT_EQ(aRead.itsStatus, 2);
-
     std::ostringstream aPrinted;
     respprinters::printContributor(aRead, aPrinted, aFields);
     EXPECT_EQ(aPrinted.str(), "User                    : BOB\n"

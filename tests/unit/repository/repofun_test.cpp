@@ -6,7 +6,6 @@
 #include "repository/repofundeliveryunits.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
-#include "server/passwordhash.hpp"
 #include "server/repositorystore.hpp"
 #include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"

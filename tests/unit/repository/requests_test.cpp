@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -350,12 +349,10 @@ TEST(RequestAttachments, WriteObjectSendsTextAsCDataAndBinaryAsBData) {
     ASSERT_EQ(aText.getCDataAttachments().size(), 1u);
     EXPECT_EQ(aText.getCDataAttachments()[0], aContent);
     EXPECT_TRUE(aText.getBDataAttachments().empty());
-
     const WriteObjectRequest aBinary(s2, withMetaData(activeMetaData()), aContent, true);
     EXPECT_TRUE(aBinary.getCDataAttachments().empty());
     ASSERT_EQ(aBinary.getBDataAttachments().size(), 1u);
     EXPECT_EQ(*aBinary.getBDataAttachments()[0], std::string("a\0b", 3));
-
     const WriteObjectRequest aNone(s2, withMetaData(activeMetaData()), nullptr);
     EXPECT_TRUE(aNone.getCDataAttachments().empty());
     EXPECT_TRUE(aNone.getBDataAttachments().empty());
