@@ -70,16 +70,6 @@ DeliveryUnitAttributes deliveryUnitAttributes() {
     return {"du", "v", "c", "r", "1", "2", "3", "L", "q", "s", "a"};
 }
 
-// An export of a whole delivery unit: no time range and no optional flags.
-DeliveryUnitExport fullExport(std::string theDeliveryUnit, std::string theExportSummary) {
-    DeliveryUnitExport anExport;
-    anExport.itsDeliveryUnit = std::move(theDeliveryUnit);
-    anExport.itsVendor = "v";
-    anExport.itsAlias = "al";
-    anExport.itsExportSummary = std::move(theExportSummary);
-    return anExport;
-}
-
 ImportOptions importOptions() {
     return {"0", "1", "1", "0", "0"};
 }
@@ -157,7 +147,9 @@ std::vector<CatalogueRow> catalogue() {
          R"("object":{"package":"a.b","name":"c","suffix":"txt"}})"},
         {make<ExistsPackageRequest>("a.b"), false,
          R"({"action":"exists","what":"package","package":"a.b"})"},
-        {make<ExportDeliveryUnitRequest>(fullExport("du", "1")), false,
+        {make<ExportDeliveryUnitRequest>(
+             DeliveryUnitExport{"du", "v", "al", "1", "", "", "", "", ""}),
+         false,
          R"({"action":"export","what":"delivery_unit","delivery_unit":"du","du_vendor":"v",)"
          R"("alias":"al","file":"","provide_content":"1","export_summary":"1"})"},
         {make<ExportLanguagesRequest>("du", "v", "al", std::vector<std::string>{"de", "fr"}), false,
@@ -344,18 +336,15 @@ TEST(RequestCatalogue, EveryRequestHasItsKindBodyAndAttachments) {
 }
 
 TEST(RequestAttachments, WriteObjectSendsTextAsCDataAndBinaryAsBData) {
-    const SharedString aContent = bytes(std::string("a\0b", 3));
-    const WriteObjectRequest aText(s2, withMetaData(activeMetaData()), aContent);
-    ASSERT_EQ(aText.getCDataAttachments().size(), 1u);
-    EXPECT_EQ(aText.getCDataAttachments()[0], aContent);
+    const std::vector<SharedString> aContent{bytes(std::string("a\0b", 3))};
+    const WriteObjectRequest aText(s2, withMetaData(activeMetaData()), aContent[0]);
+    EXPECT_EQ(aText.getCDataAttachments(), aContent);
     EXPECT_TRUE(aText.getBDataAttachments().empty());
-    const WriteObjectRequest aBinary(s2, withMetaData(activeMetaData()), aContent, true);
+    const WriteObjectRequest aBinary(s2, withMetaData(activeMetaData()), aContent[0], true);
     EXPECT_TRUE(aBinary.getCDataAttachments().empty());
-    ASSERT_EQ(aBinary.getBDataAttachments().size(), 1u);
-    EXPECT_EQ(*aBinary.getBDataAttachments()[0], std::string("a\0b", 3));
+    EXPECT_EQ(aBinary.getBDataAttachments(), aContent);
     const WriteObjectRequest aNone(s2, withMetaData(activeMetaData()), nullptr);
-    EXPECT_TRUE(aNone.getCDataAttachments().empty());
-    EXPECT_TRUE(aNone.getBDataAttachments().empty());
+    EXPECT_TRUE(aNone.getCDataAttachments().empty() && aNone.getBDataAttachments().empty());
 }
 
 TEST(RequestAttachments, ImportsSendTheArchivesAsBDataInListOrder) {
@@ -367,8 +356,7 @@ TEST(RequestAttachments, ImportsSendTheArchivesAsBDataInListOrder) {
 
 // Timestamps are raw: the slash of a date stays as it is.
 TEST(RequestBodies, TimestampsAreNotEscaped) {
-    DeliveryUnitExport anExport = fullExport("d/u", "1");
-    anExport.itsFromTimestamp = "2024/01/01";
+    const DeliveryUnitExport anExport{"d/u", "v", "al", "1", "2024/01/01", "", "", "", ""};
     const std::string aBody = ExportDeliveryUnitRequest(anExport).json();
     EXPECT_NE(aBody.find(R"("tst_FROM":"2024/01/01")"), std::string::npos);
     EXPECT_NE(aBody.find(R"("delivery_unit":"d\/u")"), std::string::npos);
