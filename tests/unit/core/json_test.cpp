@@ -367,7 +367,8 @@ TEST(JsonWriter, NumbersAreTruncatedToThirtyTwoBits) {
         {1e10, "2147483647"},
         {-1e10, "-2147483648"},
         {std::numeric_limits<double>::infinity(), "2147483647"},
-        {std::nan(""), "0"}};
+        {std::nan(""), "0"},
+    };
     for (const auto& [aValue, aText] : aCases)
         EXPECT_EQ(json::toJson(json::JsonValue::ofNumber(aValue)), aText) << aValue;
 }
