@@ -74,11 +74,6 @@ std::string nestedLists(int theDepth) {
            std::string(static_cast<std::size_t>(theDepth), ']') + "}";
 }
 
-std::string nestedLists(int theDepth) {
-    return "{\"a\":" + std::string(static_cast<std::size_t>(theDepth), '[') +
-           std::string(static_cast<std::size_t>(theDepth), ']') + "}";
-}
-
 } // namespace
 
 TEST(JsonModel, AllocatorBuildsNodesAndNewObjectSortsKeepingTheLastDuplicate) {
@@ -99,8 +94,9 @@ TEST(JsonDocument, OnlyAnObjectBetweenBlanksIsADocument) {
     EXPECT_TRUE(aParsed->itsOk);
     EXPECT_TRUE(aParsed->itsObject.empty());
     // Nothing after the closing brace is examined.
-    for (std::string_view aText : {" \t\r\n{ \t\r\n} ", "{}{", "{}xyz", "{} ]]] \"unterminated \\",
-                                   std::string_view("{}\0\xff", 4)})
+    for (std::string_view aText : std::initializer_list<std::string_view>{
+             " \t\r\n{ \t\r\n} ", "{}{", "{}xyz", "{} ]]] \"unterminated \\",
+             std::string_view("{}\0\xff", 4)})
         EXPECT_TRUE(parses(aText)) << aText;
     // Not an object, nothing at all, and control bytes other than the four blanks.
     expectRefused({"[]", "[{}]", "\"a\"", "null", "12", "}", "", "   ", " \t\r\n", "\f{}", "{\f}",
