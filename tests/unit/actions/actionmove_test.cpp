@@ -33,7 +33,6 @@ TEST(ActionMove, ObjectsMatchThemselvesAndInactiveObjectsTheUsersOwn) {
     aScope.itsObjects = {{"zeta", "d", "js"}, {"zeta", "d", "txt"}};
     EXPECT_EQ(keys(actionMove::entriesInScope(kEntries, aScope, {})),
               (std::vector<std::string>{"zeta.d.js"}));
-
     ActionScope anInactive;
     anInactive.itsInactiveObjects = true;
     anInactive.itsPackages = {"acme"}; // ignored: the inactive objects are the scope

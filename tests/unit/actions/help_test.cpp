@@ -105,11 +105,9 @@ TEST(HelpSelection, SelectsTopicsBeforeActionsAndByWhatAlternatives) {
     HelpSelection anEntry = helpselection::select("create", "WS", false);
     EXPECT_EQ(anEntry.itsAnchor, "create_workSpace");
     EXPECT_EQ(anEntry.itsHtml.rfind("\n<h2 id=\"create_workSpace\">create workSpace</h2>", 0), 0u);
-
     HelpSelection aTopic = helpselection::select("LOCKFILE", "", false);
     EXPECT_EQ(aTopic.itsAnchor, "lockFile");
     EXPECT_EQ(aTopic.itsHtml.rfind("\n<h2 id=\"lockFile\">lockFile</h2>\n\n", 0), 0u);
-
     HelpSelection anAll = helpselection::select("create", "", true);
     EXPECT_EQ(count(anAll.itsHtml, "\n<p>---\n"), 5u);
     EXPECT_EQ(helpselection::select("", "", false).itsAnchor, "");
@@ -122,13 +120,11 @@ TEST(HelpSelection, SearchIsCaseInsensitiveOverAllTexts) {
     HelpSelection aUnique = helpselection::search("P4MERGE", "", false);
     EXPECT_EQ(aUnique.itsAnchor, "mergeToolConfig");
     EXPECT_EQ(aUnique.itsHtml.rfind("\n<h2 id=\"mergeToolConfig\">", 0), 0u);
-
     HelpSelection aBoth = helpselection::search("resolve", "conflicts", false);
     EXPECT_EQ(aBoth.itsHtml.rfind("The following help texts contain your search:\nkivo help ", 0),
               0u);
     EXPECT_NE(aBoth.itsHtml.find("kivo help conflicts\n"), std::string::npos);
     EXPECT_EQ(aBoth.itsHtml.find("kivo help lockFile\n"), std::string::npos);
-
     EXPECT_EQ(kivotest::messageOf([] { helpselection::search("zzqx", "", false); }),
               "No help found.");
 }

@@ -30,7 +30,6 @@ TEST_F(ResolveSides, EachModeTakesItsOwnFileAndADeletionIsNoContent) {
     };
     for (const auto& aRow : aTable)
         EXPECT_EQ(resolvesides::fileSide(aRow.itsMode, itsSides), aRow.itsSide) << aRow.itsMode;
-
     itsDisk.addFile(itsSides.itsBase, "old\n__deleted__");
     EXPECT_EQ(resolvesides::sideContent(itsSides.itsBase), Side("old\n__deleted__"));
 }
@@ -41,15 +40,12 @@ TEST_F(ResolveSides, TheLocalFileIsWrittenOnlyWhenItDiffers) {
     itsDisk.tick();
     resolvesides::writeLocal(itsSides.itsLocal, Side("same"));
     EXPECT_EQ(sys::getts(itsSides.itsLocal), aBefore);
-
     resolvesides::writeLocal(itsSides.itsLocal, Side("other"));
     EXPECT_EQ(itsDisk.content(itsSides.itsLocal), "other");
     EXPECT_NE(sys::getts(itsSides.itsLocal), aBefore);
-
     resolvesides::writeLocal(itsSides.itsLocal, Side());
     EXPECT_FALSE(itsDisk.content(itsSides.itsLocal));
     resolvesides::writeLocal(itsSides.itsLocal, Side()); // gone already: nothing to do
-
     // A side taken for a deleted file brings its directory back.
     resolvesides::writeLocal("/ws/gone/dir/b.txt", Side("back"));
     EXPECT_EQ(itsDisk.content("/ws/gone/dir/b.txt"), "back");

@@ -25,7 +25,6 @@ TEST(Arena, ViewsStayValidAcrossBlocksAndMoves) {
     const std::string aLarge(3 * 1024 * 1024, 'L');
     const std::string_view aLargeView = anArena.keep(aLarge);
     EXPECT_TRUE(anArena.keep("").empty());
-
     Arena aMoved(std::move(anArena));
     Arena anAssigned;
     anAssigned.keep("replaced by the assignment");

@@ -2,13 +2,11 @@
 
 #include "core/error.hpp"
 #include "tests/support/messages.hpp"
-#include "tests/unit/core/jsontestsupport.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -18,13 +16,65 @@
 #include <vector>
 
 namespace json = RepositoryAccess::json;
-using RepositoryAccess::Error;
-using namespace jsontest;
-
 using kivotest::messagesOf;
 
-// ------------------------------------------------------------------------------------------------
-// Model
+namespace {
+
+// A parsed document: the allocator and the top-level object kept together, as callers must.
+struct Parsed {
+    json::JsonAllocator itsAllocator;
+    json::JsonObject itsObject;
+    bool itsOk = false;
+};
+
+// Parses a copy of theText held in a heap buffer of exactly its size, so that the sanitizer
+// build catches any read past the end (the parser gets no terminator).
+std::unique_ptr<Parsed> parse(std::string_view theText) {
+    auto aParsed = std::make_unique<Parsed>();
+    auto aBuffer = std::make_unique<char[]>(theText.size());
+    std::copy(theText.begin(), theText.end(), aBuffer.get());
+    aParsed->itsOk =
+        json::jsonParse(aBuffer.get(), theText.size(), aParsed->itsObject, aParsed->itsAllocator);
+    return aParsed;
+}
+
+bool parses(std::string_view theText) {
+    return parse(theText)->itsOk;
+}
+
+void expectRefused(std::initializer_list<std::string_view> theTexts) {
+    for (std::string_view aText : theTexts)
+        EXPECT_FALSE(parses(aText)) << aText;
+}
+
+// The document written back after the parse of theText, which must succeed.
+std::string reparsed(std::string_view theText) {
+    auto aParsed = parse(theText);
+    EXPECT_TRUE(aParsed->itsOk) << theText;
+    return json::toJson(aParsed->itsObject);
+}
+
+// The one string member "s" of {"s":"<theToken>"} after decoding.
+std::string decoded(std::string_view theToken) {
+    auto aParsed = parse("{\"s\":\"" + std::string(theToken) + "\"}");
+    EXPECT_TRUE(aParsed->itsOk) << theToken;
+    return aParsed->itsOk ? json::getString(aParsed->itsObject, "s") : "<parse failed>";
+}
+
+// The number held by member "n" of {"n":<theToken>}.
+double number(std::string_view theToken) {
+    auto aParsed = parse("{\"n\":" + std::string(theToken) + "}");
+    const json::JsonValue* aValue = aParsed->itsObject.find("n");
+    EXPECT_TRUE(aParsed->itsOk && aValue && aValue->t == json::JT_NUMBER) << theToken;
+    return aValue && aValue->t == json::JT_NUMBER ? aValue->u.numberValue : std::nan("");
+}
+
+std::string nestedLists(int theDepth) {
+    return "{\"a\":" + std::string(static_cast<std::size_t>(theDepth), '[') +
+           std::string(static_cast<std::size_t>(theDepth), ']') + "}";
+}
+
+} // namespace
 
 TEST(JsonModel, AllocatorBuildsNodesAndNewObjectSortsKeepingTheLastDuplicate) {
     json::JsonAllocator anAllocator;
@@ -32,8 +82,6 @@ TEST(JsonModel, AllocatorBuildsNodesAndNewObjectSortsKeepingTheLastDuplicate) {
     const json::JsonValue aValues[] = {json::JsonValue::ofNumber(1),
                                        json::JsonValue::ofString(aString)};
     const json::JsonList* aList = anAllocator.newList(aValues);
-    ASSERT_EQ(aList->size(), 2u);
-    EXPECT_EQ((*aList)[1].u.stringValue, aString);
     const json::JsonMember aMembers[] = {{"b", json::JsonValue::ofNumber(1)},
                                          {"a", json::JsonValue::ofList(aList)},
                                          {"b", json::JsonValue::ofNumber(2)}};
@@ -41,29 +89,21 @@ TEST(JsonModel, AllocatorBuildsNodesAndNewObjectSortsKeepingTheLastDuplicate) {
     EXPECT_EQ(json::toJson(*anObject), "{\"a\":[1,\"hello\"],\"b\":2}");
 }
 
-// ------------------------------------------------------------------------------------------------
-// Document level
-
 TEST(JsonDocument, OnlyAnObjectBetweenBlanksIsADocument) {
     auto aParsed = parse("{}");
     EXPECT_TRUE(aParsed->itsOk);
     EXPECT_TRUE(aParsed->itsObject.empty());
-    EXPECT_TRUE(parses(" \t\r\n{ \t\r\n} "));
+    // Nothing after the closing brace is examined.
+    for (std::string_view aText : std::initializer_list<std::string_view>{
+             " \t\r\n{ \t\r\n} ", "{}{", "{}xyz", "{} ]]] \"unterminated \\",
+             std::string_view("{}\0\xff", 4)})
+        EXPECT_TRUE(parses(aText)) << aText;
     // Not an object, nothing at all, and control bytes other than the four blanks.
     expectRefused({"[]", "[{}]", "\"a\"", "null", "12", "}", "", "   ", " \t\r\n", "\f{}", "{\f}",
                    "\v{}", std::string_view("\0{}", 3)});
     json::JsonAllocator anAllocator;
     json::JsonObject anObject;
     EXPECT_FALSE(json::jsonParse(nullptr, 0, anObject, anAllocator));
-}
-
-TEST(JsonDocument, NothingAfterTheClosingBraceIsExamined) {
-    auto aParsed = parse("{\"a\":\"1\"} ]]] \"unterminated \\");
-    EXPECT_TRUE(aParsed->itsOk);
-    EXPECT_EQ(json::getString(aParsed->itsObject, "a"), "1");
-    EXPECT_TRUE(parses("{}{"));
-    EXPECT_TRUE(parses("{}xyz"));
-    EXPECT_TRUE(parses(std::string("{}\0\xff", 4)));
 }
 
 // Every prefix of a document fails: the cut falls inside keys, strings (also right after a
@@ -96,14 +136,7 @@ TEST(JsonDocument, ParseReplacesTheObjectAndOutlivesItsInput) {
               "{\"key\":\"value\",\"k\xC3\xA9y\":\"v\n\",\"list\":[\"x\"]}");
 }
 
-// ------------------------------------------------------------------------------------------------
-// Grammar: objects
-
 TEST(JsonObjectGrammar, DuplicateKeyKeepsTheLastValue) {
-    auto aParsed = parse("{\"a\":\"x\",\"a\":\"y\"}");
-    ASSERT_TRUE(aParsed->itsOk);
-    EXPECT_EQ(aParsed->itsObject.size(), 1u);
-    EXPECT_EQ(json::getString(aParsed->itsObject, "a"), "y");
     EXPECT_EQ(reparsed("{\"a\":\"1\",\"b\":\"2\",\"a\":{\"c\":\"3\"},\"b\":\"4\",\"a\":[\"5\"]}"),
               "{\"a\":[\"5\"],\"b\":\"4\"}");
     // An escaped and a plain spelling of one key are the same key.
@@ -147,30 +180,6 @@ TEST(JsonGrammar, StrictPlaces) {
     EXPECT_TRUE(parses("{\"l\":[]}"));
 }
 
-// ------------------------------------------------------------------------------------------------
-// Grammar: lists
-
-TEST(JsonListGrammar, ListsOfValuesAndListsOfLists) {
-    auto aParsed = parse("{\"l\":[[],[1,[2,[3]]],[\"a\"],{}]}");
-    ASSERT_TRUE(aParsed->itsOk);
-    const json::JsonList& aList = json::getList(aParsed->itsObject, "l");
-    EXPECT_EQ(json::asString((*aList[2].u.listValue)[0]), "a");
-    EXPECT_TRUE(json::asObject(aList[3]).empty());
-    EXPECT_EQ(json::toJson(aParsed->itsObject), "{\"l\":[[],[1,[2,[3]]],[\"a\"],{}]}");
-}
-
-// ------------------------------------------------------------------------------------------------
-// Nesting depth
-
-namespace {
-
-std::string nestedLists(int theDepth) {
-    return "{\"a\":" + std::string(static_cast<std::size_t>(theDepth), '[') +
-           std::string(static_cast<std::size_t>(theDepth), ']') + "}";
-}
-
-} // namespace
-
 // The limit counts the top-level object: lists or objects one level short of it parse.
 TEST(JsonNesting, DepthLimitCountsTheTopLevelObject) {
     EXPECT_TRUE(parses(nestedLists(json::kMaxNestingDepth - 1)));
@@ -194,9 +203,6 @@ TEST(JsonNesting, VeryDeepInputFailsWithoutCrashing) {
         aDeepObjects += "{\"a\":";
     EXPECT_FALSE(parses(aDeepObjects));
 }
-
-// ------------------------------------------------------------------------------------------------
-// Many objects: shared keys and remembered key orders must not change the result
 
 // Random objects, mostly of a few repeated shapes, with duplicate, empty and long keys (longer
 // than the shared-key limit): each must read as a plain map (bytewise order, last duplicate wins)
@@ -226,10 +232,10 @@ TEST(JsonManyObjects, ReadAsPlainMaps) {
             for (int i = 0; i < 6; ++i)
                 aShapes.push_back(aNewShape());
             std::string aText = "{\"l\":[";
-            std::vector<std::map<std::string, std::string>> anExpected;
+            std::vector<std::map<std::string, std::string>> aMaps;
             for (int i = 0; i < aRow.itsObjects; ++i) {
                 const auto aKeysOf = aRandom() % 4 == 0 ? aNewShape() : aShapes[aRandom() % 6];
-                std::map<std::string, std::string>& aMap = anExpected.emplace_back();
+                std::map<std::string, std::string>& aMap = aMaps.emplace_back();
                 aText += i ? ",{" : "{";
                 for (std::size_t j = 0; j < aKeysOf.size(); ++j) {
                     const std::string aValue = std::to_string(aRandom() % 1000);
@@ -238,28 +244,23 @@ TEST(JsonManyObjects, ReadAsPlainMaps) {
                 }
                 aText += "}";
             }
+            // The plain maps written as the writer writes an object: in key order.
+            std::string anExpected = "{\"l\":[";
+            for (const auto& aMap : aMaps) {
+                std::string aMembers;
+                for (const auto& [aKey, aValue] : aMap)
+                    aMembers += (aMembers.empty() ? "\"" : ",\"") + aKey + "\":\"" + aValue + "\"";
+                anExpected += (&aMap == &aMaps.front() ? "{" : ",{") + aMembers + "}";
+            }
             auto aParsed = parse(aText + "]}");
             ASSERT_TRUE(aParsed->itsOk);
+            ASSERT_EQ(json::toJson(aParsed->itsObject), anExpected + "]}");
             const json::JsonList& aList = json::getList(aParsed->itsObject, "l");
-            ASSERT_EQ(aList.size(), anExpected.size());
-            for (std::size_t i = 0; i < aList.size(); ++i) {
-                std::map<std::string, std::string> aGot;
-                std::vector<std::string> anOrder;
-                for (const json::JsonMember& aMember : json::asObject(aList[i])) {
-                    aGot[std::string(aMember.key)] = json::asString(aMember.value);
-                    anOrder.emplace_back(aMember.key);
-                }
-                ASSERT_EQ(aGot, anExpected[i]) << "object " << i;
-                ASSERT_TRUE(std::is_sorted(anOrder.begin(), anOrder.end())) << "object " << i;
-                ASSERT_EQ(anOrder.size(), aGot.size()) << "object " << i;
-                for (const auto& [aKey, aValue] : anExpected[i])
+            for (std::size_t i = 0; i < aList.size(); ++i)
+                for (const auto& [aKey, aValue] : aMaps[i])
                     ASSERT_EQ(json::getString(json::asObject(aList[i]), aKey), aValue);
-            }
         }
 }
-
-// ------------------------------------------------------------------------------------------------
-// Lookups
 
 // Only the exact key is a member; the view accessors see the same bytes as the copies.
 TEST(JsonLookup, FoundMembers) {
@@ -332,9 +333,6 @@ TEST(JsonLookup, AsObjectAndAsStringOnOtherTags) {
     }
 }
 
-// ------------------------------------------------------------------------------------------------
-// Writer
-
 TEST(JsonWriter, ParsedDocumentRoundTripsInKeyOrderWithoutBlanks) {
     const std::string aText =
         "{\"a\":[1,-2,true,false,null,\"x\"],\"b\":{\"c\":{},\"d\":[[]]},\"e\":\"\"}";
@@ -371,9 +369,6 @@ TEST(JsonWriter, NumbersAreTruncatedToThirtyTwoBits) {
         EXPECT_EQ(json::toJson(json::JsonValue::ofNumber(aValue)), aText) << aValue;
 }
 
-// ------------------------------------------------------------------------------------------------
-// Request escaping
-
 // Slash, quote, backslash, backspace, tab and line feed are escaped; every other byte passes.
 TEST(JsonEscape, RequestEscapesOnlyTheirSixBytes) {
     const std::pair<std::string_view, std::string_view> aCases[] = {
@@ -385,8 +380,7 @@ TEST(JsonEscape, RequestEscapesOnlyTheirSixBytes) {
         {"a\rb", "a\rb"},
         {"\f\v\x01\x1f\x7f", "\f\v\x01\x1f\x7f"},
         {"caf\xC3\xA9 \xFF", "caf\xC3\xA9 \xFF"},
-        {std::string_view("a\0b", 3), std::string_view("a\0b", 3)},
-    };
+        {std::string_view("a\0b", 3), std::string_view("a\0b", 3)}};
     for (const auto& [aText, anEscaped] : aCases)
         EXPECT_EQ(json::escapeJson(std::string(aText)), anEscaped) << aText;
 }
@@ -401,4 +395,114 @@ TEST(JsonEscape, AppendedFormWritesTheSameBytesAndTheTextParsesBack) {
     auto aParsed = parse("{\"s\":\"" + json::escapeJson(aRequestText) + "\"}");
     ASSERT_TRUE(aParsed->itsOk);
     EXPECT_EQ(json::getString(aParsed->itsObject, "s"), aRequestText);
+}
+
+// Integers are clamped to thirty-two bits, reals are not; an incomplete number reads as far as
+// it goes ("-" is an Integer token without digits, "." a Real one).
+TEST(JsonNumbers, IntegersAreClampedRealsAreNot) {
+    const std::pair<const char*, double> anIntegers[] = {
+        {"12", 12.0},
+        {"0", 0.0},
+        {"-0", 0.0},
+        {"-7", -7.0},
+        {"007", 7.0},
+        {"2147483647", 2147483647.0},
+        {"-2147483648", -2147483648.0},
+        {"3000000000", 2147483647.0},
+        {"2147483648", 2147483647.0},
+        {"-2147483649", -2147483648.0},
+        {"-3000000000", -2147483648.0},
+        {"99999999999999999999999999999999999999", 2147483647.0},
+        {"-99999999999999999999999999999999999999", -2147483648.0},
+    };
+    const std::pair<const char*, double> aReals[] = {
+        {"1.5e3", 1500.0}, {"1.5E3", 1500.0}, {"1.5e+3", 1500.0}, {"15e-1", 1.5},
+        {"1e2", 100.0},    {"0.25", 0.25},    {"-0.25", -0.25},   {".5", 0.5},
+        {"-.5", -0.5},     {"1.", 1.0},       {"1e10", 1e10},     {"3000000000.0", 3000000000.0},
+        {"1e-999", 0.0},   {"-", 0.0},        {".", 0.0},         {"1e", 1.0},
+        {"2e+", 2.0},      {"-e5", 0.0},
+    };
+    for (const auto& [aText, aValue] : anIntegers)
+        EXPECT_EQ(number(aText), aValue) << aText;
+    for (const auto& [aText, aValue] : aReals)
+        EXPECT_EQ(number(aText), aValue) << aText;
+    EXPECT_FALSE(std::signbit(number("-0")));
+    EXPECT_TRUE(std::isinf(number("1e999")));
+    EXPECT_EQ(reparsed("{\"l\":[1e5,-2,3.25]}"), "{\"l\":[100000,-2,3]}");
+}
+
+// Unicode escapes become UTF-8, surrogates CESU-8 (a lone one is encoded by itself). The simple
+// and hexadecimal escapes are decoded; an unknown or incomplete one is kept as it stands and
+// decoding goes on after it; other bytes pass through.
+TEST(JsonStrings, EscapesDecodedOrKept) {
+    const std::pair<std::string_view, std::string_view> aCases[] = {
+        {"a\\u00e9b", "a\xC3\xA9"
+                      "b"},
+        {"\\u00E9", "\xC3\xA9"},
+        {"\\u0041", "A"},
+        {"\\u007f", "\x7F"},
+        {"\\u0080", "\xC2\x80"},
+        {"\\u07FF", "\xDF\xBF"},
+        {"\\u0800", "\xE0\xA0\x80"},
+        {"\\uFFFF", "\xEF\xBF\xBF"},
+        {"\\u0000", std::string_view("\0", 1)},
+        {"\\ud83d\\ude00", "\xED\xA0\xBD\xED\xB8\x80"},
+        {"\\uD83D", "\xED\xA0\xBD"},
+        {"\\\"\\/\\\\", "\"/\\"},
+        {"\\b\\f\\n\\r\\t", "\x08\x0C\x0A\x0D\x09"},
+        {"a\\\"b", "a\"b"},
+        {"\\\\", "\\"},
+        {"\\x41\\x4a\\x4A", "AJJ"},
+        {"\\xff\\x00", std::string_view("\xFF\0", 2)},
+        {"\\q\\n", "\\q\n"},
+        {"\\a\\U0041", "\\a\\U0041"},
+        {"\\u12", "\\u12"},
+        {"\\u123", "\\u123"},
+        {"\\uzzzz", "\\uzzzz"},
+        {"\\u12g4", "\\u12g4"},
+        {"\\u12345", "\xE1\x88\xB4"
+                     "5"},
+        {"\\x4", "\\x4"},
+        {"\\xg1", "\\xg1"},
+        {"\\x", "\\x"},
+        {"\\u\\n", "\\u\n"},
+        {"caf\xC3\xA9 \xED\xA0\xBD", "caf\xC3\xA9 \xED\xA0\xBD"},
+        {"tab\there\nline", "tab\there\nline"},
+        {std::string_view("nul\0byte", 8), std::string_view("nul\0byte", 8)},
+        {"", ""},
+    };
+    for (const auto& [aToken, aText] : aCases)
+        EXPECT_EQ(decoded(aToken), aText) << aToken;
+    EXPECT_EQ(decoded("\\u12345"), "\xE1\x88\xB4"
+                                   "5");
+}
+
+TEST(JsonStrings, LongStringsWithAndWithoutEscapes) {
+    std::string aLong(100000, 'x');
+    for (std::size_t i = 0; i < aLong.size(); i += 7)
+        aLong[i] = static_cast<char>('a' + i % 26);
+    EXPECT_EQ(decoded(aLong), aLong);
+    std::string aRaw, anExpected;
+    for (int i = 0; i < 20000; ++i) {
+        aRaw += "ab\\\"\\u00e9";
+        anExpected += "ab\"\xC3\xA9";
+    }
+    EXPECT_EQ(decoded(aRaw), anExpected);
+    // A string larger than any arena block.
+    const std::string aHuge(10u << 20, 'h');
+    EXPECT_EQ(decoded(aHuge).size(), aHuge.size());
+}
+
+TEST(JsonStrings, QuoteOrBackslashAtEveryPosition) {
+    // Covers the block-wise scan: the closing quote and escapes at every offset of a 16-byte block.
+    for (std::size_t aLength = 0; aLength < 40; ++aLength) {
+        const std::string aPlain(aLength, 'p');
+        EXPECT_EQ(decoded(aPlain), aPlain);
+        for (std::size_t aPos = 0; aPos < aLength; ++aPos) {
+            std::string aRaw = aPlain, anExpected = aPlain;
+            aRaw.replace(aPos, 1, "\\n");
+            anExpected[aPos] = '\n';
+            EXPECT_EQ(decoded(aRaw), anExpected) << aLength << " " << aPos;
+        }
+    }
 }

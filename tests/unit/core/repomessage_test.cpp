@@ -39,7 +39,6 @@ TEST(RepositoryMessage, ParsedSlotsKeepCDataAndBDataSideBySide) {
     EXPECT_EQ(*aSingle.getJson(), "{}");
     EXPECT_TRUE(aSingle.getCDataVec().empty());
     EXPECT_TRUE(aSingle.getBDataVec().empty());
-
     std::string aFrame("repoV2\x03\0\0\0\x02\0\0\0{}\x05\0\0\0hello\0\0\0\0", 29);
     auto aMessage =
         RepositoryMessage::parse(aFrame.data(), static_cast<std::int32_t>(aFrame.size()));
@@ -47,7 +46,6 @@ TEST(RepositoryMessage, ParsedSlotsKeepCDataAndBDataSideBySide) {
     ASSERT_EQ(aMessage.getBDataVec().size(), 1u);
     EXPECT_EQ(*aMessage.getCDataVec()[0], "hello");
     EXPECT_EQ(*aMessage.getBDataVec()[0], "");
-
     std::string aSlots = RepositoryMessage::serializeSlots("{}", {{"c", "bb"}});
     auto aBack = RepositoryMessage::parse(aSlots.data(), static_cast<std::int32_t>(aSlots.size()));
     EXPECT_EQ(*aBack.getCDataVec()[0], "c");

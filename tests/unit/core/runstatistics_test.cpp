@@ -11,7 +11,6 @@ TEST(RunStatistics, PrintsNonZeroCountersInTableOrderWithAlignedLabels) {
     std::ostringstream anEmpty;
     runstatistics::print(anEmpty);
     EXPECT_EQ(anEmpty.str(), "");
-
     runstatistics::add(Statistic::updatedFiles, 3);
     runstatistics::add(Statistic::committedFiles);
     runstatistics::add(Statistic::committedFiles, 4000000000LL);

@@ -55,18 +55,13 @@ std::vector<std::string> edit(std::vector<std::string> theLines, std::mt19937& t
     return theLines;
 }
 
-// The lines as a text, each with its line feed.
-std::string whole(const std::vector<std::string>& theLines) {
+// The lines as a text, each with its line feed; given theRandom, one time in four without the
+// last one.
+std::string text(const std::vector<std::string>& theLines, std::mt19937* theRandom = nullptr) {
     std::string aText;
     for (const auto& aLine : theLines)
         aText += aLine + "\n";
-    return aText;
-}
-
-// The lines as a text; one time in four without the last line feed.
-std::string text(const std::vector<std::string>& theLines, std::mt19937& theRandom) {
-    std::string aText = whole(theLines);
-    if (!aText.empty() && theRandom() % 4 == 0)
+    if (theRandom && !aText.empty() && (*theRandom)() % 4 == 0)
         aText.pop_back();
     return aText;
 }
@@ -154,8 +149,8 @@ TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
         const std::size_t aMost = aKind == 2 ? 300 : 40;
         const std::vector<std::string> aLines =
             randomLines(std::uniform_int_distribution<std::size_t>(0, aMost)(aRandom), aMake);
-        aBefore.push_back(text(aLines, aRandom));
-        anAfter.push_back(text(edit(aLines, aRandom, aMake, aKind == 2 ? 24 : 4), aRandom));
+        aBefore.push_back(text(aLines, &aRandom));
+        anAfter.push_back(text(edit(aLines, aRandom, aMake, aKind == 2 ? 24 : 4), &aRandom));
         writeText(aFile("old", aRound), aBefore.back());
         writeText(aFile("new", aRound), anAfter.back());
     }
@@ -201,8 +196,8 @@ TEST(TextDiff, TextsThatDifferEverywhereGetACorrectDifference) {
     std::mt19937 aRandom(7);
     const MakeLine aNumber = [&] { return std::to_string(aRandom() % 200); };
     std::mt19937 aTextRandom(8);
-    const std::string aBase = text(randomLines(10000, aNumber), aTextRandom);
-    const std::string aRemote = text(randomLines(10000, aNumber), aTextRandom);
+    const std::string aBase = text(randomLines(10000, aNumber), &aTextRandom);
+    const std::string aRemote = text(randomLines(10000, aNumber), &aTextRandom);
     EXPECT_GT(editLength(checkedCompare(aBase, aRemote)), 10000u);
 
     const std::string anOld = (aDir.path() / "old").string();
@@ -225,8 +220,8 @@ TEST(TextDiff, TextsThatDifferEverywhereGetACorrectDifference) {
             aText += aBaseLines[i];
         return aText;
     };
-    const std::string aFirst = whole(randomLines(3000, aNumber));
-    const std::string aLast = text(randomLines(3000, aNumber), aTextRandom);
+    const std::string aFirst = text(randomLines(3000, aNumber));
+    const std::string aLast = text(randomLines(3000, aNumber), &aTextRandom);
     const std::string aMiddle = aThird(3500, 6500);
     expectCleanMerge(aBase, aFirst + aMiddle + aThird(6500, 10000),
                      aThird(0, 3500) + aMiddle + aLast, aFirst + aMiddle + aLast);
@@ -242,9 +237,9 @@ TEST(TextDiff, ACostLimitGivesCoarserButCorrectDifferences) {
         const std::size_t aLimit = 1 + static_cast<std::size_t>(aRound % 5);
         const std::vector<std::string> aLines =
             randomLines(std::uniform_int_distribution<std::size_t>(0, 60)(aRandom), aFew);
-        const std::string aBefore = text(aLines, aRandom);
+        const std::string aBefore = text(aLines, &aRandom);
         const std::string anAfter =
-            text(edit(edit(aLines, aRandom, aFew, 8), aRandom, aFew, 8), aRandom);
+            text(edit(edit(aLines, aRandom, aFew, 8), aRandom, aFew, 8), &aRandom);
         SCOPED_TRACE("round " + std::to_string(aRound) + "\nold:\n" + aBefore + "\nnew:\n" +
                      anAfter);
         const std::size_t aShortest = editLength(checkedCompare(aBefore, anAfter));

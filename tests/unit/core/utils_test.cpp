@@ -22,7 +22,6 @@ TEST(Utils, SplitKeepsQuotedDelimitersAndRejectsUnclosedQuotes) {
               std::make_pair(std::string("\"b.c\""), std::string("d")));
     EXPECT_EQ(utils::splitFirst("abc", '.'), std::make_pair(std::string("abc"), std::string()));
     EXPECT_EQ(messageOf([] { utils::splitFirst("\"a.b", '.'); }), "Unclosed quote: \"a.b");
-
     EXPECT_EQ(utils::splitAll("a.\"b.c\".d", '.'), (std::vector<std::string>{"a", "\"b.c\"", "d"}));
     EXPECT_EQ(utils::splitAll("/x//y/", '/'), (std::vector<std::string>{"", "x", "", "y"}));
     EXPECT_TRUE(utils::splitAll("", '.').empty());

@@ -36,7 +36,6 @@ TEST(ActionTables, SyntaxDispatchAndHelpNameTheSameActions) {
     for (const DispatchEntry& anEntry : dispatcher::table())
         EXPECT_TRUE(aDispatched.insert(textcase::lower(std::string(anEntry.itsAction))).second)
             << anEntry.itsAction << " is dispatched twice";
-
     // The one word that is parsed but never dispatched: without advanced mode it shows the help,
     // with it the parser has already turned it into a checkout.
     std::set<std::string> aParsed = syntaxActions(false);

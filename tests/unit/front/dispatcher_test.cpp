@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <iostream>
 #include <sstream>
 
@@ -40,9 +39,7 @@ TEST(Sequences, StepsOfEachCommandLine) {
         Steps itsSteps;
     } aTable[] = {
         {{"COMMIT"}, {"actionCommit"}},
-        {{"diff", "p1/"}, {"actionDiff"}},
         {{"LOG", "p1/"}, {"actionLog"}},
-        {{"annotate", "a.txt"}, {"actionAnnotate"}},
         {{}, {"actionHelp"}},
         {{"rebase"}, {"actionHelp"}},
         {{"--action=nosuch"}, {"actionHelp"}},
@@ -56,7 +53,6 @@ TEST(Sequences, StepsOfEachCommandLine) {
         {{"discard", "package", "p", "--noUnTrack"}, {"actionDiscard"}},
         {{"revert"}, {"actionCheckOut +base +overwrite", "actionRevert +base +overwrite"}},
         {{"revert", "--noCheckOut"}, {"actionRevert"}},
-        {{"takeover"}, {"actionTakeOver"}},
         {{"push"}, {"actionCommit", "actionActivate +noTips"}},
     };
     for (const auto& aRow : aTable) {

@@ -108,7 +108,6 @@ TEST(Environment, FlagsNeedExactlyOneAndValuesFillOnlyEmptyParameters) {
     EXPECT_EQ(aValues.getValues(params::key), (std::vector<std::string>{"", "envkey"}));
     EXPECT_EQ(aValues.getValue(params::key), "");
     EXPECT_FALSE(aValues.isSet(params::userName));
-
     auto aFlagged = parse({"-v"});
     parameterparser::applyEnvironment(aFlagged);
     EXPECT_EQ(aFlagged.getValues(params::verbose), std::vector<std::string>{"X"});

@@ -115,7 +115,6 @@ TEST_F(ProgramHostTest, ActionDecidesFromItsArgumentsAndMayLockMidway) {
     theProbe.itsNeed = W::none;
     runInWorkSpace(ActionKind::create);
     EXPECT_FALSE(theProbe.itsOpen);
-
     workspace::reset();
     theProbe = Probe();
     theProbe.itsNeed = W::read;
@@ -135,7 +134,6 @@ TEST_F(ProgramHostTest, ArgumentErrorsComeBeforeWorkspaceErrors) {
     theProbe.itsArgumentError = "kivo: Insufficient commandline arguments.";
     EXPECT_EQ(kivotest::messageOf([] { ProgramHost(theRows).runAction(ActionKind::resolve); }),
               "kivo: Insufficient commandline arguments.");
-
     theProbe.itsArgumentError.reset();
     workspace::reset();
     const std::string aMessage =

@@ -77,7 +77,6 @@ TEST(RunSequence, ParseFailureWritesNoErrorBlockAndDebugImpliesItsFlags) {
     EXPECT_EQ(console::traceText().substr(aTraceBefore).find("An error occurred"),
               std::string::npos);
     EXPECT_EQ(aHost.itsSteps, (std::vector<std::string>{"rollback or exit", "close"}));
-
     runCaptured(aHost, {"kivo", "version", "-d"});
     for (const auto& aFlag : {params::verbose, params::jsonRequest, params::jsonResponse})
         EXPECT_TRUE(isSet(aFlag)) << aFlag.name();

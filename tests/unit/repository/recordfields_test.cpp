@@ -17,14 +17,23 @@ using namespace RepositoryAccess;
 
 namespace {
 
-// The package description with one attribute more, as a new attribute would be added: sent on
-// create and printed last in the group of the translation attributes.
-std::vector<RecordField> extendedPackageFields() {
-    const RecordDescription aFields = packageFields();
-    std::vector<RecordField> anExtended(aFields.begin(), aFields.end());
-    anExtended.push_back(
-        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 205});
+// A record description with an attribute "review_note" more, as a new attribute would be added,
+// at thePosition of the printed order.
+std::vector<RecordField> extended(RecordDescription theFields, int thePosition) {
+    std::vector<RecordField> anExtended(theFields.begin(), theFields.end());
+    anExtended.push_back({"review_note", "review_note", "reviewNote", "Review note",
+                          FieldKind::text, true, thePosition});
     return anExtended;
+}
+
+// The record that theRead reads from theJson with theFields.
+template <class R>
+R readFrom(R (*theRead)(const ResponseReader&, RecordDescription), const std::string& theJson,
+           bool theStrict, RecordDescription theFields) {
+    json::JsonAllocator anAllocator;
+    json::JsonObject anObject;
+    EXPECT_TRUE(json::jsonParse(theJson.data(), theJson.size(), anObject, anAllocator));
+    return theRead(ResponseReader(anObject, theStrict), theFields);
 }
 
 std::string body(const RepositoryRequest& theRequest) {
@@ -36,7 +45,8 @@ std::string body(const RepositoryRequest& theRequest) {
 } // namespace
 
 TEST(RecordFieldsTest, AnAttributeAddedToTheDescriptionIsSentReadAndPrinted) {
-    const std::vector<RecordField> aFields = extendedPackageFields();
+    // Sent on create and printed last in the group of the translation attributes.
+    const std::vector<RecordField> aFields = extended(packageFields(), 205);
     Package aPackage;
     aPackage.itsPackage = "p";
     aPackage.itsHintsForTranslation = "h";
@@ -51,11 +61,9 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheDescriptionIsSentReadAndPrinted) {
     // The global description does not know the attribute and leaves it out.
     EXPECT_EQ(body(UpdatePackageRequest(aPackage)).find("review_note"), std::string::npos);
 
-    const std::string aJson = R"({"package":"r","hints_for_translation":"x","review_note":"m"})";
-    json::JsonAllocator anAllocator;
-    json::JsonObject anObject;
-    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
-    const Package aRead = resprecords::readPackage(ResponseReader(anObject, false), aFields);
+    const Package aRead = readFrom(
+        resprecords::readPackage,
+        R"({"package":"r","hints_for_translation":"x","review_note":"m"})", false, aFields);
     EXPECT_EQ(aRead.itsPackage, "r");
     EXPECT_EQ(recordvalues::value(aRead, "review_note"), "m");
 
@@ -86,12 +94,8 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheDeliveryUnitIsSentReadAndPrinted) {
     EXPECT_TRUE(body(UpdateDeliveryUnitRequest(aUnit, aFields))
                     .ends_with(R"("ach":"a","approvedBy":"BOB"})"));
 
-    const std::string aJson = R"({"name":"d","approvedBy":"CAROL"})";
-    json::JsonAllocator anAllocator;
-    json::JsonObject anObject;
-    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
-    const DeliveryUnit aRead =
-        resprecords::readDeliveryUnit(ResponseReader(anObject, false), aFields);
+    const DeliveryUnit aRead = readFrom(resprecords::readDeliveryUnit,
+                                        R"({"name":"d","approvedBy":"CAROL"})", false, aFields);
     EXPECT_EQ(aRead.itsName, "d");
     EXPECT_EQ(recordvalues::value(aRead, "approvedBy"), "CAROL");
 
@@ -103,10 +107,7 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheDeliveryUnitIsSentReadAndPrinted) {
 }
 
 TEST(RecordFieldsTest, AnAttributeAddedToTheChangeIsSentReadAndPrinted) {
-    const RecordDescription aGlobal = changeFields();
-    std::vector<RecordField> aFields(aGlobal.begin(), aGlobal.end());
-    aFields.push_back(
-        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 7});
+    const std::vector<RecordField> aFields = extended(changeFields(), 7);
     Change aChange;
     aChange.itsChangeId = "ZEV-3";
     aChange.itsDescription = "d";
@@ -118,13 +119,11 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheChangeIsSentReadAndPrinted) {
     EXPECT_TRUE(body(EditChangeDescriptionRequest(aChange, aFields))
                     .ends_with(R"("changeID":"ZEV-3","description":"d","review_note":"n"})"));
 
-    const std::string aJson = R"({"changeID":"ZEV//3","status":"2","description":"d",)"
-                              R"("createdAt":"t","createdBy":"BOB","releasedAt":"",)"
-                              R"("releasedBy":"","review_note":"m"})";
-    json::JsonAllocator anAllocator;
-    json::JsonObject anObject;
-    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
-    const Change aRead = resprecords::readChange(ResponseReader(anObject, true), aFields);
+    const Change aRead = readFrom(resprecords::readChange,
+                                  R"({"changeID":"ZEV//3","status":"2","description":"d",)"
+                                  R"("createdAt":"t","createdBy":"BOB","releasedAt":"",)"
+                                  R"("releasedBy":"","review_note":"m"})",
+                                  true, aFields);
     EXPECT_EQ(aRead.itsChangeId, "ZEV//3");
     EXPECT_EQ(aRead.itsStatus, 2);
     EXPECT_EQ(recordvalues::valueText(aRead, "review_note"), "m");
@@ -142,19 +141,12 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheChangeIsSentReadAndPrinted) {
 }
 
 TEST(RecordFieldsTest, AnAttributeAddedToTheContributorIsReadAndPrinted) {
-    const RecordDescription aGlobal = contributorFields();
-    std::vector<RecordField> aFields(aGlobal.begin(), aGlobal.end());
-    aFields.push_back(
-        {"review_note", "review_note", "reviewNote", "Review note", FieldKind::text, true, 4});
-
-    const std::string aJson = R"({"user":"BOB","status":"2","description":"d",)"
-                              R"("validatedAt":"t","review_note":"m"})";
-    json::JsonAllocator anAllocator;
-    json::JsonObject anObject;
-    ASSERT_TRUE(json::jsonParse(aJson.data(), aJson.size(), anObject, anAllocator));
-    const Contributor aRead = resprecords::readContributor(ResponseReader(anObject, true), aFields);
+    const std::vector<RecordField> aFields = extended(contributorFields(), 4);
+    const Contributor aRead = readFrom(resprecords::readContributor,
+                                       R"({"user":"BOB","status":"2","description":"d",)"
+                                       R"("validatedAt":"t","review_note":"m"})",
+                                       true, aFields);
     EXPECT_EQ(aRead.itsStatus, 2);
-
     std::ostringstream aPrinted;
     respprinters::printContributor(aRead, aPrinted, aFields);
     EXPECT_EQ(aPrinted.str(), "User                    : BOB\n"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,27 +23,20 @@ const std::string kO2 = R"({"package":"a","name":"d.e","suffix":""})";
 const std::string kS1 = R"({"sessionType":"1"})";
 const std::string kS2 = R"({"sessionType":"2","owner":"DEV","workspace":"ws"})";
 
-RepositoryObject o1() {
-    return RepositoryObject("a.b", "c", "txt");
-}
-RepositoryObject o2() {
-    return RepositoryObject("a", "d.e", "");
-}
-RepositorySession s2() {
-    return RepositorySession::inactive("DEV", "ws");
-}
+const RepositoryObject o1("a.b", "c", "txt"), o2("a", "d.e", "");
+const RepositorySession s2 = RepositorySession::inactive("DEV", "ws");
 SharedString bytes(std::string theText) {
     return std::make_shared<const std::string>(std::move(theText));
 }
 
 RepositoryObject withMetaData(ObjectMetaData theMetaData) {
-    RepositoryObject anObject = o1();
+    RepositoryObject anObject = o1;
     anObject.setMetaData(std::move(theMetaData));
     return anObject;
 }
 
 RepositoryObject withVersion(ObjectVersion theVersion) {
-    RepositoryObject anObject = o1();
+    RepositoryObject anObject = o1;
     anObject.setVersion(std::move(theVersion));
     return anObject;
 }
@@ -78,16 +70,6 @@ DeliveryUnitAttributes deliveryUnitAttributes() {
     return {"du", "v", "c", "r", "1", "2", "3", "L", "q", "s", "a"};
 }
 
-// An export of a whole delivery unit: no time range and no optional flags.
-DeliveryUnitExport fullExport(std::string theDeliveryUnit, std::string theExportSummary) {
-    DeliveryUnitExport anExport;
-    anExport.itsDeliveryUnit = std::move(theDeliveryUnit);
-    anExport.itsVendor = "v";
-    anExport.itsAlias = "al";
-    anExport.itsExportSummary = std::move(theExportSummary);
-    return anExport;
-}
-
 ImportOptions importOptions() {
     return {"0", "1", "1", "0", "0"};
 }
@@ -109,7 +91,7 @@ struct CatalogueRow {
 
 std::vector<CatalogueRow> catalogue() {
     // An activation request refers to the caller's objects: they must outlive it.
-    static const std::vector<RepositoryObject> kActivated = {o1(), o2()}, kOne = {o1()};
+    static const std::vector<RepositoryObject> kActivated = {o1, o2}, kOne = {o1};
     const std::string kWriteEnd =
         R"("determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})";
     ChangeFilter aFilter;
@@ -122,7 +104,7 @@ std::vector<CatalogueRow> catalogue() {
     ObjectMetaData aHistorical = activeMetaData();
     aHistorical.itsType = 3;
     return {
-        {make<ActivateObjectsRequest>(s2(), kActivated, "1", ""), true,
+        {make<ActivateObjectsRequest>(s2, kActivated, "1", ""), true,
          R"({"action":"activate","what":"objects","session":)" + kS2 + R"(,"objList":[)" + kO1 +
              ",\n" + kO2 + R"(],"activationMode":"1"})"},
         {make<AddContributorRequest>("7", "DEV"), true,
@@ -144,10 +126,10 @@ std::vector<CatalogueRow> catalogue() {
          R"({"action":"delete","what":"change","changeID":"7"})"},
         {make<DeleteDeliveryUnitRequest>("du", "v"), true,
          R"({"action":"delete","what":"deliveryUnit","name":"du","vendor":"v"})"},
-        {make<DeleteInactiveWorkSpaceRequest>(s2(), "DEV", "__empty__"), true,
+        {make<DeleteInactiveWorkSpaceRequest>(s2, "DEV", "__empty__"), true,
          R"({"action":"delete","what":"inactiveWorkspace","session":)" + kS2 +
              R"(, "user":"DEV", "workspace":""})"},
-        {make<DeleteObjectRequest>(s2(), withMetaData(activeMetaData())), true,
+        {make<DeleteObjectRequest>(s2, withMetaData(activeMetaData())), true,
          R"({"action":"delete","what":"object","session":)" + kS2 + R"(,"object":)" + kO1 +
              R"(,"metadata":)" + kActiveMetaData + "}"},
         {make<DeletePackageRequest>("a.b", true, false), true,
@@ -160,12 +142,14 @@ std::vector<CatalogueRow> catalogue() {
          R"("comment":"ok"})"},
         {make<ExistsDeliveryUnitRequest>("du", "v"), false,
          R"({"action":"exists","what":"deliveryUnit","name":"du","vendor":"v"})"},
-        {make<ExistsObjectRequest>(RepositorySession::active(), o1()), false,
+        {make<ExistsObjectRequest>(RepositorySession::active(), o1), false,
          R"({"action":"exists","what":"object","session":{"sessionType":"1"},)"
          R"("object":{"package":"a.b","name":"c","suffix":"txt"}})"},
         {make<ExistsPackageRequest>("a.b"), false,
          R"({"action":"exists","what":"package","package":"a.b"})"},
-        {make<ExportDeliveryUnitRequest>(fullExport("du", "1")), false,
+        {make<ExportDeliveryUnitRequest>(
+             DeliveryUnitExport{"du", "v", "al", "1", "", "", "", "", ""}),
+         false,
          R"({"action":"export","what":"delivery_unit","delivery_unit":"du","du_vendor":"v",)"
          R"("alias":"al","file":"","provide_content":"1","export_summary":"1"})"},
         {make<ExportLanguagesRequest>("du", "v", "al", std::vector<std::string>{"de", "fr"}), false,
@@ -177,7 +161,7 @@ std::vector<CatalogueRow> catalogue() {
         {make<FindObjectsRequest>(RepositorySession::active(), "a.b", "c*"), false,
          R"({"action":"find","what":"objects","session":)" + kS1 +
              R"(,"package":"a.b","name":"c*"})"},
-        {make<GetAffectedChangesRequest>(std::vector{o1()}), false,
+        {make<GetAffectedChangesRequest>(std::vector{o1}), false,
          R"({"action":"get","what":"affectedChanges","objects":[)" + kO1 + "]}"},
         {make<GetChangeTrackingStatusRequest>(), false,
          R"({"action":"get","what":"changeTrackingStatus"})"},
@@ -185,18 +169,18 @@ std::vector<CatalogueRow> catalogue() {
         {make<GetDBSchemaVersionRequest>(), false, R"({"action":"get","what":"dbSchemaVersion"})"},
         {make<GetDeliveryUnitRequest>("du", "v"), false,
          R"({"action":"get","what":"deliveryUnit","name":"du","vendor":"v"})"},
-        {make<GetNumberOfLatestVersionRequest>(RepositorySession::active(), o1()), false,
+        {make<GetNumberOfLatestVersionRequest>(RepositorySession::active(), o1), false,
          R"({"action":"get","what":"numberOfLatestVersion","session":)" + kS1 + R"(,"object":)" +
              kO1 + "}"},
         {make<GetSupportedExportVersionsRequest>(), false,
          R"({"action":"get","what":"supportedExportVersions"})"},
-        {make<ImportFileRequest>(s2(), "du.tgz", bytes("x"), importOptions()), true,
+        {make<ImportFileRequest>(s2, "du.tgz", bytes("x"), importOptions()), true,
          R"({"action":"import","what":"file","session":)" + kS2 + R"(,"filename":"du.tgz",)" +
              kImportOptions + "}"},
-        {make<ImportLanguagesRequest>(s2(), "de.tgz", bytes("x"), "0"), true,
+        {make<ImportLanguagesRequest>(s2, "de.tgz", bytes("x"), "0"), true,
          R"({"action":"import","what":"languages","session":)" + kS2 +
              R"(,"filename":"de.tgz","onlyTestImport":"0","contentProvided":"1"})"},
-        {make<ImportMultipleFilesRequest>(s2(), std::vector<std::string>{"a.tgz", "b.tgz"},
+        {make<ImportMultipleFilesRequest>(s2, std::vector<std::string>{"a.tgz", "b.tgz"},
                                           std::vector<SharedString>{bytes("a"), bytes("b")},
                                           importOptions()),
          true,
@@ -205,9 +189,9 @@ std::vector<CatalogueRow> catalogue() {
         {make<ListAllObjectTypesRequest>("1"), false,
          R"({"action":"list","what":"allObjectTypes","restrict2DesignTimeOnly":"1"})"},
         {make<ListDeliveryUnitsRequest>(), false, R"({"action":"get","what":"allDeliveryUnits"})"},
-        {make<ListHistoryRequest>(o1()), false,
+        {make<ListHistoryRequest>(o1), false,
          R"({"action":"get","what":"history","object":)" + kO1 + "}"},
-        {make<ListInactiveObjectsRequest>(s2(), "", "c", std::vector<std::string>{"txt"},
+        {make<ListInactiveObjectsRequest>(s2, "", "c", std::vector<std::string>{"txt"},
                                           ObjectSearchList::suffixes),
          false,
          R"({"action":"list","what":"objects","session":)" + kS2 +
@@ -219,11 +203,11 @@ std::vector<CatalogueRow> catalogue() {
         {make<ListRootPackagesRequest>(), false, R"({"action":"list","what":"rootPackages"})"},
         {make<MergeChangesRequest>("7", "8"), true,
          R"({"action":"merge","what":"changes","sourceChangeID":"7","targetChangeID":"8"})"},
-        {make<MoveChangeEntriesRequest>("7", "8", std::vector{o1()}), true,
+        {make<MoveChangeEntriesRequest>("7", "8", std::vector{o1}), true,
          R"({"action":"move","what":"changeEntries","sourceChangeID":"7","targetChangeID":"8",)"
          R"("objects":[)" +
              kO1 + "]}"},
-        {make<PullInactiveObjectsRequest>(s2(), std::vector{o1()}, "OTHER", "__empty__"), true,
+        {make<PullInactiveObjectsRequest>(s2, std::vector{o1}, "OTHER", "__empty__"), true,
          R"({"action":"pull","what":"inactiveObjects","session":)" + kS2 + R"(,"objList":[)" + kO1 +
              R"(],"user":"OTHER","workspace":""})"},
         {make<ReadChangesRequest>(std::vector<std::string>{"7", "8"}), false,
@@ -232,11 +216,10 @@ std::vector<CatalogueRow> catalogue() {
          false,
          R"({"action":"read","what":"objectMetadata","session":)" + kS1 + R"(,"object":)" + kO1 +
              R"(,"version":{"versionType":"1"}})"},
-        {make<ReadObjectRequest>(s2(), withVersion({2, "DEV", "__empty__", 0}), false), false,
+        {make<ReadObjectRequest>(s2, withVersion({2, "DEV", "__empty__", 0}), false), false,
          R"({"action":"read","what":"object","session":)" + kS2 + R"(,"object":)" + kO1 +
              R"(,"version":{"versionType":"2","owner":"DEV","workspace":""},"winformat":"0"})"},
-        {make<ReadObjectsRequest>(RepositorySession::active(), std::vector{o1(), o2()}, false),
-         false,
+        {make<ReadObjectsRequest>(RepositorySession::active(), std::vector{o1, o2}, false), false,
          R"({"action":"read","what":"objects","session":)" + kS1 + R"(,"objects":[{"object":)" +
              kO1 + R"(},{"object":)" + kO2 + R"(}],"winformat":"0"})"},
         {make<ReadPackageRequest>("a.b"), false,
@@ -245,12 +228,12 @@ std::vector<CatalogueRow> catalogue() {
          R"({"action":"release","what":"change","changeID":"7"})"},
         {make<RemoveContributorRequest>("7", "DEV"), true,
          R"({"action":"remove","what":"changeContributor","changeID":"7","contributor":"DEV"})"},
-        {make<RevertObjectsRequest>(s2(), std::vector{o1(), o2()}), true,
+        {make<RevertObjectsRequest>(s2, std::vector{o1, o2}), true,
          R"({"action":"delete","what":"revertObjects","session":)" + kS2 + R"(,"objList":[)" + kO1 +
              ",\n" + kO2 + "]}"},
         {make<ToggleChangeTrackingRequest>("1", false), true,
          R"({"action":"set","what":"changeTracking","status":"1","ignoreOpenChanges":"0"})"},
-        {make<UnDeployDeliveryUnitRequest>(s2(), "du", "v"), true,
+        {make<UnDeployDeliveryUnitRequest>(s2, "du", "v"), true,
          R"({"action":"undeploy","what":"delivery_unit","session":)" + kS2 +
              R"(,"delivery_unit":"du","du_vendor":"v"})"},
         {make<UpdateDeliveryUnitRequest>(deliveryUnitAttributes()), true,
@@ -262,7 +245,7 @@ std::vector<CatalogueRow> catalogue() {
         {make<ValidateContributionRequest>("7", "DEV", "ok"), false,
          R"({"action":"validate","what":"contribution","changeID":"7","user":"DEV",)"
          R"("comment":"ok"})"},
-        {make<WriteObjectRequest>(s2(), withMetaData(activeMetaData()), bytes("x")), true,
+        {make<WriteObjectRequest>(s2, withMetaData(activeMetaData()), bytes("x")), true,
          R"({"action":"write","what":"object","session":)" + kS2 + R"(,"object":)" + kO1 +
              R"(,"metadata":)" + kActiveMetaData + "," + kWriteEnd},
         // Variable values are escaped.
@@ -275,7 +258,7 @@ std::vector<CatalogueRow> catalogue() {
          R"("owner":"D\\V","workspace":"w\/s"},"object":{"package":"p.\"q.r\"",)"
          R"("name":"n\tm","suffix":"txt"}})"},
         // Optional members appear only when set.
-        {make<ActivateObjectsRequest>(s2(), kOne, "3", "42"), true,
+        {make<ActivateObjectsRequest>(s2, kOne, "3", "42"), true,
          R"({"action":"activate","what":"objects","session":)" + kS2 + R"(,"objList":[)" + kO1 +
              R"(],"activationMode":"3","changeID":"42"})"},
         {make<ListInactiveWorkSpacesRequest>(RepositorySession::active(), "DEV"), false,
@@ -313,23 +296,23 @@ std::vector<CatalogueRow> catalogue() {
          R"({"action":"read","what":"objectMetadata","session":{"sessionType":"4",)"
          R"("timestamp":"2024-01-01 00:00:00"},"object":)" +
              kO1 + "}"},
-        {make<ReadObjectsRequest>(RepositorySession::active(), std::vector{o1()}, true, "1000"),
+        {make<ReadObjectsRequest>(RepositorySession::active(), std::vector{o1}, true, "1000"),
          false,
          R"({"action":"read","what":"objects","session":)" + kS1 + R"(,"objects":[{"object":)" +
              kO1 + R"(}],"winformat":"1","max-response-size:":"1000"})"},
         // Metadata travels as the repository expects it: an inactive version's only on a write,
         // a historical version's in the active form, a new object's empty.
-        {make<DeleteObjectRequest>(s2(), withMetaData(anInactive)), true,
+        {make<DeleteObjectRequest>(s2, withMetaData(anInactive)), true,
          R"({"action":"delete","what":"object","session":)" + kS2 + R"(,"object":)" + kO1 + "}"},
-        {make<WriteObjectRequest>(s2(), withMetaData(anInactive), bytes("x")), true,
+        {make<WriteObjectRequest>(s2, withMetaData(anInactive), bytes("x")), true,
          R"({"action":"write","what":"object","session":)" + kS2 + R"(,"object":)" + kO1 +
              R"(,"metadata":{"edit":"true","version_id":"0",)"
              R"("last_changed_at":"2024-01-01 00:00:00","is_deletion":"false","type":"2"},)" +
              kWriteEnd},
-        {make<WriteObjectRequest>(s2(), withMetaData(aHistorical), bytes("x")), true,
+        {make<WriteObjectRequest>(s2, withMetaData(aHistorical), bytes("x")), true,
          R"({"action":"write","what":"object","session":)" + kS2 + R"(,"object":)" + kO1 +
              R"(,"metadata":)" + kActiveMetaData + "," + kWriteEnd},
-        {make<WriteObjectRequest>(s2(), o1(), bytes("x")), true,
+        {make<WriteObjectRequest>(s2, o1, bytes("x")), true,
          R"({"action":"write","what":"object","session":)" + kS2 + R"(,"object":)" + kO1 +
              R"(,"metadata":{},)" + kWriteEnd},
     };
@@ -353,33 +336,27 @@ TEST(RequestCatalogue, EveryRequestHasItsKindBodyAndAttachments) {
 }
 
 TEST(RequestAttachments, WriteObjectSendsTextAsCDataAndBinaryAsBData) {
-    const SharedString aContent = bytes(std::string("a\0b", 3));
-    const WriteObjectRequest aText(s2(), withMetaData(activeMetaData()), aContent);
-    ASSERT_EQ(aText.getCDataAttachments().size(), 1u);
-    EXPECT_EQ(aText.getCDataAttachments()[0], aContent);
+    const std::vector<SharedString> aContent{bytes(std::string("a\0b", 3))};
+    const WriteObjectRequest aText(s2, withMetaData(activeMetaData()), aContent[0]);
+    EXPECT_EQ(aText.getCDataAttachments(), aContent);
     EXPECT_TRUE(aText.getBDataAttachments().empty());
-
-    const WriteObjectRequest aBinary(s2(), withMetaData(activeMetaData()), aContent, true);
+    const WriteObjectRequest aBinary(s2, withMetaData(activeMetaData()), aContent[0], true);
     EXPECT_TRUE(aBinary.getCDataAttachments().empty());
-    ASSERT_EQ(aBinary.getBDataAttachments().size(), 1u);
-    EXPECT_EQ(*aBinary.getBDataAttachments()[0], std::string("a\0b", 3));
-
-    const WriteObjectRequest aNone(s2(), withMetaData(activeMetaData()), nullptr);
-    EXPECT_TRUE(aNone.getCDataAttachments().empty());
-    EXPECT_TRUE(aNone.getBDataAttachments().empty());
+    EXPECT_EQ(aBinary.getBDataAttachments(), aContent);
+    const WriteObjectRequest aNone(s2, withMetaData(activeMetaData()), nullptr);
+    EXPECT_TRUE(aNone.getCDataAttachments().empty() && aNone.getBDataAttachments().empty());
 }
 
 TEST(RequestAttachments, ImportsSendTheArchivesAsBDataInListOrder) {
     const std::vector<SharedString> aList{bytes("first"), bytes("second")};
-    const ImportMultipleFilesRequest aMultiple(s2(), {"a.tgz", "b.tgz"}, aList, importOptions());
+    const ImportMultipleFilesRequest aMultiple(s2, {"a.tgz", "b.tgz"}, aList, importOptions());
     EXPECT_EQ(aMultiple.getBDataAttachments(), aList);
     EXPECT_TRUE(aMultiple.getCDataAttachments().empty());
 }
 
 // Timestamps are raw: the slash of a date stays as it is.
 TEST(RequestBodies, TimestampsAreNotEscaped) {
-    DeliveryUnitExport anExport = fullExport("d/u", "1");
-    anExport.itsFromTimestamp = "2024/01/01";
+    const DeliveryUnitExport anExport{"d/u", "v", "al", "1", "2024/01/01", "", "", "", ""};
     const std::string aBody = ExportDeliveryUnitRequest(anExport).json();
     EXPECT_NE(aBody.find(R"("tst_FROM":"2024/01/01")"), std::string::npos);
     EXPECT_NE(aBody.find(R"("delivery_unit":"d\/u")"), std::string::npos);
@@ -388,11 +365,10 @@ TEST(RequestBodies, TimestampsAreNotEscaped) {
 TEST(RequestFailures, InvalidSessionAndVersionTypesAreRefused) {
     RepositorySession aSession;
     aSession.itsType = 3;
-    EXPECT_EQ(messageOf([&] { ExistsObjectRequest(aSession, o1()).json(); }),
+    EXPECT_EQ(messageOf([&] { ExistsObjectRequest(aSession, o1).json(); }),
               "Invalid session type (must be active = 1, inactive = 2 or historical = 4): 3");
-    EXPECT_EQ(
-        messageOf([&] { ReadObjectRequest(RepositorySession::active(), o1(), false).json(); }),
-        "Invalid version type (must be active = 1, inactive = 2 or historical = 3): 0");
+    EXPECT_EQ(messageOf([&] { ReadObjectRequest(RepositorySession::active(), o1, false).json(); }),
+              "Invalid version type (must be active = 1, inactive = 2 or historical = 3): 0");
 }
 
 } // namespace

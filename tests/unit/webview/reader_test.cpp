@@ -49,7 +49,6 @@ TEST_F(ReaderTest, ReadsOnlyAndNeverWrites) {
                  MissingPage);
     EXPECT_THROW(aReader.read("DEV", "create", "package", R"("package":"x","description":"")"),
                  Error);
-
     auto apEngine = server::makeTarget(itsFixture.path())->openReadOnly();
     const std::string aCreate =
         R"({"action":"create","what":"package","package":"x","description":"","inherit":"0"})";
