@@ -3,16 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 
-#include "core/error.hpp"
-#include "tests/support/process.hpp"
-
 using kivotest::messageOf;
-
 namespace hash = RepositoryAccess::hash;
-using RepositoryAccess::Error;
 
 namespace {
 
@@ -81,26 +75,12 @@ TEST(Hash, PortableAndAcceleratedAgree) {
     }
 }
 
-TEST(Hash, FileHashEqualsContentHash) {
-    kivotest::TempDir aDir;
-    std::string aContent(200000, 'x');
-    aContent += "\r\nline end kept\n";
-    kivotest::writeText(aDir.path() / "f.txt", aContent);
-    kivotest::writeText(aDir.path() / "empty", "");
-    EXPECT_EQ(hash::calcFile((aDir.path() / "f.txt").string()), hash::calc(aContent));
-    EXPECT_EQ(hash::calcFile((aDir.path() / "empty").string()), theEmpty);
-    std::string aMissing = (aDir.path() / "missing").string();
-    EXPECT_EQ(messageOf([&] { hash::calcFile(aMissing); }),
-              "Failed to open file for reading (readFile): \"" + aMissing +
-                  "\". System error code: 2");
-}
-
 TEST(Hash, CorruptedStateIsReported) {
     // A finished hash keeps its result and refuses more input.
     hash::Sha1 aFinished;
     aFinished.feed("abc");
     EXPECT_EQ(hash::toText(aFinished.result()), theAbc);
-    EXPECT_EQ(hash::toText(aFinished.result()), theAbc);
+    EXPECT_EQ(hash::toText(aFinished.result()), theAbc); // asked again
     EXPECT_EQ(messageOf([&] { aFinished.feed("x"); }), "Invalid state");
     EXPECT_EQ(messageOf([&] { aFinished.result(); }), "The stream is corrupted");
 
