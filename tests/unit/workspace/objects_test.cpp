@@ -24,18 +24,18 @@ namespace {
 
 using Objects = wstest::WorkSpaceTest;
 
-// The object of one repository response element given as JSON text.
-RepositoryObject fromJsonText(const std::string& theText) {
-    json::JsonAllocator anAllocator;
-    return objects::fromJson(parsed(theText, anAllocator));
-}
-
 // The parsed JSON text theText, in theAllocator.
 json::JsonObject parsed(const std::string& theText, json::JsonAllocator& theAllocator) {
     json::JsonObject anObject;
     if (!json::jsonParse(theText.data(), theText.size(), anObject, theAllocator))
         throw std::runtime_error("test JSON does not parse");
     return anObject;
+}
+
+// The object of one repository response element given as JSON text.
+RepositoryObject fromJsonText(const std::string& theText) {
+    json::JsonAllocator anAllocator;
+    return objects::fromJson(parsed(theText, anAllocator));
 }
 
 } // namespace
