@@ -105,7 +105,7 @@ TEST(Ignore, DebugOutputShowsEveryRuleTried) {
     Ignore(aTree.itsWs).isIgnored(aTree.path("a.x"));
     std::cout.rdbuf(anOld);
     installParameters({});
-    for (const std::string& aLine : {"\nExclude regular expression : ",
+    for (const std::string& aLine : {std::string("\nExclude regular expression : "),
                                      "Path                       : " + aTree.itsWs + "/a.x\n" +
                                          "Match                      : yes\n",
                                      std::string("\nInclude regular expression : ")})
