@@ -182,6 +182,9 @@ TEST_F(Objects, AnAttributeAddedToTheMetaDataDescriptionTravels) {
               R"("released_at":"","type":"3"})");
     RepositoryObject aPrinted("p", "n", "s");
     aPrinted.setMetaData(aRead);
+    ObjectVersion aHistorical;
+    aHistorical.itsVersionType = 3;
+    aPrinted.setVersion(aHistorical);
     std::ostringstream aText;
     objects::printObject(aPrinted, aText, aFields);
     EXPECT_NE(aText.str().find("Last activated by       : u\n"
