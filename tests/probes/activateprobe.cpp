@@ -44,43 +44,24 @@ bool meetAtBarrier(const fs::path& theDir, const std::string& theUser, long theC
 }
 
 // Writes (or deletes) one object, named by the words PACKAGE NAME SUFFIX [CONTENT], and
-// activates the change; returns the activation's error code.
-std::string putOrRemoveOne(const std::string& theMode, char** theWords) {
+// activates the change, a new version based on the active one; the activation's error code.
+std::string putOrRemoveOne(bool thePut, char** theWords) {
     RepositoryObject anObject(theWords[0], theWords[1], theWords[2]);
-    // A new version is based on the active one, when there is one.
     if (repofunobjects::getNumberOfLatestVersion(RepositorySession::active(), anObject) > 0 &&
         repofunobjects::existsObject(RepositorySession::active(), anObject))
         anObject.setMetaData(repofunobjects::readActiveObjectMetaData(anObject));
-    if (theMode == "put") {
-        if (!repofunpackages::existsPackage(anObject.package()))
-            repofunpackages::createPackage(anObject.package(), false);
+    if (thePut && !repofunpackages::existsPackage(anObject.package()))
+        repofunpackages::createPackage(anObject.package(), false);
+    if (thePut)
         repofunobjects::writeObject(anObject, std::make_shared<const std::string>(theWords[3]));
-    } else {
+    else
         repofunobjects::deleteObject(anObject);
-    }
     return repofunobjects::activateObjects({anObject}, "0", "").itsError.itsCode;
 }
 
-// "put" takes one object or more, each written and activated in turn (a later one may be a new
-// version of an earlier one), so that a test prepares many in one run; prints the error code of
-// each activation and stops at the first that fails.
-int putOrRemove(int theArgc, char** theArgv) {
-    const std::string aMode = theArgv[4];
-    const int aWords = aMode == "put" ? 4 : 3;
-    if ((theArgc - 5) % aWords != 0 || (aMode != "put" && theArgc != 8))
-        return 2;
-    for (int i = 5; i < theArgc; i += aWords) {
-        const std::string aCode = putOrRemoveOne(aMode, theArgv + i);
-        std::cout << "activation " << aCode << "\n";
-        if (aCode != "0")
-            return 1;
-    }
-    return 0;
-}
-
 int run(int theArgc, char** theArgv) {
-    const bool aPutOrRemove =
-        theArgc >= 8 && (std::string(theArgv[4]) == "put" || std::string(theArgv[4]) == "remove");
+    const std::string aMode = theArgc > 4 ? theArgv[4] : "";
+    const bool aPutOrRemove = theArgc >= 8 && (aMode == "put" || aMode == "remove");
     if (theArgc != 5 && theArgc != 6 && !aPutOrRemove) {
         std::cerr
             << "usage: kivo_activate_probe HOST USER PASSWORD (BARRIERDIR COUNT | "
@@ -92,22 +73,29 @@ int run(int theArgc, char** theArgv) {
     aValues.setValue(params::userName, theArgv[2]);
     aValues.setValue(params::passWord, theArgv[3]);
     installParameters(aValues);
-    if (aPutOrRemove)
-        return putOrRemove(theArgc, theArgv);
-    if (theArgc == 6 && std::string(theArgv[4]) == "package") {
-        repofunpackages::createPackage(theArgv[5], false);
+    if (aPutOrRemove) {
+        // "put" takes one object or more, each written and activated in turn (a later one may be
+        // a new version of an earlier one); stops at the first activation that fails.
+        const int aWords = aMode == "put" ? 4 : 3;
+        if ((theArgc - 5) % aWords != 0 || (aMode != "put" && theArgc != 8))
+            return 2;
+        for (int i = 5; i < theArgc; i += aWords) {
+            const std::string aCode = putOrRemoveOne(aMode == "put", theArgv + i);
+            std::cout << "activation " << aCode << "\n";
+            if (aCode != "0")
+                return 1;
+        }
         return 0;
     }
-    if (std::string(theArgv[4]) == "create-package") {
-        repofunpackages::createPackage("p", false);
+    if (aMode == "create-package" || (theArgc == 6 && aMode == "package")) {
+        repofunpackages::createPackage(aMode == "package" ? theArgv[5] : "p", false);
         return 0;
     }
     RepositoryObject anObject("p", "x", "txt");
-    repofunobjects::writeObject(anObject,
-                                std::make_shared<const std::string>(std::string(theArgv[2])));
-    if (std::string(theArgv[4]) == "write-only")
+    repofunobjects::writeObject(anObject, std::make_shared<const std::string>(theArgv[2]));
+    if (aMode == "write-only")
         return 0;
-    if (theArgc != 6 || !meetAtBarrier(theArgv[4], theArgv[2], std::stol(theArgv[5]))) {
+    if (theArgc != 6 || !meetAtBarrier(aMode, theArgv[2], std::stol(theArgv[5]))) {
         std::cerr << "the other process did not arrive\n";
         return 2;
     }

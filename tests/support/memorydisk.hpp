@@ -26,24 +26,18 @@ class MemoryDisk final : public RepositoryAccess::Disk {
 public:
     MemoryDisk() { itsDirectories.insert("/"); }
 
-    // ---- For the tests ----
-
     // Puts the file there, with every directory on its way.
     void addFile(const std::string& thePath, const std::string& theBytes) {
         std::lock_guard aLock(itsMutex);
         makeAncestors(thePath);
         store(thePath, theBytes);
     }
-
     // The bytes of the file; none when there is no such file.
     std::optional<std::string> content(const std::string& thePath) const {
         std::lock_guard aLock(itsMutex);
         const auto aFile = itsFiles.find(thePath);
-        if (aFile == itsFiles.end())
-            return std::nullopt;
-        return aFile->second.itsBytes;
+        return aFile == itsFiles.end() ? std::nullopt : std::optional(aFile->second.itsBytes);
     }
-
     // Every file, in the order of their paths.
     std::vector<std::string> files() const {
         std::lock_guard aLock(itsMutex);
@@ -52,7 +46,6 @@ public:
             aPaths.push_back(anEntry.first);
         return aPaths;
     }
-
     // Lets a second pass: later writes get a later time.
     void tick() {
         std::lock_guard aLock(itsMutex);
@@ -61,10 +54,7 @@ public:
 
     // ---- Reading ----
 
-    bool fileExists(const std::string& thePath) override {
-        std::lock_guard aLock(itsMutex);
-        return itsFiles.contains(thePath);
-    }
+    bool fileExists(const std::string& thePath) override { return content(thePath).has_value(); }
 
     bool dirExists(const std::string& thePath) override {
         std::lock_guard aLock(itsMutex);
@@ -80,9 +70,8 @@ public:
             const std::string aDir = withoutSlash(theDirName.empty() ? "." : theDirName);
             if (!isDirectory(aDir))
                 throw RepositoryAccess::Error("Invalid Directory: " + theDirName);
-            for (const std::string& aChild : itsDirectories)
-                if (aChild != aDir && parentOf(aChild) == aDir)
-                    anEntries.push_back({nameOf(aChild), true, 0, {}});
+            for (const std::string& aChild : childDirectories(aDir))
+                anEntries.push_back({nameOf(aChild), true, 0, {}});
             for (const auto& [aPath, aFile] : itsFiles)
                 if (parentOf(aPath) == aDir)
                     anEntries.push_back(
@@ -104,26 +93,22 @@ public:
 
     std::shared_ptr<const std::string> readFile(const std::string& thePath,
                                                 std::optional<std::uint64_t> theCount) override {
-        const File aFile = fileOf(thePath, "Failed to open file for reading (readFile): ");
-        if (!theCount)
-            return std::make_shared<const std::string>(aFile.itsBytes);
-        if (*theCount > aFile.itsBytes.size())
+        const File aFile = fileOf(thePath, kReadFailure);
+        if (theCount && *theCount > aFile.itsBytes.size())
             throw RepositoryAccess::Error(
                 "Cannot read from file (not all bytes read) (readFile): \"" + thePath + "\".");
-        return std::make_shared<const std::string>(aFile.itsBytes.substr(0, *theCount));
+        return std::make_shared<const std::string>(theCount ? aFile.itsBytes.substr(0, *theCount)
+                                                            : aFile.itsBytes);
     }
 
     std::shared_ptr<const std::string> readFileIfExists(const std::string& thePath) override {
-        std::lock_guard aLock(itsMutex);
-        const auto aFile = itsFiles.find(thePath);
-        if (aFile == itsFiles.end())
-            return nullptr;
-        return std::make_shared<const std::string>(aFile->second.itsBytes);
+        const auto aBytes = content(thePath);
+        return aBytes ? std::make_shared<const std::string>(*aBytes) : nullptr;
     }
 
     RepositoryAccess::sys::StampedContent readFileStamped(const std::string& thePath,
                                                           bool) override {
-        const File aFile = fileOf(thePath, "Failed to open file for reading (readFile): ");
+        const File aFile = fileOf(thePath, kReadFailure);
         return {std::make_shared<const std::string>(aFile.itsBytes),
                 RepositoryAccess::sys::formatTimestamp(aFile.itsModified),
                 {}};
@@ -139,8 +124,7 @@ public:
     }
 
     std::string hashFile(const std::string& thePath) override {
-        return RepositoryAccess::hash::calc(
-            fileOf(thePath, "Failed to open file for reading (readFile): ").itsBytes);
+        return RepositoryAccess::hash::calc(fileOf(thePath, kReadFailure).itsBytes);
     }
 
     // ---- Writing and removing ----
@@ -149,8 +133,7 @@ public:
                                                 std::string_view theBytes, bool theAppend,
                                                 bool theStamp) override {
         std::lock_guard aLock(itsMutex);
-        const std::string aFlag = theAppend ? "true" : "false";
-        failUnlessWritable(thePath, "Failed to open file for writing (append: " + aFlag + "): ");
+        failUnlessWritable(thePath, theAppend);
         std::string aBytes(theBytes);
         if (theAppend && itsFiles.contains(thePath))
             aBytes = itsFiles.at(thePath).itsBytes + aBytes;
@@ -162,7 +145,7 @@ public:
 
     void writeFileAtomically(const std::string& thePath, std::string_view theBytes, bool) override {
         std::lock_guard aLock(itsMutex);
-        failUnlessWritable(thePath, "Failed to open file for writing (append: false): ");
+        failUnlessWritable(thePath, false);
         store(thePath, std::string(theBytes));
     }
 
@@ -170,7 +153,7 @@ public:
         std::lock_guard aLock(itsMutex);
         if (itsFiles.contains(thePath) || isDirectory(thePath))
             return false;
-        failUnlessWritable(thePath, "Failed to open file for writing (append: false): ");
+        failUnlessWritable(thePath, false);
         store(thePath, std::string(theContent));
         return true;
     }
@@ -180,10 +163,9 @@ public:
         const std::string aDir = withoutSlash(thePath);
         if (isDirectory(aDir))
             return false;
-        if (itsFiles.contains(aDir))
-            fail("Failed to create directory: ", thePath, EEXIST);
-        if (!isDirectory(parentOf(aDir)))
-            fail("Failed to create directory: ", thePath, ENOENT);
+        if (itsFiles.contains(aDir) || !isDirectory(parentOf(aDir)))
+            fail("Failed to create directory: ", thePath,
+                 itsFiles.contains(aDir) ? EEXIST : ENOENT);
         itsDirectories.insert(aDir);
         return true;
     }
@@ -198,12 +180,11 @@ public:
         const std::string aDir = withoutSlash(thePath);
         if (!isDirectory(aDir))
             return false;
-        for (const std::string& aChild : itsDirectories)
-            if (aChild != aDir && parentOf(aChild) == aDir)
-                fail("Failed to delete directory ", thePath, ENOTEMPTY);
+        bool anEmpty = childDirectories(aDir).empty();
         for (const auto& anEntry : itsFiles)
-            if (parentOf(anEntry.first) == aDir)
-                fail("Failed to delete directory ", thePath, ENOTEMPTY);
+            anEmpty = anEmpty && parentOf(anEntry.first) != aDir;
+        if (!anEmpty)
+            fail("Failed to delete directory ", thePath, ENOTEMPTY);
         itsDirectories.erase(aDir);
         return true;
     }
@@ -218,6 +199,7 @@ private:
         std::string itsBytes;
         timespec itsModified{};
     };
+    static constexpr const char* kReadFailure = "Failed to open file for reading (readFile): ";
 
     static std::string withoutSlash(std::string thePath) {
         while (thePath.size() > 1 && thePath.back() == '/')
@@ -243,12 +225,19 @@ private:
     bool isDirectory(const std::string& thePath) const {
         return thePath == "." || itsDirectories.contains(withoutSlash(thePath));
     }
+    std::vector<std::string> childDirectories(const std::string& theDir) const {
+        std::vector<std::string> aChildren;
+        for (const std::string& aChild : itsDirectories)
+            if (aChild != theDir && parentOf(aChild) == theDir)
+                aChildren.push_back(aChild);
+        return aChildren;
+    }
     // A file may be written where its directory exists and no directory has its name.
-    void failUnlessWritable(const std::string& thePath, const std::string& theText) const {
-        if (isDirectory(thePath))
-            fail(theText, thePath, EISDIR);
-        if (!isDirectory(parentOf(thePath)))
-            fail(theText, thePath, ENOENT);
+    void failUnlessWritable(const std::string& thePath, bool theAppend) const {
+        const std::string aText = std::string("Failed to open file for writing (append: ") +
+                                  (theAppend ? "true" : "false") + "): ";
+        if (isDirectory(thePath) || !isDirectory(parentOf(thePath)))
+            fail(aText, thePath, isDirectory(thePath) ? EISDIR : ENOENT);
     }
     File fileOf(const std::string& thePath, const std::string& theText) const {
         std::lock_guard aLock(itsMutex);

@@ -32,30 +32,32 @@ extern "C" int linkat(int theOldDir, const char* theOldPath, int theNewDir, cons
         ::syscall(SYS_linkat, theOldDir, theOldPath, theNewDir, theNewPath, theFlags));
 }
 
-// Where no link can be made, a settings file still gets its name whole: new and replaced files
-// are copied under a temporary name and renamed, and no temporary file is left behind.
+// A settings file gets its name whole, or keeps its old content: a new file does not appear
+// before its commit, one never committed leaves the target alone. Where no link can be made, new
+// and replaced files are copied under a temporary name and renamed; no temporary file is left.
 TEST(AtomicFileCopy, FileSystemsThatCannotLinkGetACopy) {
-    kivotest::TempDir aTemp;
-    const std::string aNew = (aTemp.path() / "new.kivoMeta").string();
-    const std::string anOld = (aTemp.path() / "old.kivoMeta").string();
-    kivotest::writeText(anOld, "old");
-
-    theLinksRefused = true;
-    {
-        sys::AtomicFile aFresh(aNew);
-        aFresh.write(std::string(100000, 'n'));
-        sys::AtomicFile aReplacement(anOld);
-        aReplacement.write("replaced");
-        EXPECT_FALSE(fs::exists(aNew));
-        aFresh.commit();
-        aReplacement.commit();
-        sys::AtomicFile anUnfinished(anOld);
-        anUnfinished.write("torn");
+    for (const bool aRefused : {false, true}) {
+        SCOPED_TRACE(aRefused ? "copied" : "linked");
+        kivotest::TempDir aTemp;
+        const std::string aNew = (aTemp.path() / "new.kivoMeta").string();
+        const std::string anOld = (aTemp.path() / "old.kivoMeta").string();
+        kivotest::writeText(anOld, "old");
+        theLinksRefused = aRefused;
+        {
+            sys::AtomicFile aFresh(aNew);
+            aFresh.write(std::string(100000, 'n'));
+            sys::AtomicFile aReplacement(anOld);
+            aReplacement.write("replaced");
+            EXPECT_FALSE(fs::exists(aNew));
+            aFresh.commit();
+            aReplacement.commit();
+            sys::AtomicFile anUnfinished(anOld);
+            anUnfinished.write("torn");
+        }
+        theLinksRefused = false;
+        EXPECT_EQ(kivotest::readText(aNew), std::string(100000, 'n'));
+        EXPECT_EQ(kivotest::readText(anOld), "replaced");
+        EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 2);
     }
-    theLinksRefused = false;
     EXPECT_GE(theRefusals, 2); // the copies were really made
-
-    EXPECT_EQ(kivotest::readText(aNew), std::string(100000, 'n'));
-    EXPECT_EQ(kivotest::readText(anOld), "replaced");
-    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 2);
 }

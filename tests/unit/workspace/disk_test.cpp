@@ -60,7 +60,12 @@ TEST_P(DiskTest, FilesAreWrittenAppendedReadAndStamped) {
     EXPECT_EQ(sys::getFileSize(aFile), 11u);
     EXPECT_TRUE(sys::fileExists(aFile));
     EXPECT_FALSE(sys::dirExists(aFile));
-    EXPECT_EQ(hash::calcFile(aFile), hash::calc("hello world"));
+    // A file hashed in pieces gives the hash of its whole content.
+    const std::string aLarge = std::string(200000, 'x') + "\r\nline end kept\n";
+    sys::writeFile(path("large"), aLarge);
+    EXPECT_EQ(hash::calcFile(path("large")), hash::calc(aLarge));
+    sys::writeFile(path("empty"), "");
+    EXPECT_EQ(hash::calcFile(path("empty")), hash::calc(""));
 
     const sys::WriteStamp aStamp = sys::writeFileStamped(aFile, "new");
     const sys::StampedContent aRead = sys::readFileStamped(aFile);
@@ -84,6 +89,9 @@ TEST_P(DiskTest, FailuresGiveTheMachinesMessages) {
               "System error code: 2");
     EXPECT_EQ(messageAt([&] { sys::getFileSize(aMissing); }),
               "Failed to open file for reading (getFileSize): \"ROOT/missing.txt\". "
+              "System error code: 2");
+    EXPECT_EQ(messageAt([&] { hash::calcFile(aMissing); }),
+              "Failed to open file for reading (readFile): \"ROOT/missing.txt\". "
               "System error code: 2");
     EXPECT_EQ(messageAt([&] { sys::getts(aMissing); }),
               "Internal error: Could not retrieve timestamp for file (CreateFile): "

@@ -68,6 +68,18 @@ std::string fileOf(const kivotest::TempDir& theDir, std::size_t i) {
     return (theDir.path() / ("f" + std::to_string(i) + ".txt")).string();
 }
 
+// The names of theCount files in theDir, and the list of pointers to them that ReadAhead takes.
+struct Files {
+    std::vector<std::string> itsNames;
+    std::vector<const std::string*> itsList;
+    Files(const kivotest::TempDir& theDir, std::size_t theCount) {
+        for (std::size_t i = 0; i < theCount; ++i)
+            itsNames.push_back(fileOf(theDir, i));
+        for (const std::string& aName : itsNames)
+            itsList.push_back(&aName);
+    }
+};
+
 } // namespace
 
 // The helper stays within its bounds of files and bytes: files made after it started are read
@@ -78,18 +90,14 @@ TEST(Parallel, ReadAheadStaysWithinItsBoundsAndKeepsTheOrder) {
     };
     for (const Bounds aBounds : {Bounds{4, 1000, 4}, Bounds{100, 10, 2}}) {
         kivotest::TempDir aDir;
-        std::vector<std::string> aNames;
-        for (std::size_t i = 0; i < 12; ++i)
-            aNames.push_back(fileOf(aDir, i));
-        std::vector<const std::string*> aFiles;
-        for (const std::string& aName : aNames)
-            aFiles.push_back(&aName);
+        const Files aFiles(aDir, 12);
+        const std::vector<std::string>& aNames = aFiles.itsNames;
         auto aWrite = [&](std::size_t theBegin, std::size_t theEnd) {
             for (std::size_t i = theBegin; i < theEnd; ++i)
                 kivotest::writeText(aNames[i], "content" + std::to_string(i % 10));
         };
         aWrite(0, aBounds.itsReadable);
-        RepositoryAccess::ReadAhead aReadAhead(aFiles, aBounds.itsFiles, aBounds.itsBytes);
+        RepositoryAccess::ReadAhead aReadAhead(aFiles.itsList, aBounds.itsFiles, aBounds.itsBytes);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         aWrite(aBounds.itsReadable, aNames.size());
         for (const std::string& aName : aNames) {
@@ -105,25 +113,21 @@ TEST(Parallel, ReadAheadStaysWithinItsBoundsAndKeepsTheOrder) {
 // every file before it; the helper stops there and ends with the object.
 TEST(Parallel, ReadAheadRaisesAFailureInItsTurn) {
     kivotest::TempDir aDir;
-    std::vector<std::string> aNames;
-    for (std::size_t i = 0; i < 8; ++i) {
-        aNames.push_back(fileOf(aDir, i));
+    const Files aFiles(aDir, 8);
+    const std::vector<std::string>& aNames = aFiles.itsNames;
+    for (std::size_t i = 0; i < 8; ++i)
         if (i != 5)
-            kivotest::writeText(aNames.back(), "x");
-    }
-    std::vector<const std::string*> aFiles;
-    for (const std::string& aName : aNames)
-        aFiles.push_back(&aName);
+            kivotest::writeText(aNames[i], "x");
     const std::string aPlainFailure =
         kivotest::messageOf([&] { RepositoryAccess::sys::readFileStamped(aNames[5]); });
     ASSERT_FALSE(aPlainFailure.empty());
-    RepositoryAccess::ReadAhead aReadAhead(aFiles, 2, 100);
+    RepositoryAccess::ReadAhead aReadAhead(aFiles.itsList, 2, 100);
     for (std::size_t i = 0; i < 5; ++i)
         EXPECT_EQ(*aReadAhead.take().itsRead.itsBytes, "x");
     EXPECT_EQ(kivotest::messageOf([&] { aReadAhead.take(); }), aPlainFailure);
 
     // An object dropped before its files were taken ends without waiting for them.
-    RepositoryAccess::ReadAhead anUntaken(aFiles, 1, 1);
+    RepositoryAccess::ReadAhead anUntaken(aFiles.itsList, 1, 1);
 
     // A file that became a symbolic link is not followed.
     const std::string aLink = fileOf(aDir, 99);

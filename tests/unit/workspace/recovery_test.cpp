@@ -22,9 +22,12 @@ namespace {
 std::string str(const fs::path& thePath) {
     return thePath.string();
 }
-
 std::shared_ptr<const std::string> content(const std::string& theText) {
     return std::make_shared<const std::string>(theText);
+}
+std::string textOf(const JournalEntry& theEntry) {
+    return theEntry.itsPackage + "|" + theEntry.itsName + "|" + theEntry.itsSuffix + "|" +
+           std::to_string(static_cast<int>(theEntry.itsRepair));
 }
 
 } // namespace
@@ -47,12 +50,8 @@ TEST(Recovery, JournalKeepsHostileNamesAndRejectsDamage) {
     journal::write(aFile, anEntries);
     const auto aRead = journal::read(aFile);
     ASSERT_EQ(aRead.size(), 2u);
-    for (std::size_t i = 0; i < aRead.size(); ++i) {
-        EXPECT_EQ(aRead[i].itsPackage, anEntries[i].itsPackage);
-        EXPECT_EQ(aRead[i].itsName, anEntries[i].itsName);
-        EXPECT_EQ(aRead[i].itsSuffix, anEntries[i].itsSuffix);
-        EXPECT_EQ(aRead[i].itsRepair, anEntries[i].itsRepair);
-    }
+    for (std::size_t i = 0; i < aRead.size(); ++i)
+        EXPECT_EQ(textOf(aRead[i]), textOf(anEntries[i]));
     // The durable write leaves nothing beside the journal.
     EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 1);
 
@@ -95,7 +94,7 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     EXPECT_FALSE(aStore.keep(aFree, content("x")));
     EXPECT_EQ(aStore.waiting(aFree), nullptr);
 
-    std::vector<std::string> aFiles;
+    std::vector<std::string> aFiles; // three in each directory
     for (const char* aDir : {"a", "b/c", "d"})
         for (int i = 0; i < 3; ++i)
             aFiles.push_back(aRoot + "/" + aDir + "/f" + std::to_string(i) + ".kivoMeta");
@@ -115,9 +114,8 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     for (std::size_t i = 1; i < aFiles.size(); ++i) {
         const bool aWritten = fs::exists(aFiles[i]);
         EXPECT_NE(aWritten, aStore.waiting(aFiles[i]) != nullptr) << aFiles[i];
-        if (aWritten) {
-            EXPECT_EQ(kivotest::readText(aFiles[i]), "last " + aFiles[i]);
-        }
+        EXPECT_EQ(aWritten ? kivotest::readText(aFiles[i]) : "last " + aFiles[i],
+                  "last " + aFiles[i]);
     }
     for (std::size_t i = 6; i < 9; ++i)
         EXPECT_NE(aStore.waiting(aFiles[i]), nullptr);

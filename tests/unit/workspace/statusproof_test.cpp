@@ -24,11 +24,8 @@ class StatusProof : public wstest::WorkSpaceTest {
 protected:
     void SetUp() override {
         wstest::WorkSpaceTest::SetUp();
-        itsWs = makeWorkSpace("ws");
+        itsWs = openWorkSpace(true);
         fs::create_directories(itsWs / "p");
-        fs::current_path(itsWs);
-        setParameter(params::noCommandLog);
-        ASSERT_TRUE(workspace::open(true));
     }
 
     WorkSpaceStatusFile& status() { return workspace::get()->status(); }

@@ -2,21 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "tests/unit/workspace/workspacefixture.hpp"
 
 using kivotest::readText;
 using kivotest::writeText;
-using RepositoryAccess::FileStatus;
 using RepositoryAccess::WorkSpaceConfigFile;
 using RepositoryAccess::WorkSpaceStatusFile;
 using wstest::messageOf;
-namespace params = RepositoryAccess::params;
 namespace fs = std::filesystem;
 
 namespace {
@@ -26,20 +18,13 @@ class SettingsFiles : public wstest::WorkSpaceTest {};
 const std::string theAbc = "2845392438.1191608682.3124634993.2018558572.2630932637";
 const std::string theEmpty = "3661210606.1584089869.844480495.2506102928.2950170377";
 
-const std::string theConfigExample = "{\n"
-                                     "\"name\":\"orders\",\n"
-                                     "\"hostname\":\"\",\n"
-                                     "\"user\":\"\",\n"
-                                     "\"database\":\"\",\n"
-                                     "\"key\":\"ORDERSKEY\",\n"
+const std::string theConfigExample = "{\n\"name\":\"orders\",\n\"hostname\":\"\",\n\"user\":\"\",\n"
+                                     "\"database\":\"\",\n\"key\":\"ORDERSKEY\",\n"
                                      "\"client_format_version\":\"0001.0001.0000\",\n"
-                                     "\"trackedPackages\":[\"acme.orders\",\n"
-                                     "\"acme.shared\"]\n"
-                                     "}\n";
+                                     "\"trackedPackages\":[\"acme.orders\",\n\"acme.shared\"]\n}\n";
 
 const std::string theStatusExample =
-    "{\n"
-    "\"name\":\"orders\",\n"
+    "{\n\"name\":\"orders\",\n"
     "\"filenames\":[{\"filename\":\"acme/orders/Customer.table\",\"sha1value\":\"" +
     theEmpty +
     "\",\"timest\":\"2024-03-07 09:05:01.050 UTC\",\"baseversion\":\"0\"},\n"
@@ -47,8 +32,7 @@ const std::string theStatusExample =
     theAbc +
     "\",\"timest\":\"2024-03-07 09:05:01.042 UTC\",\"baseversion\":\"3\","
     "\"filestat\":\"3.100.5.100.6.7.8\"}],\n"
-    "\"conflicts\":[\"acme/orders/Order.table\"]\n"
-    "}\n";
+    "\"conflicts\":[\"acme/orders/Order.table\"]\n}\n";
 
 std::string configWithVersion(const std::string& theVersion) {
     return "{\"name\":\"ws\",\"client_format_version\":\"" + theVersion + "\"}";
@@ -72,7 +56,6 @@ TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     EXPECT_EQ(aRead->key(), "ORDERSKEY");
     EXPECT_EQ(aRead->trackPackage("acme"),
               (std::vector<std::string>{"acme.orders", "acme.shared"}));
-    EXPECT_EQ(aRead->trackedPackages(), std::set<std::string>{"acme"});
     takeOutput();
     aRead->write();
     EXPECT_TRUE(aRead->trackPackage("acme.orders.sub").empty());
@@ -96,9 +79,8 @@ TEST_F(SettingsFiles, TlsSettingsAreKeptOnlyWhenGiven) {
     aConfig.setTlsSetting("sslEncrypt", "TRUE");
     aConfig.setTlsSetting("sslKeyStore", "");
     aConfig.write();
-    EXPECT_NE(readText(aPath).find("\"key\":\"\",\n\"sslEncrypt\":\"TRUE\",\n"
-                                   "\"sslTrustStore\":\"\\/etc\\/ca.pem\",\n"),
-              std::string::npos)
+    EXPECT_TRUE(kivotest::contains(readText(aPath), "\"key\":\"\",\n\"sslEncrypt\":\"TRUE\",\n"
+                                                    "\"sslTrustStore\":\"\\/etc\\/ca.pem\",\n"))
         << readText(aPath);
     auto aRead = WorkSpaceConfigFile::load(aPath);
     EXPECT_EQ(aRead->tlsSetting("sslTrustStore"), "/etc/ca.pem");
@@ -116,10 +98,8 @@ TEST_F(SettingsFiles, UnknownMembersSurviveARewriteByteForByte) {
     EXPECT_EQ(readText(aConfigPath),
               "{\n\"name\":\"ws\",\n\"hostname\":\"\",\n\"user\":\"\",\n\"database\":\"\",\n"
               "\"key\":\"\",\n\"client_format_version\":\"0001.0001.0000\",\n"
-              "\"trackedPackages\":[\"a\",\n\"b\"],\n"
-              "\"custom\":\"v\\/w\\u00e9\",\n"
+              "\"trackedPackages\":[\"a\",\n\"b\"],\n\"custom\":\"v\\/w\\u00e9\",\n"
               "\"zExtra\":{\"b\" : [1, \"x\\\"y\", null]}\n}\n");
-    // And the rewritten file reads back with the same members.
     EXPECT_EQ(WorkSpaceConfigFile::load(aConfigPath.string())->otherMembers(),
               aConfig->otherMembers());
 
@@ -132,6 +112,8 @@ TEST_F(SettingsFiles, UnknownMembersSurviveARewriteByteForByte) {
                                      "\"conflicts\":[\"x\"],\n\"later\":[{}]\n}\n");
 }
 
+// A newer major version is refused, an older or same one accepted and rewritten with ours; the
+// version's own syntax is checked where versions are parsed.
 TEST_F(SettingsFiles, ClientFormatVersionAndMalformedFiles) {
     const fs::path aPath = dir() / ".kivoConfig";
     const std::string aName = aPath.string();
@@ -139,20 +121,14 @@ TEST_F(SettingsFiles, ClientFormatVersionAndMalformedFiles) {
     EXPECT_EQ(messageOf([&] { WorkSpaceConfigFile::load(aName); }),
               "Outdated Kivo version (Kivo client format version: 0001.0001.0000, workspace file "
               "client format version: 0002.0000.0000)");
-    // Same major with a higher minor, and a lower major: accepted; rewritten with our version.
     writeText(aPath, configWithVersion("0001.0099.0007"));
     EXPECT_EQ(messageOf([&] { WorkSpaceConfigFile::load(aName); }), "no error");
     writeText(aPath, configWithVersion("0000.0001.0000"));
-    auto aConfig = WorkSpaceConfigFile::load(aName);
-    EXPECT_EQ(aConfig->clientFormatVersion()->itsMajor, 0);
-    aConfig->write();
-    EXPECT_NE(readText(aPath).find("\"client_format_version\":\"0001.0001.0000\""),
-              std::string::npos);
+    WorkSpaceConfigFile::load(aName)->write();
+    EXPECT_TRUE(
+        kivotest::contains(readText(aPath), "\"client_format_version\":\"0001.0001.0000\""));
 
     const std::pair<std::string, std::string> aDamaged[] = {
-        {configWithVersion("1.2"),
-         "Bad version: 1.2, expected version of the format: "
-         "[0-9][0-9][0-9][0-9].[0-9][0-9][0-9][0-9].[0-9][0-9][0-9][0-9]"},
         {"{\"name\":\"ws\",", "Could not parse workspace file \"" + aName + "\""},
         {"{\"key\":\"k\"}", "Could not find \"name\" in object: \"{\"key\":\"k\"}\""},
         {"{\"name\":\"ws\",\"trackedPackages\":[\"a\",7]}", "The type is wrong"},
@@ -176,12 +152,7 @@ TEST_F(SettingsFiles, StatusLayoutAndOperations) {
     EXPECT_EQ(readText(aPath), theStatusExample);
 
     auto aRead = WorkSpaceStatusFile::load(aPath, aWs);
-    EXPECT_EQ(aRead->files().size(), 2u);
-    EXPECT_EQ(aRead->getHash(anOrder), theAbc);
-    EXPECT_EQ(aRead->getBaseVersion(anOrder), 3);
     EXPECT_TRUE(aRead->isConflicted(anOrder));
-    EXPECT_FALSE(aRead->isModified());
-
     const std::string aNew = aWs + "/acme/New.txt";
     EXPECT_EQ(messageOf([&] { aRead->getHash(aNew); }),
               "Could not find hash status information for file: \"" + aNew +
@@ -192,6 +163,7 @@ TEST_F(SettingsFiles, StatusLayoutAndOperations) {
     EXPECT_EQ(aRead->getBaseVersion(aNew), 0);
     EXPECT_FALSE(aRead->isModified());
 
+    // A new base version of an unknown file is a dummy change; of a known one it keeps the hash.
     const std::string& aDummy = RepositoryAccess::workspacefile::dummyChangeHash();
     aRead->setBaseVersion(aNew, 5);
     EXPECT_TRUE(aRead->isModified());
@@ -223,8 +195,8 @@ TEST_F(SettingsFiles, StatusLayoutAndOperations) {
 }
 
 // The hashes and times handed out are views of the file's own texts: they stay as they were
-// while entries are replaced, removed and added by the thousand (and under the address sanitizer
-// no view may point into freed memory), and a long text is kept whole.
+// while entries are replaced, removed and added by the thousand (under the address sanitizer no
+// view may point into freed memory), and a long text is kept whole.
 TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
     const std::string aWs = dir().string();
     const std::string aPath = (dir() / ".kivoStatus").string();
@@ -243,8 +215,6 @@ TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
     aRead->removeFile(aFirst);
     EXPECT_EQ(aHash, theAbc);
     EXPECT_EQ(aTime, "2024-03-07 09:05:01.042 UTC");
-    EXPECT_EQ(aRead->getHash(aWs + "/p/f7"), aLong);
-    EXPECT_EQ(aRead->getBaseVersion(aWs + "/p/f4999"), 4999);
     EXPECT_FALSE(aRead->hasFile(aFirst));
 
     // A name that the file lists twice keeps its last entry, in either reader.
@@ -267,60 +237,17 @@ TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
     EXPECT_EQ(anAgain->files().size(), 5000u);
     EXPECT_EQ(anAgain->getHash(aWs + "/p/f7"), aLong);
     EXPECT_EQ(anAgain->getTimestamp(aWs + "/p/f12"), "t");
-}
-
-TEST_F(SettingsFiles, SimulationAndFailedWritesLeaveTheOldFile) {
-    const fs::path aPath = dir() / ".kivoConfig";
-    writeText(aPath, theConfigExample);
-    auto aConfig = WorkSpaceConfigFile::load(aPath.string());
-    aConfig->trackPackage("other");
-
-    setParameter(params::simulate);
-    aConfig->write();
-    EXPECT_EQ(readText(aPath), theConfigExample);
-    EXPECT_EQ(takeOutput(),
-              "Simulation: File system write operation: Write file (append: false) \"" +
-                  aPath.string() + "\"\n");
-    unsetParameter(params::simulate);
-
-    // A child that may write only a few bytes fails in the middle of the new content.
-    const pid_t aPid = ::fork();
-    ASSERT_GE(aPid, 0);
-    if (aPid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit aLimit{16, 16};
-        ::setrlimit(RLIMIT_FSIZE, &aLimit);
-        const std::string aMessage = messageOf([&] { aConfig->write(); });
-        ::_exit(aMessage.starts_with("Cannot write to file") || aMessage.starts_with("Failed to")
-                    ? 0
-                    : 1);
-    }
-    int aStatus = 0;
-    ASSERT_EQ(::waitpid(aPid, &aStatus, 0), aPid);
-    ASSERT_TRUE(WIFEXITED(aStatus));
-    EXPECT_EQ(WEXITSTATUS(aStatus), 0);
-    EXPECT_EQ(readText(aPath), theConfigExample);
-    EXPECT_EQ(wstest::treeOf(dir()), std::vector<std::string>{".kivoConfig"});
-
-    // A directory in the way of the rename: the error names the file, nothing else changes.
-    fs::create_directories(dir() / "blocked/.kivoConfig/inside");
-    WorkSpaceConfigFile aBlocked((dir() / "blocked/.kivoConfig").string(), "ws", "", "", "", "",
-                                 "0001.0001.0000");
-    EXPECT_TRUE(messageOf([&] { aBlocked.write(); }).starts_with("Failed to replace file: \""));
-    EXPECT_EQ(wstest::treeOf(dir() / "blocked"),
-              (std::vector<std::string>{".kivoConfig/", ".kivoConfig/inside/"}));
+    EXPECT_EQ(anAgain->getBaseVersion(aWs + "/p/f4999"), 4999);
 }
 
 // The status file of the program's own layout is read without the JSON parser; any other layout
 // with the same content (stat data included) must give the same result, and a damaged one the
 // parse message.
 TEST_F(SettingsFiles, StatusReadTheSameInEveryLayout) {
-    const fs::path aDir = fs::current_path() / "ws";
-    fs::create_directories(aDir);
-    const std::string aFile = (fs::current_path() / "status").string();
+    const std::string aFile = (dir() / "status").string();
     auto load = [&](const std::string& theText) {
         writeText(aFile, theText);
-        return WorkSpaceStatusFile::load(aFile, aDir.string());
+        return WorkSpaceStatusFile::load(aFile, (dir() / "ws").string());
     };
     auto aCanonical = load(theStatusExample);
     std::string aSpaced = theStatusExample;
@@ -332,8 +259,8 @@ TEST_F(SettingsFiles, StatusReadTheSameInEveryLayout) {
         EXPECT_EQ(aGeneral->toText(), aCanonical->toText());
         EXPECT_EQ(aGeneral->conflictedFiles(), aCanonical->conflictedFiles());
     }
-    EXPECT_EQ(aCanonical->getBaseVersion((aDir / "acme/orders/Order.table").string()), 3);
+    EXPECT_EQ(aCanonical->getBaseVersion((dir() / "ws/acme/orders/Order.table").string()), 3);
     EXPECT_EQ(aCanonical->toText(), theStatusExample);
-    std::string aCut = theStatusExample.substr(0, theStatusExample.size() - 4);
+    const std::string aCut = theStatusExample.substr(0, theStatusExample.size() - 4);
     EXPECT_EQ(messageOf([&] { load(aCut); }), "Could not parse workspace file \"" + aFile + "\"");
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -72,12 +73,8 @@ protected:
         fs::current_path(itsOldCwd);
         for (const auto& aParameter : itsParameters)
             RepositoryAccess::parameters().unset(aParameter);
-        for (const auto& [aName, aValue] : itsOldEnv) {
-            if (aValue)
-                ::setenv(aName.c_str(), aValue->c_str(), 1);
-            else
-                ::unsetenv(aName.c_str());
-        }
+        for (const auto& [aName, aValue] : itsOldEnv)
+            aValue ? ::setenv(aName.c_str(), aValue->c_str(), 1) : ::unsetenv(aName.c_str());
     }
 
     const fs::path& dir() const { return itsDir.path(); }
@@ -108,6 +105,16 @@ protected:
         return dir() / theName;
     }
 
+    // Creates the workspace "ws", goes there and opens it (locked when asked) without a command
+    // log; its directory.
+    fs::path openWorkSpace(bool theLocked = false) {
+        const fs::path aWs = makeWorkSpace("ws");
+        fs::current_path(aWs);
+        setParameter(RepositoryAccess::params::noCommandLog);
+        EXPECT_TRUE(RepositoryAccess::workspace::open(theLocked));
+        return aWs;
+    }
+
     // Everything printed on standard output so far, and forgets it.
     std::string takeOutput() {
         std::string aText = itsOut.str();
@@ -133,12 +140,9 @@ inline void setModifiedTime(const fs::path& thePath, std::int64_t theSeconds, lo
 // The names below a directory, relative to it, sorted (directories end with "/").
 inline std::vector<std::string> treeOf(const fs::path& theDir) {
     std::vector<std::string> aNames;
-    for (const auto& anEntry : fs::recursive_directory_iterator(theDir)) {
-        std::string aName = fs::relative(anEntry.path(), theDir).string();
-        if (anEntry.is_directory())
-            aName += '/';
-        aNames.push_back(aName);
-    }
+    for (const auto& anEntry : fs::recursive_directory_iterator(theDir))
+        aNames.push_back(fs::relative(anEntry.path(), theDir).string() +
+                         (anEntry.is_directory() ? "/" : ""));
     std::sort(aNames.begin(), aNames.end());
     return aNames;
 }
