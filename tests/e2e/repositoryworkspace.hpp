@@ -57,6 +57,16 @@ public:
         EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
         EXPECT_EQ(theResult.itsErr, theError);
     }
+    // A run that must succeed and print thePart.
+    static void expectSays(const RunResult& theResult, const std::string& thePart) {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
+        EXPECT_TRUE(contains(theResult.itsOut, thePart)) << theResult.itsOut;
+    }
+    // A run that must fail with thePart in its error.
+    static void expectRefused(const RunResult& theResult, const std::string& thePart) {
+        EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
+        EXPECT_TRUE(contains(theResult.itsErr, thePart)) << theResult.itsErr;
+    }
     // Runs in theCwd (the test's folder by default) with the test's key store.
     RunOptions options(const std::filesystem::path& theCwd = {}) const {
         RunOptions anOptions;
@@ -110,10 +120,13 @@ public:
                RepositoryAccess::sys::getts(path(theRelative)) + "\",\"baseversion\":\"" +
                std::to_string(theBase) + "\"";
     }
-    // The local changes that `kivo status` reports after its header (acme tracked).
+    // The local changes that `kivo status` reports after its header and tracked packages.
     std::string changes() const {
         const std::string anOut = kivo({"status"}).itsOut;
-        return anOut.substr(anOut.find("\tacme\n") + 6);
+        auto aPos = anOut.find("Tracked packages:\n") + 18;
+        while (anOut.compare(aPos, 1, "\t") == 0)
+            aPos = anOut.find('\n', aPos) + 1;
+        return anOut.substr(aPos);
     }
     // Runs the repository probe as dev in theCwd (the workspace by default).
     std::string repoProbe(const std::vector<std::string>& theArgs,
