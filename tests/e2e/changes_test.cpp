@@ -38,17 +38,28 @@ protected:
         EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsErr;
         return aPush.itsOut;
     }
-    static void expectSays(const RunResult& theResult, const std::string& theOutput) {
-        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
-        EXPECT_TRUE(contains(theResult.itsOut, theOutput)) << theResult.itsOut;
-    }
-    static void expectRefused(const RunResult& theResult, const std::string& theError) {
-        EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
-        EXPECT_TRUE(contains(theResult.itsErr, theError)) << theResult.itsErr;
-    }
 };
 
 const std::string kChange1 = "Change: \"ZEV//1\"\n";
+
+// The labelled lines of a change.
+std::string changeBlock(const std::string& theId, const std::string& theStatus,
+                        const std::string& theDescription, bool theReleased) {
+    return "Change ID               : " + theId + "\nStatus                  : " + theStatus +
+           "\nDescription             : " + theDescription +
+           "\nCreated at              : <time>\nCreated by              : DEV\n"
+           "Released at             : " +
+           (theReleased ? "<time>" : "") +
+           "\nReleased by             : " + (theReleased ? "DEV" : "") + "\n";
+}
+
+std::string contributorBlock(const std::string& theUser, bool theValidated,
+                             const std::string& theDescription = "") {
+    return "User                    : " + theUser +
+           "\nStatus                  : " + (theValidated ? "2 (validated)" : "1 (open)") +
+           "\nDescription             : " + theDescription + "\nValidated at            : " +
+           (theValidated ? "<time>" : "") + "\n";
+}
 
 } // namespace
 
@@ -99,24 +110,6 @@ TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     // A request refused before any activation began has no activation ID to name.
     expectRefused(kivo({"activate", "--changeId=ZEV//9"}),
                   "Failed to activate objects. Error 40102: Change \"ZEV//9\" does not exist");
-}
-
-TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidated) {
-    push("acme/a.txt", "one");
-    expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
-    expectSays(kivo({"validate", "contributor", "ZEV//1", "dev", "--verbose"}),
-               "Validated contributor: \"dev\" of change \"ZEV//1\"\n");
-    expectRefused(kivo({"release", "ZEV//1"}),
-                  "Failed to release change. Change id: ZEV//1 (40107): Change \"ZEV//1\" cannot "
-                  "be released: not every contribution is validated (OTHER): ZEV//1\n");
-
-    expectOk(other({"validate", "contributor", "ZEV//1", "other", "--description=looks good"}));
-    expectSays(kivo({"release", "change", "ZEV//1", "--verbose"}), "Released change: \"ZEV//1\"\n");
-    expectRefused(kivo({"release", "ZEV//1"}),
-                  "Failed to release change. Change id: ZEV//1 (40130): Change \"ZEV//1\" is "
-                  "released; only an open change can be released: ZEV//1\n");
-    // The next activation of the object opens a new change.
-    EXPECT_TRUE(contains(push("acme/a.txt", "two"), "Change: \"ZEV//2\"\n"));
 }
 
 TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRefusals) {
@@ -170,4 +163,48 @@ TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspaces) {
                "Deleted inactive workspace: \"wso\" of user \"other\"\n");
     const std::string anAfter = target().show();
     EXPECT_TRUE(contains(anAfter, "Inactive versions: 0\n")) << anAfter;
+}
+
+// ZEV//1, opened by dev's activation of acme/a.txt with other as second contributor, is released
+// once both validated; ZEV//2 is created open; ZEV//3 created and merged into ZEV//2, so abandoned.
+TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreListed) {
+    push("acme/a.txt", "one");
+    expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
+    expectSays(kivo({"validate", "contributor", "ZEV//1", "dev", "--verbose"}),
+               "Validated contributor: \"dev\" of change \"ZEV//1\"\n");
+    expectRefused(kivo({"release", "ZEV//1"}),
+                  "Failed to release change. Change id: ZEV//1 (40107): Change \"ZEV//1\" cannot "
+                  "be released: not every contribution is validated (OTHER): ZEV//1\n");
+    expectOk(other({"validate", "ZEV//1", "other", "--description=looks good"}));
+    expectSays(kivo({"release", "change", "ZEV//1", "--verbose"}), "Released change: \"ZEV//1\"\n");
+    expectRefused(kivo({"release", "ZEV//1"}),
+                  "Failed to release change. Change id: ZEV//1 (40130): Change \"ZEV//1\" is "
+                  "released; only an open change can be released: ZEV//1\n");
+    expectOk(kivo({"create", "change", "second"}));
+    expectOk(kivo({"create", "change", "third"}));
+    expectOk(kivo({"merge", "changes", "ZEV//3", "ZEV//2"}));
+    const std::string aFirst = changeBlock("ZEV//1", "2 (released)", "", true) + "\n";
+    const std::string aSecond = changeBlock("ZEV//2", "1 (open)", "second", false) + "\n";
+    const std::string aThird = changeBlock("ZEV//3", "3 (abandoned)", "third", false) + "\n";
+    const std::pair<std::vector<std::string>, std::string> aLists[] = {
+        {{"list", "changes"}, aFirst + aSecond + aThird},
+        {{"list", "chs", "--open"}, aSecond},
+        {{"list", "chs", "-r"}, aFirst},
+        {{"list", "chs", "--abandoned"}, aThird},
+        {{"list", "chs", "--contributorStatus=2"}, aFirst},
+        {{"list", "chs", "--createdBy=other"}, ""},
+        {{"list", "change", "ZEV//1"}, "acme/a.txt\n"},
+        {{"list", "ch", "ZEV//1", "ZEV//2"}, "ZEV//1:\nacme/a.txt\nZEV//2:\n"},
+        {{"show", "change", "ZEV//1"}, "Change:\n" + aFirst + "Contributors:\n" +
+                                          contributorBlock("DEV", true) +
+                                          contributorBlock("OTHER", true, "looks good") + "\n"},
+        {{"show", "ch", "ZEV//3"},
+         "Change:\n" + aThird + "Contributors:\n" + contributorBlock("DEV", false) + "\n"},
+        {{"list", "aos"}, "\tacme/a.txt (version #1) (change number #ZEV//1, released <time>)\n"},
+    };
+    for (const auto& [anArgs, anOutput] : aLists)
+        EXPECT_EQ(outputOf(kivo(anArgs)), anOutput) << anArgs.back();
+    expectRefused(kivo({"show", "change", "ZEV//9"}), "Failed to read changes (40102)");
+    // The next activation of the object opens a new change.
+    EXPECT_TRUE(contains(push("acme/a.txt", "two"), "Change: \"ZEV//4\"\n"));
 }
