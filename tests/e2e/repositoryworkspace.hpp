@@ -106,6 +106,24 @@ public:
         EXPECT_EQ(theResult.itsErr, "");
         return withoutTimes(theResult.itsOut);
     }
+    // What kivo prints for theArgs, in the workspace or, with theOutside, outside of it with
+    // dev's key; activation times left out.
+    struct Case {
+        std::vector<std::string> itsArgs;
+        std::string itsOutput;
+        bool itsOutside = false;
+    };
+    void expectOutputs(const std::vector<Case>& theCases) const {
+        for (const Case& aCase : theCases) {
+            std::string aLine = "kivo";
+            for (const std::string& anArg : aCase.itsArgs)
+                aLine += " " + anArg;
+            SCOPED_TRACE(aLine);
+            EXPECT_EQ(outputOf(aCase.itsOutside ? outsideWithKey(aCase.itsArgs)
+                                                : kivo(aCase.itsArgs)),
+                      aCase.itsOutput);
+        }
+    }
     // Writes a file of the workspace, with the folders on its way.
     void write(const std::string& theRelative, const std::string& theContent) const {
         std::filesystem::create_directories(std::filesystem::path(path(theRelative)).parent_path());
