@@ -37,13 +37,11 @@ TEST_F(Activate, CommittedFilesBecomeActiveWithTheirMetadataAndBaseVersions) {
     write("acme/b.json", "{\"b\": 1}");
     expectOk(kivo({"commit"}));
     const std::string aStatus = statusText();
-
     // A simulated activation sends nothing and writes nothing.
     expectSays(kivo({"activate", "--simulate"}), "Simulation: ");
     EXPECT_EQ(inactive(), "acme.a.txt #1\nacme.b.json #1\n");
     EXPECT_EQ(statusText(), aStatus);
     EXPECT_TRUE(contains(meta("acme/a.txt"), "\"type\":\"2\""));
-
     // Only the named object; the other stays inactive.
     EXPECT_EQ(outputOf(kivo({"activate", "acme/a.txt"})), "Activated objects            : 1\n");
     EXPECT_EQ(inactive(), "acme.b.json #1\n");
@@ -68,7 +66,6 @@ TEST_F(Activate, CheckRunsAndFailedActivationsLeaveEverythingInactive) {
     write("acme/good.txt", "good");
     expectOk(kivo({"commit"}));
     const std::string aCommitted = meta("acme/good.txt");
-
     // Mode 5 only checks: the metadata stays that of the inactive version.
     const RunResult aCheck = kivo({"activate", "--activationMode=5", "-v"});
     expectSays(aCheck, "\nSuccessfully checked objects with activation ID ");
@@ -76,7 +73,6 @@ TEST_F(Activate, CheckRunsAndFailedActivationsLeaveEverythingInactive) {
         << aCheck.itsOut;
     EXPECT_EQ(meta("acme/good.txt"), aCommitted);
     EXPECT_EQ(inactive(), "acme.good.txt #1\n");
-
     // A json syntax error fails the whole activation; the error is printed without --verbose.
     write("acme/bad.json", "{\n  \"a\": \n}\n");
     expectOk(kivo({"commit"}));
@@ -91,7 +87,6 @@ TEST_F(Activate, CheckRunsAndFailedActivationsLeaveEverythingInactive) {
     EXPECT_FALSE(contains(aFailed.itsOut, "ACTIVATION SUMMARY")) << aFailed.itsOut;
     EXPECT_EQ(inactive(), "acme.bad.json #1\nacme.good.txt #1\n");
     EXPECT_EQ(meta("acme/good.txt"), aCommitted);
-
     // The log holds every check result and the failure.
     const std::string aPrefix = "Activation log file: \"" + (settings() / "logs").string() +
                                 "/activation_";
@@ -106,7 +101,6 @@ TEST_F(Activate, AnOutdatedInactiveVersionConflictsAndIsCheckedOutAsConflicted) 
     write("acme/a.txt", "mine");
     expectOk(kivo({"commit"}));
     activateAs("other", {"put", "acme", "a", "txt", "theirs"});
-
     // Without the follow-up checkout the conflict is counted and listed with the hint.
     const RunResult aListed = kivo({"activate", "--noCheckOut"});
     expectRefused(aListed, ". Error 40136: ");
@@ -116,7 +110,6 @@ TEST_F(Activate, AnOutdatedInactiveVersionConflictsAndIsCheckedOutAsConflicted) 
                                              "Activation conflicts         : 1\n"))
         << aListed.itsOut;
     EXPECT_FALSE(contains(aListed.itsOut, "-checkout"));
-
     // The activate sequence checks out: the file becomes conflicted, the hint comes from there.
     const RunResult aCheckedOut = kivo({"activate", "-v"});
     EXPECT_EQ(aCheckedOut.itsExitCode, 1);
@@ -126,7 +119,6 @@ TEST_F(Activate, AnOutdatedInactiveVersionConflictsAndIsCheckedOutAsConflicted) 
         << aCheckedOut.itsOut;
     EXPECT_TRUE(contains(statusText(), "\"conflicts\":[\"acme/a.txt\"]")) << statusText();
     EXPECT_EQ(readText(path("acme/a.txt")), "mine");
-
     // A conflicted file is not activated again.
     expectError(kivo({"activate"}),
                 "Activate failed. At least one of the files to be activated is conflicted.\n\n" +

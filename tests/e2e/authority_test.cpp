@@ -56,7 +56,6 @@ TEST_F(AuthorityChanges, AChangeIsItsCreatorsAndTheSwitchTheAdministrators) {
                                           "change \"ZEV//1\": only its creator DEV or an "
                                           "administrator may\n"))
         << aRelease.itsErr;
-
     // Without names, validate validates the connected user's own contribution.
     expectOk(other({"validate", "contributor", "ZEV//1"}));
     expectOk(kivo({"validate", "ZEV//1"}));

@@ -71,21 +71,18 @@ TEST_F(Changes, TheSwitchIsRefusedWhileAChangeIsOpenUnlessForced) {
                   "off while open changes exist; release or delete them, or force the switch: \n");
     auto aForced = kivo({"set", "cts", "disabled", "--force"});
     EXPECT_EQ(aForced.itsOut, "Change tracking is now off.\n") << aForced.itsErr;
-
     // Off, activations carry no change.
     EXPECT_FALSE(contains(push("acme/a.txt", "two"), "Change: "));
 }
 
 TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     EXPECT_TRUE(contains(push("acme/a.txt", "one"), kChange1));
-
     // The second activation of the object finds its change and joins it.
     writeText(path("acme/a.txt"), "two");
     expectOk(kivo({"commit"}));
     auto anAffected = kivo({"activate", "--getAffectedChanges"});
     EXPECT_EQ(anAffected.itsOut, "ZEV//1\n") << anAffected.itsErr;
     expectSays(kivo({"activate"}), kChange1);
-
     // other works on the same object but contributes to no change of it.
     expectOk(other({"checkout"}));
     writeText(otherRoot() / "acme/a.txt", "other's");
@@ -94,7 +91,6 @@ TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     expectSays(kivo({"create", "contributor", "ZEV//1", "other", "--verbose"}),
                "Created contributor: \"other\" for change \"ZEV//1\"\n");
     expectSays(other({"activate"}), kChange1);
-
     // A change of its own for b.txt; an activation of both objects would mix two changes.
     auto aCreated = kivo({"create", "change", "second"});
     EXPECT_TRUE(aCreated.itsOut.starts_with("Created change: \"ZEV//2\"\n")) << aCreated.itsOut;

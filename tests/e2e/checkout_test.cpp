@@ -51,7 +51,6 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
                                    "\"\nUpdated files                : 1\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "alpha 2");
     EXPECT_TRUE(contains(statusText(), "\"baseversion\":\"2\""));
-
     // An object deleted in the repository goes from the workspace.
     activateAs("dev", {"remove", "acme.sub", "b", "txt"});
     EXPECT_EQ(outputOf(kivo({"checkout", "-v"})), "-checkout\nDeleted file: \"" +
@@ -88,14 +87,12 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrForced) {
     EXPECT_EQ(readText(settings() / "diff/acme/d.txt"), "theirs too");
     EXPECT_TRUE(contains(statusText(), "\"conflicts\":[\"acme/a.txt\",\n\"acme/d.txt\"]"))
         << statusText();
-
     // A conflicted scope is refused; nothing changes.
     expectError(kivo({"checkout"}),
                 "Checkout failed. At least one of the files to be checked out is "
                 "conflicted.\n\n" +
                     kResolutionCalls + "\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "mine");
-
     // --force overwrites the local side and resolves the conflicts.
     const RunResult aForced = kivo({"checkout", "--force", "-v"});
     expectSays(aForced, "Updated file: \"" + path("acme/a.txt") + "\"\nResolved file: \"" +
@@ -131,7 +128,6 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
             "Historical version must be a positive integer\n");
     EXPECT_EQ(kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=7"}).itsErr,
               "Could not find historical timestamp for version #7 of object \"acme.a.txt\"\n");
-
     // --historical with a timestamp before everything: the objects did not exist yet, so the
     // files stay as local files without metadata.
     expectOk(kivo({"checkout", "--historical=2000-01-01"}));

@@ -72,7 +72,6 @@ TEST_F(Commit, NewFilesCreateTheirPackagesAndModifiedFilesKeepTheirBase) {
         << aMeta;
     EXPECT_EQ(changes(), "\n");
     EXPECT_EQ(repoProbe({"list"}), "acme.a.txt #1\nacme.sub.b.txt #1\n");
-
     // A changed file replaces its inactive version; the base stays that of the first commit.
     write("acme/a.txt", "alpha 2");
     EXPECT_EQ(kivo({"commit", "--verbose", "--noInherit"}).itsOut,
@@ -87,7 +86,6 @@ TEST_F(Commit, AnActiveLocalVersionReplacesAnOlderInactiveOne) {
     write("acme/a.txt", "two");
     EXPECT_EQ(kivo({"commit"}).itsOut, "Committed files              : 1\n");
     EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "two", 1)));
-
     // Checked out in its active version again while the inactive version is still there: the
     // old inactive version is reverted before the new one is written on top of the active one.
     activeMeta("acme/a.txt");
@@ -104,7 +102,6 @@ TEST_F(Commit, DeletedFilesRevertNewObjectsAndDeleteActivatedOnes) {
     activated("acme/gone.txt", "g");
     write("acme/new.txt", "n");
     expectOk(kivo({"commit"}));
-
     // new.txt was never activated: deleting it drops its inactive version.
     fs::remove(path("acme/new.txt"));
     EXPECT_EQ(kivo({"commit", "-v"}).itsOut,
@@ -112,7 +109,6 @@ TEST_F(Commit, DeletedFilesRevertNewObjectsAndDeleteActivatedOnes) {
                   "\"\nReverted objects             : 1\n");
     EXPECT_FALSE(fs::exists(meta("acme/new.txt")) || contains(statusText(), "acme/new.txt"));
     EXPECT_EQ(repoProbe({"list"}), "");
-
     // gone.txt is active: its deletion becomes an inactive deletion.
     fs::remove(path("acme/gone.txt"));
     EXPECT_EQ(kivo({"commit", "-v", "--trace"}).itsOut,

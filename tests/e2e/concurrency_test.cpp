@@ -58,7 +58,6 @@ TEST(Concurrency, SimultaneousActivationsOfOneObjectLetExactlyOneThrough) {
     }
     EXPECT_EQ(aSucceeded, 1);
     EXPECT_EQ(aConflicts, 1);
-
     // The winner's content (each writes its own name) is the one active version.
     RunOptions anOutside;
     anOutside.itsCwd = aDir.path();

@@ -31,7 +31,6 @@ TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUser) {
     EXPECT_TRUE(fs::is_directory(dir() / "ws/._SYS_KIVO_settings/logs"));
     EXPECT_TRUE(kivoIn(dir() / "ws", {"status"}).itsOut.starts_with("Workspace: ws\nSecure store "
                                                                    "key: K1\n"));
-
     // A repository file named relative to the current directory is reached from anywhere in
     // the workspace afterwards; so is a server's database named by --database.
     expectOk(here({"create", "ws", "w2", "--user=dev", "--passwd=pw"},
@@ -45,7 +44,6 @@ TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUser) {
         << aConfig;
     const std::string aLog = readText(dir() / "w2/._SYS_KIVO_settings/logs/commands.log");
     EXPECT_TRUE(contains(aLog, "--passwd=********") && !contains(aLog, "pw\"")) << aLog;
-
     // The directory is created when missing, with its missing parents.
     expectOk(here({"create", "workspace", "a/b/deep", "K1"}));
     EXPECT_TRUE(fs::is_directory(dir() / "a/b/deep/._SYS_KIVO_settings/logs"));

@@ -70,7 +70,6 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
     // The same archive once more changes no active version.
     expectOk(outside({"import", archive("du1.tgz"), "--key=T1"}));
     EXPECT_EQ(actives(aTarget), aFirst);
-
     // An export version that the repository's API is too old for is refused before any request.
     expectOk(target().tool("set", {"api_version", "11"}));
     expectError(kivo({"export", "DU1", archive("old.tgz"), "--exportVersion=2"}),
@@ -126,7 +125,6 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndATestImportChan
     expectOk(kivo({"assign", "beta", "DU2"}));
     exportTo("du1.tgz");
     expectOk(kivo({"export", "DU2", archive("du2.tgz")}));
-
     // A test import changes nothing.
     const RepositoryTarget& aTarget = makeTarget("T1");
     const std::string anEmpty = aTarget.show();

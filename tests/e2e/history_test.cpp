@@ -97,7 +97,6 @@ TEST_F(History, BinaryObjectsAndHostileNames) {
               "#1\t<time>\tDEV\n"
               "Binary files acme/pic.bin (new) and acme/pic.bin (#1) differ\n");
     expectRefused(kivo({"annotate", "acme/pic.bin"}), "is binary and cannot be annotated.");
-
     // The name is quoted in every header, so it cannot start a line of its own.
     EXPECT_EQ(outputOf(kivo({"log", "acme/we \"ird.txt", "-p", "--since=2000"})),
               "\"acme/we \\\"ird.txt\"\n#2\t<time>\tDEV\n"

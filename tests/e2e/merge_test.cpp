@@ -45,12 +45,10 @@ TEST_F(KivoMerge, OverlappingChangesLeaveTheLocalFileAndWriteTheMergeBesideIt) {
     EXPECT_TRUE(aMerged.ends_with("\n4\n5\n6\n7\nL8\n")) << aMerged;
     EXPECT_TRUE(contains(aRun.itsErr, "1 overlapping change(s)")) << aRun.itsErr;
     EXPECT_TRUE(contains(aRun.itsErr, merged())) << aRun.itsErr;
-
     // A marker line brought in by one side is never taken as a resolved merge.
     auto aMarker = merge("1\n2\n3\n4\n5\n6\n7\n8\n", "<<<<<<< left over\n1\n2\n3\n4\n5\n6\n7\n8\n");
     EXPECT_EQ(aMarker.itsExitCode, 1);
     EXPECT_EQ(readText(local()), "<<<<<<< left over\n1\n2\n3\n4\n5\n6\n7\n8\n");
-
     // A deleted object or a binary file is not merged line by line.
     EXPECT_EQ(merge("__deleted__", kBase + "9\n").itsExitCode, 1);
     EXPECT_EQ(readText(local()), kBase + "9\n");
@@ -87,7 +85,6 @@ TEST_F(MergeToolPush, ACleanConflictIsResolvedAndPushedWithoutAPrompt) {
     EXPECT_EQ(readText(path("acme/a.txt")), "one\n2\n3\n4\n5\n6\n7\neight\n");
     EXPECT_EQ(changes(), "\n");
     EXPECT_EQ(repoProbe({"list"}), "");
-
     // An overlapping change stays conflicted, with the merge beside the file.
     writeText(path("acme/a.txt"), "one\n2\n3\n4\n5\n6\n7\nmine\n");
     activateAs("other", {"put", "acme", "a", "txt", "one\n2\n3\n4\n5\n6\n7\ntheirs\n"});

@@ -71,7 +71,6 @@ TEST_F(Packages, CreateMakesAncestorsAndDirectoriesAndInheritsUnlessToldAndUpdat
     expectOk(runKivo({"create", "package", "outside", "--key=K1"}, options()));
     EXPECT_FALSE(fs::exists(dir() / "outside"));
     EXPECT_TRUE(contains(attributes("outside"), "Package                 : outside\n"));
-
     // An update changes the given attributes of the tree and keeps the others.
     EXPECT_EQ(outputOf(kivo({"update", "package", "acme.sub", "--description=new", "-v"})),
               "Updated package: \"acme.sub\"\nUpdated package: \"acme.sub.deep\"\n"
@@ -120,7 +119,6 @@ TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
           std::string("Deleted packages             : 2\n")})
         expectSays(aDeleted, aPart);
     expectTreeGone();
-
     // The same at API 16 when the native deletion is declined; the package stays tracked.
     expectOk(target().tool("set", {"api_version", "16"}));
     makeTree();

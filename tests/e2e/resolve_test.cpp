@@ -141,7 +141,6 @@ TEST_F(Resolve, EachSideBecomesTheFileAndPushBuildsOnTheRemoteVersion) {
         EXPECT_EQ(baseVersion(aName), "2");
     }
     EXPECT_EQ(kivo({"resolve"}).itsOut, "Nothing to resolve.\n");
-
     // The remote side is the active version already: only the other two are pushed.
     expectSays(kivo({"push"}), "Committed files              : 2\n");
     for (const auto& [aName, aContent] : aSides)
@@ -171,7 +170,6 @@ TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
                                    "Reverted objects             : 1\n" + kResolvedOne)
         << aResolve.itsErr;
     EXPECT_EQ(inactive(), "acme.b.txt #2\nacme.c.txt #2 deletion\n");
-
     // The committed deletion is given up for the remote version as well.
     const RunResult aPush = kivo({"push", "--remote"});
     expectSays(aPush, "Resolved files               : 2\n");
@@ -200,7 +198,6 @@ TEST_F(Resolve, TheMergeToolsResultIsTakenWhenItChangedTheFile) {
     EXPECT_TRUE(conflicted("a") && fs::exists(diff("a")));
     EXPECT_EQ(readText(path("a")), "mine a");
     EXPECT_TRUE(noCopiesLeft());
-
     // The tool writes the merge of its three inputs into the local copy.
     const std::string aMerge =
         script("merge.sh", "{ cat \"$1\"; echo; cat \"$2\"; echo; cat "
@@ -299,7 +296,6 @@ TEST_F(Resolve, NamesOfOtherUsersNeverReachTheShellOfTheMergeTool) {
     for (std::string aLine; std::getline(aLines, aLine); ++aCount)
         EXPECT_TRUE(std::regex_match(aLine, aCopy)) << aLine;
     EXPECT_EQ(aCount, 24);
-
     // A tool that writes its result resolves every file with it.
     const std::string aWriter = script("writer.sh", "echo merged > \"${1#-o}\"\n");
     const RunResult aResolved =

@@ -51,7 +51,6 @@ TEST_F(Revert, CommittedFilesGoBackToTheirBaseVersions) {
     write("acme/b.txt", "bee two");
     expectOk(kivo({"commit"}));
     ASSERT_EQ(inactive(), "acme.a.txt #2\nacme.b.txt #2\n");
-
     // Only the named object; the other keeps its inactive version and its content.
     const RunResult aSingle = kivo({"revert", "object", "acme/a.txt", "--verbose"});
     expectSays(aSingle, "-revert\nReverted file: \"" + path("acme/a.txt") + "\"\n");
@@ -59,7 +58,6 @@ TEST_F(Revert, CommittedFilesGoBackToTheirBaseVersions) {
     EXPECT_EQ(read("acme/a.txt"), "one");
     EXPECT_EQ(read("acme/b.txt"), "bee two");
     EXPECT_EQ(inactive(), "acme.b.txt #2\n");
-
     // Without the checkout the repository forgets the version, the file keeps the local content.
     EXPECT_EQ(outputOf(kivo({"revert", "--noCheckOut"})), "Reverted objects             : 1\n");
     EXPECT_EQ(inactive(), "");
@@ -110,7 +108,6 @@ TEST_F(Revert, DiscardRefusesLocalChangesUnlessForcedOrOnlyMetadata) {
     EXPECT_EQ(kivo({"discard", "package", "acme"}).itsErr,
               discardRefused("locally modified files"));
     EXPECT_TRUE(hasMeta("acme/a.txt"));
-
     // Only the bookkeeping goes; the files stay, the package stays tracked without recursion.
     const RunResult aMetaOnly =
         kivo({"discard", "package", "acme", "--noContent", "--noUnTrack", "-v"});
@@ -122,7 +119,6 @@ TEST_F(Revert, DiscardRefusesLocalChangesUnlessForcedOrOnlyMetadata) {
     EXPECT_FALSE(hasMeta("acme/a.txt") || fs::exists(settings() / "SYS/acme/sub"));
     EXPECT_FALSE(contains(statusText(), "a.txt")) << statusText();
     EXPECT_TRUE(contains(configText(), "acme")) << configText();
-
     // Forced: the untracked files go too, with the package directories; the package is untracked.
     EXPECT_EQ(outputOf(kivo({"discard", "package", "acme", "-f"})),
               "Untracked packages           : 1\nDiscarded files              : 2\n");

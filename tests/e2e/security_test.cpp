@@ -130,7 +130,6 @@ TEST_F(Attack, TheBrowsePageIsWrittenOnlyIntoAPrivateDirectory) {
     anOptions.itsEnv["TMPDIR"] = (dir() / "tmp").string();
     anOptions.itsEnv["BROWSER"] = "true";
     const fs::path aKivoTmp = dir() / "tmp" / "kivotmp";
-
     // Another user's link in a directory open to everyone: replaced, never followed.
     fs::create_directories(aKivoTmp);
     fs::permissions(aKivoTmp, fs::perms::all);
@@ -140,7 +139,6 @@ TEST_F(Attack, TheBrowsePageIsWrittenOnlyIntoAPrivateDirectory) {
     EXPECT_FALSE(fs::is_symlink(aKivoTmp / "kivohelp.html"));
     EXPECT_TRUE(contains(readText(aKivoTmp / "kivohelp.html"), "<html>"));
     EXPECT_EQ(fs::status(aKivoTmp).permissions() & fs::perms::all, fs::perms::owner_all);
-
     // A kivotmp that is a link, or (as far as the test may hand it over) someone else's.
     fs::remove_all(aKivoTmp);
     fs::create_directory_symlink(outside(), aKivoTmp);
@@ -209,7 +207,6 @@ TEST_F(Attack, PasswordsAreMaskedInEveryForm) {
     const RunResult anUnparsable = kivo({"version", "a", "b", "--passWord", "s3cret"});
     EXPECT_TRUE(contains(anUnparsable.itsOut, "Arguments:\n")) << anUnparsable.itsOut;
     EXPECT_TRUE(contains(anUnparsable.itsOut, "--passWord=********\n")) << anUnparsable.itsOut;
-
     // A damaged key-store line is named by its number, never quoted.
     const fs::path aKeys = dir() / "keys" / "keys";
     writeText(aKeys, readText(aKeys) + "K3 file:x other s3cret\n");
@@ -233,7 +230,6 @@ TEST_F(Attack, NamesThatWouldPoisonTheWorkspaceAreRefused) {
     EXPECT_EQ(kivo({"track", "\""}).itsErr, "Invalid package name \"\"\": Unclosed quote: \"\n");
     EXPECT_EQ(aBefore, keep());
     expectOk(kivo({"status"}));
-
     // One file that cannot become an object is refused by name; the others are committed.
     writeText(path("acme/back\\slash.txt"), "x");
     writeText(path("acme/good.txt"), "good");

@@ -56,7 +56,6 @@ TEST(Status, ReportsEachKindOnceWithBaseVersionsAndTheTip) {
                                                "\nConflicts:\n\tacme/sub/conflicted.txt (base #4)\n"
                                                "\nNew local files:\n\tacme/sub/fresh.txt\n\n" +
                                                kResolutionCalls + "\n");
-
     // Paths are shown relative to the current directory; the tip can be switched off.
     const std::string aBelow = aWs.kivo({"status", "--noTips"}, "acme/sub").itsOut;
     EXPECT_TRUE(contains(aBelow, "\n\t../changed.txt (base #3)\n") &&

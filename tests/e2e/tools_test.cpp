@@ -29,7 +29,6 @@ TEST(KivoRepoTool, InitUsersAdministratorsSettingsAndShow) {
     EXPECT_TRUE(contains(aTwice.itsErr, "exists already")) << aTwice.itsErr;
     auto aShow = [&] { return aTarget.tool("show").itsOut; };
     EXPECT_TRUE(contains(aShow(), "Administrators: every user (nobody is marked)\n")) << aShow();
-
     // A new password keeps the administrator's mark; --admin=no takes it back.
     const std::pair<std::vector<std::string>, std::string> aUsers[] = {
         {{"carol", "pw-1", "--admin"}, "Added user CAROL\nUser CAROL is an administrator\n"},
