@@ -57,8 +57,8 @@ std::string contributorBlock(const std::string& theUser, bool theValidated,
                              const std::string& theDescription = "") {
     return "User                    : " + theUser +
            "\nStatus                  : " + (theValidated ? "2 (validated)" : "1 (open)") +
-           "\nDescription             : " + theDescription + "\nValidated at            : " +
-           (theValidated ? "<time>" : "") + "\n";
+           "\nDescription             : " + theDescription +
+           "\nValidated at            : " + (theValidated ? "<time>" : "") + "\n";
 }
 
 } // namespace
@@ -191,9 +191,9 @@ TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreL
         {{"list", "chs", "--createdBy=other"}, ""},
         {{"list", "change", "ZEV//1"}, "acme/a.txt\n"},
         {{"list", "ch", "ZEV//1", "ZEV//2"}, "ZEV//1:\nacme/a.txt\nZEV//2:\n"},
-        {{"show", "change", "ZEV//1"}, "Change:\n" + aFirst + "Contributors:\n" +
-                                          contributorBlock("DEV", true) +
-                                          contributorBlock("OTHER", true, "looks good") + "\n"},
+        {{"show", "change", "ZEV//1"},
+         "Change:\n" + aFirst + "Contributors:\n" + contributorBlock("DEV", true) +
+             contributorBlock("OTHER", true, "looks good") + "\n"},
         {{"show", "ch", "ZEV//3"},
          "Change:\n" + aThird + "Contributors:\n" + contributorBlock("DEV", false) + "\n"},
         {{"list", "aos"}, "\tacme/a.txt (version #1) (change number #ZEV//1, released <time>)\n"},
@@ -203,4 +203,25 @@ TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreL
     expectRefused(kivo({"show", "change", "ZEV//9"}), "Failed to read changes (40102)");
     // The next activation of the object opens a new change.
     EXPECT_TRUE(contains(push("acme/a.txt", "two"), "Change: \"ZEV//4\"\n"));
+}
+
+// Who may administer what: with dev marked as the repository's one administrator, a change is its
+// creator's and the switch the administrator's; the administrator administers other's change too.
+TEST_F(Changes, AChangeIsItsCreatorsAndTheSwitchTheAdministrators) {
+    expectOk(target().tool("user", {"dev", "pw", "--admin"}));
+    expectRefused(other({"set", "cts", "disabled"}),
+                  "Failed to toggle change tracking (40120): Not authorized: User OTHER may not "
+                  "switch change tracking: only an administrator may\n");
+    push("acme/a.txt", "dev's");
+    expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
+    expectRefused(other({"release", "ZEV//1"}),
+                  "(40120): Not authorized: User OTHER may not release change \"ZEV//1\": only its "
+                  "creator DEV or an administrator may\n");
+    // Without names, validate validates the connected user's own contribution.
+    expectOk(other({"validate", "contributor", "ZEV//1"}));
+    expectOk(kivo({"validate", "ZEV//1"}));
+    expectOk(kivo({"release", "ZEV//1"}));
+    writeText(otherRoot() / "acme/o.txt", "other's");
+    expectOk(other({"push"}));
+    expectOk(kivo({"update", "change", "ZEV//2", "--description=checked"}));
 }

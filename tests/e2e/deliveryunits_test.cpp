@@ -5,15 +5,92 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <list>
 
-#include "tests/e2e/deliveryunitfixture.hpp"
+#include "tests/e2e/repositoryworkspace.hpp"
+#include "tests/support/process.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
 
 namespace {
 
-using DeliveryUnits = DeliveryUnitFixture;
+// A source repository with dev's workspace "ws", a package tree assigned to the delivery unit
+// DU1, and target repositories that archives are imported into.
+class DeliveryUnits : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    DeliveryUnits() : RepositoryWorkspace(true, false) {}
+
+    // The files of the tree, with contents that a careless transfer would change: non-ASCII
+    // text, a binary with NUL and CR LF bytes, JSON in a sub package.
+    static std::vector<std::pair<std::string, std::string>> treeFiles() {
+        return {{"acme/a.txt", "gr\xc3\xbc\xc3\x9f"
+                               "e\n"},
+                {"acme/b.png", std::string("\x89PNG\0\r\n\x1a\n\0\xff", 11)},
+                {"acme/sub/c.json", "{\"k\": [1, 2]}\n"}};
+    }
+
+    // Creates DU1, the packages acme and acme.sub with the tree's files activated, and assigns
+    // acme with its sub package to DU1.
+    void makeTree() const {
+        expectOk(kivo({"create", "deliveryUnit", "DU1", "--caption=first"}));
+        expectOk(kivo({"create", "package", "acme.sub"}));
+        expectOk(kivo({"track", "acme"}));
+        for (const auto& [aFile, aContent] : treeFiles())
+            writeText(path(aFile), aContent);
+        expectOk(kivo({"push"}));
+        expectOk(kivo({"assign", "acme", "DU1"}));
+    }
+
+    // A new repository NAME with the user dev and the key NAME for it.
+    const RepositoryTarget& makeTarget(const std::string& theName) {
+        RepositoryTarget& aTarget = itsTargets.emplace_back(dir(), theName);
+        aTarget.init();
+        aTarget.addUser("dev", "pw");
+        expectOk(
+            runProgram("zevuserstore", {"SET", theName, aTarget.host(), "dev", "pw"}, options()));
+        return aTarget;
+    }
+
+    // Runs kivo in the test's folder, outside any workspace.
+    RunResult outside(const std::vector<std::string>& theArgs) const {
+        return runKivo(theArgs, options());
+    }
+    std::string archive(const std::string& theName) const { return (dir() / theName).string(); }
+
+    // Exports DU1 from the source into theName in the test's folder.
+    void exportTo(const std::string& theName, std::vector<std::string> theOptions = {}) const {
+        std::vector<std::string> anArgs = {"export", "DU1", archive(theName)};
+        anArgs.insert(anArgs.end(), theOptions.begin(), theOptions.end());
+        expectOk(kivo(anArgs));
+    }
+
+    // Checks the tree out of the repository with key theKey into a new workspace theWorkSpace
+    // and expects every file byte for byte.
+    void expectTreeIn(const std::string& theKey, const std::string& theWorkSpace) const {
+        expectOk(outside({"create", "workspace", theWorkSpace, theKey}));
+        expectOk(runKivo({"checkout", "acme/"}, options(dir() / theWorkSpace)));
+        for (const auto& [aFile, aContent] : treeFiles())
+            EXPECT_EQ(readText(dir() / theWorkSpace / aFile), aContent) << aFile;
+    }
+
+    // The active objects of acme and its sub packages in theTarget: key, version and content
+    // hash.
+    std::string actives(const RepositoryTarget& theTarget) const {
+        return runProgram("kivo_repo_probe", {theTarget.host(), "dev", "pw", "actives", "acme"},
+                          options())
+            .itsOut;
+    }
+    // The member names of a gzip-compressed tar archive as tar lists them.
+    std::string members(const std::string& theArchive) const {
+        const RunResult aResult = runProgram("/usr/bin/tar", {"-tzf", theArchive});
+        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
+        return aResult.itsOut;
+    }
+
+private:
+    std::list<RepositoryTarget> itsTargets;
+};
 
 // The members that carry object contents, from a `tar -t` listing.
 std::size_t objectMembers(const std::string& theListing) {
@@ -256,4 +333,28 @@ TEST_F(DeliveryUnits, AdministrationAndAssignment) {
     EXPECT_TRUE(contains(repoProbe({"package", "acme.sub"}), anAssignment));
     EXPECT_EQ(kivo({"delete", "du", "DU7", "--vendor=acme.org", "-v"}).itsOut,
               "Deleted " + aUnit + "Deleted delivery units       : 1\n");
+}
+
+// Imports that delete or take are the administrator's and say so: DU1's archive is imported again
+// after its package acme.sub went to DU2 and gained d.txt.
+TEST_F(DeliveryUnits, ImportsThatDeleteOrTakeAreTheAdministratorsAndSaySo) {
+    makeTree();
+    exportTo("du1.tgz");
+    expectOk(target().tool("user", {"dev", "pw", "--admin"}));
+    setKey("K2", "other");
+    expectOk(kivo({"create", "deliveryUnit", "DU2"}));
+    expectOk(kivo({"assign", "acme.sub", "DU2"}));
+    writeText(path("acme/sub/d.txt"), "dee");
+    expectOk(kivo({"push"}));
+    const std::string aBefore = actives(target());
+
+    expectError(outside({"import", archive("du1.tgz"), "--key=K2"}),
+                "\nImport failed (40120): Not authorized: User OTHER may not take package acme.sub "
+                "from delivery unit DU2 (example.com) by an import: only an administrator may\n");
+    EXPECT_EQ(actives(target()), aBefore);
+
+    expectSays(outside({"import", archive("du1.tgz"), "--key=K1"}),
+               "Taken package           : acme.sub (from delivery unit DU2, vendor example.com)\n"
+               "Deleted object          : acme/sub/d.txt\n\nImport successful.\n");
+    EXPECT_FALSE(contains(actives(target()), "d.txt"));
 }

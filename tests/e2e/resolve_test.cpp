@@ -116,8 +116,9 @@ TEST_F(Resolve, EachSideBecomesTheFileAndPushBuildsOnTheRemoteVersion) {
         {{"resolve"}, aCount + "0)\n"},
         {{"resolve", "--local", "--remote"}, aCount + "2)\n"},
         {{"resolve", "--with=local", "-m"}, aCount + "2)\n"},
-        {{"resolve", "--with=theirs"}, "The parameter \"--with\" must have one of the following "
-                                       "values: mergeTool, local, base or remote.\n"},
+        {{"resolve", "--with=theirs"},
+         "The parameter \"--with\" must have one of the following "
+         "values: mergeTool, local, base or remote.\n"},
     };
     for (const auto& [anArgs, anError] : aRefusals) {
         const RunResult aRun = kivo(anArgs);
@@ -309,4 +310,28 @@ TEST_F(Resolve, NamesOfOtherUsersNeverReachTheShellOfTheMergeTool) {
     for (const auto& anEntry : fs::recursive_directory_iterator(dir()))
         EXPECT_NE(anEntry.path().filename(), "pwned") << anEntry.path();
     EXPECT_TRUE(noCopiesLeft());
+}
+
+// Push commits, meets the activation conflict of another user's newer version, and kivo-merge
+// resolves it without a question: the merged content becomes active. An overlapping change stays
+// conflicted, with the merge beside the file.
+TEST_F(Resolve, KivoMergeResolvesACleanConflictOfAPushWithoutAPrompt) {
+    const std::string aMergeTool = std::string(KIVO_BINARY_DIR) + "/kivo-merge %b %r %l";
+    activateAs("other", {"put", "acme", "a", "txt", "1\n2\n3\n4\n5\n6\n7\n8\n"});
+    expectOk(kivo({"checkout", "package", "acme"}));
+    writeText(path("a"), "one\n2\n3\n4\n5\n6\n7\n8\n");
+    activateAs("other", {"put", "acme", "a", "txt", "1\n2\n3\n4\n5\n6\n7\neight\n"});
+    expectSays(kivo({"push", "--mergeTool", "--noConfirm"}, aMergeTool), kResolvedOne);
+    EXPECT_EQ(readText(path("a")), "one\n2\n3\n4\n5\n6\n7\neight\n");
+    EXPECT_EQ(active("a"), "one\n2\n3\n4\n5\n6\n7\neight\n");
+    EXPECT_EQ(changes(), "\n");
+    EXPECT_EQ(inactive(), "");
+
+    writeText(path("a"), "one\n2\n3\n4\n5\n6\n7\nmine\n");
+    activateAs("other", {"put", "acme", "a", "txt", "one\n2\n3\n4\n5\n6\n7\ntheirs\n"});
+    const RunResult aClash = kivo({"push", "--mergeTool", "--noConfirm"}, aMergeTool);
+    EXPECT_EQ(aClash.itsExitCode, 1) << aClash.itsOut << aClash.itsErr;
+    EXPECT_EQ(readText(path("a")), "one\n2\n3\n4\n5\n6\n7\nmine\n");
+    EXPECT_TRUE(fs::exists(path("a") + ".merged"));
+    EXPECT_TRUE(conflicted("a") && baseVersion("a") == "3") << statusText();
 }
