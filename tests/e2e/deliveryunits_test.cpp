@@ -195,20 +195,36 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
     expectTreeIn("T3", "third");
 }
 
-TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndATestImportChangesNothing) {
+// A test import, damaged archives, alone or among good ones, and an archive past the import's
+// limit, which the administrator sets on a file and on a server alike, change nothing (each kind
+// of damage is the engine's archive tests'); several archives import in one call or one by one.
+TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeNothing) {
     makeTree();
     expectOk(kivo({"create", "deliveryUnit", "DU2"}));
     expectOk(kivo({"create", "package", "beta"}));
     expectOk(kivo({"assign", "beta", "DU2"}));
     exportTo("du1.tgz");
     expectOk(kivo({"export", "DU2", archive("du2.tgz")}));
-    // A test import changes nothing.
+    const std::string aWhole = readText(archive("du1.tgz"));
+    writeText(archive("truncated.tgz"), aWhole.substr(0, aWhole.size() / 2));
     const RepositoryTarget& aTarget = makeTarget("T1");
     const std::string anEmpty = aTarget.show();
     const auto aTest = outside({"import", archive("du1.tgz"), "--key=T1", "--onlyTestImport=1"});
     expectSays(aTest, "Only test import        : 1\n");
     expectSays(aTest, "Import successful.");
     EXPECT_EQ(aTarget.show(), anEmpty);
+    const auto aFailed = outside({"import", archive("truncated.tgz"), "--key=T1"});
+    EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
+    EXPECT_TRUE(aFailed.itsExitCode == 1 && !contains(aFailed.itsOut, "Import successful."));
+    EXPECT_EQ(
+        outside({"import", archive("du1.tgz"), archive("truncated.tgz"), "--key=T1"}).itsExitCode,
+        1);
+    expectOk(aTarget.tool("set", {"import_max_bytes", "4096"}));
+    expectRefused(outside({"import", archive("du1.tgz"), "--key=T1"}),
+                  "the import's limit of 4096 bytes");
+    EXPECT_EQ(aTarget.show(), anEmpty);
+    EXPECT_EQ(aTarget.integrity(), "ok\n");
+    expectOk(aTarget.tool("set", {"import_max_bytes", "1048576"}));
 
     const auto aTogether = outside({"import", archive("du1.tgz"), archive("du2.tgz"), "--key=T1"});
     for (const char* aPart :
@@ -225,34 +241,6 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndATestImportChan
     EXPECT_EQ(countOf(aSingly.itsOut, "Import successful."), 2u);
     EXPECT_FALSE(contains(aSingly.itsOut, "Revert count")) << aSingly.itsOut;
     expectTreeIn("T2", "singly");
-}
-
-// Damaged archives, alone or among good ones, and an archive past the import's limit, which the
-// administrator sets on a file and on a server alike, change nothing.
-TEST_F(DeliveryUnits, DamagedArchivesFailAndChangeNothing) {
-    makeTree();
-    exportTo("du1.tgz");
-    const RepositoryTarget& aTarget = makeTarget("T1");
-    const std::string aWhole = readText(archive("du1.tgz"));
-    writeText(archive("truncated.tgz"), aWhole.substr(0, aWhole.size() / 2));
-    // Each kind of damage is the engine's archive tests'.
-    const std::string aShow = aTarget.show();
-    ASSERT_EQ(aTarget.integrity(), "ok\n");
-    const auto aFailed = outside({"import", archive("truncated.tgz"), "--key=T1"});
-    EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
-    EXPECT_TRUE(aFailed.itsExitCode == 1 && !contains(aFailed.itsOut, "Import successful."));
-    EXPECT_EQ(aTarget.show(), aShow);
-    EXPECT_EQ(aTarget.integrity(), "ok\n");
-    EXPECT_EQ(
-        outside({"import", archive("du1.tgz"), archive("truncated.tgz"), "--key=T1"}).itsExitCode,
-        1);
-    EXPECT_EQ(aTarget.show(), aShow);
-
-    expectOk(aTarget.tool("set", {"import_max_bytes", "4096"}));
-    expectRefused(outside({"import", archive("du1.tgz"), "--key=T1"}),
-                  "the import's limit of 4096 bytes");
-    expectOk(aTarget.tool("set", {"import_max_bytes", "1048576"}));
-    expectOk(outside({"import", archive("du1.tgz"), "--key=T1"}));
 }
 
 // Export and import write their log files with --log, a failed import too; a verbose export shows
