@@ -93,11 +93,19 @@ TEST_F(Revert, ConflictedFilesAreNotReverted) {
     EXPECT_EQ(inactive(), "acme.a.txt #2\n");
 }
 
-TEST_F(Revert, DiscardRefusesLocalChangesUnlessForcedOrOnlyMetadata) {
+TEST_F(Revert, DiscardOfObjectsAndPackagesRefusesLocalChangesUnlessForcedOrOnlyMetadata) {
     activateAs("other", {"put", "acme", "a", "txt", "one", "acme.sub", "b", "txt", "bee"});
     expectOk(kivo({"checkout"}));
     EXPECT_EQ(kivo({"discard", "package", "nothere", "--noUnTrack"}).itsOut,
               "Nothing to discard.\n");
+    // An object is discarded alone, the package stays tracked; the repository is untouched: a
+    // checkout brings the file back.
+    EXPECT_EQ(outputOf(kivo({"discard", "object", "acme/a.txt"})),
+              "Discarded files              : 1\n");
+    EXPECT_FALSE(fs::exists(path("acme/a.txt")) || hasMeta("acme/a.txt"));
+    EXPECT_TRUE(hasMeta("acme/sub/b.txt") && contains(configText(), "acme"));
+    expectOk(kivo({"checkout"}));
+    EXPECT_EQ(read("acme/a.txt"), "one");
     write("acme/a.txt", "changed");
     write("acme/new.txt", "new");
     fs::remove(path("acme/sub/b.txt"));
@@ -124,19 +132,6 @@ TEST_F(Revert, DiscardRefusesLocalChangesUnlessForcedOrOnlyMetadata) {
               "Untracked packages           : 1\nDiscarded files              : 2\n");
     EXPECT_FALSE(fs::exists(path("acme")));
     EXPECT_FALSE(contains(configText(), "acme")) << configText();
-}
-
-TEST_F(Revert, DiscardOfObjectsKeepsTheRestAndTheTracking) {
-    checkedOut();
-    EXPECT_EQ(outputOf(kivo({"discard", "object", "acme/a.txt"})),
-              "Discarded files              : 1\n");
-    EXPECT_FALSE(fs::exists(path("acme/a.txt")) || hasMeta("acme/a.txt"));
-    EXPECT_EQ(read("acme/b.txt"), "bee");
-    EXPECT_TRUE(hasMeta("acme/b.txt"));
-    EXPECT_TRUE(contains(configText(), "acme"));
-    // The repository is untouched: a checkout brings the file back.
-    expectOk(kivo({"checkout"}));
-    EXPECT_EQ(read("acme/a.txt"), "one");
 }
 
 // Inactive objects of another workspace of the same user come with a checkout; those of another
