@@ -94,23 +94,32 @@ TEST(Status, ComparisonModesOnAFileEditedAndRestored) {
 
 // A file named twice, directly or through a package and its own sub package, is compared with
 // its own status entry and reported once, in every comparison mode; a known file that an ignore
-// rule takes is not compared. A package of new files is listed with or without its sub packages.
-TEST(Status, NestedScopesAndIgnoredKnownFilesReportEachFileOnce) {
+// rule takes is not compared. The example of `kivo help kivoignore` does what the help says.
+TEST(Status, NestedScopesAndIgnoreRulesReportEachFileOnce) {
+    const std::string aHelp = runKivo({"help", "kivoignore"}).itsOut;
+    const auto aStart = aHelp.find("{\"exclude\"");
+    ASSERT_NE(aStart, std::string::npos) << aHelp;
     WorkspaceTree aWs;
+    aWs.file("p2/.kivoignore", aHelp.substr(aStart, aHelp.find("]}", aStart) + 2 - aStart), false);
+    for (const char* aFile : {"notes.txt", "sub/notes.txt", "x.bak", "sub/y.bak", "keep.bak",
+                              "sub/keep.bak", "mykeep.bak", "build/out/o.txt", "builder.txt",
+                              "draft.txt~", "sub/draft.txt~", "plain.txt"})
+        aWs.file(std::string("p2/") + aFile, "content", false);
     aWs.track("acme");
     aWs.file("acme/a.txt", "a");
     aWs.file("acme/sub/b.txt", "b", true, 7);
     aWs.file("acme/sub/c.txt", "c");
     aWs.file("acme/sub/d.bak", "d");
     aWs.file("acme/sub/.kivoignore", R"({"exclude":[".*\\.bak"]})", false);
-    aWs.file("p2/x.txt", "x", false);
-    aWs.file("p2/deep/y.txt", "y", false);
     aWs.save();
-    EXPECT_EQ(aWs.kivo({"status", "package", "p2", "--noRecursive"}).itsOut,
-              "\nNew local files:\n\tp2/x.txt\n\n");
+    const std::string aTop =
+        "\nNew local files:\n\tp2/.kivoignore\n\tp2/builder.txt\n\tp2/keep.bak\n"
+        "\tp2/plain.txt\n";
     EXPECT_EQ(aWs.kivo({"status", "p2/"}).itsOut,
-              "\nNew local files:\n\tp2/deep/y.txt\n\tp2/x.txt\n\n");
+              aTop + "\tp2/sub/keep.bak\n\tp2/sub/notes.txt\n\n");
+    EXPECT_EQ(aWs.kivo({"status", "package", "p2", "--noRecursive"}).itsOut, aTop + "\n");
     EXPECT_EQ(aWs.kivo({"status", "p2/bad,name.txt"}).itsExitCode, 1);
+
     writeText(aWs.path("acme/sub/b.txt"), "b2");
     writeText(aWs.path("acme/sub/d.bak"), "d2");
     // Within the same millisecond the timestamp modes would see no change.
@@ -127,57 +136,33 @@ TEST(Status, NestedScopesAndIgnoredKnownFilesReportEachFileOnce) {
     }
 }
 
-TEST(Status, RunsBesideALockThatStopsAWritingAction) {
-    WorkspaceTree aWs;
-    aWs.save();
-    writeText(aWs.settings() / ".lock", "name: kivo, id: 1");
-    EXPECT_EQ(aWs.kivo({"status"}).itsExitCode, 0);
-    // The lock's message is the workspace layer's and the lock tests' own.
-    EXPECT_EQ(aWs.kivo({"track", "acme"}).itsExitCode, 1);
-}
-
+// Track keeps the tracked set minimal and counts every argument; status runs beside a lock that
+// stops a writing action (the lock's message is the workspace layer's tests').
 TEST(Track, KeepsTheTrackedSetMinimalAndCountsEveryArgument) {
     WorkspaceTree aWs;
     aWs.track("acme.orders");
     aWs.track("acme.shared");
     aWs.save();
-    auto aTrack = aWs.kivo({"track", "acme", "-v"});
-    EXPECT_EQ(aTrack.itsOut, "Tracking package \"acme\".\n"
-                             "No longer tracking the following sub packages of \"acme\":\n"
-                             "\tacme.orders\n\tacme.shared\n"
-                             "Tracked packages             : 1\n"
-                             "Untracked packages           : 2\n");
-    EXPECT_NE(readText(aWs.settings() / ".kivoConfig").find("\"trackedPackages\":[\"acme\"]"),
-              std::string::npos);
-
-    auto aSub = aWs.kivo({"track", "./acme/orders/sub/"});
-    EXPECT_EQ(aSub.itsOut,
+    EXPECT_EQ(aWs.kivo({"track", "acme", "-v"}).itsOut,
+              "Tracking package \"acme\".\n"
+              "No longer tracking the following sub packages of \"acme\":\n"
+              "\tacme.orders\n\tacme.shared\n"
+              "Tracked packages             : 1\n"
+              "Untracked packages           : 2\n");
+    EXPECT_TRUE(
+        contains(readText(aWs.settings() / ".kivoConfig"), "\"trackedPackages\":[\"acme\"]"));
+    EXPECT_EQ(aWs.kivo({"track", "./acme/orders/sub/"}).itsOut,
               "Package \"acme.orders.sub\" is already tracked (the tracked package "
               "\"acme\" is a super package of it).\nTracked packages             : 1\n");
-
-    auto anUntrack = aWs.kivo({"untrack", "acme.orders"});
-    EXPECT_EQ(anUntrack.itsOut, "Package \"acme.orders\" is already untracked.\n"
-                                "Untracked packages           : 1\n");
+    EXPECT_EQ(aWs.kivo({"untrack", "acme.orders"}).itsOut,
+              "Package \"acme.orders\" is already untracked.\n"
+              "Untracked packages           : 1\n");
     EXPECT_EQ(aWs.kivo({"untrack", "allPackages"}).itsOut, "Untracked packages           : 1\n");
     EXPECT_EQ(aWs.kivo({"untrack", "allPackages"}).itsOut, "");
     EXPECT_EQ(aWs.kivo({"track", "x", "--noRecursive"}).itsErr, "Cannot track non-recursively.\n");
     EXPECT_EQ(aWs.kivo({"untrack", "x", "--noRec"}).itsErr, "Cannot un-track non-recursively.\n");
-}
 
-// The example of `kivo help kivoignore` does what the help says it does.
-TEST(Status, TheIgnoreExampleOfTheHelpWorksAsDescribed) {
-    const std::string aHelp = runKivo({"help", "kivoignore"}).itsOut;
-    const auto aStart = aHelp.find("{\"exclude\"");
-    ASSERT_NE(aStart, std::string::npos) << aHelp;
-    const std::string anExample = aHelp.substr(aStart, aHelp.find("]}", aStart) + 2 - aStart);
-    WorkspaceTree aWs;
-    aWs.file("p2/.kivoignore", anExample, false);
-    for (const char* aFile : {"notes.txt", "sub/notes.txt", "x.bak", "sub/y.bak", "keep.bak",
-                              "sub/keep.bak", "mykeep.bak", "build/out/o.txt", "builder.txt",
-                              "draft.txt~", "sub/draft.txt~", "plain.txt"})
-        aWs.file(std::string("p2/") + aFile, "content", false);
-    aWs.save();
-    EXPECT_EQ(aWs.kivo({"status", "p2/"}).itsOut,
-              "\nNew local files:\n\tp2/.kivoignore\n\tp2/builder.txt\n\tp2/keep.bak\n"
-              "\tp2/plain.txt\n\tp2/sub/keep.bak\n\tp2/sub/notes.txt\n\n");
+    writeText(aWs.settings() / ".lock", "name: kivo, id: 1");
+    EXPECT_EQ(aWs.kivo({"status"}).itsExitCode, 0);
+    EXPECT_EQ(aWs.kivo({"track", "acme"}).itsExitCode, 1);
 }
