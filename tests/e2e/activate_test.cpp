@@ -48,8 +48,8 @@ TEST_F(Activate, CommittedFilesBecomeActiveWithTheirMetadataAndBaseVersions) {
     const RunResult aRest = kivo({"activate", "--verbose"});
     EXPECT_TRUE(aRest.itsOut.starts_with("-activate\nACTIVATION ")) << aRest.itsOut << aRest.itsErr;
     expectSays(aRest, "ACTIVATION SUMMARY");
-    expectSays(aRest, "\n" + kSuccessfully + "2.\n" + kRetrieved +
-                          "Activated objects            : 1\n");
+    expectSays(aRest,
+               "\n" + kSuccessfully + "2.\n" + kRetrieved + "Activated objects            : 1\n");
     EXPECT_EQ(aRest.itsErr, "");
     EXPECT_EQ(inactive(), "");
     for (const std::string aFile : {"acme/a.txt", "acme/b.json"})
@@ -88,12 +88,12 @@ TEST_F(Activate, CheckRunsAndFailedActivationsLeaveEverythingInactive) {
     EXPECT_EQ(inactive(), "acme.bad.json #1\nacme.good.txt #1\n");
     EXPECT_EQ(meta("acme/good.txt"), aCommitted);
     // The log holds every check result and the failure.
-    const std::string aPrefix = "Activation log file: \"" + (settings() / "logs").string() +
-                                "/activation_";
+    const std::string aPrefix =
+        "Activation log file: \"" + (settings() / "logs").string() + "/activation_";
     const auto aStart = aFailed.itsOut.find(aPrefix);
     ASSERT_NE(aStart, std::string::npos) << aFailed.itsOut;
-    const std::string aLog = readText(aFailed.itsOut.substr(
-        aStart + 22, aFailed.itsOut.size() - aStart - 22 - 2));
+    const std::string aLog =
+        readText(aFailed.itsOut.substr(aStart + 22, aFailed.itsOut.size() - aStart - 22 - 2));
     EXPECT_TRUE(contains(aLog, "ACTIVATION SUMMARY") && contains(aLog, aFailed.itsErr)) << aLog;
 }
 

@@ -29,8 +29,9 @@ TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUser) {
     EXPECT_EQ(here({"create", "workspace", "ws", "K1"}).itsOut,
               "Created workspace \"ws\" in directory: \"" + (dir() / "ws").string() + "\".\n");
     EXPECT_TRUE(fs::is_directory(dir() / "ws/._SYS_KIVO_settings/logs"));
-    EXPECT_TRUE(kivoIn(dir() / "ws", {"status"}).itsOut.starts_with("Workspace: ws\nSecure store "
-                                                                   "key: K1\n"));
+    EXPECT_TRUE(kivoIn(dir() / "ws", {"status"})
+                    .itsOut.starts_with("Workspace: ws\nSecure store "
+                                        "key: K1\n"));
     // A repository file named relative to the current directory is reached from anywhere in
     // the workspace afterwards; so is a server's database named by --database.
     expectOk(here({"create", "ws", "w2", "--user=dev", "--passwd=pw"},

@@ -13,7 +13,8 @@ TEST(HelpCommand, OverviewEntriesTopicsAndSearchAsText) {
     const std::pair<std::vector<std::string>, std::string> aCases[] = {
         {{}, "kivo ACTION [WHAT] [OPTION]...\n"},
         {{"--help"}, "kivo ACTION [WHAT] [OPTION]...\n"},
-        {{"help", "create"}, "The following help texts are available:\nkivo help create workSpace\n"},
+        {{"help", "create"},
+         "The following help texts are available:\nkivo help create workSpace\n"},
         {{"help", "create", "ws"}, "\ncreate workSpace\n\n"},
         {{"help", "p4MERGE", "-s"}, "\nmergeToolConfig\n"},
         {{"help", "--html"}, "<!DOCTYPE html>\n"},

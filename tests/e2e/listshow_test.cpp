@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/support/process.hpp"

@@ -57,7 +57,8 @@ TEST_F(Packages, CreateMakesAncestorsAndDirectoriesAndInheritsUnlessToldAndUpdat
               "Created directories          : 2\n");
     EXPECT_TRUE(fs::is_directory(path("acme/sub/deep")));
     const std::string aDeep = attributes("acme.sub.deep");
-    EXPECT_TRUE(contains(aDeep, kResponsibleAnn) && !contains(aDeep, "Structural              : 0\n"))
+    EXPECT_TRUE(contains(aDeep, kResponsibleAnn) &&
+                !contains(aDeep, "Structural              : 0\n"))
         << aDeep;
     // The ancestor made on the way inherits too, but is an ordinary, non-structural package.
     const std::string aSub = attributes("acme.sub");

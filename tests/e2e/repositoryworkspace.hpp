@@ -119,9 +119,9 @@ public:
             for (const std::string& anArg : aCase.itsArgs)
                 aLine += " " + anArg;
             SCOPED_TRACE(aLine);
-            EXPECT_EQ(outputOf(aCase.itsOutside ? outsideWithKey(aCase.itsArgs)
-                                                : kivo(aCase.itsArgs)),
-                      aCase.itsOutput);
+            EXPECT_EQ(
+                outputOf(aCase.itsOutside ? outsideWithKey(aCase.itsArgs) : kivo(aCase.itsArgs)),
+                aCase.itsOutput);
         }
     }
     // Writes a file of the workspace, with the folders on its way.

@@ -34,7 +34,8 @@ TEST(KivoRepoTool, InitUsersAdministratorsSettingsAndShow) {
         {{"carol", "pw-1", "--admin"}, "Added user CAROL\nUser CAROL is an administrator\n"},
         {{"--admin=yes", "dan", "pw"}, "Added user DAN\nUser DAN is an administrator\n"},
         {{"CAROL", "pw-2"}, "Changed the password of user CAROL\n"},
-        {{"dan", "pw", "--admin=no"}, "Changed the password of user DAN\nUser DAN is no administrator\n"},
+        {{"dan", "pw", "--admin=no"},
+         "Changed the password of user DAN\nUser DAN is no administrator\n"},
     };
     for (const auto& [anArgs, anOutput] : aUsers)
         EXPECT_EQ(aTarget.tool("user", anArgs).itsOut, anOutput);
