@@ -25,7 +25,7 @@ protected:
 
 } // namespace
 
-TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUser) {
+TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUserAndAFailedConnectLeavesNothing) {
     EXPECT_EQ(here({"create", "workspace", "ws", "K1"}).itsOut,
               "Created workspace \"ws\" in directory: \"" + (dir() / "ws").string() + "\".\n");
     EXPECT_TRUE(fs::is_directory(dir() / "ws/._SYS_KIVO_settings/logs"));
@@ -48,9 +48,8 @@ TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUser) {
     // The directory is created when missing, with its missing parents.
     expectOk(here({"create", "workspace", "a/b/deep", "K1"}));
     EXPECT_TRUE(fs::is_directory(dir() / "a/b/deep/._SYS_KIVO_settings/logs"));
-}
 
-TEST_F(CreateWorkspace, AFailedConnectLeavesNothingBehind) {
+    // A failed connect leaves nothing behind and names no password.
     const RunResult aResult =
         here({"create", "ws", "bad", "--user=dev", "--passwd=Xyzzy42"}, target().connectOptions());
     expectRefused(aResult, "Connecting to the database failed: ");
