@@ -29,9 +29,8 @@ TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUserAndAFailedConnectLeavesNothing)
     EXPECT_EQ(here({"create", "workspace", "ws", "K1"}).itsOut,
               "Created workspace \"ws\" in directory: \"" + (dir() / "ws").string() + "\".\n");
     EXPECT_TRUE(fs::is_directory(dir() / "ws/._SYS_KIVO_settings/logs"));
-    EXPECT_TRUE(kivoIn(dir() / "ws", {"status"})
-                    .itsOut.starts_with("Workspace: ws\nSecure store "
-                                        "key: K1\n"));
+    const std::string aStatus = kivoIn(dir() / "ws", {"status"}).itsOut;
+    EXPECT_TRUE(aStatus.starts_with("Workspace: ws\nSecure store key: K1\n")) << aStatus;
     // A repository file named relative to the current directory is reached from anywhere in
     // the workspace afterwards; so is a server's database named by --database.
     expectOk(here({"create", "ws", "w2", "--user=dev", "--passwd=pw"},
@@ -48,15 +47,12 @@ TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUserAndAFailedConnectLeavesNothing)
     // The directory is created when missing, with its missing parents.
     expectOk(here({"create", "workspace", "a/b/deep", "K1"}));
     EXPECT_TRUE(fs::is_directory(dir() / "a/b/deep/._SYS_KIVO_settings/logs"));
-
     // A failed connect leaves nothing behind and names no password.
     const RunResult aResult =
         here({"create", "ws", "bad", "--user=dev", "--passwd=Xyzzy42"}, target().connectOptions());
     expectRefused(aResult, "Connecting to the database failed: ");
     expectRefused(aResult, "password (<non-empty password>)");
-    EXPECT_FALSE(contains(aResult.itsErr, "Xyzzy42"));
-    EXPECT_FALSE(fs::exists(dir() / "bad"));
-
+    EXPECT_FALSE(contains(aResult.itsErr, "Xyzzy42") || fs::exists(dir() / "bad"));
     fs::create_directories(dir() / "kept/mine");
     here({"create", "ws", "kept", "NOSUCHKEY"});
     EXPECT_TRUE(fs::exists(dir() / "kept/mine"));
