@@ -289,7 +289,8 @@ TEST_F(DeliveryUnits, UndeployCountsAndUnknownUnits) {
     EXPECT_EQ(kivo({"delete", "deliveryUnit", "DU1"}).itsErr, anUnknown);
     EXPECT_EQ(kivo({"update", "deliveryUnit", "DU1", "--caption=x"}).itsErr, anUnknown);
     const auto anExport = kivo({"export", "DU1", archive("none.tgz")});
-    EXPECT_TRUE(anExport.itsErr.starts_with("Failed to export delivery unit (40116): "))
+    EXPECT_TRUE(anExport.itsExitCode == 1 &&
+                anExport.itsErr.starts_with("Failed to export delivery unit (40116): "))
         << anExport.itsErr;
     EXPECT_FALSE(fs::exists(archive("none.tgz")));
     EXPECT_TRUE(

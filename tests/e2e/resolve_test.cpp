@@ -174,7 +174,8 @@ TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
     // The committed deletion is given up for the remote version as well.
     const RunResult aPush = kivo({"push", "--remote"});
     expectSays(aPush, "Resolved files               : 2\n");
-    EXPECT_FALSE(contains(aPush.itsOut, "Committed files") || contains(aPush.itsOut, "Activated"))
+    EXPECT_FALSE(contains(aPush.itsOut, "Committed files") ||
+                 contains(aPush.itsOut, "Activated objects"))
         << aPush.itsOut;
     EXPECT_EQ(inactive(), "");
     EXPECT_EQ(changes(), "\n");
