@@ -116,7 +116,7 @@ TEST_F(Resolve, EachSideBecomesTheFileAndPushBuildsOnTheRemoteVersion) {
         {{"resolve"}, aCount + "0)\n"},
         {{"resolve", "--local", "--remote"}, aCount + "2)\n"},
         {{"resolve", "--with=local", "-m"}, aCount + "2)\n"},
-        {{"resolve", "--with=theirs"},
+        {{"resolve", "object", "acme/b.txt", "--with=theirs"},
          "The parameter \"--with\" must have one of the following "
          "values: mergeTool, local, base or remote.\n"},
     };
