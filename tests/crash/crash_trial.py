@@ -75,10 +75,10 @@ class Trial:
         with open(self.path(ws, i), "w") as out:
             out.write(text * 20)
 
-    def kivo(self, cwd, *args, ok=(0,)):
+    def kivo(self, cwd, *args):
         result = subprocess.run([KIVO, *args], cwd=cwd, env=self.env, capture_output=True,
                                 text=True)
-        if result.returncode not in ok:
+        if result.returncode != 0:
             fail("kivo %s exited %d:\n%s%s" % (" ".join(args), result.returncode, result.stdout,
                                                result.stderr))
         return result
@@ -86,7 +86,8 @@ class Trial:
     @staticmethod
     def wal_size(repo):
         try:
-            return os.stat(repo + "-wal").st_mtime_ns, os.stat(repo + "-wal").st_size
+            wal = os.stat(repo + "-wal")
+            return wal.st_mtime_ns, wal.st_size
         except FileNotFoundError:
             return 0, 0
 
@@ -122,8 +123,7 @@ class Trial:
     def verify(self, ws, what, repo=None, activations=None):
         repo = repo or self.repo
         activations = self.activations if activations is None else activations
-        status = self.kivo(ws, "status")
-        if "interrupted run" in status.stdout:
+        if "interrupted run" in self.kivo(ws, "status").stdout:
             fail("%s: the rerun left the journal behind" % what)
         with open(os.path.join(ws, "._SYS_KIVO_settings", ".kivoStatus")) as f:
             entries = json.load(f)["filenames"]
@@ -140,9 +140,8 @@ class Trial:
                 if dotted_sha1(f.read()) != entry["sha1value"]:
                     fail("%s: %s differs from its status entry" % (what, entry["filename"]))
             name = os.path.basename(path)
-            meta_path = os.path.join(ws, "._SYS_KIVO_settings", "SYS", entry["filename"] +
-                                     ".kivoMeta")
-            with open(meta_path) as f:
+            with open(os.path.join(ws, "._SYS_KIVO_settings", "SYS",
+                                   entry["filename"] + ".kivoMeta")) as f:
                 meta = json.load(f)["metadata"]
             version = int(meta["version_id"])
             if meta["type"] == "2":
@@ -162,25 +161,24 @@ class Trial:
                      (what, name, version, activations + 1))
         self.counts[what] = self.counts.get(what, 0) + 1
 
-    def timed(self, cwd, *args):
-        start = time.monotonic()
-        self.kivo(cwd, *args)
-        return time.monotonic() - start
-
     def change_all(self, tag):
         for i in range(FILES):
             self.write(self.ws, i, "%s %d\n" % (tag, i))
 
     def run(self):
-        push_time = self.timed(self.ws, "push")
+        start = time.monotonic()
+        self.kivo(self.ws, "push")
+        push_time = time.monotonic() - start
         self.activations = 1
         self.kivo(self.ws, "create", "deliveryUnit", "DU1")
         self.kivo(self.ws, "assign", "bench", "DU1")
-        round_nr = 0
         for kill in range(KILLS):
             for action in ("commit", "activate", "push", "checkout", "revert", "import"):
-                round_nr += 1
-                getattr(self, "trial_" + action)(push_time, "r%d" % round_nr)
+                tag = "r%d_%s" % (kill, action)
+                if action in ("checkout", "import"):
+                    getattr(self, "trial_" + action)(push_time, tag)
+                else:
+                    self.trial_workspace(action, push_time, tag)
         # Nobody conflicts with their own versions: one more change goes through.
         self.write(self.ws, 0, "last\n")
         result = self.kivo(self.ws, "push")
@@ -190,34 +188,23 @@ class Trial:
             SEED, FILES, ", ".join("%s %d" % item for item in self.counts.items()),
             self.journals))
 
-    def rerun_after_kill(self, action, duration, tag, commit_first=False):
-        """Changes every file (and commits first), kills the action and reruns it."""
+    def trial_workspace(self, action, duration, tag):
+        """Changes every file (and commits them first for activate and revert), kills the action
+        and reruns it; a killed commit is activated after the check."""
         self.change_all(tag)
-        if commit_first:
+        if action in ("activate", "revert"):
             self.kivo(self.ws, "commit")
-        self.killed_run(self.ws, [action], duration)
+        self.killed_run(self.ws, [action], duration if action == "push" else duration / 2)
         self.kivo(self.ws, action)
-
-    def trial_commit(self, duration, tag):
-        self.rerun_after_kill("commit", duration / 2, tag)
-        self.verify(self.ws, "commit")
-        self.kivo(self.ws, "activate")
-        self.activations += 1
-
-    def trial_activate(self, duration, tag):
-        self.rerun_after_kill("activate", duration / 2, tag, commit_first=True)
-        self.activations += 1
-        self.verify(self.ws, "activate")
-
-    def trial_push(self, duration, tag):
-        self.rerun_after_kill("push", duration, tag)
-        self.activations += 1
-        self.verify(self.ws, "push")
+        self.activations += action in ("activate", "push")
+        self.verify(self.ws, action)
+        if action == "commit":
+            self.kivo(self.ws, "activate")
+            self.activations += 1
 
     def trial_checkout(self, duration, tag):
         other = os.path.join(self.root, "other")
-        if os.path.exists(other):
-            subprocess.run(["rm", "-rf", other], check=True)
+        subprocess.run(["rm", "-rf", other], check=True)
         other = self.create("other")
         self.killed_run(other, ["checkout", "bench/"], duration / 2)
         self.kivo(other, "checkout", "bench/")
@@ -225,10 +212,6 @@ class Trial:
         result = self.kivo(other, "push")
         if "Nothing to commit." not in result.stdout:
             fail("checkout: a push without changes did something:\n" + result.stdout)
-
-    def trial_revert(self, duration, tag):
-        self.rerun_after_kill("revert", duration / 2, tag, commit_first=True)
-        self.verify(self.ws, "revert")
 
     def import_target(self):
         """The second repository that imports receive, with a workspace on it; made once."""

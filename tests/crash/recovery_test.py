@@ -24,6 +24,11 @@ def check(condition, message, details=""):
         sys.exit(1)
 
 
+def write(path, text):
+    with open(path, "w") as out:
+        out.write(text)
+
+
 def dead_pid():
     """A process id that no process has: one of a child that has ended."""
     child = subprocess.Popen(["true"])
@@ -48,8 +53,7 @@ def main():
         settings = os.path.join(ws, "._SYS_KIVO_settings")
         os.makedirs(os.path.join(ws, "p"))
         for name in ("a.txt", "b.txt"):
-            with open(os.path.join(ws, "p", name), "w") as out:
-                out.write(name + "\n")
+            write(os.path.join(ws, "p", name), name + "\n")
         run(ws, KIVO, "track", "p")
         check(run(ws, KIVO, "push").returncode == 0, "first push")
 
@@ -61,8 +65,7 @@ def main():
         for owner, stale in (("kivo, id: %d" % dead_pid(), True),
                              ("kivo, id: %d" % os.getppid(), True),
                              ("sleep, id: %d" % sleeper.pid, False)):
-            with open(lock, "w") as out:
-                out.write("name: " + owner)
+            write(lock, "name: " + owner)
             result = run(ws, KIVO, "commit")
             check(result.returncode == 1, "commit despite a lock", result.stdout + result.stderr)
             if stale:
@@ -80,8 +83,7 @@ def main():
         alive = os.path.join(settings, ".kivoStatus.tmp%d_0" % os.getpid())
         other = os.path.join(settings, "notes.tmp_x")
         for path in (dead, alive, other):
-            with open(path, "w") as out:
-                out.write("{")
+            write(path, "{")
         result = run(ws, KIVO, "commit")
         check(result.returncode == 0, "commit after cleaning", result.stdout + result.stderr)
         check(not os.path.exists(dead), "temporary file of a dead process left")
@@ -89,9 +91,10 @@ def main():
         os.unlink(alive)
 
         # A journal of a dead run: status says so and stays offline; the next push repairs.
-        with open(os.path.join(settings, ".kivoJournal"), "w") as out:
-            out.write('{\n"objects":[{"package":"p","name":"a","suffix":"txt",'
-                      '"repair":"repository"}]\n}\n')
+        journal = os.path.join(settings, ".kivoJournal")
+        repair = ('{\n"objects":[{"package":"p","name":"%s","suffix":"txt",'
+                  '"repair":"repository"}]\n}\n')
+        write(journal, repair % "a")
         offline = dict(env, ZEVUSERSTORE_HOME=os.path.join(work, "nokeys"))
         status = subprocess.run([KIVO, "status"], cwd=ws, env=offline, capture_output=True,
                                 text=True)
@@ -102,42 +105,37 @@ def main():
         result = run(ws, KIVO, "push")
         check(result.returncode == 0 and "Nothing to commit." in result.stdout,
               "push after the repair", result.stdout + result.stderr)
-        check(not os.path.exists(os.path.join(settings, ".kivoJournal")), "journal left")
+        check(not os.path.exists(journal), "journal left")
         check(LEFTOVER not in run(ws, KIVO, "status").stdout, "status still names the work")
 
         # A run whose repository writes were lost (its group of calls never became durable)
         # recorded a version the repository lacks: the repair makes the file new again, and
         # the push commits it.
         shutil.copy(repo, os.path.join(work, "before.db"))
-        with open(os.path.join(ws, "p", "c.txt"), "w") as out:
-            out.write("c\n")
+        write(os.path.join(ws, "p", "c.txt"), "c\n")
         check(run(ws, KIVO, "push").returncode == 0, "push of c.txt")
         for suffix in ("-wal", "-shm"):
             if os.path.exists(repo + suffix):
                 os.unlink(repo + suffix)
         shutil.copy(os.path.join(work, "before.db"), repo)
-        with open(os.path.join(settings, ".kivoJournal"), "w") as out:
-            out.write('{\n"objects":[{"package":"p","name":"c","suffix":"txt",'
-                      '"repair":"repository"}]\n}\n')
+        write(journal, repair % "c")
         result = run(ws, KIVO, "push")
-        check(result.returncode == 0 and "Nothing to commit." not in result.stdout and
-              "Committed files              : 1" in result.stdout, "lost commit not redone", result.stdout + result.stderr)
+        check(result.returncode == 0 and "Committed files              : 1" in result.stdout,
+              "lost commit not redone", result.stdout + result.stderr)
         check(run(ws, KIVO, "status").stdout.rstrip().endswith("Tracked packages:\n\tp"),
               "workspace and repository disagree after the repair")
 
         # A malformed journal is an error that names it; nothing is changed.
-        with open(os.path.join(settings, ".kivoJournal"), "w") as out:
-            out.write('{"objects":[{"package":1}]}')
+        write(journal, '{"objects":[{"package":1}]}')
         result = run(ws, KIVO, "commit")
         check(result.returncode == 1 and "Failed to parse journal file: " in result.stderr,
               "malformed journal", result.stdout + result.stderr)
         check(not os.path.exists(lock), "lock left after the failure")
-        os.unlink(os.path.join(settings, ".kivoJournal"))
+        os.unlink(journal)
 
         # Repository files that cannot be written are named (made immutable, since permissions
         # do not stop the superuser; skipped where the file system has no such attribute).
-        with open(os.path.join(ws, "p", "a.txt"), "a") as out:
-            out.write("changed\n")
+        write(os.path.join(ws, "p", "a.txt"), "changed\n")
         for path in (repo, repo + "-shm"):
             if not os.path.exists(path):
                 open(path, "w").close()

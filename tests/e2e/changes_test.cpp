@@ -38,17 +38,28 @@ protected:
         EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsErr;
         return aPush.itsOut;
     }
-    static void expectSays(const RunResult& theResult, const std::string& theOutput) {
-        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
-        EXPECT_TRUE(contains(theResult.itsOut, theOutput)) << theResult.itsOut;
-    }
-    static void expectRefused(const RunResult& theResult, const std::string& theError) {
-        EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
-        EXPECT_TRUE(contains(theResult.itsErr, theError)) << theResult.itsErr;
-    }
 };
 
 const std::string kChange1 = "Change: \"ZEV//1\"\n";
+
+// The labelled lines of a change.
+std::string changeBlock(const std::string& theId, const std::string& theStatus,
+                        const std::string& theDescription, bool theReleased) {
+    return "Change ID               : " + theId + "\nStatus                  : " + theStatus +
+           "\nDescription             : " + theDescription +
+           "\nCreated at              : <time>\nCreated by              : DEV\n"
+           "Released at             : " +
+           (theReleased ? "<time>" : "") +
+           "\nReleased by             : " + (theReleased ? "DEV" : "") + "\n";
+}
+
+std::string contributorBlock(const std::string& theUser, bool theValidated,
+                             const std::string& theDescription = "") {
+    return "User                    : " + theUser +
+           "\nStatus                  : " + (theValidated ? "2 (validated)" : "1 (open)") +
+           "\nDescription             : " + theDescription +
+           "\nValidated at            : " + (theValidated ? "<time>" : "") + "\n";
+}
 
 } // namespace
 
@@ -60,21 +71,18 @@ TEST_F(Changes, TheSwitchIsRefusedWhileAChangeIsOpenUnlessForced) {
                   "off while open changes exist; release or delete them, or force the switch: \n");
     auto aForced = kivo({"set", "cts", "disabled", "--force"});
     EXPECT_EQ(aForced.itsOut, "Change tracking is now off.\n") << aForced.itsErr;
-
     // Off, activations carry no change.
     EXPECT_FALSE(contains(push("acme/a.txt", "two"), "Change: "));
 }
 
 TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     EXPECT_TRUE(contains(push("acme/a.txt", "one"), kChange1));
-
     // The second activation of the object finds its change and joins it.
     writeText(path("acme/a.txt"), "two");
     expectOk(kivo({"commit"}));
     auto anAffected = kivo({"activate", "--getAffectedChanges"});
     EXPECT_EQ(anAffected.itsOut, "ZEV//1\n") << anAffected.itsErr;
     expectSays(kivo({"activate"}), kChange1);
-
     // other works on the same object but contributes to no change of it.
     expectOk(other({"checkout"}));
     writeText(otherRoot() / "acme/a.txt", "other's");
@@ -83,7 +91,6 @@ TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     expectSays(kivo({"create", "contributor", "ZEV//1", "other", "--verbose"}),
                "Created contributor: \"other\" for change \"ZEV//1\"\n");
     expectSays(other({"activate"}), kChange1);
-
     // A change of its own for b.txt; an activation of both objects would mix two changes.
     auto aCreated = kivo({"create", "change", "second"});
     EXPECT_TRUE(aCreated.itsOut.starts_with("Created change: \"ZEV//2\"\n")) << aCreated.itsOut;
@@ -99,24 +106,6 @@ TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     // A request refused before any activation began has no activation ID to name.
     expectRefused(kivo({"activate", "--changeId=ZEV//9"}),
                   "Failed to activate objects. Error 40102: Change \"ZEV//9\" does not exist");
-}
-
-TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidated) {
-    push("acme/a.txt", "one");
-    expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
-    expectSays(kivo({"validate", "contributor", "ZEV//1", "dev", "--verbose"}),
-               "Validated contributor: \"dev\" of change \"ZEV//1\"\n");
-    expectRefused(kivo({"release", "ZEV//1"}),
-                  "Failed to release change. Change id: ZEV//1 (40107): Change \"ZEV//1\" cannot "
-                  "be released: not every contribution is validated (OTHER): ZEV//1\n");
-
-    expectOk(other({"validate", "contributor", "ZEV//1", "other", "--description=looks good"}));
-    expectSays(kivo({"release", "change", "ZEV//1", "--verbose"}), "Released change: \"ZEV//1\"\n");
-    expectRefused(kivo({"release", "ZEV//1"}),
-                  "Failed to release change. Change id: ZEV//1 (40130): Change \"ZEV//1\" is "
-                  "released; only an open change can be released: ZEV//1\n");
-    // The next activation of the object opens a new change.
-    EXPECT_TRUE(contains(push("acme/a.txt", "two"), "Change: \"ZEV//2\"\n"));
 }
 
 TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRefusals) {
@@ -170,4 +159,69 @@ TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspaces) {
                "Deleted inactive workspace: \"wso\" of user \"other\"\n");
     const std::string anAfter = target().show();
     EXPECT_TRUE(contains(anAfter, "Inactive versions: 0\n")) << anAfter;
+}
+
+// ZEV//1, opened by dev's activation of acme/a.txt with other as second contributor, is released
+// once both validated; ZEV//2 is created open; ZEV//3 created and merged into ZEV//2, so abandoned.
+TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreListed) {
+    push("acme/a.txt", "one");
+    expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
+    expectSays(kivo({"validate", "contributor", "ZEV//1", "dev", "--verbose"}),
+               "Validated contributor: \"dev\" of change \"ZEV//1\"\n");
+    expectRefused(kivo({"release", "ZEV//1"}),
+                  "Failed to release change. Change id: ZEV//1 (40107): Change \"ZEV//1\" cannot "
+                  "be released: not every contribution is validated (OTHER): ZEV//1\n");
+    expectOk(other({"validate", "ZEV//1", "other", "--description=looks good"}));
+    expectSays(kivo({"release", "change", "ZEV//1", "--verbose"}), "Released change: \"ZEV//1\"\n");
+    expectRefused(kivo({"release", "ZEV//1"}),
+                  "Failed to release change. Change id: ZEV//1 (40130): Change \"ZEV//1\" is "
+                  "released; only an open change can be released: ZEV//1\n");
+    expectOk(kivo({"create", "change", "second"}));
+    expectOk(kivo({"create", "change", "third"}));
+    expectOk(kivo({"merge", "changes", "ZEV//3", "ZEV//2"}));
+    const std::string aFirst = changeBlock("ZEV//1", "2 (released)", "", true) + "\n";
+    const std::string aSecond = changeBlock("ZEV//2", "1 (open)", "second", false) + "\n";
+    const std::string aThird = changeBlock("ZEV//3", "3 (abandoned)", "third", false) + "\n";
+    const std::pair<std::vector<std::string>, std::string> aLists[] = {
+        {{"list", "changes"}, aFirst + aSecond + aThird},
+        {{"list", "chs", "--open"}, aSecond},
+        {{"list", "chs", "-r"}, aFirst},
+        {{"list", "chs", "--abandoned"}, aThird},
+        {{"list", "chs", "--contributorStatus=2"}, aFirst},
+        {{"list", "chs", "--createdBy=other"}, ""},
+        {{"list", "change", "ZEV//1"}, "acme/a.txt\n"},
+        {{"list", "ch", "ZEV//1", "ZEV//2"}, "ZEV//1:\nacme/a.txt\nZEV//2:\n"},
+        {{"show", "change", "ZEV//1"},
+         "Change:\n" + aFirst + "Contributors:\n" + contributorBlock("DEV", true) +
+             contributorBlock("OTHER", true, "looks good") + "\n"},
+        {{"show", "ch", "ZEV//3"},
+         "Change:\n" + aThird + "Contributors:\n" + contributorBlock("DEV", false) + "\n"},
+        {{"list", "aos"}, "\tacme/a.txt (version #1) (change number #ZEV//1, released <time>)\n"},
+    };
+    for (const auto& [anArgs, anOutput] : aLists)
+        EXPECT_EQ(outputOf(kivo(anArgs)), anOutput) << anArgs.back();
+    expectRefused(kivo({"show", "change", "ZEV//9"}), "Failed to read changes (40102)");
+    // The next activation of the object opens a new change.
+    EXPECT_TRUE(contains(push("acme/a.txt", "two"), "Change: \"ZEV//4\"\n"));
+}
+
+// Who may administer what: with dev marked as the repository's one administrator, a change is its
+// creator's and the switch the administrator's; the administrator administers other's change too.
+TEST_F(Changes, AChangeIsItsCreatorsAndTheSwitchTheAdministrators) {
+    expectOk(target().tool("user", {"dev", "pw", "--admin"}));
+    expectRefused(other({"set", "cts", "disabled"}),
+                  "Failed to toggle change tracking (40120): Not authorized: User OTHER may not "
+                  "switch change tracking: only an administrator may\n");
+    push("acme/a.txt", "dev's");
+    expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
+    expectRefused(other({"release", "ZEV//1"}),
+                  "(40120): Not authorized: User OTHER may not release change \"ZEV//1\": only its "
+                  "creator DEV or an administrator may\n");
+    // Without names, validate validates the connected user's own contribution.
+    expectOk(other({"validate", "contributor", "ZEV//1"}));
+    expectOk(kivo({"validate", "ZEV//1"}));
+    expectOk(kivo({"release", "ZEV//1"}));
+    writeText(otherRoot() / "acme/o.txt", "other's");
+    expectOk(other({"push"}));
+    expectOk(kivo({"update", "change", "ZEV//2", "--description=checked"}));
 }

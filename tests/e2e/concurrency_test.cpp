@@ -13,15 +13,6 @@
 
 using namespace kivotest;
 
-namespace {
-
-void expectRun(const std::string& theProgram, const std::vector<std::string>& theArgs) {
-    RunResult aResult = runProgram(theProgram, theArgs);
-    ASSERT_EQ(aResult.itsExitCode, 0) << theProgram << ": " << aResult.itsErr;
-}
-
-} // namespace
-
 TEST(Concurrency, SimultaneousActivationsOfOneObjectLetExactlyOneThrough) {
     TempDir aDir;
     RepositoryTarget aTarget(aDir.path());
@@ -29,7 +20,9 @@ TEST(Concurrency, SimultaneousActivationsOfOneObjectLetExactlyOneThrough) {
     aTarget.init();
     aTarget.addUser("ALICE", "a-secret");
     aTarget.addUser("BOB", "b-secret");
-    expectRun("kivo_activate_probe", {aTarget.host(), "ALICE", "a-secret", "create-package"});
+    const RunResult aPackage =
+        runProgram("kivo_activate_probe", {aTarget.host(), "ALICE", "a-secret", "create-package"});
+    ASSERT_EQ(aPackage.itsExitCode, 0) << aPackage.itsErr;
 
     auto anActivate = [&](const std::string& theUser, const std::string& thePassword) {
         return runProgram("kivo_activate_probe",
@@ -37,28 +30,21 @@ TEST(Concurrency, SimultaneousActivationsOfOneObjectLetExactlyOneThrough) {
     };
     auto anAlice = std::async(std::launch::async, anActivate, "ALICE", "a-secret");
     auto aBob = std::async(std::launch::async, anActivate, "BOB", "b-secret");
-    const RunResult aResults[] = {anAlice.get(), aBob.get()};
-
-    int aSucceeded = 0;
-    int aConflicts = 0;
+    const std::pair<std::string, RunResult> aResults[] = {{"ALICE", anAlice.get()},
+                                                          {"BOB", aBob.get()}};
     std::string aWinner;
-    const char* const aUsers[] = {"ALICE", "BOB"};
-    for (int anIndex = 0; anIndex < 2; ++anIndex) {
-        const RunResult& aResult = aResults[anIndex];
+    int aConflicts = 0;
+    for (const auto& [aUser, aResult] : aResults) {
         EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
-        if (aResult.itsOut == "activation 0\n") {
-            ++aSucceeded;
-            aWinner = aUsers[anIndex];
-        } else if (aResult.itsOut.starts_with("activation 4") &&
-                   aResult.itsOut.find("\ncheck 40129\n") != std::string::npos) {
+        if (aResult.itsOut == "activation 0\n" && aWinner.empty())
+            aWinner = aUser;
+        else if (aResult.itsOut.starts_with("activation 4") &&
+                 contains(aResult.itsOut, "\ncheck 40129\n"))
             ++aConflicts;
-        } else {
+        else
             ADD_FAILURE() << "unexpected activation output: " << aResult.itsOut;
-        }
     }
-    EXPECT_EQ(aSucceeded, 1);
     EXPECT_EQ(aConflicts, 1);
-
     // The winner's content (each writes its own name) is the one active version.
     RunOptions anOutside;
     anOutside.itsCwd = aDir.path();

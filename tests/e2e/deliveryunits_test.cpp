@@ -1,20 +1,96 @@
 // Delivery units through the real binaries: a package tree is exported from one repository,
-// imported into others (also by `kivo transport` in one command) and checked out there byte for
-// byte; damaged archives change nothing. What the engine makes of a patch export, an alias, a
-// forced removal and the attributes of a unit are the engine's and the record descriptions'
-// tests, the options' requests and printed answers the repository layer's.
+// imported into others (also by `kivo transport`) and checked out there byte for byte; damaged
+// archives change nothing. Patch exports, aliases, forced removals and a unit's attributes are
+// the engine's and the record descriptions' tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <list>
 
-#include "tests/e2e/deliveryunitfixture.hpp"
+#include "tests/e2e/repositoryworkspace.hpp"
+#include "tests/support/process.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
 
 namespace {
 
-using DeliveryUnits = DeliveryUnitFixture;
+// A source repository with dev's workspace "ws", a package tree assigned to the delivery unit
+// DU1, and target repositories that archives are imported into.
+class DeliveryUnits : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    DeliveryUnits() : RepositoryWorkspace(true, false) {}
+
+    // The files of the tree, with contents that a careless transfer would change: non-ASCII
+    // text, a binary with NUL and CR LF bytes, JSON in a sub package.
+    static std::vector<std::pair<std::string, std::string>> treeFiles() {
+        return {{"acme/a.txt", "gr\xc3\xbc\xc3\x9f"
+                               "e\n"},
+                {"acme/b.png", std::string("\x89PNG\0\r\n\x1a\n\0\xff", 11)},
+                {"acme/sub/c.json", "{\"k\": [1, 2]}\n"}};
+    }
+
+    // Creates DU1, the packages acme and acme.sub with the tree's files activated, and assigns
+    // acme with its sub package to DU1.
+    void makeTree() const {
+        expectOk(kivo({"create", "deliveryUnit", "DU1", "--caption=first"}));
+        expectOk(kivo({"create", "package", "acme.sub"}));
+        expectOk(kivo({"track", "acme"}));
+        for (const auto& [aFile, aContent] : treeFiles())
+            writeText(path(aFile), aContent);
+        expectOk(kivo({"push"}));
+        expectOk(kivo({"assign", "acme", "DU1"}));
+    }
+
+    // A new repository NAME with the user dev and the key NAME for it.
+    const RepositoryTarget& makeTarget(const std::string& theName) {
+        RepositoryTarget& aTarget = itsTargets.emplace_back(dir(), theName);
+        aTarget.init();
+        aTarget.addUser("dev", "pw");
+        expectOk(
+            runProgram("zevuserstore", {"SET", theName, aTarget.host(), "dev", "pw"}, options()));
+        return aTarget;
+    }
+
+    // Runs kivo in the test's folder, outside any workspace.
+    RunResult outside(const std::vector<std::string>& theArgs) const {
+        return runKivo(theArgs, options());
+    }
+    std::string archive(const std::string& theName) const { return (dir() / theName).string(); }
+
+    // Exports DU1 from the source into theName in the test's folder.
+    void exportTo(const std::string& theName, std::vector<std::string> theOptions = {}) const {
+        std::vector<std::string> anArgs = {"export", "DU1", archive(theName)};
+        anArgs.insert(anArgs.end(), theOptions.begin(), theOptions.end());
+        expectOk(kivo(anArgs));
+    }
+
+    // Checks the tree out of the repository with key theKey into a new workspace theWorkSpace
+    // and expects every file byte for byte.
+    void expectTreeIn(const std::string& theKey, const std::string& theWorkSpace) const {
+        expectOk(outside({"create", "workspace", theWorkSpace, theKey}));
+        expectOk(runKivo({"checkout", "acme/"}, options(dir() / theWorkSpace)));
+        for (const auto& [aFile, aContent] : treeFiles())
+            EXPECT_EQ(readText(dir() / theWorkSpace / aFile), aContent) << aFile;
+    }
+
+    // The active objects of acme and its sub packages in theTarget: key, version and content
+    // hash.
+    std::string actives(const RepositoryTarget& theTarget) const {
+        return runProgram("kivo_repo_probe", {theTarget.host(), "dev", "pw", "actives", "acme"},
+                          options())
+            .itsOut;
+    }
+    // The member names of a gzip-compressed tar archive as tar lists them.
+    std::string members(const std::string& theArchive) const {
+        const RunResult aResult = runProgram("/usr/bin/tar", {"-tzf", theArchive});
+        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
+        return aResult.itsOut;
+    }
+
+private:
+    std::list<RepositoryTarget> itsTargets;
+};
 
 // The members that carry object contents, from a `tar -t` listing.
 std::size_t objectMembers(const std::string& theListing) {
@@ -45,7 +121,6 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
     makeTree();
     auto anExpected = entries(dir());
     const auto anExport = kivo({"export", "DU1", archive("du1.tgz")});
-    EXPECT_EQ(anExport.itsExitCode, 0) << anExport.itsErr;
     const std::string aFile = "\n--> File                : " + archive("du1.tgz") + " (" +
                               std::to_string(fs::file_size(archive("du1.tgz"))) + " bytes)\n";
     EXPECT_EQ(anExport.itsOut, aFile +
@@ -61,15 +136,10 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
 
     const RepositoryTarget& aTarget = makeTarget("T1");
     const auto anImport = outside({"import", archive("du1.tgz"), "--key=T1"});
-    EXPECT_EQ(anImport.itsExitCode, 0) << anImport.itsErr;
-    EXPECT_TRUE(contains(anImport.itsOut, aFile + "Workspace               : \n"
-                                                  "Force Remove            : 1\n"
-                                                  "Auto Activate           : 1\n"
-                                                  "Activation mode         : 0\n"
-                                                  "Only test import        : 0\n"
-                                                  "Determine Xrefs         : 0\n--\n"
-                                                  "Activation ID           : "))
-        << anImport.itsOut;
+    expectSays(anImport, aFile + "Workspace               : \nForce Remove            : 1\n"
+                                 "Auto Activate           : 1\nActivation mode         : 0\n"
+                                 "Only test import        : 0\nDetermine Xrefs         : 0\n--\n"
+                                 "Activation ID           : ");
     EXPECT_TRUE(anImport.itsOut.ends_with("\nImport successful.\n")) << anImport.itsOut;
     expectTreeIn("T1", "copy");
     const std::string aFirst = actives(aTarget);
@@ -77,7 +147,6 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
     // The same archive once more changes no active version.
     expectOk(outside({"import", archive("du1.tgz"), "--key=T1"}));
     EXPECT_EQ(actives(aTarget), aFirst);
-
     // An export version that the repository's API is too old for is refused before any request.
     expectOk(target().tool("set", {"api_version", "11"}));
     expectError(kivo({"export", "DU1", archive("old.tgz"), "--exportVersion=2"}),
@@ -102,13 +171,10 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
 
     const auto aByKeys =
         runKivo({"transport", "DU1", "DU2", "--sourceKey=K1", "--targetKey=T1"}, anOptions);
-    EXPECT_EQ(aByKeys.itsExitCode, 0) << aByKeys.itsErr;
     EXPECT_TRUE(aByKeys.itsOut.starts_with("\nSource key: K1\n\n--> File")) << aByKeys.itsOut;
-    EXPECT_TRUE(contains(aByKeys.itsOut,
-                         "Export successful.\n\n" + std::string(60, '-') + "\nTarget key: T1\n"))
-        << aByKeys.itsOut;
+    expectSays(aByKeys, "Export successful.\n\n" + std::string(60, '-') + "\nTarget key: T1\n");
+    expectSays(aByKeys, "Import count");
     EXPECT_EQ(countOf(aByKeys.itsOut, "Export successful."), 2u);
-    EXPECT_TRUE(contains(aByKeys.itsOut, "Import count")) << aByKeys.itsOut;
     EXPECT_TRUE(entries(aTemp).empty());
     expectTreeIn("T1", "copy");
     expectOk(runKivo({"checkout", "beta/"}, options(dir() / "copy")));
@@ -120,39 +186,51 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
                  "--sourcePassWord=pw", "--targetHost=" + aThird.host(), "--targetUser=dev",
                  "--targetPassWord=pw"},
                 anOptions);
-    EXPECT_EQ(aByHost.itsExitCode, 0) << aByHost.itsErr;
     EXPECT_TRUE(aByHost.itsOut.starts_with("\nSource host name: " + target().host() +
                                            "\nSource user name: dev\n"))
         << aByHost.itsOut;
-    EXPECT_TRUE(contains(aByHost.itsOut,
-                         "\nTarget host name: " + aThird.host() + "\nTarget user name: dev\n"));
+    expectSays(aByHost, "\nTarget host name: " + aThird.host() + "\nTarget user name: dev\n");
     EXPECT_FALSE(contains(aByHost.itsOut + aByHost.itsErr, "pw\n"));
     EXPECT_TRUE(entries(aTemp).empty());
     expectTreeIn("T3", "third");
 }
 
-TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndATestImportChangesNothing) {
+// A test import, damaged archives, alone or among good ones, and an archive past the import's
+// limit, which the administrator sets on a file and on a server alike, change nothing (each kind
+// of damage is the engine's archive tests'); several archives import in one call or one by one.
+TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeNothing) {
     makeTree();
     expectOk(kivo({"create", "deliveryUnit", "DU2"}));
     expectOk(kivo({"create", "package", "beta"}));
     expectOk(kivo({"assign", "beta", "DU2"}));
     exportTo("du1.tgz");
     expectOk(kivo({"export", "DU2", archive("du2.tgz")}));
-
-    // A test import changes nothing.
+    const std::string aWhole = readText(archive("du1.tgz"));
+    writeText(archive("truncated.tgz"), aWhole.substr(0, aWhole.size() / 2));
     const RepositoryTarget& aTarget = makeTarget("T1");
     const std::string anEmpty = aTarget.show();
     const auto aTest = outside({"import", archive("du1.tgz"), "--key=T1", "--onlyTestImport=1"});
-    expectOk(aTest);
-    EXPECT_TRUE(contains(aTest.itsOut, "Only test import        : 1\n")) << aTest.itsOut;
-    EXPECT_TRUE(contains(aTest.itsOut, "Import successful.")) << aTest.itsOut << aTest.itsErr;
+    expectSays(aTest, "Only test import        : 1\n");
+    expectSays(aTest, "Import successful.");
     EXPECT_EQ(aTarget.show(), anEmpty);
+    const auto aFailed = outside({"import", archive("truncated.tgz"), "--key=T1"});
+    EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
+    EXPECT_TRUE(aFailed.itsExitCode == 1 && !contains(aFailed.itsOut, "Import successful."));
+    EXPECT_EQ(
+        outside({"import", archive("du1.tgz"), archive("truncated.tgz"), "--key=T1"}).itsExitCode,
+        1);
+    EXPECT_EQ(aTarget.show(), anEmpty);
+    EXPECT_EQ(aTarget.integrity(), "ok\n");
+    expectOk(aTarget.tool("set", {"import_max_bytes", "4096"}));
+    expectRefused(outside({"import", archive("du1.tgz"), "--key=T1"}),
+                  "the import's limit of 4096 bytes");
+    EXPECT_TRUE(contains(aTarget.show(), "Packages: 0\nObjects: 0\n")) << aTarget.show();
+    expectOk(aTarget.tool("set", {"import_max_bytes", "1048576"}));
 
     const auto aTogether = outside({"import", archive("du1.tgz"), archive("du2.tgz"), "--key=T1"});
-    EXPECT_EQ(aTogether.itsExitCode, 0) << aTogether.itsErr;
     for (const char* aPart :
          {"--\nRevert count            : ", "du2.tgz (", "Caption                 : first\n"})
-        EXPECT_TRUE(contains(aTogether.itsOut, aPart)) << aTogether.itsOut;
+        expectSays(aTogether, aPart);
     EXPECT_EQ(countOf(aTogether.itsOut, "--> File                : "), 2u);
     EXPECT_EQ(countOf(aTogether.itsOut, "Import successful."), 1u);
     expectTreeIn("T1", "together");
@@ -160,40 +238,10 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndATestImportChan
     makeTarget("T2");
     const auto aSingly =
         outside({"import", archive("du1.tgz"), archive("du2.tgz"), "--key=T2", "--noMultiImport"});
-    EXPECT_EQ(aSingly.itsExitCode, 0) << aSingly.itsErr;
+    expectOk(aSingly);
     EXPECT_EQ(countOf(aSingly.itsOut, "Import successful."), 2u);
     EXPECT_FALSE(contains(aSingly.itsOut, "Revert count")) << aSingly.itsOut;
     expectTreeIn("T2", "singly");
-}
-
-// Damaged archives, alone or among good ones, and an archive past the import's limit, which the
-// administrator sets on a file and on a server alike, change nothing.
-TEST_F(DeliveryUnits, DamagedArchivesFailAndChangeNothing) {
-    makeTree();
-    exportTo("du1.tgz");
-    const RepositoryTarget& aTarget = makeTarget("T1");
-    const std::string aWhole = readText(archive("du1.tgz"));
-    writeText(archive("truncated.tgz"), aWhole.substr(0, aWhole.size() / 2));
-    // Each kind of damage is the engine's archive tests'.
-    const std::string aShow = aTarget.show();
-    ASSERT_EQ(aTarget.integrity(), "ok\n");
-    const auto aFailed = outside({"import", archive("truncated.tgz"), "--key=T1"});
-    EXPECT_EQ(aFailed.itsExitCode, 1);
-    EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
-    EXPECT_FALSE(contains(aFailed.itsOut, "Import successful.")) << aFailed.itsOut;
-    EXPECT_EQ(aTarget.show(), aShow);
-    EXPECT_EQ(aTarget.integrity(), "ok\n");
-    EXPECT_EQ(
-        outside({"import", archive("du1.tgz"), archive("truncated.tgz"), "--key=T1"}).itsExitCode,
-        1);
-    EXPECT_EQ(aTarget.show(), aShow);
-
-    expectOk(aTarget.tool("set", {"import_max_bytes", "4096"}));
-    const auto aRefused = outside({"import", archive("du1.tgz"), "--key=T1"});
-    EXPECT_EQ(aRefused.itsExitCode, 1);
-    EXPECT_TRUE(contains(aRefused.itsErr, "the import's limit of 4096 bytes")) << aRefused.itsErr;
-    expectOk(aTarget.tool("set", {"import_max_bytes", "1048576"}));
-    expectOk(outside({"import", archive("du1.tgz"), "--key=T1"}));
 }
 
 // Export and import write their log files with --log, a failed import too; a verbose export shows
@@ -202,19 +250,15 @@ TEST_F(DeliveryUnits, LogFilesOfExportAndImport) {
     makeTree();
     const auto aLanguages = kivo(
         {"export", "languages", "DU1", "example.com", archive("texts.tgz"), "de", "en", "--log"});
-    EXPECT_EQ(aLanguages.itsExitCode, 0) << aLanguages.itsErr;
-    EXPECT_TRUE(contains(aLanguages.itsOut, "\n--> File      : " + archive("texts.tgz")));
-    EXPECT_TRUE(contains(aLanguages.itsOut, "Export log file: \"" + (settings() / "logs").string() +
-                                                "/export_languages_DU1_"))
-        << aLanguages.itsOut;
+    expectSays(aLanguages, "\n--> File      : " + archive("texts.tgz"));
+    expectSays(aLanguages,
+               "Export log file: \"" + (settings() / "logs").string() + "/export_languages_DU1_");
     const auto aTexts = logFiles(settings(), "export_languages_DU1_");
     ASSERT_EQ(aTexts.size(), 1u);
     EXPECT_TRUE(contains(aTexts[0], "Delivery Unit : DU1\n")) << aTexts[0];
 
-    const auto anExport = kivo({"export", "DU1", archive("du1.tgz"), "-v", "--log"});
-    expectOk(anExport);
-    EXPECT_TRUE(contains(anExport.itsOut, "Objects:\nObject                  : a.txt\n"))
-        << anExport.itsOut << anExport.itsErr;
+    expectSays(kivo({"export", "DU1", archive("du1.tgz"), "-v", "--log"}),
+               "Objects:\nObject                  : a.txt\n");
     const auto anExportLog = logFiles(settings(), "export_delivery_unit_DU1_example.com_");
     ASSERT_EQ(anExportLog.size(), 1u);
     EXPECT_TRUE(contains(anExportLog[0], "Export successful.")) << anExportLog[0];
@@ -222,12 +266,9 @@ TEST_F(DeliveryUnits, LogFilesOfExportAndImport) {
     makeTarget("T1");
     expectOk(outside({"create", "workspace", "copy", "T1"}));
     const fs::path aCopy = dir() / "copy/._SYS_KIVO_settings";
-    const auto aTogether = runKivo({"import", archive("du1.tgz"), archive("du1.tgz"), "--log"},
-                                   options(dir() / "copy"));
-    expectOk(aTogether);
-    EXPECT_TRUE(contains(aTogether.itsOut, "Import log file: \"" + (aCopy / "logs").string() +
-                                               "/import_multiple_files_"))
-        << aTogether.itsOut << aTogether.itsErr;
+    expectSays(runKivo({"import", archive("du1.tgz"), archive("du1.tgz"), "--log"},
+                       options(dir() / "copy")),
+               "Import log file: \"" + (aCopy / "logs").string() + "/import_multiple_files_");
     writeText(archive("broken.tgz"), "not an archive");
     EXPECT_EQ(
         runKivo({"import", archive("broken.tgz"), "--log"}, options(dir() / "copy")).itsExitCode,
@@ -249,8 +290,8 @@ TEST_F(DeliveryUnits, UndeployCountsAndUnknownUnits) {
     EXPECT_EQ(kivo({"delete", "deliveryUnit", "DU1"}).itsErr, anUnknown);
     EXPECT_EQ(kivo({"update", "deliveryUnit", "DU1", "--caption=x"}).itsErr, anUnknown);
     const auto anExport = kivo({"export", "DU1", archive("none.tgz")});
-    EXPECT_EQ(anExport.itsExitCode, 1);
-    EXPECT_TRUE(anExport.itsErr.starts_with("Failed to export delivery unit (40116): "))
+    EXPECT_TRUE(anExport.itsExitCode == 1 &&
+                anExport.itsErr.starts_with("Failed to export delivery unit (40116): "))
         << anExport.itsErr;
     EXPECT_FALSE(fs::exists(archive("none.tgz")));
     EXPECT_TRUE(
@@ -282,4 +323,28 @@ TEST_F(DeliveryUnits, AdministrationAndAssignment) {
     EXPECT_TRUE(contains(repoProbe({"package", "acme.sub"}), anAssignment));
     EXPECT_EQ(kivo({"delete", "du", "DU7", "--vendor=acme.org", "-v"}).itsOut,
               "Deleted " + aUnit + "Deleted delivery units       : 1\n");
+}
+
+// Imports that delete or take are the administrator's and say so: DU1's archive is imported again
+// after its package acme.sub went to DU2 and gained d.txt.
+TEST_F(DeliveryUnits, ImportsThatDeleteOrTakeAreTheAdministratorsAndSaySo) {
+    makeTree();
+    exportTo("du1.tgz");
+    expectOk(target().tool("user", {"dev", "pw", "--admin"}));
+    setKey("K2", "other");
+    expectOk(kivo({"create", "deliveryUnit", "DU2"}));
+    expectOk(kivo({"assign", "acme.sub", "DU2"}));
+    writeText(path("acme/sub/d.txt"), "dee");
+    expectOk(kivo({"push"}));
+    const std::string aBefore = actives(target());
+
+    expectError(outside({"import", archive("du1.tgz"), "--key=K2"}),
+                "\nImport failed (40120): Not authorized: User OTHER may not take package acme.sub "
+                "from delivery unit DU2 (example.com) by an import: only an administrator may\n");
+    EXPECT_EQ(actives(target()), aBefore);
+
+    expectSays(outside({"import", archive("du1.tgz"), "--key=K1"}),
+               "Taken package           : acme.sub (from delivery unit DU2, vendor example.com)\n"
+               "Deleted object          : acme/sub/d.txt\n\nImport successful.\n");
+    EXPECT_FALSE(contains(actives(target()), "d.txt"));
 }

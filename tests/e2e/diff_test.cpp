@@ -1,6 +1,5 @@
-// `kivo diff` against the repository: the local changes of a workspace as unified
-// differences against the versions they are based on, the active versions, or for conflicted
-// files the repository version stored in the settings folder.
+// `kivo diff`: the local changes of a workspace as unified differences against the versions they
+// are based on, the active versions, or for conflicted files the stored repository version.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -64,7 +63,6 @@ TEST_F(Diff, ChangedNewAndDeletedFilesAgainstTheirBaseVersionsInOneRead) {
                      "@@ -1 +0,0 @@\n-bee\n"
                      "--- acme/sub/new.txt\t(new)\n+++ acme/sub/new.txt\t(workspace)\n"
                      "@@ -0,0 +1 @@\n+fresh\n");
-
     // Inside a sub-directory, relative arguments name the scope; headers stay workspace paths.
     const std::string aSub = diff({"./"}, root() / "acme/sub").itsOut;
     EXPECT_EQ(aSub, anAll.substr(anAll.find("--- acme/sub/b.txt")));
@@ -89,7 +87,6 @@ TEST_F(Diff, TheActiveVersionOnlyWhenAskedFor) {
               "--- acme/a.txt\t(active #2)\n+++ acme/a.txt\t(workspace)\n"
               "@@ -1,3 +1,4 @@\n+zero\n one\n two\n three\n"
               "@@ -8,4 +9,3 @@\n eight\n nine\n ten\n-eleven\n");
-
     // A new file that the repository has meanwhile: compared with its active version.
     otherPuts("acme", "n", "theirs\n");
     write("acme/n.txt", "mine\n");
@@ -144,7 +141,6 @@ TEST_F(Diff, NamesAreQuotedWhereTheyNeedIt) {
                      "--- \"acme/tab\\tand \\\"quote\\\".txt\"\t(base #1)\n"
                      "+++ \"acme/tab\\tand \\\"quote\\\".txt\"\t(workspace)\n"
                      "@@ -1 +1 @@\n-one\n+two\n");
-
     // patch finds the files by their quoted names and takes the changes back.
     RunOptions aPatch;
     aPatch.itsCwd = root();

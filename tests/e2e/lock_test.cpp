@@ -1,7 +1,6 @@
-// The workspace seen from outside, through real processes: the lock between runs, the command
-// log and trace appended by the workspace exit, and exit failures. The probe runs the real run
-// sequence and opens or creates the workspace before its action step. The lock's messages, the
-// creation's rollback and its simulation are the workspace layer's own tests.
+// The workspace exit seen from outside, through the probe, which runs the real run sequence and
+// opens or creates the workspace before its action step: the command log and trace, the lock's
+// release and failures of the exit. The lock's refusals are the workspace layer's tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,48 +38,29 @@ private:
 
 } // namespace
 
+// Each run appends one block (time, command line, parameters, an empty line) and releases the
+// lock; --noCommandLog writes none, a failing action still does, and the trace ends with its error.
 TEST_F(WorkSpaceExit, EachRunAppendsOneBlockAndReleasesTheLock) {
     const RunResult aResult = probe("lock", {"version", "--plain"});
-    EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
-    EXPECT_EQ(aResult.itsOut, "1.1.3\n");
-    EXPECT_FALSE(fs::exists(settings() / ".lock"));
-    // Two blocks, each: time, command line, parameter dump, then an empty line.
+    EXPECT_EQ(aResult.itsOut, "1.1.3\n") << aResult.itsErr;
     const std::string aText = log();
     EXPECT_EQ(countOf(aText, "\n\n"), 2u) << aText;
     EXPECT_TRUE(aText.ends_with("\"plain\":X}\n\n")) << aText;
     EXPECT_TRUE(contains(aText, " version\n{") && contains(aText, " version --plain\n{")) << aText;
     EXPECT_FALSE(fs::exists(settings() / "logs/commands.trace"));
-}
 
-TEST_F(WorkSpaceExit, NoCommandLogWithTraceAndFailingActions) {
-    const std::string aLog = log();
     EXPECT_EQ(probe("open", {"version", "--noCommandLog", "--trace"}).itsExitCode, 0);
-    EXPECT_EQ(log(), aLog);
+    EXPECT_EQ(log(), aText);
     const std::string aTrace = readText(settings() / "logs/commands.trace");
     EXPECT_TRUE(contains(aTrace, "1.1.3 Opt\n") && aTrace.ends_with("\n\n")) << aTrace;
 
-    // A failing action still leaves its block, and the trace ends with the error.
-    const RunResult aResult = probe("lock", {"version", "--trace"}, {{"PROBE_FAIL", "1"}});
-    EXPECT_EQ(aResult.itsExitCode, 1);
-    EXPECT_EQ(aResult.itsErr, "Probe failure.\n");
-    EXPECT_EQ(countOf(log(), "\n\n"), 2u);
+    const RunResult aFailed = probe("lock", {"version", "--trace"}, {{"PROBE_FAIL", "1"}});
+    EXPECT_EQ(aFailed.itsExitCode, 1);
+    EXPECT_EQ(aFailed.itsErr, "Probe failure.\n");
+    EXPECT_EQ(countOf(log(), "\n\n"), 3u);
     EXPECT_TRUE(contains(readText(settings() / "logs/commands.trace"),
                          "An error occurred:\nProbe failure."));
     EXPECT_FALSE(fs::exists(settings() / ".lock"));
-}
-
-// Another process's lock refuses the run and stays; the environment variable skips it.
-TEST_F(WorkSpaceExit, ForeignLockRefusesTheRunAndStays) {
-    writeText(settings() / ".lock", "name: kivo, id: 1");
-    const RunResult aResult = probe("lock", {"version"});
-    EXPECT_EQ(aResult.itsExitCode, 1);
-    EXPECT_TRUE(aResult.itsErr.starts_with("Workspace already locked by other process (name: "
-                                           "kivo, id: 1).\n"))
-        << aResult.itsErr;
-    EXPECT_EQ(aResult.itsOut, "");
-    EXPECT_EQ(probe("lock", {"version", "--plain"}, {{"KIVO_IGNORE_LOCKFILE", "1"}}).itsExitCode,
-              0);
-    EXPECT_EQ(readText(settings() / ".lock"), "name: kivo, id: 1");
 }
 
 TEST_F(WorkSpaceExit, FailuresOfTheExitAreReportedAndTheRestStillRuns) {

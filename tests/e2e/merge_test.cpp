@@ -1,10 +1,9 @@
-// kivo-merge, the three-way merge tool, on files and as the merge tool of kivo push, where it
-// merges changes apart into the local file. The lines of a merge are the text difference's tests.
+// kivo-merge, the three-way merge tool, on files; as the merge tool of kivo push it is the
+// resolution's tests'. The lines of a merge are the text difference's tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/support/process.hpp"
 
 using namespace kivotest;
@@ -45,56 +44,13 @@ TEST_F(KivoMerge, OverlappingChangesLeaveTheLocalFileAndWriteTheMergeBesideIt) {
     EXPECT_TRUE(aMerged.ends_with("\n4\n5\n6\n7\nL8\n")) << aMerged;
     EXPECT_TRUE(contains(aRun.itsErr, "1 overlapping change(s)")) << aRun.itsErr;
     EXPECT_TRUE(contains(aRun.itsErr, merged())) << aRun.itsErr;
-
     // A marker line brought in by one side is never taken as a resolved merge.
     auto aMarker = merge("1\n2\n3\n4\n5\n6\n7\n8\n", "<<<<<<< left over\n1\n2\n3\n4\n5\n6\n7\n8\n");
     EXPECT_EQ(aMarker.itsExitCode, 1);
     EXPECT_EQ(readText(local()), "<<<<<<< left over\n1\n2\n3\n4\n5\n6\n7\n8\n");
-
     // A deleted object or a binary file is not merged line by line.
     EXPECT_EQ(merge("__deleted__", kBase + "9\n").itsExitCode, 1);
     EXPECT_EQ(readText(local()), kBase + "9\n");
     EXPECT_EQ(runProgram("kivo-merge", {"a", "b"}).itsExitCode, 2);
     EXPECT_EQ(runProgram("kivo-merge", {"no-base", "no-remote", "no-local"}).itsExitCode, 2);
-}
-
-namespace {
-
-// A workspace "ws" of dev that tracks acme; the user other activates newer versions.
-class MergeToolPush : public ::testing::Test, protected RepositoryWorkspace {
-protected:
-    MergeToolPush() : RepositoryWorkspace(true, true) {}
-    RunResult kivoWithMergeTool(const std::vector<std::string>& theArgs) const {
-        RunOptions anOptions = options(root());
-        anOptions.itsEnv["KIVO_MERGETOOL"] = std::string(KIVO_BINARY_DIR) + "/kivo-merge %b %r %l";
-        return runKivo(theArgs, anOptions);
-    }
-};
-
-} // namespace
-
-// Push commits, meets the activation conflict of another user's newer version, and kivo-merge
-// resolves it without a question; the merged content is what becomes active.
-TEST_F(MergeToolPush, ACleanConflictIsResolvedAndPushedWithoutAPrompt) {
-    activateAs("other", {"put", "acme", "a", "txt", kBase});
-    expectOk(kivo({"checkout"}));
-    writeText(path("acme/a.txt"), "one\n2\n3\n4\n5\n6\n7\n8\n");
-    activateAs("other", {"put", "acme", "a", "txt", "1\n2\n3\n4\n5\n6\n7\neight\n"});
-
-    auto aPush = kivoWithMergeTool({"push", "--mergeTool", "--noConfirm"});
-    EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsOut << aPush.itsErr;
-    EXPECT_TRUE(contains(aPush.itsOut, "Resolved files               : 1\n")) << aPush.itsOut;
-    EXPECT_EQ(readText(path("acme/a.txt")), "one\n2\n3\n4\n5\n6\n7\neight\n");
-    EXPECT_EQ(changes(), "\n");
-    EXPECT_EQ(repoProbe({"list"}), "");
-
-    // An overlapping change stays conflicted, with the merge beside the file.
-    writeText(path("acme/a.txt"), "one\n2\n3\n4\n5\n6\n7\nmine\n");
-    activateAs("other", {"put", "acme", "a", "txt", "one\n2\n3\n4\n5\n6\n7\ntheirs\n"});
-    auto aClash = kivoWithMergeTool({"push", "--mergeTool", "--noConfirm"});
-    EXPECT_EQ(aClash.itsExitCode, 1) << aClash.itsOut << aClash.itsErr;
-    EXPECT_EQ(readText(path("acme/a.txt")), "one\n2\n3\n4\n5\n6\n7\nmine\n");
-    EXPECT_TRUE(fs::exists(path("acme/a.txt") + ".merged"));
-    EXPECT_TRUE(contains(kivo({"status"}).itsOut, "Conflicts:\n\tacme/a.txt (base #3"))
-        << aClash.itsOut;
 }

@@ -57,6 +57,16 @@ public:
         EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
         EXPECT_EQ(theResult.itsErr, theError);
     }
+    // A run that must succeed and print thePart.
+    static void expectSays(const RunResult& theResult, const std::string& thePart) {
+        EXPECT_EQ(theResult.itsExitCode, 0) << theResult.itsErr;
+        EXPECT_TRUE(contains(theResult.itsOut, thePart)) << theResult.itsOut;
+    }
+    // A run that must fail with thePart in its error.
+    static void expectRefused(const RunResult& theResult, const std::string& thePart) {
+        EXPECT_EQ(theResult.itsExitCode, 1) << theResult.itsOut;
+        EXPECT_TRUE(contains(theResult.itsErr, thePart)) << theResult.itsErr;
+    }
     // Runs in theCwd (the test's folder by default) with the test's key store.
     RunOptions options(const std::filesystem::path& theCwd = {}) const {
         RunOptions anOptions;
@@ -96,6 +106,24 @@ public:
         EXPECT_EQ(theResult.itsErr, "");
         return withoutTimes(theResult.itsOut);
     }
+    // What kivo prints for theArgs, in the workspace or, with theOutside, outside of it with
+    // dev's key; activation times left out.
+    struct Case {
+        std::vector<std::string> itsArgs;
+        std::string itsOutput;
+        bool itsOutside = false;
+    };
+    void expectOutputs(const std::vector<Case>& theCases) const {
+        for (const Case& aCase : theCases) {
+            std::string aLine = "kivo";
+            for (const std::string& anArg : aCase.itsArgs)
+                aLine += " " + anArg;
+            SCOPED_TRACE(aLine);
+            EXPECT_EQ(
+                outputOf(aCase.itsOutside ? outsideWithKey(aCase.itsArgs) : kivo(aCase.itsArgs)),
+                aCase.itsOutput);
+        }
+    }
     // Writes a file of the workspace, with the folders on its way.
     void write(const std::string& theRelative, const std::string& theContent) const {
         std::filesystem::create_directories(std::filesystem::path(path(theRelative)).parent_path());
@@ -110,10 +138,13 @@ public:
                RepositoryAccess::sys::getts(path(theRelative)) + "\",\"baseversion\":\"" +
                std::to_string(theBase) + "\"";
     }
-    // The local changes that `kivo status` reports after its header (acme tracked).
+    // The local changes that `kivo status` reports after its header and tracked packages.
     std::string changes() const {
         const std::string anOut = kivo({"status"}).itsOut;
-        return anOut.substr(anOut.find("\tacme\n") + 6);
+        auto aPos = anOut.find("Tracked packages:\n") + 18;
+        while (anOut.compare(aPos, 1, "\t") == 0)
+            aPos = anOut.find('\n', aPos) + 1;
+        return anOut.substr(aPos);
     }
     // Runs the repository probe as dev in theCwd (the workspace by default).
     std::string repoProbe(const std::vector<std::string>& theArgs,

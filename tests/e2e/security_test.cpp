@@ -79,23 +79,18 @@ TEST_F(Attack, TheSettingsFolderIsNeverAPackage) {
     }
     // The repository refuses the package; an older one may hold it, with an object: tracking all
     // packages leaves it out, by name.
-    const RunResult aRefused =
-        runProgram("kivo_activate_probe",
-                   {target().host(), "other", "pw", "package", "\"._SYS_KIVO_settings\""});
-    EXPECT_EQ(aRefused.itsExitCode, 1);
-    EXPECT_TRUE(contains(aRefused.itsErr, "Invalid package name")) << aRefused.itsErr;
+    expectRefused(runProgram("kivo_activate_probe", {target().host(), "other", "pw", "package",
+                                                     "\"._SYS_KIVO_settings\""}),
+                  "Invalid package name");
     activateAs("other", {"put", "planted", "x", "txt", "planted"});
     expectOk(target().sql("UPDATE packages SET name = '\"._SYS_KIVO_settings\"' WHERE name = "
                           "'planted'; UPDATE objects SET package = '\"._SYS_KIVO_settings\"' WHERE "
                           "package = 'planted'"));
     activateAs("other", {"put", "shared", "a", "txt", "fine"});
     const Keep aPlanted = keep();
-    const RunResult aTrackAll = kivo({"track", "allPackages"});
-    EXPECT_EQ(aTrackAll.itsExitCode, 1);
-    EXPECT_TRUE(contains(aTrackAll.itsErr, "Invalid package name \"\"._SYS_KIVO_settings\"\""))
-        << aTrackAll.itsErr;
-    const RunResult aCheckout = kivo({"checkout"});
-    EXPECT_EQ(aCheckout.itsExitCode, 0) << aCheckout.itsErr;
+    expectRefused(kivo({"track", "allPackages"}),
+                  "Invalid package name \"\"._SYS_KIVO_settings\"\"");
+    expectOk(kivo({"checkout"}));
     EXPECT_EQ(readText(path("shared/a.txt")), "fine");
     EXPECT_EQ(aPlanted.itsOutside, keep().itsOutside);
     EXPECT_FALSE(contains(readText(settings() / ".kivoConfig"), "._SYS"));
@@ -135,18 +130,15 @@ TEST_F(Attack, TheBrowsePageIsWrittenOnlyIntoAPrivateDirectory) {
     anOptions.itsEnv["TMPDIR"] = (dir() / "tmp").string();
     anOptions.itsEnv["BROWSER"] = "true";
     const fs::path aKivoTmp = dir() / "tmp" / "kivotmp";
-
     // Another user's link in a directory open to everyone: replaced, never followed.
     fs::create_directories(aKivoTmp);
     fs::permissions(aKivoTmp, fs::perms::all);
     fs::create_symlink(outside() / "victim.txt", aKivoTmp / "kivohelp.html");
-    const RunResult aBrowse = runKivo({"help", "--browse"}, anOptions);
-    EXPECT_EQ(aBrowse.itsExitCode, 0) << aBrowse.itsErr;
+    expectOk(runKivo({"help", "--browse"}, anOptions));
     EXPECT_EQ(readText(outside() / "victim.txt"), "precious");
     EXPECT_FALSE(fs::is_symlink(aKivoTmp / "kivohelp.html"));
     EXPECT_TRUE(contains(readText(aKivoTmp / "kivohelp.html"), "<html>"));
     EXPECT_EQ(fs::status(aKivoTmp).permissions() & fs::perms::all, fs::perms::owner_all);
-
     // A kivotmp that is a link, or (as far as the test may hand it over) someone else's.
     fs::remove_all(aKivoTmp);
     fs::create_directory_symlink(outside(), aKivoTmp);
@@ -188,8 +180,7 @@ TEST_F(Attack, IgnorePatternsAreBoundedAndRefusedByFile) {
     }
     EXPECT_EQ(aBefore, keep());
     fs::remove(path("acme/deep/.kivoignore"));
-    const RunResult aSlow = kivo({"status", "--noTips"});
-    EXPECT_EQ(aSlow.itsExitCode, 0) << aSlow.itsErr;
+    expectOk(kivo({"status", "--noTips"}));
 }
 
 TEST_F(Attack, TwoObjectsOfOneFileAreRefusedByName) {
@@ -216,7 +207,6 @@ TEST_F(Attack, PasswordsAreMaskedInEveryForm) {
     const RunResult anUnparsable = kivo({"version", "a", "b", "--passWord", "s3cret"});
     EXPECT_TRUE(contains(anUnparsable.itsOut, "Arguments:\n")) << anUnparsable.itsOut;
     EXPECT_TRUE(contains(anUnparsable.itsOut, "--passWord=********\n")) << anUnparsable.itsOut;
-
     // A damaged key-store line is named by its number, never quoted.
     const fs::path aKeys = dir() / "keys" / "keys";
     writeText(aKeys, readText(aKeys) + "K3 file:x other s3cret\n");
@@ -240,15 +230,13 @@ TEST_F(Attack, NamesThatWouldPoisonTheWorkspaceAreRefused) {
     EXPECT_EQ(kivo({"track", "\""}).itsErr, "Invalid package name \"\"\": Unclosed quote: \"\n");
     EXPECT_EQ(aBefore, keep());
     expectOk(kivo({"status"}));
-
     // One file that cannot become an object is refused by name; the others are committed.
     writeText(path("acme/back\\slash.txt"), "x");
     writeText(path("acme/good.txt"), "good");
     expectError(kivo({"commit"}), "Cannot commit file \"" + path("acme/back\\slash.txt") +
                                       "\": a backslash cannot be part of a repository object's "
                                       "name.\n");
-    EXPECT_TRUE(contains(repoProbe({"list"}), "good")) << repoProbe({"list"});
-    EXPECT_FALSE(contains(repoProbe({"list"}), "slash"));
+    EXPECT_EQ(repoProbe({"list"}), "acme.good.txt #1\n");
 }
 
 // An older repository may hold objects whose names no workspace can hold (or whose tables were
@@ -267,14 +255,14 @@ TEST_F(Attack, AnObjectNoWorkspaceCanHoldIsSkippedByName) {
     EXPECT_EQ(aCheckout.itsExitCode, 1);
     EXPECT_EQ(readText(path("acme/good.txt")), "good");
     const RunResult aList = kivo({"list", "activeObjects", "acme"});
-    EXPECT_EQ(aList.itsExitCode, 1);
-    EXPECT_TRUE(contains(aList.itsOut, "acme/good.txt")) << aList.itsOut;
+    EXPECT_TRUE(aList.itsExitCode == 1 && contains(aList.itsOut, "acme/good.txt")) << aList.itsOut;
     EXPECT_FALSE(fs::exists(dir() / "escaped.txt") || fs::exists(root() / "escaped.txt"));
     for (const std::string& aFile : {std::string("acme/back\\slash.txt"), "acme/" + aLong + ".txt"})
         for (const RunResult& aRun : {aCheckout, aList})
             EXPECT_TRUE(contains(aRun.itsErr, "Skipped repository object \"" + aFile +
                                                   "\": Invalid repository object"))
                 << aRun.itsErr;
-    EXPECT_EQ(aBefore.itsOutside, keep().itsOutside);
-    EXPECT_EQ(aBefore.itsRepository, keep().itsRepository);
+    const Keep anAfter = keep();
+    EXPECT_TRUE(aBefore.itsOutside == anAfter.itsOutside &&
+                aBefore.itsRepository == anAfter.itsRepository);
 }

@@ -26,55 +26,46 @@ void touch(const std::string& thePath, long theSeconds) {
 
 } // namespace
 
-TEST(Status, CleanWorkspaceShowsOnlyItsConfiguration) {
-    WorkspaceTree aWs;
-    aWs.track("acme");
-    aWs.file("acme/a.txt", "alpha");
-    aWs.save();
-    auto aResult = aWs.kivo({"status"});
-    EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
-    EXPECT_EQ(aResult.itsOut, header(aWs) + "\n");
-    EXPECT_EQ(aResult.itsErr, "");
-
+TEST(Status, ReportsEachKindOnceWithBaseVersionsAndTheTip) {
     WorkspaceTree anEmpty;
     anEmpty.save();
     EXPECT_EQ(anEmpty.kivo({"status"}).itsOut,
               "Workspace: ws\nHost: " + anEmpty.host() +
                   "\nUser: ME\nClient format version: 1.1.0\n"
                   "No packages tracked.\nCall \"kivo help track\" for help.\n");
-}
 
-TEST(Status, ReportsEachKindOnceWithBaseVersionsAndTheTip) {
     WorkspaceTree aWs;
     aWs.track("acme");
     aWs.file("acme/changed.txt", "old", true, 3);
+    aWs.file("acme/sub/conflicted.txt", "c", true, 4);
+    aWs.save();
+    const RunResult aClean = aWs.kivo({"status"});
+    EXPECT_EQ(aClean.itsOut, header(aWs) + "\n") << aClean.itsErr;
+    EXPECT_EQ(aClean.itsErr, "");
+
     writeText(aWs.path("acme/changed.txt"), "new");
     aWs.known("acme/gone.txt", "x", 2);
-    aWs.file("acme/sub/conflicted.txt", "c", true, 4);
     writeText(aWs.path("acme/sub/conflicted.txt"), "edited too");
     aWs.conflict("acme/sub/conflicted.txt");
     aWs.file("acme/sub/fresh.txt", "n", false);
     aWs.file("other/outside.txt", "not tracked", false);
     aWs.save();
-    auto aResult = aWs.kivo({"status"});
-    EXPECT_EQ(aResult.itsOut, header(aWs) +
-                                  "\nChanged files:\n\tacme/changed.txt (base #3)\n"
-                                  "\nDeleted files:\n\tacme/gone.txt (base #2)\n"
-                                  "\nConflicts:\n\tacme/sub/conflicted.txt (base #4)\n"
-                                  "\nNew local files:\n\tacme/sub/fresh.txt\n\n" +
-                                  kResolutionCalls + "\n");
-
+    EXPECT_EQ(aWs.kivo({"status"}).itsOut, header(aWs) +
+                                               "\nChanged files:\n\tacme/changed.txt (base #3)\n"
+                                               "\nDeleted files:\n\tacme/gone.txt (base #2)\n"
+                                               "\nConflicts:\n\tacme/sub/conflicted.txt (base #4)\n"
+                                               "\nNew local files:\n\tacme/sub/fresh.txt\n\n" +
+                                               kResolutionCalls + "\n");
     // Paths are shown relative to the current directory; the tip can be switched off.
-    auto aBelow = aWs.kivo({"status", "--noTips"}, "acme/sub");
-    EXPECT_NE(aBelow.itsOut.find("\n\t../changed.txt (base #3)\n"), std::string::npos)
-        << aBelow.itsOut;
-    EXPECT_NE(aBelow.itsOut.find("\n\tfresh.txt\n"), std::string::npos);
-    EXPECT_EQ(aBelow.itsOut.find("Call:"), std::string::npos);
-
+    const std::string aBelow = aWs.kivo({"status", "--noTips"}, "acme/sub").itsOut;
+    EXPECT_TRUE(contains(aBelow, "\n\t../changed.txt (base #3)\n") &&
+                contains(aBelow, "\n\tfresh.txt\n") && !contains(aBelow, "Call:"))
+        << aBelow;
     // Advanced layout: every heading, no versions, no tip.
-    auto anAdvanced = aWs.kivo({"status"}, "", {{"KIVO_ADVANCED", "yes"}});
-    EXPECT_NE(anAdvanced.itsOut.find("\nChanged files:\n\tacme/changed.txt\n"), std::string::npos);
-    EXPECT_EQ(anAdvanced.itsOut.find("Call:"), std::string::npos);
+    const std::string anAdvanced = aWs.kivo({"status"}, "", {{"KIVO_ADVANCED", "yes"}}).itsOut;
+    EXPECT_TRUE(contains(anAdvanced, "\nChanged files:\n\tacme/changed.txt\n") &&
+                !contains(anAdvanced, "Call:"))
+        << anAdvanced;
 }
 
 TEST(Status, ComparisonModesOnAFileEditedAndRestored) {
@@ -101,31 +92,19 @@ TEST(Status, ComparisonModesOnAFileEditedAndRestored) {
                   aWs.path("._SYS_KIVO_settings/logs/commands.log") + "\"\n");
 }
 
-TEST(Status, ObjectAndPackageArgumentsAndIgnoreRules) {
-    WorkspaceTree aWs;
-    aWs.track("p1");
-    aWs.file("p1/test.txt", "t");
-    writeText(aWs.path("p1/test.txt"), "t2");
-    aWs.file("p2/p3/x.txt", "x", false);
-    aWs.file("p2/p3/deep/y.txt", "y", false);
-    aWs.file("p2/p3/z.bak", "z", false);
-    aWs.file("p2/p3/.kivoignore", R"({"exclude":[".*\\.bak"]})", false);
-    aWs.save();
-    auto aResult = aWs.kivo({"status", "p1/test.txt", "p2/p3/"});
-    EXPECT_EQ(aResult.itsOut, "\nChanged files:\n\tp1/test.txt (base #1)\n\nNew local files:\n"
-                              "\tp2/p3/.kivoignore\n\tp2/p3/deep/y.txt\n\tp2/p3/x.txt\n\n")
-        << aResult.itsErr;
-    auto aFlat = aWs.kivo({"status", "package", "p2.p3", "--noRecursive"});
-    EXPECT_EQ(aFlat.itsOut, "\nNew local files:\n\tp2/p3/.kivoignore\n\tp2/p3/x.txt\n\n");
-    auto aBad = aWs.kivo({"status", "p1/bad,name.txt"});
-    EXPECT_EQ(aBad.itsExitCode, 1);
-}
-
 // A file named twice, directly or through a package and its own sub package, is compared with
 // its own status entry and reported once, in every comparison mode; a known file that an ignore
-// rule takes is not compared.
-TEST(Status, NestedScopesAndIgnoredKnownFilesReportEachFileOnce) {
+// rule takes is not compared. The example of `kivo help kivoignore` does what the help says.
+TEST(Status, NestedScopesAndIgnoreRulesReportEachFileOnce) {
+    const std::string aHelp = runKivo({"help", "kivoignore"}).itsOut;
+    const auto aStart = aHelp.find("{\"exclude\"");
+    ASSERT_NE(aStart, std::string::npos) << aHelp;
     WorkspaceTree aWs;
+    aWs.file("p2/.kivoignore", aHelp.substr(aStart, aHelp.find("]}", aStart) + 2 - aStart), false);
+    for (const char* aFile : {"notes.txt", "sub/notes.txt", "x.bak", "sub/y.bak", "keep.bak",
+                              "sub/keep.bak", "mykeep.bak", "build/out/o.txt", "builder.txt",
+                              "draft.txt~", "sub/draft.txt~", "plain.txt"})
+        aWs.file(std::string("p2/") + aFile, "content", false);
     aWs.track("acme");
     aWs.file("acme/a.txt", "a");
     aWs.file("acme/sub/b.txt", "b", true, 7);
@@ -133,6 +112,14 @@ TEST(Status, NestedScopesAndIgnoredKnownFilesReportEachFileOnce) {
     aWs.file("acme/sub/d.bak", "d");
     aWs.file("acme/sub/.kivoignore", R"({"exclude":[".*\\.bak"]})", false);
     aWs.save();
+    const std::string aTop =
+        "\nNew local files:\n\tp2/.kivoignore\n\tp2/builder.txt\n\tp2/keep.bak\n"
+        "\tp2/plain.txt\n";
+    EXPECT_EQ(aWs.kivo({"status", "p2/"}).itsOut,
+              aTop + "\tp2/sub/keep.bak\n\tp2/sub/notes.txt\n\n");
+    EXPECT_EQ(aWs.kivo({"status", "package", "p2", "--noRecursive"}).itsOut, aTop + "\n");
+    EXPECT_EQ(aWs.kivo({"status", "p2/bad,name.txt"}).itsExitCode, 1);
+
     writeText(aWs.path("acme/sub/b.txt"), "b2");
     writeText(aWs.path("acme/sub/d.bak"), "d2");
     // Within the same millisecond the timestamp modes would see no change.
@@ -149,70 +136,33 @@ TEST(Status, NestedScopesAndIgnoredKnownFilesReportEachFileOnce) {
     }
 }
 
-TEST(Status, RunsBesideALockThatStopsAWritingAction) {
-    WorkspaceTree aWs;
-    aWs.save();
-    writeText(aWs.settings() / ".lock", "name: kivo, id: 1");
-    EXPECT_EQ(aWs.kivo({"status"}).itsExitCode, 0);
-    // The lock's message is the workspace layer's and the lock tests' own.
-    EXPECT_EQ(aWs.kivo({"track", "acme"}).itsExitCode, 1);
-}
-
+// Track keeps the tracked set minimal and counts every argument; status runs beside a lock that
+// stops a writing action (the lock's message is the workspace layer's tests').
 TEST(Track, KeepsTheTrackedSetMinimalAndCountsEveryArgument) {
     WorkspaceTree aWs;
     aWs.track("acme.orders");
     aWs.track("acme.shared");
     aWs.save();
-    auto aTrack = aWs.kivo({"track", "acme", "-v"});
-    EXPECT_EQ(aTrack.itsOut, "Tracking package \"acme\".\n"
-                             "No longer tracking the following sub packages of \"acme\":\n"
-                             "\tacme.orders\n\tacme.shared\n"
-                             "Tracked packages             : 1\n"
-                             "Untracked packages           : 2\n");
-    EXPECT_NE(readText(aWs.settings() / ".kivoConfig").find("\"trackedPackages\":[\"acme\"]"),
-              std::string::npos);
-
-    auto aSub = aWs.kivo({"track", "./acme/orders/sub/"});
-    EXPECT_EQ(aSub.itsOut,
+    EXPECT_EQ(aWs.kivo({"track", "acme", "-v"}).itsOut,
+              "Tracking package \"acme\".\n"
+              "No longer tracking the following sub packages of \"acme\":\n"
+              "\tacme.orders\n\tacme.shared\n"
+              "Tracked packages             : 1\n"
+              "Untracked packages           : 2\n");
+    EXPECT_TRUE(
+        contains(readText(aWs.settings() / ".kivoConfig"), "\"trackedPackages\":[\"acme\"]"));
+    EXPECT_EQ(aWs.kivo({"track", "./acme/orders/sub/"}).itsOut,
               "Package \"acme.orders.sub\" is already tracked (the tracked package "
               "\"acme\" is a super package of it).\nTracked packages             : 1\n");
-
-    auto anUntrack = aWs.kivo({"untrack", "acme.orders"});
-    EXPECT_EQ(anUntrack.itsOut, "Package \"acme.orders\" is already untracked.\n"
-                                "Untracked packages           : 1\n");
+    EXPECT_EQ(aWs.kivo({"untrack", "acme.orders"}).itsOut,
+              "Package \"acme.orders\" is already untracked.\n"
+              "Untracked packages           : 1\n");
     EXPECT_EQ(aWs.kivo({"untrack", "allPackages"}).itsOut, "Untracked packages           : 1\n");
     EXPECT_EQ(aWs.kivo({"untrack", "allPackages"}).itsOut, "");
     EXPECT_EQ(aWs.kivo({"track", "x", "--noRecursive"}).itsErr, "Cannot track non-recursively.\n");
     EXPECT_EQ(aWs.kivo({"untrack", "x", "--noRec"}).itsErr, "Cannot un-track non-recursively.\n");
-}
 
-// The block of a run holds its statistics; masking, --noCommandLog and the trace are the lock
-// tests' and the workspace creation's.
-TEST(CommandLog, EveryRunInAWorkspaceAppendsOneBlock) {
-    WorkspaceTree aWs;
-    aWs.save();
-    aWs.kivo({"track", "a"});
-    const std::string aLog = readText(aWs.settings() / "logs/commands.log");
-    EXPECT_NE(aLog.find(" track a\n{\"action\":track,\n\"package\":a,\n\"what\":package}\n"
-                        "Tracked packages             : 1\n\n"),
-              std::string::npos)
-        << aLog;
-}
-
-// The example of `kivo help kivoignore` does what the help says it does.
-TEST(Status, TheIgnoreExampleOfTheHelpWorksAsDescribed) {
-    const std::string aHelp = runKivo({"help", "kivoignore"}).itsOut;
-    const auto aStart = aHelp.find("{\"exclude\"");
-    ASSERT_NE(aStart, std::string::npos) << aHelp;
-    const std::string anExample = aHelp.substr(aStart, aHelp.find("]}", aStart) + 2 - aStart);
-    WorkspaceTree aWs;
-    aWs.file("p2/.kivoignore", anExample, false);
-    for (const char* aFile : {"notes.txt", "sub/notes.txt", "x.bak", "sub/y.bak", "keep.bak",
-                              "sub/keep.bak", "mykeep.bak", "build/out/o.txt", "builder.txt",
-                              "draft.txt~", "sub/draft.txt~", "plain.txt"})
-        aWs.file(std::string("p2/") + aFile, "content", false);
-    aWs.save();
-    EXPECT_EQ(aWs.kivo({"status", "p2/"}).itsOut,
-              "\nNew local files:\n\tp2/.kivoignore\n\tp2/builder.txt\n\tp2/keep.bak\n"
-              "\tp2/plain.txt\n\tp2/sub/keep.bak\n\tp2/sub/notes.txt\n\n");
+    writeText(aWs.settings() / ".lock", "name: kivo, id: 1");
+    EXPECT_EQ(aWs.kivo({"status"}).itsExitCode, 0);
+    EXPECT_EQ(aWs.kivo({"track", "acme"}).itsExitCode, 1);
 }

@@ -52,13 +52,6 @@ std::vector<std::string> commandLine(const std::string& theAction, const Command
     return aWords;
 }
 
-std::string joined(const std::vector<std::string>& theWords) {
-    std::string aText;
-    for (const std::string& aWord : theWords)
-        aText += (aText.empty() ? "" : " ") + aWord;
-    return aText;
-}
-
 } // namespace
 
 TEST(SyntaxWalk, EveryActionOfTheSyntaxTableAnswersForReal) {
@@ -67,9 +60,11 @@ TEST(SyntaxWalk, EveryActionOfTheSyntaxTableAnswersForReal) {
     aRepository.expectOk(aRepository.kivo({"checkout"}));
     for (const auto& anEntry : RepositoryAccess::commandsyntax::buildTable(false)) {
         for (const CommandSyntax& aSyntax : anEntry.itsSyntaxes) {
-            const std::vector<std::string> aWords = commandLine(anEntry.itsAction, aSyntax);
-            SCOPED_TRACE("kivo " + joined(aWords));
-            std::vector<std::string> anArgs = aWords;
+            std::vector<std::string> anArgs = commandLine(anEntry.itsAction, aSyntax);
+            std::string aLine = "kivo";
+            for (const std::string& aWord : anArgs)
+                aLine += " " + aWord;
+            SCOPED_TRACE(aLine);
             anArgs.push_back("--noConfirm");
             const RunResult aResult = aRepository.kivo(anArgs);
             const std::string anOutput = aResult.itsOut + aResult.itsErr;

@@ -47,8 +47,7 @@ def main():
 
         # On a terminal: the line is drawn, and erased as the last thing the push wrote to it.
         text, status, _ = run_in_terminal([kivo, "push"], ws, b"", 120, None, env)
-        check(exit_code(status) == 0, "push failed", text[-2000:])
-        check(LINE in text, "no progress line on the terminal", text[-2000:])
+        check(exit_code(status) == 0 and LINE in text, "no progress line", text[-2000:])
         check(ERASE in text[text.rindex(LINE):], "progress line not erased",
               repr(text[text.rindex(LINE):][:300]))
         check("Committed files" in text, "statistics missing", text[-2000:])
@@ -66,8 +65,7 @@ def main():
         # Ctrl-C in the middle: the run ends cleanly, and a rerun completes it once.
         write_files(ws, "third")
         text, status, _ = run_in_terminal([kivo, "push"], ws, b"\x03", 120, LINE.encode(), env)
-        check("Interrupted." in text, "no \"Interrupted.\"", text[-2000:])
-        check(exit_code(status) == 1, "exit status", str(status))
+        check("Interrupted." in text and exit_code(status) == 1, "interrupt", text[-2000:])
         check(not os.path.exists(os.path.join(ws, "._SYS_KIVO_settings", ".lock")),
               "lock left behind", text[-500:])
         tool(build, "kivo", "push", cwd=ws, env=env)

@@ -23,9 +23,7 @@ CHILD_UID = 65534 if os.geteuid() == 0 else None
 
 
 def start(argv, env, cwd):
-    full_env = dict(os.environ)
-    full_env.update(env)
-    return subprocess.Popen(argv, cwd=cwd, env=full_env, user=CHILD_UID,
+    return subprocess.Popen(argv, cwd=cwd, env=dict(os.environ, **env), user=CHILD_UID,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
@@ -110,8 +108,8 @@ def kivo_repo_waiting_for_a_server(build, tmp):
     try:
         connection, _ = listener.accept()
     except socket.timeout:
-        status, text = finish(process, secrets)
-        check("without the team repository" in text, "kivo-repo never connected", text)
+        check("without the team repository" in finish(process, secrets)[1],
+              "kivo-repo never connected", "")
         print("kivo-repo with a server address: skipped (built without the team repository)")
         return
     expect_hidden(process, secrets, "postgresql://admin:%s@127.0.0.1" % ("*" * len(secrets[0])))
@@ -133,10 +131,8 @@ def kivo_repo_waiting_for_a_locked_file(build, tmp):
                     {}, tmp)
 
     # kivo-repo waits for the lock up to its busy timeout; its arguments change as it starts.
-    def masked():
-        with open("/proc/%d/cmdline" % process.pid, "rb") as cmdline:
-            return secret.encode() not in cmdline.read()
-    wait_for(masked, "kivo-repo to hide the password", timeout=5.0)
+    wait_for(lambda: secret.encode() not in open("/proc/%d/cmdline" % process.pid, "rb").read(),
+             "kivo-repo to hide the password", timeout=5.0)
     expect_hidden(process, [secret], "carol\0" + "*" * len(secret))
     holder.execute("ROLLBACK")
     holder.close()

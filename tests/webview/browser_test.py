@@ -1,12 +1,11 @@
 """The web view in a real browser: headless chromium, driven over its DevTools pipe with the
-standard library, signs in through the sign-in form like a person, follows the pages, and the
-test checks the DOM the browser built (escaped names stay text, the style sheet applies under
-the page's content security policy, the session cookie is out of the scripts' reach). Screenshots
-are kept in BUILD_DIR/artifacts/webview-*.png.
+standard library, signs in through the sign-in form like a person, and the test checks the DOM
+the browser built (escaped names stay text, no script of a name runs, the style sheet applies
+under the page's content security policy, the session cookie is out of the scripts' reach). The
+pages' contents are the HTTP tests'.
 
     python3 browser_test.py BUILD_DIR
 """
-import base64
 import json
 import os
 import shutil
@@ -101,11 +100,6 @@ class Browser:
         result = self.send("Runtime.evaluate", {"expression": expression, "returnByValue": True})
         return result["result"].get("value")
 
-    def screenshot(self, path):
-        data = self.send("Page.captureScreenshot", {"format": "png"})["data"]
-        with open(path, "wb") as out:
-            out.write(base64.b64decode(data))
-
     def close(self):
         try:
             self.send("Browser.close", session=False)
@@ -129,12 +123,9 @@ def main():
     if shutil.which("chromium") is None:
         print("chromium is not installed: skipped")
         return 0
-    artifacts = os.path.join(BUILD, "artifacts")
-    os.makedirs(artifacts, exist_ok=True)
     repo = Repository(BUILD, None)
-    repo.put("acme.sub", "a", "txt", "hello\nworld\n")
-    repo.put("acme.sub", "a", "txt", "hello\nthere\nworld\n")
-    repo.put("p<b>", "x\"&'y", "txt", "<script>document.title='owned'</script>\n")
+    repo.put_all([("acme.sub", "a", "txt", "hello\n"),
+                  ("p<b>", "x\"&'y", "txt", "<script>document.title='owned'</script>\n")])
     server = Server(BUILD, repo.target)
     profile = tempfile.mkdtemp(prefix="kivo-webview-browser-")
     browser = Browser(profile)
@@ -143,7 +134,6 @@ def main():
         browser.navigate(server.url + "/packages")
         check(browser.evaluate("location.pathname") == "/signin",
               "an unsigned browser is not sent to the sign-in page")
-        browser.screenshot(os.path.join(artifacts, "webview-signin.png"))
 
         browser.load(lambda: browser.evaluate(
             "document.querySelector('input[name=user]').value = 'dev';"
@@ -161,23 +151,12 @@ def main():
         check(browser.evaluate(
             "getComputedStyle(document.querySelector('td.d1')).paddingLeft") == "24px",
             "the style sheet does not apply")
-        browser.screenshot(os.path.join(artifacts, "webview-packages.png"))
 
         browser.navigate(server.url + "/object?package=p%3Cb%3E&name=x%22%26%27y&suffix=txt")
         check(browser.evaluate("document.title").startswith("Object p<b>/x\"&'y.txt"),
               "the object page's title is wrong or a script ran")
         check("+<script>" in browser.evaluate("document.querySelector('pre').textContent"),
               "the content is not shown as text")
-        browser.navigate(server.url + "/object?package=acme.sub&name=a&suffix=txt")
-        added = browser.evaluate("document.querySelector('pre .add').textContent")
-        check(added == "+there\n", "the difference is not marked: %r" % added)
-        browser.screenshot(os.path.join(artifacts, "webview-object.png"))
-        browser.load(lambda: browser.evaluate(
-            "document.querySelector('a[href^=\"/annotate\"]').click()"))
-        lines = browser.evaluate("[...document.querySelectorAll('td.line')].map(t => t.textContent)")
-        check(lines == ["hello", "there", "world"], "the annotation shows %r" % lines)
-        browser.screenshot(os.path.join(artifacts, "webview-annotated.png"))
-
         browser.load(lambda: browser.evaluate("document.querySelector('nav form').submit()"))
         check(browser.evaluate("location.pathname") == "/signin", "signing out failed")
         browser.navigate(server.url + "/activity")
@@ -188,7 +167,7 @@ def main():
         server.stop()
         repo.remove()
         shutil.rmtree(profile, ignore_errors=True)
-    print("browser test passed; screenshots in", artifacts)
+    print("browser test passed")
     return 0
 
 
