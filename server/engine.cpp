@@ -194,7 +194,6 @@ std::string Engine::call(const std::string& theUser, std::string_view theFrame) 
     std::optional<Transaction> anOwn;
     Transaction& aTransaction = startRequest(aRow->itsWrite, anOwn);
     Operation anOperation{itsStore, aBody, aMessage, theUser, anAnswer};
-    itsStore.setFactScope(itsGroup ? itsGroupNumber : itsStore.database().lockedTransaction());
     try {
         requireUser(theUser);
         aRow->itsHandler(anOperation);
@@ -260,7 +259,6 @@ Transaction& Engine::startRequest(bool theWrite, std::optional<Transaction>& the
         return theOwn.emplace(itsStore.database(), theWrite);
     if (!itsGroup) {
         itsGroup.emplace(itsStore.database(), true);
-        ++itsGroupNumber;
         itsGroupBudget.start();
     }
     inGroup([&] { itsGroup->savepoint(); });
@@ -290,13 +288,11 @@ void Engine::abandonRequest(Transaction& theTransaction) {
 // trusted. A request's own transaction rolls back as the failure leaves call().
 void Engine::abandonGroup() {
     itsGroup.reset();
-    itsStore.forgetFacts();
 }
 
 void Engine::commitGroup() {
     inGroup([&] { itsGroup->commit(); });
     itsGroup.reset();
-    itsStore.forgetFacts();
 }
 
 bool Engine::isGroup(const Transaction& theTransaction) const {

@@ -66,7 +66,6 @@ private:
     RepositoryStore itsStore;
     bool itsGrouping = false;
     std::optional<Transaction> itsGroup; // the group's shared transaction, while one is open
-    std::uint64_t itsGroupNumber = 0;    // counts the group's transactions, for the store's facts
     GroupBudget itsGroupBudget;
 };
 

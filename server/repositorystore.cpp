@@ -113,10 +113,13 @@ std::vector<std::pair<std::string, std::string>> RepositoryStore::listSettings()
     return aList;
 }
 
-void RepositoryStore::setFactScope(std::uint64_t theScope) {
-    if (theScope != itsFacts.itsScope)
+bool RepositoryStore::followLockedTransaction() {
+    const std::uint64_t aScope = itsDatabase->lockedTransaction();
+    if (aScope != itsFacts.itsScope) {
         forgetFacts();
-    itsFacts.itsScope = theScope;
+        itsFacts.itsScope = aScope;
+    }
+    return aScope != 0;
 }
 
 void RepositoryStore::forgetFacts() {
@@ -125,11 +128,12 @@ void RepositoryStore::forgetFacts() {
 }
 
 bool RepositoryStore::isUser(const std::string& theName) {
+    const bool aKeeping = followLockedTransaction();
     if (itsFacts.itsUsers.contains(theName))
         return true;
     if (!findUser(theName))
         return false;
-    if (itsFacts.itsScope != 0)
+    if (aKeeping)
         itsFacts.itsUsers.insert(theName);
     return true;
 }
@@ -219,13 +223,14 @@ std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& the
 }
 
 bool RepositoryStore::packageExists(const std::string& theName) {
+    const bool aKeeping = followLockedTransaction();
     if (itsFacts.itsPackages.contains(theName))
         return true;
     auto aQuery = itsDatabase->query("SELECT 1 FROM packages WHERE name = ?");
     aQuery.bind(1, theName);
     if (!aQuery.step())
         return false;
-    if (itsFacts.itsScope != 0)
+    if (aKeeping)
         itsFacts.itsPackages.insert(theName);
     return true;
 }

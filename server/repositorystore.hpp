@@ -151,12 +151,11 @@ public:
     // writers never interleave (the second waits).
     SqlDatabase& database() { return *itsDatabase; }
 
-    // The users and packages that the requests of one transaction holding the write lock found
-    // (theScope: SqlDatabase::lockedTransaction() or the engine's group; 0 keeps nothing), so
-    // that each write's check of its caller and its package runs one statement per transaction,
-    // not one per request. No other writer can change them under the lock; the store forgets
-    // what its own requests delete, and forgetFacts() forgets all when a request is taken back.
-    void setFactScope(std::uint64_t theScope);
+    // The users and packages that the requests of the transaction holding the write lock found
+    // (SqlDatabase::lockedTransaction()) are kept until it ends, so that each write's check of
+    // its caller and its package runs one statement per transaction, not one per request. No
+    // other writer can change them under the lock; the store forgets what its own requests
+    // delete, and forgetFacts() forgets all when a request is taken back.
     void forgetFacts();
     bool isUser(const std::string& theName);
 
@@ -307,6 +306,9 @@ private:
     // there was none.
     bool deleteInactive(std::int64_t theObject, const std::string& theOwner,
                         const std::string& theWorkspace);
+    // Keeps the facts only while the transaction that found them holds the write lock; true
+    // when facts may be kept.
+    bool followLockedTransaction();
     std::unique_ptr<SqlDatabase> itsDatabase;
     RecordDescriptions itsDescriptions;
     struct KnownFacts {

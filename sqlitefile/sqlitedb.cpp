@@ -194,18 +194,27 @@ std::int64_t SqliteDatabase::lastInsertId() {
 // instead of parsed each time.
 void SqliteDatabase::begin(bool theWrite) {
     query(theWrite ? "BEGIN IMMEDIATE" : "BEGIN").run();
+    itsWriting = theWrite;
+    itsWriteTransactions += theWrite ? 1 : 0;
 }
 
 void SqliteDatabase::commit() {
     query("COMMIT").run();
+    itsWriting = false;
 }
 
 void SqliteDatabase::rollback() {
+    itsWriting = false;
     // After some failures (a full disk, an I/O error) SQLite has rolled the transaction back
     // itself: a ROLLBACK then only fails, with an error of its own.
     if (sqlite3_get_autocommit(itsHandle))
         return;
     query("ROLLBACK").run();
+}
+
+std::uint64_t SqliteDatabase::lockedTransaction() const {
+    // A transaction that SQLite rolled back by itself holds nothing any more.
+    return itsWriting && !sqlite3_get_autocommit(itsHandle) ? itsWriteTransactions : 0;
 }
 
 void SqliteDatabase::savepoint() {

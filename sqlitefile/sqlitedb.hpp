@@ -58,9 +58,12 @@ public:
     void savepoint() override;
     void releaseSavepoint() override;
     void rollbackToSavepoint() override;
+    std::uint64_t lockedTransaction() const override;
 
 private:
     sqlite3* itsHandle = nullptr;
+    std::uint64_t itsWriteTransactions = 0; // counts the write transactions begun
+    bool itsWriting = false;                // a write transaction is open
     std::map<std::string, std::unique_ptr<SqliteStatement>, std::less<>> itsStatements;
 };
 
