@@ -161,12 +161,14 @@ Outcome TeamClient::runOperation(Operation theOperation) {
 
 Outcome TeamClient::push() {
     const std::map<std::string, RepositoryObject> anActive = activeObjects();
+    std::vector<const RepositoryObject*> aBases;
     for (int anIndex : pickObjects()) {
         const auto aFound = anActive.find(objectName(anIndex));
         if (aFound == anActive.end())
             throw Error("The shared object " + objectName(anIndex) + " has no active version");
-        write(aFound->second);
+        aBases.push_back(&aFound->second);
     }
+    write(aBases);
     return activateHeld();
 }
 
@@ -188,6 +190,7 @@ Outcome TeamClient::activate() {
     const std::map<std::string, RepositoryObject> anActive = activeObjects();
     std::map<std::string, std::string> aKnown;
     aKnown.swap(itsHeld);
+    std::vector<const RepositoryObject*> aRewrites;
     for (const RepositoryObject& aHeld : anInactive) {
         const auto aBase = anActive.find(aHeld.name());
         const auto aTag = aKnown.find(aHeld.name());
@@ -196,10 +199,11 @@ Outcome TeamClient::activate() {
             aHeld.metaData().itsVersionId - 1 != aBase->second.metaData().itsVersionId;
         // A version this client cannot name (a write whose answer was lost) is written again.
         if (anOutdated || aTag == aKnown.end())
-            write(aBase == anActive.end() ? aHeld : aBase->second);
+            aRewrites.push_back(aBase == anActive.end() ? &aHeld : &aBase->second);
         else
             itsHeld[aHeld.name()] = aTag->second;
     }
+    write(aRewrites);
     return activateHeld();
 }
 
@@ -211,13 +215,26 @@ std::map<std::string, RepositoryObject> TeamClient::activeObjects() const {
     return anObjects;
 }
 
-void TeamClient::write(const RepositoryObject& theActive) {
-    const std::string aTag = "c" + twoDigits(itsIndex) + "-" + std::to_string(++itsWrites);
-    repofunobjects::writeObject(
-        theActive,
-        std::make_shared<const std::string>(contentOf(
-            aTag, theActive.name(), static_cast<std::size_t>(itsOptions.itsContentSize))));
-    itsHeld[theActive.name()] = aTag;
+// The writes go together in one group, as a commit sends them: one statement and one
+// transaction on the server, one transaction on the file.
+void TeamClient::write(const std::vector<const RepositoryObject*>& theBases) {
+    if (theBases.empty())
+        return;
+    std::vector<std::string> aTags;
+    std::vector<repofunobjects::ObjectWrite> aWrites;
+    for (const RepositoryObject* aBase : theBases) {
+        aTags.push_back("c" + twoDigits(itsIndex) + "-" + std::to_string(++itsWrites));
+        aWrites.push_back(repofunobjects::prepareWriteObject(
+            *aBase, std::make_shared<const std::string>(
+                        contentOf(aTags.back(), aBase->name(),
+                                  static_cast<std::size_t>(itsOptions.itsContentSize)))));
+    }
+    CallGroup aGroup(connection::open());
+    repofunobjects::writeObjects(std::move(aWrites),
+                                 [&](std::size_t theIndex, const ObjectMetaData&) {
+                                     itsHeld[theBases[theIndex]->name()] = aTags[theIndex];
+                                 });
+    aGroup.end();
 }
 
 Outcome TeamClient::activateHeld() {

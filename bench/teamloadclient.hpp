@@ -51,8 +51,8 @@ private:
     Outcome activate();
     // The active objects of the shared package by name, with their metadata.
     std::map<std::string, RepositoryObject> activeObjects() const;
-    // Writes a new version of theActive's object based on it and remembers its tag.
-    void write(const RepositoryObject& theActive);
+    // Writes a new version of each object based on the version given and remembers its tag.
+    void write(const std::vector<const RepositoryObject*>& theBases);
     // Activates the versions the workspace holds; a conflict leaves them there.
     Outcome activateHeld();
     std::vector<int> pickObjects();

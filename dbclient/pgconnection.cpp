@@ -160,15 +160,6 @@ ReturnCode PgConnection::connect(const std::string& theServerNode, const std::st
     return ReturnCode::Ok;
 }
 
-int PgConnection::sendCall(std::string_view theFrame) {
-    const CallParameter aCall(theFrame);
-    if (itsCallPrepared)
-        return PQsendQueryPrepared(itsHandle, kPgCallName, 1, aCall.itsValues, aCall.itsLengths,
-                                   aCall.itsFormats, 1);
-    return PQsendQueryParams(itsHandle, kPgCallSql, 1, kCallTypes, aCall.itsValues,
-                             aCall.itsLengths, aCall.itsFormats, 1);
-}
-
 pg_result* PgConnection::runCall(std::string_view theFrame) {
     const CallParameter aCall(theFrame);
     if (itsCallPrepared)

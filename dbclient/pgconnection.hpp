@@ -61,8 +61,8 @@ public:
     // endCallGroup then fails, naming the answered calls that were lost with it.
     ReturnCode beginCallGroup() override;
     ReturnCode endCallGroup() override;
-    // The calls go in windows of a bounded count and size, each window in libpq's pipeline
-    // mode: all its calls are sent, then all its answers read. Within a group the window runs
+    // The calls go in windows of a bounded count and size, each window one statement that runs
+    // the procedure once per frame and answers them all. Within a group the window runs
     // in the group's transaction and counts against its budget between windows; outside one a
     // window is one transaction of its own. A failed call takes back the group's open
     // transaction (outside a group: its window's) as a single failed call does.
@@ -71,10 +71,8 @@ public:
 
     // For the statements: the open libpq connection, nullptr while not connected.
     pg_conn* handle() { return itsHandle; }
-    // Sends one repository call without waiting for its answer (pipeline mode) or runs it; the
-    // call goes by the statement prepared when the connection was made, so the server neither
-    // parses nor plans it again.
-    int sendCall(std::string_view theFrame);
+    // Runs one repository call by the statement prepared when the connection was made, so the
+    // server neither parses nor plans it again.
     pg_result* runCall(std::string_view theFrame);
     // Before a repository call: opens the group's transaction where one is due (after
     // committing one that has used its time). False with the failure in theError.
@@ -86,13 +84,10 @@ public:
     bool commitGroup(ErrorHolder& theError);
 
 private:
-    // Sends the calls theFrames[theBegin, theEnd) in one pipeline and appends their answers to
+    // Runs the calls theFrames[theBegin, theEnd) as one statement and appends their answers to
     // theAnswers; false with the failure in itsError.
     bool callWindow(const std::vector<std::string_view>& theFrames, std::size_t theBegin,
                     std::size_t theEnd, std::vector<std::string>& theAnswers);
-    // Reads the answers of theCount calls sent in pipeline mode and the end of the pipeline;
-    // the text of the first failure, empty when every call answered.
-    std::string readWindow(std::size_t theCount, std::vector<std::string>& theAnswers);
     // Runs theSql, a command without rows; false with the server's text in theError.
     bool command(const char* theSql, const char* theTag, ErrorHolder& theError);
 

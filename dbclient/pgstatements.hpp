@@ -13,6 +13,13 @@ class PgConnection;
 
 // The repository call as the server runs it: the frame in, the answer frame out, both bytea.
 inline constexpr const char* kPgCallSql = "SELECT sys.repository_rest($1::bytea)";
+// A window of calls as one statement: the procedure runs once per frame of the array, in the
+// array's order (a function scan yields the elements in order, and the select list is computed
+// row by row as they come); each answer comes with the position of its frame, which the client
+// checks.
+inline constexpr const char* kPgCallWindowSql =
+    "SELECT n, sys.repository_rest(f) FROM pg_catalog.unnest($1::bytea[]) WITH ORDINALITY AS "
+    "t(f, n)";
 // The name of the call's statement prepared on each connection.
 inline constexpr const char* kPgCallName = "kivo_repository_call";
 inline constexpr unsigned kPgByteaType = 17;

@@ -17,7 +17,9 @@ extern "C" {
 #include "executor/spi.h"
 #include "storage/proc.h"
 #include "utils/errcodes.h"
+#include "utils/fmgrprotos.h"
 #include "utils/resowner.h"
+#include "utils/snapmgr.h"
 }
 
 namespace RepositoryAccess::pgextension {
@@ -36,6 +38,7 @@ SpiDatabase::Call::Call(SpiDatabase& theDatabase) : itsDatabase(theDatabase) {
     itsDatabase.itsFailure.clear();
     itsDatabase.itsInSubtransaction = false;
     itsDatabase.itsReadOnly = false;
+    itsDatabase.itsSnapshotPushed = false;
     itsDatabase.itsLockTaken = false;
     itsDatabase.itsChanges = 0;
     PgFailure aFailure;
@@ -119,11 +122,19 @@ void SpiDatabase::execute(const std::string& theSql) {
     itsChanges = static_cast<std::int64_t>(aProcessed);
 }
 
+// The server's own lastval(), called directly: a statement for it would cost a plan's run for
+// every new object of a push. It checks the caller's rights on the sequence as the statement does.
 std::int64_t SpiDatabase::lastInsertId() {
-    auto aQuery = query("SELECT pg_catalog.lastval()");
-    if (!aQuery.step())
-        throw StorageError("Repository storage failed: no generated key");
-    return aQuery.integer(0);
+    requireUsable();
+    PgFailure aFailure;
+    std::int64_t aKey = 0;
+    if (!pgGuard(aFailure, [&] {
+            LOCAL_FCINFO(aCall, 0);
+            InitFunctionCallInfoData(*aCall, nullptr, 0, InvalidOid, nullptr, nullptr);
+            aKey = DatumGetInt64(lastval(aCall));
+        }))
+        fail("lastval", aFailure.itsMessage, aFailure.itsCode);
+    return aKey;
 }
 
 void SpiDatabase::beginInstallation() {
@@ -192,8 +203,14 @@ void SpiDatabase::openSubtransaction(bool theWrite) {
     PgFailure aFailure;
     MemoryContext aContext = CurrentMemoryContext;
     ResourceOwner anOwner = CurrentResourceOwner;
+    // A read runs every statement in one snapshot, taken as it begins (SPI's read-only mode runs
+    // in the active one): it sees one state of the repository and never waits. The snapshot is
+    // its own, not the calling statement's, because one statement may run a window of calls:
+    // a read there sees the writes of the calls before it.
     if (!pgGuard(aFailure, [&] {
             BeginInternalSubTransaction(nullptr);
+            if (!theWrite)
+                PushActiveSnapshot(GetTransactionSnapshot());
             // The statements keep working in the call's memory, as PL/Python's do.
             MemoryContextSwitchTo(aContext);
         }))
@@ -201,9 +218,8 @@ void SpiDatabase::openSubtransaction(bool theWrite) {
     itsInSubtransaction = true;
     itsContext = aContext;
     itsOwner = anOwner;
-    // A read runs every statement in the snapshot of the calling statement (SPI's read-only
-    // mode): it sees one state of the repository and never waits.
     itsReadOnly = !theWrite;
+    itsSnapshotPushed = !theWrite;
 }
 
 std::uint64_t SpiDatabase::lockedTransaction() const {
@@ -278,7 +294,10 @@ void SpiDatabase::commit() {
     PgFailure aFailure;
     MemoryContext aContext = itsContext;
     ResourceOwner anOwner = itsOwner;
+    const bool aPushed = std::exchange(itsSnapshotPushed, false);
     if (!pgGuard(aFailure, [&] {
+            if (aPushed)
+                PopActiveSnapshot();
             ReleaseCurrentSubTransaction();
             MemoryContextSwitchTo(aContext);
             CurrentResourceOwner = anOwner;
@@ -303,8 +322,9 @@ void SpiDatabase::rollback() {
     PgFailure aFailure;
     MemoryContext aContext = itsContext;
     ResourceOwner anOwner = itsOwner;
-    // A lock taken in the subtransaction goes with it.
+    // A lock taken in the subtransaction goes with it, as does the read's snapshot.
     itsLockTaken = false;
+    itsSnapshotPushed = false;
     const bool anOk = pgGuard(aFailure, [&] {
         RollbackAndReleaseCurrentSubTransaction();
         MemoryContextSwitchTo(aContext);

@@ -109,6 +109,7 @@ private:
     bool itsConnected = false;
     bool itsInSubtransaction = false;
     bool itsReadOnly = false;
+    bool itsSnapshotPushed = false; // the open read's own snapshot, popped at its commit
     // The write lock: taken by the open subtransaction, and the local id of the top-level
     // transaction that holds it since a subtransaction that took it committed (0: none). The
     // requests of a client's group share one transaction, and only its first write waits.

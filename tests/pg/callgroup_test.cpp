@@ -97,9 +97,9 @@ TEST_F(PgCallGroupTest, AConnectionKilledInAGroupLosesOnlyItsOpenTransaction) {
     EXPECT_EQ(committedObjects(), "a,b,c,d");
 }
 
-// Calls sent together (the pipelined windows of callAll) answer in their order, each on its own:
-// a refused one among them is only its own answer, and the group holds them all. Outside a group
-// each window commits on its own.
+// Calls sent together (the windows of callAll, each one statement) answer in their order, each
+// on its own: a refused one among them is only its own answer, and the group holds them all.
+// Outside a group each window commits on its own.
 TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     std::vector<std::pair<std::string, std::vector<std::string>>> aRequests;
     for (int i = 0; i < 250; ++i)
@@ -122,10 +122,20 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     expectCode(write("p3"), "0", {"text"});
     EXPECT_EQ(committedObjects("name like 'p%'"), "p1,p2,p3");
 
+    // A read among calls sent together sees what the calls before it wrote.
+    const std::string anObject = objectJson(itsPackage, "r1", "txt");
+    const auto aReadBack = itsDeveloper->callAll({{write("r1"), {"text"}},
+                                                  {activateJson(kDeveloper, anObject), {}},
+                                                  {latestVersionJson(anObject), {}}});
+    EXPECT_EQ(aReadBack.itsFailure, "");
+    EXPECT_EQ(aReadBack.itsCodes, (std::vector<std::string>{"0", "0", "0"}));
+
     // A call that fails inside the server among calls sent together takes back the group's
-    // open transaction, the calls behind it are not made, and the connection is usable at once.
+    // open transaction (here the write of q0 before them, and the whole window), and the
+    // connection is usable at once.
     const std::string aConstraint = poison("inactive_versions");
     itsDeveloper->beginGroup();
+    expectCode(write("q0"), "0", {"text"});
     const auto aFailed = itsDeveloper->callAll(
         {{write("q1"), {"text"}}, {write("q2"), {itsPoison}}, {write("q3"), {"text"}}});
     cure("inactive_versions");
