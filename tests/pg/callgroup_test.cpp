@@ -129,6 +129,8 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
                                                   {latestVersionJson(anObject), {}}});
     EXPECT_EQ(aReadBack.itsFailure, "");
     EXPECT_EQ(aReadBack.itsCodes, (std::vector<std::string>{"0", "0", "0"}));
+    ASSERT_EQ(aReadBack.itsJsons.size(), 3u);
+    EXPECT_TRUE(contains(aReadBack.itsJsons[2], R"("version":"1")")) << aReadBack.itsJsons[2];
 
     // A call that fails inside the server among calls sent together takes back the group's
     // open transaction (here the write of q0 before them, and the whole window), and the

@@ -135,10 +135,11 @@ public:
     }
 
     // theRequests (JSON and CDATA each) sent together through the connection's callAll: the
-    // error code of each answer in order, or the failure of the calls.
+    // error code and JSON of each answer in order, or the failure of the calls.
     struct CallsOutcome {
         std::string itsFailure;
         std::vector<std::string> itsCodes;
+        std::vector<std::string> itsJsons; // the answers' JSON parts
     };
     CallsOutcome
     callAll(const std::vector<std::pair<std::string, std::vector<std::string>>>& theRequests) {
@@ -152,8 +153,11 @@ public:
         if (itsConnection->callAll(aViews, anAnswers) != RepositoryAccess::dbclient::ReturnCode::Ok)
             anOutcome.itsFailure = itsConnection->error().getErrorText();
         else
-            for (const std::string& aFrame : anAnswers)
-                anOutcome.itsCodes.push_back(answerOf(aFrame)->code());
+            for (const std::string& aFrame : anAnswers) {
+                const auto anAnswer = answerOf(aFrame);
+                anOutcome.itsCodes.push_back(anAnswer->code());
+                anOutcome.itsJsons.push_back(anAnswer->itsJson);
+            }
         return anOutcome;
     }
 
