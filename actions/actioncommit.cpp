@@ -130,7 +130,7 @@ void actionCommit::execute() {
         aStep();
         commitFile(*aFile, aReadAhead.take());
     }
-    flushWrites();
+    finishWrites();
     for (const auto& aFile : itsDeleted) {
         aStep();
         commitDeletion(aFile);
@@ -209,12 +209,28 @@ void actionCommit::commitFile(const std::string& theFile, ReadAhead::Content the
 
 void actionCommit::flushWrites() {
     KIVO_PERF_SCOPE("actionCommit::flushWrites()");
-    if (itsWrites.empty())
-        return;
-    std::vector<QueuedFile> aQueued = std::exchange(itsQueued, {});
+    std::vector<QueuedFile> anArrived = arriveWrites();
+    itsSentFiles = std::exchange(itsQueued, {});
     itsQueuedBytes = 0;
-    auto aRecord = [&aQueued](std::size_t theIndex, const ObjectMetaData& theMetaData) {
-        QueuedFile& aFile = aQueued[theIndex];
+    if (!itsWrites.empty())
+        itsSent.send(std::exchange(itsWrites, {}));
+    recordWrites(anArrived);
+}
+
+void actionCommit::finishWrites() {
+    flushWrites();
+    std::vector<QueuedFile> aLast = arriveWrites();
+    recordWrites(aLast);
+}
+
+std::vector<actionCommit::QueuedFile> actionCommit::arriveWrites() {
+    itsSent.arrive();
+    return std::exchange(itsSentFiles, {});
+}
+
+void actionCommit::recordWrites(std::vector<QueuedFile>& theFiles) {
+    auto aRecord = [&theFiles](std::size_t theIndex, const ObjectMetaData& theMetaData) {
+        QueuedFile& aFile = theFiles[theIndex];
         RepositoryObject& anObject = aFile.itsObject;
         ObjectMetaData aMetaData = theMetaData;
         if (isSet(params::simulate) && aMetaData.itsType == 0)
@@ -227,7 +243,7 @@ void actionCommit::flushWrites() {
         runstatistics::add(Statistic::committedFiles);
         console::progress("Committed file: " + quoted(anObject.workSpaceFileName()));
     };
-    repofunobjects::writeObjects(std::exchange(itsWrites, {}), aRecord);
+    itsSent.judge(aRecord);
 }
 
 void actionCommit::commitDeletion(const std::string& theFile) {

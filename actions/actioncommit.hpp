@@ -44,8 +44,23 @@ private:
     // Queues the write of one new or modified file, whose content was read ahead, as the
     // inactive version of its object; a full queue goes to the repository.
     void commitFile(const std::string& theFile, ReadAhead::Content theContent);
-    // Sends the queued writes together and records each written file, in their order.
+    // A file whose write waits in the queue, with what its status entry will record.
+    struct QueuedFile {
+        std::string itsFile;
+        RepositoryObject itsObject;
+        std::string itsHash;
+        std::string itsTimestamp;
+        std::string itsFileStat;
+    };
+    // Sends the queued writes together; while the repository makes them, records the files of
+    // the writes sent before, in their order.
     void flushWrites();
+    // Waits for the writes sent last and records their files.
+    void finishWrites();
+    // Waits for the answers of the writes on their way; their files, to record.
+    std::vector<QueuedFile> arriveWrites();
+    // Records each file of the writes that arrived with its new inactive metadata.
+    void recordWrites(std::vector<QueuedFile>& theFiles);
     // Records one deleted file as an inactive deletion (or drops a never-activated object).
     void commitDeletion(const std::string& theFile);
 
@@ -57,16 +72,11 @@ private:
     std::set<std::string> itsBinarySuffixes;
     std::unordered_map<std::string, RepositoryObject> itsObjects;
 
-    // A file whose write waits in the queue, with what its status entry will record.
-    struct QueuedFile {
-        std::string itsFile;
-        RepositoryObject itsObject;
-        std::string itsHash;
-        std::string itsTimestamp;
-        std::string itsFileStat;
-    };
     std::vector<QueuedFile> itsQueued;
     std::vector<repofunobjects::ObjectWrite> itsWrites;
+    // The writes sent to the repository and not recorded yet, with their files.
+    repofunobjects::WritesOnTheirWay itsSent;
+    std::vector<QueuedFile> itsSentFiles;
     std::size_t itsQueuedBytes = 0;
 };
 

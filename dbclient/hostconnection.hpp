@@ -24,6 +24,7 @@ public:
     ReturnCode endCallGroup() override;
     ReturnCode callAll(const std::vector<std::string_view>& theFrames,
                        std::vector<std::string>& theAnswers) override;
+    bool isRemote() const override { return apBackend && apBackend->isRemote(); }
 
 private:
     std::unique_ptr<Connection> apBackend;

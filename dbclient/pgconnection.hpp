@@ -68,6 +68,7 @@ public:
     // transaction (outside a group: its window's) as a single failed call does.
     ReturnCode callAll(const std::vector<std::string_view>& theFrames,
                        std::vector<std::string>& theAnswers) override;
+    bool isRemote() const override { return true; }
 
     // For the statements: the open libpq connection, nullptr while not connected.
     pg_conn* handle() { return itsHandle; }

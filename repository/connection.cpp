@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <future>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <utility>
@@ -306,6 +307,7 @@ Connection::PreparedCall Connection::prepareCall(const RepositoryRequest& theReq
 
 RepositoryMessage Connection::call(PreparedCall theCall) {
     KIVO_PERF_SCOPE("Connection::callRepo()");
+    awaitSent();
     if (theCall.itsSimulatedAnswer)
         return std::move(*theCall.itsSimulatedAnswer);
 
@@ -357,41 +359,91 @@ RepositoryMessage Connection::call(PreparedCall theCall) {
 
 std::vector<RepositoryMessage> Connection::callAll(std::vector<PreparedCall> theCalls) {
     KIVO_PERF_SCOPE("Connection::callAll()");
-    KIVO_CHECK(itsLibrary->itsConnection != nullptr, "The repository connection is closed");
-    std::vector<RepositoryMessage> aResponses;
-    aResponses.reserve(theCalls.size());
-    const bool aSimulated = std::any_of(theCalls.begin(), theCalls.end(), [](const auto& theCall) {
-        return theCall.itsSimulatedAnswer.has_value();
-    });
-    std::vector<std::string> anAnswers;
-    ReturnCode aCode = ReturnCode::NoData;
-    if (!aSimulated) {
-        std::vector<std::string_view> aFrames;
-        aFrames.reserve(theCalls.size());
-        for (const PreparedCall& aCall : theCalls)
-            aFrames.emplace_back(aCall.itsFrame);
-        aCode = itsLibrary->itsConnection->callAll(aFrames, anAnswers);
-    }
-    if (aCode == ReturnCode::NoData) {
+    awaitSent();
+    std::optional<std::vector<std::string>> anAnswers;
+    if (std::none_of(theCalls.begin(), theCalls.end(),
+                     [](const auto& theCall) { return theCall.itsSimulatedAnswer.has_value(); }))
+        anAnswers = sendFrames(theCalls);
+    if (!anAnswers) {
+        std::vector<RepositoryMessage> aResponses;
+        aResponses.reserve(theCalls.size());
         for (PreparedCall& aCall : theCalls)
             aResponses.push_back(call(std::move(aCall)));
         return aResponses;
     }
+    return parseResponses(*anAnswers);
+}
+
+std::optional<std::vector<std::string>>
+Connection::sendFrames(const std::vector<PreparedCall>& theCalls) {
+    KIVO_CHECK(itsLibrary->itsConnection != nullptr, "The repository connection is closed");
+    std::vector<std::string_view> aFrames;
+    aFrames.reserve(theCalls.size());
+    for (const PreparedCall& aCall : theCalls)
+        aFrames.emplace_back(aCall.itsFrame);
+    std::vector<std::string> anAnswers;
+    const ReturnCode aCode = itsLibrary->itsConnection->callAll(aFrames, anAnswers);
+    if (aCode == ReturnCode::NoData)
+        return std::nullopt;
     if (!isGood(aCode) || anAnswers.size() != theCalls.size())
         throw Error("Failed to execute prepared statement: " +
                     itsLibrary->itsConnection->error().getErrorText());
-    for (const std::string& anAnswer : anAnswers)
+    return anAnswers;
+}
+
+std::vector<RepositoryMessage>
+Connection::parseResponses(const std::vector<std::string>& theAnswers) const {
+    std::vector<RepositoryMessage> aResponses;
+    aResponses.reserve(theAnswers.size());
+    for (const std::string& anAnswer : theAnswers)
         aResponses.push_back(
             parseResponse(anAnswer.data(), static_cast<std::int64_t>(anAnswer.size())));
     return aResponses;
 }
 
+void Connection::sendAll(std::vector<PreparedCall> theCalls) {
+    awaitSent();
+    KIVO_CHECK(!itsArrived, "The answers of the calls sent before were not collected");
+    const bool aSimulated = std::any_of(theCalls.begin(), theCalls.end(), [](const auto& theCall) {
+        return theCall.itsSimulatedAnswer.has_value();
+    });
+    if (aSimulated || itsLibrary->itsConnection == nullptr ||
+        !itsLibrary->itsConnection->isRemote()) {
+        itsArrived = callAll(std::move(theCalls));
+        return;
+    }
+    // The helper thread uses only the library connection, which nothing else touches until
+    // awaitSent() has joined it; the answers are parsed back on the run's thread.
+    itsSending = std::async(std::launch::async, [this, aCalls = std::move(theCalls)] {
+        std::optional<std::vector<std::string>> anAnswers = sendFrames(aCalls);
+        if (!anAnswers)
+            throw Error("The repository connection cannot send calls together");
+        return std::move(*anAnswers);
+    });
+}
+
+std::vector<RepositoryMessage> Connection::collect() {
+    KIVO_PERF_SCOPE("Connection::collect()");
+    awaitSent();
+    KIVO_CHECK(itsArrived.has_value(), "No calls were sent to collect the answers of");
+    return *std::exchange(itsArrived, std::nullopt);
+}
+
+void Connection::awaitSent() {
+    if (!itsSending.valid())
+        return;
+    // get() leaves the future empty whether it returns or throws the calls' failure.
+    itsArrived = parseResponses(itsSending.get());
+}
+
 void Connection::beginCallGroup() {
+    awaitSent();
     if (itsLibrary->itsConnection != nullptr)
         itsLibrary->itsConnection->beginCallGroup();
 }
 
 void Connection::endCallGroup() {
+    awaitSent();
     if (itsLibrary->itsConnection == nullptr)
         return;
     dbclient::Connection& aConnection = *itsLibrary->itsConnection;
@@ -419,6 +471,7 @@ void CallGroup::end() {
 }
 
 void Connection::close() {
+    awaitSent();
     if (itsLibrary->itsConnection == nullptr)
         return;
     dbclient::Connection* aConnection = itsLibrary->itsConnection;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,14 @@ public:
     // server gets them all before it answers the first. A failed call throws, and the calls
     // after it are not made.
     std::vector<RepositoryMessage> callAll(std::vector<PreparedCall> theCalls);
+    // Starts theCalls as callAll makes them and, where the repository runs in another process,
+    // returns at once: they travel on a helper thread while the run prepares its next work,
+    // and collect() waits for their answers. Every other use of the connection waits for them
+    // first, and throws their failure. The repository file, or simulated answers, answer here
+    // and now. The answers of one sendAll are collected before the next.
+    void sendAll(std::vector<PreparedCall> theCalls);
+    // The answers of the calls that sendAll started, in their order; throws as callAll does.
+    std::vector<RepositoryMessage> collect();
 
     std::int64_t getApiVersion() const { return itsApiVersion; }
     const std::string& getUserName() const { return itsUserName; }
@@ -63,6 +72,13 @@ public:
     void close();
 
 private:
+    // The answer frames of theCalls from the library, or nothing where it makes calls only one
+    // at a time; throws its failure.
+    std::optional<std::vector<std::string>> sendFrames(const std::vector<PreparedCall>& theCalls);
+    std::vector<RepositoryMessage> parseResponses(const std::vector<std::string>& theAnswers) const;
+    // Waits for the calls on their way, if any, and keeps their answers for collect().
+    void awaitSent();
+
     struct Library;
     std::unique_ptr<Library> itsLibrary;
     std::string itsUserName;
@@ -71,6 +87,10 @@ private:
     std::string itsHostName;
     std::string itsKey;
     std::int64_t itsApiVersion = 0;
+    // The calls of sendAll on their way, then their answers; destroyed before the library,
+    // and a thread still on its way is waited for.
+    std::future<std::vector<std::string>> itsSending;
+    std::optional<std::vector<RepositoryMessage>> itsArrived;
 };
 
 // The repository calls of one scope as a group (the thousands of small writes of one action):

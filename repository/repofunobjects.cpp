@@ -378,16 +378,49 @@ ObjectMetaData writeObject(const RepositoryObject& theObject, SharedString theCo
     return judgedWrite(aWrite.itsObject, connection::open().call(std::move(aWrite.itsCall)));
 }
 
-void writeObjects(std::vector<ObjectWrite> theWrites,
-                  const std::function<void(std::size_t, const ObjectMetaData&)>& theWritten) {
+namespace {
+
+std::vector<Connection::PreparedCall> callsOf(std::vector<ObjectWrite>& theWrites) {
     std::vector<Connection::PreparedCall> aCalls;
     aCalls.reserve(theWrites.size());
     for (ObjectWrite& aWrite : theWrites)
         aCalls.push_back(std::move(aWrite.itsCall));
-    std::vector<RepositoryMessage> anAnswers = connection::open().callAll(std::move(aCalls));
-    for (std::size_t anIndex = 0; anIndex < anAnswers.size(); ++anIndex)
+    return aCalls;
+}
+
+void judgeWrites(const std::vector<ObjectWrite>& theWrites,
+                 std::vector<RepositoryMessage> theAnswers,
+                 const std::function<void(std::size_t, const ObjectMetaData&)>& theWritten) {
+    for (std::size_t anIndex = 0; anIndex < theAnswers.size(); ++anIndex)
         theWritten(anIndex,
-                   judgedWrite(theWrites[anIndex].itsObject, std::move(anAnswers[anIndex])));
+                   judgedWrite(theWrites[anIndex].itsObject, std::move(theAnswers[anIndex])));
+}
+
+} // namespace
+
+void writeObjects(std::vector<ObjectWrite> theWrites,
+                  const std::function<void(std::size_t, const ObjectMetaData&)>& theWritten) {
+    judgeWrites(theWrites, connection::open().callAll(callsOf(theWrites)), theWritten);
+}
+
+void WritesOnTheirWay::send(std::vector<ObjectWrite> theWrites) {
+    KIVO_CHECK(itsSent.empty(), "The writes sent before have not arrived yet");
+    connection::open().sendAll(callsOf(theWrites));
+    itsSent = std::move(theWrites);
+}
+
+void WritesOnTheirWay::arrive() {
+    if (itsSent.empty())
+        return;
+    KIVO_CHECK(itsArrived.empty(), "The writes that arrived before were not judged yet");
+    itsAnswers = connection::open().collect();
+    itsArrived = std::exchange(itsSent, {});
+}
+
+void WritesOnTheirWay::judge(
+    const std::function<void(std::size_t, const ObjectMetaData&)>& theWritten) {
+    std::vector<ObjectWrite> aWrites = std::exchange(itsArrived, {});
+    judgeWrites(aWrites, std::exchange(itsAnswers, {}), theWritten);
 }
 
 } // namespace RepositoryAccess::repofunobjects

@@ -126,6 +126,24 @@ ObjectWrite prepareWriteObject(const RepositoryObject& theObject, SharedString t
 void writeObjects(std::vector<ObjectWrite> theWrites,
                   const std::function<void(std::size_t, const ObjectMetaData&)>& theWritten);
 
+// The writes of writeObjects in three steps, so that the run prepares its next writes and
+// records the ones before while the repository makes these: send() starts them (on a server
+// they travel while the run goes on), arrive() waits for their answers, and judge() judges
+// them as writeObjects does. Writes are sent only after the ones before have arrived.
+class WritesOnTheirWay {
+public:
+    void send(std::vector<ObjectWrite> theWrites);
+    // Waits for the answers of the writes sent, if any.
+    void arrive();
+    // Judges the answers that arrived, in order; throws at the first refused write.
+    void judge(const std::function<void(std::size_t, const ObjectMetaData&)>& theWritten);
+
+private:
+    std::vector<ObjectWrite> itsSent;
+    std::vector<ObjectWrite> itsArrived;
+    std::vector<RepositoryMessage> itsAnswers;
+};
+
 // The content of one attachment slot: its CDATA when not empty, else its BDATA; a "properties"
 // object's CDATA is turned from UTF-8 into Latin-1. Fails with "Could not convert CDATA of
 // object <descriptor> from UTF-8 to Latin-1" around the conversion's message.
