@@ -184,7 +184,7 @@ void SpiDatabase::refreshStatistics() {
     if (itsChangedRows < itsRefreshAt)
         return;
     itsChangedRows = 0;
-    itsRefreshAt *= 2;
+    itsRefreshAt *= 4;
     openSubtransaction(true);
     try {
         execute("ANALYZE (SKIP_LOCKED) objects, inactive_versions, history, packages, "

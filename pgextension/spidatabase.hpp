@@ -103,7 +103,8 @@ private:
     std::map<std::string, std::unique_ptr<SpiStatement>, std::less<>> itsStatements;
     std::int64_t itsChanges = 0;
     // Rows changed since the last refresh of the statistics, and how many the next one waits
-    // for: it doubles each time, so that a long run refreshes a few times, not without end.
+    // for: it grows fourfold each time, so that a long run refreshes a few times, not without
+    // end (a first push of 1,000 files twice).
     std::int64_t itsChangedRows = 0;
     std::int64_t itsRefreshAt = 500;
     bool itsConnected = false;
