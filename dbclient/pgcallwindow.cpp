@@ -116,7 +116,7 @@ bool PgConnection::callWindow(const std::vector<std::string_view>& theFrames, st
         itsError.set(pgcode::kNotConnected, "Not connected to a database server");
         return false;
     }
-    if (!enterCall(itsError))
+    if (!enterCall(itsError, false))
         return false;
     const std::string anArray = byteaArray(theFrames, theBegin, theEnd);
     if (anArray.size() > static_cast<std::size_t>(INT32_MAX)) {
@@ -128,7 +128,8 @@ bool PgConnection::callWindow(const std::vector<std::string_view>& theFrames, st
     const char* aValues[] = {anArray.data()};
     const int aLengths[] = {static_cast<int>(anArray.size())};
     const int aFormats[] = {1};
-    // Outside a group the window's calls share the statement's implicit transaction.
+    // Outside the group's open transaction the window's calls share the statement's implicit
+    // transaction.
     const Result aResult(
         PQexecParams(itsHandle, kPgCallWindowSql, 1, aTypes, aValues, aLengths, aFormats, 1),
         &PQclear);

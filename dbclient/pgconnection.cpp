@@ -185,10 +185,10 @@ ReturnCode PgConnection::endCallGroup() {
     return ReturnCode::Error;
 }
 
-bool PgConnection::enterCall(ErrorHolder& theError) {
+bool PgConnection::enterCall(ErrorHolder& theError, bool theMayOpen) {
     if (itsGroupOpen && itsGroupBudget.expired() && !commitGroup(theError))
         return false;
-    if (!itsGrouping || itsGroupOpen)
+    if (!itsGrouping || itsGroupOpen || !theMayOpen)
         return true;
     // The extension writes only in READ COMMITTED, whatever the database's default.
     if (!command("BEGIN ISOLATION LEVEL READ COMMITTED", "BEGIN", theError))

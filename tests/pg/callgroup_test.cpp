@@ -98,8 +98,8 @@ TEST_F(PgCallGroupTest, AConnectionKilledInAGroupLosesOnlyItsOpenTransaction) {
 }
 
 // Calls sent together (the windows of callAll, each one statement) answer in their order, each
-// on its own: a refused one among them is only its own answer, and the group holds them all.
-// Outside a group each window commits on its own.
+// on its own: a refused one among them is only its own answer. A window commits on its own
+// unless it finds the group's transaction open.
 TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     std::vector<std::pair<std::string, std::vector<std::string>>> aRequests;
     for (int i = 0; i < 250; ++i)
@@ -107,6 +107,10 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
             {i == 150 ? refusedWrite() : write("o" + std::to_string(1000 + i)), {"text"}});
     itsDeveloper->beginGroup();
     const auto anOutcome = itsDeveloper->callAll(aRequests);
+    // Windows that find no open transaction of the group commit on their own, at once.
+    EXPECT_EQ(itsAdmin->sql("select count(*) from sys.objects where package = '" + itsPackage +
+                            "' and name between 'o1000' and 'o1249'"),
+              "249");
     EXPECT_EQ(itsDeveloper->endGroup(), "");
     ASSERT_EQ(anOutcome.itsFailure, "");
     ASSERT_EQ(anOutcome.itsCodes.size(), aRequests.size());
