@@ -174,13 +174,21 @@ void actionCommit::readBinarySuffixes() {
 void actionCommit::createPackages() {
     KIVO_PERF_SCOPE("actionCommit::createPackages()");
     const bool anInherit = !isSet(params::noInherit);
+    std::vector<std::string> aPackages;
     for (const auto& aDirectory : itsNewDirectories) {
         const std::string aPackage = workspace::normalizePackage(aDirectory + "/");
         if (aPackage.empty())
             continue;
         workspace::packageToDirectory(aPackage); // refuses the settings folder and `..`
-        if (repofunpackages::existsPackage(aPackage))
+        aPackages.push_back(aPackage);
+    }
+    if (aPackages.empty())
+        return;
+    const std::vector<bool> anExists = repofunpackages::existPackages(aPackages);
+    for (std::size_t anIndex = 0; anIndex < aPackages.size(); ++anIndex) {
+        if (anExists[anIndex])
             continue;
+        const std::string& aPackage = aPackages[anIndex];
         repofunpackages::createPackage(aPackage, anInherit);
         runstatistics::add(Statistic::createdPackages);
         console::progress("Created package: " + aPackage);

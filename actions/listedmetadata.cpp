@@ -51,16 +51,20 @@ activeMetaData(const std::vector<RepositoryObject>& theObjects,
         aSample = &anObject;
         ++aCount;
     }
-    std::unordered_map<std::string, ObjectMetaData> aListed;
+    std::vector<std::string> aWorthListing;
     for (const auto& [aPackage, aSampled] : aPackages) {
         const auto& [aSample, aCount] = aSampled;
         // A star would make the package's name a pattern.
-        if (aPackage.find('*') != std::string::npos ||
-            !worthListing(aCount, workspaceFilesOfPackage(*aSample, theStatus)))
-            continue;
-        for (const RepositoryObject& anObject : repofunobjects::activeObjectsOfPackage(aPackage))
-            aListed.emplace(anObject.key(), anObject.metaData());
+        if (aPackage.find('*') == std::string::npos &&
+            worthListing(aCount, workspaceFilesOfPackage(*aSample, theStatus)))
+            aWorthListing.push_back(aPackage);
     }
+    std::unordered_map<std::string, ObjectMetaData> aListed;
+    if (aWorthListing.empty())
+        return aListed;
+    for (const auto& aPackage : repofunobjects::activeObjectsOfPackages(aWorthListing))
+        for (const RepositoryObject& anObject : aPackage)
+            aListed.emplace(anObject.key(), anObject.metaData());
     return aListed;
 }
 

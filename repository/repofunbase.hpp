@@ -43,6 +43,25 @@ template <class TResponse> TResponse send(const RepositoryRequest& theRequest) {
     return TResponse(connection::open().callRepo(theRequest));
 }
 
+// Sends theRequests together and returns their answers, in their order, for the response
+// classes to wrap: a server answers them in one round trip. A run that shows its requests or
+// answers, or simulates its writes, sends them one at a time (connection::callsTogether).
+template <class TRequest>
+std::vector<RepositoryMessage> sendTogether(const std::vector<TRequest>& theRequests) {
+    Connection& aConnection = connection::open();
+    if (connection::callsTogether(theRequests.size()) < theRequests.size()) {
+        std::vector<RepositoryMessage> anAnswers;
+        for (const TRequest& aRequest : theRequests)
+            anAnswers.push_back(aConnection.callRepo(aRequest));
+        return anAnswers;
+    }
+    std::vector<Connection::PreparedCall> aCalls;
+    aCalls.reserve(theRequests.size());
+    for (const TRequest& aRequest : theRequests)
+        aCalls.push_back(aConnection.prepareCall(aRequest));
+    return aConnection.callAll(std::move(aCalls));
+}
+
 // True when theCode equals one of theAccepted exactly ("00" and "0 " are not "0").
 bool isAccepted(std::string_view theCode, AcceptedCodes theAccepted);
 

@@ -15,6 +15,7 @@ namespace RepositoryAccess::repofunobjects {
 
 using repofunbase::judge;
 using repofunbase::send;
+using repofunbase::sendTogether;
 
 namespace {
 
@@ -173,10 +174,21 @@ std::vector<RepositoryObject> findObjects(const RepositorySession& theSession,
 }
 
 std::vector<RepositoryObject> activeObjectsOfPackage(const std::string& thePackage) {
-    auto aResponse =
-        send<ListObjectsResponse>(FindObjectsRequest(RepositorySession::active(), thePackage, "*"));
-    judge(aResponse, "Failed to find objects (");
-    return aResponse.takeObjects();
+    return std::move(activeObjectsOfPackages({thePackage}).front());
+}
+
+std::vector<std::vector<RepositoryObject>>
+activeObjectsOfPackages(const std::vector<std::string>& thePackages) {
+    std::vector<FindObjectsRequest> aRequests;
+    for (const std::string& aPackage : thePackages)
+        aRequests.emplace_back(RepositorySession::active(), aPackage, "*");
+    std::vector<std::vector<RepositoryObject>> anObjects;
+    for (RepositoryMessage& anAnswer : sendTogether(aRequests)) {
+        ListObjectsResponse aResponse(std::move(anAnswer));
+        judge(aResponse, "Failed to find objects (");
+        anObjects.push_back(aResponse.takeObjects());
+    }
+    return anObjects;
 }
 
 std::int64_t getNumberOfLatestVersion(const RepositorySession& theSession,

@@ -46,6 +46,9 @@ bool existsObject(const RepositorySession& theSession, const RepositoryObject& t
 // The active objects of one package with their metadata, in one call. Objects whose names
 // cannot be workspace files are left out without a word: the caller looks for its own files.
 std::vector<RepositoryObject> activeObjectsOfPackage(const std::string& thePackage);
+// The same for each of thePackages, asked together.
+std::vector<std::vector<RepositoryObject>>
+activeObjectsOfPackages(const std::vector<std::string>& thePackages);
 
 // The objects of theSession that match the package and name patterns, restricted by theList.
 std::vector<RepositoryObject>

@@ -7,6 +7,7 @@ namespace RepositoryAccess::repofunpackages {
 
 using repofunbase::judge;
 using repofunbase::send;
+using repofunbase::sendTogether;
 
 void createPackage(const PackageAttributes& theAttributes, bool theInherit) {
     auto aResponse = send<CreatePackageResponse>(CreatePackageRequest(theAttributes, theInherit));
@@ -27,9 +28,22 @@ void deletePackage(const std::string& thePackage, bool theIgnoreInactiveObjects,
 }
 
 bool existsPackage(const std::string& thePackage) {
-    auto aResponse = send<ExistsPackageResponse>(ExistsPackageRequest(thePackage));
-    judge(aResponse, "Failed to check whether package \"" + thePackage + "\" exists (");
-    return aResponse.exists();
+    return existPackages({thePackage}).front();
+}
+
+std::vector<bool> existPackages(const std::vector<std::string>& thePackages) {
+    std::vector<ExistsPackageRequest> aRequests;
+    for (const std::string& aPackage : thePackages)
+        aRequests.emplace_back(aPackage);
+    std::vector<bool> anExists;
+    std::size_t anIndex = 0;
+    for (RepositoryMessage& anAnswer : sendTogether(aRequests)) {
+        ExistsPackageResponse aResponse(std::move(anAnswer));
+        judge(aResponse,
+              "Failed to check whether package \"" + thePackages[anIndex++] + "\" exists (");
+        anExists.push_back(aResponse.exists());
+    }
+    return anExists;
 }
 
 std::vector<Package> listPackages(const PackageAttributes& theFilter) {

@@ -22,6 +22,8 @@ void deletePackage(const std::string& thePackage, bool theIgnoreInactiveObjects,
 
 // Whether the package exists.
 bool existsPackage(const std::string& thePackage);
+// Whether each of thePackages exists, asked together.
+std::vector<bool> existPackages(const std::vector<std::string>& thePackages);
 
 // The packages whose attributes match theFilter (empty attributes match any).
 std::vector<Package> listPackages(const PackageAttributes& theFilter);

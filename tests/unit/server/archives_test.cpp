@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace enginetest;
+using ::testing::AnyOf;
 using ::testing::HasSubstr;
 
 namespace {
@@ -325,7 +326,10 @@ TEST_F(EngineArchives, DamagedArchivesAreRefusedAndChangeNothing) {
     for (const auto& [aBytes, aWord] : aCases) {
         auto aReply = itsTarget.import({aBytes});
         EXPECT_EQ(aReply->code(), "40150") << aWord << ": " << aReply->text();
-        EXPECT_THAT(aReply->get("error-msg"), HasSubstr(aWord));
+        // Bytes flipped inside the compressed stream are caught by the decompressor, or, where
+        // the stream still inflates, by the checksum of the member they landed in.
+        const std::string anOr = aWord == "corrupted" ? "does not match its checksum" : aWord;
+        EXPECT_THAT(aReply->get("error-msg"), AnyOf(HasSubstr(aWord), HasSubstr(anOr)));
         EXPECT_EQ(aReply->get("error-arg"), "du.tgz");
         EXPECT_EQ(itsTarget.snapshot(), aBefore) << aWord;
     }
