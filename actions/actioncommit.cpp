@@ -185,11 +185,14 @@ void actionCommit::createPackages() {
     if (aPackages.empty())
         return;
     const std::vector<bool> anExists = repofunpackages::existPackages(aPackages);
-    for (std::size_t anIndex = 0; anIndex < aPackages.size(); ++anIndex) {
-        if (anExists[anIndex])
-            continue;
-        const std::string& aPackage = aPackages[anIndex];
-        repofunpackages::createPackage(aPackage, anInherit);
+    std::vector<std::string> aMissing;
+    for (std::size_t anIndex = 0; anIndex < aPackages.size(); ++anIndex)
+        if (!anExists[anIndex])
+            aMissing.push_back(aPackages[anIndex]);
+    if (aMissing.empty())
+        return;
+    repofunpackages::createPackages(aMissing, anInherit);
+    for (const std::string& aPackage : aMissing) {
         runstatistics::add(Statistic::createdPackages);
         console::progress("Created package: " + aPackage);
     }

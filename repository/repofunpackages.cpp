@@ -15,9 +15,21 @@ void createPackage(const PackageAttributes& theAttributes, bool theInherit) {
 }
 
 void createPackage(const std::string& thePackage, bool theInherit) {
-    PackageAttributes anAttributes;
-    anAttributes.itsPackage = thePackage;
-    createPackage(anAttributes, theInherit);
+    createPackages({thePackage}, theInherit);
+}
+
+void createPackages(const std::vector<std::string>& thePackages, bool theInherit) {
+    std::vector<CreatePackageRequest> aRequests;
+    for (const std::string& aPackage : thePackages) {
+        PackageAttributes anAttributes;
+        anAttributes.itsPackage = aPackage;
+        aRequests.emplace_back(anAttributes, theInherit);
+    }
+    std::size_t anIndex = 0;
+    for (RepositoryMessage& anAnswer : sendTogether(aRequests)) {
+        CreatePackageResponse aResponse(std::move(anAnswer));
+        judge(aResponse, "Failed to create package " + thePackages[anIndex++]);
+    }
 }
 
 void deletePackage(const std::string& thePackage, bool theIgnoreInactiveObjects,

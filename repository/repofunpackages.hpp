@@ -15,6 +15,9 @@ void createPackage(const PackageAttributes& theAttributes, bool theInherit);
 
 // Creates a package with only its name given.
 void createPackage(const std::string& thePackage, bool theInherit);
+// Creates thePackages, with only their names given, in their order (a parent before its
+// children), sent together; throws at the first refused one.
+void createPackages(const std::vector<std::string>& thePackages, bool theInherit);
 
 // Deletes a package, optionally in spite of inactive objects and with its sub packages.
 void deletePackage(const std::string& thePackage, bool theIgnoreInactiveObjects,
