@@ -116,20 +116,19 @@ bool PgConnection::callWindow(const std::vector<std::string_view>& theFrames, st
         itsError.set(pgcode::kNotConnected, "Not connected to a database server");
         return false;
     }
-    if (!enterCall(itsError, false))
+    // What single calls of the group wrote before becomes durable first: the window is a
+    // transaction of its own, the statement's implicit one.
+    if (!commitGroup(itsError))
         return false;
     const std::string anArray = byteaArray(theFrames, theBegin, theEnd);
     if (anArray.size() > static_cast<std::size_t>(INT32_MAX)) {
         itsError.set(pgcode::kStatementFailed, "The window of request frames is larger than 2 GB");
-        leaveCall(false, itsError);
         return false;
     }
     const Oid aTypes[] = {kByteaArrayType};
     const char* aValues[] = {anArray.data()};
     const int aLengths[] = {static_cast<int>(anArray.size())};
     const int aFormats[] = {1};
-    // Outside the group's open transaction the window's calls share the statement's implicit
-    // transaction.
     const Result aResult(
         PQexecParams(itsHandle, kPgCallWindowSql, 1, aTypes, aValues, aLengths, aFormats, 1),
         &PQclear);
@@ -139,16 +138,11 @@ bool PgConnection::callWindow(const std::vector<std::string_view>& theFrames, st
                                : describeStatementFailure(aResult.get(), itsHandle);
     if (PQresultStatus(aResult.get()) != PGRES_TUPLES_OK && aFailure.empty())
         aFailure = "The server answered the repository calls with no rows";
-    if (!aFailure.empty()) {
-        theAnswers.resize(anAnswered);
-        itsError.set(pgcode::kStatementFailed, aFailure);
-        leaveCall(false, itsError);
-        return false;
-    }
-    bool aDue = false;
-    for (std::size_t aCount = theAnswers.size() - anAnswered; itsGroupOpen && aCount > 0; --aCount)
-        aDue = itsGroupBudget.spend() || aDue;
-    return !aDue || commitGroup(itsError);
+    if (aFailure.empty())
+        return true;
+    theAnswers.resize(anAnswered);
+    itsError.set(pgcode::kStatementFailed, aFailure);
+    return false;
 }
 
 } // namespace RepositoryAccess::dbclient

@@ -185,10 +185,10 @@ ReturnCode PgConnection::endCallGroup() {
     return ReturnCode::Error;
 }
 
-bool PgConnection::enterCall(ErrorHolder& theError, bool theMayOpen) {
+bool PgConnection::enterCall(ErrorHolder& theError) {
     if (itsGroupOpen && itsGroupBudget.expired() && !commitGroup(theError))
         return false;
-    if (!itsGrouping || itsGroupOpen || !theMayOpen)
+    if (!itsGrouping || itsGroupOpen)
         return true;
     // The extension writes only in READ COMMITTED, whatever the database's default.
     if (!command("BEGIN ISOLATION LEVEL READ COMMITTED", "BEGIN", theError))

@@ -53,21 +53,19 @@ public:
                        const std::string& theUser, std::string_view thePassword,
                        StringEncoding theEncoding, const ConnectProperties& theProperties) override;
     ReturnCode close() override;
-    // The calls of a group share transactions of the server: the first single call opens one, and
-    // it commits when it has used its GroupBudget, when the group ends, and before a plain
-    // statement. Each call stays a subtransaction of its own inside the extension, so a refused
-    // request leaves no trace and the next ones go on; a call that fails takes the whole open
-    // transaction back, as the repository file's engine does after a storage failure, and
-    // endCallGroup then fails, naming the answered calls that were lost with it.
+    // The single calls of a group share transactions of the server: the first one opens one,
+    // and it commits when it has used its GroupBudget, when the group ends, and before a plain
+    // statement or a window of calls. Each call stays a subtransaction of its own inside the
+    // extension, so a refused request leaves no trace and the next ones go on; a call that fails
+    // takes the whole open transaction back, as the repository file's engine does after a storage
+    // failure, and endCallGroup then fails, naming the answered calls that were lost with it.
     ReturnCode beginCallGroup() override;
     ReturnCode endCallGroup() override;
     // The calls go in windows of a bounded count and size, each window one statement that runs
-    // the procedure once per frame and answers them all. A window joins the group's open
-    // transaction and counts against its budget; otherwise it is one transaction of its own,
-    // committed as the statement ends: a writer then holds the repository's write lock for
-    // the statement only, not across the round trips to the client and back. A failed call
-    // takes back the open transaction, the group's or its window's, as a single failed call
-    // does.
+    // the procedure once per frame and answers them all. Each window is a transaction of its
+    // own, committed as the statement ends, in a group too: a writer then holds the
+    // repository's write lock for the statement only, not across the round trips to the client
+    // and back, and a failed call takes back its window only.
     ReturnCode callAll(const std::vector<std::string_view>& theFrames,
                        std::vector<std::string>& theAnswers) override;
     bool isRemote() const override { return true; }
@@ -77,9 +75,9 @@ public:
     // Runs one repository call by the statement prepared when the connection was made, so the
     // server neither parses nor plans it again.
     pg_result* runCall(std::string_view theFrame);
-    // Before a repository call: opens the group's transaction where one is due and theMayOpen
-    // (after committing one that has used its time). False with the failure in theError.
-    bool enterCall(ErrorHolder& theError, bool theMayOpen = true);
+    // Before a repository call: opens the group's transaction where one is due (after
+    // committing one that has used its time). False with the failure in theError.
+    bool enterCall(ErrorHolder& theError);
     // After a repository call: a failed one rolls the open transaction back; an answered one
     // counts against the budget, which may commit. False with the failure in theError.
     bool leaveCall(bool theAnswered, ErrorHolder& theError);

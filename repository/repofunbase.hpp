@@ -45,11 +45,13 @@ template <class TResponse> TResponse send(const RepositoryRequest& theRequest) {
 
 // Sends theRequests together and returns their answers, in their order, for the response
 // classes to wrap: a server answers them in one round trip. A run that shows its requests or
-// answers, or simulates its writes, sends them one at a time (connection::callsTogether).
+// answers, or simulates its writes, sends them one at a time (connection::callsTogether), as
+// a single request goes.
 template <class TRequest>
 std::vector<RepositoryMessage> sendTogether(const std::vector<TRequest>& theRequests) {
     Connection& aConnection = connection::open();
-    if (connection::callsTogether(theRequests.size()) < theRequests.size()) {
+    if (theRequests.size() == 1 ||
+        connection::callsTogether(theRequests.size()) < theRequests.size()) {
         std::vector<RepositoryMessage> anAnswers;
         for (const TRequest& aRequest : theRequests)
             anAnswers.push_back(aConnection.callRepo(aRequest));
