@@ -84,10 +84,6 @@ public:
     virtual ReturnCode execute(const std::string& theSql) = 0;
     // The result set of the last query, owned by the statement; nullptr when there is none.
     virtual ResultSet* getResultSet() = 0;
-    // True where the repository runs in another process (a server): its calls may travel on a
-    // helper thread while the run goes on. The in-process repository runs on the caller's
-    // thread only.
-    virtual bool isRemote() const { return false; }
     ErrorHolder& error() { return itsError; }
 
 protected:
@@ -123,10 +119,6 @@ public:
     virtual ReturnCode getObject(int theIndex, HostType theType, void* theBuffer,
                                  std::int64_t* theLength, std::int64_t theBufferSize,
                                  bool theTerminate = false) = 0;
-    // True where the repository runs in another process (a server): its calls may travel on a
-    // helper thread while the run goes on. The in-process repository runs on the caller's
-    // thread only.
-    virtual bool isRemote() const { return false; }
     ErrorHolder& error() { return itsError; }
 
 protected:

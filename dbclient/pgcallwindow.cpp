@@ -19,7 +19,7 @@ namespace {
 
 // A window holds at most this many calls and, beyond its first call, this many bytes of frames:
 // its frames are copied into one parameter and its answers wait in memory until the statement
-// ends, and a group's budget is checked only between windows.
+// ends.
 constexpr std::size_t kWindowCalls = 100;
 constexpr std::size_t kWindowBytes = std::size_t{4} << 20;
 // The type of the parameter: an array of bytea.

@@ -182,6 +182,12 @@ private:
     dbclient::PreparedStatement* itsStatement;
 };
 
+// True when a call of theCalls only shows its request: a simulated write, answered here.
+bool anySimulated(const std::vector<Connection::PreparedCall>& theCalls) {
+    return std::any_of(theCalls.begin(), theCalls.end(),
+                       [](const auto& theCall) { return theCall.itsSimulatedAnswer.has_value(); });
+}
+
 RepositoryMessage parseResponse(const char* theData, std::int64_t theLength) {
     if (theLength < 0 || theLength > INT32_MAX)
         throw Error("Invalid size: " + std::to_string(theLength));
@@ -361,8 +367,7 @@ std::vector<RepositoryMessage> Connection::callAll(std::vector<PreparedCall> the
     KIVO_PERF_SCOPE("Connection::callAll()");
     awaitSent();
     std::optional<std::vector<std::string>> anAnswers;
-    if (std::none_of(theCalls.begin(), theCalls.end(),
-                     [](const auto& theCall) { return theCall.itsSimulatedAnswer.has_value(); }))
+    if (!anySimulated(theCalls))
         anAnswers = sendFrames(theCalls);
     if (!anAnswers) {
         std::vector<RepositoryMessage> aResponses;
@@ -404,10 +409,7 @@ Connection::parseResponses(const std::vector<std::string>& theAnswers) const {
 void Connection::sendAll(std::vector<PreparedCall> theCalls) {
     awaitSent();
     KIVO_CHECK(!itsArrived, "The answers of the calls sent before were not collected");
-    const bool aSimulated = std::any_of(theCalls.begin(), theCalls.end(), [](const auto& theCall) {
-        return theCall.itsSimulatedAnswer.has_value();
-    });
-    if (aSimulated || itsLibrary->itsConnection == nullptr ||
+    if (anySimulated(theCalls) || itsLibrary->itsConnection == nullptr ||
         !itsLibrary->itsConnection->isRemote()) {
         itsArrived = callAll(std::move(theCalls));
         return;
