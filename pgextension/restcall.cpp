@@ -94,9 +94,16 @@ void install(const char* theDatabaseName, Outcome& theOutcome) noexcept {
 // The engine's statements name the tables without their schema. They are resolved in the
 // repository's schema and the catalog only, whatever search path the function was given since:
 // the function belongs to the repository's administrator, who may change its settings, and
-// nothing of anyone's making may run inside it (a superuser's call included). The setting ends
-// with the call, or with the transaction when the call fails.
+// nothing of anyone's making may run inside it (a superuser's call included).
 constexpr const char* kEngineSearchPath = "sys, pg_catalog, pg_temp";
+
+// The engine's statements find their rows by key, and their plans are made once and kept for the
+// backend's life. A plan made while a table was small would scan it whole (a scan of a few pages
+// costs less than an index's); as a push fills the table, every lookup then reads every row of it,
+// and a push of n objects costs n squared. Scans are priced out for the engine's calls, so that a
+// key finds its row through the index at every size; a statement with no index to use still
+// scans. Both settings end with the call, or with the transaction when the call fails.
+constexpr const char* kEngineScans = "off";
 
 // sys.repository_rest(bytea) returns bytea: one repoV2 frame in, one out, for the session user
 // (the login role, whatever role the function runs as).
@@ -105,6 +112,8 @@ extern "C" Datum kivo_repository_rest(PG_FUNCTION_ARGS) {
     const char* aCaller = GetUserNameFromId(GetSessionUserId(), false);
     const int aSettingsLevel = NewGUCNestLevel();
     (void)set_config_option("search_path", kEngineSearchPath, PGC_USERSET, PGC_S_SESSION,
+                            GUC_ACTION_SAVE, true, 0, false);
+    (void)set_config_option("enable_seqscan", kEngineScans, PGC_USERSET, PGC_S_SESSION,
                             GUC_ACTION_SAVE, true, 0, false);
     Outcome anOutcome;
     answer(VARDATA_ANY(aFrame), VARSIZE_ANY_EXHDR(aFrame), aCaller, anOutcome);

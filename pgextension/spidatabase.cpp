@@ -179,7 +179,8 @@ void SpiDatabase::begin(bool theWrite) {
 // of its empty tables: the planner then joins a thousand rows by scanning a table once per row.
 // The tables' owner (the procedure runs as it) refreshes them; a table that another session is
 // analysing is skipped rather than waited for. The statistics are part of the transaction, as
-// the rows they describe are.
+// the rows they describe are. The statistics of the contents are left out: no statement looks
+// for a row by its content, and they would make the refresh read and sort every sampled one.
 void SpiDatabase::refreshStatistics() {
     if (itsChangedRows < itsRefreshAt)
         return;
@@ -187,7 +188,8 @@ void SpiDatabase::refreshStatistics() {
     itsRefreshAt *= 4;
     openSubtransaction(true);
     try {
-        execute("ANALYZE (SKIP_LOCKED) objects, inactive_versions, history, packages, "
+        execute("ANALYZE (SKIP_LOCKED) objects, inactive_versions (owner, workspace, object_id), "
+                "history (object_id, version_nr, is_deletion, change_number), packages, "
                 "change_entries");
     } catch (...) {
         rollbackAfterFailure();

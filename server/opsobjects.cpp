@@ -42,6 +42,20 @@ bool hasActiveVersion(RepositoryStore& theStore, std::int64_t theObject, std::in
     return anEntry && !anEntry->itsIsDeletion;
 }
 
+// Puts theVersion as the object's inactive version, creating the object when it is new. A writer
+// that saw no version of the object (theLikelyNew) most likely creates it: the insert comes first
+// and the lookup only when the object exists after all, so that a push of new files asks the
+// database one question less per file.
+void storeVersion(RepositoryStore& theStore, const ObjectKey& theKey, bool theLikelyNew,
+                  const InactiveRecord& theVersion, std::string_view theContent) {
+    if (theLikelyNew && theStore.createObject(theKey, theVersion, theContent))
+        return;
+    if (const auto anObject = theStore.findObject(theKey))
+        theStore.putInactive(*anObject, theVersion, theContent);
+    else
+        theStore.createObject(theKey, theVersion, theContent);
+}
+
 } // namespace
 
 void writeObject(Operation& theOperation) {
@@ -71,10 +85,7 @@ void writeObject(Operation& theOperation) {
     aVersion.itsLastChangedAt = text::nowTimestamp();
     std::string aConverted;
     const std::string_view aContent = requestContent(theOperation, aKey, aConverted);
-    if (const auto anObject = aStore.findObject(aKey))
-        aStore.putInactive(*anObject, aVersion, aContent);
-    else
-        aStore.createObject(aKey, aVersion, aContent);
+    storeVersion(aStore, aKey, aMetadata.itsType == 0, aVersion, aContent);
     theOperation.itsAnswer.setRaw("metadata", inactiveMetadataJson(aVersion));
 }
 

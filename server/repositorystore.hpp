@@ -207,8 +207,10 @@ public:
     std::int64_t createObject(const ObjectKey& theKey);
     // A new object with its first inactive version: two inserts, where creating the object and
     // putting the version would look for a version that cannot exist yet and count it apart.
-    std::int64_t createObject(const ObjectKey& theKey, const InactiveRecord& theVersion,
-                              std::string_view theContent);
+    // None, and nothing written, when the object exists already.
+    std::optional<std::int64_t> createObject(const ObjectKey& theKey,
+                                             const InactiveRecord& theVersion,
+                                             std::string_view theContent);
     ObjectKey objectKey(std::int64_t theObject);
     std::vector<std::int64_t> objectsInPackage(const std::string& thePackage);
     // Removes the object with its history and every inactive version.

@@ -355,15 +355,18 @@ void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& 
         .run();
 }
 
-std::int64_t RepositoryStore::createObject(const ObjectKey& theKey,
-                                           const InactiveRecord& theVersion,
-                                           std::string_view theContent) {
+std::optional<std::int64_t> RepositoryStore::createObject(const ObjectKey& theKey,
+                                                          const InactiveRecord& theVersion,
+                                                          std::string_view theContent) {
     itsDatabase
-        ->query("INSERT INTO objects (package, name, suffix, inactive_count) VALUES (?, ?, ?, 1)")
+        ->query("INSERT INTO objects (package, name, suffix, inactive_count) VALUES (?, ?, ?, 1) "
+                "ON CONFLICT DO NOTHING")
         .bind(1, theKey.itsPackage)
         .bind(2, theKey.itsName)
         .bind(3, theKey.itsSuffix)
         .run();
+    if (itsDatabase->changes() == 0)
+        return std::nullopt;
     const std::int64_t anObject = itsDatabase->lastInsertId();
     runWithVersion(itsDatabase->query(kInsertInactive), anObject, theVersion, theContent);
     return anObject;
