@@ -111,8 +111,6 @@ std::vector<CatalogueRow> catalogue() {
          R"({"action":"add","what":"changeContributor","changeID":"7","contributor":"DEV"})"},
         {make<CheckIsDeliveryUnitBrokenRequest>("du", "v"), false,
          R"({"action":"check","what":"isDeliveryUnitBroken","name":"du","vendor":"v"})"},
-        {make<CreateChangeRequest>("fix"), true,
-         R"({"action":"create","what":"change","description":"fix"})"},
         {make<CreateDeliveryUnitRequest>(deliveryUnitAttributes()), true,
          R"({"action":"create","what":"deliveryUnit","name":"du","vendor":"v","caption":"c",)"
          R"("responsible":"r","version":"1","version_sp":"2","version_patch":"3","qrtsID":"q",)"
@@ -142,9 +140,6 @@ std::vector<CatalogueRow> catalogue() {
          R"("comment":"ok"})"},
         {make<ExistsDeliveryUnitRequest>("du", "v"), false,
          R"({"action":"exists","what":"deliveryUnit","name":"du","vendor":"v"})"},
-        {make<ExistsObjectRequest>(RepositorySession::active(), o1), false,
-         R"({"action":"exists","what":"object","session":{"sessionType":"1"},)"
-         R"("object":{"package":"a.b","name":"c","suffix":"txt"}})"},
         {make<ExistsPackageRequest>("a.b"), false,
          R"({"action":"exists","what":"package","package":"a.b"})"},
         {make<ExportDeliveryUnitRequest>(

@@ -60,6 +60,10 @@ std::vector<std::string> names(const Reply& theReply, const std::string& theList
 const json::JsonObject& summary(const Reply& theReply) {
     return getObject(theReply.itsJson, "importSummary");
 }
+// A count of the import's summary.
+std::string count(const Reply& theReply, const char* theName) {
+    return getString(summary(theReply), theName);
+}
 
 // One member of an archive: its name and content.
 struct Member {
@@ -123,9 +127,9 @@ TEST_F(EngineArchives, ARoundTripCarriesEveryByteAndASecondImportChangesNothing)
     auto anImport = itsTarget.import({anArchive});
     ASSERT_EQ(anImport->code(), "0") << anImport->text();
     for (const char* aCount : {"importCount", "activateCount", "deleteCount", "revertCount"})
-        EXPECT_EQ(getString(summary(*aTest), aCount), getString(summary(*anImport), aCount));
-    EXPECT_EQ(getString(summary(*anImport), "importCount"), "4");
-    EXPECT_EQ(getString(summary(*anImport), "activateCount"), "4");
+        EXPECT_EQ(count(*aTest, aCount), count(*anImport, aCount));
+    EXPECT_EQ(count(*anImport, "importCount"), "4");
+    EXPECT_EQ(count(*anImport, "activateCount"), "4");
     EXPECT_EQ(getString(getObject(summary(*anImport), "header"), "exportType"), "1");
     EXPECT_EQ(itsTarget.activeContent(kText), kTextBytes);
     EXPECT_EQ(itsTarget.activeContent(kImage), kImageBytes);
@@ -138,7 +142,7 @@ TEST_F(EngineArchives, ARoundTripCarriesEveryByteAndASecondImportChangesNothing)
     aBefore = itsTarget.snapshot();
     auto aSecond = itsTarget.import({anArchive});
     ASSERT_EQ(aSecond->code(), "0") << aSecond->text();
-    EXPECT_EQ(getString(summary(*aSecond), "importCount"), "0");
+    EXPECT_EQ(count(*aSecond, "importCount"), "0");
     EXPECT_EQ(itsTarget.snapshot(), aBefore);
     EXPECT_EQ(itsTarget.activeMetadata(kText)->meta("version_id"), "1");
 }
@@ -164,7 +168,7 @@ TEST_F(EngineArchives, APatchCarriesTheVersionsAndDeletionsOfItsWindow) {
 
     auto anImport = itsTarget.import({archiveOf(*aPatch)});
     ASSERT_EQ(anImport->code(), "0") << anImport->text();
-    EXPECT_EQ(getString(summary(*anImport), "deleteCount"), "1");
+    EXPECT_EQ(count(*anImport, "deleteCount"), "1");
     EXPECT_EQ(getString(getObject(summary(*anImport), "header"), "exportType"), "3");
     EXPECT_EQ(itsTarget.activeContent(kText), "changed");
     EXPECT_EQ(itsTarget.activeContent(kImage), "<none>");
@@ -186,7 +190,7 @@ TEST_F(EngineArchives, AWholeUnitActivatesAllOrNothingAndDeletesWhatItNoLongerHo
     ASSERT_EQ(activate("ALICE", {kJson})->code(), "0");
     auto anImport = itsTarget.import({exported()});
     ASSERT_EQ(anImport->code(), "0") << anImport->text();
-    EXPECT_EQ(getString(summary(*anImport), "deleteCount"), "1");
+    EXPECT_EQ(count(*anImport, "deleteCount"), "1");
     EXPECT_EQ(itsTarget.activeContent(kJson), "<none>");
     EXPECT_EQ(itsTarget.activeContent(kSub), "# note\r\n");
 }
@@ -249,7 +253,7 @@ TEST_F(EngineArchives, SeveralArchivesAreImportedInOneTransaction) {
     auto anImport = itsTarget.import({aFirst, aSecond});
     ASSERT_EQ(anImport->code(), "0") << anImport->text();
     EXPECT_EQ(json::getList(summary(*anImport), "headers").size(), 2u);
-    EXPECT_EQ(getString(summary(*anImport), "importCount"), "5");
+    EXPECT_EQ(count(*anImport, "importCount"), "5");
     EXPECT_EQ(itsTarget.activeContent(object("r", "x", "txt")), "x");
 }
 
@@ -348,7 +352,7 @@ TEST_F(EngineArchives, NoSingleFlippedByteOfAnArchiveGoesUnnoticed) {
         if (aReply->code() == "40150")
             continue;
         ASSERT_EQ(aReply->code(), "0") << i;
-        ASSERT_EQ(getString(summary(*aReply), "importCount"), "0") << i;
+        ASSERT_EQ(count(*aReply, "importCount"), "0") << i;
     }
     EXPECT_EQ(itsTarget.snapshot(), aBefore);
 }
@@ -368,7 +372,7 @@ TEST_F(EngineArchives, TheLaterOfSeveralArchivesDecidesAboutAnObject) {
     // The newer one's version is dropped again when the later archive holds the active content.
     auto aDropped = itsTarget.import({aNew, anOld});
     ASSERT_EQ(aDropped->code(), "0") << aDropped->text();
-    EXPECT_EQ(getString(summary(*aDropped), "activateCount"), "0");
+    EXPECT_EQ(count(*aDropped, "activateCount"), "0");
     EXPECT_EQ(itsTarget.activeContent(kText), kTextBytes);
 }
 
@@ -430,8 +434,8 @@ TEST_F(EngineArchives, ForceRemoveReplacesTheWorkspacesOwnVersionsAndCountsThem)
 
     auto anImport = itsTarget.import({anArchive}, {"1", "0", "0", "0"});
     ASSERT_EQ(anImport->code(), "0") << anImport->text();
-    EXPECT_EQ(getString(summary(*anImport), "importCount"), "4");
-    EXPECT_EQ(getString(summary(*anImport), "revertCount"), "1");
+    EXPECT_EQ(count(*anImport, "importCount"), "4");
+    EXPECT_EQ(count(*anImport, "revertCount"), "1");
     EXPECT_EQ(anImport->get("activationID"), "") << "nothing activated";
     EXPECT_EQ(itsTarget.activeContent(kText), "<none>");
     EXPECT_EQ(aMiscounted(), 0);
@@ -439,7 +443,7 @@ TEST_F(EngineArchives, ForceRemoveReplacesTheWorkspacesOwnVersionsAndCountsThem)
     // Again, over the versions the first import left: each is replaced, none counted twice.
     auto aSecond = itsTarget.import({anArchive}, {"1", "0", "0", "0"});
     ASSERT_EQ(aSecond->code(), "0") << aSecond->text();
-    EXPECT_EQ(getString(summary(*aSecond), "revertCount"), "4");
+    EXPECT_EQ(count(*aSecond, "revertCount"), "4");
     EXPECT_EQ(aMiscounted(), 0);
     ASSERT_EQ(itsTarget.activate("ALICE", {kText, kImage, kJson, kSub})->code(), "0");
     EXPECT_EQ(aMiscounted(), 0);
@@ -465,5 +469,24 @@ TEST_F(EngineArchives, AnObjectOfAPackageTheArchiveDoesNotCarryIsRefused) {
     EXPECT_EQ(aReply->get("error-msg"), "Damaged archive: the object p.sub/note.md belongs to a "
                                         "package that the archive does not carry");
     EXPECT_EQ(aReply->get("error-arg"), "p.sub");
+    EXPECT_EQ(itsTarget.snapshot(), aBefore);
+}
+
+// A new object of the archive that another writer inserted after the import looked for it: the
+// import's insert finds it and the whole import fails, rather than put a second object.
+TEST_F(EngineArchives, AnImportRefusesANewObjectThatExistsMeanwhile) {
+    const std::string anArchive = exported();
+    server::SqliteDatabase(itsTarget.path(), false)
+        .execute("CREATE TRIGGER meanwhile BEFORE INSERT ON objects WHEN NEW.name = 'greeting' "
+                 "BEGIN INSERT OR IGNORE INTO objects (package, name, suffix) "
+                 "VALUES (NEW.package, NEW.name, NEW.suffix); END");
+    const std::string aBefore = itsTarget.snapshot();
+    try {
+        itsTarget.import({anArchive});
+        ADD_FAILURE() << "imported";
+    } catch (const server::StorageError& anError) {
+        EXPECT_STREQ(anError.what(),
+                     "Repository storage failed: object p/greeting.txt exists already");
+    }
     EXPECT_EQ(itsTarget.snapshot(), aBefore);
 }

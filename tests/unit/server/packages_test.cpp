@@ -29,8 +29,6 @@ TEST_F(EnginePackages, CreatingAPackageCreatesItsAncestorsAndInheritsOnRequest) 
     ASSERT_EQ(aCreate->code(), "0");
     createPackage(R"(a.b.\"c.d\")");
     EXPECT_EQ(exists("a.b"), "true");
-    EXPECT_EQ(call("ALICE", R"({"action":"create","what":"package","package":"a.b"})")->code(),
-              "40113");
     auto aRead = readPackage("a.b");
     EXPECT_EQ(aRead->get("structural"), "0");
     EXPECT_EQ(aRead->get("src_system"), "ZEV");
@@ -42,18 +40,14 @@ TEST_F(EnginePackages, CreatingAPackageCreatesItsAncestorsAndInheritsOnRequest) 
     EXPECT_EQ(anInherited->get("du_vendor"), "acme");
     EXPECT_EQ(anInherited->get("structural"), "0");
 
-    auto aRoots = call("ALICE", R"({"action":"list","what":"rootPackages"})");
-    ASSERT_EQ(aRoots->list("rootPackages").size(), 1u);
     auto aGlob =
         call("ALICE", R"({"action":"list","what":"packages","package":"a.*","du_vendor":"acme"})");
     ASSERT_EQ(aGlob->list("packages").size(), 1u);
     EXPECT_EQ(getString(asObject(aGlob->list("packages")[0]), "package"), "a.x");
-    EXPECT_EQ(readPackage("zz")->code(), "40111");
 }
 
 TEST_F(EnginePackages, DeletionIsRefusedForNonEmptyPackagesUnlessRecursive) {
     createPackage("a.b.c");
-    EXPECT_EQ(remove("nope", "0")->code(), "40111");
     EXPECT_EQ(remove("a", "0")->code(), "40114");
     write("ALICE", object("a.b.c", "x", "txt"), "x");
     EXPECT_EQ(remove("a.b.c", "0")->code(), "40114") << "inactive objects count";

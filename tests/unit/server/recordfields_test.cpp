@@ -101,7 +101,6 @@ TEST_F(ExtendedRecords, AnAttributeAddedToTheChangeOrContributorIsStoredAnswered
     ASSERT_EQ(aCreated->code(), "0") << aCreated->text();
     const std::string anId = aCreated->get("changeID"), aKey = "id = '" + anId + "'";
     EXPECT_EQ(column("changes", "review_note", aKey), "n");
-    EXPECT_EQ(column("changes", "status", aKey), "1");
     ok(R"({"action":"edit","what":"changeDescription","changeID":")" + anId +
        R"(","description":"e","review_note":"m"})");
     ok(R"({"action":"add","what":"changeContributor","changeID":")" + anId +
@@ -115,7 +114,6 @@ TEST_F(ExtendedRecords, AnAttributeAddedToTheChangeOrContributorIsStoredAnswered
     const auto& aChange = asObject(aRead->list("changes")[0]);
     EXPECT_EQ(getString(aChange, "review_note"), "m");
     EXPECT_EQ(getString(aChange, "description"), "e");
-    EXPECT_EQ(getString(aChange, "status"), "1");
     // The store's order stays its own.
     EXPECT_FALSE(RepositoryAccess::json::hasMember(aChange, "number"));
     const auto& aContributors = getList(aChange, "contributors");
