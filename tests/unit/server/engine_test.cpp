@@ -198,9 +198,8 @@ TEST_F(EngineVersions, ContentIsKeptAsBytesExceptPropertiesAndWindowsLineEnds) {
     EXPECT_EQ(anImageRead->cdata(), "");
 }
 
-// A write without metadata is seen new by the writer's client; where the object exists already
-// (another workspace added the same file) the version goes on that object, and the object's count
-// of inactive versions stays right.
+// A write without metadata (a file new to the writer) of an object that exists already puts its
+// version on that object, with the object's count of inactive versions right.
 TEST_F(EngineVersions, AWriteSeenNewOfAnExistingObjectPutsItsVersionOnThatObject) {
     ASSERT_EQ(write("ALICE", kTxt, "alice")->code(), "0");
     auto aBobs = write("BOB", kTxt, "bob");
