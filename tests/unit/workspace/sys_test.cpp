@@ -52,7 +52,7 @@ private:
 
 } // namespace
 
-TEST(SysPaths, SplittingAndJoining) {
+TEST(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
     EXPECT_EQ(sys::getDirPart("X:\\ws\\a\\f.txt"), "X:/ws/a");
     EXPECT_EQ(sys::getDirPart("f.txt"), "");
     EXPECT_EQ(sys::getFilePart("/ws/a/f.txt"), "f.txt");
@@ -77,9 +77,7 @@ TEST(SysPaths, SplittingAndJoining) {
          {std::pair{"a/../../b", "a/../../b"}, {"/..", "/.."}, {"X:\\..", "X:/.."}})
         EXPECT_EQ(messageOf([&] { sys::resolvePath(aPath); }),
                   "Failed to resolve path: \"" + std::string(aShown) + "\"");
-}
 
-TEST(SysPaths, RelativeNamesAndSubDirectories) {
     EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws/a/b", "X:/ws"), "a/b/");
     EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws", "X:/ws/a/b"), "../../");
     EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws/a", "X:\\ws\\a\\"), "");
