@@ -15,7 +15,8 @@ using RepositoryAccess::Error;
 
 using kivotest::messageOf;
 
-TEST(Utils, SplitKeepsQuotedDelimitersAndRejectsUnclosedQuotesTrimAndEscape) {
+// Quoted delimiters are kept and unclosed quotes refused; trimming takes trailing blanks only.
+TEST(Utils, SplitTrimAndEscape) {
     EXPECT_EQ(utils::splitFirst("a.\"b.c\".d", '.'),
               std::make_pair(std::string("a"), std::string("\"b.c\".d")));
     EXPECT_EQ(utils::splitFirst("\"b.c\".d", '.'),
