@@ -18,7 +18,8 @@ const std::vector<RepositoryObject> kEntries = {
 
 } // namespace
 
-TEST(ActionMove, PackagesTakeTheirSubPackagesUnlessFlatAndNeverTheirNamesakes) {
+// Packages take their sub-packages unless flat, and never their namesakes.
+TEST(ActionMove, EntriesInScope) {
     ActionScope aScope;
     aScope.itsPackages = {"acme"};
     EXPECT_EQ(keys(actionMove::entriesInScope(kEntries, aScope, {})),
@@ -26,10 +27,8 @@ TEST(ActionMove, PackagesTakeTheirSubPackagesUnlessFlatAndNeverTheirNamesakes) {
     aScope.itsRecursive = false;
     EXPECT_EQ(keys(actionMove::entriesInScope(kEntries, aScope, {})),
               (std::vector<std::string>{"acme.a.txt"}));
-}
-
-TEST(ActionMove, ObjectsMatchThemselvesAndInactiveObjectsTheUsersOwn) {
-    ActionScope aScope;
+    // Objects match themselves; inactive objects are the user's own.
+    aScope = ActionScope{};
     aScope.itsObjects = {{"zeta", "d", "js"}, {"zeta", "d", "txt"}};
     EXPECT_EQ(keys(actionMove::entriesInScope(kEntries, aScope, {})),
               (std::vector<std::string>{"zeta.d.js"}));

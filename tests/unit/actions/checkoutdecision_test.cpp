@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/objectmeta.hpp"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,15 +12,13 @@ using namespace RepositoryAccess;
 using checkoutdecision::Action;
 using checkoutdecision::LocalState;
 using checkoutdecision::Options;
+using RepositoryAccess::testsupport::meta;
 
 namespace {
 
-// Version types: 1 active, 2 inactive (committed), 3 historical.
-ObjectMetaData meta(int theType, std::int32_t theVersion, bool theDeletion = false) {
-    ObjectMetaData aMeta;
-    aMeta.itsType = theType;
-    aMeta.itsVersionId = theVersion;
-    aMeta.itsIsDeletion = theDeletion;
+ObjectMetaData deletion(std::int32_t theVersion) {
+    ObjectMetaData aMeta = meta(3, theVersion);
+    aMeta.itsIsDeletion = true;
     return aMeta;
 }
 
@@ -71,12 +71,12 @@ const Row kRows[] = {
     {"the own committed version", meta(2, 3), S::unchanged, meta(2, 3), kNone, A::keep},
     {"another committed version", meta(2, 3), S::unchanged, meta(2, 4), kNone, A::conflict,
      "file committed"},
-    {"no version at that time, over changes", meta(1, 3), S::modified, meta(3, 0, true),
-     kHistorical, A::keep},
-    {"a deletion at that time, over changes", meta(1, 3), S::modified, meta(3, 2, true),
-     kHistorical, A::conflict, "file locally modified"},
-    {"a deletion at that time, unchanged file", meta(1, 3), S::unchanged, meta(3, 2, true),
-     kHistorical, A::write},
+    {"no version at that time, over changes", meta(1, 3), S::modified, deletion(0), kHistorical,
+     A::keep},
+    {"a deletion at that time, over changes", meta(1, 3), S::modified, deletion(2), kHistorical,
+     A::conflict, "file locally modified"},
+    {"a deletion at that time, unchanged file", meta(1, 3), S::unchanged, deletion(2), kHistorical,
+     A::write},
 };
 
 TEST(CheckOutDecision, EachLocalStateAgainstEachRemoteVersion) {

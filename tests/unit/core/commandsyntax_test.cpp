@@ -40,8 +40,8 @@ TEST(CommandSyntaxTable, EveryTokenOfEveryEntryExpands) {
         }
 }
 
-// The pairs of each command line, in match order. Entries with the same action are tried in
-// order; form A turns the optional keyword around in advanced mode.
+// The pairs of command lines, in match order: keywords and their abbreviations, optional parts,
+// placeholder lists, entries of one action tried in order, and advanced mode's other forms.
 TEST(CommandSyntaxMatch, FormsOfEachAction) {
     const struct {
         const char* itsWords;
@@ -53,15 +53,12 @@ TEST(CommandSyntaxMatch, FormsOfEachAction) {
         {"diff p1/ a.txt", false, "action=diff what=objects object=p1/ object=a.txt"},
         {"CHECKOUT IOS", false, "action=CHECKOUT what=inactiveObjects"},
         {"checkout", false, "action=checkout what=trackedPackages"},
-        {"checkout trackedpackages", false, "action=checkout what=trackedPackages"},
         {"checkout p1/", false, "action=checkout what=objects object=p1/"},
         {"checkout package", false, "action=checkout what=objects object=package"},
         {"checkout package", true, "action=checkout what=package"},
         {"commit package a b", false, "action=commit what=package package=a package=b"},
-        {"status", false, "action=status what=trackedPackages"},
         {"status ws", false, "action=status what=workSpace"},
         {"status a b", false, "action=status what=objects object=a object=b"},
-        {"commit objects x", false, "action=commit what=objects object=x"},
         {"activate", false, "action=activate what=trackedPackages"},
         {"activate", true, "action=activate what=inactiveObjects"},
         {"revert trackedPackages", true, "action=revert what=trackedPackages"},
@@ -70,27 +67,20 @@ TEST(CommandSyntaxMatch, FormsOfEachAction) {
          "language=en"},
         {"export DU1 out.zip", false,
          "action=export what=deliveryUnit deliveryUnit=DU1 fileName=out.zip"},
-        {"export du DU1 acme out.zip", false,
-         "action=export what=deliveryUnit deliveryUnit=DU1 vendor=acme fileName=out.zip"},
-        {"list changes", false, "action=list what=changes"},
         {"help create workspace", false, "action=help what=create helpWhat=workspace"},
         {"help", false, "action=help"},
-        {"create ws /tmp/w", false, "action=create what=workSpace workSpace=/tmp/w"},
         {"create ws /tmp/w K", false, "action=create what=workSpace workSpace=/tmp/w key=K"},
         {"assign p1 p2 DU", false,
          "action=assign what=package package=p1 package=p2 deliveryUnit=DU"},
-        {"delete allIWS", false, "action=delete what=allInactiveWorkSpaces"},
         {"set cts ENABLED", false,
          "action=set what=changeTrackingStatus changeTrackingStatus=ENABLED"},
         {"move 1 2", false, "action=move what=trackedPackages sourceChangeId=1 targetChangeId=2"},
-        {"rebase", false, "action=rebase what=trackedPackages"},
         // What no syntax accepts.
         {"nosuch", false, "no match"},
         {"version x", false, "no match"},
         {"list", false, "no match"},
         {"set cts maybe", false, "no match"},
         {"create ws", false, "no match"},
-        {"show object x", false, "no match"},
         {"merge chs 1", false, "no match"},
     };
     for (const auto& aRow : aTable)

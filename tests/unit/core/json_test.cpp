@@ -181,7 +181,7 @@ TEST(JsonGrammar, StrictPlaces) {
 }
 
 // The limit counts the top-level object: lists or objects one level short of it parse.
-TEST(JsonNesting, DepthLimitCountsTheTopLevelObject) {
+TEST(JsonNesting, DepthLimitCountsTheTopLevelObjectAndDeeperInputFails) {
     EXPECT_TRUE(parses(nestedLists(json::kMaxNestingDepth - 1)));
     EXPECT_FALSE(parses(nestedLists(json::kMaxNestingDepth)));
     std::string aText;
@@ -193,9 +193,7 @@ TEST(JsonNesting, DepthLimitCountsTheTopLevelObject) {
     for (int i = 1; i < json::kMaxNestingDepth; ++i)
         anObject = &json::getObject(*anObject, "a");
     EXPECT_EQ(json::getString(*anObject, "a"), "leaf");
-}
-
-TEST(JsonNesting, VeryDeepInputFailsWithoutCrashing) {
+    // Very deep input fails without exhausting the stack.
     EXPECT_FALSE(parses("{\"a\":" + std::string(100000, '[')));
     EXPECT_FALSE(parses(nestedLists(100000)));
     std::string aDeepObjects;
@@ -262,8 +260,9 @@ TEST(JsonManyObjects, ReadAsPlainMaps) {
         }
 }
 
-// Only the exact key is a member; the view accessors see the same bytes as the copies.
-TEST(JsonLookup, FoundMembers) {
+// Only the exact key is a member; the view accessors see the same bytes as the copies, and
+// every getter names a missing key with the object.
+TEST(JsonLookup, FoundAndMissingMembers) {
     auto aParsed = parse("{\"s\":\"x\",\"l\":[\"a\"],\"z\":null}");
     ASSERT_TRUE(aParsed->itsOk);
     const json::JsonObject& anObject = aParsed->itsObject;
@@ -272,21 +271,12 @@ TEST(JsonLookup, FoundMembers) {
     EXPECT_TRUE(json::hasMember(anObject, "z"));
     EXPECT_FALSE(json::hasMember(anObject, "S"));
     EXPECT_FALSE(json::hasMember(anObject, "s "));
-    EXPECT_FALSE(json::hasMember(json::JsonObject(), "s"));
-}
-
-TEST(JsonLookup, MissingMemberMessages) {
-    auto aParsed = parse("{\"b\":\"2\",\"a\":\"1\"}");
-    ASSERT_TRUE(aParsed->itsOk);
-    const json::JsonObject& anObject = aParsed->itsObject;
     const std::vector<std::string> anExpected = {
-        "Could not find \"x\" in object: \"{\"a\":\"1\",\"b\":\"2\"}\""};
+        "Could not find \"x\" in object: \"{\"l\":[\"a\"],\"s\":\"x\",\"z\":null}\""};
     EXPECT_EQ(messagesOf([&] { json::getString(anObject, "x"); }), anExpected);
     EXPECT_EQ(messagesOf([&] { json::getList(anObject, "x"); }), anExpected);
     EXPECT_EQ(messagesOf([&] { json::getObject(anObject, "x"); }), anExpected);
     EXPECT_EQ(messagesOf([&] { json::getStringView(anObject, "x"); }), anExpected);
-    EXPECT_EQ(messagesOf([] { json::getString(json::JsonObject(), "k"); }),
-              std::vector<std::string>{"Could not find \"k\" in object: \"{}\""});
 }
 
 // The messages quote the object as the writer prints it: unescaped.
@@ -304,8 +294,6 @@ TEST(JsonLookup, WrongTypeMessages) {
          "The type of \"s\" is not a list in: \"{\"l\":[],\"s\":\"x\"}\""},
         {"{\"l\":[]}", [](const json::JsonObject& theObject) { json::getObject(theObject, "l"); },
          "The type of \"l\" is not an object in: \"{\"l\":[]}\""},
-        {"{\"o\":{}}", [](const json::JsonObject& theObject) { json::getString(theObject, "o"); },
-         "The type of \"o\" is not a string in: \"{\"o\":{}}\""},
         {"{\"a\\\"b\":\"c\\\"d\\n\",\"t\":true}",
          [](const json::JsonObject& theObject) { json::getString(theObject, "t"); },
          "The type of \"t\" is not a string in: \"{\"a\"b\":\"c\"d\n\",\"t\":true}\""},
@@ -353,14 +341,10 @@ TEST(JsonWriter, ParsedDocumentRoundTripsInKeyOrderWithoutBlanks) {
 TEST(JsonWriter, NumbersAreTruncatedToThirtyTwoBits) {
     const std::pair<double, const char*> aCases[] = {
         {12.0, "12"},
-        {1.9, "1"},
         {-1.9, "-1"},
-        {0.5, "0"},
         {-0.5, "0"},
-        {-0.0, "0"},
         {2147483647.0, "2147483647"},
         {-2147483648.0, "-2147483648"},
-        {1e10, "2147483647"},
         {-1e10, "-2147483648"},
         {std::numeric_limits<double>::infinity(), "2147483647"},
         {std::nan(""), "0"},
@@ -369,49 +353,36 @@ TEST(JsonWriter, NumbersAreTruncatedToThirtyTwoBits) {
         EXPECT_EQ(json::toJson(json::JsonValue::ofNumber(aValue)), aText) << aValue;
 }
 
-// Slash, quote, backslash, backspace, tab and line feed are escaped; every other byte passes.
+// Slash, quote, backslash, backspace, tab and line feed are escaped, in both forms; every other
+// byte passes, and the parser reads the text back.
 TEST(JsonEscape, RequestEscapesOnlyTheirSixBytes) {
     const std::pair<std::string_view, std::string_view> aCases[] = {
         {"a/b\"c", "a\\/b\\\"c"},
         {"\b\t\n", "\\b\\t\\n"},
         {"back\\slash", "back\\\\slash"},
         {"", ""},
-        {"plain", "plain"},
-        {"a\rb", "a\rb"},
         {"\f\v\x01\x1f\x7f", "\f\v\x01\x1f\x7f"},
         {"caf\xC3\xA9 \xFF", "caf\xC3\xA9 \xFF"},
         {std::string_view("a\0b", 3), std::string_view("a\0b", 3)}};
     for (const auto& [aText, anEscaped] : aCases)
         EXPECT_EQ(json::escapeJson(std::string(aText)), anEscaped) << aText;
-}
-
-TEST(JsonEscape, AppendedFormWritesTheSameBytesAndTheTextParsesBack) {
     const std::string aText = "x/\"\\\b\t\n\ry";
     std::string anAppended = "kept ";
     json::appendEscapedJson(anAppended, aText);
     EXPECT_EQ(anAppended, "kept x\\/\\\"\\\\\\b\\t\\n\ry");
-    EXPECT_EQ(anAppended, "kept " + json::escapeJson(aText));
-    const std::string aRequestText = "p1/p2 \"quoted\" back\\slash\ttab\nline";
-    auto aParsed = parse("{\"s\":\"" + json::escapeJson(aRequestText) + "\"}");
-    ASSERT_TRUE(aParsed->itsOk);
-    EXPECT_EQ(json::getString(aParsed->itsObject, "s"), aRequestText);
+    EXPECT_EQ(decoded(json::escapeJson(aText)), aText);
 }
 
 // Integers are clamped to thirty-two bits, reals are not; an incomplete number reads as far as
 // it goes ("-" is an Integer token without digits, "." a Real one).
 TEST(JsonNumbers, IntegersAreClampedRealsAreNot) {
     const std::pair<const char*, double> anIntegers[] = {
-        {"12", 12.0},
-        {"0", 0.0},
         {"-0", 0.0},
-        {"-7", -7.0},
         {"007", 7.0},
         {"2147483647", 2147483647.0},
         {"-2147483648", -2147483648.0},
-        {"3000000000", 2147483647.0},
         {"2147483648", 2147483647.0},
         {"-2147483649", -2147483648.0},
-        {"-3000000000", -2147483648.0},
         {"99999999999999999999999999999999999999", 2147483647.0},
         {"-99999999999999999999999999999999999999", -2147483648.0},
     };
@@ -439,7 +410,6 @@ TEST(JsonStrings, EscapesDecodedOrKept) {
         {"a\\u00e9b", "a\xC3\xA9"
                       "b"},
         {"\\u00E9", "\xC3\xA9"},
-        {"\\u0041", "A"},
         {"\\u007f", "\x7F"},
         {"\\u0080", "\xC2\x80"},
         {"\\u07FF", "\xDF\xBF"},
@@ -450,31 +420,24 @@ TEST(JsonStrings, EscapesDecodedOrKept) {
         {"\\uD83D", "\xED\xA0\xBD"},
         {"\\\"\\/\\\\", "\"/\\"},
         {"\\b\\f\\n\\r\\t", "\x08\x0C\x0A\x0D\x09"},
-        {"a\\\"b", "a\"b"},
-        {"\\\\", "\\"},
         {"\\x41\\x4a\\x4A", "AJJ"},
         {"\\xff\\x00", std::string_view("\xFF\0", 2)},
         {"\\q\\n", "\\q\n"},
         {"\\a\\U0041", "\\a\\U0041"},
-        {"\\u12", "\\u12"},
         {"\\u123", "\\u123"},
         {"\\uzzzz", "\\uzzzz"},
         {"\\u12g4", "\\u12g4"},
         {"\\u12345", "\xE1\x88\xB4"
                      "5"},
-        {"\\x4", "\\x4"},
         {"\\xg1", "\\xg1"},
         {"\\x", "\\x"},
         {"\\u\\n", "\\u\n"},
         {"caf\xC3\xA9 \xED\xA0\xBD", "caf\xC3\xA9 \xED\xA0\xBD"},
-        {"tab\there\nline", "tab\there\nline"},
         {std::string_view("nul\0byte", 8), std::string_view("nul\0byte", 8)},
         {"", ""},
     };
     for (const auto& [aToken, aText] : aCases)
         EXPECT_EQ(decoded(aToken), aText) << aToken;
-    EXPECT_EQ(decoded("\\u12345"), "\xE1\x88\xB4"
-                                   "5");
 }
 
 TEST(JsonStrings, LongStringsWithAndWithoutEscapes) {

@@ -32,8 +32,7 @@ std::size_t countLines(const std::string& theDiff, char thePrefix) {
 
 using MakeLine = std::function<std::string()>;
 
-// A random edit of theLines: up to four runs of up to theRun lines deleted, inserted or replaced
-// by lines of theMakeLine.
+// Up to four runs of up to theRun lines deleted, inserted or replaced by lines of theMakeLine.
 std::vector<std::string> edit(std::vector<std::string> theLines, std::mt19937& theRandom,
                               const MakeLine& theMakeLine, std::size_t theRun = 4) {
     const int anEdits = std::uniform_int_distribution<int>(0, 4)(theRandom);
@@ -55,8 +54,7 @@ std::vector<std::string> edit(std::vector<std::string> theLines, std::mt19937& t
     return theLines;
 }
 
-// The lines as a text, each with its line feed; given theRandom, one time in four without the
-// last one.
+// The lines as a text; given theRandom, one time in four without the last line feed.
 std::string text(const std::vector<std::string>& theLines, std::mt19937* theRandom = nullptr) {
     std::string aText;
     for (const auto& aLine : theLines)
@@ -66,7 +64,6 @@ std::string text(const std::vector<std::string>& theLines, std::mt19937* theRand
     return aText;
 }
 
-// Random lines: theCount lines of theMakeLine.
 std::vector<std::string> randomLines(std::size_t theCount, const MakeLine& theMakeLine) {
     std::vector<std::string> aLines(theCount);
     for (auto& aLine : aLines)
@@ -74,8 +71,7 @@ std::vector<std::string> randomLines(std::size_t theCount, const MakeLine& theMa
     return aLines;
 }
 
-// The lines that theChanges make of theOld: the old lines between the changes and the new lines
-// they insert. Equal to theNew when the changes are right.
+// The lines that theChanges make of theOld; equal to theNew when the changes are right.
 std::vector<std::string_view> applied(const std::vector<std::string_view>& theOld,
                                       const std::vector<std::string_view>& theNew,
                                       const std::vector<textdiff::Change>& theChanges) {
@@ -126,11 +122,8 @@ void expectCleanMerge(const std::string& theBase, const std::string& theLocal,
 
 } // namespace
 
-// Lines that occur once each make the shortest edit unique, so the hunks must equal GNU diff's
-// byte for byte; lines from a small vocabulary leave a choice of equally short edits, so there
-// the edit must be as short as GNU diff's and turn the old file into the new one. Unique lines
-// mixed with frequent ones, in longer runs of edits, are where both leave lines out of the
-// search: the edit must be as long as GNU diff's there too.
+// Unique lines: hunks byte for byte as GNU diff's; repeated or mixed lines (a choice of equally
+// short edits): as long as GNU diff's edit, and patch turns the old file into the new one.
 TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
     TempDir aDir;
     const auto aFile = [&](const char* theKind, int theRound) {
@@ -154,8 +147,7 @@ TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
         writeText(aFile("old", aRound), aBefore.back());
         writeText(aFile("new", aRound), anAfter.back());
     }
-    // One shell runs GNU diff, and later patch, on every round: a shell of its own for each round
-    // cost more than the rounds themselves.
+    // One shell for all rounds: one per round costs more than the rounds.
     const std::string aCd = "cd '" + aDir.path().string() + "' && ";
     EXPECT_EQ(std::system((aCd + "i=0; while [ $i -lt " + std::to_string(aRounds) +
                            " ]; do diff -u old$i new$i > gnu$i; i=$((i + 1)); done")
@@ -187,10 +179,8 @@ TEST(TextDiff, HunksAgreeWithGnuDiffOverRandomEdits) {
         EXPECT_EQ(readText(aFile("patched", aRound)), anAfter[aRound]) << "round " << aRound;
 }
 
-// Two texts that differ everywhere (random lines of a small vocabulary) make the search stop at
-// its cost limit again and again: the difference is longer than the shortest one, but it still
-// turns the old text into the new one, in the changes, in the unified format that patch reads,
-// and in the merges built on it.
+// Texts that differ everywhere stop the search at its cost limit again and again: the difference
+// still turns the old text into the new one, for patch and for the merges built on it.
 TEST(TextDiff, TextsThatDifferEverywhereGetACorrectDifference) {
     TempDir aDir;
     std::mt19937 aRandom(7);
@@ -227,8 +217,7 @@ TEST(TextDiff, TextsThatDifferEverywhereGetACorrectDifference) {
                      aThird(0, 3500) + aMiddle + aLast, aFirst + aMiddle + aLast);
 }
 
-// With a tiny cost limit even small texts are split at the limit: each split is correct, the
-// difference is never shorter than the shortest, and merges that must be clean stay clean.
+// A tiny cost limit splits even small texts: each split stays correct and clean merges clean.
 TEST(TextDiff, ACostLimitGivesCoarserButCorrectDifferences) {
     std::mt19937 aRandom(11);
     const MakeLine aFew = [&] { return std::string(1, static_cast<char>('a' + aRandom() % 4)); };
@@ -252,16 +241,14 @@ TEST(TextDiff, ACostLimitGivesCoarserButCorrectDifferences) {
     EXPECT_GT(aLonger, 0u);
 }
 
-// A new file, line ends of CR LF, binary contents and a new text that lacks its last line feed
-// are the end-to-end tests of `kivo diff`; here an old text that lacks it.
+// An old text without its last line feed (the other edges are the end-to-end tests').
 TEST(TextDiff, FormatsEdgesLikeUnifiedDiff) {
     EXPECT_EQ(textdiff::unified("same\n", "same\n", "a", "b"), "");
     EXPECT_EQ(textdiff::unified("x\ny", "x\ny\n", "a", "b"),
               "--- a\n+++ b\n@@ -1,2 +1,2 @@\n x\n-y\n\\ No newline at end of file\n+y\n");
 }
 
-// Names are quoted only when they need it, with GNU diff's escapes; a control byte never reaches
-// the output as it is, UTF-8 does.
+// Names are quoted only when needed, with GNU diff's escapes: no control byte reaches the output.
 TEST(TextDiff, QuotesNamesThatNeedIt) {
     EXPECT_EQ(textdiff::quotedName("acme/Order.txt"), "acme/Order.txt");
     EXPECT_EQ(textdiff::quotedName("acme/\xc3\xa4.txt"), "acme/\xc3\xa4.txt");

@@ -25,6 +25,7 @@ using wstest::ScopedEnv;
 
 } // namespace
 
+// Sorted without duplicates (the lookup bisects it), and looked up without regard to case.
 TEST(ParameterTable, HoldsEveryParameterAndAliasOnce) {
     const auto& aMap = parameterparser::parameterMap();
     for (std::size_t i = 1; i < aMap.size(); ++i)
@@ -34,9 +35,6 @@ TEST(ParameterTable, HoldsEveryParameterAndAliasOnce) {
             EXPECT_TRUE(aDefinition.itsVariable.starts_with("KIVO_"));
             EXPECT_NE(aDefinition.itsEnvironmentKind, EnvironmentKind::none);
         }
-}
-
-TEST(ParameterTable, LooksUpNamesWithoutRegardToCase) {
     EXPECT_EQ(parameterparser::lookupParameter("ActivationMode"), params::activationMode);
     EXPECT_EQ(parameterparser::lookupParameter("HO"), params::historicalObject);
     EXPECT_EQ(parameterparser::lookupParameter("version_sp"), params::versionSP);
@@ -55,6 +53,13 @@ TEST(CommandLine, AcceptsTheThreeOptionForms) {
     EXPECT_EQ(aValues.getValue(params::noTips), "X");
     EXPECT_EQ(aValues.getValue(params::trace), "X");
     EXPECT_EQ(parse({"--ActivationMode=4"}).getValue(params::activationMode), "4");
+    // Only trailing blanks are trimmed.
+    auto aTrimmed = parse({"--with= a \t\r\n", "status", "  obj \r"});
+    EXPECT_EQ(aTrimmed.getValue(params::with), " a");
+    EXPECT_EQ(aTrimmed.getValues(params::object), std::vector<std::string>{"  obj"});
+    // Options come before positional values of the same name.
+    EXPECT_EQ(parse({"checkout", "--package=p1", "package", "p2"}).getValues(params::package),
+              (std::vector<std::string>{"p1", "p2"}));
 }
 
 TEST(CommandLine, RejectsMalformedOptionsWithTheTrimmedArgument) {
@@ -65,23 +70,12 @@ TEST(CommandLine, RejectsMalformedOptionsWithTheTrimmedArgument) {
     EXPECT_EQ(failureOf({"--nosuch"}), "The parameter: nosuch is not supported");
 }
 
-TEST(CommandLine, TrimsTrailingBlanksOnly) {
-    auto aValues = parse({"--with= a \t\r\n", "status", "  obj \r"});
-    EXPECT_EQ(aValues.getValue(params::with), " a");
-    EXPECT_EQ(aValues.getValues(params::object), std::vector<std::string>{"  obj"});
-}
-
 TEST(CommandLine, HelpAndVersionSpellingsBecomeWords) {
     EXPECT_EQ(parse({"--help"}).getValue(params::action), "help");
     EXPECT_EQ(parse({"-version"}).getValue(params::action), "version");
     auto aValues = parse({"checkout", "-h"});
     EXPECT_EQ(aValues.getValue(params::what), "objects");
     EXPECT_EQ(aValues.getValue(params::object), "help");
-}
-
-TEST(CommandLine, OptionsComeBeforePositionalValuesOfTheSameName) {
-    auto aValues = parse({"checkout", "--package=p1", "package", "p2"});
-    EXPECT_EQ(aValues.getValues(params::package), (std::vector<std::string>{"p1", "p2"}));
 }
 
 TEST(CommandLine, UnmatchedWordsAreListedBeforeTheFailure) {

@@ -129,7 +129,7 @@ TEST_F(ProgramHostTest, ActionDecidesFromItsArgumentsAndMayLockMidway) {
 // A run with bad arguments in a broken workspace reports its arguments; a run with good ones
 // reports the workspace and never starts the action.
 TEST_F(ProgramHostTest, ArgumentErrorsComeBeforeWorkspaceErrors) {
-    setEnv("KIVO_ROOT", dir().string());
+    const wstest::ScopedEnv anEnv{{"KIVO_ROOT", dir().c_str()}};
     setParameter(params::workSpace, "gone");
     theProbe.itsArgumentError = "kivo: Insufficient commandline arguments.";
     EXPECT_EQ(kivotest::messageOf([] { ProgramHost(theRows).runAction(ActionKind::resolve); }),

@@ -24,12 +24,6 @@ FileStat statOf(const std::filesystem::path& thePath) {
     return aStat.value_or(FileStat{});
 }
 
-// Sets the modification time back to the one recorded, as `touch -d` does.
-void setModified(const std::filesystem::path& thePath, const FileStat& theStat) {
-    wstest::setModifiedTime(thePath, theStat.itsModifiedSeconds,
-                            static_cast<long>(theStat.itsModifiedNanoseconds));
-}
-
 // Whether the record proves the file unchanged, for a record written at theWritten.
 bool proven(const FileStat& theRecorded, const std::filesystem::path& thePath,
             const FileStat& theWritten) {
@@ -54,6 +48,7 @@ TEST(FileStat, TextFormRoundTripsAndRejectsDamage) {
         EXPECT_FALSE(filestat::fromText(aBad).has_value()) << aBad;
 }
 
+// Racy when changed not before the record was written; a proof needs a later clock reading.
 TEST(FileStat, RacyWhenChangedNotBeforeTheRecordWasWritten) {
     FileStat aStat{1, 100, 500, 100, 500, 1, 1};
     EXPECT_FALSE(filestat::isRacy(aStat, 101, 0));
@@ -65,13 +60,10 @@ TEST(FileStat, RacyWhenChangedNotBeforeTheRecordWasWritten) {
     EXPECT_TRUE(filestat::isRacy(aLateChange, 150, 0));
     EXPECT_FALSE(filestat::provesUnchanged(aStat, aStat, 100, 500));
     EXPECT_TRUE(filestat::provesUnchanged(aStat, aStat, 101, 0));
-}
 
-// A record made at a clock reading proves something only for times strictly before it; a time of
-// a whole second may come from a file system that keeps whole (or two) seconds, and must be two
-// seconds older.
-TEST(FileStat, AProofNeedsTimesBeforeTheClockReading) {
-    FileStat aStat{1, 100, 500, 100, 600, 1, 1};
+    // A proof needs times strictly before the clock reading; a time of a whole second may come
+    // from a file system that keeps whole (or two) seconds, and must be two seconds older.
+    aStat.itsChangedNanoseconds = 600;
     EXPECT_EQ(filestat::proofText(aStat, {100, 601}), filestat::toText(aStat));
     EXPECT_EQ(filestat::proofText(aStat, {100, 600}), "");
     FileStat aWholeSecond{1, 100, 0, 100, 600, 1, 1};
@@ -100,7 +92,7 @@ TEST(FileStat, EditsThatKeepSizeAndTimeAreNotProvenUnchanged) {
     aRecorded = statOf(aFile);
     nextTick();
     kivotest::writeText(aFile, "six");
-    setModified(aFile, aRecorded);
+    wstest::setModifiedTime(aFile, aRecorded.itsModifiedSeconds, aRecorded.itsModifiedNanoseconds);
     EXPECT_EQ(statOf(aFile).itsModifiedSeconds, aRecorded.itsModifiedSeconds);
     EXPECT_FALSE(proven(aRecorded, aFile, aFarFuture));
 
@@ -108,7 +100,8 @@ TEST(FileStat, EditsThatKeepSizeAndTimeAreNotProvenUnchanged) {
     aRecorded = statOf(aFile);
     auto aReplacement = aDir.path() / "b.txt";
     kivotest::writeText(aReplacement, "ten");
-    setModified(aReplacement, aRecorded);
+    wstest::setModifiedTime(aReplacement, aRecorded.itsModifiedSeconds,
+                            aRecorded.itsModifiedNanoseconds);
     ASSERT_EQ(std::rename(aReplacement.c_str(), aFile.c_str()), 0);
     EXPECT_FALSE(proven(aRecorded, aFile, aFarFuture));
 }

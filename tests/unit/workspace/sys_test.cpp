@@ -52,7 +52,7 @@ private:
 
 } // namespace
 
-TEST(SysPaths, SplittingAndJoining) {
+TEST(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
     EXPECT_EQ(sys::getDirPart("X:\\ws\\a\\f.txt"), "X:/ws/a");
     EXPECT_EQ(sys::getDirPart("f.txt"), "");
     EXPECT_EQ(sys::getFilePart("/ws/a/f.txt"), "f.txt");
@@ -77,9 +77,7 @@ TEST(SysPaths, SplittingAndJoining) {
          {std::pair{"a/../../b", "a/../../b"}, {"/..", "/.."}, {"X:\\..", "X:/.."}})
         EXPECT_EQ(messageOf([&] { sys::resolvePath(aPath); }),
                   "Failed to resolve path: \"" + std::string(aShown) + "\"");
-}
 
-TEST(SysPaths, RelativeNamesAndSubDirectories) {
     EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws/a/b", "X:/ws"), "a/b/");
     EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws", "X:/ws/a/b"), "../../");
     EXPECT_EQ(sys::absoluteToRelativeDirName("X:/ws/a", "X:\\ws\\a\\"), "");
@@ -106,19 +104,14 @@ TEST(SysPaths, RelativeNamesAndSubDirectories) {
     EXPECT_FALSE(sys::isFileInDir("/ws/ab/f", "/ws/a", true));
 }
 
+// Another spelling of a question already answered gets the cached answer, and the same one.
 TEST(SysPaths, CachesAnswerRepeatedQuestionsAndDebugLinesShowIt) {
     Console aConsole({params::debugPaths});
     EXPECT_TRUE(sys::isSubDir("/cache/a/b", "/cache", true));
-    std::string aFirst = aConsole.text();
-    EXPECT_NE(aFirst.find("isSubDir 1 (theSubDirName): /cache/a/b\n"), std::string::npos);
-    EXPECT_NE(aFirst.find("absoluteToRelativeDirName 16 (aRelativeDirName): ../../\n"),
-              std::string::npos);
-    EXPECT_EQ(aFirst.find("cache hit"), std::string::npos);
+    EXPECT_EQ(aConsole.text().find("cache hit"), std::string::npos);
     EXPECT_TRUE(sys::isSubDir("/cache/a/b/", "/cache/", true));
-    EXPECT_NE(aConsole.text().find("isSubDir 3 (cache hit): true\n"), std::string::npos);
     EXPECT_EQ(sys::absoluteToRelativeDirName("/cache", "/cache/a/b"), "../../");
-    EXPECT_NE(aConsole.text().find("absoluteToRelativeDirName 5 (cache hit): ../../\n"),
-              std::string::npos);
+    EXPECT_NE(aConsole.text().find("isSubDir 3 (cache hit): true\n"), std::string::npos);
 }
 
 // Reads, writes and their messages on both disks are in disk_test; here what only the machine's

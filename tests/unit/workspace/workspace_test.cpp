@@ -51,16 +51,21 @@ TEST_F(WorkSpaceFinding, OutermostSettingsFolderWinsAndNamesTheWorkSpace) {
     EXPECT_EQ(workspace::determineWorkSpaceName("/x/a+b(c)", "/x/a+b(c)/ws/d"), "ws");
 }
 
+// Missing conflict folders are made again on open.
 TEST_F(WorkSpaceFinding, KivoRootAndWorkSpaceParameterAndOpenFailures) {
     const fs::path aWs = makeWorkSpace("ws");
+    fs::remove(aWs / "._SYS_KIVO_settings/diff");
+    fs::remove(aWs / "._SYS_KIVO_settings/logs");
     fs::create_directories(aWs / "a/b");
     fs::current_path(aWs / "a/b");
-    setEnv("KIVO_ROOT", dir().string());
+    const wstest::ScopedEnv anEnv{{"KIVO_ROOT", dir().c_str()}};
     ASSERT_TRUE(workspace::open(false));
     EXPECT_EQ(workspace::get()->workSpaceName(), "ws");
     EXPECT_EQ(workspace::get()->rootDirName(), dir().string());
     EXPECT_EQ(workspace::get()->srcDirName(), aWs.string());
     EXPECT_FALSE(fs::exists(aWs / "._SYS_KIVO_settings/.lock"));
+    EXPECT_TRUE(fs::is_directory(aWs / "._SYS_KIVO_settings/diff"));
+    EXPECT_TRUE(fs::is_directory(aWs / "._SYS_KIVO_settings/logs"));
 
     // A named workspace that does not exist, and one without settings folder: not open after.
     workspace::reset();
@@ -77,16 +82,6 @@ TEST_F(WorkSpaceFinding, KivoRootAndWorkSpaceParameterAndOpenFailures) {
                   (dir() / "plain/._SYS_KIVO_settings").string() + "\" does not exist.");
     EXPECT_FALSE(workspace::isOpen());
     EXPECT_EQ(messageOf([] { workspace::config(); }), "Failed to open workspace config file.");
-}
-
-TEST_F(WorkSpaceFinding, MissingConflictFoldersAreRecreatedOnOpen) {
-    const fs::path aWs = makeWorkSpace("ws");
-    fs::remove(aWs / "._SYS_KIVO_settings/diff");
-    fs::remove(aWs / "._SYS_KIVO_settings/logs");
-    fs::current_path(aWs);
-    ASSERT_TRUE(workspace::open(false));
-    EXPECT_TRUE(fs::is_directory(aWs / "._SYS_KIVO_settings/diff"));
-    EXPECT_TRUE(fs::is_directory(aWs / "._SYS_KIVO_settings/logs"));
 }
 
 TEST_F(WorkSpaceLock, ForeignSameAndIgnoredLocks) {
@@ -269,7 +264,7 @@ TEST_F(WorkSpaceCreation, ExistingWorkSpaceAndMissingDirectoryAreRefused) {
               "Workspace directory not specified. Use \".\" for the current directory.");
     // Advanced mode takes the current directory.
     workspace::reset();
-    setEnv("KIVO_ADVANCED", "yes");
+    const wstest::ScopedEnv anEnv{{"KIVO_ADVANCED", "yes"}};
     fs::create_directory(dir() / "here");
     fs::current_path(dir() / "here");
     workspace::create();

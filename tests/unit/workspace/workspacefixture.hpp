@@ -1,8 +1,7 @@
 #pragma once
 
-// Shared set-up of the workspace tests: a fresh directory that the test runs in, parameters and
-// environment variables restored afterwards, the process-wide workspace handle dropped, and
-// standard output captured.
+// Shared set-up of the workspace tests: a fresh directory that the test runs in, parameters
+// restored afterwards, the process-wide workspace handle dropped, and standard output captured.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,6 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -73,8 +71,6 @@ protected:
         fs::current_path(itsOldCwd);
         for (const auto& aParameter : itsParameters)
             RepositoryAccess::parameters().unset(aParameter);
-        for (const auto& [aName, aValue] : itsOldEnv)
-            aValue ? ::setenv(aName.c_str(), aValue->c_str(), 1) : ::unsetenv(aName.c_str());
     }
 
     const fs::path& dir() const { return itsDir.path(); }
@@ -86,14 +82,6 @@ protected:
     }
     void unsetParameter(const RepositoryAccess::Parameter& theParameter) {
         RepositoryAccess::parameters().unset(theParameter);
-    }
-
-    void setEnv(const std::string& theName, const std::string& theValue) {
-        if (!itsOldEnv.count(theName)) {
-            const char* anOld = std::getenv(theName.c_str());
-            itsOldEnv[theName] = anOld ? std::optional<std::string>(anOld) : std::nullopt;
-        }
-        ::setenv(theName.c_str(), theValue.c_str(), 1);
     }
 
     // Creates the workspace <dir>/<theName> with a fresh handle and drops the handle again.
@@ -128,7 +116,6 @@ private:
     std::ostringstream itsOut;
     std::streambuf* itsOldOut = nullptr;
     std::vector<RepositoryAccess::Parameter> itsParameters;
-    std::map<std::string, std::optional<std::string>> itsOldEnv;
 };
 
 // Sets the last-write time of a file, as `touch -d` does.
