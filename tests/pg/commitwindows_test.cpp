@@ -1,8 +1,6 @@
-// A commit to a server sends its writes a window at a time, each window a transaction of its
-// own, and a window travels while the run reads the next files and records the ones before. A
-// write that the server fails in a later window stops the run with the server's words and takes
-// back only its own window: what the windows before it wrote stays, recorded on both sides, and
-// the next commit completes the rest.
+// A commit to a server sends its writes a window at a time, each a transaction of its own: a write
+// the server fails in a later window stops the run and takes back only its window; what the
+// windows before wrote stays, recorded on both sides, and the next commit completes the rest.
 
 #include "tests/pg/serverrepository.hpp"
 

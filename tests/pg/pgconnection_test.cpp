@@ -1,35 +1,27 @@
-// The PostgreSQL backend: the server addresses it reads, and against the throwaway cluster of
-// tests/pg/cluster.sh the connect with its password, its database and its TLS settings. The
-// calls and the views run through it in the end-to-end rerun (pg.*); the refusals of TLS settings
-// are pgtls_test's and serverclient_test's.
+// The PostgreSQL backend: the server addresses it reads, and on the throwaway cluster the connect
+// with its password, its database and its TLS settings.
 
 #include "dbclient/pgconnection.hpp"
 #include "tests/pg/repositorysession.hpp"
 
-#include <optional>
-
 using namespace RepositoryAccess::dbclient;
 
 TEST(ServerHost, AHostNamesServersWithPortsAndADatabaseAfterAnAt) {
-    struct Case {
-        const char* itsText;
-        std::optional<ServerHost> itsServer;
-    };
-    const Case aCases[] = {
+    const std::pair<const char*, ServerHost> aCases[] = {
         {"db.example.com:5432", ServerHost{"db.example.com", "5432", "", 1}},
         {"[::1]:5432", ServerHost{"::1", "5432", "", 1}},
         {"[::1]:5432@my@db", ServerHost{"::1", "5432", "my@db", 1}},
         // A primary and its standbys become libpq's host and port lists.
         {"db1:5432,[::1]:5433,db3:6000@ZEV", ServerHost{"db1,::1,db3", "5432,5433,6000", "ZEV", 3}},
     };
-    for (const Case& aCase : aCases) {
-        SCOPED_TRACE(aCase.itsText);
-        const auto aServer = parseServerHost(aCase.itsText);
+    for (const auto& [aText, anExpected] : aCases) {
+        SCOPED_TRACE(aText);
+        const auto aServer = parseServerHost(aText);
         ASSERT_TRUE(aServer);
-        EXPECT_EQ(aServer->itsHost, aCase.itsServer->itsHost);
-        EXPECT_EQ(aServer->itsPort, aCase.itsServer->itsPort);
-        EXPECT_EQ(aServer->itsDatabase, aCase.itsServer->itsDatabase);
-        EXPECT_EQ(aServer->itsServerCount, aCase.itsServer->itsServerCount);
+        EXPECT_EQ(aServer->itsHost, anExpected.itsHost);
+        EXPECT_EQ(aServer->itsPort, anExpected.itsPort);
+        EXPECT_EQ(aServer->itsDatabase, anExpected.itsDatabase);
+        EXPECT_EQ(aServer->itsServerCount, anExpected.itsServerCount);
     }
     // One bad server spoils a list.
     for (const char* aHost :
@@ -85,8 +77,7 @@ TEST_F(PgConnectionTest, ConnectsWithTheRightPasswordToTheDatabaseItNames) {
     EXPECT_TRUE(kivotest::contains(errorText(), "NODB")) << errorText();
 }
 
-// What the TLS settings ask for is what the server sees: a verified and an unverified
-// connection are encrypted, one with ENCRYPT FALSE is not.
+// A verified and an unverified connection are encrypted as the server sees it, ENCRYPT FALSE not.
 TEST_F(PgConnectionTest, TlsSettingsDecideWhetherTheConnectionIsEncrypted) {
     const std::string aCa = itsFacts["KIVO_PG_CERTS"] + "/ca.crt";
     struct Case {

@@ -1,22 +1,17 @@
-// The repository engine inside the database (the kivo extension) against the throwaway cluster:
-// what a repository user may touch, a statement that fails inside a request, and the contents as
-// the tables keep them. Frames that cannot be served and the views a client reads are the
-// extension's regression suite's (pgextension/regress).
+// The repository engine inside the database: what a repository user may touch, a statement that
+// fails inside a request, and contents as the tables keep them.
 
 #include "tests/pg/repositorysession.hpp"
 
 using namespace kivotest;
 
-namespace {
-
 using PgRepositoryTest = SessionTest;
 
+namespace {
 const std::string kDeveloper = "DEVELOPER";
-
 } // namespace
 
-// Nobody but the extension's owner holds a privilege on a table of the repository; a repository
-// user reaches it through the procedure only.
+// Only the extension's owner holds a privilege on a table; a user reaches it through the procedure.
 TEST_F(PgRepositoryTest, ARepositoryUserCallsTheProcedureAndTouchesNoTable) {
     EXPECT_EQ(itsAdmin->sql("select count(*) from information_schema.role_table_grants where "
                             "table_schema = 'sys' and grantee <> 'kivo_admin'"),
@@ -27,7 +22,7 @@ TEST_F(PgRepositoryTest, ARepositoryUserCallsTheProcedureAndTouchesNoTable) {
               "error: ERROR:  permission denied for sequence objects_id_seq");
     EXPECT_EQ(itsDeveloper->sql("create table sys.mine (a int)"),
               "error: ERROR:  permission denied for schema sys");
-    // The installation function went with the script that created the repository.
+    // The installation function went with the script that made the repository.
     EXPECT_TRUE(contains(itsDeveloper->sql("select sys.kivo_install('X')"), "does not exist"));
     expectCode(R"({"action":"list","what":"allObjectTypes"})");
     // The tables are the extension's, so that pg_dump and an update treat them as its own.
@@ -42,7 +37,7 @@ TEST_F(PgRepositoryTest, ARepositoryUserCallsTheProcedureAndTouchesNoTable) {
 TEST_F(PgRepositoryTest, AFailingStatementRollsTheRequestBackAndTheSessionGoesOn) {
     const std::string aPackage = package("failing");
     expectCode(createPackageJson(aPackage));
-    // A write stores the object's row, then its inactive version: the second insert fails.
+    // The write's second insert (its inactive version, after the object's row) fails.
     std::string aConstraint = poison("inactive_versions");
     const std::string anObject = objectJson(aPackage, "x", "txt");
     auto aFailed = itsDeveloper->call(writeJson(kDeveloper, anObject), {itsPoison});
@@ -53,7 +48,6 @@ TEST_F(PgRepositoryTest, AFailingStatementRollsTheRequestBackAndTheSessionGoesOn
               "0");
     cure("inactive_versions");
 
-    // The same connection, and the same backend's engine, serve the next requests.
     expectCode(writeJson(kDeveloper, anObject), "0", {"fine"});
     expectCode(activateJson(kDeveloper, anObject));
     EXPECT_EQ(expectCode(latestVersionJson(anObject))->member("version"), "1");
@@ -71,17 +65,15 @@ TEST_F(PgRepositoryTest, AFailingStatementRollsTheRequestBackAndTheSessionGoesOn
     EXPECT_EQ(anInactive->content(), itsPoison);
     cure("history");
 
-    // A statement the engine refuses itself (check only) is rolled back by the engine.
+    // An activation that only checks is rolled back by the engine itself.
     expectCode(activateJson(kDeveloper, anObject, "5"));
     EXPECT_EQ(expectCode(latestVersionJson(anObject))->member("version"), "1");
     expectCode(activateJson(kDeveloper, anObject));
     EXPECT_EQ(expectCode(latestVersionJson(anObject))->member("version"), "2");
 }
 
-// What the database itself does to a content: a large text is stored out of line (and read
-// back through a detoasted copy, also from the history), and a binary content with NUL bytes
-// travels as bytea. The requests of every family run on the database in the end-to-end tests,
-// which run once more on this cluster (pg.*).
+// A large text stored out of line comes back whole, also from the history, and a binary content
+// with NUL bytes travels as bytea.
 TEST_F(PgRepositoryTest, ContentsComeBackWholeFromTheTables) {
     const std::string aPackage = package("contents");
     expectCode(createPackageJson(aPackage));

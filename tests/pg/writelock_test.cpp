@@ -1,9 +1,7 @@
-// The repository's write lock inside the server, with two users on connections of their own:
-// one holds the lock in a transaction of its own (a write call inside BEGIN, nothing after it).
-// Another writer (the administration tool too) waits at most the repository's limit and then
-// fails as busy, told who holds the lock and since when; a holder idle in its transaction is cut
-// off by the server. Each test has a repository database of its own, so that its limits bind
-// nobody else.
+// The repository's write lock inside the server, held by a write call inside BEGIN: another
+// writer (the administration tool too) waits at most the repository's limit and fails as busy,
+// told who holds the lock; a holder idle in its transaction is cut off. Each test has a
+// repository database of its own, so that its limits bind nobody else.
 
 #include "tests/pg/repositorysession.hpp"
 #include "tests/pg/repotool.hpp"
@@ -37,8 +35,7 @@ protected:
             repo({"drop", uri(itsDatabase)});
     }
 
-    // A connection of theUser to this test's repository database; should the lock never time
-    // out, its statements do, and the test fails instead of waiting for ever.
+    // theUser's connection to the test's database; its statements time out should the lock not.
     std::unique_ptr<RepositorySession> session(const std::string& theUser) {
         auto aFacts = itsFacts;
         aFacts["KIVO_PG_DATABASE"] = itsDatabase;
@@ -61,7 +58,7 @@ protected:
 
 } // namespace
 
-TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndIsToldWhoHoldsTheLock) {
+TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndAGroupHoldsTheLockFromItsFirstWriteThatStands) {
     expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "1"}));
     expectRefused(repo({"set", uri(itsDatabase), "write_idle_seconds", "0"}),
                   "write_idle_seconds must be a whole number of seconds from 1 to 86400");
@@ -77,38 +74,20 @@ TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndIsToldWhoHoldsTheLock) {
     EXPECT_TRUE(contains(aRefused->itsFailure, "The repository is busy since 20"))
         << aRefused->itsFailure;
     EXPECT_TRUE(contains(aRefused->itsFailure, aHeld)) << aRefused->itsFailure;
-    // The administration tool is a writer like any other (and gives up after 30 s, should it
-    // wait for ever).
+    // The administration tool is a writer like any other.
     const RunResult aSet = repo({"set", uri(itsDatabase) + "?options=-c%20statement_timeout%3D30s",
                                  "change_tracking", "on"});
     expectRefused(aSet, aHeld);
 
-    // Once the holder ends its transaction, the writer goes through.
     EXPECT_EQ(aHolder->sql("COMMIT"), "");
     EXPECT_EQ(aWriter->call(createPackageJson("waiting"))->code(), "0");
-}
 
-TEST_F(WriteLockTest, AHolderIdleInItsTransactionIsCutOff) {
-    expectOk(repo({"set", uri(itsDatabase), "write_idle_seconds", "1"}));
-    auto aHolder = holdTheLock();
-    // The server ends the holder's session once it has been idle for the limit.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-
-    auto aWriter = session(itsWriter);
-    EXPECT_EQ(aWriter->call(createPackageJson("after"))->code(), "0");
-    EXPECT_TRUE(aHolder->sql("SELECT 1").starts_with("error: ")) << "the holder goes on";
-    // Its transaction was rolled back: its package never came to be.
-    EXPECT_EQ(aWriter->call(createPackageJson("held"))->code(), "0");
-}
-
-TEST_F(WriteLockTest, AGroupHoldsTheLockOnlyFromItsFirstWriteThatStands) {
-    expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "1"}));
     auto aGroup = session(itsHolder);
     EXPECT_EQ(aGroup->call(createPackageJson("taken"))->code(), "0");
     aGroup->beginGroup();
     // A refused write gives the lock back with everything else it did.
     EXPECT_NE(aGroup->call(createPackageJson("taken"))->code(), "0");
-    auto aWriter = session(itsWriter);
+    aWriter = session(itsWriter);
     EXPECT_EQ(aWriter->sql("BEGIN"), "");
     EXPECT_EQ(aWriter->call(createPackageJson("other"))->code(), "0");
     // So the group's next write must wait for it like any other writer.
@@ -133,4 +112,16 @@ TEST_F(WriteLockTest, AGroupHoldsTheLockOnlyFromItsFirstWriteThatStands) {
                       ->member("exists"),
                   "true")
             << aPackage;
+}
+
+TEST_F(WriteLockTest, AHolderIdleInItsTransactionIsCutOff) {
+    expectOk(repo({"set", uri(itsDatabase), "write_idle_seconds", "1"}));
+    auto aHolder = holdTheLock();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+
+    auto aWriter = session(itsWriter);
+    EXPECT_EQ(aWriter->call(createPackageJson("after"))->code(), "0");
+    EXPECT_TRUE(aHolder->sql("SELECT 1").starts_with("error: ")) << "the holder goes on";
+    // Its transaction was rolled back: its package never came to be.
+    EXPECT_EQ(aWriter->call(createPackageJson("held"))->code(), "0");
 }
