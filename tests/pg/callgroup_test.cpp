@@ -1,8 +1,9 @@
 // A group of repository calls on the server shares its transactions: invisible to others until
 // it commits, a refused request inside it leaves no trace, and a failure or a lost connection
-// takes back only the open transaction.
+// takes back only the open transaction; a commit's windows are transactions of their own.
 
 #include "tests/pg/repositorysession.hpp"
+#include "tests/pg/serverrepository.hpp"
 
 using namespace kivotest;
 
@@ -138,4 +139,42 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     expectCode(write("q4"), "0", {"text"});
     EXPECT_EQ(itsDeveloper->endGroup(), "");
     EXPECT_EQ(committedObjects("name like 'q%'"), "q0,q4");
+}
+
+using CommitWindowsTest = ServerRepositoryTest;
+
+// A commit to a server sends its writes a window at a time, each a transaction of its own: a write
+// the server fails in a later window stops the run and takes back only its window; what the
+// windows before wrote stays, recorded on both sides, and the next commit completes the rest.
+TEST_F(CommitWindowsTest, AFailureInALaterWindowStopsTheCommitAndTheNextCommitCompletesIt) {
+    const std::string aDatabase = repository("windows");
+    const std::string aUser = role("WINDOWS");
+    expectOk(repo({"user", uri(aDatabase), aUser, "pw"}));
+    expectOk(createWorkspace("ws", server(aDatabase), aUser));
+    std::filesystem::create_directories(dir() / "ws" / "acme");
+    expectOk(kivo("ws", {"track", "acme"}));
+    const std::string aPoison = "poison of window three";
+    for (int i = 0; i < 350; ++i)
+        write("ws/acme/f" + std::to_string(1000 + i) + ".txt",
+              i == 250 ? aPoison : "file " + std::to_string(i) + "\n");
+    execute(aDatabase, "ALTER TABLE sys.inactive_versions ADD CONSTRAINT windows_poison CHECK "
+                       "(content IS NULL OR content <> convert_to('" +
+                           aPoison + "', 'UTF8'))");
+
+    const RunResult aFailed = kivo("ws", {"commit"});
+    EXPECT_EQ(aFailed.itsExitCode, 1) << aFailed.itsOut;
+    EXPECT_TRUE(contains(aFailed.itsErr, "windows_poison")) << aFailed.itsErr;
+    EXPECT_FALSE(contains(aFailed.itsErr, "took back")) << aFailed.itsErr;
+    EXPECT_EQ(lines(aDatabase, "SELECT count(*) FROM sys.inactive_versions"), "200\n");
+    const RunResult aBetween = kivo("ws", {"status"});
+    EXPECT_FALSE(contains(aBetween.itsOut, "f1199")) << aBetween.itsOut;
+    EXPECT_TRUE(contains(aBetween.itsOut, "f1200")) << aBetween.itsOut;
+
+    execute(aDatabase, "ALTER TABLE sys.inactive_versions DROP CONSTRAINT windows_poison");
+    const RunResult aRerun = kivo("ws", {"commit"});
+    expectOk(aRerun);
+    EXPECT_EQ(lines(aDatabase, "SELECT count(*) FROM sys.inactive_versions"), "350\n");
+    const RunResult aStatus = kivo("ws", {"status"});
+    expectOk(aStatus);
+    EXPECT_FALSE(contains(aStatus.itsOut, "f1")) << aStatus.itsOut;
 }
