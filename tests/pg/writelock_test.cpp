@@ -1,13 +1,11 @@
 // The repository's write lock inside the server, held by a write call inside BEGIN: another
 // writer (the administration tool too) waits at most the repository's limit and fails as busy,
-// told who holds the lock; a holder idle in its transaction is cut off. Each test has a
+// told who holds the lock; a holder idle in its transaction is cut off. The test has a
 // repository database of its own, so that its limits bind nobody else.
 
 #include "tests/pg/repositorysession.hpp"
 #include "tests/pg/repotool.hpp"
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <thread>
 
@@ -21,9 +19,7 @@ protected:
         RepoToolTest::SetUp();
         if (IsSkipped())
             return;
-        std::string aTest = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::transform(aTest.begin(), aTest.end(), aTest.begin(), ::tolower);
-        itsDatabase = unique(aTest.substr(0, 12) + "_");
+        itsDatabase = unique("writelock_");
         itsHolder = unique("HOLDER");
         itsWriter = unique("WRITER");
         expectOk(repo({"init", uri(itsDatabase)}));
@@ -45,11 +41,11 @@ protected:
         return aSession;
     }
 
-    // The holder's transaction with a write in it, which holds the write lock.
-    std::unique_ptr<RepositorySession> holdTheLock() {
+    // The holder's transaction with a write of thePackage in it, which holds the write lock.
+    std::unique_ptr<RepositorySession> holdTheLock(const std::string& thePackage) {
         auto aHolder = session(itsHolder);
         EXPECT_EQ(aHolder->sql("BEGIN"), "");
-        EXPECT_EQ(aHolder->call(createPackageJson("held"))->code(), "0");
+        EXPECT_EQ(aHolder->call(createPackageJson(thePackage))->code(), "0");
         return aHolder;
     }
 
@@ -58,11 +54,11 @@ protected:
 
 } // namespace
 
-TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndAGroupHoldsTheLockFromItsFirstWriteThatStands) {
+TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndAnIdleHolderIsCutOff) {
     expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "1"}));
     expectRefused(repo({"set", uri(itsDatabase), "write_idle_seconds", "0"}),
                   "write_idle_seconds must be a whole number of seconds from 1 to 86400");
-    auto aHolder = holdTheLock();
+    auto aHolder = holdTheLock("held");
     const std::string aSession = aHolder->sql("SELECT pg_backend_pid()");
     auto aWriter = session(itsWriter);
 
@@ -112,16 +108,13 @@ TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndAGroupHoldsTheLockFromItsFirs
                       ->member("exists"),
                   "true")
             << aPackage;
-}
 
-TEST_F(WriteLockTest, AHolderIdleInItsTransactionIsCutOff) {
+    // A holder idle in its transaction for the limit is cut off, its write rolled back.
     expectOk(repo({"set", uri(itsDatabase), "write_idle_seconds", "1"}));
-    auto aHolder = holdTheLock();
+    aHolder = holdTheLock("idle");
     std::this_thread::sleep_for(std::chrono::seconds(3));
-
-    auto aWriter = session(itsWriter);
+    aWriter = session(itsWriter);
     EXPECT_EQ(aWriter->call(createPackageJson("after"))->code(), "0");
     EXPECT_TRUE(aHolder->sql("SELECT 1").starts_with("error: ")) << "the holder goes on";
-    // Its transaction was rolled back: its package never came to be.
-    EXPECT_EQ(aWriter->call(createPackageJson("held"))->code(), "0");
+    EXPECT_EQ(aWriter->call(createPackageJson("idle"))->code(), "0");
 }
