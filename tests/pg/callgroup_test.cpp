@@ -1,9 +1,9 @@
-// A group of repository calls on the server shares its transactions: what the group wrote stays
-// invisible to others until the group commits; a refused request inside it leaves no trace and
-// the others stand; a call that fails takes back only the open transaction; and a connection
-// that dies inside a group loses only what the group had not committed, which a rerun completes.
+// A group of repository calls on the server shares its transactions: invisible to others until
+// it commits, a refused request inside it leaves no trace, and a failure or a lost connection
+// takes back only the open transaction; a commit's windows are transactions of their own.
 
 #include "tests/pg/repositorysession.hpp"
+#include "tests/pg/serverrepository.hpp"
 
 using namespace kivotest;
 
@@ -42,12 +42,10 @@ protected:
 TEST_F(PgCallGroupTest, ARefusedOrFailedRequestInAGroupTakesBackOnlyWhatItMust) {
     itsDeveloper->beginGroup();
     expectCode(write("a"), "0", {"text"});
-    // Refused by the engine: a write, and an activation that only checks (its work is rolled
-    // back by the engine).
+    // Refused by the engine: a write, and an activation that only checks.
     expectCode(refusedWrite(), "40111", {"text"});
     expectCode(activateJson(kDeveloper, objectJson(itsPackage, "a", "txt"), "5"));
     expectCode(write("b"), "0", {"text"});
-    // Nobody else sees the group's work before it commits.
     EXPECT_EQ(committedObjects(), "");
     EXPECT_EQ(itsDeveloper->endGroup(), "");
     EXPECT_EQ(committedObjects(), "a,b");
@@ -56,8 +54,7 @@ TEST_F(PgCallGroupTest, ARefusedOrFailedRequestInAGroupTakesBackOnlyWhatItMust) 
                             itsPackage + "'"),
               "0");
 
-    // A statement that fails inside the extension takes back the open transaction (here the
-    // write of c before it) and the session goes on with the group's next transaction.
+    // A failing statement takes back the open transaction (c's write too); the group goes on.
     const std::string aConstraint = poison("inactive_versions");
     itsDeveloper->beginGroup();
     expectCode(write("c"), "0", {"text"});
@@ -66,7 +63,6 @@ TEST_F(PgCallGroupTest, ARefusedOrFailedRequestInAGroupTakesBackOnlyWhatItMust) 
     EXPECT_TRUE(contains(aFailed->itsFailure, aConstraint)) << aFailed->itsFailure;
     cure("inactive_versions");
     expectCode(write("e"), "0", {"text"});
-    // The end of the group tells that c, although answered, is gone.
     EXPECT_EQ(itsDeveloper->endGroup(),
               "The server took back the group's last 1 answered requests with a failed one: " +
                   aFailed->itsFailure);
@@ -87,8 +83,7 @@ TEST_F(PgCallGroupTest, AConnectionKilledInAGroupLosesOnlyItsOpenTransaction) {
         contains(itsDeveloper->endGroup(), "took back the group's last 2 answered requests"));
     EXPECT_EQ(committedObjects(), "a");
 
-    // The rerun sends the same writes again on a new connection and completes the group; the
-    // write lock that the killed transaction held is free.
+    // A rerun on a new connection completes the group: the killed one's write lock is free.
     auto aRerun = connect(kDeveloper, "s3cret");
     aRerun->beginGroup();
     for (const char* aName : {"a", "b", "c", "d"})
@@ -97,9 +92,8 @@ TEST_F(PgCallGroupTest, AConnectionKilledInAGroupLosesOnlyItsOpenTransaction) {
     EXPECT_EQ(committedObjects(), "a,b,c,d");
 }
 
-// Calls sent together (the windows of callAll, each one statement) answer in their order, each
-// on its own: a refused one among them is only its own answer. A window commits on its own,
-// after the group's open transaction.
+// Calls sent together (callAll's windows, one statement each) answer in order, each on its own;
+// a window commits on its own, after the group's open transaction, at once.
 TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     std::vector<std::pair<std::string, std::vector<std::string>>> aRequests;
     for (int i = 0; i < 250; ++i)
@@ -107,7 +101,6 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
             {i == 150 ? refusedWrite() : write("o" + std::to_string(1000 + i)), {"text"}});
     itsDeveloper->beginGroup();
     const auto anOutcome = itsDeveloper->callAll(aRequests);
-    // Windows commit on their own, at once, in a group too.
     EXPECT_EQ(itsAdmin->sql("select count(*) from sys.objects where package = '" + itsPackage +
                             "' and name between 'o1000' and 'o1249'"),
               "249");
@@ -116,9 +109,6 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     ASSERT_EQ(anOutcome.itsCodes.size(), aRequests.size());
     for (std::size_t i = 0; i < anOutcome.itsCodes.size(); ++i)
         EXPECT_EQ(anOutcome.itsCodes[i], i == 150 ? "40111" : "0") << "call " << i;
-    EXPECT_EQ(itsAdmin->sql("select count(*) from sys.objects where package = '" + itsPackage +
-                            "' and name between 'o1000' and 'o1249'"),
-              "249");
 
     const auto aSingle = itsDeveloper->callAll({{write("p1"), {"text"}}, {write("p2"), {"text"}}});
     EXPECT_EQ(aSingle.itsFailure, "");
@@ -136,8 +126,8 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     ASSERT_EQ(aReadBack.itsJsons.size(), 3u);
     EXPECT_TRUE(contains(aReadBack.itsJsons[2], R"("version":"1")")) << aReadBack.itsJsons[2];
 
-    // A call that fails inside the server among calls sent together takes back its window only:
-    // the write of q0 before it was committed first. The connection is usable at once.
+    // A call failing among calls sent together takes back its window only (q0 was committed
+    // before it), and the connection goes on at once.
     const std::string aConstraint = poison("inactive_versions");
     itsDeveloper->beginGroup();
     expectCode(write("q0"), "0", {"text"});
@@ -149,4 +139,42 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     expectCode(write("q4"), "0", {"text"});
     EXPECT_EQ(itsDeveloper->endGroup(), "");
     EXPECT_EQ(committedObjects("name like 'q%'"), "q0,q4");
+}
+
+using CommitWindowsTest = ServerRepositoryTest;
+
+// A commit to a server sends its writes a window at a time, each a transaction of its own: a write
+// the server fails in a later window stops the run and takes back only its window; what the
+// windows before wrote stays, recorded on both sides, and the next commit completes the rest.
+TEST_F(CommitWindowsTest, AFailureInALaterWindowStopsTheCommitAndTheNextCommitCompletesIt) {
+    const std::string aDatabase = repository("windows");
+    const std::string aUser = role("WINDOWS");
+    expectOk(repo({"user", uri(aDatabase), aUser, "pw"}));
+    expectOk(createWorkspace("ws", server(aDatabase), aUser));
+    std::filesystem::create_directories(dir() / "ws" / "acme");
+    expectOk(kivo("ws", {"track", "acme"}));
+    const std::string aPoison = "poison of window three";
+    for (int i = 0; i < 350; ++i)
+        write("ws/acme/f" + std::to_string(1000 + i) + ".txt",
+              i == 250 ? aPoison : "file " + std::to_string(i) + "\n");
+    execute(aDatabase, "ALTER TABLE sys.inactive_versions ADD CONSTRAINT windows_poison CHECK "
+                       "(content IS NULL OR content <> convert_to('" +
+                           aPoison + "', 'UTF8'))");
+
+    const RunResult aFailed = kivo("ws", {"commit"});
+    EXPECT_EQ(aFailed.itsExitCode, 1) << aFailed.itsOut;
+    EXPECT_TRUE(contains(aFailed.itsErr, "windows_poison")) << aFailed.itsErr;
+    EXPECT_FALSE(contains(aFailed.itsErr, "took back")) << aFailed.itsErr;
+    EXPECT_EQ(lines(aDatabase, "SELECT count(*) FROM sys.inactive_versions"), "200\n");
+    const RunResult aBetween = kivo("ws", {"status"});
+    EXPECT_FALSE(contains(aBetween.itsOut, "f1199")) << aBetween.itsOut;
+    EXPECT_TRUE(contains(aBetween.itsOut, "f1200")) << aBetween.itsOut;
+
+    execute(aDatabase, "ALTER TABLE sys.inactive_versions DROP CONSTRAINT windows_poison");
+    const RunResult aRerun = kivo("ws", {"commit"});
+    expectOk(aRerun);
+    EXPECT_EQ(lines(aDatabase, "SELECT count(*) FROM sys.inactive_versions"), "350\n");
+    const RunResult aStatus = kivo("ws", {"status"});
+    expectOk(aStatus);
+    EXPECT_FALSE(contains(aStatus.itsOut, "f1")) << aStatus.itsOut;
 }

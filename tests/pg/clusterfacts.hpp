@@ -9,9 +9,8 @@
 
 namespace kivotest {
 
-// The facts of the throwaway cluster from the file that tests/pg/cluster.sh wrote (thePath, else
-// the one the variable KIVO_PG_ENV names): KIVO_PG ("available" or "unavailable"), KIVO_PG_PORT,
-// KIVO_PG_DATABASE, KIVO_PG_CERTS and the users.
+// The facts that tests/pg/cluster.sh wrote to thePath, else to the file KIVO_PG_ENV names:
+// KIVO_PG ("available" or not), KIVO_PG_PORT, KIVO_PG_DATABASE, KIVO_PG_CERTS and the users.
 inline std::map<std::string, std::string> readClusterFacts(std::string thePath = "") {
     std::map<std::string, std::string> aFacts;
     const char* anEnv = std::getenv("KIVO_PG_ENV");

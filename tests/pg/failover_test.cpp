@@ -1,8 +1,6 @@
-// kivo against a primary and its streaming standby of its own: a workspace whose host lists both
-// pushes to the primary, and after the primary stopped and the standby was promoted pushes to the
-// standby with nothing lost or doubled. On the way, a run to the primary's address outside the
-// loopback warns once that it is not verified, and a run whose connection the server ends says how
-// to complete its work.
+// kivo against a primary and its streaming standby: a workspace whose host lists both pushes to
+// the standby once promoted, nothing lost or doubled; on the way, an unverified connection outside
+// the loopback warns once, and a run whose connection the server ends says how to complete it.
 
 #include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"
@@ -72,14 +70,12 @@ protected:
     std::string port(const std::string& theName) { return facts(theName, "KIVO_PG_PORT"); }
     // The first column of theSql's rows on the cluster theName, one line each.
     std::string sql(const std::string& theName, const std::string& theSql) {
-        const fs::path anOut = itsDir.path() / "sql.out";
-        std::system(("bash '" KIVO_CLUSTER_SCRIPT "' sql " + state(theName) + " ZEV \"" + theSql +
-                     "\" >'" + anOut.string() + "'")
-                        .c_str());
-        return kivotest::readText(anOut);
+        return kivotest::runProgram("/bin/bash",
+                                    {KIVO_CLUSTER_SCRIPT, "sql", state(theName), "ZEV", theSql})
+            .itsOut;
     }
 
-    // kivo theArgs in the folder theCwd of the test's own, as developer.
+    // kivo theArgs as developer in the folder theCwd of the test.
     RunResult kivo(std::vector<std::string> theArgs, const std::string& theCwd = "ws") {
         theArgs.push_back("--passWord=s3cret");
         kivotest::RunOptions anOptions;
@@ -132,8 +128,8 @@ TEST_F(FailoverTest, AWorkspaceOnAPrimaryAndItsStandbyGoesOnAfterThePromotion) {
             << aRun.itsErr;
     }
 
-    // The server ends the run's session while it waits for a lock: nothing is lost, the message
-    // says how to finish, and a rerun does.
+    // The server ends the run's session while it waits for a lock: the message says how to
+    // finish, and a rerun does.
     write("a.txt", "two\n");
     script("sql " + state("primary") +
            " ZEV 'BEGIN; LOCK TABLE sys.settings; SELECT pg_sleep(120)' 2>/dev/null &");

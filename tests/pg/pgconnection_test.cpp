@@ -1,35 +1,32 @@
-// The PostgreSQL backend: the server addresses it reads, and against the throwaway cluster of
-// tests/pg/cluster.sh the connect with its password, its database and its TLS settings. The
-// calls and the views run through it in the end-to-end rerun (pg.*); the refusals of TLS settings
-// are pgtls_test's and serverclient_test's.
+// The PostgreSQL backend: the server addresses it reads, the libpq keywords its TLS settings
+// become, and on the throwaway cluster the connect with its password, database and TLS settings.
 
 #include "dbclient/pgconnection.hpp"
+#include "dbclient/pgtls.hpp"
 #include "tests/pg/repositorysession.hpp"
 
-#include <optional>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 
 using namespace RepositoryAccess::dbclient;
 
 TEST(ServerHost, AHostNamesServersWithPortsAndADatabaseAfterAnAt) {
-    struct Case {
-        const char* itsText;
-        std::optional<ServerHost> itsServer;
-    };
-    const Case aCases[] = {
+    const std::pair<const char*, ServerHost> aCases[] = {
         {"db.example.com:5432", ServerHost{"db.example.com", "5432", "", 1}},
         {"[::1]:5432", ServerHost{"::1", "5432", "", 1}},
         {"[::1]:5432@my@db", ServerHost{"::1", "5432", "my@db", 1}},
         // A primary and its standbys become libpq's host and port lists.
         {"db1:5432,[::1]:5433,db3:6000@ZEV", ServerHost{"db1,::1,db3", "5432,5433,6000", "ZEV", 3}},
     };
-    for (const Case& aCase : aCases) {
-        SCOPED_TRACE(aCase.itsText);
-        const auto aServer = parseServerHost(aCase.itsText);
+    for (const auto& [aText, anExpected] : aCases) {
+        SCOPED_TRACE(aText);
+        const auto aServer = parseServerHost(aText);
         ASSERT_TRUE(aServer);
-        EXPECT_EQ(aServer->itsHost, aCase.itsServer->itsHost);
-        EXPECT_EQ(aServer->itsPort, aCase.itsServer->itsPort);
-        EXPECT_EQ(aServer->itsDatabase, aCase.itsServer->itsDatabase);
-        EXPECT_EQ(aServer->itsServerCount, aCase.itsServer->itsServerCount);
+        EXPECT_EQ(aServer->itsHost, anExpected.itsHost);
+        EXPECT_EQ(aServer->itsPort, anExpected.itsPort);
+        EXPECT_EQ(aServer->itsDatabase, anExpected.itsDatabase);
+        EXPECT_EQ(aServer->itsServerCount, anExpected.itsServerCount);
     }
     // One bad server spoils a list.
     for (const char* aHost :
@@ -85,8 +82,7 @@ TEST_F(PgConnectionTest, ConnectsWithTheRightPasswordToTheDatabaseItNames) {
     EXPECT_TRUE(kivotest::contains(errorText(), "NODB")) << errorText();
 }
 
-// What the TLS settings ask for is what the server sees: a verified and an unverified
-// connection are encrypted, one with ENCRYPT FALSE is not.
+// A verified and an unverified connection are encrypted as the server sees it, ENCRYPT FALSE not.
 TEST_F(PgConnectionTest, TlsSettingsDecideWhetherTheConnectionIsEncrypted) {
     const std::string aCa = itsFacts["KIVO_PG_CERTS"] + "/ca.crt";
     struct Case {
@@ -108,4 +104,70 @@ TEST_F(PgConnectionTest, TlsSettingsDecideWhetherTheConnectionIsEncrypted) {
                                                         "pid = pg_backend_pid()"),
                   aCase.itsEncrypted);
     }
+}
+
+namespace {
+
+// The libpq keywords of theProperties, or "refused: <text>".
+std::map<std::string, std::string>
+keywords(const std::map<std::string, std::string>& theProperties) {
+    ConnectProperties aProperties;
+    for (const auto& [aKey, aValue] : theProperties)
+        aProperties.setProperty(aKey, aValue);
+    TlsSettings aSettings = mapTlsProperties(aProperties);
+    if (!aSettings.itsRefusal.empty())
+        return {{"refused", aSettings.itsRefusal}};
+    return {aSettings.itsKeywords.begin(), aSettings.itsKeywords.end()};
+}
+
+} // namespace
+
+TEST(PgTls, PropertiesBecomeSslModeAndFiles) {
+    using Map = std::map<std::string, std::string>;
+    EXPECT_EQ(keywords({{"ENCRYPT", "false"}}), (Map{{"sslmode", "disable"}}));
+    EXPECT_EQ(keywords({{"ENCRYPT", "TRUE"}, {"sslTrustStore", "ca.pem"}}),
+              (Map{{"sslmode", "verify-full"}, {"sslrootcert", "ca.pem"}}));
+    EXPECT_EQ(keywords({{"sslValidateCertificate", "FALSE"},
+                        {"sslKeyStore", "me.pem"},
+                        {"sslKeyStorePassword", "pw"},
+                        {"sslCryptoProvider", "OpenSSL"}}),
+              (Map{{"sslmode", "require"},
+                   {"sslcert", "me.pem"},
+                   {"sslkey", "me.pem"},
+                   {"sslpassword", "pw"}}));
+}
+
+// Without a setting of kivo's own libpq's conventions hold: PGSSLMODE as libpq reads it, else a
+// trust store that libpq finds makes the connection verify, else libpq's default.
+TEST(PgTls, WithoutSettingsLibpqConventionsHold) {
+    using Map = std::map<std::string, std::string>;
+    const std::string aRoot = ::testing::TempDir() + "/pgtls-root.crt";
+    std::ofstream(aRoot) << "-----BEGIN CERTIFICATE-----\n";
+    ::setenv("HOME", "/nonexistent", 1);
+    ::unsetenv("PGSSLMODE");
+    ::unsetenv("PGSSLROOTCERT");
+    EXPECT_EQ(keywords({}), Map{});
+    ::setenv("PGSSLROOTCERT", aRoot.c_str(), 1);
+    EXPECT_EQ(keywords({}), (Map{{"sslmode", "verify-full"}}));
+    EXPECT_EQ(keywords({{"ENCRYPT", "TRUE"}}),
+              (Map{{"sslmode", "verify-full"}, {"sslrootcert", aRoot}}));
+    ::setenv("PGSSLMODE", "require", 1);
+    EXPECT_EQ(keywords({}), Map{});
+    ::unsetenv("PGSSLMODE");
+    ::setenv("PGSSLROOTCERT", (aRoot + ".missing").c_str(), 1);
+    EXPECT_EQ(keywords({}), Map{});
+    ::unsetenv("PGSSLROOTCERT");
+    std::remove(aRoot.c_str());
+}
+
+TEST(PgTls, ContradictionsAndUnknownWordsAreRefused) {
+    const std::pair<std::map<std::string, std::string>, std::string> aCases[] = {
+        {{{"ENCRYPT", "TRUE"}}, "needs a trust store"},
+        {{{"ENCRYPT", "maybe"}}, "\"maybe\" of ENCRYPT"},
+        {{{"ENCRYPT", "FALSE"}, {"sslTrustStore", "ca.pem"}}, "ENCRYPT is FALSE"},
+        {{{"sslValidateCertificate", "FALSE"}, {"sslCryptoProvider", "mscrypto"}},
+         "\"mscrypto\" is not available"},
+    };
+    for (const auto& [aProperties, aReason] : aCases)
+        EXPECT_NE(keywords(aProperties)["refused"].find(aReason), std::string::npos) << aReason;
 }

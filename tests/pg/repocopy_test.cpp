@@ -1,6 +1,5 @@
-// kivo-repo copy between a repository file and the cluster, through the real binaries: a file
-// with history, inactive versions, a delivery unit and a change travels to a server database and
-// back unchanged; a copy never overwrites a repository and leaves nothing behind when it fails.
+// kivo-repo copy between a repository file and the cluster: a filled file travels to a database
+// and back unchanged; a copy never overwrites a repository and leaves nothing when it fails.
 
 #include "repoadmin/pqtarget.hpp"
 #include "server/repositorystore.hpp"
@@ -63,16 +62,13 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
     expectOk(repo({"init", aFile}));
     fill(aFile, "file:" + aFile, aUser);
     const std::map<std::string, Rows> aBefore = tables(aFile);
-    // The repository holds what the copy must carry: every kind of row.
-    ASSERT_EQ(aBefore.at("history").size(), 5u);
+    // Every kind of row is there to carry: a binary content and a deletion without one too.
     EXPECT_EQ(rowsWith(aBefore.at("history"), SqlValueKind::Blob, std::string("x\0y\0\xff", 5)),
               1u);
-    EXPECT_EQ(rowsWith(aBefore.at("history"), SqlValueKind::Null, ""), 1u)
-        << "the deletion has no content";
+    EXPECT_EQ(rowsWith(aBefore.at("history"), SqlValueKind::Null, ""), 1u);
     for (const char* aTable : {"inactive_versions", "delivery_units", "changes", "change_entries",
                                "change_contributors", "counters"})
         EXPECT_FALSE(aBefore.at(aTable).empty()) << aTable;
-
     std::size_t aRows = 0;
     for (const auto& [aName, aRowsOfTable] : aBefore)
         aRows += aRowsOfTable.size();
@@ -112,8 +108,8 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
     expectOk(createWorkspace("ws2", "file:" + aSecond, aUser, "pw-server"));
 }
 
-// A copy for another system numbers its changes after its own database unless it keeps the
-// source's name; a file has no database and keeps it unless given one.
+// A copy to a database takes the database's name for its changes unless told to keep the
+// source's; a copy to a file keeps it unless given one.
 TEST_F(RepoCopyTest, ACopyTakesItsDatabasesNameUnlessToldOtherwise) {
     const std::string aFile = (dir() / "prod.db").string();
     expectOk(repo({"init", aFile, "--database", "PROD"}));
@@ -157,8 +153,8 @@ TEST_F(RepoCopyTest, ACopyNeverOverwritesARepositoryAndAFailedOneLeavesNothing) 
     expectRefused(repo({"copy", uri(anExisting), aFile}), "exists already");
     EXPECT_EQ(readText(aFile), aFileBytes);
 
-    // A table the program does not know is refused before anything is made; a table whose
-    // columns differ fails in the middle of the copy, which takes back what it made.
+    // An unknown table is refused before anything is made; a table whose columns differ fails
+    // in the middle of the copy, which takes back what it made.
     const std::vector<std::string> aLeft = entries();
     const std::string aNew = database("failed_");
     SqliteDatabase(aFile, false).execute("CREATE TABLE extra (x)");
@@ -172,9 +168,8 @@ TEST_F(RepoCopyTest, ACopyNeverOverwritesARepositoryAndAFailedOneLeavesNothing) 
     EXPECT_EQ(entries(), aLeft);
 }
 
-// A copy that fails after it made the new database, while another run waits to make a
-// repository of the same name: the failing run removes only what it made, and the other run's
-// repository, made and reported afterwards, stays.
+// A copy fails after it made its database while another run waits to make the same one: the
+// failing run removes only what it made, and the other run's repository stays.
 TEST_F(RepoCopyTest, AFailedRunNeverDropsWhatAnotherRunMadeOfTheSameDatabase) {
     const std::string aDatabase = database("contest_");
     const std::string anApplication = unique("contender");

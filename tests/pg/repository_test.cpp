@@ -1,22 +1,20 @@
-// The repository engine inside the database (the kivo extension) against the throwaway cluster:
-// what a repository user may touch, a statement that fails inside a request, and the contents as
-// the tables keep them. Frames that cannot be served and the views a client reads are the
-// extension's regression suite's (pgextension/regress).
+// The repository engine inside the database: what a repository user may touch, a statement that
+// fails inside a request, contents as the tables keep them, and two users writing at once.
 
 #include "tests/pg/repositorysession.hpp"
 
-using namespace kivotest;
+#include <future>
+#include <latch>
 
-namespace {
+using namespace kivotest;
 
 using PgRepositoryTest = SessionTest;
 
+namespace {
 const std::string kDeveloper = "DEVELOPER";
-
 } // namespace
 
-// Nobody but the extension's owner holds a privilege on a table of the repository; a repository
-// user reaches it through the procedure only.
+// Only the extension's owner holds a privilege on a table; a user reaches it through the procedure.
 TEST_F(PgRepositoryTest, ARepositoryUserCallsTheProcedureAndTouchesNoTable) {
     EXPECT_EQ(itsAdmin->sql("select count(*) from information_schema.role_table_grants where "
                             "table_schema = 'sys' and grantee <> 'kivo_admin'"),
@@ -27,7 +25,7 @@ TEST_F(PgRepositoryTest, ARepositoryUserCallsTheProcedureAndTouchesNoTable) {
               "error: ERROR:  permission denied for sequence objects_id_seq");
     EXPECT_EQ(itsDeveloper->sql("create table sys.mine (a int)"),
               "error: ERROR:  permission denied for schema sys");
-    // The installation function went with the script that created the repository.
+    // The installation function went with the script that made the repository.
     EXPECT_TRUE(contains(itsDeveloper->sql("select sys.kivo_install('X')"), "does not exist"));
     expectCode(R"({"action":"list","what":"allObjectTypes"})");
     // The tables are the extension's, so that pg_dump and an update treat them as its own.
@@ -42,7 +40,7 @@ TEST_F(PgRepositoryTest, ARepositoryUserCallsTheProcedureAndTouchesNoTable) {
 TEST_F(PgRepositoryTest, AFailingStatementRollsTheRequestBackAndTheSessionGoesOn) {
     const std::string aPackage = package("failing");
     expectCode(createPackageJson(aPackage));
-    // A write stores the object's row, then its inactive version: the second insert fails.
+    // The write's second insert (its inactive version, after the object's row) fails.
     std::string aConstraint = poison("inactive_versions");
     const std::string anObject = objectJson(aPackage, "x", "txt");
     auto aFailed = itsDeveloper->call(writeJson(kDeveloper, anObject), {itsPoison});
@@ -53,7 +51,6 @@ TEST_F(PgRepositoryTest, AFailingStatementRollsTheRequestBackAndTheSessionGoesOn
               "0");
     cure("inactive_versions");
 
-    // The same connection, and the same backend's engine, serve the next requests.
     expectCode(writeJson(kDeveloper, anObject), "0", {"fine"});
     expectCode(activateJson(kDeveloper, anObject));
     EXPECT_EQ(expectCode(latestVersionJson(anObject))->member("version"), "1");
@@ -71,17 +68,15 @@ TEST_F(PgRepositoryTest, AFailingStatementRollsTheRequestBackAndTheSessionGoesOn
     EXPECT_EQ(anInactive->content(), itsPoison);
     cure("history");
 
-    // A statement the engine refuses itself (check only) is rolled back by the engine.
+    // An activation that only checks is rolled back by the engine itself.
     expectCode(activateJson(kDeveloper, anObject, "5"));
     EXPECT_EQ(expectCode(latestVersionJson(anObject))->member("version"), "1");
     expectCode(activateJson(kDeveloper, anObject));
     EXPECT_EQ(expectCode(latestVersionJson(anObject))->member("version"), "2");
 }
 
-// What the database itself does to a content: a large text is stored out of line (and read
-// back through a detoasted copy, also from the history), and a binary content with NUL bytes
-// travels as bytea. The requests of every family run on the database in the end-to-end tests,
-// which run once more on this cluster (pg.*).
+// A large text stored out of line comes back whole, also from the history, and a binary content
+// with NUL bytes travels as bytea.
 TEST_F(PgRepositoryTest, ContentsComeBackWholeFromTheTables) {
     const std::string aPackage = package("contents");
     expectCode(createPackageJson(aPackage));
@@ -106,4 +101,65 @@ TEST_F(PgRepositoryTest, ContentsComeBackWholeFromTheTables) {
     expectCode(writeJson(kDeveloper, aText, activeMetadataJson("1")), "0", {"second"});
     expectCode(activateJson(kDeveloper, aText));
     EXPECT_TRUE(aRead(aText, R"({"versionType":"3","versionNr":"1"})") == aBig);
+}
+
+namespace {
+
+const std::string kUsers[] = {"DEVELOPER", "RIVAL"};
+
+// DEVELOPER and a second repository user RIVAL (made here by the administrator), each
+// connected, and a package of this process's own.
+class PgRace : public SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        if (IsSkipped())
+            return;
+        // Tests may set up at once: a role another one made meanwhile is as good.
+        ASSERT_EQ(itsAdmin->sql("do $$ begin create role \"RIVAL\" login password 'r1val'; "
+                                "exception when duplicate_object or unique_violation then null; "
+                                "end $$"),
+                  "");
+        ASSERT_EQ(itsAdmin->sql("insert into sys.users (name, password_hash) values ('RIVAL', '') "
+                                "on conflict do nothing"),
+                  "");
+        ASSERT_EQ(itsAdmin->sql("grant \"kivo_ZEV_users\" to \"RIVAL\""), "");
+        itsRival = connect(kUsers[1], "r1val");
+        expectCode(createPackageJson(itsPackage));
+    }
+
+    std::unique_ptr<RepositorySession> itsRival;
+    const std::string itsPackage = package("race");
+};
+
+} // namespace
+
+// Two users, each on a connection of its own, write the same new object at the same moment, round
+// after round: both first writes succeed on one object (the second writer waits for the first).
+// Their racing activations are tests/e2e/concurrency_test.cpp's, which runs here too (pg.*).
+TEST_F(PgRace, SimultaneousFirstWritesOfANewObjectBothSucceed) {
+    for (int aRound = 0; aRound < 30; ++aRound) {
+        SCOPED_TRACE("round " + std::to_string(aRound));
+        const std::string anObject = objectJson(itsPackage, "new" + std::to_string(aRound), "txt");
+        std::latch aStart(2);
+        RepositorySession* aSessions[] = {itsDeveloper.get(), itsRival.get()};
+        auto aSend = [&](std::size_t theUser) {
+            const std::string aJson = writeJson(kUsers[theUser], anObject);
+            aStart.arrive_and_wait();
+            return aSessions[theUser]->call(aJson, {kUsers[theUser]});
+        };
+        auto aFirst = std::async(std::launch::async, aSend, 0);
+        auto aSecond = std::async(std::launch::async, aSend, 1);
+        const std::unique_ptr<RepositoryAnswer> aWrites[] = {aFirst.get(), aSecond.get()};
+        for (std::size_t i = 0; i < 2; ++i) {
+            ASSERT_TRUE(aWrites[i]->itsCalled) << kUsers[i] << ": " << aWrites[i]->itsFailure;
+            ASSERT_EQ(aWrites[i]->code(), "0") << aWrites[i]->itsJson;
+        }
+        // One object, with an inactive version of each user.
+        EXPECT_EQ(itsAdmin->sql("select count(distinct o.id) || '/' || count(*) from sys.objects o "
+                                "join sys.inactive_versions i on i.object_id = o.id where "
+                                "o.package = '" +
+                                itsPackage + "' and o.name = 'new" + std::to_string(aRound) + "'"),
+                  "1/2");
+    }
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-// One login of the throwaway cluster (tests/pg/cluster.sh) through the dbclient layer, as the
-// kivo client makes it: repoV2 frames sent to the repository procedure, and plain SQL. Each
-// session has its own connection, so that sessions of several threads run side by side.
+// One login of the throwaway cluster through the dbclient layer, as the client makes it: frames
+// sent to the repository procedure, and plain SQL, on a connection of its own.
 
 #include "core/json.hpp"
 #include "core/repomessage.hpp"
@@ -83,19 +82,13 @@ public:
             itsConnectError = itsConnection->error().getErrorText();
     }
 
-    // The cluster's administrator (superuser, owner of the extension).
-    static std::unique_ptr<RepositorySession> admin(std::map<std::string, std::string> theFacts) {
-        return std::make_unique<RepositorySession>(theFacts, theFacts["KIVO_PG_ADMIN"],
-                                                   theFacts["KIVO_PG_ADMIN_PASSWORD"]);
-    }
-
     bool connected() const { return itsConnected; }
     const std::string& connectError() const { return itsConnectError; }
 
     std::string sql(const std::string& theSql) { return firstColumn(*itsConnection, theSql); }
 
-    // Lets the calls that follow share the server's transactions; endGroup commits the open
-    // one and answers "" or the failure's text.
+    // The calls that follow share the server's transactions; endGroup commits the open one and
+    // answers "" or the failure's text.
     void beginGroup() { itsConnection->beginCallGroup(); }
     std::string endGroup() {
         return itsConnection->endCallGroup() == RepositoryAccess::dbclient::ReturnCode::Ok
@@ -134,12 +127,12 @@ public:
         return anAnswer;
     }
 
-    // theRequests (JSON and CDATA each) sent together through the connection's callAll: the
-    // error code and JSON of each answer in order, or the failure of the calls.
+    // theRequests (JSON and CDATA each) sent together through callAll: each answer's error code
+    // and JSON in order, or the failure of the calls.
     struct CallsOutcome {
         std::string itsFailure;
         std::vector<std::string> itsCodes;
-        std::vector<std::string> itsJsons; // the answers' JSON parts
+        std::vector<std::string> itsJsons;
     };
     CallsOutcome
     callAll(const std::vector<std::pair<std::string, std::vector<std::string>>>& theRequests) {
@@ -190,7 +183,9 @@ protected:
         if (IsSkipped())
             return;
         itsDeveloper = connect("DEVELOPER", "s3cret");
-        itsAdmin = RepositorySession::admin(itsFacts);
+        // The cluster's superuser, owner of the extension.
+        itsAdmin = std::make_unique<RepositorySession>(itsFacts, itsFacts["KIVO_PG_ADMIN"],
+                                                       itsFacts["KIVO_PG_ADMIN_PASSWORD"]);
         ASSERT_TRUE(itsAdmin->connected()) << itsAdmin->connectError();
     }
 
@@ -214,8 +209,8 @@ protected:
         return anAnswer;
     }
 
-    // Makes every statement that stores the content itsPoison in theTable fail inside the
-    // server, until cure(); returns the constraint's name, which the failure names.
+    // Makes every statement storing the content itsPoison in theTable fail inside the server,
+    // until cure(); returns the constraint's name, which the failure names.
     std::string poison(const std::string& theTable) {
         EXPECT_EQ(itsAdmin->sql("alter table sys." + theTable + " add constraint " + itsPoison +
                                 " check (content is null or content <> convert_to('" + itsPoison +
@@ -236,7 +231,6 @@ protected:
 
     std::unique_ptr<RepositorySession> itsDeveloper;
     std::unique_ptr<RepositorySession> itsAdmin;
-    // A content of this process's own, which poison() makes fail.
     const std::string itsPoison = "kivo_poison_" + std::to_string(::getpid());
 };
 
@@ -257,8 +251,7 @@ inline std::string createPackageJson(const std::string& thePackage) {
            R"(","description":"","inherit":"0"})";
 }
 
-// A write of text content into theUser's default workspace; theMetadata names the version it is
-// based on (empty for a new object).
+// A write into theUser's default workspace, based on the version theMetadata names (if any).
 inline std::string writeJson(const std::string& theUser, const std::string& theObject,
                              const std::string& theMetadata = "") {
     std::string aJson = R"({"action":"write","what":"object","session":)" +

@@ -1,8 +1,7 @@
 #pragma once
 
-// kivo-repo and kivo against the throwaway cluster: server addresses of the admin user, databases
-// with names of their own per test process, so that parallel tests never meet, and workspaces in
-// a folder of the test's own.
+// kivo-repo and kivo against the throwaway cluster: names of the test process's own, so that
+// parallel tests never meet, and workspaces in a folder of the test's own.
 
 #include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"

@@ -1,7 +1,4 @@
-// kivo against the throwaway cluster, on the ways a team server fails a user: TLS settings kept
-// with a workspace or a key verify the server's certificate and host name; a statement timeout,
-// a database without a repository and a wrong key each say so in plain words, and only a wrong
-// key gets the advice to check the key.
+// kivo against the throwaway cluster, on the ways a team server fails a user.
 
 #include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"
@@ -50,8 +47,9 @@ void expectFailure(const RunResult& theRun, const std::string& theText) {
 
 } // namespace
 
-TEST_F(ServerClientTest, TlsSettingsKeptWithTheWorkspaceVerifyCertificateAndHostName) {
-    // The trust store is given by a relative path; the workspace keeps it for runs elsewhere.
+// The trust store given by a relative path is kept with the workspace and with a key for runs
+// elsewhere, and verifies the server's certificate and host name.
+TEST_F(ServerClientTest, TlsSettingsKeptWithAWorkspaceOrAKeyVerifyCertificateAndHostName) {
     expectOk(run("kivo", {"create", "workspace", "ws", "--hostName=" + server("localhost"),
                           "--userName=developer", "--passWord=s3cret", "--sslTrustStore=ca.crt"}));
     EXPECT_TRUE(contains(kivotest::readText(itsDir.path() / "ws/._SYS_KIVO_settings/.kivoConfig"),
@@ -59,47 +57,42 @@ TEST_F(ServerClientTest, TlsSettingsKeptWithTheWorkspaceVerifyCertificateAndHost
     RunResult aRun = run("kivo", {"list", "rootPackages", "--passWord=s3cret"}, "ws");
     expectOk(aRun);
     EXPECT_FALSE(contains(aRun.itsErr, "Warning")) << aRun.itsErr;
-
-    // The certificate names localhost only: by its address the same server is refused, which
-    // only a run that verifies does.
-    expectFailure(
-        run("kivo",
-            {"list", "rootPackages", "--passWord=s3cret", "--hostName=" + server("127.0.0.1")},
-            "ws"),
-        "The server's certificate does not name the host \"127.0.0.1:");
     const std::string anOther = itsFacts["KIVO_PG_CERTS"] + "/other.crt";
     expectFailure(run("kivo",
                       {"list", "rootPackages", "--passWord=s3cret", "--sslTrustStore=" + anOther},
                       "ws"),
                   "is not signed by an authority of the trust store");
-}
 
-TEST_F(ServerClientTest, AKeyKeepsItsTlsSettingsAndOnlyItsLoginGetsTheKeyAdvice) {
     expectOk(run("zevuserstore", {"SET", "GOOD", server("localhost"), "developer", "s3cret",
                                   "--sslTrustStore=ca.crt"}));
     EXPECT_TRUE(contains(run("zevuserstore", {"LIST", "GOOD"}).itsOut,
                          "sslTrustStore: " + (itsDir.path() / "ca.crt").string()));
     expectOk(run("kivo", {"list", "rootPackages", "--key=GOOD"}));
-
-    // Refused by TLS, by the server's timeout or for a missing repository: the key is right.
+    // The certificate names localhost only: by its address the same server is refused.
     expectOk(run("zevuserstore", {"SET", "BYADDRESS", server("127.0.0.1"), "developer", "s3cret",
                                   "--sslTrustStore=ca.crt"}));
-    RunResult aRun = run("kivo", {"list", "rootPackages", "--key=BYADDRESS"});
-    expectFailure(aRun, "does not name the host");
-    EXPECT_FALSE(contains(aRun.itsErr, "zevuserstore")) << aRun.itsErr;
-    aRun = run("kivo", {"list", "rootPackages", "--key=GOOD"}, "", "-c statement_timeout=1");
-    expectFailure(aRun, "statement_timeout: ask the administrator to raise statement_timeout");
-    EXPECT_FALSE(contains(aRun.itsErr, "zevuserstore")) << aRun.itsErr;
+    aRun = run("kivo", {"list", "rootPackages", "--key=BYADDRESS"});
+    expectFailure(aRun, "The server's certificate does not name the host \"127.0.0.1:");
+    EXPECT_FALSE(contains(aRun.itsErr, "zevuserstore")) << "the key is right" << aRun.itsErr;
+}
+
+// A refusal by TLS (above), a statement timeout or a database without a repository each say so;
+// only a wrong password is the key's fault.
+TEST_F(ServerClientTest, OnlyAKeysWrongLoginGetsTheKeyAdvice) {
+    expectOk(run("zevuserstore", {"SET", "GOOD", server("localhost"), "developer", "s3cret",
+                                  "--sslTrustStore=ca.crt"}));
     expectOk(run("zevuserstore", {"SET", "NOREPO", server("localhost", "template1"), "developer",
                                   "s3cret", "--sslTrustStore=ca.crt"}));
+    expectOk(run("zevuserstore", {"SET", "BAD", server("localhost"), "developer", "guess",
+                                  "--sslTrustStore=ca.crt"}));
+    RunResult aRun =
+        run("kivo", {"list", "rootPackages", "--key=GOOD"}, "", "-c statement_timeout=1");
+    expectFailure(aRun, "statement_timeout: ask the administrator to raise statement_timeout");
+    EXPECT_FALSE(contains(aRun.itsErr, "zevuserstore")) << aRun.itsErr;
     aRun = run("kivo", {"list", "rootPackages", "--key=NOREPO"});
     expectFailure(aRun, "The database template1 on localhost:" + itsFacts["KIVO_PG_PORT"] +
                             " holds no kivo repository");
     EXPECT_FALSE(contains(aRun.itsErr, "zevuserstore")) << aRun.itsErr;
-
-    // A wrong password is the key's fault.
-    expectOk(run("zevuserstore", {"SET", "BAD", server("localhost"), "developer", "guess",
-                                  "--sslTrustStore=ca.crt"}));
     expectFailure(run("kivo", {"list", "rootPackages", "--key=BAD"}),
                   "Authentication failed: unknown user or wrong password\nVerify your "
                   "\"zevuserstore\" key (\"BAD\").");

@@ -1,8 +1,7 @@
 #pragma once
 
-// Repository databases of the throwaway cluster filled by the real client, and PostgreSQL's own
-// tools run against them as the cluster's administrator: for the tests of copies, backups and of
-// the extension's update path, which compare a repository with another row for row.
+// Repository databases of the throwaway cluster filled by the real client, compared row for row,
+// and PostgreSQL's own tools run on them as the cluster's administrator.
 
 #include "pqclient/pqaddress.hpp"
 #include "repoadmin/pqdatabase.hpp"
@@ -21,12 +20,12 @@ protected:
             return;
         for (const std::string& aDatabase : itsDatabases)
             execute("template1", "DROP DATABASE IF EXISTS \"" + aDatabase + "\" WITH (FORCE)");
-        for (const std::string& aRole : itsRoles)
-            execute("template1", "DROP ROLE IF EXISTS \"" + aRole + "\"");
+        // Newest first: a role made by an administrator role of the test goes before it.
+        for (auto aRole = itsRoles.rbegin(); aRole != itsRoles.rend(); ++aRole)
+            execute("template1", "DROP ROLE IF EXISTS \"" + *aRole + "\"");
     }
 
-    // A name of this test process for a database, which the test drops at its end with the
-    // group role of its users.
+    // A database name of this test process, dropped at the end with its users' group role.
     std::string database(const std::string& theStem) {
         itsDatabases.push_back(unique(theStem));
         itsRoles.push_back("kivo_" + itsDatabases.back() + "_users");
@@ -38,13 +37,13 @@ protected:
         expectOk(repo({"init", uri(aDatabase)}));
         return aDatabase;
     }
-    // A name of this test process for a login role, which the test drops at its end.
+    // A role name of this test process, dropped at the end of the test.
     std::string role(const std::string& theStem) {
         itsRoles.push_back(unique(theStem));
         return itsRoles.back();
     }
 
-    // A login role of the cluster made by hand, password "pw"; dropped at the end of the test.
+    // A login role made by hand, password "pw".
     std::string loginRole(const std::string& theStem, const std::string& theOptions = "") {
         const std::string aRole = role(theStem);
         execute("template1",
@@ -84,8 +83,7 @@ protected:
         return repositoryRows(aDatabase, RepositoryAccess::server::storeschema::tableNames());
     }
 
-    // A client tool of PostgreSQL (pg_dump, pg_restore, psql, pg_dumpall) as the administrator,
-    // with the host, port and user given.
+    // A client tool of PostgreSQL (pg_dump, pg_restore, psql) as the administrator.
     RunResult pgTool(const std::string& theTool, std::vector<std::string> theArgs) {
         RunOptions anOptions;
         anOptions.itsEnv["PGPASSWORD"] = itsFacts["KIVO_PG_ADMIN_PASSWORD"];
@@ -95,10 +93,9 @@ protected:
         return runProgram(pgBinary(theTool), theArgs, anOptions);
     }
 
-    // Fills the repository theTarget (as kivo-repo names it; theHost as a workspace does)
-    // through the client: two users (theUser, who works in workspace "ws", and a second one),
-    // change tracking on, two packages with versions, a deletion, a binary content with zero
-    // bytes, an inactive version and a delivery unit.
+    // Fills the repository theTarget (theHost as a workspace names it) through the client: two
+    // users (theUser works in workspace "ws"), change tracking, two packages with versions, a
+    // deletion, a binary content with zero bytes, an inactive version and a delivery unit.
     void fill(const std::string& theTarget, const std::string& theHost,
               const std::string& theUser) {
         expectOk(repo({"user", theTarget, theUser, "pw"}));

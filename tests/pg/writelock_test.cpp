@@ -1,15 +1,11 @@
-// The repository's write lock inside the server, with two users on connections of their own:
-// one holds the lock in a transaction of its own (a write call inside BEGIN, nothing after it).
-// Another writer (the administration tool too) waits at most the repository's limit and then
-// fails as busy, told who holds the lock and since when; a holder idle in its transaction is cut
-// off by the server. Each test has a repository database of its own, so that its limits bind
-// nobody else.
+// The repository's write lock inside the server, held by a write call inside BEGIN: another
+// writer (the administration tool too) waits at most the repository's limit and fails as busy,
+// told who holds the lock; a holder idle in its transaction is cut off. The test has a
+// repository database of its own, so that its limits bind nobody else.
 
 #include "tests/pg/repositorysession.hpp"
 #include "tests/pg/repotool.hpp"
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <thread>
 
@@ -23,9 +19,7 @@ protected:
         RepoToolTest::SetUp();
         if (IsSkipped())
             return;
-        std::string aTest = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::transform(aTest.begin(), aTest.end(), aTest.begin(), ::tolower);
-        itsDatabase = unique(aTest.substr(0, 12) + "_");
+        itsDatabase = unique("writelock_");
         itsHolder = unique("HOLDER");
         itsWriter = unique("WRITER");
         expectOk(repo({"init", uri(itsDatabase)}));
@@ -37,8 +31,7 @@ protected:
             repo({"drop", uri(itsDatabase)});
     }
 
-    // A connection of theUser to this test's repository database; should the lock never time
-    // out, its statements do, and the test fails instead of waiting for ever.
+    // theUser's connection to the test's database; its statements time out should the lock not.
     std::unique_ptr<RepositorySession> session(const std::string& theUser) {
         auto aFacts = itsFacts;
         aFacts["KIVO_PG_DATABASE"] = itsDatabase;
@@ -48,11 +41,11 @@ protected:
         return aSession;
     }
 
-    // The holder's transaction with a write in it, which holds the write lock.
-    std::unique_ptr<RepositorySession> holdTheLock() {
+    // The holder's transaction with a write of thePackage in it, which holds the write lock.
+    std::unique_ptr<RepositorySession> holdTheLock(const std::string& thePackage) {
         auto aHolder = session(itsHolder);
         EXPECT_EQ(aHolder->sql("BEGIN"), "");
-        EXPECT_EQ(aHolder->call(createPackageJson("held"))->code(), "0");
+        EXPECT_EQ(aHolder->call(createPackageJson(thePackage))->code(), "0");
         return aHolder;
     }
 
@@ -61,11 +54,11 @@ protected:
 
 } // namespace
 
-TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndIsToldWhoHoldsTheLock) {
+TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndAnIdleHolderIsCutOff) {
     expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "1"}));
     expectRefused(repo({"set", uri(itsDatabase), "write_idle_seconds", "0"}),
                   "write_idle_seconds must be a whole number of seconds from 1 to 86400");
-    auto aHolder = holdTheLock();
+    auto aHolder = holdTheLock("held");
     const std::string aSession = aHolder->sql("SELECT pg_backend_pid()");
     auto aWriter = session(itsWriter);
 
@@ -77,38 +70,20 @@ TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndIsToldWhoHoldsTheLock) {
     EXPECT_TRUE(contains(aRefused->itsFailure, "The repository is busy since 20"))
         << aRefused->itsFailure;
     EXPECT_TRUE(contains(aRefused->itsFailure, aHeld)) << aRefused->itsFailure;
-    // The administration tool is a writer like any other (and gives up after 30 s, should it
-    // wait for ever).
+    // The administration tool is a writer like any other.
     const RunResult aSet = repo({"set", uri(itsDatabase) + "?options=-c%20statement_timeout%3D30s",
                                  "change_tracking", "on"});
     expectRefused(aSet, aHeld);
 
-    // Once the holder ends its transaction, the writer goes through.
     EXPECT_EQ(aHolder->sql("COMMIT"), "");
     EXPECT_EQ(aWriter->call(createPackageJson("waiting"))->code(), "0");
-}
 
-TEST_F(WriteLockTest, AHolderIdleInItsTransactionIsCutOff) {
-    expectOk(repo({"set", uri(itsDatabase), "write_idle_seconds", "1"}));
-    auto aHolder = holdTheLock();
-    // The server ends the holder's session once it has been idle for the limit.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-
-    auto aWriter = session(itsWriter);
-    EXPECT_EQ(aWriter->call(createPackageJson("after"))->code(), "0");
-    EXPECT_TRUE(aHolder->sql("SELECT 1").starts_with("error: ")) << "the holder goes on";
-    // Its transaction was rolled back: its package never came to be.
-    EXPECT_EQ(aWriter->call(createPackageJson("held"))->code(), "0");
-}
-
-TEST_F(WriteLockTest, AGroupHoldsTheLockOnlyFromItsFirstWriteThatStands) {
-    expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "1"}));
     auto aGroup = session(itsHolder);
     EXPECT_EQ(aGroup->call(createPackageJson("taken"))->code(), "0");
     aGroup->beginGroup();
     // A refused write gives the lock back with everything else it did.
     EXPECT_NE(aGroup->call(createPackageJson("taken"))->code(), "0");
-    auto aWriter = session(itsWriter);
+    aWriter = session(itsWriter);
     EXPECT_EQ(aWriter->sql("BEGIN"), "");
     EXPECT_EQ(aWriter->call(createPackageJson("other"))->code(), "0");
     // So the group's next write must wait for it like any other writer.
@@ -133,4 +108,13 @@ TEST_F(WriteLockTest, AGroupHoldsTheLockOnlyFromItsFirstWriteThatStands) {
                       ->member("exists"),
                   "true")
             << aPackage;
+
+    // A holder idle in its transaction for the limit is cut off, its write rolled back.
+    expectOk(repo({"set", uri(itsDatabase), "write_idle_seconds", "1"}));
+    aHolder = holdTheLock("idle");
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    aWriter = session(itsWriter);
+    EXPECT_EQ(aWriter->call(createPackageJson("after"))->code(), "0");
+    EXPECT_TRUE(aHolder->sql("SELECT 1").starts_with("error: ")) << "the holder goes on";
+    EXPECT_EQ(aWriter->call(createPackageJson("idle"))->code(), "0");
 }

@@ -1,11 +1,8 @@
 #!/usr/bin/env python3
-"""The progress line and Ctrl-C during a push of a thousand files: on a terminal the line
-"<done> of <total> files" appears and is erased at the end; through a pipe not one byte of it
-is written; Ctrl-C ends the push after the object at hand with "Interrupted.", exit status 1 and
-no lock left, and a rerun finishes the job without duplicate versions.
-
-Usage: progress_interrupt_test.py <build dir>
-"""
+"""The progress line and Ctrl-C during a push of a thousand files: on a terminal the line appears
+and is erased at the end, through a pipe not one byte of it; Ctrl-C ends the push with
+"Interrupted.", status 1 and no lock left, and a rerun finishes it without duplicate versions.
+Usage: progress_interrupt_test.py <build dir>"""
 import os
 import sqlite3
 import subprocess

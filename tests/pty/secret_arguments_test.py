@@ -1,11 +1,8 @@
 #!/usr/bin/env python3
-"""Passwords on the command line: kivo, kivo-repo and zevuserstore take them out of their own
-arguments as they start, so that the process listing (/proc/PID/cmdline) never shows them while
-they run, and a process that holds one is not dumpable (no core file with the password, and no
-other process of the user may read its memory). Each program is caught while it waits: kivo for
-its browser, kivo-repo for a server that never answers or a locked repository file, zevuserstore
-for its key store (a named pipe). A process that is not dumpable has its /proc files owned by
-root, so the programs run as "nobody" when the test runs as root.
+"""Passwords on the command line: kivo, kivo-repo and zevuserstore take them out of their
+arguments as they start (/proc/PID/cmdline never shows them) and are not dumpable while they hold
+one. Each is caught while it waits: for its browser, a server, a locked file or its key store (a
+named pipe). Not dumpable means /proc files owned by root, so as root the programs run as nobody.
 Usage: secret_arguments_test.py <build dir>"""
 import hashlib
 import os

@@ -1,8 +1,7 @@
-"""The web view in a real browser: headless chromium, driven over its DevTools pipe with the
-standard library, signs in through the sign-in form like a person, and the test checks the DOM
-the browser built (escaped names stay text, no script of a name runs, the style sheet applies
-under the page's content security policy, the session cookie is out of the scripts' reach). The
-pages' contents are the HTTP tests'.
+"""The web view in headless chromium, driven over its DevTools pipe: the sign-in and sign-out
+forms work, escaped names stay text and run no script, the style sheet applies under the page's
+content security policy, and the session cookie is out of the scripts' reach. The pages' contents
+and redirects are the HTTP tests'.
 
     python3 browser_test.py BUILD_DIR
 """
@@ -73,14 +72,6 @@ class Browser:
         message, _, self.buffer = self.buffer.partition(b"\0")
         return json.loads(message)
 
-    def wait_for(self, event):
-        while True:
-            for index, message in enumerate(self.events):
-                if message.get("method") == event:
-                    del self.events[index]
-                    return message
-            self.events.append(self.receive())
-
     def open_page(self):
         target = self.send("Target.createTarget", {"url": "about:blank"})["targetId"]
         self.session = self.send("Target.attachToTarget",
@@ -89,9 +80,11 @@ class Browser:
 
     def load(self, action):
         """Runs action (a navigation) and waits until the page it leads to has loaded."""
-        self.events = [e for e in self.events if e.get("method") != "Page.loadEventFired"]
+        loaded = lambda message: message.get("method") == "Page.loadEventFired"  # noqa: E731
+        self.events = [e for e in self.events if not loaded(e)]
         action()
-        self.wait_for("Page.loadEventFired")
+        while not any(loaded(e) for e in self.events):
+            self.events.append(self.receive())
 
     def navigate(self, url):
         self.load(lambda: self.send("Page.navigate", {"url": url}))
@@ -131,17 +124,12 @@ def main():
     browser = Browser(profile)
     try:
         browser.open_page()
-        browser.navigate(server.url + "/packages")
-        check(browser.evaluate("location.pathname") == "/signin",
-              "an unsigned browser is not sent to the sign-in page")
-
+        browser.navigate(server.url + "/signin")
         browser.load(lambda: browser.evaluate(
             "document.querySelector('input[name=user]').value = 'dev';"
             "document.querySelector('input[name=password]').value = 'pw';"
             "document.querySelector('form').submit()"))
         check(browser.evaluate("location.pathname") == "/packages", "signing in failed")
-        check(browser.evaluate("document.querySelector('h1').textContent") == "Packages",
-              "the packages page has no heading")
         check(browser.evaluate("document.cookie") == "",
               "the session cookie is visible to scripts")
         texts = browser.evaluate("[...document.querySelectorAll('td a')].map(a => a.textContent)")
@@ -159,9 +147,6 @@ def main():
               "the content is not shown as text")
         browser.load(lambda: browser.evaluate("document.querySelector('nav form').submit()"))
         check(browser.evaluate("location.pathname") == "/signin", "signing out failed")
-        browser.navigate(server.url + "/activity")
-        check(browser.evaluate("location.pathname") == "/signin",
-              "the session outlived the sign-out")
     finally:
         browser.close()
         server.stop()
