@@ -142,11 +142,7 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
                                  "Activation ID           : ");
     EXPECT_TRUE(anImport.itsOut.ends_with("\nImport successful.\n")) << anImport.itsOut;
     expectTreeIn("T1", "copy");
-    const std::string aFirst = actives(aTarget);
-    EXPECT_EQ(aFirst, actives(target()));
-    // The same archive once more changes no active version.
-    expectOk(outside({"import", archive("du1.tgz"), "--key=T1"}));
-    EXPECT_EQ(actives(aTarget), aFirst);
+    EXPECT_EQ(actives(aTarget), actives(target()));
     // An export version that the repository's API is too old for is refused before any request.
     expectOk(target().tool("set", {"api_version", "11"}));
     expectError(kivo({"export", "DU1", archive("old.tgz"), "--exportVersion=2"}),
@@ -195,9 +191,10 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
     expectTreeIn("T3", "third");
 }
 
-// A test import, damaged archives, alone or among good ones, and an archive past the import's
-// limit, which the administrator sets on a file and on a server alike, change nothing (each kind
-// of damage is the engine's archive tests'); several archives import in one call or one by one.
+// A test import, a damaged archive and an archive past the import's limit, which the
+// administrator sets on a file and on a server alike, change nothing (each kind of damage and a
+// damaged archive among good ones are the engine's archive tests'); several archives import in
+// one call or one by one.
 TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeNothing) {
     makeTree();
     expectOk(kivo({"create", "deliveryUnit", "DU2"}));
@@ -216,11 +213,7 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeN
     const auto aFailed = outside({"import", archive("truncated.tgz"), "--key=T1"});
     EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
     EXPECT_TRUE(aFailed.itsExitCode == 1 && !contains(aFailed.itsOut, "Import successful."));
-    EXPECT_EQ(
-        outside({"import", archive("du1.tgz"), archive("truncated.tgz"), "--key=T1"}).itsExitCode,
-        1);
     EXPECT_EQ(aTarget.show(), anEmpty);
-    EXPECT_EQ(aTarget.integrity(), "ok\n");
     expectOk(aTarget.tool("set", {"import_max_bytes", "4096"}));
     expectRefused(outside({"import", archive("du1.tgz"), "--key=T1"}),
                   "the import's limit of 4096 bytes");
@@ -286,9 +279,8 @@ TEST_F(DeliveryUnits, UndeployCountsAndUnknownUnits) {
                                                    "Deleted delivery units       : 1\n");
     EXPECT_TRUE(contains(target().show(), "Packages: 0\nObjects: 0\n")) << target().show();
 
-    const std::string anUnknown = "Delivery unit DU1 example.com does not exist.\n";
-    EXPECT_EQ(kivo({"delete", "deliveryUnit", "DU1"}).itsErr, anUnknown);
-    EXPECT_EQ(kivo({"update", "deliveryUnit", "DU1", "--caption=x"}).itsErr, anUnknown);
+    EXPECT_EQ(kivo({"delete", "deliveryUnit", "DU1"}).itsErr,
+              "Delivery unit DU1 example.com does not exist.\n");
     const auto anExport = kivo({"export", "DU1", archive("none.tgz")});
     EXPECT_TRUE(anExport.itsExitCode == 1 &&
                 anExport.itsErr.starts_with("Failed to export delivery unit (40116): "))
