@@ -1,7 +1,5 @@
-// Change tracking through the real binaries: the switch, activations that open or join changes,
-// contributors and their validation, release, merge, move, the administration of changes and
-// contributors, and the deletion of inactive workspaces of two users. What the engine allows is
-// its own tests'; the refusals that the function layer words are its tests'.
+// Change tracking through the real binaries: what each action prints and how it words refusals;
+// what the engine allows is its own tests'.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,8 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// dev's workspace "ws" and other's workspace "wso" (key K2) on one repository, both tracking
-// acme, with change tracking switched on.
+// dev's "ws" and other's "wso" (key K2), both tracking acme, with change tracking on.
 class Changes : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Changes() : RepositoryWorkspace(true, true) {
@@ -149,9 +146,8 @@ TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspaces) {
     EXPECT_TRUE(contains(anAfter, "Inactive versions: 0\n")) << anAfter;
 }
 
-// ZEV//1, opened by dev's activation of acme/a.txt with other as second contributor, is released
-// once both validated; ZEV//2 is created open; ZEV//3 created and merged into ZEV//2, so abandoned.
-// Then the switch: off only by force while a change is open, and off, activations carry none.
+// ZEV//1 released once both contributors validated, ZEV//2 open, ZEV//3 merged into it; then the
+// switch goes off only by force while a change is open, and off, activations carry none.
 TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreListed) {
     push("acme/a.txt", "one");
     expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
@@ -196,8 +192,7 @@ TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreL
     EXPECT_FALSE(contains(push("acme/a.txt", "three"), "Change: "));
 }
 
-// Who may administer what: with dev marked as the repository's one administrator, a change is its
-// creator's and the switch the administrator's; the administrator administers other's change too.
+// With dev the one administrator, a change is its creator's (and dev's) and the switch dev's.
 TEST_F(Changes, AChangeIsItsCreatorsAndTheSwitchTheAdministrators) {
     expectOk(target().tool("user", {"dev", "pw", "--admin"}));
     expectRefused(other({"set", "cts", "disabled"}),

@@ -1,7 +1,5 @@
-// Delivery units through the real binaries: a package tree is exported from one repository,
-// imported into others (also by `kivo transport`) and checked out there byte for byte; damaged
-// archives change nothing. Patch exports, aliases, forced removals and a unit's attributes are
-// the engine's and the record descriptions' tests.
+// Delivery units exported, imported and transported through the real binaries, byte for byte
+// (archive contents and a unit's attributes: the engine's and the record descriptions' tests).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -191,10 +189,8 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
     expectTreeIn("T3", "third");
 }
 
-// A test import, a damaged archive and an archive past the import's limit, which the
-// administrator sets on a file and on a server alike, change nothing (each kind of damage and a
-// damaged archive among good ones are the engine's archive tests'); several archives import in
-// one call or one by one.
+// A test import, a damaged archive and one past the limit that kivo-repo set change nothing;
+// several archives import in one call or one by one.
 TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeNothing) {
     makeTree();
     expectOk(kivo({"create", "deliveryUnit", "DU2"}));
@@ -237,8 +233,7 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeN
     expectTreeIn("T2", "singly");
 }
 
-// Export and import write their log files with --log, a failed import too; a verbose export shows
-// the objects and logs them.
+// --log writes the log files of exports and imports, a failed import's too.
 TEST_F(DeliveryUnits, LogFilesOfExportAndImport) {
     makeTree();
     const auto aLanguages = kivo(
@@ -317,8 +312,7 @@ TEST_F(DeliveryUnits, AdministrationAndAssignment) {
               "Deleted " + aUnit + "Deleted delivery units       : 1\n");
 }
 
-// Imports that delete or take are the administrator's and say so: DU1's archive is imported again
-// after its package acme.sub went to DU2 and gained d.txt.
+// DU1's archive again after acme.sub went to DU2 and gained d.txt: only the administrator's.
 TEST_F(DeliveryUnits, ImportsThatDeleteOrTakeAreTheAdministratorsAndSaySo) {
     makeTree();
     exportTo("du1.tgz");

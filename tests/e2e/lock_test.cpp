@@ -1,6 +1,5 @@
-// The workspace exit seen from outside, through the probe, which runs the real run sequence and
-// opens or creates the workspace before its action step: the command log and trace, the lock's
-// release and failures of the exit. The lock's refusals are the workspace layer's tests.
+// The workspace exit through the probe, which runs the real run sequence: command log, trace,
+// the lock's release and failures of the exit (the lock's refusals: the workspace layer's tests).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -38,8 +37,7 @@ private:
 
 } // namespace
 
-// Each run appends one block (time, command line, parameters, an empty line) and releases the
-// lock; --noCommandLog writes none, a failing action still does, and the trace ends with its error.
+// One log block a run (none with --noCommandLog, one for a failure too), and the lock released.
 TEST_F(WorkSpaceExit, EachRunAppendsOneBlockAndReleasesTheLock) {
     const RunResult aResult = probe("lock", {"version", "--plain"});
     EXPECT_EQ(aResult.itsOut, "1.1.3\n") << aResult.itsErr;

@@ -1,5 +1,4 @@
-// kivo-merge, the three-way merge tool, on files; as the merge tool of kivo push it is the
-// resolution's tests'. The lines of a merge are the text difference's tests.
+// kivo-merge on files (as push's merge tool: the resolution's tests; its lines: the text merge's).
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,7 +1,5 @@
-// `kivo create package`, `kivo delete package` and `kivo update package`: inheritance, the
-// workspace directories, and the deletion of whole package trees, natively and, on older
-// repositories, through the workspace. Each attribute's way from option to print-out is the record
-// descriptions' tests'.
+// Packages created, updated and deleted with their workspace directories; whole trees natively
+// or, on older repositories, through the workspace.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,6 +1,4 @@
-// The run sequence seen from outside: argument echo, parse failures on the right stream, exit
-// status, and the rule that nothing is written before an action runs. The parser's messages are
-// its own tests'.
+// The run sequence from outside: echo, parse failures on their stream, nothing written before.
 #include <gtest/gtest.h>
 
 #include "tests/support/process.hpp"
@@ -27,8 +25,7 @@ private:
 
 } // namespace
 
-// KIVO_ARGS=2 prints the dump and runs nothing, 1 shows the call and runs it; any other value has
-// no effect. The echoed command line names the program as it was started.
+// KIVO_ARGS=2 dumps and runs nothing, 1 shows the call and runs it, other values do nothing.
 TEST_F(RunSequence, ArgumentEchoByTheEnvironment) {
     const RunResult aDump = kivo({"status", "-v", "--passwd=geheim"}, {{"KIVO_ARGS", "2"}});
     EXPECT_EQ(aDump.itsExitCode, 0);
@@ -60,8 +57,7 @@ TEST_F(RunSequence, ParseFailuresPrintOnlyTheirMessage) {
     EXPECT_TRUE(nothingWritten());
 }
 
-// --perf asks for the performance trace, which the environment variable with another value than
-// 1, a failed run and a simulated one do not write.
+// Only --perf writes the trace, not KIVO_PERFTRACE=true, a failed or a simulated run.
 TEST_F(RunSequence, ThePerformanceTraceOnlyWhenAsked) {
     kivo({"version"}, {{"KIVO_PERFTRACE", "true"}});
     kivo({"nosuchaction", "x"}, {{"KIVO_PERFTRACE", "1"}});
