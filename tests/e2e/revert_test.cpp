@@ -62,8 +62,9 @@ TEST_F(Revert, CommittedFilesGoBackToTheirBaseVersions) {
     EXPECT_EQ(read("acme/b.txt"), "bee two");
 }
 
-// A committed deletion, known only to its inactive version, comes back with the checkout.
-TEST_F(Revert, ACommittedDeletionComesBack) {
+// A committed deletion, known only to its inactive version, comes back with the checkout; a
+// conflicted file is not reverted.
+TEST_F(Revert, ACommittedDeletionComesBackAndConflictedFilesAreNotReverted) {
     checkedOut("bee\nline two\n");
     fs::remove(path("acme/b.txt"));
     expectOk(kivo({"commit"}));
@@ -74,18 +75,14 @@ TEST_F(Revert, ACommittedDeletionComesBack) {
     EXPECT_EQ(inactive(), "");
     EXPECT_EQ(changes(), "\n");
     EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
-}
 
-TEST_F(Revert, ConflictedFilesAreNotReverted) {
-    checkedOut();
     write("acme/a.txt", "mine");
     expectOk(kivo({"commit"}));
     activateAs("other", {"put", "acme", "a", "txt", "theirs"});
     kivo({"checkout"});
     ASSERT_TRUE(contains(statusText(), "conflict")) << statusText();
     expectError(kivo({"revert", "--noCheckOut"}),
-                "Revert failed. At least one of the files to be reverted is "
-                "conflicted.\n\n" +
+                "Revert failed. At least one of the files to be reverted is conflicted.\n\n" +
                     kResolutionCalls + "\n");
     EXPECT_EQ(inactive(), "acme.a.txt #2\n");
 }
