@@ -40,7 +40,7 @@ private:
 // One log block a run (none with --noCommandLog, one for a failure too), and the lock released.
 TEST_F(WorkSpaceExit, EachRunAppendsOneBlockAndReleasesTheLock) {
     const RunResult aResult = probe("lock", {"version", "--plain"});
-    EXPECT_EQ(aResult.itsOut, "1.1.3\n") << aResult.itsErr;
+    EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
     const std::string aText = log();
     EXPECT_EQ(countOf(aText, "\n\n"), 2u) << aText;
     EXPECT_TRUE(aText.ends_with("\"plain\":X}\n\n")) << aText;
@@ -50,7 +50,7 @@ TEST_F(WorkSpaceExit, EachRunAppendsOneBlockAndReleasesTheLock) {
     EXPECT_EQ(probe("open", {"version", "--noCommandLog", "--trace"}).itsExitCode, 0);
     EXPECT_EQ(log(), aText);
     const std::string aTrace = readText(settings() / "logs/commands.trace");
-    EXPECT_TRUE(contains(aTrace, "1.1.3 Opt\n") && aTrace.ends_with("\n\n")) << aTrace;
+    EXPECT_TRUE(contains(aTrace, " Opt\n") && aTrace.ends_with("\n\n")) << aTrace;
 
     const RunResult aFailed = probe("lock", {"version", "--trace"}, {{"PROBE_FAIL", "1"}});
     EXPECT_EQ(aFailed.itsExitCode, 1);
