@@ -32,7 +32,5 @@ expect "kivo create ws --sslT" "--sslTrustStore"
 expect "kivo help create c" "change ch contributor cont"
 expect "kivo commit -" "$(echo "$_kivo_options")"
 expect "kivo zz" ""
-expect "kivo list " "activeObjects aos change ch changes chs trackedPackages deliveryUnit du deliveryUnits dus history inactiveObjects ios inactiveWorkSpaces iWS rootPackages packages"
-expect "kivo show " "change ch changeTrackingStatus cts deliveryUnit du deliveryUnitStatus duStatus exportVersions evs package vendor object"
 expect "kivo help list in" "inactiveObjects inactiveWorkSpaces"
 exit $aFailures

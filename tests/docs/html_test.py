@@ -84,14 +84,21 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         script = os.path.join(tmp, "browser.sh")
         with open(script, "w") as f:
-            f.write('#!/bin/sh\nf=${1#file://}; cp "${f%%#*}" "' + tmp + '/page.html"\n')
+            f.write('#!/bin/sh\necho "$1" > "%s/url"\nf=${1#file://}; cp "${f%%%%#*}" "%s/page.html"\n'
+                    % (tmp, tmp))
         os.chmod(script, 0o755)
         env = {k: v for k, v in os.environ.items() if not k.startswith("KIVO_") and k not in ("temp", "TEMP")}
         env.update(BROWSER=script, TMPDIR=tmp)
-        subprocess.run([kivo, "help", "--browse"], env=env, check=True)
+        # The browser gets the whole help as a file, at the anchor of the requested entry.
+        subprocess.run([kivo, "help", "create", "ws", "--browse"], env=env, check=True)
         with open(os.path.join(tmp, "page.html")) as f:
             complete = f.read()
+        with open(os.path.join(tmp, "url")) as f:
+            url = f.read()
     ok = check("browse page", complete, need_links=True)
+    if url != "file://%s/kivotmp/kivohelp.html#create_workSpace\n" % tmp:
+        print("browse URL:", url)
+        ok = False
     return 0 if check_pages(kivo, complete) and ok else 1
 
 

@@ -17,18 +17,15 @@ for aWord in "create workSpace|ws WORKSPACEPATH [KEY]" "diff [objects] OBJECT_OR
 done
 
 # Every action the completion offers (both come from the syntax table) has its own section, and
-# so has every WHAT of list and show.
+# so has every entry of an action with several, as `kivo help ACTION` lists them.
 aActions=$(sed -n 's/^_kivo_actions="\(.*\)"$/\1/p' "$1/kivo-completion.bash")
 [ -n "$aActions" ] || { echo "no actions in the completion script"; exit 1; }
 aHeadings=$(printf '%s\n' "$aText" | sed -n 's/^   \([a-zA-Z]\)/\1/p' | tr 'A-Z' 'a-z')
 for anAction in $aActions; do
     printf '%s\n' "$aHeadings" | grep -q "^$anAction\( \|$\)" ||
         { echo "no section for the action: $anAction"; exit 1; }
-done
-for aWhat in "list trackedPackages" "list rootPackages" "list packages" "list activeObjects" \
-    "list inactiveObjects" "list inactiveWorkSpaces" "list changes" "list change" \
-    "list deliveryUnits" "list deliveryUnit" "list history" "show change" \
-    "show changeTrackingStatus" "show deliveryUnit" "show deliveryUnitStatus" \
-    "show exportVersions" "show object" "show package" "show vendor"; do
-    printf '%s\n' "$aText" | grep -q "^   $aWhat\$" || { echo "no section for: $aWhat"; exit 1; }
+    "$1/kivo" help "$anAction" | sed -n '1{/^The following help texts are available:$/!q;};s/^kivo help //p' |
+        while read -r anEntry; do
+            printf '%s\n' "$aText" | grep -q "^   $anEntry\$" || { echo "no section for: $anEntry"; exit 1; }
+        done || exit 1
 done

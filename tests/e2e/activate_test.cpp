@@ -1,7 +1,5 @@
-// `kivo activate` and `kivo push`: activation of committed files with the metadata and base
-// versions that follow, check runs, failed activations, the activation log, conflicts with another
-// user's activation and their follow-up checkout. The activation into a change is the
-// change-tracking tests'.
+// `kivo activate` and `kivo push`: metadata and base versions, check runs, failures and their log,
+// conflicts with another user's activation (activations into changes: the change-tracking tests).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -127,8 +125,7 @@ TEST_F(Activate, AnOutdatedInactiveVersionConflictsAndIsCheckedOutAsConflicted) 
     EXPECT_EQ(inactive(), "acme.a.txt #1\n");
 }
 
-// Push commits and activates in one run. Nine objects of acme are many enough for one listing of
-// the package's metadata; the one object of acme.sub is read on its own: both give the same.
+// Push in one run; the metadata of nine objects (one listing) and of one (read alone) agree.
 TEST_F(Activate, PushCommitsAndActivatesInOneRunAndMetadataIsReadEitherWay) {
     EXPECT_EQ(outputOf(kivo({"push"})), "Nothing to commit.\nNothing to activate.\n");
     write("acme/a.txt", "one");

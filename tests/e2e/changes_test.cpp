@@ -1,7 +1,5 @@
-// Change tracking through the real binaries: the switch, activations that open or join changes,
-// contributors and their validation, release, merge, move, the administration of changes and
-// contributors, and the deletion of inactive workspaces of two users. What the engine allows is
-// its own tests'; the refusals that the function layer words are its tests'.
+// Change tracking through the real binaries: what each action prints and how it words refusals;
+// what the engine allows is its own tests'.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,8 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// dev's workspace "ws" and other's workspace "wso" (key K2) on one repository, both tracking
-// acme, with change tracking switched on.
+// dev's "ws" and other's "wso" (key K2), both tracking acme, with change tracking on.
 class Changes : public ::testing::Test, protected RepositoryWorkspace {
 protected:
     Changes() : RepositoryWorkspace(true, true) {
@@ -62,18 +59,6 @@ std::string contributorBlock(const std::string& theUser, bool theValidated,
 }
 
 } // namespace
-
-TEST_F(Changes, TheSwitchIsRefusedWhileAChangeIsOpenUnlessForced) {
-    EXPECT_TRUE(contains(push("acme/a.txt", "one"), kChange1));
-
-    expectRefused(kivo({"set", "cts", "disabled"}),
-                  "Failed to toggle change tracking (40103): Change tracking cannot be switched "
-                  "off while open changes exist; release or delete them, or force the switch: \n");
-    auto aForced = kivo({"set", "cts", "disabled", "--force"});
-    EXPECT_EQ(aForced.itsOut, "Change tracking is now off.\n") << aForced.itsErr;
-    // Off, activations carry no change.
-    EXPECT_FALSE(contains(push("acme/a.txt", "two"), "Change: "));
-}
 
 TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     EXPECT_TRUE(contains(push("acme/a.txt", "one"), kChange1));
@@ -161,8 +146,8 @@ TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspaces) {
     EXPECT_TRUE(contains(anAfter, "Inactive versions: 0\n")) << anAfter;
 }
 
-// ZEV//1, opened by dev's activation of acme/a.txt with other as second contributor, is released
-// once both validated; ZEV//2 is created open; ZEV//3 created and merged into ZEV//2, so abandoned.
+// ZEV//1 released once both contributors validated, ZEV//2 open, ZEV//3 merged into it; then the
+// switch goes off only by force while a change is open, and off, activations carry none.
 TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreListed) {
     push("acme/a.txt", "one");
     expectOk(kivo({"create", "contributor", "ZEV//1", "other"}));
@@ -173,9 +158,6 @@ TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreL
                   "be released: not every contribution is validated (OTHER): ZEV//1\n");
     expectOk(other({"validate", "ZEV//1", "other", "--description=looks good"}));
     expectSays(kivo({"release", "change", "ZEV//1", "--verbose"}), "Released change: \"ZEV//1\"\n");
-    expectRefused(kivo({"release", "ZEV//1"}),
-                  "Failed to release change. Change id: ZEV//1 (40130): Change \"ZEV//1\" is "
-                  "released; only an open change can be released: ZEV//1\n");
     expectOk(kivo({"create", "change", "second"}));
     expectOk(kivo({"create", "change", "third"}));
     expectOk(kivo({"merge", "changes", "ZEV//3", "ZEV//2"}));
@@ -200,13 +182,17 @@ TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreL
     };
     for (const auto& [anArgs, anOutput] : aLists)
         EXPECT_EQ(outputOf(kivo(anArgs)), anOutput) << anArgs.back();
-    expectRefused(kivo({"show", "change", "ZEV//9"}), "Failed to read changes (40102)");
-    // The next activation of the object opens a new change.
+    // The next activation of the object opens a new change, which stops the switch unless forced.
     EXPECT_TRUE(contains(push("acme/a.txt", "two"), "Change: \"ZEV//4\"\n"));
+    expectRefused(kivo({"set", "cts", "disabled"}),
+                  "Failed to toggle change tracking (40103): Change tracking cannot be switched "
+                  "off while open changes exist; release or delete them, or force the switch: \n");
+    EXPECT_EQ(outputOf(kivo({"set", "cts", "disabled", "--force"})),
+              "Change tracking is now off.\n");
+    EXPECT_FALSE(contains(push("acme/a.txt", "three"), "Change: "));
 }
 
-// Who may administer what: with dev marked as the repository's one administrator, a change is its
-// creator's and the switch the administrator's; the administrator administers other's change too.
+// With dev the one administrator, a change is its creator's (and dev's) and the switch dev's.
 TEST_F(Changes, AChangeIsItsCreatorsAndTheSwitchTheAdministrators) {
     expectOk(target().tool("user", {"dev", "pw", "--admin"}));
     expectRefused(other({"set", "cts", "disabled"}),

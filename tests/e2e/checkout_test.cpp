@@ -1,6 +1,4 @@
-// `kivo checkout`: objects activated by the activate probe are checked out by the real binary.
-// What becomes of each local file under each option is the table of checkoutdecision; these cases
-// carry out one decision of each kind.
+// `kivo checkout` carrying out one decision of each kind (the decisions: checkoutdecision's tests).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -136,8 +134,7 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
     EXPECT_FALSE(contains(statusText(), "acme/a.txt"));
 }
 
-// Mixed arguments: a package directory is tracked by checkout and untracked by discard, an object
-// argument is left alone by both.
+// A package directory among the arguments is tracked by checkout and untracked by discard.
 TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {
     put({"acme", "a", "alpha", "other", "o", "omega"});
     expectSays(kivo({"checkout", "acme/", "other/o.txt", "-v"}),
@@ -151,9 +148,7 @@ TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {
     EXPECT_TRUE(fs::exists(path("other/o.txt")));
 }
 
-// A checkout of objects in several parts (250, 500, 1,000 and the rest) reads the next part
-// while it writes one and lets the disk take each part early: every file, metadata file and
-// status entry still arrives.
+// Parts of 250, 500, 1,000 and the rest, read while the previous one is written, arrive whole.
 TEST_F(Checkout, ManyObjectsArriveWholeAcrossParts) {
     constexpr int kFiles = 1800;
     expectOk(runKivo({"create", "workspace", "source", "K1"}, options()));

@@ -1,6 +1,5 @@
-// `kivo commit`: new, modified and deleted files, packages made for new directories, binary
-// contents and the refusal of conflicted files. Whether a deletion reverts or deletes is the table
-// of commitdecision; these cases carry out each.
+// `kivo commit` carrying out each decision of commitdecision's table, binary contents and the
+// refusal of conflicted files.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -125,8 +124,7 @@ TEST_F(Commit, DeletedFilesRevertNewObjectsAndDeleteActivatedOnes) {
     EXPECT_EQ(changes(), "\n");
 }
 
-// The text of a "properties" object is Latin-1 and arrives as UTF-8 when sent as CDATA, but
-// unchanged once the repository calls the type a binary file type.
+// A "properties" text goes as UTF-8 CDATA, unchanged once the repository calls its type binary.
 TEST_F(Commit, BinaryTypesTravelAsBinaryData) {
     write("acme/i.png", std::string("\x89PNG\0\xe9", 6));
     write("acme/t.properties", "\xe9");

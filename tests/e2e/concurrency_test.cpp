@@ -1,7 +1,5 @@
-// Two users on one repository, in two processes: each writes its own inactive version of the same
-// new object and both activate at the same moment. The repository must let exactly one
-// activation through and report the other as an activation conflict, and its storage must stay
-// sound.
+// Two users' processes activate their own versions of one new object at the same moment: exactly
+// one gets through, the other meets an activation conflict, and the storage stays sound.
 #include <gtest/gtest.h>
 
 #include <future>

@@ -1,7 +1,5 @@
-// Delivery units through the real binaries: a package tree is exported from one repository,
-// imported into others (also by `kivo transport`) and checked out there byte for byte; damaged
-// archives change nothing. Patch exports, aliases, forced removals and a unit's attributes are
-// the engine's and the record descriptions' tests.
+// Delivery units exported, imported and transported through the real binaries, byte for byte
+// (archive contents and a unit's attributes: the engine's and the record descriptions' tests).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -59,10 +57,8 @@ protected:
     std::string archive(const std::string& theName) const { return (dir() / theName).string(); }
 
     // Exports DU1 from the source into theName in the test's folder.
-    void exportTo(const std::string& theName, std::vector<std::string> theOptions = {}) const {
-        std::vector<std::string> anArgs = {"export", "DU1", archive(theName)};
-        anArgs.insert(anArgs.end(), theOptions.begin(), theOptions.end());
-        expectOk(kivo(anArgs));
+    void exportTo(const std::string& theName) const {
+        expectOk(kivo({"export", "DU1", archive(theName)}));
     }
 
     // Checks the tree out of the repository with key theKey into a new workspace theWorkSpace
@@ -81,21 +77,10 @@ protected:
                           options())
             .itsOut;
     }
-    // The member names of a gzip-compressed tar archive as tar lists them.
-    std::string members(const std::string& theArchive) const {
-        const RunResult aResult = runProgram("/usr/bin/tar", {"-tzf", theArchive});
-        EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
-        return aResult.itsOut;
-    }
 
 private:
     std::list<RepositoryTarget> itsTargets;
 };
-
-// The members that carry object contents, from a `tar -t` listing.
-std::size_t objectMembers(const std::string& theListing) {
-    return countOf("\n" + theListing, "\nobjects/");
-}
 
 // The names in a folder.
 std::vector<std::string> entries(const fs::path& theDir) {
@@ -130,9 +115,11 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
     anExpected.push_back("du1.tgz");
     std::sort(anExpected.begin(), anExpected.end());
     EXPECT_EQ(entries(dir()), anExpected);
-    const std::string aMembers = members(archive("du1.tgz"));
-    EXPECT_TRUE(contains(aMembers, "manifest.json\n")) << aMembers;
-    EXPECT_EQ(objectMembers(aMembers), 3u) << aMembers;
+    // A gzip-compressed tar archive: the manifest and a member for each object.
+    const RunResult aMembers = runProgram("/usr/bin/tar", {"-tzf", archive("du1.tgz")});
+    EXPECT_TRUE(aMembers.itsExitCode == 0 && contains(aMembers.itsOut, "manifest.json\n"))
+        << aMembers.itsOut << aMembers.itsErr;
+    EXPECT_EQ(countOf("\n" + aMembers.itsOut, "\nobjects/"), 3u) << aMembers.itsOut;
 
     const RepositoryTarget& aTarget = makeTarget("T1");
     const auto anImport = outside({"import", archive("du1.tgz"), "--key=T1"});
@@ -142,11 +129,7 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
                                  "Activation ID           : ");
     EXPECT_TRUE(anImport.itsOut.ends_with("\nImport successful.\n")) << anImport.itsOut;
     expectTreeIn("T1", "copy");
-    const std::string aFirst = actives(aTarget);
-    EXPECT_EQ(aFirst, actives(target()));
-    // The same archive once more changes no active version.
-    expectOk(outside({"import", archive("du1.tgz"), "--key=T1"}));
-    EXPECT_EQ(actives(aTarget), aFirst);
+    EXPECT_EQ(actives(aTarget), actives(target()));
     // An export version that the repository's API is too old for is refused before any request.
     expectOk(target().tool("set", {"api_version", "11"}));
     expectError(kivo({"export", "DU1", archive("old.tgz"), "--exportVersion=2"}),
@@ -195,9 +178,8 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
     expectTreeIn("T3", "third");
 }
 
-// A test import, damaged archives, alone or among good ones, and an archive past the import's
-// limit, which the administrator sets on a file and on a server alike, change nothing (each kind
-// of damage is the engine's archive tests'); several archives import in one call or one by one.
+// A test import, a damaged archive and one past the limit that kivo-repo set change nothing;
+// several archives import in one call or one by one.
 TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeNothing) {
     makeTree();
     expectOk(kivo({"create", "deliveryUnit", "DU2"}));
@@ -216,11 +198,7 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeN
     const auto aFailed = outside({"import", archive("truncated.tgz"), "--key=T1"});
     EXPECT_TRUE(aFailed.itsErr.starts_with("\nImport failed (40150): ")) << aFailed.itsErr;
     EXPECT_TRUE(aFailed.itsExitCode == 1 && !contains(aFailed.itsOut, "Import successful."));
-    EXPECT_EQ(
-        outside({"import", archive("du1.tgz"), archive("truncated.tgz"), "--key=T1"}).itsExitCode,
-        1);
     EXPECT_EQ(aTarget.show(), anEmpty);
-    EXPECT_EQ(aTarget.integrity(), "ok\n");
     expectOk(aTarget.tool("set", {"import_max_bytes", "4096"}));
     expectRefused(outside({"import", archive("du1.tgz"), "--key=T1"}),
                   "the import's limit of 4096 bytes");
@@ -244,8 +222,7 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeN
     expectTreeIn("T2", "singly");
 }
 
-// Export and import write their log files with --log, a failed import too; a verbose export shows
-// the objects and logs them.
+// --log writes the log files of exports and imports, a failed import's too.
 TEST_F(DeliveryUnits, LogFilesOfExportAndImport) {
     makeTree();
     const auto aLanguages = kivo(
@@ -286,9 +263,8 @@ TEST_F(DeliveryUnits, UndeployCountsAndUnknownUnits) {
                                                    "Deleted delivery units       : 1\n");
     EXPECT_TRUE(contains(target().show(), "Packages: 0\nObjects: 0\n")) << target().show();
 
-    const std::string anUnknown = "Delivery unit DU1 example.com does not exist.\n";
-    EXPECT_EQ(kivo({"delete", "deliveryUnit", "DU1"}).itsErr, anUnknown);
-    EXPECT_EQ(kivo({"update", "deliveryUnit", "DU1", "--caption=x"}).itsErr, anUnknown);
+    EXPECT_EQ(kivo({"delete", "deliveryUnit", "DU1"}).itsErr,
+              "Delivery unit DU1 example.com does not exist.\n");
     const auto anExport = kivo({"export", "DU1", archive("none.tgz")});
     EXPECT_TRUE(anExport.itsExitCode == 1 &&
                 anExport.itsErr.starts_with("Failed to export delivery unit (40116): "))
@@ -325,8 +301,7 @@ TEST_F(DeliveryUnits, AdministrationAndAssignment) {
               "Deleted " + aUnit + "Deleted delivery units       : 1\n");
 }
 
-// Imports that delete or take are the administrator's and say so: DU1's archive is imported again
-// after its package acme.sub went to DU2 and gained d.txt.
+// DU1's archive again after acme.sub went to DU2 and gained d.txt: only the administrator's.
 TEST_F(DeliveryUnits, ImportsThatDeleteOrTakeAreTheAdministratorsAndSaySo) {
     makeTree();
     exportTo("du1.tgz");

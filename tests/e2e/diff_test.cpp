@@ -73,8 +73,7 @@ TEST_F(Diff, ChangedNewAndDeletedFilesAgainstTheirBaseVersionsInOneRead) {
     EXPECT_EQ(diff({}).itsOut, anAll);
 }
 
-// Another user's newer active version is not the base: without --active the difference shows
-// only the user's own change, with --active the difference to the repository's current version.
+// Another user's newer active version is compared with only when --active asks for it.
 TEST_F(Diff, TheActiveVersionOnlyWhenAskedFor) {
     write("acme/a.txt", kText);
     expectOk(kivo({"push"}));
@@ -97,8 +96,7 @@ TEST_F(Diff, TheActiveVersionOnlyWhenAskedFor) {
               "--- acme/n.txt\t(new)\n+++ acme/n.txt\t(workspace)\n@@ -0,0 +1 @@\n+mine\n");
 }
 
-// A conflicted file is compared with the repository version its checkout stored, offline: the
-// repository may be gone.
+// A conflicted file is compared offline with the repository version its checkout stored.
 TEST_F(Diff, ConflictedFilesAgainstTheStoredRemoteVersionWithoutAConnection) {
     otherPuts("acme", "a", "base\nline\n");
     otherPuts("acme", "d", "doomed\n");
@@ -117,9 +115,8 @@ TEST_F(Diff, ConflictedFilesAgainstTheStoredRemoteVersionWithoutAConnection) {
     target().bringBack();
 }
 
-// A name that holds a line feed, a tab, a blank, a double quote or another control byte is
-// written in double quotes with C escapes, in the headers and in the binary line alike, so that
-// whoever names a file cannot choose lines of the output; patch reads such names back.
+// Whoever names a file chooses no line of the output: names are C-quoted where needed, as patch
+// reads them.
 TEST_F(Diff, NamesAreQuotedWhereTheyNeedIt) {
     write("acme/line\nfeed.txt", "one\n");
     write("acme/tab\tand \"quote\".txt", "one\n");

@@ -1,5 +1,4 @@
-// `kivo log` and `kivo annotate` on an object with a deletion in its history, a binary object and
-// a name with a blank and a quote; inside the workspace and outside of it.
+// `kivo log`, `kivo annotate` and `kivo diff --version` over a history with a deletion.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/repositoryworkspace.hpp"
@@ -32,8 +31,6 @@ const std::string kLog = "acme/orders/Order.txt\n"
 
 } // namespace
 
-// The log lists the versions newest first, with their differences on request; annotate names the
-// version and user of each line, and diff compares versions with each other or the workspace.
 TEST_F(History, LogAnnotateAndDiffOfVersions) {
     const std::string aPatch = "--- acme/orders/Order.txt\t(#2)\n+++ acme/orders/Order.txt\t(#3)\n"
                                "@@ -1,3 +0,0 @@\n-a\n-B\n-c\n";
@@ -109,8 +106,7 @@ TEST_F(History, BinaryObjectsAndHostileNames) {
               "    1 DEV      | one\n    2 DEV      | two\n");
 }
 
-// With change tracking: the log names each version's change and whether it is released, and the
-// difference of a change shows each of its versions against the one before.
+// The log names each version's change; the difference of a change goes version by version.
 TEST_F(History, ChangesInTheLogAndTheDifferenceOfAChange) {
     expectOk(kivo({"set", "changeTrackingStatus", "enabled", "--force"}));
     write("acme/a.txt", "one\n");

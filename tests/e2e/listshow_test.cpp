@@ -1,6 +1,4 @@
-// `kivo list` and `kivo show` on a populated repository: two users, packages with sub packages,
-// objects with several versions and a deletion in their history, inactive objects (new ones and
-// an inactive deletion) in two repository workspaces; inside the workspace and outside of it.
+// `kivo list` and `kivo show` on one populated repository, inside the workspace and outside.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -60,7 +58,6 @@ std::string packageBlock(const std::string& thePackage, const std::string& theSt
 
 } // namespace
 
-// The committed deletion is no local change any more; the repository still holds it inactive.
 TEST_F(ListShow, ListsAndShowsOfOnePopulatedRepository) {
     const std::string aFront = "Object                  : Order.txt\n"
                                "Package                 : acme.orders\nMeta data:\n";
@@ -133,8 +130,7 @@ TEST_F(ListShow, ListsAndShowsOfOnePopulatedRepository) {
                 "Failed to open workspace config file.\n");
 }
 
-// DU1 of the content vendor holds acme.orders and acme.shipping, whose Bad.json was activated in
-// spite of its error; DU2 belongs to another vendor and holds nothing.
+// DU1 holds acme.orders and acme.shipping with a broken Bad.json; DU2, another vendor's, nothing.
 TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
     fs::create_directories(path("acme/shipping"));
     writeText(path("acme/shipping/Bad.json"), "{");

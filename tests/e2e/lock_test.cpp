@@ -1,6 +1,5 @@
-// The workspace exit seen from outside, through the probe, which runs the real run sequence and
-// opens or creates the workspace before its action step: the command log and trace, the lock's
-// release and failures of the exit. The lock's refusals are the workspace layer's tests.
+// The workspace exit through the probe, which runs the real run sequence: command log, trace,
+// the lock's release and failures of the exit (the lock's refusals: the workspace layer's tests).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -38,11 +37,10 @@ private:
 
 } // namespace
 
-// Each run appends one block (time, command line, parameters, an empty line) and releases the
-// lock; --noCommandLog writes none, a failing action still does, and the trace ends with its error.
+// One log block a run (none with --noCommandLog, one for a failure too), and the lock released.
 TEST_F(WorkSpaceExit, EachRunAppendsOneBlockAndReleasesTheLock) {
     const RunResult aResult = probe("lock", {"version", "--plain"});
-    EXPECT_EQ(aResult.itsOut, "1.1.3\n") << aResult.itsErr;
+    EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
     const std::string aText = log();
     EXPECT_EQ(countOf(aText, "\n\n"), 2u) << aText;
     EXPECT_TRUE(aText.ends_with("\"plain\":X}\n\n")) << aText;
@@ -52,7 +50,7 @@ TEST_F(WorkSpaceExit, EachRunAppendsOneBlockAndReleasesTheLock) {
     EXPECT_EQ(probe("open", {"version", "--noCommandLog", "--trace"}).itsExitCode, 0);
     EXPECT_EQ(log(), aText);
     const std::string aTrace = readText(settings() / "logs/commands.trace");
-    EXPECT_TRUE(contains(aTrace, "1.1.3 Opt\n") && aTrace.ends_with("\n\n")) << aTrace;
+    EXPECT_TRUE(contains(aTrace, " Opt\n") && aTrace.ends_with("\n\n")) << aTrace;
 
     const RunResult aFailed = probe("lock", {"version", "--trace"}, {{"PROBE_FAIL", "1"}});
     EXPECT_EQ(aFailed.itsExitCode, 1);

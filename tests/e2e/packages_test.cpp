@@ -1,7 +1,5 @@
-// `kivo create package`, `kivo delete package` and `kivo update package`: inheritance, the
-// workspace directories, and the deletion of whole package trees, natively and, on older
-// repositories, through the workspace. Each attribute's way from option to print-out is the record
-// descriptions' tests'.
+// Packages created, updated and deleted with their workspace directories; whole trees natively
+// or, on older repositories, through the workspace.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -57,13 +55,10 @@ TEST_F(Packages, CreateMakesAncestorsAndDirectoriesAndInheritsUnlessToldAndUpdat
               "Created directories          : 2\n");
     EXPECT_TRUE(fs::is_directory(path("acme/sub/deep")));
     const std::string aDeep = attributes("acme.sub.deep");
+    // The ancestors made on the way are the engine's tests'.
     EXPECT_TRUE(contains(aDeep, kResponsibleAnn) &&
                 !contains(aDeep, "Structural              : 0\n"))
         << aDeep;
-    // The ancestor made on the way inherits too, but is an ordinary, non-structural package.
-    const std::string aSub = attributes("acme.sub");
-    EXPECT_TRUE(contains(aSub, "Structural              : 0\n") && contains(aSub, kResponsibleAnn))
-        << aSub;
 
     expectOk(kivo({"create", "packages", "acme.own", "acme.two", "--noInherit"}));
     EXPECT_TRUE(contains(attributes("acme.own"), "Responsible             : \n"));

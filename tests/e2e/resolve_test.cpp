@@ -1,6 +1,5 @@
-// `kivo resolve`, `kivo mergetool` and `kivo push` with a resolution mode: conflicts come from a
-// checkout that meets local changes, or from an activation of an outdated committed version. Which
-// side a mode takes is the table of resolvesides, which versions are left behind pushresolution's.
+// `kivo resolve`, `kivo mergetool` and `kivo push` with a mode (the sides a mode takes and the
+// versions left behind: resolvesides' and pushresolution's tests).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -148,8 +147,7 @@ TEST_F(Resolve, EachSideBecomesTheFileAndPushBuildsOnTheRemoteVersion) {
         EXPECT_EQ(active(aName), aContent);
 }
 
-// A committed version that the user gives up for the remote one is reverted in the repository,
-// by resolve as by push, so that it is never activated and nothing is pushed again.
+// A committed version given up for the remote one is reverted by resolve as by push.
 TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
     put({"a", "b", "c"}, "base");
     expectOk(kivo({"checkout", "package", "acme"}));
@@ -185,8 +183,7 @@ TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
     EXPECT_EQ(readText(path("c")), "theirs c");
 }
 
-// The tool works on copies in kivo's temporary directory; its result becomes the file when it
-// changed the local copy, and a run that leaves a conflict fails.
+// The tool's result on kivo's copies becomes the file only when it changed the local copy.
 TEST_F(Resolve, TheMergeToolsResultIsTakenWhenItChangedTheFile) {
     conflicts({"a"});
     const std::string aCopies =
@@ -216,8 +213,7 @@ TEST_F(Resolve, TheMergeToolsResultIsTakenWhenItChangedTheFile) {
     EXPECT_TRUE(noCopiesLeft());
 }
 
-// When the other user activated the same content, the checkout takes the remote version for the
-// identical file: no conflict, nothing written, and a committed version left behind is reverted.
+// An identical remote version is taken without a conflict; a committed one left behind reverted.
 TEST_F(Resolve, ACheckoutTakesTheRemoteVersionOfAnIdenticalFile) {
     put({"b", "c"}, "base");
     expectOk(kivo({"checkout", "package", "acme"}));
@@ -244,9 +240,7 @@ TEST_F(Resolve, ACheckoutTakesTheRemoteVersionOfAnIdenticalFile) {
     EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
 }
 
-// A merge tool that the shell cannot start leaves one line on standard error that says how to
-// choose another, asks nothing and leaves the conflict in place. The quoted program name is one
-// that the shell only finds out about when it runs.
+// A tool the shell cannot start: one line on how to choose another, and the conflict stays.
 TEST_F(Resolve, AMergeToolThatCannotBeStartedSaysHowToChooseOne) {
     conflicts({"a", "b"});
     const std::string aHint =
@@ -259,6 +253,7 @@ TEST_F(Resolve, AMergeToolThatCannotBeStartedSaysHowToChooseOne) {
         const std::string aMessage =
             "The merge tool could not be started: " + aTool + " " + aCopies + aHint;
         EXPECT_EQ(aRun.itsExitCode, 1);
+        // A quoted name that the shell only finds out about when it runs.
         if (aTool.starts_with("'")) {
             EXPECT_TRUE(contains(normalized(aRun.itsErr), aMessage)) << aRun.itsErr;
             EXPECT_FALSE(contains(aRun.itsOut, "Resolve it anyway")) << aRun.itsOut;
@@ -272,9 +267,7 @@ TEST_F(Resolve, AMergeToolThatCannotBeStartedSaysHowToChooseOne) {
     }
 }
 
-// Whatever the template does with its placeholders, no character of a name that another user
-// chose reaches the shell: the tool gets copies with names of kivo's own, and what it leaves
-// beside the local copy comes back beside the file.
+// No character of a name another user chose reaches the shell, whatever the template does.
 TEST_F(Resolve, NamesOfOtherUsersNeverReachTheShellOfTheMergeTool) {
     const std::vector<std::string> aNames = {"x$(touch pwned)", "y`touch pwned`",
                                              "z'; touch pwned; '", "q\"; touch pwned; \""};
@@ -313,9 +306,7 @@ TEST_F(Resolve, NamesOfOtherUsersNeverReachTheShellOfTheMergeTool) {
     EXPECT_TRUE(noCopiesLeft());
 }
 
-// Push commits, meets the activation conflict of another user's newer version, and kivo-merge
-// resolves it without a question: the merged content becomes active. An overlapping change stays
-// conflicted, with the merge beside the file.
+// kivo-merge resolves a clean conflict of a push; an overlapping one stays, the merge beside it.
 TEST_F(Resolve, KivoMergeResolvesACleanConflictOfAPushWithoutAPrompt) {
     const std::string aMergeTool = std::string(KIVO_BINARY_DIR) + "/kivo-merge %b %r %l";
     activateAs("other", {"put", "acme", "a", "txt", "1\n2\n3\n4\n5\n6\n7\n8\n"});

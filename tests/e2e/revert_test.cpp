@@ -1,6 +1,4 @@
-// `kivo revert`, `kivo discard` and `kivo takeOver`: committed files go back to their base
-// versions, checked-out files leave the workspace, and inactive objects move from another
-// repository workspace into the user's own.
+// `kivo revert`, `kivo discard` and `kivo takeOver` through the real binary.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -64,9 +62,9 @@ TEST_F(Revert, CommittedFilesGoBackToTheirBaseVersions) {
     EXPECT_EQ(read("acme/b.txt"), "bee two");
 }
 
-// The checkout of the base versions brings back a file whose deletion was committed: its status
-// entry went with the commit, so only the inactive version knows it.
-TEST_F(Revert, ACommittedDeletionComesBack) {
+// A committed deletion, known only to its inactive version, comes back with the checkout; a
+// conflicted file is not reverted.
+TEST_F(Revert, ACommittedDeletionComesBackAndConflictedFilesAreNotReverted) {
     checkedOut("bee\nline two\n");
     fs::remove(path("acme/b.txt"));
     expectOk(kivo({"commit"}));
@@ -77,18 +75,14 @@ TEST_F(Revert, ACommittedDeletionComesBack) {
     EXPECT_EQ(inactive(), "");
     EXPECT_EQ(changes(), "\n");
     EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
-}
 
-TEST_F(Revert, ConflictedFilesAreNotReverted) {
-    checkedOut();
     write("acme/a.txt", "mine");
     expectOk(kivo({"commit"}));
     activateAs("other", {"put", "acme", "a", "txt", "theirs"});
     kivo({"checkout"});
     ASSERT_TRUE(contains(statusText(), "conflict")) << statusText();
     expectError(kivo({"revert", "--noCheckOut"}),
-                "Revert failed. At least one of the files to be reverted is "
-                "conflicted.\n\n" +
+                "Revert failed. At least one of the files to be reverted is conflicted.\n\n" +
                     kResolutionCalls + "\n");
     EXPECT_EQ(inactive(), "acme.a.txt #2\n");
 }
@@ -134,9 +128,7 @@ TEST_F(Revert, DiscardOfObjectsAndPackagesRefusesLocalChangesUnlessForcedOrOnlyM
     EXPECT_FALSE(contains(configText(), "acme")) << configText();
 }
 
-// Inactive objects of another workspace of the same user come with a checkout; those of another
-// user's workspace without one. Whether the repository lets an object go is the function layer's
-// tests'.
+// Another workspace's inactive objects come with a checkout, another user's without one.
 TEST_F(Revert, TakeOverMovesInactiveObjectsOfAnotherWorkspace) {
     const std::vector<std::string> aFromWs2 = {"takeOver", "--inactiveWorkSpace=ws2",
                                                "--inactiveWorkSpaceUser=dev", "-v"};

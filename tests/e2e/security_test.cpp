@@ -1,7 +1,5 @@
-// Attacks of one user of a repository on another, each with nothing but kivo: the attacker
-// ("other", workspace "evil") pushes what kivo lets him push, the victim ("dev", workspace "ws")
-// works as usual. Every attack fails with a clear message and leaves the victim's settings
-// folder, the files outside the workspace and the repository as they were.
+// Attacks of "other" (workspace "evil") on "dev" (workspace "ws") with nothing but kivo: each fails
+// with a clear message and leaves dev's settings, outside files and the repository as they were.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -239,9 +237,7 @@ TEST_F(Attack, NamesThatWouldPoisonTheWorkspaceAreRefused) {
     EXPECT_EQ(repoProbe({"list"}), "acme.good.txt #1\n");
 }
 
-// An older repository may hold objects whose names no workspace can hold (or whose tables were
-// changed behind its back): each is skipped by name, nothing lands outside the workspace, and
-// the others are checked out and listed as usual.
+// Objects whose names no workspace can hold are skipped by name; the others arrive as usual.
 TEST_F(Attack, AnObjectNoWorkspaceCanHoldIsSkippedByName) {
     for (const char* aName : {"good", "slash", "long", "evil"})
         activateAs("other", {"put", "acme", aName, "txt", aName});

@@ -92,9 +92,7 @@ TEST(Status, ComparisonModesOnAFileEditedAndRestored) {
                   aWs.path("._SYS_KIVO_settings/logs/commands.log") + "\"\n");
 }
 
-// A file named twice, directly or through a package and its own sub package, is compared with
-// its own status entry and reported once, in every comparison mode; a known file that an ignore
-// rule takes is not compared. The example of `kivo help kivoignore` does what the help says.
+// A file named twice is reported once in every mode; the help's ignore example does what it says.
 TEST(Status, NestedScopesAndIgnoreRulesReportEachFileOnce) {
     const std::string aHelp = runKivo({"help", "kivoignore"}).itsOut;
     const auto aStart = aHelp.find("{\"exclude\"");
@@ -136,8 +134,7 @@ TEST(Status, NestedScopesAndIgnoreRulesReportEachFileOnce) {
     }
 }
 
-// Track keeps the tracked set minimal and counts every argument; status runs beside a lock that
-// stops a writing action (the lock's message is the workspace layer's tests').
+// Track keeps the set minimal; status runs beside a lock that stops a writing action.
 TEST(Track, KeepsTheTrackedSetMinimalAndCountsEveryArgument) {
     WorkspaceTree aWs;
     aWs.track("acme.orders");

@@ -1,6 +1,5 @@
-// Every word sequence of the command syntax table, run by the real program against a repository:
-// each answers for real (an output, or an error of the repository or of the action's own rules)
-// and none is missing from this build or from the repository.
+// Every syntax of the command table, run against a repository, answers for real: none is missing
+// from this build or from the repository.
 #include <gtest/gtest.h>
 
 #include <map>
