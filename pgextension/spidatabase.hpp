@@ -99,6 +99,8 @@ private:
     // once this backend has changed enough rows since the last time, in a subtransaction of its
     // own before a request's.
     void refreshStatistics();
+    // Whether a table that grows with the repository was last analysed empty, or never.
+    bool hasStatisticsOfEmptyTables();
 
     std::map<std::string, std::unique_ptr<SpiStatement>, std::less<>> itsStatements;
     std::int64_t itsChanges = 0;
