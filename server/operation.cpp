@@ -140,4 +140,11 @@ std::string describe(const ObjectKey& theKey) {
            (theKey.itsSuffix.empty() ? "" : "." + theKey.itsSuffix);
 }
 
+std::int64_t createNewObject(RepositoryStore& theStore, const ObjectKey& theKey,
+                             const InactiveRecord& theVersion, std::string_view theContent) {
+    if (const auto anObject = theStore.createObject(theKey, theVersion, theContent))
+        return *anObject;
+    throw StorageError("Repository storage failed: object " + describe(theKey) + " exists already");
+}
+
 } // namespace RepositoryAccess::server

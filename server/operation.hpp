@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace RepositoryAccess::server {
 
@@ -67,6 +68,11 @@ std::string objectNameProblem(const ObjectKey& theKey);
 
 // Describes an object in messages: package/name.suffix.
 std::string describe(const ObjectKey& theKey);
+
+// Creates the object of theKey with theVersion as its first inactive version; a storage failure
+// when the object exists already, which a writer holding the write lock never meets.
+std::int64_t createNewObject(RepositoryStore& theStore, const ObjectKey& theKey,
+                             const InactiveRecord& theVersion, std::string_view theContent);
 
 // What one activation did: its number, check results (a JSON list), outcome triple, the change
 // it belongs to (empty without change tracking), how many objects it activated, and whether its

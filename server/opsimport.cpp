@@ -220,9 +220,7 @@ private:
     // A new object has no version of any kind yet: the object and its first version are two
     // inserts, with nothing to look up, clear or count apart.
     void createWithVersion(const ObjectKey& theKey, const std::string& theContent) {
-        if (!itsStore.createObject(theKey, versionAfter(0, false), theContent))
-            throw StorageError("Repository storage failed: object " + describe(theKey) +
-                               " exists already");
+        createNewObject(itsStore, theKey, versionAfter(0, false), theContent);
         noteImported(theKey);
     }
 

@@ -53,7 +53,7 @@ void storeVersion(RepositoryStore& theStore, const ObjectKey& theKey, bool theLi
     if (const auto anObject = theStore.findObject(theKey))
         theStore.putInactive(*anObject, theVersion, theContent);
     else
-        theStore.createObject(theKey, theVersion, theContent);
+        createNewObject(theStore, theKey, theVersion, theContent);
 }
 
 } // namespace
