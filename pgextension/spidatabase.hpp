@@ -71,6 +71,7 @@ public:
     // rollback itself is recorded as the database's failure, never thrown.
     void rollbackAfterFailure() noexcept override;
     std::uint64_t lockedTransaction() const override;
+    std::uint64_t enclosingTransaction() const override;
 
     // For the statements: fails when a failure of PostgreSQL has not been rolled back yet.
     void requireUsable() const;

@@ -207,11 +207,23 @@ std::vector<ObjectTypeRecord> RepositoryStore::listObjectTypes() {
 }
 
 std::optional<ObjectTypeRecord> RepositoryStore::findObjectType(const std::string& theSuffix) {
-    auto aQuery = itsDatabase->query("SELECT * FROM object_types WHERE file_extension = ?");
-    aQuery.bind(1, theSuffix);
-    if (!aQuery.step())
-        return std::nullopt;
-    return readObjectType(aQuery);
+    const std::uint64_t aScope = itsDatabase->enclosingTransaction();
+    if (aScope == 0) {
+        auto aQuery = itsDatabase->query("SELECT * FROM object_types WHERE file_extension = ? "
+                                         "ORDER BY object_type LIMIT 1");
+        aQuery.bind(1, theSuffix);
+        if (!aQuery.step())
+            return std::nullopt;
+        return readObjectType(aQuery);
+    }
+    if (aScope != itsObjectTypes.itsScope) {
+        itsObjectTypes.itsTypes = listObjectTypes();
+        itsObjectTypes.itsScope = aScope;
+    }
+    for (const ObjectTypeRecord& aType : itsObjectTypes.itsTypes)
+        if (aType.itsFileExtension == theSuffix)
+            return aType;
+    return std::nullopt;
 }
 
 std::optional<PackageRecord> RepositoryStore::findPackage(const std::string& theName) {

@@ -179,6 +179,9 @@ public:
 
     // Object types.
     std::vector<ObjectTypeRecord> listObjectTypes();
+    // The first type, in the order of their names, whose file extension is theSuffix. No
+    // request changes the types, and a read of many contents looks one up for each: the
+    // requests of one statement (SqlDatabase::enclosingTransaction()) read them once.
     std::optional<ObjectTypeRecord> findObjectType(const std::string& theSuffix);
 
     // Packages; itsContent of the results is computed.
@@ -318,6 +321,10 @@ private:
         std::set<std::string, std::less<>> itsUsers;
         std::set<std::string, std::less<>> itsPackages;
     } itsFacts;
+    struct KnownTypes {
+        std::uint64_t itsScope = 0;
+        std::vector<ObjectTypeRecord> itsTypes;
+    } itsObjectTypes;
 };
 
 } // namespace RepositoryAccess::server

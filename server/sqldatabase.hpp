@@ -123,6 +123,10 @@ public:
     // other such transaction of it had; 0 otherwise. No other writer changes the repository under
     // a lock holder, so what its requests found stays true until it ends or takes them back.
     virtual std::uint64_t lockedTransaction() const { return 0; }
+    // The transaction that the requests of one statement share (a window of calls on the
+    // server): a number that no other transaction of this database had; 0 where requests share
+    // none.
+    virtual std::uint64_t enclosingTransaction() const { return 0; }
 };
 
 } // namespace RepositoryAccess::server

@@ -35,24 +35,6 @@ std::int64_t writeLockSeconds(const std::string& theValue);
 // value keeps its default.
 WriteLockLimits readWriteLockLimits(SqlDatabase& theDatabase);
 
-// The statements of the lock, in the order a writer runs them in its transaction: try the lock;
-// only where it is held, keep the session's lock timeout, wait at most the limit for the lock,
-// put the session's timeout back, and limit the idle time of the transaction that holds it.
-namespace writelocksql {
-// Takes the lock if it is free and then limits the idle time at once, in one statement: a
-// non-null value when the lock was taken. Most writers find the lock free and never wait.
-inline constexpr const char* kTryLock =
-    "SELECT CASE WHEN pg_catalog.pg_try_advisory_xact_lock(?1) THEN "
-    "pg_catalog.set_config('idle_in_transaction_session_timeout', ?2, true) END";
-inline constexpr const char* kCurrentLockTimeout =
-    "SELECT pg_catalog.current_setting('lock_timeout')";
-inline constexpr const char* kSetLockTimeout =
-    "SELECT pg_catalog.set_config('lock_timeout', ?, true)";
-inline constexpr const char* kTakeLock = "SELECT pg_catalog.pg_advisory_xact_lock(?)";
-inline constexpr const char* kSetIdleTimeout =
-    "SELECT pg_catalog.set_config('idle_in_transaction_session_timeout', ?, true)";
-} // namespace writelocksql
-
 // The message of a writer that waited theWaitSeconds for the lock in vain: the repository is
 // busy, since when and held by whom (session and user), as far as the server's lock table
 // shows them to theDatabase's user. Reads outside the writer's failed transaction.

@@ -109,6 +109,26 @@ TEST_F(WriteLockTest, AWriterWaitsAtMostTheLimitAndAnIdleHolderIsCutOff) {
                   "true")
             << aPackage;
 
+    // A writer that waited for the lock and got it keeps its own lock timeout for what follows.
+    expectOk(repo({"set", uri(itsDatabase), "write_wait_seconds", "30"}));
+    aHolder = holdTheLock("handed");
+    aWriter = session(itsWriter);
+    EXPECT_EQ(aWriter->sql("SET lock_timeout = '7s'"), "");
+    EXPECT_EQ(aWriter->sql("BEGIN"), "");
+    std::thread aHandOver([&aHolder] {
+        for (int aTry = 0;
+             aTry < 200 && aHolder->sql("SELECT count(*) FROM pg_locks WHERE "
+                                        "locktype = 'advisory' AND NOT granted") != "1";
+             ++aTry)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        aHolder->sql("COMMIT");
+    });
+    const auto aWaited = aWriter->call(createPackageJson("waited"));
+    aHandOver.join();
+    EXPECT_EQ(aWaited->code(), "0");
+    EXPECT_EQ(aWriter->sql("SHOW lock_timeout"), "7s");
+    EXPECT_EQ(aWriter->sql("COMMIT"), "");
+
     // A holder idle in its transaction for the limit is cut off, its write rolled back.
     expectOk(repo({"set", uri(itsDatabase), "write_idle_seconds", "1"}));
     aHolder = holdTheLock("idle");
