@@ -250,8 +250,8 @@ bool SpiDatabase::holdsWriteLock() const {
 }
 
 // The lock and its limits go straight to the server's functions, not through statements: most
-// writers of a busy repository wait, and five statements around each wait made a tenth of the
-// server's work in a team's load.
+// writers of a busy repository wait, and each wait took five statements, each with its executor
+// started and ended.
 bool SpiDatabase::takeWriteLock(const server::WriteLockLimits& theLimits) {
     const std::string anIdleLimit = std::to_string(theLimits.itsIdleSeconds * 1000);
     const std::string aWaitLimit = std::to_string(theLimits.itsWaitSeconds * 1000);
