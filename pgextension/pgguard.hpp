@@ -19,10 +19,13 @@ extern "C" {
 namespace RepositoryAccess::pgextension {
 
 // A PostgreSQL error caught by pgGuard: its message (with the detail, when there is one) and
-// its SQLSTATE. Plain data, so that a long jump over it loses nothing.
+// its SQLSTATE. Plain data, so that a long jump over it loses nothing. Only the message's first
+// byte is cleared: a guard is set up around every column read, and clearing the whole buffer
+// each time cost more than the read.
 struct PgFailure {
-    char itsMessage[1024] = {};
+    char itsMessage[1024];
     int itsCode = 0;
+    PgFailure() noexcept { itsMessage[0] = '\0'; }
 };
 
 // Copies the error being handled into theFailure and clears PostgreSQL's error state, in

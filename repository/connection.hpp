@@ -60,6 +60,10 @@ public:
     const std::string& getServerDatabaseName() const { return itsServerDatabaseName; }
     const std::string& getHostName() const { return itsHostName; }
     const std::string& getKey() const { return itsKey; }
+    // The repository's schema version once a call has asked for it: it grows only by an
+    // upgrade, which no client makes, so one question per connection answers every bulk read.
+    std::optional<std::int64_t> knownSchemaVersion() const { return itsSchemaVersion; }
+    void rememberSchemaVersion(std::int64_t theVersion) { itsSchemaVersion = theVersion; }
 
     // Lets the calls that follow share the repository's transactions, each call still atomic
     // on its own, until endCallGroup makes them durable (throws with the library's text on
@@ -87,6 +91,7 @@ private:
     std::string itsHostName;
     std::string itsKey;
     std::int64_t itsApiVersion = 0;
+    std::optional<std::int64_t> itsSchemaVersion;
     // The calls of sendAll on their way, then their answers; destroyed before the library,
     // and a thread still on its way is waited for.
     std::future<std::vector<std::string>> itsSending;

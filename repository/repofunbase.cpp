@@ -46,8 +46,12 @@ std::string unsetToCurrent(const std::string& theValue, const std::string& theCu
 }
 
 std::int64_t getDBSchemaVersion() {
+    Connection& aConnection = connection::open();
+    if (const std::optional<std::int64_t> aKnown = aConnection.knownSchemaVersion())
+        return *aKnown;
     auto aResponse = send<GetDBSchemaVersionResponse>(GetDBSchemaVersionRequest());
     judge(aResponse, "Failed to get DB schema version (");
+    aConnection.rememberSchemaVersion(aResponse.getVersion());
     return aResponse.getVersion();
 }
 

@@ -17,21 +17,32 @@ EngineError notFound(const ObjectKey& theKey, const std::string& theWhat) {
     return {code::kNotFound, theWhat, describe(theKey)};
 }
 
-// The active version: the newest history entry, unless the object was never activated or that
-// entry is a deletion. The most frequent read, answered with one question.
-ResolvedVersion resolveActive(RepositoryStore& theStore, const ObjectKey& theKey,
-                              bool theWithContent) {
-    auto aNewest = theStore.newestEntry(theKey, theWithContent);
-    if (!aNewest)
+// The active version of theKey from its newest history entry, which theNewest holds unless
+// the object does not exist. Not found when the object was never activated or that entry is a
+// deletion.
+ResolvedVersion activeVersion(const ObjectKey& theKey, std::optional<NewestEntry> theNewest) {
+    if (!theNewest)
         throw notFound(theKey, "Object does not exist");
-    if (!aNewest->itsEntry || aNewest->itsEntry->itsIsDeletion)
+    if (!theNewest->itsEntry || theNewest->itsEntry->itsIsDeletion)
         throw notFound(theKey, "Object has no active version");
     ResolvedVersion aResult;
     aResult.itsKey = theKey;
-    aResult.itsMetadata = historyMetadataJson(*aNewest->itsEntry, false);
+    aResult.itsMetadata = historyMetadataJson(*theNewest->itsEntry, false);
     aResult.itsVersion = activeVersionJson();
-    aResult.itsContent = std::move(aNewest->itsEntry->itsContent);
+    aResult.itsContent = std::move(theNewest->itsEntry->itsContent);
     return aResult;
+}
+
+// The active version: the most frequent read, answered with one question.
+ResolvedVersion resolveActive(RepositoryStore& theStore, const ObjectKey& theKey,
+                              bool theWithContent) {
+    return activeVersion(theKey, theStore.newestEntry(theKey, theWithContent));
+}
+
+// Whether a read in theSession without a version of its own names the active versions, as
+// resolve decides it.
+bool readsActive(const Session& theSession) {
+    return theSession.itsType != 4 && theSession.itsType != 2;
 }
 
 // Finds the version a read names: a history number (version type 3), else the newest entry at
@@ -164,24 +175,41 @@ void readObjectMetadata(Operation& theOperation) {
     theOperation.itsAnswer.setRaw("version", aVersion.itsVersion);
 }
 
+// The active versions of a bulk read are found together, a few dozen at a time (so that the
+// contents in hand stay few); the versions of a workspace or a time one by one.
 void readObjects(Operation& theOperation) {
     Session aSession = readSession(theOperation.itsBody);
     bool aWinFormat = optionalMember(theOperation.itsBody, "winformat") == "1";
+    std::vector<ObjectKey> aKeys;
+    for (const json::JsonValue& anElement : json::getList(theOperation.itsBody, "objects"))
+        aKeys.push_back(readObjectKey(json::getObject(json::asObject(anElement), "object")));
     std::vector<std::string> aSuccessful, anErrors;
-    for (const json::JsonValue& anElement : json::getList(theOperation.itsBody, "objects")) {
-        ObjectKey aKey = readObjectKey(json::getObject(json::asObject(anElement), "object"));
-        try {
-            ResolvedVersion aVersion =
-                readContent(theOperation.itsStore, aSession, aKey, std::nullopt);
-            aSuccessful.push_back(listElement(aKey, aVersion.itsVersion, aVersion.itsMetadata));
-            addContent(theOperation, aVersion, aWinFormat);
-        } catch (const EngineError& anError) {
-            // Each object that cannot be read is reported on its own; the others are answered.
-            anErrors.push_back(
-                jsonObject({{"object", objectJson(aKey)},
-                            {"error", jsonObject({{"error-code", quoted(anError.itsCode)},
-                                                  {"error-msg", quoted(anError.itsMessage)},
-                                                  {"error-arg", quoted(anError.itsArgument)}})}}));
+    const std::span<const ObjectKey> anAll(aKeys);
+    for (std::size_t aBegin = 0; aBegin < aKeys.size();
+         aBegin += RepositoryStore::kNewestTogether) {
+        const auto aChunk = anAll.subspan(
+            aBegin, std::min(RepositoryStore::kNewestTogether, aKeys.size() - aBegin));
+        std::vector<std::optional<NewestEntry>> aNewest;
+        if (readsActive(aSession))
+            aNewest = theOperation.itsStore.newestEntries(aChunk, true);
+        for (std::size_t i = 0; i < aChunk.size(); ++i) {
+            const ObjectKey& aKey = aChunk[i];
+            try {
+                const ResolvedVersion aVersion =
+                    aNewest.empty()
+                        ? readContent(theOperation.itsStore, aSession, aKey, std::nullopt)
+                        : activeVersion(aKey, std::move(aNewest[i]));
+                aSuccessful.push_back(listElement(aKey, aVersion.itsVersion, aVersion.itsMetadata));
+                addContent(theOperation, aVersion, aWinFormat);
+            } catch (const EngineError& anError) {
+                // Each object that cannot be read is reported on its own; the others are
+                // answered.
+                anErrors.push_back(jsonObject(
+                    {{"object", objectJson(aKey)},
+                     {"error", jsonObject({{"error-code", quoted(anError.itsCode)},
+                                           {"error-msg", quoted(anError.itsMessage)},
+                                           {"error-arg", quoted(anError.itsArgument)}})}}));
+            }
         }
     }
     theOperation.itsAnswer.setRaw("successfulObjects", jsonList(aSuccessful));

@@ -241,6 +241,12 @@ public:
     // The object of theKey with its newest history entry, in one question; none when no such
     // object exists.
     std::optional<NewestEntry> newestEntry(const ObjectKey& theKey, bool theWithContent);
+    // newestEntry of each of theKeys, in their order: one question for every kNewestTogether
+    // keys of one package, so that a bulk read of a package's objects does not ask once for
+    // each of them.
+    static constexpr std::size_t kNewestTogether = 32;
+    std::vector<std::optional<NewestEntry>> newestEntries(std::span<const ObjectKey> theKeys,
+                                                          bool theWithContent);
     void appendHistory(std::int64_t theObject, const HistoryRecord& theEntry);
     // Makes the workspace's inactive versions of theObjects the version after the newest of
     // each (their contents and deletion marks), all with theEntry's activation time, user,

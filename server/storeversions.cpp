@@ -139,6 +139,68 @@ std::optional<NewestEntry> RepositoryStore::newestEntry(const ObjectKey& theKey,
     return aNewest;
 }
 
+namespace {
+
+// The names of one question of newestEntries: a shorter list repeats its last name, so that
+// every question has the same text and its plan is made once.
+std::string nameMarks() {
+    std::string aMarks = "?";
+    for (std::size_t i = 1; i < RepositoryStore::kNewestTogether; ++i)
+        aMarks += ", ?";
+    return aMarks;
+}
+
+} // namespace
+
+std::vector<std::optional<NewestEntry>>
+RepositoryStore::newestEntries(std::span<const ObjectKey> theKeys, bool theWithContent) {
+    static const std::string kFrom =
+        std::string(" FROM objects o LEFT JOIN history h ON h.object_id = o.id AND h.version_nr = "
+                    "o.latest WHERE o.package = ? AND o.name IN (") +
+        nameMarks() + ")";
+    static const std::string kColumns =
+        std::string("SELECT o.id, o.name, o.suffix, h.object_id, ") + kHistoryColumns;
+    static const std::string kWithContent = kColumns + ", h.content" + kFrom;
+    static const std::string kWithout = kColumns + kFrom;
+    std::vector<std::optional<NewestEntry>> aFound(theKeys.size());
+    std::vector<bool> anAsked(theKeys.size(), false);
+    for (std::size_t aFirst = 0; aFirst < theKeys.size(); ++aFirst) {
+        if (anAsked[aFirst])
+            continue;
+        // The keys of one question: those of the first package not yet asked for.
+        const std::string& aPackage = theKeys[aFirst].itsPackage;
+        std::vector<std::size_t> aPlaces;
+        for (std::size_t i = aFirst; i < theKeys.size() && aPlaces.size() < kNewestTogether; ++i)
+            if (!anAsked[i] && theKeys[i].itsPackage == aPackage) {
+                anAsked[i] = true;
+                aPlaces.push_back(i);
+            }
+        auto aQuery = itsDatabase->query(theWithContent ? kWithContent : kWithout);
+        aQuery.bind(1, aPackage);
+        for (std::size_t i = 0; i < kNewestTogether; ++i)
+            aQuery.bind(static_cast<int>(i) + 2,
+                        theKeys[aPlaces[std::min(i, aPlaces.size() - 1)]].itsName);
+        // A row may be of a name asked for with another suffix; a key asked for twice gets it
+        // twice.
+        while (aQuery.step()) {
+            const std::string aName = aQuery.text(1), aSuffix = aQuery.text(2);
+            NewestEntry aNewest{aQuery.integer(0), std::nullopt};
+            if (!aQuery.isNull(3))
+                aNewest.itsEntry = readHistory(aQuery, 4, theWithContent);
+            std::optional<NewestEntry>* aTaker = nullptr;
+            for (std::size_t aPlace : aPlaces)
+                if (theKeys[aPlace].itsName == aName && theKeys[aPlace].itsSuffix == aSuffix) {
+                    if (aTaker != nullptr)
+                        *aTaker = aNewest;
+                    aTaker = &aFound[aPlace];
+                }
+            if (aTaker != nullptr)
+                *aTaker = std::move(aNewest);
+        }
+    }
+    return aFound;
+}
+
 std::vector<HistoryRecord> RepositoryStore::history(std::int64_t theObject) {
     std::vector<HistoryRecord> aList;
     auto aQuery = itsDatabase->query(std::string("SELECT ") + kHistoryColumns +

@@ -255,12 +255,15 @@ TEST_F(RepoFunTest, PropertiesComeBackAsLatin1) {
         "k=caf\xE9");
 }
 
-// Reads come in bulk from schema 38 unless the user says no; each group (active, inactive) is one
-// bulk read, the historical versions are read singly, and the contents keep the caller's order.
+// Reads come in bulk from schema 38 unless the user says no (a connection asks for the schema
+// once); each group (active, inactive) is one bulk read, the historical versions are read singly,
+// and the contents keep the caller's order.
 TEST_F(RepoFunTest, ManyObjectsAreReadInBulkFromSchema38UnlessNoBulkRead) {
     std::vector<RepositoryObject> anObjects = activated({"a", "b", "c"});
     EXPECT_EQ(reads(readEchoed(anObjects)), std::make_pair(1, 0));
     EXPECT_EQ(reads(readEchoed(anObjects, {params::noBulkRead})), std::make_pair(0, 3));
+    EXPECT_EQ(echoed(readEchoed(anObjects), "GetDBSchemaVersionRequest"), 0)
+        << "a connection asks for the schema version once";
     options({});
 
     // b as a historical version, d only inactive, and c once more as a historical version.
@@ -278,6 +281,7 @@ TEST_F(RepoFunTest, ManyObjectsAreReadInBulkFromSchema38UnlessNoBulkRead) {
 
     options({});
     setting("schema_version", "37");
+    connection::close();
     const std::string anEcho = readEchoed(anObjects);
     EXPECT_EQ(echoed(anEcho, "GetDBSchemaVersionRequest"), 1);
     EXPECT_EQ(reads(anEcho), std::make_pair(0, 3));

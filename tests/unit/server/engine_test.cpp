@@ -181,6 +181,52 @@ TEST_F(EngineVersions, HistoricalReadsByNumberAndByTimestamp) {
     EXPECT_EQ(aRead("yesterday")->code(), "40130");
 }
 
+// A bulk read finds the active versions of a package's objects together; each answer must still
+// belong to the object asked for, in the order asked, across packages, suffixes, repeats and
+// more objects than one question takes.
+TEST_F(EngineVersions, ABulkReadAnswersEachObjectAskedForInItsOrder) {
+    createPackage("q");
+    std::vector<std::string> anActivated = {kTxt, object("p", "a", "md"), object("q", "a", "txt"),
+                                            object("p", "gone", "txt")};
+    for (int i = 0; i < 40; ++i)
+        anActivated.push_back(object("p", "n" + std::to_string(i), "txt"));
+    for (const std::string& anObject : anActivated)
+        ASSERT_EQ(write("ALICE", anObject, "of " + anObject)->code(), "0");
+    ASSERT_EQ(activate("ALICE", anActivated)->code(), "0");
+    deleteObject("ALICE", object("p", "gone", "txt"));
+    ASSERT_EQ(activate("ALICE", {object("p", "gone", "txt")})->code(), "0");
+    write("ALICE", object("p", "never", "txt"), "inactive only");
+
+    std::vector<std::string> anAsked = {object("q", "a", "txt"), object("p", "a", "md"),
+                                        object("p", "missing", "txt")};
+    for (int i = 39; i >= 0; --i)
+        anAsked.push_back(object("p", "n" + std::to_string(i), "txt"));
+    anAsked.insert(anAsked.end(), {object("p", "a", "md"), object("p", "never", "txt"),
+                                   object("p", "gone", "txt")});
+    std::string aList;
+    for (const std::string& anObject : anAsked)
+        aList += (aList.empty() ? R"({"object":)" : R"(,{"object":)") + anObject + "}";
+    auto aRead = request("ALICE", "read", "objects",
+                         kActive + R"(,"objects":[)" + aList + R"(],"winformat":"0")");
+
+    std::vector<std::string> aContents, aFailures;
+    for (std::size_t i = 0; i < aRead->list("successfulObjects").size(); ++i)
+        aContents.push_back(aRead->cdata(i));
+    for (const auto& aFailure : aRead->list("errorObjects"))
+        aFailures.push_back(getString(getObject(asObject(aFailure), "object"), "name") + ": " +
+                            getString(getObject(asObject(aFailure), "error"), "error-msg"));
+    std::vector<std::string> anExpected;
+    for (const std::string& anObject : anAsked)
+        if (anObject.find("missing") == std::string::npos &&
+            anObject.find("never") == std::string::npos &&
+            anObject.find("gone") == std::string::npos)
+            anExpected.push_back("of " + anObject);
+    EXPECT_EQ(aContents, anExpected);
+    EXPECT_EQ(aFailures, (std::vector<std::string>{"missing: Object does not exist",
+                                                   "never: Object has no active version",
+                                                   "gone: Object has no active version"}));
+}
+
 TEST_F(EngineVersions, ContentIsKeptAsBytesExceptPropertiesAndWindowsLineEnds) {
     const std::string aProperties = object("p", "m", "properties"),
                       anImage = object("p", "i", "png");
