@@ -22,8 +22,6 @@ namespace {
 // ends.
 constexpr std::size_t kWindowCalls = 100;
 constexpr std::size_t kWindowBytes = std::size_t{4} << 20;
-// The type of the parameter: an array of bytea.
-constexpr Oid kByteaArrayType = 1001;
 
 using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
@@ -125,12 +123,14 @@ bool PgConnection::callWindow(const std::vector<std::string_view>& theFrames, st
         itsError.set(pgcode::kStatementFailed, "The window of request frames is larger than 2 GB");
         return false;
     }
-    const Oid aTypes[] = {kByteaArrayType};
+    const Oid aTypes[] = {kPgByteaArrayType};
     const char* aValues[] = {anArray.data()};
     const int aLengths[] = {static_cast<int>(anArray.size())};
     const int aFormats[] = {1};
     const Result aResult(
-        PQexecParams(itsHandle, kPgCallWindowSql, 1, aTypes, aValues, aLengths, aFormats, 1),
+        itsCallPrepared
+            ? PQexecPrepared(itsHandle, kPgCallWindowName, 1, aValues, aLengths, aFormats, 1)
+            : PQexecParams(itsHandle, kPgCallWindowSql, 1, aTypes, aValues, aLengths, aFormats, 1),
         &PQclear);
     const std::size_t anAnswered = theAnswers.size();
     std::string aFailure = PQresultStatus(aResult.get()) == PGRES_TUPLES_OK

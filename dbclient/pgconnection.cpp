@@ -32,12 +32,18 @@ struct CallParameter {
     int itsFormats[1] = {1};
 };
 
-// Prepares the repository call on a new connection, outside any transaction; false where the
-// server cannot (a database without the extension), whose calls then fail on their own.
+// Prepares the repository call and the window of calls on a new connection, outside any
+// transaction; false where the server cannot (a database without the extension), whose calls
+// then fail on their own.
 bool prepareCall(PGconn* theHandle) {
-    const std::unique_ptr<PGresult, decltype(&PQclear)> aResult(
+    const Oid aWindowTypes[] = {kPgByteaArrayType};
+    const std::unique_ptr<PGresult, decltype(&PQclear)> aCall(
         PQprepare(theHandle, kPgCallName, kPgCallSql, 1, kCallTypes), &PQclear);
-    return PQresultStatus(aResult.get()) == PGRES_COMMAND_OK;
+    if (PQresultStatus(aCall.get()) != PGRES_COMMAND_OK)
+        return false;
+    const std::unique_ptr<PGresult, decltype(&PQclear)> aWindow(
+        PQprepare(theHandle, kPgCallWindowName, kPgCallWindowSql, 1, aWindowTypes), &PQclear);
+    return PQresultStatus(aWindow.get()) == PGRES_COMMAND_OK;
 }
 
 } // namespace

@@ -93,8 +93,9 @@ private:
     bool command(const char* theSql, const char* theTag, ErrorHolder& theError);
 
     pg_conn* itsHandle = nullptr;
-    // The call's statement is prepared on this connection; where preparing failed (a database
-    // without the extension), each call is sent whole and fails with the server's own words.
+    // The call's and the window's statements are prepared on this connection; where preparing
+    // failed (a database without the extension), each is sent whole and fails with the
+    // server's own words.
     bool itsCallPrepared = false;
     bool itsGrouping = false;
     bool itsGroupOpen = false; // a transaction of the group is open on the server

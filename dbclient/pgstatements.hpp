@@ -20,9 +20,11 @@ inline constexpr const char* kPgCallSql = "SELECT sys.repository_rest($1::bytea)
 inline constexpr const char* kPgCallWindowSql =
     "SELECT n, sys.repository_rest(f) FROM pg_catalog.unnest($1::bytea[]) WITH ORDINALITY AS "
     "t(f, n)";
-// The name of the call's statement prepared on each connection.
+// The names of the call's and the window's statements prepared on each connection.
 inline constexpr const char* kPgCallName = "kivo_repository_call";
+inline constexpr const char* kPgCallWindowName = "kivo_repository_window";
 inline constexpr unsigned kPgByteaType = 17;
+inline constexpr unsigned kPgByteaArrayType = 1001;
 
 // A query on the server; its rows are read into memory at once (the monitoring queries answer
 // one row).
