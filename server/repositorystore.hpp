@@ -266,6 +266,13 @@ public:
     // The same with theContent in place of the record's, so that a large write is not copied.
     void putInactive(std::int64_t theObject, const InactiveRecord& theVersion,
                      std::string_view theContent);
+    // Replaces the workspace's inactive version of theKey's object by theVersion, in one
+    // question; false when the workspace holds none (or the object does not exist).
+    bool replaceInactive(const ObjectKey& theKey, const InactiveRecord& theVersion,
+                         std::string_view theContent);
+    // Adds theVersion as the object's inactive version of a workspace that holds none.
+    void addInactive(std::int64_t theObject, const InactiveRecord& theVersion,
+                     std::string_view theContent);
     void dropInactive(std::int64_t theObject, const std::string& theOwner,
                       const std::string& theWorkspace);
     // The inactive versions of one workspace, in key order; thePackage and theWholeName narrow

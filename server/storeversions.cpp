@@ -381,9 +381,10 @@ void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& 
 
 namespace {
 
-// Runs an update or insert of an inactive version whose parameters are numbered as these.
-void runWithVersion(SqlQuery theQuery, std::int64_t theObject, const InactiveRecord& theVersion,
-                    std::string_view theContent) {
+// Binds marks 1 to 6 of an update or insert of an inactive version: the version's number,
+// deletion mark, content, time of change, owner and workspace.
+void bindVersion(SqlQuery& theQuery, const InactiveRecord& theVersion,
+                 std::string_view theContent) {
     theQuery.bind(1, theVersion.itsVersionId).bind(2, theVersion.itsIsDeletion ? 1 : 0);
     if (theVersion.itsIsDeletion)
         theQuery.bindNull(3);
@@ -391,9 +392,14 @@ void runWithVersion(SqlQuery theQuery, std::int64_t theObject, const InactiveRec
         theQuery.bindBlob(3, theContent);
     theQuery.bind(4, theVersion.itsLastChangedAt)
         .bind(5, theVersion.itsOwner)
-        .bind(6, theVersion.itsWorkspace)
-        .bind(7, theObject)
-        .run();
+        .bind(6, theVersion.itsWorkspace);
+}
+
+// Runs an update or insert of an inactive version whose mark 7 is the object.
+void runWithVersion(SqlQuery theQuery, std::int64_t theObject, const InactiveRecord& theVersion,
+                    std::string_view theContent) {
+    bindVersion(theQuery, theVersion, theContent);
+    theQuery.bind(7, theObject).run();
 }
 
 constexpr const char* kInsertInactive =
@@ -409,8 +415,24 @@ void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& 
             "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
             "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = ?7"),
         theObject, theVersion, theContent);
-    if (itsDatabase->changes() > 0)
-        return;
+    if (itsDatabase->changes() == 0)
+        addInactive(theObject, theVersion, theContent);
+}
+
+bool RepositoryStore::replaceInactive(const ObjectKey& theKey, const InactiveRecord& theVersion,
+                                      std::string_view theContent) {
+    auto aQuery = itsDatabase->query(
+        "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
+        "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = "
+        "(SELECT id FROM objects WHERE package = ?7 AND name = ?8 AND suffix = ?9)");
+    aQuery.bind(7, theKey.itsPackage).bind(8, theKey.itsName).bind(9, theKey.itsSuffix);
+    bindVersion(aQuery, theVersion, theContent);
+    aQuery.run();
+    return itsDatabase->changes() > 0;
+}
+
+void RepositoryStore::addInactive(std::int64_t theObject, const InactiveRecord& theVersion,
+                                  std::string_view theContent) {
     runWithVersion(itsDatabase->query(kInsertInactive), theObject, theVersion, theContent);
     itsDatabase->query("UPDATE objects SET inactive_count = inactive_count + 1 WHERE id = ?")
         .bind(1, theObject)

@@ -37,6 +37,16 @@ protected:
                        theSession + R"(,"object":)" + theObject + R"(,"version":)" + theVersion +
                            R"(,"winformat":"0")");
     }
+    // The count of inactive versions that the object p/theName.txt keeps.
+    std::int64_t inactiveCount(const std::string& theName) {
+        server::Transaction aTransaction(engine().store().database(), false);
+        auto aCount = engine().store().database().query(
+            "SELECT inactive_count FROM objects WHERE name = ? AND suffix = 'txt'");
+        aCount.bind(1, theName);
+        const std::int64_t aResult = aCount.step() ? aCount.integer(0) : -1;
+        aTransaction.commit();
+        return aResult;
+    }
 };
 
 } // namespace
@@ -254,12 +264,30 @@ TEST_F(EngineVersions, AWriteSeenNewOfAnExistingObjectPutsItsVersionOnThatObject
     EXPECT_EQ(snapshot(),
               "objects=1 history=0 inactive_versions=2 packages=1 delivery_units=0 p: ");
     ASSERT_EQ(activate("ALICE", {kTxt})->code(), "0");
-    server::Transaction aTransaction(engine().store().database(), false);
-    auto aCount =
-        engine().store().database().query("SELECT inactive_count FROM objects WHERE name = 'a'");
-    ASSERT_TRUE(aCount.step());
-    EXPECT_EQ(aCount.integer(0), 1) << "BOB's version is left";
-    aTransaction.commit();
+    EXPECT_EQ(inactiveCount("a"), 1) << "BOB's version is left";
+}
+
+// A writer's next write of an object replaces the version its own workspace holds: not another
+// user's, nor that of an object of the same name with another suffix.
+TEST_F(EngineVersions, ARewriteReplacesOnlyTheWritersOwnVersionOfThatObject) {
+    const std::string aMarkdown = object("p", "a", "md");
+    ASSERT_EQ(write("ALICE", kTxt, "alice 1")->code(), "0");
+    ASSERT_EQ(write("ALICE", aMarkdown, "markdown")->code(), "0");
+    ASSERT_EQ(write("BOB", kTxt, "bob")->code(), "0");
+    auto aRewrite = write("ALICE", kTxt, "alice 2", R"({"type":"2","version_id":"1"})");
+    ASSERT_EQ(aRewrite->code(), "0") << aRewrite->text();
+    EXPECT_EQ(aRewrite->meta("version_id"), "1");
+    EXPECT_EQ(snapshot(),
+              "objects=2 history=0 inactive_versions=3 packages=1 delivery_units=0 p: ");
+    EXPECT_EQ(inactiveCount("a"), 2);
+
+    ASSERT_EQ(activate("ALICE", {kTxt, aMarkdown})->code(), "0");
+    EXPECT_EQ(activeContent(kTxt), "alice 2");
+    EXPECT_EQ(activeContent(aMarkdown), "markdown");
+    auto aBobs = read(R"("session":)" + session("BOB"), kTxt,
+                      R"({"versionType":"2","owner":"BOB","workspace":""})", "BOB");
+    ASSERT_EQ(aBobs->code(), "0") << aBobs->text();
+    EXPECT_EQ(*aBobs->itsMessage.getCDataVec()[0], "bob");
 }
 
 TEST_F(EngineVersions, WritesIntoAnotherUsersWorkspaceAreRefused) {
