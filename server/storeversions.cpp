@@ -402,6 +402,11 @@ void runWithVersion(SqlQuery theQuery, std::int64_t theObject, const InactiveRec
     theQuery.bind(7, theObject).run();
 }
 
+// An update of a workspace's inactive version; the object's mark follows.
+constexpr std::string_view kUpdateInactive =
+    "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
+    "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = ";
+
 constexpr const char* kInsertInactive =
     "INSERT INTO inactive_versions (version_id, is_deletion, content, last_changed_at, owner, "
     "workspace, object_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
@@ -410,21 +415,18 @@ constexpr const char* kInsertInactive =
 
 void RepositoryStore::putInactive(std::int64_t theObject, const InactiveRecord& theVersion,
                                   std::string_view theContent) {
-    runWithVersion(
-        itsDatabase->query(
-            "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
-            "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = ?7"),
-        theObject, theVersion, theContent);
+    static const std::string kById = std::string(kUpdateInactive) + "?7";
+    runWithVersion(itsDatabase->query(kById), theObject, theVersion, theContent);
     if (itsDatabase->changes() == 0)
         addInactive(theObject, theVersion, theContent);
 }
 
 bool RepositoryStore::replaceInactive(const ObjectKey& theKey, const InactiveRecord& theVersion,
                                       std::string_view theContent) {
-    auto aQuery = itsDatabase->query(
-        "UPDATE inactive_versions SET version_id = ?1, is_deletion = ?2, content = ?3, "
-        "last_changed_at = ?4 WHERE owner = ?5 AND workspace = ?6 AND object_id = "
-        "(SELECT id FROM objects WHERE package = ?7 AND name = ?8 AND suffix = ?9)");
+    static const std::string kByKey =
+        std::string(kUpdateInactive) +
+        "(SELECT id FROM objects WHERE package = ?7 AND name = ?8 AND suffix = ?9)";
+    auto aQuery = itsDatabase->query(kByKey);
     aQuery.bind(7, theKey.itsPackage).bind(8, theKey.itsName).bind(9, theKey.itsSuffix);
     bindVersion(aQuery, theVersion, theContent);
     aQuery.run();
