@@ -45,8 +45,9 @@ bool hasActiveVersion(RepositoryStore& theStore, std::int64_t theObject, std::in
 // Puts theVersion as the object's inactive version, creating the object when it is new. A writer
 // that saw no version of the object (theLikelyNew) most likely creates it: the insert comes first
 // and the lookup only when the object exists after all, so that a push of new files asks the
-// database one question less per file. Any other writer most often replaces a version its
-// workspace holds, which one question finds and replaces.
+// database one question less per file. A writer whose workspace holds a version of the object
+// already (a rewrite) replaces it in one question; only a writer that holds none has the object
+// looked up, as many questions as before.
 void storeVersion(RepositoryStore& theStore, const ObjectKey& theKey, bool theLikelyNew,
                   const InactiveRecord& theVersion, std::string_view theContent) {
     if (theLikelyNew && theStore.createObject(theKey, theVersion, theContent))
