@@ -116,6 +116,9 @@ start() {
     asOwner "$aBin/initdb" -D "$aData" -U "$aAdmin" --pwfile="$aCluster/pwfile" \
         --auth=scram-sha-256 -E UTF8 --locale=C --no-sync >"$aCluster/initdb.log"
     aPort=$(freePort)
+    # fsync is off for the tests' speed; commits stay synchronous (the server's default), so that
+    # an answered commit is in the operating system's hands before the client hears of it, as
+    # with the repository file's WAL: a crash of the server loses no answered call.
     cat >>"$aData/postgresql.conf" <<CONF
 listen_addresses = '127.0.0.1'
 port = $aPort
@@ -125,7 +128,6 @@ ssl_cert_file = '$aCerts/server.crt'
 ssl_key_file = '$aCerts/server.key'
 ssl_ca_file = '$aCerts/ca.crt'
 fsync = off
-synchronous_commit = off
 full_page_writes = off
 CONF
     cat >"$aData/pg_hba.conf" <<CONF
