@@ -25,19 +25,6 @@ void addAll(ObjectMap& theMap, std::vector<RepositoryObject> theObjects) {
     }
 }
 
-ObjectMap activeObjects(const ActionScope& theScope) {
-    ObjectMap aMap;
-    addAll(aMap, repositorylistings::activeObjectsOfScope(theScope));
-    return aMap;
-}
-
-// The user's inactive versions of the scope.
-ObjectMap inactiveObjects(const ActionScope& theScope) {
-    ObjectMap aMap;
-    addAll(aMap, repositorylistings::inactiveObjectsOfScope(theScope));
-    return aMap;
-}
-
 // The local state of the scope's packages and objects.
 LocalFiles localFiles(const ActionScope& theScope) {
     LocalFiles aLocal;
@@ -122,8 +109,11 @@ void actionCheckOut::execute() {
     const LocalFiles aLocal = localFiles(aScope);
 
     CheckOutMaps aMaps;
-    aMaps.itsActive = activeObjects(aScope);
-    aMaps.itsInactive = inactiveObjects(aScope);
+    // The user's inactive versions of the scope come with its active ones.
+    repositorylistings::ScopeObjects aFound =
+        repositorylistings::activeAndInactiveObjectsOfScope(aScope);
+    addAll(aMaps.itsActive, std::move(aFound.itsActive));
+    addAll(aMaps.itsInactive, std::move(aFound.itsInactive));
     const ObjectMap aLocalObjects = checkoutversions::localObjects(aLocal.allFiles());
     if (isSet(params::historical) || isSet(params::historicalVersion)) {
         const std::string aTimestamp = isSet(params::historicalVersion)

@@ -46,6 +46,68 @@ std::vector<RepositoryObject> uniqueByKey(std::vector<RepositoryObject> theObjec
     return theObjects;
 }
 
+// The searches of a scope in theSession, each with the object it must answer (none for a
+// package's, nor for an inactive object's): its packages, with their sub packages when the scope is
+// recursive, and its named objects. An inactive session also lists all its objects for the WHAT
+// `inactiveObjects`.
+struct ScopeSearches {
+    std::vector<repofunobjects::ObjectSearch> itsSearches;
+    std::vector<const RepositoryObject*> itsObjects;
+
+    void add(repofunobjects::ObjectSearch theSearch, const RepositoryObject* theObject = nullptr) {
+        itsSearches.push_back(std::move(theSearch));
+        itsObjects.push_back(theObject);
+    }
+};
+
+ScopeSearches scopeSearches(const ActionScope& theScope, const RepositorySession& theSession) {
+    ScopeSearches aSearches;
+    if (theSession.itsType != RepositorySession::active().itsType && theScope.itsInactiveObjects)
+        aSearches.add({theSession, "", ""});
+    for (const std::string& aPackage : theScope.itsPackages) {
+        aSearches.add({theSession, aPackage, ""});
+        if (theScope.itsRecursive && !aPackage.empty())
+            aSearches.add({theSession, aPackage + ".*", ""});
+    }
+    // An active object's search answers only that object, since its name is a pattern.
+    const bool anActive = theSession.itsType == RepositorySession::active().itsType;
+    for (const RepositoryObject& anObject : theScope.itsObjects)
+        aSearches.add({theSession, anObject.package(), anObject.name(), {anObject.suffix()}},
+                      anActive ? &anObject : nullptr);
+    return aSearches;
+}
+
+// The answers theFirst to theEnd of the searches, one after the other, each kept to the
+// object its search asks for, if any.
+std::vector<RepositoryObject> joined(const ScopeSearches& theSearches,
+                                     std::vector<std::vector<RepositoryObject>>& theAnswers,
+                                     std::size_t theFirst, std::size_t theEnd) {
+    std::vector<RepositoryObject> anObjects;
+    for (std::size_t i = theFirst; i < theEnd; ++i) {
+        const RepositoryObject* anAsked = theSearches.itsObjects[i - theFirst];
+        for (RepositoryObject& aFound : theAnswers[i])
+            if (anAsked == nullptr || aFound.key() == anAsked->key())
+                anObjects.push_back(std::move(aFound));
+    }
+    return anObjects;
+}
+
+std::vector<RepositoryObject> objectsOfScope(const ActionScope& theScope,
+                                             const RepositorySession& theSession) {
+    const ScopeSearches aSearches = scopeSearches(theScope, theSession);
+    auto anAnswers = repofunobjects::searchObjects(aSearches.itsSearches);
+    return joined(aSearches, anAnswers, 0, anAnswers.size());
+}
+
+// The searches of each pattern in the user's inactive session, sent together and joined.
+std::vector<RepositoryObject>
+inactiveObjectsMatching(std::vector<repofunobjects::ObjectSearch> theSearches) {
+    std::vector<RepositoryObject> anObjects;
+    for (auto& aFound : repofunobjects::searchObjects(theSearches))
+        std::move(aFound.begin(), aFound.end(), std::back_inserter(anObjects));
+    return anObjects;
+}
+
 } // namespace
 
 // A package scope lists the package and everything below it: the package itself and the glob
@@ -53,48 +115,37 @@ std::vector<RepositoryObject> uniqueByKey(std::vector<RepositoryObject> theObjec
 std::vector<RepositoryObject>
 inactiveObjectsOfPackages(const std::vector<std::string>& thePackages) {
     const RepositorySession aSession = repofunbase::defaultInactiveSession();
-    if (thePackages.empty())
+    if (thePackages.empty() ||
+        std::find(thePackages.begin(), thePackages.end(), "") != thePackages.end())
         return repofunobjects::listInactiveObjects(aSession, "", "");
-    std::vector<RepositoryObject> anObjects;
-    for (const auto& aPackage : thePackages) {
-        if (aPackage.empty())
-            return repofunobjects::listInactiveObjects(aSession, "", "");
-        for (const std::string& aPattern : {aPackage, aPackage + ".*"}) {
-            auto aFound = repofunobjects::listInactiveObjects(aSession, aPattern, "");
-            anObjects.insert(anObjects.end(), aFound.begin(), aFound.end());
-        }
-    }
-    return anObjects;
+    std::vector<repofunobjects::ObjectSearch> aSearches;
+    for (const auto& aPackage : thePackages)
+        for (const std::string& aPattern : {aPackage, aPackage + ".*"})
+            aSearches.push_back({aSession, aPattern, ""});
+    return inactiveObjectsMatching(std::move(aSearches));
 }
 
 std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObject>& theObjects) {
     const RepositorySession aSession = repofunbase::defaultInactiveSession();
-    std::vector<RepositoryObject> anInactive;
-    for (const auto& anObject : theObjects) {
-        auto aFound = repofunobjects::listInactiveObjects(aSession, anObject.package(),
-                                                          anObject.name(), {anObject.suffix()});
-        anInactive.insert(anInactive.end(), aFound.begin(), aFound.end());
-    }
-    return anInactive;
+    std::vector<repofunobjects::ObjectSearch> aSearches;
+    for (const auto& anObject : theObjects)
+        aSearches.push_back({aSession, anObject.package(), anObject.name(), {anObject.suffix()}});
+    return inactiveObjectsMatching(std::move(aSearches));
 }
 
 std::vector<RepositoryObject> activeObjectsOfScope(const ActionScope& theScope) {
-    std::vector<RepositoryObject> anObjects;
-    auto anAdd = [&](std::vector<RepositoryObject> theFound) {
-        std::move(theFound.begin(), theFound.end(), std::back_inserter(anObjects));
-    };
-    const RepositorySession anActive = RepositorySession::active();
-    for (const std::string& aPackage : theScope.itsPackages) {
-        anAdd(repofunobjects::findObjects(anActive, aPackage, ""));
-        if (theScope.itsRecursive && !aPackage.empty())
-            anAdd(repofunobjects::findObjects(anActive, aPackage + ".*", ""));
-    }
-    for (const RepositoryObject& anObject : theScope.itsObjects)
-        for (RepositoryObject& aFound : repofunobjects::findObjects(
-                 anActive, anObject.package(), anObject.name(), {anObject.suffix()}))
-            if (aFound.key() == anObject.key())
-                anObjects.push_back(std::move(aFound));
-    return anObjects;
+    return objectsOfScope(theScope, RepositorySession::active());
+}
+
+ScopeObjects activeAndInactiveObjectsOfScope(const ActionScope& theScope) {
+    const ScopeSearches anActive = scopeSearches(theScope, RepositorySession::active());
+    const ScopeSearches anInactive = scopeSearches(theScope, repofunbase::defaultInactiveSession());
+    std::vector<repofunobjects::ObjectSearch> aBoth = anActive.itsSearches;
+    aBoth.insert(aBoth.end(), anInactive.itsSearches.begin(), anInactive.itsSearches.end());
+    auto anAnswers = repofunobjects::searchObjects(aBoth);
+    const std::size_t aSplit = anActive.itsSearches.size();
+    return {joined(anActive, anAnswers, 0, aSplit),
+            uniqueByKey(joined(anInactive, anAnswers, aSplit, anAnswers.size()))};
 }
 
 ObjectVersion inactiveVersionRecord() {
@@ -112,37 +163,18 @@ std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope
 
 std::vector<RepositoryObject> inactiveObjectsOfScope(const ActionScope& theScope,
                                                      const RepositorySession& theSession) {
-    std::vector<RepositoryObject> anObjects;
-    auto anAdd = [&](std::vector<RepositoryObject> theFound) {
-        std::move(theFound.begin(), theFound.end(), std::back_inserter(anObjects));
-    };
-    if (theScope.itsInactiveObjects)
-        anAdd(repofunobjects::listInactiveObjects(theSession, "", ""));
-    for (const std::string& aPackage : theScope.itsPackages) {
-        anAdd(repofunobjects::listInactiveObjects(theSession, aPackage, ""));
-        if (theScope.itsRecursive && !aPackage.empty())
-            anAdd(repofunobjects::listInactiveObjects(theSession, aPackage + ".*", ""));
-    }
-    for (const RepositoryObject& anObject : theScope.itsObjects)
-        anAdd(repofunobjects::listInactiveObjects(theSession, anObject.package(), anObject.name(),
-                                                  {anObject.suffix()}));
-    return uniqueByKey(std::move(anObjects));
+    return uniqueByKey(objectsOfScope(theScope, theSession));
 }
 
 std::vector<RepositoryObject> objectsOfPackage(const RepositorySession& theSession,
                                                const std::string& thePackage, bool theRecursive,
                                                const std::vector<std::string>& theSuffixes) {
-    const bool anActive = theSession.itsType == 1;
-    auto aList = [&](const std::string& thePattern) {
-        return anActive
-                   ? repofunobjects::findObjects(theSession, thePattern, "", theSuffixes)
-                   : repofunobjects::listInactiveObjects(theSession, thePattern, "", theSuffixes);
-    };
-    std::vector<RepositoryObject> anObjects = aList(thePackage);
-    if (theRecursive && !thePackage.empty()) {
-        std::vector<RepositoryObject> aBelow = aList(thePackage + ".*");
-        std::move(aBelow.begin(), aBelow.end(), std::back_inserter(anObjects));
-    }
+    std::vector<repofunobjects::ObjectSearch> aSearches{{theSession, thePackage, "", theSuffixes}};
+    if (theRecursive && !thePackage.empty())
+        aSearches.push_back({theSession, thePackage + ".*", "", theSuffixes});
+    std::vector<RepositoryObject> anObjects;
+    for (auto& aFound : repofunobjects::searchObjects(aSearches))
+        std::move(aFound.begin(), aFound.end(), std::back_inserter(anObjects));
     return uniqueByKey(std::move(anObjects));
 }
 

@@ -49,6 +49,14 @@ void printActiveObjects(const std::vector<RepositoryObject>& theObjects);
 // the scope is recursive) and its named objects that have one.
 std::vector<RepositoryObject> activeObjectsOfScope(const ActionScope& theScope);
 
+// The active and the user's inactive objects of a scope, as activeObjectsOfScope and
+// inactiveObjectsOfScope give them, asked together: one round trip to a server.
+struct ScopeObjects {
+    std::vector<RepositoryObject> itsActive;
+    std::vector<RepositoryObject> itsInactive;
+};
+ScopeObjects activeAndInactiveObjectsOfScope(const ActionScope& theScope);
+
 // The version record of an object whose inactive version lies in the user's repository
 // workspace, as its metadata file keeps it.
 ObjectVersion inactiveVersionRecord();

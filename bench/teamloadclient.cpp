@@ -65,6 +65,13 @@ Error activationFailure(const ActivationResult& theResult) {
     return Error(aMessage);
 }
 
+std::map<std::string, RepositoryObject> byName(std::vector<RepositoryObject> theObjects) {
+    std::map<std::string, RepositoryObject> anObjects;
+    for (RepositoryObject& anObject : theObjects)
+        anObjects.emplace(anObject.name(), std::move(anObject));
+    return anObjects;
+}
+
 std::string twoDigits(int theNumber) {
     return (theNumber < 10 ? "0" : "") + std::to_string(theNumber);
 }
@@ -185,9 +192,12 @@ Outcome TeamClient::checkout() {
 }
 
 Outcome TeamClient::activate() {
-    const std::vector<RepositoryObject> anInactive = repofunobjects::listInactiveObjects(
-        repofunbase::defaultInactiveSession(), std::string(kSharedPackage), "");
-    const std::map<std::string, RepositoryObject> anActive = activeObjects();
+    // Both listings in one round trip, as a checkout asks for them.
+    auto aFound = repofunobjects::searchObjects(
+        {{repofunbase::defaultInactiveSession(), std::string(kSharedPackage), ""},
+         {RepositorySession::active(), std::string(kSharedPackage), ""}});
+    const std::vector<RepositoryObject>& anInactive = aFound[0];
+    const std::map<std::string, RepositoryObject> anActive = byName(std::move(aFound[1]));
     std::map<std::string, std::string> aKnown;
     aKnown.swap(itsHeld);
     std::vector<const RepositoryObject*> aRewrites;
@@ -208,11 +218,8 @@ Outcome TeamClient::activate() {
 }
 
 std::map<std::string, RepositoryObject> TeamClient::activeObjects() const {
-    std::map<std::string, RepositoryObject> anObjects;
-    for (RepositoryObject& anObject :
-         repofunobjects::findObjects(RepositorySession::active(), std::string(kSharedPackage), ""))
-        anObjects.emplace(anObject.name(), std::move(anObject));
-    return anObjects;
+    return byName(
+        repofunobjects::findObjects(RepositorySession::active(), std::string(kSharedPackage), ""));
 }
 
 // The writes go together in one group, as a commit sends them: one statement and one

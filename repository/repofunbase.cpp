@@ -14,6 +14,25 @@ bool isAccepted(std::string_view theCode, AcceptedCodes theAccepted) {
     return std::find(theAccepted.begin(), theAccepted.end(), theCode) != theAccepted.end();
 }
 
+std::vector<RepositoryMessage>
+sendTogether(const std::vector<const RepositoryRequest*>& theRequests) {
+    if (theRequests.empty())
+        return {};
+    Connection& aConnection = connection::open();
+    if (theRequests.size() == 1 ||
+        connection::callsTogether(theRequests.size()) < theRequests.size()) {
+        std::vector<RepositoryMessage> anAnswers;
+        for (const RepositoryRequest* aRequest : theRequests)
+            anAnswers.push_back(aConnection.callRepo(*aRequest));
+        return anAnswers;
+    }
+    std::vector<Connection::PreparedCall> aCalls;
+    aCalls.reserve(theRequests.size());
+    for (const RepositoryRequest* aRequest : theRequests)
+        aCalls.push_back(aConnection.prepareCall(*aRequest));
+    return aConnection.callAll(std::move(aCalls));
+}
+
 std::string failureMessage(std::string_view thePrefix, const RepositoryErrorTriple& theTriple) {
     std::string aMessage(thePrefix);
     if (!thePrefix.ends_with('('))

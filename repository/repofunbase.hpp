@@ -46,22 +46,16 @@ template <class TResponse> TResponse send(const RepositoryRequest& theRequest) {
 // Sends theRequests together and returns their answers, in their order, for the response
 // classes to wrap: a server answers them in one round trip. A run that shows its requests or
 // answers, or simulates its writes, sends them one at a time (connection::callsTogether), as
-// a single request goes.
+// a single request goes. No request, no call.
+std::vector<RepositoryMessage>
+sendTogether(const std::vector<const RepositoryRequest*>& theRequests);
 template <class TRequest>
 std::vector<RepositoryMessage> sendTogether(const std::vector<TRequest>& theRequests) {
-    Connection& aConnection = connection::open();
-    if (theRequests.size() == 1 ||
-        connection::callsTogether(theRequests.size()) < theRequests.size()) {
-        std::vector<RepositoryMessage> anAnswers;
-        for (const TRequest& aRequest : theRequests)
-            anAnswers.push_back(aConnection.callRepo(aRequest));
-        return anAnswers;
-    }
-    std::vector<Connection::PreparedCall> aCalls;
-    aCalls.reserve(theRequests.size());
+    std::vector<const RepositoryRequest*> aRequests;
+    aRequests.reserve(theRequests.size());
     for (const TRequest& aRequest : theRequests)
-        aCalls.push_back(aConnection.prepareCall(aRequest));
-    return aConnection.callAll(std::move(aCalls));
+        aRequests.push_back(&aRequest);
+    return sendTogether(aRequests);
 }
 
 // True when theCode equals one of theAccepted exactly ("00" and "0 " are not "0").

@@ -1,5 +1,6 @@
 #include "repository/repofunobjects.hpp"
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <utility>
@@ -34,6 +35,21 @@ void reportRefusals(const ListObjectsResponse& theResponse) {
     for (const std::string& aLine : theResponse.getRefusals())
         if (theReported.insert(aLine).second)
             console::refuse(aLine);
+}
+
+// The objects of a search's answer, judged as a search of active objects (theFound) or of
+// inactive ones, for which an empty result (40132) is no failure.
+std::vector<RepositoryObject> foundObjects(ListObjectsResponse theResponse, bool theFound) {
+    if (theFound)
+        judge(theResponse, "Failed to find objects (");
+    else
+        judge(theResponse, "Failed to list inactive objects (", {"0", "40132"});
+    reportRefusals(theResponse);
+    return theResponse.takeObjects();
+}
+
+bool isActive(const ObjectSearch& theSearch) {
+    return theSearch.itsSession.itsType == RepositorySession::active().itsType;
 }
 
 std::string dotted(const RepositoryObject& theObject) {
@@ -166,11 +182,9 @@ std::vector<RepositoryObject> findObjects(const RepositorySession& theSession,
                                           const std::string& thePackage, const std::string& theName,
                                           const std::vector<std::string>& theList,
                                           ObjectSearchList theListKind) {
-    auto aResponse = send<ListObjectsResponse>(
-        FindObjectsRequest(theSession, thePackage, theName, theList, theListKind));
-    judge(aResponse, "Failed to find objects (");
-    reportRefusals(aResponse);
-    return aResponse.takeObjects();
+    return foundObjects(send<ListObjectsResponse>(FindObjectsRequest(
+                            theSession, thePackage, theName, theList, theListKind)),
+                        true);
 }
 
 std::vector<RepositoryObject> activeObjectsOfPackage(const std::string& thePackage) {
@@ -218,11 +232,33 @@ std::vector<RepositoryObject> listInactiveObjects(const RepositorySession& theSe
                                                   const std::string& theName,
                                                   const std::vector<std::string>& theList,
                                                   ObjectSearchList theListKind) {
-    auto aResponse = send<ListObjectsResponse>(
-        ListInactiveObjectsRequest(theSession, thePackage, theName, theList, theListKind));
-    judge(aResponse, "Failed to list inactive objects (", {"0", "40132"});
-    reportRefusals(aResponse);
-    return aResponse.takeObjects();
+    return foundObjects(send<ListObjectsResponse>(ListInactiveObjectsRequest(
+                            theSession, thePackage, theName, theList, theListKind)),
+                        false);
+}
+
+std::vector<std::vector<RepositoryObject>>
+searchObjects(const std::vector<ObjectSearch>& theSearches) {
+    std::vector<std::unique_ptr<ObjectSearchRequest>> aRequests;
+    std::vector<const RepositoryRequest*> aSent;
+    for (const ObjectSearch& aSearch : theSearches) {
+        if (isActive(aSearch))
+            aRequests.push_back(std::make_unique<FindObjectsRequest>(
+                aSearch.itsSession, aSearch.itsPackage, aSearch.itsName, aSearch.itsList,
+                aSearch.itsListKind));
+        else
+            aRequests.push_back(std::make_unique<ListInactiveObjectsRequest>(
+                aSearch.itsSession, aSearch.itsPackage, aSearch.itsName, aSearch.itsList,
+                aSearch.itsListKind));
+        aSent.push_back(aRequests.back().get());
+    }
+    std::vector<RepositoryMessage> anAnswers = sendTogether(aSent);
+    std::vector<std::vector<RepositoryObject>> anObjects;
+    anObjects.reserve(anAnswers.size());
+    for (std::size_t i = 0; i < anAnswers.size(); ++i)
+        anObjects.push_back(
+            foundObjects(ListObjectsResponse(std::move(anAnswers[i])), isActive(theSearches[i])));
+    return anObjects;
 }
 
 void pullInactiveObjects(const std::vector<RepositoryObject>& theObjects,

@@ -56,6 +56,21 @@ findObjects(const RepositorySession& theSession, const std::string& thePackage,
             const std::string& theName, const std::vector<std::string>& theList = {},
             ObjectSearchList theListKind = ObjectSearchList::suffixes);
 
+// One search of searchObjects: the objects of itsSession that match the package and name
+// patterns, restricted by itsList. A search in the active session finds them, as findObjects
+// does; one in an inactive session lists them, as listInactiveObjects does.
+struct ObjectSearch {
+    RepositorySession itsSession;
+    std::string itsPackage;
+    std::string itsName;
+    std::vector<std::string> itsList = {};
+    ObjectSearchList itsListKind = ObjectSearchList::suffixes;
+};
+// The answers of theSearches, in their order, each judged as findObjects or listInactiveObjects
+// judges it: the searches go to the repository together, in one round trip to a server.
+std::vector<std::vector<RepositoryObject>>
+searchObjects(const std::vector<ObjectSearch>& theSearches);
+
 // The number of the object's latest activated version (0 when never activated).
 std::int64_t getNumberOfLatestVersion(const RepositorySession& theSession,
                                       const RepositoryObject& theObject);

@@ -1,5 +1,6 @@
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "core/perftrace.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunchangetracking.hpp"
@@ -23,6 +24,7 @@ using namespace RepositoryAccess;
 
 namespace {
 
+namespace perftrace = RepositoryAccess::perftrace;
 using kivotest::messageOf;
 using kivotest::messagesOf;
 
@@ -285,6 +287,67 @@ TEST_F(RepoFunTest, ManyObjectsAreReadInBulkFromSchema38UnlessNoBulkRead) {
     const std::string anEcho = readEchoed(anObjects);
     EXPECT_EQ(echoed(anEcho, "GetDBSchemaVersionRequest"), 1);
     EXPECT_EQ(reads(anEcho), std::make_pair(0, 3));
+}
+
+// The names of each search's answer.
+std::vector<std::vector<std::string>>
+namesOf(const std::vector<std::vector<RepositoryObject>>& theAnswers) {
+    std::vector<std::vector<std::string>> aNames;
+    for (const auto& anAnswer : theAnswers) {
+        aNames.emplace_back();
+        for (const RepositoryObject& anObject : anAnswer)
+            aNames.back().push_back(anObject.name());
+    }
+    return aNames;
+}
+
+// A clock that moves a millisecond each time it is read, so that every traced call is kept.
+double tickingClock() {
+    static double theNow = 0;
+    return theNow += 1;
+}
+
+TEST_F(RepoFunTest, SearchesOfBothKindsGoTogetherAndAreJudgedEachByItsKind) {
+    activated({"a", "b"});
+    repofunobjects::writeObject(RepositoryObject("p", "b", "txt"), text("b again"));
+    repofunobjects::writeObject(RepositoryObject("p", "c", "txt"), text("only c"));
+    repofunpackages::createPackage("q", false);
+    const RepositorySession anInactive = repofunbase::defaultInactiveSession();
+    const RepositorySession anActive = RepositorySession::active();
+
+    perftrace::resetForTests();
+    perftrace::setClockForTests(tickingClock);
+    std::vector<std::vector<RepositoryObject>> anAnswers;
+    {
+        KIVO_PERF_SCOPE("searches");
+        anAnswers = repofunobjects::searchObjects({{anInactive, "p", ""},
+                                                   {anActive, "p", ""},
+                                                   {anInactive, "q", ""},
+                                                   {anActive, "p", "a", {"txt"}}});
+    }
+    const std::string aTrace = perftrace::toXml();
+    perftrace::setClockForTests(nullptr);
+    perftrace::resetForTests();
+    EXPECT_EQ(namesOf(anAnswers),
+              (std::vector<std::vector<std::string>>{{"b", "c"}, {"a", "b"}, {}, {"a"}}));
+    EXPECT_EQ(anAnswers[0][0].metaData().itsType, 2);
+    EXPECT_EQ(anAnswers[1][0].metaData().itsType, 1);
+    // The attributes of the searches' event count its direct calls: one window, no single call.
+    const std::size_t anEnd = aTrace.find(">\nsearches\n");
+    ASSERT_NE(anEnd, std::string::npos) << aTrace;
+    const std::size_t aBegin = aTrace.rfind("<event", anEnd);
+    const std::string aSearches = aTrace.substr(aBegin, anEnd - aBegin);
+    EXPECT_NE(aSearches.find("Connection::callAll()=\"(1 /"), std::string::npos) << aSearches;
+    EXPECT_EQ(aSearches.find("Connection::callRepo()"), std::string::npos) << aSearches;
+
+    EXPECT_TRUE(repofunobjects::searchObjects({}).empty());
+    // A search outside the active session lists inactive objects, and is judged so.
+    EXPECT_EQ(messageOf([&] {
+                  repofunobjects::searchObjects(
+                      {{anInactive, "q", ""}, {RepositorySession::historical("garbage"), "p", ""}});
+              }),
+              "Failed to list inactive objects (40130): Invalid session timestamp \"garbage\" "
+              "(expected YYYY-MM-DD HH:MM:SS.mmm): ");
 }
 
 TEST_F(RepoFunTest, BulkReadWithAMissingObjectListsTheErrorObjects) {
