@@ -1,5 +1,7 @@
 #include "workspace/filestat.hpp"
 
+#include <sys/sysmacros.h>
+
 #include <sys/stat.h>
 #include <time.h>
 
@@ -18,6 +20,19 @@ FileStat ofSystem(const struct stat& aStat) {
     aResult.itsChangedNanoseconds = static_cast<std::uint32_t>(aStat.st_ctim.tv_nsec);
     aResult.itsInode = static_cast<std::uint64_t>(aStat.st_ino);
     aResult.itsDevice = static_cast<std::uint64_t>(aStat.st_dev);
+    return aResult;
+}
+
+FileStat ofStatx(const struct statx& aStat) {
+    FileStat aResult;
+    aResult.itsSize = aStat.stx_size;
+    aResult.itsModifiedSeconds = aStat.stx_mtime.tv_sec;
+    aResult.itsModifiedNanoseconds = aStat.stx_mtime.tv_nsec;
+    aResult.itsChangedSeconds = aStat.stx_ctime.tv_sec;
+    aResult.itsChangedNanoseconds = aStat.stx_ctime.tv_nsec;
+    aResult.itsInode = aStat.stx_ino;
+    aResult.itsDevice =
+        static_cast<std::uint64_t>(makedev(aStat.stx_dev_major, aStat.stx_dev_minor));
     return aResult;
 }
 

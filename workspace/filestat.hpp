@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-struct stat;
+#include <sys/stat.h>
 
 // The stat data that proves a file unchanged since its hash was recorded: size, modification and
 // change times to the nanosecond, inode and device. A status entry keeps it beside the hash as
@@ -32,6 +32,12 @@ FileStat ofDescriptor(int aDescriptor);
 
 // The stat data of a system stat record.
 FileStat ofSystem(const struct stat& aStat);
+
+// The fields of statx that ofStatx reads.
+inline constexpr unsigned kStatxFields =
+    STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_CTIME | STATX_INO;
+// The stat data of a statx record holding kStatxFields; the device as stat gives it.
+FileStat ofStatx(const struct statx& aStat);
 
 // The stat data of a path (not following a final symbolic link), or nothing when it is gone.
 std::optional<FileStat> ofPath(const std::string& aPath);

@@ -145,18 +145,22 @@ void visitEntries(const std::string& theDir, bool theWithDetails,
         } else if (aRaw->d_type != DT_REG && aRaw->d_type != DT_UNKNOWN) {
             continue;
         } else {
-            struct stat aStat;
-            if (::fstatat(aDirFd, aName, &aStat, AT_SYMLINK_NOFOLLOW) != 0) {
+            // Only the fields a status compares, and no synchronisation with a remote file
+            // system: the kernel fills less than a whole stat record.
+            struct statx aStat;
+            if (::statx(aDirFd, aName, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                        filestat::kStatxFields, &aStat) != 0) {
                 if (errno == ENOENT)
                     continue; // removed since the directory was read
                 failWithErrno("Invalid Directory: " + theDir);
             }
-            if (!S_ISREG(aStat.st_mode) && !S_ISDIR(aStat.st_mode))
+            if (!S_ISREG(aStat.stx_mode) && !S_ISDIR(aStat.stx_mode))
                 continue;
-            anEntry.itsIsDirectory = S_ISDIR(aStat.st_mode);
-            anEntry.itsSize = static_cast<std::uint64_t>(aStat.st_size);
-            anEntry.itsModified = aStat.st_mtim;
-            anEntry.itsStat = filestat::ofSystem(aStat);
+            anEntry.itsIsDirectory = S_ISDIR(aStat.stx_mode);
+            anEntry.itsStat = filestat::ofStatx(aStat);
+            anEntry.itsSize = anEntry.itsStat.itsSize;
+            anEntry.itsModified = {static_cast<time_t>(anEntry.itsStat.itsModifiedSeconds),
+                                   static_cast<long>(anEntry.itsStat.itsModifiedNanoseconds)};
         }
         theVisit(anEntry);
     }

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <limits>
 #include <thread>
+#include <vector>
 
 #include "tests/unit/workspace/workspacefixture.hpp"
+#include "workspace/sys.hpp"
 
 namespace filestat = RepositoryAccess::filestat;
 using filestat::FileStat;
@@ -119,4 +121,23 @@ TEST(FileStat, UntouchedFileIsProvenOnceTheRecordIsLater) {
     kivotest::writeText(aDir.path() / "status", "{}");
     EXPECT_TRUE(proven(aRecorded, aFile, statOf(aDir.path() / "status")));
     EXPECT_FALSE(filestat::ofPath((aDir.path() / "gone").string()).has_value());
+}
+
+// A listing reads the stat data its own way; they must equal what was recorded from the file's
+// descriptor when it was hashed, or no listed file would ever be proven unchanged.
+TEST(FileStat, AListingsStatDataEqualTheDescriptors) {
+    kivotest::TempDir aDir;
+    kivotest::writeText(aDir.path() / "a.txt", "content");
+    const int aDescriptor = ::open((aDir.path() / "a.txt").c_str(), O_RDONLY);
+    ASSERT_GE(aDescriptor, 0);
+    const FileStat aRecorded = filestat::ofDescriptor(aDescriptor);
+    ::close(aDescriptor);
+    std::vector<FileStat> aListed;
+    RepositoryAccess::sys::visitDir(aDir.path().string(), true,
+                                    [&](const RepositoryAccess::sys::DirEntryView& theEntry) {
+                                        aListed.push_back(theEntry.itsStat);
+                                    });
+    ASSERT_EQ(aListed.size(), 1u);
+    EXPECT_EQ(aListed[0], aRecorded);
+    EXPECT_EQ(statOf(aDir.path() / "a.txt"), aRecorded);
 }
