@@ -37,10 +37,10 @@ void reportRefusals(const ListObjectsResponse& theResponse) {
             console::refuse(aLine);
 }
 
-// The objects of a search's answer, judged as a search of active objects (theFound) or of
+// The objects of a search's answer, judged as a search of active objects (theActive) or of
 // inactive ones, for which an empty result (40132) is no failure.
-std::vector<RepositoryObject> foundObjects(ListObjectsResponse theResponse, bool theFound) {
-    if (theFound)
+std::vector<RepositoryObject> foundObjects(ListObjectsResponse theResponse, bool theActive) {
+    if (theActive)
         judge(theResponse, "Failed to find objects (");
     else
         judge(theResponse, "Failed to list inactive objects (", {"0", "40132"});

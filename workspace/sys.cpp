@@ -145,11 +145,10 @@ void visitEntries(const std::string& theDir, bool theWithDetails,
         } else if (aRaw->d_type != DT_REG && aRaw->d_type != DT_UNKNOWN) {
             continue;
         } else {
-            // Only the fields a status compares, and no synchronisation with a remote file
-            // system: the kernel fills less than a whole stat record.
+            // Only the fields a status compares: the kernel fills less than a whole stat record.
+            // A remote file system still answers as fresh as stat would.
             struct statx aStat;
-            if (::statx(aDirFd, aName, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
-                        filestat::kStatxFields, &aStat) != 0) {
+            if (::statx(aDirFd, aName, AT_SYMLINK_NOFOLLOW, filestat::kStatxFields, &aStat) != 0) {
                 if (errno == ENOENT)
                     continue; // removed since the directory was read
                 failWithErrno("Invalid Directory: " + theDir);
