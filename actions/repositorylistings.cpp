@@ -62,7 +62,7 @@ struct ScopeSearches {
 
 ScopeSearches scopeSearches(const ActionScope& theScope, const RepositorySession& theSession) {
     ScopeSearches aSearches;
-    if (theSession.itsType != RepositorySession::active().itsType && theScope.itsInactiveObjects)
+    if (!theSession.isActive() && theScope.itsInactiveObjects)
         aSearches.add({theSession, "", ""});
     for (const std::string& aPackage : theScope.itsPackages) {
         aSearches.add({theSession, aPackage, ""});
@@ -70,10 +70,9 @@ ScopeSearches scopeSearches(const ActionScope& theScope, const RepositorySession
             aSearches.add({theSession, aPackage + ".*", ""});
     }
     // An active object's search answers only that object, since its name is a pattern.
-    const bool anActive = theSession.itsType == RepositorySession::active().itsType;
     for (const RepositoryObject& anObject : theScope.itsObjects)
         aSearches.add({theSession, anObject.package(), anObject.name(), {anObject.suffix()}},
-                      anActive ? &anObject : nullptr);
+                      theSession.isActive() ? &anObject : nullptr);
     return aSearches;
 }
 
@@ -99,9 +98,9 @@ std::vector<RepositoryObject> objectsOfScope(const ActionScope& theScope,
     return joined(aSearches, anAnswers, 0, anAnswers.size());
 }
 
-// The searches of each pattern in the user's inactive session, sent together and joined.
+// The answers of theSearches, sent together, one after the other.
 std::vector<RepositoryObject>
-inactiveObjectsMatching(std::vector<repofunobjects::ObjectSearch> theSearches) {
+allFound(const std::vector<repofunobjects::ObjectSearch>& theSearches) {
     std::vector<RepositoryObject> anObjects;
     for (auto& aFound : repofunobjects::searchObjects(theSearches))
         std::move(aFound.begin(), aFound.end(), std::back_inserter(anObjects));
@@ -122,7 +121,7 @@ inactiveObjectsOfPackages(const std::vector<std::string>& thePackages) {
     for (const auto& aPackage : thePackages)
         for (const std::string& aPattern : {aPackage, aPackage + ".*"})
             aSearches.push_back({aSession, aPattern, ""});
-    return inactiveObjectsMatching(std::move(aSearches));
+    return allFound(aSearches);
 }
 
 std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObject>& theObjects) {
@@ -130,7 +129,7 @@ std::vector<RepositoryObject> inactiveObjectsOf(const std::vector<RepositoryObje
     std::vector<repofunobjects::ObjectSearch> aSearches;
     for (const auto& anObject : theObjects)
         aSearches.push_back({aSession, anObject.package(), anObject.name(), {anObject.suffix()}});
-    return inactiveObjectsMatching(std::move(aSearches));
+    return allFound(aSearches);
 }
 
 std::vector<RepositoryObject> activeObjectsOfScope(const ActionScope& theScope) {
@@ -172,10 +171,7 @@ std::vector<RepositoryObject> objectsOfPackage(const RepositorySession& theSessi
     std::vector<repofunobjects::ObjectSearch> aSearches{{theSession, thePackage, "", theSuffixes}};
     if (theRecursive && !thePackage.empty())
         aSearches.push_back({theSession, thePackage + ".*", "", theSuffixes});
-    std::vector<RepositoryObject> anObjects;
-    for (auto& aFound : repofunobjects::searchObjects(aSearches))
-        std::move(aFound.begin(), aFound.end(), std::back_inserter(anObjects));
-    return uniqueByKey(std::move(anObjects));
+    return uniqueByKey(allFound(aSearches));
 }
 
 std::string activeObjectLine(const RepositoryObject& theObject) {

@@ -48,10 +48,6 @@ std::vector<RepositoryObject> foundObjects(ListObjectsResponse theResponse, bool
     return theResponse.takeObjects();
 }
 
-bool isActive(const ObjectSearch& theSearch) {
-    return theSearch.itsSession.itsType == RepositorySession::active().itsType;
-}
-
 std::string dotted(const RepositoryObject& theObject) {
     return theObject.name() + "." + theObject.suffix();
 }
@@ -242,7 +238,7 @@ searchObjects(const std::vector<ObjectSearch>& theSearches) {
     std::vector<std::unique_ptr<ObjectSearchRequest>> aRequests;
     std::vector<const RepositoryRequest*> aSent;
     for (const ObjectSearch& aSearch : theSearches) {
-        if (isActive(aSearch))
+        if (aSearch.itsSession.isActive())
             aRequests.push_back(std::make_unique<FindObjectsRequest>(
                 aSearch.itsSession, aSearch.itsPackage, aSearch.itsName, aSearch.itsList,
                 aSearch.itsListKind));
@@ -256,8 +252,8 @@ searchObjects(const std::vector<ObjectSearch>& theSearches) {
     std::vector<std::vector<RepositoryObject>> anObjects;
     anObjects.reserve(anAnswers.size());
     for (std::size_t i = 0; i < anAnswers.size(); ++i)
-        anObjects.push_back(
-            foundObjects(ListObjectsResponse(std::move(anAnswers[i])), isActive(theSearches[i])));
+        anObjects.push_back(foundObjects(ListObjectsResponse(std::move(anAnswers[i])),
+                                         theSearches[i].itsSession.isActive()));
     return anObjects;
 }
 

@@ -16,6 +16,7 @@ struct RepositorySession {
     std::string itsTimestamp;
 
     static RepositorySession active() { return {1, {}, {}, {}}; }
+    bool isActive() const { return itsType == 1; }
     static RepositorySession inactive(std::string theOwner, std::string theWorkSpace) {
         return {2, std::move(theOwner), std::move(theWorkSpace), {}};
     }
