@@ -12,6 +12,10 @@
 
 namespace RepositoryAccess::parallel {
 
+unsigned cores() {
+    return std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+}
+
 std::thread startHelper(std::function<void()> theWork) {
     try {
         return std::thread([aWork = std::move(theWork)] {
@@ -42,8 +46,7 @@ void forEachIndex(std::size_t theCount, std::size_t theMinimumForHelpers,
             }
         }
     };
-    const unsigned aCores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    const std::size_t aHelpers = theCount < theMinimumForHelpers ? 0 : aCores - 1;
+    const std::size_t aHelpers = theCount < theMinimumForHelpers ? 0 : cores() - 1;
     std::vector<std::thread> aThreads;
     for (std::size_t i = 0; i < aHelpers; ++i) {
         std::thread aHelper = startHelper(aWork);

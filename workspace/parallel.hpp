@@ -6,6 +6,9 @@
 
 namespace RepositoryAccess::parallel {
 
+// The cores a parallel loop uses: those of the machine, at most four.
+unsigned cores();
+
 // Starts theWork on a helper thread that records no performance-trace events (the trace belongs
 // to the calling thread). Answers a thread that is not joinable when the system has none to give:
 // the caller then does the work itself, or goes without it.

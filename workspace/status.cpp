@@ -1,11 +1,14 @@
 #include "workspace/status.hpp"
 
 #include <algorithm>
+#include <exception>
+#include <mutex>
 
 #include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "core/perftrace.hpp"
 #include "workspace/ignore.hpp"
+#include "workspace/parallel.hpp"
 #include "workspace/sys.hpp"
 #include "workspace/treescan.hpp"
 #include "workspace/workspace.hpp"
@@ -53,26 +56,37 @@ void addStatusFilesIn(const WorkSpaceStatusFile::Entries& theFiles, const std::s
     }
 }
 
+// The ignore rules remember what they read and answered; stretches of a status classified on
+// several threads ask them one at a time.
+std::mutex theIgnoreLock;
+
 // Asks the ignore rules about paths that come in path order: the rules are looked up once per
 // directory, and the files of a directory without rules (the common case) pass untested.
 class IgnoreCheck {
 public:
     explicit IgnoreCheck(const std::string& theWorkSpaceDirName)
-        : itsWorkSpaceDirName(theWorkSpaceDirName),
-          itsIgnore(ignore::forWorkSpace(theWorkSpaceDirName)) {}
+        : itsIgnore(ignoreOf(theWorkSpaceDirName)) {}
 
     bool isIgnored(std::string_view thePath) {
         const std::string_view aDir = thePath.substr(0, thePath.rfind('/'));
         if (aDir != itsLastDir) {
+            std::lock_guard aLock(theIgnoreLock);
             const Ignore::Rules& aRules = itsIgnore.collect(std::string(aDir));
             itsDirHasRules = !aRules.itsExcludes.empty() || !aRules.itsIncludes.empty();
             itsLastDir = aDir;
         }
-        return itsDirHasRules && ignore::is_path_ignored(itsWorkSpaceDirName, std::string(thePath));
+        if (!itsDirHasRules)
+            return false;
+        std::lock_guard aLock(theIgnoreLock);
+        return itsIgnore.isIgnored(std::string(thePath));
     }
 
 private:
-    const std::string& itsWorkSpaceDirName;
+    static Ignore& ignoreOf(const std::string& theWorkSpaceDirName) {
+        std::lock_guard aLock(theIgnoreLock);
+        return ignore::forWorkSpace(theWorkSpaceDirName);
+    }
+
     Ignore& itsIgnore;
     std::string itsLastDir;
     bool itsDirHasRules = false;
@@ -225,56 +239,148 @@ void Status::initShared() {
     classify();
 }
 
-// One walk over the known files (S) and the disk files (D), both in path order: a known file
-// missing on disk is deleted, one present is compared, a disk file that the status file does not
-// know (or knows but ignores) is new unless an ignore rule takes it. Conflicted files take no
-// part. Each path is looked at in this one walk only (a large tree's paths do not stay in the
-// processor's caches between walks), and the sets are built directly, without copies.
+// What one walk over a stretch of the known and the disk files found, each set in path order.
+struct Status::Classified {
+    PathSet itsIgnoredKnown;
+    PathSet itsIgnoredUnknown;
+    PathSet itsNew;
+    PathSet itsDeleted;
+    PathSet itsModified;
+    std::vector<Present> itsToHash;
+    PathSet itsKnownDirectories;
+    PathSet itsPresentDirectories;
+    std::exception_ptr itsFailure;
+};
+
+namespace {
+
+template <class Path> void append(std::vector<Path>& theTo, std::vector<Path>& theFrom) {
+    theTo.insert(theTo.end(), std::make_move_iterator(theFrom.begin()),
+                 std::make_move_iterator(theFrom.end()));
+}
+
+// Below this many paths a stretch is not worth a thread of its own.
+constexpr std::size_t kPathsPerStretch = 4096;
+
+} // namespace
+
+// The known files (S) and the disk files (D) are classified in stretches of the path order, one
+// per core for a large tree, and the stretches' sets are joined in order. Each stretch is one
+// walk over its S and D files: a known file missing on disk is deleted, one present is judged, a
+// disk file that the status file does not know (or knows but ignores) is new unless an ignore
+// rule takes it. Conflicted files take no part. The content of files that must be compared is
+// hashed afterwards, all together.
 void Status::classify() {
+    itsComparison = isSet(params::noCompare)  ? Comparison::none
+                    : isSet(params::veryFast) ? Comparison::timestamp
+                    : isSet(params::fast)     ? Comparison::timestampThenContent
+                                              : Comparison::proof;
+    itsSimulated = isSet(params::simulate);
+    const std::vector<Stretch> aStretches = stretches();
+    std::vector<Classified> aParts(aStretches.size());
+    parallel::forEachIndex(aParts.size(), 2, [&](std::size_t i) {
+        try {
+            classifyStretch(aStretches[i], aParts[i]);
+        } catch (...) {
+            aParts[i].itsFailure = std::current_exception();
+        }
+    });
+    // The failure of the earliest stretch is the one a single walk would have met first.
+    for (const Classified& aPart : aParts)
+        if (aPart.itsFailure)
+            std::rethrow_exception(aPart.itsFailure);
+    PathSet aModified;
+    std::vector<Present> aToHash;
+    PathSet aKnownDirectories;
+    PathSet aPresentDirectories;
+    for (Classified& aPart : aParts) {
+        append(itsIgnoredKnown, aPart.itsIgnoredKnown);
+        append(itsIgnoredUnknown, aPart.itsIgnoredUnknown);
+        append(itsNew, aPart.itsNew);
+        append(itsDeleted, aPart.itsDeleted);
+        append(aModified, aPart.itsModified);
+        append(aToHash, aPart.itsToHash);
+        append(aKnownDirectories, aPart.itsKnownDirectories);
+        append(aPresentDirectories, aPart.itsPresentDirectories);
+    }
+    itsModified = modifiedOf(std::move(aModified), aToHash);
+    pathset::normalize(aKnownDirectories);
+    pathset::normalize(aPresentDirectories);
+    itsNewDirectories = pathset::subtract(aPresentDirectories, aKnownDirectories);
+}
+
+// Cuts the path order where the larger of the two lists has its stretch boundaries. With the
+// ignore rules' debugging output on, one stretch keeps the output in path order.
+std::vector<Status::Stretch> Status::stretches() const {
+    const PathViews& aLonger =
+        itsKnownFiles.size() >= itsDiskFiles.size() ? itsKnownFiles : itsDiskFiles;
+    const std::size_t aCount =
+        isSet(params::debugKivoignore)
+            ? 1
+            : std::clamp<std::size_t>(aLonger.size() / kPathsPerStretch, 1, parallel::cores());
+    std::vector<Stretch> aStretches;
+    for (std::size_t i = 0; i < aCount; ++i) {
+        if (i == 0) {
+            aStretches.push_back({0, 0, 0, 0, 0});
+            continue;
+        }
+        const std::string_view aStart = aLonger[aLonger.size() * i / aCount];
+        const auto aFirstAtOrAfter = [&](const auto& theList) {
+            return static_cast<std::size_t>(
+                std::lower_bound(theList.begin(), theList.end(), aStart) - theList.begin());
+        };
+        aStretches.back().itsKnownEnd = aFirstAtOrAfter(itsKnownFiles);
+        aStretches.back().itsDiskEnd = aFirstAtOrAfter(itsDiskFiles);
+        aStretches.push_back({aStretches.back().itsKnownEnd, 0, aStretches.back().itsDiskEnd, 0,
+                              aFirstAtOrAfter(itsConflicted)});
+    }
+    aStretches.back().itsKnownEnd = itsKnownFiles.size();
+    aStretches.back().itsDiskEnd = itsDiskFiles.size();
+    return aStretches;
+}
+
+void Status::classifyStretch(const Stretch& theStretch, Classified& theResult) const {
     const PathViews& aKnown = itsKnownFiles;
     const PathViews& aDisk = itsDiskFiles;
     IgnoreCheck aKnownIgnoreCheck(itsWorkSpaceDirName);
     IgnoreCheck aDiskIgnoreCheck(itsWorkSpaceDirName);
-    std::vector<Present> aPresentKnown;
-    PathSet aKnownDirectories;
-    PathSet aPresentDirectories;
+    sys::TimestampTexts aDiskTimes;
     auto addDirectoryOf = [](PathSet& theSet, std::string_view thePath) {
         const std::string_view aDir = thePath.substr(0, thePath.rfind('/'));
         if (theSet.empty() || theSet.back() != aDir)
             theSet.emplace_back(aDir);
     };
-    std::size_t k = 0, d = 0, c = 0;
+    std::size_t k = theStretch.itsKnown, d = theStretch.itsDisk, c = theStretch.itsConflicted;
+    const std::size_t kEnd = theStretch.itsKnownEnd, dEnd = theStretch.itsDiskEnd;
     // An ignored known file counts as unknown: it is on disk only, or nowhere.
     auto skipIgnoredKnown = [&] {
-        while (k < aKnown.size() && aKnownIgnoreCheck.isIgnored(aKnown[k]))
-            itsIgnoredKnown.emplace_back(aKnown[k++]);
+        while (k < kEnd && aKnownIgnoreCheck.isIgnored(aKnown[k]))
+            theResult.itsIgnoredKnown.emplace_back(aKnown[k++]);
     };
     skipIgnoredKnown();
-    while (k < aKnown.size() || d < aDisk.size()) {
-        const int anOrder = k == aKnown.size()  ? 1
-                            : d == aDisk.size() ? -1
-                                                : aKnown[k].compare(aDisk[d]);
+    while (k < kEnd || d < dEnd) {
+        const int anOrder = k == kEnd ? 1 : d == dEnd ? -1 : aKnown[k].compare(aDisk[d]);
         const std::string_view aFile = anOrder <= 0 ? aKnown[k] : aDisk[d];
         const bool aConflicted = c < itsConflicted.size() && itsConflicted[c] == aFile;
         if (aConflicted)
             ++c;
         if (anOrder > 0) { // on disk only: new, unless an ignore rule takes it
             if (aDiskIgnoreCheck.isIgnored(aFile)) {
-                itsIgnoredUnknown.emplace_back(aFile);
+                theResult.itsIgnoredUnknown.emplace_back(aFile);
             } else {
-                itsNew.emplace_back(aFile);
-                addDirectoryOf(aPresentDirectories, aFile);
+                theResult.itsNew.emplace_back(aFile);
+                addDirectoryOf(theResult.itsPresentDirectories, aFile);
             }
             ++d;
             continue;
         }
         if (!aConflicted) {
-            addDirectoryOf(aKnownDirectories, aFile);
+            addDirectoryOf(theResult.itsKnownDirectories, aFile);
             if (anOrder < 0) { // known, not on disk
-                itsDeleted.emplace_back(aFile);
+                theResult.itsDeleted.emplace_back(aFile);
             } else {
-                aPresentKnown.push_back({d, k});
-                addDirectoryOf(aPresentDirectories, aFile);
+                judgePresent({d, k}, aDiskTimes, theResult);
+                addDirectoryOf(theResult.itsPresentDirectories, aFile);
             }
         }
         if (anOrder == 0)
@@ -282,64 +388,59 @@ void Status::classify() {
         ++k;
         skipIgnoredKnown();
     }
-    itsModified = modifiedOf(aPresentKnown);
-    pathset::normalize(aKnownDirectories);
-    pathset::normalize(aPresentDirectories);
-    itsNewDirectories = pathset::subtract(aPresentDirectories, aKnownDirectories);
 }
 
-// The known files present on disk that count as modified in the chosen comparison mode. Files
-// whose content must be compared are hashed together, on every core.
-PathSet Status::modifiedOf(const std::vector<Present>& thePresentKnown) const {
-    KIVO_PERF_SCOPE("is_file_modified::operator()");
-    const bool aNoCompare = isSet(params::noCompare);
-    const bool aVeryFast = isSet(params::veryFast);
-    const bool aFast = isSet(params::fast);
-    const bool aSimulated = isSet(params::simulate);
-    PathSet aModified;
-    std::vector<Present> aToHash;
-    sys::TimestampTexts aDiskTimes;
-    for (const Present& aPresent : thePresentKnown) {
-        const std::string_view aFile = itsDiskFiles[aPresent.itsDisk];
-        if (aNoCompare) {
-            aModified.emplace_back(aFile);
-            continue;
-        }
-        const FileStatus& anEntry = *itsKnownStatus[aPresent.itsKnown];
-        if (aFast || aVeryFast) {
-            // No timestamp (simulation mode gives none) never matches, not even an empty one.
-            if (itsHaveDiskStats && !aSimulated) {
-                const filestat::FileStat& aStat = itsDiskStats[aPresent.itsDisk];
-                if (aDiskTimes.of({aStat.itsModifiedSeconds, aStat.itsModifiedNanoseconds}) ==
-                    anEntry.timest)
-                    continue;
-            } else {
-                const std::string aCurrent = sys::getts(aFile);
-                if (!aCurrent.empty() && aCurrent == anEntry.timest)
-                    continue;
-            }
-        } else if (provenUnchanged(anEntry, aPresent)) {
-            continue;
-        }
-        if (aVeryFast)
-            aModified.emplace_back(aFile);
-        else
-            aToHash.push_back(aPresent);
+// Decides for a known file present on disk, in the chosen comparison mode, whether it is
+// modified, unchanged, or to be told by its content hash.
+void Status::judgePresent(const Present& thePresent, sys::TimestampTexts& theDiskTimes,
+                          Classified& theResult) const {
+    const std::string_view aFile = itsDiskFiles[thePresent.itsDisk];
+    if (itsComparison == Comparison::none) {
+        theResult.itsModified.emplace_back(aFile);
+        return;
     }
+    const FileStatus& anEntry = *itsKnownStatus[thePresent.itsKnown];
+    if (itsComparison == Comparison::proof) {
+        if (!provenUnchanged(anEntry, thePresent))
+            theResult.itsToHash.push_back(thePresent);
+        return;
+    }
+    // No timestamp (simulation mode gives none) never matches, not even an empty one.
+    if (itsHaveDiskStats && !itsSimulated) {
+        const filestat::FileStat& aStat = itsDiskStats[thePresent.itsDisk];
+        if (theDiskTimes.of({aStat.itsModifiedSeconds, aStat.itsModifiedNanoseconds}) ==
+            anEntry.timest)
+            return;
+    } else {
+        const std::string aCurrent = sys::getts(aFile);
+        if (!aCurrent.empty() && aCurrent == anEntry.timest)
+            return;
+    }
+    if (itsComparison == Comparison::timestamp)
+        theResult.itsModified.emplace_back(aFile);
+    else
+        theResult.itsToHash.push_back(thePresent);
+}
+
+// The modified files: those judged so already and those of theToHash whose content differs from
+// their entry's. Their hashes are computed together, on every core; an unchanged one gives its
+// entry a proof.
+PathSet Status::modifiedOf(PathSet theModified, const std::vector<Present>& theToHash) const {
+    KIVO_PERF_SCOPE("is_file_modified::operator()");
     std::vector<std::string> aPaths;
-    aPaths.reserve(aToHash.size());
-    for (const Present& aPresent : aToHash)
+    aPaths.reserve(theToHash.size());
+    for (const Present& aPresent : theToHash)
         aPaths.emplace_back(itsDiskFiles[aPresent.itsDisk]);
     const std::vector<hash::HashedFile> aHashes = hash::calcFiles(aPaths);
     WorkSpaceStatusFile& aStatusFile = workspace::get()->status();
     for (std::size_t i = 0; i < aPaths.size(); ++i) {
-        if (aHashes[i].itsHash != itsKnownStatus[aToHash[i].itsKnown]->sha1value)
-            aModified.push_back(std::move(aPaths[i]));
+        if (aHashes[i].itsHash != itsKnownStatus[theToHash[i].itsKnown]->sha1value)
+            theModified.push_back(std::move(aPaths[i]));
         else
             aStatusFile.noteProof(aPaths[i], aHashes[i].itsHash, aHashes[i].itsFileStat);
     }
-    pathset::normalize(aModified);
-    return aModified;
+    pathset::normalize(theModified);
+    return theModified;
 }
 
 // Whether the entry's proof shows the file unchanged: its stat data, as listed (or looked up when

@@ -17,6 +17,9 @@ namespace RepositoryAccess {
 
 struct FileStatus;
 class WorkSpaceStatusFile;
+namespace sys {
+class TimestampTexts;
+}
 
 // A sorted set of absolute, `/`-separated paths (byte order, no duplicates).
 using PathSet = std::vector<std::string>;
@@ -56,13 +59,23 @@ private:
                          const std::string& theSettingsDirName);
     void normalizeKnown();
     void initShared();
-    void classify();
     // A known file present on disk: its index among the disk files and among the known ones.
     struct Present {
         std::size_t itsDisk;
         std::size_t itsKnown;
     };
-    PathSet modifiedOf(const std::vector<Present>& thePresentKnown) const;
+    // A stretch of the path order: where it begins among the known, the disk and the conflicted
+    // files, and where it ends among the first two.
+    struct Stretch {
+        std::size_t itsKnown, itsKnownEnd, itsDisk, itsDiskEnd, itsConflicted;
+    };
+    struct Classified;
+    void classify();
+    std::vector<Stretch> stretches() const;
+    void classifyStretch(const Stretch& theStretch, Classified& theResult) const;
+    void judgePresent(const Present& thePresent, sys::TimestampTexts& theDiskTimes,
+                      Classified& theResult) const;
+    PathSet modifiedOf(PathSet theModified, const std::vector<Present>& theToHash) const;
     bool provenUnchanged(const FileStatus& theEntry, const Present& thePresent) const;
     void buildObjects();
 
@@ -99,6 +112,12 @@ private:
     // in every mode that compares, so that they need no second look at the file.
     std::vector<filestat::FileStat> itsDiskStats;
     bool itsHaveDiskStats = false;
+    // How a known file present on disk is judged: modified without a look (`noCompare`), by its
+    // timestamp alone (`veryFast`), by its content when its timestamp differs (`fast`), or by its
+    // content unless its stat data prove it unchanged (the default).
+    enum class Comparison { none, timestamp, timestampThenContent, proof };
+    Comparison itsComparison = Comparison::proof;
+    bool itsSimulated = false;
 };
 
 namespace pathset {

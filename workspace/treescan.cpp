@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -17,6 +18,42 @@ namespace {
 
 bool inPathOrder(const ScannedFile& theLeft, const ScannedFile& theRight) {
     return theLeft.itsPath < theRight.itsPath;
+}
+
+// The first eight bytes of a name as one number that orders as the bytes do (a shorter name is
+// padded with zero bytes, which no name holds).
+std::uint64_t orderKey(std::string_view theName) {
+    std::uint64_t aKey = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        aKey = aKey << 8 | (i < theName.size() ? static_cast<unsigned char>(theName[i]) : 0u);
+    return aKey;
+}
+
+// Sorts the files from theFirst on, all of one directory whose paths' names begin at theSkip,
+// by name. The order keys decide most comparisons without reading the names.
+void sortByName(std::vector<ScannedFile>& theFiles, std::size_t theFirst, std::size_t theSkip) {
+    struct Keyed {
+        std::uint64_t itsKey;
+        std::string_view itsName;
+        std::size_t itsIndex;
+    };
+    std::vector<Keyed> aKeyed;
+    aKeyed.reserve(theFiles.size() - theFirst);
+    for (std::size_t i = theFirst; i < theFiles.size(); ++i) {
+        const std::string_view aName = theFiles[i].itsPath.substr(theSkip);
+        aKeyed.push_back({orderKey(aName), aName, i});
+    }
+    std::sort(aKeyed.begin(), aKeyed.end(), [](const Keyed& theLeft, const Keyed& theRight) {
+        if (theLeft.itsKey != theRight.itsKey)
+            return theLeft.itsKey < theRight.itsKey;
+        return theLeft.itsName < theRight.itsName;
+    });
+    std::vector<ScannedFile> aSorted;
+    aSorted.reserve(aKeyed.size());
+    for (const Keyed& anEntry : aKeyed)
+        aSorted.push_back(theFiles[anEntry.itsIndex]);
+    std::copy(aSorted.begin(), aSorted.end(),
+              theFiles.begin() + static_cast<std::ptrdiff_t>(theFirst));
 }
 
 struct Partial;
@@ -146,12 +183,7 @@ private:
             if (itsRecursive)
                 theSubDirs.push_back(std::move(aPath));
         });
-        const auto aBegin = theResult.itsFiles.begin() + static_cast<std::ptrdiff_t>(aFirst);
-        std::sort(
-            aBegin, theResult.itsFiles.end(),
-            [aSkip = aPrefix.size()](const ScannedFile& theLeft, const ScannedFile& theRight) {
-                return theLeft.itsPath.substr(aSkip) < theRight.itsPath.substr(aSkip);
-            });
+        sortByName(theResult.itsFiles, aFirst, aPrefix.size());
         if (aFirst != theResult.itsFiles.size())
             theResult.itsGroups.push_back(
                 {aPrefix, aFirst, theResult.itsFiles.size() - aFirst, &theResult});
@@ -182,8 +214,7 @@ TreeScan scan(const std::vector<std::string>& theRoots, bool theRecursive, bool 
     Scanner aScanner(theRecursive, theWithDetails, theSkippedDir);
     for (const auto& aRoot : theRoots)
         aScanner.add(aRoot);
-    const unsigned aCores = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    std::vector<Partial> aPartials(theRecursive ? aCores : 1);
+    std::vector<Partial> aPartials(theRecursive ? parallel::cores() : 1);
     std::vector<std::thread> aThreads;
     for (std::size_t i = 1; i < aPartials.size(); ++i) {
         std::thread aHelper =

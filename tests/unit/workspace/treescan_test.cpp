@@ -27,9 +27,13 @@ TEST(TreeScan, FilesComeInPathOrderWhereDirectoriesAndFilesInterleave) {
     kivotest::TempDir aTemp;
     const std::filesystem::path aRoot = aTemp.path() / "pkg";
     const std::vector<std::string> aNames = {
-        "a.txt",     "a/b.txt", "a/b/x",   "a/b/y/z", "a/c",      "a-b/y",    "a0",
-        "b/.hidden", "b/a0",    "b/a.txt", "b/a/z",   "b-/q",     "b.d/e/f",  "z",
-        "m/n/o/p",   "m/n.txt", "m/n-1",   "m/n/a",   "m/nn/b/c", "m/n/o.txt"};
+        "a.txt", "a/b.txt", "a/b/x", "a/b/y/z", "a/c", "a-b/y", "a0", "b/.hidden", "b/a0",
+        "b/a.txt", "b/a/z", "b-/q", "b.d/e/f", "z", "m/n/o/p", "m/n.txt", "m/n-1", "m/n/a",
+        "m/nn/b/c", "m/n/o.txt",
+        // Names that agree in their first eight bytes, or end before them, or differ in a byte
+        // above 127 (sorted as unsigned): the scan's sort keys must order them as their bytes do.
+        "k/abcdefgh", "k/abcdefgh1", "k/abcdefg", "k/abcdefgh.txt", "k/abcdefgi", "k/abcdefgh0",
+        "k/Z", "k/\xc3\xa4.txt", "k/a", "k/\x7f"};
     for (const auto& aName : aNames) {
         std::filesystem::create_directories((aRoot / aName).parent_path());
         kivotest::writeText(aRoot / aName, aName);
