@@ -1,7 +1,7 @@
 # libpq, the client library of the PostgreSQL backend (dbclient/). A release build links it
 # statically when its archive and every library it needs exist as archives (KIVO_LIBPQ_STATIC);
-# otherwise it is linked dynamically, and so are the binaries that carry it, with OpenSSL shared
-# too, so that one process holds one OpenSSL.
+# otherwise the binaries open the shared library when they first call it, and start as fast as
+# those without it.
 find_package(PostgreSQL REQUIRED)
 set(KIVO_LIBPQ_STATIC OFF)
 if(NOT KIVO_SANITIZE)
@@ -32,7 +32,9 @@ if(KIVO_LIBPQ_STATIC)
   target_link_directories(kivo_libpq INTERFACE "${aPgLibDir}")
   target_link_libraries(kivo_libpq INTERFACE ${KIVO_LIBPQ_STATIC_LIBRARIES})
 else()
-  message(STATUS "libpq: linked dynamically (no static archive with all its dependencies)")
+  # pqclient/pqlibrary.cpp opens the shared library when a run first needs it.
+  message(STATUS "libpq: opened when first used (no static archive with all its dependencies)")
   add_library(kivo_libpq INTERFACE)
-  target_link_libraries(kivo_libpq INTERFACE PostgreSQL::PostgreSQL)
+  target_include_directories(kivo_libpq INTERFACE ${PostgreSQL_INCLUDE_DIRS})
+  target_link_libraries(kivo_libpq INTERFACE ${CMAKE_DL_LIBS})
 endif()

@@ -21,6 +21,10 @@ set(CPACK_DEBIAN_CLIENT_DESCRIPTION
   "version control for the design-time repository of a database server
 kivo, the repository administration tool kivo-repo, the key store zevuserstore, the three-way
 merge tool kivo-merge, the manual page and the bash completion.")
+# The client opens libpq when it first talks to a server, so no linked library names it.
+if(KIVO_TEAM_REPOSITORY AND NOT KIVO_LIBPQ_STATIC)
+  set(CPACK_DEBIAN_CLIENT_PACKAGE_DEPENDS libpq5)
+endif()
 if(TARGET kivo_pgextension)
   list(APPEND CPACK_COMPONENTS_ALL extension)
   set(CPACK_DEBIAN_EXTENSION_PACKAGE_NAME "postgresql-${KIVO_PG_MAJOR}-kivo")

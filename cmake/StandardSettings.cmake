@@ -63,7 +63,8 @@ endfunction()
 # call (a third of `kivo version`): outside the sanitizer build the binaries are linked
 # statically. The C library warns that name-service and dlopen calls would need the shared
 # library at run time; kivo makes none of them. Where libpq exists only as a shared library, the
-# binaries carry the C++ runtime and load the C library, libpq and OpenSSL (cmake/LibPQ.cmake).
+# binaries carry the C++ runtime, load the C library, and open libpq when they first call it
+# (cmake/LibPQ.cmake).
 function(kivo_fast_startup theTarget)
   if(KIVO_SANITIZE)
     return()

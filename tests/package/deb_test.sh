@@ -79,6 +79,8 @@ expectFiles "the client package" "$(filesOf "$aClientPackage")" "$aClient"
     fail "the client package names no shared libraries: $(dpkg-deb -f "$aClientPackage" Depends)"
 
 if [[ -n $aExtension ]]; then
+    [[ $(dpkg-deb -f "$aClientPackage" Depends) == *libpq5* ]] ||
+        fail "the client package of a team build does not depend on libpq5"
     aMajor=$(pg_config --version | grep -o '[0-9]\+' | head -1)
     aExtensionPackage=$(echo "$aTemp"/packages/postgresql-"$aMajor"-kivo_*.deb)
     [[ -f $aExtensionPackage ]] || fail "no extension package postgresql-$aMajor-kivo_*.deb"
