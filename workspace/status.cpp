@@ -318,24 +318,20 @@ std::vector<Status::Stretch> Status::stretches() const {
         isSet(params::debugKivoignore)
             ? 1
             : std::clamp<std::size_t>(aLonger.size() / kPathsPerStretch, 1, parallel::cores());
-    std::vector<Stretch> aStretches;
-    for (std::size_t i = 0; i < aCount; ++i) {
-        if (i == 0) {
-            aStretches.push_back({0, 0, 0, 0, 0});
-            continue;
-        }
+    std::vector<Place> aPlaces{{0, 0, 0}};
+    for (std::size_t i = 1; i < aCount; ++i) {
         const std::string_view aStart = aLonger[aLonger.size() * i / aCount];
         const auto aFirstAtOrAfter = [&](const auto& theList) {
             return static_cast<std::size_t>(
                 std::lower_bound(theList.begin(), theList.end(), aStart) - theList.begin());
         };
-        aStretches.back().itsKnownEnd = aFirstAtOrAfter(itsKnownFiles);
-        aStretches.back().itsDiskEnd = aFirstAtOrAfter(itsDiskFiles);
-        aStretches.push_back({aStretches.back().itsKnownEnd, 0, aStretches.back().itsDiskEnd, 0,
-                              aFirstAtOrAfter(itsConflicted)});
+        aPlaces.push_back({aFirstAtOrAfter(itsKnownFiles), aFirstAtOrAfter(itsDiskFiles),
+                           aFirstAtOrAfter(itsConflicted)});
     }
-    aStretches.back().itsKnownEnd = itsKnownFiles.size();
-    aStretches.back().itsDiskEnd = itsDiskFiles.size();
+    aPlaces.push_back({itsKnownFiles.size(), itsDiskFiles.size(), itsConflicted.size()});
+    std::vector<Stretch> aStretches;
+    for (std::size_t i = 0; i + 1 < aPlaces.size(); ++i)
+        aStretches.push_back({aPlaces[i], aPlaces[i + 1]});
     return aStretches;
 }
 
@@ -350,8 +346,9 @@ void Status::classifyStretch(const Stretch& theStretch, Classified& theResult) c
         if (theSet.empty() || theSet.back() != aDir)
             theSet.emplace_back(aDir);
     };
-    std::size_t k = theStretch.itsKnown, d = theStretch.itsDisk, c = theStretch.itsConflicted;
-    const std::size_t kEnd = theStretch.itsKnownEnd, dEnd = theStretch.itsDiskEnd;
+    std::size_t k = theStretch.itsBegin.itsKnown, d = theStretch.itsBegin.itsDisk,
+                c = theStretch.itsBegin.itsConflicted;
+    const std::size_t kEnd = theStretch.itsEnd.itsKnown, dEnd = theStretch.itsEnd.itsDisk;
     // An ignored known file counts as unknown: it is on disk only, or nowhere.
     auto skipIgnoredKnown = [&] {
         while (k < kEnd && aKnownIgnoreCheck.isIgnored(aKnown[k]))

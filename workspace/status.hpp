@@ -64,10 +64,13 @@ private:
         std::size_t itsDisk;
         std::size_t itsKnown;
     };
-    // A stretch of the path order: where it begins among the known, the disk and the conflicted
-    // files, and where it ends among the first two.
+    // A place in the path order: an index into the known, the disk and the conflicted files.
+    struct Place {
+        std::size_t itsKnown, itsDisk, itsConflicted;
+    };
+    // A stretch of the path order, from one place up to the next.
     struct Stretch {
-        std::size_t itsKnown, itsKnownEnd, itsDisk, itsDiskEnd, itsConflicted;
+        Place itsBegin, itsEnd;
     };
     struct Classified;
     void classify();
