@@ -26,21 +26,11 @@ TEST(RepositoryCopy, AFailureAnywhereLeavesTheTargetAsItWas) {
         aTransaction.commit();
     }
     server::createRepositoryFile(aTarget, {});
-    const std::string aBefore = dumpRepository(aTarget);
     server::RepositorySnapshot aSnapshot = server::makeTarget(aSource)->openSnapshot();
-    for (int n = 1;; ++n) {
-        FailingDatabase aDatabase(server::openRepositoryFile(aTarget));
-        aDatabase.failAt(n, n % 2 == 0);
-        try {
-            server::Transaction aTransaction(aDatabase, true);
-            server::RepositoryCopy(*aSnapshot.itsDatabase, aSnapshot.itsTables).into(aDatabase);
-            aTransaction.commit();
-        } catch (const server::StorageError& anError) {
-            EXPECT_EQ(std::string(anError.what()), FailingDatabase::message(n));
-        }
-        if (!aDatabase.failed())
-            break;
-        ASSERT_EQ(dumpRepository(aTarget), aBefore) << "after a failure at statement " << n;
-    }
+    enginetest::runThroughFailures(aTarget, [&](FailingDatabase& theDatabase) {
+        server::Transaction aTransaction(theDatabase, true);
+        server::RepositoryCopy(*aSnapshot.itsDatabase, aSnapshot.itsTables).into(theDatabase);
+        aTransaction.commit();
+    });
     EXPECT_EQ(dumpRepository(aTarget), dumpRepository(aSource));
 }

@@ -151,7 +151,7 @@ TEST_F(EngineArchives, APatchCarriesTheVersionsAndDeletionsOfItsWindow) {
     ASSERT_EQ(itsTarget.import({exported()})->code(), "0");
     server::SqliteDatabase(path(), false)
         .execute("UPDATE history SET activated_at = '2020-01-01 00:00:00.000'");
-    write("ALICE", kText, "changed", activeMeta("1"));
+    write("ALICE", kText, "changed", basedOn("1"));
     ASSERT_EQ(activate("ALICE", {kText})->code(), "0");
     ASSERT_EQ(deleteObject("ALICE", kImage)->code(), "0");
     ASSERT_EQ(activate("ALICE", {kImage})->code(), "0");
@@ -178,7 +178,7 @@ TEST_F(EngineArchives, APatchCarriesTheVersionsAndDeletionsOfItsWindow) {
 // A failed activation undoes the whole import; a whole unit deletes what it no longer holds.
 TEST_F(EngineArchives, AWholeUnitActivatesAllOrNothingAndDeletesWhatItNoLongerHolds) {
     ASSERT_EQ(itsTarget.import({exported()})->code(), "0");
-    write("ALICE", kJson, "{not json", activeMeta("1"));
+    write("ALICE", kJson, "{not json", basedOn("1"));
     ASSERT_EQ(activate("ALICE", {kJson}, "4")->code(), "40137");
     const std::string aBefore = itsTarget.snapshot();
     auto aFailed = itsTarget.import({exported()});
@@ -359,7 +359,7 @@ TEST_F(EngineArchives, NoSingleFlippedByteOfAnArchiveGoesUnnoticed) {
 
 TEST_F(EngineArchives, TheLaterOfSeveralArchivesDecidesAboutAnObject) {
     std::string anOld = exported();
-    write("ALICE", kText, "newer", activeMeta("1"));
+    write("ALICE", kText, "newer", basedOn("1"));
     ASSERT_EQ(activate("ALICE", {kText})->code(), "0");
     std::string aNew = exported();
 
@@ -378,7 +378,7 @@ TEST_F(EngineArchives, TheLaterOfSeveralArchivesDecidesAboutAnObject) {
 
 // The limit holds for all archives of a request together: one archive fits, two do not.
 TEST_F(EngineArchives, TheLimitBoundsWhatARequestInflatesTo) {
-    write("ALICE", kText, std::string(600u << 10, 'x'), activeMeta("1"));
+    write("ALICE", kText, std::string(600u << 10, 'x'), basedOn("1"));
     ASSERT_EQ(activate("ALICE", {kText})->code(), "0");
     const std::string aLarge = exported();
     itsTarget.setting("import_max_bytes", std::to_string(1u << 20));

@@ -103,7 +103,7 @@ TEST_F(EngineChanges, ActivationOpensAChangeOrJoinsTheGivenOneOfItsContributor) 
     EXPECT_EQ(getString(asObject(members(*anAffected, "entries")[0]), "name"), "x");
 
     // BOB is no contributor of ALICE's change; the refusal activates nothing.
-    ASSERT_EQ(write("BOB", kX, "two", R"({"type":"1","version_id":"1"})")->code(), "0");
+    ASSERT_EQ(write("BOB", kX, "two", basedOn("1"))->code(), "0");
     auto aRefused = activateInto("BOB", anId);
     EXPECT_EQ(aRefused->code(), "40120");
     EXPECT_NE(aRefused->get("error-arg").find("not a contributor"), std::string::npos);

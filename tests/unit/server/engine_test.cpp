@@ -59,8 +59,8 @@ TEST_F(EngineVersions, WritesOfNewAndKnownObjectsAreBasedOnTheVersionTheWriterSa
     ASSERT_EQ(activate("ALICE", {kTxt})->code(), "0");
 
     // Based on active version 1, then written again on top of its own inactive version 2.
-    EXPECT_EQ(write("ALICE", kTxt, "two", activeMeta("1"))->meta("version_id"), "2");
-    EXPECT_EQ(write("ALICE", kTxt, "two!", inactiveMeta("2"))->meta("version_id"), "2");
+    EXPECT_EQ(write("ALICE", kTxt, "two", basedOn("1"))->meta("version_id"), "2");
+    EXPECT_EQ(write("ALICE", kTxt, "two!", basedOn("2", "2"))->meta("version_id"), "2");
     auto anActivation = activate("ALICE", {kTxt});
     ASSERT_EQ(anActivation->code(), "0") << anActivation->text();
     EXPECT_EQ(severities(*anActivation), (std::vector<std::string>{"1:0", "4:0"}));
@@ -115,8 +115,8 @@ TEST_F(EngineVersions, RevertAndPullMoveOnlyWhatTheRulesAllow) {
 TEST_F(EngineVersions, ActivationAfterAnotherUsersIsAConflictThatOnlyModeFourOverrides) {
     write("ALICE", kTxt, "base");
     activate("ALICE", {kTxt});
-    write("ALICE", kTxt, "alice", activeMeta("1"));
-    write("BOB", kTxt, "bob", activeMeta("1"));
+    write("ALICE", kTxt, "alice", basedOn("1"));
+    write("BOB", kTxt, "bob", basedOn("1"));
     ASSERT_EQ(activate("BOB", {kTxt})->code(), "0");
     auto aConflict = activate("ALICE", {kTxt});
     EXPECT_EQ(aConflict->code(), "40136");
@@ -274,7 +274,7 @@ TEST_F(EngineVersions, ARewriteReplacesOnlyTheWritersOwnVersionOfThatObject) {
     ASSERT_EQ(write("ALICE", kTxt, "alice 1")->code(), "0");
     ASSERT_EQ(write("ALICE", aMarkdown, "markdown")->code(), "0");
     ASSERT_EQ(write("BOB", kTxt, "bob")->code(), "0");
-    auto aRewrite = write("ALICE", kTxt, "alice 2", R"({"type":"2","version_id":"1"})");
+    auto aRewrite = write("ALICE", kTxt, "alice 2", basedOn("1", "2"));
     ASSERT_EQ(aRewrite->code(), "0") << aRewrite->text();
     EXPECT_EQ(aRewrite->meta("version_id"), "1");
     EXPECT_EQ(snapshot(),

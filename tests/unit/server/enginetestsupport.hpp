@@ -74,15 +74,9 @@ inline std::string object(const std::string& thePackage, const std::string& theN
     return R"({"package":")" + thePackage + R"(","name":")" + theName + R"(","suffix":")" +
            theSuffix + R"("})";
 }
-// Metadata that a write is based on: the active version or the writer's inactive one.
-inline std::string activeMeta(const std::string& theVersion) {
-    return R"({"edit":"true","version_id":")" + theVersion +
-           R"(","activated_at":"","activated_by":"","object_status":"0","change_number":"",)"
-           R"("released_at":"","type":"1"})";
-}
-inline std::string inactiveMeta(const std::string& theVersion) {
-    return R"({"edit":"true","version_id":")" + theVersion +
-           R"(","last_changed_at":"","is_deletion":"false","type":"2"})";
+// Metadata that a write is based on: the active version (type 1) or the writer's inactive one (2).
+inline std::string basedOn(const std::string& theVersion, const std::string& theType = "1") {
+    return R"({"type":")" + theType + R"(","version_id":")" + theVersion + "\"}";
 }
 
 // The archive an export answered with (BDATA of slot 0).

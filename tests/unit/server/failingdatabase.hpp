@@ -9,6 +9,8 @@
 #include "server/sqldatabase.hpp"
 #include "sqlitefile/sqlitedb.hpp"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -158,6 +160,26 @@ inline std::string dumpRepository(const std::string& thePath) {
             aDump += aRow + "\n";
     }
     return aDump;
+}
+
+// Runs theRun on the repository file at thePath through a FailingDatabase that fails at its first
+// statement, then at its second and so on (every other time its rollback too) until a run goes
+// through: each failed run must throw its own error and leave the file as it was.
+template <typename Run> void runThroughFailures(const std::string& thePath, const Run& theRun) {
+    const std::string aBefore = dumpRepository(thePath);
+    for (int n = 1;; ++n) {
+        FailingDatabase aDatabase(
+            std::make_unique<RepositoryAccess::server::SqliteDatabase>(thePath, false));
+        aDatabase.failAt(n, n % 2 == 0);
+        try {
+            theRun(aDatabase);
+        } catch (const RepositoryAccess::server::StorageError& anError) {
+            EXPECT_EQ(std::string(anError.what()), FailingDatabase::message(n));
+        }
+        if (!aDatabase.failed())
+            return;
+        ASSERT_EQ(dumpRepository(thePath), aBefore) << "after a failure at statement " << n;
+    }
 }
 
 } // namespace enginetest

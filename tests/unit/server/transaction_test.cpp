@@ -40,8 +40,9 @@ std::vector<Step> story() {
         R"("version_sp":"2","version_patch":"3","qrtsID":"","sp_QRTS_ID":"","ach":"CA")";
     const std::string anAlice = R"("session":)" + session("ALICE"),
                       aBob = R"("session":)" + session("BOB");
-    const std::string aWrite =
-        R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[])";
+    const auto aWrite = [&](const std::string& theObject, const std::string& theText) {
+        return Step{"ALICE", "write", "object", anAlice + R"(,"object":)" + theObject, {theText}};
+    };
     const std::string anImport =
         R"(,"forceRemove":"1","autoActivate":"1","activationMode":"0","onlyTestImport":"0",)"
         R"("determineXrefs":"0","contentProvided":"1")";
@@ -55,11 +56,11 @@ std::vector<Step> story() {
         {"ALICE", "create", "deliveryUnit", R"("name":"DU",)" + aUnit},
         {"ALICE", "update", "package", R"("package":"a","delivery_unit":"DU","du_vendor":"acme")"},
         {"ALICE", "update", "deliveryUnit", R"("name":"DU",)" + aUnit},
-        {"ALICE", "write", "object", anAlice + R"(,"object":)" + kX + aWrite, {"one"}},
-        {"ALICE", "write", "object", anAlice + R"(,"object":)" + kY + aWrite, {"two"}},
+        aWrite(kX, "one"),
+        aWrite(kY, "two"),
         {"ALICE", "activate", "objects",
          anAlice + R"(,"objList":[)" + kX + R"(],"activationMode":"0")"},
-        {"ALICE", "write", "object", anAlice + R"(,"object":)" + kZ + aWrite, {"three"}},
+        aWrite(kZ, "three"),
         {"ALICE", "delete", "revertObjects", anAlice + R"(,"objList":[)" + kZ + "]"},
         {"BOB", "pull", "inactiveObjects",
          aBob + R"(,"objList":[)" + kY + R"(],"user":"ALICE","workspace":"")"},
@@ -77,7 +78,7 @@ std::vector<Step> story() {
          R"("changeID":"ZEV//1","contributor":"BOB","comment":"later")"},
         {"BOB", "validate", "contribution", R"("changeID":"ZEV//1","user":"BOB","comment":"fine")"},
         {"ALICE", "remove", "changeContributor", R"("changeID":"ZEV//1","contributor":"BOB")"},
-        {"ALICE", "write", "object", anAlice + R"(,"object":)" + kW + aWrite, {"four"}},
+        aWrite(kW, "four"),
         {"ALICE", "activate", "objects",
          anAlice + R"(,"objList":[)" + kW + R"(],"activationMode":"0","changeID":"ZEV//1")"},
         {"ALICE", "create", "change", R"("description":"two")"},
@@ -192,17 +193,7 @@ TEST(FailingFile, AFailedUpgradeLeavesTheOlderFile) {
               "DROP TABLE change_entries; DROP TABLE changes; "
               "DROP INDEX history_by_change; PRAGMA user_version = 1");
     const std::string aBefore = dumpRepository(aPath);
-    for (int n = 1;; ++n) {
-        FailingDatabase aDatabase(std::make_unique<server::SqliteDatabase>(aPath, false));
-        aDatabase.failAt(n, n % 2 == 0);
-        try {
-            server::fileschema::upgrade(aDatabase);
-        } catch (const server::StorageError& anError) {
-            EXPECT_EQ(std::string(anError.what()), FailingDatabase::message(n));
-        }
-        if (!aDatabase.failed())
-            break;
-        ASSERT_EQ(dumpRepository(aPath), aBefore) << "after a failure at statement " << n;
-    }
+    runThroughFailures(
+        aPath, [](FailingDatabase& theDatabase) { server::fileschema::upgrade(theDatabase); });
     EXPECT_NE(dumpRepository(aPath), aBefore);
 }
