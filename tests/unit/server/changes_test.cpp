@@ -38,11 +38,9 @@ protected:
     std::unique_ptr<Reply> readChange(const std::string& theId) {
         return request("ALICE", "read", "changes", R"("changeIDs":[")" + theId + "\"]");
     }
-    std::unique_ptr<Reply> validate(const std::string& theAs, const std::string& theId,
-                                    const std::string& theUser) {
-        return request(theAs, "validate", "contribution",
-                       R"("changeID":")" + theId + R"(","user":")" + theUser +
-                           R"(","comment":"fine")");
+    std::unique_ptr<Reply> validate(const std::string& theUser) {
+        return request(theUser, "validate", "contribution",
+                       R"("changeID":"ZEV//1","user":")" + theUser + R"(","comment":"fine")");
     }
     std::unique_ptr<Reply> contributor(const std::string& theAction, const std::string& theId,
                                        const std::string& theUser) {
@@ -68,67 +66,40 @@ protected:
 
 } // namespace
 
-TEST_F(EngineChanges, TheSwitchRefusesOpenChangesUnlessForcedAndGatesNewChanges) {
-    auto aCreate = request("ALICE", "create", "change", R"("description":"first")");
-    ASSERT_EQ(aCreate->code(), "0");
-    EXPECT_EQ(aCreate->get("changeID"), "ZEV//1");
-    EXPECT_EQ(call("ALICE", R"({"action":"get","what":"changeTrackingStatus"})")->get("status"),
-              "enabled");
-
-    auto aRefused = toggle("off");
-    EXPECT_EQ(aRefused->code(), "40103");
-    EXPECT_NE(aRefused->get("error-msg").find("open changes"), std::string::npos);
-    EXPECT_EQ(toggle("maybe")->code(), "40130");
-    EXPECT_EQ(toggle("off", "1")->code(), "0");
-    EXPECT_EQ(call("ALICE", R"({"action":"get","what":"changeTrackingStatus"})")->get("status"),
-              "disabled");
-
-    // Off, an activation belongs to no change.
-    auto anActivation = activate("ALICE", {kX});
-    EXPECT_EQ(anActivation->get("changeID"), "");
-    EXPECT_EQ(activeMetadata(kX)->meta("change_number"), "");
-}
-
+// What each action prints and how the client words the refusals: the end-to-end Changes tests.
 TEST_F(EngineChanges, ActivationOpensAChangeOrJoinsTheGivenOneOfItsContributor) {
+    EXPECT_EQ(toggle("maybe")->code(), "40130");
     auto aFirst = activate("ALICE", {kX});
     ASSERT_EQ(aFirst->code(), "0") << aFirst->text();
-    const std::string anId = aFirst->get("changeID");
-    EXPECT_EQ(anId, "ZEV//1");
-    EXPECT_EQ(activeMetadata(kX)->meta("change_number"), anId);
-
-    auto anAffected = request("BOB", "get", "affectedChanges", R"("objects":[)" + kX + "]");
-    ASSERT_EQ(anAffected->list("changes").size(), 1u);
-    EXPECT_EQ(field(*anAffected, "changeID"), anId);
-    EXPECT_EQ(getString(asObject(members(*anAffected, "contributors")[0]), "user"), "ALICE");
-    EXPECT_EQ(getString(asObject(members(*anAffected, "entries")[0]), "name"), "x");
+    EXPECT_EQ(aFirst->get("changeID"), "ZEV//1");
+    EXPECT_EQ(activeMetadata(kX)->meta("change_number"), "ZEV//1");
 
     // BOB is no contributor of ALICE's change; the refusal activates nothing.
     ASSERT_EQ(write("BOB", kX, "two", basedOn("1"))->code(), "0");
-    auto aRefused = activateInto("BOB", anId);
+    auto aRefused = activateInto("BOB", "ZEV//1");
     EXPECT_EQ(aRefused->code(), "40120");
     EXPECT_NE(aRefused->get("error-arg").find("not a contributor"), std::string::npos);
+    EXPECT_EQ(activeMetadata(kX)->meta("version_id"), "1");
     EXPECT_EQ(activateInto("BOB", "ZEV//77")->code(), "40102");
-    ASSERT_EQ(contributor("add", anId, "bob")->code(), "0");
-    auto aSecond = activateInto("BOB", anId);
+    ASSERT_EQ(contributor("add", "ZEV//1", "bob")->code(), "0");
+    EXPECT_EQ(contributor("add", "ZEV//1", "BOB")->code(), "40130");
+    auto aSecond = activateInto("BOB", "ZEV//1");
     ASSERT_EQ(aSecond->code(), "0") << aSecond->text();
-    EXPECT_EQ(aSecond->get("changeID"), anId);
-    EXPECT_EQ(members(*readChange(anId), "entries").size(), 1u);
+    EXPECT_EQ(members(*readChange("ZEV//1"), "entries").size(), 1u);
+
+    // Off, an activation belongs to no change.
+    ASSERT_EQ(toggle("off", "1")->code(), "0");
+    ASSERT_EQ(write("ALICE", kX, "three", basedOn("2"))->code(), "0");
+    EXPECT_EQ(activate("ALICE", {kX})->get("changeID"), "");
+    EXPECT_EQ(activeMetadata(kX)->meta("change_number"), "");
 }
 
-TEST_F(EngineChanges, EveryContributorValidatesBeforeTheReleaseThatFinishesTheChange) {
+TEST_F(EngineChanges, TheReleaseStampsTheVersionsAndFinishesTheChange) {
     ASSERT_EQ(activate("ALICE", {kX})->code(), "0");
     ASSERT_EQ(contributor("add", "ZEV//1", "BOB")->code(), "0");
-    EXPECT_EQ(contributor("add", "ZEV//1", "BOB")->code(), "40130");
-
-    ASSERT_EQ(validate("ALICE", "ZEV//1", "alice")->code(), "0");
-    auto aRefused = request("ALICE", "release", "change", R"("changeID":"ZEV//1")");
-    EXPECT_EQ(aRefused->code(), "40107");
-    EXPECT_NE(aRefused->get("error-msg").find("BOB"), std::string::npos);
-
-    auto aComment = request("BOB", "edit", "contributorComment",
-                            R"("changeID":"ZEV//1","contributor":"BOB","comment":"later")");
-    ASSERT_EQ(aComment->code(), "0");
-    ASSERT_EQ(validate("BOB", "ZEV//1", "BOB")->code(), "0");
+    ASSERT_EQ(validate("ALICE")->code(), "0");
+    EXPECT_EQ(request("ALICE", "release", "change", R"("changeID":"ZEV//1")")->code(), "40107");
+    ASSERT_EQ(validate("BOB")->code(), "0");
     ASSERT_EQ(request("BOB", "release", "change", R"("changeID":"ZEV//1")")->code(), "0");
 
     auto aChange = readChange("ZEV//1");
@@ -137,7 +108,6 @@ TEST_F(EngineChanges, EveryContributorValidatesBeforeTheReleaseThatFinishesTheCh
     const std::string aReleased = field(*aChange, "releasedAt");
     EXPECT_EQ(aReleased.size(), 23u);
     EXPECT_EQ(activeMetadata(kX)->meta("released_at"), aReleased);
-    // A released change is finished.
     EXPECT_EQ(contributor("remove", "ZEV//1", "BOB")->code(), "40130");
     EXPECT_EQ(request("ALICE", "release", "change", R"("changeID":"ZEV//1")")->code(), "40130");
 }
@@ -155,7 +125,6 @@ TEST_F(EngineChanges, MergeAndMoveCarryEntriesContributorsAndVersions) {
     EXPECT_EQ(aMissing->code(), "40108");
     EXPECT_EQ(aMissing->get("error-arg"), "b/y.txt");
     ASSERT_EQ(between("move", "ZEV//2", "ZEV//1", anEntry)->code(), "0");
-    EXPECT_EQ(members(*readChange("ZEV//1"), "entries").size(), 2u);
     EXPECT_EQ(activeMetadata(aY)->meta("change_number"), "ZEV//1");
 
     EXPECT_EQ(between("merge", "ZEV//1", "ZEV//1")->code(), "40130");
@@ -177,20 +146,11 @@ TEST_F(EngineChanges, FindFiltersAndDeletionKeepsChangesThatHoldObjects) {
     EXPECT_EQ(field(*find(R"("changeNumber":"1","srcSystem":"ZEV")"), "changeID"), "ZEV//1");
     EXPECT_EQ(find(R"("contributor":"ALICE","changeStatus":"open")")->list("changes").size(), 1u);
     EXPECT_EQ(find(R"("contributionStatus":"2")")->code(), "40101");
-    auto aNone = find(R"("changeStatus":"2")");
-    EXPECT_EQ(aNone->code(), "40101");
-    EXPECT_TRUE(aNone->list("changes").empty());
     EXPECT_EQ(find(R"("releasedFrom":"yesterday")")->code(), "40130");
     EXPECT_EQ(find(R"("releasedFrom":"2000-01-01")")->code(), "40101");
 
-    auto aFull = request("ALICE", "delete", "change", R"("changeID":"ZEV//1")");
-    EXPECT_EQ(aFull->code(), "40105");
+    EXPECT_EQ(request("ALICE", "delete", "change", R"("changeID":"ZEV//1")")->code(), "40105");
     EXPECT_EQ(request("ALICE", "delete", "change", R"("changeID":"ZEV//8")")->code(), "40102");
     ASSERT_EQ(request("ALICE", "delete", "change", R"("changeID":"ZEV//2")")->code(), "0");
     EXPECT_EQ(readChange("ZEV//2")->code(), "40102");
-    ASSERT_EQ(request("ALICE", "edit", "changeDescription",
-                      R"("changeID":"ZEV//1","description":"renamed")")
-                  ->code(),
-              "0");
-    EXPECT_EQ(field(*readChange("ZEV//1"), "description"), "renamed");
 }
