@@ -177,20 +177,8 @@ TEST_F(EngineAuthority, ImportsThatDeleteOrTakeAndUndeploysAreForAdministrators)
                   "import: only an administrator may");
     EXPECT_EQ(snapshot(), aBefore);
 
-    auto anImport = import(anArchive, anOptions, "CAROL");
-    ASSERT_EQ(anImport->code(), "0") << anImport->text();
-    const auto& aSummary = getObject(anImport->itsJson, "importSummary");
-    EXPECT_EQ(getString(aSummary, "deleteCount"), "2");
-    std::string aDeleted;
-    for (const auto& aValue : getList(aSummary, "deletedObjects"))
-        aDeleted += getString(asObject(aValue), "package") + "/" +
-                    getString(asObject(aValue), "name") + " ";
-    EXPECT_EQ(aDeleted, "a/d a.sub/c ");
-    const auto& aTaken = getList(aSummary, "takenPackages");
-    ASSERT_EQ(aTaken.size(), 1u);
-    EXPECT_EQ(getString(asObject(aTaken[0]), "package"), "a.sub");
-    EXPECT_EQ(getString(asObject(aTaken[0]), "delivery_unit"), "OTHER");
-    EXPECT_EQ(getString(asObject(aTaken[0]), "du_vendor"), "acme");
+    // What the administrator's import deleted and took: DeliveryUnits.ImportsThatDeleteOrTake...
+    ASSERT_EQ(import(anArchive, anOptions, "CAROL")->code(), "0");
     EXPECT_EQ(activeContent(aC), "<none>");
     EXPECT_EQ(activeContent(aY), "y");
 
