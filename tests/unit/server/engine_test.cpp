@@ -137,20 +137,12 @@ TEST_F(EngineVersions, ActivationModesDecideWhatHappensWithErrors) {
     write("ALICE", kTxt, "fine");
     write("ALICE", kJson, "{\n\"a\": 1,\n}");
 
-    auto aCheck = activate("ALICE", {kTxt, kJson}, "0");
-    EXPECT_EQ(aCheck->code(), "40136");
-    std::string aMessage;
-    for (const auto& aValue : aCheck->list("checkResults"))
-        if (getString(asObject(aValue), "severity") == "3")
-            aMessage = getString(asObject(aValue), "error-msg");
-    EXPECT_THAT(aMessage, HasSubstr("(line 3"));
-    EXPECT_EQ(activate("ALICE", {kTxt, kJson}, "3")->code(), "40136");
+    // The error's line and mode 5, which only checks: Activate.CheckRunsAndFailedActivations...
+    for (const char* aMode : {"0", "3"})
+        EXPECT_EQ(activate("ALICE", {kTxt, kJson}, aMode)->code(), "40136") << aMode;
     EXPECT_EQ(activeMetadata(kTxt)->code(), "40132");
-
-    EXPECT_EQ(activate("ALICE", {kTxt}, "5")->code(), "0");
-    EXPECT_EQ(activeMetadata(kTxt)->code(), "40132") << "mode 5 only checks";
-    EXPECT_EQ(activate("ALICE", {kTxt}, "1")->code(), "40130");
-    EXPECT_EQ(activate("ALICE", {kTxt}, "2")->code(), "40130");
+    for (const char* aMode : {"1", "2"})
+        EXPECT_EQ(activate("ALICE", {kTxt}, aMode)->code(), "40130") << aMode;
 
     EXPECT_EQ(activate("ALICE", {kTxt, kJson}, "4")->code(), "40137");
     EXPECT_EQ(activeMetadata(kJson)->meta("object_status"), "1");
