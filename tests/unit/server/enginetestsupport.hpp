@@ -241,6 +241,11 @@ public:
         return aText;
     }
 
+    // Puts a new engine on theDatabase, which wraps or alters the repository file.
+    void reopen(std::unique_ptr<server::SqlDatabase> theDatabase,
+                server::RecordDescriptions theDescriptions = {}) {
+        itsEngine = std::make_unique<server::Engine>(std::move(theDatabase), theDescriptions);
+    }
     std::string path() const { return itsPath; }
     server::Engine& engine() { return *itsEngine; }
 

@@ -22,27 +22,22 @@ std::vector<RecordField> extended(RecordDescription theFields, std::string_view 
 // A repository file whose package, delivery-unit, change and contributor tables have one column
 // more, with an engine that knows them from its descriptions; users ALICE and BOB, change
 // tracking on.
-class ExtendedRecords : public ::testing::Test {
+class ExtendedRecords : public ::testing::Test, public EngineFixture {
 protected:
     ExtendedRecords() {
-        const std::string aPath = (itsDir.path() / "repo.db").string();
-        server::createRepositoryFile(aPath, {{"change_tracking", "on"}});
-        auto aDatabase = server::openRepositoryFile(aPath);
+        setting("change_tracking", "on");
+        auto aDatabase = server::openRepositoryFile(path());
         for (const char* aTable : {"packages", "changes", "change_contributors"})
             aDatabase->execute(std::string("ALTER TABLE ") + aTable +
                                " ADD COLUMN review_note TEXT NOT NULL DEFAULT ''");
         aDatabase->execute(
             "ALTER TABLE delivery_units ADD COLUMN approved_by TEXT NOT NULL DEFAULT ''");
-        itsEngine = std::make_unique<server::Engine>(
-            std::move(aDatabase),
-            server::RecordDescriptions{itsPackageFields, itsUnitFields, itsChangeFields,
-                                       itsContributorFields});
-        for (const char* aUser : {"ALICE", "BOB"})
-            itsEngine->store().putUser({aUser, server::hashPassword("pw")});
+        reopen(std::move(aDatabase),
+               {itsPackageFields, itsUnitFields, itsChangeFields, itsContributorFields});
     }
 
     std::unique_ptr<Reply> call(const std::string& theJson) {
-        return parseReply(itsEngine->call("ALICE", requestFrame(theJson)));
+        return EngineFixture::call("ALICE", theJson);
     }
     void ok(const std::string& theJson) {
         auto aReply = call(theJson);
@@ -51,8 +46,8 @@ protected:
     // The stored column of the row of theTable that theKey selects.
     std::string column(const std::string& theTable, const std::string& theColumn,
                        const std::string& theKey = "name = 'a.b'") {
-        auto aQuery = itsEngine->store().database().query("SELECT " + theColumn + " FROM " +
-                                                          theTable + " WHERE " + theKey);
+        auto aQuery = engine().store().database().query("SELECT " + theColumn + " FROM " +
+                                                        theTable + " WHERE " + theKey);
         return aQuery.step() ? aQuery.text(0) : "(no row)";
     }
 
@@ -64,8 +59,6 @@ protected:
         extended(changeFields(), "review_note", "review_note", "reviewNote", 7);
     const std::vector<RecordField> itsContributorFields =
         extended(contributorFields(), "review_note", "review_note", "reviewNote", 4);
-    kivotest::TempDir itsDir;
-    std::unique_ptr<server::Engine> itsEngine;
 };
 
 } // namespace

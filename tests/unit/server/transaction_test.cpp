@@ -103,28 +103,24 @@ std::vector<Step> story() {
 }
 
 // A repository file with users ALICE and BOB and an engine on it whose database fails on purpose.
-class FailingEngine : public ::testing::Test {
+class FailingEngine : public ::testing::Test, public EngineFixture {
 protected:
     FailingEngine() {
-        itsPath = (itsDir.path() / "repo.db").string();
-        server::createRepositoryFile(itsPath, {});
-        auto apDatabase = std::make_unique<FailingDatabase>(server::openRepositoryFile(itsPath));
+        auto apDatabase = std::make_unique<FailingDatabase>(server::openRepositoryFile(path()));
         itsDatabase = apDatabase.get();
-        itsEngine = std::make_unique<server::Engine>(std::move(apDatabase));
-        for (const char* aUser : {"ALICE", "BOB"})
-            itsEngine->store().putUser({aUser, server::hashPassword("pw")});
+        reopen(std::move(apDatabase));
     }
 
     // Sends theFrame with a failure at each statement in turn, then without one: every failed
     // run must be reported with its own error and change nothing. Returns the answer.
     std::unique_ptr<Reply> sendThroughFailures(const Step& theStep, const std::string& theFrame,
                                                bool theRollbackFails) {
-        const std::string aBefore = dumpRepository(itsPath);
+        const std::string aBefore = dumpRepository(path());
         for (int n = 1;; ++n) {
             itsDatabase->failAt(n, theRollbackFails);
             std::string anAnswer;
             try {
-                anAnswer = itsEngine->call(theStep.itsUser, theFrame);
+                anAnswer = engine().call(theStep.itsUser, theFrame);
             } catch (const server::StorageError& anError) {
                 EXPECT_EQ(std::string(anError.what()), FailingDatabase::message(n));
             }
@@ -135,16 +131,13 @@ protected:
                 return parseReply(anAnswer);
             }
             EXPECT_TRUE(anAnswer.empty()) << "answered despite the failure at statement " << n;
-            EXPECT_EQ(dumpRepository(itsPath), aBefore) << "after a failure at statement " << n;
+            EXPECT_EQ(dumpRepository(path()), aBefore) << "after a failure at statement " << n;
             if (::testing::Test::HasFailure())
                 return nullptr;
         }
     }
 
-    kivotest::TempDir itsDir;
-    std::string itsPath;
     FailingDatabase* itsDatabase = nullptr;
-    std::unique_ptr<server::Engine> itsEngine;
 };
 
 } // namespace
@@ -171,18 +164,18 @@ TEST_F(FailingEngine, AFailureAnywhereInARequestLeavesTheRepositoryAsItWas) {
 }
 
 TEST_F(FailingEngine, AFailureInAGroupTakesBackTheGroupsOpenTransaction) {
-    itsEngine->beginGroup();
-    const std::string aBefore = dumpRepository(itsPath);
+    engine().beginGroup();
+    const std::string aBefore = dumpRepository(path());
     const std::vector<Step> aStory = story();
-    ASSERT_EQ(parseReply(itsEngine->call("ALICE", requestFrame(aStory[0].json())))->code(), "0");
+    ASSERT_EQ(parseReply(engine().call("ALICE", requestFrame(aStory[0].json())))->code(), "0");
     itsDatabase->failAt(1, true);
-    EXPECT_THROW(itsEngine->call("ALICE", requestFrame(aStory[1].json())), server::StorageError);
-    EXPECT_EQ(dumpRepository(itsPath), aBefore);
+    EXPECT_THROW(engine().call("ALICE", requestFrame(aStory[1].json())), server::StorageError);
+    EXPECT_EQ(dumpRepository(path()), aBefore);
     itsDatabase->failAt(0);
     // The engine goes on: the next request opens a new shared transaction.
-    ASSERT_EQ(parseReply(itsEngine->call("ALICE", requestFrame(aStory[0].json())))->code(), "0");
-    itsEngine->endGroup();
-    EXPECT_NE(dumpRepository(itsPath), aBefore);
+    ASSERT_EQ(parseReply(engine().call("ALICE", requestFrame(aStory[0].json())))->code(), "0");
+    engine().endGroup();
+    EXPECT_NE(dumpRepository(path()), aBefore);
 }
 
 // The file's upgrade: all of it or nothing, with the first error.
