@@ -48,6 +48,18 @@ protected:
         EXPECT_EQ(theReply.get("error-msg"), "Not authorized");
         EXPECT_EQ(theReply.get("error-arg"), theArgument);
     }
+    // theUser's import of theArchive, refused with theArgument when given, changing nothing then.
+    void importAs(const std::string& theUser, const std::string& theArchive,
+                  const std::string& theArgument = "") {
+        const std::string aBefore = snapshot();
+        auto aReply = import({theArchive}, {"1", "1", "0", "0"}, theUser);
+        if (!theArgument.empty()) {
+            expectRefused(*aReply, theArgument);
+            EXPECT_EQ(snapshot(), aBefore);
+        } else {
+            EXPECT_EQ(aReply->code(), "0") << aReply->text();
+        }
+    }
 
     const std::string kX = object("a", "x", "txt");
 };
@@ -66,7 +78,8 @@ TEST_F(EngineAuthority, EveryUserAdministersUntilSomebodyIsMarked) {
     EXPECT_EQ(toggle("BOB", "on")->code(), "0");
 }
 
-TEST_F(EngineAuthority, OnlyTheCreatorOrAnAdministratorAdministersAChange) {
+TEST_F(EngineAuthority,
+       OnlyTheCreatorOrAnAdministratorAdministersAChangeAndAContributorTheirEntry) {
     ASSERT_EQ(toggle("ALICE", "on")->code(), "0");
     ASSERT_EQ(activate("ALICE", {kX})->get("changeID"), "ZEV//1");
     ASSERT_EQ(request("ALICE", "create", "change", R"("description":"empty")")->code(), "0");
@@ -105,15 +118,8 @@ TEST_F(EngineAuthority, OnlyTheCreatorOrAnAdministratorAdministersAChange) {
     ASSERT_EQ(onChange("CAROL", "edit", "changeDescription", R"(,"description":"d")")->code(), "0");
     EXPECT_EQ(request("BOB", "delete", "change", R"("changeID":"ZEV//3")")->code(), "0");
     EXPECT_EQ(request("CAROL", "delete", "change", R"("changeID":"ZEV//2")")->code(), "0");
-}
 
-TEST_F(EngineAuthority, AContributorValidatesAndDescribesOnlyTheirOwnEntry) {
-    ASSERT_EQ(toggle("ALICE", "on")->code(), "0");
-    ASSERT_EQ(activate("ALICE", {kX})->get("changeID"), "ZEV//1");
-    ASSERT_EQ(onChange("ALICE", "add", "changeContributor", R"(,"contributor":"BOB")")->code(),
-              "0");
-    mark("CAROL");
-
+    // A contributor validates and describes only their own entry.
     const std::string aBobs = "the contribution of user bob to change \"ZEV//1\": only that "
                               "contributor may";
     expectRefused(*onChange("ALICE", "edit", "contributorComment",
@@ -121,7 +127,7 @@ TEST_F(EngineAuthority, AContributorValidatesAndDescribesOnlyTheirOwnEntry) {
                   "User ALICE may not describe " + aBobs);
     expectRefused(*onChange("CAROL", "validate", "contribution", R"(,"user":"bob","comment":"")"),
                   "User CAROL may not validate " + aBobs);
-    EXPECT_EQ(changeState("ZEV//1"), "1  ALICE:1: BOB:1: entries:1");
+    EXPECT_EQ(changeState("ZEV//1"), "1 d ALICE:1: BOB:1: entries:1");
 
     ASSERT_EQ(
         onChange("BOB", "edit", "contributorComment", R"(,"contributor":"bob","comment":"soon")")
@@ -149,36 +155,25 @@ TEST_F(EngineAuthority, ImportsThatDeleteOrTakeAndUndeploysAreForAdministrators)
     ASSERT_EQ(assign("a.sub", "DU")->code(), "0");
     ASSERT_EQ(write("ALICE", aY, "y")->code(), "0");
     ASSERT_EQ(activate("ALICE", {kX, aY})->code(), "0");
-    const std::vector<std::string> anArchive = {archiveOf(*exportUnit("DU"))};
-    const std::vector<std::string> anOptions = {"1", "1", "0", "0"};
+    const std::string anArchive = archiveOf(*exportUnit("DU"));
     mark("CAROL");
-
-    // Nothing to delete or take: any user imports.
-    auto aPlain = import(anArchive, anOptions, "BOB");
-    ASSERT_EQ(aPlain->code(), "0") << aPlain->text();
-    EXPECT_TRUE(getList(getObject(aPlain->itsJson, "importSummary"), "deletedObjects").empty());
+    importAs("BOB", anArchive); // nothing to delete or take: any user imports
 
     const std::string aD = object("a", "d", "txt");
     ASSERT_EQ(write("ALICE", aD, "d")->code(), "0");
     ASSERT_EQ(activate("ALICE", {aD})->code(), "0");
-    std::string aBefore = snapshot();
-    expectRefused(*import(anArchive, anOptions, "BOB"),
-                  "User BOB may not delete object a/d.txt by an import: only an administrator may");
-    EXPECT_EQ(snapshot(), aBefore);
-
+    importAs("BOB", anArchive,
+             "User BOB may not delete object a/d.txt by an import: only an administrator may");
     const std::string aC = object("a.sub", "c", "txt");
     ASSERT_EQ(createUnit("OTHER")->code(), "0");
     ASSERT_EQ(assign("a.sub", "OTHER")->code(), "0");
     ASSERT_EQ(write("ALICE", aC, "c")->code(), "0");
     ASSERT_EQ(activate("ALICE", {aC})->code(), "0");
-    aBefore = snapshot();
-    expectRefused(*import(anArchive, anOptions, "BOB"),
-                  "User BOB may not take package a.sub from delivery unit OTHER (acme) by an "
-                  "import: only an administrator may");
-    EXPECT_EQ(snapshot(), aBefore);
-
+    importAs("BOB", anArchive,
+             "User BOB may not take package a.sub from delivery unit OTHER (acme) by an import: "
+             "only an administrator may");
     // What the administrator's import deleted and took: DeliveryUnits.ImportsThatDeleteOrTake...
-    ASSERT_EQ(import(anArchive, anOptions, "CAROL")->code(), "0");
+    importAs("CAROL", anArchive);
     EXPECT_EQ(activeContent(aC), "<none>");
     EXPECT_EQ(activeContent(aY), "y");
 
@@ -187,7 +182,7 @@ TEST_F(EngineAuthority, ImportsThatDeleteOrTakeAndUndeploysAreForAdministrators)
                        R"("session":)" + session(theUser) +
                            R"(,"delivery_unit":"DU","du_vendor":"acme")");
     };
-    aBefore = snapshot();
+    const std::string aBefore = snapshot();
     expectRefused(*anUndeploy("BOB"),
                   "User BOB may not undeploy delivery unit DU (acme): only an administrator may");
     EXPECT_EQ(snapshot(), aBefore);
