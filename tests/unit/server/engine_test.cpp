@@ -315,14 +315,6 @@ TEST_F(EngineVersions, AGroupOfRequestsBecomesVisibleWhenItEndsAndEachRequestSta
     EXPECT_TRUE(workspacesSeenByAnother().empty());
     engine().endGroup();
     EXPECT_EQ(workspacesSeenByAnother(), std::vector<std::string>{"ALICE"});
-    auto aRead = parseReply(anOther.call(
-        "ALICE",
-        requestFrame(
-            R"({"action":"read","what":"object","session":)" + session("ALICE") + R"(,"object":)" +
-            kTxt +
-            R"(,"version":{"versionType":"2","owner":"ALICE","workspace":""},"winformat":"0"})")));
-    ASSERT_EQ(aRead->code(), "0") << aRead->text();
-    EXPECT_EQ(aRead->cdata(), "fine");
 
     {
         server::Engine aDying(server::openRepositoryFile(path()));
