@@ -113,6 +113,7 @@ TEST_F(EngineArchives, ARoundTripCarriesEveryByteAndASecondImportChangesNothing)
     EXPECT_EQ(count(*anImport, "activateCount"), "4");
     EXPECT_EQ(getString(getObject(summary(*anImport), "header"), "exportType"), "1");
     // Every byte of a tree through export, import and checkout: DeliveryUnits.ExportImport...
+    EXPECT_EQ(itsTarget.activeContent(kText), kTextBytes) << "bytes that are no UTF-8";
     EXPECT_EQ(itsTarget.activeContent(kImage), kImageBytes);
     auto aPackage = itsTarget.readPackage("p.sub");
     EXPECT_EQ(aPackage->get("delivery_unit"), "DU");
