@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <tuple>
 
 using namespace enginetest;
 using ::testing::AllOf;
@@ -155,21 +154,12 @@ TEST_F(EngineVersions, ActivationModesDecideWhatHappensWithErrors) {
 }
 
 TEST_F(EngineVersions, HistoricalReadsByNumberAndByTimestamp) {
-    {
-        server::RepositoryStore aStore(server::openRepositoryFile(path()));
-        server::Transaction aTransaction(aStore.database(), true);
-        std::int64_t anObject = aStore.createObject({"p", "a", "txt"});
-        for (const auto& [aNumber, aContent, aTime] :
-             {std::tuple{1, "january", "2024-01-01"}, std::tuple{2, "february", "2024-02-01"}}) {
-            server::HistoryRecord anEntry;
-            anEntry.itsActivatedBy = "ALICE";
-            anEntry.itsNumber = aNumber;
-            anEntry.itsContent = aContent;
-            anEntry.itsActivatedAt = std::string(aTime) + " 10:00:00.000";
-            aStore.appendHistory(anObject, anEntry);
-        }
-        aTransaction.commit();
+    for (const auto& [aContent, aBase] : {std::pair{"january", ""}, std::pair{"february", "1"}}) {
+        write("ALICE", kTxt, aContent, *aBase ? basedOn(aBase) : "");
+        ASSERT_EQ(activate("ALICE", {kTxt})->code(), "0");
     }
+    server::SqliteDatabase(path(), false)
+        .execute("UPDATE history SET activated_at = '2024-0' || version_nr || '-01 10:00:00.000'");
     auto aByNumber = read(kActive, kTxt, R"({"versionType":"3","versionNr":"1"})");
     EXPECT_EQ(aByNumber->cdata(), "january");
     EXPECT_EQ(aByNumber->meta("type"), "3");

@@ -17,7 +17,6 @@ namespace {
 std::string hex(const std::vector<unsigned char>& theBytes) {
     return utils::toHex({reinterpret_cast<const char*>(theBytes.data()), theBytes.size()});
 }
-
 // A stored hash made by the general PBKDF2 of the crypto library, the reference of the own one.
 std::string referenceHash(const std::string& thePassword, const std::vector<unsigned char>& theSalt,
                           int theIterations, std::size_t theSize) {
