@@ -268,9 +268,8 @@ TEST_F(EngineChanges, OnlyTheCreatorOrAnAdministratorAdministersAChangeAndAContr
     EXPECT_EQ(onChange("CAROL", "release", "change", "")->code(), "0");
 }
 
-// The archive of the unit DU (packages a and a.sub) is imported again after the unit lost a.sub
-// to the unit OTHER and both packages gained an object the archive does not carry; then DU is
-// undeployed.
+// DU's archive (packages a and a.sub) again after a.sub went to OTHER and both packages gained an
+// object the archive does not carry; then DU is undeployed.
 TEST_F(EngineChanges, ImportsThatDeleteOrTakeAndUndeploysAreForAdministrators) {
     ASSERT_EQ(toggle("ALICE", "off")->code(), "0");
     const std::string aY = object("a.sub", "y", "txt");

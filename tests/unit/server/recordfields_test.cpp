@@ -19,9 +19,8 @@ std::vector<RecordField> extended(RecordDescription theFields, std::string_view 
     return anExtended;
 }
 
-// A repository file whose package, delivery-unit, change and contributor tables have one column
-// more, with an engine that knows them from its descriptions; users ALICE and BOB, change
-// tracking on.
+// Packages, delivery units, changes and contributors with one column more, which the engine knows
+// from its descriptions; users ALICE and BOB, change tracking on.
 class ExtendedRecords : public ::testing::Test, public EngineFixture {
 protected:
     ExtendedRecords() {

@@ -1,6 +1,5 @@
-// A failure at any statement of a request or of the file's upgrade leaves the
-// repository as it was and is the error that the caller sees, also when the rollback after it
-// fails as well.
+// A failure at any statement of a request or of the file's upgrade leaves the repository as it
+// was and is the error that the caller sees, also when the rollback after it fails as well.
 
 #include "sqlitefile/fileschema.hpp"
 #include "tests/unit/server/enginetestsupport.hpp"
