@@ -19,7 +19,9 @@
 
 namespace enginetest {
 
-class FailingDatabase final : public RepositoryAccess::server::SqlDatabase {
+using namespace RepositoryAccess;
+
+class FailingDatabase final : public server::SqlDatabase {
 public:
     explicit FailingDatabase(std::unique_ptr<SqlDatabase> theInner)
         : itsInner(std::move(theInner)) {}
@@ -38,12 +40,12 @@ public:
         return "injected failure at statement " + std::to_string(theNumber);
     }
 
-    RepositoryAccess::server::SqlQuery query(const std::string& theSql) override {
-        RepositoryAccess::server::SqlStatement& anInner = itsInner->query(theSql).statement();
+    server::SqlQuery query(const std::string& theSql) override {
+        server::SqlStatement& anInner = itsInner->query(theSql).statement();
         std::unique_ptr<Statement>& aSlot = itsStatements[&anInner];
         if (!aSlot)
             aSlot = std::make_unique<Statement>(anInner, *this);
-        return RepositoryAccess::server::SqlQuery(*aSlot);
+        return server::SqlQuery(*aSlot);
     }
     void execute(const std::string& theSql) override {
         count();
@@ -77,7 +79,7 @@ public:
     }
 
 private:
-    class Statement final : public RepositoryAccess::server::SqlStatement {
+    class Statement final : public server::SqlStatement {
     public:
         Statement(SqlStatement& theInner, FailingDatabase& theOwner)
             : itsInner(theInner), itsOwner(theOwner) {}
@@ -96,9 +98,7 @@ private:
             return itsInner.step();
         }
         int columnCount() const override { return itsInner.columnCount(); }
-        RepositoryAccess::server::SqlValueKind kind(int theColumn) const override {
-            return itsInner.kind(theColumn);
-        }
+        server::SqlValueKind kind(int theColumn) const override { return itsInner.kind(theColumn); }
         std::string text(int theColumn) const override { return itsInner.text(theColumn); }
         std::int64_t integer(int theColumn) const override { return itsInner.integer(theColumn); }
         void reset() noexcept override { itsInner.reset(); }
@@ -112,16 +112,15 @@ private:
         if (++itsCount != itsFailAt)
             return;
         itsFailed = true;
-        throw RepositoryAccess::server::StorageError(message(itsFailAt));
+        throw server::StorageError(message(itsFailAt));
     }
     void failRollback() {
         if (itsFailed && itsRollbackFails)
-            throw RepositoryAccess::server::StorageError("injected rollback failure");
+            throw server::StorageError("injected rollback failure");
     }
 
     std::unique_ptr<SqlDatabase> itsInner;
-    std::map<const RepositoryAccess::server::SqlStatement*, std::unique_ptr<Statement>>
-        itsStatements;
+    std::map<const server::SqlStatement*, std::unique_ptr<Statement>> itsStatements;
     int itsCount = 0;
     int itsFailAt = 0;
     bool itsRollbackFails = false;
@@ -131,7 +130,7 @@ private:
 // Every row of every table of the repository file at thePath, with its tables' definitions and
 // storage level, read on a connection of its own: equal texts, equal repositories.
 inline std::string dumpRepository(const std::string& thePath) {
-    RepositoryAccess::server::SqliteDatabase aDatabase(thePath, false);
+    server::SqliteDatabase aDatabase(thePath, false);
     std::string aDump;
     std::vector<std::string> aTables;
     {
@@ -168,12 +167,11 @@ inline std::string dumpRepository(const std::string& thePath) {
 template <typename Run> void runThroughFailures(const std::string& thePath, const Run& theRun) {
     const std::string aBefore = dumpRepository(thePath);
     for (int n = 1;; ++n) {
-        FailingDatabase aDatabase(
-            std::make_unique<RepositoryAccess::server::SqliteDatabase>(thePath, false));
+        FailingDatabase aDatabase(std::make_unique<server::SqliteDatabase>(thePath, false));
         aDatabase.failAt(n, n % 2 == 0);
         try {
             theRun(aDatabase);
-        } catch (const RepositoryAccess::server::StorageError& anError) {
+        } catch (const server::StorageError& anError) {
             EXPECT_EQ(std::string(anError.what()), FailingDatabase::message(n));
         }
         if (!aDatabase.failed())
