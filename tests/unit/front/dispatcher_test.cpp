@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <set>
 #include <sstream>
 
+#include "core/commandsyntax.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/runstatistics.hpp"
+#include "core/textcase.hpp"
 #include "front/parameterparser.hpp"
 #include "tests/unit/front/recordinghost.hpp"
 
@@ -30,7 +33,28 @@ std::string dispatch(RecordingHost& theHost, std::vector<std::string> theArgumen
 
 using Steps = std::vector<std::string>;
 
+std::set<std::string> syntaxActions(bool theAdvanced) {
+    std::set<std::string> aWords;
+    for (const CommandSyntaxEntry& anEntry : commandsyntax::buildTable(theAdvanced))
+        aWords.insert(textcase::lower(anEntry.itsAction));
+    return aWords;
+}
+
 } // namespace
+
+// A word that parses but is not dispatched falls back to the help. The one such word is
+// "rebase": without advanced mode it shows the help, with it the parser makes it a checkout.
+TEST(ActionTables, EveryParsedActionIsDispatchedOnce) {
+    std::set<std::string> aDispatched;
+    for (const DispatchEntry& anEntry : dispatcher::table())
+        EXPECT_TRUE(aDispatched.insert(textcase::lower(std::string(anEntry.itsAction))).second)
+            << anEntry.itsAction << " is dispatched twice";
+    std::set<std::string> aParsed = syntaxActions(false);
+    EXPECT_EQ(aParsed.erase("rebase"), 1u);
+    EXPECT_EQ(aParsed, aDispatched);
+    for (const std::string& aWord : syntaxActions(true))
+        EXPECT_TRUE(aWord == "rebase" || aDispatched.count(aWord)) << aWord;
+}
 
 // The steps of command lines whose sequence depends on their words only.
 TEST(Sequences, StepsOfEachCommandLine) {
@@ -39,7 +63,6 @@ TEST(Sequences, StepsOfEachCommandLine) {
         Steps itsSteps;
     } aTable[] = {
         {{"COMMIT"}, {"actionCommit"}},
-        {{"LOG", "p1/"}, {"actionLog"}},
         {{}, {"actionHelp"}},
         {{"rebase"}, {"actionHelp"}},
         {{"--action=nosuch"}, {"actionHelp"}},
