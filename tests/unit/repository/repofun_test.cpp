@@ -1,18 +1,12 @@
 #include "core/error.hpp"
-#include "core/parameters.hpp"
 #include "core/perftrace.hpp"
-#include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunchangetracking.hpp"
 #include "repository/repofundeliveryunits.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
-#include "server/repositorystore.hpp"
-#include "server/transaction.hpp"
-#include "sqlitefile/repositoryfile.hpp"
 #include "tests/support/messages.hpp"
-#include "tests/support/process.hpp"
-#include "tests/support/repositoryfile.hpp"
+#include "tests/unit/repository/repositoryfiletest.hpp"
 
 #include <gtest/gtest.h>
 
@@ -47,40 +41,13 @@ std::pair<int, int> reads(const std::string& theEcho) {
     return {echoed(theEcho, "ReadObjectsRequest"), echoed(theEcho, "ReadObjectRequest")};
 }
 
-// A repository file with user ALICE and package p, connected as ALICE outside any workspace.
-class RepoFunTest : public ::testing::Test {
+// Connected as ALICE outside any workspace, with package p.
+class RepoFunTest : public repotest::RepositoryFileTest {
 protected:
     void SetUp() override {
-        itsFile = kivotest::makeRepositoryFile(itsDir.path(), "ALICE", "secret");
-        options({});
+        RepositoryFileTest::SetUp();
+        options("ALICE", "secret");
         repofunpackages::createPackage("p", false);
-    }
-
-    void TearDown() override {
-        connection::close();
-        installParameters({});
-    }
-
-    // Connection options plus flags and values; the open connection is kept.
-    void options(std::initializer_list<Parameter> theFlags,
-                 std::initializer_list<std::pair<Parameter, std::string>> theValues = {}) {
-        ParameterValues aValues;
-        aValues.setValue(params::hostName, "file:" + itsFile);
-        aValues.setValue(params::userName, "ALICE");
-        aValues.setValue(params::passWord, "secret");
-        for (const Parameter& aFlag : theFlags)
-            aValues.setFlag(aFlag);
-        for (const auto& [aParameter, aValue] : theValues)
-            aValues.setValue(aParameter, aValue);
-        installParameters(aValues);
-    }
-
-    // Changes a setting as `kivo-repo set FILE NAME VALUE` does.
-    void setting(const std::string& theName, const std::string& theValue) {
-        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
-        server::Transaction aTransaction(aStore.database(), true);
-        aStore.setSetting(theName, theValue);
-        aTransaction.commit();
     }
 
     // Writes and activates objects of package p; returns them with their active metadata.
@@ -113,9 +80,6 @@ protected:
             EXPECT_EQ(aContents[i].itsContent, "content of " + theObjects[i].name());
         return anEcho;
     }
-
-    kivotest::TempDir itsDir;
-    std::string itsFile;
 };
 
 RepositoryResponse answer(const std::string& theCode) {
@@ -172,7 +136,7 @@ TEST_F(RepoFunTest, ObjectVersionsAndLineEnds) {
     anObject.setVersion({1, {}, {}, 0});
     EXPECT_EQ(repofunobjects::readObject(RepositorySession::active(), anObject).itsContent,
               "one\ntwo");
-    options({}, {{params::lineEnd, "WIN"}});
+    options("ALICE", "secret", {}, {{params::lineEnd, "WIN"}});
     EXPECT_EQ(repofunobjects::readObject(RepositorySession::active(), anObject).itsContent,
               "one\r\ntwo");
 }
@@ -276,7 +240,7 @@ TEST_F(RepoFunTest, ManyObjectsAreReadInBulkFromSchema38UnlessNoBulkRead) {
     EXPECT_EQ(reads(readEchoed(anObjects, {params::noBulkRead})), std::make_pair(0, 3));
     EXPECT_EQ(echoed(readEchoed(anObjects), "GetDBSchemaVersionRequest"), 0)
         << "a connection asks for the schema version once";
-    options({});
+    options("ALICE", "secret");
 
     // b as a historical version, d only inactive, and c once more as a historical version.
     std::vector<RepositoryObject> aMixed = anObjects;
@@ -291,7 +255,7 @@ TEST_F(RepoFunTest, ManyObjectsAreReadInBulkFromSchema38UnlessNoBulkRead) {
     aMixed.back().setMetaData(aHistorical);
     EXPECT_EQ(reads(readEchoed(aMixed)), std::make_pair(2, 2));
 
-    options({});
+    options("ALICE", "secret");
     setting("schema_version", "37");
     connection::close();
     const std::string anEcho = readEchoed(anObjects);
