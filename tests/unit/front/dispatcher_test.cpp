@@ -140,8 +140,9 @@ TEST(Sequences, PushWithForceResolvesLocallyAndRestoresTheFlags) {
     EXPECT_EQ(exitstatus::get(), 1); // the second commit failed again after the reset
 }
 
-// The cascade through the workspace below API 16 and the native deletion from it on are the
-// end-to-end tests Packages.ForcedDelete*'s; outside a workspace only the deletion runs.
+// Outside a workspace only the deletion runs. The cascade through the workspace below API 16 and
+// the native deletion from it on are the end-to-end tests Packages.ForcedDeleteBelowApi16Goes...
+// and Packages.ForcedDeleteTakesTheTreeNatively...'s.
 TEST(Sequences, DeleteOutsideAWorkspaceOnlyDeletes) {
     RecordingHost aHost;
     aHost.itsWorkspaceOpen = false;
