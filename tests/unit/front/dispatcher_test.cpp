@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <set>
 #include <sstream>
 
+#include "core/commandsyntax.hpp"
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/runstatistics.hpp"
+#include "core/textcase.hpp"
 #include "front/parameterparser.hpp"
 #include "tests/unit/front/recordinghost.hpp"
 
@@ -30,7 +33,28 @@ std::string dispatch(RecordingHost& theHost, std::vector<std::string> theArgumen
 
 using Steps = std::vector<std::string>;
 
+std::set<std::string> syntaxActions(bool theAdvanced) {
+    std::set<std::string> aWords;
+    for (const CommandSyntaxEntry& anEntry : commandsyntax::buildTable(theAdvanced))
+        aWords.insert(textcase::lower(anEntry.itsAction));
+    return aWords;
+}
+
 } // namespace
+
+// A word that parses but is not dispatched falls back to the help. The one such word is
+// "rebase": without advanced mode it shows the help, with it the parser makes it a checkout.
+TEST(ActionTables, EveryParsedActionIsDispatchedOnce) {
+    std::set<std::string> aDispatched;
+    for (const DispatchEntry& anEntry : dispatcher::table())
+        EXPECT_TRUE(aDispatched.insert(textcase::lower(std::string(anEntry.itsAction))).second)
+            << anEntry.itsAction << " is dispatched twice";
+    std::set<std::string> aParsed = syntaxActions(false);
+    EXPECT_EQ(aParsed.erase("rebase"), 1u);
+    EXPECT_EQ(aParsed, aDispatched);
+    for (const std::string& aWord : syntaxActions(true))
+        EXPECT_TRUE(aWord == "rebase" || aDispatched.count(aWord)) << aWord;
+}
 
 // The steps of command lines whose sequence depends on their words only.
 TEST(Sequences, StepsOfEachCommandLine) {
@@ -39,7 +63,6 @@ TEST(Sequences, StepsOfEachCommandLine) {
         Steps itsSteps;
     } aTable[] = {
         {{"COMMIT"}, {"actionCommit"}},
-        {{"LOG", "p1/"}, {"actionLog"}},
         {{}, {"actionHelp"}},
         {{"rebase"}, {"actionHelp"}},
         {{"--action=nosuch"}, {"actionHelp"}},
@@ -117,56 +140,20 @@ TEST(Sequences, PushWithForceResolvesLocallyAndRestoresTheFlags) {
     EXPECT_EQ(exitstatus::get(), 1); // the second commit failed again after the reset
 }
 
-TEST(Sequences, DeleteRunsThePackageCascadeOnOlderRepositories) {
+// Outside a workspace only the deletion runs. The cascade through the workspace below API 16 and
+// the native deletion from it on are the end-to-end tests Packages.ForcedDeleteBelowApi16Goes...
+// and Packages.ForcedDeleteTakesTheTreeNatively...'s.
+TEST(Sequences, DeleteOutsideAWorkspaceOnlyDeletes) {
     RecordingHost aHost;
-    aHost.itsApiVersion = 15;
-    dispatch(aHost, {"delete", "package", "p", "--force"});
-    EXPECT_EQ(
-        aHost.itsSteps,
-        (Steps{"open", "lock", "actionTrack +force", "actionCheckOut +force", "delete files p",
-               "actionCommit +noTips +local +noCompare", "actionActivate +noTips +local +noCompare",
-               "actionResolve +noTips +local +noCompare", "actionCommit +noTips +local +noCompare",
-               "actionActivate +local +noCompare", "actionDelete +force", "actionDiscard +force",
-               "actionUnTrack +force"}));
-
-    aHost.itsSteps.clear();
-    aHost.itsApiVersion = 16;
-    dispatch(aHost, {"delete", "package", "p", "--force"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"open", "actionDelete +force", "actionDiscard +force",
-                                     "actionUnTrack +force"}));
-
-    aHost.itsSteps.clear();
     aHost.itsWorkspaceOpen = false;
     dispatch(aHost, {"delete", "package", "p", "--force"});
     EXPECT_EQ(aHost.itsSteps, (Steps{"open", "actionDelete +force"}));
 }
 
-TEST(Sequences, TransportExportsEachUnitThenImportsAllAndRemovesItsFiles) {
-    RecordingHost aHost;
-    std::vector<std::string> aSeen;
-    aHost.itsEffects[ActionKind::exportDeliveryUnit] = [&] {
-        aSeen.push_back(getValue(params::deliveryUnit) + "->" + getValue(params::fileName) + " @" +
-                        getValue(params::hostName));
-    };
-    aHost.itsEffects[ActionKind::importFiles] = [&] {
-        for (const auto& aFile : parameters().getValues(params::fileName))
-            aSeen.push_back("import " + aFile + " @" + getValue(params::hostName) + " as " +
-                            getValue(params::userName));
-    };
-    std::string anOut = dispatch(aHost, {"transport", "DU1", "DU2", "--sourceHost=src:1",
-                                         "--host=run:1", "--user=me", "--targetUser=them"});
-    EXPECT_EQ(aSeen, (std::vector<std::string>{"DU1->/tmp/transport_1.tgz @src:1",
-                                               "DU2->/tmp/transport_2.tgz @src:1",
-                                               "import /tmp/transport_1.tgz @run:1 as them",
-                                               "import /tmp/transport_2.tgz @run:1 as them"}));
-    EXPECT_EQ(anOut, "\nSource host name: src:1\nSource user name: me\n\n" + std::string(60, '-') +
-                         "\nTarget host name: run:1\nTarget user name: them\n");
-    EXPECT_EQ(aHost.itsSteps.front(), "open");
-    EXPECT_EQ(aHost.itsSteps.back(), "remove /tmp/transport_2.tgz");
-    EXPECT_EQ(getValue(params::hostName), "run:1");
-    EXPECT_EQ(getValue(params::userName), "me");
-
-    // A step that fails still leaves no export file behind.
+// A step that fails still leaves no export file behind (the exports, imports, headers and
+// switched connections of a transport that succeeds are the end-to-end test
+// DeliveryUnits.TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles's).
+TEST(Sequences, AFailedTransportRemovesItsFiles) {
     RecordingHost aFailing;
     aFailing.itsEffects[ActionKind::importFiles] = [] { throw Error("import broke"); };
     installParameters(parameterparser::parseCommandLine({"transport", "DU1", "DU2", "--host=h:1"}));

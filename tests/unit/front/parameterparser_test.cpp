@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
-
 #include "core/error.hpp"
 #include "tests/support/messages.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
@@ -30,15 +27,8 @@ TEST(ParameterTable, HoldsEveryParameterAndAliasOnce) {
     const auto& aMap = parameterparser::parameterMap();
     for (std::size_t i = 1; i < aMap.size(); ++i)
         EXPECT_LT(aMap[i - 1].first, aMap[i].first) << "duplicate or unsorted key";
-    for (const auto& aDefinition : parameterparser::definitions())
-        if (!aDefinition.itsVariable.empty()) {
-            EXPECT_TRUE(aDefinition.itsVariable.starts_with("KIVO_"));
-            EXPECT_NE(aDefinition.itsEnvironmentKind, EnvironmentKind::none);
-        }
     EXPECT_EQ(parameterparser::lookupParameter("ActivationMode"), params::activationMode);
     EXPECT_EQ(parameterparser::lookupParameter("HO"), params::historicalObject);
-    EXPECT_EQ(parameterparser::lookupParameter("version_sp"), params::versionSP);
-    EXPECT_EQ(parameterparser::lookupParameter("V"), params::verbose);
     EXPECT_EQ(kivotest::messageOf([] { parameterparser::lookupParameter("nosuch"); }),
               "The parameter: nosuch is not supported");
 }
@@ -76,15 +66,6 @@ TEST(CommandLine, HelpAndVersionSpellingsBecomeWords) {
     auto aValues = parse({"checkout", "-h"});
     EXPECT_EQ(aValues.getValue(params::what), "objects");
     EXPECT_EQ(aValues.getValue(params::object), "help");
-}
-
-TEST(CommandLine, UnmatchedWordsAreListedBeforeTheFailure) {
-    std::ostringstream aCaptured;
-    auto* anOld = std::cout.rdbuf(aCaptured.rdbuf());
-    std::string aMessage = failureOf({"frobnicate", "a", "--with=x", "-v"});
-    std::cout.rdbuf(anOld);
-    EXPECT_EQ(aMessage, "kivo: Could not parse commandline arguments: See \"kivo help\".");
-    EXPECT_EQ(aCaptured.str(), "Arguments:\nfrobnicate\na\n--v=X\n--with=x\n");
 }
 
 TEST(Environment, FlagsNeedExactlyOneAndValuesFillOnlyEmptyParameters) {
@@ -134,13 +115,9 @@ TEST(AdvancedMode, RewritesActionsAndPackageScope) {
     }
 }
 
-TEST(Recording, DumpAndCommandLineMaskPasswords) {
-    auto aValues = parse({"status", "-v", "--passwd=secret", "--sslKeyStorePassword=s2"});
-    EXPECT_EQ(parameterparser::parameterDump(aValues),
-              "{\"action\":status,\n\"passWord\":********,\n\"sslKeyStorePassword\":********,\n"
-              "\"verbose\":X,\n\"what\":trackedPackages}");
+// The dump's masking is the end-to-end test RunSequence.ArgumentEchoByTheEnvironment's.
+TEST(Recording, CommandLineMasksPasswords) {
     EXPECT_EQ(parameterparser::recordedCommandLine(
                   {"kivo", "status", "--PassWord=secret", "--targetPassWd=x", "--user=u"}),
               "kivo status --PassWord=******** --targetPassWd=******** --user=u");
-    EXPECT_EQ(parameterparser::parameterDump(ParameterValues{}), "{}");
 }

@@ -1,18 +1,13 @@
 #include "core/console.hpp"
 #include "core/error.hpp"
-#include "core/parameters.hpp"
 #include "dbclient/keystore.hpp"
-#include "repository/connection.hpp"
 #include "repository/respbase.hpp"
 #include "repository/respobjects.hpp"
 #include "repository/resppackages.hpp"
 #include "server/engine.hpp"
-#include "server/repositorystore.hpp"
-#include "server/transaction.hpp"
 #include "sqlitefile/repositoryfile.hpp"
 #include "tests/support/messages.hpp"
-#include "tests/support/process.hpp"
-#include "tests/support/repositoryfile.hpp"
+#include "tests/unit/repository/repositoryfiletest.hpp"
 
 #include <gtest/gtest.h>
 
@@ -44,48 +39,18 @@ std::string readPackageJson(const std::string& thePackage) {
     return R"({"action":"read","what":"package","package":")" + thePackage + R"("})";
 }
 
-// A repository file with user ALICE (password "secret"), a key store in the test's folder and a
-// clean parameter store; the connection is closed after each test.
-class ConnectionTest : public ::testing::Test {
+// A key store in the test's folder.
+class ConnectionTest : public repotest::RepositoryFileTest {
 protected:
     void SetUp() override {
-        itsFile = kivotest::makeRepositoryFile(itsDir.path(), "ALICE", "secret");
+        RepositoryFileTest::SetUp();
         itsKeyDir = (itsDir.path() / "keys").string();
         setenv("ZEVUSERSTORE_HOME", itsKeyDir.c_str(), 1);
-        installParameters({});
     }
 
     void TearDown() override {
-        connection::close();
-        installParameters({});
+        RepositoryFileTest::TearDown();
         unsetenv("ZEVUSERSTORE_HOME");
-    }
-
-    void setting(const std::string& theName, const std::string& theValue) {
-        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
-        server::Transaction aTransaction(aStore.database(), true);
-        aStore.setSetting(theName, theValue);
-        aTransaction.commit();
-    }
-
-    // Sets the options for host, user and password, plus any further flags and values
-    // (which replace those).
-    void options(const std::string& theUser, const std::string& thePassword,
-                 std::initializer_list<Parameter> theFlags = {},
-                 std::initializer_list<std::pair<Parameter, std::string>> theValues = {}) {
-        ParameterValues aValues;
-        aValues.setValue(params::hostName, "file:" + itsFile);
-        if (!theUser.empty())
-            aValues.setValue(params::userName, theUser);
-        if (!thePassword.empty())
-            aValues.setValue(params::passWord, thePassword);
-        for (const Parameter& aFlag : theFlags)
-            aValues.setFlag(aFlag);
-        for (const auto& [aParameter, aValue] : theValues) {
-            aValues.unset(aParameter);
-            aValues.setValue(aParameter, aValue);
-        }
-        installParameters(aValues);
     }
 
     std::string openError() {
@@ -101,8 +66,6 @@ protected:
             .size();
     }
 
-    kivotest::TempDir itsDir;
-    std::string itsFile;
     std::string itsKeyDir;
 };
 

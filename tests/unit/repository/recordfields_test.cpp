@@ -106,7 +106,7 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheDeliveryUnitIsSentReadAndPrinted) {
         << aPrinted.str();
 }
 
-TEST(RecordFieldsTest, AnAttributeAddedToTheChangeIsSentReadAndPrinted) {
+TEST(RecordFieldsTest, AnAttributeAddedToTheChangeOrItsContributorIsSentReadAndPrinted) {
     const std::vector<RecordField> aFields = extended(changeFields(), 7);
     Change aChange;
     aChange.itsChangeId = "ZEV-3";
@@ -138,20 +138,19 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheChangeIsSentReadAndPrinted) {
                               "Released at             : \n"
                               "Released by             : \n"
                               "Review note             : m\n");
-}
 
-TEST(RecordFieldsTest, AnAttributeAddedToTheContributorIsReadAndPrinted) {
-    const std::vector<RecordField> aFields = extended(contributorFields(), 4);
-    const Contributor aRead = readFrom(resprecords::readContributor,
-                                       R"({"user":"BOB","status":"2","description":"d",)"
-                                       R"("validatedAt":"t","review_note":"m"})",
-                                       true, aFields);
-    EXPECT_EQ(aRead.itsStatus, 2);
-    std::ostringstream aPrinted;
-    respprinters::printContributor(aRead, aPrinted, aFields);
-    EXPECT_EQ(aPrinted.str(), "User                    : BOB\n"
-                              "Status                  : 2 (validated)\n"
-                              "Description             : d\n"
-                              "Validated at            : t\n"
-                              "Review note             : m\n");
+    // The contributors of a change are read and printed the same way.
+    const std::vector<RecordField> aContributorFields = extended(contributorFields(), 4);
+    const Contributor aContributor = readFrom(resprecords::readContributor,
+                                              R"({"user":"BOB","status":"2","description":"d",)"
+                                              R"("validatedAt":"t","review_note":"m"})",
+                                              true, aContributorFields);
+    EXPECT_EQ(aContributor.itsStatus, 2);
+    std::ostringstream aContributorPrinted;
+    respprinters::printContributor(aContributor, aContributorPrinted, aContributorFields);
+    EXPECT_EQ(aContributorPrinted.str(), "User                    : BOB\n"
+                                         "Status                  : 2 (validated)\n"
+                                         "Description             : d\n"
+                                         "Validated at            : t\n"
+                                         "Review note             : m\n");
 }

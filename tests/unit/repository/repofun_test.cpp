@@ -1,18 +1,12 @@
 #include "core/error.hpp"
-#include "core/parameters.hpp"
 #include "core/perftrace.hpp"
-#include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
 #include "repository/repofunchangetracking.hpp"
 #include "repository/repofundeliveryunits.hpp"
 #include "repository/repofunobjects.hpp"
 #include "repository/repofunpackages.hpp"
-#include "server/repositorystore.hpp"
-#include "server/transaction.hpp"
-#include "sqlitefile/repositoryfile.hpp"
 #include "tests/support/messages.hpp"
-#include "tests/support/process.hpp"
-#include "tests/support/repositoryfile.hpp"
+#include "tests/unit/repository/repositoryfiletest.hpp"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +21,6 @@ namespace {
 namespace perftrace = RepositoryAccess::perftrace;
 using kivotest::messageOf;
 using kivotest::messagesOf;
-
-// Expects the call to fail with a message that begins with thePrefix (the rest is the server's).
-void expectFailureBeginning(const std::function<void()>& theCall, const std::string& thePrefix) {
-    std::string aMessage = messageOf(theCall);
-    EXPECT_EQ(aMessage.substr(0, thePrefix.size()), thePrefix) << aMessage;
-}
 
 SharedString text(const std::string& theText) {
     return std::make_shared<const std::string>(theText);
@@ -53,40 +41,13 @@ std::pair<int, int> reads(const std::string& theEcho) {
     return {echoed(theEcho, "ReadObjectsRequest"), echoed(theEcho, "ReadObjectRequest")};
 }
 
-// A repository file with user ALICE and package p, connected as ALICE outside any workspace.
-class RepoFunTest : public ::testing::Test {
+// Connected as ALICE outside any workspace, with package p.
+class RepoFunTest : public repotest::RepositoryFileTest {
 protected:
     void SetUp() override {
-        itsFile = kivotest::makeRepositoryFile(itsDir.path(), "ALICE", "secret");
-        options({});
+        RepositoryFileTest::SetUp();
+        options("ALICE", "secret");
         repofunpackages::createPackage("p", false);
-    }
-
-    void TearDown() override {
-        connection::close();
-        installParameters({});
-    }
-
-    // Connection options plus flags and values; the open connection is kept.
-    void options(std::initializer_list<Parameter> theFlags,
-                 std::initializer_list<std::pair<Parameter, std::string>> theValues = {}) {
-        ParameterValues aValues;
-        aValues.setValue(params::hostName, "file:" + itsFile);
-        aValues.setValue(params::userName, "ALICE");
-        aValues.setValue(params::passWord, "secret");
-        for (const Parameter& aFlag : theFlags)
-            aValues.setFlag(aFlag);
-        for (const auto& [aParameter, aValue] : theValues)
-            aValues.setValue(aParameter, aValue);
-        installParameters(aValues);
-    }
-
-    // Changes a setting as `kivo-repo set FILE NAME VALUE` does.
-    void setting(const std::string& theName, const std::string& theValue) {
-        server::RepositoryStore aStore(server::openRepositoryFile(itsFile));
-        server::Transaction aTransaction(aStore.database(), true);
-        aStore.setSetting(theName, theValue);
-        aTransaction.commit();
     }
 
     // Writes and activates objects of package p; returns them with their active metadata.
@@ -119,17 +80,7 @@ protected:
             EXPECT_EQ(aContents[i].itsContent, "content of " + theObjects[i].name());
         return anEcho;
     }
-
-    kivotest::TempDir itsDir;
-    std::string itsFile;
 };
-
-// An update of thePackage that keeps every attribute.
-PackageAttributes unchangedPackage(const std::string& thePackage) {
-    const std::string aKeep = "__unset__";
-    return {thePackage, aKeep, aKeep, aKeep, aKeep, aKeep, aKeep, aKeep,
-            aKeep,      aKeep, aKeep, aKeep, aKeep, aKeep, {}};
-}
 
 RepositoryResponse answer(const std::string& theCode) {
     return RepositoryResponse(
@@ -170,80 +121,103 @@ TEST(RepoFunContent, PropertiesCDataTurnsIntoLatin1AndOtherSuffixesStayBytes) {
             "Invalid UTF-8 start byte (\"\xE2\" 0xe2)"}));
 }
 
-TEST_F(RepoFunTest, InactiveWorkspacesAreListedAndDeletedByTheirOwnerOnly) {
-    repofunobjects::writeObject(RepositoryObject("p", "x", "txt"), text("x"));
-    auto aWorkSpaces = repofunbase::listInactiveWorkSpaces(RepositorySession::active(), "");
-    ASSERT_EQ(aWorkSpaces.size(), 1u);
-    EXPECT_EQ(aWorkSpaces[0].itsUser, "ALICE");
-    EXPECT_EQ(aWorkSpaces[0].itsWorkSpace, "");
-    repofunbase::deleteInactiveWorkSpace("ALICE", "");
-    EXPECT_TRUE(repofunbase::listInactiveWorkSpaces(RepositorySession::active(), "").empty());
-    expectFailureBeginning([] { repofunbase::deleteInactiveWorkSpace("BOB", "ws"); },
-                           "Failed to delete inactive workspace ws(40120)");
-}
-
-TEST_F(RepoFunTest, ObjectLifecycleFromWriteToHistory) {
+// What the workspace layer reads of an object: the version types and the line ends, stored
+// content unchanged unless the user asks for "WIN". A time before the first activation has no
+// version: an empty historical record.
+TEST_F(RepoFunTest, ObjectVersionsAndLineEnds) {
     RepositoryObject anObject("p", "x", "txt");
-    ObjectMetaData aWritten = repofunobjects::writeObject(anObject, text("one\ntwo"));
-    EXPECT_EQ(aWritten.itsType, 2);
-    EXPECT_EQ(aWritten.itsVersionId, 1);
-    EXPECT_EQ(repofunobjects::readInactiveObjectMetaData(anObject).itsVersionId, 1);
-    auto anInactive =
-        repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(), "p", "*");
-    ASSERT_EQ(anInactive.size(), 1u);
-    EXPECT_EQ(anInactive[0].key(), "p.x.txt");
-
-    ActivationResult aResult = repofunobjects::activateObjects({anObject}, "0", "");
-    EXPECT_EQ(aResult.itsError.itsCode, "0");
-    EXPECT_FALSE(aResult.itsActivationId.empty());
+    EXPECT_EQ(repofunobjects::writeObject(anObject, text("one\ntwo")).itsType, 2);
+    EXPECT_EQ(repofunobjects::activateObjects({anObject}, "0", "").itsError.itsCode, "0");
     EXPECT_EQ(repofunobjects::readActiveObjectMetaData(anObject).itsType, 1);
-    EXPECT_TRUE(repofunobjects::existsObject(RepositorySession::active(), anObject));
-    EXPECT_EQ(repofunobjects::getNumberOfLatestVersion(RepositorySession::active(), anObject), 1);
-    EXPECT_EQ(repofunobjects::listHistory(anObject).size(), 1u);
-    EXPECT_EQ(repofunobjects::findObjects(RepositorySession::active(), "p", "x").size(), 1u);
     EXPECT_EQ(repofunobjects::readHistoricalObjectMetaData(anObject, 1).itsType, 3);
-    EXPECT_FALSE(repofunobjects::listAllObjectTypes("0").empty());
-
-    // A time before the first activation has no version: an empty historical record.
     ObjectMetaData aBefore = repofunobjects::readHistoricalObjectMetaData("2000-01-01", anObject);
     EXPECT_EQ(aBefore.itsType, 3);
     EXPECT_EQ(aBefore.itsActivatedAt, "");
-
-    // Line ends: stored content comes back unchanged unless the user asks for "WIN".
-    RepositoryObject anActive = anObject;
-    anActive.setVersion({1, {}, {}, 0});
-    EXPECT_EQ(repofunobjects::readObject(RepositorySession::active(), anActive).itsContent,
+    anObject.setVersion({1, {}, {}, 0});
+    EXPECT_EQ(repofunobjects::readObject(RepositorySession::active(), anObject).itsContent,
               "one\ntwo");
-    options({}, {{params::lineEnd, "WIN"}});
-    EXPECT_EQ(repofunobjects::readObject(RepositorySession::active(), anActive).itsContent,
+    options("ALICE", "secret", {}, {{params::lineEnd, "WIN"}});
+    EXPECT_EQ(repofunobjects::readObject(RepositorySession::active(), anObject).itsContent,
               "one\r\ntwo");
-
-    EXPECT_FALSE(repofunobjects::deleteObject(anActive));
-    repofunobjects::revertObjects({anObject});
-    EXPECT_TRUE(repofunobjects::listInactiveObjects(repofunbase::defaultInactiveSession(), "p", "*")
-                    .empty());
 }
 
-TEST_F(RepoFunTest, ObjectFailuresNameTheOperationAndTheServerTriple) {
-    EXPECT_EQ(messageOf([] {
-                  repofunobjects::writeObject(RepositoryObject("nopkg", "x", "txt"), text("x"));
-              }),
-              "Failed to write object x.txt (40111): Package does not exist: nopkg");
+// Each failure names the operation and ends in the server's triple; where the server's text
+// is not the point only the beginning is compared (itsWhole false). Imports hand their triple
+// to the caller instead, and a search without a match (40101) is an empty answer.
+TEST_F(RepoFunTest, FailuresNameTheOperationAndTheServerTriple) {
+    struct Failure {
+        std::function<void()> itsCall;
+        std::string itsMessage;
+        bool itsWhole = true;
+    };
+    const auto expectFailures = [](const std::vector<Failure>& theFailures) {
+        for (const Failure& aFailure : theFailures) {
+            const std::string aMessage = messageOf(aFailure.itsCall);
+            EXPECT_EQ(aFailure.itsWhole ? aMessage : aMessage.substr(0, aFailure.itsMessage.size()),
+                      aFailure.itsMessage);
+        }
+    };
     RepositoryObject aMissing("p", "gone", "txt");
     aMissing.setVersion({1, {}, {}, 0});
-    EXPECT_EQ(messageOf([&] { repofunobjects::deleteObject(aMissing); }),
-              "Failed to delete object gone.txt (40132): Object does not exist: p/gone.txt");
-    EXPECT_EQ(messageOf([&] { repofunobjects::readObject(RepositorySession::active(), aMissing); }),
-              "Failed to read object \"gone.txt\" (40132): Object does not exist: p/gone.txt");
-    EXPECT_EQ(messageOf([&] { repofunobjects::readActiveObjectMetaData(aMissing); }),
-              "Failed to read active object meta data (40132): Object does not exist: p/gone.txt");
-    EXPECT_EQ(messageOf([&] { repofunobjects::readInactiveObjectMetaData(aMissing); }),
-              "Failed to read inactive object meta data. Exactly one inactive object gone.txt in "
-              "package p expected, but found 0 (possible reason: outdated Repository w/out "
-              "support for number suffixes such as \"1\").");
-    expectFailureBeginning(
-        [&] { repofunobjects::pullInactiveObjects({aMissing}, "ALICE", "other"); },
-        "Failed to pull inactive objects (40132): No");
+    repofundeliveryunits::createDeliveryUnit(
+        {"du", "acme", "Orders", "ALICE", "1", "0", "0", "", "", "", "CA"});
+    expectFailures({
+        {[] { repofunobjects::writeObject(RepositoryObject("nopkg", "x", "txt"), text("x")); },
+         "Failed to write object x.txt (40111): Package does not exist: nopkg"},
+        {[&] { repofunobjects::deleteObject(aMissing); },
+         "Failed to delete object gone.txt (40132): Object does not exist: p/gone.txt"},
+        {[&] { repofunobjects::readObject(RepositorySession::active(), aMissing); },
+         "Failed to read object \"gone.txt\" (40132): Object does not exist: p/gone.txt"},
+        {[&] { repofunobjects::readActiveObjectMetaData(aMissing); },
+         "Failed to read active object meta data (40132): Object does not exist: p/gone.txt"},
+        {[&] { repofunobjects::readInactiveObjectMetaData(aMissing); },
+         "Failed to read inactive object meta data. Exactly one inactive object gone.txt in "
+         "package p expected, but found 0 (possible reason: outdated Repository w/out "
+         "support for number suffixes such as \"1\")."},
+        {[&] { repofunobjects::pullInactiveObjects({aMissing}, "ALICE", "other"); },
+         "Failed to pull inactive objects (40132): No", false},
+        {[] { repofunbase::deleteInactiveWorkSpace("BOB", "ws"); },
+         "Failed to delete inactive workspace ws(40120)", false},
+        {[] { repofunpackages::createPackage("p", false); },
+         "Failed to create package p (40113): Package exists already: p"},
+        {[] { repofunpackages::deletePackage("nothere", false, false); },
+         "Failed to delete package (40111): Package does not exist: nothere"},
+        {[] { repofunpackages::readPackage("nothere"); },
+         "Failed to read package \"nothere\" (40111): Package does not exist: nothere"},
+        {[] { repofundeliveryunits::getDeliveryUnit("gone", "acme"); },
+         "Failed to get delivery unit \"gone\" (vendor: \"acme\") (40116): Delivery unit does "
+         "not exist: gone (acme)"},
+        {[] {
+             repofundeliveryunits::createDeliveryUnit(
+                 {"du", "acme", "", "", "", "", "", "", "", "", ""});
+         },
+         "Failed to create delivery unit (40117): Delivery unit exists already: du (acme)"},
+        {[] { repofunchangetracking::createChange("first"); },
+         "Failed to create change. Description: first (40104): Change tracking is disabled in "
+         "this repository; switch it on first: "},
+        {[] { repofunchangetracking::addContributor("ZEV//1", "BOB"); },
+         "Failed to add contributor. Change id: ZEV//1, contributor: BOB (40102): Change "
+         "\"ZEV//1\" does not exist: ZEV//1"},
+        {[] { repofunchangetracking::mergeChanges("ZEV//1", "ZEV//2"); },
+         "Failed to merge changes. Source change Id: ZEV//1, target change id: ZEV//2 (40102",
+         false},
+    });
+    EXPECT_EQ(repofundeliveryunits::importFile("a.tgz", text("x"), {"1", "1", "0", "0", "0"})
+                  .itsError.itsCode,
+              "40150");
+    EXPECT_TRUE(repofunchangetracking::findChanges({}).empty());
+
+    repofunchangetracking::toggleChangeTracking("on", false);
+    EXPECT_EQ(repofunchangetracking::createChange("first"), "ZEV//1");
+    expectFailures({
+        {[] { repofunchangetracking::validateContribution("ZEV//1", "BOB", "ok"); },
+         "Failed to validate contributor. Change id: ZEV//1, user: BOB, comment: ok (40120", false},
+        {[] { repofunchangetracking::addContributor("ZEV//1", "BOB"); },
+         "Failed to add contributor. Change id: ZEV//1, contributor: BOB (40106): User "
+         "\"BOB\" is not a user of this repository: BOB"},
+        {[] { repofunchangetracking::toggleChangeTracking("off", false); },
+         "Failed to toggle change tracking (40103): ", false},
+    });
 }
 
 // A read hands properties over in Latin-1 through the slot conversion of RepoFunContent.
@@ -266,7 +240,7 @@ TEST_F(RepoFunTest, ManyObjectsAreReadInBulkFromSchema38UnlessNoBulkRead) {
     EXPECT_EQ(reads(readEchoed(anObjects, {params::noBulkRead})), std::make_pair(0, 3));
     EXPECT_EQ(echoed(readEchoed(anObjects), "GetDBSchemaVersionRequest"), 0)
         << "a connection asks for the schema version once";
-    options({});
+    options("ALICE", "secret");
 
     // b as a historical version, d only inactive, and c once more as a historical version.
     std::vector<RepositoryObject> aMixed = anObjects;
@@ -281,7 +255,7 @@ TEST_F(RepoFunTest, ManyObjectsAreReadInBulkFromSchema38UnlessNoBulkRead) {
     aMixed.back().setMetaData(aHistorical);
     EXPECT_EQ(reads(readEchoed(aMixed)), std::make_pair(2, 2));
 
-    options({});
+    options("ALICE", "secret");
     setting("schema_version", "37");
     connection::close();
     const std::string anEcho = readEchoed(anObjects);
@@ -360,119 +334,4 @@ TEST_F(RepoFunTest, BulkReadWithAMissingObjectListsTheErrorObjects) {
               "Successfuly read 3 of 4 objects.\n"
               "Error objects (1):\n"
               "gone.txt (40132): Object does not exist: p/gone.txt\n");
-}
-
-TEST_F(RepoFunTest, PackagesAndTheUnsetRuleOfUpdates) {
-    PackageAttributes aPackage;
-    aPackage.itsPackage = "q";
-    aPackage.itsDescription = "first";
-    aPackage.itsResponsible = "ALICE";
-    repofunpackages::createPackage(aPackage, false);
-    EXPECT_TRUE(repofunpackages::existsPackage("q"));
-    EXPECT_FALSE(repofunpackages::existsPackage("nothere"));
-    EXPECT_EQ(repofunpackages::listRootPackages().size(), 2u);
-    EXPECT_EQ(repofunpackages::listPackages("q").size(), 1u);
-
-    Package aRead = repofunpackages::readPackage("q");
-    PackageAttributes aNewResponsible = unchangedPackage("q");
-    aNewResponsible.itsResponsible = "BOB";
-    repofunpackages::updatePackage(aNewResponsible);
-    Package anUpdated = repofunpackages::readPackage("q");
-    EXPECT_EQ(anUpdated.itsDescription, "first");
-    EXPECT_EQ(anUpdated.itsResponsible, "BOB");
-    EXPECT_EQ(anUpdated.itsSrcSystem, aRead.itsSrcSystem);
-    EXPECT_EQ(anUpdated.itsStructural, aRead.itsStructural);
-
-    EXPECT_EQ(messageOf([&] { repofunpackages::createPackage(aPackage, false); }),
-              "Failed to create package q (40113): Package exists already: q");
-    EXPECT_EQ(messageOf([] { repofunpackages::deletePackage("nothere", false, false); }),
-              "Failed to delete package (40111): Package does not exist: nothere");
-    EXPECT_EQ(messageOf([] { repofunpackages::readPackage("nothere"); }),
-              "Failed to read package \"nothere\" (40111): Package does not exist: nothere");
-    repofunpackages::deletePackage("q", false, false);
-    EXPECT_FALSE(repofunpackages::existsPackage("q"));
-}
-
-TEST_F(RepoFunTest, DeliveryUnitsAreAdministeredExportedImportedAndUndeployed) {
-    EXPECT_EQ(messageOf([] { repofundeliveryunits::getDeliveryUnit("du", "acme"); }),
-              "Failed to get delivery unit \"du\" (vendor: \"acme\") (40116): Delivery unit does "
-              "not exist: du (acme)");
-    EXPECT_FALSE(repofundeliveryunits::existsDeliveryUnit("du", "acme"));
-    repofundeliveryunits::createDeliveryUnit(
-        {"du", "acme", "Orders", "ALICE", "1", "0", "0", "", "", "", "CA"});
-    EXPECT_EQ(messageOf([] {
-                  repofundeliveryunits::createDeliveryUnit(
-                      {"du", "acme", "", "", "", "", "", "", "", "", ""});
-              }),
-              "Failed to create delivery unit (40117): Delivery unit exists already: du (acme)");
-
-    // An update keeps what it passes as "__unset__".
-    const std::string aKeep = "__unset__";
-    repofundeliveryunits::updateDeliveryUnit(
-        {"du", "acme", aKeep, "BOB", aKeep, aKeep, aKeep, aKeep, aKeep, aKeep, aKeep});
-    DeliveryUnit aUnit = repofundeliveryunits::getDeliveryUnit("du", "acme");
-    EXPECT_EQ(aUnit.itsCaption, "Orders");
-    EXPECT_EQ(aUnit.itsResponsible, "BOB");
-    ASSERT_EQ(repofundeliveryunits::listDeliveryUnits().size(), 1u);
-    EXPECT_FALSE(repofundeliveryunits::checkIsDeliveryUnitBroken("du", "acme"));
-
-    PackageAttributes anAssignment = unchangedPackage("p");
-    anAssignment.itsDeliveryUnit = "du";
-    anAssignment.itsDuVendor = "acme";
-    repofunpackages::updatePackage(anAssignment);
-    ExportResult anExport =
-        repofundeliveryunits::exportDeliveryUnit({"du", "acme", "", "1", "", "", "", "", ""});
-    ASSERT_EQ(anExport.itsSummary.itsPackages.size(), 1u);
-    EXPECT_EQ(anExport.itsSummary.itsDeliveryUnit.itsResponsible, "BOB");
-    EXPECT_FALSE(anExport.itsArchive->empty());
-
-    // Imports hand their triple to the caller.
-    ImportOptions anOptions{"1", "1", "0", "0", "0"};
-    ImportResult aDamaged = repofundeliveryunits::importFile("a.tgz", text("x"), anOptions);
-    EXPECT_EQ(aDamaged.itsError.itsCode, "40150");
-    ImportResult anImport = repofundeliveryunits::importMultipleFiles(
-        {"a.tgz", "b.tgz"}, {anExport.itsArchive, anExport.itsArchive}, anOptions);
-    EXPECT_EQ(anImport.itsError.itsCode, "0") << anImport.itsError.itsMessage;
-    EXPECT_EQ(anImport.itsSummary.itsHeaders.size(), 2u);
-
-    UndeploySummary anUndeploy = repofundeliveryunits::undeployDeliveryUnit("du", "acme");
-    EXPECT_EQ(anUndeploy.itsDeletedPackagesCount, "1");
-    EXPECT_FALSE(repofunpackages::existsPackage("p"));
-}
-
-TEST_F(RepoFunTest, ChangeTrackingAnswersAndFailuresCarryTheirOwnMessages) {
-    EXPECT_EQ(repofunchangetracking::getChangeTrackingStatus(), "disabled");
-    // No match (40101) is an empty answer, not a failure.
-    EXPECT_TRUE(repofunchangetracking::findChanges({}).empty());
-    EXPECT_EQ(messageOf([] { repofunchangetracking::createChange("first"); }),
-              "Failed to create change. Description: first (40104): Change tracking is disabled "
-              "in this repository; switch it on first: ");
-    EXPECT_EQ(messageOf([] { repofunchangetracking::addContributor("ZEV//1", "BOB"); }),
-              "Failed to add contributor. Change id: ZEV//1, contributor: BOB (40102): Change "
-              "\"ZEV//1\" does not exist: ZEV//1");
-    expectFailureBeginning(
-        [] { repofunchangetracking::mergeChanges("ZEV//1", "ZEV//2"); },
-        "Failed to merge changes. Source change Id: ZEV//1, target change id: ZEV//2 (40102");
-
-    repofunchangetracking::toggleChangeTracking("on", false);
-    EXPECT_EQ(repofunchangetracking::getChangeTrackingStatus(), "enabled");
-    const std::string anId = repofunchangetracking::createChange("first");
-    EXPECT_EQ(anId, "ZEV//1");
-    expectFailureBeginning(
-        [&] { repofunchangetracking::validateContribution(anId, "BOB", "ok"); },
-        "Failed to validate contributor. Change id: ZEV//1, user: BOB, comment: ok (40120");
-    EXPECT_EQ(messageOf([&] { repofunchangetracking::addContributor(anId, "BOB"); }),
-              "Failed to add contributor. Change id: ZEV//1, contributor: BOB (40106): User "
-              "\"BOB\" is not a user of this repository: BOB");
-    expectFailureBeginning([] { repofunchangetracking::toggleChangeTracking("off", false); },
-                           "Failed to toggle change tracking (40103): ");
-    repofunchangetracking::validateContribution(anId, "ALICE", "ok");
-    repofunchangetracking::releaseChange(anId);
-    const std::vector<ChangeEntry> aChanges = repofunchangetracking::readChanges({anId});
-    ASSERT_EQ(aChanges.size(), 1u);
-    EXPECT_EQ(aChanges[0].itsStatus, 2);
-    ASSERT_EQ(aChanges[0].itsContributors.size(), 1u);
-    EXPECT_EQ(aChanges[0].itsContributors[0].itsStatus, 2);
-    EXPECT_EQ(aChanges[0].itsContributors[0].itsDescription, "ok");
-    repofunchangetracking::toggleChangeTracking("off", false);
 }

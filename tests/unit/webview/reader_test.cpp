@@ -28,14 +28,6 @@ protected:
 
 } // namespace
 
-// The sign-in is the engine's password check, with user names in any case.
-TEST_F(ReaderTest, SignInChecksTheRepositoryPassword) {
-    RepositoryReader aReader = reader();
-    EXPECT_TRUE(aReader.signIn("dev", "pw"));
-    EXPECT_FALSE(aReader.signIn("DEV", "wrong"));
-    EXPECT_FALSE(aReader.signIn("NOBODY", "pw"));
-}
-
 // Reads answer; what the repository lacks is a missing page; a request that would write is
 // never sent, and the engine's connection refuses writes even if one were.
 TEST_F(ReaderTest, ReadsOnlyAndNeverWrites) {
