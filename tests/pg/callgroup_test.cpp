@@ -87,7 +87,7 @@ TEST_F(PgCallGroupTest, AConnectionKilledInAGroupLosesOnlyItsOpenTransaction) {
     auto aRerun = connect(kDeveloper, "s3cret");
     aRerun->beginGroup();
     for (const char* aName : {"a", "b", "c", "d"})
-        expectCode(write(aName), "0", {"text"}, {}, aRerun.get());
+        expectCode(write(aName), "0", {"text"}, aRerun.get());
     EXPECT_EQ(aRerun->endGroup(), "");
     EXPECT_EQ(committedObjects(), "a,b,c,d");
 }

@@ -34,16 +34,10 @@ struct RepositoryAnswer {
                    ? RepositoryAccess::json::getString(itsObject, theName)
                    : std::string();
     }
-    const RepositoryAccess::json::JsonList& list(const std::string& theName) const {
-        return RepositoryAccess::json::getList(itsObject, theName);
-    }
-    // Attachment slot 0: its CDATA, else its BDATA.
+    // The CDATA of attachment slot 0.
     std::string content() const {
         const auto& aCData = itsMessage.getCDataVec();
-        const auto& aBData = itsMessage.getBDataVec();
-        if (!aCData.empty() && aCData[0] && !aCData[0]->empty())
-            return *aCData[0];
-        return aBData.empty() || !aBData[0] ? std::string() : *aBData[0];
+        return aCData.empty() || !aCData[0] ? std::string() : *aCData[0];
     }
 };
 
@@ -96,13 +90,12 @@ public:
                    : itsConnection->error().getErrorText();
     }
 
-    // Sends theJson with theCData and theBData as the attachments through the repository call.
+    // Sends theJson with theCData as the attachments through the repository call.
     std::unique_ptr<RepositoryAnswer> call(const std::string& theJson,
-                                           const std::vector<std::string>& theCData = {},
-                                           const std::vector<std::string>& theBData = {}) {
+                                           const std::vector<std::string>& theCData = {}) {
         using namespace RepositoryAccess::dbclient;
         std::string anInput =
-            RepositoryAccess::RepositoryMessage::fromTexts(theJson, theCData, theBData).serialize();
+            RepositoryAccess::RepositoryMessage::fromTexts(theJson, theCData, {}).serialize();
         PreparedStatement* aStatement = itsConnection->createPreparedStatement();
         EXPECT_EQ(aStatement->prepare(protocolsql::kRepositoryCall), ReturnCode::Ok);
         std::int64_t anInputLength = static_cast<std::int64_t>(anInput.size());
@@ -200,10 +193,8 @@ protected:
     std::unique_ptr<RepositoryAnswer> expectCode(const std::string& theJson,
                                                  const std::string& theCode = "0",
                                                  const std::vector<std::string>& theCData = {},
-                                                 const std::vector<std::string>& theBData = {},
                                                  RepositorySession* theSession = nullptr) {
-        auto anAnswer =
-            (theSession ? theSession : itsDeveloper.get())->call(theJson, theCData, theBData);
+        auto anAnswer = (theSession ? theSession : itsDeveloper.get())->call(theJson, theCData);
         EXPECT_TRUE(anAnswer->itsCalled) << theJson << ": " << anAnswer->itsFailure;
         EXPECT_EQ(anAnswer->code(), theCode) << theJson << ": " << anAnswer->itsJson;
         return anAnswer;
