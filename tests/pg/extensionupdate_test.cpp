@@ -63,15 +63,6 @@ protected:
     }
 };
 
-// The first column of theSql's rows in a repository file, one line each.
-std::string fileLines(SqliteDatabase& theFile, const std::string& theSql) {
-    std::string aLines;
-    auto aQuery = theFile.query(theSql);
-    while (aQuery.step())
-        aLines += aQuery.text(0) + "\n";
-    return aLines;
-}
-
 // One line per column of a repository file's tables as kServerColumns spells it: table, column,
 // type, nullability and place in the primary key.
 constexpr const char* kFileColumns = R"SQL(
@@ -128,9 +119,9 @@ TEST_F(ExtensionUpdateTest, AFileUpgradedFromLevelZeroHasTheTablesOfADatabase) {
         << "a new storage level needs a new version of the extension";
 
     const std::string aDatabase = repository("layout_");
-    EXPECT_EQ(fileLines(aFile, kFileColumns), lines(aDatabase, kServerColumns));
-    EXPECT_EQ(fileLines(aFile, "SELECT name FROM sqlite_master WHERE type = 'index' AND name NOT "
-                               "LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY 1"),
+    EXPECT_EQ(linesOf(aFile, kFileColumns), lines(aDatabase, kServerColumns));
+    EXPECT_EQ(linesOf(aFile, "SELECT name FROM sqlite_master WHERE type = 'index' AND name NOT "
+                             "LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY 1"),
               lines(aDatabase, "SELECT indexname FROM pg_indexes WHERE schemaname = 'sys' AND "
                                "indexname NOT LIKE '%\\_pkey' AND indexname NOT LIKE '%\\_key' "
                                "ORDER BY 1"));

@@ -5,11 +5,9 @@
 #include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"
 
-#include <arpa/inet.h>
 #include <cstdlib>
 #include <filesystem>
-#include <ifaddrs.h>
-#include <netinet/in.h>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -20,22 +18,11 @@ namespace fs = std::filesystem;
 
 // An IPv4 address of this machine outside the loopback, or "" when it has none.
 std::string outsideAddress() {
-    ifaddrs* aList = nullptr;
-    if (::getifaddrs(&aList) != 0)
-        return {};
-    std::string anAddress;
-    for (ifaddrs* anEntry = aList; anEntry != nullptr && anAddress.empty();
-         anEntry = anEntry->ifa_next) {
-        if (anEntry->ifa_addr == nullptr || anEntry->ifa_addr->sa_family != AF_INET)
-            continue;
-        char aText[INET_ADDRSTRLEN] = {};
-        const auto* anIp = reinterpret_cast<const sockaddr_in*>(anEntry->ifa_addr);
-        ::inet_ntop(AF_INET, &anIp->sin_addr, aText, sizeof aText);
-        if (std::string(aText).rfind("127.", 0) != 0)
-            anAddress = aText;
-    }
-    ::freeifaddrs(aList);
-    return anAddress;
+    std::istringstream aWords(kivotest::runProgram("/bin/sh", {"-c", "hostname -I"}).itsOut);
+    for (std::string aWord; aWords >> aWord;)
+        if (aWord.find('.') != std::string::npos && !aWord.starts_with("127."))
+            return aWord;
+    return {};
 }
 
 class FailoverTest : public ::testing::Test {
