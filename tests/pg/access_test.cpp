@@ -1,6 +1,5 @@
-// kivo-repo on a repository inside the cluster: who gets in (only the repository's users, a
-// removed one at once no more), which roles a removal spares, what a database without a
-// repository refuses, and server addresses refused with their reason and never the password.
+// kivo-repo on a repository inside the cluster: who gets in, which roles a removal spares, what a
+// database without a repository refuses, and refused addresses that never show the password.
 
 #include "tests/pg/serverrepository.hpp"
 

@@ -1,6 +1,4 @@
-// The extension's update path: a filled database made at the first release keeps every row
-// through ALTER EXTENSION kivo UPDATE, takes pushes and ends exactly like one made at the newest
-// version; a repository file upgraded from level 0 has the tables and columns of a database.
+// The extension's update path from its first release, and the file layout beside the server's.
 
 #include "server/transaction.hpp"
 #include "sqlitefile/fileschema.hpp"

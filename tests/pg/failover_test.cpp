@@ -1,6 +1,4 @@
-// kivo against a primary and its streaming standby: a workspace whose host lists both pushes to
-// the standby once promoted, nothing lost or doubled; on the way, an unverified connection outside
-// the loopback warns once, and a run whose connection the server ends says how to complete it.
+// kivo against a primary and its streaming standby, clusters of the test's own.
 
 #include "tests/pg/clusterfacts.hpp"
 #include "tests/support/process.hpp"
@@ -104,6 +102,7 @@ TEST_F(FailoverTest, AWorkspaceOnAPrimaryAndItsStandbyGoesOnAfterThePromotion) {
     expectOk(aRun);
     EXPECT_FALSE(contains(aRun.itsErr, "Warning")) << "the loopback needs no verification";
 
+    // An unverified connection outside the loopback warns, once.
     if (!itsOutside.empty()) {
         aRun = kivo({"list", "rootPackages", "--sslValidateCertificate=FALSE",
                      "--hostName=" + itsOutside + ":" + port("primary") + "@ZEV"});

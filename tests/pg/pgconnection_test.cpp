@@ -36,40 +36,24 @@ TEST(ServerHost, AHostNamesServersWithPortsAndADatabaseAfterAnAt) {
         EXPECT_FALSE(parseServerHost(aHost)) << aHost;
 }
 
-namespace {
-
-class PgConnectionTest : public kivotest::ClusterTest {
-protected:
-    void SetUp() override {
-        ClusterTest::SetUp();
-        itsEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
-        itsConnection = itsEnvironment->createConnection();
-    }
-
-    std::string host() { return "127.0.0.1:" + itsFacts["KIVO_PG_PORT"]; }
-    ReturnCode connect(const std::string& theHost, const std::string& thePassword,
-                       const std::map<std::string, std::string>& theProperties) {
-        ConnectProperties aProperties;
-        for (const auto& [aKey, aValue] : theProperties)
-            aProperties.setProperty(aKey, aValue);
-        return itsConnection->connect(theHost, "", "DEVELOPER", thePassword, StringEncoding::Utf8,
-                                      aProperties);
-    }
-    std::string errorText() { return itsConnection->error().getErrorText(); }
-
-    std::unique_ptr<Environment> itsEnvironment;
-    Connection* itsConnection = nullptr;
-};
-
-} // namespace
+using PgConnectionTest = kivotest::ClusterTest;
 
 // The host's database serves when the connection names none, and yields to one it names (a wrong
 // password: ServerClientTest.OnlyAKeysWrongLoginGetsTheKeyAdvice; TLS: ServerClientTest too).
 TEST_F(PgConnectionTest, TheHostsDatabaseYieldsToTheOneTheConnectionNames) {
-    EXPECT_EQ(connect(host() + "@ZEV", "s3cret", {}), ReturnCode::Ok) << errorText();
-    EXPECT_EQ(kivotest::firstColumn(*itsConnection, "select current_database()"), "ZEV");
-    EXPECT_EQ(connect(host() + "@ZEV", "s3cret", {{"DATABASENAME", "NODB"}}), ReturnCode::Error);
-    EXPECT_TRUE(kivotest::contains(errorText(), "NODB")) << errorText();
+    const auto anEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
+    Connection* aConnection = anEnvironment->createConnection();
+    const std::string aHost = "127.0.0.1:" + itsFacts["KIVO_PG_PORT"] + "@ZEV";
+    ConnectProperties aProperties;
+    EXPECT_EQ(
+        aConnection->connect(aHost, "", "DEVELOPER", "s3cret", StringEncoding::Utf8, aProperties),
+        ReturnCode::Ok);
+    EXPECT_EQ(kivotest::firstColumn(*aConnection, "select current_database()"), "ZEV");
+    aProperties.setProperty("DATABASENAME", "NODB");
+    EXPECT_EQ(
+        aConnection->connect(aHost, "", "DEVELOPER", "s3cret", StringEncoding::Utf8, aProperties),
+        ReturnCode::Error);
+    EXPECT_TRUE(kivotest::contains(aConnection->error().getErrorText(), "NODB"));
 }
 
 namespace {
