@@ -225,10 +225,8 @@ protected:
     const std::string itsPoison = "kivo_poison_" + std::to_string(::getpid());
 };
 
-inline std::string workspaceSession(const std::string& theUser,
-                                    const std::string& theWorkspace = "") {
-    return R"({"sessionType":"2","owner":")" + theUser + R"(","workspace":")" + theWorkspace +
-           R"("})";
+inline std::string workspaceSession(const std::string& theUser) {
+    return R"({"sessionType":"2","owner":")" + theUser + R"(","workspace":""})";
 }
 
 inline std::string objectJson(const std::string& thePackage, const std::string& theName,
@@ -242,19 +240,14 @@ inline std::string createPackageJson(const std::string& thePackage) {
            R"(","description":"","inherit":"0"})";
 }
 
-// A write into theUser's default workspace, based on the version theMetadata names (if any).
+// A write into theUser's default workspace, based on the active version theVersion (if any).
 inline std::string writeJson(const std::string& theUser, const std::string& theObject,
-                             const std::string& theMetadata = "") {
+                             const std::string& theVersion = "") {
     std::string aJson = R"({"action":"write","what":"object","session":)" +
                         workspaceSession(theUser) + R"(,"object":)" + theObject;
-    if (!theMetadata.empty())
-        aJson += R"(,"metadata":)" + theMetadata;
+    if (!theVersion.empty())
+        aJson += R"(,"metadata":{"type":"1","version_id":")" + theVersion + R"("})";
     return aJson + R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})";
-}
-
-// The metadata of the active version theVersion, as a write based on it sends it.
-inline std::string activeMetadataJson(const std::string& theVersion) {
-    return R"({"type":"1","version_id":")" + theVersion + R"("})";
 }
 
 inline std::string activateJson(const std::string& theUser, const std::string& theObject,

@@ -2,7 +2,7 @@
 // repository database of its own, so that its limits bind nobody else.
 
 #include "tests/pg/repositorysession.hpp"
-#include "tests/pg/repotool.hpp"
+#include "tests/pg/serverrepository.hpp"
 
 #include <chrono>
 #include <thread>
@@ -11,22 +11,15 @@ using namespace kivotest;
 
 namespace {
 
-class WriteLockTest : public RepoToolTest {
+class WriteLockTest : public ServerRepositoryTest {
 protected:
     void SetUp() override {
-        RepoToolTest::SetUp();
+        ServerRepositoryTest::SetUp();
         if (IsSkipped())
             return;
-        itsDatabase = unique("writelock_");
-        itsHolder = unique("HOLDER");
-        itsWriter = unique("WRITER");
-        expectOk(repo({"init", uri(itsDatabase)}));
+        itsDatabase = repository("writelock_");
         for (const std::string& aUser : {itsHolder, itsWriter})
             expectOk(repo({"user", uri(itsDatabase), aUser, "pw"}));
-    }
-    void TearDown() override {
-        if (!itsDatabase.empty())
-            repo({"drop", uri(itsDatabase)});
     }
 
     // theUser's connection to the test's database; its statements time out should the lock not.
@@ -47,7 +40,8 @@ protected:
         return aHolder;
     }
 
-    std::string itsDatabase, itsHolder, itsWriter;
+    std::string itsDatabase;
+    const std::string itsHolder = role("HOLDER"), itsWriter = role("WRITER");
 };
 
 } // namespace
