@@ -40,16 +40,16 @@ freePort() {
 # A certificate authority and a server certificate for the name "localhost" only, so that a
 # connection to 127.0.0.1 that checks the host name is refused.
 makeCertificates() {
-    local aDir=$1
-    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "/CN=kivo test CA" \
+    local aDir=$1 aKey=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+    openssl req -x509 "${aKey[@]}" -days 2 -subj "/CN=kivo test CA" \
         -keyout "$aDir/ca.key" -out "$aDir/ca.crt" 2>/dev/null
-    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=localhost" \
+    openssl req "${aKey[@]}" -subj "/CN=localhost" \
         -keyout "$aDir/server.key" -out "$aDir/server.csr" 2>/dev/null
     printf 'subjectAltName=DNS:localhost\n' >"$aDir/server.ext"
     openssl x509 -req -in "$aDir/server.csr" -CA "$aDir/ca.crt" -CAkey "$aDir/ca.key" \
         -CAcreateserial -days 2 -extfile "$aDir/server.ext" -out "$aDir/server.crt" 2>/dev/null
     # A second authority that signed nothing of this cluster: trusting it must fail.
-    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "/CN=kivo other CA" \
+    openssl req -x509 "${aKey[@]}" -days 2 -subj "/CN=kivo other CA" \
         -keyout "$aDir/other.key" -out "$aDir/other.crt" 2>/dev/null
     chmod 600 "$aDir/server.key"
 }
@@ -65,21 +65,14 @@ makeServerTree() {
     local aBinTail=${aBin#/usr/} aShareTail=${aShare#/usr/} aLibTail=${aLib#/usr/}
     mkdir -p "$aTree/$aBinTail" "$aTree/$aShareTail" "$aTree/$aLibTail"
     cp "$aBin/postgres" "$aTree/$aBinTail/postgres"
-    linkEntries "$aShare" "$aTree/$aShareTail"
+    ln -s "$aShare"/* "$aTree/$aShareTail/"
     rm "$aTree/$aShareTail/extension"
     mkdir "$aTree/$aShareTail/extension"
-    linkEntries "$aShare/extension" "$aTree/$aShareTail/extension"
+    ln -s "$aShare/extension"/* "$aTree/$aShareTail/extension/"
     cp "$anExtension"/kivo.control "$anExtension"/kivo--*.sql "$aTree/$aShareTail/extension/"
-    linkEntries "$aLib" "$aTree/$aLibTail"
+    ln -s "$aLib"/* "$aTree/$aLibTail/"
     cp "$anExtension/kivo.so" "$aTree/$aLibTail/"
     echo "$aTree/$aBinTail/postgres"
-}
-
-linkEntries() {
-    local anEntry
-    for anEntry in "$1"/*; do
-        ln -s "$anEntry" "$2/"
-    done
 }
 
 start() {
