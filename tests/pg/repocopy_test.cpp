@@ -1,6 +1,8 @@
 // kivo-repo copy between a repository file and the cluster.
 
 #include "repoadmin/pqtarget.hpp"
+#include "server/repositorystore.hpp"
+#include "server/transaction.hpp"
 #include "sqlitefile/sqlitedb.hpp"
 #include "tests/pg/serverrepository.hpp"
 
@@ -79,6 +81,15 @@ TEST_F(RepoCopyTest, AFileTravelsToTheServerAndBackRowForRow) {
                                            "kivo-repo user " +
                                            shown(aDatabase) + " " + aUser + " PASSWORD\n"))
         << aCopy.itsOut;
+    {
+        // New objects on the server continue after the copied ids.
+        RepositoryAccess::server::RepositoryStore aStore(
+            std::make_unique<PqDatabase>(PqAddress(aServer)));
+        RepositoryAccess::server::Transaction aTransaction(aStore.database(), true);
+        EXPECT_EQ(aStore.createObject({"acme", "new", "txt"}),
+                  static_cast<std::int64_t>(aBefore.at("objects").size()) + 1);
+        aTransaction.rollback();
+    }
     const std::string aShown = repo({"show", aServer}).itsOut;
     const std::string aShownFile = repo({"show", aFile}).itsOut;
     EXPECT_EQ(aShown.substr(aShown.find('\n')), aShownFile.substr(aShownFile.find('\n')));
