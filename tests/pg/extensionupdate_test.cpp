@@ -8,6 +8,8 @@
 using namespace kivotest;
 using RepositoryAccess::server::SqliteDatabase;
 
+using ExtensionUpdateTest = ServerRepositoryTest;
+
 namespace {
 
 // What a database's repository is made of, one line each, sorted: the columns and constraints of
@@ -48,19 +50,6 @@ UNION ALL SELECT 'initially ' || pg_describe_object(classoid, objoid, objsubid) 
 ORDER BY 1
 )SQL";
 
-class ExtensionUpdateTest : public ServerRepositoryTest {
-protected:
-    // A new database with the extension at theVersion, as kivo-repo init makes it but for the
-    // version.
-    std::string makeAt(const std::string& theStem, const std::string& theVersion) {
-        const std::string aDatabase = database(theStem);
-        execute("template1", "CREATE DATABASE " + aDatabase + " TEMPLATE template0");
-        execute(aDatabase,
-                "SET search_path = public; CREATE EXTENSION kivo VERSION '" + theVersion + "'");
-        return aDatabase;
-    }
-};
-
 // One line per column of a repository file's tables as kServerColumns spells it: table, column,
 // type, nullability and place in the primary key.
 constexpr const char* kFileColumns = R"SQL(
@@ -87,7 +76,10 @@ SELECT c.table_name || '.' || c.column_name || ' ' || c.data_type || ' ' || c.is
 } // namespace
 
 TEST_F(ExtensionUpdateTest, AnUpdateFromTheFirstReleaseKeepsEveryRowAndEndsAsANewDatabase) {
-    const std::string aDatabase = makeAt("first_", "1.0");
+    // A database with the extension at its first release, as kivo-repo init makes it but for that.
+    const std::string aDatabase = database("first_");
+    execute("template1", "CREATE DATABASE " + aDatabase + " TEMPLATE template0");
+    execute(aDatabase, "SET search_path = public; CREATE EXTENSION kivo VERSION '1.0'");
     const std::string aUser = role("UP");
     fill(aDatabase, aUser);
     const std::map<std::string, Rows> aBefore = rows(aDatabase);

@@ -69,15 +69,11 @@ public:
         using namespace RepositoryAccess::dbclient;
         ConnectProperties aProperties;
         aProperties.setProperty("DATABASENAME", theFacts["KIVO_PG_DATABASE"]);
-        itsConnected = itsConnection->connect("127.0.0.1:" + theFacts["KIVO_PG_PORT"], "", theUser,
-                                              thePassword, StringEncoding::Utf8,
-                                              aProperties) == ReturnCode::Ok;
-        if (!itsConnected)
-            itsConnectError = itsConnection->error().getErrorText();
+        EXPECT_EQ(itsConnection->connect("127.0.0.1:" + theFacts["KIVO_PG_PORT"], "", theUser,
+                                         thePassword, StringEncoding::Utf8, aProperties),
+                  ReturnCode::Ok)
+            << theUser << ": " << itsConnection->error().getErrorText();
     }
-
-    bool connected() const { return itsConnected; }
-    const std::string& connectError() const { return itsConnectError; }
 
     std::string sql(const std::string& theSql) { return firstColumn(*itsConnection, theSql); }
 
@@ -164,8 +160,6 @@ private:
     std::unique_ptr<RepositoryAccess::dbclient::Environment> itsEnvironment =
         RepositoryAccess::dbclient::Runtime::getRuntime(nullptr, 0)->createEnvironment();
     RepositoryAccess::dbclient::Connection* itsConnection = itsEnvironment->createConnection();
-    bool itsConnected = false;
-    std::string itsConnectError;
 };
 
 // The repository user DEVELOPER and the cluster's administrator, each connected.
@@ -177,16 +171,12 @@ protected:
             return;
         itsDeveloper = connect("DEVELOPER", "s3cret");
         // The cluster's superuser, owner of the extension.
-        itsAdmin = std::make_unique<RepositorySession>(itsFacts, itsFacts["KIVO_PG_ADMIN"],
-                                                       itsFacts["KIVO_PG_ADMIN_PASSWORD"]);
-        ASSERT_TRUE(itsAdmin->connected()) << itsAdmin->connectError();
+        itsAdmin = connect(itsFacts["KIVO_PG_ADMIN"], itsFacts["KIVO_PG_ADMIN_PASSWORD"]);
     }
 
     std::unique_ptr<RepositorySession> connect(const std::string& theUser,
                                                const std::string& thePassword) {
-        auto aSession = std::make_unique<RepositorySession>(itsFacts, theUser, thePassword);
-        EXPECT_TRUE(aSession->connected()) << aSession->connectError();
-        return aSession;
+        return std::make_unique<RepositorySession>(itsFacts, theUser, thePassword);
     }
 
     // theJson's answer in theSession (DEVELOPER's by default), which must carry theCode.

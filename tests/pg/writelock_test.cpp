@@ -27,7 +27,6 @@ protected:
         auto aFacts = itsFacts;
         aFacts["KIVO_PG_DATABASE"] = itsDatabase;
         auto aSession = std::make_unique<RepositorySession>(aFacts, theUser, "pw");
-        EXPECT_TRUE(aSession->connected()) << aSession->connectError();
         EXPECT_EQ(aSession->sql("SET statement_timeout = '30s'"), "");
         return aSession;
     }
