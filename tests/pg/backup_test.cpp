@@ -1,6 +1,4 @@
-// Backups of a server repository with the administrator's own tools: a dump in custom format
-// (pg_restore) or plain format (psql) restores the repository row for row, its grants with it,
-// and the restored repository takes pushes.
+// Backups of a server repository with PostgreSQL's own tools (pg_dump, pg_restore, psql).
 
 #include "tests/pg/serverrepository.hpp"
 

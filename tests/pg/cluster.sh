@@ -1,18 +1,9 @@
 #!/usr/bin/env bash
-# A throwaway PostgreSQL cluster for one test run.
-#
-#   cluster.sh start STATEDIR EXTENSIONDIR   initdb, TLS certificate, pg_ctl start, extension
-#   cluster.sh stop STATEDIR                 pg_ctl stop and remove everything
-#   cluster.sh standby STATEDIR PRIMARYSTATE a streaming standby of that cluster (pg_basebackup -R)
-#   cluster.sh promote STATEDIR              the standby becomes a primary
-#   cluster.sh halt STATEDIR                 a clean shutdown that hands all WAL to the standbys
-#   cluster.sh sql STATEDIR DATABASE SQL     runs SQL as the cluster's administrator
-#
-# The cluster listens on 127.0.0.1 only (and on KIVO_PG_LISTEN_ALSO, for the tests that need a
-# server off the loopback), on a free port, with scram-sha-256 for every connection, as an
-# unprivileged user (nobody when the tests run as root). It holds the database ZEV with the kivo
-# extension and the repository user DEVELOPER (password s3cret). STATEDIR/env says where it is,
-# for the tests; without PostgreSQL it says "unavailable" and the tests skip themselves.
+# A throwaway PostgreSQL cluster for one test run (usage at the end): it listens on 127.0.0.1 only
+# (and on KIVO_PG_LISTEN_ALSO, for a server off the loopback), on a free port, with scram-sha-256
+# for every connection, as an unprivileged user (nobody when the tests run as root). It holds the
+# database ZEV with the kivo extension and the repository user DEVELOPER (password s3cret).
+# STATEDIR/env says where it is; without PostgreSQL it says "unavailable" and the tests skip.
 set -euo pipefail
 
 aCommand=${1:?start or stop}
@@ -49,16 +40,16 @@ freePort() {
 # A certificate authority and a server certificate for the name "localhost" only, so that a
 # connection to 127.0.0.1 that checks the host name is refused.
 makeCertificates() {
-    local aDir=$1
-    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "/CN=kivo test CA" \
+    local aDir=$1 aKey=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+    openssl req -x509 "${aKey[@]}" -days 2 -subj "/CN=kivo test CA" \
         -keyout "$aDir/ca.key" -out "$aDir/ca.crt" 2>/dev/null
-    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=localhost" \
+    openssl req "${aKey[@]}" -subj "/CN=localhost" \
         -keyout "$aDir/server.key" -out "$aDir/server.csr" 2>/dev/null
     printf 'subjectAltName=DNS:localhost\n' >"$aDir/server.ext"
     openssl x509 -req -in "$aDir/server.csr" -CA "$aDir/ca.crt" -CAkey "$aDir/ca.key" \
         -CAcreateserial -days 2 -extfile "$aDir/server.ext" -out "$aDir/server.crt" 2>/dev/null
     # A second authority that signed nothing of this cluster: trusting it must fail.
-    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "/CN=kivo other CA" \
+    openssl req -x509 "${aKey[@]}" -days 2 -subj "/CN=kivo other CA" \
         -keyout "$aDir/other.key" -out "$aDir/other.crt" 2>/dev/null
     chmod 600 "$aDir/server.key"
 }
@@ -74,22 +65,14 @@ makeServerTree() {
     local aBinTail=${aBin#/usr/} aShareTail=${aShare#/usr/} aLibTail=${aLib#/usr/}
     mkdir -p "$aTree/$aBinTail" "$aTree/$aShareTail" "$aTree/$aLibTail"
     cp "$aBin/postgres" "$aTree/$aBinTail/postgres"
-    linkEntries "$aShare" "$aTree/$aShareTail"
+    ln -s "$aShare"/* "$aTree/$aShareTail/"
     rm "$aTree/$aShareTail/extension"
     mkdir "$aTree/$aShareTail/extension"
-    linkEntries "$aShare/extension" "$aTree/$aShareTail/extension"
+    ln -s "$aShare/extension"/* "$aTree/$aShareTail/extension/"
     cp "$anExtension"/kivo.control "$anExtension"/kivo--*.sql "$aTree/$aShareTail/extension/"
-    linkEntries "$aLib" "$aTree/$aLibTail"
+    ln -s "$aLib"/* "$aTree/$aLibTail/"
     cp "$anExtension/kivo.so" "$aTree/$aLibTail/"
     echo "$aTree/$aBinTail/postgres"
-}
-
-# Links every entry of directory $1 into directory $2.
-linkEntries() {
-    local anEntry
-    for anEntry in "$1"/*; do
-        ln -s "$anEntry" "$2/"
-    done
 }
 
 start() {
@@ -163,14 +146,12 @@ KIVO_PG_PORT=$aPort
 KIVO_PG_ADMIN=$aAdmin
 KIVO_PG_ADMIN_PASSWORD=$aAdminPassword
 KIVO_PG_DATABASE=ZEV
-KIVO_PG_USER=DEVELOPER
-KIVO_PG_PASSWORD=s3cret
 KIVO_PG_CERTS=$aCerts
 KIVO_PG_SERVER=$aServer
 ENV
 }
 
-# The value of one fact of the env file $1.
+# The value of the fact $2 of the env file $1.
 fact() {
     sed -n "s/^$2=//p" "$1"
 }
@@ -183,6 +164,7 @@ sql() {
         -U "$(fact "$aEnvFile" KIVO_PG_ADMIN)" -d "$1" -c "$2"
 }
 
+# A streaming standby of the cluster whose state directory is $1 (pg_basebackup -R).
 standby() {
     local aPrimary=${1:?state directory of the primary}/env
     local aBin aCluster aPort aServer
@@ -208,6 +190,7 @@ promote() {
     asOwner "$(findBinaries)/pg_ctl" -D "$(fact "$aEnvFile" KIVO_PG_DIR)/data" -w promote >/dev/null
 }
 
+# A clean shutdown that hands all WAL to the standbys.
 halt() {
     asOwner "$(findBinaries)/pg_ctl" -D "$(fact "$aEnvFile" KIVO_PG_DIR)/data" -m fast -w stop \
         >/dev/null
@@ -231,5 +214,5 @@ promote) promote ;;
 halt) halt ;;
 sql) sql "${3:?database}" "${4:?SQL}" ;;
 *) echo "usage: cluster.sh start STATEDIR EXTENSIONDIR | stop|promote|halt STATEDIR |" \
-    "standby STATEDIR PRIMARYSTATE | sql STATEDIR DATABASE SQL" >&2 && exit 2 ;;
+    "standby STATEDIR PRIMARYSTATE | sql STATEDIR DATABASE SQL (as the administrator)" >&2 && exit 2 ;;
 esac

@@ -1,15 +1,10 @@
-// kivo against a primary and its streaming standby: a workspace whose host lists both pushes to
-// the standby once promoted, nothing lost or doubled; on the way, an unverified connection outside
-// the loopback warns once, and a run whose connection the server ends says how to complete it.
+// kivo against a primary and its streaming standby, clusters of the test's own.
 
-#include "tests/pg/clusterfacts.hpp"
-#include "tests/support/process.hpp"
+#include "tests/pg/repotool.hpp"
 
-#include <arpa/inet.h>
 #include <cstdlib>
 #include <filesystem>
-#include <ifaddrs.h>
-#include <netinet/in.h>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -20,35 +15,28 @@ namespace fs = std::filesystem;
 
 // An IPv4 address of this machine outside the loopback, or "" when it has none.
 std::string outsideAddress() {
-    ifaddrs* aList = nullptr;
-    if (::getifaddrs(&aList) != 0)
-        return {};
-    std::string anAddress;
-    for (ifaddrs* anEntry = aList; anEntry != nullptr && anAddress.empty();
-         anEntry = anEntry->ifa_next) {
-        if (anEntry->ifa_addr == nullptr || anEntry->ifa_addr->sa_family != AF_INET)
-            continue;
-        char aText[INET_ADDRSTRLEN] = {};
-        const auto* anIp = reinterpret_cast<const sockaddr_in*>(anEntry->ifa_addr);
-        ::inet_ntop(AF_INET, &anIp->sin_addr, aText, sizeof aText);
-        if (std::string(aText).rfind("127.", 0) != 0)
-            anAddress = aText;
-    }
-    ::freeifaddrs(aList);
-    return anAddress;
+    std::istringstream aWords(kivotest::runProgram("/bin/sh", {"-c", "hostname -I"}).itsOut);
+    for (std::string aWord; aWords >> aWord;)
+        if (aWord.find('.') != std::string::npos && !aWord.starts_with("127."))
+            return aWord;
+    return {};
 }
 
-class FailoverTest : public ::testing::Test {
+// A primary and its standby in the test's folder, besides the run's cluster.
+class FailoverTest : public kivotest::RepoToolTest {
 protected:
     void SetUp() override {
+        RepoToolTest::SetUp();
+        if (IsSkipped())
+            return;
         itsOutside = outsideAddress();
         const std::string aListen = itsOutside.empty() ? "" : "KIVO_PG_LISTEN_ALSO=" + itsOutside;
-        if (cluster(aListen + " bash '" KIVO_CLUSTER_SCRIPT "' start " + state("primary") +
-                    " '" KIVO_PG_EXTENSION "'") != 0 ||
-            facts("primary", "KIVO_PG") != "available")
-            GTEST_SKIP() << "no PostgreSQL cluster for this run";
+        ASSERT_EQ(cluster(aListen + " bash '" KIVO_CLUSTER_SCRIPT "' start " + state("primary") +
+                          " '" KIVO_PG_EXTENSION "'"),
+                  0);
         itsStarted = true;
         ASSERT_EQ(script("standby " + state("standby") + " " + state("primary")), 0);
+        itsPassword = "s3cret";
     }
     void TearDown() override {
         if (!itsStarted)
@@ -63,11 +51,10 @@ protected:
     int script(const std::string& theArgs) {
         return cluster("bash '" KIVO_CLUSTER_SCRIPT "' " + theArgs);
     }
-    std::string state(const std::string& theName) { return (itsDir.path() / theName).string(); }
-    std::string facts(const std::string& theName, const std::string& theFact) {
-        return kivotest::readClusterFacts(state(theName) + "/env")[theFact];
+    std::string state(const std::string& theName) { return (dir() / theName).string(); }
+    std::string port(const std::string& theName) {
+        return kivotest::readClusterFacts(state(theName) + "/env")["KIVO_PG_PORT"];
     }
-    std::string port(const std::string& theName) { return facts(theName, "KIVO_PG_PORT"); }
     // The first column of theSql's rows on the cluster theName, one line each.
     std::string sql(const std::string& theName, const std::string& theSql) {
         return kivotest::runProgram("/bin/bash",
@@ -75,23 +62,6 @@ protected:
             .itsOut;
     }
 
-    // kivo theArgs as developer in the folder theCwd of the test.
-    RunResult kivo(std::vector<std::string> theArgs, const std::string& theCwd = "ws") {
-        theArgs.push_back("--passWord=s3cret");
-        kivotest::RunOptions anOptions;
-        anOptions.itsCwd = itsDir.path() / theCwd;
-        return kivotest::runKivo(theArgs, anOptions);
-    }
-    RunResult createWorkspace(const std::string& theName, const std::string& theHost) {
-        return kivo({"create", "workspace", theName, "--hostName=" + theHost + "@ZEV",
-                     "--userName=developer"},
-                    "");
-    }
-    void write(const std::string& theFile, const std::string& theText) {
-        kivotest::writeText(itsDir.path() / "ws" / "fo" / theFile, theText);
-    }
-
-    kivotest::TempDir itsDir;
     std::string itsOutside;
     bool itsStarted = false;
 };
@@ -101,25 +71,22 @@ constexpr const char* kLockHeld =
     "SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid = l.relation WHERE c.relname = "
     "'settings' AND l.mode = 'AccessExclusiveLock' AND l.granted";
 
-void expectOk(const RunResult& theRun) {
-    EXPECT_EQ(theRun.itsExitCode, 0) << theRun.itsOut << theRun.itsErr;
-}
-
 } // namespace
 
 TEST_F(FailoverTest, AWorkspaceOnAPrimaryAndItsStandbyGoesOnAfterThePromotion) {
     const std::string aHost = "127.0.0.1:" + port("primary") + ",127.0.0.1:" + port("standby");
-    expectOk(createWorkspace("ws", aHost));
-    fs::create_directories(itsDir.path() / "ws" / "fo");
-    expectOk(kivo({"track", "fo"}));
-    write("a.txt", "one\n");
-    RunResult aRun = kivo({"push"});
+    expectOk(createWorkspace("ws", aHost + "@ZEV", "developer", "s3cret"));
+    fs::create_directories(dir() / "ws" / "fo");
+    expectOk(kivo("ws", {"track", "fo"}));
+    write("ws/fo/a.txt", "one\n");
+    RunResult aRun = kivo("ws", {"push"});
     expectOk(aRun);
     EXPECT_FALSE(contains(aRun.itsErr, "Warning")) << "the loopback needs no verification";
 
+    // An unverified connection outside the loopback warns, once.
     if (!itsOutside.empty()) {
-        aRun = kivo({"list", "rootPackages", "--sslValidateCertificate=FALSE",
-                     "--hostName=" + itsOutside + ":" + port("primary") + "@ZEV"});
+        aRun = kivo("ws", {"list", "rootPackages", "--sslValidateCertificate=FALSE",
+                           "--hostName=" + itsOutside + ":" + port("primary") + "@ZEV"});
         expectOk(aRun);
         EXPECT_EQ(kivotest::countOf(aRun.itsErr, "Warning: the connection to " + itsOutside + ":" +
                                                      port("primary") +
@@ -130,7 +97,7 @@ TEST_F(FailoverTest, AWorkspaceOnAPrimaryAndItsStandbyGoesOnAfterThePromotion) {
 
     // The server ends the run's session while it waits for a lock: the message says how to
     // finish, and a rerun does.
-    write("a.txt", "two\n");
+    write("ws/fo/a.txt", "two\n");
     script("sql " + state("primary") +
            " ZEV 'BEGIN; LOCK TABLE sys.settings; SELECT pg_sleep(120)' 2>/dev/null &");
     for (int i = 0; i < 600 && sql("primary", kLockHeld) != "1\n"; ++i)
@@ -141,24 +108,24 @@ TEST_F(FailoverTest, AWorkspaceOnAPrimaryAndItsStandbyGoesOnAfterThePromotion) {
            "application_name = 'kivo' AND wait_event_type = 'Lock') > 0; END LOOP; PERFORM "
            "pg_terminate_backend(pid) FROM pg_stat_activity WHERE query LIKE 'BEGIN; LOCK%'; "
            "END \\$\\$\" &");
-    aRun = kivo({"push"});
+    aRun = kivo("ws", {"push"});
     EXPECT_EQ(aRun.itsExitCode, 1) << aRun.itsOut;
     EXPECT_TRUE(contains(aRun.itsErr, "The connection to the database server was lost"))
         << aRun.itsErr;
     EXPECT_TRUE(contains(aRun.itsErr, "`kivo status` shows what this run left unfinished, and "
                                       "running the command again completes it"))
         << aRun.itsErr;
-    expectOk(kivo({"push"}));
+    expectOk(kivo("ws", {"push"}));
 
     // The primary stops cleanly, handing its last changes to the standby, which takes over.
     ASSERT_EQ(script("halt " + state("primary")), 0);
     ASSERT_EQ(script("promote " + state("standby")), 0);
-    write("b.txt", "three\n");
-    expectOk(kivo({"push"}));
+    write("ws/fo/b.txt", "three\n");
+    expectOk(kivo("ws", {"push"}));
     EXPECT_EQ(sql("standby", "SELECT count(*) FROM sys.history"), "3\n");
     EXPECT_EQ(sql("standby", "SELECT count(*) FROM sys.objects"), "2\n");
-    expectOk(createWorkspace("ws2", aHost));
-    expectOk(kivo({"checkout", "package", "fo"}, "ws2"));
-    EXPECT_EQ(kivotest::readText(itsDir.path() / "ws2/fo/a.txt"), "two\n");
-    EXPECT_EQ(kivotest::readText(itsDir.path() / "ws2/fo/b.txt"), "three\n");
+    expectOk(createWorkspace("ws2", aHost + "@ZEV", "developer", "s3cret"));
+    expectOk(kivo("ws2", {"checkout", "package", "fo"}));
+    EXPECT_EQ(kivotest::readText(dir() / "ws2/fo/a.txt"), "two\n");
+    EXPECT_EQ(kivotest::readText(dir() / "ws2/fo/b.txt"), "three\n");
 }

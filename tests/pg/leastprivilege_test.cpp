@@ -1,5 +1,4 @@
-// kivo-repo's steps as an administrator with the least privileges it needs: a login role with
-// CREATEDB and CREATEROLE, no superuser. What it makes keeps strangers out as well.
+// kivo-repo's steps as an administrator with the least privileges it needs.
 
 #include "tests/pg/serverrepository.hpp"
 

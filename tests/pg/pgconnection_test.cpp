@@ -1,5 +1,5 @@
 // The PostgreSQL backend: the server addresses it reads, the libpq keywords its TLS settings
-// become, and on the throwaway cluster the connect with its password, database and TLS settings.
+// become, and on the throwaway cluster the database a connect reaches.
 
 #include "dbclient/pgconnection.hpp"
 #include "dbclient/pgtls.hpp"
@@ -36,74 +36,24 @@ TEST(ServerHost, AHostNamesServersWithPortsAndADatabaseAfterAnAt) {
         EXPECT_FALSE(parseServerHost(aHost)) << aHost;
 }
 
-namespace {
+using PgConnectionTest = kivotest::ClusterTest;
 
-class PgConnectionTest : public kivotest::ClusterTest {
-protected:
-    void SetUp() override {
-        ClusterTest::SetUp();
-        itsEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
-        itsConnection = itsEnvironment->createConnection();
-    }
-
-    std::string host(const std::string& theName = "127.0.0.1") {
-        return theName + ":" + itsFacts["KIVO_PG_PORT"];
-    }
-    ReturnCode connect(const std::string& theHost, const std::string& thePassword,
-                       const std::map<std::string, std::string>& theProperties) {
-        ConnectProperties aProperties;
-        for (const auto& [aKey, aValue] : theProperties)
-            aProperties.setProperty(aKey, aValue);
-        return itsConnection->connect(theHost, "", "DEVELOPER", thePassword, StringEncoding::Utf8,
-                                      aProperties);
-    }
-    std::string errorText() { return itsConnection->error().getErrorText(); }
-
-    std::unique_ptr<Environment> itsEnvironment;
-    Connection* itsConnection = nullptr;
-};
-
-} // namespace
-
-TEST_F(PgConnectionTest, ConnectsWithTheRightPasswordToTheDatabaseItNames) {
-    const std::map<std::string, std::string> aZev = {{"DATABASENAME", "ZEV"}};
-    const std::map<std::string, std::string> aNone = {{"DATABASENAME", "NODB"}};
-    EXPECT_EQ(connect(host(), "guess-42", aZev), ReturnCode::Error);
-    EXPECT_TRUE(kivotest::contains(errorText(), "Authentication failed")) << errorText();
-    EXPECT_FALSE(kivotest::contains(errorText(), "guess-42")) << errorText();
-    EXPECT_EQ(connect(host(), "s3cret", aZev), ReturnCode::Ok) << errorText();
-    EXPECT_EQ(connect(host(), "s3cret", aNone), ReturnCode::Error);
-    EXPECT_TRUE(kivotest::contains(errorText(), "NODB")) << errorText();
-
-    // The host's database serves when the connection names none, and yields to one it names.
-    EXPECT_EQ(connect(host() + "@ZEV", "s3cret", {}), ReturnCode::Ok) << errorText();
-    EXPECT_EQ(kivotest::firstColumn(*itsConnection, "select current_database()"), "ZEV");
-    EXPECT_EQ(connect(host() + "@ZEV", "s3cret", aNone), ReturnCode::Error);
-    EXPECT_TRUE(kivotest::contains(errorText(), "NODB")) << errorText();
-}
-
-// A verified and an unverified connection are encrypted as the server sees it, ENCRYPT FALSE not.
-TEST_F(PgConnectionTest, TlsSettingsDecideWhetherTheConnectionIsEncrypted) {
-    const std::string aCa = itsFacts["KIVO_PG_CERTS"] + "/ca.crt";
-    struct Case {
-        std::string itsHost;
-        std::map<std::string, std::string> itsProperties;
-        std::string itsEncrypted;
-    };
-    const Case aCases[] = {
-        {"localhost", {{"ENCRYPT", "TRUE"}, {"sslTrustStore", aCa}}, "true"},
-        {"127.0.0.1", {{"ENCRYPT", "TRUE"}, {"sslValidateCertificate", "FALSE"}}, "true"},
-        {"127.0.0.1", {{"ENCRYPT", "FALSE"}}, "false"},
-    };
-    for (Case aCase : aCases) {
-        SCOPED_TRACE(aCase.itsEncrypted + " " + aCase.itsHost);
-        aCase.itsProperties["DATABASENAME"] = "ZEV";
-        ASSERT_EQ(connect(host(aCase.itsHost), "s3cret", aCase.itsProperties), ReturnCode::Ok)
-            << errorText();
-        EXPECT_EQ(kivotest::firstColumn(*itsConnection, "select ssl::text from pg_stat_ssl where "
-                                                        "pid = pg_backend_pid()"),
-                  aCase.itsEncrypted);
-    }
+// The host's database serves when the connection names none, and yields to one it names (a wrong
+// password: ServerClientTest.OnlyAKeysWrongLoginGetsTheKeyAdvice; TLS: ServerClientTest too).
+TEST_F(PgConnectionTest, TheHostsDatabaseYieldsToTheOneTheConnectionNames) {
+    const auto anEnvironment = Runtime::getRuntime(nullptr, 0)->createEnvironment();
+    Connection* aConnection = anEnvironment->createConnection();
+    const std::string aHost = "127.0.0.1:" + itsFacts["KIVO_PG_PORT"] + "@ZEV";
+    ConnectProperties aProperties;
+    EXPECT_EQ(
+        aConnection->connect(aHost, "", "DEVELOPER", "s3cret", StringEncoding::Utf8, aProperties),
+        ReturnCode::Ok);
+    EXPECT_EQ(kivotest::firstColumn(*aConnection, "select current_database()"), "ZEV");
+    aProperties.setProperty("DATABASENAME", "NODB");
+    EXPECT_EQ(
+        aConnection->connect(aHost, "", "DEVELOPER", "s3cret", StringEncoding::Utf8, aProperties),
+        ReturnCode::Error);
+    EXPECT_TRUE(kivotest::contains(aConnection->error().getErrorText(), "NODB"));
 }
 
 namespace {

@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
-# The extension's regression suite (pgextension/regress) on the throwaway cluster, with the
-# server's own pg_regress: kivo-repo makes the repository kivo_regress with the users
-# REGRESS_ANN and REGRESS_BEN as an administrator would, pg_regress runs the schedule against
-# it, and the repository and the suite's roles go again afterwards.
-#
-#   regress.sh BUILDDIR REGRESSDIR      (KIVO_PG_ENV names the cluster's env file)
-#
-# A failing run keeps the suite's output (results/) and says where.
+# regress.sh BUILDDIR REGRESSDIR: the extension's regression suite on the throwaway cluster that
+# KIVO_PG_ENV describes, by the server's own pg_regress, on the repository kivo_regress with the
+# users REGRESS_ANN and REGRESS_BEN made by kivo-repo. A failing run keeps its output and says where.
 set -euo pipefail
 
 aBuild=$(cd "${1:?build directory}" && pwd)

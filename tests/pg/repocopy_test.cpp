@@ -1,5 +1,4 @@
-// kivo-repo copy between a repository file and the cluster: a filled file travels to a database
-// and back unchanged; a copy never overwrites a repository and leaves nothing when it fails.
+// kivo-repo copy between a repository file and the cluster.
 
 #include "repoadmin/pqtarget.hpp"
 #include "server/repositorystore.hpp"

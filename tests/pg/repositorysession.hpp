@@ -34,16 +34,10 @@ struct RepositoryAnswer {
                    ? RepositoryAccess::json::getString(itsObject, theName)
                    : std::string();
     }
-    const RepositoryAccess::json::JsonList& list(const std::string& theName) const {
-        return RepositoryAccess::json::getList(itsObject, theName);
-    }
-    // Attachment slot 0: its CDATA, else its BDATA.
+    // The CDATA of attachment slot 0.
     std::string content() const {
         const auto& aCData = itsMessage.getCDataVec();
-        const auto& aBData = itsMessage.getBDataVec();
-        if (!aCData.empty() && aCData[0] && !aCData[0]->empty())
-            return *aCData[0];
-        return aBData.empty() || !aBData[0] ? std::string() : *aBData[0];
+        return aCData.empty() || !aCData[0] ? std::string() : *aCData[0];
     }
 };
 
@@ -75,15 +69,11 @@ public:
         using namespace RepositoryAccess::dbclient;
         ConnectProperties aProperties;
         aProperties.setProperty("DATABASENAME", theFacts["KIVO_PG_DATABASE"]);
-        itsConnected = itsConnection->connect("127.0.0.1:" + theFacts["KIVO_PG_PORT"], "", theUser,
-                                              thePassword, StringEncoding::Utf8,
-                                              aProperties) == ReturnCode::Ok;
-        if (!itsConnected)
-            itsConnectError = itsConnection->error().getErrorText();
+        EXPECT_EQ(itsConnection->connect("127.0.0.1:" + theFacts["KIVO_PG_PORT"], "", theUser,
+                                         thePassword, StringEncoding::Utf8, aProperties),
+                  ReturnCode::Ok)
+            << theUser << ": " << itsConnection->error().getErrorText();
     }
-
-    bool connected() const { return itsConnected; }
-    const std::string& connectError() const { return itsConnectError; }
 
     std::string sql(const std::string& theSql) { return firstColumn(*itsConnection, theSql); }
 
@@ -96,13 +86,12 @@ public:
                    : itsConnection->error().getErrorText();
     }
 
-    // Sends theJson with theCData and theBData as the attachments through the repository call.
+    // Sends theJson with theCData as the attachments through the repository call.
     std::unique_ptr<RepositoryAnswer> call(const std::string& theJson,
-                                           const std::vector<std::string>& theCData = {},
-                                           const std::vector<std::string>& theBData = {}) {
+                                           const std::vector<std::string>& theCData = {}) {
         using namespace RepositoryAccess::dbclient;
         std::string anInput =
-            RepositoryAccess::RepositoryMessage::fromTexts(theJson, theCData, theBData).serialize();
+            RepositoryAccess::RepositoryMessage::fromTexts(theJson, theCData, {}).serialize();
         PreparedStatement* aStatement = itsConnection->createPreparedStatement();
         EXPECT_EQ(aStatement->prepare(protocolsql::kRepositoryCall), ReturnCode::Ok);
         std::int64_t anInputLength = static_cast<std::int64_t>(anInput.size());
@@ -171,8 +160,6 @@ private:
     std::unique_ptr<RepositoryAccess::dbclient::Environment> itsEnvironment =
         RepositoryAccess::dbclient::Runtime::getRuntime(nullptr, 0)->createEnvironment();
     RepositoryAccess::dbclient::Connection* itsConnection = itsEnvironment->createConnection();
-    bool itsConnected = false;
-    std::string itsConnectError;
 };
 
 // The repository user DEVELOPER and the cluster's administrator, each connected.
@@ -184,26 +171,20 @@ protected:
             return;
         itsDeveloper = connect("DEVELOPER", "s3cret");
         // The cluster's superuser, owner of the extension.
-        itsAdmin = std::make_unique<RepositorySession>(itsFacts, itsFacts["KIVO_PG_ADMIN"],
-                                                       itsFacts["KIVO_PG_ADMIN_PASSWORD"]);
-        ASSERT_TRUE(itsAdmin->connected()) << itsAdmin->connectError();
+        itsAdmin = connect(itsFacts["KIVO_PG_ADMIN"], itsFacts["KIVO_PG_ADMIN_PASSWORD"]);
     }
 
     std::unique_ptr<RepositorySession> connect(const std::string& theUser,
                                                const std::string& thePassword) {
-        auto aSession = std::make_unique<RepositorySession>(itsFacts, theUser, thePassword);
-        EXPECT_TRUE(aSession->connected()) << aSession->connectError();
-        return aSession;
+        return std::make_unique<RepositorySession>(itsFacts, theUser, thePassword);
     }
 
     // theJson's answer in theSession (DEVELOPER's by default), which must carry theCode.
     std::unique_ptr<RepositoryAnswer> expectCode(const std::string& theJson,
                                                  const std::string& theCode = "0",
                                                  const std::vector<std::string>& theCData = {},
-                                                 const std::vector<std::string>& theBData = {},
                                                  RepositorySession* theSession = nullptr) {
-        auto anAnswer =
-            (theSession ? theSession : itsDeveloper.get())->call(theJson, theCData, theBData);
+        auto anAnswer = (theSession ? theSession : itsDeveloper.get())->call(theJson, theCData);
         EXPECT_TRUE(anAnswer->itsCalled) << theJson << ": " << anAnswer->itsFailure;
         EXPECT_EQ(anAnswer->code(), theCode) << theJson << ": " << anAnswer->itsJson;
         return anAnswer;
@@ -234,10 +215,8 @@ protected:
     const std::string itsPoison = "kivo_poison_" + std::to_string(::getpid());
 };
 
-inline std::string workspaceSession(const std::string& theUser,
-                                    const std::string& theWorkspace = "") {
-    return R"({"sessionType":"2","owner":")" + theUser + R"(","workspace":")" + theWorkspace +
-           R"("})";
+inline std::string workspaceSession(const std::string& theUser) {
+    return R"({"sessionType":"2","owner":")" + theUser + R"(","workspace":""})";
 }
 
 inline std::string objectJson(const std::string& thePackage, const std::string& theName,
@@ -251,19 +230,14 @@ inline std::string createPackageJson(const std::string& thePackage) {
            R"(","description":"","inherit":"0"})";
 }
 
-// A write into theUser's default workspace, based on the version theMetadata names (if any).
+// A write into theUser's default workspace, based on the active version theVersion (if any).
 inline std::string writeJson(const std::string& theUser, const std::string& theObject,
-                             const std::string& theMetadata = "") {
+                             const std::string& theVersion = "") {
     std::string aJson = R"({"action":"write","what":"object","session":)" +
                         workspaceSession(theUser) + R"(,"object":)" + theObject;
-    if (!theMetadata.empty())
-        aJson += R"(,"metadata":)" + theMetadata;
+    if (!theVersion.empty())
+        aJson += R"(,"metadata":{"type":"1","version_id":")" + theVersion + R"("})";
     return aJson + R"(,"determineReferences":"1","xrefList":[],"texts":[],"content_texts":[]})";
-}
-
-// The metadata of the active version theVersion, as a write based on it sends it.
-inline std::string activeMetadataJson(const std::string& theVersion) {
-    return R"({"type":"1","version_id":")" + theVersion + R"("})";
 }
 
 inline std::string activateJson(const std::string& theUser, const std::string& theObject,

@@ -53,9 +53,9 @@ protected:
                         "--user=" + theUser, "--passwd=" + thePassword},
                        anOptions);
     }
-    // kivo theArgs in workspace theName, with the password "pw".
+    // kivo theArgs in workspace theName, with the password itsPassword.
     RunResult kivo(const std::string& theName, std::vector<std::string> theArgs) const {
-        theArgs.push_back("--passwd=pw");
+        theArgs.push_back("--passwd=" + itsPassword);
         RunOptions anOptions;
         anOptions.itsCwd = dir() / theName;
         return runKivo(theArgs, anOptions);
@@ -63,6 +63,8 @@ protected:
     void write(const std::string& theRelative, const std::string& theContent) const {
         writeText(dir() / theRelative, theContent);
     }
+
+    std::string itsPassword = "pw";
 
 private:
     TempDir itsDir;

@@ -13,6 +13,16 @@
 
 namespace kivotest {
 
+// The first column of theSql's rows in theDatabase (a server's or a file's), one line each.
+inline std::string linesOf(RepositoryAccess::server::SqlDatabase& theDatabase,
+                           const std::string& theSql) {
+    std::string aLines;
+    auto aQuery = theDatabase.query(theSql);
+    while (aQuery.step())
+        aLines += aQuery.text(0) + "\n";
+    return aLines;
+}
+
 class ServerRepositoryTest : public RepoToolTest {
 protected:
     void TearDown() override {
@@ -66,15 +76,10 @@ protected:
         RepositoryAccess::server::PqDatabase(RepositoryAccess::server::PqAddress(uri(theDatabase)))
             .execute(theSql);
     }
-    // The first column of theSql's rows, one line each.
     std::string lines(const std::string& theDatabase, const std::string& theSql) {
         RepositoryAccess::server::PqDatabase aDatabase(
             RepositoryAccess::server::PqAddress(uri(theDatabase)));
-        std::string aLines;
-        auto aQuery = aDatabase.query(theSql);
-        while (aQuery.step())
-            aLines += aQuery.text(0) + "\n";
-        return aLines;
+        return linesOf(aDatabase, theSql);
     }
     // Every row of every repository table of theDatabase.
     std::map<std::string, Rows> rows(const std::string& theDatabase) {

@@ -1,6 +1,5 @@
 // The planner's statistics of a repository database: a backend that has written a few hundred
-// rows analyses the growing tables while one of them has the statistics of an empty table, and
-// leaves tables that have statistics with rows to the server's automatic analysis.
+// rows analyses the tables only while one of them has the statistics of an empty table.
 
 #include "tests/pg/serverrepository.hpp"
 

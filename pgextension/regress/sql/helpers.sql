@@ -1,6 +1,5 @@
--- Helpers of the suite, in a schema of their own: a repoV2 frame around one JSON text, the JSON
--- text of an answer frame, and a login attempt over a connection of its own.
-CREATE EXTENSION IF NOT EXISTS dblink SCHEMA public;
+-- Helpers of the suite, in a schema of their own: a repoV2 frame around one JSON text and the
+-- JSON text of an answer frame.
 CREATE SCHEMA regress;
 GRANT USAGE ON SCHEMA regress TO PUBLIC;
 
@@ -22,21 +21,4 @@ CREATE FUNCTION regress.answer(theFrame bytea) RETURNS text LANGUAGE sql IMMUTAB
     SELECT convert_from(substring(theFrame FROM 15 FOR get_byte(theFrame, 10)
                                   + 256 * get_byte(theFrame, 11) + 65536 * get_byte(theFrame, 12)),
                         'UTF8')
-$$;
-
--- What the server says to theRole logging in to this database with thePassword: "connected",
--- or the server's refusal without the address it came from. Names and password hold no space.
-CREATE FUNCTION regress.login(theRole text, thePassword text) RETURNS text LANGUAGE plpgsql AS $$
-DECLARE
-    aDetail text;
-BEGIN
-    PERFORM public.dblink_connect('regress_login',
-        format('host=%s port=%s dbname=%s user=%s password=%s', host(inet_server_addr()),
-               inet_server_port(), current_database(), theRole, thePassword));
-    PERFORM public.dblink_disconnect('regress_login');
-    RETURN 'connected';
-EXCEPTION WHEN sqlclient_unable_to_establish_sqlconnection THEN
-    GET STACKED DIAGNOSTICS aDetail = PG_EXCEPTION_DETAIL;
-    RETURN coalesce(substring(aDetail FROM 'FATAL:  ([^\n]*)'), aDetail);
-END
 $$;
