@@ -11,13 +11,9 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from webviewserver import Repository, Server  # noqa: E402
-
-BUILD = sys.argv[1] if len(sys.argv) > 1 else "build-team"
-TIMEOUT = 90.0
 
 
 class Browser:
@@ -41,15 +37,16 @@ class Browser:
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(to_browser_read)
         os.close(from_browser_write)
-        self.buffer = b""
-        self.next_id = 0
-        self.events = []
-        self.session = None
+        self.buffer, self.next_id, self.events, self.session = b"", 0, [], None
+        target = self.send("Target.createTarget", {"url": "about:blank"})["targetId"]
+        self.session = self.send("Target.attachToTarget",
+                                 {"targetId": target, "flatten": True})["sessionId"]
+        self.send("Page.enable")
 
-    def send(self, method, params=None, session=True):
+    def send(self, method, params=None):
         self.next_id += 1
         message = {"id": self.next_id, "method": method, "params": params or {}}
-        if session and self.session:
+        if self.session:
             message["sessionId"] = self.session
         os.write(self.to_browser, json.dumps(message).encode() + b"\0")
         while True:
@@ -61,22 +58,14 @@ class Browser:
             self.events.append(reply)
 
     def receive(self):
-        deadline = time.monotonic() + TIMEOUT
+        # A browser that hangs is ended by the test's timeout.
         while b"\0" not in self.buffer:
-            if time.monotonic() > deadline:
-                raise AssertionError("the browser did not answer")
             chunk = os.read(self.from_browser, 65536)
             if not chunk:
                 raise AssertionError("the browser ended")
             self.buffer += chunk
         message, _, self.buffer = self.buffer.partition(b"\0")
         return json.loads(message)
-
-    def open_page(self):
-        target = self.send("Target.createTarget", {"url": "about:blank"})["targetId"]
-        self.session = self.send("Target.attachToTarget",
-                                 {"targetId": target, "flatten": True})["sessionId"]
-        self.send("Page.enable")
 
     def load(self, action):
         """Runs action (a navigation) and waits until the page it leads to has loaded."""
@@ -94,15 +83,8 @@ class Browser:
         return result["result"].get("value")
 
     def close(self):
-        try:
-            self.send("Browser.close", session=False)
-        except AssertionError:
-            pass
-        try:
-            self.process.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
+        self.process.kill()
+        self.process.wait()
         os.close(self.to_browser)
         os.close(self.from_browser)
 
@@ -115,15 +97,14 @@ def check(condition, message):
 def main():
     if shutil.which("chromium") is None:
         print("chromium is not installed: skipped")
-        return 0
-    repo = Repository(BUILD, None)
-    repo.put_all([("acme.sub", "a", "txt", "hello\n"),
-                  ("p<b>", "x\"&'y", "txt", "<script>document.title='owned'</script>\n")])
-    server = Server(BUILD, repo.target)
+        return
+    repo = Repository(None)
+    repo.put(("acme.sub", "a", "txt", "hello\n"),
+             ("p<b>", "x\"&'y", "txt", "<script>document.title='owned'</script>\n"))
+    server = Server(repo.target)
     profile = tempfile.mkdtemp(prefix="kivo-webview-browser-")
     browser = Browser(profile)
     try:
-        browser.open_page()
         browser.navigate(server.url + "/signin")
         browser.load(lambda: browser.evaluate(
             "document.querySelector('input[name=user]').value = 'dev';"
@@ -153,8 +134,7 @@ def main():
         repo.remove()
         shutil.rmtree(profile, ignore_errors=True)
     print("browser test passed")
-    return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

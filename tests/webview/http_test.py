@@ -11,9 +11,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from webviewserver import Client, Repository, Server, cluster_environment  # noqa: E402
+from webviewserver import Client, Repository, Server, cluster_environment, program, tool  # noqa
 
-BUILD = sys.argv[1] if len(sys.argv) > 1 else "build-team"
 HOSTILE_PACKAGE, HOSTILE_NAME = "p<b>", "x\"&'y"
 PAGES = ["/packages", "/package?name=acme", "/object?package=acme&name=a&suffix=txt",
          "/annotate?package=acme&name=a&suffix=txt", "/activity", "/changes", "/deliveryunits"]
@@ -27,16 +26,15 @@ class WebView(unittest.TestCase):
         cluster = cluster_environment()
         if cluster is not None and cluster.get("KIVO_PG") != "available":
             raise unittest.SkipTest("no PostgreSQL cluster")
-        cls.repo = Repository(BUILD, cluster)
-        cls.repo.put("acme", "a", "txt", "hello\nworld\n")
-        cls.repo.put("acme", "a", "txt", "hello\nthere\nworld\n")
-        cls.repo.put_all([("many", "o%03d" % number, "txt", "%d\n" % number)
-                          for number in range(105)])
-        cls.repo.put_all([("acme", "long", "txt", "line %d\n" % number) for number in range(12)])
-        cls.repo.put(HOSTILE_PACKAGE, HOSTILE_NAME, "txt", "<script>alert(1)</script>\n")
-        cls.repo.tool("set", cls.repo.target, "change_tracking", "on")
-        cls.repo.put("acme", "tracked", "txt", "in a change\n")
-        cls.server = Server(BUILD, cls.repo.target)
+        cls.repo = Repository(cluster)
+        cls.repo.put(("acme", "a", "txt", "hello\nworld\n"),
+                     ("acme", "a", "txt", "hello\nthere\nworld\n"),
+                     *[("many", "o%03d" % number, "txt", "%d\n" % number) for number in range(105)],
+                     *[("acme", "long", "txt", "line %d\n" % number) for number in range(12)],
+                     (HOSTILE_PACKAGE, HOSTILE_NAME, "txt", "<script>alert(1)</script>\n"))
+        tool("kivo-repo", "set", cls.repo.target, "change_tracking", "on")
+        cls.repo.put(("acme", "tracked", "txt", "in a change\n"))
+        cls.server = Server(cls.repo.target)
 
     @classmethod
     def tearDownClass(cls):
@@ -155,7 +153,7 @@ class WebView(unittest.TestCase):
 
 class ServeCommandLine(unittest.TestCase):
     def run_serve(self, *args):
-        return subprocess.run([os.path.join(BUILD, "kivo-repo"), "serve", *args],
+        return subprocess.run([program("kivo-repo"), "serve", *args],
                               capture_output=True, text=True, timeout=30)
 
     def test_bad_target_or_address_fails_without_creating_anything(self):

@@ -8,10 +8,14 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import urllib.error
 import urllib.parse
 import urllib.request
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from kivotest import program, tool  # noqa: E402
 
 
 def cluster_environment():
@@ -19,60 +23,43 @@ def cluster_environment():
     path = os.environ.get("KIVO_PG_ENV")
     if not path:
         return None
-    values = {}
     with open(path, encoding="utf-8") as env:
-        for line in env:
-            name, _, value = line.strip().partition("=")
-            values[name] = value
-    return values
+        return dict(line.strip().partition("=")[::2] for line in env)
 
 
 class Repository:
-    def __init__(self, build_dir, cluster):
-        self.build = build_dir
+    def __init__(self, cluster):
         self.dir = tempfile.mkdtemp(prefix="kivo-webview-")
         if cluster:
             name = "WEBVIEW%d" % os.getpid()
-            self.target = "postgresql://%s:%s@%s:%s/%s" % (
-                cluster["KIVO_PG_ADMIN"], cluster["KIVO_PG_ADMIN_PASSWORD"],
-                cluster["KIVO_PG_HOST"], cluster["KIVO_PG_PORT"], name)
             self.host = "%s:%s@%s" % (cluster["KIVO_PG_HOST"], cluster["KIVO_PG_PORT"], name)
+            self.target = "postgresql://%s:%s@%s" % (
+                cluster["KIVO_PG_ADMIN"], cluster["KIVO_PG_ADMIN_PASSWORD"], self.host)
         else:
             self.target = os.path.join(self.dir, "repo.db")
             self.host = "file:" + self.target
-        self.tool("init", self.target)
-        self.tool("user", self.target, "dev", "pw")
-        self.tool("user", self.target, "other", "pw2")
+        tool("kivo-repo", "init", self.target)
+        tool("kivo-repo", "user", self.target, "dev", "pw")
+        tool("kivo-repo", "user", self.target, "other", "pw2")
 
-    def tool(self, *args):
-        subprocess.run([os.path.join(self.build, "kivo-repo"), *args], check=True,
-                       stdout=subprocess.DEVNULL)
-
-    def put(self, package, name, suffix, content):
-        """Writes and activates one object as user dev."""
-        self.put_all([(package, name, suffix, content)])
-
-    def put_all(self, objects):
-        """Writes and activates each (package, name, suffix, content) in turn as user dev, in
-        one run of the probe."""
+    def put(self, *objects):
+        """Writes and activates each (package, name, suffix, content) in turn as user dev."""
         words = [word for entry in objects for word in entry]
-        out = subprocess.run(
-            [os.path.join(self.build, "kivo_activate_probe"), self.host, "DEV", "pw", "put",
-             *words], check=True, capture_output=True, text=True).stdout
+        out = tool("kivo_activate_probe", self.host, "DEV", "pw", "put", *words)
         assert out.count("activation 0") == len(objects), out
 
     def remove(self):
         if self.target.startswith("postgresql://"):
-            self.tool("drop", self.target)
+            tool("kivo-repo", "drop", self.target)
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
 class Server:
     """`kivo-repo serve TARGET --listen 127.0.0.1:0`, with the address it prints."""
 
-    def __init__(self, build_dir, target):
+    def __init__(self, target):
         self.process = subprocess.Popen(
-            [os.path.join(build_dir, "kivo-repo"), "serve", target, "--listen", "127.0.0.1:0"],
+            [program("kivo-repo"), "serve", target, "--listen", "127.0.0.1:0"],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         line = self.process.stdout.readline()
         match = re.search(r"at (http://127\.0\.0\.1:\d+)/", line)
@@ -103,8 +90,7 @@ class Client:
     def request(self, path, data=None, method=None):
         headers = {"Cookie": self.cookie} if self.cookie else {}
         body = urllib.parse.urlencode(data).encode() if data is not None else None
-        request = urllib.request.Request(self.url + path, data=body, headers=headers,
-                                         method=method)
+        request = urllib.request.Request(self.url + path, body, headers, method=method)
         try:
             with self.opener.open(request, timeout=30) as response:
                 return response.status, dict(response.headers), response.read().decode()
