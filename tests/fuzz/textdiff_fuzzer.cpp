@@ -4,23 +4,14 @@
 // (base, local, remote). The changes and the unified format must turn the old text into the new
 // one; merges where one side changed nothing, or both the same, must be clean and give that
 // text; and a merge is clean exactly when it writes no conflict marker and counts no conflict.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "core/textdiff.hpp"
+#include "tests/fuzz/fuzzing.hpp"
 
-using namespace RepositoryAccess;
+using fuzzing::require;
 
 namespace {
-
-void require(bool theCondition) {
-    if (!theCondition)
-        std::abort();
-}
 
 std::vector<std::string_view> split(std::string_view theInput) {
     std::vector<std::string_view> aTexts;
@@ -158,8 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* theData, std::size_t t
     if (theSize == 0)
         return 0;
     const std::size_t aLimit = theData[0] % 9;
-    const auto aTexts =
-        split(std::string_view(reinterpret_cast<const char*>(theData) + 1, theSize - 1));
+    const auto aTexts = split(fuzzing::text(theData + 1, theSize - 1));
     if (aTexts.size() < 2)
         return 0;
     checkChanges(aTexts[0], aTexts[1], aLimit);
