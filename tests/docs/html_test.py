@@ -39,7 +39,8 @@ class Checker(HTMLParser):
         while self.stack and self.stack[-1] != tag and self.stack[-1] in IMPLICIT:
             self.stack.pop()
         if not self.stack or self.stack[-1] != tag:
-            self.errors.append("unexpected </%s> at %s, open: %s" % (tag, self.getpos(), self.stack))
+            self.errors.append("unexpected </%s> at %s, open: %s" % (tag, self.getpos(),
+                                                                     self.stack))
         else:
             self.stack.pop()
 
@@ -68,9 +69,10 @@ with tempfile.TemporaryDirectory() as tmp:
         f.write('#!/bin/sh\necho "$1" > "%s/url"\nf=${1#file://}; cp "${f%%%%#*}" "%s/page.html"\n'
                 % (tmp, tmp))
     os.chmod(script, 0o755)
-    env = {k: v for k, v in os.environ.items() if not k.startswith("KIVO_") and k not in ("temp", "TEMP")}
-    subprocess.run([KIVO, "help", "create", "ws", "--browse"], env=dict(env, BROWSER=script, TMPDIR=tmp),
-                   check=True)
+    env = {k: v for k, v in os.environ.items()
+           if not k.startswith("KIVO_") and k not in ("temp", "TEMP")}
+    subprocess.run([KIVO, "help", "create", "ws", "--browse"],
+                   env=dict(env, BROWSER=script, TMPDIR=tmp), check=True)
     with open(os.path.join(tmp, "page.html")) as f:
         complete = f.read()
     with open(os.path.join(tmp, "url")) as f:
@@ -83,8 +85,9 @@ pages = [["help"] + anchor.split("_", 1)
          for anchor in re.findall(r'<h2 id="([^"]+)">', complete) if anchor != "overview"]
 if len(pages) < 40:
     failures.append("too few help pages found: %d" % len(pages))
-for args in [["help"]] + pages + [["help", "resolve", "conflicts", "-s"], ["help", "checkout", "-s"]]:
-    out = subprocess.run([KIVO] + args + ["--html"], capture_output=True, text=True, check=True).stdout
+for args in [["help"], ["help", "resolve", "conflicts", "-s"], ["help", "checkout", "-s"]] + pages:
+    out = subprocess.run([KIVO, *args, "--html"], capture_output=True, text=True,
+                         check=True).stdout
     failures += [" ".join(args) + ": " + p for p in problems(out)]
 print("\n".join(failures) or "help pages: ok")
 sys.exit(1 if failures else 0)
