@@ -7,6 +7,7 @@ page's content security policy, and the session cookie is out of the scripts' re
 
     python3 webview_test.py BUILD_DIR [TEST CLASS...]
 """
+import http.client
 import json
 import os
 import re
@@ -15,9 +16,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
-import urllib.error
 import urllib.parse
-import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from kivotest import program, tool  # noqa: E402
@@ -82,27 +81,21 @@ def tearDownModule():
     assert code == 0, "serve ended with %d: %s" % (code, SERVE.stderr.read())
 
 
-class NoRedirect(urllib.request.HTTPRedirectHandler):
-    def redirect_request(self, *args):
-        return None
-
-
 class Client:
     """An HTTP client that keeps the session cookie and never follows redirects."""
 
     def __init__(self):
         self.cookie = None
-        self.opener = urllib.request.build_opener(NoRedirect)
 
     def request(self, path, data=None, method=None):
         headers = {"Cookie": self.cookie} if self.cookie else {}
-        body = urllib.parse.urlencode(data).encode() if data is not None else None
-        request = urllib.request.Request(URL + path, body, headers, method=method)
-        try:
-            with self.opener.open(request, timeout=30) as response:
-                return response.status, dict(response.headers), response.read().decode()
-        except urllib.error.HTTPError as error:
-            return error.code, dict(error.headers), error.read().decode()
+        if data is not None:
+            headers["Content-Type"] = "application/x-www-form-urlencoded"
+        connection = http.client.HTTPConnection(URL[len("http://"):], timeout=30)
+        connection.request(method or ("GET" if data is None else "POST"), path,
+                           None if data is None else urllib.parse.urlencode(data), headers)
+        with connection.getresponse() as response:
+            return response.status, dict(response.headers), response.read().decode()
 
     def sign_in(self, user, password):
         status, headers, body = self.request("/signin", {"user": user, "password": password})
