@@ -204,21 +204,15 @@ class WebView(unittest.TestCase):
         status, _, _ = client.request("/packages", {"name": "x"})
         self.assertEqual(status, 405)
 
-
-class ServeCommandLine(unittest.TestCase):
-    def run_serve(self, *args):
-        return subprocess.run([program("kivo-repo"), "serve", *args],
-                              capture_output=True, text=True, timeout=30)
-
-    def test_bad_target_or_address_fails_without_creating_anything(self):
+    def test_serve_refuses_a_missing_file_or_a_bad_address_and_creates_nothing(self):
         missing = os.path.join(tempfile.gettempdir(), "kivo-webview-none-%d.db" % os.getpid())
-        result = self.run_serve(missing)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn(missing, result.stderr)
-        self.assertFalse(os.path.exists(missing))
-        result = self.run_serve(missing, "--listen", "127.0.0.1:99999")
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("Invalid listen address", result.stderr)
+        for args, message in [([], missing), (["--listen", "127.0.0.1:99999"],
+                                              "Invalid listen address")]:
+            result = subprocess.run([program("kivo-repo"), "serve", missing, *args],
+                                    capture_output=True, text=True, timeout=30)
+            self.assertEqual(result.returncode, 1)
+            self.assertIn(message, result.stderr)
+            self.assertFalse(os.path.exists(missing))
 
 
 class Browser:
