@@ -18,35 +18,38 @@ from kivotest import check, program, wait_for  # noqa: E402
 CHILD_UID = 65534 if os.geteuid() == 0 else None
 
 
-def start(argv, tmp, **env):
-    return subprocess.Popen([program(argv[0]), *argv[1:]], cwd=tmp, env=dict(os.environ, **env),
-                            user=CHILD_UID, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+class Run:
+    """A program of the build started with passwords (secrets) among its arguments."""
 
+    def __init__(self, tmp, secrets, name, *args, **env):
+        self.secrets = secrets
+        self.process = subprocess.Popen([program(name), *args], cwd=tmp, user=CHILD_UID,
+                                        env=dict(os.environ, **env), stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE)
 
-def arguments(process):
-    with open("/proc/%d/cmdline" % process.pid, "rb") as cmdline:
-        return cmdline.read().decode("utf-8", "replace")
+    def arguments(self):
+        with open("/proc/%d/cmdline" % self.process.pid, "rb") as cmdline:
+            return cmdline.read().decode("utf-8", "replace")
 
+    def dumpable(self):
+        return os.stat("/proc/%d/status" % self.process.pid).st_uid != 0
 
-def dumpable(process):
-    return os.stat("/proc/%d/status" % process.pid).st_uid != 0
+    def expect_hidden(self, shown):
+        """The arguments hold none of the secrets but the masked form shown, and the process is
+        not dumpable."""
+        text = self.arguments()
+        check(not any(secret in text for secret in self.secrets),
+              "password in the process listing", repr(text))
+        check(shown in text, "masked argument", repr(text))
+        check(not self.dumpable(), "a process with a password is dumpable", repr(text))
 
-
-def expect_hidden(process, secrets, shown):
-    """The running process's arguments hold none of the secrets but the masked form shown, and
-    the process is not dumpable."""
-    text = arguments(process)
-    check(not any(secret in text for secret in secrets), "password in the process listing",
-          repr(text))
-    check(shown in text, "masked argument", repr(text))
-    check(not dumpable(process), "a process with a password is dumpable", repr(text))
-
-
-def finish(process, secrets):
-    out, err = process.communicate(timeout=30)
-    text = (out + err).decode("utf-8", "replace")
-    check(not any(secret in text for secret in secrets), "password in the output", text)
-    return process.returncode, text
+    def finish(self, status):
+        """Waits for the end, which must have the exit status; returns the output."""
+        out, err = self.process.communicate(timeout=30)
+        text = (out + err).decode("utf-8", "replace")
+        check(not any(secret in text for secret in self.secrets), "password in the output", text)
+        check(status is None or self.process.returncode == status, "exit status", text)
+        return text
 
 
 def kivo_waiting_for_its_browser(tmp):
@@ -63,16 +66,15 @@ def kivo_waiting_for_its_browser(tmp):
         for name in ("started", "go"):
             if os.path.exists(os.path.join(tmp, name)):
                 os.remove(os.path.join(tmp, name))
-        process = start(["kivo", "help", "--browse", *passwords], tmp, BROWSER=browser,
-                        TMPDIR=tmp, HOME=tmp)
+        run = Run(tmp, secrets, "kivo", "help", "--browse", *passwords, BROWSER=browser,
+                  TMPDIR=tmp, HOME=tmp)
         wait_for(lambda: os.path.exists(os.path.join(tmp, "started")), "kivo's browser")
         if passwords:
-            expect_hidden(process, secrets, "--passWord=" + "*" * len(secrets[0]))
+            run.expect_hidden("--passWord=" + "*" * len(secrets[0]))
         else:
-            check(dumpable(process), "kivo without a password is not dumpable")
+            check(run.dumpable(), "kivo without a password is not dumpable")
         open(os.path.join(tmp, "go"), "w").close()
-        status, text = finish(process, secrets)
-        check(status == 0, "kivo help --browse failed", text)
+        run.finish(0)
 
 
 def kivo_repo_waiting_for_a_server(tmp):
@@ -82,19 +84,18 @@ def kivo_repo_waiting_for_a_server(tmp):
     listener.settimeout(10)
     secrets = ["Admin-Secret-9", "User-Secret-8"]
     address = "postgresql://admin:%s@127.0.0.1:%d/ZEV" % (secrets[0], listener.getsockname()[1])
-    process = start(["kivo-repo", "user", address, "bob", secrets[1]], tmp)
+    run = Run(tmp, secrets, "kivo-repo", "user", address, "bob", secrets[1])
     try:
         connection, _ = listener.accept()
     except socket.timeout:
-        check("without the team repository" in finish(process, secrets)[1],
-              "kivo-repo never connected")
+        check("without the team repository" in run.finish(None), "kivo-repo never connected")
         print("kivo-repo with a server address: skipped (built without the team repository)")
         return
-    expect_hidden(process, secrets, "postgresql://admin:%s@127.0.0.1" % ("*" * len(secrets[0])))
+    run.expect_hidden("postgresql://admin:%s@127.0.0.1" % ("*" * len(secrets[0])))
     connection.close()
     listener.close()
-    status, text = finish(process, secrets)
-    check(status == 1 and "postgresql://admin@127.0.0.1" in text, "kivo-repo's failure", text)
+    text = run.finish(1)
+    check("postgresql://admin@127.0.0.1" in text, "kivo-repo's failure", text)
 
 
 def kivo_repo_waiting_for_a_locked_file(tmp):
@@ -105,14 +106,13 @@ def kivo_repo_waiting_for_a_locked_file(tmp):
     holder = sqlite3.connect(repository, isolation_level=None)
     holder.execute("BEGIN IMMEDIATE")
     secret = "File-User-Secret-7"
-    process = start(["kivo-repo", "user", repository, "carol", secret], tmp)
+    run = Run(tmp, [secret], "kivo-repo", "user", repository, "carol", secret)
     # kivo-repo waits for the lock up to its busy timeout; its arguments change as it starts.
-    wait_for(lambda: secret not in arguments(process), "kivo-repo to hide the password", 5.0)
-    expect_hidden(process, [secret], "carol\0" + "*" * len(secret))
+    wait_for(lambda: secret not in run.arguments(), "kivo-repo to hide the password", 5.0)
+    run.expect_hidden("carol\0" + "*" * len(secret))
     holder.execute("ROLLBACK")
     holder.close()
-    status, text = finish(process, [secret])
-    check(status == 0, "kivo-repo user failed", text)
+    run.finish(0)
 
     # The password that arrived is the real one, not its mask.
     stored = sqlite3.connect(repository).execute(
@@ -133,13 +133,12 @@ def zevuserstore_waiting_for_its_key_store(tmp):
         if CHILD_UID is not None:
             os.chown(path, CHILD_UID, CHILD_UID)
     secret = "Key-Secret-6"
-    process = start(["zevuserstore", "SET", "K1", "file:x", "dave", secret], tmp,
-                    ZEVUSERSTORE_HOME=home)
+    run = Run(tmp, [secret], "zevuserstore", "SET", "K1", "file:x", "dave", secret,
+              ZEVUSERSTORE_HOME=home)
     with open(keys, "w") as pipe:  # returns once zevuserstore opened the key store
-        expect_hidden(process, [secret], "dave\0" + "*" * len(secret))
+        run.expect_hidden("dave\0" + "*" * len(secret))
         pipe.write("# zevuserstore keys 1\n")
-    status, text = finish(process, [secret])
-    check(status == 0, "zevuserstore SET failed", text)
+    run.finish(0)
     with open(keys) as stored:
         check(secret in stored.read(), "zevuserstore stored another password")
 
