@@ -12,6 +12,7 @@ import hashlib
 import json
 import os
 import random
+import shutil
 import signal
 import sqlite3
 import struct
@@ -54,7 +55,8 @@ class Trial:
         self.activations = 0  # activations every object went through, as the users made them
         self.counts = {}
         self.journals = 0  # kills that left work for the rerun's repair
-        self.target = None  # the repository that imports receive, made by the first import
+        self.target = Repository(root, name="target.db", key="T")  # the imports' repository
+        self.imported, self.imports = self.target.workspace("imported", "T1"), 0
         self.ws = self.repo.workspace("ws")
         self.change_all("first")
         self.repo.kivo(self.ws, "track", "bench")
@@ -140,13 +142,8 @@ class Trial:
         self.repo.kivo(self.ws, "assign", "bench", "DU1")
         for kill in range(KILLS):
             for action in ("commit", "activate", "push", "checkout", "revert", "import"):
-                tag = "r%d_%s" % (kill, action)
-                if action == "checkout":
-                    self.trial_checkout(duration)
-                elif action == "import":
-                    self.trial_import(duration, tag)
-                else:
-                    self.trial_workspace(action, duration, tag)
+                trial = getattr(self, "trial_" + action, self.trial_workspace)
+                trial(action, duration, "r%d_%s" % (kill, action))
         # Nobody conflicts with their own versions: one more change goes through.
         self.change_all("last", 1)
         result = self.repo.kivo(self.ws, "push")
@@ -169,10 +166,9 @@ class Trial:
             self.repo.kivo(self.ws, "activate")
             self.activations += 1
 
-    def trial_checkout(self, duration):
+    def trial_checkout(self, action, duration, tag):
         """A checkout into a fresh workspace; a push after it finds nothing to commit."""
-        other = os.path.join(self.root, "other")
-        subprocess.run(["rm", "-rf", other], check=True)
+        shutil.rmtree(os.path.join(self.root, "other"), ignore_errors=True)
         other = self.repo.workspace("other")
         self.killed_run(other, ["checkout", "bench/"], duration / 2, self.repo)
         self.verify(other, "checkout", self.repo, self.activations)
@@ -180,7 +176,7 @@ class Trial:
         check("Nothing to commit." in result.stdout,
               "checkout: a push without changes did something", result.stdout)
 
-    def trial_import(self, duration, tag):
+    def trial_import(self, action, duration, tag):
         """An import changes the repository in one transaction and no local file: after a kill
         and the rerun, a checkout in a workspace on the target agrees with it, and importing the
         same archive again made no version."""
@@ -189,15 +185,10 @@ class Trial:
         self.activations += 1
         archive = os.path.join(self.root, "du_%s.tgz" % tag)
         self.repo.kivo(self.ws, "export", "DU1", archive)
-        if self.target is None:
-            self.target = Repository(self.root, name="target.db", key="T")
-            self.target.workspace("imported", "T1")
-            self.imports = 0
-        imported = os.path.join(self.root, "imported")
         self.imports += 1
-        self.killed_run(imported, ["import", archive], duration / 2, self.target)
-        self.target.kivo(imported, "checkout", "bench/")
-        self.verify(imported, "import", self.target, self.imports)
+        self.killed_run(self.imported, ["import", archive], duration / 2, self.target)
+        self.target.kivo(self.imported, "checkout", "bench/")
+        self.verify(self.imported, "import", self.target, self.imports)
 
 
 with tempfile.TemporaryDirectory() as work:
