@@ -28,6 +28,13 @@ def tool(name, *args, cwd=None, env=None):
                           stdout=subprocess.PIPE, text=True, timeout=600).stdout
 
 
+def write(path, text):
+    """Writes a text file, making its folders."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as out:
+        out.write(text)
+
+
 def wait_for(condition, what, timeout=20.0):
     """Polls the condition until it holds; a hang fails the test after the timeout."""
     deadline = time.monotonic() + timeout

@@ -22,7 +22,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from kivotest import Repository, check, program  # noqa: E402
+from kivotest import Repository, check, program, write  # noqa: E402
 
 
 def option(name, default):
@@ -63,10 +63,8 @@ class Trial:
 
     def change_all(self, tag, count=FILES):
         for i in range(count):
-            path = os.path.join(self.ws, "bench", "d%02d" % (i % 20), "f%05d.txt" % i)
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            with open(path, "w") as out:
-                out.write(("%s %d\n" % (tag, i)) * 20)
+            write(os.path.join(self.ws, "bench", "d%02d" % (i % 20), "f%05d.txt" % i),
+                  ("%s %d\n" % (tag, i)) * 20)
 
     def killed_run(self, cwd, args, duration, repo):
         """Starts kivo and kills it: at a random moment, or right after the repository file

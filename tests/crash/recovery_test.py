@@ -3,8 +3,7 @@
 that removes it (and is never removed by the program); temporary files of settings writes of
 dead processes go when the workspace is opened with the lock, those of living ones stay; a
 journal of a run that died makes `kivo status` say so in one line while staying offline, and
-the next connecting action repairs and removes it; a malformed journal is reported, not obeyed.
-Usage: recovery_test.py BUILD_DIR"""
+the next connecting action repairs and removes it; a malformed journal is reported, not obeyed."""
 import os
 import shutil
 import subprocess
@@ -12,15 +11,10 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from kivotest import Repository, check  # noqa: E402
+from kivotest import Repository, check, write  # noqa: E402
 
 LEFTOVER = "An interrupted run left unfinished work in this workspace"
 REPAIR = '{\n"objects":[{"package":"p","name":"%s","suffix":"txt","repair":"repository"}]\n}\n'
-
-
-def write(path, text):
-    with open(path, "w") as out:
-        out.write(text)
 
 
 def dead_pid():
@@ -34,7 +28,6 @@ with tempfile.TemporaryDirectory() as work:
     repo = Repository(work)
     ws = repo.workspace("ws")
     settings = os.path.join(ws, "._SYS_KIVO_settings")
-    os.makedirs(os.path.join(ws, "p"))
     for name in ("a.txt", "b.txt"):
         write(os.path.join(ws, "p", name), name + "\n")
     repo.kivo(ws, "track", "p")

@@ -1,23 +1,20 @@
 #!/usr/bin/env python3
 """Object names from the repository reach the victim's terminal escaped: a name with an escape
 sequence cannot retitle the window, move the cursor or answer back. Another user pushes such a
-file with kivo; the victim checks it out on a terminal.
-Usage: control_bytes_test.py <build dir>"""
+file with kivo; the victim checks it out on a terminal."""
 import os
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from kivotest import Repository, check, program, run_in_terminal  # noqa: E402
+from kivotest import Repository, check, program, run_in_terminal, write  # noqa: E402
 
 HOSTILE = "evil\x1b]0;owned\x07\x1b[2J\r\u009b.txt"
 
 with tempfile.TemporaryDirectory() as work:
     repo = Repository(work, ("dev", "other"))
     ws, evil = repo.workspace("ws"), repo.workspace("evil", "K2")
-    os.makedirs(os.path.join(evil, "acme"))
-    with open(os.path.join(evil, "acme", HOSTILE), "w") as handle:
-        handle.write("x")
+    write(os.path.join(evil, "acme", HOSTILE), "x")
     repo.kivo(evil, "track", "acme")
     repo.kivo(evil, "push")
     os.makedirs(os.path.join(ws, "acme"))

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 """The password prompt: on a terminal it is shown, the typing is not echoed and echo comes back
 on; from a pipe one plain line is read. kivo-repo user reads a user's password so, and kivo the
-repository password, which reaches no output and no file of the workspace.
-Usage: password_prompt_test.py <build dir>"""
+repository password, which reaches no output and no file of the workspace."""
 import os
 import subprocess
 import sys

@@ -1,15 +1,14 @@
 #!/usr/bin/env python3
 """The progress line and Ctrl-C during a push of a thousand files: on a terminal the line appears
 and is erased at the end, through a pipe not one byte of it; Ctrl-C ends the push with
-"Interrupted.", status 1 and no lock left, and a rerun finishes it without duplicate versions.
-Usage: progress_interrupt_test.py <build dir>"""
+"Interrupted.", status 1 and no lock left, and a rerun finishes it without duplicate versions."""
 import os
 import sqlite3
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from kivotest import Repository, check, program, run_in_terminal  # noqa: E402
+from kivotest import Repository, check, program, run_in_terminal, write  # noqa: E402
 
 FILES = 1000
 LINE = " of %d files" % FILES
@@ -18,10 +17,7 @@ ERASE = "\r\x1b[K"
 
 def write_files(ws, tag):
     for i in range(FILES):
-        directory = os.path.join(ws, "bench", "d%02d" % (i % 50))
-        os.makedirs(directory, exist_ok=True)
-        with open(os.path.join(directory, "f%05d.txt" % i), "w") as out:
-            out.write("%s %d\n" % (tag, i))
+        write(os.path.join(ws, "bench", "d%02d" % (i % 50), "f%05d.txt" % i), "%s %d\n" % (tag, i))
 
 
 with tempfile.TemporaryDirectory() as work:

@@ -1,14 +1,13 @@
 #!/usr/bin/env python3
 """kivo resolve --mergetool asks on the terminal whether to take the merge tool's result: "no" by
 default when the tool left the file alone, "yes" when it changed it; the answer decides, and a run
-that leaves the conflict fails.
-Usage: resolve_prompt_test.py <build dir>"""
+that leaves the conflict fails."""
 import os
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from kivotest import Repository, check, program, run_in_terminal, tool  # noqa: E402
+from kivotest import Repository, check, program, run_in_terminal, tool, write  # noqa: E402
 
 RESOLVED = "Resolved files               : 1"
 
@@ -28,8 +27,7 @@ with tempfile.TemporaryDirectory() as work:
         return '"conflicts":["acme/a.txt"]' in read("._SYS_KIVO_settings/.kivoStatus")
 
     def make_conflict(local):
-        with open(os.path.join(ws, "acme", "a.txt"), "w") as handle:
-            handle.write(local)
+        write(os.path.join(ws, "acme", "a.txt"), local)
         put("theirs " + local)
         repo.kivo(ws, "checkout")
         check(conflicted(), "no conflict", local)

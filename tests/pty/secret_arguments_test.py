@@ -2,8 +2,7 @@
 """Passwords on the command line: kivo, kivo-repo and zevuserstore take them out of their
 arguments as they start (/proc/PID/cmdline never shows them) and are not dumpable while they hold
 one. Each is caught while it waits: for its browser, a server, a locked file or its key store (a
-named pipe). Not dumpable means /proc files owned by root, so as root the programs run as nobody.
-Usage: secret_arguments_test.py <build dir>"""
+named pipe). Not dumpable means /proc files owned by root, so as root the programs run as nobody."""
 import hashlib
 import os
 import socket
