@@ -3,6 +3,7 @@ repository file with users and their keys, and runs on a pseudo-terminal as a pe
 import os
 import pty
 import select
+import signal
 import subprocess
 import sys
 import time
@@ -93,6 +94,7 @@ def run_in_terminal(argv, cwd, answer=b"", prompt=b"Password: ", env=None, timeo
         if prompt is not None and not typed and prompt in output:
             os.write(fd, answer)
             typed = True
+    os.kill(pid, signal.SIGKILL)  # one that still waits after the timeout; an ended one stays
     _, status = os.waitpid(pid, 0)
     os.close(fd)
     code = os.WEXITSTATUS(status) if os.WIFEXITED(status) else None
