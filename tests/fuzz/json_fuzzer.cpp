@@ -1,16 +1,10 @@
 // The JSON parser on any bytes: it answers true or false and never reads outside the input; a
 // document it accepts is written back and read again to the same text.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-
 #include "core/json.hpp"
-
-using namespace RepositoryAccess;
+#include "tests/fuzz/fuzzing.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* theData, std::size_t theSize) {
-    const std::string aText(reinterpret_cast<const char*>(theData), theSize);
+    const std::string aText(fuzzing::text(theData, theSize));
     json::JsonAllocator anAllocator;
     json::JsonObject anObject;
     if (!json::jsonParse(aText.data(), aText.size(), anObject, anAllocator))
@@ -20,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* theData, std::size_t t
     json::JsonObject anOther;
     // The writer leaves strings unescaped, so only a document read from a text without escapes
     // must read back: an escape can decode to a quote, which the writer then writes bare.
-    if (aText.find('\\') == std::string::npos && aWritten.find('"') != std::string::npos &&
-        json::jsonParse(aWritten.data(), aWritten.size(), anOther, anOtherAllocator) &&
-        json::toJson(anOther) != aWritten)
-        std::abort();
+    fuzzing::require(
+        aText.find('\\') != std::string::npos || aWritten.find('"') == std::string::npos ||
+        !json::jsonParse(aWritten.data(), aWritten.size(), anOther, anOtherAllocator) ||
+        json::toJson(anOther) == aWritten);
     return 0;
 }

@@ -1,21 +1,16 @@
 // Every response class on any answer: the first byte picks the class, the rest is the frame
 // of the answer (or, when it is no frame, the JSON text alone). Each class reads the answer or
 // refuses it with the program's error.
-#include <cstddef>
-#include <cstdint>
 #include <limits>
 #include <memory>
-#include <string>
 
-#include "core/error.hpp"
 #include "core/repomessage.hpp"
 #include "repository/respbase.hpp"
 #include "repository/respchanges.hpp"
 #include "repository/respdeliveryunits.hpp"
 #include "repository/respobjects.hpp"
 #include "repository/resppackages.hpp"
-
-using namespace RepositoryAccess;
+#include "tests/fuzz/fuzzing.hpp"
 
 namespace {
 
@@ -61,10 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* theData, std::size_t t
     const Reader aReader = kAllReaders[theData[0] % std::size(kAllReaders)];
     const RepositoryMessage aMessage =
         messageOf(reinterpret_cast<const char*>(theData) + 1, theSize - 1);
-    try {
-        aReader(aMessage);
-    } catch (const Error&) {
-        // A refused answer is the expected outcome for most inputs.
-    }
+    fuzzing::refusedOrRead([&] { aReader(aMessage); });
     return 0;
 }

@@ -13,7 +13,6 @@
 //                                      the inactive content, in hex
 //   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] snapshot
 //                                      every package and version, in a text to compare
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -21,6 +20,8 @@
 
 #include "core/error.hpp"
 #include "core/parameters.hpp"
+#include "core/textcase.hpp"
+#include "core/utils.hpp"
 #include "repoadmin/repositorytarget.hpp"
 #include "repository/connection.hpp"
 #include "repository/repofunbase.hpp"
@@ -53,17 +54,6 @@ void activate() {
     std::cout << "activation " << aResult.itsError.itsCode << "\n";
 }
 
-// theBytes as lower-case hex digits.
-std::string hex(const std::string& theBytes) {
-    std::string aText;
-    for (unsigned char aByte : theBytes) {
-        char aHex[3];
-        std::snprintf(aHex, sizeof aHex, "%02x", aByte);
-        aText += aHex;
-    }
-    return aText;
-}
-
 // The stored bytes show how the content travelled: the repository turns the CDATA of a
 // "properties" object from Latin-1 into UTF-8 but keeps BDATA as it is.
 void stored(const std::string& theRepository, const std::string& theOwner,
@@ -75,7 +65,7 @@ void stored(const std::string& theRepository, const std::string& theOwner,
         anObject ? apStore->inactive(*anObject, theOwner, workspace::config().name(), true)
                  : std::nullopt;
     aTransaction.commit();
-    std::cout << (aVersion ? hex(aVersion->itsContent) : "none") << "\n";
+    std::cout << (aVersion ? utils::toHex(aVersion->itsContent) : "none") << "\n";
 }
 
 void package(const std::string& thePackage) {
@@ -111,7 +101,7 @@ void snapshot(const std::string& theRepository) {
         while (aQuery.step()) {
             for (int i = 0; i < 5; ++i)
                 std::cout << aQuery.text(i) << "|";
-            std::cout << hex(aQuery.text(5)) << "\n";
+            std::cout << utils::toHex(aQuery.text(5)) << "\n";
         }
     }
     aDatabase.commit();
@@ -132,13 +122,6 @@ void deliveryUnit(const std::vector<std::string>& theArgs) {
         aPackage.itsDuVendor = aUnit.itsVendor;
         repofunpackages::updatePackage(aPackage);
     }
-}
-
-std::string upper(std::string theText) {
-    for (char& aChar : theText)
-        if (aChar >= 'a' && aChar <= 'z')
-            aChar = static_cast<char>(aChar - 'a' + 'A');
-    return theText;
 }
 
 // The repository as kivo-repo names it: the --store option at theArgs[3] (which it removes), else
@@ -187,7 +170,7 @@ int run(std::vector<std::string> theArgs) {
     else if (aCommand == "du" && theArgs.size() >= 7)
         deliveryUnit(theArgs);
     else if (aCommand == "stored" && theArgs.size() == 7)
-        stored(aStore, upper(theArgs[1]), {theArgs[4], theArgs[5], theArgs[6]});
+        stored(aStore, textcase::upper(theArgs[1]), {theArgs[4], theArgs[5], theArgs[6]});
     else
         return 2;
     return 0;
