@@ -35,39 +35,25 @@ struct IgnoreTree {
 
 } // namespace
 
-TEST(Ignore, IncludeBelowOverridesExcludeAbove) {
-    IgnoreTree aTree;
-    aTree.rules("", R"({"exclude":[".*\\.html"]})");
-    aTree.rules("a/b", R"({"include":["index\\.html"], "other":1})");
-    Ignore anIgnore(aTree.itsWs);
-    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("a/b/index.html")));
-    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/b/other.html")));
-    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/c/index.html")));
-    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("a/b/x.txt")));
-    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("top.txt"))) << "rules above the workspace apply";
-}
-
-TEST(Ignore, PatternsAreRelativeToTheirDirectoryAndDotsInItAreLiteral) {
+// An include below overrides an exclude above; patterns are relative to their directory, whose
+// dots are literal; the rules above the workspace do not apply.
+TEST(Ignore, RulesOfEachDirectoryApplyBelowIt) {
     IgnoreTree aTree;
     std::filesystem::create_directories(aTree.path("a.b"));
+    aTree.rules("", R"({"exclude":[".*\\.html"]})");
     aTree.rules("a", R"({"exclude":["x.txt", "Debug/.*"]})");
+    aTree.rules("a/b", R"({"include":["index\\.html"], "other":1})");
     aTree.rules("a.b", R"({"exclude":[".*\\.o"]})");
     Ignore anIgnore(aTree.itsWs);
-    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/x.txt")));
-    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("a/c/x.txt")));
-    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/Debug/deep/y.bin")));
-    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a.b/m.o")));
-    EXPECT_FALSE(anIgnore.isIgnored(aTree.path("aXb/m.o")));
-}
-
-TEST(Ignore, AnswersAreRememberedAndFilesReadOnce) {
-    IgnoreTree aTree;
-    aTree.rules("a", R"({"exclude":[".*~"]})");
-    Ignore anIgnore(aTree.itsWs);
-    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/f~")));
+    for (const char* anIgnored :
+         {"a/b/other.html", "a/c/index.html", "a/x.txt", "a/Debug/deep/y.bin", "a.b/m.o"})
+        EXPECT_TRUE(anIgnore.isIgnored(aTree.path(anIgnored))) << anIgnored;
+    for (const char* aKept : {"a/b/index.html", "a/b/x.txt", "top.txt", "a/c/x.txt", "aXb/m.o"})
+        EXPECT_FALSE(anIgnore.isIgnored(aTree.path(aKept))) << aKept;
+    // Answers are remembered and each rules file is read once.
     aTree.rules("a", "not json at all");
-    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/f~")));
-    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/g~")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/x.txt")));
+    EXPECT_TRUE(anIgnore.isIgnored(aTree.path("a/Debug/y")));
 }
 
 // A directory that a listing read whole is not probed unless its files held rules; one the

@@ -66,23 +66,6 @@ TEST(Recovery, JournalKeepsHostileNamesAndRejectsDamage) {
     }
 }
 
-// Stamped reads and writes are in disk_test; here the directories that the process remembers.
-TEST(Recovery, RemovedDirectoriesAreMadeAgainAndAFileInTheWayFails) {
-    kivotest::TempDir aTemp;
-    const std::string aFile = str(aTemp.path() / "d1" / "d2" / "f.txt");
-    EXPECT_EQ(sys::createDirectories(aFile), 2);
-    // A directory removed behind the program's back is created again once it is forgotten.
-    fs::remove_all(aTemp.path() / "d1");
-    sys::forgetKnownDirectories();
-    EXPECT_EQ(sys::createDirectories(aFile), 2);
-    // A file where a directory should be is an error, not a silent success.
-    const std::string aBlocked = str(aTemp.path() / "plain");
-    kivotest::writeText(aBlocked, "x");
-    EXPECT_TRUE(messageOf([&] {
-                    sys::createDirectories(aBlocked + "/sub/f");
-                }).starts_with("Failed to create directory: \"" + aBlocked));
-}
-
 // Writes that wait for the run's end: only files that were allowed to wait are kept, reads see
 // them, a flush writes them all (over several directories), and a flush that fails loses
 // nothing: each file is written with its last content or still waiting.

@@ -1,13 +1,7 @@
-#include "tests/support/messages.hpp"
 #include "workspace/sys.hpp"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
-#include <filesystem>
-#include <iostream>
-#include <sstream>
 #include <thread>
 
 #include <sys/resource.h>
@@ -15,44 +9,22 @@
 #include <unistd.h>
 
 #include "core/console.hpp"
-#include "core/error.hpp"
-#include "core/parameters.hpp"
 #include "core/perftrace.hpp"
-#include "tests/support/process.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
 
-using kivotest::messageOf;
-
+using wstest::messageOf;
 namespace sys = RepositoryAccess::sys;
 namespace params = RepositoryAccess::params;
 namespace fs = std::filesystem;
 
 namespace {
 
-// Sets parameter flags for one test and collects what goes to standard output meanwhile.
-class Console {
-public:
-    explicit Console(std::initializer_list<RepositoryAccess::Parameter> theFlags)
-        : itsFlags(theFlags), itsOld(std::cout.rdbuf(itsOut.rdbuf())) {
-        for (const auto& aFlag : itsFlags)
-            RepositoryAccess::parameters().setFlag(aFlag);
-    }
-    ~Console() {
-        std::cout.rdbuf(itsOld);
-        for (const auto& aFlag : itsFlags)
-            RepositoryAccess::parameters().unset(aFlag);
-    }
-    std::string text() const { return itsOut.str(); }
-
-private:
-    std::vector<RepositoryAccess::Parameter> itsFlags;
-    std::ostringstream itsOut;
-    std::streambuf* itsOld;
-};
+using SysPaths = wstest::WorkSpaceTest;
+using SysFiles = wstest::WorkSpaceTest;
 
 } // namespace
 
-TEST(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
+TEST_F(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
     EXPECT_EQ(sys::getDirPart("X:\\ws\\a\\f.txt"), "X:/ws/a");
     EXPECT_EQ(sys::getDirPart("f.txt"), "");
     EXPECT_EQ(sys::getFilePart("/ws/a/f.txt"), "f.txt");
@@ -105,26 +77,25 @@ TEST(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
 }
 
 // Another spelling of a question already answered gets the cached answer, and the same one.
-TEST(SysPaths, CachesAnswerRepeatedQuestionsAndDebugLinesShowIt) {
-    Console aConsole({params::debugPaths});
+TEST_F(SysPaths, CachesAnswerRepeatedQuestionsAndDebugLinesShowIt) {
+    setParameter(params::debugPaths);
     EXPECT_TRUE(sys::isSubDir("/cache/a/b", "/cache", true));
-    EXPECT_EQ(aConsole.text().find("cache hit"), std::string::npos);
+    EXPECT_EQ(takeOutput().find("cache hit"), std::string::npos);
     EXPECT_TRUE(sys::isSubDir("/cache/a/b/", "/cache/", true));
     EXPECT_EQ(sys::absoluteToRelativeDirName("/cache", "/cache/a/b"), "../../");
-    EXPECT_NE(aConsole.text().find("isSubDir 3 (cache hit): true\n"), std::string::npos);
+    EXPECT_NE(takeOutput().find("isSubDir 3 (cache hit): true\n"), std::string::npos);
 }
 
 // Reads, writes and their messages on both disks are in disk_test; here what only the machine's
 // disk has: binary bytes, symbolic links, and the messages of appends and directories.
-TEST(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
-    kivotest::TempDir aTemp;
-    const std::string aDir = aTemp.path().string();
+TEST_F(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
+    const std::string aDir = dir().string();
     const std::string aFile = aDir + "/f.bin";
     const std::string aBytes("a\0b\r\nc", 6);
     sys::writeFile(aFile, aBytes);
     EXPECT_EQ(*sys::readFile(aFile, 3), std::string("a\0b", 3));
     EXPECT_EQ(sys::createDirectories(aDir + "/p1/p2/p3/file"), 3);
-    fs::create_directory_symlink(aTemp.path() / "p1", aTemp.path() / "link");
+    fs::create_directory_symlink(dir() / "p1", dir() / "link");
     // A symbolic link is no part of a workspace: left out of listings, never written through,
     // removed itself, and named when it lies on the way to a path.
     const sys::DirListing aListing = sys::listDir(aDir);
@@ -132,10 +103,10 @@ TEST(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
     EXPECT_EQ(aListing.itsDirs, (std::vector<std::string>{aDir + "/p1"}));
     EXPECT_EQ(sys::linkOnTheWay(aDir, aDir + "/link/p2/file"), aDir + "/link");
     EXPECT_EQ(sys::linkOnTheWay(aDir, aDir + "/p1/p2/file"), "");
-    fs::create_symlink(aFile, aTemp.path() / "filelink");
+    fs::create_symlink(aFile, dir() / "filelink");
     EXPECT_NE(messageOf([&] { sys::writeFile(aDir + "/filelink", "x"); }), "no error");
     EXPECT_EQ(*sys::readFile(aFile), aBytes);
-    fs::create_symlink(aTemp.path() / "nowhere", aTemp.path() / "dangling");
+    fs::create_symlink(dir() / "nowhere", dir() / "dangling");
     EXPECT_TRUE(sys::deleteFile(aDir + "/filelink"));
     EXPECT_TRUE(sys::deleteFile(aDir + "/dangling"));
     EXPECT_TRUE(fs::exists(aFile));
@@ -150,9 +121,8 @@ TEST(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
 
 // A mapped settings file reads like a read one, keeps its bytes when the file is replaced by a
 // rename meanwhile, and fails with the read's message.
-TEST(SysFiles, MappedFilesReadLikeReadFilesAndOutliveTheirReplacement) {
-    kivotest::TempDir aTemp;
-    const std::string aFile = (aTemp.path() / "status").string();
+TEST_F(SysFiles, MappedFilesReadLikeReadFilesAndOutliveTheirReplacement) {
+    const std::string aFile = (dir() / "status").string();
     const std::string aBytes = std::string("{\"a\":\0\"b\"}", 10) + std::string(70000, 'x');
     sys::writeFile(aFile, aBytes);
     {
@@ -163,15 +133,14 @@ TEST(SysFiles, MappedFilesReadLikeReadFilesAndOutliveTheirReplacement) {
     }
     sys::writeFile(aFile, "");
     EXPECT_EQ(sys::MappedFile(aFile).text(), "");
-    const std::string aMissing = (aTemp.path() / "missing").string();
+    const std::string aMissing = (dir() / "missing").string();
     EXPECT_EQ(messageOf([&] { sys::MappedFile aMapped(aMissing); }),
               "Failed to open file for reading (readFile): \"" + aMissing +
                   "\". System error code: 2");
 }
 
-TEST(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
-    kivotest::TempDir aTemp;
-    fs::path aFile = aTemp.path() / "t.txt";
+TEST_F(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
+    fs::path aFile = dir() / "t.txt";
     kivotest::writeText(aFile, "x");
     // 2024-03-07 09:05:01.042999 UTC: milliseconds are truncated, not rounded.
     wstest::setModifiedTime(aFile, 1709802301, 42999000);
@@ -184,21 +153,21 @@ TEST(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
     EXPECT_EQ(sys::formatTimestamp({-1, 500000000}), "1969-12-31 23:59:59.500 UTC");
 
     // A scan yields the same text without a second look at the file.
-    std::vector<sys::DirEntry> anEntries = sys::scanDir(aTemp.path().string());
+    std::vector<sys::DirEntry> anEntries = sys::scanDir(dir().string());
     ASSERT_EQ(anEntries.size(), 1u);
     EXPECT_EQ(anEntries[0].itsName, "t.txt");
     EXPECT_EQ(anEntries[0].itsSize, 1u);
     EXPECT_EQ(sys::formatTimestamp(anEntries[0].itsModified), sys::getts(aFile.string()));
 }
 
-TEST(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
-    kivotest::TempDir aTemp;
-    std::string aDir = aTemp.path().string();
+TEST_F(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
+    std::string aDir = dir().string();
     std::string aFile = aDir + "/f.txt";
     std::string anExisting = aDir + "/old.txt";
     kivotest::writeText(anExisting, "old");
     std::string aTraceBefore = RepositoryAccess::console::traceText();
-    Console aConsole({params::simulate, params::trace});
+    setParameter(params::simulate);
+    setParameter(params::trace);
     sys::writeFile(aFile, "x");
     sys::writeFile(aFile, "x", true);
     EXPECT_FALSE(sys::createDirectory(aDir + "/new"));
@@ -215,27 +184,26 @@ TEST(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
           "Delete directory \"" + aDir, "Write file (append: false) \"" + anExisting,
           "Write file (append: false) \"" + aDir + "/.lock"})
         anExpected += "Simulation: File system write operation: " + anOperation + "\"\n";
-    EXPECT_EQ(aConsole.text(), anExpected);
+    EXPECT_EQ(takeOutput(), anExpected);
     EXPECT_EQ(RepositoryAccess::console::traceText(), aTraceBefore + anExpected);
     EXPECT_EQ(kivotest::readText(anExisting), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
 }
 
-TEST(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
-    kivotest::TempDir aTemp;
-    std::string aFile = (aTemp.path() / ".kivoStatus").string();
+TEST_F(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
+    std::string aFile = (dir() / ".kivoStatus").string();
     sys::writeFileAtomically(aFile, "first");
     sys::writeFileAtomically(aFile, "second");
     EXPECT_EQ(kivotest::readText(aFile), "second");
 
     // The target is a non-empty directory: the rename fails and nothing is left behind.
-    fs::create_directories(aTemp.path() / "busy" / "inner");
-    std::string aBusy = (aTemp.path() / "busy").string();
+    fs::create_directories(dir() / "busy" / "inner");
+    std::string aBusy = (dir() / "busy").string();
     EXPECT_EQ(messageOf([&] {
                   sys::writeFileAtomically(aBusy, "x");
               }).rfind("Failed to replace file: \"" + aBusy + "\". System error code: ", 0),
               0u);
-    EXPECT_TRUE(fs::is_directory(aTemp.path() / "busy" / "inner"));
+    EXPECT_TRUE(fs::is_directory(dir() / "busy" / "inner"));
 
     // A child that may write only a few bytes fails in the middle of the new content.
     const pid_t aPid = ::fork();
@@ -254,19 +222,17 @@ TEST(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
     ASSERT_EQ(::waitpid(aPid, &aStatus, 0), aPid);
     EXPECT_TRUE(WIFEXITED(aStatus) && WEXITSTATUS(aStatus) == 0);
     EXPECT_EQ(kivotest::readText(aFile), "second");
-    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 2);
 }
 
-TEST(SysProcess, IdentityTempDirAndTempNames) {
+TEST_F(SysFiles, ProcessIdentityTempDirAndTempNames) {
     EXPECT_EQ(*sys::processIdentity(), "name: unit_workspace, id: " + std::to_string(::getpid()));
 
-    kivotest::TempDir aTemp;
-    const fs::path aLower = aTemp.path() / "lower";
+    const fs::path aLower = dir() / "lower";
     {
-        const wstest::ScopedEnv anEnv{
-            {"temp", nullptr}, {"TEMP", ""}, {"TMPDIR", aTemp.path().c_str()}};
+        const wstest::ScopedEnv anEnv{{"temp", nullptr}, {"TEMP", ""}, {"TMPDIR", dir().c_str()}};
         const std::string aTempDir = sys::getTempDir();
-        EXPECT_EQ(aTempDir, (aTemp.path() / "kivotmp").string());
+        EXPECT_EQ(aTempDir, (dir() / "kivotmp").string());
         EXPECT_TRUE(fs::is_directory(aTempDir));
         fs::create_directory(aLower);
         const wstest::ScopedEnv aLowerCase{{"temp", aLower.c_str()}};
@@ -277,17 +243,16 @@ TEST(SysProcess, IdentityTempDirAndTempNames) {
                     aTicked.ends_with(".log"))
             << aTicked;
     }
-    EXPECT_EQ(sys::getRealPath((aTemp.path() / "lower" / ".." / "kivotmp").string()),
-              fs::canonical(aTemp.path() / "kivotmp").string());
+    EXPECT_EQ(sys::getRealPath((dir() / "lower" / ".." / "kivotmp").string()),
+              fs::canonical(dir() / "kivotmp").string());
     EXPECT_EQ(sys::getRealPath("/no/such/../dir/"), "/no/dir");
 }
 
 // Two threads of a parallel checkout create the same new directories at once: every directory is
 // counted once, by the thread whose mkdir made it.
-TEST(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
-    kivotest::TempDir aTemp;
+TEST_F(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
     for (int i = 0; i < 300; ++i) {
-        const std::string aFile = (aTemp.path() / ("d" + std::to_string(i)) / "a/b/file").string();
+        const std::string aFile = (dir() / ("d" + std::to_string(i)) / "a/b/file").string();
         std::atomic<int> aReady = 0;
         std::atomic<int> aCount = 0;
         auto aCreate = [&] {
@@ -307,11 +272,11 @@ TEST(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
 
 // A read of a file whose directory is missing remembers the directory, so that the next reads in
 // it make no system call; each way the process makes a directory ends that memory, and a file
-// written there afterwards is read again.
-TEST(SysFiles, MissingDirectoriesAreForgottenOnceMade) {
-    kivotest::TempDir aTemp;
+// written there afterwards is read again. A directory removed behind the program's back is made
+// again once the process forgets the directories it made.
+TEST_F(SysFiles, MissingDirectoriesAreForgottenOnceMade) {
     for (const bool anAlone : {false, true}) {
-        const std::string aFile = (aTemp.path() / ("m" + std::to_string(anAlone)) / "f").string();
+        const std::string aFile = (dir() / ("m" + std::to_string(anAlone)) / "f").string();
         EXPECT_EQ(sys::readFileIfExists(aFile), nullptr);
         EXPECT_EQ(sys::readFileIfExists(aFile + "2"), nullptr);
         if (anAlone)
@@ -323,4 +288,9 @@ TEST(SysFiles, MissingDirectoriesAreForgottenOnceMade) {
         ASSERT_NE(aRead, nullptr) << anAlone;
         EXPECT_EQ(*aRead, "there");
     }
+    const std::string aDeep = (dir() / "d1/d2/f.txt").string();
+    EXPECT_EQ(sys::createDirectories(aDeep), 2);
+    fs::remove_all(dir() / "d1");
+    sys::forgetKnownDirectories();
+    EXPECT_EQ(sys::createDirectories(aDeep), 2);
 }
