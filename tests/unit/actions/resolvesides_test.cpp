@@ -37,7 +37,6 @@ TEST_F(ResolveSides, EachModeTakesItsOwnFileAndADeletionIsNoContent) {
 TEST_F(ResolveSides, TheLocalFileIsWrittenOnlyWhenItDiffers) {
     itsDisk.addFile(itsSides.itsLocal, "same");
     const std::string aBefore = sys::getts(itsSides.itsLocal);
-    itsDisk.tick();
     resolvesides::writeLocal(itsSides.itsLocal, Side("same"));
     EXPECT_EQ(sys::getts(itsSides.itsLocal), aBefore);
     resolvesides::writeLocal(itsSides.itsLocal, Side("other"));

@@ -109,7 +109,7 @@ TEST_P(DiskTest, FailuresGiveTheMachinesMessages) {
               "Failed to open file for writing (append: false): \"ROOT/dir\". "
               "System error code: 21");
     EXPECT_EQ(*sys::readFile(path("short")), "abc");
-    EXPECT_EQ(messageAt([&] { sys::createDirectories(path("short/sub/f")); }),
+    EXPECT_EQ(messageAt([&] { sys::createDirectories(path("short/f")); }),
               "Failed to create directory: \"ROOT/short\". System error code: 17");
 }
 

@@ -18,10 +18,12 @@ class SettingsFiles : public wstest::WorkSpaceTest {};
 const std::string theAbc = "2845392438.1191608682.3124634993.2018558572.2630932637";
 const std::string theEmpty = "3661210606.1584089869.844480495.2506102928.2950170377";
 
-const std::string theConfigExample = "{\n\"name\":\"orders\",\n\"hostname\":\"\",\n\"user\":\"\",\n"
-                                     "\"database\":\"\",\n\"key\":\"ORDERSKEY\",\n"
-                                     "\"client_format_version\":\"0001.0001.0000\",\n"
-                                     "\"trackedPackages\":[\"acme.orders\",\n\"acme.shared\"]\n}\n";
+const std::string theConfigExample =
+    "{\n\"name\":\"orders\",\n\"hostname\":\"\",\n\"user\":\"\",\n"
+    "\"database\":\"\",\n\"key\":\"ORDERSKEY\",\n"
+    "\"sslEncrypt\":\"TRUE\",\n\"sslTrustStore\":\"\\/etc\\/ca.pem\",\n"
+    "\"client_format_version\":\"0001.0001.0000\",\n"
+    "\"trackedPackages\":[\"acme.orders\",\n\"acme.shared\"]\n}\n";
 
 const std::string theStatusExample =
     "{\n\"name\":\"orders\",\n"
@@ -47,6 +49,10 @@ TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     EXPECT_EQ(aConfig.trackPackage("acme.orders"), std::vector<std::string>{});
     aConfig.trackPackage("acme.shared");
     EXPECT_TRUE(aConfig.isModified());
+    // TLS settings are kept only when given.
+    aConfig.setTlsSetting("sslTrustStore", "/etc/ca.pem");
+    aConfig.setTlsSetting("sslEncrypt", "TRUE");
+    aConfig.setTlsSetting("sslKeyStore", "");
     aConfig.write();
     EXPECT_FALSE(aConfig.isModified());
     EXPECT_EQ(readText(aPath), theConfigExample);
@@ -54,6 +60,9 @@ TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     // The super package replaces its tracked sub packages; a sub package of it changes nothing.
     auto aRead = WorkSpaceConfigFile::load(aPath);
     EXPECT_EQ(aRead->key(), "ORDERSKEY");
+    EXPECT_EQ(aRead->tlsSetting("sslTrustStore"), "/etc/ca.pem");
+    EXPECT_EQ(aRead->tlsSetting("sslKeyStore"), "");
+    EXPECT_TRUE(aRead->otherMembers().empty()) << "kept settings are no unknown members";
     EXPECT_EQ(aRead->trackPackage("acme"),
               (std::vector<std::string>{"acme.orders", "acme.shared"}));
     takeOutput();
@@ -70,22 +79,6 @@ TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     aRead->unTrackPackage("acme");
     EXPECT_TRUE(aRead->isModified());
     EXPECT_TRUE(aRead->trackedPackages().empty());
-}
-
-TEST_F(SettingsFiles, TlsSettingsAreKeptOnlyWhenGiven) {
-    const std::string aPath = (dir() / ".kivoConfig").string();
-    WorkSpaceConfigFile aConfig(aPath, "ws", "", "db:5432", "DEV", "", "0001.0001.0000");
-    aConfig.setTlsSetting("sslTrustStore", "/etc/ca.pem");
-    aConfig.setTlsSetting("sslEncrypt", "TRUE");
-    aConfig.setTlsSetting("sslKeyStore", "");
-    aConfig.write();
-    EXPECT_TRUE(kivotest::contains(readText(aPath), "\"key\":\"\",\n\"sslEncrypt\":\"TRUE\",\n"
-                                                    "\"sslTrustStore\":\"\\/etc\\/ca.pem\",\n"))
-        << readText(aPath);
-    auto aRead = WorkSpaceConfigFile::load(aPath);
-    EXPECT_EQ(aRead->tlsSetting("sslTrustStore"), "/etc/ca.pem");
-    EXPECT_EQ(aRead->tlsSetting("sslKeyStore"), "");
-    EXPECT_TRUE(aRead->otherMembers().empty()) << "kept settings are no unknown members";
 }
 
 TEST_F(SettingsFiles, UnknownMembersSurviveARewriteByteForByte) {
