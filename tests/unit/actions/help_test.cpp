@@ -83,20 +83,9 @@ TEST(HelpEntries, OverviewLinksEveryActionEntryAndTopic) {
             << aTopic.getId();
 }
 
-TEST(HelpEntries, EntryWithoutSyntaxFailsWhenShown) {
-    static constexpr CommandHelpText aText{"frobnicate", "thing", "x", "y", "  None.", "z", ""};
-    CommandHelp anEntry(aText, nullptr);
-    EXPECT_TRUE(kivotest::messageOf([&] {
-                    (void)anEntry.toHtml();
-                }).starts_with("Internal error: Failed to get command syntax for"));
-}
-
-TEST(HelpSelection, TextConversionDropsTagsOnly) {
-    EXPECT_EQ(helpselection::htmlToText("<pre>kivo status</pre>"), "kivo status");
-    EXPECT_EQ(helpselection::htmlToText("a <b>b</b> &lt;c&gt; d<br"), "a b &lt;c&gt; d");
-}
-
 TEST(HelpSelection, SelectsTopicsBeforeActionsAndByWhatAlternatives) {
+    // The text form drops tags only.
+    EXPECT_EQ(helpselection::htmlToText("a <b>b</b> &lt;c&gt; d<br"), "a b &lt;c&gt; d");
     HelpSelection aList = helpselection::select("CREATE", "", false);
     EXPECT_EQ(aList.itsHtml, "The following help texts are available:\n"
                              "kivo help create workSpace\nkivo help create change\n"

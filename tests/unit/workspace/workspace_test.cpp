@@ -192,12 +192,10 @@ TEST_F(PackageNames, QuotedPackagesAndDirectories) {
         EXPECT_EQ(messageOf([&] { workspace::packageToDirectory(anEmpty); }),
                   "Empty super package for sub package \"" + anEmpty +
                       "\". Use double quotes to enclose dot-separated package names.");
-    // Parts that would leave the workspace.
-    for (const char* aHostile : {"a.\"..\"", "\"..\".x", "a.\"b/c\"", "a.\"/etc\""})
-        EXPECT_TRUE(messageOf([&] {
-                        workspace::packageToDirectory(aHostile);
-                    }).starts_with("Invalid package name"))
-            << aHostile;
+    // A part that would leave the workspace (the other refusals: ObjectNames tests).
+    EXPECT_TRUE(messageOf([] {
+                    workspace::packageToDirectory("a.\"..\"");
+                }).starts_with("Invalid package name"));
 }
 
 // With a key the configuration keeps no host, user or database; without one it keeps them.
@@ -222,10 +220,9 @@ TEST_F(WorkSpaceCreation, CreateWritesTheLayoutAndRollbackLeavesNothing) {
                                         "._SYS_KIVO_settings/.kivoStatus",
                                         "._SYS_KIVO_settings/SYS/", "._SYS_KIVO_settings/base/",
                                         "._SYS_KIVO_settings/diff/", "._SYS_KIVO_settings/logs/"}));
-    EXPECT_EQ(readText(aWs / "._SYS_KIVO_settings/.kivoConfig"),
-              "{\n\"name\":\"orders\",\n\"hostname\":\"\",\n\"user\":\"\",\n\"database\":\"\",\n"
-              "\"key\":\"ORDERSKEY\",\n\"client_format_version\":\"0001.0001.0000\",\n"
-              "\"trackedPackages\":[]\n}\n");
+    EXPECT_TRUE(kivotest::contains(readText(aWs / "._SYS_KIVO_settings/.kivoConfig"),
+                                   "\"hostname\":\"\",\n\"user\":\"\",\n\"database\":\"\",\n"
+                                   "\"key\":\"ORDERSKEY\""));
     EXPECT_EQ(readText(aWs / "._SYS_KIVO_settings/.kivoStatus"),
               "{\n\"name\":\"orders\",\n\"filenames\":[],\n\"conflicts\":[]\n}\n");
     ASSERT_TRUE(workspace::isOpen());
@@ -244,6 +241,18 @@ TEST_F(WorkSpaceCreation, CreateWritesTheLayoutAndRollbackLeavesNothing) {
               (std::vector<std::string>{"._SYS_KIVO_settings/", "._SYS_KIVO_settings/logs/",
                                         "._SYS_KIVO_settings/logs/activation.log"}));
     EXPECT_EQ(RepositoryAccess::exitstatus::get(), 0);
+
+    // A simulated creation leaves the disk untouched.
+    workspace::reset();
+    setParameter(params::simulate);
+    setParameter(params::workSpace, "sim");
+    workspace::create();
+    workspace::finish(false);
+    EXPECT_FALSE(fs::exists(dir() / "sim"));
+    EXPECT_TRUE(kivotest::contains(takeOutput(),
+                                   "Simulation: File system write operation: Write "
+                                   "file (append: false) \"" +
+                                       (dir() / "sim/._SYS_KIVO_settings/.kivoConfig").string()));
 }
 
 TEST_F(WorkSpaceCreation, ExistingWorkSpaceAndMissingDirectoryAreRefused) {
@@ -269,18 +278,6 @@ TEST_F(WorkSpaceCreation, ExistingWorkSpaceAndMissingDirectoryAreRefused) {
     fs::current_path(dir() / "here");
     workspace::create();
     EXPECT_TRUE(fs::is_directory(dir() / "here/._SYS_KIVO_settings"));
-}
-
-TEST_F(WorkSpaceCreation, SimulationLeavesTheDiskUntouched) {
-    setParameter(params::simulate);
-    setParameter(params::workSpace, "sim");
-    workspace::create();
-    workspace::finish(false);
-    EXPECT_TRUE(fs::is_empty(dir()));
-    EXPECT_TRUE(kivotest::contains(takeOutput(),
-                                   "Simulation: File system write operation: Write file (append: "
-                                   "false) \"" +
-                                       (dir() / "sim/._SYS_KIVO_settings/.kivoConfig").string()));
 }
 
 TEST_F(WorkSpaceCreation, ExitWritesModifiedSettingsAndReleasesTheLock) {
