@@ -19,17 +19,6 @@ const CommandHelp* findEntry(const CommandSyntaxEntry& theEntry) {
     return nullptr;
 }
 
-// Words that the syntax must accept: every token present, the first keyword alternative,
-// one word per placeholder.
-std::vector<std::string> sampleWords(const CommandSyntax& theSyntax, const std::string& theAction) {
-    std::vector<std::string> aWords{theAction};
-    const auto& aTokens = theSyntax.tokens();
-    for (std::size_t i = 1; i < aTokens.size(); ++i)
-        aWords.push_back(aTokens[i].itsPlaceholder ? "x" + std::to_string(i)
-                                                   : aTokens[i].itsAlternatives.front());
-    return aWords;
-}
-
 std::size_t count(const std::string& theText, const std::string& thePart) {
     std::size_t aCount = 0;
     for (std::size_t aPos = theText.find(thePart); aPos != std::string::npos;
@@ -40,8 +29,8 @@ std::size_t count(const std::string& theText, const std::string& thePart) {
 
 } // namespace
 
-// Help and parser read the same table: every entry has a help entry, its usage lines are the
-// table's tokens, and the parser accepts what the usage lines show.
+// Help and parser read the same table: every entry has a help entry whose usage lines are the
+// table's tokens (that the parser takes them: SyntaxWalk, end to end).
 TEST(HelpEntries, EveryTableEntryHasHelpWithTheParsersUsage) {
     const std::vector<CommandSyntaxEntry>& aTable = helpregistry::syntaxTable();
     ASSERT_EQ(aTable.size(), helpregistry::commands().size());
@@ -58,8 +47,6 @@ TEST(HelpEntries, EveryTableEntryHasHelpWithTheParsersUsage) {
                 anExpected += " " + aSyntax.usage()[t];
             EXPECT_EQ(aLines[i], anExpected);
             EXPECT_NE(aHtml.find("  <li>" + anExpected + "\n"), std::string::npos);
-            EXPECT_TRUE(commandsyntax::match(aTable, sampleWords(aSyntax, anEntry.itsAction)))
-                << anExpected;
         }
         EXPECT_FALSE(aHelp->shortDescription().empty()) << aHelp->getTitle();
         // Every related id names an entry.
