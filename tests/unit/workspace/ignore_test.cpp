@@ -36,19 +36,19 @@ struct IgnoreTree {
 } // namespace
 
 // An include below overrides an exclude above; patterns are relative to their directory, whose
-// dots are literal; the rules above the workspace do not apply.
+// name is literal in them; the rules above the workspace do not apply.
 TEST(Ignore, RulesOfEachDirectoryApplyBelowIt) {
     IgnoreTree aTree;
-    std::filesystem::create_directories(aTree.path("a.b"));
+    std::filesystem::create_directories(aTree.path("a+b"));
     aTree.rules("", R"({"exclude":[".*\\.html"]})");
     aTree.rules("a", R"({"exclude":["x.txt", "Debug/.*"]})");
     aTree.rules("a/b", R"({"include":["index\\.html"], "other":1})");
-    aTree.rules("a.b", R"({"exclude":[".*\\.o"]})");
+    aTree.rules("a+b", R"({"exclude":[".*\\.o"]})");
     Ignore anIgnore(aTree.itsWs);
     for (const char* anIgnored :
-         {"a/b/other.html", "a/c/index.html", "a/x.txt", "a/Debug/deep/y.bin", "a.b/m.o"})
+         {"a/b/other.html", "a/c/index.html", "a/x.txt", "a/Debug/deep/y.bin", "a+b/m.o"})
         EXPECT_TRUE(anIgnore.isIgnored(aTree.path(anIgnored))) << anIgnored;
-    for (const char* aKept : {"a/b/index.html", "a/b/x.txt", "top.txt", "a/c/x.txt", "aXb/m.o"})
+    for (const char* aKept : {"a/b/index.html", "a/b/x.txt", "top.txt", "a/c/x.txt"})
         EXPECT_FALSE(anIgnore.isIgnored(aTree.path(aKept))) << aKept;
     // Answers are remembered and each rules file is read once.
     aTree.rules("a", "not json at all");
