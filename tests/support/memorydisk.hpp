@@ -1,12 +1,8 @@
 #pragma once
 
-// A disk held in memory, for the unit tests of the layers that read and write files through
-// sys::. It answers as the machine's disk does, with the same messages and system error codes
-// for the failures a test can meet (a missing file or directory, a directory in the way, a
-// directory that is not empty), so that a test on it tells how the program behaves on a real
-// one. It has no symbolic links, no simulation mode, no stat proof and no locking (the tests that
-// use it run on one thread): a file's stamp is its time only, and the clock moves one second with
-// every write.
+// A disk held in memory for the unit tests of the layers above sys::. It fails as the machine's
+// disk does, with the same messages and system error codes (DiskTest compares them). No links,
+// simulation, stat proof or locking (its tests run on one thread); each write moves its clock.
 
 #include <cerrno>
 #include <ctime>

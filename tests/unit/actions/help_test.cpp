@@ -7,6 +7,7 @@
 #include "actions/helpselection.hpp"
 #include "core/error.hpp"
 #include "tests/support/messages.hpp"
+#include "tests/support/process.hpp"
 
 using namespace RepositoryAccess;
 
@@ -17,14 +18,6 @@ const CommandHelp* findEntry(const CommandSyntaxEntry& theEntry) {
         if (aCommand.action() == theEntry.itsAction && aCommand.whatKey() == theEntry.itsWhatKey)
             return &aCommand;
     return nullptr;
-}
-
-std::size_t count(const std::string& theText, const std::string& thePart) {
-    std::size_t aCount = 0;
-    for (std::size_t aPos = theText.find(thePart); aPos != std::string::npos;
-         aPos = theText.find(thePart, aPos + 1))
-        ++aCount;
-    return aCount;
 }
 
 } // namespace
@@ -56,7 +49,7 @@ TEST(HelpEntries, EveryTableEntryHasHelpWithTheParsersUsage) {
             std::size_t aBlank = aRest.find(' ');
             aRest = aBlank == std::string_view::npos ? "" : aRest.substr(aBlank + 1);
         }
-        EXPECT_EQ(count(aHtml, "  <li><a href=\"#"), anIds) << aHelp->getTitle();
+        EXPECT_EQ(kivotest::countOf(aHtml, "  <li><a href=\"#"), anIds) << aHelp->getTitle();
     }
 }
 
@@ -85,7 +78,7 @@ TEST(HelpSelection, SelectsTopicsBeforeActionsAndByWhatAlternatives) {
     EXPECT_EQ(aTopic.itsAnchor, "lockFile");
     EXPECT_EQ(aTopic.itsHtml.rfind("\n<h2 id=\"lockFile\">lockFile</h2>\n\n", 0), 0u);
     HelpSelection anAll = helpselection::select("create", "", true);
-    EXPECT_EQ(count(anAll.itsHtml, "\n<p>---\n"), 5u);
+    EXPECT_EQ(kivotest::countOf(anAll.itsHtml, "\n<p>---\n"), 5u);
     EXPECT_EQ(helpselection::select("", "", false).itsAnchor, "");
     EXPECT_THROW(helpselection::select("nosuchthing", "", false), Error);
     EXPECT_THROW(helpselection::select("create", "nosuchwhat", false), Error);

@@ -4,9 +4,8 @@
 
 using namespace RepositoryAccess;
 
-// Without an open workspace the path is the package directories and the file name. An active
-// line shows the change and the broken status; an inactive one its base, the version before it
-// (version 1, and a missing one, is new).
+// An active line shows the change and the broken status; an inactive one its base, the version
+// before it (version 1, and a missing one, is new).
 TEST(RepositoryListings, ObjectLinesShowVersionChangeAndStatus) {
     const struct {
         int itsType, itsVersion;

@@ -64,19 +64,15 @@ TEST(Parallel, TheFirstFailureReachesTheCaller) {
 
 namespace {
 
-std::string fileOf(const kivotest::TempDir& theDir, std::size_t i) {
-    return (theDir.path() / ("f" + std::to_string(i) + ".txt")).string();
-}
-
-// The names of theCount files in theDir, and the list of pointers to them that ReadAhead takes.
+// theCount file names in theDir, and the pointers to them that ReadAhead takes.
 struct Files {
     std::vector<std::string> itsNames;
     std::vector<const std::string*> itsList;
-    Files(const kivotest::TempDir& theDir, std::size_t theCount) {
-        for (std::size_t i = 0; i < theCount; ++i)
-            itsNames.push_back(fileOf(theDir, i));
-        for (const std::string& aName : itsNames)
-            itsList.push_back(&aName);
+    Files(const kivotest::TempDir& theDir, std::size_t theCount) : itsNames(theCount) {
+        for (std::size_t i = 0; i < theCount; ++i) {
+            itsNames[i] = (theDir.path() / ("f" + std::to_string(i) + ".txt")).string();
+            itsList.push_back(&itsNames[i]);
+        }
     }
 };
 
@@ -130,7 +126,7 @@ TEST(Parallel, ReadAheadRaisesAFailureInItsTurn) {
     RepositoryAccess::ReadAhead anUntaken(aFiles.itsList, 1, 1);
 
     // A file that became a symbolic link is not followed.
-    const std::string aLink = fileOf(aDir, 99);
+    const std::string aLink = (aDir.path() / "link").string();
     std::filesystem::create_symlink(aNames[0], aLink);
     const std::vector<const std::string*> aLinked{&aLink, &aNames[1]};
     RepositoryAccess::ReadAhead aLinkReader(aLinked);

@@ -66,9 +66,8 @@ TEST(Recovery, JournalKeepsHostileNamesAndRejectsDamage) {
     }
 }
 
-// Writes that wait for the run's end: only files that were allowed to wait are kept, reads see
-// them, a flush writes them all (over several directories), and a flush that fails loses
-// nothing: each file is written with its last content or still waiting.
+// Writes that wait for the run's end: only files allowed to wait are kept, a flush writes them all,
+// and a flush that fails loses nothing: each file is written with its last content or waits.
 TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     kivotest::TempDir aTemp;
     RepositoryAccess::MetaFileStore aStore;
@@ -111,9 +110,8 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     }
 }
 
-// Writing ahead: files kept from then on reach the disk before the flush, with their last
-// content; a file dropped and deleted is never brought back by a write already queued; a write
-// that fails leaves its file waiting for the flush, which raises the failure.
+// Writing ahead: kept files reach the disk before the flush with their last content, a deleted one
+// is never brought back, a failed write waits for the flush, which raises the failure.
 TEST(Recovery, MetadataWrittenAheadIsNeverStaleNorBroughtBack) {
     kivotest::TempDir aTemp;
     RepositoryAccess::MetaFileStore aStore;

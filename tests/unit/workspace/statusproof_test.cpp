@@ -1,6 +1,5 @@
-// The stat data that a status entry keeps as proof: written and read in both status layouts, never
-// kept stale, and trusted by the default status only where hashing every file gives the same
-// answer.
+// The stat data a status entry keeps as proof: never kept stale, and trusted by the default status
+// only where hashing every file gives the same answer.
 #include <chrono>
 #include <cstdio>
 #include <random>

@@ -1,7 +1,5 @@
-// A large scope is classified in stretches of the path order on several threads. Whatever falls
-// on either side of a stretch boundary (deleted, modified, new and ignored files, a directory that
-// only holds new files, a conflicted file) must come out as one walk over the whole tree would
-// report it.
+// A large scope is classified in stretches of the path order on several threads: whatever falls on
+// either side of a stretch boundary must come out as one walk over the whole tree would report it.
 #include <cstdio>
 #include <set>
 

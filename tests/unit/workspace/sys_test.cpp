@@ -270,10 +270,8 @@ TEST_F(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
     }
 }
 
-// A read of a file whose directory is missing remembers the directory, so that the next reads in
-// it make no system call; each way the process makes a directory ends that memory, and a file
-// written there afterwards is read again. A directory removed behind the program's back is made
-// again once the process forgets the directories it made.
+// The directories known missing or made: each way of making one ends the first memory, and a
+// directory removed behind the program's back is made again once the second is forgotten.
 TEST_F(SysFiles, MissingDirectoriesAreForgottenOnceMade) {
     for (const bool anAlone : {false, true}) {
         const std::string aFile = (dir() / ("m" + std::to_string(anAlone)) / "f").string();

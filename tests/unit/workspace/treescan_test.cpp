@@ -19,10 +19,8 @@ std::vector<std::string> pathsOf(const treescan::TreeScan& theScan) {
     return aPaths;
 }
 
-// The scan sorts each directory's files on its workers and then joins the directories. Names
-// whose bytes sort around the slash ('-' and '.' before it, letters after) make the files of a
-// directory and of its sub-directories interleave; the result must still be plain path order,
-// the order the status walk relies on.
+// Names that sort around the slash ('-' and '.' before it, letters after) interleave the files of
+// a directory and its sub-directories; the scan must still give the path order status relies on.
 TEST(TreeScan, FilesComeInPathOrderWhereDirectoriesAndFilesInterleave) {
     kivotest::TempDir aTemp;
     const std::filesystem::path aRoot = aTemp.path() / "pkg";

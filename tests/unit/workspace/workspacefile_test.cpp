@@ -187,9 +187,8 @@ TEST_F(SettingsFiles, StatusLayoutAndOperations) {
                 }).starts_with("Could not find \"conflicts\" in object: "));
 }
 
-// The hashes and times handed out are views of the file's own texts: they stay as they were
-// while entries are replaced, removed and added by the thousand (under the address sanitizer no
-// view may point into freed memory), and a long text is kept whole.
+// The hashes and times handed out are views that outlive thousands of later changes (under the
+// address sanitizer no view may point into freed memory), and a long text is kept whole.
 TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
     const std::string aWs = dir().string();
     const std::string aPath = (dir() / ".kivoStatus").string();
@@ -233,9 +232,8 @@ TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
     EXPECT_EQ(anAgain->getBaseVersion(aWs + "/p/f4999"), 4999);
 }
 
-// The status file of the program's own layout is read without the JSON parser; any other layout
-// with the same content (stat data included) must give the same result, and a damaged one the
-// parse message.
+// The program's own status layout is read without the JSON parser; any other layout must give the
+// same result, and a damaged one the parse message.
 TEST_F(SettingsFiles, StatusReadTheSameInEveryLayout) {
     const std::string aFile = (dir() / "status").string();
     auto load = [&](const std::string& theText) {
