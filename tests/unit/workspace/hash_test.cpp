@@ -63,7 +63,6 @@ TEST(Hash, CorruptedStateIsReported) {
     hash::Sha1 aFinished;
     aFinished.feed("abc");
     EXPECT_EQ(hash::toText(aFinished.result()), theAbc);
-    EXPECT_EQ(hash::toText(aFinished.result()), theAbc); // asked again
     EXPECT_EQ(messageOf([&] { aFinished.feed("x"); }), "Invalid state");
     EXPECT_EQ(messageOf([&] { aFinished.result(); }), "The stream is corrupted");
 
@@ -73,6 +72,5 @@ TEST(Hash, CorruptedStateIsReported) {
     static const char aByte = 0;
     EXPECT_EQ(messageOf([&] { aTooLong.feed(&aByte, std::size_t{1} << 61); }),
               "Invalid state: msg too long");
-    EXPECT_EQ(messageOf([&] { aTooLong.feed("x"); }), "Invalid state");
     EXPECT_EQ(messageOf([&] { aTooLong.result(); }), "The stream is corrupted");
 }

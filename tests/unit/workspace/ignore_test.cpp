@@ -2,13 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <iostream>
-#include <sstream>
-
-#include "core/parameters.hpp"
-#include "tests/support/messages.hpp"
-#include "tests/support/process.hpp"
+#include "tests/unit/workspace/workspacefixture.hpp"
 
 using namespace RepositoryAccess;
 using kivotest::TempDir;
@@ -80,20 +74,17 @@ TEST(Ignore, UnparsableFileStopsWithItsRelativeNameAndContent) {
               "Could not parse \".kivoignore\" file \"a/b/.kivoignore\":\n{\"exclude\": [oops]}");
 }
 
-TEST(Ignore, DebugOutputShowsEveryRuleTried) {
+using IgnoreDebug = wstest::WorkSpaceTest;
+
+TEST_F(IgnoreDebug, OutputShowsEveryRuleTried) {
     IgnoreTree aTree;
     aTree.rules("", R"({"exclude":["a\\.x"], "include":["b"]})");
-    ParameterValues aValues;
-    aValues.setFlag(params::debugKivoignore);
-    installParameters(std::move(aValues));
-    std::ostringstream aCaptured;
-    auto* anOld = std::cout.rdbuf(aCaptured.rdbuf());
+    setParameter(params::debugKivoignore);
     Ignore(aTree.itsWs).isIgnored(aTree.path("a.x"));
-    std::cout.rdbuf(anOld);
-    installParameters({});
+    const std::string aCaptured = takeOutput();
     for (const std::string& aLine : {std::string("\nExclude regular expression : "),
                                      "Path                       : " + aTree.itsWs + "/a.x\n" +
                                          "Match                      : yes\n",
                                      std::string("\nInclude regular expression : ")})
-        EXPECT_TRUE(kivotest::contains(aCaptured.str(), aLine)) << aCaptured.str();
+        EXPECT_TRUE(kivotest::contains(aCaptured, aLine)) << aCaptured;
 }

@@ -40,7 +40,7 @@ RepositoryObject fromJsonText(const std::string& theText) {
 
 } // namespace
 
-TEST_F(Objects, FileNamesSplitIntoNameAndSuffix) {
+TEST_F(Objects, FileNamesSplitAndSubPackages) {
     using Split = std::pair<std::string, std::string>;
     EXPECT_EQ(objects::splitFileName("a", "Order.view.backup"), (Split{"Order.view", "backup"}));
     EXPECT_EQ(objects::splitFileName("a", "README"), (Split{"README", ""}));
@@ -49,6 +49,12 @@ TEST_F(Objects, FileNamesSplitIntoNameAndSuffix) {
     for (const std::string aName : {"a|b.txt", "x:y"})
         EXPECT_EQ(messageOf([&] { objects::splitFileName("a/b", aName); }),
                   "File: \"a/b/" + aName + "\" does not represent a valid repository object.");
+    EXPECT_TRUE(objects::isSubPackage("acme.orders", "acme"));
+    for (const auto& [aSub, aSuper] : {std::pair{"acme.orders", "acme.orders"},
+                                       {"acmex.orders", "acme"},
+                                       {"a.bc", "a.b"},
+                                       {"acme", "acme.orders"}})
+        EXPECT_FALSE(objects::isSubPackage(aSub, aSuper)) << aSub << " " << aSuper;
 }
 
 TEST_F(Objects, PathsOfQuotedPackagesAndWorkSpaceFiles) {
@@ -72,21 +78,17 @@ TEST_F(Objects, PathsOfQuotedPackagesAndWorkSpaceFiles) {
     EXPECT_EQ(RepositoryObject("p", "README", "").workSpaceFileName(), (aWs / "p/README").string());
     EXPECT_EQ(RepositoryObject("p", "SYS", "").diffFileName(), aSettings + "/diff/p/SYS");
 
-    // A workspace file with its metadata copy; one without stays at type 0.
+    // A workspace file with its metadata copy (the file's content: MetaFilesAndRepositoryElements);
+    // one without stays at type 0.
     ObjectMetaData aMeta;
     aMeta.itsVersionId = 42;
     aMeta.itsType = 2;
-    aMeta.itsIsDeletion = true;
     anObject.setMetaData(aMeta);
-    ObjectVersion aVersion;
-    aVersion.itsVersionType = 2;
-    aVersion.itsOwner = "DEV";
-    anObject.setVersion(aVersion);
+    anObject.setVersion({2, "DEV", "", 42});
     objects::writeMetaFile(anObject);
     const auto aRead = objects::object_name_to_object_id((aWs / "a/b.c/x.txt").string());
     EXPECT_EQ(aRead.package(), "a.\"b.c\"");
     EXPECT_EQ(aRead.metaData().itsVersionId, 42);
-    EXPECT_TRUE(aRead.metaData().itsIsDeletion);
     EXPECT_EQ(aRead.version().itsOwner, "DEV");
     EXPECT_EQ(objects::fromWorkSpaceFile((aWs / "a/y.txt").string()).metaData().itsType, 0);
 }
@@ -215,13 +217,4 @@ TEST_F(Objects, MetaFilesAndRepositoryElements) {
     writeText(anObject.metaDataFileName(), "{\"metadata\":");
     EXPECT_EQ(messageOf([&] { objects::readMetaFile(anObject.metaDataFileName()); }),
               "Failed to parse meta data file: " + anObject.metaDataFileName());
-}
-
-TEST_F(Objects, SubPackages) {
-    EXPECT_TRUE(objects::isSubPackage("acme.orders", "acme"));
-    for (const auto& [aSub, aSuper] : {std::pair{"acme.orders", "acme.orders"},
-                                       {"acmex.orders", "acme"},
-                                       {"a.bc", "a.b"},
-                                       {"acme", "acme.orders"}})
-        EXPECT_FALSE(objects::isSubPackage(aSub, aSuper)) << aSub << " " << aSuper;
 }
