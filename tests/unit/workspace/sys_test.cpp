@@ -11,6 +11,7 @@
 #include "core/console.hpp"
 #include "core/perftrace.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
+#include "workspace/filestat.hpp"
 
 using wstest::messageOf;
 namespace sys = RepositoryAccess::sys;
@@ -158,6 +159,17 @@ TEST_F(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
     EXPECT_EQ(anEntries[0].itsName, "t.txt");
     EXPECT_EQ(anEntries[0].itsSize, 1u);
     EXPECT_EQ(sys::formatTimestamp(anEntries[0].itsModified), sys::getts(aFile.string()));
+    // A detailed listing's stat data equal those of the hashed file's descriptor, or no listed
+    // file would ever be proven unchanged.
+    const int aDescriptor = ::open(aFile.c_str(), O_RDONLY);
+    ASSERT_GE(aDescriptor, 0);
+    const RepositoryAccess::filestat::FileStat aRecorded =
+        RepositoryAccess::filestat::ofDescriptor(aDescriptor);
+    ::close(aDescriptor);
+    sys::visitDir(dir().string(), true, [&](const sys::DirEntryView& theEntry) {
+        EXPECT_EQ(theEntry.itsStat, aRecorded);
+    });
+    EXPECT_EQ(RepositoryAccess::filestat::ofPath(aFile.string()), aRecorded);
 }
 
 TEST_F(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
