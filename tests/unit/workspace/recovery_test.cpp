@@ -19,9 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string str(const fs::path& thePath) {
-    return thePath.string();
-}
 std::shared_ptr<const std::string> content(const std::string& theText) {
     return std::make_shared<const std::string>(theText);
 }
@@ -43,7 +40,7 @@ TEST(Recovery, TemporaryFileNamesTellTheirProcess) {
 
 TEST(Recovery, JournalKeepsHostileNamesAndRejectsDamage) {
     kivotest::TempDir aTemp;
-    const std::string aFile = journal::fileName(str(aTemp.path()));
+    const std::string aFile = journal::fileName(aTemp.path().string());
     const std::vector<JournalEntry> anEntries{
         {"p.\"q.r\"", "na\"me\\with\ttab\nline", "txt", JournalEntry::Repair::repository},
         {"p", "b/c", "", JournalEntry::Repair::checkout}};
@@ -71,7 +68,7 @@ TEST(Recovery, JournalKeepsHostileNamesAndRejectsDamage) {
 TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     kivotest::TempDir aTemp;
     RepositoryAccess::MetaFileStore aStore;
-    const std::string aRoot = str(aTemp.path());
+    const std::string aRoot = aTemp.path().string();
     const std::string aFree = aRoot + "/free.kivoMeta";
     EXPECT_FALSE(aStore.keep(aFree, content("x")));
     EXPECT_EQ(aStore.waiting(aFree), nullptr);
@@ -115,7 +112,7 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
 TEST(Recovery, MetadataWrittenAheadIsNeverStaleNorBroughtBack) {
     kivotest::TempDir aTemp;
     RepositoryAccess::MetaFileStore aStore;
-    const std::string aRoot = str(aTemp.path());
+    const std::string aRoot = aTemp.path().string();
     auto aKeep = [&](const std::string& theFile, const std::string& theText) {
         aStore.allowWaiting(theFile);
         EXPECT_TRUE(aStore.keep(theFile, content(theText)));
@@ -155,7 +152,7 @@ TEST(Recovery, MetadataWrittenAheadIsNeverStaleNorBroughtBack) {
 
 TEST(Recovery, AFailedEarlySyncFailsTheRunsSync) {
     kivotest::TempDir aTemp;
-    const std::string aDir = str(aTemp.path());
+    const std::string aDir = aTemp.path().string();
     sys::startEarlySync(aDir);
     EXPECT_NO_THROW(sys::syncPendingWrites(aDir));
     // The early sync runs on its own thread: its failure surfaces in the next sync of the run,
