@@ -59,28 +59,6 @@ protected:
 
 } // namespace
 
-// Both layouts keep the proof (SettingsFiles.StatusReadTheSameInEveryLayout); no change keeps a
-// stale one.
-TEST_F(StatusProof, NoChangeKeepsAStaleProof) {
-    const std::string aFile = file(0);
-    status().setFileStatus(aFile, hash::calc("abc"), "t", 3, "3.100.5.100.6.7.8");
-    // A new hash, a dummy change or a new entry without stat data leave no proof behind; a new
-    // base version keeps hash and proof.
-    status().setBaseVersion(aFile, 4);
-    EXPECT_EQ(status().files().at(aFile).filestat, "3.100.5.100.6.7.8");
-    status().markAsDummyChange(aFile);
-    EXPECT_EQ(status().files().at(aFile).filestat, "");
-    status().setFileStatus(aFile, hash::calc("abc"), "t", 3, "3.100.5.100.6.7.8");
-    status().setFileStatus(aFile, hash::calc("abd"), "t", 3);
-    EXPECT_EQ(status().files().at(aFile).filestat, "");
-
-    // A noted proof counts only for the hash it was taken with.
-    status().noteProof(aFile, hash::calc("abc"), "1.2.3.4.5.6.7");
-    EXPECT_EQ(status().files().at(aFile).filestat, "");
-    status().noteProof(aFile, hash::calc("abd"), "1.2.3.4.5.6.7");
-    EXPECT_EQ(status().files().at(aFile).filestat, "1.2.3.4.5.6.7");
-}
-
 TEST_F(StatusProof, AProvenFileIsNotHashedAndAnUnprovenOneIs) {
     const std::string aFile = file(0);
     writeText(aFile, "abc");

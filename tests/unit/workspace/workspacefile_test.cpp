@@ -162,11 +162,22 @@ TEST_F(SettingsFiles, StatusLayoutAndOperations) {
     EXPECT_TRUE(aRead->isModified());
     EXPECT_EQ(aRead->getHash(aNew), aDummy);
     EXPECT_EQ(aRead->getTimestamp(aNew), "");
+    // It keeps the stat proof too; no change keeps a stale one.
     aRead->setBaseVersion(anOrder, 4);
     EXPECT_EQ(aRead->getHash(anOrder), theAbc);
+    EXPECT_EQ(aRead->files().at(anOrder).filestat, "3.100.5.100.6.7.8");
     aRead->markAsDummyChange(anOrder);
     EXPECT_EQ(aRead->getHash(anOrder), aDummy);
     EXPECT_EQ(aRead->getBaseVersion(anOrder), 4);
+    EXPECT_EQ(aRead->files().at(anOrder).filestat, "");
+    aRead->setFileStatus(aCustomer, theEmpty, "t", 0, "3.100.5.100.6.7.8");
+    aRead->setFileStatus(aCustomer, theAbc, "t", 0);
+    EXPECT_EQ(aRead->files().at(aCustomer).filestat, "");
+    // A noted proof counts only for the hash it was taken with.
+    aRead->noteProof(aCustomer, theEmpty, "1.2.3.4.5.6.7");
+    EXPECT_EQ(aRead->files().at(aCustomer).filestat, "");
+    aRead->noteProof(aCustomer, theAbc, "1.2.3.4.5.6.7");
+    EXPECT_EQ(aRead->files().at(aCustomer).filestat, "1.2.3.4.5.6.7");
     aRead->markAsDummyChange(anOrder, 9);
     EXPECT_EQ(aRead->getBaseVersion(anOrder), 9);
     aRead->removeFile(aNew);
