@@ -1,8 +1,12 @@
 #include "actions/checkoutdecision.hpp"
+#include "actions/checkoutengine.hpp"
 
 #include <gtest/gtest.h>
 
+#include "tests/support/memorydisk.hpp"
 #include "tests/support/objectmeta.hpp"
+#include "workspace/hash.hpp"
+#include "workspace/sys.hpp"
 
 #include <optional>
 #include <string>
@@ -154,6 +158,70 @@ TEST(CheckOutDecision, TheTargetVersionsFollowTheOptions) {
         SCOPED_TRACE(aRow.itsCase);
         EXPECT_EQ(shown(checkoutdecision::targetVersions(aRow.itsOptions, anActive, aMaps)),
                   aRow.itsTarget);
+    }
+}
+
+// Without an open workspace an object's files lie relative to the current directory:
+// "p/<name>.txt" and its metadata "SYS/p/<name>.txt.kivoMeta".
+class CheckOutOnDisk : public ::testing::Test {
+protected:
+    kivotest::MemoryDisk itsDisk;
+    disk::Use itsUse{itsDisk};
+};
+
+// A local file that holds the remote content already takes that version instead of a conflict.
+TEST_F(CheckOutOnDisk, OnlyAFileWithTheRemoteBytesIsIdentical) {
+    const std::string aFile = "p/a.txt";
+    EXPECT_FALSE(checkoutversions::identicalFile(aFile, "abc")) << "missing";
+    itsDisk.addFile(aFile, "abd");
+    EXPECT_FALSE(checkoutversions::identicalFile(aFile, "abc")) << "same size";
+    itsDisk.addFile(aFile, "abcd");
+    EXPECT_FALSE(checkoutversions::identicalFile(aFile, "abc")) << "longer";
+    itsDisk.addFile(aFile, "abc");
+    const auto aState = checkoutversions::identicalFile(aFile, "abc");
+    ASSERT_TRUE(aState);
+    EXPECT_EQ(aState->itsHash, hash::calc("abc"));
+    EXPECT_EQ(aState->itsTimestamp, sys::getts(aFile));
+}
+
+// The local side of the decision is what the object's metadata file says: a committed version
+// there makes a newer active version a conflict; no metadata file makes it a plain write.
+TEST_F(CheckOutOnDisk, TheLocalVersionComesFromTheMetadataFile) {
+    RepositoryObject aCommitted = version("a", 2, 5);
+    aCommitted.setVersion({2, "dev", "ws", 5});
+    objects::writeMetaFile(aCommitted);
+    ASSERT_TRUE(itsDisk.content("SYS/p/a.txt.kivoMeta"));
+    for (const auto& [aName, anAction] : {std::pair{"a", A::conflict}, {"b", A::write}}) {
+        const RepositoryObject aLocal = objects::withMetaFile(RepositoryObject("p", aName, "txt"));
+        EXPECT_EQ(
+            checkoutdecision::decide(&aLocal.metaData(), S::unchanged, meta(1, 5), kNone).itsAction,
+            anAction)
+            << aName;
+    }
+    objects::deleteMetaFile(aCommitted);
+    EXPECT_TRUE(itsDisk.empty());
+}
+
+// The base of a conflict is the active version when it is the one the local copy stands on.
+TEST(CheckOutVersions, TheBaseIsTheActiveVersionTheLocalCopyStandsOn) {
+    const struct {
+        const char* itsCase;
+        int itsLocalType;
+        std::int32_t itsLocal, itsActive;
+    } aTable[] = {
+        {"active", 1, 3, 3},
+        {"historical", 3, 3, 3},
+        {"committed on the active one", 2, 5, 4},
+        {"new beside an active one", 0, 0, 7},
+    };
+    for (const auto& aRow : aTable) {
+        SCOPED_TRACE(aRow.itsCase);
+        ObjectMap anActive;
+        put(anActive, version("a", 1, aRow.itsActive));
+        const RepositoryObject aBase = checkoutversions::baseVersionOf(
+            version("a", aRow.itsLocalType, aRow.itsLocal), anActive);
+        EXPECT_EQ(aBase.metaData().itsType, 1);
+        EXPECT_EQ(aBase.metaData().itsVersionId, aRow.itsActive);
     }
 }
 
