@@ -91,8 +91,8 @@ TEST_F(SysPaths, CachesAnswerRepeatedQuestionsAndDebugLinesShowIt) {
     EXPECT_NE(takeOutput().find("isSubDir 3 (cache hit): true\n"), std::string::npos);
 }
 
-// Reads, writes and their messages on both disks are in disk_test; here what only the machine's
-// disk has: binary bytes, symbolic links, and the messages of appends and directories.
+// What only the machine's disk has (both disks: DiskTest below): binary bytes, symbolic links, and
+// the messages of appends and directories.
 TEST_F(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
     const std::string aDir = dir().string();
     const std::string aFile = aDir + "/f.bin";
