@@ -33,6 +33,10 @@ std::string textOf(const JournalEntry& theEntry) {
            std::to_string(static_cast<int>(theEntry.itsRepair));
 }
 
+// While set, every link fails as on a file system that cannot give a nameless file a name.
+std::atomic<bool> theLinksRefused{false};
+std::atomic<int> theRefusals{0};
+
 } // namespace
 
 TEST(Recovery, TemporaryFileNamesTellTheirProcess) {
@@ -169,12 +173,6 @@ TEST(Recovery, AFailedEarlySyncFailsTheRunsSync) {
         << aMessage;
     EXPECT_NO_THROW(sys::syncPendingWrites(aDir));
 }
-
-namespace {
-// While set, every link fails as on a file system that cannot give a nameless file a name.
-std::atomic<bool> theLinksRefused{false};
-std::atomic<int> theRefusals{0};
-} // namespace
 
 // This test program's own linkat stands in for the C library's: it refuses while asked to and
 // passes every other call on to the kernel.

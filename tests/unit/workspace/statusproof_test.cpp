@@ -59,6 +59,12 @@ protected:
     fs::path itsWs;
 };
 
+// FIPS 180-1 test vectors with their words in the text form.
+const std::string theAbc = "2845392438.1191608682.3124634993.2018558572.2630932637";
+const std::string theTwoBlock = "2224569924.473682542.3131984545.4182845925.3846598897";
+const std::string theMillionA = "883595068.3569670820.4129221419.3685558065.1697907055";
+const std::string theEmpty = "3661210606.1584089869.844480495.2506102928.2950170377";
+
 } // namespace
 
 TEST_F(StatusProof, AProvenFileIsNotHashedAndAnUnprovenOneIs) {
@@ -177,16 +183,6 @@ TEST(FileStat, RacyWhenChangedNotBeforeTheRecordWasWritten) {
     EXPECT_EQ(filestat::proofText(aWholeSecond, {102, 0}), filestat::toText(aWholeSecond));
     EXPECT_FALSE(filestat::ofPath("/no/such/file").has_value());
 }
-
-namespace {
-
-// FIPS 180-1 test vectors with their words in the text form.
-const std::string theAbc = "2845392438.1191608682.3124634993.2018558572.2630932637";
-const std::string theTwoBlock = "2224569924.473682542.3131984545.4182845925.3846598897";
-const std::string theMillionA = "883595068.3569670820.4129221419.3685558065.1697907055";
-const std::string theEmpty = "3661210606.1584089869.844480495.2506102928.2950170377";
-
-} // namespace
 
 // In the default way; the other one is compared with it below.
 TEST(Hash, StandardVectors) {

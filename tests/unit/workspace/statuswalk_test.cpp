@@ -48,6 +48,35 @@ protected:
     fs::path itsWs;
 };
 
+// A workspace directory below a folder that has its own (ineffective) ignore file.
+struct IgnoreTree {
+    kivotest::TempDir itsDir;
+    std::string itsWs;
+
+    IgnoreTree() {
+        itsWs = (itsDir.path() / "ws").string();
+        std::filesystem::create_directories(itsDir.path() / "ws/a/b");
+        std::filesystem::create_directories(itsDir.path() / "ws/a/c");
+        writeText(itsDir.path() / ".kivoignore", R"({"exclude":[".*"]})");
+    }
+    void rules(const std::string& theDir, const std::string& theJson) {
+        writeText(std::filesystem::path(itsWs) / theDir / ".kivoignore", theJson);
+    }
+    std::string path(const std::string& theRelative) const { return itsWs + "/" + theRelative; }
+};
+
+// theCount file names in theDir, and the pointers to them that ReadAhead takes.
+struct Files {
+    std::vector<std::string> itsNames;
+    std::vector<const std::string*> itsList;
+    Files(const kivotest::TempDir& theDir, std::size_t theCount) : itsNames(theCount) {
+        for (std::size_t i = 0; i < theCount; ++i) {
+            itsNames[i] = (theDir.path() / ("f" + std::to_string(i) + ".txt")).string();
+            itsList.push_back(&itsNames[i]);
+        }
+    }
+};
+
 } // namespace
 
 TEST_F(StatusStretches, ReportEveryFileAsOneWalkWould) {
@@ -162,27 +191,6 @@ TEST(TreeScan, FilesComeInPathOrderWhereDirectoriesAndFilesInterleave) {
     EXPECT_EQ(aNested.size(), aNames.size() + 4);
 }
 
-namespace {
-
-// A workspace directory below a folder that has its own (ineffective) ignore file.
-struct IgnoreTree {
-    kivotest::TempDir itsDir;
-    std::string itsWs;
-
-    IgnoreTree() {
-        itsWs = (itsDir.path() / "ws").string();
-        std::filesystem::create_directories(itsDir.path() / "ws/a/b");
-        std::filesystem::create_directories(itsDir.path() / "ws/a/c");
-        writeText(itsDir.path() / ".kivoignore", R"({"exclude":[".*"]})");
-    }
-    void rules(const std::string& theDir, const std::string& theJson) {
-        writeText(std::filesystem::path(itsWs) / theDir / ".kivoignore", theJson);
-    }
-    std::string path(const std::string& theRelative) const { return itsWs + "/" + theRelative; }
-};
-
-} // namespace
-
 // An include below overrides an exclude above; patterns are relative to their directory, whose
 // name is literal in them; the rules above the workspace do not apply.
 TEST(Ignore, RulesOfEachDirectoryApplyBelowIt) {
@@ -287,22 +295,6 @@ TEST(Parallel, TheFirstFailureReachesTheCaller) {
     parallel::forEachRun(
         0, [](std::size_t, std::size_t) { return true; }, [](std::size_t) { FAIL() << "no item"; });
 }
-
-namespace {
-
-// theCount file names in theDir, and the pointers to them that ReadAhead takes.
-struct Files {
-    std::vector<std::string> itsNames;
-    std::vector<const std::string*> itsList;
-    Files(const kivotest::TempDir& theDir, std::size_t theCount) : itsNames(theCount) {
-        for (std::size_t i = 0; i < theCount; ++i) {
-            itsNames[i] = (theDir.path() / ("f" + std::to_string(i) + ".txt")).string();
-            itsList.push_back(&itsNames[i]);
-        }
-    }
-};
-
-} // namespace
 
 // The helper stays within its bounds of files and bytes: files made after it started are read
 // once the caller gets to them. Each file comes with its content, time and hash, in order.

@@ -35,11 +35,26 @@ using WorkSpaceFinding = wstest::WorkSpaceTest;
 using WorkSpaceLock = wstest::WorkSpaceTest;
 using PackageNames = wstest::WorkSpaceTest;
 using WorkSpaceCreation = wstest::WorkSpaceTest;
+using Objects = wstest::WorkSpaceTest;
 
 const std::string theLockMessageTail =
     ").\nNow, you can either:\n\t* remove the lock (delete the file .lock in the directory "
     "._SYS_KIVO_settings of the workspace), or\n\t* set the environment variable "
     "\"KIVO_IGNORE_LOCKFILE\" to \"1\".";
+
+// The parsed JSON text theText, in theAllocator.
+json::JsonObject parsed(const std::string& theText, json::JsonAllocator& theAllocator) {
+    json::JsonObject anObject;
+    if (!json::jsonParse(theText.data(), theText.size(), anObject, theAllocator))
+        throw std::runtime_error("test JSON does not parse");
+    return anObject;
+}
+
+// The object of one repository response element given as JSON text.
+RepositoryObject fromJsonText(const std::string& theText) {
+    json::JsonAllocator anAllocator;
+    return objects::fromJson(parsed(theText, anAllocator));
+}
 
 } // namespace
 
@@ -323,26 +338,6 @@ TEST_F(WorkSpaceCreation, JournalAnnouncesEachObjectOnceAndARepositoryRepairOutw
     EXPECT_TRUE(fs::exists(aJournal));
 }
 
-namespace {
-
-using Objects = wstest::WorkSpaceTest;
-
-// The parsed JSON text theText, in theAllocator.
-json::JsonObject parsed(const std::string& theText, json::JsonAllocator& theAllocator) {
-    json::JsonObject anObject;
-    if (!json::jsonParse(theText.data(), theText.size(), anObject, theAllocator))
-        throw std::runtime_error("test JSON does not parse");
-    return anObject;
-}
-
-// The object of one repository response element given as JSON text.
-RepositoryObject fromJsonText(const std::string& theText) {
-    json::JsonAllocator anAllocator;
-    return objects::fromJson(parsed(theText, anAllocator));
-}
-
-} // namespace
-
 TEST_F(Objects, FileNamesSplitAndSubPackages) {
     using Split = std::pair<std::string, std::string>;
     EXPECT_EQ(objects::splitFileName("a", "Order.view.backup"), (Split{"Order.view", "backup"}));
@@ -430,7 +425,7 @@ TEST_F(Objects, HostileNamesFromTheRepositoryAreRefused) {
                     aMessage.starts_with("Invalid package name"))
             << anElement << ": " << aMessage;
     }
-    EXPECT_EQ(wstest::treeOf(aWs / "._SYS_KIVO_settings/SYS"), std::vector<std::string>{});
+    EXPECT_EQ(treeOf(aWs / "._SYS_KIVO_settings/SYS"), std::vector<std::string>{});
     // A dotted name is a plain file name.
     EXPECT_EQ(fromJsonText(R"({"package":"a","name":"..x","suffix":"t"})").workSpaceFileName(),
               (aWs / "a/..x.t").string());
