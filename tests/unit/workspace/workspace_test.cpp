@@ -207,7 +207,7 @@ TEST_F(PackageNames, QuotedPackagesAndDirectories) {
         EXPECT_EQ(messageOf([&] { workspace::packageToDirectory(anEmpty); }),
                   "Empty super package for sub package \"" + anEmpty +
                       "\". Use double quotes to enclose dot-separated package names.");
-    // A part that would leave the workspace (the other refusals: ObjectNames tests).
+    // A name that would leave the workspace (the other refusals: ObjectNames tests).
     EXPECT_TRUE(messageOf([] {
                     workspace::packageToDirectory("a.\"..\"");
                 }).starts_with("Invalid package name"));
