@@ -1,16 +1,12 @@
 #pragma once
 
-// A disk held in memory, for the unit tests of the layers that read and write files through
-// sys::. It answers as the machine's disk does, with the same messages and system error codes
-// for the failures a test can meet (a missing file or directory, a directory in the way, a
-// directory that is not empty), so that a test on it tells how the program behaves on a real
-// one. It has no symbolic links, no simulation mode and no stat proof: a file's stamp is its
-// time only. Its clock moves one second with every write, or when a test calls tick().
+// A disk held in memory for the unit tests of the layers above sys::. It fails as the machine's
+// disk does, with the same messages and system error codes (DiskTest compares them). No links,
+// simulation, stat proof or locking (its tests run on one thread); each write moves its clock.
 
 #include <cerrno>
 #include <ctime>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -28,61 +24,32 @@ public:
 
     // Puts the file there, with every directory on its way.
     void addFile(const std::string& thePath, const std::string& theBytes) {
-        std::lock_guard aLock(itsMutex);
         makeAncestors(thePath);
         store(thePath, theBytes);
     }
     // The bytes of the file; none when there is no such file.
     std::optional<std::string> content(const std::string& thePath) const {
-        std::lock_guard aLock(itsMutex);
         const auto aFile = itsFiles.find(thePath);
         return aFile == itsFiles.end() ? std::nullopt : std::optional(aFile->second.itsBytes);
     }
-    // Every file, in the order of their paths.
-    std::vector<std::string> files() const {
-        std::lock_guard aLock(itsMutex);
-        std::vector<std::string> aPaths;
-        for (const auto& anEntry : itsFiles)
-            aPaths.push_back(anEntry.first);
-        return aPaths;
-    }
-    // Lets a second pass: later writes get a later time.
-    void tick() {
-        std::lock_guard aLock(itsMutex);
-        ++itsClock;
-    }
+    bool empty() const { return itsFiles.empty(); }
 
     // ---- Reading ----
 
-    bool fileExists(const std::string& thePath) override { return content(thePath).has_value(); }
-
-    bool dirExists(const std::string& thePath) override {
-        std::lock_guard aLock(itsMutex);
-        return isDirectory(thePath);
-    }
+    bool fileExists(const std::string& thePath) override { return itsFiles.contains(thePath); }
+    bool dirExists(const std::string& thePath) override { return isDirectory(thePath); }
 
     void visitDir(
         const std::string& theDirName, bool,
         const std::function<void(const RepositoryAccess::sys::DirEntryView&)>& theVisit) override {
-        std::vector<RepositoryAccess::sys::DirEntry> anEntries;
-        {
-            std::lock_guard aLock(itsMutex);
-            const std::string aDir = withoutSlash(theDirName.empty() ? "." : theDirName);
-            if (!isDirectory(aDir))
-                throw RepositoryAccess::Error("Invalid Directory: " + theDirName);
-            for (const std::string& aChild : childDirectories(aDir))
-                anEntries.push_back({nameOf(aChild), true, 0, {}});
-            for (const auto& [aPath, aFile] : itsFiles)
-                if (parentOf(aPath) == aDir)
-                    anEntries.push_back(
-                        {nameOf(aPath), false, aFile.itsBytes.size(), aFile.itsModified});
-        }
-        for (const auto& anEntry : anEntries)
-            theVisit({anEntry.itsName,
-                      anEntry.itsIsDirectory,
-                      anEntry.itsSize,
-                      anEntry.itsModified,
-                      {}});
+        const std::string aDir = withoutSlash(theDirName.empty() ? "." : theDirName);
+        if (!isDirectory(aDir))
+            throw RepositoryAccess::Error("Invalid Directory: " + theDirName);
+        for (const std::string& aChild : childDirectories(aDir))
+            theVisit({nameOf(aChild), true, 0, {}, {}});
+        for (const auto& [aPath, aFile] : itsFiles)
+            if (parentOf(aPath) == aDir)
+                theVisit({nameOf(aPath), false, aFile.itsBytes.size(), aFile.itsModified, {}});
     }
 
     std::string linkOnTheWay(const std::string&, const std::string&) override { return {}; }
@@ -93,12 +60,11 @@ public:
 
     std::shared_ptr<const std::string> readFile(const std::string& thePath,
                                                 std::optional<std::uint64_t> theCount) override {
-        const File aFile = fileOf(thePath, kReadFailure);
+        const File& aFile = fileOf(thePath, kReadFailure);
         if (theCount && *theCount > aFile.itsBytes.size())
             throw RepositoryAccess::Error(
                 "Cannot read from file (not all bytes read) (readFile): \"" + thePath + "\".");
-        return std::make_shared<const std::string>(theCount ? aFile.itsBytes.substr(0, *theCount)
-                                                            : aFile.itsBytes);
+        return std::make_shared<const std::string>(aFile.itsBytes.substr(0, theCount.value_or(-1)));
     }
 
     std::shared_ptr<const std::string> readFileIfExists(const std::string& thePath) override {
@@ -108,19 +74,17 @@ public:
 
     RepositoryAccess::sys::StampedContent readFileStamped(const std::string& thePath,
                                                           bool) override {
-        const File aFile = fileOf(thePath, kReadFailure);
+        const File& aFile = fileOf(thePath, kReadFailure);
         return {std::make_shared<const std::string>(aFile.itsBytes),
                 RepositoryAccess::sys::formatTimestamp(aFile.itsModified),
                 {}};
     }
 
     std::string getts(const std::string& thePath) override {
-        std::lock_guard aLock(itsMutex);
-        const auto aFile = itsFiles.find(thePath);
-        if (aFile == itsFiles.end())
+        if (!itsFiles.contains(thePath))
             throw RepositoryAccess::Error(
                 "Internal error: Could not retrieve timestamp for file (CreateFile): " + thePath);
-        return RepositoryAccess::sys::formatTimestamp(aFile->second.itsModified);
+        return RepositoryAccess::sys::formatTimestamp(itsFiles.at(thePath).itsModified);
     }
 
     std::string hashFile(const std::string& thePath) override {
@@ -132,25 +96,20 @@ public:
     RepositoryAccess::sys::WriteStamp writeFile(const std::string& thePath,
                                                 std::string_view theBytes, bool theAppend,
                                                 bool theStamp) override {
-        std::lock_guard aLock(itsMutex);
         failUnlessWritable(thePath, theAppend);
-        std::string aBytes(theBytes);
-        if (theAppend && itsFiles.contains(thePath))
-            aBytes = itsFiles.at(thePath).itsBytes + aBytes;
-        const File& aFile = store(thePath, std::move(aBytes));
+        const std::string anOld = theAppend ? content(thePath).value_or("") : "";
+        const File& aFile = store(thePath, anOld + std::string(theBytes));
         if (!theStamp)
             return {};
         return {RepositoryAccess::sys::formatTimestamp(aFile.itsModified), {}};
     }
 
     void writeFileAtomically(const std::string& thePath, std::string_view theBytes, bool) override {
-        std::lock_guard aLock(itsMutex);
         failUnlessWritable(thePath, false);
         store(thePath, std::string(theBytes));
     }
 
     bool createExclusive(const std::string& thePath, std::string_view theContent) override {
-        std::lock_guard aLock(itsMutex);
         if (itsFiles.contains(thePath) || isDirectory(thePath))
             return false;
         failUnlessWritable(thePath, false);
@@ -159,7 +118,6 @@ public:
     }
 
     bool createDirectory(const std::string& thePath) override {
-        std::lock_guard aLock(itsMutex);
         const std::string aDir = withoutSlash(thePath);
         if (isDirectory(aDir))
             return false;
@@ -170,13 +128,9 @@ public:
         return true;
     }
 
-    int createDirectories(const std::string& thePath) override {
-        std::lock_guard aLock(itsMutex);
-        return makeAncestors(thePath);
-    }
+    int createDirectories(const std::string& thePath) override { return makeAncestors(thePath); }
 
     bool deleteDirectory(const std::string& thePath) override {
-        std::lock_guard aLock(itsMutex);
         const std::string aDir = withoutSlash(thePath);
         if (!isDirectory(aDir))
             return false;
@@ -189,10 +143,7 @@ public:
         return true;
     }
 
-    bool deleteFile(const std::string& thePath) override {
-        std::lock_guard aLock(itsMutex);
-        return itsFiles.erase(thePath) > 0;
-    }
+    bool deleteFile(const std::string& thePath) override { return itsFiles.erase(thePath) > 0; }
 
 private:
     struct File {
@@ -239,18 +190,16 @@ private:
         if (isDirectory(thePath) || !isDirectory(parentOf(thePath)))
             fail(aText, thePath, isDirectory(thePath) ? EISDIR : ENOENT);
     }
-    File fileOf(const std::string& thePath, const std::string& theText) const {
-        std::lock_guard aLock(itsMutex);
+    const File& fileOf(const std::string& thePath, const std::string& theText) const {
         const auto aFile = itsFiles.find(thePath);
         if (aFile == itsFiles.end())
             fail(theText, thePath, isDirectory(thePath) ? EISDIR : ENOENT);
         return aFile->second;
     }
     const File& store(const std::string& thePath, std::string theBytes) {
-        ++itsClock;
         File& aFile = itsFiles[thePath];
         aFile.itsBytes = std::move(theBytes);
-        aFile.itsModified = {itsClock, 0};
+        aFile.itsModified = {++itsClock, 0};
         return aFile;
     }
     // The missing directories on the way to the path (not the path itself); how many.
@@ -269,7 +218,6 @@ private:
         return aCreated;
     }
 
-    mutable std::mutex itsMutex;
     std::map<std::string, File> itsFiles;
     std::set<std::string> itsDirectories;
     time_t itsClock = 1'700'000'000;

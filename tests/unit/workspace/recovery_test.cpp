@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "tests/support/messages.hpp"
 #include "tests/support/process.hpp"
 #include "workspace/journal.hpp"
 #include "workspace/metafilestore.hpp"
 #include "workspace/sys.hpp"
+#include "workspace/sysatomicfile.hpp"
 
 using kivotest::messageOf;
 
@@ -19,9 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string str(const fs::path& thePath) {
-    return thePath.string();
-}
 std::shared_ptr<const std::string> content(const std::string& theText) {
     return std::make_shared<const std::string>(theText);
 }
@@ -29,6 +32,10 @@ std::string textOf(const JournalEntry& theEntry) {
     return theEntry.itsPackage + "|" + theEntry.itsName + "|" + theEntry.itsSuffix + "|" +
            std::to_string(static_cast<int>(theEntry.itsRepair));
 }
+
+// While set, every link fails as on a file system that cannot give a nameless file a name.
+std::atomic<bool> theLinksRefused{false};
+std::atomic<int> theRefusals{0};
 
 } // namespace
 
@@ -43,7 +50,7 @@ TEST(Recovery, TemporaryFileNamesTellTheirProcess) {
 
 TEST(Recovery, JournalKeepsHostileNamesAndRejectsDamage) {
     kivotest::TempDir aTemp;
-    const std::string aFile = journal::fileName(str(aTemp.path()));
+    const std::string aFile = journal::fileName(aTemp.path().string());
     const std::vector<JournalEntry> anEntries{
         {"p.\"q.r\"", "na\"me\\with\ttab\nline", "txt", JournalEntry::Repair::repository},
         {"p", "b/c", "", JournalEntry::Repair::checkout}};
@@ -66,30 +73,12 @@ TEST(Recovery, JournalKeepsHostileNamesAndRejectsDamage) {
     }
 }
 
-// Stamped reads and writes are in disk_test; here the directories that the process remembers.
-TEST(Recovery, RemovedDirectoriesAreMadeAgainAndAFileInTheWayFails) {
-    kivotest::TempDir aTemp;
-    const std::string aFile = str(aTemp.path() / "d1" / "d2" / "f.txt");
-    EXPECT_EQ(sys::createDirectories(aFile), 2);
-    // A directory removed behind the program's back is created again once it is forgotten.
-    fs::remove_all(aTemp.path() / "d1");
-    sys::forgetKnownDirectories();
-    EXPECT_EQ(sys::createDirectories(aFile), 2);
-    // A file where a directory should be is an error, not a silent success.
-    const std::string aBlocked = str(aTemp.path() / "plain");
-    kivotest::writeText(aBlocked, "x");
-    EXPECT_TRUE(messageOf([&] {
-                    sys::createDirectories(aBlocked + "/sub/f");
-                }).starts_with("Failed to create directory: \"" + aBlocked));
-}
-
-// Writes that wait for the run's end: only files that were allowed to wait are kept, reads see
-// them, a flush writes them all (over several directories), and a flush that fails loses
-// nothing: each file is written with its last content or still waiting.
+// Writes that wait for the run's end: only files allowed to wait are kept, a flush writes them all,
+// and a flush that fails loses nothing: each file is written with its last content or waits.
 TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     kivotest::TempDir aTemp;
     RepositoryAccess::MetaFileStore aStore;
-    const std::string aRoot = str(aTemp.path());
+    const std::string aRoot = aTemp.path().string();
     const std::string aFree = aRoot + "/free.kivoMeta";
     EXPECT_FALSE(aStore.keep(aFree, content("x")));
     EXPECT_EQ(aStore.waiting(aFree), nullptr);
@@ -128,13 +117,12 @@ TEST(Recovery, WaitingMetadataWritesFlushOnceAndKeepWhatFailed) {
     }
 }
 
-// Writing ahead: files kept from then on reach the disk before the flush, with their last
-// content; a file dropped and deleted is never brought back by a write already queued; a write
-// that fails leaves its file waiting for the flush, which raises the failure.
+// Writing ahead: kept files reach the disk before the flush with their last content, a deleted one
+// is never brought back, a failed write waits for the flush, which raises the failure.
 TEST(Recovery, MetadataWrittenAheadIsNeverStaleNorBroughtBack) {
     kivotest::TempDir aTemp;
     RepositoryAccess::MetaFileStore aStore;
-    const std::string aRoot = str(aTemp.path());
+    const std::string aRoot = aTemp.path().string();
     auto aKeep = [&](const std::string& theFile, const std::string& theText) {
         aStore.allowWaiting(theFile);
         EXPECT_TRUE(aStore.keep(theFile, content(theText)));
@@ -174,7 +162,7 @@ TEST(Recovery, MetadataWrittenAheadIsNeverStaleNorBroughtBack) {
 
 TEST(Recovery, AFailedEarlySyncFailsTheRunsSync) {
     kivotest::TempDir aTemp;
-    const std::string aDir = str(aTemp.path());
+    const std::string aDir = aTemp.path().string();
     sys::startEarlySync(aDir);
     EXPECT_NO_THROW(sys::syncPendingWrites(aDir));
     // The early sync runs on its own thread: its failure surfaces in the next sync of the run,
@@ -184,4 +172,47 @@ TEST(Recovery, AFailedEarlySyncFailsTheRunsSync) {
     EXPECT_EQ(aMessage.rfind("Failed to flush the settings files to disk: \"" + aDir + "\"", 0), 0u)
         << aMessage;
     EXPECT_NO_THROW(sys::syncPendingWrites(aDir));
+}
+
+// This test program's own linkat stands in for the C library's: it refuses while asked to and
+// passes every other call on to the kernel.
+extern "C" int linkat(int theOldDir, const char* theOldPath, int theNewDir, const char* theNewPath,
+                      int theFlags) {
+    if (theLinksRefused) {
+        ++theRefusals;
+        errno = EPERM;
+        return -1;
+    }
+    return static_cast<int>(
+        ::syscall(SYS_linkat, theOldDir, theOldPath, theNewDir, theNewPath, theFlags));
+}
+
+// A settings file gets its name whole, or keeps its old content: a new file does not appear
+// before its commit, one never committed leaves the target alone. Where no link can be made, new
+// and replaced files are copied under a temporary name and renamed; no temporary file is left.
+TEST(AtomicFileCopy, FileSystemsThatCannotLinkGetACopy) {
+    for (const bool aRefused : {false, true}) {
+        SCOPED_TRACE(aRefused ? "copied" : "linked");
+        kivotest::TempDir aTemp;
+        const std::string aNew = (aTemp.path() / "new.kivoMeta").string();
+        const std::string anOld = (aTemp.path() / "old.kivoMeta").string();
+        kivotest::writeText(anOld, "old");
+        theLinksRefused = aRefused;
+        {
+            sys::AtomicFile aFresh(aNew);
+            aFresh.write(std::string(100000, 'n'));
+            sys::AtomicFile aReplacement(anOld);
+            aReplacement.write("replaced");
+            EXPECT_FALSE(fs::exists(aNew));
+            aFresh.commit();
+            aReplacement.commit();
+            sys::AtomicFile anUnfinished(anOld);
+            anUnfinished.write("torn");
+        }
+        theLinksRefused = false;
+        EXPECT_EQ(kivotest::readText(aNew), std::string(100000, 'n'));
+        EXPECT_EQ(kivotest::readText(anOld), "replaced");
+        EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 2);
+    }
+    EXPECT_GE(theRefusals, 2); // the copies were really made
 }

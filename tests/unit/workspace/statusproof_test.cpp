@@ -1,6 +1,5 @@
-// The stat data that a status entry keeps as proof: written and read in both status layouts, never
-// kept stale, and trusted by the default status only where hashing every file gives the same
-// answer.
+// What status compares a file by: its content hash, and the stat data an entry keeps as proof,
+// trusted by the default status only where hashing every file gives the same answer.
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -14,8 +13,10 @@
 #include "workspace/workspacefile.hpp"
 
 using namespace RepositoryAccess;
+using filestat::FileStat;
 using kivotest::readText;
 using kivotest::writeText;
+using wstest::messageOf;
 namespace fs = std::filesystem;
 
 namespace {
@@ -58,29 +59,13 @@ protected:
     fs::path itsWs;
 };
 
+// FIPS 180-1 test vectors with their words in the text form.
+const std::string theAbc = "2845392438.1191608682.3124634993.2018558572.2630932637";
+const std::string theTwoBlock = "2224569924.473682542.3131984545.4182845925.3846598897";
+const std::string theMillionA = "883595068.3569670820.4129221419.3685558065.1697907055";
+const std::string theEmpty = "3661210606.1584089869.844480495.2506102928.2950170377";
+
 } // namespace
-
-// Both layouts keep the proof (SettingsFiles.StatusReadTheSameInEveryLayout); no change keeps a
-// stale one.
-TEST_F(StatusProof, NoChangeKeepsAStaleProof) {
-    const std::string aFile = file(0);
-    status().setFileStatus(aFile, hash::calc("abc"), "t", 3, "3.100.5.100.6.7.8");
-    // A new hash, a dummy change or a new entry without stat data leave no proof behind; a new
-    // base version keeps hash and proof.
-    status().setBaseVersion(aFile, 4);
-    EXPECT_EQ(status().files().at(aFile).filestat, "3.100.5.100.6.7.8");
-    status().markAsDummyChange(aFile);
-    EXPECT_EQ(status().files().at(aFile).filestat, "");
-    status().setFileStatus(aFile, hash::calc("abc"), "t", 3, "3.100.5.100.6.7.8");
-    status().setFileStatus(aFile, hash::calc("abd"), "t", 3);
-    EXPECT_EQ(status().files().at(aFile).filestat, "");
-
-    // A noted proof counts only for the hash it was taken with.
-    status().noteProof(aFile, hash::calc("abc"), "1.2.3.4.5.6.7");
-    EXPECT_EQ(status().files().at(aFile).filestat, "");
-    status().noteProof(aFile, hash::calc("abd"), "1.2.3.4.5.6.7");
-    EXPECT_EQ(status().files().at(aFile).filestat, "1.2.3.4.5.6.7");
-}
 
 TEST_F(StatusProof, AProvenFileIsNotHashedAndAnUnprovenOneIs) {
     const std::string aFile = file(0);
@@ -163,4 +148,95 @@ TEST_F(StatusProof, DefaultModeAgreesWithHashingEveryFile) {
     }
     // The proofs took part: most entries had one most of the time.
     EXPECT_GT(aProven, 60 * theFiles / 3);
+}
+
+TEST(FileStat, TextFormRoundTripsAndRejectsDamage) {
+    FileStat aStat{123, 1700000000, 999999999, 1700000001, 5, 42, 2049};
+    EXPECT_EQ(filestat::toText(aStat), "123.1700000000.999999999.1700000001.5.42.2049");
+    EXPECT_EQ(filestat::fromText(filestat::toText(aStat)), aStat);
+    for (const char* aBad : {"", "1.2.3.4.5.6", "1.2.3.4.5.6.7.8", "1.2.3.4.5.6.7.", "1..3.4.5.6.7",
+                             "a.2.3.4.5.6.7", "1.2.1000000000.4.5.6.7", "-1.2.3.4.5.6.7",
+                             "1.2.3.4.5.6.7 ", "99999999999999999999.2.3.4.5.6.7"})
+        EXPECT_FALSE(filestat::fromText(aBad).has_value()) << aBad;
+}
+
+// Racy when changed not before the record was written; a proof needs a later clock reading.
+TEST(FileStat, RacyWhenChangedNotBeforeTheRecordWasWritten) {
+    FileStat aStat{1, 100, 500, 100, 500, 1, 1};
+    EXPECT_FALSE(filestat::isRacy(aStat, 101, 0));
+    EXPECT_FALSE(filestat::isRacy(aStat, 100, 501));
+    EXPECT_TRUE(filestat::isRacy(aStat, 100, 500));
+    EXPECT_TRUE(filestat::isRacy(aStat, 99, 999999999));
+    FileStat aLateChange = aStat;
+    aLateChange.itsChangedSeconds = 200;
+    EXPECT_TRUE(filestat::isRacy(aLateChange, 150, 0));
+    EXPECT_FALSE(filestat::provesUnchanged(aStat, aStat, 100, 500));
+    EXPECT_TRUE(filestat::provesUnchanged(aStat, aStat, 101, 0));
+
+    // A proof needs times strictly before the clock reading; a time of a whole second may come
+    // from a file system that keeps whole (or two) seconds, and must be two seconds older.
+    aStat.itsChangedNanoseconds = 600;
+    EXPECT_EQ(filestat::proofText(aStat, {100, 601}), filestat::toText(aStat));
+    EXPECT_EQ(filestat::proofText(aStat, {100, 600}), "");
+    FileStat aWholeSecond{1, 100, 0, 100, 600, 1, 1};
+    EXPECT_EQ(filestat::proofText(aWholeSecond, {101, 999999999}), "");
+    EXPECT_EQ(filestat::proofText(aWholeSecond, {102, 0}), filestat::toText(aWholeSecond));
+    EXPECT_FALSE(filestat::ofPath("/no/such/file").has_value());
+}
+
+// In the default way; the other one is compared with it below.
+TEST(Hash, StandardVectors) {
+    EXPECT_EQ(hash::calc("abc"), theAbc);
+    EXPECT_EQ(hash::calc(""), theEmpty);
+    EXPECT_EQ(hash::calc("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"), theTwoBlock);
+    EXPECT_EQ(hash::calc(std::string(1000000, 'a')), theMillionA);
+    // The same million bytes fed in uneven pieces across block borders.
+    hash::Sha1 aHash;
+    std::string aPiece(997, 'a');
+    std::size_t aFed = 0;
+    for (std::size_t aSize : {1u, 63u, 64u, 65u, 127u}) {
+        aHash.feed(aPiece.data(), aSize);
+        aFed += aSize;
+    }
+    while (aFed + aPiece.size() <= 1000000) {
+        aHash.feed(aPiece);
+        aFed += aPiece.size();
+    }
+    aHash.feed(std::string(1000000 - aFed, 'a'));
+    EXPECT_EQ(hash::toText(aHash.result()), theMillionA);
+}
+
+TEST(Hash, PortableAndAcceleratedAgree) {
+    if (!hash::accelerationAvailable())
+        GTEST_SKIP() << "no SHA instructions";
+    std::mt19937 aRandom(42);
+    std::string aBytes(3 * 1024 * 1024 + 17, '\0');
+    for (char& aChar : aBytes)
+        aChar = static_cast<char>(aRandom());
+    // Every length up to 300, at uneven starts, then all the bytes.
+    for (std::size_t anIndex = 0; anIndex <= 301; ++anIndex) {
+        const std::size_t aLength = anIndex == 301 ? aBytes.size() : anIndex;
+        std::string_view aPart(aBytes.data() + aLength % 7, aLength - (aLength > 7 ? 7 : 0));
+        hash::useAcceleration(false);
+        std::string aPortable = hash::calc(aPart);
+        hash::useAcceleration(true);
+        ASSERT_EQ(hash::calc(aPart), aPortable) << "length " << aPart.size();
+    }
+}
+
+TEST(Hash, CorruptedStateIsReported) {
+    // A finished hash keeps its result and refuses more input.
+    hash::Sha1 aFinished;
+    aFinished.feed("abc");
+    EXPECT_EQ(hash::toText(aFinished.result()), theAbc);
+    EXPECT_EQ(messageOf([&] { aFinished.feed("x"); }), "Invalid state");
+    EXPECT_EQ(messageOf([&] { aFinished.result(); }), "The stream is corrupted");
+
+    // A length beyond 2^64 - 1 bits is refused before any byte is read.
+    hash::Sha1 aTooLong;
+    aTooLong.feed("abc");
+    static const char aByte = 0;
+    EXPECT_EQ(messageOf([&] { aTooLong.feed(&aByte, std::size_t{1} << 61); }),
+              "Invalid state: msg too long");
+    EXPECT_EQ(messageOf([&] { aTooLong.result(); }), "The stream is corrupted");
 }

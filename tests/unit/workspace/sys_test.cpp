@@ -1,13 +1,7 @@
-#include "tests/support/messages.hpp"
 #include "workspace/sys.hpp"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
-#include <filesystem>
-#include <iostream>
-#include <sstream>
 #include <thread>
 
 #include <sys/resource.h>
@@ -15,44 +9,27 @@
 #include <unistd.h>
 
 #include "core/console.hpp"
-#include "core/error.hpp"
-#include "core/parameters.hpp"
 #include "core/perftrace.hpp"
-#include "tests/support/process.hpp"
+#include "tests/support/memorydisk.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
+#include "workspace/filestat.hpp"
+#include "workspace/hash.hpp"
 
-using kivotest::messageOf;
-
+using wstest::messageOf;
 namespace sys = RepositoryAccess::sys;
 namespace params = RepositoryAccess::params;
 namespace fs = std::filesystem;
+namespace disk = RepositoryAccess::disk;
+namespace hash = RepositoryAccess::hash;
 
 namespace {
 
-// Sets parameter flags for one test and collects what goes to standard output meanwhile.
-class Console {
-public:
-    explicit Console(std::initializer_list<RepositoryAccess::Parameter> theFlags)
-        : itsFlags(theFlags), itsOld(std::cout.rdbuf(itsOut.rdbuf())) {
-        for (const auto& aFlag : itsFlags)
-            RepositoryAccess::parameters().setFlag(aFlag);
-    }
-    ~Console() {
-        std::cout.rdbuf(itsOld);
-        for (const auto& aFlag : itsFlags)
-            RepositoryAccess::parameters().unset(aFlag);
-    }
-    std::string text() const { return itsOut.str(); }
-
-private:
-    std::vector<RepositoryAccess::Parameter> itsFlags;
-    std::ostringstream itsOut;
-    std::streambuf* itsOld;
-};
+using SysPaths = wstest::WorkSpaceTest;
+using SysFiles = wstest::WorkSpaceTest;
 
 } // namespace
 
-TEST(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
+TEST_F(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
     EXPECT_EQ(sys::getDirPart("X:\\ws\\a\\f.txt"), "X:/ws/a");
     EXPECT_EQ(sys::getDirPart("f.txt"), "");
     EXPECT_EQ(sys::getFilePart("/ws/a/f.txt"), "f.txt");
@@ -105,26 +82,25 @@ TEST(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
 }
 
 // Another spelling of a question already answered gets the cached answer, and the same one.
-TEST(SysPaths, CachesAnswerRepeatedQuestionsAndDebugLinesShowIt) {
-    Console aConsole({params::debugPaths});
+TEST_F(SysPaths, CachesAnswerRepeatedQuestionsAndDebugLinesShowIt) {
+    setParameter(params::debugPaths);
     EXPECT_TRUE(sys::isSubDir("/cache/a/b", "/cache", true));
-    EXPECT_EQ(aConsole.text().find("cache hit"), std::string::npos);
+    EXPECT_EQ(takeOutput().find("cache hit"), std::string::npos);
     EXPECT_TRUE(sys::isSubDir("/cache/a/b/", "/cache/", true));
     EXPECT_EQ(sys::absoluteToRelativeDirName("/cache", "/cache/a/b"), "../../");
-    EXPECT_NE(aConsole.text().find("isSubDir 3 (cache hit): true\n"), std::string::npos);
+    EXPECT_NE(takeOutput().find("isSubDir 3 (cache hit): true\n"), std::string::npos);
 }
 
-// Reads, writes and their messages on both disks are in disk_test; here what only the machine's
-// disk has: binary bytes, symbolic links, and the messages of appends and directories.
-TEST(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
-    kivotest::TempDir aTemp;
-    const std::string aDir = aTemp.path().string();
+// What only the machine's disk has (both disks: DiskTest below): binary bytes, symbolic links, and
+// the messages of appends and directories.
+TEST_F(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
+    const std::string aDir = dir().string();
     const std::string aFile = aDir + "/f.bin";
     const std::string aBytes("a\0b\r\nc", 6);
     sys::writeFile(aFile, aBytes);
     EXPECT_EQ(*sys::readFile(aFile, 3), std::string("a\0b", 3));
     EXPECT_EQ(sys::createDirectories(aDir + "/p1/p2/p3/file"), 3);
-    fs::create_directory_symlink(aTemp.path() / "p1", aTemp.path() / "link");
+    fs::create_directory_symlink(dir() / "p1", dir() / "link");
     // A symbolic link is no part of a workspace: left out of listings, never written through,
     // removed itself, and named when it lies on the way to a path.
     const sys::DirListing aListing = sys::listDir(aDir);
@@ -132,10 +108,10 @@ TEST(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
     EXPECT_EQ(aListing.itsDirs, (std::vector<std::string>{aDir + "/p1"}));
     EXPECT_EQ(sys::linkOnTheWay(aDir, aDir + "/link/p2/file"), aDir + "/link");
     EXPECT_EQ(sys::linkOnTheWay(aDir, aDir + "/p1/p2/file"), "");
-    fs::create_symlink(aFile, aTemp.path() / "filelink");
+    fs::create_symlink(aFile, dir() / "filelink");
     EXPECT_NE(messageOf([&] { sys::writeFile(aDir + "/filelink", "x"); }), "no error");
     EXPECT_EQ(*sys::readFile(aFile), aBytes);
-    fs::create_symlink(aTemp.path() / "nowhere", aTemp.path() / "dangling");
+    fs::create_symlink(dir() / "nowhere", dir() / "dangling");
     EXPECT_TRUE(sys::deleteFile(aDir + "/filelink"));
     EXPECT_TRUE(sys::deleteFile(aDir + "/dangling"));
     EXPECT_TRUE(fs::exists(aFile));
@@ -150,9 +126,8 @@ TEST(SysFiles, BinaryBytesLinksAndDirectoryErrors) {
 
 // A mapped settings file reads like a read one, keeps its bytes when the file is replaced by a
 // rename meanwhile, and fails with the read's message.
-TEST(SysFiles, MappedFilesReadLikeReadFilesAndOutliveTheirReplacement) {
-    kivotest::TempDir aTemp;
-    const std::string aFile = (aTemp.path() / "status").string();
+TEST_F(SysFiles, MappedFilesReadLikeReadFilesAndOutliveTheirReplacement) {
+    const std::string aFile = (dir() / "status").string();
     const std::string aBytes = std::string("{\"a\":\0\"b\"}", 10) + std::string(70000, 'x');
     sys::writeFile(aFile, aBytes);
     {
@@ -163,15 +138,14 @@ TEST(SysFiles, MappedFilesReadLikeReadFilesAndOutliveTheirReplacement) {
     }
     sys::writeFile(aFile, "");
     EXPECT_EQ(sys::MappedFile(aFile).text(), "");
-    const std::string aMissing = (aTemp.path() / "missing").string();
+    const std::string aMissing = (dir() / "missing").string();
     EXPECT_EQ(messageOf([&] { sys::MappedFile aMapped(aMissing); }),
               "Failed to open file for reading (readFile): \"" + aMissing +
                   "\". System error code: 2");
 }
 
-TEST(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
-    kivotest::TempDir aTemp;
-    fs::path aFile = aTemp.path() / "t.txt";
+TEST_F(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
+    fs::path aFile = dir() / "t.txt";
     kivotest::writeText(aFile, "x");
     // 2024-03-07 09:05:01.042999 UTC: milliseconds are truncated, not rounded.
     wstest::setModifiedTime(aFile, 1709802301, 42999000);
@@ -184,21 +158,32 @@ TEST(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
     EXPECT_EQ(sys::formatTimestamp({-1, 500000000}), "1969-12-31 23:59:59.500 UTC");
 
     // A scan yields the same text without a second look at the file.
-    std::vector<sys::DirEntry> anEntries = sys::scanDir(aTemp.path().string());
+    std::vector<sys::DirEntry> anEntries = sys::scanDir(dir().string());
     ASSERT_EQ(anEntries.size(), 1u);
     EXPECT_EQ(anEntries[0].itsName, "t.txt");
     EXPECT_EQ(anEntries[0].itsSize, 1u);
     EXPECT_EQ(sys::formatTimestamp(anEntries[0].itsModified), sys::getts(aFile.string()));
+    // A detailed listing's stat data equal those of the hashed file's descriptor, or no listed
+    // file would ever be proven unchanged.
+    const int aDescriptor = ::open(aFile.c_str(), O_RDONLY);
+    ASSERT_GE(aDescriptor, 0);
+    const RepositoryAccess::filestat::FileStat aRecorded =
+        RepositoryAccess::filestat::ofDescriptor(aDescriptor);
+    ::close(aDescriptor);
+    sys::visitDir(dir().string(), true, [&](const sys::DirEntryView& theEntry) {
+        EXPECT_EQ(theEntry.itsStat, aRecorded);
+    });
+    EXPECT_EQ(RepositoryAccess::filestat::ofPath(aFile.string()), aRecorded);
 }
 
-TEST(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
-    kivotest::TempDir aTemp;
-    std::string aDir = aTemp.path().string();
+TEST_F(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
+    std::string aDir = dir().string();
     std::string aFile = aDir + "/f.txt";
     std::string anExisting = aDir + "/old.txt";
     kivotest::writeText(anExisting, "old");
     std::string aTraceBefore = RepositoryAccess::console::traceText();
-    Console aConsole({params::simulate, params::trace});
+    setParameter(params::simulate);
+    setParameter(params::trace);
     sys::writeFile(aFile, "x");
     sys::writeFile(aFile, "x", true);
     EXPECT_FALSE(sys::createDirectory(aDir + "/new"));
@@ -215,27 +200,26 @@ TEST(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
           "Delete directory \"" + aDir, "Write file (append: false) \"" + anExisting,
           "Write file (append: false) \"" + aDir + "/.lock"})
         anExpected += "Simulation: File system write operation: " + anOperation + "\"\n";
-    EXPECT_EQ(aConsole.text(), anExpected);
+    EXPECT_EQ(takeOutput(), anExpected);
     EXPECT_EQ(RepositoryAccess::console::traceText(), aTraceBefore + anExpected);
     EXPECT_EQ(kivotest::readText(anExisting), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
 }
 
-TEST(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
-    kivotest::TempDir aTemp;
-    std::string aFile = (aTemp.path() / ".kivoStatus").string();
+TEST_F(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
+    std::string aFile = (dir() / ".kivoStatus").string();
     sys::writeFileAtomically(aFile, "first");
     sys::writeFileAtomically(aFile, "second");
     EXPECT_EQ(kivotest::readText(aFile), "second");
 
     // The target is a non-empty directory: the rename fails and nothing is left behind.
-    fs::create_directories(aTemp.path() / "busy" / "inner");
-    std::string aBusy = (aTemp.path() / "busy").string();
+    fs::create_directories(dir() / "busy" / "inner");
+    std::string aBusy = (dir() / "busy").string();
     EXPECT_EQ(messageOf([&] {
                   sys::writeFileAtomically(aBusy, "x");
               }).rfind("Failed to replace file: \"" + aBusy + "\". System error code: ", 0),
               0u);
-    EXPECT_TRUE(fs::is_directory(aTemp.path() / "busy" / "inner"));
+    EXPECT_TRUE(fs::is_directory(dir() / "busy" / "inner"));
 
     // A child that may write only a few bytes fails in the middle of the new content.
     const pid_t aPid = ::fork();
@@ -254,19 +238,17 @@ TEST(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
     ASSERT_EQ(::waitpid(aPid, &aStatus, 0), aPid);
     EXPECT_TRUE(WIFEXITED(aStatus) && WEXITSTATUS(aStatus) == 0);
     EXPECT_EQ(kivotest::readText(aFile), "second");
-    EXPECT_EQ(std::distance(fs::directory_iterator(aTemp.path()), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 2);
 }
 
-TEST(SysProcess, IdentityTempDirAndTempNames) {
+TEST_F(SysFiles, ProcessIdentityTempDirAndTempNames) {
     EXPECT_EQ(*sys::processIdentity(), "name: unit_workspace, id: " + std::to_string(::getpid()));
 
-    kivotest::TempDir aTemp;
-    const fs::path aLower = aTemp.path() / "lower";
+    const fs::path aLower = dir() / "lower";
     {
-        const wstest::ScopedEnv anEnv{
-            {"temp", nullptr}, {"TEMP", ""}, {"TMPDIR", aTemp.path().c_str()}};
+        const wstest::ScopedEnv anEnv{{"temp", nullptr}, {"TEMP", ""}, {"TMPDIR", dir().c_str()}};
         const std::string aTempDir = sys::getTempDir();
-        EXPECT_EQ(aTempDir, (aTemp.path() / "kivotmp").string());
+        EXPECT_EQ(aTempDir, (dir() / "kivotmp").string());
         EXPECT_TRUE(fs::is_directory(aTempDir));
         fs::create_directory(aLower);
         const wstest::ScopedEnv aLowerCase{{"temp", aLower.c_str()}};
@@ -277,17 +259,16 @@ TEST(SysProcess, IdentityTempDirAndTempNames) {
                     aTicked.ends_with(".log"))
             << aTicked;
     }
-    EXPECT_EQ(sys::getRealPath((aTemp.path() / "lower" / ".." / "kivotmp").string()),
-              fs::canonical(aTemp.path() / "kivotmp").string());
+    EXPECT_EQ(sys::getRealPath((dir() / "lower" / ".." / "kivotmp").string()),
+              fs::canonical(dir() / "kivotmp").string());
     EXPECT_EQ(sys::getRealPath("/no/such/../dir/"), "/no/dir");
 }
 
 // Two threads of a parallel checkout create the same new directories at once: every directory is
 // counted once, by the thread whose mkdir made it.
-TEST(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
-    kivotest::TempDir aTemp;
+TEST_F(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
     for (int i = 0; i < 300; ++i) {
-        const std::string aFile = (aTemp.path() / ("d" + std::to_string(i)) / "a/b/file").string();
+        const std::string aFile = (dir() / ("d" + std::to_string(i)) / "a/b/file").string();
         std::atomic<int> aReady = 0;
         std::atomic<int> aCount = 0;
         auto aCreate = [&] {
@@ -305,13 +286,11 @@ TEST(SysFiles, DirectoriesMadeByTwoThreadsAtOnceAreCountedOnce) {
     }
 }
 
-// A read of a file whose directory is missing remembers the directory, so that the next reads in
-// it make no system call; each way the process makes a directory ends that memory, and a file
-// written there afterwards is read again.
-TEST(SysFiles, MissingDirectoriesAreForgottenOnceMade) {
-    kivotest::TempDir aTemp;
+// The directories known missing or made: each way of making one ends the first memory, and a
+// directory removed behind the program's back is made again once the second is forgotten.
+TEST_F(SysFiles, MissingDirectoriesAreForgottenOnceMade) {
     for (const bool anAlone : {false, true}) {
-        const std::string aFile = (aTemp.path() / ("m" + std::to_string(anAlone)) / "f").string();
+        const std::string aFile = (dir() / ("m" + std::to_string(anAlone)) / "f").string();
         EXPECT_EQ(sys::readFileIfExists(aFile), nullptr);
         EXPECT_EQ(sys::readFileIfExists(aFile + "2"), nullptr);
         if (anAlone)
@@ -323,4 +302,140 @@ TEST(SysFiles, MissingDirectoriesAreForgottenOnceMade) {
         ASSERT_NE(aRead, nullptr) << anAlone;
         EXPECT_EQ(*aRead, "there");
     }
+    const std::string aDeep = (dir() / "d1/d2/f.txt").string();
+    EXPECT_EQ(sys::createDirectories(aDeep), 2);
+    fs::remove_all(dir() / "d1");
+    sys::forgetKnownDirectories();
+    EXPECT_EQ(sys::createDirectories(aDeep), 2);
 }
+
+namespace {
+
+// The same calls through sys:: on the machine's disk (in a temporary directory) and on the
+// in-memory one: the tests of the layers above trust the twin only where it answers alike.
+class DiskTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        if (GetParam()) {
+            itsRoot = "/ws";
+            itsUse.emplace(itsMemory);
+            sys::createDirectory(itsRoot);
+        } else {
+            itsRoot = itsDir.path().string();
+        }
+    }
+
+    std::string path(const std::string& theName) const { return itsRoot + "/" + theName; }
+
+    // The message with the root in a form that both disks share.
+    std::string messageAt(const std::function<void()>& theCall) const {
+        std::string aMessage = messageOf(theCall);
+        for (std::size_t anAt = aMessage.find(itsRoot); anAt != std::string::npos;
+             anAt = aMessage.find(itsRoot))
+            aMessage.replace(anAt, itsRoot.size(), "ROOT");
+        return aMessage;
+    }
+
+    kivotest::TempDir itsDir;
+    kivotest::MemoryDisk itsMemory;
+    std::optional<disk::Use> itsUse;
+    std::string itsRoot;
+};
+
+TEST_P(DiskTest, FilesAreWrittenAppendedReadAndStamped) {
+    const std::string aFile = path("a.txt");
+    sys::writeFile(aFile, "hello");
+    sys::writeFile(aFile, " world", true);
+    EXPECT_EQ(*sys::readFile(aFile), "hello world");
+    EXPECT_EQ(*sys::readFile(aFile, 5), "hello");
+    EXPECT_EQ(sys::getFileSize(aFile), 11u);
+    EXPECT_TRUE(sys::fileExists(aFile));
+    EXPECT_FALSE(sys::dirExists(aFile));
+    // A file hashed in pieces gives the hash of its whole content.
+    const std::string aLarge = std::string(200000, 'x') + "\r\nline end kept\n";
+    sys::writeFile(path("large"), aLarge);
+    EXPECT_EQ(hash::calcFile(path("large")), hash::calc(aLarge));
+    sys::writeFile(path("empty"), "");
+    EXPECT_EQ(hash::calcFile(path("empty")), hash::calc(""));
+
+    const sys::WriteStamp aStamp = sys::writeFileStamped(aFile, "new");
+    const sys::StampedContent aRead = sys::readFileStamped(aFile);
+    EXPECT_EQ(*aRead.itsBytes, "new");
+    EXPECT_EQ(aRead.itsTimestamp, aStamp.itsTimestamp);
+    EXPECT_EQ(sys::getts(aFile), aStamp.itsTimestamp);
+
+    sys::writeFileAtomically(aFile, "replaced");
+    EXPECT_EQ(*sys::readFileIfExists(aFile), "replaced");
+    EXPECT_EQ(sys::readFileIfExists(path("missing")), nullptr);
+
+    EXPECT_TRUE(sys::createExclusive(path("lock"), "mine"));
+    EXPECT_FALSE(sys::createExclusive(path("lock"), "theirs"));
+    EXPECT_EQ(*sys::readFile(path("lock")), "mine");
+}
+
+TEST_P(DiskTest, FailuresGiveTheMachinesMessages) {
+    const std::string aMissing = path("missing.txt");
+    EXPECT_EQ(messageAt([&] { sys::readFile(aMissing); }),
+              "Failed to open file for reading (readFile): \"ROOT/missing.txt\". "
+              "System error code: 2");
+    EXPECT_EQ(messageAt([&] { sys::getFileSize(aMissing); }),
+              "Failed to open file for reading (getFileSize): \"ROOT/missing.txt\". "
+              "System error code: 2");
+    EXPECT_EQ(messageAt([&] { hash::calcFile(aMissing); }),
+              "Failed to open file for reading (readFile): \"ROOT/missing.txt\". "
+              "System error code: 2");
+    EXPECT_EQ(messageAt([&] { sys::getts(aMissing); }),
+              "Internal error: Could not retrieve timestamp for file (CreateFile): "
+              "ROOT/missing.txt");
+    EXPECT_EQ(messageAt([&] { sys::writeFile(path("no/such/dir.txt"), "x"); }),
+              "Failed to open file for writing (append: false): \"ROOT/no/such/dir.txt\". "
+              "System error code: 2");
+    EXPECT_EQ(messageAt([&] { sys::listDir(path("nowhere")); }), "Invalid Directory: ROOT/nowhere");
+
+    sys::writeFile(path("short"), "abc");
+    EXPECT_EQ(messageAt([&] { sys::readFile(path("short"), 4); }),
+              "Cannot read from file (not all bytes read) (readFile): \"ROOT/short\".");
+    sys::createDirectory(path("dir"));
+    EXPECT_EQ(messageAt([&] { sys::writeFile(path("dir"), "x"); }),
+              "Failed to open file for writing (append: false): \"ROOT/dir\". "
+              "System error code: 21");
+    EXPECT_EQ(*sys::readFile(path("short")), "abc");
+    EXPECT_EQ(messageAt([&] { sys::createDirectories(path("short/f")); }),
+              "Failed to create directory: \"ROOT/short\". System error code: 17");
+}
+
+TEST_P(DiskTest, DirectoriesAreCountedListedAndRemovedOnlyWhenEmpty) {
+    EXPECT_EQ(sys::createDirectories(path("a/b/c.txt")), 2);
+    EXPECT_EQ(sys::createDirectories(path("a/b/d.txt")), 0);
+    EXPECT_FALSE(sys::createDirectory(path("a")));
+    sys::writeFile(path("a/f.txt"), "f");
+
+    const sys::DirListing aListing = sys::listDir(path("a"));
+    EXPECT_EQ(aListing.itsDirs, std::vector<std::string>{path("a/b")});
+    EXPECT_EQ(aListing.itsFiles, std::vector<std::string>{path("a/f.txt")});
+    const std::vector<sys::DirEntry> anEntries = sys::scanDir(path("a"));
+    ASSERT_EQ(anEntries.size(), 2u);
+    for (const sys::DirEntry& anEntry : anEntries)
+        EXPECT_EQ(anEntry.itsIsDirectory ? "b" : "f.txt:1",
+                  anEntry.itsIsDirectory ? anEntry.itsName
+                                         : anEntry.itsName + ":" + std::to_string(anEntry.itsSize));
+
+    EXPECT_EQ(messageAt([&] { sys::deleteDirectory(path("a")); }),
+              "Failed to delete directory \"ROOT/a\". System error code: 39");
+    EXPECT_TRUE(sys::deleteFile(path("a/f.txt")));
+    EXPECT_FALSE(sys::deleteFile(path("a/f.txt")));
+    EXPECT_FALSE(sys::deleteFile(path("a/b")));
+    EXPECT_TRUE(sys::deleteDirectory(path("a/b")));
+    EXPECT_TRUE(sys::deleteDirectory(path("a")));
+    EXPECT_FALSE(sys::deleteDirectory(path("a")));
+    EXPECT_FALSE(sys::dirExists(path("a")));
+    // A directory that was removed is made again, not remembered as made.
+    EXPECT_EQ(sys::createDirectories(path("a/b/c.txt")), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothDisks, DiskTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& theInfo) {
+                             return theInfo.param ? "Memory" : "Machine";
+                         });
+
+} // namespace

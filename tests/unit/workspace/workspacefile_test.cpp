@@ -18,10 +18,12 @@ class SettingsFiles : public wstest::WorkSpaceTest {};
 const std::string theAbc = "2845392438.1191608682.3124634993.2018558572.2630932637";
 const std::string theEmpty = "3661210606.1584089869.844480495.2506102928.2950170377";
 
-const std::string theConfigExample = "{\n\"name\":\"orders\",\n\"hostname\":\"\",\n\"user\":\"\",\n"
-                                     "\"database\":\"\",\n\"key\":\"ORDERSKEY\",\n"
-                                     "\"client_format_version\":\"0001.0001.0000\",\n"
-                                     "\"trackedPackages\":[\"acme.orders\",\n\"acme.shared\"]\n}\n";
+const std::string theConfigExample =
+    "{\n\"name\":\"orders\",\n\"hostname\":\"\",\n\"user\":\"\",\n"
+    "\"database\":\"\",\n\"key\":\"ORDERSKEY\",\n"
+    "\"sslEncrypt\":\"TRUE\",\n\"sslTrustStore\":\"\\/etc\\/ca.pem\",\n"
+    "\"client_format_version\":\"0001.0001.0000\",\n"
+    "\"trackedPackages\":[\"acme.orders\",\n\"acme.shared\"]\n}\n";
 
 const std::string theStatusExample =
     "{\n\"name\":\"orders\",\n"
@@ -47,6 +49,10 @@ TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     EXPECT_EQ(aConfig.trackPackage("acme.orders"), std::vector<std::string>{});
     aConfig.trackPackage("acme.shared");
     EXPECT_TRUE(aConfig.isModified());
+    // TLS settings are kept only when given.
+    aConfig.setTlsSetting("sslTrustStore", "/etc/ca.pem");
+    aConfig.setTlsSetting("sslEncrypt", "TRUE");
+    aConfig.setTlsSetting("sslKeyStore", "");
     aConfig.write();
     EXPECT_FALSE(aConfig.isModified());
     EXPECT_EQ(readText(aPath), theConfigExample);
@@ -54,6 +60,9 @@ TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     // The super package replaces its tracked sub packages; a sub package of it changes nothing.
     auto aRead = WorkSpaceConfigFile::load(aPath);
     EXPECT_EQ(aRead->key(), "ORDERSKEY");
+    EXPECT_EQ(aRead->tlsSetting("sslTrustStore"), "/etc/ca.pem");
+    EXPECT_EQ(aRead->tlsSetting("sslKeyStore"), "");
+    EXPECT_TRUE(aRead->otherMembers().empty()) << "kept settings are no unknown members";
     EXPECT_EQ(aRead->trackPackage("acme"),
               (std::vector<std::string>{"acme.orders", "acme.shared"}));
     takeOutput();
@@ -70,22 +79,6 @@ TEST_F(SettingsFiles, ConfigLayoutAndTracking) {
     aRead->unTrackPackage("acme");
     EXPECT_TRUE(aRead->isModified());
     EXPECT_TRUE(aRead->trackedPackages().empty());
-}
-
-TEST_F(SettingsFiles, TlsSettingsAreKeptOnlyWhenGiven) {
-    const std::string aPath = (dir() / ".kivoConfig").string();
-    WorkSpaceConfigFile aConfig(aPath, "ws", "", "db:5432", "DEV", "", "0001.0001.0000");
-    aConfig.setTlsSetting("sslTrustStore", "/etc/ca.pem");
-    aConfig.setTlsSetting("sslEncrypt", "TRUE");
-    aConfig.setTlsSetting("sslKeyStore", "");
-    aConfig.write();
-    EXPECT_TRUE(kivotest::contains(readText(aPath), "\"key\":\"\",\n\"sslEncrypt\":\"TRUE\",\n"
-                                                    "\"sslTrustStore\":\"\\/etc\\/ca.pem\",\n"))
-        << readText(aPath);
-    auto aRead = WorkSpaceConfigFile::load(aPath);
-    EXPECT_EQ(aRead->tlsSetting("sslTrustStore"), "/etc/ca.pem");
-    EXPECT_EQ(aRead->tlsSetting("sslKeyStore"), "");
-    EXPECT_TRUE(aRead->otherMembers().empty()) << "kept settings are no unknown members";
 }
 
 TEST_F(SettingsFiles, UnknownMembersSurviveARewriteByteForByte) {
@@ -169,11 +162,22 @@ TEST_F(SettingsFiles, StatusLayoutAndOperations) {
     EXPECT_TRUE(aRead->isModified());
     EXPECT_EQ(aRead->getHash(aNew), aDummy);
     EXPECT_EQ(aRead->getTimestamp(aNew), "");
+    // It keeps the stat proof too; no change keeps a stale one.
     aRead->setBaseVersion(anOrder, 4);
     EXPECT_EQ(aRead->getHash(anOrder), theAbc);
+    EXPECT_EQ(aRead->files().at(anOrder).filestat, "3.100.5.100.6.7.8");
     aRead->markAsDummyChange(anOrder);
     EXPECT_EQ(aRead->getHash(anOrder), aDummy);
     EXPECT_EQ(aRead->getBaseVersion(anOrder), 4);
+    EXPECT_EQ(aRead->files().at(anOrder).filestat, "");
+    aRead->setFileStatus(aCustomer, theEmpty, "t", 0, "3.100.5.100.6.7.8");
+    aRead->setFileStatus(aCustomer, theAbc, "t", 0);
+    EXPECT_EQ(aRead->files().at(aCustomer).filestat, "");
+    // A noted proof counts only for the hash it was taken with.
+    aRead->noteProof(aCustomer, theEmpty, "1.2.3.4.5.6.7");
+    EXPECT_EQ(aRead->files().at(aCustomer).filestat, "");
+    aRead->noteProof(aCustomer, theAbc, "1.2.3.4.5.6.7");
+    EXPECT_EQ(aRead->files().at(aCustomer).filestat, "1.2.3.4.5.6.7");
     aRead->markAsDummyChange(anOrder, 9);
     EXPECT_EQ(aRead->getBaseVersion(anOrder), 9);
     aRead->removeFile(aNew);
@@ -194,9 +198,8 @@ TEST_F(SettingsFiles, StatusLayoutAndOperations) {
                 }).starts_with("Could not find \"conflicts\" in object: "));
 }
 
-// The hashes and times handed out are views of the file's own texts: they stay as they were
-// while entries are replaced, removed and added by the thousand (under the address sanitizer no
-// view may point into freed memory), and a long text is kept whole.
+// The hashes and times handed out are views that outlive thousands of later changes (under the
+// address sanitizer no view may point into freed memory), and a long text is kept whole.
 TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
     const std::string aWs = dir().string();
     const std::string aPath = (dir() / ".kivoStatus").string();
@@ -240,9 +243,8 @@ TEST_F(SettingsFiles, StatusTextsOutliveLaterChanges) {
     EXPECT_EQ(anAgain->getBaseVersion(aWs + "/p/f4999"), 4999);
 }
 
-// The status file of the program's own layout is read without the JSON parser; any other layout
-// with the same content (stat data included) must give the same result, and a damaged one the
-// parse message.
+// The program's own status layout is read without the JSON parser; any other layout must give the
+// same result, and a damaged one the parse message.
 TEST_F(SettingsFiles, StatusReadTheSameInEveryLayout) {
     const std::string aFile = (dir() / "status").string();
     auto load = [&](const std::string& theText) {
