@@ -1,13 +1,11 @@
 #!/usr/bin/env python3
 """Crash trials: kills commit, activate, push, checkout, revert and import with SIGKILL at random
-moments (some of them right after the repository file changed), then reruns the same command and
-`kivo status`, and checks that the settings files parse, that every status entry agrees with its
-file and with the repository, that no object got a version nobody made, and that no user
-conflicts with their own version.
+moments or right after the repository file changed, reruns the command and `kivo status`, and
+checks that the settings parse, that status entries agree with their files and the repository,
+that no object got a version nobody made, and that no user conflicts with their own version.
 Usage: crash_trial.py BUILD_DIR [--long] [--seed N] [--files N] [--without-repair]
-The short form (the test command's) makes 3 kills per action on 300 files; --long makes 30 on
-2,000 files. --files sets another count (a checkout writes parts of 250, 500, 1,000 and then
-2,000 objects: more files kill it between more parts)."""
+Short: 3 kills per action on 300 files; --long: 30 on 2,000 (more files kill a checkout, which
+writes 250, 500, 1,000 and then 2,000 objects a part, between more parts)."""
 import hashlib
 import json
 import os

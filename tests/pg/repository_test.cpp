@@ -1,5 +1,5 @@
-// The repository engine inside the database: what a repository user may touch, a statement that
-// fails inside a request, a large content as the tables keep it, and two users writing at once.
+// The repository engine inside the database: what a repository user may touch, a large content as
+// the tables keep it, and two users writing at once (a failing statement: pg.PgCallGroupTest).
 
 #include "tests/pg/repositorysession.hpp"
 
@@ -26,25 +26,6 @@ TEST_F(PgRepositoryTest, ARepositoryUserCallsTheProcedureAndTouchesNoTable) {
     // The installation function went with the script that made the repository.
     EXPECT_TRUE(contains(itsDeveloper->sql("select sys.kivo_install('X')"), "does not exist"));
     expectCode(R"({"action":"list","what":"allObjectTypes"})");
-}
-
-TEST_F(PgRepositoryTest, AFailingStatementRollsTheRequestBackAndTheSessionGoesOn) {
-    const std::string aPackage = package("failing");
-    expectCode(createPackageJson(aPackage));
-    // The write's second insert (its inactive version, after the object's row) fails.
-    const std::string aConstraint = poison("inactive_versions");
-    const std::string anObject = objectJson(aPackage, "x", "txt");
-    const auto aFailed = itsDeveloper->call(writeJson(kDeveloper, anObject), {itsPoison});
-    EXPECT_FALSE(aFailed->itsCalled);
-    EXPECT_TRUE(contains(aFailed->itsFailure, "kivo repository failure")) << aFailed->itsFailure;
-    EXPECT_TRUE(contains(aFailed->itsFailure, aConstraint)) << aFailed->itsFailure;
-    EXPECT_EQ(itsAdmin->sql("select count(*) from sys.objects where package = '" + aPackage + "'"),
-              "0");
-    cure("inactive_versions");
-
-    expectCode(writeJson(kDeveloper, anObject), "0", {"fine"});
-    expectCode(activateJson(kDeveloper, anObject));
-    EXPECT_EQ(expectCode(latestVersionJson(anObject))->member("version"), "1");
 }
 
 // A large text stored out of line comes back whole, also from the history (a binary content as

@@ -1,10 +1,7 @@
-// Writes and activates objects as one user of the repository at HOST (file:PATH, or
-// HOST:PORT@DATABASE), so that the end-to-end tests can race two users' activations or prepare
-// a repository for kivo. With a barrier it writes p/x.txt, waits for COUNT processes and
-// activates, printing the activation's error code and those of its error check results;
-// "create-package" only creates p, "write-only" only writes p/x.txt; "put" writes and activates
-// each PACKAGE/NAME.SUFFIX with CONTENT, "remove" deletes and activates; "package" creates a
-// package of any name, as another client might.
+// Writes and activates objects as one user at HOST (file:PATH or HOST:PORT@DATABASE), so that the
+// end-to-end tests can race two users' activations or prepare a repository. With a barrier it
+// writes p/x.txt, waits for COUNT processes, activates and prints the activation's error code and
+// those of its error checks; "put" writes and activates each object, "remove" deletes one.
 //
 //   kivo_activate_probe HOST USER PASSWORD (BARRIERDIR COUNT | create-package | write-only)
 //   kivo_activate_probe HOST USER PASSWORD put PACKAGE NAME SUFFIX CONTENT [PACKAGE NAME ...]

@@ -1,18 +1,14 @@
-// Looks at and changes the repository side of a workspace, so that the end-to-end tests can check
-// what kivo sent and prepare versions that kivo itself cannot make yet. Runs inside a workspace
-// directory (its name is the inactive workspace) as USER of the repository at HOST (file:PATH, or
-// HOST:PORT@DATABASE); "stored" and "snapshot" read the tables of REPOSITORY as kivo-repo names
-// it (a file: host names its file without --store):
+// The repository side of a workspace for the end-to-end tests: what kivo sent, and versions kivo
+// cannot make yet. Runs inside a workspace (its name is the inactive workspace) as USER at HOST
+// (file:PATH or HOST:PORT@DATABASE); "stored" and "snapshot" read the tables of REPOSITORY as
+// kivo-repo names it (a file: host's file without --store).
 //
 //   kivo_repo_probe HOST USER PASSWORD list | activate     the user's inactive objects | activate
 //   kivo_repo_probe HOST USER PASSWORD package PACKAGE     the package's attributes
 //   kivo_repo_probe HOST USER PASSWORD actives PACKAGE     active objects below it, version, hash
-//   kivo_repo_probe HOST USER PASSWORD du NAME VENDOR CAPTION PACKAGE...
-//                                      creates a delivery unit and assigns the packages to it
-//   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] stored PACKAGE NAME SUFFIX
-//                                      the inactive content, in hex
-//   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] snapshot
-//                                      every package and version, in a text to compare
+//   kivo_repo_probe HOST USER PASSWORD du NAME VENDOR CAPTION PACKAGE...   a delivery unit of them
+//   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] stored PACKAGE NAME SUFFIX   in hex
+//   kivo_repo_probe HOST USER PASSWORD [--store=REPOSITORY] snapshot   every package and version
 #include <iostream>
 #include <memory>
 #include <string>

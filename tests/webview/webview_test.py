@@ -1,9 +1,8 @@
-"""The web view as a browser meets it: `kivo-repo serve` on a populated repository (a file, or
-with KIVO_PG_ENV naming the environment of the test cluster, tests/pg/cluster.sh, a fresh database
-of that cluster). Over HTTP: signed in and not, hostile object names, long lists and requests that
-would change something. In headless chromium, driven over its DevTools pipe: the sign-in and
-sign-out forms work, escaped names stay text and run no script, the style sheet applies under the
-page's content security policy, and the session cookie is out of the scripts' reach.
+"""The web view as a browser meets it: `kivo-repo serve` on a populated repository file, or on a
+fresh database of the test cluster that KIVO_PG_ENV names. Over HTTP: signed in and not, hostile
+names, long lists, requests that would change something. In headless chromium over its DevTools
+pipe: the forms work, escaped names run no script, the style sheet applies under the content
+security policy, and the session cookie is out of the scripts' reach.
 
     python3 webview_test.py BUILD_DIR [TEST CLASS...]
 """
@@ -28,8 +27,7 @@ PAGES = ["/packages", "/package?name=acme", "/object?package=acme&name=a&suffix=
 
 
 def setUpModule():
-    """The repository, its objects written and activated by kivo_activate_probe as a client
-    would, and the server on it: `kivo-repo serve TARGET --listen 127.0.0.1:0`."""
+    """The repository, filled by kivo_activate_probe as a client would, and the server on it."""
     global TARGET, SERVE, URL
     cluster = os.environ.get("KIVO_PG_ENV")
     if cluster:
@@ -287,7 +285,6 @@ class Browser:
         self.process.wait(timeout=30)
         os.close(self.to_browser)
         os.close(self.from_browser)
-
 
 
 @unittest.skipIf(shutil.which("chromium") is None, "chromium is not installed")
