@@ -1,10 +1,6 @@
-// The line differences and the three-way merge on any texts. The first byte picks the search's
-// cost limit (0: from the sizes, else 1 to 8, so that small texts reach the cut-off too); the
-// rest holds two or three texts separated by NUL bytes: old and new, and a third for the merge
-// (base, local, remote). The changes must turn the old text into the new one, and the unified
-// format is empty exactly for equal texts; merges where one side changed nothing, or both the same,
-// must be clean and give that text; and a merge is clean exactly when it writes no conflict marker
-// and counts no conflict.
+// The line differences and the three-way merge on any texts: the first byte picks the search's cost
+// limit (0: from the sizes, else 1 to 8, so that small texts reach the cut-off too), the rest holds
+// old and new, and a third text for the merge (base, local, remote), separated by NUL bytes.
 #include <vector>
 
 #include "core/textdiff.hpp"
@@ -64,6 +60,8 @@ void requireClean(const textdiff::Merge& theMerge, std::string_view theText) {
     require(theMerge.itsConflicts == 0 && theMerge.itsText == theText);
 }
 
+// One side unchanged, or both alike, merge clean to that text; a merge is clean exactly when it
+// writes no conflict marker and counts no conflict.
 void checkMerge(std::string_view theBase, std::string_view theLocal, std::string_view theRemote,
                 std::size_t theLimit) {
     requireClean(merge(theBase, theLocal, theBase, theLimit), theLocal);

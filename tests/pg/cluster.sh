@@ -54,9 +54,8 @@ makeCertificates() {
     chmod 600 "$aDir/server.key"
 }
 
-# PostgreSQL finds its share and library directories beside its binary, so a copy of the server
-# binary in a private tree whose directories also hold the kivo extension serves CREATE EXTENSION
-# without writing into the system's directories.
+# PostgreSQL finds its share and library directories beside its binary: a copy of it in a private
+# tree that also holds the kivo extension serves CREATE EXTENSION without writing to the system.
 makeServerTree() {
     local aBin=$1 anExtension=$2 aTree=$3
     local aShare aLib
