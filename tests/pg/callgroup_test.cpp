@@ -113,9 +113,11 @@ TEST_F(PgCallGroupTest, CallsSentTogetherAnswerInOrderAcrossWindows) {
     // Outside a group: a read among calls sent together sees what the calls before it wrote, and
     // they commit at once.
     const std::string anObject = objectJson(itsPackage, "r1", "txt");
-    const auto aReadBack = itsDeveloper->callAll({{write("r1"), {"text"}},
-                                                  {activateJson(kDeveloper, anObject), {}},
-                                                  {latestVersionJson(anObject), {}}});
+    const std::string aLatest = R"({"action":"get","what":"numberOfLatestVersion",)"
+                                R"("session":{"sessionType":"1"},"object":)" +
+                                anObject + "}";
+    const auto aReadBack = itsDeveloper->callAll(
+        {{write("r1"), {"text"}}, {activateJson(kDeveloper, anObject), {}}, {aLatest, {}}});
     EXPECT_EQ(aReadBack.itsFailure, "");
     EXPECT_EQ(aReadBack.itsCodes, (std::vector<std::string>{"0", "0", "0"}));
     ASSERT_EQ(aReadBack.itsJsons.size(), 3u);

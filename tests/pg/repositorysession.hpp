@@ -28,10 +28,9 @@ struct RepositoryAnswer {
     RepositoryAccess::json::JsonObject itsObject;
     RepositoryAccess::json::JsonAllocator itsAllocator;
 
-    std::string code() const { return member("error-code"); }
-    std::string member(const std::string& theName) const {
-        return RepositoryAccess::json::hasMember(itsObject, theName)
-                   ? RepositoryAccess::json::getString(itsObject, theName)
+    std::string code() const {
+        return RepositoryAccess::json::hasMember(itsObject, "error-code")
+                   ? RepositoryAccess::json::getString(itsObject, "error-code")
                    : std::string();
     }
     // The CDATA of attachment slot 0.
@@ -244,12 +243,6 @@ inline std::string activateJson(const std::string& theUser, const std::string& t
                                 const std::string& theMode = "0") {
     return R"({"action":"activate","what":"objects","session":)" + workspaceSession(theUser) +
            R"(,"objList":[)" + theObject + R"(],"activationMode":")" + theMode + R"("})";
-}
-
-inline std::string latestVersionJson(const std::string& theObject) {
-    return R"({"action":"get","what":"numberOfLatestVersion","session":{"sessionType":"1"},)"
-           R"("object":)" +
-           theObject + "}";
 }
 
 } // namespace kivotest
