@@ -8,11 +8,7 @@ using namespace kivotest;
 
 namespace {
 
-// The users dev and other, and dev's workspace "ws" that tracks acme.
-class Activate : public ::testing::Test, protected RepositoryWorkspace {
-protected:
-    Activate() : RepositoryWorkspace(true, true) {}
-};
+using Activate = WorkspaceTest<true, true>;
 
 const std::string kSuccessfully = "Successfully activated objects with activation ID ";
 const std::string kRetrieved = "Retrieving meta data of activated objects...\n"

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
 

@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;

@@ -195,4 +195,12 @@ private:
     RepositoryTarget itsTarget;
 };
 
+// A fixture over RepositoryWorkspace: users dev (and other with theWithOther), dev's "ws" (tracking
+// acme with theTrackAcme).
+template <bool theWithOther, bool theTrackAcme>
+class WorkspaceTest : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    WorkspaceTest() : RepositoryWorkspace(theWithOther, theTrackAcme) {}
+};
+
 } // namespace kivotest

@@ -6,7 +6,6 @@
 
 #include "core/commandsyntax.hpp"
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
 using RepositoryAccess::CommandSyntax;
