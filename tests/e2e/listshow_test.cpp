@@ -1,11 +1,14 @@
-// `kivo list` and `kivo show` on one populated repository, inside the workspace and outside.
+// `kivo list` and `kivo show` on one populated repository, inside the workspace and outside, and
+// every syntax of the command table run against it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "core/commandsyntax.hpp"
 #include "tests/e2e/repositoryworkspace.hpp"
 
 using namespace kivotest;
+using RepositoryAccess::CommandSyntax;
 namespace fs = std::filesystem;
 
 namespace {
@@ -155,4 +158,69 @@ TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
     EXPECT_TRUE(outputOf(kivo({"show", "du", "DU1"}))
                     .starts_with("Delivery Unit           : " + aUnit +
                                  "\nCaption                 : Orders\n"));
+}
+
+namespace {
+
+using SyntaxWalk = ListShow;
+
+// A word for each placeholder that names something the repository of the test holds, or could.
+const std::map<std::string, std::string> kExamples = {{"OBJECT", "acme/orders/Order.txt"},
+                                                      {"OBJECT_OR_PACKAGE", "acme/"},
+                                                      {"PACKAGE", "acme.orders"},
+                                                      {"DELIVERYUNIT", "DU1"},
+                                                      {"VENDOR", "example.com"},
+                                                      {"FILENAME", "du1.tgz"},
+                                                      {"LANGUAGE", "en"},
+                                                      {"CHANGEID", "ZEV//1"},
+                                                      {"SOURCECHANGEID", "ZEV//1"},
+                                                      {"TARGETCHANGEID", "ZEV//2"},
+                                                      {"CONTRIBUTOR", "other"},
+                                                      {"DESCRIPTION", "a change"},
+                                                      {"WORKSPACEPATH", "ws2"},
+                                                      {"KEY", "K1"},
+                                                      {"INACTIVEWORKSPACE", "__empty__"},
+                                                      {"INACTIVEWORKSPACEUSER", "other"},
+                                                      {"VERSION", "1"},
+                                                      {"ACTION", "status"}};
+
+// The shortest command line of a syntax: the action word, the first keyword of each mandatory
+// keyword list, one example word for each mandatory placeholder (a repeated one once).
+std::vector<std::string> commandLine(const std::string& theAction, const CommandSyntax& theSyntax) {
+    std::vector<std::string> aWords = {theAction};
+    const auto& aTokens = theSyntax.tokens();
+    for (std::size_t aPos = 1; aPos < aTokens.size(); ++aPos) {
+        const CommandSyntax::Token& aToken = aTokens[aPos];
+        if (aToken.itsOptional ||
+            (aToken.itsRepeated && aPos > 1 && aTokens[aPos - 1].itsText == aToken.itsText))
+            continue;
+        aWords.push_back(aToken.itsPlaceholder ? kExamples.at(aToken.itsText)
+                                               : aToken.itsAlternatives.front());
+    }
+    return aWords;
+}
+
+} // namespace
+
+// Every syntax of the command table, run against the populated repository, answers for real:
+// none is missing from this build or from the repository.
+TEST_F(SyntaxWalk, EveryActionOfTheSyntaxTableAnswersForReal) {
+    for (const auto& anEntry : RepositoryAccess::commandsyntax::buildTable(false)) {
+        for (const CommandSyntax& aSyntax : anEntry.itsSyntaxes) {
+            std::vector<std::string> anArgs = commandLine(anEntry.itsAction, aSyntax);
+            std::string aLine = "kivo";
+            for (const std::string& aWord : anArgs)
+                aLine += " " + aWord;
+            SCOPED_TRACE(aLine);
+            anArgs.push_back("--noConfirm");
+            const RunResult aResult = kivo(anArgs);
+            const std::string anOutput = aResult.itsOut + aResult.itsErr;
+            EXPECT_TRUE(aResult.itsExitCode == 0 || aResult.itsExitCode == 1) << anOutput;
+            EXPECT_FALSE(aResult.itsExitCode == 1 && aResult.itsErr.empty()) << anOutput;
+            for (const char* aFault :
+                 {"is not available in this version", "Internal error",
+                  "is not supported by this repository", "Could not parse commandline"})
+                EXPECT_FALSE(contains(anOutput, aFault)) << anOutput;
+        }
+    }
 }
