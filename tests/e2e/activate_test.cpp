@@ -8,6 +8,7 @@
 #include "tests/e2e/repositoryworkspace.hpp"
 
 using namespace kivotest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -138,25 +139,20 @@ TEST_F(Activate, PushCommitsAndActivatesInOneRunAndMetadataIsReadEitherWay) {
 
 // Two users' processes activate their own versions of one new object at the same moment: exactly
 // one gets through, the other meets an activation conflict, and the storage stays sound.
-TEST(Concurrency, SimultaneousActivationsOfOneObjectLetExactlyOneThrough) {
-    TempDir aDir;
-    RepositoryTarget aTarget(aDir.path());
-    const std::string aBarrier = aDir.path().string();
-    aTarget.init();
-    aTarget.addUser("ALICE", "a-secret");
-    aTarget.addUser("BOB", "b-secret");
-    const RunResult aPackage =
-        runProgram("kivo_activate_probe", {aTarget.host(), "ALICE", "a-secret", "create-package"});
-    ASSERT_EQ(aPackage.itsExitCode, 0) << aPackage.itsErr;
+using Concurrency = WorkspaceTest<true, false>;
 
-    auto anActivate = [&](const std::string& theUser, const std::string& thePassword) {
+TEST_F(Concurrency, SimultaneousActivationsOfOneObjectLetExactlyOneThrough) {
+    const fs::path aBarrier = dir() / "barrier";
+    fs::create_directories(aBarrier);
+    activateAs("dev", {"create-package"});
+    auto anActivate = [&](const std::string& theUser) {
         return runProgram("kivo_activate_probe",
-                          {aTarget.host(), theUser, thePassword, aBarrier, "2"});
+                          {target().host(), theUser, "pw", aBarrier.string(), "2"});
     };
-    auto anAlice = std::async(std::launch::async, anActivate, "ALICE", "a-secret");
-    auto aBob = std::async(std::launch::async, anActivate, "BOB", "b-secret");
-    const std::pair<std::string, RunResult> aResults[] = {{"ALICE", anAlice.get()},
-                                                          {"BOB", aBob.get()}};
+    auto aDev = std::async(std::launch::async, anActivate, "dev");
+    auto anOther = std::async(std::launch::async, anActivate, "other");
+    const std::pair<std::string, RunResult> aResults[] = {{"dev", aDev.get()},
+                                                          {"other", anOther.get()}};
     std::string aWinner;
     int aConflicts = 0;
     for (const auto& [aUser, aResult] : aResults) {
@@ -171,11 +167,7 @@ TEST(Concurrency, SimultaneousActivationsOfOneObjectLetExactlyOneThrough) {
     }
     EXPECT_EQ(aConflicts, 1);
     // The winner's content (each writes its own name) is the one active version.
-    RunOptions anOutside;
-    anOutside.itsCwd = aDir.path();
-    const RunResult anActive = runProgram(
-        "kivo_repo_probe", {aTarget.host(), "ALICE", "a-secret", "actives", "p"}, anOutside);
-    EXPECT_EQ(anActive.itsOut, "p.x.txt #1 " + RepositoryAccess::hash::calc(aWinner) + "\n")
-        << anActive.itsErr;
-    EXPECT_EQ(aTarget.integrity(), "ok\n");
+    EXPECT_EQ(repoProbe({"actives", "p"}),
+              "p.x.txt #1 " + RepositoryAccess::hash::calc(aWinner) + "\n");
+    EXPECT_EQ(target().integrity(), "ok\n");
 }

@@ -9,9 +9,9 @@ using namespace kivotest;
 namespace {
 
 // dev's "ws" and other's "wso" (key K2), both tracking acme, with change tracking on.
-class Changes : public ::testing::Test, protected RepositoryWorkspace {
+class Changes : public WorkspaceTest<true, true> {
 protected:
-    Changes() : RepositoryWorkspace(true, true) {
+    Changes() {
         setKey("K2", "other");
         makeWorkspace("wso", "K2", "acme");
         EXPECT_EQ(outputOf(kivo({"set", "changeTrackingStatus", "enabled"})),

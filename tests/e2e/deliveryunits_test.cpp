@@ -22,9 +22,9 @@ const std::pair<std::string, std::string> kTree[] = {
 
 // dev's workspace "ws" with the packages acme and acme.sub holding the tree, assigned to the
 // delivery unit DU1; target repositories that archives are imported into.
-class DeliveryUnits : public ::testing::Test, protected RepositoryWorkspace {
+class DeliveryUnits : public WorkspaceTest<true, false> {
 protected:
-    DeliveryUnits() : RepositoryWorkspace(true, false) {
+    DeliveryUnits() {
         expectOk(kivo({"create", "deliveryUnit", "DU1", "--caption=first"}));
         expectOk(kivo({"create", "package", "acme.sub"}));
         expectOk(kivo({"track", "acme"}));

@@ -17,9 +17,9 @@ namespace {
 // other), acme/orders/sub/Line.txt, acme/Notes.md, and acme/old/Gone.txt activated and deleted.
 // dev has committed a deletion of Order.txt and a new acme/orders/New.txt; other has written
 // p/x.txt into the default repository workspace.
-class ListShow : public ::testing::Test, protected RepositoryWorkspace {
+class ListShow : public WorkspaceTest<true, true> {
 protected:
-    ListShow() : RepositoryWorkspace(true, true) {
+    ListShow() {
         activateAs("dev", {"put", "acme.orders", "Order", "txt", "one"});
         activateAs("other", {"put", "acme.orders", "Order", "txt", "two"});
         activateAs("dev", {"put", "acme.orders.sub", "Line", "txt", "line"});
@@ -165,24 +165,20 @@ namespace {
 using SyntaxWalk = ListShow;
 
 // A word for each placeholder that names something the repository of the test holds, or could.
-const std::map<std::string, std::string> kExamples = {{"OBJECT", "acme/orders/Order.txt"},
-                                                      {"OBJECT_OR_PACKAGE", "acme/"},
-                                                      {"PACKAGE", "acme.orders"},
-                                                      {"DELIVERYUNIT", "DU1"},
-                                                      {"VENDOR", "example.com"},
-                                                      {"FILENAME", "du1.tgz"},
-                                                      {"LANGUAGE", "en"},
-                                                      {"CHANGEID", "ZEV//1"},
-                                                      {"SOURCECHANGEID", "ZEV//1"},
-                                                      {"TARGETCHANGEID", "ZEV//2"},
-                                                      {"CONTRIBUTOR", "other"},
-                                                      {"DESCRIPTION", "a change"},
-                                                      {"WORKSPACEPATH", "ws2"},
-                                                      {"KEY", "K1"},
-                                                      {"INACTIVEWORKSPACE", "__empty__"},
-                                                      {"INACTIVEWORKSPACEUSER", "other"},
-                                                      {"VERSION", "1"},
-                                                      {"ACTION", "status"}};
+const std::string kExamples =
+    ";OBJECT=acme/orders/Order.txt;OBJECT_OR_PACKAGE=acme/;PACKAGE=acme.orders;"
+    "DELIVERYUNIT=DU1;VENDOR=example.com;FILENAME=du1.tgz;LANGUAGE=en;"
+    "CHANGEID=ZEV//1;SOURCECHANGEID=ZEV//1;TARGETCHANGEID=ZEV//2;CONTRIBUTOR=other;"
+    "DESCRIPTION=a change;WORKSPACEPATH=ws2;KEY=K1;INACTIVEWORKSPACE=__empty__;"
+    "INACTIVEWORKSPACEUSER=other;VERSION=1;ACTION=status;";
+
+std::string example(const std::string& thePlaceholder) {
+    const auto aFound = kExamples.find(";" + thePlaceholder + "=");
+    if (aFound == std::string::npos)
+        throw std::out_of_range("no example for the placeholder " + thePlaceholder);
+    const auto aStart = aFound + thePlaceholder.size() + 2;
+    return kExamples.substr(aStart, kExamples.find(';', aStart) - aStart);
+}
 
 // The shortest command line of a syntax: the action word, the first keyword of each mandatory
 // keyword list, one example word for each mandatory placeholder (a repeated one once).
@@ -194,7 +190,7 @@ std::vector<std::string> commandLine(const std::string& theAction, const Command
         if (aToken.itsOptional ||
             (aToken.itsRepeated && aPos > 1 && aTokens[aPos - 1].itsText == aToken.itsText))
             continue;
-        aWords.push_back(aToken.itsPlaceholder ? kExamples.at(aToken.itsText)
+        aWords.push_back(aToken.itsPlaceholder ? example(aToken.itsText)
                                                : aToken.itsAlternatives.front());
     }
     return aWords;

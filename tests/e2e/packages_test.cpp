@@ -13,15 +13,18 @@ namespace fs = std::filesystem;
 namespace {
 
 // A repository with the users dev and other, and dev's workspace "ws" (nothing tracked).
-class Packages : public ::testing::Test, protected RepositoryWorkspace {
+class Packages : public WorkspaceTest<true, false> {
 protected:
-    Packages() : RepositoryWorkspace(true, false) {}
-
     // The attributes of a package as the repository prints them.
     std::string attributes(const std::string& thePackage) const {
         return repoProbe({"package", thePackage});
     }
     std::string show() const { return target().show(); }
+    // Runs kivo in the test's folder with theArgs and then theMore.
+    RunResult here(std::vector<std::string> theArgs, const std::vector<std::string>& theMore = {}) {
+        theArgs.insert(theArgs.end(), theMore.begin(), theMore.end());
+        return kivoIn(dir(), theArgs);
+    }
 
     // The tree p (a text with non-ASCII bytes) and p.sub (one more text), activated by dev and
     // checked out in the workspace, and an inactive version of p/x.txt in other's workspace.
@@ -42,6 +45,7 @@ protected:
     }
 };
 
+using CreateWorkspace = Packages;
 const std::string kResponsibleAnn = "Responsible             : ann\n";
 
 } // namespace
@@ -125,27 +129,12 @@ TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
     expectTreeGone();
 }
 
-namespace {
-
-// The repository with the user dev and key K1, and no workspace yet.
-class CreateWorkspace : public ::testing::Test, protected RepositoryWorkspace {
-protected:
-    CreateWorkspace() : RepositoryWorkspace(WithoutWorkspace()) {}
-    // Runs kivo in the test's folder with theArgs and then theMore.
-    RunResult here(std::vector<std::string> theArgs, const std::vector<std::string>& theMore = {}) {
-        theArgs.insert(theArgs.end(), theMore.begin(), theMore.end());
-        return kivoIn(dir(), theArgs);
-    }
-};
-
-} // namespace
-
 TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUserAndAFailedConnectLeavesNothing) {
-    EXPECT_EQ(here({"create", "workspace", "ws", "K1"}).itsOut,
-              "Created workspace \"ws\" in directory: \"" + (dir() / "ws").string() + "\".\n");
-    EXPECT_TRUE(fs::is_directory(dir() / "ws/._SYS_KIVO_settings/logs"));
-    const std::string aStatus = kivoIn(dir() / "ws", {"status"}).itsOut;
-    EXPECT_TRUE(aStatus.starts_with("Workspace: ws\nSecure store key: K1\n")) << aStatus;
+    EXPECT_EQ(here({"create", "workspace", "w1", "K1"}).itsOut,
+              "Created workspace \"w1\" in directory: \"" + (dir() / "w1").string() + "\".\n");
+    EXPECT_TRUE(fs::is_directory(dir() / "w1/._SYS_KIVO_settings/logs"));
+    const std::string aStatus = kivoIn(dir() / "w1", {"status"}).itsOut;
+    EXPECT_TRUE(aStatus.starts_with("Workspace: w1\nSecure store key: K1\n")) << aStatus;
     // A repository file named relative to the current directory is reached from anywhere in
     // the workspace afterwards; so is a server's database named by --database.
     expectOk(here({"create", "ws", "w2", "--user=dev", "--passwd=pw"},

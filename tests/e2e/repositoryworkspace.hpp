@@ -36,13 +36,12 @@ public:
     // Users dev (and other with theWithOther), key K1 for dev, workspace "ws"; with
     // theTrackAcme the directory acme exists and is tracked.
     RepositoryWorkspace(bool theWithOther, bool theTrackAcme) : itsTarget(itsDir.path()) {
-        makeRepository(theWithOther);
+        itsTarget.init();
+        itsTarget.addUser("dev", "pw");
+        if (theWithOther)
+            itsTarget.addUser("other", "pw");
+        setKey("K1", "dev");
         makeWorkspace("ws", "K1", theTrackAcme ? "acme" : "");
-    }
-    // The repository with the user dev and key K1 alone, for the tests that make workspaces.
-    struct WithoutWorkspace {};
-    explicit RepositoryWorkspace(WithoutWorkspace) : itsTarget(itsDir.path()) {
-        makeRepository(false);
     }
 
     static void expectOk(const RunResult& theResult) {
@@ -183,14 +182,6 @@ public:
     }
 
 private:
-    void makeRepository(bool theWithOther) {
-        itsTarget.init();
-        itsTarget.addUser("dev", "pw");
-        if (theWithOther)
-            itsTarget.addUser("other", "pw");
-        setKey("K1", "dev");
-    }
-
     TempDir itsDir;
     RepositoryTarget itsTarget;
 };

@@ -15,13 +15,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Attack : public ::testing::Test, protected RepositoryWorkspace {
+class Attack : public WorkspaceTest<true, true> {
 protected:
-    Attack() : RepositoryWorkspace(true, true) {
+    Attack() {
         setKey("K2", "other");
-        expectOk(runKivo({"create", "workspace", "evil", "K2"}, options()));
-        fs::create_directories(evil() / "acme");
-        expectOk(attacker({"track", "acme"}));
+        makeWorkspace("evil", "K2", "acme");
         fs::create_directories(outside());
         writeText(outside() / "victim.txt", "precious");
     }
@@ -29,7 +27,7 @@ protected:
     fs::path evil() const { return dir() / "evil"; }
     fs::path outside() const { return dir() / "outside"; }
     RunResult attacker(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, options(evil()));
+        return kivoIn(evil(), theArgs);
     }
     // The attacker writes the file into his workspace and pushes it.
     void attackerPushes(const std::string& theRelative, const std::string& theContent) const {
@@ -220,11 +218,10 @@ TEST_F(Attack, PasswordsAreMaskedInEveryForm) {
 }
 
 TEST_F(Attack, NamesThatWouldPoisonTheWorkspaceAreRefused) {
+    // The names' refusals are the object names' tests'.
     const Keep aBefore = keep();
-    EXPECT_EQ(kivo({"track", "."}).itsErr,
-              "Invalid package name \"\".\"\": the part \".\" is not a valid directory name "
-              "(empty, \".\", \"..\", a drive, or holding \"/\", \"\\\" or a NUL byte).\n");
-    EXPECT_EQ(kivo({"track", "\""}).itsErr, "Invalid package name \"\"\": Unclosed quote: \"\n");
+    for (const char* aName : {".", "\""})
+        expectRefused(kivo({"track", aName}), "Invalid package name \"\"" + std::string(aName));
     EXPECT_EQ(aBefore, keep());
     expectOk(kivo({"status"}));
     // One file that cannot become an object is refused by name; the others are committed.
