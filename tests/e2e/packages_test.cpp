@@ -92,13 +92,15 @@ TEST_F(Packages, DeleteWithoutForceTakesOnlyEmptyPackagesAndKeepsLocalFiles) {
     // A local file that the repository never saw survives with its directory.
     writeText(path("acme/kept/mine.txt"), "mine");
     expectOk(kivo({"delete", "package", "acme.kept"}));
-    EXPECT_EQ(readText(path("acme/kept/mine.txt")), "mine");
+    EXPECT_EQ(read("acme/kept/mine.txt"), "mine");
 
     expectRefused(kivo({"delete", "package", "acme"}), "Failed to delete package (40114)");
     EXPECT_TRUE(contains(attributes("acme.sub"), "Package                 : acme.sub\n"));
 }
 
-TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyInSpiteOfOthersInactiveObjects) {
+// Natively in spite of other's inactive objects; below API 16, or when the native deletion is
+// declined, through the workspace.
+TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyOrThroughTheWorkspace) {
     makeTree();
     const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
     expectSays(aDeleted, "Deleted package: \"p\" (recursively)\n-discard\n");
@@ -106,9 +108,7 @@ TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyInSpiteOfOthersInactiveObjects)
     EXPECT_FALSE(contains(aDeleted.itsOut, "-checkout")) << aDeleted.itsOut;
     expectTreeGone();
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "No packages tracked."));
-}
-
-TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
+    // Below API 16 through the workspace, deepest first.
     makeTree();
     expectOk(target().tool("set", {"api_version", "15"}));
     const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
