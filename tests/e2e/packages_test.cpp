@@ -111,13 +111,13 @@ TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyOrThroughTheWorkspace) {
     // Below API 16 through the workspace, deepest first.
     makeTree();
     expectOk(target().tool("set", {"api_version", "15"}));
-    const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
+    const auto aThrough = kivo({"delete", "package", "p", "-f", "-v"});
     for (const std::string& aPart :
          {std::string("-track\n"), "Committed file deletion: \"" + path("p/a.txt") + "\"\n",
           "Committed file deletion: \"" + path("p/sub/b.txt") + "\"\n",
           std::string("-delete\nDeleted package: \"p.sub\"\nDeleted package: \"p\"\n-discard\n"),
           std::string("Deleted packages             : 2\n")})
-        expectSays(aDeleted, aPart);
+        expectSays(aThrough, aPart);
     expectTreeGone();
     // The same at API 16 when the native deletion is declined; the package stays tracked.
     expectOk(target().tool("set", {"api_version", "16"}));
