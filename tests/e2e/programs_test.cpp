@@ -162,36 +162,33 @@ namespace {
 // its lines: the text merge's; an overlap of a push: Resolve.KivoMerge...).
 class KivoMerge : public InFolder {
 protected:
-    int merge(const std::string& theRemote, const std::string& theLocal) const {
-        writeText(dir() / "base", "1\n2\n3\n4\n5\n6\n7\n8\n");
+    RunResult merge(const std::string& theBase, const std::string& theRemote,
+                    const std::string& theLocal) const {
+        writeText(dir() / "base", theBase);
         writeText(dir() / "remote", theRemote);
-        writeText(local(), theLocal);
-        return run("kivo-merge", {"base", "remote", "local"}).itsExitCode;
+        writeText(dir() / "local", theLocal);
+        return run("kivo-merge", {"base", "remote", "local"});
     }
-    fs::path local() const { return dir() / "local"; }
+    std::string local() const { return readText(dir() / "local"); }
 };
 
 } // namespace
 
 TEST_F(KivoMerge, OverlappingChangesLeaveTheLocalFileAndWriteTheMergeBesideIt) {
-    writeText(dir() / "base", "1\n2\n3\n");
-    writeText(dir() / "remote", "1\n2\nR3\n");
-    writeText(local(), "1\n2\nL3\n");
-    const RunResult aRun = run("kivo-merge", {"base", "remote", local().string()});
+    const RunResult aRun = merge("1\n2\n3\n", "1\n2\nR3\n", "1\n2\nL3\n");
     EXPECT_EQ(aRun.itsExitCode, 1);
-    EXPECT_EQ(readText(local()), "1\n2\nL3\n");
+    EXPECT_EQ(local(), "1\n2\nL3\n");
     // The markers name the sides by their files; the layout is the text merge's tests'.
-    EXPECT_TRUE(contains(readText(local().string() + ".merged"),
-                         "<<<<<<< local " + local().string() + "\nL3\n"));
+    EXPECT_TRUE(contains(readText(dir() / "local.merged"), "<<<<<<< local local\nL3\n"));
     EXPECT_TRUE(contains(aRun.itsErr, "1 overlapping change(s)")) << aRun.itsErr;
-    EXPECT_TRUE(contains(aRun.itsErr, local().string() + ".merged")) << aRun.itsErr;
+    EXPECT_TRUE(contains(aRun.itsErr, "local.merged")) << aRun.itsErr;
     // A marker line brought in by one side is never taken as a resolved merge.
-    const std::string aMarked = "<<<<<<< left over\n1\n2\n3\n4\n5\n6\n7\n8\n";
-    EXPECT_EQ(merge("1\n2\n3\n4\n5\n6\n7\n8\n", aMarked), 1);
-    EXPECT_EQ(readText(local()), aMarked);
+    const std::string aBase = "1\n2\n3\n4\n5\n6\n7\n8\n";
+    EXPECT_EQ(merge(aBase, aBase, "<<<<<<< left over\n" + aBase).itsExitCode, 1);
+    EXPECT_EQ(local(), "<<<<<<< left over\n" + aBase);
     // A deleted object is not merged line by line.
-    EXPECT_EQ(merge("__deleted__", "1\n2\n3\n4\n5\n6\n7\n8\n9\n"), 1);
-    EXPECT_EQ(readText(local()), "1\n2\n3\n4\n5\n6\n7\n8\n9\n");
+    EXPECT_EQ(merge(aBase, "__deleted__", aBase + "9\n").itsExitCode, 1);
+    EXPECT_EQ(local(), aBase + "9\n");
     EXPECT_EQ(run("kivo-merge", {"a", "b"}).itsExitCode, 2);
     EXPECT_EQ(run("kivo-merge", {"no-base", "no-remote", "no-local"}).itsExitCode, 2);
 }
