@@ -1,6 +1,5 @@
-// `kivo activate` and `kivo push`: metadata and base versions, check runs, failures and their log,
-// conflicts with another user's activation, simultaneous activations (activations into changes:
-// the change-tracking tests).
+// `kivo activate` and `kivo push`: metadata, base versions, check runs, failures, conflicts and
+// simultaneous activations (activations into changes: the change-tracking tests).
 #include <gtest/gtest.h>
 
 #include <future>

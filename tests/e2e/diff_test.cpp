@@ -1,6 +1,5 @@
-// `kivo diff`: the local changes of a workspace as unified differences against the versions they
-// are based on, the active versions, or for conflicted files the stored repository version; and
-// `kivo log`, `kivo annotate` and `kivo diff --version` over a history with a deletion.
+// `kivo diff` of local changes against base, active or stored remote versions; `kivo log`,
+// `kivo annotate` and `kivo diff --version` over a history with a deletion.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -13,10 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// dev's workspace "ws" tracks acme. Active: acme/orders/Order.txt in two versions (dev, then
-// other), acme/orders/sub/Line.txt, acme/Notes.md, and acme/old/Gone.txt activated and deleted.
-// dev has committed a deletion of Order.txt and a new acme/orders/New.txt; other has written
-// p/x.txt into the default repository workspace.
+// Active: Order.txt in two versions (dev, then other), Line.txt, Notes.md, and Gone.txt deleted;
+// dev committed Order.txt's deletion and a new New.txt; other wrote p/x.txt into "__empty__".
 class ListShow : public WorkspaceTest<true, true> {
 protected:
     ListShow() {

@@ -1,6 +1,5 @@
-// Workspaces created against a repository (their layout and refusals: the workspace layer's
-// tests); packages created, updated and deleted with their workspace directories, whole trees
-// natively or, on older repositories, through the workspace.
+// Workspaces created against a repository (layout and refusals: the workspace layer's tests);
+// packages created, updated and deleted with their workspace directories.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,6 +1,5 @@
-// The programs from outside, without a repository: help, the run sequence (echo, parse failures,
-// the performance trace), the workspace exit through the probe, kivo-merge on files; and
-// kivo-repo, the administrator's tool, and zevuserstore, the key store.
+// The programs from outside: help, the run sequence, the workspace exit through the probe,
+// kivo-merge on files, kivo-repo (the administrator's tool) and zevuserstore (the key store).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,9 +38,7 @@ using RunSequence = InFolder;
 
 } // namespace
 
-// No action and --help print the overview as text, an entry starts with its title, a search
-// without a hit fails on standard error. Which entries a request selects is the help table's
-// tests'; the browse page and the HTML the docs' tests'.
+// The overview, an entry and a failed search as text (what a request selects: the help tests').
 TEST_F(HelpCommand, OverviewEntriesTopicsAndSearchAsText) {
     for (const auto& anArgs : {std::vector<std::string>{}, std::vector<std::string>{"--help"}}) {
         const RunResult aResult = kivo(anArgs);
