@@ -87,13 +87,15 @@ std::vector<std::string> entries(const fs::path& theDir) {
     return aNames;
 }
 
-// The texts of the log files whose names start with thePrefix, in a workspace's logs folder.
-std::vector<std::string> logFiles(const fs::path& theSettings, const std::string& thePrefix) {
+// Expects one log file whose name starts with thePrefix in a workspace's logs folder, with thePart.
+void expectLog(const fs::path& theSettings, const std::string& thePrefix,
+               const std::string& thePart = "") {
     std::vector<std::string> aFiles;
     for (const std::string& aName : entries(theSettings / "logs"))
         if (aName.starts_with(thePrefix))
             aFiles.push_back(readText(theSettings / "logs" / aName));
-    return aFiles;
+    ASSERT_EQ(aFiles.size(), 1u) << thePrefix;
+    EXPECT_TRUE(contains(aFiles[0], thePart)) << aFiles[0];
 }
 
 } // namespace
@@ -213,14 +215,10 @@ TEST_F(DeliveryUnits, LogFilesOfExportAndImport) {
     expectSays(aLanguages, "\n--> File      : " + archive("texts.tgz"));
     expectSays(aLanguages,
                "Export log file: \"" + (settings() / "logs").string() + "/export_languages_DU1_");
-    const auto aTexts = logFiles(settings(), "export_languages_DU1_");
-    ASSERT_EQ(aTexts.size(), 1u);
-    EXPECT_TRUE(contains(aTexts[0], "Delivery Unit : DU1\n")) << aTexts[0];
+    expectLog(settings(), "export_languages_DU1_", "Delivery Unit : DU1\n");
     expectSays(kivo({"export", "DU1", archive("du1.tgz"), "-v", "--log"}),
                "Objects:\nObject                  : a.txt\n");
-    const auto anExportLog = logFiles(settings(), "export_delivery_unit_DU1_example.com_");
-    ASSERT_EQ(anExportLog.size(), 1u);
-    EXPECT_TRUE(contains(anExportLog[0], "Export successful.")) << anExportLog[0];
+    expectLog(settings(), "export_delivery_unit_DU1_example.com_", "Export successful.");
 
     makeTarget("T1");
     makeWorkspace("copy", "T1");
@@ -229,10 +227,8 @@ TEST_F(DeliveryUnits, LogFilesOfExportAndImport) {
                "Import log file: \"" + (aCopy / "logs").string() + "/import_multiple_files_");
     writeText(archive("broken.tgz"), "not an archive");
     EXPECT_EQ(kivoIn(dir() / "copy", {"import", archive("broken.tgz"), "--log"}).itsExitCode, 1);
-    const auto aSingle = logFiles(aCopy, "import_file_");
-    ASSERT_EQ(aSingle.size(), 1u);
-    EXPECT_TRUE(contains(aSingle[0], "Import failed (40150)")) << aSingle[0];
-    EXPECT_EQ(logFiles(aCopy, "import_multiple_files_").size(), 1u);
+    expectLog(aCopy, "import_file_", "Import failed (40150)");
+    expectLog(aCopy, "import_multiple_files_");
 }
 
 TEST_F(DeliveryUnits, UndeployCountsAndUnknownUnits) {
