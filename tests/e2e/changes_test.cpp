@@ -2,38 +2,32 @@
 // what the engine allows is its own tests'.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
-namespace fs = std::filesystem;
 
 namespace {
 
 // dev's "ws" and other's "wso" (key K2), both tracking acme, with change tracking on.
-class Changes : public ::testing::Test, protected RepositoryWorkspace {
+class Changes : public WorkspaceTest<true, true> {
 protected:
-    Changes() : RepositoryWorkspace(true, true) {
+    Changes() {
         setKey("K2", "other");
-        expectOk(runKivo({"create", "workspace", "wso", "K2"}, options()));
-        fs::create_directories(otherRoot() / "acme");
-        expectOk(other({"track", "acme"}));
-        auto anOn = kivo({"set", "changeTrackingStatus", "enabled"});
-        EXPECT_EQ(anOn.itsOut, "Change tracking is now on.\n") << anOn.itsErr;
+        makeWorkspace("wso", "K2", "acme");
+        EXPECT_EQ(outputOf(kivo({"set", "changeTrackingStatus", "enabled"})),
+                  "Change tracking is now on.\n");
     }
 
-    fs::path otherRoot() const { return dir() / "wso"; }
     RunResult other(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, options(otherRoot()));
+        return kivoIn(dir() / "wso", theArgs);
+    }
+    void otherWrites(const std::string& theRelative, const std::string& theContent) const {
+        writeText(dir() / "wso" / theRelative, theContent);
     }
     // Writes a file of dev's workspace and pushes it; returns the push's output.
     std::string push(const std::string& theRelative, const std::string& theContent) const {
-        writeText(path(theRelative), theContent);
-        auto aPush = kivo({"push"});
-        EXPECT_EQ(aPush.itsExitCode, 0) << aPush.itsErr;
-        return aPush.itsOut;
+        write(theRelative, theContent);
+        return outputOf(kivo({"push"}));
     }
 };
 
@@ -63,28 +57,26 @@ std::string contributorBlock(const std::string& theUser, bool theValidated,
 TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
     EXPECT_TRUE(contains(push("acme/a.txt", "one"), kChange1));
     // The second activation of the object finds its change and joins it.
-    writeText(path("acme/a.txt"), "two");
+    write("acme/a.txt", "two");
     expectOk(kivo({"commit"}));
-    auto anAffected = kivo({"activate", "--getAffectedChanges"});
-    EXPECT_EQ(anAffected.itsOut, "ZEV//1\n") << anAffected.itsErr;
+    EXPECT_EQ(outputOf(kivo({"activate", "--getAffectedChanges"})), "ZEV//1\n");
     expectSays(kivo({"activate"}), kChange1);
     // other works on the same object but contributes to no change of it.
     expectOk(other({"checkout"}));
-    writeText(otherRoot() / "acme/a.txt", "other's");
+    otherWrites("acme/a.txt", "other's");
     expectRefused(other({"push"}), "Activation failed: The objects are contained in precisely one "
                                    "change (\"ZEV//1\"), but you are not one of the contributors.");
     expectSays(kivo({"create", "contributor", "ZEV//1", "other", "--verbose"}),
                "Created contributor: \"other\" for change \"ZEV//1\"\n");
     expectSays(other({"activate"}), kChange1);
     // A change of its own for b.txt; an activation of both objects would mix two changes.
-    auto aCreated = kivo({"create", "change", "second"});
-    EXPECT_TRUE(aCreated.itsOut.starts_with("Created change: \"ZEV//2\"\n")) << aCreated.itsOut;
-    writeText(path("acme/b.txt"), "bee");
+    expectSays(kivo({"create", "change", "second"}), "Created change: \"ZEV//2\"\n");
+    write("acme/b.txt", "bee");
     expectOk(kivo({"commit"}));
     expectSays(kivo({"activate", "--changeId=ZEV//2"}), "Change: \"ZEV//2\"\n");
     expectOk(kivo({"checkout"}));
-    writeText(path("acme/a.txt"), "three");
-    writeText(path("acme/b.txt"), "bee two");
+    write("acme/a.txt", "three");
+    write("acme/b.txt", "bee two");
     expectOk(kivo({"commit"}));
     expectRefused(kivo({"activate"}), "Activation failed: The objects are contained in more than "
                                       "one change:\nZEV//1\nZEV//2\n");
@@ -93,57 +85,49 @@ TEST_F(Changes, ActivationsOpenAChangeReuseItAndRespectItsContributors) {
                   "Failed to activate objects. Error 40102: Change \"ZEV//9\" does not exist");
 }
 
+// Changes administered with their success lines and refusals; each user deletes their own
+// inactive workspaces.
 TEST_F(Changes, EntriesMoveAndMergeBetweenChangesThatAreAdministeredWithTheirRefusals) {
     push("acme/a.txt", "one");
     expectOk(kivo({"create", "change", "two", "three"}));
-
+    const std::string aMissing = "(40102): Change \"ZEV//9\" does not exist: ZEV//9\n";
     expectSays(
-        kivo({"move", "ZEV//1", "ZEV//2", "--verbose"}),
+        kivo({"move", "ZEV//1", "ZEV//2", "-v"}),
         "Moved object: \"" + path("acme/a.txt") +
             "\" from change \"ZEV//1\" to change \"ZEV//2\"\nMoved objects                : 1\n");
     EXPECT_EQ(kivo({"move", "ZEV//1", "ZEV//2"}).itsOut, "Nothing to move.\n");
-    expectRefused(kivo({"move", "ZEV//9", "ZEV//2"}),
-                  "Failed to read changes (40102): Change \"ZEV//9\" does not exist: ZEV//9\n");
-
+    expectRefused(kivo({"move", "ZEV//9", "ZEV//2"}), "Failed to read changes " + aMissing);
     expectRefused(kivo({"delete", "change", "ZEV//2"}),
                   "Failed to delete change. Change id: ZEV//2 (40105): Change \"ZEV//2\" holds 1 "
                   "object(s) and cannot be deleted; move them to another change first: ZEV//2\n");
-    expectSays(kivo({"merge", "changes", "ZEV//2", "ZEV//3", "--verbose"}),
+    expectSays(kivo({"merge", "changes", "ZEV//2", "ZEV//3", "-v"}),
                "Merged changes: \"ZEV//2\" and \"ZEV//3\"\n");
-    expectSays(kivo({"delete", "change", "ZEV//1", "ZEV//2", "--verbose"}),
+    expectSays(kivo({"delete", "change", "ZEV//1", "ZEV//2", "-v"}),
                "Deleted change: \"ZEV//1\"\nDeleted change: \"ZEV//2\"\n");
-
-    expectSays(kivo({"update", "change", "ZEV//3", "--description=renamed", "--verbose"}),
+    expectSays(kivo({"update", "change", "ZEV//3", "--description=renamed", "-v"}),
                "Updated change: \"ZEV//3\"\n");
     expectRefused(kivo({"update", "change", "ZEV//9", "--description=renamed"}),
-                  "Failed to edit change description. Change id: ZEV//9, description: renamed "
-                  "(40102): Change \"ZEV//9\" does not exist: ZEV//9\n");
-
+                  "Failed to edit change description. Change id: ZEV//9, description: renamed " +
+                      aMissing);
     expectOk(kivo({"create", "contributor", "ZEV//3", "other"}));
-    expectSays(
-        other({"update", "contributor", "ZEV//3", "other", "--description=later", "--verbose"}),
-        "Updated contributor: \"other\" of change: \"ZEV//3\"\n");
-    expectSays(kivo({"delete", "contributor", "ZEV//3", "other", "--verbose"}),
+    expectSays(other({"update", "contributor", "ZEV//3", "other", "--description=later", "-v"}),
+               "Updated contributor: \"other\" of change: \"ZEV//3\"\n");
+    expectSays(kivo({"delete", "contributor", "ZEV//3", "other", "-v"}),
                "Deleted contributor: \"other\" from change \"ZEV//3\"\n");
     expectRefused(kivo({"delete", "contributor", "ZEV//3", "other"}),
                   "Failed to remove contributor. Change id: ZEV//3, contributor: other (40106): "
                   "User \"other\" is not a contributor of change \"ZEV//3\": other\n");
-}
 
-TEST_F(Changes, EachUserDeletesTheirOwnInactiveWorkspaces) {
-    writeText(path("acme/a.txt"), "dev's");
+    write("acme/b.txt", "dev's");
     expectOk(kivo({"commit"}));
-    writeText(otherRoot() / "acme/o.txt", "other's");
+    otherWrites("acme/o.txt", "other's");
     expectOk(other({"commit"}));
-    const std::string aCounts = target().show();
-    EXPECT_TRUE(contains(aCounts, "Inactive versions: 2\n")) << aCounts;
-
-    expectSays(kivo({"delete", "inactiveWorkSpace", "ws", "--verbose"}),
+    EXPECT_TRUE(contains(target().show(), "Inactive versions: 2\n")) << target().show();
+    expectSays(kivo({"delete", "inactiveWorkSpace", "ws", "-v"}),
                "Deleted inactive workspace: \"ws\" of user \"DEV\"\n");
-    expectSays(other({"delete", "allInactiveWorkSpaces", "other", "--verbose"}),
+    expectSays(other({"delete", "allInactiveWorkSpaces", "other", "-v"}),
                "Deleted inactive workspace: \"wso\" of user \"other\"\n");
-    const std::string anAfter = target().show();
-    EXPECT_TRUE(contains(anAfter, "Inactive versions: 0\n")) << anAfter;
+    EXPECT_TRUE(contains(target().show(), "Inactive versions: 0\n")) << target().show();
 }
 
 // ZEV//1 released once both contributors validated, ZEV//2 open, ZEV//3 merged into it; then the
@@ -164,7 +148,7 @@ TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreL
     const std::string aFirst = changeBlock("ZEV//1", "2 (released)", "", true) + "\n";
     const std::string aSecond = changeBlock("ZEV//2", "1 (open)", "second", false) + "\n";
     const std::string aThird = changeBlock("ZEV//3", "3 (abandoned)", "third", false) + "\n";
-    const std::pair<std::vector<std::string>, std::string> aLists[] = {
+    expectOutputs({
         {{"list", "changes"}, aFirst + aSecond + aThird},
         {{"list", "chs", "--open"}, aSecond},
         {{"list", "chs", "-r"}, aFirst},
@@ -179,9 +163,7 @@ TEST_F(Changes, AChangeIsReleasedOnlyWhenEveryContributorValidatedAndChangesAreL
         {{"show", "ch", "ZEV//3"},
          "Change:\n" + aThird + "Contributors:\n" + contributorBlock("DEV", false) + "\n"},
         {{"list", "aos"}, "\tacme/a.txt (version #1) (change number #ZEV//1, released <time>)\n"},
-    };
-    for (const auto& [anArgs, anOutput] : aLists)
-        EXPECT_EQ(outputOf(kivo(anArgs)), anOutput) << anArgs.back();
+    });
     // The next activation of the object opens a new change, which stops the switch unless forced.
     EXPECT_TRUE(contains(push("acme/a.txt", "two"), "Change: \"ZEV//4\"\n"));
     expectRefused(kivo({"set", "cts", "disabled"}),
@@ -207,7 +189,7 @@ TEST_F(Changes, AChangeIsItsCreatorsAndTheSwitchTheAdministrators) {
     expectOk(other({"validate", "contributor", "ZEV//1"}));
     expectOk(kivo({"validate", "ZEV//1"}));
     expectOk(kivo({"release", "ZEV//1"}));
-    writeText(otherRoot() / "acme/o.txt", "other's");
+    otherWrites("acme/o.txt", "other's");
     expectOk(other({"push"}));
     expectOk(kivo({"update", "change", "ZEV//2", "--description=checked"}));
 }

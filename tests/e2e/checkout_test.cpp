@@ -4,18 +4,15 @@
 #include <filesystem>
 
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
 
 namespace {
 
-// A repository with one user and a workspace "ws" that tracks nothing yet.
-class Checkout : public ::testing::Test, protected RepositoryWorkspace {
+// dev's workspace "ws" that tracks nothing yet.
+class Checkout : public WorkspaceTest<false, false> {
 protected:
-    Checkout() : RepositoryWorkspace(false, false) {}
-
     // Writes and activates each PACKAGE NAME CONTENT of theWords as NAME.txt.
     void put(const std::vector<std::string>& theWords) const {
         std::vector<std::string> anArgs = {"put"};
@@ -36,26 +33,21 @@ TEST_F(Checkout, WritesNewAndNewerFilesAndSaysWhenNothingChanged) {
                   "\"\nTracked packages             : 1\n"
                   "Created directories          : 2\n"
                   "Created files                : 2\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "alpha");
-    EXPECT_EQ(readText(path("acme/sub/b.txt")), "beta");
-    EXPECT_TRUE(contains(readText(settings() / "SYS/acme/a.txt.kivoMeta"), "\"version_id\":\"1\""));
-    EXPECT_TRUE(contains(statusText(), "{\"filename\":\"acme/a.txt\""));
-
+    EXPECT_EQ(read("acme/sub/b.txt"), "beta");
+    EXPECT_TRUE(contains(meta("acme/a.txt"), "\"version_id\":\"1\""));
     EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
 
     put({"acme", "a", "alpha 2"});
-    auto anUpdate = kivo({"checkout", "-v"});
-    EXPECT_EQ(anUpdate.itsOut, "-checkout\nUpdated file: \"" + path("acme/a.txt") +
-                                   "\"\nUpdated files                : 1\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "alpha 2");
+    EXPECT_EQ(kivo({"checkout", "-v"}).itsOut, "-checkout\nUpdated file: \"" + path("acme/a.txt") +
+                                                   "\"\nUpdated files                : 1\n");
+    EXPECT_EQ(read("acme/a.txt"), "alpha 2");
     EXPECT_TRUE(contains(statusText(), "\"baseversion\":\"2\""));
     // An object deleted in the repository goes from the workspace.
     activateAs("dev", {"remove", "acme.sub", "b", "txt"});
     EXPECT_EQ(outputOf(kivo({"checkout", "-v"})), "-checkout\nDeleted file: \"" +
                                                       path("acme/sub/b.txt") +
                                                       "\"\nDeleted files                : 1\n");
-    EXPECT_FALSE(fs::exists(path("acme/sub/b.txt")) ||
-                 fs::exists(settings() / "SYS/acme/sub/b.txt.kivoMeta"));
+    EXPECT_FALSE(fs::exists(path("acme/sub/b.txt")) || fs::exists(metaFile("acme/sub/b.txt")));
     EXPECT_FALSE(contains(statusText(), "acme/sub/b.txt"));
 }
 
@@ -66,22 +58,19 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrForced) {
     fs::remove(path("acme/d.txt"));
     put({"acme", "a", "theirs", "acme", "d", "theirs too"});
 
-    auto aSkipped = kivo({"checkout", "--skip", "-v"});
-    EXPECT_EQ(aSkipped.itsOut, "-checkout\nSkipping file: \"" + path("acme/a.txt") +
-                                   "\"\nSkipping file: \"" + path("acme/d.txt") +
-                                   "\"\nNothing to check out.\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "mine");
-
+    EXPECT_EQ(kivo({"checkout", "--skip", "-v"}).itsOut,
+              "-checkout\nSkipping file: \"" + path("acme/a.txt") + "\"\nSkipping file: \"" +
+                  path("acme/d.txt") + "\"\nNothing to check out.\n");
     EXPECT_EQ(outputOf(kivo({"checkout", "-v"})),
               "-checkout\nCreating conflict for file: \"" + path("acme/a.txt") +
                   "\" (file locally modified)\nCreating conflict for file: \"" +
                   path("acme/d.txt") + "\" (file locally deleted)\nAdding conflicted file: \"" +
                   path("acme/a.txt") + "\"\nAdding conflicted file: \"" + path("acme/d.txt") +
                   "\"\n" + kResolutionCalls + "\nConflicted files             : 2\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "mine");
+    // The local side stays, the remote and base sides are stored for the resolution.
+    EXPECT_EQ(read("acme/a.txt") + read("acme/d.txt"), "mine__deleted__");
     EXPECT_EQ(readText(settings() / "diff/acme/a.txt"), "theirs");
     EXPECT_EQ(readText(settings() / "base/acme/a.txt"), "base");
-    EXPECT_EQ(readText(path("acme/d.txt")), "__deleted__");
     EXPECT_EQ(readText(settings() / "diff/acme/d.txt"), "theirs too");
     EXPECT_TRUE(contains(statusText(), "\"conflicts\":[\"acme/a.txt\",\n\"acme/d.txt\"]"))
         << statusText();
@@ -90,14 +79,12 @@ TEST_F(Checkout, LocalChangesBecomeConflictsUnlessSkippedOrForced) {
                 "Checkout failed. At least one of the files to be checked out is "
                 "conflicted.\n\n" +
                     kResolutionCalls + "\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "mine");
     // --force overwrites the local side and resolves the conflicts.
     const RunResult aForced = kivo({"checkout", "--force", "-v"});
     expectSays(aForced, "Updated file: \"" + path("acme/a.txt") + "\"\nResolved file: \"" +
                             path("acme/a.txt") + "\"\n");
     expectSays(aForced, "Resolved files               : 2\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "theirs");
-    EXPECT_EQ(readText(path("acme/d.txt")), "theirs too");
+    EXPECT_EQ(read("acme/a.txt") + read("acme/d.txt"), "theirstheirs too");
     EXPECT_FALSE(fs::exists(settings() / "diff/acme/a.txt"));
     EXPECT_TRUE(contains(statusText(), "\"conflicts\":[]"));
 }
@@ -112,11 +99,10 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
         kivo({"checkout", "object", "acme/a.txt", "--historicalVersion=1", "-v"});
     expectSays(anOld, "-checkout\nHistorical timestamp for version #1 of object \"acme.a.txt\": ");
     expectSays(anOld, "Updated file: \"" + path("acme/a.txt") + "\"\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "one");
+    EXPECT_EQ(read("acme/a.txt"), "one");
     EXPECT_TRUE(contains(statusText(), "\"baseversion\":\"1\""));
-
     expectOk(kivo({"checkout", "--active"}));
-    EXPECT_EQ(readText(path("acme/a.txt")), "two");
+    EXPECT_EQ(read("acme/a.txt"), "two");
 
     EXPECT_EQ(kivo({"checkout", "package", "acme", "--historicalVersion=1"}).itsErr,
               "Supply a historical object (--historicalObject|--histObj|--hO=).\n");
@@ -129,8 +115,8 @@ TEST_F(Checkout, HistoricalVersionsAndTheirFailures) {
     // --historical with a timestamp before everything: the objects did not exist yet, so the
     // files stay as local files without metadata.
     expectOk(kivo({"checkout", "--historical=2000-01-01"}));
-    EXPECT_EQ(readText(path("acme/a.txt")), "two");
-    EXPECT_FALSE(fs::exists(settings() / "SYS/acme/a.txt.kivoMeta"));
+    EXPECT_EQ(read("acme/a.txt"), "two");
+    EXPECT_FALSE(fs::exists(metaFile("acme/a.txt")));
     EXPECT_FALSE(contains(statusText(), "acme/a.txt"));
 }
 
@@ -139,8 +125,7 @@ TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {
     put({"acme", "a", "alpha", "other", "o", "omega"});
     expectSays(kivo({"checkout", "acme/", "other/o.txt", "-v"}),
                "-track\nTracking package \"acme\".\n-checkout\n");
-    EXPECT_EQ(readText(path("acme/a.txt")), "alpha");
-    EXPECT_EQ(readText(path("other/o.txt")), "omega");
+    EXPECT_EQ(read("acme/a.txt") + read("other/o.txt"), "alphaomega");
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "Tracked packages:\n\tacme\n"));
 
     expectSays(kivo({"discard", "acme/", "-v"}), "-untrack\nUntracked package \"acme\".\n");
@@ -151,21 +136,18 @@ TEST_F(Checkout, PackageDirectoriesOfMixedArgumentsAreTrackedAndUntracked) {
 // Parts of 250, 500, 1,000 and the rest, read while the previous one is written, arrive whole.
 TEST_F(Checkout, ManyObjectsArriveWholeAcrossParts) {
     constexpr int kFiles = 1800;
-    expectOk(runKivo({"create", "workspace", "source", "K1"}, options()));
-    const fs::path aSource = dir() / "source";
+    makeWorkspace("source", "K1", "bulk");
+    auto aFile = [](int i) { return "bulk/d" + std::to_string(i % 7) + "/f" + std::to_string(i); };
     for (int i = 0; i < kFiles; ++i) {
-        const fs::path aDir = aSource / "bulk" / ("d" + std::to_string(i % 7));
-        fs::create_directories(aDir);
-        writeText(aDir / ("f" + std::to_string(i) + ".txt"), "content " + std::to_string(i));
+        fs::create_directories((dir() / "source" / aFile(i)).parent_path());
+        writeText(dir() / "source" / (aFile(i) + ".txt"), "content " + std::to_string(i));
     }
-    expectOk(runKivo({"track", "bulk"}, options(aSource)));
-    expectOk(runKivo({"push"}, options(aSource)));
+    expectOk(kivoIn(dir() / "source", {"push"}));
 
     expectSays(kivo({"checkout", "bulk/"}), "Created files                : 1800\n");
     for (int i = 0; i < kFiles; ++i) {
-        const std::string aRelative = "bulk/d" + std::to_string(i % 7) + "/f" + std::to_string(i);
-        ASSERT_EQ(readText(path(aRelative + ".txt")), "content " + std::to_string(i)) << i;
-        ASSERT_TRUE(fs::exists(settings() / "SYS" / (aRelative + ".txt.kivoMeta"))) << i;
+        ASSERT_EQ(read(aFile(i) + ".txt"), "content " + std::to_string(i)) << i;
+        ASSERT_TRUE(fs::exists(metaFile(aFile(i) + ".txt"))) << i;
     }
     // Every status entry agrees with its file, and nothing was left behind.
     EXPECT_EQ(changes(), "\n");

@@ -8,7 +8,6 @@
 
 #include "tests/e2e/repositoryworkspace.hpp"
 #include "tests/e2e/workspacetree.hpp"
-#include "tests/support/process.hpp"
 #include "workspace/filestat.hpp"
 
 using namespace kivotest;
@@ -16,17 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A repository with the user dev and a workspace "ws" on it that tracks acme.
-class Commit : public ::testing::Test, protected RepositoryWorkspace {
+// dev's workspace "ws" that tracks acme.
+class Commit : public WorkspaceTest<false, true> {
 protected:
-    Commit() : RepositoryWorkspace(false, true) {}
-
-    std::string meta(const std::string& theRelative) const {
-        return (settings() / "SYS" / (theRelative + ".kivoMeta")).string();
-    }
     // Leaves the metadata of theFile's active version 1 as a checkout after the activation does.
     void activeMeta(const std::string& theFile) const {
-        writeText(meta(theFile),
+        writeText(metaFile(theFile),
                   "{\"metadata\":{\"edit\":\"true\",\"version_id\":\"1\",\"activated_at\":\"t\","
                   "\"activated_by\":\"DEV\",\"object_status\":\"0\",\"change_number\":\"\","
                   "\"released_at\":\"\",\"type\":\"1\"}, \"version\":{\"versionType\":\"1\"}}");
@@ -63,20 +57,19 @@ TEST_F(Commit, NewFilesCreateTheirPackagesAndModifiedFilesKeepTheirBase) {
         EXPECT_TRUE(contains(statusText(), statusEntry(aFile, aContent, 0) + ",\"filestat\":\"" +
                                                toText(*ofPath(path(aFile))) + "\"}"))
             << statusText();
-    const std::string aMeta = readText(meta("acme/a.txt"));
+    const std::string aMeta = meta("acme/a.txt");
     EXPECT_TRUE(aMeta.starts_with("{\"metadata\":{\"edit\":\"true\",\"version_id\":\"1\","))
         << aMeta;
     EXPECT_TRUE(contains(aMeta, "\"is_deletion\":\"false\",\"type\":\"2\"}, \"version\":{"
                                 "\"versionType\":\"2\",\"owner\":\"DEV\",\"workspace\":\"ws\"}}"))
         << aMeta;
     EXPECT_EQ(changes(), "\n");
-    EXPECT_EQ(repoProbe({"list"}), "acme.a.txt #1\nacme.sub.b.txt #1\n");
     // A changed file replaces its inactive version; the base stays that of the first commit.
     write("acme/a.txt", "alpha 2");
     EXPECT_EQ(kivo({"commit", "--verbose", "--noInherit"}).itsOut,
               "Committed file: \"" + path("acme/a.txt") + "\"\nCommitted files              : 1\n");
     EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "alpha 2", 0)));
-    EXPECT_EQ(repoProbe({"list"}), "acme.a.txt #1\nacme.sub.b.txt #1\n");
+    EXPECT_EQ(inactive(), "acme.a.txt #1\nacme.sub.b.txt #1\n");
     EXPECT_EQ(repoProbe({"stored", "acme", "a", "txt"}), "616c7068612032\n");
 }
 
@@ -92,7 +85,7 @@ TEST_F(Commit, AnActiveLocalVersionReplacesAnOlderInactiveOne) {
     const RunResult aThird = kivo({"commit", "--jsonRequest"});
     expectSays(aThird, "JSON request: RevertObjectsRequest");
     EXPECT_LT(aThird.itsOut.find("RevertObjectsRequest"), aThird.itsOut.find("WriteObjectRequest"));
-    EXPECT_EQ(repoProbe({"list"}), "acme.a.txt #2\n");
+    EXPECT_EQ(inactive(), "acme.a.txt #2\n");
     EXPECT_EQ(repoProbe({"stored", "acme", "a", "txt"}), "7468726565\n");
     EXPECT_TRUE(contains(statusText(), statusEntry("acme/a.txt", "three", 1)));
 }
@@ -106,22 +99,21 @@ TEST_F(Commit, DeletedFilesRevertNewObjectsAndDeleteActivatedOnes) {
     EXPECT_EQ(kivo({"commit", "-v"}).itsOut,
               "There is no active version. Reverted inactive object: \"" + path("acme/new.txt") +
                   "\"\nReverted objects             : 1\n");
-    EXPECT_FALSE(fs::exists(meta("acme/new.txt")) || contains(statusText(), "acme/new.txt"));
-    EXPECT_EQ(repoProbe({"list"}), "");
+    EXPECT_FALSE(fs::exists(metaFile("acme/new.txt")) || contains(statusText(), "acme/new.txt"));
+    EXPECT_EQ(inactive(), "");
     // gone.txt is active: its deletion becomes an inactive deletion.
     fs::remove(path("acme/gone.txt"));
     EXPECT_EQ(kivo({"commit", "-v", "--trace"}).itsOut,
               "Committed file deletion: \"" + path("acme/gone.txt") +
                   "\"\nCommitted files              : 1\n");
-    const std::string aMeta = readText(meta("acme/gone.txt"));
+    const std::string aMeta = meta("acme/gone.txt");
     EXPECT_TRUE(contains(aMeta, "\"version_id\":\"2\",\"last_changed_at\"") &&
                 contains(aMeta, "\"is_deletion\":\"true\""))
         << aMeta;
     EXPECT_FALSE(contains(statusText(), "acme/gone.txt"));
-    EXPECT_EQ(repoProbe({"list"}), "acme.gone.txt #2 deletion\n");
+    EXPECT_EQ(inactive(), "acme.gone.txt #2 deletion\n");
     EXPECT_TRUE(
         contains(readText(settings() / "logs/commands.trace"), "Committed file deletion: \""));
-    EXPECT_EQ(changes(), "\n");
 }
 
 // A "properties" text goes as UTF-8 CDATA, unchanged once the repository calls its type binary.
@@ -147,10 +139,9 @@ TEST(CommitConflicts, ConflictedFilesStopTheCommitBeforeAnyRequest) {
     aWs.save();
     const std::string aStatus = readText(aWs.settings() / ".kivoStatus");
     const RunResult aResult = aWs.kivo({"commit", "--jsonRequest"});
-    EXPECT_EQ(aResult.itsExitCode, 1);
-    EXPECT_EQ(aResult.itsErr, "Commit failed. At least one of the files to be committed is "
-                              "conflicted.\n\n" +
-                                  kResolutionCalls + "\n");
+    RepositoryWorkspace::expectError(aResult, "Commit failed. At least one of the files to be "
+                                              "committed is conflicted.\n\n" +
+                                                  kResolutionCalls + "\n");
     EXPECT_EQ(aResult.itsOut, "");
     EXPECT_EQ(readText(aWs.settings() / ".kivoStatus"), aStatus);
     EXPECT_FALSE(fs::exists(aWs.settings() / ".lock"));

@@ -6,40 +6,45 @@
 #include <list>
 
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
 
 namespace {
 
-// A source repository with dev's workspace "ws", a package tree assigned to the delivery unit
-// DU1, and target repositories that archives are imported into.
-class DeliveryUnits : public ::testing::Test, protected RepositoryWorkspace {
+// The files of the tree, with contents that a careless transfer would change: non-ASCII text, a
+// binary with NUL and CR LF bytes, JSON in a sub package.
+const std::pair<std::string, std::string> kTree[] = {
+    {"acme/a.txt", "gr\xc3\xbc\xc3\x9f"
+                   "e\n"},
+    {"acme/b.png", std::string("\x89PNG\0\r\n\x1a\n\0\xff", 11)},
+    {"acme/sub/c.json", "{\"k\": [1, 2]}\n"}};
+
+// dev's workspace "ws" with the packages acme and acme.sub holding the tree, assigned to the
+// delivery unit DU1; target repositories that archives are imported into.
+class DeliveryUnits : public WorkspaceTest<true, false> {
 protected:
-    DeliveryUnits() : RepositoryWorkspace(true, false) {}
-
-    // The files of the tree, with contents that a careless transfer would change: non-ASCII
-    // text, a binary with NUL and CR LF bytes, JSON in a sub package.
-    static std::vector<std::pair<std::string, std::string>> treeFiles() {
-        return {{"acme/a.txt", "gr\xc3\xbc\xc3\x9f"
-                               "e\n"},
-                {"acme/b.png", std::string("\x89PNG\0\r\n\x1a\n\0\xff", 11)},
-                {"acme/sub/c.json", "{\"k\": [1, 2]}\n"}};
-    }
-
-    // Creates DU1, the packages acme and acme.sub with the tree's files activated, and assigns
-    // acme with its sub package to DU1.
-    void makeTree() const {
+    DeliveryUnits() {
         expectOk(kivo({"create", "deliveryUnit", "DU1", "--caption=first"}));
         expectOk(kivo({"create", "package", "acme.sub"}));
         expectOk(kivo({"track", "acme"}));
-        for (const auto& [aFile, aContent] : treeFiles())
-            writeText(path(aFile), aContent);
+        for (const auto& [aFile, aContent] : kTree)
+            write(aFile, aContent);
         expectOk(kivo({"push"}));
         expectOk(kivo({"assign", "acme", "DU1"}));
     }
 
+    // The delivery unit DU2 with the package thePackage (and theFile in it, pushed).
+    void secondUnit(const std::string& thePackage, const std::string& theFile = "") const {
+        expectOk(kivo({"create", "deliveryUnit", "DU2"}));
+        expectOk(kivo({"create", "package", thePackage}));
+        if (!theFile.empty()) {
+            expectOk(kivo({"track", thePackage}));
+            write(theFile, "zed");
+            expectOk(kivo({"push"}));
+        }
+        expectOk(kivo({"assign", thePackage, "DU2"}));
+    }
     // A new repository NAME with the user dev and the key NAME for it.
     const RepositoryTarget& makeTarget(const std::string& theName) {
         RepositoryTarget& aTarget = itsTargets.emplace_back(dir(), theName);
@@ -49,29 +54,20 @@ protected:
             runProgram("zevuserstore", {"SET", theName, aTarget.host(), "dev", "pw"}, options()));
         return aTarget;
     }
-
-    // Runs kivo in the test's folder, outside any workspace.
     RunResult outside(const std::vector<std::string>& theArgs) const {
-        return runKivo(theArgs, options());
+        return kivoIn(dir(), theArgs);
     }
     std::string archive(const std::string& theName) const { return (dir() / theName).string(); }
-
-    // Exports DU1 from the source into theName in the test's folder.
-    void exportTo(const std::string& theName) const {
-        expectOk(kivo({"export", "DU1", archive(theName)}));
-    }
 
     // Checks the tree out of the repository with key theKey into a new workspace theWorkSpace
     // and expects every file byte for byte.
     void expectTreeIn(const std::string& theKey, const std::string& theWorkSpace) const {
-        expectOk(outside({"create", "workspace", theWorkSpace, theKey}));
-        expectOk(runKivo({"checkout", "acme/"}, options(dir() / theWorkSpace)));
-        for (const auto& [aFile, aContent] : treeFiles())
+        makeWorkspace(theWorkSpace, theKey);
+        expectOk(kivoIn(dir() / theWorkSpace, {"checkout", "acme/"}));
+        for (const auto& [aFile, aContent] : kTree)
             EXPECT_EQ(readText(dir() / theWorkSpace / aFile), aContent) << aFile;
     }
-
-    // The active objects of acme and its sub packages in theTarget: key, version and content
-    // hash.
+    // The active objects of acme and its sub packages: key, version and content hash.
     std::string actives(const RepositoryTarget& theTarget) const {
         return runProgram("kivo_repo_probe", {theTarget.host(), "dev", "pw", "actives", "acme"},
                           options())
@@ -91,19 +87,20 @@ std::vector<std::string> entries(const fs::path& theDir) {
     return aNames;
 }
 
-// The log files that `--log` made, named after what was done, in a workspace's logs folder.
-std::vector<std::string> logFiles(const fs::path& theSettings, const std::string& thePrefix) {
+// Expects one log file whose name starts with thePrefix in a workspace's logs folder, with thePart.
+void expectLog(const fs::path& theSettings, const std::string& thePrefix,
+               const std::string& thePart = "") {
     std::vector<std::string> aFiles;
     for (const std::string& aName : entries(theSettings / "logs"))
         if (aName.starts_with(thePrefix))
             aFiles.push_back(readText(theSettings / "logs" / aName));
-    return aFiles;
+    ASSERT_EQ(aFiles.size(), 1u) << thePrefix;
+    EXPECT_TRUE(contains(aFiles[0], thePart)) << aFiles[0];
 }
 
 } // namespace
 
 TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
-    makeTree();
     auto anExpected = entries(dir());
     const auto anExport = kivo({"export", "DU1", archive("du1.tgz")});
     const std::string aFile = "\n--> File                : " + archive("du1.tgz") + " (" +
@@ -111,14 +108,13 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
     EXPECT_EQ(anExport.itsOut, aFile +
                                    "Delivery Unit           : DU1\n"
                                    "Vendor                  : example.com\nExport successful.\n");
-    // The archive is all that the export wrote.
+    // The archive is all that the export wrote: a gzip-compressed tar archive with the manifest
+    // and a member for each object.
     anExpected.push_back("du1.tgz");
     std::sort(anExpected.begin(), anExpected.end());
     EXPECT_EQ(entries(dir()), anExpected);
-    // A gzip-compressed tar archive: the manifest and a member for each object.
     const RunResult aMembers = runProgram("/usr/bin/tar", {"-tzf", archive("du1.tgz")});
-    EXPECT_TRUE(aMembers.itsExitCode == 0 && contains(aMembers.itsOut, "manifest.json\n"))
-        << aMembers.itsOut << aMembers.itsErr;
+    EXPECT_TRUE(contains(aMembers.itsOut, "manifest.json\n")) << aMembers.itsErr;
     EXPECT_EQ(countOf("\n" + aMembers.itsOut, "\nobjects/"), 3u) << aMembers.itsOut;
 
     const RepositoryTarget& aTarget = makeTarget("T1");
@@ -139,13 +135,7 @@ TEST_F(DeliveryUnits, ExportImportAndCheckoutKeepEveryByte) {
 }
 
 TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles) {
-    makeTree();
-    expectOk(kivo({"create", "deliveryUnit", "DU2"}));
-    expectOk(kivo({"create", "package", "beta"}));
-    expectOk(kivo({"track", "beta"}));
-    writeText(path("beta/z.txt"), "zed");
-    expectOk(kivo({"push"}));
-    expectOk(kivo({"assign", "beta", "DU2"}));
+    secondUnit("beta", "beta/z.txt");
     makeTarget("T1");
     RunOptions anOptions = options();
     const fs::path aTemp = dir() / "tmp/kivotmp";
@@ -160,7 +150,7 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
     EXPECT_EQ(countOf(aByKeys.itsOut, "Export successful."), 2u);
     EXPECT_TRUE(entries(aTemp).empty());
     expectTreeIn("T1", "copy");
-    expectOk(runKivo({"checkout", "beta/"}, options(dir() / "copy")));
+    expectOk(kivoIn(dir() / "copy", {"checkout", "beta/"}));
     EXPECT_EQ(readText(dir() / "copy/beta/z.txt"), "zed");
 
     const RepositoryTarget& aThird = makeTarget("T3");
@@ -181,11 +171,8 @@ TEST_F(DeliveryUnits, TransportCarriesUnitsWithKeysOrHostAndUserAndLeavesNoFiles
 // A test import, a damaged archive and one past the limit that kivo-repo set change nothing;
 // several archives import in one call or one by one.
 TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeNothing) {
-    makeTree();
-    expectOk(kivo({"create", "deliveryUnit", "DU2"}));
-    expectOk(kivo({"create", "package", "beta"}));
-    expectOk(kivo({"assign", "beta", "DU2"}));
-    exportTo("du1.tgz");
+    secondUnit("beta");
+    expectOk(kivo({"export", "DU1", archive("du1.tgz")}));
     expectOk(kivo({"export", "DU2", archive("du2.tgz")}));
     const std::string aWhole = readText(archive("du1.tgz"));
     writeText(archive("truncated.tgz"), aWhole.substr(0, aWhole.size() / 2));
@@ -216,7 +203,6 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeN
     makeTarget("T2");
     const auto aSingly =
         outside({"import", archive("du1.tgz"), archive("du2.tgz"), "--key=T2", "--noMultiImport"});
-    expectOk(aSingly);
     EXPECT_EQ(countOf(aSingly.itsOut, "Import successful."), 2u);
     EXPECT_FALSE(contains(aSingly.itsOut, "Revert count")) << aSingly.itsOut;
     expectTreeIn("T2", "singly");
@@ -224,40 +210,28 @@ TEST_F(DeliveryUnits, SeveralArchivesImportInOneCallOrOneByOneAndFailuresChangeN
 
 // --log writes the log files of exports and imports, a failed import's too.
 TEST_F(DeliveryUnits, LogFilesOfExportAndImport) {
-    makeTree();
     const auto aLanguages = kivo(
         {"export", "languages", "DU1", "example.com", archive("texts.tgz"), "de", "en", "--log"});
     expectSays(aLanguages, "\n--> File      : " + archive("texts.tgz"));
     expectSays(aLanguages,
                "Export log file: \"" + (settings() / "logs").string() + "/export_languages_DU1_");
-    const auto aTexts = logFiles(settings(), "export_languages_DU1_");
-    ASSERT_EQ(aTexts.size(), 1u);
-    EXPECT_TRUE(contains(aTexts[0], "Delivery Unit : DU1\n")) << aTexts[0];
-
+    expectLog(settings(), "export_languages_DU1_", "Delivery Unit : DU1\n");
     expectSays(kivo({"export", "DU1", archive("du1.tgz"), "-v", "--log"}),
                "Objects:\nObject                  : a.txt\n");
-    const auto anExportLog = logFiles(settings(), "export_delivery_unit_DU1_example.com_");
-    ASSERT_EQ(anExportLog.size(), 1u);
-    EXPECT_TRUE(contains(anExportLog[0], "Export successful.")) << anExportLog[0];
+    expectLog(settings(), "export_delivery_unit_DU1_example.com_", "Export successful.");
 
     makeTarget("T1");
-    expectOk(outside({"create", "workspace", "copy", "T1"}));
+    makeWorkspace("copy", "T1");
     const fs::path aCopy = dir() / "copy/._SYS_KIVO_settings";
-    expectSays(runKivo({"import", archive("du1.tgz"), archive("du1.tgz"), "--log"},
-                       options(dir() / "copy")),
+    expectSays(kivoIn(dir() / "copy", {"import", archive("du1.tgz"), archive("du1.tgz"), "--log"}),
                "Import log file: \"" + (aCopy / "logs").string() + "/import_multiple_files_");
     writeText(archive("broken.tgz"), "not an archive");
-    EXPECT_EQ(
-        runKivo({"import", archive("broken.tgz"), "--log"}, options(dir() / "copy")).itsExitCode,
-        1);
-    const auto aSingle = logFiles(aCopy, "import_file_");
-    ASSERT_EQ(aSingle.size(), 1u);
-    EXPECT_TRUE(contains(aSingle[0], "Import failed (40150)")) << aSingle[0];
-    EXPECT_EQ(logFiles(aCopy, "import_multiple_files_").size(), 1u);
+    EXPECT_EQ(kivoIn(dir() / "copy", {"import", archive("broken.tgz"), "--log"}).itsExitCode, 1);
+    expectLog(aCopy, "import_file_", "Import failed (40150)");
+    expectLog(aCopy, "import_multiple_files_");
 }
 
 TEST_F(DeliveryUnits, UndeployCountsAndUnknownUnits) {
-    makeTree();
     EXPECT_EQ(outputOf(kivo({"undeploy", "DU1"})), "Deleted objects              : 3\n"
                                                    "Deleted packages             : 2\n"
                                                    "Deleted delivery units       : 1\n");
@@ -266,8 +240,7 @@ TEST_F(DeliveryUnits, UndeployCountsAndUnknownUnits) {
     EXPECT_EQ(kivo({"delete", "deliveryUnit", "DU1"}).itsErr,
               "Delivery unit DU1 example.com does not exist.\n");
     const auto anExport = kivo({"export", "DU1", archive("none.tgz")});
-    EXPECT_TRUE(anExport.itsExitCode == 1 &&
-                anExport.itsErr.starts_with("Failed to export delivery unit (40116): "))
+    EXPECT_TRUE(anExport.itsErr.starts_with("Failed to export delivery unit (40116): "))
         << anExport.itsErr;
     EXPECT_FALSE(fs::exists(archive("none.tgz")));
     EXPECT_TRUE(
@@ -282,8 +255,6 @@ TEST_F(DeliveryUnits, AdministrationAndAssignment) {
               "Created " + aUnit + "Created delivery units       : 1\n");
     EXPECT_EQ(kivo({"update", "du", "DU7", "--vendor=acme.org", "--version=5", "-v"}).itsOut,
               "Updated " + aUnit + "Updated delivery units       : 1\n");
-
-    expectOk(kivo({"create", "package", "acme.sub"}));
     EXPECT_EQ(kivo({"assign", "acme", "DU7", "--vendor=acme.org", "-v"}).itsOut,
               "-update\nUpdated package: \"acme\"\n"
               "Updated package: \"acme.sub\"\nUpdated packages             : 2\n");
@@ -303,13 +274,12 @@ TEST_F(DeliveryUnits, AdministrationAndAssignment) {
 
 // DU1's archive again after acme.sub went to DU2 and gained d.txt: only the administrator's.
 TEST_F(DeliveryUnits, ImportsThatDeleteOrTakeAreTheAdministratorsAndSaySo) {
-    makeTree();
-    exportTo("du1.tgz");
+    expectOk(kivo({"export", "DU1", archive("du1.tgz")}));
     expectOk(target().tool("user", {"dev", "pw", "--admin"}));
     setKey("K2", "other");
     expectOk(kivo({"create", "deliveryUnit", "DU2"}));
     expectOk(kivo({"assign", "acme.sub", "DU2"}));
-    writeText(path("acme/sub/d.txt"), "dee");
+    write("acme/sub/d.txt", "dee");
     expectOk(kivo({"push"}));
     const std::string aBefore = actives(target());
 
@@ -317,7 +287,6 @@ TEST_F(DeliveryUnits, ImportsThatDeleteOrTakeAreTheAdministratorsAndSaySo) {
                 "\nImport failed (40120): Not authorized: User OTHER may not take package acme.sub "
                 "from delivery unit DU2 (example.com) by an import: only an administrator may\n");
     EXPECT_EQ(actives(target()), aBefore);
-
     expectSays(outside({"import", archive("du1.tgz"), "--key=K1"}),
                "Taken package           : acme.sub (from delivery unit DU2, vendor example.com)\n"
                "Deleted object          : acme/sub/d.txt\n\nImport successful.\n");

@@ -1,23 +1,23 @@
-// `kivo list` and `kivo show` on one populated repository, inside the workspace and outside.
+// `kivo list` and `kivo show` on one populated repository, inside the workspace and outside, and
+// every syntax of the command table run against it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "core/commandsyntax.hpp"
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
+using RepositoryAccess::CommandSyntax;
 namespace fs = std::filesystem;
 
 namespace {
 
-// dev's workspace "ws" tracks acme. Active: acme/orders/Order.txt in two versions (dev, then
-// other), acme/orders/sub/Line.txt, acme/Notes.md, and acme/old/Gone.txt activated and deleted.
-// dev has committed a deletion of Order.txt and a new acme/orders/New.txt; other has written
-// p/x.txt into the default repository workspace.
-class ListShow : public ::testing::Test, protected RepositoryWorkspace {
+// Active: Order.txt in two versions (dev, then other), Line.txt, Notes.md, and Gone.txt deleted;
+// dev committed Order.txt's deletion and a new New.txt; other wrote p/x.txt into "__empty__".
+class ListShow : public WorkspaceTest<true, true> {
 protected:
-    ListShow() : RepositoryWorkspace(true, true) {
+    ListShow() {
         activateAs("dev", {"put", "acme.orders", "Order", "txt", "one"});
         activateAs("other", {"put", "acme.orders", "Order", "txt", "two"});
         activateAs("dev", {"put", "acme.orders.sub", "Line", "txt", "line"});
@@ -156,4 +156,65 @@ TEST_F(ListShow, DeliveryUnitsAreListedAndShownWithTheirObjects) {
     EXPECT_TRUE(outputOf(kivo({"show", "du", "DU1"}))
                     .starts_with("Delivery Unit           : " + aUnit +
                                  "\nCaption                 : Orders\n"));
+}
+
+namespace {
+
+using SyntaxWalk = ListShow;
+
+// A word for each placeholder that names something the repository of the test holds, or could.
+const std::string kExamples =
+    ";OBJECT=acme/orders/Order.txt;OBJECT_OR_PACKAGE=acme/;PACKAGE=acme.orders;"
+    "DELIVERYUNIT=DU1;VENDOR=example.com;FILENAME=du1.tgz;LANGUAGE=en;"
+    "CHANGEID=ZEV//1;SOURCECHANGEID=ZEV//1;TARGETCHANGEID=ZEV//2;CONTRIBUTOR=other;"
+    "DESCRIPTION=a change;WORKSPACEPATH=ws2;KEY=K1;INACTIVEWORKSPACE=__empty__;"
+    "INACTIVEWORKSPACEUSER=other;VERSION=1;ACTION=status;";
+
+std::string example(const std::string& thePlaceholder) {
+    const auto aFound = kExamples.find(";" + thePlaceholder + "=");
+    if (aFound == std::string::npos)
+        throw std::out_of_range("no example for the placeholder " + thePlaceholder);
+    const auto aStart = aFound + thePlaceholder.size() + 2;
+    return kExamples.substr(aStart, kExamples.find(';', aStart) - aStart);
+}
+
+// The shortest command line of a syntax: the action word, the first keyword of each mandatory
+// keyword list, one example word for each mandatory placeholder (a repeated one once).
+std::vector<std::string> commandLine(const std::string& theAction, const CommandSyntax& theSyntax) {
+    std::vector<std::string> aWords = {theAction};
+    const auto& aTokens = theSyntax.tokens();
+    for (std::size_t aPos = 1; aPos < aTokens.size(); ++aPos) {
+        const CommandSyntax::Token& aToken = aTokens[aPos];
+        if (aToken.itsOptional ||
+            (aToken.itsRepeated && aPos > 1 && aTokens[aPos - 1].itsText == aToken.itsText))
+            continue;
+        aWords.push_back(aToken.itsPlaceholder ? example(aToken.itsText)
+                                               : aToken.itsAlternatives.front());
+    }
+    return aWords;
+}
+
+} // namespace
+
+// Every syntax of the command table, run against the populated repository, answers for real:
+// none is missing from this build or from the repository.
+TEST_F(SyntaxWalk, EveryActionOfTheSyntaxTableAnswersForReal) {
+    for (const auto& anEntry : RepositoryAccess::commandsyntax::buildTable(false)) {
+        for (const CommandSyntax& aSyntax : anEntry.itsSyntaxes) {
+            std::vector<std::string> anArgs = commandLine(anEntry.itsAction, aSyntax);
+            std::string aLine = "kivo";
+            for (const std::string& aWord : anArgs)
+                aLine += " " + aWord;
+            SCOPED_TRACE(aLine);
+            anArgs.push_back("--noConfirm");
+            const RunResult aResult = kivo(anArgs);
+            const std::string anOutput = aResult.itsOut + aResult.itsErr;
+            EXPECT_TRUE(aResult.itsExitCode == 0 || aResult.itsExitCode == 1) << anOutput;
+            EXPECT_FALSE(aResult.itsExitCode == 1 && aResult.itsErr.empty()) << anOutput;
+            for (const char* aFault :
+                 {"is not available in this version", "Internal error",
+                  "is not supported by this repository", "Could not parse commandline"})
+                EXPECT_FALSE(contains(anOutput, aFault)) << anOutput;
+        }
+    }
 }

@@ -1,11 +1,10 @@
-// Packages created, updated and deleted with their workspace directories; whole trees natively
-// or, on older repositories, through the workspace.
+// Workspaces created against a repository (layout and refusals: the workspace layer's tests);
+// packages created, updated and deleted with their workspace directories.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
@@ -13,15 +12,18 @@ namespace fs = std::filesystem;
 namespace {
 
 // A repository with the users dev and other, and dev's workspace "ws" (nothing tracked).
-class Packages : public ::testing::Test, protected RepositoryWorkspace {
+class Packages : public WorkspaceTest<true, false> {
 protected:
-    Packages() : RepositoryWorkspace(true, false) {}
-
     // The attributes of a package as the repository prints them.
     std::string attributes(const std::string& thePackage) const {
         return repoProbe({"package", thePackage});
     }
     std::string show() const { return target().show(); }
+    // Runs kivo in the test's folder with theArgs and then theMore.
+    RunResult here(std::vector<std::string> theArgs, const std::vector<std::string>& theMore = {}) {
+        theArgs.insert(theArgs.end(), theMore.begin(), theMore.end());
+        return kivoIn(dir(), theArgs);
+    }
 
     // The tree p (a text with non-ASCII bytes) and p.sub (one more text), activated by dev and
     // checked out in the workspace, and an inactive version of p/x.txt in other's workspace.
@@ -42,6 +44,7 @@ protected:
     }
 };
 
+using CreateWorkspace = Packages;
 const std::string kResponsibleAnn = "Responsible             : ann\n";
 
 } // namespace
@@ -88,13 +91,15 @@ TEST_F(Packages, DeleteWithoutForceTakesOnlyEmptyPackagesAndKeepsLocalFiles) {
     // A local file that the repository never saw survives with its directory.
     writeText(path("acme/kept/mine.txt"), "mine");
     expectOk(kivo({"delete", "package", "acme.kept"}));
-    EXPECT_EQ(readText(path("acme/kept/mine.txt")), "mine");
+    EXPECT_EQ(read("acme/kept/mine.txt"), "mine");
 
     expectRefused(kivo({"delete", "package", "acme"}), "Failed to delete package (40114)");
     EXPECT_TRUE(contains(attributes("acme.sub"), "Package                 : acme.sub\n"));
 }
 
-TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyInSpiteOfOthersInactiveObjects) {
+// Natively in spite of other's inactive objects; below API 16, or when the native deletion is
+// declined, through the workspace.
+TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyOrThroughTheWorkspace) {
     makeTree();
     const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
     expectSays(aDeleted, "Deleted package: \"p\" (recursively)\n-discard\n");
@@ -102,18 +107,16 @@ TEST_F(Packages, ForcedDeleteTakesTheTreeNativelyInSpiteOfOthersInactiveObjects)
     EXPECT_FALSE(contains(aDeleted.itsOut, "-checkout")) << aDeleted.itsOut;
     expectTreeGone();
     EXPECT_TRUE(contains(kivo({"status"}).itsOut, "No packages tracked."));
-}
-
-TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
+    // Below API 16 through the workspace, deepest first.
     makeTree();
     expectOk(target().tool("set", {"api_version", "15"}));
-    const auto aDeleted = kivo({"delete", "package", "p", "-f", "-v"});
+    const auto aThrough = kivo({"delete", "package", "p", "-f", "-v"});
     for (const std::string& aPart :
          {std::string("-track\n"), "Committed file deletion: \"" + path("p/a.txt") + "\"\n",
           "Committed file deletion: \"" + path("p/sub/b.txt") + "\"\n",
           std::string("-delete\nDeleted package: \"p.sub\"\nDeleted package: \"p\"\n-discard\n"),
           std::string("Deleted packages             : 2\n")})
-        expectSays(aDeleted, aPart);
+        expectSays(aThrough, aPart);
     expectTreeGone();
     // The same at API 16 when the native deletion is declined; the package stays tracked.
     expectOk(target().tool("set", {"api_version", "16"}));
@@ -123,4 +126,58 @@ TEST_F(Packages, ForcedDeleteBelowApi16GoesThroughTheWorkspaceDeepestFirst) {
     expectSays(aDeclined, "-delete\nDeleted package: \"p.sub\"\n");
     EXPECT_FALSE(contains(aDeclined.itsOut, "-untrack")) << aDeclined.itsOut;
     expectTreeGone();
+}
+
+TEST_F(CreateWorkspace, WithAKeyOrWithHostAndUserAndAFailedConnectLeavesNothing) {
+    EXPECT_EQ(here({"create", "workspace", "w1", "K1"}).itsOut,
+              "Created workspace \"w1\" in directory: \"" + (dir() / "w1").string() + "\".\n");
+    EXPECT_TRUE(fs::is_directory(dir() / "w1/._SYS_KIVO_settings/logs"));
+    const std::string aStatus = kivoIn(dir() / "w1", {"status"}).itsOut;
+    EXPECT_TRUE(aStatus.starts_with("Workspace: w1\nSecure store key: K1\n")) << aStatus;
+    // A repository file named relative to the current directory is reached from anywhere in
+    // the workspace afterwards; so is a server's database named by --database.
+    expectOk(here({"create", "ws", "w2", "--user=dev", "--passwd=pw"},
+                  target().isServer() ? target().connectOptions()
+                                      : std::vector<std::string>{"--host=file:repo.db"}));
+    fs::create_directories(dir() / "w2/a/b");
+    expectOk(kivoIn(dir() / "w2/a/b", {"status", "inactiveObjects", "--passwd=pw"}));
+    const std::string aConfig = readText(dir() / "w2/._SYS_KIVO_settings/.kivoConfig");
+    EXPECT_TRUE(contains(aConfig, "\"user\":\"dev\"") &&
+                contains(aConfig, "\"database\":\"" + target().database() + "\""))
+        << aConfig;
+    // The directory is created when missing, with its missing parents.
+    expectOk(here({"create", "workspace", "a/b/deep", "K1"}));
+    EXPECT_TRUE(fs::is_directory(dir() / "a/b/deep/._SYS_KIVO_settings/logs"));
+    // A failed connect leaves nothing behind and names no password.
+    const RunResult aResult =
+        here({"create", "ws", "bad", "--user=dev", "--passwd=Xyzzy42"}, target().connectOptions());
+    expectRefused(aResult, "Connecting to the database failed: ");
+    expectRefused(aResult, "password (<non-empty password>)");
+    EXPECT_FALSE(contains(aResult.itsErr, "Xyzzy42") || fs::exists(dir() / "bad"));
+    fs::create_directories(dir() / "kept/mine");
+    here({"create", "ws", "kept", "NOSUCHKEY"});
+    EXPECT_TRUE(fs::exists(dir() / "kept/mine"));
+    EXPECT_FALSE(fs::exists(dir() / "kept/._SYS_KIVO_settings"));
+}
+
+// A name with inactive objects needs --force; tracking all packages follows the root packages.
+TEST_F(CreateWorkspace, ANameWithInactiveObjectsNeedsForce) {
+    activateAs("dev", {"create-package"});
+    activateAs("dev", {"write-only"});
+    EXPECT_EQ(here({"create", "ws", "__empty__", "K1"}).itsErr,
+              "Error: The workspace \"__empty__\" is not empty in the Repository (1 inactive "
+              "object(s) already exist).\nCall \"kivo create workspace\" with the \"-f\" option to "
+              "create the workspace anyway, or choose a new name for it.\n");
+    EXPECT_FALSE(fs::exists(dir() / "__empty__"));
+    expectOk(here({"create", "ws", "__empty__", "K1", "-f"}));
+
+    const fs::path aWs = dir() / "__empty__";
+    const std::string anInactive =
+        outputOf(kivoIn(aWs, {"status", "inactiveObjects", "--inactiveObjects"}));
+    EXPECT_TRUE(contains(anInactive, "\nInactive Objects:\n") && contains(anInactive, "x.txt"))
+        << anInactive;
+    EXPECT_EQ(kivoIn(aWs, {"track", "allPackages", "-v"}).itsOut,
+              "Tracking package \"p\".\nTracked packages             : 1\n");
+    EXPECT_EQ(kivoIn(aWs, {"untrack", "rootPackages"}).itsOut,
+              "Untracked packages           : 1\n");
 }

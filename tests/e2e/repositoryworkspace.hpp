@@ -36,17 +36,12 @@ public:
     // Users dev (and other with theWithOther), key K1 for dev, workspace "ws"; with
     // theTrackAcme the directory acme exists and is tracked.
     RepositoryWorkspace(bool theWithOther, bool theTrackAcme) : itsTarget(itsDir.path()) {
-        makeRepository(theWithOther);
-        expectOk(runKivo({"create", "workspace", "ws", "K1"}, options()));
-        if (!theTrackAcme)
-            return;
-        std::filesystem::create_directories(root() / "acme");
-        expectOk(kivo({"track", "acme"}));
-    }
-    // The repository with the user dev and key K1 alone, for the tests that make workspaces.
-    struct WithoutWorkspace {};
-    explicit RepositoryWorkspace(WithoutWorkspace) : itsTarget(itsDir.path()) {
-        makeRepository(false);
+        itsTarget.init();
+        itsTarget.addUser("dev", "pw");
+        if (theWithOther)
+            itsTarget.addUser("other", "pw");
+        setKey("K1", "dev");
+        makeWorkspace("ws", "K1", theTrackAcme ? "acme" : "");
     }
 
     static void expectOk(const RunResult& theResult) {
@@ -87,6 +82,14 @@ public:
         return (root() / theRelative).string();
     }
     std::string statusText() const { return readText(settings() / ".kivoStatus"); }
+    std::string read(const std::string& theRelative) const { return readText(path(theRelative)); }
+    // The metadata file of a workspace file.
+    std::filesystem::path metaFile(const std::string& theRelative) const {
+        return settings() / "SYS" / (theRelative + ".kivoMeta");
+    }
+    std::string meta(const std::string& theRelative) const {
+        return readText(metaFile(theRelative));
+    }
     // Runs kivo in the workspace, or in theCwd.
     RunResult kivo(const std::vector<std::string>& theArgs) const {
         return kivoIn(root(), theArgs);
@@ -94,6 +97,16 @@ public:
     RunResult kivoIn(const std::filesystem::path& theCwd,
                      const std::vector<std::string>& theArgs) const {
         return runKivo(theArgs, options(theCwd));
+    }
+    // Creates the workspace theName in the test's folder with theKey; with thePackage it tracks
+    // that package's directory.
+    void makeWorkspace(const std::string& theName, const std::string& theKey,
+                       const std::string& thePackage = "") const {
+        expectOk(kivoIn(dir(), {"create", "workspace", theName, theKey}));
+        if (thePackage.empty())
+            return;
+        std::filesystem::create_directories(dir() / theName / thePackage);
+        expectOk(kivoIn(dir() / theName, {"track", thePackage}));
     }
     // Runs kivo in the test's folder, outside any workspace, connected with dev's key.
     RunResult outsideWithKey(std::vector<std::string> theArgs) const {
@@ -157,6 +170,10 @@ public:
         EXPECT_EQ(aResult.itsExitCode, 0) << aResult.itsErr;
         return aResult.itsOut;
     }
+    // The inactive objects of the workspace in theCwd (dev's "ws" by default).
+    std::string inactive(const std::filesystem::path& theCwd = {}) const {
+        return repoProbe({"list"}, theCwd);
+    }
     // Writes and activates PACKAGE/NAME.SUFFIX as theUser; an empty content removes it.
     void activateAs(const std::string& theUser, const std::vector<std::string>& theArgs) const {
         std::vector<std::string> anArgs = {itsTarget.host(), theUser, "pw"};
@@ -165,16 +182,16 @@ public:
     }
 
 private:
-    void makeRepository(bool theWithOther) {
-        itsTarget.init();
-        itsTarget.addUser("dev", "pw");
-        if (theWithOther)
-            itsTarget.addUser("other", "pw");
-        setKey("K1", "dev");
-    }
-
     TempDir itsDir;
     RepositoryTarget itsTarget;
+};
+
+// A fixture over RepositoryWorkspace: users dev (and other with theWithOther), dev's "ws" (tracking
+// acme with theTrackAcme).
+template <bool theWithOther, bool theTrackAcme>
+class WorkspaceTest : public ::testing::Test, protected RepositoryWorkspace {
+protected:
+    WorkspaceTest() : RepositoryWorkspace(theWithOther, theTrackAcme) {}
 };
 
 } // namespace kivotest

@@ -7,45 +7,41 @@
 #include <sstream>
 
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
-namespace sys = RepositoryAccess::sys;
 
 namespace {
 
 const std::string kTip = "\nCall:\n\t* \"kivo commit\" and then \"kivo activate\" to push the "
                          "resolved files to the Repository, or\n\t* \"kivo push\".\n\n";
 const std::string kResolvedOne = "Resolved files               : 1\n";
-const std::string kNothingToPush = "Nothing to commit.\nNothing to activate.\n";
 
-// A workspace "ws" that tracks package acme; the user other changes the repository side.
-class Resolve : public ::testing::Test, protected RepositoryWorkspace {
+// dev's workspace "ws"; the user other changes the repository side of package acme.
+class Resolve : public WorkspaceTest<true, false> {
 protected:
-    Resolve() : RepositoryWorkspace(true, false) { fs::create_directories(dir() / "tmp"); }
-
+    Resolve() { fs::create_directories(dir() / "tmp"); }
     // kivo in the workspace, with its temporary directory in the test's folder and, when given,
     // the merge tool of the environment.
     RunResult kivo(const std::vector<std::string>& theArgs,
                    const std::string& theMergeTool = "") const {
         RunOptions anOptions = options(root());
         anOptions.itsEnv["TMPDIR"] = (dir() / "tmp").string();
-        anOptions.itsEnv["TEMP"] = std::nullopt;
-        anOptions.itsEnv["temp"] = std::nullopt;
+        anOptions.itsEnv["TEMP"] = anOptions.itsEnv["temp"] = std::nullopt;
         if (!theMergeTool.empty())
             anOptions.itsEnv["KIVO_MERGETOOL"] = theMergeTool;
         return runKivo(theArgs, anOptions);
     }
     // kivo's temporary directory, where the merge tool finds its copies.
     fs::path temp() const { return dir() / "tmp/kivotmp"; }
-    // The copy of one side that the merge tool of the run's conflict theNumber works on, quoted
-    // for the shell; the process id in its name is written as P (see normalized).
-    std::string copy(int theNumber, const std::string& theSide) const {
-        return "'" +
-               (temp() / ("merge-P-" + std::to_string(theNumber) + "-" + theSide + ".txt"))
-                   .string() +
-               "'";
+    // The copies of base, remote and local that the merge tool of the run's first conflict works
+    // on, quoted for the shell; the process id in their names is written as P (see normalized).
+    std::string copies() const {
+        std::string aCopies;
+        for (const char* aSide : {"base", "remote", "local"})
+            aCopies += std::string(aCopies.empty() ? "'" : " '") +
+                       (temp() / "merge-P-1-").string() + aSide + ".txt'";
+        return aCopies;
     }
     static std::string normalized(const std::string& theText) {
         return std::regex_replace(theText, std::regex("merge-[0-9]+-"), "merge-P-");
@@ -71,11 +67,10 @@ protected:
     std::string path(const std::string& theName) const {
         return (root() / "acme" / (theName + ".txt")).string();
     }
-    std::string diff(const std::string& theName) const {
-        return (settings() / "diff/acme" / (theName + ".txt")).string();
-    }
-    std::string base(const std::string& theName) const {
-        return (settings() / "base/acme" / (theName + ".txt")).string();
+    std::string content(const std::string& theName) const { return readText(path(theName)); }
+    // Whether the stored remote (diff) or base side of the conflict is there.
+    bool stored(const std::string& theSide, const std::string& theName) const {
+        return fs::exists(settings() / theSide / "acme" / (theName + ".txt"));
     }
     bool conflicted(const std::string& theName) const {
         const std::string aText = statusText();
@@ -91,17 +86,15 @@ protected:
     // The active content of acme/NAME.txt, checked out into a second workspace.
     std::string active(const std::string& theName) const {
         if (!fs::exists(dir() / "check"))
-            expectOk(runKivo({"create", "ws", "check", "K1"}, options()));
-        expectOk(runKivo({"checkout", "package", "acme", "--force"}, options(dir() / "check")));
+            makeWorkspace("check", "K1");
+        expectOk(kivoIn(dir() / "check", {"checkout", "package", "acme", "--force"}));
         return readText(dir() / "check/acme" / (theName + ".txt"));
     }
-    // The active versions of acme with their numbers and content hashes, and dev's inactive ones.
+    // The active versions of acme with their numbers and content hashes.
     std::string actives() const { return repoProbe({"actives", "acme"}); }
-    std::string inactive() const { return repoProbe({"list"}); }
     std::string script(const std::string& theName, const std::string& theBody) const {
-        const fs::path aPath = dir() / theName;
-        writeText(aPath, theBody);
-        return "sh " + aPath.string();
+        writeText(dir() / theName, theBody);
+        return "sh " + (dir() / theName).string();
     }
 };
 
@@ -124,8 +117,7 @@ TEST_F(Resolve, EachSideBecomesTheFileAndPushBuildsOnTheRemoteVersion) {
         expectError(aRun, anError);
         EXPECT_EQ(aRun.itsOut, "") << anArgs.back();
     }
-    EXPECT_TRUE(conflicted("b") && fs::exists(diff("b"))) << statusText();
-    EXPECT_EQ(readText(path("b")), "mine b");
+    EXPECT_TRUE(conflicted("b") && stored("diff", "b") && content("b") == "mine b");
     EXPECT_EQ(baseVersion("r"), "1");
     EXPECT_EQ(outputOf(kivo({"resolve", "object", "acme/l.txt", "--local", "-v"})),
               "Conflict for file \"" + path("l") + "\" resolved.\n" + kTip + kResolvedOne);
@@ -135,9 +127,8 @@ TEST_F(Resolve, EachSideBecomesTheFileAndPushBuildsOnTheRemoteVersion) {
     const std::pair<std::string, std::string> aSides[] = {
         {"l", "mine l"}, {"b", "base b"}, {"r", "theirs r"}};
     for (const auto& [aName, aContent] : aSides) {
-        EXPECT_EQ(readText(path(aName)), aContent);
-        EXPECT_FALSE(conflicted(aName)) << statusText();
-        EXPECT_FALSE(fs::exists(diff(aName)) || fs::exists(base(aName))) << aName;
+        EXPECT_EQ(content(aName), aContent);
+        EXPECT_FALSE(conflicted(aName) || stored("diff", aName) || stored("base", aName)) << aName;
         EXPECT_EQ(baseVersion(aName), "2");
     }
     EXPECT_EQ(kivo({"resolve"}).itsOut, "Nothing to resolve.\n");
@@ -151,7 +142,7 @@ TEST_F(Resolve, EachSideBecomesTheFileAndPushBuildsOnTheRemoteVersion) {
 TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
     put({"a", "b", "c"}, "base");
     expectOk(kivo({"checkout", "package", "acme"}));
-    writeText(path("a"), "mine a");
+    write("acme/a.txt", "mine a");
     writeText(path("b"), "mine b");
     fs::remove(path("c"));
     expectOk(kivo({"commit"}));
@@ -170,32 +161,25 @@ TEST_F(Resolve, ACommittedVersionGivenUpForTheRemoteOneIsReverted) {
         << aResolve.itsErr;
     EXPECT_EQ(inactive(), "acme.b.txt #2\nacme.c.txt #2 deletion\n");
     // The committed deletion is given up for the remote version as well.
-    const RunResult aPush = kivo({"push", "--remote"});
-    expectSays(aPush, "Resolved files               : 2\n");
-    EXPECT_FALSE(contains(aPush.itsOut, "Committed files") ||
-                 contains(aPush.itsOut, "Activated objects"))
-        << aPush.itsOut;
+    // Nothing is committed or activated: the active versions stay.
+    expectSays(kivo({"push", "--remote"}), "Resolved files               : 2\n");
     EXPECT_EQ(inactive(), "");
     EXPECT_EQ(changes(), "\n");
-    EXPECT_EQ(kivo({"push"}).itsOut, kNothingToPush);
     EXPECT_EQ(actives(), anActives);
-    EXPECT_EQ(readText(path("a")), "theirs a");
-    EXPECT_EQ(readText(path("c")), "theirs c");
+    EXPECT_EQ(content("a") + content("c"), "theirs atheirs c");
 }
 
 // The tool's result on kivo's copies becomes the file only when it changed the local copy.
 TEST_F(Resolve, TheMergeToolsResultIsTakenWhenItChangedTheFile) {
     conflicts({"a"});
-    const std::string aCopies =
-        copy(1, "base") + " " + copy(1, "remote") + " " + copy(1, "local") + " " + copy(1, "local");
+    const std::string aCopies = copies() + " " + copies().substr(copies().rfind(' ') + 1);
     const std::string anIdle = script("idle.sh", "exit 0\n");
     const RunResult aKept =
         kivo({"resolve", "-m", "--noConfirm", "--mergeToolConfig=" + anIdle + " %b %r %l %l"});
     EXPECT_EQ(aKept.itsExitCode, 1) << aKept.itsErr;
     EXPECT_EQ(aKept.itsErr, "");
     EXPECT_EQ(normalized(aKept.itsOut), "Invoking merge tool: \n" + anIdle + " " + aCopies + "\n");
-    EXPECT_TRUE(conflicted("a") && fs::exists(diff("a")));
-    EXPECT_EQ(readText(path("a")), "mine a");
+    EXPECT_TRUE(conflicted("a") && stored("diff", "a") && content("a") == "mine a");
     EXPECT_TRUE(noCopiesLeft());
     // The tool writes the merge of its three inputs into the local copy.
     const std::string aMerge =
@@ -207,8 +191,8 @@ TEST_F(Resolve, TheMergeToolsResultIsTakenWhenItChangedTheFile) {
     EXPECT_EQ(normalized(aMerged.itsOut), "-resolve\nInvoking merge tool: \n" + aMerge + " " +
                                               aCopies + "\nConflict for file \"" + path("a") +
                                               "\" resolved.\n" + kResolvedOne);
-    EXPECT_EQ(readText(path("a")), "base a\ntheirs a\nmine a");
-    EXPECT_FALSE(conflicted("a") || fs::exists(base("a")));
+    EXPECT_EQ(content("a"), "base a\ntheirs a\nmine a");
+    EXPECT_FALSE(conflicted("a") || stored("base", "a"));
     EXPECT_EQ(baseVersion("a"), "2");
     EXPECT_TRUE(noCopiesLeft());
 }
@@ -222,22 +206,19 @@ TEST_F(Resolve, ACheckoutTakesTheRemoteVersionOfAnIdenticalFile) {
     expectOk(kivo({"commit", "object", "acme/b.txt"}));
     put({"b", "c"}, "mine");
     ASSERT_EQ(inactive(), "acme.b.txt #2\n");
-    const std::string aStamp = sys::getts(path("c"));
+    const std::string aStamp = RepositoryAccess::sys::getts(path("c"));
 
     const RunResult aCheckout = kivo({"checkout", "-v"});
     expectSays(aCheckout, "Updated files                : 2\n");
     expectSays(aCheckout, "Reverted file: \"" + path("b") + "\"\n");
     EXPECT_FALSE(contains(aCheckout.itsOut, "onflict")) << aCheckout.itsOut;
-    EXPECT_EQ(sys::getts(path("c")), aStamp);
-    for (const std::string aName : {"b", "c"}) {
-        EXPECT_FALSE(conflicted(aName)) << statusText();
-        EXPECT_EQ(readText(path(aName)), "mine " + aName);
-        EXPECT_EQ(baseVersion(aName), "2");
-    }
+    EXPECT_EQ(RepositoryAccess::sys::getts(path("c")), aStamp);
+    for (const std::string aName : {"b", "c"})
+        EXPECT_TRUE(!conflicted(aName) && content(aName) == "mine " + aName &&
+                    baseVersion(aName) == "2")
+            << statusText();
     EXPECT_EQ(inactive(), "");
     EXPECT_EQ(changes(), "\n");
-    EXPECT_EQ(kivo({"push"}).itsOut, kNothingToPush);
-    EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
 }
 
 // A tool the shell cannot start: one line on how to choose another, and the conflict stays.
@@ -246,12 +227,11 @@ TEST_F(Resolve, AMergeToolThatCannotBeStartedSaysHowToChooseOne) {
     const std::string aHint =
         " (choose a merge tool with --mergeToolConfig=\"TOOL %b %r %l\" or the environment "
         "variable KIVO_MERGETOOL, for example KIVO_MERGETOOL=\"kivo-merge %b %r %l\")\n";
-    const std::string aCopies = copy(1, "base") + " " + copy(1, "remote") + " " + copy(1, "local");
     for (const std::string aTool :
          {"no-such-merge-tool", "./no-such-merge-tool", "'no such tool'"}) {
         const RunResult aRun = kivo({"resolve", "-m"}, aTool + " %b %r %l");
         const std::string aMessage =
-            "The merge tool could not be started: " + aTool + " " + aCopies + aHint;
+            "The merge tool could not be started: " + aTool + " " + copies() + aHint;
         EXPECT_EQ(aRun.itsExitCode, 1);
         // A quoted name that the shell only finds out about when it runs.
         if (aTool.starts_with("'")) {
@@ -261,9 +241,8 @@ TEST_F(Resolve, AMergeToolThatCannotBeStartedSaysHowToChooseOne) {
             EXPECT_EQ(normalized(aRun.itsErr), aMessage);
             EXPECT_EQ(aRun.itsOut, "");
         }
-        EXPECT_TRUE(conflicted("a") && conflicted("b") && fs::exists(diff("a"))) << aTool;
-        EXPECT_EQ(readText(path("a")), "mine a");
-        EXPECT_TRUE(noCopiesLeft());
+        EXPECT_TRUE(conflicted("a") && conflicted("b") && stored("diff", "a")) << aTool;
+        EXPECT_TRUE(content("a") == "mine a" && noCopiesLeft());
     }
 }
 
@@ -296,11 +275,10 @@ TEST_F(Resolve, NamesOfOtherUsersNeverReachTheShellOfTheMergeTool) {
     const RunResult aResolved =
         kivo({"resolve", "-m", "--noConfirm", "--noTips"}, aWriter + " -o%l");
     EXPECT_EQ(aResolved.itsExitCode, 0) << aResolved.itsOut << aResolved.itsErr;
-    for (const auto& aName : aNames) {
-        EXPECT_EQ(readText(path(aName)), "merged\n") << aName;
-        EXPECT_EQ(readText(path(aName) + ".merged"), "side\n") << aName;
-        EXPECT_FALSE(conflicted(aName)) << statusText();
-    }
+    for (const auto& aName : aNames)
+        EXPECT_TRUE(content(aName) == "merged\n" && !conflicted(aName) &&
+                    readText(path(aName) + ".merged") == "side\n")
+            << aName;
     for (const auto& anEntry : fs::recursive_directory_iterator(dir()))
         EXPECT_NE(anEntry.path().filename(), "pwned") << anEntry.path();
     EXPECT_TRUE(noCopiesLeft());
@@ -309,21 +287,21 @@ TEST_F(Resolve, NamesOfOtherUsersNeverReachTheShellOfTheMergeTool) {
 // kivo-merge resolves a clean conflict of a push; an overlapping one stays, the merge beside it.
 TEST_F(Resolve, KivoMergeResolvesACleanConflictOfAPushWithoutAPrompt) {
     const std::string aMergeTool = std::string(KIVO_BINARY_DIR) + "/kivo-merge %b %r %l";
-    activateAs("other", {"put", "acme", "a", "txt", "1\n2\n3\n4\n5\n6\n7\n8\n"});
+    const std::string aMiddle = "2\n3\n4\n5\n6\n7\n";
+    activateAs("other", {"put", "acme", "a", "txt", "1\n" + aMiddle + "8\n"});
     expectOk(kivo({"checkout", "package", "acme"}));
-    writeText(path("a"), "one\n2\n3\n4\n5\n6\n7\n8\n");
-    activateAs("other", {"put", "acme", "a", "txt", "1\n2\n3\n4\n5\n6\n7\neight\n"});
+    write("acme/a.txt", "one\n" + aMiddle + "8\n");
+    activateAs("other", {"put", "acme", "a", "txt", "1\n" + aMiddle + "eight\n"});
     expectSays(kivo({"push", "--mergeTool", "--noConfirm"}, aMergeTool), kResolvedOne);
-    EXPECT_EQ(readText(path("a")), "one\n2\n3\n4\n5\n6\n7\neight\n");
-    EXPECT_EQ(active("a"), "one\n2\n3\n4\n5\n6\n7\neight\n");
+    EXPECT_EQ(content("a"), "one\n" + aMiddle + "eight\n");
+    EXPECT_EQ(active("a"), "one\n" + aMiddle + "eight\n");
     EXPECT_EQ(changes(), "\n");
-    EXPECT_EQ(inactive(), "");
 
-    writeText(path("a"), "one\n2\n3\n4\n5\n6\n7\nmine\n");
-    activateAs("other", {"put", "acme", "a", "txt", "one\n2\n3\n4\n5\n6\n7\ntheirs\n"});
+    write("acme/a.txt", "one\n" + aMiddle + "mine\n");
+    activateAs("other", {"put", "acme", "a", "txt", "one\n" + aMiddle + "theirs\n"});
     const RunResult aClash = kivo({"push", "--mergeTool", "--noConfirm"}, aMergeTool);
     EXPECT_EQ(aClash.itsExitCode, 1) << aClash.itsOut << aClash.itsErr;
-    EXPECT_EQ(readText(path("a")), "one\n2\n3\n4\n5\n6\n7\nmine\n");
+    EXPECT_EQ(content("a"), "one\n" + aMiddle + "mine\n");
     EXPECT_TRUE(fs::exists(path("a") + ".merged"));
     EXPECT_TRUE(conflicted("a") && baseVersion("a") == "3") << statusText();
 }

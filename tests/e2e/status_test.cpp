@@ -148,12 +148,10 @@ TEST(Track, KeepsTheTrackedSetMinimalAndCountsEveryArgument) {
               "Untracked packages           : 2\n");
     EXPECT_TRUE(
         contains(readText(aWs.settings() / ".kivoConfig"), "\"trackedPackages\":[\"acme\"]"));
-    EXPECT_EQ(aWs.kivo({"track", "./acme/orders/sub/"}).itsOut,
-              "Package \"acme.orders.sub\" is already tracked (the tracked package "
-              "\"acme\" is a super package of it).\nTracked packages             : 1\n");
-    EXPECT_EQ(aWs.kivo({"untrack", "acme.orders"}).itsOut,
-              "Package \"acme.orders\" is already untracked.\n"
-              "Untracked packages           : 1\n");
+    // The texts for a package tracked or untracked already: SettingsFiles.ConfigLayoutAndTracking.
+    EXPECT_TRUE(
+        aWs.kivo({"track", "./acme/orders/sub/"}).itsOut.ends_with("packages             : 1\n"));
+    EXPECT_TRUE(aWs.kivo({"untrack", "acme.orders"}).itsOut.ends_with("packages           : 1\n"));
     EXPECT_EQ(aWs.kivo({"untrack", "allPackages"}).itsOut, "Untracked packages           : 1\n");
     EXPECT_EQ(aWs.kivo({"untrack", "allPackages"}).itsOut, "");
     EXPECT_EQ(aWs.kivo({"track", "x", "--noRecursive"}).itsErr, "Cannot track non-recursively.\n");

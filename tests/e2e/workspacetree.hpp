@@ -44,43 +44,35 @@ public:
     // Records a file in the status file as if it had been synchronised with this content.
     void known(const std::string& theRelative, const std::string& theContent, int theBase = 1) {
         const std::string aPath = path(theRelative);
-        itsEntries[theRelative] = {RepositoryAccess::hash::calc(theContent),
-                                   RepositoryAccess::sys::fileExists(aPath)
-                                       ? RepositoryAccess::sys::getts(aPath)
-                                       : "2024-01-01 00:00:00.000 UTC",
-                                   theBase};
+        itsEntries[theRelative] =
+            "{\"filename\":\"" + theRelative + "\",\"sha1value\":\"" +
+            RepositoryAccess::hash::calc(theContent) + "\",\"timest\":\"" +
+            (RepositoryAccess::sys::fileExists(aPath) ? RepositoryAccess::sys::getts(aPath)
+                                                      : "2024-01-01 00:00:00.000 UTC") +
+            "\",\"baseversion\":\"" + std::to_string(theBase) + "\"}";
     }
     void conflict(const std::string& theRelative) { itsConflicts.insert(theRelative); }
     void track(const std::string& thePackage) { itsTracked.insert(thePackage); }
 
     // Writes .kivoConfig and .kivoStatus from what was recorded.
     void save() const {
-        std::string aTracked;
-        for (const auto& aPackage : itsTracked)
-            aTracked += (aTracked.empty() ? "\"" : ",\n\"") + aPackage + "\"";
+        auto aList = [](const auto& theItems, auto theText) {
+            std::string aList;
+            for (const auto& anItem : theItems)
+                aList += (aList.empty() ? "" : ",\n") + theText(anItem);
+            return aList;
+        };
+        auto aQuoted = [](const std::string& theText) { return "\"" + theText + "\""; };
         writeText(settings() / ".kivoConfig",
                   "{\n\"name\":\"" + itsName + "\",\n\"hostname\":\"" + host() +
                       "\",\n\"user\":\"ME\",\n\"database\":\"\",\n"
                       "\"key\":\"\",\n\"client_format_version\":\"0001.0001.0000\",\n"
                       "\"trackedPackages\":[" +
-                      aTracked + "]\n}\n");
-        std::string aFiles;
-        std::map<std::string, Entry> aSorted;
-        for (const auto& [aRelative, anEntry] : itsEntries)
-            aSorted[path(aRelative)] = anEntry;
-        for (const auto& [anAbsolute, anEntry] : aSorted) {
-            aFiles += aFiles.empty() ? "" : ",\n";
-            aFiles += "{\"filename\":\"" + anAbsolute.substr(itsRoot.string().size() + 1) +
-                      "\",\"sha1value\":\"" + anEntry.itsHash + "\",\"timest\":\"" +
-                      anEntry.itsTime + "\",\"baseversion\":\"" + std::to_string(anEntry.itsBase) +
-                      "\"}";
-        }
-        std::string aConflicts;
-        for (const auto& aFile : itsConflicts)
-            aConflicts += (aConflicts.empty() ? "\"" : ",\n\"") + aFile + "\"";
-        writeText(settings() / ".kivoStatus", "{\n\"name\":\"" + itsName + "\",\n\"filenames\":[" +
-                                                  aFiles + "],\n\"conflicts\":[" + aConflicts +
-                                                  "]\n}\n");
+                      aList(itsTracked, aQuoted) + "]\n}\n");
+        writeText(settings() / ".kivoStatus",
+                  "{\n\"name\":\"" + itsName + "\",\n\"filenames\":[" +
+                      aList(itsEntries, [](const auto& theEntry) { return theEntry.second; }) +
+                      "],\n\"conflicts\":[" + aList(itsConflicts, aQuoted) + "]\n}\n");
     }
 
     // Runs kivo in a directory of the workspace (its top by default).
@@ -93,16 +85,11 @@ public:
     }
 
 private:
-    struct Entry {
-        std::string itsHash;
-        std::string itsTime;
-        int itsBase;
-    };
     TempDir itsDir;
     RepositoryTarget itsTarget;
     std::string itsName;
     std::filesystem::path itsRoot;
-    std::map<std::string, Entry> itsEntries;
+    std::map<std::string, std::string> itsEntries; // the status lines by path
     std::set<std::string> itsConflicts;
     std::set<std::string> itsTracked;
 };

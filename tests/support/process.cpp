@@ -21,23 +21,19 @@ namespace kivotest {
 namespace {
 
 std::vector<std::string> childEnvironment(const RunOptions& theOptions) {
-    std::map<std::string, std::string> anEnv;
+    std::map<std::string, std::optional<std::string>> anEnv;
     for (char** aVar = environ; *aVar; ++aVar) {
-        std::string aText(*aVar);
-        auto anEq = aText.find('=');
-        if (anEq == std::string::npos || aText.rfind("KIVO_", 0) == 0)
-            continue;
-        anEnv[aText.substr(0, anEq)] = aText.substr(anEq + 1);
+        const std::string aText(*aVar);
+        const auto anEq = aText.find('=');
+        if (anEq != std::string::npos && !aText.starts_with("KIVO_"))
+            anEnv[aText.substr(0, anEq)] = aText.substr(anEq + 1);
     }
-    for (const auto& [aName, aValue] : theOptions.itsEnv) {
-        if (aValue)
-            anEnv[aName] = *aValue;
-        else
-            anEnv.erase(aName);
-    }
+    for (const auto& [aName, aValue] : theOptions.itsEnv)
+        anEnv[aName] = aValue;
     std::vector<std::string> aList;
     for (const auto& [aName, aValue] : anEnv)
-        aList.push_back(aName + "=" + aValue);
+        if (aValue)
+            aList.push_back(aName + "=" + *aValue);
     return aList;
 }
 
@@ -52,10 +48,12 @@ std::vector<char*> pointers(std::vector<std::string>& theTexts) {
 // Feeds standard input and drains both outputs without blocking on any of them.
 void pump(int theIn, int theOut, int theErr, const std::string& theInput, RunResult& theResult) {
     std::size_t aWritten = 0;
-    if (theInput.empty()) {
-        close(theIn);
-        theIn = -1;
-    }
+    auto aClose = [](int& theFd) {
+        close(theFd);
+        theFd = -1;
+    };
+    if (theInput.empty())
+        aClose(theIn);
     while (theOut >= 0 || theErr >= 0) {
         pollfd aFds[3];
         int aCount = 0;
@@ -74,10 +72,8 @@ void pump(int theIn, int theOut, int theErr, const std::string& theInput, RunRes
                     write(theIn, theInput.data() + aWritten, theInput.size() - aWritten);
                 if (aDone > 0)
                     aWritten += static_cast<std::size_t>(aDone);
-                if (aDone <= 0 || aWritten == theInput.size()) {
-                    close(theIn);
-                    theIn = -1;
-                }
+                if (aDone <= 0 || aWritten == theInput.size())
+                    aClose(theIn);
                 continue;
             }
             char aBuffer[65536];
@@ -87,8 +83,7 @@ void pump(int theIn, int theOut, int theErr, const std::string& theInput, RunRes
                 aTarget.append(aBuffer, static_cast<std::size_t>(aRead));
                 continue;
             }
-            close(aFds[i].fd);
-            (aFds[i].fd == theOut ? theOut : theErr) = -1;
+            aClose(aFds[i].fd == theOut ? theOut : theErr);
         }
     }
     if (theIn >= 0)

@@ -24,22 +24,11 @@ namespace {
 // read like a file's.
 const char* const kRepositoryName = "ZEV";
 
-const std::map<std::string, std::string>& clusterFacts() {
-    static const std::map<std::string, std::string> kFacts = readClusterFacts();
-    return kFacts;
-}
-
+// A fact of the throwaway cluster, or "" without one.
 std::string fact(const std::string& theName) {
-    const auto anEntry = clusterFacts().find(theName);
-    return anEntry == clusterFacts().end() ? std::string() : anEntry->second;
-}
-
-// A PostgreSQL client program (psql, pg_amcheck) from KIVO_PG_BINDIR or the server's folder.
-std::string clientProgram(const std::string& theName) {
-    const char* aDir = std::getenv("KIVO_PG_BINDIR");
-    const std::string aFolder =
-        aDir != nullptr && *aDir != '\0' ? aDir : "/usr/lib/postgresql/15/bin";
-    return aFolder + "/" + theName;
+    static const std::map<std::string, std::string> kFacts = readClusterFacts();
+    const auto anEntry = kFacts.find(theName);
+    return anEntry == kFacts.end() ? std::string() : anEntry->second;
 }
 
 // The first theLength characters of theText as lower-case letters, digits and underscores.
@@ -68,15 +57,18 @@ std::string serverAddress() {
     return fact("KIVO_PG_HOST") + ":" + fact("KIVO_PG_PORT");
 }
 
-// Runs a PostgreSQL client program as the cluster's administrator, with theArgs after the
-// connection's options.
+// Runs a PostgreSQL client program (psql, pg_amcheck; from KIVO_PG_BINDIR or the server's folder)
+// as the cluster's administrator, with theArgs after the connection's options.
 RunResult asAdmin(const std::string& theProgram, const std::vector<std::string>& theArgs) {
+    const char* aDir = std::getenv("KIVO_PG_BINDIR");
     std::vector<std::string> anArgs = {"-h", fact("KIVO_PG_HOST"), "-p", fact("KIVO_PG_PORT"),
                                        "-U", fact("KIVO_PG_ADMIN")};
     anArgs.insert(anArgs.end(), theArgs.begin(), theArgs.end());
     RunOptions anOptions;
     anOptions.itsEnv["PGPASSWORD"] = fact("KIVO_PG_ADMIN_PASSWORD");
-    return runProgram(clientProgram(theProgram), anArgs, anOptions);
+    return runProgram((aDir != nullptr && *aDir != '\0' ? aDir : "/usr/lib/postgresql/15/bin") +
+                          std::string("/") + theProgram,
+                      anArgs, anOptions);
 }
 
 // Runs theStatements with psql in theDatabase as the cluster's administrator.
@@ -92,29 +84,6 @@ bool currentTestFailed() {
     const auto* aTest = ::testing::UnitTest::GetInstance()->current_test_info();
     return aTest != nullptr && aTest->result()->Failed();
 }
-
-// Holds the cluster's lock file while it lives, so that two test processes never create or
-// change the same login role at once.
-class RoleLock {
-public:
-    explicit RoleLock(bool theNeeded) {
-        if (!theNeeded)
-            return;
-        itsFd = ::open((fact("KIVO_PG_DIR") + "/roles.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC,
-                       0600);
-        if (itsFd >= 0)
-            ::flock(itsFd, LOCK_EX);
-    }
-    ~RoleLock() {
-        if (itsFd >= 0)
-            ::close(itsFd);
-    }
-    RoleLock(const RoleLock&) = delete;
-    RoleLock& operator=(const RoleLock&) = delete;
-
-private:
-    int itsFd = -1;
-};
 
 // A server run without its cluster skips every test. GoogleTest names no test that its
 // environment skipped, so the line that CTest takes for a skip is printed here.
@@ -187,8 +156,15 @@ void RepositoryTarget::init(std::vector<std::string> theOptions) {
 }
 
 void RepositoryTarget::addUser(const std::string& theName, const std::string& thePassword) const {
-    const RoleLock aLock(isServer());
+    // The cluster's lock file keeps two test processes from changing one login role at once.
+    const int aLock = isServer() ? ::open((fact("KIVO_PG_DIR") + "/roles.lock").c_str(),
+                                          O_CREAT | O_RDWR | O_CLOEXEC, 0600)
+                                 : -1;
+    if (aLock >= 0)
+        ::flock(aLock, LOCK_EX);
     const RunResult aUser = tool("user", {theName, thePassword});
+    if (aLock >= 0)
+        ::close(aLock);
     EXPECT_EQ(aUser.itsExitCode, 0) << "kivo-repo user: " << aUser.itsOut << aUser.itsErr;
 }
 
