@@ -105,20 +105,17 @@ TEST(Sequences, ActivateAndTakeOverFollowUpsDependOnTheirCounts) {
                      "actionTakeOver", "actionCheckOut +inactive"}));
 }
 
-TEST(Sequences, AssignUnassignAndMergeToolSetTheirParameters) {
+// Unassign empties the delivery unit and vendor that the user gave (assigning and the merge tool's
+// parameter are the end-to-end tests DeliveryUnits.AdministrationAndAssignment's and
+// Resolve.TheMergeToolsResultIsTakenWhenItChangedTheFile's).
+TEST(Sequences, UnassignEmptiesTheGivenDeliveryUnit) {
     RecordingHost aHost;
     aHost.itsEffects[ActionKind::update] = [&] {
         aHost.itsSteps.push_back("du=" + getValue(params::deliveryUnit) +
-                                 " set=" + std::to_string(isSet(params::vendor)));
+                                 " vendor=" + getValue(params::vendor));
     };
-    dispatch(aHost, {"assign", "p", "DU"});
     dispatch(aHost, {"unassign", "p", "--dU=old", "--vendor=v"});
-    aHost.itsEffects[ActionKind::resolve] = [&] {
-        aHost.itsSteps.push_back("with=" + getValue(params::with));
-    };
-    dispatch(aHost, {"mergetool"});
-    EXPECT_EQ(aHost.itsSteps, (Steps{"actionUpdate", "du=DU set=0", "actionUpdate", "du= set=1",
-                                     "actionResolve", "with=mergeTool"}));
+    EXPECT_EQ(aHost.itsSteps, (Steps{"actionUpdate", "du= vendor="}));
 }
 
 TEST(Sequences, PushWithForceResolvesLocallyAndRestoresTheFlags) {
