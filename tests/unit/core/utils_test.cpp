@@ -15,8 +15,8 @@ using RepositoryAccess::Error;
 
 using kivotest::messageOf;
 
-// Quoted delimiters are kept and unclosed quotes refused; trimming takes trailing blanks only.
-TEST(Utils, SplitTrimAndEscape) {
+// Quoted delimiters are kept and unclosed quotes refused.
+TEST(Utils, SplitAndEscape) {
     EXPECT_EQ(utils::splitFirst("a.\"b.c\".d", '.'),
               std::make_pair(std::string("a"), std::string("\"b.c\".d")));
     EXPECT_EQ(utils::splitFirst("\"b.c\".d", '.'),
@@ -27,10 +27,6 @@ TEST(Utils, SplitTrimAndEscape) {
     EXPECT_EQ(utils::splitAll("/x//y/", '/'), (std::vector<std::string>{"", "x", "", "y"}));
     EXPECT_TRUE(utils::splitAll("", '.').empty());
     EXPECT_EQ(messageOf([] { utils::splitAll("a.\"b", '.'); }), "Unclosed quote: \"b");
-    EXPECT_EQ(utils::rightTrim("abc \r\n"), "abc");
-    EXPECT_EQ(utils::rightTrim("\tabc\t"), "\tabc");
-    EXPECT_EQ(utils::rightTrim(" \n"), "");
-    EXPECT_EQ(utils::rightTrim("abc\v"), "abc\v");
     EXPECT_EQ(utils::regexEscape("C:\\a.b(1)/[x]{2}+*?^$|"),
               "C:\\\\a\\.b\\(1\\)/\\[x\\]\\{2\\}\\+\\*\\?\\^\\$\\|");
 }
@@ -47,22 +43,6 @@ TEST(Utils, HexRoundTripsEveryByteAndRefusesWhatIsNotHex) {
     EXPECT_EQ(aBack, "\x0f\xa0");
     for (const char* aBad : {"abc", "0g", "+1"})
         EXPECT_FALSE(utils::fromHex(aBad, aBack)) << aBad;
-}
-
-// The wrapper's own refusals and the pattern named in a compile error; how patterns match, long
-// texts too, is the Regex tests'.
-TEST(Utils, RegexGroupRefusesBadPositionsAndTextsThatDoNotMatch) {
-    const std::string aFileName = "([^,/:?<>|]*)\\.([^,/:?<>|]+)";
-    EXPECT_FALSE(utils::regexTest("ab", "abc")); // no partial match
-    EXPECT_EQ(utils::regexGroup(aFileName, "te.st.txt", 1), "te.st");
-    EXPECT_EQ(utils::regexGroup(aFileName, "te.st.txt", 2), "txt");
-    for (int aBad : {0, 3})
-        EXPECT_EQ(messageOf([&] { utils::regexGroup(aFileName, "te.st.txt", aBad); }),
-                  "Invalid position");
-    EXPECT_EQ(messageOf([&] { utils::regexGroup(aFileName, "a,b", 1); }),
-              "String: a,b does not match.");
-    EXPECT_EQ(messageOf([] { utils::regexTest("(a", "a"); }),
-              "Invalid regular expression: (a (missing \")\" at offset 2)");
 }
 
 TEST(Utils, Utf8ToLatin1ConvertsTwoByteSequencesOnly) {
@@ -105,11 +85,4 @@ TEST(Utils, ConfirmReadsOneAnswerPerLine) {
                                "Delete? (y/N): Delete? (Y/n): Traced? (Y/n): ");
     EXPECT_TRUE(RepositoryAccess::console::traceText().ends_with("Traced? (Y/n): "));
     EXPECT_EQ(RepositoryAccess::console::traceText().find("Delete?"), std::string::npos);
-}
-
-TEST(Utils, HtmlPageDropsListNumbering) {
-    EXPECT_NE(utils::htmlPage("T", "<ol><li>1) first<li>12)x<li>* item<li>7 a<li>)b</ol>")
-                  .find("<body>\n<ol><li> first<li>x<li> item<li> a<li>b</ol>\n</body>"),
-              std::string::npos);
-    EXPECT_NE(utils::htmlPage("", "<li>**<li>").find("<body>\n<li>*<li>\n"), std::string::npos);
 }
