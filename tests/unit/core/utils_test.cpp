@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 
 #include "core/console.hpp"
-#include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "tests/support/messages.hpp"
 
 namespace utils = RepositoryAccess::utils;
-using RepositoryAccess::Error;
 
 using kivotest::messageOf;
 
@@ -64,8 +61,7 @@ TEST(Utils, Utf8ToLatin1ConvertsTwoByteSequencesOnly) {
 // Each answer is one line: an empty one takes the default, the end of the input is a no; with
 // trace the prompt goes to the trace too.
 TEST(Utils, ConfirmReadsOneAnswerPerLine) {
-    std::ostringstream aCaptured;
-    std::streambuf* anOldOut = std::cout.rdbuf(aCaptured.rdbuf());
+    testing::internal::CaptureStdout();
     std::istringstream anInput("\nY\nno thanks\nyes\n\n");
     utils::setConfirmInputForTests(&anInput);
     const std::pair<bool, bool> aTable[] = {{true, true},  {false, true},  {true, false},
@@ -80,9 +76,9 @@ TEST(Utils, ConfirmReadsOneAnswerPerLine) {
     EXPECT_FALSE(utils::confirm("Traced?", true));
     RepositoryAccess::installParameters({});
     utils::setConfirmInputForTests(nullptr);
-    std::cout.rdbuf(anOldOut);
-    EXPECT_EQ(aCaptured.str(), "Delete? (Y/n): Delete? (y/N): Delete? (Y/n): Delete? (y/N): "
-                               "Delete? (y/N): Delete? (Y/n): Traced? (Y/n): ");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Delete? (Y/n): Delete? (y/N): Delete? (Y/n): Delete? (y/N): "
+              "Delete? (y/N): Delete? (Y/n): Traced? (Y/n): ");
     EXPECT_TRUE(RepositoryAccess::console::traceText().ends_with("Traced? (Y/n): "));
     EXPECT_EQ(RepositoryAccess::console::traceText().find("Delete?"), std::string::npos);
 }

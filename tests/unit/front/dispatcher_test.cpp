@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <set>
-#include <sstream>
 
 #include "core/commandsyntax.hpp"
 #include "core/console.hpp"
@@ -24,11 +22,9 @@ std::string dispatch(RecordingHost& theHost, std::vector<std::string> theArgumen
     installParameters(parameterparser::parseCommandLine(theArguments));
     runstatistics::reset();
     exitstatus::reset();
-    std::ostringstream aCaptured;
-    auto* anOld = std::cout.rdbuf(aCaptured.rdbuf());
+    testing::internal::CaptureStdout();
     dispatcher::dispatch(theHost);
-    std::cout.rdbuf(anOld);
-    return aCaptured.str();
+    return testing::internal::GetCapturedStdout();
 }
 
 using Steps = std::vector<std::string>;

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/console.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
 #include "workspace/journal.hpp"
 #include "workspace/sys.hpp"
