@@ -110,12 +110,6 @@ TEST(JsonDocument, TruncatedInputFails) {
         EXPECT_FALSE(parses(aComplete.substr(0, aSize))) << aComplete.substr(0, aSize);
 }
 
-TEST(JsonDocument, FailedParseKeepsTheTopLevelMembersReadSoFar) {
-    auto aParsed = parse("{\"b\":\"2\",\"a\":\"1\",\"c\":[1,");
-    EXPECT_FALSE(aParsed->itsOk);
-    EXPECT_EQ(json::toJson(aParsed->itsObject), "{\"a\":\"1\",\"b\":\"2\"}");
-}
-
 // A second parse replaces what the object held, and the input may be released after a parse.
 TEST(JsonDocument, ParseReplacesTheObjectAndOutlivesItsInput) {
     json::JsonAllocator anAllocator;
