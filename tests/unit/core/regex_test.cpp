@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/error.hpp"
 #include "core/utils.hpp"
+#include "tests/support/messages.hpp"
 
-using RepositoryAccess::Error;
 using RepositoryAccess::Regex;
 
 namespace {
@@ -18,12 +17,7 @@ bool matches(const std::string& thePattern, const std::string& theText) {
 }
 
 std::string refusal(const std::string& thePattern) {
-    try {
-        Regex aRegex(thePattern);
-    } catch (const Error& anError) {
-        return anError.what();
-    }
-    return "<taken>";
+    return kivotest::messageOf([&] { Regex aRegex(thePattern); });
 }
 
 } // namespace

@@ -27,7 +27,6 @@ TEST(RepositoryMessage, RequestFramesAreByteExact) {
     std::string aFrame =
         RepositoryMessage(shared("{}"), {shared("abc")}, {shared(std::string("\0\xff", 2))})
             .serialize();
-    EXPECT_EQ(aFrame.size(), 16u + 8 + 3 + 8 + 2);
     EXPECT_EQ(aFrame.substr(6, 4), std::string("\x05\0\0\0", 4));
     EXPECT_EQ(aFrame.substr(16), std::string("\x03\0\0\0abc\0\0\0\0\0\0\0\0\x02\0\0\0\0\xff", 21));
     EXPECT_EQ(kivotest::messageOf([] { RepositoryMessage().serialize(); }),
@@ -35,13 +34,10 @@ TEST(RepositoryMessage, RequestFramesAreByteExact) {
 }
 
 TEST(RepositoryMessage, ParsedSlotsKeepCDataAndBDataSideBySide) {
-    auto aSingle = RepositoryMessage::parse("repoV2\x01\0\0\0\x02\0\0\0{}", 16);
-    EXPECT_EQ(*aSingle.getJson(), "{}");
-    EXPECT_TRUE(aSingle.getCDataVec().empty());
-    EXPECT_TRUE(aSingle.getBDataVec().empty());
     std::string aFrame("repoV2\x03\0\0\0\x02\0\0\0{}\x05\0\0\0hello\0\0\0\0", 29);
     auto aMessage =
         RepositoryMessage::parse(aFrame.data(), static_cast<std::int32_t>(aFrame.size()));
+    EXPECT_EQ(*aMessage.getJson(), "{}");
     ASSERT_EQ(aMessage.getCDataVec().size(), 1u);
     ASSERT_EQ(aMessage.getBDataVec().size(), 1u);
     EXPECT_EQ(*aMessage.getCDataVec()[0], "hello");

@@ -2,21 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 
 #include "core/console.hpp"
-#include "core/error.hpp"
 #include "core/parameters.hpp"
 #include "tests/support/messages.hpp"
 
 namespace utils = RepositoryAccess::utils;
-using RepositoryAccess::Error;
 
 using kivotest::messageOf;
 
-// Quoted delimiters are kept and unclosed quotes refused; trimming takes trailing blanks only.
-TEST(Utils, SplitTrimAndEscape) {
+// Quoted delimiters are kept and unclosed quotes refused.
+TEST(Utils, SplitAndEscape) {
     EXPECT_EQ(utils::splitFirst("a.\"b.c\".d", '.'),
               std::make_pair(std::string("a"), std::string("\"b.c\".d")));
     EXPECT_EQ(utils::splitFirst("\"b.c\".d", '.'),
@@ -27,10 +24,6 @@ TEST(Utils, SplitTrimAndEscape) {
     EXPECT_EQ(utils::splitAll("/x//y/", '/'), (std::vector<std::string>{"", "x", "", "y"}));
     EXPECT_TRUE(utils::splitAll("", '.').empty());
     EXPECT_EQ(messageOf([] { utils::splitAll("a.\"b", '.'); }), "Unclosed quote: \"b");
-    EXPECT_EQ(utils::rightTrim("abc \r\n"), "abc");
-    EXPECT_EQ(utils::rightTrim("\tabc\t"), "\tabc");
-    EXPECT_EQ(utils::rightTrim(" \n"), "");
-    EXPECT_EQ(utils::rightTrim("abc\v"), "abc\v");
     EXPECT_EQ(utils::regexEscape("C:\\a.b(1)/[x]{2}+*?^$|"),
               "C:\\\\a\\.b\\(1\\)/\\[x\\]\\{2\\}\\+\\*\\?\\^\\$\\|");
 }
@@ -47,27 +40,6 @@ TEST(Utils, HexRoundTripsEveryByteAndRefusesWhatIsNotHex) {
     EXPECT_EQ(aBack, "\x0f\xa0");
     for (const char* aBad : {"abc", "0g", "+1"})
         EXPECT_FALSE(utils::fromHex(aBad, aBack)) << aBad;
-}
-
-TEST(Utils, RegexMatchesWholeTextAndExtractsGroups) {
-    const std::string aFileName =
-        R"(([^\,^\/,^\:,^\?,^\<,^\>,^\|]*)\.([^\,^\/,^\:,^\?,^\<,^\>,^\|]+))";
-    EXPECT_FALSE(utils::regexTest("ab", "abc")); // no partial match
-    EXPECT_EQ(utils::regexGroup(aFileName, "te.st.txt", 1), "te.st");
-    EXPECT_EQ(utils::regexGroup(aFileName, "te.st.txt", 2), "txt");
-    for (int aBad : {0, 3})
-        EXPECT_EQ(messageOf([&] { utils::regexGroup(aFileName, "te.st.txt", aBad); }),
-                  "Invalid position");
-    EXPECT_EQ(messageOf([&] { utils::regexGroup(aFileName, "a,b", 1); }),
-              "String: a,b does not match.");
-    EXPECT_NE(messageOf([] { utils::regexTest("(a", "a"); }).find("(a"), std::string::npos);
-
-    // Long texts must not exhaust the stack, and keep the greedy group meaning.
-    std::string anAtLimit = "--name=" + std::string(1024 - 7, 'x');
-    EXPECT_EQ(utils::regexGroup("--([a-z,A-Z,_][a-z,A-Z,_]+)=(.*)", anAtLimit, 1), "name");
-    std::string aLong = "--name=" + std::string(200000, 'x');
-    EXPECT_EQ(utils::regexGroup("--([a-z,A-Z,_][a-z,A-Z,_]+)=(.*)", aLong, 2).size(), 200000u);
-    EXPECT_EQ(utils::regexGroup(aFileName, std::string(100000, 'y') + ".a.txt", 2), "txt");
 }
 
 TEST(Utils, Utf8ToLatin1ConvertsTwoByteSequencesOnly) {
@@ -89,8 +61,7 @@ TEST(Utils, Utf8ToLatin1ConvertsTwoByteSequencesOnly) {
 // Each answer is one line: an empty one takes the default, the end of the input is a no; with
 // trace the prompt goes to the trace too.
 TEST(Utils, ConfirmReadsOneAnswerPerLine) {
-    std::ostringstream aCaptured;
-    std::streambuf* anOldOut = std::cout.rdbuf(aCaptured.rdbuf());
+    testing::internal::CaptureStdout();
     std::istringstream anInput("\nY\nno thanks\nyes\n\n");
     utils::setConfirmInputForTests(&anInput);
     const std::pair<bool, bool> aTable[] = {{true, true},  {false, true},  {true, false},
@@ -105,16 +76,9 @@ TEST(Utils, ConfirmReadsOneAnswerPerLine) {
     EXPECT_FALSE(utils::confirm("Traced?", true));
     RepositoryAccess::installParameters({});
     utils::setConfirmInputForTests(nullptr);
-    std::cout.rdbuf(anOldOut);
-    EXPECT_EQ(aCaptured.str(), "Delete? (Y/n): Delete? (y/N): Delete? (Y/n): Delete? (y/N): "
-                               "Delete? (y/N): Delete? (Y/n): Traced? (Y/n): ");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Delete? (Y/n): Delete? (y/N): Delete? (Y/n): Delete? (y/N): "
+              "Delete? (y/N): Delete? (Y/n): Traced? (Y/n): ");
     EXPECT_TRUE(RepositoryAccess::console::traceText().ends_with("Traced? (Y/n): "));
     EXPECT_EQ(RepositoryAccess::console::traceText().find("Delete?"), std::string::npos);
-}
-
-TEST(Utils, HtmlPageDropsListNumbering) {
-    EXPECT_NE(utils::htmlPage("T", "<ol><li>1) first<li>12)x<li>* item<li>7 a<li>)b</ol>")
-                  .find("<body>\n<ol><li> first<li>x<li> item<li> a<li>b</ol>\n</body>"),
-              std::string::npos);
-    EXPECT_NE(utils::htmlPage("", "<li>**<li>").find("<body>\n<li>*<li>\n"), std::string::npos);
 }

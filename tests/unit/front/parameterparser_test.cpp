@@ -39,9 +39,8 @@ TEST(CommandLine, AcceptsTheThreeOptionForms) {
     EXPECT_EQ(aValues.getValue(params::with), "a=b");
     EXPECT_TRUE(aValues.isSet(params::key));
     EXPECT_EQ(aValues.getValue(params::key), "");
-    EXPECT_EQ(aValues.getValue(params::verbose), "X");
-    EXPECT_EQ(aValues.getValue(params::noTips), "X");
-    EXPECT_EQ(aValues.getValue(params::trace), "X");
+    for (const auto& aFlag : {params::verbose, params::noTips, params::trace})
+        EXPECT_EQ(aValues.getValue(aFlag), "X") << aFlag.name();
     EXPECT_EQ(parse({"--ActivationMode=4"}).getValue(params::activationMode), "4");
     // Only trailing blanks are trimmed.
     auto aTrimmed = parse({"--with= a \t\r\n", "status", "  obj \r"});

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/console.hpp"
 #include "tests/unit/workspace/workspacefixture.hpp"
 #include "workspace/journal.hpp"
 #include "workspace/sys.hpp"
@@ -86,7 +85,8 @@ protected:
 
     // Runs the probe as the action of theKind inside a fresh workspace's directory.
     void runInWorkSpace(ActionKind theKind) {
-        std::filesystem::current_path(makeWorkSpace("ws"));
+        std::filesystem::current_path(
+            makeWorkSpace("ws" + std::to_string(static_cast<int>(theKind))));
         ProgramHost(theRows).runAction(theKind);
     }
 };
@@ -101,14 +101,13 @@ TEST_F(ProgramHostTest, OnlyRowsThatChangeTheWorkspaceTakeItsLock) {
         EXPECT_FALSE(theProbe.itsLocked) << actionClassName(aKind);
         workspace::finish(false);
         workspace::reset();
-        std::filesystem::current_path(dir());
-        std::filesystem::remove_all(dir() / "ws");
     }
     runInWorkSpace(ActionKind::resolve);
     EXPECT_TRUE(theProbe.itsLocked);
     // The lock is the run's until its end.
+    const std::string aLock = workspace::get()->lockFileName();
     workspace::finish(false);
-    EXPECT_FALSE(std::filesystem::exists(dir() / "ws" / "._SYS_KIVO_settings" / ".lock"));
+    EXPECT_FALSE(std::filesystem::exists(aLock));
 }
 
 TEST_F(ProgramHostTest, ActionDecidesFromItsArgumentsAndMayLockMidway) {

@@ -21,7 +21,6 @@ public:
     std::vector<std::string> itsSteps;
     std::map<ActionKind, std::function<void()>> itsEffects;
     bool itsWorkspaceOpen = true;
-    int itsApiVersion = 16;
 
     void runAction(ActionKind theKind) override {
         std::string aStep(actionClassName(theKind));
@@ -38,7 +37,7 @@ public:
         return itsWorkspaceOpen;
     }
     void lockWorkspace() override { itsSteps.push_back("lock"); }
-    int repositoryApiVersion() override { return itsApiVersion; }
+    int repositoryApiVersion() override { return 16; }
     void closeConnection() override { itsSteps.push_back("close"); }
     void deletePackageFiles(const std::vector<std::string>& thePackages, bool) override {
         itsSteps.push_back("delete files " + thePackages.front());

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
-
 #include "core/console.hpp"
 #include "core/error.hpp"
 #include "core/parameters.hpp"
@@ -27,13 +24,11 @@ Captured runCaptured(RecordingHost& theHost, std::vector<std::string> theArgumen
     exitstatus::reset();
     runstatistics::reset();
     installParameters({});
-    std::ostringstream anOut, anErr;
-    auto* anOldOut = std::cout.rdbuf(anOut.rdbuf());
-    auto* anOldErr = std::cerr.rdbuf(anErr.rdbuf());
-    int aStatus = run(theArguments, theHost, std::move(theSecrets));
-    std::cout.rdbuf(anOldOut);
-    std::cerr.rdbuf(anOldErr);
-    return {aStatus, anOut.str(), anErr.str()};
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int aStatus = run(theArguments, theHost, std::move(theSecrets));
+    std::string anOut = testing::internal::GetCapturedStdout();
+    return {aStatus, anOut, testing::internal::GetCapturedStderr()};
 }
 
 } // namespace

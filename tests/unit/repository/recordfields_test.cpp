@@ -124,10 +124,6 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheChangeOrItsContributorIsSentReadAndP
                                   R"("createdAt":"t","createdBy":"BOB","releasedAt":"",)"
                                   R"("releasedBy":"","review_note":"m"})",
                                   true, aFields);
-    EXPECT_EQ(aRead.itsChangeId, "ZEV//3");
-    EXPECT_EQ(aRead.itsStatus, 2);
-    EXPECT_EQ(recordvalues::valueText(aRead, "review_note"), "m");
-
     std::ostringstream aPrinted;
     respprinters::printChange(aRead, aPrinted, aFields);
     EXPECT_EQ(aPrinted.str(), "Change ID               : ZEV//3\n"
@@ -145,7 +141,6 @@ TEST(RecordFieldsTest, AnAttributeAddedToTheChangeOrItsContributorIsSentReadAndP
                                               R"({"user":"BOB","status":"2","description":"d",)"
                                               R"("validatedAt":"t","review_note":"m"})",
                                               true, aContributorFields);
-    EXPECT_EQ(aContributor.itsStatus, 2);
     std::ostringstream aContributorPrinted;
     respprinters::printContributor(aContributor, aContributorPrinted, aContributorFields);
     EXPECT_EQ(aContributorPrinted.str(), "User                    : BOB\n"
