@@ -70,9 +70,8 @@ TEST(HelpSelection, SelectsTopicsBeforeActionsAndByWhatAlternatives) {
                              "kivo help create workSpace\nkivo help create change\n"
                              "kivo help create contributor\nkivo help create deliveryUnit\n"
                              "kivo help create package\n");
-    HelpSelection anEntry = helpselection::select("create", "WS", false);
-    EXPECT_EQ(anEntry.itsAnchor, "create_workSpace");
-    EXPECT_EQ(anEntry.itsHtml.rfind("\n<h2 id=\"create_workSpace\">create workSpace</h2>", 0), 0u);
+    // The entry's text: HelpCommand, end to end.
+    EXPECT_EQ(helpselection::select("create", "WS", false).itsAnchor, "create_workSpace");
     HelpSelection aTopic = helpselection::select("LOCKFILE", "", false);
     EXPECT_EQ(aTopic.itsAnchor, "lockFile");
     EXPECT_EQ(aTopic.itsHtml.rfind("\n<h2 id=\"lockFile\">lockFile</h2>\n\n", 0), 0u);
