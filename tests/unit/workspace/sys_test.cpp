@@ -22,12 +22,8 @@ namespace fs = std::filesystem;
 namespace disk = RepositoryAccess::disk;
 namespace hash = RepositoryAccess::hash;
 
-namespace {
-
 using SysPaths = wstest::WorkSpaceTest;
 using SysFiles = wstest::WorkSpaceTest;
-
-} // namespace
 
 TEST_F(SysPaths, SplittingJoiningRelativeNamesAndSubDirectories) {
     EXPECT_EQ(sys::getDirPart("X:\\ws\\a\\f.txt"), "X:/ws/a");
@@ -140,8 +136,7 @@ TEST_F(SysFiles, MappedFilesReadLikeReadFilesAndOutliveTheirReplacement) {
     EXPECT_EQ(sys::MappedFile(aFile).text(), "");
     const std::string aMissing = (dir() / "missing").string();
     EXPECT_EQ(messageOf([&] { sys::MappedFile aMapped(aMissing); }),
-              "Failed to open file for reading (readFile): \"" + aMissing +
-                  "\". System error code: 2");
+              messageOf([&] { sys::readFile(aMissing); }));
 }
 
 TEST_F(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
@@ -157,14 +152,12 @@ TEST_F(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
     EXPECT_EQ(sys::formatTimestamp({951868799, 999999999}), "2000-02-29 23:59:59.999 UTC");
     EXPECT_EQ(sys::formatTimestamp({-1, 500000000}), "1969-12-31 23:59:59.500 UTC");
 
-    // A scan yields the same text without a second look at the file.
+    // A scan yields the same text without a second look at the file (its names: DiskTest).
     std::vector<sys::DirEntry> anEntries = sys::scanDir(dir().string());
     ASSERT_EQ(anEntries.size(), 1u);
-    EXPECT_EQ(anEntries[0].itsName, "t.txt");
-    EXPECT_EQ(anEntries[0].itsSize, 1u);
     EXPECT_EQ(sys::formatTimestamp(anEntries[0].itsModified), sys::getts(aFile.string()));
-    // A detailed listing's stat data equal those of the hashed file's descriptor, or no listed
-    // file would ever be proven unchanged.
+    // A listing's stat data equal those of the hashed file's descriptor, or no listed file would
+    // ever be proven unchanged (those of a path: StatusProof).
     const int aDescriptor = ::open(aFile.c_str(), O_RDONLY);
     ASSERT_GE(aDescriptor, 0);
     const RepositoryAccess::filestat::FileStat aRecorded =
@@ -173,7 +166,6 @@ TEST_F(SysFiles, TimestampsAreUtcWithMillisecondsWhateverTheZone) {
     sys::visitDir(dir().string(), true, [&](const sys::DirEntryView& theEntry) {
         EXPECT_EQ(theEntry.itsStat, aRecorded);
     });
-    EXPECT_EQ(RepositoryAccess::filestat::ofPath(aFile.string()), aRecorded);
 }
 
 TEST_F(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
@@ -208,9 +200,7 @@ TEST_F(SysFiles, SimulationPrintsAndLeavesTheDiskAlone) {
 
 TEST_F(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
     std::string aFile = (dir() / ".kivoStatus").string();
-    sys::writeFileAtomically(aFile, "first");
-    sys::writeFileAtomically(aFile, "second");
-    EXPECT_EQ(kivotest::readText(aFile), "second");
+    sys::writeFileAtomically(aFile, "kept"); // its replacement in place: DiskTest
 
     // The target is a non-empty directory: the rename fails and nothing is left behind.
     fs::create_directories(dir() / "busy" / "inner");
@@ -237,7 +227,7 @@ TEST_F(SysFiles, AtomicWriteKeepsTheOldFileOnFailure) {
     int aStatus = 0;
     ASSERT_EQ(::waitpid(aPid, &aStatus, 0), aPid);
     EXPECT_TRUE(WIFEXITED(aStatus) && WEXITSTATUS(aStatus) == 0);
-    EXPECT_EQ(kivotest::readText(aFile), "second");
+    EXPECT_EQ(kivotest::readText(aFile), "kept");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 2);
 }
 
@@ -375,15 +365,13 @@ TEST_P(DiskTest, FilesAreWrittenAppendedReadAndStamped) {
 
 TEST_P(DiskTest, FailuresGiveTheMachinesMessages) {
     const std::string aMissing = path("missing.txt");
+    const std::string aNotThere = " \"ROOT/missing.txt\". System error code: 2";
     EXPECT_EQ(messageAt([&] { sys::readFile(aMissing); }),
-              "Failed to open file for reading (readFile): \"ROOT/missing.txt\". "
-              "System error code: 2");
+              "Failed to open file for reading (readFile):" + aNotThere);
     EXPECT_EQ(messageAt([&] { sys::getFileSize(aMissing); }),
-              "Failed to open file for reading (getFileSize): \"ROOT/missing.txt\". "
-              "System error code: 2");
+              "Failed to open file for reading (getFileSize):" + aNotThere);
     EXPECT_EQ(messageAt([&] { hash::calcFile(aMissing); }),
-              "Failed to open file for reading (readFile): \"ROOT/missing.txt\". "
-              "System error code: 2");
+              "Failed to open file for reading (readFile):" + aNotThere);
     EXPECT_EQ(messageAt([&] { sys::getts(aMissing); }),
               "Internal error: Could not retrieve timestamp for file (CreateFile): "
               "ROOT/missing.txt");
