@@ -59,7 +59,6 @@ public:
     }
 
 private:
-    friend class JsonAllocator;
     friend class JsonParser;
     explicit JsonString(std::uint32_t theSize) : itsSize(theSize) {}
     std::uint32_t itsSize;
@@ -152,7 +151,6 @@ public:
     bool contains(std::string_view theKey) const { return find(theKey) != nullptr; }
 
 private:
-    friend class JsonAllocator;
     friend class JsonParser;
     JsonObject(const JsonMember* theMembers, std::size_t theSize)
         : itsMembers(theMembers), itsSize(theSize) {}
@@ -165,16 +163,7 @@ private:
 // together when the allocator is destroyed; moving keeps every node where it is, so a moved
 // allocator still owns what the values point to. After decoding escapes, which never lengthen a
 // string, the parser gives back the tail of a string with shrinkLast().
-class JsonAllocator : public Arena {
-public:
-    // Node constructors for callers that build values themselves (tests, writers).
-    const JsonString* newString(std::string_view theText);
-    const JsonList* newList(std::span<const JsonValue> theValues);
-    // Sorts the members by key; of equal keys the last one in theMembers is kept.
-    const JsonObject* newObject(std::span<const JsonMember> theMembers);
-    // The same, filling a caller-owned object (such as a top-level one).
-    void fillObject(JsonObject& theObject, std::span<const JsonMember> theMembers);
-};
+class JsonAllocator : public Arena {};
 
 // Containers nested deeper than this (the top-level object counts as level 1) make `jsonParse`
 // return false instead of exhausting the stack of the recursive parser.

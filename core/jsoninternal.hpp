@@ -4,7 +4,7 @@
 
 #include "core/json.hpp"
 
-// Pieces shared by the parser and the allocator, not part of the JSON interface.
+// Pieces of the parser kept out of the JSON interface: the member order of an object.
 namespace RepositoryAccess::json {
 
 // Stable sort by key (bytewise), then of every run of equal keys keep the last member. Returns

@@ -4,31 +4,14 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
-#include <memory>
 #include <optional>
-#include <unordered_map>
 
 #include "core/console.hpp"
 #include "core/error.hpp"
-#include "core/regex.hpp"
 
 namespace RepositoryAccess::utils {
 
 namespace {
-
-// The compiled form of a pattern, compiled on first use and kept for the rest of the process:
-// status calculation builds a few patterns and matches them against every file.
-const Regex& patternFor(const std::string& thePattern) {
-    static std::unordered_map<std::string, std::unique_ptr<Regex>> theCache;
-    auto anIt = theCache.find(thePattern);
-    if (anIt != theCache.end())
-        return *anIt->second;
-    try {
-        return *theCache.emplace(thePattern, std::make_unique<Regex>(thePattern)).first->second;
-    } catch (const Error& anError) {
-        throw Error("Invalid regular expression: " + thePattern + " (" + anError.what() + ")");
-    }
-}
 
 std::istream*& confirmInput() {
     static std::istream* theInput = nullptr;
@@ -102,13 +85,6 @@ std::vector<std::string> splitAll(std::string_view theText, char theDelimiter) {
     return aParts;
 }
 
-std::string rightTrim(std::string_view theText) {
-    std::size_t anEnd = theText.find_last_not_of(" \n\r\t");
-    if (anEnd == std::string_view::npos)
-        return {};
-    return std::string(theText.substr(0, anEnd + 1));
-}
-
 std::string regexEscape(std::string_view theText) {
     // Every character that the pattern dialect gives a meaning of its own.
     static constexpr std::string_view kSpecial = "\\.()[]{}*+?^$|";
@@ -120,22 +96,6 @@ std::string regexEscape(std::string_view theText) {
         anEscaped += aChar;
     }
     return anEscaped;
-}
-
-bool regexTest(const std::string& thePattern, const std::string& theText) {
-    return patternFor(thePattern).matches(theText);
-}
-
-std::string regexGroup(const std::string& thePattern, const std::string& theText, int thePosition) {
-    if (thePosition < 1)
-        throw Error("Invalid position");
-    const Regex& aRegex = patternFor(thePattern);
-    std::vector<std::string> aGroups;
-    if (!aRegex.matches(theText, aGroups))
-        throw Error("String: " + theText + " does not match.");
-    if (thePosition > aRegex.groupCount())
-        throw Error("Invalid position");
-    return aGroups[static_cast<std::size_t>(thePosition) - 1];
 }
 
 std::string utf8ToLatin1(std::string_view theBytes) {
@@ -175,16 +135,6 @@ bool confirm(std::string_view theQuestion, bool theDefaultYes) {
 
 void setConfirmInputForTests(std::istream* theInput) {
     confirmInput() = theInput;
-}
-
-std::string htmlPage(std::string_view theTitle, std::string_view theBody) {
-    std::string aPage = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>\n";
-    aPage += theTitle;
-    aPage += "\n</title>\n<style type=\"text/css\">\n<!--\nli {margin-bottom: 8px;}\npre "
-             "{margin-bottom: 0;}\n//-->\n</style>\n</head>\n<body>\n";
-    aPage += theBody;
-    aPage += "\n</body>\n</html>";
-    return dropListNumbers(aPage);
 }
 
 std::string dropListNumbers(std::string_view thePage) {

@@ -19,9 +19,6 @@ std::pair<std::string, std::string> splitFirst(std::string_view theText, char th
 // tail until it is empty: "a..b" gives a, "", b; a trailing delimiter adds nothing; "" gives none.
 std::vector<std::string> splitAll(std::string_view theText, char theDelimiter);
 
-// Removes trailing blanks, line feeds, carriage returns and tabs; leading ones stay.
-std::string rightTrim(std::string_view theText);
-
 // Puts a backslash before every character that patterns treat specially (\\ . ( ) [ ] { } * + ?
 // ^ $ |), so that a directory name embedded in a pattern matches only itself.
 std::string regexEscape(std::string_view theText);
@@ -35,16 +32,6 @@ std::string toHex(std::string_view theBytes);
 // Reads pairs of hexadecimal digits (either case) into bytes; false for an odd length or any
 // other character, and then the bytes are not to be used.
 bool fromHex(std::string_view theText, std::string& theBytes);
-
-// True when the pattern (the dialect of class Regex) matches the whole text, in time linear in
-// the text. Each distinct pattern is compiled once per process. Throws "Invalid regular
-// expression: <pattern> (<reason>)" when the pattern cannot be taken.
-bool regexTest(const std::string& thePattern, const std::string& theText);
-
-// Matches the whole text and returns group thePosition (1 is the first group). Throws "Invalid
-// position" for a position below 1 or beyond the pattern's groups, and "String: <text> does not
-// match." when the text does not match.
-std::string regexGroup(const std::string& thePattern, const std::string& theText, int thePosition);
 
 // Converts UTF-8 bytes to Latin-1: ASCII is copied, two-byte sequences give one byte (right for
 // code points up to U+00FF). Throws "Invalid second UTF-8 byte (...)" or "Invalid UTF-8 start
@@ -60,10 +47,6 @@ bool confirm(std::string_view theQuestion, bool theDefaultYes);
 // Makes confirm() read from theInput instead of standard input; nullptr restores standard input.
 // For tests; the stream must outlive its use.
 void setConfirmInputForTests(std::istream* theInput);
-
-// The complete HTML page around a help text: fixed frame with title and style sheet, the body, and
-// the plain-text list numbering ("1)", "*") removed behind every "<li>".
-std::string htmlPage(std::string_view theTitle, std::string_view theBody);
 
 // The list filter of HTML pages: after every "<li>" a run of decimal digits is dropped, and a ")"
 // or "*" directly after the tag (or the dropped digits), because the HTML list numbers itself.
