@@ -95,8 +95,7 @@ TEST_F(EngineDeliveryUnits, UndeployDeletesObjectsAndEmptyPackagesAndUnassignsTh
     ASSERT_EQ(activate("ALICE", {aA, aB, aC})->code(), "0");
     write("BOB", object("q", "d", "txt"), "inactive of another user");
 
-    auto anUndeploy = undeploy("DU");
-    ASSERT_EQ(anUndeploy->code(), "0") << anUndeploy->text();
+    auto anUndeploy = succeeded(undeploy("DU"));
     const auto& aSummary = getObject(anUndeploy->itsJson, "undeploySummary");
     EXPECT_EQ(getString(aSummary, "deletedObjectsCount"), "3");
     EXPECT_EQ(getString(aSummary, "deletedPackagesCount"), "2") << "p.sub and q";
@@ -134,8 +133,7 @@ TEST(EngineStorage, OlderRepositoryFilesAreUpgradedWhenOpenedAndNewerOnesRefused
             olderRepositoryFile(aDir, aCase.itsSql, {{"change_tracking", "on"}});
         {
             server::Engine anEngine(server::openRepositoryFile(aPath));
-            auto aReply = parseReply(anEngine.call("ALICE", requestFrame(aCase.itsRequest)));
-            EXPECT_EQ(aReply->code(), "0") << aReply->text();
+            succeeded(parseReply(anEngine.call("ALICE", requestFrame(aCase.itsRequest))));
         }
         server::RepositoryStore aStore(server::openRepositoryFile(aPath));
         EXPECT_FALSE(aStore.findUser("ALICE")->itsAdministrator);

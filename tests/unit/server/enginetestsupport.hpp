@@ -14,6 +14,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,13 @@ inline std::unique_ptr<Reply> parseReply(const std::string& theFrame) {
     EXPECT_TRUE(json::jsonParse(aJson.data(), aJson.size(), aReply->itsJson, aReply->itsAllocator))
         << aJson;
     return aReply;
+}
+
+// theReply, which must be a success: anything else ends the test with the answer's text.
+inline std::unique_ptr<Reply> succeeded(std::unique_ptr<Reply> theReply) {
+    if (theReply->code() != "0")
+        throw std::runtime_error("expected a success, got " + theReply->text());
+    return theReply;
 }
 
 // A request frame from a JSON body and attachments.
@@ -122,10 +130,8 @@ public:
     }
 
     void createPackage(const std::string& thePackage) {
-        auto aReply =
-            request("ALICE", "create", "package",
-                    R"("package":")" + thePackage + R"(","description":"","inherit":"0")");
-        ASSERT_EQ(aReply->code(), "0") << aReply->text();
+        succeeded(request("ALICE", "create", "package",
+                          R"("package":")" + thePackage + R"(","description":"","inherit":"0")"));
     }
     std::unique_ptr<Reply> readPackage(const std::string& thePackage) {
         return request("ALICE", "read", "package", R"("package":")" + thePackage + "\"");
