@@ -246,6 +246,15 @@ public:
         aTransaction.commit();
         return aText;
     }
+    // The objects whose count of inactive versions differs from the versions they have.
+    std::int64_t miscounted() {
+        server::Transaction aTransaction(itsEngine->store().database(), false);
+        auto aQuery = itsEngine->store().database().query(
+            "SELECT count(*) FROM objects o WHERE o.inactive_count <> "
+            "(SELECT count(*) FROM inactive_versions i WHERE i.object_id = o.id)");
+        aQuery.step();
+        return aQuery.integer(0);
+    }
 
     // Puts a new engine on theDatabase, which wraps or alters the repository file.
     void reopen(std::unique_ptr<server::SqlDatabase> theDatabase,
