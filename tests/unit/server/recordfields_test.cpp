@@ -104,13 +104,11 @@ TEST_F(ExtendedRecords, AnAttributeAddedToTheChangeOrContributorIsStoredAnswered
     EXPECT_EQ(getString(aChange, "description"), "e");
     // The store's order stays its own.
     EXPECT_FALSE(RepositoryAccess::json::hasMember(aChange, "number"));
-    const auto& aContributors = getList(aChange, "contributors");
-    ASSERT_EQ(aContributors.size(), 2u) << aRead->text();
-    EXPECT_EQ(getString(asObject(aContributors[0]), "user"), "ALICE");
-    EXPECT_EQ(getString(asObject(aContributors[0]), "description"), "c");
-    EXPECT_EQ(getString(asObject(aContributors[0]), "review_note"), "m");
-    EXPECT_EQ(getString(asObject(aContributors[1]), "status"), "1");
-    EXPECT_EQ(getString(asObject(aContributors[1]), "review_note"), "n");
+    std::string aContributors;
+    for (const auto& aValue : getList(aChange, "contributors"))
+        for (const char* aName : {"user", "description", "review_note"})
+            aContributors += getString(asObject(aValue), aName) + " ";
+    EXPECT_EQ(aContributors, "ALICE c m BOB  n ");
 
     auto aFound = call(R"({"action":"find","what":"changes","filter":{"review_note":"m"}})");
     EXPECT_EQ(aFound->list("changes").size(), 1u) << aFound->text();
