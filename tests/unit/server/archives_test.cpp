@@ -367,10 +367,8 @@ TEST_F(EngineArchives, TheLaterOfSeveralArchivesDecidesAboutAnObject) {
     EXPECT_EQ(itsTarget.activeContent(kText), kTextBytes);
 }
 
-// Without forceRemove an import keeps the workspace's own inactive version and refuses; with it
-// the version is replaced. New objects get their object row and first version together, existing
-// ones through the general write; either way the object's count of inactive versions must match,
-// or a later drop of the package's versions misses them.
+// New objects get their row and first version together, existing ones the general write; either
+// way the count of inactive versions must match, or a later drop of the package misses them.
 TEST_F(EngineArchives, ForceRemoveReplacesTheWorkspacesOwnVersionsAndCountsThem) {
     std::string anArchive = exported();
     itsTarget.createPackage("p");

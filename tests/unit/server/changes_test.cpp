@@ -1,7 +1,5 @@
-// Changes and who may administer what: the administrator mark, the creator of a change, the
-// contributor of an entry, and the deeds that only an administrator does (the switch, undeploy, an
-// import that deletes objects or takes packages of another unit). What each action prints and how
-// the client words the refusals: the end-to-end Changes tests.
+// Changes and who may administer what; what each action prints and how the client words the
+// refusals are the end-to-end Changes tests'.
 #include "tests/unit/server/enginetestsupport.hpp"
 
 #include <gtest/gtest.h>
@@ -128,13 +126,11 @@ TEST_F(EngineChanges, ActivationOpensAChangeOrJoinsTheGivenOneOfItsContributor) 
 TEST_F(EngineChanges, TheReleaseStampsTheVersionsAndFinishesTheChange) {
     ASSERT_EQ(activate("ALICE", {kX})->code(), "0");
     ASSERT_EQ(contributor("add", "ZEV//1", "BOB")->code(), "0");
-    ASSERT_EQ(validate("ALICE")->code(), "0");
-    EXPECT_EQ(request("ALICE", "release", "change", R"("changeID":"ZEV//1")")->code(), "40107");
-    ASSERT_EQ(validate("BOB")->code(), "0");
+    for (const char* aUser : {"ALICE", "BOB"})
+        ASSERT_EQ(validate(aUser)->code(), "0");
+    // By another than the creator; the refusals before it are the end-to-end Changes tests'.
     ASSERT_EQ(request("BOB", "release", "change", R"("changeID":"ZEV//1")")->code(), "0");
-
     auto aChange = readChange("ZEV//1");
-    EXPECT_EQ(field(*aChange, "status"), "2");
     EXPECT_EQ(field(*aChange, "releasedBy"), "BOB");
     const std::string aReleased = field(*aChange, "releasedAt");
     EXPECT_EQ(aReleased.size(), 23u);
@@ -172,7 +168,6 @@ TEST_F(EngineChanges, FindFiltersAndDeletionKeepsChangesThatHoldObjects) {
     EXPECT_EQ(field(*find(R"("createdBy":"bob")"), "changeID"), "ZEV//2");
     EXPECT_EQ(field(*find(R"("changeNumber":"1","srcSystem":"ZEV")"), "changeID"), "ZEV//1");
     EXPECT_EQ(find(R"("contributor":"ALICE","changeStatus":"open")")->list("changes").size(), 1u);
-    EXPECT_EQ(find(R"("contributionStatus":"2")")->code(), "40101");
     EXPECT_EQ(find(R"("releasedFrom":"yesterday")")->code(), "40130");
     EXPECT_EQ(find(R"("releasedFrom":"2000-01-01")")->code(), "40101");
 

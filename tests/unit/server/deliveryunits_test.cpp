@@ -104,9 +104,8 @@ TEST_F(EngineDeliveryUnits, UndeployDeletesObjectsAndEmptyPackagesAndUnassignsTh
     EXPECT_EQ(exists("DU"), "false");
 }
 
-// A file of each older storage level (without what the later levels added) is upgraded when
-// opened, gains the administrator mark with nobody marked and serves the requests of its level's
-// successors; a file of a newer level is refused.
+// A file of each older level gains, when opened, what the later levels added (the administrator
+// mark with nobody marked) and serves their requests; a file of a newer level is refused.
 TEST(EngineStorage, OlderRepositoryFilesAreUpgradedWhenOpenedAndNewerOnesRefused) {
     const std::string anOldUsers = "INSERT INTO users (name, password_hash) VALUES ('ALICE', 'x'); "
                                    "ALTER TABLE users DROP COLUMN is_admin; ";
