@@ -236,21 +236,20 @@ TEST_F(EngineVersions, AWriteReplacesOnlyTheWritersOwnVersionOfThatObject) {
 }
 
 TEST_F(EngineVersions, WritesIntoAnotherUsersWorkspaceAreRefused) {
-    auto aReply = call("ALICE",
-                       R"({"action":"write","what":"object","session":)" + session("BOB") +
-                           R"(,"object":)" + kTxt + "}",
-                       {"x"});
+    const std::string aBobs = R"("session":)" + session("BOB");
+    auto aReply =
+        call("ALICE",
+             R"({"action":"write","what":"object",)" + aBobs + R"(,"object":)" + kTxt + "}", {"x"});
     EXPECT_EQ(aReply->code(), "40120");
     EXPECT_EQ(aReply->get("error-msg"), "Not authorized");
-    EXPECT_EQ(request("ALICE", "activate", "objects",
-                      R"("session":)" + session("BOB") + R"(,"objList":[],"activationMode":"0")")
-                  ->code(),
-              "40120");
+    auto anActivation =
+        request("ALICE", "activate", "objects", aBobs + R"(,"objList":[],"activationMode":"0")");
+    EXPECT_EQ(anActivation->code(), "40120");
     write("BOB", kTxt, "bob");
-    EXPECT_EQ(request("ALICE", "delete", "inactiveWorkspace",
-                      R"("session":)" + session("ALICE") + R"(, "user":"BOB", "workspace":"")")
-                  ->code(),
-              "40120");
+    auto aDeletion =
+        request("ALICE", "delete", "inactiveWorkspace",
+                R"("session":)" + session("ALICE") + R"(,"user":"BOB","workspace":"")");
+    EXPECT_EQ(aDeletion->code(), "40120");
     auto aList = request("ALICE", "list", "inactiveWorkspaces", kActive + R"(,"user":"*")");
     ASSERT_EQ(aList->list("workspaces").size(), 1u);
     EXPECT_EQ(getString(asObject(aList->list("workspaces")[0]), "user"), "BOB");
