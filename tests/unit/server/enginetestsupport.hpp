@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <memory>
 #include <stdexcept>
@@ -91,6 +92,40 @@ inline std::string basedOn(const std::string& theVersion, const std::string& the
 inline std::string archiveOf(const Reply& theReply) {
     const auto& aBData = theReply.itsMessage.getBDataVec();
     return aBData.empty() || !aBData[0] ? std::string() : *aBData[0];
+}
+
+// Every row of every table of the repository file at thePath, with its tables' definitions and
+// storage level, read on a connection of its own: equal texts, equal repositories.
+inline std::string dumpRepository(const std::string& thePath) {
+    server::SqliteDatabase aDatabase(thePath, false);
+    std::string aDump;
+    std::vector<std::string> aTables;
+    {
+        auto aLevel = aDatabase.query("PRAGMA user_version");
+        aLevel.step();
+        aDump += "level " + aLevel.text(0) + "\n";
+        auto aSchema = aDatabase.query(
+            "SELECT type, name, coalesce(sql, '') FROM sqlite_master ORDER BY type, name");
+        while (aSchema.step()) {
+            aDump += aSchema.text(0) + " " + aSchema.text(1) + ": " + aSchema.text(2) + "\n";
+            if (aSchema.text(0) == "table")
+                aTables.push_back(aSchema.text(1));
+        }
+    }
+    for (const std::string& aTable : aTables) {
+        std::vector<std::string> aRows;
+        auto aQuery = aDatabase.query("SELECT * FROM \"" + aTable + "\"");
+        while (aQuery.step()) {
+            std::string aRow = aTable + ":";
+            for (int i = 0; i < aQuery.columnCount(); ++i)
+                aRow += aQuery.isNull(i) ? " NULL" : " [" + aQuery.text(i) + "]";
+            aRows.push_back(aRow);
+        }
+        std::sort(aRows.begin(), aRows.end());
+        for (const std::string& aRow : aRows)
+            aDump += aRow + "\n";
+    }
+    return aDump;
 }
 
 // A fresh repository file in a temporary folder with users ALICE and BOB and one engine on it,
@@ -233,19 +268,8 @@ public:
                  theOptions[3] + R"(","determineXrefs":"0","contentProvided":"1"})";
         return call(theUser, aJson, {}, theArchives);
     }
-    // Everything a refused request must leave as it was: the row counts and the packages.
-    std::string snapshot() {
-        auto& aStore = itsEngine->store();
-        server::Transaction aTransaction(aStore.database(), false);
-        std::string aText;
-        for (const char* aTable :
-             {"objects", "history", "inactive_versions", "packages", "delivery_units"})
-            aText += std::string(aTable) + "=" + std::to_string(aStore.countRows(aTable)) + " ";
-        for (const auto& aPackage : aStore.listPackages())
-            aText += aPackage.itsName + ":" + aPackage.itsDeliveryUnit + " ";
-        aTransaction.commit();
-        return aText;
-    }
+    // Everything a refused request must leave as it was.
+    std::string snapshot() const { return dumpRepository(itsPath); }
     // The objects whose count of inactive versions differs from the versions they have.
     std::int64_t miscounted() {
         server::Transaction aTransaction(itsEngine->store().database(), false);

@@ -4,11 +4,10 @@
 // statement, and optionally at the rollback after it (as SQLite's does when it rolled back itself).
 
 #include "server/sqldatabase.hpp"
-#include "sqlitefile/sqlitedb.hpp"
+#include "tests/unit/server/enginetestsupport.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -123,40 +122,6 @@ private:
     bool itsRollbackFails = false;
     bool itsFailed = false;
 };
-
-// Every row of every table of the repository file at thePath, with its tables' definitions and
-// storage level, read on a connection of its own: equal texts, equal repositories.
-inline std::string dumpRepository(const std::string& thePath) {
-    server::SqliteDatabase aDatabase(thePath, false);
-    std::string aDump;
-    std::vector<std::string> aTables;
-    {
-        auto aLevel = aDatabase.query("PRAGMA user_version");
-        aLevel.step();
-        aDump += "level " + aLevel.text(0) + "\n";
-        auto aSchema = aDatabase.query(
-            "SELECT type, name, coalesce(sql, '') FROM sqlite_master ORDER BY type, name");
-        while (aSchema.step()) {
-            aDump += aSchema.text(0) + " " + aSchema.text(1) + ": " + aSchema.text(2) + "\n";
-            if (aSchema.text(0) == "table")
-                aTables.push_back(aSchema.text(1));
-        }
-    }
-    for (const std::string& aTable : aTables) {
-        std::vector<std::string> aRows;
-        auto aQuery = aDatabase.query("SELECT * FROM \"" + aTable + "\"");
-        while (aQuery.step()) {
-            std::string aRow = aTable + ":";
-            for (int i = 0; i < aQuery.columnCount(); ++i)
-                aRow += aQuery.isNull(i) ? " NULL" : " [" + aQuery.text(i) + "]";
-            aRows.push_back(aRow);
-        }
-        std::sort(aRows.begin(), aRows.end());
-        for (const std::string& aRow : aRows)
-            aDump += aRow + "\n";
-    }
-    return aDump;
-}
 
 // Runs theRun with theDatabase failing at its first statement, then at its second and so on
 // (every other time its rollback too) until a run goes through: each failed run must throw its
