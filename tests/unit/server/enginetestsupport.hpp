@@ -294,13 +294,22 @@ private:
     std::unique_ptr<server::Engine> itsEngine;
 };
 
-// A repository file of an older storage level: theSql takes back what the later levels added.
+// A repository file of the older storage level theLevel (0 to 2) with the user ALICE: what the
+// later levels added is taken back.
 inline std::string
-olderRepositoryFile(const kivotest::TempDir& theDir, const std::string& theSql,
+olderRepositoryFile(const kivotest::TempDir& theDir, int theLevel,
                     const std::vector<std::pair<std::string, std::string>>& theSettings = {}) {
     const std::string aPath = (theDir.path() / "repo.db").string();
     server::createRepositoryFile(aPath, theSettings);
-    server::SqliteDatabase(aPath, false).execute(theSql);
+    std::string aSql = "INSERT INTO users (name, password_hash) VALUES ('ALICE', 'x'); "
+                       "ALTER TABLE users DROP COLUMN is_admin; ";
+    if (theLevel < 1)
+        aSql += "DROP INDEX packages_by_delivery_unit; DROP TABLE delivery_units; ";
+    if (theLevel < 2)
+        aSql += "DROP TABLE change_contributors; DROP TABLE change_entries; "
+                "DROP TABLE changes; DROP INDEX history_by_change; ";
+    server::SqliteDatabase(aPath, false)
+        .execute(aSql + "PRAGMA user_version = " + std::to_string(theLevel));
     return aPath;
 }
 

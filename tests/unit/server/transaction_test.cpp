@@ -157,10 +157,7 @@ TEST_F(FailingEngine, AFailureInAGroupTakesBackTheGroupsOpenTransaction) {
 // The file's upgrade: all of it or nothing, with the first error.
 TEST(FailingFile, AFailedUpgradeLeavesTheOlderFile) {
     kivotest::TempDir aDir;
-    const std::string aPath = olderRepositoryFile(
-        aDir, "ALTER TABLE users DROP COLUMN is_admin; DROP TABLE change_contributors; "
-              "DROP TABLE change_entries; DROP TABLE changes; "
-              "DROP INDEX history_by_change; PRAGMA user_version = 1");
+    const std::string aPath = olderRepositoryFile(aDir, 1);
     const std::string aBefore = dumpRepository(aPath);
     FailingDatabase aDatabase(std::make_unique<server::SqliteDatabase>(aPath, false));
     runThroughFailures(aDatabase, aPath, [&] { server::fileschema::upgrade(aDatabase); });
