@@ -27,9 +27,10 @@ TEST(RepositoryCopy, AFailureAnywhereLeavesTheTargetAsItWas) {
     }
     server::createRepositoryFile(aTarget, {});
     server::RepositorySnapshot aSnapshot = server::makeTarget(aSource)->openSnapshot();
-    enginetest::runThroughFailures(aTarget, [&](FailingDatabase& theDatabase) {
-        server::Transaction aTransaction(theDatabase, true);
-        server::RepositoryCopy(*aSnapshot.itsDatabase, aSnapshot.itsTables).into(theDatabase);
+    FailingDatabase aDatabase(std::make_unique<server::SqliteDatabase>(aTarget, false));
+    enginetest::runThroughFailures(aDatabase, aTarget, [&] {
+        server::Transaction aTransaction(aDatabase, true);
+        server::RepositoryCopy(*aSnapshot.itsDatabase, aSnapshot.itsTables).into(aDatabase);
         aTransaction.commit();
     });
     EXPECT_EQ(dumpRepository(aTarget), dumpRepository(aSource));

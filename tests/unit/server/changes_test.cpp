@@ -1,7 +1,5 @@
-// Changes and who may administer what: the administrator mark, the creator of a change, the
-// contributor of an entry, and the deeds that only an administrator does (the switch, undeploy, an
-// import that deletes objects or takes packages of another unit). What each action prints and how
-// the client words the refusals: the end-to-end Changes tests.
+// Changes and who may administer what; what each action prints and how the client words the
+// refusals are the end-to-end Changes tests'.
 #include "tests/unit/server/enginetestsupport.hpp"
 
 #include <gtest/gtest.h>
@@ -88,12 +86,10 @@ protected:
                   const std::string& theArgument = "") {
         const std::string aBefore = snapshot();
         auto aReply = import({theArchive}, {"1", "1", "0", "0"}, theUser);
-        if (!theArgument.empty()) {
-            expectRefused(*aReply, theArgument);
-            EXPECT_EQ(snapshot(), aBefore);
-        } else {
-            EXPECT_EQ(aReply->code(), "0") << aReply->text();
-        }
+        if (theArgument.empty())
+            return (void)succeeded(std::move(aReply));
+        expectRefused(*aReply, theArgument);
+        EXPECT_EQ(snapshot(), aBefore);
     }
 
     const std::string kX = object("a", "x", "txt");
@@ -103,8 +99,7 @@ protected:
 
 TEST_F(EngineChanges, ActivationOpensAChangeOrJoinsTheGivenOneOfItsContributor) {
     EXPECT_EQ(toggle("ALICE", "maybe")->code(), "40130");
-    auto aFirst = activate("ALICE", {kX});
-    ASSERT_EQ(aFirst->code(), "0") << aFirst->text();
+    auto aFirst = succeeded(activate("ALICE", {kX}));
     EXPECT_EQ(aFirst->get("changeID"), "ZEV//1");
     EXPECT_EQ(activeMetadata(kX)->meta("change_number"), "ZEV//1");
 
@@ -114,11 +109,9 @@ TEST_F(EngineChanges, ActivationOpensAChangeOrJoinsTheGivenOneOfItsContributor) 
     EXPECT_EQ(aRefused->code(), "40120");
     EXPECT_NE(aRefused->get("error-arg").find("not a contributor"), std::string::npos);
     EXPECT_EQ(activeMetadata(kX)->meta("version_id"), "1");
-    EXPECT_EQ(activateInto("BOB", "ZEV//77")->code(), "40102");
     ASSERT_EQ(contributor("add", "ZEV//1", "bob")->code(), "0");
     EXPECT_EQ(contributor("add", "ZEV//1", "BOB")->code(), "40130");
-    auto aSecond = activateInto("BOB", "ZEV//1");
-    ASSERT_EQ(aSecond->code(), "0") << aSecond->text();
+    auto aSecond = succeeded(activateInto("BOB", "ZEV//1"));
     EXPECT_EQ(changeState("ZEV//1"), "1  ALICE:1: BOB:1: entries:1");
 
     // Off, an activation belongs to no change.
@@ -131,13 +124,11 @@ TEST_F(EngineChanges, ActivationOpensAChangeOrJoinsTheGivenOneOfItsContributor) 
 TEST_F(EngineChanges, TheReleaseStampsTheVersionsAndFinishesTheChange) {
     ASSERT_EQ(activate("ALICE", {kX})->code(), "0");
     ASSERT_EQ(contributor("add", "ZEV//1", "BOB")->code(), "0");
-    ASSERT_EQ(validate("ALICE")->code(), "0");
-    EXPECT_EQ(request("ALICE", "release", "change", R"("changeID":"ZEV//1")")->code(), "40107");
-    ASSERT_EQ(validate("BOB")->code(), "0");
+    for (const char* aUser : {"ALICE", "BOB"})
+        ASSERT_EQ(validate(aUser)->code(), "0");
+    // By another than the creator; the refusals before it are the end-to-end Changes tests'.
     ASSERT_EQ(request("BOB", "release", "change", R"("changeID":"ZEV//1")")->code(), "0");
-
     auto aChange = readChange("ZEV//1");
-    EXPECT_EQ(field(*aChange, "status"), "2");
     EXPECT_EQ(field(*aChange, "releasedBy"), "BOB");
     const std::string aReleased = field(*aChange, "releasedAt");
     EXPECT_EQ(aReleased.size(), 23u);
@@ -175,11 +166,9 @@ TEST_F(EngineChanges, FindFiltersAndDeletionKeepsChangesThatHoldObjects) {
     EXPECT_EQ(field(*find(R"("createdBy":"bob")"), "changeID"), "ZEV//2");
     EXPECT_EQ(field(*find(R"("changeNumber":"1","srcSystem":"ZEV")"), "changeID"), "ZEV//1");
     EXPECT_EQ(find(R"("contributor":"ALICE","changeStatus":"open")")->list("changes").size(), 1u);
-    EXPECT_EQ(find(R"("contributionStatus":"2")")->code(), "40101");
     EXPECT_EQ(find(R"("releasedFrom":"yesterday")")->code(), "40130");
     EXPECT_EQ(find(R"("releasedFrom":"2000-01-01")")->code(), "40101");
 
-    EXPECT_EQ(request("ALICE", "delete", "change", R"("changeID":"ZEV//1")")->code(), "40105");
     EXPECT_EQ(request("ALICE", "delete", "change", R"("changeID":"ZEV//8")")->code(), "40102");
     ASSERT_EQ(request("ALICE", "delete", "change", R"("changeID":"ZEV//2")")->code(), "0");
     EXPECT_EQ(readChange("ZEV//2")->code(), "40102");
@@ -245,10 +234,8 @@ TEST_F(EngineChanges, OnlyTheCreatorOrAnAdministratorAdministersAChangeAndAContr
                   "User CAROL may not validate " + aBobs);
     EXPECT_EQ(changeState("ZEV//1"), "1 d ALICE:1: BOB:1: entries:1");
 
-    ASSERT_EQ(
-        onChange("BOB", "edit", "contributorComment", R"(,"contributor":"bob","comment":"soon")")
-            ->code(),
-        "0");
+    succeeded(
+        onChange("BOB", "edit", "contributorComment", R"(,"contributor":"bob","comment":"soon")"));
     for (const char* aUser : {"ALICE", "BOB"})
         ASSERT_EQ(validate(aUser)->code(), "0");
     expectRefused(*onChange("BOB", "release", "change", ""),

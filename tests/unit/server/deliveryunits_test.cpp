@@ -57,9 +57,6 @@ TEST_F(EngineDeliveryUnits, AreCreatedUpdatedAssignedAndDeletedWithTheirPackages
     EXPECT_EQ(getString(anUpdated, "caption"), "New");
     EXPECT_EQ(getString(anUpdated, "ach"), "");
     EXPECT_EQ(getString(anUpdated, "lastUpdate"), "2024-01-02 03:04:05.006");
-    auto aList = call("ALICE", R"({"action":"get","what":"allDeliveryUnits"})");
-    ASSERT_EQ(aList->list("deliveryUnits").size(), 2u);
-    EXPECT_EQ(getString(asObject(aList->list("deliveryUnits")[1]), "vendor"), "other.org");
 
     // A broken active object makes the unit broken.
     ASSERT_EQ(assign("p", "DU")->code(), "0");
@@ -95,8 +92,7 @@ TEST_F(EngineDeliveryUnits, UndeployDeletesObjectsAndEmptyPackagesAndUnassignsTh
     ASSERT_EQ(activate("ALICE", {aA, aB, aC})->code(), "0");
     write("BOB", object("q", "d", "txt"), "inactive of another user");
 
-    auto anUndeploy = undeploy("DU");
-    ASSERT_EQ(anUndeploy->code(), "0") << anUndeploy->text();
+    auto anUndeploy = succeeded(undeploy("DU"));
     const auto& aSummary = getObject(anUndeploy->itsJson, "undeploySummary");
     EXPECT_EQ(getString(aSummary, "deletedObjectsCount"), "3");
     EXPECT_EQ(getString(aSummary, "deletedPackagesCount"), "2") << "p.sub and q";
@@ -108,34 +104,22 @@ TEST_F(EngineDeliveryUnits, UndeployDeletesObjectsAndEmptyPackagesAndUnassignsTh
     EXPECT_EQ(exists("DU"), "false");
 }
 
-// A file of each older storage level (without what the later levels added) is upgraded when
-// opened, gains the administrator mark with nobody marked and serves the requests of its level's
-// successors; a file of a newer level is refused.
+// A file of each older level gains, when opened, what the later levels added (the administrator
+// mark with nobody marked) and serves their requests; a file of a newer level is refused.
 TEST(EngineStorage, OlderRepositoryFilesAreUpgradedWhenOpenedAndNewerOnesRefused) {
-    const std::string anOldUsers = "INSERT INTO users (name, password_hash) VALUES ('ALICE', 'x'); "
-                                   "ALTER TABLE users DROP COLUMN is_admin; ";
-    const std::string anOldChanges = "DROP TABLE change_contributors; DROP TABLE change_entries; "
-                                     "DROP TABLE changes; DROP INDEX history_by_change; ";
-    const struct {
-        std::string itsSql, itsRequest;
-    } aCases[] = {
-        {anOldUsers + "DROP INDEX packages_by_delivery_unit; DROP TABLE delivery_units; " +
-             anOldChanges + "PRAGMA user_version = 0",
-         R"({"action":"create","what":"deliveryUnit","name":"DU","vendor":"acme"})"},
-        {anOldUsers + anOldChanges + "PRAGMA user_version = 1",
-         R"({"action":"create","what":"change","description":"d"})"},
-        {anOldUsers + "PRAGMA user_version = 2",
-         R"({"action":"set","what":"changeTracking","status":"off","ignoreOpenChanges":"1"})"},
+    // For each level a request of what its successor added.
+    const std::string aRequests[] = {
+        R"({"action":"create","what":"deliveryUnit","name":"DU","vendor":"acme"})",
+        R"({"action":"create","what":"change","description":"d"})",
+        R"({"action":"set","what":"changeTracking","status":"off","ignoreOpenChanges":"1"})",
     };
-    for (const auto& aCase : aCases) {
-        SCOPED_TRACE(aCase.itsSql);
+    for (int aLevel = 0; aLevel < 3; ++aLevel) {
+        SCOPED_TRACE(aLevel);
         kivotest::TempDir aDir;
-        const std::string aPath =
-            olderRepositoryFile(aDir, aCase.itsSql, {{"change_tracking", "on"}});
+        const std::string aPath = olderRepositoryFile(aDir, aLevel, {{"change_tracking", "on"}});
         {
             server::Engine anEngine(server::openRepositoryFile(aPath));
-            auto aReply = parseReply(anEngine.call("ALICE", requestFrame(aCase.itsRequest)));
-            EXPECT_EQ(aReply->code(), "0") << aReply->text();
+            succeeded(parseReply(anEngine.call("ALICE", requestFrame(aRequests[aLevel]))));
         }
         server::RepositoryStore aStore(server::openRepositoryFile(aPath));
         EXPECT_FALSE(aStore.findUser("ALICE")->itsAdministrator);
@@ -174,7 +158,6 @@ TEST_F(EnginePackages, CreatingAPackageCreatesItsAncestorsAndInheritsOnRequest) 
 
 TEST_F(EnginePackages, DeletionIsRefusedForNonEmptyPackagesUnlessRecursive) {
     createPackage("a.b.c");
-    EXPECT_EQ(remove("a", "0")->code(), "40114");
     write("ALICE", object("a.b.c", "x", "txt"), "x");
     EXPECT_EQ(remove("a.b.c", "0")->code(), "40114") << "inactive objects count";
     EXPECT_EQ(remove("a.b.c", "0", "1")->code(), "0");
@@ -187,10 +170,6 @@ TEST_F(EnginePackages, DeletionIsRefusedForNonEmptyPackagesUnlessRecursive) {
     EXPECT_EQ(remove("a", "1")->code(), "0");
     EXPECT_EQ(packageExists("a.b"), "false");
     EXPECT_EQ(activeMetadata(object("a.b.c", "y", "txt"))->code(), "40132");
-    EXPECT_EQ(call("ALICE", R"({"action":"list","what":"packages","package":""})")
-                  ->list("packages")
-                  .size(),
-              0u);
 }
 
 // Every name that a client would refuse to check out is refused when written, so that no user

@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,13 @@ inline std::unique_ptr<Reply> parseReply(const std::string& theFrame) {
     return aReply;
 }
 
+// theReply, which must be a success: anything else ends the test with the answer's text.
+inline std::unique_ptr<Reply> succeeded(std::unique_ptr<Reply> theReply) {
+    if (theReply->code() != "0")
+        throw std::runtime_error("expected a success, got " + theReply->text());
+    return theReply;
+}
+
 // A request frame from a JSON body and attachments.
 inline std::string requestFrame(const std::string& theJson,
                                 const std::vector<std::string>& theCData = {},
@@ -83,6 +92,40 @@ inline std::string basedOn(const std::string& theVersion, const std::string& the
 inline std::string archiveOf(const Reply& theReply) {
     const auto& aBData = theReply.itsMessage.getBDataVec();
     return aBData.empty() || !aBData[0] ? std::string() : *aBData[0];
+}
+
+// Every row of every table of the repository file at thePath, with its tables' definitions and
+// storage level, read on a connection of its own: equal texts, equal repositories.
+inline std::string dumpRepository(const std::string& thePath) {
+    server::SqliteDatabase aDatabase(thePath, false);
+    std::string aDump;
+    std::vector<std::string> aTables;
+    {
+        auto aLevel = aDatabase.query("PRAGMA user_version");
+        aLevel.step();
+        aDump += "level " + aLevel.text(0) + "\n";
+        auto aSchema = aDatabase.query(
+            "SELECT type, name, coalesce(sql, '') FROM sqlite_master ORDER BY type, name");
+        while (aSchema.step()) {
+            aDump += aSchema.text(0) + " " + aSchema.text(1) + ": " + aSchema.text(2) + "\n";
+            if (aSchema.text(0) == "table")
+                aTables.push_back(aSchema.text(1));
+        }
+    }
+    for (const std::string& aTable : aTables) {
+        std::vector<std::string> aRows;
+        auto aQuery = aDatabase.query("SELECT * FROM \"" + aTable + "\"");
+        while (aQuery.step()) {
+            std::string aRow = aTable + ":";
+            for (int i = 0; i < aQuery.columnCount(); ++i)
+                aRow += aQuery.isNull(i) ? " NULL" : " [" + aQuery.text(i) + "]";
+            aRows.push_back(aRow);
+        }
+        std::sort(aRows.begin(), aRows.end());
+        for (const std::string& aRow : aRows)
+            aDump += aRow + "\n";
+    }
+    return aDump;
 }
 
 // A fresh repository file in a temporary folder with users ALICE and BOB and one engine on it,
@@ -122,10 +165,8 @@ public:
     }
 
     void createPackage(const std::string& thePackage) {
-        auto aReply =
-            request("ALICE", "create", "package",
-                    R"("package":")" + thePackage + R"(","description":"","inherit":"0")");
-        ASSERT_EQ(aReply->code(), "0") << aReply->text();
+        succeeded(request("ALICE", "create", "package",
+                          R"("package":")" + thePackage + R"(","description":"","inherit":"0")"));
     }
     std::unique_ptr<Reply> readPackage(const std::string& thePackage) {
         return request("ALICE", "read", "package", R"("package":")" + thePackage + "\"");
@@ -227,18 +268,16 @@ public:
                  theOptions[3] + R"(","determineXrefs":"0","contentProvided":"1"})";
         return call(theUser, aJson, {}, theArchives);
     }
-    // Everything a refused request must leave as it was: the row counts and the packages.
-    std::string snapshot() {
-        auto& aStore = itsEngine->store();
-        server::Transaction aTransaction(aStore.database(), false);
-        std::string aText;
-        for (const char* aTable :
-             {"objects", "history", "inactive_versions", "packages", "delivery_units"})
-            aText += std::string(aTable) + "=" + std::to_string(aStore.countRows(aTable)) + " ";
-        for (const auto& aPackage : aStore.listPackages())
-            aText += aPackage.itsName + ":" + aPackage.itsDeliveryUnit + " ";
-        aTransaction.commit();
-        return aText;
+    // Everything a refused request must leave as it was.
+    std::string snapshot() const { return dumpRepository(itsPath); }
+    // The objects whose count of inactive versions differs from the versions they have.
+    std::int64_t miscounted() {
+        server::Transaction aTransaction(itsEngine->store().database(), false);
+        auto aQuery = itsEngine->store().database().query(
+            "SELECT count(*) FROM objects o WHERE o.inactive_count <> "
+            "(SELECT count(*) FROM inactive_versions i WHERE i.object_id = o.id)");
+        aQuery.step();
+        return aQuery.integer(0);
     }
 
     // Puts a new engine on theDatabase, which wraps or alters the repository file.
@@ -255,13 +294,22 @@ private:
     std::unique_ptr<server::Engine> itsEngine;
 };
 
-// A repository file of an older storage level: theSql takes back what the later levels added.
+// A repository file of the older storage level theLevel (0 to 2) with the user ALICE: what the
+// later levels added is taken back.
 inline std::string
-olderRepositoryFile(const kivotest::TempDir& theDir, const std::string& theSql,
+olderRepositoryFile(const kivotest::TempDir& theDir, int theLevel,
                     const std::vector<std::pair<std::string, std::string>>& theSettings = {}) {
     const std::string aPath = (theDir.path() / "repo.db").string();
     server::createRepositoryFile(aPath, theSettings);
-    server::SqliteDatabase(aPath, false).execute(theSql);
+    std::string aSql = "INSERT INTO users (name, password_hash) VALUES ('ALICE', 'x'); "
+                       "ALTER TABLE users DROP COLUMN is_admin; ";
+    if (theLevel < 1)
+        aSql += "DROP INDEX packages_by_delivery_unit; DROP TABLE delivery_units; ";
+    if (theLevel < 2)
+        aSql += "DROP TABLE change_contributors; DROP TABLE change_entries; "
+                "DROP TABLE changes; DROP INDEX history_by_change; ";
+    server::SqliteDatabase(aPath, false)
+        .execute(aSql + "PRAGMA user_version = " + std::to_string(theLevel));
     return aPath;
 }
 

@@ -1,17 +1,13 @@
 #pragma once
 
-// A database that fails on purpose: it passes everything on to the database it wraps and
-// throws StorageError at its Nth statement (a step of a query, an execute, a begin or a commit),
-// so that a test can prove that a failure anywhere leaves the repository as it was. The rollback
-// after such a failure can be made to fail as well (after it has rolled back), as SQLite's does
-// when it has rolled back by itself. Header only: the including test binary links the engine.
+// A database that passes everything on to the one it wraps but throws StorageError at its Nth
+// statement, and optionally at the rollback after it (as SQLite's does when it rolled back itself).
 
 #include "server/sqldatabase.hpp"
-#include "sqlitefile/sqlitedb.hpp"
+#include "tests/unit/server/enginetestsupport.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -127,56 +123,26 @@ private:
     bool itsFailed = false;
 };
 
-// Every row of every table of the repository file at thePath, with its tables' definitions and
-// storage level, read on a connection of its own: equal texts, equal repositories.
-inline std::string dumpRepository(const std::string& thePath) {
-    server::SqliteDatabase aDatabase(thePath, false);
-    std::string aDump;
-    std::vector<std::string> aTables;
-    {
-        auto aLevel = aDatabase.query("PRAGMA user_version");
-        aLevel.step();
-        aDump += "level " + aLevel.text(0) + "\n";
-        auto aSchema = aDatabase.query(
-            "SELECT type, name, coalesce(sql, '') FROM sqlite_master ORDER BY type, name");
-        while (aSchema.step()) {
-            aDump += aSchema.text(0) + " " + aSchema.text(1) + ": " + aSchema.text(2) + "\n";
-            if (aSchema.text(0) == "table")
-                aTables.push_back(aSchema.text(1));
-        }
-    }
-    for (const std::string& aTable : aTables) {
-        std::vector<std::string> aRows;
-        auto aQuery = aDatabase.query("SELECT * FROM \"" + aTable + "\"");
-        while (aQuery.step()) {
-            std::string aRow = aTable + ":";
-            for (int i = 0; i < aQuery.columnCount(); ++i)
-                aRow += aQuery.isNull(i) ? " NULL" : " [" + aQuery.text(i) + "]";
-            aRows.push_back(aRow);
-        }
-        std::sort(aRows.begin(), aRows.end());
-        for (const std::string& aRow : aRows)
-            aDump += aRow + "\n";
-    }
-    return aDump;
-}
-
-// Runs theRun on the repository file at thePath through a FailingDatabase that fails at its first
-// statement, then at its second and so on (every other time its rollback too) until a run goes
-// through: each failed run must throw its own error and leave the file as it was.
-template <typename Run> void runThroughFailures(const std::string& thePath, const Run& theRun) {
+// Runs theRun with theDatabase failing at its first statement, then at its second and so on
+// (every other time its rollback too) until a run goes through: each failed run must throw its
+// own error and leave the file at thePath as it was.
+template <typename Run>
+void runThroughFailures(FailingDatabase& theDatabase, const std::string& thePath,
+                        const Run& theRun) {
     const std::string aBefore = dumpRepository(thePath);
     for (int n = 1;; ++n) {
-        FailingDatabase aDatabase(std::make_unique<server::SqliteDatabase>(thePath, false));
-        aDatabase.failAt(n, n % 2 == 0);
+        theDatabase.failAt(n, n % 2 == 0);
         try {
-            theRun(aDatabase);
+            theRun();
         } catch (const server::StorageError& anError) {
             EXPECT_EQ(std::string(anError.what()), FailingDatabase::message(n));
+            ASSERT_TRUE(theDatabase.failed()) << anError.what();
+            ASSERT_EQ(dumpRepository(thePath), aBefore) << "after a failure at statement " << n;
+            continue;
         }
-        if (!aDatabase.failed())
-            return;
-        ASSERT_EQ(dumpRepository(thePath), aBefore) << "after a failure at statement " << n;
+        EXPECT_FALSE(theDatabase.failed()) << "went on despite the failure at statement " << n;
+        theDatabase.failAt(0);
+        return;
     }
 }
 

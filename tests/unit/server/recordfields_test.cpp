@@ -38,10 +38,7 @@ protected:
     std::unique_ptr<Reply> call(const std::string& theJson) {
         return EngineFixture::call("ALICE", theJson);
     }
-    void ok(const std::string& theJson) {
-        auto aReply = call(theJson);
-        EXPECT_EQ(aReply->code(), "0") << theJson << ": " << aReply->text();
-    }
+    void ok(const std::string& theJson) { succeeded(call(theJson)); }
     // The stored column of the row of theTable that theKey selects.
     std::string column(const std::string& theTable, const std::string& theColumn,
                        const std::string& theKey = "name = 'a.b'") {
@@ -88,9 +85,8 @@ TEST_F(ExtendedRecords, AnAttributeAddedToThePackageOrUnitIsStoredAndAnswered) {
 }
 
 TEST_F(ExtendedRecords, AnAttributeAddedToTheChangeOrContributorIsStoredAnsweredAndFiltered) {
-    auto aCreated =
-        call(R"({"action":"create","what":"change","description":"d","review_note":"n"})");
-    ASSERT_EQ(aCreated->code(), "0") << aCreated->text();
+    auto aCreated = succeeded(
+        call(R"({"action":"create","what":"change","description":"d","review_note":"n"})"));
     const std::string anId = aCreated->get("changeID"), aKey = "id = '" + anId + "'";
     EXPECT_EQ(column("changes", "review_note", aKey), "n");
     ok(R"({"action":"edit","what":"changeDescription","changeID":")" + anId +
@@ -108,13 +104,11 @@ TEST_F(ExtendedRecords, AnAttributeAddedToTheChangeOrContributorIsStoredAnswered
     EXPECT_EQ(getString(aChange, "description"), "e");
     // The store's order stays its own.
     EXPECT_FALSE(RepositoryAccess::json::hasMember(aChange, "number"));
-    const auto& aContributors = getList(aChange, "contributors");
-    ASSERT_EQ(aContributors.size(), 2u) << aRead->text();
-    EXPECT_EQ(getString(asObject(aContributors[0]), "user"), "ALICE");
-    EXPECT_EQ(getString(asObject(aContributors[0]), "description"), "c");
-    EXPECT_EQ(getString(asObject(aContributors[0]), "review_note"), "m");
-    EXPECT_EQ(getString(asObject(aContributors[1]), "status"), "1");
-    EXPECT_EQ(getString(asObject(aContributors[1]), "review_note"), "n");
+    std::string aContributors;
+    for (const auto& aValue : getList(aChange, "contributors"))
+        for (const char* aName : {"user", "description", "review_note"})
+            aContributors += getString(asObject(aValue), aName) + " ";
+    EXPECT_EQ(aContributors, "ALICE c m BOB  n ");
 
     auto aFound = call(R"({"action":"find","what":"changes","filter":{"review_note":"m"}})");
     EXPECT_EQ(aFound->list("changes").size(), 1u) << aFound->text();

@@ -18,17 +18,19 @@ const std::string kY = object("a", "y", "txt");
 const std::string kZ = object("a", "z", "txt");
 const std::string kW = object("a", "w", "txt");
 
-// One request of the story: its sender, action, object of the action, further members and
-// attachments. An import takes the archive that the answer of an earlier step (itsArchiveFrom)
-// holds, itsArchives times.
+// One request of the story: its action, object of the action, further members, attachments and
+// sender, whose session every request carries. An import takes the archive that the answer of an
+// earlier step (itsArchiveFrom) holds, itsArchives times.
 struct Step {
-    std::string itsUser, itsAction, itsWhat, itsMembers;
+    std::string itsAction, itsWhat, itsMembers;
     std::vector<std::string> itsCData = {};
     int itsArchiveFrom = -1;
     int itsArchives = 1;
+    std::string itsUser = "ALICE";
 
     std::string json() const {
-        return R"({"action":")" + itsAction + R"(","what":")" + itsWhat + "\"," + itsMembers + "}";
+        return R"({"action":")" + itsAction + R"(","what":")" + itsWhat + R"(","session":)" +
+               session(itsUser) + "," + itsMembers + "}";
     }
 };
 
@@ -37,67 +39,66 @@ std::vector<Step> story() {
     const std::string aUnit =
         R"("vendor":"acme","caption":"Orders","responsible":"ALICE","version":"1",)"
         R"("version_sp":"2","version_patch":"3","qrtsID":"","sp_QRTS_ID":"","ach":"CA")";
-    const std::string anAlice = R"("session":)" + session("ALICE"),
-                      aBob = R"("session":)" + session("BOB");
-    const auto aWrite = [&](const std::string& theObject, const std::string& theText) {
-        return Step{"ALICE", "write", "object", anAlice + R"(,"object":)" + theObject, {theText}};
+    const auto aWrite = [](const std::string& theObject, const std::string& theText) {
+        return Step{"write", "object", R"("object":)" + theObject, {theText}};
+    };
+    const auto aBobs = [](Step theStep) {
+        theStep.itsUser = "BOB";
+        return theStep;
     };
     const std::string anImport =
         R"(,"forceRemove":"1","autoActivate":"1","activationMode":"0","onlyTestImport":"0",)"
         R"("determineXrefs":"0","contentProvided":"1")";
     const std::string anExport = R"("delivery_unit":"DU","du_vendor":"acme","alias":"","file":"",)"
                                  R"("provide_content":"1")";
-    const std::string aFileList = anAlice + R"(,"fileList":["0.tgz","1.tgz"])",
-                      aTexts = anAlice + R"(,"filename":"texts.tgz","onlyTestImport":"0",)"
-                                         R"("contentProvided":"1")";
     return {
-        {"ALICE", "create", "package", R"("package":"a","description":"","inherit":"0")"},
-        {"ALICE", "create", "deliveryUnit", R"("name":"DU",)" + aUnit},
-        {"ALICE", "update", "package", R"("package":"a","delivery_unit":"DU","du_vendor":"acme")"},
-        {"ALICE", "update", "deliveryUnit", R"("name":"DU",)" + aUnit},
+        {"create", "package", R"("package":"a","description":"","inherit":"0")"},
+        {"create", "deliveryUnit", R"("name":"DU",)" + aUnit},
+        {"update", "package", R"("package":"a","delivery_unit":"DU","du_vendor":"acme")"},
+        {"update", "deliveryUnit", R"("name":"DU",)" + aUnit},
         aWrite(kX, "one"),
         aWrite(kY, "two"),
-        {"ALICE", "activate", "objects",
-         anAlice + R"(,"objList":[)" + kX + R"(],"activationMode":"0")"},
+        {"activate", "objects", R"("objList":[)" + kX + R"(],"activationMode":"0")"},
         aWrite(kZ, "three"),
-        {"ALICE", "delete", "revertObjects", anAlice + R"(,"objList":[)" + kZ + "]"},
-        {"BOB", "pull", "inactiveObjects",
-         aBob + R"(,"objList":[)" + kY + R"(],"user":"ALICE","workspace":"")"},
-        {"BOB", "delete", "inactiveWorkspace", aBob + R"(,"user":"BOB","workspace":"")"},
-        {"ALICE", "export", "delivery_unit", anExport + R"(,"export_summary":"1")"},
-        {"ALICE", "import", "file", anAlice + R"(,"filename":"du.tgz")" + anImport, {}, 11},
-        {"ALICE", "import", "fileList", aFileList + anImport, {}, 11, 2},
-        {"ALICE", "export", "languages", anExport + R"(,"languages":["de"])"},
-        {"ALICE", "import", "languages", aTexts, {}, 14},
-        {"ALICE", "set", "changeTracking", R"("status":"on","ignoreOpenChanges":"0")"},
-        {"ALICE", "create", "change", R"("description":"d")"},
-        {"ALICE", "edit", "changeDescription", R"("changeID":"ZEV//1","description":"e")"},
-        {"ALICE", "add", "changeContributor", R"("changeID":"ZEV//1","contributor":"BOB")"},
-        {"BOB", "edit", "contributorComment",
-         R"("changeID":"ZEV//1","contributor":"BOB","comment":"later")"},
-        {"BOB", "validate", "contribution", R"("changeID":"ZEV//1","user":"BOB","comment":"fine")"},
-        {"ALICE", "remove", "changeContributor", R"("changeID":"ZEV//1","contributor":"BOB")"},
+        {"delete", "revertObjects", R"("objList":[)" + kZ + "]"},
+        aBobs({"pull", "inactiveObjects",
+               R"("objList":[)" + kY + R"(],"user":"ALICE","workspace":"")"}),
+        aBobs({"delete", "inactiveWorkspace", R"("user":"BOB","workspace":"")"}),
+        {"export", "delivery_unit", anExport + R"(,"export_summary":"1")"},
+        {"import", "file", R"("filename":"du.tgz")" + anImport, {}, 11},
+        {"import", "fileList", R"("fileList":["0.tgz","1.tgz"])" + anImport, {}, 11, 2},
+        {"export", "languages", anExport + R"(,"languages":["de"])"},
+        {"import",
+         "languages",
+         R"("filename":"texts.tgz","onlyTestImport":"0","contentProvided":"1")",
+         {},
+         14},
+        {"set", "changeTracking", R"("status":"on","ignoreOpenChanges":"0")"},
+        {"create", "change", R"("description":"d")"},
+        {"edit", "changeDescription", R"("changeID":"ZEV//1","description":"e")"},
+        {"add", "changeContributor", R"("changeID":"ZEV//1","contributor":"BOB")"},
+        aBobs({"edit", "contributorComment",
+               R"("changeID":"ZEV//1","contributor":"BOB","comment":"later")"}),
+        aBobs({"validate", "contribution", R"("changeID":"ZEV//1","user":"BOB","comment":"fine")"}),
+        {"remove", "changeContributor", R"("changeID":"ZEV//1","contributor":"BOB")"},
         aWrite(kW, "four"),
-        {"ALICE", "activate", "objects",
-         anAlice + R"(,"objList":[)" + kW + R"(],"activationMode":"0","changeID":"ZEV//1")"},
-        {"ALICE", "create", "change", R"("description":"two")"},
-        {"ALICE", "move", "changeEntries",
+        {"activate", "objects",
+         R"("objList":[)" + kW + R"(],"activationMode":"0","changeID":"ZEV//1")"},
+        {"create", "change", R"("description":"two")"},
+        {"move", "changeEntries",
          R"("sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2","objects":[)" + kW + "]"},
-        {"ALICE", "merge", "changes", R"("sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2")"},
-        {"ALICE", "create", "change", R"("description":"three")"},
-        {"ALICE", "delete", "change", R"("changeID":"ZEV//3")"},
-        {"ALICE", "validate", "contribution",
-         R"("changeID":"ZEV//2","user":"ALICE","comment":"fine")"},
-        {"ALICE", "release", "change", R"("changeID":"ZEV//2")"},
-        {"ALICE", "delete", "object", anAlice + R"(,"object":)" + kX},
-        {"ALICE", "set", "changeTracking", R"("status":"off","ignoreOpenChanges":"1")"},
-        {"ALICE", "undeploy", "delivery_unit",
-         anAlice + R"(,"delivery_unit":"DU","du_vendor":"acme")"},
-        {"ALICE", "create", "deliveryUnit", R"("name":"DU2",)" + aUnit},
-        {"ALICE", "delete", "deliveryUnit", R"("name":"DU2","vendor":"acme")"},
-        {"ALICE", "create", "package", R"("package":"b","description":"","inherit":"0")"},
-        {"ALICE", "delete", "package",
-         R"("package":"b","ignoreInactiveObjects":"1","recursively":"0")"},
+        {"merge", "changes", R"("sourceChangeID":"ZEV//1","targetChangeID":"ZEV//2")"},
+        {"create", "change", R"("description":"three")"},
+        {"delete", "change", R"("changeID":"ZEV//3")"},
+        {"validate", "contribution", R"("changeID":"ZEV//2","user":"ALICE","comment":"fine")"},
+        {"release", "change", R"("changeID":"ZEV//2")"},
+        {"delete", "object", R"("object":)" + kX},
+        {"set", "changeTracking", R"("status":"off","ignoreOpenChanges":"1")"},
+        {"undeploy", "delivery_unit", R"("delivery_unit":"DU","du_vendor":"acme")"},
+        {"create", "deliveryUnit", R"("name":"DU2",)" + aUnit},
+        {"delete", "deliveryUnit", R"("name":"DU2","vendor":"acme")"},
+        {"create", "package", R"("package":"b","description":"","inherit":"0")"},
+        {"delete", "package", R"("package":"b","ignoreInactiveObjects":"1","recursively":"0")"},
     };
 }
 
@@ -108,32 +109,6 @@ protected:
         auto apDatabase = std::make_unique<FailingDatabase>(server::openRepositoryFile(path()));
         itsDatabase = apDatabase.get();
         reopen(std::move(apDatabase));
-    }
-
-    // Sends theFrame with a failure at each statement in turn, then without one: every failed
-    // run must be reported with its own error and change nothing. Returns the answer.
-    std::unique_ptr<Reply> sendThroughFailures(const Step& theStep, const std::string& theFrame,
-                                               bool theRollbackFails) {
-        const std::string aBefore = dumpRepository(path());
-        for (int n = 1;; ++n) {
-            itsDatabase->failAt(n, theRollbackFails);
-            std::string anAnswer;
-            try {
-                anAnswer = engine().call(theStep.itsUser, theFrame);
-            } catch (const server::StorageError& anError) {
-                EXPECT_EQ(std::string(anError.what()), FailingDatabase::message(n));
-            }
-            if (!itsDatabase->failed()) {
-                // The request ran statements, and each of them failed once on the way here.
-                EXPECT_GT(n, 2) << theStep.json();
-                itsDatabase->failAt(0);
-                return parseReply(anAnswer);
-            }
-            EXPECT_TRUE(anAnswer.empty()) << "answered despite the failure at statement " << n;
-            EXPECT_EQ(dumpRepository(path()), aBefore) << "after a failure at statement " << n;
-            if (::testing::Test::HasFailure())
-                return nullptr;
-        }
     }
 
     FailingDatabase* itsDatabase = nullptr;
@@ -151,8 +126,10 @@ TEST_F(FailingEngine, AFailureAnywhereInARequestLeavesTheRepositoryAsItWas) {
         if (aStep.itsArchiveFrom >= 0)
             anArchives.assign(aStep.itsArchives, archiveOf(*anAnswers[aStep.itsArchiveFrom]));
         const std::string aFrame = requestFrame(aStep.json(), aStep.itsCData, anArchives);
-        // Every other step lets its rollback fail as well.
-        anAnswers.push_back(sendThroughFailures(aStep, aFrame, i % 2 == 1));
+        anAnswers.emplace_back();
+        runThroughFailures(*itsDatabase, path(), [&] {
+            anAnswers.back() = parseReply(engine().call(aStep.itsUser, aFrame));
+        });
         ASSERT_TRUE(anAnswers.back()) << "step " << i << ": " << aStep.json();
         ASSERT_EQ(anAnswers.back()->code(), "0")
             << "step " << i << ": " << anAnswers.back()->text();
@@ -180,12 +157,9 @@ TEST_F(FailingEngine, AFailureInAGroupTakesBackTheGroupsOpenTransaction) {
 // The file's upgrade: all of it or nothing, with the first error.
 TEST(FailingFile, AFailedUpgradeLeavesTheOlderFile) {
     kivotest::TempDir aDir;
-    const std::string aPath = olderRepositoryFile(
-        aDir, "ALTER TABLE users DROP COLUMN is_admin; DROP TABLE change_contributors; "
-              "DROP TABLE change_entries; DROP TABLE changes; "
-              "DROP INDEX history_by_change; PRAGMA user_version = 1");
+    const std::string aPath = olderRepositoryFile(aDir, 1);
     const std::string aBefore = dumpRepository(aPath);
-    runThroughFailures(
-        aPath, [](FailingDatabase& theDatabase) { server::fileschema::upgrade(theDatabase); });
+    FailingDatabase aDatabase(std::make_unique<server::SqliteDatabase>(aPath, false));
+    runThroughFailures(aDatabase, aPath, [&] { server::fileschema::upgrade(aDatabase); });
     EXPECT_NE(dumpRepository(aPath), aBefore);
 }
