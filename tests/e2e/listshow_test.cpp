@@ -113,11 +113,6 @@ TEST_F(ListShow, ListsAndShowsOfOnePopulatedRepository) {
         {{"show", "cts"}, "Change tracking status   : disabled\n"},
         {{"list", "trackedPackages"}, "acme\n"},
     });
-    const std::string aStatus = outputOf(kivo({"status", "--inactiveObjects"}));
-    EXPECT_TRUE(
-        aStatus.ends_with("Tracked packages:\n\tacme\n\nInactive Objects:\n" + kInactive + "\n"))
-        << aStatus;
-
     expectRefused(kivo({"list", "history", "acme/none.txt"}), "Failed to list history (40132)");
     for (const std::string aVersion : {"0", "1.5", "x", "2b", "activ", ""})
         expectError(kivo({"show", "acme/orders/Order.txt", aVersion}),
