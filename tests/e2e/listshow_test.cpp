@@ -69,7 +69,6 @@ TEST_F(ListShow, ListsAndShowsOfOnePopulatedRepository) {
         {{"list", "aos", "acme/orders"},
          "\tacme/orders/Order.txt (version #2)\n\tacme/orders/sub/Line.txt (version #1)\n"},
         {{"list", "aos", "--suffix=md"}, "\tacme/Notes.md (version #1)\n"},
-        {{"list", "aos", "acme"}, kActive, true},
         {{"list", "ios"}, kInactive},
         {{"list", "inactiveObjects", "acme.orders.sub"}, ""},
         {{"list", "ios", "--iUser=other", "--iWS=__empty__"}, "\tp/x.txt (new)\n", true},
