@@ -69,7 +69,6 @@ TEST_F(ListShow, ListsAndShowsOfOnePopulatedRepository) {
         {{"list", "aos", "acme/orders"},
          "\tacme/orders/Order.txt (version #2)\n\tacme/orders/sub/Line.txt (version #1)\n"},
         {{"list", "aos", "--suffix=md"}, "\tacme/Notes.md (version #1)\n"},
-        {{"list", "aos", "acme"}, kActive, true},
         {{"list", "ios"}, kInactive},
         {{"list", "inactiveObjects", "acme.orders.sub"}, ""},
         {{"list", "ios", "--iUser=other", "--iWS=__empty__"}, "\tp/x.txt (new)\n", true},
@@ -113,11 +112,6 @@ TEST_F(ListShow, ListsAndShowsOfOnePopulatedRepository) {
         {{"show", "cts"}, "Change tracking status   : disabled\n"},
         {{"list", "trackedPackages"}, "acme\n"},
     });
-    const std::string aStatus = outputOf(kivo({"status", "--inactiveObjects"}));
-    EXPECT_TRUE(
-        aStatus.ends_with("Tracked packages:\n\tacme\n\nInactive Objects:\n" + kInactive + "\n"))
-        << aStatus;
-
     expectRefused(kivo({"list", "history", "acme/none.txt"}), "Failed to list history (40132)");
     for (const std::string aVersion : {"0", "1.5", "x", "2b", "activ", ""})
         expectError(kivo({"show", "acme/orders/Order.txt", aVersion}),

@@ -99,16 +99,14 @@ namespace {
 // that writes the first log block. The lock's refusals are the workspace layer's tests.
 class WorkSpaceExit : public InFolder {
 protected:
-    WorkSpaceExit() { EXPECT_EQ(probe("create", {"version"}, {{"KIVO_WORKSPACE", "ws"}}), 0); }
-    // Runs the probe in the workspace, or in the test's folder for a creation; its exit code.
-    int probe(const std::string& theMode, const std::vector<std::string>& theArgs, Env theEnv = {},
-              std::string* theErr = nullptr) const {
+    WorkSpaceExit() {
+        EXPECT_EQ(probe("create", {"version"}, {{"KIVO_WORKSPACE", "ws"}}).itsExitCode, 0);
+    }
+    // Runs the probe in the workspace, or in the test's folder for a creation.
+    RunResult probe(const std::string& theMode, const std::vector<std::string>& theArgs,
+                    Env theEnv = {}) const {
         theEnv["PROBE_WORKSPACE"] = theMode;
-        const RunResult aResult =
-            run("kivo_workspace_probe", theArgs, theEnv, theMode == "create" ? "" : "ws");
-        if (theErr)
-            *theErr = aResult.itsErr;
-        return aResult.itsExitCode;
+        return run("kivo_workspace_probe", theArgs, theEnv, theMode == "create" ? "" : "ws");
     }
     fs::path logs() const { return dir() / "ws/._SYS_KIVO_settings/logs"; }
     std::string log() const { return readText(logs() / "commands.log"); }
@@ -119,21 +117,21 @@ protected:
 
 // One log block a run (none with --noCommandLog, one for a failure too), and the lock released.
 TEST_F(WorkSpaceExit, EachRunAppendsOneBlockAndReleasesTheLock) {
-    EXPECT_EQ(probe("lock", {"version", "--plain"}), 0);
+    EXPECT_EQ(probe("lock", {"version", "--plain"}).itsExitCode, 0);
     const std::string aText = log();
     EXPECT_EQ(countOf(aText, "\n\n"), 2u) << aText;
     EXPECT_TRUE(aText.ends_with("\"plain\":X}\n\n")) << aText;
     EXPECT_TRUE(contains(aText, " version\n{") && contains(aText, " version --plain\n{")) << aText;
     EXPECT_FALSE(fs::exists(logs() / "commands.trace"));
 
-    EXPECT_EQ(probe("open", {"version", "--noCommandLog", "--trace"}), 0);
+    EXPECT_EQ(probe("open", {"version", "--noCommandLog", "--trace"}).itsExitCode, 0);
     EXPECT_EQ(log(), aText);
     const std::string aTrace = readText(logs() / "commands.trace");
     EXPECT_TRUE(contains(aTrace, " Opt\n") && aTrace.ends_with("\n\n")) << aTrace;
 
-    std::string anError;
-    EXPECT_EQ(probe("lock", {"version", "--trace"}, {{"PROBE_FAIL", "1"}}, &anError), 1);
-    EXPECT_EQ(anError, "Probe failure.\n");
+    const RunResult aFailed = probe("lock", {"version", "--trace"}, {{"PROBE_FAIL", "1"}});
+    EXPECT_EQ(aFailed.itsExitCode, 1);
+    EXPECT_EQ(aFailed.itsErr, "Probe failure.\n");
     EXPECT_EQ(countOf(log(), "\n\n"), 3u);
     EXPECT_TRUE(
         contains(readText(logs() / "commands.trace"), "An error occurred:\nProbe failure."));
@@ -143,12 +141,12 @@ TEST_F(WorkSpaceExit, EachRunAppendsOneBlockAndReleasesTheLock) {
 TEST_F(WorkSpaceExit, FailuresOfTheExitAreReportedAndTheRestStillRuns) {
     fs::remove(logs() / "commands.log");
     fs::create_directories(logs() / "commands.log/blocked");
-    std::string anError;
-    EXPECT_EQ(probe("lock", {"version", "--plain", "--trace"}, {}, &anError), 1);
-    EXPECT_TRUE(anError.starts_with(
+    const RunResult aFailed = probe("lock", {"version", "--plain", "--trace"});
+    EXPECT_EQ(aFailed.itsExitCode, 1);
+    EXPECT_TRUE(aFailed.itsErr.starts_with(
         "Error exiting workspace: Failed to open file for writing (append: true): \"" +
         (logs() / "commands.log").string() + "\""))
-        << anError;
+        << aFailed.itsErr;
     EXPECT_TRUE(fs::exists(logs() / "commands.trace"));
     EXPECT_FALSE(locked());
 }
