@@ -9,6 +9,7 @@
 #include "sqlitefile/repositoryfile.hpp"
 #include "sqlitefile/sqlitedb.hpp"
 #include "tests/support/process.hpp"
+#include "tests/support/repositoryrows.hpp"
 
 #include <gtest/gtest.h>
 
@@ -112,18 +113,13 @@ inline std::string dumpRepository(const std::string& thePath) {
                 aTables.push_back(aSchema.text(1));
         }
     }
-    for (const std::string& aTable : aTables) {
-        std::vector<std::string> aRows;
-        auto aQuery = aDatabase.query("SELECT * FROM \"" + aTable + "\"");
-        while (aQuery.step()) {
-            std::string aRow = aTable + ":";
-            for (int i = 0; i < aQuery.columnCount(); ++i)
-                aRow += aQuery.isNull(i) ? " NULL" : " [" + aQuery.text(i) + "]";
-            aRows.push_back(aRow);
+    for (const auto& [aTable, aRows] : kivotest::repositoryRows(aDatabase, aTables)) {
+        for (const std::vector<std::string>& aRow : aRows) {
+            aDump += aTable + ":";
+            for (const std::string& aValue : aRow)
+                aDump += " [" + aValue + "]";
+            aDump += "\n";
         }
-        std::sort(aRows.begin(), aRows.end());
-        for (const std::string& aRow : aRows)
-            aDump += aRow + "\n";
     }
     return aDump;
 }
